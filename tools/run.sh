@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the project on a Debian machine.
+#   tools/run.sh demo   build the library and run the demo
+#   tools/run.sh test   build twice (plain, and with ASan+UBSan), run every
+#                       test of both builds, and run each fuzz target briefly
+# Missing build packages are installed with apt-get when run as root.
+set -euo pipefail
+
+top=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+fuzz_seconds=${ZRK_FUZZ_SECONDS:-15}
+
+need_packages() {
+    local missing=()
+    command -v cmake >/dev/null || missing+=(cmake)
+    command -v g++ >/dev/null || missing+=(g++)
+    command -v make >/dev/null || missing+=(make)
+    [ -f /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+    [ -f /usr/include/gmock/gmock.h ] || missing+=(libgmock-dev)
+    [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
+    if [ "${1:-}" = test ]; then
+        command -v clang++ >/dev/null || missing+=(clang)
+        ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 \
+            || missing+=(libclang-rt-dev)
+    fi
+    if [ ${#missing[@]} -gt 0 ]; then
+        if [ "$(id -u)" -ne 0 ]; then
+            echo "missing packages: ${missing[*]} (run as root to install them)" >&2
+            exit 1
+        fi
+        echo "installing: ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq "${missing[@]}" >/dev/null
+    fi
+}
+
+build() { # build dir, cmake options...
+    local dir=$1; shift
+    cmake -S "$top" -B "$top/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$top/$dir" -j "$jobs"
+}
+
+run_fuzzers() {
+    local dir="$top/build-fuzz"
+    CC=clang CXX=clang++ cmake -S "$top" -B "$dir" -DZRK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$dir" -j "$jobs"
+    for target in "$dir"/fuzz_*; do
+        [ -x "$target" ] || continue
+        local name corpus work
+        name=$(basename "$target")
+        corpus="$top/fuzz/corpus/${name#fuzz_}"
+        work=$(mktemp -d)
+        echo "fuzzing $name for ${fuzz_seconds}s"
+        # Replay the kept corpus (crashers included) first, then explore.
+        if [ -d "$corpus" ]; then "$target" -runs=0 "$corpus" >/dev/null 2>&1 || { "$target" -runs=0 "$corpus"; exit 1; }; fi
+        local args=("$work")
+        [ -d "$corpus" ] && args+=("$corpus")
+        "$target" -max_total_time="$fuzz_seconds" -print_final_stats=0 "${args[@]}" \
+            > "$work.log" 2>&1 || { tail -50 "$work.log"; exit 1; }
+        rm -rf "$work" "$work.log"
+    done
+}
+
+case "${1:-}" in
+demo)
+    need_packages demo
+    build build -DZRK_TESTS=OFF
+    "$top/build/examples/platform_demo"
+    ;;
+test)
+    need_packages test
+    build build -DZRK_WERROR=ON -DZRK_BENCH=ON
+    build build-asan -DZRK_WERROR=ON -DZRK_SANITIZE=ON
+    run_fuzzers
+    echo "== tests, AddressSanitizer + UndefinedBehaviorSanitizer build"
+    (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        ctest -j "$jobs" --output-on-failure)
+    echo "== tests, plain build"
+    (cd "$top/build" && ctest -j "$jobs" --output-on-failure)
+    ;;
+*)
+    echo "usage: tools/run.sh demo|test" >&2
+    exit 2
+    ;;
+esac
