@@ -65,8 +65,16 @@ run_fuzzers() {
 case "${1:-}" in
 demo)
     need_packages demo
-    build build -DZRK_TESTS=OFF
-    "$top/build/examples/platform_demo"
+    build build-demo -DZRK_TESTS=OFF
+    # Install into a private tree, record it the way the installer does, and
+    # point the trace and the debug log into it.
+    demo="$top/build-demo/root"
+    rm -rf "$demo"
+    cmake --install "$top/build-demo" --prefix "$demo" >/dev/null
+    printf 'zrkc_optdir=%s\nzrkc_etcdir=%s/etc\n' "$demo" "$demo" > "$demo/bin/.zrkc_install.sys"
+    sed -i "s|^path=.*|path=$demo/log|" "$demo/etc/velkapi_trcdef.ini"
+    QRVNZRKC_PATH="$demo" WXAPI_LOG_FLAG=1F WXAPI_LOG_PATH="$demo/log" \
+        LD_LIBRARY_PATH="$demo/lib" "$top/build-demo/examples/platform_demo" "$demo"
     ;;
 test)
     need_packages test
