@@ -1,0 +1,46 @@
+/*
+ * volname.h - layout of the volume-name store zrkcvolinf (etc directory).
+ *
+ * Host byte order. An 8-byte header (capacity, count) is followed by
+ * capacity record slots; slots 0 to count-1 are in use, sorted by sort_vols,
+ * and every other slot is zero. The file is always exactly
+ * 8 + 1088 x capacity bytes long.
+ */
+#ifndef ZRK_VOLNAME_H
+#define ZRK_VOLNAME_H
+
+#include "platform.h"
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define ZRK_VOLINF_FILE   "zrkcvolinf"
+#define ZRK_VOLINF_GROWTH 100   /* slots of a new store, and added per growth */
+
+typedef struct VolInfHeader {
+    int32_t iCapacity;          /* record slots the file holds */
+    int32_t iCount;             /* records in use */
+} VolInfHeader;
+
+typedef struct VolInfRecord {
+    char    caBoxId[ZRK_BOXID_LEN];   /* BoxID of the volume's array */
+    int32_t iKey[5];                  /* the caller's key words */
+    char    caName[ZRK_VOLNAME_LEN];  /* volume name, terminated */
+    int32_t iRefCount;                /* sessions recorded under this key */
+} VolInfRecord;
+
+#ifdef __cplusplus
+} /* extern "C" */
+
+#include <cstddef>
+static_assert(sizeof(VolInfHeader) == 8, "VolInfHeader layout");
+static_assert(sizeof(VolInfRecord) == 1088, "VolInfRecord layout");
+static_assert(offsetof(VolInfRecord, iKey) == 40, "VolInfRecord layout");
+static_assert(offsetof(VolInfRecord, caName) == 60, "VolInfRecord layout");
+static_assert(offsetof(VolInfRecord, iRefCount) == 1084, "VolInfRecord layout");
+#endif
+
+#endif /* ZRK_VOLNAME_H */
