@@ -160,6 +160,27 @@ void ZRKperror(const char *message);
 int WriteLog(int level, const void *dump, int dumpLength, const char *format, ...)
     __attribute__((format(printf, 4, 5)));
 
+/* ------------------------------------------------------------------------ */
+/* In-band transport: the call's open device, sense store, byte order       */
+/* ------------------------------------------------------------------------ */
+
+extern int ZRKopenFlag;       /* 1 while the device of the current call is open */
+extern int ZRKopenFd;         /* that descriptor; 0 when closed */
+
+#define ZRK_SENSE_CLEAR     0 /* CtrlSenseData: clear all ZRK_SENSE_LEN bytes */
+#define ZRK_SENSE_COPY_OUT  1 /* copy length bytes of the store to buffer */
+#define ZRK_SENSE_STORE     2 /* store length bytes of buffer at its start */
+
+/* The process-wide sense store; length is clamped to 0..ZRK_SENSE_LEN. */
+void CtrlSenseData(void *buffer, int length, int operation);
+/* The first n bytes (n 0 or 1: one byte; above 4 or negative: 4) read
+ * big-endian; 0 for a null pointer. */
+unsigned int ShiftBtoI(const unsigned char *bytes, int n);
+/* A host value of 2, 4 or 8 bytes (any other width reads 0) written
+ * big-endian into 2, 3, 4 or 8 bytes (any other width writes nothing). */
+void ShiftAnytoB(const void *value, int sourceWidth, int targetWidth,
+                 unsigned char *buffer);
+
 #ifdef __cplusplus
 } /* extern "C" */
 
