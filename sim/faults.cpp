@@ -1,0 +1,127 @@
+#include "faults.h"
+
+#include <cerrno>
+#include <cstdio>
+
+namespace zrksim {
+
+namespace {
+
+struct ErrnoName {
+    int value;
+    const char *name;
+};
+
+// The errno values a fault may name, by name.
+constexpr ErrnoName kErrnoNames[] = {
+    {EPERM, "EPERM"},       {ENOENT, "ENOENT"},   {EINTR, "EINTR"},     {EIO, "EIO"},
+    {ENXIO, "ENXIO"},       {E2BIG, "E2BIG"},     {EBADF, "EBADF"},     {EAGAIN, "EAGAIN"},
+    {ENOMEM, "ENOMEM"},     {EACCES, "EACCES"},   {EFAULT, "EFAULT"},   {EBUSY, "EBUSY"},
+    {EEXIST, "EEXIST"},     {ENODEV, "ENODEV"},   {ENOTDIR, "ENOTDIR"}, {EISDIR, "EISDIR"},
+    {EINVAL, "EINVAL"},     {ENFILE, "ENFILE"},   {EMFILE, "EMFILE"},   {ENOTTY, "ENOTTY"},
+    {EFBIG, "EFBIG"},       {ENOSPC, "ENOSPC"},   {EROFS, "EROFS"},     {EPIPE, "EPIPE"},
+    {ENAMETOOLONG, "ENAMETOOLONG"}, {ENOSYS, "ENOSYS"}, {ELOOP, "ELOOP"},
+    {EOVERFLOW, "EOVERFLOW"}, {EMSGSIZE, "EMSGSIZE"}, {ETIMEDOUT, "ETIMEDOUT"},
+    {ECONNREFUSED, "ECONNREFUSED"}, {EHOSTDOWN, "EHOSTDOWN"}, {ECHILD, "ECHILD"},
+    {ENOEXEC, "ENOEXEC"}, {EMEDIUMTYPE, "EMEDIUMTYPE"}, {ENOMEDIUM, "ENOMEDIUM"},
+};
+
+struct RequestName {
+    unsigned long value;
+    const char *name;
+};
+
+constexpr RequestName kRequestNames[] = {
+    {kSgIo, "SG_IO"},           {kBrdlxDiag, "BRDLX_DIAG"}, {kHdioGetgeo, "HDIO_GETGEO"},
+    {kBlkGetSize, "BLKGETSIZE"}, {kBlkRrPart, "BLKRRPART"},
+};
+
+}  // namespace
+
+std::string requestName(unsigned long request) {
+    for (const RequestName &r : kRequestNames)
+        if (r.value == request) return r.name;
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", request);
+    return text;
+}
+
+unsigned long requestFromName(const std::string &name) {
+    for (const RequestName &r : kRequestNames)
+        if (name == r.name) return r.value;
+    return 0;
+}
+
+int errnoFromName(const std::string &name) {
+    for (const ErrnoName &e : kErrnoNames)
+        if (name == e.name) return e.value;
+    return -1;
+}
+
+std::string errnoName(int err) {
+    for (const ErrnoName &e : kErrnoNames)
+        if (e.value == err) return e.name;
+    return std::to_string(err);
+}
+
+std::string Fault::describe() const {
+    char line[512];
+    char head[128];
+    switch (kind) {
+    case FaultKind::Sense:
+        std::snprintf(head, sizeof head, "sense key=0x%x asc=0x%02x ascq=0x%02x", ucKey, ucAsc, ucAscq);
+        break;
+    case FaultKind::Status: std::snprintf(head, sizeof head, "status 0x%02x", ucStatus); break;
+    case FaultKind::Transport:
+        std::snprintf(head, sizeof head, "transport host=0x%02x driver=0x%02x", ucHost, ucDriver);
+        break;
+    case FaultKind::Errno:
+        std::snprintf(head, sizeof head, "errno %s %s", op.c_str(), errnoName(iErrno).c_str());
+        break;
+    }
+    std::snprintf(line, sizeof line, "%s count=%d skip=%d seen=%d path=%s request=0x%lx", head, iCount,
+                  iSkip, iSeen, path.empty() ? "*" : path.c_str(), ulRequest);
+    return line;
+}
+
+std::vector<std::string> FaultTable::describe() const {
+    std::vector<std::string> out;
+    for (const Fault &f : faults_) out.push_back(f.describe());
+    return out;
+}
+
+template <typename Match>
+std::optional<Fault> FaultTable::fire(Match match) {
+    std::optional<Fault> fired;
+    for (Fault &f : faults_) {
+        if (!match(f)) continue;
+        int number = ++f.iSeen;  // 1-based count of matching calls
+        if (!fired && number > f.iSkip && number <= f.iSkip + f.iCount) fired = f;
+    }
+    std::erase_if(faults_, [](const Fault &f) { return f.iSeen >= f.iSkip + f.iCount; });
+    return fired;
+}
+
+int FaultTable::hostCall(const std::string &op, const std::string &path, unsigned long request) {
+    auto fired = fire([&](const Fault &f) {
+        return f.kind == FaultKind::Errno && f.op == op && (f.path.empty() || f.path == path) &&
+               (f.ulRequest == 0 || f.ulRequest == request);
+    });
+    return fired ? fired->iErrno : 0;
+}
+
+std::optional<Fault> FaultTable::scsiCommand(const std::string &path, const std::string &via) {
+    return fire([&](const Fault &f) {
+        return f.kind != FaultKind::Errno && (f.path.empty() || f.path == path || f.path == via);
+    });
+}
+
+void SimState::reset(Model next) {
+    model = std::move(next);
+    ullClock = model.ullClockStart;
+    faults.clear();
+    cdbLog.clear();
+    calls.clear();
+}
+
+}  // namespace zrksim

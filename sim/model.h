@@ -1,0 +1,109 @@
+// The simulator's model: the arrays with their volumes, and the host that
+// sees them (device nodes, files, links, programs and their answers). The
+// fronts read it; the scenario parser builds it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace zrksim {
+
+constexpr std::size_t kBoxIdLen = 40;
+
+struct Volume {
+    std::uint32_t uiOlu = 0;      // OLU number inside the array
+    std::uint64_t ullBlocks = 0;  // size in 512-byte blocks
+    std::string name;             // the volume's name
+    std::uint8_t ucAttr = 0;      // attribute byte of the LU information page
+    int iRole = -1;               // failover role for page 0xF2, -1: the array's
+    int iGroup = -1;              // failover group for page 0xF2, -1: the array's
+};
+
+// Bytes laid over an answer: the standard INQUIRY data or a VPD page.
+struct Patch {
+    int iPage = -1;                    // -1 standard INQUIRY, else the VPD page code
+    std::size_t offset = 0;            // first byte patched
+    std::vector<std::uint8_t> bytes;   // the bytes
+};
+
+struct Array {
+    std::string name;                  // the scenario's name of the array
+    std::string boxId;                 // exactly 40 bytes
+    std::string vendor = "KORVALE";    // INQUIRY vendor identification
+    std::string product = "WX900";     // INQUIRY product identification
+    std::string revision = "0100";     // INQUIRY product revision
+    std::string family = "main";       // array family
+    bool bVendorPages = true;          // offers VPD pages 0xF0 and 0xF2
+    bool bCopyFunctions = true;        // page 0xF0 byte 26 bit 0x08
+    bool bBoxInfo = true;              // page 0xF0 byte 26 bit 0x20
+    std::uint8_t ucRole = 0;           // page 0xF2 byte 88
+    std::uint8_t ucGroup = 0;          // page 0xF2 byte 89
+    std::map<std::uint32_t, Volume> volumes;  // by OLU
+    std::vector<Patch> patches;        // in scenario order
+};
+
+enum class NodeKind { Disk, Partition, DeviceMapper, Brdlx, Diag };
+
+struct Geometry {
+    unsigned uiHeads = 255;     // HDIO_GETGEO heads
+    unsigned uiSectors = 63;    // sectors per track
+    unsigned uiCylinders = 0;   // cylinders (16 bits on the wire)
+};
+
+struct Node {
+    NodeKind kind = NodeKind::Disk;
+    std::string path;            // /dev/sdb
+    unsigned uiMajor = 0;        // device number
+    unsigned uiMinor = 0;
+    std::string array;           // reached volume (disk, dm), by array name
+    std::uint32_t uiOlu = 0;     //   and OLU
+    std::uint64_t ullStart = 0;  // partition start in blocks (0 otherwise)
+    std::uint64_t ullSize = 0;   // BLKGETSIZE answer in blocks
+    Geometry geo;                // HDIO_GETGEO answer
+    std::string disk;            // partition: its disk node; brdlx: /dev/DISK
+};
+
+struct File {
+    std::string content;   // what read_file gives
+    bool bProgram = false; // executable (can be run)
+};
+
+// The answer of running one argument vector.
+struct CommandAnswer {
+    std::vector<std::string> lines;  // standard output, one entry per line
+    int iExit = 0;                   // exit code
+};
+
+struct Model {
+    std::uint64_t ullClockStart = 0;           // clock value the scenario sets
+    std::map<std::string, Array> arrays;       // by name
+    std::map<std::string, Node> nodes;         // by path
+    std::map<std::string, File> files;         // by path (sysfs, programs)
+    std::map<std::string, std::string> links;  // path -> target as written
+    std::map<std::vector<std::string>, CommandAnswer> commands;  // by argv
+
+    // What a path names once links are followed.
+    enum class Kind { None, Node, File, Dir };
+    struct Lookup {
+        Kind kind = Kind::None;
+        std::string path;  // the resolved path
+        int err = 0;       // ENOENT, ELOOP when kind is None
+    };
+    Lookup resolve(const std::string &path) const;
+    // Whether any declared path lies below this one.
+    bool isDir(const std::string &path) const;
+    const Node *node(const std::string &resolvedPath) const;
+    // The node that reaches a volume and carries this device number.
+    const Node *volumeNodeByDevice(unsigned major, unsigned minor) const;
+    // The array and volume a node reaches; false for nodes without one.
+    bool volumeOf(const Node &node, const Array **array, const Volume **volume) const;
+    // One-line description of each part, for the control command dump.
+    std::vector<std::string> describe() const;
+};
+
+// A path with duplicate and trailing slashes, "." and ".." removed.
+std::string normalizePath(const std::string &path);
+
+}  // namespace zrksim

@@ -1,0 +1,91 @@
+// Shared pieces of the in-band tests: a simulated host with one array, and
+// readers of the sense store.
+#pragma once
+
+#include "install_root.h"
+#include "sim_client.h"
+#include "zrkengine.h"
+#include "zrkhost.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace inbandtest {
+
+// One array with disks, partitions, device-mapper and volume-manager volumes.
+inline const char kScenario[] = R"(
+array A1 boxid="BOX-A1"
+volume A1 5 2097152 name=vol5
+volume A1 6 4194304 name=vol6
+volume A1 7 8589934600 name=big
+disk /dev/sdb 8:16 A1 5
+partition /dev/sdb1 8:17 /dev/sdb 2048 1000000
+disk /dev/sdc 8:32 A1 6
+disk /dev/sdd 8:48 A1 7
+partition /dev/sdd1 8:49 /dev/sdd 4294967296 4096
+brdlx /dev/brdlx/c1/dsk/vol1:sdc 250:1 out="volume vol1 a b c d 4096 e 1048576"
+)";
+
+// The sense store as the transport left it.
+struct Stored {
+    int key, asc, ascq; // fixed-format sense
+    int errorClass;     // pseudo sense: byte 0
+    int osErrno;        // pseudo sense: bytes 4-7
+};
+inline Stored ReadStore() {
+    unsigned char s[ZRK_SENSE_STORE_LEN];
+    CtrlSenseData(s, sizeof s, ZRK_SENSE_COPY_OUT);
+    return {s[2] & 0x0F, s[12], s[13], s[0], static_cast<int>(ShiftBtoI(s + 4, 4))};
+}
+
+// A fresh API call: no sense, no error, no open device.
+inline void NewCall() {
+    CloseSharedDevice();
+    CtrlSenseData(nullptr, 0, ZRK_SENSE_CLEAR);
+    ZRKerrno = 0;
+}
+
+// Connects the simulated host layer (its socket is a descriptor of its own),
+// so that counting descriptors afterwards sees only the library's.
+inline void ConnectHost() {
+    struct stat st {};
+    zrk_host_stat("/", &st);
+}
+
+inline int OpenDescriptors() {
+    int count = 0;
+    if (DIR *dir = opendir("/proc/self/fd")) {
+        while (readdir(dir) != nullptr) ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+// INQUIRY, standard data: the array answers it GOOD.
+inline int Inquiry(const char *path, unsigned char (&data)[96]) {
+    unsigned char cdb[6] = {0x12, 0, 0, 0, 96, 0};
+    std::memset(data, 0, sizeof data);
+    return DoScsi(path, 0, cdb, sizeof cdb, data, sizeof data);
+}
+inline int Inquiry(const char *path) {
+    unsigned char data[96];
+    return Inquiry(path, data);
+}
+
+inline bool Contains(const std::vector<std::string> &lines, const std::string &text) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const std::string &l) { return l.find(text) != std::string::npos; });
+}
+inline size_t Count(const std::vector<std::string> &lines, const std::string &text) {
+    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const std::string &l) {
+        return l.find(text) != std::string::npos;
+    }));
+}
+
+}  // namespace inbandtest
