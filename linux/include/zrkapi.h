@@ -139,7 +139,7 @@ typedef struct TraceHandle {
     int32_t   iMngFd;                 /* descriptor of the management file */
     void     *pMngMap;                /* mapped management file */
     int32_t   iTrcFd;                 /* descriptor of the current trace file */
-    int32_t   iReserved;              /* alignment before the pointer */
+    int32_t   iTrcSize;               /* bytes mapped of the trace file */
     void     *pTrcMap;                /* mapped current trace file */
 } TraceHandle;
 

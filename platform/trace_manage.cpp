@@ -1,0 +1,269 @@
+// The trace management file "velk_trcmng.def": the lock that serialises every
+// process that traces, the creation of the file, its checks, and the
+// round-robin hand-out of slots to the opens of all processes.
+#include "trace_internal.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <mutex>
+#include <new>
+#include <vector>
+
+namespace zrktrace {
+
+namespace {
+
+// Keeps the threads of this process apart while one of them holds the fcntl
+// lock or closes a management file descriptor.
+std::mutex gProcessLock;
+
+int set_whole_file_lock(int fd, short type) {
+    struct flock lk {};
+    lk.l_type = type;
+    lk.l_whence = SEEK_SET;
+    lk.l_start = 0;
+    lk.l_len = 0;
+    int rc;
+    do {
+        rc = fcntl(fd, F_SETLKW, &lk);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0 ? 0 : errno;
+}
+
+// First line of "uname -sr" (a second one when the first is empty), up to 31
+// characters, zero-filled; empty when the command cannot be started.
+void read_uname(unsigned char *out) {
+    std::memset(out, 0, kUnameLen);
+    std::FILE *pipe = popen("uname -sr", "re");
+    if (pipe == nullptr) return;
+    char line[80] = {};
+    if (std::fgets(line, sizeof line, pipe) == nullptr) {
+        line[0] = '\0';
+    } else if (line[0] == '\n' || line[0] == '\0') {
+        if (std::fgets(line, sizeof line, pipe) == nullptr) line[0] = '\0';
+    }
+    // Let the command finish writing so that pclose does not wait on a full pipe.
+    char rest[256];
+    while (std::fgets(rest, sizeof rest, pipe) != nullptr) {
+    }
+    pclose(pipe);
+    std::memcpy(out, line, strnlen(line, kUnameLen - 1));
+}
+
+// Builds and writes the 4304 bytes of a new management file; 0 or a step code.
+int write_new_management_file(int fd, const TraceDefinition &def, const char *dir) {
+    std::vector<unsigned char> image;
+    try {
+        image.assign(kMngFileSize, 0);
+    } catch (const std::bad_alloc &) {
+        return kStepMngNoMem + ENOMEM;
+    }
+    std::memcpy(image.data() + kMngDirOff, dir, strnlen(dir, kMaxDirLen));
+    put32(image.data(), kMngSizeOff, def.uiSizeKb * 1024u);
+    put32(image.data(), kMngMaxOff, def.uiMax);
+    put32(image.data(), kMngGenOff, def.uiGen);
+    put32(image.data(), kMngSlotOff, 1);
+    put32(image.data(), kMngOversizeOff, 0);
+    read_uname(image.data() + kMngUnameOff);
+    put32(image.data(), kMngSlotGenOff, 1);
+    if (int err = write_all(fd, image.data(), image.size(), 0); err != 0) {
+        // Leave an empty file, which the next open builds again.
+        (void)!ftruncate(fd, 0);
+        return kStepMngWrite + err;
+    }
+    return 0;
+}
+
+// Gives the next slot to this open: a never-used slot while there are any,
+// else round-robin.
+void advance_slot(void *map) {
+    uint32_t slot = get32(map, kMngSlotOff);
+    uint32_t max = get32(map, kMngMaxOff);
+    size_t nextGenOff = kMngSlotGenOff + 4u * slot;  // slot + 1, when slot < max
+    if (slot < max && get32(map, nextGenOff) == 0) {
+        put32(map, nextGenOff, 1);
+        put32(map, kMngSlotOff, slot + 1);
+    } else if (slot == max) {
+        put32(map, kMngSlotOff, 1);
+    } else {
+        put32(map, kMngSlotOff, slot + 1);
+    }
+}
+
+class Mapping {
+public:
+    Mapping(void *map, size_t length) : map_(map), length_(length) {}
+    Mapping(const Mapping &) = delete;
+    Mapping &operator=(const Mapping &) = delete;
+    ~Mapping() {
+        if (map_ != nullptr) munmap(map_, length_);
+    }
+    void *get() const { return map_; }
+    void *release() {
+        void *map = map_;
+        map_ = nullptr;
+        return map;
+    }
+
+private:
+    void *map_;
+    size_t length_;
+};
+
+// The part of the open that runs under the lock; fills the handle on success.
+int open_under_lock(TraceHandle *handle, int fd, const char *name, const TraceDefinition &def,
+                    const char *dir) {
+    SemaGuard lock;
+    if (int rc = lock.acquire(fd); rc != 0) return kStepMngLock + rc;
+
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return kStepMngOpen + errno;
+    // An empty file is one that its creator has not written yet (or failed to):
+    // whoever holds the lock first builds it.
+    const bool created = st.st_size == 0;
+    if (created) {
+        if (int step = write_new_management_file(fd, def, dir); step != 0) return step;
+    } else if (st.st_size < static_cast<off_t>(kMngFileSize)) {
+        return kStepMngMap + EINVAL;
+    }
+
+    void *raw = mmap(nullptr, kMngFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (raw == MAP_FAILED) return kStepMngMap + errno;
+    Mapping map(raw, kMngFileSize);
+    if (mlock(map.get(), kMngFileSize) != 0) return kStepMngMlock + errno;
+
+    if (!management_header_valid(map.get(), 0)) return kStepMngMap + EINVAL;
+    if (!created) {
+        advance_slot(map.get());
+        if (msync(map.get(), kMngFileSize, MS_ASYNC) != 0) return kStepMngSync + errno;
+    }
+    const uint32_t slot = get32(map.get(), kMngSlotOff);
+    const uint32_t generation = get32(map.get(), kMngSlotGenOff + 4u * (slot - 1));
+    if (generation == 0 || generation > get32(map.get(), kMngGenOff)) {
+        return kStepMngMap + EINVAL;
+    }
+
+    TraceHandle opened {};
+    std::memcpy(opened.caTraceName, name, strnlen(name, sizeof opened.caTraceName - 1));
+    opened.uiSlot = slot;
+    opened.uiGeneration = generation;
+    opened.uiLevel = def.uiLevel;
+    opened.iMngFd = fd;
+    opened.pMngMap = map.get();
+    // The mapped size of this handle's trace files, kept apart from the shared
+    // value so that a changed management file cannot make a write overrun.
+    opened.iTrcSize = static_cast<int32_t>(get32(map.get(), kMngSizeOff));
+
+    // The trace file is opened before the lock is given up, so that no other
+    // opener of the slot can find it half built.
+    char fileName[kFileNameLen];
+    if (int step = TracecomGetTraceFileName(&opened, 1, fileName, sizeof fileName); step != 0) {
+        return step;
+    }
+    int trcFd = -1;
+    void *trcMap = nullptr;
+    if (int step = TracecomOpenTraceFile(&opened, fileName, trcFd, trcMap); step != 0) {
+        return step;
+    }
+    if (int rc = lock.release(); rc != 0) {
+        munmap(trcMap, static_cast<size_t>(opened.iTrcSize));
+        close(trcFd);
+        return kStepMngLock + rc;
+    }
+    opened.iTrcFd = trcFd;
+    opened.pTrcMap = trcMap;
+    map.release();
+    *handle = opened;
+    return 0;
+}
+
+}  // namespace
+
+int K8TQ_TracecomSemaLock(int fd) {
+    gProcessLock.lock();
+    if (int err = set_whole_file_lock(fd, F_WRLCK); err != 0) {
+        gProcessLock.unlock();
+        return kLockFailed + err;
+    }
+    return 0;
+}
+
+int TracecomSemaUnLock(int fd) {
+    int err = set_whole_file_lock(fd, F_UNLCK);
+    gProcessLock.unlock();
+    return err != 0 ? kUnlockFailed + err : 0;
+}
+
+void close_management_descriptor(int fd) {
+    std::lock_guard<std::mutex> guard(gProcessLock);
+    close(fd);
+}
+
+bool management_header_valid(const void *map, uint32_t traceSize) {
+    const auto *bytes = static_cast<const unsigned char *>(map);
+    if (bytes[kMngDirOff] == '\0' || std::memchr(bytes + kMngDirOff, 0, kMngDirLen) == nullptr) {
+        return false;
+    }
+    const uint32_t size = get32(map, kMngSizeOff);
+    if (size < 1024 || size > kMaxSizeKb * 1024u || size % 1024 != 0) return false;
+    if (traceSize != 0 && size != traceSize) return false;
+    const uint32_t max = get32(map, kMngMaxOff);
+    const uint32_t gen = get32(map, kMngGenOff);
+    const uint32_t slot = get32(map, kMngSlotOff);
+    return max >= 1 && max <= kMaxSlots && gen >= 1 && gen <= kMaxGenerations && slot >= 1 &&
+           slot <= max;
+}
+
+int trc_OpenSettingManageFile(TraceHandle *handle, const char *name, const TraceDefinition &def) {
+    char dir[kFileNameLen];
+    if (def.uiPathLen != 0) {
+        if (def.uiPathLen > kMaxDirLen) return kStepMngOpen + ENAMETOOLONG;
+        std::snprintf(dir, sizeof dir, "%s", def.caPath);
+    } else if (int step = K8TQ_Com_tracefiledir(dir, sizeof dir); step != 0) {
+        return step;
+    }
+    char mngPath[kFileNameLen];
+    int n = std::snprintf(mngPath, sizeof mngPath, "%s%c%s", dir, '/', kMngFileName);
+    if (n < 0 || static_cast<size_t>(n) >= sizeof mngPath) return kStepMngOpen + ENAMETOOLONG;
+
+    int fd = open_retry(mngPath, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return kStepMngOpen + errno;
+    int step = open_under_lock(handle, fd, name, def, dir);
+    if (step != 0) close_management_descriptor(fd);
+    return step;
+}
+
+int open_retry(const char *path, int flags, mode_t mode) {
+    int fd;
+    do {
+        fd = open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    if (fd == 0) {
+        int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
+        int err = errno;
+        close(fd);
+        errno = err;
+        fd = moved;
+    }
+    return fd;
+}
+
+int write_all(int fd, const void *data, size_t length, off_t offset) {
+    const auto *bytes = static_cast<const unsigned char *>(data);
+    size_t done = 0;
+    while (done < length) {
+        ssize_t n = pwrite(fd, bytes + done, length - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return EIO;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+}  // namespace zrktrace
