@@ -44,6 +44,9 @@ int com_file_open(const char *path, int mode, StoreFile *file);
 int com_file_mapping(StoreFile *file);
 int com_file_unmapping(StoreFile *file);
 int com_file_close(StoreFile *file);
+/* Blocking fcntl lock (F_WRLCK) or unlock (F_UNLCK) of a whole file, waiting
+ * as long as it takes; 0 or the system error number. */
+int zrk_whole_file_lock(int fd, int type);
 int zrkc_lock(const char *path, StoreFile *file);
 int zrkc_unlock(StoreFile *file);
 int zrkc_CheckDir(const char *path, ReturnInfo *ri);

@@ -112,11 +112,9 @@ extern "C" int com_file_close(StoreFile *file) {
     return rc;
 }
 
-namespace {
-
-int set_whole_file_lock(int fd, short type) {
+extern "C" int zrk_whole_file_lock(int fd, int type) {
     struct flock lk {};
-    lk.l_type = type;
+    lk.l_type = static_cast<short>(type);
     lk.l_whence = SEEK_SET;
     lk.l_start = 0;
     lk.l_len = 0;
@@ -124,17 +122,15 @@ int set_whole_file_lock(int fd, short type) {
     do {
         rc = fcntl(fd, F_SETLKW, &lk);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0 ? 0 : -1;
+    return rc == 0 ? 0 : errno;
 }
 
-}  // namespace
-
 extern "C" int zrkc_lock(const char * /*path*/, StoreFile *file) {
-    return set_whole_file_lock(file->iFd, F_WRLCK);
+    return zrk_whole_file_lock(file->iFd, F_WRLCK) == 0 ? 0 : -1;
 }
 
 extern "C" int zrkc_unlock(StoreFile *file) {
-    return set_whole_file_lock(file->iFd, F_UNLCK);
+    return zrk_whole_file_lock(file->iFd, F_UNLCK) == 0 ? 0 : -1;
 }
 
 extern "C" int zrkc_CheckDir(const char *path, ReturnInfo *ri) {

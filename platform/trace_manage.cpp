@@ -1,6 +1,7 @@
 // The trace management file "velk_trcmng.def": the lock that serialises every
 // process that traces, the creation of the file, its checks, and the
 // round-robin hand-out of slots to the opens of all processes.
+#include "platform.h"
 #include "trace_internal.h"
 
 #include <fcntl.h>
@@ -21,19 +22,6 @@ namespace {
 // Keeps the threads of this process apart while one of them holds the fcntl
 // lock or closes a management file descriptor.
 std::mutex gProcessLock;
-
-int set_whole_file_lock(int fd, short type) {
-    struct flock lk {};
-    lk.l_type = type;
-    lk.l_whence = SEEK_SET;
-    lk.l_start = 0;
-    lk.l_len = 0;
-    int rc;
-    do {
-        rc = fcntl(fd, F_SETLKW, &lk);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0 ? 0 : errno;
-}
 
 // First line of "uname -sr" (a second one when the first is empty), up to 31
 // characters, zero-filled; empty when the command cannot be started.
@@ -186,7 +174,7 @@ int open_under_lock(TraceHandle *handle, int fd, const char *name, const TraceDe
 
 int K8TQ_TracecomSemaLock(int fd) {
     gProcessLock.lock();
-    if (int err = set_whole_file_lock(fd, F_WRLCK); err != 0) {
+    if (int err = zrk_whole_file_lock(fd, F_WRLCK); err != 0) {
         gProcessLock.unlock();
         return kLockFailed + err;
     }
@@ -194,7 +182,7 @@ int K8TQ_TracecomSemaLock(int fd) {
 }
 
 int TracecomSemaUnLock(int fd) {
-    int err = set_whole_file_lock(fd, F_UNLCK);
+    int err = zrk_whole_file_lock(fd, F_UNLCK);
     gProcessLock.unlock();
     return err != 0 ? kUnlockFailed + err : 0;
 }
