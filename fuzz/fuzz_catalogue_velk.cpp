@@ -1,6 +1,7 @@
 // Fuzz the command catalogue reader: arbitrary file contents, every lookup
 // mode. The first four bytes of the input choose the code looked up; the
 // rest is the catalogue file.
+#include "fuzz_file.h"
 #include "platform.h"
 
 #include <fcntl.h>
@@ -13,25 +14,9 @@
 
 namespace {
 
-std::string gDir;
-std::string gFile;
-
-void removeDir() {
-    unlink(gFile.c_str());
-    rmdir(gDir.c_str());
-}
-
-bool writeFile(const uint8_t *data, size_t size) {
-    int fd = open(gFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n <= 0) break;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    close(fd);
-    return size == 0;
+const zrkfuzz::ScratchFile &scratch() {
+    static const zrkfuzz::ScratchFile file(".zrk_errinf_velk");
+    return file;
 }
 
 bool isDefault(const ErrInfoVelk &e) {
@@ -41,15 +26,6 @@ bool isDefault(const ErrInfoVelk &e) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char dir[] = "/tmp/zrkfuzz.velk.XXXXXX";
-    if (mkdtemp(dir) == nullptr) std::abort();
-    gDir = dir;
-    gFile = gDir + "/.zrk_errinf_velk";
-    std::atexit(removeDir);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     int32_t code = 0;
     if (size >= sizeof code) {
@@ -57,12 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         data += sizeof code;
         size -= sizeof code;
     }
-    if (!writeFile(data, size)) return 0;
+    if (!scratch().write(data, size)) return 0;
     for (int mode : {ZRK_ERRINF_BY_MSGNO, ZRK_ERRINF_BY_ZRKERR, ZRK_ERRINF_BY_ERRNO, 0}) {
         for (int32_t wanted : {code, 0}) {
             ErrInfoVelk entry;
             std::memset(&entry, 0x5A, sizeof entry);
-            int rc = get_err_info_velk_file(gFile.c_str(), mode, wanted, &entry);
+            int rc = get_err_info_velk_file(scratch().path().c_str(), mode, wanted, &entry);
             if (rc != 0 && rc != 1 && rc != -1) __builtin_trap();
             if (std::memchr(entry.caMessage, '\0', sizeof entry.caMessage) == nullptr) __builtin_trap();
             if (rc == 0) {

@@ -1,6 +1,7 @@
 // Fuzz the library catalogue reader: arbitrary file contents, every lookup
 // mode. The first four bytes of the input choose the code looked up; the
 // rest is the catalogue file.
+#include "fuzz_file.h"
 #include "platform.h"
 
 #include <fcntl.h>
@@ -13,37 +14,12 @@
 
 namespace {
 
-std::string gDir;
-std::string gFile;
-
-void removeDir() {
-    unlink(gFile.c_str());
-    rmdir(gDir.c_str());
-}
-
-bool writeFile(const uint8_t *data, size_t size) {
-    int fd = open(gFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n <= 0) break;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    close(fd);
-    return size == 0;
+const zrkfuzz::ScratchFile &scratch() {
+    static const zrkfuzz::ScratchFile file(".zrk_errinf_wxapi");
+    return file;
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char dir[] = "/tmp/zrkfuzz.wxapi.XXXXXX";
-    if (mkdtemp(dir) == nullptr) std::abort();
-    gDir = dir;
-    gFile = gDir + "/.zrk_errinf_wxapi";
-    std::atexit(removeDir);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     int32_t code = 0;
@@ -52,12 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         data += sizeof code;
         size -= sizeof code;
     }
-    if (!writeFile(data, size)) return 0;
+    if (!scratch().write(data, size)) return 0;
     for (int mode : {ZRK_ERRINF_BY_ERRNO, ZRK_ERRINF_BY_SENSE, ZRK_ERRINF_BY_ARRAY, 0, 7}) {
         for (int32_t wanted : {code, 0}) {
             ErrInfoWxapi entry;
             std::memset(&entry, 0x5A, sizeof entry);
-            int rc = get_err_info_wxapi_file(gFile.c_str(), mode, wanted, &entry);
+            int rc = get_err_info_wxapi_file(scratch().path().c_str(), mode, wanted, &entry);
             if (rc != 0 && rc != 1 && rc != -1) __builtin_trap();
             if (rc == 0) {
                 // A matching line fills a terminated text and the reserved field 0.
