@@ -69,11 +69,22 @@ public:
             return reply({std::to_string(st_.ullClock)});
         }
         if (cmd == "fault") return fault();
-        if (cmd == "faults") return simple(1, st_.faults.describe());
+        if (cmd == "faults") {
+            std::vector<std::string> lines = st_.faults.describe();
+            for (const std::string &l : st_.corruptions.describe()) lines.push_back(l);
+            return simple(1, lines);
+        }
         if (cmd == "clearfaults") {
             st_.faults.clear();
+            st_.corruptions.clear();
             return simple(1, {});
         }
+        if (cmd == "sessions") return sessions();
+        if (cmd == "session") return addSession(line);
+        if (cmd == "endsession") return endSession();
+        if (cmd == "setsession") return setSession(line);
+        if (cmd == "role") return role();
+        if (cmd == "corrupt") return corrupt();
         if (cmd == "cdblog") return cdblog();
         if (cmd == "clearlog") {
             st_.cdbLog.clear();
@@ -168,6 +179,107 @@ private:
         }
         if (f.ulRequest != 0 && f.op != "ioctl") refuse("request= applies to ioctl only");
         st_.faults.add(f);
+        return reply({});
+    }
+
+    // The text of the line after its first `skip` words.
+    static std::string rest(const std::string &line, std::size_t skip) {
+        std::size_t at = 0;
+        for (std::size_t i = 0; i < skip; ++i) {
+            at = line.find_first_not_of(" \t", at);
+            at = line.find_first_of(" \t", at);
+            if (at == std::string::npos) return "";
+        }
+        return line.substr(at);
+    }
+
+    const Array &array(const std::string &name) const {
+        auto it = st_.model.arrays.find(name);
+        if (it == st_.model.arrays.end()) refuse("unknown array \"" + name + "\"");
+        return it->second;
+    }
+
+    Session &session(const std::string &arrayName, const std::string &idText) {
+        array(arrayName);
+        auto id = static_cast<std::uint16_t>(number(idText, "session identifier", 0xFFFF));
+        Session *s = findSession(st_.model, arrayName, id);
+        if (s == nullptr) refuse("array " + arrayName + " has no session " + idText);
+        return *s;
+    }
+
+    std::string sessions() const {
+        args(1, 2, "sessions [ARRAY]");
+        if (words_.size() == 2) array(words_[1]);
+        std::vector<std::string> lines;
+        for (const Session &s : st_.model.sessions)
+            if (words_.size() == 1 || s.on(words_[1])) lines.push_back(sessionLine(s));
+        return reply(lines);
+    }
+
+    std::string addSession(const std::string &line) {
+        std::string error;
+        if (!addSessions(st_.model, st_.ullClock, rest(line, 1), error)) refuse(error);
+        return reply({});
+    }
+
+    std::string endSession() {
+        args(3, 3, "endsession ARRAY ID");
+        Session *s = &session(words_[1], words_[2]);
+        std::erase_if(st_.model.sessions, [&](const Session &o) { return &o == s; });
+        return reply({});
+    }
+
+    std::string setSession(const std::string &line) {
+        if (words_.size() < 4) refuse("usage: setsession ARRAY ID KEY=VALUE...");
+        Session &s = session(words_[1], words_[2]);
+        std::string error;
+        if (!changeSession(s, rest(line, 3), error)) refuse(error);
+        return reply({});
+    }
+
+    std::string role() {
+        if (words_.size() < 3) refuse("usage: role ARRAY ROLE [group=N] [olu=N]");
+        array(words_[1]);
+        Array &a = st_.model.arrays.at(words_[1]);
+        auto roleValue = static_cast<int>(number(words_[2], "role", 255));
+        int group = -1;
+        long olu = -1;
+        for (std::size_t i = 3; i < words_.size(); ++i) {
+            const std::string &w = words_[i];
+            if (w.starts_with("group=")) group = static_cast<int>(number(w.substr(6), "group", 255));
+            else if (w.starts_with("olu=")) olu = static_cast<long>(number(w.substr(4), "OLU", 0xFFFF));
+            else refuse("usage: role ARRAY ROLE [group=N] [olu=N]");
+        }
+        if (olu >= 0) {
+            auto v = a.volumes.find(static_cast<std::uint32_t>(olu));
+            if (v == a.volumes.end()) refuse("array " + a.name + " has no volume " + std::to_string(olu));
+            v->second.iRole = roleValue;
+            if (group >= 0) v->second.iGroup = group;
+        } else {
+            a.ucRole = static_cast<std::uint8_t>(roleValue);
+            if (group >= 0) a.ucGroup = static_cast<std::uint8_t>(group);
+        }
+        return reply({});
+    }
+
+    std::string corrupt() {
+        if (words_.size() < 4) refuse("usage: corrupt PAGE OFFSET HEX [count=N] [skip=K] [array=NAME]");
+        Corruption c;
+        c.iPage = static_cast<int>(number(words_[1], "page", 255));
+        c.offset = number(words_[2], "offset", 0xFFFFFF);
+        std::string hexText;
+        for (std::size_t i = 3; i < words_.size(); ++i) {
+            const std::string &w = words_[i];
+            if (w.starts_with("count=")) c.iCount = static_cast<int>(number(w.substr(6), "count", 1000000));
+            else if (w.starts_with("skip=")) c.iSkip = static_cast<int>(number(w.substr(5), "skip", 1000000));
+            else if (w.starts_with("array=")) c.array = array(w.substr(6)).name;
+            else hexText += w;
+        }
+        if (c.iCount < 1) refuse("count must be at least 1");
+        if (hexText.empty() || hexText.size() % 2 != 0) refuse("bad hex bytes \"" + hexText + "\"");
+        for (std::size_t i = 0; i < hexText.size(); i += 2)
+            c.bytes.push_back(static_cast<std::uint8_t>(number("0x" + hexText.substr(i, 2), "hex byte", 255)));
+        st_.corruptions.add(c);
         return reply({});
     }
 

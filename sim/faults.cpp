@@ -1,5 +1,6 @@
 #include "faults.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -116,10 +117,42 @@ std::optional<Fault> FaultTable::scsiCommand(const std::string &path, const std:
     });
 }
 
+std::string Corruption::describe() const {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (std::uint8_t b : bytes) {
+        hex += digits[b >> 4];
+        hex += digits[b & 0x0F];
+    }
+    char line[512];
+    std::snprintf(line, sizeof line, "corrupt page=0x%02x offset=%zu bytes=%s count=%d skip=%d seen=%d array=%s",
+                  iPage, offset, hex.c_str(), iCount, iSkip, iSeen, array.empty() ? "*" : array.c_str());
+    return line;
+}
+
+std::vector<std::string> CorruptionTable::describe() const {
+    std::vector<std::string> out;
+    for (const Corruption &c : table_) out.push_back(c.describe());
+    return out;
+}
+
+void CorruptionTable::apply(const std::string &array, int page, std::vector<std::uint8_t> &reply) {
+    // Every corruption that is due patches the reply, in the order given.
+    for (Corruption &c : table_) {
+        if (c.iPage != page || (!c.array.empty() && c.array != array)) continue;
+        int number = ++c.iSeen;
+        if (number <= c.iSkip || number > c.iSkip + c.iCount) continue;
+        if (reply.size() < c.offset + c.bytes.size()) reply.resize(c.offset + c.bytes.size(), 0);
+        std::copy(c.bytes.begin(), c.bytes.end(), reply.begin() + static_cast<std::ptrdiff_t>(c.offset));
+    }
+    std::erase_if(table_, [](const Corruption &c) { return c.iSeen >= c.iSkip + c.iCount; });
+}
+
 void SimState::reset(Model next) {
     model = std::move(next);
     ullClock = model.ullClockStart;
     faults.clear();
+    corruptions.clear();
     cdbLog.clear();
     calls.clear();
 }

@@ -48,6 +48,31 @@ private:
     std::vector<Fault> faults_;
 };
 
+// Bytes laid over the next replies of one TRAVO IN page (hostile replies).
+struct Corruption {
+    int iPage = 0;                     // page code
+    std::string array;                 // only this array's replies; empty: any
+    std::size_t offset = 0;            // first byte patched
+    std::vector<std::uint8_t> bytes;   // the bytes
+    int iSkip = 0;                     // matching replies let through first
+    int iCount = 1;                    // matching replies patched after those
+    int iSeen = 0;                     // matching replies counted so far
+
+    std::string describe() const;
+};
+
+class CorruptionTable {
+public:
+    void add(const Corruption &c) { table_.push_back(c); }
+    void clear() { table_.clear(); }
+    std::vector<std::string> describe() const;
+    // Patches a reply of `page` built by `array` when a corruption is due.
+    void apply(const std::string &array, int page, std::vector<std::uint8_t> &reply);
+
+private:
+    std::vector<Corruption> table_;
+};
+
 // One SCSI command as received.
 struct CdbRecord {
     std::string path;                 // node that answered
@@ -61,6 +86,7 @@ struct SimState {
     Model model;
     std::uint64_t ullClock = 0;        // virtual seconds
     FaultTable faults;
+    CorruptionTable corruptions;       // hostile TRAVO IN replies
     std::vector<CdbRecord> cdbLog;     // since the last clearlog
     std::vector<std::string> calls;    // host calls since the last clearcalls
     bool bStop = false;                // shutdown requested

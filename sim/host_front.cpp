@@ -239,7 +239,7 @@ private:
             case FaultKind::Errno: break;
             }
         } else {
-            answer = answerCommand(*array, *volume, cdb, dataOut);
+            answer = answerCommand(st_, *array, *volume, cdb, dataOut);
         }
         std::string dataIn;
         if (direction == kDxferFromDev || direction == kDxferToFromDev) {

@@ -119,13 +119,29 @@ std::vector<std::string> Model::describe() const {
                       array.bBoxInfo ? "yes" : "no", array.ucRole, array.ucGroup,
                       array.patches.size());
         out.emplace_back(line);
+        std::string support;
+        for (std::uint8_t b : array.support) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02x", b);
+            support += hex;
+        }
+        std::snprintf(line, sizeof line,
+                      "copy %s profile=%s support=%s partner=%s maxsessions=%u,%u,%u,%u percommand=%u "
+                      "generations=%u rvzbuffers=%zu/%u",
+                      name.c_str(), array.profile.c_str(), support.c_str(),
+                      array.partner.empty() ? "-" : array.partner.c_str(), array.maxSessions[0],
+                      array.maxSessions[1], array.maxSessions[2], array.maxSessions[3],
+                      array.usPerCommand, array.usGenerations, array.rvzBuffers.size(),
+                      array.usRvzBuffers);
+        out.emplace_back(line);
         for (const auto &[olu, volume] : array.volumes) {
-            std::snprintf(line, sizeof line, "volume %s %u %llu name=\"%s\" attr=%u",
+            std::snprintf(line, sizeof line, "volume %s %u %llu name=\"%s\" attr=%u olustatus=%u",
                           name.c_str(), olu, static_cast<unsigned long long>(volume.ullBlocks),
-                          volume.name.c_str(), volume.ucAttr);
+                          volume.name.c_str(), volume.ucAttr, volume.ucOluStatus);
             out.emplace_back(line);
         }
     }
+    for (const Session &session : sessions) out.push_back(sessionLine(session));
     for (const auto &[path, node] : nodes) {
         std::snprintf(line, sizeof line,
                       "node %s %s %u:%u array=%s olu=%u start=%llu size=%llu geo=%u/%u/%u%s%s",

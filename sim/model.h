@@ -3,6 +3,10 @@
 // fronts read it; the scenario parser builds it.
 #pragma once
 
+#include "sessions.h"
+#include "support.h"
+
+#include <array>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -19,6 +23,17 @@ struct Volume {
     std::uint8_t ucAttr = 0;      // attribute byte of the LU information page
     int iRole = -1;               // failover role for page 0xF2, -1: the array's
     int iGroup = -1;              // failover group for page 0xF2, -1: the array's
+    std::uint8_t ucOluStatus = 0; // byte 4 of the OLU status record (page 0x31)
+};
+
+// An RVZ buffer of an array (pages 0x21, 0x23, 0x24).
+struct RvzBuffer {
+    std::uint8_t ucId = 0;              // buffer identifier
+    std::uint16_t usType = 1;           // 1 send, 2 receive
+    std::string remote;                 // remote array, by name ("" none)
+    std::uint16_t usInterval = 0;       // forwarding interval
+    std::uint32_t uiMonitor = 0;        // monitoring time
+    std::vector<std::uint16_t> cms;     // controller-module identifiers
 };
 
 // Bytes laid over an answer: the standard INQUIRY data or a VPD page.
@@ -42,6 +57,21 @@ struct Array {
     std::uint8_t ucGroup = 0;          // page 0xF2 byte 89
     std::map<std::uint32_t, Volume> volumes;  // by OLU
     std::vector<Patch> patches;        // in scenario order
+
+    // Copy functions.
+    std::string profile = "paged";     // profile that preset the support bytes
+    SupportBytes support{};            // TRAVO IN page 0x00 bytes 8-39
+    std::array<std::uint8_t, 8> qmSupport{0x03, 0, 0, 0, 0, 0, 0, 0};  // QM page 0x02 bytes 8-15
+    std::array<std::uint16_t, 4> maxSessions{16, 1024, 16, 1024};  // in OLU, all OLUs, MLU, all MLUs
+    std::uint16_t usPerCommand = 64;   // sessions per command (page 0x40)
+    std::uint16_t usGenerations = 16;  // maximum SnapKZP+ generation count (page 0x45)
+    std::uint16_t usRvzBuffers = 8;    // maximum number of RVZ buffers (page 0x21)
+    std::uint8_t ucRvzPages = 0x03;    // page 0x21 byte 15: pages 0x23, 0x24, long 0x24
+    std::string partner;               // the other array of its storage cluster
+    std::vector<std::string> remotes;  // arrays listed by page 0x20
+    std::map<std::uint8_t, RvzBuffer> rvzBuffers;  // by identifier
+
+    bool qm() const { return family == "qm"; }
 };
 
 enum class NodeKind { Disk, Partition, DeviceMapper, Brdlx, Diag };
@@ -83,6 +113,7 @@ struct Model {
     std::map<std::string, File> files;         // by path (sysfs, programs)
     std::map<std::string, std::string> links;  // path -> target as written
     std::map<std::vector<std::string>, CommandAnswer> commands;  // by argv
+    std::vector<Session> sessions;             // copy sessions of all arrays
 
     // What a path names once links are followed.
     enum class Kind { None, Node, File, Dir };

@@ -1,5 +1,6 @@
 #include "scenario.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -194,6 +195,150 @@ Directive toDirective(const std::vector<Word> &words, bool argvAfterDashes) {
     return d;
 }
 
+std::vector<std::string> splitList(const std::string &text) {
+    std::vector<std::string> parts;
+    std::stringstream in(text);
+    for (std::string part; std::getline(in, part, ',');) parts.push_back(part);
+    return parts;
+}
+
+struct NamedValue {
+    const char *name;
+    std::uint8_t value;
+};
+
+constexpr NamedValue kStatusNames[] = {
+    {"idle", state::kIdle},       {"reserve", state::kReserve},   {"active", state::kActive},
+    {"errorsuspend", state::kErrorSuspend}, {"suspend", state::kSuspend}, {"halt", state::kHalt},
+};
+
+constexpr NamedValue kPhaseNames[] = {
+    {"nopair", phase::kNoPair},     {"copying", phase::kCopying},
+    {"equivalent", phase::kEquivalent}, {"tracking", phase::kTracking},
+    {"trackcopy", phase::kTrackingCopying}, {"readying", phase::kReadying},
+};
+
+template <std::size_t N>
+std::uint8_t namedByte(const std::string &text, const NamedValue (&names)[N], const char *what) {
+    for (const NamedValue &n : names)
+        if (text == n.name) return n.value;
+    return static_cast<std::uint8_t>(parseBounded(text, what, 255));
+}
+
+std::uint8_t parseMode(const std::string &text) {
+    if (text == "none") return 0;
+    if (!text.empty() && text[0] >= '0' && text[0] <= '9')
+        return static_cast<std::uint8_t>(parseBounded(text, "mode", 7));
+    std::uint8_t mode = 0;
+    for (const std::string &word : splitList(text)) {
+        if (word == "sync") mode |= kModeSync;
+        else if (word == "split") mode |= kModeSplit;
+        else if (word == "manual") mode |= kModeManual;
+        else fail("mode must list sync, split, manual (or none)");
+    }
+    return mode;
+}
+
+// The options of a session that may also change later (setsession).
+void sessionOptions(const Directive &d, Session &s) {
+    if (const std::string *v = d.option("status")) s.ucStatus = namedByte(*v, kStatusNames, "status");
+    if (const std::string *v = d.option("phase")) s.ucPhase = namedByte(*v, kPhaseNames, "phase");
+    if (const std::string *v = d.option("copied")) s.ullCopied = parseNumber(*v, "copied");
+    if (const std::string *v = d.option("mode")) s.ucMode = parseMode(*v);
+    if (const std::string *v = d.option("transfer"))
+        s.ucTransfer = static_cast<std::uint8_t>(parseBounded(*v, "transfer", 255));
+    if (const std::string *v = d.option("secondary"))
+        s.ucSecondary = static_cast<std::uint8_t>(parseBounded(*v, "secondary", 3));
+    if (const std::string *v = d.option("modechange"))
+        s.ucModeChange = static_cast<std::uint8_t>(parseBounded(*v, "modechange", 255));
+    if (const std::string *v = d.option("interval"))
+        s.usInterval = static_cast<std::uint16_t>(parseBounded(*v, "interval", 0xFFFF));
+    if (const std::string *v = d.option("start")) s.ullStart = parseNumber(*v, "start");
+    if (const std::string *v = d.option("volrole"))
+        s.ucVolRole = static_cast<std::uint8_t>(parseBounded(*v, "volrole", 255));
+    if (const std::string *v = d.option("generation"))
+        s.uiGeneration = static_cast<std::uint32_t>(parseBounded(*v, "generation", 0xFFFFFFFFu));
+    if (const std::string *v = d.option("vvol")) s.bVvol = parseYesNo(*v, "vvol");
+}
+
+constexpr std::initializer_list<const char *> kChangeable = {
+    "status", "phase", "copied", "mode", "transfer", "secondary", "modechange",
+    "interval", "start", "volrole", "generation", "vvol"};
+
+// A `session` directive: one session, or `count` of them.
+void addSessionDirective(Model &model, const Directive &d, std::uint64_t clock) {
+    d.expect(6, 6, "session ID KIND SRCARRAY SRCOLU DSTARRAY DSTOLU [options]");
+    std::vector<const char *> allowed(kChangeable);
+    for (const char *k : {"partner", "srcext", "size", "dstext", "count"}) allowed.push_back(k);
+    for (const auto &[key, value] : d.options) {
+        bool ok = false;
+        for (const char *a : allowed) ok = ok || key == a;
+        if (!ok) fail("unknown option " + key + "= for session");
+    }
+    Session s;
+    auto firstId = static_cast<std::uint32_t>(parseBounded(d.args[0], "session identifier", 0xFFFF));
+    if (firstId == 0) fail("session identifier 0 is not valid");
+    if (!kindFromName(d.args[1], s.kind)) fail("unknown session kind \"" + d.args[1] + "\"");
+    s.srcArray = d.args[2];
+    s.dstArray = d.args[4];
+    for (const std::string &name : {s.srcArray, s.dstArray})
+        if (model.arrays.count(name) == 0) fail("unknown array \"" + name + "\"");
+    s.uiSrcOlu = static_cast<std::uint32_t>(parseBounded(d.args[3], "OLU", 0xFFFF));
+    if (model.arrays.at(s.srcArray).volumes.count(s.uiSrcOlu) == 0)
+        fail("array " + s.srcArray + " has no volume " + d.args[3]);
+    if (d.args[5] == "-") {
+        if (s.kind != SessionKind::Monitor) fail("only a monitor session has no destination");
+        if (s.remote()) fail("a monitor session names its source array twice");
+        s.uiDstOlu = kNoOlu;
+    } else {
+        if (s.kind == SessionKind::Monitor) fail("a monitor session has no destination (-)");
+        s.uiDstOlu = static_cast<std::uint32_t>(parseBounded(d.args[5], "OLU", 0xFFFF));
+        if (model.arrays.at(s.dstArray).volumes.count(s.uiDstOlu) == 0)
+            fail("array " + s.dstArray + " has no volume " + d.args[5]);
+    }
+    if ((d.args[1] == "rvz" || s.kind == SessionKind::Failover) && !s.remote())
+        fail(d.args[1] + " sessions join two arrays");
+    if (const std::string *v = d.option("srcext")) s.ullSrcExtent = parseNumber(*v, "srcext");
+    if (const std::string *v = d.option("size")) s.ullSize = parseNumber(*v, "size");
+    if (const std::string *v = d.option("dstext")) s.ullDstExtent = parseNumber(*v, "dstext");
+    s.ucPhase = defaultPhase(s.kind);
+    s.ullStart = clock;
+    sessionOptions(d, s);
+    std::uint32_t count = 1;
+    if (const std::string *v = d.option("count"))
+        count = static_cast<std::uint32_t>(parseBounded(*v, "count", 0xFFFF));
+    if (count == 0 || firstId + count - 1 > 0xFFFF) fail("count leaves the identifiers 1..65535");
+    std::uint32_t partner = 0;
+    if (const std::string *v = d.option("partner")) {
+        if (!s.remote()) fail("partner= is for remote sessions");
+        partner = static_cast<std::uint32_t>(parseBounded(*v, "partner", 0xFFFF));
+        if (partner == 0 || partner + count - 1 > 0xFFFF) fail("partner leaves the identifiers 1..65535");
+    }
+    bool generationGiven = d.option("generation") != nullptr;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        Session one = s;
+        one.usId = static_cast<std::uint16_t>(firstId + i);
+        if (findSession(model, one.srcArray, one.usId) != nullptr)
+            fail("array " + one.srcArray + " has session " + std::to_string(one.usId) + " already");
+        if (one.remote()) {
+            one.usPartnerId = partner != 0 ? static_cast<std::uint16_t>(partner + i)
+                                           : freeSessionId(model, one.dstArray);
+            if (one.usPartnerId == 0) fail("array " + one.dstArray + " has no free session identifier");
+            if (findSession(model, one.dstArray, one.usPartnerId) != nullptr)
+                fail("array " + one.dstArray + " has session " + std::to_string(one.usPartnerId) + " already");
+        }
+        if (one.kind == SessionKind::SnapKzpPlus && !generationGiven) {
+            std::uint32_t last = 0;
+            for (const Session &o : model.sessions)
+                if (o.kind == SessionKind::SnapKzpPlus && o.srcArray == one.srcArray &&
+                    o.uiSrcOlu == one.uiSrcOlu && o.ullSrcExtent == one.ullSrcExtent && o.ullSize == one.ullSize)
+                    last = std::max(last, o.uiGeneration);
+            one.uiGeneration = last + 1;
+        }
+        model.sessions.push_back(one);
+    }
+}
+
 // A file operation applied after the derived files exist.
 struct FileOp {
     enum Kind { Put, Remove, Program };
@@ -221,6 +366,7 @@ public:
             {"diag", &Parser::diag},         {"link", &Parser::link},
             {"file", &Parser::file},         {"nofile", &Parser::nofile},
             {"program", &Parser::program},   {"command", &Parser::command},
+            {"session", &Parser::session},   {"rvzbuffer", &Parser::rvzbuffer},
         };
         auto it = handlers.find(d.name);
         if (it == handlers.end()) fail("unknown directive \"" + d.name + "\"");
@@ -229,6 +375,7 @@ public:
 
     void finish() {
         lineNo_ = 0;
+        finishArrays();
         // Derived sysfs files of disks and partitions.
         for (const auto &[path, node] : model_.nodes) {
             char text[64];
@@ -288,12 +435,41 @@ public:
 
     int lineNo() const { return lineNo_; }
 
+    // Partners, the failover bits and the remote-array lists.
+    void finishArrays() {
+        for (auto &[name, array] : model_.arrays) {
+            lineNo_ = arrayLines_[name];
+            if (array.partner.empty()) continue;
+            auto other = model_.arrays.find(array.partner);
+            if (other == model_.arrays.end()) fail("array " + name + ": unknown partner \"" + array.partner + "\"");
+            if (other->second.partner.empty()) other->second.partner = name;
+        }
+        for (auto &[name, array] : model_.arrays) {
+            lineNo_ = arrayLines_[name];
+            auto given = failover_.find(name);
+            bool on = given != failover_.end() ? given->second : !array.partner.empty();
+            if (on && explicitSupport_.count(name) == 0) addFailoverBits(array.support);
+            if (explicitRemotes_.count(name) != 0) {
+                for (const std::string &r : array.remotes)
+                    if (model_.arrays.count(r) == 0) fail("array " + name + ": unknown remote array \"" + r + "\"");
+            } else {
+                for (const auto &[other, unused] : model_.arrays)
+                    if (other != name) array.remotes.push_back(other);
+            }
+        }
+        lineNo_ = 0;
+    }
+
 private:
     Model &model_;
     int lineNo_ = 0;
     std::vector<FileOp> fileOps_;
     std::set<std::string> explicitFiles_;
     std::vector<std::pair<std::string, int>> brdlxLines_;  // brdlx nodes and their lines
+    std::set<std::string> explicitSupport_;   // arrays whose support= was given
+    std::set<std::string> explicitRemotes_;   // arrays whose remotes= was given
+    std::map<std::string, bool> failover_;    // failover= as given, by array
+    std::map<std::string, int> arrayLines_;   // line of each array directive
 
     static std::string absolute(const std::string &path) {
         if (!path.starts_with("/")) fail("path \"" + path + "\" is not absolute");
@@ -365,7 +541,8 @@ private:
     void array(const Directive &d) {
         d.expect(1, 1, "array NAME boxid=TEXT [options]");
         d.allow({"boxid", "vendor", "product", "revision", "family", "vpd", "zrk", "boxinfo",
-                 "role", "group"});
+                 "role", "group", "partner", "failover", "profile", "support", "qmsupport",
+                 "maxsessions", "percommand", "generations", "rvzbuffers", "rvzpages", "remotes"});
         if (model_.arrays.count(d.args[0]) != 0) fail("array " + d.args[0] + " is declared twice");
         Array a;
         a.name = d.args[0];
@@ -389,12 +566,84 @@ private:
         if (const std::string *v = d.option("boxinfo")) a.bBoxInfo = parseYesNo(*v, "boxinfo");
         if (const std::string *v = d.option("role")) a.ucRole = static_cast<std::uint8_t>(parseBounded(*v, "role", 255));
         if (const std::string *v = d.option("group")) a.ucGroup = static_cast<std::uint8_t>(parseBounded(*v, "group", 255));
+        copyFunctions(d, a);
         model_.arrays.emplace(a.name, a);
     }
 
+    // The copy-function options of an array directive.
+    void copyFunctions(const Directive &d, Array &a) {
+        if (const std::string *v = d.option("profile")) {
+            a.profile = *v;
+            if (a.profile == "qm") a.family = "qm";
+        } else {
+            a.profile = a.qm() ? "qm" : "paged";
+        }
+        if (a.qm() && d.option("product") == nullptr) a.product = "QM100";
+        if (!profileSupport(a.profile, a.support)) fail("profile must be paged, detail, idlist or qm");
+        if (const std::string *v = d.option("support")) {
+            std::vector<std::uint8_t> b = parseHexBytes(*v);
+            if (b.size() != a.support.size()) fail("support= needs exactly 32 bytes");
+            std::copy(b.begin(), b.end(), a.support.begin());
+            explicitSupport_.insert(a.name);
+        }
+        if (const std::string *v = d.option("qmsupport")) {
+            std::vector<std::uint8_t> b = parseHexBytes(*v);
+            if (b.size() != a.qmSupport.size()) fail("qmsupport= needs exactly 8 bytes");
+            std::copy(b.begin(), b.end(), a.qmSupport.begin());
+        }
+        if (const std::string *v = d.option("maxsessions")) {
+            std::vector<std::string> parts = splitList(*v);
+            if (parts.size() != 4) fail("maxsessions= needs four counts: OLU,ALLOLU,MLU,ALLMLU");
+            for (std::size_t i = 0; i < 4; ++i)
+                a.maxSessions[i] = static_cast<std::uint16_t>(parseBounded(parts[i], "session count", 0xFFFF));
+        }
+        if (const std::string *v = d.option("percommand"))
+            a.usPerCommand = static_cast<std::uint16_t>(parseBounded(*v, "percommand", 0xFFFF));
+        if (const std::string *v = d.option("generations"))
+            a.usGenerations = static_cast<std::uint16_t>(parseBounded(*v, "generations", 0x7FFF));
+        if (const std::string *v = d.option("rvzbuffers"))
+            a.usRvzBuffers = static_cast<std::uint16_t>(parseBounded(*v, "rvzbuffers", 0xFFFF));
+        if (const std::string *v = d.option("rvzpages"))
+            a.ucRvzPages = static_cast<std::uint8_t>(parseBounded(*v, "rvzpages", 255));
+        if (const std::string *v = d.option("partner")) {
+            if (*v == a.name) fail("an array cannot be its own partner");
+            a.partner = *v;
+        }
+        arrayLines_[a.name] = lineNo_;
+        if (const std::string *v = d.option("failover")) failover_[a.name] = parseYesNo(*v, "failover");
+        if (const std::string *v = d.option("remotes")) {
+            a.remotes = splitList(*v);
+            explicitRemotes_.insert(a.name);
+        }
+    }
+
+    void rvzbuffer(const Directive &d) {
+        d.expect(2, 2, "rvzbuffer ARRAY ID [type=] [remote=] [interval=] [monitor=] [cms=]");
+        d.allow({"type", "remote", "interval", "monitor", "cms"});
+        Array &array = findArray(d.args[0]);
+        RvzBuffer b;
+        b.ucId = static_cast<std::uint8_t>(parseBounded(d.args[1], "buffer identifier", 255));
+        if (const std::string *v = d.option("type")) b.usType = static_cast<std::uint16_t>(parseBounded(*v, "type", 0xFFFF));
+        if (const std::string *v = d.option("remote")) {
+            findArray(*v);
+            b.remote = *v;
+        }
+        if (const std::string *v = d.option("interval"))
+            b.usInterval = static_cast<std::uint16_t>(parseBounded(*v, "interval", 0xFFFF));
+        if (const std::string *v = d.option("monitor"))
+            b.uiMonitor = static_cast<std::uint32_t>(parseBounded(*v, "monitor", 0xFFFFFFFFu));
+        if (const std::string *v = d.option("cms"))
+            for (const std::string &cm : splitList(*v))
+                b.cms.push_back(static_cast<std::uint16_t>(parseBounded(cm, "module identifier", 0xFFFF)));
+        if (b.cms.size() > 32) fail("an RVZ buffer lists at most 32 modules");
+        if (!array.rvzBuffers.emplace(b.ucId, b).second) fail("RVZ buffer " + d.args[1] + " is declared twice");
+    }
+
+    void session(const Directive &d) { addSessionDirective(model_, d, model_.ullClockStart); }
+
     void volume(const Directive &d) {
-        d.expect(3, 3, "volume ARRAY OLU BLOCKS [name=] [attr=] [role=] [group=]");
-        d.allow({"name", "attr", "role", "group"});
+        d.expect(3, 3, "volume ARRAY OLU BLOCKS [name=] [attr=] [role=] [group=] [olustatus=]");
+        d.allow({"name", "attr", "role", "group", "olustatus"});
         Array &array = findArray(d.args[0]);
         Volume v;
         v.uiOlu = static_cast<std::uint32_t>(parseBounded(d.args[1], "OLU", 0xFFFF));
@@ -404,6 +653,8 @@ private:
         if (const std::string *n = d.option("attr")) v.ucAttr = static_cast<std::uint8_t>(parseBounded(*n, "attr", 255));
         if (const std::string *n = d.option("role")) v.iRole = static_cast<int>(parseBounded(*n, "role", 255));
         if (const std::string *n = d.option("group")) v.iGroup = static_cast<int>(parseBounded(*n, "group", 255));
+        if (const std::string *n = d.option("olustatus"))
+            v.ucOluStatus = static_cast<std::uint8_t>(parseBounded(*n, "olustatus", 255));
         if (!array.volumes.emplace(v.uiOlu, v).second)
             fail("array " + array.name + " has volume " + d.args[1] + " twice");
     }
@@ -590,6 +841,43 @@ bool parse(const std::string &text, Model &model, int &line, std::string &messag
 }
 
 }  // namespace
+
+namespace {
+
+// One directive given as text: the words of a line after the directive's name.
+Directive directiveOf(const std::string &name, const std::string &words) {
+    std::vector<Word> split = splitLine(name + " " + words);
+    return toDirective(split, false);
+}
+
+}  // namespace
+
+bool addSessions(Model &model, std::uint64_t clock, const std::string &words, std::string &error) {
+    try {
+        Model next = model;
+        addSessionDirective(next, directiveOf("session", words), clock);
+        model.sessions = std::move(next.sessions);
+        return true;
+    } catch (const ParseError &e) {
+        error = e.what();
+        return false;
+    }
+}
+
+bool changeSession(Session &session, const std::string &words, std::string &error) {
+    try {
+        Directive d = directiveOf("setsession", words);
+        if (!d.args.empty()) fail("setsession takes KEY=VALUE words only");
+        d.allow(kChangeable);
+        Session next = session;
+        sessionOptions(d, next);
+        session = next;
+        return true;
+    } catch (const ParseError &e) {
+        error = e.what();
+        return false;
+    }
+}
 
 bool parseScenario(const std::string &text, Model &model, std::string &error) {
     int line = 0;

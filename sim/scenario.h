@@ -16,4 +16,11 @@ bool parseScenario(const std::string &text, Model &model, std::string &error);
 // or "FILE: message".
 bool loadScenario(const std::string &file, Model &model, std::string &error);
 
+// Adds the sessions of one `session` line given as its words after the
+// directive's name (start time default `clock`). False with the message on a
+// bad line; the model is then unchanged.
+bool addSessions(Model &model, std::uint64_t clock, const std::string &words, std::string &error);
+// Changes a session by KEY=VALUE words (status, phase, copied, mode, ...).
+bool changeSession(Session &session, const std::string &words, std::string &error);
+
 }  // namespace zrksim

@@ -1,5 +1,8 @@
 #include "scsi.h"
 
+#include "bytes.h"
+#include "travo.h"
+
 #include <algorithm>
 #include <set>
 
@@ -7,26 +10,8 @@ namespace zrksim {
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// Big-endian fields of the array's answers.
-void put16(Bytes &b, std::size_t at, std::uint64_t v) {
-    b[at] = static_cast<std::uint8_t>(v >> 8);
-    b[at + 1] = static_cast<std::uint8_t>(v);
-}
-void put32(Bytes &b, std::size_t at, std::uint64_t v) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
-}
-void put64(Bytes &b, std::size_t at, std::uint64_t v) {
-    for (int i = 0; i < 8; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (56 - 8 * i));
-}
 std::uint32_t get(const Bytes &cdb, std::size_t at, int width) {
-    std::uint32_t v = 0;
-    for (int i = 0; i < width; ++i) v = (v << 8) | (at + i < cdb.size() ? cdb[at + i] : 0);
-    return v;
-}
-void putText(Bytes &b, std::size_t at, std::size_t width, const std::string &text) {
-    for (std::size_t i = 0; i < width; ++i) b[at + i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : ' ';
+    return static_cast<std::uint32_t>(getBe(cdb, at, width));
 }
 
 constexpr std::uint8_t kPageList = 0x00;
@@ -155,9 +140,12 @@ ScsiAnswer checkCondition(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq)
     return answer;
 }
 
-ScsiAnswer answerCommand(const Array &array, const Volume &volume, const Bytes &cdb,
-                         const Bytes & /*dataOut*/) {
-    switch (cdb.empty() ? 0xFF : cdb[0]) {
+ScsiAnswer answerCommand(SimState &state, const Array &array, const Volume &volume, const Bytes &cdb,
+                         const Bytes &dataOut) {
+    std::uint8_t opcode = cdb.empty() ? 0xFF : cdb[0];
+    if (array.bCopyFunctions && isTravoIn(opcode)) return travoIn(state, array, volume, cdb);
+    if (array.bCopyFunctions && isTravoOut(opcode)) return travoOut(state, array, cdb, dataOut);
+    switch (opcode) {
     case 0x00: return ScsiAnswer{};  // TEST UNIT READY
     case 0x12: return inquiry(array, volume, cdb);
     case 0x1A: return modeSense6(volume, cdb);

@@ -23,8 +23,11 @@ struct ScsiAnswer {
     std::vector<std::uint8_t> data;        // data-in, already cut to the allocation length
 };
 
-// Answers one command addressed to `volume` of `array`.
-ScsiAnswer answerCommand(const Array &array, const Volume &volume,
+struct SimState;
+
+// Answers one command addressed to `volume` of `array`; the copy commands
+// read and change the sessions of `state`.
+ScsiAnswer answerCommand(SimState &state, const Array &array, const Volume &volume,
                          const std::vector<std::uint8_t> &cdb,
                          const std::vector<std::uint8_t> &dataOut);
 

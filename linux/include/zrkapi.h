@@ -181,6 +181,255 @@ unsigned int ShiftBtoI(const unsigned char *bytes, int n);
 void ShiftAnytoB(const void *value, int sourceWidth, int targetWidth,
                  unsigned char *buffer);
 
+/* ------------------------------------------------------------------------ */
+/* Session lists, session details and volume information (big-endian)       */
+/* ------------------------------------------------------------------------ */
+/* Every field of these records is kept as the array's bytes: multi-byte
+ * fields are big-endian byte arrays (read them with ShiftBtoI), except the
+ * host-order integers of VOLUME_INFO_RECORD_LV. */
+
+#define ZRK_DETAIL_PAGE_ENTRIES 256 /* DETAIL_LIST_INFO entries of one list page */
+
+/* Bits of the session flag byte (DETAIL_LIST_INFO byte 5, TVC_DETAIL_INFO
+ * byte 12, TVC_EXEC byte 20). */
+#define ZRK_SESFLAG_WHOLE_VOLUME 0x80u /* the whole volume is copied */
+#define ZRK_SESFLAG_SNAPKZP_P    0x40u /* SnapKZP+ */
+#define ZRK_SESFLAG_REMOTE       0x20u /* source and destination on two arrays */
+#define ZRK_SESFLAG_SNAPKZP      0x10u /* SnapKZP */
+#define ZRK_SESFLAG_QUICKKZP     0x08u /* QuickKZP */
+#define ZRK_SESFLAG_SECONDARY    0x03u /* secondary-access mode (two bits) */
+/* Bits of the mode flag byte (DETAIL_LIST_INFO byte 6, TVC_DETAIL_INFO byte
+ * 14, TVC_EXEC byte 22). */
+#define ZRK_MODEFLAG_DEST_SIDE   0x10u /* addressed from the destination side */
+#define ZRK_MODEFLAG_SYNC        0x04u /* synchronous transfer */
+#define ZRK_MODEFLAG_AUTO_SPLIT  0x02u /* automatic split */
+#define ZRK_MODEFLAG_MANUAL_RCV  0x01u /* manual recovery */
+
+/* One session of the array's detail list (160 bytes). */
+typedef struct DETAIL_LIST_INFO {
+    unsigned char ucaSessionID[2];     /* session identifier */
+    unsigned char ucaPartnerID[2];     /* partner's identifier; in use with ZRK_MODEFLAG_DEST_SIDE */
+    unsigned char ucCopyKind;          /* 1 KZP family, 2 VZ family, 3 monitor session */
+    unsigned char ucSessionFlags;      /* ZRK_SESFLAG_... */
+    unsigned char ucModeFlags;         /* ZRK_MODEFLAG_... */
+    unsigned char ucTransferMode;      /* 2 stack, 3 consistency, 0 other */
+    unsigned char Phase;               /* phase code */
+    unsigned char Status;              /* status code; 0 no session */
+    unsigned char ucModeChange;        /* mode-change state of a remote VZ session */
+    unsigned char ucState11;           /* state byte */
+    unsigned char ucaLapseTime[4];     /* header bytes: elapsed time */
+    unsigned char SrcBoxID[ZRK_BOXID_LEN]; /* source array */
+    unsigned char DstBoxID[ZRK_BOXID_LEN]; /* destination array */
+    unsigned char SrcOlu[4];           /* source OLU */
+    unsigned char DstOlu[4];           /* destination OLU */
+    unsigned char ucaExtentCnt[2];     /* extent count */
+    unsigned char ucState106;          /* state byte (error code) */
+    unsigned char ucState107;          /* state byte */
+    unsigned char CopiedBlock_high[4]; /* copied blocks, high half */
+    unsigned char CopiedBlock_low[4];  /* copied blocks, low half */
+    unsigned char SrcExtent_high[4];   /* source start block, high half */
+    unsigned char SrcExtent_low[4];    /* source start block, low half */
+    unsigned char SrcSize_high[4];     /* size in blocks, high half */
+    unsigned char SrcSize_low[4];      /* size in blocks, low half */
+    unsigned char DstExtent_high[4];   /* destination start block, high half */
+    unsigned char DstExtent_low[4];    /* destination start block, low half */
+    unsigned char ucaState140[7];      /* state bytes 140 to 146 */
+    unsigned char ucReserved147;       /* reserved */
+    unsigned char ucaValue148[4];      /* value */
+    unsigned char ucaStartTime[8];     /* session start, binary-coded decimal */
+} DETAIL_LIST_INFO;
+
+/* One session in the page-based shape (184 bytes): the reply of the detail
+ * page after its 8-byte header, and every large-volume detail query's output. */
+typedef struct TVC_DETAIL_INFO {
+    unsigned char ucaSessionID[2];     /* session identifier */
+    unsigned char ucaPartnerID[2];     /* partner session identifier */
+    unsigned char ucCopyKind;          /* 1 KZP family, 2 VZ family, 3 monitor session */
+    unsigned char ucaState5[3];        /* state bytes 5 to 7 */
+    unsigned char ucaReserved8[4];     /* reserved */
+    unsigned char ucSessionFlags;      /* ZRK_SESFLAG_... */
+    unsigned char ucReserved13;        /* reserved */
+    unsigned char ucModeFlags;         /* ZRK_MODEFLAG_... */
+    unsigned char ucTransferMode;      /* 2 stack, 3 consistency, 0 other */
+    unsigned char ucModeChange;        /* mode-change state of a remote VZ session */
+    unsigned char ucVolumeRole;        /* 1 */
+    unsigned char Phase;               /* phase code */
+    unsigned char Status;              /* status code; 0 no session */
+    unsigned char ucState20;           /* state byte */
+    unsigned char ucState21;           /* state byte */
+    unsigned char ucState22;           /* state byte */
+    unsigned char ucState23;           /* state byte */
+    unsigned char SrcBoxID[ZRK_BOXID_LEN]; /* source array */
+    unsigned char ucaReserved64[8];    /* reserved */
+    unsigned char DstBoxID[ZRK_BOXID_LEN]; /* destination array */
+    unsigned char ucaReserved112[8];   /* reserved */
+    unsigned char SrcOlu[4];           /* source OLU */
+    unsigned char DstOlu[4];           /* destination OLU */
+    unsigned char ucaExtentCnt[2];     /* 0 whole volume, 1 one extent */
+    unsigned char ucState130;          /* state byte */
+    unsigned char ucState131;          /* state byte */
+    unsigned char ucaLapseTime[4];     /* elapsed time of a KZP-family session */
+    unsigned char CopiedBlock_high[4]; /* copied blocks, high half */
+    unsigned char CopiedBlock_low[4];  /* copied blocks, low half */
+    unsigned char ucaTail144[8];       /* the list entry's tail bytes */
+    unsigned char SrcExtent_high[4];   /* source start block, high half */
+    unsigned char SrcExtent_low[4];    /* source start block, low half */
+    unsigned char SrcSize_high[4];     /* size in blocks, high half */
+    unsigned char SrcSize_low[4];      /* size in blocks, low half */
+    unsigned char DstExtent_high[4];   /* destination start block, high half */
+    unsigned char DstExtent_low[4];    /* destination start block, low half */
+    unsigned char ucaReserved176[8];   /* reserved */
+} TVC_DETAIL_INFO;
+
+/* The classic detail record of one session (152 bytes): RVZ_DETAIL_INFO for
+ * the VZ family, RKZP_DETAIL_INFO for the KZP family; three fields mean
+ * different things in the two. */
+typedef struct RVZ_DETAIL_INFO {
+    unsigned char ucaSessionID[2];     /* session identifier */
+    unsigned char ucaPartnerID[2];     /* partner session identifier */
+    unsigned char ucFlags;             /* 0x80 whole, 0x20 remote, 0x10 destination side, VZ: 0x07 modes */
+    unsigned char ucPhaseMode;         /* VZ: phase. KZP: phase | 0x20 QuickKZP, 0x40 SnapKZP, 0xC0 monitor */
+    unsigned char Status;              /* status; 0 no such session */
+    unsigned char ucState7;            /* state byte */
+    unsigned char ucaFamily8[4];       /* VZ: transfer mode, mode-change state, 0, 0. KZP: elapsed time */
+    unsigned char ucaCopiedBlock[4];   /* copied blocks, low 32 bits */
+    unsigned char ucVolumeRole;        /* role of the addressed volume */
+    unsigned char ucaReserved17[7];    /* reserved */
+    unsigned char SrcBoxID[ZRK_BOXID_LEN]; /* source array */
+    unsigned char ucaReserved64[8];    /* reserved */
+    unsigned char DstBoxID[ZRK_BOXID_LEN]; /* destination array */
+    unsigned char ucaReserved112[8];   /* reserved */
+    unsigned char SrcOlu[4];           /* source OLU */
+    unsigned char DstOlu[4];           /* destination OLU */
+    unsigned char ucaExtentCnt[2];     /* extent count */
+    unsigned char ucaFamily130[2];     /* VZ: list entry bytes 14-15; KZP: 0 */
+    unsigned char ucaReserved132[4];   /* reserved */
+    unsigned char SrcExtent[4];        /* source start block */
+    unsigned char SrcSize[4];          /* size in blocks */
+    unsigned char DstExtent[4];        /* destination start block */
+    unsigned char ucaReserved148[4];   /* reserved */
+} RVZ_DETAIL_INFO;
+typedef RVZ_DETAIL_INFO RKZP_DETAIL_INFO;
+
+/* Header of a session identifier list (16 bytes), entries follow. */
+typedef struct SESSION_ID_LIST {
+    unsigned char ucPageCode;          /* page the list stands for */
+    unsigned char ucaReserved1[3];     /* reserved */
+    unsigned char ucaLength[4];        /* bytes after byte 7: 8 + 16 x entries */
+    unsigned char ucaMaxSessionCount[8]; /* the family's maximum session counts */
+} SESSION_ID_LIST;
+
+/* One entry of a session identifier list (16 bytes). */
+typedef struct SESSION_ID_ENTRY {
+    unsigned char ucaSessionID[2];     /* session identifier */
+    unsigned char ucFlags;             /* 0x80 whole, 0x20 remote, 0x10 destination side, 0x07 modes */
+    unsigned char ucVolumeRole;        /* role of the addressed volume */
+    unsigned char Status;              /* status code */
+    unsigned char Phase;               /* phase code */
+    unsigned char ucaReserved6[2];     /* reserved */
+    unsigned char SrcOlu[4];           /* source OLU */
+    unsigned char DstOlu[4];           /* destination OLU */
+} SESSION_ID_ENTRY;
+
+/* The volume-information area (256 bytes); bytes not named are 0. */
+typedef struct VOL_INFO {
+    unsigned char ucaReserved0[16];    /* 0 */
+    unsigned char ucaKzpMaxSession[8]; /* KZP maximum session counts */
+    unsigned char ucaVzMaxSession[8];  /* VZ maximum session counts */
+    unsigned char ucaReserved32[32];   /* 0 */
+    unsigned char ucaSupportData[32];  /* copy-support data: KZP, remote KZP, VZ, RVZ groups */
+    unsigned char ucaRvzBuffMax[2];    /* RVZ buffers: maximum count */
+    unsigned char ucaRvzBuffCur[2];    /* RVZ buffers: current count */
+    unsigned char ucRvzBuffSupport;    /* RVZ buffer support byte */
+    unsigned char ucaReserved101[11];  /* 0 */
+    unsigned char ucaMaxGeneration[2]; /* maximum SnapKZP+ generations */
+    unsigned char ucaReserved114[14];  /* 0 */
+    unsigned char ucStorageCluster;    /* failover role: 0 none, 1 primary, 2 secondary */
+    unsigned char ucStorageClusterGroup; /* failover group */
+    unsigned char ucaReserved130[126]; /* 0 */
+} VOL_INFO;
+
+/* The extra volume information (8 bytes). */
+typedef struct VOL_INFO_EX {
+    unsigned char ucAttribute;         /* volume attribute byte */
+    unsigned char ucaReserved1[7];     /* 0 */
+} VOL_INFO_EX;
+
+/* Large-volume volume information (324 bytes; the integers in host order). */
+typedef struct VOLUME_INFO_RECORD_LV {
+    unsigned char BoxID[ZRK_BOXID_LEN]; /* array owning the volume (partner's on a secondary) */
+    uint32_t uiOlu;                    /* OLU */
+    uint32_t uiExtent_high;            /* volume start block, high half */
+    uint32_t uiExtent_low;             /* volume start block, low half */
+    uint32_t uiSize_high;              /* size in blocks, high half */
+    uint32_t uiSize_low;               /* size in blocks, low half */
+    VOL_INFO VolInfo;                  /* volume-information area */
+    VOL_INFO_EX VolInfoEx;             /* extra information */
+} VOLUME_INFO_RECORD_LV;
+
+#ifdef __cplusplus
+static_assert(sizeof(DETAIL_LIST_INFO) == 160, "DETAIL_LIST_INFO layout");
+static_assert(offsetof(DETAIL_LIST_INFO, ucaLapseTime) == 12, "DETAIL_LIST_INFO layout");
+static_assert(offsetof(DETAIL_LIST_INFO, SrcBoxID) == 16, "DETAIL_LIST_INFO layout");
+static_assert(offsetof(DETAIL_LIST_INFO, DstBoxID) == 56, "DETAIL_LIST_INFO layout");
+static_assert(offsetof(DETAIL_LIST_INFO, SrcOlu) == 96, "DETAIL_LIST_INFO layout");
+static_assert(offsetof(DETAIL_LIST_INFO, ucaExtentCnt) == 104, "DETAIL_LIST_INFO layout");
+static_assert(offsetof(DETAIL_LIST_INFO, CopiedBlock_high) == 108, "DETAIL_LIST_INFO layout");
+static_assert(offsetof(DETAIL_LIST_INFO, SrcExtent_high) == 116, "DETAIL_LIST_INFO layout");
+static_assert(offsetof(DETAIL_LIST_INFO, DstExtent_low) == 136, "DETAIL_LIST_INFO layout");
+static_assert(offsetof(DETAIL_LIST_INFO, ucaState140) == 140, "DETAIL_LIST_INFO layout");
+static_assert(offsetof(DETAIL_LIST_INFO, ucaValue148) == 148, "DETAIL_LIST_INFO layout");
+static_assert(offsetof(DETAIL_LIST_INFO, ucaStartTime) == 152, "DETAIL_LIST_INFO layout");
+static_assert(sizeof(TVC_DETAIL_INFO) == 184, "TVC_DETAIL_INFO layout");
+static_assert(offsetof(TVC_DETAIL_INFO, ucSessionFlags) == 12, "TVC_DETAIL_INFO layout");
+static_assert(offsetof(TVC_DETAIL_INFO, Status) == 19, "TVC_DETAIL_INFO layout");
+static_assert(offsetof(TVC_DETAIL_INFO, SrcBoxID) == 24, "TVC_DETAIL_INFO layout");
+static_assert(offsetof(TVC_DETAIL_INFO, DstBoxID) == 72, "TVC_DETAIL_INFO layout");
+static_assert(offsetof(TVC_DETAIL_INFO, SrcOlu) == 120, "TVC_DETAIL_INFO layout");
+static_assert(offsetof(TVC_DETAIL_INFO, ucaLapseTime) == 132, "TVC_DETAIL_INFO layout");
+static_assert(offsetof(TVC_DETAIL_INFO, ucaTail144) == 144, "TVC_DETAIL_INFO layout");
+static_assert(offsetof(TVC_DETAIL_INFO, SrcExtent_high) == 152, "TVC_DETAIL_INFO layout");
+static_assert(offsetof(TVC_DETAIL_INFO, DstExtent_low) == 172, "TVC_DETAIL_INFO layout");
+static_assert(offsetof(TVC_DETAIL_INFO, ucaReserved176) == 176, "TVC_DETAIL_INFO layout");
+static_assert(sizeof(RVZ_DETAIL_INFO) == 152, "RVZ_DETAIL_INFO layout");
+static_assert(offsetof(RVZ_DETAIL_INFO, ucaCopiedBlock) == 12, "RVZ_DETAIL_INFO layout");
+static_assert(offsetof(RVZ_DETAIL_INFO, SrcBoxID) == 24, "RVZ_DETAIL_INFO layout");
+static_assert(offsetof(RVZ_DETAIL_INFO, DstBoxID) == 72, "RVZ_DETAIL_INFO layout");
+static_assert(offsetof(RVZ_DETAIL_INFO, SrcOlu) == 120, "RVZ_DETAIL_INFO layout");
+static_assert(offsetof(RVZ_DETAIL_INFO, ucaExtentCnt) == 128, "RVZ_DETAIL_INFO layout");
+static_assert(offsetof(RVZ_DETAIL_INFO, SrcExtent) == 136, "RVZ_DETAIL_INFO layout");
+static_assert(offsetof(RVZ_DETAIL_INFO, DstExtent) == 144, "RVZ_DETAIL_INFO layout");
+static_assert(sizeof(SESSION_ID_LIST) == 16, "SESSION_ID_LIST layout");
+static_assert(offsetof(SESSION_ID_LIST, ucaLength) == 4, "SESSION_ID_LIST layout");
+static_assert(sizeof(SESSION_ID_ENTRY) == 16, "SESSION_ID_ENTRY layout");
+static_assert(offsetof(SESSION_ID_ENTRY, SrcOlu) == 8, "SESSION_ID_ENTRY layout");
+static_assert(offsetof(SESSION_ID_ENTRY, DstOlu) == 12, "SESSION_ID_ENTRY layout");
+static_assert(sizeof(VOL_INFO) == 256, "VOL_INFO layout");
+static_assert(offsetof(VOL_INFO, ucaKzpMaxSession) == 16, "VOL_INFO layout");
+static_assert(offsetof(VOL_INFO, ucaVzMaxSession) == 24, "VOL_INFO layout");
+static_assert(offsetof(VOL_INFO, ucaSupportData) == 64, "VOL_INFO layout");
+static_assert(offsetof(VOL_INFO, ucaRvzBuffMax) == 96, "VOL_INFO layout");
+static_assert(offsetof(VOL_INFO, ucRvzBuffSupport) == 100, "VOL_INFO layout");
+static_assert(offsetof(VOL_INFO, ucaMaxGeneration) == 112, "VOL_INFO layout");
+static_assert(offsetof(VOL_INFO, ucStorageCluster) == 128, "VOL_INFO layout");
+static_assert(sizeof(VOL_INFO_EX) == 8, "VOL_INFO_EX layout");
+static_assert(sizeof(VOLUME_INFO_RECORD_LV) == 324, "VOLUME_INFO_RECORD_LV layout");
+static_assert(offsetof(VOLUME_INFO_RECORD_LV, uiOlu) == 40, "VOLUME_INFO_RECORD_LV layout");
+static_assert(offsetof(VOLUME_INFO_RECORD_LV, uiSize_low) == 56, "VOLUME_INFO_RECORD_LV layout");
+static_assert(offsetof(VOLUME_INFO_RECORD_LV, VolInfo) == 60, "VOLUME_INFO_RECORD_LV layout");
+static_assert(offsetof(VOLUME_INFO_RECORD_LV, VolInfoEx) == 316, "VOLUME_INFO_RECORD_LV layout");
+#endif
+
+/* ------------------------------------------------------------------------ */
+/* In-band engine: option word of the call, trace dump                      */
+/* ------------------------------------------------------------------------ */
+
+extern uint32_t ZRKOptionFlag; /* option word of the current in-band call */
+
+/* Writes title (when not null) and then length bytes of data as hex lines of
+ * 16 into the API trace at level 3 under the trace name name. */
+void API_TRACE_DMP(const char *name, const char *title, const void *data, int length);
+
 #ifdef __cplusplus
 } /* extern "C" */
 

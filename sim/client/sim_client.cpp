@@ -231,6 +231,36 @@ std::vector<std::string> Simulator::calls() const { return commandOk("calls"); }
 
 void Simulator::clearCalls() const { commandOk("clearcalls"); }
 
+std::vector<std::string> Simulator::sessions(const std::string &array) const {
+    return commandOk(array.empty() ? "sessions" : "sessions " + array);
+}
+
+void Simulator::addSession(const std::string &words) const { commandOk("session " + words); }
+
+void Simulator::endSession(const std::string &array, unsigned id) const {
+    commandOk("endsession " + array + " " + std::to_string(id));
+}
+
+void Simulator::setSession(const std::string &array, unsigned id, const std::string &options) const {
+    commandOk("setsession " + array + " " + std::to_string(id) + " " + options);
+}
+
+void Simulator::setRole(const std::string &array, int role, int group, int olu) const {
+    std::string line = "role " + array + " " + std::to_string(role);
+    if (group >= 0) line += " group=" + std::to_string(group);
+    if (olu >= 0) line += " olu=" + std::to_string(olu);
+    commandOk(line);
+}
+
+void Simulator::corrupt(int page, std::size_t offset, const std::string &hex, int count, int skip,
+                        const std::string &array) const {
+    std::string line = "corrupt " + std::to_string(page) + " " + std::to_string(offset) + " " + hex +
+                       " count=" + std::to_string(count);
+    if (skip != 0) line += " skip=" + std::to_string(skip);
+    if (!array.empty()) line += " array=" + array;
+    commandOk(line);
+}
+
 void Simulator::load(const std::string &scenario) const {
     // A fresh name each time, so that a reader of the old file is not fooled.
     static int generation = 0;

@@ -93,6 +93,24 @@ public:
     std::vector<std::string> calls() const;
     void clearCalls() const;
 
+    // The copy sessions, one `session ...` scenario line each (of one array
+    // when given).
+    std::vector<std::string> sessions(const std::string &array = "") const;
+    // Adds sessions: the words of a `session` directive after its name
+    // ("1 vz A1 5 A1 6 status=suspend").
+    void addSession(const std::string &words) const;
+    // Ends the session that has identifier `id` on `array`.
+    void endSession(const std::string &array, unsigned id) const;
+    // Changes a session: `options` are KEY=VALUE words ("status=4 copied=100").
+    void setSession(const std::string &array, unsigned id, const std::string &options) const;
+    // Sets the storage-cluster role (page 0xF2 byte 88) of an array, or of one
+    // of its volumes when `olu` is not negative; `group` when not negative.
+    void setRole(const std::string &array, int role, int group = -1, int olu = -1) const;
+    // The next `count` TRAVO IN replies of `page` (of `array` when given, after
+    // `skip` matching ones) get the bytes `hex` laid at `offset`.
+    void corrupt(int page, std::size_t offset, const std::string &hex, int count = 1, int skip = 0,
+                 const std::string &array = "") const;
+
     // Replaces the model by another scenario text (faults and logs dropped).
     void load(const std::string &scenario) const;
     std::string dump() const;

@@ -113,8 +113,8 @@ TEST(SimScsi, RefusedCommandsEndInIllegalRequest) {
         Bytes cdb;
         unsigned char asc;
     } cases[] = {
-        {"unknown opcode", {0xE9, 0x01, 0, 0, 0, 0, 0, 0, 0x10, 0}, 0x20},
-        {"vendor opcode", {0xEB, 0x01, 0x00, 0, 0, 0, 0, 0, 40, 0}, 0x20},
+        {"unknown opcode", {0xE7, 0x01, 0, 0, 0, 0, 0, 0, 0x10, 0}, 0x20},
+        {"other vendor opcode", {0xF5, 0x01, 0x00, 0, 0, 0, 0, 0, 40, 0}, 0x20},
         {"unlisted VPD page", inquiry(0x83, 64), 0x24},
         {"page without EVPD", inquiry(0xF0, 64, false), 0x24},
         {"CmdDt", {0x12, 0x02, 0, 0, 96, 0}, 0x24},
@@ -129,7 +129,7 @@ TEST(SimScsi, RefusedCommandsEndInIllegalRequest) {
         EXPECT_EQ(r.hdr.resid, 64);
     }
     // The sense is cut to the caller's buffer size.
-    SgResult small = sg("/dev/sdb", {0xE9, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, SG_DXFER_TO_DEV, 8);
+    SgResult small = sg("/dev/sdb", {0xE7, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, SG_DXFER_TO_DEV, 8);
     EXPECT_EQ(small.hdr.sb_len_wr, 8);
     EXPECT_EQ(small.sense[8], 0);
 }

@@ -1,0 +1,140 @@
+/*
+ * zrkcmd.h - the vendor copy commands (TRAVO IN, TRAVO OUT) and the
+ * process-wide stores they read, and the identification of an array and of
+ * its copy functions.
+ *
+ * Every function returns 0 done or -1 failed with ZRKerrno set (the
+ * transport's number and sense when a command failed), unless its comment
+ * says otherwise. Multi-byte values inside CDBs, pages and the 2-byte
+ * identifiers handed in as byte pointers are big-endian.
+ *
+ * The storage-cluster functions (the failover role, the BoxID swap) are in
+ * zrkcmulti.h, included below.
+ */
+#ifndef ZRK_ZRKCMD_H
+#define ZRK_ZRKCMD_H
+
+#include "zrkengine.h"
+#include "zrklist.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+/* ---- sizes ---------------------------------------------------------------- */
+
+#define ZRK_TRAVO_CDB_LEN        10  /* TRAVO IN and TRAVO OUT CDBs */
+#define ZRK_SUPPORT_DATA_LEN     32  /* SUPPORT_DATA */
+#define ZRK_QM_SUPPORT_DATA_LEN  40  /* QM_SUPPORT_DATA */
+#define ZRK_INQ_SUPPORT_LEN      2   /* INQUIRY support bytes (page 0xF0, 26-27) */
+#define ZRK_MAX_SESSION_LEN      8   /* MAX_SESSION_COUNT */
+#define ZRK_OLU_STATUS_LEN       56  /* OLU_STATUS */
+#define ZRK_LUN_INFO_LEN         144 /* LUN_INFORMATION */
+
+/* Operation codes of CtrlSupportData, CtrlQmSupportData, CtrlInqSupportData. */
+#define ZRK_STORE_CLEAR 0 /* clear the store */
+#define ZRK_STORE_READ  1 /* copy the store to the buffer (nothing for null) */
+#define ZRK_STORE_WRITE 2 /* fill the store from the buffer */
+
+/* Opcodes of the vendor commands. */
+#define ZRK_OP_TRAVO_IN      0xEB /* main family (and every buffer-id read) */
+#define ZRK_OP_TRAVO_IN_QM   0xEE /* QM family */
+#define ZRK_OP_TRAVO_OUT     0xE9 /* main family */
+#define ZRK_OP_TRAVO_OUT_QM  0xEC /* QM family */
+
+/* Copy groups in ZRKsession4096, ZRKsession4096out and of the support data. */
+#define ZRK_GROUP_REMOTE_KZP 0x01
+#define ZRK_GROUP_RVZ        0x02
+#define ZRK_GROUP_KZP        0x04
+#define ZRK_GROUP_VZ         0x08
+
+/* Bits of the remote-support byte of GetSupportCopyInfo. */
+#define ZRK_REMOTE_KZP 0x01
+#define ZRK_REMOTE_RVZ 0x02
+
+/* Detail-list selection bits of ZRKOptionFlag (read by the page 0x43 CDB). */
+#define ZRK_OPT_LIST_SEL_01     0x80000u   /* selection byte 0x01 */
+#define ZRK_OPT_LIST_NO_CLUSTER 0x400000u  /* no storage-cluster selection */
+#define ZRK_OPT_LIST_FAILOVER   0x800000u  /* selection byte 0x40 */
+#define ZRK_OPT_LIST_SEL_10     0x1000000u /* selection byte 0x10 */
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- process-wide state ----------------------------------------------------
+ * Set by CheckProduct and GetSupportCopyInfo (zrkident.cpp), read by the
+ * command builders and the engine's operations. */
+
+extern int ZRKstorageflg;              /* 1 QM family, 0 main family */
+extern unsigned char ZRKsession4096;    /* groups taking the large TRAVO IN form */
+extern unsigned char ZRKsession4096out; /* groups taking the large TRAVO OUT form */
+extern uint32_t ZRKOptionFlag;          /* option word of the current API call */
+
+/* The three stores: SUPPORT_DATA (32 bytes), QM_SUPPORT_DATA (40 bytes) and
+ * the INQUIRY support bytes (2). operation ZRK_STORE_CLEAR, ZRK_STORE_READ or
+ * ZRK_STORE_WRITE; any other value does nothing. */
+void CtrlSupportData(void *buffer, int operation);
+void CtrlQmSupportData(void *buffer, int operation);
+void CtrlInqSupportData(void *buffer, int operation);
+
+/* ---- the vendor commands ------------------------------------------------- */
+
+/* TRAVO IN: reads page `page` into reply (cleared over length first). The
+ * session identifier is 2 bytes as the caller holds them; null reads as 0.
+ * Pages 0x44 and 0x31 fail with 17 when the array does not offer them. */
+int ExecTravoIn(const char *volume, unsigned char mode, unsigned char page,
+                const unsigned char *sessionId, void *reply, int length);
+/* TRAVO OUT: sends the parameter list as it is. */
+int ExecTravoOut(const char *volume, void *list, int length);
+/* TRAVO IN addressed by an RVZ buffer identifier (2 bytes); always 0xEB and
+ * the 24-bit length. */
+int ExecTravoIn_BuffID(const char *volume, unsigned char mode, unsigned char page,
+                       unsigned char flag, const unsigned char *buffId, void *reply,
+                       unsigned int length);
+/* ExecTravoIn with the entry and end lines of the extended functions. */
+int EXECTRAVOIN(const char *volume, unsigned char mode, unsigned char page,
+                const unsigned char *sessionId, void *reply, int length);
+/* GetOLUStatusInfo with the extended functions' log lines; reply receives
+ * ZRK_OLU_STATUS_LEN bytes. */
+int GETOLUSTATUSINFO(const char *volume, const unsigned char *olu, void *reply);
+/* Entry check of the extended functions: option bits inside mask (else 37),
+ * the product check, the support data, and the remote-support byte of the
+ * common data. */
+int CommCheckSet(const char *volume, unsigned int optionFlag, unsigned int mask);
+
+/* ---- identification and copy-support data ------------------------------- */
+
+/* Identifies the array family; on the main family also stores the INQUIRY
+ * support bytes and reads the failover role. 22 for a device that is not a
+ * supported array. */
+int CheckProduct(const char *volume);
+/* The array's 40-byte BoxID (no terminator). */
+int GetBoxID(const char *volume, unsigned char *boxId);
+/* Compares the BoxIDs of a classic copy request with the array's: 57 remote,
+ * 33 local mismatch. boxIdOut may be null. */
+int CheckBoxID(const char *volume, const COPY_REQ *request, unsigned char *boxIdOut);
+/* Reads the copy-support page: SUPPORT_DATA out (32 bytes, may be null),
+ * remote-support byte out (may be null); refills the stores and the large
+ * form globals. 59 when no copy group is set up. */
+int GetSupportCopyInfo(const char *volume, unsigned char *support,
+                       unsigned char *remoteSupport);
+/* MAX_SESSION_COUNT (8 bytes) of the group of page 0x05, 0x09, 0x15 or 0x19. */
+int GetMaxSessionCount(const char *volume, unsigned char page, unsigned char *maxCount);
+/* OLU_STATUS (56 bytes) of olu after the product and support checks. */
+int GetOLUStatus(const char *volume, int olu, unsigned char *status);
+/* The bare page 0x31 read; olu 2 bytes; status receives 56 bytes. */
+int GetOLUStatusInfo(const char *volume, const unsigned char *olu, unsigned char *status);
+/* LUN_INFORMATION (144 bytes) from MODE SENSE page 0x30. */
+int GetLunInformation(const char *volume, unsigned char *info);
+/* A vital product data page into out (length bytes, 16-bit). Page 0: the
+ * page list, at most length bytes of it. Returns 0 done, 1 failed (ZRKerrno
+ * set), 2 the page is not offered. */
+int GetVPDInfo(const char *volume, unsigned char page, int length, unsigned char *out);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#include "../../../comm/src/lib/zrkcmulti.h"
+
+#endif /* ZRK_ZRKCMD_H */

@@ -1,0 +1,372 @@
+#include "copy_pages.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+namespace zrksim {
+
+namespace {
+
+constexpr std::size_t kHeaderLen = 8;
+
+std::string boxIdOf(const Model &model, const std::string &array) {
+    auto it = model.arrays.find(array);
+    return it == model.arrays.end() ? std::string(kBoxIdLen, ' ') : it->second.boxId;
+}
+
+std::uint8_t extentCount(const Session &s) { return s.whole() ? 0 : 1; }
+
+std::uint32_t low32(std::uint64_t v) { return static_cast<std::uint32_t>(v); }
+
+// Whether a session belongs to the family of an identifier-list or detail
+// page: 0x04, 0x05, 0x15, 0x16 the KZP family, 0x08, 0x09, 0x19, 0x1A the VZ
+// family; the local pages take local sessions only.
+bool inFamily(const Session &s, std::uint8_t page) {
+    bool kzpPage = page == 0x04 || page == 0x05 || page == 0x15 || page == 0x16;
+    bool local = page == 0x04 || page == 0x05 || page == 0x08 || page == 0x09;
+    if (local && s.remote()) return false;
+    return kzpPage ? s.kzpFamily() : s.vzFamily();
+}
+
+// Sessions that the identifier lists show: no reserved identifiers, no
+// failover and no virtual-volume sessions.
+bool listed(const Session &s) { return s.ucStatus != state::kReserve && !s.bVvol; }
+
+}  // namespace
+
+Bytes detailEntry(const Model &model, const Session &s, const std::string &array) {
+    Bytes e(kDetailEntryLen, 0);
+    put16(e, 0, s.usId);
+    put16(e, 2, s.usPartnerId);
+    e[4] = s.copyKind();
+    e[5] = s.flags();
+    e[6] = static_cast<std::uint8_t>((s.destinationSide(array) ? 0x10 : 0) | (s.ucMode & 0x07));
+    e[7] = s.ucTransfer;
+    e[8] = s.ucPhase;
+    e[9] = s.ucStatus;
+    e[10] = s.ucModeChange;
+    putText(e, 16, kBoxIdLen, boxIdOf(model, s.srcArray));
+    putText(e, 56, kBoxIdLen, boxIdOf(model, s.dstArray));
+    put32(e, 96, s.uiSrcOlu);
+    put32(e, 100, s.uiDstOlu);
+    put16(e, 104, extentCount(s));
+    put64(e, 108, s.ullCopied);
+    put64(e, 116, s.ullSrcExtent);
+    put64(e, 124, s.ullSize);
+    put64(e, 132, s.ullDstExtent);
+    Bytes time = bcdTime(s.ullStart);
+    std::copy(time.begin(), time.end(), e.begin() + 152);
+    return e;
+}
+
+Bytes pagedRecord(const Model &model, const Session &s, const std::string &array) {
+    Bytes r(kPagedRecordLen, 0);
+    put16(r, 0, s.usId);
+    put16(r, 2, s.usPartnerId);
+    r[4] = s.copyKind();
+    r[12] = s.flags();
+    r[14] = static_cast<std::uint8_t>((s.destinationSide(array) ? 0x10 : 0) | (s.ucMode & 0x07));
+    r[15] = s.ucTransfer;
+    r[16] = s.ucModeChange;
+    r[17] = s.ucVolRole;
+    r[18] = s.ucPhase;
+    r[19] = s.ucStatus;
+    putText(r, 24, kBoxIdLen, boxIdOf(model, s.srcArray));
+    putText(r, 72, kBoxIdLen, boxIdOf(model, s.dstArray));
+    put32(r, 120, s.uiSrcOlu);
+    put32(r, 124, s.uiDstOlu);
+    put16(r, 128, extentCount(s));
+    put64(r, 136, s.ullCopied);
+    Bytes time = bcdTime(s.ullStart);
+    std::copy(time.begin(), time.end(), r.begin() + 144);
+    put64(r, 152, s.ullSrcExtent);
+    put64(r, 160, s.ullSize);
+    put64(r, 168, s.ullDstExtent);
+    return r;
+}
+
+Bytes classicRecord(const Model &model, const Session &s, const std::string &array) {
+    Bytes r(kClassicRecordLen, 0);
+    put16(r, 0, s.usId);
+    put16(r, 2, s.usPartnerId);
+    std::uint8_t flags = static_cast<std::uint8_t>((s.whole() ? 0x80 : 0) | (s.remote() ? 0x20 : 0) |
+                                                   (s.destinationSide(array) ? 0x10 : 0));
+    if (s.vzFamily()) {
+        r[4] = static_cast<std::uint8_t>(flags | (s.ucMode & 0x07));
+        r[5] = s.ucPhase;
+        r[8] = s.ucTransfer;
+        r[9] = s.ucModeChange;
+    } else {
+        r[4] = flags;
+        std::uint8_t mode = s.ucPhase & 0x0F;
+        if (s.kind == SessionKind::QuickKzp) mode |= 0x20;
+        if (s.kind == SessionKind::Monitor) mode |= 0xC0;
+        if (s.kind == SessionKind::SnapKzp) mode |= 0x40;
+        r[5] = mode;
+    }
+    r[6] = s.ucStatus;
+    put32(r, 12, low32(s.ullCopied));
+    r[16] = s.ucVolRole;
+    putText(r, 24, kBoxIdLen, boxIdOf(model, s.srcArray));
+    putText(r, 72, kBoxIdLen, boxIdOf(model, s.dstArray));
+    put32(r, 120, s.uiSrcOlu);
+    put32(r, 124, s.uiDstOlu);
+    put16(r, 128, extentCount(s));
+    put32(r, 136, low32(s.ullSrcExtent));
+    put32(r, 140, low32(s.ullSize));
+    put32(r, 144, low32(s.ullDstExtent));
+    return r;
+}
+
+Bytes localRecord(const Session &s) {
+    Bytes r(kLocalRecordLen, 0);
+    put16(r, 0, s.usId);
+    std::uint8_t byte2 = static_cast<std::uint8_t>((s.whole() ? 0x80 : 0) | (s.ucStatus & 0x0F));
+    put32(r, 8, low32(s.ullCopied));
+    r[12] = s.ucVolRole;
+    if (s.vzFamily()) {
+        byte2 |= static_cast<std::uint8_t>((s.ucPhase & 0x07) << 4);
+        r[13] = extentCount(s);
+        put16(r, 18, s.uiSrcOlu);
+        put16(r, 22, s.uiDstOlu);
+    } else {
+        if (s.kind == SessionKind::QuickKzp) byte2 |= 0x20;
+        put16(r, 14, s.uiSrcOlu);
+        put16(r, 16, s.uiDstOlu);
+        r[18] = s.ucPhase & 0x0F;
+        r[21] = extentCount(s);
+    }
+    r[2] = byte2;
+    put32(r, 24, low32(s.ullSrcExtent));
+    put32(r, 28, low32(s.ullSize));
+    put32(r, 32, low32(s.ullDstExtent));
+    return r;
+}
+
+namespace pages {
+
+void setHeader(Bytes &reply, std::uint8_t page, bool large) {
+    if (reply.size() < kHeaderLen) reply.resize(kHeaderLen, 0);
+    std::uint64_t length = reply.size() - kHeaderLen;
+    reply[0] = page;
+    if (large) {
+        put32(reply, 4, length);
+    } else {
+        put16(reply, 4, 0);
+        put16(reply, 6, std::min<std::uint64_t>(length, 0xFFFF));
+    }
+}
+
+Bytes support(const Array &array) {
+    Bytes b(kHeaderLen, 0);
+    b.insert(b.end(), array.support.begin(), array.support.end());
+    return b;
+}
+
+Bytes reserved(std::uint16_t id) {
+    Bytes b(16, 0);
+    put16(b, 8, id);
+    return b;
+}
+
+Bytes qmSupport(const Array &array) {
+    Bytes b(kHeaderLen, 0);
+    b.insert(b.end(), array.qmSupport.begin(), array.qmSupport.end());
+    return b;
+}
+
+Bytes idList(const Model &model, const Array &array, std::uint8_t page) {
+    bool local = page == 0x05 || page == 0x09;
+    Bytes b(16, 0);
+    for (int i = 0; i < 4; ++i) put16(b, 8 + 2 * static_cast<std::size_t>(i), array.maxSessions[static_cast<std::size_t>(i)]);
+    for (const Session *s : sessionsOf(model, array.name)) {
+        if (!listed(*s) || !inFamily(*s, page)) continue;
+        std::size_t at = b.size();
+        if (local) {
+            b.resize(at + 8, 0);
+            put16(b, at, s->idOn(array.name));
+            b[at + 2] = static_cast<std::uint8_t>((s->ucPhase & 0x0F) << 4 | (s->ucStatus & 0x0F));
+            b[at + 3] = s->ucVolRole;
+            put16(b, at + 4, s->uiSrcOlu);
+            put16(b, at + 6, s->uiDstOlu);
+        } else {
+            b.resize(at + 16, 0);
+            put16(b, at, s->idOn(array.name));
+            b[at + 2] = static_cast<std::uint8_t>((s->whole() ? 0x80 : 0) | (s->remote() ? 0x20 : 0) |
+                                                  (s->destinationSide(array.name) ? 0x10 : 0) |
+                                                  (s->ucMode & 0x07));
+            b[at + 3] = s->ucVolRole;
+            b[at + 4] = s->ucStatus;
+            b[at + 5] = s->ucPhase;
+            put32(b, at + 8, s->uiSrcOlu);
+            put32(b, at + 12, s->uiDstOlu);
+        }
+    }
+    return b;
+}
+
+Bytes localDetail(const Model &model, const Array &array, std::uint8_t page, std::uint16_t id) {
+    Bytes b(kHeaderLen + kLocalRecordLen, 0);
+    const Session *s = findSession(model, array.name, id);
+    if (s != nullptr && inFamily(*s, page)) {
+        Bytes r = localRecord(*s);
+        std::copy(r.begin(), r.end(), b.begin() + kHeaderLen);
+    }
+    return b;
+}
+
+Bytes classicDetail(const Model &model, const Array &array, std::uint8_t page, std::uint16_t id) {
+    Bytes b(kHeaderLen + kClassicRecordLen, 0);
+    const Session *s = findSession(model, array.name, id);
+    if (s != nullptr && inFamily(*s, page)) {
+        Bytes r = classicRecord(model, *s, array.name);
+        std::copy(r.begin(), r.end(), b.begin() + kHeaderLen);
+    }
+    return b;
+}
+
+Bytes remoteArrays(const Model &model, const Array &array) {
+    std::size_t room = array.qm() ? 256 : 64;
+    std::size_t count = std::min(array.remotes.size(), room);
+    Bytes b(16 + 48 * count, 0);
+    b[8] = static_cast<std::uint8_t>(count);
+    for (std::size_t i = 0; i < count; ++i) putText(b, 16 + 48 * i, kBoxIdLen, boxIdOf(model, array.remotes[i]));
+    return b;
+}
+
+Bytes rvzBufferList(const Model &model, const Array &array) {
+    Bytes b(16 + 64 * array.rvzBuffers.size(), 0);
+    put16(b, 8, array.usRvzBuffers);
+    put16(b, 10, array.rvzBuffers.size());
+    b[15] = array.ucRvzPages;
+    std::size_t at = 16;
+    for (const auto &[id, buffer] : array.rvzBuffers) {
+        b[at + 1] = id;
+        put16(b, at + 2, buffer.usType);
+        put16(b, at + 4, buffer.usInterval);
+        put32(b, at + 6, buffer.uiMonitor);
+        if (!buffer.remote.empty()) putText(b, at + 16, kBoxIdLen, boxIdOf(model, buffer.remote));
+        at += 64;
+    }
+    return b;
+}
+
+Bytes rvzBuffer(const RvzBuffer &buffer) {
+    constexpr std::size_t kModules = 32;
+    Bytes b(40 + 32 * kModules, 0);
+    std::size_t count = std::min(buffer.cms.size(), kModules);
+    b[8] = buffer.ucId;
+    put16(b, 10, buffer.usType);
+    put16(b, 12, buffer.usInterval);
+    put16(b, 14, count);
+    put32(b, 16, buffer.uiMonitor);
+    for (std::size_t i = 0; i < count; ++i) {
+        put16(b, 40 + 32 * i, buffer.cms[i]);
+        b[40 + 32 * i + 3] = buffer.ucId;
+    }
+    return b;
+}
+
+Bytes rvzUsage(const Array &array) {
+    bool longForm = (array.ucRvzPages & 0x04) != 0;
+    std::size_t recordLen = longForm ? 1120 : 608;
+    std::size_t modules = longForm ? 32 : 16;
+    constexpr std::size_t kRecords = 8;
+    Bytes b(16 + recordLen * kRecords, 0);
+    std::size_t count = std::min(array.rvzBuffers.size(), kRecords);
+    put16(b, 10, count);
+    std::size_t at = 16;
+    for (const auto &[id, buffer] : array.rvzBuffers) {
+        if (at >= 16 + recordLen * count) break;
+        b[at] = id;
+        std::size_t n = std::min(buffer.cms.size(), modules);
+        put16(b, at + 64, n);
+        for (std::size_t i = 0; i < n; ++i) put16(b, at + 96 + 32 * i, buffer.cms[i]);
+        at += recordLen;
+    }
+    return b;
+}
+
+Bytes oluStatus(const Volume &volume) {
+    Bytes b(64, 0);
+    put16(b, 8, volume.uiOlu);
+    b[8 + 4] = volume.ucOluStatus;
+    return b;
+}
+
+Bytes perCommand(const Array &array) {
+    Bytes b(16, 0);
+    put16(b, 10, array.usPerCommand);
+    return b;
+}
+
+Bytes detailList(const Model &model, const Array &array, std::uint16_t start, std::uint8_t selection) {
+    std::vector<const Session *> chosen;
+    for (const Session *s : sessionsOf(model, array.name)) {
+        if (s->idOn(array.name) < start) continue;
+        bool failover = s->kind == SessionKind::Failover;
+        if (selection & kSelectFailover) {
+            if (!failover) continue;
+        } else if (selection & kSelectVvol) {
+            if (!s->bVvol) continue;
+        } else if (failover || s->bVvol) {
+            continue;
+        }
+        if (s->ucStatus == state::kReserve && (selection & kSelectReserved) == 0) continue;
+        chosen.push_back(s);
+    }
+    std::size_t count = std::min(chosen.size(), kDetailListPageMax);
+    Bytes b(16 + kDetailEntryLen * count, 0);
+    put16(b, 10, count);
+    put16(b, 12, chosen.size() > count ? chosen[count]->idOn(array.name) : 0);
+    for (std::size_t i = 0; i < count; ++i) {
+        Bytes e = detailEntry(model, *chosen[i], array.name);
+        std::copy(e.begin(), e.end(), b.begin() + static_cast<std::ptrdiff_t>(16 + kDetailEntryLen * i));
+    }
+    return b;
+}
+
+Bytes pagedDetail(const Model &model, const Array &array, std::uint16_t id) {
+    Bytes b(kHeaderLen + kPagedRecordLen, 0);
+    if (const Session *s = findSession(model, array.name, id)) {
+        Bytes r = pagedRecord(model, *s, array.name);
+        std::copy(r.begin(), r.end(), b.begin() + kHeaderLen);
+    }
+    return b;
+}
+
+Bytes generations(const Model &model, const Array &array, std::uint32_t olu, std::size_t allocation) {
+    // The SnapKZP+ sessions of the OLU, one block per source extent, each
+    // block's generations oldest first.
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::vector<const Session *>> blocks;
+    for (const Session &s : model.sessions)
+        if (s.kind == SessionKind::SnapKzpPlus && s.srcArray == array.name && s.uiSrcOlu == olu)
+            blocks[{s.ullSrcExtent, s.ullSize}].push_back(&s);
+    std::size_t g = array.usGenerations;
+    std::size_t blockLen = 32 + 2 * g;
+    std::size_t fit = allocation > 32 ? (allocation - 32) / blockLen : 0;
+    std::size_t count = std::min(blocks.size(), fit);
+    Bytes b(32 + blockLen * count, 0);
+    put16(b, 10, blocks.size());
+    put16(b, 12, count);
+    put16(b, 14, g);
+    std::size_t at = 32;
+    for (auto &[extent, sessions] : blocks) {
+        if (at >= b.size()) break;
+        std::stable_sort(sessions.begin(), sessions.end(), [](const Session *x, const Session *y) {
+            return x->uiGeneration < y->uiGeneration;
+        });
+        std::size_t n = std::min(sessions.size(), g);
+        put16(b, at, n);
+        put64(b, at + 4, extent.first);
+        put64(b, at + 12, extent.second);
+        for (std::size_t i = 0; i < n; ++i) put16(b, at + 32 + 2 * i, sessions[i]->usId);
+        at += blockLen;
+    }
+    return b;
+}
+
+}  // namespace pages
+
+}  // namespace zrksim
