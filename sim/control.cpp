@@ -1,5 +1,6 @@
 #include "control.h"
 
+#include "progress.h"
 #include "scenario.h"
 
 #include <charconv>
@@ -65,7 +66,7 @@ public:
         if (cmd == "clock") return simple(1, {std::to_string(st_.ullClock)});
         if (cmd == "advance") {
             args(2, 2, "advance SECONDS");
-            st_.ullClock += number(words_[1], "seconds", 1ULL << 40);
+            advanceClock(st_, number(words_[1], "seconds", 1ULL << 40));
             return reply({std::to_string(st_.ullClock)});
         }
         if (cmd == "fault") return fault();
@@ -83,6 +84,7 @@ public:
         if (cmd == "session") return addSession(line);
         if (cmd == "endsession") return endSession();
         if (cmd == "setsession") return setSession(line);
+        if (cmd == "setarray") return setArray(line);
         if (cmd == "role") return role();
         if (cmd == "corrupt") return corrupt();
         if (cmd == "cdblog") return cdblog();
@@ -128,6 +130,10 @@ private:
                 f.path = w.substr(5);
             } else if (w.starts_with("skip=")) {
                 f.iSkip = static_cast<int>(number(w.substr(5), "skip", 1000000));
+            } else if (w.starts_with("page=")) {
+                f.iOutPage = static_cast<int>(number(w.substr(5), "page", 255));
+            } else if (w.starts_with("inpage=")) {
+                f.iInPage = static_cast<int>(number(w.substr(7), "page", 255));
             } else if (w.starts_with("request=")) {
                 std::string r = w.substr(8);
                 f.ulRequest = requestFromName(r);
@@ -145,19 +151,19 @@ private:
             return static_cast<std::uint8_t>(number(text, what, 255));
         };
         if (kind == "sense") {
-            if (fixed.size() != 4) refuse("usage: fault sense COUNT KEY ASC ASCQ [path=] [skip=]");
+            if (fixed.size() != 4) refuse("usage: fault sense COUNT KEY ASC ASCQ [path=] [skip=] [page=] [inpage=]");
             f.kind = FaultKind::Sense;
             f.iCount = count(fixed[0]);
             f.ucKey = static_cast<std::uint8_t>(number(fixed[1], "sense key", 15));
             f.ucAsc = byte(fixed[2], "ASC");
             f.ucAscq = byte(fixed[3], "ASCQ");
         } else if (kind == "status") {
-            if (fixed.size() != 2) refuse("usage: fault status COUNT STATUS [path=] [skip=]");
+            if (fixed.size() != 2) refuse("usage: fault status COUNT STATUS [path=] [skip=] [page=] [inpage=]");
             f.kind = FaultKind::Status;
             f.iCount = count(fixed[0]);
             f.ucStatus = byte(fixed[1], "status");
         } else if (kind == "transport") {
-            if (fixed.size() != 3) refuse("usage: fault transport COUNT HOST DRIVER [path=] [skip=]");
+            if (fixed.size() != 3) refuse("usage: fault transport COUNT HOST DRIVER [path=] [skip=] [page=] [inpage=]");
             f.kind = FaultKind::Transport;
             f.iCount = count(fixed[0]);
             f.ucHost = byte(fixed[1], "host status");
@@ -178,6 +184,8 @@ private:
             refuse("unknown fault kind \"" + kind + "\"");
         }
         if (f.ulRequest != 0 && f.op != "ioctl") refuse("request= applies to ioctl only");
+        if (f.kind == FaultKind::Errno && (f.iOutPage >= 0 || f.iInPage >= 0))
+            refuse("page= and inpage= apply to SCSI faults only");
         st_.faults.add(f);
         return reply({});
     }
@@ -234,6 +242,14 @@ private:
         Session &s = session(words_[1], words_[2]);
         std::string error;
         if (!changeSession(s, rest(line, 3), error)) refuse(error);
+        return reply({});
+    }
+
+    std::string setArray(const std::string &line) {
+        if (words_.size() < 3) refuse("usage: setarray ARRAY KEY=VALUE...");
+        array(words_[1]);
+        std::string error;
+        if (!changeArray(st_.model.arrays.at(words_[1]), rest(line, 2), error)) refuse(error);
         return reply({});
     }
 

@@ -367,6 +367,53 @@ Bytes generations(const Model &model, const Array &array, std::uint32_t olu, std
     return b;
 }
 
+Bytes poolInfo(const Model &model, const Array &array) {
+    std::uint64_t used = array.ullPoolUsed;
+    for (const Session &s : model.sessions)
+        if ((s.kind == SessionKind::SnapKzp || s.kind == SessionKind::SnapKzpPlus) && s.srcArray == array.name &&
+            s.ucStatus != state::kReserve)
+            used = used + s.ullCopied < used ? array.ullPool : used + s.ullCopied;
+    used = std::min(used, array.ullPool);
+    std::size_t snapVolumes = 0;
+    for (const auto &[olu, volume] : array.volumes)
+        if (volume.ucOluStatus & 0x01) ++snapVolumes;
+    Bytes b(64, 0);
+    put64(b, 8, array.ullPool);
+    put64(b, 16, used);
+    put64(b, 24, array.ullPool - used);
+    put16(b, 32, snapVolumes);
+    std::uint64_t percent = 0;
+    if (array.ullPool != 0)
+        percent = used > ~0ULL / 100 ? used / (array.ullPool / 100) : used * 100 / array.ullPool;
+    b[34] = static_cast<std::uint8_t>(percent);
+    b[35] = array.ullPool != 0 && used >= array.ullPool ? 1 : 0;
+    return b;
+}
+
+Bytes poolSize(const Model &model, const Array &array, std::uint16_t id) {
+    Bytes b(64, 0);
+    const Session *s = findSession(model, array.name, id);
+    if (s == nullptr || s->kind != SessionKind::SnapKzpPlus || s->ucStatus == state::kReserve) return b;
+    std::uint16_t number = 0;
+    std::uint16_t count = 0;
+    std::uint64_t held = 0;
+    for (const Session &o : model.sessions) {
+        if (o.kind != SessionKind::SnapKzpPlus || o.ucStatus == state::kReserve || o.srcArray != s->srcArray ||
+            o.uiSrcOlu != s->uiSrcOlu || o.ullSrcExtent != s->ullSrcExtent || o.ullSize != s->ullSize)
+            continue;
+        ++count;
+        if (o.uiGeneration <= s->uiGeneration) ++number;
+        held = held + o.ullCopied < held ? ~0ULL : held + o.ullCopied;
+    }
+    put16(b, 8, id);
+    put16(b, 10, number);
+    put16(b, 12, count);
+    put64(b, 16, s->ullCopied);
+    put64(b, 24, held);
+    put64(b, 32, totalBlocks(model, *s));
+    return b;
+}
+
 }  // namespace pages
 
 }  // namespace zrksim

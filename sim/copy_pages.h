@@ -49,6 +49,8 @@ Bytes perCommand(const Array &array);                                   // 0x40
 Bytes detailList(const Model &model, const Array &array, std::uint16_t start, std::uint8_t selection);  // 0x43
 Bytes pagedDetail(const Model &model, const Array &array, std::uint16_t id);  // 0x44
 Bytes generations(const Model &model, const Array &array, std::uint32_t olu, std::size_t allocation);  // 0x45
+Bytes poolInfo(const Model &model, const Array &array);                 // 0x32
+Bytes poolSize(const Model &model, const Array &array, std::uint16_t id);  // 0x46
 
 }  // namespace pages
 

@@ -82,7 +82,17 @@ std::string Fault::describe() const {
     }
     std::snprintf(line, sizeof line, "%s count=%d skip=%d seen=%d path=%s request=0x%lx", head, iCount,
                   iSkip, iSeen, path.empty() ? "*" : path.c_str(), ulRequest);
-    return line;
+    std::string out = line;
+    char page[32];
+    if (iOutPage >= 0) {
+        std::snprintf(page, sizeof page, " page=0x%02x", iOutPage);
+        out += page;
+    }
+    if (iInPage >= 0) {
+        std::snprintf(page, sizeof page, " inpage=0x%02x", iInPage);
+        out += page;
+    }
+    return out;
 }
 
 std::vector<std::string> FaultTable::describe() const {
@@ -111,9 +121,17 @@ int FaultTable::hostCall(const std::string &op, const std::string &path, unsigne
     return fired ? fired->iErrno : 0;
 }
 
-std::optional<Fault> FaultTable::scsiCommand(const std::string &path, const std::string &via) {
+std::optional<Fault> FaultTable::scsiCommand(const std::string &path, const std::string &via,
+                                             const std::vector<std::uint8_t> &cdb,
+                                             const std::vector<std::uint8_t> &dataOut) {
+    // The copy commands: TRAVO IN 0xEB (0xEE on the QM family) names its page
+    // in CDB byte 2, TRAVO OUT 0xE9 (0xEC) in byte 0 of its list.
+    std::uint8_t opcode = cdb.empty() ? 0 : cdb[0];
+    int inPage = (opcode == 0xEB || opcode == 0xEE) && cdb.size() > 2 ? cdb[2] : -1;
+    int outPage = (opcode == 0xE9 || opcode == 0xEC) && !dataOut.empty() ? dataOut[0] : -1;
     return fire([&](const Fault &f) {
-        return f.kind != FaultKind::Errno && (f.path.empty() || f.path == path || f.path == via);
+        return f.kind != FaultKind::Errno && (f.path.empty() || f.path == path || f.path == via) &&
+               (f.iOutPage < 0 || f.iOutPage == outPage) && (f.iInPage < 0 || f.iInPage == inPage);
     });
 }
 

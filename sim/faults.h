@@ -25,6 +25,8 @@ struct Fault {
     std::uint8_t ucStatus = 0;                      // Status
     std::uint8_t ucHost = 0, ucDriver = 0;          // Transport
     int iErrno = 0;                                 // Errno
+    int iOutPage = -1;              // SCSI: only TRAVO OUT lists of this page; -1: any command
+    int iInPage = -1;               // SCSI: only TRAVO IN commands of this page; -1: any command
 
     std::string describe() const;
 };
@@ -40,7 +42,9 @@ public:
     int hostCall(const std::string &op, const std::string &path, unsigned long request);
     // A SCSI command that reached `path` (through `via`, or ""): the fault
     // that decides its answer, if any.
-    std::optional<Fault> scsiCommand(const std::string &path, const std::string &via);
+    std::optional<Fault> scsiCommand(const std::string &path, const std::string &via,
+                                     const std::vector<std::uint8_t> &cdb,
+                                     const std::vector<std::uint8_t> &dataOut);
 
 private:
     template <typename Match>

@@ -228,7 +228,7 @@ private:
 
         ScsiAnswer answer;
         std::uint8_t host = 0, driver = 0;
-        if (std::optional<Fault> fault = st_.faults.scsiCommand(node->path, via)) {
+        if (std::optional<Fault> fault = st_.faults.scsiCommand(node->path, via, cdb, dataOut)) {
             switch (fault->kind) {
             case FaultKind::Sense: answer = checkCondition(fault->ucKey, fault->ucAsc, fault->ucAscq); break;
             case FaultKind::Status: answer.ucStatus = fault->ucStatus; break;

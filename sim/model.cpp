@@ -127,12 +127,17 @@ std::vector<std::string> Model::describe() const {
         }
         std::snprintf(line, sizeof line,
                       "copy %s profile=%s support=%s partner=%s maxsessions=%u,%u,%u,%u percommand=%u "
-                      "generations=%u rvzbuffers=%zu/%u",
+                      "generations=%u rvzbuffers=%zu/%u rate=%llu writerate=%llu reservetime=%llu "
+                      "pool=%llu poolused=%llu",
                       name.c_str(), array.profile.c_str(), support.c_str(),
                       array.partner.empty() ? "-" : array.partner.c_str(), array.maxSessions[0],
                       array.maxSessions[1], array.maxSessions[2], array.maxSessions[3],
                       array.usPerCommand, array.usGenerations, array.rvzBuffers.size(),
-                      array.usRvzBuffers);
+                      array.usRvzBuffers, static_cast<unsigned long long>(array.ullRate),
+                      static_cast<unsigned long long>(array.ullWriteRate),
+                      static_cast<unsigned long long>(array.ullReserveTime),
+                      static_cast<unsigned long long>(array.ullPool),
+                      static_cast<unsigned long long>(array.ullPoolUsed));
         out.emplace_back(line);
         for (const auto &[olu, volume] : array.volumes) {
             std::snprintf(line, sizeof line, "volume %s %u %llu name=\"%s\" attr=%u olustatus=%u",

@@ -71,6 +71,13 @@ struct Array {
     std::vector<std::string> remotes;  // arrays listed by page 0x20
     std::map<std::uint8_t, RvzBuffer> rvzBuffers;  // by identifier
 
+    // Sessions on the clock and the snap data pool.
+    std::uint64_t ullRate = 262144;    // blocks a copying session copies per second
+    std::uint64_t ullWriteRate = 0;    // blocks hosts write to each session's source per second
+    std::uint64_t ullReserveTime = 300;  // seconds a reserved identifier lives, 0 for ever
+    std::uint64_t ullPool = 16777216;  // snap data pool capacity in blocks
+    std::uint64_t ullPoolUsed = 0;     // pool blocks in use besides the snapshot sessions
+
     bool qm() const { return family == "qm"; }
 };
 

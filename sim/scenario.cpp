@@ -259,11 +259,33 @@ void sessionOptions(const Directive &d, Session &s) {
     if (const std::string *v = d.option("generation"))
         s.uiGeneration = static_cast<std::uint32_t>(parseBounded(*v, "generation", 0xFFFFFFFFu));
     if (const std::string *v = d.option("vvol")) s.bVvol = parseYesNo(*v, "vvol");
+    if (const std::string *v = d.option("diff")) s.ullDiff = parseNumber(*v, "diff");
+    if (const std::string *v = d.option("stacktimer"))
+        s.ucStackTimer = static_cast<std::uint8_t>(parseBounded(*v, "stacktimer", 255));
+    if (const std::string *v = d.option("tracking")) s.bTracking = parseYesNo(*v, "tracking");
+    if (const std::string *v = d.option("vvoldelete")) s.bVvolDelete = parseYesNo(*v, "vvoldelete");
 }
 
 constexpr std::initializer_list<const char *> kChangeable = {
-    "status", "phase", "copied", "mode", "transfer", "secondary", "modechange",
-    "interval", "start", "volrole", "generation", "vvol"};
+    "status", "phase", "copied", "mode", "transfer", "secondary", "modechange", "interval", "start",
+    "volrole", "generation", "vvol", "diff", "stacktimer", "tracking", "vvoldelete"};
+
+// The options of an array that may also change later (setarray).
+void arrayOptions(const Directive &d, Array &a) {
+    if (const std::string *v = d.option("percommand"))
+        a.usPerCommand = static_cast<std::uint16_t>(parseBounded(*v, "percommand", 0xFFFF));
+    if (const std::string *v = d.option("generations"))
+        a.usGenerations = static_cast<std::uint16_t>(parseBounded(*v, "generations", 0x7FFF));
+    if (const std::string *v = d.option("rate")) a.ullRate = parseBounded(*v, "rate", 0xFFFFFFFFu);
+    if (const std::string *v = d.option("writerate")) a.ullWriteRate = parseBounded(*v, "writerate", 0xFFFFFFFFu);
+    if (const std::string *v = d.option("reservetime"))
+        a.ullReserveTime = parseBounded(*v, "reservetime", 0xFFFFFFFFu);
+    if (const std::string *v = d.option("pool")) a.ullPool = parseNumber(*v, "pool");
+    if (const std::string *v = d.option("poolused")) a.ullPoolUsed = parseNumber(*v, "poolused");
+}
+
+constexpr std::initializer_list<const char *> kArrayChangeable = {
+    "percommand", "generations", "rate", "writerate", "reservetime", "pool", "poolused"};
 
 // A `session` directive: one session, or `count` of them.
 void addSessionDirective(Model &model, const Directive &d, std::uint64_t clock) {
@@ -542,7 +564,8 @@ private:
         d.expect(1, 1, "array NAME boxid=TEXT [options]");
         d.allow({"boxid", "vendor", "product", "revision", "family", "vpd", "zrk", "boxinfo",
                  "role", "group", "partner", "failover", "profile", "support", "qmsupport",
-                 "maxsessions", "percommand", "generations", "rvzbuffers", "rvzpages", "remotes"});
+                 "maxsessions", "percommand", "generations", "rvzbuffers", "rvzpages", "remotes",
+                 "rate", "writerate", "reservetime", "pool", "poolused", "poolsize"});
         if (model_.arrays.count(d.args[0]) != 0) fail("array " + d.args[0] + " is declared twice");
         Array a;
         a.name = d.args[0];
@@ -586,6 +609,8 @@ private:
             std::copy(b.begin(), b.end(), a.support.begin());
             explicitSupport_.insert(a.name);
         }
+        if (const std::string *v = d.option("poolsize"); v != nullptr && parseYesNo(*v, "poolsize"))
+            a.support[4] |= 0x10;
         if (const std::string *v = d.option("qmsupport")) {
             std::vector<std::uint8_t> b = parseHexBytes(*v);
             if (b.size() != a.qmSupport.size()) fail("qmsupport= needs exactly 8 bytes");
@@ -597,10 +622,7 @@ private:
             for (std::size_t i = 0; i < 4; ++i)
                 a.maxSessions[i] = static_cast<std::uint16_t>(parseBounded(parts[i], "session count", 0xFFFF));
         }
-        if (const std::string *v = d.option("percommand"))
-            a.usPerCommand = static_cast<std::uint16_t>(parseBounded(*v, "percommand", 0xFFFF));
-        if (const std::string *v = d.option("generations"))
-            a.usGenerations = static_cast<std::uint16_t>(parseBounded(*v, "generations", 0x7FFF));
+        arrayOptions(d, a);
         if (const std::string *v = d.option("rvzbuffers"))
             a.usRvzBuffers = static_cast<std::uint16_t>(parseBounded(*v, "rvzbuffers", 0xFFFF));
         if (const std::string *v = d.option("rvzpages"))
@@ -872,6 +894,21 @@ bool changeSession(Session &session, const std::string &words, std::string &erro
         Session next = session;
         sessionOptions(d, next);
         session = next;
+        return true;
+    } catch (const ParseError &e) {
+        error = e.what();
+        return false;
+    }
+}
+
+bool changeArray(Array &array, const std::string &words, std::string &error) {
+    try {
+        Directive d = directiveOf("setarray", words);
+        if (!d.args.empty()) fail("setarray takes KEY=VALUE words only");
+        d.allow(kArrayChangeable);
+        Array next = array;
+        arrayOptions(d, next);
+        array = next;
         return true;
     } catch (const ParseError &e) {
         error = e.what();

@@ -22,5 +22,7 @@ bool loadScenario(const std::string &file, Model &model, std::string &error);
 bool addSessions(Model &model, std::uint64_t clock, const std::string &words, std::string &error);
 // Changes a session by KEY=VALUE words (status, phase, copied, mode, ...).
 bool changeSession(Session &session, const std::string &words, std::string &error);
+// Changes an array by KEY=VALUE words (rate, writerate, reservetime, pool, ...).
+bool changeArray(Array &array, const std::string &words, std::string &error);
 
 }  // namespace zrksim

@@ -94,6 +94,14 @@ const Session *findSession(const Model &model, const std::string &array, std::ui
     return findSession(const_cast<Model &>(model), array, id);
 }
 
+std::uint64_t totalBlocks(const Model &model, const Session &s) {
+    if (!s.whole()) return s.ullSize;
+    auto array = model.arrays.find(s.srcArray);
+    if (array == model.arrays.end()) return 0;
+    auto volume = array->second.volumes.find(s.uiSrcOlu);
+    return volume == array->second.volumes.end() ? 0 : volume->second.ullBlocks;
+}
+
 std::uint16_t freeSessionId(const Model &model, const std::string &array) {
     std::vector<bool> used(0x10000, false);
     for (const Session &s : model.sessions)
@@ -118,14 +126,16 @@ std::string sessionLine(const Session &s) {
     std::snprintf(line, sizeof line,
                   "session %u %s %s %u %s %s partner=%u srcext=%llu size=%llu dstext=%llu status=%u "
                   "phase=%u copied=%llu mode=%s transfer=%u secondary=%u modechange=%u interval=%u "
-                  "start=%llu volrole=%u generation=%u vvol=%s",
+                  "start=%llu volrole=%u generation=%u vvol=%s diff=%llu stacktimer=%u tracking=%s "
+                  "vvoldelete=%s",
                   s.usId, kindName(s.kind), s.srcArray.c_str(), s.uiSrcOlu, s.dstArray.c_str(), dst,
                   s.usPartnerId, static_cast<unsigned long long>(s.ullSrcExtent),
                   static_cast<unsigned long long>(s.ullSize), static_cast<unsigned long long>(s.ullDstExtent),
                   s.ucStatus, s.ucPhase, static_cast<unsigned long long>(s.ullCopied), mode.c_str(),
                   s.ucTransfer, s.ucSecondary, s.ucModeChange, s.usInterval,
                   static_cast<unsigned long long>(s.ullStart), s.ucVolRole, s.uiGeneration,
-                  s.bVvol ? "yes" : "no");
+                  s.bVvol ? "yes" : "no", static_cast<unsigned long long>(s.ullDiff), s.ucStackTimer,
+                  s.bTracking ? "yes" : "no", s.bVvolDelete ? "yes" : "no");
     return line;
 }
 

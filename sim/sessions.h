@@ -61,11 +61,18 @@ struct Session {
     std::uint8_t ucVolRole = 1;       // volume role the array reports
     std::uint32_t uiGeneration = 0;   // SnapKZP+: order among the generations of its extent
     bool bVvol = false;               // virtual-volume session
+    std::uint64_t ullDiff = 0;        // changed blocks a resume or restart copies again
+    std::uint8_t ucStackTimer = 0;    // stack timer of the last suspend, 0 none
+    bool bTracking = true;            // QuickKZP: still records updates for a restart
+    bool bVvolDelete = false;         // started in virtual-volume delete mode
+    bool bPrepared = false;           // Reserve: prepared for a concurrent start
 
     bool remote() const { return srcArray != dstArray; }
     bool whole() const { return ullSrcExtent == 0 && ullSize == 0 && ullDstExtent == 0; }
     bool kzpFamily() const { return kind != SessionKind::Vz && kind != SessionKind::Failover; }
     bool vzFamily() const { return kind == SessionKind::Vz; }
+    // A reserved identifier that no start has described yet.
+    bool bare() const { return ucStatus == state::kReserve && !bPrepared; }
     // Whether the session is known to `array`, its identifier there, and
     // whether that array holds the destination side.
     bool on(const std::string &array) const { return array == srcArray || array == dstArray; }
@@ -91,6 +98,9 @@ std::vector<const Session *> sessionsOf(const Model &model, const std::string &a
 // The session with identifier `id` on `array`, or null.
 Session *findSession(Model &model, const std::string &array, std::uint16_t id);
 const Session *findSession(const Model &model, const std::string &array, std::uint16_t id);
+// The blocks a session spans: its extent size, or its source volume's size
+// for a whole volume (0 when the volume is missing).
+std::uint64_t totalBlocks(const Model &model, const Session &s);
 // The lowest identifier not in use on `array`, 0 when none is left.
 std::uint16_t freeSessionId(const Model &model, const std::string &array);
 // The session as a scenario line, every option written out.

@@ -44,6 +44,17 @@ public:
     bool virtualVolumes() const { return ((b_[4] | b_[20] | b_[28]) & 0x02) != 0; }
     // RVZ buffers (byte 29 bit 0x80).
     bool rvzBuffers() const { return (b_[29] & 0x80) != 0; }
+    // Snap data pool size per session, page 0x46 (byte 4 or 12 bit 0x10).
+    bool poolSize() const { return ((b_[4] | b_[12]) & 0x10) != 0; }
+    // KZP-family kinds of byte 4: 0x01 QuickKZP, 0x04 SnapKZP, 0x08 SnapKZP+.
+    bool kzpKind(std::uint8_t bit) const { return (b_[4] & bit) != 0; }
+    // VZ functions of byte 21 (local) or 29 (remote): 0x01 suspend and
+    // resume, 0x02 secondary access, 0x04 mode change (29 only), 0x08
+    // reverse, 0x10 stack mode, 0x20 consistency mode (29 only), 0x40
+    // concurrent suspend.
+    bool vzFunction(bool remote, std::uint8_t bit) const { return (b_[remote ? 29 : 21] & bit) != 0; }
+    // Stack-timer suspend (byte 30 bit 0x10).
+    bool stackTimer() const { return (b_[30] & 0x10) != 0; }
 
     // Whether a main-family array expects the large TRAVO IN form for this
     // page and mode.

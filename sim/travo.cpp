@@ -2,6 +2,7 @@
 
 #include "bytes.h"
 #include "copy_pages.h"
+#include "session_ops.h"
 #include "support.h"
 
 #include <algorithm>
@@ -12,13 +13,10 @@ namespace {
 
 constexpr std::uint8_t kAscInvalidField = 0x24;      // invalid field in CDB
 constexpr std::uint8_t kAscNoSuchLun = 0x25;         // logical unit not supported
-constexpr std::uint8_t kAscInvalidListField = 0x26;  // invalid field in parameter list
 
 constexpr std::uint8_t kLargeForm = 0x08;
 constexpr std::uint8_t kFailover = 0x20;
 constexpr std::uint8_t kSecondary = 0x40;
-
-constexpr std::size_t kExecLen = 192;  // start and stop lists
 
 ScsiAnswer refuse(std::uint8_t asc) { return checkCondition(scsi::kIllegalRequest, asc, 0); }
 
@@ -101,6 +99,9 @@ public:
             if (volume == array_.volumes.end()) return refused(kAscNoSuchLun);
             return {pages::oluStatus(volume->second)};
         }
+        case 0x32:
+            if (!support_.snapPlus()) return refused();
+            return {pages::poolInfo(model, array_)};
         case 0x40:
             if (!setUp(support_, Group::Vz, Group::Rvz)) return refused();
             return {pages::perCommand(array_)};
@@ -114,6 +115,9 @@ public:
             if (!support_.snapPlus()) return refused();
             if (array_.volumes.count(field) == 0) return refused(kAscNoSuchLun);
             return {pages::generations(model, array_, field, allocation)};
+        case 0x46:
+            if (!support_.poolSize()) return refused();
+            return {pages::poolSize(model, array_, field)};
         default: return refused();
         }
     }
@@ -144,131 +148,6 @@ private:
         s.ullStart = st_.ullClock;
         st_.model.sessions.push_back(s);
         return {pages::reserved(s.usId)};
-    }
-};
-
-const Array *arrayByBoxId(const Model &model, const Bytes &list, std::size_t at) {
-    std::string box(list.begin() + static_cast<std::ptrdiff_t>(at),
-                    list.begin() + static_cast<std::ptrdiff_t>(at + kBoxIdLen));
-    for (const auto &[name, array] : model.arrays)
-        if (array.boxId == box) return &array;
-    return nullptr;
-}
-
-// The kind a start list describes: copy kind byte 12 and the flags of byte 20.
-bool kindOfList(const Bytes &list, SessionKind &kind) {
-    std::uint8_t flags = list[20];
-    switch (list[12]) {
-    case 2: kind = SessionKind::Vz; return true;
-    case 3: kind = SessionKind::Monitor; return true;
-    case 1:
-        if (flags & 0x08) kind = SessionKind::QuickKzp;
-        else if (flags & 0x10) kind = SessionKind::SnapKzp;
-        else if (flags & 0x40) kind = SessionKind::SnapKzpPlus;
-        else kind = SessionKind::Kzp;
-        return true;
-    default: return false;
-    }
-}
-
-class ListActor {
-public:
-    ListActor(SimState &state, const Array &array) : st_(state), array_(array) {}
-
-    ScsiAnswer act(const Bytes &list) {
-        if (list.empty()) return refuse(kAscInvalidListField);
-        switch (list[0]) {
-        case 0x44: return start(list);
-        case 0x45: return stop(list);
-        default: return refuse(kAscInvalidListField);
-        }
-    }
-
-private:
-    SimState &st_;
-    const Array &array_;
-
-    // The identifier a list names on this array: bytes 8-9, or 10-11 when
-    // byte 22 says the host addresses the destination side.
-    static std::uint16_t listId(const Bytes &list) {
-        return static_cast<std::uint16_t>(getBe(list, (list[22] & 0x10) ? 10 : 8, 2));
-    }
-
-    ScsiAnswer start(const Bytes &list) {
-        if (list.size() < kExecLen) return refuse(kAscInvalidListField);
-        Model &model = st_.model;
-        Session *s = findSession(model, array_.name, listId(list));
-        SessionKind kind{};
-        if (s == nullptr || !kindOfList(list, kind)) return refuse(kAscInvalidListField);
-        bool restart = (list[25] & 0x80) != 0;
-        if (restart) {
-            // A QuickKZP session tracks again from the start.
-            if (s->kind != SessionKind::QuickKzp || s->ucStatus == state::kReserve)
-                return refuse(kAscInvalidListField);
-            s->ucStatus = state::kActive;
-            s->ucPhase = phase::kCopying;
-            s->ullCopied = 0;
-            s->ullStart = st_.ullClock;
-            return ScsiAnswer{};
-        }
-        Session next = *s;
-        if (s->ucStatus != state::kReserve || next.vzFamily() != (kind == SessionKind::Vz))
-            return refuse(kAscInvalidListField);
-        next.kind = kind;
-        bool destSide = (list[22] & 0x10) != 0;
-        if (list[20] & 0x20) {
-            const Array *src = arrayByBoxId(model, list, 32);
-            const Array *dst = arrayByBoxId(model, list, 80);
-            if (src == nullptr || dst == nullptr || src == dst) return refuse(kAscInvalidListField);
-            if ((destSide ? dst : src)->name != array_.name) return refuse(kAscInvalidListField);
-            next.srcArray = src->name;
-            next.dstArray = dst->name;
-            const std::string &other = destSide ? src->name : dst->name;
-            std::uint16_t otherId = freeSessionId(model, other);
-            if (otherId == 0) return refuse(kAscInvalidListField);
-            next.usId = destSide ? otherId : s->usId;
-            next.usPartnerId = destSide ? s->usId : otherId;
-        } else {
-            if (destSide) return refuse(kAscInvalidListField);
-            next.srcArray = next.dstArray = array_.name;
-        }
-        next.uiSrcOlu = static_cast<std::uint32_t>(getBe(list, 128, 4));
-        next.uiDstOlu = static_cast<std::uint32_t>(getBe(list, 132, 4));
-        if (model.arrays.at(next.srcArray).volumes.count(next.uiSrcOlu) == 0) return refuse(kAscInvalidListField);
-        bool noDestination = kind == SessionKind::Monitor && next.uiDstOlu == kNoOlu;
-        if (!noDestination && model.arrays.at(next.dstArray).volumes.count(next.uiDstOlu) == 0)
-            return refuse(kAscInvalidListField);
-        if (getBe(list, 136, 2) != 0) {
-            next.ullSrcExtent = getBe(list, 160, 8);
-            next.ullSize = getBe(list, 168, 8);
-            next.ullDstExtent = getBe(list, 176, 8);
-        }
-        next.ucSecondary = list[20] & 0x03;
-        next.ucMode = list[22] & 0x07;
-        next.ucTransfer = list[23];
-        next.usInterval = static_cast<std::uint16_t>(getBe(list, 138, 2));
-        next.ucStatus = state::kActive;
-        next.ucPhase = defaultPhase(kind) == phase::kTracking ? phase::kTracking : phase::kCopying;
-        next.ullCopied = 0;
-        next.ullStart = st_.ullClock;
-        if (kind == SessionKind::SnapKzpPlus) {
-            std::uint32_t last = 0;
-            for (const Session &o : model.sessions)
-                if (o.kind == SessionKind::SnapKzpPlus && o.srcArray == next.srcArray &&
-                    o.uiSrcOlu == next.uiSrcOlu && o.ullSrcExtent == next.ullSrcExtent && o.ullSize == next.ullSize)
-                    last = std::max(last, o.uiGeneration);
-            next.uiGeneration = last + 1;
-        }
-        *s = next;
-        return ScsiAnswer{};
-    }
-
-    ScsiAnswer stop(const Bytes &list) {
-        if (list.size() < kExecLen) return refuse(kAscInvalidListField);
-        Session *s = findSession(st_.model, array_.name, listId(list));
-        if (s == nullptr) return refuse(kAscInvalidListField);
-        std::erase_if(st_.model.sessions, [&](const Session &o) { return &o == s; });
-        return ScsiAnswer{};
     }
 };
 
@@ -330,7 +209,7 @@ ScsiAnswer travoOut(SimState &state, const Array &array, const Bytes &cdb, const
         length = getBe(cdb, 7, 2);
     }
     if (length != list.size()) return refuse(kAscInvalidField);
-    return ListActor(state, array).act(list);
+    return actOnList(state, array, list);
 }
 
 }  // namespace zrksim

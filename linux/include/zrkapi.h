@@ -430,6 +430,247 @@ extern uint32_t ZRKOptionFlag; /* option word of the current in-band call */
  * 16 into the API trace at level 3 under the trace name name. */
 void API_TRACE_DMP(const char *name, const char *title, const void *data, int length);
 
+/* ------------------------------------------------------------------------ */
+/* In-band: classic concurrent-suspend entry; large-volume volume            */
+/* information, block size and detail queries                               */
+/* ------------------------------------------------------------------------ */
+
+/* One entry of a classic concurrent VZ suspend (100 bytes, host order). */
+typedef struct CONC_SUS_PAIR {
+    char     SrcBoxID[ZRK_BOXID_LEN]; /* source BoxID */
+    uint32_t SrcOlu;                  /* source OLU */
+    uint32_t SrcExtent;               /* source start block */
+    uint32_t SrcSize;                 /* size in blocks */
+    char     DstBoxID[ZRK_BOXID_LEN]; /* destination BoxID */
+    uint32_t DstOlu;                  /* destination OLU */
+    uint32_t DstExtent;               /* destination start block */
+} CONC_SUS_PAIR;
+
+/* Volume information of LogicalVol: its array (BoxID, 40 bytes), OLU,
+ * extent start and size in blocks (high and low halves) and the VOL_INFO
+ * area (and, for the Ex form, VOL_INFO_EX). ExtentCnt must be 0; OptionFlag
+ * takes 0x200000 only (report the volume's own array on a storage-cluster
+ * secondary). Returns 1 on success, -1 with ZRKerrno on failure; SenseData
+ * (256 bytes, may be null) receives the sense of a failed command. */
+int ZRKLVGetVolumeInfo(const char *LogicalVol, uint32_t ExtentCnt, uint32_t OptionFlag,
+                       char *BoxID, uint32_t *Olu, uint32_t *Extent_high,
+                       uint32_t *Extent_low, uint32_t *Size_high, uint32_t *Size_low,
+                       VOL_INFO *VolInfo, unsigned char *SenseData);
+int ZRKLVGetVolumeInfoEx(const char *LogicalVol, uint32_t ExtentCnt, uint32_t OptionFlag,
+                         char *BoxID, uint32_t *Olu, uint32_t *Extent_high,
+                         uint32_t *Extent_low, uint32_t *Size_high, uint32_t *Size_low,
+                         VOL_INFO *VolInfo, VOL_INFO_EX *VolInfoEx,
+                         unsigned char *SenseData);
+/* Detail of the session of a pair, any copy kind: min(Length, 256) bytes of
+ * Detail receive the TVC_DETAIL_INFO (184 bytes) followed by zeros.
+ * OptionFlag: 0x4 (the session id in SrcOlu), 0x80000. 0 or -1. */
+int ZRKLVQueryDetail(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                     uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                     uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                     uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                     uint32_t OptionFlag, uint32_t Length, unsigned char *Detail,
+                     unsigned char *SenseData);
+/* Capacity of LogicalVol in blocks (high and low halves) and its block
+ * length in bytes. 0 or -1. */
+int ZRKLVGetBlockSize(const char *LogicalVol, uint32_t *Capacity_high, uint32_t *Capacity_low,
+                      uint32_t *BlockLength, unsigned char *SenseData);
+/* The session of a pair out of a detail list the caller holds (ListCnt
+ * DETAIL_LIST_INFO entries); CopyKind 0 any, 1 KZP family, 2 VZ family.
+ * Detail receives 184 bytes (TVC_DETAIL_INFO), KindOut its copy kind byte.
+ * Sends no command. 0 or -1. */
+int ZRKLVQueryDetailfromList(uint32_t CopyKind, uint32_t ListCnt, const DETAIL_LIST_INFO *List,
+                             const char *SrcBoxID, uint32_t SrcOlu, uint32_t SrcExtent_high,
+                             uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                             uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                             uint32_t DstExtent_high, uint32_t DstExtent_low,
+                             uint32_t CopyInterval, TVC_DETAIL_INFO *Detail,
+                             uint32_t *KindOut);
+
+#ifdef __cplusplus
+static_assert(sizeof(CONC_SUS_PAIR) == 100, "CONC_SUS_PAIR layout");
+static_assert(offsetof(CONC_SUS_PAIR, SrcOlu) == 40, "CONC_SUS_PAIR layout");
+static_assert(offsetof(CONC_SUS_PAIR, SrcSize) == 48, "CONC_SUS_PAIR layout");
+static_assert(offsetof(CONC_SUS_PAIR, DstBoxID) == 52, "CONC_SUS_PAIR layout");
+static_assert(offsetof(CONC_SUS_PAIR, DstOlu) == 92, "CONC_SUS_PAIR layout");
+static_assert(offsetof(CONC_SUS_PAIR, DstExtent) == 96, "CONC_SUS_PAIR layout");
+#endif
+
+/* ------------------------------------------------------------------------ */
+/* In-band: large-volume copy sessions (ZRKLV), VZ and KZP families         */
+/* ------------------------------------------------------------------------ */
+/* A pair function names its copy pair by the eleven parameters after
+ * LogicalVol (the device through which the array is reached):
+ *   SrcBoxID (40 bytes, no terminator), SrcOlu, SrcExtent_high,
+ *   SrcExtent_low, SrcSize_high, SrcSize_low, DstBoxID (40 bytes), DstOlu,
+ *   DstExtent_high, DstExtent_low, CopyInterval (0..10 or 255);
+ * extents and sizes are block counts split into 32-bit halves; all six 0 is
+ * the whole volume. Equal BoxIDs make a pair inside one array (VZ), different
+ * ones a pair between two arrays (RVZ). With option 0x4 the session is named
+ * by its identifier, given in SrcOlu, and the other pair words are not used.
+ * DstOlu 0xFFFFFFFF with an all-0xFF DstBoxID is the form without a
+ * destination (a copy monitor session, option 0x8000).
+ * Every function returns 0, or -1 with the reason in ZRKerrno; SenseData
+ * (256 bytes, may be null) receives the sense data of a failed command. The
+ * outputs are written only on success; a null output area gives 13. */
+
+/* VZ and RVZ. Options: start 0x20 synchronous, 0x40 skip the initial copy,
+ * 0x100 automatic split (with 0x20), 0x200 manual recovery, 0x400 stack,
+ * 0x800 consistency (these six for RVZ only), 0x20000 secondary access;
+ * stop 0x2 force, 0x4; suspend 0x2 force (RVZ), 0x4, 0x100000 with the stack
+ * timer ZRKRVZ_stacktimer; resume 0x4, 0x80 remain mode (RVZ); change 0x4
+ * and the new mode (0x20, 0x100, 0x200, 0x400, 0x800) or 0x1000 reverse
+ * alone. */
+int ZRKLVStartVZ(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                 uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                 uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                 uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                 uint32_t OptionFlag, unsigned char *SenseData);
+int ZRKLVStopVZ(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                uint32_t OptionFlag, unsigned char *SenseData);
+int ZRKLVSuspendVZ(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                   uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                   uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                   uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                   uint32_t OptionFlag, unsigned char *SenseData);
+int ZRKLVResumeVZ(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                  uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                  uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                  uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                  uint32_t OptionFlag, unsigned char *SenseData);
+int ZRKLVChangeVZ(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                  uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                  uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                  uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                  uint32_t OptionFlag, unsigned char *SenseData);
+/* Status, phase and copied blocks of the pair's VZ session (option 0x4). */
+int ZRKLVQueryVZ(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                 uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                 uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                 uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                 uint32_t OptionFlag, uint32_t *Status, uint32_t *Phase,
+                 uint32_t *CopiedBlock_high, uint32_t *CopiedBlock_low,
+                 unsigned char *SenseData);
+/* The session's TVC_DETAIL_INFO into the first 184 bytes of Detail (256
+ * bytes, zeros after it): ZRKLVQueryVZDetail by pair, ZRKLVQueryVZSession by
+ * identifier (below 0x10000; 21 when the array has no VZ-family session of
+ * that identifier). OptionFlag must be 0. */
+int ZRKLVQueryVZDetail(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                       uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                       uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                       uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                       uint32_t OptionFlag, unsigned char *Detail, unsigned char *SenseData);
+int ZRKLVQueryVZSession(const char *LogicalVol, uint32_t SessionID, uint32_t OptionFlag,
+                        unsigned char *Detail, unsigned char *SenseData);
+/* Suspends Count Active and Equivalent VZ sessions, all inside one array or
+ * all between the same two arrays, with one command; Result receives one
+ * slot per pair (the session identifier in its first two bytes, 0xFFFF after
+ * it; 0xFFFFFFFF for a pair not matched). Option 0x10 untransferred-data
+ * mode (RVZ). */
+int ZRKLVMultiSuspendVZ(const char *LogicalVol, const CONC_SUS_PAIR_LV *Pairs, int Count,
+                        uint32_t OptionFlag, uint32_t *Result, unsigned char *SenseData);
+
+/* KZP, QuickKZP, SnapKZP and SnapKZP+ (the copy interval is not used).
+ * Options: KZP stop 0x2 force (remote pairs), 0x4, 0x80000, 0x1000000
+ * virtual-volume session; QuickKZP start 0x2000 restart, 0x2000000
+ * virtual-volume delete mode; QuickKZP stop 0x4 and exactly one of 0x2 force
+ * and 0x4000 stop tracking only; SnapKZP and SnapKZP+ start 0x8000 copy
+ * monitor session (SnapKZP+ also 0x2000000); their stops 0x4, 0x8000 (a
+ * monitor session), SnapKZP+ 0x2 force (not with 0x8000). QuickKZP, SnapKZP
+ * and SnapKZP+ work inside one array only (17 for a remote pair). */
+int ZRKLVStartKZP(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                  uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                  uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                  uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                  uint32_t OptionFlag, unsigned char *SenseData);
+int ZRKLVStopKZP(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                 uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                 uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                 uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                 uint32_t OptionFlag, unsigned char *SenseData);
+int ZRKLVStartQuickKZP(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                       uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                       uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                       uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                       uint32_t OptionFlag, unsigned char *SenseData);
+int ZRKLVStopQuickKZP(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                      uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                      uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                      uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                      uint32_t OptionFlag, unsigned char *SenseData);
+int ZRKLVStartSnapKZP(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                      uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                      uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                      uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                      uint32_t OptionFlag, unsigned char *SenseData);
+int ZRKLVStopSnapKZP(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                     uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                     uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                     uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                     uint32_t OptionFlag, unsigned char *SenseData);
+int ZRKLVStartSnapKZP_p(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                        uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                        uint32_t SrcSize_high, uint32_t SrcSize_low, const char *DstBoxID,
+                        uint32_t DstOlu, uint32_t DstExtent_high, uint32_t DstExtent_low,
+                        uint32_t CopyInterval, uint32_t OptionFlag, unsigned char *SenseData);
+int ZRKLVStopSnapKZP_p(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                       uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                       uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                       uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                       uint32_t OptionFlag, unsigned char *SenseData);
+/* Status, copied blocks and elapsed time of the pair's KZP-family session
+ * (option 0x4). */
+int ZRKLVQueryKZP(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                  uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                  uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                  uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval,
+                  uint32_t OptionFlag, uint32_t *Status, uint32_t *CopiedBlock_high,
+                  uint32_t *CopiedBlock_low, uint32_t *LapseTime, unsigned char *SenseData);
+/* The session's TVC_DETAIL_INFO into Detail (256 bytes) as for the VZ
+ * family: ZRKLVQueryKZPDetail by pair (OptionFlag 0 or 0x80000),
+ * ZRKLVQueryKZPSession by identifier (OptionFlag 0). */
+int ZRKLVQueryKZPDetail(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                        uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                        uint32_t SrcSize_high, uint32_t SrcSize_low, const char *DstBoxID,
+                        uint32_t DstOlu, uint32_t DstExtent_high, uint32_t DstExtent_low,
+                        uint32_t CopyInterval, uint32_t OptionFlag, unsigned char *Detail,
+                        unsigned char *SenseData);
+int ZRKLVQueryKZPSession(const char *LogicalVol, uint32_t SessionID, uint32_t OptionFlag,
+                         unsigned char *Detail, unsigned char *SenseData);
+/* The SnapKZP+ generations of a source area: bytes 0-1 of SnapDetailList the
+ * count N (big-endian), from byte 16 one 256-byte slot per generation, oldest
+ * first, each a TVC_DETAIL_INFO and zeros. The area must hold 16 + 256 x the
+ * array's maximum generation count. OptionFlag must be 0. */
+int ZRKLVGeneraListSnapKZP_p(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                             uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                             uint32_t SrcSize_high, uint32_t SrcSize_low, uint32_t OptionFlag,
+                             unsigned char *SnapDetailList, unsigned char *SenseData);
+/* The generation of one SnapKZP+ session (option 0x4): a 16-byte area whose
+ * bytes 0-1 receive the generation count, 2-3 the session's generation (1 the
+ * oldest) and 4-5 its identifier, big-endian. */
+int ZRKLVGeneraInfoSnapKZP_p(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                             uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                             uint32_t SrcSize_high, uint32_t SrcSize_low,
+                             const char *DstBoxID, uint32_t DstOlu, uint32_t DstExtent_high,
+                             uint32_t DstExtent_low, uint32_t CopyInterval,
+                             uint32_t OptionFlag, unsigned char *ucpSnapDetailInfo,
+                             unsigned char *SenseData);
+/* The array's snap data pool: PoolInfo receives 64 bytes, big-endian, in the
+ * array's layout. OptionFlag must be 0. */
+int ZRKLVPoolInfoSnapKZP_p(const char *LogicalVol, uint32_t OptionFlag, unsigned char *PoolInfo,
+                           unsigned char *SenseData);
+/* The pool use of an Active SnapKZP+ session (option 0x4): PoolSizeInfo
+ * receives 64 bytes, big-endian, in the array's layout; 21 for a session of
+ * another kind, 39 for one that is not Active. */
+int ZRKLVGetPoolExtSize(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                        uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                        uint32_t SrcSize_high, uint32_t SrcSize_low, const char *DstBoxID,
+                        uint32_t DstOlu, uint32_t DstExtent_high, uint32_t DstExtent_low,
+                        uint32_t CopyInterval, uint32_t OptionFlag,
+                        unsigned char *PoolSizeInfo, unsigned char *SenseData);
+
 #ifdef __cplusplus
 } /* extern "C" */
 

@@ -190,6 +190,20 @@ void Simulator::injectSense(int count, int key, int asc, int ascq, const std::st
                           path, skip));
 }
 
+void Simulator::injectSenseOnList(int page, int count, int key, int asc, int ascq, const std::string &path,
+                                  int skip) const {
+    commandOk(formatFault("fault sense " + std::to_string(count) + " " + std::to_string(key) + " " +
+                              std::to_string(asc) + " " + std::to_string(ascq) + " page=" + std::to_string(page),
+                          path, skip));
+}
+
+void Simulator::injectSenseOnPage(int page, int count, int key, int asc, int ascq, const std::string &path,
+                                  int skip) const {
+    commandOk(formatFault("fault sense " + std::to_string(count) + " " + std::to_string(key) + " " +
+                              std::to_string(asc) + " " + std::to_string(ascq) + " inpage=" + std::to_string(page),
+                          path, skip));
+}
+
 void Simulator::injectStatus(int count, int status, const std::string &path, int skip) const {
     commandOk(formatFault("fault status " + std::to_string(count) + " " + std::to_string(status), path, skip));
 }
@@ -243,6 +257,10 @@ void Simulator::endSession(const std::string &array, unsigned id) const {
 
 void Simulator::setSession(const std::string &array, unsigned id, const std::string &options) const {
     commandOk("setsession " + array + " " + std::to_string(id) + " " + options);
+}
+
+void Simulator::setArray(const std::string &array, const std::string &options) const {
+    commandOk("setarray " + array + " " + options);
 }
 
 void Simulator::setRole(const std::string &array, int role, int group, int olu) const {

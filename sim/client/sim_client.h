@@ -65,7 +65,8 @@ public:
 
     void ping() const;
     unsigned long long clock() const;
-    // Advances the virtual clock; returns the new value.
+    // Advances the virtual clock, and every session with it; returns the new
+    // value.
     unsigned long long advanceClock(unsigned long long seconds) const;
 
     // The next `count` SCSI commands (to `path` only, when given; after
@@ -73,6 +74,15 @@ public:
     // fixed-format sense.
     void injectSense(int count, int key, int asc, int ascq, const std::string &path = "",
                      int skip = 0) const;
+    // The same, only for TRAVO OUT commands whose parameter list is page
+    // `page` (0x44 start, 0x45 stop, 0x46 change, 0x48 suspend, 0x49 resume,
+    // 0x50 concurrent suspend, ...): refuses a start and lets the reserve
+    // before it and the roll-back after it through.
+    void injectSenseOnList(int page, int count, int key, int asc, int ascq, const std::string &path = "",
+                           int skip = 0) const;
+    // The same, only for TRAVO IN commands of page `page` (CDB byte 2).
+    void injectSenseOnPage(int page, int count, int key, int asc, int ascq, const std::string &path = "",
+                           int skip = 0) const;
     // ... end with this SCSI status byte (0x08, 0x18, 0x28, 0x04) and no sense.
     void injectStatus(int count, int status, const std::string &path = "", int skip = 0) const;
     // ... end GOOD with this host_status and driver_status.
@@ -103,6 +113,8 @@ public:
     void endSession(const std::string &array, unsigned id) const;
     // Changes a session: `options` are KEY=VALUE words ("status=4 copied=100").
     void setSession(const std::string &array, unsigned id, const std::string &options) const;
+    // Changes an array: `options` are KEY=VALUE words ("rate=1000 writerate=10").
+    void setArray(const std::string &array, const std::string &options) const;
     // Sets the storage-cluster role (page 0xF2 byte 88) of an array, or of one
     // of its volumes when `olu` is not negative; `group` when not negative.
     void setRole(const std::string &array, int role, int group = -1, int olu = -1) const;

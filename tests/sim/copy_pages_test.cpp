@@ -72,7 +72,7 @@ TEST(SimCopyPages, SupportDataAndReserve) {
     EXPECT_NE(std::find(lines.begin(), lines.end(),
                         "session 1 vz A1 0 A1 0 partner=0 srcext=0 size=0 dstext=0 status=1 phase=0 copied=0 "
                         "mode=none transfer=0 secondary=0 modechange=0 interval=0 start=1700000000 volrole=1 "
-                        "generation=0 vvol=no"),
+                        "generation=0 vvol=no diff=0 stacktimer=0 tracking=yes vvoldelete=no"),
               lines.end());
 }
 

@@ -31,7 +31,8 @@ bool has(const std::vector<std::string> &lines, const std::string &line) {
 // A session line whose options after `copied` have their defaults.
 std::string sessionText(const std::string &head) {
     return "session " + head +
-           " mode=none transfer=0 secondary=0 modechange=0 interval=0 start=1000 volrole=1 generation=0 vvol=no";
+           " mode=none transfer=0 secondary=0 modechange=0 interval=0 start=1000 volrole=1 generation=0 vvol=no"
+           " diff=0 stacktimer=0 tracking=yes vvoldelete=no";
 }
 
 unsigned reserve(const std::string &path) {
@@ -47,6 +48,7 @@ Bytes startList(unsigned id, unsigned src, unsigned dst) {
     l[8] = static_cast<unsigned char>(id >> 8);
     l[9] = static_cast<unsigned char>(id);
     l[12] = 2;
+    l[20] = 0x80;
     l[131] = static_cast<unsigned char>(src);
     l[135] = static_cast<unsigned char>(dst);
     return l;
@@ -65,12 +67,11 @@ Bytes stopList(unsigned id) {
 
 TEST(SimSessions, StartAndStopListsActOnReservedIdentifiers) {
     Simulator sim(kTwoArrays);
-    // A local VZ session with an extent, synchronous, stack transfer.
+    // A local VZ session with an extent and a copy interval.
     unsigned id = reserve("/dev/sdb");
     ASSERT_EQ(id, 1u);
     Bytes local = startList(id, 5, 6);
-    local[22] = 0x04;
-    local[23] = 2;
+    local[20] = 0;
     local[137] = 1;
     local[139] = 7;
     local[167] = 100;
@@ -79,8 +80,9 @@ TEST(SimSessions, StartAndStopListsActOnReservedIdentifiers) {
     expectGood(sendOut("/dev/sdb", travoOut(192, true), local));
     EXPECT_EQ(sim.sessions(),
               (std::vector<std::string>{"session 1 vz A1 5 A1 6 partner=0 srcext=100 size=50 dstext=200 status=2 "
-                                        "phase=1 copied=0 mode=sync transfer=2 secondary=0 modechange=0 interval=7 "
-                                        "start=1000 volrole=1 generation=0 vvol=no"}));
+                                        "phase=1 copied=0 mode=none transfer=0 secondary=0 modechange=0 interval=7 "
+                                        "start=1000 volrole=1 generation=0 vvol=no diff=0 stacktimer=0 "
+                                        "tracking=yes vvoldelete=no"}));
     // A started identifier is not reserved any more.
     expectRefused(sendOut("/dev/sdb", travoOut(192, true), local), 0x26);
 
@@ -176,7 +178,8 @@ TEST(SimSessions, ControlCommandsChangeSessions) {
     EXPECT_EQ(sim.sessions("B1"),
               (std::vector<std::string>{"session 4 vz A1 5 B1 9 partner=8 srcext=0 size=0 dstext=0 status=2 phase=1 "
                                         "copied=0 mode=none transfer=0 secondary=0 modechange=0 interval=0 "
-                                        "start=1500 volrole=1 generation=0 vvol=no"}));
+                                        "start=1500 volrole=1 generation=0 vvol=no diff=0 stacktimer=0 "
+                                        "tracking=yes vvoldelete=no"}));
     sim.setSession("B1", 8, "status=suspend copied=77 mode=sync,split");
     Bytes detail = delivered(sg("/dev/sdc", travoInLarge(0x44, 8, 192), 192));
     EXPECT_EQ(hexAt(detail, 8 + 14, 6), "16" "00" "00" "01" "01" "04");
@@ -195,6 +198,10 @@ TEST(SimSessions, ControlCommandsChangeSessions) {
         {"corrupt 0x43 10 abc"},
         {"role A1"},
         {"role A1 1 olu=77"},
+        {"setarray A1 colour=red"},
+        {"setarray A1 rate=-1"},
+        {"setarray Z9 rate=1"},
+        {"setarray A1"},
     };
     sim.addSession("1 vz A1 5 A1 6");
     for (const Bad &b : bad) {
@@ -286,6 +293,10 @@ TEST(SimSessions, BadSessionLinesNameTheirLine) {
         {"array C1 boxid=C partner=Z9", "unknown partner"},
         {"array C1 boxid=C maxsessions=1,2,3", "four counts"},
         {"rvzbuffer A1 1 cms=1,2\nrvzbuffer A1 1", "declared twice"},
+        {"session 1 quickkzp A1 1 A1 2 tracking=maybe", "must be yes or no"},
+        {"session 1 vz A1 1 A1 2 stacktimer=256", "out of range"},
+        {"array C1 boxid=C rate=fast", "bad rate"},
+        {"array C1 boxid=C reservetime=0x100000000", "out of range"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.line);

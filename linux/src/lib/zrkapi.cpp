@@ -1,0 +1,576 @@
+// The frame of the public in-band functions: entry and exit lines, sense
+// handling, the root and option checks and the release of the call's device
+// (zrk::ApiCall); the argument checks of a copy pair; the builders of the two
+// copy requests; the common preparation zrkComInfoCheckSet; and the choice
+// between the page-based and the classic engine (zrkCheckParam_main,
+// zrkGetVol_main).
+//
+// Ranges are compared without wrapping: a range [start, start + size) holds
+// `value` when value >= start and value - start < size, so no sum is formed.
+#include "zrkframe.h"
+#include "zrkhost.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+using zrk::LogText;
+
+constexpr size_t kPathWork = 4096; // working copy of a volume-manager path
+constexpr size_t kDiskName = 128;  // the disk name after its ":"
+constexpr uint32_t kMaxOlu = 0x10000;
+constexpr uint32_t kIntervalMax = 10;
+constexpr uint32_t kIntervalNoWait = 255;
+constexpr uint32_t kGetVolMask = ZRK_OPT_NO_SWAP;
+
+int Fail(int code) {
+    ZRKerrno = code;
+    return -1;
+}
+
+void LogIn(const char *name, const char *volume, int line, int level = 1) {
+    WriteLog(level, nullptr, 0, "%s in [%s] [%d]", name, LogText(volume), line);
+}
+int LogOk(const char *name, const char *volume, int line, int level = 1) {
+    WriteLog(level, nullptr, 0, "%s OK end [%s] [%d]", name, LogText(volume), line);
+    return 0;
+}
+int LogErr(const char *name, const char *volume, int line, int level = 1) {
+    WriteLog(level, nullptr, 0, "%s Err end [%s] [%d]", name, LogText(volume), line);
+    return -1;
+}
+
+bool AllBytes(const char *area, unsigned char value) {
+    for (size_t i = 0; i < ZRK_BOXID_LEN; ++i)
+        if (static_cast<unsigned char>(area[i]) != value) return false;
+    return true;
+}
+
+uint64_t Join(uint32_t high, uint32_t low) { return static_cast<uint64_t>(high) << 32 | low; }
+
+// Whether value lies in [start, start + size).
+bool Inside(uint64_t value, uint64_t start, uint64_t size) {
+    return value >= start && value - start < size;
+}
+// Two ranges of one size overlap when either start lies in the other range.
+bool Overlap(uint64_t srcStart, uint64_t dstStart, uint64_t size) {
+    return Inside(dstStart, srcStart, size) || Inside(srcStart, dstStart, size);
+}
+
+bool ValidInterval(uint32_t interval) {
+    return interval <= kIntervalMax || interval == kIntervalNoWait;
+}
+
+// A BoxID dump for the parameter lines: 40 bytes, or nothing for a null one.
+int DumpLength(const char *boxId) { return boxId != nullptr ? ZRK_BOXID_LEN : 0; }
+
+// The range and interval rules shared by the classic and the page-based pair
+// check, on 64-bit values (the classic check passes 32-bit ones).
+int PairRules(const char *srcBoxId, uint32_t srcOlu, uint64_t srcExtent, uint64_t srcSize,
+              const char *dstBoxId, uint32_t dstOlu, uint64_t dstExtent) {
+    if (srcSize == 0 && (srcExtent != 0 || dstExtent != 0)) return Fail(ZRK_ERR_SIZE);
+    if (std::memcmp(srcBoxId, dstBoxId, ZRK_BOXID_LEN) == 0 && srcOlu == dstOlu) {
+        if (srcSize == 0) return Fail(ZRK_ERR_SAME_OLU);
+        if (Overlap(srcExtent, dstExtent, srcSize)) return Fail(ZRK_ERR_EXTENT);
+    }
+    return 0;
+}
+
+// Root and option checks of zrkComInfoCheckSet: nothing reaches a device.
+int EntryChecks(uint32_t optionFlag, uint32_t mask) {
+    if (zrk::RootCheck() != 0) return -1;
+    return zrk::OptionCheck(optionFlag, mask);
+}
+
+// The array facts of zrkComInfoCheckSet after its entry checks.
+int ReadArrayFacts(const char *volume, uint32_t optionFlag, unsigned char *support) {
+    ZRKOptionFlag = optionFlag;
+    if (CheckProduct(volume) != 0) return -1;
+
+    unsigned char data[ZRK_SUPPORT_DATA_LEN] = {};
+    unsigned char remote = 0;
+    if (GetSupportCopyInfo(volume, data, &remote) != 0) return -1;
+    if (support != nullptr) std::memcpy(support, data, sizeof data);
+    CtrlCommonData(nullptr, ZRK_COMMON_CLEAR_REMOTE);
+    CtrlCommonData(&remote, ZRK_COMMON_SET_REMOTE);
+
+    unsigned char boxId[ZRK_BOXID_LEN] = {};
+    if (GetBoxID(volume, boxId) != 0) return -1;
+    CtrlCommonData(nullptr, ZRK_COMMON_CLEAR_BOXID);
+    CtrlCommonData(boxId, ZRK_COMMON_SET_BOXID);
+
+    // The maximum session count of the widest group that is set up.
+    unsigned char page = ZRK_PAGE_LOCAL_KZP_LIST;
+    if ((data[ZRK_SUPPORT_FLAGS_RVZ] & ZRK_SUPPORT_KIND) != 0) {
+        page = ZRK_PAGE_REMOTE_VZ_LIST;
+    } else if ((data[ZRK_SUPPORT_FLAGS_VZ] & ZRK_SUPPORT_KIND) != 0) {
+        page = ZRK_PAGE_LOCAL_VZ_LIST;
+    } else if ((data[ZRK_SUPPORT_FLAGS_REMOTE_KZP] & ZRK_SUPPORT_KIND) != 0) {
+        page = ZRK_PAGE_REMOTE_KZP_LIST;
+    }
+    unsigned char maxCount[ZRK_MAX_SESSION_LEN] = {};
+    if (GetMaxSessionCount(volume, page, maxCount) != 0) return -1;
+    CtrlCommonData(nullptr, ZRK_COMMON_CLEAR_MAXSES);
+    CtrlCommonData(maxCount + 2, ZRK_COMMON_SET_MAXSES); // maximum over all OLUs
+    return 0;
+}
+
+} // namespace
+
+// ---- the call frame -------------------------------------------------------------
+
+namespace zrk {
+
+ApiCall::ApiCall(const char *name, const char *volume, void *senseData, int line)
+    : pName(name), pVolume(volume), pSense(senseData) {
+    if (volume != nullptr) {
+        WriteLog(2, nullptr, 0, "%s in [%s] [%d]", name, volume, line);
+    } else {
+        WriteLog(2, nullptr, 0, "%s in [%d]", name, line);
+    }
+    CtrlSenseData(nullptr, 0, ZRK_SENSE_CLEAR);
+    CtrlSenseData(pSense, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT);
+}
+
+ApiCall::~ApiCall() { ReleaseDevice(); }
+
+void ApiCall::EndLine(const char *what, int line, const void *dump, int dumpLength) {
+    if (pVolume != nullptr) {
+        WriteLog(2, dump, dump != nullptr ? dumpLength : 0, "%s %s [%s] [%d]", pName, what,
+                 pVolume, line);
+    } else {
+        WriteLog(2, dump, dump != nullptr ? dumpLength : 0, "%s %s [%d]", pName, what, line);
+    }
+}
+
+int ApiCall::Reject(int line) {
+    EndLine("Err end", line, nullptr, 0);
+    return -1;
+}
+
+int ApiCall::Fail(int line) {
+    CtrlSenseData(pSense, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT);
+    ReleaseDevice();
+    EndLine("Err end", line, nullptr, 0);
+    return -1;
+}
+
+int ApiCall::Done(int line, int result, const void *dump, int dumpLength) {
+    ReleaseDevice();
+    EndLine("OK end", line, dump, dumpLength);
+    return result;
+}
+
+int RootCheck() { return geteuid() != 0 ? Fail(ZRK_ERR_PERMISSION) : 0; }
+
+int OptionCheck(uint32_t optionFlag, uint32_t mask) {
+    return (optionFlag & ~mask) != 0 ? Fail(ZRK_ERR_OPTION) : 0;
+}
+
+void ReleaseDevice() { CloseSharedDevice(); }
+
+// ---- pair parameters --------------------------------------------------------------
+
+void LogLvPairLines(const LvPair &p) {
+    WriteLog(8, p.pSrcBoxID, DumpLength(p.pSrcBoxID),
+             "SrcOlu=<0x%x> : SrcExtent_high=<0x%x> : SrcExtent_low=<0x%x> : "
+             "SrcSize_high=<0x%x> : SrcSize_low=<0x%x> : SrcBoxID",
+             p.uiSrcOlu, p.uiSrcExtentHigh, p.uiSrcExtentLow, p.uiSrcSizeHigh, p.uiSrcSizeLow);
+    WriteLog(8, p.pDstBoxID, DumpLength(p.pDstBoxID),
+             "DstOlu=<0x%x> : DstExtent_high=<0x%x> : DstExtent_low=<0x%x> :"
+             "CopyInterval<%u> : DstBoxID",
+             p.uiDstOlu, p.uiDstExtentHigh, p.uiDstExtentLow, p.uiCopyInterval);
+}
+
+void LogLvPair(const char *name, const char *volume, uint32_t optionFlag, const LvPair &pair) {
+    WriteLog(8, nullptr, 0, "%s()  LogicalVol=[%s] : OptionFlag=<0x%x>", name, LogText(volume),
+             optionFlag);
+    LogLvPairLines(pair);
+}
+
+int CheckLvPair(const char *volume, const LvPair &p, uint32_t optionFlag, uint32_t mask,
+                int *useTvc) {
+    return zrkCheckParam_main(volume, p.pSrcBoxID, p.uiSrcOlu, p.uiSrcExtentHigh,
+                              p.uiSrcExtentLow, p.uiSrcSizeHigh, p.uiSrcSizeLow, p.pDstBoxID,
+                              p.uiDstOlu, p.uiDstExtentHigh, p.uiDstExtentLow, p.uiCopyInterval,
+                              optionFlag, mask, useTvc);
+}
+
+void MakeLvRequest(const LvPair &p, COPY_REQ_LV *request) {
+    MakeReqForLV(request, p.pSrcBoxID, p.uiSrcOlu, p.uiSrcExtentHigh, p.uiSrcExtentLow,
+                 p.uiSrcSizeHigh, p.uiSrcSizeLow, p.pDstBoxID, p.uiDstOlu, p.uiDstExtentHigh,
+                 p.uiDstExtentLow, p.uiCopyInterval);
+    request->ucVolumeRole = 1;
+}
+
+void MakeClassicRequest(const LvPair &p, COPY_REQ *request) {
+    MakeReq(request, p.pSrcBoxID, p.uiSrcOlu, p.uiSrcExtentLow, p.uiSrcSizeLow, p.pDstBoxID,
+            p.uiDstOlu, p.uiDstExtentLow, p.uiCopyInterval);
+    request->ucVolumeRole = 1;
+}
+
+void MakeLvSessionRequest(uint32_t sessionId, bool withInterval, uint32_t copyInterval,
+                          COPY_REQ_LV *request) {
+    CopyReqLv r{};
+    r.uiSrcOlu = sessionId;
+    if (withInterval) r.uiCopyInterval = copyInterval;
+    r.ucVolumeRole = 1;
+    *request = EncodeCopyReqLv(r);
+}
+
+void MakeClassicSessionRequest(uint32_t sessionId, bool withInterval, uint32_t copyInterval,
+                               COPY_REQ *request) {
+    CopyReq r{};
+    r.uhSrcOlu = static_cast<uint16_t>(sessionId);
+    if (withInterval) r.uhCopyInterval = static_cast<uint16_t>(copyInterval);
+    r.ucVolumeRole = 1;
+    *request = EncodeCopyReq(r);
+}
+
+int UseTvcFrom(const unsigned char *support) {
+    if (support == nullptr) return 0;
+    for (const int at : {ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_FLAGS_REMOTE_KZP, ZRK_SUPPORT_FLAGS_VZ,
+                         ZRK_SUPPORT_FLAGS_RVZ}) {
+        if ((support[at] & ZRK_SUPPORT_TVC) != 0) return 1;
+    }
+    return 0;
+}
+
+bool BoxIdsDiffer(const char *a, const char *b) {
+    if (a == nullptr || b == nullptr) return a != b;
+    return std::memcmp(a, b, ZRK_BOXID_LEN) != 0;
+}
+
+int ClassicEngineUnavailable(const char *operation, const char *volume, int line) {
+    WriteLog(2, nullptr, 0, "%s not support. [%s] [%d]", LogText(operation), LogText(volume),
+             line);
+    return Fail(ZRK_ERR_NOT_SUPPORT);
+}
+
+} // namespace zrk
+
+// ---- checks ---------------------------------------------------------------------------
+
+extern "C" int CheckLogicalVol(const char *LogicalVol) {
+    static constexpr const char kName[] = "CheckLogicalVol";
+    LogIn(kName, LogicalVol, __LINE__);
+    if (LogicalVol == nullptr) {
+        SetErrClassCode(ZRK_ERRCLASS_ACCESS, EFAULT);
+        Fail(ZRK_ERR_LOGICAL_VOL);
+        return LogErr(kName, LogicalVol, __LINE__);
+    }
+    if (IsBrindlex(LogicalVol)) {
+        WriteLog(1, nullptr, 0, "CheckLogicalVol BRINDLEX [%s] [%d]", LogicalVol, __LINE__);
+        const size_t length = std::strlen(LogicalVol);
+        const char *colon = std::strchr(LogicalVol, ':');
+        if (colon == nullptr || length >= kPathWork) {
+            // No disk part, or a path beyond the working buffer.
+            SetErrClassCode(ZRK_ERRCLASS_PATH, colon == nullptr ? errno : ENAMETOOLONG);
+            Fail(ZRK_ERR_LOGICAL_VOL);
+            return LogErr(kName, LogicalVol, __LINE__);
+        }
+        char work[kPathWork];
+        std::memcpy(work, LogicalVol, length + 1);
+        work[colon - LogicalVol] = '\0';
+        const char *diskName = work + (colon - LogicalVol) + 1;
+        char disk[sizeof "/dev/" + kDiskName];
+        if (std::strlen(diskName) >= kDiskName) {
+            SetErrClassCode(ZRK_ERRCLASS_PATH, ENAMETOOLONG);
+            Fail(ZRK_ERR_LOGICAL_VOL);
+            return LogErr(kName, LogicalVol, __LINE__);
+        }
+        std::snprintf(disk, sizeof disk, "/dev/%s", diskName);
+        for (const char *path : {static_cast<const char *>(work), static_cast<const char *>(disk)}) {
+            if (zrk_host_access(path, R_OK) != 0) {
+                const int err = errno;
+                WriteLog(16, nullptr, 0, "%s not found.", path);
+                SetErrClassCode(ZRK_ERRCLASS_ACCESS, err);
+                Fail(ZRK_ERR_LOGICAL_VOL);
+                return LogErr(kName, LogicalVol, __LINE__);
+            }
+        }
+        return LogOk(kName, LogicalVol, __LINE__);
+    }
+    if (zrk_host_access(LogicalVol, R_OK) != 0) {
+        const int err = errno;
+        WriteLog(16, nullptr, 0, "error access check");
+        SetErrClassCode(ZRK_ERRCLASS_ACCESS, err);
+        Fail(ZRK_ERR_LOGICAL_VOL);
+        return LogErr(kName, LogicalVol, __LINE__);
+    }
+    return LogOk(kName, LogicalVol, __LINE__);
+}
+
+extern "C" int CheckParam(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                          uint32_t SrcExtent, uint32_t SrcSize, const char *DstBoxID,
+                          uint32_t DstOlu, uint32_t DstExtent, uint32_t CopyInterval) {
+    static constexpr const char kName[] = "CheckParam";
+    LogIn(kName, LogicalVol, __LINE__);
+    int rc = 0;
+    if (CheckLogicalVol(LogicalVol) != 0) {
+        WriteLog(1, nullptr, 0, "CheckLogicalVol error");
+        rc = -1;
+    } else if (SrcBoxID == nullptr) {
+        rc = Fail(ZRK_ERR_SRC_BOXID);
+    } else if (DstBoxID == nullptr) {
+        rc = Fail(ZRK_ERR_DST_BOXID);
+    } else if (SrcOlu >= kMaxOlu) {
+        rc = Fail(ZRK_ERR_SRC_OLU);
+    } else if (DstOlu >= kMaxOlu) {
+        rc = Fail(ZRK_ERR_DST_OLU);
+    } else if (PairRules(SrcBoxID, SrcOlu, SrcExtent, SrcSize, DstBoxID, DstOlu, DstExtent) != 0) {
+        rc = -1;
+    } else if (!ValidInterval(CopyInterval)) {
+        rc = Fail(ZRK_ERR_INTERVAL);
+    }
+    return rc == 0 ? LogOk(kName, LogicalVol, __LINE__) : LogErr(kName, LogicalVol, __LINE__);
+}
+
+extern "C" int CheckParamEstimate(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                                  uint32_t SrcExtent, uint32_t SrcSize, const char *DstBoxID,
+                                  uint32_t DstOlu, uint32_t DstExtent, uint32_t /*CopyInterval*/) {
+    static constexpr const char kName[] = "CheckParamEstimate";
+    LogIn(kName, LogicalVol, __LINE__);
+    int rc = 0;
+    if (CheckLogicalVol(LogicalVol) != 0) {
+        WriteLog(1, nullptr, 0, "CheckLogicalVol error");
+        rc = -1;
+    } else if (SrcBoxID == nullptr) {
+        rc = Fail(ZRK_ERR_SRC_BOXID);
+    } else if (DstBoxID == nullptr || !AllBytes(DstBoxID, 0xFF)) {
+        rc = Fail(ZRK_ERR_DST_BOXID);
+    } else if (SrcOlu >= kMaxOlu) {
+        rc = Fail(ZRK_ERR_SRC_OLU);
+    } else if (DstOlu != ZRK_NO_DEST) {
+        rc = Fail(ZRK_ERR_DST_OLU);
+    } else if (SrcSize == 0 && (SrcExtent != 0 || DstExtent != 0)) {
+        rc = Fail(ZRK_ERR_SIZE);
+    } else if (SrcSize != 0 && DstExtent != ZRK_NO_DEST) {
+        rc = Fail(ZRK_ERR_SRC_EXTENT);
+    }
+    return rc == 0 ? LogOk(kName, LogicalVol, __LINE__) : LogErr(kName, LogicalVol, __LINE__);
+}
+
+extern "C" int CheckParamForLV(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                               uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                               uint32_t SrcSize_high, uint32_t SrcSize_low, const char *DstBoxID,
+                               uint32_t DstOlu, uint32_t DstExtent_high, uint32_t DstExtent_low,
+                               uint32_t CopyInterval, uint32_t Mode) {
+    static constexpr const char kName[] = "CheckParamForLV";
+    LogIn(kName, LogicalVol, __LINE__);
+    const bool noDest = (Mode & ZRK_PAIRMODE_NO_DEST) != 0;
+    const uint64_t srcExtent = Join(SrcExtent_high, SrcExtent_low);
+    const uint64_t srcSize = Join(SrcSize_high, SrcSize_low);
+    const uint64_t dstExtent = Join(DstExtent_high, DstExtent_low);
+    int rc = 0;
+    if (CheckLogicalVol(LogicalVol) != 0) {
+        WriteLog(1, nullptr, 0, "CheckLogicalVol error");
+        rc = -1;
+    } else if (SrcBoxID == nullptr) {
+        rc = Fail(ZRK_ERR_SRC_BOXID);
+    } else if (DstBoxID == nullptr || (noDest && !AllBytes(DstBoxID, 0xFF))) {
+        rc = Fail(ZRK_ERR_DST_BOXID);
+    } else if (SrcOlu >= kMaxOlu) {
+        rc = Fail(ZRK_ERR_SRC_OLU);
+    } else if (noDest ? DstOlu != ZRK_NO_DEST : DstOlu >= kMaxOlu) {
+        rc = Fail(ZRK_ERR_DST_OLU);
+    } else if (srcSize == 0 && (srcExtent != 0 || dstExtent != 0)) {
+        rc = Fail(ZRK_ERR_SIZE);
+    } else if (noDest) {
+        if (srcSize != 0 && (DstExtent_high != ZRK_NO_DEST || DstExtent_low != ZRK_NO_DEST)) {
+            rc = Fail(ZRK_ERR_EXTENT);
+        }
+    } else if (PairRules(SrcBoxID, SrcOlu, srcExtent, srcSize, DstBoxID, DstOlu, dstExtent) != 0) {
+        rc = -1;
+    }
+    if (rc == 0 && !ValidInterval(CopyInterval)) rc = Fail(ZRK_ERR_INTERVAL);
+    return rc == 0 ? LogOk(kName, LogicalVol, __LINE__) : LogErr(kName, LogicalVol, __LINE__);
+}
+
+extern "C" int checkHighPart(uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                             uint32_t SrcSize_high, uint32_t SrcSize_low,
+                             uint32_t DstExtent_high, uint32_t DstExtent_low) {
+    WriteLog(2, nullptr, 0, "checkHighPart in [%d]", __LINE__);
+    const uint64_t srcEnd = static_cast<uint64_t>(SrcExtent_low) + SrcSize_low;
+    const uint64_t dstEnd = static_cast<uint64_t>(DstExtent_low) + SrcSize_low;
+    if (SrcExtent_high != 0 || SrcSize_high != 0 || DstExtent_high != 0 ||
+        srcEnd > UINT32_MAX || dstEnd > UINT32_MAX) {
+        Fail(ZRK_ERR_BEYOND_32BIT);
+        WriteLog(2, nullptr, 0, "checkHighPart Err end [%d]", __LINE__);
+        return -1;
+    }
+    WriteLog(2, nullptr, 0, "checkHighPart OK end [%d]", __LINE__);
+    return 0;
+}
+
+extern "C" int checkHighPart_estimate(uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                                      uint32_t SrcSize_high, uint32_t SrcSize_low,
+                                      uint32_t DstExtent_high, uint32_t DstExtent_low) {
+    WriteLog(2, nullptr, 0, "checkHighPart_estimate in [%d]", __LINE__);
+    const uint64_t srcEnd = static_cast<uint64_t>(SrcExtent_low) + SrcSize_low;
+    bool ok = SrcExtent_high == 0 && SrcSize_high == 0 && srcEnd <= UINT32_MAX;
+    if (ok && !(DstExtent_high == ZRK_NO_DEST && DstExtent_low == ZRK_NO_DEST)) {
+        ok = DstExtent_high == 0 && DstExtent_low != ZRK_NO_DEST;
+    }
+    if (!ok) {
+        Fail(ZRK_ERR_BEYOND_32BIT);
+        WriteLog(2, nullptr, 0, "checkHighPart_estimate Err end [%d]", __LINE__);
+        return -1;
+    }
+    WriteLog(2, nullptr, 0, "checkHighPart_estimate OK end [%d]", __LINE__);
+    return 0;
+}
+
+// ---- copy requests ------------------------------------------------------------------
+
+extern "C" void MakeReq(COPY_REQ *Request, const char *SrcBoxID, uint32_t SrcOlu,
+                        uint32_t SrcExtent, uint32_t SrcSize, const char *DstBoxID,
+                        uint32_t DstOlu, uint32_t DstExtent, uint32_t CopyInterval) {
+    WriteLog(1, nullptr, 0, "MakeReq in");
+    if (Request == nullptr) return;
+    zrk::CopyReq r{};
+    if (SrcBoxID != nullptr) std::memcpy(r.ucaSrcBoxID, SrcBoxID, ZRK_BOXID_LEN);
+    if (DstBoxID != nullptr) std::memcpy(r.ucaDstBoxID, DstBoxID, ZRK_BOXID_LEN);
+    r.uhSrcOlu = static_cast<uint16_t>(SrcOlu);
+    r.uhDstOlu = static_cast<uint16_t>(DstOlu);
+    r.uiWholeVolumeFlag = (SrcSize == 0 && SrcExtent == 0 && DstExtent == 0) ? 1 : 0;
+    r.uiSrcExtent = SrcExtent;
+    r.uiDstExtent = DstExtent;
+    r.uiSrcSize = SrcSize;
+    r.uhCopyInterval = static_cast<uint16_t>(CopyInterval);
+    if (DstOlu != ZRK_NO_DEST) {
+        r.ucRemoteFlag = zrk::BoxIdsDiffer(SrcBoxID, DstBoxID) ? 1 : 0;
+        WriteLog(1, nullptr, 0, r.ucRemoteFlag != 0 ? "Remote" : "local");
+    }
+    r.uiDstOluFull = DstOlu;
+    *Request = zrk::EncodeCopyReq(r);
+    WriteLog(1, nullptr, 0, "MakeReq out");
+}
+
+extern "C" void MakeReqForLV(COPY_REQ_LV *Request, const char *SrcBoxID, uint32_t SrcOlu,
+                             uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                             uint32_t SrcSize_high, uint32_t SrcSize_low, const char *DstBoxID,
+                             uint32_t DstOlu, uint32_t DstExtent_high, uint32_t DstExtent_low,
+                             uint32_t CopyInterval) {
+    WriteLog(1, nullptr, 0, "MakeReqForLV in");
+    if (Request == nullptr) return;
+    zrk::CopyReqLv r{};
+    if (SrcBoxID != nullptr) std::memcpy(r.ucaSrcBoxID, SrcBoxID, ZRK_BOXID_LEN);
+    if (DstBoxID != nullptr) std::memcpy(r.ucaDstBoxID, DstBoxID, ZRK_BOXID_LEN);
+    r.uiSrcOlu = SrcOlu;
+    r.uiDstOlu = DstOlu;
+    r.uiWholeVolumeFlag = (SrcExtent_high | SrcExtent_low | SrcSize_high | SrcSize_low |
+                           DstExtent_high | DstExtent_low) == 0
+                              ? 1
+                              : 0;
+    r.uiSrcExtentHigh = SrcExtent_high;
+    r.uiSrcExtentLow = SrcExtent_low;
+    r.uiDstExtentHigh = DstExtent_high;
+    r.uiDstExtentLow = DstExtent_low;
+    r.uiSrcSizeHigh = SrcSize_high;
+    r.uiSrcSizeLow = SrcSize_low;
+    r.uiCopyInterval = CopyInterval;
+    r.ucRemoteFlag = (DstOlu != ZRK_NO_DEST && zrk::BoxIdsDiffer(SrcBoxID, DstBoxID)) ? 1 : 0;
+    WriteLog(1, nullptr, 0, r.ucRemoteFlag != 0 ? "Remote" : "local");
+    *Request = zrk::EncodeCopyReqLv(r);
+    WriteLog(1, nullptr, 0, "MakeReqForLV out");
+}
+
+// ---- common preparation and engine choice ---------------------------------------
+
+extern "C" int zrkComInfoCheckSet(const char *LogicalVol, uint32_t OptionFlag,
+                                  uint32_t OptionMask, unsigned char *Support) {
+    static constexpr const char kName[] = "zrkComInfoCheckSet";
+    LogIn(kName, LogicalVol, __LINE__);
+    WriteLog(1, nullptr, 0, "input data OptionFlag=<0x%x> OptionMask=<0x%x> [%s] [%d]",
+             OptionFlag, OptionMask, LogText(LogicalVol), __LINE__);
+    if (EntryChecks(OptionFlag, OptionMask) != 0 ||
+        ReadArrayFacts(LogicalVol, OptionFlag, Support) != 0) {
+        return LogErr(kName, LogicalVol, __LINE__);
+    }
+    return LogOk(kName, LogicalVol, __LINE__);
+}
+
+extern "C" int zrkCheckParam_main(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                                  uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                                  uint32_t SrcSize_high, uint32_t SrcSize_low,
+                                  const char *DstBoxID, uint32_t DstOlu,
+                                  uint32_t DstExtent_high, uint32_t DstExtent_low,
+                                  uint32_t CopyInterval, uint32_t OptionFlag,
+                                  uint32_t OptionMask, int *UseTvc) {
+    static constexpr const char kName[] = "zrkCheckParam_main";
+    LogIn(kName, LogicalVol, __LINE__);
+    unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
+    if (zrkComInfoCheckSet(LogicalVol, OptionFlag, OptionMask, support) != 0) {
+        return LogErr(kName, LogicalVol, __LINE__);
+    }
+    const int useTvc = zrk::UseTvcFrom(support);
+    if (UseTvc != nullptr) *UseTvc = useTvc;
+
+    int rc = 0;
+    if ((OptionFlag & ZRK_OPT_SESSION_ID) != 0) {
+        // The session is named by its identifier: nothing of the pair counts.
+        if (CheckLogicalVol(LogicalVol) != 0) {
+            rc = -1;
+        } else if (SrcOlu >= kMaxOlu) {
+            rc = Fail(ZRK_ERR_SESSION_ID);
+        }
+    } else {
+        const bool noDest = (OptionFlag & ZRK_OPT_MONITOR) != 0 || DstOlu == ZRK_NO_DEST;
+        if (useTvc != 0) {
+            rc = CheckParamForLV(LogicalVol, SrcBoxID, SrcOlu, SrcExtent_high, SrcExtent_low,
+                                 SrcSize_high, SrcSize_low, DstBoxID, DstOlu, DstExtent_high,
+                                 DstExtent_low, CopyInterval,
+                                 noDest ? ZRK_PAIRMODE_NO_DEST : ZRK_PAIRMODE_FULL);
+        } else if (noDest) {
+            if (SrcExtent_high != 0 || SrcSize_high != 0) {
+                rc = Fail(ZRK_ERR_EXTENT);
+            } else if (SrcSize_low != 0 &&
+                       !(DstExtent_high == ZRK_NO_DEST && DstExtent_low == ZRK_NO_DEST)) {
+                rc = Fail(ZRK_ERR_EXTENT);
+            } else {
+                rc = CheckParamEstimate(LogicalVol, SrcBoxID, SrcOlu, SrcExtent_low, SrcSize_low,
+                                        DstBoxID, DstOlu, DstExtent_low, CopyInterval);
+            }
+        } else if (SrcExtent_high != 0 || SrcSize_high != 0 || DstExtent_high != 0) {
+            rc = Fail(ZRK_ERR_EXTENT);
+        } else {
+            rc = CheckParam(LogicalVol, SrcBoxID, SrcOlu, SrcExtent_low, SrcSize_low, DstBoxID,
+                            DstOlu, DstExtent_low, CopyInterval);
+        }
+    }
+    return rc == 0 ? LogOk(kName, LogicalVol, __LINE__) : LogErr(kName, LogicalVol, __LINE__);
+}
+
+extern "C" int zrkGetVol_main(const char *LogicalVol, uint32_t ExtentCnt, uint32_t OptionFlag,
+                              VOLUME_INFO_RECORD_LV *Record, void * /*Unused*/, int *UseTvc) {
+    static constexpr const char kName[] = "zrkGetVol_main";
+    LogIn(kName, LogicalVol, __LINE__);
+    WriteLog(8, nullptr, 0, "zrkGetVol_main()  LogicalVol=[%s] : ExtentCnt=<%d> : OptionFlag=<0x%x>",
+             LogText(LogicalVol), static_cast<int>(ExtentCnt), OptionFlag);
+    // Everything that needs no command is looked at first: a failure after
+    // the array facts were read would leave the call's device open for a
+    // caller that forgets to release it.
+    if (EntryChecks(OptionFlag, kGetVolMask) != 0) return LogErr(kName, LogicalVol, __LINE__);
+    if (ExtentCnt != 0) {
+        Fail(ZRK_ERR_EXTENT_CNT);
+        return LogErr(kName, LogicalVol, __LINE__);
+    }
+    if (Record == nullptr) {
+        Fail(ZRK_ERR_PARAMETER);
+        return LogErr(kName, LogicalVol, __LINE__);
+    }
+    unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
+    if (zrkComInfoCheckSet(LogicalVol, OptionFlag, kGetVolMask, support) != 0) {
+        return LogErr(kName, LogicalVol, __LINE__);
+    }
+    if (CheckLogicalVol(LogicalVol) != 0) return LogErr(kName, LogicalVol, __LINE__);
+    if (UseTvc != nullptr) *UseTvc = zrk::UseTvcFrom(support);
+    if (GetVolumeInfoForLV(LogicalVol, OptionFlag, Record) != 0) {
+        return LogErr(kName, LogicalVol, __LINE__);
+    }
+    return LogOk(kName, LogicalVol, __LINE__);
+}

@@ -1,0 +1,247 @@
+/*
+ * zrkframe.h - the frame that every public in-band function shares: the
+ * entry and exit lines, the sense handling, the root and option checks, the
+ * release of the call's device on every way out, the argument checks of a
+ * copy pair, the two copy requests (COPY_REQ, COPY_REQ_LV), the common
+ * preparation zrkComInfoCheckSet and the choice between the page-based
+ * engine and the classic engine (zrkCheckParam_main, zrkGetVol_main).
+ *
+ * Return convention: the checks return 0 when the arguments pass and -1 with
+ * ZRKerrno set when they do not; the builders cannot fail.
+ *
+ * BoxIDs travel as `const char *` to 40 bytes without a terminator (the
+ * public records hold them as char arrays) and are compared bytewise.
+ *
+ * A public function opens its frame with a zrk::ApiCall object; whatever way
+ * the function leaves, the object's destructor releases the device that the
+ * transport opened for the call (ZRKopenFlag, ZRKopenFd).
+ */
+#ifndef ZRK_ZRKFRAME_H
+#define ZRK_ZRKFRAME_H
+
+#include "zrkcmd.h"
+#include "zrklvmain.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+/* ---- option bits of the in-band functions (one meaning per bit) ---------- */
+
+#define ZRK_OPT_FORCE          0x2u       /* force */
+#define ZRK_OPT_SESSION_ID     0x4u       /* the session is named by its id, in SrcOlu */
+#define ZRK_OPT_UNTRANSFERRED  0x10u      /* untransferred-data mode of a concurrent suspend */
+#define ZRK_OPT_SYNC           0x20u      /* synchronous transfer */
+#define ZRK_OPT_SKIP_COPY      0x40u      /* skip the initial copy */
+#define ZRK_OPT_REMAIN         0x80u      /* remain mode on resume */
+#define ZRK_OPT_AUTO_SPLIT     0x100u     /* automatic split (only with ZRK_OPT_SYNC) */
+#define ZRK_OPT_MANUAL_RCV     0x200u     /* manual recovery */
+#define ZRK_OPT_STACK          0x400u     /* stack transfer */
+#define ZRK_OPT_CONSISTENCY    0x800u     /* consistency transfer */
+#define ZRK_OPT_REVERSE        0x1000u    /* reverse */
+#define ZRK_OPT_RESTART        0x2000u    /* restart (QuickKZP) */
+#define ZRK_OPT_STOP_TRACKING  0x4000u    /* stop tracking only (QuickKZP) */
+#define ZRK_OPT_MONITOR        0x8000u    /* monitor session: no destination */
+#define ZRK_OPT_SECONDARY      0x20000u   /* secondary access */
+#define ZRK_OPT_STACK_TIMER    0x100000u  /* RVZ suspend with the stack timer */
+#define ZRK_OPT_NO_SWAP        0x200000u  /* no storage-cluster swap in volume information */
+#define ZRK_OPT_VVOL_DELETE    0x2000000u /* virtual-volume delete mode */
+
+/* Modes of CheckParamForLV. */
+#define ZRK_PAIRMODE_FULL    0x0u /* a pair with a destination */
+#define ZRK_PAIRMODE_NO_DEST 0x2u /* no destination (estimate and monitor sessions) */
+
+/* The no-destination OLU and extent halves. */
+#define ZRK_NO_DEST 0xFFFFFFFFu
+
+/* ZRKerrno values set by the frame and its checks. */
+#define ZRK_ERR_LOGICAL_VOL   2  /* "invalid logical volume name." */
+#define ZRK_ERR_EXTENT_CNT    3  /* "invalid extent number." */
+#define ZRK_ERR_SRC_BOXID     4  /* "invalid source BoxID." */
+#define ZRK_ERR_DST_BOXID     5  /* "invalid destination BoxID." */
+#define ZRK_ERR_SRC_OLU       6  /* "invalid source OLU." */
+#define ZRK_ERR_DST_OLU       7  /* "invalid destination OLU." */
+#define ZRK_ERR_EXTENT        8  /* "invalid extent." */
+#define ZRK_ERR_SRC_EXTENT    9  /* "invalid source extent." */
+#define ZRK_ERR_SIZE          11 /* "invalid source extent size." */
+#define ZRK_ERR_INTERVAL      12 /* "invalid copy interval." */
+#define ZRK_ERR_PERMISSION    34 /* "no permission." */
+#define ZRK_ERR_OPTION        37 /* "invalid option flag" */
+#define ZRK_ERR_SAME_OLU      48 /* "invalid OLU." */
+#define ZRK_ERR_SESSION_ID    55 /* "invalid session ID." */
+#define ZRK_ERR_CONC_SUSPEND  67 /* "the operation of concurrent suspend was failed." */
+#define ZRK_ERR_BEYOND_32BIT  69 /* "not support in WX-API." */
+
+/* The support record that zrkComInfoCheckSet hands out: SUPPORT_DATA, four
+ * 8-byte groups whose last byte carries the flags. */
+#define ZRK_SUPPORT_FLAGS_KZP        7  /* KZP group */
+#define ZRK_SUPPORT_FLAGS_REMOTE_KZP 15 /* remote KZP group */
+#define ZRK_SUPPORT_FLAGS_VZ         23 /* VZ group */
+#define ZRK_SUPPORT_FLAGS_RVZ        31 /* RVZ group */
+#define ZRK_SUPPORT_KIND             0x01u /* the copy kind is supported */
+#define ZRK_SUPPORT_TVC              0x10u /* the page-based engine serves it */
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- checks ---------------------------------------------------------------- */
+
+/* The named volume must be readable (both parts of a volume-manager path);
+ * else ZRKerrno 2 and a pseudo sense of class 2 or 5. */
+int CheckLogicalVol(const char *LogicalVol);
+/* The classic check of a copy pair (32-bit numbers). */
+int CheckParam(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+               uint32_t SrcExtent, uint32_t SrcSize, const char *DstBoxID,
+               uint32_t DstOlu, uint32_t DstExtent, uint32_t CopyInterval);
+/* The classic check of the no-destination form; CopyInterval is not looked at. */
+int CheckParamEstimate(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                       uint32_t SrcExtent, uint32_t SrcSize, const char *DstBoxID,
+                       uint32_t DstOlu, uint32_t DstExtent, uint32_t CopyInterval);
+/* The pair check of the page-based path on 64-bit values; Mode
+ * ZRK_PAIRMODE_NO_DEST selects the no-destination form. */
+int CheckParamForLV(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                    uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                    uint32_t SrcSize_high, uint32_t SrcSize_low, const char *DstBoxID,
+                    uint32_t DstOlu, uint32_t DstExtent_high, uint32_t DstExtent_low,
+                    uint32_t CopyInterval, uint32_t Mode);
+/* The limits of a large-volume pair that is to go the classic way: 69. */
+int checkHighPart(uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                  uint32_t SrcSize_low, uint32_t DstExtent_high, uint32_t DstExtent_low);
+/* The same for the no-destination form. */
+int checkHighPart_estimate(uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                           uint32_t SrcSize_high, uint32_t SrcSize_low,
+                           uint32_t DstExtent_high, uint32_t DstExtent_low);
+
+/* ---- copy requests ------------------------------------------------------- */
+
+/* Fills a COPY_REQ (volume role 0: the caller sets 1 before the engine call). */
+void MakeReq(COPY_REQ *Request, const char *SrcBoxID, uint32_t SrcOlu, uint32_t SrcExtent,
+             uint32_t SrcSize, const char *DstBoxID, uint32_t DstOlu, uint32_t DstExtent,
+             uint32_t CopyInterval);
+/* Fills a COPY_REQ_LV (volume role 0 likewise). */
+void MakeReqForLV(COPY_REQ_LV *Request, const char *SrcBoxID, uint32_t SrcOlu,
+                  uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                  uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,
+                  uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval);
+
+/* ---- common preparation and engine choice -------------------------------- */
+
+/* Root (34) and option (37) checks, then the array's facts into the stores:
+ * ZRKOptionFlag, the product check, SUPPORT_DATA into Support (32 bytes, may
+ * be null), the remote-support byte, the BoxID and MaxSes of COMMON_DATA.
+ * The device opened here stays open for the caller to release. Exported. */
+int zrkComInfoCheckSet(const char *LogicalVol, uint32_t OptionFlag, uint32_t OptionMask,
+                       unsigned char *Support);
+/* The common check of the large-volume pair functions; *UseTvc receives 1
+ * for the page-based path, 0 for the classic one. */
+int zrkCheckParam_main(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                       uint32_t SrcExtent_high, uint32_t SrcExtent_low,
+                       uint32_t SrcSize_high, uint32_t SrcSize_low, const char *DstBoxID,
+                       uint32_t DstOlu, uint32_t DstExtent_high, uint32_t DstExtent_low,
+                       uint32_t CopyInterval, uint32_t OptionFlag, uint32_t OptionMask,
+                       int *UseTvc);
+/* The common body of the large-volume volume-information functions: checks
+ * (ExtentCnt must be 0: 3, checked before any command), then
+ * GetVolumeInfoForLV into Record. Unused is not read; UseTvc may be null. */
+int zrkGetVol_main(const char *LogicalVol, uint32_t ExtentCnt, uint32_t OptionFlag,
+                   VOLUME_INFO_RECORD_LV *Record, void *Unused, int *UseTvc);
+
+#ifdef __cplusplus
+} /* extern "C" */
+
+namespace zrk {
+
+/* ---- the call frame ------------------------------------------------------ */
+
+/* One public in-band call. The constructor logs "NAME in [volume] [line]" at
+ * level 2 (without a volume: "NAME in [line]"), clears the sense store and
+ * hands the caller's buffer (may be null) 256 zero bytes. The destructor
+ * releases the call's device, so no way out can leave it open. */
+class ApiCall {
+public:
+    ApiCall(const char *name, const char *volume, void *senseData, int line);
+    ~ApiCall();
+    ApiCall(const ApiCall &) = delete;
+    ApiCall &operator=(const ApiCall &) = delete;
+
+    const char *Name() const { return pName; }
+    const char *Volume() const { return pVolume; }
+
+    /* Failure before any device was reached: "Err end", -1. */
+    int Reject(int line);
+    /* Common failure exit: the stored sense to the caller, the device
+     * released, "Err end", -1. ZRKerrno stays as the failing step left it. */
+    int Fail(int line);
+    /* Success: the device released, "OK end" (with a dump of dumpLength
+     * bytes when dump is not null), result returned. */
+    int Done(int line, int result = 0, const void *dump = nullptr, int dumpLength = 0);
+
+private:
+    void EndLine(const char *what, int line, const void *dump, int dumpLength);
+    const char *pName;   /* function name for the lines */
+    const char *pVolume; /* LogicalVol, or null for the functions without one */
+    void *pSense;        /* caller's 256-byte sense buffer, or null */
+};
+
+/* Not root: ZRKerrno 34, -1. Touches nothing else. */
+int RootCheck();
+/* A bit of optionFlag outside mask: ZRKerrno 37, -1. */
+int OptionCheck(uint32_t optionFlag, uint32_t mask);
+/* Releases the call's device when it is open (logs the opcl_reduction line). */
+void ReleaseDevice();
+
+/* ---- pair parameters ----------------------------------------------------- */
+
+/* The eleven pair parameters of a large-volume function, as given. */
+struct LvPair {
+    const char *pSrcBoxID;     /* 40 bytes */
+    uint32_t uiSrcOlu;         /* source OLU, or a session id (ZRK_OPT_SESSION_ID) */
+    uint32_t uiSrcExtentHigh;  /* source start block, high half */
+    uint32_t uiSrcExtentLow;   /* source start block, low half */
+    uint32_t uiSrcSizeHigh;    /* size in blocks, high half */
+    uint32_t uiSrcSizeLow;     /* size in blocks, low half */
+    const char *pDstBoxID;     /* 40 bytes */
+    uint32_t uiDstOlu;         /* destination OLU; ZRK_NO_DEST none */
+    uint32_t uiDstExtentHigh;  /* destination start block, high half */
+    uint32_t uiDstExtentLow;   /* destination start block, low half */
+    uint32_t uiCopyInterval;   /* copy interval */
+};
+
+/* The level-8 parameter lines of a large-volume pair function: "NAME()
+ * LogicalVol=[%s] : OptionFlag=<0x%x>", then the source and destination
+ * lines with their BoxID dumps. */
+void LogLvPair(const char *name, const char *volume, uint32_t optionFlag, const LvPair &pair);
+/* The source and destination lines alone (for the functions without a
+ * volume). */
+void LogLvPairLines(const LvPair &pair);
+
+/* zrkCheckParam_main on a pair. */
+int CheckLvPair(const char *volume, const LvPair &pair, uint32_t optionFlag, uint32_t mask,
+                int *useTvc);
+/* The full requests of a pair, volume role 1: COPY_REQ_LV from every half,
+ * COPY_REQ from the low halves. */
+void MakeLvRequest(const LvPair &pair, COPY_REQ_LV *request);
+void MakeClassicRequest(const LvPair &pair, COPY_REQ *request);
+/* The session-identifier forms: all zero but the volume role (1), SrcOlu (the
+ * session id: 4 bytes, or its low 2 in COPY_REQ) and, with withInterval, the
+ * copy interval (4 bytes, or 2). */
+void MakeLvSessionRequest(uint32_t sessionId, bool withInterval, uint32_t copyInterval,
+                          COPY_REQ_LV *request);
+void MakeClassicSessionRequest(uint32_t sessionId, bool withInterval, uint32_t copyInterval,
+                               COPY_REQ *request);
+
+/* 1 when any group of the support record announces the page-based engine. */
+int UseTvcFrom(const unsigned char *support);
+/* The BoxIDs of a pair differ in some of their 40 bytes. */
+bool BoxIdsDiffer(const char *a, const char *b);
+
+/* A branch that would need the classic engine (arrays without the page-based
+ * engine), which this library does not drive: ZRKerrno 17 ("not support."),
+ * logged with the name of the missing operation; -1. */
+int ClassicEngineUnavailable(const char *operation, const char *volume, int line);
+
+} // namespace zrk
+
+#endif
+
+#endif /* ZRK_ZRKFRAME_H */

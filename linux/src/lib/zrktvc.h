@@ -1,0 +1,227 @@
+/*
+ * zrktvc.h - the session operations and queries of the page-based engine:
+ * start, stop, suspend, resume, change and query of one session of the KZP
+ * or VZ family, the QuickKZP and SnapKZP starts and stops, the search of the
+ * session that a large-volume copy request names, the SnapKZP+ generations
+ * of a volume, the snap data pool information, a volume's block size, and
+ * the concurrent suspend of many VZ sessions with one command.
+ *
+ * The large-volume API calls these after its common check has filled the
+ * support data and the common data (zrklvmain.h). Every operation sends its
+ * commands to the volume path it is given.
+ *
+ * Return convention: 0 done, -1 failed with ZRKerrno set (a failed command
+ * leaves the transport's number and its sense in SENSE_DATA). Engine kinds
+ * are ZRK_ENGINE_... of zrklvmain.h; 2-byte identifiers and OLUs handed in
+ * as byte pointers are big-endian.
+ */
+#ifndef ZRK_ZRKTVC_H
+#define ZRK_ZRKTVC_H
+
+#include "zrklvmain.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+/* ZRKerrno values set here (besides 17, 21, 36 of zrklist.h). */
+#define ZRK_ERR_LOCAL_BOXID     33  /* a local request names another array */
+#define ZRK_ERR_OPTION          37  /* an option the session's side refuses */
+#define ZRK_ERR_SEQUENCE        39  /* "out of sequence." */
+#define ZRK_ERR_REMOTE_BOXID    57  /* "invalid BoxID." */
+#define ZRK_ERR_PARTNER         62  /* "another partner is not supported." */
+#define ZRK_ERR_MODE_UNCHANGED  63  /* "the session mode was not changed." */
+#define ZRK_ERR_MODE_CROSSES    64  /* "the session mode crosses." */
+#define ZRK_ERR_START_65        65  /* reported as 68 after a failed start */
+#define ZRK_ERR_START_68        68  /* in place of 65 */
+#define ZRK_ERR_CONC_SUSPEND    67  /* "the operation of concurrent suspend was failed." */
+#define ZRK_ERR_PER_COMMAND     84  /* more sessions than one command takes */
+#define ZRK_ERR_STACK_TIMER     102 /* stack-timer suspend refused */
+
+/* Pages read here. */
+#define ZRK_PAGE_RESERVE_ID     0x00 /* TRAVO IN, mode 2 or 4: reserve an identifier */
+#define ZRK_PAGE_POOL_INFO      0x32 /* snap data pool */
+#define ZRK_PAGE_PER_COMMAND    0x40 /* sessions one command takes */
+#define ZRK_PAGE_POOL_SIZE      0x46 /* pool size of a SnapKZP+ session */
+#define ZRK_PAGE_CONC_SUSPEND   0x50 /* TRAVO OUT: concurrent suspend */
+
+#define ZRK_POOL_INFO_LEN       64   /* PoolInfo, PoolSizeInfo and their replies */
+#define ZRK_GENERATION_HEAD_LEN 32   /* head of the generation page and of a block */
+#define ZRK_SNAP_LIST_HEAD_LEN  16   /* head of SnapDetailList */
+#define ZRK_SNAP_LIST_SLOT_LEN  256  /* one generation of SnapDetailList */
+#define ZRK_SNAP_INFO_LEN       6    /* bytes of SnapDetailInfo written */
+#define ZRK_CONC_SUS_HEAD_LEN   16   /* head of the concurrent-suspend page */
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Identifier of the session that the last start created. */
+extern int ZRKsessionid;
+
+/* ---- session operations (zrktvc.cpp) --------------------------------------
+ * volume: the path the commands go to; engineKind: ZRK_ENGINE_KZP, _VZ or
+ * _SNAPKZPP; optionFlag: the caller's option word (checked by the API
+ * against its mask); request: the copy request, or with option 0x4 the
+ * session identifier in bytes 82-83. The starts set ZRKsessionid. A refused
+ * start is rolled back with a stop page for the reserved identifier; the
+ * start's ZRKerrno and sense are what the caller sees. */
+int StartTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
+             const COPY_REQ_LV *request);
+int StopTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
+            const COPY_REQ_LV *request);
+int SuspendTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
+               const COPY_REQ_LV *request);
+int ResumeTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
+              const COPY_REQ_LV *request);
+int ChangeTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
+              const COPY_REQ_LV *request);
+int StartQuickTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
+                  const COPY_REQ_LV *request);
+int StopQuickTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
+                 const COPY_REQ_LV *request);
+/* engineKind ZRK_ENGINE_KZP for SnapKZP, ZRK_ENGINE_SNAPKZPP for SnapKZP+. */
+int StartSnapTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
+                 const COPY_REQ_LV *request);
+int StopSnapTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
+                const COPY_REQ_LV *request);
+/* The detail of the request's session; engineKind ZRK_ENGINE_ANY for any. */
+int QueryTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
+             const COPY_REQ_LV *request, TVC_DETAIL_INFO *detail);
+
+/* The session a request names: its identifier as the addressed array knows
+ * it (2 bytes) and its detail. listMode: ZRK_LIST_MODE_ALL from the
+ * operations that change a session, 0 from the queries. 21 when none. */
+int SearchTvcSession(const char *volume, unsigned char engineKind, const COPY_REQ_LV *request,
+                     unsigned char listMode, unsigned char *sessionId, TVC_DETAIL_INFO *detail);
+/* The identifiers of the session-id list entries that match the request,
+ * one 4-byte slot each (identifier in the first two), at most capacity
+ * slots; *count receives the slots written. */
+int ExtractSessionID(const char *volume, unsigned char engineKind, const COPY_REQ_LV *request,
+                     int *count, unsigned char *list, int capacity);
+/* The request's arrays against the array of the volume (the common data):
+ * 57 remote, 33 local mismatch. ownBoxId (40 bytes) may be null. */
+int CheckBoxIDForLV(const char *volume, const COPY_REQ_LV *request, unsigned char *ownBoxId);
+/* The support checks of a VZ change; remote 0 or 1. */
+int ChangeVzSupportCheck(unsigned int optionFlag, int remote);
+
+/* ---- queries, generations, pools, concurrent suspend (zrktvcquery.cpp) ---- */
+
+/* The first of count detail-list entries of engineKind (ZRK_ENGINE_ANY, _KZP,
+ * _VZ) that matches the request, as a detail; 21 when none. Sends nothing. */
+int QueryDetailfromListForLV(int count, const DETAIL_LIST_INFO *list, unsigned char engineKind,
+                             const COPY_REQ_LV *request, TVC_DETAIL_INFO *detail);
+
+/* The SnapKZP+ generations of the request's source extent into
+ * snapDetailList: count in bytes 0-1, then one 256-byte slot per generation
+ * from byte 16. The area must hold 16 + 256 x the volume's maximum
+ * generation count (VOL_INFO ucaMaxGeneration); no more is ever written. */
+int GetGenerationList(const char *volume, unsigned int optionFlag, const COPY_REQ_LV *request,
+                      unsigned char *snapDetailList);
+/* The generation of the request's SnapKZP+ session (by pair, or with option
+ * 0x4 by identifier): count, number from 1 and identifier, 2 bytes each,
+ * into the first ZRK_SNAP_INFO_LEN bytes of snapDetailInfo. */
+int GetGenerationInfo(const char *volume, unsigned int optionFlag, const COPY_REQ_LV *request,
+                      unsigned char *snapDetailInfo);
+/* The extent block of the request's source extent from the generation page
+ * of its OLU; block must hold 32 + 2 x maxGeneration bytes (blockCount and
+ * maxGeneration: 2 bytes each). 21 when no block matches. */
+int GetGenerationMultiSes(const char *volume, const COPY_REQ_LV *request,
+                          const unsigned char *blockCount, const unsigned char *maxGeneration,
+                          unsigned char *block);
+/* The generation page of olu (2 bytes), length bytes into reply. */
+int GetGeneration(const char *volume, const unsigned char *olu, unsigned int length,
+                  unsigned char *reply);
+/* The array's snap data pool information and the pool size of one SnapKZP+
+ * session (identifier: 2 bytes), ZRK_POOL_INFO_LEN bytes each. */
+int GetPoolInfo(const char *volume, unsigned int optionFlag, unsigned char *poolInfo);
+int GetPoolSizeInfo(const char *volume, const unsigned char *sessionId,
+                    unsigned char *poolSizeInfo);
+/* The volume's capacity in blocks (two halves) and its block length. */
+int GetBlockSize(const char *volume, uint32_t *capacityHigh, uint32_t *capacityLow,
+                 uint32_t *blockLength);
+
+/* Suspends count Active and Equivalent VZ sessions between one pair of
+ * arrays with one command. results: count 4-byte slots; a matched pair's
+ * slot holds the identifier (big-endian) in its first two bytes and 0xFF in
+ * the other two, an unmatched one stays all 0xFF. */
+int MultiSuspendVzForLV(const char *volume, unsigned int optionFlag, int count,
+                        const CONC_SUS_PAIR_LV *pairs, uint32_t *results);
+/* Fill the result slots and the page's session slots (page: the
+ * concurrent-suspend page, its slot area from byte 16 holding count slots)
+ * from the detail list or from the session-id list. remote and role 0 or 1. */
+int MakeConcSusFromDetailList(const char *volume, int remote, int role, int count,
+                              const CONC_SUS_PAIR_LV *pairs, uint32_t *results,
+                              unsigned char *page);
+int MakeConcSusFromSessionList(const char *volume, int remote, int role, int count,
+                               const CONC_SUS_PAIR_LV *pairs, uint32_t *results,
+                               unsigned char *page);
+
+#ifdef __cplusplus
+} /* extern "C" */
+
+static_assert(sizeof(CONC_SUS_PAIR_LV) == 112, "CONC_SUS_PAIR_LV layout");
+static_assert(offsetof(CONC_SUS_PAIR_LV, SrcOlu) == 40, "CONC_SUS_PAIR_LV layout");
+static_assert(offsetof(CONC_SUS_PAIR_LV, DstBoxID) == 60, "CONC_SUS_PAIR_LV layout");
+static_assert(offsetof(CONC_SUS_PAIR_LV, DstOlu) == 100, "CONC_SUS_PAIR_LV layout");
+static_assert(offsetof(CONC_SUS_PAIR_LV, DstExtent_low) == 108, "CONC_SUS_PAIR_LV layout");
+
+#include "zrkcmd.h"
+
+#include <cstring>
+
+namespace zrk::tvc {
+
+/* Option bits that the operations read. */
+constexpr unsigned int kOptForce = 0x2;
+constexpr unsigned int kOptById = 0x4;
+constexpr unsigned int kOptUntransferred = 0x10;
+constexpr unsigned int kOptRemain = 0x80;
+constexpr unsigned int kOptStack = 0x400;
+constexpr unsigned int kOptConsistency = 0x800;
+constexpr unsigned int kOptReverse = 0x1000;
+constexpr unsigned int kOptRestart = 0x2000;
+constexpr unsigned int kOptMonitor = 0x8000;
+constexpr unsigned int kOptSecondary = 0x20000;
+constexpr unsigned int kOptStackTimer = 0x100000;
+constexpr unsigned int kOptListNoCluster = 0x400000;
+constexpr unsigned int kOptVirtualVolume = 0x1000000;
+constexpr unsigned int kOptDeleteMode = 0x2000000;
+
+/* The copy-support data of the current array, as the common check left it. */
+struct Support {
+    unsigned char uca[ZRK_SUPPORT_DATA_LEN]; /* SUPPORT_DATA */
+    Support() { CtrlSupportData(uca, ZRK_STORE_READ); }
+    bool Has(int byte, unsigned int bit) const { return (uca[byte] & bit) != 0; }
+    /* Any group gives the detail list. */
+    bool DetailList() const {
+        return ((uca[7] | uca[15] | uca[23] | uca[31]) & 0x80) != 0;
+    }
+};
+
+/* A BoxID as a terminated text for the log. */
+struct BoxText {
+    char ca[ZRK_BOXID_LEN + 1]; /* the 40 bytes and a terminator */
+    explicit BoxText(const void *box) {
+        std::memcpy(ca, box, ZRK_BOXID_LEN);
+        ca[ZRK_BOXID_LEN] = '\0';
+    }
+};
+
+inline bool SameBox(const void *a, const void *b) {
+    return std::memcmp(a, b, ZRK_BOXID_LEN) == 0;
+}
+
+/* MaxSes of the common data. */
+inline int CommonMaxSes() {
+    unsigned char maxSes[2] = {};
+    CtrlCommonData(maxSes, ZRK_COMMON_GET_MAXSES);
+    return Be16(maxSes);
+}
+
+/* The stored sense is key/ASC/ASCQ. */
+bool StoredSenseIs(int key, int asc, int ascq);
+
+} // namespace zrk::tvc
+#endif
+
+#endif /* ZRK_ZRKTVC_H */
