@@ -62,6 +62,36 @@ run_fuzzers() {
     done
 }
 
+# The copy walk: the simulated build of the library against the array
+# simulator, one step per run of the example, the simulator's clock advanced
+# between the steps.
+run_copy_demo() {
+    local demo=$1 bin="$top/build-demo" sock="$1/sim.sock"
+    "$bin/sim/zrksim" --scenario "$top/examples/demo.scn" --socket "$sock" &
+    sim_pid=$!
+    trap 'kill "$sim_pid" 2>/dev/null' EXIT
+    for _ in $(seq 50); do "$bin/sim/zrksimctl" --control "$sock.ctl" ping >/dev/null 2>&1 && break; sleep 0.1; done
+    step() { echo "\$ copy_demo /dev/sdb $*"; ZRK_SIM_SOCKET="$sock" QRVNZRKC_PATH="$demo" \
+        LD_LIBRARY_PATH="$bin/simlib" "$bin/examples/copy_demo" /dev/sdb "$@"; }
+    clock() { echo "  (array clock +$1 s)"; "$bin/sim/zrksimctl" --control "$sock.ctl" advance "$1" >/dev/null; }
+    echo "== copy sessions on the simulated array"
+    step identify
+    step vz-start 0 1; step vz-query 0 1
+    clock 30; step vz-query 0 1
+    clock 60; step vz-query 0 1
+    step vz-suspend 0 1; clock 20; step vz-query 0 1
+    step vz-resume 0 1; step vz-query 0 1
+    clock 5; step vz-query 0 1
+    step vz-stop 0 1
+    step snap-start 0 2; clock 10; step snap-start 0 3; clock 10
+    step snap-list 0
+    step snap-stop 0 2; step snap-stop 0 3
+    step snap-list 0 || echo "  (expected: no generation is left)"
+    "$bin/sim/zrksimctl" --control "$sock.ctl" shutdown >/dev/null 2>&1 || true
+    wait "$sim_pid" 2>/dev/null || true
+    trap - EXIT
+}
+
 case "${1:-}" in
 demo)
     need_packages demo
@@ -75,6 +105,7 @@ demo)
     sed -i "s|^path=.*|path=$demo/log|" "$demo/etc/velkapi_trcdef.ini"
     QRVNZRKC_PATH="$demo" WXAPI_LOG_FLAG=1F WXAPI_LOG_PATH="$demo/log" \
         LD_LIBRARY_PATH="$demo/lib" "$top/build-demo/examples/platform_demo" "$demo"
+    run_copy_demo "$demo"
     ;;
 test)
     need_packages test

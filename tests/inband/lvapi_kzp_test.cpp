@@ -1,0 +1,739 @@
+// The large-volume public functions of the point-in-time copies against the
+// simulator: the lifecycles of KZP, QuickKZP (restart, stop of the tracking),
+// SnapKZP and the copy monitor on the virtual clock, the SnapKZP+
+// generations and the snap data pool, the option rules of every function as
+// tables, the roll-back of a refused start as the caller sees it, and the
+// arrays whose sessions this library cannot drive. After every call the
+// device of the call is closed.
+#include "inband_support.h"
+#include "zrkframe.h"
+#include "zrktvc.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace inbandtest;
+
+namespace {
+
+std::string Box(const std::string &text) {
+    std::string id = text;
+    id.resize(ZRK_BOXID_LEN, ' ');
+    return id;
+}
+const std::string kNoBox(ZRK_BOXID_LEN, '\xFF');
+constexpr uint32_t kNoDest = 0xFFFFFFFF;
+
+constexpr char kHostA1[] = "/dev/sdb";  // A1:5
+constexpr char kClassic[] = "/dev/sdd"; // C1:5, an array without the page-based engine
+constexpr char kQm[] = "/dev/sdf";      // Q1:5, the QM family
+
+constexpr uint64_t kBlocks = 2097152;   // every volume; 8 s of copying at the default rate
+constexpr uint32_t kRate = 262144;      // blocks per virtual second
+
+constexpr char kScenario[] = R"(
+array A1 boxid="BOX-A1" poolsize=yes
+array A2 boxid="BOX-A2"
+array C1 boxid="BOX-C1" profile=detail
+array Q1 boxid="BOX-Q1" family=qm
+volume A1 5 2097152
+volume A1 6 2097152
+volume A1 7 2097152
+volume A1 8 2097152
+volume A1 10 2097152
+volume A1 11 2097152
+volume A2 9 2097152
+volume C1 5 2097152
+volume C1 6 2097152
+volume Q1 5 2097152
+volume Q1 6 2097152
+disk /dev/sdb 8:16 A1 5
+disk /dev/sdc 8:32 A2 9
+disk /dev/sdd 8:48 C1 5
+disk /dev/sdf 8:80 Q1 5
+)";
+
+// A copy pair as the caller gives it; remote when the arrays differ.
+struct Pair {
+    std::string src = "BOX-A1", dst = "BOX-A1";
+    uint32_t srcOlu = 5, dstOlu = 6;
+    uint64_t srcExt = 0, size = 0, dstExt = 0;
+    uint32_t interval = 0;
+    bool noBox = false; // the destination BoxID all 0xFF
+};
+Pair To(uint32_t dstOlu) { return Pair{.dstOlu = dstOlu}; }
+const Pair kRemote{.dst = "BOX-A2", .dstOlu = 9};
+// The copy monitor: no destination.
+const Pair kMonitor{.dstOlu = kNoDest, .noBox = true};
+Pair ById(uint32_t id) { return Pair{.srcOlu = id, .dstOlu = 0}; }
+Pair On(const char *box, uint32_t dstOlu = 6) { return Pair{.src = box, .dst = box, .dstOlu = dstOlu}; }
+
+using Control = int (*)(const char *, const char *, uint32_t, uint32_t, uint32_t, uint32_t,
+                        uint32_t, const char *, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                        unsigned char *);
+
+class LvKzp : public ::testing::Test {
+protected:
+    zrktest::InstallRoot root;
+    zrksim::Simulator sim{kScenario};
+    unsigned char sense[ZRK_SENSE_LEN];
+
+    void SetUp() override {
+        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
+        ConnectHost();
+        NewCall();
+    }
+    void TearDown() override { NewCall(); }
+
+    void Before() {
+        std::memset(sense, 0xEE, sizeof sense);
+        ZRKerrno = 0;
+    }
+    int After(int rc) {
+        EXPECT_EQ(ZRKopenFlag, 0);
+        EXPECT_EQ(ZRKopenFd, 0);
+        return rc;
+    }
+    // The pair's words as the functions take them.
+    struct Words {
+        std::string src, dst;
+        uint32_t w[10];
+    };
+    static Words Of(const Pair &p) {
+        Words w{Box(p.src), p.noBox ? kNoBox : Box(p.dst), {}};
+        const uint32_t v[10] = {p.srcOlu,
+                                static_cast<uint32_t>(p.srcExt >> 32),
+                                static_cast<uint32_t>(p.srcExt),
+                                static_cast<uint32_t>(p.size >> 32),
+                                static_cast<uint32_t>(p.size),
+                                p.dstOlu,
+                                static_cast<uint32_t>(p.dstExt >> 32),
+                                static_cast<uint32_t>(p.dstExt),
+                                p.interval,
+                                0};
+        std::memcpy(w.w, v, sizeof v);
+        return w;
+    }
+    int Run(Control fn, const char *host, const Pair &p, uint32_t option) {
+        Before();
+        const Words w = Of(p);
+        return After(fn(host, w.src.data(), w.w[0], w.w[1], w.w[2], w.w[3], w.w[4], w.dst.data(),
+                        w.w[5], w.w[6], w.w[7], w.w[8], option, sense));
+    }
+    struct Query {
+        int rc;
+        uint32_t status, high, low, lapse;
+    };
+    Query QueryKzp(const char *host, const Pair &p, uint32_t option = 0, bool outputs = true) {
+        Before();
+        const Words w = Of(p);
+        Query q{0, 0xAA, 0xAA, 0xAA, 0xAA};
+        q.rc = After(ZRKLVQueryKZP(host, w.src.data(), w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
+                                   w.dst.data(), w.w[5], w.w[6], w.w[7], w.w[8], option,
+                                   outputs ? &q.status : nullptr, &q.high, &q.low, &q.lapse,
+                                   sense));
+        return q;
+    }
+    int Detail(const char *host, const Pair &p, uint32_t option, unsigned char *detail) {
+        Before();
+        const Words w = Of(p);
+        return After(ZRKLVQueryKZPDetail(host, w.src.data(), w.w[0], w.w[1], w.w[2], w.w[3],
+                                         w.w[4], w.dst.data(), w.w[5], w.w[6], w.w[7], w.w[8],
+                                         option, detail, sense));
+    }
+    int Session(const char *host, uint32_t id, uint32_t option, unsigned char *detail) {
+        Before();
+        return After(ZRKLVQueryKZPSession(host, id, option, detail, sense));
+    }
+    int GeneraList(const char *host, const Pair &p, uint32_t option, unsigned char *list,
+                   bool withBox = true) {
+        Before();
+        const Words w = Of(p);
+        return After(ZRKLVGeneraListSnapKZP_p(host, withBox ? w.src.data() : nullptr, w.w[0],
+                                              w.w[1], w.w[2], w.w[3], w.w[4], option, list,
+                                              sense));
+    }
+    int GeneraInfo(const char *host, const Pair &p, uint32_t option, unsigned char *info) {
+        Before();
+        const Words w = Of(p);
+        return After(ZRKLVGeneraInfoSnapKZP_p(host, w.src.data(), w.w[0], w.w[1], w.w[2], w.w[3],
+                                              w.w[4], w.dst.data(), w.w[5], w.w[6], w.w[7],
+                                              w.w[8], option, info, sense));
+    }
+    int PoolInfo(const char *host, uint32_t option, unsigned char *info) {
+        Before();
+        return After(ZRKLVPoolInfoSnapKZP_p(host, option, info, sense));
+    }
+    int PoolSize(const char *host, const Pair &p, uint32_t option, unsigned char *info) {
+        Before();
+        const Words w = Of(p);
+        return After(ZRKLVGetPoolExtSize(host, w.src.data(), w.w[0], w.w[1], w.w[2], w.w[3],
+                                         w.w[4], w.dst.data(), w.w[5], w.w[6], w.w[7], w.w[8],
+                                         option, info, sense));
+    }
+
+    bool SenseClear() const {
+        for (unsigned char b : sense)
+            if (b != 0) return false;
+        return true;
+    }
+    // TRAVO OUT pages sent since the last clearLog, by page code ("44 45").
+    std::string Sent() const {
+        std::string codes;
+        for (const zrksim::CdbRecord &r : sim.cdbLog()) {
+            if (r.cdb[0] != ZRK_OP_TRAVO_OUT || r.dataOut.empty()) continue;
+            char code[4];
+            std::snprintf(code, sizeof code, "%02x", r.dataOut[0]);
+            codes += (codes.empty() ? "" : " ") + std::string(code);
+        }
+        return codes;
+    }
+    std::vector<std::vector<unsigned char>> Pages() const {
+        std::vector<std::vector<unsigned char>> pages;
+        for (const zrksim::CdbRecord &r : sim.cdbLog())
+            if (r.cdb[0] == ZRK_OP_TRAVO_OUT) pages.push_back(r.dataOut);
+        return pages;
+    }
+    // KEY=VALUE of session ID on ARRAY as the simulator lists it ("kind",
+    // "pair": "A1:5>A1:6"); "" when the array has no such session.
+    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
+        for (const std::string &line : sim.sessions(array)) {
+            std::istringstream in(line);
+            std::string word, sid, kind, sa, so, da, dO;
+            in >> word >> sid >> kind >> sa >> so >> da >> dO;
+            if (sid != std::to_string(id)) continue;
+            if (key == "kind") return kind;
+            if (key == "pair") return sa + ":" + so + ">" + da + ":" + dO;
+            while (in >> word)
+                if (word.rfind(key + "=", 0) == 0) return word.substr(key.size() + 1);
+        }
+        return "";
+    }
+    void Fresh(const std::vector<std::string> &sessions = {}) {
+        sim.load(kScenario);
+        for (const std::string &s : sessions) sim.addSession(s);
+        NewCall();
+        sim.clearLog();
+    }
+};
+
+// ---- lifecycles --------------------------------------------------------------------------
+
+TEST_F(LvKzp, KzpCopiesAndEnds) {
+    // The copy interval is no point-in-time parameter: 11 would be refused
+    // elsewhere, here it is not even sent.
+    ASSERT_EQ(Run(ZRKLVStartKZP, kHostA1, Pair{.interval = 11}, 0), 0) << ZRKerrno;
+    EXPECT_TRUE(SenseClear());
+    const int id = ZRKsessionid;
+    EXPECT_EQ(Field("A1", id, "kind"), "kzp");
+    EXPECT_EQ(Field("A1", id, "interval"), "0");
+    EXPECT_EQ(zrk::Be16(Pages()[0].data() + 138), 0);
+
+    Query q = QueryKzp(kHostA1, To(6));
+    ASSERT_EQ(q.rc, 0) << ZRKerrno;
+    EXPECT_EQ(q.status, 2u);
+    EXPECT_EQ(q.low, 0u);
+    sim.advanceClock(3);
+    q = QueryKzp(kHostA1, ById(id), 0x4);
+    EXPECT_EQ(q.high, 0u);
+    EXPECT_EQ(q.low, 3 * kRate);
+
+    unsigned char detail[256];
+    std::memset(detail, 0xEE, sizeof detail);
+    ASSERT_EQ(Detail(kHostA1, To(6), 0, detail), 0) << ZRKerrno;
+    EXPECT_EQ(zrk::Be16(detail), id);
+    EXPECT_EQ(detail[4], 1);
+    EXPECT_EQ(zrk::Be32(detail + 140), 3 * kRate);
+    for (int i = 184; i < 256; ++i) ASSERT_EQ(detail[i], 0) << i;
+    ASSERT_EQ(Detail(kHostA1, To(6), 0x80000, detail), 0) << ZRKerrno;
+    std::memset(detail, 0xEE, sizeof detail);
+    ASSERT_EQ(Session(kHostA1, id, 0, detail), 0) << ZRKerrno;
+    EXPECT_EQ(zrk::Be32(detail + 124), 6u);
+    for (int i = 184; i < 256; ++i) ASSERT_EQ(detail[i], 0) << i;
+
+    // Complete, the copy leaves the array.
+    sim.advanceClock(5);
+    EXPECT_EQ(QueryKzp(kHostA1, To(6)).rc, -1);
+    EXPECT_EQ(ZRKerrno, 21);
+    EXPECT_EQ(Session(kHostA1, id, 0, detail), -1);
+    EXPECT_EQ(ZRKerrno, 21);
+
+    // Between two arrays; force only there.
+    ASSERT_EQ(Run(ZRKLVStartKZP, kHostA1, kRemote, 0), 0) << ZRKerrno;
+    EXPECT_EQ(Field("A1", ZRKsessionid, "pair"), "A1:5>A2:9");
+    sim.clearLog();
+    ASSERT_EQ(Run(ZRKLVStopKZP, kHostA1, kRemote, 0x2), 0) << ZRKerrno;
+    EXPECT_EQ(Sent(), "45");
+    EXPECT_TRUE(sim.sessions("A1").empty());
+}
+
+TEST_F(LvKzp, QuickKzpRestartsAndStopsItsTracking) {
+    sim.setArray("A1", "writerate=1000");
+    ASSERT_EQ(Run(ZRKLVStartQuickKZP, kHostA1, To(7), 0), 0) << ZRKerrno;
+    const int id = ZRKsessionid;
+    EXPECT_EQ(Field("A1", id, "kind"), "quickkzp");
+    EXPECT_EQ(Field("A1", id, "phase"), "4"); // Tracking&Copying
+    sim.advanceClock(8);
+    EXPECT_EQ(Field("A1", id, "phase"), "3"); // Tracking
+    sim.advanceClock(2);
+    const std::string diff = Field("A1", id, "diff");
+    ASSERT_NE(diff, "0");
+
+    // The restart copies the difference again; it makes no new session.
+    sim.clearLog();
+    ZRKsessionid = -7;
+    ASSERT_EQ(Run(ZRKLVStartQuickKZP, kHostA1, To(7), 0x2000), 0) << ZRKerrno;
+    EXPECT_EQ(Sent(), "44");
+    EXPECT_EQ(ZRKsessionid, -7);
+    EXPECT_EQ(Field("A1", id, "phase"), "4");
+    EXPECT_EQ(Field("A1", id, "copied"), std::to_string(kBlocks - std::stoull(diff)));
+    sim.advanceClock(1);
+    EXPECT_EQ(Field("A1", id, "phase"), "3");
+
+    // Stopping the tracking of a tracking session ends it.
+    ASSERT_EQ(Run(ZRKLVStopQuickKZP, kHostA1, To(7), 0x4000), 0) << ZRKerrno;
+    EXPECT_TRUE(sim.sessions("A1").empty());
+
+    // While it copies, it copies to the end and then ends.
+    ASSERT_EQ(Run(ZRKLVStartQuickKZP, kHostA1, To(7), 0x2000000), 0) << ZRKerrno;
+    EXPECT_EQ(Field("A1", ZRKsessionid, "vvoldelete"), "yes");
+    ASSERT_EQ(Run(ZRKLVStopQuickKZP, kHostA1, To(7), 0x4000), 0) << ZRKerrno;
+    EXPECT_EQ(Field("A1", ZRKsessionid, "tracking"), "no");
+    EXPECT_EQ(Field("A1", ZRKsessionid, "phase"), "1");
+    sim.advanceClock(8);
+    EXPECT_TRUE(sim.sessions("A1").empty());
+
+    // Force ends it at once, named by its identifier.
+    ASSERT_EQ(Run(ZRKLVStartQuickKZP, kHostA1, To(7), 0), 0) << ZRKerrno;
+    ASSERT_EQ(Run(ZRKLVStopQuickKZP, kHostA1, ById(ZRKsessionid), 0x4 | 0x2), 0) << ZRKerrno;
+    EXPECT_TRUE(sim.sessions("A1").empty());
+}
+
+TEST_F(LvKzp, SnapKzpAndTheCopyMonitor) {
+    sim.setArray("A1", "writerate=1000");
+    ASSERT_EQ(Run(ZRKLVStartSnapKZP, kHostA1, To(8), 0), 0) << ZRKerrno;
+    const int snap = ZRKsessionid;
+    EXPECT_EQ(Field("A1", snap, "kind"), "snapkzp");
+    EXPECT_EQ(Field("A1", snap, "phase"), "3");
+    sim.advanceClock(4);
+    EXPECT_EQ(QueryKzp(kHostA1, To(8)).low, 4000u);
+
+    // Monitors of A1:5 without a destination, one of each start.
+    struct Case {
+        const char *what;
+        Control start, stop;
+    };
+    const Case cases[] = {
+        {"SnapKZP form", ZRKLVStartSnapKZP, ZRKLVStopSnapKZP},
+        {"SnapKZP+ form", ZRKLVStartSnapKZP_p, ZRKLVStopSnapKZP_p},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(Run(c.start, kHostA1, kMonitor, 0x8000), 0) << ZRKerrno;
+        const int monitor = ZRKsessionid;
+        EXPECT_EQ(Field("A1", monitor, "kind"), "monitor");
+        sim.advanceClock(2);
+        unsigned char detail[256] = {};
+        ASSERT_EQ(Session(kHostA1, monitor, 0, detail), 0) << ZRKerrno;
+        EXPECT_EQ(detail[4], 3);
+        EXPECT_EQ(zrk::Be32(detail + 124), kNoDest);
+        EXPECT_EQ(zrk::Be32(detail + 140), 2000u);
+        // A monitor without its flag is no snapshot to stop.
+        EXPECT_EQ(Run(c.stop, kHostA1, ById(monitor), 0x4), -1);
+        EXPECT_EQ(ZRKerrno, 21);
+        ASSERT_EQ(Run(c.stop, kHostA1, ById(monitor), 0x4 | 0x8000), 0) << ZRKerrno;
+        EXPECT_EQ(Field("A1", monitor, "kind"), "");
+    }
+
+    ASSERT_EQ(Run(ZRKLVStopSnapKZP, kHostA1, ById(snap), 0x4), 0) << ZRKerrno;
+    EXPECT_TRUE(sim.sessions("A1").empty());
+}
+
+TEST_F(LvKzp, SnapKzpPlusGenerations) {
+    int ids[3];
+    for (int g = 0; g < 3; ++g) {
+        ASSERT_EQ(Run(ZRKLVStartSnapKZP_p, kHostA1, To(6 + g), 0), 0) << g << " " << ZRKerrno;
+        ids[g] = ZRKsessionid;
+        EXPECT_EQ(Field("A1", ids[g], "kind"), "snapkzp+");
+    }
+
+    std::vector<unsigned char> list(16 + 256 * 16, 0xEE);
+    ASSERT_EQ(GeneraList(kHostA1, To(0), 0, list.data()), 0) << ZRKerrno;
+    ASSERT_EQ(zrk::Be16(list.data()), 3);
+    for (int g = 0; g < 3; ++g) {
+        const unsigned char *slot = list.data() + 16 + 256 * g;
+        EXPECT_EQ(zrk::Be16(slot), ids[g]) << g;
+        EXPECT_NE(slot[12] & 0x40, 0) << g;
+        EXPECT_EQ(zrk::Be32(slot + 124), 6u + g) << g;
+        for (int i = 184; i < 256; ++i) ASSERT_EQ(slot[i], 0) << g << " " << i;
+    }
+    EXPECT_EQ(list[16 + 256 * 3], 0xEE); // nothing past the last generation
+
+    // The second generation, by pair and by identifier.
+    for (const auto &[pair, option] : {std::pair{To(7), 0u}, std::pair{ById(ids[1]), 0x4u}}) {
+        unsigned char info[16];
+        std::memset(info, 0xEE, sizeof info);
+        ASSERT_EQ(GeneraInfo(kHostA1, pair, option, info), 0) << ZRKerrno;
+        EXPECT_EQ(zrk::Be16(info), 3);
+        EXPECT_EQ(zrk::Be16(info + 2), 2);
+        EXPECT_EQ(zrk::Be16(info + 4), ids[1]);
+    }
+
+    // Only the oldest generation stops without force; force ends the
+    // generation and every older one.
+    EXPECT_EQ(Run(ZRKLVStopSnapKZP_p, kHostA1, To(8), 0), -1);
+    EXPECT_EQ(Field("A1", ids[2], "kind"), "snapkzp+");
+    ASSERT_EQ(Run(ZRKLVStopSnapKZP_p, kHostA1, To(7), 0x2), 0) << ZRKerrno;
+    ASSERT_EQ(GeneraList(kHostA1, To(0), 0, list.data()), 0) << ZRKerrno;
+    EXPECT_EQ(zrk::Be16(list.data()), 1);
+    EXPECT_EQ(zrk::Be16(list.data() + 16), ids[2]);
+    ASSERT_EQ(Run(ZRKLVStopSnapKZP_p, kHostA1, ById(ids[2]), 0x4), 0) << ZRKerrno;
+    EXPECT_TRUE(sim.sessions("A1").empty());
+}
+
+TEST_F(LvKzp, GenerationQueryRefusals) {
+    Fresh({"3 snapkzp+ A1 5 A1 6"});
+    std::vector<unsigned char> list(16 + 256 * 16);
+    struct Case {
+        const char *what;
+        Pair pair;
+        uint32_t option;
+        bool withList, withBox;
+        int expected;
+    };
+    const Case cases[] = {
+        {"whole volume", To(0), 0, true, true, 0},
+        {"another extent", Pair{.size = 8}, 0, true, true, 21},
+        {"extent without a size", Pair{.srcExt = 8}, 0, true, true, 11},
+        {"high half of an extent without a size", Pair{.srcExt = 1ull << 32}, 0, true, true, 11},
+        {"no list", To(0), 0, false, true, 13},
+        {"no source BoxID", To(0), 0, true, false, 4},
+        {"OLU beyond 16 bits", Pair{.srcOlu = 0x10000}, 0, true, true, 6},
+        {"an option", To(0), 0x4, true, true, 37},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(GeneraList(kHostA1, c.pair, c.option, c.withList ? list.data() : nullptr,
+                             c.withBox),
+                  c.expected == 0 ? 0 : -1);
+        EXPECT_EQ(ZRKerrno, c.expected);
+    }
+
+    unsigned char info[16];
+    struct InfoCase {
+        const char *what;
+        Pair pair;
+        uint32_t option;
+        bool withInfo;
+        int expected;
+    };
+    const InfoCase infoCases[] = {
+        {"by pair", To(6), 0, true, 0},
+        {"no area", To(6), 0, false, 13},
+        {"remote pair", kRemote, 0, true, 17},
+        {"force", To(6), 0x2, true, 37},
+        {"not among the generations", To(7), 0, true, 21},
+    };
+    for (const InfoCase &c : infoCases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(GeneraInfo(kHostA1, c.pair, c.option, c.withInfo ? info : nullptr),
+                  c.expected == 0 ? 0 : -1);
+        EXPECT_EQ(ZRKerrno, c.expected);
+    }
+}
+
+TEST_F(LvKzp, PoolInformationAndPoolSizes) {
+    Fresh({"3 snapkzp+ A1 5 A1 6 copied=300", "4 snapkzp A1 7 A1 8 copied=20",
+           "5 snapkzp+ A1 10 A1 11 copied=40 status=suspend"});
+    sim.setArray("A1", "pool=1000000 poolused=500");
+
+    unsigned char pool[64];
+    std::memset(pool, 0xEE, sizeof pool);
+    ASSERT_EQ(PoolInfo(kHostA1, 0, pool), 0) << ZRKerrno;
+    EXPECT_EQ(zrk::Be64(pool), 1000000u);
+    EXPECT_EQ(zrk::Be64(pool + 8), 500u + 300 + 20 + 40);
+    EXPECT_EQ(PoolInfo(kHostA1, 0, nullptr), -1);
+    EXPECT_EQ(ZRKerrno, 13);
+    EXPECT_EQ(PoolInfo(kHostA1, 0x4, pool), -1);
+    EXPECT_EQ(ZRKerrno, 37);
+
+    struct Case {
+        const char *what;
+        Pair pair;
+        uint32_t option;
+        bool withArea;
+        int expected;
+    };
+    const Case cases[] = {
+        {"by pair", To(6), 0, true, 0},
+        {"by identifier", ById(3), 0x4, true, 0},
+        {"the interval goes on as given", Pair{.interval = 11}, 0, true, 12},
+        {"a SnapKZP session", Pair{.srcOlu = 7, .dstOlu = 8}, 0, true, 21},
+        {"a suspended generation", Pair{.srcOlu = 10, .dstOlu = 11}, 0, true, 39},
+        {"no area", To(6), 0, false, 13},
+        {"remote pair", kRemote, 0, true, 17},
+        {"force", To(6), 0x2, true, 37},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        unsigned char size[64];
+        std::memset(size, 0xEE, sizeof size);
+        EXPECT_EQ(PoolSize(kHostA1, c.pair, c.option, c.withArea ? size : nullptr),
+                  c.expected == 0 ? 0 : -1);
+        EXPECT_EQ(ZRKerrno, c.expected);
+        if (c.expected == 0) {
+            EXPECT_EQ(zrk::Be16(size), 3);
+            EXPECT_EQ(zrk::Be64(size + 8), 300u);
+            EXPECT_EQ(std::vector<unsigned char>(size + 56, size + 64),
+                      std::vector<unsigned char>(8, 0));
+        } else {
+            EXPECT_EQ(size[0], 0xEE);
+        }
+    }
+}
+
+// ---- option rules ------------------------------------------------------------------------------
+
+TEST_F(LvKzp, StartOptionWords) {
+    struct Case {
+        const char *name;
+        Control fn;
+        Pair pair;
+        uint32_t option;
+        int expected;
+        const char *sent;
+    };
+    const Case cases[] = {
+        {"KZP", ZRKLVStartKZP, To(6), 0, 0, "44"},
+        {"KZP", ZRKLVStartKZP, kRemote, 0, 0, "44"},
+        {"KZP", ZRKLVStartKZP, To(6), 0x4, 37, ""},
+        {"KZP", ZRKLVStartKZP, To(6), 0x8000, 37, ""},
+        {"KZP", ZRKLVStartKZP, To(6), 0x2000, 37, ""},
+        {"QuickKZP", ZRKLVStartQuickKZP, To(6), 0, 0, "44"},
+        {"QuickKZP", ZRKLVStartQuickKZP, To(6), 0x2000000, 0, "44"},
+        {"QuickKZP", ZRKLVStartQuickKZP, To(6), 0x2000, 21, ""}, // nothing to restart
+        {"QuickKZP", ZRKLVStartQuickKZP, kRemote, 0, 17, ""},
+        {"QuickKZP", ZRKLVStartQuickKZP, To(6), 0x4, 37, ""},
+        {"QuickKZP", ZRKLVStartQuickKZP, To(6), 0x8000, 37, ""},
+        {"SnapKZP", ZRKLVStartSnapKZP, To(6), 0, 0, "44"},
+        {"SnapKZP", ZRKLVStartSnapKZP, kRemote, 0, 17, ""},
+        {"SnapKZP", ZRKLVStartSnapKZP, To(6), 0x2000000, 37, ""},
+        {"SnapKZP", ZRKLVStartSnapKZP, To(6), 0x4, 37, ""},
+        {"SnapKZP+", ZRKLVStartSnapKZP_p, To(6), 0, 0, "44"},
+        {"SnapKZP+", ZRKLVStartSnapKZP_p, To(6), 0x2000000, 0, "44"},
+        {"SnapKZP+", ZRKLVStartSnapKZP_p, kRemote, 0, 17, ""},
+        {"SnapKZP+", ZRKLVStartSnapKZP_p, To(6), 0x2, 37, ""},
+        {"SnapKZP+", ZRKLVStartSnapKZP_p, To(6), 0x2000, 37, ""},
+        {"SnapKZP+ monitor with a destination", ZRKLVStartSnapKZP_p, To(6), 0x8000, 5, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << " " << c.pair.dst << " " << std::hex
+                                        << c.option);
+        Fresh();
+        EXPECT_EQ(Run(c.fn, kHostA1, c.pair, c.option), c.expected == 0 ? 0 : -1);
+        EXPECT_EQ(ZRKerrno, c.expected);
+        EXPECT_EQ(Sent(), c.sent);
+        if (c.expected != 0) {
+            EXPECT_TRUE(sim.sessions("A1").empty());
+        }
+    }
+}
+
+TEST_F(LvKzp, StopOptionWords) {
+    struct Case {
+        const char *name;
+        Control fn;
+        const char *session; // session 1 on A1
+        Pair pair;
+        uint32_t option;
+        int expected;
+        const char *sent;
+    };
+    const Case cases[] = {
+        {"KZP", ZRKLVStopKZP, "1 kzp A1 5 A1 6", To(6), 0, 0, "45"},
+        {"KZP", ZRKLVStopKZP, "1 kzp A1 5 A1 6", To(6), 0x80000, 0, "45"},
+        {"KZP", ZRKLVStopKZP, "1 kzp A1 5 A1 6", To(6), 0x2, 37, ""},
+        {"KZP", ZRKLVStopKZP, "1 kzp A1 5 A1 6", ById(1), 0x2 | 0x4, 37, ""},
+        {"KZP", ZRKLVStopKZP, "1 kzp A1 5 A2 9", kRemote, 0x2, 0, "45"},
+        {"KZP", ZRKLVStopKZP, "1 kzp A1 5 A1 6", To(6), 0x8, 37, ""},
+        {"KZP of a SnapKZP", ZRKLVStopKZP, "1 snapkzp A1 5 A1 6", To(6), 0, 21, ""},
+        {"QuickKZP", ZRKLVStopQuickKZP, "1 quickkzp A1 5 A1 6", To(6), 0x2, 0, "45"},
+        {"QuickKZP", ZRKLVStopQuickKZP, "1 quickkzp A1 5 A1 6", To(6), 0x4000, 0, "45"},
+        {"QuickKZP", ZRKLVStopQuickKZP, "1 quickkzp A1 5 A1 6", ById(1), 0x4 | 0x2, 0, "45"},
+        {"QuickKZP", ZRKLVStopQuickKZP, "1 quickkzp A1 5 A1 6", To(6), 0, 37, ""},
+        {"QuickKZP", ZRKLVStopQuickKZP, "1 quickkzp A1 5 A1 6", ById(1), 0x4, 37, ""},
+        {"QuickKZP", ZRKLVStopQuickKZP, "1 quickkzp A1 5 A1 6", To(6), 0x2 | 0x4000, 37, ""},
+        {"QuickKZP", ZRKLVStopQuickKZP, "1 quickkzp A1 5 A1 6", To(6), 0x8000, 37, ""},
+        {"QuickKZP", ZRKLVStopQuickKZP, "1 kzp A1 5 A2 9", kRemote, 0x2, 17, ""},
+        {"SnapKZP", ZRKLVStopSnapKZP, "1 snapkzp A1 5 A1 6", To(6), 0, 0, "45"},
+        {"SnapKZP", ZRKLVStopSnapKZP, "1 snapkzp A1 5 A1 6", ById(1), 0x4, 0, "45"},
+        {"SnapKZP", ZRKLVStopSnapKZP, "1 snapkzp A1 5 A1 6", To(6), 0x2, 37, ""},
+        {"SnapKZP", ZRKLVStopSnapKZP, "1 kzp A1 5 A2 9", kRemote, 0, 17, ""},
+        {"SnapKZP of a SnapKZP+", ZRKLVStopSnapKZP, "1 snapkzp+ A1 5 A1 6", To(6), 0, 21, ""},
+        {"SnapKZP+", ZRKLVStopSnapKZP_p, "1 snapkzp+ A1 5 A1 6", To(6), 0, 0, "45"},
+        {"SnapKZP+", ZRKLVStopSnapKZP_p, "1 snapkzp+ A1 5 A1 6", To(6), 0x2, 0, "45"},
+        {"SnapKZP+", ZRKLVStopSnapKZP_p, "1 snapkzp+ A1 5 A1 6", ById(1), 0x4 | 0x2, 0, "45"},
+        {"SnapKZP+ monitor", ZRKLVStopSnapKZP_p, "1 monitor A1 5 A1 -", ById(1), 0x8000 | 0x4,
+         0, "45"},
+        {"SnapKZP+ of a monitor", ZRKLVStopSnapKZP_p, "1 monitor A1 5 A1 -", ById(1), 0x4, 21,
+         ""},
+        {"SnapKZP+ monitor", ZRKLVStopSnapKZP_p, "1 monitor A1 5 A1 -", kMonitor, 0x8000 | 0x2,
+         37, ""},
+        {"SnapKZP+", ZRKLVStopSnapKZP_p, "1 kzp A1 5 A2 9", kRemote, 0, 17, ""},
+        {"SnapKZP+", ZRKLVStopSnapKZP_p, "1 snapkzp+ A1 5 A1 6", To(6), 0x4000, 37, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << " " << c.session << " " << std::hex
+                                        << c.option);
+        Fresh({c.session});
+        EXPECT_EQ(Run(c.fn, kHostA1, c.pair, c.option), c.expected == 0 ? 0 : -1);
+        EXPECT_EQ(ZRKerrno, c.expected);
+        EXPECT_EQ(Sent(), c.sent);
+    }
+}
+
+TEST_F(LvKzp, QueryOptionWordsAndOutputs) {
+    Fresh({"3 kzp A1 5 A1 6 copied=77", "4 vz A1 7 A1 8"});
+    Query q = QueryKzp(kHostA1, To(6), 0x2);
+    EXPECT_EQ(q.rc, -1);
+    EXPECT_EQ(ZRKerrno, 37);
+    EXPECT_EQ(q.status, 0xAAu);
+    q = QueryKzp(kHostA1, To(6), 0, false);
+    EXPECT_EQ(q.rc, -1);
+    EXPECT_EQ(ZRKerrno, 13);
+    EXPECT_EQ(q.low, 0xAAu);
+    EXPECT_EQ(QueryKzp(kHostA1, Pair{.srcOlu = 7, .dstOlu = 8}).rc, -1); // the VZ session
+    EXPECT_EQ(ZRKerrno, 21);
+
+    unsigned char detail[256];
+    EXPECT_EQ(Detail(kHostA1, To(6), 0x4, detail), -1);
+    EXPECT_EQ(ZRKerrno, 37);
+    EXPECT_EQ(Detail(kHostA1, To(6), 0, nullptr), -1);
+    EXPECT_EQ(ZRKerrno, 13);
+
+    struct Case {
+        uint32_t id, option;
+        int expected;
+    };
+    const Case cases[] = {
+        {3, 0, 0}, {3, 0x4, 37}, {3, 0x80000, 37}, {0x10000, 0, 55}, {0xFFFF, 0, 21},
+        {4, 0, 21}, // a VZ session
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.id << " " << c.option);
+        sim.clearLog();
+        EXPECT_EQ(Session(kHostA1, c.id, c.option, detail), c.expected == 0 ? 0 : -1);
+        EXPECT_EQ(ZRKerrno, c.expected);
+        if (c.option != 0) {
+            EXPECT_TRUE(sim.cdbLog().empty());
+        }
+    }
+    EXPECT_EQ(Session(kHostA1, 3, 0, nullptr), -1);
+    EXPECT_EQ(ZRKerrno, 13);
+}
+
+// ---- refused starts ------------------------------------------------------------------------------
+
+TEST_F(LvKzp, RefusedStartsAreRolledBackAndReportTheStart) {
+    struct Case {
+        const char *name;
+        Control fn;
+        Pair pair;
+        uint32_t option;
+    };
+    const Case cases[] = {
+        {"KZP", ZRKLVStartKZP, To(6), 0},
+        {"QuickKZP", ZRKLVStartQuickKZP, To(6), 0},
+        {"SnapKZP", ZRKLVStartSnapKZP, To(6), 0},
+        {"SnapKZP monitor", ZRKLVStartSnapKZP, kMonitor, 0x8000},
+        {"SnapKZP+", ZRKLVStartSnapKZP_p, To(6), 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        sim.injectSenseOnList(0x44, 1, 5, 0x26, 0xC0);
+        EXPECT_EQ(Run(c.fn, kHostA1, c.pair, c.option), -1);
+        EXPECT_EQ(ZRKerrno, 68); // 65, as a failed start reports it
+        EXPECT_EQ(Sent(), "44 45");
+        const auto pages = Pages();
+        ASSERT_EQ(pages.size(), 2u);
+        EXPECT_EQ(zrk::Be16(pages[1].data() + 8), zrk::Be16(pages[0].data() + 8));
+        EXPECT_EQ(pages[1][12], 1);
+        EXPECT_EQ(sense[2] & 0x0F, 5);
+        EXPECT_EQ(sense[12], 0x26);
+        EXPECT_EQ(sense[13], 0xC0);
+        EXPECT_TRUE(sim.sessions("A1").empty());
+    }
+}
+
+// ---- arrays this library does not drive -----------------------------------------------------
+
+// Without the page-based engine the functions with a classic form check all
+// they can and refuse; the SnapKZP+ functions ask the page-based engine,
+// which finds no support. Locality and option rules come first.
+TEST_F(LvKzp, ClassicArraysAreNotSupported) {
+    const Pair local = On("BOX-C1");
+    const Pair remote{.src = "BOX-C1", .dst = "BOX-A1"};
+    struct Case {
+        const char *name;
+        Control fn;
+        Pair pair;
+        uint32_t option;
+        int expected;
+    };
+    const Case cases[] = {
+        {"KZP start", ZRKLVStartKZP, local, 0, 17},
+        {"KZP stop", ZRKLVStopKZP, local, 0, 17},
+        {"KZP stop, force on a local pair", ZRKLVStopKZP, local, 0x2, 37},
+        {"QuickKZP start", ZRKLVStartQuickKZP, local, 0, 17},
+        {"QuickKZP stop", ZRKLVStopQuickKZP, local, 0x4000, 17},
+        {"QuickKZP stop, both ways", ZRKLVStopQuickKZP, local, 0x4000 | 0x2, 37},
+        {"SnapKZP start", ZRKLVStartSnapKZP, local, 0, 17},
+        {"SnapKZP start, remote pair", ZRKLVStartSnapKZP, remote, 0, 17},
+        {"SnapKZP stop by identifier", ZRKLVStopSnapKZP, ById(1), 0x4, 17},
+        {"SnapKZP+ start", ZRKLVStartSnapKZP_p, local, 0, 17},
+        {"SnapKZP+ stop", ZRKLVStopSnapKZP_p, local, 0, 17},
+        {"KZP start beyond 32 bits", ZRKLVStartKZP,
+         Pair{.src = "BOX-C1", .dst = "BOX-C1", .srcExt = 1ull << 32, .size = 8}, 0, 8},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh();
+        EXPECT_EQ(Run(c.fn, kClassic, c.pair, c.option), -1);
+        EXPECT_EQ(ZRKerrno, c.expected);
+        EXPECT_EQ(Sent(), "");
+    }
+    EXPECT_EQ(QueryKzp(kClassic, local).rc, -1);
+    EXPECT_EQ(ZRKerrno, 17);
+    unsigned char detail[256];
+    EXPECT_EQ(Detail(kClassic, local, 0, detail), -1);
+    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(Session(kClassic, 1, 0, detail), -1);
+    EXPECT_EQ(ZRKerrno, 17);
+    std::vector<unsigned char> list(16 + 256 * 16);
+    EXPECT_EQ(GeneraList(kClassic, local, 0, list.data()), -1);
+    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(GeneraInfo(kClassic, local, 0, detail), -1);
+    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(PoolInfo(kClassic, 0, detail), -1);
+    EXPECT_EQ(ZRKerrno, 17);
+}
+
+// The QM family is refused by the queries before they look at their outputs.
+TEST_F(LvKzp, QueriesRefuseTheQmFamily) {
+    const Pair q1 = On("BOX-Q1");
+    EXPECT_EQ(QueryKzp(kQm, q1, 0, false).rc, -1);
+    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(Detail(kQm, q1, 0, nullptr), -1);
+    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(Session(kQm, 1, 0, nullptr), -1);
+    EXPECT_EQ(ZRKerrno, 17);
+    // Elsewhere the missing output is what is refused.
+    EXPECT_EQ(QueryKzp(kClassic, On("BOX-C1"), 0, false).rc, -1);
+    EXPECT_EQ(ZRKerrno, 13);
+}
+
+} // namespace

@@ -1,0 +1,689 @@
+// The large-volume public functions of the VZ family against the simulator:
+// the lifecycle of a local mirror and of a mirror between two arrays driven
+// from both of its hosts on the virtual clock, the option rules of every
+// function as tables, the roll-back of a refused start as the caller sees it,
+// the concurrent suspend, the queries by identifier, and the arrays whose
+// sessions this library cannot drive. After every call the device of the call
+// is closed.
+#include "inband_support.h"
+#include "zrkframe.h"
+#include "zrktvc.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace inbandtest;
+
+namespace {
+
+std::string Box(const std::string &text) {
+    std::string id = text;
+    id.resize(ZRK_BOXID_LEN, ' ');
+    return id;
+}
+
+constexpr char kHostA1[] = "/dev/sdb";  // A1:5, the source side
+constexpr char kHostA2[] = "/dev/sdc";  // A2:9, the destination side of the RVZ pair
+constexpr char kClassic[] = "/dev/sdd"; // C1:5, an array without the page-based engine
+constexpr char kKzpPaged[] = "/dev/sde"; // K1:5, page-based for the KZP groups only
+
+constexpr uint64_t kBlocks = 2097152;   // every volume; 8 s of copying at the default rate
+constexpr uint32_t kRate = 262144;      // blocks per virtual second
+
+// Support bytes of the paged profile without the page-based bit in the VZ
+// groups (bytes 23 and 31).
+constexpr char kKzpOnlyPaged[] =
+    "000000001f0000f1 00000000000000f1 00000000004b00e1 0000000000ff10e1";
+
+std::string Scenario() {
+    std::string hex;
+    for (char c : std::string(kKzpOnlyPaged))
+        if (c != ' ') hex += c;
+    return R"(
+array A1 boxid="BOX-A1"
+array A2 boxid="BOX-A2"
+array C1 boxid="BOX-C1" profile=detail
+array K1 boxid="BOX-K1" support=)" + hex + R"(
+volume A1 5 2097152
+volume A1 6 2097152
+volume A1 7 2097152
+volume A1 8 2097152
+volume A2 9 2097152
+volume A2 10 2097152
+volume C1 5 2097152
+volume C1 6 2097152
+volume K1 5 2097152
+volume K1 6 2097152
+volume K1 7 2097152
+volume K1 8 2097152
+disk /dev/sdb 8:16 A1 5
+disk /dev/sdc 8:32 A2 9
+disk /dev/sdd 8:48 C1 5
+disk /dev/sde 8:64 K1 5
+)";
+}
+
+// A copy pair as the caller gives it; remote when the arrays differ.
+struct Pair {
+    std::string src = "BOX-A1", dst = "BOX-A1";
+    uint32_t srcOlu = 5, dstOlu = 6;
+    uint64_t srcExt = 0, size = 0, dstExt = 0;
+    uint32_t interval = 0;
+};
+const Pair kLocal{};
+const Pair kRemote{.dst = "BOX-A2", .dstOlu = 9};
+
+// A pair named by its session identifier (option 0x4).
+Pair ById(uint32_t id) { return Pair{.srcOlu = id, .dstOlu = 0}; }
+
+using Control = int (*)(const char *, const char *, uint32_t, uint32_t, uint32_t, uint32_t,
+                        uint32_t, const char *, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
+                        unsigned char *);
+
+CONC_SUS_PAIR_LV SuspendEntry(const Pair &p) {
+    CONC_SUS_PAIR_LV e{};
+    std::memcpy(e.SrcBoxID, Box(p.src).data(), ZRK_BOXID_LEN);
+    std::memcpy(e.DstBoxID, Box(p.dst).data(), ZRK_BOXID_LEN);
+    e.SrcOlu = p.srcOlu;
+    e.SrcExtent_high = static_cast<uint32_t>(p.srcExt >> 32);
+    e.SrcExtent_low = static_cast<uint32_t>(p.srcExt);
+    e.SrcSize_high = static_cast<uint32_t>(p.size >> 32);
+    e.SrcSize_low = static_cast<uint32_t>(p.size);
+    e.DstOlu = p.dstOlu;
+    e.DstExtent_high = static_cast<uint32_t>(p.dstExt >> 32);
+    e.DstExtent_low = static_cast<uint32_t>(p.dstExt);
+    return e;
+}
+
+class LvVz : public ::testing::Test {
+protected:
+    zrktest::InstallRoot root;
+    zrksim::Simulator sim{Scenario()};
+    unsigned char sense[ZRK_SENSE_LEN];
+
+    void SetUp() override {
+        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
+        ConnectHost();
+        NewCall();
+        ZRKRVZ_stacktimer = 5;
+    }
+    void TearDown() override { NewCall(); }
+
+    // Every call: the sense buffer is filled with garbage first, so that what
+    // the function leaves there is seen; the call's device is closed after it.
+    void Before() {
+        std::memset(sense, 0xEE, sizeof sense);
+        ZRKerrno = 0;
+    }
+    int After(int rc) {
+        EXPECT_EQ(ZRKopenFlag, 0);
+        EXPECT_EQ(ZRKopenFd, 0);
+        return rc;
+    }
+    int Run(Control fn, const char *host, const Pair &p, uint32_t option) {
+        Before();
+        const std::string src = Box(p.src), dst = Box(p.dst);
+        return After(fn(host, src.data(), p.srcOlu, static_cast<uint32_t>(p.srcExt >> 32),
+                        static_cast<uint32_t>(p.srcExt), static_cast<uint32_t>(p.size >> 32),
+                        static_cast<uint32_t>(p.size), dst.data(), p.dstOlu,
+                        static_cast<uint32_t>(p.dstExt >> 32), static_cast<uint32_t>(p.dstExt),
+                        p.interval, option, sense));
+    }
+    struct Query {
+        int rc;
+        uint32_t status, phase, high, low;
+    };
+    Query QueryVz(const char *host, const Pair &p, uint32_t option = 0) {
+        Before();
+        const std::string src = Box(p.src), dst = Box(p.dst);
+        Query q{0, 0xAA, 0xAA, 0xAA, 0xAA};
+        q.rc = After(ZRKLVQueryVZ(host, src.data(), p.srcOlu, 0, 0, 0, 0, dst.data(), p.dstOlu, 0,
+                                  0, p.interval, option, &q.status, &q.phase, &q.high, &q.low,
+                                  sense));
+        return q;
+    }
+    int Detail(const char *host, const Pair &p, unsigned char *detail) {
+        Before();
+        const std::string src = Box(p.src), dst = Box(p.dst);
+        return After(ZRKLVQueryVZDetail(host, src.data(), p.srcOlu, 0, 0, 0, 0, dst.data(),
+                                        p.dstOlu, 0, 0, p.interval, 0, detail, sense));
+    }
+    int Session(const char *host, uint32_t id, uint32_t option, unsigned char *detail) {
+        Before();
+        return After(ZRKLVQueryVZSession(host, id, option, detail, sense));
+    }
+    int MultiSuspend(const char *host, const std::vector<CONC_SUS_PAIR_LV> &pairs, int count,
+                     uint32_t option, uint32_t *result) {
+        Before();
+        return After(ZRKLVMultiSuspendVZ(host, pairs.empty() ? nullptr : pairs.data(), count,
+                                         option, result, sense));
+    }
+
+    bool SenseClear() const {
+        for (unsigned char b : sense)
+            if (b != 0) return false;
+        return true;
+    }
+    // TRAVO OUT pages sent since the last clearLog, by page code ("44 45").
+    std::string Sent() const {
+        std::string codes;
+        for (const zrksim::CdbRecord &r : sim.cdbLog()) {
+            if (r.cdb[0] != ZRK_OP_TRAVO_OUT || r.dataOut.empty()) continue;
+            char code[4];
+            std::snprintf(code, sizeof code, "%02x", r.dataOut[0]);
+            codes += (codes.empty() ? "" : " ") + std::string(code);
+        }
+        return codes;
+    }
+    std::vector<std::vector<unsigned char>> Pages() const {
+        std::vector<std::vector<unsigned char>> pages;
+        for (const zrksim::CdbRecord &r : sim.cdbLog())
+            if (r.cdb[0] == ZRK_OP_TRAVO_OUT) pages.push_back(r.dataOut);
+        return pages;
+    }
+    // KEY=VALUE of session ID on ARRAY as the simulator lists it ("pair":
+    // "A1:5>A2:9"); "" when the array has no such session.
+    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
+        for (const std::string &line : sim.sessions(array)) {
+            std::istringstream in(line);
+            std::string word, sid, kind, sa, so, da, dO;
+            in >> word >> sid >> kind >> sa >> so >> da >> dO;
+            if (sid != std::to_string(id)) continue;
+            if (key == "kind") return kind;
+            if (key == "pair") return sa + ":" + so + ">" + da + ":" + dO;
+            while (in >> word)
+                if (word.rfind(key + "=", 0) == 0) return word.substr(key.size() + 1);
+        }
+        return "";
+    }
+    void Fresh(const std::string &session) {
+        sim.load(Scenario());
+        if (!session.empty()) sim.addSession(session);
+        NewCall();
+        sim.clearLog();
+    }
+};
+
+// ---- lifecycles ------------------------------------------------------------------------
+
+TEST_F(LvVz, LocalMirrorLifecycle) {
+    ASSERT_EQ(Run(ZRKLVStartVZ, kHostA1, Pair{.interval = 3}, 0x20000), 0) << ZRKerrno;
+    EXPECT_TRUE(SenseClear());
+    const int id = ZRKsessionid;
+    ASSERT_GT(id, 0);
+    EXPECT_EQ(Field("A1", id, "pair"), "A1:5>A1:6");
+    EXPECT_EQ(Field("A1", id, "secondary"), "1");
+    EXPECT_EQ(Field("A1", id, "interval"), "3");
+
+    Query q = QueryVz(kHostA1, kLocal);
+    ASSERT_EQ(q.rc, 0) << ZRKerrno;
+    EXPECT_EQ(q.status, 2u); // Active
+    EXPECT_EQ(q.phase, 1u);  // Copying
+    EXPECT_EQ(q.low, 0u);
+
+    sim.advanceClock(3);
+    q = QueryVz(kHostA1, kLocal);
+    EXPECT_EQ(q.phase, 1u);
+    EXPECT_EQ(q.high, 0u);
+    EXPECT_EQ(q.low, 3 * kRate);
+    sim.advanceClock(5);
+    q = QueryVz(kHostA1, kLocal);
+    EXPECT_EQ(q.phase, 2u); // Equivalent
+    EXPECT_EQ(q.low, kBlocks);
+
+    ASSERT_EQ(Run(ZRKLVSuspendVZ, kHostA1, kLocal, 0), 0) << ZRKerrno;
+    EXPECT_EQ(QueryVz(kHostA1, kLocal).status, 4u);
+    // Suspending it again is out of sequence.
+    EXPECT_EQ(Run(ZRKLVSuspendVZ, kHostA1, kLocal, 0), -1);
+    EXPECT_EQ(ZRKerrno, 39);
+
+    ASSERT_EQ(Run(ZRKLVResumeVZ, kHostA1, kLocal, 0), 0) << ZRKerrno;
+    q = QueryVz(kHostA1, kLocal);
+    EXPECT_EQ(q.status, 2u);
+    sim.advanceClock(1);
+    EXPECT_EQ(QueryVz(kHostA1, kLocal).phase, 2u);
+
+    // A local mirror can only be reversed: A1:6 becomes the source.
+    ASSERT_EQ(Run(ZRKLVSuspendVZ, kHostA1, kLocal, 0), 0) << ZRKerrno;
+    EXPECT_EQ(Run(ZRKLVChangeVZ, kHostA1, kLocal, 0x20), -1);
+    EXPECT_EQ(ZRKerrno, 37);
+    ASSERT_EQ(Run(ZRKLVChangeVZ, kHostA1, kLocal, 0x1000), 0) << ZRKerrno;
+    EXPECT_EQ(Field("A1", id, "pair"), "A1:6>A1:5");
+    const Pair reversed{.srcOlu = 6, .dstOlu = 5};
+    EXPECT_EQ(QueryVz(kHostA1, reversed).status, 4u);
+    ASSERT_EQ(Run(ZRKLVResumeVZ, kHostA1, ById(id), 0x4), 0) << ZRKerrno;
+
+    // By identifier: the details of the session.
+    unsigned char detail[256];
+    std::memset(detail, 0xEE, sizeof detail);
+    ASSERT_EQ(Session(kHostA1, id, 0, detail), 0) << ZRKerrno;
+    EXPECT_EQ(zrk::Be16(detail), id);
+    EXPECT_EQ(detail[4], 2);  // VZ family
+    EXPECT_EQ(detail[19], 2); // Active
+    EXPECT_EQ(zrk::Be32(detail + 120), 6u);
+    EXPECT_EQ(zrk::Be32(detail + 124), 5u);
+    for (int i = 184; i < 256; ++i) ASSERT_EQ(detail[i], 0) << i;
+    std::memset(detail, 0xEE, sizeof detail);
+    ASSERT_EQ(Detail(kHostA1, reversed, detail), 0) << ZRKerrno;
+    EXPECT_EQ(zrk::Be16(detail), id);
+    for (int i = 184; i < 256; ++i) ASSERT_EQ(detail[i], 0) << i;
+
+    ASSERT_EQ(Run(ZRKLVStopVZ, kHostA1, ById(id), 0x4), 0) << ZRKerrno;
+    EXPECT_TRUE(sim.sessions("A1").empty());
+    EXPECT_EQ(QueryVz(kHostA1, reversed).rc, -1);
+    EXPECT_EQ(ZRKerrno, 21);
+}
+
+// The mirror between two arrays, started on the source's host and driven
+// from both hosts; each side knows it by its own identifier.
+TEST_F(LvVz, RemoteMirrorFromBothSides) {
+    ASSERT_EQ(Run(ZRKLVStartVZ, kHostA1, kRemote, 0x20 | 0x100), 0) << ZRKerrno;
+    const int id = ZRKsessionid;
+    EXPECT_EQ(Field("A1", id, "pair"), "A1:5>A2:9");
+    EXPECT_EQ(Field("A1", id, "mode"), "sync,split");
+    const unsigned partner = static_cast<unsigned>(std::stoul(Field("A1", id, "partner")));
+
+    Query q = QueryVz(kHostA2, kRemote);
+    ASSERT_EQ(q.rc, 0) << ZRKerrno;
+    EXPECT_EQ(q.status, 2u);
+    EXPECT_EQ(q.phase, 1u);
+    sim.advanceClock(8);
+    EXPECT_EQ(QueryVz(kHostA1, kRemote).phase, 2u);
+
+    // The destination's host suspends it by force, the source's host
+    // changes its mode, the destination's host resumes it in remain mode.
+    ASSERT_EQ(Run(ZRKLVSuspendVZ, kHostA2, kRemote, 0x2), 0) << ZRKerrno;
+    EXPECT_EQ(Field("A1", id, "status"), "4");
+    ASSERT_EQ(Run(ZRKLVChangeVZ, kHostA1, kRemote, 0x400), 0) << ZRKerrno;
+    EXPECT_EQ(Field("A1", id, "transfer"), "2");
+    EXPECT_EQ(Field("A1", id, "mode"), "none");
+    ASSERT_EQ(Run(ZRKLVResumeVZ, kHostA2, kRemote, 0x80), 0) << ZRKerrno;
+    EXPECT_EQ(Field("A1", id, "status"), "2");
+
+    // By identifier from the destination's host: its own identifier.
+    unsigned char detail[256] = {};
+    ASSERT_EQ(Session(kHostA2, partner, 0, detail), 0) << ZRKerrno;
+    EXPECT_EQ(detail[4], 2);
+    EXPECT_NE(detail[12] & 0x20, 0); // remote
+    EXPECT_EQ(zrk::Be32(detail + 124), 9u);
+    // On the source's array that identifier names nothing, or another session.
+    if (partner != static_cast<unsigned>(id)) {
+        EXPECT_EQ(Session(kHostA1, partner, 0, detail), -1);
+        EXPECT_EQ(ZRKerrno, 21);
+    }
+
+    // Suspended from the destination side by identifier, then stopped there.
+    sim.advanceClock(8);
+    ASSERT_EQ(Run(ZRKLVSuspendVZ, kHostA2, ById(partner), 0x4 | 0x2), 0) << ZRKerrno;
+    EXPECT_EQ(Field("A1", id, "status"), "4");
+    ASSERT_EQ(Run(ZRKLVStopVZ, kHostA2, kRemote, 0), 0) << ZRKerrno;
+    EXPECT_TRUE(sim.sessions().empty());
+
+    // Started on the destination's host, stopped on the source's.
+    ASSERT_EQ(Run(ZRKLVStartVZ, kHostA2, kRemote, 0x800), 0) << ZRKerrno;
+    EXPECT_TRUE(Contains(sim.sessions(), " vz A1 5 A2 9 "));
+    EXPECT_TRUE(Contains(sim.sessions(), " transfer=3 "));
+    ASSERT_EQ(Run(ZRKLVStopVZ, kHostA1, kRemote, 0), 0) << ZRKerrno;
+    EXPECT_TRUE(sim.sessions().empty());
+}
+
+// ---- option rules ---------------------------------------------------------------------------
+
+TEST_F(LvVz, StartOptionWords) {
+    struct Case {
+        bool remote;
+        uint32_t option;
+        int expected; // 0 started, else ZRKerrno
+    };
+    const Case cases[] = {
+        {false, 0, 0},
+        {false, 0x20000, 0},
+        {false, 0x20, 37},
+        {false, 0x40, 37}, // in the mask, but a local mirror has no initial-copy skip
+        {false, 0x100, 37},
+        {false, 0x200, 37},
+        {false, 0x400, 37},
+        {false, 0x800, 37},
+        {false, 0x4, 37},  // no identifier form for a start
+        {false, 0x2, 37},
+        {true, 0x20 | 0x100, 0},
+        {true, 0x20 | 0x200 | 0x40, 0},
+        {true, 0x400, 0},
+        {true, 0x800 | 0x200, 0},
+        {true, 0x20000, 0},
+        {true, 0x100, 37},
+        {true, 0x400 | 0x800, 37},
+        {true, 0x20 | 0x400, 37},
+        {true, 0x20 | 0x800, 37},
+        {true, 0x1000, 37},
+        {true, 0x80, 37},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.remote ? "remote " : "local ") << std::hex
+                                        << c.option);
+        Fresh("");
+        const int rc = Run(ZRKLVStartVZ, kHostA1, c.remote ? kRemote : kLocal, c.option);
+        if (c.expected == 0) {
+            EXPECT_EQ(rc, 0) << ZRKerrno;
+            EXPECT_EQ(Field("A1", ZRKsessionid, "status"), "2");
+        } else {
+            EXPECT_EQ(rc, -1);
+            EXPECT_EQ(ZRKerrno, c.expected);
+            EXPECT_EQ(Sent(), "");
+            EXPECT_TRUE(SenseClear());
+            EXPECT_TRUE(sim.sessions("A1").empty());
+        }
+    }
+}
+
+// Change takes one new mode, or the reverse alone; the same rules on both
+// kinds of pair (a local mirror besides can only be reversed).
+TEST_F(LvVz, ChangeOptionWords) {
+    struct Case {
+        bool remote;
+        uint32_t option;
+        int expected;
+    };
+    const Case cases[] = {
+        {true, 0, 0},
+        {true, 0x20, 0},
+        {true, 0x20 | 0x100, 0},
+        {true, 0x20 | 0x100 | 0x200, 0},
+        {true, 0x400, 0},
+        {true, 0x800, 0},
+        {true, 0x1000, 0},
+        {true, 0x1000 | 0x800, 37},
+        {true, 0x1000 | 0x20, 37},
+        {true, 0x1000 | 0x200, 37},
+        {true, 0x20 | 0x400, 37},
+        {true, 0x100, 37},
+        {true, 0x400 | 0x800, 37},
+        {true, 0x2, 37},
+        {true, 0x80, 37},
+        {false, 0x1000, 0},
+        {false, 0x1000 | 0x100, 37},
+        {false, 0x20 | 0x800, 37},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.remote ? "remote " : "local ") << std::hex
+                                        << c.option);
+        Fresh(c.remote ? "1 rvz A1 5 A2 9 status=suspend" : "1 vz A1 5 A1 6 status=suspend");
+        const int rc = Run(ZRKLVChangeVZ, kHostA1, c.remote ? kRemote : kLocal, c.option);
+        if (c.expected == 0) {
+            EXPECT_EQ(rc, 0) << ZRKerrno;
+            EXPECT_EQ(Sent(), "46");
+        } else {
+            EXPECT_EQ(rc, -1);
+            EXPECT_EQ(ZRKerrno, c.expected);
+            EXPECT_EQ(Sent(), "");
+        }
+    }
+    // 0x4 is no mode bit: a reverse by identifier.
+    Fresh("1 rvz A1 5 A2 9 status=suspend");
+    EXPECT_EQ(Run(ZRKLVChangeVZ, kHostA1, ById(1), 0x1000 | 0x4), 0) << ZRKerrno;
+    EXPECT_EQ(Sent(), "46");
+    EXPECT_TRUE(Contains(sim.sessions(), " vz A2 9 A1 5 ")) << testing::PrintToString(sim.sessions());
+}
+
+// Force on suspend and remain mode on resume belong to a mirror between two
+// arrays; by identifier the function cannot tell and the session decides.
+TEST_F(LvVz, StopSuspendResumeOptionWords) {
+    struct Case {
+        const char *name;
+        Control fn;
+        bool remote, byId;
+        const char *status; // of session 1 before the call
+        uint32_t option;
+        int expected;
+        const char *sent;
+    };
+    const Case cases[] = {
+        {"stop", ZRKLVStopVZ, false, false, "active", 0, 0, "45"},
+        {"stop", ZRKLVStopVZ, false, false, "active", 0x2, 0, "45"},
+        {"stop", ZRKLVStopVZ, true, true, "active", 0x4 | 0x2, 0, "45"},
+        {"stop", ZRKLVStopVZ, true, false, "active", 0x80, 37, ""},
+        {"stop", ZRKLVStopVZ, true, false, "active", 0x100000, 37, ""},
+        {"suspend", ZRKLVSuspendVZ, true, false, "active", 0x2, 0, "48"},
+        {"suspend", ZRKLVSuspendVZ, true, false, "active", 0x100000, 0, "48"},
+        {"suspend", ZRKLVSuspendVZ, false, false, "active", 0, 0, "48"},
+        {"suspend", ZRKLVSuspendVZ, false, false, "active", 0x2, 37, ""},
+        {"suspend", ZRKLVSuspendVZ, true, true, "active", 0x2 | 0x4, 0, "48"},
+        {"suspend", ZRKLVSuspendVZ, false, true, "active", 0x2 | 0x4, 37, ""},
+        {"suspend", ZRKLVSuspendVZ, true, false, "active", 0x80, 37, ""},
+        {"suspend", ZRKLVSuspendVZ, true, false, "active", 0x10, 37, ""},
+        {"resume", ZRKLVResumeVZ, true, false, "suspend", 0x80, 0, "49"},
+        {"resume", ZRKLVResumeVZ, false, false, "suspend", 0, 0, "49"},
+        {"resume", ZRKLVResumeVZ, false, false, "suspend", 0x80, 37, ""},
+        {"resume", ZRKLVResumeVZ, false, true, "suspend", 0x4, 0, "49"},
+        {"resume", ZRKLVResumeVZ, false, true, "suspend", 0x4 | 0x80, 37, ""},
+        {"resume", ZRKLVResumeVZ, true, false, "suspend", 0x2, 37, ""},
+        {"resume", ZRKLVResumeVZ, true, false, "active", 0, 39, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.name << (c.remote ? " remote " : " local ")
+                                        << (c.byId ? "by id " : "") << std::hex << c.option);
+        Fresh(std::string(c.remote ? "1 rvz A1 5 A2 9" : "1 vz A1 5 A1 6") +
+              " status=" + c.status);
+        const Pair pair = c.byId ? ById(1) : (c.remote ? kRemote : kLocal);
+        const int rc = Run(c.fn, kHostA1, pair, c.option);
+        EXPECT_EQ(rc, c.expected == 0 ? 0 : -1);
+        EXPECT_EQ(ZRKerrno, c.expected);
+        EXPECT_EQ(Sent(), c.sent);
+    }
+}
+
+TEST_F(LvVz, QueryOptionWordsAndOutputs) {
+    Fresh("4 vz A1 5 A1 6 copied=77");
+    EXPECT_EQ(QueryVz(kHostA1, ById(4), 0x4).low, 77u);
+    Query q = QueryVz(kHostA1, kLocal, 0x2);
+    EXPECT_EQ(q.rc, -1);
+    EXPECT_EQ(ZRKerrno, 37);
+    EXPECT_EQ(q.status, 0xAAu); // outputs only on success
+    EXPECT_EQ(ZRKLVQueryVZ(kHostA1, Box("BOX-A1").data(), 5, 0, 0, 0, 0, Box("BOX-A1").data(), 6,
+                           0, 0, 0, 0, nullptr, &q.phase, &q.high, &q.low, sense),
+              -1);
+    EXPECT_EQ(ZRKerrno, 13);
+    EXPECT_EQ(ZRKopenFlag, 0);
+
+    unsigned char detail[256];
+    EXPECT_EQ(Detail(kHostA1, kLocal, nullptr), -1);
+    EXPECT_EQ(ZRKerrno, 13);
+    Before();
+    const std::string a1 = Box("BOX-A1");
+    EXPECT_EQ(After(ZRKLVQueryVZDetail(kHostA1, a1.data(), 4, 0, 0, 0, 0, a1.data(), 0, 0, 0, 0,
+                                       0x4, detail, sense)),
+              -1);
+    EXPECT_EQ(ZRKerrno, 37); // no identifier form
+
+    // By identifier: no option bit at all, before anything reaches the array.
+    struct Case {
+        uint32_t id, option;
+        int expected;
+    };
+    sim.addSession("9 kzp A1 7 A1 8");
+    const Case cases[] = {
+        {4, 0, 0},   {4, 0x4, 37}, {0x10000, 0, 55}, {0xFFFF, 0, 21},
+        {9, 0, 21},  // a KZP session
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.id << " " << c.option);
+        sim.clearLog();
+        EXPECT_EQ(Session(kHostA1, c.id, c.option, detail), c.expected == 0 ? 0 : -1);
+        EXPECT_EQ(ZRKerrno, c.expected);
+        if (c.option != 0) {
+            EXPECT_TRUE(sim.cdbLog().empty());
+        }
+    }
+    EXPECT_EQ(Session(kHostA1, 4, 0, nullptr), -1);
+    EXPECT_EQ(ZRKerrno, 13);
+}
+
+// ---- refused start ---------------------------------------------------------------------------
+
+TEST_F(LvVz, RefusedStartIsRolledBackAndReportsTheStart) {
+    struct Case {
+        const char *what;
+        Pair pair;
+        int expected;
+    };
+    const Case cases[] = {
+        {"local", kLocal, 8},
+        {"remote: the partner is refused", kRemote, 62},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Fresh("");
+        sim.injectSenseOnList(0x44, 1, 5, 0x26, 0x00);
+        EXPECT_EQ(Run(ZRKLVStartVZ, kHostA1, c.pair, 0), -1);
+        EXPECT_EQ(ZRKerrno, c.expected);
+        EXPECT_EQ(Sent(), "44 45");
+        const auto pages = Pages();
+        ASSERT_EQ(pages.size(), 2u);
+        EXPECT_EQ(zrk::Be16(pages[1].data() + 8), zrk::Be16(pages[0].data() + 8));
+        EXPECT_EQ(pages[1][12], 2);
+        // The caller holds the sense of the refused start.
+        EXPECT_EQ(sense[2] & 0x0F, 5);
+        EXPECT_EQ(sense[12], 0x26);
+        EXPECT_EQ(sense[13], 0x00);
+        EXPECT_TRUE(sim.sessions("A1").empty());
+    }
+}
+
+// ---- concurrent suspend ------------------------------------------------------------------------
+
+TEST_F(LvVz, MultiSuspendSuspendsEveryPairAtOnce) {
+    const Pair second{.srcOlu = 7, .dstOlu = 8};
+    Fresh("3 vz A1 5 A1 6");
+    sim.addSession("4 vz A1 7 A1 8");
+    const std::vector<CONC_SUS_PAIR_LV> pairs = {SuspendEntry(kLocal), SuspendEntry(second)};
+    uint32_t result[2] = {1, 1};
+    ASSERT_EQ(MultiSuspend(kHostA1, pairs, 2, 0, result), 0) << ZRKerrno;
+    // Each slot: the identifier, big-endian, then 0xFFFF.
+    const auto *slots = reinterpret_cast<const unsigned char *>(result);
+    EXPECT_EQ(zrksim::toHex({slots, slots + 8}), "0003ffff0004ffff");
+    EXPECT_EQ(Sent(), "50");
+    EXPECT_EQ(Field("A1", 3, "status"), "4");
+    EXPECT_EQ(Field("A1", 4, "status"), "4");
+
+    // Between two arrays, in untransferred-data mode, from the destination.
+    Fresh("3 rvz A1 5 A2 9");
+    sim.addSession("4 rvz A1 7 A2 10");
+    const std::vector<CONC_SUS_PAIR_LV> remote = {
+        SuspendEntry(kRemote), SuspendEntry(Pair{.dst = "BOX-A2", .srcOlu = 7, .dstOlu = 10})};
+    ASSERT_EQ(MultiSuspend(kHostA2, remote, 2, 0x10, result), 0) << ZRKerrno;
+    EXPECT_EQ(Field("A1", 3, "status"), "4");
+    EXPECT_EQ(Field("A1", 4, "status"), "4");
+}
+
+TEST_F(LvVz, MultiSuspendRefusals) {
+    const CONC_SUS_PAIR_LV local = SuspendEntry(kLocal);
+    const CONC_SUS_PAIR_LV local2 = SuspendEntry(Pair{.srcOlu = 7, .dstOlu = 8});
+    const CONC_SUS_PAIR_LV remote = SuspendEntry(kRemote);
+    struct Case {
+        const char *what;
+        std::vector<CONC_SUS_PAIR_LV> pairs;
+        int count;
+        uint32_t option;
+        bool result;
+        int expected;
+        bool reachesArray;
+    };
+    const Case cases[] = {
+        {"no pairs", {local}, 0, 0, true, 67, false},
+        {"negative count", {local}, -1, 0, true, 67, false},
+        {"no list", {}, 1, 0, true, 67, false},
+        {"no result area", {local}, 1, 0, false, 67, false},
+        {"option outside the mask", {local}, 1, 0x2, true, 37, false},
+        {"local, local, remote", {local, local2, remote}, 3, 0, true, 67, true},
+        {"remote, local", {remote, local}, 2, 0, true, 67, true},
+        {"a pair that fails its check", {local, SuspendEntry(Pair{.dstOlu = 5})}, 2, 0, true, 48,
+         true},
+        {"untransferred-data mode on local pairs", {local, local2}, 2, 0x10, true, 37, true},
+        {"one session named twice", {local, local}, 2, 0, true, 67, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Fresh("3 vz A1 5 A1 6");
+        sim.addSession("4 vz A1 7 A1 8");
+        uint32_t result[3] = {};
+        EXPECT_EQ(MultiSuspend(kHostA1, c.pairs, c.count, c.option, c.result ? result : nullptr),
+                  -1);
+        EXPECT_EQ(ZRKerrno, c.expected);
+        EXPECT_EQ(Sent(), "");
+        EXPECT_EQ(!sim.cdbLog().empty(), c.reachesArray);
+        EXPECT_EQ(Field("A1", 3, "status"), "2");
+    }
+
+    // A session not Active and Equivalent.
+    Fresh("3 vz A1 5 A1 6 phase=copying");
+    uint32_t result[1] = {};
+    EXPECT_EQ(MultiSuspend(kHostA1, {local}, 1, 0, result), -1);
+    EXPECT_EQ(ZRKerrno, 39);
+    EXPECT_EQ(Sent(), "");
+}
+
+// ---- arrays this library does not drive -----------------------------------------------------
+
+// Without the page-based engine every function checks all it can and then
+// refuses; the option and locality rules come first, as on any array.
+TEST_F(LvVz, ClassicArraysAreNotSupported) {
+    const Pair local{.src = "BOX-C1", .dst = "BOX-C1"};
+    const Pair remote{.src = "BOX-C1", .dst = "BOX-A1"};
+    struct Case {
+        const char *name;
+        Control fn;
+        Pair pair;
+        uint32_t option;
+        int expected;
+    };
+    const Case cases[] = {
+        {"start", ZRKLVStartVZ, local, 0, 17},
+        {"start, a remote mode on a local pair", ZRKLVStartVZ, local, 0x20, 37},
+        {"stop", ZRKLVStopVZ, local, 0, 17},
+        {"stop by identifier", ZRKLVStopVZ, ById(1), 0x4, 17},
+        {"suspend", ZRKLVSuspendVZ, remote, 0x2, 17},
+        {"suspend, force on a local pair", ZRKLVSuspendVZ, local, 0x2, 37},
+        {"resume", ZRKLVResumeVZ, local, 0, 17},
+        {"resume, remain mode on a local pair", ZRKLVResumeVZ, local, 0x80, 37},
+        {"change", ZRKLVChangeVZ, local, 0x1000, 17},
+        {"change, reverse with a mode", ZRKLVChangeVZ, local, 0x1000 | 0x20, 37},
+        {"start, beyond 32 bits", ZRKLVStartVZ,
+         Pair{.src = "BOX-C1", .dst = "BOX-C1", .size = 1ull << 32}, 0, 8},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fresh("");
+        EXPECT_EQ(Run(c.fn, kClassic, c.pair, c.option), -1);
+        EXPECT_EQ(ZRKerrno, c.expected);
+        EXPECT_EQ(Sent(), "");
+    }
+    EXPECT_EQ(QueryVz(kClassic, local).rc, -1);
+    EXPECT_EQ(ZRKerrno, 17);
+    unsigned char detail[256];
+    EXPECT_EQ(Detail(kClassic, local, detail), -1);
+    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(Session(kClassic, 1, 0, detail), -1);
+    EXPECT_EQ(ZRKerrno, 17);
+    uint32_t result[1];
+    const Pair c1{.src = "BOX-C1", .dst = "BOX-C1"};
+    EXPECT_EQ(MultiSuspend(kClassic, {SuspendEntry(c1)}, 1, 0, result), -1);
+    EXPECT_EQ(ZRKerrno, 17);
+}
+
+// An array whose VZ groups are served the classic way: the single-pair
+// functions see the page-based engine, the concurrent suspend does not.
+TEST_F(LvVz, ConcurrentSuspendFollowsTheVzGroupsAlone) {
+    const Pair k1{.src = "BOX-K1", .dst = "BOX-K1"};
+    Fresh("3 vz K1 5 K1 6");
+    uint32_t result[1] = {};
+    EXPECT_EQ(MultiSuspend(kKzpPaged, {SuspendEntry(k1)}, 1, 0, result), -1);
+    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(Sent(), "");
+    EXPECT_EQ(Run(ZRKLVSuspendVZ, kKzpPaged, k1, 0), 0) << ZRKerrno;
+    EXPECT_EQ(Sent(), "48");
+}
+
+} // namespace
