@@ -113,7 +113,7 @@ test)
     build build-asan -DZRK_WERROR=ON -DZRK_SANITIZE=ON
     run_fuzzers
     echo "== tests, AddressSanitizer + UndefinedBehaviorSanitizer build"
-    (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1:max_allocation_size_mb=1024 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest -j "$jobs" --output-on-failure)
     echo "== tests, plain build"
     (cd "$top/build" && ctest -j "$jobs" --output-on-failure)
