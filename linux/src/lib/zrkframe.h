@@ -24,6 +24,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 /* ---- option bits of the in-band functions (one meaning per bit) ---------- */
 
@@ -240,7 +241,33 @@ bool BoxIdsDiffer(const char *a, const char *b);
  * logged with the name of the missing operation; -1. */
 int ClassicEngineUnavailable(const char *operation, const char *volume, int line);
 
+/* The caller's 256-byte Detail area of the detail queries: the record, then
+ * zeros. */
+constexpr int kDetailAreaLen = 256;
+inline void FillDetailArea(unsigned char *out, const TVC_DETAIL_INFO &detail) {
+    memset(out, 0, kDetailAreaLen);
+    memcpy(out, &detail, sizeof detail);
+}
+
 } // namespace zrk
+
+/* The eleven pair parameters of a public large-volume function, by their
+ * names in its signature, as one LvPair. */
+#define ZRK_LV_PAIR                                                                        \
+    (zrk::LvPair{SrcBoxID, SrcOlu, SrcExtent_high, SrcExtent_low, SrcSize_high, SrcSize_low, \
+                 DstBoxID, DstOlu, DstExtent_high, DstExtent_low, CopyInterval})
+
+/* One public pair function that only changes a session: it hands the pair to
+ * the RunControl of the file that expands it, with the table row `control`. */
+#define ZRK_CONTROL_FUNCTION(name, control)                                                    \
+    extern "C" int name(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,         \
+                        uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high, \
+                        uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,           \
+                        uint32_t DstExtent_high, uint32_t DstExtent_low,                       \
+                        uint32_t CopyInterval, uint32_t OptionFlag,                            \
+                        unsigned char *SenseData) {                                            \
+        return RunControl(control, LogicalVol, ZRK_LV_PAIR, OptionFlag, SenseData);            \
+    }
 
 #endif
 

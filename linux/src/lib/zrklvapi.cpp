@@ -36,7 +36,6 @@ constexpr uint32_t kMultiSuspendMask = ZRK_OPT_UNTRANSFERRED;                 //
 // The two transfer modes beside synchronous transfer: stack and consistency.
 constexpr uint32_t kTransfer = ZRK_OPT_STACK | ZRK_OPT_CONSISTENCY;
 
-constexpr int kDetailLen = 256; // the caller's Detail area
 
 int Refuse(int code) {
     ZRKerrno = code;
@@ -170,35 +169,8 @@ int QueryPair(const char *volume, const LvPair &pair, uint32_t option, uint32_t 
     return QueryTvc(volume, ZRK_ENGINE_VZ, option, &r.lv, detail);
 }
 
-// The caller's Detail: the record, then zeros to 256 bytes.
-void FillDetail(unsigned char *out, const TVC_DETAIL_INFO &detail) {
-    std::memset(out, 0, kDetailLen);
-    std::memcpy(out, &detail, sizeof detail);
-}
-
-LvPair Pair(const char *srcBox, uint32_t srcOlu, uint32_t srcExtHigh, uint32_t srcExtLow,
-            uint32_t sizeHigh, uint32_t sizeLow, const char *dstBox, uint32_t dstOlu,
-            uint32_t dstExtHigh, uint32_t dstExtLow, uint32_t interval) {
-    return LvPair{srcBox, srcOlu, srcExtHigh, srcExtLow, sizeHigh, sizeLow,
-                  dstBox, dstOlu, dstExtHigh, dstExtLow, interval};
-}
-
 } // namespace
 
-#define ZRK_PAIR_ARGS                                                                    \
-    SrcBoxID, SrcOlu, SrcExtent_high, SrcExtent_low, SrcSize_high, SrcSize_low, DstBoxID, \
-        DstOlu, DstExtent_high, DstExtent_low, CopyInterval
-
-// One public pair function that only changes a session.
-#define ZRK_CONTROL_FUNCTION(name, control)                                                    \
-    extern "C" int name(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,         \
-                        uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high, \
-                        uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,           \
-                        uint32_t DstExtent_high, uint32_t DstExtent_low,                       \
-                        uint32_t CopyInterval, uint32_t OptionFlag,                            \
-                        unsigned char *SenseData) {                                            \
-        return RunControl(control, LogicalVol, Pair(ZRK_PAIR_ARGS), OptionFlag, SenseData);    \
-    }
 
 // ---- session-changing functions ----------------------------------------------------
 
@@ -219,7 +191,7 @@ extern "C" int ZRKLVQueryVZ(const char *LogicalVol, const char *SrcBoxID, uint32
                             uint32_t *CopiedBlock_low, unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKLVQueryVZ";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    const LvPair pair = Pair(ZRK_PAIR_ARGS);
+    const LvPair pair = ZRK_LV_PAIR;
     zrk::LogLvPair(kName, LogicalVol, OptionFlag, pair);
 
     const bool haveOutputs = Status != nullptr && Phase != nullptr &&
@@ -246,7 +218,7 @@ extern "C" int ZRKLVQueryVZDetail(const char *LogicalVol, const char *SrcBoxID, 
                                   unsigned char *Detail, unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKLVQueryVZDetail";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    const LvPair pair = Pair(ZRK_PAIR_ARGS);
+    const LvPair pair = ZRK_LV_PAIR;
     zrk::LogLvPair(kName, LogicalVol, OptionFlag, pair);
 
     // No identifier form here: the mask is empty.
@@ -254,8 +226,8 @@ extern "C" int ZRKLVQueryVZDetail(const char *LogicalVol, const char *SrcBoxID, 
     if (QueryPair(LogicalVol, pair, OptionFlag, 0, Detail != nullptr, "QueryVzDetail",
                   &detail) != 0)
         return call.Fail(__LINE__);
-    FillDetail(Detail, detail);
-    return call.Done(__LINE__, 0, Detail, kDetailLen);
+    zrk::FillDetailArea(Detail, detail);
+    return call.Done(__LINE__, 0, Detail, zrk::kDetailAreaLen);
 }
 
 extern "C" int ZRKLVQueryVZSession(const char *LogicalVol, uint32_t SessionID,
@@ -297,8 +269,8 @@ extern "C" int ZRKLVQueryVZSession(const char *LogicalVol, uint32_t SessionID,
         ZRKerrno = ZRK_ERR_NO_SESSION;
         return call.Fail(__LINE__);
     }
-    FillDetail(Detail, detail);
-    return call.Done(__LINE__, 0, Detail, kDetailLen);
+    zrk::FillDetailArea(Detail, detail);
+    return call.Done(__LINE__, 0, Detail, zrk::kDetailAreaLen);
 }
 
 // ---- concurrent suspend ---------------------------------------------------------------

@@ -36,7 +36,6 @@ constexpr uint32_t kStopSnapPMask = kStopSnapMask | ZRK_OPT_FORCE;            //
 constexpr uint32_t kQueryMask = ZRK_OPT_SESSION_ID;                           // 0x4
 constexpr uint32_t kDetailMask = kOptOffload;                                 // 0x80000
 
-constexpr int kDetailLen = 256;       // the caller's Detail area
 constexpr int kSnapInfoDumpLen = 16;  // the caller's SnapDetailInfo area
 constexpr unsigned char kStatusActive = 2;
 
@@ -180,35 +179,8 @@ int QueryPair(const char *volume, const LvPair &pair, uint32_t option, uint32_t 
     return QueryTvc(volume, ZRK_ENGINE_KZP, option, &r.lv, detail);
 }
 
-// The caller's Detail: the record, then zeros to 256 bytes.
-void FillDetail(unsigned char *out, const TVC_DETAIL_INFO &detail) {
-    std::memset(out, 0, kDetailLen);
-    std::memcpy(out, &detail, sizeof detail);
-}
-
-LvPair Pair(const char *srcBox, uint32_t srcOlu, uint32_t srcExtHigh, uint32_t srcExtLow,
-            uint32_t sizeHigh, uint32_t sizeLow, const char *dstBox, uint32_t dstOlu,
-            uint32_t dstExtHigh, uint32_t dstExtLow, uint32_t interval) {
-    return LvPair{srcBox, srcOlu, srcExtHigh, srcExtLow, sizeHigh, sizeLow,
-                  dstBox, dstOlu, dstExtHigh, dstExtLow, interval};
-}
-
 } // namespace
 
-#define ZRK_PAIR_ARGS                                                                    \
-    SrcBoxID, SrcOlu, SrcExtent_high, SrcExtent_low, SrcSize_high, SrcSize_low, DstBoxID, \
-        DstOlu, DstExtent_high, DstExtent_low, CopyInterval
-
-// One public pair function that only changes a session.
-#define ZRK_CONTROL_FUNCTION(name, control)                                                    \
-    extern "C" int name(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,         \
-                        uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high, \
-                        uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,           \
-                        uint32_t DstExtent_high, uint32_t DstExtent_low,                       \
-                        uint32_t CopyInterval, uint32_t OptionFlag,                            \
-                        unsigned char *SenseData) {                                            \
-        return RunControl(control, LogicalVol, Pair(ZRK_PAIR_ARGS), OptionFlag, SenseData);    \
-    }
 
 // ---- starts and stops ----------------------------------------------------------------
 
@@ -232,7 +204,7 @@ extern "C" int ZRKLVQueryKZP(const char *LogicalVol, const char *SrcBoxID, uint3
                              uint32_t *LapseTime, unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKLVQueryKZP";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    const LvPair given = Pair(ZRK_PAIR_ARGS);
+    const LvPair given = ZRK_LV_PAIR;
     zrk::LogLvPair(kName, LogicalVol, OptionFlag, given);
 
     const bool haveOutputs = Status != nullptr && CopiedBlock_high != nullptr &&
@@ -261,15 +233,15 @@ extern "C" int ZRKLVQueryKZPDetail(const char *LogicalVol, const char *SrcBoxID,
                                    unsigned char *Detail, unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKLVQueryKZPDetail";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    const LvPair given = Pair(ZRK_PAIR_ARGS);
+    const LvPair given = ZRK_LV_PAIR;
     zrk::LogLvPair(kName, LogicalVol, OptionFlag, given);
 
     TVC_DETAIL_INFO detail{};
     if (QueryPair(LogicalVol, WithoutInterval(given), OptionFlag, kDetailMask,
                   Detail != nullptr, "QueryDetail", &detail) != 0)
         return call.Fail(__LINE__);
-    FillDetail(Detail, detail);
-    return call.Done(__LINE__, 0, Detail, kDetailLen);
+    zrk::FillDetailArea(Detail, detail);
+    return call.Done(__LINE__, 0, Detail, zrk::kDetailAreaLen);
 }
 
 extern "C" int ZRKLVQueryKZPSession(const char *LogicalVol, uint32_t SessionID,
@@ -315,8 +287,8 @@ extern "C" int ZRKLVQueryKZPSession(const char *LogicalVol, uint32_t SessionID,
         ZRKerrno = ZRK_ERR_NO_SESSION;
         return call.Fail(__LINE__);
     }
-    FillDetail(Detail, detail);
-    return call.Done(__LINE__, 0, Detail, kDetailLen);
+    zrk::FillDetailArea(Detail, detail);
+    return call.Done(__LINE__, 0, Detail, zrk::kDetailAreaLen);
 }
 
 // ---- SnapKZP+ generations and snap data pool -------------------------------------------
@@ -381,7 +353,7 @@ extern "C" int ZRKLVGeneraInfoSnapKZP_p(const char *LogicalVol, const char *SrcB
                                         unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKLVGeneraInfoSnapKZP_p";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    const LvPair given = Pair(ZRK_PAIR_ARGS);
+    const LvPair given = ZRK_LV_PAIR;
     zrk::LogLvPair(kName, LogicalVol, OptionFlag, given);
     const LvPair pair = WithoutInterval(given);
 
@@ -430,7 +402,7 @@ extern "C" int ZRKLVGetPoolExtSize(const char *LogicalVol, const char *SrcBoxID,
     static constexpr char kName[] = "ZRKLVGetPoolExtSize";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
     // The one point-in-time function whose copy interval goes on as given.
-    const LvPair pair = Pair(ZRK_PAIR_ARGS);
+    const LvPair pair = ZRK_LV_PAIR;
     zrk::LogLvPair(kName, LogicalVol, OptionFlag, pair);
 
     int useTvc = 0; // not read: the pool is a page-based function
