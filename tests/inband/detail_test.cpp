@@ -19,14 +19,7 @@ using namespace inbandtest;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
 
-Bytes Hex(const std::string &text) {
-    std::string digits;
-    for (char c : text)
-        if (c != ' ') digits += c;
-    return zrksim::fromHex(digits);
-}
 
 template <typename T> Bytes BytesOf(const T &record) {
     const auto *p = reinterpret_cast<const unsigned char *>(&record);
@@ -51,22 +44,7 @@ std::string CountingHex(int first, int n) {
     return zrksim::toHex(b);
 }
 
-std::string Box(const std::string &text) {
-    std::string id = text;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
 
-using Patches = std::vector<std::pair<size_t, std::string>>;
-Bytes Golden(size_t size, const Patches &patches) {
-    Bytes b(size, 0);
-    for (const auto &[offset, hex] : patches) {
-        const Bytes h = Hex(hex);
-        EXPECT_LE(offset + h.size(), size) << offset;
-        std::copy(h.begin(), h.end(), b.begin() + static_cast<long>(offset));
-    }
-    return b;
-}
 
 std::string Hex152(const zrk::ClassicDetail &d) {
     return zrksim::toHex(BytesOf(zrk::EncodeClassicDetail(d)));

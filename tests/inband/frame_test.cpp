@@ -16,13 +16,7 @@ using namespace inbandtest;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
 
-std::string Box(const std::string &text) {
-    std::string id = text;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
 const std::string kA1 = Box("BOX-A1");
 const std::string kA2 = Box("BOX-A2");
 const std::string kNone(ZRK_BOXID_LEN, '\xFF');

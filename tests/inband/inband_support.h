@@ -8,6 +8,7 @@
 #include "zrkhost.h"
 
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -17,6 +18,40 @@
 #include <vector>
 
 namespace inbandtest {
+
+using Bytes = std::vector<unsigned char>;
+// (offset, hex) pieces laid over a zero-filled record.
+using Patches = std::vector<std::pair<size_t, std::string>>;
+
+// The bytes of a hex text; blanks between the digits are ignored.
+inline Bytes Hex(const std::string &text) {
+    std::string digits;
+    for (char c : text)
+        if (c != ' ') digits += c;
+    return zrksim::fromHex(digits);
+}
+
+// A BoxID as the arrays hold it: the text padded with blanks to 40 bytes.
+inline std::string Box(const std::string &text) {
+    std::string id = text;
+    id.resize(ZRK_BOXID_LEN, ' ');
+    return id;
+}
+inline std::string BoxHex(const std::string &text) {
+    const std::string id = Box(text);
+    return zrksim::toHex(Bytes(id.begin(), id.end()));
+}
+
+// Zeros with the given hex laid at their offsets.
+inline Bytes Golden(size_t size, const Patches &patches) {
+    Bytes b(size, 0);
+    for (const auto &[offset, hex] : patches) {
+        const Bytes h = Hex(hex);
+        EXPECT_LE(offset + h.size(), size) << offset;
+        std::copy(h.begin(), h.end(), b.begin() + static_cast<long>(offset));
+    }
+    return b;
+}
 
 // One array with disks, partitions, device-mapper and volume-manager volumes.
 inline const char kScenario[] = R"(

@@ -19,15 +19,7 @@ using namespace inbandtest;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
 
-// Hex text with optional blanks.
-Bytes Hex(const std::string &text) {
-    std::string digits;
-    for (char c : text)
-        if (c != ' ') digits += c;
-    return zrksim::fromHex(digits);
-}
 
 template <typename T> Bytes BytesOf(const T &record) {
     const auto *p = reinterpret_cast<const unsigned char *>(&record);
@@ -48,11 +40,6 @@ template <typename T> T Pattern() {
     return RecordOf<T>(b);
 }
 
-std::string Box(const std::string &text) {
-    std::string id = text;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
 
 constexpr char kDisk[] = "/dev/sdb";
 

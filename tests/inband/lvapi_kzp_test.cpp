@@ -19,11 +19,6 @@ using namespace inbandtest;
 
 namespace {
 
-std::string Box(const std::string &text) {
-    std::string id = text;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
 const std::string kNoBox(ZRK_BOXID_LEN, '\xFF');
 constexpr uint32_t kNoDest = 0xFFFFFFFF;
 

@@ -19,11 +19,6 @@ using namespace inbandtest;
 
 namespace {
 
-std::string Box(const std::string &text) {
-    std::string id = text;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
 
 constexpr char kHostA1[] = "/dev/sdb";  // A1:5, the source side
 constexpr char kHostA2[] = "/dev/sdc";  // A2:9, the destination side of the RVZ pair

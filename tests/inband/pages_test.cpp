@@ -18,14 +18,7 @@ using namespace inbandtest;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
 
-Bytes Hex(const std::string &text) {
-    std::string digits;
-    for (char c : text)
-        if (c != ' ') digits += c;
-    return zrksim::fromHex(digits);
-}
 
 template <typename T> Bytes BytesOf(const T &record) {
     const auto *p = reinterpret_cast<const unsigned char *>(&record);
@@ -39,27 +32,7 @@ template <typename T> T RecordOf(const Bytes &bytes) {
     return record;
 }
 
-std::string Box(const std::string &text) {
-    std::string id = text;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
-std::string BoxHex(const std::string &text) {
-    const std::string id = Box(text);
-    return zrksim::toHex(Bytes(id.begin(), id.end()));
-}
 
-// Expected bytes: zeros with the given hex laid at their offsets.
-using Patches = std::vector<std::pair<size_t, std::string>>;
-Bytes Golden(size_t size, const Patches &patches) {
-    Bytes b(size, 0);
-    for (const auto &[offset, hex] : patches) {
-        const Bytes h = Hex(hex);
-        EXPECT_LE(offset + h.size(), size) << offset;
-        std::copy(h.begin(), h.end(), b.begin() + static_cast<long>(offset));
-    }
-    return b;
-}
 // Hex of n bytes counting up from first.
 std::string Counting(int first, int n) {
     Bytes b;

@@ -18,36 +18,14 @@ using namespace inbandtest;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-using Patches = std::vector<std::pair<size_t, std::string>>;
-
-Bytes Hex(const std::string &text) {
-    std::string digits;
-    for (char c : text)
-        if (c != ' ') digits += c;
-    return zrksim::fromHex(digits);
+// Golden() as hex, as the simulator logs records.
+std::string GoldenHex(size_t size, const Patches &patches) {
+    return zrksim::toHex(Golden(size, patches));
 }
 
-std::string Box(const std::string &text) {
-    std::string id = text;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
-std::string BoxHex(const std::string &text) {
-    const std::string id = Box(text);
-    return zrksim::toHex(Bytes(id.begin(), id.end()));
-}
 
-// Zeros with the given hex laid at their offsets.
-std::string Golden(size_t size, const Patches &patches) {
-    Bytes b(size, 0);
-    for (const auto &[offset, hex] : patches) {
-        const Bytes h = Hex(hex);
-        EXPECT_LE(offset + h.size(), size) << offset;
-        std::copy(h.begin(), h.end(), b.begin() + static_cast<long>(offset));
-    }
-    return zrksim::toHex(b);
-}
+
+
 
 // A copy pair; remote when the arrays differ, whole volume without extents.
 struct Pair {
@@ -221,7 +199,7 @@ TEST_F(TvcOps, StartsSendTheirPagesAndTheArrayHoldsTheSession) {
         expected.push_back({0, "44"});
         expected.push_back({6, "00b8 0001"});
         ASSERT_EQ(Pages().size(), 1u);
-        EXPECT_EQ(Pages()[0], Golden(192, expected));
+        EXPECT_EQ(Pages()[0], GoldenHex(192, expected));
         EXPECT_EQ(ZRKsessionid, 1);
         EXPECT_EQ(Field("A1", 1, "kind"), c.kindName);
         EXPECT_EQ(Field("A1", 1, "pair"), c.pairText);
@@ -264,7 +242,7 @@ TEST_F(TvcOps, RefusedStartIsRolledBack) {
         EXPECT_EQ(ZRKsessionid, -7);
         const std::vector<std::string> pages = Pages();
         ASSERT_EQ(pages.size(), 2u);
-        EXPECT_EQ(pages[1], Golden(192, {{0, "45"}, {6, "00b8 0001"}, {12, c.rollBack}}));
+        EXPECT_EQ(pages[1], GoldenHex(192, {{0, "45"}, {6, "00b8 0001"}, {12, c.rollBack}}));
         // The sense of the start, not of the roll-back.
         const Stored s = ReadStore();
         std::istringstream words(c.startSense);
@@ -350,7 +328,7 @@ TEST_F(TvcOps, SessionOperationsSendTheirPages) {
         Patches expected = c.page;
         expected.push_back({6, "00b8"});
         ASSERT_EQ(Pages().size(), 1u);
-        EXPECT_EQ(Pages()[0], Golden(192, expected));
+        EXPECT_EQ(Pages()[0], GoldenHex(192, expected));
         EXPECT_EQ(Field("A1", 3, c.key), c.value);
         EXPECT_EQ(ZRKsessionid, -7); // only a new session sets it
     }

@@ -17,31 +17,14 @@ using namespace inbandtest;
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-using Patches = std::vector<std::pair<size_t, std::string>>;
-
-Bytes Hex(const std::string &text) {
-    std::string digits;
-    for (char c : text)
-        if (c != ' ') digits += c;
-    return zrksim::fromHex(digits);
+// Golden() as hex, as the simulator logs records.
+std::string GoldenHex(size_t size, const Patches &patches) {
+    return zrksim::toHex(Golden(size, patches));
 }
 
-std::string Box(const std::string &text) {
-    std::string id = text;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
 
-std::string Golden(size_t size, const Patches &patches) {
-    Bytes b(size, 0);
-    for (const auto &[offset, hex] : patches) {
-        const Bytes h = Hex(hex);
-        EXPECT_LE(offset + h.size(), size) << offset;
-        std::copy(h.begin(), h.end(), b.begin() + static_cast<long>(offset));
-    }
-    return zrksim::toHex(b);
-}
+
+
 
 struct Pair {
     std::string src = "BOX-A1", dst = "BOX-A1";
@@ -379,13 +362,13 @@ TEST_F(TvcQuery, PoolInformationPassesTheArraysBytes) {
     Bytes pool(64, 0xEE);
     ASSERT_EQ(GetPoolInfo(kHost, 0, pool.data()), 0) << ZRKerrno;
     EXPECT_EQ(zrksim::toHex(sim.cdbLog().back().cdb), "eb093200000000004000");
-    EXPECT_EQ(zrksim::toHex(pool), Golden(64, {{0, "00000000000f4240 0000000000000096 00000000000f41aa"}}));
+    EXPECT_EQ(zrksim::toHex(pool), GoldenHex(64, {{0, "00000000000f4240 0000000000000096 00000000000f41aa"}}));
 
     const unsigned char id[2] = {0, 11};
     ASSERT_EQ(GetPoolSizeInfo(kHost, id, pool.data()), 0) << ZRKerrno;
     EXPECT_EQ(zrksim::toHex(sim.cdbLog().back().cdb), "eb094600000b00004000");
     EXPECT_EQ(zrksim::toHex(pool),
-              Golden(64, {{0, "000b 0001 0001"}, {8, "0000000000000032 0000000000000032 0000000000200000"}}));
+              GoldenHex(64, {{0, "000b 0001 0001"}, {8, "0000000000000032 0000000000000032 0000000000200000"}}));
 
     // Without the function the array is not asked.
     for (const auto &[bit, call] : {std::pair{0x08, 0}, std::pair{0x10, 1}}) {
@@ -451,7 +434,7 @@ TEST_F(TvcQuery, ConcurrentSuspendOfFiveSessions) {
         ASSERT_EQ(MultiSuspendVzForLV(kHost, 0, 5, pairs.data(), results.data()), 0) << ZRKerrno;
         const std::vector<std::string> pages = Pages();
         ASSERT_EQ(pages.size(), 1u);
-        EXPECT_EQ(pages[0], Golden(48, {{0, "50000000 00000028 0005"},
+        EXPECT_EQ(pages[0], GoldenHex(48, {{0, "50000000 00000028 0005"},
                                          {16, "00050000 00040000 00030000 00020000 00010000"}}));
         const auto *bytes = reinterpret_cast<const unsigned char *>(results.data());
         EXPECT_EQ(zrksim::toHex(Bytes(bytes, bytes + 20)),
@@ -469,7 +452,7 @@ TEST_F(TvcQuery, ConcurrentSuspendFromTheDestinationSide) {
     uint32_t results[2];
     ASSERT_EQ(MultiSuspendVzForLV(kDstHost, 0, 2, pairs, results), 0) << ZRKerrno;
     ASSERT_EQ(Pages().size(), 1u);
-    EXPECT_EQ(Pages()[0], Golden(32, {{0, "50000000 00000018 0002 c0"}, {16, "00080000 00070000"}}));
+    EXPECT_EQ(Pages()[0], GoldenHex(32, {{0, "50000000 00000018 0002 c0"}, {16, "00080000 00070000"}}));
     EXPECT_EQ(Status("A1", 3), "4");
     EXPECT_EQ(Status("A1", 4), "4");
 
