@@ -12,8 +12,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,42 @@ inline Bytes Golden(size_t size, const Patches &patches) {
         std::copy(h.begin(), h.end(), b.begin() + static_cast<long>(offset));
     }
     return b;
+}
+
+// Codes of the TRAVO OUT pages (main family) in the simulator's CDB log, in
+// order ("44 45").
+inline std::string SentPageCodes(const zrksim::Simulator &sim) {
+    std::string codes;
+    for (const zrksim::CdbRecord &r : sim.cdbLog()) {
+        if (r.cdb[0] != 0xE9 || r.dataOut.empty()) continue;
+        char code[4];
+        std::snprintf(code, sizeof code, "%02x", r.dataOut[0]);
+        codes += (codes.empty() ? "" : " ") + std::string(code);
+    }
+    return codes;
+}
+// The parameter lists of those pages.
+inline std::vector<Bytes> SentPages(const zrksim::Simulator &sim) {
+    std::vector<Bytes> pages;
+    for (const zrksim::CdbRecord &r : sim.cdbLog())
+        if (r.cdb[0] == 0xE9) pages.push_back(r.dataOut);
+    return pages;
+}
+// KEY=VALUE of session ID on ARRAY as the simulator lists it ("kind", and
+// "pair": "A1:5>A1:6"); "" when the array has no such session.
+inline std::string SessionField(const zrksim::Simulator &sim, const std::string &array, unsigned id,
+                                const std::string &key) {
+    for (const std::string &line : sim.sessions(array)) {
+        std::istringstream in(line);
+        std::string word, sid, kind, sa, so, da, dO;
+        in >> word >> sid >> kind >> sa >> so >> da >> dO;
+        if (sid != std::to_string(id)) continue;
+        if (key == "kind") return kind;
+        if (key == "pair") return sa + ":" + so + ">" + da + ":" + dO;
+        while (in >> word)
+            if (word.rfind(key + "=", 0) == 0) return word.substr(key.size() + 1);
+    }
+    return "";
 }
 
 // One array with disks, partitions, device-mapper and volume-manager volumes.

@@ -176,36 +176,10 @@ protected:
         return true;
     }
     // TRAVO OUT pages sent since the last clearLog, by page code ("44 45").
-    std::string Sent() const {
-        std::string codes;
-        for (const zrksim::CdbRecord &r : sim.cdbLog()) {
-            if (r.cdb[0] != ZRK_OP_TRAVO_OUT || r.dataOut.empty()) continue;
-            char code[4];
-            std::snprintf(code, sizeof code, "%02x", r.dataOut[0]);
-            codes += (codes.empty() ? "" : " ") + std::string(code);
-        }
-        return codes;
-    }
-    std::vector<std::vector<unsigned char>> Pages() const {
-        std::vector<std::vector<unsigned char>> pages;
-        for (const zrksim::CdbRecord &r : sim.cdbLog())
-            if (r.cdb[0] == ZRK_OP_TRAVO_OUT) pages.push_back(r.dataOut);
-        return pages;
-    }
-    // KEY=VALUE of session ID on ARRAY as the simulator lists it ("kind",
-    // "pair": "A1:5>A1:6"); "" when the array has no such session.
+    std::string Sent() const { return SentPageCodes(sim); }
+    std::vector<Bytes> Pages() const { return SentPages(sim); }
     std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        for (const std::string &line : sim.sessions(array)) {
-            std::istringstream in(line);
-            std::string word, sid, kind, sa, so, da, dO;
-            in >> word >> sid >> kind >> sa >> so >> da >> dO;
-            if (sid != std::to_string(id)) continue;
-            if (key == "kind") return kind;
-            if (key == "pair") return sa + ":" + so + ">" + da + ":" + dO;
-            while (in >> word)
-                if (word.rfind(key + "=", 0) == 0) return word.substr(key.size() + 1);
-        }
-        return "";
+        return SessionField(sim, array, id, key);
     }
     void Fresh(const std::vector<std::string> &sessions = {}) {
         sim.load(kScenario);
