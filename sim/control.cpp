@@ -1,5 +1,6 @@
 #include "control.h"
 
+#include "lan_front.h"
 #include "progress.h"
 #include "scenario.h"
 
@@ -73,11 +74,16 @@ public:
         if (cmd == "faults") {
             std::vector<std::string> lines = st_.faults.describe();
             for (const std::string &l : st_.corruptions.describe()) lines.push_back(l);
+            for (const LanFault &f : st_.lan.faults) lines.push_back(f.describe());
+            for (const LanDelay &d : st_.lan.delays)
+                lines.push_back("landelay " + std::to_string(d.iCount) + " " + std::to_string(d.lMs));
             return simple(1, lines);
         }
         if (cmd == "clearfaults") {
             st_.faults.clear();
             st_.corruptions.clear();
+            st_.lan.faults.clear();
+            st_.lan.delays.clear();
             return simple(1, {});
         }
         if (cmd == "sessions") return sessions();
@@ -103,6 +109,13 @@ public:
             st_.bStop = true;
             return simple(1, {});
         }
+        std::optional<std::vector<std::string>> lan;
+        try {
+            lan = lanControl(st_, words_, line);
+        } catch (const std::runtime_error &e) {
+            refuse(e.what());
+        }
+        if (lan) return reply(*lan);
         refuse("unknown command \"" + cmd + "\"");
     }
 
@@ -328,6 +341,14 @@ private:
         for (const std::string &l : st_.faults.describe()) lines.push_back("fault " + l);
         lines.push_back("cdblog " + std::to_string(st_.cdbLog.size()) + " records");
         lines.push_back("calls " + std::to_string(st_.calls.size()) + " records");
+        if (st_.lan.iPort >= 0) {
+            lines.push_back("lan port " + std::to_string(st_.lan.iPort) + (st_.lan.bStopped ? " stopped" : ""));
+            for (const auto &[host, account] : st_.lan.logins) lines.push_back("lan login " + host + " " + account);
+            for (const LanFault &f : st_.lan.faults) lines.push_back("fault " + f.describe());
+            for (const LanDelay &d : st_.lan.delays)
+                lines.push_back("fault landelay " + std::to_string(d.iCount) + " " + std::to_string(d.lMs));
+            lines.push_back("lanlog " + std::to_string(st_.lan.log.size()) + " records");
+        }
         return lines;
     }
 };

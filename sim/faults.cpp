@@ -173,6 +173,7 @@ void SimState::reset(Model next) {
     corruptions.clear();
     cdbLog.clear();
     calls.clear();
+    lan.reset();
 }
 
 }  // namespace zrksim

@@ -2,6 +2,7 @@
 // daemon's state beside the model.
 #pragma once
 
+#include "lan_state.h"
 #include "model.h"
 
 #include <cstdint>
@@ -91,6 +92,7 @@ struct SimState {
     std::uint64_t ullClock = 0;        // virtual seconds
     FaultTable faults;
     CorruptionTable corruptions;       // hostile TRAVO IN replies
+    LanState lan;                      // the LAN front
     std::vector<CdbRecord> cdbLog;     // since the last clearlog
     std::vector<std::string> calls;    // host calls since the last clearcalls
     bool bStop = false;                // shutdown requested

@@ -24,6 +24,7 @@ struct Volume {
     int iRole = -1;               // failover role for page 0xF2, -1: the array's
     int iGroup = -1;              // failover group for page 0xF2, -1: the array's
     std::uint8_t ucOluStatus = 0; // byte 4 of the OLU status record (page 0x31)
+    bool bCopyProtection = false; // copy protection set through the command-line interface
 };
 
 // An RVZ buffer of an array (pages 0x21, 0x23, 0x24).
@@ -78,6 +79,9 @@ struct Array {
     std::uint64_t ullPool = 16777216;  // snap data pool capacity in blocks
     std::uint64_t ullPoolUsed = 0;     // pool blocks in use besides the snapshot sessions
 
+    // The LAN front.
+    std::vector<std::string> addresses;  // host addresses that reach its command-line interface
+
     bool qm() const { return family == "qm"; }
 };
 
@@ -121,6 +125,7 @@ struct Model {
     std::map<std::string, std::string> links;  // path -> target as written
     std::map<std::vector<std::string>, CommandAnswer> commands;  // by argv
     std::vector<Session> sessions;             // copy sessions of all arrays
+    std::map<std::string, std::string> users;  // LAN accounts: name -> password (none: any login)
 
     // What a path names once links are followed.
     enum class Kind { None, Node, File, Dir };

@@ -389,6 +389,7 @@ public:
             {"file", &Parser::file},         {"nofile", &Parser::nofile},
             {"program", &Parser::program},   {"command", &Parser::command},
             {"session", &Parser::session},   {"rvzbuffer", &Parser::rvzbuffer},
+            {"user", &Parser::user},
         };
         auto it = handlers.find(d.name);
         if (it == handlers.end()) fail("unknown directive \"" + d.name + "\"");
@@ -565,7 +566,7 @@ private:
         d.allow({"boxid", "vendor", "product", "revision", "family", "vpd", "zrk", "boxinfo",
                  "role", "group", "partner", "failover", "profile", "support", "qmsupport",
                  "maxsessions", "percommand", "generations", "rvzbuffers", "rvzpages", "remotes",
-                 "rate", "writerate", "reservetime", "pool", "poolused", "poolsize"});
+                 "rate", "writerate", "reservetime", "pool", "poolused", "poolsize", "address"});
         if (model_.arrays.count(d.args[0]) != 0) fail("array " + d.args[0] + " is declared twice");
         Array a;
         a.name = d.args[0];
@@ -590,6 +591,13 @@ private:
         if (const std::string *v = d.option("role")) a.ucRole = static_cast<std::uint8_t>(parseBounded(*v, "role", 255));
         if (const std::string *v = d.option("group")) a.ucGroup = static_cast<std::uint8_t>(parseBounded(*v, "group", 255));
         copyFunctions(d, a);
+        if (const std::string *v = d.option("address")) {
+            a.addresses = splitList(*v);
+            for (const std::string &addr : a.addresses)
+                for (const auto &[name, other] : model_.arrays)
+                    if (std::find(other.addresses.begin(), other.addresses.end(), addr) != other.addresses.end())
+                        fail("address " + addr + " is already the address of array " + name);
+        }
         model_.arrays.emplace(a.name, a);
     }
 
@@ -659,6 +667,13 @@ private:
                 b.cms.push_back(static_cast<std::uint16_t>(parseBounded(cm, "module identifier", 0xFFFF)));
         if (b.cms.size() > 32) fail("an RVZ buffer lists at most 32 modules");
         if (!array.rvzBuffers.emplace(b.ucId, b).second) fail("RVZ buffer " + d.args[1] + " is declared twice");
+    }
+
+    void user(const Directive &d) {
+        d.expect(2, 2, "user NAME PASSWORD");
+        d.allow({});
+        if (d.args[0].empty()) fail("user needs a name");
+        model_.users[d.args[0]] = d.args[1];
     }
 
     void session(const Directive &d) { addSessionDirective(model_, d, model_.ullClockStart); }

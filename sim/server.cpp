@@ -3,6 +3,11 @@
 #include "control.h"
 #include "host_front.h"
 #include "host_proto.h"
+#include "lan_front.h"
+
+#include <netinet/in.h>
+#include <arpa/inet.h>
+#include <time.h>
 
 #include <poll.h>
 #include <signal.h>
@@ -12,7 +17,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace zrksim {
 
@@ -42,7 +49,42 @@ int bindSocket(const std::string &path, std::string &error) {
     return fd;
 }
 
+int bindLan(int port, int &chosen, std::string &error) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) {
+        error = std::string("socket: ") + std::strerror(errno);
+        return -1;
+    }
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || ::listen(fd, 64) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) != 0) {
+        error = "LAN port " + std::to_string(port) + ": " + std::strerror(errno);
+        close(fd);
+        return -1;
+    }
+    chosen = ntohs(addr.sin_port);
+    return fd;
+}
+
+long long nowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 }  // namespace
+
+void Server::stopLan() {
+    if (lanFd_ >= 0) close(lanFd_);
+    lanFd_ = -1;
+    st_.lan.bStopped = true;
+}
 
 Server::~Server() {
     for (Client &c : clients_) close(c.fd);
@@ -55,9 +97,10 @@ Server::~Server() {
         unlink(controlPath_.c_str());
     }
     if (signalFd_ >= 0) close(signalFd_);
+    if (lanFd_ >= 0) close(lanFd_);
 }
 
-bool Server::listen(const std::string &hostPath, const std::string &controlPath, std::string &error) {
+bool Server::listen(const std::string &hostPath, const std::string &controlPath, int lanPort, std::string &error) {
     sigset_t mask;
     sigemptyset(&mask);
     sigaddset(&mask, SIGTERM);
@@ -75,16 +118,21 @@ bool Server::listen(const std::string &hostPath, const std::string &controlPath,
     controlFd_ = bindSocket(controlPath, error);
     if (controlFd_ < 0) return false;
     controlPath_ = controlPath;
+    if (lanPort >= 0) {
+        lanFd_ = bindLan(lanPort, st_.lan.iPort, error);
+        if (lanFd_ < 0) return false;
+    }
     return true;
 }
 
-void Server::accept(int listener, bool control) {
+void Server::accept(int listener, bool control, bool lan) {
     for (;;) {
         int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0) return;  // EAGAIN, or a client that went away meanwhile
         Client client;
         client.fd = fd;
         client.bControl = control;
+        client.bLan = lan;
         clients_.push_back(std::move(client));
     }
 }
@@ -97,6 +145,10 @@ void Server::receive(Client &client) {
             client.in.append(buf, static_cast<std::size_t>(n));
             continue;
         }
+        if (n == 0 && client.bLan) {
+            client.bEnded = true;
+            return;
+        }
         if (n == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) client.bDead = true;
         if (n < 0 && errno == EINTR) continue;
         return;
@@ -104,6 +156,21 @@ void Server::receive(Client &client) {
 }
 
 void Server::serve(Client &client) {
+    if (client.bLan) {
+        if (!client.bAnswered) {
+            std::optional<LanOutcome> outcome = serveLan(st_, client.in, client.bEnded);
+            if (!outcome) return;
+            client.bAnswered = true;
+            client.held = std::move(outcome->out);
+            client.llDueMs = nowMs() + outcome->lDelayMs;
+            if (st_.lan.bStopRequested && !st_.lan.bStopped) stopLan();
+        }
+        if (!client.held.empty() && nowMs() >= client.llDueMs) {
+            client.out += client.held;
+            client.held.clear();
+        }
+        return;
+    }
     if (client.bControl) {
         for (std::size_t nl; (nl = client.in.find('\n')) != std::string::npos;) {
             std::string line = client.in.substr(0, nl);
@@ -145,6 +212,7 @@ void Server::send(Client &client) {
         client.bDead = true;
         return;
     }
+    if (client.bLan && client.bAnswered && client.held.empty()) client.bDead = true;
 }
 
 bool Server::run(std::string &error) {
@@ -153,9 +221,20 @@ bool Server::run(std::string &error) {
         fds.push_back({signalFd_, POLLIN, 0});
         fds.push_back({hostFd_, POLLIN, 0});
         fds.push_back({controlFd_, POLLIN, 0});
-        for (const Client &c : clients_)
-            fds.push_back({c.fd, static_cast<short>(POLLIN | (c.out.empty() ? 0 : POLLOUT)), 0});
-        if (poll(fds.data(), fds.size(), -1) < 0) {
+        fds.push_back({lanFd_, POLLIN, 0});
+        int timeout = -1;
+        long long now = nowMs();
+        for (const Client &c : clients_) {
+            short events = static_cast<short>((c.bEnded ? 0 : POLLIN) | (c.out.empty() ? 0 : POLLOUT));
+            // A LAN client that has sent everything and waits for a delayed
+            // reply is not polled (it would report its hang-up at once).
+            fds.push_back({c.bEnded && c.out.empty() ? -1 : c.fd, events, 0});
+            if (!c.held.empty()) {
+                long long wait = std::max(0LL, c.llDueMs - now);
+                if (timeout < 0 || wait < timeout) timeout = static_cast<int>(std::min(wait, 3600000LL));
+            }
+        }
+        if (poll(fds.data(), fds.size(), timeout) < 0) {
             if (errno == EINTR) continue;
             error = std::string("poll: ") + std::strerror(errno);
             return false;
@@ -166,7 +245,7 @@ bool Server::run(std::string &error) {
         }
         // Clients first: the vector may grow when the listeners accept.
         for (std::size_t i = 0; i < clients_.size() && !st_.bStop; ++i) {
-            short revents = fds[3 + i].revents;
+            short revents = fds[4 + i].revents;
             Client &c = clients_[i];
             if ((revents & (POLLIN | POLLHUP | POLLERR)) != 0) receive(c);
             serve(c);
@@ -182,6 +261,7 @@ bool Server::run(std::string &error) {
         });
         if (fds[1].revents & POLLIN) accept(hostFd_, false);
         if (fds[2].revents & POLLIN) accept(controlFd_, true);
+        if (lanFd_ >= 0 && (fds[3].revents & POLLIN)) accept(lanFd_, false, true);
     }
     return true;
 }

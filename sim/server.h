@@ -17,7 +17,9 @@ public:
     Server &operator=(const Server &) = delete;
 
     // Binds both sockets; false with the reason on failure.
-    bool listen(const std::string &hostPath, const std::string &controlPath, std::string &error);
+    // With lanPort 0 or above also the LAN front on 127.0.0.1 at that port
+    // (0: the system chooses; state.lan.iPort then holds it).
+    bool listen(const std::string &hostPath, const std::string &controlPath, int lanPort, std::string &error);
     // Serves until shutdown, SIGTERM or SIGINT; false with the reason when
     // the loop itself fails.
     bool run(std::string &error);
@@ -26,12 +28,18 @@ private:
     struct Client {
         int fd = -1;
         bool bControl = false;  // control interface, else host front
+        bool bLan = false;      // LAN front (one request, one reply, then closed)
+        bool bEnded = false;    // LAN: the peer closed its side
+        bool bAnswered = false; // LAN: the reply is built; close once it is sent
+        long long llDueMs = 0;  // LAN: the reply waits until this time (monotonic ms)
+        std::string held;       // LAN: the reply while it waits
         std::string in;         // bytes received, not yet answered
         std::string out;        // bytes to send
         bool bDead = false;     // to be closed
     };
 
-    void accept(int listener, bool control);
+    void accept(int listener, bool control, bool lan = false);
+    void stopLan();
     void receive(Client &client);
     void serve(Client &client);
     void send(Client &client);
@@ -39,6 +47,7 @@ private:
     SimState &st_;
     int hostFd_ = -1;
     int controlFd_ = -1;
+    int lanFd_ = -1;
     int signalFd_ = -1;
     std::string hostPath_;
     std::string controlPath_;

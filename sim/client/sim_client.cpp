@@ -108,15 +108,27 @@ std::string formatFault(const std::string &head, const std::string &path, int sk
 
 }  // namespace
 
-Simulator::Simulator(const std::string &scenario) : dir_(makeDir()) {
+Simulator::Simulator(const std::string &scenario) : Simulator(scenario, false) {}
+
+int Simulator::lanPort() const {
+    std::vector<std::string> lines = commandOk("lanport");
+    if (lines.size() != 1) throw std::runtime_error("zrksim: lanport answered no port");
+    return std::stoi(lines[0]);
+}
+
+Simulator::Simulator(const std::string &scenario, bool withLan) : dir_(makeDir()) {
     socket_ = dir_ + "/host.sock";
     control_ = dir_ + "/control.sock";
     scenarioFile_ = dir_ + "/scenario.scn";
     stderrFile_ = dir_ + "/zrksim.err";
     try {
         writeText(scenarioFile_, scenario);
-        pid_ = spawnDaemon({"--scenario", scenarioFile_, "--socket", socket_, "--control", control_},
-                           stderrFile_);
+        std::vector<std::string> args{"--scenario", scenarioFile_, "--socket", socket_, "--control", control_};
+        if (withLan) {
+            args.push_back("--lan-port");
+            args.push_back("0");
+        }
+        pid_ = spawnDaemon(args, stderrFile_);
         // Wait until the daemon answers, or until it has ended.
         for (int attempt = 0;; ++attempt) {
             try {

@@ -46,6 +46,9 @@ public:
     // values come back in the destructor). Throws with the daemon's message
     // when it does not come up (for example a scenario error).
     explicit Simulator(const std::string &scenario);
+    // The same, with the LAN front listening on 127.0.0.1 at a port the
+    // system chooses when `withLan` is true (lanPort() tells it).
+    Simulator(const std::string &scenario, bool withLan);
     // Sends shutdown, waits for the daemon and removes the folder.
     ~Simulator();
     Simulator(const Simulator &) = delete;
@@ -56,6 +59,8 @@ public:
     const std::string &controlPath() const { return control_; }
     const std::string &scenarioPath() const { return scenarioFile_; }
     pid_t pid() const { return pid_; }
+    // The LAN front's port (control command lanport); throws without one.
+    int lanPort() const;
 
     // A raw control command (one line, without the newline). An error reply
     // is returned, not thrown; an unreachable daemon throws.
