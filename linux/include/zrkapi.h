@@ -671,6 +671,29 @@ int ZRKLVGetPoolExtSize(const char *LogicalVol, const char *SrcBoxID, uint32_t S
                         uint32_t CopyInterval, uint32_t OptionFlag,
                         unsigned char *PoolSizeInfo, unsigned char *SenseData);
 
+/* ------------------------------------------------------------------------ */
+/* LAN interface management service                                         */
+/* ------------------------------------------------------------------------ */
+
+/* Log in to the array at ipAddress ("a.b.c.d", "a.b.c.d:port", "[v6]:port")
+ * through the LAN interface management service on 127.0.0.1. Root only.
+ * Returns 0 when the service accepts the account, -1 with ZRKerrno (34 not
+ * root, 1903 service unreachable, 1904 login refused, 1905 no reply).
+ * OptionFlag and SenseData are not used. */
+int ZRKIPLogIn(const char *ipAddress, const char *user, const char *password,
+               int OptionFlag, unsigned char *SenseData);
+/* Log out of the array at ipAddress; OptionFlag bit 0x2 forces the close.
+ * Root only. 0 or -1 with ZRKerrno. */
+int ZRKIPLogOut(const char *ipAddress, const char *user, int OptionFlag,
+                unsigned char *SenseData);
+/* Have the service scramble (type 1) or unscramble (other types) a text.
+ * *result receives a text that the caller frees, NULL on failure. */
+int ZRKIPProc(int type, const char *text, char **result, unsigned char *SenseData);
+/* Run one array command (at most 5120 characters). *reply receives the
+ * array's reply text, which the caller frees; NULL on failure. */
+int IPExecVastrelCLI(const char *ipAddress, const char *user, int OptionFlag,
+                     const char *command, char **reply);
+
 #ifdef __cplusplus
 } /* extern "C" */
 

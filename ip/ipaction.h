@@ -1,0 +1,208 @@
+/*
+ * ipaction.h - the array's action commands over the LAN interface management
+ * service: starting, stopping, suspending, resuming and changing copy
+ * sessions, snap data volume initialisation, copy protection, RVZ buffer
+ * setting and the account test (ipaction.cpp), and the two commands that
+ * answer with one result row per session: the concurrent KZP start and the
+ * multi-session command (ipmulti.cpp).
+ *
+ * Every wrapper builds one command text, runs it with IPExecVastrelCLI and
+ * reads the reply in the array's reply format (iplink.h). The command texts
+ * are printed piece by piece into one fixed format each; an empty piece keeps
+ * the blanks around it, so "change copy-vz -session-id 5  " is what the
+ * array expects for a change without reverse.
+ *
+ * Return convention: 0, or -1 with ZRKerrno set; the reply and its lines are
+ * released on every way out. Arguments that the command text cannot carry
+ * (a BoxID with TAB, newline, a double quote or bytes after its NUL; a piece
+ * longer than its field) are refused before any connection is made.
+ */
+#ifndef ZRK_IPACTION_H
+#define ZRK_IPACTION_H
+
+#include "iplink.h"
+#include "zrkapi.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- limits --------------------------------------------------------------- */
+
+#define IP_SINGLE_CMD_MAX   511   /* text of a single-session command (512 with NUL) */
+#define IP_AUTH_PIECE_MAX   511   /* "-name ..." and "-password ..." pieces */
+#define IP_TIMER_PIECE_MAX  15    /* "-timer " and at most 8 characters */
+#define IP_SUSPEND_LIST_MAX 5108  /* a suspend id list reaching this is refused */
+
+/* Option bits of the out-of-band API that the wrappers read. */
+#define IP_OPT_FORCE         0x2u
+#define IP_OPT_UNTRANS       0x10u
+#define IP_OPT_SYNC          0x20u
+#define IP_OPT_SKIP          0x40u
+#define IP_OPT_REMAIN        0x80u
+#define IP_OPT_SPLIT_AUTO    0x100u
+#define IP_OPT_RECOVERY_MAN  0x200u
+#define IP_OPT_STACK         0x400u
+#define IP_OPT_CONSISTENCY   0x800u
+#define IP_OPT_REVERSE       0x1000u
+#define IP_OPT_RESTART       0x2000u
+#define IP_OPT_STOP_TRACKING 0x4000u
+#define IP_OPT_MONITOR       0x8000u
+#define IP_OPT_SECONDARY     0x20000u
+#define IP_OPT_STACK_TIMER   0x100000u
+#define IP_OPT_VVOL_DELETE   0x2000000u
+
+/* ---- records ---------------------------------------------------------------- */
+
+/* Request of SetRvzBuffer, filled by the out-of-band RVZ buffer setting. */
+typedef struct CliRvzBufferSetting {
+    int32_t iPartition;               /* RVZ buffer (partition) number */
+    int32_t iBuffType;                /* 1 send, 2 receive; others send no type */
+    int32_t iForwardInterval;         /* forwarding interval */
+    int32_t iMonitorTime;             /* monitoring time */
+    char    caRemoteBoxID[ZRK_BOXID_LEN]; /* partner's BoxID, not terminated */
+} CliRvzBufferSetting;
+
+/* One result row of a concurrent start (reply columns 0 to 6). */
+typedef struct CliConcStartResult {
+    uint32_t uiResult;                /* col 0: 0 success, else failure */
+    uint32_t uiErrCode;               /* col 1: the array's error code */
+    uint32_t uiSessionID;             /* col 2: session identifier */
+    uint32_t uiSrcOlu;                /* col 3: source volume */
+    uint32_t uiDstOlu;                /* col 4: destination volume */
+    uint32_t uiSrcLba_high;           /* col 5: source start block, high half */
+    uint32_t uiSrcLba_low;            /* col 5: source start block, low half */
+    uint32_t uiDstLba_high;           /* col 6: destination start block, high half */
+    uint32_t uiDstLba_low;            /* col 6: destination start block, low half */
+    uint32_t uiaReserved[3];          /* always 0 */
+} CliConcStartResult;
+
+/* One row of the multi-session result table. Row 0 is the head: kind (1 the
+ * rows follow, 2 the command failed), result (0 or -1), error (ZRKerrno of
+ * the failure) and the number of rows. Rows 1..count: session id, result
+ * (0 or -1), the ZRKerrno of the session's array error, and 0. */
+typedef struct CliMultiSessionResult {
+    uint32_t uiKindOrID;              /* head: kind; row: session identifier */
+    int32_t  iResult;                 /* 0 success, -1 failure */
+    int32_t  iError;                  /* ZRKerrno of the failure, else 0 */
+    uint32_t uiCount;                 /* head: rows that follow; row: 0 */
+} CliMultiSessionResult;
+
+#define IP_MULTI_KIND_ROWS   1u
+#define IP_MULTI_KIND_FAILED 2u
+
+/* Command numbers of VastrelCli4MultiOpt. */
+#define IP_MULTI_STOP        1
+#define IP_MULTI_SUSPEND_VZ  10
+#define IP_MULTI_SUSPEND_RVZ 11
+#define IP_MULTI_RESUME_VZ   12
+#define IP_MULTI_RESUME_RVZ  13
+#define IP_MULTI_CHANGE_VZ   14
+#define IP_MULTI_CHANGE_RVZ  15
+
+/* ---- action commands (ipaction.cpp) ---------------------------------------- */
+
+int ChangeCopyVz(const char *ipAddress, const char *user, int option, int sessionId);
+int ChangeCopyRvz(const char *ipAddress, const char *user, int option, int sessionId);
+int ResumeCopyVz(const char *ipAddress, const char *user, int option, int sessionId);
+int ResumeCopyRvz(const char *ipAddress, const char *user, int option, int sessionId);
+int InitializeSnapDataVolume(const char *ipAddress, const char *user, int volume);
+/* Copy protection from bit 0 of statusInfo[0]; statusInfo holds 2 bytes. */
+int SetVolume(const char *ipAddress, const char *user, int volume,
+              const unsigned char *statusInfo);
+int SetMorvicTierVolume(const char *ipAddress, const char *user, int volume,
+                        const unsigned char *statusInfo);
+int SetRvzBuffer(const char *ipAddress, const char *user, CliRvzBufferSetting setting);
+/* The starts store the new session's identifier (reply line 2) in
+ * ZRKsessionid; the QuickKZP restart form (option 0x2000) leaves it. */
+int StartCopyVz(const char *ipAddress, const char *user, int option, const IPCopyReq *req);
+int StartCopyKzp(const char *ipAddress, const char *user, int option, const IPCopyReq *req);
+int StartCopyQuickKzp(const char *ipAddress, const char *user, int option,
+                      const IPCopyReq *req);
+int StartCopyRvz(const char *ipAddress, const char *user, int option, const IPCopyReq *req);
+int StartCopySnapKzp(const char *ipAddress, const char *user, int option,
+                     const IPCopyReq *req);
+int StopCopySession(const char *ipAddress, const char *user, int option, int count,
+                    const int *sessionIds);
+int StopVvolCopySession(const char *ipAddress, const char *user, int option, int count,
+                        const int *sessionIds);
+int SuspendCopyVz(const char *ipAddress, const char *user, int option, int mode, int count,
+                  const int *sessionIds);
+int SuspendCopyRvz(const char *ipAddress, const char *user, int option, int mode, int count,
+                   const int *sessionIds);
+/* Tests the account user with password; *result receives reply line 2. */
+int TestAuthentication(const char *ipAddress, const char *user, const char *password,
+                       int *result);
+
+/* ---- multi-session commands (ipmulti.cpp) ----------------------------------- */
+
+/* One call of a concurrent KZP start: phase 0 first (stores the concurrent
+ * identifier), 1 middle, 2 last (hands back *rowCount rows in *rows, which
+ * the caller frees with free()). An entry with option 0x2000 restarts the
+ * count sessions of sessionIds instead and also hands back rows. */
+int StartCopyConcurrentKzp(const char *ipAddress, const char *user, int count,
+                           const int *sessionIds, int phase, uint32_t *concId,
+                           CONC_SES_INFO entry, uint32_t *rowCount,
+                           CliConcStartResult **rows);
+/* One stop, suspend, resume or change command for count sessions; table has
+ * count + 1 rows cleared by the caller. 0 when every row was read. */
+int VastrelCli4MultiOpt(const char *ipAddress, const char *user, int option, int command,
+                        int count, const int *sessionIds, CliMultiSessionResult *table);
+
+#ifdef __cplusplus
+} /* extern "C" */
+
+#include <cstddef>
+#include <string>
+
+static_assert(sizeof(CliRvzBufferSetting) == 56, "CliRvzBufferSetting layout");
+static_assert(offsetof(CliRvzBufferSetting, caRemoteBoxID) == 16, "CliRvzBufferSetting layout");
+static_assert(sizeof(CliConcStartResult) == 48, "CliConcStartResult layout");
+static_assert(offsetof(CliConcStartResult, uiDstLba_low) == 32, "CliConcStartResult layout");
+static_assert(sizeof(CliMultiSessionResult) == 16, "CliMultiSessionResult layout");
+static_assert(offsetof(CliMultiSessionResult, uiCount) == 12, "CliMultiSessionResult layout");
+
+// Pieces shared by the two source files of the action commands.
+namespace zrkip {
+
+// printf into a std::string of whatever length it needs.
+std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// One line into the API trace under the class word and function name.
+void Trace(int level, const char *word, const char *name, const char *format, ...)
+    __attribute__((format(printf, 4, 5)));
+// "END(ret=%d, ZRKerrno=%d)" at level 1, INFO with 0 and ERR otherwise.
+int TraceEnd(const char *name, int ret);
+// A reply number that must fit in 32 bits: 0, or -1 with ZRKerrno 900.
+int ReadHex32(const char *text, uint32_t *value);
+// The transfer mode digits of an option word: "10", "02", "03" or "00".
+const char *TransferMode(unsigned option);
+
+// The lines of one command's reply; released when it goes out of scope.
+class ReplyLines {
+public:
+    ReplyLines() = default;
+    ~ReplyLines() { IPFreeLines(lines_, count_); }
+    ReplyLines(const ReplyLines &) = delete;
+    ReplyLines &operator=(const ReplyLines &) = delete;
+
+    // Runs the command and splits its reply; 0 or -1 with ZRKerrno.
+    int Run(const char *ipAddress, const char *user, const std::string &command);
+    size_t Count() const { return count_ > 0 ? static_cast<size_t>(count_) : 0; }
+    // Line n counted from 1, or NULL when the reply has no such line.
+    const char *Line(size_t n) const;
+    // Reads the status of line 1: 0 when it is 0; otherwise -1 with ZRKerrno
+    // (902 no line 1, 900 overflow, or the mapping of the failed reply).
+    int CheckStatus() const;
+
+private:
+    char **lines_ = nullptr;
+    int count_ = 0;
+};
+
+}  // namespace zrkip
+#endif
+
+#endif /* ZRK_IPACTION_H */

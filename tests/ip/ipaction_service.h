@@ -1,0 +1,157 @@
+// A stand-in for the LAN interface management service on loopback TCP, for
+// the tests of the action commands: it records every request byte for byte
+// and answers each with the next scripted body in the service's framing
+// ("<count>\t<body>"), or "00" when no body is scripted. The install root's
+// properties point ssh_port_number at it.
+#pragma once
+
+#include "install_root.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace iptest {
+
+class FakeService {
+public:
+    FakeService() {
+        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = 0;
+        if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
+            ::listen(listen_, 8) != 0) {
+            std::abort();
+        }
+        socklen_t len = sizeof addr;
+        ::getsockname(listen_, reinterpret_cast<sockaddr *>(&addr), &len);
+        port_ = ntohs(addr.sin_port);
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~FakeService() {
+        stop_ = true;
+        thread_.join();
+        ::close(listen_);
+    }
+    FakeService(const FakeService &) = delete;
+    FakeService &operator=(const FakeService &) = delete;
+
+    int port() const { return port_; }
+
+    // Queue the body of the next reply.
+    void reply(const std::string &body) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        replies_.push_back(body);
+    }
+    // Every request received, in order, byte for byte.
+    std::vector<std::string> requests() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return requests_;
+    }
+    // The command texts (field 7) of the "proc" requests received.
+    std::vector<std::string> commands() const {
+        std::vector<std::string> out;
+        for (const std::string &request : requests()) {
+            std::vector<std::string> fields;
+            size_t start = 0;
+            for (size_t i = 0; i < 6; ++i) {
+                const size_t tab = request.find('\t', start);
+                if (tab == std::string::npos) break;
+                fields.push_back(request.substr(start, tab - start));
+                start = tab + 1;
+            }
+            if (fields.size() == 6 && fields[3] == "proc") out.push_back(request.substr(start));
+        }
+        return out;
+    }
+
+    // Point the install root's properties at this service.
+    void configure(const zrktest::InstallRoot &root) const { usePort(root, port_); }
+
+    // Rewrite the properties so that the link looks for the service at port.
+    static void usePort(const zrktest::InstallRoot &root, int port) {
+        const std::string ini = zrktest::readFile(root.etc() + "/zrkc.ini");
+        std::string out;
+        size_t start = 0;
+        while (start < ini.size()) {
+            size_t end = ini.find('\n', start);
+            if (end == std::string::npos) end = ini.size();
+            const std::string line = ini.substr(start, end - start);
+            if (line.rfind("ssh_port_number=", 0) == 0) {
+                out += "ssh_port_number=" + std::to_string(port);
+            } else if (line.rfind("ssh_timeout=", 0) == 0) {
+                out += "ssh_timeout=1";
+            } else if (line.rfind("ssh_loop=", 0) == 0) {
+                out += "ssh_loop=1";
+            } else {
+                out += line;
+            }
+            out += '\n';
+            start = end + 1;
+        }
+        root.writeProperties(out);
+    }
+
+private:
+    void Serve() {
+        while (!stop_) {
+            pollfd p{listen_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) continue;
+            Answer(fd);
+            ::close(fd);
+        }
+    }
+
+    // Reads one request: the count, a TAB and at least count bytes, then
+    // whatever else arrives at once (close and force_close send one more).
+    void Answer(int fd) {
+        std::string request;
+        char buffer[8192];
+        for (;;) {
+            pollfd p{fd, POLLIN, 0};
+            const size_t tab = request.find('\t');
+            const bool complete =
+                tab != std::string::npos &&
+                request.size() - tab - 1 >= std::strtoul(request.substr(0, tab).c_str(), nullptr, 10);
+            if (::poll(&p, 1, complete ? 20 : 2000) <= 0) break;
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0) break;
+            request.append(buffer, static_cast<size_t>(n));
+        }
+        std::string body = "00";
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(request);
+            if (!replies_.empty()) {
+                body = replies_.front();
+                replies_.pop_front();
+            }
+        }
+        const std::string framed = std::to_string(body.size()) + "\t" + body;
+        if (::write(fd, framed.data(), framed.size()) < 0) return;
+    }
+
+    int listen_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+    mutable std::mutex mutex_;
+    std::deque<std::string> replies_;
+    std::vector<std::string> requests_;
+};
+
+}  // namespace iptest
