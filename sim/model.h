@@ -35,6 +35,11 @@ struct RvzBuffer {
     std::uint16_t usInterval = 0;       // forwarding interval
     std::uint32_t uiMonitor = 0;        // monitoring time
     std::vector<std::uint16_t> cms;     // controller-module identifiers
+    std::uint32_t uiSize = 0;           // buffer size ("show rvz-buffer", "show rvz-buffer-usage")
+    std::uint32_t uiUsed = 0;           // used part of it
+    std::vector<std::uint32_t> rlus;    // disk buffer: its logical units, none: no disk buffer
+    std::uint64_t ullDiskSize = 0;      // disk-buffer size
+    std::uint64_t ullDiskUsed = 0;      // data stored in the disk buffer
 };
 
 // Bytes laid over an answer: the standard INQUIRY data or a VPD page.
@@ -71,6 +76,9 @@ struct Array {
     std::string partner;               // the other array of its storage cluster
     std::vector<std::string> remotes;  // arrays listed by page 0x20
     std::map<std::uint8_t, RvzBuffer> rvzBuffers;  // by identifier
+    std::uint8_t ucRvzDetail = 0x02;   // RVZ buffer detail flags ("show copy-functions"), 0x02 disk buffers
+    std::uint32_t uiCopyFlags = 0;     // last number of "show copy-functions"
+    std::array<std::uint8_t, 10> modelInfo{};  // the numbers of "show model-info"
 
     // Sessions on the clock and the snap data pool.
     std::uint64_t ullRate = 262144;    // blocks a copying session copies per second

@@ -566,7 +566,8 @@ private:
         d.allow({"boxid", "vendor", "product", "revision", "family", "vpd", "zrk", "boxinfo",
                  "role", "group", "partner", "failover", "profile", "support", "qmsupport",
                  "maxsessions", "percommand", "generations", "rvzbuffers", "rvzpages", "remotes",
-                 "rate", "writerate", "reservetime", "pool", "poolused", "poolsize", "address"});
+                 "rate", "writerate", "reservetime", "pool", "poolused", "poolsize", "address",
+                 "modelinfo", "rvzdetail", "copyflags"});
         if (model_.arrays.count(d.args[0]) != 0) fail("array " + d.args[0] + " is declared twice");
         Array a;
         a.name = d.args[0];
@@ -635,6 +636,17 @@ private:
             a.usRvzBuffers = static_cast<std::uint16_t>(parseBounded(*v, "rvzbuffers", 0xFFFF));
         if (const std::string *v = d.option("rvzpages"))
             a.ucRvzPages = static_cast<std::uint8_t>(parseBounded(*v, "rvzpages", 255));
+        if (const std::string *v = d.option("rvzdetail"))
+            a.ucRvzDetail = static_cast<std::uint8_t>(parseBounded(*v, "rvzdetail", 255));
+        if (const std::string *v = d.option("copyflags"))
+            a.uiCopyFlags = static_cast<std::uint32_t>(parseBounded(*v, "copyflags", 0xFFFFFFFFu));
+        a.modelInfo.fill(0);
+        if (!a.qm()) a.modelInfo[9] = 0x04;
+        if (const std::string *v = d.option("modelinfo")) {
+            std::vector<std::uint8_t> b = parseHexBytes(*v);
+            if (b.size() != a.modelInfo.size()) fail("modelinfo= needs exactly 10 bytes");
+            std::copy(b.begin(), b.end(), a.modelInfo.begin());
+        }
         if (const std::string *v = d.option("partner")) {
             if (*v == a.name) fail("an array cannot be its own partner");
             a.partner = *v;
@@ -648,8 +660,9 @@ private:
     }
 
     void rvzbuffer(const Directive &d) {
-        d.expect(2, 2, "rvzbuffer ARRAY ID [type=] [remote=] [interval=] [monitor=] [cms=]");
-        d.allow({"type", "remote", "interval", "monitor", "cms"});
+        d.expect(2, 2, "rvzbuffer ARRAY ID [type=] [remote=] [interval=] [monitor=] [cms=] [size=] [used=] "
+                       "[rlus=] [disksize=] [diskused=]");
+        d.allow({"type", "remote", "interval", "monitor", "cms", "size", "used", "rlus", "disksize", "diskused"});
         Array &array = findArray(d.args[0]);
         RvzBuffer b;
         b.ucId = static_cast<std::uint8_t>(parseBounded(d.args[1], "buffer identifier", 255));
@@ -666,6 +679,16 @@ private:
             for (const std::string &cm : splitList(*v))
                 b.cms.push_back(static_cast<std::uint16_t>(parseBounded(cm, "module identifier", 0xFFFF)));
         if (b.cms.size() > 32) fail("an RVZ buffer lists at most 32 modules");
+        if (const std::string *v = d.option("size")) b.uiSize = static_cast<std::uint32_t>(parseBounded(*v, "size", 0xFFFFFFFFu));
+        if (const std::string *v = d.option("used")) b.uiUsed = static_cast<std::uint32_t>(parseBounded(*v, "used", 0xFFFFFFFFu));
+        if (b.uiUsed > b.uiSize) fail("used= is larger than size=");
+        if (const std::string *v = d.option("rlus"))
+            for (const std::string &rlu : splitList(*v))
+                b.rlus.push_back(static_cast<std::uint32_t>(parseBounded(rlu, "logical unit", 0xFFFFFFFFu)));
+        if (b.rlus.size() > 16) fail("a disk buffer lists at most 16 logical units");
+        if (const std::string *v = d.option("disksize")) b.ullDiskSize = parseNumber(*v, "disksize");
+        if (const std::string *v = d.option("diskused")) b.ullDiskUsed = parseNumber(*v, "diskused");
+        if (b.ullDiskUsed > b.ullDiskSize) fail("diskused= is larger than disksize=");
         if (!array.rvzBuffers.emplace(b.ucId, b).second) fail("RVZ buffer " + d.args[1] + " is declared twice");
     }
 

@@ -122,7 +122,7 @@ TEST(SimCli, RefusalsAndSyntaxErrors) {
         const char *command, *code;
     };
     const Case cases[] = {
-        {"show copy-sessions", "0001"},
+        {"show copy-nothing", "0001"},
         {"start", "0001"},
         {"start copy-vz -source-volume-number 1", "0001"},
         {"start copy-vz -source-volume-number x -destination-volume-number 2", "0001"},
