@@ -1,0 +1,322 @@
+/*
+ * ipshow.h - the array's show commands: one reply scanner shared by every
+ * show parser (ipshow_scan.cpp) and the copy-session query
+ * (ipshow_sessions.cpp).
+ *
+ * A show reply is the array's reply format (iplink.h): line 1 the hex status,
+ * line 2 the hex record count, then one record a line, its columns separated
+ * by TAB. A column is converted by its kind:
+ *
+ *   hex       strtoul(base 16) semantics: blanks, a sign and "0x" accepted,
+ *             stops at the first non-digit, no digits is 0; only a value
+ *             beyond 64 bits is refused (900). Cut to the field's width.
+ *   hex64     two 32-bit fields, high half first: empty is 0/0; 1 to 8
+ *             characters go to the low half; 9 to 16 characters split into
+ *             the first (length - 8) and the last 8; longer is 900.
+ *   text      strncpy into a fixed field: zero padded, not terminated when
+ *             the text fills it.
+ *   datetime  16 decimal digits packed two a byte into 8 bytes; a non-digit
+ *             counts as 0, and so does every character missing from a column
+ *             shorter than 16.
+ *
+ * Every parser takes the room of its output (in records) and refuses a
+ * reply that announces more records than the room or than the lines present
+ * with 902 before it writes a record. A status or count line that needs more
+ * than 32 bits is 900.
+ *
+ * Return convention: 0, or -1 with ZRKerrno; the reply and its lines are
+ * released on every way out.
+ */
+#ifndef ZRK_IPSHOW_H
+#define ZRK_IPSHOW_H
+
+#include "iplink.h"
+#include "zrkapi.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- ZRKerrno values of the show parsers --------------------------------------- */
+
+#define IP_SHOW_ERR_PARAM     13    /* a list selection with no numbers, a bad argument */
+#define IP_SHOW_ERR_NOMEM     36    /* no memory for the lines or the rows */
+#define IP_SHOW_ERR_NUMBER    900   /* a number that does not fit */
+#define IP_SHOW_ERR_MALFORMED 902   /* a missing line, too few columns, too many records */
+#define IP_SHOW_ERR_SELECTION 910   /* a selection or type code outside the set */
+#define IP_SHOW_ERR_TOO_LONG  923   /* a command or list longer than IP_CMD_MAX */
+
+/* ---- copy sessions ------------------------------------------------------------- */
+
+#define IP_SESSIONS_ALL       0     /* every session of the array */
+#define IP_SESSIONS_VOLUMES   1     /* the sessions of the listed volumes */
+#define IP_SESSIONS_IDS       2     /* the listed sessions, in the list's order */
+
+#define IP_SHOW_FLAG_MODE     0x80  /* show flag: "-mode" value + 128 */
+#define IP_OPT_LIST_MODE      0x80000u /* ZRKOptionFlag bit: "-mode" value + 1 */
+
+#define IP_SESSION_TYPE_KZP     1   /* KZP family */
+#define IP_SESSION_TYPE_VZ      2   /* VZ family */
+#define IP_SESSION_TYPE_MONITOR 3   /* copy monitor */
+
+#define IP_SESSION_MIN_COLUMNS  35  /* columns 35 to 39 are optional */
+
+/* One copy session as "show copy-sessions" reports it (columns 0 to 39),
+ * host order. */
+typedef struct CliCopySession {
+    uint32_t uiSessionID;             /* col 0: identifier on the array */
+    uint32_t uiSessionID2;            /* col 1: second identifier (remote, ucAttr2 0x10) */
+    uint8_t  ucSessionType;           /* col 2: 1 KZP, 2 VZ, 3 copy monitor */
+    uint8_t  ucAttr;                  /* col 3: 0x80 whole, 0x40 SnapKZP+, 0x20 remote,
+                                         0x10 SnapKZP, 0x08 QuickKZP, 0x01 (reply 0x01|0x02) */
+    uint8_t  ucAttr2;                 /* col 4: reply bits 0x10, 0x04, 0x02, 0x01 */
+    uint8_t  ucColumn5;               /* col 5: state byte */
+    uint8_t  ucPhase;                 /* col 6: phase */
+    uint8_t  ucSessionStatus;         /* col 7: state; 0 identifier not in use */
+    uint8_t  ucColumn8;               /* col 8: state byte */
+    uint8_t  ucColumn9;               /* col 9: state byte */
+    uint32_t uiLapseTime;             /* col 10: elapsed time */
+    uint8_t  ucaSpare1[4];            /* never filled, 0 */
+    uint8_t  ucaSrcBoxID[ZRK_BOXID_LEN]; /* col 11: source BoxID, not terminated */
+    uint8_t  ucaDstBoxID[ZRK_BOXID_LEN]; /* col 12: destination BoxID; monitor: all 0xFF */
+    uint32_t uiSrcOLU;                /* col 13: source volume */
+    uint32_t uiDstOLU;                /* col 14: destination volume; monitor: 0xFFFFFFFF */
+    uint32_t uiExtentCnt;             /* col 15: extent count */
+    uint8_t  ucErrorCode;             /* col 16: the session's error code */
+    uint8_t  ucColumn17;              /* col 17 */
+    uint8_t  ucaPad1[2];              /* alignment, 0 */
+    uint32_t uiCopiedBlock_high;      /* col 18: blocks copied, high half */
+    uint32_t uiCopiedBlock_low;       /* col 18: low half */
+    uint32_t uiSrcExtAddr_high;       /* col 19: source start, high half */
+    uint32_t uiSrcExtAddr_low;        /* col 19: low half */
+    uint32_t uiDstExtAddr_high;       /* col 20: destination start, high half;
+                                         monitor: 0 whole volume, else all ones */
+    uint32_t uiDstExtAddr_low;        /* col 20: low half */
+    uint32_t uiSize_high;             /* col 21: extent size, high half */
+    uint32_t uiSize_low;              /* col 21: low half */
+    uint8_t  ucColumn22;              /* col 22 */
+    uint8_t  ucColumn23;              /* col 23 */
+    uint8_t  ucaPad2[2];              /* alignment, 0 */
+    uint32_t uiColumn24;              /* col 24 */
+    uint8_t  ucaStartTime[8];         /* col 25: start time, packed decimal */
+    uint8_t  ucUsable;                /* col 26: 1 a record the lookups may return */
+    uint8_t  ucColumn27;              /* col 27 */
+    uint8_t  ucaPad3[2];              /* alignment, 0 */
+    uint32_t uiColumn28;              /* col 28 */
+    uint32_t uiColumn29;              /* col 29 */
+    uint32_t uiColumn30_high;         /* col 30: high half */
+    uint32_t uiColumn30_low;          /* col 30: low half */
+    uint32_t uiColumn31_high;         /* col 31: high half */
+    uint32_t uiColumn31_low;          /* col 31: low half */
+    uint32_t uiColumn32_high;         /* col 32: high half */
+    uint32_t uiColumn32_low;          /* col 32: low half */
+    uint32_t uiColumn33;              /* col 33 */
+    uint32_t uiColumn34;              /* col 34 */
+    uint32_t uiCopyProgress;          /* col 35: copy progress (optional column) */
+    uint8_t  ucColumn36;              /* col 36 (optional) */
+    uint8_t  ucSupportInfo;           /* col 37: 0x01 progress valid (optional) */
+    uint8_t  ucColumn38;              /* col 38 (optional) */
+    uint8_t  ucColumn39;              /* col 39 (optional) */
+    uint8_t  ucaSpare2[64];           /* never filled, 0 */
+    uint8_t  ucaPad4[4];              /* alignment to the record size, 0 */
+} CliCopySession;
+
+/* Reads the copy sessions of one array with "show copy-sessions".
+ *   option 0: all sessions; record i goes to rows[i].
+ *   option 1: the sessions of the volumes in list[0..listCount-1]; as 0.
+ *   option 2: the sessions in list[0..listCount-1]; rows[k] receives the
+ *             session of list[k] (key uiSessionID2 when ucAttr has 0x20 and
+ *             ucAttr2 0x10, else uiSessionID). *count is the number of
+ *             distinct positions filled; any position left unfilled is 902.
+ * showFlags bit 0x80 adds 128 to the "-mode" value, ZRKOptionFlag bit
+ * 0x80000 adds 1; the caller clears both when the array's model does not
+ * list in that mode. rows holds room records; a reply announcing more
+ * (options 0 and 1), or listCount above room (option 2), is refused before
+ * a record is written. *count may hold the reply's record count on failure. */
+int ShowCopySessions(const char *cpIPaddress, const char *user, int listCount,
+                     const int *list, int option, int showFlags, int *count,
+                     CliCopySession *rows, size_t room);
+
+#ifdef __cplusplus
+} /* extern "C" */
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+static_assert(sizeof(CliCopySession) == 288, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, uiLapseTime) == 16, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, ucaSrcBoxID) == 24, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, ucaDstBoxID) == 64, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, uiSrcOLU) == 104, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, ucErrorCode) == 116, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, uiCopiedBlock_high) == 120, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, uiSize_low) == 148, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, ucColumn22) == 152, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, uiColumn24) == 156, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, ucaStartTime) == 160, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, ucUsable) == 168, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, uiColumn28) == 172, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, uiColumn34) == 208, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, uiCopyProgress) == 212, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, ucColumn39) == 219, "CliCopySession layout");
+static_assert(offsetof(CliCopySession, ucaSpare2) == 220, "CliCopySession layout");
+
+// The reply scanner that every show parser is built on.
+namespace zrkshow {
+
+// ---- column kinds ------------------------------------------------------------
+
+enum class Kind {
+    Skip,       // the column counts but is not read
+    Hex8,       // hex number into a uint8_t
+    Hex16,      // hex number into a uint16_t
+    Hex32,      // hex number into a uint32_t
+    Hex64,      // hex number into two uint32_t, high half at offset, low at offset2
+    Text,       // text into width bytes
+    DateTime,   // 16 decimal digits into 8 packed bytes
+};
+
+// How one column index fills a record.
+struct Column {
+    Kind kind;
+    size_t offset;   // field offset in the record
+    size_t offset2;  // Hex64: offset of the low half; else unused
+    size_t width;    // Text: field width; else unused
+};
+
+// Table helpers: ZRK_SHOW_HEX32(Record, field) and the like.
+#define ZRK_SHOW_SKIP() (::zrkshow::Column{::zrkshow::Kind::Skip, 0, 0, 0})
+#define ZRK_SHOW_HEX8(T, f) (::zrkshow::Column{::zrkshow::Kind::Hex8, offsetof(T, f), 0, 1})
+#define ZRK_SHOW_HEX16(T, f) (::zrkshow::Column{::zrkshow::Kind::Hex16, offsetof(T, f), 0, 2})
+#define ZRK_SHOW_HEX32(T, f) (::zrkshow::Column{::zrkshow::Kind::Hex32, offsetof(T, f), 0, 4})
+#define ZRK_SHOW_HEX64(T, hi, lo) \
+    (::zrkshow::Column{::zrkshow::Kind::Hex64, offsetof(T, hi), offsetof(T, lo), 8})
+#define ZRK_SHOW_TEXT(T, f) \
+    (::zrkshow::Column{::zrkshow::Kind::Text, offsetof(T, f), 0, sizeof(T::f)})
+#define ZRK_SHOW_DATETIME(T, f) (::zrkshow::Column{::zrkshow::Kind::DateTime, offsetof(T, f), 0, 8})
+
+// ---- single conversions (no trace, no global but ZRKerrno) --------------------
+
+// strtoul(base 16) over the column's bytes only. 0, or -1 with ZRKerrno 900
+// when the value needs more than 64 bits.
+int ReadHex(std::string_view text, uint64_t *value);
+// 64-bit column into its halves. -1 with 900: longer than 16 characters or
+// a group beyond 64 bits.
+int ReadHex64(std::string_view text, uint32_t *high, uint32_t *low);
+// strncpy of the column into width bytes.
+void CopyText(std::string_view text, uint8_t *field, size_t width);
+// Packed date-time; characters past the column's end count as 0.
+void PackDateTime(std::string_view text, uint8_t field[8]);
+// A status or count line: the same hex reading, but a value beyond 32 bits
+// is 900 too.
+int ReadHex32Line(const char *line, uint32_t *value);
+
+// ---- line scanning -------------------------------------------------------------
+
+// The columns of one record line, left to right. A TAB at the very end opens
+// no further column; an empty line has none.
+class ColumnScanner {
+public:
+    explicit ColumnScanner(const char *line)
+        : rest_(line != nullptr ? std::string_view(line) : std::string_view()) {}
+    // The next column into *column; false when the line is done.
+    bool Next(std::string_view *column);
+    // Columns handed out so far.
+    size_t Count() const { return count_; }
+
+private:
+    std::string_view rest_;
+    bool done_ = false;
+    size_t count_ = 0;
+};
+
+// The columns of a line without converting them.
+size_t CountColumns(const char *line);
+
+// ---- a member's record table ------------------------------------------------------
+
+// A column the member sets to a constant instead of reading it: return the
+// trace word (for example "Monitor") after writing the constant, or NULL to
+// convert the column by the table. record holds the columns before index.
+using FixedHook = const char *(*)(size_t index, void *record, void *context);
+
+struct Table {
+    const char *name;        // trace name of the member
+    const Column *columns;   // by column index; beyond columnCount: ignored
+    size_t columnCount;
+    size_t recordSize;       // bytes of one record
+    size_t minColumns;       // fewer columns: 902
+    FixedHook fixed;         // NULL: every column by the table
+    void *context;           // passed to fixed
+};
+
+// Clears record (recordSize bytes) and fills it from one line by the table,
+// with a level-3 trace line per column. 0, or -1 with ZRKerrno 900 (a column
+// that does not convert) or 902 (fewer columns than the minimum, no line).
+int ScanRecord(const Table &table, const char *line, void *record);
+
+// ---- the reply ---------------------------------------------------------------------
+
+// The lines of one show reply; released when it goes out of scope.
+class Reply {
+public:
+    Reply() = default;
+    ~Reply() { Release(); }
+    Reply(const Reply &) = delete;
+    Reply &operator=(const Reply &) = delete;
+
+    // Sends command and splits the reply (IPExecVastrelCLI then Split).
+    int Run(const char *ipAddress, const char *user, const std::string &command);
+    // Splits a reply text as it comes from the link: 0 or -1 with ZRKerrno
+    // (904 empty or leading newline, 36 no memory).
+    int Split(const char *text);
+    // Checks the head: at least 2 lines (902), status 0 (else the array's
+    // error through IPSet_ZRKerrno), the record count (900 beyond 32 bits)
+    // into *records, and at least that many record lines (902). 0 or -1.
+    int Head(const char *name, uint32_t *records);
+    // Record line i (0-based), or NULL when absent.
+    const char *Record(size_t i) const;
+    size_t LineCount() const { return count_; }
+    void Release();
+
+private:
+    char **lines_ = nullptr;
+    size_t count_ = 0;
+};
+
+// ---- trace ---------------------------------------------------------------------------
+
+void Trace(int level, const char *word, const char *name, const char *format, ...)
+    __attribute__((format(printf, 4, 5)));
+// "END(ret=%d, ZRKerrno=%d)" at level 1, INFO for 0 and ERR otherwise.
+int TraceEnd(const char *name, int ret);
+// ZRKerrno = code; -1.
+int Fail(int code);
+
+// ---- command text ------------------------------------------------------------------
+
+// Numbers in decimal joined by ",": false (ZRKerrno 923) when the list would
+// not fit in IP_CMD_MAX characters.
+bool JoinNumbers(const int *numbers, size_t count, std::string *list);
+
+// ---- the copy sessions ----------------------------------------------------------------
+
+// The command text of ShowCopySessions (no argument checks).
+std::string CopySessionsCommand(int option, const std::string &list, unsigned optionFlag,
+                                int showFlags);
+// Parses a split "show copy-sessions" reply into rows as ShowCopySessions
+// does (option 0/1 by order; option 2 by list position). Sets *count.
+int ParseCopySessions(Reply &reply, int option, const int *list, size_t listCount,
+                      int *count, CliCopySession *rows, size_t room);
+// The same from a reply text.
+int ParseCopySessionsText(const char *text, int option, const int *list, size_t listCount,
+                          int *count, CliCopySession *rows, size_t room);
+
+}  // namespace zrkshow
+#endif
+
+#endif /* ZRK_IPSHOW_H */

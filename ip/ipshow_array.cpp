@@ -1,0 +1,225 @@
+// Who an array is and what it can do: "show boxid", "show copy-functions"
+// and "show model-info". The BoxID and the copy functions are remembered per
+// array address for the life of the process; the model is asked anew.
+#include "ipshow_array.h"
+
+#include "ipshow.h"
+#include "platform.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+namespace zrkshow_array {
+
+int Lines::CheckHead() const {
+    if (Count() < 2 || Line(1) == nullptr) return zrkshow::Fail(IP_SHOW_ERR_MALFORMED);
+    uint32_t status = 0;
+    if (zrkshow::ReadHex32Line(Line(1), &status) != 0) return -1;
+    if (status != 0) {
+        IPSet_ZRKerrno(static_cast<int>(status), lines_, count_);
+        return -1;
+    }
+    return 0;
+}
+
+void TraceColumn(const char *name, size_t index, std::string_view text) {
+    if (text.empty()) {
+        zrkshow::Trace(3, "INFO", name, "%zu - NULL", index);
+        return;
+    }
+    // One column's line is at most 511 characters.
+    const int shown = static_cast<int>(std::min<size_t>(text.size(), 511));
+    zrkshow::Trace(3, "INFO", name, "%zu - %.*s", index, shown, text.data());
+}
+
+void TraceWord(const char *name, size_t index, const char *word) {
+    zrkshow::Trace(3, "INFO", name, "%zu - %s", index, word);
+}
+
+int Hex32(std::string_view text, uint32_t *value) {
+    uint64_t wide = 0;
+    if (zrkshow::ReadHex(text, &wide) != 0) return -1;
+    *value = static_cast<uint32_t>(wide);
+    return 0;
+}
+
+void PutBe32(uint32_t value, uint8_t *out) {
+    out[0] = static_cast<uint8_t>(value >> 24);
+    out[1] = static_cast<uint8_t>(value >> 16);
+    out[2] = static_cast<uint8_t>(value >> 8);
+    out[3] = static_cast<uint8_t>(value);
+}
+
+}  // namespace zrkshow_array
+
+namespace {
+
+using zrkshow::Fail;
+using zrkshow::Trace;
+using zrkshow::TraceEnd;
+using zrkshow_array::AddressCache;
+using zrkshow_array::Lines;
+using zrkshow_array::TraceColumn;
+using zrkshow_array::TraceWord;
+
+struct BoxId {
+    char id[ZRK_BOXID_LEN];   // not terminated
+};
+
+AddressCache<BoxId> boxIdCache;
+AddressCache<CliCopyFunctions> functionsCache;
+
+const char *Safe(const char *text) { return text != nullptr ? text : "(null)"; }
+
+void Start(const char *name, const char *ip) {
+    Trace(1, "INFO", name, "START");
+    Trace(3, "INFO", name, "cpIPaddress=[%s]", Safe(ip));
+}
+
+// Reads a line of hex columns into bytes (the low 8 bits of each): columns
+// 0 to maxColumns - 1 into out, further ones traced as "default"; fewer than
+// minColumns is 902.
+int ScanBytes(const char *name, const char *line, uint8_t *out, size_t maxColumns,
+              size_t minColumns) {
+    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
+    zrkshow::ColumnScanner scan(line);
+    std::string_view column;
+    while (scan.Next(&column)) {
+        const size_t index = scan.Count() - 1;
+        if (index >= maxColumns) {
+            TraceWord(name, index, "default");
+            continue;
+        }
+        uint32_t value = 0;
+        if (zrkshow_array::Hex32(column, &value) != 0) return -1;
+        out[index] = static_cast<uint8_t>(value);
+        TraceColumn(name, index, column);
+    }
+    if (scan.Count() < minColumns) {
+        TraceWord(name, scan.Count(), "Err");
+        return Fail(IP_SHOW_ERR_MALFORMED);
+    }
+    return 0;
+}
+
+// Line 2 of "show copy-functions": the three masks, low 32 bits each,
+// big-endian into the last four bytes of their arrays.
+int ScanMasks(const char *name, const char *line, CliCopyFunctions *record) {
+    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
+    uint32_t low[4] = {};
+    zrkshow::ColumnScanner scan(line);
+    std::string_view column;
+    while (scan.Next(&column)) {
+        const size_t index = scan.Count() - 1;
+        if (index == 1) continue;   // read but not kept
+        if (index > 3) {
+            TraceWord(name, index, "default");
+            continue;
+        }
+        uint32_t high = 0;
+        if (zrkshow::ReadHex64(column, &high, &low[index]) != 0) return -1;
+        TraceColumn(name, index, column);
+    }
+    if (scan.Count() < 4) {
+        TraceWord(name, scan.Count(), "Err");
+        return Fail(IP_SHOW_ERR_MALFORMED);
+    }
+    zrkshow_array::PutBe32(low[0], record->ucaKzpFunc + 4);
+    zrkshow_array::PutBe32(low[2], record->ucaVzFunc + 12);
+    zrkshow_array::PutBe32(low[3], record->ucaRvzFunc + 4);
+    return 0;
+}
+
+// Line 3 of "show copy-functions": six numbers, the last one optional.
+int ScanNumbers(const char *name, const char *line, CliCopyFunctions *record) {
+    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
+    uint32_t *const fields[] = {&record->uiMaxSession,   &record->uiMaxSession2,
+                                &record->uiMaxSnapGen,   &record->uiRvzBuffFlags,
+                                &record->uiMaxConcSuspend, &record->uiDetailFlags};
+    zrkshow::ColumnScanner scan(line);
+    std::string_view column;
+    while (scan.Next(&column)) {
+        const size_t index = scan.Count() - 1;
+        if (index >= std::size(fields)) {
+            TraceWord(name, index, "default");
+            continue;
+        }
+        if (zrkshow_array::Hex32(column, fields[index]) != 0) return -1;
+        TraceColumn(name, index, column);
+    }
+    if (scan.Count() < 5) {
+        TraceWord(name, scan.Count(), "Err");
+        return Fail(IP_SHOW_ERR_MALFORMED);
+    }
+    return 0;
+}
+
+}  // namespace
+
+extern "C" int ShowBoxid(const char *ip, const char *user, char *boxId, size_t room) {
+    static const char name[] = "ShowBoxID";
+    Start(name, ip);
+    if (boxId == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
+    if (const BoxId *hit = boxIdCache.Find(ip)) {
+        std::memcpy(boxId, hit->id, sizeof hit->id);
+        return TraceEnd(name, 0);
+    }
+    boxIdCache.ClearIfEmpty();
+    Lines reply;
+    if (reply.Run(ip, user, "show boxid") != 0 || reply.CheckHead() != 0) {
+        return TraceEnd(name, -1);
+    }
+    // Line 2 whole, TABs and all, is the BoxID.
+    BoxId answer{};
+    zrkshow::CopyText(reply.Line(2), reinterpret_cast<uint8_t *>(answer.id), sizeof answer.id);
+    std::memcpy(boxId, answer.id, sizeof answer.id);
+    boxIdCache.Store(ip, answer);
+    return TraceEnd(name, 0);
+}
+
+extern "C" int ShowCopyFunctions(const char *ip, const char *user, CliCopyFunctions *functions,
+                                 size_t room) {
+    static const char name[] = "ShowCopyFunctions";
+    Start(name, ip);
+    if (functions == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
+    if (const CliCopyFunctions *hit = functionsCache.Find(ip)) {
+        *functions = *hit;
+        return TraceEnd(name, 0);
+    }
+    functionsCache.ClearIfEmpty();
+    Lines reply;
+    if (reply.Run(ip, user, "show copy-functions") != 0 || reply.CheckHead() != 0) {
+        return TraceEnd(name, -1);
+    }
+    if (reply.Count() < 3) return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
+    // Parsed over a copy, so that a failure leaves the caller's record as
+    // it was; bytes the reply does not fill keep the caller's values.
+    CliCopyFunctions record = *functions;
+    if (ScanMasks(name, reply.Line(2), &record) != 0 ||
+        ScanNumbers(name, reply.Line(3), &record) != 0) {
+        return TraceEnd(name, -1);
+    }
+    *functions = record;
+    functionsCache.Store(ip, record);
+    return TraceEnd(name, 0);
+}
+
+extern "C" int ShowModelInfo(const char *ip, const char *user, CliModelInfo *model, size_t room) {
+    static const char name[] = "ShowModelInfo";
+    Start(name, ip);
+    if (model == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
+    Lines reply;
+    if (reply.Run(ip, user, "show model-info") != 0 || reply.CheckHead() != 0) {
+        return TraceEnd(name, -1);
+    }
+    if (reply.Count() < 4) return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
+    CliModelInfo record{};
+    if (ScanBytes(name, reply.Line(2), record.ucaLine2, 2, 2) != 0 ||
+        ScanBytes(name, reply.Line(3), record.ucaLine3, 2, 2) != 0 ||
+        ScanBytes(name, reply.Line(4), record.ucaLine4, 6, 4) != 0) {
+        return TraceEnd(name, -1);
+    }
+    *model = record;
+    return TraceEnd(name, 0);
+}

@@ -1,0 +1,279 @@
+// The array's RVZ buffers: the list ("show rvz-buffer", remembered per array
+// address), the usage of one buffer per controller module
+// ("show rvz-buffer-usage") and the disk buffers ("show rvz-disk-buffer").
+//
+// Every count a reply announces is checked against the record's room and the
+// lines present before a row is read; the rows are parsed into a local record
+// and handed over only when the whole reply has been read.
+#include "ipshow_array.h"
+
+#include "ipshow.h"
+#include "platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+namespace {
+
+using zrkshow::Fail;
+using zrkshow::Trace;
+using zrkshow::TraceEnd;
+using zrkshow_array::AddressCache;
+using zrkshow_array::Hex32;
+using zrkshow_array::Lines;
+using zrkshow_array::TraceColumn;
+using zrkshow_array::TraceWord;
+
+AddressCache<CliRvzBufferList> listCache;
+
+const char *Safe(const char *text) { return text != nullptr ? text : "(null)"; }
+
+// Lines still in the reply from line n on (counted from 1).
+size_t LinesFrom(const Lines &reply, size_t n) {
+    return n <= reply.Count() ? reply.Count() - n + 1 : 0;
+}
+
+// How one column of a line fills its field.
+// Count is a hex number that must fit in 32 bits (900 otherwise).
+enum class Kind { Skip, Hex8, Hex32, Count, Hex64, Text };
+struct Field {
+    Kind kind;
+    void *at;      // Hex8/Hex32/Text: the field; Hex64: the high half
+    void *low;     // Hex64: the low half
+    size_t width;  // Text: bytes of the field
+};
+
+// Scans one line into fields[0..count-1]; further columns are traced as
+// "default", a Skip column is counted without a trace line. Fewer than
+// minColumns: the "Err" line and 902.
+int ScanLine(const char *name, const char *line, const Field *fields, size_t count,
+             size_t minColumns) {
+    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
+    zrkshow::ColumnScanner scan(line);
+    std::string_view column;
+    while (scan.Next(&column)) {
+        const size_t index = scan.Count() - 1;
+        if (index >= count) {
+            TraceWord(name, index, "default");
+            continue;
+        }
+        const Field &f = fields[index];
+        uint32_t value = 0;
+        switch (f.kind) {
+        case Kind::Skip:
+            continue;
+        case Kind::Hex8:
+            if (Hex32(column, &value) != 0) return -1;
+            *static_cast<uint8_t *>(f.at) = static_cast<uint8_t>(value);
+            break;
+        case Kind::Hex32:
+            if (Hex32(column, static_cast<uint32_t *>(f.at)) != 0) return -1;
+            break;
+        case Kind::Count: {
+            uint64_t wide = 0;
+            if (zrkshow::ReadHex(column, &wide) != 0) return -1;
+            if (wide > UINT32_MAX) return Fail(IP_SHOW_ERR_NUMBER);
+            *static_cast<uint32_t *>(f.at) = static_cast<uint32_t>(wide);
+            break;
+        }
+        case Kind::Hex64:
+            if (zrkshow::ReadHex64(column, static_cast<uint32_t *>(f.at),
+                                   static_cast<uint32_t *>(f.low)) != 0) {
+                return -1;
+            }
+            break;
+        case Kind::Text:
+            zrkshow::CopyText(column, static_cast<uint8_t *>(f.at), f.width);
+            break;
+        }
+        TraceColumn(name, index, column);
+    }
+    if (scan.Count() < minColumns) {
+        TraceWord(name, scan.Count(), "Err");
+        return Fail(IP_SHOW_ERR_MALFORMED);
+    }
+    return 0;
+}
+
+Field H32(uint32_t *at) { return {Kind::Hex32, at, nullptr, 4}; }
+Field H64(uint32_t *high, uint32_t *low) { return {Kind::Hex64, high, low, 8}; }
+
+// A count line (or a count column): 900 beyond 32 bits, 902 above the room.
+int ReadCount(const char *line, size_t room, uint32_t *count) {
+    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
+    if (zrkshow::ReadHex32Line(line, count) != 0) return -1;
+    if (*count > room) return Fail(IP_SHOW_ERR_MALFORMED);
+    return 0;
+}
+
+// A line that is one plain number, cut to 32 bits.
+int ReadValue(const char *line, uint32_t *value) {
+    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
+    return Hex32(line, value);
+}
+
+// Hands the head and rowCount rows of a list to the caller.
+void GiveList(const CliRvzBufferList &from, CliRvzBufferList *to) {
+    to->uiMaxBuffCnt = from.uiMaxBuffCnt;
+    to->uiRowCnt = from.uiRowCnt;
+    std::memcpy(to->rows, from.rows, from.uiRowCnt * sizeof from.rows[0]);
+}
+
+// One disk-buffer entry from line *next on; *next moves past it.
+int ScanDiskEntry(const char *name, const Lines &reply, size_t *next,
+                  CliRvzDiskBufferEntry *entry) {
+    const Field head[] = {H32(&entry->uiGroupNum), H32(&entry->uiStatus)};
+    if (ScanLine(name, reply.Line(*next), head, 2, 2) != 0) return -1;
+    ++*next;
+
+    if (ReadCount(reply.Line(*next), IP_RVZ_DISK_RLUS, &entry->uiRluCnt) != 0) return -1;
+    ++*next;
+    // The values, the detail line and the module count line must follow.
+    if (LinesFrom(reply, *next) < static_cast<size_t>(entry->uiRluCnt) + 2) {
+        return Fail(IP_SHOW_ERR_MALFORMED);
+    }
+    for (uint32_t v = 0; v < entry->uiRluCnt; ++v, ++*next) {
+        if (ReadValue(reply.Line(*next), &entry->uiaRlun[v]) != 0) return -1;
+    }
+
+    const Field detail[] = {
+        H32(&entry->uiDetail0),
+        H32(&entry->uiElapsTime),
+        H64(&entry->uiDskBuffSize_high, &entry->uiDskBuffSize_low),
+        H64(&entry->uiDskBuffStrgSize_high, &entry->uiDskBuffStrgSize_low),
+        H64(&entry->uiDskBuffFreeSize_high, &entry->uiDskBuffFreeSize_low),
+    };
+    if (ScanLine(name, reply.Line(*next), detail, 5, 5) != 0) return -1;
+    ++*next;
+
+    if (ReadCount(reply.Line(*next), IP_RVZ_DISK_MODULES, &entry->uiCmCnt) != 0) return -1;
+    ++*next;
+    if (LinesFrom(reply, *next) < entry->uiCmCnt) return Fail(IP_SHOW_ERR_MALFORMED);
+    for (uint32_t m = 0; m < entry->uiCmCnt; ++m, ++*next) {
+        CliRvzDiskCm &cm = entry->cms[m];
+        const Field row[] = {
+            H32(&cm.uiCmID),
+            H64(&cm.uiDskBuffSize_high, &cm.uiDskBuffSize_low),
+            H64(&cm.uiDskBuffStrgSize_high, &cm.uiDskBuffStrgSize_low),
+            H64(&cm.uiDskBuffFreeSize_high, &cm.uiDskBuffFreeSize_low),
+        };
+        if (ScanLine(name, reply.Line(*next), row, 4, 4) != 0) return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+extern "C" int ShowRvzBuffer(const char *ip, const char *user, CliRvzBufferList *list,
+                             size_t room) {
+    static const char name[] = "ShowRvzBuffer";
+    Trace(1, "INFO", name, "START");
+    Trace(3, "INFO", name, "cpIPaddress=[%s] ", Safe(ip));
+    if (list == nullptr) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
+    const size_t rows = room < IP_RVZ_LIST_ROWS ? room : IP_RVZ_LIST_ROWS;
+    if (const CliRvzBufferList *hit = listCache.Find(ip)) {
+        if (hit->uiRowCnt > rows) return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
+        GiveList(*hit, list);
+        return TraceEnd(name, 0);
+    }
+    listCache.ClearIfEmpty();
+    Lines reply;
+    if (reply.Run(ip, user, "show rvz-buffer ") != 0 || reply.CheckHead() != 0) {
+        return TraceEnd(name, -1);
+    }
+    CliRvzBufferList local{};
+    const Field head[] = {H32(&local.uiMaxBuffCnt), {Kind::Count, &local.uiRowCnt, nullptr, 4}};
+    if (ScanLine(name, reply.Line(2), head, 2, 2) != 0) return TraceEnd(name, -1);
+    // Rows beyond the room or the lines present: refused before any is read.
+    if (local.uiRowCnt > rows || LinesFrom(reply, 3) < local.uiRowCnt) {
+        return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
+    }
+    for (uint32_t i = 0; i < local.uiRowCnt; ++i) {
+        CliRvzBufferRow &row = local.rows[i];
+        const Field fields[] = {
+            H32(&row.uiGroupNum),
+            {Kind::Hex8, &row.ucStatus, nullptr, 1},
+            {Kind::Hex8, &row.ucColumn2, nullptr, 1},
+            H32(&row.uiColumn3),
+            H32(&row.uiUse),
+            H32(&row.uiInterval),
+            H32(&row.uiWatchTime),
+            {Kind::Skip, nullptr, nullptr, 0},
+            H32(&row.uiSize),
+            {Kind::Text, row.caRemoteBoxID, nullptr, sizeof row.caRemoteBoxID},
+        };
+        if (ScanLine(name, reply.Line(3 + i), fields, std::size(fields), 9) != 0) {
+            return TraceEnd(name, -1);
+        }
+    }
+    GiveList(local, list);
+    listCache.Store(ip, local);
+    return TraceEnd(name, 0);
+}
+
+extern "C" int ShowRvzBufferUsage(const char *ip, const char *user, int groupNum, int option,
+                                  CliRvzBufferUsage *usage, size_t room) {
+    static const char name[] = "ShowRvzBuffUsage";
+    Trace(1, "INFO", name, "START");
+    Trace(3, "INFO", name, "IPaddress=[%s], GroupNum=[%d], Option=[%d]", Safe(ip), groupNum,
+          option);
+    if (usage == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
+    char command[64];
+    std::snprintf(command, sizeof command, "show rvz-buffer-usage -partition %d", groupNum);
+    Lines reply;
+    if (reply.Run(ip, user, command) != 0 || reply.CheckHead() != 0) return TraceEnd(name, -1);
+
+    CliRvzBufferUsage record{};
+    CliRvzBufferUsage *const local = &record;
+    const Field totals[] = {H32(&local->uiTotalSize), H32(&local->uiTotalUseSize),
+                            H32(&local->uiTotalSpaceSize)};
+    if (ScanLine(name, reply.Line(2), totals, 3, 3) != 0) return TraceEnd(name, -1);
+    if (ReadCount(reply.Line(3), IP_RVZ_USAGE_ROWS, &local->uiCmCnt) != 0) {
+        return TraceEnd(name, -1);
+    }
+    // The rows and the closing session count line.
+    if (LinesFrom(reply, 4) < static_cast<size_t>(local->uiCmCnt) + 1) {
+        return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
+    }
+    for (uint32_t j = 0; j < local->uiCmCnt; ++j) {
+        CliRvzCmUsage &row = local->rows[j];
+        const Field fields[] = {H32(&row.uiCmID), H32(&row.uiBuffSize), H32(&row.uiBuffUseSize),
+                                H32(&row.uiBuffFreeSize)};
+        if (ScanLine(name, reply.Line(4 + j), fields, 4, 4) != 0) return TraceEnd(name, -1);
+    }
+    if (ReadCount(reply.Line(4 + local->uiCmCnt), UINT32_MAX, &local->uiSessCnt) != 0) {
+        return TraceEnd(name, -1);
+    }
+    *usage = *local;
+    return TraceEnd(name, 0);
+}
+
+extern "C" int ShowRvzDiskBuffer(const char *ip, const char *user, CliRvzDiskBuffer *disk,
+                                 size_t room) {
+    static const char name[] = "ShowRvzDiskBuffer";
+    Trace(1, "INFO", name, "START");
+    Trace(3, "INFO", name, "IPaddress=[%s]", Safe(ip));
+    if (disk == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
+    Lines reply;
+    if (reply.Run(ip, user, "show rvz-disk-buffer") != 0 || reply.CheckHead() != 0) {
+        return TraceEnd(name, -1);
+    }
+    CliRvzDiskBuffer record{};
+    CliRvzDiskBuffer *const local = &record;
+    if (ReadValue(reply.Line(2), &local->uiFirstValue) != 0 ||
+        ReadCount(reply.Line(3), IP_RVZ_DISK_ENTRIES, &local->uiEntryCnt) != 0) {
+        return TraceEnd(name, -1);
+    }
+    // Each entry takes at least four lines: entry, value count, detail and
+    // module count.
+    if (LinesFrom(reply, 4) < static_cast<size_t>(local->uiEntryCnt) * 4) {
+        return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
+    }
+    size_t next = 4;
+    for (uint32_t k = 0; k < local->uiEntryCnt; ++k) {
+        if (ScanDiskEntry(name, reply, &next, &local->entries[k]) != 0) return TraceEnd(name, -1);
+    }
+    *disk = *local;
+    return TraceEnd(name, 0);
+}
