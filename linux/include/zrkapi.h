@@ -694,6 +694,28 @@ int ZRKIPProc(int type, const char *text, char **result, unsigned char *SenseDat
 int IPExecVastrelCLI(const char *ipAddress, const char *user, int OptionFlag,
                      const char *command, char **reply);
 
+/* ------------------------------------------------------------------------ */
+/* Out-of-band: volume and device information                               */
+/* ------------------------------------------------------------------------ */
+
+/* The array at ip described from its copy functions: its BoxID (40 bytes),
+ * and the VOL_INFO area (session maxima, copy-support groups, RVZ buffer
+ * count, maximum generation count); Olu, extents and sizes receive 0.
+ * ExtentCnt must be 0 (3). OptionFlag selects what is asked and filled:
+ * 0 everything, else any of 0x1 maxima and support groups, 0x2 BoxID,
+ * 0x4 RVZ buffer count (37 for other bits). Root only (34). Every output
+ * must be given (13, before the array is asked). Returns 1 on success, -1
+ * with ZRKerrno on failure; SenseData (256 bytes, may be null) is zeroed. */
+int ZRKIPGetVolumeInfo(const char *ip, const char *user, int ExtentCnt, uint32_t OptionFlag,
+                       char *BoxID, uint32_t *Olu, uint32_t *Extent_high,
+                       uint32_t *Extent_low, uint32_t *Size_high, uint32_t *Size_low,
+                       VOL_INFO *VolInfo, unsigned char *SenseData);
+/* The model of the array at ip ("show model-info"): 32 bytes in host order
+ * into DeviceInfo. InfoType must be 0 and DeviceInfo given (13, before the
+ * array is asked). Root only (34). 0 or -1 with ZRKerrno. */
+int ZRKIPGetDeviceInfo(const char *ip, const char *user, int InfoType,
+                       unsigned char *DeviceInfo, unsigned char *SenseData);
+
 #ifdef __cplusplus
 } /* extern "C" */
 

@@ -1,0 +1,305 @@
+// The frame and common core of the out-of-band API: the call frame, the
+// one-slot common data, the option and capability check, the copy-parameter
+// check, the copy-request builder and the BoxID check.
+#include "ipframe.h"
+
+#include "ipshow_array.h"
+#include "platform.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <unistd.h>
+
+namespace {
+
+// The common data: the array of the last IPComInfoCheckSet.
+struct CommonData {
+    unsigned char ucaOwnBoxID[ZRK_BOXID_LEN];        // own BoxID
+    unsigned char ucaFunctions[IP_COMMON_FUNCS_LEN]; // CliCopyFunctions record
+    unsigned char ucaRvzCount[IP_COMMON_RVZCNT_LEN]; // RVZ buffer count, host order
+};
+CommonData g_common;
+
+void TraceText(int level, const char *word, const char *name, const char *format, ...)
+    __attribute__((format(printf, 4, 5)));
+
+void TraceText(int level, const char *word, const char *name, const char *format, ...) {
+    std::memset(caTrcData, 0, sizeof caTrcData);
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(caTrcData, sizeof caTrcData, format, args);
+    va_end(args);
+    ZRKC_Com_OutputTrace(level, 1, word, name, nullptr, 0, caTrcData);
+}
+
+int TraceEnd(int level, const char *name, int ret) {
+    TraceText(level, ret == 0 ? "INFO" : "ERR", name, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
+    return ret;
+}
+
+int Fail(int error) {
+    ZRKerrno = error;
+    return -1;
+}
+
+uint64_t Join(uint32_t high, uint32_t low) { return (uint64_t{high} << 32) | low; }
+
+// A text of 40 bytes, traced as at most 40 characters.
+const char *BoxShown(const char *box) { return box != nullptr ? box : "NULL"; }
+
+bool AllFF(const char *box) {
+    for (size_t i = 0; i < ZRK_BOXID_LEN; ++i) {
+        if (static_cast<unsigned char>(box[i]) != 0xFF) return false;
+    }
+    return true;
+}
+
+// [a, a + size) and [b, b + size) share a block; no sum is formed, so
+// ranges near the end of the 64-bit space are judged correctly.
+bool Overlap(uint64_t a, uint64_t b, uint64_t size) {
+    return a <= b ? b - a < size : a - b < size;
+}
+
+}  // namespace
+
+// ---- the call frame ------------------------------------------------------------
+
+namespace zrkipframe {
+
+CallFrame::CallFrame(int callerId, const char *name, unsigned char *sense)
+    : name_(name), sense_(sense) {
+    ZRKC_Com_OpenTrace(callerId);
+    Info(1, "START");
+    CtrlSenseData(nullptr, ZRK_SENSE_LEN, ZRK_SENSE_CLEAR);
+    CtrlSenseData(sense_, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT);
+}
+
+CallFrame::~CallFrame() {
+    if (!closed_) ZRKC_Com_CloseTrace();
+}
+
+void CallFrame::Line(int level, const char *word, const char *format, va_list args) {
+    std::memset(caTrcData, 0, sizeof caTrcData);
+    std::vsnprintf(caTrcData, sizeof caTrcData, format, args);
+    ZRKC_Com_OutputTrace(level, 1, word, name_, nullptr, 0, caTrcData);
+}
+
+void CallFrame::Info(int level, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    Line(level, "INFO", format, args);
+    va_end(args);
+}
+
+void CallFrame::Err(int level, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    Line(level, "ERR", format, args);
+    va_end(args);
+}
+
+void CallFrame::Dump(int level, const void *data, int length) {
+    ZRKC_Com_OutputTrace(level, 2, "INFO", name_, nullptr, length, data);
+}
+
+int CallFrame::CheckRoot() {
+    if (::geteuid() == 0) return 0;
+    Err(1, "not root");
+    return Fail(34);
+}
+
+void CallFrame::SenseAgain() {
+    CtrlSenseData(sense_, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT);
+    if (sense_ != nullptr) Dump(2, sense_, ZRK_SENSE_LEN);
+}
+
+int CallFrame::Finish(int ret) {
+    if (ret < 0) {
+        Err(1, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
+    } else {
+        Info(1, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
+    }
+    ZRKC_Com_CloseTrace();
+    closed_ = true;
+    return ret;
+}
+
+}  // namespace zrkipframe
+
+// ---- the common data -------------------------------------------------------------
+
+extern "C" void IPCtrlCommonData(unsigned int iOperation, void *buffer) {
+    unsigned char *item = nullptr;
+    size_t size = 0;
+    switch (iOperation / 3) {
+    case 0: item = g_common.ucaOwnBoxID; size = sizeof g_common.ucaOwnBoxID; break;
+    case 1: item = g_common.ucaFunctions; size = sizeof g_common.ucaFunctions; break;
+    case 2: item = g_common.ucaRvzCount; size = sizeof g_common.ucaRvzCount; break;
+    default: return;
+    }
+    switch (iOperation % 3) {
+    case 0: std::memset(item, 0, size); break;
+    case 1: if (buffer != nullptr) std::memcpy(buffer, item, size); break;
+    default: if (buffer != nullptr) std::memcpy(item, buffer, size); break;
+    }
+}
+
+// ---- options and capabilities ------------------------------------------------------
+
+extern "C" int IPComInfoCheckSet(const char *ip, const char *user, uint32_t OptionFlag,
+                                 uint32_t OptionMask, int RefreshFlags) {
+    static const char kName[] = "IPComInfoCheckSet";
+    TraceText(2, "INFO", kName, "START");
+    TraceText(3, "INFO", kName, "cpIPaddress=[%s] OptionFlag=0x%02x, OptionMask=0x%02x",
+              zrkipframe::Shown(ip), OptionFlag, OptionMask);
+    auto failed = [&]() { return TraceEnd(1, kName, -1); };
+
+    if ((OptionFlag & ~OptionMask) != 0) {
+        ZRKerrno = 37;
+        return failed();
+    }
+    ZRKOptionFlag = OptionFlag;
+
+    CliCopyFunctions functions;
+    std::memset(&functions, 0, sizeof functions);
+    if (ShowCopyFunctions(ip, user, &functions, 1) != 0) return failed();
+    IPCtrlCommonData(IP_COMMON_FUNCS_CLEAR, nullptr);
+    IPCtrlCommonData(IP_COMMON_FUNCS_SET, &functions);
+
+    unsigned char record[IP_COMMON_FUNCS_LEN];
+    std::memcpy(record, &functions, sizeof record);
+    if ((record[IP_CF_KZP_BYTE] & 0x01) == 0 && (record[IP_CF_VZ_BYTE] & 0x01) == 0 &&
+        (record[IP_CF_RVZ_BYTE] & 0x01) == 0) {
+        ZRKerrno = 59;
+        return failed();
+    }
+
+    if ((RefreshFlags & IP_REFRESH_BOXID) != 0) {
+        char box[ZRK_BOXID_LEN] = {};
+        if (ShowBoxid(ip, user, box, 1) != 0) return failed();
+        IPCtrlCommonData(IP_COMMON_BOXID_CLEAR, nullptr);
+        IPCtrlCommonData(IP_COMMON_BOXID_SET, box);
+    }
+
+    if ((RefreshFlags & IP_REFRESH_RVZCNT) != 0 && (record[IP_CF_RVZBUFF_BYTE] & 0x80) != 0) {
+        std::unique_ptr<CliRvzBufferList> list(new (std::nothrow) CliRvzBufferList());
+        if (!list) {
+            ZRKerrno = 36;
+            return failed();
+        }
+        if (ShowRvzBuffer(ip, user, list.get(), IP_RVZ_LIST_ROWS) != 0) return failed();
+        uint32_t count = list->uiMaxBuffCnt;
+        IPCtrlCommonData(IP_COMMON_RVZCNT_CLEAR, nullptr);
+        IPCtrlCommonData(IP_COMMON_RVZCNT_SET, &count);
+    }
+    return TraceEnd(2, kName, 0);
+}
+
+// ---- the copy arguments ------------------------------------------------------------
+
+extern "C" int IPCheckParam(const char *ip, const char * /*user*/, const char *SrcBoxID,
+                            uint32_t SrcOLU, uint32_t SrcExtAddr_high, uint32_t SrcExtAddr_low,
+                            uint32_t SrcSize_high, uint32_t SrcSize_low, const char *DstBoxID,
+                            uint32_t DstOLU, uint32_t DstExtAddr_high, uint32_t DstExtAddr_low,
+                            int CopyInterval, int CheckOption) {
+    static const char kName[] = "IPCheckParam";
+    TraceText(1, "INFO", kName, "START");
+    TraceText(3, "INFO", kName, "IPaddress=%s, CopyInterval=%d, CheckOption=0x%02x",
+              zrkipframe::Shown(ip), CopyInterval, static_cast<unsigned>(CheckOption));
+    TraceText(3, "INFO", kName,
+              "SrcBoxID=%.40s, SrcOLU=%d, SrcExtAddr_high=%d, SrcExtAddr_low=%d, "
+              "SrcSize_high=%d, SrcSize_low=%d",
+              BoxShown(SrcBoxID), static_cast<int>(SrcOLU), static_cast<int>(SrcExtAddr_high),
+              static_cast<int>(SrcExtAddr_low), static_cast<int>(SrcSize_high),
+              static_cast<int>(SrcSize_low));
+    TraceText(3, "INFO", kName, "DstBoxID=%.40s, DstOLU=%d, DstExtAddr_high=%d, DstExtAddr_low=%d",
+              BoxShown(DstBoxID), static_cast<int>(DstOLU), static_cast<int>(DstExtAddr_high),
+              static_cast<int>(DstExtAddr_low));
+
+    const bool monitor = (CheckOption & IP_CHECK_MONITOR) != 0;
+    const uint64_t size = Join(SrcSize_high, SrcSize_low);
+    const uint64_t src = Join(SrcExtAddr_high, SrcExtAddr_low);
+    const uint64_t dst = Join(DstExtAddr_high, DstExtAddr_low);
+
+    auto check = [&]() -> int {
+        if (SrcBoxID == nullptr) return Fail(4);
+        if (DstBoxID == nullptr) return Fail(5);
+        if (monitor && !AllFF(DstBoxID)) return Fail(5);
+        if (SrcOLU > 0xFFFFu) return Fail(6);
+        if (monitor ? DstOLU != 0xFFFFFFFFu : DstOLU > 0xFFFFu) return Fail(7);
+        if (size == 0 && (src != 0 || dst != 0)) return Fail(11);
+        if (monitor) {
+            if (size == 0 || (DstExtAddr_high == 0xFFFFFFFFu && DstExtAddr_low == 0xFFFFFFFFu)) {
+                return 0;
+            }
+            return Fail(8);
+        }
+        if (std::memcmp(SrcBoxID, DstBoxID, ZRK_BOXID_LEN) != 0) return 0;
+        if (size == 0 && SrcOLU == DstOLU) return Fail(48);
+        if (SrcOLU == DstOLU && Overlap(src, dst, size)) return Fail(8);
+        return 0;
+    };
+    return TraceEnd(1, kName, check());
+}
+
+// ---- the request -------------------------------------------------------------------
+
+extern "C" void IPMakeReq(const char *SrcBoxID, uint32_t SrcOLU, uint32_t SrcExtAddr_high,
+                          uint32_t SrcExtAddr_low, uint32_t SrcSize_high, uint32_t SrcSize_low,
+                          const char *DstBoxID, uint32_t DstOLU, uint32_t DstExtAddr_high,
+                          uint32_t DstExtAddr_low, int CopyInterval, IPCopyReq *req) {
+    static const char kName[] = "IPMakeReq";
+    if (req == nullptr) return;
+    std::memset(req, 0, sizeof *req);
+    if ((SrcExtAddr_high | SrcExtAddr_low | DstExtAddr_high | DstExtAddr_low | SrcSize_high |
+         SrcSize_low) == 0) {
+        req->CopyAttr |= ZRK_IPATTR_WHOLE_VOLUME;
+    }
+    if (SrcBoxID != nullptr) std::memcpy(req->SrcBoxID, SrcBoxID, ZRK_BOXID_LEN);
+    if (DstBoxID != nullptr) std::memcpy(req->DstBoxID, DstBoxID, ZRK_BOXID_LEN);
+    req->SrcOLU = SrcOLU;
+    req->DstOLU = DstOLU;
+    req->SrcExtAddr_high = SrcExtAddr_high;
+    req->SrcExtAddr_low = SrcExtAddr_low;
+    req->DstExtAddr_high = DstExtAddr_high;
+    req->DstExtAddr_low = DstExtAddr_low;
+    req->SrcSize_high = SrcSize_high;
+    req->SrcSize_low = SrcSize_low;
+    req->CopyInterval = CopyInterval;
+    if (DstOLU == 0xFFFFFFFFu) {
+        req->CopyAttr &= static_cast<uint8_t>(~ZRK_IPATTR_REMOTE);
+        TraceText(3, "INFO", kName, "local(Estimate)");
+    } else if (std::memcmp(req->SrcBoxID, req->DstBoxID, ZRK_BOXID_LEN) != 0) {
+        req->CopyAttr |= ZRK_IPATTR_REMOTE;
+        TraceText(3, "INFO", kName, "Remote");
+    } else {
+        req->CopyAttr &= static_cast<uint8_t>(~ZRK_IPATTR_REMOTE);
+        TraceText(3, "INFO", kName, "local");
+    }
+}
+
+extern "C" int IPCheckBoxID(const IPCopyReq *req) {
+    static const char kName[] = "IPCheckBoxID";
+    if (req == nullptr) return TraceEnd(1, kName, Fail(13));
+    ZRKC_Com_OutputTrace(3, 2, "INFO", kName, nullptr, static_cast<int>(sizeof *req), req);
+    char own[ZRK_BOXID_LEN];
+    IPCtrlCommonData(IP_COMMON_BOXID_GET, own);
+    int ret = 0;
+    if ((req->CopyAttr & ZRK_IPATTR_REMOTE) != 0) {
+        if (std::memcmp(req->SrcBoxID, own, sizeof own) != 0 &&
+            std::memcmp(req->DstBoxID, own, sizeof own) != 0) {
+            TraceText(3, "ERR", kName, "SrcBoxID=%.40s", req->SrcBoxID);
+            TraceText(3, "ERR", kName, "DstBoxID=%.40s", req->DstBoxID);
+            TraceText(3, "ERR", kName, "OwnBoxID=%.40s", own);
+            ret = Fail(57);
+        }
+    } else if (std::memcmp(req->SrcBoxID, own, sizeof own) != 0) {
+        TraceText(3, "ERR", kName, "SrcBoxID=%.40s", req->SrcBoxID);
+        TraceText(3, "ERR", kName, "OwnBoxID=%.40s", own);
+        ret = Fail(33);
+    }
+    return TraceEnd(1, kName, ret);
+}

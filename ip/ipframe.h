@@ -1,0 +1,128 @@
+/*
+ * ipframe.h - what every public ZRKIP function shares: the call frame
+ * (trace, sense area, root check, exits), the one-slot common data kept
+ * between calls, the option and capability check, the copy-parameter check,
+ * the copy-request builder and the BoxID check (ipframe.cpp).
+ *
+ * The common data holds the answers about the array that the last
+ * IPComInfoCheckSet addressed: its own BoxID (40 bytes), its copy-function
+ * record (72 bytes, CliCopyFunctions) and its RVZ buffer count (4 bytes).
+ * There is one slot per process, not one per array.
+ *
+ * Return convention: 0, or -1 with ZRKerrno set.
+ */
+#ifndef ZRK_IPFRAME_H
+#define ZRK_IPFRAME_H
+
+#include "zrkapi.h"
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* IPCtrlCommonData operations. */
+#define IP_COMMON_BOXID_CLEAR   0u    /* 40 zero bytes */
+#define IP_COMMON_BOXID_GET     1u    /* copy the own BoxID out */
+#define IP_COMMON_BOXID_SET     2u    /* store 40 bytes */
+#define IP_COMMON_FUNCS_CLEAR   3u    /* 72 zero bytes */
+#define IP_COMMON_FUNCS_GET     4u    /* copy the copy-function record out */
+#define IP_COMMON_FUNCS_SET     5u    /* store 72 bytes */
+#define IP_COMMON_RVZCNT_CLEAR  6u    /* 4 zero bytes */
+#define IP_COMMON_RVZCNT_GET    7u    /* copy the RVZ buffer count out */
+#define IP_COMMON_RVZCNT_SET    8u    /* store 4 bytes */
+
+#define IP_COMMON_FUNCS_LEN     72    /* bytes of the copy-function record */
+#define IP_COMMON_RVZCNT_LEN    4     /* bytes of the RVZ buffer count */
+
+/* RefreshFlags of IPComInfoCheckSet. */
+#define IP_REFRESH_BOXID        0x1   /* ask "show boxid" */
+#define IP_REFRESH_RVZCNT       0x2   /* ask "show rvz-buffer" (when the array has buffers) */
+
+/* CheckOption of IPCheckParam. */
+#define IP_CHECK_MONITOR        0x2   /* no destination: a copy monitor */
+
+/* Reads or writes one item of the common data; other operations do
+ * nothing. The clear operations do not read buffer; a null buffer makes
+ * the copy operations do nothing. */
+void IPCtrlCommonData(unsigned int iOperation, void *buffer);
+
+/* Refuses option bits outside OptionMask (37, before anything is sent),
+ * stores OptionFlag in ZRKOptionFlag, refreshes the copy-function record
+ * (refusing an array without KZP, VZ and RVZ with 59 after storing it),
+ * then the own BoxID and the RVZ buffer count as RefreshFlags ask. */
+int IPComInfoCheckSet(const char *ip, const char *user, uint32_t OptionFlag,
+                      uint32_t OptionMask, int RefreshFlags);
+
+/* The copy arguments of a request: BoxIDs (4, 5), volumes (6, 7), a size
+ * of 0 with a start (11), the monitor's destination (5, 7, 8), the same
+ * volume whole (48) or overlapping (8). Sends nothing. */
+int IPCheckParam(const char *ip, const char *user, const char *SrcBoxID, uint32_t SrcOLU,
+                 uint32_t SrcExtAddr_high, uint32_t SrcExtAddr_low, uint32_t SrcSize_high,
+                 uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOLU,
+                 uint32_t DstExtAddr_high, uint32_t DstExtAddr_low, int CopyInterval,
+                 int CheckOption);
+
+/* Fills the 120-byte request: the arguments, the whole-volume bit and the
+ * remote bit. ReqMark, CopyType and the other bits are the caller's. A null
+ * BoxID leaves its 40 bytes 0. */
+void IPMakeReq(const char *SrcBoxID, uint32_t SrcOLU, uint32_t SrcExtAddr_high,
+               uint32_t SrcExtAddr_low, uint32_t SrcSize_high, uint32_t SrcSize_low,
+               const char *DstBoxID, uint32_t DstOLU, uint32_t DstExtAddr_high,
+               uint32_t DstExtAddr_low, int CopyInterval, IPCopyReq *req);
+
+/* The request against the common own BoxID: a remote request must name it
+ * on one side (57), a local one as its source (33). */
+int IPCheckBoxID(const IPCopyReq *req);
+
+/* The two array descriptions of ipvolinfo.cpp: the VOL_INFO area from the
+ * common data (0; 13 only for a null area), and "show model-info" into
+ * 32 bytes. */
+int IPGetVolumeInfo(const char *ip, const char *user, int info, VOL_INFO *area);
+int IPGetModelInfo(const char *ip, const char *user, unsigned char *area);
+
+#ifdef __cplusplus
+} /* extern "C" */
+
+#include <cstdarg>
+
+// The frame of one public call: opens the trace under the function's
+// identifier, writes "START", clears the sense store and copies it to the
+// caller; Finish writes "END(ret=%d, ZRKerrno=%d)" and closes the trace.
+namespace zrkipframe {
+
+class CallFrame {
+public:
+    CallFrame(int callerId, const char *name, unsigned char *sense);
+    ~CallFrame();
+    CallFrame(const CallFrame &) = delete;
+    CallFrame &operator=(const CallFrame &) = delete;
+
+    // One text line under "INFO" or "ERR".
+    void Info(int level, const char *format, ...) __attribute__((format(printf, 3, 4)));
+    void Err(int level, const char *format, ...) __attribute__((format(printf, 3, 4)));
+    // Binary data under "INFO".
+    void Dump(int level, const void *data, int length);
+    // 34 unless the effective user is root.
+    int CheckRoot();
+    // After a failed step: the sense store to the caller again, and traced.
+    void SenseAgain();
+    // The END line and the trace closed; returns ret.
+    int Finish(int ret);
+
+private:
+    void Line(int level, const char *word, const char *format, va_list args);
+
+    const char *name_;
+    unsigned char *sense_;
+    bool closed_ = false;
+};
+
+// Text of an address for the trace lines.
+inline const char *Shown(const char *text) { return text != nullptr ? text : "NULL"; }
+
+}  // namespace zrkipframe
+#endif
+
+#endif /* ZRK_IPFRAME_H */
