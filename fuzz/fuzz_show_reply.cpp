@@ -5,9 +5,13 @@
 // position); byte 1 gives the number of listed sessions (0 to 7) and the
 // room (8 to 15 records); the next 4 bytes a list of session identifiers
 // (each byte one identifier); the rest is the reply text as the link hands
-// it over (up to the first NUL).
+// it over (up to the first NUL). The other show parsers (array identity,
+// copy functions, model, RVZ buffers) read the same text, with a room of
+// byte 5 modulo 10 records.
 #include "../ip/ipshow.h"
+#include "../ip/ipshow_array.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -50,8 +54,78 @@ void check_columns(const std::string &text) {
     }
 }
 
-// The other show parsers take their reply here, one call each.
-void check_other_parsers(const std::string &text) { (void)text; }
+// An output area of `bytes` bytes followed by kGuard guard bytes, all set
+// to 0xA5 before the call. A parser that writes past its room changes a
+// guard byte; a failing parser must leave the whole area as it was.
+constexpr size_t kGuard = 64;
+constexpr unsigned char kFill = 0xA5;
+
+class Area {
+public:
+    explicit Area(size_t bytes) : bytes_(bytes), data_(bytes + kGuard, kFill) {}
+    template <typename T>
+    T *As() {
+        return reinterpret_cast<T *>(data_.data());
+    }
+    void Check(int rc) const {
+        for (size_t i = bytes_; i < data_.size(); ++i) {
+            if (data_[i] != kFill) abort();
+        }
+        if (rc == 0) return;
+        if (rc != -1 || ZRKerrno == 0) abort();
+        for (size_t i = 0; i < bytes_; ++i) {
+            if (data_[i] != kFill) abort();
+        }
+    }
+
+private:
+    size_t bytes_;
+    std::vector<unsigned char> data_;
+};
+
+// The other show parsers take their reply here, one call each, with an
+// output of room records (the buffer list: room rows after its head).
+void check_other_parsers(const std::string &text, size_t room) {
+    const char *reply = text.c_str();
+    {
+        Area area(room * ZRK_BOXID_LEN);
+        ZRKerrno = 0;
+        area.Check(zrkshow_array::ParseBoxidText(reply, area.As<char>(), room));
+    }
+    {
+        Area area(room * sizeof(CliCopyFunctions));
+        ZRKerrno = 0;
+        area.Check(zrkshow_array::ParseCopyFunctionsText(reply, area.As<CliCopyFunctions>(), room));
+    }
+    {
+        Area area(room * sizeof(CliModelInfo));
+        ZRKerrno = 0;
+        area.Check(zrkshow_array::ParseModelInfoText(reply, area.As<CliModelInfo>(), room));
+    }
+    {
+        // The list's caller may hold fewer than IP_RVZ_LIST_ROWS rows.
+        const size_t rows = room < IP_RVZ_LIST_ROWS ? room : IP_RVZ_LIST_ROWS;
+        Area area(offsetof(CliRvzBufferList, rows) + rows * sizeof(CliRvzBufferRow));
+        ZRKerrno = 0;
+        const int rc = zrkshow_array::ParseRvzBufferText(reply, area.As<CliRvzBufferList>(), room);
+        area.Check(rc);
+        if (rc == 0 && area.As<CliRvzBufferList>()->uiRowCnt > rows) abort();
+    }
+    {
+        Area area(room * sizeof(CliRvzBufferUsage));
+        ZRKerrno = 0;
+        const int rc = zrkshow_array::ParseRvzBufferUsageText(reply, area.As<CliRvzBufferUsage>(), room);
+        area.Check(rc);
+        if (rc == 0 && area.As<CliRvzBufferUsage>()->uiCmCnt > IP_RVZ_USAGE_ROWS) abort();
+    }
+    {
+        Area area(room * sizeof(CliRvzDiskBuffer));
+        ZRKerrno = 0;
+        const int rc = zrkshow_array::ParseRvzDiskBufferText(reply, area.As<CliRvzDiskBuffer>(), room);
+        area.Check(rc);
+        if (rc == 0 && area.As<CliRvzDiskBuffer>()->uiEntryCnt > IP_RVZ_DISK_ENTRIES) abort();
+    }
+}
 
 }  // namespace
 
@@ -67,6 +141,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (option == IP_SESSIONS_IDS && list.empty()) list.push_back(data[2]);
     check_copy_sessions(text, option, list, room);
     check_columns(text);
-    check_other_parsers(text);
+    // The other parsers' room: 0 to 9 records, from the last list byte.
+    check_other_parsers(text, data[5] % 10);
     return 0;
 }

@@ -7,10 +7,27 @@
 #include "platform.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 
 namespace zrkshow_array {
+
+int Lines::Split(const char *text) {
+    Release();
+    int n = 0;
+    if (text == nullptr || IPGetLineNumFromData(text, &n) != 0) return zrkshow::Fail(IP_ERR_REPLY);
+    char **array = static_cast<char **>(std::calloc(static_cast<size_t>(n), sizeof(char *)));
+    if (array == nullptr) return zrkshow::Fail(IP_ERR_NOMEM);
+    int made = n;
+    if (IPSplitDataByLine(text, &made, array) != 0) {
+        std::free(array);
+        return -1;
+    }
+    lines_ = array;
+    count_ = made;
+    return 0;
+}
 
 int Lines::CheckHead() const {
     if (Count() < 2 || Line(1) == nullptr) return zrkshow::Fail(IP_SHOW_ERR_MALFORMED);
@@ -18,6 +35,9 @@ int Lines::CheckHead() const {
     if (zrkshow::ReadHex32Line(Line(1), &status) != 0) return -1;
     if (status != 0) {
         IPSet_ZRKerrno(static_cast<int>(status), lines_, count_);
+        // A failed reply whose error code maps to nothing (code 0, an empty
+        // error line) must still fail visibly.
+        if (ZRKerrno == 0) ZRKerrno = IP_ERR_REPLY;
         return -1;
     }
     return 0;
@@ -155,10 +175,79 @@ int ScanNumbers(const char *name, const char *line, CliCopyFunctions *record) {
     return 0;
 }
 
+// "show boxid": line 2 whole, TABs and all, is the BoxID.
+int ParseBoxid(const Lines &reply, BoxId *answer) {
+    if (reply.CheckHead() != 0) return -1;
+    *answer = BoxId{};
+    zrkshow::CopyText(reply.Line(2), reinterpret_cast<uint8_t *>(answer->id), sizeof answer->id);
+    return 0;
+}
+
+// "show copy-functions" over *record; bytes the reply does not fill keep
+// what record held.
+int ParseCopyFunctions(const char *name, const Lines &reply, CliCopyFunctions *record) {
+    if (reply.CheckHead() != 0) return -1;
+    if (reply.Count() < 3) return Fail(IP_SHOW_ERR_MALFORMED);
+    if (ScanMasks(name, reply.Line(2), record) != 0 ||
+        ScanNumbers(name, reply.Line(3), record) != 0) {
+        return -1;
+    }
+    return 0;
+}
+
+// "show model-info" into a cleared record.
+int ParseModelInfo(const char *name, const Lines &reply, CliModelInfo *record) {
+    if (reply.CheckHead() != 0) return -1;
+    if (reply.Count() < 4) return Fail(IP_SHOW_ERR_MALFORMED);
+    *record = CliModelInfo{};
+    if (ScanBytes(name, reply.Line(2), record->ucaLine2, 2, 2) != 0 ||
+        ScanBytes(name, reply.Line(3), record->ucaLine3, 2, 2) != 0 ||
+        ScanBytes(name, reply.Line(4), record->ucaLine4, 6, 4) != 0) {
+        return -1;
+    }
+    return 0;
+}
+
+constexpr char kBoxidName[] = "ShowBoxID";
+constexpr char kFunctionsName[] = "ShowCopyFunctions";
+constexpr char kModelName[] = "ShowModelInfo";
+
 }  // namespace
 
+namespace zrkshow_array {
+
+int ParseBoxidText(const char *text, char *boxId, size_t room) {
+    if (boxId == nullptr || room < 1) return Fail(IP_SHOW_ERR_PARAM);
+    Lines reply;
+    BoxId answer{};
+    if (reply.Split(text) != 0 || ParseBoxid(reply, &answer) != 0) return -1;
+    std::memcpy(boxId, answer.id, sizeof answer.id);
+    return 0;
+}
+
+int ParseCopyFunctionsText(const char *text, CliCopyFunctions *functions, size_t room) {
+    if (functions == nullptr || room < 1) return Fail(IP_SHOW_ERR_PARAM);
+    Lines reply;
+    if (reply.Split(text) != 0) return -1;
+    CliCopyFunctions record = *functions;
+    if (ParseCopyFunctions(kFunctionsName, reply, &record) != 0) return -1;
+    *functions = record;
+    return 0;
+}
+
+int ParseModelInfoText(const char *text, CliModelInfo *model, size_t room) {
+    if (model == nullptr || room < 1) return Fail(IP_SHOW_ERR_PARAM);
+    Lines reply;
+    CliModelInfo record{};
+    if (reply.Split(text) != 0 || ParseModelInfo(kModelName, reply, &record) != 0) return -1;
+    *model = record;
+    return 0;
+}
+
+}  // namespace zrkshow_array
+
 extern "C" int ShowBoxid(const char *ip, const char *user, char *boxId, size_t room) {
-    static const char name[] = "ShowBoxID";
+    const char *const name = kBoxidName;
     Start(name, ip);
     if (boxId == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
     if (const BoxId *hit = boxIdCache.Find(ip)) {
@@ -167,12 +256,10 @@ extern "C" int ShowBoxid(const char *ip, const char *user, char *boxId, size_t r
     }
     boxIdCache.ClearIfEmpty();
     Lines reply;
-    if (reply.Run(ip, user, "show boxid") != 0 || reply.CheckHead() != 0) {
+    BoxId answer{};
+    if (reply.Run(ip, user, "show boxid") != 0 || ParseBoxid(reply, &answer) != 0) {
         return TraceEnd(name, -1);
     }
-    // Line 2 whole, TABs and all, is the BoxID.
-    BoxId answer{};
-    zrkshow::CopyText(reply.Line(2), reinterpret_cast<uint8_t *>(answer.id), sizeof answer.id);
     std::memcpy(boxId, answer.id, sizeof answer.id);
     boxIdCache.Store(ip, answer);
     return TraceEnd(name, 0);
@@ -180,7 +267,7 @@ extern "C" int ShowBoxid(const char *ip, const char *user, char *boxId, size_t r
 
 extern "C" int ShowCopyFunctions(const char *ip, const char *user, CliCopyFunctions *functions,
                                  size_t room) {
-    static const char name[] = "ShowCopyFunctions";
+    const char *const name = kFunctionsName;
     Start(name, ip);
     if (functions == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
     if (const CliCopyFunctions *hit = functionsCache.Find(ip)) {
@@ -189,37 +276,26 @@ extern "C" int ShowCopyFunctions(const char *ip, const char *user, CliCopyFuncti
     }
     functionsCache.ClearIfEmpty();
     Lines reply;
-    if (reply.Run(ip, user, "show copy-functions") != 0 || reply.CheckHead() != 0) {
-        return TraceEnd(name, -1);
-    }
-    if (reply.Count() < 3) return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
+    if (reply.Run(ip, user, "show copy-functions") != 0) return TraceEnd(name, -1);
     // Parsed over a copy, so that a failure leaves the caller's record as
     // it was; bytes the reply does not fill keep the caller's values.
     CliCopyFunctions record = *functions;
-    if (ScanMasks(name, reply.Line(2), &record) != 0 ||
-        ScanNumbers(name, reply.Line(3), &record) != 0) {
-        return TraceEnd(name, -1);
-    }
+    if (ParseCopyFunctions(name, reply, &record) != 0) return TraceEnd(name, -1);
     *functions = record;
     functionsCache.Store(ip, record);
     return TraceEnd(name, 0);
 }
 
 extern "C" int ShowModelInfo(const char *ip, const char *user, CliModelInfo *model, size_t room) {
-    static const char name[] = "ShowModelInfo";
+    const char *const name = kModelName;
     Start(name, ip);
     if (model == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
     Lines reply;
-    if (reply.Run(ip, user, "show model-info") != 0 || reply.CheckHead() != 0) {
-        return TraceEnd(name, -1);
-    }
-    if (reply.Count() < 4) return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
     CliModelInfo record{};
-    if (ScanBytes(name, reply.Line(2), record.ucaLine2, 2, 2) != 0 ||
-        ScanBytes(name, reply.Line(3), record.ucaLine3, 2, 2) != 0 ||
-        ScanBytes(name, reply.Line(4), record.ucaLine4, 6, 4) != 0) {
+    if (reply.Run(ip, user, "show model-info") != 0 || ParseModelInfo(name, reply, &record) != 0) {
         return TraceEnd(name, -1);
     }
     *model = record;
     return TraceEnd(name, 0);
 }
+

@@ -212,8 +212,12 @@ public:
 
     // Runs the command; 0 or -1 with the link's ZRKerrno.
     int Run(const char *ip, const char *user, const char *command) {
+        Release();
         return IPRunCommand(ip, user, command, &lines_, &count_);
     }
+    // Splits a reply text as the link hands it over, as Run does with the
+    // array's answer; 0 or -1 with ZRKerrno (904 no text or no line, 36).
+    int Split(const char *text);
     size_t Count() const { return count_ > 0 ? static_cast<size_t>(count_) : 0; }
     // Line n counted from 1, or NULL when the reply has no such line.
     const char *Line(size_t n) const {
@@ -221,10 +225,16 @@ public:
     }
     // At least 2 lines (902), then the status of line 1: 0 when it is 0,
     // else -1 with 900 (beyond 32 bits) or the array's error mapped from
-    // line 2.
+    // line 2 (904 when that maps to no error).
     int CheckHead() const;
 
 private:
+    void Release() {
+        IPFreeLines(lines_, count_);
+        lines_ = nullptr;
+        count_ = 0;
+    }
+
     char **lines_ = nullptr;
     int count_ = 0;
 };
@@ -278,6 +288,21 @@ private:
     Entry entries_[IP_SHOW_CACHE_ENTRIES];
     size_t fill_;
 };
+
+// ---- the replies as text ------------------------------------------------------------
+//
+// Each query parses its reply through these, after its own argument checks and
+// its command; they take the reply text as the link hands it over, with the
+// same room and outputs as the query, and never look at or fill the
+// per-address caches. 0, or -1 with ZRKerrno; on failure the output is
+// untouched. NULL output or room 0 (for the buffer list: NULL list) is 13.
+
+int ParseBoxidText(const char *text, char *boxId, size_t room);
+int ParseCopyFunctionsText(const char *text, CliCopyFunctions *functions, size_t room);
+int ParseModelInfoText(const char *text, CliModelInfo *model, size_t room);
+int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room);
+int ParseRvzBufferUsageText(const char *text, CliRvzBufferUsage *usage, size_t room);
+int ParseRvzDiskBufferText(const char *text, CliRvzDiskBuffer *disk, size_t room);
 
 }  // namespace zrkshow_array
 #endif

@@ -163,34 +163,18 @@ int ScanDiskEntry(const char *name, const Lines &reply, size_t *next,
     return 0;
 }
 
-}  // namespace
-
-extern "C" int ShowRvzBuffer(const char *ip, const char *user, CliRvzBufferList *list,
-                             size_t room) {
-    static const char name[] = "ShowRvzBuffer";
-    Trace(1, "INFO", name, "START");
-    Trace(3, "INFO", name, "cpIPaddress=[%s] ", Safe(ip));
-    if (list == nullptr) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
-    const size_t rows = room < IP_RVZ_LIST_ROWS ? room : IP_RVZ_LIST_ROWS;
-    if (const CliRvzBufferList *hit = listCache.Find(ip)) {
-        if (hit->uiRowCnt > rows) return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
-        GiveList(*hit, list);
-        return TraceEnd(name, 0);
-    }
-    listCache.ClearIfEmpty();
-    Lines reply;
-    if (reply.Run(ip, user, "show rvz-buffer ") != 0 || reply.CheckHead() != 0) {
-        return TraceEnd(name, -1);
-    }
-    CliRvzBufferList local{};
-    const Field head[] = {H32(&local.uiMaxBuffCnt), {Kind::Count, &local.uiRowCnt, nullptr, 4}};
-    if (ScanLine(name, reply.Line(2), head, 2, 2) != 0) return TraceEnd(name, -1);
+// "show rvz-buffer" into a cleared *local: the head and at most rows rows.
+int ParseRvzBuffer(const char *name, const Lines &reply, size_t rows, CliRvzBufferList *local) {
+    if (reply.CheckHead() != 0) return -1;
+    *local = CliRvzBufferList{};
+    const Field head[] = {H32(&local->uiMaxBuffCnt), {Kind::Count, &local->uiRowCnt, nullptr, 4}};
+    if (ScanLine(name, reply.Line(2), head, 2, 2) != 0) return -1;
     // Rows beyond the room or the lines present: refused before any is read.
-    if (local.uiRowCnt > rows || LinesFrom(reply, 3) < local.uiRowCnt) {
-        return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
+    if (local->uiRowCnt > rows || LinesFrom(reply, 3) < local->uiRowCnt) {
+        return Fail(IP_SHOW_ERR_MALFORMED);
     }
-    for (uint32_t i = 0; i < local.uiRowCnt; ++i) {
-        CliRvzBufferRow &row = local.rows[i];
+    for (uint32_t i = 0; i < local->uiRowCnt; ++i) {
+        CliRvzBufferRow &row = local->rows[i];
         const Field fields[] = {
             H32(&row.uiGroupNum),
             {Kind::Hex8, &row.ucStatus, nullptr, 1},
@@ -203,9 +187,111 @@ extern "C" int ShowRvzBuffer(const char *ip, const char *user, CliRvzBufferList 
             H32(&row.uiSize),
             {Kind::Text, row.caRemoteBoxID, nullptr, sizeof row.caRemoteBoxID},
         };
-        if (ScanLine(name, reply.Line(3 + i), fields, std::size(fields), 9) != 0) {
-            return TraceEnd(name, -1);
-        }
+        if (ScanLine(name, reply.Line(3 + i), fields, std::size(fields), 9) != 0) return -1;
+    }
+    return 0;
+}
+
+// "show rvz-buffer-usage" into a cleared *local.
+int ParseRvzBufferUsage(const char *name, const Lines &reply, CliRvzBufferUsage *local) {
+    if (reply.CheckHead() != 0) return -1;
+    *local = CliRvzBufferUsage{};
+    const Field totals[] = {H32(&local->uiTotalSize), H32(&local->uiTotalUseSize),
+                            H32(&local->uiTotalSpaceSize)};
+    if (ScanLine(name, reply.Line(2), totals, 3, 3) != 0) return -1;
+    if (ReadCount(reply.Line(3), IP_RVZ_USAGE_ROWS, &local->uiCmCnt) != 0) return -1;
+    // The rows and the closing session count line.
+    if (LinesFrom(reply, 4) < static_cast<size_t>(local->uiCmCnt) + 1) {
+        return Fail(IP_SHOW_ERR_MALFORMED);
+    }
+    for (uint32_t j = 0; j < local->uiCmCnt; ++j) {
+        CliRvzCmUsage &row = local->rows[j];
+        const Field fields[] = {H32(&row.uiCmID), H32(&row.uiBuffSize), H32(&row.uiBuffUseSize),
+                                H32(&row.uiBuffFreeSize)};
+        if (ScanLine(name, reply.Line(4 + j), fields, 4, 4) != 0) return -1;
+    }
+    return ReadCount(reply.Line(4 + local->uiCmCnt), UINT32_MAX, &local->uiSessCnt);
+}
+
+// "show rvz-disk-buffer" into a cleared *local.
+int ParseRvzDiskBuffer(const char *name, const Lines &reply, CliRvzDiskBuffer *local) {
+    if (reply.CheckHead() != 0) return -1;
+    *local = CliRvzDiskBuffer{};
+    if (ReadValue(reply.Line(2), &local->uiFirstValue) != 0 ||
+        ReadCount(reply.Line(3), IP_RVZ_DISK_ENTRIES, &local->uiEntryCnt) != 0) {
+        return -1;
+    }
+    // Each entry takes at least four lines: entry, value count, detail and
+    // module count.
+    if (LinesFrom(reply, 4) < static_cast<size_t>(local->uiEntryCnt) * 4) {
+        return Fail(IP_SHOW_ERR_MALFORMED);
+    }
+    size_t next = 4;
+    for (uint32_t k = 0; k < local->uiEntryCnt; ++k) {
+        if (ScanDiskEntry(name, reply, &next, &local->entries[k]) != 0) return -1;
+    }
+    return 0;
+}
+
+constexpr char kBufferName[] = "ShowRvzBuffer";
+constexpr char kUsageName[] = "ShowRvzBuffUsage";
+constexpr char kDiskName[] = "ShowRvzDiskBuffer";
+
+size_t ListRows(size_t room) { return room < IP_RVZ_LIST_ROWS ? room : IP_RVZ_LIST_ROWS; }
+
+}  // namespace
+
+namespace zrkshow_array {
+
+int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room) {
+    if (list == nullptr) return Fail(IP_SHOW_ERR_PARAM);
+    Lines reply;
+    CliRvzBufferList local{};
+    if (reply.Split(text) != 0 || ParseRvzBuffer(kBufferName, reply, ListRows(room), &local) != 0) {
+        return -1;
+    }
+    GiveList(local, list);
+    return 0;
+}
+
+int ParseRvzBufferUsageText(const char *text, CliRvzBufferUsage *usage, size_t room) {
+    if (usage == nullptr || room < 1) return Fail(IP_SHOW_ERR_PARAM);
+    Lines reply;
+    CliRvzBufferUsage local{};
+    if (reply.Split(text) != 0 || ParseRvzBufferUsage(kUsageName, reply, &local) != 0) return -1;
+    *usage = local;
+    return 0;
+}
+
+int ParseRvzDiskBufferText(const char *text, CliRvzDiskBuffer *disk, size_t room) {
+    if (disk == nullptr || room < 1) return Fail(IP_SHOW_ERR_PARAM);
+    Lines reply;
+    CliRvzDiskBuffer local{};
+    if (reply.Split(text) != 0 || ParseRvzDiskBuffer(kDiskName, reply, &local) != 0) return -1;
+    *disk = local;
+    return 0;
+}
+
+}  // namespace zrkshow_array
+
+extern "C" int ShowRvzBuffer(const char *ip, const char *user, CliRvzBufferList *list,
+                             size_t room) {
+    const char *const name = kBufferName;
+    Trace(1, "INFO", name, "START");
+    Trace(3, "INFO", name, "cpIPaddress=[%s] ", Safe(ip));
+    if (list == nullptr) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
+    const size_t rows = ListRows(room);
+    if (const CliRvzBufferList *hit = listCache.Find(ip)) {
+        if (hit->uiRowCnt > rows) return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
+        GiveList(*hit, list);
+        return TraceEnd(name, 0);
+    }
+    listCache.ClearIfEmpty();
+    Lines reply;
+    CliRvzBufferList local{};
+    if (reply.Run(ip, user, "show rvz-buffer ") != 0 ||
+        ParseRvzBuffer(name, reply, rows, &local) != 0) {
+        return TraceEnd(name, -1);
     }
     GiveList(local, list);
     listCache.Store(ip, local);
@@ -214,7 +300,7 @@ extern "C" int ShowRvzBuffer(const char *ip, const char *user, CliRvzBufferList 
 
 extern "C" int ShowRvzBufferUsage(const char *ip, const char *user, int groupNum, int option,
                                   CliRvzBufferUsage *usage, size_t room) {
-    static const char name[] = "ShowRvzBuffUsage";
+    const char *const name = kUsageName;
     Trace(1, "INFO", name, "START");
     Trace(3, "INFO", name, "IPaddress=[%s], GroupNum=[%d], Option=[%d]", Safe(ip), groupNum,
           option);
@@ -222,58 +308,26 @@ extern "C" int ShowRvzBufferUsage(const char *ip, const char *user, int groupNum
     char command[64];
     std::snprintf(command, sizeof command, "show rvz-buffer-usage -partition %d", groupNum);
     Lines reply;
-    if (reply.Run(ip, user, command) != 0 || reply.CheckHead() != 0) return TraceEnd(name, -1);
-
-    CliRvzBufferUsage record{};
-    CliRvzBufferUsage *const local = &record;
-    const Field totals[] = {H32(&local->uiTotalSize), H32(&local->uiTotalUseSize),
-                            H32(&local->uiTotalSpaceSize)};
-    if (ScanLine(name, reply.Line(2), totals, 3, 3) != 0) return TraceEnd(name, -1);
-    if (ReadCount(reply.Line(3), IP_RVZ_USAGE_ROWS, &local->uiCmCnt) != 0) {
+    CliRvzBufferUsage local{};
+    if (reply.Run(ip, user, command) != 0 || ParseRvzBufferUsage(name, reply, &local) != 0) {
         return TraceEnd(name, -1);
     }
-    // The rows and the closing session count line.
-    if (LinesFrom(reply, 4) < static_cast<size_t>(local->uiCmCnt) + 1) {
-        return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
-    }
-    for (uint32_t j = 0; j < local->uiCmCnt; ++j) {
-        CliRvzCmUsage &row = local->rows[j];
-        const Field fields[] = {H32(&row.uiCmID), H32(&row.uiBuffSize), H32(&row.uiBuffUseSize),
-                                H32(&row.uiBuffFreeSize)};
-        if (ScanLine(name, reply.Line(4 + j), fields, 4, 4) != 0) return TraceEnd(name, -1);
-    }
-    if (ReadCount(reply.Line(4 + local->uiCmCnt), UINT32_MAX, &local->uiSessCnt) != 0) {
-        return TraceEnd(name, -1);
-    }
-    *usage = *local;
+    *usage = local;
     return TraceEnd(name, 0);
 }
 
 extern "C" int ShowRvzDiskBuffer(const char *ip, const char *user, CliRvzDiskBuffer *disk,
                                  size_t room) {
-    static const char name[] = "ShowRvzDiskBuffer";
+    const char *const name = kDiskName;
     Trace(1, "INFO", name, "START");
     Trace(3, "INFO", name, "IPaddress=[%s]", Safe(ip));
     if (disk == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
     Lines reply;
-    if (reply.Run(ip, user, "show rvz-disk-buffer") != 0 || reply.CheckHead() != 0) {
+    CliRvzDiskBuffer local{};
+    if (reply.Run(ip, user, "show rvz-disk-buffer") != 0 ||
+        ParseRvzDiskBuffer(name, reply, &local) != 0) {
         return TraceEnd(name, -1);
     }
-    CliRvzDiskBuffer record{};
-    CliRvzDiskBuffer *const local = &record;
-    if (ReadValue(reply.Line(2), &local->uiFirstValue) != 0 ||
-        ReadCount(reply.Line(3), IP_RVZ_DISK_ENTRIES, &local->uiEntryCnt) != 0) {
-        return TraceEnd(name, -1);
-    }
-    // Each entry takes at least four lines: entry, value count, detail and
-    // module count.
-    if (LinesFrom(reply, 4) < static_cast<size_t>(local->uiEntryCnt) * 4) {
-        return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
-    }
-    size_t next = 4;
-    for (uint32_t k = 0; k < local->uiEntryCnt; ++k) {
-        if (ScanDiskEntry(name, reply, &next, &local->entries[k]) != 0) return TraceEnd(name, -1);
-    }
-    *disk = *local;
+    *disk = local;
     return TraceEnd(name, 0);
 }

@@ -11,7 +11,9 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -332,6 +334,165 @@ TEST(IpShowArrayCache, LongAddressesAreNotCached) {
     EXPECT_EQ(nullptr, cache.Find(longest.substr(0, 254).c_str()));
     cache.Store(nullptr, 3);
     EXPECT_EQ(1u, cache.Fill());
+}
+
+// ---- a failed status whose error code maps to nothing ---------------------------------
+
+// Outputs filled with a known pattern, to prove a failed parse leaves them as
+// they were.
+struct Outputs {
+    Outputs() {
+        std::memset(box, 'z', sizeof box);
+        std::memset(&functions, 0x5A, sizeof functions);
+        std::memset(&model, 0x5A, sizeof model);
+        std::memset(&list, 0x5A, sizeof list);
+        std::memset(&usage, 0x5A, sizeof usage);
+        std::memset(&disk, 0x5A, sizeof disk);
+    }
+    void ExpectUntouched() const {
+        EXPECT_EQ(std::string(sizeof box, 'z'), Bytes(box, sizeof box));
+        const auto same = [](const void *data, size_t size) {
+            return Bytes(data, size) == std::string(size, '\x5A');
+        };
+        EXPECT_TRUE(same(&functions, sizeof functions));
+        EXPECT_TRUE(same(&model, sizeof model));
+        EXPECT_TRUE(same(&list, sizeof list));
+        EXPECT_TRUE(same(&usage, sizeof usage));
+        EXPECT_TRUE(same(&disk, sizeof disk));
+    }
+    char box[ZRK_BOXID_LEN];
+    CliCopyFunctions functions;
+    CliModelInfo model;
+    CliRvzBufferList list;
+    CliRvzBufferUsage usage;
+    CliRvzDiskBuffer disk;
+};
+
+// "02" with an empty error line carries array code 0, which names no error
+// unless the error catalogue does: the parse must still fail with a ZRKerrno
+// (904), never with -1 and ZRKerrno 0, and leave its output as it was. No
+// install root here, so no catalogue.
+TEST(IpShowArrayText, FailedStatusWithEmptyErrorCodeStillFails) {
+    const char *const reply = "02\n";
+    auto out = std::make_unique<Outputs>();
+    const std::vector<std::pair<const char *, std::function<int()>>> texts = {
+        {"boxid", [&] { return zrkshow_array::ParseBoxidText(reply, out->box, 1); }},
+        {"copy-functions",
+         [&] { return zrkshow_array::ParseCopyFunctionsText(reply, &out->functions, 1); }},
+        {"model-info", [&] { return zrkshow_array::ParseModelInfoText(reply, &out->model, 1); }},
+        {"rvz-buffer", [&] { return zrkshow_array::ParseRvzBufferText(reply, &out->list, 0); }},
+        {"rvz-buffer-usage",
+         [&] { return zrkshow_array::ParseRvzBufferUsageText(reply, &out->usage, 1); }},
+        {"rvz-disk-buffer",
+         [&] { return zrkshow_array::ParseRvzDiskBufferText(reply, &out->disk, 1); }},
+    };
+    for (const auto &text : texts) {
+        ZRKerrno = 0;
+        EXPECT_EQ(-1, text.second()) << text.first;
+        EXPECT_EQ(904, ZRKerrno) << text.first;
+    }
+    out->ExpectUntouched();
+}
+
+// The same reply through the queries fails with a ZRKerrno (here the
+// catalogue's value for code 0) and leaves every output as it was.
+TEST_F(IpShowArrayTest, FailedStatusWithEmptyErrorCodeFailsEveryQuery) {
+    auto out = std::make_unique<Outputs>();
+    const std::vector<std::pair<const char *, std::function<int()>>> queries = {
+        {"boxid", [&] { return ShowBoxid(kArray, nullptr, out->box, 1); }},
+        {"copy-functions", [&] { return ShowCopyFunctions(kArray, nullptr, &out->functions, 1); }},
+        {"model-info", [&] { return ShowModelInfo(kArray, nullptr, &out->model, 1); }},
+        {"rvz-buffer", [&] { return ShowRvzBuffer(kArray, nullptr, &out->list, 8); }},
+        {"rvz-buffer-usage",
+         [&] { return ShowRvzBufferUsage(kArray, nullptr, 1, 0, &out->usage, 1); }},
+        {"rvz-disk-buffer", [&] { return ShowRvzDiskBuffer(kArray, nullptr, &out->disk, 1); }},
+    };
+    for (const auto &query : queries) {
+        service.reply("02\n");
+        ZRKerrno = 0;
+        EXPECT_EQ(-1, query.second()) << query.first;
+        EXPECT_NE(0, ZRKerrno) << query.first;
+    }
+    out->ExpectUntouched();
+    EXPECT_EQ(6u, Sent());
+}
+
+// ---- the text entry points ---------------------------------------------------------------
+
+// The text entry points parse as the queries do and never use the caches.
+TEST_F(IpShowArrayTest, TextEntryPointsParseLikeTheQueries) {
+    char fromText[ZRK_BOXID_LEN];
+    std::memset(fromText, 'z', sizeof fromText);
+    ASSERT_EQ(0, zrkshow_array::ParseBoxidText("00\nVX0123456789", fromText, 1)) << ZRKerrno;
+    EXPECT_EQ(std::string("VX0123456789") + std::string(28, '\0'), Bytes(fromText, sizeof fromText));
+    // Nothing was cached for any address: the query still asks the array.
+    service.reply("00\nVX-LIVE");
+    char live[ZRK_BOXID_LEN] = {};
+    ASSERT_EQ(0, ShowBoxid(kArray, nullptr, live, 1)) << ZRKerrno;
+    EXPECT_EQ("VX-LIVE", std::string(live, strnlen(live, sizeof live)));
+    EXPECT_EQ(1u, Sent());
+
+    const std::string functionsReply = "00\n1\tFFFF\t89ABCDEF\t180000001\tE\n10\t20\t30\t1FF03\t40\t3\t77";
+    CliCopyFunctions a;
+    CliCopyFunctions b;
+    std::memset(&a, 0xCC, sizeof a);
+    std::memset(&b, 0xCC, sizeof b);
+    ASSERT_EQ(0, zrkshow_array::ParseCopyFunctionsText(functionsReply.c_str(), &a, 1));
+    service.reply(functionsReply);
+    ASSERT_EQ(0, ShowCopyFunctions("fn-array", nullptr, &b, 1)) << ZRKerrno;
+    EXPECT_EQ(Bytes(&a, sizeof a), Bytes(&b, sizeof b));
+
+    const std::string modelReply = "00\n1\t2\n3\t4\n5\t6\t7\t8\t9\tA";
+    CliModelInfo m1;
+    CliModelInfo m2;
+    std::memset(&m1, 0x5A, sizeof m1);
+    std::memset(&m2, 0x5A, sizeof m2);
+    ASSERT_EQ(0, zrkshow_array::ParseModelInfoText(modelReply.c_str(), &m1, 1));
+    service.reply(modelReply);
+    ASSERT_EQ(0, ShowModelInfo(kArray, nullptr, &m2, 1)) << ZRKerrno;
+    EXPECT_EQ(Bytes(&m1, sizeof m1), Bytes(&m2, sizeof m2));
+
+    const std::string listReply = "00\n8\t1\n1\t2\t3\t4\t5\t6\t7\t8\t9\tREMOTEBOX";
+    CliRvzBufferList l1{};
+    CliRvzBufferList l2{};
+    ASSERT_EQ(0, zrkshow_array::ParseRvzBufferText(listReply.c_str(), &l1, 1));
+    EXPECT_EQ(1u, l1.uiRowCnt);
+    EXPECT_EQ(9u, l1.rows[0].uiSize);
+    // A room of 0 rows refuses the row before reading it.
+    EXPECT_EQ(-1, zrkshow_array::ParseRvzBufferText(listReply.c_str(), &l2, 0));
+    EXPECT_EQ(902, ZRKerrno);
+    service.reply(listReply);
+    ASSERT_EQ(0, ShowRvzBuffer("list-array", nullptr, &l2, 1)) << ZRKerrno;
+    EXPECT_EQ(Bytes(&l1, sizeof l1), Bytes(&l2, sizeof l2));
+
+    const std::string usageReply = "00\n100\t40\t60\n1\n0\t100\t40\t60\n2";
+    CliRvzBufferUsage u1;
+    CliRvzBufferUsage u2;
+    std::memset(&u1, 0x5A, sizeof u1);
+    std::memset(&u2, 0x5A, sizeof u2);
+    ASSERT_EQ(0, zrkshow_array::ParseRvzBufferUsageText(usageReply.c_str(), &u1, 1));
+    EXPECT_EQ(2u, u1.uiSessCnt);
+    service.reply(usageReply);
+    ASSERT_EQ(0, ShowRvzBufferUsage(kArray, nullptr, 1, 0, &u2, 1)) << ZRKerrno;
+    EXPECT_EQ(Bytes(&u1, sizeof u1), Bytes(&u2, sizeof u2));
+
+    const std::string diskReply = "00\n1\n1\n0\t1\n1\n5\n0\t10\t100\t40\t60\n1\n0\t100\t40\t60";
+    static CliRvzDiskBuffer d1;
+    static CliRvzDiskBuffer d2;
+    std::memset(&d1, 0x5A, sizeof d1);
+    std::memset(&d2, 0x5A, sizeof d2);
+    ASSERT_EQ(0, zrkshow_array::ParseRvzDiskBufferText(diskReply.c_str(), &d1, 1));
+    EXPECT_EQ(1u, d1.uiEntryCnt);
+    EXPECT_EQ(5u, d1.entries[0].uiaRlun[0]);
+    service.reply(diskReply);
+    ASSERT_EQ(0, ShowRvzDiskBuffer(kArray, nullptr, &d2, 1)) << ZRKerrno;
+    EXPECT_EQ(Bytes(&d1, sizeof d1), Bytes(&d2, sizeof d2));
+
+    // No output or no room: 13, as the queries.
+    EXPECT_EQ(-1, zrkshow_array::ParseBoxidText("00\nX", fromText, 0));
+    EXPECT_EQ(13, ZRKerrno);
+    EXPECT_EQ(-1, zrkshow_array::ParseRvzBufferText("00\n0\t0", nullptr, 8));
+    EXPECT_EQ(13, ZRKerrno);
 }
 
 }  // namespace
