@@ -19,8 +19,6 @@ using namespace inbandtest;
 
 namespace {
 
-
-
 template <typename T> Bytes BytesOf(const T &record) {
     const auto *p = reinterpret_cast<const unsigned char *>(&record);
     return Bytes(p, p + sizeof record);
@@ -43,8 +41,6 @@ std::string CountingHex(int first, int n) {
     for (int i = 0; i < n; ++i) b.push_back(static_cast<unsigned char>(first + i));
     return zrksim::toHex(b);
 }
-
-
 
 std::string Hex152(const zrk::ClassicDetail &d) {
     return zrksim::toHex(BytesOf(zrk::EncodeClassicDetail(d)));

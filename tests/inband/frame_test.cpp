@@ -16,7 +16,6 @@ using namespace inbandtest;
 
 namespace {
 
-
 const std::string kA1 = Box("BOX-A1");
 const std::string kA2 = Box("BOX-A2");
 const std::string kNone(ZRK_BOXID_LEN, '\xFF');

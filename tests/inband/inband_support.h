@@ -5,6 +5,7 @@
 #include "install_root.h"
 #include "sim_client.h"
 #include "zrkengine.h"
+#include "zrklvmain.h"
 #include "zrkhost.h"
 
 #include <dirent.h>
@@ -53,6 +54,45 @@ inline Bytes Golden(size_t size, const Patches &patches) {
         std::copy(h.begin(), h.end(), b.begin() + static_cast<long>(offset));
     }
     return b;
+}
+
+// Golden() as hex, as the simulator logs records.
+inline std::string GoldenHex(size_t size, const Patches &patches) {
+    return zrksim::toHex(Golden(size, patches));
+}
+
+// A copy pair of the page-based engine's tests; remote when the arrays
+// differ, whole volume without extents.
+struct TvcPair {
+    std::string src = "BOX-A1", dst = "BOX-A1";
+    uint32_t srcOlu = 5, dstOlu = 6;
+    uint64_t srcExt = 0, size = 0, dstExt = 0;
+};
+// The large-volume copy request of a pair, volume role 1.
+inline COPY_REQ_LV TvcRequest(const TvcPair &p, uint32_t copyInterval) {
+    zrk::CopyReqLv r{};
+    std::memcpy(r.ucaSrcBoxID, Box(p.src).data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaDstBoxID, Box(p.dst).data(), ZRK_BOXID_LEN);
+    r.uiSrcOlu = p.srcOlu;
+    r.uiDstOlu = p.dstOlu;
+    r.uiWholeVolumeFlag = p.srcExt == 0 && p.size == 0 && p.dstExt == 0 ? 1 : 0;
+    r.uiSrcExtentHigh = static_cast<uint32_t>(p.srcExt >> 32);
+    r.uiSrcExtentLow = static_cast<uint32_t>(p.srcExt);
+    r.uiSrcSizeHigh = static_cast<uint32_t>(p.size >> 32);
+    r.uiSrcSizeLow = static_cast<uint32_t>(p.size);
+    r.uiDstExtentHigh = static_cast<uint32_t>(p.dstExt >> 32);
+    r.uiDstExtentLow = static_cast<uint32_t>(p.dstExt);
+    r.uiCopyInterval = copyInterval;
+    r.ucRemoteFlag = p.src != p.dst ? 1 : 0;
+    r.ucVolumeRole = 1;
+    return zrk::EncodeCopyReqLv(r);
+}
+// The session-identifier form: the identifier in bytes 82-83.
+inline COPY_REQ_LV TvcRequestById(uint16_t id) {
+    zrk::CopyReqLv r{};
+    r.uiSrcOlu = id;
+    r.ucVolumeRole = 1;
+    return zrk::EncodeCopyReqLv(r);
 }
 
 // Codes of the TRAVO OUT pages (main family) in the simulator's CDB log, in

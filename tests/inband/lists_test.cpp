@@ -19,8 +19,6 @@ using namespace inbandtest;
 
 namespace {
 
-
-
 template <typename T> Bytes BytesOf(const T &record) {
     const auto *p = reinterpret_cast<const unsigned char *>(&record);
     return Bytes(p, p + sizeof record);
@@ -39,7 +37,6 @@ template <typename T> T Pattern() {
     for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<unsigned char>(i);
     return RecordOf<T>(b);
 }
-
 
 constexpr char kDisk[] = "/dev/sdb";
 

@@ -19,7 +19,6 @@ using namespace inbandtest;
 
 namespace {
 
-
 constexpr char kHostA1[] = "/dev/sdb";  // A1:5, the source side
 constexpr char kHostA2[] = "/dev/sdc";  // A2:9, the destination side of the RVZ pair
 constexpr char kClassic[] = "/dev/sdd"; // C1:5, an array without the page-based engine

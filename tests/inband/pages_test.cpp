@@ -18,8 +18,6 @@ using namespace inbandtest;
 
 namespace {
 
-
-
 template <typename T> Bytes BytesOf(const T &record) {
     const auto *p = reinterpret_cast<const unsigned char *>(&record);
     return Bytes(p, p + sizeof record);
@@ -31,7 +29,6 @@ template <typename T> T RecordOf(const Bytes &bytes) {
     std::memcpy(&record, bytes.data(), std::min(bytes.size(), sizeof record));
     return record;
 }
-
 
 // Hex of n bytes counting up from first.
 std::string Counting(int first, int n) {

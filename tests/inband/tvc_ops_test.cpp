@@ -18,46 +18,9 @@ using namespace inbandtest;
 
 namespace {
 
-// Golden() as hex, as the simulator logs records.
-std::string GoldenHex(size_t size, const Patches &patches) {
-    return zrksim::toHex(Golden(size, patches));
-}
-
-
-
-
-
-// A copy pair; remote when the arrays differ, whole volume without extents.
-struct Pair {
-    std::string src = "BOX-A1", dst = "BOX-A1";
-    uint32_t srcOlu = 5, dstOlu = 6;
-    uint64_t srcExt = 0, size = 0, dstExt = 0;
-};
-COPY_REQ_LV Request(const Pair &p) {
-    zrk::CopyReqLv r{};
-    std::memcpy(r.ucaSrcBoxID, Box(p.src).data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, Box(p.dst).data(), ZRK_BOXID_LEN);
-    r.uiSrcOlu = p.srcOlu;
-    r.uiDstOlu = p.dstOlu;
-    r.uiWholeVolumeFlag = p.srcExt == 0 && p.size == 0 && p.dstExt == 0 ? 1 : 0;
-    r.uiSrcExtentHigh = static_cast<uint32_t>(p.srcExt >> 32);
-    r.uiSrcExtentLow = static_cast<uint32_t>(p.srcExt);
-    r.uiSrcSizeHigh = static_cast<uint32_t>(p.size >> 32);
-    r.uiSrcSizeLow = static_cast<uint32_t>(p.size);
-    r.uiDstExtentHigh = static_cast<uint32_t>(p.dstExt >> 32);
-    r.uiDstExtentLow = static_cast<uint32_t>(p.dstExt);
-    r.uiCopyInterval = 3;
-    r.ucRemoteFlag = p.src != p.dst ? 1 : 0;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReqLv(r);
-}
-// The session-identifier form: the identifier in bytes 82-83.
-COPY_REQ_LV ById(uint16_t id) {
-    zrk::CopyReqLv r{};
-    r.uiSrcOlu = id;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReqLv(r);
-}
+using Pair = TvcPair;
+COPY_REQ_LV Request(const Pair &p) { return TvcRequest(p, 3); }
+COPY_REQ_LV ById(uint16_t id) { return TvcRequestById(id); }
 
 using Operation = int (*)(const char *, unsigned char, unsigned int, const COPY_REQ_LV *);
 
