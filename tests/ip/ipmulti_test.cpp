@@ -435,14 +435,7 @@ TEST(IpActionSim, StartStopAndMultiSession) {
 
 namespace {
 
-// Everything the trace folder holds, as one text to search.
-std::string TraceBytes(const zrktest::InstallRoot &root) {
-    std::string all;
-    for (const auto &entry : std::filesystem::directory_iterator(root.traceDir())) {
-        all += zrktest::readFile(entry.path().string());
-    }
-    return all;
-}
+std::string TraceBytes(const zrktest::InstallRoot &root) { return root.traceText(); }
 
 // The multi-session command opens the API trace itself and leaves its
 // start, parameter, column and end lines there.

@@ -25,13 +25,7 @@ protected:
     void SetUp() override { service.configure(root); }
 
     size_t Sent() const { return service.commands().size(); }
-    std::string Trace() const {
-        std::string all;
-        for (const auto &entry : std::filesystem::directory_iterator(root.traceDir())) {
-            all += zrktest::readFile(entry.path().string());
-        }
-        return all;
-    }
+    std::string Trace() const { return root.traceText(); }
 
     zrktest::InstallRoot root;
     iptest::FakeService service;

@@ -132,10 +132,7 @@ TEST_F(IpVolInfoSim, CallsAreTraced) {
     ASSERT_EQ(1, ZRKIPGetVolumeInfo("10.0.0.5", nullptr, 0, 3, box, &words[0], &words[1],
                                     &words[2], &words[3], &words[4], &info, nullptr));
     EXPECT_EQ(-1, ZRKIPGetDeviceInfo("10.0.0.5", nullptr, 2, model, nullptr));
-    std::string trace;
-    for (const auto &entry : std::filesystem::directory_iterator(root.traceDir())) {
-        trace += zrktest::readFile(entry.path().string());
-    }
+    const std::string trace = root.traceText();
     for (const char *line : {
              "ZRKIPGetVolumeInfo : START",
              "ZRKIPGetVolumeInfo : cpIPaddress=[10.0.0.5] OptionFlag=0x03",

@@ -56,6 +56,12 @@ InstallRoot::InstallRoot() : root_(makeTempDir()) {
     setenv("WXAPI_LOG_PATH", logDir().c_str(), 1);
 }
 
+std::string InstallRoot::traceText() const {
+    std::string all;
+    for (const auto &entry : fs::directory_iterator(traceDir())) all += readFile(entry.path().string());
+    return all;
+}
+
 InstallRoot::~InstallRoot() { removeTree(root_); }
 
 }  // namespace zrktest

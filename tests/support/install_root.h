@@ -24,6 +24,9 @@ public:
     std::string logDir() const { return root_ + "/log"; }
     std::string path(const std::string &relative) const { return root_ + "/" + relative; }
 
+    // Everything the trace folder holds, as one text to search.
+    std::string traceText() const;
+
     // Replace a file of the tree (relative to the root) with the given text.
     void write(const std::string &relative, const std::string &text) const;
     // Write the trace definition file with the given text.
