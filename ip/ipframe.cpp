@@ -116,6 +116,33 @@ void CallFrame::SenseAgain() {
     if (sense_ != nullptr) Dump(2, sense_, ZRK_SENSE_LEN);
 }
 
+void TraceCopyArgs(CallFrame &frame, const CopyArgs &a, bool wideOption) {
+    frame.Info(2, wideOption ? "IPaddress=%s, CopyInterval=%d, OptionFlag=0x%08x"
+                             : "IPaddress=%s, CopyInterval=%d, OptionFlag=0x%02x",
+               Shown(a.ip), a.CopyInterval, a.OptionFlag);
+    frame.Info(2,
+               "SrcBoxID=%.40s, SrcOLU=%d, SrcExtAddr_high=%d, SrcExtAddr_low=%d, SrcSize_high=%d, "
+               "SrcSize_low=%d",
+               Shown(a.SrcBoxID), static_cast<int>(a.SrcOLU), static_cast<int>(a.SrcExtAddr_high),
+               static_cast<int>(a.SrcExtAddr_low), static_cast<int>(a.SrcSize_high),
+               static_cast<int>(a.SrcSize_low));
+    frame.Info(2, "DstBoxID=%.40s, DstOLU=%d, DstExtAddr_high=%d, DstExtAddr_low=%d",
+               Shown(a.DstBoxID), static_cast<int>(a.DstOLU), static_cast<int>(a.DstExtAddr_high),
+               static_cast<int>(a.DstExtAddr_low));
+}
+
+int CheckCopyArgs(const CopyArgs &a, int checkOption) {
+    return IPCheckParam(a.ip, a.user, a.SrcBoxID, a.SrcOLU, a.SrcExtAddr_high, a.SrcExtAddr_low,
+                        a.SrcSize_high, a.SrcSize_low, a.DstBoxID, a.DstOLU, a.DstExtAddr_high,
+                        a.DstExtAddr_low, a.CopyInterval, checkOption);
+}
+
+void MakeCopyReq(const CopyArgs &a, IPCopyReq *req) {
+    IPMakeReq(a.SrcBoxID, a.SrcOLU, a.SrcExtAddr_high, a.SrcExtAddr_low, a.SrcSize_high,
+              a.SrcSize_low, a.DstBoxID, a.DstOLU, a.DstExtAddr_high, a.DstExtAddr_low,
+              a.CopyInterval, req);
+}
+
 int CallFrame::Finish(int ret) {
     if (ret < 0) {
         Err(1, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);

@@ -122,6 +122,33 @@ private:
 // Text of an address for the trace lines.
 inline const char *Shown(const char *text) { return text != nullptr ? text : "NULL"; }
 
+// The argument list shared by the public copy functions (start, stop,
+// change, resume, suspend), in its order.
+struct CopyArgs {
+    const char *ip;
+    const char *user;
+    const char *SrcBoxID;
+    uint32_t SrcOLU;
+    uint32_t SrcExtAddr_high;
+    uint32_t SrcExtAddr_low;
+    uint32_t SrcSize_high;
+    uint32_t SrcSize_low;
+    const char *DstBoxID;
+    uint32_t DstOLU;
+    uint32_t DstExtAddr_high;
+    uint32_t DstExtAddr_low;
+    int CopyInterval;
+    uint32_t OptionFlag;
+};
+
+// The three parameter lines of a copy function at level 2; wideOption
+// prints the option word with eight digits ("OptionFlag=0x%08x").
+void TraceCopyArgs(CallFrame &frame, const CopyArgs &args, bool wideOption = false);
+
+// IPCheckParam and IPMakeReq over the argument list.
+int CheckCopyArgs(const CopyArgs &args, int checkOption);
+void MakeCopyReq(const CopyArgs &args, IPCopyReq *req);
+
 }  // namespace zrkipframe
 #endif
 

@@ -154,6 +154,7 @@ int ZRKC_CloseTrace(TraceHandle *handle);
 
 extern int ZRKerrno;          /* error code of the last failed call */
 extern int ZRKRVZ_stacktimer; /* RVZ stack-mode suspend timer (default 5) */
+extern int ZRKsessionid;      /* identifier of the session the last start created */
 
 char *ZRKstrerror(int code);
 void ZRKperror(const char *message);
@@ -715,6 +716,66 @@ int ZRKIPGetVolumeInfo(const char *ip, const char *user, int ExtentCnt, uint32_t
  * array is asked). Root only (34). 0 or -1 with ZRKerrno. */
 int ZRKIPGetDeviceInfo(const char *ip, const char *user, int InfoType,
                        unsigned char *DeviceInfo, unsigned char *SenseData);
+
+/* ------------------------------------------------------------------------ */
+/* Out-of-band: copy sessions                                               */
+/* ------------------------------------------------------------------------ */
+
+/* The copy functions share one argument list: the array's address and a
+ * user text (passed to the LAN service unchanged, NULL from the command
+ * layer), the source BoxID (40 bytes), OLU, start block and size (64-bit
+ * values as high and low words), the destination BoxID, OLU and start block,
+ * the copy interval (carried, never checked), the option word and a 256-byte
+ * sense area (may be NULL; always receives zeros: the LAN road stores no
+ * sense data). Root only (34); option bits outside the function's mask are
+ * refused with 37 before anything is sent. 0, or -1 with ZRKerrno. Option
+ * bit 0x4 names the session by its identifier, carried in SrcOLU (55 above
+ * 0xFFFF), for the functions that take it. */
+#define ZRKIP_COPY_ARGS                                                                    \
+    const char *ip, const char *user, const char *SrcBoxID, uint32_t SrcOLU,              \
+        uint32_t SrcExtAddr_high, uint32_t SrcExtAddr_low, uint32_t SrcSize_high,          \
+        uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOLU,                       \
+        uint32_t DstExtAddr_high, uint32_t DstExtAddr_low, int CopyInterval,               \
+        uint32_t OptionFlag, unsigned char *SenseData
+
+/* Starts a VZ mirror (same BoxIDs) or an RVZ mirror (BoxIDs differ); the new
+ * session's identifier is left in ZRKsessionid. Options: 0x20000 secondary
+ * access; RVZ only: 0x20 sync, 0x40 skip, 0x100 split, 0x200 recovery,
+ * 0x400 stack, 0x800 consistency transfer. */
+int ZRKIPStartVZ(ZRKIP_COPY_ARGS);
+/* Starts a KZP session inside the array (no options). */
+int ZRKIPStartKZP(ZRKIP_COPY_ARGS);
+/* Starts a QuickKZP session; 0x2000 restarts the existing one of the pair,
+ * 0x2000000 virtual-volume session delete mode. */
+int ZRKIPStartQuickKZP(ZRKIP_COPY_ARGS);
+/* Starts a SnapKZP+ session; 0x8000 a copy monitor (no destination: BoxID
+ * of forty 0xFF bytes, DstOLU 0xFFFFFFFF), 0x2000000 delete mode. */
+int ZRKIPStartSnapKZP_p(ZRKIP_COPY_ARGS);
+/* Changes a suspended VZ or RVZ session: 0x1000 reverse; RVZ only: 0x20
+ * sync (with 0x100 split), 0x400 stack, 0x800 consistency, 0x200 recovery. */
+int ZRKIPChangeVZ(ZRKIP_COPY_ARGS);
+/* Resumes a suspended VZ or RVZ session; 0x80 remain mode (RVZ). */
+int ZRKIPResumeVZ(ZRKIP_COPY_ARGS);
+/* Suspends a VZ or RVZ session; RVZ only: 0x2 forced, 0x100000 with the
+ * stack timer ZRKRVZ_stacktimer (a refusal 0x15310 is reported as 0x20002). */
+int ZRKIPSuspendVZ(ZRKIP_COPY_ARGS);
+/* Stops a VZ or RVZ session; 0x2 forced. */
+int ZRKIPStopVZ(ZRKIP_COPY_ARGS);
+/* Stops a KZP session; 0x1000000 a session of virtual volumes. */
+int ZRKIPStopKZP(ZRKIP_COPY_ARGS);
+/* Stops a QuickKZP session: exactly one of 0x2 (whole session) and 0x4000
+ * (only its tracking). */
+int ZRKIPStopQuickKZP(ZRKIP_COPY_ARGS);
+/* Stops a SnapKZP session; 0x8000 a copy monitor. */
+int ZRKIPStopSnapKZP(ZRKIP_COPY_ARGS);
+/* Stops a SnapKZP+ session; 0x8000 a copy monitor, 0x2 forced. */
+int ZRKIPStopSnapKZP_p(ZRKIP_COPY_ARGS);
+
+/* Initialises the snap data volume Olu (below 0x10000, else 48). A refusal
+ * is diagnosed: 48 no such volume, 68 not a snap data volume, 39 being
+ * initialised, else the array's error. Root only. 0 or -1 with ZRKerrno. */
+int ZRKIPSnapDataVolInit(const char *ip, const char *user, uint32_t Olu,
+                         unsigned char *SenseData);
 
 #ifdef __cplusplus
 } /* extern "C" */

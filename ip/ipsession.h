@@ -1,0 +1,83 @@
+/*
+ * ipsession.h - the session road of the out-of-band API: finding a session
+ * that a copy request describes (ipsession.cpp), starting one (ipstart.cpp),
+ * changing, resuming and suspending one (ipcontrol.cpp), stopping one
+ * (ipstop.cpp) and initialising a snap data volume (ipsnapinit.cpp).
+ *
+ * The internal functions write into the trace that their public function
+ * opened and never open or close it. Requests and rows are host order.
+ *
+ * Return convention: 0, or -1 with ZRKerrno set.
+ */
+#ifndef ZRK_IPSESSION_H
+#define ZRK_IPSESSION_H
+
+#include "ipshow.h"
+#include "ipshow_volumes.h"
+#include "zrkapi.h"
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* IPCopyReq.CopyType */
+#define IP_COPY_ANY        0
+#define IP_COPY_KZP        1
+#define IP_COPY_VZ         2
+#define IP_COPY_MONITOR    3
+
+/* IPCopyReq.CopyAttr (the same bits as CliCopySession.ucAttr) */
+#define IP_ATTR_SECONDARY  0x01
+#define IP_ATTR_QUICK      0x08
+#define IP_ATTR_SNAP       0x10
+#define IP_ATTR_REMOTE     0x20
+#define IP_ATTR_SNAP_P     0x40
+#define IP_ATTR_WHOLE      0x80
+
+/* Option bits of the lookup. */
+#define IP_OPT_BY_ID       0x4u
+#define IP_OPT_VVOL        0x1000000u
+
+/* ---- lookup -------------------------------------------------------------------- */
+
+/* The first usable session of the array that the request describes: by
+ * identifier (Option 0x4, the identifier in SrcOLU) or by volume; the
+ * virtual-volume sessions with Option 0x1000000. listFlags is the show flag
+ * word (128 from every caller). 21 when none; *row receives the session. */
+int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int listFlags,
+               const IPCopyReq *req, CliCopySession *row);
+
+/* The first usable row of rows[0..count-1] that the request describes;
+ * option is only traced. 21 when none. */
+int IPSearchSession(const IPCopyReq *req, const CliCopySession *rows, int count,
+                    uint32_t option, CliCopySession *row);
+
+/* Converts count virtual-volume rows into copy-session rows; returns count. */
+int IPConvVVolSes2CopySes(const CliVvolCopySession *in, int count, CliCopySession *out);
+
+/* ---- start ---------------------------------------------------------------------- */
+
+int IPStartTvc(const char *ip, const char *user, uint32_t OptionFlag, IPCopyReq *req);
+int IPStartQuickTvc(const char *ip, const char *user, uint32_t OptionFlag, IPCopyReq *req);
+int IPStartSnapTvc(const char *ip, const char *user, uint32_t OptionFlag, IPCopyReq *req);
+
+/* ---- control and stop -------------------------------------------------------------- */
+
+int IPChangeTvc(const char *ip, const char *user, uint32_t OptionFlag, IPCopyReq *req);
+int IPResumeTvc(const char *ip, const char *user, uint32_t OptionFlag, IPCopyReq *req);
+int IPSuspendTvc(const char *ip, const char *user, uint32_t OptionFlag, IPCopyReq *req);
+int IPStopTvc(const char *ip, const char *user, uint32_t OptionFlag, IPCopyReq *req);
+int IPStopQuickTvc(const char *ip, const char *user, uint32_t OptionFlag, IPCopyReq *req);
+int IPStopSnapTvc(const char *ip, const char *user, uint32_t OptionFlag, IPCopyReq *req);
+
+/* ---- snap data volumes ---------------------------------------------------------------- */
+
+int IPSnapVolInit(const char *ip, const char *user, int olu);
+
+#ifdef __cplusplus
+} /* extern "C" */
+#endif
+
+#endif /* ZRK_IPSESSION_H */
