@@ -4,6 +4,7 @@
 #include "cli_command.h"
 #include "cli_show.h"
 #include "session_ops.h"
+#include "snap_volumes.h"
 
 #include <algorithm>
 #include <charconv>
@@ -161,10 +162,46 @@ private:
 
     std::string started(std::uint16_t id) { return "00\n" + hexNumber(id) + "\n"; }
 
+    static const Volume *volumeOf(const Array &array, std::uint64_t olu) {
+        auto it = array.volumes.find(static_cast<std::uint32_t>(olu));
+        return olu > 0xFFFFFFFFu || it == array.volumes.end() ? nullptr : &it->second;
+    }
+
+    // What a start asks of its volumes on the arrays `src` and `dst`:
+    // snap data volumes serve only as the destination of a snapshot (and as
+    // the source of a KZP copy when they are not being initialised).
+    void checkVolumes(const Command &c, const Array &src, const Array &dst) {
+        const std::string &v = c.verb;
+        if (v == "start copy-monitor") return;
+        std::uint64_t srcOlu = c.required("-source-volume-number", 0xFFFFFFFFu);
+        std::uint64_t dstOlu = c.required("-destination-volume-number", 0xFFFFFFFFu);
+        const Volume *from = volumeOf(src, srcOlu);
+        const Volume *to = volumeOf(dst, dstOlu);
+        if (from == nullptr || to == nullptr) throw CliError(cli_error::kInvalid, "no such volume");
+        if (v == "start copy-snap-kzp") {
+            if (!to->snapData()) throw CliError(cli_error::kNotSnapData, "the destination is no snap data volume");
+            for (const Session *s : snapshotsInto(st_.model, dst.name, to->uiOlu))
+                if (s->srcArray != src.name || s->uiSrcOlu != from->uiOlu)
+                    throw CliError(cli_error::kSnapDataTaken, "the snap data volume serves another volume");
+            if ((to->uiSdvStatus & sdvstate::kBusy) != 0)
+                throw CliError(cli_error::kOutOfSequence, "the snap data volume is busy");
+            return;
+        }
+        if (v == "start copy-kzp" && from->snapData()) {
+            if ((from->uiSdvStatus & sdvstate::kInitializing) != 0)
+                throw CliError(cli_error::kOutOfSequence, "the snap data volume is being initialised");
+        } else if (from->snapData()) {
+            throw CliError(cli_error::kInvalid, "the source is a snap data volume");
+        }
+        if (to->snapData()) throw CliError(cli_error::kInvalid, "the destination is a snap data volume");
+    }
+
     std::string start(const Command &c) {
         const std::string &v = c.verb;
         Bytes p = execPage(0x44);
         bool vz = false;
+        const Array *srcArray = &array_;
+        const Array *dstArray = &array_;
         if (v == "start copy-vz" || v == "start copy-rvz") {
             vz = true;
             p[12] = 2;
@@ -184,6 +221,8 @@ private:
                 const Array *src = arrayByBox(*sb);
                 const Array *dst = arrayByBox(*db);
                 if (src == nullptr || dst == nullptr) throw CliError(cli_error::kInvalid, "unknown BoxID");
+                srcArray = src;
+                dstArray = dst;
                 std::copy(src->boxId.begin(), src->boxId.end(), p.begin() + 32);
                 std::copy(dst->boxId.begin(), dst->boxId.end(), p.begin() + 80);
                 p[20] |= 0x20;
@@ -236,6 +275,7 @@ private:
         } else {
             syntax("unknown command " + v);
         }
+        checkVolumes(c, *srcArray, *dstArray);
         return started(startOn(p, vz));
     }
 
@@ -275,6 +315,8 @@ private:
         bool force = vvol ? c.has("-force") : c.has("-mode", "force");
         bool tracking = c.has("-mode", "stop-tracking");
         return perSession(c, ids, [&](std::uint16_t id) {
+            // Sessions of virtual volumes have their own stop command.
+            if (session(id).bVvol != vvol) throw CliError(cli_error::kInvalid, "no such session " + std::to_string(id));
             Bytes p = namedPage(0x45, id);
             if (force) p[24] |= 0x80;
             if (tracking) p[25] |= 0x40;
@@ -312,6 +354,10 @@ private:
         std::optional<std::uint64_t> timer;
         if (c.has("-timer")) timer = c.number("-timer", 255, 0);
         return perSession(c, ids, [&](std::uint16_t id) {
+            // A timer belongs to stack and consistency transfer.
+            std::uint8_t transfer = session(id).ucTransfer;
+            if (timer && transfer != 2 && transfer != 3)
+                throw CliError(cli_error::kNoStackTimer, "no stack or consistency transfer");
             Bytes p = namedPage(0x48, id);
             if (force) p[24] |= 0x80;
             if (timer) {
@@ -382,7 +428,12 @@ private:
 
     std::string initializeSnapDataVolume(const Command &c) {
         c.allow({"-volume-number"});
-        if ((volume(c).ucOluStatus & 0x01) == 0) throw CliError(cli_error::kInvalid, "not a snap data volume");
+        Volume &v = volume(c);
+        if (!v.snapData()) throw CliError(cli_error::kInvalid, "not a snap data volume");
+        if ((v.uiSdvStatus & sdvstate::kBusy) != 0) throw CliError(cli_error::kOutOfSequence, "busy");
+        if (!snapshotsInto(st_.model, array_.name, v.uiOlu).empty())
+            throw CliError(cli_error::kVolumeInUse, "the destination of a snapshot");
+        startInitialisation(v, st_.ullClock, array_.ullSdvInit);
         return "00\n";
     }
 

@@ -23,6 +23,10 @@ constexpr std::uint32_t kGenerationsFull = 0x5303; // no SnapKZP+ generation lef
 constexpr std::uint32_t kAlreadySuspended = 0x5304;
 constexpr std::uint32_t kAlreadyActive = 0x5305;
 constexpr std::uint32_t kNotSetUp = 0x5306;        // the array lacks the function
+constexpr std::uint32_t kNoStackTimer = 0x5310;    // a timer for a session without stack or consistency transfer
+constexpr std::uint32_t kNotSnapData = 0x5358;     // a snapshot's destination is no snap data volume
+constexpr std::uint32_t kSnapDataTaken = 0x5359;   // the snap data volume serves another source volume
+constexpr std::uint32_t kNoVvolSessions = 0x920B;  // the array has no virtual-volume copy session
 }  // namespace cli_error
 
 // Runs one command text on `array`; the reply text.

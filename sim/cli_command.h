@@ -122,6 +122,43 @@ struct Command {
     }
 };
 
+// A list of decimal numbers joined by "," (the option must be present).
+inline std::vector<std::uint64_t> numberList(const Command &c, const std::string &name, std::uint64_t max) {
+    const std::string *v = c.get(name);
+    if (v == nullptr) syntax(c.verb + " needs " + name);
+    std::vector<std::uint64_t> out;
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t comma = v->find(',', from);
+        std::string item = v->substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        std::uint64_t value = 0;
+        auto [ptr, ec] = std::from_chars(item.data(), item.data() + item.size(), value, 10);
+        if (item.empty() || ec != std::errc() || ptr != item.data() + item.size() || value > max)
+            syntax("bad value of " + name + ": " + *v);
+        out.push_back(value);
+        if (comma == std::string::npos) break;
+        from = comma + 1;
+    }
+    return out;
+}
+
+inline void onlyOnce(const Command &c, std::initializer_list<const char *> names) {
+    for (const char *n : names)
+        if (c.options.count(n) > 1) syntax(std::string("option ") + n + " given twice");
+}
+
+// A record line of a show reply: the columns joined by TABs, then a newline.
+inline std::string line(const std::vector<std::string> &columns) {
+    std::string out;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (i != 0) out += '\t';
+        out += columns[i];
+    }
+    return out + "\n";
+}
+
+inline std::string line(std::initializer_list<std::string> columns) { return line(std::vector<std::string>(columns)); }
+
 inline Command parse(const std::string &text) {
     std::vector<std::string> words = splitWords(text);
     if (words.size() < 2) syntax("unknown command");

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdio>
 #include <initializer_list>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -26,18 +27,6 @@ constexpr std::uint8_t kRvzDiskBuffers = 0x02;
 
 std::string hex(std::uint64_t value) { return hexNumber(value); }
 
-// A record line: the columns joined by TABs, then a newline.
-std::string line(const std::vector<std::string> &columns) {
-    std::string out;
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        if (i != 0) out += '\t';
-        out += columns[i];
-    }
-    return out + "\n";
-}
-
-std::string line(std::initializer_list<std::string> columns) { return line(std::vector<std::string>(columns)); }
-
 std::string boxIdOf(const Model &model, const std::string &array) {
     auto it = model.arrays.find(array);
     return it == model.arrays.end() ? std::string(kBoxIdLen, ' ') : it->second.boxId;
@@ -54,30 +43,6 @@ std::string dateTime(std::uint64_t seconds) {
     return out;
 }
 
-// A list of decimal numbers joined by ",".
-std::vector<std::uint64_t> numberList(const Command &c, const std::string &name, std::uint64_t max) {
-    const std::string *v = c.get(name);
-    std::vector<std::uint64_t> out;
-    std::size_t from = 0;
-    for (;;) {
-        std::size_t comma = v->find(',', from);
-        std::string item = v->substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-        std::uint64_t value = 0;
-        auto [ptr, ec] = std::from_chars(item.data(), item.data() + item.size(), value, 10);
-        if (item.empty() || ec != std::errc() || ptr != item.data() + item.size() || value > max)
-            syntax("bad value of " + name + ": " + *v);
-        out.push_back(value);
-        if (comma == std::string::npos) break;
-        from = comma + 1;
-    }
-    return out;
-}
-
-void onlyOnce(const Command &c, std::initializer_list<const char *> names) {
-    for (const char *n : names)
-        if (c.options.count(n) > 1) syntax(std::string("option ") + n + " given twice");
-}
-
 class Shower {
 public:
     Shower(const SimState &state, const Array &array) : st_(state), array_(array) {}
@@ -91,6 +56,8 @@ public:
         if (v == "show rvz-buffer") return rvzBuffer(c);
         if (v == "show rvz-buffer-usage") return rvzBufferUsage(c);
         if (v == "show rvz-disk-buffer") return rvzDiskBuffer(c);
+        std::string reply;
+        if (runVolumeShow(st_, array_, c, reply)) return reply;
         syntax("unknown command " + v);
     }
 
@@ -135,6 +102,16 @@ private:
         return line(col);
     }
 
+    // The record of an identifier that names no session the command lists:
+    // the identifier, kind 0, state 0 (not in use), not usable.
+    static std::string unusedRecord(std::uint64_t id) {
+        std::vector<std::string> col(40, "0");
+        col[0] = hex(id);
+        col[11] = col[12] = std::string(kBoxIdLen, ' ');
+        col[25] = std::string(16, '0');
+        return line(col);
+    }
+
     std::string copySessions(const Command &c) {
         c.allow({"-volume-number", "-session-id", "-mode"});
         onlyOnce(c, {"-volume-number", "-session-id", "-mode"});
@@ -149,8 +126,8 @@ private:
             for (std::uint64_t n : numberList(c, "-volume-number", 0xFFFFFFFFu)) volumes.insert(n);
         if (c.has("-session-id"))
             for (std::uint64_t n : numberList(c, "-session-id", 0xFFFF)) ids.insert(n);
-        std::string rows;
-        std::size_t count = 0;
+        // Records by this array's identifier (rising, as the array keeps them).
+        std::map<std::uint64_t, std::string> records;
         for (const Session *s : sessionsOf(st_.model, array_.name)) {
             if (s->kind == SessionKind::Failover || s->bVvol) continue;
             if (s->ucStatus == state::kReserve && (mode & kModeReserved) == 0) continue;
@@ -160,10 +137,14 @@ private:
                 if (!src && !dst) continue;
             }
             if (c.has("-session-id") && ids.count(s->idOn(array_.name)) == 0) continue;
-            rows += sessionRecord(*s);
-            ++count;
+            records[s->idOn(array_.name)] = sessionRecord(*s);
         }
-        return "00\n" + hex(count) + "\n" + rows;
+        // Every identifier asked for gets its record, in use or not.
+        for (std::uint64_t id : ids)
+            if (records.count(id) == 0) records[id] = unusedRecord(id);
+        std::string rows;
+        for (const auto &[id, record] : records) rows += record;
+        return "00\n" + hex(records.size()) + "\n" + rows;
     }
 
     std::string boxId(const Command &c) {

@@ -128,7 +128,7 @@ std::vector<std::string> Model::describe() const {
         std::snprintf(line, sizeof line,
                       "copy %s profile=%s support=%s partner=%s maxsessions=%u,%u,%u,%u percommand=%u "
                       "generations=%u rvzbuffers=%zu/%u rate=%llu writerate=%llu reservetime=%llu "
-                      "pool=%llu poolused=%llu",
+                      "pool=%llu poolused=%llu sdvinit=%llu",
                       name.c_str(), array.profile.c_str(), support.c_str(),
                       array.partner.empty() ? "-" : array.partner.c_str(), array.maxSessions[0],
                       array.maxSessions[1], array.maxSessions[2], array.maxSessions[3],
@@ -137,12 +137,15 @@ std::vector<std::string> Model::describe() const {
                       static_cast<unsigned long long>(array.ullWriteRate),
                       static_cast<unsigned long long>(array.ullReserveTime),
                       static_cast<unsigned long long>(array.ullPool),
-                      static_cast<unsigned long long>(array.ullPoolUsed));
+                      static_cast<unsigned long long>(array.ullPoolUsed),
+                      static_cast<unsigned long long>(array.ullSdvInit));
         out.emplace_back(line);
         for (const auto &[olu, volume] : array.volumes) {
-            std::snprintf(line, sizeof line, "volume %s %u %llu name=\"%s\" attr=%u olustatus=%u",
+            std::snprintf(line, sizeof line,
+                          "volume %s %u %llu name=\"%s\" attr=%u olustatus=%u type=%u sdvstatus=0x%x",
                           name.c_str(), olu, static_cast<unsigned long long>(volume.ullBlocks),
-                          volume.name.c_str(), volume.ucAttr, volume.ucOluStatus);
+                          volume.name.c_str(), volume.ucAttr, volume.ucOluStatus, volume.ucType,
+                          volume.uiSdvStatus);
             out.emplace_back(line);
         }
     }

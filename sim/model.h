@@ -16,6 +16,20 @@ namespace zrksim {
 
 constexpr std::size_t kBoxIdLen = 40;
 
+// Volume types as the command-line interface reports them ("show volumes").
+namespace voltype {
+constexpr std::uint8_t kOpen = 1;
+constexpr std::uint8_t kSnapData = 4;      // snap data volume
+constexpr std::uint8_t kSnapDataPool = 5;  // snap data pool volume
+constexpr std::uint8_t kThin = 6;          // thin provisioning volume
+}  // namespace voltype
+
+// State word of a snap data volume.
+namespace sdvstate {
+constexpr std::uint32_t kInitializing = 0x40000000u;
+constexpr std::uint32_t kBusy = 0x60000000u;  // initialising, or otherwise busy
+}  // namespace sdvstate
+
 struct Volume {
     std::uint32_t uiOlu = 0;      // OLU number inside the array
     std::uint64_t ullBlocks = 0;  // size in 512-byte blocks
@@ -25,6 +39,12 @@ struct Volume {
     int iGroup = -1;              // failover group for page 0xF2, -1: the array's
     std::uint8_t ucOluStatus = 0; // byte 4 of the OLU status record (page 0x31)
     bool bCopyProtection = false; // copy protection set through the command-line interface
+    std::uint8_t ucType = voltype::kOpen;  // volume type
+    std::uint32_t uiSdvStatus = 0;         // snap data volume: state word
+    bool bInitializing = false;            // an initialisation started on the clock is running
+    std::uint64_t ullInitEnd = 0;          //   and ends at this clock value
+
+    bool snapData() const { return ucType == voltype::kSnapData; }
 };
 
 // An RVZ buffer of an array (pages 0x21, 0x23, 0x24).
@@ -86,6 +106,7 @@ struct Array {
     std::uint64_t ullReserveTime = 300;  // seconds a reserved identifier lives, 0 for ever
     std::uint64_t ullPool = 16777216;  // snap data pool capacity in blocks
     std::uint64_t ullPoolUsed = 0;     // pool blocks in use besides the snapshot sessions
+    std::uint64_t ullSdvInit = 60;     // seconds an initialisation of a snap data volume takes
 
     // The LAN front.
     std::vector<std::string> addresses;  // host addresses that reach its command-line interface

@@ -1,5 +1,7 @@
 #include "progress.h"
 
+#include "snap_volumes.h"
+
 #include <limits>
 #include <set>
 #include <utility>
@@ -82,6 +84,7 @@ void advanceClock(SimState &state, std::uint64_t seconds) {
         }
     }
     std::erase_if(model.sessions, [&](const Session &s) { return ended.count({s.srcArray, s.usId}) != 0; });
+    finishInitialisations(model, state.ullClock);
 }
 
 }  // namespace zrksim

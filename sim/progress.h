@@ -12,7 +12,8 @@ namespace zrksim {
 // Moves the clock by `seconds` and every session with it: copying sessions
 // copy at their source array's rate, host writes grow the differences and
 // the snapshots, finished copies change phase or end, and reserved
-// identifiers that were never used lapse.
+// identifiers that were never used lapse; initialisations of snap data
+// volumes whose time is up end.
 void advanceClock(SimState &state, std::uint64_t seconds);
 
 // Adds `add` to `value` without passing `limit` (nor overflowing).

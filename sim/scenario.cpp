@@ -282,10 +282,19 @@ void arrayOptions(const Directive &d, Array &a) {
         a.ullReserveTime = parseBounded(*v, "reservetime", 0xFFFFFFFFu);
     if (const std::string *v = d.option("pool")) a.ullPool = parseNumber(*v, "pool");
     if (const std::string *v = d.option("poolused")) a.ullPoolUsed = parseNumber(*v, "poolused");
+    if (const std::string *v = d.option("sdvinit")) a.ullSdvInit = parseBounded(*v, "sdvinit", 0xFFFFFFFFu);
 }
 
 constexpr std::initializer_list<const char *> kArrayChangeable = {
-    "percommand", "generations", "rate", "writerate", "reservetime", "pool", "poolused"};
+    "percommand", "generations", "rate", "writerate", "reservetime", "pool", "poolused", "sdvinit"};
+
+std::uint8_t volumeType(const std::string &text) {
+    if (text == "open") return voltype::kOpen;
+    if (text == "sdv") return voltype::kSnapData;
+    if (text == "sdpv") return voltype::kSnapDataPool;
+    if (text == "tpv") return voltype::kThin;
+    fail("type must be open, sdv, sdpv or tpv");
+}
 
 // A `session` directive: one session, or `count` of them.
 void addSessionDirective(Model &model, const Directive &d, std::uint64_t clock) {
@@ -567,7 +576,7 @@ private:
                  "role", "group", "partner", "failover", "profile", "support", "qmsupport",
                  "maxsessions", "percommand", "generations", "rvzbuffers", "rvzpages", "remotes",
                  "rate", "writerate", "reservetime", "pool", "poolused", "poolsize", "address",
-                 "modelinfo", "rvzdetail", "copyflags"});
+                 "modelinfo", "rvzdetail", "copyflags", "sdvinit"});
         if (model_.arrays.count(d.args[0]) != 0) fail("array " + d.args[0] + " is declared twice");
         Array a;
         a.name = d.args[0];
@@ -702,8 +711,8 @@ private:
     void session(const Directive &d) { addSessionDirective(model_, d, model_.ullClockStart); }
 
     void volume(const Directive &d) {
-        d.expect(3, 3, "volume ARRAY OLU BLOCKS [name=] [attr=] [role=] [group=] [olustatus=]");
-        d.allow({"name", "attr", "role", "group", "olustatus"});
+        d.expect(3, 3, "volume ARRAY OLU BLOCKS [name=] [attr=] [role=] [group=] [olustatus=] [type=] [sdvstatus=]");
+        d.allow({"name", "attr", "role", "group", "olustatus", "type", "sdvstatus"});
         Array &array = findArray(d.args[0]);
         Volume v;
         v.uiOlu = static_cast<std::uint32_t>(parseBounded(d.args[1], "OLU", 0xFFFF));
@@ -715,6 +724,18 @@ private:
         if (const std::string *n = d.option("group")) v.iGroup = static_cast<int>(parseBounded(*n, "group", 255));
         if (const std::string *n = d.option("olustatus"))
             v.ucOluStatus = static_cast<std::uint8_t>(parseBounded(*n, "olustatus", 255));
+        // Bit 0 of the OLU status and the type tell the same: a snap data volume.
+        if (const std::string *n = d.option("type")) {
+            v.ucType = volumeType(*n);
+            if (v.snapData()) v.ucOluStatus |= 0x01;
+            else if (v.ucOluStatus & 0x01) fail("olustatus bit 0x01 marks a snap data volume (type=sdv)");
+        } else if (v.ucOluStatus & 0x01) {
+            v.ucType = voltype::kSnapData;
+        }
+        if (const std::string *n = d.option("sdvstatus")) {
+            if (!v.snapData()) fail("sdvstatus= is for snap data volumes");
+            v.uiSdvStatus = static_cast<std::uint32_t>(parseBounded(*n, "sdvstatus", 0xFFFFFFFFu));
+        }
         if (!array.volumes.emplace(v.uiOlu, v).second)
             fail("array " + array.name + " has volume " + d.args[1] + " twice");
     }

@@ -147,12 +147,13 @@ TEST(SimCliShow, CopySessionSelections) {
         {"10.0.0.5", "show copy-sessions -volume-number 4,1,3 ", "count=3 1 2 4"},
         {"10.0.0.5", "show copy-sessions -volume-number 4294967295 ", "count=0"},
         {"10.0.0.5", "show copy-sessions -session-id 4,2 ", "count=2 2 4"},
-        {"10.0.0.5", "show copy-sessions -session-id 8 ", "count=0"},
+        // An identifier without a session still gets its (unused) record.
+        {"10.0.0.5", "show copy-sessions -session-id 8,4 ", "count=2 4 8"},
         {"10.0.0.5", "show copy-sessions  -mode 1", "count=4 1 2 3 4"},
         {"10.0.0.5", "show copy-sessions  -mode 128", "count=5 1 2 3 4 9"},
         {"10.0.0.5", "show copy-sessions -volume-number 5,2 -mode 129", "count=3 1 3 9"},
         {"10.0.0.6", "show copy-sessions -session-id 7 ", "count=1 2"},
-        {"10.0.0.6", "show copy-sessions -session-id 2 ", "count=0"},
+        {"10.0.0.6", "show copy-sessions -session-id 2 ", "count=1 2"},
         {"10.0.0.6", "show copy-sessions -volume-number 1 ", "count=1 2"},
         {"10.0.0.7", "show copy-sessions  ", "count=0"},
     };

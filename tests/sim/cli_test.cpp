@@ -24,6 +24,7 @@ volume A1 3 100000
 volume A1 4 100000 olustatus=1
 volume A1 5 8589934592
 volume A1 6 8589934592
+volume A1 7 8589934592 type=sdv
 array B1 boxid="BOX-B1" address=10.0.0.6
 volume B1 1 100000
 disk /dev/sdb 8:16 A1 1
@@ -172,7 +173,7 @@ TEST(SimCli, StopTrackingSnapshotsAndMonitor) {
     EXPECT_EQ(lan.run("start copy-quick-kzp  -source-volume-number 1 -destination-volume-number 2   "), "00\n1\n");
     EXPECT_EQ(lan.run("start copy-snap-kzp  -mode normal -source-volume-number 3 -destination-volume-number 4   "),
               "00\n2\n");
-    EXPECT_EQ(lan.run("start copy-snap-kzp   -source-volume-number 5 -destination-volume-number 6 -size 100 "
+    EXPECT_EQ(lan.run("start copy-snap-kzp   -source-volume-number 5 -destination-volume-number 7 -size 100 "
                       "-source-lba 0 -destination-lba 0"),
               "00\n3\n");
     EXPECT_EQ(lan.run("start copy-monitor -source-volume-number 5 -size 100 -source-lba 0"), "00\n4\n");
@@ -183,7 +184,8 @@ TEST(SimCli, StopTrackingSnapshotsAndMonitor) {
     EXPECT_EQ(lan.run("start copy-quick-kzp -restart 1 "), "00\n1\n");
     EXPECT_EQ(lan.run("stop copy-session -session-id 1  -mode stop-tracking"), "00\n");
     EXPECT_EQ(fields(lan.sim, "A1", 1, {"tracking"}), "tracking=no");
-    EXPECT_EQ(lan.run("stop vvol-copy-session -vvol-session-id 2,3 -force"), "00\n");
+    EXPECT_EQ(lan.run("stop copy-session -session-id 2"), "00\n");
+    EXPECT_EQ(lan.run("stop copy-session -session-id 3"), "00\n");
     EXPECT_EQ(lan.sim.sessions("A1").size(), 2u);
 }
 
