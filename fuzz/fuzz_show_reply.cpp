@@ -6,10 +6,12 @@
 // room (8 to 15 records); the next 4 bytes a list of session identifiers
 // (each byte one identifier); the rest is the reply text as the link hands
 // it over (up to the first NUL). The other show parsers (array identity,
-// copy functions, model, RVZ buffers) read the same text, with a room of
-// byte 5 modulo 10 records.
+// copy functions, model, RVZ buffers, volumes, virtual-volume sessions,
+// snap data pool and volumes) read the same text, with a room of byte 5
+// modulo 10 records.
 #include "../ip/ipshow.h"
 #include "../ip/ipshow_array.h"
+#include "../ip/ipshow_volumes.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -127,6 +129,58 @@ void check_other_parsers(const std::string &text, size_t room) {
     }
 }
 
+// An allocating parser: on success count rows are handed out (every byte is
+// read, so a short array shows), on failure nothing and a count of 0.
+template <typename T, typename Parse>
+void check_allocated(const char *reply, Parse parse) {
+    T *const unset = reinterpret_cast<T *>(alignof(T) * 16);
+    T *rows = unset;
+    int count = -1;
+    ZRKerrno = 0;
+    const int rc = parse(reply, &count, &rows);
+    if (rc != 0) {
+        if (rc != -1 || ZRKerrno == 0 || rows != unset || count != 0) abort();
+        return;
+    }
+    if (count < 0) abort();
+    if (count == 0) {
+        if (rows != nullptr && rows != unset) abort();
+        return;
+    }
+    if (rows == nullptr || rows == unset) abort();
+    const auto *bytes = reinterpret_cast<const volatile unsigned char *>(rows);
+    unsigned sum = 0;
+    for (size_t i = 0; i < static_cast<size_t>(count) * sizeof(T); ++i) sum += bytes[i];
+    (void)sum;
+    std::free(rows);
+}
+
+// The volume queries, the snap data rows with room records.
+void check_volume_parsers(const std::string &text, size_t room) {
+    const char *reply = text.c_str();
+    check_allocated<CliVolume>(reply, zrkshow::ParseVolumesText);
+    check_allocated<CliVvolCopySession>(reply, zrkshow::ParseVvolCopySessionText);
+    {
+        Area area(room * sizeof(CliSnapDataPool));
+        int presence = -1;
+        int count = -1;
+        ZRKerrno = 0;
+        const int rc = zrkshow::ParseSnapDataPoolText(reply, &presence, &count,
+                                                      area.As<CliSnapDataPool>(), room);
+        area.Check(rc);
+        if (rc == 0 && (count < 0 || static_cast<size_t>(count) > room)) abort();
+    }
+    {
+        Area area(room * sizeof(CliSnapDataVolume));
+        int count = -1;
+        ZRKerrno = 0;
+        const int rc = zrkshow::ParseSnapDataVolumeText(reply, &count,
+                                                        area.As<CliSnapDataVolume>(), room);
+        area.Check(rc);
+        if (rc == 0 && (count < 0 || static_cast<size_t>(count) > room)) abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -143,5 +197,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     check_columns(text);
     // The other parsers' room: 0 to 9 records, from the last list byte.
     check_other_parsers(text, data[5] % 10);
+    check_volume_parsers(text, data[5] % 10);
     return 0;
 }

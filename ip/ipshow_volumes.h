@@ -155,6 +155,28 @@ static_assert(sizeof(CliSnapDataPool) == 56, "CliSnapDataPool layout");
 static_assert(sizeof(CliSnapDataVolume) == 88, "CliSnapDataVolume layout");
 static_assert(offsetof(CliSnapDataVolume, Col3_high) == 24, "CliSnapDataVolume layout");
 static_assert(offsetof(CliSnapDataVolume, SdvStatus) == 84, "CliSnapDataVolume layout");
+
+#include <string>
+
+// The command texts and the reply parsing of the four queries, for a reply
+// text as the link hands it over: the same path as the queries themselves.
+namespace zrkshow {
+
+// Command texts (no argument checks; an unknown Type adds no type words).
+std::string VolumesCommand(int type, int volumeNo, int option);
+std::string VvolCopySessionCommand(int option, const std::string &list);
+std::string SnapDataPoolCommand(int poolNo, int option);
+std::string SnapDataVolumeCommand(int volumeNo, int option);
+
+// As the queries after the reply has come: 0 or -1 with ZRKerrno; nothing
+// is handed out or written into rows on failure.
+int ParseVolumesText(const char *text, int *count, CliVolume **result);
+int ParseVvolCopySessionText(const char *text, int *count, CliVvolCopySession **result);
+int ParseSnapDataPoolText(const char *text, int *presence, int *count, CliSnapDataPool *rows,
+                          size_t room);
+int ParseSnapDataVolumeText(const char *text, int *count, CliSnapDataVolume *rows, size_t room);
+
+}  // namespace zrkshow
 #endif
 
 #endif /* ZRK_IPSHOW_VOLUMES_H */
