@@ -1,0 +1,257 @@
+// Finding the array's session that a copy request describes: by volume or
+// by identifier, among the ordinary copy sessions or those of virtual
+// volumes, and among rows that the caller already holds.
+#include "ipsession.h"
+
+#include "ipframe.h"
+#include "ipshow_array.h"
+#include "platform.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr char kQueryName[] = "IPQueryTvc";
+constexpr char kSearchName[] = "IPSearchSession";
+
+constexpr uint8_t kModelListModeBit = 0x04;  // byte 9 of the model record
+constexpr size_t kModelListModeByte = 9;
+
+struct FreeDeleter {
+    void operator()(void *p) const { std::free(p); }
+};
+template <typename T>
+using Owned = std::unique_ptr<T, FreeDeleter>;
+
+bool Has(const unsigned char *record, size_t byte, unsigned bit) {
+    return (record[byte] & bit) != 0;
+}
+
+// The capability of the array for the kind of session the request names:
+// byte 7 bit 0 KZP, byte 23 bit 0 VZ, byte 31 bit 0 RVZ.
+bool Capable(const IPCopyReq &req, bool byId) {
+    unsigned char record[IP_COMMON_FUNCS_LEN];
+    IPCtrlCommonData(IP_COMMON_FUNCS_GET, record);
+    const bool kzp = Has(record, IP_CF_KZP_BYTE, 0x01);
+    const bool vz = Has(record, IP_CF_VZ_BYTE, 0x01);
+    const bool rvz = Has(record, IP_CF_RVZ_BYTE, 0x01);
+    const bool remote = (req.CopyAttr & IP_ATTR_REMOTE) != 0;
+    switch (req.CopyType) {
+    case IP_COPY_ANY:
+        if (byId) return true;
+        return remote ? rvz : (kzp || vz);
+    case IP_COPY_KZP:
+        if (byId) return kzp;
+        return !remote && kzp;
+    default:
+        if (byId) return vz || rvz;
+        return remote ? rvz : vz;
+    }
+}
+
+// The request's kind admits a row of this type.
+bool TypeFits(const IPCopyReq &req, const CliCopySession &s) {
+    if (req.CopyType == IP_COPY_KZP) return s.ucSessionType != IP_SESSION_TYPE_VZ;
+    if (req.CopyType == IP_COPY_VZ) return s.ucSessionType == IP_SESSION_TYPE_VZ;
+    return true;
+}
+
+// Volumes, start blocks and size; for a remote request the two BoxIDs too.
+bool SameCopy(const IPCopyReq &req, const CliCopySession &s) {
+    if (s.uiSrcOLU != req.SrcOLU || s.uiDstOLU != req.DstOLU ||
+        s.uiSrcExtAddr_high != req.SrcExtAddr_high || s.uiSrcExtAddr_low != req.SrcExtAddr_low ||
+        s.uiDstExtAddr_high != req.DstExtAddr_high || s.uiDstExtAddr_low != req.DstExtAddr_low ||
+        s.uiSize_high != req.SrcSize_high || s.uiSize_low != req.SrcSize_low) {
+        return false;
+    }
+    if ((req.CopyAttr & IP_ATTR_REMOTE) != 0) {
+        return std::memcmp(s.ucaSrcBoxID, req.SrcBoxID, ZRK_BOXID_LEN) == 0 &&
+               std::memcmp(s.ucaDstBoxID, req.DstBoxID, ZRK_BOXID_LEN) == 0;
+    }
+    return true;
+}
+
+void DumpRequest(const char *name, const IPCopyReq *req) {
+    ZRKC_Com_OutputTrace(3, 2, "INFO", name, nullptr, static_cast<int>(sizeof *req), req);
+}
+
+void DumpRow(const char *name, const CliCopySession *row) {
+    ZRKC_Com_OutputTrace(3, 2, "INFO", name, nullptr, static_cast<int>(sizeof *row), row);
+}
+
+// What the scan found: a row, or a session identifier not in use.
+enum class Pick { None, Found, Unused };
+
+Pick Scan(const IPCopyReq &req, bool byId, const CliCopySession *rows, size_t count,
+          size_t *index) {
+    for (size_t i = 0; i < count; ++i) {
+        const CliCopySession &s = rows[i];
+        if (!TypeFits(req, s)) continue;
+        if (byId) {
+            if (s.ucSessionStatus == 0) return Pick::Unused;
+            if ((s.ucAttr & IP_ATTR_REMOTE) != 0) {
+                const uint32_t id = (s.ucAttr2 & 0x10) != 0 ? s.uiSessionID2 : s.uiSessionID;
+                if (id != req.SrcOLU) continue;
+            }
+        } else if (!SameCopy(req, s)) {
+            continue;
+        }
+        if (s.ucUsable != 1) continue;
+        *index = i;
+        return Pick::Found;
+    }
+    return Pick::None;
+}
+
+}  // namespace
+
+extern "C" int IPConvVVolSes2CopySes(const CliVvolCopySession *in, int count,
+                                     CliCopySession *out) {
+    if (in == nullptr || out == nullptr || count <= 0) return 0;
+    for (int i = 0; i < count; ++i) {
+        const CliVvolCopySession &v = in[i];
+        CliCopySession s;
+        std::memset(&s, 0, sizeof s);
+        s.uiSessionID = v.uiSessionID;
+        s.ucSessionType = v.ucSessionType;
+        s.ucPhase = v.ucPhase;
+        s.ucSessionStatus = v.ucSessionStatus;
+        s.uiLapseTime = v.uiLapseTime;
+        s.uiSrcOLU = v.uiSrcOLU;
+        s.uiDstOLU = v.uiDstOLU;
+        s.ucErrorCode = v.ucErrorCode;
+        s.uiCopiedBlock_high = v.uiCopiedBlock_high;
+        s.uiCopiedBlock_low = v.uiCopiedBlock_low;
+        s.uiSize_high = v.uiSize_high;
+        s.uiSize_low = v.uiSize_low;
+        std::memcpy(s.ucaStartTime, v.ucaStartTime, sizeof s.ucaStartTime);
+        s.uiColumn28 = v.uiColumn21;
+        s.uiColumn29 = v.uiColumn22;
+        s.uiCopyProgress = v.uiCopyProgress;
+        s.ucColumn36 = v.ucColumn20;
+        s.ucUsable = 1;
+        out[i] = s;
+    }
+    return count;
+}
+
+extern "C" int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int listFlags,
+                          const IPCopyReq *req, CliCopySession *row) {
+    using zrkshow::Fail;
+    using zrkshow::Trace;
+    zrkshow::Trace(1, "INFO", kQueryName, "START");
+    Trace(3, "INFO", kQueryName, "OptionFlag=0x%02x", Option);
+    if (req == nullptr || row == nullptr) return zrkshow::TraceEnd(kQueryName, Fail(13));
+    DumpRequest(kQueryName, req);
+    auto failed = [](int code) { return zrkshow::TraceEnd(kQueryName, Fail(code)); };
+
+    const bool byId = (Option & IP_OPT_BY_ID) != 0;
+    const bool vvol = (Option & IP_OPT_VVOL) != 0;
+    const bool remote = (req->CopyAttr & IP_ATTR_REMOTE) != 0;
+
+    if (!byId && IPCheckBoxID(req) != 0) return zrkshow::TraceEnd(kQueryName, -1);
+    if (!Capable(*req, byId)) return failed(17);
+
+    // Room for the array's whole session table; an array that reports no
+    // maximum still gets one row, so its listing can be read.
+    CliCopyFunctions functions;
+    IPCtrlCommonData(IP_COMMON_FUNCS_GET, &functions);
+    const size_t room = std::max<size_t>(functions.uiMaxSession, 1);
+    Owned<CliCopySession> rows;
+    if (!vvol) {
+        rows.reset(static_cast<CliCopySession *>(std::calloc(room, sizeof(CliCopySession))));
+        if (!rows) return failed(36);
+    }
+
+    // The one number the listing names.
+    int mode = IP_SESSIONS_VOLUMES;
+    uint32_t number = req->SrcOLU;
+    if (byId) {
+        mode = IP_SESSIONS_IDS;
+    } else if (remote) {
+        char own[ZRK_BOXID_LEN];
+        IPCtrlCommonData(IP_COMMON_BOXID_GET, own);
+        if (std::memcmp(req->SrcBoxID, own, sizeof own) != 0) number = req->DstOLU;
+    }
+    const int list[1] = {static_cast<int>(number)};
+
+    // The "-mode" form only when the array's model lists that way.
+    int flags = listFlags;
+    if ((ZRKOptionFlag & IP_OPT_LIST_MODE) != 0 || flags != 0) {
+        CliModelInfo model;
+        std::memset(&model, 0, sizeof model);
+        if (ShowModelInfo(ip, user, &model, 1) != 0) return zrkshow::TraceEnd(kQueryName, -1);
+        unsigned char bytes[sizeof model];
+        std::memcpy(bytes, &model, sizeof bytes);
+        if ((bytes[kModelListModeByte] & kModelListModeBit) == 0) {
+            ZRKOptionFlag &= ~IP_OPT_LIST_MODE;
+            flags = 0;
+        }
+    }
+
+    int count = 0;
+    if (vvol) {
+        CliVvolCopySession *raw = nullptr;
+        if (ShowVvolCopySession(ip, user, 1, list, byId ? 2 : 1, flags, &count, &raw) != 0) {
+            std::free(raw);
+            return zrkshow::TraceEnd(kQueryName, -1);
+        }
+        Owned<CliVvolCopySession> vlist(raw);
+        if (count > 0 && vlist) {
+            rows.reset(static_cast<CliCopySession *>(
+                std::calloc(static_cast<size_t>(count), sizeof(CliCopySession))));
+            if (!rows) return failed(36);
+            IPConvVVolSes2CopySes(vlist.get(), count, rows.get());
+        } else {
+            count = 0;
+        }
+    } else {
+        if (ShowCopySessions(ip, user, 1, list, mode, flags, &count, rows.get(), room) != 0) {
+            return zrkshow::TraceEnd(kQueryName, -1);
+        }
+        count = std::clamp(count, 0, static_cast<int>(std::min<size_t>(room, INT32_MAX)));
+    }
+
+    size_t index = 0;
+    const Pick pick =
+        count > 0 ? Scan(*req, byId, rows.get(), static_cast<size_t>(count), &index) : Pick::None;
+    if (pick != Pick::Found) return failed(21);
+    *row = rows.get()[index];
+    DumpRow(kQueryName, row);
+    return zrkshow::TraceEnd(kQueryName, 0);
+}
+
+extern "C" int IPSearchSession(const IPCopyReq *req, const CliCopySession *rows, int count,
+                               uint32_t option, CliCopySession *row) {
+    using zrkshow::Fail;
+    zrkshow::Trace(1, "INFO", kSearchName, "START");
+    zrkshow::Trace(3, "INFO", kSearchName, "SessionListCnt=0x%02x OptionFlag=0x%02x",
+                   static_cast<unsigned>(count), option);
+    if (req == nullptr || row == nullptr || (rows == nullptr && count > 0)) {
+        return zrkshow::TraceEnd(kSearchName, Fail(13));
+    }
+    DumpRequest(kSearchName, req);
+
+    const bool remote = (req->CopyAttr & IP_ATTR_REMOTE) != 0;
+    constexpr uint8_t kKindBits = IP_ATTR_QUICK | IP_ATTR_SNAP | IP_ATTR_SNAP_P;
+    for (int i = 0; i < count; ++i) {
+        const CliCopySession &s = rows[i];
+        if (s.ucUsable != 1 || s.ucSessionStatus == 0) continue;
+        if (((s.ucAttr & IP_ATTR_REMOTE) != 0) != remote) continue;
+        if (req->CopyType == IP_COPY_KZP) {
+            if (s.ucSessionType != IP_SESSION_TYPE_KZP) continue;
+            if ((s.ucAttr & kKindBits) != (req->CopyAttr & kKindBits)) continue;
+        } else if (req->CopyType == IP_COPY_VZ) {
+            if (s.ucSessionType != IP_SESSION_TYPE_VZ) continue;
+        }
+        if (!SameCopy(*req, s)) continue;
+        *row = s;
+        DumpRow(kSearchName, row);
+        return zrkshow::TraceEnd(kSearchName, 0);
+    }
+    return zrkshow::TraceEnd(kSearchName, Fail(21));
+}
