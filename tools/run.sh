@@ -67,7 +67,7 @@ run_fuzzers() {
 # between the steps.
 run_copy_demo() {
     local demo=$1 bin="$top/build-demo" sock="$1/sim.sock"
-    "$bin/sim/zrksim" --scenario "$top/examples/demo.scn" --socket "$sock" &
+    "$bin/sim/zrksim" --scenario "$top/examples/demo.scn" --socket "$sock" --lan-port 0 &
     sim_pid=$!
     trap 'kill "$sim_pid" 2>/dev/null' EXIT
     for _ in $(seq 50); do "$bin/sim/zrksimctl" --control "$sock.ctl" ping >/dev/null 2>&1 && break; sleep 0.1; done
@@ -87,6 +87,29 @@ run_copy_demo() {
     step snap-list 0
     step snap-stop 0 2; step snap-stop 0 3
     step snap-list 0 || echo "  (expected: no generation is left)"
+    # The same walk out-of-band: the LAN interface management service of the
+    # simulator on 127.0.0.1, the array reached by its address.
+    local port
+    port=$("$bin/sim/zrksimctl" --control "$sock.ctl" lanport)
+    sed -i "s|^ssh_port_number=.*|ssh_port_number=$port|" "$demo/etc/zrkc.ini"
+    lan() { echo "\$ lan_demo 192.0.2.10 $*"; QRVNZRKC_PATH="$demo" \
+        LD_LIBRARY_PATH="$bin/simlib" "$bin/examples/lan_demo" 192.0.2.10 "$@"; }
+    echo "== the same sessions over the LAN"
+    lan login admin secret
+    lan identify
+    lan vz-start 0 1; lan sessions
+    clock 90; lan sessions
+    lan vz-suspend 0 1; lan sessions
+    lan vz-resume 0 1; clock 5; lan sessions
+    lan vz-stop 0 1
+    lan snap-start 0 2; clock 10; lan snap-start 0 3; lan sessions
+    lan snap-stop 0 2; lan snap-stop 0 3
+    lan sdv-init 2; lan sdv-init 2 || echo "  (expected: the volume is still being initialised)"
+    echo "== a session started in-band, seen and stopped out-of-band"
+    step vz-start 0 1
+    lan sessions
+    lan vz-stop-id "$("$bin/sim/zrksimctl" --control "$sock.ctl" sessions | awk '$1=="session"{print $2; exit}')"
+    step vz-query 0 1 || echo "  (expected: the session is gone)"
     "$bin/sim/zrksimctl" --control "$sock.ctl" shutdown >/dev/null 2>&1 || true
     wait "$sim_pid" 2>/dev/null || true
     trap - EXIT
