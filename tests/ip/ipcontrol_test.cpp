@@ -24,6 +24,7 @@
 #include "../../ip/iplink.h"
 #include "child.h"
 #include "ipaction_service.h"
+#include "ipsim_support.h"
 #include "sim_client.h"
 #include "zrkapi.h"
 
@@ -31,58 +32,31 @@ namespace {
 
 using Fn = int (*)(ZRKIP_COPY_ARGS);
 
-// The support bytes of a fully equipped array, with some bytes replaced.
-std::string Support(std::initializer_list<std::pair<int, int>> changes) {
-    unsigned char bytes[32] = {};
-    bytes[4] = 0x0F;
-    bytes[7] = 0xF1;
-    bytes[15] = 0xF1;
-    bytes[21] = 0x4B;
-    bytes[23] = 0xF1;
-    bytes[29] = 0xFF;
-    bytes[30] = 0x10;
-    bytes[31] = 0xF1;
-    for (const auto &[index, value] : changes) bytes[index] = static_cast<unsigned char>(value);
-    std::string hex;
-    char two[3];
-    for (unsigned char b : bytes) {
-        std::snprintf(two, sizeof two, "%02X", b);
-        hex += two;
-    }
-    return hex;
-}
-
-std::string Box(const std::string &name) {
-    std::string box = name;
-    box.resize(ZRK_BOXID_LEN, ' ');
-    return box;
-}
-
 // A1 and B1 are fully equipped; each Cn lacks one capability.
 std::string Scenario() {
     std::string s =
         "array A1 boxid=\"BOXA1\" address=10.0.0.5\n"
         "array B1 boxid=\"BOXB1\" address=10.0.0.6\n"
         "array C1 boxid=\"BOXC1\" address=10.0.0.21 support=" +
-        Support({{21, 0x43}}) +
+        iptest::SupportHex({{21, 0x43}}) +
         "\n"
         "array C2 boxid=\"BOXC2\" address=10.0.0.22 support=" +
-        Support({{29, 0xFB}}) +
+        iptest::SupportHex({{29, 0xFB}}) +
         "\n"
         "array C3 boxid=\"BOXC3\" address=10.0.0.23 support=" +
-        Support({{29, 0xEF}}) +
+        iptest::SupportHex({{29, 0xEF}}) +
         "\n"
         "array C4 boxid=\"BOXC4\" address=10.0.0.24 support=" +
-        Support({{30, 0x00}}) +
+        iptest::SupportHex({{30, 0x00}}) +
         "\n"
         "array C5 boxid=\"BOXC5\" address=10.0.0.25 support=" +
-        Support({{21, 0x4A}}) +
+        iptest::SupportHex({{21, 0x4A}}) +
         "\n"
         "array C6 boxid=\"BOXC6\" address=10.0.0.26 support=" +
-        Support({{31, 0x00}}) +
+        iptest::SupportHex({{31, 0x00}}) +
         "\n"
         "array C7 boxid=\"BOXC7\" address=10.0.0.27 support=" +
-        Support({{29, 0xDF}}) +
+        iptest::SupportHex({{29, 0xDF}}) +
         "\n"
         "user admin secret\n";
     for (const char *array : {"A1", "B1", "C1", "C4", "C5"}) {
@@ -211,9 +185,7 @@ private:
 class IpControlSim : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Trace files large enough for every line of a test's calls.
-        root.writeTraceDefinition("[TRACEDEFINE]\npath=" + root.traceDir() +
-                                  "\nsize=999\ngen=2\nmax=4\n[ZRKC]\nlevel=5\n[WXAPI]\nlevel=5\n");
+        iptest::LargeTrace(root);
         iptest::FakeService::usePort(root, sim.lanPort());
         for (const char *ip : {"10.0.0.5", "10.0.0.6", "10.0.0.21", "10.0.0.22", "10.0.0.23",
                                "10.0.0.24", "10.0.0.25", "10.0.0.26", "10.0.0.27"}) {
@@ -224,34 +196,10 @@ protected:
     }
 
     // The command texts the arrays received since the last call.
-    std::vector<std::string> Commands() const {
-        std::vector<std::string> out;
-        for (const std::string &line : sim.commandOk("lanlog")) {
-            std::vector<std::string> parts;
-            size_t start = 0;
-            for (;;) {
-                const size_t tab = line.find("\\t", start);
-                if (tab == std::string::npos || parts.size() == 6) break;
-                parts.push_back(line.substr(start, tab - start));
-                start = tab + 2;
-            }
-            if (parts.size() == 6 && parts[3] == "proc") out.push_back(line.substr(start));
-        }
-        sim.commandOk("clearlanlog");
-        return out;
-    }
+    std::vector<std::string> Commands() const { return iptest::LanCommands(sim); }
     // The commands that acted on or looked for a session (not the
     // capability and BoxID questions that every call may ask first).
-    std::vector<std::string> SessionCommands() const {
-        std::vector<std::string> out;
-        for (const std::string &c : Commands()) {
-            if (c.rfind("show copy-functions", 0) != 0 && c.rfind("show boxid", 0) != 0 &&
-                c.rfind("show model-info", 0) != 0) {
-                out.push_back(c);
-            }
-        }
-        return out;
-    }
+    std::vector<std::string> SessionCommands() const { return iptest::LanSessionCommands(sim); }
     std::string LastCommand() const {
         const std::vector<std::string> all = Commands();
         return all.empty() ? std::string() : all.back();
@@ -287,7 +235,7 @@ struct Pair {
 };
 
 int ByPair(Fn fn, const Pair &p, uint32_t option, unsigned char *sense = nullptr) {
-    const std::string src = Box(p.src), dst = Box(p.dst);
+    const std::string src = iptest::PaddedBox(p.src), dst = iptest::PaddedBox(p.dst);
     return fn(p.ip, nullptr, src.c_str(), p.srcOlu, 0, p.srcExt, 0, p.size, dst.c_str(), p.dstOlu,
               0, p.dstExt, 255, option, sense);
 }

@@ -8,6 +8,7 @@
 #include "../../ip/ipsession.h"
 #include "../../ip/ipshow_array.h"
 #include "ipaction_service.h"
+#include "ipsim_support.h"
 #include "platform.h"
 #include "sim_client.h"
 
@@ -610,22 +611,7 @@ protected:
         ASSERT_EQ(0, ZRKIPLogIn("10.0.0.6", "admin", "secret", 0, nullptr)) << ZRKerrno;
     }
     // The command texts the arrays received since the last call.
-    std::vector<std::string> Commands() {
-        std::vector<std::string> out;
-        for (const std::string &entry : sim.commandOk("lanlog")) {
-            size_t at = 0;
-            std::vector<std::string> fields;
-            for (int i = 0; i < 6; ++i) {
-                const size_t tab = entry.find("\\t", at);
-                if (tab == std::string::npos) break;
-                fields.push_back(entry.substr(at, tab - at));
-                at = tab + 2;
-            }
-            if (fields.size() == 6 && fields[3] == "proc") out.push_back(entry.substr(at));
-        }
-        sim.commandOk("clearlanlog");
-        return out;
-    }
+    std::vector<std::string> Commands() const { return iptest::LanCommands(sim); }
 
     zrktest::InstallRoot root;
     zrksim::Simulator sim{kSimScenario, true};

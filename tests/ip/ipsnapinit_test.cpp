@@ -18,39 +18,20 @@
 #include "../../ip/iplink.h"
 #include "child.h"
 #include "ipaction_service.h"
+#include "ipsim_support.h"
 #include "sim_client.h"
 #include "zrkapi.h"
 
 namespace {
 
-std::string Support(std::initializer_list<std::pair<int, int>> changes) {
-    unsigned char bytes[32] = {};
-    bytes[4] = 0x0F;
-    bytes[7] = 0xF1;
-    bytes[15] = 0xF1;
-    bytes[21] = 0x4B;
-    bytes[23] = 0xF1;
-    bytes[29] = 0xFF;
-    bytes[30] = 0x10;
-    bytes[31] = 0xF1;
-    for (const auto &[index, value] : changes) bytes[index] = static_cast<unsigned char>(value);
-    std::string hex;
-    char two[3];
-    for (unsigned char b : bytes) {
-        std::snprintf(two, sizeof two, "%02X", b);
-        hex += two;
-    }
-    return hex;
-}
-
 // E1 has the KZP group without snapshots, E2 snapshots without the group.
 std::string Scenario() {
     return "array A1 boxid=\"BOXA1\" address=10.0.0.5 sdvinit=60\n"
            "array E1 boxid=\"BOXE1\" address=10.0.0.41 support=" +
-           Support({{4, 0x03}}) +
+           iptest::SupportHex({{4, 0x03}}) +
            "\n"
            "array E2 boxid=\"BOXE2\" address=10.0.0.42 support=" +
-           Support({{7, 0x00}}) +
+           iptest::SupportHex({{7, 0x00}}) +
            "\n"
            "user admin secret\n"
            "volume A1 1 4096\n"
@@ -67,9 +48,7 @@ std::string Scenario() {
 class IpSnapInitSim : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Trace files large enough for every line of a test's calls.
-        root.writeTraceDefinition("[TRACEDEFINE]\npath=" + root.traceDir() +
-                                  "\nsize=999\ngen=2\nmax=4\n[ZRKC]\nlevel=5\n[WXAPI]\nlevel=5\n");
+        iptest::LargeTrace(root);
         iptest::FakeService::usePort(root, sim.lanPort());
         for (const char *ip : {"10.0.0.5", "10.0.0.41", "10.0.0.42"}) {
             ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
@@ -77,22 +56,8 @@ protected:
         sim.commandOk("clearlanlog");
     }
 
-    std::vector<std::string> Commands() const {
-        std::vector<std::string> out;
-        for (const std::string &line : sim.commandOk("lanlog")) {
-            std::vector<std::string> parts;
-            size_t start = 0;
-            for (;;) {
-                const size_t tab = line.find("\\t", start);
-                if (tab == std::string::npos || parts.size() == 6) break;
-                parts.push_back(line.substr(start, tab - start));
-                start = tab + 2;
-            }
-            if (parts.size() == 6 && parts[3] == "proc") out.push_back(line.substr(start));
-        }
-        sim.commandOk("clearlanlog");
-        return out;
-    }
+    // The command texts the arrays received since the last call.
+    std::vector<std::string> Commands() const { return iptest::LanCommands(sim); }
 
     // The state word of a snap data volume, as the array holds it.
     std::string SdvStatus(unsigned olu) const {

@@ -7,6 +7,7 @@
 #include "../../ip/ipframe.h"
 #include "../../ip/ipsession.h"
 #include "ipaction_service.h"
+#include "ipsim_support.h"
 #include "platform.h"
 #include "sim_client.h"
 
@@ -80,17 +81,11 @@ int Start(const Call &c, unsigned char *sense = nullptr) {
                 c.option, sense);
 }
 
-// Trace files large enough for every line of a test.
-void LargeTrace(const zrktest::InstallRoot &root) {
-    root.writeTraceDefinition("[TRACEDEFINE]\npath=" + root.traceDir() +
-                              "\nsize=999\ngen=2\nmax=4\n[ZRKC]\nlevel=5\n[WXAPI]\nlevel=5\n");
-}
-
 class IpStartSim : public ::testing::Test {
 protected:
     explicit IpStartSim(const std::string &extra = "") : sim{Scenario(extra), true} {}
     void SetUp() override {
-        LargeTrace(root);
+        iptest::LargeTrace(root);
         iptest::FakeService::usePort(root, sim.lanPort());
         for (const char *ip : {"10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8"}) {
             ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ZRKerrno;
@@ -98,22 +93,7 @@ protected:
         sim.commandOk("clearlanlog");
     }
     // The command texts the arrays received since the last call.
-    std::vector<std::string> Commands() {
-        std::vector<std::string> out;
-        for (const std::string &entry : sim.commandOk("lanlog")) {
-            size_t at = 0;
-            std::vector<std::string> fields;
-            for (int i = 0; i < 6; ++i) {
-                const size_t tab = entry.find("\\t", at);
-                if (tab == std::string::npos) break;
-                fields.push_back(entry.substr(at, tab - at));
-                at = tab + 2;
-            }
-            if (fields.size() == 6 && fields[3] == "proc") out.push_back(entry.substr(at));
-        }
-        sim.commandOk("clearlanlog");
-        return out;
-    }
+    std::vector<std::string> Commands() const { return iptest::LanCommands(sim); }
     // The commands from the first start command on (the capability and
     // BoxID queries before it are answered from the caches after a while).
     std::vector<std::string> FromStart() {
@@ -449,7 +429,7 @@ TEST_F(IpStartSim, TransportFailureOfTheStartIsNotDiagnosed) {
 class IpStartScripted : public ::testing::Test {
 protected:
     void SetUp() override {
-        LargeTrace(root);
+        iptest::LargeTrace(root);
         service.configure(root);
     }
     // The prologue: copy functions (KZP family with QuickKZP and SnapKZP+,

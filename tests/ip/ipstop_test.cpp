@@ -13,39 +13,13 @@
 
 #include "child.h"
 #include "ipaction_service.h"
+#include "ipsim_support.h"
 #include "sim_client.h"
 #include "zrkapi.h"
 
 namespace {
 
 using Fn = int (*)(ZRKIP_COPY_ARGS);
-
-// The support bytes of a fully equipped array, with some bytes replaced.
-std::string Support(std::initializer_list<std::pair<int, int>> changes) {
-    unsigned char bytes[32] = {};
-    bytes[4] = 0x0F;
-    bytes[7] = 0xF1;
-    bytes[15] = 0xF1;
-    bytes[21] = 0x4B;
-    bytes[23] = 0xF1;
-    bytes[29] = 0xFF;
-    bytes[30] = 0x10;
-    bytes[31] = 0xF1;
-    for (const auto &[index, value] : changes) bytes[index] = static_cast<unsigned char>(value);
-    std::string hex;
-    char two[3];
-    for (unsigned char b : bytes) {
-        std::snprintf(two, sizeof two, "%02X", b);
-        hex += two;
-    }
-    return hex;
-}
-
-std::string Box(const std::string &name) {
-    std::string box = name;
-    box.resize(ZRK_BOXID_LEN, ' ');
-    return box;
-}
 
 // Two sessions of every kind on A1: the first to stop by copy pair, the
 // second (identifier + 10) by its identifier. Each Dn lacks one capability.
@@ -54,25 +28,25 @@ std::string Scenario() {
         "array A1 boxid=\"BOXA1\" address=10.0.0.5\n"
         "array B1 boxid=\"BOXB1\" address=10.0.0.6\n"
         "array D1 boxid=\"BOXD1\" address=10.0.0.31 support=" +
-        Support({{31, 0x00}}) +
+        iptest::SupportHex({{31, 0x00}}) +
         "\n"
         "array D2 boxid=\"BOXD2\" address=10.0.0.32 support=" +
-        Support({{4, 0x0E}}) +
+        iptest::SupportHex({{4, 0x0E}}) +
         "\n"
         "array D3 boxid=\"BOXD3\" address=10.0.0.33 support=" +
-        Support({{4, 0x0B}}) +
+        iptest::SupportHex({{4, 0x0B}}) +
         "\n"
         "array D4 boxid=\"BOXD4\" address=10.0.0.34 support=" +
-        Support({{4, 0x07}}) +
+        iptest::SupportHex({{4, 0x07}}) +
         "\n"
         "array D5 boxid=\"BOXD5\" address=10.0.0.35 support=" +
-        Support({{4, 0x0D}}) +
+        iptest::SupportHex({{4, 0x0D}}) +
         "\n"
         "array D6 boxid=\"BOXD6\" address=10.0.0.36 support=" +
-        Support({{7, 0x00}}) +
+        iptest::SupportHex({{7, 0x00}}) +
         "\n"
         "array D7 boxid=\"BOXD7\" address=10.0.0.37 support=" +
-        Support({{23, 0x00}}) +
+        iptest::SupportHex({{23, 0x00}}) +
         "\n"
         "user admin secret\n";
     for (const char *array : {"A1", "B1"}) {
@@ -108,9 +82,7 @@ const char *const kAllAddresses[] = {"10.0.0.5",  "10.0.0.6",  "10.0.0.31",
 class IpStopSim : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Trace files large enough for every line of a test's calls.
-        root.writeTraceDefinition("[TRACEDEFINE]\npath=" + root.traceDir() +
-                                  "\nsize=999\ngen=2\nmax=4\n[ZRKC]\nlevel=5\n[WXAPI]\nlevel=5\n");
+        iptest::LargeTrace(root);
         iptest::FakeService::usePort(root, sim.lanPort());
         for (const char *ip : kAllAddresses) {
             ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
@@ -120,27 +92,7 @@ protected:
 
     // The command texts the arrays received since the last call, without
     // the capability and BoxID questions that every call may ask first.
-    std::vector<std::string> SessionCommands() const {
-        std::vector<std::string> out;
-        for (const std::string &line : sim.commandOk("lanlog")) {
-            std::vector<std::string> parts;
-            size_t start = 0;
-            for (;;) {
-                const size_t tab = line.find("\\t", start);
-                if (tab == std::string::npos || parts.size() == 6) break;
-                parts.push_back(line.substr(start, tab - start));
-                start = tab + 2;
-            }
-            if (parts.size() != 6 || parts[3] != "proc") continue;
-            const std::string c = line.substr(start);
-            if (c.rfind("show copy-functions", 0) != 0 && c.rfind("show boxid", 0) != 0 &&
-                c.rfind("show model-info", 0) != 0) {
-                out.push_back(c);
-            }
-        }
-        sim.commandOk("clearlanlog");
-        return out;
-    }
+    std::vector<std::string> SessionCommands() const { return iptest::LanSessionCommands(sim); }
 
     std::string SessionLine(const std::string &array, unsigned id) const {
         const std::string head = "session " + std::to_string(id) + " ";
@@ -164,8 +116,8 @@ struct Pair {
 };
 
 int ByPair(Fn fn, const Pair &p, uint32_t option, unsigned char *sense = nullptr) {
-    const std::string src = Box(p.src);
-    const std::string dst = p.dst == "-" ? std::string(ZRK_BOXID_LEN, '\xFF') : Box(p.dst);
+    const std::string src = iptest::PaddedBox(p.src);
+    const std::string dst = p.dst == "-" ? std::string(ZRK_BOXID_LEN, '\xFF') : iptest::PaddedBox(p.dst);
     return fn(p.ip, nullptr, src.c_str(), p.srcOlu, 0, 0, 0, p.size, dst.c_str(), p.dstOlu, 0, 0,
               255, option, sense);
 }

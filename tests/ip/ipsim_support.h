@@ -1,0 +1,86 @@
+// What the tests of the session road share when they drive the simulator's
+// LAN front: the support bytes of a fully equipped array, padded BoxIDs, the
+// command texts the arrays received, and trace files large enough to keep
+// every line of a test.
+#pragma once
+
+#include "install_root.h"
+#include "sim_client.h"
+#include "zrkapi.h"
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace iptest {
+
+// The scenario's support= hex of an array with every copy function, with
+// the given (byte, value) pairs replaced.
+inline std::string SupportHex(std::initializer_list<std::pair<int, int>> changes) {
+    unsigned char bytes[32] = {};
+    bytes[4] = 0x0F;
+    bytes[7] = 0xF1;
+    bytes[15] = 0xF1;
+    bytes[21] = 0x4B;
+    bytes[23] = 0xF1;
+    bytes[29] = 0xFF;
+    bytes[30] = 0x10;
+    bytes[31] = 0xF1;
+    for (const auto &[index, value] : changes) bytes[index] = static_cast<unsigned char>(value);
+    std::string hex;
+    char two[3];
+    for (unsigned char b : bytes) {
+        std::snprintf(two, sizeof two, "%02X", b);
+        hex += two;
+    }
+    return hex;
+}
+
+// A BoxID as the array reports it: blank padded to 40 bytes.
+inline std::string PaddedBox(const std::string &name) {
+    std::string box = name;
+    box.resize(ZRK_BOXID_LEN, ' ');
+    return box;
+}
+
+// The command texts of the "proc" requests the arrays received since the
+// last call; the simulator's LAN log is cleared.
+inline std::vector<std::string> LanCommands(const zrksim::Simulator &sim) {
+    std::vector<std::string> out;
+    for (const std::string &entry : sim.commandOk("lanlog")) {
+        size_t at = 0;
+        std::vector<std::string> fields;
+        for (int i = 0; i < 6; ++i) {
+            const size_t tab = entry.find("\\t", at);
+            if (tab == std::string::npos) break;
+            fields.push_back(entry.substr(at, tab - at));
+            at = tab + 2;
+        }
+        if (fields.size() == 6 && fields[3] == "proc") out.push_back(entry.substr(at));
+    }
+    sim.commandOk("clearlanlog");
+    return out;
+}
+
+// The same without the capability, BoxID and model questions that every
+// call may ask first: the commands that looked for or acted on a session.
+inline std::vector<std::string> LanSessionCommands(const zrksim::Simulator &sim) {
+    std::vector<std::string> out;
+    for (const std::string &c : LanCommands(sim)) {
+        if (c.rfind("show copy-functions", 0) != 0 && c.rfind("show boxid", 0) != 0 &&
+            c.rfind("show model-info", 0) != 0) {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+// Trace files large enough for every line of a test's calls.
+inline void LargeTrace(const zrktest::InstallRoot &root) {
+    root.writeTraceDefinition("[TRACEDEFINE]\npath=" + root.traceDir() +
+                              "\nsize=999\ngen=2\nmax=4\n[ZRKC]\nlevel=5\n[WXAPI]\nlevel=5\n");
+}
+
+}  // namespace iptest
