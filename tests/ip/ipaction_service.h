@@ -23,21 +23,26 @@
 
 namespace iptest {
 
+// A listening TCP socket on 127.0.0.1 at a port the system chooses (*port).
+inline int ListenLoopback(int *port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
+        ::listen(fd, 8) != 0) {
+        std::abort();
+    }
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+    *port = ntohs(addr.sin_port);
+    return fd;
+}
+
 class FakeService {
 public:
     FakeService() {
-        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = 0;
-        if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
-            ::listen(listen_, 8) != 0) {
-            std::abort();
-        }
-        socklen_t len = sizeof addr;
-        ::getsockname(listen_, reinterpret_cast<sockaddr *>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
+        listen_ = ListenLoopback(&port_);
         thread_ = std::thread([this] { Serve(); });
     }
     ~FakeService() {

@@ -78,18 +78,9 @@ std::string Scenario() {
 // begin with a chosen text itself: refusals the array model cannot make.
 class Interceptor {
 public:
-    explicit Interceptor(int upstream) : upstream_(upstream) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
-            ::listen(listen_, 8) != 0) {
-            std::abort();
-        }
-        socklen_t len = sizeof addr;
-        ::getsockname(listen_, reinterpret_cast<sockaddr *>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
+    explicit Interceptor(int upstream)
+        : upstream_(upstream) {
+        listen_ = iptest::ListenLoopback(&port_);
         thread_ = std::thread([this] { Serve(); });
     }
     ~Interceptor() {

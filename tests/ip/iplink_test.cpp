@@ -3,6 +3,7 @@
 // logout, time-outs and the refusals made before any connection.
 #include "child.h"
 #include "install_root.h"
+#include "ipaction_service.h"
 #include "../../ip/iplink.h"
 #include "platform.h"
 #include "sim_client.h"
@@ -44,18 +45,9 @@ Step raw(const std::string &bytes) { return Step {Step::Reply, bytes, 0}; }
 
 class StandIn {
 public:
-    explicit StandIn(std::vector<Step> steps) : steps_(std::move(steps)) {
-        listen_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr {};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
-            ::listen(listen_, 8) != 0) {
-            std::abort();
-        }
-        socklen_t len = sizeof addr;
-        ::getsockname(listen_, reinterpret_cast<sockaddr *>(&addr), &len);
-        port_ = ntohs(addr.sin_port);
+    explicit StandIn(std::vector<Step> steps)
+        : steps_(std::move(steps)) {
+        listen_ = iptest::ListenLoopback(&port_);
         thread_ = std::thread([this] { serve(); });
     }
     ~StandIn() {
