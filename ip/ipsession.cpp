@@ -47,6 +47,13 @@ bool Capable(const IPCopyReq &req, bool byId) {
     case IP_COPY_KZP:
         if (byId) return kzp;
         return !remote && kzp;
+    case IP_COPY_MONITOR:
+        // A copy monitor belongs to the KZP family: an array with point-in-time
+        // copies and no mirror still holds monitors that must be found. The
+        // mirror bits keep admitting what they always admitted.
+        if (kzp && (byId || !remote)) return true;
+        if (byId) return vz || rvz;
+        return remote ? rvz : vz;
     default:
         if (byId) return vz || rvz;
         return remote ? rvz : vz;

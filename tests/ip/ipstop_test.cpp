@@ -48,6 +48,11 @@ std::string Scenario() {
         "array D7 boxid=\"BOXD7\" address=10.0.0.37 support=" +
         iptest::SupportHex({{23, 0x00}}) +
         "\n"
+        // Point-in-time copies only: no VZ, no RVZ.
+        "array P1 boxid=\"BOXP1\" address=10.0.0.38 support=" +
+        iptest::SupportHex({{23, 0x00}, {31, 0x00}}) +
+        "\n"
+        "volume P1 1 4096\n"
         "user admin secret\n";
     for (const char *array : {"A1", "B1"}) {
         for (int olu = 1; olu <= 40; ++olu) {
@@ -71,13 +76,15 @@ std::string Scenario() {
          "session 7 monitor A1 12 A1 -\n"
          "session 17 monitor A1 32 A1 -\n"
          "session 8 kzp A1 13 A1 14 vvol=yes\n"
-         "session 18 kzp A1 33 A1 34 vvol=yes\n";
+         "session 18 kzp A1 33 A1 34 vvol=yes\n"
+         "session 9 monitor P1 1 P1 -\n";
     return s;
 }
 
 const char *const kAllAddresses[] = {"10.0.0.5",  "10.0.0.6",  "10.0.0.31",
                                      "10.0.0.32", "10.0.0.33", "10.0.0.34",
-                                     "10.0.0.35", "10.0.0.36", "10.0.0.37"};
+                                     "10.0.0.35", "10.0.0.36", "10.0.0.37",
+                                     "10.0.0.38"};
 
 class IpStopSim : public ::testing::Test {
 protected:
@@ -416,6 +423,17 @@ TEST_F(IpStopSim, RefusedBeforeTheLookup) {
         EXPECT_TRUE(sent.empty()) << c.what << ": " << sent.front();
     }
     EXPECT_EQ(before, sim.sessions());
+}
+
+// A copy monitor is a point-in-time session: an array without mirrors finds
+// and stops it by its pair.
+TEST_F(IpStopSim, MonitorOnAnArrayWithoutMirrors) {
+    EXPECT_EQ(0, ByPair(ZRKIPStopSnapKZP_p, {"10.0.0.38", "BOXP1", 1, "-", kNone}, 0x8000))
+        << ZRKerrno;
+    EXPECT_EQ((std::vector<std::string>{"show copy-sessions -volume-number 1 -mode 128",
+                                        "stop copy-session -session-id 9   "}),
+              SessionCommands());
+    EXPECT_TRUE(sim.sessions("P1").empty());
 }
 
 TEST_F(IpStopSim, CallsAreTraced) {
