@@ -143,8 +143,8 @@ int RunStart(const char *ipAddress, const char *user, const std::string &command
              int *sessionId) {
     ReplyLines reply;
     if (reply.Run(ipAddress, user, command) != 0) return -1;
-    if (reply.Count() < 2 || reply.Line(1) == nullptr) return Fail(IP_ERR_NO_LINE);
     if (reply.CheckStatus() != 0) return -1;
+    if (reply.Line(2) == nullptr) return Fail(IP_ERR_NO_LINE);
     uint32_t id = 0;
     if (zrkip::ReadHex32(reply.Line(2), &id) != 0) return -1;
     if (sessionId != nullptr) *sessionId = static_cast<int>(id);

@@ -72,10 +72,11 @@ using VolumeList = std::unique_ptr<CliVolume, FreeDeleter>;
 
 bool IsRemote(const IPCopyReq &req) { return (req.CopyAttr & IP_ATTR_REMOTE) != 0; }
 
-// Errors of the road to the array itself: there is nothing to ask about.
+// Errors of the road to the array itself, and a request that the start
+// command refused before sending it: there is nothing to ask about.
 bool TransportError(int error) {
     return error == IP_SHOW_ERR_TOO_LONG || error == 1903 || error == IP_SHOW_ERR_NOMEM ||
-           error == 1905;
+           error == 1905 || error == IP_SHOW_ERR_PARAM;
 }
 
 void Begin(const char *name, const char *ip, uint32_t option, const IPCopyReq *req) {

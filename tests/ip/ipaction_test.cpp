@@ -286,7 +286,8 @@ TEST_F(IpActionTest, ReplyOutcomes) {
     const ReplyCase start[] = {
         {"02\n5200", -1, 0x15200},
         {"00\n100000000", -1, 900},
-        {"02", -1, 902},
+        {"02", -1, 904},
+        {"00", -1, 902},
     };
     for (const ReplyCase &c : start) {
         ZRKsessionid = 8;

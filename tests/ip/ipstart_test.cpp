@@ -514,6 +514,27 @@ TEST_F(IpStartScripted, VolumeListsThatNameAVolumeTwice) {
     }
 }
 
+// A refusal of one line is the array's refusal all the same: mapped, then
+// diagnosed. A BoxID that the start command cannot carry is refused before
+// anything is sent, and there is nothing to diagnose.
+TEST_F(IpStartScripted, ShortRefusalsAndUnsendableRequests) {
+    const std::string boxA = std::string("BOXA") + std::string(36, '\0');
+    Prologue();
+    service.reply("01");
+    service.reply(Rows({Volume(1, 1), Volume(2, 1)}));
+    EXPECT_EQ(-1, Start({ZRKIPStartVZ, "192.0.2.1", boxA, 1, boxA, 2}));
+    EXPECT_EQ(904, ZRKerrno);
+    const std::vector<std::string> sent = service.commands();
+    ASSERT_EQ(4u, sent.size());
+    EXPECT_EQ("show volumes  ", sent.back());
+
+    const std::string quoted = std::string("BO\"B") + std::string(36, '\0');
+    Prologue();
+    EXPECT_EQ(-1, Start({ZRKIPStartVZ, "192.0.2.2", boxA, 1, quoted, 2}));
+    EXPECT_EQ(13, ZRKerrno);
+    EXPECT_EQ(6u, service.commands().size());
+}
+
 TEST_F(IpStartScripted, ReceiveFailureEndsTheCall) {
     const std::string boxA = std::string("BOXA") + std::string(36, '\0');
     Prologue();
