@@ -3,6 +3,7 @@
 // CliCopySession, the placement of rows by order and by list position, and
 // the replies that are refused.
 #include "../../ip/ipshow.h"
+#include "corpus.h"
 #include "ipaction_service.h"
 
 #include "platform.h"
@@ -10,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -450,14 +450,6 @@ TEST_F(ShowCopySessionsLan, RefusedBeforeSending) {
 
 // ---- trace lines ------------------------------------------------------------------
 
-std::string AllTraces(const std::string &dir) {
-    std::string all;
-    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
-        all += zrktest::readFile(entry.path().string());
-    }
-    return all;
-}
-
 TEST(ShowCopySessionsTrace, ColumnLines) {
     zrktest::InstallRoot root;
     root.writeTraceDefinition("[TRACEDEFINE]\npath=" + root.traceDir() +
@@ -474,7 +466,7 @@ TEST(ShowCopySessionsTrace, ColumnLines) {
     EXPECT_EQ(0, Parse(Reply({Join(monitor, '\t')}), 0, {}, &count, rows, 2));
     EXPECT_EQ(-1, Parse(Reply({shortLine}), 0, {}, &count, rows, 2));
     ZRKC_Com_CloseTrace();
-    const std::string trace = AllTraces(root.traceDir());
+    const std::string trace = root.traceText();
     const std::string p = "INFO : ShowCopySessions : ";
     for (const std::string &want :
          {p + "0 - 5", p + "2 - 3", p + "12 - Monitor", p + "14 - Monitor", p + "20 - Monitor",
@@ -493,12 +485,8 @@ TEST(ShowCopySessionsTrace, ColumnLines) {
 // target decodes it: the parse stays within the room and a failure always
 // carries its reason.
 TEST(ShowCopySessions, FuzzCorpusReplays) {
-    const std::string dir = std::string(ZRK_SOURCE_DIR) + "/fuzz/corpus/show_reply";
-    size_t files = 0;
-    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
-        const std::string data = zrktest::readFile(entry.path().string());
-        if (data.size() < 6) continue;
-        ++files;
+    const size_t files = zrktest::ForEachCorpusInput("show_reply", 6, [](const std::string &name,
+                                                                         const std::string &data) {
         const auto *bytes = reinterpret_cast<const unsigned char *>(data.data());
         const int option = bytes[0] % 3;
         const size_t listCount = (bytes[1] & 0x07) % 5;
@@ -510,7 +498,6 @@ TEST(ShowCopySessions, FuzzCorpusReplays) {
         std::vector<CliCopySession> rows(room + 1, Filler());
         int count = -1;
         const int rc = Parse(text, option, list, &count, rows.data(), room);
-        const std::string name = entry.path().filename().string();
         EXPECT_TRUE(Untouched(rows[room])) << name;
         EXPECT_GE(count, 0) << name;
         if (rc == 0) {
@@ -522,7 +509,7 @@ TEST(ShowCopySessions, FuzzCorpusReplays) {
         } else {
             EXPECT_NE(0, ZRKerrno) << name;
         }
-    }
+    });
     EXPECT_GE(files, 12u);
 }
 

@@ -4,6 +4,7 @@
 // conversion of reply lines, the replies that are refused and the rows a
 // refused reply leaves alone.
 #include "../../ip/ipshow_volumes.h"
+#include "corpus.h"
 #include "ipaction_service.h"
 
 #include "platform.h"
@@ -12,7 +13,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -580,14 +580,6 @@ TEST_F(ShowVolumesLan, RepliesOverTheLink) {
 
 // ---- trace lines ----------------------------------------------------------------------
 
-std::string AllTraces(const std::string &dir) {
-    std::string all;
-    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
-        all += zrktest::readFile(entry.path().string());
-    }
-    return all;
-}
-
 TEST(ShowVolumesTrace, ColumnLines) {
     zrktest::InstallRoot root;
     root.writeTraceDefinition("[TRACEDEFINE]\npath=" + root.traceDir() +
@@ -607,7 +599,7 @@ TEST(ShowVolumesTrace, ColumnLines) {
     EXPECT_EQ(-1, zrkshow::ParseSnapDataPoolText("0\n1\nx\n1\n1\t2\t3\t4\t5\t6", &presence,
                                                  &count, &pool, 1));
     ZRKC_Com_CloseTrace();
-    const std::string trace = AllTraces(root.traceDir());
+    const std::string trace = root.traceText();
     const std::string v = "INFO : ShowVolumes : ";
     const std::string s = "INFO : ShowCopySessions : ";
     const std::string p = "INFO : ShowSnapDataPool : ";
@@ -627,13 +619,8 @@ TEST(ShowVolumesTrace, ColumnLines) {
 // the room, a failure carries its reason, hands nothing out and leaves the
 // caller's rows alone.
 TEST(ShowVolumes, FuzzCorpusReplays) {
-    const std::string dir = std::string(ZRK_SOURCE_DIR) + "/fuzz/corpus/show_reply";
-    size_t files = 0;
-    for (const auto &entry : std::filesystem::directory_iterator(dir)) {
-        const std::string data = zrktest::readFile(entry.path().string());
-        if (data.size() < 6) continue;
-        ++files;
-        const std::string name = entry.path().filename().string();
+    const size_t files = zrktest::ForEachCorpusInput("show_reply", 6, [](const std::string &name,
+                                                                         const std::string &data) {
         const size_t room = static_cast<unsigned char>(data[5]) % 10;
         const std::string text(data.c_str() + 6);
         int count = -1;
@@ -669,7 +656,7 @@ TEST(ShowVolumes, FuzzCorpusReplays) {
             EXPECT_NE(0, ZRKerrno) << name;
             EXPECT_TRUE(room == 0 || Untouched(sdv[0])) << name;
         }
-    }
+    });
     EXPECT_GE(files, 6u);
 }
 
