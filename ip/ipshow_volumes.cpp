@@ -347,6 +347,28 @@ int ParseVvol(const Lines &reply, int *count, CliVvolCopySession **result) {
     return 0;
 }
 
+// The record lines from line firstLine on into the caller's rows: at most
+// room of them (else 902 before anything is written), and only once every
+// line has converted, so a failure leaves the caller's rows as they were.
+template <typename Row, size_t N>
+int StoreRows(const char *name, const Lines &reply, size_t firstLine, uint32_t records,
+              const Col (&cols)[N], size_t minColumns, Row *rows, size_t room) {
+    if (records > room) {
+        Trace(1, "ERR", name, " record count %u, room %zu ", records, room);
+        return Fail(IP_SHOW_ERR_MALFORMED);
+    }
+    std::vector<Row> local(records);
+    for (uint32_t i = 0; i < records; ++i) {
+        size_t columns = 0;
+        if (ScanLine(name, reply.Line(firstLine + i), cols, N, minColumns, &local[i],
+                     sizeof local[i], &columns, nullptr) != 0) {
+            return -1;
+        }
+    }
+    if (records != 0) std::memcpy(rows, local.data(), records * sizeof(Row));
+    return 0;
+}
+
 int ParsePool(const Lines &reply, int *presence, int *count, CliSnapDataPool *rows,
               size_t room) {
     *presence = 0;
@@ -362,20 +384,7 @@ int ParsePool(const Lines &reply, int *presence, int *count, CliSnapDataPool *ro
     const int rc = ReadCount(kPoolName, reply, 4, 5, &records);
     *count = AsInt(records);
     if (rc != 0) return -1;
-    if (records > room) {
-        Trace(1, "ERR", kPoolName, " record count %u, room %zu ", records, room);
-        return Fail(IP_SHOW_ERR_MALFORMED);
-    }
-    std::vector<CliSnapDataPool> local(records);
-    for (uint32_t i = 0; i < records; ++i) {
-        size_t columns = 0;
-        if (ScanLine(kPoolName, reply.Line(5 + i), kPoolCols, std::size(kPoolCols),
-                     kPoolMinColumns, &local[i], sizeof local[i], &columns, nullptr) != 0) {
-            return -1;
-        }
-    }
-    if (records != 0) std::memcpy(rows, local.data(), records * sizeof(CliSnapDataPool));
-    return 0;
+    return StoreRows(kPoolName, reply, 5, records, kPoolCols, kPoolMinColumns, rows, room);
 }
 
 int ParseSdv(const Lines &reply, int *count, CliSnapDataVolume *rows, size_t room) {
@@ -385,20 +394,7 @@ int ParseSdv(const Lines &reply, int *count, CliSnapDataVolume *rows, size_t roo
     const int rc = ReadCount(kSdvName, reply, 2, 3, &records);
     *count = AsInt(records);
     if (rc != 0) return -1;
-    if (records > room) {
-        Trace(1, "ERR", kSdvName, " record count %u, room %zu ", records, room);
-        return Fail(IP_SHOW_ERR_MALFORMED);
-    }
-    std::vector<CliSnapDataVolume> local(records);
-    for (uint32_t i = 0; i < records; ++i) {
-        size_t columns = 0;
-        if (ScanLine(kSdvName, reply.Line(3 + i), kSdvCols, std::size(kSdvCols), kSdvMinColumns,
-                     &local[i], sizeof local[i], &columns, nullptr) != 0) {
-            return -1;
-        }
-    }
-    if (records != 0) std::memcpy(rows, local.data(), records * sizeof(CliSnapDataVolume));
-    return 0;
+    return StoreRows(kSdvName, reply, 3, records, kSdvCols, kSdvMinColumns, rows, room);
 }
 
 // Runs command and parses its reply with parse; bad_alloc is 36.
