@@ -14,11 +14,6 @@ using zrkip::TraceEnd;
 
 namespace zrkipctl {
 
-Caps::Caps() {
-    std::memset(bytes_, 0, sizeof bytes_);
-    IPCtrlCommonData(IP_COMMON_FUNCS_GET, bytes_);
-}
-
 uint32_t SessionIdFor(uint32_t option, const IPCopyReq &req, const CliCopySession &row) {
     if ((option & kByIdBit) != 0) return req.SrcOLU;
     // A remote session that this array holds the destination side of is

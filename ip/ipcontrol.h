@@ -36,17 +36,7 @@ constexpr int kLookupShowFlags = 0x80;  // show flags of every lookup
 constexpr int kRefreshCopy = 5;         // own BoxID, no RVZ buffer count
 
 // The copy-function record of the common data, as the array reported it.
-class Caps {
-public:
-    Caps();
-    // Any bit of mask set in byte `byte` of the record.
-    bool Has(int byte, unsigned mask) const {
-        return byte >= 0 && byte < IP_COMMON_FUNCS_LEN && (bytes_[byte] & mask) != 0;
-    }
-
-private:
-    unsigned char bytes_[IP_COMMON_FUNCS_LEN];
-};
+using Caps = zrkipframe::CopyFunctions;
 
 // 0, or -1 with ZRKerrno set to error.
 inline int Refuse(int error) {

@@ -119,6 +119,22 @@ private:
     bool closed_ = false;
 };
 
+// The copy-function record of the common data, as the array of the last
+// IPComInfoCheckSet reported it.
+class CopyFunctions {
+public:
+    CopyFunctions() { IPCtrlCommonData(IP_COMMON_FUNCS_GET, bytes_); }
+    // Any bit of mask set in byte `byte` of the record.
+    bool Has(int byte, unsigned mask) const {
+        return byte >= 0 && byte < IP_COMMON_FUNCS_LEN && (bytes_[byte] & mask) != 0;
+    }
+    // Sessions of virtual volumes, announced in any of three places.
+    bool HasVvol() const { return Has(4, 0x02) || Has(20, 0x02) || Has(28, 0x02); }
+
+private:
+    unsigned char bytes_[IP_COMMON_FUNCS_LEN] = {};
+};
+
 // Text of an address for the trace lines.
 inline const char *Shown(const char *text) { return text != nullptr ? text : "NULL"; }
 

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -21,25 +22,14 @@ constexpr char kSearchName[] = "IPSearchSession";
 constexpr uint8_t kModelListModeBit = 0x04;  // byte 9 of the model record
 constexpr size_t kModelListModeByte = 9;
 
-struct FreeDeleter {
-    void operator()(void *p) const { std::free(p); }
-};
-template <typename T>
-using Owned = std::unique_ptr<T, FreeDeleter>;
-
-bool Has(const unsigned char *record, size_t byte, unsigned bit) {
-    return (record[byte] & bit) != 0;
-}
-
 // The capability of the array for the kind of session the request names:
 // byte 7 bit 0 KZP, byte 23 bit 0 VZ, byte 31 bit 0 RVZ.
 bool Capable(const IPCopyReq &req, bool byId) {
-    unsigned char record[IP_COMMON_FUNCS_LEN];
-    IPCtrlCommonData(IP_COMMON_FUNCS_GET, record);
-    const bool kzp = Has(record, IP_CF_KZP_BYTE, 0x01);
-    const bool vz = Has(record, IP_CF_VZ_BYTE, 0x01);
-    const bool rvz = Has(record, IP_CF_RVZ_BYTE, 0x01);
-    const bool remote = (req.CopyAttr & IP_ATTR_REMOTE) != 0;
+    const zrkipframe::CopyFunctions functions;
+    const bool kzp = functions.Has(IP_CF_KZP_BYTE, 0x01);
+    const bool vz = functions.Has(IP_CF_VZ_BYTE, 0x01);
+    const bool rvz = functions.Has(IP_CF_RVZ_BYTE, 0x01);
+    const bool remote = (req.CopyAttr & ZRK_IPATTR_REMOTE) != 0;
     switch (req.CopyType) {
     case IP_COPY_ANY:
         if (byId) return true;
@@ -75,7 +65,7 @@ bool SameCopy(const IPCopyReq &req, const CliCopySession &s) {
         s.uiSize_high != req.SrcSize_high || s.uiSize_low != req.SrcSize_low) {
         return false;
     }
-    if ((req.CopyAttr & IP_ATTR_REMOTE) != 0) {
+    if ((req.CopyAttr & ZRK_IPATTR_REMOTE) != 0) {
         return std::memcmp(s.ucaSrcBoxID, req.SrcBoxID, ZRK_BOXID_LEN) == 0 &&
                std::memcmp(s.ucaDstBoxID, req.DstBoxID, ZRK_BOXID_LEN) == 0;
     }
@@ -100,7 +90,7 @@ Pick Scan(const IPCopyReq &req, bool byId, const CliCopySession *rows, size_t co
         if (!TypeFits(req, s)) continue;
         if (byId) {
             if (s.ucSessionStatus == 0) return Pick::Unused;
-            if ((s.ucAttr & IP_ATTR_REMOTE) != 0) {
+            if ((s.ucAttr & ZRK_IPATTR_REMOTE) != 0) {
                 const uint32_t id = (s.ucAttr2 & 0x10) != 0 ? s.uiSessionID2 : s.uiSessionID;
                 if (id != req.SrcOLU) continue;
             }
@@ -158,7 +148,7 @@ extern "C" int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int
 
     const bool byId = (Option & IP_OPT_BY_ID) != 0;
     const bool vvol = (Option & IP_OPT_VVOL) != 0;
-    const bool remote = (req->CopyAttr & IP_ATTR_REMOTE) != 0;
+    const bool remote = (req->CopyAttr & ZRK_IPATTR_REMOTE) != 0;
 
     if (!byId && IPCheckBoxID(req) != 0) return zrkshow::TraceEnd(kQueryName, -1);
     if (!Capable(*req, byId)) return failed(17);
@@ -168,7 +158,7 @@ extern "C" int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int
     CliCopyFunctions functions;
     IPCtrlCommonData(IP_COMMON_FUNCS_GET, &functions);
     const size_t room = std::max<size_t>(functions.uiMaxSession, 1);
-    Owned<CliCopySession> rows;
+    zrkshow::Freed<CliCopySession> rows;
     if (!vvol) {
         rows.reset(static_cast<CliCopySession *>(std::calloc(room, sizeof(CliCopySession))));
         if (!rows) return failed(36);
@@ -207,7 +197,7 @@ extern "C" int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int
             std::free(raw);
             return zrkshow::TraceEnd(kQueryName, -1);
         }
-        Owned<CliVvolCopySession> vlist(raw);
+        zrkshow::Freed<CliVvolCopySession> vlist(raw);
         if (count > 0 && vlist) {
             rows.reset(static_cast<CliCopySession *>(
                 std::calloc(static_cast<size_t>(count), sizeof(CliCopySession))));
@@ -243,12 +233,12 @@ extern "C" int IPSearchSession(const IPCopyReq *req, const CliCopySession *rows,
     }
     DumpRequest(kSearchName, req);
 
-    const bool remote = (req->CopyAttr & IP_ATTR_REMOTE) != 0;
-    constexpr uint8_t kKindBits = IP_ATTR_QUICK | IP_ATTR_SNAP | IP_ATTR_SNAP_P;
+    const bool remote = (req->CopyAttr & ZRK_IPATTR_REMOTE) != 0;
+    constexpr uint8_t kKindBits = ZRK_IPATTR_QUICKKZP | ZRK_IPATTR_SNAPKZP | ZRK_IPATTR_SNAPKZP_P;
     for (int i = 0; i < count; ++i) {
         const CliCopySession &s = rows[i];
         if (s.ucUsable != 1 || s.ucSessionStatus == 0) continue;
-        if (((s.ucAttr & IP_ATTR_REMOTE) != 0) != remote) continue;
+        if (((s.ucAttr & ZRK_IPATTR_REMOTE) != 0) != remote) continue;
         if (req->CopyType == IP_COPY_KZP) {
             if (s.ucSessionType != IP_SESSION_TYPE_KZP) continue;
             if ((s.ucAttr & kKindBits) != (req->CopyAttr & kKindBits)) continue;
@@ -262,3 +252,48 @@ extern "C" int IPSearchSession(const IPCopyReq *req, const CliCopySession *rows,
     }
     return zrkshow::TraceEnd(kSearchName, Fail(21));
 }
+
+// ---- the volumes of a refused request ----------------------------------------------------
+
+namespace zrkipsession {
+
+int LookUpVolume(const char *name, const char *ip, const char *user, uint32_t olu,
+                 uint8_t *type) {
+    int count = 0;
+    CliVolume *raw = nullptr;
+    if (ShowVolumes(ip, user, 0, static_cast<int>(olu), IP_VOLUMES_ONE, &count, &raw) != 0) {
+        std::free(raw);
+        return -1;
+    }
+    const zrkshow::Freed<CliVolume> list(raw);
+    if (count <= 0 || !list) {
+        ZRKerrno = 48;
+        return -1;
+    }
+    if (count != 1) {
+        zrkshow::Trace(2, "ERR", name, " uiVolCount is not 1 ");
+        ZRKerrno = 904;
+        return -1;
+    }
+    *type = list.get()[0].ucVolumeType;
+    return 0;
+}
+
+int LookUpSnapVolume(const char *name, const char *ip, const char *user, uint32_t olu,
+                     size_t room, uint32_t *status) {
+    std::vector<CliSnapDataVolume> rows(room == 0 ? 1 : room);
+    int count = 0;
+    if (ShowSnapDataVolume(ip, user, static_cast<int>(olu), IP_VOLUMES_ONE, &count, rows.data(),
+                           rows.size()) != 0) {
+        return -1;
+    }
+    if (count != 1) {
+        zrkshow::Trace(2, "ERR", name, " uiSDVVolCount is not 1 ");
+        ZRKerrno = 904;
+        return -1;
+    }
+    *status = rows[0].SdvStatus;
+    return 0;
+}
+
+}  // namespace zrkipsession

@@ -28,13 +28,8 @@ extern "C" {
 #define IP_COPY_VZ         2
 #define IP_COPY_MONITOR    3
 
-/* IPCopyReq.CopyAttr (the same bits as CliCopySession.ucAttr) */
-#define IP_ATTR_SECONDARY  0x01
-#define IP_ATTR_QUICK      0x08
-#define IP_ATTR_SNAP       0x10
-#define IP_ATTR_REMOTE     0x20
-#define IP_ATTR_SNAP_P     0x40
-#define IP_ATTR_WHOLE      0x80
+/* IPCopyReq.CopyAttr carries the ZRK_IPATTR_ bits of zrkapi.h, the same
+ * bits as CliCopySession.ucAttr. */
 
 /* Option bits of the lookup. */
 #define IP_OPT_BY_ID       0x4u
@@ -78,6 +73,32 @@ int IPSnapVolInit(const char *ip, const char *user, int olu);
 
 #ifdef __cplusplus
 } /* extern "C" */
+
+#include <cstddef>
+
+// What the starts and the snap data volume initialisation share when the
+// array has refused them and its volumes are looked at for a better reason.
+namespace zrkipsession {
+
+// A failure of the link itself (923, 1903, 36, 1905): the array was not
+// reached, so there is nothing to ask it about.
+inline bool LinkFailure(int error) {
+    return error == 923 || error == 1903 || error == 36 || error == 1905;
+}
+
+// The volume olu of the array: 0 with its type, or -1 with ZRKerrno 48 (no
+// such volume), 904 (listed more than once; " uiVolCount is not 1 " traced
+// under name) or the query's own.
+int LookUpVolume(const char *name, const char *ip, const char *user, uint32_t olu,
+                 uint8_t *type);
+
+// The snap data volume olu, asked with room for room rows: 0 with its state
+// word, or -1 with ZRKerrno 904 unless exactly one row (" uiSDVVolCount is
+// not 1 " traced under name) or the query's own.
+int LookUpSnapVolume(const char *name, const char *ip, const char *user, uint32_t olu,
+                     size_t room, uint32_t *status);
+
+}  // namespace zrkipsession
 #endif
 
 #endif /* ZRK_IPSESSION_H */

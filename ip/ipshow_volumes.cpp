@@ -271,13 +271,6 @@ int ReadCount(const char *name, const Lines &reply, size_t line, size_t first,
 
 int AsInt(uint32_t value) { return value <= INT_MAX ? static_cast<int>(value) : INT_MAX; }
 
-struct FreeDeleter {
-    void operator()(void *p) const { std::free(p); }
-};
-
-template <typename T>
-using Owned = std::unique_ptr<T, FreeDeleter>;
-
 // ---- the four replies -------------------------------------------------------------------
 
 int ParseVolumes(const Lines &reply, int *count, CliVolume **result) {
@@ -288,7 +281,7 @@ int ParseVolumes(const Lines &reply, int *count, CliVolume **result) {
         *result = nullptr;
         return 0;
     }
-    Owned<CliVolume> rows(static_cast<CliVolume *>(std::calloc(records, sizeof(CliVolume))));
+    zrkshow::Freed<CliVolume> rows(static_cast<CliVolume *>(std::calloc(records, sizeof(CliVolume))));
     if (rows == nullptr) return Fail(IP_SHOW_ERR_NOMEM);
     for (uint32_t i = 0; i < records; ++i) {
         CliVolume &row = rows.get()[i];
@@ -327,7 +320,7 @@ int ParseVvol(const Lines &reply, int *count, CliVvolCopySession **result) {
         *result = nullptr;
         return 0;
     }
-    Owned<CliVvolCopySession> rows(
+    zrkshow::Freed<CliVvolCopySession> rows(
         static_cast<CliVvolCopySession *>(std::calloc(records, sizeof(CliVvolCopySession))));
     if (rows == nullptr) return Fail(IP_SHOW_ERR_NOMEM);
     for (uint32_t i = 0; i < records; ++i) {

@@ -156,11 +156,20 @@ static_assert(sizeof(CliSnapDataVolume) == 88, "CliSnapDataVolume layout");
 static_assert(offsetof(CliSnapDataVolume, Col3_high) == 24, "CliSnapDataVolume layout");
 static_assert(offsetof(CliSnapDataVolume, SdvStatus) == 84, "CliSnapDataVolume layout");
 
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 // The command texts and the reply parsing of the four queries, for a reply
 // text as the link hands it over: the same path as the queries themselves.
 namespace zrkshow {
+
+// Owner of an array that a query handed out (released with free()).
+struct FreeDeleter {
+    void operator()(void *p) const { std::free(p); }
+};
+template <typename T>
+using Freed = std::unique_ptr<T, FreeDeleter>;
 
 // Command texts (no argument checks; an unknown Type adds no type words).
 std::string VolumesCommand(int type, int volumeNo, int option);

@@ -2,10 +2,6 @@
 // When the array refuses, the volume is looked up to report why more
 // precisely than the array's code does: no such volume, not a snap data
 // volume, or one that is being initialised already.
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-
 #include "ipaction.h"
 #include "ipframe.h"
 #include "ipsession.h"
@@ -27,44 +23,22 @@ constexpr int kKzpByte = 7, kKzpKindsByte = 4;
 constexpr unsigned char kSetUp = 0x01;
 constexpr unsigned char kSnapKinds = 0x04 | 0x08;  // SnapKZP or SnapKZP+
 
-struct FreeDeleter {
-    void operator()(void *p) const { std::free(p); }
-};
-
 int Fail(int error) {
     ZRKerrno = error;
     return -1;
 }
 
-// The link's own failures end the diagnosis: the array was not reached.
-bool TransportFailure(int error) {
-    return error == IP_ERR_TOO_LONG || error == IP_ERR_NO_SERVICE || error == IP_ERR_NOMEM ||
-           error == IP_ERR_RECEIVE;
-}
-
 // Why the array refused to initialise olu: 48, 68, 39, or `kept` (the
 // array's own code) when the volume gives no better reason.
 int Diagnose(const char *name, const char *ip, const char *user, int olu, int kept) {
-    int count = 0;
-    CliVolume *raw = nullptr;
-    if (ShowVolumes(ip, user, 0, olu, IP_VOLUMES_ONE, &count, &raw) != 0) return -1;
-    const std::unique_ptr<CliVolume, FreeDeleter> volumes(raw);
-    if (count == 0 || volumes == nullptr) return Fail(kErrInvalidOlu);
-    if (count != 1) {
-        zrkip::Trace(2, "ERR", name, " uiVolCount is not 1 ");
-        return Fail(IP_ERR_REPLY);
-    }
-    if (volumes.get()[0].ucVolumeType != IP_VOLUME_TYPE_SDV) return Fail(kErrNotSdv);
-
-    CliSnapDataVolume sdv[1];
-    std::memset(sdv, 0, sizeof sdv);
-    int sdvCount = 0;
-    if (ShowSnapDataVolume(ip, user, olu, IP_VOLUMES_ONE, &sdvCount, sdv, 1) != 0) return -1;
-    if (sdvCount != 1) {
-        zrkip::Trace(2, "ERR", name, " uiSDVVolCount is not 1 ");
-        return Fail(IP_ERR_REPLY);
-    }
-    return Fail(sdv[0].SdvStatus == IP_SDV_INITIALIZING ? kErrSequence : kept);
+    const uint32_t number = static_cast<uint32_t>(olu);
+    uint8_t type = 0;
+    if (zrkipsession::LookUpVolume(name, ip, user, number, &type) != 0) return -1;
+    if (type != IP_VOLUME_TYPE_SDV) return Fail(kErrNotSdv);
+    // Room for one row: a reply of more is malformed.
+    uint32_t status = 0;
+    if (zrkipsession::LookUpSnapVolume(name, ip, user, number, 1, &status) != 0) return -1;
+    return Fail(status == IP_SDV_INITIALIZING ? kErrSequence : kept);
 }
 
 }  // namespace
@@ -75,14 +49,13 @@ extern "C" int IPSnapVolInit(const char *ip, const char *user, int olu) {
     zrkip::Trace(3, "INFO", kName, "cpIPaddress=[%s] Olu=0x%02x", zrkipframe::Shown(ip),
                  static_cast<unsigned>(olu));
 
-    unsigned char caps[IP_COMMON_FUNCS_LEN] = {};
-    IPCtrlCommonData(IP_COMMON_FUNCS_GET, caps);
-    if ((caps[kKzpByte] & kSetUp) == 0 || (caps[kKzpKindsByte] & kSnapKinds) == 0) {
+    const zrkipframe::CopyFunctions functions;
+    if (!functions.Has(kKzpByte, kSetUp) || !functions.Has(kKzpKindsByte, kSnapKinds)) {
         return zrkip::TraceEnd(kName, Fail(kErrNotSupported));
     }
     if (InitializeSnapDataVolume(ip, user, olu) == 0) return zrkip::TraceEnd(kName, 0);
     const int kept = ZRKerrno;
-    if (TransportFailure(kept)) return zrkip::TraceEnd(kName, -1);
+    if (zrkipsession::LinkFailure(kept)) return zrkip::TraceEnd(kName, -1);
     return zrkip::TraceEnd(kName, Diagnose(kName, ip, user, olu, kept));
 }
 

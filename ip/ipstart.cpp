@@ -50,33 +50,20 @@ constexpr Cap kCapRvzStack{29, 0x10};
 constexpr Cap kCapRvzConsistency{29, 0x20};
 constexpr Cap kCapRvzSecondary{29, 0x02};
 
-// The copy-function record of the array of this call.
-class Functions {
+// The copy-function record of the array of this call, asked by Cap.
+class Functions : public zrkipframe::CopyFunctions {
 public:
-    Functions() { IPCtrlCommonData(IP_COMMON_FUNCS_GET, record_); }
-    bool Has(Cap cap) const { return (record_[cap.byte] & cap.bit) != 0; }
-    // Virtual-volume sessions, announced in any of three places.
-    bool HasVvol() const {
-        return (record_[4] & 0x02) != 0 || (record_[20] & 0x02) != 0 ||
-               (record_[28] & 0x02) != 0;
-    }
-
-private:
-    unsigned char record_[IP_COMMON_FUNCS_LEN];
+    bool Has(Cap cap) const { return CopyFunctions::Has(static_cast<int>(cap.byte), cap.bit); }
 };
 
-struct FreeDeleter {
-    void operator()(void *p) const { std::free(p); }
-};
-using VolumeList = std::unique_ptr<CliVolume, FreeDeleter>;
+using VolumeList = zrkshow::Freed<CliVolume>;
 
-bool IsRemote(const IPCopyReq &req) { return (req.CopyAttr & IP_ATTR_REMOTE) != 0; }
+bool IsRemote(const IPCopyReq &req) { return (req.CopyAttr & ZRK_IPATTR_REMOTE) != 0; }
 
 // Errors of the road to the array itself, and a request that the start
 // command refused before sending it: there is nothing to ask about.
 bool TransportError(int error) {
-    return error == IP_SHOW_ERR_TOO_LONG || error == 1903 || error == IP_SHOW_ERR_NOMEM ||
-           error == 1905 || error == IP_SHOW_ERR_PARAM;
+    return zrkipsession::LinkFailure(error) || error == IP_SHOW_ERR_PARAM;
 }
 
 void Begin(const char *name, const char *ip, uint32_t option, const IPCopyReq *req) {
@@ -85,31 +72,6 @@ void Begin(const char *name, const char *ip, uint32_t option, const IPCopyReq *r
     if (req != nullptr) {
         ZRKC_Com_OutputTrace(3, 2, "INFO", name, nullptr, static_cast<int>(sizeof *req), req);
     }
-}
-
-// One volume by number. 0 with *type set, or an error: 48 none, 904 more
-// than one, or the query's own.
-int OneVolume(const char *name, const char *ip, const char *user, uint32_t olu, int *error,
-              uint8_t *type) {
-    int count = 0;
-    CliVolume *raw = nullptr;
-    if (ShowVolumes(ip, user, 0, static_cast<int>(olu), IP_VOLUMES_ONE, &count, &raw) != 0) {
-        std::free(raw);
-        *error = ZRKerrno;
-        return -1;
-    }
-    VolumeList list(raw);
-    if (count <= 0 || !list) {
-        *error = 48;
-        return -1;
-    }
-    if (count != 1) {
-        Trace(2, "ERR", name, " uiVolCount is not 1 ");
-        *error = 904;
-        return -1;
-    }
-    *type = list.get()[0].ucVolumeType;
-    return 0;
 }
 
 // The source and destination rows of the whole volume list. A request
@@ -186,7 +148,7 @@ int DiagnoseTvc(const char *name, const char *ip, const char *user, const IPCopy
         const uint32_t olu =
             std::memcmp(req.SrcBoxID, own, sizeof own) == 0 ? req.SrcOLU : req.DstOLU;
         uint8_t type = 0;
-        if (OneVolume(name, ip, user, olu, &error, &type) != 0) return error;
+        if (zrkipsession::LookUpVolume(name, ip, user, olu, &type) != 0) return ZRKerrno;
         return type == IP_VOLUME_TYPE_SDV ? 68 : startError;
     }
 
@@ -194,14 +156,12 @@ int DiagnoseTvc(const char *name, const char *ip, const char *user, const IPCopy
     if (BothVolumes(name, ip, user, req.SrcOLU, req.DstOLU, &volumes, &error) != 0) return error;
     if (req.CopyType == IP_COPY_KZP) {
         if (volumes.src->ucVolumeType == IP_VOLUME_TYPE_SDV) {
-            int count = 0;
-            CliSnapDataVolume rows[kSdvRoom];
-            if (SnapVolume(ip, user, req.SrcOLU, &count, rows) != 0) return ZRKerrno;
-            if (count != 1) {
-                Trace(2, "ERR", name, " uiSDVVolCount is not 1 ");
-                return 904;
+            uint32_t status = 0;
+            if (zrkipsession::LookUpSnapVolume(name, ip, user, req.SrcOLU, kSdvRoom, &status) !=
+                0) {
+                return ZRKerrno;
             }
-            if (rows[0].SdvStatus == IP_SDV_INITIALIZING) return 39;
+            if (status == IP_SDV_INITIALIZING) return 39;
         }
         if (volumes.dst->ucVolumeType == IP_VOLUME_TYPE_SDV) return 68;
         return startError;
@@ -299,7 +259,7 @@ int PublicStart(const StartSpec &spec, const zrkipframe::CopyArgs &args,
     case Kind::Vz:
         req.CopyType = IP_COPY_VZ;
         if ((args.OptionFlag & IP_OPT_SECONDARY) != 0) {
-            req.CopyAttr = static_cast<uint8_t>((req.CopyAttr & ~0x02u) | IP_ATTR_SECONDARY);
+            req.CopyAttr = static_cast<uint8_t>((req.CopyAttr & ~0x02u) | ZRK_IPATTR_SECONDARY);
         }
         if (VzOptionsRefused(remote, args.OptionFlag)) {
             frame.Err(1, "RemoteFlag=%d, OptionFlag=0x%02x ", remote ? 1 : 0, args.OptionFlag);
@@ -312,11 +272,11 @@ int PublicStart(const StartSpec &spec, const zrkipframe::CopyArgs &args,
         break;
     case Kind::QuickKzp:
         req.CopyType = IP_COPY_KZP;
-        req.CopyAttr |= IP_ATTR_QUICK;
+        req.CopyAttr |= ZRK_IPATTR_QUICKKZP;
         break;
     case Kind::SnapKzpP:
         req.CopyType = monitor ? IP_COPY_MONITOR : IP_COPY_KZP;
-        req.CopyAttr |= IP_ATTR_SNAP_P;
+        req.CopyAttr |= ZRK_IPATTR_SNAPKZP_P;
         break;
     }
     if (spec.kind != Kind::Vz && remote) {
@@ -408,7 +368,7 @@ extern "C" int IPStartQuickTvc(const char *ip, const char *user, uint32_t Option
         if (IPQueryTvc(ip, user, 0, kRestartListFlags, req, &row) != 0) {
             return zrkshow::TraceEnd(kName, -1);
         }
-        if ((row.ucAttr & IP_ATTR_QUICK) == 0) return zrkshow::TraceEnd(kName, Fail(21));
+        if ((row.ucAttr & ZRK_IPATTR_QUICKKZP) == 0) return zrkshow::TraceEnd(kName, Fail(21));
         req->SrcOLU = row.uiSessionID;
     }
     if ((OptionFlag & IP_OPT_VVOL_DELETE) != 0 && !f.HasVvol()) {
@@ -431,10 +391,10 @@ extern "C" int IPStartSnapTvc(const char *ip, const char *user, uint32_t OptionF
     if (IPCheckBoxID(req) != 0) return zrkshow::TraceEnd(kName, -1);
 
     const Functions f;
-    if ((req->CopyAttr & IP_ATTR_SNAP) != 0 && !(f.Has(kCapKzp) && f.Has(kCapSnap))) {
+    if ((req->CopyAttr & ZRK_IPATTR_SNAPKZP) != 0 && !(f.Has(kCapKzp) && f.Has(kCapSnap))) {
         return zrkshow::TraceEnd(kName, Fail(17));
     }
-    if ((req->CopyAttr & IP_ATTR_SNAP_P) != 0 && !(f.Has(kCapKzp) && f.Has(kCapSnapP))) {
+    if ((req->CopyAttr & ZRK_IPATTR_SNAPKZP_P) != 0 && !(f.Has(kCapKzp) && f.Has(kCapSnapP))) {
         return zrkshow::TraceEnd(kName, Fail(17));
     }
     if ((OptionFlag & IP_OPT_VVOL_DELETE) != 0 && !f.HasVvol()) {

@@ -35,8 +35,6 @@ constexpr unsigned kSetUp = 0x01;
 constexpr unsigned kQuick = 0x01;  // byte 4
 constexpr unsigned kSnap = 0x04;   // byte 4
 constexpr unsigned kSnapP = 0x08;  // byte 4
-constexpr unsigned kVvol = 0x02;   // byte 4, 20 or 28
-constexpr int kVvolBytes[] = {4, 20, 28};
 
 constexpr uint8_t kPointInTimeKinds =
     ZRK_IPATTR_QUICKKZP | ZRK_IPATTR_SNAPKZP | ZRK_IPATTR_SNAPKZP_P;
@@ -56,10 +54,7 @@ int StopGate(const Caps &c, uint32_t o, const IPCopyReq &req) {
     } else {
         ok = (byId || !Remote(req)) && c.Has(kKzpByte, kSetUp);
     }
-    if (ok && Set(o, IP_OPT_VVOL)) {
-        ok = false;
-        for (int byte : kVvolBytes) ok = ok || c.Has(byte, kVvol);
-    }
+    if (ok && Set(o, IP_OPT_VVOL)) ok = c.HasVvol();
     return ok ? 0 : Refuse(kErrNotSupported);
 }
 

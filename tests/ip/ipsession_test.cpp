@@ -147,8 +147,8 @@ IPCopyReq Request(int type, const std::string &src, const std::string &dst, uint
     req.SrcSize_low = static_cast<uint32_t>(size);
     req.ReqMark = 1;
     req.CopyType = static_cast<uint8_t>(type);
-    if (srcExt == 0 && dstExt == 0 && size == 0) req.CopyAttr |= IP_ATTR_WHOLE;
-    if (src != dst) req.CopyAttr |= IP_ATTR_REMOTE;
+    if (srcExt == 0 && dstExt == 0 && size == 0) req.CopyAttr |= ZRK_IPATTR_WHOLE_VOLUME;
+    if (src != dst) req.CopyAttr |= ZRK_IPATTR_REMOTE;
     return req;
 }
 
@@ -523,7 +523,7 @@ CliCopySession Held(uint32_t id, uint8_t type, uint8_t attr, uint32_t src, uint3
 TEST(IpSearchSession, FirstRowThatFitsInEveryRespect) {
     IPCopyReq kzp = Request(IP_COPY_KZP, kOwn, kOwn, 1, 2);
     IPCopyReq quick = kzp;
-    quick.CopyAttr |= IP_ATTR_QUICK;
+    quick.CopyAttr |= ZRK_IPATTR_QUICKKZP;
     const IPCopyReq vz = Request(IP_COPY_VZ, kOwn, kOwn, 1, 2);
     const IPCopyReq rvz = Request(IP_COPY_VZ, kOwn, kOther, 1, 2);
     const IPCopyReq any = Request(IP_COPY_ANY, kOwn, kOwn, 1, 2);
