@@ -64,6 +64,24 @@ inline std::vector<std::string> splitWords(const std::string &text) {
 // Options without a value.
 inline bool flagOption(const std::string &name) { return name == "-force"; }
 
+// The numbers of a ","-joined decimal list into *out; false when an item
+// is empty, not plain decimal, or outside [min, max].
+inline bool decimalList(const std::string &text, std::uint64_t min, std::uint64_t max,
+                        std::vector<std::uint64_t> *out) {
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t comma = text.find(',', from);
+        std::string item = text.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        std::uint64_t value = 0;
+        auto [ptr, ec] = std::from_chars(item.data(), item.data() + item.size(), value, 10);
+        if (item.empty() || ec != std::errc() || ptr != item.data() + item.size() || value < min || value > max)
+            return false;
+        out->push_back(value);
+        if (comma == std::string::npos) return true;
+        from = comma + 1;
+    }
+}
+
 struct Command {
     std::string verb;                                  // "start copy-vz"
     std::multimap<std::string, std::string> options;   // "-size" -> "2048"
@@ -93,20 +111,9 @@ struct Command {
     std::vector<std::uint16_t> ids(const std::string &name) const {
         const std::string *v = get(name);
         if (v == nullptr) syntax(verb + " needs " + name);
-        std::vector<std::uint16_t> out;
-        std::size_t from = 0;
-        for (;;) {
-            std::size_t comma = v->find(',', from);
-            std::string item = v->substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-            std::uint64_t value = 0;
-            auto [ptr, ec] = std::from_chars(item.data(), item.data() + item.size(), value, 10);
-            if (item.empty() || ec != std::errc() || ptr != item.data() + item.size() || value == 0 || value > 0xFFFF)
-                syntax("bad session identifier in " + name + ": " + *v);
-            out.push_back(static_cast<std::uint16_t>(value));
-            if (comma == std::string::npos) break;
-            from = comma + 1;
-        }
-        return out;
+        std::vector<std::uint64_t> values;
+        if (!decimalList(*v, 1, 0xFFFF, &values)) syntax("bad session identifier in " + name + ": " + *v);
+        return std::vector<std::uint16_t>(values.begin(), values.end());
     }
     // Every option is one of `allowed`, each value one the option takes.
     void allow(std::initializer_list<const char *> allowed) const {
@@ -127,18 +134,7 @@ inline std::vector<std::uint64_t> numberList(const Command &c, const std::string
     const std::string *v = c.get(name);
     if (v == nullptr) syntax(c.verb + " needs " + name);
     std::vector<std::uint64_t> out;
-    std::size_t from = 0;
-    for (;;) {
-        std::size_t comma = v->find(',', from);
-        std::string item = v->substr(from, comma == std::string::npos ? std::string::npos : comma - from);
-        std::uint64_t value = 0;
-        auto [ptr, ec] = std::from_chars(item.data(), item.data() + item.size(), value, 10);
-        if (item.empty() || ec != std::errc() || ptr != item.data() + item.size() || value > max)
-            syntax("bad value of " + name + ": " + *v);
-        out.push_back(value);
-        if (comma == std::string::npos) break;
-        from = comma + 1;
-    }
+    if (!decimalList(*v, 0, max, &out)) syntax("bad value of " + name + ": " + *v);
     return out;
 }
 
