@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -39,21 +40,72 @@ inline int ListenLoopback(int *port) {
     return fd;
 }
 
-class FakeService {
+// Reads what the peer sends on fd. With untilCount: the count, a TAB and at
+// least count bytes, then whatever else arrives at once (close and
+// force_close send one more). Without: until the peer closes. Either way
+// waitMs of silence ends it.
+inline std::string ReadMessage(int fd, bool untilCount, int waitMs) {
+    std::string data;
+    char buffer[8192];
+    for (;;) {
+        const size_t tab = data.find('\t');
+        const bool complete =
+            untilCount && tab != std::string::npos &&
+            data.size() - tab - 1 >= std::strtoul(data.substr(0, tab).c_str(), nullptr, 10);
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, complete ? 20 : waitMs) <= 0) break;
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        data.append(buffer, static_cast<size_t>(n));
+    }
+    return data;
+}
+
+// Accepts connections on 127.0.0.1 on its own thread and hands each one to
+// handle, one at a time; the descriptor is closed afterwards. Declare it as
+// the last member of its owner, so that it stops before what handle uses.
+class LoopbackListener {
 public:
-    FakeService() {
+    explicit LoopbackListener(std::function<void(int)> handle) : handle_(std::move(handle)) {
         listen_ = ListenLoopback(&port_);
         thread_ = std::thread([this] { Serve(); });
     }
-    ~FakeService() {
+    ~LoopbackListener() {
         stop_ = true;
         thread_.join();
         ::close(listen_);
     }
+    LoopbackListener(const LoopbackListener &) = delete;
+    LoopbackListener &operator=(const LoopbackListener &) = delete;
+
+    int port() const { return port_; }
+
+private:
+    void Serve() {
+        while (!stop_) {
+            pollfd p{listen_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) continue;
+            handle_(fd);
+            ::close(fd);
+        }
+    }
+
+    std::function<void(int)> handle_;
+    int listen_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+class FakeService {
+public:
+    FakeService() = default;
     FakeService(const FakeService &) = delete;
     FakeService &operator=(const FakeService &) = delete;
 
-    int port() const { return port_; }
+    int port() const { return listener_.port(); }
 
     // Queue the body of the next reply.
     void reply(const std::string &body) {
@@ -83,7 +135,7 @@ public:
     }
 
     // Point the install root's properties at this service.
-    void configure(const zrktest::InstallRoot &root) const { usePort(root, port_); }
+    void configure(const zrktest::InstallRoot &root) const { usePort(root, port()); }
 
     // Rewrite the properties so that the link looks for the service at port.
     static void usePort(const zrktest::InstallRoot &root, int port) {
@@ -110,33 +162,9 @@ public:
     }
 
 private:
-    void Serve() {
-        while (!stop_) {
-            pollfd p{listen_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
-            const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0) continue;
-            Answer(fd);
-            ::close(fd);
-        }
-    }
-
-    // Reads one request: the count, a TAB and at least count bytes, then
-    // whatever else arrives at once (close and force_close send one more).
+    // One request, answered with the next scripted body.
     void Answer(int fd) {
-        std::string request;
-        char buffer[8192];
-        for (;;) {
-            pollfd p{fd, POLLIN, 0};
-            const size_t tab = request.find('\t');
-            const bool complete =
-                tab != std::string::npos &&
-                request.size() - tab - 1 >= std::strtoul(request.substr(0, tab).c_str(), nullptr, 10);
-            if (::poll(&p, 1, complete ? 20 : 2000) <= 0) break;
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n <= 0) break;
-            request.append(buffer, static_cast<size_t>(n));
-        }
+        const std::string request = ReadMessage(fd, true, 2000);
         std::string body = "00";
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -150,13 +178,10 @@ private:
         if (::write(fd, framed.data(), framed.size()) < 0) return;
     }
 
-    int listen_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
     mutable std::mutex mutex_;
     std::deque<std::string> replies_;
     std::vector<std::string> requests_;
+    LoopbackListener listener_{[this](int fd) { Answer(fd); }};
 };
 
 }  // namespace iptest

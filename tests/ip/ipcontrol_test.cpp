@@ -78,56 +78,19 @@ std::string Scenario() {
 // begin with a chosen text itself: refusals the array model cannot make.
 class Interceptor {
 public:
-    explicit Interceptor(int upstream)
-        : upstream_(upstream) {
-        listen_ = iptest::ListenLoopback(&port_);
-        thread_ = std::thread([this] { Serve(); });
-    }
-    ~Interceptor() {
-        stop_ = true;
-        thread_.join();
-        ::close(listen_);
-    }
+    explicit Interceptor(int upstream) : upstream_(upstream) {}
     Interceptor(const Interceptor &) = delete;
     Interceptor &operator=(const Interceptor &) = delete;
 
-    int port() const { return port_; }
+    int port() const { return listener_.port(); }
     void answer(const std::string &prefix, const std::string &body) {
         std::lock_guard<std::mutex> lock(mutex_);
         answers_[prefix] = body;
     }
 
 private:
-    void Serve() {
-        while (!stop_) {
-            pollfd p{listen_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
-            const int fd = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0) continue;
-            Handle(fd);
-            ::close(fd);
-        }
-    }
-
-    static std::string ReadAll(int fd, bool untilCount) {
-        std::string data;
-        char buffer[8192];
-        for (;;) {
-            const size_t tab = data.find('\t');
-            const bool complete =
-                untilCount && tab != std::string::npos &&
-                data.size() - tab - 1 >= std::strtoul(data.substr(0, tab).c_str(), nullptr, 10);
-            pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, complete ? 20 : 3000) <= 0) break;
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n <= 0) break;
-            data.append(buffer, static_cast<size_t>(n));
-        }
-        return data;
-    }
-
     void Handle(int fd) {
-        const std::string request = ReadAll(fd, true);
+        const std::string request = iptest::ReadMessage(fd, true, 3000);
         // count, host, port, operation, account, password, text
         size_t start = 0;
         std::vector<std::string> fields;
@@ -158,19 +121,16 @@ private:
         std::string reply;
         if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 &&
             ::write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
-            reply = ReadAll(fd, false);
+            reply = iptest::ReadMessage(fd, false, 3000);
         }
         if (fd >= 0) ::close(fd);
         return reply;
     }
 
     int upstream_;
-    int listen_ = -1;
-    int port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
     std::mutex mutex_;
     std::map<std::string, std::string> answers_;
+    iptest::LoopbackListener listener_{[this](int fd) { Handle(fd); }};
 };
 
 class IpControlSim : public ::testing::Test {

@@ -45,52 +45,37 @@ Step raw(const std::string &bytes) { return Step {Step::Reply, bytes, 0}; }
 
 class StandIn {
 public:
-    explicit StandIn(std::vector<Step> steps)
-        : steps_(std::move(steps)) {
-        listen_ = iptest::ListenLoopback(&port_);
-        thread_ = std::thread([this] { serve(); });
-    }
-    ~StandIn() {
-        stop_ = true;
-        thread_.join();
-        ::close(listen_);
-    }
-    int port() const { return port_; }
+    explicit StandIn(std::vector<Step> steps) : steps_(std::move(steps)) {}
+    // A connection held by a Hang step lets go first.
+    ~StandIn() { stop_ = true; }
+    int port() const { return listener_.port(); }
     std::vector<std::string> requests() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return requests_;
     }
 
 private:
-    void serve() {
-        size_t next = 0;
-        while (!stop_) {
-            pollfd p {listen_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) continue;
-            int fd = ::accept(listen_, nullptr, nullptr);
-            if (fd < 0) continue;
-            std::string request = readRequest(fd);
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                requests_.push_back(request);
+    void serve(int fd) {
+        std::string request = readRequest(fd);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            requests_.push_back(request);
+        }
+        Step step = next_ < steps_.size() ? steps_[next_] : framed("00");
+        ++next_;
+        if (step.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.delayMs));
+        if (step.kind == Step::Reset) {
+            linger l {1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+        } else if (step.kind == Step::Hang) {
+            // Hold the connection until the client gives up.
+            char c;
+            while (!stop_) {
+                pollfd q {fd, POLLIN, 0};
+                if (::poll(&q, 1, 50) > 0 && ::recv(fd, &c, 1, 0) <= 0) break;
             }
-            Step step = next < steps_.size() ? steps_[next] : framed("00");
-            ++next;
-            if (step.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.delayMs));
-            if (step.kind == Step::Reset) {
-                linger l {1, 0};
-                ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-            } else if (step.kind == Step::Hang) {
-                // Hold the connection until the client gives up.
-                char c;
-                while (!stop_) {
-                    pollfd q {fd, POLLIN, 0};
-                    if (::poll(&q, 1, 50) > 0 && ::recv(fd, &c, 1, 0) <= 0) break;
-                }
-            } else if (!step.bytes.empty()) {
-                ::send(fd, step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL);
-            }
-            ::close(fd);
+        } else if (!step.bytes.empty()) {
+            ::send(fd, step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL);
         }
     }
     // Everything the client sends until it pauses for a reply.
@@ -108,12 +93,11 @@ private:
     }
 
     std::vector<Step> steps_;
-    int listen_ = -1;
-    int port_ = 0;
+    size_t next_ = 0;
     std::atomic<bool> stop_ {false};
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
-    std::thread thread_;
+    iptest::LoopbackListener listener_{[this](int fd) { serve(fd); }};
 };
 
 // The installed properties with the connection settings replaced.
