@@ -11,6 +11,7 @@
 #define ZRK_PLATFORM_H
 
 #include "zrkapi.h"
+#include "zrkerrno.h"
 
 #include <stdint.h>
 
@@ -129,6 +130,29 @@ extern char caTrcData[4096];
 
 #ifdef __cplusplus
 } /* extern "C" */
+
+#include <stdarg.h>
+
+namespace zrk {
+
+/* ZRKerrno = code; -1. The one way a step fails with an error number. */
+inline int FailWith(int code) {
+    ZRKerrno = code;
+    return -1;
+}
+
+/* One printf-formatted text line into the API trace (through caTrcData),
+ * under the class word ("INFO", "ERR"): ZRKC_Com_OutputTrace kind 1. */
+void TraceText(int level, const char *word, const char *name, const char *format, ...)
+    __attribute__((format(printf, 4, 5)));
+void TraceTextV(int level, const char *word, const char *name, const char *format,
+                va_list args);
+/* A dump of length bytes into the API trace under "INFO" (kind 2). */
+void TraceData(int level, const char *name, const void *data, int length);
+/* "END(ret=%d, ZRKerrno=%d)" under "INFO" when ret is 0, else "ERR"; ret. */
+int TraceEnd(int level, const char *name, int ret);
+
+} // namespace zrk
 
 static_assert(sizeof(StoreFile) == 24, "StoreFile layout");
 static_assert(sizeof(ErrInfoWxapi) == 528, "ErrInfoWxapi layout");

@@ -117,6 +117,33 @@ extern "C" int ZRKC_Com_OutputTrace(int level, int kind, const char *word, const
 
 extern "C" int ZRKC_Com_CloseTrace(void) { return ZRKC_CloseTrace(&gApiTrace.handle); }
 
+namespace zrk {
+
+void TraceTextV(int level, const char *word, const char *name, const char *format,
+                va_list args) {
+    std::memset(caTrcData, 0, sizeof caTrcData);
+    std::vsnprintf(caTrcData, sizeof caTrcData, format, args);
+    ZRKC_Com_OutputTrace(level, 1, word, name, nullptr, 0, caTrcData);
+}
+
+void TraceText(int level, const char *word, const char *name, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    TraceTextV(level, word, name, format, args);
+    va_end(args);
+}
+
+void TraceData(int level, const char *name, const void *data, int length) {
+    ZRKC_Com_OutputTrace(level, 2, "INFO", name, nullptr, length, data);
+}
+
+int TraceEnd(int level, const char *name, int ret) {
+    TraceText(level, ret == 0 ? "INFO" : "ERR", name, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
+    return ret;
+}
+
+} // namespace zrk
+
 extern "C" int velk_trace_init(void) { return reopen(gCommandTrace, "ZRKC"); }
 
 extern "C" int velk_trace(int level, const char *format, ...) {

@@ -60,6 +60,35 @@ typedef struct ReturnInfo {
 /* Input records (host order)                                               */
 /* ------------------------------------------------------------------------ */
 
+/* Option bits of the copy functions (OptionFlag), one shared spelling for
+ * the in-band and the out-of-band functions. A few bits mean one thing to
+ * the list functions and another to the session functions; both names are
+ * given. */
+#define ZRK_OPT_FORCE          0x2u       /* force */
+#define ZRK_OPT_SESSION_ID     0x4u       /* the session is named by its id, in SrcOlu */
+#define ZRK_OPT_UNTRANSFERRED  0x10u      /* untransferred-data mode of a concurrent suspend */
+#define ZRK_OPT_SYNC           0x20u      /* synchronous transfer */
+#define ZRK_OPT_SKIP_COPY      0x40u      /* skip the initial copy */
+#define ZRK_OPT_REMAIN         0x80u      /* remain mode on resume */
+#define ZRK_OPT_AUTO_SPLIT     0x100u     /* automatic split (only with ZRK_OPT_SYNC) */
+#define ZRK_OPT_MANUAL_RCV     0x200u     /* manual recovery */
+#define ZRK_OPT_STACK          0x400u     /* stack transfer */
+#define ZRK_OPT_CONSISTENCY    0x800u     /* consistency transfer */
+#define ZRK_OPT_REVERSE        0x1000u    /* reverse */
+#define ZRK_OPT_RESTART        0x2000u    /* restart (QuickKZP) */
+#define ZRK_OPT_STOP_TRACKING  0x4000u    /* stop tracking only (QuickKZP) */
+#define ZRK_OPT_MONITOR        0x8000u    /* monitor session: no destination */
+#define ZRK_OPT_SECONDARY      0x20000u   /* secondary access */
+#define ZRK_OPT_LIST_SEL_01    0x80000u   /* lists: selection byte 0x01; KZP stop and detail
+                                             query: offloaded sessions; LAN lists: "-mode" */
+#define ZRK_OPT_STACK_TIMER    0x100000u  /* RVZ suspend with the stack timer */
+#define ZRK_OPT_NO_SWAP        0x200000u  /* no storage-cluster swap in volume information */
+#define ZRK_OPT_LIST_NO_CLUSTER 0x400000u /* lists: no storage-cluster selection */
+#define ZRK_OPT_LIST_FAILOVER  0x800000u  /* lists: selection byte 0x40 (failover sessions) */
+#define ZRK_OPT_LIST_SEL_10    0x1000000u /* lists: selection byte 0x10 */
+#define ZRK_OPT_VVOL           0x1000000u /* session functions: a virtual-volume session */
+#define ZRK_OPT_VVOL_DELETE    0x2000000u /* virtual-volume delete mode */
+
 /* Out-of-band copy request. */
 typedef struct IPCopyReq {
     char     SrcBoxID[ZRK_BOXID_LEN]; /* source array's BoxID */

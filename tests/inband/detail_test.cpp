@@ -420,8 +420,8 @@ TEST_F(Details, FailoverSessionAcrossPagesAndHostilePages) {
     };
     const Case cases[] = {
         {"no session of the OLU", 0, "", 0, ZRK_ERR_NO_TFO, 2},
-        {"next identifier repeats", 12, "0001", 10, ZRK_ERR_BAD_REPLY, 2},
-        {"a page claims 1025 entries", 10, "0401", 1, ZRK_ERR_BAD_REPLY, 1},
+        {"next identifier repeats", 12, "0001", 10, ZRK_ERR_SCSI, 2},
+        {"a page claims 1025 entries", 10, "0401", 1, ZRK_ERR_SCSI, 1},
     };
     const unsigned char olu9[2] = {0, 9};
     for (const Case &c : cases) {

@@ -108,7 +108,7 @@ TEST_F(Lists, DetailListNeverWritesPastTheCallersArea) {
     std::memset(area.data(), 0xAA, area.size() * sizeof area[0]);
     int count = -1;
     EXPECT_EQ(GetDetailList(kDisk, 0, &count, area.data(), kCapacity), -1);
-    EXPECT_EQ(ZRKerrno, ZRK_ERR_BAD_REPLY);
+    EXPECT_EQ(ZRKerrno, ZRK_ERR_SCSI);
     EXPECT_EQ(count, -1);
     // The first page stays, nothing of the second was written.
     EXPECT_EQ(ShiftBtoI(area[255].ucaSessionID, 2), 256u);
@@ -143,7 +143,7 @@ TEST_F(Lists, HostileDetailPagesAreRefused) {
         for (const auto &k : c.corruptions) sim.corrupt(0x43, k.offset, k.hex, k.count, k.skip);
         int count = -1;
         EXPECT_EQ(GetDetailList(kDisk, 0, &count, area.data(), 2048), -1);
-        EXPECT_EQ(ZRKerrno, ZRK_ERR_BAD_REPLY);
+        EXPECT_EQ(ZRKerrno, ZRK_ERR_SCSI);
         EXPECT_EQ(count, -1);
         EXPECT_EQ(DetailPages().size(), c.pages);
     }
@@ -174,7 +174,7 @@ TEST_F(Lists, OnePageRefusesACountBeyondThePage) {
     unsigned int next = 7;
     sim.corrupt(0x43, 10, "0101");
     EXPECT_EQ(GetDetailList_sub(kDisk, 0, 0, &count, &next, page), -1);
-    EXPECT_EQ(ZRKerrno, ZRK_ERR_BAD_REPLY);
+    EXPECT_EQ(ZRKerrno, ZRK_ERR_SCSI);
     EXPECT_EQ(count, -1);
     EXPECT_EQ(next, 7u);
 }

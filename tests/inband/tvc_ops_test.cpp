@@ -343,9 +343,9 @@ TEST_F(TvcOps, RefusalsSendNoPage) {
         {"by identifier: no such session", nullptr, kSrcHost, StopTvc, 2, 0x4, ById(3),
          ZRK_ERR_NO_SESSION},
         {"a local pair of another array", nullptr, kSrcHost, StartTvc, 2, 0,
-         Request({.src = "BOX-A2", .dst = "BOX-A2"}), ZRK_ERR_LOCAL_BOXID},
+         Request({.src = "BOX-A2", .dst = "BOX-A2"}), ZRK_ERR_DIFFERENT_ZRK},
         {"a remote pair without this array", nullptr, kSrcHost, StartTvc, 2, 0,
-         Request({.src = "BOX-A2", .dst = "BOX-A3"}), ZRK_ERR_REMOTE_BOXID},
+         Request({.src = "BOX-A2", .dst = "BOX-A3"}), ZRK_ERR_BOXID},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

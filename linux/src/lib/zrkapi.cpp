@@ -73,7 +73,7 @@ int PairRules(const char *srcBoxId, uint32_t srcOlu, uint64_t srcExtent, uint64_
               const char *dstBoxId, uint32_t dstOlu, uint64_t dstExtent) {
     if (srcSize == 0 && (srcExtent != 0 || dstExtent != 0)) return Fail(ZRK_ERR_SIZE);
     if (std::memcmp(srcBoxId, dstBoxId, ZRK_BOXID_LEN) == 0 && srcOlu == dstOlu) {
-        if (srcSize == 0) return Fail(ZRK_ERR_SAME_OLU);
+        if (srcSize == 0) return Fail(ZRK_ERR_OLU);
         if (Overlap(srcExtent, dstExtent, srcSize)) return Fail(ZRK_ERR_EXTENT);
     }
     return 0;

@@ -23,7 +23,6 @@
 /* ---- sizes ---------------------------------------------------------------- */
 
 #define ZRK_TRAVO_CDB_LEN        10  /* TRAVO IN and TRAVO OUT CDBs */
-#define ZRK_SUPPORT_DATA_LEN     32  /* SUPPORT_DATA */
 #define ZRK_QM_SUPPORT_DATA_LEN  40  /* QM_SUPPORT_DATA */
 #define ZRK_INQ_SUPPORT_LEN      2   /* INQUIRY support bytes (page 0xF0, 26-27) */
 #define ZRK_MAX_SESSION_LEN      8   /* MAX_SESSION_COUNT */
@@ -51,11 +50,8 @@
 #define ZRK_REMOTE_KZP 0x01
 #define ZRK_REMOTE_RVZ 0x02
 
-/* Detail-list selection bits of ZRKOptionFlag (read by the page 0x43 CDB). */
-#define ZRK_OPT_LIST_SEL_01     0x80000u   /* selection byte 0x01 */
-#define ZRK_OPT_LIST_NO_CLUSTER 0x400000u  /* no storage-cluster selection */
-#define ZRK_OPT_LIST_FAILOVER   0x800000u  /* selection byte 0x40 */
-#define ZRK_OPT_LIST_SEL_10     0x1000000u /* selection byte 0x10 */
+/* The detail-list selection bits of ZRKOptionFlag (read by the page 0x43 CDB)
+ * are the ZRK_OPT_LIST_ bits of the public header. */
 
 #ifdef __cplusplus
 extern "C" {

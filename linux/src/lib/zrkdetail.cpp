@@ -444,7 +444,7 @@ extern "C" int GetTfoSession(const char *volume, const unsigned char *olu,
             WriteLog(16, nullptr, 0, "GetTfoSession NextSessionID %u does not advance from %u [%s] [%d]",
                      next, start, LogText(volume), __LINE__);
             ZRKOptionFlag = savedOption;
-            ZRKerrno = ZRK_ERR_BAD_REPLY;
+            ZRKerrno = ZRK_ERR_SCSI;
             return ErrLine(1, kName, volume, __LINE__);
         }
         start = next;

@@ -12,6 +12,9 @@
 #define ZRK_ENGINE_H
 
 #include "zrkapi.h"
+#include "zrkerrno.h"
+#include "zrksupport.h"
+#include "zrklog.h"
 
 #include <stddef.h>
 #include <stdint.h>
@@ -199,9 +202,6 @@ struct StatusRow {
 };
 std::span<const SenseRow> SenseRows();
 std::span<const StatusRow> StatusRows();
-
-/* A text for the log: never a null pointer. */
-inline const char *LogText(const char *text) { return text != nullptr ? text : ""; }
 
 /* A descriptor of the host layer, closed when it goes out of scope. */
 class HostFd {

@@ -26,60 +26,12 @@
 #include <stdint.h>
 #include <string.h>
 
-/* ---- option bits of the in-band functions (one meaning per bit) ---------- */
-
-#define ZRK_OPT_FORCE          0x2u       /* force */
-#define ZRK_OPT_SESSION_ID     0x4u       /* the session is named by its id, in SrcOlu */
-#define ZRK_OPT_UNTRANSFERRED  0x10u      /* untransferred-data mode of a concurrent suspend */
-#define ZRK_OPT_SYNC           0x20u      /* synchronous transfer */
-#define ZRK_OPT_SKIP_COPY      0x40u      /* skip the initial copy */
-#define ZRK_OPT_REMAIN         0x80u      /* remain mode on resume */
-#define ZRK_OPT_AUTO_SPLIT     0x100u     /* automatic split (only with ZRK_OPT_SYNC) */
-#define ZRK_OPT_MANUAL_RCV     0x200u     /* manual recovery */
-#define ZRK_OPT_STACK          0x400u     /* stack transfer */
-#define ZRK_OPT_CONSISTENCY    0x800u     /* consistency transfer */
-#define ZRK_OPT_REVERSE        0x1000u    /* reverse */
-#define ZRK_OPT_RESTART        0x2000u    /* restart (QuickKZP) */
-#define ZRK_OPT_STOP_TRACKING  0x4000u    /* stop tracking only (QuickKZP) */
-#define ZRK_OPT_MONITOR        0x8000u    /* monitor session: no destination */
-#define ZRK_OPT_SECONDARY      0x20000u   /* secondary access */
-#define ZRK_OPT_STACK_TIMER    0x100000u  /* RVZ suspend with the stack timer */
-#define ZRK_OPT_NO_SWAP        0x200000u  /* no storage-cluster swap in volume information */
-#define ZRK_OPT_VVOL_DELETE    0x2000000u /* virtual-volume delete mode */
-
 /* Modes of CheckParamForLV. */
 #define ZRK_PAIRMODE_FULL    0x0u /* a pair with a destination */
 #define ZRK_PAIRMODE_NO_DEST 0x2u /* no destination (estimate and monitor sessions) */
 
 /* The no-destination OLU and extent halves. */
 #define ZRK_NO_DEST 0xFFFFFFFFu
-
-/* ZRKerrno values set by the frame and its checks. */
-#define ZRK_ERR_LOGICAL_VOL   2  /* "invalid logical volume name." */
-#define ZRK_ERR_EXTENT_CNT    3  /* "invalid extent number." */
-#define ZRK_ERR_SRC_BOXID     4  /* "invalid source BoxID." */
-#define ZRK_ERR_DST_BOXID     5  /* "invalid destination BoxID." */
-#define ZRK_ERR_SRC_OLU       6  /* "invalid source OLU." */
-#define ZRK_ERR_DST_OLU       7  /* "invalid destination OLU." */
-#define ZRK_ERR_EXTENT        8  /* "invalid extent." */
-#define ZRK_ERR_SRC_EXTENT    9  /* "invalid source extent." */
-#define ZRK_ERR_SIZE          11 /* "invalid source extent size." */
-#define ZRK_ERR_INTERVAL      12 /* "invalid copy interval." */
-#define ZRK_ERR_PERMISSION    34 /* "no permission." */
-#define ZRK_ERR_OPTION        37 /* "invalid option flag" */
-#define ZRK_ERR_SAME_OLU      48 /* "invalid OLU." */
-#define ZRK_ERR_SESSION_ID    55 /* "invalid session ID." */
-#define ZRK_ERR_CONC_SUSPEND  67 /* "the operation of concurrent suspend was failed." */
-#define ZRK_ERR_BEYOND_32BIT  69 /* "not support in WX-API." */
-
-/* The support record that zrkComInfoCheckSet hands out: SUPPORT_DATA, four
- * 8-byte groups whose last byte carries the flags. */
-#define ZRK_SUPPORT_FLAGS_KZP        7  /* KZP group */
-#define ZRK_SUPPORT_FLAGS_REMOTE_KZP 15 /* remote KZP group */
-#define ZRK_SUPPORT_FLAGS_VZ         23 /* VZ group */
-#define ZRK_SUPPORT_FLAGS_RVZ        31 /* RVZ group */
-#define ZRK_SUPPORT_KIND             0x01u /* the copy kind is supported */
-#define ZRK_SUPPORT_TVC              0x10u /* the page-based engine serves it */
 
 #ifdef __cplusplus
 extern "C" {

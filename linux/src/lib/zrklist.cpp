@@ -291,7 +291,7 @@ extern "C" int GetDetailList_sub(const char *volume, unsigned char mode, unsigne
             static_cast<size_t>(ZRK_DETAIL_LIST_REPLY_LEN)) {
         WriteLog(16, nullptr, 0, "GetDetailList_sub SessionCnt %u exceeds the page [%s] [%d]",
                  sessions, LogText(volume), __LINE__);
-        ZRKerrno = ZRK_ERR_BAD_REPLY;
+        ZRKerrno = ZRK_ERR_SCSI;
         return ErrLine(1, kName, volume, __LINE__);
     }
     for (unsigned int i = 0; i < sessions; ++i)
@@ -341,7 +341,7 @@ extern "C" int GetDetailList(const char *volume, unsigned char mode, int *count,
             WriteLog(16, nullptr, 0,
                      "GetDetailList %d sessions do not fit the area of %d [%s] [%d]",
                      total + entries, capacity, LogText(volume), __LINE__);
-            ZRKerrno = ZRK_ERR_BAD_REPLY;
+            ZRKerrno = ZRK_ERR_SCSI;
             return ErrLine(2, kName, volume, __LINE__);
         }
         std::memcpy(area + total, page.get(), static_cast<size_t>(entries) * sizeof page[0]);
@@ -351,7 +351,7 @@ extern "C" int GetDetailList(const char *volume, unsigned char mode, int *count,
             WriteLog(16, nullptr, 0,
                      "GetDetailList NextSessionID %u does not advance from %u [%s] [%d]", next,
                      start, LogText(volume), __LINE__);
-            ZRKerrno = ZRK_ERR_BAD_REPLY;
+            ZRKerrno = ZRK_ERR_SCSI;
             return ErrLine(2, kName, volume, __LINE__);
         }
         start = next;

@@ -12,7 +12,7 @@
  * GetSessionDetailInfo also returns -2 for "no such session" without
  * touching ZRKerrno. Counts that the array reports are never taken as sizes:
  * a reply whose counts do not fit what was read, or whose paging does not
- * advance, fails with ZRK_ERR_BAD_REPLY.
+ * advance, fails with ZRK_ERR_SCSI.
  */
 #ifndef ZRK_ZRKLIST_H
 #define ZRK_ZRKLIST_H
@@ -54,14 +54,6 @@
 /* Copy families of QueryDetailfromList and GetTVCSessionIdList. */
 #define ZRK_FAMILY_KZP 1
 #define ZRK_FAMILY_VZ  2
-
-/* ZRKerrno values set here. */
-#define ZRK_ERR_NOT_SUPPORT  17 /* "not support." */
-#define ZRK_ERR_NO_SESSION   21 /* "no such session." */
-#define ZRK_ERR_BAD_REPLY    29 /* a reply whose counts or paging are impossible */
-#define ZRK_ERR_NO_MEMORY    36 /* "memory allocation error." */
-#define ZRK_ERR_PARAMETER    13 /* "unexpected parameter error." */
-#define ZRK_ERR_NO_TFO       100 /* no failover session for the OLU and BoxID */
 
 /* The classic copy request (112 bytes), big-endian except WholeVolumeFlag. */
 typedef struct COPY_REQ {

@@ -104,7 +104,7 @@ int SendStart(const char *name, const char *volume, unsigned char pageKind,
     }
     KeptFailure failure;
     if (remoteVz && failure.SenseIs(5, 0x26, 0x00)) failure.SetErrno(ZRK_ERR_PARTNER);
-    if (failure.Errno() == ZRK_ERR_START_65) failure.SetErrno(ZRK_ERR_START_68);
+    if (failure.Errno() == ZRK_ERR_SNAPKZP) failure.SetErrno(ZRK_ERR_SDV);
     WriteLog(2, nullptr, 0, "%s roll back SessionID=0x%x [%s] [%d]", name,
              static_cast<unsigned>(Be16(id)), LogText(volume), __LINE__);
     TVC_EXEC rollBack;
@@ -167,10 +167,10 @@ extern "C" int CheckBoxIDForLV(const char *volume, const COPY_REQ_LV *request,
     int code;
     if (Remote(*request)) {
         pass = SameBox(own, request->SrcBoxID) || SameBox(own, request->DstBoxID);
-        code = ZRK_ERR_REMOTE_BOXID;
+        code = ZRK_ERR_BOXID;
     } else {
         pass = SameBox(own, request->SrcBoxID);
-        code = ZRK_ERR_LOCAL_BOXID;
+        code = ZRK_ERR_DIFFERENT_ZRK;
     }
     if (!pass) {
         WriteLog(16, request->SrcBoxID, ZRK_BOXID_LEN, "SrcBoxID");
@@ -289,7 +289,7 @@ extern "C" int StartQuickTvc(const char *volume, unsigned char engineKind,
             return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
         MakePrmFromDetailForLv(ZRK_TVC_START, ZRK_ENGINE_QUICKKZP, &detail, optionFlag, &page);
         if (ExecTravoOut(volume, &page, sizeof page) != 0) {
-            if (ZRKerrno == ZRK_ERR_START_65) ZRKerrno = ZRK_ERR_START_68;
+            if (ZRKerrno == ZRK_ERR_SNAPKZP) ZRKerrno = ZRK_ERR_SDV;
             return ErrLine(2, kName, volume, __LINE__);
         }
         return OkLine(2, kName, volume, __LINE__);

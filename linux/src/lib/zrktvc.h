@@ -23,20 +23,6 @@
 #include <stddef.h>
 #include <stdint.h>
 
-/* ZRKerrno values set here (besides 17, 21, 36 of zrklist.h). */
-#define ZRK_ERR_LOCAL_BOXID     33  /* a local request names another array */
-#define ZRK_ERR_OPTION          37  /* an option the session's side refuses */
-#define ZRK_ERR_SEQUENCE        39  /* "out of sequence." */
-#define ZRK_ERR_REMOTE_BOXID    57  /* "invalid BoxID." */
-#define ZRK_ERR_PARTNER         62  /* "another partner is not supported." */
-#define ZRK_ERR_MODE_UNCHANGED  63  /* "the session mode was not changed." */
-#define ZRK_ERR_MODE_CROSSES    64  /* "the session mode crosses." */
-#define ZRK_ERR_START_65        65  /* reported as 68 after a failed start */
-#define ZRK_ERR_START_68        68  /* in place of 65 */
-#define ZRK_ERR_CONC_SUSPEND    67  /* "the operation of concurrent suspend was failed." */
-#define ZRK_ERR_PER_COMMAND     84  /* more sessions than one command takes */
-#define ZRK_ERR_STACK_TIMER     102 /* stack-timer suspend refused */
-
 /* Pages read here. */
 #define ZRK_PAGE_RESERVE_ID     0x00 /* TRAVO IN, mode 2 or 4: reserve an identifier */
 #define ZRK_PAGE_POOL_INFO      0x32 /* snap data pool */

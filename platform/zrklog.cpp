@@ -254,3 +254,35 @@ extern "C" int WriteLog(int level, const void *dump, int dumpLength, const char 
     errno = savedErrno;
     return rc;
 }
+
+namespace zrk {
+
+void LogIn(int level, const char *name, const char *volume, int line) {
+    WriteLog(level, nullptr, 0, "%s in [%s] [%d]", name, LogText(volume), line);
+}
+
+int LogOk(int level, const char *name, const char *volume, int line) {
+    WriteLog(level, nullptr, 0, "%s OK end [%s] [%d]", name, LogText(volume), line);
+    return 0;
+}
+
+int LogErr(int level, const char *name, const char *volume, int line) {
+    WriteLog(level, nullptr, 0, "%s Err end [%s] [%d]", name, LogText(volume), line);
+    return -1;
+}
+
+void LogIn(int level, const char *name, int line) {
+    WriteLog(level, nullptr, 0, "%s in [%d]", name, line);
+}
+
+int LogOk(int level, const char *name, int line) {
+    WriteLog(level, nullptr, 0, "%s OK end [%d]", name, line);
+    return 0;
+}
+
+int LogErr(int level, const char *name, int line) {
+    WriteLog(level, nullptr, 0, "%s Err end [%d]", name, line);
+    return -1;
+}
+
+} // namespace zrk

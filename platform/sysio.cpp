@@ -1,0 +1,102 @@
+// The retrying system-call wrappers of the library's own layers.
+#include "sysio.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace zrk::sys {
+
+namespace {
+
+// Calls fn until it does not fail with EINTR.
+template <typename Fn>
+auto Retry(Fn fn) {
+    for (;;) {
+        auto rc = fn();
+        if (!(rc < 0 && errno == EINTR)) return rc;
+    }
+}
+
+} // namespace
+
+int Open(const char *path, int flags, mode_t mode) {
+    return Retry([&] { return ::open(path, flags, mode); });
+}
+
+ssize_t Read(int fd, void *data, size_t length) {
+    return Retry([&] { return ::read(fd, data, length); });
+}
+
+ssize_t Write(int fd, const void *data, size_t length) {
+    return Retry([&] { return ::write(fd, data, length); });
+}
+
+ssize_t ReadFull(int fd, void *data, size_t length) {
+    auto *p = static_cast<char *>(data);
+    size_t got = 0;
+    while (got < length) {
+        const ssize_t n = Read(fd, p + got, length - got);
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+int WriteAll(int fd, const void *data, size_t length, off_t offset) {
+    const auto *p = static_cast<const char *>(data);
+    while (length > 0) {
+        const ssize_t n = offset < 0 ? Write(fd, p, length)
+                                     : Retry([&] { return ::pwrite(fd, p, length, offset); });
+        if (n < 0) return errno;
+        if (n == 0) return EIO;
+        p += n;
+        length -= static_cast<size_t>(n);
+        if (offset >= 0) offset += n;
+    }
+    return 0;
+}
+
+int Lock(int fd, int command, struct flock *lock) {
+    return Retry([&] { return ::fcntl(fd, command, lock); });
+}
+
+int Truncate(int fd, off_t length) {
+    return Retry([&] { return ::ftruncate(fd, length); });
+}
+
+int Connect(int fd, const struct sockaddr *address, unsigned length) {
+    if (::connect(fd, address, length) == 0) return 0;
+    if (errno != EINTR) return -1;
+    // The connection goes on in the background: wait for its outcome.
+    struct pollfd p {fd, POLLOUT, 0};
+    if (Retry([&] { return ::poll(&p, 1, -1); }) < 0) return -1;
+    int error = 0;
+    socklen_t errorLength = sizeof error;
+    if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &errorLength) != 0) return -1;
+    if (error != 0) {
+        errno = error;
+        return -1;
+    }
+    return 0;
+}
+
+ssize_t Send(int fd, const void *data, size_t length, int flags) {
+    return Retry([&] { return ::send(fd, data, length, flags); });
+}
+
+ssize_t Recv(int fd, void *data, size_t length, int flags) {
+    return Retry([&] { return ::recv(fd, data, length, flags); });
+}
+
+int Poll(struct pollfd *fds, unsigned count, int timeoutMs) {
+    return Retry([&] { return ::poll(fds, count, timeoutMs); });
+}
+
+int Close(int fd) { return ::close(fd); }
+
+} // namespace zrk::sys

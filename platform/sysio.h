@@ -1,0 +1,48 @@
+/*
+ * sysio.h - the system calls of the library's own layers, each retried on
+ * EINTR in one place. Everything outside the host platform layer (which keeps
+ * its own wrappers for the calls it stands for) goes through these, so that a
+ * fault test can fail any of them.
+ *
+ * Each behaves as the call it wraps: -1 (or MAP_FAILED) and errno on failure,
+ * with EINTR never returned.
+ */
+#ifndef ZRK_SYSIO_H
+#define ZRK_SYSIO_H
+
+#include <stddef.h>
+#include <sys/types.h>
+
+struct sockaddr;
+struct pollfd;
+
+namespace zrk::sys {
+
+/* open(2). */
+int Open(const char *path, int flags, mode_t mode = 0);
+/* read(2) and write(2), one call each (short counts are the caller's). */
+ssize_t Read(int fd, void *data, size_t length);
+ssize_t Write(int fd, const void *data, size_t length);
+/* Reads until length bytes or end of file: the count read, or -1. */
+ssize_t ReadFull(int fd, void *data, size_t length);
+/* Writes every byte (pwrite at offset, or write when offset is -1): 0, or
+ * the errno of the failure (EIO for a write that makes no progress). */
+int WriteAll(int fd, const void *data, size_t length, off_t offset = -1);
+/* fcntl(2) with a struct flock (F_SETLK, F_SETLKW, F_GETLK). */
+int Lock(int fd, int command, struct flock *lock);
+/* ftruncate(2). */
+int Truncate(int fd, off_t length);
+/* connect(2): an interrupted connect goes on in the background, so it is
+ * waited for with poll instead of being started again. */
+int Connect(int fd, const struct sockaddr *address, unsigned length);
+/* send(2) and recv(2). */
+ssize_t Send(int fd, const void *data, size_t length, int flags);
+ssize_t Recv(int fd, void *data, size_t length, int flags);
+/* poll(2), an interrupted wait started again with the same time-out. */
+int Poll(struct pollfd *fds, unsigned count, int timeoutMs);
+/* close(2), not retried (the descriptor is gone after EINTR on Linux). */
+int Close(int fd);
+
+} // namespace zrk::sys
+
+#endif /* ZRK_SYSIO_H */
