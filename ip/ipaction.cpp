@@ -5,7 +5,6 @@
 #include "ipaction.h"
 
 #include "platform.h"
-#include "zrktvc.h"
 
 #include <cctype>
 #include <cstdarg>

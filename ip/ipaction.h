@@ -29,6 +29,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* ---- limits --------------------------------------------------------------- */
 
@@ -152,6 +153,7 @@ int StartCopyConcurrentKzp(const char *ipAddress, const char *user, int count,
 int VastrelCli4MultiOpt(const char *ipAddress, const char *user, int option, int command,
                         int count, const int *sessionIds, CliMultiSessionResult *table);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

@@ -21,6 +21,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* IPCtrlCommonData operations. */
 #define IP_COMMON_BOXID_CLEAR   0u    /* 40 zero bytes */
@@ -82,6 +83,7 @@ int IPCheckBoxID(const IPCopyReq *req);
 int IPGetVolumeInfo(const char *ip, const char *user, int info, VOL_INFO *area);
 int IPGetModelInfo(const char *ip, const char *user, unsigned char *area);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

@@ -28,6 +28,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* ---- limits --------------------------------------------------------------- */
 
@@ -166,6 +167,7 @@ void IPFreeLines(char **lines, int count);
  * when the code is not in it. */
 int IPArrayErrorValue(uint32_t code);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

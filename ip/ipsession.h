@@ -21,6 +21,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* IPCopyReq.CopyType */
 #define IP_COPY_ANY        0
@@ -71,6 +72,7 @@ int IPStopSnapTvc(const char *ip, const char *user, uint32_t OptionFlag, IPCopyR
 
 int IPSnapVolInit(const char *ip, const char *user, int olu);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

@@ -39,6 +39,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* ---- ZRKerrno values of the show parsers --------------------------------------- */
 
@@ -140,6 +141,7 @@ int ShowCopySessions(const char *cpIPaddress, const char *user, int listCount,
                      const int *list, int option, int showFlags, int *count,
                      CliCopySession *rows, size_t room);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

@@ -30,6 +30,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 #define IP_SHOW_CACHE_ENTRIES   64    /* entries of each per-address cache */
 #define IP_SHOW_CACHE_KEY_MAX   255   /* longest address that is cached */
@@ -165,6 +166,7 @@ int ShowRvzBufferUsage(const char *ip, const char *user, int groupNum, int optio
 /* The disk buffers of every buffer. */
 int ShowRvzDiskBuffer(const char *ip, const char *user, CliRvzDiskBuffer *disk, size_t room);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

@@ -24,6 +24,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 #define IP_VOLUME_TYPE_SDV       4    /* CliVolume.ucVolumeType of a snap data volume */
 #define IP_SDV_INITIALIZING      0x40000000u  /* CliSnapDataVolume.SdvStatus */
@@ -141,6 +142,7 @@ int ShowSnapDataPool(const char *cpIPaddress, const char *user, int PoolNo, int 
 int ShowSnapDataVolume(const char *cpIPaddress, const char *user, int VolumeNo, int Option,
                        int *count, CliSnapDataVolume *rows, size_t room);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

@@ -18,6 +18,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 #define ZRK_PATH_LEN 1024 /* callers' path buffers */
 
@@ -128,6 +129,7 @@ int velk_trace_term(void);
 /* Shared trace line buffer of the API trace callers. */
 extern char caTrcData[4096];
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

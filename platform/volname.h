@@ -16,6 +16,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 #define ZRK_VOLINF_FILE   "zrkcvolinf"
 #define ZRK_VOLINF_GROWTH 100   /* slots of a new store, and added per growth */
@@ -32,6 +33,7 @@ typedef struct VolInfRecord {
     int32_t iRefCount;                /* sessions recorded under this key */
 } VolInfRecord;
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

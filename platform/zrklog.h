@@ -9,6 +9,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* Reads WXAPI_LOG_FLAG, WXAPI_LOG_PATH and WXAPI_DUMP_SIZE into the process's
  * log settings, printing one warning line to standard error for each bad
@@ -16,6 +17,7 @@ extern "C" {
  * on its first call. */
 int ReadLogEnvironment(void);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

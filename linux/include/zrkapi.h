@@ -16,6 +16,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* ------------------------------------------------------------------------ */
 /* Sizes                                                                    */
@@ -806,6 +807,7 @@ int ZRKIPStopSnapKZP_p(ZRKIP_COPY_ARGS);
 int ZRKIPSnapDataVolInit(const char *ip, const char *user, uint32_t Olu,
                          unsigned char *SenseData);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

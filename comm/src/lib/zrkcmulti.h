@@ -30,6 +30,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 extern int ConvertCheckflg; /* how ConvertPrimaryBoxID behaves in this operation */
 
@@ -57,6 +58,7 @@ int SearchBuffInfo24_Ex(const unsigned char *reply, size_t replyLength,
 int SearchCmInfo24_Ex(const unsigned char *buffRecord, size_t recordLength,
                       const unsigned char *cmId, unsigned char *record);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

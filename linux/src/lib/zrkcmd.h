@@ -56,6 +56,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* ---- process-wide state ----------------------------------------------------
  * Set by CheckProduct and GetSupportCopyInfo (zrkident.cpp), read by the
@@ -127,6 +128,7 @@ int GetLunInformation(const char *volume, unsigned char *info);
  * set), 2 the page is not offered. */
 int GetVPDInfo(const char *volume, unsigned char page, int length, unsigned char *out);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

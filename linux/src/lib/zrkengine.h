@@ -94,6 +94,7 @@ typedef struct ZrkSgIoHdrWide {
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* ---- process-wide state of the transport -------------------------------- */
 
@@ -148,6 +149,7 @@ int Arch_kind(void);
  * other direction or a null header. */
 int Sg_Io_HDR_Convert(int direction, const void *in, void *out);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

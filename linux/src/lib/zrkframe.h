@@ -36,6 +36,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* ---- checks ---------------------------------------------------------------- */
 
@@ -99,6 +100,7 @@ int zrkCheckParam_main(const char *LogicalVol, const char *SrcBoxID, uint32_t Sr
 int zrkGetVol_main(const char *LogicalVol, uint32_t ExtentCnt, uint32_t OptionFlag,
                    VOLUME_INFO_RECORD_LV *Record, void *Unused, int *UseTvc);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

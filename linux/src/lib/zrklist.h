@@ -76,6 +76,7 @@ typedef struct COPY_REQ {
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* ---- session lists -------------------------------------------------------- */
 
@@ -126,6 +127,7 @@ int SearchVzSession(const char *volume, const COPY_REQ *request, unsigned char r
 int SearchKzpSession(const char *volume, const COPY_REQ *request, unsigned char remoteSupport,
                      unsigned char *sessionId, RKZP_DETAIL_INFO *detail);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

@@ -104,6 +104,7 @@ typedef struct TVC_EXEC {
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* The per-process cache of the current array: BoxID (40 bytes), MaxSes (2
  * bytes big-endian) and RemoteSupport (1 byte); operation ZRK_COMMON_...;
@@ -133,6 +134,7 @@ int GetVolumeInfoForLV(const char *volume, unsigned int optionFlag,
  * caller frees *reply; length, when not null, receives its size. */
 int RVZBuffInfo(const char *volume, unsigned char **reply, int *length);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 

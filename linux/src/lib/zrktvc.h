@@ -40,6 +40,7 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
+#pragma GCC visibility push(default)
 
 /* Identifier of the session that the last start created. */
 extern int ZRKsessionid;
@@ -142,6 +143,7 @@ int MakeConcSusFromSessionList(const char *volume, int remote, int role, int cou
                                const CONC_SUS_PAIR_LV *pairs, uint32_t *results,
                                unsigned char *page);
 
+#pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
 
