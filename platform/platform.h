@@ -135,7 +135,7 @@ extern char caTrcData[4096];
 
 #include <stdarg.h>
 
-namespace zrk {
+namespace zrkplatform {
 
 /* ZRKerrno = code; -1. The one way a step fails with an error number. */
 inline int FailWith(int code) {
@@ -154,7 +154,7 @@ void TraceData(int level, const char *name, const void *data, int length);
 /* "END(ret=%d, ZRKerrno=%d)" under "INFO" when ret is 0, else "ERR"; ret. */
 int TraceEnd(int level, const char *name, int ret);
 
-} // namespace zrk
+} // namespace zrkplatform
 
 static_assert(sizeof(StoreFile) == 24, "StoreFile layout");
 static_assert(sizeof(ErrInfoWxapi) == 528, "ErrInfoWxapi layout");

@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-namespace zrk::sys {
+namespace zrkplatform::sys {
 
 namespace {
 
@@ -99,4 +99,4 @@ int Poll(struct pollfd *fds, unsigned count, int timeoutMs) {
 
 int Close(int fd) { return ::close(fd); }
 
-} // namespace zrk::sys
+} // namespace zrkplatform::sys

@@ -16,7 +16,7 @@
 struct sockaddr;
 struct pollfd;
 
-namespace zrk::sys {
+namespace zrkplatform::sys {
 
 /* open(2). */
 int Open(const char *path, int flags, mode_t mode = 0);
@@ -43,6 +43,6 @@ int Poll(struct pollfd *fds, unsigned count, int timeoutMs);
 /* close(2), not retried (the descriptor is gone after EINTR on Linux). */
 int Close(int fd);
 
-} // namespace zrk::sys
+} // namespace zrkplatform::sys
 
 #endif /* ZRK_SYSIO_H */

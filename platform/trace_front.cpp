@@ -117,7 +117,7 @@ extern "C" int ZRKC_Com_OutputTrace(int level, int kind, const char *word, const
 
 extern "C" int ZRKC_Com_CloseTrace(void) { return ZRKC_CloseTrace(&gApiTrace.handle); }
 
-namespace zrk {
+namespace zrkplatform {
 
 void TraceTextV(int level, const char *word, const char *name, const char *format,
                 va_list args) {
@@ -142,7 +142,7 @@ int TraceEnd(int level, const char *name, int ret) {
     return ret;
 }
 
-} // namespace zrk
+} // namespace zrkplatform
 
 extern "C" int velk_trace_init(void) { return reopen(gCommandTrace, "ZRKC"); }
 

@@ -255,7 +255,7 @@ extern "C" int WriteLog(int level, const void *dump, int dumpLength, const char 
     return rc;
 }
 
-namespace zrk {
+namespace zrkplatform {
 
 void LogIn(int level, const char *name, const char *volume, int line) {
     WriteLog(level, nullptr, 0, "%s in [%s] [%d]", name, LogText(volume), line);
@@ -285,4 +285,4 @@ int LogErr(int level, const char *name, int line) {
     return -1;
 }
 
-} // namespace zrk
+} // namespace zrkplatform

@@ -21,7 +21,7 @@ int ReadLogEnvironment(void);
 #ifdef __cplusplus
 } /* extern "C" */
 
-namespace zrk {
+namespace zrkplatform {
 
 /* A text for the log: never a null pointer. */
 inline const char *LogText(const char *text) { return text != nullptr ? text : ""; }
@@ -39,7 +39,7 @@ void LogIn(int level, const char *name, int line);
 int LogOk(int level, const char *name, int line);
 int LogErr(int level, const char *name, int line);
 
-} // namespace zrk
+} // namespace zrkplatform
 #endif
 
 #endif /* ZRK_ZRKLOG_H */

@@ -15,6 +15,7 @@
 #include "zrkerrno.h"
 #include "zrksupport.h"
 #include "zrklog.h"
+#include "platform.h"
 
 #include <stddef.h>
 #include <stdint.h>
@@ -156,6 +157,11 @@ int Sg_Io_HDR_Convert(int direction, const void *in, void *out);
 static_assert(sizeof(ZrkSgIoHdrWide) == 120, "wide SG_IO header layout");
 
 namespace zrk {
+
+/* The in-band engine speaks the platform's vocabulary unqualified: LogText,
+ * LogIn/LogOk/LogErr, FailWith, TraceText. */
+using namespace zrkplatform;
+
 
 /* One fixed-format sense, normalised: the bytes the mapping reads. */
 struct SenseRecord {
