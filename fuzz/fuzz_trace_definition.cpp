@@ -3,6 +3,7 @@
 // The file lives in a temporary installation root made at start-up; the
 // reader's results must stay within their documented ranges, and the trace
 // file names formed from them must stay within their buffers.
+#include "sysio.h"
 #include "trace_internal.h"
 
 #include <fcntl.h>
@@ -23,7 +24,7 @@ std::string gDefinition;
 void write_file(const std::string &path, const void *data, size_t size) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0) std::abort();
-    if (size != 0 && zrktrace::write_all(fd, data, size, 0) != 0) std::abort();
+    if (size != 0 && zrkplatform::sys::WriteAll(fd, data, size, 0) != 0) std::abort();
     close(fd);
 }
 
@@ -51,8 +52,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     const std::string install = "zrkc_etcdir=" + gRoot + "/etc\n";
     write_file(gRoot + "/bin/.zrkc_install.sys", install.data(), install.size());
     setenv("QRVNZRKC_PATH", gRoot.c_str(), 1);
-    char path[zrktrace::kFileNameLen];
-    if (zrktrace::K8TQ_com_traceinifile(path, sizeof path) != 0) std::abort();
+    char path[zrkplatform::trace::kFileNameLen];
+    if (zrkplatform::trace::K8TQ_com_traceinifile(path, sizeof path) != 0) std::abort();
     gDefinition = path;
     std::atexit(remove_root);
     return 0;
@@ -65,32 +66,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string name(reinterpret_cast<const char *>(data + 1), nameLen);
     write_file(gDefinition, data + 1 + nameLen, size - 1 - nameLen);
 
-    zrktrace::TraceDefinition def;
-    check(zrktrace::read_trace_definition(gDefinition.c_str(), name, def) == 0);
-    check(def.uiSizeKb >= 1 && def.uiSizeKb <= zrktrace::kMaxSizeKb);
-    check(def.uiGen >= 1 && def.uiGen <= zrktrace::kMaxGenerations);
-    check(def.uiMax >= 1 && def.uiMax <= zrktrace::kMaxSlots);
+    zrkplatform::trace::TraceDefinition def;
+    check(zrkplatform::trace::ReadTraceDefinition(gDefinition.c_str(), name, def) == 0);
+    check(def.uiSizeKb >= 1 && def.uiSizeKb <= zrkplatform::trace::kMaxSizeKb);
+    check(def.uiGen >= 1 && def.uiGen <= zrkplatform::trace::kMaxGenerations);
+    check(def.uiMax >= 1 && def.uiMax <= zrkplatform::trace::kMaxSlots);
     check(def.uiLevel <= 5);
     check(def.uiPathLen < sizeof def.caPath && def.caPath[def.uiPathLen] == '\0');
 
     // A management file as a new open would build it, and the names of the
     // last slot's last generation and of an oversize file.
-    if (def.uiPathLen == 0 || def.uiPathLen > zrktrace::kMaxDirLen) return 0;
-    unsigned char mng[zrktrace::kMngFileSize] = {};
+    if (def.uiPathLen == 0 || def.uiPathLen > zrkplatform::trace::kMaxDirLen) return 0;
+    unsigned char mng[zrkplatform::trace::kMngFileSize] = {};
     std::memcpy(mng, def.caPath, def.uiPathLen);
-    zrktrace::put32(mng, zrktrace::kMngSizeOff, def.uiSizeKb * 1024u);
-    zrktrace::put32(mng, zrktrace::kMngMaxOff, def.uiMax);
-    zrktrace::put32(mng, zrktrace::kMngGenOff, def.uiGen);
-    zrktrace::put32(mng, zrktrace::kMngSlotOff, def.uiMax);
-    zrktrace::put32(mng, zrktrace::kMngOversizeOff, zrktrace::kMaxOversize);
-    check(zrktrace::management_header_valid(mng, def.uiSizeKb * 1024u) == (def.caPath[0] != '\0'));
+    zrkplatform::trace::Put32(mng, zrkplatform::trace::kMngSizeOff, def.uiSizeKb * 1024u);
+    zrkplatform::trace::Put32(mng, zrkplatform::trace::kMngMaxOff, def.uiMax);
+    zrkplatform::trace::Put32(mng, zrkplatform::trace::kMngGenOff, def.uiGen);
+    zrkplatform::trace::Put32(mng, zrkplatform::trace::kMngSlotOff, def.uiMax);
+    zrkplatform::trace::Put32(mng, zrkplatform::trace::kMngOversizeOff, zrkplatform::trace::kMaxOversize);
+    check(zrkplatform::trace::ManagementHeaderValid(mng, def.uiSizeKb * 1024u) == (def.caPath[0] != '\0'));
     TraceHandle handle {};
     handle.uiSlot = def.uiMax;
     handle.uiGeneration = def.uiGen;
     handle.pMngMap = mng;
-    char fileName[zrktrace::kFileNameLen];
+    char fileName[zrkplatform::trace::kFileNameLen];
     for (int type = 1; type <= 3; ++type) {
-        check(zrktrace::TracecomGetTraceFileName(&handle, type, fileName, sizeof fileName) == 0);
+        check(zrkplatform::trace::TracecomGetTraceFileName(&handle, type, fileName, sizeof fileName) == 0);
         check(std::strlen(fileName) < sizeof fileName);
     }
     return 0;

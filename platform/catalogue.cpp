@@ -8,10 +8,11 @@
 // the rest of a longer line is thrown away. A line matches only when it has
 // the column that the lookup compares and that column equals the code; the
 // first such line wins. Both files are read from the start on every lookup.
+#include "fileread.h"
 #include "platform.h"
+#include "sysio.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <array>
 #include <cerrno>
@@ -19,103 +20,69 @@
 #include <cstring>
 #include <string_view>
 
+using namespace zrkplatform;
+
 namespace {
 
 constexpr size_t kLineMax = 1023;   // characters of a line that are read
 constexpr int kColumns = 4;         // columns of both catalogues
 
-// Reads a file line by line from a descriptor, without the newlines. A line
-// longer than kLineMax is cut there and the rest of it up to its newline is
-// skipped, so that it can never be taken for a line of its own.
+// Reads a file line by line, without the newlines. A line longer than
+// kLineMax is cut there and the rest of it up to its newline is skipped, so
+// that it can never be taken for a line of its own.
 class LineReader {
 public:
-    explicit LineReader(int fd) : fd_(fd) {}
+    explicit LineReader(int fd) : stFile(fd) {}
 
     // The next line, or false at the end of the file or on a read error.
-    bool next(std::string_view &line) {
+    bool Next(std::string_view &line) {
         size_t length = 0;
         bool any = false;
         for (;;) {
-            if (pos_ == end_ && !fill()) {
+            const int c = stFile.Get();
+            if (c < 0) {
                 if (!any) return false;
                 break;
             }
-            char c = buf_[pos_++];
             any = true;
             if (c == '\n') break;
             if (length < kLineMax) {
-                line_[length++] = c;
+                caLine[length++] = static_cast<char>(c);
             }
         }
-        line = std::string_view(line_.data(), length);
+        line = std::string_view(caLine.data(), length);
         return true;
     }
 
-    bool failed() const { return failed_; }
+    bool Failed() const { return stFile.Failed(); }
 
 private:
-    bool fill() {
-        if (eof_) return false;
-        for (;;) {
-            ssize_t n = read(fd_, buf_.data(), buf_.size());
-            if (n > 0) {
-                pos_ = 0;
-                end_ = static_cast<size_t>(n);
-                return true;
-            }
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) failed_ = true;
-            eof_ = true;
-            return false;
-        }
-    }
-
-    int fd_;
-    std::array<char, 4096> buf_{};
-    size_t pos_ = 0;
-    size_t end_ = 0;
-    bool eof_ = false;
-    bool failed_ = false;
-    std::array<char, kLineMax> line_{};
-};
-
-// Closes a descriptor when it goes out of scope.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) close(fd_);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
+    BufferedFile stFile;                 // the catalogue file
+    std::array<char, kLineMax> caLine{}; // the line handed out last
 };
 
 // The columns of one line; the last column runs to the end of the line.
 struct Columns {
-    std::array<std::string_view, kColumns> text{};
-    int count = 0;  // columns present
+    std::array<std::string_view, kColumns> svText{}; // the columns' texts
+    int iCount = 0;                                  // columns present
 };
 
-Columns split(std::string_view line) {
+Columns Split(std::string_view line) {
     Columns cols;
     for (int i = 0; i < kColumns; ++i) {
         size_t tab = line.find('\t');
         if (i == kColumns - 1 || tab == std::string_view::npos) {
-            cols.text[i] = line;
-            cols.count = i + 1;
+            cols.svText[i] = line;
+            cols.iCount = i + 1;
             break;
         }
-        cols.text[i] = line.substr(0, tab);
+        cols.svText[i] = line.substr(0, tab);
         line.remove_prefix(tab + 1);
     }
     return cols;
 }
 
-int digit_value(char c, unsigned base) {
+int DigitValue(char c, unsigned base) {
     unsigned d;
     if (c >= '0' && c <= '9') {
         d = static_cast<unsigned>(c - '0');
@@ -133,7 +100,7 @@ int digit_value(char c, unsigned base) {
 // characters are then skipped), else decimal; read as far as there are
 // digits, the way strtoul reads it, and kept to 32 bits. Where a column may
 // say "none", a leading "-" gives 0.
-uint32_t number_column(std::string_view col, bool dashIsNone) {
+uint32_t NumberColumn(std::string_view col, bool dashIsNone) {
     if (dashIsNone && !col.empty() && col.front() == '-') return 0;
     unsigned base = 10;
     if (col.find("0x") != std::string_view::npos) {
@@ -150,7 +117,7 @@ uint32_t number_column(std::string_view col, bool dashIsNone) {
     unsigned long long value = 0;
     bool overflow = false;
     for (; i < col.size(); ++i) {
-        int d = digit_value(col[i], base);
+        int d = DigitValue(col[i], base);
         if (d < 0) break;
         if (value > (~0ULL - static_cast<unsigned>(d)) / base) {
             overflow = true;
@@ -164,7 +131,7 @@ uint32_t number_column(std::string_view col, bool dashIsNone) {
 }
 
 // Column 2: its text and a newline, cut to fit the entry's 512 characters.
-void message_column(std::string_view col, char (&out)[ZRK_MESSAGE_LEN]) {
+void MessageColumn(std::string_view col, char (&out)[ZRK_MESSAGE_LEN]) {
     std::snprintf(out, sizeof out, "%.*s\n", static_cast<int>(col.size()), col.data());
 }
 
@@ -172,25 +139,21 @@ void message_column(std::string_view col, char (&out)[ZRK_MESSAGE_LEN]) {
 // until it returns true. 0 when a line was taken, 1 at the end of the file,
 // -1 when the file cannot be opened or read.
 template <typename Take>
-int scan(const char *path, Take take) {
+int Scan(const char *path, Take take) {
     if (path == nullptr) return -1;
-    int fd;
-    do {
-        fd = open(path, O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return -1;
-    FileDescriptor file(fd);
-    LineReader reader(file.get());
+    FileDescriptor file(sys::Open(path, O_RDONLY | O_CLOEXEC));
+    if (file.Get() < 0) return -1;
+    LineReader reader(file.Get());
     std::string_view line;
-    while (reader.next(line)) {
+    while (reader.Next(line)) {
         if (line.empty() || line.front() == '#') continue;
-        if (take(split(line))) return 0;
+        if (take(Split(line))) return 0;
     }
-    return reader.failed() ? -1 : 1;
+    return reader.Failed() ? -1 : 1;
 }
 
 // Column (0-based) that a lookup mode compares, or -1 for an unknown mode.
-int key_column(int mode) {
+int KeyColumn(int mode) {
     switch (mode) {
     case ZRK_ERRINF_BY_ERRNO: return 0;
     case ZRK_ERRINF_BY_SENSE: return 2;
@@ -201,14 +164,14 @@ int key_column(int mode) {
     }
 }
 
-bool catalogue_path(const char *name, char (&path)[ZRK_PATH_LEN]) {
+bool CataloguePath(const char *name, char (&path)[ZRK_PATH_LEN]) {
     char dir[ZRK_PATH_LEN];
     if (build_directory_path(0, dir) != 0) return false;
     int n = std::snprintf(path, sizeof path, "%s/%s", dir, name);
     return n > 0 && static_cast<size_t>(n) < sizeof path;
 }
 
-void set_default(ErrInfoVelk *entry) {
+void SetDefault(ErrInfoVelk *entry) {
     std::memset(entry, 0, sizeof *entry);
     entry->iReturnClass = 5;
     entry->iMessageNo = 1200;
@@ -216,22 +179,22 @@ void set_default(ErrInfoVelk *entry) {
                   "ZRKC1200 ERROR Unexpected error.\n");
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int get_err_info_wxapi_file(const char *path, int mode, int code, ErrInfoWxapi *entry) {
     if (entry == nullptr) return -1;
     if (mode != ZRK_ERRINF_BY_ERRNO && mode != ZRK_ERRINF_BY_SENSE && mode != ZRK_ERRINF_BY_ARRAY) {
         return 1;
     }
-    const int key = key_column(mode);
+    const int key = KeyColumn(mode);
     const uint32_t wanted = static_cast<uint32_t>(code);
-    return scan(path, [&](const Columns &cols) {
-        if (cols.count <= key) return false;
+    return Scan(path, [&](const Columns &cols) {
+        if (cols.iCount <= key) return false;
         ErrInfoWxapi work{};
-        work.iErrorCode = static_cast<int32_t>(number_column(cols.text[0], false));
-        if (cols.count > 1) message_column(cols.text[1], work.caMessage);
-        if (cols.count > 2) work.uiSenseCode = number_column(cols.text[2], true);
-        if (cols.count > 3) work.uiArrayCode = number_column(cols.text[3], true);
+        work.iErrorCode = static_cast<int32_t>(NumberColumn(cols.svText[0], false));
+        if (cols.iCount > 1) MessageColumn(cols.svText[1], work.caMessage);
+        if (cols.iCount > 2) work.uiSenseCode = NumberColumn(cols.svText[2], true);
+        if (cols.iCount > 3) work.uiArrayCode = NumberColumn(cols.svText[3], true);
         const uint32_t keys[kColumns] = {static_cast<uint32_t>(work.iErrorCode), 0,
                                          work.uiSenseCode, work.uiArrayCode};
         if (keys[key] != wanted) return false;
@@ -242,17 +205,17 @@ extern "C" int get_err_info_wxapi_file(const char *path, int mode, int code, Err
 
 extern "C" int get_err_info_velk_file(const char *path, int mode, int code, ErrInfoVelk *entry) {
     if (entry == nullptr) return -1;
-    set_default(entry);
+    SetDefault(entry);
     if (mode != ZRK_ERRINF_BY_MSGNO && mode != ZRK_ERRINF_BY_ZRKERR) return 1;
-    const int key = key_column(mode);
+    const int key = KeyColumn(mode);
     const uint32_t wanted = static_cast<uint32_t>(code);
-    return scan(path, [&](const Columns &cols) {
-        if (cols.count <= key) return false;
+    return Scan(path, [&](const Columns &cols) {
+        if (cols.iCount <= key) return false;
         ErrInfoVelk work{};
-        work.iMessageNo = static_cast<int32_t>(number_column(cols.text[0], false));
-        if (cols.count > 1) message_column(cols.text[1], work.caMessage);
-        if (cols.count > 2) work.iReturnClass = static_cast<int32_t>(number_column(cols.text[2], false));
-        if (cols.count > 3) work.iZrkErrno = static_cast<int32_t>(number_column(cols.text[3], true));
+        work.iMessageNo = static_cast<int32_t>(NumberColumn(cols.svText[0], false));
+        if (cols.iCount > 1) MessageColumn(cols.svText[1], work.caMessage);
+        if (cols.iCount > 2) work.iReturnClass = static_cast<int32_t>(NumberColumn(cols.svText[2], false));
+        if (cols.iCount > 3) work.iZrkErrno = static_cast<int32_t>(NumberColumn(cols.svText[3], true));
         const uint32_t keys[kColumns] = {static_cast<uint32_t>(work.iMessageNo), 0,
                                          static_cast<uint32_t>(work.iReturnClass),
                                          static_cast<uint32_t>(work.iZrkErrno)};
@@ -264,14 +227,14 @@ extern "C" int get_err_info_velk_file(const char *path, int mode, int code, ErrI
 
 extern "C" int get_err_info_wxapi(int mode, int code, ErrInfoWxapi *entry) {
     char path[ZRK_PATH_LEN];
-    if (!catalogue_path(".zrk_errinf_wxapi", path)) return -1;
+    if (!CataloguePath(".zrk_errinf_wxapi", path)) return -1;
     return get_err_info_wxapi_file(path, mode, code, entry);
 }
 
 extern "C" int get_err_info_velk(int mode, int code, ErrInfoVelk *entry) {
     if (entry == nullptr) return -1;
-    set_default(entry);
+    SetDefault(entry);
     char path[ZRK_PATH_LEN];
-    if (!catalogue_path(".zrk_errinf_velk", path)) return -1;
+    if (!CataloguePath(".zrk_errinf_velk", path)) return -1;
     return get_err_info_velk_file(path, mode, code, entry);
 }

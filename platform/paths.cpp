@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string>
 
+using namespace zrkplatform;
+
 namespace {
 
 constexpr const char *kDefaultEtcRoot = "/etc/opt/QRVNzrkc";
@@ -18,25 +20,25 @@ constexpr const char *kInstallFile = "/bin/.zrkc_install.sys";
 constexpr size_t kRootMax = 8192;
 constexpr size_t kInstallLineMax = 8192;
 
-bool copy_out(const std::string &path, char *out) {
+bool CopyOut(const std::string &path, char *out) {
     if (path.size() >= ZRK_PATH_LEN) return false;
     std::memcpy(out, path.c_str(), path.size() + 1);
     return true;
 }
 
-bool is_directory(const char *path) {
+bool IsDirectory(const char *path) {
     struct stat st {};
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int buildpathname(const char *name, char *out) {
     const char *root = std::getenv("QRVNZRKC_PATH");
     if (root == nullptr) {
         std::string path = std::string(kDefaultEtcRoot) + "/etc/" + name;
-        if (!copy_out(path, out)) {
-            velk_trace(1, "%s error end.(%s) [%d]", "buildpathname", "too long", __LINE__);
+        if (!CopyOut(path, out)) {
+            VelkErrEnd("buildpathname", "too long", __LINE__);
             return 3;
         }
         return 0;
@@ -48,31 +50,27 @@ extern "C" int buildpathname(const char *name, char *out) {
     std::string installFile = base + kInstallFile;
     FILE *fp = std::fopen(installFile.c_str(), "re");
     if (fp == nullptr) {
-        velk_trace(1, "%s error end. [%d]", "buildpathname", __LINE__);
+        VelkErrEnd("buildpathname", __LINE__);
         return 1;
     }
-    std::string optDir;
     std::string etcDir;
     bool haveEtc = false;
     std::string line(kInstallLineMax, '\0');
     while (std::fgets(line.data(), static_cast<int>(line.size()), fp) != nullptr) {
         std::string_view text(line.c_str());
         if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-        if (text.starts_with("zrkc_optdir=")) {
-            optDir = text.substr(std::strlen("zrkc_optdir="));
-        } else if (text.starts_with("zrkc_etcdir=")) {
+        if (text.starts_with("zrkc_etcdir=")) {
             etcDir = text.substr(std::strlen("zrkc_etcdir="));
             haveEtc = true;
         }
     }
     std::fclose(fp);
-    (void)optDir;  // read for completeness; the etc path does not depend on it
     if (!haveEtc) {
-        velk_trace(1, "%s error end. [%d]", "buildpathname", __LINE__);
+        VelkErrEnd("buildpathname", __LINE__);
         return 2;
     }
-    if (!copy_out(etcDir + "/" + name, out)) {
-        velk_trace(1, "%s error end.(%s) [%d]", "buildpathname", "too long", __LINE__);
+    if (!CopyOut(etcDir + "/" + name, out)) {
+        VelkErrEnd("buildpathname", "too long", __LINE__);
         return 3;
     }
     return 0;
@@ -84,12 +82,12 @@ extern "C" int build_directory_path(int flag, char *out) {
     std::string dir;
     if (root != nullptr && root[0] != '\0') {
         dir = std::string(root) + "/bin";
-    } else if (is_directory("/opt/QRVNwxapi/64/bin")) {
+    } else if (IsDirectory("/opt/QRVNwxapi/64/bin")) {
         dir = "/opt/QRVNwxapi/64/bin";
     } else {
         dir = "/opt/QRVNzrkc/64/bin";
     }
-    return copy_out(dir, out) ? 0 : -1;
+    return CopyOut(dir, out) ? 0 : -1;
 }
 
 extern "C" int get_dovr_device_file(char *out) {

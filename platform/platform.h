@@ -13,6 +13,7 @@
 #include "zrkapi.h"
 #include "zrkerrno.h"
 
+#include <stdarg.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -46,9 +47,6 @@ int com_file_open(const char *path, int mode, StoreFile *file);
 int com_file_mapping(StoreFile *file);
 int com_file_unmapping(StoreFile *file);
 int com_file_close(StoreFile *file);
-/* Blocking fcntl lock (F_WRLCK) or unlock (F_UNLCK) of a whole file, waiting
- * as long as it takes; 0 or the system error number. */
-int zrk_whole_file_lock(int fd, int type);
 int zrkc_lock(const char *path, StoreFile *file);
 int zrkc_unlock(StoreFile *file);
 int zrkc_CheckDir(const char *path, ReturnInfo *ri);
@@ -58,11 +56,6 @@ int com_volume_mountpoint(const char *name, ReturnInfo *ri, char *boxId,
                           uint32_t *extentLow, uint32_t *sizeHigh,
                           uint32_t *sizeLow);
 unsigned long long com_strtoull(const char *text, char **end, int base);
-
-/* Fill the first three fields of a result record: class, number and the
- * formatted message line (bounded to the record's 512 characters). */
-void zrk_set_result(ReturnInfo *ri, int returnClass, uint32_t messageNo,
-                    const char *format, ...) __attribute__((format(printf, 4, 5)));
 
 /* ---- error catalogues ----------------------------------------------------- */
 
@@ -133,8 +126,6 @@ extern char caTrcData[4096];
 #ifdef __cplusplus
 } /* extern "C" */
 
-#include <stdarg.h>
-
 namespace zrkplatform {
 
 /* ZRKerrno = code; -1. The one way a step fails with an error number. */
@@ -153,6 +144,22 @@ void TraceTextV(int level, const char *word, const char *name, const char *forma
 void TraceData(int level, const char *name, const void *data, int length);
 /* "END(ret=%d, ZRKerrno=%d)" under "INFO" when ret is 0, else "ERR"; ret. */
 int TraceEnd(int level, const char *name, int ret);
+
+/* The command trace's failure lines, written with velk_trace at level 1:
+ * "NAME error end. [LINE]" and "NAME error end.(CAUSE) [LINE]". */
+void VelkErrEnd(const char *name, int line);
+void VelkErrEnd(const char *name, const char *cause, int line);
+
+/* Fills the first three fields of a result record: class, number and the
+ * formatted message line (bounded to the record's 512 characters). */
+void SetResult(ReturnInfo *ri, int returnClass, uint32_t messageNo, const char *format, ...)
+    __attribute__((format(printf, 4, 5)));
+/* The result of a failed allocation: "ZRKC1106 ERROR Insufficient memory." */
+void SetNoMemoryResult(ReturnInfo *ri);
+
+/* Blocking fcntl lock (F_WRLCK) or unlock (F_UNLCK) of a whole file, waiting
+ * as long as it takes; 0 or the system error number. */
+int LockWholeFile(int fd, int type);
 
 } // namespace zrkplatform
 

@@ -7,10 +7,11 @@
 // key, bad value, duplicate key), a read error or a memory failure leaves the
 // list empty, so the next lookup reads the file again instead of serving
 // part of a file that was refused.
+#include "fileread.h"
 #include "platform.h"
+#include "sysio.h"
 
 #include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -22,6 +23,8 @@
 #include <string>
 #include <string_view>
 
+using namespace zrkplatform;
+
 namespace {
 
 constexpr const char *kPropertiesFile = "zrkc.ini";
@@ -32,12 +35,12 @@ constexpr const char *kTooLong = "The number of limitation characters is exceede
 enum class Rule { None, List, Range };
 
 struct PropertyRule {
-    const char *key;          // property name
-    Rule rule;                // how its value is checked
-    const char *const *texts; // List: the accepted texts, ending in nullptr
-    long low;                 // Range: lowest value
-    long high;                // Range: highest value
-    const char *fallback;     // value used by the integer lookup when empty
+    const char *pKey;           // property name
+    Rule eRule;                 // how its value is checked
+    const char *const *ppTexts; // List: the accepted texts, ending in nullptr
+    long lLow;                  // Range: lowest value
+    long lHigh;                 // Range: highest value
+    const char *pFallback;      // value used by the integer lookup when empty
 };
 
 constexpr const char *kModeTexts[] = {"stack", "consistency", "sync", "", nullptr};
@@ -61,29 +64,29 @@ constexpr PropertyRule kRules[] = {
     {"RVZ_stacktimer", Rule::None, nullptr, 0, 0, "5"},
 };
 
-const PropertyRule *find_rule(std::string_view key) {
+const PropertyRule *FindRule(std::string_view key) {
     for (const PropertyRule &row : kRules) {
-        if (key == row.key) return &row;
+        if (key == row.pKey) return &row;
     }
     return nullptr;
 }
 
 // One loaded property: "key\0value\0" in one buffer; new entries go first.
 struct Entry {
-    std::unique_ptr<Entry> next;
-    std::string text;     // key, terminator, value
-    size_t valueOffset;   // where the value starts in text
+    std::unique_ptr<Entry> pNext; // the entry loaded before this one
+    std::string sText;            // key, terminator, value
+    size_t uiValueOffset;         // where the value starts in sText
 
-    std::string_view key() const { return std::string_view(text.data(), valueOffset - 1); }
-    char *value() { return text.data() + valueOffset; }
+    std::string_view Key() const { return std::string_view(sText.data(), uiValueOffset - 1); }
+    char *Value() { return sText.data() + uiValueOffset; }
 };
 
 // The process-wide list of loaded properties.
 std::unique_ptr<Entry> gProperties;
 
-Entry *find_entry(std::string_view key) {
-    for (Entry *entry = gProperties.get(); entry != nullptr; entry = entry->next.get()) {
-        if (entry->key() == key) return entry;
+Entry *FindEntry(std::string_view key) {
+    for (Entry *entry = gProperties.get(); entry != nullptr; entry = entry->pNext.get()) {
+        if (entry->Key() == key) return entry;
     }
     return nullptr;
 }
@@ -92,63 +95,52 @@ char gEmptyValue[1] = "";
 
 // A message whose parameter is a line of the file: the parameter is shortened
 // when needed so that the message keeps its end within the record.
-void set_line_result(ReturnInfo *ri, int returnClass, uint32_t messageNo, const char *head,
-                     std::string_view parameter, const char *tail) {
+void SetLineResult(ReturnInfo *ri, int returnClass, uint32_t messageNo, const char *head,
+                   std::string_view parameter, const char *tail) {
     size_t room = ZRK_MESSAGE_LEN - 1;
     size_t fixed = std::strlen(head) + std::strlen(tail);
     size_t keep = fixed < room ? room - fixed : 0;
     if (parameter.size() > keep) parameter = parameter.substr(0, keep);
-    zrk_set_result(ri, returnClass, messageNo, "%s%.*s%s", head,
-                   static_cast<int>(parameter.size()), parameter.data(), tail);
+    SetResult(ri, returnClass, messageNo, "%s%.*s%s", head, static_cast<int>(parameter.size()),
+              parameter.data(), tail);
 }
 
-void refuse_value(ReturnInfo *ri, std::string_view parameter) {
-    set_line_result(ri, 8, 1403, "ZRKC1403 ERROR VELK parameter value is not allowed. Parameter=(",
-                    parameter, ").\n");
+void RefuseValue(ReturnInfo *ri, std::string_view parameter) {
+    SetLineResult(ri, 8, 1403, "ZRKC1403 ERROR VELK parameter value is not allowed. Parameter=(",
+                  parameter, ").\n");
 }
 
-void refuse_key(ReturnInfo *ri, std::string_view parameter) {
-    set_line_result(ri, 8, 1402, "ZRKC1402 ERROR VELK parameter name is not defined. Parameter=(",
-                    parameter, ").\n");
+void RefuseKey(ReturnInfo *ri, std::string_view parameter) {
+    SetLineResult(ri, 8, 1402, "ZRKC1402 ERROR VELK parameter name is not defined. Parameter=(",
+                  parameter, ").\n");
 }
 
-void refuse_range(ReturnInfo *ri, std::string_view parameter) {
-    set_line_result(ri, 8, 1404, "ZRKC1404 ERROR VELK parameter value is out of range. Parameter=(",
-                    parameter, ").\n");
+void RefuseRange(ReturnInfo *ri, std::string_view parameter) {
+    SetLineResult(ri, 8, 1404, "ZRKC1404 ERROR VELK parameter value is out of range. Parameter=(",
+                  parameter, ").\n");
 }
 
-void insufficient_memory(ReturnInfo *ri) {
-    zrk_set_result(ri, 4, 1106, "ZRKC1106 ERROR Insufficient memory.\n");
-}
-
-// Reads the properties file line by line through its own buffer, so that
-// interrupted reads are retried and a read error is told apart from the end.
+// Reads the properties file line by line.
 class LineReader {
 public:
-    explicit LineReader(int fd) : fd_(fd) {}
-    LineReader(const LineReader &) = delete;
-    LineReader &operator=(const LineReader &) = delete;
-    ~LineReader() { close(fd_); }
+    explicit LineReader(int fd) : stFd(fd), stFile(fd) {}
 
     enum class Result { Line, End, Error };
 
     // Reads up to limit characters or through the next newline into line.
     // complete tells whether the line ended (newline or end of file) within
     // the limit.
-    Result next(std::string &line, size_t limit, bool &complete) {
+    Result Next(std::string &line, size_t limit, bool &complete) {
         line.clear();
         complete = false;
         while (line.size() < limit) {
-            if (pos_ == end_) {
-                int rc = fill();
-                if (rc < 0) return Result::Error;
-                if (rc == 0) {
-                    complete = true;
-                    return line.empty() ? Result::End : Result::Line;
-                }
+            const int c = stFile.Get();
+            if (c == BufferedFile::kError) return Result::Error;
+            if (c == BufferedFile::kEnd) {
+                complete = true;
+                return line.empty() ? Result::End : Result::Line;
             }
-            char c = buffer_[pos_++];
-            line.push_back(c);
+            line.push_back(static_cast<char>(c));
             if (c == '\n') {
                 complete = true;
                 return Result::Line;
@@ -156,61 +148,36 @@ public:
         }
         // The limit is reached: the line is complete only when what follows
         // is its newline or the end of the file.
-        if (pos_ == end_) {
-            int rc = fill();
-            if (rc < 0) return Result::Error;
-            if (rc == 0) {
-                complete = true;
-                return Result::Line;
-            }
-        }
-        complete = buffer_[pos_] == '\n';
+        const int c = stFile.Peek();
+        if (c == BufferedFile::kError) return Result::Error;
+        complete = c == BufferedFile::kEnd || c == '\n';
         return Result::Line;
     }
 
-    int error() const { return error_; }
+    int Error() const { return stFile.Error(); }
 
 private:
-    int fill() {
-        ssize_t n;
-        do {
-            n = read(fd_, buffer_, sizeof buffer_);
-        } while (n < 0 && errno == EINTR);
-        if (n < 0) {
-            error_ = errno;
-            return -1;
-        }
-        pos_ = 0;
-        end_ = static_cast<size_t>(n);
-        return n > 0 ? 1 : 0;
-    }
-
-    int fd_;
-    char buffer_[4096];
-    size_t pos_ = 0;
-    size_t end_ = 0;
-    int error_ = 0;
+    FileDescriptor stFd;  // the properties file, closed with the reader
+    BufferedFile stFile;  // its bytes
 };
 
-int open_read(const char *path) {
-    int fd;
-    do {
-        fd = open(path, O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+// The file could not be opened or read: cause is the system error number.
+void RefuseFile(ReturnInfo *ri, int cause) {
+    SetResult(ri, 8, 1400, "ZRKC1400 ERROR File open error. File name=(%s). Cause=(%d).\n",
+              kPropertiesFile, cause);
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int check_properties(const char *key, const char *value) {
     if (key == nullptr || value == nullptr) return -1;
-    const PropertyRule *row = find_rule(key);
+    const PropertyRule *row = FindRule(key);
     if (row == nullptr) return -1;
-    switch (row->rule) {
+    switch (row->eRule) {
     case Rule::None:
         return 0;
     case Rule::List:
-        for (const char *const *text = row->texts; *text != nullptr; ++text) {
+        for (const char *const *text = row->ppTexts; *text != nullptr; ++text) {
             if (std::strcmp(value, *text) == 0) return 0;
         }
         return -2;
@@ -220,7 +187,7 @@ extern "C" int check_properties(const char *key, const char *value) {
         long number = std::strtol(value, &end, 10);
         if (errno == ERANGE) return -3;
         if (*end != '\0') return -2;
-        if (number < row->low || number > row->high) return -3;
+        if (number < row->lLow || number > row->lHigh) return -3;
         return 0;
     }
     }
@@ -236,13 +203,13 @@ extern "C" int parse_line(const char *line, ReturnInfo *ri) {
 
     size_t equals = parameter.find('=');
     if (equals == std::string_view::npos) {
-        refuse_value(ri, parameter);
-        velk_trace(1, "%s error end.(%s) [%d]", "parse_line", "no [=]", __LINE__);
+        RefuseValue(ri, parameter);
+        VelkErrEnd("parse_line", "no [=]", __LINE__);
         return -1;
     }
     if (equals == 0) {
-        refuse_key(ri, parameter);
-        velk_trace(1, "%s error end.(%s) [%d]", "parse_line", "no key", __LINE__);
+        RefuseKey(ri, parameter);
+        VelkErrEnd("parse_line", "no key", __LINE__);
         return -1;
     }
 
@@ -253,34 +220,34 @@ extern "C" int parse_line(const char *line, ReturnInfo *ri) {
         case 0:
             break;
         case -1:
-            refuse_key(ri, parameter);
-            velk_trace(1, "%s error end.(%s) [%d]", "parse_line", "no [KeyPrm]", __LINE__);
+            RefuseKey(ri, parameter);
+            VelkErrEnd("parse_line", "no [KeyPrm]", __LINE__);
             return -1;
         case -2:
-            refuse_value(ri, parameter);
-            velk_trace(1, "%s error end.(%s) [%d]", "parse_line", "RANGE(allow)", __LINE__);
+            RefuseValue(ri, parameter);
+            VelkErrEnd("parse_line", "RANGE(allow)", __LINE__);
             return -1;
         default:
-            refuse_range(ri, parameter);
-            velk_trace(1, "%s error end.(%s) [%d]", "parse_line", "int max", __LINE__);
+            RefuseRange(ri, parameter);
+            VelkErrEnd("parse_line", "int max", __LINE__);
             return -1;
         }
-        if (find_entry(key) != nullptr) {
-            set_line_result(ri, 8, 1409, "ZRKC1409 ERROR VELK (", key, ") parameter is already defined.\n");
-            velk_trace(1, "%s error end.(%s) [%d]", "parse_line", "defined", __LINE__);
+        if (FindEntry(key) != nullptr) {
+            SetLineResult(ri, 8, 1409, "ZRKC1409 ERROR VELK (", key, ") parameter is already defined.\n");
+            VelkErrEnd("parse_line", "defined", __LINE__);
             return -1;
         }
 
         auto entry = std::make_unique<Entry>();
-        entry->text.reserve(key.size() + value.size() + 1);
-        entry->text.append(key).push_back('\0');
-        entry->valueOffset = entry->text.size();
-        entry->text.append(value);
-        entry->next = std::move(gProperties);
+        entry->sText.reserve(key.size() + value.size() + 1);
+        entry->sText.append(key).push_back('\0');
+        entry->uiValueOffset = entry->sText.size();
+        entry->sText.append(value);
+        entry->pNext = std::move(gProperties);
         gProperties = std::move(entry);
     } catch (const std::bad_alloc &) {
-        insufficient_memory(ri);
-        velk_trace(1, "%s error end.(%s) [%d]", "parse_line", "no memory", __LINE__);
+        SetNoMemoryResult(ri);
+        VelkErrEnd("parse_line", "no memory", __LINE__);
         return -1;
     }
     return 0;
@@ -288,25 +255,23 @@ extern "C" int parse_line(const char *line, ReturnInfo *ri) {
 
 extern "C" void release_properties(void) {
     // Unlink one entry at a time so that a long list is not freed recursively.
-    while (gProperties) gProperties = std::move(gProperties->next);
+    while (gProperties) gProperties = std::move(gProperties->pNext);
 }
 
 extern "C" int expand_properties(ReturnInfo *ri) {
     char path[ZRK_PATH_LEN];
     int rc = buildpathname(kPropertiesFile, path);
     if (rc != 0) {
-        zrk_set_result(ri, 8, 1401,
-                       "ZRKC1401 ERROR The file name of VELK can not be acquired. Cause=(%d).\n", rc);
-        velk_trace(1, "%s error end.(%s) [%d]", "expand_properties", "get filepath", __LINE__);
+        SetResult(ri, 8, 1401, "ZRKC1401 ERROR The file name of VELK can not be acquired. Cause=(%d).\n",
+                  rc);
+        VelkErrEnd("expand_properties", "get filepath", __LINE__);
         return -1;
     }
 
-    int fd = open_read(path);
+    const int fd = sys::Open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-        int err = errno;
-        zrk_set_result(ri, 8, 1400, "ZRKC1400 ERROR File open error. File name=(%s). Cause=(%d).\n",
-                       kPropertiesFile, err);
-        velk_trace(1, "%s error end.(%s) [%d]", "expand_properties", "open", __LINE__);
+        RefuseFile(ri, errno);
+        VelkErrEnd("expand_properties", "open", __LINE__);
         return -1;
     }
     LineReader reader(fd);
@@ -316,14 +281,12 @@ extern "C" int expand_properties(ReturnInfo *ri) {
         line.reserve(kReadMax + 1);
         for (;;) {
             bool complete = false;
-            LineReader::Result result = reader.next(line, kReadMax, complete);
+            LineReader::Result result = reader.Next(line, kReadMax, complete);
             if (result == LineReader::Result::End) return 0;
             if (result == LineReader::Result::Error) {
                 release_properties();
-                zrk_set_result(ri, 8, 1400,
-                               "ZRKC1400 ERROR File open error. File name=(%s). Cause=(%d).\n",
-                               kPropertiesFile, reader.error());
-                velk_trace(1, "%s error end.(%s) [%d]", "expand_properties", "read", __LINE__);
+                RefuseFile(ri, reader.Error());
+                VelkErrEnd("expand_properties", "read", __LINE__);
                 return -1;
             }
             // A line holds at most kLineMax characters before its line end;
@@ -331,9 +294,8 @@ extern "C" int expand_properties(ReturnInfo *ri) {
             bool tooLong = line.size() > kLineMax && line[kLineMax] != '\r' && line[kLineMax] != '\n';
             if (tooLong || !complete) {
                 release_properties();
-                refuse_value(ri, kTooLong);
-                velk_trace(1, "%s error end.(%s) [%d]", "expand_properties", "line length",
-                           __LINE__);
+                RefuseValue(ri, kTooLong);
+                VelkErrEnd("expand_properties", "line length", __LINE__);
                 return -1;
             }
             if (line.back() != '\n') line.push_back('\n');
@@ -346,35 +308,35 @@ extern "C" int expand_properties(ReturnInfo *ri) {
         }
     } catch (const std::bad_alloc &) {
         release_properties();
-        insufficient_memory(ri);
-        velk_trace(1, "%s error end.(%s) [%d]", "expand_properties", "no memory", __LINE__);
+        SetNoMemoryResult(ri);
+        VelkErrEnd("expand_properties", "no memory", __LINE__);
         return -1;
     }
 }
 
 extern "C" char *get_properties(const char *key, ReturnInfo *ri) {
     if (!gProperties && expand_properties(ri) != 0) {
-        velk_trace(1, "%s error end. [%d]", "get_properties", __LINE__);
+        VelkErrEnd("get_properties", __LINE__);
         return nullptr;
     }
     if (key == nullptr) return gEmptyValue;
-    Entry *entry = find_entry(key);
-    return entry != nullptr ? entry->value() : gEmptyValue;
+    Entry *entry = FindEntry(key);
+    return entry != nullptr ? entry->Value() : gEmptyValue;
 }
 
 extern "C" int get_properties_int(const char *key, ReturnInfo *ri) {
     const char *value = get_properties(key, ri);
     if (value == nullptr) return 0;
     if (value[0] == '\0') {
-        const PropertyRule *row = key != nullptr ? find_rule(key) : nullptr;
+        const PropertyRule *row = key != nullptr ? FindRule(key) : nullptr;
         if (row == nullptr) return 0;
-        if (row->fallback == nullptr) {
-            zrk_set_result(ri, 8, 1407, "ZRKC1407 ERROR VELK parameter is not defined. Parameter=(%.*s).\n",
-                           400, key);
-            velk_trace(1, "%s error end.(%s) [%d]", "get_properties_int", "no default", __LINE__);
+        if (row->pFallback == nullptr) {
+            SetResult(ri, 8, 1407, "ZRKC1407 ERROR VELK parameter is not defined. Parameter=(%.*s).\n",
+                      400, key);
+            VelkErrEnd("get_properties_int", "no default", __LINE__);
             return 0;
         }
-        value = row->fallback;
+        value = row->pFallback;
     }
     // Keys without a rule may hold any text; keep the conversion within int.
     long long number = std::strtoll(value, nullptr, 10);

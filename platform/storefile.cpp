@@ -2,11 +2,11 @@
 // processes share, the whole-file lock that serialises them, and the small
 // checks of command-line file and volume names.
 #include "platform.h"
+#include "sysio.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdarg>
@@ -15,8 +15,9 @@
 #include <cstring>
 #include <vector>
 
-extern "C" void zrk_set_result(ReturnInfo *ri, int returnClass, uint32_t messageNo,
-                               const char *format, ...) {
+namespace zrkplatform {
+
+void SetResult(ReturnInfo *ri, int returnClass, uint32_t messageNo, const char *format, ...) {
     ri->iReturnClass = returnClass;
     ri->uiMessageNo = messageNo;
     va_list ap;
@@ -25,18 +26,40 @@ extern "C" void zrk_set_result(ReturnInfo *ri, int returnClass, uint32_t message
     va_end(ap);
 }
 
+void SetNoMemoryResult(ReturnInfo *ri) {
+    SetResult(ri, 4, 1106, "ZRKC1106 ERROR Insufficient memory.\n");
+}
+
+int LockWholeFile(int fd, int type) {
+    struct flock lk {};
+    lk.l_type = static_cast<short>(type);
+    lk.l_whence = SEEK_SET;
+    lk.l_start = 0;
+    lk.l_len = 0;
+    return sys::Lock(fd, F_SETLKW, &lk) == 0 ? 0 : errno;
+}
+
+} // namespace zrkplatform
+
+using namespace zrkplatform;
+
+namespace {
+
+// A failed system call of a store-file step, with its error number.
+void TraceCallFailed(const char *name, const char *call, int err, int line) {
+    velk_trace(1, "%s error end.(Func:%s ErrorCode=%d) [%d]", name, call, err, line);
+}
+
+} // namespace
+
 extern "C" int com_file_open(const char *path, int mode, StoreFile *file) {
     int flags = O_RDWR | O_CLOEXEC;
     if (mode != 1) flags |= O_CREAT;
-    int fd;
-    do {
-        fd = open(path, flags, 0666);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = sys::Open(path, flags, 0666);
     if (fd < 0) {
         if (errno == ENOENT) return 1;
         file->uiErrno = static_cast<uint32_t>(errno);
-        velk_trace(1, "%s error end.(Func:%s ErrorCode=%d) [%d]", "com_file_open", "open",
-                   errno, __LINE__);
+        TraceCallFailed("com_file_open", "open", errno, __LINE__);
         return -1;
     }
     uint32_t length = 0;
@@ -49,10 +72,9 @@ extern "C" int com_file_open(const char *path, int mode, StoreFile *file) {
             err = EFBIG;
         }
         if (err != 0) {
-            close(fd);
+            sys::Close(fd);
             file->uiErrno = static_cast<uint32_t>(err);
-            velk_trace(1, "%s error end.(Func:%s ErrorCode=%d) [%d]", "com_file_open", "fstat",
-                       err, __LINE__);
+            TraceCallFailed("com_file_open", "fstat", err, __LINE__);
             return -1;
         }
         length = static_cast<uint32_t>(st.st_size);
@@ -65,35 +87,27 @@ extern "C" int com_file_open(const char *path, int mode, StoreFile *file) {
 extern "C" int com_file_mapping(StoreFile *file) {
     struct stat st {};
     if (fstat(file->iFd, &st) != 0) {
-        velk_trace(1, "%s error end. [%d]", "com_file_mapping", __LINE__);
+        VelkErrEnd("com_file_mapping", __LINE__);
         return -1;
     }
     if (st.st_size < static_cast<off_t>(file->uiLength)) {
-        size_t missing = file->uiLength - static_cast<size_t>(st.st_size);
+        const size_t missing = file->uiLength - static_cast<size_t>(st.st_size);
         std::vector<char> zeros;
         try {
             zeros.assign(missing, '\0');
         } catch (const std::bad_alloc &) {
-            velk_trace(1, "%s error end. [%d]", "com_file_mapping", __LINE__);
+            VelkErrEnd("com_file_mapping", __LINE__);
             return -1;
         }
-        size_t done = 0;
-        while (done < missing) {
-            ssize_t n = pwrite(file->iFd, zeros.data() + done, missing - done,
-                               st.st_size + static_cast<off_t>(done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                velk_trace(1, "%s error end. [%d]", "com_file_mapping", __LINE__);
-                return -1;
-            }
-            done += static_cast<size_t>(n);
+        if (sys::WriteAll(file->iFd, zeros.data(), missing, st.st_size) != 0) {
+            VelkErrEnd("com_file_mapping", __LINE__);
+            return -1;
         }
     }
     void *map = mmap(nullptr, file->uiLength, PROT_READ | PROT_WRITE, MAP_SHARED, file->iFd, 0);
     if (map == MAP_FAILED) {
         file->uiErrno = static_cast<uint32_t>(errno);
-        velk_trace(1, "%s error end.(Func:%s ErrorCode=%d) [%d]", "com_file_mapping", "mmap",
-                   errno, __LINE__);
+        TraceCallFailed("com_file_mapping", "mmap", errno, __LINE__);
         return -1;
     }
     file->pMap = map;
@@ -101,36 +115,23 @@ extern "C" int com_file_mapping(StoreFile *file) {
 }
 
 extern "C" int com_file_unmapping(StoreFile *file) {
-    int rc = munmap(file->pMap, file->uiLength);
+    const int rc = munmap(file->pMap, file->uiLength);
     if (rc == 0) file->pMap = nullptr;
     return rc;
 }
 
 extern "C" int com_file_close(StoreFile *file) {
-    int rc = close(file->iFd);
+    const int rc = sys::Close(file->iFd);
     file->iFd = -1;
     return rc;
 }
 
-extern "C" int zrk_whole_file_lock(int fd, int type) {
-    struct flock lk {};
-    lk.l_type = static_cast<short>(type);
-    lk.l_whence = SEEK_SET;
-    lk.l_start = 0;
-    lk.l_len = 0;
-    int rc;
-    do {
-        rc = fcntl(fd, F_SETLKW, &lk);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0 ? 0 : errno;
-}
-
 extern "C" int zrkc_lock(const char * /*path*/, StoreFile *file) {
-    return zrk_whole_file_lock(file->iFd, F_WRLCK) == 0 ? 0 : -1;
+    return LockWholeFile(file->iFd, F_WRLCK) == 0 ? 0 : -1;
 }
 
 extern "C" int zrkc_unlock(StoreFile *file) {
-    return zrk_whole_file_lock(file->iFd, F_UNLCK) == 0 ? 0 : -1;
+    return LockWholeFile(file->iFd, F_UNLCK) == 0 ? 0 : -1;
 }
 
 extern "C" int zrkc_CheckDir(const char *path, ReturnInfo *ri) {
@@ -139,36 +140,35 @@ extern "C" int zrkc_CheckDir(const char *path, ReturnInfo *ri) {
         !S_ISDIR(st.st_mode)) {
         return 0;
     }
-    zrk_set_result(ri, 14, 1801, "ZRKC1801 ERROR Group_file does not exist.\n");
+    SetResult(ri, 14, 1801, "ZRKC1801 ERROR Group_file does not exist.\n");
     return -1;
 }
 
 namespace {
 
-int invalid_volume_name(const char *name, ReturnInfo *ri) {
-    zrk_set_result(ri, 3, 1002, "ZRKC1002 ERROR Invalid logical volume name. Volume name=(%s).\n",
-                   name);
+int InvalidVolumeName(const char *name, ReturnInfo *ri) {
+    SetResult(ri, 3, 1002, "ZRKC1002 ERROR Invalid logical volume name. Volume name=(%s).\n", name);
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int com_volume_kind(const char *name, ReturnInfo *ri) {
     size_t length = std::strlen(name);
-    if (length < 2) return invalid_volume_name(name, ri);
+    if (length < 2) return InvalidVolumeName(name, ri);
     if (name[1] != 'x') return 1;
-    if (length < 5) return invalid_volume_name(name, ri);
+    if (length < 5) return InvalidVolumeName(name, ri);
     if (std::strchr(name + 1, ':') != nullptr) return 4;
-    if (length > 47) return invalid_volume_name(name, ri);
+    if (length > 47) return InvalidVolumeName(name, ri);
     if (std::strchr(name + 2, '@') != nullptr) return 3;
-    return invalid_volume_name(name, ri);
+    return InvalidVolumeName(name, ri);
 }
 
 extern "C" int com_volume_mountpoint(const char *name, ReturnInfo *ri, char * /*boxId*/,
                                      uint32_t * /*olu*/, uint32_t * /*extentHigh*/,
                                      uint32_t * /*extentLow*/, uint32_t * /*sizeHigh*/,
                                      uint32_t * /*sizeLow*/) {
-    return invalid_volume_name(name, ri);
+    return InvalidVolumeName(name, ri);
 }
 
 extern "C" unsigned long long com_strtoull(const char *text, char **end, int base) {

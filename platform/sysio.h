@@ -15,6 +15,7 @@
 
 struct sockaddr;
 struct pollfd;
+struct flock;
 
 namespace zrkplatform::sys {
 

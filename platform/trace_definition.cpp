@@ -23,14 +23,14 @@
 #include <cstdlib>
 #include <memory>
 
-namespace zrktrace {
+namespace zrkplatform::trace {
 
 namespace {
 
 constexpr size_t kLineLen = 1024;  // 1023 characters and the terminator
 
 // Drops the comment, the TABs and the newline in place; returns the length.
-size_t clean_line(char *line) {
+size_t CleanLine(char *line) {
     size_t out = 0;
     for (size_t in = 0; line[in] != '\0'; ++in) {
         char c = line[in];
@@ -44,7 +44,7 @@ size_t clean_line(char *line) {
 
 // The leading decimal number of a value, as atoi reads it (0 when there is
 // none), saturated instead of overflowing.
-long leading_number(std::string_view value) {
+long LeadingNumber(std::string_view value) {
     char text[kLineLen];
     size_t n = value.size() < sizeof text - 1 ? value.size() : sizeof text - 1;
     std::memcpy(text, value.data(), n);
@@ -55,24 +55,24 @@ long leading_number(std::string_view value) {
 }
 
 // 0 becomes 1; negative values and values above top become top.
-uint32_t clamp_count(long v, uint32_t top) {
+uint32_t ClampCount(long v, uint32_t top) {
     if (v == 0) return 1;
     if (v < 0 || v > static_cast<long>(top)) return top;
     return static_cast<uint32_t>(v);
 }
 
 // The value of a level line without its blanks; 0 unless it is 1 to 5.
-uint32_t level_value(std::string_view value) {
+uint32_t LevelValue(std::string_view value) {
     char text[kLineLen];
     size_t n = 0;
     for (char c : value) {
         if (c != ' ' && n < sizeof text - 1) text[n++] = c;
     }
-    long v = leading_number(std::string_view(text, n));
+    long v = LeadingNumber(std::string_view(text, n));
     return v >= 1 && v <= 5 ? static_cast<uint32_t>(v) : 0;
 }
 
-bool is_section_of(std::string_view line, std::string_view name) {
+bool IsSectionOf(std::string_view line, std::string_view name) {
     return line.size() >= name.size() + 2 && line.front() == '[' &&
            line.substr(1, name.size()) == name && line[name.size() + 1] == ']';
 }
@@ -81,9 +81,9 @@ struct FileCloser {
     void operator()(std::FILE *fp) const { std::fclose(fp); }
 };
 
-}  // namespace
+} // namespace
 
-int read_trace_definition(const char *path, std::string_view name, TraceDefinition &def) {
+int ReadTraceDefinition(const char *path, std::string_view name, TraceDefinition &def) {
     def = TraceDefinition{};
     std::unique_ptr<std::FILE, FileCloser> fp(std::fopen(path, "re"));
     if (!fp) return kStepDefOpen + errno;
@@ -91,12 +91,12 @@ int read_trace_definition(const char *path, std::string_view name, TraceDefiniti
     char line[kLineLen];
     bool afterSection = false;
     while (std::fgets(line, sizeof line, fp.get()) != nullptr) {
-        std::string_view text(line, clean_line(line));
+        std::string_view text(line, CleanLine(line));
         bool levelExpected = afterSection;
         afterSection = false;
 
         if (levelExpected && text.starts_with("level=")) {
-            def.uiLevel = level_value(text.substr(6));
+            def.uiLevel = LevelValue(text.substr(6));
         }
         if (text.starts_with("path=")) {
             std::string_view value = text.substr(5);
@@ -106,13 +106,13 @@ int read_trace_definition(const char *path, std::string_view name, TraceDefiniti
                 def.uiPathLen = value.size();
             }
         } else if (text.starts_with("size=")) {
-            def.uiSizeKb = clamp_count(leading_number(text.substr(5)), kMaxSizeKb);
+            def.uiSizeKb = ClampCount(LeadingNumber(text.substr(5)), kMaxSizeKb);
         } else if (text.starts_with("gen=")) {
-            def.uiGen = clamp_count(leading_number(text.substr(4)), kMaxGenerations);
+            def.uiGen = ClampCount(LeadingNumber(text.substr(4)), kMaxGenerations);
         } else if (text.starts_with("max=")) {
-            def.uiMax = clamp_count(leading_number(text.substr(4)), kMaxSlots);
+            def.uiMax = ClampCount(LeadingNumber(text.substr(4)), kMaxSlots);
         }
-        if (is_section_of(text, name)) afterSection = true;
+        if (IsSectionOf(text, name)) afterSection = true;
     }
     return 0;
 }
@@ -137,4 +137,4 @@ int K8TQ_Com_tracefiledir(char *out, size_t outLen) {
     return n < 0 || static_cast<size_t>(n) >= outLen ? kStepMngOpen + ENAMETOOLONG : 0;
 }
 
-}  // namespace zrktrace
+} // namespace zrkplatform::trace

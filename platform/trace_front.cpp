@@ -7,6 +7,7 @@
 // Callers ignore the results, so a missing or faulty trace definition only
 // silences the trace.
 #include "platform.h"
+#include "trace_internal.h"
 
 #include <unistd.h>
 
@@ -20,12 +21,14 @@
 
 char caTrcData[4096];
 
+using namespace zrkplatform;
+
 namespace {
 
 struct ApiTrace {
-    TraceHandle handle;  // open between ZRKC_Com_OpenTrace and ZRKC_Com_CloseTrace
-    int callerId;        // caller id given at open
-    int pid;             // process id at open
+    TraceHandle stHandle; // open between ZRKC_Com_OpenTrace and ZRKC_Com_CloseTrace
+    int iCallerId;        // caller id given at open
+    int iPid;             // process id at open
 };
 
 ApiTrace gApiTrace {};
@@ -37,23 +40,23 @@ constexpr char kMallocError[] = "malloc error";
 
 // Opens a handle under a name, closing it first when a previous open was not
 // closed, so that its descriptors and maps do not leak.
-int reopen(TraceHandle &handle, const char *name) {
+int Reopen(TraceHandle &handle, const char *name) {
     if (handle.pMngMap != nullptr) ZRKC_CloseTrace(&handle);
     std::memset(&handle, 0, sizeof handle);
     return ZRKC_OpenTrace(&handle, name);
 }
 
-int write_command_line(int level, const char *line) {
+int WriteCommandLine(int level, const char *line) {
     return ZRKC_OutputTrace(&gCommandTrace, level, static_cast<int>(getpid()), 0, 1,
                             static_cast<int>(strnlen(line, kCommandLineLen - 1)), line);
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int ZRKC_Com_OpenTrace(int callerId) {
-    gApiTrace.callerId = callerId;
-    gApiTrace.pid = static_cast<int>(getpid());
-    return reopen(gApiTrace.handle, "WXAPI");
+    gApiTrace.iCallerId = callerId;
+    gApiTrace.iPid = static_cast<int>(getpid());
+    return Reopen(gApiTrace.stHandle, "WXAPI");
 }
 
 extern "C" int ZRKC_Com_OutputTrace(int level, int kind, const char *word, const char *name,
@@ -65,10 +68,10 @@ extern "C" int ZRKC_Com_OutputTrace(int level, int kind, const char *word, const
     if (kind == 1) {
         dataLen = data != nullptr ? std::strlen(static_cast<const char *>(data)) : 0;
     } else if (length < 0) {
-        errno = 0x40000006;
+        errno = trace::kOutputClass | trace::kBadLength;
         return -1;
     } else if (length > 0 && data == nullptr) {
-        errno = 0x40000007;
+        errno = trace::kOutputClass | trace::kNullData;
         return -1;
     } else {
         dataLen = static_cast<size_t>(length);
@@ -78,7 +81,7 @@ extern "C" int ZRKC_Com_OutputTrace(int level, int kind, const char *word, const
     const size_t textLen = std::strlen(text);
     const size_t total = wordLen + nameLen + 6 + textLen + dataLen;
     if (total > INT_MAX) {
-        errno = 0x40000006;
+        errno = trace::kOutputClass | trace::kBadLength;
         return -1;
     }
 
@@ -111,11 +114,11 @@ extern "C" int ZRKC_Com_OutputTrace(int level, int kind, const char *word, const
         std::memcpy(local + recordLen, kMallocError, sizeof kMallocError);
         recordLen += sizeof kMallocError - 1;
     }
-    return ZRKC_OutputTrace(&gApiTrace.handle, level, gApiTrace.pid, gApiTrace.callerId, kind,
+    return ZRKC_OutputTrace(&gApiTrace.stHandle, level, gApiTrace.iPid, gApiTrace.iCallerId, kind,
                             static_cast<int>(recordLen), record);
 }
 
-extern "C" int ZRKC_Com_CloseTrace(void) { return ZRKC_CloseTrace(&gApiTrace.handle); }
+extern "C" int ZRKC_Com_CloseTrace(void) { return ZRKC_CloseTrace(&gApiTrace.stHandle); }
 
 namespace zrkplatform {
 
@@ -142,9 +145,17 @@ int TraceEnd(int level, const char *name, int ret) {
     return ret;
 }
 
+void VelkErrEnd(const char *name, int line) {
+    velk_trace(1, "%s error end. [%d]", name, line);
+}
+
+void VelkErrEnd(const char *name, const char *cause, int line) {
+    velk_trace(1, "%s error end.(%s) [%d]", name, cause, line);
+}
+
 } // namespace zrkplatform
 
-extern "C" int velk_trace_init(void) { return reopen(gCommandTrace, "ZRKC"); }
+extern "C" int velk_trace_init(void) { return Reopen(gCommandTrace, "ZRKC"); }
 
 extern "C" int velk_trace(int level, const char *format, ...) {
     if (level == 6) return 0;
@@ -155,14 +166,14 @@ extern "C" int velk_trace(int level, const char *format, ...) {
         std::vsnprintf(line, sizeof line, format, ap);
         va_end(ap);
     }
-    return write_command_line(level, line);
+    return WriteCommandLine(level, line);
 }
 
 extern "C" int velk_trace_dmp(int level, const char *title, const void *data, int size) {
-    int result = write_command_line(level, title != nullptr ? title : "");
+    int result = WriteCommandLine(level, title != nullptr ? title : "");
     int firstErrno = result != 0 ? errno : 0;
     auto emit = [&](const char *line) {
-        if (write_command_line(level, line) != 0 && result == 0) {
+        if (WriteCommandLine(level, line) != 0 && result == 0) {
             result = -1;
             firstErrno = errno;
         }

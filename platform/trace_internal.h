@@ -17,7 +17,7 @@
 #include <cstring>
 #include <string_view>
 
-namespace zrktrace {
+namespace zrkplatform::trace {
 
 // ---- management file "velk_trcmng.def" (host order) ----------------------
 inline constexpr char kMngFileName[] = "velk_trcmng.def";
@@ -62,7 +62,7 @@ inline constexpr size_t kRecFixedLen = 72;     // fields, "TRC" and "END"
 inline constexpr int kMaxDataLength = 0x7fffffff - static_cast<int>(kTrcHeaderLen) -
                                       static_cast<int>(kRecFixedLen) - 3;
 
-inline constexpr uint32_t record_length(uint32_t dataLength) {
+inline constexpr uint32_t RecordLength(uint32_t dataLength) {
     return static_cast<uint32_t>(kRecFixedLen) + ((dataLength + 3u) & ~3u);
 }
 
@@ -107,12 +107,12 @@ inline constexpr int kLockFailed = 0x700000;      // + errno
 inline constexpr int kUnlockFailed = 0x800000;    // + errno
 
 // ---- host-order fields of the maps --------------------------------------------
-inline uint32_t get32(const void *base, size_t off) {
+inline uint32_t Get32(const void *base, size_t off) {
     uint32_t v;
     std::memcpy(&v, static_cast<const unsigned char *>(base) + off, sizeof v);
     return v;
 }
-inline void put32(void *base, size_t off, uint32_t v) {
+inline void Put32(void *base, size_t off, uint32_t v) {
     std::memcpy(static_cast<unsigned char *>(base) + off, &v, sizeof v);
 }
 
@@ -129,7 +129,7 @@ struct TraceDefinition {
 // Reads the definition file at path for one trace name; 0, or the step code
 // kStepDefOpen + errno when the file cannot be opened. Missing values keep
 // their defaults (the path stays empty: see K8TQ_Com_tracefiledir).
-int read_trace_definition(const char *path, std::string_view name, TraceDefinition &def);
+int ReadTraceDefinition(const char *path, std::string_view name, TraceDefinition &def);
 // The definition file's path in the etc directory; 0 or a step code.
 int K8TQ_com_traceinifile(char *out, size_t outLen);
 // The trace directory used when the definition names none.
@@ -143,35 +143,35 @@ int K8TQ_TracecomSemaLock(int fd);
 int TracecomSemaUnLock(int fd);
 // Closes a management file descriptor. Closing any descriptor of the file
 // drops all of this process's locks on it, so this waits for the mutex.
-void close_management_descriptor(int fd);
+void CloseManagementDescriptor(int fd);
 
-// Holds the lock for a scope; release() reports the unlock result.
+// Holds the lock for a scope; Release() reports the unlock result.
 class SemaGuard {
 public:
     SemaGuard() = default;
     SemaGuard(const SemaGuard &) = delete;
     SemaGuard &operator=(const SemaGuard &) = delete;
-    ~SemaGuard() { release(); }
-    int acquire(int fd) {
+    ~SemaGuard() { Release(); }
+    int Acquire(int fd) {
         int rc = K8TQ_TracecomSemaLock(fd);
-        if (rc == 0) fd_ = fd;
+        if (rc == 0) iFd = fd;
         return rc;
     }
-    int release() {
-        if (fd_ < 0) return 0;
-        int rc = TracecomSemaUnLock(fd_);
-        fd_ = -1;
+    int Release() {
+        if (iFd < 0) return 0;
+        int rc = TracecomSemaUnLock(iFd);
+        iFd = -1;
         return rc;
     }
 
 private:
-    int fd_ = -1;
+    int iFd = -1; // the locked management file, -1 when not held
 };
 
 // ---- steps shared between the facility's files ---------------------------------
 // Whether the header of a mapped management file can be used by a handle whose
 // trace files are mapped with traceSize bytes (0: any valid size).
-bool management_header_valid(const void *map, uint32_t traceSize);
+bool ManagementHeaderValid(const void *map, uint32_t traceSize);
 // Takes a slot and opens its current trace file; 0 or a step code. The handle
 // is filled only on success.
 int trc_OpenSettingManageFile(TraceHandle *handle, const char *name, const TraceDefinition &def);
@@ -184,10 +184,8 @@ int TracecomGetTraceFileName(const TraceHandle *handle, int type, char *out, siz
 // Unmaps and closes the trace file (which 1) or the management file (which 2).
 void TracecomCloseTraceFile(TraceHandle *handle, int which);
 
-// open(2) retried on EINTR; the descriptor is never 0, so that a handle holding
-// it counts as open even in a process that closed its standard input.
-int open_retry(const char *path, int flags, mode_t mode);
-// Writes all bytes at an offset, retrying EINTR and short writes; 0 or errno.
-int write_all(int fd, const void *data, size_t length, off_t offset);
+// sys::Open, but the descriptor is never 0, so that a handle holding it counts
+// as open even in a process that closed its standard input.
+int OpenAboveZero(const char *path, int flags, mode_t mode);
 
-}  // namespace zrktrace
+} // namespace zrkplatform::trace

@@ -2,12 +2,12 @@
 // process that traces, the creation of the file, its checks, and the
 // round-robin hand-out of slots to the opens of all processes.
 #include "platform.h"
+#include "sysio.h"
 #include "trace_internal.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -15,7 +15,7 @@
 #include <new>
 #include <vector>
 
-namespace zrktrace {
+namespace zrkplatform::trace {
 
 namespace {
 
@@ -25,7 +25,7 @@ std::mutex gProcessLock;
 
 // First line of "uname -sr" (a second one when the first is empty), up to 31
 // characters, zero-filled; empty when the command cannot be started.
-void read_uname(unsigned char *out) {
+void ReadUname(unsigned char *out) {
     std::memset(out, 0, kUnameLen);
     std::FILE *pipe = popen("uname -sr", "re");
     if (pipe == nullptr) return;
@@ -44,7 +44,7 @@ void read_uname(unsigned char *out) {
 }
 
 // Builds and writes the 4304 bytes of a new management file; 0 or a step code.
-int write_new_management_file(int fd, const TraceDefinition &def, const char *dir) {
+int WriteNewManagementFile(int fd, const TraceDefinition &def, const char *dir) {
     std::vector<unsigned char> image;
     try {
         image.assign(kMngFileSize, 0);
@@ -52,16 +52,16 @@ int write_new_management_file(int fd, const TraceDefinition &def, const char *di
         return kStepMngNoMem + ENOMEM;
     }
     std::memcpy(image.data() + kMngDirOff, dir, strnlen(dir, kMaxDirLen));
-    put32(image.data(), kMngSizeOff, def.uiSizeKb * 1024u);
-    put32(image.data(), kMngMaxOff, def.uiMax);
-    put32(image.data(), kMngGenOff, def.uiGen);
-    put32(image.data(), kMngSlotOff, 1);
-    put32(image.data(), kMngOversizeOff, 0);
-    read_uname(image.data() + kMngUnameOff);
-    put32(image.data(), kMngSlotGenOff, 1);
-    if (int err = write_all(fd, image.data(), image.size(), 0); err != 0) {
+    Put32(image.data(), kMngSizeOff, def.uiSizeKb * 1024u);
+    Put32(image.data(), kMngMaxOff, def.uiMax);
+    Put32(image.data(), kMngGenOff, def.uiGen);
+    Put32(image.data(), kMngSlotOff, 1);
+    Put32(image.data(), kMngOversizeOff, 0);
+    ReadUname(image.data() + kMngUnameOff);
+    Put32(image.data(), kMngSlotGenOff, 1);
+    if (int err = sys::WriteAll(fd, image.data(), image.size(), 0); err != 0) {
         // Leave an empty file, which the next open builds again.
-        (void)!ftruncate(fd, 0);
+        (void)sys::Truncate(fd, 0);
         return kStepMngWrite + err;
     }
     return 0;
@@ -69,45 +69,46 @@ int write_new_management_file(int fd, const TraceDefinition &def, const char *di
 
 // Gives the next slot to this open: a never-used slot while there are any,
 // else round-robin.
-void advance_slot(void *map) {
-    uint32_t slot = get32(map, kMngSlotOff);
-    uint32_t max = get32(map, kMngMaxOff);
+void AdvanceSlot(void *map) {
+    uint32_t slot = Get32(map, kMngSlotOff);
+    uint32_t max = Get32(map, kMngMaxOff);
     size_t nextGenOff = kMngSlotGenOff + 4u * slot;  // slot + 1, when slot < max
-    if (slot < max && get32(map, nextGenOff) == 0) {
-        put32(map, nextGenOff, 1);
-        put32(map, kMngSlotOff, slot + 1);
+    if (slot < max && Get32(map, nextGenOff) == 0) {
+        Put32(map, nextGenOff, 1);
+        Put32(map, kMngSlotOff, slot + 1);
     } else if (slot == max) {
-        put32(map, kMngSlotOff, 1);
+        Put32(map, kMngSlotOff, 1);
     } else {
-        put32(map, kMngSlotOff, slot + 1);
+        Put32(map, kMngSlotOff, slot + 1);
     }
 }
 
+// Unmaps a mapping when it goes out of scope, unless it was released.
 class Mapping {
 public:
-    Mapping(void *map, size_t length) : map_(map), length_(length) {}
+    Mapping(void *map, size_t length) : pMap(map), uiLength(length) {}
     Mapping(const Mapping &) = delete;
     Mapping &operator=(const Mapping &) = delete;
     ~Mapping() {
-        if (map_ != nullptr) munmap(map_, length_);
+        if (pMap != nullptr) munmap(pMap, uiLength);
     }
-    void *get() const { return map_; }
-    void *release() {
-        void *map = map_;
-        map_ = nullptr;
+    void *Get() const { return pMap; }
+    void *Release() {
+        void *map = pMap;
+        pMap = nullptr;
         return map;
     }
 
 private:
-    void *map_;
-    size_t length_;
+    void *pMap;       // the mapping, null once released
+    size_t uiLength;  // its length
 };
 
 // The part of the open that runs under the lock; fills the handle on success.
-int open_under_lock(TraceHandle *handle, int fd, const char *name, const TraceDefinition &def,
-                    const char *dir) {
+int OpenUnderLock(TraceHandle *handle, int fd, const char *name, const TraceDefinition &def,
+                  const char *dir) {
     SemaGuard lock;
-    if (int rc = lock.acquire(fd); rc != 0) return kStepMngLock + rc;
+    if (int rc = lock.Acquire(fd); rc != 0) return kStepMngLock + rc;
 
     struct stat st {};
     if (fstat(fd, &st) != 0) return kStepMngOpen + errno;
@@ -115,7 +116,7 @@ int open_under_lock(TraceHandle *handle, int fd, const char *name, const TraceDe
     // whoever holds the lock first builds it.
     const bool created = st.st_size == 0;
     if (created) {
-        if (int step = write_new_management_file(fd, def, dir); step != 0) return step;
+        if (int step = WriteNewManagementFile(fd, def, dir); step != 0) return step;
     } else if (st.st_size < static_cast<off_t>(kMngFileSize)) {
         return kStepMngMap + EINVAL;
     }
@@ -123,16 +124,16 @@ int open_under_lock(TraceHandle *handle, int fd, const char *name, const TraceDe
     void *raw = mmap(nullptr, kMngFileSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
     if (raw == MAP_FAILED) return kStepMngMap + errno;
     Mapping map(raw, kMngFileSize);
-    if (mlock(map.get(), kMngFileSize) != 0) return kStepMngMlock + errno;
+    if (mlock(map.Get(), kMngFileSize) != 0) return kStepMngMlock + errno;
 
-    if (!management_header_valid(map.get(), 0)) return kStepMngMap + EINVAL;
+    if (!ManagementHeaderValid(map.Get(), 0)) return kStepMngMap + EINVAL;
     if (!created) {
-        advance_slot(map.get());
-        if (msync(map.get(), kMngFileSize, MS_ASYNC) != 0) return kStepMngSync + errno;
+        AdvanceSlot(map.Get());
+        if (msync(map.Get(), kMngFileSize, MS_ASYNC) != 0) return kStepMngSync + errno;
     }
-    const uint32_t slot = get32(map.get(), kMngSlotOff);
-    const uint32_t generation = get32(map.get(), kMngSlotGenOff + 4u * (slot - 1));
-    if (generation == 0 || generation > get32(map.get(), kMngGenOff)) {
+    const uint32_t slot = Get32(map.Get(), kMngSlotOff);
+    const uint32_t generation = Get32(map.Get(), kMngSlotGenOff + 4u * (slot - 1));
+    if (generation == 0 || generation > Get32(map.Get(), kMngGenOff)) {
         return kStepMngMap + EINVAL;
     }
 
@@ -142,10 +143,10 @@ int open_under_lock(TraceHandle *handle, int fd, const char *name, const TraceDe
     opened.uiGeneration = generation;
     opened.uiLevel = def.uiLevel;
     opened.iMngFd = fd;
-    opened.pMngMap = map.get();
+    opened.pMngMap = map.Get();
     // The mapped size of this handle's trace files, kept apart from the shared
     // value so that a changed management file cannot make a write overrun.
-    opened.iTrcSize = static_cast<int32_t>(get32(map.get(), kMngSizeOff));
+    opened.iTrcSize = static_cast<int32_t>(Get32(map.Get(), kMngSizeOff));
 
     // The trace file is opened before the lock is given up, so that no other
     // opener of the slot can find it half built.
@@ -158,23 +159,23 @@ int open_under_lock(TraceHandle *handle, int fd, const char *name, const TraceDe
     if (int step = TracecomOpenTraceFile(&opened, fileName, trcFd, trcMap); step != 0) {
         return step;
     }
-    if (int rc = lock.release(); rc != 0) {
+    if (int rc = lock.Release(); rc != 0) {
         munmap(trcMap, static_cast<size_t>(opened.iTrcSize));
-        close(trcFd);
+        sys::Close(trcFd);
         return kStepMngLock + rc;
     }
     opened.iTrcFd = trcFd;
     opened.pTrcMap = trcMap;
-    map.release();
+    map.Release();
     *handle = opened;
     return 0;
 }
 
-}  // namespace
+} // namespace
 
 int K8TQ_TracecomSemaLock(int fd) {
     gProcessLock.lock();
-    if (int err = zrk_whole_file_lock(fd, F_WRLCK); err != 0) {
+    if (int err = LockWholeFile(fd, F_WRLCK); err != 0) {
         gProcessLock.unlock();
         return kLockFailed + err;
     }
@@ -182,27 +183,27 @@ int K8TQ_TracecomSemaLock(int fd) {
 }
 
 int TracecomSemaUnLock(int fd) {
-    int err = zrk_whole_file_lock(fd, F_UNLCK);
+    int err = LockWholeFile(fd, F_UNLCK);
     gProcessLock.unlock();
     return err != 0 ? kUnlockFailed + err : 0;
 }
 
-void close_management_descriptor(int fd) {
+void CloseManagementDescriptor(int fd) {
     std::lock_guard<std::mutex> guard(gProcessLock);
-    close(fd);
+    sys::Close(fd);
 }
 
-bool management_header_valid(const void *map, uint32_t traceSize) {
+bool ManagementHeaderValid(const void *map, uint32_t traceSize) {
     const auto *bytes = static_cast<const unsigned char *>(map);
     if (bytes[kMngDirOff] == '\0' || std::memchr(bytes + kMngDirOff, 0, kMngDirLen) == nullptr) {
         return false;
     }
-    const uint32_t size = get32(map, kMngSizeOff);
+    const uint32_t size = Get32(map, kMngSizeOff);
     if (size < 1024 || size > kMaxSizeKb * 1024u || size % 1024 != 0) return false;
     if (traceSize != 0 && size != traceSize) return false;
-    const uint32_t max = get32(map, kMngMaxOff);
-    const uint32_t gen = get32(map, kMngGenOff);
-    const uint32_t slot = get32(map, kMngSlotOff);
+    const uint32_t max = Get32(map, kMngMaxOff);
+    const uint32_t gen = Get32(map, kMngGenOff);
+    const uint32_t slot = Get32(map, kMngSlotOff);
     return max >= 1 && max <= kMaxSlots && gen >= 1 && gen <= kMaxGenerations && slot >= 1 &&
            slot <= max;
 }
@@ -219,39 +220,23 @@ int trc_OpenSettingManageFile(TraceHandle *handle, const char *name, const Trace
     int n = std::snprintf(mngPath, sizeof mngPath, "%s%c%s", dir, '/', kMngFileName);
     if (n < 0 || static_cast<size_t>(n) >= sizeof mngPath) return kStepMngOpen + ENAMETOOLONG;
 
-    int fd = open_retry(mngPath, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    int fd = OpenAboveZero(mngPath, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return kStepMngOpen + errno;
-    int step = open_under_lock(handle, fd, name, def, dir);
-    if (step != 0) close_management_descriptor(fd);
+    int step = OpenUnderLock(handle, fd, name, def, dir);
+    if (step != 0) CloseManagementDescriptor(fd);
     return step;
 }
 
-int open_retry(const char *path, int flags, mode_t mode) {
-    int fd;
-    do {
-        fd = open(path, flags, mode);
-    } while (fd < 0 && errno == EINTR);
+int OpenAboveZero(const char *path, int flags, mode_t mode) {
+    int fd = sys::Open(path, flags, mode);
     if (fd == 0) {
         int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
         int err = errno;
-        close(fd);
+        sys::Close(fd);
         errno = err;
         fd = moved;
     }
     return fd;
 }
 
-int write_all(int fd, const void *data, size_t length, off_t offset) {
-    const auto *bytes = static_cast<const unsigned char *>(data);
-    size_t done = 0;
-    while (done < length) {
-        ssize_t n = pwrite(fd, bytes + done, length - done, offset + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return errno;
-        if (n == 0) return EIO;
-        done += static_cast<size_t>(n);
-    }
-    return 0;
-}
-
-}  // namespace zrktrace
+} // namespace zrkplatform::trace

@@ -10,14 +10,17 @@
 // found", without touching a record.
 #include "volname.h"
 
+#include "sysio.h"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+using namespace zrkplatform;
 
 namespace {
 
@@ -25,9 +28,9 @@ constexpr int64_t kHeaderSize = sizeof(VolInfHeader);
 constexpr int64_t kRecordSize = sizeof(VolInfRecord);
 constexpr int64_t kMaxLength = UINT32_MAX;  // StoreFile holds a 32-bit length
 
-constexpr int64_t store_length(int64_t capacity) { return kHeaderSize + kRecordSize * capacity; }
+constexpr int64_t StoreLength(int64_t capacity) { return kHeaderSize + kRecordSize * capacity; }
 
-int32_t load_i32(const unsigned char *p) {
+int32_t LoadI32(const unsigned char *p) {
     int32_t value;
     std::memcpy(&value, p, sizeof value);
     return value;
@@ -35,13 +38,13 @@ int32_t load_i32(const unsigned char *p) {
 
 // The record order: key words 1 to 5 as signed numbers, then the BoxID bytes
 // as unsigned values. Reads through bytes, so either record may be unaligned.
-int compare_records(const void *a, const void *b) {
+int CompareRecords(const void *a, const void *b) {
     const auto *ra = static_cast<const unsigned char *>(a);
     const auto *rb = static_cast<const unsigned char *>(b);
     for (size_t i = 0; i < 5; ++i) {
         size_t at = offsetof(VolInfRecord, iKey) + i * sizeof(int32_t);
-        int32_t ka = load_i32(ra + at);
-        int32_t kb = load_i32(rb + at);
+        int32_t ka = LoadI32(ra + at);
+        int32_t kb = LoadI32(rb + at);
         if (ka != kb) return ka < kb ? -1 : 1;
     }
     int byBox = std::memcmp(ra + offsetof(VolInfRecord, caBoxId),
@@ -49,8 +52,8 @@ int compare_records(const void *a, const void *b) {
     return byBox < 0 ? -1 : (byBox > 0 ? 1 : 0);
 }
 
-VolInfRecord make_key(const char *boxId, int32_t key1, int32_t key2, int32_t key3, int32_t key4,
-                      int32_t key5) {
+VolInfRecord MakeKey(const char *boxId, int32_t key1, int32_t key2, int32_t key3, int32_t key4,
+                     int32_t key5) {
     VolInfRecord key {};
     std::memcpy(key.caBoxId, boxId, ZRK_BOXID_LEN);
     key.iKey[0] = key1;
@@ -61,149 +64,148 @@ VolInfRecord make_key(const char *boxId, int32_t key1, int32_t key2, int32_t key
     return key;
 }
 
-int ftruncate_retry(int fd, off_t length) {
-    int rc;
-    do {
-        rc = ftruncate(fd, length);
-    } while (rc != 0 && errno == EINTR);
-    return rc;
-}
-
 // One open of the store for the length of one call. Releases what it holds
 // in the order unmap, unlock, close.
 class Store {
 public:
-    Store() { file_.iFd = -1; }
+    Store() { stFile.iFd = -1; }
     Store(const Store &) = delete;
     Store &operator=(const Store &) = delete;
     ~Store() {
-        unmap();
-        if (locked_) zrkc_unlock(&file_);
-        if (file_.iFd >= 0) com_file_close(&file_);
+        Unmap();
+        if (bLocked) zrkc_unlock(&stFile);
+        if (stFile.iFd >= 0) com_file_close(&stFile);
     }
 
-    StoreFile &file() { return file_; }
-
     // Opens an existing store for reading only. 0, 1 when there is none, -1.
-    int openReadOnly(const char *path) {
-        int fd;
-        do {
-            fd = open(path, O_RDONLY | O_CLOEXEC);
-        } while (fd < 0 && errno == EINTR);
+    int OpenReadOnly(const char *path) {
+        const int fd = sys::Open(path, O_RDONLY | O_CLOEXEC);
         if (fd < 0) return errno == ENOENT ? 1 : -1;
-        file_.iFd = fd;
+        stFile.iFd = fd;
         return 0;
     }
 
-    // Opens the store for writing, as com_file_open does (mode 1: existing
-    // only; else created when absent). 0, 1 no store (mode 1), -1.
-    int openWrite(const char *path, int mode) {
-        int rc = com_file_open(path, mode, &file_);
-        if (rc != 0) file_.iFd = -1;
-        return rc;
-    }
-
-    bool lock(const char *path) {
-        locked_ = zrkc_lock(path, &file_) == 0;
-        return locked_;
+    // Finds the store's path, opens it for writing as com_file_open does
+    // (mode 1: existing only; else created when absent) and takes its lock,
+    // tracing each failure under the caller's name. 0; 1 when there is no
+    // store (mode 1); the code of buildpathname; -1.
+    int OpenLocked(const char *caller, int mode) {
+        char path[ZRK_PATH_LEN];
+        if (int rc = buildpathname(ZRK_VOLINF_FILE, path); rc != 0) {
+            VelkErrEnd(caller, __LINE__);
+            return rc;
+        }
+        const int rc = com_file_open(path, mode, &stFile);
+        if (rc != 0) {
+            stFile.iFd = -1;
+            if (rc == 1 && mode == 1) return 1;
+            VelkErrEnd(caller, "open", __LINE__);
+            return -1;
+        }
+        bLocked = zrkc_lock(path, &stFile) == 0;
+        if (!bLocked) {
+            VelkErrEnd(caller, "lock", __LINE__);
+            return -1;
+        }
+        return 0;
     }
 
     // The current length of the file; -1 when it cannot be told.
-    int64_t length() const {
+    int64_t Length() const {
         struct stat st {};
-        if (fstat(file_.iFd, &st) != 0) return -1;
+        if (fstat(stFile.iFd, &st) != 0) return -1;
         return st.st_size;
     }
 
     // Maps length bytes for writing, growing the file with zero bytes when it
     // is shorter. On failure the file is cut back to the length it had.
-    bool mapWrite(int64_t length) {
+    bool MapWrite(int64_t length) {
         if (length <= 0 || length > kMaxLength) return false;
-        int64_t before = this->length();
+        int64_t before = Length();
         if (before < 0) return false;
-        file_.uiLength = static_cast<uint32_t>(length);
-        if (com_file_mapping(&file_) != 0) {
-            if (this->length() != before) ftruncate_retry(file_.iFd, static_cast<off_t>(before));
+        stFile.uiLength = static_cast<uint32_t>(length);
+        if (com_file_mapping(&stFile) != 0) {
+            if (Length() != before) (void)sys::Truncate(stFile.iFd, static_cast<off_t>(before));
             return false;
         }
-        mapped_ = true;
+        bMapped = true;
         return true;
     }
 
     // Maps length bytes for reading. The file is never written.
-    bool mapRead(int64_t length) {
+    bool MapRead(int64_t length) {
         if (length <= 0 || length > kMaxLength) return false;
-        void *map = mmap(nullptr, static_cast<size_t>(length), PROT_READ, MAP_SHARED, file_.iFd, 0);
+        void *map = mmap(nullptr, static_cast<size_t>(length), PROT_READ, MAP_SHARED, stFile.iFd, 0);
         if (map == MAP_FAILED) {
-            file_.uiErrno = static_cast<uint32_t>(errno);
+            stFile.uiErrno = static_cast<uint32_t>(errno);
             return false;
         }
-        file_.pMap = map;
-        file_.uiLength = static_cast<uint32_t>(length);
-        mapped_ = true;
+        stFile.pMap = map;
+        stFile.uiLength = static_cast<uint32_t>(length);
+        bMapped = true;
         return true;
     }
 
-    bool unmap() {
-        if (!mapped_) return true;
-        mapped_ = false;
-        return com_file_unmapping(&file_) == 0;
+    bool Unmap() {
+        if (!bMapped) return true;
+        bMapped = false;
+        return com_file_unmapping(&stFile) == 0;
     }
 
-    VolInfHeader *header() { return static_cast<VolInfHeader *>(file_.pMap); }
-    VolInfRecord *slots() {
-        return reinterpret_cast<VolInfRecord *>(static_cast<char *>(file_.pMap) + kHeaderSize);
+    VolInfHeader *Header() { return static_cast<VolInfHeader *>(stFile.pMap); }
+    VolInfRecord *Slots() {
+        return reinterpret_cast<VolInfRecord *>(static_cast<char *>(stFile.pMap) + kHeaderSize);
     }
 
     // Whether the mapped header agrees with itself and with the mapped length.
-    bool consistent() {
-        if (file_.uiLength < kHeaderSize) return false;
-        const VolInfHeader *h = header();
+    bool Consistent() {
+        if (stFile.uiLength < kHeaderSize) return false;
+        const VolInfHeader *h = Header();
         return h->iCapacity > 0 && h->iCount >= 0 && h->iCount <= h->iCapacity &&
-               store_length(h->iCapacity) == static_cast<int64_t>(file_.uiLength);
+               StoreLength(h->iCapacity) == static_cast<int64_t>(stFile.uiLength);
     }
 
     // The slot of the key among the used ones, or the slot where it belongs.
-    VolInfRecord *lowerBound(const VolInfRecord &key) {
-        VolInfRecord *first = slots();
-        return std::lower_bound(first, first + header()->iCount, key,
+    VolInfRecord *LowerBound(const VolInfRecord &key) {
+        VolInfRecord *first = Slots();
+        return std::lower_bound(first, first + Header()->iCount, key,
                                 [](const VolInfRecord &slot, const VolInfRecord &k) {
-                                    return compare_records(&slot, &k) < 0;
+                                    return CompareRecords(&slot, &k) < 0;
                                 });
     }
 
-    VolInfRecord *find(const VolInfRecord &key) {
-        VolInfRecord *slot = lowerBound(key);
-        if (slot == slots() + header()->iCount || compare_records(slot, &key) != 0) return nullptr;
+    VolInfRecord *Find(const VolInfRecord &key) {
+        VolInfRecord *slot = LowerBound(key);
+        if (slot == Slots() + Header()->iCount || CompareRecords(slot, &key) != 0) return nullptr;
         return slot;
     }
 
 private:
-    StoreFile file_ {};
-    bool locked_ = false;
-    bool mapped_ = false;
+    StoreFile stFile {};   // the store's descriptor and map
+    bool bLocked = false;  // the whole-file lock is held
+    bool bMapped = false;  // stFile.pMap is mapped
 };
 
 // Maps a writer's store under its lock and checks it. An empty file is a
 // store that its creator has not set up yet (or whose creator failed before
 // it could): it is set up here, under the lock, with no record.
-bool map_for_writing(Store &store, const char *caller) {
-    int64_t length = store.length();
+bool MapForWriting(Store &store, const char *caller) {
+    int64_t length = store.Length();
     if (length == 0) {
-        if (!store.mapWrite(store_length(ZRK_VOLINF_GROWTH))) {
-            velk_trace(1, "%s error end.(%s) [%d]", caller, "create", __LINE__);
+        if (!store.MapWrite(StoreLength(ZRK_VOLINF_GROWTH))) {
+            VelkErrEnd(caller, "create", __LINE__);
             return false;
         }
-        store.header()->iCapacity = ZRK_VOLINF_GROWTH;
-        store.header()->iCount = 0;
+        store.Header()->iCapacity = ZRK_VOLINF_GROWTH;
+        store.Header()->iCount = 0;
         return true;
     }
-    if (length < kHeaderSize || length > kMaxLength || !store.mapWrite(length)) {
-        velk_trace(1, "%s error end.(%s) [%d]", caller, "mapping", __LINE__);
+    if (length < kHeaderSize || length > kMaxLength || !store.MapWrite(length)) {
+        VelkErrEnd(caller, "mapping", __LINE__);
         return false;
     }
-    if (!store.consistent()) {
-        velk_trace(1, "%s error end.(%s) [%d]", caller, "broken store", __LINE__);
+    if (!store.Consistent()) {
+        VelkErrEnd(caller, "broken store", __LINE__);
         return false;
     }
     return true;
@@ -211,68 +213,54 @@ bool map_for_writing(Store &store, const char *caller) {
 
 // Adds ZRK_VOLINF_GROWTH slots: the file is extended with zeros and mapped
 // again before the raised capacity is written, all under the writer's lock.
-bool grow(Store &store) {
-    int64_t capacity = int64_t {store.header()->iCapacity} + ZRK_VOLINF_GROWTH;
-    if (capacity > INT32_MAX || store_length(capacity) > kMaxLength) return false;
-    if (!store.unmap()) return false;
-    if (!store.mapWrite(store_length(capacity))) return false;
-    store.header()->iCapacity = static_cast<int32_t>(capacity);
+bool Grow(Store &store) {
+    int64_t capacity = int64_t {store.Header()->iCapacity} + ZRK_VOLINF_GROWTH;
+    if (capacity > INT32_MAX || StoreLength(capacity) > kMaxLength) return false;
+    if (!store.Unmap()) return false;
+    if (!store.MapWrite(StoreLength(capacity))) return false;
+    store.Header()->iCapacity = static_cast<int32_t>(capacity);
     return true;
 }
 
-}  // namespace
+} // namespace
 
-extern "C" int sort_vols(const void *a, const void *b) { return compare_records(a, b); }
+extern "C" int sort_vols(const void *a, const void *b) { return CompareRecords(a, b); }
 
 extern "C" int set_volname(const char *name, const char *boxId, int32_t key1, int32_t key2,
                            int32_t key3, int32_t key4, int32_t key5) {
     if (name == nullptr || boxId == nullptr) return -1;
     size_t nameLength = strnlen(name, ZRK_VOLNAME_LEN);
     if (nameLength >= ZRK_VOLNAME_LEN) {
-        velk_trace(1, "%s error end.(%s) [%d]", "set_volname", "name too long", __LINE__);
+        VelkErrEnd("set_volname", "name too long", __LINE__);
         return -1;
-    }
-
-    char path[ZRK_PATH_LEN];
-    int rc = buildpathname(ZRK_VOLINF_FILE, path);
-    if (rc != 0) {
-        velk_trace(1, "%s error end. [%d]", "set_volname", __LINE__);
-        return rc;
     }
 
     // Open or create, then lock: whoever finds the file empty under the lock
     // sets it up, so two first writers cannot overwrite each other.
     Store store;
-    if (store.openWrite(path, 2) != 0) {
-        velk_trace(1, "%s error end.(%s) [%d]", "set_volname", "open", __LINE__);
-        return -1;
-    }
-    if (!store.lock(path)) {
-        velk_trace(1, "%s error end.(%s) [%d]", "set_volname", "lock", __LINE__);
-        return -1;
-    }
-    if (!map_for_writing(store, "set_volname")) return -1;
+    if (int rc = store.OpenLocked("set_volname", 2); rc != 0) return rc;
+    if (!MapForWriting(store, "set_volname")) return -1;
 
-    const VolInfRecord key = make_key(boxId, key1, key2, key3, key4, key5);
-    if (VolInfRecord *slot = store.find(key)) {
+    const VolInfRecord key = MakeKey(boxId, key1, key2, key3, key4, key5);
+    if (VolInfRecord *slot = store.Find(key)) {
         std::memset(slot->caName, 0, sizeof slot->caName);
         std::memcpy(slot->caName, name, nameLength);
         if (slot->iRefCount < INT32_MAX) ++slot->iRefCount;
         return 0;
     }
 
-    if (store.header()->iCount == store.header()->iCapacity && !grow(store)) {
-        velk_trace(1, "%s error end.(%s) [%d]", "set_volname", "grow", __LINE__);
+    if (store.Header()->iCount == store.Header()->iCapacity && !Grow(store)) {
+        VelkErrEnd("set_volname", "grow", __LINE__);
         return -1;
     }
     // Insert in order: move the larger records up one slot.
-    VolInfRecord *slot = store.lowerBound(key);
-    VolInfRecord *used = store.slots() + store.header()->iCount;
+    VolInfRecord *slot = store.LowerBound(key);
+    VolInfRecord *used = store.Slots() + store.Header()->iCount;
     std::memmove(slot + 1, slot, static_cast<size_t>(used - slot) * sizeof(VolInfRecord));
     *slot = key;
     std::memcpy(slot->caName, name, nameLength);
     slot->iRefCount = 1;
-    ++store.header()->iCount;
+    ++store.Header()->iCount;
     return 0;
 }
 
@@ -281,20 +269,20 @@ extern "C" int get_volname(const char *boxId, int32_t key1, int32_t key2, int32_
     if (boxId == nullptr || out == nullptr) return 1;
     char path[ZRK_PATH_LEN];
     if (buildpathname(ZRK_VOLINF_FILE, path) != 0) {
-        velk_trace(1, "%s error end. [%d]", "get_volname", __LINE__);
+        VelkErrEnd("get_volname", __LINE__);
         return 1;
     }
     Store store;
-    if (store.openReadOnly(path) != 0) {
-        velk_trace(1, "%s error end.(%s) [%d]", "get_volname", "open", __LINE__);
+    if (store.OpenReadOnly(path) != 0) {
+        VelkErrEnd("get_volname", "open", __LINE__);
         return 1;
     }
-    int64_t length = store.length();
-    if (length < kHeaderSize || !store.mapRead(length) || !store.consistent()) {
-        velk_trace(1, "%s error end.(%s) [%d]", "get_volname", "mapping", __LINE__);
+    int64_t length = store.Length();
+    if (length < kHeaderSize || !store.MapRead(length) || !store.Consistent()) {
+        VelkErrEnd("get_volname", "mapping", __LINE__);
         return 1;
     }
-    const VolInfRecord *slot = store.find(make_key(boxId, key1, key2, key3, key4, key5));
+    const VolInfRecord *slot = store.Find(MakeKey(boxId, key1, key2, key3, key4, key5));
     if (slot == nullptr) return 1;
     size_t n = strnlen(slot->caName, ZRK_VOLNAME_LEN - 1);
     std::memcpy(out, slot->caName, n);
@@ -305,28 +293,13 @@ extern "C" int get_volname(const char *boxId, int32_t key1, int32_t key2, int32_
 extern "C" int erase_volname(const char *boxId, int32_t key1, int32_t key2, int32_t key3,
                              int32_t key4, int32_t key5) {
     if (boxId == nullptr) return -1;
-    char path[ZRK_PATH_LEN];
-    int rc = buildpathname(ZRK_VOLINF_FILE, path);
-    if (rc != 0) {
-        velk_trace(1, "%s error end. [%d]", "erase_volname", __LINE__);
-        return rc;
-    }
     Store store;
-    rc = store.openWrite(path, 1);
-    if (rc == 1) return 1;
-    if (rc != 0) {
-        velk_trace(1, "%s error end.(%s) [%d]", "erase_volname", "open", __LINE__);
-        return -1;
-    }
-    if (!store.lock(path)) {
-        velk_trace(1, "%s error end.(%s) [%d]", "erase_volname", "lock", __LINE__);
-        return -1;
-    }
+    if (int rc = store.OpenLocked("erase_volname", 1); rc != 0) return rc;
     // A store that was created but never set up holds no record.
-    if (store.length() == 0) return 0;
-    if (!map_for_writing(store, "erase_volname")) return -1;
+    if (store.Length() == 0) return 0;
+    if (!MapForWriting(store, "erase_volname")) return -1;
 
-    VolInfRecord *slot = store.find(make_key(boxId, key1, key2, key3, key4, key5));
+    VolInfRecord *slot = store.Find(MakeKey(boxId, key1, key2, key3, key4, key5));
     if (slot == nullptr) return 0;
     if (slot->iRefCount > 1) {
         --slot->iRefCount;
@@ -335,9 +308,9 @@ extern "C" int erase_volname(const char *boxId, int32_t key1, int32_t key2, int3
 
     // The last reference is gone: move the following records down and clear
     // the slot that this leaves, so the unused slots stay zero.
-    VolInfRecord *last = store.slots() + store.header()->iCount - 1;
+    VolInfRecord *last = store.Slots() + store.Header()->iCount - 1;
     std::memmove(slot, slot + 1, static_cast<size_t>(last - slot) * sizeof(VolInfRecord));
     std::memset(static_cast<void *>(last), 0, sizeof(VolInfRecord));
-    --store.header()->iCount;
+    --store.Header()->iCount;
     return 0;
 }

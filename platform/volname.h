@@ -11,6 +11,7 @@
 
 #include "platform.h"
 
+#include <stddef.h>
 #include <stdint.h>
 
 #ifdef __cplusplus
@@ -37,7 +38,6 @@ typedef struct VolInfRecord {
 #ifdef __cplusplus
 } /* extern "C" */
 
-#include <cstddef>
 static_assert(sizeof(VolInfHeader) == 8, "VolInfHeader layout");
 static_assert(sizeof(VolInfRecord) == 1088, "VolInfRecord layout");
 static_assert(offsetof(VolInfRecord, iKey) == 40, "VolInfRecord layout");

@@ -7,13 +7,14 @@
 // log folder may be shared). WriteLog leaves errno as it found it, so that a
 // caller may log a failure before it examines errno.
 #include "zrklog.h"
+
+#include "sysio.h"
 #include "zrkapi.h"
 
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <sys/time.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -26,6 +27,8 @@
 #include <new>
 #include <string>
 
+using namespace zrkplatform;
+
 namespace {
 
 constexpr const char *kDefaultLogDir = "/tmp/zrkapi";
@@ -35,81 +38,68 @@ enum class LogState { Unread, On, Off };
 // Process-wide log settings; read once, then only switched off. Constant
 // initialised, so that a WriteLog from any static constructor finds it ready.
 struct LogSettings {
-    LogState state = LogState::Unread;
-    int32_t mask = 0;                     // WXAPI_LOG_FLAG, 0 to 31
-    char dir[PATH_MAX] = {};              // log folder, set when the log is enabled
-    int32_t dumpCap = 0;                  // WXAPI_DUMP_SIZE, 0 = no cap
-    long lineCount = 0;                   // lines this process started to write
+    LogState eState = LogState::Unread;   // whether the settings were read, and the outcome
+    int32_t iMask = 0;                    // WXAPI_LOG_FLAG, 0 to 31
+    char caDir[PATH_MAX] = {};            // log folder, set when the log is enabled
+    int32_t iDumpCap = 0;                 // WXAPI_DUMP_SIZE, 0 = no cap
+    long lLineCount = 0;                  // lines this process started to write
 };
 
 constinit LogSettings gLog;
 
-void warn(const char *variable, const char *value, const char *reason) {
+void Warn(const char *variable, const char *value, const char *reason) {
     std::fprintf(stderr, "WARNING: %s(%s): %s\n", variable, value, reason);
 }
 
-// WXAPI_LOG_FLAG: hexadecimal, optional "0x", 0 to 31. False when bad.
-bool read_flag(int32_t &mask) {
-    mask = 0;
-    const char *value = std::getenv("WXAPI_LOG_FLAG");
-    if (value == nullptr || value[0] == '\0') return true;
+// A numeric variable in the given base (16 or 10), 0 to max; 0 when unset or
+// empty. False, with its warning, when bad.
+bool ReadNumber(const char *variable, int base, long max, int32_t &value) {
+    value = 0;
+    const char *text = std::getenv(variable);
+    if (text == nullptr || text[0] == '\0') return true;
     errno = 0;
     char *end = nullptr;
-    long number = std::strtol(value, &end, 16);
-    if (end == value || *end != '\0') {
-        warn("WXAPI_LOG_FLAG", value, "Not a HEX numeric string");
+    long number = std::strtol(text, &end, base);
+    if (end == text || *end != '\0') {
+        Warn(variable, text, base == 16 ? "Not a HEX numeric string" : "Not a DEC numeric string");
         return false;
     }
-    if (errno == ERANGE || number < 0 || number > 31) {
-        warn("WXAPI_LOG_FLAG", value, "Out of range");
+    if (errno == ERANGE || number < 0 || number > max) {
+        Warn(variable, text, "Out of range");
         return false;
     }
-    mask = static_cast<int32_t>(number);
+    value = static_cast<int32_t>(number);
     return true;
 }
 
+// WXAPI_LOG_FLAG: hexadecimal, optional "0x", 0 to 31.
+bool ReadFlag(int32_t &mask) { return ReadNumber("WXAPI_LOG_FLAG", 16, 31, mask); }
+
 // WXAPI_LOG_PATH: an existing directory, "/tmp/zrkapi" when unset or empty.
-bool read_path(char (&dir)[PATH_MAX]) {
+bool ReadPath(char (&dir)[PATH_MAX]) {
     const char *value = std::getenv("WXAPI_LOG_PATH");
     const char *path = (value != nullptr && value[0] != '\0') ? value : kDefaultLogDir;
     struct stat st {};
     if (std::strlen(path) >= sizeof dir) {
-        warn("WXAPI_LOG_PATH", path, std::strerror(ENAMETOOLONG));
+        Warn("WXAPI_LOG_PATH", path, std::strerror(ENAMETOOLONG));
         return false;
     }
     if (stat(path, &st) != 0) {
-        warn("WXAPI_LOG_PATH", path, std::strerror(errno));
+        Warn("WXAPI_LOG_PATH", path, std::strerror(errno));
         return false;
     }
     if (!S_ISDIR(st.st_mode)) {
-        warn("WXAPI_LOG_PATH", path, "Not a directory");
+        Warn("WXAPI_LOG_PATH", path, "Not a directory");
         return false;
     }
     std::snprintf(dir, sizeof dir, "%s", path);
     return true;
 }
 
-// WXAPI_DUMP_SIZE: decimal, 0 to INT_MAX; 0 when unset or empty.
-bool read_dump_size(int32_t &cap) {
-    cap = 0;
-    const char *value = std::getenv("WXAPI_DUMP_SIZE");
-    if (value == nullptr || value[0] == '\0') return true;
-    errno = 0;
-    char *end = nullptr;
-    long number = std::strtol(value, &end, 10);
-    if (end == value || *end != '\0') {
-        warn("WXAPI_DUMP_SIZE", value, "Not a DEC numeric string");
-        return false;
-    }
-    if (errno == ERANGE || number < 0 || number > INT_MAX) {
-        warn("WXAPI_DUMP_SIZE", value, "Out of range");
-        return false;
-    }
-    cap = static_cast<int32_t>(number);
-    return true;
-}
+// WXAPI_DUMP_SIZE: decimal, 0 to INT_MAX.
+bool ReadDumpSize(int32_t &cap) { return ReadNumber("WXAPI_DUMP_SIZE", 10, INT_MAX, cap); }
 
-void append_format(std::string &out, const char *format, va_list args) {
+void AppendFormat(std::string &out, const char *format, va_list args) {
     if (format == nullptr) return;
     va_list sizing;
     va_copy(sizing, args);
@@ -124,7 +114,7 @@ void append_format(std::string &out, const char *format, va_list args) {
 
 // Rows of 16 bytes: offset, the bytes in hex in groups of four, then the
 // bytes as characters ("." for those that are not graphic).
-void append_dump(std::string &out, const unsigned char *bytes, int length) {
+void AppendDump(std::string &out, const unsigned char *bytes, int length) {
     static const char kHex[] = "0123456789abcdef";
     for (int row = 0; row < length; row += 16) {
         char offset[16];
@@ -153,47 +143,32 @@ void append_dump(std::string &out, const unsigned char *bytes, int length) {
 // Opens the day's log file for appending: created 0644 when absent, never
 // through a symbolic link, and only when it is a regular file (a FIFO without
 // reader fails at once instead of blocking). -1 with the reason otherwise.
-int open_log(const std::string &path, const char *&reason) {
-    int fd;
-    do {
-        fd = open(path.c_str(),
-                  O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-    } while (fd < 0 && errno == EINTR);
+int OpenLog(const std::string &path, const char *&reason) {
+    const int fd = sys::Open(path.c_str(),
+                             O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                             0644);
     if (fd < 0) {
         reason = std::strerror(errno);
         return -1;
     }
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+        sys::Close(fd);
         reason = "Not a regular file";
         return -1;
     }
     return fd;
 }
 
-bool write_all(int fd, const std::string &text) {
-    const char *p = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-int write_line(int level, const void *dump, int dumpLength, const char *format, va_list args) {
+int WriteLine(int level, const void *dump, int dumpLength, const char *format, va_list args) {
     try {
-        if (gLog.state == LogState::Unread) {
-            gLog.state = ReadLogEnvironment() == 0 ? LogState::On : LogState::Off;
+        if (gLog.eState == LogState::Unread) {
+            gLog.eState = ReadLogEnvironment() == 0 ? LogState::On : LogState::Off;
         }
-        if (gLog.state == LogState::Off) return -1;
-        if ((level & gLog.mask) == 0) return 0;
+        if (gLog.eState == LogState::Off) return -1;
+        if ((level & gLog.iMask) == 0) return 0;
 
-        ++gLog.lineCount;
+        ++gLog.lLineCount;
         struct timeval now {};
         gettimeofday(&now, nullptr);
         struct tm local {};
@@ -202,46 +177,46 @@ int write_line(int level, const void *dump, int dumpLength, const char *format, 
         char name[64];
         std::snprintf(name, sizeof name, "/zrkha%04d%02d%02d.log", local.tm_year + 1900,
                       local.tm_mon + 1, local.tm_mday);
-        const std::string path = std::string(gLog.dir) + name;
+        const std::string path = std::string(gLog.caDir) + name;
         const char *reason = "";
-        const int fd = open_log(path, reason);
+        const int fd = OpenLog(path, reason);
         if (fd < 0) {
             std::fprintf(stderr, "WARNING: Open file(%s) failed: %s\n", path.c_str(), reason);
-            gLog.state = LogState::Off;
+            gLog.eState = LogState::Off;
             return -1;
         }
 
         std::string out;
-        if (gLog.lineCount == 1) out += '\n';  // the first line of a process
+        if (gLog.lLineCount == 1) out += '\n';  // the first line of a process
         char stamp[64];
         std::snprintf(stamp, sizeof stamp, "%04d/%02d/%02d %02d:%02d:%02d.%03d: ",
                       local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                       local.tm_min, local.tm_sec, static_cast<int>(now.tv_usec / 1000));
         out += stamp;
         out += "MESG : ";
-        append_format(out, format, args);
+        AppendFormat(out, format, args);
         out += '\n';
         if (dump != nullptr && dumpLength != 0) {
             int length = dumpLength;
-            if (gLog.dumpCap != 0 && gLog.dumpCap < length) length = gLog.dumpCap;
-            append_dump(out, static_cast<const unsigned char *>(dump), length);
+            if (gLog.iDumpCap != 0 && gLog.iDumpCap < length) length = gLog.iDumpCap;
+            AppendDump(out, static_cast<const unsigned char *>(dump), length);
         }
-        const bool written = write_all(fd, out);
-        close(fd);
+        const bool written = sys::WriteAll(fd, out.data(), out.size()) == 0;
+        sys::Close(fd);
         return written ? 0 : -1;
     } catch (const std::bad_alloc &) {
         return -1;
     }
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int ReadLogEnvironment(void) {
-    bool good = read_flag(gLog.mask);
-    if (good && gLog.mask == 0) return 0;  // logging off: nothing else matters
+    bool good = ReadFlag(gLog.iMask);
+    if (good && gLog.iMask == 0) return 0;  // logging off: nothing else matters
     // Once one variable is bad the others are still checked, each with its warning.
-    if (!read_path(gLog.dir)) good = false;
-    if (!read_dump_size(gLog.dumpCap)) good = false;
+    if (!ReadPath(gLog.caDir)) good = false;
+    if (!ReadDumpSize(gLog.iDumpCap)) good = false;
     return good ? 0 : -1;
 }
 
@@ -249,7 +224,7 @@ extern "C" int WriteLog(int level, const void *dump, int dumpLength, const char 
     const int savedErrno = errno;
     va_list args;
     va_start(args, format);
-    const int rc = write_line(level, dump, dumpLength, format, args);
+    const int rc = WriteLine(level, dump, dumpLength, format, args);
     va_end(args);
     errno = savedErrno;
     return rc;

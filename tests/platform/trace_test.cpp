@@ -211,8 +211,8 @@ TEST(TraceDefinition, ValuesRulesAndLevels) {
     const std::string file = root.etc() + "/velkapi_trcdef.ini";
     for (const auto &c : cases) {
         root.writeTraceDefinition(c.text);
-        zrktrace::TraceDefinition def;
-        ASSERT_EQ(zrktrace::read_trace_definition(file.c_str(), "WXAPI", def), 0) << c.what;
+        zrkplatform::trace::TraceDefinition def;
+        ASSERT_EQ(zrkplatform::trace::ReadTraceDefinition(file.c_str(), "WXAPI", def), 0) << c.what;
         EXPECT_EQ(std::string(def.caPath, def.uiPathLen), c.path) << c.what;
         EXPECT_EQ(def.uiSizeKb, c.size) << c.what;
         EXPECT_EQ(def.uiGen, c.gen) << c.what;

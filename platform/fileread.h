@@ -1,0 +1,65 @@
+// Reading the platform's text files: a descriptor that closes itself, a
+// buffered reader that hands out one byte at a time, and the read of a whole
+// file. Every read goes through zrkplatform::sys, so interrupted reads are
+// retried and a read error is told apart from the end of the file.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace zrkplatform {
+
+// Closes a descriptor when it goes out of scope (-1: none).
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : iFd(fd) {}
+    ~FileDescriptor();
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int Get() const { return iFd; }
+
+private:
+    int iFd; // the descriptor owned
+};
+
+// Reads a descriptor (which it does not own) through a buffer. Once a read
+// has reported the end of the file or an error, no further read is made.
+class BufferedFile {
+public:
+    static constexpr int kEnd = -1;   // end of the file
+    static constexpr int kError = -2; // a read failed (Error() tells the errno)
+
+    explicit BufferedFile(int fd) : iFd(fd) {}
+    BufferedFile(const BufferedFile &) = delete;
+    BufferedFile &operator=(const BufferedFile &) = delete;
+
+    // The next byte (0 to 255), kEnd or kError; Peek leaves it to be read.
+    int Get() {
+        const int c = Peek();
+        if (c >= 0) ++uiPos;
+        return c;
+    }
+    int Peek() {
+        if (uiPos == uiEnd && !Fill()) return bFailed ? kError : kEnd;
+        return static_cast<unsigned char>(caBuffer[uiPos]);
+    }
+    bool Failed() const { return bFailed; }
+    int Error() const { return iErrno; }
+
+private:
+    bool Fill();
+
+    int iFd;                 // descriptor read
+    bool bDone = false;      // end of the file or a read error seen
+    bool bFailed = false;    // a read failed
+    int iErrno = 0;          // errno of the failed read, 0 when none
+    size_t uiPos = 0;        // next byte of the buffer to hand out
+    size_t uiEnd = 0;        // bytes in the buffer
+    char caBuffer[4096] = {}; // the bytes of the last read
+};
+
+// Appends the whole file (from the descriptor's position to its end) to text;
+// 0, or the errno of the failed call (std::bad_alloc is the caller's).
+int ReadWholeFile(int fd, std::string &text);
+
+} // namespace zrkplatform
