@@ -19,29 +19,6 @@ using namespace inbandtest;
 
 namespace {
 
-template <typename T> Bytes BytesOf(const T &record) {
-    const auto *p = reinterpret_cast<const unsigned char *>(&record);
-    return Bytes(p, p + sizeof record);
-}
-
-template <typename T> T RecordOf(const Bytes &bytes) {
-    T record{};
-    EXPECT_EQ(bytes.size(), sizeof record);
-    std::memcpy(&record, bytes.data(), std::min(bytes.size(), sizeof record));
-    return record;
-}
-
-Bytes Counting(size_t n) {
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i) b[i] = static_cast<unsigned char>(i);
-    return b;
-}
-std::string CountingHex(int first, int n) {
-    Bytes b;
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<unsigned char>(first + i));
-    return zrksim::toHex(b);
-}
-
 std::string Hex152(const zrk::ClassicDetail &d) {
     return zrksim::toHex(BytesOf(zrk::EncodeClassicDetail(d)));
 }
@@ -137,8 +114,7 @@ TEST(DetailRecords, KzpRecordOfAPageBasedDetail) {
 TEST(DetailRecords, ClassicRecordSurvivesARoundTrip) {
     std::mt19937 random(31337);
     for (int i = 0; i < 50; ++i) {
-        Bytes b(sizeof(RVZ_DETAIL_INFO));
-        for (auto &x : b) x = static_cast<unsigned char>(random());
+        const Bytes b = RandomBytes(random, sizeof(RVZ_DETAIL_INFO));
         EXPECT_EQ(BytesOf(zrk::EncodeClassicDetail(zrk::DecodeClassicDetail(RecordOf<RVZ_DETAIL_INFO>(b)))), b);
     }
 }
@@ -196,8 +172,8 @@ std::string Arrays(const char *profile) {
 COPY_REQ Request(const char *dstBox, uint32_t dstOlu, uint32_t srcExt = 0, uint32_t size = 0,
                  uint32_t dstExt = 0) {
     zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, Box("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, Box(dstBox).data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaDstBoxID, BoxId(dstBox).data(), ZRK_BOXID_LEN);
     r.uhSrcOlu = 5;
     r.uhDstOlu = static_cast<uint16_t>(dstOlu);
     r.uiDstOluFull = dstOlu;
@@ -210,17 +186,9 @@ COPY_REQ Request(const char *dstBox, uint32_t dstOlu, uint32_t srcExt = 0, uint3
     return zrk::EncodeCopyReq(r);
 }
 
-class Details : public ::testing::Test {
+class Details : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Arrays("idlist")};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    Details() : InbandTest(Arrays("idlist")) {}
 
     // A new model and what an operation's checks leave behind.
     void Load(const std::string &scenario, const char *volume = kDisk) {
@@ -396,11 +364,9 @@ session 300 failover P 5 S 7
 
 TEST_F(Details, FailoverSessionAcrossPagesAndHostilePages) {
     // A cluster array refuses support reads without the failover marks.
-    unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
-    support[6] = 0x20;
-    CtrlSupportData(support, ZRK_STORE_WRITE);
+    HoldFailoverSupport();
     Load(kCluster);
-    const std::string s = Box("BOX-S");
+    const std::string s = BoxId("BOX-S");
     const auto *box = reinterpret_cast<const unsigned char *>(s.data());
     const unsigned char olu7[2] = {0, 7};
     unsigned char entry[sizeof(DETAIL_LIST_INFO)] = {};

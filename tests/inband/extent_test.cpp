@@ -54,17 +54,14 @@ brdlx /dev/brdlx/c1/dsk/fail:sdc 250:7 out="volume fail a b c d 1 e 2" status=1
 brdlx /dev/brdlx/c1/dsk/junk:sdc 250:8 out="volume junk a b c d 12z e 2"
 )";
 
-class Extent : public ::testing::Test {
+class Extent : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kExtentScenario};
+    Extent() : InbandTest(kExtentScenario, Catalogue::kShipped) {}
 
     void SetUp() override {
         unsetenv("WXAPI_RPART_FLAG");
-        ConnectHost();
-        NewCall();
+        InbandTest::SetUp();
     }
-    void TearDown() override { NewCall(); }
 };
 
 // What a failed extent leaves: ZRKerrno and, for local failures, the class.

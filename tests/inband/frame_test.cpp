@@ -16,33 +16,26 @@ using namespace inbandtest;
 
 namespace {
 
-const std::string kA1 = Box("BOX-A1");
-const std::string kA2 = Box("BOX-A2");
+const std::string kA1 = BoxId("BOX-A1");
+const std::string kA2 = BoxId("BOX-A2");
 const std::string kNone(ZRK_BOXID_LEN, '\xFF');
 constexpr uint32_t kNoDest = 0xFFFFFFFF;
 
-template <typename T> std::string HexOf(const T &record) {
-    const auto *p = reinterpret_cast<const unsigned char *>(&record);
-    return zrksim::toHex(Bytes(p, p + sizeof record));
-}
-
-// size zero bytes with hex laid at offsets; host-order words laid as such.
-struct Golden {
+// size zero bytes with hex laid at offsets; texts and host-order words laid
+// as such.
+struct Layout {
     Bytes b;
-    explicit Golden(size_t size) : b(size, 0) {}
-    Golden &at(size_t offset, const std::string &hex) {
-        std::string digits;
-        for (char c : hex)
-            if (c != ' ') digits += c;
-        const Bytes h = zrksim::fromHex(digits);
+    explicit Layout(size_t size) : b(size, 0) {}
+    Layout &at(size_t offset, const std::string &hex) {
+        const Bytes h = Hex(hex);
         std::copy(h.begin(), h.end(), b.begin() + static_cast<long>(offset));
         return *this;
     }
-    Golden &text(size_t offset, const std::string &t) {
+    Layout &text(size_t offset, const std::string &t) {
         std::copy(t.begin(), t.end(), b.begin() + static_cast<long>(offset));
         return *this;
     }
-    Golden &host32(size_t offset, uint32_t v) {
+    Layout &host32(size_t offset, uint32_t v) {
         std::memcpy(b.data() + offset, &v, sizeof v);
         return *this;
     }
@@ -57,7 +50,7 @@ TEST(CopyRequests, ClassicRequestGoldenBytes) {
     // the destination OLU also whole at 106.
     std::memset(&r, 0xEE, sizeof r);
     MakeReq(&r, kA1.data(), 0x12345, 0x100, 0x200, kA1.data(), 0x10006, 0x300, 0x1FF);
-    EXPECT_EQ(HexOf(r), Golden(112)
+    EXPECT_EQ(RecordHex(r), Layout(112)
                             .text(0, kA1)
                             .text(40, kA1)
                             .at(80, "2345 0006")
@@ -67,7 +60,7 @@ TEST(CopyRequests, ClassicRequestGoldenBytes) {
 
     // A whole volume on two arrays: the whole-volume word in host order.
     MakeReq(&r, kA1.data(), 5, 0, 0, kA2.data(), 9, 0, 255);
-    EXPECT_EQ(HexOf(r), Golden(112)
+    EXPECT_EQ(RecordHex(r), Layout(112)
                             .text(0, kA1)
                             .text(40, kA2)
                             .at(80, "0005 0009")
@@ -77,7 +70,7 @@ TEST(CopyRequests, ClassicRequestGoldenBytes) {
 
     // No destination: never remote, the whole destination OLU all ones.
     MakeReq(&r, kA1.data(), 5, 0x10, 0x20, kNone.data(), kNoDest, kNoDest, 0);
-    EXPECT_EQ(HexOf(r), Golden(112)
+    EXPECT_EQ(RecordHex(r), Layout(112)
                             .text(0, kA1)
                             .text(40, kNone)
                             .at(80, "0005 ffff")
@@ -91,7 +84,7 @@ TEST(CopyRequests, LargeVolumeRequestGoldenBytes) {
     std::memset(&r, 0xEE, sizeof r);
     MakeReqForLV(&r, kA1.data(), 0x12345, 1, 0x100, 2, 0x200, kA2.data(), 0x10006, 3, 0x300,
                  0x1FF);
-    EXPECT_EQ(HexOf(r), Golden(124)
+    EXPECT_EQ(RecordHex(r), Layout(124)
                             .text(0, kA1)
                             .text(40, kA2)
                             .at(80, "00012345 00010006")
@@ -102,7 +95,7 @@ TEST(CopyRequests, LargeVolumeRequestGoldenBytes) {
 
     // Whole volume, local: every extent and size half 0.
     MakeReqForLV(&r, kA1.data(), 5, 0, 0, 0, 0, kA1.data(), 6, 0, 0, 3);
-    EXPECT_EQ(HexOf(r), Golden(124)
+    EXPECT_EQ(RecordHex(r), Layout(124)
                             .text(0, kA1)
                             .text(40, kA1)
                             .at(80, "00000005 00000006")
@@ -120,13 +113,13 @@ TEST(CopyRequests, LargeVolumeRequestGoldenBytes) {
 TEST(CopyRequests, SessionIdentifierForms) {
     COPY_REQ_LV lv;
     zrk::MakeLvSessionRequest(0x1234, true, 7, &lv);
-    EXPECT_EQ(HexOf(lv), Golden(124).at(80, "00001234").at(116, "00000007 00 01").hex());
+    EXPECT_EQ(RecordHex(lv), Layout(124).at(80, "00001234").at(116, "00000007 00 01").hex());
     zrk::MakeLvSessionRequest(0x1234, false, 7, &lv);
-    EXPECT_EQ(HexOf(lv), Golden(124).at(80, "00001234").at(121, "01").hex());
+    EXPECT_EQ(RecordHex(lv), Layout(124).at(80, "00001234").at(121, "01").hex());
 
     COPY_REQ classic;
     zrk::MakeClassicSessionRequest(0x1234, true, 7, &classic);
-    EXPECT_EQ(HexOf(classic), Golden(112).at(80, "1234").at(100, "0007 00 01").hex());
+    EXPECT_EQ(RecordHex(classic), Layout(112).at(80, "1234").at(100, "0007 00 01").hex());
 
     // The pair builders of the frame set the volume role.
     const zrk::LvPair pair{kA1.data(), 5, 0, 0x10, 0, 0x20, kA2.data(), 9, 0, 0x30, 2};
@@ -215,17 +208,9 @@ brdlx /dev/brdlx/c1/dsk/vol1:sdb 250:1 out="volume vol1 a b c d 4096 e 1048576"
 file /dev/brdlx/c1/dsk/vol1 ""
 )";
 
-class Frame : public ::testing::Test {
+class Frame : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    Frame() : InbandTest(kScenario) {}
 };
 
 // One pair for the classic checks; the volume /dev/sdb unless given.
@@ -280,7 +265,7 @@ TEST_F(Frame, ClassicPairCheck) {
 
 TEST_F(Frame, ClassicCheckWithoutDestination) {
     const char *a = kA1.data();
-    const std::string notNone = Box("BOX-A1");
+    const std::string notNone = BoxId("BOX-A1");
     const ClassicCase cases[] = {
         {"whole volume", a, 5, 0, 0, kNone.data(), kNoDest, 0, 0, 0},
         {"part of a volume", a, 5, 0x100, 0x100, kNone.data(), kNoDest, kNoDest, 0, 0},
@@ -432,10 +417,7 @@ TEST_F(Frame, MaximumSessionsOfTheWidestGroup) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        std::string hex;
-        for (const char *p = c.support; *p; ++p)
-            if (*p != ' ') hex += *p;
-        sim.load("array A1 boxid=\"BOX-A1\" support=" + hex +
+        sim.load("array A1 boxid=\"BOX-A1\" support=" + HexDigits(c.support) +
                  "\nvolume A1 5 2097152\ndisk /dev/sdb 8:16 A1 5\n");
         NewCall();
         ASSERT_EQ(zrkComInfoCheckSet(kDisk, 0, 0, nullptr), 0) << ZRKerrno;

@@ -19,25 +19,6 @@ using namespace inbandtest;
 
 namespace {
 
-template <typename T> Bytes BytesOf(const T &record) {
-    const auto *p = reinterpret_cast<const unsigned char *>(&record);
-    return Bytes(p, p + sizeof record);
-}
-
-template <typename T> T RecordOf(const Bytes &bytes) {
-    T record{};
-    EXPECT_EQ(bytes.size(), sizeof record);
-    std::memcpy(&record, bytes.data(), std::min(bytes.size(), sizeof record));
-    return record;
-}
-
-// Bytes 0, 1, 2, ... so that every field of a decoded record names its place.
-template <typename T> T Pattern() {
-    Bytes b(sizeof(T));
-    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<unsigned char>(i);
-    return RecordOf<T>(b);
-}
-
 constexpr char kDisk[] = "/dev/sdb";
 
 constexpr char kArray[] = R"(
@@ -49,17 +30,9 @@ volume A2 9 2097152
 disk /dev/sdb 8:16 A1 5
 )";
 
-class Lists : public ::testing::Test {
+class Lists : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kArray};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    Lists() : InbandTest(kArray) {}
 
     // The page 0x43 commands of the log.
     std::vector<zrksim::CdbRecord> DetailPages() const {
@@ -354,17 +327,12 @@ TEST(ListRecords, DetailEntryFieldsSitWhereTheArrayPutsThem) {
 
 TEST(ListRecords, EveryRecordSurvivesARoundTrip) {
     std::mt19937 random(20240611);
-    auto randomBytes = [&](size_t n) {
-        Bytes b(n);
-        for (auto &x : b) x = static_cast<unsigned char>(random());
-        return b;
-    };
     for (int i = 0; i < 50; ++i) {
-        const Bytes d = randomBytes(sizeof(DETAIL_LIST_INFO));
+        const Bytes d = RandomBytes(random, sizeof(DETAIL_LIST_INFO));
         EXPECT_EQ(BytesOf(zrk::EncodeDetailEntry(zrk::DecodeDetailEntry(RecordOf<DETAIL_LIST_INFO>(d)))), d);
-        const Bytes r = randomBytes(sizeof(COPY_REQ));
+        const Bytes r = RandomBytes(random, sizeof(COPY_REQ));
         EXPECT_EQ(BytesOf(zrk::EncodeCopyReq(zrk::DecodeCopyReq(RecordOf<COPY_REQ>(r)))), r);
-        const Bytes s = randomBytes(sizeof(SESSION_ID_ENTRY));
+        const Bytes s = RandomBytes(random, sizeof(SESSION_ID_ENTRY));
         EXPECT_EQ(BytesOf(zrk::EncodeSessionIdEntry(zrk::DecodeSessionIdEntry(RecordOf<SESSION_ID_ENTRY>(s)))), s);
     }
 }
@@ -406,8 +374,8 @@ zrk::DetailEntry Entry(uint16_t id, uint8_t kind, bool remote) {
     e.uhSessionId = id;
     e.ucCopyKind = kind;
     e.ucSessionFlags = remote ? ZRK_SESFLAG_REMOTE : 0;
-    std::memcpy(e.ucaSrcBoxID, Box("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(e.ucaDstBoxID, Box(remote ? "BOX-A2" : "BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(e.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(e.ucaDstBoxID, BoxId(remote ? "BOX-A2" : "BOX-A1").data(), ZRK_BOXID_LEN);
     e.uiSrcOlu = 5;
     e.uiDstOlu = 0x10006;
     e.ullSrcExtent = 0x1100000100ull;
@@ -417,8 +385,8 @@ zrk::DetailEntry Entry(uint16_t id, uint8_t kind, bool remote) {
 }
 COPY_REQ Request(bool remote) {
     zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, Box("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, Box(remote ? "BOX-A2" : "BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaDstBoxID, BoxId(remote ? "BOX-A2" : "BOX-A1").data(), ZRK_BOXID_LEN);
     r.uhSrcOlu = 5;
     r.uhDstOlu = 6;
     r.uiDstOluFull = 0x10006;

@@ -51,14 +51,7 @@ disk /dev/sdd 8:48 C1 5
 disk /dev/sdf 8:80 Q1 5
 )";
 
-// A copy pair as the caller gives it; remote when the arrays differ.
-struct Pair {
-    std::string src = "BOX-A1", dst = "BOX-A1";
-    uint32_t srcOlu = 5, dstOlu = 6;
-    uint64_t srcExt = 0, size = 0, dstExt = 0;
-    uint32_t interval = 0;
-    bool noBox = false; // the destination BoxID all 0xFF
-};
+using Pair = CopyPair;
 Pair To(uint32_t dstOlu) { return Pair{.dstOlu = dstOlu}; }
 const Pair kRemote{.dst = "BOX-A2", .dstOlu = 9};
 // The copy monitor: no destination.
@@ -70,35 +63,17 @@ using Control = int (*)(const char *, const char *, uint32_t, uint32_t, uint32_t
                         uint32_t, const char *, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
                         unsigned char *);
 
-class LvKzp : public ::testing::Test {
+class LvKzp : public LvApiTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario};
-    unsigned char sense[ZRK_SENSE_LEN];
+    LvKzp() : LvApiTest(kScenario) {}
 
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
-
-    void Before() {
-        std::memset(sense, 0xEE, sizeof sense);
-        ZRKerrno = 0;
-    }
-    int After(int rc) {
-        EXPECT_EQ(ZRKopenFlag, 0);
-        EXPECT_EQ(ZRKopenFd, 0);
-        return rc;
-    }
     // The pair's words as the functions take them.
     struct Words {
         std::string src, dst;
         uint32_t w[10];
     };
     static Words Of(const Pair &p) {
-        Words w{Box(p.src), p.noBox ? kNoBox : Box(p.dst), {}};
+        Words w{BoxId(p.src), p.noBox ? kNoBox : BoxId(p.dst), {}};
         const uint32_t v[10] = {p.srcOlu,
                                 static_cast<uint32_t>(p.srcExt >> 32),
                                 static_cast<uint32_t>(p.srcExt),
@@ -170,23 +145,7 @@ protected:
                                          option, info, sense));
     }
 
-    bool SenseClear() const {
-        for (unsigned char b : sense)
-            if (b != 0) return false;
-        return true;
-    }
-    // TRAVO OUT pages sent since the last clearLog, by page code ("44 45").
-    std::string Sent() const { return SentPageCodes(sim); }
-    std::vector<Bytes> Pages() const { return SentPages(sim); }
-    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        return SessionField(sim, array, id, key);
-    }
-    void Fresh(const std::vector<std::string> &sessions = {}) {
-        sim.load(kScenario);
-        for (const std::string &s : sessions) sim.addSession(s);
-        NewCall();
-        sim.clearLog();
-    }
+    void Fresh(const std::vector<std::string> &sessions = {}) { Reload(kScenario, sessions); }
 };
 
 // ---- lifecycles --------------------------------------------------------------------------

@@ -33,14 +33,11 @@ constexpr char kKzpOnlyPaged[] =
     "000000001f0000f1 00000000000000f1 00000000004b00e1 0000000000ff10e1";
 
 std::string Scenario() {
-    std::string hex;
-    for (char c : std::string(kKzpOnlyPaged))
-        if (c != ' ') hex += c;
     return R"(
 array A1 boxid="BOX-A1"
 array A2 boxid="BOX-A2"
 array C1 boxid="BOX-C1" profile=detail
-array K1 boxid="BOX-K1" support=)" + hex + R"(
+array K1 boxid="BOX-K1" support=)" + HexDigits(kKzpOnlyPaged) + R"(
 volume A1 5 2097152
 volume A1 6 2097152
 volume A1 7 2097152
@@ -60,13 +57,7 @@ disk /dev/sde 8:64 K1 5
 )";
 }
 
-// A copy pair as the caller gives it; remote when the arrays differ.
-struct Pair {
-    std::string src = "BOX-A1", dst = "BOX-A1";
-    uint32_t srcOlu = 5, dstOlu = 6;
-    uint64_t srcExt = 0, size = 0, dstExt = 0;
-    uint32_t interval = 0;
-};
+using Pair = CopyPair;
 const Pair kLocal{};
 const Pair kRemote{.dst = "BOX-A2", .dstOlu = 9};
 
@@ -77,49 +68,20 @@ using Control = int (*)(const char *, const char *, uint32_t, uint32_t, uint32_t
                         uint32_t, const char *, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
                         unsigned char *);
 
-CONC_SUS_PAIR_LV SuspendEntry(const Pair &p) {
-    CONC_SUS_PAIR_LV e{};
-    std::memcpy(e.SrcBoxID, Box(p.src).data(), ZRK_BOXID_LEN);
-    std::memcpy(e.DstBoxID, Box(p.dst).data(), ZRK_BOXID_LEN);
-    e.SrcOlu = p.srcOlu;
-    e.SrcExtent_high = static_cast<uint32_t>(p.srcExt >> 32);
-    e.SrcExtent_low = static_cast<uint32_t>(p.srcExt);
-    e.SrcSize_high = static_cast<uint32_t>(p.size >> 32);
-    e.SrcSize_low = static_cast<uint32_t>(p.size);
-    e.DstOlu = p.dstOlu;
-    e.DstExtent_high = static_cast<uint32_t>(p.dstExt >> 32);
-    e.DstExtent_low = static_cast<uint32_t>(p.dstExt);
-    return e;
-}
+CONC_SUS_PAIR_LV SuspendEntry(const Pair &p) { return ConcSuspendPair(p); }
 
-class LvVz : public ::testing::Test {
+class LvVz : public LvApiTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario()};
-    unsigned char sense[ZRK_SENSE_LEN];
+    LvVz() : LvApiTest(Scenario()) {}
 
     void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
+        LvApiTest::SetUp();
         ZRKRVZ_stacktimer = 5;
     }
-    void TearDown() override { NewCall(); }
 
-    // Every call: the sense buffer is filled with garbage first, so that what
-    // the function leaves there is seen; the call's device is closed after it.
-    void Before() {
-        std::memset(sense, 0xEE, sizeof sense);
-        ZRKerrno = 0;
-    }
-    int After(int rc) {
-        EXPECT_EQ(ZRKopenFlag, 0);
-        EXPECT_EQ(ZRKopenFd, 0);
-        return rc;
-    }
     int Run(Control fn, const char *host, const Pair &p, uint32_t option) {
         Before();
-        const std::string src = Box(p.src), dst = Box(p.dst);
+        const std::string src = BoxId(p.src), dst = BoxId(p.dst);
         return After(fn(host, src.data(), p.srcOlu, static_cast<uint32_t>(p.srcExt >> 32),
                         static_cast<uint32_t>(p.srcExt), static_cast<uint32_t>(p.size >> 32),
                         static_cast<uint32_t>(p.size), dst.data(), p.dstOlu,
@@ -132,7 +94,7 @@ protected:
     };
     Query QueryVz(const char *host, const Pair &p, uint32_t option = 0) {
         Before();
-        const std::string src = Box(p.src), dst = Box(p.dst);
+        const std::string src = BoxId(p.src), dst = BoxId(p.dst);
         Query q{0, 0xAA, 0xAA, 0xAA, 0xAA};
         q.rc = After(ZRKLVQueryVZ(host, src.data(), p.srcOlu, 0, 0, 0, 0, dst.data(), p.dstOlu, 0,
                                   0, p.interval, option, &q.status, &q.phase, &q.high, &q.low,
@@ -141,7 +103,7 @@ protected:
     }
     int Detail(const char *host, const Pair &p, unsigned char *detail) {
         Before();
-        const std::string src = Box(p.src), dst = Box(p.dst);
+        const std::string src = BoxId(p.src), dst = BoxId(p.dst);
         return After(ZRKLVQueryVZDetail(host, src.data(), p.srcOlu, 0, 0, 0, 0, dst.data(),
                                         p.dstOlu, 0, 0, p.interval, 0, detail, sense));
     }
@@ -156,22 +118,8 @@ protected:
                                          option, result, sense));
     }
 
-    bool SenseClear() const {
-        for (unsigned char b : sense)
-            if (b != 0) return false;
-        return true;
-    }
-    // TRAVO OUT pages sent since the last clearLog, by page code ("44 45").
-    std::string Sent() const { return SentPageCodes(sim); }
-    std::vector<Bytes> Pages() const { return SentPages(sim); }
-    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        return SessionField(sim, array, id, key);
-    }
     void Fresh(const std::string &session) {
-        sim.load(Scenario());
-        if (!session.empty()) sim.addSession(session);
-        NewCall();
-        sim.clearLog();
+        Reload(Scenario(), session.empty() ? std::vector<std::string>{} : std::vector<std::string>{session});
     }
 };
 
@@ -450,7 +398,7 @@ TEST_F(LvVz, QueryOptionWordsAndOutputs) {
     EXPECT_EQ(q.rc, -1);
     EXPECT_EQ(ZRKerrno, 37);
     EXPECT_EQ(q.status, 0xAAu); // outputs only on success
-    EXPECT_EQ(ZRKLVQueryVZ(kHostA1, Box("BOX-A1").data(), 5, 0, 0, 0, 0, Box("BOX-A1").data(), 6,
+    EXPECT_EQ(ZRKLVQueryVZ(kHostA1, BoxId("BOX-A1").data(), 5, 0, 0, 0, 0, BoxId("BOX-A1").data(), 6,
                            0, 0, 0, 0, nullptr, &q.phase, &q.high, &q.low, sense),
               -1);
     EXPECT_EQ(ZRKerrno, 13);
@@ -460,7 +408,7 @@ TEST_F(LvVz, QueryOptionWordsAndOutputs) {
     EXPECT_EQ(Detail(kHostA1, kLocal, nullptr), -1);
     EXPECT_EQ(ZRKerrno, 13);
     Before();
-    const std::string a1 = Box("BOX-A1");
+    const std::string a1 = BoxId("BOX-A1");
     EXPECT_EQ(After(ZRKLVQueryVZDetail(kHostA1, a1.data(), 4, 0, 0, 0, 0, a1.data(), 0, 0, 0, 0,
                                        0x4, detail, sense)),
               -1);

@@ -18,8 +18,8 @@ using namespace inbandtest;
 
 namespace {
 
-const std::string kA1 = Box("BOX-A1");
-const std::string kA2 = Box("BOX-A2");
+const std::string kA1 = BoxId("BOX-A1");
+const std::string kA2 = BoxId("BOX-A2");
 const std::string kNone(ZRK_BOXID_LEN, '\xFF');
 constexpr uint32_t kNoDest = 0xFFFFFFFF;
 
@@ -93,23 +93,9 @@ int QueryDetail(const char *volume, const Pair &p, uint32_t option, uint32_t len
                             sense);
 }
 
-bool AllZero(const unsigned char *p, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if (p[i] != 0) return false;
-    return true;
-}
-
-class LvInfo : public ::testing::Test {
+class LvInfo : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    LvInfo() : InbandTest(kScenario) {}
 
     // Runs call with each of its commands failing in turn (MEDIUM ERROR),
     // until a run sends all of them unharmed. After every run the device is
@@ -117,33 +103,25 @@ protected:
     // injected sense. Returns the number of commands of a clean run.
     size_t FaultWalk(const std::function<int(unsigned char *sense)> &call, int success) {
         const int descriptors = OpenDescriptors();
-        for (int k = 0;; ++k) {
-            SCOPED_TRACE(testing::Message() << "failing command " << k + 1);
-            sim.clearLog();
-            sim.clearFaults();
-            sim.injectSense(1, 3, 0x11, 0x00, "", k);
-            unsigned char sense[ZRK_SENSE_LEN];
-            std::memset(sense, 0xAA, sizeof sense);
-            const int rc = call(sense);
-            const bool fired = sim.faults().empty();
-            EXPECT_EQ(ZRKopenFlag, 0);
-            EXPECT_EQ(ZRKopenFd, 0);
-            EXPECT_EQ(OpenDescriptors(), descriptors);
-            if (!fired) {
-                EXPECT_EQ(rc, success) << "a run without a fault";
-                EXPECT_TRUE(AllZero(sense, sizeof sense));
-                return sim.cdbLog().size();
-            }
-            if (rc != success) {
-                EXPECT_EQ(rc, -1);
-                EXPECT_EQ(sense[2] & 0x0F, 3);
-                EXPECT_EQ(sense[12], 0x11);
-            }
-            if (k > 64) {
-                ADD_FAILURE() << "no end of the walk";
-                return 0;
-            }
-        }
+        unsigned char sense[ZRK_SENSE_LEN];
+        const zrktest::FaultWalk walk = WalkFaults(
+            sim,
+            [&] {
+                std::memset(sense, 0xAA, sizeof sense);
+                return call(sense);
+            },
+            [&](const FaultRun &run) {
+                ExpectDeviceReleased(descriptors);
+                if (!run.bFired) {
+                    EXPECT_EQ(run.iResult, success) << "a run without a fault";
+                    EXPECT_TRUE(AllZero(sense, sizeof sense));
+                } else if (run.iResult != success) {
+                    EXPECT_EQ(run.iResult, -1);
+                    EXPECT_EQ(sense[2] & 0x0F, 3);
+                    EXPECT_EQ(sense[12], 0x11);
+                }
+            });
+        return walk.bEnded ? walk.clean.uiCommands : 0;
     }
 };
 
@@ -174,7 +152,7 @@ TEST_F(LvInfo, VolumeInformationOfAPartition) {
     EXPECT_EQ(o.sizeLow, 8u);
     // Both engines read the volume information alike.
     ASSERT_EQ(VolumeInfo(kClassicDisk, 0, 0, o, true), 1) << ZRKerrno;
-    EXPECT_EQ(std::string(o.box, sizeof o.box), Box("BOX-C1"));
+    EXPECT_EQ(std::string(o.box, sizeof o.box), BoxId("BOX-C1"));
     EXPECT_EQ(o.olu, 3u);
 }
 
@@ -264,12 +242,7 @@ TEST_F(LvInfo, FrameLines) {
     setenv("WXAPI_LOG_FLAG", "1F", 1);
     VolumeOut o;
     ASSERT_EQ(VolumeInfo(kDisk, 0, 0x200000, o, false), 1) << ZRKerrno;
-    std::string log;
-    if (DIR *dir = opendir(root.logDir().c_str())) {
-        while (dirent *e = readdir(dir))
-            if (e->d_name[0] != '.') log += zrktest::readFile(root.logDir() + "/" + e->d_name);
-        closedir(dir);
-    }
+    const std::string log = root.logText();
     unsetenv("WXAPI_LOG_FLAG");
     const char *lines[] = {
         "ZRKLVGetVolumeInfo in [/dev/sdb] [",

@@ -15,18 +15,10 @@ using namespace inbandtest;
 
 namespace {
 
-class Transport : public ::testing::Test {
+// No catalogue line maps a sense code unless a test writes one.
+class Transport : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario};
-
-    void SetUp() override {
-        // No catalogue line maps a sense code unless a test writes one.
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    Transport() : InbandTest(kScenario) {}
 };
 
 // Every row of the sense table, and senses the table does not hold.
@@ -360,12 +352,7 @@ TEST_F(Transport, LogShowsTheCatalogueText) {
     root.write("bin/.zrk_errinf_wxapi", "150\tMedium format corrupted.\t0x0B4E00\t-\n");
     sim.injectSense(1, 0x0B, 0x4E, 0x00, "/dev/sdb");
     EXPECT_EQ(Inquiry("/dev/sdb"), -1);
-    std::string log;
-    if (DIR *dir = opendir(root.logDir().c_str())) {
-        while (dirent *e = readdir(dir))
-            if (e->d_name[0] != '.') log += zrktest::readFile(root.logDir() + "/" + e->d_name);
-        closedir(dir);
-    }
+    const std::string log = root.logText();
     EXPECT_NE(log.find("MESG : Medium format corrupted.\n"), std::string::npos) << log;
     EXPECT_NE(log.find("DoScsi_sg Err end [/dev/sdb]"), std::string::npos);
     unsetenv("WXAPI_LOG_FLAG");

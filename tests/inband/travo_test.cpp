@@ -15,17 +15,9 @@ namespace {
 
 constexpr char kDisk[] = "/dev/sdb";
 
-class Travo : public ::testing::Test {
+class Travo : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    Travo() : InbandTest(kScenario) {}
 
     // The CDB of the one command sent since the last clear.
     std::string SentCdb() {

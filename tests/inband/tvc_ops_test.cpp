@@ -18,7 +18,7 @@ using namespace inbandtest;
 
 namespace {
 
-using Pair = TvcPair;
+using Pair = CopyPair;
 COPY_REQ_LV Request(const Pair &p) { return TvcRequest(p, 3); }
 COPY_REQ_LV ById(uint16_t id) { return TvcRequestById(id); }
 
@@ -40,35 +40,19 @@ disk /dev/sdb 8:16 A1 5
 disk /dev/sdc 8:32 A2 9
 )";
 
-class TvcOps : public ::testing::Test {
+class TvcOps : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kArrays};
+    TvcOps() : InbandTest(kArrays) {}
 
     void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
+        InbandTest::SetUp();
         ZRKRVZ_stacktimer = 5;
     }
-    void TearDown() override { NewCall(); }
 
     // What the API's common check leaves behind, then an empty CDB log.
     void Prepare(const char *volume) {
-        NewCall();
-        ASSERT_EQ(CheckProduct(volume), 0) << ZRKerrno;
-        unsigned char support[ZRK_SUPPORT_DATA_LEN];
-        unsigned char remote = 0;
-        ASSERT_EQ(GetSupportCopyInfo(volume, support, &remote), 0) << ZRKerrno;
-        unsigned char box[ZRK_BOXID_LEN];
-        ASSERT_EQ(GetBoxID(volume, box), 0) << ZRKerrno;
-        unsigned char counts[ZRK_MAX_SESSION_LEN];
-        ASSERT_EQ(GetMaxSessionCount(volume, ZRK_PAGE_REMOTE_VZ_LIST, counts), 0) << ZRKerrno;
-        CtrlCommonData(box, ZRK_COMMON_SET_BOXID);
-        CtrlCommonData(counts + 2, ZRK_COMMON_SET_MAXSES);
-        CtrlCommonData(&remote, ZRK_COMMON_SET_REMOTE);
+        PrepareOperation(sim, volume);
         ZRKsessionid = -7;
-        sim.clearLog();
     }
 
     // The commands sent, one word each: "in31" a TRAVO IN of page 0x31,
@@ -90,27 +74,9 @@ protected:
         }
         return words;
     }
-    std::vector<std::string> Pages() const {
-        std::vector<std::string> pages;
-        for (const zrksim::CdbRecord &r : sim.cdbLog())
-            if (r.cdb[0] == ZRK_OP_TRAVO_OUT) pages.push_back(zrksim::toHex(r.dataOut));
-        return pages;
-    }
-
-    // KEY=VALUE of session ID on ARRAY as the simulator lists it, the
-    // arrays and volumes under "pair", "" when there is no such session.
+    std::vector<std::string> Pages() const { return SentPagesHex(sim); }
     std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        for (const std::string &line : sim.sessions(array)) {
-            std::istringstream in(line);
-            std::string word, sid, kind, sa, so, da, dO;
-            in >> word >> sid >> kind >> sa >> so >> da >> dO;
-            if (sid != std::to_string(id)) continue;
-            if (key == "kind") return kind;
-            if (key == "pair") return sa + ":" + so + ">" + da + ":" + dO;
-            while (in >> word)
-                if (word.rfind(key + "=", 0) == 0) return word.substr(key.size() + 1);
-        }
-        return "";
+        return SessionField(sim, array, id, key);
     }
     void Fault(const std::string &words) const { sim.commandOk("fault sense " + words); }
 };
@@ -118,7 +84,7 @@ protected:
 // ---- starts ---------------------------------------------------------------------------
 
 TEST_F(TvcOps, StartsSendTheirPagesAndTheArrayHoldsTheSession) {
-    const std::string a1 = BoxHex("BOX-A1"), a2 = BoxHex("BOX-A2");
+    const std::string a1 = BoxIdHex("BOX-A1"), a2 = BoxIdHex("BOX-A2");
     struct Case {
         const char *what;
         Operation op;
@@ -222,7 +188,7 @@ TEST_F(TvcOps, RefusedStartIsRolledBack) {
 // ---- operations on a session ------------------------------------------------------------
 
 TEST_F(TvcOps, SessionOperationsSendTheirPages) {
-    const std::string a1 = BoxHex("BOX-A1"), a2 = BoxHex("BOX-A2");
+    const std::string a1 = BoxIdHex("BOX-A1"), a2 = BoxIdHex("BOX-A2");
     struct Case {
         const char *what;
         const char *session; // on A1, identifier 3
@@ -386,10 +352,7 @@ TEST_F(TvcOps, MissingSupportIsRefused) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Prepare(kSrcHost);
-        unsigned char support[ZRK_SUPPORT_DATA_LEN];
-        CtrlSupportData(support, ZRK_STORE_READ);
-        support[c.byte] &= static_cast<unsigned char>(~c.clear);
-        CtrlSupportData(support, ZRK_STORE_WRITE);
+        ClearSupportBits(c.byte, c.clear);
         const COPY_REQ_LV request = Request(c.pair);
         EXPECT_EQ(c.op(kSrcHost, c.kind, c.option, &request), -1);
         EXPECT_EQ(ZRKerrno, ZRK_ERR_NOT_SUPPORT);
@@ -504,10 +467,7 @@ TEST_F(TvcOps, SearchByIdentifierListSkipsVanishedSessions) {
     sim.addSession("1 vz A1 5 A1 6 srcext=0 size=1000 dstext=0");
     sim.addSession("2 vz A1 5 A1 6 srcext=1000 size=1000 dstext=1000");
     Prepare(kSrcHost);
-    unsigned char support[ZRK_SUPPORT_DATA_LEN];
-    CtrlSupportData(support, ZRK_STORE_READ);
-    for (int b : {7, 15, 23, 31}) support[b] &= 0x7F; // no detail list
-    CtrlSupportData(support, ZRK_STORE_WRITE);
+    for (int b : {7, 15, 23, 31}) ClearSupportBits(b, 0x80); // no detail list
 
     // The first candidate's detail says "no such session": it is passed over.
     sim.commandOk("corrupt 0x44 27 00");

@@ -17,24 +17,13 @@ using namespace inbandtest;
 
 namespace {
 
-using Pair = TvcPair;
+using Pair = CopyPair;
 COPY_REQ_LV Request(const Pair &p) { return TvcRequest(p, 0); }
 COPY_REQ_LV ById(uint16_t id) { return TvcRequestById(id); }
 
 CONC_SUS_PAIR_LV SusPair(const std::string &src, uint32_t srcOlu, const std::string &dst,
                          uint32_t dstOlu, uint64_t ext, uint64_t size) {
-    CONC_SUS_PAIR_LV p{};
-    std::memcpy(p.SrcBoxID, Box(src).data(), ZRK_BOXID_LEN);
-    std::memcpy(p.DstBoxID, Box(dst).data(), ZRK_BOXID_LEN);
-    p.SrcOlu = srcOlu;
-    p.DstOlu = dstOlu;
-    p.SrcExtent_high = static_cast<uint32_t>(ext >> 32);
-    p.SrcExtent_low = static_cast<uint32_t>(ext);
-    p.SrcSize_high = static_cast<uint32_t>(size >> 32);
-    p.SrcSize_low = static_cast<uint32_t>(size);
-    p.DstExtent_high = p.SrcExtent_high;
-    p.DstExtent_low = p.SrcExtent_low;
-    return p;
+    return ConcSuspendPair(Pair{src, dst, srcOlu, dstOlu, ext, size, ext});
 }
 
 constexpr char kHost[] = "/dev/sdb";   // A1:5
@@ -56,56 +45,15 @@ disk /dev/sdb 8:16 A1 5
 disk /dev/sdc 8:32 A2 9
 )";
 
-class TvcQuery : public ::testing::Test {
+class TvcQuery : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kArrays};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    TvcQuery() : InbandTest(kArrays) {}
 
     // What the API's common check leaves behind, then an empty CDB log.
-    void Prepare(const char *volume) {
-        NewCall();
-        ASSERT_EQ(CheckProduct(volume), 0) << ZRKerrno;
-        unsigned char support[ZRK_SUPPORT_DATA_LEN];
-        unsigned char remote = 0;
-        ASSERT_EQ(GetSupportCopyInfo(volume, support, &remote), 0) << ZRKerrno;
-        unsigned char box[ZRK_BOXID_LEN];
-        ASSERT_EQ(GetBoxID(volume, box), 0) << ZRKerrno;
-        unsigned char counts[ZRK_MAX_SESSION_LEN];
-        ASSERT_EQ(GetMaxSessionCount(volume, ZRK_PAGE_REMOTE_VZ_LIST, counts), 0) << ZRKerrno;
-        CtrlCommonData(box, ZRK_COMMON_SET_BOXID);
-        CtrlCommonData(counts + 2, ZRK_COMMON_SET_MAXSES);
-        CtrlCommonData(&remote, ZRK_COMMON_SET_REMOTE);
-        sim.clearLog();
-    }
-    void ClearSupport(int byte, unsigned char bits) {
-        unsigned char support[ZRK_SUPPORT_DATA_LEN];
-        CtrlSupportData(support, ZRK_STORE_READ);
-        support[byte] &= static_cast<unsigned char>(~bits);
-        CtrlSupportData(support, ZRK_STORE_WRITE);
-    }
-    std::vector<std::string> Pages() const {
-        std::vector<std::string> pages;
-        for (const zrksim::CdbRecord &r : sim.cdbLog())
-            if (r.cdb[0] == ZRK_OP_TRAVO_OUT) pages.push_back(zrksim::toHex(r.dataOut));
-        return pages;
-    }
+    void Prepare(const char *volume) { PrepareOperation(sim, volume); }
+    std::vector<std::string> Pages() const { return SentPagesHex(sim); }
     std::string Status(const std::string &array, unsigned id) const {
-        for (const std::string &line : sim.sessions(array)) {
-            std::istringstream in(line);
-            std::string word, sid;
-            in >> word >> sid;
-            if (sid != std::to_string(id)) continue;
-            while (in >> word)
-                if (word.rfind("status=", 0) == 0) return word.substr(7);
-        }
-        return "";
+        return SessionField(sim, array, id, "status");
     }
 };
 
@@ -167,8 +115,8 @@ TEST(TvcDetailList, RequestMatchesTheFirstFittingEntry) {
         e.uhSessionId = id;
         e.ucCopyKind = kind;
         e.ucSessionFlags = flags;
-        if (src != nullptr) std::memcpy(e.ucaSrcBoxID, Box(src).data(), ZRK_BOXID_LEN);
-        if (dst != nullptr) std::memcpy(e.ucaDstBoxID, Box(dst).data(), ZRK_BOXID_LEN);
+        if (src != nullptr) std::memcpy(e.ucaSrcBoxID, BoxId(src).data(), ZRK_BOXID_LEN);
+        if (dst != nullptr) std::memcpy(e.ucaDstBoxID, BoxId(dst).data(), ZRK_BOXID_LEN);
         e.uiSrcOlu = 5;
         e.uiDstOlu = dstOlu;
         e.ucStatus = 2;
@@ -340,8 +288,8 @@ TEST_F(TvcQuery, PoolInformationPassesTheArraysBytes) {
     for (const auto &[bit, call] : {std::pair{0x08, 0}, std::pair{0x10, 1}}) {
         SCOPED_TRACE(call);
         Prepare(kHost);
-        ClearSupport(4, static_cast<unsigned char>(bit));
-        ClearSupport(12, static_cast<unsigned char>(bit));
+        ClearSupportBits(4, static_cast<unsigned char>(bit));
+        ClearSupportBits(12, static_cast<unsigned char>(bit));
         EXPECT_EQ(call == 0 ? GetPoolInfo(kHost, 0, pool.data()) : GetPoolSizeInfo(kHost, id, pool.data()), -1);
         EXPECT_EQ(ZRKerrno, ZRK_ERR_NOT_SUPPORT);
         EXPECT_TRUE(sim.cdbLog().empty());
@@ -395,7 +343,7 @@ TEST_F(TvcQuery, ConcurrentSuspendOfFiveSessions) {
         sim.load(std::string(kArrays) + sessions);
         Prepare(kHost);
         if (!detailList)
-            for (int b : {7, 15, 23, 31}) ClearSupport(b, 0x80);
+            for (int b : {7, 15, 23, 31}) ClearSupportBits(b, 0x80);
         std::vector<uint32_t> results(5, 0);
         ASSERT_EQ(MultiSuspendVzForLV(kHost, 0, 5, pairs.data(), results.data()), 0) << ZRKerrno;
         const std::vector<std::string> pages = Pages();
