@@ -107,29 +107,24 @@ TEST_F(Extent, ClassicExtentFailures) {
     struct Case {
         const char *name;
         const char *path;
-        void (*inject)(const zrksim::Simulator &);
+        HostFault fault;
         Failure failure;
     };
     const Case cases[] = {
         // 32 bits cannot hold these: refused, never cut.
-        {"size beyond 32 bits", "/dev/sdd", [](const zrksim::Simulator &) {}, {8, 0, 0}},
-        {"start beyond 32 bits", "/dev/sdd1", [](const zrksim::Simulator &) {}, {8, 0, 0}},
-        {"volume manager beyond 32 bits", "/dev/brdlx/c1/dsk/big:sdd",
-         [](const zrksim::Simulator &) {}, {8, 0, 0}},
-        {"open", "/dev/sdz", [](const zrksim::Simulator &) {}, {2, 3, ENOENT}},
-        {"geometry", "/dev/sdb1",
-         [](const zrksim::Simulator &s) { s.injectErrno("ioctl", 1, EIO, "", 0, HDIO_GETGEO); },
-         {2, 4, EIO}},
-        {"size", "/dev/sdb1",
-         [](const zrksim::Simulator &s) { s.injectErrno("ioctl", 1, EPERM, "", 0, BLKGETSIZE); },
-         {2, 4, EPERM}},
-        {"size 0", "/dev/mapper/zero", [](const zrksim::Simulator &) {}, {2, 13, 0}},
+        {"size beyond 32 bits", "/dev/sdd", {}, {8, 0, 0}},
+        {"start beyond 32 bits", "/dev/sdd1", {}, {8, 0, 0}},
+        {"volume manager beyond 32 bits", "/dev/brdlx/c1/dsk/big:sdd", {}, {8, 0, 0}},
+        {"open", "/dev/sdz", {}, {2, 3, ENOENT}},
+        {"geometry", "/dev/sdb1", {"ioctl", EIO, "", HDIO_GETGEO}, {2, 4, EIO}},
+        {"size", "/dev/sdb1", {"ioctl", EPERM, "", BLKGETSIZE}, {2, 4, EPERM}},
+        {"size 0", "/dev/mapper/zero", {}, {2, 13, 0}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         NewCall();
         sim.clearFaults();
-        c.inject(sim);
+        Inject(sim, c.fault);
         const int before = OpenDescriptors();
         uint32_t start = 0, size = 0;
         EXPECT_EQ(GetExtentInfo(c.path, &start, &size), -1);
@@ -235,30 +230,18 @@ TEST_F(Extent, LargeVolumeExtentReadsTheRightFilesAndCommands) {
 TEST_F(Extent, LargeVolumeExtentFailures) {
     struct Case {
         const char *path;
-        void (*inject)(const zrksim::Simulator &);
+        HostFault fault;
         Failure failure;
     };
-    auto none = [](const zrksim::Simulator &) {};
+    const HostFault none{};
     const Case cases[] = {
         // sysfs road
         {"/dev/nvme9n1p1", none, {2, 18, ENOENT}},
-        {"/dev/sdb1",
-         [](const zrksim::Simulator &s) {
-             s.injectErrno("read_file", 1, ENOENT, "/sys/block/sdb/sdb1/start");
-         },
-         {2, 3, ENOENT}},
-        {"/dev/sdb",
-         [](const zrksim::Simulator &s) {
-             s.injectErrno("read_file", 1, EACCES, "/sys/block/sdb/size");
-         },
-         {2, 3, EACCES}},
+        {"/dev/sdb1", {"read_file", ENOENT, "/sys/block/sdb/sdb1/start"}, {2, 3, ENOENT}},
+        {"/dev/sdb", {"read_file", EACCES, "/sys/block/sdb/size"}, {2, 3, EACCES}},
         // device-mapper road
-        {"/dev/mapper/lin",
-         [](const zrksim::Simulator &s) { s.injectErrno("stat", 1, ENOENT, "/sbin/dmsetup"); },
-         {72, 0, 0}},
-        {"/dev/mapper/lin",
-         [](const zrksim::Simulator &s) { s.injectErrno("run", 1, ENOEXEC, "/sbin/dmsetup"); },
-         {73, 0, 0}},
+        {"/dev/mapper/lin", {"stat", ENOENT, "/sbin/dmsetup"}, {72, 0, 0}},
+        {"/dev/mapper/lin", {"run", ENOEXEC, "/sbin/dmsetup"}, {73, 0, 0}},
         {"/dev/mapper/none", none, {74, 0, 0}},
         {"/dev/mapper/blank", none, {75, 0, 0}},
         {"/dev/mapper/short", none, {75, 0, 0}},
@@ -272,9 +255,7 @@ TEST_F(Extent, LargeVolumeExtentFailures) {
         {"/dev/brdlx/c1/dsk/noname:sdc", none, {38, 0, 0}},
         {"/dev/brdlx/c1/dsk/fail:sdc", none, {38, 0, 0}},
         {"/dev/brdlx/c1/dsk/junk:sdc", none, {38, 0, 0}},
-        {"/dev/brdlx/c1/dsk/vol1:sdc",
-         [](const zrksim::Simulator &s) { s.injectErrno("run", 1, ENOENT, "/usr/sbin/brxinfo"); },
-         {38, 0, 0}},
+        {"/dev/brdlx/c1/dsk/vol1:sdc", {"run", ENOENT, "/usr/sbin/brxinfo"}, {38, 0, 0}},
         {"/dev/brdlx/vol1:sdc", none, {2, 5, 0}},
         {"/dev/brdlx/c1/dsk/vol1", none, {2, 5, 0}},
         {"/dev/brdlx/c1/dsk/:sdc", none, {2, 5, 0}},
@@ -283,7 +264,7 @@ TEST_F(Extent, LargeVolumeExtentFailures) {
         SCOPED_TRACE(c.path);
         NewCall();
         sim.clearFaults();
-        c.inject(sim);
+        Inject(sim, c.fault);
         uint32_t sh = 7, sl = 7, zh = 7, zl = 7;
         EXPECT_EQ(GetExtentInfoForLV(c.path, &sh, &sl, &zh, &zl), -1);
         ExpectFailure(c.failure);

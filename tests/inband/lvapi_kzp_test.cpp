@@ -597,6 +597,38 @@ TEST_F(LvKzp, RefusedStartsAreRolledBackAndReportTheStart) {
     }
 }
 
+// ---- a failing command at every step ----------------------------------------------------
+
+// Each command of a start failing in turn: the call either gets past the
+// failure or returns -1 with a ZRKerrno, and its device is released every
+// time; the run left alone starts the session.
+TEST_F(LvKzp, StartFaultWalk) {
+    struct Case {
+        const char *name;
+        Control fn;
+        Pair pair;
+        uint32_t option;
+        const char *kind;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"KZP", ZRKLVStartKZP, To(6), 0, "kzp"},
+        {"SnapKZP+", ZRKLVStartSnapKZP_p, To(6), 0, "snapkzp+"},
+        {"SnapKZP monitor", ZRKLVStartSnapKZP, kMonitor, ZRK_OPT_MONITOR, "monitor"},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const FaultWalk walk =
+            WalkFaults(sim, [&] { return Run(c.fn, kHostA1, c.pair, c.option); }, ReleasedAndReported(0),
+                       {.fnBeforeRun = [&] { Fresh(); }});
+        ASSERT_TRUE(walk.bEnded);
+        EXPECT_EQ(walk.iFaultedRuns, static_cast<int>(walk.clean.uiCommands));
+        EXPECT_EQ(Sent(), "44");
+        EXPECT_EQ(Field("A1", ZRKsessionid, "kind"), c.kind);
+    }
+}
+
 // ---- arrays this library does not drive -----------------------------------------------------
 
 // Without the page-based engine the functions with a classic form check all

@@ -468,6 +468,36 @@ TEST_F(LvVz, RefusedStartIsRolledBackAndReportsTheStart) {
     }
 }
 
+// ---- a failing command at every step ----------------------------------------------------
+
+// Each command of a start failing in turn, on a local and on a remote pair:
+// the call either gets past the failure or returns -1 with a ZRKerrno, and
+// its device is released every time; the run left alone starts the mirror.
+TEST_F(LvVz, StartFaultWalk) {
+    for (const Pair &pair : {kLocal, kRemote}) {
+        SCOPED_TRACE(pair.dst);
+        const FaultWalk walk =
+            WalkFaults(sim, [&] { return Run(ZRKLVStartVZ, kHostA1, pair, 0); }, ReleasedAndReported(0),
+                       {.fnBeforeRun = [&] { Fresh(""); }});
+        ASSERT_TRUE(walk.bEnded);
+        EXPECT_EQ(walk.iFaultedRuns, static_cast<int>(walk.clean.uiCommands));
+        EXPECT_GT(walk.clean.uiCommands, 3u);
+        EXPECT_EQ(Sent(), "44");
+        EXPECT_EQ(Field("A1", ZRKsessionid, "status"), "2");
+    }
+}
+
+// The same for the query of a mirror's state.
+TEST_F(LvVz, QueryFaultWalk) {
+    const FaultWalk walk = WalkFaults(
+        sim, [&] { return QueryVz(kHostA1, kLocal).rc; }, ReleasedAndReported(0),
+        {.fnBeforeRun = [&] { Fresh("1 vz A1 5 A1 6"); }});
+    ASSERT_TRUE(walk.bEnded);
+    EXPECT_EQ(walk.iFaultedRuns, static_cast<int>(walk.clean.uiCommands));
+    EXPECT_GT(walk.clean.uiCommands, 2u);
+    EXPECT_EQ(Sent(), "");
+}
+
 // ---- concurrent suspend ------------------------------------------------------------------------
 
 TEST_F(LvVz, MultiSuspendSuspendsEveryPairAtOnce) {

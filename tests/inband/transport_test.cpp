@@ -224,33 +224,24 @@ TEST_F(Transport, LocalFailuresRecordTheirClass) {
     struct ClassCase {
         const char *name;
         const char *path;
-        void (*inject)(const zrksim::Simulator &);
+        HostFault fault;
         int errorClass;
         int osErrno;
         bool closed;     // the shared descriptor is closed afterwards
     };
     const ClassCase cases[] = {
-        {"open", "/dev/sdz", [](const zrksim::Simulator &) {}, 3, ENOENT, true},
-        {"ioctl", "/dev/sdb",
-         [](const zrksim::Simulator &s) { s.injectErrno("ioctl", 1, EIO, "/dev/sdb"); }, 4, EIO,
-         true},
-        {"whole-disk name", "/dev/sdc",
-         [](const zrksim::Simulator &s) { s.injectErrno("ioctl", 1, ENOTTY, "/dev/sdc"); }, 21, ENOTTY,
-         true},
-        {"whole-disk open", "/dev/sdb1",
-         [](const zrksim::Simulator &s) { s.injectErrno("open", 1, EACCES, "/dev/sdb"); }, 22,
-         EACCES, true},
-        {"whole-disk ioctl", "/dev/sdb1",
-         [](const zrksim::Simulator &s) { s.injectErrno("ioctl", 1, EIO, "/dev/sdb"); }, 23, EIO,
-         true},
-        {"device number", "/dev/brdlx/c1/dsk/vol1", [](const zrksim::Simulator &) {}, 12, EINVAL,
-         true},
+        {"open", "/dev/sdz", {}, 3, ENOENT, true},
+        {"ioctl", "/dev/sdb", {"ioctl", EIO, "/dev/sdb"}, 4, EIO, true},
+        {"whole-disk name", "/dev/sdc", {"ioctl", ENOTTY, "/dev/sdc"}, 21, ENOTTY, true},
+        {"whole-disk open", "/dev/sdb1", {"open", EACCES, "/dev/sdb"}, 22, EACCES, true},
+        {"whole-disk ioctl", "/dev/sdb1", {"ioctl", EIO, "/dev/sdb"}, 23, EIO, true},
+        {"device number", "/dev/brdlx/c1/dsk/vol1", {}, 12, EINVAL, true},
     };
     for (const ClassCase &c : cases) {
         SCOPED_TRACE(c.name);
         NewCall();
         sim.clearFaults();
-        c.inject(sim);
+        Inject(sim, c.fault);
         const int before = OpenDescriptors();
         EXPECT_EQ(Inquiry(c.path), -1);
         EXPECT_EQ(ZRKerrno, 2);
