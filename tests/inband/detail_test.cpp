@@ -41,6 +41,7 @@ TEST(DetailRecords, ClassicRecordsFromAListEntry) {
         bool vz;
         Patches expected; // besides the common bytes
     };
+    // clang-format off
     const Case cases[] = {
         {"VZ", &plain, true, {{4, "06 08"}, {8, "07 0a"}, {130, "0e0f"}}},
         {"VZ, every flag", &flagged, true, {{4, "b7 08"}, {8, "07 0a"}, {130, "0e0f"}}},
@@ -48,6 +49,7 @@ TEST(DetailRecords, ClassicRecordsFromAListEntry) {
         // Flags 0xFF: SnapKZP wins over QuickKZP.
         {"KZP, every flag", &flagged, false, {{4, "b0 48"}, {8, "0c0d0e0f"}}},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         const zrk::DetailEntry e = zrk::DecodeDetailEntry(RecordOf<DETAIL_LIST_INFO>(*c.entry));
@@ -64,6 +66,7 @@ TEST(DetailRecords, KzpModeByte) {
         uint8_t kind, flags, phase;
         uint8_t mode;
     };
+    // clang-format off
     const Case cases[] = {
         {"KZP", 1, 0x00, 1, 0x01},
         {"QuickKZP", 1, 0x08, 1, 0x21},
@@ -73,6 +76,7 @@ TEST(DetailRecords, KzpModeByte) {
         {"SnapKZP", 1, 0x10, 3, 0x43},
         {"SnapKZP and QuickKZP", 1, 0x18, 2, 0x42},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         zrk::DetailEntry e{};
@@ -216,11 +220,13 @@ TEST_F(Details, DetailOfOneSessionFromEachPage) {
         uint8_t flags, phaseMode, status;
         uint32_t dstOlu;
     };
+    // clang-format off
     const Case cases[] = {
         {"remote VZ page", 3, 0x1A, ZRK_REMOTE_RVZ, {0x1A}, 0x20, 2, 2, 9},
         {"local VZ page without RVZ", 4, 0x1A, 0, {0x08}, 0x80, 3, 4, 6},
         {"local KZP page", 8, 0x04, ZRK_REMOTE_RVZ, {0x04}, 0x80, 0x21, 2, 7},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.clearLog();
@@ -242,11 +248,13 @@ TEST_F(Details, DetailOfOneSessionFromEachPage) {
         const char *what;
         unsigned char id, page, role;
     };
+    // clang-format off
     const Missing missing[] = {
         {"no session 99 (remote page)", 99, 0x1A, 1},
         {"no session 99 (local page)", 99, 0x04, 1},
         {"role 2 asked", 4, 0x08, 2},
     };
+    // clang-format on
     for (const Missing &m : missing) {
         SCOPED_TRACE(m.what);
         const unsigned char id[2] = {0, m.id};
@@ -273,11 +281,13 @@ TEST_F(Details, PageBasedDetailAnswersForMonitorAndSnapshotSessions) {
         std::vector<int> pages;
         uint8_t mode;
     };
+    // clang-format off
     const Case cases[] = {
         {"monitor", 20, {0x44}, 0xC3},
         {"SnapKZP", 21, {0x44}, 0x43},
         {"KZP goes on to the classic page", 22, {0x44, 0x16}, 0x01},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.clearLog();
@@ -384,11 +394,13 @@ TEST_F(Details, FailoverSessionAcrossPagesAndHostilePages) {
         int zrkErrno;
         size_t pages;
     };
+    // clang-format off
     const Case cases[] = {
         {"no session of the OLU", 0, "", 0, ZRK_ERR_NO_TFO, 2},
         {"next identifier repeats", 12, "0001", 10, ZRK_ERR_SCSI, 2},
         {"a page claims 1025 entries", 10, "0401", 1, ZRK_ERR_SCSI, 1},
     };
+    // clang-format on
     const unsigned char olu9[2] = {0, 9};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

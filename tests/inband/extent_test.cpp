@@ -85,12 +85,14 @@ TEST_F(Extent, ClassicExtentOfEveryKindOfPath) {
         const char *path;
         uint32_t start, size;
     };
+    // clang-format off
     const Case cases[] = {
         {"/dev/sdb1", 2048, 1000000},
         {"/dev/sdb", 0, 2097152},
         {"/dev/mapper/lin", 0, 2097152},
         {"/dev/brdlx/c1/dsk/vol1:sdc", 4096, 1048576},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path);
         NewCall();
@@ -110,6 +112,7 @@ TEST_F(Extent, ClassicExtentFailures) {
         HostFault fault;
         Failure failure;
     };
+    // clang-format off
     const Case cases[] = {
         // 32 bits cannot hold these: refused, never cut.
         {"size beyond 32 bits", "/dev/sdd", {}, {8, 0, 0}},
@@ -120,6 +123,7 @@ TEST_F(Extent, ClassicExtentFailures) {
         {"size", "/dev/sdb1", {"ioctl", EPERM, "", BLKGETSIZE}, {2, 4, EPERM}},
         {"size 0", "/dev/mapper/zero", {}, {2, 13, 0}},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         NewCall();
@@ -148,8 +152,17 @@ TEST_F(Extent, PartitionTableIsReReadOnlyForANumericFlag) {
         const char *value; // nullptr: unset
         bool reread;
     };
-    const Case cases[] = {{"1", true},    {"12", true}, {"0", false}, {"yes", false},
-                          {"1x", false},  {"", false},  {nullptr, false}};
+    // clang-format off
+    const Case cases[] = {
+        {"1", true},
+        {"12", true},
+        {"0", false},
+        {"yes", false},
+        {"1x", false},
+        {"", false},
+        {nullptr, false},
+    };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.value != nullptr ? c.value : "(unset)");
         if (c.value != nullptr)
@@ -179,6 +192,7 @@ TEST_F(Extent, LargeVolumeExtentOfEveryRoad) {
         const char *path;
         uint32_t startHigh, startLow, sizeHigh, sizeLow;
     };
+    // clang-format off
     const Case cases[] = {
         // sysfs of disks and partitions, named directly or through links
         {"/dev/sdb1", 0, 2048, 0, 1000000},
@@ -199,6 +213,7 @@ TEST_F(Extent, LargeVolumeExtentOfEveryRoad) {
         {"/dev/brdlx/c1/dsk/hex:sdc", 0, 4096, 0, 8},
         {"/dev/brdlx/c1/dsk/big:sdd", 1, 0, 2, 0},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path);
         NewCall();
@@ -234,6 +249,7 @@ TEST_F(Extent, LargeVolumeExtentFailures) {
         Failure failure;
     };
     const HostFault none{};
+    // clang-format off
     const Case cases[] = {
         // sysfs road
         {"/dev/nvme9n1p1", none, {2, 18, ENOENT}},
@@ -260,6 +276,7 @@ TEST_F(Extent, LargeVolumeExtentFailures) {
         {"/dev/brdlx/c1/dsk/vol1", none, {2, 5, 0}},
         {"/dev/brdlx/c1/dsk/:sdc", none, {2, 5, 0}},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path);
         NewCall();
@@ -296,6 +313,7 @@ TEST_F(Extent, WholeDiskNames) {
         int rc;
         const char *whole;
     };
+    // clang-format off
     const Case cases[] = {
         {"/dev/sdb1", 0, "/dev/sdb"},
         {"/dev/sdb", -1, "/dev/sdb"},
@@ -306,6 +324,7 @@ TEST_F(Extent, WholeDiskNames) {
         {"/dev/disk/by-id/nvme-x-part2", 0, "/dev/nvme0n1"},
         {"/dev/disk/by-id/missing", -1, "/dev/disk/by-id/missing"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path);
         char out[ZRK_DEVNAME_LEN + 1];

@@ -146,12 +146,14 @@ TEST_F(Failover, SwapOnlyWhenBothBoxIdsMatch) {
         const unsigned char *a, *b;
         const char *cached;
     };
+    // clang-format off
     const Case cases[] = {
         {"both the source", bp, bp, "BOX-P"},
         {"both the destination", bs, bs, "BOX-S"},
         {"one of each", bp, bs, "BOX-S"},
         {"only one given", bp, nullptr, "BOX-S"},
     };
+    // clang-format on
     ConvertCheckflg = 2;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);

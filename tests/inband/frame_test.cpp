@@ -140,6 +140,7 @@ struct HighCase {
 };
 
 TEST(PairLimits, ClassicWayOfALargeVolumePair) {
+    // clang-format off
     const HighCase cases[] = {
         {0, 0xFFFFFF00, 0, 0xFF, 0, 0, 0},
         {0, 0xFFFFFF00, 0, 0x100, 0, 0, 69}, // the sum reaches 2^32
@@ -151,6 +152,7 @@ TEST(PairLimits, ClassicWayOfALargeVolumePair) {
         {0, 0xFFFFFFFF, 0, 0xFFFFFFFF, 0, 0, 69}, // no wrap-around
         {0, 0, 0, 0, 0, 0, 0},
     };
+    // clang-format on
     for (const HighCase &c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.srcExtL << " " << c.sizeL << " "
                                         << c.dstExtL);
@@ -162,17 +164,19 @@ TEST(PairLimits, ClassicWayOfALargeVolumePair) {
 }
 
 TEST(PairLimits, ClassicWayOfAPairWithoutDestination) {
+    // clang-format off
     const HighCase cases[] = {
         {0, 0x100, 0, 0x100, kNoDest, kNoDest, 0},
         {0, 0, 0, 0, 0, 0, 0},
         {0, 0, 0, 0, 0, 0x10, 0},
-        {0, 0, 0, 0, 0, kNoDest, 69},        // low half alone all ones
-        {0, 0, 0, 0, kNoDest, 0, 69},        // high half alone all ones
+        {0, 0, 0, 0, 0, kNoDest, 69}, // low half alone all ones
+        {0, 0, 0, 0, kNoDest, 0, 69}, // high half alone all ones
         {0, 0, 0, 0, 1, 0, 69},
         {1, 0, 0, 0, kNoDest, kNoDest, 69},
         {0, 0, 1, 0, kNoDest, kNoDest, 69},
         {0, 0xFFFFFF00, 0, 0x100, kNoDest, kNoDest, 69},
     };
+    // clang-format on
     for (const HighCase &c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.srcExtH << " " << c.sizeH << " "
                                         << c.dstExtH << " " << c.dstExtL);
@@ -227,6 +231,7 @@ struct ClassicCase {
 TEST_F(Frame, ClassicPairCheck) {
     const char *a = kA1.data();
     const char *b = kA2.data();
+    // clang-format off
     const ClassicCase cases[] = {
         {"whole volume onto itself", a, 5, 0, 0, a, 5, 0, 0, 48},
         {"same extents of one OLU", a, 5, 0x100, 0x100, a, 5, 0x100, 0, 8},
@@ -252,6 +257,7 @@ TEST_F(Frame, ClassicPairCheck) {
         {"source OLU before the interval", a, 0x10000, 0, 0, a, 6, 0, 99, 6},
         {"missing volume", a, 5, 0, 0, a, 6, 0, 0, 2, "/dev/nothere"},
     };
+    // clang-format on
     for (const ClassicCase &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -266,6 +272,7 @@ TEST_F(Frame, ClassicPairCheck) {
 TEST_F(Frame, ClassicCheckWithoutDestination) {
     const char *a = kA1.data();
     const std::string notNone = BoxId("BOX-A1");
+    // clang-format off
     const ClassicCase cases[] = {
         {"whole volume", a, 5, 0, 0, kNone.data(), kNoDest, 0, 0, 0},
         {"part of a volume", a, 5, 0x100, 0x100, kNone.data(), kNoDest, kNoDest, 0, 0},
@@ -279,6 +286,7 @@ TEST_F(Frame, ClassicCheckWithoutDestination) {
         {"source OLU 0x10000", a, 0x10000, 0, 0, kNone.data(), kNoDest, 0, 0, 6},
         {"no source BoxID", nullptr, 5, 0, 0, kNone.data(), kNoDest, 0, 0, 4},
     };
+    // clang-format on
     for (const ClassicCase &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -307,6 +315,7 @@ TEST_F(Frame, LargeVolumePairCheck) {
     const char *none = kNone.data();
     const uint64_t top = 0xFFFFFFFFFFFFFF00ull;
     const uint64_t noDest = 0xFFFFFFFFFFFFFFFFull;
+    // clang-format off
     const LvCase cases[] = {
         {"whole volume onto itself", a, 5, 0, 0, a, 5, 0, 0, 0, 48},
         {"whole volume on two arrays", a, 5, 0, 0, b, 5, 0, 0, 0, 0},
@@ -324,12 +333,12 @@ TEST_F(Frame, LargeVolumePairCheck) {
         {"interval 255", a, 5, 0, 0, a, 6, 0, 255, 0, 0},
         {"no destination: whole volume", a, 5, 0, 0, none, kNoDest, 0, 0, 2, 0},
         {"no destination: part", a, 5, 0x100000000, 0x100, none, kNoDest, noDest, 0, 2, 0},
-        {"no destination: low half only all ones", a, 5, 0x100, 0x100, none, kNoDest,
-         0xFFFFFFFF, 0, 2, 8},
+        {"no destination: low half only all ones", a, 5, 0x100, 0x100, none, kNoDest, 0xFFFFFFFF, 0, 2, 8},
         {"no destination: a BoxID", a, 5, 0, 0, b, kNoDest, 0, 0, 2, 5},
         {"no destination: an OLU", a, 5, 0, 0, none, 9, 0, 0, 2, 7},
         {"no destination: interval 11", a, 5, 0, 0, none, kNoDest, 0, 11, 2, 12},
     };
+    // clang-format on
     for (const LvCase &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -350,6 +359,7 @@ TEST_F(Frame, VolumeCheckOfEveryKindOfPath) {
         int expect;     // ZRKerrno
         int errorClass; // pseudo sense class
     };
+    // clang-format off
     const Case cases[] = {
         {"disk", kDisk, 0, 0},
         {"missing node", "/dev/nothere", 2, 2},
@@ -360,6 +370,7 @@ TEST_F(Frame, VolumeCheckOfEveryKindOfPath) {
         {"disk name too long", "/dev/brdlx/c1/dsk/vol1:" + std::string(128, 'x'), 2, 5},
         {"path too long", "/dev/brdlx/c1/dsk/vol1:sdb" + std::string(4096, 'x'), 2, 5},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -408,13 +419,14 @@ TEST_F(Frame, MaximumSessionsOfTheWidestGroup) {
         int page;            // TRAVO IN page of the count read
     };
     // Group bytes 7 (KZP), 15 (remote KZP), 23 (VZ), 31 (RVZ).
+    // clang-format off
     const Case cases[] = {
         {"RVZ", "00000000000000 01 00000000000000 01 00000000000000 01 00000000000000 01", 0x19},
         {"VZ", "00000000000000 01 00000000000000 01 00000000000000 01 00000000000000 00", 0x09},
-        {"remote KZP", "00000000000000 01 00000000000000 01 00000000000000 00 00000000000000 00",
-         0x15},
+        {"remote KZP", "00000000000000 01 00000000000000 01 00000000000000 00 00000000000000 00", 0x15},
         {"KZP", "00000000000000 01 00000000000000 00 00000000000000 00 00000000000000 00", 0x05},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load("array A1 boxid=\"BOX-A1\" support=" + HexDigits(c.support) +
@@ -458,32 +470,24 @@ TEST_F(Frame, EngineChoiceAndTheChecksOfEachPath) {
         int expect;
         int useTvc; // -1: not looked at
     };
+    // clang-format off
     const Case cases[] = {
         {"page-based pair", kDisk, a, 5, 1, 0, 0, 0x10, a, 6, 2, 0, 0, 0, 0, 0, 1},
         {"classic pair", kClassicDisk, a, 5, 0, 0x10, 0, 0x10, a, 6, 0, 0x20, 0, 0, 0, 0, 0},
-        {"classic: high half of the source", kClassicDisk, a, 5, 1, 0, 0, 0x10, a, 6, 0, 0, 0, 0,
-         0, 8, 0},
-        {"classic: high half of the size", kClassicDisk, a, 5, 0, 0, 1, 0, a, 6, 0, 0, 0, 0, 0, 8,
-         0},
-        {"classic: high half of the destination", kClassicDisk, a, 5, 0, 0, 0, 0x10, a, 6, 1, 0,
-         0, 0, 0, 8, 0},
-        {"classic: low halves checked", kClassicDisk, a, 5, 0, 0, 0, 0, a, 5, 0, 0, 0, 0, 0, 48,
-         0},
-        {"classic, no destination: part", kClassicDisk, a, 5, 0, 0x10, 0, 0x10, none, kNoDest,
-         kNoDest, kNoDest, 0, 0, 0, 0, 0},
-        {"classic, no destination: high half", kClassicDisk, a, 5, 1, 0, 0, 0x10, none, kNoDest,
-         kNoDest, kNoDest, 0, 0, 0, 8, 0},
-        {"classic, no destination: extent not all ones", kClassicDisk, a, 5, 0, 0x10, 0, 0x10,
-         none, kNoDest, 0, kNoDest, 0, 0, 0, 8, 0},
-        {"monitor option: no destination form", kDisk, a, 5, 0, 0, 0, 0, none, 9, 0, 0, 0,
-         0x8000, 0x8000, 7, 1},
-        {"by identifier", kDisk, nullptr, 0xFFFF, 9, 9, 9, 9, nullptr, 0, 9, 9, 99, 0x4, 0x4, 0,
-         1},
-        {"by identifier 0x10000", kDisk, nullptr, 0x10000, 0, 0, 0, 0, nullptr, 0, 0, 0, 0, 0x4,
-         0x4, 55, 1},
+        {"classic: high half of the source", kClassicDisk, a, 5, 1, 0, 0, 0x10, a, 6, 0, 0, 0, 0, 0, 8, 0},
+        {"classic: high half of the size", kClassicDisk, a, 5, 0, 0, 1, 0, a, 6, 0, 0, 0, 0, 0, 8, 0},
+        {"classic: high half of the destination", kClassicDisk, a, 5, 0, 0, 0, 0x10, a, 6, 1, 0, 0, 0, 0, 8, 0},
+        {"classic: low halves checked", kClassicDisk, a, 5, 0, 0, 0, 0, a, 5, 0, 0, 0, 0, 0, 48, 0},
+        {"classic, no destination: part", kClassicDisk, a, 5, 0, 0x10, 0, 0x10, none, kNoDest, kNoDest, kNoDest, 0, 0, 0, 0, 0},
+        {"classic, no destination: high half", kClassicDisk, a, 5, 1, 0, 0, 0x10, none, kNoDest, kNoDest, kNoDest, 0, 0, 0, 8, 0},
+        {"classic, no destination: extent not all ones", kClassicDisk, a, 5, 0, 0x10, 0, 0x10, none, kNoDest, 0, kNoDest, 0, 0, 0, 8, 0},
+        {"monitor option: no destination form", kDisk, a, 5, 0, 0, 0, 0, none, 9, 0, 0, 0, 0x8000, 0x8000, 7, 1},
+        {"by identifier", kDisk, nullptr, 0xFFFF, 9, 9, 9, 9, nullptr, 0, 9, 9, 99, 0x4, 0x4, 0, 1},
+        {"by identifier 0x10000", kDisk, nullptr, 0x10000, 0, 0, 0, 0, nullptr, 0, 0, 0, 0, 0x4, 0x4, 55, 1},
         {"option outside the mask", kDisk, a, 5, 0, 0, 0, 0, a, 6, 0, 0, 0, 0x4, 0, 37, -1},
         {"foreign device", kForeignDisk, a, 5, 0, 0, 0, 0, a, 6, 0, 0, 0, 0, 0, 22, -1},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();

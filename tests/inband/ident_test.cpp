@@ -70,6 +70,7 @@ struct NameCase {
     const char *options;
     int rc;
 };
+// clang-format off
 const NameCase kNameCases[] = {
     {"product=WX700", -1},
     {"product=WX720", 0},
@@ -82,6 +83,7 @@ const NameCase kNameCases[] = {
     {"vendor=OTHER product=WX900", -1},
     {"vendor=KORVAL product=WX900", -1},
 };
+// clang-format on
 
 TEST_F(Ident, OlderArraysByTheirNames) {
     for (const auto &c : kNameCases) {
@@ -133,6 +135,7 @@ TEST_F(Ident, CheckBoxIdOfLocalAndRemoteRequests) {
         unsigned char remote;
         int rc, err;
     };
+    // clang-format off
     const Case cases[] = {
         {"local, own source", "BOX-A1", "BOX-A1", 0, 0, 0},
         {"local, other source", "BOX-B2", "BOX-A1", 0, -1, 33},
@@ -140,6 +143,7 @@ TEST_F(Ident, CheckBoxIdOfLocalAndRemoteRequests) {
         {"remote, own source", "BOX-A1", "BOX-B2", 1, 0, 0},
         {"remote, neither", "BOX-B2", "BOX-C3", 1, -1, 57},
     };
+    // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -164,6 +168,7 @@ struct SupportCase {
     const char *options;
     unsigned char remote, in4096, out4096;
 };
+// clang-format off
 const SupportCase kSupportCases[] = {
     {"profile=paged", 0x03, 0x0F, 0x0F},
     {"profile=detail", 0x03, 0x0F, 0x00},
@@ -171,12 +176,11 @@ const SupportCase kSupportCases[] = {
     // Only RVZ set up.
     {"support=0000000000000000000000000000000000000000000000000000000000000001", 0x02, 0, 0},
     // Only RVZ, with both large forms.
-    {"support=0000000000000000000000000000000000000000000000000000000000000061", 0x02, 0x02,
-     0x02},
+    {"support=0000000000000000000000000000000000000000000000000000000000000061", 0x02, 0x02, 0x02},
     // Only VZ: bit 0x20 in byte 23, 0x40 in byte 7 (not set up there).
-    {"support=0000000000000040000000000000000000000000000000210000000000000000", 0x00, 0x08,
-     0x04},
+    {"support=0000000000000040000000000000000000000000000000210000000000000000", 0x00, 0x08, 0x04},
 };
+// clang-format on
 
 TEST_F(Ident, SupportPageSetsRemoteSupportAndLargeForms) {
     for (const auto &c : kSupportCases) {

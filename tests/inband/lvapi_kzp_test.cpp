@@ -254,10 +254,12 @@ TEST_F(LvKzp, SnapKzpAndTheCopyMonitor) {
         const char *what;
         Control start, stop;
     };
+    // clang-format off
     const Case cases[] = {
         {"SnapKZP form", ZRKLVStartSnapKZP, ZRKLVStopSnapKZP},
         {"SnapKZP+ form", ZRKLVStartSnapKZP_p, ZRKLVStopSnapKZP_p},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_EQ(Run(c.start, kHostA1, kMonitor, 0x8000), 0) << ZRKerrno;
@@ -332,6 +334,7 @@ TEST_F(LvKzp, GenerationQueryRefusals) {
         bool withList, withBox;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
         {"whole volume", To(0), 0, true, true, 0},
         {"another extent", Pair{.size = 8}, 0, true, true, 21},
@@ -342,6 +345,7 @@ TEST_F(LvKzp, GenerationQueryRefusals) {
         {"OLU beyond 16 bits", Pair{.srcOlu = 0x10000}, 0, true, true, 6},
         {"an option", To(0), 0x4, true, true, 37},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(GeneraList(kHostA1, c.pair, c.option, c.withList ? list.data() : nullptr,
@@ -358,6 +362,7 @@ TEST_F(LvKzp, GenerationQueryRefusals) {
         bool withInfo;
         int expected;
     };
+    // clang-format off
     const InfoCase infoCases[] = {
         {"by pair", To(6), 0, true, 0},
         {"no area", To(6), 0, false, 13},
@@ -365,6 +370,7 @@ TEST_F(LvKzp, GenerationQueryRefusals) {
         {"force", To(6), 0x2, true, 37},
         {"not among the generations", To(7), 0, true, 21},
     };
+    // clang-format on
     for (const InfoCase &c : infoCases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(GeneraInfo(kHostA1, c.pair, c.option, c.withInfo ? info : nullptr),
@@ -395,6 +401,7 @@ TEST_F(LvKzp, PoolInformationAndPoolSizes) {
         bool withArea;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
         {"by pair", To(6), 0, true, 0},
         {"by identifier", ById(3), 0x4, true, 0},
@@ -405,6 +412,7 @@ TEST_F(LvKzp, PoolInformationAndPoolSizes) {
         {"remote pair", kRemote, 0, true, 17},
         {"force", To(6), 0x2, true, 37},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         unsigned char size[64];
@@ -434,6 +442,7 @@ TEST_F(LvKzp, StartOptionWords) {
         int expected;
         const char *sent;
     };
+    // clang-format off
     const Case cases[] = {
         {"KZP", ZRKLVStartKZP, To(6), 0, 0, "44"},
         {"KZP", ZRKLVStartKZP, kRemote, 0, 0, "44"},
@@ -457,6 +466,7 @@ TEST_F(LvKzp, StartOptionWords) {
         {"SnapKZP+", ZRKLVStartSnapKZP_p, To(6), 0x2000, 37, ""},
         {"SnapKZP+ monitor with a destination", ZRKLVStartSnapKZP_p, To(6), 0x8000, 5, ""},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.name << " " << c.pair.dst << " " << std::hex
                                         << c.option);
@@ -480,6 +490,7 @@ TEST_F(LvKzp, StopOptionWords) {
         int expected;
         const char *sent;
     };
+    // clang-format off
     const Case cases[] = {
         {"KZP", ZRKLVStopKZP, "1 kzp A1 5 A1 6", To(6), 0, 0, "45"},
         {"KZP", ZRKLVStopKZP, "1 kzp A1 5 A1 6", To(6), 0x80000, 0, "45"},
@@ -504,15 +515,13 @@ TEST_F(LvKzp, StopOptionWords) {
         {"SnapKZP+", ZRKLVStopSnapKZP_p, "1 snapkzp+ A1 5 A1 6", To(6), 0, 0, "45"},
         {"SnapKZP+", ZRKLVStopSnapKZP_p, "1 snapkzp+ A1 5 A1 6", To(6), 0x2, 0, "45"},
         {"SnapKZP+", ZRKLVStopSnapKZP_p, "1 snapkzp+ A1 5 A1 6", ById(1), 0x4 | 0x2, 0, "45"},
-        {"SnapKZP+ monitor", ZRKLVStopSnapKZP_p, "1 monitor A1 5 A1 -", ById(1), 0x8000 | 0x4,
-         0, "45"},
-        {"SnapKZP+ of a monitor", ZRKLVStopSnapKZP_p, "1 monitor A1 5 A1 -", ById(1), 0x4, 21,
-         ""},
-        {"SnapKZP+ monitor", ZRKLVStopSnapKZP_p, "1 monitor A1 5 A1 -", kMonitor, 0x8000 | 0x2,
-         37, ""},
+        {"SnapKZP+ monitor", ZRKLVStopSnapKZP_p, "1 monitor A1 5 A1 -", ById(1), 0x8000 | 0x4, 0, "45"},
+        {"SnapKZP+ of a monitor", ZRKLVStopSnapKZP_p, "1 monitor A1 5 A1 -", ById(1), 0x4, 21, ""},
+        {"SnapKZP+ monitor", ZRKLVStopSnapKZP_p, "1 monitor A1 5 A1 -", kMonitor, 0x8000 | 0x2, 37, ""},
         {"SnapKZP+", ZRKLVStopSnapKZP_p, "1 kzp A1 5 A2 9", kRemote, 0, 17, ""},
         {"SnapKZP+", ZRKLVStopSnapKZP_p, "1 snapkzp+ A1 5 A1 6", To(6), 0x4000, 37, ""},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.name << " " << c.session << " " << std::hex
                                         << c.option);
@@ -546,10 +555,16 @@ TEST_F(LvKzp, QueryOptionWordsAndOutputs) {
         uint32_t id, option;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
-        {3, 0, 0}, {3, 0x4, 37}, {3, 0x80000, 37}, {0x10000, 0, 55}, {0xFFFF, 0, 21},
+        {3, 0, 0},
+        {3, 0x4, 37},
+        {3, 0x80000, 37},
+        {0x10000, 0, 55},
+        {0xFFFF, 0, 21},
         {4, 0, 21}, // a VZ session
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.id << " " << c.option);
         sim.clearLog();
@@ -572,6 +587,7 @@ TEST_F(LvKzp, RefusedStartsAreRolledBackAndReportTheStart) {
         Pair pair;
         uint32_t option;
     };
+    // clang-format off
     const Case cases[] = {
         {"KZP", ZRKLVStartKZP, To(6), 0},
         {"QuickKZP", ZRKLVStartQuickKZP, To(6), 0},
@@ -579,6 +595,7 @@ TEST_F(LvKzp, RefusedStartsAreRolledBackAndReportTheStart) {
         {"SnapKZP monitor", ZRKLVStartSnapKZP, kMonitor, 0x8000},
         {"SnapKZP+", ZRKLVStartSnapKZP_p, To(6), 0},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Fresh();
@@ -644,6 +661,7 @@ TEST_F(LvKzp, ClassicArraysAreNotSupported) {
         uint32_t option;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
         {"KZP start", ZRKLVStartKZP, local, 0, 17},
         {"KZP stop", ZRKLVStopKZP, local, 0, 17},
@@ -656,9 +674,9 @@ TEST_F(LvKzp, ClassicArraysAreNotSupported) {
         {"SnapKZP stop by identifier", ZRKLVStopSnapKZP, ById(1), 0x4, 17},
         {"SnapKZP+ start", ZRKLVStartSnapKZP_p, local, 0, 17},
         {"SnapKZP+ stop", ZRKLVStopSnapKZP_p, local, 0, 17},
-        {"KZP start beyond 32 bits", ZRKLVStartKZP,
-         Pair{.src = "BOX-C1", .dst = "BOX-C1", .srcExt = 1ull << 32, .size = 8}, 0, 8},
+        {"KZP start beyond 32 bits", ZRKLVStartKZP, Pair{.src = "BOX-C1", .dst = "BOX-C1", .srcExt = 1ull << 32, .size = 8}, 0, 8},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Fresh();

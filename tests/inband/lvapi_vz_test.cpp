@@ -254,6 +254,7 @@ TEST_F(LvVz, StartOptionWords) {
         uint32_t option;
         int expected; // 0 started, else ZRKerrno
     };
+    // clang-format off
     const Case cases[] = {
         {false, 0, 0},
         {false, 0x20000, 0},
@@ -263,7 +264,7 @@ TEST_F(LvVz, StartOptionWords) {
         {false, 0x200, 37},
         {false, 0x400, 37},
         {false, 0x800, 37},
-        {false, 0x4, 37},  // no identifier form for a start
+        {false, 0x4, 37}, // no identifier form for a start
         {false, 0x2, 37},
         {true, 0x20 | 0x100, 0},
         {true, 0x20 | 0x200 | 0x40, 0},
@@ -277,6 +278,7 @@ TEST_F(LvVz, StartOptionWords) {
         {true, 0x1000, 37},
         {true, 0x80, 37},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << (c.remote ? "remote " : "local ") << std::hex
                                         << c.option);
@@ -303,6 +305,7 @@ TEST_F(LvVz, ChangeOptionWords) {
         uint32_t option;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
         {true, 0, 0},
         {true, 0x20, 0},
@@ -323,6 +326,7 @@ TEST_F(LvVz, ChangeOptionWords) {
         {false, 0x1000 | 0x100, 37},
         {false, 0x20 | 0x800, 37},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << (c.remote ? "remote " : "local ") << std::hex
                                         << c.option);
@@ -356,6 +360,7 @@ TEST_F(LvVz, StopSuspendResumeOptionWords) {
         int expected;
         const char *sent;
     };
+    // clang-format off
     const Case cases[] = {
         {"stop", ZRKLVStopVZ, false, false, "active", 0, 0, "45"},
         {"stop", ZRKLVStopVZ, false, false, "active", 0x2, 0, "45"},
@@ -378,6 +383,7 @@ TEST_F(LvVz, StopSuspendResumeOptionWords) {
         {"resume", ZRKLVResumeVZ, true, false, "suspend", 0x2, 37, ""},
         {"resume", ZRKLVResumeVZ, true, false, "active", 0, 39, ""},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.name << (c.remote ? " remote " : " local ")
                                         << (c.byId ? "by id " : "") << std::hex << c.option);
@@ -420,10 +426,15 @@ TEST_F(LvVz, QueryOptionWordsAndOutputs) {
         int expected;
     };
     sim.addSession("9 kzp A1 7 A1 8");
+    // clang-format off
     const Case cases[] = {
-        {4, 0, 0},   {4, 0x4, 37}, {0x10000, 0, 55}, {0xFFFF, 0, 21},
-        {9, 0, 21},  // a KZP session
+        {4, 0, 0},
+        {4, 0x4, 37},
+        {0x10000, 0, 55},
+        {0xFFFF, 0, 21},
+        {9, 0, 21}, // a KZP session
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.id << " " << c.option);
         sim.clearLog();
@@ -445,10 +456,12 @@ TEST_F(LvVz, RefusedStartIsRolledBackAndReportsTheStart) {
         Pair pair;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
         {"local", kLocal, 8},
         {"remote: the partner is refused", kRemote, 62},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Fresh("");
@@ -537,6 +550,7 @@ TEST_F(LvVz, MultiSuspendRefusals) {
         int expected;
         bool reachesArray;
     };
+    // clang-format off
     const Case cases[] = {
         {"no pairs", {local}, 0, 0, true, 67, false},
         {"negative count", {local}, -1, 0, true, 67, false},
@@ -545,11 +559,11 @@ TEST_F(LvVz, MultiSuspendRefusals) {
         {"option outside the mask", {local}, 1, 0x2, true, 37, false},
         {"local, local, remote", {local, local2, remote}, 3, 0, true, 67, true},
         {"remote, local", {remote, local}, 2, 0, true, 67, true},
-        {"a pair that fails its check", {local, SuspendEntry(Pair{.dstOlu = 5})}, 2, 0, true, 48,
-         true},
+        {"a pair that fails its check", {local, SuspendEntry(Pair{.dstOlu = 5})}, 2, 0, true, 48, true},
         {"untransferred-data mode on local pairs", {local, local2}, 2, 0x10, true, 37, true},
         {"one session named twice", {local, local}, 2, 0, true, 67, true},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Fresh("3 vz A1 5 A1 6");
@@ -585,6 +599,7 @@ TEST_F(LvVz, ClassicArraysAreNotSupported) {
         uint32_t option;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
         {"start", ZRKLVStartVZ, local, 0, 17},
         {"start, a remote mode on a local pair", ZRKLVStartVZ, local, 0x20, 37},
@@ -596,9 +611,9 @@ TEST_F(LvVz, ClassicArraysAreNotSupported) {
         {"resume, remain mode on a local pair", ZRKLVResumeVZ, local, 0x80, 37},
         {"change", ZRKLVChangeVZ, local, 0x1000, 17},
         {"change, reverse with a mode", ZRKLVChangeVZ, local, 0x1000 | 0x20, 37},
-        {"start, beyond 32 bits", ZRKLVStartVZ,
-         Pair{.src = "BOX-C1", .dst = "BOX-C1", .size = 1ull << 32}, 0, 8},
+        {"start, beyond 32 bits", ZRKLVStartVZ, Pair{.src = "BOX-C1", .dst = "BOX-C1", .size = 1ull << 32}, 0, 8},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Fresh("");

@@ -162,6 +162,7 @@ TEST_F(LvInfo, VolumeInformationRefusalsSendNothing) {
         uint32_t extentCnt, option;
         int expect;
     };
+    // clang-format off
     const Case cases[] = {
         {"extent count 1", 1, 0, 3},
         {"option 0x4", 0, 0x4, 37},
@@ -170,6 +171,7 @@ TEST_F(LvInfo, VolumeInformationRefusalsSendNothing) {
         {"a bit beside 0x200000", 0, 0x200001, 37},
         {"option before extent count", 1, 0x4, 37},
     };
+    // clang-format on
     for (const bool ex : {false, true}) {
         for (const Case &c : cases) {
             SCOPED_TRACE(testing::Message() << c.what << (ex ? " Ex" : ""));
@@ -326,12 +328,14 @@ TEST_F(LvInfo, DetailOfAPair) {
     kzp.srcOlu = 6;
     kzp.dstOlu = 5;
     kzp.srcExtL = kzp.sizeL = kzp.dstExtL = 0;
+    // clang-format off
     const Case cases[] = {
         {"local part", Pair{}, 0, 11, 2},
         {"remote whole volume", remote, 0, 12, 2},
         {"KZP family", kzp, 0x80000, 13, 1},
         {"by identifier", byId, 0x4, 13, 1},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         unsigned char detail[256];
@@ -384,6 +388,7 @@ TEST_F(LvInfo, DetailRefusals) {
     estimate.dstExtL = kNoDest;
     Pair missing;
     missing.dstExtL = 0x800;
+    // clang-format off
     const Case cases[] = {
         {"source extent above 32 bits", kDisk, highSrc, 0, 256, true, 69, false},
         {"extent end at 2^32", kDisk, wrap, 0, 256, true, 69, false},
@@ -396,6 +401,7 @@ TEST_F(LvInfo, DetailRefusals) {
         {"no such session", kDisk, missing, 0, 256, true, 21, true},
         {"array without the page-based engine", kClassicDisk, Pair{}, 0, 256, true, 17, true},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.clearLog();
@@ -446,11 +452,13 @@ TEST_F(LvInfo, BlockSize) {
         uint32_t high, low;
         std::vector<int> opcodes; // READ CAPACITY (10), then (16) when needed
     };
+    // clang-format off
     const Case cases[] = {
         {kDisk, 0, 2097152, {0x25}},
         {kBigDisk, 2, 8, {0x25, 0x9E}},
         {kEdgeDisk, 1, 0, {0x25, 0x9E}}, // exactly 2^32 blocks
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.volume);
         sim.clearLog();
@@ -509,8 +517,13 @@ DETAIL_LIST_INFO Entry(uint16_t id, uint8_t kind, uint32_t srcOlu, uint32_t dstO
 }
 
 TEST_F(LvInfo, SessionOutOfAList) {
-    const DETAIL_LIST_INFO list[] = {Entry(0x21, 1, 5, 6), Entry(0x22, 2, 5, 6),
-                                     Entry(0x23, 2, 5, 7)};
+    // clang-format off
+    const DETAIL_LIST_INFO list[] = {
+        Entry(0x21, 1, 5, 6),
+        Entry(0x22, 2, 5, 6),
+        Entry(0x23, 2, 5, 7),
+    };
+    // clang-format on
     struct Case {
         const char *what;
         uint32_t kind, count;
@@ -522,6 +535,7 @@ TEST_F(LvInfo, SessionOutOfAList) {
         int id; // found identifier
     };
     const char *a = kA1.data();
+    // clang-format off
     const Case cases[] = {
         {"any kind: the first match", 0, 3, true, a, 5, 6, true, true, 0, 0x21},
         {"KZP family", 1, 3, true, a, 5, 6, true, true, 0, 0x21},
@@ -537,6 +551,7 @@ TEST_F(LvInfo, SessionOutOfAList) {
         {"no source BoxID", 0, 3, true, nullptr, 5, 6, true, true, 4, 0},
         {"no match", 0, 3, true, a, 5, 8, true, true, 21, 0},
     };
+    // clang-format on
     // It sends nothing and leaves the sense store alone.
     unsigned char stored[ZRK_SENSE_LEN] = {0x70, 0, 0x05};
     CtrlSenseData(stored, sizeof stored, ZRK_SENSE_STORE);

@@ -58,37 +58,22 @@ TEST(Pages, StartAndRollBackPagesFromARequest) {
         unsigned int option;
         Patches expected; // besides the page code and the length
     };
+    // clang-format off
     const Case cases[] = {
-        {"local VZ start, whole volume", 0x44, 2, true, {}, "BOX-A1", 0,
-         {{8, "0012"}, {12, "02"}, {20, "80"}, {128, "00000005 00000006"}, {138, "0003"}}},
-        {"local VZ start of an extent, secondary access; modes only for remote", 0x44, 2, true,
-         {.whole = false, .interval = 0x10005}, "BOX-A1", 0x20000 | 0x20 | 0x400 | 0x40,
-         {{8, "0012"}, {12, "02"}, {20, "01"}, {128, "00000005 00000006"}, {136, "0001 0005"},
-          {160, extents}}},
-        {"remote VZ start from the source's host, every mode", 0x44, 2, true,
-         {.remote = true}, "BOX-A1", 0x20 | 0x100 | 0x200 | 0x40 | 0x400 | 0x800,
-         {{8, "0012"}, {12, "02"}, {20, "a0"}, {22, "07 03 00 08"}, {32, a1}, {80, a2},
-          {128, "00000005 00000009"}, {138, "0003"}}},
-        {"remote VZ start from the destination's host", 0x44, 2, true,
-         {.remote = true, .whole = false}, "BOX-A2", 0x400,
-         {{10, "0012"}, {12, "02"}, {20, "20"}, {22, "10 02"}, {32, a1}, {80, a2},
-          {128, "00000005 00000009"}, {136, "0001 0003"}, {160, extents}}},
-        {"SnapKZP+ monitor start", 0x44, 5, true, {.dstOlu = 0xFFFFFFFF}, "BOX-A1", 0x8000,
-         {{8, "0012"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}},
-        {"SnapKZP+ start in delete mode", 0x44, 5, true, {}, "BOX-A1", 0x2000000,
-         {{8, "0012"}, {12, "01"}, {20, "c0 80"}, {128, "00000005 00000006"}}},
-        {"SnapKZP start of an extent", 0x44, 3, true, {.whole = false}, "BOX-A1", 0,
-         {{8, "0012"}, {12, "01"}, {20, "10"}, {128, "00000005 00000006"}, {136, "0001"},
-          {160, extents}}},
-        {"SnapKZP monitor start", 0x44, 3, true, {.dstOlu = 0xFFFFFFFF}, "BOX-A1", 0x8000,
-         {{8, "0012"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}},
-        {"QuickKZP start: no interval, no secondary access", 0x44, 4, true, {}, "BOX-A1", 0x20000,
-         {{8, "0012"}, {12, "01"}, {20, "88"}, {128, "00000005 00000006"}}},
-        {"KZP start, remote", 0x44, 1, true, {.remote = true}, "BOX-A1", 0x20 | 0x40,
-         {{8, "0012"}, {12, "01"}, {20, "a0"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}},
+        {"local VZ start, whole volume", 0x44, 2, true, {}, "BOX-A1", 0, {{8, "0012"}, {12, "02"}, {20, "80"}, {128, "00000005 00000006"}, {138, "0003"}}},
+        {"local VZ start of an extent, secondary access; modes only for remote", 0x44, 2, true, {.whole = false, .interval = 0x10005}, "BOX-A1", 0x20000 | 0x20 | 0x400 | 0x40, {{8, "0012"}, {12, "02"}, {20, "01"}, {128, "00000005 00000006"}, {136, "0001 0005"}, {160, extents}}},
+        {"remote VZ start from the source's host, every mode", 0x44, 2, true, {.remote = true}, "BOX-A1", 0x20 | 0x100 | 0x200 | 0x40 | 0x400 | 0x800, {{8, "0012"}, {12, "02"}, {20, "a0"}, {22, "07 03 00 08"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}, {138, "0003"}}},
+        {"remote VZ start from the destination's host", 0x44, 2, true, {.remote = true, .whole = false}, "BOX-A2", 0x400, {{10, "0012"}, {12, "02"}, {20, "20"}, {22, "10 02"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}, {136, "0001 0003"}, {160, extents}}},
+        {"SnapKZP+ monitor start", 0x44, 5, true, {.dstOlu = 0xFFFFFFFF}, "BOX-A1", 0x8000, {{8, "0012"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}},
+        {"SnapKZP+ start in delete mode", 0x44, 5, true, {}, "BOX-A1", 0x2000000, {{8, "0012"}, {12, "01"}, {20, "c0 80"}, {128, "00000005 00000006"}}},
+        {"SnapKZP start of an extent", 0x44, 3, true, {.whole = false}, "BOX-A1", 0, {{8, "0012"}, {12, "01"}, {20, "10"}, {128, "00000005 00000006"}, {136, "0001"}, {160, extents}}},
+        {"SnapKZP monitor start", 0x44, 3, true, {.dstOlu = 0xFFFFFFFF}, "BOX-A1", 0x8000, {{8, "0012"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}},
+        {"QuickKZP start: no interval, no secondary access", 0x44, 4, true, {}, "BOX-A1", 0x20000, {{8, "0012"}, {12, "01"}, {20, "88"}, {128, "00000005 00000006"}}},
+        {"KZP start, remote", 0x44, 1, true, {.remote = true}, "BOX-A1", 0x20 | 0x40, {{8, "0012"}, {12, "01"}, {20, "a0"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}},
         {"roll-back of a VZ start", 0x45, 2, false, {}, "BOX-A1", 0x20, {{8, "0012"}, {12, "02"}}},
         {"roll-back of a QuickKZP start", 0x45, 4, false, {}, "BOX-A1", 0, {{8, "0012"}, {12, "01"}}},
     };
+    // clang-format on
     const unsigned char id[2] = {0x00, 0x12};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -147,29 +132,23 @@ TEST(Pages, SessionPagesFromADetail) {
         unsigned int option;
         Patches expected; // besides the body; bytes 20-27 always listed
     };
+    // clang-format off
     const Case cases[] = {
         {"stop", 0x45, 2, &d, 0, {{12, "02"}, {20, "a3 00 17 02 00 00 00 00"}}},
         {"forced stop", 0x45, 2, &d, 0x2, {{12, "02"}, {20, "a3 00 17 02 80 00 00 00"}}},
-        {"virtual-volume stop forces", 0x45, 1, &quick, 0x1000000,
-         {{12, "01"}, {20, "88 00 00 00 80 00 00 00"}}},
-        {"suspend with the stack timer", 0x48, 2, &d, 0x100000,
-         {{12, "02"}, {20, "a3 00 17 02 02 00 00 ff"}}},
+        {"virtual-volume stop forces", 0x45, 1, &quick, 0x1000000, {{12, "01"}, {20, "88 00 00 00 80 00 00 00"}}},
+        {"suspend with the stack timer", 0x48, 2, &d, 0x100000, {{12, "02"}, {20, "a3 00 17 02 02 00 00 ff"}}},
         {"suspend without it", 0x48, 2, &d, 0, {{12, "02"}, {20, "a3 00 17 02 00 00 00 00"}}},
         {"resume in remain mode", 0x49, 2, &d, 0x80, {{12, "02"}, {20, "a3 00 17 02 40 00 00 00"}}},
-        {"remain mode is for resume only", 0x48, 2, &d, 0x80,
-         {{12, "02"}, {20, "a3 00 17 02 00 00 00 00"}}},
-        {"mode change of a remote session", 0x46, 2, &d, 0x20 | 0x800,
-         {{12, "02"}, {20, "a3 00 14 03 00 02 00 00"}}},
+        {"remain mode is for resume only", 0x48, 2, &d, 0x80, {{12, "02"}, {20, "a3 00 17 02 00 00 00 00"}}},
+        {"mode change of a remote session", 0x46, 2, &d, 0x20 | 0x800, {{12, "02"}, {20, "a3 00 14 03 00 02 00 00"}}},
         {"mode change without modes", 0x46, 2, &d, 0, {{12, "02"}, {20, "a3 00 10 00 00 02 00 00"}}},
-        {"reverse keeps the session's modes", 0x46, 2, &d, 0x1000 | 0x20 | 0x800,
-         {{12, "02"}, {20, "a3 00 17 02 00 04 00 00"}}},
-        {"change of a local session keeps its modes", 0x46, 2, &local, 0x20,
-         {{12, "02"}, {20, "80 00 17 02 00 00 00 00"}}},
-        {"QuickKZP restart and stop tracking", 0x44, 4, &quick, 0x2000 | 0x4000,
-         {{12, "01"}, {20, "88 00 00 00 00 c0 00 00"}}},
-        {"restart bits only for QuickKZP", 0x45, 1, &quick, 0x2000 | 0x4000 | 0x40,
-         {{12, "01"}, {20, "88 00 00 00 00 00 00 00"}}},
+        {"reverse keeps the session's modes", 0x46, 2, &d, 0x1000 | 0x20 | 0x800, {{12, "02"}, {20, "a3 00 17 02 00 04 00 00"}}},
+        {"change of a local session keeps its modes", 0x46, 2, &local, 0x20, {{12, "02"}, {20, "80 00 17 02 00 00 00 00"}}},
+        {"QuickKZP restart and stop tracking", 0x44, 4, &quick, 0x2000 | 0x4000, {{12, "01"}, {20, "88 00 00 00 00 c0 00 00"}}},
+        {"restart bits only for QuickKZP", 0x45, 1, &quick, 0x2000 | 0x4000 | 0x40, {{12, "01"}, {20, "88 00 00 00 00 00 00 00"}}},
     };
+    // clang-format on
     const int savedTimer = ZRKRVZ_stacktimer;
     ZRKRVZ_stacktimer = 0x1FF; // only the low byte goes out
     for (const Case &c : cases) {
@@ -362,6 +341,7 @@ TEST_F(PagesOnArray, VolumeInformationOnASecondary) {
         const char *box;
         uint32_t olu;
     };
+    // clang-format off
     const Case cases[] = {
         // The secondary's volume is the mirror's target: the source side.
         {"target of the mirror", "session 1 failover P 258 S 772", 0, "BOX-P", 258},
@@ -369,6 +349,7 @@ TEST_F(PagesOnArray, VolumeInformationOnASecondary) {
         {"source of the mirror", "session 1 failover S 772 P 258", 0, "BOX-P", 258},
         {"no swap asked", "session 1 failover P 258 S 772", 0x200000, "BOX-S", 772},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(std::string("array P boxid=\"BOX-P\" partner=S role=1\n"

@@ -95,28 +95,17 @@ TEST_F(TvcOps, StartsSendTheirPagesAndTheArrayHoldsTheSession) {
         Patches page; // besides the code, the length and the identifier 0x0001
         const char *kindName, *pairText;
     };
+    // clang-format off
     const Case cases[] = {
-        {"local VZ, secondary access", StartTvc, 2, 0x20000, {}, "in31 in31 reserve out44",
-         {{12, "02"}, {20, "81"}, {128, "00000005 00000006 0000 0003"}}, "vz", "A1:5>A1:6"},
-        {"remote VZ, stack transfer", StartTvc, 2, 0x400, {.dst = "BOX-A2", .dstOlu = 9},
-         "in31 reserve out44",
-         {{12, "02"}, {20, "a0"}, {23, "02"}, {32, a1}, {80, a2}, {128, "00000005 00000009 0000 0003"}},
-         "vz", "A1:5>A2:9"},
-        {"KZP of an extent", StartTvc, 1, 0, {.srcExt = 0x100, .size = 0x200, .dstExt = 0x300},
-         "in31 in31 reserve out44",
-         {{12, "01"}, {128, "00000005 00000006 0001"},
-          {160, "0000000000000100 0000000000000200 0000000000000300"}},
-         "kzp", "A1:5>A1:6"},
-        {"QuickKZP", StartQuickTvc, 1, 0, {.dstOlu = 7}, "in31 in31 reserve out44",
-         {{12, "01"}, {20, "88"}, {128, "00000005 00000007"}}, "quickkzp", "A1:5>A1:7"},
-        {"SnapKZP", StartSnapTvc, 1, 0, {.dstOlu = 8}, "in31 in31 reserve out44",
-         {{12, "01"}, {20, "90"}, {128, "00000005 00000008"}}, "snapkzp", "A1:5>A1:8"},
-        {"SnapKZP+", StartSnapTvc, 5, 0, {.dstOlu = 8}, "in31 in31 reserve out44",
-         {{12, "01"}, {20, "c0"}, {128, "00000005 00000008"}}, "snapkzp+", "A1:5>A1:8"},
-        {"SnapKZP+ monitor: no destination to check", StartSnapTvc, 5, 0x8000,
-         {.dstOlu = 0xFFFFFFFF}, "in31 reserve out44",
-         {{12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}, "monitor", "A1:5>A1:-"},
+        {"local VZ, secondary access", StartTvc, 2, 0x20000, {}, "in31 in31 reserve out44", {{12, "02"}, {20, "81"}, {128, "00000005 00000006 0000 0003"}}, "vz", "A1:5>A1:6"},
+        {"remote VZ, stack transfer", StartTvc, 2, 0x400, {.dst = "BOX-A2", .dstOlu = 9}, "in31 reserve out44", {{12, "02"}, {20, "a0"}, {23, "02"}, {32, a1}, {80, a2}, {128, "00000005 00000009 0000 0003"}}, "vz", "A1:5>A2:9"},
+        {"KZP of an extent", StartTvc, 1, 0, {.srcExt = 0x100, .size = 0x200, .dstExt = 0x300}, "in31 in31 reserve out44", {{12, "01"}, {128, "00000005 00000006 0001"}, {160, "0000000000000100 0000000000000200 0000000000000300"}}, "kzp", "A1:5>A1:6"},
+        {"QuickKZP", StartQuickTvc, 1, 0, {.dstOlu = 7}, "in31 in31 reserve out44", {{12, "01"}, {20, "88"}, {128, "00000005 00000007"}}, "quickkzp", "A1:5>A1:7"},
+        {"SnapKZP", StartSnapTvc, 1, 0, {.dstOlu = 8}, "in31 in31 reserve out44", {{12, "01"}, {20, "90"}, {128, "00000005 00000008"}}, "snapkzp", "A1:5>A1:8"},
+        {"SnapKZP+", StartSnapTvc, 5, 0, {.dstOlu = 8}, "in31 in31 reserve out44", {{12, "01"}, {20, "c0"}, {128, "00000005 00000008"}}, "snapkzp+", "A1:5>A1:8"},
+        {"SnapKZP+ monitor: no destination to check", StartSnapTvc, 5, 0x8000, {.dstOlu = 0xFFFFFFFF}, "in31 reserve out44", {{12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}, "monitor", "A1:5>A1:-"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(kArrays);
@@ -149,16 +138,15 @@ TEST_F(TvcOps, RefusedStartIsRolledBack) {
         int errnoSeen;
         const char *rollBack;   // bytes 12-13 of the stop page
     };
+    // clang-format off
     const Case cases[] = {
-        {"remote VZ, partner refused", StartTvc, 2, {.dst = "BOX-A2", .dstOlu = 9}, "5 0x26 0x00",
-         nullptr, ZRK_ERR_PARTNER, "02"},
+        {"remote VZ, partner refused", StartTvc, 2, {.dst = "BOX-A2", .dstOlu = 9}, "5 0x26 0x00", nullptr, ZRK_ERR_PARTNER, "02"},
         {"local VZ keeps the mapped code", StartTvc, 2, {}, "5 0x26 0x00", nullptr, 8, "02"},
         {"KZP: 65 is reported as 68", StartTvc, 1, {}, "5 0x26 0xC0", nullptr, 68, "01"},
-        {"QuickKZP, its stop refused too", StartQuickTvc, 1, {.dstOlu = 7}, "5 0x26 0xC1",
-         "5 0x26 0x91", 68, "01"},
-        {"SnapKZP+, its stop refused too", StartSnapTvc, 5, {.dstOlu = 8}, "5 0x26 0x92",
-         "5 0x26 0x91", 26, "01"},
+        {"QuickKZP, its stop refused too", StartQuickTvc, 1, {.dstOlu = 7}, "5 0x26 0xC1", "5 0x26 0x91", 68, "01"},
+        {"SnapKZP+, its stop refused too", StartSnapTvc, 5, {.dstOlu = 8}, "5 0x26 0x92", "5 0x26 0x91", 26, "01"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(kArrays);
@@ -204,49 +192,21 @@ TEST_F(TvcOps, SessionOperationsSendTheirPages) {
     const COPY_REQ_LV remote = Request({.dst = "BOX-A2", .dstOlu = 9});
     // The detail of a session names both arrays, local or not.
     const std::string boxes = a1 + std::string(16, '0') + a1;
+    // clang-format off
     const Case cases[] = {
-        {"stop of a local VZ session", "vz A1 5 A1 6", kSrcHost, StopTvc, 2, 0, local,
-         {{0, "45"}, {8, "0003"}, {12, "02"}, {20, "80"}, {128, "00000005 00000006"}, {32, boxes}}, "status", ""},
-        {"stop by identifier", "kzp A1 5 A1 6", kSrcHost, StopTvc, 1, 0x4, ById(3),
-         {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "80"}, {128, "00000005 00000006"}, {32, boxes}}, "status", ""},
-        {"suspend with the stack timer", "rvz A1 5 A2 9 partner=4", kSrcHost, SuspendTvc, 2,
-         0x100000, remote,
-         {{0, "48"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 00 00 02 00 00 c8"}, {32, a1},
-          {80, a2}, {128, "00000005 00000009"}},
-         "stacktimer", "200"},
-        {"suspend from the destination's host: the partner identifier", "rvz A1 5 A2 9 partner=4",
-         kDstHost, SuspendTvc, 2, 0x2, remote,
-         {{0, "48"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 10 00 80"}, {32, a1}, {80, a2},
-          {128, "00000005 00000009"}},
-         "status", "4"},
-        {"resume in remain mode", "rvz A1 5 A2 9 partner=4 status=suspend mode=sync transfer=0",
-         kSrcHost, ResumeTvc, 2, 0x80, remote,
-         {{0, "49"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 04 00 40"}, {32, a1}, {80, a2},
-          {128, "00000005 00000009"}},
-         "status", "2"},
-        {"reverse of a local session", "vz A1 5 A1 6 status=suspend", kSrcHost, ChangeTvc, 2,
-         0x1000, local,
-         {{0, "46"}, {8, "0003"}, {12, "02"}, {20, "80 00 00 00 00 04"}, {128, "00000005 00000006"}, {32, boxes}},
-         "pair", "A1:6>A1:5"},
-        {"mode change of a remote session", "rvz A1 5 A2 9 partner=4 status=suspend", kSrcHost,
-         ChangeTvc, 2, 0x20 | 0x100, remote,
-         {{0, "46"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 06 00 00 02"}, {32, a1}, {80, a2},
-          {128, "00000005 00000009"}},
-         "mode", "sync,split"},
-        {"QuickKZP stop of the tracking only", "quickkzp A1 5 A1 7 phase=tracking", kSrcHost,
-         StopQuickTvc, 1, 0x4000, Request({.dstOlu = 7}),
-         {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 40"}, {128, "00000005 00000007"}, {32, boxes}},
-         "status", ""},
-        {"SnapKZP+ stop", "snapkzp+ A1 5 A1 8", kSrcHost, StopSnapTvc, 5, 0, Request({.dstOlu = 8}),
-         {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "c0"}, {128, "00000005 00000008"}, {32, boxes}}, "status", ""},
-        {"monitor stop", "monitor A1 5 A1 -", kSrcHost, StopSnapTvc, 5, 0x8000,
-         Request({.dstOlu = 0xFFFFFFFF}),
-         {{0, "45"}, {8, "0003"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}, {32, boxes}}, "status", ""},
-        {"QuickKZP restart", "quickkzp A1 5 A1 7 phase=tracking diff=5", kSrcHost, StartQuickTvc, 1,
-         0x2000, Request({.dstOlu = 7}),
-         {{0, "44"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 80"}, {128, "00000005 00000007"}, {32, boxes}},
-         "phase", "4"},
+        {"stop of a local VZ session", "vz A1 5 A1 6", kSrcHost, StopTvc, 2, 0, local, {{0, "45"}, {8, "0003"}, {12, "02"}, {20, "80"}, {128, "00000005 00000006"}, {32, boxes}}, "status", ""},
+        {"stop by identifier", "kzp A1 5 A1 6", kSrcHost, StopTvc, 1, 0x4, ById(3), {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "80"}, {128, "00000005 00000006"}, {32, boxes}}, "status", ""},
+        {"suspend with the stack timer", "rvz A1 5 A2 9 partner=4", kSrcHost, SuspendTvc, 2, 0x100000, remote, {{0, "48"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 00 00 02 00 00 c8"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}, "stacktimer", "200"},
+        {"suspend from the destination's host: the partner identifier", "rvz A1 5 A2 9 partner=4", kDstHost, SuspendTvc, 2, 0x2, remote, {{0, "48"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 10 00 80"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}, "status", "4"},
+        {"resume in remain mode", "rvz A1 5 A2 9 partner=4 status=suspend mode=sync transfer=0", kSrcHost, ResumeTvc, 2, 0x80, remote, {{0, "49"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 04 00 40"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}, "status", "2"},
+        {"reverse of a local session", "vz A1 5 A1 6 status=suspend", kSrcHost, ChangeTvc, 2, 0x1000, local, {{0, "46"}, {8, "0003"}, {12, "02"}, {20, "80 00 00 00 00 04"}, {128, "00000005 00000006"}, {32, boxes}}, "pair", "A1:6>A1:5"},
+        {"mode change of a remote session", "rvz A1 5 A2 9 partner=4 status=suspend", kSrcHost, ChangeTvc, 2, 0x20 | 0x100, remote, {{0, "46"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 06 00 00 02"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}, "mode", "sync,split"},
+        {"QuickKZP stop of the tracking only", "quickkzp A1 5 A1 7 phase=tracking", kSrcHost, StopQuickTvc, 1, 0x4000, Request({.dstOlu = 7}), {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 40"}, {128, "00000005 00000007"}, {32, boxes}}, "status", ""},
+        {"SnapKZP+ stop", "snapkzp+ A1 5 A1 8", kSrcHost, StopSnapTvc, 5, 0, Request({.dstOlu = 8}), {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "c0"}, {128, "00000005 00000008"}, {32, boxes}}, "status", ""},
+        {"monitor stop", "monitor A1 5 A1 -", kSrcHost, StopSnapTvc, 5, 0x8000, Request({.dstOlu = 0xFFFFFFFF}), {{0, "45"}, {8, "0003"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}, {32, boxes}}, "status", ""},
+        {"QuickKZP restart", "quickkzp A1 5 A1 7 phase=tracking diff=5", kSrcHost, StartQuickTvc, 1, 0x2000, Request({.dstOlu = 7}), {{0, "44"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 80"}, {128, "00000005 00000007"}, {32, boxes}}, "phase", "4"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(kArrays);
@@ -276,43 +236,28 @@ TEST_F(TvcOps, RefusalsSendNoPage) {
         int errnoSeen;
     };
     const COPY_REQ_LV local = Request({});
+    // clang-format off
     const Case cases[] = {
-        {"suspend of a suspended session", "vz A1 5 A1 6 status=suspend", kSrcHost, SuspendTvc, 2, 0,
-         local, ZRK_ERR_SEQUENCE},
-        {"resume of an active session", "vz A1 5 A1 6", kSrcHost, ResumeTvc, 2, 0, local,
-         ZRK_ERR_SEQUENCE},
-        {"change of an active session", "vz A1 5 A1 6", kSrcHost, ChangeTvc, 2, 0x1000, local,
-         ZRK_ERR_SEQUENCE},
-        {"local change other than reverse", "vz A1 5 A1 6 status=suspend", kSrcHost, ChangeTvc, 2,
-         0x20, local, ZRK_ERR_OPTION},
-        {"KZP stop of a SnapKZP session", "snapkzp A1 5 A1 6", kSrcHost, StopTvc, 1, 0, local,
-         ZRK_ERR_NO_SESSION},
-        {"KZP stop of a monitor session", "monitor A1 5 A1 -", kSrcHost, StopTvc, 1, 0,
-         Request({.dstOlu = 0xFFFFFFFF}), ZRK_ERR_NO_SESSION},
-        {"QuickKZP restart of a KZP session", "kzp A1 5 A1 6", kSrcHost, StartQuickTvc, 1, 0x2000,
-         local, ZRK_ERR_NO_SESSION},
-        {"QuickKZP stop of a KZP session", "kzp A1 5 A1 6", kSrcHost, StopQuickTvc, 1, 0x2, local,
-         ZRK_ERR_NO_SESSION},
-        {"SnapKZP+ stop of a SnapKZP session", "snapkzp A1 5 A1 6", kSrcHost, StopSnapTvc, 5, 0,
-         local, ZRK_ERR_NO_SESSION},
-        {"monitor stop of a SnapKZP+ session", "snapkzp+ A1 5 A1 6", kSrcHost, StopSnapTvc, 5,
-         0x8000, local, ZRK_ERR_NO_SESSION},
+        {"suspend of a suspended session", "vz A1 5 A1 6 status=suspend", kSrcHost, SuspendTvc, 2, 0, local, ZRK_ERR_SEQUENCE},
+        {"resume of an active session", "vz A1 5 A1 6", kSrcHost, ResumeTvc, 2, 0, local, ZRK_ERR_SEQUENCE},
+        {"change of an active session", "vz A1 5 A1 6", kSrcHost, ChangeTvc, 2, 0x1000, local, ZRK_ERR_SEQUENCE},
+        {"local change other than reverse", "vz A1 5 A1 6 status=suspend", kSrcHost, ChangeTvc, 2, 0x20, local, ZRK_ERR_OPTION},
+        {"KZP stop of a SnapKZP session", "snapkzp A1 5 A1 6", kSrcHost, StopTvc, 1, 0, local, ZRK_ERR_NO_SESSION},
+        {"KZP stop of a monitor session", "monitor A1 5 A1 -", kSrcHost, StopTvc, 1, 0, Request({.dstOlu = 0xFFFFFFFF}), ZRK_ERR_NO_SESSION},
+        {"QuickKZP restart of a KZP session", "kzp A1 5 A1 6", kSrcHost, StartQuickTvc, 1, 0x2000, local, ZRK_ERR_NO_SESSION},
+        {"QuickKZP stop of a KZP session", "kzp A1 5 A1 6", kSrcHost, StopQuickTvc, 1, 0x2, local, ZRK_ERR_NO_SESSION},
+        {"SnapKZP+ stop of a SnapKZP session", "snapkzp A1 5 A1 6", kSrcHost, StopSnapTvc, 5, 0, local, ZRK_ERR_NO_SESSION},
+        {"monitor stop of a SnapKZP+ session", "snapkzp+ A1 5 A1 6", kSrcHost, StopSnapTvc, 5, 0x8000, local, ZRK_ERR_NO_SESSION},
         {"no such pair", "vz A1 5 A1 7", kSrcHost, StopTvc, 2, 0, local, ZRK_ERR_NO_SESSION},
-        {"by identifier: forced stop of a local KZP session", "kzp A1 5 A1 6", kSrcHost, StopTvc, 1,
-         0x4 | 0x2, ById(3), ZRK_ERR_OPTION},
-        {"by identifier: forced suspend of a local session", "vz A1 5 A1 6", kSrcHost, SuspendTvc,
-         2, 0x4 | 0x2, ById(3), ZRK_ERR_OPTION},
-        {"by identifier: remain mode on a local session", "vz A1 5 A1 6 status=suspend", kSrcHost,
-         ResumeTvc, 2, 0x4 | 0x80, ById(3), ZRK_ERR_OPTION},
-        {"by identifier: suspend of a KZP session", "kzp A1 5 A1 6", kSrcHost, SuspendTvc, 2, 0x4,
-         ById(3), ZRK_ERR_NO_SESSION},
-        {"by identifier: no such session", nullptr, kSrcHost, StopTvc, 2, 0x4, ById(3),
-         ZRK_ERR_NO_SESSION},
-        {"a local pair of another array", nullptr, kSrcHost, StartTvc, 2, 0,
-         Request({.src = "BOX-A2", .dst = "BOX-A2"}), ZRK_ERR_DIFFERENT_ZRK},
-        {"a remote pair without this array", nullptr, kSrcHost, StartTvc, 2, 0,
-         Request({.src = "BOX-A2", .dst = "BOX-A3"}), ZRK_ERR_BOXID},
+        {"by identifier: forced stop of a local KZP session", "kzp A1 5 A1 6", kSrcHost, StopTvc, 1, 0x4 | 0x2, ById(3), ZRK_ERR_OPTION},
+        {"by identifier: forced suspend of a local session", "vz A1 5 A1 6", kSrcHost, SuspendTvc, 2, 0x4 | 0x2, ById(3), ZRK_ERR_OPTION},
+        {"by identifier: remain mode on a local session", "vz A1 5 A1 6 status=suspend", kSrcHost, ResumeTvc, 2, 0x4 | 0x80, ById(3), ZRK_ERR_OPTION},
+        {"by identifier: suspend of a KZP session", "kzp A1 5 A1 6", kSrcHost, SuspendTvc, 2, 0x4, ById(3), ZRK_ERR_NO_SESSION},
+        {"by identifier: no such session", nullptr, kSrcHost, StopTvc, 2, 0x4, ById(3), ZRK_ERR_NO_SESSION},
+        {"a local pair of another array", nullptr, kSrcHost, StartTvc, 2, 0, Request({.src = "BOX-A2", .dst = "BOX-A2"}), ZRK_ERR_DIFFERENT_ZRK},
+        {"a remote pair without this array", nullptr, kSrcHost, StartTvc, 2, 0, Request({.src = "BOX-A2", .dst = "BOX-A3"}), ZRK_ERR_BOXID},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(kArrays);
@@ -336,10 +281,10 @@ TEST_F(TvcOps, MissingSupportIsRefused) {
         unsigned int option;
         Pair pair;
     };
+    // clang-format off
     const Case cases[] = {
         {"remote VZ start in stack mode", 29, 0x10, StartTvc, 2, 0x400, {.dst = "BOX-A2", .dstOlu = 9}},
-        {"remote VZ start with secondary access", 29, 0x02, StartTvc, 2, 0x20000,
-         {.dst = "BOX-A2", .dstOlu = 9}},
+        {"remote VZ start with secondary access", 29, 0x02, StartTvc, 2, 0x20000, {.dst = "BOX-A2", .dstOlu = 9}},
         {"local VZ start", 23, 0x01, StartTvc, 2, 0, {}},
         {"stack-timer suspend", 30, 0x10, SuspendTvc, 2, 0x100000, {.dst = "BOX-A2", .dstOlu = 9}},
         {"local suspend", 21, 0x01, SuspendTvc, 2, 0, {}},
@@ -349,6 +294,7 @@ TEST_F(TvcOps, MissingSupportIsRefused) {
         {"QuickKZP start", 4, 0x01, StartQuickTvc, 1, 0, {.dstOlu = 7}},
         {"QuickKZP start in delete mode", 4, 0x02, StartQuickTvc, 1, 0x2000000, {.dstOlu = 7}},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Prepare(kSrcHost);
@@ -425,6 +371,7 @@ TEST_F(TvcOps, FailedRemoteChangeIsDiagnosed) {
         const char *corrupt; // "OFFSET HEX" on the re-read page 0x44, or null
         int errnoSeen;       // -1: the code the sense maps to
     };
+    // clang-format off
     const Case cases[] = {
         {"partner refused", kSrcHost, 0, "5 0x26 0x00", nullptr, ZRK_ERR_PARTNER},
         {"state 0: not changed", kSrcHost, 0, "4 0xF9 0xA6", nullptr, ZRK_ERR_MODE_UNCHANGED},
@@ -435,6 +382,7 @@ TEST_F(TvcOps, FailedRemoteChangeIsDiagnosed) {
         {"other sense: not diagnosed", kSrcHost, 0, "5 0x26 0x91", nullptr, ZRK_ERR_SEQUENCE},
         {"destination side, detail moved", kDstHost, 0, "4 0xF9 0xA6", "26 05", ZRK_ERR_MODE_CROSSES},
     };
+    // clang-format on
     const COPY_REQ_LV remote = Request({.dst = "BOX-A2", .dstOlu = 9});
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

@@ -83,6 +83,7 @@ TEST_F(TvcQuery, QueryFollowsTheArray) {
         int result; // 0, or the ZRKerrno of a refusal
         uint16_t id;
     };
+    // clang-format off
     const Case cases[] = {
         {"any kind, by pair", 0, 0, Request({.dstOlu = 7}), 0, 4},
         {"KZP family by identifier", 1, 0x4, ById(4), 0, 4},
@@ -92,6 +93,7 @@ TEST_F(TvcQuery, QueryFollowsTheArray) {
         {"an unknown identifier", 0, 0x4, ById(9), ZRK_ERR_NO_SESSION, 0},
         {"a pair of no session", 0, 0, Request({.dstOlu = 8}), ZRK_ERR_NO_SESSION, 0},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -122,21 +124,24 @@ TEST(TvcDetailList, RequestMatchesTheFirstFittingEntry) {
         e.ucStatus = 2;
         return zrk::EncodeDetailEntry(e);
     };
+    // clang-format off
     const DETAIL_LIST_INFO list[] = {
-        entry(1, 2, 0x80, "BOX-A1", "BOX-A1", 7),       // another destination
-        entry(2, 1, 0x80, "BOX-A1", "BOX-A1", 6),       // KZP family
-        entry(3, 2, 0x80, "BOX-A2", "BOX-A2", 6),       // other arrays
-        entry(4, 2, 0x80, nullptr, "BOX-A1", 6),        // no source array, a destination
-        entry(5, 2, 0x80, nullptr, nullptr, 6),         // local, listed without arrays
-        entry(6, 2, 0x80, "BOX-A1", "BOX-A1", 6),       // a later fit
-        entry(7, 2, 0xA0, "BOX-A1", "BOX-A2", 6),       // remote
+        entry(1, 2, 0x80, "BOX-A1", "BOX-A1", 7), // another destination
+        entry(2, 1, 0x80, "BOX-A1", "BOX-A1", 6), // KZP family
+        entry(3, 2, 0x80, "BOX-A2", "BOX-A2", 6), // other arrays
+        entry(4, 2, 0x80, nullptr, "BOX-A1", 6), // no source array, a destination
+        entry(5, 2, 0x80, nullptr, nullptr, 6), // local, listed without arrays
+        entry(6, 2, 0x80, "BOX-A1", "BOX-A1", 6), // a later fit
+        entry(7, 2, 0xA0, "BOX-A1", "BOX-A2", 6), // remote
     };
+    // clang-format on
     struct Case {
         const char *what;
         unsigned char kind;
         COPY_REQ_LV request;
         int id; // 0: no match
     };
+    // clang-format off
     const Case cases[] = {
         {"VZ: the local entry without arrays comes first", 2, Request({}), 5},
         {"KZP family", 1, Request({}), 2},
@@ -145,6 +150,7 @@ TEST(TvcDetailList, RequestMatchesTheFirstFittingEntry) {
         {"remote with other arrays", 2, Request({.src = "BOX-A3", .dst = "BOX-A2"}), 0},
         {"an extent none has", 2, Request({.srcExt = 1, .size = 1, .dstExt = 1}), 0},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         TVC_DETAIL_INFO detail{};
@@ -212,12 +218,14 @@ TEST_F(TvcQuery, GenerationOfASession) {
         const char *corrupt; // on the second generation page read, or null
         const char *info;    // count, number, identifier; null: 21
     };
+    // clang-format off
     const Case cases[] = {
         {"by pair", 0, Request({.dstOlu = 7, .size = 1000}), nullptr, "0003 0002 000c"},
         {"by identifier", 0x4, ById(13), nullptr, "0003 0003 000d"},
         {"the only generation of its extent", 0x4, ById(14), nullptr, "0001 0001 000e"},
         {"not among the generations", 0, Request({.dstOlu = 7, .size = 1000}), "66 0099", nullptr},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Prepare(kHost);
@@ -244,6 +252,7 @@ TEST_F(TvcQuery, HostileGenerationPagesStayInBounds) {
         const char *corrupt; // "OFFSET HEX skip=K" on page 0x45
         int generations;     // listed; -1: the call fails
     };
+    // clang-format off
     const Case cases[] = {
         {"a block claims more generations than the maximum", "32 00ff skip=1", 4},
         {"the reply claims more blocks than it holds", "12 ffff skip=1", 4},
@@ -251,6 +260,7 @@ TEST_F(TvcQuery, HostileGenerationPagesStayInBounds) {
         {"the head claims a huge maximum", "14 ffff", 4},
         {"the reply's blocks are wider than the head said", "14 ffff skip=1", -1},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Prepare(kHost);
@@ -302,12 +312,14 @@ TEST_F(TvcQuery, BlockSizeOfSmallAndLargeVolumes) {
         uint32_t high, low;
         size_t commands; // 1: READ CAPACITY(10) only
     };
+    // clang-format off
     const Case cases[] = {
         {2097152, 0, 2097152, 1},
         {0xFFFFFFFFull, 0, 0xFFFFFFFF, 1},
         {0x100000000ull, 1, 0, 2},
         {0x100000005ull, 1, 5, 2},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.blocks);
         sim.load("array A1 boxid=\"BOX-A1\"\nvolume A1 5 " + std::to_string(c.blocks) +
@@ -361,8 +373,12 @@ TEST_F(TvcQuery, ConcurrentSuspendFromTheDestinationSide) {
     sim.addSession("3 rvz A1 5 A2 9 partner=7 srcext=0 size=100 dstext=0");
     sim.addSession("4 rvz A1 5 A2 9 partner=8 srcext=100 size=100 dstext=100");
     Prepare(kDstHost);
-    const CONC_SUS_PAIR_LV pairs[] = {SusPair("BOX-A1", 5, "BOX-A2", 9, 100, 100),
-                                      SusPair("BOX-A1", 5, "BOX-A2", 9, 0, 100)};
+    // clang-format off
+    const CONC_SUS_PAIR_LV pairs[] = {
+        SusPair("BOX-A1", 5, "BOX-A2", 9, 100, 100),
+        SusPair("BOX-A1", 5, "BOX-A2", 9, 0, 100),
+    };
+    // clang-format on
     uint32_t results[2];
     ASSERT_EQ(MultiSuspendVzForLV(kDstHost, 0, 2, pairs, results), 0) << ZRKerrno;
     ASSERT_EQ(Pages().size(), 1u);
@@ -398,19 +414,16 @@ TEST_F(TvcQuery, ConcurrentSuspendRefusals) {
         bool nothingSent;   // not even a query
         const char *results; // hex of the result slots
     };
+    // clang-format off
     const Case cases[] = {
-        {"two destination arrays", {first, toA2}, 0, nullptr, ZRK_ERR_CONC_SUSPEND, true,
-         "ffffffffffffffff"},
-        {"one session named twice", {first, first}, 0, nullptr, ZRK_ERR_CONC_SUSPEND, false,
-         "0001ffffffffffff"},
-        {"a suspended session", {whole, suspended}, 0, nullptr, ZRK_ERR_SEQUENCE, false,
-         "0003ffffffffffff"},
-        {"more than one command takes", {first, whole}, 0, "setarray A1 percommand=1",
-         ZRK_ERR_PER_COMMAND, false, "ffffffffffffffff"},
-        {"untransferred-data mode on a local pair", {first}, 0x10, nullptr, ZRK_ERR_OPTION, false,
-         "ffffffff"},
+        {"two destination arrays", {first, toA2}, 0, nullptr, ZRK_ERR_CONC_SUSPEND, true, "ffffffffffffffff"},
+        {"one session named twice", {first, first}, 0, nullptr, ZRK_ERR_CONC_SUSPEND, false, "0001ffffffffffff"},
+        {"a suspended session", {whole, suspended}, 0, nullptr, ZRK_ERR_SEQUENCE, false, "0003ffffffffffff"},
+        {"more than one command takes", {first, whole}, 0, "setarray A1 percommand=1", ZRK_ERR_PER_COMMAND, false, "ffffffffffffffff"},
+        {"untransferred-data mode on a local pair", {first}, 0x10, nullptr, ZRK_ERR_OPTION, false, "ffffffff"},
         {"pairs of other arrays", {elsewhere}, 0x10, nullptr, ZRK_ERR_CONC_SUSPEND, false, "ffffffff"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(std::string(kArrays) + sessions);
@@ -435,7 +448,12 @@ TEST_F(TvcQuery, ConcurrentSuspendRefusals) {
     Prepare(kHost);
     const unsigned char one[2] = {0, 1};
     CtrlCommonData(const_cast<unsigned char *>(one), ZRK_COMMON_SET_MAXSES);
-    const CONC_SUS_PAIR_LV two[] = {first, whole};
+    // clang-format off
+    const CONC_SUS_PAIR_LV two[] = {
+        first,
+        whole,
+    };
+    // clang-format on
     uint32_t results[2];
     EXPECT_EQ(MultiSuspendVzForLV(kHost, 0, 2, two, results), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_CONC_SUSPEND);

@@ -122,6 +122,7 @@ TEST(SimCli, RefusalsAndSyntaxErrors) {
     struct Case {
         const char *command, *code;
     };
+    // clang-format off
     const Case cases[] = {
         {"show copy-nothing", "0001"},
         {"start", "0001"},
@@ -147,6 +148,7 @@ TEST(SimCli, RefusalsAndSyntaxErrors) {
         {"initialize snap-data-volume -volume-number 3", "5300"},
         {"set rvz-buffer -partition 1 -remote-boxid \"NONE\" -buffer-type send", "5300"},
     };
+    // clang-format on
     for (const Case &c : cases) EXPECT_EQ(code(lan.run(c.command)), c.code) << c.command;
     // A refused start leaves no reserved identifier behind.
     EXPECT_EQ(lan.sim.sessions("A1").size(), 1u);
