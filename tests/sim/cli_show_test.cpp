@@ -46,29 +46,15 @@ session 9 kzp A1 2 A1 3 status=reserve
 const std::string kBoxA1 = "BOX A1" + std::string(34, ' ');
 const std::string kBoxB1 = "BOX-B1" + std::string(34, ' ');
 
-struct Lan {
-    Simulator sim;
-    int port = sim.lanPort();
-
-    explicit Lan(bool withSessions = true) : sim(std::string(kArrays) + (withSessions ? kSessions : ""), true) {
-        for (const char *host : {"10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8"})
-            EXPECT_EQ(ask(port, open(host, "admin", "secret")), "true") << host;
-    }
-    std::string run(const std::string &command, const std::string &host = "10.0.0.5") const {
-        return ask(port, proc(host, command));
-    }
+struct Lan : LoggedInLan {
+    explicit Lan(bool withSessions = true)
+        : LoggedInLan(std::string(kArrays) + (withSessions ? kSessions : ""),
+                      {"10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8"}) {}
 };
 
 std::string code(const std::string &reply) {
     if (reply.rfind("01\n", 0) != 0) return "not a failure: " + reply;
     return reply.substr(3, reply.find('\n', 3) - 3);
-}
-
-// A record line: the columns joined by TABs.
-std::string rec(const std::vector<std::string> &columns) {
-    std::string out;
-    for (std::size_t i = 0; i < columns.size(); ++i) out += (i == 0 ? "" : "\t") + columns[i];
-    return out + "\n";
 }
 
 // Columns 26 to 39 of a usable session record.

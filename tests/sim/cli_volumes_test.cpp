@@ -41,17 +41,8 @@ session 21 rvz A1 2 B1 3 partner=21 transfer=2
 user admin secret
 )";
 
-struct Lan {
-    Simulator sim{kScenario, true};
-    int port = sim.lanPort();
-
-    Lan() {
-        for (const char *host : {"10.0.0.5", "10.0.0.6"})
-            EXPECT_EQ(ask(port, open(host, "admin", "secret")), "true") << host;
-    }
-    std::string run(const std::string &command, const std::string &host = "10.0.0.5") const {
-        return ask(port, proc(host, command));
-    }
+struct Lan : LoggedInLan {
+    Lan() : LoggedInLan(kScenario, {"10.0.0.5", "10.0.0.6"}) {}
 };
 
 // The error code of a failure reply, "ok" for success.
@@ -59,12 +50,6 @@ std::string code(const std::string &reply) {
     if (reply.rfind("00\n", 0) == 0) return "ok";
     if (reply.rfind("01\n", 0) != 0) return "not a reply: " + reply;
     return reply.substr(3, reply.find('\n', 3) - 3);
-}
-
-std::string rec(const std::vector<std::string> &columns) {
-    std::string out;
-    for (std::size_t i = 0; i < columns.size(); ++i) out += (i == 0 ? "" : "\t") + columns[i];
-    return out + "\n";
 }
 
 // A "show volumes" record: 25 columns.
