@@ -348,6 +348,52 @@ protected:
         return SessionField(sim, array, id, key);
     }
 
+    // The query of a family's session by its identifier.
+    using SessionQuery = int (*)(const char *, uint32_t, uint32_t, unsigned char *, unsigned char *);
+    int QuerySession(SessionQuery fn, const char *host, uint32_t id, uint32_t option, unsigned char *detail) {
+        Before();
+        return After(fn(host, id, option, detail, sense));
+    }
+    // Queries by identifier, one case a row: identifier and option word, 0 or
+    // the ZRKerrno of the refusal. An option refused sends nothing; without a
+    // detail area the first identifier is refused with 13.
+    struct ByIdCase {
+        uint32_t id, option;
+        int expected;
+    };
+    void ExpectQueriesById(SessionQuery fn, const char *host, const std::vector<ByIdCase> &cases,
+                           unsigned char *detail) {
+        for (const ByIdCase &c : cases) {
+            SCOPED_TRACE(testing::Message() << c.id << " " << c.option);
+            sim.clearLog();
+            EXPECT_EQ(QuerySession(fn, host, c.id, c.option, detail), c.expected == 0 ? 0 : -1);
+            EXPECT_EQ(ZRKerrno, c.expected);
+            if (c.option != 0) {
+                EXPECT_TRUE(sim.cdbLog().empty());
+            }
+        }
+        EXPECT_EQ(QuerySession(fn, host, cases.front().id, 0, nullptr), -1);
+        EXPECT_EQ(ZRKerrno, 13);
+    }
+
+    // What a start refused by the array leaves (rc its result): ZRKerrno
+    // `expected`, the start page and the stop of the reserved identifier with
+    // copy kind `kind` sent, the caller holding the sense of the refused start
+    // (5/0x26/`ascq`), and no session on A1.
+    void ExpectRolledBack(int rc, int expected, unsigned char kind, unsigned char ascq) {
+        EXPECT_EQ(rc, -1);
+        EXPECT_EQ(ZRKerrno, expected);
+        EXPECT_EQ(Sent(), "44 45");
+        const auto pages = Pages();
+        ASSERT_EQ(pages.size(), 2u);
+        EXPECT_EQ(zrk::Be16(pages[1].data() + 8), zrk::Be16(pages[0].data() + 8));
+        EXPECT_EQ(pages[1][12], kind);
+        EXPECT_EQ(sense[2] & 0x0F, 5);
+        EXPECT_EQ(sense[12], 0x26);
+        EXPECT_EQ(sense[13], ascq);
+        EXPECT_TRUE(sim.sessions("A1").empty());
+    }
+
     unsigned char sense[ZRK_SENSE_LEN];
 };
 

@@ -115,8 +115,7 @@ protected:
                                          option, detail, sense));
     }
     int Session(const char *host, uint32_t id, uint32_t option, unsigned char *detail) {
-        Before();
-        return After(ZRKLVQueryKZPSession(host, id, option, detail, sense));
+        return QuerySession(ZRKLVQueryKZPSession, host, id, option, detail);
     }
     int GeneraList(const char *host, const Pair &p, uint32_t option, unsigned char *list,
                    bool withBox = true) {
@@ -551,12 +550,8 @@ TEST_F(LvKzp, QueryOptionWordsAndOutputs) {
     EXPECT_EQ(Detail(kHostA1, To(6), 0, nullptr), -1);
     EXPECT_EQ(ZRKerrno, 13);
 
-    struct Case {
-        uint32_t id, option;
-        int expected;
-    };
     // clang-format off
-    const Case cases[] = {
+    const std::vector<ByIdCase> cases = {
         {3, 0, 0},
         {3, 0x4, 37},
         {3, 0x80000, 37},
@@ -565,17 +560,7 @@ TEST_F(LvKzp, QueryOptionWordsAndOutputs) {
         {4, 0, 21}, // a VZ session
     };
     // clang-format on
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.id << " " << c.option);
-        sim.clearLog();
-        EXPECT_EQ(Session(kHostA1, c.id, c.option, detail), c.expected == 0 ? 0 : -1);
-        EXPECT_EQ(ZRKerrno, c.expected);
-        if (c.option != 0) {
-            EXPECT_TRUE(sim.cdbLog().empty());
-        }
-    }
-    EXPECT_EQ(Session(kHostA1, 3, 0, nullptr), -1);
-    EXPECT_EQ(ZRKerrno, 13);
+    ExpectQueriesById(ZRKLVQueryKZPSession, kHostA1, cases, detail);
 }
 
 // ---- refused starts ------------------------------------------------------------------------------
@@ -600,17 +585,8 @@ TEST_F(LvKzp, RefusedStartsAreRolledBackAndReportTheStart) {
         SCOPED_TRACE(c.name);
         Fresh();
         sim.injectSenseOnList(0x44, 1, 5, 0x26, 0xC0);
-        EXPECT_EQ(Run(c.fn, kHostA1, c.pair, c.option), -1);
-        EXPECT_EQ(ZRKerrno, 68); // 65, as a failed start reports it
-        EXPECT_EQ(Sent(), "44 45");
-        const auto pages = Pages();
-        ASSERT_EQ(pages.size(), 2u);
-        EXPECT_EQ(zrk::Be16(pages[1].data() + 8), zrk::Be16(pages[0].data() + 8));
-        EXPECT_EQ(pages[1][12], 1);
-        EXPECT_EQ(sense[2] & 0x0F, 5);
-        EXPECT_EQ(sense[12], 0x26);
-        EXPECT_EQ(sense[13], 0xC0);
-        EXPECT_TRUE(sim.sessions("A1").empty());
+        // 65, as a failed start reports it.
+        ExpectRolledBack(Run(c.fn, kHostA1, c.pair, c.option), 68, 1, 0xC0);
     }
 }
 

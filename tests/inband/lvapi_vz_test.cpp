@@ -108,8 +108,7 @@ protected:
                                         p.dstOlu, 0, 0, p.interval, 0, detail, sense));
     }
     int Session(const char *host, uint32_t id, uint32_t option, unsigned char *detail) {
-        Before();
-        return After(ZRKLVQueryVZSession(host, id, option, detail, sense));
+        return QuerySession(ZRKLVQueryVZSession, host, id, option, detail);
     }
     int MultiSuspend(const char *host, const std::vector<CONC_SUS_PAIR_LV> &pairs, int count,
                      uint32_t option, uint32_t *result) {
@@ -421,13 +420,9 @@ TEST_F(LvVz, QueryOptionWordsAndOutputs) {
     EXPECT_EQ(ZRKerrno, 37); // no identifier form
 
     // By identifier: no option bit at all, before anything reaches the array.
-    struct Case {
-        uint32_t id, option;
-        int expected;
-    };
     sim.addSession("9 kzp A1 7 A1 8");
     // clang-format off
-    const Case cases[] = {
+    const std::vector<ByIdCase> cases = {
         {4, 0, 0},
         {4, 0x4, 37},
         {0x10000, 0, 55},
@@ -435,17 +430,7 @@ TEST_F(LvVz, QueryOptionWordsAndOutputs) {
         {9, 0, 21}, // a KZP session
     };
     // clang-format on
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.id << " " << c.option);
-        sim.clearLog();
-        EXPECT_EQ(Session(kHostA1, c.id, c.option, detail), c.expected == 0 ? 0 : -1);
-        EXPECT_EQ(ZRKerrno, c.expected);
-        if (c.option != 0) {
-            EXPECT_TRUE(sim.cdbLog().empty());
-        }
-    }
-    EXPECT_EQ(Session(kHostA1, 4, 0, nullptr), -1);
-    EXPECT_EQ(ZRKerrno, 13);
+    ExpectQueriesById(ZRKLVQueryVZSession, kHostA1, cases, detail);
 }
 
 // ---- refused start ---------------------------------------------------------------------------
@@ -466,18 +451,8 @@ TEST_F(LvVz, RefusedStartIsRolledBackAndReportsTheStart) {
         SCOPED_TRACE(c.what);
         Fresh("");
         sim.injectSenseOnList(0x44, 1, 5, 0x26, 0x00);
-        EXPECT_EQ(Run(ZRKLVStartVZ, kHostA1, c.pair, 0), -1);
-        EXPECT_EQ(ZRKerrno, c.expected);
-        EXPECT_EQ(Sent(), "44 45");
-        const auto pages = Pages();
-        ASSERT_EQ(pages.size(), 2u);
-        EXPECT_EQ(zrk::Be16(pages[1].data() + 8), zrk::Be16(pages[0].data() + 8));
-        EXPECT_EQ(pages[1][12], 2);
         // The caller holds the sense of the refused start.
-        EXPECT_EQ(sense[2] & 0x0F, 5);
-        EXPECT_EQ(sense[12], 0x26);
-        EXPECT_EQ(sense[13], 0x00);
-        EXPECT_TRUE(sim.sessions("A1").empty());
+        ExpectRolledBack(Run(ZRKLVStartVZ, kHostA1, c.pair, 0), c.expected, 2, 0x00);
     }
 }
 
