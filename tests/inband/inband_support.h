@@ -165,30 +165,30 @@ inline void CacheBoxId(const std::string &text) {
 // A copy pair as a caller gives it: remote when the arrays differ, whole
 // volume without extents.
 struct CopyPair {
-    std::string src = "BOX-A1", dst = "BOX-A1";
-    uint32_t srcOlu = 5, dstOlu = 6;
-    uint64_t srcExt = 0, size = 0, dstExt = 0;
-    uint32_t interval = 0;
-    bool noBox = false; // the destination BoxID all 0xFF
+    std::string sSrc = "BOX-A1", sDst = "BOX-A1";
+    uint32_t uiSrcOlu = 5, uiDstOlu = 6;
+    uint64_t ullSrcExt = 0, ullSize = 0, ullDstExt = 0;
+    uint32_t uiInterval = 0;
+    bool bNoBox = false; // the destination BoxID all 0xFF
 };
 using TvcPair = CopyPair;
 
 // The large-volume copy request of a pair, volume role 1.
 inline COPY_REQ_LV TvcRequest(const CopyPair &p, uint32_t copyInterval) {
     zrk::CopyReqLv r{};
-    std::memcpy(r.ucaSrcBoxID, BoxId(p.src).data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, BoxId(p.dst).data(), ZRK_BOXID_LEN);
-    r.uiSrcOlu = p.srcOlu;
-    r.uiDstOlu = p.dstOlu;
-    r.uiWholeVolumeFlag = p.srcExt == 0 && p.size == 0 && p.dstExt == 0 ? 1 : 0;
-    r.uiSrcExtentHigh = static_cast<uint32_t>(p.srcExt >> 32);
-    r.uiSrcExtentLow = static_cast<uint32_t>(p.srcExt);
-    r.uiSrcSizeHigh = static_cast<uint32_t>(p.size >> 32);
-    r.uiSrcSizeLow = static_cast<uint32_t>(p.size);
-    r.uiDstExtentHigh = static_cast<uint32_t>(p.dstExt >> 32);
-    r.uiDstExtentLow = static_cast<uint32_t>(p.dstExt);
+    std::memcpy(r.ucaSrcBoxID, BoxId(p.sSrc).data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaDstBoxID, BoxId(p.sDst).data(), ZRK_BOXID_LEN);
+    r.uiSrcOlu = p.uiSrcOlu;
+    r.uiDstOlu = p.uiDstOlu;
+    r.uiWholeVolumeFlag = p.ullSrcExt == 0 && p.ullSize == 0 && p.ullDstExt == 0 ? 1 : 0;
+    r.uiSrcExtentHigh = static_cast<uint32_t>(p.ullSrcExt >> 32);
+    r.uiSrcExtentLow = static_cast<uint32_t>(p.ullSrcExt);
+    r.uiSrcSizeHigh = static_cast<uint32_t>(p.ullSize >> 32);
+    r.uiSrcSizeLow = static_cast<uint32_t>(p.ullSize);
+    r.uiDstExtentHigh = static_cast<uint32_t>(p.ullDstExt >> 32);
+    r.uiDstExtentLow = static_cast<uint32_t>(p.ullDstExt);
     r.uiCopyInterval = copyInterval;
-    r.ucRemoteFlag = p.src != p.dst ? 1 : 0;
+    r.ucRemoteFlag = p.sSrc != p.sDst ? 1 : 0;
     r.ucVolumeRole = 1;
     return zrk::EncodeCopyReqLv(r);
 }
@@ -203,16 +203,16 @@ inline COPY_REQ_LV TvcRequestById(uint16_t id) {
 // The entry of a pair in a concurrent suspend.
 inline CONC_SUS_PAIR_LV ConcSuspendPair(const CopyPair &p) {
     CONC_SUS_PAIR_LV e{};
-    std::memcpy(e.SrcBoxID, BoxId(p.src).data(), ZRK_BOXID_LEN);
-    std::memcpy(e.DstBoxID, BoxId(p.dst).data(), ZRK_BOXID_LEN);
-    e.SrcOlu = p.srcOlu;
-    e.SrcExtent_high = static_cast<uint32_t>(p.srcExt >> 32);
-    e.SrcExtent_low = static_cast<uint32_t>(p.srcExt);
-    e.SrcSize_high = static_cast<uint32_t>(p.size >> 32);
-    e.SrcSize_low = static_cast<uint32_t>(p.size);
-    e.DstOlu = p.dstOlu;
-    e.DstExtent_high = static_cast<uint32_t>(p.dstExt >> 32);
-    e.DstExtent_low = static_cast<uint32_t>(p.dstExt);
+    std::memcpy(e.SrcBoxID, BoxId(p.sSrc).data(), ZRK_BOXID_LEN);
+    std::memcpy(e.DstBoxID, BoxId(p.sDst).data(), ZRK_BOXID_LEN);
+    e.SrcOlu = p.uiSrcOlu;
+    e.SrcExtent_high = static_cast<uint32_t>(p.ullSrcExt >> 32);
+    e.SrcExtent_low = static_cast<uint32_t>(p.ullSrcExt);
+    e.SrcSize_high = static_cast<uint32_t>(p.ullSize >> 32);
+    e.SrcSize_low = static_cast<uint32_t>(p.ullSize);
+    e.DstOlu = p.uiDstOlu;
+    e.DstExtent_high = static_cast<uint32_t>(p.ullDstExt >> 32);
+    e.DstExtent_low = static_cast<uint32_t>(p.ullDstExt);
     return e;
 }
 

@@ -52,12 +52,12 @@ disk /dev/sdf 8:80 Q1 5
 )";
 
 using Pair = CopyPair;
-Pair To(uint32_t dstOlu) { return Pair{.dstOlu = dstOlu}; }
-const Pair kRemote{.dst = "BOX-A2", .dstOlu = 9};
+Pair To(uint32_t dstOlu) { return Pair{.uiDstOlu = dstOlu}; }
+const Pair kRemote{.sDst = "BOX-A2", .uiDstOlu = 9};
 // The copy monitor: no destination.
-const Pair kMonitor{.dstOlu = kNoDest, .noBox = true};
-Pair ById(uint32_t id) { return Pair{.srcOlu = id, .dstOlu = 0}; }
-Pair On(const char *box, uint32_t dstOlu = 6) { return Pair{.src = box, .dst = box, .dstOlu = dstOlu}; }
+const Pair kMonitor{.uiDstOlu = kNoDest, .bNoBox = true};
+Pair ById(uint32_t id) { return Pair{.uiSrcOlu = id, .uiDstOlu = 0}; }
+Pair On(const char *box, uint32_t dstOlu = 6) { return Pair{.sSrc = box, .sDst = box, .uiDstOlu = dstOlu}; }
 
 using Control = int (*)(const char *, const char *, uint32_t, uint32_t, uint32_t, uint32_t,
                         uint32_t, const char *, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
@@ -73,16 +73,16 @@ protected:
         uint32_t w[10];
     };
     static Words Of(const Pair &p) {
-        Words w{BoxId(p.src), p.noBox ? kNoBox : BoxId(p.dst), {}};
-        const uint32_t v[10] = {p.srcOlu,
-                                static_cast<uint32_t>(p.srcExt >> 32),
-                                static_cast<uint32_t>(p.srcExt),
-                                static_cast<uint32_t>(p.size >> 32),
-                                static_cast<uint32_t>(p.size),
-                                p.dstOlu,
-                                static_cast<uint32_t>(p.dstExt >> 32),
-                                static_cast<uint32_t>(p.dstExt),
-                                p.interval,
+        Words w{BoxId(p.sSrc), p.bNoBox ? kNoBox : BoxId(p.sDst), {}};
+        const uint32_t v[10] = {p.uiSrcOlu,
+                                static_cast<uint32_t>(p.ullSrcExt >> 32),
+                                static_cast<uint32_t>(p.ullSrcExt),
+                                static_cast<uint32_t>(p.ullSize >> 32),
+                                static_cast<uint32_t>(p.ullSize),
+                                p.uiDstOlu,
+                                static_cast<uint32_t>(p.ullDstExt >> 32),
+                                static_cast<uint32_t>(p.ullDstExt),
+                                p.uiInterval,
                                 0};
         std::memcpy(w.w, v, sizeof v);
         return w;
@@ -152,7 +152,7 @@ protected:
 TEST_F(LvKzp, KzpCopiesAndEnds) {
     // The copy interval is no point-in-time parameter: 11 would be refused
     // elsewhere, here it is not even sent.
-    ASSERT_EQ(Run(ZRKLVStartKZP, kHostA1, Pair{.interval = 11}, 0), 0) << ZRKerrno;
+    ASSERT_EQ(Run(ZRKLVStartKZP, kHostA1, Pair{.uiInterval = 11}, 0), 0) << ZRKerrno;
     EXPECT_TRUE(SenseClear());
     const int id = ZRKsessionid;
     EXPECT_EQ(Field("A1", id, "kind"), "kzp");
@@ -336,12 +336,12 @@ TEST_F(LvKzp, GenerationQueryRefusals) {
     // clang-format off
     const Case cases[] = {
         {"whole volume", To(0), 0, true, true, 0},
-        {"another extent", Pair{.size = 8}, 0, true, true, 21},
-        {"extent without a size", Pair{.srcExt = 8}, 0, true, true, 11},
-        {"high half of an extent without a size", Pair{.srcExt = 1ull << 32}, 0, true, true, 11},
+        {"another extent", Pair{.ullSize = 8}, 0, true, true, 21},
+        {"extent without a size", Pair{.ullSrcExt = 8}, 0, true, true, 11},
+        {"high half of an extent without a size", Pair{.ullSrcExt = 1ull << 32}, 0, true, true, 11},
         {"no list", To(0), 0, false, true, 13},
         {"no source BoxID", To(0), 0, true, false, 4},
-        {"OLU beyond 16 bits", Pair{.srcOlu = 0x10000}, 0, true, true, 6},
+        {"OLU beyond 16 bits", Pair{.uiSrcOlu = 0x10000}, 0, true, true, 6},
         {"an option", To(0), 0x4, true, true, 37},
     };
     // clang-format on
@@ -404,9 +404,9 @@ TEST_F(LvKzp, PoolInformationAndPoolSizes) {
     const Case cases[] = {
         {"by pair", To(6), 0, true, 0},
         {"by identifier", ById(3), 0x4, true, 0},
-        {"the interval goes on as given", Pair{.interval = 11}, 0, true, 12},
-        {"a SnapKZP session", Pair{.srcOlu = 7, .dstOlu = 8}, 0, true, 21},
-        {"a suspended generation", Pair{.srcOlu = 10, .dstOlu = 11}, 0, true, 39},
+        {"the interval goes on as given", Pair{.uiInterval = 11}, 0, true, 12},
+        {"a SnapKZP session", Pair{.uiSrcOlu = 7, .uiDstOlu = 8}, 0, true, 21},
+        {"a suspended generation", Pair{.uiSrcOlu = 10, .uiDstOlu = 11}, 0, true, 39},
         {"no area", To(6), 0, false, 13},
         {"remote pair", kRemote, 0, true, 17},
         {"force", To(6), 0x2, true, 37},
@@ -467,7 +467,7 @@ TEST_F(LvKzp, StartOptionWords) {
     };
     // clang-format on
     for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.name << " " << c.pair.dst << " " << std::hex
+        SCOPED_TRACE(testing::Message() << c.name << " " << c.pair.sDst << " " << std::hex
                                         << c.option);
         Fresh();
         EXPECT_EQ(Run(c.fn, kHostA1, c.pair, c.option), c.expected == 0 ? 0 : -1);
@@ -541,7 +541,7 @@ TEST_F(LvKzp, QueryOptionWordsAndOutputs) {
     EXPECT_EQ(q.rc, -1);
     EXPECT_EQ(ZRKerrno, 13);
     EXPECT_EQ(q.low, 0xAAu);
-    EXPECT_EQ(QueryKzp(kHostA1, Pair{.srcOlu = 7, .dstOlu = 8}).rc, -1); // the VZ session
+    EXPECT_EQ(QueryKzp(kHostA1, Pair{.uiSrcOlu = 7, .uiDstOlu = 8}).rc, -1); // the VZ session
     EXPECT_EQ(ZRKerrno, 21);
 
     unsigned char detail[256];
@@ -629,7 +629,7 @@ TEST_F(LvKzp, StartFaultWalk) {
 // which finds no support. Locality and option rules come first.
 TEST_F(LvKzp, ClassicArraysAreNotSupported) {
     const Pair local = On("BOX-C1");
-    const Pair remote{.src = "BOX-C1", .dst = "BOX-A1"};
+    const Pair remote{.sSrc = "BOX-C1", .sDst = "BOX-A1"};
     struct Case {
         const char *name;
         Control fn;
@@ -650,7 +650,7 @@ TEST_F(LvKzp, ClassicArraysAreNotSupported) {
         {"SnapKZP stop by identifier", ZRKLVStopSnapKZP, ById(1), 0x4, 17},
         {"SnapKZP+ start", ZRKLVStartSnapKZP_p, local, 0, 17},
         {"SnapKZP+ stop", ZRKLVStopSnapKZP_p, local, 0, 17},
-        {"KZP start beyond 32 bits", ZRKLVStartKZP, Pair{.src = "BOX-C1", .dst = "BOX-C1", .srcExt = 1ull << 32, .size = 8}, 0, 8},
+        {"KZP start beyond 32 bits", ZRKLVStartKZP, Pair{.sSrc = "BOX-C1", .sDst = "BOX-C1", .ullSrcExt = 1ull << 32, .ullSize = 8}, 0, 8},
     };
     // clang-format on
     for (const Case &c : cases) {

@@ -59,10 +59,10 @@ disk /dev/sde 8:64 K1 5
 
 using Pair = CopyPair;
 const Pair kLocal{};
-const Pair kRemote{.dst = "BOX-A2", .dstOlu = 9};
+const Pair kRemote{.sDst = "BOX-A2", .uiDstOlu = 9};
 
 // A pair named by its session identifier (option 0x4).
-Pair ById(uint32_t id) { return Pair{.srcOlu = id, .dstOlu = 0}; }
+Pair ById(uint32_t id) { return Pair{.uiSrcOlu = id, .uiDstOlu = 0}; }
 
 using Control = int (*)(const char *, const char *, uint32_t, uint32_t, uint32_t, uint32_t,
                         uint32_t, const char *, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
@@ -81,12 +81,12 @@ protected:
 
     int Run(Control fn, const char *host, const Pair &p, uint32_t option) {
         Before();
-        const std::string src = BoxId(p.src), dst = BoxId(p.dst);
-        return After(fn(host, src.data(), p.srcOlu, static_cast<uint32_t>(p.srcExt >> 32),
-                        static_cast<uint32_t>(p.srcExt), static_cast<uint32_t>(p.size >> 32),
-                        static_cast<uint32_t>(p.size), dst.data(), p.dstOlu,
-                        static_cast<uint32_t>(p.dstExt >> 32), static_cast<uint32_t>(p.dstExt),
-                        p.interval, option, sense));
+        const std::string src = BoxId(p.sSrc), dst = BoxId(p.sDst);
+        return After(fn(host, src.data(), p.uiSrcOlu, static_cast<uint32_t>(p.ullSrcExt >> 32),
+                        static_cast<uint32_t>(p.ullSrcExt), static_cast<uint32_t>(p.ullSize >> 32),
+                        static_cast<uint32_t>(p.ullSize), dst.data(), p.uiDstOlu,
+                        static_cast<uint32_t>(p.ullDstExt >> 32), static_cast<uint32_t>(p.ullDstExt),
+                        p.uiInterval, option, sense));
     }
     struct Query {
         int rc;
@@ -94,18 +94,18 @@ protected:
     };
     Query QueryVz(const char *host, const Pair &p, uint32_t option = 0) {
         Before();
-        const std::string src = BoxId(p.src), dst = BoxId(p.dst);
+        const std::string src = BoxId(p.sSrc), dst = BoxId(p.sDst);
         Query q{0, 0xAA, 0xAA, 0xAA, 0xAA};
-        q.rc = After(ZRKLVQueryVZ(host, src.data(), p.srcOlu, 0, 0, 0, 0, dst.data(), p.dstOlu, 0,
-                                  0, p.interval, option, &q.status, &q.phase, &q.high, &q.low,
+        q.rc = After(ZRKLVQueryVZ(host, src.data(), p.uiSrcOlu, 0, 0, 0, 0, dst.data(), p.uiDstOlu, 0,
+                                  0, p.uiInterval, option, &q.status, &q.phase, &q.high, &q.low,
                                   sense));
         return q;
     }
     int Detail(const char *host, const Pair &p, unsigned char *detail) {
         Before();
-        const std::string src = BoxId(p.src), dst = BoxId(p.dst);
-        return After(ZRKLVQueryVZDetail(host, src.data(), p.srcOlu, 0, 0, 0, 0, dst.data(),
-                                        p.dstOlu, 0, 0, p.interval, 0, detail, sense));
+        const std::string src = BoxId(p.sSrc), dst = BoxId(p.sDst);
+        return After(ZRKLVQueryVZDetail(host, src.data(), p.uiSrcOlu, 0, 0, 0, 0, dst.data(),
+                                        p.uiDstOlu, 0, 0, p.uiInterval, 0, detail, sense));
     }
     int Session(const char *host, uint32_t id, uint32_t option, unsigned char *detail) {
         return QuerySession(ZRKLVQueryVZSession, host, id, option, detail);
@@ -125,7 +125,7 @@ protected:
 // ---- lifecycles ------------------------------------------------------------------------
 
 TEST_F(LvVz, LocalMirrorLifecycle) {
-    ASSERT_EQ(Run(ZRKLVStartVZ, kHostA1, Pair{.interval = 3}, 0x20000), 0) << ZRKerrno;
+    ASSERT_EQ(Run(ZRKLVStartVZ, kHostA1, Pair{.uiInterval = 3}, 0x20000), 0) << ZRKerrno;
     EXPECT_TRUE(SenseClear());
     const int id = ZRKsessionid;
     ASSERT_GT(id, 0);
@@ -167,7 +167,7 @@ TEST_F(LvVz, LocalMirrorLifecycle) {
     EXPECT_EQ(ZRKerrno, 37);
     ASSERT_EQ(Run(ZRKLVChangeVZ, kHostA1, kLocal, 0x1000), 0) << ZRKerrno;
     EXPECT_EQ(Field("A1", id, "pair"), "A1:6>A1:5");
-    const Pair reversed{.srcOlu = 6, .dstOlu = 5};
+    const Pair reversed{.uiSrcOlu = 6, .uiDstOlu = 5};
     EXPECT_EQ(QueryVz(kHostA1, reversed).status, 4u);
     ASSERT_EQ(Run(ZRKLVResumeVZ, kHostA1, ById(id), 0x4), 0) << ZRKerrno;
 
@@ -463,7 +463,7 @@ TEST_F(LvVz, RefusedStartIsRolledBackAndReportsTheStart) {
 // its device is released every time; the run left alone starts the mirror.
 TEST_F(LvVz, StartFaultWalk) {
     for (const Pair &pair : {kLocal, kRemote}) {
-        SCOPED_TRACE(pair.dst);
+        SCOPED_TRACE(pair.sDst);
         const FaultWalk walk =
             WalkFaults(sim, [&] { return Run(ZRKLVStartVZ, kHostA1, pair, 0); }, ReleasedAndReported(0),
                        {.fnBeforeRun = [&] { Fresh(""); }});
@@ -489,7 +489,7 @@ TEST_F(LvVz, QueryFaultWalk) {
 // ---- concurrent suspend ------------------------------------------------------------------------
 
 TEST_F(LvVz, MultiSuspendSuspendsEveryPairAtOnce) {
-    const Pair second{.srcOlu = 7, .dstOlu = 8};
+    const Pair second{.uiSrcOlu = 7, .uiDstOlu = 8};
     Fresh("3 vz A1 5 A1 6");
     sim.addSession("4 vz A1 7 A1 8");
     const std::vector<CONC_SUS_PAIR_LV> pairs = {SuspendEntry(kLocal), SuspendEntry(second)};
@@ -506,7 +506,7 @@ TEST_F(LvVz, MultiSuspendSuspendsEveryPairAtOnce) {
     Fresh("3 rvz A1 5 A2 9");
     sim.addSession("4 rvz A1 7 A2 10");
     const std::vector<CONC_SUS_PAIR_LV> remote = {
-        SuspendEntry(kRemote), SuspendEntry(Pair{.dst = "BOX-A2", .srcOlu = 7, .dstOlu = 10})};
+        SuspendEntry(kRemote), SuspendEntry(Pair{.sDst = "BOX-A2", .uiSrcOlu = 7, .uiDstOlu = 10})};
     ASSERT_EQ(MultiSuspend(kHostA2, remote, 2, 0x10, result), 0) << ZRKerrno;
     EXPECT_EQ(Field("A1", 3, "status"), "4");
     EXPECT_EQ(Field("A1", 4, "status"), "4");
@@ -514,7 +514,7 @@ TEST_F(LvVz, MultiSuspendSuspendsEveryPairAtOnce) {
 
 TEST_F(LvVz, MultiSuspendRefusals) {
     const CONC_SUS_PAIR_LV local = SuspendEntry(kLocal);
-    const CONC_SUS_PAIR_LV local2 = SuspendEntry(Pair{.srcOlu = 7, .dstOlu = 8});
+    const CONC_SUS_PAIR_LV local2 = SuspendEntry(Pair{.uiSrcOlu = 7, .uiDstOlu = 8});
     const CONC_SUS_PAIR_LV remote = SuspendEntry(kRemote);
     struct Case {
         const char *what;
@@ -534,7 +534,7 @@ TEST_F(LvVz, MultiSuspendRefusals) {
         {"option outside the mask", {local}, 1, 0x2, true, 37, false},
         {"local, local, remote", {local, local2, remote}, 3, 0, true, 67, true},
         {"remote, local", {remote, local}, 2, 0, true, 67, true},
-        {"a pair that fails its check", {local, SuspendEntry(Pair{.dstOlu = 5})}, 2, 0, true, 48, true},
+        {"a pair that fails its check", {local, SuspendEntry(Pair{.uiDstOlu = 5})}, 2, 0, true, 48, true},
         {"untransferred-data mode on local pairs", {local, local2}, 2, 0x10, true, 37, true},
         {"one session named twice", {local, local}, 2, 0, true, 67, true},
     };
@@ -565,8 +565,8 @@ TEST_F(LvVz, MultiSuspendRefusals) {
 // Without the page-based engine every function checks all it can and then
 // refuses; the option and locality rules come first, as on any array.
 TEST_F(LvVz, ClassicArraysAreNotSupported) {
-    const Pair local{.src = "BOX-C1", .dst = "BOX-C1"};
-    const Pair remote{.src = "BOX-C1", .dst = "BOX-A1"};
+    const Pair local{.sSrc = "BOX-C1", .sDst = "BOX-C1"};
+    const Pair remote{.sSrc = "BOX-C1", .sDst = "BOX-A1"};
     struct Case {
         const char *name;
         Control fn;
@@ -586,7 +586,7 @@ TEST_F(LvVz, ClassicArraysAreNotSupported) {
         {"resume, remain mode on a local pair", ZRKLVResumeVZ, local, 0x80, 37},
         {"change", ZRKLVChangeVZ, local, 0x1000, 17},
         {"change, reverse with a mode", ZRKLVChangeVZ, local, 0x1000 | 0x20, 37},
-        {"start, beyond 32 bits", ZRKLVStartVZ, Pair{.src = "BOX-C1", .dst = "BOX-C1", .size = 1ull << 32}, 0, 8},
+        {"start, beyond 32 bits", ZRKLVStartVZ, Pair{.sSrc = "BOX-C1", .sDst = "BOX-C1", .ullSize = 1ull << 32}, 0, 8},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -604,7 +604,7 @@ TEST_F(LvVz, ClassicArraysAreNotSupported) {
     EXPECT_EQ(Session(kClassic, 1, 0, detail), -1);
     EXPECT_EQ(ZRKerrno, 17);
     uint32_t result[1];
-    const Pair c1{.src = "BOX-C1", .dst = "BOX-C1"};
+    const Pair c1{.sSrc = "BOX-C1", .sDst = "BOX-C1"};
     EXPECT_EQ(MultiSuspend(kClassic, {SuspendEntry(c1)}, 1, 0, result), -1);
     EXPECT_EQ(ZRKerrno, 17);
 }
@@ -612,7 +612,7 @@ TEST_F(LvVz, ClassicArraysAreNotSupported) {
 // An array whose VZ groups are served the classic way: the single-pair
 // functions see the page-based engine, the concurrent suspend does not.
 TEST_F(LvVz, ConcurrentSuspendFollowsTheVzGroupsAlone) {
-    const Pair k1{.src = "BOX-K1", .dst = "BOX-K1"};
+    const Pair k1{.sSrc = "BOX-K1", .sDst = "BOX-K1"};
     Fresh("3 vz K1 5 K1 6");
     uint32_t result[1] = {};
     EXPECT_EQ(MultiSuspend(kKzpPaged, {SuspendEntry(k1)}, 1, 0, result), -1);

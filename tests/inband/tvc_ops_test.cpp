@@ -98,12 +98,12 @@ TEST_F(TvcOps, StartsSendTheirPagesAndTheArrayHoldsTheSession) {
     // clang-format off
     const Case cases[] = {
         {"local VZ, secondary access", StartTvc, 2, 0x20000, {}, "in31 in31 reserve out44", {{12, "02"}, {20, "81"}, {128, "00000005 00000006 0000 0003"}}, "vz", "A1:5>A1:6"},
-        {"remote VZ, stack transfer", StartTvc, 2, 0x400, {.dst = "BOX-A2", .dstOlu = 9}, "in31 reserve out44", {{12, "02"}, {20, "a0"}, {23, "02"}, {32, a1}, {80, a2}, {128, "00000005 00000009 0000 0003"}}, "vz", "A1:5>A2:9"},
-        {"KZP of an extent", StartTvc, 1, 0, {.srcExt = 0x100, .size = 0x200, .dstExt = 0x300}, "in31 in31 reserve out44", {{12, "01"}, {128, "00000005 00000006 0001"}, {160, "0000000000000100 0000000000000200 0000000000000300"}}, "kzp", "A1:5>A1:6"},
-        {"QuickKZP", StartQuickTvc, 1, 0, {.dstOlu = 7}, "in31 in31 reserve out44", {{12, "01"}, {20, "88"}, {128, "00000005 00000007"}}, "quickkzp", "A1:5>A1:7"},
-        {"SnapKZP", StartSnapTvc, 1, 0, {.dstOlu = 8}, "in31 in31 reserve out44", {{12, "01"}, {20, "90"}, {128, "00000005 00000008"}}, "snapkzp", "A1:5>A1:8"},
-        {"SnapKZP+", StartSnapTvc, 5, 0, {.dstOlu = 8}, "in31 in31 reserve out44", {{12, "01"}, {20, "c0"}, {128, "00000005 00000008"}}, "snapkzp+", "A1:5>A1:8"},
-        {"SnapKZP+ monitor: no destination to check", StartSnapTvc, 5, 0x8000, {.dstOlu = 0xFFFFFFFF}, "in31 reserve out44", {{12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}, "monitor", "A1:5>A1:-"},
+        {"remote VZ, stack transfer", StartTvc, 2, 0x400, {.sDst = "BOX-A2", .uiDstOlu = 9}, "in31 reserve out44", {{12, "02"}, {20, "a0"}, {23, "02"}, {32, a1}, {80, a2}, {128, "00000005 00000009 0000 0003"}}, "vz", "A1:5>A2:9"},
+        {"KZP of an extent", StartTvc, 1, 0, {.ullSrcExt = 0x100, .ullSize = 0x200, .ullDstExt = 0x300}, "in31 in31 reserve out44", {{12, "01"}, {128, "00000005 00000006 0001"}, {160, "0000000000000100 0000000000000200 0000000000000300"}}, "kzp", "A1:5>A1:6"},
+        {"QuickKZP", StartQuickTvc, 1, 0, {.uiDstOlu = 7}, "in31 in31 reserve out44", {{12, "01"}, {20, "88"}, {128, "00000005 00000007"}}, "quickkzp", "A1:5>A1:7"},
+        {"SnapKZP", StartSnapTvc, 1, 0, {.uiDstOlu = 8}, "in31 in31 reserve out44", {{12, "01"}, {20, "90"}, {128, "00000005 00000008"}}, "snapkzp", "A1:5>A1:8"},
+        {"SnapKZP+", StartSnapTvc, 5, 0, {.uiDstOlu = 8}, "in31 in31 reserve out44", {{12, "01"}, {20, "c0"}, {128, "00000005 00000008"}}, "snapkzp+", "A1:5>A1:8"},
+        {"SnapKZP+ monitor: no destination to check", StartSnapTvc, 5, 0x8000, {.uiDstOlu = 0xFFFFFFFF}, "in31 reserve out44", {{12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}, "monitor", "A1:5>A1:-"},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -140,11 +140,11 @@ TEST_F(TvcOps, RefusedStartIsRolledBack) {
     };
     // clang-format off
     const Case cases[] = {
-        {"remote VZ, partner refused", StartTvc, 2, {.dst = "BOX-A2", .dstOlu = 9}, "5 0x26 0x00", nullptr, ZRK_ERR_PARTNER, "02"},
+        {"remote VZ, partner refused", StartTvc, 2, {.sDst = "BOX-A2", .uiDstOlu = 9}, "5 0x26 0x00", nullptr, ZRK_ERR_PARTNER, "02"},
         {"local VZ keeps the mapped code", StartTvc, 2, {}, "5 0x26 0x00", nullptr, 8, "02"},
         {"KZP: 65 is reported as 68", StartTvc, 1, {}, "5 0x26 0xC0", nullptr, 68, "01"},
-        {"QuickKZP, its stop refused too", StartQuickTvc, 1, {.dstOlu = 7}, "5 0x26 0xC1", "5 0x26 0x91", 68, "01"},
-        {"SnapKZP+, its stop refused too", StartSnapTvc, 5, {.dstOlu = 8}, "5 0x26 0x92", "5 0x26 0x91", 26, "01"},
+        {"QuickKZP, its stop refused too", StartQuickTvc, 1, {.uiDstOlu = 7}, "5 0x26 0xC1", "5 0x26 0x91", 68, "01"},
+        {"SnapKZP+, its stop refused too", StartSnapTvc, 5, {.uiDstOlu = 8}, "5 0x26 0x92", "5 0x26 0x91", 26, "01"},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -189,7 +189,7 @@ TEST_F(TvcOps, SessionOperationsSendTheirPages) {
         const char *key, *value; // then on A1 session 3 (value "" = gone)
     };
     const COPY_REQ_LV local = Request({});
-    const COPY_REQ_LV remote = Request({.dst = "BOX-A2", .dstOlu = 9});
+    const COPY_REQ_LV remote = Request({.sDst = "BOX-A2", .uiDstOlu = 9});
     // The detail of a session names both arrays, local or not.
     const std::string boxes = a1 + std::string(16, '0') + a1;
     // clang-format off
@@ -201,10 +201,10 @@ TEST_F(TvcOps, SessionOperationsSendTheirPages) {
         {"resume in remain mode", "rvz A1 5 A2 9 partner=4 status=suspend mode=sync transfer=0", kSrcHost, ResumeTvc, 2, 0x80, remote, {{0, "49"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 04 00 40"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}, "status", "2"},
         {"reverse of a local session", "vz A1 5 A1 6 status=suspend", kSrcHost, ChangeTvc, 2, 0x1000, local, {{0, "46"}, {8, "0003"}, {12, "02"}, {20, "80 00 00 00 00 04"}, {128, "00000005 00000006"}, {32, boxes}}, "pair", "A1:6>A1:5"},
         {"mode change of a remote session", "rvz A1 5 A2 9 partner=4 status=suspend", kSrcHost, ChangeTvc, 2, 0x20 | 0x100, remote, {{0, "46"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 06 00 00 02"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}, "mode", "sync,split"},
-        {"QuickKZP stop of the tracking only", "quickkzp A1 5 A1 7 phase=tracking", kSrcHost, StopQuickTvc, 1, 0x4000, Request({.dstOlu = 7}), {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 40"}, {128, "00000005 00000007"}, {32, boxes}}, "status", ""},
-        {"SnapKZP+ stop", "snapkzp+ A1 5 A1 8", kSrcHost, StopSnapTvc, 5, 0, Request({.dstOlu = 8}), {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "c0"}, {128, "00000005 00000008"}, {32, boxes}}, "status", ""},
-        {"monitor stop", "monitor A1 5 A1 -", kSrcHost, StopSnapTvc, 5, 0x8000, Request({.dstOlu = 0xFFFFFFFF}), {{0, "45"}, {8, "0003"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}, {32, boxes}}, "status", ""},
-        {"QuickKZP restart", "quickkzp A1 5 A1 7 phase=tracking diff=5", kSrcHost, StartQuickTvc, 1, 0x2000, Request({.dstOlu = 7}), {{0, "44"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 80"}, {128, "00000005 00000007"}, {32, boxes}}, "phase", "4"},
+        {"QuickKZP stop of the tracking only", "quickkzp A1 5 A1 7 phase=tracking", kSrcHost, StopQuickTvc, 1, 0x4000, Request({.uiDstOlu = 7}), {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 40"}, {128, "00000005 00000007"}, {32, boxes}}, "status", ""},
+        {"SnapKZP+ stop", "snapkzp+ A1 5 A1 8", kSrcHost, StopSnapTvc, 5, 0, Request({.uiDstOlu = 8}), {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "c0"}, {128, "00000005 00000008"}, {32, boxes}}, "status", ""},
+        {"monitor stop", "monitor A1 5 A1 -", kSrcHost, StopSnapTvc, 5, 0x8000, Request({.uiDstOlu = 0xFFFFFFFF}), {{0, "45"}, {8, "0003"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}, {32, boxes}}, "status", ""},
+        {"QuickKZP restart", "quickkzp A1 5 A1 7 phase=tracking diff=5", kSrcHost, StartQuickTvc, 1, 0x2000, Request({.uiDstOlu = 7}), {{0, "44"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 80"}, {128, "00000005 00000007"}, {32, boxes}}, "phase", "4"},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -243,7 +243,7 @@ TEST_F(TvcOps, RefusalsSendNoPage) {
         {"change of an active session", "vz A1 5 A1 6", kSrcHost, ChangeTvc, 2, 0x1000, local, ZRK_ERR_SEQUENCE},
         {"local change other than reverse", "vz A1 5 A1 6 status=suspend", kSrcHost, ChangeTvc, 2, 0x20, local, ZRK_ERR_OPTION},
         {"KZP stop of a SnapKZP session", "snapkzp A1 5 A1 6", kSrcHost, StopTvc, 1, 0, local, ZRK_ERR_NO_SESSION},
-        {"KZP stop of a monitor session", "monitor A1 5 A1 -", kSrcHost, StopTvc, 1, 0, Request({.dstOlu = 0xFFFFFFFF}), ZRK_ERR_NO_SESSION},
+        {"KZP stop of a monitor session", "monitor A1 5 A1 -", kSrcHost, StopTvc, 1, 0, Request({.uiDstOlu = 0xFFFFFFFF}), ZRK_ERR_NO_SESSION},
         {"QuickKZP restart of a KZP session", "kzp A1 5 A1 6", kSrcHost, StartQuickTvc, 1, 0x2000, local, ZRK_ERR_NO_SESSION},
         {"QuickKZP stop of a KZP session", "kzp A1 5 A1 6", kSrcHost, StopQuickTvc, 1, 0x2, local, ZRK_ERR_NO_SESSION},
         {"SnapKZP+ stop of a SnapKZP session", "snapkzp A1 5 A1 6", kSrcHost, StopSnapTvc, 5, 0, local, ZRK_ERR_NO_SESSION},
@@ -254,8 +254,8 @@ TEST_F(TvcOps, RefusalsSendNoPage) {
         {"by identifier: remain mode on a local session", "vz A1 5 A1 6 status=suspend", kSrcHost, ResumeTvc, 2, 0x4 | 0x80, ById(3), ZRK_ERR_OPTION},
         {"by identifier: suspend of a KZP session", "kzp A1 5 A1 6", kSrcHost, SuspendTvc, 2, 0x4, ById(3), ZRK_ERR_NO_SESSION},
         {"by identifier: no such session", nullptr, kSrcHost, StopTvc, 2, 0x4, ById(3), ZRK_ERR_NO_SESSION},
-        {"a local pair of another array", nullptr, kSrcHost, StartTvc, 2, 0, Request({.src = "BOX-A2", .dst = "BOX-A2"}), ZRK_ERR_DIFFERENT_ZRK},
-        {"a remote pair without this array", nullptr, kSrcHost, StartTvc, 2, 0, Request({.src = "BOX-A2", .dst = "BOX-A3"}), ZRK_ERR_BOXID},
+        {"a local pair of another array", nullptr, kSrcHost, StartTvc, 2, 0, Request({.sSrc = "BOX-A2", .sDst = "BOX-A2"}), ZRK_ERR_DIFFERENT_ZRK},
+        {"a remote pair without this array", nullptr, kSrcHost, StartTvc, 2, 0, Request({.sSrc = "BOX-A2", .sDst = "BOX-A3"}), ZRK_ERR_BOXID},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -283,16 +283,16 @@ TEST_F(TvcOps, MissingSupportIsRefused) {
     };
     // clang-format off
     const Case cases[] = {
-        {"remote VZ start in stack mode", 29, 0x10, StartTvc, 2, 0x400, {.dst = "BOX-A2", .dstOlu = 9}},
-        {"remote VZ start with secondary access", 29, 0x02, StartTvc, 2, 0x20000, {.dst = "BOX-A2", .dstOlu = 9}},
+        {"remote VZ start in stack mode", 29, 0x10, StartTvc, 2, 0x400, {.sDst = "BOX-A2", .uiDstOlu = 9}},
+        {"remote VZ start with secondary access", 29, 0x02, StartTvc, 2, 0x20000, {.sDst = "BOX-A2", .uiDstOlu = 9}},
         {"local VZ start", 23, 0x01, StartTvc, 2, 0, {}},
-        {"stack-timer suspend", 30, 0x10, SuspendTvc, 2, 0x100000, {.dst = "BOX-A2", .dstOlu = 9}},
+        {"stack-timer suspend", 30, 0x10, SuspendTvc, 2, 0x100000, {.sDst = "BOX-A2", .uiDstOlu = 9}},
         {"local suspend", 21, 0x01, SuspendTvc, 2, 0, {}},
-        {"remote mode change", 29, 0x04, ChangeTvc, 2, 0x20, {.dst = "BOX-A2", .dstOlu = 9}},
-        {"remote reverse", 29, 0x08, ChangeTvc, 2, 0x1000, {.dst = "BOX-A2", .dstOlu = 9}},
+        {"remote mode change", 29, 0x04, ChangeTvc, 2, 0x20, {.sDst = "BOX-A2", .uiDstOlu = 9}},
+        {"remote reverse", 29, 0x08, ChangeTvc, 2, 0x1000, {.sDst = "BOX-A2", .uiDstOlu = 9}},
         {"local reverse", 21, 0x08, ChangeTvc, 2, 0x1000, {}},
-        {"QuickKZP start", 4, 0x01, StartQuickTvc, 1, 0, {.dstOlu = 7}},
-        {"QuickKZP start in delete mode", 4, 0x02, StartQuickTvc, 1, 0x2000000, {.dstOlu = 7}},
+        {"QuickKZP start", 4, 0x01, StartQuickTvc, 1, 0, {.uiDstOlu = 7}},
+        {"QuickKZP start in delete mode", 4, 0x02, StartQuickTvc, 1, 0x2000000, {.uiDstOlu = 7}},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -310,7 +310,7 @@ TEST_F(TvcOps, MissingSupportIsRefused) {
 TEST_F(TvcOps, OluStatusRefusesAStart) {
     sim.load(std::string(kArrays) + "volume A1 10 2097152 olustatus=3\n");
     Prepare(kSrcHost);
-    COPY_REQ_LV request = Request({.srcOlu = 10});
+    COPY_REQ_LV request = Request({.uiSrcOlu = 10});
     EXPECT_EQ(StartTvc(kSrcHost, 1, 0, &request), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_SEQUENCE);
     EXPECT_EQ(Trail(), "in31");
@@ -318,7 +318,7 @@ TEST_F(TvcOps, OluStatusRefusesAStart) {
     // A snapshot's destination that is marked in use.
     sim.load(std::string(kArrays) + "volume A1 10 2097152 olustatus=2\n");
     Prepare(kSrcHost);
-    request = Request({.dstOlu = 10});
+    request = Request({.uiDstOlu = 10});
     EXPECT_EQ(StartSnapTvc(kSrcHost, 5, 0, &request), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_SEQUENCE);
     EXPECT_EQ(Trail(), "in31 in31");
@@ -328,7 +328,7 @@ TEST_F(TvcOps, OluStatusRefusesAStart) {
 
 TEST_F(TvcOps, StackTimerOutsideOneByteSendsNothing) {
     sim.addSession("3 rvz A1 5 A2 9 partner=4");
-    const COPY_REQ_LV remote = Request({.dst = "BOX-A2", .dstOlu = 9});
+    const COPY_REQ_LV remote = Request({.sDst = "BOX-A2", .uiDstOlu = 9});
     for (const int timer : {256, -1, 1000000}) {
         SCOPED_TRACE(timer);
         Prepare(kSrcHost);
@@ -383,7 +383,7 @@ TEST_F(TvcOps, FailedRemoteChangeIsDiagnosed) {
         {"destination side, detail moved", kDstHost, 0, "4 0xF9 0xA6", "26 05", ZRK_ERR_MODE_CROSSES},
     };
     // clang-format on
-    const COPY_REQ_LV remote = Request({.dst = "BOX-A2", .dstOlu = 9});
+    const COPY_REQ_LV remote = Request({.sDst = "BOX-A2", .uiDstOlu = 9});
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(kArrays);
@@ -419,7 +419,7 @@ TEST_F(TvcOps, SearchByIdentifierListSkipsVanishedSessions) {
 
     // The first candidate's detail says "no such session": it is passed over.
     sim.commandOk("corrupt 0x44 27 00");
-    const COPY_REQ_LV request = Request({.srcExt = 1000, .size = 1000, .dstExt = 1000});
+    const COPY_REQ_LV request = Request({.ullSrcExt = 1000, .ullSize = 1000, .ullDstExt = 1000});
     unsigned char id[2] = {};
     TVC_DETAIL_INFO detail;
     ASSERT_EQ(SearchTvcSession(kSrcHost, 2, &request, 0, id, &detail), 0) << ZRKerrno;
@@ -441,7 +441,7 @@ TEST_F(TvcOps, SearchByIdentifierListSkipsVanishedSessions) {
 TEST_F(TvcOps, SearchFromTheDestinationSideGivesThePartnerIdentifier) {
     sim.addSession("3 rvz A1 5 A2 9 partner=4");
     Prepare(kDstHost);
-    const COPY_REQ_LV request = Request({.dst = "BOX-A2", .dstOlu = 9});
+    const COPY_REQ_LV request = Request({.sDst = "BOX-A2", .uiDstOlu = 9});
     unsigned char id[2] = {};
     TVC_DETAIL_INFO detail;
     ASSERT_EQ(SearchTvcSession(kDstHost, 2, &request, 0x80, id, &detail), 0) << ZRKerrno;

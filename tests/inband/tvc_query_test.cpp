@@ -85,13 +85,13 @@ TEST_F(TvcQuery, QueryFollowsTheArray) {
     };
     // clang-format off
     const Case cases[] = {
-        {"any kind, by pair", 0, 0, Request({.dstOlu = 7}), 0, 4},
+        {"any kind, by pair", 0, 0, Request({.uiDstOlu = 7}), 0, 4},
         {"KZP family by identifier", 1, 0x4, ById(4), 0, 4},
         {"any kind by identifier", 0, 0x4, ById(3), 0, 3},
-        {"VZ family asked of a KZP pair", 2, 0, Request({.dstOlu = 7}), ZRK_ERR_NO_SESSION, 0},
+        {"VZ family asked of a KZP pair", 2, 0, Request({.uiDstOlu = 7}), ZRK_ERR_NO_SESSION, 0},
         {"KZP family asked of a VZ identifier", 1, 0x4, ById(3), ZRK_ERR_NO_SESSION, 0},
         {"an unknown identifier", 0, 0x4, ById(9), ZRK_ERR_NO_SESSION, 0},
-        {"a pair of no session", 0, 0, Request({.dstOlu = 8}), ZRK_ERR_NO_SESSION, 0},
+        {"a pair of no session", 0, 0, Request({.uiDstOlu = 8}), ZRK_ERR_NO_SESSION, 0},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -146,9 +146,9 @@ TEST(TvcDetailList, RequestMatchesTheFirstFittingEntry) {
         {"VZ: the local entry without arrays comes first", 2, Request({}), 5},
         {"KZP family", 1, Request({}), 2},
         {"any kind", 0, Request({}), 2},
-        {"remote", 2, Request({.dst = "BOX-A2"}), 7},
-        {"remote with other arrays", 2, Request({.src = "BOX-A3", .dst = "BOX-A2"}), 0},
-        {"an extent none has", 2, Request({.srcExt = 1, .size = 1, .dstExt = 1}), 0},
+        {"remote", 2, Request({.sDst = "BOX-A2"}), 7},
+        {"remote with other arrays", 2, Request({.sSrc = "BOX-A3", .sDst = "BOX-A2"}), 0},
+        {"an extent none has", 2, Request({.ullSrcExt = 1, .ullSize = 1, .ullDstExt = 1}), 0},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -186,7 +186,7 @@ TEST_F(TvcQuery, GenerationListOfAnExtent) {
     sim.load(std::string(kArrays) + kGenerations);
     Prepare(kHost);
     Bytes list(kListRoom + 64, 0xEE);
-    const COPY_REQ_LV request = Request({.dstOlu = 7, .size = 1000});
+    const COPY_REQ_LV request = Request({.uiDstOlu = 7, .ullSize = 1000});
     ASSERT_EQ(GetGenerationList(kHost, 0, &request, list.data()), 0) << ZRKerrno;
     EXPECT_EQ(zrksim::toHex(Bytes(list.begin(), list.begin() + 16)), "0003eeeeeeeeeeeeeeeeeeeeeeeeeeee");
     for (int i = 0; i < 3; ++i) {
@@ -204,7 +204,7 @@ TEST_F(TvcQuery, GenerationListOfAnExtent) {
     EXPECT_EQ(list[kListRoom], 0xEE);
 
     // An extent that no block describes.
-    const COPY_REQ_LV other = Request({.dstOlu = 7, .srcExt = 500, .size = 1000});
+    const COPY_REQ_LV other = Request({.uiDstOlu = 7, .ullSrcExt = 500, .ullSize = 1000});
     EXPECT_EQ(GetGenerationList(kHost, 0, &other, list.data()), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_NO_SESSION);
 }
@@ -220,10 +220,10 @@ TEST_F(TvcQuery, GenerationOfASession) {
     };
     // clang-format off
     const Case cases[] = {
-        {"by pair", 0, Request({.dstOlu = 7, .size = 1000}), nullptr, "0003 0002 000c"},
+        {"by pair", 0, Request({.uiDstOlu = 7, .ullSize = 1000}), nullptr, "0003 0002 000c"},
         {"by identifier", 0x4, ById(13), nullptr, "0003 0003 000d"},
         {"the only generation of its extent", 0x4, ById(14), nullptr, "0001 0001 000e"},
-        {"not among the generations", 0, Request({.dstOlu = 7, .size = 1000}), "66 0099", nullptr},
+        {"not among the generations", 0, Request({.uiDstOlu = 7, .ullSize = 1000}), "66 0099", nullptr},
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -266,7 +266,7 @@ TEST_F(TvcQuery, HostileGenerationPagesStayInBounds) {
         Prepare(kHost);
         sim.commandOk(std::string("corrupt 0x45 ") + c.corrupt);
         Bytes list(kListRoom + 64, 0xEE);
-        const COPY_REQ_LV request = Request({.dstOlu = 7, .size = 1000});
+        const COPY_REQ_LV request = Request({.uiDstOlu = 7, .ullSize = 1000});
         const int rc = GetGenerationList(kHost, 0, &request, list.data());
         if (c.generations < 0) {
             EXPECT_EQ(rc, -1);
