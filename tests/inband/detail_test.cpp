@@ -19,29 +19,6 @@ using namespace inbandtest;
 
 namespace {
 
-template <typename T> Bytes BytesOf(const T &record) {
-    const auto *p = reinterpret_cast<const unsigned char *>(&record);
-    return Bytes(p, p + sizeof record);
-}
-
-template <typename T> T RecordOf(const Bytes &bytes) {
-    T record{};
-    EXPECT_EQ(bytes.size(), sizeof record);
-    std::memcpy(&record, bytes.data(), std::min(bytes.size(), sizeof record));
-    return record;
-}
-
-Bytes Counting(size_t n) {
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i) b[i] = static_cast<unsigned char>(i);
-    return b;
-}
-std::string CountingHex(int first, int n) {
-    Bytes b;
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<unsigned char>(first + i));
-    return zrksim::toHex(b);
-}
-
 std::string Hex152(const zrk::ClassicDetail &d) {
     return zrksim::toHex(BytesOf(zrk::EncodeClassicDetail(d)));
 }
@@ -64,6 +41,7 @@ TEST(DetailRecords, ClassicRecordsFromAListEntry) {
         bool vz;
         Patches expected; // besides the common bytes
     };
+    // clang-format off
     const Case cases[] = {
         {"VZ", &plain, true, {{4, "06 08"}, {8, "07 0a"}, {130, "0e0f"}}},
         {"VZ, every flag", &flagged, true, {{4, "b7 08"}, {8, "07 0a"}, {130, "0e0f"}}},
@@ -71,6 +49,7 @@ TEST(DetailRecords, ClassicRecordsFromAListEntry) {
         // Flags 0xFF: SnapKZP wins over QuickKZP.
         {"KZP, every flag", &flagged, false, {{4, "b0 48"}, {8, "0c0d0e0f"}}},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         const zrk::DetailEntry e = zrk::DecodeDetailEntry(RecordOf<DETAIL_LIST_INFO>(*c.entry));
@@ -87,6 +66,7 @@ TEST(DetailRecords, KzpModeByte) {
         uint8_t kind, flags, phase;
         uint8_t mode;
     };
+    // clang-format off
     const Case cases[] = {
         {"KZP", 1, 0x00, 1, 0x01},
         {"QuickKZP", 1, 0x08, 1, 0x21},
@@ -96,6 +76,7 @@ TEST(DetailRecords, KzpModeByte) {
         {"SnapKZP", 1, 0x10, 3, 0x43},
         {"SnapKZP and QuickKZP", 1, 0x18, 2, 0x42},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         zrk::DetailEntry e{};
@@ -137,8 +118,7 @@ TEST(DetailRecords, KzpRecordOfAPageBasedDetail) {
 TEST(DetailRecords, ClassicRecordSurvivesARoundTrip) {
     std::mt19937 random(31337);
     for (int i = 0; i < 50; ++i) {
-        Bytes b(sizeof(RVZ_DETAIL_INFO));
-        for (auto &x : b) x = static_cast<unsigned char>(random());
+        const Bytes b = RandomBytes(random, sizeof(RVZ_DETAIL_INFO));
         EXPECT_EQ(BytesOf(zrk::EncodeClassicDetail(zrk::DecodeClassicDetail(RecordOf<RVZ_DETAIL_INFO>(b)))), b);
     }
 }
@@ -196,8 +176,8 @@ std::string Arrays(const char *profile) {
 COPY_REQ Request(const char *dstBox, uint32_t dstOlu, uint32_t srcExt = 0, uint32_t size = 0,
                  uint32_t dstExt = 0) {
     zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, Box("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, Box(dstBox).data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaDstBoxID, BoxId(dstBox).data(), ZRK_BOXID_LEN);
     r.uhSrcOlu = 5;
     r.uhDstOlu = static_cast<uint16_t>(dstOlu);
     r.uiDstOluFull = dstOlu;
@@ -210,17 +190,9 @@ COPY_REQ Request(const char *dstBox, uint32_t dstOlu, uint32_t srcExt = 0, uint3
     return zrk::EncodeCopyReq(r);
 }
 
-class Details : public ::testing::Test {
+class Details : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Arrays("idlist")};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    Details() : InbandTest(Arrays("idlist")) {}
 
     // A new model and what an operation's checks leave behind.
     void Load(const std::string &scenario, const char *volume = kDisk) {
@@ -248,11 +220,13 @@ TEST_F(Details, DetailOfOneSessionFromEachPage) {
         uint8_t flags, phaseMode, status;
         uint32_t dstOlu;
     };
+    // clang-format off
     const Case cases[] = {
         {"remote VZ page", 3, 0x1A, ZRK_REMOTE_RVZ, {0x1A}, 0x20, 2, 2, 9},
         {"local VZ page without RVZ", 4, 0x1A, 0, {0x08}, 0x80, 3, 4, 6},
         {"local KZP page", 8, 0x04, ZRK_REMOTE_RVZ, {0x04}, 0x80, 0x21, 2, 7},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.clearLog();
@@ -274,11 +248,13 @@ TEST_F(Details, DetailOfOneSessionFromEachPage) {
         const char *what;
         unsigned char id, page, role;
     };
+    // clang-format off
     const Missing missing[] = {
         {"no session 99 (remote page)", 99, 0x1A, 1},
         {"no session 99 (local page)", 99, 0x04, 1},
         {"role 2 asked", 4, 0x08, 2},
     };
+    // clang-format on
     for (const Missing &m : missing) {
         SCOPED_TRACE(m.what);
         const unsigned char id[2] = {0, m.id};
@@ -305,11 +281,13 @@ TEST_F(Details, PageBasedDetailAnswersForMonitorAndSnapshotSessions) {
         std::vector<int> pages;
         uint8_t mode;
     };
+    // clang-format off
     const Case cases[] = {
         {"monitor", 20, {0x44}, 0xC3},
         {"SnapKZP", 21, {0x44}, 0x43},
         {"KZP goes on to the classic page", 22, {0x44, 0x16}, 0x01},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.clearLog();
@@ -396,11 +374,9 @@ session 300 failover P 5 S 7
 
 TEST_F(Details, FailoverSessionAcrossPagesAndHostilePages) {
     // A cluster array refuses support reads without the failover marks.
-    unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
-    support[6] = 0x20;
-    CtrlSupportData(support, ZRK_STORE_WRITE);
+    HoldFailoverSupport();
     Load(kCluster);
-    const std::string s = Box("BOX-S");
+    const std::string s = BoxId("BOX-S");
     const auto *box = reinterpret_cast<const unsigned char *>(s.data());
     const unsigned char olu7[2] = {0, 7};
     unsigned char entry[sizeof(DETAIL_LIST_INFO)] = {};
@@ -418,11 +394,13 @@ TEST_F(Details, FailoverSessionAcrossPagesAndHostilePages) {
         int zrkErrno;
         size_t pages;
     };
+    // clang-format off
     const Case cases[] = {
         {"no session of the OLU", 0, "", 0, ZRK_ERR_NO_TFO, 2},
         {"next identifier repeats", 12, "0001", 10, ZRK_ERR_SCSI, 2},
         {"a page claims 1025 entries", 10, "0401", 1, ZRK_ERR_SCSI, 1},
     };
+    // clang-format on
     const unsigned char olu9[2] = {0, 9};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

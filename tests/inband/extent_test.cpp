@@ -54,17 +54,14 @@ brdlx /dev/brdlx/c1/dsk/fail:sdc 250:7 out="volume fail a b c d 1 e 2" status=1
 brdlx /dev/brdlx/c1/dsk/junk:sdc 250:8 out="volume junk a b c d 12z e 2"
 )";
 
-class Extent : public ::testing::Test {
+class Extent : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kExtentScenario};
+    Extent() : InbandTest(kExtentScenario, Catalogue::kShipped) {}
 
     void SetUp() override {
         unsetenv("WXAPI_RPART_FLAG");
-        ConnectHost();
-        NewCall();
+        InbandTest::SetUp();
     }
-    void TearDown() override { NewCall(); }
 };
 
 // What a failed extent leaves: ZRKerrno and, for local failures, the class.
@@ -88,12 +85,14 @@ TEST_F(Extent, ClassicExtentOfEveryKindOfPath) {
         const char *path;
         uint32_t start, size;
     };
+    // clang-format off
     const Case cases[] = {
         {"/dev/sdb1", 2048, 1000000},
         {"/dev/sdb", 0, 2097152},
         {"/dev/mapper/lin", 0, 2097152},
         {"/dev/brdlx/c1/dsk/vol1:sdc", 4096, 1048576},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path);
         NewCall();
@@ -110,29 +109,26 @@ TEST_F(Extent, ClassicExtentFailures) {
     struct Case {
         const char *name;
         const char *path;
-        void (*inject)(const zrksim::Simulator &);
+        HostFault fault;
         Failure failure;
     };
+    // clang-format off
     const Case cases[] = {
         // 32 bits cannot hold these: refused, never cut.
-        {"size beyond 32 bits", "/dev/sdd", [](const zrksim::Simulator &) {}, {8, 0, 0}},
-        {"start beyond 32 bits", "/dev/sdd1", [](const zrksim::Simulator &) {}, {8, 0, 0}},
-        {"volume manager beyond 32 bits", "/dev/brdlx/c1/dsk/big:sdd",
-         [](const zrksim::Simulator &) {}, {8, 0, 0}},
-        {"open", "/dev/sdz", [](const zrksim::Simulator &) {}, {2, 3, ENOENT}},
-        {"geometry", "/dev/sdb1",
-         [](const zrksim::Simulator &s) { s.injectErrno("ioctl", 1, EIO, "", 0, HDIO_GETGEO); },
-         {2, 4, EIO}},
-        {"size", "/dev/sdb1",
-         [](const zrksim::Simulator &s) { s.injectErrno("ioctl", 1, EPERM, "", 0, BLKGETSIZE); },
-         {2, 4, EPERM}},
-        {"size 0", "/dev/mapper/zero", [](const zrksim::Simulator &) {}, {2, 13, 0}},
+        {"size beyond 32 bits", "/dev/sdd", {}, {8, 0, 0}},
+        {"start beyond 32 bits", "/dev/sdd1", {}, {8, 0, 0}},
+        {"volume manager beyond 32 bits", "/dev/brdlx/c1/dsk/big:sdd", {}, {8, 0, 0}},
+        {"open", "/dev/sdz", {}, {2, 3, ENOENT}},
+        {"geometry", "/dev/sdb1", {"ioctl", EIO, "", HDIO_GETGEO}, {2, 4, EIO}},
+        {"size", "/dev/sdb1", {"ioctl", EPERM, "", BLKGETSIZE}, {2, 4, EPERM}},
+        {"size 0", "/dev/mapper/zero", {}, {2, 13, 0}},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         NewCall();
         sim.clearFaults();
-        c.inject(sim);
+        Inject(sim, c.fault);
         const int before = OpenDescriptors();
         uint32_t start = 0, size = 0;
         EXPECT_EQ(GetExtentInfo(c.path, &start, &size), -1);
@@ -156,8 +152,17 @@ TEST_F(Extent, PartitionTableIsReReadOnlyForANumericFlag) {
         const char *value; // nullptr: unset
         bool reread;
     };
-    const Case cases[] = {{"1", true},    {"12", true}, {"0", false}, {"yes", false},
-                          {"1x", false},  {"", false},  {nullptr, false}};
+    // clang-format off
+    const Case cases[] = {
+        {"1", true},
+        {"12", true},
+        {"0", false},
+        {"yes", false},
+        {"1x", false},
+        {"", false},
+        {nullptr, false},
+    };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.value != nullptr ? c.value : "(unset)");
         if (c.value != nullptr)
@@ -187,6 +192,7 @@ TEST_F(Extent, LargeVolumeExtentOfEveryRoad) {
         const char *path;
         uint32_t startHigh, startLow, sizeHigh, sizeLow;
     };
+    // clang-format off
     const Case cases[] = {
         // sysfs of disks and partitions, named directly or through links
         {"/dev/sdb1", 0, 2048, 0, 1000000},
@@ -207,6 +213,7 @@ TEST_F(Extent, LargeVolumeExtentOfEveryRoad) {
         {"/dev/brdlx/c1/dsk/hex:sdc", 0, 4096, 0, 8},
         {"/dev/brdlx/c1/dsk/big:sdd", 1, 0, 2, 0},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path);
         NewCall();
@@ -238,30 +245,19 @@ TEST_F(Extent, LargeVolumeExtentReadsTheRightFilesAndCommands) {
 TEST_F(Extent, LargeVolumeExtentFailures) {
     struct Case {
         const char *path;
-        void (*inject)(const zrksim::Simulator &);
+        HostFault fault;
         Failure failure;
     };
-    auto none = [](const zrksim::Simulator &) {};
+    const HostFault none{};
+    // clang-format off
     const Case cases[] = {
         // sysfs road
         {"/dev/nvme9n1p1", none, {2, 18, ENOENT}},
-        {"/dev/sdb1",
-         [](const zrksim::Simulator &s) {
-             s.injectErrno("read_file", 1, ENOENT, "/sys/block/sdb/sdb1/start");
-         },
-         {2, 3, ENOENT}},
-        {"/dev/sdb",
-         [](const zrksim::Simulator &s) {
-             s.injectErrno("read_file", 1, EACCES, "/sys/block/sdb/size");
-         },
-         {2, 3, EACCES}},
+        {"/dev/sdb1", {"read_file", ENOENT, "/sys/block/sdb/sdb1/start"}, {2, 3, ENOENT}},
+        {"/dev/sdb", {"read_file", EACCES, "/sys/block/sdb/size"}, {2, 3, EACCES}},
         // device-mapper road
-        {"/dev/mapper/lin",
-         [](const zrksim::Simulator &s) { s.injectErrno("stat", 1, ENOENT, "/sbin/dmsetup"); },
-         {72, 0, 0}},
-        {"/dev/mapper/lin",
-         [](const zrksim::Simulator &s) { s.injectErrno("run", 1, ENOEXEC, "/sbin/dmsetup"); },
-         {73, 0, 0}},
+        {"/dev/mapper/lin", {"stat", ENOENT, "/sbin/dmsetup"}, {72, 0, 0}},
+        {"/dev/mapper/lin", {"run", ENOEXEC, "/sbin/dmsetup"}, {73, 0, 0}},
         {"/dev/mapper/none", none, {74, 0, 0}},
         {"/dev/mapper/blank", none, {75, 0, 0}},
         {"/dev/mapper/short", none, {75, 0, 0}},
@@ -275,18 +271,17 @@ TEST_F(Extent, LargeVolumeExtentFailures) {
         {"/dev/brdlx/c1/dsk/noname:sdc", none, {38, 0, 0}},
         {"/dev/brdlx/c1/dsk/fail:sdc", none, {38, 0, 0}},
         {"/dev/brdlx/c1/dsk/junk:sdc", none, {38, 0, 0}},
-        {"/dev/brdlx/c1/dsk/vol1:sdc",
-         [](const zrksim::Simulator &s) { s.injectErrno("run", 1, ENOENT, "/usr/sbin/brxinfo"); },
-         {38, 0, 0}},
+        {"/dev/brdlx/c1/dsk/vol1:sdc", {"run", ENOENT, "/usr/sbin/brxinfo"}, {38, 0, 0}},
         {"/dev/brdlx/vol1:sdc", none, {2, 5, 0}},
         {"/dev/brdlx/c1/dsk/vol1", none, {2, 5, 0}},
         {"/dev/brdlx/c1/dsk/:sdc", none, {2, 5, 0}},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path);
         NewCall();
         sim.clearFaults();
-        c.inject(sim);
+        Inject(sim, c.fault);
         uint32_t sh = 7, sl = 7, zh = 7, zl = 7;
         EXPECT_EQ(GetExtentInfoForLV(c.path, &sh, &sl, &zh, &zl), -1);
         ExpectFailure(c.failure);
@@ -318,6 +313,7 @@ TEST_F(Extent, WholeDiskNames) {
         int rc;
         const char *whole;
     };
+    // clang-format off
     const Case cases[] = {
         {"/dev/sdb1", 0, "/dev/sdb"},
         {"/dev/sdb", -1, "/dev/sdb"},
@@ -328,6 +324,7 @@ TEST_F(Extent, WholeDiskNames) {
         {"/dev/disk/by-id/nvme-x-part2", 0, "/dev/nvme0n1"},
         {"/dev/disk/by-id/missing", -1, "/dev/disk/by-id/missing"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.path);
         char out[ZRK_DEVNAME_LEN + 1];

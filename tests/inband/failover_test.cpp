@@ -35,43 +35,16 @@ session 1 failover P 7 S 8
 session 2 failover P 5 S 7
 )";
 
-std::string BoxId(const std::string &text) {
-    std::string id = text;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
-
-std::string CachedBoxId() {
-    char box[ZRK_BOXID_LEN];
-    CtrlCommonData(box, ZRK_COMMON_GET_BOXID);
-    return std::string(box, sizeof box);
-}
-
-void CacheBoxId(const std::string &text) {
-    std::string box = BoxId(text);
-    CtrlCommonData(nullptr, ZRK_COMMON_CLEAR_BOXID);
-    CtrlCommonData(box.data(), ZRK_COMMON_SET_BOXID);
-}
-
 std::string HeldVolume() { return std::string(ZRKstorage_clustervol); }
 
-class Failover : public ::testing::Test {
+class Failover : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kCluster};
+    Failover() : InbandTest(kCluster) {}
 
     void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-        // As after an earlier call on this cluster: the support read marks its
-        // CDB from the support data held, and the simulated arrays of a
-        // cluster refuse an unmarked one.
-        unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
-        support[6] = 0x20;
-        CtrlSupportData(support, ZRK_STORE_WRITE);
+        InbandTest::SetUp();
+        HoldFailoverSupport();
     }
-    void TearDown() override { NewCall(); }
 
     // The start of an operation on a volume: identification and support data.
     int Check(const char *volume) {
@@ -173,12 +146,14 @@ TEST_F(Failover, SwapOnlyWhenBothBoxIdsMatch) {
         const unsigned char *a, *b;
         const char *cached;
     };
+    // clang-format off
     const Case cases[] = {
         {"both the source", bp, bp, "BOX-P"},
         {"both the destination", bs, bs, "BOX-S"},
         {"one of each", bp, bs, "BOX-S"},
         {"only one given", bp, nullptr, "BOX-S"},
     };
+    // clang-format on
     ConvertCheckflg = 2;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
@@ -254,15 +229,14 @@ rvzbuffer A1 3 remote=B1 cms=0x0010,0x0011
 rvzbuffer A1 9 remote=B1 cms=0x0020
 )";
 
-class Buffers : public ::testing::Test {
+class Buffers : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kBuffers};
+    Buffers() : InbandTest(kBuffers, Catalogue::kShipped) {}
+
     std::vector<unsigned char> page = std::vector<unsigned char>(8976);
 
     void SetUp() override {
-        ConnectHost();
-        NewCall();
+        InbandTest::SetUp();
         ASSERT_EQ(CheckProduct("/dev/sdb"), 0) << ZRKerrno;
         ASSERT_EQ(GetSupportCopyInfo("/dev/sdb", nullptr, nullptr), 0) << ZRKerrno;
     }

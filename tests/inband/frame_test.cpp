@@ -16,33 +16,26 @@ using namespace inbandtest;
 
 namespace {
 
-const std::string kA1 = Box("BOX-A1");
-const std::string kA2 = Box("BOX-A2");
+const std::string kA1 = BoxId("BOX-A1");
+const std::string kA2 = BoxId("BOX-A2");
 const std::string kNone(ZRK_BOXID_LEN, '\xFF');
 constexpr uint32_t kNoDest = 0xFFFFFFFF;
 
-template <typename T> std::string HexOf(const T &record) {
-    const auto *p = reinterpret_cast<const unsigned char *>(&record);
-    return zrksim::toHex(Bytes(p, p + sizeof record));
-}
-
-// size zero bytes with hex laid at offsets; host-order words laid as such.
-struct Golden {
+// size zero bytes with hex laid at offsets; texts and host-order words laid
+// as such.
+struct Layout {
     Bytes b;
-    explicit Golden(size_t size) : b(size, 0) {}
-    Golden &at(size_t offset, const std::string &hex) {
-        std::string digits;
-        for (char c : hex)
-            if (c != ' ') digits += c;
-        const Bytes h = zrksim::fromHex(digits);
+    explicit Layout(size_t size) : b(size, 0) {}
+    Layout &at(size_t offset, const std::string &hex) {
+        const Bytes h = Hex(hex);
         std::copy(h.begin(), h.end(), b.begin() + static_cast<long>(offset));
         return *this;
     }
-    Golden &text(size_t offset, const std::string &t) {
+    Layout &text(size_t offset, const std::string &t) {
         std::copy(t.begin(), t.end(), b.begin() + static_cast<long>(offset));
         return *this;
     }
-    Golden &host32(size_t offset, uint32_t v) {
+    Layout &host32(size_t offset, uint32_t v) {
         std::memcpy(b.data() + offset, &v, sizeof v);
         return *this;
     }
@@ -57,7 +50,7 @@ TEST(CopyRequests, ClassicRequestGoldenBytes) {
     // the destination OLU also whole at 106.
     std::memset(&r, 0xEE, sizeof r);
     MakeReq(&r, kA1.data(), 0x12345, 0x100, 0x200, kA1.data(), 0x10006, 0x300, 0x1FF);
-    EXPECT_EQ(HexOf(r), Golden(112)
+    EXPECT_EQ(RecordHex(r), Layout(112)
                             .text(0, kA1)
                             .text(40, kA1)
                             .at(80, "2345 0006")
@@ -67,7 +60,7 @@ TEST(CopyRequests, ClassicRequestGoldenBytes) {
 
     // A whole volume on two arrays: the whole-volume word in host order.
     MakeReq(&r, kA1.data(), 5, 0, 0, kA2.data(), 9, 0, 255);
-    EXPECT_EQ(HexOf(r), Golden(112)
+    EXPECT_EQ(RecordHex(r), Layout(112)
                             .text(0, kA1)
                             .text(40, kA2)
                             .at(80, "0005 0009")
@@ -77,7 +70,7 @@ TEST(CopyRequests, ClassicRequestGoldenBytes) {
 
     // No destination: never remote, the whole destination OLU all ones.
     MakeReq(&r, kA1.data(), 5, 0x10, 0x20, kNone.data(), kNoDest, kNoDest, 0);
-    EXPECT_EQ(HexOf(r), Golden(112)
+    EXPECT_EQ(RecordHex(r), Layout(112)
                             .text(0, kA1)
                             .text(40, kNone)
                             .at(80, "0005 ffff")
@@ -91,7 +84,7 @@ TEST(CopyRequests, LargeVolumeRequestGoldenBytes) {
     std::memset(&r, 0xEE, sizeof r);
     MakeReqForLV(&r, kA1.data(), 0x12345, 1, 0x100, 2, 0x200, kA2.data(), 0x10006, 3, 0x300,
                  0x1FF);
-    EXPECT_EQ(HexOf(r), Golden(124)
+    EXPECT_EQ(RecordHex(r), Layout(124)
                             .text(0, kA1)
                             .text(40, kA2)
                             .at(80, "00012345 00010006")
@@ -102,7 +95,7 @@ TEST(CopyRequests, LargeVolumeRequestGoldenBytes) {
 
     // Whole volume, local: every extent and size half 0.
     MakeReqForLV(&r, kA1.data(), 5, 0, 0, 0, 0, kA1.data(), 6, 0, 0, 3);
-    EXPECT_EQ(HexOf(r), Golden(124)
+    EXPECT_EQ(RecordHex(r), Layout(124)
                             .text(0, kA1)
                             .text(40, kA1)
                             .at(80, "00000005 00000006")
@@ -120,13 +113,13 @@ TEST(CopyRequests, LargeVolumeRequestGoldenBytes) {
 TEST(CopyRequests, SessionIdentifierForms) {
     COPY_REQ_LV lv;
     zrk::MakeLvSessionRequest(0x1234, true, 7, &lv);
-    EXPECT_EQ(HexOf(lv), Golden(124).at(80, "00001234").at(116, "00000007 00 01").hex());
+    EXPECT_EQ(RecordHex(lv), Layout(124).at(80, "00001234").at(116, "00000007 00 01").hex());
     zrk::MakeLvSessionRequest(0x1234, false, 7, &lv);
-    EXPECT_EQ(HexOf(lv), Golden(124).at(80, "00001234").at(121, "01").hex());
+    EXPECT_EQ(RecordHex(lv), Layout(124).at(80, "00001234").at(121, "01").hex());
 
     COPY_REQ classic;
     zrk::MakeClassicSessionRequest(0x1234, true, 7, &classic);
-    EXPECT_EQ(HexOf(classic), Golden(112).at(80, "1234").at(100, "0007 00 01").hex());
+    EXPECT_EQ(RecordHex(classic), Layout(112).at(80, "1234").at(100, "0007 00 01").hex());
 
     // The pair builders of the frame set the volume role.
     const zrk::LvPair pair{kA1.data(), 5, 0, 0x10, 0, 0x20, kA2.data(), 9, 0, 0x30, 2};
@@ -147,6 +140,7 @@ struct HighCase {
 };
 
 TEST(PairLimits, ClassicWayOfALargeVolumePair) {
+    // clang-format off
     const HighCase cases[] = {
         {0, 0xFFFFFF00, 0, 0xFF, 0, 0, 0},
         {0, 0xFFFFFF00, 0, 0x100, 0, 0, 69}, // the sum reaches 2^32
@@ -158,6 +152,7 @@ TEST(PairLimits, ClassicWayOfALargeVolumePair) {
         {0, 0xFFFFFFFF, 0, 0xFFFFFFFF, 0, 0, 69}, // no wrap-around
         {0, 0, 0, 0, 0, 0, 0},
     };
+    // clang-format on
     for (const HighCase &c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.srcExtL << " " << c.sizeL << " "
                                         << c.dstExtL);
@@ -169,17 +164,19 @@ TEST(PairLimits, ClassicWayOfALargeVolumePair) {
 }
 
 TEST(PairLimits, ClassicWayOfAPairWithoutDestination) {
+    // clang-format off
     const HighCase cases[] = {
         {0, 0x100, 0, 0x100, kNoDest, kNoDest, 0},
         {0, 0, 0, 0, 0, 0, 0},
         {0, 0, 0, 0, 0, 0x10, 0},
-        {0, 0, 0, 0, 0, kNoDest, 69},        // low half alone all ones
-        {0, 0, 0, 0, kNoDest, 0, 69},        // high half alone all ones
+        {0, 0, 0, 0, 0, kNoDest, 69}, // low half alone all ones
+        {0, 0, 0, 0, kNoDest, 0, 69}, // high half alone all ones
         {0, 0, 0, 0, 1, 0, 69},
         {1, 0, 0, 0, kNoDest, kNoDest, 69},
         {0, 0, 1, 0, kNoDest, kNoDest, 69},
         {0, 0xFFFFFF00, 0, 0x100, kNoDest, kNoDest, 69},
     };
+    // clang-format on
     for (const HighCase &c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << c.srcExtH << " " << c.sizeH << " "
                                         << c.dstExtH << " " << c.dstExtL);
@@ -215,17 +212,9 @@ brdlx /dev/brdlx/c1/dsk/vol1:sdb 250:1 out="volume vol1 a b c d 4096 e 1048576"
 file /dev/brdlx/c1/dsk/vol1 ""
 )";
 
-class Frame : public ::testing::Test {
+class Frame : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    Frame() : InbandTest(kScenario) {}
 };
 
 // One pair for the classic checks; the volume /dev/sdb unless given.
@@ -242,6 +231,7 @@ struct ClassicCase {
 TEST_F(Frame, ClassicPairCheck) {
     const char *a = kA1.data();
     const char *b = kA2.data();
+    // clang-format off
     const ClassicCase cases[] = {
         {"whole volume onto itself", a, 5, 0, 0, a, 5, 0, 0, 48},
         {"same extents of one OLU", a, 5, 0x100, 0x100, a, 5, 0x100, 0, 8},
@@ -267,6 +257,7 @@ TEST_F(Frame, ClassicPairCheck) {
         {"source OLU before the interval", a, 0x10000, 0, 0, a, 6, 0, 99, 6},
         {"missing volume", a, 5, 0, 0, a, 6, 0, 0, 2, "/dev/nothere"},
     };
+    // clang-format on
     for (const ClassicCase &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -280,7 +271,8 @@ TEST_F(Frame, ClassicPairCheck) {
 
 TEST_F(Frame, ClassicCheckWithoutDestination) {
     const char *a = kA1.data();
-    const std::string notNone = Box("BOX-A1");
+    const std::string notNone = BoxId("BOX-A1");
+    // clang-format off
     const ClassicCase cases[] = {
         {"whole volume", a, 5, 0, 0, kNone.data(), kNoDest, 0, 0, 0},
         {"part of a volume", a, 5, 0x100, 0x100, kNone.data(), kNoDest, kNoDest, 0, 0},
@@ -294,6 +286,7 @@ TEST_F(Frame, ClassicCheckWithoutDestination) {
         {"source OLU 0x10000", a, 0x10000, 0, 0, kNone.data(), kNoDest, 0, 0, 6},
         {"no source BoxID", nullptr, 5, 0, 0, kNone.data(), kNoDest, 0, 0, 4},
     };
+    // clang-format on
     for (const ClassicCase &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -322,6 +315,7 @@ TEST_F(Frame, LargeVolumePairCheck) {
     const char *none = kNone.data();
     const uint64_t top = 0xFFFFFFFFFFFFFF00ull;
     const uint64_t noDest = 0xFFFFFFFFFFFFFFFFull;
+    // clang-format off
     const LvCase cases[] = {
         {"whole volume onto itself", a, 5, 0, 0, a, 5, 0, 0, 0, 48},
         {"whole volume on two arrays", a, 5, 0, 0, b, 5, 0, 0, 0, 0},
@@ -339,12 +333,12 @@ TEST_F(Frame, LargeVolumePairCheck) {
         {"interval 255", a, 5, 0, 0, a, 6, 0, 255, 0, 0},
         {"no destination: whole volume", a, 5, 0, 0, none, kNoDest, 0, 0, 2, 0},
         {"no destination: part", a, 5, 0x100000000, 0x100, none, kNoDest, noDest, 0, 2, 0},
-        {"no destination: low half only all ones", a, 5, 0x100, 0x100, none, kNoDest,
-         0xFFFFFFFF, 0, 2, 8},
+        {"no destination: low half only all ones", a, 5, 0x100, 0x100, none, kNoDest, 0xFFFFFFFF, 0, 2, 8},
         {"no destination: a BoxID", a, 5, 0, 0, b, kNoDest, 0, 0, 2, 5},
         {"no destination: an OLU", a, 5, 0, 0, none, 9, 0, 0, 2, 7},
         {"no destination: interval 11", a, 5, 0, 0, none, kNoDest, 0, 11, 2, 12},
     };
+    // clang-format on
     for (const LvCase &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -365,6 +359,7 @@ TEST_F(Frame, VolumeCheckOfEveryKindOfPath) {
         int expect;     // ZRKerrno
         int errorClass; // pseudo sense class
     };
+    // clang-format off
     const Case cases[] = {
         {"disk", kDisk, 0, 0},
         {"missing node", "/dev/nothere", 2, 2},
@@ -375,6 +370,7 @@ TEST_F(Frame, VolumeCheckOfEveryKindOfPath) {
         {"disk name too long", "/dev/brdlx/c1/dsk/vol1:" + std::string(128, 'x'), 2, 5},
         {"path too long", "/dev/brdlx/c1/dsk/vol1:sdb" + std::string(4096, 'x'), 2, 5},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -423,19 +419,17 @@ TEST_F(Frame, MaximumSessionsOfTheWidestGroup) {
         int page;            // TRAVO IN page of the count read
     };
     // Group bytes 7 (KZP), 15 (remote KZP), 23 (VZ), 31 (RVZ).
+    // clang-format off
     const Case cases[] = {
         {"RVZ", "00000000000000 01 00000000000000 01 00000000000000 01 00000000000000 01", 0x19},
         {"VZ", "00000000000000 01 00000000000000 01 00000000000000 01 00000000000000 00", 0x09},
-        {"remote KZP", "00000000000000 01 00000000000000 01 00000000000000 00 00000000000000 00",
-         0x15},
+        {"remote KZP", "00000000000000 01 00000000000000 01 00000000000000 00 00000000000000 00", 0x15},
         {"KZP", "00000000000000 01 00000000000000 00 00000000000000 00 00000000000000 00", 0x05},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        std::string hex;
-        for (const char *p = c.support; *p; ++p)
-            if (*p != ' ') hex += *p;
-        sim.load("array A1 boxid=\"BOX-A1\" support=" + hex +
+        sim.load("array A1 boxid=\"BOX-A1\" support=" + HexDigits(c.support) +
                  "\nvolume A1 5 2097152\ndisk /dev/sdb 8:16 A1 5\n");
         NewCall();
         ASSERT_EQ(zrkComInfoCheckSet(kDisk, 0, 0, nullptr), 0) << ZRKerrno;
@@ -476,32 +470,24 @@ TEST_F(Frame, EngineChoiceAndTheChecksOfEachPath) {
         int expect;
         int useTvc; // -1: not looked at
     };
+    // clang-format off
     const Case cases[] = {
         {"page-based pair", kDisk, a, 5, 1, 0, 0, 0x10, a, 6, 2, 0, 0, 0, 0, 0, 1},
         {"classic pair", kClassicDisk, a, 5, 0, 0x10, 0, 0x10, a, 6, 0, 0x20, 0, 0, 0, 0, 0},
-        {"classic: high half of the source", kClassicDisk, a, 5, 1, 0, 0, 0x10, a, 6, 0, 0, 0, 0,
-         0, 8, 0},
-        {"classic: high half of the size", kClassicDisk, a, 5, 0, 0, 1, 0, a, 6, 0, 0, 0, 0, 0, 8,
-         0},
-        {"classic: high half of the destination", kClassicDisk, a, 5, 0, 0, 0, 0x10, a, 6, 1, 0,
-         0, 0, 0, 8, 0},
-        {"classic: low halves checked", kClassicDisk, a, 5, 0, 0, 0, 0, a, 5, 0, 0, 0, 0, 0, 48,
-         0},
-        {"classic, no destination: part", kClassicDisk, a, 5, 0, 0x10, 0, 0x10, none, kNoDest,
-         kNoDest, kNoDest, 0, 0, 0, 0, 0},
-        {"classic, no destination: high half", kClassicDisk, a, 5, 1, 0, 0, 0x10, none, kNoDest,
-         kNoDest, kNoDest, 0, 0, 0, 8, 0},
-        {"classic, no destination: extent not all ones", kClassicDisk, a, 5, 0, 0x10, 0, 0x10,
-         none, kNoDest, 0, kNoDest, 0, 0, 0, 8, 0},
-        {"monitor option: no destination form", kDisk, a, 5, 0, 0, 0, 0, none, 9, 0, 0, 0,
-         0x8000, 0x8000, 7, 1},
-        {"by identifier", kDisk, nullptr, 0xFFFF, 9, 9, 9, 9, nullptr, 0, 9, 9, 99, 0x4, 0x4, 0,
-         1},
-        {"by identifier 0x10000", kDisk, nullptr, 0x10000, 0, 0, 0, 0, nullptr, 0, 0, 0, 0, 0x4,
-         0x4, 55, 1},
+        {"classic: high half of the source", kClassicDisk, a, 5, 1, 0, 0, 0x10, a, 6, 0, 0, 0, 0, 0, 8, 0},
+        {"classic: high half of the size", kClassicDisk, a, 5, 0, 0, 1, 0, a, 6, 0, 0, 0, 0, 0, 8, 0},
+        {"classic: high half of the destination", kClassicDisk, a, 5, 0, 0, 0, 0x10, a, 6, 1, 0, 0, 0, 0, 8, 0},
+        {"classic: low halves checked", kClassicDisk, a, 5, 0, 0, 0, 0, a, 5, 0, 0, 0, 0, 0, 48, 0},
+        {"classic, no destination: part", kClassicDisk, a, 5, 0, 0x10, 0, 0x10, none, kNoDest, kNoDest, kNoDest, 0, 0, 0, 0, 0},
+        {"classic, no destination: high half", kClassicDisk, a, 5, 1, 0, 0, 0x10, none, kNoDest, kNoDest, kNoDest, 0, 0, 0, 8, 0},
+        {"classic, no destination: extent not all ones", kClassicDisk, a, 5, 0, 0x10, 0, 0x10, none, kNoDest, 0, kNoDest, 0, 0, 0, 8, 0},
+        {"monitor option: no destination form", kDisk, a, 5, 0, 0, 0, 0, none, 9, 0, 0, 0, 0x8000, 0x8000, 7, 1},
+        {"by identifier", kDisk, nullptr, 0xFFFF, 9, 9, 9, 9, nullptr, 0, 9, 9, 99, 0x4, 0x4, 0, 1},
+        {"by identifier 0x10000", kDisk, nullptr, 0x10000, 0, 0, 0, 0, nullptr, 0, 0, 0, 0, 0x4, 0x4, 55, 1},
         {"option outside the mask", kDisk, a, 5, 0, 0, 0, 0, a, 6, 0, 0, 0, 0x4, 0, 37, -1},
         {"foreign device", kForeignDisk, a, 5, 0, 0, 0, 0, a, 6, 0, 0, 0, 0, 0, 22, -1},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();

@@ -22,8 +22,17 @@ TEST(ByteOrder, ShiftBtoI) {
         int n;
         unsigned int value;
     };
-    const Case cases[] = {{0, 0x01},       {1, 0x01},       {2, 0x0102}, {3, 0x010203},
-                          {4, 0x01020304}, {8, 0x01020304}, {-1, 0x01020304}};
+    // clang-format off
+    const Case cases[] = {
+        {0, 0x01},
+        {1, 0x01},
+        {2, 0x0102},
+        {3, 0x010203},
+        {4, 0x01020304},
+        {8, 0x01020304},
+        {-1, 0x01020304},
+    };
+    // clang-format on
     for (const Case &c : cases) EXPECT_EQ(ShiftBtoI(b, c.n), c.value) << c.n;
     EXPECT_EQ(ShiftBtoI(nullptr, 4), 0u);
     const unsigned char high[] = {0xFF, 0xFE, 0xFD, 0xFC};
@@ -38,6 +47,7 @@ TEST(ByteOrder, SetItoB) {
         int value, n;
         Bytes expected; // the buffer starts as 0xAA bytes
     };
+    // clang-format off
     const Case cases[] = {
         {0x01020304, 4, {0x01, 0x02, 0x03, 0x04, 0xAA}},
         {-1, 4, {0xFF, 0xFF, 0xFF, 0xFF, 0xAA}},
@@ -45,6 +55,7 @@ TEST(ByteOrder, SetItoB) {
         {0x01020304, 3, {0x03, 0x04, 0xAA, 0xAA, 0xAA}},
         {0x0102, 0, {0x01, 0x02, 0xAA, 0xAA, 0xAA}},
     };
+    // clang-format on
     for (const Case &c : cases) {
         Bytes buffer(5, 0xAA);
         SetItoB(buffer.data(), c.value, c.n);
@@ -61,6 +72,7 @@ TEST(ByteOrder, ShiftAnytoB) {
         int source, target;
         Bytes expected; // the buffer starts as nine 0xAA bytes
     };
+    // clang-format off
     const Case cases[] = {
         {&v16, 2, 4, {0x00, 0x00, 0x01, 0x02, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}},
         {&v16, 2, 2, {0x01, 0x02, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}},
@@ -68,11 +80,12 @@ TEST(ByteOrder, ShiftAnytoB) {
         {&v32, 4, 8, {0, 0, 0, 0, 0x01, 0x02, 0x03, 0x04, 0xAA}},
         {&v64, 8, 8, {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0xAA}},
         {&v64, 8, 2, {0x07, 0x08, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}},
-        {&v32, 3, 4, {0, 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}},  // width 3 reads 0
-        {&v32, 4, 5, Bytes(9, 0xAA)},                             // width 5 writes nothing
+        {&v32, 3, 4, {0, 0, 0, 0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA}}, // width 3 reads 0
+        {&v32, 4, 5, Bytes(9, 0xAA)}, // width 5 writes nothing
         {&v32, 4, 0, Bytes(9, 0xAA)},
         {&v32, 4, 16, Bytes(9, 0xAA)},
     };
+    // clang-format on
     for (const Case &c : cases) {
         Bytes buffer(9, 0xAA);
         ShiftAnytoB(c.value, c.source, c.target, buffer.data());
@@ -120,9 +133,20 @@ TEST(SenseMapping, ShortTable) {
         int ascq;
         int full, shortTable;
     };
-    const Case cases[] = {{0x90, 26, 26}, {0x91, 39, 39}, {0x00, 8, 8},   {0xB0, 57, 57},
-                          {0xB1, 58, 58}, {0x9E, 59, 59}, {0x98, 0, 24},  {0xA4, 70, 24},
-                          {0xBA, 60, 24}, {0xC3, 97, 24}};
+    // clang-format off
+    const Case cases[] = {
+        {0x90, 26, 26},
+        {0x91, 39, 39},
+        {0x00, 8, 8},
+        {0xB0, 57, 57},
+        {0xB1, 58, 58},
+        {0x9E, 59, 59},
+        {0x98, 0, 24},
+        {0xA4, 70, 24},
+        {0xBA, 60, 24},
+        {0xC3, 97, 24},
+    };
+    // clang-format on
     for (const Case &c : cases) {
         unsigned char sense[18] = {0x70, 0, 0x05};
         sense[12] = 0x26;
@@ -154,13 +178,20 @@ TEST(DevicePaths, Kinds) {
         const char *path;
         int brindlex, mapper;
     };
+    // clang-format off
     const Case cases[] = {
-        {"/dev/brdlx/c1/dsk/vol1:sdb", 1, 0}, {"//dev//brdlx/c1/dsk/vol1:sdb", 1, 0},
-        {"/dev/brdlx", 1, 0},                {"/dev/mapper/mpatha", 0, 1},
-        {"dev/mapper/x", 0, 1},              {"/dev/sdb", 0, 0},
-        {"/dev/brdlxx/c1", 0, 0},            {"/devs/mapper/x", 0, 0},
-        {"", 0, 0},                          {"/", 0, 0},
+        {"/dev/brdlx/c1/dsk/vol1:sdb", 1, 0},
+        {"//dev//brdlx/c1/dsk/vol1:sdb", 1, 0},
+        {"/dev/brdlx", 1, 0},
+        {"/dev/mapper/mpatha", 0, 1},
+        {"dev/mapper/x", 0, 1},
+        {"/dev/sdb", 0, 0},
+        {"/dev/brdlxx/c1", 0, 0},
+        {"/devs/mapper/x", 0, 0},
+        {"", 0, 0},
+        {"/", 0, 0},
     };
+    // clang-format on
     for (const Case &c : cases) {
         EXPECT_EQ(IsBrindlex(c.path), c.brindlex) << c.path;
         EXPECT_EQ(IsDmDevice(c.path), c.mapper) << c.path;
@@ -175,6 +206,7 @@ TEST(DevicePaths, WholeDiskNameRules) {
         int rc;
         const char *whole;
     };
+    // clang-format off
     const Case cases[] = {
         {"/dev/sdb1", 0, "/dev/sdb"},
         {"/dev/sdb12", 0, "/dev/sdb"},
@@ -183,10 +215,11 @@ TEST(DevicePaths, WholeDiskNameRules) {
         {"/dev/mmcblk0p1", 0, "/dev/mmcblk0"},
         {"/dev/mapper/mpathap1", 0, "/dev/mapper/mpatha"},
         {"/dev/mapper/mpatha1", 0, "/dev/mapper/mpatha"},
-        {"/dev/sdp1", 0, "/dev/sdp"},  // a "p" after a letter is the disk's own
+        {"/dev/sdp1", 0, "/dev/sdp"}, // a "p" after a letter is the disk's own
         {"/dev/1", -1, "/dev/1"},
         {"", -1, ""},
     };
+    // clang-format on
     for (const Case &c : cases) {
         char out[ZRK_DEVNAME_LEN + 1];
         EXPECT_EQ(GetVolumeName(c.path, out), c.rc) << c.path;
@@ -207,8 +240,20 @@ TEST(DevicePaths, NumericEnvironmentFlag) {
         const char *value; // nullptr: unset
         int flag;
     };
-    const Case cases[] = {{"1", 1},  {"42", 1},  {"-3", 1},   {"0", 0},    {"00", 0},
-                          {"yes", 0}, {"1x", 0}, {"", 0},     {" ", 0},    {nullptr, 0}};
+    // clang-format off
+    const Case cases[] = {
+        {"1", 1},
+        {"42", 1},
+        {"-3", 1},
+        {"0", 0},
+        {"00", 0},
+        {"yes", 0},
+        {"1x", 0},
+        {"", 0},
+        {" ", 0},
+        {nullptr, 0},
+    };
+    // clang-format on
     for (const Case &c : cases) {
         if (c.value != nullptr)
             setenv("ZRK_TEST_FLAG", c.value, 1);

@@ -23,34 +23,9 @@ std::string Scenario(const std::string &arrayOptions, const std::string &volumeO
            "disk /dev/sdb 8:16 A1 5\n";
 }
 
-std::string BoxId(const std::string &text) {
-    std::string id = text;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
-
-std::vector<std::string> Cdbs(const zrksim::Simulator &sim) {
-    std::vector<std::string> out;
-    for (const auto &r : sim.cdbLog()) out.push_back(zrksim::toHex(r.cdb));
-    return out;
-}
-
-std::string Hex(const unsigned char *bytes, size_t n) {
-    return zrksim::toHex(std::vector<unsigned char>(bytes, bytes + n));
-}
-
-class Ident : public ::testing::Test {
+class Ident : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario("")};
-
-    void SetUp() override {
-        // No catalogue line renames a sense code.
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    Ident() : InbandTest(Scenario("")) {}
 
     void Load(const std::string &scenario) {
         NewCall();
@@ -66,14 +41,14 @@ TEST_F(Ident, MainFamilyWithSupportPage) {
     EXPECT_EQ(ZRKstorageflg, 0);
     unsigned char inq[2];
     CtrlInqSupportData(inq, ZRK_STORE_READ);
-    EXPECT_EQ(Hex(inq, 2), "2800") << "bytes 26-27 of page 0xF0";
+    EXPECT_EQ(SpanHex(inq, 2), "2800") << "bytes 26-27 of page 0xF0";
     // Standard data, page list probe and read, page 0xF0; then the failover
     // check of a box-information device: page list again and page 0xF2.
     const std::vector<std::string> want = {
         "120000006000", "120100000400", "120100000700", "1201f0002800",
         "120100000400", "120100000700", "1201f2006000",
     };
-    EXPECT_EQ(Cdbs(sim), want);
+    EXPECT_EQ(CdbHexes(sim), want);
 }
 
 TEST_F(Ident, QmFamilyOnTheStandardDataAlone) {
@@ -81,7 +56,7 @@ TEST_F(Ident, QmFamilyOnTheStandardDataAlone) {
     ASSERT_EQ(CheckProduct(kDisk), 0) << ZRKerrno;
     EXPECT_EQ(ZRKstorageflg, 1);
     EXPECT_EQ(ZRKstorage_cluster, 0) << "no failover check on the QM family";
-    EXPECT_EQ(Cdbs(sim), std::vector<std::string>{"120000006000"});
+    EXPECT_EQ(CdbHexes(sim), std::vector<std::string>{"120000006000"});
 }
 
 TEST_F(Ident, SupportPageWithoutCopyFunctionsIsNotAnArray) {
@@ -95,6 +70,7 @@ struct NameCase {
     const char *options;
     int rc;
 };
+// clang-format off
 const NameCase kNameCases[] = {
     {"product=WX700", -1},
     {"product=WX720", 0},
@@ -107,6 +83,7 @@ const NameCase kNameCases[] = {
     {"vendor=OTHER product=WX900", -1},
     {"vendor=KORVAL product=WX900", -1},
 };
+// clang-format on
 
 TEST_F(Ident, OlderArraysByTheirNames) {
     for (const auto &c : kNameCases) {
@@ -121,7 +98,7 @@ TEST_F(Ident, OlderArraysByTheirNames) {
         EXPECT_EQ(ZRKstorageflg, 0);
         unsigned char inq[2];
         CtrlInqSupportData(inq, ZRK_STORE_READ);
-        EXPECT_EQ(Hex(inq, 2), "1234") << "kept without page 0xF0";
+        EXPECT_EQ(SpanHex(inq, 2), "1234") << "kept without page 0xF0";
     }
 }
 
@@ -131,17 +108,17 @@ TEST_F(Ident, BoxIdFromPageF2OrReadBuffer) {
     ASSERT_EQ(GetBoxID(kDisk, box), 0) << ZRKerrno;
     EXPECT_EQ(std::string(reinterpret_cast<char *>(box), ZRK_BOXID_LEN), BoxId("BOX-A1"));
     EXPECT_EQ(box[ZRK_BOXID_LEN], 0xEE);
-    EXPECT_EQ(Cdbs(sim).back(), "1201f2006000");
+    EXPECT_EQ(CdbHexes(sim).back(), "1201f2006000");
 
     Load(Scenario("vpd=no"));
     std::memset(box, 0, sizeof box);
     ASSERT_EQ(GetBoxID(kDisk, box), 0) << ZRKerrno;
     EXPECT_EQ(std::string(reinterpret_cast<char *>(box), ZRK_BOXID_LEN), BoxId("BOX-A1"));
-    EXPECT_EQ(Cdbs(sim).back(), "3c0210000000000028" "00");
+    EXPECT_EQ(CdbHexes(sim).back(), "3c0210000000000028" "00");
 
     Load(Scenario("boxinfo=no"));
     ASSERT_EQ(GetBoxID(kDisk, box), 0) << ZRKerrno;
-    EXPECT_EQ(Cdbs(sim).back(), "3c021000000000002800") << "page 0xF0 without bit 0x20";
+    EXPECT_EQ(CdbHexes(sim).back(), "3c021000000000002800") << "page 0xF0 without bit 0x20";
 }
 
 TEST_F(Ident, BoxIdFailureIsPassedOn) {
@@ -158,6 +135,7 @@ TEST_F(Ident, CheckBoxIdOfLocalAndRemoteRequests) {
         unsigned char remote;
         int rc, err;
     };
+    // clang-format off
     const Case cases[] = {
         {"local, own source", "BOX-A1", "BOX-A1", 0, 0, 0},
         {"local, other source", "BOX-B2", "BOX-A1", 0, -1, 33},
@@ -165,6 +143,7 @@ TEST_F(Ident, CheckBoxIdOfLocalAndRemoteRequests) {
         {"remote, own source", "BOX-A1", "BOX-B2", 1, 0, 0},
         {"remote, neither", "BOX-B2", "BOX-C3", 1, -1, 57},
     };
+    // clang-format on
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -189,6 +168,7 @@ struct SupportCase {
     const char *options;
     unsigned char remote, in4096, out4096;
 };
+// clang-format off
 const SupportCase kSupportCases[] = {
     {"profile=paged", 0x03, 0x0F, 0x0F},
     {"profile=detail", 0x03, 0x0F, 0x00},
@@ -196,12 +176,11 @@ const SupportCase kSupportCases[] = {
     // Only RVZ set up.
     {"support=0000000000000000000000000000000000000000000000000000000000000001", 0x02, 0, 0},
     // Only RVZ, with both large forms.
-    {"support=0000000000000000000000000000000000000000000000000000000000000061", 0x02, 0x02,
-     0x02},
+    {"support=0000000000000000000000000000000000000000000000000000000000000061", 0x02, 0x02, 0x02},
     // Only VZ: bit 0x20 in byte 23, 0x40 in byte 7 (not set up there).
-    {"support=0000000000000040000000000000000000000000000000210000000000000000", 0x00, 0x08,
-     0x04},
+    {"support=0000000000000040000000000000000000000000000000210000000000000000", 0x00, 0x08, 0x04},
 };
+// clang-format on
 
 TEST_F(Ident, SupportPageSetsRemoteSupportAndLargeForms) {
     for (const auto &c : kSupportCases) {
@@ -219,8 +198,8 @@ TEST_F(Ident, SupportPageSetsRemoteSupportAndLargeForms) {
         EXPECT_EQ(ZRKsession4096out, c.out4096);
         unsigned char stored[ZRK_SUPPORT_DATA_LEN];
         CtrlSupportData(stored, ZRK_STORE_READ);
-        EXPECT_EQ(Hex(stored, sizeof stored), Hex(support, sizeof support));
-        EXPECT_EQ(Cdbs(sim), std::vector<std::string>{"eb010000000000002800"});
+        EXPECT_EQ(SpanHex(stored, sizeof stored), SpanHex(support, sizeof support));
+        EXPECT_EQ(CdbHexes(sim), std::vector<std::string>{"eb010000000000002800"});
     }
 }
 
@@ -237,7 +216,7 @@ TEST_F(Ident, NoCopyGroupSetUpKeepsTheStores) {
     EXPECT_EQ(remote, 0);
     unsigned char stored[ZRK_SUPPORT_DATA_LEN];
     CtrlSupportData(stored, ZRK_STORE_READ);
-    EXPECT_EQ(Hex(stored, sizeof stored), Hex(before, sizeof before));
+    EXPECT_EQ(SpanHex(stored, sizeof stored), SpanHex(before, sizeof before));
     EXPECT_EQ(ZRKsession4096, 0x0F);
 }
 
@@ -247,12 +226,12 @@ TEST_F(Ident, QmFamilyReadsItsSecondSupportPage) {
     sim.clearLog();
     unsigned char support[ZRK_SUPPORT_DATA_LEN];
     ASSERT_EQ(GetSupportCopyInfo(kDisk, support, nullptr), 0) << ZRKerrno;
-    EXPECT_EQ(Cdbs(sim),
+    EXPECT_EQ(CdbHexes(sim),
               (std::vector<std::string>{"ee010000000000002800", "ee010200000000001000"}));
     unsigned char qm[ZRK_QM_SUPPORT_DATA_LEN];
     CtrlQmSupportData(qm, ZRK_STORE_READ);
-    EXPECT_EQ(Hex(qm, ZRK_SUPPORT_DATA_LEN), Hex(support, sizeof support));
-    EXPECT_EQ(Hex(qm + ZRK_SUPPORT_DATA_LEN, 8), "0302010000000000");
+    EXPECT_EQ(SpanHex(qm, ZRK_SUPPORT_DATA_LEN), SpanHex(support, sizeof support));
+    EXPECT_EQ(SpanHex(qm + ZRK_SUPPORT_DATA_LEN, 8), "0302010000000000");
 
     // Without bytes 21 and 29 bit 0x01 the page is not read and the tail is 0.
     Load(Scenario("family=qm qmsupport=0302010000000000 "
@@ -262,7 +241,7 @@ TEST_F(Ident, QmFamilyReadsItsSecondSupportPage) {
     ASSERT_EQ(GetSupportCopyInfo(kDisk, support, nullptr), 0) << ZRKerrno;
     EXPECT_EQ(sim.cdbLog().size(), 1u);
     CtrlQmSupportData(qm, ZRK_STORE_READ);
-    EXPECT_EQ(Hex(qm + ZRK_SUPPORT_DATA_LEN, 8), "0000000000000000");
+    EXPECT_EQ(SpanHex(qm + ZRK_SUPPORT_DATA_LEN, 8), "0000000000000000");
 }
 
 TEST_F(Ident, SessionMaximaInTheFormTheArrayExpects) {
@@ -275,14 +254,14 @@ TEST_F(Ident, SessionMaximaInTheFormTheArrayExpects) {
         unsigned char count[ZRK_MAX_SESSION_LEN + 1];
         std::memset(count, 0xEE, sizeof count);
         ASSERT_EQ(GetMaxSessionCount(kDisk, page, count), 0) << ZRKerrno;
-        EXPECT_EQ(Hex(count, ZRK_MAX_SESSION_LEN), "0001000200030004");
+        EXPECT_EQ(SpanHex(count, ZRK_MAX_SESSION_LEN), "0001000200030004");
         EXPECT_EQ(count[ZRK_MAX_SESSION_LEN], 0xEE);
     }
     const std::vector<std::string> want = {
         "eb090500000000001000", "eb090900000000001000",
         "eb091500000000001000", "eb091900000000001000",
     };
-    EXPECT_EQ(Cdbs(sim), want);
+    EXPECT_EQ(CdbHexes(sim), want);
 }
 
 TEST_F(Ident, OluStatusNeedsItsSupportBit) {
@@ -290,10 +269,10 @@ TEST_F(Ident, OluStatusNeedsItsSupportBit) {
     unsigned char status[ZRK_OLU_STATUS_LEN + 1];
     std::memset(status, 0xEE, sizeof status);
     ASSERT_EQ(GetOLUStatus(kDisk, 5, status), 0) << ZRKerrno;
-    EXPECT_EQ(Hex(status, 2), "0005");
+    EXPECT_EQ(SpanHex(status, 2), "0005");
     EXPECT_EQ(status[4], 3);
     EXPECT_EQ(status[ZRK_OLU_STATUS_LEN], 0xEE);
-    EXPECT_EQ(Cdbs(sim).back(), "eb093100000500004000");
+    EXPECT_EQ(CdbHexes(sim).back(), "eb093100000500004000");
     const unsigned char olu[2] = {0x00, 0x05};
     std::memset(status, 0xEE, sizeof status);
     ASSERT_EQ(GETOLUSTATUSINFO(kDisk, olu, status), 0) << ZRKerrno;
@@ -303,7 +282,7 @@ TEST_F(Ident, OluStatusNeedsItsSupportBit) {
     Load(Scenario("profile=detail"));
     EXPECT_EQ(GetOLUStatus(kDisk, 5, status), -1);
     EXPECT_EQ(ZRKerrno, 17);
-    for (const auto &cdb : Cdbs(sim)) EXPECT_NE(cdb.substr(4, 2), "31") << cdb;
+    for (const auto &cdb : CdbHexes(sim)) EXPECT_NE(cdb.substr(4, 2), "31") << cdb;
 }
 
 TEST_F(Ident, LunInformationFollowsTheModeHeader) {
@@ -311,21 +290,21 @@ TEST_F(Ident, LunInformationFollowsTheModeHeader) {
     unsigned char info[ZRK_LUN_INFO_LEN + 1];
     std::memset(info, 0xEE, sizeof info);
     ASSERT_EQ(GetLunInformation(kDisk, info), 0) << ZRKerrno;
-    EXPECT_EQ(Hex(info + 8, 2), "0005");
+    EXPECT_EQ(SpanHex(info + 8, 2), "0005");
     EXPECT_EQ(info[11], 7);
     EXPECT_EQ(info[ZRK_LUN_INFO_LEN], 0xEE);
-    EXPECT_EQ(Cdbs(sim), std::vector<std::string>{"1a0830009400"});
+    EXPECT_EQ(CdbHexes(sim), std::vector<std::string>{"1a0830009400"});
 }
 
 TEST_F(Ident, VpdPagesAndTheirList) {
     unsigned char out[16];
     std::memset(out, 0xEE, sizeof out);
     EXPECT_EQ(GetVPDInfo(kDisk, 0x00, sizeof out, out), 0);
-    EXPECT_EQ(Hex(out, 4), "00f0f2ee") << "only the list, however long the room";
+    EXPECT_EQ(SpanHex(out, 4), "00f0f2ee") << "only the list, however long the room";
 
     std::memset(out, 0xEE, sizeof out);
     EXPECT_EQ(GetVPDInfo(kDisk, 0x00, 2, out), 0);
-    EXPECT_EQ(Hex(out, 3), "00f0ee");
+    EXPECT_EQ(SpanHex(out, 3), "00f0ee");
 
     ZRKerrno = 0;
     EXPECT_EQ(GetVPDInfo(kDisk, 0x83, sizeof out, out), 2);
@@ -335,7 +314,7 @@ TEST_F(Ident, VpdPagesAndTheirList) {
     unsigned char page[96];
     EXPECT_EQ(GetVPDInfo(kDisk, 0xF2, sizeof page, page), 0);
     EXPECT_EQ(std::string(reinterpret_cast<char *>(page + 48), ZRK_BOXID_LEN), BoxId("BOX-A1"));
-    EXPECT_EQ(Cdbs(sim).back(), "1201f2006000");
+    EXPECT_EQ(CdbHexes(sim).back(), "1201f2006000");
 
     sim.injectSense(1, 5, 0x24, 0, "", 2); // the page itself, after the list
     EXPECT_EQ(GetVPDInfo(kDisk, 0xF2, sizeof page, page), 1);

@@ -1,12 +1,18 @@
-// Shared pieces of the in-band tests: a simulated host with one array, and
-// readers of the sense store.
+// Shared pieces of the in-band tests: the fixture of a simulated host with
+// its arrays, copy pairs and the requests made of them, what the arrays
+// received, readers of the sense store, and the check of a fault walk over a
+// public function.
 #pragma once
 
+#include "fault_walk.h"
 #include "install_root.h"
 #include "sim_client.h"
+#include "sim_fixture.h"
+#include "test_bytes.h"
+#include "zrkcmd.h"
 #include "zrkengine.h"
-#include "zrklvmain.h"
 #include "zrkhost.h"
+#include "zrklvmain.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -15,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -22,128 +29,9 @@
 
 namespace inbandtest {
 
-using Bytes = std::vector<unsigned char>;
-// (offset, hex) pieces laid over a zero-filled record.
-using Patches = std::vector<std::pair<size_t, std::string>>;
+using namespace zrktest;
 
-// The bytes of a hex text; blanks between the digits are ignored.
-inline Bytes Hex(const std::string &text) {
-    std::string digits;
-    for (char c : text)
-        if (c != ' ') digits += c;
-    return zrksim::fromHex(digits);
-}
-
-// A BoxID as the arrays hold it: the text padded with blanks to 40 bytes.
-inline std::string Box(const std::string &text) {
-    std::string id = text;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
-inline std::string BoxHex(const std::string &text) {
-    const std::string id = Box(text);
-    return zrksim::toHex(Bytes(id.begin(), id.end()));
-}
-
-// Zeros with the given hex laid at their offsets.
-inline Bytes Golden(size_t size, const Patches &patches) {
-    Bytes b(size, 0);
-    for (const auto &[offset, hex] : patches) {
-        const Bytes h = Hex(hex);
-        EXPECT_LE(offset + h.size(), size) << offset;
-        std::copy(h.begin(), h.end(), b.begin() + static_cast<long>(offset));
-    }
-    return b;
-}
-
-// Golden() as hex, as the simulator logs records.
-inline std::string GoldenHex(size_t size, const Patches &patches) {
-    return zrksim::toHex(Golden(size, patches));
-}
-
-// A copy pair of the page-based engine's tests; remote when the arrays
-// differ, whole volume without extents.
-struct TvcPair {
-    std::string src = "BOX-A1", dst = "BOX-A1";
-    uint32_t srcOlu = 5, dstOlu = 6;
-    uint64_t srcExt = 0, size = 0, dstExt = 0;
-};
-// The large-volume copy request of a pair, volume role 1.
-inline COPY_REQ_LV TvcRequest(const TvcPair &p, uint32_t copyInterval) {
-    zrk::CopyReqLv r{};
-    std::memcpy(r.ucaSrcBoxID, Box(p.src).data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, Box(p.dst).data(), ZRK_BOXID_LEN);
-    r.uiSrcOlu = p.srcOlu;
-    r.uiDstOlu = p.dstOlu;
-    r.uiWholeVolumeFlag = p.srcExt == 0 && p.size == 0 && p.dstExt == 0 ? 1 : 0;
-    r.uiSrcExtentHigh = static_cast<uint32_t>(p.srcExt >> 32);
-    r.uiSrcExtentLow = static_cast<uint32_t>(p.srcExt);
-    r.uiSrcSizeHigh = static_cast<uint32_t>(p.size >> 32);
-    r.uiSrcSizeLow = static_cast<uint32_t>(p.size);
-    r.uiDstExtentHigh = static_cast<uint32_t>(p.dstExt >> 32);
-    r.uiDstExtentLow = static_cast<uint32_t>(p.dstExt);
-    r.uiCopyInterval = copyInterval;
-    r.ucRemoteFlag = p.src != p.dst ? 1 : 0;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReqLv(r);
-}
-// The session-identifier form: the identifier in bytes 82-83.
-inline COPY_REQ_LV TvcRequestById(uint16_t id) {
-    zrk::CopyReqLv r{};
-    r.uiSrcOlu = id;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReqLv(r);
-}
-
-// Codes of the TRAVO OUT pages (main family) in the simulator's CDB log, in
-// order ("44 45").
-inline std::string SentPageCodes(const zrksim::Simulator &sim) {
-    std::string codes;
-    for (const zrksim::CdbRecord &r : sim.cdbLog()) {
-        if (r.cdb[0] != 0xE9 || r.dataOut.empty()) continue;
-        char code[4];
-        std::snprintf(code, sizeof code, "%02x", r.dataOut[0]);
-        codes += (codes.empty() ? "" : " ") + std::string(code);
-    }
-    return codes;
-}
-// The parameter lists of those pages.
-inline std::vector<Bytes> SentPages(const zrksim::Simulator &sim) {
-    std::vector<Bytes> pages;
-    for (const zrksim::CdbRecord &r : sim.cdbLog())
-        if (r.cdb[0] == 0xE9) pages.push_back(r.dataOut);
-    return pages;
-}
-// KEY=VALUE of session ID on ARRAY as the simulator lists it ("kind", and
-// "pair": "A1:5>A1:6"); "" when the array has no such session.
-inline std::string SessionField(const zrksim::Simulator &sim, const std::string &array, unsigned id,
-                                const std::string &key) {
-    for (const std::string &line : sim.sessions(array)) {
-        std::istringstream in(line);
-        std::string word, sid, kind, sa, so, da, dO;
-        in >> word >> sid >> kind >> sa >> so >> da >> dO;
-        if (sid != std::to_string(id)) continue;
-        if (key == "kind") return kind;
-        if (key == "pair") return sa + ":" + so + ">" + da + ":" + dO;
-        while (in >> word)
-            if (word.rfind(key + "=", 0) == 0) return word.substr(key.size() + 1);
-    }
-    return "";
-}
-
-// One array with disks, partitions, device-mapper and volume-manager volumes.
-inline const char kScenario[] = R"(
-array A1 boxid="BOX-A1"
-volume A1 5 2097152 name=vol5
-volume A1 6 4194304 name=vol6
-volume A1 7 8589934600 name=big
-disk /dev/sdb 8:16 A1 5
-partition /dev/sdb1 8:17 /dev/sdb 2048 1000000
-disk /dev/sdc 8:32 A1 6
-disk /dev/sdd 8:48 A1 7
-partition /dev/sdd1 8:49 /dev/sdd 4294967296 4096
-brdlx /dev/brdlx/c1/dsk/vol1:sdc 250:1 out="volume vol1 a b c d 4096 e 1048576"
-)";
+// ---- the calls ------------------------------------------------------------------
 
 // The sense store as the transport left it.
 struct Stored {
@@ -180,6 +68,39 @@ inline int OpenDescriptors() {
     return count;
 }
 
+// The device of a call is closed and no descriptor is left beyond the
+// `descriptors` open before it.
+inline void ExpectDeviceReleased(int descriptors) {
+    EXPECT_EQ(ZRKopenFlag, 0);
+    EXPECT_EQ(ZRKopenFd, 0);
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
+// The check of a fault walk over a public function: every run releases the
+// call's device; a run whose call fails returns -1 and a ZRKerrno (one of
+// `allowed` when given, else any but 0); the run without a fault returns
+// `success`. Counts the descriptors when it is made: make it just before
+// the walk.
+inline std::function<void(const FaultRun &)> ReleasedAndReported(int success,
+                                                                 std::vector<int> allowed = {}) {
+    const int descriptors = OpenDescriptors();
+    return [=](const FaultRun &run) {
+        ExpectDeviceReleased(descriptors);
+        if (!run.bFired) {
+            EXPECT_EQ(run.iResult, success) << "a run without a fault; ZRKerrno " << run.iErrno;
+            return;
+        }
+        if (run.iResult == success) return; // the failed command was not needed
+        EXPECT_EQ(run.iResult, -1);
+        if (allowed.empty()) {
+            EXPECT_NE(run.iErrno, 0);
+        } else {
+            EXPECT_NE(std::find(allowed.begin(), allowed.end(), run.iErrno), allowed.end())
+                << "ZRKerrno " << run.iErrno;
+        }
+    };
+}
+
 // INQUIRY, standard data: the array answers it GOOD.
 inline int Inquiry(const char *path, unsigned char (&data)[96]) {
     unsigned char cdb[6] = {0x12, 0, 0, 0, 96, 0};
@@ -191,6 +112,161 @@ inline int Inquiry(const char *path) {
     return Inquiry(path, data);
 }
 
+// What the API's common check of an operation leaves behind: identification,
+// support data, the BoxID, the session maxima and the remote support in the
+// common data. The CDB log is then cleared.
+inline void PrepareOperation(const zrksim::Simulator &sim, const char *volume) {
+    NewCall();
+    ASSERT_EQ(CheckProduct(volume), 0) << ZRKerrno;
+    unsigned char support[ZRK_SUPPORT_DATA_LEN];
+    unsigned char remote = 0;
+    ASSERT_EQ(GetSupportCopyInfo(volume, support, &remote), 0) << ZRKerrno;
+    unsigned char box[ZRK_BOXID_LEN];
+    ASSERT_EQ(GetBoxID(volume, box), 0) << ZRKerrno;
+    unsigned char counts[ZRK_MAX_SESSION_LEN];
+    ASSERT_EQ(GetMaxSessionCount(volume, ZRK_PAGE_REMOTE_VZ_LIST, counts), 0) << ZRKerrno;
+    CtrlCommonData(box, ZRK_COMMON_SET_BOXID);
+    CtrlCommonData(counts + 2, ZRK_COMMON_SET_MAXSES);
+    CtrlCommonData(&remote, ZRK_COMMON_SET_REMOTE);
+    sim.clearLog();
+}
+
+// Clears bits of one byte of the support data held.
+inline void ClearSupportBits(int byte, unsigned char bits) {
+    unsigned char support[ZRK_SUPPORT_DATA_LEN];
+    CtrlSupportData(support, ZRK_STORE_READ);
+    support[byte] &= static_cast<unsigned char>(~bits);
+    CtrlSupportData(support, ZRK_STORE_WRITE);
+}
+
+// As after an earlier call on a storage cluster: the support read marks its
+// CDB from the support data held, and the simulated arrays of a cluster
+// refuse an unmarked one.
+inline void HoldFailoverSupport() {
+    unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
+    support[6] = 0x20;
+    CtrlSupportData(support, ZRK_STORE_WRITE);
+}
+
+// The BoxID held in the common data, and a new one put there.
+inline std::string CachedBoxId() {
+    char box[ZRK_BOXID_LEN];
+    CtrlCommonData(box, ZRK_COMMON_GET_BOXID);
+    return std::string(box, sizeof box);
+}
+inline void CacheBoxId(const std::string &text) {
+    std::string box = BoxId(text);
+    CtrlCommonData(nullptr, ZRK_COMMON_CLEAR_BOXID);
+    CtrlCommonData(box.data(), ZRK_COMMON_SET_BOXID);
+}
+
+// ---- copy pairs ---------------------------------------------------------------------
+
+// A copy pair as a caller gives it: remote when the arrays differ, whole
+// volume without extents.
+struct CopyPair {
+    std::string sSrc = "BOX-A1", sDst = "BOX-A1";
+    uint32_t uiSrcOlu = 5, uiDstOlu = 6;
+    uint64_t ullSrcExt = 0, ullSize = 0, ullDstExt = 0;
+    uint32_t uiInterval = 0;
+    bool bNoBox = false; // the destination BoxID all 0xFF
+};
+using TvcPair = CopyPair;
+
+// The large-volume copy request of a pair, volume role 1.
+inline COPY_REQ_LV TvcRequest(const CopyPair &p, uint32_t copyInterval) {
+    zrk::CopyReqLv r{};
+    std::memcpy(r.ucaSrcBoxID, BoxId(p.sSrc).data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaDstBoxID, BoxId(p.sDst).data(), ZRK_BOXID_LEN);
+    r.uiSrcOlu = p.uiSrcOlu;
+    r.uiDstOlu = p.uiDstOlu;
+    r.uiWholeVolumeFlag = p.ullSrcExt == 0 && p.ullSize == 0 && p.ullDstExt == 0 ? 1 : 0;
+    r.uiSrcExtentHigh = static_cast<uint32_t>(p.ullSrcExt >> 32);
+    r.uiSrcExtentLow = static_cast<uint32_t>(p.ullSrcExt);
+    r.uiSrcSizeHigh = static_cast<uint32_t>(p.ullSize >> 32);
+    r.uiSrcSizeLow = static_cast<uint32_t>(p.ullSize);
+    r.uiDstExtentHigh = static_cast<uint32_t>(p.ullDstExt >> 32);
+    r.uiDstExtentLow = static_cast<uint32_t>(p.ullDstExt);
+    r.uiCopyInterval = copyInterval;
+    r.ucRemoteFlag = p.sSrc != p.sDst ? 1 : 0;
+    r.ucVolumeRole = 1;
+    return zrk::EncodeCopyReqLv(r);
+}
+// The session-identifier form: the identifier in bytes 82-83.
+inline COPY_REQ_LV TvcRequestById(uint16_t id) {
+    zrk::CopyReqLv r{};
+    r.uiSrcOlu = id;
+    r.ucVolumeRole = 1;
+    return zrk::EncodeCopyReqLv(r);
+}
+
+// The entry of a pair in a concurrent suspend.
+inline CONC_SUS_PAIR_LV ConcSuspendPair(const CopyPair &p) {
+    CONC_SUS_PAIR_LV e{};
+    std::memcpy(e.SrcBoxID, BoxId(p.sSrc).data(), ZRK_BOXID_LEN);
+    std::memcpy(e.DstBoxID, BoxId(p.sDst).data(), ZRK_BOXID_LEN);
+    e.SrcOlu = p.uiSrcOlu;
+    e.SrcExtent_high = static_cast<uint32_t>(p.ullSrcExt >> 32);
+    e.SrcExtent_low = static_cast<uint32_t>(p.ullSrcExt);
+    e.SrcSize_high = static_cast<uint32_t>(p.ullSize >> 32);
+    e.SrcSize_low = static_cast<uint32_t>(p.ullSize);
+    e.DstOlu = p.uiDstOlu;
+    e.DstExtent_high = static_cast<uint32_t>(p.ullDstExt >> 32);
+    e.DstExtent_low = static_cast<uint32_t>(p.ullDstExt);
+    return e;
+}
+
+// ---- what the arrays received and hold ----------------------------------------------
+
+// The CDBs of the simulator's log as hex, in order.
+inline std::vector<std::string> CdbHexes(const zrksim::Simulator &sim) {
+    std::vector<std::string> out;
+    for (const auto &r : sim.cdbLog()) out.push_back(zrksim::toHex(r.cdb));
+    return out;
+}
+
+// Codes of the TRAVO OUT pages (main family) in the simulator's CDB log, in
+// order ("44 45").
+inline std::string SentPageCodes(const zrksim::Simulator &sim) {
+    std::string codes;
+    for (const zrksim::CdbRecord &r : sim.cdbLog()) {
+        if (r.cdb[0] != ZRK_OP_TRAVO_OUT || r.dataOut.empty()) continue;
+        char code[4];
+        std::snprintf(code, sizeof code, "%02x", r.dataOut[0]);
+        codes += (codes.empty() ? "" : " ") + std::string(code);
+    }
+    return codes;
+}
+// The parameter lists of those pages, and the same as hex.
+inline std::vector<Bytes> SentPages(const zrksim::Simulator &sim) {
+    std::vector<Bytes> pages;
+    for (const zrksim::CdbRecord &r : sim.cdbLog())
+        if (r.cdb[0] == ZRK_OP_TRAVO_OUT) pages.push_back(r.dataOut);
+    return pages;
+}
+inline std::vector<std::string> SentPagesHex(const zrksim::Simulator &sim) {
+    std::vector<std::string> pages;
+    for (const Bytes &page : SentPages(sim)) pages.push_back(zrksim::toHex(page));
+    return pages;
+}
+
+// KEY=VALUE of session ID on ARRAY as the simulator lists it ("kind", and
+// "pair": "A1:5>A1:6"); "" when the array has no such session.
+inline std::string SessionField(const zrksim::Simulator &sim, const std::string &array, unsigned id,
+                                const std::string &key) {
+    for (const std::string &line : sim.sessions(array)) {
+        std::istringstream in(line);
+        std::string word, sid, kind, sa, so, da, dO;
+        in >> word >> sid >> kind >> sa >> so >> da >> dO;
+        if (sid != std::to_string(id)) continue;
+        if (key == "kind") return kind;
+        if (key == "pair") return sa + ":" + so + ">" + da + ":" + dO;
+        while (in >> word)
+            if (word.rfind(key + "=", 0) == 0) return word.substr(key.size() + 1);
+    }
+    return "";
+}
+
 inline bool Contains(const std::vector<std::string> &lines, const std::string &text) {
     return std::any_of(lines.begin(), lines.end(),
                        [&](const std::string &l) { return l.find(text) != std::string::npos; });
@@ -200,5 +276,125 @@ inline size_t Count(const std::vector<std::string> &lines, const std::string &te
         return l.find(text) != std::string::npos;
     }));
 }
+
+// ---- the fixture ----------------------------------------------------------------------
+
+// One array with disks, partitions, device-mapper and volume-manager volumes.
+inline const char kScenario[] = R"(
+array A1 boxid="BOX-A1"
+volume A1 5 2097152 name=vol5
+volume A1 6 4194304 name=vol6
+volume A1 7 8589934600 name=big
+disk /dev/sdb 8:16 A1 5
+partition /dev/sdb1 8:17 /dev/sdb 2048 1000000
+disk /dev/sdc 8:32 A1 6
+disk /dev/sdd 8:48 A1 7
+partition /dev/sdd1 8:49 /dev/sdd 4294967296 4096
+brdlx /dev/brdlx/c1/dsk/vol1:sdc 250:1 out="volume vol1 a b c d 4096 e 1048576"
+)";
+
+// The error catalogue of a test: the one shipped, or one that renames no
+// sense code (so that every sense keeps the code the table gives it).
+enum class Catalogue { kShipped, kEmpty };
+
+// A simulated host with the arrays of a scenario, its host layer connected;
+// every test starts and ends as a fresh API call.
+class InbandTest : public SimTest {
+protected:
+    explicit InbandTest(const std::string &scenario, Catalogue catalogue = Catalogue::kEmpty)
+        : SimTest(scenario), eCatalogue(catalogue) {}
+
+    void SetUp() override {
+        if (eCatalogue == Catalogue::kEmpty) root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
+        ConnectHost();
+        NewCall();
+    }
+    void TearDown() override { NewCall(); }
+
+    // Another model, a fresh call and an empty CDB log.
+    void Reload(const std::string &scenario, const std::vector<std::string> &sessions = {}) {
+        sim.load(scenario);
+        for (const std::string &s : sessions) sim.addSession(s);
+        NewCall();
+        sim.clearLog();
+    }
+
+    Catalogue eCatalogue;
+};
+
+// The tests of the large-volume public functions: each call gets a sense
+// buffer filled with garbage first, so that what the function leaves there is
+// seen, and the call's device is closed after it.
+class LvApiTest : public InbandTest {
+protected:
+    using InbandTest::InbandTest;
+
+    void Before() {
+        std::memset(sense, 0xEE, sizeof sense);
+        ZRKerrno = 0;
+    }
+    int After(int rc) {
+        EXPECT_EQ(ZRKopenFlag, 0);
+        EXPECT_EQ(ZRKopenFd, 0);
+        return rc;
+    }
+    bool SenseClear() const {
+        return AllZero(sense, sizeof sense);
+    }
+    // TRAVO OUT pages sent since the last clearLog, by page code ("44 45").
+    std::string Sent() const { return SentPageCodes(sim); }
+    std::vector<Bytes> Pages() const { return SentPages(sim); }
+    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
+        return SessionField(sim, array, id, key);
+    }
+
+    // The query of a family's session by its identifier.
+    using SessionQuery = int (*)(const char *, uint32_t, uint32_t, unsigned char *, unsigned char *);
+    int QuerySession(SessionQuery fn, const char *host, uint32_t id, uint32_t option, unsigned char *detail) {
+        Before();
+        return After(fn(host, id, option, detail, sense));
+    }
+    // Queries by identifier, one case a row: identifier and option word, 0 or
+    // the ZRKerrno of the refusal. An option refused sends nothing; without a
+    // detail area the first identifier is refused with 13.
+    struct ByIdCase {
+        uint32_t id, option;
+        int expected;
+    };
+    void ExpectQueriesById(SessionQuery fn, const char *host, const std::vector<ByIdCase> &cases,
+                           unsigned char *detail) {
+        for (const ByIdCase &c : cases) {
+            SCOPED_TRACE(testing::Message() << c.id << " " << c.option);
+            sim.clearLog();
+            EXPECT_EQ(QuerySession(fn, host, c.id, c.option, detail), c.expected == 0 ? 0 : -1);
+            EXPECT_EQ(ZRKerrno, c.expected);
+            if (c.option != 0) {
+                EXPECT_TRUE(sim.cdbLog().empty());
+            }
+        }
+        EXPECT_EQ(QuerySession(fn, host, cases.front().id, 0, nullptr), -1);
+        EXPECT_EQ(ZRKerrno, 13);
+    }
+
+    // What a start refused by the array leaves (rc its result): ZRKerrno
+    // `expected`, the start page and the stop of the reserved identifier with
+    // copy kind `kind` sent, the caller holding the sense of the refused start
+    // (5/0x26/`ascq`), and no session on A1.
+    void ExpectRolledBack(int rc, int expected, unsigned char kind, unsigned char ascq) {
+        EXPECT_EQ(rc, -1);
+        EXPECT_EQ(ZRKerrno, expected);
+        EXPECT_EQ(Sent(), "44 45");
+        const auto pages = Pages();
+        ASSERT_EQ(pages.size(), 2u);
+        EXPECT_EQ(zrk::Be16(pages[1].data() + 8), zrk::Be16(pages[0].data() + 8));
+        EXPECT_EQ(pages[1][12], kind);
+        EXPECT_EQ(sense[2] & 0x0F, 5);
+        EXPECT_EQ(sense[12], 0x26);
+        EXPECT_EQ(sense[13], ascq);
+        EXPECT_TRUE(sim.sessions("A1").empty());
+    }
+
+    unsigned char sense[ZRK_SENSE_LEN];
+};
 
 }  // namespace inbandtest

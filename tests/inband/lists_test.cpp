@@ -19,25 +19,6 @@ using namespace inbandtest;
 
 namespace {
 
-template <typename T> Bytes BytesOf(const T &record) {
-    const auto *p = reinterpret_cast<const unsigned char *>(&record);
-    return Bytes(p, p + sizeof record);
-}
-
-template <typename T> T RecordOf(const Bytes &bytes) {
-    T record{};
-    EXPECT_EQ(bytes.size(), sizeof record);
-    std::memcpy(&record, bytes.data(), std::min(bytes.size(), sizeof record));
-    return record;
-}
-
-// Bytes 0, 1, 2, ... so that every field of a decoded record names its place.
-template <typename T> T Pattern() {
-    Bytes b(sizeof(T));
-    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<unsigned char>(i);
-    return RecordOf<T>(b);
-}
-
 constexpr char kDisk[] = "/dev/sdb";
 
 constexpr char kArray[] = R"(
@@ -49,17 +30,9 @@ volume A2 9 2097152
 disk /dev/sdb 8:16 A1 5
 )";
 
-class Lists : public ::testing::Test {
+class Lists : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kArray};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    Lists() : InbandTest(kArray) {}
 
     // The page 0x43 commands of the log.
     std::vector<zrksim::CdbRecord> DetailPages() const {
@@ -129,12 +102,14 @@ TEST_F(Lists, HostileDetailPagesAreRefused) {
         std::vector<Corruption> corruptions;
         size_t pages; // pages read before the refusal
     };
+    // clang-format off
     const Case cases[] = {
         {"1025 entries in a page", {{10, "0401", 1, 0}}, 1},
         {"257 entries in a page", {{10, "0101", 1, 0}}, 1},
         {"next identifier repeats", {{12, "0001", 10, 0}}, 2},
         {"next identifier goes back", {{12, "0005", 1, 0}, {12, "0002", 1, 1}}, 2},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -218,12 +193,14 @@ TEST_F(Lists, IdentifierListLengthIsBoundedByWhatWasRead) {
         const char *length; // laid over bytes 6-7 of the reply
         int count;
     };
+    // clang-format off
     const Case cases[] = {
         {"remote list claims 65535 bytes", ZRK_PAGE_REMOTE_VZ_LIST, "ffff", 2},
         {"local list claims 65535 bytes", ZRK_PAGE_LOCAL_VZ_LIST, "ffff", 2},
         {"length below 8", ZRK_PAGE_REMOTE_VZ_LIST, "0004", 0},
         {"length 0", ZRK_PAGE_LOCAL_VZ_LIST, "0000", 0},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -246,16 +223,14 @@ TEST_F(Lists, IdentifierListAreaIsCappedAndTheShortFormClamped) {
         const char *array; // the array line
         const char *cdb;   // the list read
     };
+    // clang-format off
     const Case cases[] = {
         // (5000 + 5000 + 1) x 16 bytes do not fit the 16 bits of the short form.
-        {"short form", "array A1 boxid=\"BOX-A1\" profile=idlist maxsessions=16,5000,16,5000",
-         "eb011900000000ffff00"},
+        {"short form", "array A1 boxid=\"BOX-A1\" profile=idlist maxsessions=16,5000,16,5000", "eb011900000000ffff00"},
         // The large form (byte 31 bit 0x20) takes the area, capped at 0x3F000.
-        {"large form",
-         "array A1 boxid=\"BOX-A1\" maxsessions=16,60000,16,60000 "
-         "support=0000000000000001000000000000000100000000000100010000000000" "0f0021",
-         "eb091900000003f00000"},
+        {"large form", "array A1 boxid=\"BOX-A1\" maxsessions=16,60000,16,60000 support=00000000000000010000000000000001000000000001000100000000000f0021", "eb091900000003f00000"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(std::string(c.array) + "\nvolume A1 5 2097152\nvolume A1 6 2097152\n"
@@ -354,17 +329,12 @@ TEST(ListRecords, DetailEntryFieldsSitWhereTheArrayPutsThem) {
 
 TEST(ListRecords, EveryRecordSurvivesARoundTrip) {
     std::mt19937 random(20240611);
-    auto randomBytes = [&](size_t n) {
-        Bytes b(n);
-        for (auto &x : b) x = static_cast<unsigned char>(random());
-        return b;
-    };
     for (int i = 0; i < 50; ++i) {
-        const Bytes d = randomBytes(sizeof(DETAIL_LIST_INFO));
+        const Bytes d = RandomBytes(random, sizeof(DETAIL_LIST_INFO));
         EXPECT_EQ(BytesOf(zrk::EncodeDetailEntry(zrk::DecodeDetailEntry(RecordOf<DETAIL_LIST_INFO>(d)))), d);
-        const Bytes r = randomBytes(sizeof(COPY_REQ));
+        const Bytes r = RandomBytes(random, sizeof(COPY_REQ));
         EXPECT_EQ(BytesOf(zrk::EncodeCopyReq(zrk::DecodeCopyReq(RecordOf<COPY_REQ>(r)))), r);
-        const Bytes s = randomBytes(sizeof(SESSION_ID_ENTRY));
+        const Bytes s = RandomBytes(random, sizeof(SESSION_ID_ENTRY));
         EXPECT_EQ(BytesOf(zrk::EncodeSessionIdEntry(zrk::DecodeSessionIdEntry(RecordOf<SESSION_ID_ENTRY>(s)))), s);
     }
 }
@@ -376,13 +346,14 @@ TEST(ListRecords, ConversionsIntoIdentifierEntries) {
         Bytes expected; // the 16-byte entry
     };
     const Bytes detail = BytesOf(Pattern<DETAIL_LIST_INFO>());
+    // clang-format off
     const Case cases[] = {
         // id 01 (byte 6 = 06: no destination side), flags 0x80|0x20 of 05 = 0,
         // 06 & 0x17 = 06, role 1, status 09, phase 08, OLUs 96-99, 100-103.
         {"from a detail-list entry", detail, Hex("0001 06 01 09 08 0000 60616263 64656667")},
-        {"a local 8-byte entry", Hex("1234 5a 01 0102 0304"),
-         Hex("1234 00 01 0a 05 0000 00000102 00000304")},
+        {"a local 8-byte entry", Hex("1234 5a 01 0102 0304"), Hex("1234 00 01 0a 05 0000 00000102 00000304")},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         const zrk::SessionIdEntry e =
@@ -406,8 +377,8 @@ zrk::DetailEntry Entry(uint16_t id, uint8_t kind, bool remote) {
     e.uhSessionId = id;
     e.ucCopyKind = kind;
     e.ucSessionFlags = remote ? ZRK_SESFLAG_REMOTE : 0;
-    std::memcpy(e.ucaSrcBoxID, Box("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(e.ucaDstBoxID, Box(remote ? "BOX-A2" : "BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(e.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(e.ucaDstBoxID, BoxId(remote ? "BOX-A2" : "BOX-A1").data(), ZRK_BOXID_LEN);
     e.uiSrcOlu = 5;
     e.uiDstOlu = 0x10006;
     e.ullSrcExtent = 0x1100000100ull;
@@ -417,8 +388,8 @@ zrk::DetailEntry Entry(uint16_t id, uint8_t kind, bool remote) {
 }
 COPY_REQ Request(bool remote) {
     zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, Box("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, Box(remote ? "BOX-A2" : "BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaDstBoxID, BoxId(remote ? "BOX-A2" : "BOX-A1").data(), ZRK_BOXID_LEN);
     r.uhSrcOlu = 5;
     r.uhDstOlu = 6;
     r.uiDstOluFull = 0x10006;
@@ -446,6 +417,7 @@ TEST(ListRecords, QueryDetailFromListTakesTheFirstMatch) {
     otherBox.ucaDstBoxID[39] = 'x';
     zrk::DetailEntry localOtherBox = Entry(6, 2, false);
     localOtherBox.ucaDstBoxID[0] = 'Z'; // a local request does not read BoxIDs
+    // clang-format off
     const Case cases[] = {
         {"empty list", {}, ZRK_FAMILY_VZ, false, 0},
         {"two matches", {Entry(1, 2, false), Entry(2, 2, false)}, ZRK_FAMILY_VZ, false, 1},
@@ -458,6 +430,7 @@ TEST(ListRecords, QueryDetailFromListTakesTheFirstMatch) {
         {"remote BoxID differs", {otherBox, Entry(12, 2, true)}, ZRK_FAMILY_VZ, true, 12},
         {"local ignores BoxIDs", {localOtherBox}, ZRK_FAMILY_VZ, false, 6},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<DETAIL_LIST_INFO> list;

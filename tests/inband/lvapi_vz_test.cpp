@@ -33,14 +33,11 @@ constexpr char kKzpOnlyPaged[] =
     "000000001f0000f1 00000000000000f1 00000000004b00e1 0000000000ff10e1";
 
 std::string Scenario() {
-    std::string hex;
-    for (char c : std::string(kKzpOnlyPaged))
-        if (c != ' ') hex += c;
     return R"(
 array A1 boxid="BOX-A1"
 array A2 boxid="BOX-A2"
 array C1 boxid="BOX-C1" profile=detail
-array K1 boxid="BOX-K1" support=)" + hex + R"(
+array K1 boxid="BOX-K1" support=)" + HexDigits(kKzpOnlyPaged) + R"(
 volume A1 5 2097152
 volume A1 6 2097152
 volume A1 7 2097152
@@ -60,71 +57,36 @@ disk /dev/sde 8:64 K1 5
 )";
 }
 
-// A copy pair as the caller gives it; remote when the arrays differ.
-struct Pair {
-    std::string src = "BOX-A1", dst = "BOX-A1";
-    uint32_t srcOlu = 5, dstOlu = 6;
-    uint64_t srcExt = 0, size = 0, dstExt = 0;
-    uint32_t interval = 0;
-};
+using Pair = CopyPair;
 const Pair kLocal{};
-const Pair kRemote{.dst = "BOX-A2", .dstOlu = 9};
+const Pair kRemote{.sDst = "BOX-A2", .uiDstOlu = 9};
 
 // A pair named by its session identifier (option 0x4).
-Pair ById(uint32_t id) { return Pair{.srcOlu = id, .dstOlu = 0}; }
+Pair ById(uint32_t id) { return Pair{.uiSrcOlu = id, .uiDstOlu = 0}; }
 
 using Control = int (*)(const char *, const char *, uint32_t, uint32_t, uint32_t, uint32_t,
                         uint32_t, const char *, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
                         unsigned char *);
 
-CONC_SUS_PAIR_LV SuspendEntry(const Pair &p) {
-    CONC_SUS_PAIR_LV e{};
-    std::memcpy(e.SrcBoxID, Box(p.src).data(), ZRK_BOXID_LEN);
-    std::memcpy(e.DstBoxID, Box(p.dst).data(), ZRK_BOXID_LEN);
-    e.SrcOlu = p.srcOlu;
-    e.SrcExtent_high = static_cast<uint32_t>(p.srcExt >> 32);
-    e.SrcExtent_low = static_cast<uint32_t>(p.srcExt);
-    e.SrcSize_high = static_cast<uint32_t>(p.size >> 32);
-    e.SrcSize_low = static_cast<uint32_t>(p.size);
-    e.DstOlu = p.dstOlu;
-    e.DstExtent_high = static_cast<uint32_t>(p.dstExt >> 32);
-    e.DstExtent_low = static_cast<uint32_t>(p.dstExt);
-    return e;
-}
+CONC_SUS_PAIR_LV SuspendEntry(const Pair &p) { return ConcSuspendPair(p); }
 
-class LvVz : public ::testing::Test {
+class LvVz : public LvApiTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario()};
-    unsigned char sense[ZRK_SENSE_LEN];
+    LvVz() : LvApiTest(Scenario()) {}
 
     void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
+        LvApiTest::SetUp();
         ZRKRVZ_stacktimer = 5;
     }
-    void TearDown() override { NewCall(); }
 
-    // Every call: the sense buffer is filled with garbage first, so that what
-    // the function leaves there is seen; the call's device is closed after it.
-    void Before() {
-        std::memset(sense, 0xEE, sizeof sense);
-        ZRKerrno = 0;
-    }
-    int After(int rc) {
-        EXPECT_EQ(ZRKopenFlag, 0);
-        EXPECT_EQ(ZRKopenFd, 0);
-        return rc;
-    }
     int Run(Control fn, const char *host, const Pair &p, uint32_t option) {
         Before();
-        const std::string src = Box(p.src), dst = Box(p.dst);
-        return After(fn(host, src.data(), p.srcOlu, static_cast<uint32_t>(p.srcExt >> 32),
-                        static_cast<uint32_t>(p.srcExt), static_cast<uint32_t>(p.size >> 32),
-                        static_cast<uint32_t>(p.size), dst.data(), p.dstOlu,
-                        static_cast<uint32_t>(p.dstExt >> 32), static_cast<uint32_t>(p.dstExt),
-                        p.interval, option, sense));
+        const std::string src = BoxId(p.sSrc), dst = BoxId(p.sDst);
+        return After(fn(host, src.data(), p.uiSrcOlu, static_cast<uint32_t>(p.ullSrcExt >> 32),
+                        static_cast<uint32_t>(p.ullSrcExt), static_cast<uint32_t>(p.ullSize >> 32),
+                        static_cast<uint32_t>(p.ullSize), dst.data(), p.uiDstOlu,
+                        static_cast<uint32_t>(p.ullDstExt >> 32), static_cast<uint32_t>(p.ullDstExt),
+                        p.uiInterval, option, sense));
     }
     struct Query {
         int rc;
@@ -132,22 +94,21 @@ protected:
     };
     Query QueryVz(const char *host, const Pair &p, uint32_t option = 0) {
         Before();
-        const std::string src = Box(p.src), dst = Box(p.dst);
+        const std::string src = BoxId(p.sSrc), dst = BoxId(p.sDst);
         Query q{0, 0xAA, 0xAA, 0xAA, 0xAA};
-        q.rc = After(ZRKLVQueryVZ(host, src.data(), p.srcOlu, 0, 0, 0, 0, dst.data(), p.dstOlu, 0,
-                                  0, p.interval, option, &q.status, &q.phase, &q.high, &q.low,
+        q.rc = After(ZRKLVQueryVZ(host, src.data(), p.uiSrcOlu, 0, 0, 0, 0, dst.data(), p.uiDstOlu, 0,
+                                  0, p.uiInterval, option, &q.status, &q.phase, &q.high, &q.low,
                                   sense));
         return q;
     }
     int Detail(const char *host, const Pair &p, unsigned char *detail) {
         Before();
-        const std::string src = Box(p.src), dst = Box(p.dst);
-        return After(ZRKLVQueryVZDetail(host, src.data(), p.srcOlu, 0, 0, 0, 0, dst.data(),
-                                        p.dstOlu, 0, 0, p.interval, 0, detail, sense));
+        const std::string src = BoxId(p.sSrc), dst = BoxId(p.sDst);
+        return After(ZRKLVQueryVZDetail(host, src.data(), p.uiSrcOlu, 0, 0, 0, 0, dst.data(),
+                                        p.uiDstOlu, 0, 0, p.uiInterval, 0, detail, sense));
     }
     int Session(const char *host, uint32_t id, uint32_t option, unsigned char *detail) {
-        Before();
-        return After(ZRKLVQueryVZSession(host, id, option, detail, sense));
+        return QuerySession(ZRKLVQueryVZSession, host, id, option, detail);
     }
     int MultiSuspend(const char *host, const std::vector<CONC_SUS_PAIR_LV> &pairs, int count,
                      uint32_t option, uint32_t *result) {
@@ -156,29 +117,15 @@ protected:
                                          option, result, sense));
     }
 
-    bool SenseClear() const {
-        for (unsigned char b : sense)
-            if (b != 0) return false;
-        return true;
-    }
-    // TRAVO OUT pages sent since the last clearLog, by page code ("44 45").
-    std::string Sent() const { return SentPageCodes(sim); }
-    std::vector<Bytes> Pages() const { return SentPages(sim); }
-    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        return SessionField(sim, array, id, key);
-    }
     void Fresh(const std::string &session) {
-        sim.load(Scenario());
-        if (!session.empty()) sim.addSession(session);
-        NewCall();
-        sim.clearLog();
+        Reload(Scenario(), session.empty() ? std::vector<std::string>{} : std::vector<std::string>{session});
     }
 };
 
 // ---- lifecycles ------------------------------------------------------------------------
 
 TEST_F(LvVz, LocalMirrorLifecycle) {
-    ASSERT_EQ(Run(ZRKLVStartVZ, kHostA1, Pair{.interval = 3}, 0x20000), 0) << ZRKerrno;
+    ASSERT_EQ(Run(ZRKLVStartVZ, kHostA1, Pair{.uiInterval = 3}, 0x20000), 0) << ZRKerrno;
     EXPECT_TRUE(SenseClear());
     const int id = ZRKsessionid;
     ASSERT_GT(id, 0);
@@ -220,7 +167,7 @@ TEST_F(LvVz, LocalMirrorLifecycle) {
     EXPECT_EQ(ZRKerrno, 37);
     ASSERT_EQ(Run(ZRKLVChangeVZ, kHostA1, kLocal, 0x1000), 0) << ZRKerrno;
     EXPECT_EQ(Field("A1", id, "pair"), "A1:6>A1:5");
-    const Pair reversed{.srcOlu = 6, .dstOlu = 5};
+    const Pair reversed{.uiSrcOlu = 6, .uiDstOlu = 5};
     EXPECT_EQ(QueryVz(kHostA1, reversed).status, 4u);
     ASSERT_EQ(Run(ZRKLVResumeVZ, kHostA1, ById(id), 0x4), 0) << ZRKerrno;
 
@@ -306,6 +253,7 @@ TEST_F(LvVz, StartOptionWords) {
         uint32_t option;
         int expected; // 0 started, else ZRKerrno
     };
+    // clang-format off
     const Case cases[] = {
         {false, 0, 0},
         {false, 0x20000, 0},
@@ -315,7 +263,7 @@ TEST_F(LvVz, StartOptionWords) {
         {false, 0x200, 37},
         {false, 0x400, 37},
         {false, 0x800, 37},
-        {false, 0x4, 37},  // no identifier form for a start
+        {false, 0x4, 37}, // no identifier form for a start
         {false, 0x2, 37},
         {true, 0x20 | 0x100, 0},
         {true, 0x20 | 0x200 | 0x40, 0},
@@ -329,6 +277,7 @@ TEST_F(LvVz, StartOptionWords) {
         {true, 0x1000, 37},
         {true, 0x80, 37},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << (c.remote ? "remote " : "local ") << std::hex
                                         << c.option);
@@ -355,6 +304,7 @@ TEST_F(LvVz, ChangeOptionWords) {
         uint32_t option;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
         {true, 0, 0},
         {true, 0x20, 0},
@@ -375,6 +325,7 @@ TEST_F(LvVz, ChangeOptionWords) {
         {false, 0x1000 | 0x100, 37},
         {false, 0x20 | 0x800, 37},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << (c.remote ? "remote " : "local ") << std::hex
                                         << c.option);
@@ -408,6 +359,7 @@ TEST_F(LvVz, StopSuspendResumeOptionWords) {
         int expected;
         const char *sent;
     };
+    // clang-format off
     const Case cases[] = {
         {"stop", ZRKLVStopVZ, false, false, "active", 0, 0, "45"},
         {"stop", ZRKLVStopVZ, false, false, "active", 0x2, 0, "45"},
@@ -430,6 +382,7 @@ TEST_F(LvVz, StopSuspendResumeOptionWords) {
         {"resume", ZRKLVResumeVZ, true, false, "suspend", 0x2, 37, ""},
         {"resume", ZRKLVResumeVZ, true, false, "active", 0, 39, ""},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.name << (c.remote ? " remote " : " local ")
                                         << (c.byId ? "by id " : "") << std::hex << c.option);
@@ -450,7 +403,7 @@ TEST_F(LvVz, QueryOptionWordsAndOutputs) {
     EXPECT_EQ(q.rc, -1);
     EXPECT_EQ(ZRKerrno, 37);
     EXPECT_EQ(q.status, 0xAAu); // outputs only on success
-    EXPECT_EQ(ZRKLVQueryVZ(kHostA1, Box("BOX-A1").data(), 5, 0, 0, 0, 0, Box("BOX-A1").data(), 6,
+    EXPECT_EQ(ZRKLVQueryVZ(kHostA1, BoxId("BOX-A1").data(), 5, 0, 0, 0, 0, BoxId("BOX-A1").data(), 6,
                            0, 0, 0, 0, nullptr, &q.phase, &q.high, &q.low, sense),
               -1);
     EXPECT_EQ(ZRKerrno, 13);
@@ -460,33 +413,24 @@ TEST_F(LvVz, QueryOptionWordsAndOutputs) {
     EXPECT_EQ(Detail(kHostA1, kLocal, nullptr), -1);
     EXPECT_EQ(ZRKerrno, 13);
     Before();
-    const std::string a1 = Box("BOX-A1");
+    const std::string a1 = BoxId("BOX-A1");
     EXPECT_EQ(After(ZRKLVQueryVZDetail(kHostA1, a1.data(), 4, 0, 0, 0, 0, a1.data(), 0, 0, 0, 0,
                                        0x4, detail, sense)),
               -1);
     EXPECT_EQ(ZRKerrno, 37); // no identifier form
 
     // By identifier: no option bit at all, before anything reaches the array.
-    struct Case {
-        uint32_t id, option;
-        int expected;
-    };
     sim.addSession("9 kzp A1 7 A1 8");
-    const Case cases[] = {
-        {4, 0, 0},   {4, 0x4, 37}, {0x10000, 0, 55}, {0xFFFF, 0, 21},
-        {9, 0, 21},  // a KZP session
+    // clang-format off
+    const std::vector<ByIdCase> cases = {
+        {4, 0, 0},
+        {4, 0x4, 37},
+        {0x10000, 0, 55},
+        {0xFFFF, 0, 21},
+        {9, 0, 21}, // a KZP session
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.id << " " << c.option);
-        sim.clearLog();
-        EXPECT_EQ(Session(kHostA1, c.id, c.option, detail), c.expected == 0 ? 0 : -1);
-        EXPECT_EQ(ZRKerrno, c.expected);
-        if (c.option != 0) {
-            EXPECT_TRUE(sim.cdbLog().empty());
-        }
-    }
-    EXPECT_EQ(Session(kHostA1, 4, 0, nullptr), -1);
-    EXPECT_EQ(ZRKerrno, 13);
+    // clang-format on
+    ExpectQueriesById(ZRKLVQueryVZSession, kHostA1, cases, detail);
 }
 
 // ---- refused start ---------------------------------------------------------------------------
@@ -497,33 +441,55 @@ TEST_F(LvVz, RefusedStartIsRolledBackAndReportsTheStart) {
         Pair pair;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
         {"local", kLocal, 8},
         {"remote: the partner is refused", kRemote, 62},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Fresh("");
         sim.injectSenseOnList(0x44, 1, 5, 0x26, 0x00);
-        EXPECT_EQ(Run(ZRKLVStartVZ, kHostA1, c.pair, 0), -1);
-        EXPECT_EQ(ZRKerrno, c.expected);
-        EXPECT_EQ(Sent(), "44 45");
-        const auto pages = Pages();
-        ASSERT_EQ(pages.size(), 2u);
-        EXPECT_EQ(zrk::Be16(pages[1].data() + 8), zrk::Be16(pages[0].data() + 8));
-        EXPECT_EQ(pages[1][12], 2);
         // The caller holds the sense of the refused start.
-        EXPECT_EQ(sense[2] & 0x0F, 5);
-        EXPECT_EQ(sense[12], 0x26);
-        EXPECT_EQ(sense[13], 0x00);
-        EXPECT_TRUE(sim.sessions("A1").empty());
+        ExpectRolledBack(Run(ZRKLVStartVZ, kHostA1, c.pair, 0), c.expected, 2, 0x00);
     }
+}
+
+// ---- a failing command at every step ----------------------------------------------------
+
+// Each command of a start failing in turn, on a local and on a remote pair:
+// the call either gets past the failure or returns -1 with a ZRKerrno, and
+// its device is released every time; the run left alone starts the mirror.
+TEST_F(LvVz, StartFaultWalk) {
+    for (const Pair &pair : {kLocal, kRemote}) {
+        SCOPED_TRACE(pair.sDst);
+        const FaultWalk walk =
+            WalkFaults(sim, [&] { return Run(ZRKLVStartVZ, kHostA1, pair, 0); }, ReleasedAndReported(0),
+                       {.fnBeforeRun = [&] { Fresh(""); }});
+        ASSERT_TRUE(walk.bEnded);
+        EXPECT_EQ(walk.iFaultedRuns, static_cast<int>(walk.clean.uiCommands));
+        EXPECT_GT(walk.clean.uiCommands, 3u);
+        EXPECT_EQ(Sent(), "44");
+        EXPECT_EQ(Field("A1", ZRKsessionid, "status"), "2");
+    }
+}
+
+// The same for the query of a mirror's state.
+TEST_F(LvVz, QueryFaultWalk) {
+    const FaultWalk walk = WalkFaults(
+        sim, [&] { return QueryVz(kHostA1, kLocal).rc; }, ReleasedAndReported(0),
+        {.fnBeforeRun = [&] { Fresh("1 vz A1 5 A1 6"); }});
+    ASSERT_TRUE(walk.bEnded);
+    EXPECT_EQ(walk.iFaultedRuns, static_cast<int>(walk.clean.uiCommands));
+    EXPECT_GT(walk.clean.uiCommands, 2u);
+    EXPECT_EQ(Sent(), "");
 }
 
 // ---- concurrent suspend ------------------------------------------------------------------------
 
 TEST_F(LvVz, MultiSuspendSuspendsEveryPairAtOnce) {
-    const Pair second{.srcOlu = 7, .dstOlu = 8};
+    const Pair second{.uiSrcOlu = 7, .uiDstOlu = 8};
     Fresh("3 vz A1 5 A1 6");
     sim.addSession("4 vz A1 7 A1 8");
     const std::vector<CONC_SUS_PAIR_LV> pairs = {SuspendEntry(kLocal), SuspendEntry(second)};
@@ -540,7 +506,7 @@ TEST_F(LvVz, MultiSuspendSuspendsEveryPairAtOnce) {
     Fresh("3 rvz A1 5 A2 9");
     sim.addSession("4 rvz A1 7 A2 10");
     const std::vector<CONC_SUS_PAIR_LV> remote = {
-        SuspendEntry(kRemote), SuspendEntry(Pair{.dst = "BOX-A2", .srcOlu = 7, .dstOlu = 10})};
+        SuspendEntry(kRemote), SuspendEntry(Pair{.sDst = "BOX-A2", .uiSrcOlu = 7, .uiDstOlu = 10})};
     ASSERT_EQ(MultiSuspend(kHostA2, remote, 2, 0x10, result), 0) << ZRKerrno;
     EXPECT_EQ(Field("A1", 3, "status"), "4");
     EXPECT_EQ(Field("A1", 4, "status"), "4");
@@ -548,7 +514,7 @@ TEST_F(LvVz, MultiSuspendSuspendsEveryPairAtOnce) {
 
 TEST_F(LvVz, MultiSuspendRefusals) {
     const CONC_SUS_PAIR_LV local = SuspendEntry(kLocal);
-    const CONC_SUS_PAIR_LV local2 = SuspendEntry(Pair{.srcOlu = 7, .dstOlu = 8});
+    const CONC_SUS_PAIR_LV local2 = SuspendEntry(Pair{.uiSrcOlu = 7, .uiDstOlu = 8});
     const CONC_SUS_PAIR_LV remote = SuspendEntry(kRemote);
     struct Case {
         const char *what;
@@ -559,6 +525,7 @@ TEST_F(LvVz, MultiSuspendRefusals) {
         int expected;
         bool reachesArray;
     };
+    // clang-format off
     const Case cases[] = {
         {"no pairs", {local}, 0, 0, true, 67, false},
         {"negative count", {local}, -1, 0, true, 67, false},
@@ -567,11 +534,11 @@ TEST_F(LvVz, MultiSuspendRefusals) {
         {"option outside the mask", {local}, 1, 0x2, true, 37, false},
         {"local, local, remote", {local, local2, remote}, 3, 0, true, 67, true},
         {"remote, local", {remote, local}, 2, 0, true, 67, true},
-        {"a pair that fails its check", {local, SuspendEntry(Pair{.dstOlu = 5})}, 2, 0, true, 48,
-         true},
+        {"a pair that fails its check", {local, SuspendEntry(Pair{.uiDstOlu = 5})}, 2, 0, true, 48, true},
         {"untransferred-data mode on local pairs", {local, local2}, 2, 0x10, true, 37, true},
         {"one session named twice", {local, local}, 2, 0, true, 67, true},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Fresh("3 vz A1 5 A1 6");
@@ -598,8 +565,8 @@ TEST_F(LvVz, MultiSuspendRefusals) {
 // Without the page-based engine every function checks all it can and then
 // refuses; the option and locality rules come first, as on any array.
 TEST_F(LvVz, ClassicArraysAreNotSupported) {
-    const Pair local{.src = "BOX-C1", .dst = "BOX-C1"};
-    const Pair remote{.src = "BOX-C1", .dst = "BOX-A1"};
+    const Pair local{.sSrc = "BOX-C1", .sDst = "BOX-C1"};
+    const Pair remote{.sSrc = "BOX-C1", .sDst = "BOX-A1"};
     struct Case {
         const char *name;
         Control fn;
@@ -607,6 +574,7 @@ TEST_F(LvVz, ClassicArraysAreNotSupported) {
         uint32_t option;
         int expected;
     };
+    // clang-format off
     const Case cases[] = {
         {"start", ZRKLVStartVZ, local, 0, 17},
         {"start, a remote mode on a local pair", ZRKLVStartVZ, local, 0x20, 37},
@@ -618,9 +586,9 @@ TEST_F(LvVz, ClassicArraysAreNotSupported) {
         {"resume, remain mode on a local pair", ZRKLVResumeVZ, local, 0x80, 37},
         {"change", ZRKLVChangeVZ, local, 0x1000, 17},
         {"change, reverse with a mode", ZRKLVChangeVZ, local, 0x1000 | 0x20, 37},
-        {"start, beyond 32 bits", ZRKLVStartVZ,
-         Pair{.src = "BOX-C1", .dst = "BOX-C1", .size = 1ull << 32}, 0, 8},
+        {"start, beyond 32 bits", ZRKLVStartVZ, Pair{.sSrc = "BOX-C1", .sDst = "BOX-C1", .ullSize = 1ull << 32}, 0, 8},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Fresh("");
@@ -636,7 +604,7 @@ TEST_F(LvVz, ClassicArraysAreNotSupported) {
     EXPECT_EQ(Session(kClassic, 1, 0, detail), -1);
     EXPECT_EQ(ZRKerrno, 17);
     uint32_t result[1];
-    const Pair c1{.src = "BOX-C1", .dst = "BOX-C1"};
+    const Pair c1{.sSrc = "BOX-C1", .sDst = "BOX-C1"};
     EXPECT_EQ(MultiSuspend(kClassic, {SuspendEntry(c1)}, 1, 0, result), -1);
     EXPECT_EQ(ZRKerrno, 17);
 }
@@ -644,7 +612,7 @@ TEST_F(LvVz, ClassicArraysAreNotSupported) {
 // An array whose VZ groups are served the classic way: the single-pair
 // functions see the page-based engine, the concurrent suspend does not.
 TEST_F(LvVz, ConcurrentSuspendFollowsTheVzGroupsAlone) {
-    const Pair k1{.src = "BOX-K1", .dst = "BOX-K1"};
+    const Pair k1{.sSrc = "BOX-K1", .sDst = "BOX-K1"};
     Fresh("3 vz K1 5 K1 6");
     uint32_t result[1] = {};
     EXPECT_EQ(MultiSuspend(kKzpPaged, {SuspendEntry(k1)}, 1, 0, result), -1);

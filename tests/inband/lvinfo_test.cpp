@@ -18,8 +18,8 @@ using namespace inbandtest;
 
 namespace {
 
-const std::string kA1 = Box("BOX-A1");
-const std::string kA2 = Box("BOX-A2");
+const std::string kA1 = BoxId("BOX-A1");
+const std::string kA2 = BoxId("BOX-A2");
 const std::string kNone(ZRK_BOXID_LEN, '\xFF');
 constexpr uint32_t kNoDest = 0xFFFFFFFF;
 
@@ -93,23 +93,9 @@ int QueryDetail(const char *volume, const Pair &p, uint32_t option, uint32_t len
                             sense);
 }
 
-bool AllZero(const unsigned char *p, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if (p[i] != 0) return false;
-    return true;
-}
-
-class LvInfo : public ::testing::Test {
+class LvInfo : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    LvInfo() : InbandTest(kScenario) {}
 
     // Runs call with each of its commands failing in turn (MEDIUM ERROR),
     // until a run sends all of them unharmed. After every run the device is
@@ -117,33 +103,25 @@ protected:
     // injected sense. Returns the number of commands of a clean run.
     size_t FaultWalk(const std::function<int(unsigned char *sense)> &call, int success) {
         const int descriptors = OpenDescriptors();
-        for (int k = 0;; ++k) {
-            SCOPED_TRACE(testing::Message() << "failing command " << k + 1);
-            sim.clearLog();
-            sim.clearFaults();
-            sim.injectSense(1, 3, 0x11, 0x00, "", k);
-            unsigned char sense[ZRK_SENSE_LEN];
-            std::memset(sense, 0xAA, sizeof sense);
-            const int rc = call(sense);
-            const bool fired = sim.faults().empty();
-            EXPECT_EQ(ZRKopenFlag, 0);
-            EXPECT_EQ(ZRKopenFd, 0);
-            EXPECT_EQ(OpenDescriptors(), descriptors);
-            if (!fired) {
-                EXPECT_EQ(rc, success) << "a run without a fault";
-                EXPECT_TRUE(AllZero(sense, sizeof sense));
-                return sim.cdbLog().size();
-            }
-            if (rc != success) {
-                EXPECT_EQ(rc, -1);
-                EXPECT_EQ(sense[2] & 0x0F, 3);
-                EXPECT_EQ(sense[12], 0x11);
-            }
-            if (k > 64) {
-                ADD_FAILURE() << "no end of the walk";
-                return 0;
-            }
-        }
+        unsigned char sense[ZRK_SENSE_LEN];
+        const zrktest::FaultWalk walk = WalkFaults(
+            sim,
+            [&] {
+                std::memset(sense, 0xAA, sizeof sense);
+                return call(sense);
+            },
+            [&](const FaultRun &run) {
+                ExpectDeviceReleased(descriptors);
+                if (!run.bFired) {
+                    EXPECT_EQ(run.iResult, success) << "a run without a fault";
+                    EXPECT_TRUE(AllZero(sense, sizeof sense));
+                } else if (run.iResult != success) {
+                    EXPECT_EQ(run.iResult, -1);
+                    EXPECT_EQ(sense[2] & 0x0F, 3);
+                    EXPECT_EQ(sense[12], 0x11);
+                }
+            });
+        return walk.bEnded ? walk.clean.uiCommands : 0;
     }
 };
 
@@ -174,7 +152,7 @@ TEST_F(LvInfo, VolumeInformationOfAPartition) {
     EXPECT_EQ(o.sizeLow, 8u);
     // Both engines read the volume information alike.
     ASSERT_EQ(VolumeInfo(kClassicDisk, 0, 0, o, true), 1) << ZRKerrno;
-    EXPECT_EQ(std::string(o.box, sizeof o.box), Box("BOX-C1"));
+    EXPECT_EQ(std::string(o.box, sizeof o.box), BoxId("BOX-C1"));
     EXPECT_EQ(o.olu, 3u);
 }
 
@@ -184,6 +162,7 @@ TEST_F(LvInfo, VolumeInformationRefusalsSendNothing) {
         uint32_t extentCnt, option;
         int expect;
     };
+    // clang-format off
     const Case cases[] = {
         {"extent count 1", 1, 0, 3},
         {"option 0x4", 0, 0x4, 37},
@@ -192,6 +171,7 @@ TEST_F(LvInfo, VolumeInformationRefusalsSendNothing) {
         {"a bit beside 0x200000", 0, 0x200001, 37},
         {"option before extent count", 1, 0x4, 37},
     };
+    // clang-format on
     for (const bool ex : {false, true}) {
         for (const Case &c : cases) {
             SCOPED_TRACE(testing::Message() << c.what << (ex ? " Ex" : ""));
@@ -264,12 +244,7 @@ TEST_F(LvInfo, FrameLines) {
     setenv("WXAPI_LOG_FLAG", "1F", 1);
     VolumeOut o;
     ASSERT_EQ(VolumeInfo(kDisk, 0, 0x200000, o, false), 1) << ZRKerrno;
-    std::string log;
-    if (DIR *dir = opendir(root.logDir().c_str())) {
-        while (dirent *e = readdir(dir))
-            if (e->d_name[0] != '.') log += zrktest::readFile(root.logDir() + "/" + e->d_name);
-        closedir(dir);
-    }
+    const std::string log = root.logText();
     unsetenv("WXAPI_LOG_FLAG");
     const char *lines[] = {
         "ZRKLVGetVolumeInfo in [/dev/sdb] [",
@@ -353,12 +328,14 @@ TEST_F(LvInfo, DetailOfAPair) {
     kzp.srcOlu = 6;
     kzp.dstOlu = 5;
     kzp.srcExtL = kzp.sizeL = kzp.dstExtL = 0;
+    // clang-format off
     const Case cases[] = {
         {"local part", Pair{}, 0, 11, 2},
         {"remote whole volume", remote, 0, 12, 2},
         {"KZP family", kzp, 0x80000, 13, 1},
         {"by identifier", byId, 0x4, 13, 1},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         unsigned char detail[256];
@@ -411,6 +388,7 @@ TEST_F(LvInfo, DetailRefusals) {
     estimate.dstExtL = kNoDest;
     Pair missing;
     missing.dstExtL = 0x800;
+    // clang-format off
     const Case cases[] = {
         {"source extent above 32 bits", kDisk, highSrc, 0, 256, true, 69, false},
         {"extent end at 2^32", kDisk, wrap, 0, 256, true, 69, false},
@@ -423,6 +401,7 @@ TEST_F(LvInfo, DetailRefusals) {
         {"no such session", kDisk, missing, 0, 256, true, 21, true},
         {"array without the page-based engine", kClassicDisk, Pair{}, 0, 256, true, 17, true},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.clearLog();
@@ -473,11 +452,13 @@ TEST_F(LvInfo, BlockSize) {
         uint32_t high, low;
         std::vector<int> opcodes; // READ CAPACITY (10), then (16) when needed
     };
+    // clang-format off
     const Case cases[] = {
         {kDisk, 0, 2097152, {0x25}},
         {kBigDisk, 2, 8, {0x25, 0x9E}},
         {kEdgeDisk, 1, 0, {0x25, 0x9E}}, // exactly 2^32 blocks
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.volume);
         sim.clearLog();
@@ -536,8 +517,13 @@ DETAIL_LIST_INFO Entry(uint16_t id, uint8_t kind, uint32_t srcOlu, uint32_t dstO
 }
 
 TEST_F(LvInfo, SessionOutOfAList) {
-    const DETAIL_LIST_INFO list[] = {Entry(0x21, 1, 5, 6), Entry(0x22, 2, 5, 6),
-                                     Entry(0x23, 2, 5, 7)};
+    // clang-format off
+    const DETAIL_LIST_INFO list[] = {
+        Entry(0x21, 1, 5, 6),
+        Entry(0x22, 2, 5, 6),
+        Entry(0x23, 2, 5, 7),
+    };
+    // clang-format on
     struct Case {
         const char *what;
         uint32_t kind, count;
@@ -549,6 +535,7 @@ TEST_F(LvInfo, SessionOutOfAList) {
         int id; // found identifier
     };
     const char *a = kA1.data();
+    // clang-format off
     const Case cases[] = {
         {"any kind: the first match", 0, 3, true, a, 5, 6, true, true, 0, 0x21},
         {"KZP family", 1, 3, true, a, 5, 6, true, true, 0, 0x21},
@@ -564,6 +551,7 @@ TEST_F(LvInfo, SessionOutOfAList) {
         {"no source BoxID", 0, 3, true, nullptr, 5, 6, true, true, 4, 0},
         {"no match", 0, 3, true, a, 5, 8, true, true, 21, 0},
     };
+    // clang-format on
     // It sends nothing and leaves the sense store alone.
     unsigned char stored[ZRK_SENSE_LEN] = {0x70, 0, 0x05};
     CtrlSenseData(stored, sizeof stored, ZRK_SENSE_STORE);

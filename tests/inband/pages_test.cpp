@@ -18,25 +18,6 @@ using namespace inbandtest;
 
 namespace {
 
-template <typename T> Bytes BytesOf(const T &record) {
-    const auto *p = reinterpret_cast<const unsigned char *>(&record);
-    return Bytes(p, p + sizeof record);
-}
-
-template <typename T> T RecordOf(const Bytes &bytes) {
-    T record{};
-    EXPECT_EQ(bytes.size(), sizeof record);
-    std::memcpy(&record, bytes.data(), std::min(bytes.size(), sizeof record));
-    return record;
-}
-
-// Hex of n bytes counting up from first.
-std::string Counting(int first, int n) {
-    Bytes b;
-    for (int i = 0; i < n; ++i) b.push_back(static_cast<unsigned char>(first + i));
-    return zrksim::toHex(b);
-}
-
 // A request of the pair A1:5 -> A1:6 or A1:5 -> A2:9.
 struct Req {
     bool remote = false;
@@ -46,8 +27,8 @@ struct Req {
 };
 COPY_REQ_LV Request(const Req &q) {
     zrk::CopyReqLv r{};
-    std::memcpy(r.ucaSrcBoxID, Box("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, Box(q.remote ? "BOX-A2" : "BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaDstBoxID, BoxId(q.remote ? "BOX-A2" : "BOX-A1").data(), ZRK_BOXID_LEN);
     r.uiSrcOlu = 5;
     r.uiDstOlu = q.remote ? 9 : q.dstOlu;
     r.uiWholeVolumeFlag = q.whole ? 1 : 0;
@@ -66,7 +47,7 @@ COPY_REQ_LV Request(const Req &q) {
 }
 
 TEST(Pages, StartAndRollBackPagesFromARequest) {
-    const std::string a1 = BoxHex("BOX-A1"), a2 = BoxHex("BOX-A2");
+    const std::string a1 = BoxIdHex("BOX-A1"), a2 = BoxIdHex("BOX-A2");
     const std::string extents = "0000000100000100 0000000200000200 0000000300000300";
     struct Case {
         const char *what;
@@ -77,42 +58,27 @@ TEST(Pages, StartAndRollBackPagesFromARequest) {
         unsigned int option;
         Patches expected; // besides the page code and the length
     };
+    // clang-format off
     const Case cases[] = {
-        {"local VZ start, whole volume", 0x44, 2, true, {}, "BOX-A1", 0,
-         {{8, "0012"}, {12, "02"}, {20, "80"}, {128, "00000005 00000006"}, {138, "0003"}}},
-        {"local VZ start of an extent, secondary access; modes only for remote", 0x44, 2, true,
-         {.whole = false, .interval = 0x10005}, "BOX-A1", 0x20000 | 0x20 | 0x400 | 0x40,
-         {{8, "0012"}, {12, "02"}, {20, "01"}, {128, "00000005 00000006"}, {136, "0001 0005"},
-          {160, extents}}},
-        {"remote VZ start from the source's host, every mode", 0x44, 2, true,
-         {.remote = true}, "BOX-A1", 0x20 | 0x100 | 0x200 | 0x40 | 0x400 | 0x800,
-         {{8, "0012"}, {12, "02"}, {20, "a0"}, {22, "07 03 00 08"}, {32, a1}, {80, a2},
-          {128, "00000005 00000009"}, {138, "0003"}}},
-        {"remote VZ start from the destination's host", 0x44, 2, true,
-         {.remote = true, .whole = false}, "BOX-A2", 0x400,
-         {{10, "0012"}, {12, "02"}, {20, "20"}, {22, "10 02"}, {32, a1}, {80, a2},
-          {128, "00000005 00000009"}, {136, "0001 0003"}, {160, extents}}},
-        {"SnapKZP+ monitor start", 0x44, 5, true, {.dstOlu = 0xFFFFFFFF}, "BOX-A1", 0x8000,
-         {{8, "0012"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}},
-        {"SnapKZP+ start in delete mode", 0x44, 5, true, {}, "BOX-A1", 0x2000000,
-         {{8, "0012"}, {12, "01"}, {20, "c0 80"}, {128, "00000005 00000006"}}},
-        {"SnapKZP start of an extent", 0x44, 3, true, {.whole = false}, "BOX-A1", 0,
-         {{8, "0012"}, {12, "01"}, {20, "10"}, {128, "00000005 00000006"}, {136, "0001"},
-          {160, extents}}},
-        {"SnapKZP monitor start", 0x44, 3, true, {.dstOlu = 0xFFFFFFFF}, "BOX-A1", 0x8000,
-         {{8, "0012"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}},
-        {"QuickKZP start: no interval, no secondary access", 0x44, 4, true, {}, "BOX-A1", 0x20000,
-         {{8, "0012"}, {12, "01"}, {20, "88"}, {128, "00000005 00000006"}}},
-        {"KZP start, remote", 0x44, 1, true, {.remote = true}, "BOX-A1", 0x20 | 0x40,
-         {{8, "0012"}, {12, "01"}, {20, "a0"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}},
+        {"local VZ start, whole volume", 0x44, 2, true, {}, "BOX-A1", 0, {{8, "0012"}, {12, "02"}, {20, "80"}, {128, "00000005 00000006"}, {138, "0003"}}},
+        {"local VZ start of an extent, secondary access; modes only for remote", 0x44, 2, true, {.whole = false, .interval = 0x10005}, "BOX-A1", 0x20000 | 0x20 | 0x400 | 0x40, {{8, "0012"}, {12, "02"}, {20, "01"}, {128, "00000005 00000006"}, {136, "0001 0005"}, {160, extents}}},
+        {"remote VZ start from the source's host, every mode", 0x44, 2, true, {.remote = true}, "BOX-A1", 0x20 | 0x100 | 0x200 | 0x40 | 0x400 | 0x800, {{8, "0012"}, {12, "02"}, {20, "a0"}, {22, "07 03 00 08"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}, {138, "0003"}}},
+        {"remote VZ start from the destination's host", 0x44, 2, true, {.remote = true, .whole = false}, "BOX-A2", 0x400, {{10, "0012"}, {12, "02"}, {20, "20"}, {22, "10 02"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}, {136, "0001 0003"}, {160, extents}}},
+        {"SnapKZP+ monitor start", 0x44, 5, true, {.dstOlu = 0xFFFFFFFF}, "BOX-A1", 0x8000, {{8, "0012"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}},
+        {"SnapKZP+ start in delete mode", 0x44, 5, true, {}, "BOX-A1", 0x2000000, {{8, "0012"}, {12, "01"}, {20, "c0 80"}, {128, "00000005 00000006"}}},
+        {"SnapKZP start of an extent", 0x44, 3, true, {.whole = false}, "BOX-A1", 0, {{8, "0012"}, {12, "01"}, {20, "10"}, {128, "00000005 00000006"}, {136, "0001"}, {160, extents}}},
+        {"SnapKZP monitor start", 0x44, 3, true, {.dstOlu = 0xFFFFFFFF}, "BOX-A1", 0x8000, {{8, "0012"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}},
+        {"QuickKZP start: no interval, no secondary access", 0x44, 4, true, {}, "BOX-A1", 0x20000, {{8, "0012"}, {12, "01"}, {20, "88"}, {128, "00000005 00000006"}}},
+        {"KZP start, remote", 0x44, 1, true, {.remote = true}, "BOX-A1", 0x20 | 0x40, {{8, "0012"}, {12, "01"}, {20, "a0"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}},
         {"roll-back of a VZ start", 0x45, 2, false, {}, "BOX-A1", 0x20, {{8, "0012"}, {12, "02"}}},
         {"roll-back of a QuickKZP start", 0x45, 4, false, {}, "BOX-A1", 0, {{8, "0012"}, {12, "01"}}},
     };
+    // clang-format on
     const unsigned char id[2] = {0x00, 0x12};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         const COPY_REQ_LV request = Request(c.req);
-        const std::string own = Box(c.own);
+        const std::string own = BoxId(c.own);
         TVC_EXEC page;
         std::memset(&page, 0xEE, sizeof page);
         MakePrmFromCopyReqForLv(c.page, id, c.kind, c.withRequest ? &request : nullptr,
@@ -137,8 +103,8 @@ TEST(Pages, SessionPagesFromADetail) {
     d.ucTransferMode = 2;
     d.ucPhase = 2;
     d.ucStatus = 4;
-    std::memcpy(d.ucaSrcBoxID, Box("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(d.ucaDstBoxID, Box("BOX-A2").data(), ZRK_BOXID_LEN);
+    std::memcpy(d.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
+    std::memcpy(d.ucaDstBoxID, BoxId("BOX-A2").data(), ZRK_BOXID_LEN);
     d.uiSrcOlu = 5;
     d.uiDstOlu = 9;
     d.uhExtentCnt = 1;
@@ -155,8 +121,8 @@ TEST(Pages, SessionPagesFromADetail) {
 
     const Patches body = {{6, "00b8"},
                           {8, "0021 0042"},
-                          {32, BoxHex("BOX-A1")},
-                          {80, BoxHex("BOX-A2")},
+                          {32, BoxIdHex("BOX-A1")},
+                          {80, BoxIdHex("BOX-A2")},
                           {128, "00000005 00000009 0001"},
                           {160, "0000000100000100 0000000200000200 0000000300000300"}};
     struct Case {
@@ -166,29 +132,23 @@ TEST(Pages, SessionPagesFromADetail) {
         unsigned int option;
         Patches expected; // besides the body; bytes 20-27 always listed
     };
+    // clang-format off
     const Case cases[] = {
         {"stop", 0x45, 2, &d, 0, {{12, "02"}, {20, "a3 00 17 02 00 00 00 00"}}},
         {"forced stop", 0x45, 2, &d, 0x2, {{12, "02"}, {20, "a3 00 17 02 80 00 00 00"}}},
-        {"virtual-volume stop forces", 0x45, 1, &quick, 0x1000000,
-         {{12, "01"}, {20, "88 00 00 00 80 00 00 00"}}},
-        {"suspend with the stack timer", 0x48, 2, &d, 0x100000,
-         {{12, "02"}, {20, "a3 00 17 02 02 00 00 ff"}}},
+        {"virtual-volume stop forces", 0x45, 1, &quick, 0x1000000, {{12, "01"}, {20, "88 00 00 00 80 00 00 00"}}},
+        {"suspend with the stack timer", 0x48, 2, &d, 0x100000, {{12, "02"}, {20, "a3 00 17 02 02 00 00 ff"}}},
         {"suspend without it", 0x48, 2, &d, 0, {{12, "02"}, {20, "a3 00 17 02 00 00 00 00"}}},
         {"resume in remain mode", 0x49, 2, &d, 0x80, {{12, "02"}, {20, "a3 00 17 02 40 00 00 00"}}},
-        {"remain mode is for resume only", 0x48, 2, &d, 0x80,
-         {{12, "02"}, {20, "a3 00 17 02 00 00 00 00"}}},
-        {"mode change of a remote session", 0x46, 2, &d, 0x20 | 0x800,
-         {{12, "02"}, {20, "a3 00 14 03 00 02 00 00"}}},
+        {"remain mode is for resume only", 0x48, 2, &d, 0x80, {{12, "02"}, {20, "a3 00 17 02 00 00 00 00"}}},
+        {"mode change of a remote session", 0x46, 2, &d, 0x20 | 0x800, {{12, "02"}, {20, "a3 00 14 03 00 02 00 00"}}},
         {"mode change without modes", 0x46, 2, &d, 0, {{12, "02"}, {20, "a3 00 10 00 00 02 00 00"}}},
-        {"reverse keeps the session's modes", 0x46, 2, &d, 0x1000 | 0x20 | 0x800,
-         {{12, "02"}, {20, "a3 00 17 02 00 04 00 00"}}},
-        {"change of a local session keeps its modes", 0x46, 2, &local, 0x20,
-         {{12, "02"}, {20, "80 00 17 02 00 00 00 00"}}},
-        {"QuickKZP restart and stop tracking", 0x44, 4, &quick, 0x2000 | 0x4000,
-         {{12, "01"}, {20, "88 00 00 00 00 c0 00 00"}}},
-        {"restart bits only for QuickKZP", 0x45, 1, &quick, 0x2000 | 0x4000 | 0x40,
-         {{12, "01"}, {20, "88 00 00 00 00 00 00 00"}}},
+        {"reverse keeps the session's modes", 0x46, 2, &d, 0x1000 | 0x20 | 0x800, {{12, "02"}, {20, "a3 00 17 02 00 04 00 00"}}},
+        {"change of a local session keeps its modes", 0x46, 2, &local, 0x20, {{12, "02"}, {20, "80 00 17 02 00 00 00 00"}}},
+        {"QuickKZP restart and stop tracking", 0x44, 4, &quick, 0x2000 | 0x4000, {{12, "01"}, {20, "88 00 00 00 00 c0 00 00"}}},
+        {"restart bits only for QuickKZP", 0x45, 1, &quick, 0x2000 | 0x4000 | 0x40, {{12, "01"}, {20, "88 00 00 00 00 00 00 00"}}},
     };
+    // clang-format on
     const int savedTimer = ZRKRVZ_stacktimer;
     ZRKRVZ_stacktimer = 0x1FF; // only the low byte goes out
     for (const Case &c : cases) {
@@ -207,36 +167,29 @@ TEST(Pages, SessionPagesFromADetail) {
 
 TEST(PageRecords, DetailFromAListEntry) {
     // Entry bytes 0, 1, 2, ...: each output byte names the entry byte it took.
-    Bytes entry(sizeof(DETAIL_LIST_INFO));
-    for (size_t i = 0; i < entry.size(); ++i) entry[i] = static_cast<unsigned char>(i);
     const TVC_DETAIL_INFO out = zrk::EncodeTvcDetail(
-        zrk::TvcDetailFromList(zrk::DecodeDetailEntry(RecordOf<DETAIL_LIST_INFO>(entry))));
+        zrk::TvcDetailFromList(zrk::DecodeDetailEntry(Pattern<DETAIL_LIST_INFO>())));
     const Bytes expected = Golden(184, {
         {0, "00010203 04 909192"},
         {12, "01 00 06 07 0a 01 08 09 6a 8c 6b 8d"}, // bit 2 of byte 5 dropped; role 1
-        {24, Counting(16, 40)},
-        {72, Counting(56, 40)},
-        {120, Counting(96, 10) + "8e8f 0c0d0e0f"},
-        {136, Counting(108, 8)},
-        {144, Counting(152, 8)},
-        {152, Counting(116, 24)},
+        {24, CountingHex(16, 40)},
+        {72, CountingHex(56, 40)},
+        {120, CountingHex(96, 10) + "8e8f 0c0d0e0f"},
+        {136, CountingHex(108, 8)},
+        {144, CountingHex(152, 8)},
+        {152, CountingHex(116, 24)},
     });
     EXPECT_EQ(zrksim::toHex(BytesOf(out)), zrksim::toHex(expected));
 }
 
 TEST(PageRecords, EveryRecordSurvivesARoundTrip) {
     std::mt19937 random(977);
-    auto randomBytes = [&](size_t n) {
-        Bytes b(n);
-        for (auto &x : b) x = static_cast<unsigned char>(random());
-        return b;
-    };
     for (int i = 0; i < 50; ++i) {
-        const Bytes d = randomBytes(sizeof(TVC_DETAIL_INFO));
+        const Bytes d = RandomBytes(random, sizeof(TVC_DETAIL_INFO));
         EXPECT_EQ(BytesOf(zrk::EncodeTvcDetail(zrk::DecodeTvcDetail(RecordOf<TVC_DETAIL_INFO>(d)))), d);
-        const Bytes e = randomBytes(sizeof(TVC_EXEC));
+        const Bytes e = RandomBytes(random, sizeof(TVC_EXEC));
         EXPECT_EQ(BytesOf(zrk::EncodeTvcExec(zrk::DecodeTvcExec(RecordOf<TVC_EXEC>(e)))), e);
-        const Bytes r = randomBytes(sizeof(COPY_REQ_LV));
+        const Bytes r = RandomBytes(random, sizeof(COPY_REQ_LV));
         EXPECT_EQ(BytesOf(zrk::EncodeCopyReqLv(zrk::DecodeCopyReqLv(RecordOf<COPY_REQ_LV>(r)))), r);
     }
     // 64-bit fields are one big-endian number of high and low half.
@@ -247,7 +200,7 @@ TEST(PageRecords, EveryRecordSurvivesARoundTrip) {
 }
 
 TEST(PageRecords, CommonData) {
-    const std::string box = Box("BOX-C");
+    const std::string box = BoxId("BOX-C");
     unsigned char maxSes[2] = {0x04, 0x00};
     unsigned char remote = 0x03;
     CtrlCommonData(const_cast<char *>(box.data()), ZRK_COMMON_SET_BOXID);
@@ -291,17 +244,9 @@ session 5 vz A1 258 A1 515 srcext=0x100000000 size=0x200 dstext=0x300 status=sus
 session 6 kzp A1 258 A1 515 volrole=2
 )";
 
-class PagesOnArray : public ::testing::Test {
+class PagesOnArray : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kPaged};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    PagesOnArray() : InbandTest(kPaged) {}
 
     // What the API's common check leaves behind for an operation.
     void Prepare(const char *volume) {
@@ -335,7 +280,7 @@ TEST_F(PagesOnArray, SessionDetailByIdentifier) {
     EXPECT_EQ(d.ullSrcExtent, 0x100000000ull);
     EXPECT_EQ(d.ullSrcSize, 0x200ull);
     EXPECT_EQ(d.ullDstExtent, 0x300ull);
-    EXPECT_EQ(std::string(reinterpret_cast<const char *>(d.ucaSrcBoxID), ZRK_BOXID_LEN), Box("BOX-A1"));
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(d.ucaSrcBoxID), ZRK_BOXID_LEN), BoxId("BOX-A1"));
 
     // No such session, and one of another volume role: -2, detail and
     // ZRKerrno untouched.
@@ -361,7 +306,7 @@ TEST_F(PagesOnArray, VolumeInformation) {
     VOLUME_INFO_RECORD_LV record;
     std::memset(&record, 0xEE, sizeof record);
     ASSERT_EQ(GetVolumeInfoForLV(kDisk, 0, &record), 0) << ZRKerrno;
-    EXPECT_EQ(std::string(reinterpret_cast<char *>(record.BoxID), ZRK_BOXID_LEN), Box("BOX-A1"));
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(record.BoxID), ZRK_BOXID_LEN), BoxId("BOX-A1"));
     EXPECT_EQ(record.uiOlu, 258u);
     EXPECT_EQ(record.uiExtent_high, 0u);
     EXPECT_EQ(record.uiExtent_low, 0u);
@@ -396,6 +341,7 @@ TEST_F(PagesOnArray, VolumeInformationOnASecondary) {
         const char *box;
         uint32_t olu;
     };
+    // clang-format off
     const Case cases[] = {
         // The secondary's volume is the mirror's target: the source side.
         {"target of the mirror", "session 1 failover P 258 S 772", 0, "BOX-P", 258},
@@ -403,6 +349,7 @@ TEST_F(PagesOnArray, VolumeInformationOnASecondary) {
         {"source of the mirror", "session 1 failover S 772 P 258", 0, "BOX-P", 258},
         {"no swap asked", "session 1 failover P 258 S 772", 0x200000, "BOX-S", 772},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(std::string("array P boxid=\"BOX-P\" partner=S role=1\n"
@@ -411,14 +358,12 @@ TEST_F(PagesOnArray, VolumeInformationOnASecondary) {
                              "disk /dev/sdb 8:16 S 772\n") +
                  c.session + "\n");
         // A cluster array refuses support reads without the failover marks.
-        unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
-        support[6] = 0x20;
-        CtrlSupportData(support, ZRK_STORE_WRITE);
+        HoldFailoverSupport();
         Prepare(kDisk);
         ASSERT_EQ(ZRKstorage_cluster, 2);
         VOLUME_INFO_RECORD_LV record{};
         ASSERT_EQ(GetVolumeInfoForLV(kDisk, c.option, &record), 0) << ZRKerrno;
-        EXPECT_EQ(std::string(reinterpret_cast<char *>(record.BoxID), ZRK_BOXID_LEN), Box(c.box));
+        EXPECT_EQ(std::string(reinterpret_cast<char *>(record.BoxID), ZRK_BOXID_LEN), BoxId(c.box));
         EXPECT_EQ(record.uiOlu, c.olu);
         EXPECT_EQ(record.VolInfo.ucStorageCluster, 2);
     }

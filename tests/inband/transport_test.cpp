@@ -15,18 +15,10 @@ using namespace inbandtest;
 
 namespace {
 
-class Transport : public ::testing::Test {
+// No catalogue line maps a sense code unless a test writes one.
+class Transport : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario};
-
-    void SetUp() override {
-        // No catalogue line maps a sense code unless a test writes one.
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    Transport() : InbandTest(kScenario) {}
 };
 
 // Every row of the sense table, and senses the table does not hold.
@@ -36,6 +28,7 @@ struct SenseCase {
     int zrkErrno;        // ZRKerrno afterwards
     const char *message; // what the transport logs
 };
+// clang-format off
 const SenseCase kSenseCases[] = {
     {5, 0x26, 0x96, 0, 0, "already status"},
     {5, 0x26, 0x97, 0, 0, "already status"},
@@ -61,24 +54,16 @@ const SenseCase kSenseCases[] = {
     {5, 0x26, 0xC1, -1, 65, "SCSI returned Check condition.(another partner is not supported.)"},
     {5, 0x26, 0xA4, -1, 70, "SCSI returned Check condition.(disk drive motor off.)"},
     {5, 0x26, 0xA5, -1, 82, "RAID Migration is currently being performed."},
-    {5, 0x26, 0xA6, -1, 85,
-     "Failed to restore the copy session, because the phase of target session is readying."},
-    {5, 0x26, 0xA7, -1, 79,
-     "Unable to restore the copy session because of using the Concurrent KZP function."},
-    {5, 0x26, 0xA8, -1, 86,
-     "Unable to start the Concurrent KZP function, because the phase of the latest SnapKZP+ "
-     "session is readying."},
-    {5, 0x26, 0xA9, -1, 87,
-     "Unable to start the Concurrent KZP function, because the restore copy session exists."},
+    {5, 0x26, 0xA6, -1, 85, "Failed to restore the copy session, because the phase of target session is readying."},
+    {5, 0x26, 0xA7, -1, 79, "Unable to restore the copy session because of using the Concurrent KZP function."},
+    {5, 0x26, 0xA8, -1, 86, "Unable to start the Concurrent KZP function, because the phase of the latest SnapKZP+ session is readying."},
+    {5, 0x26, 0xA9, -1, 87, "Unable to start the Concurrent KZP function, because the restore copy session exists."},
     {5, 0x26, 0xAA, -1, 88, "The status of the cascade copy session is incorrect."},
-    {5, 0x26, 0xAB, -1, 89,
-     "The copy logical source volumes are made by multiple VASTREL Disk storage systems."},
+    {5, 0x26, 0xAB, -1, 89, "The copy logical source volumes are made by multiple VASTREL Disk storage systems."},
     {5, 0x26, 0xAC, -1, 91, "The transfer mode of the cascade copy session is incorrect."},
-    {5, 0x26, 0xAD, -1, 92,
-     "The logical volume is already defined in an Offloaded Data Transfer session."},
+    {5, 0x26, 0xAD, -1, 92, "The logical volume is already defined in an Offloaded Data Transfer session."},
     {5, 0x26, 0xAE, -1, 93, "The copy session is used by cascade copy session."},
-    {5, 0x26, 0xC2, -1, 96,
-     "A copy operation cannot be performed because the specified volumes are unavailable."},
+    {5, 0x26, 0xC2, -1, 96, "A copy operation cannot be performed because the specified volumes are unavailable."},
     {5, 0x26, 0xC3, -1, 97, "This operation cannot be executed for the NAS resource is in use."},
     {5, 0x25, 0x00, -1, 48, "SCSI returned Check condition.(Logical unit not supported)."},
     // Not in the table: the unexpected-device-error code.
@@ -89,6 +74,7 @@ const SenseCase kSenseCases[] = {
     {3, 0x11, 0x00, -1, 24, "SCSI reterned Check condition."},
     {0x0B, 0x26, 0x96, -1, 24, "SCSI reterned Check condition."},
 };
+// clang-format on
 
 TEST_F(Transport, EverySenseRowMapsToItsCodeAndKeepsTheSense) {
     for (const SenseCase &c : kSenseCases) {
@@ -122,6 +108,7 @@ TEST_F(Transport, EveryStatusRowMapsToItsCode) {
         int zrkErrno;
         const char *message;
     };
+    // clang-format off
     const StatusCase cases[] = {
         {0x04, 25, "SCSI condition met."},
         {0x08, 26, "SCSI reterned Busy."},
@@ -131,6 +118,7 @@ TEST_F(Transport, EveryStatusRowMapsToItsCode) {
         {0x40, 29, "SCSI returned Unsupported status.Status [0x20]"},
         {-1, 29, "SCSI returned Unsupported status.Status [0x00]"},
     };
+    // clang-format on
     for (const StatusCase &c : cases) {
         SCOPED_TRACE(c.status);
         NewCall();
@@ -232,33 +220,26 @@ TEST_F(Transport, LocalFailuresRecordTheirClass) {
     struct ClassCase {
         const char *name;
         const char *path;
-        void (*inject)(const zrksim::Simulator &);
+        HostFault fault;
         int errorClass;
         int osErrno;
         bool closed;     // the shared descriptor is closed afterwards
     };
+    // clang-format off
     const ClassCase cases[] = {
-        {"open", "/dev/sdz", [](const zrksim::Simulator &) {}, 3, ENOENT, true},
-        {"ioctl", "/dev/sdb",
-         [](const zrksim::Simulator &s) { s.injectErrno("ioctl", 1, EIO, "/dev/sdb"); }, 4, EIO,
-         true},
-        {"whole-disk name", "/dev/sdc",
-         [](const zrksim::Simulator &s) { s.injectErrno("ioctl", 1, ENOTTY, "/dev/sdc"); }, 21, ENOTTY,
-         true},
-        {"whole-disk open", "/dev/sdb1",
-         [](const zrksim::Simulator &s) { s.injectErrno("open", 1, EACCES, "/dev/sdb"); }, 22,
-         EACCES, true},
-        {"whole-disk ioctl", "/dev/sdb1",
-         [](const zrksim::Simulator &s) { s.injectErrno("ioctl", 1, EIO, "/dev/sdb"); }, 23, EIO,
-         true},
-        {"device number", "/dev/brdlx/c1/dsk/vol1", [](const zrksim::Simulator &) {}, 12, EINVAL,
-         true},
+        {"open", "/dev/sdz", {}, 3, ENOENT, true},
+        {"ioctl", "/dev/sdb", {"ioctl", EIO, "/dev/sdb"}, 4, EIO, true},
+        {"whole-disk name", "/dev/sdc", {"ioctl", ENOTTY, "/dev/sdc"}, 21, ENOTTY, true},
+        {"whole-disk open", "/dev/sdb1", {"open", EACCES, "/dev/sdb"}, 22, EACCES, true},
+        {"whole-disk ioctl", "/dev/sdb1", {"ioctl", EIO, "/dev/sdb"}, 23, EIO, true},
+        {"device number", "/dev/brdlx/c1/dsk/vol1", {}, 12, EINVAL, true},
     };
+    // clang-format on
     for (const ClassCase &c : cases) {
         SCOPED_TRACE(c.name);
         NewCall();
         sim.clearFaults();
-        c.inject(sim);
+        Inject(sim, c.fault);
         const int before = OpenDescriptors();
         EXPECT_EQ(Inquiry(c.path), -1);
         EXPECT_EQ(ZRKerrno, 2);
@@ -360,12 +341,7 @@ TEST_F(Transport, LogShowsTheCatalogueText) {
     root.write("bin/.zrk_errinf_wxapi", "150\tMedium format corrupted.\t0x0B4E00\t-\n");
     sim.injectSense(1, 0x0B, 0x4E, 0x00, "/dev/sdb");
     EXPECT_EQ(Inquiry("/dev/sdb"), -1);
-    std::string log;
-    if (DIR *dir = opendir(root.logDir().c_str())) {
-        while (dirent *e = readdir(dir))
-            if (e->d_name[0] != '.') log += zrktest::readFile(root.logDir() + "/" + e->d_name);
-        closedir(dir);
-    }
+    const std::string log = root.logText();
     EXPECT_NE(log.find("MESG : Medium format corrupted.\n"), std::string::npos) << log;
     EXPECT_NE(log.find("DoScsi_sg Err end [/dev/sdb]"), std::string::npos);
     unsetenv("WXAPI_LOG_FLAG");

@@ -15,17 +15,9 @@ namespace {
 
 constexpr char kDisk[] = "/dev/sdb";
 
-class Travo : public ::testing::Test {
+class Travo : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    Travo() : InbandTest(kScenario) {}
 
     // The CDB of the one command sent since the last clear.
     std::string SentCdb() {
@@ -69,61 +61,38 @@ struct InCase {
     const char *cdb; // as the array receives it
 };
 
+// clang-format off
 const InCase kInCases[] = {
     {"short form", kPlain, 0x01, 0x05, {0x00, 0x07}, 16, "eb010500000700001000"},
-    {"short form keeps the low 16 bits of the length", kPlain, 0x01, 0x09, {0, 0}, 0x12345,
-     "eb010900000000234500"},
-    {"large form by group bit", {0, 0x04, 0, 0x04, -1, 0, 0}, 0x01, 0x05, {0x00, 0x07}, 0x12345,
-     "eb090500000701234500"},
-    {"QM family ignores the large-form bits", {1, 0x0F, 0x0F, 0x04, -1, 0, 0}, 0x01, 0x05,
-     {0x00, 0x07}, 16, "ee010500000700001000"},
-    {"QM family, page 0x44", {1, 0, 0, 0x04, -1, 0, 0}, 0x01, 0x44, {0x12, 0x34}, 192,
-     "ee01440012340000c000"},
-    {"page 0x00 mode 4, KZP large", {0, 0x04, 0, 0x04, -1, 0, 0}, 0x04, 0x00, {0, 0}, 16,
-     "eb0c0000000000001000"},
-    {"page 0x00 mode 4, remote KZP large", {0, 0x01, 0, 0x04, -1, 0, 0}, 0x04, 0x00, {0, 0}, 16,
-     "eb0c0000000000001000"},
-    {"page 0x00 mode 4, only VZ large", {0, 0x0A, 0, 0x04, -1, 0, 0}, 0x04, 0x00, {0, 0}, 16,
-     "eb040000000000001000"},
-    {"page 0x00 mode 2, RVZ large", {0, 0x02, 0, 0x04, -1, 0, 0}, 0x02, 0x00, {0, 0}, 16,
-     "eb0a0000000000001000"},
-    {"page 0x00 mode 1 never large", {0, 0x0F, 0, 0x04, -1, 0, 0}, 0x01, 0x00, {0, 0}, 40,
-     "eb010000000000002800"},
-    {"page 0x15 remote KZP", {0, 0x01, 0, 0x04, -1, 0, 0}, 0x01, 0x15, {0, 0}, 16,
-     "eb091500000000001000"},
-    {"page 0x19 RVZ", {0, 0x02, 0, 0x04, -1, 0, 0}, 0x01, 0x19, {0, 0}, 16,
-     "eb091900000000001000"},
-    {"page 0x09 needs the VZ bit", {0, 0x07, 0, 0x04, -1, 0, 0}, 0x01, 0x09, {0, 0}, 16,
-     "eb010900000000001000"},
-    {"page 0x40 by RVZ", {0, 0x02, 0, 0x04, -1, 0, 0}, 0x01, 0x40, {0, 0}, 16,
-     "eb094000000000001000"},
+    {"short form keeps the low 16 bits of the length", kPlain, 0x01, 0x09, {0, 0}, 0x12345, "eb010900000000234500"},
+    {"large form by group bit", {0, 0x04, 0, 0x04, -1, 0, 0}, 0x01, 0x05, {0x00, 0x07}, 0x12345, "eb090500000701234500"},
+    {"QM family ignores the large-form bits", {1, 0x0F, 0x0F, 0x04, -1, 0, 0}, 0x01, 0x05, {0x00, 0x07}, 16, "ee010500000700001000"},
+    {"QM family, page 0x44", {1, 0, 0, 0x04, -1, 0, 0}, 0x01, 0x44, {0x12, 0x34}, 192, "ee01440012340000c000"},
+    {"page 0x00 mode 4, KZP large", {0, 0x04, 0, 0x04, -1, 0, 0}, 0x04, 0x00, {0, 0}, 16, "eb0c0000000000001000"},
+    {"page 0x00 mode 4, remote KZP large", {0, 0x01, 0, 0x04, -1, 0, 0}, 0x04, 0x00, {0, 0}, 16, "eb0c0000000000001000"},
+    {"page 0x00 mode 4, only VZ large", {0, 0x0A, 0, 0x04, -1, 0, 0}, 0x04, 0x00, {0, 0}, 16, "eb040000000000001000"},
+    {"page 0x00 mode 2, RVZ large", {0, 0x02, 0, 0x04, -1, 0, 0}, 0x02, 0x00, {0, 0}, 16, "eb0a0000000000001000"},
+    {"page 0x00 mode 1 never large", {0, 0x0F, 0, 0x04, -1, 0, 0}, 0x01, 0x00, {0, 0}, 40, "eb010000000000002800"},
+    {"page 0x15 remote KZP", {0, 0x01, 0, 0x04, -1, 0, 0}, 0x01, 0x15, {0, 0}, 16, "eb091500000000001000"},
+    {"page 0x19 RVZ", {0, 0x02, 0, 0x04, -1, 0, 0}, 0x01, 0x19, {0, 0}, 16, "eb091900000000001000"},
+    {"page 0x09 needs the VZ bit", {0, 0x07, 0, 0x04, -1, 0, 0}, 0x01, 0x09, {0, 0}, 16, "eb010900000000001000"},
+    {"page 0x40 by RVZ", {0, 0x02, 0, 0x04, -1, 0, 0}, 0x01, 0x40, {0, 0}, 16, "eb094000000000001000"},
     {"page 0x44 always large", kPlain, 0x01, 0x44, {0x00, 0x09}, 192, "eb09440000090000c000"},
     {"page 0x24 always large", kPlain, 0x01, 0x24, {0, 0}, 4880, "eb092400000000131000"},
-    {"page 0x43 mode bit 7", kPlain, 0x81, 0x43, {0x00, 0x02}, 40976,
-     "eb014380000200a01000"},
-    {"mode bit 7 on another page", kPlain, 0x81, 0x16, {0x00, 0x02}, 160,
-     "eb01160000020000a000"},
-    {"page 0x43 selection 0x01", {0, 0, 0, 0x04, -1, 0, 0x80000 | 0x800000}, 0x01, 0x43, {0, 0},
-     16, "eb014301000000001000"},
-    {"page 0x43 selection 0x40", {0, 0, 0, 0x04, -1, 0, 0x800000 | 0x1000000}, 0x81, 0x43,
-     {0, 0}, 16, "eb0143c0000000001000"},
-    {"page 0x43 selection 0x10", {0, 0, 0, 0x04, -1, 0, 0x1000000}, 0x01, 0x43, {0, 0}, 16,
-     "eb014310000000001000"},
-    {"page 0x43 on a cluster volume", {0, 0, 0, 0x04, -1, 1, 0}, 0x01, 0x43, {0, 0}, 16,
-     "eb014320000000001000"},
-    {"page 0x43 cluster selection suppressed", {0, 0, 0, 0x04, -1, 1, 0x400000}, 0x01, 0x43,
-     {0, 0}, 16, "eb014300000000001000"},
-    {"failover array, no role", {0, 0, 0, 0x04, 6, 0, 0}, 0x01, 0x05, {0, 0}, 16,
-     "eb210500000000001000"},
-    {"failover array, secondary, short", {0, 0, 0, 0x04, 22, 2, 0}, 0x01, 0x43, {0, 0}, 16,
-     "eb614320000000001000"},
-    {"failover array, secondary, large", {0, 0, 0, 0x04, 30, 2, 0}, 0x01, 0x44, {0, 1}, 192,
-     "eb69440000010000c000"},
-    {"failover array, primary", {0, 0, 0, 0x04, 30, 1, 0}, 0x01, 0x05, {0, 0}, 16,
-     "eb210500000000001000"},
-    {"byte 14 is no failover bit", {0, 0, 0, 0x04, 14, 2, 0}, 0x01, 0x05, {0, 0}, 16,
-     "eb010500000000001000"},
+    {"page 0x43 mode bit 7", kPlain, 0x81, 0x43, {0x00, 0x02}, 40976, "eb014380000200a01000"},
+    {"mode bit 7 on another page", kPlain, 0x81, 0x16, {0x00, 0x02}, 160, "eb01160000020000a000"},
+    {"page 0x43 selection 0x01", {0, 0, 0, 0x04, -1, 0, 0x80000 | 0x800000}, 0x01, 0x43, {0, 0}, 16, "eb014301000000001000"},
+    {"page 0x43 selection 0x40", {0, 0, 0, 0x04, -1, 0, 0x800000 | 0x1000000}, 0x81, 0x43, {0, 0}, 16, "eb0143c0000000001000"},
+    {"page 0x43 selection 0x10", {0, 0, 0, 0x04, -1, 0, 0x1000000}, 0x01, 0x43, {0, 0}, 16, "eb014310000000001000"},
+    {"page 0x43 on a cluster volume", {0, 0, 0, 0x04, -1, 1, 0}, 0x01, 0x43, {0, 0}, 16, "eb014320000000001000"},
+    {"page 0x43 cluster selection suppressed", {0, 0, 0, 0x04, -1, 1, 0x400000}, 0x01, 0x43, {0, 0}, 16, "eb014300000000001000"},
+    {"failover array, no role", {0, 0, 0, 0x04, 6, 0, 0}, 0x01, 0x05, {0, 0}, 16, "eb210500000000001000"},
+    {"failover array, secondary, short", {0, 0, 0, 0x04, 22, 2, 0}, 0x01, 0x43, {0, 0}, 16, "eb614320000000001000"},
+    {"failover array, secondary, large", {0, 0, 0, 0x04, 30, 2, 0}, 0x01, 0x44, {0, 1}, 192, "eb69440000010000c000"},
+    {"failover array, primary", {0, 0, 0, 0x04, 30, 1, 0}, 0x01, 0x05, {0, 0}, 16, "eb210500000000001000"},
+    {"byte 14 is no failover bit", {0, 0, 0, 0x04, 14, 2, 0}, 0x01, 0x05, {0, 0}, 16, "eb010500000000001000"},
 };
+// clang-format on
 
 TEST_F(Travo, InCdbOfEveryForm) {
     for (const auto &c : kInCases) {
@@ -174,18 +143,16 @@ struct OutCase {
     const char *cdb;
 };
 
+// clang-format off
 const OutCase kOutCases[] = {
     {"short form", kPlain, 192, "e901000000000000c000"},
     {"QM family", {1, 0, 0x0F, 0x04, -1, 0, 0}, 192, "ec01000000000000c000"},
-    {"large form by any group bit", {0, 0, 0x02, 0x04, -1, 0, 0}, 0x12345,
-     "e9090000000001234500"},
-    {"short form carries no failover bits", {0, 0, 0, 0x04, 6, 2, 0}, 192,
-     "e901000000000000c000"},
-    {"large form, failover, secondary", {0, 0, 0x08, 0x04, 22, 2, 0}, 192,
-     "e969000000000000c000"},
-    {"large form, failover, no role", {0, 0, 0x01, 0x04, 30, 0, 0}, 192,
-     "e929000000000000c000"},
+    {"large form by any group bit", {0, 0, 0x02, 0x04, -1, 0, 0}, 0x12345, "e9090000000001234500"},
+    {"short form carries no failover bits", {0, 0, 0, 0x04, 6, 2, 0}, 192, "e901000000000000c000"},
+    {"large form, failover, secondary", {0, 0, 0x08, 0x04, 22, 2, 0}, 192, "e969000000000000c000"},
+    {"large form, failover, no role", {0, 0, 0x01, 0x04, 30, 0, 0}, 192, "e929000000000000c000"},
 };
+// clang-format on
 
 TEST_F(Travo, OutCdbOfEveryFormAndItsList) {
     for (const auto &c : kOutCases) {
@@ -212,15 +179,14 @@ struct BuffCase {
     const char *cdb;
 };
 
+// clang-format off
 const BuffCase kBuffCases[] = {
     {"main family", kPlain, 0x01, 0x23, 0x00, {0x00, 0x03}, 1064, "eb012300000300042800"},
-    {"QM family keeps 0xEB", {1, 0, 0, 0x04, -1, 0, 0}, 0x01, 0x23, 0x05, {0x01, 0x02}, 1064,
-     "eb012305010200042800"},
-    {"24-bit length, failover secondary", {0, 0, 0, 0x04, 6, 2, 0}, 0x01, 0x23, 0x00,
-     {0x00, 0x01}, 0x12345, "eb612300000101234500"},
-    {"no support check", {0, 0, 0, 0x00, -1, 0, 0}, 0x01, 0x44, 0x00, {0, 0}, 192,
-     "eb01440000000000c000"},
+    {"QM family keeps 0xEB", {1, 0, 0, 0x04, -1, 0, 0}, 0x01, 0x23, 0x05, {0x01, 0x02}, 1064, "eb012305010200042800"},
+    {"24-bit length, failover secondary", {0, 0, 0, 0x04, 6, 2, 0}, 0x01, 0x23, 0x00, {0x00, 0x01}, 0x12345, "eb612300000101234500"},
+    {"no support check", {0, 0, 0, 0x00, -1, 0, 0}, 0x01, 0x44, 0x00, {0, 0}, 192, "eb01440000000000c000"},
 };
+// clang-format on
 
 TEST_F(Travo, BufferIdCdb) {
     for (const auto &c : kBuffCases) {

@@ -18,7 +18,7 @@ using namespace inbandtest;
 
 namespace {
 
-using Pair = TvcPair;
+using Pair = CopyPair;
 COPY_REQ_LV Request(const Pair &p) { return TvcRequest(p, 3); }
 COPY_REQ_LV ById(uint16_t id) { return TvcRequestById(id); }
 
@@ -40,35 +40,19 @@ disk /dev/sdb 8:16 A1 5
 disk /dev/sdc 8:32 A2 9
 )";
 
-class TvcOps : public ::testing::Test {
+class TvcOps : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kArrays};
+    TvcOps() : InbandTest(kArrays) {}
 
     void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
+        InbandTest::SetUp();
         ZRKRVZ_stacktimer = 5;
     }
-    void TearDown() override { NewCall(); }
 
     // What the API's common check leaves behind, then an empty CDB log.
     void Prepare(const char *volume) {
-        NewCall();
-        ASSERT_EQ(CheckProduct(volume), 0) << ZRKerrno;
-        unsigned char support[ZRK_SUPPORT_DATA_LEN];
-        unsigned char remote = 0;
-        ASSERT_EQ(GetSupportCopyInfo(volume, support, &remote), 0) << ZRKerrno;
-        unsigned char box[ZRK_BOXID_LEN];
-        ASSERT_EQ(GetBoxID(volume, box), 0) << ZRKerrno;
-        unsigned char counts[ZRK_MAX_SESSION_LEN];
-        ASSERT_EQ(GetMaxSessionCount(volume, ZRK_PAGE_REMOTE_VZ_LIST, counts), 0) << ZRKerrno;
-        CtrlCommonData(box, ZRK_COMMON_SET_BOXID);
-        CtrlCommonData(counts + 2, ZRK_COMMON_SET_MAXSES);
-        CtrlCommonData(&remote, ZRK_COMMON_SET_REMOTE);
+        PrepareOperation(sim, volume);
         ZRKsessionid = -7;
-        sim.clearLog();
     }
 
     // The commands sent, one word each: "in31" a TRAVO IN of page 0x31,
@@ -90,27 +74,9 @@ protected:
         }
         return words;
     }
-    std::vector<std::string> Pages() const {
-        std::vector<std::string> pages;
-        for (const zrksim::CdbRecord &r : sim.cdbLog())
-            if (r.cdb[0] == ZRK_OP_TRAVO_OUT) pages.push_back(zrksim::toHex(r.dataOut));
-        return pages;
-    }
-
-    // KEY=VALUE of session ID on ARRAY as the simulator lists it, the
-    // arrays and volumes under "pair", "" when there is no such session.
+    std::vector<std::string> Pages() const { return SentPagesHex(sim); }
     std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        for (const std::string &line : sim.sessions(array)) {
-            std::istringstream in(line);
-            std::string word, sid, kind, sa, so, da, dO;
-            in >> word >> sid >> kind >> sa >> so >> da >> dO;
-            if (sid != std::to_string(id)) continue;
-            if (key == "kind") return kind;
-            if (key == "pair") return sa + ":" + so + ">" + da + ":" + dO;
-            while (in >> word)
-                if (word.rfind(key + "=", 0) == 0) return word.substr(key.size() + 1);
-        }
-        return "";
+        return SessionField(sim, array, id, key);
     }
     void Fault(const std::string &words) const { sim.commandOk("fault sense " + words); }
 };
@@ -118,7 +84,7 @@ protected:
 // ---- starts ---------------------------------------------------------------------------
 
 TEST_F(TvcOps, StartsSendTheirPagesAndTheArrayHoldsTheSession) {
-    const std::string a1 = BoxHex("BOX-A1"), a2 = BoxHex("BOX-A2");
+    const std::string a1 = BoxIdHex("BOX-A1"), a2 = BoxIdHex("BOX-A2");
     struct Case {
         const char *what;
         Operation op;
@@ -129,28 +95,17 @@ TEST_F(TvcOps, StartsSendTheirPagesAndTheArrayHoldsTheSession) {
         Patches page; // besides the code, the length and the identifier 0x0001
         const char *kindName, *pairText;
     };
+    // clang-format off
     const Case cases[] = {
-        {"local VZ, secondary access", StartTvc, 2, 0x20000, {}, "in31 in31 reserve out44",
-         {{12, "02"}, {20, "81"}, {128, "00000005 00000006 0000 0003"}}, "vz", "A1:5>A1:6"},
-        {"remote VZ, stack transfer", StartTvc, 2, 0x400, {.dst = "BOX-A2", .dstOlu = 9},
-         "in31 reserve out44",
-         {{12, "02"}, {20, "a0"}, {23, "02"}, {32, a1}, {80, a2}, {128, "00000005 00000009 0000 0003"}},
-         "vz", "A1:5>A2:9"},
-        {"KZP of an extent", StartTvc, 1, 0, {.srcExt = 0x100, .size = 0x200, .dstExt = 0x300},
-         "in31 in31 reserve out44",
-         {{12, "01"}, {128, "00000005 00000006 0001"},
-          {160, "0000000000000100 0000000000000200 0000000000000300"}},
-         "kzp", "A1:5>A1:6"},
-        {"QuickKZP", StartQuickTvc, 1, 0, {.dstOlu = 7}, "in31 in31 reserve out44",
-         {{12, "01"}, {20, "88"}, {128, "00000005 00000007"}}, "quickkzp", "A1:5>A1:7"},
-        {"SnapKZP", StartSnapTvc, 1, 0, {.dstOlu = 8}, "in31 in31 reserve out44",
-         {{12, "01"}, {20, "90"}, {128, "00000005 00000008"}}, "snapkzp", "A1:5>A1:8"},
-        {"SnapKZP+", StartSnapTvc, 5, 0, {.dstOlu = 8}, "in31 in31 reserve out44",
-         {{12, "01"}, {20, "c0"}, {128, "00000005 00000008"}}, "snapkzp+", "A1:5>A1:8"},
-        {"SnapKZP+ monitor: no destination to check", StartSnapTvc, 5, 0x8000,
-         {.dstOlu = 0xFFFFFFFF}, "in31 reserve out44",
-         {{12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}, "monitor", "A1:5>A1:-"},
+        {"local VZ, secondary access", StartTvc, 2, 0x20000, {}, "in31 in31 reserve out44", {{12, "02"}, {20, "81"}, {128, "00000005 00000006 0000 0003"}}, "vz", "A1:5>A1:6"},
+        {"remote VZ, stack transfer", StartTvc, 2, 0x400, {.sDst = "BOX-A2", .uiDstOlu = 9}, "in31 reserve out44", {{12, "02"}, {20, "a0"}, {23, "02"}, {32, a1}, {80, a2}, {128, "00000005 00000009 0000 0003"}}, "vz", "A1:5>A2:9"},
+        {"KZP of an extent", StartTvc, 1, 0, {.ullSrcExt = 0x100, .ullSize = 0x200, .ullDstExt = 0x300}, "in31 in31 reserve out44", {{12, "01"}, {128, "00000005 00000006 0001"}, {160, "0000000000000100 0000000000000200 0000000000000300"}}, "kzp", "A1:5>A1:6"},
+        {"QuickKZP", StartQuickTvc, 1, 0, {.uiDstOlu = 7}, "in31 in31 reserve out44", {{12, "01"}, {20, "88"}, {128, "00000005 00000007"}}, "quickkzp", "A1:5>A1:7"},
+        {"SnapKZP", StartSnapTvc, 1, 0, {.uiDstOlu = 8}, "in31 in31 reserve out44", {{12, "01"}, {20, "90"}, {128, "00000005 00000008"}}, "snapkzp", "A1:5>A1:8"},
+        {"SnapKZP+", StartSnapTvc, 5, 0, {.uiDstOlu = 8}, "in31 in31 reserve out44", {{12, "01"}, {20, "c0"}, {128, "00000005 00000008"}}, "snapkzp+", "A1:5>A1:8"},
+        {"SnapKZP+ monitor: no destination to check", StartSnapTvc, 5, 0x8000, {.uiDstOlu = 0xFFFFFFFF}, "in31 reserve out44", {{12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}}, "monitor", "A1:5>A1:-"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(kArrays);
@@ -183,16 +138,15 @@ TEST_F(TvcOps, RefusedStartIsRolledBack) {
         int errnoSeen;
         const char *rollBack;   // bytes 12-13 of the stop page
     };
+    // clang-format off
     const Case cases[] = {
-        {"remote VZ, partner refused", StartTvc, 2, {.dst = "BOX-A2", .dstOlu = 9}, "5 0x26 0x00",
-         nullptr, ZRK_ERR_PARTNER, "02"},
+        {"remote VZ, partner refused", StartTvc, 2, {.sDst = "BOX-A2", .uiDstOlu = 9}, "5 0x26 0x00", nullptr, ZRK_ERR_PARTNER, "02"},
         {"local VZ keeps the mapped code", StartTvc, 2, {}, "5 0x26 0x00", nullptr, 8, "02"},
         {"KZP: 65 is reported as 68", StartTvc, 1, {}, "5 0x26 0xC0", nullptr, 68, "01"},
-        {"QuickKZP, its stop refused too", StartQuickTvc, 1, {.dstOlu = 7}, "5 0x26 0xC1",
-         "5 0x26 0x91", 68, "01"},
-        {"SnapKZP+, its stop refused too", StartSnapTvc, 5, {.dstOlu = 8}, "5 0x26 0x92",
-         "5 0x26 0x91", 26, "01"},
+        {"QuickKZP, its stop refused too", StartQuickTvc, 1, {.uiDstOlu = 7}, "5 0x26 0xC1", "5 0x26 0x91", 68, "01"},
+        {"SnapKZP+, its stop refused too", StartSnapTvc, 5, {.uiDstOlu = 8}, "5 0x26 0x92", "5 0x26 0x91", 26, "01"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(kArrays);
@@ -222,7 +176,7 @@ TEST_F(TvcOps, RefusedStartIsRolledBack) {
 // ---- operations on a session ------------------------------------------------------------
 
 TEST_F(TvcOps, SessionOperationsSendTheirPages) {
-    const std::string a1 = BoxHex("BOX-A1"), a2 = BoxHex("BOX-A2");
+    const std::string a1 = BoxIdHex("BOX-A1"), a2 = BoxIdHex("BOX-A2");
     struct Case {
         const char *what;
         const char *session; // on A1, identifier 3
@@ -235,52 +189,24 @@ TEST_F(TvcOps, SessionOperationsSendTheirPages) {
         const char *key, *value; // then on A1 session 3 (value "" = gone)
     };
     const COPY_REQ_LV local = Request({});
-    const COPY_REQ_LV remote = Request({.dst = "BOX-A2", .dstOlu = 9});
+    const COPY_REQ_LV remote = Request({.sDst = "BOX-A2", .uiDstOlu = 9});
     // The detail of a session names both arrays, local or not.
     const std::string boxes = a1 + std::string(16, '0') + a1;
+    // clang-format off
     const Case cases[] = {
-        {"stop of a local VZ session", "vz A1 5 A1 6", kSrcHost, StopTvc, 2, 0, local,
-         {{0, "45"}, {8, "0003"}, {12, "02"}, {20, "80"}, {128, "00000005 00000006"}, {32, boxes}}, "status", ""},
-        {"stop by identifier", "kzp A1 5 A1 6", kSrcHost, StopTvc, 1, 0x4, ById(3),
-         {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "80"}, {128, "00000005 00000006"}, {32, boxes}}, "status", ""},
-        {"suspend with the stack timer", "rvz A1 5 A2 9 partner=4", kSrcHost, SuspendTvc, 2,
-         0x100000, remote,
-         {{0, "48"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 00 00 02 00 00 c8"}, {32, a1},
-          {80, a2}, {128, "00000005 00000009"}},
-         "stacktimer", "200"},
-        {"suspend from the destination's host: the partner identifier", "rvz A1 5 A2 9 partner=4",
-         kDstHost, SuspendTvc, 2, 0x2, remote,
-         {{0, "48"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 10 00 80"}, {32, a1}, {80, a2},
-          {128, "00000005 00000009"}},
-         "status", "4"},
-        {"resume in remain mode", "rvz A1 5 A2 9 partner=4 status=suspend mode=sync transfer=0",
-         kSrcHost, ResumeTvc, 2, 0x80, remote,
-         {{0, "49"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 04 00 40"}, {32, a1}, {80, a2},
-          {128, "00000005 00000009"}},
-         "status", "2"},
-        {"reverse of a local session", "vz A1 5 A1 6 status=suspend", kSrcHost, ChangeTvc, 2,
-         0x1000, local,
-         {{0, "46"}, {8, "0003"}, {12, "02"}, {20, "80 00 00 00 00 04"}, {128, "00000005 00000006"}, {32, boxes}},
-         "pair", "A1:6>A1:5"},
-        {"mode change of a remote session", "rvz A1 5 A2 9 partner=4 status=suspend", kSrcHost,
-         ChangeTvc, 2, 0x20 | 0x100, remote,
-         {{0, "46"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 06 00 00 02"}, {32, a1}, {80, a2},
-          {128, "00000005 00000009"}},
-         "mode", "sync,split"},
-        {"QuickKZP stop of the tracking only", "quickkzp A1 5 A1 7 phase=tracking", kSrcHost,
-         StopQuickTvc, 1, 0x4000, Request({.dstOlu = 7}),
-         {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 40"}, {128, "00000005 00000007"}, {32, boxes}},
-         "status", ""},
-        {"SnapKZP+ stop", "snapkzp+ A1 5 A1 8", kSrcHost, StopSnapTvc, 5, 0, Request({.dstOlu = 8}),
-         {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "c0"}, {128, "00000005 00000008"}, {32, boxes}}, "status", ""},
-        {"monitor stop", "monitor A1 5 A1 -", kSrcHost, StopSnapTvc, 5, 0x8000,
-         Request({.dstOlu = 0xFFFFFFFF}),
-         {{0, "45"}, {8, "0003"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}, {32, boxes}}, "status", ""},
-        {"QuickKZP restart", "quickkzp A1 5 A1 7 phase=tracking diff=5", kSrcHost, StartQuickTvc, 1,
-         0x2000, Request({.dstOlu = 7}),
-         {{0, "44"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 80"}, {128, "00000005 00000007"}, {32, boxes}},
-         "phase", "4"},
+        {"stop of a local VZ session", "vz A1 5 A1 6", kSrcHost, StopTvc, 2, 0, local, {{0, "45"}, {8, "0003"}, {12, "02"}, {20, "80"}, {128, "00000005 00000006"}, {32, boxes}}, "status", ""},
+        {"stop by identifier", "kzp A1 5 A1 6", kSrcHost, StopTvc, 1, 0x4, ById(3), {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "80"}, {128, "00000005 00000006"}, {32, boxes}}, "status", ""},
+        {"suspend with the stack timer", "rvz A1 5 A2 9 partner=4", kSrcHost, SuspendTvc, 2, 0x100000, remote, {{0, "48"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 00 00 02 00 00 c8"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}, "stacktimer", "200"},
+        {"suspend from the destination's host: the partner identifier", "rvz A1 5 A2 9 partner=4", kDstHost, SuspendTvc, 2, 0x2, remote, {{0, "48"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 10 00 80"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}, "status", "4"},
+        {"resume in remain mode", "rvz A1 5 A2 9 partner=4 status=suspend mode=sync transfer=0", kSrcHost, ResumeTvc, 2, 0x80, remote, {{0, "49"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 04 00 40"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}, "status", "2"},
+        {"reverse of a local session", "vz A1 5 A1 6 status=suspend", kSrcHost, ChangeTvc, 2, 0x1000, local, {{0, "46"}, {8, "0003"}, {12, "02"}, {20, "80 00 00 00 00 04"}, {128, "00000005 00000006"}, {32, boxes}}, "pair", "A1:6>A1:5"},
+        {"mode change of a remote session", "rvz A1 5 A2 9 partner=4 status=suspend", kSrcHost, ChangeTvc, 2, 0x20 | 0x100, remote, {{0, "46"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 06 00 00 02"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}, "mode", "sync,split"},
+        {"QuickKZP stop of the tracking only", "quickkzp A1 5 A1 7 phase=tracking", kSrcHost, StopQuickTvc, 1, 0x4000, Request({.uiDstOlu = 7}), {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 40"}, {128, "00000005 00000007"}, {32, boxes}}, "status", ""},
+        {"SnapKZP+ stop", "snapkzp+ A1 5 A1 8", kSrcHost, StopSnapTvc, 5, 0, Request({.uiDstOlu = 8}), {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "c0"}, {128, "00000005 00000008"}, {32, boxes}}, "status", ""},
+        {"monitor stop", "monitor A1 5 A1 -", kSrcHost, StopSnapTvc, 5, 0x8000, Request({.uiDstOlu = 0xFFFFFFFF}), {{0, "45"}, {8, "0003"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}, {32, boxes}}, "status", ""},
+        {"QuickKZP restart", "quickkzp A1 5 A1 7 phase=tracking diff=5", kSrcHost, StartQuickTvc, 1, 0x2000, Request({.uiDstOlu = 7}), {{0, "44"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 80"}, {128, "00000005 00000007"}, {32, boxes}}, "phase", "4"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(kArrays);
@@ -310,43 +236,28 @@ TEST_F(TvcOps, RefusalsSendNoPage) {
         int errnoSeen;
     };
     const COPY_REQ_LV local = Request({});
+    // clang-format off
     const Case cases[] = {
-        {"suspend of a suspended session", "vz A1 5 A1 6 status=suspend", kSrcHost, SuspendTvc, 2, 0,
-         local, ZRK_ERR_SEQUENCE},
-        {"resume of an active session", "vz A1 5 A1 6", kSrcHost, ResumeTvc, 2, 0, local,
-         ZRK_ERR_SEQUENCE},
-        {"change of an active session", "vz A1 5 A1 6", kSrcHost, ChangeTvc, 2, 0x1000, local,
-         ZRK_ERR_SEQUENCE},
-        {"local change other than reverse", "vz A1 5 A1 6 status=suspend", kSrcHost, ChangeTvc, 2,
-         0x20, local, ZRK_ERR_OPTION},
-        {"KZP stop of a SnapKZP session", "snapkzp A1 5 A1 6", kSrcHost, StopTvc, 1, 0, local,
-         ZRK_ERR_NO_SESSION},
-        {"KZP stop of a monitor session", "monitor A1 5 A1 -", kSrcHost, StopTvc, 1, 0,
-         Request({.dstOlu = 0xFFFFFFFF}), ZRK_ERR_NO_SESSION},
-        {"QuickKZP restart of a KZP session", "kzp A1 5 A1 6", kSrcHost, StartQuickTvc, 1, 0x2000,
-         local, ZRK_ERR_NO_SESSION},
-        {"QuickKZP stop of a KZP session", "kzp A1 5 A1 6", kSrcHost, StopQuickTvc, 1, 0x2, local,
-         ZRK_ERR_NO_SESSION},
-        {"SnapKZP+ stop of a SnapKZP session", "snapkzp A1 5 A1 6", kSrcHost, StopSnapTvc, 5, 0,
-         local, ZRK_ERR_NO_SESSION},
-        {"monitor stop of a SnapKZP+ session", "snapkzp+ A1 5 A1 6", kSrcHost, StopSnapTvc, 5,
-         0x8000, local, ZRK_ERR_NO_SESSION},
+        {"suspend of a suspended session", "vz A1 5 A1 6 status=suspend", kSrcHost, SuspendTvc, 2, 0, local, ZRK_ERR_SEQUENCE},
+        {"resume of an active session", "vz A1 5 A1 6", kSrcHost, ResumeTvc, 2, 0, local, ZRK_ERR_SEQUENCE},
+        {"change of an active session", "vz A1 5 A1 6", kSrcHost, ChangeTvc, 2, 0x1000, local, ZRK_ERR_SEQUENCE},
+        {"local change other than reverse", "vz A1 5 A1 6 status=suspend", kSrcHost, ChangeTvc, 2, 0x20, local, ZRK_ERR_OPTION},
+        {"KZP stop of a SnapKZP session", "snapkzp A1 5 A1 6", kSrcHost, StopTvc, 1, 0, local, ZRK_ERR_NO_SESSION},
+        {"KZP stop of a monitor session", "monitor A1 5 A1 -", kSrcHost, StopTvc, 1, 0, Request({.uiDstOlu = 0xFFFFFFFF}), ZRK_ERR_NO_SESSION},
+        {"QuickKZP restart of a KZP session", "kzp A1 5 A1 6", kSrcHost, StartQuickTvc, 1, 0x2000, local, ZRK_ERR_NO_SESSION},
+        {"QuickKZP stop of a KZP session", "kzp A1 5 A1 6", kSrcHost, StopQuickTvc, 1, 0x2, local, ZRK_ERR_NO_SESSION},
+        {"SnapKZP+ stop of a SnapKZP session", "snapkzp A1 5 A1 6", kSrcHost, StopSnapTvc, 5, 0, local, ZRK_ERR_NO_SESSION},
+        {"monitor stop of a SnapKZP+ session", "snapkzp+ A1 5 A1 6", kSrcHost, StopSnapTvc, 5, 0x8000, local, ZRK_ERR_NO_SESSION},
         {"no such pair", "vz A1 5 A1 7", kSrcHost, StopTvc, 2, 0, local, ZRK_ERR_NO_SESSION},
-        {"by identifier: forced stop of a local KZP session", "kzp A1 5 A1 6", kSrcHost, StopTvc, 1,
-         0x4 | 0x2, ById(3), ZRK_ERR_OPTION},
-        {"by identifier: forced suspend of a local session", "vz A1 5 A1 6", kSrcHost, SuspendTvc,
-         2, 0x4 | 0x2, ById(3), ZRK_ERR_OPTION},
-        {"by identifier: remain mode on a local session", "vz A1 5 A1 6 status=suspend", kSrcHost,
-         ResumeTvc, 2, 0x4 | 0x80, ById(3), ZRK_ERR_OPTION},
-        {"by identifier: suspend of a KZP session", "kzp A1 5 A1 6", kSrcHost, SuspendTvc, 2, 0x4,
-         ById(3), ZRK_ERR_NO_SESSION},
-        {"by identifier: no such session", nullptr, kSrcHost, StopTvc, 2, 0x4, ById(3),
-         ZRK_ERR_NO_SESSION},
-        {"a local pair of another array", nullptr, kSrcHost, StartTvc, 2, 0,
-         Request({.src = "BOX-A2", .dst = "BOX-A2"}), ZRK_ERR_DIFFERENT_ZRK},
-        {"a remote pair without this array", nullptr, kSrcHost, StartTvc, 2, 0,
-         Request({.src = "BOX-A2", .dst = "BOX-A3"}), ZRK_ERR_BOXID},
+        {"by identifier: forced stop of a local KZP session", "kzp A1 5 A1 6", kSrcHost, StopTvc, 1, 0x4 | 0x2, ById(3), ZRK_ERR_OPTION},
+        {"by identifier: forced suspend of a local session", "vz A1 5 A1 6", kSrcHost, SuspendTvc, 2, 0x4 | 0x2, ById(3), ZRK_ERR_OPTION},
+        {"by identifier: remain mode on a local session", "vz A1 5 A1 6 status=suspend", kSrcHost, ResumeTvc, 2, 0x4 | 0x80, ById(3), ZRK_ERR_OPTION},
+        {"by identifier: suspend of a KZP session", "kzp A1 5 A1 6", kSrcHost, SuspendTvc, 2, 0x4, ById(3), ZRK_ERR_NO_SESSION},
+        {"by identifier: no such session", nullptr, kSrcHost, StopTvc, 2, 0x4, ById(3), ZRK_ERR_NO_SESSION},
+        {"a local pair of another array", nullptr, kSrcHost, StartTvc, 2, 0, Request({.sSrc = "BOX-A2", .sDst = "BOX-A2"}), ZRK_ERR_DIFFERENT_ZRK},
+        {"a remote pair without this array", nullptr, kSrcHost, StartTvc, 2, 0, Request({.sSrc = "BOX-A2", .sDst = "BOX-A3"}), ZRK_ERR_BOXID},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(kArrays);
@@ -370,26 +281,24 @@ TEST_F(TvcOps, MissingSupportIsRefused) {
         unsigned int option;
         Pair pair;
     };
+    // clang-format off
     const Case cases[] = {
-        {"remote VZ start in stack mode", 29, 0x10, StartTvc, 2, 0x400, {.dst = "BOX-A2", .dstOlu = 9}},
-        {"remote VZ start with secondary access", 29, 0x02, StartTvc, 2, 0x20000,
-         {.dst = "BOX-A2", .dstOlu = 9}},
+        {"remote VZ start in stack mode", 29, 0x10, StartTvc, 2, 0x400, {.sDst = "BOX-A2", .uiDstOlu = 9}},
+        {"remote VZ start with secondary access", 29, 0x02, StartTvc, 2, 0x20000, {.sDst = "BOX-A2", .uiDstOlu = 9}},
         {"local VZ start", 23, 0x01, StartTvc, 2, 0, {}},
-        {"stack-timer suspend", 30, 0x10, SuspendTvc, 2, 0x100000, {.dst = "BOX-A2", .dstOlu = 9}},
+        {"stack-timer suspend", 30, 0x10, SuspendTvc, 2, 0x100000, {.sDst = "BOX-A2", .uiDstOlu = 9}},
         {"local suspend", 21, 0x01, SuspendTvc, 2, 0, {}},
-        {"remote mode change", 29, 0x04, ChangeTvc, 2, 0x20, {.dst = "BOX-A2", .dstOlu = 9}},
-        {"remote reverse", 29, 0x08, ChangeTvc, 2, 0x1000, {.dst = "BOX-A2", .dstOlu = 9}},
+        {"remote mode change", 29, 0x04, ChangeTvc, 2, 0x20, {.sDst = "BOX-A2", .uiDstOlu = 9}},
+        {"remote reverse", 29, 0x08, ChangeTvc, 2, 0x1000, {.sDst = "BOX-A2", .uiDstOlu = 9}},
         {"local reverse", 21, 0x08, ChangeTvc, 2, 0x1000, {}},
-        {"QuickKZP start", 4, 0x01, StartQuickTvc, 1, 0, {.dstOlu = 7}},
-        {"QuickKZP start in delete mode", 4, 0x02, StartQuickTvc, 1, 0x2000000, {.dstOlu = 7}},
+        {"QuickKZP start", 4, 0x01, StartQuickTvc, 1, 0, {.uiDstOlu = 7}},
+        {"QuickKZP start in delete mode", 4, 0x02, StartQuickTvc, 1, 0x2000000, {.uiDstOlu = 7}},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Prepare(kSrcHost);
-        unsigned char support[ZRK_SUPPORT_DATA_LEN];
-        CtrlSupportData(support, ZRK_STORE_READ);
-        support[c.byte] &= static_cast<unsigned char>(~c.clear);
-        CtrlSupportData(support, ZRK_STORE_WRITE);
+        ClearSupportBits(c.byte, c.clear);
         const COPY_REQ_LV request = Request(c.pair);
         EXPECT_EQ(c.op(kSrcHost, c.kind, c.option, &request), -1);
         EXPECT_EQ(ZRKerrno, ZRK_ERR_NOT_SUPPORT);
@@ -401,7 +310,7 @@ TEST_F(TvcOps, MissingSupportIsRefused) {
 TEST_F(TvcOps, OluStatusRefusesAStart) {
     sim.load(std::string(kArrays) + "volume A1 10 2097152 olustatus=3\n");
     Prepare(kSrcHost);
-    COPY_REQ_LV request = Request({.srcOlu = 10});
+    COPY_REQ_LV request = Request({.uiSrcOlu = 10});
     EXPECT_EQ(StartTvc(kSrcHost, 1, 0, &request), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_SEQUENCE);
     EXPECT_EQ(Trail(), "in31");
@@ -409,7 +318,7 @@ TEST_F(TvcOps, OluStatusRefusesAStart) {
     // A snapshot's destination that is marked in use.
     sim.load(std::string(kArrays) + "volume A1 10 2097152 olustatus=2\n");
     Prepare(kSrcHost);
-    request = Request({.dstOlu = 10});
+    request = Request({.uiDstOlu = 10});
     EXPECT_EQ(StartSnapTvc(kSrcHost, 5, 0, &request), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_SEQUENCE);
     EXPECT_EQ(Trail(), "in31 in31");
@@ -419,7 +328,7 @@ TEST_F(TvcOps, OluStatusRefusesAStart) {
 
 TEST_F(TvcOps, StackTimerOutsideOneByteSendsNothing) {
     sim.addSession("3 rvz A1 5 A2 9 partner=4");
-    const COPY_REQ_LV remote = Request({.dst = "BOX-A2", .dstOlu = 9});
+    const COPY_REQ_LV remote = Request({.sDst = "BOX-A2", .uiDstOlu = 9});
     for (const int timer : {256, -1, 1000000}) {
         SCOPED_TRACE(timer);
         Prepare(kSrcHost);
@@ -462,6 +371,7 @@ TEST_F(TvcOps, FailedRemoteChangeIsDiagnosed) {
         const char *corrupt; // "OFFSET HEX" on the re-read page 0x44, or null
         int errnoSeen;       // -1: the code the sense maps to
     };
+    // clang-format off
     const Case cases[] = {
         {"partner refused", kSrcHost, 0, "5 0x26 0x00", nullptr, ZRK_ERR_PARTNER},
         {"state 0: not changed", kSrcHost, 0, "4 0xF9 0xA6", nullptr, ZRK_ERR_MODE_UNCHANGED},
@@ -472,7 +382,8 @@ TEST_F(TvcOps, FailedRemoteChangeIsDiagnosed) {
         {"other sense: not diagnosed", kSrcHost, 0, "5 0x26 0x91", nullptr, ZRK_ERR_SEQUENCE},
         {"destination side, detail moved", kDstHost, 0, "4 0xF9 0xA6", "26 05", ZRK_ERR_MODE_CROSSES},
     };
-    const COPY_REQ_LV remote = Request({.dst = "BOX-A2", .dstOlu = 9});
+    // clang-format on
+    const COPY_REQ_LV remote = Request({.sDst = "BOX-A2", .uiDstOlu = 9});
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(kArrays);
@@ -504,14 +415,11 @@ TEST_F(TvcOps, SearchByIdentifierListSkipsVanishedSessions) {
     sim.addSession("1 vz A1 5 A1 6 srcext=0 size=1000 dstext=0");
     sim.addSession("2 vz A1 5 A1 6 srcext=1000 size=1000 dstext=1000");
     Prepare(kSrcHost);
-    unsigned char support[ZRK_SUPPORT_DATA_LEN];
-    CtrlSupportData(support, ZRK_STORE_READ);
-    for (int b : {7, 15, 23, 31}) support[b] &= 0x7F; // no detail list
-    CtrlSupportData(support, ZRK_STORE_WRITE);
+    for (int b : {7, 15, 23, 31}) ClearSupportBits(b, 0x80); // no detail list
 
     // The first candidate's detail says "no such session": it is passed over.
     sim.commandOk("corrupt 0x44 27 00");
-    const COPY_REQ_LV request = Request({.srcExt = 1000, .size = 1000, .dstExt = 1000});
+    const COPY_REQ_LV request = Request({.ullSrcExt = 1000, .ullSize = 1000, .ullDstExt = 1000});
     unsigned char id[2] = {};
     TVC_DETAIL_INFO detail;
     ASSERT_EQ(SearchTvcSession(kSrcHost, 2, &request, 0, id, &detail), 0) << ZRKerrno;
@@ -533,7 +441,7 @@ TEST_F(TvcOps, SearchByIdentifierListSkipsVanishedSessions) {
 TEST_F(TvcOps, SearchFromTheDestinationSideGivesThePartnerIdentifier) {
     sim.addSession("3 rvz A1 5 A2 9 partner=4");
     Prepare(kDstHost);
-    const COPY_REQ_LV request = Request({.dst = "BOX-A2", .dstOlu = 9});
+    const COPY_REQ_LV request = Request({.sDst = "BOX-A2", .uiDstOlu = 9});
     unsigned char id[2] = {};
     TVC_DETAIL_INFO detail;
     ASSERT_EQ(SearchTvcSession(kDstHost, 2, &request, 0x80, id, &detail), 0) << ZRKerrno;

@@ -17,24 +17,13 @@ using namespace inbandtest;
 
 namespace {
 
-using Pair = TvcPair;
+using Pair = CopyPair;
 COPY_REQ_LV Request(const Pair &p) { return TvcRequest(p, 0); }
 COPY_REQ_LV ById(uint16_t id) { return TvcRequestById(id); }
 
 CONC_SUS_PAIR_LV SusPair(const std::string &src, uint32_t srcOlu, const std::string &dst,
                          uint32_t dstOlu, uint64_t ext, uint64_t size) {
-    CONC_SUS_PAIR_LV p{};
-    std::memcpy(p.SrcBoxID, Box(src).data(), ZRK_BOXID_LEN);
-    std::memcpy(p.DstBoxID, Box(dst).data(), ZRK_BOXID_LEN);
-    p.SrcOlu = srcOlu;
-    p.DstOlu = dstOlu;
-    p.SrcExtent_high = static_cast<uint32_t>(ext >> 32);
-    p.SrcExtent_low = static_cast<uint32_t>(ext);
-    p.SrcSize_high = static_cast<uint32_t>(size >> 32);
-    p.SrcSize_low = static_cast<uint32_t>(size);
-    p.DstExtent_high = p.SrcExtent_high;
-    p.DstExtent_low = p.SrcExtent_low;
-    return p;
+    return ConcSuspendPair(Pair{src, dst, srcOlu, dstOlu, ext, size, ext});
 }
 
 constexpr char kHost[] = "/dev/sdb";   // A1:5
@@ -56,56 +45,15 @@ disk /dev/sdb 8:16 A1 5
 disk /dev/sdc 8:32 A2 9
 )";
 
-class TvcQuery : public ::testing::Test {
+class TvcQuery : public InbandTest {
 protected:
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kArrays};
-
-    void SetUp() override {
-        root.write("bin/.zrk_errinf_wxapi", "# no sense codes\n");
-        ConnectHost();
-        NewCall();
-    }
-    void TearDown() override { NewCall(); }
+    TvcQuery() : InbandTest(kArrays) {}
 
     // What the API's common check leaves behind, then an empty CDB log.
-    void Prepare(const char *volume) {
-        NewCall();
-        ASSERT_EQ(CheckProduct(volume), 0) << ZRKerrno;
-        unsigned char support[ZRK_SUPPORT_DATA_LEN];
-        unsigned char remote = 0;
-        ASSERT_EQ(GetSupportCopyInfo(volume, support, &remote), 0) << ZRKerrno;
-        unsigned char box[ZRK_BOXID_LEN];
-        ASSERT_EQ(GetBoxID(volume, box), 0) << ZRKerrno;
-        unsigned char counts[ZRK_MAX_SESSION_LEN];
-        ASSERT_EQ(GetMaxSessionCount(volume, ZRK_PAGE_REMOTE_VZ_LIST, counts), 0) << ZRKerrno;
-        CtrlCommonData(box, ZRK_COMMON_SET_BOXID);
-        CtrlCommonData(counts + 2, ZRK_COMMON_SET_MAXSES);
-        CtrlCommonData(&remote, ZRK_COMMON_SET_REMOTE);
-        sim.clearLog();
-    }
-    void ClearSupport(int byte, unsigned char bits) {
-        unsigned char support[ZRK_SUPPORT_DATA_LEN];
-        CtrlSupportData(support, ZRK_STORE_READ);
-        support[byte] &= static_cast<unsigned char>(~bits);
-        CtrlSupportData(support, ZRK_STORE_WRITE);
-    }
-    std::vector<std::string> Pages() const {
-        std::vector<std::string> pages;
-        for (const zrksim::CdbRecord &r : sim.cdbLog())
-            if (r.cdb[0] == ZRK_OP_TRAVO_OUT) pages.push_back(zrksim::toHex(r.dataOut));
-        return pages;
-    }
+    void Prepare(const char *volume) { PrepareOperation(sim, volume); }
+    std::vector<std::string> Pages() const { return SentPagesHex(sim); }
     std::string Status(const std::string &array, unsigned id) const {
-        for (const std::string &line : sim.sessions(array)) {
-            std::istringstream in(line);
-            std::string word, sid;
-            in >> word >> sid;
-            if (sid != std::to_string(id)) continue;
-            while (in >> word)
-                if (word.rfind("status=", 0) == 0) return word.substr(7);
-        }
-        return "";
+        return SessionField(sim, array, id, "status");
     }
 };
 
@@ -135,15 +83,17 @@ TEST_F(TvcQuery, QueryFollowsTheArray) {
         int result; // 0, or the ZRKerrno of a refusal
         uint16_t id;
     };
+    // clang-format off
     const Case cases[] = {
-        {"any kind, by pair", 0, 0, Request({.dstOlu = 7}), 0, 4},
+        {"any kind, by pair", 0, 0, Request({.uiDstOlu = 7}), 0, 4},
         {"KZP family by identifier", 1, 0x4, ById(4), 0, 4},
         {"any kind by identifier", 0, 0x4, ById(3), 0, 3},
-        {"VZ family asked of a KZP pair", 2, 0, Request({.dstOlu = 7}), ZRK_ERR_NO_SESSION, 0},
+        {"VZ family asked of a KZP pair", 2, 0, Request({.uiDstOlu = 7}), ZRK_ERR_NO_SESSION, 0},
         {"KZP family asked of a VZ identifier", 1, 0x4, ById(3), ZRK_ERR_NO_SESSION, 0},
         {"an unknown identifier", 0, 0x4, ById(9), ZRK_ERR_NO_SESSION, 0},
-        {"a pair of no session", 0, 0, Request({.dstOlu = 8}), ZRK_ERR_NO_SESSION, 0},
+        {"a pair of no session", 0, 0, Request({.uiDstOlu = 8}), ZRK_ERR_NO_SESSION, 0},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         NewCall();
@@ -167,36 +117,40 @@ TEST(TvcDetailList, RequestMatchesTheFirstFittingEntry) {
         e.uhSessionId = id;
         e.ucCopyKind = kind;
         e.ucSessionFlags = flags;
-        if (src != nullptr) std::memcpy(e.ucaSrcBoxID, Box(src).data(), ZRK_BOXID_LEN);
-        if (dst != nullptr) std::memcpy(e.ucaDstBoxID, Box(dst).data(), ZRK_BOXID_LEN);
+        if (src != nullptr) std::memcpy(e.ucaSrcBoxID, BoxId(src).data(), ZRK_BOXID_LEN);
+        if (dst != nullptr) std::memcpy(e.ucaDstBoxID, BoxId(dst).data(), ZRK_BOXID_LEN);
         e.uiSrcOlu = 5;
         e.uiDstOlu = dstOlu;
         e.ucStatus = 2;
         return zrk::EncodeDetailEntry(e);
     };
+    // clang-format off
     const DETAIL_LIST_INFO list[] = {
-        entry(1, 2, 0x80, "BOX-A1", "BOX-A1", 7),       // another destination
-        entry(2, 1, 0x80, "BOX-A1", "BOX-A1", 6),       // KZP family
-        entry(3, 2, 0x80, "BOX-A2", "BOX-A2", 6),       // other arrays
-        entry(4, 2, 0x80, nullptr, "BOX-A1", 6),        // no source array, a destination
-        entry(5, 2, 0x80, nullptr, nullptr, 6),         // local, listed without arrays
-        entry(6, 2, 0x80, "BOX-A1", "BOX-A1", 6),       // a later fit
-        entry(7, 2, 0xA0, "BOX-A1", "BOX-A2", 6),       // remote
+        entry(1, 2, 0x80, "BOX-A1", "BOX-A1", 7), // another destination
+        entry(2, 1, 0x80, "BOX-A1", "BOX-A1", 6), // KZP family
+        entry(3, 2, 0x80, "BOX-A2", "BOX-A2", 6), // other arrays
+        entry(4, 2, 0x80, nullptr, "BOX-A1", 6), // no source array, a destination
+        entry(5, 2, 0x80, nullptr, nullptr, 6), // local, listed without arrays
+        entry(6, 2, 0x80, "BOX-A1", "BOX-A1", 6), // a later fit
+        entry(7, 2, 0xA0, "BOX-A1", "BOX-A2", 6), // remote
     };
+    // clang-format on
     struct Case {
         const char *what;
         unsigned char kind;
         COPY_REQ_LV request;
         int id; // 0: no match
     };
+    // clang-format off
     const Case cases[] = {
         {"VZ: the local entry without arrays comes first", 2, Request({}), 5},
         {"KZP family", 1, Request({}), 2},
         {"any kind", 0, Request({}), 2},
-        {"remote", 2, Request({.dst = "BOX-A2"}), 7},
-        {"remote with other arrays", 2, Request({.src = "BOX-A3", .dst = "BOX-A2"}), 0},
-        {"an extent none has", 2, Request({.srcExt = 1, .size = 1, .dstExt = 1}), 0},
+        {"remote", 2, Request({.sDst = "BOX-A2"}), 7},
+        {"remote with other arrays", 2, Request({.sSrc = "BOX-A3", .sDst = "BOX-A2"}), 0},
+        {"an extent none has", 2, Request({.ullSrcExt = 1, .ullSize = 1, .ullDstExt = 1}), 0},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         TVC_DETAIL_INFO detail{};
@@ -232,7 +186,7 @@ TEST_F(TvcQuery, GenerationListOfAnExtent) {
     sim.load(std::string(kArrays) + kGenerations);
     Prepare(kHost);
     Bytes list(kListRoom + 64, 0xEE);
-    const COPY_REQ_LV request = Request({.dstOlu = 7, .size = 1000});
+    const COPY_REQ_LV request = Request({.uiDstOlu = 7, .ullSize = 1000});
     ASSERT_EQ(GetGenerationList(kHost, 0, &request, list.data()), 0) << ZRKerrno;
     EXPECT_EQ(zrksim::toHex(Bytes(list.begin(), list.begin() + 16)), "0003eeeeeeeeeeeeeeeeeeeeeeeeeeee");
     for (int i = 0; i < 3; ++i) {
@@ -250,7 +204,7 @@ TEST_F(TvcQuery, GenerationListOfAnExtent) {
     EXPECT_EQ(list[kListRoom], 0xEE);
 
     // An extent that no block describes.
-    const COPY_REQ_LV other = Request({.dstOlu = 7, .srcExt = 500, .size = 1000});
+    const COPY_REQ_LV other = Request({.uiDstOlu = 7, .ullSrcExt = 500, .ullSize = 1000});
     EXPECT_EQ(GetGenerationList(kHost, 0, &other, list.data()), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_NO_SESSION);
 }
@@ -264,12 +218,14 @@ TEST_F(TvcQuery, GenerationOfASession) {
         const char *corrupt; // on the second generation page read, or null
         const char *info;    // count, number, identifier; null: 21
     };
+    // clang-format off
     const Case cases[] = {
-        {"by pair", 0, Request({.dstOlu = 7, .size = 1000}), nullptr, "0003 0002 000c"},
+        {"by pair", 0, Request({.uiDstOlu = 7, .ullSize = 1000}), nullptr, "0003 0002 000c"},
         {"by identifier", 0x4, ById(13), nullptr, "0003 0003 000d"},
         {"the only generation of its extent", 0x4, ById(14), nullptr, "0001 0001 000e"},
-        {"not among the generations", 0, Request({.dstOlu = 7, .size = 1000}), "66 0099", nullptr},
+        {"not among the generations", 0, Request({.uiDstOlu = 7, .ullSize = 1000}), "66 0099", nullptr},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Prepare(kHost);
@@ -296,6 +252,7 @@ TEST_F(TvcQuery, HostileGenerationPagesStayInBounds) {
         const char *corrupt; // "OFFSET HEX skip=K" on page 0x45
         int generations;     // listed; -1: the call fails
     };
+    // clang-format off
     const Case cases[] = {
         {"a block claims more generations than the maximum", "32 00ff skip=1", 4},
         {"the reply claims more blocks than it holds", "12 ffff skip=1", 4},
@@ -303,12 +260,13 @@ TEST_F(TvcQuery, HostileGenerationPagesStayInBounds) {
         {"the head claims a huge maximum", "14 ffff", 4},
         {"the reply's blocks are wider than the head said", "14 ffff skip=1", -1},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Prepare(kHost);
         sim.commandOk(std::string("corrupt 0x45 ") + c.corrupt);
         Bytes list(kListRoom + 64, 0xEE);
-        const COPY_REQ_LV request = Request({.dstOlu = 7, .size = 1000});
+        const COPY_REQ_LV request = Request({.uiDstOlu = 7, .ullSize = 1000});
         const int rc = GetGenerationList(kHost, 0, &request, list.data());
         if (c.generations < 0) {
             EXPECT_EQ(rc, -1);
@@ -340,8 +298,8 @@ TEST_F(TvcQuery, PoolInformationPassesTheArraysBytes) {
     for (const auto &[bit, call] : {std::pair{0x08, 0}, std::pair{0x10, 1}}) {
         SCOPED_TRACE(call);
         Prepare(kHost);
-        ClearSupport(4, static_cast<unsigned char>(bit));
-        ClearSupport(12, static_cast<unsigned char>(bit));
+        ClearSupportBits(4, static_cast<unsigned char>(bit));
+        ClearSupportBits(12, static_cast<unsigned char>(bit));
         EXPECT_EQ(call == 0 ? GetPoolInfo(kHost, 0, pool.data()) : GetPoolSizeInfo(kHost, id, pool.data()), -1);
         EXPECT_EQ(ZRKerrno, ZRK_ERR_NOT_SUPPORT);
         EXPECT_TRUE(sim.cdbLog().empty());
@@ -354,12 +312,14 @@ TEST_F(TvcQuery, BlockSizeOfSmallAndLargeVolumes) {
         uint32_t high, low;
         size_t commands; // 1: READ CAPACITY(10) only
     };
+    // clang-format off
     const Case cases[] = {
         {2097152, 0, 2097152, 1},
         {0xFFFFFFFFull, 0, 0xFFFFFFFF, 1},
         {0x100000000ull, 1, 0, 2},
         {0x100000005ull, 1, 5, 2},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.blocks);
         sim.load("array A1 boxid=\"BOX-A1\"\nvolume A1 5 " + std::to_string(c.blocks) +
@@ -395,7 +355,7 @@ TEST_F(TvcQuery, ConcurrentSuspendOfFiveSessions) {
         sim.load(std::string(kArrays) + sessions);
         Prepare(kHost);
         if (!detailList)
-            for (int b : {7, 15, 23, 31}) ClearSupport(b, 0x80);
+            for (int b : {7, 15, 23, 31}) ClearSupportBits(b, 0x80);
         std::vector<uint32_t> results(5, 0);
         ASSERT_EQ(MultiSuspendVzForLV(kHost, 0, 5, pairs.data(), results.data()), 0) << ZRKerrno;
         const std::vector<std::string> pages = Pages();
@@ -413,8 +373,12 @@ TEST_F(TvcQuery, ConcurrentSuspendFromTheDestinationSide) {
     sim.addSession("3 rvz A1 5 A2 9 partner=7 srcext=0 size=100 dstext=0");
     sim.addSession("4 rvz A1 5 A2 9 partner=8 srcext=100 size=100 dstext=100");
     Prepare(kDstHost);
-    const CONC_SUS_PAIR_LV pairs[] = {SusPair("BOX-A1", 5, "BOX-A2", 9, 100, 100),
-                                      SusPair("BOX-A1", 5, "BOX-A2", 9, 0, 100)};
+    // clang-format off
+    const CONC_SUS_PAIR_LV pairs[] = {
+        SusPair("BOX-A1", 5, "BOX-A2", 9, 100, 100),
+        SusPair("BOX-A1", 5, "BOX-A2", 9, 0, 100),
+    };
+    // clang-format on
     uint32_t results[2];
     ASSERT_EQ(MultiSuspendVzForLV(kDstHost, 0, 2, pairs, results), 0) << ZRKerrno;
     ASSERT_EQ(Pages().size(), 1u);
@@ -450,19 +414,16 @@ TEST_F(TvcQuery, ConcurrentSuspendRefusals) {
         bool nothingSent;   // not even a query
         const char *results; // hex of the result slots
     };
+    // clang-format off
     const Case cases[] = {
-        {"two destination arrays", {first, toA2}, 0, nullptr, ZRK_ERR_CONC_SUSPEND, true,
-         "ffffffffffffffff"},
-        {"one session named twice", {first, first}, 0, nullptr, ZRK_ERR_CONC_SUSPEND, false,
-         "0001ffffffffffff"},
-        {"a suspended session", {whole, suspended}, 0, nullptr, ZRK_ERR_SEQUENCE, false,
-         "0003ffffffffffff"},
-        {"more than one command takes", {first, whole}, 0, "setarray A1 percommand=1",
-         ZRK_ERR_PER_COMMAND, false, "ffffffffffffffff"},
-        {"untransferred-data mode on a local pair", {first}, 0x10, nullptr, ZRK_ERR_OPTION, false,
-         "ffffffff"},
+        {"two destination arrays", {first, toA2}, 0, nullptr, ZRK_ERR_CONC_SUSPEND, true, "ffffffffffffffff"},
+        {"one session named twice", {first, first}, 0, nullptr, ZRK_ERR_CONC_SUSPEND, false, "0001ffffffffffff"},
+        {"a suspended session", {whole, suspended}, 0, nullptr, ZRK_ERR_SEQUENCE, false, "0003ffffffffffff"},
+        {"more than one command takes", {first, whole}, 0, "setarray A1 percommand=1", ZRK_ERR_PER_COMMAND, false, "ffffffffffffffff"},
+        {"untransferred-data mode on a local pair", {first}, 0x10, nullptr, ZRK_ERR_OPTION, false, "ffffffff"},
         {"pairs of other arrays", {elsewhere}, 0x10, nullptr, ZRK_ERR_CONC_SUSPEND, false, "ffffffff"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         sim.load(std::string(kArrays) + sessions);
@@ -487,7 +448,12 @@ TEST_F(TvcQuery, ConcurrentSuspendRefusals) {
     Prepare(kHost);
     const unsigned char one[2] = {0, 1};
     CtrlCommonData(const_cast<unsigned char *>(one), ZRK_COMMON_SET_MAXSES);
-    const CONC_SUS_PAIR_LV two[] = {first, whole};
+    // clang-format off
+    const CONC_SUS_PAIR_LV two[] = {
+        first,
+        whole,
+    };
+    // clang-format on
     uint32_t results[2];
     EXPECT_EQ(MultiSuspendVzForLV(kHost, 0, 2, two, results), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_CONC_SUSPEND);

@@ -46,29 +46,15 @@ session 9 kzp A1 2 A1 3 status=reserve
 const std::string kBoxA1 = "BOX A1" + std::string(34, ' ');
 const std::string kBoxB1 = "BOX-B1" + std::string(34, ' ');
 
-struct Lan {
-    Simulator sim;
-    int port = sim.lanPort();
-
-    explicit Lan(bool withSessions = true) : sim(std::string(kArrays) + (withSessions ? kSessions : ""), true) {
-        for (const char *host : {"10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8"})
-            EXPECT_EQ(ask(port, open(host, "admin", "secret")), "true") << host;
-    }
-    std::string run(const std::string &command, const std::string &host = "10.0.0.5") const {
-        return ask(port, proc(host, command));
-    }
+struct Lan : LoggedInLan {
+    explicit Lan(bool withSessions = true)
+        : LoggedInLan(std::string(kArrays) + (withSessions ? kSessions : ""),
+                      {"10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8"}) {}
 };
 
 std::string code(const std::string &reply) {
     if (reply.rfind("01\n", 0) != 0) return "not a failure: " + reply;
     return reply.substr(3, reply.find('\n', 3) - 3);
-}
-
-// A record line: the columns joined by TABs.
-std::string rec(const std::vector<std::string> &columns) {
-    std::string out;
-    for (std::size_t i = 0; i < columns.size(); ++i) out += (i == 0 ? "" : "\t") + columns[i];
-    return out + "\n";
 }
 
 // Columns 26 to 39 of a usable session record.
@@ -140,6 +126,7 @@ TEST(SimCliShow, CopySessionSelections) {
     struct Case {
         const char *host, *command, *expected;
     };
+    // clang-format off
     const Case cases[] = {
         {"10.0.0.5", "show copy-sessions  ", "count=4 1 2 3 4"},
         {"10.0.0.5", "show copy-sessions -volume-number 5,17 ", "count=1 3"},
@@ -157,6 +144,7 @@ TEST(SimCliShow, CopySessionSelections) {
         {"10.0.0.6", "show copy-sessions -volume-number 1 ", "count=1 2"},
         {"10.0.0.7", "show copy-sessions  ", "count=0"},
     };
+    // clang-format on
     for (const Case &c : cases) EXPECT_EQ(firstColumns(lan.run(c.command, c.host)), c.expected) << c.command;
 }
 
@@ -167,12 +155,14 @@ TEST(SimCliShow, BoxIdAndModelInfo) {
     struct Case {
         const char *host, *expected;
     };
+    // clang-format off
     const Case cases[] = {
         {"10.0.0.5", "00\n0\t0\n0\t0\n0\t0\t0\t0\t0\t4\n"},
         {"10.0.0.6", "00\n1\t2\n3\t4\n5\t6\t7\t8\t1F\tF0\n"},
         {"10.0.0.7", "00\n0\t0\n0\t0\n0\t0\t0\t0\t0\t0\n"},
         {"10.0.0.8", "00\n0\t0\n0\t0\n0\t0\t0\t0\t0\t4\n"},
     };
+    // clang-format on
     for (const Case &c : cases) EXPECT_EQ(lan.run("show model-info", c.host), c.expected) << c.host;
 }
 
@@ -181,6 +171,7 @@ TEST(SimCliShow, CopyFunctionsPerProfile) {
     struct Case {
         const char *host, *expected;
     };
+    // clang-format off
     const Case cases[] = {
         // paged
         {"10.0.0.5", "00\nF0000F1\tF1\t4B00F1\tFF10F1\n400\t400\t10\t2\t40\t3\n"},
@@ -191,6 +182,7 @@ TEST(SimCliShow, CopyFunctionsPerProfile) {
         // idlist
         {"10.0.0.8", "00\n1\t1\t10001\tF0001\n400\t400\t10\t2\t40\t0\n"},
     };
+    // clang-format on
     for (const Case &c : cases) EXPECT_EQ(lan.run("show copy-functions", c.host), c.expected) << c.host;
 }
 
@@ -221,8 +213,9 @@ TEST(SimCliShow, Refusals) {
     struct Case {
         const char *host, *command, *code;
     };
+    // clang-format off
     const Case cases[] = {
-        {"10.0.0.6", "show copy-sessions  -mode 128", "0001"},   // the model has no -mode
+        {"10.0.0.6", "show copy-sessions  -mode 128", "0001"}, // the model has no -mode
         {"10.0.0.5", "show copy-sessions  -mode 256", "0001"},
         {"10.0.0.5", "show copy-sessions -session-id x ", "0001"},
         {"10.0.0.5", "show copy-sessions -session-id 1,,2 ", "0001"},
@@ -233,10 +226,11 @@ TEST(SimCliShow, Refusals) {
         {"10.0.0.5", "show copy-things", "0001"},
         {"10.0.0.5", "show rvz-buffer-usage", "0001"},
         {"10.0.0.5", "show rvz-buffer-usage -partition 9", "5300"},
-        {"10.0.0.8", "show rvz-buffer ", "5306"},               // idlist: no RVZ buffers
+        {"10.0.0.8", "show rvz-buffer ", "5306"}, // idlist: no RVZ buffers
         {"10.0.0.7", "show rvz-buffer-usage -partition 0", "5306"},
-        {"10.0.0.6", "show rvz-disk-buffer", "5306"},           // no disk-buffer information
+        {"10.0.0.6", "show rvz-disk-buffer", "5306"}, // no disk-buffer information
     };
+    // clang-format on
     for (const Case &c : cases) EXPECT_EQ(code(lan.run(c.command, c.host)), c.code) << c.command;
 }
 

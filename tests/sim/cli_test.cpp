@@ -33,17 +33,8 @@ user admin secret
 )";
 
 // A simulator with the LAN front, both arrays logged in.
-struct Lan {
-    Simulator sim{kScenario, true};
-    int port = sim.lanPort();
-
-    Lan() {
-        EXPECT_EQ(ask(port, open("10.0.0.5", "admin", "secret")), "true");
-        EXPECT_EQ(ask(port, open("10.0.0.6", "admin", "secret")), "true");
-    }
-    std::string run(const std::string &command, const std::string &host = "10.0.0.5") const {
-        return ask(port, proc(host, command));
-    }
+struct Lan : LoggedInLan {
+    Lan() : LoggedInLan(kScenario, {"10.0.0.5", "10.0.0.6"}) {}
 };
 
 // The error code line of a failure reply (4 lines: status, code, text, "").
@@ -66,7 +57,7 @@ TEST(SimCli, StartOverTheLanIsSeenInBand) {
     // The text the library sends for a whole volume: empty pieces leave blanks.
     EXPECT_EQ(lan.run("start copy-kzp -source-volume-number 1 -destination-volume-number 2   "), "00\n2\n");
     Bytes list = detailList("/dev/sdb");
-    ASSERT_EQ(be(list, 10, 2), 2u);
+    ASSERT_EQ(Be(list, 10, 2), 2u);
     // Entry 1: VZ (kind 2), secondary access 1, OLUs 5 and 6, the 64-bit extent.
     EXPECT_EQ(hexAt(list, 16, 6), "0001" "0000" "02" "01");
     EXPECT_EQ(hexAt(list, 16 + 96, 8), u32(5) + u32(6));
@@ -92,7 +83,7 @@ TEST(SimCli, InBandStartIsStoppedOverTheLan) {
     EXPECT_EQ(code(lan.run("resume copy-vz -session-id 1 ")), "5305");
     EXPECT_EQ(lan.run("stop copy-session -session-id 1  "), "00\n");
     EXPECT_TRUE(lan.sim.sessions("A1").empty());
-    EXPECT_EQ(be(detailList("/dev/sdb"), 10, 2), 0u);
+    EXPECT_EQ(Be(detailList("/dev/sdb"), 10, 2), 0u);
 }
 
 TEST(SimCli, RemoteStartWithQuotedBoxIds) {
@@ -122,6 +113,7 @@ TEST(SimCli, RefusalsAndSyntaxErrors) {
     struct Case {
         const char *command, *code;
     };
+    // clang-format off
     const Case cases[] = {
         {"show copy-nothing", "0001"},
         {"start", "0001"},
@@ -147,6 +139,7 @@ TEST(SimCli, RefusalsAndSyntaxErrors) {
         {"initialize snap-data-volume -volume-number 3", "5300"},
         {"set rvz-buffer -partition 1 -remote-boxid \"NONE\" -buffer-type send", "5300"},
     };
+    // clang-format on
     for (const Case &c : cases) EXPECT_EQ(code(lan.run(c.command)), c.code) << c.command;
     // A refused start leaves no reserved identifier behind.
     EXPECT_EQ(lan.sim.sessions("A1").size(), 1u);

@@ -41,17 +41,8 @@ session 21 rvz A1 2 B1 3 partner=21 transfer=2
 user admin secret
 )";
 
-struct Lan {
-    Simulator sim{kScenario, true};
-    int port = sim.lanPort();
-
-    Lan() {
-        for (const char *host : {"10.0.0.5", "10.0.0.6"})
-            EXPECT_EQ(ask(port, open(host, "admin", "secret")), "true") << host;
-    }
-    std::string run(const std::string &command, const std::string &host = "10.0.0.5") const {
-        return ask(port, proc(host, command));
-    }
+struct Lan : LoggedInLan {
+    Lan() : LoggedInLan(kScenario, {"10.0.0.5", "10.0.0.6"}) {}
 };
 
 // The error code of a failure reply, "ok" for success.
@@ -59,12 +50,6 @@ std::string code(const std::string &reply) {
     if (reply.rfind("00\n", 0) == 0) return "ok";
     if (reply.rfind("01\n", 0) != 0) return "not a reply: " + reply;
     return reply.substr(3, reply.find('\n', 3) - 3);
-}
-
-std::string rec(const std::vector<std::string> &columns) {
-    std::string out;
-    for (std::size_t i = 0; i < columns.size(); ++i) out += (i == 0 ? "" : "\t") + columns[i];
-    return out + "\n";
 }
 
 // A "show volumes" record: 25 columns.
@@ -95,28 +80,29 @@ TEST(SimCliVolumes, ShowReplies) {
     const std::string v1 = volume("1", "SRC", "1", "186A0", "FF");
     const std::string v3 = volume("3", "SDV3", "4", "1000", "2");
     const std::string v5 = volume("5", "", "6", "186A0", "FF");
+    // The library's text for all volumes ends in two blanks; volume 2 has its
+    // own failover group, the others the array's (role 0: none).
+    const std::string openVolumes = "00\n5\n" + v1 + volume("2", "PAIR", "1", "186A0", "3") +
+                                    volume("8", "", "1", "186A0", "2") + volume("9", "", "1", "186A0", "2") +
+                                    volume("A", "", "1", "186A0", "2");
+    const std::string sdv7 = rec({"7", "", "0", "0", "2000", "2000", "0", "0", "0", "0", "0", "0"});
+    const std::string sdvAll = rec({"3", "SDV3", "0", "0", "1000", "1000", "0", "1000", "0", "0", "388", "0"}) +
+                               rec({"4", "", "0", "0", "2000", "2000", "0", "0", "0", "0", "0", "40000000"}) +
+                               rec({"6", "", "0", "0", "2000", "2000", "0", "0", "0", "0", "0", "20000000"}) + sdv7;
     struct Case {
         const char *host, *command;
         std::string expected;
     };
+    // clang-format off
     const Case cases[] = {
-        // The library's text for all volumes ends in two blanks; volume 2
-        // has its own failover group, the others the array's (role 0: none).
-        {"10.0.0.5", "show volumes  -type open",
-         "00\n5\n" + v1 + volume("2", "PAIR", "1", "186A0", "3") + volume("8", "", "1", "186A0", "2") +
-             volume("9", "", "1", "186A0", "2") + volume("A", "", "1", "186A0", "2")},
+        {"10.0.0.5", "show volumes  -type open", openVolumes},
         {"10.0.0.5", "show volumes -volume-number 3 -type sdv", "00\n1\n" + v3},
         {"10.0.0.5", "show volumes -volume-number 3 -type open", "00\n0\n"},
         {"10.0.0.5", "show volumes -volume-number 5 ", "00\n1\n" + v5},
         {"10.0.0.5", "show volumes -volume-number 11 ", "00\n0\n"},
         {"10.0.0.6", "show volumes  -type sdv", "00\n1\n" + volume("2", "", "4", "186A0", "FF")},
-        {"10.0.0.5", "show snap-data-volume ",
-         "00\n4\n" + rec({"3", "SDV3", "0", "0", "1000", "1000", "0", "1000", "0", "0", "388", "0"}) +
-             rec({"4", "", "0", "0", "2000", "2000", "0", "0", "0", "0", "0", "40000000"}) +
-             rec({"6", "", "0", "0", "2000", "2000", "0", "0", "0", "0", "0", "20000000"}) +
-             rec({"7", "", "0", "0", "2000", "2000", "0", "0", "0", "0", "0", "0"})},
-        {"10.0.0.5", "show snap-data-volume -volume-number 7",
-         "00\n1\n" + rec({"7", "", "0", "0", "2000", "2000", "0", "0", "0", "0", "0", "0"})},
+        {"10.0.0.5", "show snap-data-volume ", "00\n4\n" + sdvAll},
+        {"10.0.0.5", "show snap-data-volume -volume-number 7", "00\n1\n" + sdv7},
         {"10.0.0.5", "show snap-data-volume -volume-number 1", "00\n0\n"},
         {"10.0.0.5", "show snap-data-pool -sdp-number 0", "00\n1\n0\n1\n" + rec({"0", "F4240", "3E8", "1388", "0", "0", "0"})},
         {"10.0.0.5", "show snap-data-pool ", "00\n1\n0\n1\n" + rec({"0", "F4240", "3E8", "1388", "0", "0", "0"})},
@@ -128,6 +114,7 @@ TEST(SimCliVolumes, ShowReplies) {
         {"10.0.0.5", "show vvol-copy-session -volume-number 1", "00\n0\n"},
         {"10.0.0.5", "show vvol-copy-session -vvol-session-id 1", "00\n0\n"},
     };
+    // clang-format on
     for (const Case &c : cases) EXPECT_EQ(lan.run(c.command, c.host), c.expected) << c.command;
 }
 
@@ -136,13 +123,12 @@ TEST(SimCliVolumes, RefusedCommands) {
     struct Case {
         const char *command, *code;
     };
+    // clang-format off
     const Case cases[] = {
         {"start copy-vz -source-volume-number 1 -destination-volume-number 99", "5300"},
         {"start copy-vz -source-volume-number 8 -destination-volume-number 7", "5300"},
         {"start copy-vz -source-volume-number 7 -destination-volume-number 8", "5300"},
-        {"start copy-rvz -source-boxid \"BOX A1\" -destination-boxid \"BOX-B1\" -source-volume-number 5 "
-         "-destination-volume-number 2 -xfer-mode 00",
-         "5300"},
+        {"start copy-rvz -source-boxid \"BOX A1\" -destination-boxid \"BOX-B1\" -source-volume-number 5 -destination-volume-number 2 -xfer-mode 00", "5300"},
         {"start copy-quick-kzp -source-volume-number 5 -destination-volume-number 7", "5300"},
         {"start copy-quick-kzp -source-volume-number 7 -destination-volume-number 5", "5300"},
         {"start copy-kzp -source-volume-number 4 -destination-volume-number 5", "5301"},
@@ -165,6 +151,7 @@ TEST(SimCliVolumes, RefusedCommands) {
         {"show volumes -type thick", "0001"},
         {"show snap-data-volume -volume-number x", "0001"},
     };
+    // clang-format on
     for (const Case &c : cases) EXPECT_EQ(code(lan.run(c.command)), c.code) << c.command;
     // Without a virtual-volume session the array refuses the list.
     EXPECT_EQ(code(lan.run("show vvol-copy-session -vvol-session-id all", "10.0.0.6")), "920B");

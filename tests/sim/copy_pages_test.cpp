@@ -124,7 +124,7 @@ TEST(SimCopyPages, PagedDetailRecord) {
               "44000000" + u32(184) +
                   "0003" "0000" "02" "000000" "00000000" +    // 0-11 identifiers, copy kind
                   "00" "00" "05" "03" "00" "01" "02" "04" +   // 12-19 flags, mode, transfer, role, phase, status
-                  "00000000" + box("BOX-A1") + zeros(8) + box("BOX-A1") + zeros(8) +
+                  "00000000" + BoxIdHex("BOX-A1") + zeros(8) + BoxIdHex("BOX-A1") + zeros(8) +
                   u32(5) + u32(6) + "0001" + zeros(6) +       // 120-135 OLUs, extent count
                   u64(0x100000001) + kTime +                  // 136-151 copied, start time
                   u64(0x100000000) + u64(2048) + u64(4096) + zeros(8));
@@ -132,7 +132,7 @@ TEST(SimCopyPages, PagedDetailRecord) {
     // addresses it, the record keeps both.
     Bytes remote = largeIn(0x44, 12, 192, "/dev/sdc");
     EXPECT_EQ(hexAt(remote, 8, 20), "0007" "000c" "02" "000000" "00000000" "a0" "00" "12" "02" "01" "01" "01" "02");
-    EXPECT_EQ(hexAt(remote, 8 + 72, 40), box("BOX-B1"));
+    EXPECT_EQ(hexAt(remote, 8 + 72, 40), BoxIdHex("BOX-B1"));
     // An identifier without a session: a zero record.
     EXPECT_EQ(zrksim::toHex(largeIn(0x44, 99, 192)), "44000000" + u32(184) + zeros(184));
 }
@@ -150,7 +150,7 @@ TEST(SimCopyPages, ClassicDetailRecords) {
     // Remote VZ record, page 0x1A.
     EXPECT_EQ(zrksim::toHex(shortIn(0x1A, 7, 160)),
               "1a000000" "00000098" "0007" "000c" "a2" "01" "02" "00" "02" "01" "0000" "000001f4" "01" + zeros(7) +
-                  box("BOX-A1") + zeros(8) + box("BOX-B1") + zeros(8) + u32(6) + u32(9) + "0000" + zeros(22));
+                  BoxIdHex("BOX-A1") + zeros(8) + BoxIdHex("BOX-B1") + zeros(8) + u32(6) + u32(9) + "0000" + zeros(22));
     // KZP-family record, page 0x16: the mode byte carries phase and QuickKZP.
     Bytes kzp = shortIn(0x16, 4, 160);
     EXPECT_EQ(hexAt(kzp, 8, 20), "0004" "0000" "80" "23" "02" "00" "00000000" "00000007" "01" "000000");
@@ -167,26 +167,26 @@ TEST(SimCopyPages, DetailListEntryAndSelections) {
     EXPECT_EQ(zrksim::toHex(page),
               std::string("43000000" "000000a8" "0000" "0001" "0000" "0000") +
                   "0007" "000c" "02" "a0" "12" "02" "01" "02" "01" "00" "00000000" +   // 0-15
-                  box("BOX-A1") + box("BOX-B1") + u32(6) + u32(9) + "0000" "0000" +    // 16-107
+                  BoxIdHex("BOX-A1") + BoxIdHex("BOX-B1") + u32(6) + u32(9) + "0000" "0000" +    // 16-107
                   u64(500) + zeros(24) + zeros(12) + kTime);                          // 108-159
     Bytes failover = shortIn(0x43, 0, 40976, "/dev/sdc", 1, 0x40);
     EXPECT_EQ(hexAt(failover, 10, 4 + 12), "0001" "0000" "0000" "0014" "0015" "02" "a0" "10" "00" "02" "02");
     // The source array: its sessions in identifier order, failover left out.
     Bytes all = shortIn(0x43, 0, 40976);
-    ASSERT_EQ(be(all, 10, 2), 7u);
+    ASSERT_EQ(Be(all, 10, 2), 7u);
     std::vector<unsigned> ids;
-    for (std::size_t i = 0; i < 7; ++i) ids.push_back(static_cast<unsigned>(be(all, 16 + 160 * i, 2)));
+    for (std::size_t i = 0; i < 7; ++i) ids.push_back(static_cast<unsigned>(Be(all, 16 + 160 * i, 2)));
     EXPECT_EQ(ids, (std::vector<unsigned>{3, 4, 5, 7, 9, 10, 11}));
     // A reserved identifier shows only under 0x80.
     largeIn(0x00, 1, 16, "/dev/sdb", 2);
-    EXPECT_EQ(be(shortIn(0x43, 0, 40976), 10, 2), 7u);
+    EXPECT_EQ(Be(shortIn(0x43, 0, 40976), 10, 2), 7u);
     Bytes withReserved = shortIn(0x43, 0, 40976, "/dev/sdb", 1, 0x80);
-    EXPECT_EQ(be(withReserved, 10, 2), 8u);
+    EXPECT_EQ(Be(withReserved, 10, 2), 8u);
     EXPECT_EQ(hexAt(withReserved, 16, 10), "0001" "0000" "02" "80" "00" "00" "00" "01");
     // A start identifier in the middle lists from there.
     Bytes fromFive = shortIn(0x43, 5, 40976);
-    EXPECT_EQ(be(fromFive, 10, 2), 5u);
-    EXPECT_EQ(be(fromFive, 16, 2), 5u);
+    EXPECT_EQ(Be(fromFive, 10, 2), 5u);
+    EXPECT_EQ(Be(fromFive, 16, 2), 5u);
 }
 
 TEST(SimCopyPages, GenerationsOfAnOlu) {
@@ -212,14 +212,14 @@ TEST(SimCopyPages, OluStatusCountsAndRemotes) {
     expectRefused(sg("/dev/sdb", travoInLarge(0x31, 77, 64, 1 | kFo), 64), 0x25);
     EXPECT_EQ(zrksim::toHex(largeIn(0x40, 0, 16)), "40000000" + u32(8) + "0000" "0020" "00000000");
     EXPECT_EQ(zrksim::toHex(shortIn(0x20, 0, 3088)),
-              "20000000" "00000038" "01" + zeros(7) + box("BOX-B1") + zeros(8));
+              "20000000" "00000038" "01" + zeros(7) + BoxIdHex("BOX-B1") + zeros(8));
 }
 
 TEST(SimCopyPages, RvzBufferPages) {
     Simulator sim(kCopyHost);
     EXPECT_EQ(zrksim::toHex(shortIn(0x21, 0, 528)),
               std::string("21000000" "00000088" "0008" "0002" "000000" "07") +
-                  "00" "01" "0001" "001e" "00000258" + zeros(6) + box("BOX-B1") + zeros(8) +
+                  "00" "01" "0001" "001e" "00000258" + zeros(6) + BoxIdHex("BOX-B1") + zeros(8) +
                   "00" "02" "0002" "0000" "00000000" + zeros(6) + zeros(40) + zeros(8));
     // One buffer's detail: the buffer-identifier form.
     Bytes detail = readIn("/dev/sdb", {0xEB, 0x01 | kFo, 0x23, 0x00, 0x00, 0x01, 0x00, 0x04, 0x28, 0}, 1064);

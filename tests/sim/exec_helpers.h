@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,12 +29,12 @@ struct Page {
         return *this;
     }
     Page &put(std::size_t at, int width, std::uint64_t value) {
-        for (int i = 0; i < width; ++i)
-            b[at + static_cast<std::size_t>(i)] = static_cast<unsigned char>(value >> (8 * (width - 1 - i)));
+        zrktest::PutBe(&b[at], width, value);
         return *this;
     }
     Page &box(std::size_t at, const std::string &text) {
-        for (std::size_t i = 0; i < 40; ++i) b[at + i] = static_cast<unsigned char>(i < text.size() ? text[i] : ' ');
+        const std::string id = zrktest::BoxId(text);
+        std::copy(id.begin(), id.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
         return *this;
     }
     // A start of a whole-volume session between two OLUs.
@@ -80,7 +82,7 @@ inline int outcome(const SgResult &r) {
 inline unsigned reserveId(const std::string &path, unsigned char mode) {
     SgResult r = sg(path, travoInLarge(0x00, 1, 16, mode), 16);
     EXPECT_EQ(r.hdr.status, 0);
-    return static_cast<unsigned>(be(r.data, 8, 2));
+    return static_cast<unsigned>(Be(r.data, 8, 2));
 }
 
 // The session line of the session with identifier `id` on its source array

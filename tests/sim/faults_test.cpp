@@ -29,7 +29,7 @@ TEST(SimFaults, SenseFiresForCountCommandsThenStops) {
     }
     SgResult good = sg("/dev/sdb", kReadCapacity10, 8);
     EXPECT_EQ(good.hdr.status, 0);
-    EXPECT_EQ(be(good.data, 0, 4), 4194303u);
+    EXPECT_EQ(Be(good.data, 0, 4), 4194303u);
     EXPECT_TRUE(sim.faults().empty());
     EXPECT_EQ(sim.cdbLog().size(), 3u);  // faulted commands reached the array
 }

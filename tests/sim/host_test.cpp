@@ -150,7 +150,7 @@ TEST(SimHost, BlockIoctlsFollowTheNodeKind) {
     EXPECT_EQ(onPart.rc, -1);
     EXPECT_EQ(onPart.err, ENOTTY);
     EXPECT_EQ(sgOnFd(disk, kReadCapacity10, 8).rc, 0);
-    EXPECT_EQ(be(sgOnFd(dm, kReadCapacity10, 8).data, 0, 4), 4194303u);
+    EXPECT_EQ(Be(sgOnFd(dm, kReadCapacity10, 8).data, 0, 4), 4194303u);
 
     hd_geometry geo{};
     ASSERT_EQ(zrk_host_ioctl(part, HDIO_GETGEO, &geo), 0);
@@ -189,7 +189,7 @@ TEST(SimHost, PassThroughReachesTheNodeOfTheDeviceNumber) {
     ASSERT_GE(diag, 0);
     SgResult r = sgOnFd(diag, kReadCapacity16, 32, SG_DXFER_FROM_DEV, 32, {}, makedev(8, 32));
     ASSERT_EQ(r.rc, 0) << r.err;
-    EXPECT_EQ(be(r.data, 0, 8), 0xFFFFFFFFull);  // volume 6 of A1 behind /dev/sdc
+    EXPECT_EQ(Be(r.data, 0, 8), 0xFFFFFFFFull);  // volume 6 of A1 behind /dev/sdc
     std::vector<zrksim::CdbRecord> log = sim.cdbLog();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].path, "/dev/sdc");

@@ -53,6 +53,7 @@ TEST(SimLanFront, MalformedOrCutRequestsGetNoReply) {
         const char *name;
         std::string bytes;
     };
+    // clang-format off
     const Case cases[] = {
         {"letter in the count", "1a\t10.0.0.5\t\tclose\t\t\t"},
         {"TAB first", "\t10.0.0.5\t\tclose\t\t\t"},
@@ -62,6 +63,7 @@ TEST(SimLanFront, MalformedOrCutRequestsGetNoReply) {
         {"body shorter than the count", "50\t10.0.0.5\t\tclose\t\t\t"},
         {"no TAB at all", "17"},
     };
+    // clang-format on
     for (const Case &c : cases) EXPECT_EQ(roundTrip(port, c.bytes, true), "") << c.name;
     // Every one of them is in the log, byte for byte.
     std::vector<std::string> log = sim.commandOk("lanlog hex");
@@ -81,13 +83,15 @@ TEST(SimLanFront, LoginStateIsKeptPerAddress) {
     struct Case {
         const char *host, *account, *password, *answer;
     };
+    // clang-format off
     const Case logins[] = {
         {"10.0.0.5", "admin", "wrong", "false"},
         {"10.0.0.5", "nobody", "secret", "false"},
-        {"10.0.0.9", "admin", "secret", "false"},  // no array there
+        {"10.0.0.9", "admin", "secret", "false"}, // no array there
         {"10.0.0.5", "admin", "secret", "true"},
         {"fe80::1", "guest", "pw with blanks", "true"},
     };
+    // clang-format on
     for (const Case &c : logins) EXPECT_EQ(ask(port, open(c.host, c.account, c.password)), c.answer) << c.host;
     EXPECT_EQ(sim.commandOk("lanlogins"), (std::vector<std::string>{"10.0.0.5 admin", "fe80::1 guest"}));
     // Logged in: the array answers (an unknown session is an array error).
@@ -105,10 +109,18 @@ TEST(SimLanFront, LoginStateIsKeptPerAddress) {
 TEST(SimLanFront, EncryptAndDecryptAreReversible) {
     Simulator sim(kScenario, true);
     int port = sim.lanPort();
+    // clang-format off
     const std::string texts[] = {
-        "a", "admin", "secret", "pw with blanks", std::string("tab\there\nline\rcr"),
-        std::string("\x01\x7f\x80\xff", 4), std::string(127, 'x'), std::string(127, '\xff'),
+        "a",
+        "admin",
+        "secret",
+        "pw with blanks",
+        std::string("tab\there\nline\rcr"),
+        std::string("\x01\x7f\x80\xff", 4),
+        std::string(127, 'x'),
+        std::string(127, '\xff'),
     };
+    // clang-format on
     for (const std::string &t : texts) {
         std::string enc = ask(port, scramble("encrypt", t));
         EXPECT_LE(enc.size(), 255u) << t;
@@ -213,6 +225,7 @@ TEST(SimLanFront, ScenarioAddressesAndUsers) {
         const char *text;
         bool valid;
     };
+    // clang-format off
     const Case cases[] = {
         {"array A boxid=A address=10.0.0.1\n", true},
         {"array A boxid=A address=10.0.0.1\narray B boxid=B address=10.0.0.1\n", false},
@@ -220,6 +233,7 @@ TEST(SimLanFront, ScenarioAddressesAndUsers) {
         {"user admin pw extra\n", false},
         {"user admin pw\n", true},
     };
+    // clang-format on
     for (const Case &c : cases) EXPECT_EQ(zrksim::checkScenario(c.text).empty(), c.valid) << c.text;
 }
 

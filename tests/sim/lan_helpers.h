@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace lantest {
 
@@ -80,5 +82,27 @@ inline std::string body(const std::string &reply) {
 }
 
 inline std::string ask(int port, const std::string &bytes) { return body(roundTrip(port, bytes)); }
+
+// A simulator with the LAN front, logged in (admin, secret) at each of the
+// hosts; run() sends a command to one of them and answers the reply body.
+struct LoggedInLan {
+    zrksim::Simulator sim;
+    int port;
+
+    LoggedInLan(const std::string &scenario, std::initializer_list<const char *> hosts)
+        : sim(scenario, true), port(sim.lanPort()) {
+        for (const char *host : hosts) EXPECT_EQ(ask(port, open(host, "admin", "secret")), "true") << host;
+    }
+    std::string run(const std::string &command, const std::string &host = "10.0.0.5") const {
+        return ask(port, proc(host, command));
+    }
+};
+
+// A record line of a reply: the columns joined by TABs.
+inline std::string rec(const std::vector<std::string> &columns) {
+    std::string out;
+    for (std::size_t i = 0; i < columns.size(); ++i) out += (i == 0 ? "" : "\t") + columns[i];
+    return out + "\n";
+}
 
 }  // namespace lantest

@@ -48,7 +48,7 @@ TEST(SimScsi, VpdPagesFollowTheArray) {
     SgResult list = sg("/dev/sdb", inquiry(0x00, 255), 255);
     ASSERT_EQ(list.rc, 0);
     EXPECT_EQ(list.data[1], 0x00);
-    ASSERT_EQ(be(list.data, 2, 2), 3u);
+    ASSERT_EQ(Be(list.data, 2, 2), 3u);
     EXPECT_EQ(list.data[4], 0x00);
     EXPECT_EQ(list.data[5], 0xF0);
     EXPECT_EQ(list.data[6], 0xF2);
@@ -59,12 +59,12 @@ TEST(SimScsi, VpdPagesFollowTheArray) {
     SgResult f0 = sg("/dev/sdb", inquiry(0xF0, 64), 64);
     ASSERT_EQ(f0.rc, 0);
     EXPECT_EQ(f0.data[1], 0xF0);
-    EXPECT_EQ(be(f0.data, 2, 2), 60u);
+    EXPECT_EQ(Be(f0.data, 2, 2), 60u);
     EXPECT_EQ(f0.data[26], 0x28);
 
     SgResult f2 = sg("/dev/sdb", inquiry(0xF2, 96), 96);
     ASSERT_EQ(f2.rc, 0);
-    EXPECT_EQ(be(f2.data, 2, 2), 92u);
+    EXPECT_EQ(Be(f2.data, 2, 2), 92u);
     EXPECT_EQ(text(f2.data, 48, 40), "BOX-A1" + std::string(34, ' '));
     EXPECT_EQ(f2.data[88], 1);  // the array's role
     EXPECT_EQ(f2.data[89], 3);
@@ -72,7 +72,7 @@ TEST(SimScsi, VpdPagesFollowTheArray) {
 
     // The older array lists page 0x00 only and refuses the vendor pages.
     SgResult old = sg("/dev/sdd", inquiry(0x00, 255), 255);
-    EXPECT_EQ(be(old.data, 2, 2), 1u);
+    EXPECT_EQ(Be(old.data, 2, 2), 1u);
     expectIllegalRequest(sg("/dev/sdd", inquiry(0xF0, 64), 64), 0x24);
 }
 
@@ -80,14 +80,14 @@ TEST(SimScsi, CapacityBufferAndLuPageComeFromTheVolume) {
     Simulator sim(kHost);
     SgResult rc10 = sg("/dev/sdb", kReadCapacity10, 8);
     ASSERT_EQ(rc10.rc, 0);
-    EXPECT_EQ(be(rc10.data, 0, 4), 4194303u);
-    EXPECT_EQ(be(rc10.data, 4, 4), 512u);
+    EXPECT_EQ(Be(rc10.data, 0, 4), 4194303u);
+    EXPECT_EQ(Be(rc10.data, 4, 4), 512u);
     // A volume beyond 32 bits of blocks: READ CAPACITY(10) saturates, (16) tells.
-    EXPECT_EQ(be(sg("/dev/sdc", kReadCapacity10, 8).data, 0, 4), 0xFFFFFFFFu);
+    EXPECT_EQ(Be(sg("/dev/sdc", kReadCapacity10, 8).data, 0, 4), 0xFFFFFFFFu);
     SgResult rc16 = sg("/dev/sdc", kReadCapacity16, 32);
     ASSERT_EQ(rc16.rc, 0);
-    EXPECT_EQ(be(rc16.data, 0, 8), 0xFFFFFFFFull);
-    EXPECT_EQ(be(rc16.data, 8, 4), 512u);
+    EXPECT_EQ(Be(rc16.data, 0, 8), 0xFFFFFFFFull);
+    EXPECT_EQ(Be(rc16.data, 8, 4), 512u);
 
     SgResult buffer = sg("/dev/sdd", {0x3C, 0x02, 0x10, 0, 0, 0, 0, 0, 40, 0}, 40);
     ASSERT_EQ(buffer.rc, 0);
@@ -97,7 +97,7 @@ TEST(SimScsi, CapacityBufferAndLuPageComeFromTheVolume) {
     ASSERT_EQ(lun.rc, 0);
     EXPECT_EQ(lun.data[0], 147);
     EXPECT_EQ(lun.data[4], 0x30);
-    EXPECT_EQ(be(lun.data, 4 + 8, 2), 5u);
+    EXPECT_EQ(Be(lun.data, 4 + 8, 2), 5u);
     EXPECT_EQ(lun.data[4 + 11], 2);
 
     SgResult tur = sg("/dev/sdb", kTestUnitReady, 0, SG_DXFER_NONE);
@@ -147,10 +147,10 @@ disk /dev/sdb 8:16 A1 1
     EXPECT_EQ(f0.data[23], 0x40);
     EXPECT_EQ(f0.data[26], 0x20);
     SgResult list = sg("/dev/sdb", inquiry(0x00, 16), 16);
-    ASSERT_EQ(be(list.data, 2, 2), 4u);
+    ASSERT_EQ(Be(list.data, 2, 2), 4u);
     EXPECT_EQ(list.data[5], 0xC1);  // in ascending order
     SgResult c1 = sg("/dev/sdb", inquiry(0xC1, 16), 16);
-    EXPECT_EQ(be(c1.data, 2, 2), 3u);
+    EXPECT_EQ(Be(c1.data, 2, 2), 3u);
     EXPECT_EQ(c1.data[6], 0x03);
     SgResult std = sg("/dev/sdb", inquiry(0, 255, false), 255);
     EXPECT_EQ(std.data[4], 92);

@@ -37,7 +37,7 @@ std::string sessionText(const std::string &head) {
 
 unsigned reserve(const std::string &path) {
     Bytes r = delivered(sg(path, travoInLarge(0x00, 1, 16, 2), 16));
-    return static_cast<unsigned>(be(r, 8, 2));
+    return static_cast<unsigned>(Be(r, 8, 2));
 }
 
 // A start list of the page-based engine (192 bytes).
@@ -155,17 +155,17 @@ session 1 vz C1 1 C1 2 count=300 status=suspend
     Bytes first = delivered(sg("/dev/sdb", travoInShort(0x43, 0, 40976), 40976));
     ASSERT_EQ(first.size(), 40976u);
     EXPECT_EQ(hexAt(first, 10, 4), "0100" "0101");
-    EXPECT_EQ(be(first, 16, 2), 1u);
-    EXPECT_EQ(be(first, 16 + 255 * 160, 2), 256u);
+    EXPECT_EQ(Be(first, 16, 2), 1u);
+    EXPECT_EQ(Be(first, 16 + 255 * 160, 2), 256u);
     Bytes second = delivered(sg("/dev/sdb", travoInShort(0x43, 257, 40976), 40976));
     ASSERT_EQ(second.size(), 16u + 44 * 160);
     EXPECT_EQ(hexAt(second, 10, 4), "002c" "0000");
-    EXPECT_EQ(be(second, 16, 2), 257u);
-    EXPECT_EQ(be(second, 16 + 43 * 160, 2), 300u);
+    EXPECT_EQ(Be(second, 16, 2), 257u);
+    EXPECT_EQ(Be(second, 16 + 43 * 160, 2), 300u);
     // Identifier lists: 32-bit length in the large form, 16 bits in the short.
     Bytes paged = delivered(sg("/dev/sdb", travoInLarge(0x19, 0, 32784), 32784));
     EXPECT_EQ(hexAt(paged, 4, 4), u32(8 + 300 * 16));
-    EXPECT_EQ(be(paged, 16 + 299 * 16, 2), 300u);
+    EXPECT_EQ(Be(paged, 16 + 299 * 16, 2), 300u);
     Bytes classic = delivered(sg("/dev/sdc", travoInShort(0x09, 0, 32784), 32784));
     EXPECT_EQ(hexAt(classic, 4, 4), "0000" + u16(8 + 300 * 8));
     EXPECT_EQ(hexAt(classic, 16 + 299 * 8, 8), "012c" "24" "01" "0001" "0002");
@@ -183,7 +183,7 @@ TEST(SimSessions, ControlCommandsChangeSessions) {
     sim.setSession("B1", 8, "status=suspend copied=77 mode=sync,split");
     Bytes detail = delivered(sg("/dev/sdc", travoInLarge(0x44, 8, 192), 192));
     EXPECT_EQ(hexAt(detail, 8 + 14, 6), "16" "00" "00" "01" "01" "04");
-    EXPECT_EQ(be(detail, 8 + 136, 8), 77u);
+    EXPECT_EQ(Be(detail, 8 + 136, 8), 77u);
     sim.endSession("A1", 4);
     EXPECT_TRUE(sim.sessions().empty());
 

@@ -2,6 +2,7 @@
 // sends them, through the simulated host layer.
 #pragma once
 
+#include "test_bytes.h"
 #include "zrkhost.h"
 
 #include <fcntl.h>
@@ -15,7 +16,8 @@
 
 namespace simtest {
 
-using Bytes = std::vector<unsigned char>;
+using zrktest::Be;
+using zrktest::Bytes;
 
 struct SgResult {
     int rc = -1;          // ioctl result
@@ -81,12 +83,6 @@ inline Bytes inquiry(int page, unsigned alloc, bool evpd = true) {
 inline const Bytes kStandardInquiry{0x12, 0, 0, 0, 96, 0};
 inline const Bytes kReadCapacity10{0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 inline const Bytes kReadCapacity16{0x9E, 0x10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 32, 0, 0};
-
-inline std::uint64_t be(const Bytes &b, std::size_t at, int width) {
-    std::uint64_t v = 0;
-    for (int i = 0; i < width; ++i) v = v << 8 | b.at(at + static_cast<std::size_t>(i));
-    return v;
-}
 
 inline std::string text(const Bytes &b, std::size_t at, std::size_t len) {
     return std::string(b.begin() + static_cast<std::ptrdiff_t>(at),

@@ -48,6 +48,7 @@ Bytes withByte(Bytes cdb, std::size_t at, unsigned char value) {
 
 TEST(SimTravoForms, InFormsFollowTheSupportData) {
     Simulator sim(kArrays);
+    // clang-format off
     const Case cases[] = {
         // The form each array expects is taken.
         {"paged: support data short", "/dev/sdf", travoInShort(0x00, 0, 40, 1 | kFo), 0},
@@ -99,6 +100,7 @@ TEST(SimTravoForms, InFormsFollowTheSupportData) {
         {"qm: remote KZP list", "/dev/sdq", travoInShort(0x15, 0, 64, 1, 0, 0xEE), 0x24},
         {"qm: reserve of a KZP identifier", "/dev/sdq", travoInShort(0x00, 1, 16, 4, 0, 0xEE), 0x24},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         SgResult r = sg(c.path, c.cdb, 40976);
@@ -132,6 +134,7 @@ TEST(SimTravoForms, OutFormsFollowTheSupportData) {
     stop[0] = 0x45;
     stop[7] = 0xB8;
     stop[9] = 0x63;
+    // clang-format off
     const Case cases[] = {
         {"paged: large with failover", "/dev/sdf", travoOut(192, true, kFo), 0x26},
         {"paged: large with both failover bits", "/dev/sdf", travoOut(192, true, kFo | kFoSecondary), 0x26},
@@ -147,6 +150,7 @@ TEST(SimTravoForms, OutFormsFollowTheSupportData) {
         {"length other than the list", "/dev/sdc", travoOut(184, false), 0x24},
         {"no copy functions", "/dev/sdn", travoOut(192, false), 0x20},
     };
+    // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         expectRefused(sendOut(c.path, c.cdb, stop), c.asc);

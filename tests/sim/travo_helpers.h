@@ -47,26 +47,12 @@ inline SgResult sendOut(const std::string &path, const Bytes &cdb, const Bytes &
 }
 
 // Hex pieces of an expected reply.
-inline std::string be(std::uint64_t v, int width) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (int i = width - 1; i >= 0; --i) {
-        auto b = static_cast<unsigned>(v >> (8 * i)) & 0xFF;
-        out += digits[b >> 4];
-        out += digits[b & 0x0F];
-    }
-    return out;
-}
-inline std::string u8(std::uint64_t v) { return be(v, 1); }
-inline std::string u16(std::uint64_t v) { return be(v, 2); }
-inline std::string u32(std::uint64_t v) { return be(v, 4); }
-inline std::string u64(std::uint64_t v) { return be(v, 8); }
+inline std::string u8(std::uint64_t v) { return zrktest::BeHex(v, 1); }
+inline std::string u16(std::uint64_t v) { return zrktest::BeHex(v, 2); }
+inline std::string u32(std::uint64_t v) { return zrktest::BeHex(v, 4); }
+inline std::string u64(std::uint64_t v) { return zrktest::BeHex(v, 8); }
 inline std::string zeros(std::size_t n) { return std::string(2 * n, '0'); }
-// A BoxID: the text padded with blanks to 40 bytes.
-inline std::string box(const std::string &text) {
-    std::string padded = text + std::string(40 - text.size(), ' ');
-    return zrksim::toHex(Bytes(padded.begin(), padded.end()));
-}
+using zrktest::BoxIdHex;
 
 // The reply bytes [from, from + len) as hex.
 inline std::string hexAt(const Bytes &b, std::size_t from, std::size_t len) {

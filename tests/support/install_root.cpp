@@ -42,26 +42,39 @@ void InstallRoot::write(const std::string &relative, const std::string &text) co
     if (!out) throw std::runtime_error("cannot write " + relative);
 }
 
-InstallRoot::InstallRoot() : root_(makeTempDir()) {
+InstallRoot::InstallRoot() : sRoot(makeTempDir()) {
     for (const char *dir : {"bin", "etc", "trace", "log"}) fs::create_directories(path(dir));
     write("bin/.zrkc_install.sys",
-          "zrkc_optdir=" + root_ + "\nzrkc_etcdir=" + etc() + "\nzrkc_jredir=/usr\n");
+          "zrkc_optdir=" + sRoot + "\nzrkc_etcdir=" + etc() + "\nzrkc_jredir=/usr\n");
     const std::string data = std::string(ZRK_SOURCE_DIR) + "/data/";
     fs::copy_file(data + ".zrk_errinf_wxapi", bin() + "/.zrk_errinf_wxapi");
     fs::copy_file(data + ".zrk_errinf_velk", bin() + "/.zrk_errinf_velk");
     fs::copy_file(data + "zrkc.ini", etc() + "/zrkc.ini");
     writeTraceDefinition("[TRACEDEFINE]\npath=" + traceDir() +
                          "\nsize=4\ngen=2\nmax=4\n[ZRKC]\nlevel=5\n[WXAPI]\nlevel=5\n");
-    setenv("QRVNZRKC_PATH", root_.c_str(), 1);
+    setenv("QRVNZRKC_PATH", sRoot.c_str(), 1);
     setenv("WXAPI_LOG_PATH", logDir().c_str(), 1);
 }
 
-std::string InstallRoot::traceText() const {
+namespace {
+
+// The files of a folder, one after another; hidden ones (locks) left out
+// when asked.
+std::string FolderText(const std::string &dir, bool skipHidden) {
     std::string all;
-    for (const auto &entry : fs::directory_iterator(traceDir())) all += readFile(entry.path().string());
+    for (const auto &entry : fs::directory_iterator(dir)) {
+        if (skipHidden && entry.path().filename().string().front() == '.') continue;
+        all += readFile(entry.path().string());
+    }
     return all;
 }
 
-InstallRoot::~InstallRoot() { removeTree(root_); }
+}  // namespace
+
+std::string InstallRoot::traceText() const { return FolderText(traceDir(), false); }
+
+std::string InstallRoot::logText() const { return FolderText(logDir(), true); }
+
+InstallRoot::~InstallRoot() { removeTree(sRoot); }
 
 }  // namespace zrktest

@@ -17,15 +17,17 @@ public:
     InstallRoot(const InstallRoot &) = delete;
     InstallRoot &operator=(const InstallRoot &) = delete;
 
-    const std::string &root() const { return root_; }
-    std::string bin() const { return root_ + "/bin"; }
-    std::string etc() const { return root_ + "/etc"; }
-    std::string traceDir() const { return root_ + "/trace"; }
-    std::string logDir() const { return root_ + "/log"; }
-    std::string path(const std::string &relative) const { return root_ + "/" + relative; }
+    const std::string &root() const { return sRoot; }
+    std::string bin() const { return sRoot + "/bin"; }
+    std::string etc() const { return sRoot + "/etc"; }
+    std::string traceDir() const { return sRoot + "/trace"; }
+    std::string logDir() const { return sRoot + "/log"; }
+    std::string path(const std::string &relative) const { return sRoot + "/" + relative; }
 
-    // Everything the trace folder holds, as one text to search.
+    // Everything the trace folder holds, as one text to search; the same of
+    // the log folder, its hidden files aside.
     std::string traceText() const;
+    std::string logText() const;
 
     // Replace a file of the tree (relative to the root) with the given text.
     void write(const std::string &relative, const std::string &text) const;
@@ -35,7 +37,7 @@ public:
     void writeProperties(const std::string &text) const { write("etc/zrkc.ini", text); }
 
 private:
-    std::string root_;
+    std::string sRoot;
 };
 
 // Whole contents of a file; empty when it cannot be read.
