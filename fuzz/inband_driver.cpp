@@ -348,7 +348,7 @@ void DriveLists(const Selector &s) {
     const unsigned char remote = Identify(path);
     const unsigned char sessionId[2] = {0, s.ucArg};
     const COPY_REQ request = ClassicRequest(s);
-    switch (s.ucFunction % 20) {
+    switch (s.ucFunction % 21) {
     case 0: {
         // Room for ucArg entries, or for one page and a half.
         const int capacity = (s.ucVariant & 0x40) != 0 ? s.ucArg : ZRK_DETAIL_PAGE_ENTRIES * 3 / 2;
@@ -519,11 +519,24 @@ void DriveLists(const Selector &s) {
                                         results.data(), sense.data()));
         break;
     }
-    default: {
+    case 19: {
         // The transport's reply of an arbitrary page, read as the engine reads one.
         Bytes reply(s.ucArg);
         CheckEngine("ExecTravoIn", ExecTravoIn(path, s.ucVariant & 0x07, s.ucVariant, sessionId,
                                                reply.data(), static_cast<int>(reply.size())));
+        break;
+    }
+    default: {
+        // The classic search of a detail list the caller holds: the next record's bytes.
+        std::string_view bytes;
+        zrkfuzz::host::TakePayload(&bytes);
+        const size_t count = bytes.size() / sizeof(DETAIL_LIST_INFO);
+        std::vector<DETAIL_LIST_INFO> list(count);
+        if (count > 0) std::memcpy(list.data(), bytes.data(), count * sizeof(DETAIL_LIST_INFO));
+        DETAIL_LIST_INFO entry{};
+        CheckEngine("QueryDetailfromList",
+                    QueryDetailfromList(static_cast<int>(count), list.data(), s.ucVariant % 3,
+                                        &entry, request));
         break;
     }
     }

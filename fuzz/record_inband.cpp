@@ -339,6 +339,7 @@ std::vector<Seed> Seeds() {
         {"inband_lists", "page24_records", l, {17, 0, 0, 1}, [] { return ReadPage(0x24, 4096); }},
         {"inband_lists", "page_per_command", l, {19, 0, 0x40, 64}, {}},
         {"inband_lists", "page_rvz_list", l, {19, 0, 0x21, 80}, {}},
+        {"inband_lists", "classic_search_of_list", l, {20, 0, 2, 0}, DetailEntries},
         {"inband_lists", "multi_suspend", l, {18, 0, 0, 1}, {}},
         {"inband_volinfo", "disk", v, {0, 0, 0, 0}, {}},
         {"inband_volinfo", "partition", v, {0, 1, 0, 0}, {}},
@@ -410,6 +411,8 @@ int main(int argc, char **argv) {
     const pid_t sim = StartSimulator(argv[1], scenario, socket);
     if (sim < 0) {
         std::fprintf(stderr, "the simulator did not start\n");
+        unlink(scenario.c_str());
+        rmdir(dir);
         return 1;
     }
     setenv("ZRK_SIM_SOCKET", socket.c_str(), 1);
