@@ -33,12 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         data += sizeof code;
         size -= sizeof code;
     }
-    if (!scratch().write(data, size)) return 0;
+    if (!scratch().Write(data, size)) return 0;
     for (int mode : {ZRK_ERRINF_BY_MSGNO, ZRK_ERRINF_BY_ZRKERR, ZRK_ERRINF_BY_ERRNO, 0}) {
         for (int32_t wanted : {code, 0}) {
             ErrInfoVelk entry;
             std::memset(&entry, 0x5A, sizeof entry);
-            int rc = get_err_info_velk_file(scratch().path().c_str(), mode, wanted, &entry);
+            int rc = get_err_info_velk_file(scratch().Path().c_str(), mode, wanted, &entry);
             if (rc != 0 && rc != 1 && rc != -1) __builtin_trap();
             if (std::memchr(entry.caMessage, '\0', sizeof entry.caMessage) == nullptr) __builtin_trap();
             if (rc == 0) {

@@ -28,12 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         data += sizeof code;
         size -= sizeof code;
     }
-    if (!scratch().write(data, size)) return 0;
+    if (!scratch().Write(data, size)) return 0;
     for (int mode : {ZRK_ERRINF_BY_ERRNO, ZRK_ERRINF_BY_SENSE, ZRK_ERRINF_BY_ARRAY, 0, 7}) {
         for (int32_t wanted : {code, 0}) {
             ErrInfoWxapi entry;
             std::memset(&entry, 0x5A, sizeof entry);
-            int rc = get_err_info_wxapi_file(scratch().path().c_str(), mode, wanted, &entry);
+            int rc = get_err_info_wxapi_file(scratch().Path().c_str(), mode, wanted, &entry);
             if (rc != 0 && rc != 1 && rc != -1) __builtin_trap();
             if (rc == 0) {
                 // A matching line fills a terminated text and the reserved field 0.

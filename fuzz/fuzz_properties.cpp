@@ -1,5 +1,6 @@
 // Fuzzes the properties loader: arbitrary bytes as etc/zrkc.ini, then a full
 // load and every kind of lookup, and the release of the list.
+#include "fuzz_file.h"
 #include "platform.h"
 
 #include <fcntl.h>
@@ -49,9 +50,7 @@ const char *const kKeys[] = {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char base[] = "/tmp/fuzz_properties.XXXXXX";
-    if (mkdtemp(base) == nullptr) std::abort();
-    gRoot = base;
+    gRoot = zrkfuzz::MakeScratchDir("fuzz_properties");
     if (mkdir((gRoot + "/bin").c_str(), 0700) != 0 || mkdir((gRoot + "/etc").c_str(), 0700) != 0) {
         std::abort();
     }

@@ -3,6 +3,7 @@
 // The file lives in a temporary installation root made at start-up; the
 // reader's results must stay within their documented ranges, and the trace
 // file names formed from them must stay within their buffers.
+#include "fuzz_file.h"
 #include "sysio.h"
 #include "trace_internal.h"
 
@@ -43,9 +44,7 @@ void check(bool ok) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    char root[] = "/tmp/fuzz_trace_definition.XXXXXX";
-    if (mkdtemp(root) == nullptr) std::abort();
-    gRoot = root;
+    gRoot = zrkfuzz::MakeScratchDir("fuzz_trace_definition");
     if (mkdir((gRoot + "/bin").c_str(), 0700) != 0 || mkdir((gRoot + "/etc").c_str(), 0700) != 0) {
         std::abort();
     }
