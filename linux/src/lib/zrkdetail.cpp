@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+using namespace zrk;
+
 namespace zrk {
 
 // ---- the 152-byte record ---------------------------------------------------------
@@ -169,19 +171,6 @@ ClassicDetail KzpDetailFromTvc(const TvcDetail &t) {
 
 namespace {
 
-using zrk::Be16;
-using zrk::Buffer;
-using zrk::CopySupport;
-using zrk::FailEnd;
-using zrk::LogErr;
-using zrk::LogIn;
-using zrk::LogOk;
-using zrk::NoSuchSession;
-using zrk::PutBe16;
-using zrk::SameBoxId;
-using zrk::TraceEnd;
-using zrk::TraceText;
-
 constexpr size_t kBuff24HeadLen = 16;   // page 0x24: buffer records from byte 16
 constexpr size_t kCm24HeadLen = 96;     // buffer record: CM records from byte 96
 constexpr int kTraceLevel = 2;          // level of the search traces
@@ -195,28 +184,28 @@ int SearchSession(const char *name, bool vz, const char *volume, const COPY_REQ 
     if (request == nullptr || sessionId == nullptr || detail == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, 1, name, volume, __LINE__);
     const CopySupport s;
-    const zrk::CopyReq req = zrk::DecodeCopyReq(*request);
+    const CopyReq req = DecodeCopyReq(*request);
 
     const bool detailList =
         vz ? s.AnyHas({ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_FLAGS_RVZ}, ZRK_SUPPORT_DETAIL_LIST)
            : s.AnyHas({ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_FLAGS_REMOTE_KZP}, ZRK_SUPPORT_DETAIL_LIST);
     if (detailList) {
         unsigned char maxCount[ZRK_MAX_SESSION_LEN] = {};
-        if (GetMaxSessionCount(volume, zrk::FamilyListPage(s, vz), maxCount) != 0)
+        if (GetMaxSessionCount(volume, FamilyListPage(s, vz), maxCount) != 0)
             return LogErr(1, name, volume, __LINE__);
         const int capacity = Be16(maxCount + 2);
-        zrk::Entries list = zrk::AllocateDetailEntries(static_cast<size_t>(capacity));
+        Entries list = AllocateDetailEntries(static_cast<size_t>(capacity));
         if (!list) return LogErr(1, name, volume, __LINE__);
         int count = 0;
         if (GetDetailList(volume, 0, &count, list.get(), capacity) != 0)
             return LogErr(1, name, volume, __LINE__);
         for (int i = 0; i < count; ++i) {
-            const zrk::DetailEntry e = zrk::DecodeDetailEntry(list[i]);
+            const DetailEntry e = DecodeDetailEntry(list[i]);
             const bool kind = vz ? e.ucCopyKind == 2 : (e.ucCopyKind == 1 || e.ucCopyKind == 3);
-            if (!kind || !zrk::IsClassicRequest(e, req)) continue;
+            if (!kind || !IsClassicRequest(e, req)) continue;
             PutBe16(sessionId, e.IdInUse());
-            *detail = zrk::EncodeClassicDetail(vz ? zrk::VzDetailFromList(e)
-                                                  : zrk::KzpDetailFromList(e));
+            *detail = EncodeClassicDetail(vz ? VzDetailFromList(e)
+                                                  : KzpDetailFromList(e));
             return LogOk(1, name, volume, __LINE__);
         }
         return FailEnd(ZRK_ERR_NO_SESSION, 1, name, volume, __LINE__);
@@ -234,7 +223,7 @@ int SearchSession(const char *name, bool vz, const char *volume, const COPY_REQ 
     for (int k = 0; k < count; ++k) {
         SESSION_ID_ENTRY raw16;
         std::memcpy(&raw16, ids.get() + ZRK_SESSION_LIST_HEAD_LEN + sizeof raw16 * k, sizeof raw16);
-        const zrk::SessionIdEntry entry = zrk::DecodeSessionIdEntry(raw16);
+        const SessionIdEntry entry = DecodeSessionIdEntry(raw16);
         if (entry.ucVolumeRole != req.ucVolumeRole || (entry.uiSrcOlu & 0xFFFF) != req.uhSrcOlu ||
             (entry.uiDstOlu & 0xFFFF) != req.uhDstOlu ||
             ((entry.ucFlags & ZRK_SESFLAG_REMOTE) != 0 ? 1 : 0) != req.ucRemoteFlag)
@@ -244,7 +233,7 @@ int SearchSession(const char *name, bool vz, const char *volume, const COPY_REQ 
                                             req.ucVolumeRole, &record);
         if (rc == -2) continue;
         if (rc != 0) return LogErr(1, name, volume, __LINE__);
-        const zrk::ClassicDetail d = zrk::DecodeClassicDetail(record);
+        const ClassicDetail d = DecodeClassicDetail(record);
         const uint8_t remote = (d.ucFlags & ZRK_SESFLAG_REMOTE) != 0 ? 1 : 0;
         if (remote != req.ucRemoteFlag) continue;
         if (remote != 0 && (!SameBoxId(d.ucaSrcBoxID, req.ucaSrcBoxID) ||
@@ -284,10 +273,10 @@ extern "C" int GetSessionDetailInfo(const char *volume, const unsigned char *ses
             return LogErr(1, kName, volume, __LINE__);
         TVC_DETAIL_INFO raw;
         std::memcpy(&raw, reply + ZRK_PAGE_HEAD_LEN, sizeof raw);
-        const zrk::TvcDetail t = zrk::DecodeTvcDetail(raw);
+        const TvcDetail t = DecodeTvcDetail(raw);
         if (t.ucStatus == 0 || t.ucVolumeRole != volumeRole) return NoSuchSession(kName, volume, __LINE__);
         if (t.ucCopyKind == 3 || (t.ucSessionFlags & ZRK_SESFLAG_SNAPKZP) != 0) {
-            *detail = zrk::EncodeClassicDetail(zrk::KzpDetailFromTvc(t));
+            *detail = EncodeClassicDetail(KzpDetailFromTvc(t));
             return LogOk(1, kName, volume, __LINE__);
         }
     }
@@ -304,8 +293,8 @@ extern "C" int GetSessionDetailInfo(const char *volume, const unsigned char *ses
         const unsigned char *record = reply + ZRK_PAGE_HEAD_LEN;
         if ((record[2] & 0x0F) == 0 || record[12] != volumeRole)
             return NoSuchSession(kName, volume, __LINE__);
-        *detail = zrk::EncodeClassicDetail(
-            zrk::WidenLocalDetail(record, page == ZRK_PAGE_LOCAL_VZ_DETAIL));
+        *detail = EncodeClassicDetail(
+            WidenLocalDetail(record, page == ZRK_PAGE_LOCAL_VZ_DETAIL));
         return LogOk(1, kName, volume, __LINE__);
     }
     if (page == ZRK_PAGE_REMOTE_KZP_DETAIL || page == ZRK_PAGE_REMOTE_VZ_DETAIL) {
@@ -345,7 +334,7 @@ extern "C" int GetTfoSession(const char *volume, const unsigned char *olu,
     LogIn(1, kName, volume, __LINE__);
     if (olu == nullptr || boxId == nullptr || entry == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
-    zrk::Entries page = zrk::AllocateDetailEntries(ZRK_DETAIL_PAGE_ENTRIES);
+    Entries page = AllocateDetailEntries(ZRK_DETAIL_PAGE_ENTRIES);
     if (!page) {
         TraceText(kTraceLevel, "ERR", kName, "malloc() error : %s, alloc size=%d",
                   std::strerror(ENOMEM),
@@ -354,9 +343,9 @@ extern "C" int GetTfoSession(const char *volume, const unsigned char *olu,
     }
 
     // Every page of this read carries the failover selection of the list.
-    const zrk::OptionFlagScope selection(ZRK_OPT_LIST_FAILOVER);
+    const OptionFlagScope selection(ZRK_OPT_LIST_FAILOVER);
     const int walked =
-        zrk::WalkDetailPages(kName, volume, ZRK_LIST_MODE_ALL, page.get(), [&](int count) {
+        WalkDetailPages(kName, volume, ZRK_LIST_MODE_ALL, page.get(), [&](int count) {
             for (int i = 0; i < count; ++i) {
                 const DETAIL_LIST_INFO &e = page[i];
                 const bool source =
@@ -365,10 +354,10 @@ extern "C" int GetTfoSession(const char *volume, const unsigned char *olu,
                     std::memcmp(e.DstOlu + 2, olu, 2) == 0 && SameBoxId(e.DstBoxID, boxId);
                 if (source || target) {
                     std::memcpy(entry, &e, sizeof e);
-                    return zrk::PageStep::Stop;
+                    return PageStep::Stop;
                 }
             }
-            return zrk::PageStep::Next;
+            return PageStep::Next;
         });
     if (walked < 0) return LogErr(1, kName, volume, __LINE__);
     if (walked == 0) return FailEnd(ZRK_ERR_NO_TFO, 1, kName, volume, __LINE__);

@@ -16,6 +16,8 @@
 #include <memory>
 #include <new>
 
+using namespace zrk;
+
 namespace zrk {
 
 // ---- allocation, log lines and the support record shared by the engine files ------
@@ -208,21 +210,6 @@ unsigned char FamilyListPage(const CopySupport &support, bool vz) {
 
 namespace {
 
-using zrk::Be16;
-using zrk::Be32;
-using zrk::Buffer;
-using zrk::CopySupport;
-using zrk::Entries;
-using zrk::FailEnd;
-using zrk::FailWith;
-using zrk::LogErr;
-using zrk::LogIn;
-using zrk::LogOk;
-using zrk::LogText;
-using zrk::PutBe16;
-using zrk::PutBe32;
-using zrk::SameBoxId;
-
 // The large-form bit of ZRKsession4096 for an identifier list page.
 unsigned char LargeFormBit(unsigned char page) {
     switch (page) {
@@ -254,7 +241,7 @@ extern "C" int GetDetailList_sub(const char *volume, unsigned char mode, unsigne
     LogIn(1, kName, volume, __LINE__);
     if (count == nullptr || nextId == nullptr || area == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
-    Buffer reply = zrk::AllocateZeroed(ZRK_DETAIL_LIST_REPLY_LEN);
+    Buffer reply = AllocateZeroed(ZRK_DETAIL_LIST_REPLY_LEN);
     if (!reply) return LogErr(1, kName, volume, __LINE__);
 
     unsigned char id[2];
@@ -304,22 +291,22 @@ extern "C" int GetDetailList(const char *volume, unsigned char mode, int *count,
     if ((ZRKOptionFlag & ZRK_OPT_LIST_SEL_10) != 0 && !s.VirtualVolumes()) supported = false;
     if (!supported) return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
 
-    Entries page = zrk::AllocateDetailEntries(ZRK_DETAIL_PAGE_ENTRIES);
+    Entries page = AllocateDetailEntries(ZRK_DETAIL_PAGE_ENTRIES);
     if (!page) return LogErr(2, kName, volume, __LINE__);
 
     int total = 0;
     const int walked =
-        zrk::WalkDetailPages(kName, volume, mode, page.get(), [&](int entries) {
+        WalkDetailPages(kName, volume, mode, page.get(), [&](int entries) {
             if (entries > capacity - total) {
                 WriteLog(16, nullptr, 0,
                          "GetDetailList %d sessions do not fit the area of %d [%s] [%d]",
                          total + entries, capacity, LogText(volume), __LINE__);
                 FailWith(ZRK_ERR_SCSI);
-                return zrk::PageStep::Fail;
+                return PageStep::Fail;
             }
             std::memcpy(area + total, page.get(), static_cast<size_t>(entries) * sizeof page[0]);
             total += entries;
-            return zrk::PageStep::Next;
+            return PageStep::Next;
         });
     if (walked < 0) return LogErr(2, kName, volume, __LINE__);
     *count = total;
@@ -330,12 +317,12 @@ extern "C" int QueryDetailfromList(int count, const DETAIL_LIST_INFO *list, int 
                                    DETAIL_LIST_INFO *entry, COPY_REQ request) {
     static constexpr const char kName[] = "QueryDetailfromList";
     LogIn(2, kName, __LINE__);
-    const zrk::CopyReq req = zrk::DecodeCopyReq(request);
+    const CopyReq req = DecodeCopyReq(request);
     for (int i = 0; list != nullptr && i < count; ++i) {
-        const zrk::DetailEntry e = zrk::DecodeDetailEntry(list[i]);
+        const DetailEntry e = DecodeDetailEntry(list[i]);
         if (family == ZRK_FAMILY_VZ && e.ucCopyKind != 2) continue;
         if (family == ZRK_FAMILY_KZP && e.ucCopyKind == 2) continue;
-        if (!zrk::IsClassicRequest(e, req)) continue;
+        if (!IsClassicRequest(e, req)) continue;
         if (entry != nullptr) *entry = list[i];
         return LogOk(2, kName, __LINE__);
     }
@@ -371,7 +358,7 @@ extern "C" int GetSessionIdList(const char *volume, unsigned char page,
                  __LINE__);
         areaSize = ZRK_SESSION_LIST_MAX_AREA;
     }
-    Buffer area = zrk::AllocateZeroed(areaSize);
+    Buffer area = AllocateZeroed(areaSize);
     if (!area) return LogErr(1, kName, volume, __LINE__);
 
     // A short TRAVO IN carries only 16 bits of allocation length.
@@ -402,7 +389,7 @@ extern "C" int GetSessionIdList(const char *volume, unsigned char page,
             unsigned char narrow[8];
             std::memcpy(narrow, bytes + ZRK_SESSION_LIST_HEAD_LEN + 8 * k, sizeof narrow);
             const SESSION_ID_ENTRY wide =
-                zrk::EncodeSessionIdEntry(zrk::WidenLocalSessionEntry(narrow));
+                EncodeSessionIdEntry(WidenLocalSessionEntry(narrow));
             std::memcpy(bytes + ZRK_SESSION_LIST_HEAD_LEN + sizeof wide * k, &wide, sizeof wide);
         }
     }
@@ -428,15 +415,15 @@ extern "C" int GetTVCSessionIdList(const char *volume, int family, unsigned char
     if (list == nullptr || (family != ZRK_FAMILY_KZP && family != ZRK_FAMILY_VZ))
         return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
     *list = nullptr;
-    const unsigned char page = zrk::FamilyListPage(CopySupport(), family == ZRK_FAMILY_VZ);
+    const unsigned char page = FamilyListPage(CopySupport(), family == ZRK_FAMILY_VZ);
     unsigned char maxCount[ZRK_MAX_SESSION_LEN] = {};
     if (GetMaxSessionCount(volume, page, maxCount) != 0)
         return LogErr(1, kName, volume, __LINE__);
     const int capacity = Be16(maxCount + 2);
 
-    Entries entries = zrk::AllocateDetailEntries(static_cast<size_t>(capacity));
+    Entries entries = AllocateDetailEntries(static_cast<size_t>(capacity));
     if (!entries) return LogErr(1, kName, volume, __LINE__);
-    Buffer ids = zrk::AllocateZeroed((static_cast<size_t>(capacity) + 1) * sizeof(SESSION_ID_ENTRY));
+    Buffer ids = AllocateZeroed((static_cast<size_t>(capacity) + 1) * sizeof(SESSION_ID_ENTRY));
     if (!ids) return LogErr(1, kName, volume, __LINE__);
     int found = 0;
     if (GetDetailList(volume, 0, &found, entries.get(), capacity) != 0)
@@ -444,10 +431,10 @@ extern "C" int GetTVCSessionIdList(const char *volume, int family, unsigned char
 
     size_t kept = 0;
     for (int i = 0; i < found; ++i) {
-        const zrk::DetailEntry e = zrk::DecodeDetailEntry(entries[i]);
+        const DetailEntry e = DecodeDetailEntry(entries[i]);
         if (family == ZRK_FAMILY_VZ && e.ucCopyKind != 2) continue;
         if (family == ZRK_FAMILY_KZP && e.ucCopyKind != 1 && e.ucCopyKind != 3) continue;
-        const SESSION_ID_ENTRY id = zrk::EncodeSessionIdEntry(zrk::SessionIdFromDetail(e));
+        const SESSION_ID_ENTRY id = EncodeSessionIdEntry(SessionIdFromDetail(e));
         std::memcpy(ids.get() + ZRK_SESSION_LIST_HEAD_LEN + sizeof id * kept, &id, sizeof id);
         ++kept;
     }
@@ -467,7 +454,7 @@ extern "C" int GetRVZBuffInfo(const char *volume, unsigned char **reply, int *le
     if (reply == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
     *reply = nullptr;
-    Buffer first = zrk::AllocateZeroed(ZRK_RVZ_BUFF_FIRST_LEN);
+    Buffer first = AllocateZeroed(ZRK_RVZ_BUFF_FIRST_LEN);
     if (!first) return LogErr(1, kName, volume, __LINE__);
     if (ExecTravoIn(volume, 0x01, ZRK_PAGE_RVZ_BUFF_LIST, nullptr, first.get(),
                     ZRK_RVZ_BUFF_FIRST_LEN) != 0)
@@ -479,7 +466,7 @@ extern "C" int GetRVZBuffInfo(const char *volume, unsigned char **reply, int *le
     }
     const size_t size = static_cast<size_t>(Be16(first.get() + 8)) * ZRK_RVZ_BUFF_ENTRY_LEN + 16;
     first.reset();
-    Buffer whole = zrk::AllocateZeroed(size);
+    Buffer whole = AllocateZeroed(size);
     if (!whole) return LogErr(1, kName, volume, __LINE__);
     // The page goes in the short form: at most 16 bits of allocation length.
     const size_t readSize = std::min<size_t>(size, ZRK_SHORT_ALLOC_MAX);

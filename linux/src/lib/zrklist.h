@@ -81,6 +81,14 @@ typedef struct COPY_REQ {
     unsigned char ucaDstOluFull[4];    /* destination OLU, 32 bits */
     unsigned char ucaReserved110[2];   /* 0 */
 } COPY_REQ;
+#ifdef __cplusplus
+static_assert(sizeof(COPY_REQ) == 112, "COPY_REQ layout");
+static_assert(offsetof(COPY_REQ, SrcOlu) == 80, "COPY_REQ layout");
+static_assert(offsetof(COPY_REQ, WholeVolumeFlag) == 84, "COPY_REQ layout");
+static_assert(offsetof(COPY_REQ, SrcSize) == 96, "COPY_REQ layout");
+static_assert(offsetof(COPY_REQ, RemoteFlag) == 102, "COPY_REQ layout");
+static_assert(offsetof(COPY_REQ, ucaDstOluFull) == 106, "COPY_REQ layout");
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -139,13 +147,6 @@ int SearchKzpSession(const char *volume, const COPY_REQ *request, unsigned char 
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
-
-static_assert(sizeof(COPY_REQ) == 112, "COPY_REQ layout");
-static_assert(offsetof(COPY_REQ, SrcOlu) == 80, "COPY_REQ layout");
-static_assert(offsetof(COPY_REQ, WholeVolumeFlag) == 84, "COPY_REQ layout");
-static_assert(offsetof(COPY_REQ, SrcSize) == 96, "COPY_REQ layout");
-static_assert(offsetof(COPY_REQ, RemoteFlag) == 102, "COPY_REQ layout");
-static_assert(offsetof(COPY_REQ, ucaDstOluFull) == 106, "COPY_REQ layout");
 
 namespace zrk {
 

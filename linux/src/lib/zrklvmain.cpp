@@ -9,6 +9,8 @@
 
 #include <cstring>
 
+using namespace zrk;
+
 namespace zrk {
 
 // ---- TVC_DETAIL_INFO ---------------------------------------------------------------
@@ -163,27 +165,11 @@ TvcDetail TvcDetailFromList(const DetailEntry &e) {
 
 namespace {
 
-using zrk::Be16;
-using zrk::FailEnd;
-using zrk::LogErr;
-using zrk::LogIn;
-using zrk::LogOk;
-using zrk::LogText;
-using zrk::SameBoxId;
-
-// TVC_EXEC bits.
-constexpr uint8_t kOpForce = 0x80;
-constexpr uint8_t kOpRemain = 0x40;
-constexpr uint8_t kOpStackTimer = 0x02;
-constexpr uint8_t kActRestart = 0x80;
-constexpr uint8_t kActStopTracking = 0x40;
-constexpr uint8_t kActSkip = 0x08;
-constexpr uint8_t kActReverse = 0x04;
-constexpr uint8_t kActModeChange = 0x02;
+// The mode bits a page takes from the option word or from the session.
 constexpr uint8_t kModeBits = ZRK_MODEFLAG_SYNC | ZRK_MODEFLAG_AUTO_SPLIT | ZRK_MODEFLAG_MANUAL_RCV;
 
 // The mode flags and transfer mode that an option word asks for.
-void ModesFromOption(unsigned int option, zrk::TvcExec &x) {
+void ModesFromOption(unsigned int option, TvcExec &x) {
     if ((option & ZRK_OPT_SYNC) != 0) x.ucModeFlags |= ZRK_MODEFLAG_SYNC;
     if ((option & ZRK_OPT_AUTO_SPLIT) != 0) x.ucModeFlags |= ZRK_MODEFLAG_AUTO_SPLIT;
     if ((option & ZRK_OPT_MANUAL_RCV) != 0) x.ucModeFlags |= ZRK_MODEFLAG_MANUAL_RCV;
@@ -192,7 +178,7 @@ void ModesFromOption(unsigned int option, zrk::TvcExec &x) {
 }
 
 // The session's own modes.
-void ModesFromDetail(const zrk::TvcDetail &d, zrk::TvcExec &x) {
+void ModesFromDetail(const TvcDetail &d, TvcExec &x) {
     x.ucModeFlags = static_cast<uint8_t>((x.ucModeFlags & ~kModeBits) | (d.ucModeFlags & kModeBits));
     x.ucTransferMode = d.ucTransferMode;
 }
@@ -272,18 +258,18 @@ extern "C" void MakePrmFromCopyReqForLv(unsigned char pageCode, const unsigned c
              pageCode, id, engineKind, optionFlag);
     if (page == nullptr) return;
 
-    zrk::TvcExec x{};
+    TvcExec x{};
     x.ucPageCode = pageCode;
     x.uhParamLength = ZRK_TVC_PARAM_LEN;
     if (request == nullptr) {
         // The roll-back of a start that the array refused.
         x.uhSessionId = id;
         x.ucCopyKind = engineKind == ZRK_ENGINE_VZ ? 2 : 1;
-        *page = zrk::EncodeTvcExec(x);
+        *page = EncodeTvcExec(x);
         WriteLog(1, nullptr, 0, "%s out(NULL)", kName);
         return;
     }
-    const zrk::CopyReqLv r = zrk::DecodeCopyReqLv(*request);
+    const CopyReqLv r = DecodeCopyReqLv(*request);
     const bool start = pageCode == ZRK_TVC_START;
     const bool monitor = (optionFlag & ZRK_OPT_MONITOR) != 0;
 
@@ -317,7 +303,7 @@ extern "C" void MakePrmFromCopyReqForLv(unsigned char pageCode, const unsigned c
 
     if (engineKind == ZRK_ENGINE_VZ && r.ucRemoteFlag == 1) {
         ModesFromOption(optionFlag, x);
-        if ((optionFlag & ZRK_OPT_SKIP_COPY) != 0) x.ucActionFlags |= kActSkip;
+        if ((optionFlag & ZRK_OPT_SKIP_COPY) != 0) x.ucActionFlags |= ZRK_TVC_ACT_SKIP;
     }
 
     if (r.ucRemoteFlag != 0) {
@@ -338,7 +324,7 @@ extern "C" void MakePrmFromCopyReqForLv(unsigned char pageCode, const unsigned c
         x.ullSize = static_cast<uint64_t>(r.uiSrcSizeHigh) << 32 | r.uiSrcSizeLow;
         x.ullDstExtent = static_cast<uint64_t>(r.uiDstExtentHigh) << 32 | r.uiDstExtentLow;
     }
-    *page = zrk::EncodeTvcExec(x);
+    *page = EncodeTvcExec(x);
     LogPage(kName, *page);
 }
 
@@ -352,10 +338,10 @@ extern "C" void MakePrmFromDetailForLv(unsigned char pageCode, unsigned char eng
              engineKind, optionFlag);
     if (page == nullptr || detail == nullptr) return;
 
-    const zrk::TvcDetail d = zrk::DecodeTvcDetail(*detail);
+    const TvcDetail d = DecodeTvcDetail(*detail);
     const bool remote = (d.ucSessionFlags & ZRK_SESFLAG_REMOTE) != 0;
     const bool vzChange = engineKind == ZRK_ENGINE_VZ && pageCode == ZRK_TVC_CHANGE;
-    zrk::TvcExec x{};
+    TvcExec x{};
     x.ucPageCode = pageCode;
     x.uhParamLength = ZRK_TVC_PARAM_LEN;
     x.uhSessionId = d.uhSessionId;
@@ -365,7 +351,7 @@ extern "C" void MakePrmFromDetailForLv(unsigned char pageCode, unsigned char eng
     x.ucModeFlags = d.ucModeFlags & ZRK_MODEFLAG_DEST_SIDE;
 
     if (pageCode == ZRK_TVC_SUSPEND && (optionFlag & ZRK_OPT_STACK_TIMER) != 0) {
-        x.ucOperationFlags |= kOpStackTimer;
+        x.ucOperationFlags |= ZRK_TVC_OP_STACK_TIMER;
         x.ucStackTimer = static_cast<uint8_t>(ZRKRVZ_stacktimer);
         WriteLog(1, nullptr, 0, "ZRKRVZ_stacktimer[0x%x]", static_cast<unsigned>(x.ucStackTimer));
     }
@@ -374,22 +360,23 @@ extern "C" void MakePrmFromDetailForLv(unsigned char pageCode, unsigned char eng
     else
         ModesFromDetail(d, x);
 
-    if ((optionFlag & (ZRK_OPT_FORCE | ZRK_OPT_VVOL)) != 0) x.ucOperationFlags |= kOpForce;
-    if (pageCode == ZRK_TVC_RESUME && (optionFlag & ZRK_OPT_REMAIN) != 0) x.ucOperationFlags |= kOpRemain;
+    if ((optionFlag & (ZRK_OPT_FORCE | ZRK_OPT_VVOL)) != 0) x.ucOperationFlags |= ZRK_TVC_OP_FORCE;
+    if (pageCode == ZRK_TVC_RESUME && (optionFlag & ZRK_OPT_REMAIN) != 0)
+        x.ucOperationFlags |= ZRK_TVC_OP_REMAIN;
 
     if (engineKind == ZRK_ENGINE_QUICKKZP) {
-        if ((optionFlag & ZRK_OPT_RESTART) != 0) x.ucActionFlags |= kActRestart;
-        if ((optionFlag & ZRK_OPT_STOP_TRACKING) != 0) x.ucActionFlags |= kActStopTracking;
+        if ((optionFlag & ZRK_OPT_RESTART) != 0) x.ucActionFlags |= ZRK_TVC_ACT_RESTART;
+        if ((optionFlag & ZRK_OPT_STOP_TRACKING) != 0) x.ucActionFlags |= ZRK_TVC_ACT_STOP_TRACKING;
     }
-    x.ucActionFlags &= static_cast<uint8_t>(~kActSkip);
+    x.ucActionFlags &= static_cast<uint8_t>(~ZRK_TVC_ACT_SKIP);
 
     if (vzChange) {
         if ((optionFlag & ZRK_OPT_REVERSE) != 0) {
             // A reverse always carries the session's current modes.
-            x.ucActionFlags |= kActReverse;
+            x.ucActionFlags |= ZRK_TVC_ACT_REVERSE;
             ModesFromDetail(d, x);
         } else if (remote) {
-            x.ucActionFlags |= kActModeChange;
+            x.ucActionFlags |= ZRK_TVC_ACT_MODE_CHANGE;
         }
     }
 
@@ -401,7 +388,7 @@ extern "C" void MakePrmFromDetailForLv(unsigned char pageCode, unsigned char eng
     x.ullSrcExtent = d.ullSrcExtent;
     x.ullSize = d.ullSrcSize;
     x.ullDstExtent = d.ullDstExtent;
-    *page = zrk::EncodeTvcExec(x);
+    *page = EncodeTvcExec(x);
     LogPage(kName, *page);
 }
 
@@ -419,7 +406,7 @@ extern "C" int GetSessionDetailInfoForLV(const char *volume, const unsigned char
     TVC_DETAIL_INFO record;
     std::memcpy(&record, reply + ZRK_PAGE_HEAD_LEN, sizeof record);
     if (record.Status == 0 || record.ucVolumeRole != 1)
-        return zrk::NoSuchSession(kName, volume, __LINE__);
+        return NoSuchSession(kName, volume, __LINE__);
     *detail = record;
     return LogOk(1, kName, volume, __LINE__);
 }
@@ -433,7 +420,7 @@ extern "C" int RVZBuffInfo(const char *volume, unsigned char **reply, int *lengt
     unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
     unsigned char remote = 0;
     if (GetSupportCopyInfo(volume, support, &remote) != 0) return LogErr(2, kName, volume, __LINE__);
-    const zrk::CopySupport s(support);
+    const CopySupport s(support);
     if (!s.Has(ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND) ||
         !s.Has(ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_RVZ_BUFFERS))
         return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
@@ -465,7 +452,7 @@ extern "C" int GetVolumeInfoForLV(const char *volume, unsigned int optionFlag,
     VOL_INFO &info = record->VolInfo;
     info = VOL_INFO{};
     CtrlSupportData(info.ucaSupportData, ZRK_STORE_READ);
-    const zrk::CopySupport s(info.ucaSupportData);
+    const CopySupport s(info.ucaSupportData);
 
     if (s.AnyHas({ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_FLAGS_RVZ}, ZRK_SUPPORT_KIND)) {
         if (GetMaxSessionCount(volume, ZRK_PAGE_LOCAL_VZ_LIST, info.ucaVzMaxSession) != 0)
@@ -474,7 +461,7 @@ extern "C" int GetVolumeInfoForLV(const char *volume, unsigned int optionFlag,
             unsigned char *raw = nullptr;
             int length = 0;
             if (RVZBuffInfo(volume, &raw, &length) != 0) return LogErr(2, kName, volume, __LINE__);
-            const zrk::Buffer list(raw);
+            const Buffer list(raw);
             if (length >= 16) {
                 std::memcpy(info.ucaRvzBuffMax, list.get() + 8, 2);
                 std::memcpy(info.ucaRvzBuffCur, list.get() + 10, 2);
@@ -508,7 +495,7 @@ extern "C" int GetVolumeInfoForLV(const char *volume, unsigned int optionFlag,
             return LogErr(2, kName, volume, __LINE__);
         DETAIL_LIST_INFO raw;
         std::memcpy(&raw, bytes, sizeof raw);
-        const zrk::DetailEntry entry = zrk::DecodeDetailEntry(raw);
+        const DetailEntry entry = DecodeDetailEntry(raw);
         if (SameBoxId(record->BoxID, entry.ucaSrcBoxID)) {
             record->uiOlu = entry.uiDstOlu;
             std::memcpy(record->BoxID, entry.ucaDstBoxID, ZRK_BOXID_LEN);

@@ -9,22 +9,13 @@
 #include <cstring>
 #include <functional>
 
+using namespace zrk;
+
 extern "C" {
 int ZRKsessionid;
 }
 
 namespace {
-
-using zrk::Be16;
-using zrk::BoxText;
-using zrk::CopySupport;
-using zrk::FailEnd;
-using zrk::FailWith;
-using zrk::LogErr;
-using zrk::LogIn;
-using zrk::LogOk;
-using zrk::LogText;
-using zrk::SameBoxId;
 
 constexpr int kOluStatusAttr = 4; // byte of OLU_STATUS that a start tests
 
@@ -38,7 +29,7 @@ public:
         ZRKerrno = iErrno;
     }
     bool SenseIs(int key, int asc, int ascq) const {
-        const zrk::SenseRecord r = zrk::NormaliseSense(ucaSense, sizeof ucaSense);
+        const SenseRecord r = NormaliseSense(ucaSense, sizeof ucaSense);
         return r.ucKey == key && r.ucAsc == asc && r.ucAscq == ascq;
     }
     int Errno() const { return iErrno; }
@@ -359,7 +350,7 @@ extern "C" int StartSnapTvc(const char *volume, unsigned char engineKind,
         if (ReadOluStatus(volume, request->SrcOlu + 2, status) != 0)
             return LogErr(2, kName, volume, __LINE__);
         // A monitor session has no destination.
-        if (zrk::Be32(request->DstOlu) != 0xFFFFFFFFu) {
+        if (Be32(request->DstOlu) != 0xFFFFFFFFu) {
             if (ReadOluStatus(volume, request->DstOlu + 2, status) != 0)
                 return LogErr(2, kName, volume, __LINE__);
             if ((status[kOluStatusAttr] & 0x02) != 0)
@@ -446,7 +437,7 @@ extern "C" int SuspendTvc(const char *volume, unsigned char engineKind, unsigned
     if (detail.Status == 4) return FailEnd(ZRK_ERR_SEQUENCE, 2, kName, volume, __LINE__);
 
     return SendFromDetail(kName, volume, ZRK_TVC_SUSPEND, engineKind, detail, optionFlag, [&] {
-        if (stackTimer && DetailRemote(detail) && zrk::StoredSenseIs(5, 0x26, 0x00))
+        if (stackTimer && DetailRemote(detail) && StoredSenseIs(5, 0x26, 0x00))
             ZRKerrno = ZRK_ERR_STACK_TIMER;
     });
 }
@@ -629,14 +620,14 @@ int SearchInDetailList(const char *volume, unsigned char kind, const COPY_REQ_LV
                        unsigned char listMode, int maxSes, TVC_DETAIL_INFO &detail) {
     WriteLog(1, nullptr, 0, "AllocSize=%d [%s] [%d]",
              static_cast<int>(maxSes * sizeof(DETAIL_LIST_INFO)), LogText(volume), __LINE__);
-    zrk::Entries list = zrk::AllocateDetailEntries(static_cast<size_t>(maxSes));
+    Entries list = AllocateDetailEntries(static_cast<size_t>(maxSes));
     if (!list) return LogErr(1, kSearchName, volume, __LINE__);
     int count = 0;
     int read;
     {
         // A storage-cluster volume lists its sessions without the cluster
         // selection.
-        const zrk::OptionFlagScope selection(ZRKstorage_cluster != 0 ? ZRK_OPT_LIST_NO_CLUSTER
+        const OptionFlagScope selection(ZRKstorage_cluster != 0 ? ZRK_OPT_LIST_NO_CLUSTER
                                                                      : ZRKOptionFlag);
         read = GetDetailList(volume, listMode, &count, list.get(), maxSes);
     }
@@ -650,7 +641,7 @@ int SearchInDetailList(const char *volume, unsigned char kind, const COPY_REQ_LV
 // Over the session-id lists, reading each candidate's detail.
 int SearchByIdList(const char *volume, unsigned char kind, const COPY_REQ_LV &request,
                    int maxSes, unsigned char *id, TVC_DETAIL_INFO &detail) {
-    zrk::Buffer slots = zrk::AllocateZeroed(static_cast<size_t>(maxSes) * 4);
+    Buffer slots = AllocateZeroed(static_cast<size_t>(maxSes) * 4);
     if (!slots) return LogErr(1, kSearchName, volume, __LINE__);
     int count = 0;
     if (ExtractSessionID(volume, kind, &request, &count, slots.get(), maxSes) != 0)
@@ -661,7 +652,7 @@ int SearchByIdList(const char *volume, unsigned char kind, const COPY_REQ_LV &re
         const int read = GetSessionDetailInfoForLV(volume, candidate, &d);
         if (read == -2) continue;
         if (read != 0) return LogErr(1, kSearchName, volume, __LINE__);
-        if (!zrk::SameCopy(d, kind, request)) continue;
+        if (!SameCopy(d, kind, request)) continue;
         if (Remote(request) &&
             (!SameBoxId(d.SrcBoxID, request.SrcBoxID) || !SameBoxId(d.DstBoxID, request.DstBoxID)))
             continue;
@@ -680,7 +671,7 @@ extern "C" int SearchTvcSession(const char *volume, unsigned char engineKind,
     LogIn(1, kSearchName, volume, __LINE__);
     if (request == nullptr || sessionId == nullptr || detail == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, 1, kSearchName, volume, __LINE__);
-    const int maxSes = zrk::CommonMaxSes();
+    const int maxSes = CommonMaxSes();
     WriteLog(1, nullptr, 0, "MaxSesCnt=%d [%s] [%d]", maxSes, LogText(volume), __LINE__);
 
     const CopySupport s;
@@ -733,7 +724,7 @@ extern "C" int ExtractSessionID(const char *volume, unsigned char engineKind,
             std::free(raw);
             return LogErr(1, kName, volume, __LINE__);
         }
-        const zrk::Buffer ids(raw);
+        const Buffer ids(raw);
         for (int k = 0; k < entries; ++k) {
             const unsigned char *e = ids.get() + ZRK_SESSION_LIST_HEAD_LEN +
                                      sizeof(SESSION_ID_ENTRY) * static_cast<size_t>(k);

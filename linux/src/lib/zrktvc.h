@@ -150,11 +150,10 @@ int MakeConcSusFromSessionList(const char *volume, int remote, int role, int cou
 #ifdef __cplusplus
 } /* extern "C" */
 
-static_assert(sizeof(CONC_SUS_PAIR_LV) == 112, "CONC_SUS_PAIR_LV layout");
+/* The pair fields the concurrent suspend reads, beside the layout the public
+ * header pins. */
 static_assert(offsetof(CONC_SUS_PAIR_LV, SrcOlu) == 40, "CONC_SUS_PAIR_LV layout");
-static_assert(offsetof(CONC_SUS_PAIR_LV, DstBoxID) == 60, "CONC_SUS_PAIR_LV layout");
 static_assert(offsetof(CONC_SUS_PAIR_LV, DstOlu) == 100, "CONC_SUS_PAIR_LV layout");
-static_assert(offsetof(CONC_SUS_PAIR_LV, DstExtent_low) == 108, "CONC_SUS_PAIR_LV layout");
 
 namespace zrk {
 

@@ -13,20 +13,9 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+using namespace zrk;
 
-using zrk::Be16;
-using zrk::Be32;
-using zrk::Be64;
-using zrk::BoxText;
-using zrk::CopySupport;
-using zrk::FailEnd;
-using zrk::FailWith;
-using zrk::LogErr;
-using zrk::LogIn;
-using zrk::LogOk;
-using zrk::LogText;
-using zrk::SameBoxId;
+namespace {
 
 // The most one TRAVO IN can ask for: its allocation length has 24 bits.
 constexpr uint64_t kTravoInMax = 0xFFFFFF;
@@ -56,7 +45,7 @@ extern "C" int QueryDetailfromListForLV(int count, const DETAIL_LIST_INFO *list,
     LogIn(1, kName, __LINE__);
     for (int i = 0; list != nullptr && request != nullptr && i < count; ++i) {
         const DETAIL_LIST_INFO &e = list[i];
-        if (!zrk::SameCopy(e, engineKind, *request)) continue;
+        if (!SameCopy(e, engineKind, *request)) continue;
         // A local session may be listed without its arrays.
         if (request->RemoteFlag == 0 && ZeroBox(e.SrcBoxID)) {
             if (!ZeroBox(e.DstBoxID)) continue;
@@ -65,7 +54,7 @@ extern "C" int QueryDetailfromListForLV(int count, const DETAIL_LIST_INFO *list,
             continue;
         }
         if (detail != nullptr)
-            *detail = zrk::EncodeTvcDetail(zrk::TvcDetailFromList(zrk::DecodeDetailEntry(e)));
+            *detail = EncodeTvcDetail(TvcDetailFromList(DecodeDetailEntry(e)));
         WriteLog(1, &e, sizeof e, "DetailListInfo [%d]", __LINE__);
         return 0;
     }
@@ -102,7 +91,7 @@ extern "C" int GetGenerationMultiSes(const char *volume, const COPY_REQ_LV *requ
     uint64_t blocks = Be16(blockCount);
     blocks = std::min(blocks, (kTravoInMax - ZRK_GENERATION_HEAD_LEN) / room);
     const uint64_t allocation = blocks * room + ZRK_GENERATION_HEAD_LEN;
-    zrk::Buffer reply = zrk::AllocateZeroed(static_cast<size_t>(allocation));
+    Buffer reply = AllocateZeroed(static_cast<size_t>(allocation));
     if (!reply) return LogErr(1, kName, volume, __LINE__);
     if (GetGeneration(volume, request->SrcOlu + 2, static_cast<unsigned int>(allocation),
                       reply.get()) != 0)
@@ -141,7 +130,7 @@ extern "C" int GetGenerationMultiSes(const char *volume, const COPY_REQ_LV *requ
             generations = fit;
         }
         std::memcpy(block, blk, static_cast<size_t>(BlockSize(generations)));
-        zrk::PutBe16(block + kBlockGenerations, static_cast<uint16_t>(generations));
+        PutBe16(block + kBlockGenerations, static_cast<uint16_t>(generations));
         return LogOk(1, kName, volume, __LINE__);
     }
     return FailEnd(ZRK_ERR_NO_SESSION, 1, kName, volume, __LINE__);
@@ -151,10 +140,10 @@ namespace {
 
 // The head of the generation page of the request's OLU, then the extent
 // block of its source extent into block (sized for the head's maximum).
-int ReadGenerationBlock(const char *volume, const COPY_REQ_LV &request, zrk::Buffer &block) {
+int ReadGenerationBlock(const char *volume, const COPY_REQ_LV &request, Buffer &block) {
     unsigned char head[ZRK_GENERATION_READ_LEN];
     if (GetGeneration(volume, request.SrcOlu + 2, sizeof head, head) != 0) return -1;
-    block = zrk::AllocateZeroed(static_cast<size_t>(BlockSize(Be16(head + kGenMax))));
+    block = AllocateZeroed(static_cast<size_t>(BlockSize(Be16(head + kGenMax))));
     if (!block) return -1;
     return GetGenerationMultiSes(volume, &request, head + kGenVolumeBlocks, head + kGenMax,
                                  block.get());
@@ -170,7 +159,7 @@ extern "C" int GetGenerationList(const char *volume, unsigned int optionFlag,
     if (request == nullptr || snapDetailList == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
     if (CheckBoxIDForLV(volume, request, nullptr) != 0) return LogErr(2, kName, volume, __LINE__);
-    zrk::Buffer block;
+    Buffer block;
     if (ReadGenerationBlock(volume, *request, block) != 0) return LogErr(2, kName, volume, __LINE__);
 
     const int generations = Be16(block.get() + kBlockGenerations);
@@ -213,7 +202,7 @@ extern "C" int GetGenerationInfo(const char *volume, unsigned int optionFlag,
     } else if (CheckBoxIDForLV(volume, request, nullptr) != 0) {
         return LogErr(2, kName, volume, __LINE__);
     }
-    zrk::Buffer block;
+    Buffer block;
     if (ReadGenerationBlock(volume, req, block) != 0) return LogErr(2, kName, volume, __LINE__);
     if (!byId) {
         TVC_DETAIL_INFO detail;
@@ -231,8 +220,8 @@ extern "C" int GetGenerationInfo(const char *volume, unsigned int optionFlag,
         }
         WriteLog(2, nullptr, 0, "Same SessionID:[%d] Generation:[%d]  [%d]",
                  static_cast<int>(Be16(gen)), i + 1, __LINE__);
-        zrk::PutBe16(snapDetailInfo, static_cast<uint16_t>(generations));
-        zrk::PutBe16(snapDetailInfo + 2, static_cast<uint16_t>(i + 1));
+        PutBe16(snapDetailInfo, static_cast<uint16_t>(generations));
+        PutBe16(snapDetailInfo + 2, static_cast<uint16_t>(i + 1));
         std::memcpy(snapDetailInfo + 4, id, 2);
         return LogOk(2, kName, volume, __LINE__);
     }
@@ -332,9 +321,23 @@ void Matched(const char *volume, int index, const unsigned char *id, uint32_t *r
              index, static_cast<unsigned>(Be16(id)), id[0], id[1], LogText(volume), __LINE__);
 }
 
-bool ValidConcArgs(int count, const CONC_SUS_PAIR_LV *pairs, const uint32_t *results,
-                   const unsigned char *page) {
-    return count > 0 && pairs != nullptr && results != nullptr && page != nullptr;
+// The entry of both page fillers: the entry line, the arguments and the
+// line of the input; 0, or -1 after the Err end line.
+int EnterConcFill(const char *name, const char *volume, int remote, int role, int count,
+                  const CONC_SUS_PAIR_LV *pairs, const uint32_t *results,
+                  const unsigned char *page) {
+    LogIn(1, name, volume, __LINE__);
+    if (count <= 0 || pairs == nullptr || results == nullptr || page == nullptr)
+        return FailEnd(ZRK_ERR_PARAMETER, 1, name, volume, __LINE__);
+    WriteLog(1, nullptr, 0, "inputData Remote=%d Role=%d SesCnt=%d [%s] [%d]", remote, role, count,
+             LogText(volume), __LINE__);
+    return 0;
+}
+
+// No session of the list for a pair: its Err end line carries the pair.
+int NoSessionForPair(const char *name, const char *volume, const CONC_SUS_PAIR_LV &pair) {
+    WriteLog(1, &pair, sizeof pair, "%s Err end [%s] [%d]", name, LogText(volume), __LINE__);
+    return FailWith(ZRK_ERR_CONC_SUSPEND);
 }
 
 }  // namespace
@@ -343,13 +346,9 @@ extern "C" int MakeConcSusFromDetailList(const char *volume, int remote, int rol
                                          const CONC_SUS_PAIR_LV *pairs, uint32_t *results,
                                          unsigned char *page) {
     static constexpr const char kName[] = "MakeConcSusFromDetailList";
-    LogIn(1, kName, volume, __LINE__);
-    if (!ValidConcArgs(count, pairs, results, page))
-        return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
-    WriteLog(1, nullptr, 0, "inputData Remote=%d Role=%d SesCnt=%d [%s] [%d]", remote, role, count,
-             LogText(volume), __LINE__);
-    const int maxSes = zrk::CommonMaxSes();
-    zrk::Entries list = zrk::AllocateDetailEntries(static_cast<size_t>(maxSes));
+    if (EnterConcFill(kName, volume, remote, role, count, pairs, results, page) != 0) return -1;
+    const int maxSes = CommonMaxSes();
+    Entries list = AllocateDetailEntries(static_cast<size_t>(maxSes));
     if (!list) return LogErr(1, kName, volume, __LINE__);
     int entries = 0;
     if (GetDetailList(volume, ZRK_LIST_MODE_ALL, &entries, list.get(), maxSes) != 0)
@@ -362,7 +361,7 @@ extern "C" int MakeConcSusFromDetailList(const char *volume, int remote, int rol
         int match = -1;
         for (int k = 0; k < entries && match < 0; ++k) {
             if (used[static_cast<size_t>(k)]) continue;
-            const zrk::DetailEntry e = zrk::DecodeDetailEntry(list[k]);
+            const DetailEntry e = DecodeDetailEntry(list[k]);
             if (e.ucCopyKind != 2 || e.RemoteBit() != remote) continue;
             if (e.uiSrcOlu != p.SrcOlu || e.uiDstOlu != p.DstOlu) continue;
             if (!SameExtents(p, e.ullSrcExtent, e.ullSrcSize, e.ullDstExtent)) continue;
@@ -372,12 +371,7 @@ extern "C" int MakeConcSusFromDetailList(const char *volume, int remote, int rol
                 continue;
             match = k;
         }
-        if (match < 0) {
-            WriteLog(1, &p, sizeof p, "MakeConcSusFromDetailList Err end [%s] [%d]",
-                     LogText(volume), __LINE__);
-            ZRKerrno = ZRK_ERR_CONC_SUSPEND;
-            return -1;
-        }
+        if (match < 0) return NoSessionForPair(kName, volume, p);
         const DETAIL_LIST_INFO &e = list[match];
         if (e.Status != 2 || e.Phase != 2)
             return FailEnd(ZRK_ERR_SEQUENCE, 1, kName, volume, __LINE__);
@@ -391,11 +385,7 @@ extern "C" int MakeConcSusFromSessionList(const char *volume, int remote, int ro
                                           const CONC_SUS_PAIR_LV *pairs, uint32_t *results,
                                           unsigned char *page) {
     static constexpr const char kName[] = "MakeConcSusFromSessionList";
-    LogIn(1, kName, volume, __LINE__);
-    if (!ValidConcArgs(count, pairs, results, page))
-        return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
-    WriteLog(1, nullptr, 0, "inputData Remote=%d Role=%d SesCnt=%d [%s] [%d]", remote, role, count,
-             LogText(volume), __LINE__);
+    if (EnterConcFill(kName, volume, remote, role, count, pairs, results, page) != 0) return -1;
     unsigned char remoteSupport = 0;
     CtrlCommonData(&remoteSupport, ZRK_COMMON_GET_REMOTE);
     unsigned char *raw = nullptr;
@@ -404,13 +394,13 @@ extern "C" int MakeConcSusFromSessionList(const char *volume, int remote, int ro
         std::free(raw);
         return LogErr(1, kName, volume, __LINE__);
     }
-    const zrk::Buffer ids(raw);
+    const Buffer ids(raw);
     if (entries == 0) return FailEnd(ZRK_ERR_NO_SESSION, 1, kName, volume, __LINE__);
 
     // Each entry's detail is read once, when a pair first needs it.
     enum class Seen : unsigned char { Unread, Read, Used };
     std::vector<Seen> seen(static_cast<size_t>(entries), Seen::Unread);
-    zrk::Buffer details = zrk::AllocateZeroed(static_cast<size_t>(entries) * sizeof(TVC_DETAIL_INFO));
+    Buffer details = AllocateZeroed(static_cast<size_t>(entries) * sizeof(TVC_DETAIL_INFO));
     if (!details) return LogErr(1, kName, volume, __LINE__);
     auto detailOf = [&](int k) {
         return reinterpret_cast<TVC_DETAIL_INFO *>(details.get() + sizeof(TVC_DETAIL_INFO) * static_cast<size_t>(k));
@@ -447,12 +437,7 @@ extern "C" int MakeConcSusFromSessionList(const char *volume, int remote, int ro
                 continue;
             match = k;
         }
-        if (match < 0) {
-            WriteLog(1, &p, sizeof p, "MakeConcSusFromSessionList Err end [%s] [%d]",
-                     LogText(volume), __LINE__);
-            ZRKerrno = ZRK_ERR_CONC_SUSPEND;
-            return -1;
-        }
+        if (match < 0) return NoSessionForPair(kName, volume, p);
         const TVC_DETAIL_INFO *d = detailOf(match);
         if (d->Status != 2 || d->Phase != 2)
             return FailEnd(ZRK_ERR_SEQUENCE, 1, kName, volume, __LINE__);
@@ -471,7 +456,7 @@ extern "C" int MultiSuspendVzForLV(const char *volume, unsigned int optionFlag, 
     if (count <= 0 || pairs == nullptr || results == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
     for (int i = 0; i < count; ++i) results[i] = 0xFFFFFFFFu;
-    const int maxSes = zrk::CommonMaxSes();
+    const int maxSes = CommonMaxSes();
     WriteLog(2, nullptr, 0, "MaxSesCnt=%d [%s] [%d]", maxSes, LogText(volume), __LINE__);
     unsigned char own[ZRK_BOXID_LEN] = {};
     CtrlCommonData(own, ZRK_COMMON_GET_BOXID);
@@ -528,7 +513,7 @@ extern "C" int MultiSuspendVzForLV(const char *volume, unsigned int optionFlag, 
     const size_t slots = (static_cast<size_t>(count) + 3) / 4 * 4;
     const size_t size = ZRK_CONC_SUS_HEAD_LEN + 4 * slots;
     WriteLog(2, nullptr, 0, "AllocSize=%d [%s] [%d]", static_cast<int>(size), LogText(volume), __LINE__);
-    zrk::Buffer page = zrk::AllocateZeroed(size);
+    Buffer page = AllocateZeroed(size);
     if (!page) return LogErr(2, kName, volume, __LINE__);
     const int filled = s.DetailList()
                            ? MakeConcSusFromDetailList(volume, remote, role, count, pairs, results, page.get())
@@ -537,12 +522,12 @@ extern "C" int MultiSuspendVzForLV(const char *volume, unsigned int optionFlag, 
 
     unsigned char *h = page.get();
     h[0] = ZRK_PAGE_CONC_SUSPEND;
-    zrk::PutBe32(h + 4, static_cast<uint32_t>(size - 8));
-    zrk::PutBe16(h + 8, static_cast<uint16_t>(count));
+    PutBe32(h + 4, static_cast<uint32_t>(size - 8));
+    PutBe16(h + 8, static_cast<uint16_t>(count));
     h[10] = static_cast<unsigned char>((remote != 0 ? 0x80 : 0) | (remote != 0 && role == 1 ? 0x40 : 0) |
                                        (untransferred ? 0x20 : 0));
     if (ExecTravoOut(volume, h, static_cast<int>(size)) != 0) {
-        if (remote != 0 && zrk::StoredSenseIs(5, 0x26, 0x00)) ZRKerrno = ZRK_ERR_PARTNER;
+        if (remote != 0 && StoredSenseIs(5, 0x26, 0x00)) ZRKerrno = ZRK_ERR_PARTNER;
         return LogErr(2, kName, volume, __LINE__);
     }
     return LogOk(2, kName, volume, __LINE__);
