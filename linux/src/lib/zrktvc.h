@@ -51,25 +51,25 @@ extern "C" {
 extern int ZRKsessionid;
 
 /* ---- session operations (zrktvc.cpp) --------------------------------------
- * Each has the form TvcOperation. volume: the path the commands go to;
- * engineKind: ZRK_ENGINE_KZP, _VZ or _SNAPKZPP (the SnapKZP start and stop:
+ * Each has the form TvcSessionOperation. volume: the path the commands go
+ * to; engineKind: ZRK_ENGINE_KZP, _VZ or _SNAPKZPP (the SnapKZP start and stop:
  * ZRK_ENGINE_KZP for SnapKZP, ZRK_ENGINE_SNAPKZPP for SnapKZP+); optionFlag:
  * the caller's option word (checked by the API against its mask); request:
  * the copy request, or with ZRK_OPT_SESSION_ID the session identifier in
  * bytes 82-83. The starts set ZRKsessionid. A refused start is rolled back
  * with a stop page for the reserved identifier; the start's ZRKerrno and
  * sense are what the caller sees. */
-typedef int TvcOperation(const char *volume, unsigned char engineKind, unsigned int optionFlag,
-                         const COPY_REQ_LV *request);
-TvcOperation StartTvc;
-TvcOperation StopTvc;
-TvcOperation SuspendTvc;
-TvcOperation ResumeTvc;
-TvcOperation ChangeTvc;
-TvcOperation StartQuickTvc;
-TvcOperation StopQuickTvc;
-TvcOperation StartSnapTvc;
-TvcOperation StopSnapTvc;
+typedef int TvcSessionOperation(const char *volume, unsigned char engineKind,
+                                unsigned int optionFlag, const COPY_REQ_LV *request);
+TvcSessionOperation StartTvc;
+TvcSessionOperation StopTvc;
+TvcSessionOperation SuspendTvc;
+TvcSessionOperation ResumeTvc;
+TvcSessionOperation ChangeTvc;
+TvcSessionOperation StartQuickTvc;
+TvcSessionOperation StopQuickTvc;
+TvcSessionOperation StartSnapTvc;
+TvcSessionOperation StopSnapTvc;
 
 /* The detail of the request's session; engineKind ZRK_ENGINE_ANY for any. */
 int QueryTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
