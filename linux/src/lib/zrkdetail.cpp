@@ -263,11 +263,12 @@ extern "C" int GetSessionDetailInfo(const char *volume, const unsigned char *ses
     LogIn(1, kName, volume, __LINE__);
     if (sessionId == nullptr || detail == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
+
     // The page-based detail answers for the monitor and SnapKZP sessions,
     // which the classic KZP pages do not describe.
-    if (CopySupport().Has(ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP) && (page == ZRK_PAGE_LOCAL_KZP_DETAIL ||
-                                     page == ZRK_PAGE_REMOTE_KZP_DETAIL ||
-                                     page == ZRK_PAGE_TVC_DETAIL)) {
+    if (CopySupport().Has(ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP) &&
+        (page == ZRK_PAGE_LOCAL_KZP_DETAIL || page == ZRK_PAGE_REMOTE_KZP_DETAIL ||
+         page == ZRK_PAGE_TVC_DETAIL)) {
         unsigned char reply[ZRK_TVC_DETAIL_REPLY_LEN];
         if (ExecTravoIn(volume, 0x01, ZRK_PAGE_TVC_DETAIL, sessionId, reply, sizeof reply) != 0)
             return LogErr(1, kName, volume, __LINE__);

@@ -195,18 +195,16 @@ struct CopySupport {
             if (Has(byte, bit)) return true;
         return false;
     }
+    /* A bit of the flag byte of some copy group. */
+    bool AnyGroupHas(unsigned bit) const {
+        return AnyHas({ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_FLAGS_REMOTE_KZP, ZRK_SUPPORT_FLAGS_VZ,
+                       ZRK_SUPPORT_FLAGS_RVZ},
+                      bit);
+    }
     /* Some copy group is set up. */
-    bool AnyGroup() const {
-        return AnyHas({ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_FLAGS_REMOTE_KZP, ZRK_SUPPORT_FLAGS_VZ,
-                       ZRK_SUPPORT_FLAGS_RVZ},
-                      ZRK_SUPPORT_KIND);
-    }
+    bool AnyGroup() const { return AnyGroupHas(ZRK_SUPPORT_KIND); }
     /* Some copy group keeps a detail list. */
-    bool DetailList() const {
-        return AnyHas({ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_FLAGS_REMOTE_KZP, ZRK_SUPPORT_FLAGS_VZ,
-                       ZRK_SUPPORT_FLAGS_RVZ},
-                      ZRK_SUPPORT_DETAIL_LIST);
-    }
+    bool DetailList() const { return AnyGroupHas(ZRK_SUPPORT_DETAIL_LIST); }
     /* Sessions of virtual volumes in some group. */
     bool VirtualVolumes() const { return zrk_support_vvol(ucaData) != 0; }
 };
@@ -254,13 +252,17 @@ inline void PutBe64(unsigned char *p, uint64_t v) { ShiftAnytoB(&v, 8, 8, p); }
  * pair with host numbers (Be), the rest with fields of the same type (Copy). */
 
 struct Decoding {
-    template <class T> static void Copy(const T &wire, T &host) { std::memcpy(&host, &wire, sizeof host); }
+    template <class T> static void Copy(const T &wire, T &host) {
+        std::memcpy(&host, &wire, sizeof host);
+    }
     static void Be(const unsigned char *wire, uint16_t &host) { host = Be16(wire); }
     static void Be(const unsigned char *wire, uint32_t &host) { host = Be32(wire); }
     static void Be(const unsigned char *wire, uint64_t &host) { host = Be64(wire); }
 };
 struct Encoding {
-    template <class T> static void Copy(T &wire, const T &host) { std::memcpy(&wire, &host, sizeof wire); }
+    template <class T> static void Copy(T &wire, const T &host) {
+        std::memcpy(&wire, &host, sizeof wire);
+    }
     static void Be(unsigned char *wire, uint16_t host) { PutBe16(wire, host); }
     static void Be(unsigned char *wire, uint32_t host) { PutBe32(wire, host); }
     static void Be(unsigned char *wire, uint64_t host) { PutBe64(wire, host); }

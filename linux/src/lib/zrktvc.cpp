@@ -317,13 +317,10 @@ extern "C" int StartQuickTvc(const char *volume, unsigned char engineKind,
             return LogErr(2, kName, volume, __LINE__);
         if ((detail.ucSessionFlags & ZRK_SESFLAG_QUICKKZP) == 0)
             return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
-        TVC_EXEC page;
-        MakePrmFromDetailForLv(ZRK_TVC_START, ZRK_ENGINE_QUICKKZP, &detail, optionFlag, &page);
-        if (ExecTravoOut(volume, &page, sizeof page) != 0) {
-            if (ZRKerrno == ZRK_ERR_SNAPKZP) ZRKerrno = ZRK_ERR_SDV;
-            return LogErr(2, kName, volume, __LINE__);
-        }
-        return LogOk(2, kName, volume, __LINE__);
+        return SendFromDetail(kName, volume, ZRK_TVC_START, ZRK_ENGINE_QUICKKZP, detail,
+                              optionFlag, [] {
+                                  if (ZRKerrno == ZRK_ERR_SNAPKZP) ZRKerrno = ZRK_ERR_SDV;
+                              });
     }
     if (ReserveAndStart(kName, volume, 4, ZRK_ENGINE_QUICKKZP, *request, own, optionFlag,
                         false) != 0)
