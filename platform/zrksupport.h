@@ -48,6 +48,8 @@ enum {
     ZRK_SUPPORT_SNAP   = 0x04, /* byte 4: SnapKZP; in-band also the OLU status page 0x31
                                   and the session detail page 0x44 */
     ZRK_SUPPORT_SNAP_P = 0x08, /* bytes 4, 12: SnapKZP+ */
+    ZRK_SUPPORT_POOL_SIZE = 0x10, /* bytes 4, 12: the pool size of a SnapKZP+ session
+                                     (in-band page 0x46) */
 };
 
 /* ---- bits of the function bytes (21 VZ, 29 RVZ) and of byte 30 ---------------- */

@@ -16,9 +16,11 @@
 #include <memory>
 #include <new>
 
+using namespace zrk;
+
 namespace zrk {
 
-// ---- allocation and log lines shared by the list and detail files --------------
+// ---- allocation, log lines and the support record shared by the engine files ------
 
 Buffer AllocateZeroed(size_t size) {
     errno = 0;
@@ -40,148 +42,101 @@ Entries AllocateDetailEntries(size_t count) {
     return entries;
 }
 
-void InLine(int level, const char *name, const char *volume, int line) {
-    WriteLog(level, nullptr, 0, "%s in [%s] [%d]", name, LogText(volume), line);
+int NoSuchSession(const char *name, const char *volume, int line) {
+    WriteLog(1, nullptr, 0, "%s No Such Session [%s] [%d]", name, LogText(volume), line);
+    return -2;
 }
-int OkLine(int level, const char *name, const char *volume, int line) {
-    WriteLog(level, nullptr, 0, "%s OK end [%s] [%d]", name, LogText(volume), line);
-    return 0;
-}
-int ErrLine(int level, const char *name, const char *volume, int line) {
-    WriteLog(level, nullptr, 0, "%s Err end [%s] [%d]", name, LogText(volume), line);
-    return -1;
-}
+
+CopySupport::CopySupport() { CtrlSupportData(ucaData, ZRK_STORE_READ); }
 
 // ---- DETAIL_LIST_INFO ---------------------------------------------------------
 
-DetailEntry DecodeDetailEntry(const DETAIL_LIST_INFO &in) {
-    DetailEntry out{};
-    out.uhSessionId = Be16(in.ucaSessionID);
-    out.uhPartnerId = Be16(in.ucaPartnerID);
-    out.ucCopyKind = in.ucCopyKind;
-    out.ucSessionFlags = in.ucSessionFlags;
-    out.ucModeFlags = in.ucModeFlags;
-    out.ucTransferMode = in.ucTransferMode;
-    out.ucPhase = in.Phase;
-    out.ucStatus = in.Status;
-    out.ucModeChange = in.ucModeChange;
-    out.ucState11 = in.ucState11;
-    out.uiLapseTime = Be32(in.ucaLapseTime);
-    std::memcpy(out.ucaSrcBoxID, in.SrcBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.ucaDstBoxID, in.DstBoxID, ZRK_BOXID_LEN);
-    out.uiSrcOlu = Be32(in.SrcOlu);
-    out.uiDstOlu = Be32(in.DstOlu);
-    out.uhExtentCnt = Be16(in.ucaExtentCnt);
-    out.ucState106 = in.ucState106;
-    out.ucState107 = in.ucState107;
-    out.ullCopiedBlock = Be64(in.CopiedBlock_high);
-    out.ullSrcExtent = Be64(in.SrcExtent_high);
-    out.ullSrcSize = Be64(in.SrcSize_high);
-    out.ullDstExtent = Be64(in.DstExtent_high);
-    std::memcpy(out.ucaState140, in.ucaState140, sizeof out.ucaState140);
-    out.ucReserved147 = in.ucReserved147;
-    out.uiValue148 = Be32(in.ucaValue148);
-    std::memcpy(out.ucaStartTime, in.ucaStartTime, sizeof out.ucaStartTime);
-    return out;
-}
+namespace {
 
+struct DetailEntryMap {
+    template <class Way, class Wire, class Host> static void Walk(Wire &w, Host &h) {
+        Way::Be(w.ucaSessionID, h.uhSessionId);
+        Way::Be(w.ucaPartnerID, h.uhPartnerId);
+        Way::Copy(w.ucCopyKind, h.ucCopyKind);
+        Way::Copy(w.ucSessionFlags, h.ucSessionFlags);
+        Way::Copy(w.ucModeFlags, h.ucModeFlags);
+        Way::Copy(w.ucTransferMode, h.ucTransferMode);
+        Way::Copy(w.Phase, h.ucPhase);
+        Way::Copy(w.Status, h.ucStatus);
+        Way::Copy(w.ucModeChange, h.ucModeChange);
+        Way::Copy(w.ucState11, h.ucState11);
+        Way::Be(w.ucaLapseTime, h.uiLapseTime);
+        Way::Copy(w.SrcBoxID, h.ucaSrcBoxID);
+        Way::Copy(w.DstBoxID, h.ucaDstBoxID);
+        Way::Be(w.SrcOlu, h.uiSrcOlu);
+        Way::Be(w.DstOlu, h.uiDstOlu);
+        Way::Be(w.ucaExtentCnt, h.uhExtentCnt);
+        Way::Copy(w.ucState106, h.ucState106);
+        Way::Copy(w.ucState107, h.ucState107);
+        Way::Be(w.CopiedBlock_high, h.ullCopiedBlock);
+        Way::Be(w.SrcExtent_high, h.ullSrcExtent);
+        Way::Be(w.SrcSize_high, h.ullSrcSize);
+        Way::Be(w.DstExtent_high, h.ullDstExtent);
+        Way::Copy(w.ucaState140, h.ucaState140);
+        Way::Copy(w.ucReserved147, h.ucReserved147);
+        Way::Be(w.ucaValue148, h.uiValue148);
+        Way::Copy(w.ucaStartTime, h.ucaStartTime);
+    }
+};
+
+struct CopyReqMap {
+    template <class Way, class Wire, class Host> static void Walk(Wire &w, Host &h) {
+        Way::Copy(w.SrcBoxID, h.ucaSrcBoxID);
+        Way::Copy(w.DstBoxID, h.ucaDstBoxID);
+        Way::Be(w.SrcOlu, h.uhSrcOlu);
+        Way::Be(w.DstOlu, h.uhDstOlu);
+        Way::Copy(w.WholeVolumeFlag, h.uiWholeVolumeFlag);
+        Way::Be(w.SrcExtent, h.uiSrcExtent);
+        Way::Be(w.DstExtent, h.uiDstExtent);
+        Way::Be(w.SrcSize, h.uiSrcSize);
+        Way::Be(w.CopyInterval, h.uhCopyInterval);
+        Way::Copy(w.RemoteFlag, h.ucRemoteFlag);
+        Way::Copy(w.ucVolumeRole, h.ucVolumeRole);
+        Way::Copy(w.ucaReserved104, h.ucaReserved104);
+        Way::Be(w.ucaDstOluFull, h.uiDstOluFull);
+        Way::Copy(w.ucaReserved110, h.ucaReserved110);
+    }
+};
+
+struct SessionIdEntryMap {
+    template <class Way, class Wire, class Host> static void Walk(Wire &w, Host &h) {
+        Way::Be(w.ucaSessionID, h.uhSessionId);
+        Way::Copy(w.ucFlags, h.ucFlags);
+        Way::Copy(w.ucVolumeRole, h.ucVolumeRole);
+        Way::Copy(w.Status, h.ucStatus);
+        Way::Copy(w.Phase, h.ucPhase);
+        Way::Copy(w.ucaReserved6, h.ucaReserved6);
+        Way::Be(w.SrcOlu, h.uiSrcOlu);
+        Way::Be(w.DstOlu, h.uiDstOlu);
+    }
+};
+
+}  // namespace
+
+DetailEntry DecodeDetailEntry(const DETAIL_LIST_INFO &in) {
+    return DecodeWith<DetailEntryMap, DetailEntry>(in);
+}
 DETAIL_LIST_INFO EncodeDetailEntry(const DetailEntry &in) {
-    DETAIL_LIST_INFO out{};
-    PutBe16(out.ucaSessionID, in.uhSessionId);
-    PutBe16(out.ucaPartnerID, in.uhPartnerId);
-    out.ucCopyKind = in.ucCopyKind;
-    out.ucSessionFlags = in.ucSessionFlags;
-    out.ucModeFlags = in.ucModeFlags;
-    out.ucTransferMode = in.ucTransferMode;
-    out.Phase = in.ucPhase;
-    out.Status = in.ucStatus;
-    out.ucModeChange = in.ucModeChange;
-    out.ucState11 = in.ucState11;
-    PutBe32(out.ucaLapseTime, in.uiLapseTime);
-    std::memcpy(out.SrcBoxID, in.ucaSrcBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.DstBoxID, in.ucaDstBoxID, ZRK_BOXID_LEN);
-    PutBe32(out.SrcOlu, in.uiSrcOlu);
-    PutBe32(out.DstOlu, in.uiDstOlu);
-    PutBe16(out.ucaExtentCnt, in.uhExtentCnt);
-    out.ucState106 = in.ucState106;
-    out.ucState107 = in.ucState107;
-    PutBe64(out.CopiedBlock_high, in.ullCopiedBlock);
-    PutBe64(out.SrcExtent_high, in.ullSrcExtent);
-    PutBe64(out.SrcSize_high, in.ullSrcSize);
-    PutBe64(out.DstExtent_high, in.ullDstExtent);
-    std::memcpy(out.ucaState140, in.ucaState140, sizeof out.ucaState140);
-    out.ucReserved147 = in.ucReserved147;
-    PutBe32(out.ucaValue148, in.uiValue148);
-    std::memcpy(out.ucaStartTime, in.ucaStartTime, sizeof out.ucaStartTime);
-    return out;
+    return EncodeWith<DetailEntryMap, DETAIL_LIST_INFO>(in);
 }
 
 // ---- COPY_REQ -------------------------------------------------------------------
 
-CopyReq DecodeCopyReq(const COPY_REQ &in) {
-    CopyReq out{};
-    std::memcpy(out.ucaSrcBoxID, in.SrcBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.ucaDstBoxID, in.DstBoxID, ZRK_BOXID_LEN);
-    out.uhSrcOlu = Be16(in.SrcOlu);
-    out.uhDstOlu = Be16(in.DstOlu);
-    out.uiWholeVolumeFlag = in.WholeVolumeFlag;
-    out.uiSrcExtent = Be32(in.SrcExtent);
-    out.uiDstExtent = Be32(in.DstExtent);
-    out.uiSrcSize = Be32(in.SrcSize);
-    out.uhCopyInterval = Be16(in.CopyInterval);
-    out.ucRemoteFlag = in.RemoteFlag;
-    out.ucVolumeRole = in.ucVolumeRole;
-    std::memcpy(out.ucaReserved104, in.ucaReserved104, 2);
-    out.uiDstOluFull = Be32(in.ucaDstOluFull);
-    std::memcpy(out.ucaReserved110, in.ucaReserved110, 2);
-    return out;
-}
-
-COPY_REQ EncodeCopyReq(const CopyReq &in) {
-    COPY_REQ out{};
-    std::memcpy(out.SrcBoxID, in.ucaSrcBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.DstBoxID, in.ucaDstBoxID, ZRK_BOXID_LEN);
-    PutBe16(out.SrcOlu, in.uhSrcOlu);
-    PutBe16(out.DstOlu, in.uhDstOlu);
-    out.WholeVolumeFlag = in.uiWholeVolumeFlag;
-    PutBe32(out.SrcExtent, in.uiSrcExtent);
-    PutBe32(out.DstExtent, in.uiDstExtent);
-    PutBe32(out.SrcSize, in.uiSrcSize);
-    PutBe16(out.CopyInterval, in.uhCopyInterval);
-    out.RemoteFlag = in.ucRemoteFlag;
-    out.ucVolumeRole = in.ucVolumeRole;
-    std::memcpy(out.ucaReserved104, in.ucaReserved104, 2);
-    PutBe32(out.ucaDstOluFull, in.uiDstOluFull);
-    std::memcpy(out.ucaReserved110, in.ucaReserved110, 2);
-    return out;
-}
+CopyReq DecodeCopyReq(const COPY_REQ &in) { return DecodeWith<CopyReqMap, CopyReq>(in); }
+COPY_REQ EncodeCopyReq(const CopyReq &in) { return EncodeWith<CopyReqMap, COPY_REQ>(in); }
 
 // ---- SESSION_ID_ENTRY --------------------------------------------------------------
 
 SessionIdEntry DecodeSessionIdEntry(const SESSION_ID_ENTRY &in) {
-    SessionIdEntry out{};
-    out.uhSessionId = Be16(in.ucaSessionID);
-    out.ucFlags = in.ucFlags;
-    out.ucVolumeRole = in.ucVolumeRole;
-    out.ucStatus = in.Status;
-    out.ucPhase = in.Phase;
-    std::memcpy(out.ucaReserved6, in.ucaReserved6, 2);
-    out.uiSrcOlu = Be32(in.SrcOlu);
-    out.uiDstOlu = Be32(in.DstOlu);
-    return out;
+    return DecodeWith<SessionIdEntryMap, SessionIdEntry>(in);
 }
-
 SESSION_ID_ENTRY EncodeSessionIdEntry(const SessionIdEntry &in) {
-    SESSION_ID_ENTRY out{};
-    PutBe16(out.ucaSessionID, in.uhSessionId);
-    out.ucFlags = in.ucFlags;
-    out.ucVolumeRole = in.ucVolumeRole;
-    out.Status = in.ucStatus;
-    out.Phase = in.ucPhase;
-    std::memcpy(out.ucaReserved6, in.ucaReserved6, 2);
-    PutBe32(out.SrcOlu, in.uiSrcOlu);
-    PutBe32(out.DstOlu, in.uiDstOlu);
-    return out;
+    return EncodeWith<SessionIdEntryMap, SESSION_ID_ENTRY>(in);
 }
 
 // The 8-byte entry of the local lists: identifier, status in the low and
@@ -212,28 +167,48 @@ SessionIdEntry SessionIdFromDetail(const DetailEntry &entry) {
     return out;
 }
 
+bool IsClassicRequest(const DetailEntry &e, const CopyReq &req) {
+    if (e.RemoteBit() != req.ucRemoteFlag) return false;
+    if ((e.uiSrcOlu & 0xFFFF) != req.uhSrcOlu || e.uiDstOlu != req.uiDstOluFull) return false;
+    if (static_cast<uint32_t>(e.ullSrcExtent) != req.uiSrcExtent ||
+        static_cast<uint32_t>(e.ullDstExtent) != req.uiDstExtent ||
+        static_cast<uint32_t>(e.ullSrcSize) != req.uiSrcSize)
+        return false;
+    return req.ucRemoteFlag == 0 ||
+           (SameBoxId(e.ucaSrcBoxID, req.ucaSrcBoxID) && SameBoxId(e.ucaDstBoxID, req.ucaDstBoxID));
+}
+
+int WalkDetailPages(const char *name, const char *volume, unsigned char mode,
+                    DETAIL_LIST_INFO *page, const std::function<PageStep(int count)> &step) {
+    unsigned int start = 0;
+    for (;;) {
+        int count = 0;
+        unsigned int next = 0;
+        if (GetDetailList_sub(volume, mode, start, &count, &next, page) != 0) return -1;
+        const PageStep done = step(count);
+        if (done == PageStep::Stop) return 1;
+        if (done == PageStep::Fail) return -1;
+        if (next == 0) return 0;
+        if (next <= start) {
+            WriteLog(16, nullptr, 0, "%s NextSessionID %u does not advance from %u [%s] [%d]", name,
+                     next, start, LogText(volume), __LINE__);
+            return FailWith(ZRK_ERR_SCSI);
+        }
+        start = next;
+    }
+}
+
+unsigned char FamilyListPage(const CopySupport &support, bool vz) {
+    if (vz)
+        return support.Has(ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND) ? ZRK_PAGE_REMOTE_VZ_LIST
+                                                                    : ZRK_PAGE_LOCAL_VZ_LIST;
+    return support.Has(ZRK_SUPPORT_FLAGS_REMOTE_KZP, ZRK_SUPPORT_KIND) ? ZRK_PAGE_REMOTE_KZP_LIST
+                                                                       : ZRK_PAGE_LOCAL_KZP_LIST;
+}
+
 }  // namespace zrk
 
 namespace {
-
-using zrk::Be16;
-using zrk::Be32;
-using zrk::Buffer;
-using zrk::Entries;
-using zrk::ErrLine;
-using zrk::InLine;
-using zrk::LogText;
-using zrk::OkLine;
-using zrk::PutBe16;
-using zrk::PutBe32;
-
-Buffer Allocate(size_t size) { return zrk::AllocateZeroed(size); }
-Entries AllocateEntries(size_t count) { return zrk::AllocateDetailEntries(count); }
-
-bool AnyBit(const unsigned char *support, std::initializer_list<int> bytes, unsigned bit) {
-    return std::any_of(bytes.begin(), bytes.end(),
-                       [&](int i) { return (support[i] & bit) != 0; });
-}
 
 // The large-form bit of ZRKsession4096 for an identifier list page.
 unsigned char LargeFormBit(unsigned char page) {
@@ -256,10 +231,6 @@ void PutListLength(unsigned char *list, bool largeForm, uint32_t length) {
     }
 }
 
-bool SameBoxId(const unsigned char *a, const unsigned char *b) {
-    return std::memcmp(a, b, ZRK_BOXID_LEN) == 0;
-}
-
 }  // namespace
 
 // ---- the detail list ------------------------------------------------------------------
@@ -267,20 +238,18 @@ bool SameBoxId(const unsigned char *a, const unsigned char *b) {
 extern "C" int GetDetailList_sub(const char *volume, unsigned char mode, unsigned int startId,
                                  int *count, unsigned int *nextId, DETAIL_LIST_INFO *area) {
     static constexpr const char kName[] = "GetDetailList_sub";
-    InLine(1, kName, volume, __LINE__);
-    if (count == nullptr || nextId == nullptr || area == nullptr) {
-        ZRKerrno = ZRK_ERR_PARAMETER;
-        return ErrLine(1, kName, volume, __LINE__);
-    }
-    Buffer reply = Allocate(ZRK_DETAIL_LIST_REPLY_LEN);
-    if (!reply) return ErrLine(1, kName, volume, __LINE__);
+    LogIn(1, kName, volume, __LINE__);
+    if (count == nullptr || nextId == nullptr || area == nullptr)
+        return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
+    Buffer reply = AllocateZeroed(ZRK_DETAIL_LIST_REPLY_LEN);
+    if (!reply) return LogErr(1, kName, volume, __LINE__);
 
     unsigned char id[2];
     PutBe16(id, static_cast<uint16_t>(startId));
     const unsigned char travoMode = (mode & ZRK_LIST_MODE_ALL) != 0 ? 0x81 : 0x01;
     if (ExecTravoIn(volume, travoMode, ZRK_PAGE_DETAIL_LIST, id, reply.get(),
                     ZRK_DETAIL_LIST_REPLY_LEN) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
 
     const unsigned int sessions = Be16(reply.get() + 10);
     const unsigned int next = Be16(reply.get() + 12);
@@ -291,99 +260,74 @@ extern "C" int GetDetailList_sub(const char *volume, unsigned char mode, unsigne
             static_cast<size_t>(ZRK_DETAIL_LIST_REPLY_LEN)) {
         WriteLog(16, nullptr, 0, "GetDetailList_sub SessionCnt %u exceeds the page [%s] [%d]",
                  sessions, LogText(volume), __LINE__);
-        ZRKerrno = ZRK_ERR_SCSI;
-        return ErrLine(1, kName, volume, __LINE__);
+        return FailEnd(ZRK_ERR_SCSI, 1, kName, volume, __LINE__);
     }
     for (unsigned int i = 0; i < sessions; ++i)
         std::memcpy(&area[i], reply.get() + ZRK_DETAIL_LIST_HEAD_LEN + i * sizeof area[i],
                     sizeof area[i]);
     *count = static_cast<int>(sessions);
     *nextId = next;
-    return OkLine(1, kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int GetDetailList(const char *volume, unsigned char mode, int *count,
                              DETAIL_LIST_INFO *area, int capacity) {
     static constexpr const char kName[] = "GetDetailList";
-    InLine(2, kName, volume, __LINE__);
-    if (count == nullptr || capacity < 0 || (area == nullptr && capacity != 0)) {
-        ZRKerrno = ZRK_ERR_PARAMETER;
-        return ErrLine(2, kName, volume, __LINE__);
-    }
-    if (CheckProduct(volume) != 0) return ErrLine(2, kName, volume, __LINE__);
+    LogIn(2, kName, volume, __LINE__);
+    if (count == nullptr || capacity < 0 || (area == nullptr && capacity != 0))
+        return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
+    if (CheckProduct(volume) != 0) return LogErr(2, kName, volume, __LINE__);
     unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
     unsigned char remote = 0;
     if (GetSupportCopyInfo(volume, support, &remote) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
+        return LogErr(2, kName, volume, __LINE__);
 
-    bool supported = AnyBit(support, {7, 15, 23, 31}, 0x01) &&
-                     AnyBit(support, {7, 15, 23, 31}, 0x80);
-    if ((ZRKOptionFlag & ZRK_OPT_LIST_FAILOVER) != 0 && !AnyBit(support, {6, 22, 30}, 0x20))
+    const CopySupport s(support);
+    bool supported = s.AnyGroup() && s.DetailList();
+    if ((ZRKOptionFlag & ZRK_OPT_LIST_FAILOVER) != 0 &&
+        !s.AnyHas({ZRK_SUPPORT_KZP_CLUSTER, ZRK_SUPPORT_VZ_CLUSTER, ZRK_SUPPORT_RVZ_EXTRA},
+                  ZRK_SUPPORT_CLUSTER))
         supported = false;
-    if ((ZRKOptionFlag & ZRK_OPT_LIST_SEL_10) != 0 && !AnyBit(support, {4, 20, 28}, 0x02))
-        supported = false;
-    if (!supported) {
-        ZRKerrno = ZRK_ERR_NOT_SUPPORT;
-        return ErrLine(2, kName, volume, __LINE__);
-    }
+    if ((ZRKOptionFlag & ZRK_OPT_LIST_SEL_10) != 0 && !s.VirtualVolumes()) supported = false;
+    if (!supported) return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
 
-    Entries page = AllocateEntries(ZRK_DETAIL_PAGE_ENTRIES);
-    if (!page) return ErrLine(2, kName, volume, __LINE__);
+    Entries page = AllocateDetailEntries(ZRK_DETAIL_PAGE_ENTRIES);
+    if (!page) return LogErr(2, kName, volume, __LINE__);
 
-    unsigned int start = 0;
     int total = 0;
-    for (;;) {
-        int entries = 0;
-        unsigned int next = 0;
-        if (GetDetailList_sub(volume, mode, start, &entries, &next, page.get()) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
-        if (entries > capacity - total) {
-            WriteLog(16, nullptr, 0,
-                     "GetDetailList %d sessions do not fit the area of %d [%s] [%d]",
-                     total + entries, capacity, LogText(volume), __LINE__);
-            ZRKerrno = ZRK_ERR_SCSI;
-            return ErrLine(2, kName, volume, __LINE__);
-        }
-        std::memcpy(area + total, page.get(), static_cast<size_t>(entries) * sizeof page[0]);
-        total += entries;
-        if (next == 0) break;
-        if (next <= start) {
-            WriteLog(16, nullptr, 0,
-                     "GetDetailList NextSessionID %u does not advance from %u [%s] [%d]", next,
-                     start, LogText(volume), __LINE__);
-            ZRKerrno = ZRK_ERR_SCSI;
-            return ErrLine(2, kName, volume, __LINE__);
-        }
-        start = next;
-    }
+    const int walked =
+        WalkDetailPages(kName, volume, mode, page.get(), [&](int entries) {
+            if (entries > capacity - total) {
+                WriteLog(16, nullptr, 0,
+                         "GetDetailList %d sessions do not fit the area of %d [%s] [%d]",
+                         total + entries, capacity, LogText(volume), __LINE__);
+                FailWith(ZRK_ERR_SCSI);
+                return PageStep::Fail;
+            }
+            std::memcpy(area + total, page.get(), static_cast<size_t>(entries) * sizeof page[0]);
+            total += entries;
+            return PageStep::Next;
+        });
+    if (walked < 0) return LogErr(2, kName, volume, __LINE__);
     *count = total;
-    return OkLine(2, kName, volume, __LINE__);
+    return LogOk(2, kName, volume, __LINE__);
 }
 
 extern "C" int QueryDetailfromList(int count, const DETAIL_LIST_INFO *list, int family,
                                    DETAIL_LIST_INFO *entry, COPY_REQ request) {
-    WriteLog(2, nullptr, 0, "QueryDetailfromList in [%d]", __LINE__);
-    const zrk::CopyReq req = zrk::DecodeCopyReq(request);
+    static constexpr const char kName[] = "QueryDetailfromList";
+    LogIn(2, kName, __LINE__);
+    const CopyReq req = DecodeCopyReq(request);
     for (int i = 0; list != nullptr && i < count; ++i) {
-        const zrk::DetailEntry e = zrk::DecodeDetailEntry(list[i]);
+        const DetailEntry e = DecodeDetailEntry(list[i]);
         if (family == ZRK_FAMILY_VZ && e.ucCopyKind != 2) continue;
         if (family == ZRK_FAMILY_KZP && e.ucCopyKind == 2) continue;
-        if (e.RemoteBit() != req.ucRemoteFlag) continue;
-        if ((e.uiSrcOlu & 0xFFFF) != req.uhSrcOlu || e.uiDstOlu != req.uiDstOluFull) continue;
-        if ((e.ullSrcExtent & 0xFFFFFFFFu) != req.uiSrcExtent ||
-            (e.ullDstExtent & 0xFFFFFFFFu) != req.uiDstExtent ||
-            (e.ullSrcSize & 0xFFFFFFFFu) != req.uiSrcSize)
-            continue;
-        if (req.ucRemoteFlag != 0 && (!SameBoxId(e.ucaSrcBoxID, req.ucaSrcBoxID) ||
-                                      !SameBoxId(e.ucaDstBoxID, req.ucaDstBoxID)))
-            continue;
+        if (!IsClassicRequest(e, req)) continue;
         if (entry != nullptr) *entry = list[i];
-        WriteLog(2, nullptr, 0, "QueryDetailfromList OK end [%d]", __LINE__);
-        return 0;
+        return LogOk(2, kName, __LINE__);
     }
-    ZRKerrno = ZRK_ERR_NO_SESSION;
-    WriteLog(2, nullptr, 0, "QueryDetailfromList Err end [%d]", __LINE__);
-    return -1;
+    FailWith(ZRK_ERR_NO_SESSION);
+    return LogErr(2, kName, __LINE__);
 }
 
 // ---- identifier lists -------------------------------------------------------------
@@ -392,25 +336,21 @@ extern "C" int GetSessionIdList(const char *volume, unsigned char page,
                                 unsigned char remoteSupport, unsigned char volumeRole,
                                 unsigned char **list, int *count) {
     static constexpr const char kName[] = "GetSessionIdList";
-    InLine(1, kName, volume, __LINE__);
-    if (list == nullptr || count == nullptr) {
-        ZRKerrno = ZRK_ERR_PARAMETER;
-        return ErrLine(1, kName, volume, __LINE__);
-    }
+    LogIn(1, kName, volume, __LINE__);
+    if (list == nullptr || count == nullptr)
+        return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
     *list = nullptr;
     if (page == ZRK_PAGE_REMOTE_VZ_LIST && (remoteSupport & ZRK_REMOTE_RVZ) == 0)
         page = ZRK_PAGE_LOCAL_VZ_LIST;
     if (page == ZRK_PAGE_REMOTE_KZP_LIST && (remoteSupport & ZRK_REMOTE_KZP) == 0)
         page = ZRK_PAGE_LOCAL_KZP_LIST;
     const unsigned char largeBit = LargeFormBit(page);
-    if (largeBit == 0) {
-        ZRKerrno = ZRK_ERR_PARAMETER;
-        return ErrLine(1, kName, volume, __LINE__);
-    }
+    if (largeBit == 0)
+        return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
 
     unsigned char maxCount[ZRK_MAX_SESSION_LEN] = {};
     if (GetMaxSessionCount(volume, page, maxCount) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     size_t areaSize = (static_cast<size_t>(Be16(maxCount + 2)) + Be16(maxCount + 6) + 1) *
                       sizeof(SESSION_ID_ENTRY);
     if (areaSize > ZRK_SESSION_LIST_MAX_AREA) {
@@ -418,15 +358,15 @@ extern "C" int GetSessionIdList(const char *volume, unsigned char page,
                  __LINE__);
         areaSize = ZRK_SESSION_LIST_MAX_AREA;
     }
-    Buffer area = Allocate(areaSize);
-    if (!area) return ErrLine(1, kName, volume, __LINE__);
+    Buffer area = AllocateZeroed(areaSize);
+    if (!area) return LogErr(1, kName, volume, __LINE__);
 
     // A short TRAVO IN carries only 16 bits of allocation length.
     const bool largeForm = (ZRKsession4096 & largeBit) != 0;
     const bool shortCdb = ZRKstorageflg != 0 || !largeForm;
     const size_t readSize = shortCdb ? std::min<size_t>(areaSize, ZRK_SHORT_ALLOC_MAX) : areaSize;
     if (ExecTravoIn(volume, 0x01, page, nullptr, area.get(), static_cast<int>(readSize)) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
 
     unsigned char *bytes = area.get();
     const uint32_t length = largeForm ? Be32(bytes + 4) : Be16(bytes + 6);
@@ -449,7 +389,7 @@ extern "C" int GetSessionIdList(const char *volume, unsigned char page,
             unsigned char narrow[8];
             std::memcpy(narrow, bytes + ZRK_SESSION_LIST_HEAD_LEN + 8 * k, sizeof narrow);
             const SESSION_ID_ENTRY wide =
-                zrk::EncodeSessionIdEntry(zrk::WidenLocalSessionEntry(narrow));
+                EncodeSessionIdEntry(WidenLocalSessionEntry(narrow));
             std::memcpy(bytes + ZRK_SESSION_LIST_HEAD_LEN + sizeof wide * k, &wide, sizeof wide);
         }
     }
@@ -466,43 +406,35 @@ extern "C" int GetSessionIdList(const char *volume, unsigned char page,
     PutListLength(bytes, largeForm, static_cast<uint32_t>(kept * 16 + 8));
     *count = static_cast<int>(kept);
     *list = area.release();
-    return OkLine(1, kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int GetTVCSessionIdList(const char *volume, int family, unsigned char **list) {
     static constexpr const char kName[] = "GetTVCSessionIdList";
-    InLine(1, kName, volume, __LINE__);
-    if (list == nullptr || (family != ZRK_FAMILY_KZP && family != ZRK_FAMILY_VZ)) {
-        ZRKerrno = ZRK_ERR_PARAMETER;
-        return ErrLine(1, kName, volume, __LINE__);
-    }
+    LogIn(1, kName, volume, __LINE__);
+    if (list == nullptr || (family != ZRK_FAMILY_KZP && family != ZRK_FAMILY_VZ))
+        return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
     *list = nullptr;
-    unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
-    CtrlSupportData(support, ZRK_STORE_READ);
-    unsigned char page;
-    if (family == ZRK_FAMILY_VZ)
-        page = (support[31] & 0x01) != 0 ? ZRK_PAGE_REMOTE_VZ_LIST : ZRK_PAGE_LOCAL_VZ_LIST;
-    else
-        page = (support[15] & 0x01) != 0 ? ZRK_PAGE_REMOTE_KZP_LIST : ZRK_PAGE_LOCAL_KZP_LIST;
+    const unsigned char page = FamilyListPage(CopySupport(), family == ZRK_FAMILY_VZ);
     unsigned char maxCount[ZRK_MAX_SESSION_LEN] = {};
     if (GetMaxSessionCount(volume, page, maxCount) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     const int capacity = Be16(maxCount + 2);
 
-    Entries entries = AllocateEntries(static_cast<size_t>(capacity));
-    if (!entries) return ErrLine(1, kName, volume, __LINE__);
-    Buffer ids = Allocate((static_cast<size_t>(capacity) + 1) * sizeof(SESSION_ID_ENTRY));
-    if (!ids) return ErrLine(1, kName, volume, __LINE__);
+    Entries entries = AllocateDetailEntries(static_cast<size_t>(capacity));
+    if (!entries) return LogErr(1, kName, volume, __LINE__);
+    Buffer ids = AllocateZeroed((static_cast<size_t>(capacity) + 1) * sizeof(SESSION_ID_ENTRY));
+    if (!ids) return LogErr(1, kName, volume, __LINE__);
     int found = 0;
     if (GetDetailList(volume, 0, &found, entries.get(), capacity) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
 
     size_t kept = 0;
     for (int i = 0; i < found; ++i) {
-        const zrk::DetailEntry e = zrk::DecodeDetailEntry(entries[i]);
+        const DetailEntry e = DecodeDetailEntry(entries[i]);
         if (family == ZRK_FAMILY_VZ && e.ucCopyKind != 2) continue;
         if (family == ZRK_FAMILY_KZP && e.ucCopyKind != 1 && e.ucCopyKind != 3) continue;
-        const SESSION_ID_ENTRY id = zrk::EncodeSessionIdEntry(zrk::SessionIdFromDetail(e));
+        const SESSION_ID_ENTRY id = EncodeSessionIdEntry(SessionIdFromDetail(e));
         std::memcpy(ids.get() + ZRK_SESSION_LIST_HEAD_LEN + sizeof id * kept, &id, sizeof id);
         ++kept;
     }
@@ -511,39 +443,37 @@ extern "C" int GetTVCSessionIdList(const char *volume, int family, unsigned char
     PutBe32(head + 4, static_cast<uint32_t>(kept * 16 + 8));
     std::memcpy(head + 8, maxCount, sizeof maxCount);
     *list = ids.release();
-    return OkLine(1, kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 // ---- the RVZ buffer list ------------------------------------------------------------
 
 extern "C" int GetRVZBuffInfo(const char *volume, unsigned char **reply, int *length) {
     static constexpr const char kName[] = "GetRVZBuffInfo";
-    InLine(1, kName, volume, __LINE__);
-    if (reply == nullptr) {
-        ZRKerrno = ZRK_ERR_PARAMETER;
-        return ErrLine(1, kName, volume, __LINE__);
-    }
+    LogIn(1, kName, volume, __LINE__);
+    if (reply == nullptr)
+        return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
     *reply = nullptr;
-    Buffer first = Allocate(ZRK_RVZ_BUFF_FIRST_LEN);
-    if (!first) return ErrLine(1, kName, volume, __LINE__);
+    Buffer first = AllocateZeroed(ZRK_RVZ_BUFF_FIRST_LEN);
+    if (!first) return LogErr(1, kName, volume, __LINE__);
     if (ExecTravoIn(volume, 0x01, ZRK_PAGE_RVZ_BUFF_LIST, nullptr, first.get(),
                     ZRK_RVZ_BUFF_FIRST_LEN) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     if (Be16(first.get() + 10) == 0) {
         if (length != nullptr) *length = ZRK_RVZ_BUFF_FIRST_LEN;
         *reply = first.release();
-        return OkLine(1, kName, volume, __LINE__);
+        return LogOk(1, kName, volume, __LINE__);
     }
     const size_t size = static_cast<size_t>(Be16(first.get() + 8)) * ZRK_RVZ_BUFF_ENTRY_LEN + 16;
     first.reset();
-    Buffer whole = Allocate(size);
-    if (!whole) return ErrLine(1, kName, volume, __LINE__);
+    Buffer whole = AllocateZeroed(size);
+    if (!whole) return LogErr(1, kName, volume, __LINE__);
     // The page goes in the short form: at most 16 bits of allocation length.
     const size_t readSize = std::min<size_t>(size, ZRK_SHORT_ALLOC_MAX);
     if (ExecTravoIn(volume, 0x01, ZRK_PAGE_RVZ_BUFF_LIST, nullptr, whole.get(),
                     static_cast<int>(readSize)) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     if (length != nullptr) *length = static_cast<int>(size);
     *reply = whole.release();
-    return OkLine(1, kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }

@@ -18,9 +18,18 @@
 #define ZRK_ZRKLIST_H
 
 #include "zrkapi.h"
+#include "zrkengine.h"
 
 #include <stddef.h>
 #include <stdint.h>
+
+#ifdef __cplusplus
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <initializer_list>
+#include <memory>
+#endif
 
 /* ---- pages and sizes ------------------------------------------------------ */
 
@@ -72,6 +81,14 @@ typedef struct COPY_REQ {
     unsigned char ucaDstOluFull[4];    /* destination OLU, 32 bits */
     unsigned char ucaReserved110[2];   /* 0 */
 } COPY_REQ;
+#ifdef __cplusplus
+static_assert(sizeof(COPY_REQ) == 112, "COPY_REQ layout");
+static_assert(offsetof(COPY_REQ, SrcOlu) == 80, "COPY_REQ layout");
+static_assert(offsetof(COPY_REQ, WholeVolumeFlag) == 84, "COPY_REQ layout");
+static_assert(offsetof(COPY_REQ, SrcSize) == 96, "COPY_REQ layout");
+static_assert(offsetof(COPY_REQ, RemoteFlag) == 102, "COPY_REQ layout");
+static_assert(offsetof(COPY_REQ, ucaDstOluFull) == 106, "COPY_REQ layout");
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -94,7 +111,7 @@ int GetDetailList_sub(const char *volume, unsigned char mode, unsigned int start
                       int *count, unsigned int *nextId, DETAIL_LIST_INFO *area);
 /* The first of count entries that belongs to family (ZRK_FAMILY_VZ: copy kind
  * 2; ZRK_FAMILY_KZP: any other kind; other values: every entry) and matches
- * the request; 21 when none does. Sends nothing. */
+ * the request; ZRK_ERR_NO_SESSION when none does. Sends nothing. */
 int QueryDetailfromList(int count, const DETAIL_LIST_INFO *list, int family,
                         DETAIL_LIST_INFO *entry, COPY_REQ request);
 /* The identifier list of page 0x15 or 0x19 (the local page when the
@@ -120,7 +137,7 @@ int GetSessionDetailInfo(const char *volume, const unsigned char *sessionId,
                          unsigned char page, unsigned char remoteSupport,
                          unsigned char volumeRole, RVZ_DETAIL_INFO *detail);
 /* The VZ-family session of a classic request: its identifier (2 bytes) and
- * classic detail; 21 when there is none. */
+ * classic detail; ZRK_ERR_NO_SESSION when there is none. */
 int SearchVzSession(const char *volume, const COPY_REQ *request, unsigned char remoteSupport,
                     unsigned char *sessionId, RVZ_DETAIL_INFO *detail);
 /* The same for the KZP family. */
@@ -131,19 +148,9 @@ int SearchKzpSession(const char *volume, const COPY_REQ *request, unsigned char 
 #ifdef __cplusplus
 } /* extern "C" */
 
-#include <cstdlib>
-#include <memory>
-
-static_assert(sizeof(COPY_REQ) == 112, "COPY_REQ layout");
-static_assert(offsetof(COPY_REQ, SrcOlu) == 80, "COPY_REQ layout");
-static_assert(offsetof(COPY_REQ, WholeVolumeFlag) == 84, "COPY_REQ layout");
-static_assert(offsetof(COPY_REQ, SrcSize) == 96, "COPY_REQ layout");
-static_assert(offsetof(COPY_REQ, RemoteFlag) == 102, "COPY_REQ layout");
-static_assert(offsetof(COPY_REQ, ucaDstOluFull) == 106, "COPY_REQ layout");
-
 namespace zrk {
 
-/* ---- allocations and the entry and end lines of the engine functions ------- */
+/* ---- allocations, the failure line, the copy-support record --------------- */
 
 struct FreeDeleter {
     void operator()(void *p) const { std::free(p); }
@@ -151,14 +158,81 @@ struct FreeDeleter {
 /* A malloc'ed area: what the list functions hand to a caller who frees it. */
 using Buffer = std::unique_ptr<unsigned char[], FreeDeleter>;
 using Entries = std::unique_ptr<DETAIL_LIST_INFO[]>;
-/* A zeroed area, or null with ZRKerrno 36 and "malloc() : %s" logged. */
+/* A zeroed area, or null with ZRKerrno ZRK_ERR_NO_MEMORY and "malloc() : %s"
+ * logged. */
 Buffer AllocateZeroed(size_t size);
-/* A zeroed area of count detail-list entries, or null with ZRKerrno 36. */
+/* A zeroed area of count detail-list entries, or null with ZRKerrno
+ * ZRK_ERR_NO_MEMORY. */
 Entries AllocateDetailEntries(size_t count);
-/* "NAME in [volume] [line]", "NAME OK end ..." (0), "NAME Err end ..." (-1). */
-void InLine(int level, const char *name, const char *volume, int line);
-int OkLine(int level, const char *name, const char *volume, int line);
-int ErrLine(int level, const char *name, const char *volume, int line);
+
+/* A step of the engine fails with code: ZRKerrno = code, then "NAME Err end
+ * [volume] [line]" at level; -1. */
+inline int FailEnd(int code, int level, const char *name, const char *volume, int line) {
+    FailWith(code);
+    return LogErr(level, name, volume, line);
+}
+/* -2 of the detail readers: "NAME No Such Session [volume] [line]" at level
+ * 1; ZRKerrno stays. */
+int NoSuchSession(const char *name, const char *volume, int line);
+
+/* Two 40-byte BoxIDs are the same. */
+inline bool SameBoxId(const void *a, const void *b) {
+    return std::memcmp(a, b, ZRK_BOXID_LEN) == 0;
+}
+
+/* A copy-support record (SUPPORT_DATA), tested by the names of zrksupport.h. */
+struct CopySupport {
+    unsigned char ucaData[ZRK_SUPPORT_DATA_LEN]; /* the record */
+
+    /* The current array's record, as the common check left it in the store. */
+    CopySupport();
+    /* A record read just now. */
+    explicit CopySupport(const unsigned char *data) { std::memcpy(ucaData, data, sizeof ucaData); }
+
+    bool Has(size_t byte, unsigned bit) const { return zrk_support_has(ucaData, byte, bit) != 0; }
+    bool AnyHas(std::initializer_list<size_t> bytes, unsigned bit) const {
+        for (size_t byte : bytes)
+            if (Has(byte, bit)) return true;
+        return false;
+    }
+    /* A bit of the flag byte of some copy group. */
+    bool AnyGroupHas(unsigned bit) const {
+        return AnyHas({ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_FLAGS_REMOTE_KZP, ZRK_SUPPORT_FLAGS_VZ,
+                       ZRK_SUPPORT_FLAGS_RVZ},
+                      bit);
+    }
+    /* Some copy group is set up. */
+    bool AnyGroup() const { return AnyGroupHas(ZRK_SUPPORT_KIND); }
+    /* Some copy group keeps a detail list. */
+    bool DetailList() const { return AnyGroupHas(ZRK_SUPPORT_DETAIL_LIST); }
+    /* Sessions of virtual volumes in some group. */
+    bool VirtualVolumes() const { return zrk_support_vvol(ucaData) != 0; }
+};
+
+/* ---- walking the detail list --------------------------------------------------- */
+
+/* ZRKOptionFlag for the list reads of a scope (its selection bits go into the
+ * page 0x43 CDB); the caller's word is back when the scope ends. */
+class OptionFlagScope {
+public:
+    explicit OptionFlagScope(uint32_t option) : uiSaved(ZRKOptionFlag) { ZRKOptionFlag = option; }
+    ~OptionFlagScope() { ZRKOptionFlag = uiSaved; }
+    OptionFlagScope(const OptionFlagScope &) = delete;
+    OptionFlagScope &operator=(const OptionFlagScope &) = delete;
+private:
+    uint32_t uiSaved; /* the caller's option word */
+};
+
+/* What a walk over the detail-list pages does after one page. */
+enum class PageStep { Next, Stop, Fail };
+/* Reads the detail list page after page with mode into page (room for
+ * ZRK_DETAIL_PAGE_ENTRIES) and hands each page's entry count to step, which
+ * returns Fail with ZRKerrno set. 1 stopped by step, 0 after the last page,
+ * -1 when a read or step failed or the next identifier did not advance
+ * (ZRK_ERR_SCSI, "NAME NextSessionID %u does not advance from %u [volume]
+ * [line]" at level 16). */
+int WalkDetailPages(const char *name, const char *volume, unsigned char mode,
+                    DETAIL_LIST_INFO *page, const std::function<PageStep(int count)> &step);
 
 /* ---- big-endian fields, through the byte-order helpers --------------------- */
 
@@ -170,6 +244,41 @@ inline uint64_t Be64(const unsigned char *p) {
 inline void PutBe16(unsigned char *p, uint16_t v) { ShiftAnytoB(&v, 2, 2, p); }
 inline void PutBe32(unsigned char *p, uint32_t v) { ShiftAnytoB(&v, 4, 4, p); }
 inline void PutBe64(unsigned char *p, uint64_t v) { ShiftAnytoB(&v, 8, 8, p); }
+
+/* ---- the two directions of a record's field list -------------------------------
+ * Each wire record has one list of its fields, a template walked with Decoding
+ * (wire to host) or Encoding (host to wire): the decode and the encode
+ * procedure of a record are one list read both ways. Big-endian wire fields
+ * pair with host numbers (Be), the rest with fields of the same type (Copy). */
+
+struct Decoding {
+    template <class T> static void Copy(const T &wire, T &host) {
+        std::memcpy(&host, &wire, sizeof host);
+    }
+    static void Be(const unsigned char *wire, uint16_t &host) { host = Be16(wire); }
+    static void Be(const unsigned char *wire, uint32_t &host) { host = Be32(wire); }
+    static void Be(const unsigned char *wire, uint64_t &host) { host = Be64(wire); }
+};
+struct Encoding {
+    template <class T> static void Copy(T &wire, const T &host) {
+        std::memcpy(&wire, &host, sizeof wire);
+    }
+    static void Be(unsigned char *wire, uint16_t host) { PutBe16(wire, host); }
+    static void Be(unsigned char *wire, uint32_t host) { PutBe32(wire, host); }
+    static void Be(unsigned char *wire, uint64_t host) { PutBe64(wire, host); }
+};
+/* A record's host values by its field list Map (a struct whose template
+ * Walk<Way>(wire, host) names every field once), and its wire bytes. */
+template <class Map, class Host, class Wire> Host DecodeWith(const Wire &in) {
+    Host out{};
+    Map::template Walk<Decoding>(in, out);
+    return out;
+}
+template <class Map, class Wire, class Host> Wire EncodeWith(const Host &in) {
+    Wire out{};
+    Map::template Walk<Encoding>(out, in);
+    return out;
+}
 
 /* ---- DETAIL_LIST_INFO ------------------------------------------------------ */
 
@@ -249,6 +358,14 @@ SESSION_ID_ENTRY EncodeSessionIdEntry(const SessionIdEntry &in);
 SessionIdEntry WidenLocalSessionEntry(const unsigned char *entry8);
 /* The identifier-list entry of a detail-list entry. */
 SessionIdEntry SessionIdFromDetail(const DetailEntry &entry);
+
+/* A detail-list entry is the session a classic request names: side, OLUs
+ * (the source by its low 16 bits), the low halves of extents and size, and
+ * for a remote request both arrays. The family is the caller's test. */
+bool IsClassicRequest(const DetailEntry &entry, const CopyReq &request);
+/* The identifier-list page of the VZ or the KZP family: the remote page when
+ * the array has the family's remote group set up. */
+unsigned char FamilyListPage(const CopySupport &support, bool vz);
 
 /* ---- classic detail records --------------------------------------------------- */
 

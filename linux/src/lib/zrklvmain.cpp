@@ -9,85 +9,118 @@
 
 #include <cstring>
 
+using namespace zrk;
+
 namespace zrk {
 
 // ---- TVC_DETAIL_INFO ---------------------------------------------------------------
 
-TvcDetail DecodeTvcDetail(const TVC_DETAIL_INFO &in) {
-    TvcDetail out{};
-    out.uhSessionId = Be16(in.ucaSessionID);
-    out.uhPartnerId = Be16(in.ucaPartnerID);
-    out.ucCopyKind = in.ucCopyKind;
-    std::memcpy(out.ucaState5, in.ucaState5, sizeof out.ucaState5);
-    std::memcpy(out.ucaReserved8, in.ucaReserved8, sizeof out.ucaReserved8);
-    out.ucSessionFlags = in.ucSessionFlags;
-    out.ucReserved13 = in.ucReserved13;
-    out.ucModeFlags = in.ucModeFlags;
-    out.ucTransferMode = in.ucTransferMode;
-    out.ucModeChange = in.ucModeChange;
-    out.ucVolumeRole = in.ucVolumeRole;
-    out.ucPhase = in.Phase;
-    out.ucStatus = in.Status;
-    out.ucState20 = in.ucState20;
-    out.ucState21 = in.ucState21;
-    out.ucState22 = in.ucState22;
-    out.ucState23 = in.ucState23;
-    std::memcpy(out.ucaSrcBoxID, in.SrcBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.ucaReserved64, in.ucaReserved64, sizeof out.ucaReserved64);
-    std::memcpy(out.ucaDstBoxID, in.DstBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.ucaReserved112, in.ucaReserved112, sizeof out.ucaReserved112);
-    out.uiSrcOlu = Be32(in.SrcOlu);
-    out.uiDstOlu = Be32(in.DstOlu);
-    out.uhExtentCnt = Be16(in.ucaExtentCnt);
-    out.ucState130 = in.ucState130;
-    out.ucState131 = in.ucState131;
-    out.uiLapseTime = Be32(in.ucaLapseTime);
-    out.ullCopiedBlock = Be64(in.CopiedBlock_high);
-    std::memcpy(out.ucaTail144, in.ucaTail144, sizeof out.ucaTail144);
-    out.ullSrcExtent = Be64(in.SrcExtent_high);
-    out.ullSrcSize = Be64(in.SrcSize_high);
-    out.ullDstExtent = Be64(in.DstExtent_high);
-    std::memcpy(out.ucaReserved176, in.ucaReserved176, sizeof out.ucaReserved176);
-    return out;
+namespace {
+
+struct TvcDetailMap {
+    template <class Way, class Wire, class Host> static void Walk(Wire &w, Host &h) {
+        Way::Be(w.ucaSessionID, h.uhSessionId);
+        Way::Be(w.ucaPartnerID, h.uhPartnerId);
+        Way::Copy(w.ucCopyKind, h.ucCopyKind);
+        Way::Copy(w.ucaState5, h.ucaState5);
+        Way::Copy(w.ucaReserved8, h.ucaReserved8);
+        Way::Copy(w.ucSessionFlags, h.ucSessionFlags);
+        Way::Copy(w.ucReserved13, h.ucReserved13);
+        Way::Copy(w.ucModeFlags, h.ucModeFlags);
+        Way::Copy(w.ucTransferMode, h.ucTransferMode);
+        Way::Copy(w.ucModeChange, h.ucModeChange);
+        Way::Copy(w.ucVolumeRole, h.ucVolumeRole);
+        Way::Copy(w.Phase, h.ucPhase);
+        Way::Copy(w.Status, h.ucStatus);
+        Way::Copy(w.ucState20, h.ucState20);
+        Way::Copy(w.ucState21, h.ucState21);
+        Way::Copy(w.ucState22, h.ucState22);
+        Way::Copy(w.ucState23, h.ucState23);
+        Way::Copy(w.SrcBoxID, h.ucaSrcBoxID);
+        Way::Copy(w.ucaReserved64, h.ucaReserved64);
+        Way::Copy(w.DstBoxID, h.ucaDstBoxID);
+        Way::Copy(w.ucaReserved112, h.ucaReserved112);
+        Way::Be(w.SrcOlu, h.uiSrcOlu);
+        Way::Be(w.DstOlu, h.uiDstOlu);
+        Way::Be(w.ucaExtentCnt, h.uhExtentCnt);
+        Way::Copy(w.ucState130, h.ucState130);
+        Way::Copy(w.ucState131, h.ucState131);
+        Way::Be(w.ucaLapseTime, h.uiLapseTime);
+        Way::Be(w.CopiedBlock_high, h.ullCopiedBlock);
+        Way::Copy(w.ucaTail144, h.ucaTail144);
+        Way::Be(w.SrcExtent_high, h.ullSrcExtent);
+        Way::Be(w.SrcSize_high, h.ullSrcSize);
+        Way::Be(w.DstExtent_high, h.ullDstExtent);
+        Way::Copy(w.ucaReserved176, h.ucaReserved176);
+    }
+};
+
+struct CopyReqLvMap {
+    template <class Way, class Wire, class Host> static void Walk(Wire &w, Host &h) {
+        Way::Copy(w.SrcBoxID, h.ucaSrcBoxID);
+        Way::Copy(w.DstBoxID, h.ucaDstBoxID);
+        Way::Be(w.SrcOlu, h.uiSrcOlu);
+        Way::Be(w.DstOlu, h.uiDstOlu);
+        Way::Copy(w.WholeVolumeFlag, h.uiWholeVolumeFlag);
+        Way::Be(w.SrcExtent_high, h.uiSrcExtentHigh);
+        Way::Be(w.SrcExtent_low, h.uiSrcExtentLow);
+        Way::Be(w.DstExtent_high, h.uiDstExtentHigh);
+        Way::Be(w.DstExtent_low, h.uiDstExtentLow);
+        Way::Be(w.SrcSize_high, h.uiSrcSizeHigh);
+        Way::Be(w.SrcSize_low, h.uiSrcSizeLow);
+        Way::Be(w.CopyInterval, h.uiCopyInterval);
+        Way::Copy(w.RemoteFlag, h.ucRemoteFlag);
+        Way::Copy(w.ucVolumeRole, h.ucVolumeRole);
+        Way::Copy(w.ucaReserved122, h.ucaReserved122);
+    }
+};
+
+struct TvcExecMap {
+    template <class Way, class Wire, class Host> static void Walk(Wire &w, Host &h) {
+        Way::Copy(w.ucPageCode, h.ucPageCode);
+        Way::Copy(w.ucaReserved1, h.ucaReserved1);
+        Way::Be(w.ucaParamLength, h.uhParamLength);
+        Way::Be(w.ucaSessionID, h.uhSessionId);
+        Way::Be(w.ucaPartnerID, h.uhPartnerId);
+        Way::Copy(w.ucCopyKind, h.ucCopyKind);
+        Way::Copy(w.ucaReserved13, h.ucaReserved13);
+        Way::Copy(w.ucSessionFlags, h.ucSessionFlags);
+        Way::Copy(w.ucStartFlags, h.ucStartFlags);
+        Way::Copy(w.ucModeFlags, h.ucModeFlags);
+        Way::Copy(w.ucTransferMode, h.ucTransferMode);
+        Way::Copy(w.ucOperationFlags, h.ucOperationFlags);
+        Way::Copy(w.ucActionFlags, h.ucActionFlags);
+        Way::Copy(w.ucReserved26, h.ucReserved26);
+        Way::Copy(w.ucStackTimer, h.ucStackTimer);
+        Way::Copy(w.ucaReserved28, h.ucaReserved28);
+        Way::Copy(w.SrcBoxID, h.ucaSrcBoxID);
+        Way::Copy(w.ucaReserved72, h.ucaReserved72);
+        Way::Copy(w.DstBoxID, h.ucaDstBoxID);
+        Way::Copy(w.ucaReserved120, h.ucaReserved120);
+        Way::Be(w.SrcOlu, h.uiSrcOlu);
+        Way::Be(w.DstOlu, h.uiDstOlu);
+        Way::Be(w.ucaExtentCnt, h.uhExtentCnt);
+        Way::Be(w.ucaCopyInterval, h.uhCopyInterval);
+        Way::Copy(w.ucaReserved140, h.ucaReserved140);
+        Way::Be(w.ucaSrcExtent, h.ullSrcExtent);
+        Way::Be(w.ucaSize, h.ullSize);
+        Way::Be(w.ucaDstExtent, h.ullDstExtent);
+        Way::Copy(w.ucaReserved184, h.ucaReserved184);
+    }
+};
+
+}  // namespace
+
+TvcDetail DecodeTvcDetail(const TVC_DETAIL_INFO &in) { return DecodeWith<TvcDetailMap, TvcDetail>(in); }
+TVC_DETAIL_INFO EncodeTvcDetail(const TvcDetail &in) {
+    return EncodeWith<TvcDetailMap, TVC_DETAIL_INFO>(in);
 }
 
-TVC_DETAIL_INFO EncodeTvcDetail(const TvcDetail &in) {
-    TVC_DETAIL_INFO out{};
-    PutBe16(out.ucaSessionID, in.uhSessionId);
-    PutBe16(out.ucaPartnerID, in.uhPartnerId);
-    out.ucCopyKind = in.ucCopyKind;
-    std::memcpy(out.ucaState5, in.ucaState5, sizeof out.ucaState5);
-    std::memcpy(out.ucaReserved8, in.ucaReserved8, sizeof out.ucaReserved8);
-    out.ucSessionFlags = in.ucSessionFlags;
-    out.ucReserved13 = in.ucReserved13;
-    out.ucModeFlags = in.ucModeFlags;
-    out.ucTransferMode = in.ucTransferMode;
-    out.ucModeChange = in.ucModeChange;
-    out.ucVolumeRole = in.ucVolumeRole;
-    out.Phase = in.ucPhase;
-    out.Status = in.ucStatus;
-    out.ucState20 = in.ucState20;
-    out.ucState21 = in.ucState21;
-    out.ucState22 = in.ucState22;
-    out.ucState23 = in.ucState23;
-    std::memcpy(out.SrcBoxID, in.ucaSrcBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.ucaReserved64, in.ucaReserved64, sizeof out.ucaReserved64);
-    std::memcpy(out.DstBoxID, in.ucaDstBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.ucaReserved112, in.ucaReserved112, sizeof out.ucaReserved112);
-    PutBe32(out.SrcOlu, in.uiSrcOlu);
-    PutBe32(out.DstOlu, in.uiDstOlu);
-    PutBe16(out.ucaExtentCnt, in.uhExtentCnt);
-    out.ucState130 = in.ucState130;
-    out.ucState131 = in.ucState131;
-    PutBe32(out.ucaLapseTime, in.uiLapseTime);
-    PutBe64(out.CopiedBlock_high, in.ullCopiedBlock);
-    std::memcpy(out.ucaTail144, in.ucaTail144, sizeof out.ucaTail144);
-    PutBe64(out.SrcExtent_high, in.ullSrcExtent);
-    PutBe64(out.SrcSize_high, in.ullSrcSize);
-    PutBe64(out.DstExtent_high, in.ullDstExtent);
-    std::memcpy(out.ucaReserved176, in.ucaReserved176, sizeof out.ucaReserved176);
-    return out;
-}
+CopyReqLv DecodeCopyReqLv(const COPY_REQ_LV &in) { return DecodeWith<CopyReqLvMap, CopyReqLv>(in); }
+COPY_REQ_LV EncodeCopyReqLv(const CopyReqLv &in) { return EncodeWith<CopyReqLvMap, COPY_REQ_LV>(in); }
+
+TvcExec DecodeTvcExec(const TVC_EXEC &in) { return DecodeWith<TvcExecMap, TvcExec>(in); }
+TVC_EXEC EncodeTvcExec(const TvcExec &in) { return EncodeWith<TvcExecMap, TVC_EXEC>(in); }
 
 // The byte map of the page-based engine. The classic detail query converts
 // a list entry by a map of its own, which leaves the state bytes 5-7 and 22
@@ -128,173 +161,24 @@ TvcDetail TvcDetailFromList(const DetailEntry &e) {
     return t;
 }
 
-// ---- COPY_REQ_LV ---------------------------------------------------------------------
-
-CopyReqLv DecodeCopyReqLv(const COPY_REQ_LV &in) {
-    CopyReqLv out{};
-    std::memcpy(out.ucaSrcBoxID, in.SrcBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.ucaDstBoxID, in.DstBoxID, ZRK_BOXID_LEN);
-    out.uiSrcOlu = Be32(in.SrcOlu);
-    out.uiDstOlu = Be32(in.DstOlu);
-    out.uiWholeVolumeFlag = in.WholeVolumeFlag;
-    out.uiSrcExtentHigh = Be32(in.SrcExtent_high);
-    out.uiSrcExtentLow = Be32(in.SrcExtent_low);
-    out.uiDstExtentHigh = Be32(in.DstExtent_high);
-    out.uiDstExtentLow = Be32(in.DstExtent_low);
-    out.uiSrcSizeHigh = Be32(in.SrcSize_high);
-    out.uiSrcSizeLow = Be32(in.SrcSize_low);
-    out.uiCopyInterval = Be32(in.CopyInterval);
-    out.ucRemoteFlag = in.RemoteFlag;
-    out.ucVolumeRole = in.ucVolumeRole;
-    std::memcpy(out.ucaReserved122, in.ucaReserved122, sizeof out.ucaReserved122);
-    return out;
-}
-
-COPY_REQ_LV EncodeCopyReqLv(const CopyReqLv &in) {
-    COPY_REQ_LV out{};
-    std::memcpy(out.SrcBoxID, in.ucaSrcBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.DstBoxID, in.ucaDstBoxID, ZRK_BOXID_LEN);
-    PutBe32(out.SrcOlu, in.uiSrcOlu);
-    PutBe32(out.DstOlu, in.uiDstOlu);
-    out.WholeVolumeFlag = in.uiWholeVolumeFlag;
-    PutBe32(out.SrcExtent_high, in.uiSrcExtentHigh);
-    PutBe32(out.SrcExtent_low, in.uiSrcExtentLow);
-    PutBe32(out.DstExtent_high, in.uiDstExtentHigh);
-    PutBe32(out.DstExtent_low, in.uiDstExtentLow);
-    PutBe32(out.SrcSize_high, in.uiSrcSizeHigh);
-    PutBe32(out.SrcSize_low, in.uiSrcSizeLow);
-    PutBe32(out.CopyInterval, in.uiCopyInterval);
-    out.RemoteFlag = in.ucRemoteFlag;
-    out.ucVolumeRole = in.ucVolumeRole;
-    std::memcpy(out.ucaReserved122, in.ucaReserved122, sizeof out.ucaReserved122);
-    return out;
-}
-
-// ---- TVC_EXEC -------------------------------------------------------------------------
-
-TvcExec DecodeTvcExec(const TVC_EXEC &in) {
-    TvcExec out{};
-    out.ucPageCode = in.ucPageCode;
-    std::memcpy(out.ucaReserved1, in.ucaReserved1, sizeof out.ucaReserved1);
-    out.uhParamLength = Be16(in.ucaParamLength);
-    out.uhSessionId = Be16(in.ucaSessionID);
-    out.uhPartnerId = Be16(in.ucaPartnerID);
-    out.ucCopyKind = in.ucCopyKind;
-    std::memcpy(out.ucaReserved13, in.ucaReserved13, sizeof out.ucaReserved13);
-    out.ucSessionFlags = in.ucSessionFlags;
-    out.ucStartFlags = in.ucStartFlags;
-    out.ucModeFlags = in.ucModeFlags;
-    out.ucTransferMode = in.ucTransferMode;
-    out.ucOperationFlags = in.ucOperationFlags;
-    out.ucActionFlags = in.ucActionFlags;
-    out.ucReserved26 = in.ucReserved26;
-    out.ucStackTimer = in.ucStackTimer;
-    std::memcpy(out.ucaReserved28, in.ucaReserved28, sizeof out.ucaReserved28);
-    std::memcpy(out.ucaSrcBoxID, in.SrcBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.ucaReserved72, in.ucaReserved72, sizeof out.ucaReserved72);
-    std::memcpy(out.ucaDstBoxID, in.DstBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.ucaReserved120, in.ucaReserved120, sizeof out.ucaReserved120);
-    out.uiSrcOlu = Be32(in.SrcOlu);
-    out.uiDstOlu = Be32(in.DstOlu);
-    out.uhExtentCnt = Be16(in.ucaExtentCnt);
-    out.uhCopyInterval = Be16(in.ucaCopyInterval);
-    std::memcpy(out.ucaReserved140, in.ucaReserved140, sizeof out.ucaReserved140);
-    out.ullSrcExtent = Be64(in.ucaSrcExtent);
-    out.ullSize = Be64(in.ucaSize);
-    out.ullDstExtent = Be64(in.ucaDstExtent);
-    std::memcpy(out.ucaReserved184, in.ucaReserved184, sizeof out.ucaReserved184);
-    return out;
-}
-
-TVC_EXEC EncodeTvcExec(const TvcExec &in) {
-    TVC_EXEC out{};
-    out.ucPageCode = in.ucPageCode;
-    std::memcpy(out.ucaReserved1, in.ucaReserved1, sizeof out.ucaReserved1);
-    PutBe16(out.ucaParamLength, in.uhParamLength);
-    PutBe16(out.ucaSessionID, in.uhSessionId);
-    PutBe16(out.ucaPartnerID, in.uhPartnerId);
-    out.ucCopyKind = in.ucCopyKind;
-    std::memcpy(out.ucaReserved13, in.ucaReserved13, sizeof out.ucaReserved13);
-    out.ucSessionFlags = in.ucSessionFlags;
-    out.ucStartFlags = in.ucStartFlags;
-    out.ucModeFlags = in.ucModeFlags;
-    out.ucTransferMode = in.ucTransferMode;
-    out.ucOperationFlags = in.ucOperationFlags;
-    out.ucActionFlags = in.ucActionFlags;
-    out.ucReserved26 = in.ucReserved26;
-    out.ucStackTimer = in.ucStackTimer;
-    std::memcpy(out.ucaReserved28, in.ucaReserved28, sizeof out.ucaReserved28);
-    std::memcpy(out.SrcBoxID, in.ucaSrcBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.ucaReserved72, in.ucaReserved72, sizeof out.ucaReserved72);
-    std::memcpy(out.DstBoxID, in.ucaDstBoxID, ZRK_BOXID_LEN);
-    std::memcpy(out.ucaReserved120, in.ucaReserved120, sizeof out.ucaReserved120);
-    PutBe32(out.SrcOlu, in.uiSrcOlu);
-    PutBe32(out.DstOlu, in.uiDstOlu);
-    PutBe16(out.ucaExtentCnt, in.uhExtentCnt);
-    PutBe16(out.ucaCopyInterval, in.uhCopyInterval);
-    std::memcpy(out.ucaReserved140, in.ucaReserved140, sizeof out.ucaReserved140);
-    PutBe64(out.ucaSrcExtent, in.ullSrcExtent);
-    PutBe64(out.ucaSize, in.ullSize);
-    PutBe64(out.ucaDstExtent, in.ullDstExtent);
-    std::memcpy(out.ucaReserved184, in.ucaReserved184, sizeof out.ucaReserved184);
-    return out;
-}
-
 }  // namespace zrk
 
 namespace {
 
-using zrk::Be16;
-using zrk::ErrLine;
-using zrk::InLine;
-using zrk::LogText;
-using zrk::OkLine;
-
-// Option bits that the page builders read.
-constexpr unsigned int kOptForce = 0x2;
-constexpr unsigned int kOptSync = 0x20;
-constexpr unsigned int kOptSkip = 0x40;
-constexpr unsigned int kOptRemain = 0x80;
-constexpr unsigned int kOptAutoSplit = 0x100;
-constexpr unsigned int kOptManualRecovery = 0x200;
-constexpr unsigned int kOptStack = 0x400;
-constexpr unsigned int kOptConsistency = 0x800;
-constexpr unsigned int kOptReverse = 0x1000;
-constexpr unsigned int kOptRestart = 0x2000;
-constexpr unsigned int kOptStopTracking = 0x4000;
-constexpr unsigned int kOptMonitor = 0x8000;
-constexpr unsigned int kOptSecondary = 0x20000;
-constexpr unsigned int kOptStackTimer = 0x100000;
-constexpr unsigned int kOptNoClusterSwap = 0x200000;
-constexpr unsigned int kOptVirtualVolume = 0x1000000;
-constexpr unsigned int kOptDeleteMode = 0x2000000;
-
-// TVC_EXEC bits.
-constexpr uint8_t kOpForce = 0x80;
-constexpr uint8_t kOpRemain = 0x40;
-constexpr uint8_t kOpStackTimer = 0x02;
-constexpr uint8_t kActRestart = 0x80;
-constexpr uint8_t kActStopTracking = 0x40;
-constexpr uint8_t kActSkip = 0x08;
-constexpr uint8_t kActReverse = 0x04;
-constexpr uint8_t kActModeChange = 0x02;
+// The mode bits a page takes from the option word or from the session.
 constexpr uint8_t kModeBits = ZRK_MODEFLAG_SYNC | ZRK_MODEFLAG_AUTO_SPLIT | ZRK_MODEFLAG_MANUAL_RCV;
 
-bool SameBoxId(const unsigned char *a, const unsigned char *b) {
-    return std::memcmp(a, b, ZRK_BOXID_LEN) == 0;
-}
-
 // The mode flags and transfer mode that an option word asks for.
-void ModesFromOption(unsigned int option, zrk::TvcExec &x) {
-    if ((option & kOptSync) != 0) x.ucModeFlags |= ZRK_MODEFLAG_SYNC;
-    if ((option & kOptAutoSplit) != 0) x.ucModeFlags |= ZRK_MODEFLAG_AUTO_SPLIT;
-    if ((option & kOptManualRecovery) != 0) x.ucModeFlags |= ZRK_MODEFLAG_MANUAL_RCV;
-    if ((option & kOptStack) != 0) x.ucTransferMode = 2;
-    if ((option & kOptConsistency) != 0) x.ucTransferMode = 3;
+void ModesFromOption(unsigned int option, TvcExec &x) {
+    if ((option & ZRK_OPT_SYNC) != 0) x.ucModeFlags |= ZRK_MODEFLAG_SYNC;
+    if ((option & ZRK_OPT_AUTO_SPLIT) != 0) x.ucModeFlags |= ZRK_MODEFLAG_AUTO_SPLIT;
+    if ((option & ZRK_OPT_MANUAL_RCV) != 0) x.ucModeFlags |= ZRK_MODEFLAG_MANUAL_RCV;
+    if ((option & ZRK_OPT_STACK) != 0) x.ucTransferMode = 2;
+    if ((option & ZRK_OPT_CONSISTENCY) != 0) x.ucTransferMode = 3;
 }
 
 // The session's own modes.
-void ModesFromDetail(const zrk::TvcDetail &d, zrk::TvcExec &x) {
+void ModesFromDetail(const TvcDetail &d, TvcExec &x) {
     x.ucModeFlags = static_cast<uint8_t>((x.ucModeFlags & ~kModeBits) | (d.ucModeFlags & kModeBits));
     x.ucTransferMode = d.ucTransferMode;
 }
@@ -374,20 +258,20 @@ extern "C" void MakePrmFromCopyReqForLv(unsigned char pageCode, const unsigned c
              pageCode, id, engineKind, optionFlag);
     if (page == nullptr) return;
 
-    zrk::TvcExec x{};
+    TvcExec x{};
     x.ucPageCode = pageCode;
     x.uhParamLength = ZRK_TVC_PARAM_LEN;
     if (request == nullptr) {
         // The roll-back of a start that the array refused.
         x.uhSessionId = id;
         x.ucCopyKind = engineKind == ZRK_ENGINE_VZ ? 2 : 1;
-        *page = zrk::EncodeTvcExec(x);
+        *page = EncodeTvcExec(x);
         WriteLog(1, nullptr, 0, "%s out(NULL)", kName);
         return;
     }
-    const zrk::CopyReqLv r = zrk::DecodeCopyReqLv(*request);
+    const CopyReqLv r = DecodeCopyReqLv(*request);
     const bool start = pageCode == ZRK_TVC_START;
-    const bool monitor = (optionFlag & kOptMonitor) != 0;
+    const bool monitor = (optionFlag & ZRK_OPT_MONITOR) != 0;
 
     // A remote session is addressed by the partner's identifier from the
     // destination array's host.
@@ -415,11 +299,11 @@ extern "C" void MakePrmFromCopyReqForLv(unsigned char pageCode, const unsigned c
     if (engineKind == ZRK_ENGINE_QUICKKZP) x.ucSessionFlags |= ZRK_SESFLAG_QUICKKZP;
     if (engineKind == ZRK_ENGINE_SNAPKZPP && !monitor) x.ucSessionFlags |= ZRK_SESFLAG_SNAPKZP_P;
 
-    if ((optionFlag & kOptDeleteMode) != 0 && start) x.ucStartFlags = 0x80;
+    if ((optionFlag & ZRK_OPT_VVOL_DELETE) != 0 && start) x.ucStartFlags = 0x80;
 
     if (engineKind == ZRK_ENGINE_VZ && r.ucRemoteFlag == 1) {
         ModesFromOption(optionFlag, x);
-        if ((optionFlag & kOptSkip) != 0) x.ucActionFlags |= kActSkip;
+        if ((optionFlag & ZRK_OPT_SKIP_COPY) != 0) x.ucActionFlags |= ZRK_TVC_ACT_SKIP;
     }
 
     if (r.ucRemoteFlag != 0) {
@@ -432,7 +316,7 @@ extern "C" void MakePrmFromCopyReqForLv(unsigned char pageCode, const unsigned c
 
     if (start && engineKind == ZRK_ENGINE_VZ) {
         x.uhCopyInterval = static_cast<uint16_t>(r.uiCopyInterval);
-        if ((optionFlag & kOptSecondary) != 0)
+        if ((optionFlag & ZRK_OPT_SECONDARY) != 0)
             x.ucSessionFlags = static_cast<uint8_t>((x.ucSessionFlags & ~ZRK_SESFLAG_SECONDARY) | 0x01);
     }
     if (r.uiWholeVolumeFlag == 0) {
@@ -440,7 +324,7 @@ extern "C" void MakePrmFromCopyReqForLv(unsigned char pageCode, const unsigned c
         x.ullSize = static_cast<uint64_t>(r.uiSrcSizeHigh) << 32 | r.uiSrcSizeLow;
         x.ullDstExtent = static_cast<uint64_t>(r.uiDstExtentHigh) << 32 | r.uiDstExtentLow;
     }
-    *page = zrk::EncodeTvcExec(x);
+    *page = EncodeTvcExec(x);
     LogPage(kName, *page);
 }
 
@@ -454,10 +338,10 @@ extern "C" void MakePrmFromDetailForLv(unsigned char pageCode, unsigned char eng
              engineKind, optionFlag);
     if (page == nullptr || detail == nullptr) return;
 
-    const zrk::TvcDetail d = zrk::DecodeTvcDetail(*detail);
+    const TvcDetail d = DecodeTvcDetail(*detail);
     const bool remote = (d.ucSessionFlags & ZRK_SESFLAG_REMOTE) != 0;
     const bool vzChange = engineKind == ZRK_ENGINE_VZ && pageCode == ZRK_TVC_CHANGE;
-    zrk::TvcExec x{};
+    TvcExec x{};
     x.ucPageCode = pageCode;
     x.uhParamLength = ZRK_TVC_PARAM_LEN;
     x.uhSessionId = d.uhSessionId;
@@ -466,8 +350,8 @@ extern "C" void MakePrmFromDetailForLv(unsigned char pageCode, unsigned char eng
     x.ucSessionFlags = d.ucSessionFlags & static_cast<uint8_t>(~0x04u);
     x.ucModeFlags = d.ucModeFlags & ZRK_MODEFLAG_DEST_SIDE;
 
-    if (pageCode == ZRK_TVC_SUSPEND && (optionFlag & kOptStackTimer) != 0) {
-        x.ucOperationFlags |= kOpStackTimer;
+    if (pageCode == ZRK_TVC_SUSPEND && (optionFlag & ZRK_OPT_STACK_TIMER) != 0) {
+        x.ucOperationFlags |= ZRK_TVC_OP_STACK_TIMER;
         x.ucStackTimer = static_cast<uint8_t>(ZRKRVZ_stacktimer);
         WriteLog(1, nullptr, 0, "ZRKRVZ_stacktimer[0x%x]", static_cast<unsigned>(x.ucStackTimer));
     }
@@ -476,22 +360,23 @@ extern "C" void MakePrmFromDetailForLv(unsigned char pageCode, unsigned char eng
     else
         ModesFromDetail(d, x);
 
-    if ((optionFlag & (kOptForce | kOptVirtualVolume)) != 0) x.ucOperationFlags |= kOpForce;
-    if (pageCode == ZRK_TVC_RESUME && (optionFlag & kOptRemain) != 0) x.ucOperationFlags |= kOpRemain;
+    if ((optionFlag & (ZRK_OPT_FORCE | ZRK_OPT_VVOL)) != 0) x.ucOperationFlags |= ZRK_TVC_OP_FORCE;
+    if (pageCode == ZRK_TVC_RESUME && (optionFlag & ZRK_OPT_REMAIN) != 0)
+        x.ucOperationFlags |= ZRK_TVC_OP_REMAIN;
 
     if (engineKind == ZRK_ENGINE_QUICKKZP) {
-        if ((optionFlag & kOptRestart) != 0) x.ucActionFlags |= kActRestart;
-        if ((optionFlag & kOptStopTracking) != 0) x.ucActionFlags |= kActStopTracking;
+        if ((optionFlag & ZRK_OPT_RESTART) != 0) x.ucActionFlags |= ZRK_TVC_ACT_RESTART;
+        if ((optionFlag & ZRK_OPT_STOP_TRACKING) != 0) x.ucActionFlags |= ZRK_TVC_ACT_STOP_TRACKING;
     }
-    x.ucActionFlags &= static_cast<uint8_t>(~kActSkip);
+    x.ucActionFlags &= static_cast<uint8_t>(~ZRK_TVC_ACT_SKIP);
 
     if (vzChange) {
-        if ((optionFlag & kOptReverse) != 0) {
+        if ((optionFlag & ZRK_OPT_REVERSE) != 0) {
             // A reverse always carries the session's current modes.
-            x.ucActionFlags |= kActReverse;
+            x.ucActionFlags |= ZRK_TVC_ACT_REVERSE;
             ModesFromDetail(d, x);
         } else if (remote) {
-            x.ucActionFlags |= kActModeChange;
+            x.ucActionFlags |= ZRK_TVC_ACT_MODE_CHANGE;
         }
     }
 
@@ -503,7 +388,7 @@ extern "C" void MakePrmFromDetailForLv(unsigned char pageCode, unsigned char eng
     x.ullSrcExtent = d.ullSrcExtent;
     x.ullSize = d.ullSrcSize;
     x.ullDstExtent = d.ullDstExtent;
-    *page = zrk::EncodeTvcExec(x);
+    *page = EncodeTvcExec(x);
     LogPage(kName, *page);
 }
 
@@ -512,55 +397,48 @@ extern "C" void MakePrmFromDetailForLv(unsigned char pageCode, unsigned char eng
 extern "C" int GetSessionDetailInfoForLV(const char *volume, const unsigned char *sessionId,
                                          TVC_DETAIL_INFO *detail) {
     static constexpr const char kName[] = "GetSessionDetailInfoForLV";
-    InLine(1, kName, volume, __LINE__);
-    if (sessionId == nullptr || detail == nullptr) {
-        ZRKerrno = ZRK_ERR_PARAMETER;
-        return ErrLine(1, kName, volume, __LINE__);
-    }
+    LogIn(1, kName, volume, __LINE__);
+    if (sessionId == nullptr || detail == nullptr)
+        return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
     unsigned char reply[ZRK_TVC_DETAIL_REPLY_LEN];
     if (ExecTravoIn(volume, 0x01, ZRK_PAGE_TVC_DETAIL, sessionId, reply, sizeof reply) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     TVC_DETAIL_INFO record;
     std::memcpy(&record, reply + ZRK_PAGE_HEAD_LEN, sizeof record);
-    if (record.Status == 0 || record.ucVolumeRole != 1) {
-        WriteLog(1, nullptr, 0, "%s No Such Session [%s] [%d]", kName, LogText(volume), __LINE__);
-        return -2;
-    }
+    if (record.Status == 0 || record.ucVolumeRole != 1)
+        return NoSuchSession(kName, volume, __LINE__);
     *detail = record;
-    return OkLine(1, kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 // ---- RVZ buffers and the large-volume volume information ----------------------------------
 
 extern "C" int RVZBuffInfo(const char *volume, unsigned char **reply, int *length) {
     static constexpr const char kName[] = "RVZBuffInfo";
-    InLine(2, kName, volume, __LINE__);
-    if (CheckProduct(volume) != 0) return ErrLine(2, kName, volume, __LINE__);
+    LogIn(2, kName, volume, __LINE__);
+    if (CheckProduct(volume) != 0) return LogErr(2, kName, volume, __LINE__);
     unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
     unsigned char remote = 0;
-    if (GetSupportCopyInfo(volume, support, &remote) != 0) return ErrLine(2, kName, volume, __LINE__);
-    if ((support[31] & 0x01) == 0 || (support[29] & 0x80) == 0) {
-        ZRKerrno = ZRK_ERR_NOT_SUPPORT;
-        return ErrLine(2, kName, volume, __LINE__);
-    }
-    if (GetRVZBuffInfo(volume, reply, length) != 0) return ErrLine(2, kName, volume, __LINE__);
-    return OkLine(2, kName, volume, __LINE__);
+    if (GetSupportCopyInfo(volume, support, &remote) != 0) return LogErr(2, kName, volume, __LINE__);
+    const CopySupport s(support);
+    if (!s.Has(ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND) ||
+        !s.Has(ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_RVZ_BUFFERS))
+        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
+    if (GetRVZBuffInfo(volume, reply, length) != 0) return LogErr(2, kName, volume, __LINE__);
+    return LogOk(2, kName, volume, __LINE__);
 }
 
 extern "C" int GetVolumeInfoForLV(const char *volume, unsigned int optionFlag,
                                   VOLUME_INFO_RECORD_LV *record) {
     static constexpr const char kName[] = "GetVolumeInfoForLV";
-    InLine(2, kName, volume, __LINE__);
-    if (record == nullptr) {
-        ZRKerrno = ZRK_ERR_PARAMETER;
-        return ErrLine(2, kName, volume, __LINE__);
-    }
+    LogIn(2, kName, volume, __LINE__);
+    if (record == nullptr) return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
     if (GetExtentInfoForLV(volume, &record->uiExtent_high, &record->uiExtent_low,
                            &record->uiSize_high, &record->uiSize_low) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
+        return LogErr(2, kName, volume, __LINE__);
 
     unsigned char lun[ZRK_LUN_INFO_LEN] = {};
-    if (GetLunInformation(volume, lun) != 0) return ErrLine(2, kName, volume, __LINE__);
+    if (GetLunInformation(volume, lun) != 0) return LogErr(2, kName, volume, __LINE__);
     const unsigned char *olu = lun + 8;
     record->uiOlu = Be16(olu);
     record->VolInfoEx = VOL_INFO_EX{};
@@ -574,16 +452,16 @@ extern "C" int GetVolumeInfoForLV(const char *volume, unsigned int optionFlag,
     VOL_INFO &info = record->VolInfo;
     info = VOL_INFO{};
     CtrlSupportData(info.ucaSupportData, ZRK_STORE_READ);
-    const unsigned char *s = info.ucaSupportData;
+    const CopySupport s(info.ucaSupportData);
 
-    if (((s[23] | s[31]) & 0x01) != 0) {
+    if (s.AnyHas({ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_FLAGS_RVZ}, ZRK_SUPPORT_KIND)) {
         if (GetMaxSessionCount(volume, ZRK_PAGE_LOCAL_VZ_LIST, info.ucaVzMaxSession) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
-        if ((s[29] & 0x80) != 0) {
+            return LogErr(2, kName, volume, __LINE__);
+        if (s.Has(ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_RVZ_BUFFERS)) {
             unsigned char *raw = nullptr;
             int length = 0;
-            if (RVZBuffInfo(volume, &raw, &length) != 0) return ErrLine(2, kName, volume, __LINE__);
-            const zrk::Buffer list(raw);
+            if (RVZBuffInfo(volume, &raw, &length) != 0) return LogErr(2, kName, volume, __LINE__);
+            const Buffer list(raw);
             if (length >= 16) {
                 std::memcpy(info.ucaRvzBuffMax, list.get() + 8, 2);
                 std::memcpy(info.ucaRvzBuffCur, list.get() + 10, 2);
@@ -594,14 +472,14 @@ extern "C" int GetVolumeInfoForLV(const char *volume, unsigned int optionFlag,
                      static_cast<int>(Be16(info.ucaRvzBuffCur)), LogText(volume), __LINE__);
         }
     }
-    if (((s[7] | s[15]) & 0x01) != 0) {
+    if (s.AnyHas({ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_FLAGS_REMOTE_KZP}, ZRK_SUPPORT_KIND)) {
         if (GetMaxSessionCount(volume, ZRK_PAGE_LOCAL_KZP_LIST, info.ucaKzpMaxSession) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
-        if (((s[4] | s[12]) & 0x08) != 0) {
+            return LogErr(2, kName, volume, __LINE__);
+        if (s.AnyHas({ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_REMOTE_KZP_KINDS}, ZRK_SUPPORT_SNAP_P)) {
             unsigned char generation[ZRK_GENERATION_READ_LEN];
             if (ExecTravoIn(volume, 0x01, ZRK_PAGE_GENERATION, olu, generation,
                             sizeof generation) != 0)
-                return ErrLine(2, kName, volume, __LINE__);
+                return LogErr(2, kName, volume, __LINE__);
             std::memcpy(info.ucaMaxGeneration, generation + 14, 2);
             WriteLog(2, nullptr, 0, "Max Generation Count : %d [%d]",
                      static_cast<int>(Be16(info.ucaMaxGeneration)), __LINE__);
@@ -611,13 +489,13 @@ extern "C" int GetVolumeInfoForLV(const char *volume, unsigned int optionFlag,
     info.ucStorageClusterGroup = ZRKstorage_clustergroup;
 
     // On a storage-cluster secondary, name the volume as the partner knows it.
-    if ((optionFlag & kOptNoClusterSwap) == 0 && ZRKstorage_cluster == ZRK_ROLE_SECONDARY) {
+    if ((optionFlag & ZRK_OPT_NO_SWAP) == 0 && ZRKstorage_cluster == ZRK_ROLE_SECONDARY) {
         unsigned char bytes[sizeof(DETAIL_LIST_INFO)] = {};
         if (GetTfoSession(volume, olu, record->BoxID, bytes) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
+            return LogErr(2, kName, volume, __LINE__);
         DETAIL_LIST_INFO raw;
         std::memcpy(&raw, bytes, sizeof raw);
-        const zrk::DetailEntry entry = zrk::DecodeDetailEntry(raw);
+        const DetailEntry entry = DecodeDetailEntry(raw);
         if (SameBoxId(record->BoxID, entry.ucaSrcBoxID)) {
             record->uiOlu = entry.uiDstOlu;
             std::memcpy(record->BoxID, entry.ucaDstBoxID, ZRK_BOXID_LEN);
@@ -626,5 +504,5 @@ extern "C" int GetVolumeInfoForLV(const char *volume, unsigned int optionFlag,
             std::memcpy(record->BoxID, entry.ucaSrcBoxID, ZRK_BOXID_LEN);
         }
     }
-    return OkLine(2, kName, volume, __LINE__);
+    return LogOk(2, kName, volume, __LINE__);
 }

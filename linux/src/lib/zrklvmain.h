@@ -24,6 +24,17 @@
 #define ZRK_TVC_SUSPEND 0x48
 #define ZRK_TVC_RESUME  0x49
 
+/* Bits of the operation byte (ucOperationFlags) and of the action byte
+ * (ucActionFlags) of TVC_EXEC. */
+#define ZRK_TVC_OP_FORCE          0x80u /* force */
+#define ZRK_TVC_OP_REMAIN         0x40u /* remain mode on resume */
+#define ZRK_TVC_OP_STACK_TIMER    0x02u /* suspend with the stack timer (ucStackTimer) */
+#define ZRK_TVC_ACT_RESTART       0x80u /* QuickKZP restart */
+#define ZRK_TVC_ACT_STOP_TRACKING 0x40u /* QuickKZP stop tracking only */
+#define ZRK_TVC_ACT_SKIP          0x08u /* skip the initial copy */
+#define ZRK_TVC_ACT_REVERSE       0x04u /* change by reversal */
+#define ZRK_TVC_ACT_MODE_CHANGE   0x02u /* mode change */
+
 #define ZRK_TVC_EXEC_LEN      192 /* TVC_EXEC */
 #define ZRK_TVC_PARAM_LEN     184 /* its parameter length (bytes 6-7) */
 #define ZRK_PAGE_GENERATION   0x45 /* TRAVO IN: SnapKZP+ generations of an OLU */
@@ -67,6 +78,15 @@ typedef struct COPY_REQ_LV {
     unsigned char ucVolumeRole;        /* 1 in every request of the API */
     unsigned char ucaReserved122[2];   /* 0 */
 } COPY_REQ_LV;
+#ifdef __cplusplus
+static_assert(sizeof(COPY_REQ_LV) == 124, "COPY_REQ_LV layout");
+static_assert(offsetof(COPY_REQ_LV, SrcOlu) == 80, "COPY_REQ_LV layout");
+static_assert(offsetof(COPY_REQ_LV, WholeVolumeFlag) == 88, "COPY_REQ_LV layout");
+static_assert(offsetof(COPY_REQ_LV, DstExtent_high) == 100, "COPY_REQ_LV layout");
+static_assert(offsetof(COPY_REQ_LV, SrcSize_high) == 108, "COPY_REQ_LV layout");
+static_assert(offsetof(COPY_REQ_LV, CopyInterval) == 116, "COPY_REQ_LV layout");
+static_assert(offsetof(COPY_REQ_LV, RemoteFlag) == 120, "COPY_REQ_LV layout");
+#endif
 
 /* The TRAVO OUT page of every page-based session command (192 bytes). */
 typedef struct TVC_EXEC {
@@ -81,8 +101,8 @@ typedef struct TVC_EXEC {
     unsigned char ucStartFlags;        /* 0x80 virtual-volume delete mode */
     unsigned char ucModeFlags;         /* ZRK_MODEFLAG_... */
     unsigned char ucTransferMode;      /* 2 stack, 3 consistency */
-    unsigned char ucOperationFlags;    /* 0x80 force, 0x40 remain, 0x02 stack timer */
-    unsigned char ucActionFlags;       /* 0x80 restart, 0x40 stop tracking, 0x08 skip, 0x04 reverse, 0x02 mode change */
+    unsigned char ucOperationFlags;    /* ZRK_TVC_OP_... */
+    unsigned char ucActionFlags;       /* ZRK_TVC_ACT_... */
     unsigned char ucReserved26;        /* 0 */
     unsigned char ucStackTimer;        /* stack timer of a suspend */
     unsigned char ucaReserved28[4];    /* 0 */
@@ -100,6 +120,19 @@ typedef struct TVC_EXEC {
     unsigned char ucaDstExtent[8];     /* destination start block */
     unsigned char ucaReserved184[8];   /* 0 */
 } TVC_EXEC;
+#ifdef __cplusplus
+static_assert(sizeof(TVC_EXEC) == 192, "TVC_EXEC layout");
+static_assert(offsetof(TVC_EXEC, ucaSessionID) == 8, "TVC_EXEC layout");
+static_assert(offsetof(TVC_EXEC, ucCopyKind) == 12, "TVC_EXEC layout");
+static_assert(offsetof(TVC_EXEC, ucSessionFlags) == 20, "TVC_EXEC layout");
+static_assert(offsetof(TVC_EXEC, ucStackTimer) == 27, "TVC_EXEC layout");
+static_assert(offsetof(TVC_EXEC, SrcBoxID) == 32, "TVC_EXEC layout");
+static_assert(offsetof(TVC_EXEC, DstBoxID) == 80, "TVC_EXEC layout");
+static_assert(offsetof(TVC_EXEC, SrcOlu) == 128, "TVC_EXEC layout");
+static_assert(offsetof(TVC_EXEC, ucaExtentCnt) == 136, "TVC_EXEC layout");
+static_assert(offsetof(TVC_EXEC, ucaSrcExtent) == 160, "TVC_EXEC layout");
+static_assert(offsetof(TVC_EXEC, ucaDstExtent) == 176, "TVC_EXEC layout");
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -137,25 +170,6 @@ int RVZBuffInfo(const char *volume, unsigned char **reply, int *length);
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
-
-static_assert(sizeof(COPY_REQ_LV) == 124, "COPY_REQ_LV layout");
-static_assert(offsetof(COPY_REQ_LV, SrcOlu) == 80, "COPY_REQ_LV layout");
-static_assert(offsetof(COPY_REQ_LV, WholeVolumeFlag) == 88, "COPY_REQ_LV layout");
-static_assert(offsetof(COPY_REQ_LV, DstExtent_high) == 100, "COPY_REQ_LV layout");
-static_assert(offsetof(COPY_REQ_LV, SrcSize_high) == 108, "COPY_REQ_LV layout");
-static_assert(offsetof(COPY_REQ_LV, CopyInterval) == 116, "COPY_REQ_LV layout");
-static_assert(offsetof(COPY_REQ_LV, RemoteFlag) == 120, "COPY_REQ_LV layout");
-static_assert(sizeof(TVC_EXEC) == 192, "TVC_EXEC layout");
-static_assert(offsetof(TVC_EXEC, ucaSessionID) == 8, "TVC_EXEC layout");
-static_assert(offsetof(TVC_EXEC, ucCopyKind) == 12, "TVC_EXEC layout");
-static_assert(offsetof(TVC_EXEC, ucSessionFlags) == 20, "TVC_EXEC layout");
-static_assert(offsetof(TVC_EXEC, ucStackTimer) == 27, "TVC_EXEC layout");
-static_assert(offsetof(TVC_EXEC, SrcBoxID) == 32, "TVC_EXEC layout");
-static_assert(offsetof(TVC_EXEC, DstBoxID) == 80, "TVC_EXEC layout");
-static_assert(offsetof(TVC_EXEC, SrcOlu) == 128, "TVC_EXEC layout");
-static_assert(offsetof(TVC_EXEC, ucaExtentCnt) == 136, "TVC_EXEC layout");
-static_assert(offsetof(TVC_EXEC, ucaSrcExtent) == 160, "TVC_EXEC layout");
-static_assert(offsetof(TVC_EXEC, ucaDstExtent) == 176, "TVC_EXEC layout");
 
 namespace zrk {
 

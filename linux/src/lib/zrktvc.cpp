@@ -7,30 +7,15 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+
+using namespace zrk;
 
 extern "C" {
 int ZRKsessionid;
 }
 
-namespace zrk::tvc {
-
-bool StoredSenseIs(int key, int asc, int ascq) {
-    unsigned char sense[ZRK_SENSE_STORE_LEN] = {};
-    CtrlSenseData(sense, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT);
-    const SenseRecord r = NormaliseSense(sense, sizeof sense);
-    return r.ucKey == key && r.ucAsc == asc && r.ucAscq == ascq;
-}
-
-}  // namespace zrk::tvc
-
 namespace {
-
-using namespace zrk::tvc;
-using zrk::Be16;
-using zrk::ErrLine;
-using zrk::InLine;
-using zrk::LogText;
-using zrk::OkLine;
 
 constexpr int kOluStatusAttr = 4; // byte of OLU_STATUS that a start tests
 
@@ -44,7 +29,7 @@ public:
         ZRKerrno = iErrno;
     }
     bool SenseIs(int key, int asc, int ascq) const {
-        const zrk::SenseRecord r = zrk::NormaliseSense(ucaSense, sizeof ucaSense);
+        const SenseRecord r = NormaliseSense(ucaSense, sizeof ucaSense);
         return r.ucKey == key && r.ucAsc == asc && r.ucAscq == ascq;
     }
     int Errno() const { return iErrno; }
@@ -55,12 +40,8 @@ private:
     int iErrno;                                  // its ZRKerrno
 };
 
-int Fail(int code, const char *name, const char *volume, int line, int level = 2) {
-    ZRKerrno = code;
-    return ErrLine(level, name, volume, line);
-}
-
 bool Remote(const COPY_REQ_LV &request) { return request.RemoteFlag != 0; }
+bool ById(unsigned int option) { return (option & ZRK_OPT_SESSION_ID) != 0; }
 const unsigned char *SessionIdOf(const COPY_REQ_LV &request) { return request.SrcOlu + 2; }
 bool DetailRemote(const TVC_DETAIL_INFO &d) { return (d.ucSessionFlags & ZRK_SESFLAG_REMOTE) != 0; }
 
@@ -78,6 +59,33 @@ int BoxChecks(const char *volume, const COPY_REQ_LV &request, unsigned char *own
     return CheckBoxIDForLV(volume, &request, own);
 }
 
+// The entry line of an operation and its request; 0, or -1 after the Err end
+// line.
+int Enter(const char *name, const char *volume, const COPY_REQ_LV *request) {
+    LogIn(2, name, volume, __LINE__);
+    if (request == nullptr) return FailEnd(ZRK_ERR_PARAMETER, 2, name, volume, __LINE__);
+    return 0;
+}
+
+// The BoxID checks of an operation whose session the request names by its
+// pair (none for one named by its identifier); 0, or -1 after the Err end line.
+int PairChecks(const char *name, const char *volume, unsigned int option,
+               const COPY_REQ_LV &request) {
+    if (!ById(option) && BoxChecks(volume, request, nullptr) != 0)
+        return LogErr(2, name, volume, __LINE__);
+    return 0;
+}
+
+// The head of every start: the request, the BoxID checks and the log line of
+// the own BoxID (into own); 0, or -1 after the Err end line.
+int StartHead(const char *name, const char *volume, const COPY_REQ_LV *request,
+              unsigned char *own) {
+    if (Enter(name, volume, request) != 0) return -1;
+    if (BoxChecks(volume, *request, own) != 0) return LogErr(2, name, volume, __LINE__);
+    WriteLog(2, nullptr, 0, "%s BoxID [%s] [%d]", name, BoxText(own).caText, __LINE__);
+    return 0;
+}
+
 // The status record (OLU_STATUS) of an OLU (2 bytes) before a start.
 int ReadOluStatus(const char *volume, const unsigned char *olu, unsigned char *status) {
     std::memset(status, 0, ZRK_OLU_STATUS_LEN);
@@ -93,11 +101,16 @@ int ReserveId(const char *volume, unsigned char mode, unsigned char *id) {
     return 0;
 }
 
-// Sends a start page for a reserved identifier; when the array refuses it,
-// gives the identifier back with a stop page and reports the start's failure.
-int SendStart(const char *name, const char *volume, unsigned char pageKind,
-              const unsigned char *id, const unsigned char *own, unsigned int option,
-              TVC_EXEC &page, bool remoteVz) {
+// Reserves an identifier of the family (mode 2 VZ, 4 KZP) and sends the start
+// page of pageKind for it; when the array refuses the start, gives the
+// identifier back with a stop page and reports the start's failure.
+int ReserveAndStart(const char *name, const char *volume, unsigned char mode,
+                    unsigned char pageKind, const COPY_REQ_LV &request, const unsigned char *own,
+                    unsigned int option, bool remoteVz) {
+    unsigned char id[2];
+    if (ReserveId(volume, mode, id) != 0) return -1;
+    TVC_EXEC page;
+    MakePrmFromCopyReqForLv(ZRK_TVC_START, id, pageKind, &request, own, option, &page);
     if (ExecTravoOut(volume, &page, sizeof page) == 0) {
         ZRKsessionid = Be16(id);
         return 0;
@@ -114,11 +127,11 @@ int SendStart(const char *name, const char *volume, unsigned char pageKind,
     return -1;
 }
 
-// Finds the session of an operation: by its identifier (option 0x4) or by
-// the request's pair.
+// Finds the session of an operation: by its identifier (ZRK_OPT_SESSION_ID)
+// or by the request's pair.
 int FindSession(const char *volume, unsigned char kind, unsigned int option,
                 const COPY_REQ_LV &request, TVC_DETAIL_INFO &detail) {
-    if ((option & kOptById) != 0) {
+    if (ById(option)) {
         const int found = GetSessionDetailInfoForLV(volume, SessionIdOf(request), &detail);
         if (found == -2) ZRKerrno = ZRK_ERR_NO_SESSION;
         return found == 0 ? 0 : -1;
@@ -127,82 +140,108 @@ int FindSession(const char *volume, unsigned char kind, unsigned int option,
     return SearchTvcSession(volume, kind, &request, ZRK_LIST_MODE_ALL, id, &detail);
 }
 
-int SendFromDetail(const char *volume, unsigned char pageCode, unsigned char kind,
-                   const TVC_DETAIL_INFO &detail, unsigned int option) {
+// Sends a page built from a session's detail and writes the end line of the
+// operation; refused, if given, runs before the Err end line of a failure.
+int SendFromDetail(const char *name, const char *volume, unsigned char pageCode,
+                   unsigned char kind, const TVC_DETAIL_INFO &detail, unsigned int option,
+                   const std::function<void()> &refused = {}) {
     TVC_EXEC page;
     MakePrmFromDetailForLv(pageCode, kind, &detail, option, &page);
-    return ExecTravoOut(volume, &page, sizeof page);
+    if (ExecTravoOut(volume, &page, sizeof page) != 0) {
+        if (refused) refused();
+        return LogErr(2, name, volume, __LINE__);
+    }
+    return LogOk(2, name, volume, __LINE__);
 }
 
-// The family's group is set up: KZP bytes 7 (local) and 15 (remote), VZ 23
-// and 31.
-bool FamilySupported(const Support &s, unsigned char kind, bool byId, bool remote) {
-    const int local = kind == ZRK_ENGINE_VZ ? 23 : 7;
-    const int far = kind == ZRK_ENGINE_VZ ? 31 : 15;
-    if (byId) return s.Has(local, 0x01) || s.Has(far, 0x01);
-    return s.Has(remote ? far : local, 0x01);
+// The flag bytes of a family's local and remote group.
+size_t LocalGroup(unsigned char kind) {
+    return kind == ZRK_ENGINE_VZ ? ZRK_SUPPORT_FLAGS_VZ : ZRK_SUPPORT_FLAGS_KZP;
+}
+size_t RemoteGroup(unsigned char kind) {
+    return kind == ZRK_ENGINE_VZ ? ZRK_SUPPORT_FLAGS_RVZ : ZRK_SUPPORT_FLAGS_REMOTE_KZP;
 }
 
-// Suspend and resume: the family and its suspend function.
-bool SuspendSupported(const Support &s, bool byId, bool remote) {
+// The family's group is set up: by identifier either of its groups, else the
+// group of the request's side.
+bool FamilySupported(const CopySupport &s, unsigned char kind, bool byId, bool remote) {
+    if (byId) return s.AnyHas({LocalGroup(kind), RemoteGroup(kind)}, ZRK_SUPPORT_KIND);
+    return s.Has(remote ? RemoteGroup(kind) : LocalGroup(kind), ZRK_SUPPORT_KIND);
+}
+
+// Suspend and resume: the VZ family and its suspend function.
+bool SuspendSupported(const CopySupport &s, bool byId, bool remote) {
+    const bool local = s.Has(ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_KIND) &&
+                       s.Has(ZRK_SUPPORT_VZ_FUNCS, ZRK_SUPPORT_SUSPEND);
+    const bool far = s.Has(ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND) &&
+                     s.Has(ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_SUSPEND);
     if (byId)
-        return (s.Has(23, 0x01) || s.Has(31, 0x01)) && (s.Has(21, 0x01) || s.Has(29, 0x01));
-    return remote ? s.Has(31, 0x01) && s.Has(29, 0x01) : s.Has(23, 0x01) && s.Has(21, 0x01);
+        return s.AnyHas({ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_FLAGS_RVZ}, ZRK_SUPPORT_KIND) &&
+               s.AnyHas({ZRK_SUPPORT_VZ_FUNCS, ZRK_SUPPORT_RVZ_FUNCS}, ZRK_SUPPORT_SUSPEND);
+    return remote ? far : local;
 }
 
-bool VirtualVolumes(const Support &s) { return s.Has(4, 0x02) || s.Has(20, 0x02) || s.Has(28, 0x02); }
+// The modes of a remote VZ start or change that the option word asks for.
+bool RvzModesSupported(const CopySupport &s, unsigned int option) {
+    if ((option & ZRK_OPT_STACK) != 0 && !s.Has(ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_STACK))
+        return false;
+    return (option & ZRK_OPT_CONSISTENCY) == 0 ||
+           s.Has(ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_CONSISTENCY);
+}
 
 }  // namespace
+
+bool zrk::StoredSenseIs(int key, int asc, int ascq) { return KeptFailure().SenseIs(key, asc, ascq); }
 
 // ---- checks ---------------------------------------------------------------------------
 
 extern "C" int CheckBoxIDForLV(const char *volume, const COPY_REQ_LV *request,
                                unsigned char *ownBoxId) {
     static constexpr const char kName[] = "CheckBoxIDForLV";
-    InLine(1, kName, volume, __LINE__);
-    if (request == nullptr) return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__, 1);
+    LogIn(1, kName, volume, __LINE__);
+    if (request == nullptr) return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
     unsigned char own[ZRK_BOXID_LEN] = {};
     CtrlCommonData(own, ZRK_COMMON_GET_BOXID);
     bool pass;
     int code;
     if (Remote(*request)) {
-        pass = SameBox(own, request->SrcBoxID) || SameBox(own, request->DstBoxID);
+        pass = SameBoxId(own, request->SrcBoxID) || SameBoxId(own, request->DstBoxID);
         code = ZRK_ERR_BOXID;
     } else {
-        pass = SameBox(own, request->SrcBoxID);
+        pass = SameBoxId(own, request->SrcBoxID);
         code = ZRK_ERR_DIFFERENT_ZRK;
     }
     if (!pass) {
         WriteLog(16, request->SrcBoxID, ZRK_BOXID_LEN, "SrcBoxID");
         WriteLog(16, request->DstBoxID, ZRK_BOXID_LEN, "DstBoxID");
         WriteLog(16, own, ZRK_BOXID_LEN, "BoxID");
-        return Fail(code, kName, volume, __LINE__, 1);
+        return FailEnd(code, 1, kName, volume, __LINE__);
     }
     if (ownBoxId != nullptr) std::memcpy(ownBoxId, own, ZRK_BOXID_LEN);
-    return OkLine(1, kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int ChangeVzSupportCheck(unsigned int optionFlag, int remote) {
     static constexpr const char kName[] = "ChangeVzSupportCheck";
-    InLine(1, kName, nullptr, __LINE__);
-    const Support s;
-    const bool reverse = (optionFlag & kOptReverse) != 0;
+    LogIn(1, kName, nullptr, __LINE__);
+    const CopySupport s;
+    const bool reverse = (optionFlag & ZRK_OPT_REVERSE) != 0;
     if (remote != 0) {
-        bool ok = s.Has(31, 0x01);
-        if (ok && reverse) ok = s.Has(29, 0x08);
-        if (ok && !reverse) {
-            ok = s.Has(29, 0x04);
-            if ((optionFlag & kOptStack) != 0) ok = ok && s.Has(29, 0x10);
-            if ((optionFlag & kOptConsistency) != 0) ok = ok && s.Has(29, 0x20);
-        }
-        if (!ok) return Fail(ZRK_ERR_NOT_SUPPORT, kName, nullptr, __LINE__, 1);
+        bool ok = s.Has(ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND);
+        if (ok && reverse) ok = s.Has(ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_REVERSE);
+        if (ok && !reverse)
+            ok = s.Has(ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_MODE_CHANGE) &&
+                 RvzModesSupported(s, optionFlag);
+        if (!ok) return FailEnd(ZRK_ERR_NOT_SUPPORT, 1, kName, nullptr, __LINE__);
     } else {
-        if (!s.Has(23, 0x01)) return Fail(ZRK_ERR_NOT_SUPPORT, kName, nullptr, __LINE__, 1);
+        if (!s.Has(ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_KIND))
+            return FailEnd(ZRK_ERR_NOT_SUPPORT, 1, kName, nullptr, __LINE__);
         // A local session can only be reversed.
-        if (!reverse) return Fail(ZRK_ERR_OPTION, kName, nullptr, __LINE__, 1);
-        if (!s.Has(21, 0x08)) return Fail(ZRK_ERR_NOT_SUPPORT, kName, nullptr, __LINE__, 1);
+        if (!reverse) return FailEnd(ZRK_ERR_OPTION, 1, kName, nullptr, __LINE__);
+        if (!s.Has(ZRK_SUPPORT_VZ_FUNCS, ZRK_SUPPORT_REVERSE))
+            return FailEnd(ZRK_ERR_NOT_SUPPORT, 1, kName, nullptr, __LINE__);
     }
-    return OkLine(1, kName, nullptr, __LINE__);
+    return LogOk(1, kName, nullptr, __LINE__);
 }
 
 // ---- starts -------------------------------------------------------------------------
@@ -210,136 +249,115 @@ extern "C" int ChangeVzSupportCheck(unsigned int optionFlag, int remote) {
 extern "C" int StartTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
                         const COPY_REQ_LV *request) {
     static constexpr const char kName[] = "StartTvc";
-    InLine(2, kName, volume, __LINE__);
-    if (request == nullptr) return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
+    unsigned char own[ZRK_BOXID_LEN] = {};
+    if (StartHead(kName, volume, request, own) != 0) return -1;
     const bool vz = engineKind == ZRK_ENGINE_VZ;
     const bool remote = Remote(*request);
-    unsigned char own[ZRK_BOXID_LEN] = {};
-    if (BoxChecks(volume, *request, own) != 0) return ErrLine(2, kName, volume, __LINE__);
-    WriteLog(2, nullptr, 0, "StartTvc BoxID [%s] [%d]", BoxText(own).ca, __LINE__);
+    const bool secondary = (optionFlag & ZRK_OPT_SECONDARY) != 0;
 
-    const Support s;
+    const CopySupport s;
     bool ok;
-    if (vz && remote) {
-        ok = s.Has(31, 0x01);
-        if ((optionFlag & kOptStack) != 0) ok = ok && s.Has(29, 0x10);
-        if ((optionFlag & kOptConsistency) != 0) ok = ok && s.Has(29, 0x20);
-        if ((optionFlag & kOptSecondary) != 0) ok = ok && s.Has(29, 0x02);
-    } else if (vz) {
-        ok = s.Has(23, 0x01);
-        if ((optionFlag & kOptSecondary) != 0) ok = ok && s.Has(21, 0x02);
-    } else {
-        ok = s.Has(remote ? 15 : 7, 0x01);
-    }
-    if (!ok) return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
+    if (vz && remote)
+        ok = s.Has(ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND) && RvzModesSupported(s, optionFlag) &&
+             (!secondary || s.Has(ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_SECONDARY));
+    else if (vz)
+        ok = s.Has(ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_KIND) &&
+             (!secondary || s.Has(ZRK_SUPPORT_VZ_FUNCS, ZRK_SUPPORT_SECONDARY));
+    else
+        ok = FamilySupported(s, engineKind, false, remote);
+    if (!ok) return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
 
-    if (s.Has(4, 0x04) && ZRKstorage_cluster == 0) {
+    // The OLU status page goes with the SnapKZP function.
+    if (s.Has(ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP) && ZRKstorage_cluster == 0) {
         unsigned char status[ZRK_OLU_STATUS_LEN];
-        if (!remote || SameBox(request->SrcBoxID, own)) {
+        if (!remote || SameBoxId(request->SrcBoxID, own)) {
             if (ReadOluStatus(volume, request->SrcOlu + 2, status) != 0)
-                return ErrLine(2, kName, volume, __LINE__);
+                return LogErr(2, kName, volume, __LINE__);
             if (!vz && (status[kOluStatusAttr] & 0x03) == 0x03)
-                return Fail(ZRK_ERR_SEQUENCE, kName, volume, __LINE__);
+                return FailEnd(ZRK_ERR_SEQUENCE, 2, kName, volume, __LINE__);
         }
-        if (!remote || SameBox(request->DstBoxID, own)) {
+        if (!remote || SameBoxId(request->DstBoxID, own)) {
             if (ReadOluStatus(volume, request->DstOlu + 2, status) != 0)
-                return ErrLine(2, kName, volume, __LINE__);
+                return LogErr(2, kName, volume, __LINE__);
         }
     }
 
-    unsigned char id[2];
-    if (ReserveId(volume, vz ? 2 : 4, id) != 0) return ErrLine(2, kName, volume, __LINE__);
-    TVC_EXEC page;
-    MakePrmFromCopyReqForLv(ZRK_TVC_START, id, engineKind, request, own, optionFlag, &page);
-    if (SendStart(kName, volume, engineKind, id, own, optionFlag, page, vz && remote) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
-    return OkLine(2, kName, volume, __LINE__);
+    if (ReserveAndStart(kName, volume, vz ? 2 : 4, engineKind, *request, own, optionFlag,
+                        vz && remote) != 0)
+        return LogErr(2, kName, volume, __LINE__);
+    return LogOk(2, kName, volume, __LINE__);
 }
 
 extern "C" int StartQuickTvc(const char *volume, unsigned char engineKind,
                              unsigned int optionFlag, const COPY_REQ_LV *request) {
     static constexpr const char kName[] = "StartQuickTvc";
-    InLine(2, kName, volume, __LINE__);
-    if (request == nullptr) return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
+    (void)engineKind;
     unsigned char own[ZRK_BOXID_LEN] = {};
-    if (BoxChecks(volume, *request, own) != 0) return ErrLine(2, kName, volume, __LINE__);
-    WriteLog(2, nullptr, 0, "StartQuickTvc BoxID [%s] [%d]", BoxText(own).ca, __LINE__);
+    if (StartHead(kName, volume, request, own) != 0) return -1;
 
-    const Support s;
-    if (!s.Has(7, 0x01) || !s.Has(4, 0x01) ||
-        ((optionFlag & kOptDeleteMode) != 0 && !VirtualVolumes(s)))
-        return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
+    const CopySupport s;
+    if (!s.Has(ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_KIND) ||
+        !s.Has(ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_QUICK) ||
+        ((optionFlag & ZRK_OPT_VVOL_DELETE) != 0 && !s.VirtualVolumes()))
+        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
 
-    if (s.Has(4, 0x04) && ZRKstorage_cluster == 0) {
+    if (s.Has(ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP) && ZRKstorage_cluster == 0) {
         unsigned char status[ZRK_OLU_STATUS_LEN];
         if (ReadOluStatus(volume, request->SrcOlu + 2, status) != 0 ||
             ReadOluStatus(volume, request->DstOlu + 2, status) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
+            return LogErr(2, kName, volume, __LINE__);
     }
 
-    TVC_EXEC page;
-    if ((optionFlag & kOptRestart) != 0) {
+    if ((optionFlag & ZRK_OPT_RESTART) != 0) {
         // A restart names an existing QuickKZP session; no identifier is
         // reserved and nothing needs rolling back.
         unsigned char id[2];
         TVC_DETAIL_INFO detail;
         if (SearchTvcSession(volume, ZRK_ENGINE_KZP, request, ZRK_LIST_MODE_ALL, id, &detail) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
+            return LogErr(2, kName, volume, __LINE__);
         if ((detail.ucSessionFlags & ZRK_SESFLAG_QUICKKZP) == 0)
-            return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
-        MakePrmFromDetailForLv(ZRK_TVC_START, ZRK_ENGINE_QUICKKZP, &detail, optionFlag, &page);
-        if (ExecTravoOut(volume, &page, sizeof page) != 0) {
-            if (ZRKerrno == ZRK_ERR_SNAPKZP) ZRKerrno = ZRK_ERR_SDV;
-            return ErrLine(2, kName, volume, __LINE__);
-        }
-        return OkLine(2, kName, volume, __LINE__);
+            return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
+        return SendFromDetail(kName, volume, ZRK_TVC_START, ZRK_ENGINE_QUICKKZP, detail,
+                              optionFlag, [] {
+                                  if (ZRKerrno == ZRK_ERR_SNAPKZP) ZRKerrno = ZRK_ERR_SDV;
+                              });
     }
-    (void)engineKind;
-    unsigned char id[2];
-    if (ReserveId(volume, 4, id) != 0) return ErrLine(2, kName, volume, __LINE__);
-    MakePrmFromCopyReqForLv(ZRK_TVC_START, id, ZRK_ENGINE_QUICKKZP, request, own, optionFlag,
-                            &page);
-    if (SendStart(kName, volume, ZRK_ENGINE_QUICKKZP, id, own, optionFlag, page, false) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
-    return OkLine(2, kName, volume, __LINE__);
+    if (ReserveAndStart(kName, volume, 4, ZRK_ENGINE_QUICKKZP, *request, own, optionFlag,
+                        false) != 0)
+        return LogErr(2, kName, volume, __LINE__);
+    return LogOk(2, kName, volume, __LINE__);
 }
 
 extern "C" int StartSnapTvc(const char *volume, unsigned char engineKind,
                             unsigned int optionFlag, const COPY_REQ_LV *request) {
     static constexpr const char kName[] = "StartSnapTvc";
-    InLine(2, kName, volume, __LINE__);
-    if (request == nullptr) return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
     unsigned char own[ZRK_BOXID_LEN] = {};
-    if (BoxChecks(volume, *request, own) != 0) return ErrLine(2, kName, volume, __LINE__);
-    WriteLog(2, nullptr, 0, "StartSnapTvc BoxID [%s] [%d]", BoxText(own).ca, __LINE__);
+    if (StartHead(kName, volume, request, own) != 0) return -1;
 
     const bool plus = engineKind == ZRK_ENGINE_SNAPKZPP;
     const unsigned char pageKind = plus ? ZRK_ENGINE_SNAPKZPP : ZRK_ENGINE_SNAPKZP;
-    const Support s;
-    bool ok = s.Has(7, 0x01) && s.Has(4, plus ? 0x08 : 0x04);
-    if (plus && (optionFlag & kOptDeleteMode) != 0) ok = ok && VirtualVolumes(s);
-    if (!ok) return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
+    const CopySupport s;
+    bool ok = s.Has(ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_KIND) &&
+              s.Has(ZRK_SUPPORT_KZP_KINDS, plus ? ZRK_SUPPORT_SNAP_P : ZRK_SUPPORT_SNAP);
+    if (plus && (optionFlag & ZRK_OPT_VVOL_DELETE) != 0) ok = ok && s.VirtualVolumes();
+    if (!ok) return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
 
     if (ZRKstorage_cluster == 0) {
         unsigned char status[ZRK_OLU_STATUS_LEN];
         if (ReadOluStatus(volume, request->SrcOlu + 2, status) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
+            return LogErr(2, kName, volume, __LINE__);
         // A monitor session has no destination.
-        if (zrk::Be32(request->DstOlu) != 0xFFFFFFFFu) {
+        if (Be32(request->DstOlu) != 0xFFFFFFFFu) {
             if (ReadOluStatus(volume, request->DstOlu + 2, status) != 0)
-                return ErrLine(2, kName, volume, __LINE__);
+                return LogErr(2, kName, volume, __LINE__);
             if ((status[kOluStatusAttr] & 0x02) != 0)
-                return Fail(ZRK_ERR_SEQUENCE, kName, volume, __LINE__);
+                return FailEnd(ZRK_ERR_SEQUENCE, 2, kName, volume, __LINE__);
         }
     }
 
-    unsigned char id[2];
-    if (ReserveId(volume, 4, id) != 0) return ErrLine(2, kName, volume, __LINE__);
-    TVC_EXEC page;
-    MakePrmFromCopyReqForLv(ZRK_TVC_START, id, pageKind, request, own, optionFlag, &page);
-    if (SendStart(kName, volume, pageKind, id, own, optionFlag, page, false) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
-    return OkLine(2, kName, volume, __LINE__);
+    if (ReserveAndStart(kName, volume, 4, pageKind, *request, own, optionFlag, false) != 0)
+        return LogErr(2, kName, volume, __LINE__);
+    return LogOk(2, kName, volume, __LINE__);
 }
 
 // ---- operations on an existing session ----------------------------------------------------
@@ -347,108 +365,102 @@ extern "C" int StartSnapTvc(const char *volume, unsigned char engineKind,
 extern "C" int StopTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
                        const COPY_REQ_LV *request) {
     static constexpr const char kName[] = "StopTvc";
-    InLine(2, kName, volume, __LINE__);
-    if (request == nullptr) return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
-    const bool byId = (optionFlag & kOptById) != 0;
+    if (Enter(kName, volume, request) != 0 || PairChecks(kName, volume, optionFlag, *request) != 0)
+        return -1;
+    const bool byId = ById(optionFlag);
     const bool kzp = engineKind != ZRK_ENGINE_VZ;
-    if (!byId && BoxChecks(volume, *request, nullptr) != 0) return ErrLine(2, kName, volume, __LINE__);
+    const bool virtualVolume = (optionFlag & ZRK_OPT_VVOL) != 0;
 
-    const Support s;
+    const CopySupport s;
     bool ok = FamilySupported(s, engineKind, byId, Remote(*request));
-    if (kzp && (optionFlag & kOptVirtualVolume) != 0) ok = ok && VirtualVolumes(s);
-    if (!ok) return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
+    if (kzp && virtualVolume) ok = ok && s.VirtualVolumes();
+    if (!ok) return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
 
     TVC_DETAIL_INFO detail;
     if (FindSession(volume, engineKind, optionFlag, *request, detail) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
+        return LogErr(2, kName, volume, __LINE__);
     if (byId) {
         const bool kindOk = detail.ucCopyKind == engineKind ||
                             (detail.ucCopyKind == 0x10 && engineKind == ZRK_ENGINE_KZP);
-        if (!kindOk) return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
-        if (kzp && !DetailRemote(detail) && (optionFlag & kOptForce) != 0)
-            return Fail(ZRK_ERR_OPTION, kName, volume, __LINE__);
+        if (!kindOk) return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
+        if (kzp && !DetailRemote(detail) && (optionFlag & ZRK_OPT_FORCE) != 0)
+            return FailEnd(ZRK_ERR_OPTION, 2, kName, volume, __LINE__);
     }
     // Only the stop of its own kind ends a snapshot or QuickKZP session.
-    if (engineKind == ZRK_ENGINE_KZP && (optionFlag & kOptVirtualVolume) == 0 &&
+    if (engineKind == ZRK_ENGINE_KZP && !virtualVolume &&
         ((detail.ucSessionFlags &
           (ZRK_SESFLAG_SNAPKZP | ZRK_SESFLAG_QUICKKZP | ZRK_SESFLAG_SNAPKZP_P)) != 0 ||
          detail.ucCopyKind == 3))
-        return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
+        return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
 
-    if (SendFromDetail(volume, ZRK_TVC_STOP, engineKind, detail, optionFlag) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
-    return OkLine(2, kName, volume, __LINE__);
+    return SendFromDetail(kName, volume, ZRK_TVC_STOP, engineKind, detail, optionFlag);
 }
 
 extern "C" int SuspendTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
                           const COPY_REQ_LV *request) {
     static constexpr const char kName[] = "SuspendTvc";
-    InLine(2, kName, volume, __LINE__);
-    if (request == nullptr) return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
-    const bool stackTimer = (optionFlag & kOptStackTimer) != 0;
+    if (Enter(kName, volume, request) != 0) return -1;
+    const bool stackTimer = (optionFlag & ZRK_OPT_STACK_TIMER) != 0;
     // The page has one byte for the timer: refuse what it cannot carry before
     // anything is sent.
     if (stackTimer && (ZRKRVZ_stacktimer < 0 || ZRKRVZ_stacktimer > 255)) {
-        ZRKerrno = ZRK_ERR_STACK_TIMER;
+        FailWith(ZRK_ERR_STACK_TIMER);
         WriteLog(2, nullptr, 0, "SuspendTvc Err end [%s] ZRKRVZ_stacktimer = %d [%d]",
                  LogText(volume), ZRKRVZ_stacktimer, __LINE__);
         return -1;
     }
-    const bool byId = (optionFlag & kOptById) != 0;
-    if (!byId && BoxChecks(volume, *request, nullptr) != 0) return ErrLine(2, kName, volume, __LINE__);
+    if (PairChecks(kName, volume, optionFlag, *request) != 0) return -1;
+    const bool byId = ById(optionFlag);
 
-    const Support s;
+    const CopySupport s;
+    const bool timerSupported = s.Has(ZRK_SUPPORT_RVZ_EXTRA, ZRK_SUPPORT_TIMER);
     bool ok = SuspendSupported(s, byId, Remote(*request));
-    if (!byId && Remote(*request) && stackTimer) ok = ok && s.Has(30, 0x10);
-    if (!ok) return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
+    if (!byId && Remote(*request) && stackTimer) ok = ok && timerSupported;
+    if (!ok) return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
 
     TVC_DETAIL_INFO detail;
     if (FindSession(volume, engineKind, optionFlag, *request, detail) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
+        return LogErr(2, kName, volume, __LINE__);
     if (byId) {
-        if (detail.ucCopyKind != engineKind) return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
+        if (detail.ucCopyKind != engineKind)
+            return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
         if (DetailRemote(detail)) {
-            if (stackTimer && !s.Has(30, 0x10))
-                return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
-        } else if ((optionFlag & kOptForce) != 0) {
-            return Fail(ZRK_ERR_OPTION, kName, volume, __LINE__);
+            if (stackTimer && !timerSupported)
+                return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
+        } else if ((optionFlag & ZRK_OPT_FORCE) != 0) {
+            return FailEnd(ZRK_ERR_OPTION, 2, kName, volume, __LINE__);
         }
     }
-    if (detail.Status == 4) return Fail(ZRK_ERR_SEQUENCE, kName, volume, __LINE__);
+    if (detail.Status == 4) return FailEnd(ZRK_ERR_SEQUENCE, 2, kName, volume, __LINE__);
 
-    if (SendFromDetail(volume, ZRK_TVC_SUSPEND, engineKind, detail, optionFlag) != 0) {
+    return SendFromDetail(kName, volume, ZRK_TVC_SUSPEND, engineKind, detail, optionFlag, [&] {
         if (stackTimer && DetailRemote(detail) && StoredSenseIs(5, 0x26, 0x00))
             ZRKerrno = ZRK_ERR_STACK_TIMER;
-        return ErrLine(2, kName, volume, __LINE__);
-    }
-    return OkLine(2, kName, volume, __LINE__);
+    });
 }
 
 extern "C" int ResumeTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
                          const COPY_REQ_LV *request) {
     static constexpr const char kName[] = "ResumeTvc";
-    InLine(2, kName, volume, __LINE__);
-    if (request == nullptr) return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
-    const bool byId = (optionFlag & kOptById) != 0;
-    if (!byId && BoxChecks(volume, *request, nullptr) != 0) return ErrLine(2, kName, volume, __LINE__);
+    if (Enter(kName, volume, request) != 0 || PairChecks(kName, volume, optionFlag, *request) != 0)
+        return -1;
+    const bool byId = ById(optionFlag);
 
-    const Support s;
-    if (!SuspendSupported(s, byId, Remote(*request)))
-        return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
+    if (!SuspendSupported(CopySupport(), byId, Remote(*request)))
+        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
 
     TVC_DETAIL_INFO detail;
     if (FindSession(volume, engineKind, optionFlag, *request, detail) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
+        return LogErr(2, kName, volume, __LINE__);
     if (byId) {
-        if (detail.ucCopyKind != engineKind) return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
-        if (!DetailRemote(detail) && (optionFlag & kOptRemain) != 0)
-            return Fail(ZRK_ERR_OPTION, kName, volume, __LINE__);
+        if (detail.ucCopyKind != engineKind)
+            return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
+        if (!DetailRemote(detail) && (optionFlag & ZRK_OPT_REMAIN) != 0)
+            return FailEnd(ZRK_ERR_OPTION, 2, kName, volume, __LINE__);
     }
-    if (detail.Status != 4) return Fail(ZRK_ERR_SEQUENCE, kName, volume, __LINE__);
+    if (detail.Status != 4) return FailEnd(ZRK_ERR_SEQUENCE, 2, kName, volume, __LINE__);
 
-    if (SendFromDetail(volume, ZRK_TVC_RESUME, engineKind, detail, optionFlag) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
-    return OkLine(2, kName, volume, __LINE__);
+    return SendFromDetail(kName, volume, ZRK_TVC_RESUME, engineKind, detail, optionFlag);
 }
 
 namespace {
@@ -484,87 +496,71 @@ void DiagnoseRemoteChange(const char *volume, const TVC_DETAIL_INFO &before) {
         ZRKerrno = ZRK_ERR_MODE_CROSSES;
 }
 
+// The stop of a point-in-time session of the KZP family: the KZP group and
+// the kind's bit of byte 4 (kindBit), the session found as findKind and
+// marked by sessionFlag (or, for a monitor stop, of copy kind 3), and the
+// stop page of pageKind.
+int StopPointInTime(const char *name, const char *volume, unsigned int option,
+                    const COPY_REQ_LV *request, unsigned kindBit, unsigned char findKind,
+                    bool monitor, unsigned sessionFlag, unsigned char pageKind) {
+    if (Enter(name, volume, request) != 0 || PairChecks(name, volume, option, *request) != 0)
+        return -1;
+    const CopySupport s;
+    if (!s.Has(ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_KIND) || !s.Has(ZRK_SUPPORT_KZP_KINDS, kindBit))
+        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, name, volume, __LINE__);
+
+    TVC_DETAIL_INFO detail;
+    if (FindSession(volume, findKind, option, *request, detail) != 0)
+        return LogErr(2, name, volume, __LINE__);
+    const bool kindOk =
+        monitor ? detail.ucCopyKind == 3 : (detail.ucSessionFlags & sessionFlag) != 0;
+    if (!kindOk) return FailEnd(ZRK_ERR_NO_SESSION, 2, name, volume, __LINE__);
+    return SendFromDetail(name, volume, ZRK_TVC_STOP, pageKind, detail, option);
+}
+
 }  // namespace
 
 extern "C" int ChangeTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
                          const COPY_REQ_LV *request) {
     static constexpr const char kName[] = "ChangeTvc";
-    InLine(2, kName, volume, __LINE__);
-    if (request == nullptr) return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
-    const bool byId = (optionFlag & kOptById) != 0;
+    if (Enter(kName, volume, request) != 0) return -1;
     TVC_DETAIL_INFO detail;
-    if (byId) {
+    if (ById(optionFlag)) {
         // The session's own side decides which support it needs.
         if (FindSession(volume, engineKind, optionFlag, *request, detail) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
+            return LogErr(2, kName, volume, __LINE__);
         if (ChangeVzSupportCheck(optionFlag, DetailRemote(detail) ? 1 : 0) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
-        if (detail.ucCopyKind != engineKind) return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
+            return LogErr(2, kName, volume, __LINE__);
+        if (detail.ucCopyKind != engineKind)
+            return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
     } else {
-        if (BoxChecks(volume, *request, nullptr) != 0) return ErrLine(2, kName, volume, __LINE__);
+        if (BoxChecks(volume, *request, nullptr) != 0) return LogErr(2, kName, volume, __LINE__);
         if (ChangeVzSupportCheck(optionFlag, Remote(*request) ? 1 : 0) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
+            return LogErr(2, kName, volume, __LINE__);
         if (FindSession(volume, engineKind, optionFlag, *request, detail) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
+            return LogErr(2, kName, volume, __LINE__);
     }
-    if (detail.Status != 4) return Fail(ZRK_ERR_SEQUENCE, kName, volume, __LINE__);
+    if (detail.Status != 4) return FailEnd(ZRK_ERR_SEQUENCE, 2, kName, volume, __LINE__);
 
-    if (SendFromDetail(volume, ZRK_TVC_CHANGE, engineKind, detail, optionFlag) != 0) {
+    return SendFromDetail(kName, volume, ZRK_TVC_CHANGE, engineKind, detail, optionFlag, [&] {
         if (DetailRemote(detail)) DiagnoseRemoteChange(volume, detail);
-        return ErrLine(2, kName, volume, __LINE__);
-    }
-    return OkLine(2, kName, volume, __LINE__);
+    });
 }
 
 extern "C" int StopQuickTvc(const char *volume, unsigned char engineKind,
                             unsigned int optionFlag, const COPY_REQ_LV *request) {
-    static constexpr const char kName[] = "StopQuickTvc";
-    InLine(2, kName, volume, __LINE__);
-    if (request == nullptr) return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
-    const bool byId = (optionFlag & kOptById) != 0;
-    if (!byId && BoxChecks(volume, *request, nullptr) != 0) return ErrLine(2, kName, volume, __LINE__);
-
-    const Support s;
-    if (!s.Has(7, 0x01) || !s.Has(4, 0x01)) return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
-
-    TVC_DETAIL_INFO detail;
-    if (FindSession(volume, engineKind, optionFlag, *request, detail) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
-    if ((detail.ucSessionFlags & ZRK_SESFLAG_QUICKKZP) == 0)
-        return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
-
-    if (SendFromDetail(volume, ZRK_TVC_STOP, ZRK_ENGINE_QUICKKZP, detail, optionFlag) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
-    return OkLine(2, kName, volume, __LINE__);
+    return StopPointInTime("StopQuickTvc", volume, optionFlag, request, ZRK_SUPPORT_QUICK,
+                           engineKind, false, ZRK_SESFLAG_QUICKKZP, ZRK_ENGINE_QUICKKZP);
 }
 
 extern "C" int StopSnapTvc(const char *volume, unsigned char engineKind,
                            unsigned int optionFlag, const COPY_REQ_LV *request) {
-    static constexpr const char kName[] = "StopSnapTvc";
-    InLine(2, kName, volume, __LINE__);
-    if (request == nullptr) return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
-    const bool byId = (optionFlag & kOptById) != 0;
     const bool plus = engineKind == ZRK_ENGINE_SNAPKZPP;
-    if (!byId && BoxChecks(volume, *request, nullptr) != 0) return ErrLine(2, kName, volume, __LINE__);
-
-    const Support s;
-    if (!s.Has(7, 0x01) || !s.Has(4, plus ? 0x08 : 0x04))
-        return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
-
-    TVC_DETAIL_INFO detail;
-    if (FindSession(volume, ZRK_ENGINE_KZP, optionFlag, *request, detail) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
-    bool kindOk;
-    if ((optionFlag & kOptMonitor) != 0)
-        kindOk = detail.ucCopyKind == 3;
-    else
-        kindOk = (detail.ucSessionFlags & (plus ? ZRK_SESFLAG_SNAPKZP_P : ZRK_SESFLAG_SNAPKZP)) != 0;
-    if (!kindOk) return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
-
-    if (SendFromDetail(volume, ZRK_TVC_STOP, plus ? ZRK_ENGINE_SNAPKZPP : ZRK_ENGINE_SNAPKZP, detail,
-                       optionFlag) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
-    return OkLine(2, kName, volume, __LINE__);
+    return StopPointInTime("StopSnapTvc", volume, optionFlag, request,
+                           plus ? ZRK_SUPPORT_SNAP_P : ZRK_SUPPORT_SNAP, ZRK_ENGINE_KZP,
+                           (optionFlag & ZRK_OPT_MONITOR) != 0,
+                           plus ? ZRK_SESFLAG_SNAPKZP_P : ZRK_SESFLAG_SNAPKZP,
+                           plus ? ZRK_ENGINE_SNAPKZPP : ZRK_ENGINE_SNAPKZP);
 }
 
 // ---- query and search ------------------------------------------------------------------
@@ -572,106 +568,96 @@ extern "C" int StopSnapTvc(const char *volume, unsigned char engineKind,
 extern "C" int QueryTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
                         const COPY_REQ_LV *request, TVC_DETAIL_INFO *detail) {
     static constexpr const char kName[] = "QueryTvc";
-    InLine(2, kName, volume, __LINE__);
+    LogIn(2, kName, volume, __LINE__);
     if (request == nullptr || detail == nullptr)
-        return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
-    const bool byId = (optionFlag & kOptById) != 0;
+        return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
+    const bool byId = ById(optionFlag);
     if (!byId) {
         if (ConvertPrimaryBoxID(volume, request->SrcBoxID, request->DstBoxID) != 0 ||
             CheckBoxIDForLV(volume, request, nullptr) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
+            return LogErr(2, kName, volume, __LINE__);
     }
 
-    const Support s;
+    const CopySupport s;
     const bool remote = Remote(*request);
     bool ok;
-    if (engineKind == ZRK_ENGINE_ANY)
-        ok = byId ? s.Has(7, 0x01) || s.Has(15, 0x01) || s.Has(23, 0x01) || s.Has(31, 0x01)
-                  : (remote ? s.Has(15, 0x01) || s.Has(31, 0x01) : s.Has(7, 0x01) || s.Has(23, 0x01));
-    else
+    if (engineKind != ZRK_ENGINE_ANY)
         ok = FamilySupported(s, engineKind, byId, remote);
-    if (!ok) return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
+    else if (byId)
+        ok = s.AnyGroup();
+    else if (remote)
+        ok = s.AnyHas({ZRK_SUPPORT_FLAGS_REMOTE_KZP, ZRK_SUPPORT_FLAGS_RVZ}, ZRK_SUPPORT_KIND);
+    else
+        ok = s.AnyHas({ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_FLAGS_VZ}, ZRK_SUPPORT_KIND);
+    if (!ok) return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
 
     TVC_DETAIL_INFO found;
     if (byId) {
         const int read = GetSessionDetailInfoForLV(volume, SessionIdOf(*request), &found);
-        if (read == -2) return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
-        if (read != 0) return ErrLine(2, kName, volume, __LINE__);
+        if (read == -2) return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
+        if (read != 0) return LogErr(2, kName, volume, __LINE__);
         if ((engineKind == ZRK_ENGINE_VZ && found.ucCopyKind != 2) ||
             (engineKind == ZRK_ENGINE_KZP && found.ucCopyKind == 2))
-            return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
+            return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
     } else {
         unsigned char id[2];
         if (SearchTvcSession(volume, engineKind, request, 0, id, &found) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
+            return LogErr(2, kName, volume, __LINE__);
     }
     *detail = found;
-    return OkLine(2, kName, volume, __LINE__);
+    return LogOk(2, kName, volume, __LINE__);
 }
 
 namespace {
 
-// A session's detail matches a request: kind, side, OLUs, extents and size,
-// and for a remote request both arrays.
-bool DetailMatches(const TVC_DETAIL_INFO &d, unsigned char kind, const COPY_REQ_LV &r) {
-    if (kind == ZRK_ENGINE_VZ && d.ucCopyKind != 2) return false;
-    if (kind == ZRK_ENGINE_KZP && d.ucCopyKind == 2) return false;
-    if ((DetailRemote(d) ? 1 : 0) != r.RemoteFlag) return false;
-    if (std::memcmp(d.SrcOlu, r.SrcOlu, 4) != 0 || std::memcmp(d.DstOlu, r.DstOlu, 4) != 0)
-        return false;
-    if (std::memcmp(d.SrcExtent_high, r.SrcExtent_high, 4) != 0 ||
-        std::memcmp(d.SrcExtent_low, r.SrcExtent_low, 4) != 0 ||
-        std::memcmp(d.DstExtent_high, r.DstExtent_high, 4) != 0 ||
-        std::memcmp(d.DstExtent_low, r.DstExtent_low, 4) != 0 ||
-        std::memcmp(d.SrcSize_high, r.SrcSize_high, 4) != 0 ||
-        std::memcmp(d.SrcSize_low, r.SrcSize_low, 4) != 0)
-        return false;
-    if (Remote(r) && (!SameBox(d.SrcBoxID, r.SrcBoxID) || !SameBox(d.DstBoxID, r.DstBoxID)))
-        return false;
-    return true;
-}
+constexpr const char kSearchName[] = "SearchTvcSession";
 
 // Over the detail list.
 int SearchInDetailList(const char *volume, unsigned char kind, const COPY_REQ_LV &request,
                        unsigned char listMode, int maxSes, TVC_DETAIL_INFO &detail) {
-    static constexpr const char kName[] = "SearchTvcSession";
     WriteLog(1, nullptr, 0, "AllocSize=%d [%s] [%d]",
              static_cast<int>(maxSes * sizeof(DETAIL_LIST_INFO)), LogText(volume), __LINE__);
-    zrk::Entries list = zrk::AllocateDetailEntries(static_cast<size_t>(maxSes));
-    if (!list) return ErrLine(1, kName, volume, __LINE__);
+    Entries list = AllocateDetailEntries(static_cast<size_t>(maxSes));
+    if (!list) return LogErr(1, kSearchName, volume, __LINE__);
     int count = 0;
-    const uint32_t option = ZRKOptionFlag;
-    if (ZRKstorage_cluster != 0) ZRKOptionFlag = kOptListNoCluster;
-    const int read = GetDetailList(volume, listMode, &count, list.get(), maxSes);
-    ZRKOptionFlag = option;
-    if (read != 0) return ErrLine(1, kName, volume, __LINE__);
-    if (count == 0) return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__, 1);
+    int read;
+    {
+        // A storage-cluster volume lists its sessions without the cluster
+        // selection.
+        const OptionFlagScope selection(ZRKstorage_cluster != 0 ? ZRK_OPT_LIST_NO_CLUSTER
+                                                                     : ZRKOptionFlag);
+        read = GetDetailList(volume, listMode, &count, list.get(), maxSes);
+    }
+    if (read != 0) return LogErr(1, kSearchName, volume, __LINE__);
+    if (count == 0) return FailEnd(ZRK_ERR_NO_SESSION, 1, kSearchName, volume, __LINE__);
     if (QueryDetailfromListForLV(count, list.get(), kind, &request, &detail) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
+        return LogErr(1, kSearchName, volume, __LINE__);
     return 0;
 }
 
 // Over the session-id lists, reading each candidate's detail.
 int SearchByIdList(const char *volume, unsigned char kind, const COPY_REQ_LV &request,
                    int maxSes, unsigned char *id, TVC_DETAIL_INFO &detail) {
-    static constexpr const char kName[] = "SearchTvcSession";
-    zrk::Buffer slots = zrk::AllocateZeroed(static_cast<size_t>(maxSes) * 4);
-    if (!slots) return ErrLine(1, kName, volume, __LINE__);
+    Buffer slots = AllocateZeroed(static_cast<size_t>(maxSes) * 4);
+    if (!slots) return LogErr(1, kSearchName, volume, __LINE__);
     int count = 0;
     if (ExtractSessionID(volume, kind, &request, &count, slots.get(), maxSes) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
+        return LogErr(1, kSearchName, volume, __LINE__);
     for (int i = 0; i < count; ++i) {
         const unsigned char *candidate = slots.get() + 4 * i;
         TVC_DETAIL_INFO d;
         const int read = GetSessionDetailInfoForLV(volume, candidate, &d);
         if (read == -2) continue;
-        if (read != 0) return ErrLine(1, kName, volume, __LINE__);
-        if (!DetailMatches(d, kind, request)) continue;
+        if (read != 0) return LogErr(1, kSearchName, volume, __LINE__);
+        if (!SameCopy(d, kind, request)) continue;
+        if (Remote(request) &&
+            (!SameBoxId(d.SrcBoxID, request.SrcBoxID) || !SameBoxId(d.DstBoxID, request.DstBoxID)))
+            continue;
         std::memcpy(id, candidate, 2);
         detail = d;
         return 0;
     }
-    return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__, 1);
+    return FailEnd(ZRK_ERR_NO_SESSION, 1, kSearchName, volume, __LINE__);
 }
 
 }  // namespace
@@ -679,14 +665,13 @@ int SearchByIdList(const char *volume, unsigned char kind, const COPY_REQ_LV &re
 extern "C" int SearchTvcSession(const char *volume, unsigned char engineKind,
                                 const COPY_REQ_LV *request, unsigned char listMode,
                                 unsigned char *sessionId, TVC_DETAIL_INFO *detail) {
-    static constexpr const char kName[] = "SearchTvcSession";
-    InLine(1, kName, volume, __LINE__);
+    LogIn(1, kSearchName, volume, __LINE__);
     if (request == nullptr || sessionId == nullptr || detail == nullptr)
-        return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__, 1);
+        return FailEnd(ZRK_ERR_PARAMETER, 1, kSearchName, volume, __LINE__);
     const int maxSes = CommonMaxSes();
     WriteLog(1, nullptr, 0, "MaxSesCnt=%d [%s] [%d]", maxSes, LogText(volume), __LINE__);
 
-    const Support s;
+    const CopySupport s;
     TVC_DETAIL_INFO found;
     unsigned char id[2];
     if (s.DetailList()) {
@@ -700,16 +685,16 @@ extern "C" int SearchTvcSession(const char *volume, unsigned char engineKind,
              static_cast<unsigned>(Be16(id)), LogText(volume), __LINE__);
     std::memcpy(sessionId, id, 2);
     *detail = found;
-    return OkLine(1, kName, volume, __LINE__);
+    return LogOk(1, kSearchName, volume, __LINE__);
 }
 
 extern "C" int ExtractSessionID(const char *volume, unsigned char engineKind,
                                 const COPY_REQ_LV *request, int *count, unsigned char *list,
                                 int capacity) {
     static constexpr const char kName[] = "ExtractSessionID";
-    InLine(1, kName, volume, __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     if (request == nullptr || count == nullptr || capacity < 0 || (list == nullptr && capacity > 0))
-        return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__, 1);
+        return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
     *count = 0;
     unsigned char remoteSupport = 0;
     CtrlCommonData(&remoteSupport, ZRK_COMMON_GET_REMOTE);
@@ -734,14 +719,14 @@ extern "C" int ExtractSessionID(const char *volume, unsigned char engineKind,
         int entries = 0;
         if (GetSessionIdList(volume, f.ucPage, remoteSupport, 1, &raw, &entries) != 0) {
             std::free(raw);
-            return ErrLine(1, kName, volume, __LINE__);
+            return LogErr(1, kName, volume, __LINE__);
         }
-        const zrk::Buffer ids(raw);
+        const Buffer ids(raw);
         for (int k = 0; k < entries; ++k) {
-            const unsigned char *e =
-                ids.get() + ZRK_SESSION_LIST_HEAD_LEN + sizeof(SESSION_ID_ENTRY) * static_cast<size_t>(k);
+            const unsigned char *e = ids.get() + ZRK_SESSION_LIST_HEAD_LEN +
+                                     sizeof(SESSION_ID_ENTRY) * static_cast<size_t>(k);
             if (e[3] != request->ucVolumeRole) continue;
-            if (((e[2] & 0x20) != 0 ? 1 : 0) != request->RemoteFlag) continue;
+            if (((e[2] & ZRK_SESFLAG_REMOTE) != 0 ? 1 : 0) != request->RemoteFlag) continue;
             if (std::memcmp(e + 8, request->SrcOlu, 4) != 0) continue;
             if (f.bVz ? std::memcmp(e + 12, request->DstOlu, 4) != 0
                       : std::memcmp(e + 14, request->DstOlu + 2, 2) != 0)
@@ -759,5 +744,5 @@ extern "C" int ExtractSessionID(const char *volume, unsigned char engineKind,
         }
     }
     *count = found;
-    return OkLine(1, kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }

@@ -18,10 +18,15 @@
 #ifndef ZRK_ZRKTVC_H
 #define ZRK_ZRKTVC_H
 
+#include "zrkcmd.h"
 #include "zrklvmain.h"
 
 #include <stddef.h>
 #include <stdint.h>
+
+#ifdef __cplusplus
+#include <cstring>
+#endif
 
 /* Pages read here. */
 #define ZRK_PAGE_RESERVE_ID     0x00 /* TRAVO IN, mode 2 or 4: reserve an identifier */
@@ -46,38 +51,34 @@ extern "C" {
 extern int ZRKsessionid;
 
 /* ---- session operations (zrktvc.cpp) --------------------------------------
- * volume: the path the commands go to; engineKind: ZRK_ENGINE_KZP, _VZ or
- * _SNAPKZPP; optionFlag: the caller's option word (checked by the API
- * against its mask); request: the copy request, or with option 0x4 the
- * session identifier in bytes 82-83. The starts set ZRKsessionid. A refused
- * start is rolled back with a stop page for the reserved identifier; the
- * start's ZRKerrno and sense are what the caller sees. */
-int StartTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
-             const COPY_REQ_LV *request);
-int StopTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
-            const COPY_REQ_LV *request);
-int SuspendTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
-               const COPY_REQ_LV *request);
-int ResumeTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
-              const COPY_REQ_LV *request);
-int ChangeTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
-              const COPY_REQ_LV *request);
-int StartQuickTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
-                  const COPY_REQ_LV *request);
-int StopQuickTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
-                 const COPY_REQ_LV *request);
-/* engineKind ZRK_ENGINE_KZP for SnapKZP, ZRK_ENGINE_SNAPKZPP for SnapKZP+. */
-int StartSnapTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
-                 const COPY_REQ_LV *request);
-int StopSnapTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
-                const COPY_REQ_LV *request);
+ * Each has the form TvcSessionOperation. volume: the path the commands go
+ * to; engineKind: ZRK_ENGINE_KZP, _VZ or _SNAPKZPP (the SnapKZP start and stop:
+ * ZRK_ENGINE_KZP for SnapKZP, ZRK_ENGINE_SNAPKZPP for SnapKZP+); optionFlag:
+ * the caller's option word (checked by the API against its mask); request:
+ * the copy request, or with ZRK_OPT_SESSION_ID the session identifier in
+ * bytes 82-83. The starts set ZRKsessionid. A refused start is rolled back
+ * with a stop page for the reserved identifier; the start's ZRKerrno and
+ * sense are what the caller sees. */
+typedef int TvcSessionOperation(const char *volume, unsigned char engineKind,
+                                unsigned int optionFlag, const COPY_REQ_LV *request);
+TvcSessionOperation StartTvc;
+TvcSessionOperation StopTvc;
+TvcSessionOperation SuspendTvc;
+TvcSessionOperation ResumeTvc;
+TvcSessionOperation ChangeTvc;
+TvcSessionOperation StartQuickTvc;
+TvcSessionOperation StopQuickTvc;
+TvcSessionOperation StartSnapTvc;
+TvcSessionOperation StopSnapTvc;
+
 /* The detail of the request's session; engineKind ZRK_ENGINE_ANY for any. */
 int QueryTvc(const char *volume, unsigned char engineKind, unsigned int optionFlag,
              const COPY_REQ_LV *request, TVC_DETAIL_INFO *detail);
 
 /* The session a request names: its identifier as the addressed array knows
  * it (2 bytes) and its detail. listMode: ZRK_LIST_MODE_ALL from the
- * operations that change a session, 0 from the queries. 21 when none. */
+ * operations that change a session, 0 from the queries. ZRK_ERR_NO_SESSION
+ * when none. */
 int SearchTvcSession(const char *volume, unsigned char engineKind, const COPY_REQ_LV *request,
                      unsigned char listMode, unsigned char *sessionId, TVC_DETAIL_INFO *detail);
 /* The identifiers of the session-id list entries that match the request,
@@ -86,7 +87,8 @@ int SearchTvcSession(const char *volume, unsigned char engineKind, const COPY_RE
 int ExtractSessionID(const char *volume, unsigned char engineKind, const COPY_REQ_LV *request,
                      int *count, unsigned char *list, int capacity);
 /* The request's arrays against the array of the volume (the common data):
- * 57 remote, 33 local mismatch. ownBoxId (40 bytes) may be null. */
+ * ZRK_ERR_BOXID for a remote, ZRK_ERR_DIFFERENT_ZRK for a local mismatch.
+ * ownBoxId (40 bytes) may be null. */
 int CheckBoxIDForLV(const char *volume, const COPY_REQ_LV *request, unsigned char *ownBoxId);
 /* The support checks of a VZ change; remote 0 or 1. */
 int ChangeVzSupportCheck(unsigned int optionFlag, int remote);
@@ -94,7 +96,8 @@ int ChangeVzSupportCheck(unsigned int optionFlag, int remote);
 /* ---- queries, generations, pools, concurrent suspend (zrktvcquery.cpp) ---- */
 
 /* The first of count detail-list entries of engineKind (ZRK_ENGINE_ANY, _KZP,
- * _VZ) that matches the request, as a detail; 21 when none. Sends nothing. */
+ * _VZ) that matches the request, as a detail; ZRK_ERR_NO_SESSION when none.
+ * Sends nothing. */
 int QueryDetailfromListForLV(int count, const DETAIL_LIST_INFO *list, unsigned char engineKind,
                              const COPY_REQ_LV *request, TVC_DETAIL_INFO *detail);
 
@@ -104,14 +107,14 @@ int QueryDetailfromListForLV(int count, const DETAIL_LIST_INFO *list, unsigned c
  * generation count (VOL_INFO ucaMaxGeneration); no more is ever written. */
 int GetGenerationList(const char *volume, unsigned int optionFlag, const COPY_REQ_LV *request,
                       unsigned char *snapDetailList);
-/* The generation of the request's SnapKZP+ session (by pair, or with option
- * 0x4 by identifier): count, number from 1 and identifier, 2 bytes each,
+/* The generation of the request's SnapKZP+ session (by pair, or with
+ * ZRK_OPT_SESSION_ID by identifier): count, number from 1 and identifier, 2 bytes each,
  * into the first ZRK_SNAP_INFO_LEN bytes of snapDetailInfo. */
 int GetGenerationInfo(const char *volume, unsigned int optionFlag, const COPY_REQ_LV *request,
                       unsigned char *snapDetailInfo);
 /* The extent block of the request's source extent from the generation page
  * of its OLU; block must hold 32 + 2 x maxGeneration bytes (blockCount and
- * maxGeneration: 2 bytes each). 21 when no block matches. */
+ * maxGeneration: 2 bytes each). ZRK_ERR_NO_SESSION when no block matches. */
 int GetGenerationMultiSes(const char *volume, const COPY_REQ_LV *request,
                           const unsigned char *blockCount, const unsigned char *maxGeneration,
                           unsigned char *block);
@@ -147,57 +150,21 @@ int MakeConcSusFromSessionList(const char *volume, int remote, int role, int cou
 #ifdef __cplusplus
 } /* extern "C" */
 
-static_assert(sizeof(CONC_SUS_PAIR_LV) == 112, "CONC_SUS_PAIR_LV layout");
+/* The pair fields the concurrent suspend reads, beside the layout the public
+ * header pins. */
 static_assert(offsetof(CONC_SUS_PAIR_LV, SrcOlu) == 40, "CONC_SUS_PAIR_LV layout");
-static_assert(offsetof(CONC_SUS_PAIR_LV, DstBoxID) == 60, "CONC_SUS_PAIR_LV layout");
 static_assert(offsetof(CONC_SUS_PAIR_LV, DstOlu) == 100, "CONC_SUS_PAIR_LV layout");
-static_assert(offsetof(CONC_SUS_PAIR_LV, DstExtent_low) == 108, "CONC_SUS_PAIR_LV layout");
 
-#include "zrkcmd.h"
-
-#include <cstring>
-
-namespace zrk::tvc {
-
-/* Option bits that the operations read. */
-constexpr unsigned int kOptForce = 0x2;
-constexpr unsigned int kOptById = 0x4;
-constexpr unsigned int kOptUntransferred = 0x10;
-constexpr unsigned int kOptRemain = 0x80;
-constexpr unsigned int kOptStack = 0x400;
-constexpr unsigned int kOptConsistency = 0x800;
-constexpr unsigned int kOptReverse = 0x1000;
-constexpr unsigned int kOptRestart = 0x2000;
-constexpr unsigned int kOptMonitor = 0x8000;
-constexpr unsigned int kOptSecondary = 0x20000;
-constexpr unsigned int kOptStackTimer = 0x100000;
-constexpr unsigned int kOptListNoCluster = 0x400000;
-constexpr unsigned int kOptVirtualVolume = 0x1000000;
-constexpr unsigned int kOptDeleteMode = 0x2000000;
-
-/* The copy-support data of the current array, as the common check left it. */
-struct Support {
-    unsigned char uca[ZRK_SUPPORT_DATA_LEN]; /* SUPPORT_DATA */
-    Support() { CtrlSupportData(uca, ZRK_STORE_READ); }
-    bool Has(int byte, unsigned int bit) const { return (uca[byte] & bit) != 0; }
-    /* Any group gives the detail list. */
-    bool DetailList() const {
-        return ((uca[7] | uca[15] | uca[23] | uca[31]) & 0x80) != 0;
-    }
-};
+namespace zrk {
 
 /* A BoxID as a terminated text for the log. */
 struct BoxText {
-    char ca[ZRK_BOXID_LEN + 1]; /* the 40 bytes and a terminator */
+    char caText[ZRK_BOXID_LEN + 1]; /* the 40 bytes and a terminator */
     explicit BoxText(const void *box) {
-        std::memcpy(ca, box, ZRK_BOXID_LEN);
-        ca[ZRK_BOXID_LEN] = '\0';
+        std::memcpy(caText, box, ZRK_BOXID_LEN);
+        caText[ZRK_BOXID_LEN] = '\0';
     }
 };
-
-inline bool SameBox(const void *a, const void *b) {
-    return std::memcmp(a, b, ZRK_BOXID_LEN) == 0;
-}
 
 /* MaxSes of the common data. */
 inline int CommonMaxSes() {
@@ -209,7 +176,27 @@ inline int CommonMaxSes() {
 /* The stored sense is key/ASC/ASCQ. */
 bool StoredSenseIs(int key, int asc, int ascq);
 
-} // namespace zrk::tvc
+/* A session record (TVC_DETAIL_INFO or DETAIL_LIST_INFO) is of the family
+ * that engineKind asks for (ZRK_ENGINE_VZ: copy kind 2; ZRK_ENGINE_KZP: any
+ * other; else any) and on the request's side, with its OLUs, extents and
+ * size. The arrays are the caller's test. */
+template <class Record>
+bool SameCopy(const Record &record, unsigned char engineKind, const COPY_REQ_LV &request) {
+    if (engineKind == ZRK_ENGINE_VZ && record.ucCopyKind != 2) return false;
+    if (engineKind == ZRK_ENGINE_KZP && record.ucCopyKind == 2) return false;
+    if (((record.ucSessionFlags & ZRK_SESFLAG_REMOTE) != 0 ? 1 : 0) != request.RemoteFlag)
+        return false;
+    return std::memcmp(record.SrcOlu, request.SrcOlu, 4) == 0 &&
+           std::memcmp(record.DstOlu, request.DstOlu, 4) == 0 &&
+           std::memcmp(record.SrcExtent_high, request.SrcExtent_high, 4) == 0 &&
+           std::memcmp(record.SrcExtent_low, request.SrcExtent_low, 4) == 0 &&
+           std::memcmp(record.DstExtent_high, request.DstExtent_high, 4) == 0 &&
+           std::memcmp(record.DstExtent_low, request.DstExtent_low, 4) == 0 &&
+           std::memcmp(record.SrcSize_high, request.SrcSize_high, 4) == 0 &&
+           std::memcmp(record.SrcSize_low, request.SrcSize_low, 4) == 0;
+}
+
+} // namespace zrk
 #endif
 
 #endif /* ZRK_ZRKTVC_H */

@@ -13,21 +13,9 @@
 #include <cstring>
 #include <vector>
 
+using namespace zrk;
+
 namespace {
-
-using namespace zrk::tvc;
-using zrk::Be16;
-using zrk::Be32;
-using zrk::Be64;
-using zrk::ErrLine;
-using zrk::InLine;
-using zrk::LogText;
-using zrk::OkLine;
-
-int Fail(int code, const char *name, const char *volume, int line, int level = 2) {
-    ZRKerrno = code;
-    return ErrLine(level, name, volume, line);
-}
 
 // The most one TRAVO IN can ask for: its allocation length has 24 bits.
 constexpr uint64_t kTravoInMax = 0xFFFFFF;
@@ -53,37 +41,25 @@ bool ZeroBox(const unsigned char *box) {
 extern "C" int QueryDetailfromListForLV(int count, const DETAIL_LIST_INFO *list,
                                         unsigned char engineKind, const COPY_REQ_LV *request,
                                         TVC_DETAIL_INFO *detail) {
-    WriteLog(1, nullptr, 0, "QueryDetailfromListForLV in [%d]", __LINE__);
+    static constexpr const char kName[] = "QueryDetailfromListForLV";
+    LogIn(1, kName, __LINE__);
     for (int i = 0; list != nullptr && request != nullptr && i < count; ++i) {
         const DETAIL_LIST_INFO &e = list[i];
-        if (engineKind == ZRK_ENGINE_VZ && e.ucCopyKind != 2) continue;
-        if (engineKind == ZRK_ENGINE_KZP && e.ucCopyKind == 2) continue;
-        if (((e.ucSessionFlags & ZRK_SESFLAG_REMOTE) != 0 ? 1 : 0) != request->RemoteFlag) continue;
-        if (std::memcmp(e.SrcOlu, request->SrcOlu, 4) != 0 ||
-            std::memcmp(e.DstOlu, request->DstOlu, 4) != 0)
-            continue;
-        if (std::memcmp(e.SrcExtent_high, request->SrcExtent_high, 4) != 0 ||
-            std::memcmp(e.SrcExtent_low, request->SrcExtent_low, 4) != 0 ||
-            std::memcmp(e.DstExtent_high, request->DstExtent_high, 4) != 0 ||
-            std::memcmp(e.DstExtent_low, request->DstExtent_low, 4) != 0 ||
-            std::memcmp(e.SrcSize_high, request->SrcSize_high, 4) != 0 ||
-            std::memcmp(e.SrcSize_low, request->SrcSize_low, 4) != 0)
-            continue;
+        if (!SameCopy(e, engineKind, *request)) continue;
         // A local session may be listed without its arrays.
         if (request->RemoteFlag == 0 && ZeroBox(e.SrcBoxID)) {
             if (!ZeroBox(e.DstBoxID)) continue;
-        } else if (!SameBox(e.SrcBoxID, request->SrcBoxID) ||
-                   !SameBox(e.DstBoxID, request->DstBoxID)) {
+        } else if (!SameBoxId(e.SrcBoxID, request->SrcBoxID) ||
+                   !SameBoxId(e.DstBoxID, request->DstBoxID)) {
             continue;
         }
         if (detail != nullptr)
-            *detail = zrk::EncodeTvcDetail(zrk::TvcDetailFromList(zrk::DecodeDetailEntry(e)));
+            *detail = EncodeTvcDetail(TvcDetailFromList(DecodeDetailEntry(e)));
         WriteLog(1, &e, sizeof e, "DetailListInfo [%d]", __LINE__);
         return 0;
     }
-    ZRKerrno = ZRK_ERR_NO_SESSION;
-    WriteLog(1, nullptr, 0, "QueryDetailfromListForLV Err end [%d]", __LINE__);
-    return -1;
+    FailWith(ZRK_ERR_NO_SESSION);
+    return LogErr(1, kName, __LINE__);
 }
 
 // ---- SnapKZP+ generations ---------------------------------------------------------------
@@ -91,34 +67,35 @@ extern "C" int QueryDetailfromListForLV(int count, const DETAIL_LIST_INFO *list,
 extern "C" int GetGeneration(const char *volume, const unsigned char *olu, unsigned int length,
                              unsigned char *reply) {
     static constexpr const char kName[] = "GetGeneration";
-    InLine(1, kName, volume, __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     if (olu == nullptr || reply == nullptr || length > kTravoInMax)
-        return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__, 1);
-    const Support s;
-    if (!s.Has(4, 0x08) && !s.Has(12, 0x08)) return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__, 1);
+        return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
+    const CopySupport s;
+    if (!s.AnyHas({ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_REMOTE_KZP_KINDS}, ZRK_SUPPORT_SNAP_P))
+        return FailEnd(ZRK_ERR_NOT_SUPPORT, 1, kName, volume, __LINE__);
     if (ExecTravoIn(volume, 0x01, ZRK_PAGE_GENERATION, olu, reply, static_cast<int>(length)) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
-    return OkLine(1, kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int GetGenerationMultiSes(const char *volume, const COPY_REQ_LV *request,
                                      const unsigned char *blockCount,
                                      const unsigned char *maxGeneration, unsigned char *block) {
     static constexpr const char kName[] = "GetGenerationMultiSes";
-    InLine(1, kName, volume, __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     if (request == nullptr || blockCount == nullptr || maxGeneration == nullptr || block == nullptr)
-        return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__, 1);
+        return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
     const uint64_t maxGen = Be16(maxGeneration);
     const uint64_t room = BlockSize(maxGen); // what the caller's block holds
     // Ask for every block of the volume, as far as one command can carry.
     uint64_t blocks = Be16(blockCount);
     blocks = std::min(blocks, (kTravoInMax - ZRK_GENERATION_HEAD_LEN) / room);
     const uint64_t allocation = blocks * room + ZRK_GENERATION_HEAD_LEN;
-    zrk::Buffer reply = zrk::AllocateZeroed(static_cast<size_t>(allocation));
-    if (!reply) return ErrLine(1, kName, volume, __LINE__);
+    Buffer reply = AllocateZeroed(static_cast<size_t>(allocation));
+    if (!reply) return LogErr(1, kName, volume, __LINE__);
     if (GetGeneration(volume, request->SrcOlu + 2, static_cast<unsigned int>(allocation),
                       reply.get()) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
 
     // The reply's blocks have the reply's own stride; walk only those that
     // were read in full.
@@ -153,20 +130,20 @@ extern "C" int GetGenerationMultiSes(const char *volume, const COPY_REQ_LV *requ
             generations = fit;
         }
         std::memcpy(block, blk, static_cast<size_t>(BlockSize(generations)));
-        zrk::PutBe16(block + kBlockGenerations, static_cast<uint16_t>(generations));
-        return OkLine(1, kName, volume, __LINE__);
+        PutBe16(block + kBlockGenerations, static_cast<uint16_t>(generations));
+        return LogOk(1, kName, volume, __LINE__);
     }
-    return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__, 1);
+    return FailEnd(ZRK_ERR_NO_SESSION, 1, kName, volume, __LINE__);
 }
 
 namespace {
 
 // The head of the generation page of the request's OLU, then the extent
 // block of its source extent into block (sized for the head's maximum).
-int ReadGenerationBlock(const char *volume, const COPY_REQ_LV &request, zrk::Buffer &block) {
+int ReadGenerationBlock(const char *volume, const COPY_REQ_LV &request, Buffer &block) {
     unsigned char head[ZRK_GENERATION_READ_LEN];
     if (GetGeneration(volume, request.SrcOlu + 2, sizeof head, head) != 0) return -1;
-    block = zrk::AllocateZeroed(static_cast<size_t>(BlockSize(Be16(head + kGenMax))));
+    block = AllocateZeroed(static_cast<size_t>(BlockSize(Be16(head + kGenMax))));
     if (!block) return -1;
     return GetGenerationMultiSes(volume, &request, head + kGenVolumeBlocks, head + kGenMax,
                                  block.get());
@@ -177,13 +154,13 @@ int ReadGenerationBlock(const char *volume, const COPY_REQ_LV &request, zrk::Buf
 extern "C" int GetGenerationList(const char *volume, unsigned int optionFlag,
                                  const COPY_REQ_LV *request, unsigned char *snapDetailList) {
     static constexpr const char kName[] = "GetGenerationList";
-    InLine(2, kName, volume, __LINE__);
+    LogIn(2, kName, volume, __LINE__);
     (void)optionFlag;
     if (request == nullptr || snapDetailList == nullptr)
-        return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
-    if (CheckBoxIDForLV(volume, request, nullptr) != 0) return ErrLine(2, kName, volume, __LINE__);
-    zrk::Buffer block;
-    if (ReadGenerationBlock(volume, *request, block) != 0) return ErrLine(2, kName, volume, __LINE__);
+        return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
+    if (CheckBoxIDForLV(volume, request, nullptr) != 0) return LogErr(2, kName, volume, __LINE__);
+    Buffer block;
+    if (ReadGenerationBlock(volume, *request, block) != 0) return LogErr(2, kName, volume, __LINE__);
 
     const int generations = Be16(block.get() + kBlockGenerations);
     std::memcpy(snapDetailList, block.get() + kBlockGenerations, 2);
@@ -192,30 +169,30 @@ extern "C" int GetGenerationList(const char *volume, unsigned int optionFlag,
         unsigned char slot[ZRK_SNAP_LIST_SLOT_LEN] = {};
         TVC_DETAIL_INFO detail;
         const int read = GetSessionDetailInfoForLV(volume, block.get() + kBlockIds + 2 * i, &detail);
-        if (read == -2) return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
-        if (read != 0) return ErrLine(2, kName, volume, __LINE__);
+        if (read == -2) return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
+        if (read != 0) return LogErr(2, kName, volume, __LINE__);
         std::memcpy(slot, &detail, sizeof detail);
         std::memcpy(snapDetailList + ZRK_SNAP_LIST_HEAD_LEN + ZRK_SNAP_LIST_SLOT_LEN * static_cast<size_t>(i),
                     slot, sizeof slot);
     }
-    return OkLine(2, kName, volume, __LINE__);
+    return LogOk(2, kName, volume, __LINE__);
 }
 
 extern "C" int GetGenerationInfo(const char *volume, unsigned int optionFlag,
                                  const COPY_REQ_LV *request, unsigned char *snapDetailInfo) {
     static constexpr const char kName[] = "GetGenerationInfo";
-    InLine(2, kName, volume, __LINE__);
+    LogIn(2, kName, volume, __LINE__);
     if (request == nullptr || snapDetailInfo == nullptr)
-        return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
+        return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
     COPY_REQ_LV req = *request;
     unsigned char id[2];
-    const bool byId = (optionFlag & kOptById) != 0;
+    const bool byId = (optionFlag & ZRK_OPT_SESSION_ID) != 0;
     if (byId) {
         // Read the generations of the session's own OLU and extent.
         TVC_DETAIL_INFO detail;
         const int read = GetSessionDetailInfoForLV(volume, request->SrcOlu + 2, &detail);
-        if (read == -2) return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
-        if (read != 0) return ErrLine(2, kName, volume, __LINE__);
+        if (read == -2) return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
+        if (read != 0) return LogErr(2, kName, volume, __LINE__);
         std::memcpy(id, request->SrcOlu + 2, 2);
         std::memcpy(req.SrcOlu, detail.SrcOlu, 4);
         std::memcpy(req.SrcExtent_high, detail.SrcExtent_high, 4);
@@ -223,14 +200,14 @@ extern "C" int GetGenerationInfo(const char *volume, unsigned int optionFlag,
         std::memcpy(req.SrcSize_high, detail.SrcSize_high, 4);
         std::memcpy(req.SrcSize_low, detail.SrcSize_low, 4);
     } else if (CheckBoxIDForLV(volume, request, nullptr) != 0) {
-        return ErrLine(2, kName, volume, __LINE__);
+        return LogErr(2, kName, volume, __LINE__);
     }
-    zrk::Buffer block;
-    if (ReadGenerationBlock(volume, req, block) != 0) return ErrLine(2, kName, volume, __LINE__);
+    Buffer block;
+    if (ReadGenerationBlock(volume, req, block) != 0) return LogErr(2, kName, volume, __LINE__);
     if (!byId) {
         TVC_DETAIL_INFO detail;
         if (SearchTvcSession(volume, ZRK_ENGINE_KZP, &req, 0, id, &detail) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
+            return LogErr(2, kName, volume, __LINE__);
     }
 
     const int generations = Be16(block.get() + kBlockGenerations);
@@ -243,12 +220,12 @@ extern "C" int GetGenerationInfo(const char *volume, unsigned int optionFlag,
         }
         WriteLog(2, nullptr, 0, "Same SessionID:[%d] Generation:[%d]  [%d]",
                  static_cast<int>(Be16(gen)), i + 1, __LINE__);
-        zrk::PutBe16(snapDetailInfo, static_cast<uint16_t>(generations));
-        zrk::PutBe16(snapDetailInfo + 2, static_cast<uint16_t>(i + 1));
+        PutBe16(snapDetailInfo, static_cast<uint16_t>(generations));
+        PutBe16(snapDetailInfo + 2, static_cast<uint16_t>(i + 1));
         std::memcpy(snapDetailInfo + 4, id, 2);
-        return OkLine(2, kName, volume, __LINE__);
+        return LogOk(2, kName, volume, __LINE__);
     }
-    return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__);
+    return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
 }
 
 // ---- snap data pool --------------------------------------------------------------------
@@ -257,16 +234,17 @@ namespace {
 
 int ReadPoolPage(const char *name, const char *volume, unsigned char bit, unsigned char page,
                  const unsigned char *sessionId, unsigned char *out) {
-    InLine(2, name, volume, __LINE__);
-    if (out == nullptr) return Fail(ZRK_ERR_PARAMETER, name, volume, __LINE__);
-    const Support s;
-    if (!s.Has(4, bit) && !s.Has(12, bit)) return Fail(ZRK_ERR_NOT_SUPPORT, name, volume, __LINE__);
+    LogIn(2, name, volume, __LINE__);
+    if (out == nullptr) return FailEnd(ZRK_ERR_PARAMETER, 2, name, volume, __LINE__);
+    const CopySupport s;
+    if (!s.AnyHas({ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_REMOTE_KZP_KINDS}, bit))
+        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, name, volume, __LINE__);
     unsigned char reply[ZRK_POOL_INFO_LEN];
     if (ExecTravoIn(volume, 0x01, page, sessionId, reply, sizeof reply) != 0)
-        return ErrLine(2, name, volume, __LINE__);
+        return LogErr(2, name, volume, __LINE__);
     std::memset(out, 0, ZRK_POOL_INFO_LEN);
     std::memcpy(out, reply + 8, ZRK_POOL_INFO_LEN - 8);
-    return OkLine(2, name, volume, __LINE__);
+    return LogOk(2, name, volume, __LINE__);
 }
 
 }  // namespace
@@ -274,16 +252,15 @@ int ReadPoolPage(const char *name, const char *volume, unsigned char bit, unsign
 extern "C" int GetPoolInfo(const char *volume, unsigned int optionFlag, unsigned char *poolInfo) {
     (void)optionFlag;
     const unsigned char none[2] = {0, 0};
-    return ReadPoolPage("GetPoolInfo", volume, 0x08, ZRK_PAGE_POOL_INFO, none, poolInfo);
+    return ReadPoolPage("GetPoolInfo", volume, ZRK_SUPPORT_SNAP_P, ZRK_PAGE_POOL_INFO, none,
+                        poolInfo);
 }
 
 extern "C" int GetPoolSizeInfo(const char *volume, const unsigned char *sessionId,
                                unsigned char *poolSizeInfo) {
-    if (sessionId == nullptr) {
-        ZRKerrno = ZRK_ERR_PARAMETER;
-        return ErrLine(2, "GetPoolSizeInfo", volume, __LINE__);
-    }
-    return ReadPoolPage("GetPoolSizeInfo", volume, 0x10, ZRK_PAGE_POOL_SIZE, sessionId,
+    static constexpr const char kName[] = "GetPoolSizeInfo";
+    if (sessionId == nullptr) return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
+    return ReadPoolPage(kName, volume, ZRK_SUPPORT_POOL_SIZE, ZRK_PAGE_POOL_SIZE, sessionId,
                         poolSizeInfo);
 }
 
@@ -292,13 +269,13 @@ extern "C" int GetPoolSizeInfo(const char *volume, const unsigned char *sessionI
 extern "C" int GetBlockSize(const char *volume, uint32_t *capacityHigh, uint32_t *capacityLow,
                             uint32_t *blockLength) {
     static constexpr const char kName[] = "GetBlockSize";
-    InLine(2, kName, volume, __LINE__);
+    LogIn(2, kName, volume, __LINE__);
     if (capacityHigh == nullptr || capacityLow == nullptr || blockLength == nullptr)
-        return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
+        return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
     unsigned char cdb10[10] = {0x25};
     unsigned char reply10[8] = {};
     if (DoScsi(volume, 1, cdb10, sizeof cdb10, reply10, sizeof reply10) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
+        return LogErr(2, kName, volume, __LINE__);
     uint32_t high = 0, low = 0, length = 0;
     if (Be32(reply10) != 0xFFFFFFFFu) {
         low = Be32(reply10) + 1;
@@ -309,7 +286,7 @@ extern "C" int GetBlockSize(const char *volume, uint32_t *capacityHigh, uint32_t
         cdb16[13] = 0x20;
         unsigned char reply16[32] = {};
         if (DoScsi(volume, 1, cdb16, sizeof cdb16, reply16, sizeof reply16) != 0)
-            return ErrLine(2, kName, volume, __LINE__);
+            return LogErr(2, kName, volume, __LINE__);
         const uint64_t blocks = Be64(reply16) + 1;
         high = static_cast<uint32_t>(blocks >> 32);
         low = static_cast<uint32_t>(blocks);
@@ -319,7 +296,7 @@ extern "C" int GetBlockSize(const char *volume, uint32_t *capacityHigh, uint32_t
     *capacityLow = low;
     *blockLength = length;
     WriteLog(2, nullptr, 0, "GetBlockSize uiExtentSize=<%08x %08x %08x>", high, low, length);
-    return OkLine(2, kName, volume, __LINE__);
+    return LogOk(2, kName, volume, __LINE__);
 }
 
 // ---- concurrent suspend --------------------------------------------------------------------
@@ -344,9 +321,23 @@ void Matched(const char *volume, int index, const unsigned char *id, uint32_t *r
              index, static_cast<unsigned>(Be16(id)), id[0], id[1], LogText(volume), __LINE__);
 }
 
-bool ValidConcArgs(int count, const CONC_SUS_PAIR_LV *pairs, const uint32_t *results,
-                   const unsigned char *page) {
-    return count > 0 && pairs != nullptr && results != nullptr && page != nullptr;
+// The entry of both page fillers: the entry line, the arguments and the
+// line of the input; 0, or -1 after the Err end line.
+int EnterConcFill(const char *name, const char *volume, int remote, int role, int count,
+                  const CONC_SUS_PAIR_LV *pairs, const uint32_t *results,
+                  const unsigned char *page) {
+    LogIn(1, name, volume, __LINE__);
+    if (count <= 0 || pairs == nullptr || results == nullptr || page == nullptr)
+        return FailEnd(ZRK_ERR_PARAMETER, 1, name, volume, __LINE__);
+    WriteLog(1, nullptr, 0, "inputData Remote=%d Role=%d SesCnt=%d [%s] [%d]", remote, role, count,
+             LogText(volume), __LINE__);
+    return 0;
+}
+
+// No session of the list for a pair: its Err end line carries the pair.
+int NoSessionForPair(const char *name, const char *volume, const CONC_SUS_PAIR_LV &pair) {
+    WriteLog(1, &pair, sizeof pair, "%s Err end [%s] [%d]", name, LogText(volume), __LINE__);
+    return FailWith(ZRK_ERR_CONC_SUSPEND);
 }
 
 }  // namespace
@@ -355,18 +346,14 @@ extern "C" int MakeConcSusFromDetailList(const char *volume, int remote, int rol
                                          const CONC_SUS_PAIR_LV *pairs, uint32_t *results,
                                          unsigned char *page) {
     static constexpr const char kName[] = "MakeConcSusFromDetailList";
-    InLine(1, kName, volume, __LINE__);
-    if (!ValidConcArgs(count, pairs, results, page))
-        return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__, 1);
-    WriteLog(1, nullptr, 0, "inputData Remote=%d Role=%d SesCnt=%d [%s] [%d]", remote, role, count,
-             LogText(volume), __LINE__);
+    if (EnterConcFill(kName, volume, remote, role, count, pairs, results, page) != 0) return -1;
     const int maxSes = CommonMaxSes();
-    zrk::Entries list = zrk::AllocateDetailEntries(static_cast<size_t>(maxSes));
-    if (!list) return ErrLine(1, kName, volume, __LINE__);
+    Entries list = AllocateDetailEntries(static_cast<size_t>(maxSes));
+    if (!list) return LogErr(1, kName, volume, __LINE__);
     int entries = 0;
     if (GetDetailList(volume, ZRK_LIST_MODE_ALL, &entries, list.get(), maxSes) != 0)
-        return ErrLine(1, kName, volume, __LINE__);
-    if (entries == 0) return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__, 1);
+        return LogErr(1, kName, volume, __LINE__);
+    if (entries == 0) return FailEnd(ZRK_ERR_NO_SESSION, 1, kName, volume, __LINE__);
     std::vector<bool> used(static_cast<size_t>(entries), false);
 
     for (int i = 0; i < count; ++i) {
@@ -374,55 +361,47 @@ extern "C" int MakeConcSusFromDetailList(const char *volume, int remote, int rol
         int match = -1;
         for (int k = 0; k < entries && match < 0; ++k) {
             if (used[static_cast<size_t>(k)]) continue;
-            const zrk::DetailEntry e = zrk::DecodeDetailEntry(list[k]);
+            const DetailEntry e = DecodeDetailEntry(list[k]);
             if (e.ucCopyKind != 2 || e.RemoteBit() != remote) continue;
             if (e.uiSrcOlu != p.SrcOlu || e.uiDstOlu != p.DstOlu) continue;
             if (!SameExtents(p, e.ullSrcExtent, e.ullSrcSize, e.ullDstExtent)) continue;
             if (remote != 0 &&
                 (((e.ucModeFlags & ZRK_MODEFLAG_DEST_SIDE) != 0 ? 1 : 0) != role ||
-                 !SameBox(e.ucaSrcBoxID, p.SrcBoxID) || !SameBox(e.ucaDstBoxID, p.DstBoxID)))
+                 !SameBoxId(e.ucaSrcBoxID, p.SrcBoxID) || !SameBoxId(e.ucaDstBoxID, p.DstBoxID)))
                 continue;
             match = k;
         }
-        if (match < 0) {
-            WriteLog(1, &p, sizeof p, "MakeConcSusFromDetailList Err end [%s] [%d]",
-                     LogText(volume), __LINE__);
-            ZRKerrno = ZRK_ERR_CONC_SUSPEND;
-            return -1;
-        }
+        if (match < 0) return NoSessionForPair(kName, volume, p);
         const DETAIL_LIST_INFO &e = list[match];
-        if (e.Status != 2 || e.Phase != 2) return Fail(ZRK_ERR_SEQUENCE, kName, volume, __LINE__, 1);
+        if (e.Status != 2 || e.Phase != 2)
+            return FailEnd(ZRK_ERR_SEQUENCE, 1, kName, volume, __LINE__);
         Matched(volume, i, remote != 0 && role == 1 ? e.ucaPartnerID : e.ucaSessionID, results, page);
         used[static_cast<size_t>(match)] = true;
     }
-    return OkLine(1, kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int MakeConcSusFromSessionList(const char *volume, int remote, int role, int count,
                                           const CONC_SUS_PAIR_LV *pairs, uint32_t *results,
                                           unsigned char *page) {
     static constexpr const char kName[] = "MakeConcSusFromSessionList";
-    InLine(1, kName, volume, __LINE__);
-    if (!ValidConcArgs(count, pairs, results, page))
-        return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__, 1);
-    WriteLog(1, nullptr, 0, "inputData Remote=%d Role=%d SesCnt=%d [%s] [%d]", remote, role, count,
-             LogText(volume), __LINE__);
+    if (EnterConcFill(kName, volume, remote, role, count, pairs, results, page) != 0) return -1;
     unsigned char remoteSupport = 0;
     CtrlCommonData(&remoteSupport, ZRK_COMMON_GET_REMOTE);
     unsigned char *raw = nullptr;
     int entries = 0;
     if (GetSessionIdList(volume, ZRK_PAGE_REMOTE_VZ_LIST, remoteSupport, 1, &raw, &entries) != 0) {
         std::free(raw);
-        return ErrLine(1, kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
-    const zrk::Buffer ids(raw);
-    if (entries == 0) return Fail(ZRK_ERR_NO_SESSION, kName, volume, __LINE__, 1);
+    const Buffer ids(raw);
+    if (entries == 0) return FailEnd(ZRK_ERR_NO_SESSION, 1, kName, volume, __LINE__);
 
     // Each entry's detail is read once, when a pair first needs it.
     enum class Seen : unsigned char { Unread, Read, Used };
     std::vector<Seen> seen(static_cast<size_t>(entries), Seen::Unread);
-    zrk::Buffer details = zrk::AllocateZeroed(static_cast<size_t>(entries) * sizeof(TVC_DETAIL_INFO));
-    if (!details) return ErrLine(1, kName, volume, __LINE__);
+    Buffer details = AllocateZeroed(static_cast<size_t>(entries) * sizeof(TVC_DETAIL_INFO));
+    if (!details) return LogErr(1, kName, volume, __LINE__);
     auto detailOf = [&](int k) {
         return reinterpret_cast<TVC_DETAIL_INFO *>(details.get() + sizeof(TVC_DETAIL_INFO) * static_cast<size_t>(k));
     };
@@ -435,8 +414,8 @@ extern "C" int MakeConcSusFromSessionList(const char *volume, int remote, int ro
             if (state == Seen::Used) continue;
             const unsigned char *e =
                 ids.get() + ZRK_SESSION_LIST_HEAD_LEN + sizeof(SESSION_ID_ENTRY) * static_cast<size_t>(k);
-            if (((e[2] & 0x20) != 0 ? 1 : 0) != remote) continue;
-            if (remote != 0 && ((e[2] & 0x10) != 0 ? 1 : 0) != role) continue;
+            if (((e[2] & ZRK_SESFLAG_REMOTE) != 0 ? 1 : 0) != remote) continue;
+            if (remote != 0 && ((e[2] & ZRK_MODEFLAG_DEST_SIDE) != 0 ? 1 : 0) != role) continue;
             if (Be32(e + 8) != p.SrcOlu || Be32(e + 12) != p.DstOlu) continue;
             TVC_DETAIL_INFO *d = detailOf(k);
             if (state == Seen::Unread) {
@@ -446,7 +425,7 @@ extern "C" int MakeConcSusFromSessionList(const char *volume, int remote, int ro
                     state = Seen::Used;
                     continue;
                 }
-                if (got != 0) return ErrLine(1, kName, volume, __LINE__);
+                if (got != 0) return LogErr(1, kName, volume, __LINE__);
                 std::memcpy(d, &read, sizeof read);
                 state = Seen::Read;
             }
@@ -454,98 +433,102 @@ extern "C" int MakeConcSusFromSessionList(const char *volume, int remote, int ro
             if (!SameExtents(p, Be64(d->SrcExtent_high), Be64(d->SrcSize_high),
                              Be64(d->DstExtent_high)))
                 continue;
-            if (remote != 0 && (!SameBox(d->SrcBoxID, p.SrcBoxID) || !SameBox(d->DstBoxID, p.DstBoxID)))
+            if (remote != 0 && (!SameBoxId(d->SrcBoxID, p.SrcBoxID) || !SameBoxId(d->DstBoxID, p.DstBoxID)))
                 continue;
             match = k;
         }
-        if (match < 0) {
-            WriteLog(1, &p, sizeof p, "MakeConcSusFromSessionList Err end [%s] [%d]",
-                     LogText(volume), __LINE__);
-            ZRKerrno = ZRK_ERR_CONC_SUSPEND;
-            return -1;
-        }
+        if (match < 0) return NoSessionForPair(kName, volume, p);
         const TVC_DETAIL_INFO *d = detailOf(match);
-        if (d->Status != 2 || d->Phase != 2) return Fail(ZRK_ERR_SEQUENCE, kName, volume, __LINE__, 1);
+        if (d->Status != 2 || d->Phase != 2)
+            return FailEnd(ZRK_ERR_SEQUENCE, 1, kName, volume, __LINE__);
         Matched(volume, i,
                 ids.get() + ZRK_SESSION_LIST_HEAD_LEN + sizeof(SESSION_ID_ENTRY) * static_cast<size_t>(match),
                 results, page);
         seen[static_cast<size_t>(match)] = Seen::Used;
     }
-    return OkLine(1, kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int MultiSuspendVzForLV(const char *volume, unsigned int optionFlag, int count,
                                    const CONC_SUS_PAIR_LV *pairs, uint32_t *results) {
     static constexpr const char kName[] = "MultiSuspendVzForLV";
-    InLine(2, kName, volume, __LINE__);
+    LogIn(2, kName, volume, __LINE__);
     if (count <= 0 || pairs == nullptr || results == nullptr)
-        return Fail(ZRK_ERR_PARAMETER, kName, volume, __LINE__);
+        return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
     for (int i = 0; i < count; ++i) results[i] = 0xFFFFFFFFu;
     const int maxSes = CommonMaxSes();
     WriteLog(2, nullptr, 0, "MaxSesCnt=%d [%s] [%d]", maxSes, LogText(volume), __LINE__);
     unsigned char own[ZRK_BOXID_LEN] = {};
     CtrlCommonData(own, ZRK_COMMON_GET_BOXID);
-    WriteLog(2, nullptr, 0, "BoxID [%s] [%d]", BoxText(own).ca, __LINE__);
-    if (maxSes < count) return Fail(ZRK_ERR_CONC_SUSPEND, kName, volume, __LINE__);
+    WriteLog(2, nullptr, 0, "BoxID [%s] [%d]", BoxText(own).caText, __LINE__);
+    if (maxSes < count) return FailEnd(ZRK_ERR_CONC_SUSPEND, 2, kName, volume, __LINE__);
 
     // One command suspends sessions between one pair of arrays; settled
     // before anything is sent.
     const CONC_SUS_PAIR_LV &first = pairs[0];
     for (int i = 1; i < count; ++i)
-        if (!SameBox(pairs[i].SrcBoxID, first.SrcBoxID) || !SameBox(pairs[i].DstBoxID, first.DstBoxID))
-            return Fail(ZRK_ERR_CONC_SUSPEND, kName, volume, __LINE__);
+        if (!SameBoxId(pairs[i].SrcBoxID, first.SrcBoxID) || !SameBoxId(pairs[i].DstBoxID, first.DstBoxID))
+            return FailEnd(ZRK_ERR_CONC_SUSPEND, 2, kName, volume, __LINE__);
 
     unsigned char limit[16];
     const unsigned char none[2] = {0, 0};
     if (ExecTravoIn(volume, 0x01, ZRK_PAGE_PER_COMMAND, none, limit, sizeof limit) != 0)
-        return ErrLine(2, kName, volume, __LINE__);
-    if (Be16(limit + 10) < count) return Fail(ZRK_ERR_PER_COMMAND, kName, volume, __LINE__);
+        return LogErr(2, kName, volume, __LINE__);
+    if (Be16(limit + 10) < count)
+        return FailEnd(ZRK_ERR_PER_COMMAND, 2, kName, volume, __LINE__);
 
-    const Support s;
-    const bool untransferred = (optionFlag & kOptUntransferred) != 0;
-    const int remote = SameBox(first.SrcBoxID, first.DstBoxID) ? 0 : 1;
+    const CopySupport s;
+    const bool untransferred = (optionFlag & ZRK_OPT_UNTRANSFERRED) != 0;
+    const int remote = SameBoxId(first.SrcBoxID, first.DstBoxID) ? 0 : 1;
     int role = 0;
     if (remote != 0) {
-        if (!s.Has(31, 0x01) || !s.Has(29, 0x40)) return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
+        if (!s.Has(ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND) ||
+            !s.Has(ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_CONC_SUSPEND))
+            return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
         if (untransferred) {
-            if (!s.Has(29, 0x80)) return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
+            if (!s.Has(ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_RVZ_BUFFERS))
+                return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
             unsigned char buffers[ZRK_RVZ_BUFF_FIRST_LEN];
             if (ExecTravoIn(volume, 0x01, ZRK_PAGE_RVZ_BUFF_LIST, none, buffers, sizeof buffers) != 0)
-                return ErrLine(2, kName, volume, __LINE__);
-            if ((buffers[15] & 0x02) == 0) return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
+                return LogErr(2, kName, volume, __LINE__);
+            if ((buffers[15] & 0x02) == 0)
+                return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
         }
-        if (SameBox(own, first.SrcBoxID))
+        if (SameBoxId(own, first.SrcBoxID))
             role = 0;
-        else if (SameBox(own, first.DstBoxID))
+        else if (SameBoxId(own, first.DstBoxID))
             role = 1;
         else
-            return Fail(ZRK_ERR_CONC_SUSPEND, kName, volume, __LINE__);
+            return FailEnd(ZRK_ERR_CONC_SUSPEND, 2, kName, volume, __LINE__);
     } else {
-        if (!s.Has(23, 0x01) || !s.Has(21, 0x40)) return Fail(ZRK_ERR_NOT_SUPPORT, kName, volume, __LINE__);
-        if (untransferred) return Fail(ZRK_ERR_OPTION, kName, volume, __LINE__);
-        if (!SameBox(own, first.SrcBoxID)) return Fail(ZRK_ERR_CONC_SUSPEND, kName, volume, __LINE__);
+        if (!s.Has(ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_KIND) ||
+            !s.Has(ZRK_SUPPORT_VZ_FUNCS, ZRK_SUPPORT_CONC_SUSPEND))
+            return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
+        if (untransferred) return FailEnd(ZRK_ERR_OPTION, 2, kName, volume, __LINE__);
+        if (!SameBoxId(own, first.SrcBoxID))
+            return FailEnd(ZRK_ERR_CONC_SUSPEND, 2, kName, volume, __LINE__);
     }
 
     // The slot area holds a multiple of four slots.
     const size_t slots = (static_cast<size_t>(count) + 3) / 4 * 4;
     const size_t size = ZRK_CONC_SUS_HEAD_LEN + 4 * slots;
     WriteLog(2, nullptr, 0, "AllocSize=%d [%s] [%d]", static_cast<int>(size), LogText(volume), __LINE__);
-    zrk::Buffer page = zrk::AllocateZeroed(size);
-    if (!page) return ErrLine(2, kName, volume, __LINE__);
+    Buffer page = AllocateZeroed(size);
+    if (!page) return LogErr(2, kName, volume, __LINE__);
     const int filled = s.DetailList()
                            ? MakeConcSusFromDetailList(volume, remote, role, count, pairs, results, page.get())
                            : MakeConcSusFromSessionList(volume, remote, role, count, pairs, results, page.get());
-    if (filled != 0) return ErrLine(2, kName, volume, __LINE__);
+    if (filled != 0) return LogErr(2, kName, volume, __LINE__);
 
     unsigned char *h = page.get();
     h[0] = ZRK_PAGE_CONC_SUSPEND;
-    zrk::PutBe32(h + 4, static_cast<uint32_t>(size - 8));
-    zrk::PutBe16(h + 8, static_cast<uint16_t>(count));
+    PutBe32(h + 4, static_cast<uint32_t>(size - 8));
+    PutBe16(h + 8, static_cast<uint16_t>(count));
     h[10] = static_cast<unsigned char>((remote != 0 ? 0x80 : 0) | (remote != 0 && role == 1 ? 0x40 : 0) |
                                        (untransferred ? 0x20 : 0));
     if (ExecTravoOut(volume, h, static_cast<int>(size)) != 0) {
         if (remote != 0 && StoredSenseIs(5, 0x26, 0x00)) ZRKerrno = ZRK_ERR_PARTNER;
-        return ErrLine(2, kName, volume, __LINE__);
+        return LogErr(2, kName, volume, __LINE__);
     }
-    return OkLine(2, kName, volume, __LINE__);
+    return LogOk(2, kName, volume, __LINE__);
 }
