@@ -5,6 +5,7 @@
 // session of a volume; and the record searches over the RVZ buffer page 0x24.
 #include "platform.h"
 #include "zrkcmd.h"
+#include "zrkcmulti.h"
 #include "zrklvmain.h"
 
 #include <algorithm>
