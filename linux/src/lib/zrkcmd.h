@@ -25,7 +25,8 @@
 /* ---- sizes ---------------------------------------------------------------- */
 
 #define ZRK_TRAVO_CDB_LEN        10  /* TRAVO IN and TRAVO OUT CDBs */
-#define ZRK_QM_SUPPORT_DATA_LEN  40  /* QM_SUPPORT_DATA */
+#define ZRK_QM_SUPPORT_DATA_LEN  (ZRK_SUPPORT_DATA_LEN + 8) /* QM_SUPPORT_DATA: SUPPORT_DATA, then
+                                                              8 bytes of QM page 0x02 */
 #define ZRK_INQ_SUPPORT_LEN      2   /* INQUIRY support bytes (page 0xF0, 26-27) */
 #define ZRK_MAX_SESSION_LEN      8   /* MAX_SESSION_COUNT */
 #define ZRK_OLU_STATUS_LEN       56  /* OLU_STATUS */

@@ -323,14 +323,16 @@ extern "C" int GetSupportCopyInfo(const char *volume, unsigned char *support,
     if (remoteSupport != nullptr) *remoteSupport = 0;
 
     bool anyGroup = false;
-    for (const GroupFlags &g : kGroupFlags) anyGroup |= zrk_support_has(s, g.iByte, ZRK_SUPPORT_KIND);
+    for (const GroupFlags &g : kGroupFlags)
+        anyGroup = anyGroup || zrk_support_has(s, g.iByte, ZRK_SUPPORT_KIND);
     if (!anyGroup) {
         ZRKerrno = ZRK_ERR_SETUP;
         return LogErr(1, kName, volume, __LINE__);
     }
 
     unsigned char remote = 0;
-    if (zrk_support_has(s, ZRK_SUPPORT_FLAGS_REMOTE_KZP, ZRK_SUPPORT_KIND)) remote |= ZRK_REMOTE_KZP;
+    if (zrk_support_has(s, ZRK_SUPPORT_FLAGS_REMOTE_KZP, ZRK_SUPPORT_KIND))
+        remote |= ZRK_REMOTE_KZP;
     if (zrk_support_has(s, ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND)) remote |= ZRK_REMOTE_RVZ;
     if (remoteSupport != nullptr) *remoteSupport = remote;
 

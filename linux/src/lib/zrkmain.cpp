@@ -86,7 +86,8 @@ unsigned char DetailListSelection() {
     if ((ZRKOptionFlag & ZRK_OPT_LIST_SEL_01) != 0) return 0x01;
     if ((ZRKOptionFlag & ZRK_OPT_LIST_FAILOVER) != 0) return 0x40;
     if ((ZRKOptionFlag & ZRK_OPT_LIST_SEL_10) != 0) return 0x10;
-    if (ZRKstorage_cluster != ZRK_ROLE_NONE && (ZRKOptionFlag & ZRK_OPT_LIST_NO_CLUSTER) == 0) return 0x20;
+    if (ZRKstorage_cluster != ZRK_ROLE_NONE && (ZRKOptionFlag & ZRK_OPT_LIST_NO_CLUSTER) == 0)
+        return 0x20;
     return 0;
 }
 
