@@ -6,6 +6,7 @@
 // page 0x24 over replies whose counts exceed what they hold.
 #include "inband_support.h"
 #include "zrkcmd.h"
+#include "zrkcmulti.h"
 #include "zrklvmain.h"
 
 #include <gtest/gtest.h>

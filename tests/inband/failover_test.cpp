@@ -4,6 +4,7 @@
 // RVZ buffer page, also over hostile replies.
 #include "inband_support.h"
 #include "zrkcmd.h"
+#include "zrkcmulti.h"
 #include "zrklvmain.h"
 
 #include <gtest/gtest.h>

@@ -1,22 +1,22 @@
 /*
- * zrkcmulti.h - storage-cluster (transparent failover) support of the in-band
- * engine: the failover role of the checked volume, the failover session of a
- * volume, the swap of the cached BoxID to the primary array's, and the record
- * searches over the RVZ buffer page 0x24 (the last three are read with the
- * detail list, zrkdetail.cpp).
+ * zrkcmulti.h - storage-cluster (transparent failover) helpers of the in-band
+ * engine: the failover role check, the failover session of a volume, the
+ * swap of the cached BoxID to the primary array's, and the record searches
+ * over the RVZ buffer page 0x24 (the last three are read with the detail
+ * list, zrkdetail.cpp).
+ *
+ * These helpers stand above identification and the vendor commands
+ * (zrkcmd.h): they call down into them, and nothing below calls up into
+ * them. Include this header where they are called.
  *
  * The role itself lives in ZRKstorage_cluster, ZRKstorage_clustergroup and
- * ZRKstorage_clustervol (zrkengine.h); the transport clears it on error 104.
+ * ZRKstorage_clustervol (ZRK_ROLE_ values, zrkengine.h); CheckProduct reads
+ * it and the transport clears it on ZRK_ERR_ROLE_CHANGED.
  */
 #ifndef ZRK_ZRKCMULTI_H
 #define ZRK_ZRKCMULTI_H
 
 #include <stddef.h>
-
-/* Failover roles in ZRKstorage_cluster, as the array reports them. */
-#define ZRK_ROLE_NONE      0
-#define ZRK_ROLE_PRIMARY   1
-#define ZRK_ROLE_SECONDARY 2
 
 /* Values of ConvertCheckflg. */
 #define ZRK_CONVERT_ALWAYS   0 /* swap whenever the volume is on a secondary */
@@ -34,13 +34,14 @@ extern "C" {
 
 extern int ConvertCheckflg; /* how ConvertPrimaryBoxID behaves in this operation */
 
-/* Reads the failover role of volume (run by CheckProduct once the INQUIRY
- * support bytes are stored). 104 when the role of the held volume changed;
- * the role, group and volume are then cleared. */
+/* Reads the failover role of volume from the INQUIRY support bytes stored
+ * last (as CheckProduct does with the bytes it has read).
+ * ZRK_ERR_ROLE_CHANGED when the role of the held volume changed; the role,
+ * group and volume are then cleared. */
 int CheckFailOver(const char *volume);
 /* The failover session (a 160-byte detail-list entry) whose source or
  * destination side is olu (2 bytes) on the array boxId (40 bytes).
- * 100 when none matches. */
+ * ZRK_ERR_NO_TFO when none matches. */
 int GetTfoSession(const char *volume, const unsigned char *olu,
                   const unsigned char *boxId, unsigned char *entry);
 /* On a secondary volume, replaces the BoxID cached in the common data by the

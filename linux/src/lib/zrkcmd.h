@@ -8,8 +8,10 @@
  * says otherwise. Multi-byte values inside CDBs, pages and the 2-byte
  * identifiers handed in as byte pointers are big-endian.
  *
- * The storage-cluster functions (the failover role, the BoxID swap) are in
- * zrkcmulti.h, included below.
+ * These stand below the storage-cluster helpers (zrkcmulti.h: the failover
+ * session, the BoxID swap), which call them; nothing here calls those. The
+ * failover role of the checked volume is read by CheckProduct itself
+ * (CheckFailoverRole below), and the commands mark their CDBs with it.
  */
 #ifndef ZRK_ZRKCMD_H
 #define ZRK_ZRKCMD_H
@@ -23,11 +25,21 @@
 /* ---- sizes ---------------------------------------------------------------- */
 
 #define ZRK_TRAVO_CDB_LEN        10  /* TRAVO IN and TRAVO OUT CDBs */
-#define ZRK_QM_SUPPORT_DATA_LEN  40  /* QM_SUPPORT_DATA */
+#define ZRK_QM_SUPPORT_DATA_LEN  (ZRK_SUPPORT_DATA_LEN + 8) /* QM_SUPPORT_DATA: SUPPORT_DATA, then
+                                                              8 bytes of QM page 0x02 */
 #define ZRK_INQ_SUPPORT_LEN      2   /* INQUIRY support bytes (page 0xF0, 26-27) */
 #define ZRK_MAX_SESSION_LEN      8   /* MAX_SESSION_COUNT */
 #define ZRK_OLU_STATUS_LEN       56  /* OLU_STATUS */
 #define ZRK_LUN_INFO_LEN         144 /* LUN_INFORMATION */
+
+/* Bits of the first INQUIRY support byte. */
+#define ZRK_INQ_ARRAY    0x08 /* an array of the family */
+#define ZRK_INQ_BOX_INFO 0x20 /* page 0xF2 holds the BoxID and the failover role */
+
+/* Results of GetVPDInfo. */
+#define ZRK_VPD_DONE   0 /* the page was read */
+#define ZRK_VPD_FAILED 1 /* failed, ZRKerrno set */
+#define ZRK_VPD_ABSENT 2 /* the device does not offer the page */
 
 /* Operation codes of CtrlSupportData, CtrlQmSupportData, CtrlInqSupportData. */
 #define ZRK_STORE_CLEAR 0 /* clear the store */
@@ -78,7 +90,8 @@ void CtrlInqSupportData(void *buffer, int operation);
 
 /* TRAVO IN: reads page `page` into reply (cleared over length first). The
  * session identifier is 2 bytes as the caller holds them; null reads as 0.
- * Pages 0x44 and 0x31 fail with 17 when the array does not offer them. */
+ * Pages 0x44 and 0x31 fail with ZRK_ERR_NOT_SUPPORT when the array does not
+ * offer them (ZRK_SUPPORT_SNAP). */
 int ExecTravoIn(const char *volume, unsigned char mode, unsigned char page,
                 const unsigned char *sessionId, void *reply, int length);
 /* TRAVO OUT: sends the parameter list as it is. */
@@ -94,7 +107,8 @@ int EXECTRAVOIN(const char *volume, unsigned char mode, unsigned char page,
 /* GetOLUStatusInfo with the extended functions' log lines; reply receives
  * ZRK_OLU_STATUS_LEN bytes. */
 int GETOLUSTATUSINFO(const char *volume, const unsigned char *olu, void *reply);
-/* Entry check of the extended functions: option bits inside mask (else 37),
+/* Entry check of the extended functions: option bits inside mask (else
+ * ZRK_ERR_OPTION),
  * the product check, the support data, and the remote-support byte of the
  * common data. */
 int CommCheckSet(const char *volume, unsigned int optionFlag, unsigned int mask);
@@ -102,17 +116,18 @@ int CommCheckSet(const char *volume, unsigned int optionFlag, unsigned int mask)
 /* ---- identification and copy-support data ------------------------------- */
 
 /* Identifies the array family; on the main family also stores the INQUIRY
- * support bytes and reads the failover role. 22 for a device that is not a
- * supported array. */
+ * support bytes and reads the failover role (CheckFailoverRole).
+ * ZRK_ERR_NOT_ZRK for a device that is not a supported array. */
 int CheckProduct(const char *volume);
 /* The array's 40-byte BoxID (no terminator). */
 int GetBoxID(const char *volume, unsigned char *boxId);
-/* Compares the BoxIDs of a classic copy request with the array's: 57 remote,
- * 33 local mismatch. boxIdOut may be null. */
+/* Compares the BoxIDs of a classic copy request with the array's:
+ * ZRK_ERR_BOXID remote, ZRK_ERR_DIFFERENT_ZRK local mismatch. boxIdOut may be
+ * null. */
 int CheckBoxID(const char *volume, const COPY_REQ *request, unsigned char *boxIdOut);
 /* Reads the copy-support page: SUPPORT_DATA out (32 bytes, may be null),
  * remote-support byte out (may be null); refills the stores and the large
- * form globals. 59 when no copy group is set up. */
+ * form globals. ZRK_ERR_SETUP when no copy group is set up. */
 int GetSupportCopyInfo(const char *volume, unsigned char *support,
                        unsigned char *remoteSupport);
 /* MAX_SESSION_COUNT (8 bytes) of the group of page 0x05, 0x09, 0x15 or 0x19. */
@@ -124,15 +139,25 @@ int GetOLUStatusInfo(const char *volume, const unsigned char *olu, unsigned char
 /* LUN_INFORMATION (144 bytes) from MODE SENSE page 0x30. */
 int GetLunInformation(const char *volume, unsigned char *info);
 /* A vital product data page into out (length bytes, 16-bit). Page 0: the
- * page list, at most length bytes of it. Returns 0 done, 1 failed (ZRKerrno
- * set), 2 the page is not offered. */
+ * page list, at most length bytes of it. Returns ZRK_VPD_DONE, ZRK_VPD_FAILED
+ * (ZRKerrno set) or ZRK_VPD_ABSENT. */
 int GetVPDInfo(const char *volume, unsigned char page, int length, unsigned char *out);
 
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
-#endif
 
-#include "../../../comm/src/lib/zrkcmulti.h"
+namespace zrk {
+
+/* The failover role of volume, as CheckProduct reads it once it has stored
+ * the INQUIRY support bytes (inqSupport, ZRK_INQ_SUPPORT_LEN): without
+ * ZRK_INQ_BOX_INFO nothing changes; else page 0xF2 gives the role and group,
+ * and the volume becomes the held one. ZRK_ERR_ROLE_CHANGED (role, group and
+ * volume cleared) when the role of the held volume changed. Writes the
+ * "CheckFailOver" lines into the debug log and the API trace. */
+int CheckFailoverRole(const char *volume, const unsigned char *inqSupport);
+
+} // namespace zrk
+#endif
 
 #endif /* ZRK_ZRKCMD_H */

@@ -4,6 +4,7 @@
 // the search of the session that a classic copy request names; the failover
 // session of a volume; and the record searches over the RVZ buffer page 0x24.
 #include "zrkcmd.h"
+#include "zrkcmulti.h"
 #include "zrklvmain.h"
 
 #include <algorithm>

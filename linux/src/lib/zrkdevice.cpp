@@ -4,6 +4,8 @@
 // the device number of a node, and the volume's start and size in 512-byte
 // blocks of the disk. Every device access goes through the host layer; the
 // volume manager's and device-mapper's commands run from an argument vector.
+// The step lines leave errno as it was (as every debug log line does), so a
+// failed step's errno reaches its caller.
 #include "zrkengine.h"
 #include "zrkhost.h"
 
@@ -27,37 +29,17 @@
 
 namespace {
 
-using zrk::LogText;
+using namespace zrk;
 
 constexpr const char kDmsetup[] = "/sbin/dmsetup";
 constexpr const char kBrxinfo[] = "/usr/sbin/brxinfo";
 constexpr size_t kCommandOutputMax = 64 * 1024;
 constexpr size_t kBrxinfoLineMax = 511;  // a longer line reads as several
 constexpr size_t kSysfsMax = 256;
-constexpr int kExtentTooLarge = 8;       // "invalid extent.": beyond 32 bits
 
-// Entry and end lines of the debug log; the end lines keep errno.
-void LogIn(const char *function, const char *volume, int line) {
-    const int saved = errno;
-    WriteLog(1, nullptr, 0, "%s in [%s] [%d]", function, LogText(volume), line);
-    errno = saved;
-}
-int OkEnd(const char *function, const char *volume, int line) {
-    const int saved = errno;
-    WriteLog(1, nullptr, 0, "%s OK end [%s] [%d]", function, LogText(volume), line);
-    errno = saved;
-    return 0;
-}
-int ErrEnd(const char *function, const char *volume, int line) {
-    const int saved = errno;
-    WriteLog(1, nullptr, 0, "%s Err end [%s] [%d]", function, LogText(volume), line);
-    errno = saved;
-    return -1;
-}
-
-// A local failure: ZRKerrno 2 and the pseudo sense of its class.
+// A local failure: ZRK_ERR_LOGICAL_VOL and the pseudo sense of its class.
 void LocalFailure(int errorClass, int osErrno) {
-    ZRKerrno = 2;
+    ZRKerrno = ZRK_ERR_LOGICAL_VOL;
     SetErrClassCode(errorClass, osErrno);
 }
 
@@ -129,9 +111,13 @@ std::optional<uint64_t> ParseNumber(std::string_view word, bool prefixes) {
     return static_cast<uint64_t>(value);
 }
 
-void PutHalves(uint64_t value, uint32_t *high, uint32_t *low) {
-    if (high != nullptr) *high = static_cast<uint32_t>(value >> 32);
-    if (low != nullptr) *low = static_cast<uint32_t>(value);
+// Hands out an extent as the four 32-bit halves; a null pointer skips its half.
+void PutExtent(uint64_t start, uint64_t size, uint32_t *startHigh, uint32_t *startLow,
+               uint32_t *sizeHigh, uint32_t *sizeLow) {
+    if (startHigh != nullptr) *startHigh = static_cast<uint32_t>(start >> 32);
+    if (startLow != nullptr) *startLow = static_cast<uint32_t>(start);
+    if (sizeHigh != nullptr) *sizeHigh = static_cast<uint32_t>(size >> 32);
+    if (sizeLow != nullptr) *sizeLow = static_cast<uint32_t>(size);
 }
 
 // Runs a command from its argument vector; the output, or nullopt when the
@@ -231,89 +217,89 @@ extern "C" int IsDmDevice(const char *path) {
 
 extern "C" int GetVolumeName(const char *volume, char *out) {
     static constexpr const char kName[] = "GetVolumeName";
-    LogIn(kName, volume, __LINE__);
-    if (out == nullptr) return ErrEnd(kName, volume, __LINE__);
+    LogIn(1, kName, volume, __LINE__);
+    if (out == nullptr) return LogErr(1, kName, volume, __LINE__);
     out[0] = '\0';
-    if (volume == nullptr || volume[0] == '\0') return ErrEnd(kName, volume, __LINE__);
+    if (volume == nullptr || volume[0] == '\0') return LogErr(1, kName, volume, __LINE__);
     std::string name(volume);
     if (!CopyName(out, name)) {
         errno = ENAMETOOLONG;
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
 
     if (name.starts_with("/dev/disk/")) {
         std::string target;
-        if (!ReadLink(name.c_str(), target)) return ErrEnd(kName, volume, __LINE__);
+        if (!ReadLink(name.c_str(), target)) return LogErr(1, kName, volume, __LINE__);
         const std::string_view last = LastComponent(target);
-        if (last.empty()) return ErrEnd(kName, volume, __LINE__);
+        if (last.empty()) return LogErr(1, kName, volume, __LINE__);
         name = "/dev/" + std::string(last);
         if (!CopyName(out, name)) {
             errno = ENAMETOOLONG;
-            return ErrEnd(kName, volume, __LINE__);
+            return LogErr(1, kName, volume, __LINE__);
         }
     }
 
-    if (!IsDigit(name.back())) return ErrEnd(kName, volume, __LINE__);
+    if (!IsDigit(name.back())) return LogErr(1, kName, volume, __LINE__);
     if (SysfsExists("/sys/block/" + std::string(LastComponent(name)) + "/size"))
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
 
     const std::string_view disk = StripPartition(name, name.starts_with("/dev/mapper/"));
-    if (disk.empty() || disk.back() == '/') return ErrEnd(kName, volume, __LINE__);
+    if (disk.empty() || disk.back() == '/') return LogErr(1, kName, volume, __LINE__);
     CopyName(out, disk);
-    return OkEnd(kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int GetDeviceNumber(const char *volume, dev_t *device) {
     static constexpr const char kName[] = "GetDeviceNumber";
-    LogIn(kName, volume, __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     if (volume == nullptr || device == nullptr) {
         errno = EINVAL;
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
     std::string node(volume);
     if (IsBrindlex(volume)) {
         const char *colon = std::strchr(volume, ':');
         if (colon == nullptr || colon[1] == '\0') {
             errno = EINVAL;
-            return ErrEnd(kName, volume, __LINE__);
+            return LogErr(1, kName, volume, __LINE__);
         }
         node = std::string("/dev/") + (colon + 1);
     }
     if (node.size() > ZRK_DEVNAME_LEN) {
         errno = ENAMETOOLONG;
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
     struct stat st {};
-    if (zrk_host_stat(node.c_str(), &st) != 0) return ErrEnd(kName, volume, __LINE__);
+    if (zrk_host_stat(node.c_str(), &st) != 0) return LogErr(1, kName, volume, __LINE__);
     *device = st.st_rdev;
-    return OkEnd(kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int GetExtentInfo(const char *volume, uint32_t *start, uint32_t *size) {
     static constexpr const char kName[] = "GetExtentInfo";
-    LogIn(kName, volume, __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     if (IsBrindlex(volume)) {
         uint32_t startHigh = 0, startLow = 0, sizeHigh = 0, sizeLow = 0;
         if (GetBvmVolumeInfo(volume, &startHigh, &startLow, &sizeHigh, &sizeLow) != 0)
-            return ErrEnd(kName, volume, __LINE__);
+            return LogErr(1, kName, volume, __LINE__);
         if (startHigh != 0 || sizeHigh != 0) {
             WriteLog(16, nullptr, 0, "extent beyond 32 bits [%s] [%d]", LogText(volume),
                      __LINE__);
-            ZRKerrno = kExtentTooLarge;
-            return ErrEnd(kName, volume, __LINE__);
+            ZRKerrno = ZRK_ERR_EXTENT;
+            return LogErr(1, kName, volume, __LINE__);
         }
         if (start != nullptr) *start = startLow;
         if (size != nullptr) *size = sizeLow;
     } else if (GetVtocInfo(volume, start, size) != 0) {
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
-    return OkEnd(kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int GetExtentInfoForLV(const char *volume, uint32_t *startHigh, uint32_t *startLow,
                                   uint32_t *sizeHigh, uint32_t *sizeLow) {
     static constexpr const char kName[] = "GetExtentInfoForLV";
-    LogIn(kName, volume, __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     int rc;
     if (IsBrindlex(volume))
         rc = GetBvmVolumeInfo(volume, startHigh, startLow, sizeHigh, sizeLow);
@@ -321,15 +307,15 @@ extern "C" int GetExtentInfoForLV(const char *volume, uint32_t *startHigh, uint3
         rc = GetDmVolumeInfo(volume, startHigh, startLow, sizeHigh, sizeLow);
     else
         rc = GetVtocInfoForLV(volume, startHigh, startLow, sizeHigh, sizeLow);
-    return rc == 0 ? OkEnd(kName, volume, __LINE__) : ErrEnd(kName, volume, __LINE__);
+    return rc == 0 ? LogOk(1, kName, volume, __LINE__) : LogErr(1, kName, volume, __LINE__);
 }
 
 extern "C" int GetVtocInfo(const char *volume, uint32_t *start, uint32_t *size) {
     static constexpr const char kName[] = "GetVtocInfo";
-    LogIn(kName, volume, __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     if (volume == nullptr) {
-        ZRKerrno = 2;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_LOGICAL_VOL;
+        return LogErr(1, kName, volume, __LINE__);
     }
 
     if (ZRKbvm != 0) {
@@ -337,67 +323,67 @@ extern "C" int GetVtocInfo(const char *volume, uint32_t *start, uint32_t *size) 
         unsigned char cdb[10] = {0x25};
         unsigned char capacity[8] = {};
         if (DoScsi(volume, 0, cdb, sizeof cdb, capacity, sizeof capacity) != 0)
-            return ErrEnd(kName, volume, __LINE__);
+            return LogErr(1, kName, volume, __LINE__);
         const uint64_t blocks = static_cast<uint64_t>(ShiftBtoI(capacity, 4)) + 1;
         if (blocks > UINT32_MAX) {
-            ZRKerrno = kExtentTooLarge;
-            return ErrEnd(kName, volume, __LINE__);
+            ZRKerrno = ZRK_ERR_EXTENT;
+            return LogErr(1, kName, volume, __LINE__);
         }
         if (start != nullptr) *start = 0;
         if (size != nullptr) *size = static_cast<uint32_t>(blocks);
-        return OkEnd(kName, volume, __LINE__);
+        return LogOk(1, kName, volume, __LINE__);
     }
 
     CloseSharedDevice();
-    zrk::HostFd fd(zrk_host_open(volume, O_RDONLY));
+    HostFd fd(zrk_host_open(volume, O_RDONLY));
     if (!fd) {
         const int err = errno;
         WriteLog(16, nullptr, 0, "open() : %s", std::strerror(err));
         LocalFailure(ZRK_ERRCLASS_OPEN, err);
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
     if (GetEnvNumFlag("WXAPI_RPART_FLAG")) {
         // Re-read the partition table first; whether it worked does not matter.
-        (void)zrk_host_ioctl(fd.get(), BLKRRPART, nullptr);
+        (void)zrk_host_ioctl(fd.Get(), BLKRRPART, nullptr);
     }
     struct hd_geometry geometry {};
-    if (zrk_host_ioctl(fd.get(), HDIO_GETGEO, &geometry) == -1) {
+    if (zrk_host_ioctl(fd.Get(), HDIO_GETGEO, &geometry) == -1) {
         const int err = errno;
         WriteLog(16, nullptr, 0, "ioctl(HDIO_GETGEO) error");
         LocalFailure(ZRK_ERRCLASS_IOCTL, err);
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
     unsigned long blocks = 0;
-    if (zrk_host_ioctl(fd.get(), BLKGETSIZE, &blocks) == -1) {
+    if (zrk_host_ioctl(fd.Get(), BLKGETSIZE, &blocks) == -1) {
         const int err = errno;
         WriteLog(16, nullptr, 0, "ioctl(%s, BLKGETSIZE): error %s", volume, std::strerror(err));
         LocalFailure(ZRK_ERRCLASS_IOCTL, err);
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
     if (blocks == 0) {
         WriteLog(16, nullptr, 0, "BlockSize = 0");
         LocalFailure(ZRK_ERRCLASS_BLOCKSIZE, 0);
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
     if (geometry.start > UINT32_MAX || blocks > UINT32_MAX) {
         WriteLog(16, nullptr, 0, "extent beyond 32 bits: start %lu size %lu [%d]",
                  geometry.start, blocks, __LINE__);
-        ZRKerrno = kExtentTooLarge;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_EXTENT;
+        return LogErr(1, kName, volume, __LINE__);
     }
     if (start != nullptr) *start = static_cast<uint32_t>(geometry.start);
     if (size != nullptr) *size = static_cast<uint32_t>(blocks);
-    return OkEnd(kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int GetBvmVolumeInfo(const char *volume, uint32_t *startHigh, uint32_t *startLow,
                                 uint32_t *sizeHigh, uint32_t *sizeLow) {
     static constexpr const char kName[] = "GetBvmVolumeInfo";
-    LogIn(kName, volume, __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     const auto path = volume != nullptr ? ParseBvmPath(volume) : std::nullopt;
     if (!path) {
         LocalFailure(ZRK_ERRCLASS_PATH, 0);
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
 
     const char *const argv[] = {kBrxinfo, "-V", "-c", path->sClass.c_str(),
@@ -406,8 +392,8 @@ extern "C" int GetBvmVolumeInfo(const char *volume, uint32_t *startHigh, uint32_
     const auto output = RunCommand(argv, status);
     if (!output) {
         WriteLog(16, nullptr, 0, "%s not found.", kBrxinfo);
-        ZRKerrno = 38;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_VOLUME_MANAGER;
+        return LogErr(1, kName, volume, __LINE__);
     }
 
     std::optional<uint64_t> start, size;
@@ -435,39 +421,38 @@ extern "C" int GetBvmVolumeInfo(const char *volume, uint32_t *startHigh, uint32_
     if (bad || !ExitedZero(status)) {
         WriteLog(16, nullptr, 0, "%s -V -c %s -o %s : error", kBrxinfo, path->sClass.c_str(),
                  path->sVolume.c_str());
-        ZRKerrno = 38;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_VOLUME_MANAGER;
+        return LogErr(1, kName, volume, __LINE__);
     }
     if (!start) {
         LocalFailure(ZRK_ERRCLASS_NOT_LISTED, 0);
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
-    PutHalves(*start, startHigh, startLow);
-    PutHalves(*size, sizeHigh, sizeLow);
-    return OkEnd(kName, volume, __LINE__);
+    PutExtent(*start, *size, startHigh, startLow, sizeHigh, sizeLow);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int GetDmVolumeInfo(const char *volume, uint32_t *startHigh, uint32_t *startLow,
                                uint32_t *sizeHigh, uint32_t *sizeLow) {
     static constexpr const char kName[] = "GetDmVolumeInfo";
-    LogIn(kName, volume, __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     struct stat st {};
     if (zrk_host_stat(kDmsetup, &st) != 0) {
         WriteLog(16, nullptr, 0, "%s not found.", kDmsetup);
-        ZRKerrno = 72;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_DMSETUP_MISSING;
+        return LogErr(1, kName, volume, __LINE__);
     }
     const char *const argv[] = {kDmsetup, "table", LogText(volume), nullptr};
     int status = 0;
     const auto output = RunCommand(argv, status);
     if (!output) {
-        ZRKerrno = 73;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_DMSETUP_FAILED;
+        return LogErr(1, kName, volume, __LINE__);
     }
     const auto lines = Lines(*output);
     if (lines.empty()) {
-        ZRKerrno = 74;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_DM_TABLE;
+        return LogErr(1, kName, volume, __LINE__);
     }
     const std::string line(lines[0]);
     const auto words = Words(line);
@@ -480,36 +465,30 @@ extern "C" int GetDmVolumeInfo(const char *volume, uint32_t *startHigh, uint32_t
     }
     if (!size || !start) {
         WriteLog(16, nullptr, 0, "dmsetup command error. Parameter=\"%s\"", line.c_str());
-        ZRKerrno = 75;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_DM_PARSE;
+        return LogErr(1, kName, volume, __LINE__);
     }
+    // A linear or multipath table of one segment: a table of several segments
+    // has no one start and size on one disk.
     const std::string type(words[2]);
-    if (type != "linear" && type != "multipath") {
+    bool oneDisk = type == "linear" || type == "multipath";
+    for (size_t i = 1; oneDisk && i < lines.size(); ++i) oneDisk = Words(lines[i]).empty();
+    if (!oneDisk) {
         WriteLog(16, nullptr, 0, "dmsetup command error. Invalid device type(%s).", type.c_str());
-        ZRKerrno = 76;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_DM_TYPE;
+        return LogErr(1, kName, volume, __LINE__);
     }
-    // A table of several segments has no one start and size on one disk.
-    for (size_t i = 1; i < lines.size(); ++i) {
-        if (!Words(lines[i]).empty()) {
-            WriteLog(16, nullptr, 0, "dmsetup command error. Invalid device type(%s).",
-                     type.c_str());
-            ZRKerrno = 76;
-            return ErrEnd(kName, volume, __LINE__);
-        }
-    }
-    PutHalves(*start, startHigh, startLow);
-    PutHalves(*size, sizeHigh, sizeLow);
-    return OkEnd(kName, volume, __LINE__);
+    PutExtent(*start, *size, startHigh, startLow, sizeHigh, sizeLow);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int GetVtocInfoForLV(const char *volume, uint32_t *startHigh, uint32_t *startLow,
                                 uint32_t *sizeHigh, uint32_t *sizeLow) {
     static constexpr const char kName[] = "GetVtocInfoForLV";
-    LogIn(kName, volume, __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     if (volume == nullptr) {
-        ZRKerrno = 2;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_LOGICAL_VOL;
+        return LogErr(1, kName, volume, __LINE__);
     }
     // The node's name under /dev, with its leading "/": "/sdb1".
     std::string name;
@@ -521,13 +500,13 @@ extern "C" int GetVtocInfoForLV(const char *volume, uint32_t *startHigh, uint32_
             const int err = errno;
             WriteLog(16, nullptr, 0, "readlink(\"%s\", ) : %s", volume, std::strerror(err));
             LocalFailure(ZRK_ERRCLASS_READLINK, err);
-            return ErrEnd(kName, volume, __LINE__);
+            return LogErr(1, kName, volume, __LINE__);
         }
         name = "/" + std::string(LastComponent(target));
     }
     if (name.size() > ZRK_DEVNAME_LEN || name.size() < 2) {
         LocalFailure(ZRK_ERRCLASS_PATH, name.size() < 2 ? EINVAL : ENAMETOOLONG);
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
 
     // A name without digits is a whole disk; so is one that sysfs lists as a
@@ -552,16 +531,15 @@ extern "C" int GetVtocInfoForLV(const char *volume, uint32_t *startHigh, uint32_
             const int err = errno;
             WriteLog(16, nullptr, 0, "fopen(\"%s\", ) : %s", file->c_str(), std::strerror(err));
             LocalFailure(ZRK_ERRCLASS_OPEN, err);
-            return ErrEnd(kName, volume, __LINE__);
+            return LogErr(1, kName, volume, __LINE__);
         }
         if (file == &startFile) {
             start = *value;
         } else {
-            PutHalves(start, startHigh, startLow);
-            PutHalves(*value, sizeHigh, sizeLow);
+            PutExtent(start, *value, startHigh, startLow, sizeHigh, sizeLow);
         }
     }
-    return OkEnd(kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int GetEnvNumFlag(const char *name) {

@@ -21,10 +21,6 @@
 #include <stdint.h>
 #include <sys/types.h>
 
-#ifdef __cplusplus
-#include <span>
-#endif
-
 /* Sizes of the transport's buffers. */
 #define ZRK_SENSE_STORE_LEN   256  /* SENSE_DATA */
 #define ZRK_SG_SENSE_LEN      72   /* the transport's sense buffer */
@@ -56,6 +52,11 @@ enum {
     ZRK_MSTATUS_RESERVATION_CONFLICT = 0x0C,
     ZRK_MSTATUS_QUEUE_FULL           = 0x14
 };
+
+/* Failover roles in ZRKstorage_cluster, as the array reports them. */
+#define ZRK_ROLE_NONE      0
+#define ZRK_ROLE_PRIMARY   1
+#define ZRK_ROLE_SECONDARY 2
 
 /* Data direction argument of DoScsi_sg and DoScsi_sd. */
 #define ZRK_DIR_TO_DEVICE   0
@@ -101,7 +102,7 @@ extern "C" {
 
 extern unsigned char SENSE_DATA[ZRK_SENSE_STORE_LEN]; /* sense or pseudo sense */
 extern int ZRKbvm;                    /* every command through the pass-through */
-extern unsigned char ZRKstorage_cluster;      /* failover role: 0, 1, 2 */
+extern unsigned char ZRKstorage_cluster;      /* failover role: ZRK_ROLE_ */
 extern unsigned char ZRKstorage_clustergroup; /* failover group */
 extern char ZRKstorage_clustervol[ZRK_STORAGE_VOL_LEN]; /* volume of the role */
 
@@ -162,6 +163,8 @@ namespace zrk {
  * LogIn/LogOk/LogErr, FailWith, TraceText. */
 using namespace zrkplatform;
 
+/* Forgets the failover role: role, group and held volume cleared. */
+void ClearFailoverRole();
 
 /* One fixed-format sense, normalised: the bytes the mapping reads. */
 struct SenseRecord {
@@ -192,35 +195,17 @@ struct ScsiVerdict {
 ScsiVerdict MapScsiResult(int maskedStatus, const unsigned char *sense,
                           size_t senseLength, SenseTable table = SenseTable::Full);
 
-/* Rows of the two tables, for the checks that keep them sorted. */
-struct SenseRow {
-    uint8_t     ucKey;      /* sense key */
-    uint8_t     ucAsc;      /* ASC */
-    uint8_t     ucAscq;     /* ASCQ */
-    int         iErrno;     /* ZRKerrno */
-    bool        bDone;      /* already status: the command counts as done */
-    bool        bShort;     /* also in the short table */
-    bool        bCodes;     /* message takes key, ASC and ASCQ */
-    const char *pMessage;   /* message text or format */
-};
-struct StatusRow {
-    uint8_t     ucStatus;   /* masked status */
-    int         iErrno;     /* ZRKerrno */
-    const char *pMessage;   /* message text */
-};
-std::span<const SenseRow> SenseRows();
-std::span<const StatusRow> StatusRows();
-
 /* A descriptor of the host layer, closed when it goes out of scope. */
 class HostFd {
 public:
     explicit HostFd(int fd = -1) : iFd(fd) {}
-    ~HostFd() { reset(); }
+    ~HostFd() { Close(); }
     HostFd(const HostFd &) = delete;
     HostFd &operator=(const HostFd &) = delete;
-    int get() const { return iFd; }
+    int Get() const { return iFd; }
     explicit operator bool() const { return iFd >= 0; }
-    void reset();
+    /* Closes the descriptor now (errno kept); the destructor then does nothing. */
+    void Close();
 private:
     int iFd; /* open descriptor, or -1 */
 };

@@ -10,6 +10,7 @@
 // which this library does not drive: those branches end in "not support."
 // after every check of the call has been made, so the option and locality
 // errors are the same on every array.
+#include "zrkcmulti.h"
 #include "zrkframe.h"
 #include "zrktvc.h"
 

@@ -10,6 +10,7 @@
 // served by the page-based engine alone; the other functions would need the
 // classic operations on arrays without it, which this library does not
 // drive, so those branches end in "not support." after every check.
+#include "zrkcmulti.h"
 #include "zrkframe.h"
 #include "zrktvc.h"
 

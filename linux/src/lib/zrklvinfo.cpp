@@ -5,6 +5,7 @@
 //
 // Output pointers are looked at before any command: a null one is refused
 // with 13, so no call fails half-way after it has reached the array.
+#include "zrkcmulti.h"
 #include "zrkframe.h"
 #include "zrktvc.h"
 

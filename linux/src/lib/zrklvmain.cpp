@@ -5,6 +5,7 @@
 // volume information. Each wire record goes through one decode and one
 // encode procedure; the builders fill host values and encode them once.
 #include "zrkcmd.h"
+#include "zrkcmulti.h"
 #include "zrklvmain.h"
 
 #include <cstring>

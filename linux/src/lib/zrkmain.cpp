@@ -15,15 +15,13 @@ unsigned char ZRKsession4096out;
 uint32_t ZRKOptionFlag;
 }
 
-
 namespace {
 
-using zrk::LogText;
+using namespace zrk;
 
-constexpr int kNotSupported = 17;
-constexpr int kInvalidOption = 37;
-constexpr int kInvalidParameter = 13;
-
+// Bits of CDB byte 1 that mark a command to an array of a storage cluster.
+constexpr unsigned char kCdbCluster = 0x20;   // the array takes part in failover
+constexpr unsigned char kCdbSecondary = 0x40; // the checked volume is on the secondary
 
 // The copy-support stores. Written only by GetSupportCopyInfo and
 // CheckProduct (through the Ctrl functions); read by every later command.
@@ -51,13 +49,16 @@ void ControlStore(unsigned char *store, size_t length, void *buffer, int operati
     }
 }
 
-// Byte 1 bits of the storage-cluster marking: 0x20 when the array takes part
-// in failover (bit 0x20 of support byte 6, 22 or 30), and 0x40 besides when
-// the checked volume is on the secondary.
+// Byte 1 bits of the storage-cluster marking: kCdbCluster when the array
+// takes part in failover (ZRK_SUPPORT_CLUSTER in any group that has it), and
+// kCdbSecondary besides when the checked volume is on the secondary.
 unsigned char FailoverBits() {
     const unsigned char *s = gStores.ucaSupport;
-    if (((s[6] | s[22] | s[30]) & 0x20) == 0) return 0;
-    return ZRKstorage_cluster == 2 ? 0x60 : 0x20;
+    if (!zrk_support_has(s, ZRK_SUPPORT_KZP_CLUSTER, ZRK_SUPPORT_CLUSTER) &&
+        !zrk_support_has(s, ZRK_SUPPORT_VZ_CLUSTER, ZRK_SUPPORT_CLUSTER) &&
+        !zrk_support_has(s, ZRK_SUPPORT_RVZ_EXTRA, ZRK_SUPPORT_CLUSTER))
+        return 0;
+    return ZRKstorage_cluster == ZRK_ROLE_SECONDARY ? kCdbCluster | kCdbSecondary : kCdbCluster;
 }
 
 // Whether the main family takes this page in the large TRAVO IN form.
@@ -85,7 +86,8 @@ unsigned char DetailListSelection() {
     if ((ZRKOptionFlag & ZRK_OPT_LIST_SEL_01) != 0) return 0x01;
     if ((ZRKOptionFlag & ZRK_OPT_LIST_FAILOVER) != 0) return 0x40;
     if ((ZRKOptionFlag & ZRK_OPT_LIST_SEL_10) != 0) return 0x10;
-    if (ZRKstorage_cluster != 0 && (ZRKOptionFlag & ZRK_OPT_LIST_NO_CLUSTER) == 0) return 0x20;
+    if (ZRKstorage_cluster != ZRK_ROLE_NONE && (ZRKOptionFlag & ZRK_OPT_LIST_NO_CLUSTER) == 0)
+        return 0x20;
     return 0;
 }
 
@@ -96,28 +98,18 @@ void PutSessionId(unsigned char *cdb, const unsigned char *id) {
     }
 }
 
-int OkEnd(const char *function, const char *volume, int line) {
-    WriteLog(1, nullptr, 0, "%s OK end [%s] [%d]", function, LogText(volume), line);
-    return 0;
-}
-
-int ErrEnd(const char *function, const char *volume, int line, int level = 1) {
-    WriteLog(level, nullptr, 0, "%s Err end [%s] [%d]", function, LogText(volume), line);
-    return -1;
-}
-
 // Clears the reply and sends a TRAVO IN CDB.
 int SendTravoIn(const char *function, const char *volume, unsigned char *cdb, void *reply,
                 int length) {
     if (reply == nullptr || length < 0) {
-        ZRKerrno = kInvalidParameter;
-        return ErrEnd(function, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_PARAMETER;
+        return LogErr(1, function, volume, __LINE__);
     }
     std::memset(reply, 0, static_cast<size_t>(length));
     if (DoScsi(volume, 1, cdb, ZRK_TRAVO_CDB_LEN, reply, length) != 0) {
-        return ErrEnd(function, volume, __LINE__);
+        return LogErr(1, function, volume, __LINE__);
     }
-    return OkEnd(function, volume, __LINE__);
+    return LogOk(1, function, volume, __LINE__);
 }
 
 }  // namespace
@@ -151,11 +143,12 @@ extern "C" void CtrlInqSupportData(void *buffer, int operation) {
 extern "C" int ExecTravoIn(const char *volume, unsigned char mode, unsigned char page,
                            const unsigned char *sessionId, void *reply, int length) {
     static const char kName[] = "ExecTravoIn";
-    WriteLog(1, nullptr, 0, "%s in [%s] [%d]", kName, LogText(volume), __LINE__);
+    LogIn(1, kName, volume, __LINE__);
 
-    if ((page == 0x44 || page == 0x31) && (gStores.ucaSupport[4] & 0x04) == 0) {
-        ZRKerrno = kNotSupported;
-        return ErrEnd(kName, volume, __LINE__, 2);
+    if ((page == 0x44 || page == 0x31) &&
+        !zrk_support_has(gStores.ucaSupport, ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP)) {
+        ZRKerrno = ZRK_ERR_NOT_SUPPORT;
+        return LogErr(2, kName, volume, __LINE__);
     }
 
     unsigned char cdb[ZRK_TRAVO_CDB_LEN] = {};
@@ -185,7 +178,7 @@ extern "C" int ExecTravoIn(const char *volume, unsigned char mode, unsigned char
 
 extern "C" int ExecTravoOut(const char *volume, void *list, int length) {
     static const char kName[] = "ExecTravoOut";
-    WriteLog(1, nullptr, 0, "%s in [%s] [%d]", kName, LogText(volume), __LINE__);
+    LogIn(1, kName, volume, __LINE__);
 
     unsigned char cdb[ZRK_TRAVO_CDB_LEN] = {};
     const unsigned int listLength = static_cast<unsigned int>(length);
@@ -203,19 +196,19 @@ extern "C" int ExecTravoOut(const char *volume, void *list, int length) {
         ShiftAnytoB(&listLength, 4, 2, cdb + 7);
     }
     if (DoScsi(volume, 0, cdb, sizeof cdb, list, length) != 0) {
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
-    return OkEnd(kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int ExecTravoIn_BuffID(const char *volume, unsigned char mode, unsigned char page,
                                   unsigned char flag, const unsigned char *buffId,
                                   void *reply, unsigned int length) {
     static const char kName[] = "ExecTravoIn_BuffID";
-    WriteLog(1, nullptr, 0, "%s in [%s] [%d]", kName, LogText(volume), __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     if (length > 0x7FFFFFFFu) {
-        ZRKerrno = kInvalidParameter;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_PARAMETER;
+        return LogErr(1, kName, volume, __LINE__);
     }
     unsigned char cdb[ZRK_TRAVO_CDB_LEN] = {};
     cdb[0] = ZRK_OP_TRAVO_IN;
@@ -230,44 +223,44 @@ extern "C" int ExecTravoIn_BuffID(const char *volume, unsigned char mode, unsign
 extern "C" int EXECTRAVOIN(const char *volume, unsigned char mode, unsigned char page,
                            const unsigned char *sessionId, void *reply, int length) {
     static const char kName[] = "EXECTRAVOIN";
-    WriteLog(1, nullptr, 0, "%s in [%s] [%d]", kName, LogText(volume), __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     WriteLog(1, nullptr, 0, "LITTLE-ENDIAN[%d] in [%s] [%d]", 2, LogText(volume), __LINE__);
     if (ExecTravoIn(volume, mode, page, sessionId, reply, length) != 0) {
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
-    return OkEnd(kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int GETOLUSTATUSINFO(const char *volume, const unsigned char *olu, void *reply) {
     static const char kName[] = "GETOLUSTATUSINFO";
-    WriteLog(1, nullptr, 0, "%s in [%s] [%d]", kName, LogText(volume), __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     if (olu == nullptr) {
-        ZRKerrno = kInvalidParameter;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_PARAMETER;
+        return LogErr(1, kName, volume, __LINE__);
     }
     WriteLog(8, nullptr, 0, "ucpOLU=[0x%02x%02x]", olu[0], olu[1]);
     WriteLog(1, nullptr, 0, "LITTLE-ENDIAN[%d] in [%s] [%d]", 2, LogText(volume), __LINE__);
     if (GetOLUStatusInfo(volume, olu, static_cast<unsigned char *>(reply)) != 0) {
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
-    return OkEnd(kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int CommCheckSet(const char *volume, unsigned int optionFlag, unsigned int mask) {
     static const char kName[] = "CommCheckSet";
-    WriteLog(1, nullptr, 0, "%s in [%s] [%d]", kName, LogText(volume), __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     WriteLog(8, nullptr, 0, "uiOptionFlag=[0x%04x] uiOptMask=[0x%04x]", optionFlag, mask);
     if ((optionFlag & ~mask) != 0) {
-        ZRKerrno = kInvalidOption;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_OPTION;
+        return LogErr(1, kName, volume, __LINE__);
     }
-    if (CheckProduct(volume) != 0) return ErrEnd(kName, volume, __LINE__);
+    if (CheckProduct(volume) != 0) return LogErr(1, kName, volume, __LINE__);
     unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
     unsigned char remote = 0;
     if (GetSupportCopyInfo(volume, support, &remote) != 0) {
-        return ErrEnd(kName, volume, __LINE__);
+        return LogErr(1, kName, volume, __LINE__);
     }
     CtrlCommonData(nullptr, ZRK_COMMON_CLEAR_REMOTE);
     CtrlCommonData(&remote, ZRK_COMMON_SET_REMOTE);
-    return OkEnd(kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }

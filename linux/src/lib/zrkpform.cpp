@@ -31,7 +31,7 @@ char ZRKstorage_clustervol[ZRK_STORAGE_VOL_LEN];
 
 namespace zrk {
 
-void HostFd::reset() {
+void HostFd::Close() {
     if (iFd >= 0) {
         const int saved = errno;
         zrk_host_close(iFd);
@@ -40,14 +40,19 @@ void HostFd::reset() {
     }
 }
 
+void ClearFailoverRole() {
+    ZRKstorage_cluster = ZRK_ROLE_NONE;
+    ZRKstorage_clustergroup = 0;
+    std::memset(ZRKstorage_clustervol, 0, sizeof ZRKstorage_clustervol);
+}
+
 }  // namespace zrk
 
 namespace {
 
-using zrk::LogText;
+using namespace zrk;
 
 constexpr int kAttempts = 3;
-constexpr int kFailoverChanged = 104; // the array reports a failover role change
 constexpr unsigned char kSenseKeyHardwareError = 0x04;
 constexpr unsigned char kSenseKeyUnitAttention = 0x06;
 
@@ -85,66 +90,74 @@ int IssueOnWholeDisk(const char *node, unsigned long request, void *arg) {
     if (GetVolumeName(node, whole) != 0) {
         const int err = errno != 0 ? errno : ENOTTY;
         CloseSharedDevice();
-        ZRKerrno = 2;
+        ZRKerrno = ZRK_ERR_LOGICAL_VOL;
         SetErrClassCode(ZRK_ERRCLASS_WHOLE_NAME, err);
         return -1;
     }
-    zrk::HostFd fd(zrk_host_open(whole, O_RDONLY));
+    HostFd fd(zrk_host_open(whole, O_RDONLY));
     if (!fd) {
         const int err = errno;
         WriteLog(16, nullptr, 0, "open() : %s", std::strerror(err));
         CloseSharedDevice();
-        ZRKerrno = 2;
+        ZRKerrno = ZRK_ERR_LOGICAL_VOL;
         SetErrClassCode(ZRK_ERRCLASS_WHOLE_OPEN, err);
         return -1;
     }
-    if (zrk_host_ioctl(fd.get(), request, arg) == -1) {
+    if (zrk_host_ioctl(fd.Get(), request, arg) == -1) {
         const int err = errno;
         WriteLog(16, nullptr, 0, "ioctl : %s", std::strerror(err));
-        fd.reset();
+        fd.Close();
         CloseSharedDevice();
-        ZRKerrno = 2;
+        ZRKerrno = ZRK_ERR_LOGICAL_VOL;
         SetErrClassCode(ZRK_ERRCLASS_WHOLE_IOCTL, err);
         return -1;
     }
     return 0;
 }
 
-int ErrEnd(const char *function, const char *volume, int line) {
-    WriteLog(1, nullptr, 0, "%s Err end [%s] [%d]", function, LogText(volume), line);
-    if (ZRKerrno == kFailoverChanged) {
-        ZRKstorage_cluster = 0;
-        ZRKstorage_clustergroup = 0;
-        std::memset(ZRKstorage_clustervol, 0, sizeof ZRKstorage_clustervol);
-    }
+// The end line of a failed transport step. An error that reports a changed
+// failover role also forgets the role held.
+int TransportErr(const char *name, const char *volume, int line) {
+    LogErr(1, name, volume, line);
+    if (ZRKerrno == ZRK_ERR_ROLE_CHANGED) ClearFailoverRole();
     return -1;
 }
 
-int OkEnd(const char *function, const char *volume, int line) {
-    WriteLog(1, nullptr, 0, "%s OK end [%s] [%d]", function, LogText(volume), line);
-    return 0;
-}
+// The road of a request: the volume's own node, or, for a volume of the
+// volume manager (or every volume while ZRKbvm is set), its pass-through node
+// with the request wrapped in a pass-through record. Not to be copied: pArg
+// may point at tPass.
+struct Road {
+    const char         *pNode;     /* node to open */
+    unsigned long       ulRequest; /* ioctl request on it */
+    void               *pArg;      /* its argument */
+    ZrkBrdlxPassThrough tPass;     /* the wrapper on the pass-through road */
+};
 
-// Fills the caller's pass-through record for the volume manager's node.
-bool PreparePassThrough(const char *volume, unsigned int innerRequest, void *header,
-                        ZrkBrdlxPassThrough &pass) {
-    pass = ZrkBrdlxPassThrough{};
+// false (ZRKerrno set, pseudo sense recorded) when the pass-through record
+// cannot be filled.
+bool ChooseRoad(const char *volume, unsigned int request, void *arg, Road &road) {
+    road = Road{volume, request, arg, ZrkBrdlxPassThrough{}};
+    if (!IsBrindlex(volume) && ZRKbvm == 0) return true;
     dev_t device = 0;
     if (GetDeviceNumber(volume, &device) != 0) {
         const int err = errno;
-        ZRKerrno = 2;
+        ZRKerrno = ZRK_ERR_LOGICAL_VOL;
         SetErrClassCode(ZRK_ERRCLASS_DEVNUM, err);
         return false;
     }
-    pass.ullDevice = device;
-    pass.uiRequest = innerRequest;
-    pass.pArg = header;
+    road.tPass.ullDevice = device;
+    road.tPass.uiRequest = request;
+    road.tPass.pArg = arg;
+    road.pNode = ZRK_BRDLX_DIAG_NODE;
+    road.ulRequest = ZRK_BRDLX_DIAG_IOCTL;
+    road.pArg = &road.tPass;
     return true;
 }
 
 // The verdict on a check, with the catalogue consulted for an unmapped sense;
 // the message is what the log shows.
-void ApplyCheck(const zrk::ScsiVerdict &verdict, char (&message)[ZRK_MESSAGE_LEN]) {
+void ApplyCheck(const ScsiVerdict &verdict, char (&message)[ZRK_MESSAGE_LEN]) {
     ZRKerrno = verdict.iErrno;
     std::snprintf(message, sizeof message, "%s", verdict.caMessage);
     if (!verdict.bAskCatalogue) return;
@@ -260,24 +273,25 @@ extern "C" unsigned int CutoutEachByte(const unsigned char *bytes, int i) {
 
 extern "C" int DoScsi(const char *volume, int requestFlag, unsigned char *cdb,
                       unsigned char cdbLength, void *data, int dataLength) {
-    WriteLog(1, nullptr, 0, "DoScsi in [%s] [%d]", LogText(volume), __LINE__);
+    static constexpr const char kName[] = "DoScsi";
+    LogIn(1, kName, volume, __LINE__);
     WriteLog(4, nullptr, 0, "DoScsi() LogicalVol=[%s] : RequestFlag=<0x%x>", LogText(volume),
              static_cast<unsigned int>(requestFlag));
     const int direction = cdb != nullptr && cdbLength != 0 && IsTravoOut(cdb[0])
                               ? ZRK_DIR_TO_DEVICE
                               : ZRK_DIR_FROM_DEVICE;
     const int rc = DoScsi_sg(volume, direction, cdb, cdbLength, data, dataLength);
-    if (rc != 0) return ErrEnd("DoScsi", volume, __LINE__);
-    return OkEnd("DoScsi", volume, __LINE__);
+    if (rc != 0) return TransportErr(kName, volume, __LINE__);
+    return LogOk(1, kName, volume, __LINE__);
 }
 
 extern "C" int DoScsi_sg(const char *volume, int direction, unsigned char *cdb,
                          unsigned char cdbLength, void *data, int dataLength) {
     static constexpr const char kName[] = "DoScsi_sg";
-    WriteLog(1, nullptr, 0, "DoScsi_sg in [%s] [%d]", LogText(volume), __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     if (!ValidRequest(volume, cdb, cdbLength, data, dataLength)) {
-        ZRKerrno = 13;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_PARAMETER;
+        return TransportErr(kName, volume, __LINE__);
     }
 
     unsigned char sense[ZRK_SG_SENSE_LEN];
@@ -294,32 +308,22 @@ extern "C" int DoScsi_sg(const char *volume, int direction, unsigned char *cdb,
     header.timeout = ZRK_SG_TIMEOUT_MS;
     const sg_io_hdr_t saved = header;
 
-    // The road: the volume manager's pass-through node, or the volume's own.
-    const char *node = volume;
-    unsigned long request = SG_IO;
-    void *arg = &header;
-    ZrkBrdlxPassThrough pass{};
-    if (IsBrindlex(volume) || ZRKbvm != 0) {
-        if (!PreparePassThrough(volume, SG_IO, &header, pass))
-            return ErrEnd(kName, volume, __LINE__);
-        node = ZRK_BRDLX_DIAG_NODE;
-        request = ZRK_BRDLX_DIAG_IOCTL;
-        arg = &pass;
-    }
+    Road road;
+    if (!ChooseRoad(volume, SG_IO, &header, road)) return TransportErr(kName, volume, __LINE__);
 
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         std::memset(sense, 0, sizeof sense);
         if (attempt > 0) header = saved;
         if (ZRKopenFlag == 0) {
             WriteLog(2, nullptr, 0, "DoScsi_sg chk [%s] [%d]", volume, __LINE__);
-            WriteLog(4, nullptr, 0, "Open device [%s]", node);
-            const int fd = zrk_host_open(node, O_RDONLY);
+            WriteLog(4, nullptr, 0, "Open device [%s]", road.pNode);
+            const int fd = zrk_host_open(road.pNode, O_RDONLY);
             if (fd < 0) {
                 const int err = errno;
                 WriteLog(16, nullptr, 0, "open() : %s", std::strerror(err));
-                ZRKerrno = 2;
+                ZRKerrno = ZRK_ERR_LOGICAL_VOL;
                 SetErrClassCode(ZRK_ERRCLASS_OPEN, err);
-                return ErrEnd(kName, volume, __LINE__);
+                return TransportErr(kName, volume, __LINE__);
             }
             ZRKopenFlag = 1;
             ZRKopenFd = fd;
@@ -328,22 +332,23 @@ extern "C" int DoScsi_sg(const char *volume, int direction, unsigned char *cdb,
         if (IsTravoOut(cdb[0])) WriteLog(4, data, dataLength, "Input user buffer");
 
         errno = 0;
-        if (zrk_host_ioctl(ZRKopenFd, request, arg) == -1) {
+        if (zrk_host_ioctl(ZRKopenFd, road.ulRequest, road.pArg) == -1) {
             const int err = errno;
             WriteLog(16, nullptr, 0, "ioctl : %s", std::strerror(err));
             if (err != ENOTTY) {
                 CloseSharedDevice();
-                ZRKerrno = 2;
+                ZRKerrno = ZRK_ERR_LOGICAL_VOL;
                 SetErrClassCode(ZRK_ERRCLASS_IOCTL, err);
-                return ErrEnd(kName, volume, __LINE__);
+                return TransportErr(kName, volume, __LINE__);
             }
             header = saved;
-            if (IssueOnWholeDisk(node, request, arg) != 0) return ErrEnd(kName, volume, __LINE__);
+            if (IssueOnWholeDisk(road.pNode, road.ulRequest, road.pArg) != 0)
+                return TransportErr(kName, volume, __LINE__);
         }
 
         if ((header.info & SG_INFO_CHECK) == 0) break;
         if (header.masked_status != ZRK_MSTATUS_CHECK_CONDITION) break;
-        const unsigned char key = zrk::NormaliseSense(sense, sizeof sense).ucKey;
+        const unsigned char key = NormaliseSense(sense, sizeof sense).ucKey;
         if (key == kSenseKeyHardwareError) {
             WriteLog(16, sense, 16, "SCSI returned Check condition.(Hardware Error)");
         } else if (key == kSenseKeyUnitAttention) {
@@ -358,18 +363,18 @@ extern "C" int DoScsi_sg(const char *volume, int direction, unsigned char *cdb,
         const int dump = GoodDumpLength(cdb, cdbLength, static_cast<unsigned char *>(data),
                                         dataLength);
         WriteLog(4, dump != 0 ? data : nullptr, dump, "SCSI returned Good condition");
-        return OkEnd(kName, volume, __LINE__);
+        return LogOk(1, kName, volume, __LINE__);
     }
 
     const int status = header.masked_status;
-    const zrk::ScsiVerdict verdict = zrk::MapScsiResult(status, sense, sizeof sense);
+    const ScsiVerdict verdict = MapScsiResult(status, sense, sizeof sense);
     if (status == ZRK_MSTATUS_CHECK_CONDITION) {
-        ZRKerrno = 24;
+        ZRKerrno = ZRK_ERR_HARDWARE;
         CtrlSenseData(sense, sizeof sense, ZRK_SENSE_STORE);
         if (verdict.bDone) {
-            ZRKerrno = 0;
+            ZRKerrno = ZRK_ERR_NONE;
             WriteLog(4, sense, sizeof sense, "%s", verdict.caMessage);
-            return OkEnd(kName, volume, __LINE__);
+            return LogOk(1, kName, volume, __LINE__);
         }
         char message[ZRK_MESSAGE_LEN];
         ApplyCheck(verdict, message);
@@ -378,7 +383,7 @@ extern "C" int DoScsi_sg(const char *volume, int direction, unsigned char *cdb,
         ZRKerrno = verdict.iErrno;
         WriteLog(4, nullptr, 0, "%s", verdict.caMessage);
     }
-    return ErrEnd(kName, volume, __LINE__);
+    return TransportErr(kName, volume, __LINE__);
 }
 
 // The older transport through SCSI_IOCTL_SEND_COMMAND: the command and its
@@ -400,10 +405,10 @@ static_assert(sizeof(SendCommand) == 4096, "one memory page");
 extern "C" int DoScsi_sd(const char *volume, int direction, unsigned char *cdb,
                          unsigned char cdbLength, void *data, int dataLength) {
     static constexpr const char kName[] = "DoScsi_sd";
-    WriteLog(1, nullptr, 0, "DoScsi_sd in [%s] [%d]", LogText(volume), __LINE__);
+    LogIn(1, kName, volume, __LINE__);
     if (!ValidRequest(volume, cdb, cdbLength, data, dataLength)) {
-        ZRKerrno = 13;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_PARAMETER;
+        return TransportErr(kName, volume, __LINE__);
     }
     const bool toDevice = direction == ZRK_DIR_TO_DEVICE;
     const size_t length = static_cast<size_t>(dataLength);
@@ -411,8 +416,8 @@ extern "C" int DoScsi_sd(const char *volume, int direction, unsigned char *cdb,
                                  : std::max<size_t>({cdbLength, length, ZRK_SG_SENSE_LEN});
     SendCommand command{};
     if (need > sizeof command.ucaData) {
-        ZRKerrno = 53;
-        return ErrEnd(kName, volume, __LINE__);
+        ZRKerrno = ZRK_ERR_MEMORY_SIZE;
+        return TransportErr(kName, volume, __LINE__);
     }
     command.uiInLength = toDevice ? static_cast<uint32_t>(length) : 0;
     command.uiOutLength = toDevice ? 0 : static_cast<uint32_t>(length);
@@ -420,25 +425,17 @@ extern "C" int DoScsi_sd(const char *volume, int direction, unsigned char *cdb,
     if (toDevice && length != 0) std::memcpy(command.ucaData + cdbLength, data, length);
     const SendCommand saved = command;
 
-    const char *node = volume;
-    unsigned long request = SCSI_IOCTL_SEND_COMMAND;
-    void *arg = &command;
-    ZrkBrdlxPassThrough pass{};
-    if (IsBrindlex(volume) || ZRKbvm != 0) {
-        if (!PreparePassThrough(volume, SCSI_IOCTL_SEND_COMMAND, &command, pass))
-            return ErrEnd(kName, volume, __LINE__);
-        node = ZRK_BRDLX_DIAG_NODE;
-        request = ZRK_BRDLX_DIAG_IOCTL;
-        arg = &pass;
-    }
+    Road road;
+    if (!ChooseRoad(volume, SCSI_IOCTL_SEND_COMMAND, &command, road))
+        return TransportErr(kName, volume, __LINE__);
 
-    zrk::HostFd fd(zrk_host_open(node, O_RDWR));
+    HostFd fd(zrk_host_open(road.pNode, O_RDWR));
     if (!fd) {
         const int err = errno;
         WriteLog(16, nullptr, 0, "open() : %s", std::strerror(err));
-        ZRKerrno = 2;
+        ZRKerrno = ZRK_ERR_LOGICAL_VOL;
         SetErrClassCode(ZRK_ERRCLASS_OPEN, err);
-        return ErrEnd(kName, volume, __LINE__);
+        return TransportErr(kName, volume, __LINE__);
     }
 
     int result = 0;
@@ -446,17 +443,17 @@ extern "C" int DoScsi_sd(const char *volume, int direction, unsigned char *cdb,
         if (attempt > 0) command = saved;
         WriteLog(4, cdb, cdbLength, "Request SCSI command");
         errno = 0;
-        result = zrk_host_ioctl(fd.get(), request, arg);
+        result = zrk_host_ioctl(fd.Get(), road.ulRequest, road.pArg);
         if (result == -1) {
             const int err = errno;
             WriteLog(16, nullptr, 0, "ioctl : %s", std::strerror(err));
-            ZRKerrno = 2;
+            ZRKerrno = ZRK_ERR_LOGICAL_VOL;
             SetErrClassCode(ZRK_ERRCLASS_IOCTL, err);
-            return ErrEnd(kName, volume, __LINE__);
+            return TransportErr(kName, volume, __LINE__);
         }
         if (result == 0) break;
         if (((result & 0xFF) >> 1) != ZRK_MSTATUS_CHECK_CONDITION) break;
-        const unsigned char key = zrk::NormaliseSense(command.ucaData, ZRK_SG_SENSE_LEN).ucKey;
+        const unsigned char key = NormaliseSense(command.ucaData, ZRK_SG_SENSE_LEN).ucKey;
         if (key != kSenseKeyHardwareError && key != kSenseKeyUnitAttention) break;
         WriteLog(16, command.ucaData, 16, key == kSenseKeyHardwareError
                                               ? "SCSI returned Check condition.(Hardware Error)"
@@ -466,12 +463,11 @@ extern "C" int DoScsi_sd(const char *volume, int direction, unsigned char *cdb,
     if (result == 0) {
         if (!toDevice && length != 0) std::memcpy(data, command.ucaData, length);
         WriteLog(4, nullptr, 0, "SCSI returned Good condition");
-        return OkEnd(kName, volume, __LINE__);
+        return LogOk(1, kName, volume, __LINE__);
     }
     const int status = (result & 0xFF) >> 1;
-    const zrk::ScsiVerdict verdict = zrk::MapScsiResult(status, command.ucaData,
-                                                        ZRK_SG_SENSE_LEN,
-                                                        zrk::SenseTable::Short);
+    const ScsiVerdict verdict =
+        MapScsiResult(status, command.ucaData, ZRK_SG_SENSE_LEN, SenseTable::Short);
     ZRKerrno = verdict.iErrno;
     if (status == ZRK_MSTATUS_CHECK_CONDITION) {
         CtrlSenseData(command.ucaData, ZRK_SG_SENSE_LEN, ZRK_SENSE_STORE);
@@ -479,5 +475,5 @@ extern "C" int DoScsi_sd(const char *volume, int direction, unsigned char *cdb,
     } else {
         WriteLog(4, nullptr, 0, "%s", verdict.caMessage);
     }
-    return ErrEnd(kName, volume, __LINE__);
+    return TransportErr(kName, volume, __LINE__);
 }

@@ -3,6 +3,7 @@
 // from its detail (stop, suspend, resume, change, and the QuickKZP and
 // SnapKZP stops), the query, and the search of the session a large-volume
 // copy request names.
+#include "zrkcmulti.h"
 #include "zrktvc.h"
 
 #include <cstdlib>
