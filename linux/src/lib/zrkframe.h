@@ -124,9 +124,6 @@ public:
     ApiCall(const ApiCall &) = delete;
     ApiCall &operator=(const ApiCall &) = delete;
 
-    const char *Name() const { return pName; }
-    const char *Volume() const { return pVolume; }
-
     /* Failure before any device was reached: "Err end", -1. */
     int RejectAt(int line);
     /* Common failure exit: the stored sense to the caller, the device
