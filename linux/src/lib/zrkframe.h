@@ -163,11 +163,11 @@ struct LvPair {
     uint32_t uiCopyInterval;   /* copy interval */
 };
 
-/* The first level-8 parameter line of a public function: "NAME()
- * LogicalVol=[%s] : OptionFlag=<0x%x>". */
+/* The first level-8 parameter line of a public function:
+ * "NAME()  LogicalVol=[%s] : OptionFlag=<0x%x>". */
 void LogOptionLine(const char *name, const char *volume, uint32_t optionFlag);
-/* The same for the volume-information functions: "NAME()  LogicalVol=[%s] :
- * ExtentCnt=<%d> : OptionFlag=<0x%x>". */
+/* The same for the volume-information functions:
+ * "NAME()  LogicalVol=[%s] : ExtentCnt=<%d> : OptionFlag=<0x%x>". */
 void LogExtentCntLine(const char *name, const char *volume, uint32_t extentCnt,
                       uint32_t optionFlag);
 /* The level-8 parameter lines of a large-volume pair function: the option
