@@ -237,8 +237,7 @@ void LogIn(int level, const char *name, const char *volume, int line) {
 }
 
 int LogOk(int level, const char *name, const char *volume, int line) {
-    WriteLog(level, nullptr, 0, "%s OK end [%s] [%d]", name, LogText(volume), line);
-    return 0;
+    return LogOk(level, name, volume, line, nullptr, 0);
 }
 
 int LogErr(int level, const char *name, const char *volume, int line) {
@@ -251,13 +250,24 @@ void LogIn(int level, const char *name, int line) {
 }
 
 int LogOk(int level, const char *name, int line) {
-    WriteLog(level, nullptr, 0, "%s OK end [%d]", name, line);
-    return 0;
+    return LogOk(level, name, line, nullptr, 0);
 }
 
 int LogErr(int level, const char *name, int line) {
     WriteLog(level, nullptr, 0, "%s Err end [%d]", name, line);
     return -1;
+}
+
+int LogOk(int level, const char *name, const char *volume, int line, const void *dump,
+          int dumpLength) {
+    WriteLog(level, dump, dump != nullptr ? dumpLength : 0, "%s OK end [%s] [%d]", name,
+             LogText(volume), line);
+    return 0;
+}
+
+int LogOk(int level, const char *name, int line, const void *dump, int dumpLength) {
+    WriteLog(level, dump, dump != nullptr ? dumpLength : 0, "%s OK end [%d]", name, line);
+    return 0;
 }
 
 } // namespace zrkplatform

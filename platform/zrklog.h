@@ -39,6 +39,12 @@ void LogIn(int level, const char *name, int line);
 int LogOk(int level, const char *name, int line);
 int LogErr(int level, const char *name, int line);
 
+/* The OK end lines followed by a dump of dumpLength bytes of dump (none when
+ * dump is null), as the outputs of a call are shown. */
+int LogOk(int level, const char *name, const char *volume, int line, const void *dump,
+          int dumpLength);
+int LogOk(int level, const char *name, int line, const void *dump, int dumpLength);
+
 } // namespace zrkplatform
 #endif
 

@@ -523,7 +523,7 @@ TEST_F(Frame, CallObjectReleasesTheDeviceOnEveryWayOut) {
         zrk::ApiCall call("Probe", kDisk, sense, __LINE__);
         sim.injectSense(1, 3, 0x11, 0x00);
         EXPECT_EQ(Inquiry(kDisk), -1);
-        EXPECT_EQ(call.Fail(__LINE__), -1);
+        EXPECT_EQ(call.FailAt(__LINE__), -1);
         EXPECT_EQ(ZRKopenFlag, 0);
         EXPECT_EQ(sense[2] & 0x0F, 3);
         EXPECT_EQ(sense[12], 0x11);

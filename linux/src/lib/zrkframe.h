@@ -106,12 +106,17 @@ int zrkGetVol_main(const char *LogicalVol, uint32_t ExtentCnt, uint32_t OptionFl
 
 namespace zrk {
 
+/* OLUs and session identifiers lie below this. */
+constexpr uint32_t kOluLimit = 0x10000;
+
 /* ---- the call frame ------------------------------------------------------ */
 
 /* One public in-band call. The constructor logs "NAME in [volume] [line]" at
  * level 2 (without a volume: "NAME in [line]"), clears the sense store and
  * hands the caller's buffer (may be null) 256 zero bytes. The destructor
- * releases the call's device, so no way out can leave it open. */
+ * releases the call's device, so no way out can leave it open. The exits take
+ * the line they are called from, for the end line; ZRKerrno is set before
+ * them by the failing step. */
 class ApiCall {
 public:
     ApiCall(const char *name, const char *volume, void *senseData, int line);
@@ -119,20 +124,16 @@ public:
     ApiCall(const ApiCall &) = delete;
     ApiCall &operator=(const ApiCall &) = delete;
 
-    const char *Name() const { return pName; }
-    const char *Volume() const { return pVolume; }
-
     /* Failure before any device was reached: "Err end", -1. */
-    int Reject(int line);
+    int RejectAt(int line);
     /* Common failure exit: the stored sense to the caller, the device
      * released, "Err end", -1. ZRKerrno stays as the failing step left it. */
-    int Fail(int line);
+    int FailAt(int line);
     /* Success: the device released, "OK end" (with a dump of dumpLength
      * bytes when dump is not null), result returned. */
     int Done(int line, int result = 0, const void *dump = nullptr, int dumpLength = 0);
 
 private:
-    void EndLine(const char *what, int line, const void *dump, int dumpLength);
     const char *pName;   /* function name for the lines */
     const char *pVolume; /* LogicalVol, or null for the functions without one */
     void *pSense;        /* caller's 256-byte sense buffer, or null */
@@ -162,17 +163,29 @@ struct LvPair {
     uint32_t uiCopyInterval;   /* copy interval */
 };
 
-/* The level-8 parameter lines of a large-volume pair function: "NAME()
- * LogicalVol=[%s] : OptionFlag=<0x%x>", then the source and destination
- * lines with their BoxID dumps. */
+/* The first level-8 parameter line of a public function:
+ * "NAME()  LogicalVol=[%s] : OptionFlag=<0x%x>". */
+void LogOptionLine(const char *name, const char *volume, uint32_t optionFlag);
+/* The same for the volume-information functions:
+ * "NAME()  LogicalVol=[%s] : ExtentCnt=<%d> : OptionFlag=<0x%x>". */
+void LogExtentCntLine(const char *name, const char *volume, uint32_t extentCnt,
+                      uint32_t optionFlag);
+/* The level-8 parameter lines of a large-volume pair function: the option
+ * line, then the source and destination lines with their BoxID dumps. */
 void LogLvPair(const char *name, const char *volume, uint32_t optionFlag, const LvPair &pair);
 /* The source and destination lines alone (for the functions without a
  * volume). */
 void LogLvPairLines(const LvPair &pair);
+/* The source line alone (for the functions of a source without a pair). */
+void LogLvSourceLine(const LvPair &pair);
 
 /* zrkCheckParam_main on a pair. */
 int CheckLvPair(const char *volume, const LvPair &pair, uint32_t optionFlag, uint32_t mask,
                 int *useTvc);
+/* The check of a pair with a destination for one engine: CheckParamForLV for
+ * the page-based one; for the classic one the high halves must be 0 (8),
+ * then CheckParam. */
+int CheckFullPair(const char *volume, const LvPair &pair, bool useTvc);
 /* The full requests of a pair, volume role 1: COPY_REQ_LV from every half,
  * COPY_REQ from the low halves. */
 void MakeLvRequest(const LvPair &pair, COPY_REQ_LV *request);
@@ -205,23 +218,17 @@ inline void FillDetailArea(unsigned char *out, const TVC_DETAIL_INFO &detail) {
 
 } // namespace zrk
 
-/* The eleven pair parameters of a public large-volume function, by their
- * names in its signature, as one LvPair. */
+/* The eleven pair parameters of a public large-volume function, in the order
+ * and with the names of its signature ... */
+#define ZRK_LV_PAIR_PARAMS                                                                 \
+    const char *SrcBoxID, uint32_t SrcOlu, uint32_t SrcExtent_high, uint32_t SrcExtent_low, \
+        uint32_t SrcSize_high, uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,  \
+        uint32_t DstExtent_high, uint32_t DstExtent_low, uint32_t CopyInterval
+
+/* ... and the same parameters as one LvPair. */
 #define ZRK_LV_PAIR                                                                        \
     (zrk::LvPair{SrcBoxID, SrcOlu, SrcExtent_high, SrcExtent_low, SrcSize_high, SrcSize_low, \
                  DstBoxID, DstOlu, DstExtent_high, DstExtent_low, CopyInterval})
-
-/* One public pair function that only changes a session: it hands the pair to
- * the RunControl of the file that expands it, with the table row `control`. */
-#define ZRK_CONTROL_FUNCTION(name, control)                                                    \
-    extern "C" int name(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,         \
-                        uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high, \
-                        uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOlu,           \
-                        uint32_t DstExtent_high, uint32_t DstExtent_low,                       \
-                        uint32_t CopyInterval, uint32_t OptionFlag,                            \
-                        unsigned char *SenseData) {                                            \
-        return RunControl(control, LogicalVol, ZRK_LV_PAIR, OptionFlag, SenseData);            \
-    }
 
 #endif
 

@@ -15,55 +15,60 @@
 
 namespace {
 
+using zrk::kDetailAreaLen;
+using zrkplatform::FailWith;
+
 constexpr uint32_t kQueryDetailMask = ZRK_OPT_SESSION_ID | ZRK_OPT_LIST_SEL_01;
-constexpr uint32_t kMaxOlu = 0x10000;
 constexpr uint32_t kMaxCopyKind = ZRK_ENGINE_VZ; // 0 any, 1 KZP family, 2 VZ family
-constexpr int kDetailArea = 256;                 // the caller's detail area at most
 
 // A detail record followed by the zeros that fill the caller's 256-byte area.
 struct DetailArea {
-    TVC_DETAIL_INFO tDetail;                          /* the session */
-    unsigned char ucaZero[kDetailArea - sizeof(TVC_DETAIL_INFO)]; /* 0 */
+    TVC_DETAIL_INFO tDetail;                                        /* the session */
+    unsigned char ucaZero[kDetailAreaLen - sizeof(TVC_DETAIL_INFO)]; /* 0 */
 };
-static_assert(sizeof(DetailArea) == kDetailArea, "detail area layout");
+static_assert(sizeof(DetailArea) == kDetailAreaLen, "detail area layout");
 
-int Refuse(int code) {
-    ZRKerrno = code;
-    return -1;
-}
-
-// The body of both volume-information functions; volInfoEx null for the
+// The outputs of the volume-information functions; pVolInfoEx null for the
 // plain form.
-int VolumeInfo(const char *name, const char *LogicalVol, uint32_t ExtentCnt, uint32_t OptionFlag,
-               char *BoxID, uint32_t *Olu, uint32_t *Extent_high, uint32_t *Extent_low,
-               uint32_t *Size_high, uint32_t *Size_low, VOL_INFO *VolInfo,
-               VOL_INFO_EX *VolInfoEx, bool ex, unsigned char *SenseData) {
-    zrk::ApiCall call(name, LogicalVol, SenseData, __LINE__);
-    WriteLog(8, nullptr, 0, "%s()  LogicalVol=[%s] : ExtentCnt=<%d> : OptionFlag=<0x%x>", name,
-             zrk::LogText(LogicalVol), static_cast<int>(ExtentCnt), OptionFlag);
+struct VolumeOutputs {
+    char *pBoxID;            /* 40 bytes */
+    uint32_t *puiOlu;        /* OLU */
+    uint32_t *puiExtentHigh; /* start block, high half */
+    uint32_t *puiExtentLow;  /* start block, low half */
+    uint32_t *puiSizeHigh;   /* size in blocks, high half */
+    uint32_t *puiSizeLow;    /* size in blocks, low half */
+    VOL_INFO *pVolInfo;      /* volume information */
+    VOL_INFO_EX *pVolInfoEx; /* extended volume information, or null */
+};
+
+// The body of both volume-information functions; ex for the extended form.
+int VolumeInfo(const char *name, const char *volume, uint32_t extentCnt, uint32_t optionFlag,
+               const VolumeOutputs &out, bool ex, unsigned char *senseData) {
+    zrk::ApiCall call(name, volume, senseData, __LINE__);
+    zrk::LogExtentCntLine(name, volume, extentCnt, optionFlag);
     VOLUME_INFO_RECORD_LV record{};
 
-    if (zrk::RootCheck() != 0 || zrk::OptionCheck(OptionFlag, ZRK_OPT_NO_SWAP) != 0) {
-        return call.Reject(__LINE__);
+    if (zrk::RootCheck() != 0 || zrk::OptionCheck(optionFlag, ZRK_OPT_NO_SWAP) != 0) {
+        return call.RejectAt(__LINE__);
     }
-    if (BoxID == nullptr || Olu == nullptr || Extent_high == nullptr || Extent_low == nullptr ||
-        Size_high == nullptr || Size_low == nullptr || VolInfo == nullptr ||
-        (ex && VolInfoEx == nullptr)) {
-        Refuse(ZRK_ERR_PARAMETER);
-        return call.Reject(__LINE__);
+    if (out.pBoxID == nullptr || out.puiOlu == nullptr || out.puiExtentHigh == nullptr ||
+        out.puiExtentLow == nullptr || out.puiSizeHigh == nullptr || out.puiSizeLow == nullptr ||
+        out.pVolInfo == nullptr || (ex && out.pVolInfoEx == nullptr)) {
+        FailWith(ZRK_ERR_PARAMETER);
+        return call.RejectAt(__LINE__);
     }
     int useTvc = 0; // both engines read the volume information alike
-    if (zrkGetVol_main(LogicalVol, ExtentCnt, OptionFlag, &record, nullptr, &useTvc) != 0) {
-        return call.Fail(__LINE__);
+    if (zrkGetVol_main(volume, extentCnt, optionFlag, &record, nullptr, &useTvc) != 0) {
+        return call.FailAt(__LINE__);
     }
-    *Olu = record.uiOlu;
-    *Extent_high = record.uiExtent_high;
-    *Extent_low = record.uiExtent_low;
-    *Size_high = record.uiSize_high;
-    *Size_low = record.uiSize_low;
-    std::memcpy(BoxID, record.BoxID, ZRK_BOXID_LEN);
-    *VolInfo = record.VolInfo;
-    if (ex) *VolInfoEx = record.VolInfoEx;
+    *out.puiOlu = record.uiOlu;
+    *out.puiExtentHigh = record.uiExtent_high;
+    *out.puiExtentLow = record.uiExtent_low;
+    *out.puiSizeHigh = record.uiSize_high;
+    *out.puiSizeLow = record.uiSize_low;
+    std::memcpy(out.pBoxID, record.BoxID, ZRK_BOXID_LEN);
+    *out.pVolInfo = record.VolInfo;
+    if (ex) *out.pVolInfoEx = record.VolInfoEx;
     return call.Done(__LINE__, 1);
 }
 
@@ -73,9 +78,9 @@ extern "C" int ZRKLVGetVolumeInfo(const char *LogicalVol, uint32_t ExtentCnt, ui
                                   char *BoxID, uint32_t *Olu, uint32_t *Extent_high,
                                   uint32_t *Extent_low, uint32_t *Size_high, uint32_t *Size_low,
                                   VOL_INFO *VolInfo, unsigned char *SenseData) {
-    return VolumeInfo("ZRKLVGetVolumeInfo", LogicalVol, ExtentCnt, OptionFlag, BoxID, Olu,
-                      Extent_high, Extent_low, Size_high, Size_low, VolInfo, nullptr, false,
-                      SenseData);
+    return VolumeInfo("ZRKLVGetVolumeInfo", LogicalVol, ExtentCnt, OptionFlag,
+                      {BoxID, Olu, Extent_high, Extent_low, Size_high, Size_low, VolInfo, nullptr},
+                      false, SenseData);
 }
 
 extern "C" int ZRKLVGetVolumeInfoEx(const char *LogicalVol, uint32_t ExtentCnt,
@@ -83,23 +88,18 @@ extern "C" int ZRKLVGetVolumeInfoEx(const char *LogicalVol, uint32_t ExtentCnt,
                                     uint32_t *Extent_high, uint32_t *Extent_low,
                                     uint32_t *Size_high, uint32_t *Size_low, VOL_INFO *VolInfo,
                                     VOL_INFO_EX *VolInfoEx, unsigned char *SenseData) {
-    return VolumeInfo("ZRKLVGetVolumeInfoEx", LogicalVol, ExtentCnt, OptionFlag, BoxID, Olu,
-                      Extent_high, Extent_low, Size_high, Size_low, VolInfo, VolInfoEx, true,
-                      SenseData);
+    return VolumeInfo("ZRKLVGetVolumeInfoEx", LogicalVol, ExtentCnt, OptionFlag,
+                      {BoxID, Olu, Extent_high, Extent_low, Size_high, Size_low, VolInfo,
+                       VolInfoEx},
+                      true, SenseData);
 }
 
-extern "C" int ZRKLVQueryDetail(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
-                                uint32_t SrcExtent_high, uint32_t SrcExtent_low,
-                                uint32_t SrcSize_high, uint32_t SrcSize_low,
-                                const char *DstBoxID, uint32_t DstOlu, uint32_t DstExtent_high,
-                                uint32_t DstExtent_low, uint32_t CopyInterval,
-                                uint32_t OptionFlag, uint32_t Length, unsigned char *Detail,
+extern "C" int ZRKLVQueryDetail(const char *LogicalVol, ZRK_LV_PAIR_PARAMS, uint32_t OptionFlag,
+                                uint32_t Length, unsigned char *Detail,
                                 unsigned char *SenseData) {
     static constexpr const char kName[] = "ZRKLVQueryDetail";
     zrk::ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    const zrk::LvPair pair{SrcBoxID, SrcOlu,         SrcExtent_high, SrcExtent_low,
-                           SrcSize_high, SrcSize_low, DstBoxID,       DstOlu,
-                           DstExtent_high, DstExtent_low, CopyInterval};
+    const zrk::LvPair pair = ZRK_LV_PAIR;
     zrk::LogLvPair(kName, LogicalVol, OptionFlag, pair);
     COPY_REQ_LV request{};
     DetailArea staging{};
@@ -112,20 +112,20 @@ extern "C" int ZRKLVQueryDetail(const char *LogicalVol, const char *SrcBoxID, ui
                                                     SrcSize_low, DstExtent_high, DstExtent_low)
                            : checkHighPart(SrcExtent_high, SrcExtent_low, SrcSize_high,
                                            SrcSize_low, DstExtent_high, DstExtent_low);
-        if (rc != 0) return call.Reject(__LINE__);
+        if (rc != 0) return call.RejectAt(__LINE__);
     }
     int useTvc = 0;
     if (zrk::CheckLvPair(LogicalVol, pair, OptionFlag, kQueryDetailMask, &useTvc) != 0) {
-        return call.Fail(__LINE__);
+        return call.FailAt(__LINE__);
     }
     if (Length == 0 || Detail == nullptr) {
-        Refuse(ZRK_ERR_PARAMETER);
-        return call.Fail(__LINE__);
+        FailWith(ZRK_ERR_PARAMETER);
+        return call.FailAt(__LINE__);
     }
     if (useTvc == 0) {
         // Arrays without the page-based engine need the classic detail query.
         zrk::ClassicEngineUnavailable("QueryDetail", LogicalVol, __LINE__);
-        return call.Fail(__LINE__);
+        return call.FailAt(__LINE__);
     }
     if (bySession) {
         zrk::MakeLvSessionRequest(SrcOlu, false, 0, &request);
@@ -134,9 +134,9 @@ extern "C" int ZRKLVQueryDetail(const char *LogicalVol, const char *SrcBoxID, ui
     }
     ConvertCheckflg = ZRK_CONVERT_MATCHING;
     if (QueryTvc(LogicalVol, ZRK_ENGINE_ANY, OptionFlag, &request, &staging.tDetail) != 0) {
-        return call.Fail(__LINE__);
+        return call.FailAt(__LINE__);
     }
-    const size_t count = std::min<size_t>(Length, kDetailArea);
+    const size_t count = std::min<size_t>(Length, kDetailAreaLen);
     std::memset(Detail, 0, count);
     std::memcpy(Detail, &staging, count);
     return call.Done(__LINE__, 0, Detail, static_cast<int>(count));
@@ -147,16 +147,16 @@ extern "C" int ZRKLVGetBlockSize(const char *LogicalVol, uint32_t *Capacity_high
                                  unsigned char *SenseData) {
     zrk::ApiCall call("ZRKLVGetBlockSize", LogicalVol, SenseData, __LINE__);
     WriteLog(8, nullptr, 0, "ZRKLVGetBlockSize()  LogicalVol=[%s]", zrk::LogText(LogicalVol));
-    if (zrk::RootCheck() != 0) return call.Reject(__LINE__);
+    if (zrk::RootCheck() != 0) return call.RejectAt(__LINE__);
     if (Capacity_high == nullptr || Capacity_low == nullptr || BlockLength == nullptr) {
-        Refuse(ZRK_ERR_PARAMETER);
-        return call.Reject(__LINE__);
+        FailWith(ZRK_ERR_PARAMETER);
+        return call.RejectAt(__LINE__);
     }
-    if (CheckLogicalVol(LogicalVol) != 0) return call.Fail(__LINE__);
+    if (CheckLogicalVol(LogicalVol) != 0) return call.FailAt(__LINE__);
     uint32_t high = 0;
     uint32_t low = 0;
     uint32_t length = 0;
-    if (GetBlockSize(LogicalVol, &high, &low, &length) != 0) return call.Fail(__LINE__);
+    if (GetBlockSize(LogicalVol, &high, &low, &length) != 0) return call.FailAt(__LINE__);
     *Capacity_high = high;
     *Capacity_low = low;
     *BlockLength = length;
@@ -164,32 +164,24 @@ extern "C" int ZRKLVGetBlockSize(const char *LogicalVol, uint32_t *Capacity_high
 }
 
 extern "C" int ZRKLVQueryDetailfromList(uint32_t CopyKind, uint32_t ListCnt,
-                                        const DETAIL_LIST_INFO *List, const char *SrcBoxID,
-                                        uint32_t SrcOlu, uint32_t SrcExtent_high,
-                                        uint32_t SrcExtent_low, uint32_t SrcSize_high,
-                                        uint32_t SrcSize_low, const char *DstBoxID,
-                                        uint32_t DstOlu, uint32_t DstExtent_high,
-                                        uint32_t DstExtent_low, uint32_t CopyInterval,
+                                        const DETAIL_LIST_INFO *List, ZRK_LV_PAIR_PARAMS,
                                         TVC_DETAIL_INFO *Detail, uint32_t *KindOut) {
     // No volume, no sense buffer, no command: neither the sense store nor a
     // device is touched.
     static constexpr const char kName[] = "ZRKLVQueryDetailfromList";
-    WriteLog(2, nullptr, 0, "%s in [%d]", kName, __LINE__);
+    zrk::LogIn(2, kName, __LINE__);
     WriteLog(8, nullptr, 0, "CopyKind=<0x%x> : ListCnt=<0x%x>", CopyKind, ListCnt);
-    const zrk::LvPair pair{SrcBoxID, SrcOlu,         SrcExtent_high, SrcExtent_low,
-                           SrcSize_high, SrcSize_low, DstBoxID,       DstOlu,
-                           DstExtent_high, DstExtent_low, CopyInterval};
+    const zrk::LvPair pair = ZRK_LV_PAIR;
     zrk::LogLvPairLines(pair);
 
     auto refuse = [](int code, int level, int line) {
-        ZRKerrno = code;
-        WriteLog(level, nullptr, 0, "%s Err end [%d]", kName, line);
-        return -1;
+        FailWith(code);
+        return zrk::LogErr(level, kName, line);
     };
     if (zrk::RootCheck() != 0) return refuse(ZRK_ERR_PERMISSION, 2, __LINE__);
     if (CopyKind > kMaxCopyKind) return refuse(ZRK_ERR_PARAMETER, 1, __LINE__);
     if (ListCnt == 0) return refuse(ZRK_ERR_NO_SESSION, 1, __LINE__);
-    if (SrcOlu >= kMaxOlu) return refuse(ZRK_ERR_SRC_OLU, 1, __LINE__);
+    if (SrcOlu >= zrk::kOluLimit) return refuse(ZRK_ERR_SRC_OLU, 1, __LINE__);
     if (Detail == nullptr || KindOut == nullptr) return refuse(ZRK_ERR_PARAMETER, 2, __LINE__);
     // A list, and a count that the engine can walk.
     if (List == nullptr || ListCnt > INT_MAX) return refuse(ZRK_ERR_PARAMETER, 2, __LINE__);
@@ -201,11 +193,9 @@ extern "C" int ZRKLVQueryDetailfromList(uint32_t CopyKind, uint32_t ListCnt,
     TVC_DETAIL_INFO found{};
     if (QueryDetailfromListForLV(static_cast<int>(ListCnt), List,
                                  static_cast<unsigned char>(CopyKind), &request, &found) != 0) {
-        WriteLog(2, nullptr, 0, "%s Err end [%d]", kName, __LINE__);
-        return -1;
+        return zrk::LogErr(2, kName, __LINE__);
     }
     *Detail = found;
     *KindOut = found.ucCopyKind;
-    WriteLog(2, nullptr, 0, "%s OK end [%d]", kName, __LINE__);
-    return 0;
+    return zrk::LogOk(2, kName, __LINE__);
 }
