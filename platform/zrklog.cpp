@@ -111,6 +111,30 @@ int CreateDefaultFolder(const char *path) {
     return 0;
 }
 
+// Opens a log folder that passes the checks; -1 with the reason otherwise.
+// The folder is checked again when it is open, in case it was replaced
+// between the two looks.
+int OpenFolder(const char *path, const char *&reason) {
+    struct stat st {};
+    if (lstat(path, &st) != 0) {
+        reason = std::strerror(errno);
+        return -1;
+    }
+    reason = FolderRefusal(st);
+    if (reason != nullptr) return -1;
+    const int fd = sys::Open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return -1;
+    }
+    reason = fstat(fd, &st) != 0 ? std::strerror(errno) : FolderRefusal(st);
+    if (reason != nullptr) {
+        sys::Close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // WXAPI_LOG_PATH: an existing folder of the caller's own; the default folder
 // when unset or empty, created when absent.
 bool ReadPath(char (&dir)[PATH_MAX]) {
@@ -127,13 +151,9 @@ bool ReadPath(char (&dir)[PATH_MAX]) {
             return false;
         }
     }
-    struct stat st {};
-    if (lstat(path, &st) != 0) {
-        Warn("WXAPI_LOG_PATH", path, std::strerror(errno));
-        return false;
-    }
-    if (const char *refusal = FolderRefusal(st); refusal != nullptr) {
-        Warn("WXAPI_LOG_PATH", path, refusal);
+    const char *reason = nullptr;
+    if (FileDescriptor folder(OpenFolder(path, reason)); folder.Get() < 0) {
+        Warn("WXAPI_LOG_PATH", path, reason);
         return false;
     }
     std::snprintf(dir, sizeof dir, "%s", path);
@@ -191,23 +211,6 @@ void AppendDump(std::string &out, const unsigned char *bytes, int length) {
     }
 }
 
-// Opens the log folder for one line, checked again: it may have been replaced
-// since the environment was read. -1 with the reason otherwise.
-int OpenFolder(const char *&reason) {
-    const int fd = sys::Open(gLog.caDir, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        reason = std::strerror(errno);
-        return -1;
-    }
-    struct stat st {};
-    reason = fstat(fd, &st) != 0 ? std::strerror(errno) : FolderRefusal(st);
-    if (reason != nullptr) {
-        sys::Close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 // Opens the day's log file in the folder for appending: created 0644 when
 // absent, never through a symbolic link, and only when it is a regular file
 // (a FIFO without reader fails at once instead of blocking); size is its
@@ -250,7 +253,9 @@ int WriteLine(int level, const void *dump, int dumpLength, const char *format, v
         std::snprintf(name, sizeof name, "zrkha%08d.log", day);
         const std::string path = std::string(gLog.caDir) + "/" + name;
         const char *reason = nullptr;
-        const FileDescriptor folder(OpenFolder(reason));
+        // The folder is checked again for every line: it may have been
+        // replaced since the environment was read.
+        const FileDescriptor folder(OpenFolder(gLog.caDir, reason));
         if (folder.Get() < 0) {
             Warn("WXAPI_LOG_PATH", gLog.caDir, reason);
             gLog.eState = LogState::Off;
