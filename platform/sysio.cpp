@@ -35,9 +35,15 @@ int OpenAt(int dirFd, const char *path, int flags, mode_t mode) {
 int OpenNoFollowAt(int dirFd, const char *path, int flags, mode_t mode) {
     flags |= O_NOFOLLOW;
     if ((flags & O_CREAT) == 0) return OpenAt(dirFd, path, flags);
-    // Create it when absent; when another process creates it between the two
-    // opens (or removes it between them), try again a few times.
+    const bool mustCreate = (flags & O_EXCL) != 0;
+    // An existing file is opened as it is; an absent one is created. When
+    // another process creates it (or removes it) between the two opens, try
+    // again a few times.
     for (int attempt = 0;; ++attempt) {
+        if (!mustCreate) {
+            const int fd = OpenAt(dirFd, path, flags & ~O_CREAT);
+            if (fd >= 0 || errno != ENOENT) return fd;
+        }
         const int fd = OpenAt(dirFd, path, flags | O_EXCL, mode);
         if (fd >= 0) {
             if (Fchmod(fd, mode) != 0) {
@@ -48,9 +54,7 @@ int OpenNoFollowAt(int dirFd, const char *path, int flags, mode_t mode) {
             }
             return fd;
         }
-        if (errno != EEXIST || (flags & O_EXCL) != 0 || attempt == 3) return -1;
-        const int existing = OpenAt(dirFd, path, flags & ~O_CREAT);
-        if (existing >= 0 || errno != ENOENT) return existing;
+        if (errno != EEXIST || mustCreate || attempt == 3) return -1;
     }
 }
 
