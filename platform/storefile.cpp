@@ -45,6 +45,8 @@ using namespace zrkplatform;
 
 namespace {
 
+constexpr mode_t kStoreFileMode = 0600;
+
 // A failed system call of a store-file step, with its error number.
 void TraceCallFailed(const char *name, const char *call, int err, int line) {
     velk_trace(1, "%s error end.(Func:%s ErrorCode=%d) [%d]", name, call, err, line);
@@ -52,10 +54,13 @@ void TraceCallFailed(const char *name, const char *call, int err, int line) {
 
 } // namespace
 
+// A store is never opened through a symbolic link, and one that is created is
+// readable and writable by its owner only, whatever the umask: the stores
+// outlive every process and only root's commands use them.
 extern "C" int com_file_open(const char *path, int mode, StoreFile *file) {
     int flags = O_RDWR | O_CLOEXEC;
     if (mode != 1) flags |= O_CREAT;
-    const int fd = sys::Open(path, flags, 0666);
+    const int fd = sys::OpenNoFollow(path, flags, kStoreFileMode);
     if (fd < 0) {
         if (errno == ENOENT) return 1;
         file->uiErrno = static_cast<uint32_t>(errno);

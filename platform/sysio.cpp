@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,6 +26,40 @@ auto Retry(Fn fn) {
 
 int Open(const char *path, int flags, mode_t mode) {
     return Retry([&] { return ::open(path, flags, mode); });
+}
+
+int OpenAt(int dirFd, const char *path, int flags, mode_t mode) {
+    return Retry([&] { return ::openat(dirFd, path, flags, mode); });
+}
+
+int OpenNoFollowAt(int dirFd, const char *path, int flags, mode_t mode) {
+    flags |= O_NOFOLLOW;
+    if ((flags & O_CREAT) == 0) return OpenAt(dirFd, path, flags);
+    const bool mustCreate = (flags & O_EXCL) != 0;
+    // An existing file is opened as it is; an absent one is created. When
+    // another process creates it (or removes it) between the two opens, try
+    // again a few times.
+    for (int attempt = 0;; ++attempt) {
+        if (!mustCreate) {
+            const int fd = OpenAt(dirFd, path, flags & ~O_CREAT);
+            if (fd >= 0 || errno != ENOENT) return fd;
+        }
+        const int fd = OpenAt(dirFd, path, flags | O_EXCL, mode);
+        if (fd >= 0) {
+            if (Fchmod(fd, mode) != 0) {
+                const int err = errno;
+                Close(fd);
+                errno = err;
+                return -1;
+            }
+            return fd;
+        }
+        if (errno != EEXIST || mustCreate || attempt == 3) return -1;
+    }
+}
+
+int OpenNoFollow(const char *path, int flags, mode_t mode) {
+    return OpenNoFollowAt(AT_FDCWD, path, flags, mode);
 }
 
 ssize_t Read(int fd, void *data, size_t length) {
@@ -67,6 +102,18 @@ int Lock(int fd, int command, struct flock *lock) {
 
 int Truncate(int fd, off_t length) {
     return Retry([&] { return ::ftruncate(fd, length); });
+}
+
+int Fchmod(int fd, mode_t mode) {
+    return Retry([&] { return ::fchmod(fd, mode); });
+}
+
+int Mkdir(const char *path, mode_t mode) {
+    return Retry([&] { return ::mkdir(path, mode); });
+}
+
+int Unlink(const char *path) {
+    return Retry([&] { return ::unlink(path); });
 }
 
 int Connect(int fd, const struct sockaddr *address, unsigned length) {

@@ -19,8 +19,16 @@ struct flock;
 
 namespace zrkplatform::sys {
 
-/* open(2). */
+/* open(2), and openat(2) relative to an open directory. */
 int Open(const char *path, int flags, mode_t mode = 0);
+int OpenAt(int dirFd, const char *path, int flags, mode_t mode = 0);
+/* Opens a file without following a symbolic link in its last component
+ * (O_NOFOLLOW). With O_CREAT, a file that this call creates gets exactly
+ * mode, whatever the umask (it is never more open than mode on the way); an
+ * existing file is opened as it is, unless O_EXCL asks for a new one. The
+ * At form names the file relative to an open directory. */
+int OpenNoFollow(const char *path, int flags, mode_t mode);
+int OpenNoFollowAt(int dirFd, const char *path, int flags, mode_t mode);
 /* read(2) and write(2), one call each (short counts are the caller's). */
 ssize_t Read(int fd, void *data, size_t length);
 ssize_t Write(int fd, const void *data, size_t length);
@@ -33,6 +41,10 @@ int WriteAll(int fd, const void *data, size_t length, off_t offset = -1);
 int Lock(int fd, int command, struct flock *lock);
 /* ftruncate(2). */
 int Truncate(int fd, off_t length);
+/* fchmod(2), mkdir(2) and unlink(2). */
+int Fchmod(int fd, mode_t mode);
+int Mkdir(const char *path, mode_t mode);
+int Unlink(const char *path);
 /* connect(2): an interrupted connect goes on in the background, so it is
  * waited for with poll instead of being started again. */
 int Connect(int fd, const struct sockaddr *address, unsigned length);

@@ -216,7 +216,10 @@ int trc_OutputSingle(TraceHandle *handle, const RecordArgs &rec) {
     }
     TracecomWriteTraceFile(handle, rec, image.data() + kTrcHeaderLen);
 
-    int fd = OpenAboveZero(fileName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Whatever stands at the name (the file of the counter's previous round,
+    // or a link someone planted) is removed, and a new file takes its place.
+    if (sys::Unlink(fileName) != 0 && errno != ENOENT) return kStepOverCreate + errno;
+    int fd = OpenAboveZero(fileName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kTraceFileMode);
     if (fd < 0) return kStepOverCreate + errno;
     const int err = sys::WriteAll(fd, image.data(), image.size(), 0);
     sys::Close(fd);
@@ -247,34 +250,42 @@ int TracecomGetTraceFileName(const TraceHandle *handle, int type, char *out, siz
     }
 }
 
+namespace {
+
+// Makes an open trace file ready to be mapped with size bytes: a new file (or
+// one left empty by a failed creation) is filled with zeros after its header;
+// a file that is not the caller's own, or is too short, is refused.
+int PrepareTraceFile(const TraceHandle *handle, int fd, uint32_t size) {
+    if (int step = CheckTrustedFile(fd, kStepTrcOpen); step != 0) return step;
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return kStepTrcOpen + errno;
+    if (st.st_size != 0) {
+        // Mapping a shorter file would fault past its end.
+        return st.st_size < static_cast<off_t>(size) ? kStepTrcMap + EINVAL : 0;
+    }
+    std::vector<unsigned char> image;
+    try {
+        image.assign(size, 0);
+    } catch (const std::bad_alloc &) {
+        return kStepTrcNoMem + ENOMEM;
+    }
+    WriteHeader(image.data(), static_cast<uint32_t>(kTrcHeaderLen),
+                Management(handle) + kMngUnameOff);
+    if (int err = sys::WriteAll(fd, image.data(), image.size(), 0); err != 0) {
+        (void)sys::Truncate(fd, 0);
+        return kStepTrcWrite + err;
+    }
+    return 0;
+}
+
+} // namespace
+
 int TracecomOpenTraceFile(const TraceHandle *handle, const char *fileName, int &fdOut, void *&mapOut) {
     const uint32_t size = MappedSize(handle);
-    int fd = OpenAboveZero(fileName, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    int fd = OpenAboveZero(fileName, O_RDWR | O_CREAT | O_CLOEXEC, kTraceFileMode);
     if (fd < 0) return kStepTrcOpen + errno;
 
-    int step = 0;
-    struct stat st {};
-    if (fstat(fd, &st) != 0) {
-        step = kStepTrcOpen + errno;
-    } else if (st.st_size == 0) {
-        // New (or left empty by a failed creation): zero-filled with a header.
-        std::vector<unsigned char> image;
-        try {
-            image.assign(size, 0);
-        } catch (const std::bad_alloc &) {
-            step = kStepTrcNoMem + ENOMEM;
-        }
-        if (step == 0) {
-            WriteHeader(image.data(), static_cast<uint32_t>(kTrcHeaderLen),
-                        Management(handle) + kMngUnameOff);
-            if (int err = sys::WriteAll(fd, image.data(), image.size(), 0); err != 0) {
-                (void)sys::Truncate(fd, 0);
-                step = kStepTrcWrite + err;
-            }
-        }
-    } else if (st.st_size < static_cast<off_t>(size)) {
-        step = kStepTrcMap + EINVAL;  // mapping it would fault past its end
-    }
+    int step = PrepareTraceFile(handle, fd, size);
     if (step == 0) {
         void *map = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
         if (map == MAP_FAILED) {

@@ -29,7 +29,7 @@ inline constexpr size_t kMngMaxOff = 260;      // number of slots
 inline constexpr size_t kMngGenOff = 264;      // generations per slot
 inline constexpr size_t kMngSlotOff = 268;     // slot of the most recent open
 inline constexpr size_t kMngOversizeOff = 272; // number of the last oversize file
-inline constexpr size_t kMngUnameOff = 276;    // "uname -sr" text, zero-filled
+inline constexpr size_t kMngUnameOff = 276;    // system name and release, zero-filled
 inline constexpr size_t kUnameLen = 32;
 inline constexpr size_t kMngSlotGenOff = 308;  // generation of slot s at + 4 (s - 1)
 
@@ -184,8 +184,19 @@ int TracecomGetTraceFileName(const TraceHandle *handle, int type, char *out, siz
 // Unmaps and closes the trace file (which 1) or the management file (which 2).
 void TracecomCloseTraceFile(TraceHandle *handle, int which);
 
-// sys::Open, but the descriptor is never 0, so that a handle holding it counts
-// as open even in a process that closed its standard input.
+// Permission bits of the management file and of the trace and oversize files
+// that the facility creates, whatever the umask.
+inline constexpr mode_t kTraceFileMode = 0644;
+
+// sys::OpenNoFollow (never through a symbolic link; a created file gets
+// exactly mode), but the descriptor is never 0, so that a handle holding it
+// counts as open even in a process that closed its standard input.
 int OpenAboveZero(const char *path, int flags, mode_t mode);
+// Whether an open file of the facility may be used: a regular file owned by
+// the caller that neither group nor others may write (the management file
+// names the directory in which the caller creates files, and every process
+// writes the trace files through shared maps). 0, step + EACCES when it may
+// not, or step + errno when it cannot be examined.
+int CheckTrustedFile(int fd, int step);
 
 } // namespace zrkplatform::trace

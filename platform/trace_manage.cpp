@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -23,23 +25,15 @@ namespace {
 // lock or closes a management file descriptor.
 std::mutex gProcessLock;
 
-// First line of "uname -sr" (a second one when the first is empty), up to 31
-// characters, zero-filled; empty when the command cannot be started.
+// The system's name and release as "uname -sr" prints them ("Linux 6.1.0\n"),
+// up to 31 characters, zero-filled; empty when the system does not tell.
 void ReadUname(unsigned char *out) {
     std::memset(out, 0, kUnameLen);
-    std::FILE *pipe = popen("uname -sr", "re");
-    if (pipe == nullptr) return;
-    char line[80] = {};
-    if (std::fgets(line, sizeof line, pipe) == nullptr) {
-        line[0] = '\0';
-    } else if (line[0] == '\n' || line[0] == '\0') {
-        if (std::fgets(line, sizeof line, pipe) == nullptr) line[0] = '\0';
-    }
-    // Let the command finish writing so that pclose does not wait on a full pipe.
-    char rest[256];
-    while (std::fgets(rest, sizeof rest, pipe) != nullptr) {
-    }
-    pclose(pipe);
+    struct utsname names {};
+    if (uname(&names) != 0) return;
+    char line[sizeof names.sysname + sizeof names.release + 2];
+    const int n = std::snprintf(line, sizeof line, "%s %s\n", names.sysname, names.release);
+    if (n <= 0) return;
     std::memcpy(out, line, strnlen(line, kUnameLen - 1));
 }
 
@@ -220,15 +214,16 @@ int trc_OpenSettingManageFile(TraceHandle *handle, const char *name, const Trace
     int n = std::snprintf(mngPath, sizeof mngPath, "%s%c%s", dir, '/', kMngFileName);
     if (n < 0 || static_cast<size_t>(n) >= sizeof mngPath) return kStepMngOpen + ENAMETOOLONG;
 
-    int fd = OpenAboveZero(mngPath, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    int fd = OpenAboveZero(mngPath, O_RDWR | O_CREAT | O_CLOEXEC, kTraceFileMode);
     if (fd < 0) return kStepMngOpen + errno;
-    int step = OpenUnderLock(handle, fd, name, def, dir);
+    int step = CheckTrustedFile(fd, kStepMngOpen);
+    if (step == 0) step = OpenUnderLock(handle, fd, name, def, dir);
     if (step != 0) CloseManagementDescriptor(fd);
     return step;
 }
 
 int OpenAboveZero(const char *path, int flags, mode_t mode) {
-    int fd = sys::Open(path, flags, mode);
+    int fd = sys::OpenNoFollow(path, flags, mode);
     if (fd == 0) {
         int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
         int err = errno;
@@ -237,6 +232,14 @@ int OpenAboveZero(const char *path, int flags, mode_t mode) {
         fd = moved;
     }
     return fd;
+}
+
+int CheckTrustedFile(int fd, int step) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return step + errno;
+    const bool trusted = S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+                         (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    return trusted ? 0 : step + EACCES;
 }
 
 } // namespace zrkplatform::trace

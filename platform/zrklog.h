@@ -11,10 +11,11 @@ extern "C" {
 #endif
 #pragma GCC visibility push(default)
 
-/* Reads WXAPI_LOG_FLAG, WXAPI_LOG_PATH and WXAPI_DUMP_SIZE into the process's
- * log settings, printing one warning line to standard error for each bad
- * variable. 0 when all are good, -1 when any was bad. WriteLog runs it once,
- * on its first call. */
+/* Reads WXAPI_LOG_FLAG, WXAPI_LOG_PATH, WXAPI_DUMP_SIZE and WXAPI_LOG_MAX into
+ * the process's log settings, printing one warning line to standard error for
+ * each bad variable (a log folder that is not the caller's own is bad; the
+ * default folder is created when absent). 0 when all are good, -1 when any
+ * was bad. WriteLog runs it once, on its first call. */
 int ReadLogEnvironment(void);
 
 #pragma GCC visibility pop
@@ -22,6 +23,11 @@ int ReadLogEnvironment(void);
 } /* extern "C" */
 
 namespace zrkplatform {
+
+/* For tests only: the folder that stands for "/tmp/zrkapi" when WXAPI_LOG_PATH
+ * is unset or empty, so that the default folder's creation and checks can be
+ * shown without touching the real one. Call it before the first WriteLog. */
+void SetDefaultLogDirForTests(const char *dir);
 
 /* A text for the log: never a null pointer. */
 inline const char *LogText(const char *text) { return text != nullptr ? text : ""; }

@@ -1,11 +1,14 @@
-// Debug log: the environment rules, the line and dump layout, and the refusal
-// to write through anything but a regular file. Every case runs in a child
+// Debug log: the environment rules, the line and dump layout, the refusal to
+// write through anything but a regular file, the log folder that must be the
+// caller's own, and the cap on one day's file. Every case runs in a child
 // process, because the settings are read once per process.
 #include "child.h"
 #include "install_root.h"
 #include "zrkapi.h"
+#include "zrklog.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +18,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -316,6 +320,238 @@ TEST_F(DebugLog, WriteLogLeavesErrnoAlone) {
             return errno == ENOTTY ? 0 : 1;
         });
         EXPECT_EQ(r.exitCode, 0);
+    }
+}
+
+// ---- the log folder must be the caller's own ------------------------------------
+
+constexpr uid_t kNobody = 65534;
+
+struct FolderCase {
+    const char *what;
+    const char *reason;                                    // of the warning line
+    std::function<void(const std::string &folder)> make;   // puts the folder in place
+};
+
+// Folders that another user could replace or write in; each is refused both
+// as WXAPI_LOG_PATH and as the default folder, with one warning line, and
+// nothing is written in it or wherever it leads.
+TEST_F(DebugLog, FolderThatIsNotTheCallersOwnGetsNoLog) {
+    const std::string target = root_.path("target");
+    auto makeDir = [](const std::string &at, mode_t mode) {
+        ASSERT_TRUE(fs::create_directory(at));
+        ASSERT_EQ(chmod(at.c_str(), mode), 0);
+    };
+    const FolderCase cases[] = {
+        {"symbolic link to a private folder", "Is a symbolic link",
+         [&](const std::string &at) {
+             makeDir(target, 0700);
+             ASSERT_EQ(symlink(target.c_str(), at.c_str()), 0);
+         }},
+        {"owned by another user, the day's file planted", "Owned by another user",
+         [&](const std::string &at) {
+             makeDir(at, 0755);
+             const std::string planted = at + "/" + fs::path(todaysFile()).filename().string();
+             { std::ofstream(planted) << "planted\n"; }
+             ASSERT_EQ(chmod(planted.c_str(), 0644), 0);
+             ASSERT_EQ(chown(planted.c_str(), kNobody, kNobody), 0);
+             ASSERT_EQ(chown(at.c_str(), kNobody, kNobody), 0);
+         }},
+        {"group-writable", "Writable by group or others",
+         [&](const std::string &at) { makeDir(at, 0770); }},
+        {"world-writable", "Writable by group or others",
+         [&](const std::string &at) { makeDir(at, 0707); }},
+        {"sticky and world-writable, as /tmp", "Writable by group or others",
+         [&](const std::string &at) { makeDir(at, 01777); }},
+        {"a regular file", "Not a directory",
+         [&](const std::string &at) { std::ofstream(at) << "file\n"; }},
+    };
+    const std::string folder = root_.path("folder");
+    enum class Given { AsLogPath, AsDefault, AsDefaultWithEmptyLogPath };
+    for (const FolderCase &c : cases) {
+        for (Given given : {Given::AsLogPath, Given::AsDefault, Given::AsDefaultWithEmptyLogPath}) {
+            SCOPED_TRACE(std::string(c.what) + " given " + std::to_string(static_cast<int>(given)));
+            fs::remove_all(folder);
+            fs::remove_all(target);
+            c.make(folder);
+            std::vector<std::string> before;
+            if (fs::is_directory(folder)) {
+                for (const auto &e : fs::directory_iterator(folder)) {
+                    before.push_back(e.path().string() + "=" + zrktest::readFile(e.path()));
+                }
+            }
+            const char *logPath = given == Given::AsLogPath ? folder.c_str()
+                                  : given == Given::AsDefault ? kUnset : "";
+            auto r = run("1f", logPath, kUnset, [&] {
+                zrkplatform::SetDefaultLogDirForTests(folder.c_str());
+                writeAllLevels();
+                WriteLog(1, nullptr, 0, "again");
+            });
+            EXPECT_EQ(r.exitCode, 0);
+            EXPECT_EQ(r.err, "WARNING: WXAPI_LOG_PATH(" + folder + "): " + c.reason + "\n");
+            std::vector<std::string> after;
+            if (fs::is_directory(folder)) {
+                for (const auto &e : fs::directory_iterator(folder)) {
+                    after.push_back(e.path().string() + "=" + zrktest::readFile(e.path()));
+                }
+            }
+            EXPECT_EQ(after, before);
+            if (fs::exists(target)) {
+                EXPECT_TRUE(fs::is_empty(target));
+            }
+            EXPECT_TRUE(logFiles().empty());
+        }
+    }
+}
+
+TEST_F(DebugLog, AbsentDefaultFolderIsCreatedPrivateWhateverTheUmask) {
+    const std::string folder = root_.path("zrkapi");
+    for (mode_t mask : {0000, 0022, 0077, 0700}) {
+        SCOPED_TRACE("umask " + std::to_string(mask));
+        fs::remove_all(folder);
+        auto r = run("1", kUnset, kUnset, [&] {
+            umask(mask);
+            zrkplatform::SetDefaultLogDirForTests(folder.c_str());
+            WriteLog(1, nullptr, 0, "into the default folder");
+        });
+        ASSERT_EQ(r.err, "");
+        struct stat st {};
+        ASSERT_EQ(lstat(folder.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 07777, 0700u);
+        EXPECT_EQ(st.st_uid, geteuid());
+        const std::string file = folder + "/" + fs::path(todaysFile()).filename().string();
+        ASSERT_EQ(lstat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0644u);
+        EXPECT_NE(zrktest::readFile(file).find("MESG : into the default folder\n"),
+                  std::string::npos);
+    }
+
+    // A default folder of the caller's own that is already there is used as
+    // it stands.
+    fs::remove_all(folder);
+    ASSERT_TRUE(fs::create_directory(folder));
+    ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    auto r = run("1", "", kUnset, [&] {
+        zrkplatform::SetDefaultLogDirForTests(folder.c_str());
+        WriteLog(1, nullptr, 0, "kept");
+    });
+    EXPECT_EQ(r.err, "");
+    struct stat st {};
+    ASSERT_EQ(stat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    EXPECT_FALSE(fs::is_empty(folder));
+}
+
+TEST_F(DebugLog, FolderReplacedByALinkAfterTheFirstLineGetsNoMoreLines) {
+    const std::string folder = root_.path("swapped");
+    const std::string moved = root_.path("swapped.old");
+    const std::string target = root_.path("elsewhere");
+    ASSERT_TRUE(fs::create_directory(folder));
+    ASSERT_TRUE(fs::create_directory(target));
+    ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+    ASSERT_EQ(chmod(target.c_str(), 0700), 0);
+    auto r = run("1", folder.c_str(), kUnset, [&] {
+        WriteLog(1, nullptr, 0, "first");
+        if (rename(folder.c_str(), moved.c_str()) != 0) std::abort();
+        if (symlink(target.c_str(), folder.c_str()) != 0) std::abort();
+        WriteLog(1, nullptr, 0, "second");
+        WriteLog(1, nullptr, 0, "third");
+    });
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "WARNING: WXAPI_LOG_PATH(" + folder + "): Is a symbolic link\n");
+    EXPECT_TRUE(fs::is_empty(target));
+    const std::string kept =
+        zrktest::readFile(moved + "/" + fs::path(todaysFile()).filename().string());
+    EXPECT_NE(kept.find("MESG : first\n"), std::string::npos);
+    EXPECT_EQ(kept.find("second"), std::string::npos);
+}
+
+// ---- the cap on one day's file ----------------------------------------------------
+
+// Lines of 133 bytes (stamp, tag, 100 letters, newline); the first line of a
+// process has an empty line before it. Seven of them take 932 bytes of a
+// 1 KiB file; the eighth would pass the cap, and from then on the day's file
+// gets nothing more from this process, not even a short line that would fit.
+TEST_F(DebugLog, DayFileStopsAtTheCap) {
+    auto r = run("1", root_.logDir().c_str(), kUnset, [] {
+        setenv("WXAPI_LOG_MAX", "1", 1);
+        for (int i = 0; i < 10; ++i) {
+            WriteLog(1, nullptr, 0, "%s", std::string(100, static_cast<char>('a' + i)).c_str());
+        }
+        WriteLog(1, nullptr, 0, "x");
+    });
+    EXPECT_EQ(r.err, "WARNING: Write file(" + todaysFile() + ") failed: " + std::strerror(EFBIG) +
+                         "\n");
+    EXPECT_EQ(fs::file_size(todaysFile()), 932u);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 7; ++i) expected.push_back(std::string(100, static_cast<char>('a' + i)));
+    EXPECT_EQ(messages(), expected);
+}
+
+struct CapCase {
+    const char *max;        // WXAPI_LOG_MAX, nullptr unset
+    off_t room;             // bytes between the file's length and 64 MiB
+    bool written;
+};
+
+// The default cap is 64 MiB, and the environment may raise it. The day's
+// file is made sparse at its length, and one 38-byte line (with the empty
+// line a process starts with) is written or not.
+TEST_F(DebugLog, CapIs64MiBUnlessTheEnvironmentSaysOtherwise) {
+    constexpr off_t k64MiB = 64 << 20;
+    const CapCase cases[] = {
+        {kUnset, 38, true},   // exactly up to the cap
+        {kUnset, 37, false},  // one byte past it
+        {"", 37, false},      // empty means unset
+        {"65536", 37, false},
+        {"65537", 37, true},  // raised by a KiB
+        {"65537", -(1024 - 38), true},
+        {"65537", -(1024 - 37), false},
+        {"65535", 1024 + 38, true},
+        {"65535", 1024 + 37, false},
+    };
+    for (const CapCase &c : cases) {
+        SCOPED_TRACE(std::string(c.max ? c.max : "(unset)") + " room " + std::to_string(c.room));
+        const std::string file = todaysFile();
+        fs::remove(file);
+        { std::ofstream(file).flush(); }
+        fs::resize_file(file, static_cast<uintmax_t>(k64MiB - c.room));
+        auto r = run("1", root_.logDir().c_str(), kUnset, [&] {
+            if (c.max != nullptr) setenv("WXAPI_LOG_MAX", c.max, 1);
+            WriteLog(1, nullptr, 0, "%s", "line");
+        });
+        const uintmax_t grown = c.written ? 38u : 0u;
+        EXPECT_EQ(fs::file_size(file), static_cast<uintmax_t>(k64MiB - c.room) + grown);
+        EXPECT_EQ(r.err, c.written ? std::string()
+                                   : "WARNING: Write file(" + file + ") failed: " +
+                                         std::strerror(EFBIG) + "\n");
+    }
+    fs::remove(todaysFile());
+}
+
+TEST_F(DebugLog, BadLogMaxWarnsAndSwitchesTheLogOff) {
+    struct Case {
+        const char *flag;
+        const char *max;
+        const char *warning;
+    } const cases[] = {
+        {"1", "0", "WARNING: WXAPI_LOG_MAX(0): Out of range\n"},
+        {"1", "-1", "WARNING: WXAPI_LOG_MAX(-1): Out of range\n"},
+        {"1", "3000000000", "WARNING: WXAPI_LOG_MAX(3000000000): Out of range\n"},
+        {"1", "abc", "WARNING: WXAPI_LOG_MAX(abc): Not a DEC numeric string\n"},
+        {"1", "64k", "WARNING: WXAPI_LOG_MAX(64k): Not a DEC numeric string\n"},
+        {"0", "junk", ""},  // the log is off: the variable is not examined
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.max);
+        auto r = run(c.flag, root_.logDir().c_str(), kUnset, [&] {
+            setenv("WXAPI_LOG_MAX", c.max, 1);
+            writeAllLevels();
+            writeAllLevels();
+        });
+        EXPECT_EQ(r.err, c.warning);
+        EXPECT_TRUE(logFiles().empty());
     }
 }
 

@@ -1,7 +1,8 @@
 // The trace-file facility through real files, real maps and real fcntl locks:
 // the definition file, the management file and its slots, the generation and
-// oversize files, argument and corruption checks, and several processes
-// writing one trace at once.
+// oversize files, argument and corruption checks, file modes, planted links
+// and files that are not the caller's own, and several processes writing one
+// trace at once.
 #include "child.h"
 #include "install_root.h"
 #include "trace_internal.h"
@@ -14,9 +15,11 @@
 #include <sched.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -650,6 +653,191 @@ TEST(TracePath, DirectoryOfAtMost255Characters) {
     EXPECT_TRUE(isZero(h));
     EXPECT_FALSE(zrktest::exists(tooLong + "/velk_trcmng.def"));
     zrktest::removeTree(base);
+}
+
+// ---- the system name ---------------------------------------------------------------------
+
+// The text is the system's name and release as the system call gives them,
+// the same text as the first line of "uname -sr"; no command is run for it,
+// so an "uname" found first on the PATH changes nothing.
+TEST_F(Trace, SystemNameAndReleaseComeFromTheSystemCall) {
+    struct utsname names {};
+    ASSERT_EQ(uname(&names), 0);
+    std::string expected = std::string(names.sysname) + " " + names.release + "\n";
+    expected.resize(std::min<size_t>(expected.size(), 31));
+    EXPECT_EQ(expected, unameText());
+    expected.resize(32, '\0');
+
+    const std::string fakeBin = root.path("fakebin");
+    fs::create_directories(fakeBin);
+    root.write("fakebin/uname", "#!/bin/sh\necho Planted 0.0\n");
+    ASSERT_EQ(chmod((fakeBin + "/uname").c_str(), 0755), 0);
+    define(1, 2, 3);
+    auto r = zrktest::runChild([&] {
+        setenv("PATH", (fakeBin + ":" + std::getenv("PATH")).c_str(), 1);
+        TraceHandle h {};
+        if (ZRKC_OpenTrace(&h, "WXAPI") != 0) return 1;
+        return ZRKC_CloseTrace(&h) == 0 ? 0 : 2;
+    });
+    ASSERT_EQ(r.exitCode, 0);
+    EXPECT_EQ(mng().substr(276, 32), expected);
+    EXPECT_EQ(zrktest::readFile(generationFile(dir(), 1, 1)).substr(20, 32), expected);
+}
+
+// ---- file modes, planted links, files of other users --------------------------------------
+
+mode_t modeOf(const std::string &path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 ? st.st_mode : 0;
+}
+
+TEST_F(Trace, CreatedFilesAre0644WhateverTheUmask) {
+    for (mode_t mask : {0000, 0077}) {
+        SCOPED_TRACE("umask " + std::to_string(mask));
+        fs::remove_all(dir());
+        fs::create_directories(dir());
+        define(1, 2, 3);
+        auto r = zrktest::runChild([&] {
+            umask(mask);
+            TraceHandle h {};
+            if (ZRKC_OpenTrace(&h, "WXAPI") != 0) return 1;
+            for (int i = 0; i < 13; ++i) {
+                if (put(h, "x") != 0) return 2;  // the thirteenth opens generation 2
+            }
+            if (put(h, std::string(1000, 'o')) != 0) return 3;  // an oversize file
+            return ZRKC_CloseTrace(&h) == 0 ? 0 : 4;
+        });
+        ASSERT_EQ(r.exitCode, 0);
+        for (const std::string &path : {mngPath(), generationFile(dir(), 1, 1),
+                                        generationFile(dir(), 1, 2), oversizeFile(dir(), 1)}) {
+            EXPECT_EQ(modeOf(path), S_IFREG | 0644u) << path;
+        }
+    }
+}
+
+struct PlantCase {
+    const char *what;
+    std::function<void()> plant;  // puts a link at one of the facility's names
+    std::function<int()> act;     // what then runs: the errno of its failure, or 0
+    int code;
+    std::function<void()> verify;
+};
+
+// A link planted at any name the facility opens is never followed: the open
+// fails with ELOOP, except for an oversize file, whose name is always made
+// anew (the link is removed, never written through).
+TEST_F(Trace, LinksPlantedAtItsFileNamesAreNeverFollowed) {
+    const std::string target = root.path("precious");
+    const std::string absent = root.path("absent");
+    auto plantLink = [&](const std::string &to, const std::string &at) {
+        ASSERT_EQ(symlink(to.c_str(), at.c_str()), 0);
+    };
+    auto openFails = [&] {
+        TraceHandle h {};
+        const int err = failure(ZRKC_OpenTrace(&h, "WXAPI"));
+        EXPECT_TRUE(isZero(h));
+        return err;
+    };
+    TraceHandle h {};
+    auto fillThenMoveOn = [&] {
+        h = openTrace();
+        for (int i = 0; i < 12; ++i) EXPECT_EQ(put(h, "x"), 0);
+        const int err = put(h, "y");
+        EXPECT_EQ(h.uiGeneration, 1u);
+        ZRKC_CloseTrace(&h);
+        return err;
+    };
+    auto oversize = [&] {
+        h = openTrace();
+        const int err = put(h, std::string(1000, 'o'));
+        ZRKC_CloseTrace(&h);
+        return err;
+    };
+    auto oversizeIsNew = [&] {
+        EXPECT_EQ(modeOf(oversizeFile(dir(), 1)), S_IFREG | 0644u);
+        EXPECT_EQ(records(oversizeFile(dir(), 1)).at(0).data, std::string(1000, 'o'));
+    };
+    const std::vector<PlantCase> cases = {
+        {"symbolic link at the management file", [&] { plantLink(target, mngPath()); }, openFails,
+         kOpen | 0x4100000 | ELOOP, [] {}},
+        {"dangling link at the management file", [&] { plantLink(absent, mngPath()); }, openFails,
+         kOpen | 0x4100000 | ELOOP, [] {}},
+        {"symbolic link at the first trace file",
+         [&] { plantLink(target, generationFile(dir(), 1, 1)); }, openFails,
+         kOpen | 0x6100000 | ELOOP, [] {}},
+        {"dangling link at the next generation's file",
+         [&] { plantLink(absent, generationFile(dir(), 1, 2)); }, fillThenMoveOn,
+         kOutput | 0x6100000 | ELOOP, [] {}},
+        {"symbolic link at the oversize file", [&] { plantLink(target, oversizeFile(dir(), 1)); },
+         oversize, 0, oversizeIsNew},
+        {"dangling link at the oversize file", [&] { plantLink(absent, oversizeFile(dir(), 1)); },
+         oversize, 0, oversizeIsNew},
+        {"hard link at the oversize file",
+         [&] { ASSERT_EQ(link(target.c_str(), oversizeFile(dir(), 1).c_str()), 0); }, oversize, 0,
+         oversizeIsNew},
+    };
+    for (const PlantCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir());
+        fs::create_directories(dir());
+        root.write("precious", "precious\n");
+        define(1, 2, 3);
+        c.plant();
+        const int err = c.act();
+        EXPECT_EQ(err, c.code) << std::hex << "errno 0x" << err;
+        c.verify();
+        EXPECT_EQ(zrktest::readFile(target), "precious\n");
+        EXPECT_FALSE(zrktest::exists(absent));
+    }
+}
+
+struct UntrustedCase {
+    const char *what;
+    bool traceFile;     // else the management file
+    uid_t owner;
+    mode_t mode;
+};
+
+// The management file names the directory in which the caller creates its
+// trace files, and every process writes the trace files through shared maps:
+// one that another user owns or may write is refused.
+TEST_F(Trace, ManagementOrTraceFileOfAnotherUserIsRefused) {
+    constexpr uid_t kNobody = 65534;
+    const UntrustedCase cases[] = {
+        {"management file of another user", false, kNobody, 0644},
+        {"management file writable by all", false, 0, 0666},
+        {"management file writable by the group", false, 0, 0664},
+        {"management file writable by others", false, 0, 0646},
+        {"trace file of another user", true, kNobody, 0644},
+        {"trace file writable by all", true, 0, 0666},
+        {"trace file writable by the group", true, 0, 0664},
+    };
+    const std::string other = root.path("other");
+    for (const UntrustedCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir());
+        fs::remove_all(other);
+        fs::create_directories(dir());
+        fs::create_directories(other);
+        define(1, 2, 1);  // one slot: every open takes the same trace file
+        TraceHandle first = openTrace();
+        ZRKC_CloseTrace(&first);
+        const std::string file = c.traceFile ? generationFile(dir(), 1, 1) : mngPath();
+        if (!c.traceFile) {
+            // Pointed elsewhere by whoever may write it.
+            poke(mngPath(), 0, other + std::string(1, '\0'));
+        }
+        ASSERT_EQ(chown(file.c_str(), c.owner, c.owner), 0);
+        ASSERT_EQ(chmod(file.c_str(), c.mode), 0);
+        const std::string before = zrktest::readFile(file);
+
+        TraceHandle h {};
+        EXPECT_EQ(failure(ZRKC_OpenTrace(&h, "WXAPI")),
+                  kOpen | (c.traceFile ? 0x6100000 : 0x4100000) | EACCES);
+        EXPECT_TRUE(isZero(h));
+        EXPECT_EQ(zrktest::readFile(file), before);
+        EXPECT_TRUE(fs::is_empty(other));
+    }
 }
 
 // ---- several processes ------------------------------------------------------------------
