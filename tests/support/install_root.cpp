@@ -43,7 +43,14 @@ void InstallRoot::write(const std::string &relative, const std::string &text) co
 }
 
 InstallRoot::InstallRoot() : sRoot(makeTempDir()) {
-    for (const char *dir : {"bin", "etc", "trace", "log"}) fs::create_directories(path(dir));
+    // The folders are the test's own and closed to others whatever the umask:
+    // the library refuses a log folder that group or others may write.
+    for (const char *dir : {"bin", "etc", "trace", "log"}) {
+        fs::create_directories(path(dir));
+        fs::permissions(path(dir), fs::perms::owner_all | fs::perms::group_read |
+                                       fs::perms::group_exec | fs::perms::others_read |
+                                       fs::perms::others_exec);
+    }
     write("bin/.zrkc_install.sys",
           "zrkc_optdir=" + sRoot + "\nzrkc_etcdir=" + etc() + "\nzrkc_jredir=/usr\n");
     const std::string data = std::string(ZRK_SOURCE_DIR) + "/data/";
