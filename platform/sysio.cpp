@@ -4,9 +4,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace zrkplatform::sys {
 
@@ -67,6 +69,22 @@ int Lock(int fd, int command, struct flock *lock) {
 
 int Truncate(int fd, off_t length) {
     return Retry([&] { return ::ftruncate(fd, length); });
+}
+
+int Fsync(int fd) {
+    return Retry([&] { return ::fsync(fd); });
+}
+
+int Fchmod(int fd, mode_t mode) {
+    return Retry([&] { return ::fchmod(fd, mode); });
+}
+
+int Rename(const char *from, const char *to) {
+    return Retry([&] { return ::rename(from, to); });
+}
+
+int Unlink(const char *path) {
+    return Retry([&] { return ::unlink(path); });
 }
 
 int Connect(int fd, const struct sockaddr *address, unsigned length) {
