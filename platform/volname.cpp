@@ -10,8 +10,8 @@
 // directory; only then does it drop the lock, by closing the replaced file.
 // A writer that waited for the lock of a file that has been replaced in the
 // meantime opens the new one and waits again. Readers (get_volname) take no
-// lock: they map whichever file the path names, which no one changes any
-// more. An empty file, as a writer creates it to have something to lock, is
+// file lock: they map whichever file the path names, which no one changes
+// any more. An empty file, as a writer creates it to have something to lock, is
 // a store without a record.
 //
 // Both files are 0600 whatever the umask and are never opened through a
