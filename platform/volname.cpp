@@ -221,7 +221,8 @@ public:
     // Capacity 0 and count 0 for an empty file.
     const VolInfHeader &Header() const { return stHeader; }
     const VolInfRecord *Slots() const {
-        return pMap == nullptr ? nullptr : reinterpret_cast<const VolInfRecord *>(pMap + kHeaderSize);
+        if (pMap == nullptr) return nullptr;
+        return reinterpret_cast<const VolInfRecord *>(pMap + kHeaderSize);
     }
 
     // The slot of the key among the used ones, or the slot where it belongs.

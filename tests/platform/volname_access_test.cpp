@@ -115,11 +115,12 @@ TEST_F(VolnameAccess, ReadersSeeEveryRecordWhileWritersChangeOthers) {
     ASSERT_NE(done.flag, nullptr);
     std::vector<int> codes = zrktest::runChildren(kReaders + 1, [&](int child) {
         if (child < kReaders) {
-            return readUntil(*done.flag, kStable, kWriters, kKeys, 7919u * static_cast<unsigned>(child), 20);
+            const unsigned seed = 7919u * static_cast<unsigned>(child);
+            return readUntil(*done.flag, kStable, kWriters, kKeys, seed, 20);
         }
         // The last child runs the writers and ends the readers after them.
         std::vector<int> writers =
-            zrktest::runChildren(kWriters, [&](int writer) { return writeAndErase(writer, kKeys); });
+            zrktest::runChildren(kWriters, [&](int w) { return writeAndErase(w, kKeys); });
         done.flag->store(1);
         return writers == std::vector<int>(kWriters, 0) ? 0 : 4;
     });
@@ -145,15 +146,16 @@ TEST_F(VolnameAccess, ThreadsOfTwoProcessesTakeTurns) {
         std::vector<std::thread> readers, writers;
         for (int t = 0; t < kThreads; ++t) {
             readers.emplace_back([&, t] {
-                if (int rc = readUntil(done, kStable, 2 * kThreads, kKeys, 31u * static_cast<unsigned>(t), 0); rc != 0) {
-                    failed = rc;
-                }
+                const unsigned seed = 31u * static_cast<unsigned>(t);
+                const int rc = readUntil(done, kStable, 2 * kThreads, kKeys, seed, 0);
+                if (rc != 0) failed = rc;
             });
             writers.emplace_back([&, t] {
                 // Each thread keeps its first half of the keys.
                 const int writer = process * kThreads + t;
                 for (int i = 0; i < kKeys; ++i) {
-                    if (setName(writerKey(writer, i), nameOf(writerKey(writer, i))) != 0) failed = 10;
+                    const Key key = writerKey(writer, i);
+                    if (setName(key, nameOf(key)) != 0) failed = 10;
                 }
                 for (int i = kKeys / 2; i < kKeys; ++i) {
                     if (eraseName(writerKey(writer, i)) != 0) failed = 11;
@@ -168,7 +170,9 @@ TEST_F(VolnameAccess, ThreadsOfTwoProcessesTakeTurns) {
     EXPECT_EQ(codes, std::vector<int>(2, 0));
     Records expected = stable;
     for (int writer = 0; writer < 2 * kThreads; ++writer) {
-        for (int i = 0; i < kKeys / 2; ++i) expected[writerKey(writer, i)] = Entry {nameOf(writerKey(writer, i)), 1};
+        for (int i = 0; i < kKeys / 2; ++i) {
+            expected[writerKey(writer, i)] = Entry {nameOf(writerKey(writer, i)), 1};
+        }
     }
     EXPECT_EQ(records(), expected);
 }
@@ -232,27 +236,19 @@ TEST_F(VolnameAccess, PlantedLinksAreNeverFollowed) {
     const Records kept = stableRecords(3);
     const std::string image = storeImage(kept);
     const std::string elsewhere = root_.path("elsewhere");
+    enum Plant { kSymlink, kSecondName, kDirectory };
     const struct {
         const char *title;
-        bool storeIsLink;            // else the temporary name is planted
-        std::function<void(const std::string &planted)> plant;
-        std::string targetAfter;     // the contents of elsewhere afterwards ("" absent)
+        bool storeIsPlanted;   // else the temporary name is
+        Plant plant;
+        std::string target;    // the contents of elsewhere, before and after ("" none)
     } cases[] = {
-        {"store: link to a store", true,
-         [&](const std::string &p) { root_.write("elsewhere", image); ASSERT_EQ(symlink(elsewhere.c_str(), p.c_str()), 0); },
-         image},
-        {"store: dangling link", true,
-         [&](const std::string &p) { ASSERT_EQ(symlink(elsewhere.c_str(), p.c_str()), 0); }, ""},
-        {"temporary: link to a file", false,
-         [&](const std::string &p) { root_.write("elsewhere", "precious"); ASSERT_EQ(symlink(elsewhere.c_str(), p.c_str()), 0); },
-         "precious"},
-        {"temporary: dangling link", false,
-         [&](const std::string &p) { ASSERT_EQ(symlink(elsewhere.c_str(), p.c_str()), 0); }, ""},
-        {"temporary: second name of a file", false,
-         [&](const std::string &p) { root_.write("elsewhere", "precious"); ASSERT_EQ(link(elsewhere.c_str(), p.c_str()), 0); },
-         "precious"},
-        {"temporary: a directory", false,
-         [&](const std::string &p) { ASSERT_EQ(mkdir(p.c_str(), 0700), 0); }, ""},
+        {"store: link to a store", true, kSymlink, image},
+        {"store: dangling link", true, kSymlink, ""},
+        {"temporary: link to a file", false, kSymlink, "precious"},
+        {"temporary: dangling link", false, kSymlink, ""},
+        {"temporary: second name of a file", false, kSecondName, "precious"},
+        {"temporary: a directory", false, kDirectory, ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.title);
@@ -260,21 +256,27 @@ TEST_F(VolnameAccess, PlantedLinksAreNeverFollowed) {
         unlink(store().c_str());
         unlink(temporary().c_str());
         rmdir(temporary().c_str());
-        if (!c.storeIsLink) root_.write("etc/" ZRK_VOLINF_FILE, image);
-        c.plant(c.storeIsLink ? store() : temporary());
-        const mode_t plantedMode = fileMode(c.storeIsLink ? store() : temporary());
+        if (!c.storeIsPlanted) root_.write("etc/" ZRK_VOLINF_FILE, image);
+        if (!c.target.empty()) root_.write("elsewhere", c.target);
+        const std::string planted = c.storeIsPlanted ? store() : temporary();
+        switch (c.plant) {
+        case kSymlink: ASSERT_EQ(symlink(elsewhere.c_str(), planted.c_str()), 0); break;
+        case kSecondName: ASSERT_EQ(link(elsewhere.c_str(), planted.c_str()), 0); break;
+        case kDirectory: ASSERT_EQ(mkdir(planted.c_str(), 0700), 0); break;
+        }
+        const mode_t plantedMode = fileMode(planted);
 
         EXPECT_EQ(setName(keyOf(4), "new"), -1);
         EXPECT_EQ(eraseName(keyOf(0)), -1);
-        if (c.storeIsLink) {
+        if (c.storeIsPlanted) {
             EXPECT_EQ(lookup(keyOf(0)), "(rc 1)");
         } else {
             EXPECT_TRUE(bytes() == image);
             EXPECT_EQ(lookupMismatch(kept, {keyOf(4)}), "");
         }
-        EXPECT_TRUE(zrktest::readFile(elsewhere) == c.targetAfter);
-        EXPECT_EQ(zrktest::exists(elsewhere), !c.targetAfter.empty());
-        EXPECT_EQ(fileMode(c.storeIsLink ? store() : temporary()), plantedMode);
+        EXPECT_TRUE(zrktest::readFile(elsewhere) == c.target);
+        EXPECT_EQ(zrktest::exists(elsewhere), !c.target.empty());
+        EXPECT_EQ(fileMode(planted), plantedMode);
     }
 }
 

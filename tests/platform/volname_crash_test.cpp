@@ -19,7 +19,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -84,29 +83,28 @@ TEST_F(VolnameCrash, KillAtEachStepLeavesTheStoreBeforeOrAfter) {
     twoRefs[keyOf(40)].refs = 2;
     const struct {
         const char *title;
-        bool noStore;                       // the change starts without a store
-        Records before;                     // else the store it starts from
-        std::function<int()> change;        // the change, as a caller makes it
-        std::function<void(Records &)> model;
+        bool noStore;       // the change starts without a store
+        Records before;     // else the store it starts from
+        int32_t word;       // the key changed
+        const char *name;   // recorded under it, or null: one reference dropped
     } cases[] = {
-        {"first record creates the store", true, {}, [] { return setName(keyOf(1), "first"); },
-         [](Records &r) { modelSet(r, keyOf(1), "first"); }},
-        {"insert among others", false, recordsOf(10), [] { return setName(keyOf(45), "mid"); },
-         [](Records &r) { modelSet(r, keyOf(45), "mid"); }},
-        {"insert that grows the store", false, recordsOf(100), [] { return setName(keyOf(-5), "grow"); },
-         [](Records &r) { modelSet(r, keyOf(-5), "grow"); }},
-        {"second reference, new name", false, recordsOf(10), [] { return setName(keyOf(30), "again"); },
-         [](Records &r) { modelSet(r, keyOf(30), "again"); }},
-        {"one of two references dropped", false, twoRefs, [] { return eraseName(keyOf(40)); },
-         [](Records &r) { modelErase(r, keyOf(40)); }},
-        {"last reference dropped", false, recordsOf(10), [] { return eraseName(keyOf(50)); },
-         [](Records &r) { modelErase(r, keyOf(50)); }},
+        {"first record creates the store", true, {}, 1, "first"},
+        {"insert among others", false, recordsOf(10), 45, "mid"},
+        {"insert that grows the store", false, recordsOf(100), -5, "grow"},
+        {"second reference, new name", false, recordsOf(10), 30, "again"},
+        {"one of two references dropped", false, twoRefs, 40, nullptr},
+        {"last reference dropped", false, recordsOf(10), 50, nullptr},
     };
     for (const auto &c : cases) {
         Records after = c.before;
-        c.model(after);
+        if (c.name != nullptr) {
+            modelSet(after, keyOf(c.word), c.name);
+        } else {
+            modelErase(after, keyOf(c.word));
+        }
         for (VolnameStep step : kSteps) {
-            SCOPED_TRACE(std::string(c.title) + ", killed at step " + std::to_string(static_cast<int>(step)));
+            SCOPED_TRACE(std::string(c.title) + ", killed at step " +
+                         std::to_string(static_cast<int>(step)));
             unlink(store().c_str());
             unlink(temporary().c_str());
             if (!c.noStore) root_.write("etc/" ZRK_VOLINF_FILE, storeImage(c.before));
@@ -114,7 +112,9 @@ TEST_F(VolnameCrash, KillAtEachStepLeavesTheStoreBeforeOrAfter) {
             gKillAt = step;
             const zrktest::ChildResult child = zrktest::runChild([&] {
                 zrkplatform::gVolnameStepHook = killAtStep;
-                return c.change() == 0 ? 0 : 1;
+                const Key key = keyOf(c.word);
+                const int rc = c.name != nullptr ? setName(key, c.name) : eraseName(key);
+                return rc == 0 ? 0 : 1;
             });
             ASSERT_EQ(child.signal, SIGKILL) << "the change ended with " << child.exitCode;
 

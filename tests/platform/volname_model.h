@@ -65,11 +65,16 @@ inline std::string storeImage(const Records &records, int32_t capacity = 0) {
     std::sort(slots.begin(), slots.end(),
               [](const VolInfRecord &a, const VolInfRecord &b) { return sort_vols(&a, &b) < 0; });
     const auto count = static_cast<int32_t>(slots.size());
-    if (capacity == 0) capacity = std::max(1, (count + ZRK_VOLINF_GROWTH - 1) / ZRK_VOLINF_GROWTH) * ZRK_VOLINF_GROWTH;
+    if (capacity == 0) {
+        const int32_t growths = std::max(1, (count + ZRK_VOLINF_GROWTH - 1) / ZRK_VOLINF_GROWTH);
+        capacity = growths * ZRK_VOLINF_GROWTH;
+    }
     VolInfHeader header {capacity, count};
     std::string image(sizeof header + sizeof(VolInfRecord) * static_cast<size_t>(capacity), '\0');
     std::memcpy(image.data(), &header, sizeof header);
-    if (!slots.empty()) std::memcpy(image.data() + sizeof header, slots.data(), slots.size() * sizeof slots[0]);
+    if (!slots.empty()) {
+        std::memcpy(image.data() + sizeof header, slots.data(), slots.size() * sizeof slots[0]);
+    }
     return image;
 }
 
@@ -91,10 +96,13 @@ inline Parsed parseStore(const std::string &bytes) {
     }
     std::memcpy(&header, bytes.data(), sizeof header);
     parsed.capacity = header.iCapacity;
+    const size_t slotCount = static_cast<size_t>(std::max(0, header.iCapacity));
+    const size_t length = sizeof header + sizeof(VolInfRecord) * slotCount;
     if (header.iCapacity <= 0 || header.iCount < 0 || header.iCount > header.iCapacity ||
-        bytes.size() != sizeof header + sizeof(VolInfRecord) * static_cast<size_t>(header.iCapacity)) {
+        bytes.size() != length) {
         parsed.problem = "header (" + std::to_string(header.iCapacity) + ", " +
-                         std::to_string(header.iCount) + ") against length " + std::to_string(bytes.size());
+                         std::to_string(header.iCount) + ") against length " +
+                         std::to_string(bytes.size());
         return parsed;
     }
     std::vector<VolInfRecord> slots(static_cast<size_t>(header.iCapacity));
@@ -165,7 +173,9 @@ inline void modelErase(Records &records, const Key &key) {
 inline std::string lookupMismatch(const Records &records, const std::vector<Key> &absent = {}) {
     for (const auto &[key, entry] : records) {
         const std::string got = lookup(key);
-        if (got != entry.name) return "key " + std::to_string(key.words[0]) + ": " + got + " for " + entry.name;
+        if (got != entry.name) {
+            return "key " + std::to_string(key.words[0]) + ": " + got + " for " + entry.name;
+        }
     }
     for (const Key &key : absent) {
         if (records.count(key) != 0) continue;
