@@ -3,11 +3,12 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 namespace zrkplatform::sys {
 
@@ -104,12 +105,20 @@ int Truncate(int fd, off_t length) {
     return Retry([&] { return ::ftruncate(fd, length); });
 }
 
+int Fsync(int fd) {
+    return Retry([&] { return ::fsync(fd); });
+}
+
 int Fchmod(int fd, mode_t mode) {
     return Retry([&] { return ::fchmod(fd, mode); });
 }
 
 int Mkdir(const char *path, mode_t mode) {
     return Retry([&] { return ::mkdir(path, mode); });
+}
+
+int Rename(const char *from, const char *to) {
+    return Retry([&] { return ::rename(from, to); });
 }
 
 int Unlink(const char *path) {

@@ -41,9 +41,11 @@ int WriteAll(int fd, const void *data, size_t length, off_t offset = -1);
 int Lock(int fd, int command, struct flock *lock);
 /* ftruncate(2). */
 int Truncate(int fd, off_t length);
-/* fchmod(2), mkdir(2) and unlink(2). */
+/* fsync(2), fchmod(2), mkdir(2), rename(2) and unlink(2). */
+int Fsync(int fd);
 int Fchmod(int fd, mode_t mode);
 int Mkdir(const char *path, mode_t mode);
+int Rename(const char *from, const char *to);
 int Unlink(const char *path);
 /* connect(2): an interrupted connect goes on in the background, so it is
  * waited for with poll instead of being started again. */

@@ -1,8 +1,26 @@
 // The volume-name store zrkcvolinf: under which name a command line gave each
 // volume that a copy session was started on, keyed by the volume's BoxID and
-// five key words of the caller. Writers (set_volname, erase_volname) hold the
-// store's whole-file lock from before they read the header until they have
-// unmapped; readers (get_volname) take no lock and map the file read-only.
+// five key words of the caller.
+//
+// The file is never changed in place, so that a writer killed at any instant
+// leaves the store as it was before or after its change, and a reader never
+// sees half of one. A writer (set_volname, erase_volname) takes the whole-file
+// lock of the store, reads it, writes the complete new store into the
+// temporary file beside it, syncs it, renames it over the store and syncs the
+// directory; only then does it drop the lock, by closing the replaced file.
+// A writer that waited for the lock of a file that has been replaced in the
+// meantime opens the new one and waits again. Readers (get_volname) take no
+// file lock: they map whichever file the path names, which no one changes
+// any more. An empty file, as a writer creates it to have something to lock, is
+// a store without a record.
+//
+// Both files are 0600 whatever the umask and are never opened through a
+// symbolic link; a temporary file that is not a plain file of one link is
+// refused, not truncated.
+//
+// fcntl locks belong to a process, not to a thread, and any close of the
+// file drops them: the threads of one process therefore take turns through a
+// process-wide lock, readers shared and writers alone.
 //
 // Nothing in the file is trusted before it is checked: a header whose
 // capacity and count do not agree with each other and with the file length
@@ -13,12 +31,18 @@
 #include "sysio.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
+
+namespace zrkplatform {
+void (*gVolnameStepHook)(VolnameStep step) = nullptr;
+} // namespace zrkplatform
 
 using namespace zrkplatform;
 
@@ -26,9 +50,33 @@ namespace {
 
 constexpr int64_t kHeaderSize = sizeof(VolInfHeader);
 constexpr int64_t kRecordSize = sizeof(VolInfRecord);
-constexpr int64_t kMaxLength = UINT32_MAX;  // StoreFile holds a 32-bit length
+constexpr int64_t kMaxLength = UINT32_MAX;  // the largest store that is mapped
+constexpr mode_t kStoreMode = 0600;
+constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+
+// The turns of this process's threads (see above): readers share one,
+// writers go alone, and a waiting writer goes before readers that come later.
+pthread_rwlock_t gProcessLock = PTHREAD_RWLOCK_WRITER_NONRECURSIVE_INITIALIZER_NP;
+
+class ThreadTurn {
+public:
+    explicit ThreadTurn(bool writer) {
+        if (writer) {
+            pthread_rwlock_wrlock(&gProcessLock);
+        } else {
+            pthread_rwlock_rdlock(&gProcessLock);
+        }
+    }
+    ~ThreadTurn() { pthread_rwlock_unlock(&gProcessLock); }
+    ThreadTurn(const ThreadTurn &) = delete;
+    ThreadTurn &operator=(const ThreadTurn &) = delete;
+};
 
 constexpr int64_t StoreLength(int64_t capacity) { return kHeaderSize + kRecordSize * capacity; }
+
+void Step(VolnameStep step) {
+    if (gVolnameStepHook != nullptr) gVolnameStepHook(step);
+}
 
 int32_t LoadI32(const unsigned char *p) {
     int32_t value;
@@ -64,162 +112,269 @@ VolInfRecord MakeKey(const char *boxId, int32_t key1, int32_t key2, int32_t key3
     return key;
 }
 
-// One open of the store for the length of one call. Releases what it holds
-// in the order unmap, unlock, close.
-class Store {
-public:
-    Store() { stFile.iFd = -1; }
-    Store(const Store &) = delete;
-    Store &operator=(const Store &) = delete;
-    ~Store() {
-        Unmap();
-        if (bLocked) zrkc_unlock(&stFile);
-        if (stFile.iFd >= 0) com_file_close(&stFile);
-    }
+bool SameFile(const struct stat &a, const struct stat &b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
-    // Opens an existing store for reading only. 0, 1 when there is none, -1.
-    int OpenReadOnly(const char *path) {
-        const int fd = sys::Open(path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return errno == ENOENT ? 1 : -1;
-        stFile.iFd = fd;
-        return 0;
-    }
+// The store's path, its temporary file beside it and their directory.
+struct StorePaths {
+    std::string sStore;
+    std::string sTemporary;
+    std::string sDirectory;
 
-    // Finds the store's path, opens it for writing as com_file_open does
-    // (mode 1: existing only; else created when absent) and takes its lock,
-    // tracing each failure under the caller's name. 0; 1 when there is no
-    // store (mode 1); the code of buildpathname; -1.
-    int OpenLocked(const char *caller, int mode) {
+    // 0, or the code of buildpathname (traced under the caller's name).
+    int Find(const char *caller) {
         char path[ZRK_PATH_LEN];
         if (int rc = buildpathname(ZRK_VOLINF_FILE, path); rc != 0) {
             VelkErrEnd(caller, __LINE__);
             return rc;
         }
-        const int rc = com_file_open(path, mode, &stFile);
-        if (rc != 0) {
-            stFile.iFd = -1;
-            if (rc == 1 && mode == 1) return 1;
-            VelkErrEnd(caller, "open", __LINE__);
-            return -1;
-        }
-        bLocked = zrkc_lock(path, &stFile) == 0;
-        if (!bLocked) {
-            VelkErrEnd(caller, "lock", __LINE__);
-            return -1;
-        }
+        sStore = path;
+        const size_t slash = sStore.rfind('/');
+        sDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : sStore.substr(0, slash);
+        sTemporary = sStore.substr(0, slash + 1) + ZRK_VOLINF_TEMP_FILE;
+        return 0;
+    }
+};
+
+// One open of one store file for the length of one call, mapped read-only.
+// Releases what it holds in the order unmap, close (which drops the lock).
+class Store {
+public:
+    Store() = default;
+    Store(const Store &) = delete;
+    Store &operator=(const Store &) = delete;
+    ~Store() { Release(); }
+
+    // Opens the file the path names for reading only. 0, 1 when there is
+    // none, -1.
+    int OpenReadOnly(const char *path) {
+        iFd = sys::Open(path, O_RDONLY | kOpenFlags);
+        if (iFd < 0) return errno == ENOENT ? 1 : -1;
         return 0;
     }
 
-    // The current length of the file; -1 when it cannot be told.
-    int64_t Length() const {
+    // Opens the store for writing (created empty when absent and create is
+    // set) and takes its lock, until the lock is held on the file that the
+    // path still names. A store of another mode (left by an older writer,
+    // or created under a umask that takes more than group and world) is
+    // made 0600. Each failure is traced under the caller's name.
+    // 0; 1 when there is no store and create is not set; -1.
+    int OpenLocked(const char *caller, const StorePaths &paths, bool create) {
+        for (;;) {
+            Release();
+            iFd = sys::Open(paths.sStore.c_str(), O_RDWR | kOpenFlags | (create ? O_CREAT : 0),
+                            kStoreMode);
+            if (iFd < 0) {
+                if (errno == ENOENT && !create) return 1;
+                VelkErrEnd(caller, "open", __LINE__);
+                return -1;
+            }
+            if (LockWholeFile(iFd, F_WRLCK) != 0) {
+                VelkErrEnd(caller, "lock", __LINE__);
+                return -1;
+            }
+            struct stat locked {}, named {};
+            if (fstat(iFd, &locked) != 0) {
+                VelkErrEnd(caller, "open", __LINE__);
+                return -1;
+            }
+            if (lstat(paths.sStore.c_str(), &named) != 0 && errno != ENOENT) {
+                VelkErrEnd(caller, "open", __LINE__);
+                return -1;
+            }
+            if (named.st_nlink == 0 || !SameFile(locked, named)) {
+                continue;  // replaced or removed while we waited: lock what is there now
+            }
+            if (!S_ISREG(locked.st_mode)) {
+                VelkErrEnd(caller, "not a file", __LINE__);
+                return -1;
+            }
+            if ((locked.st_mode & 07777) != kStoreMode && locked.st_nlink == 1) {
+                (void)sys::Fchmod(iFd, kStoreMode);
+            }
+            return 0;
+        }
+    }
+
+    // Maps the open file read-only and checks it. 0 when it is a store (an
+    // empty file is one without a record); -1 when it cannot be mapped; -2
+    // when it is no consistent store.
+    int Map() {
         struct stat st {};
-        if (fstat(stFile.iFd, &st) != 0) return -1;
-        return st.st_size;
+        if (fstat(iFd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+        if (st.st_size == 0) return 0;
+        if (st.st_size < kHeaderSize) return -2;
+        if (st.st_size > kMaxLength) return -1;
+        const auto length = static_cast<size_t>(st.st_size);
+        void *map = mmap(nullptr, length, PROT_READ, MAP_SHARED, iFd, 0);
+        if (map == MAP_FAILED) return -1;
+        pMap = static_cast<const unsigned char *>(map);
+        uiLength = length;
+        std::memcpy(&stHeader, pMap, sizeof stHeader);
+        const bool consistent = stHeader.iCapacity > 0 && stHeader.iCount >= 0 &&
+                                stHeader.iCount <= stHeader.iCapacity &&
+                                StoreLength(stHeader.iCapacity) == st.st_size;
+        return consistent ? 0 : -2;
     }
 
-    // Maps length bytes for writing, growing the file with zero bytes when it
-    // is shorter. On failure the file is cut back to the length it had.
-    bool MapWrite(int64_t length) {
-        if (length <= 0 || length > kMaxLength) return false;
-        int64_t before = Length();
-        if (before < 0) return false;
-        stFile.uiLength = static_cast<uint32_t>(length);
-        if (com_file_mapping(&stFile) != 0) {
-            if (Length() != before) (void)sys::Truncate(stFile.iFd, static_cast<off_t>(before));
-            return false;
-        }
-        bMapped = true;
-        return true;
-    }
-
-    // Maps length bytes for reading. The file is never written.
-    bool MapRead(int64_t length) {
-        if (length <= 0 || length > kMaxLength) return false;
-        void *map = mmap(nullptr, static_cast<size_t>(length), PROT_READ, MAP_SHARED, stFile.iFd, 0);
-        if (map == MAP_FAILED) {
-            stFile.uiErrno = static_cast<uint32_t>(errno);
-            return false;
-        }
-        stFile.pMap = map;
-        stFile.uiLength = static_cast<uint32_t>(length);
-        bMapped = true;
-        return true;
-    }
-
-    bool Unmap() {
-        if (!bMapped) return true;
-        bMapped = false;
-        return com_file_unmapping(&stFile) == 0;
-    }
-
-    VolInfHeader *Header() { return static_cast<VolInfHeader *>(stFile.pMap); }
-    VolInfRecord *Slots() {
-        return reinterpret_cast<VolInfRecord *>(static_cast<char *>(stFile.pMap) + kHeaderSize);
-    }
-
-    // Whether the mapped header agrees with itself and with the mapped length.
-    bool Consistent() {
-        if (stFile.uiLength < kHeaderSize) return false;
-        const VolInfHeader *h = Header();
-        return h->iCapacity > 0 && h->iCount >= 0 && h->iCount <= h->iCapacity &&
-               StoreLength(h->iCapacity) == static_cast<int64_t>(stFile.uiLength);
+    // Capacity 0 and count 0 for an empty file.
+    const VolInfHeader &Header() const { return stHeader; }
+    const VolInfRecord *Slots() const {
+        if (pMap == nullptr) return nullptr;
+        return reinterpret_cast<const VolInfRecord *>(pMap + kHeaderSize);
     }
 
     // The slot of the key among the used ones, or the slot where it belongs.
-    VolInfRecord *LowerBound(const VolInfRecord &key) {
-        VolInfRecord *first = Slots();
-        return std::lower_bound(first, first + Header()->iCount, key,
-                                [](const VolInfRecord &slot, const VolInfRecord &k) {
-                                    return CompareRecords(&slot, &k) < 0;
-                                });
+    int32_t LowerBound(const VolInfRecord &key) const {
+        if (stHeader.iCount == 0) return 0;
+        const VolInfRecord *first = Slots();
+        const VolInfRecord *slot =
+            std::lower_bound(first, first + stHeader.iCount, key,
+                             [](const VolInfRecord &s, const VolInfRecord &k) {
+                                 return CompareRecords(&s, &k) < 0;
+                             });
+        return static_cast<int32_t>(slot - first);
     }
 
-    VolInfRecord *Find(const VolInfRecord &key) {
-        VolInfRecord *slot = LowerBound(key);
-        if (slot == Slots() + Header()->iCount || CompareRecords(slot, &key) != 0) return nullptr;
-        return slot;
+    // The used slot holding the key, or null.
+    const VolInfRecord *Find(const VolInfRecord &key) const {
+        const int32_t at = LowerBound(key);
+        if (at == stHeader.iCount || CompareRecords(Slots() + at, &key) != 0) return nullptr;
+        return Slots() + at;
     }
 
 private:
-    StoreFile stFile {};   // the store's descriptor and map
-    bool bLocked = false;  // the whole-file lock is held
-    bool bMapped = false;  // stFile.pMap is mapped
+    void Release() {
+        if (pMap != nullptr) munmap(const_cast<unsigned char *>(pMap), uiLength);
+        pMap = nullptr;
+        stHeader = {};
+        if (iFd >= 0) sys::Close(iFd);
+        iFd = -1;
+    }
+
+    int iFd = -1;                          // the store file's descriptor
+    const unsigned char *pMap = nullptr;   // its bytes while mapped
+    size_t uiLength = 0;                   // the length mapped
+    VolInfHeader stHeader {};              // its header, read once
 };
 
-// Maps a writer's store under its lock and checks it. An empty file is a
-// store that its creator has not set up yet (or whose creator failed before
-// it could): it is set up here, under the lock, with no record.
-bool MapForWriting(Store &store, const char *caller) {
-    int64_t length = store.Length();
-    if (length == 0) {
-        if (!store.MapWrite(StoreLength(ZRK_VOLINF_GROWTH))) {
-            VelkErrEnd(caller, "create", __LINE__);
-            return false;
-        }
-        store.Header()->iCapacity = ZRK_VOLINF_GROWTH;
-        store.Header()->iCount = 0;
-        return true;
-    }
-    if (length < kHeaderSize || length > kMaxLength || !store.MapWrite(length)) {
-        VelkErrEnd(caller, "mapping", __LINE__);
-        return false;
-    }
-    if (!store.Consistent()) {
+// Opens, locks, maps and checks a writer's store, tracing each failure under
+// the caller's name. 0; 1 when there is no store and create is not set; the
+// code of buildpathname; -1.
+int OpenForWriting(const char *caller, bool create, StorePaths &paths, Store &store) {
+    if (int rc = paths.Find(caller); rc != 0) return rc;
+    if (int rc = store.OpenLocked(caller, paths, create); rc != 0) return rc;
+    Step(VolnameStep::kLocked);
+    switch (store.Map()) {
+    case 0:
+        return 0;
+    case -2:
         VelkErrEnd(caller, "broken store", __LINE__);
-        return false;
+        return -1;
+    default:
+        VelkErrEnd(caller, "mapping", __LINE__);
+        return -1;
     }
-    return true;
 }
 
-// Adds ZRK_VOLINF_GROWTH slots: the file is extended with zeros and mapped
-// again before the raised capacity is written, all under the writer's lock.
-bool Grow(Store &store) {
-    int64_t capacity = int64_t {store.Header()->iCapacity} + ZRK_VOLINF_GROWTH;
-    if (capacity > INT32_MAX || StoreLength(capacity) > kMaxLength) return false;
-    if (!store.Unmap()) return false;
-    if (!store.MapWrite(StoreLength(capacity))) return false;
-    store.Header()->iCapacity = static_cast<int32_t>(capacity);
-    return true;
+// One change of the store: the record at slot iAt is put in front of the
+// old one (bInsert), takes its place, or (pRecord null) is taken out.
+struct Change {
+    int32_t iAt;                   // the slot changed
+    const VolInfRecord *pRecord;   // the record written there, or null
+    bool bInsert;                  // the record goes in before the old slot iAt
+};
+
+// Opens the temporary file for a new store: created 0600 when absent, never
+// through a symbolic link, and refused unless it is a plain file with no
+// other name (a leftover of a writer that died is reused). -1 and errno.
+int OpenTemporary(const std::string &path) {
+    const int fd = sys::Open(path.c_str(), O_RDWR | O_CREAT | kOpenFlags, kStoreMode);
+    if (fd < 0) return -1;
+    struct stat st {};
+    int err = 0;
+    if (fstat(fd, &st) != 0) {
+        err = errno;
+    } else if (!S_ISREG(st.st_mode) || st.st_nlink != 1) {
+        err = EEXIST;
+    } else if (sys::Fchmod(fd, kStoreMode) != 0 || sys::Truncate(fd, 0) != 0) {
+        err = errno;
+    }
+    if (err != 0) {
+        sys::Close(fd);
+        errno = err;
+        return -1;
+    }
+    return fd;
+}
+
+// Writes the store with the change into fd, which is empty: the header, the
+// records before the changed slot, the changed record, the records after it;
+// the rest of the file is zero from its length. false when the store would
+// grow beyond its limits or a write fails.
+bool WriteStore(int fd, const Store &store, const Change &change) {
+    const VolInfHeader &old = store.Header();
+    const int32_t removed = change.bInsert ? 0 : 1;
+    const int32_t added = change.pRecord != nullptr ? 1 : 0;
+    VolInfHeader header {old.iCapacity, old.iCount - removed + added};
+    if (header.iCount > header.iCapacity) {
+        const int64_t capacity = int64_t {old.iCapacity} + ZRK_VOLINF_GROWTH;
+        if (capacity > INT32_MAX || StoreLength(capacity) > kMaxLength) return false;
+        header.iCapacity = static_cast<int32_t>(capacity);
+    }
+    auto slotOffset = [](int64_t slot) { return static_cast<off_t>(StoreLength(slot)); };
+    auto recordBytes = [](int64_t records) { return static_cast<size_t>(records * kRecordSize); };
+    if (sys::Truncate(fd, slotOffset(header.iCapacity)) != 0 ||
+        sys::WriteAll(fd, &header, sizeof header, 0) != 0 ||
+        sys::WriteAll(fd, store.Slots(), recordBytes(change.iAt), slotOffset(0)) != 0) {
+        return false;
+    }
+    Step(VolnameStep::kHalfWritten);
+    if (change.pRecord != nullptr &&
+        sys::WriteAll(fd, change.pRecord, sizeof *change.pRecord, slotOffset(change.iAt)) != 0) {
+        return false;
+    }
+    const int32_t firstKept = change.iAt + removed;
+    return sys::WriteAll(fd, store.Slots() + firstKept, recordBytes(old.iCount - firstKept),
+                         slotOffset(change.iAt + added)) == 0;
+}
+
+// Makes the change: writes the new store into the temporary file, syncs it
+// and renames it over the store, then syncs the directory, all under the
+// writer's lock that store holds. 0 once the new store has replaced the old
+// one (a failed sync of the directory is only traced); -1 with the store
+// unchanged and the temporary file removed.
+int Commit(const char *caller, const StorePaths &paths, const Store &store, const Change &change) {
+    const int fd = OpenTemporary(paths.sTemporary);
+    if (fd < 0) {
+        VelkErrEnd(caller, "temporary", __LINE__);
+        return -1;
+    }
+    Step(VolnameStep::kTemporaryOpened);
+    const char *failed = nullptr;
+    if (!WriteStore(fd, store, change)) {
+        failed = "write";
+    } else {
+        Step(VolnameStep::kWritten);
+        if (sys::Fsync(fd) != 0) failed = "sync";
+    }
+    if (sys::Close(fd) != 0 && failed == nullptr) failed = "write";
+    if (failed == nullptr) {
+        Step(VolnameStep::kSynced);
+        if (sys::Rename(paths.sTemporary.c_str(), paths.sStore.c_str()) != 0) failed = "rename";
+    }
+    if (failed != nullptr) {
+        VelkErrEnd(caller, failed, __LINE__);
+        (void)sys::Unlink(paths.sTemporary.c_str());
+        return -1;
+    }
+    Step(VolnameStep::kRenamed);
+    const int dirFd = sys::Open(paths.sDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0 || sys::Fsync(dirFd) != 0) VelkErrEnd(caller, "directory sync", __LINE__);
+    if (dirFd >= 0) sys::Close(dirFd);
+    Step(VolnameStep::kDirectorySynced);
+    return 0;
 }
 
 } // namespace
@@ -235,50 +390,38 @@ extern "C" int set_volname(const char *name, const char *boxId, int32_t key1, in
         return -1;
     }
 
-    // Open or create, then lock: whoever finds the file empty under the lock
-    // sets it up, so two first writers cannot overwrite each other.
+    // Open or create, then lock: the store that the path names under the
+    // lock is the one changed, so two first writers cannot overwrite each
+    // other.
+    ThreadTurn turn(true);
+    StorePaths paths;
     Store store;
-    if (int rc = store.OpenLocked("set_volname", 2); rc != 0) return rc;
-    if (!MapForWriting(store, "set_volname")) return -1;
+    if (int rc = OpenForWriting("set_volname", true, paths, store); rc != 0) return rc;
 
-    const VolInfRecord key = MakeKey(boxId, key1, key2, key3, key4, key5);
-    if (VolInfRecord *slot = store.Find(key)) {
-        std::memset(slot->caName, 0, sizeof slot->caName);
-        std::memcpy(slot->caName, name, nameLength);
-        if (slot->iRefCount < INT32_MAX) ++slot->iRefCount;
-        return 0;
+    VolInfRecord record = MakeKey(boxId, key1, key2, key3, key4, key5);
+    Change change {store.LowerBound(record), &record, true};
+    if (const VolInfRecord *old = store.Find(record)) {
+        record.iRefCount = old->iRefCount < INT32_MAX ? old->iRefCount + 1 : INT32_MAX;
+        change.bInsert = false;
+    } else {
+        record.iRefCount = 1;
     }
-
-    if (store.Header()->iCount == store.Header()->iCapacity && !Grow(store)) {
-        VelkErrEnd("set_volname", "grow", __LINE__);
-        return -1;
-    }
-    // Insert in order: move the larger records up one slot.
-    VolInfRecord *slot = store.LowerBound(key);
-    VolInfRecord *used = store.Slots() + store.Header()->iCount;
-    std::memmove(slot + 1, slot, static_cast<size_t>(used - slot) * sizeof(VolInfRecord));
-    *slot = key;
-    std::memcpy(slot->caName, name, nameLength);
-    slot->iRefCount = 1;
-    ++store.Header()->iCount;
-    return 0;
+    std::memcpy(record.caName, name, nameLength);
+    return Commit("set_volname", paths, store, change);
 }
 
 extern "C" int get_volname(const char *boxId, int32_t key1, int32_t key2, int32_t key3,
                            int32_t key4, int32_t key5, char *out) {
     if (boxId == nullptr || out == nullptr) return 1;
-    char path[ZRK_PATH_LEN];
-    if (buildpathname(ZRK_VOLINF_FILE, path) != 0) {
-        VelkErrEnd("get_volname", __LINE__);
-        return 1;
-    }
+    ThreadTurn turn(false);
+    StorePaths paths;
+    if (paths.Find("get_volname") != 0) return 1;
     Store store;
-    if (store.OpenReadOnly(path) != 0) {
+    if (store.OpenReadOnly(paths.sStore.c_str()) != 0) {
         VelkErrEnd("get_volname", "open", __LINE__);
         return 1;
     }
-    int64_t length = store.Length();
-    if (length < kHeaderSize || !store.MapRead(length) || !store.Consistent()) {
+    if (store.Map() != 0) {
         VelkErrEnd("get_volname", "mapping", __LINE__);
         return 1;
     }
@@ -293,24 +436,21 @@ extern "C" int get_volname(const char *boxId, int32_t key1, int32_t key2, int32_
 extern "C" int erase_volname(const char *boxId, int32_t key1, int32_t key2, int32_t key3,
                              int32_t key4, int32_t key5) {
     if (boxId == nullptr) return -1;
+    ThreadTurn turn(true);
+    StorePaths paths;
     Store store;
-    if (int rc = store.OpenLocked("erase_volname", 1); rc != 0) return rc;
-    // A store that was created but never set up holds no record.
-    if (store.Length() == 0) return 0;
-    if (!MapForWriting(store, "erase_volname")) return -1;
+    if (int rc = OpenForWriting("erase_volname", false, paths, store); rc != 0) return rc;
 
-    VolInfRecord *slot = store.Find(MakeKey(boxId, key1, key2, key3, key4, key5));
-    if (slot == nullptr) return 0;
-    if (slot->iRefCount > 1) {
-        --slot->iRefCount;
-        return 0;
+    const VolInfRecord key = MakeKey(boxId, key1, key2, key3, key4, key5);
+    const VolInfRecord *old = store.Find(key);
+    if (old == nullptr) return 0;
+    if (old->iRefCount > 1) {
+        VolInfRecord record = *old;
+        --record.iRefCount;
+        return Commit("erase_volname", paths, store,
+                      {static_cast<int32_t>(old - store.Slots()), &record, false});
     }
-
-    // The last reference is gone: move the following records down and clear
-    // the slot that this leaves, so the unused slots stay zero.
-    VolInfRecord *last = store.Slots() + store.Header()->iCount - 1;
-    std::memmove(slot, slot + 1, static_cast<size_t>(last - slot) * sizeof(VolInfRecord));
-    std::memset(static_cast<void *>(last), 0, sizeof(VolInfRecord));
-    --store.Header()->iCount;
-    return 0;
+    // The last reference is gone: the record is taken out.
+    return Commit("erase_volname", paths, store,
+                  {static_cast<int32_t>(old - store.Slots()), nullptr, false});
 }

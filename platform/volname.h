@@ -4,7 +4,9 @@
  * Host byte order. An 8-byte header (capacity, count) is followed by
  * capacity record slots; slots 0 to count-1 are in use, sorted by sort_vols,
  * and every other slot is zero. The file is always exactly
- * 8 + 1088 x capacity bytes long.
+ * 8 + 1088 x capacity bytes long, or empty: an empty file is a store without
+ * a record. The file is never changed in place: each change is a complete new
+ * file, written beside it as ZRK_VOLINF_TEMP_FILE and renamed over it.
  */
 #ifndef ZRK_VOLNAME_H
 #define ZRK_VOLNAME_H
@@ -20,6 +22,7 @@ extern "C" {
 #pragma GCC visibility push(default)
 
 #define ZRK_VOLINF_FILE   "zrkcvolinf"
+#define ZRK_VOLINF_TEMP_FILE "zrkcvolinf.tmp"  /* the next store, while written */
 #define ZRK_VOLINF_GROWTH 100   /* slots of a new store, and added per growth */
 
 typedef struct VolInfHeader {
@@ -43,6 +46,25 @@ static_assert(sizeof(VolInfRecord) == 1088, "VolInfRecord layout");
 static_assert(offsetof(VolInfRecord, iKey) == 40, "VolInfRecord layout");
 static_assert(offsetof(VolInfRecord, caName) == 60, "VolInfRecord layout");
 static_assert(offsetof(VolInfRecord, iRefCount) == 1084, "VolInfRecord layout");
+
+namespace zrkplatform {
+
+/* The steps of one change of the store, in their order. */
+enum class VolnameStep {
+    kLocked,           /* the store's writer lock is held */
+    kTemporaryOpened,  /* the temporary file is open and empty */
+    kHalfWritten,      /* its header and the records before the change are written */
+    kWritten,          /* the whole new store is written */
+    kSynced,           /* and on disk */
+    kRenamed,          /* it has replaced the store */
+    kDirectorySynced,  /* the directory is on disk */
+};
+
+/* Called at each step of set_volname and erase_volname when set; for the
+ * tests that stop a writer at each step. */
+extern void (*gVolnameStepHook)(VolnameStep step);
+
+} // namespace zrkplatform
 #endif
 
 #endif /* ZRK_VOLNAME_H */
