@@ -14,7 +14,9 @@
 #ifndef ZRK_IPFRAME_H
 #define ZRK_IPFRAME_H
 
+#include "iplink.h"
 #include "zrkapi.h"
+#include "zrksupport.h"
 
 #include <stdint.h>
 
@@ -40,6 +42,12 @@ extern "C" {
 /* RefreshFlags of IPComInfoCheckSet. */
 #define IP_REFRESH_BOXID        0x1   /* ask "show boxid" */
 #define IP_REFRESH_RVZCNT       0x2   /* ask "show rvz-buffer" (when the array has buffers) */
+#define IP_REFRESH_FUNCS        0x4   /* the copy functions: asked on every call */
+
+/* OptionFlag of ZRKIPGetVolumeInfo: what to fill. */
+#define IP_VOLINFO_MAXIMA       0x1   /* session maxima, support groups, generations */
+#define IP_VOLINFO_BOXID        0x2   /* the own BoxID */
+#define IP_VOLINFO_RVZCNT       0x4   /* the RVZ buffer count */
 
 /* CheckOption of IPCheckParam. */
 #define IP_CHECK_MONITOR        0x2   /* no destination: a copy monitor */
@@ -87,12 +95,10 @@ int IPGetModelInfo(const char *ip, const char *user, unsigned char *area);
 #ifdef __cplusplus
 } /* extern "C" */
 
-#include <cstdarg>
-
 // The frame of one public call: opens the trace under the function's
 // identifier, writes "START", clears the sense store and copies it to the
 // caller; Finish writes "END(ret=%d, ZRKerrno=%d)" and closes the trace.
-namespace zrkipframe {
+namespace zrkip {
 
 class CallFrame {
 public:
@@ -101,12 +107,12 @@ public:
     CallFrame(const CallFrame &) = delete;
     CallFrame &operator=(const CallFrame &) = delete;
 
-    // One text line under "INFO" or "ERR".
+    // One text line under "INFO" or "ERR" (TraceText).
     void Info(int level, const char *format, ...) __attribute__((format(printf, 3, 4)));
     void Err(int level, const char *format, ...) __attribute__((format(printf, 3, 4)));
     // Binary data under "INFO".
     void Dump(int level, const void *data, int length);
-    // 34 unless the effective user is root.
+    // ZRK_ERR_PERMISSION unless the effective user is root.
     int CheckRoot();
     // After a failed step: the sense store to the caller again, and traced.
     void SenseAgain();
@@ -114,28 +120,28 @@ public:
     int Finish(int ret);
 
 private:
-    void Line(int level, const char *word, const char *format, va_list args);
-
-    const char *name_;
-    unsigned char *sense_;
-    bool closed_ = false;
+    const char *pName;       // trace name, the function's name
+    unsigned char *pSense;   // the caller's sense area, may be NULL
+    bool bClosed = false;    // Finish has closed the trace
 };
 
 // The copy-function record of the common data, as the array of the last
 // IPComInfoCheckSet reported it.
 class CopyFunctions {
 public:
-    CopyFunctions() { IPCtrlCommonData(IP_COMMON_FUNCS_GET, bytes_); }
-    // Any bit of mask set in byte `byte` of the record.
-    bool Has(int byte, unsigned mask) const {
-        return byte >= 0 && byte < IP_COMMON_FUNCS_LEN && (bytes_[byte] & mask) != 0;
-    }
-    // Sessions of virtual volumes, announced in any of three places.
-    bool HasVvol() const { return Has(4, 0x02) || Has(20, 0x02) || Has(28, 0x02); }
+    CopyFunctions() { IPCtrlCommonData(IP_COMMON_FUNCS_GET, ucaBytes); }
+    // Bit `bit` (ZRK_SUPPORT_...) of byte `byte` (ZRK_SUPPORT_...).
+    bool Has(size_t byte, unsigned bit) const { return zrk_support_has(ucaBytes, byte, bit); }
+    // Sessions of virtual volumes (zrk_support_vvol).
+    bool Vvol() const { return zrk_support_vvol(ucaBytes) != 0; }
 
 private:
-    unsigned char bytes_[IP_COMMON_FUNCS_LEN] = {};
+    unsigned char ucaBytes[IP_COMMON_FUNCS_LEN] = {};  // the record
 };
+
+// RefreshFlags of the session road: the copy functions and the own BoxID,
+// no RVZ buffer count.
+constexpr int kRefreshCopy = IP_REFRESH_BOXID | IP_REFRESH_FUNCS;
 
 // Text of an address for the trace lines.
 inline const char *Shown(const char *text) { return text != nullptr ? text : "NULL"; }
@@ -159,6 +165,13 @@ struct CopyArgs {
     uint32_t OptionFlag;
 };
 
+// The argument list of a public copy function (the parameter names of
+// ZRKIP_COPY_ARGS) as one record.
+#define IP_COPY_ARGS_RECORD                                                             \
+    (::zrkip::CopyArgs{ip, user, SrcBoxID, SrcOLU, SrcExtAddr_high, SrcExtAddr_low,     \
+                       SrcSize_high, SrcSize_low, DstBoxID, DstOLU, DstExtAddr_high,    \
+                       DstExtAddr_low, CopyInterval, OptionFlag})
+
 // The three parameter lines of a copy function at level 2; wideOption
 // prints the option word with eight digits ("OptionFlag=0x%08x").
 void TraceCopyArgs(CallFrame &frame, const CopyArgs &args, bool wideOption = false);
@@ -167,7 +180,7 @@ void TraceCopyArgs(CallFrame &frame, const CopyArgs &args, bool wideOption = fal
 int CheckCopyArgs(const CopyArgs &args, int checkOption);
 void MakeCopyReq(const CopyArgs &args, IPCopyReq *req);
 
-}  // namespace zrkipframe
+}  // namespace zrkip
 #endif
 
 #endif /* ZRK_IPFRAME_H */

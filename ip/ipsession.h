@@ -32,15 +32,11 @@ extern "C" {
 /* IPCopyReq.CopyAttr carries the ZRK_IPATTR_ bits of zrkapi.h, the same
  * bits as CliCopySession.ucAttr. */
 
-/* Option bits of the lookup. */
-#define IP_OPT_BY_ID       0x4u
-#define IP_OPT_VVOL        0x1000000u
-
 /* ---- lookup -------------------------------------------------------------------- */
 
 /* The first usable session of the array that the request describes: by
- * identifier (Option 0x4, the identifier in SrcOLU) or by volume; the
- * virtual-volume sessions with Option 0x1000000. listFlags is the show flag
+ * identifier (Option ZRK_OPT_SESSION_ID, the identifier in SrcOLU) or by volume; the
+ * virtual-volume sessions with Option ZRK_OPT_VVOL. listFlags is the show flag
  * word (128 from every caller). 21 when none; *row receives the session. */
 int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int listFlags,
                const IPCopyReq *req, CliCopySession *row);
@@ -78,29 +74,37 @@ int IPSnapVolInit(const char *ip, const char *user, int olu);
 
 #include <cstddef>
 
+namespace zrkip {
+
+// The request or the row of a copy between two arrays.
+inline bool Remote(const IPCopyReq &req) { return (req.CopyAttr & ZRK_IPATTR_REMOTE) != 0; }
+inline bool RemoteRow(const CliCopySession &row) { return (row.ucAttr & ZRK_IPATTR_REMOTE) != 0; }
+
 // What the starts and the snap data volume initialisation share when the
 // array has refused them and its volumes are looked at for a better reason.
-namespace zrkipsession {
 
-// A failure of the link itself (923, 1903, 36, 1905): the array was not
-// reached, so there is nothing to ask it about.
+// A failure of the link itself (ZRK_ERR_TOO_LONG, ZRK_ERR_NO_SERVICE,
+// ZRK_ERR_NO_MEMORY, ZRK_ERR_RECEIVE): the array was not reached, so there is
+// nothing to ask it about.
 inline bool LinkFailure(int error) {
-    return error == 923 || error == 1903 || error == 36 || error == 1905;
+    return error == ZRK_ERR_TOO_LONG || error == ZRK_ERR_NO_SERVICE ||
+           error == ZRK_ERR_NO_MEMORY || error == ZRK_ERR_RECEIVE;
 }
 
-// The volume olu of the array: 0 with its type, or -1 with ZRKerrno 48 (no
-// such volume), 904 (listed more than once; " uiVolCount is not 1 " traced
-// under name) or the query's own.
+// The volume olu of the array: 0 with its type, or -1 with ZRKerrno
+// ZRK_ERR_OLU (no such volume), ZRK_ERR_REPLY (listed more than once;
+// " uiVolCount is not 1 " traced under name) or the query's own.
 int LookUpVolume(const char *name, const char *ip, const char *user, uint32_t olu,
                  uint8_t *type);
 
-// The snap data volume olu, asked with room for room rows: 0 with its state
-// word, or -1 with ZRKerrno 904 unless exactly one row (" uiSDVVolCount is
-// not 1 " traced under name) or the query's own.
+// The snap data volume olu, asked with room for room rows (at least 1): 0
+// with its state word, or -1 with ZRKerrno ZRK_ERR_REPLY unless the reply
+// has exactly one row (counted before the room is looked at;
+// " uiSDVVolCount is not 1 " traced under name) or the query's own.
 int LookUpSnapVolume(const char *name, const char *ip, const char *user, uint32_t olu,
                      size_t room, uint32_t *status);
 
-}  // namespace zrkipsession
+}  // namespace zrkip
 #endif
 
 #endif /* ZRK_IPSESSION_H */

@@ -41,15 +41,6 @@ extern "C" {
 #endif
 #pragma GCC visibility push(default)
 
-/* ---- ZRKerrno values of the show parsers --------------------------------------- */
-
-#define IP_SHOW_ERR_PARAM     13    /* a list selection with no numbers, a bad argument */
-#define IP_SHOW_ERR_NOMEM     36    /* no memory for the lines or the rows */
-#define IP_SHOW_ERR_NUMBER    900   /* a number that does not fit */
-#define IP_SHOW_ERR_MALFORMED 902   /* a missing line, too few columns, too many records */
-#define IP_SHOW_ERR_SELECTION 910   /* a selection or type code outside the set */
-#define IP_SHOW_ERR_TOO_LONG  923   /* a command or list longer than IP_CMD_MAX */
-
 /* ---- copy sessions ------------------------------------------------------------- */
 
 #define IP_SESSIONS_ALL       0     /* every session of the array */
@@ -57,13 +48,15 @@ extern "C" {
 #define IP_SESSIONS_IDS       2     /* the listed sessions, in the list's order */
 
 #define IP_SHOW_FLAG_MODE     0x80  /* show flag: "-mode" value + 128 */
-#define IP_OPT_LIST_MODE      0x80000u /* ZRKOptionFlag bit: "-mode" value + 1 */
 
 #define IP_SESSION_TYPE_KZP     1   /* KZP family */
 #define IP_SESSION_TYPE_VZ      2   /* VZ family */
 #define IP_SESSION_TYPE_MONITOR 3   /* copy monitor */
 
 #define IP_SESSION_MIN_COLUMNS  35  /* columns 35 to 39 are optional */
+
+#define IP_SESSION_ATTR2_SECOND_ID 0x10 /* ucAttr2: a remote session known here by
+                                           uiSessionID2 */
 
 /* One copy session as "show copy-sessions" reports it (columns 0 to 39),
  * host order. */
@@ -132,8 +125,8 @@ typedef struct CliCopySession {
  *             session of list[k] (key uiSessionID2 when ucAttr has 0x20 and
  *             ucAttr2 0x10, else uiSessionID). *count is the number of
  *             distinct positions filled; any position left unfilled is 902.
- * showFlags bit 0x80 adds 128 to the "-mode" value, ZRKOptionFlag bit
- * 0x80000 adds 1; the caller clears both when the array's model does not
+ * showFlags bit IP_SHOW_FLAG_MODE adds 128 to the "-mode" value,
+ * ZRKOptionFlag bit ZRK_OPT_LIST_SEL_01 adds 1; the caller clears both when the array's model does not
  * list in that mode. rows holds room records; a reply announcing more
  * (options 0 and 1), or listCount above room (option 2), is refused before
  * a record is written. *count may hold the reply's record count on failure. */
@@ -168,7 +161,7 @@ static_assert(offsetof(CliCopySession, ucColumn39) == 219, "CliCopySession layou
 static_assert(offsetof(CliCopySession, ucaSpare2) == 220, "CliCopySession layout");
 
 // The reply scanner that every show parser is built on.
-namespace zrkshow {
+namespace zrkip {
 
 // ---- column kinds ------------------------------------------------------------
 
@@ -191,31 +184,24 @@ struct Column {
 };
 
 // Table helpers: ZRK_SHOW_HEX32(Record, field) and the like.
-#define ZRK_SHOW_SKIP() (::zrkshow::Column{::zrkshow::Kind::Skip, 0, 0, 0})
-#define ZRK_SHOW_HEX8(T, f) (::zrkshow::Column{::zrkshow::Kind::Hex8, offsetof(T, f), 0, 1})
-#define ZRK_SHOW_HEX16(T, f) (::zrkshow::Column{::zrkshow::Kind::Hex16, offsetof(T, f), 0, 2})
-#define ZRK_SHOW_HEX32(T, f) (::zrkshow::Column{::zrkshow::Kind::Hex32, offsetof(T, f), 0, 4})
+#define ZRK_SHOW_SKIP() (::zrkip::Column{::zrkip::Kind::Skip, 0, 0, 0})
+#define ZRK_SHOW_HEX8(T, f) (::zrkip::Column{::zrkip::Kind::Hex8, offsetof(T, f), 0, 1})
+#define ZRK_SHOW_HEX16(T, f) (::zrkip::Column{::zrkip::Kind::Hex16, offsetof(T, f), 0, 2})
+#define ZRK_SHOW_HEX32(T, f) (::zrkip::Column{::zrkip::Kind::Hex32, offsetof(T, f), 0, 4})
 #define ZRK_SHOW_HEX64(T, hi, lo) \
-    (::zrkshow::Column{::zrkshow::Kind::Hex64, offsetof(T, hi), offsetof(T, lo), 8})
+    (::zrkip::Column{::zrkip::Kind::Hex64, offsetof(T, hi), offsetof(T, lo), 8})
 #define ZRK_SHOW_TEXT(T, f) \
-    (::zrkshow::Column{::zrkshow::Kind::Text, offsetof(T, f), 0, sizeof(T::f)})
-#define ZRK_SHOW_DATETIME(T, f) (::zrkshow::Column{::zrkshow::Kind::DateTime, offsetof(T, f), 0, 8})
+    (::zrkip::Column{::zrkip::Kind::Text, offsetof(T, f), 0, sizeof(T::f)})
+#define ZRK_SHOW_DATETIME(T, f) (::zrkip::Column{::zrkip::Kind::DateTime, offsetof(T, f), 0, 8})
 
 // ---- single conversions (no trace, no global but ZRKerrno) --------------------
+//
+// The hex columns are read by ReadHex and ReadHex64 (iplink.h).
 
-// strtoul(base 16) over the column's bytes only. 0, or -1 with ZRKerrno 900
-// when the value needs more than 64 bits.
-int ReadHex(std::string_view text, uint64_t *value);
-// 64-bit column into its halves. -1 with 900: longer than 16 characters or
-// a group beyond 64 bits.
-int ReadHex64(std::string_view text, uint32_t *high, uint32_t *low);
 // strncpy of the column into width bytes.
 void CopyText(std::string_view text, uint8_t *field, size_t width);
 // Packed date-time; characters past the column's end count as 0.
 void PackDateTime(std::string_view text, uint8_t field[8]);
-// A status or count line: the same hex reading, but a value beyond 32 bits
-// is 900 too.
-int ReadHex32Line(const char *line, uint32_t *value);
 
 // ---- line scanning -------------------------------------------------------------
 
@@ -261,44 +247,6 @@ struct Table {
 // that does not convert) or 902 (fewer columns than the minimum, no line).
 int ScanRecord(const Table &table, const char *line, void *record);
 
-// ---- the reply ---------------------------------------------------------------------
-
-// The lines of one show reply; released when it goes out of scope.
-class Reply {
-public:
-    Reply() = default;
-    ~Reply() { Release(); }
-    Reply(const Reply &) = delete;
-    Reply &operator=(const Reply &) = delete;
-
-    // Sends command and splits the reply (IPExecVastrelCLI then Split).
-    int Run(const char *ipAddress, const char *user, const std::string &command);
-    // Splits a reply text as it comes from the link: 0 or -1 with ZRKerrno
-    // (904 empty or leading newline, 36 no memory).
-    int Split(const char *text);
-    // Checks the head: at least 2 lines (902), status 0 (else the array's
-    // error through IPSet_ZRKerrno), the record count (900 beyond 32 bits)
-    // into *records, and at least that many record lines (902). 0 or -1.
-    int Head(const char *name, uint32_t *records);
-    // Record line i (0-based), or NULL when absent.
-    const char *Record(size_t i) const;
-    size_t LineCount() const { return count_; }
-    void Release();
-
-private:
-    char **lines_ = nullptr;
-    size_t count_ = 0;
-};
-
-// ---- trace ---------------------------------------------------------------------------
-
-void Trace(int level, const char *word, const char *name, const char *format, ...)
-    __attribute__((format(printf, 4, 5)));
-// "END(ret=%d, ZRKerrno=%d)" at level 1, INFO for 0 and ERR otherwise.
-int TraceEnd(const char *name, int ret);
-// ZRKerrno = code; -1.
-int Fail(int code);
-
 // ---- command text ------------------------------------------------------------------
 
 // Numbers in decimal joined by ",": false (ZRKerrno 923) when the list would
@@ -318,7 +266,7 @@ int ParseCopySessions(Reply &reply, int option, const int *list, size_t listCoun
 int ParseCopySessionsText(const char *text, int option, const int *list, size_t listCount,
                           int *count, CliCopySession *rows, size_t room);
 
-}  // namespace zrkshow
+}  // namespace zrkip
 #endif
 
 #endif /* ZRK_IPSHOW_H */

@@ -41,14 +41,10 @@ extern "C" {
 #define IP_RVZ_DISK_RLUS        16    /* RLU numbers of one entry */
 #define IP_RVZ_DISK_MODULES     32    /* controller-module rows of one entry */
 
-/* Capability bits (byte index, bit) of CliCopyFunctions. */
-#define IP_CF_KZP_BYTE          7     /* bit 0x01: the KZP family */
-#define IP_CF_VZ_BYTE           23    /* bit 0x01: VZ inside the array */
-#define IP_CF_RVZ_BYTE          31    /* bit 0x01: RVZ to other arrays */
-#define IP_CF_RVZBUFF_BYTE      29    /* bit 0x80: RVZ buffers */
-
 /* "show copy-functions": three capability masks (each keeps the low 32 bits
- * of its column big-endian in its last four bytes) and six numbers. */
+ * of its column big-endian in its last four bytes) and six numbers. The
+ * first 32 bytes are the copy-support record of zrksupport.h, read by its
+ * ZRK_SUPPORT_ names. */
 typedef struct CliCopyFunctions {
     uint8_t  ucaKzpFunc[8];           /* 4-7: line 2 col 0, the KZP family */
     uint8_t  ucaVzFunc[16];           /* 20-23: line 2 col 2, VZ */
@@ -202,44 +198,7 @@ static_assert(sizeof(CliRvzDiskBuffer) == 8072, "CliRvzDiskBuffer layout");
 #include <string_view>
 
 // Pieces shared by the array and RVZ buffer queries.
-namespace zrkshow_array {
-
-// The lines of one command's reply, from IPRunCommand; released with it.
-class Lines {
-public:
-    Lines() = default;
-    ~Lines() { IPFreeLines(lines_, count_); }
-    Lines(const Lines &) = delete;
-    Lines &operator=(const Lines &) = delete;
-
-    // Runs the command; 0 or -1 with the link's ZRKerrno.
-    int Run(const char *ip, const char *user, const char *command) {
-        Release();
-        return IPRunCommand(ip, user, command, &lines_, &count_);
-    }
-    // Splits a reply text as the link hands it over, as Run does with the
-    // array's answer; 0 or -1 with ZRKerrno (904 no text or no line, 36).
-    int Split(const char *text);
-    size_t Count() const { return count_ > 0 ? static_cast<size_t>(count_) : 0; }
-    // Line n counted from 1, or NULL when the reply has no such line.
-    const char *Line(size_t n) const {
-        return (lines_ == nullptr || n == 0 || n > Count()) ? nullptr : lines_[n - 1];
-    }
-    // At least 2 lines (902), then the status of line 1: 0 when it is 0,
-    // else -1 with 900 (beyond 32 bits) or the array's error mapped from
-    // line 2 (904 when that maps to no error).
-    int CheckHead() const;
-
-private:
-    void Release() {
-        IPFreeLines(lines_, count_);
-        lines_ = nullptr;
-        count_ = 0;
-    }
-
-    char **lines_ = nullptr;
-    int count_ = 0;
-};
+namespace zrkip {
 
 // "%d - %s" of one column at level 3 ("NULL" for an empty column), the text
 // cut to 511 characters.
@@ -259,36 +218,38 @@ template <typename T>
 class AddressCache {
 public:
     static bool Cacheable(const char *ip) {
-        return ip != nullptr && ::strnlen(ip, sizeof(Entry::key)) <= IP_SHOW_CACHE_KEY_MAX;
+        return ip != nullptr && ::strnlen(ip, sizeof(Entry::caKey)) <= IP_SHOW_CACHE_KEY_MAX;
     }
     const T *Find(const char *ip) const {
         if (!Cacheable(ip)) return nullptr;
-        for (size_t i = 0; i < fill_; ++i) {
-            if (std::strncmp(entries_[i].key, ip, sizeof(Entry::key)) == 0) return &entries_[i].value;
+        for (size_t i = 0; i < uiFill; ++i) {
+            if (std::strncmp(aEntries[i].caKey, ip, sizeof(Entry::caKey)) == 0) {
+                return &aEntries[i].tValue;
+            }
         }
         return nullptr;
     }
     // While nothing is cached the table is cleared before every query.
     void ClearIfEmpty() {
-        if (fill_ == 0) std::memset(static_cast<void *>(entries_), 0, sizeof entries_);
+        if (uiFill == 0) std::memset(static_cast<void *>(aEntries), 0, sizeof aEntries);
     }
     void Store(const char *ip, const T &value) {
-        if (!Cacheable(ip) || fill_ >= IP_SHOW_CACHE_ENTRIES) return;
-        Entry &e = entries_[fill_];
-        std::memset(e.key, 0, sizeof e.key);
-        std::memcpy(e.key, ip, std::strlen(ip));
-        e.value = value;
-        ++fill_;
+        if (!Cacheable(ip) || uiFill >= IP_SHOW_CACHE_ENTRIES) return;
+        Entry &e = aEntries[uiFill];
+        std::memset(e.caKey, 0, sizeof e.caKey);
+        std::memcpy(e.caKey, ip, std::strlen(ip));
+        e.tValue = value;
+        ++uiFill;
     }
-    size_t Fill() const { return fill_; }
+    size_t Fill() const { return uiFill; }
 
 private:
     struct Entry {
-        char key[IP_SHOW_CACHE_KEY_MAX + 1];   // the address, terminated
-        T value;                               // the answer
+        char caKey[IP_SHOW_CACHE_KEY_MAX + 1];  // the address, terminated
+        T tValue;                               // the answer
     };
-    Entry entries_[IP_SHOW_CACHE_ENTRIES];
-    size_t fill_;
+    Entry aEntries[IP_SHOW_CACHE_ENTRIES];  // filled in order
+    size_t uiFill;                          // entries filled
 };
 
 // ---- the replies as text ------------------------------------------------------------
@@ -306,7 +267,7 @@ int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room);
 int ParseRvzBufferUsageText(const char *text, CliRvzBufferUsage *usage, size_t room);
 int ParseRvzDiskBufferText(const char *text, CliRvzDiskBuffer *disk, size_t room);
 
-}  // namespace zrkshow_array
+}  // namespace zrkip
 #endif
 
 #endif /* ZRK_IPSHOW_ARRAY_H */

@@ -14,25 +14,20 @@
 #include <cstring>
 #include <iterator>
 
+using zrkplatform::FailWith;
+using zrkplatform::TraceEnd;
+using zrkplatform::TraceText;
+
 namespace {
 
-using zrkshow::Fail;
-using zrkshow::Trace;
-using zrkshow::TraceEnd;
-using zrkshow_array::AddressCache;
-using zrkshow_array::Hex32;
-using zrkshow_array::Lines;
-using zrkshow_array::TraceColumn;
-using zrkshow_array::TraceWord;
+using zrkip::AddressCache;
+using zrkip::Hex32;
+using zrkip::Reply;
+using zrkip::Safe;
+using zrkip::TraceColumn;
+using zrkip::TraceWord;
 
 AddressCache<CliRvzBufferList> listCache;
-
-const char *Safe(const char *text) { return text != nullptr ? text : "(null)"; }
-
-// Lines still in the reply from line n on (counted from 1).
-size_t LinesFrom(const Lines &reply, size_t n) {
-    return n <= reply.Count() ? reply.Count() - n + 1 : 0;
-}
 
 // How one column of a line fills its field.
 // Count is a hex number that must fit in 32 bits (900 otherwise).
@@ -49,8 +44,8 @@ struct Field {
 // minColumns: the "Err" line and 902.
 int ScanLine(const char *name, const char *line, const Field *fields, size_t count,
              size_t minColumns) {
-    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    zrkshow::ColumnScanner scan(line);
+    if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+    zrkip::ColumnScanner scan(line);
     std::string_view column;
     while (scan.Next(&column)) {
         const size_t index = scan.Count() - 1;
@@ -72,26 +67,26 @@ int ScanLine(const char *name, const char *line, const Field *fields, size_t cou
             break;
         case Kind::Count: {
             uint64_t wide = 0;
-            if (zrkshow::ReadHex(column, &wide) != 0) return -1;
-            if (wide > UINT32_MAX) return Fail(IP_SHOW_ERR_NUMBER);
+            if (zrkip::ReadHex(column, &wide) != 0) return -1;
+            if (wide > UINT32_MAX) return FailWith(ZRK_ERR_REPLY_NUMBER);
             *static_cast<uint32_t *>(f.at) = static_cast<uint32_t>(wide);
             break;
         }
         case Kind::Hex64:
-            if (zrkshow::ReadHex64(column, static_cast<uint32_t *>(f.at),
+            if (zrkip::ReadHex64(column, static_cast<uint32_t *>(f.at),
                                    static_cast<uint32_t *>(f.low)) != 0) {
                 return -1;
             }
             break;
         case Kind::Text:
-            zrkshow::CopyText(column, static_cast<uint8_t *>(f.at), f.width);
+            zrkip::CopyText(column, static_cast<uint8_t *>(f.at), f.width);
             break;
         }
         TraceColumn(name, index, column);
     }
     if (scan.Count() < minColumns) {
         TraceWord(name, scan.Count(), "Err");
-        return Fail(IP_SHOW_ERR_MALFORMED);
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     return 0;
 }
@@ -101,15 +96,15 @@ Field H64(uint32_t *high, uint32_t *low) { return {Kind::Hex64, high, low, 8}; }
 
 // A count line (or a count column): 900 beyond 32 bits, 902 above the room.
 int ReadCount(const char *line, size_t room, uint32_t *count) {
-    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    if (zrkshow::ReadHex32Line(line, count) != 0) return -1;
-    if (*count > room) return Fail(IP_SHOW_ERR_MALFORMED);
+    if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+    if (zrkip::ReadHex32Line(line, count) != 0) return -1;
+    if (*count > room) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     return 0;
 }
 
 // A line that is one plain number, cut to 32 bits.
 int ReadValue(const char *line, uint32_t *value) {
-    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
+    if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     return Hex32(line, value);
 }
 
@@ -121,7 +116,7 @@ void GiveList(const CliRvzBufferList &from, CliRvzBufferList *to) {
 }
 
 // One disk-buffer entry from line *next on; *next moves past it.
-int ScanDiskEntry(const char *name, const Lines &reply, size_t *next,
+int ScanDiskEntry(const char *name, const Reply &reply, size_t *next,
                   CliRvzDiskBufferEntry *entry) {
     const Field head[] = {H32(&entry->uiGroupNum), H32(&entry->uiStatus)};
     if (ScanLine(name, reply.Line(*next), head, 2, 2) != 0) return -1;
@@ -130,8 +125,8 @@ int ScanDiskEntry(const char *name, const Lines &reply, size_t *next,
     if (ReadCount(reply.Line(*next), IP_RVZ_DISK_RLUS, &entry->uiRluCnt) != 0) return -1;
     ++*next;
     // The values, the detail line and the module count line must follow.
-    if (LinesFrom(reply, *next) < static_cast<size_t>(entry->uiRluCnt) + 2) {
-        return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.LinesFrom(*next) < static_cast<size_t>(entry->uiRluCnt) + 2) {
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     for (uint32_t v = 0; v < entry->uiRluCnt; ++v, ++*next) {
         if (ReadValue(reply.Line(*next), &entry->uiaRlun[v]) != 0) return -1;
@@ -149,7 +144,7 @@ int ScanDiskEntry(const char *name, const Lines &reply, size_t *next,
 
     if (ReadCount(reply.Line(*next), IP_RVZ_DISK_MODULES, &entry->uiCmCnt) != 0) return -1;
     ++*next;
-    if (LinesFrom(reply, *next) < entry->uiCmCnt) return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.LinesFrom(*next) < entry->uiCmCnt) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     for (uint32_t m = 0; m < entry->uiCmCnt; ++m, ++*next) {
         CliRvzDiskCm &cm = entry->cms[m];
         const Field row[] = {
@@ -164,14 +159,14 @@ int ScanDiskEntry(const char *name, const Lines &reply, size_t *next,
 }
 
 // "show rvz-buffer" into a cleared *local: the head and at most rows rows.
-int ParseRvzBuffer(const char *name, const Lines &reply, size_t rows, CliRvzBufferList *local) {
+int ParseRvzBuffer(const char *name, const Reply &reply, size_t rows, CliRvzBufferList *local) {
     if (reply.CheckHead() != 0) return -1;
     *local = CliRvzBufferList{};
     const Field head[] = {H32(&local->uiMaxBuffCnt), {Kind::Count, &local->uiRowCnt, nullptr, 4}};
     if (ScanLine(name, reply.Line(2), head, 2, 2) != 0) return -1;
     // Rows beyond the room or the lines present: refused before any is read.
-    if (local->uiRowCnt > rows || LinesFrom(reply, 3) < local->uiRowCnt) {
-        return Fail(IP_SHOW_ERR_MALFORMED);
+    if (local->uiRowCnt > rows || reply.LinesFrom(3) < local->uiRowCnt) {
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     for (uint32_t i = 0; i < local->uiRowCnt; ++i) {
         CliRvzBufferRow &row = local->rows[i];
@@ -193,7 +188,7 @@ int ParseRvzBuffer(const char *name, const Lines &reply, size_t rows, CliRvzBuff
 }
 
 // "show rvz-buffer-usage" into a cleared *local.
-int ParseRvzBufferUsage(const char *name, const Lines &reply, CliRvzBufferUsage *local) {
+int ParseRvzBufferUsage(const char *name, const Reply &reply, CliRvzBufferUsage *local) {
     if (reply.CheckHead() != 0) return -1;
     *local = CliRvzBufferUsage{};
     const Field totals[] = {H32(&local->uiTotalSize), H32(&local->uiTotalUseSize),
@@ -201,8 +196,8 @@ int ParseRvzBufferUsage(const char *name, const Lines &reply, CliRvzBufferUsage 
     if (ScanLine(name, reply.Line(2), totals, 3, 3) != 0) return -1;
     if (ReadCount(reply.Line(3), IP_RVZ_USAGE_ROWS, &local->uiCmCnt) != 0) return -1;
     // The rows and the closing session count line.
-    if (LinesFrom(reply, 4) < static_cast<size_t>(local->uiCmCnt) + 1) {
-        return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.LinesFrom(4) < static_cast<size_t>(local->uiCmCnt) + 1) {
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     for (uint32_t j = 0; j < local->uiCmCnt; ++j) {
         CliRvzCmUsage &row = local->rows[j];
@@ -214,7 +209,7 @@ int ParseRvzBufferUsage(const char *name, const Lines &reply, CliRvzBufferUsage 
 }
 
 // "show rvz-disk-buffer" into a cleared *local.
-int ParseRvzDiskBuffer(const char *name, const Lines &reply, CliRvzDiskBuffer *local) {
+int ParseRvzDiskBuffer(const char *name, const Reply &reply, CliRvzDiskBuffer *local) {
     if (reply.CheckHead() != 0) return -1;
     *local = CliRvzDiskBuffer{};
     if (ReadValue(reply.Line(2), &local->uiFirstValue) != 0 ||
@@ -223,8 +218,8 @@ int ParseRvzDiskBuffer(const char *name, const Lines &reply, CliRvzDiskBuffer *l
     }
     // Each entry takes at least four lines: entry, value count, detail and
     // module count.
-    if (LinesFrom(reply, 4) < static_cast<size_t>(local->uiEntryCnt) * 4) {
-        return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.LinesFrom(4) < static_cast<size_t>(local->uiEntryCnt) * 4) {
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     size_t next = 4;
     for (uint32_t k = 0; k < local->uiEntryCnt; ++k) {
@@ -241,11 +236,11 @@ size_t ListRows(size_t room) { return room < IP_RVZ_LIST_ROWS ? room : IP_RVZ_LI
 
 }  // namespace
 
-namespace zrkshow_array {
+namespace zrkip {
 
 int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room) {
-    if (list == nullptr) return Fail(IP_SHOW_ERR_PARAM);
-    Lines reply;
+    if (list == nullptr) return FailWith(ZRK_ERR_PARAMETER);
+    Reply reply;
     CliRvzBufferList local{};
     if (reply.Split(text) != 0 || ParseRvzBuffer(kBufferName, reply, ListRows(room), &local) != 0) {
         return -1;
@@ -255,8 +250,8 @@ int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room) {
 }
 
 int ParseRvzBufferUsageText(const char *text, CliRvzBufferUsage *usage, size_t room) {
-    if (usage == nullptr || room < 1) return Fail(IP_SHOW_ERR_PARAM);
-    Lines reply;
+    if (usage == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
+    Reply reply;
     CliRvzBufferUsage local{};
     if (reply.Split(text) != 0 || ParseRvzBufferUsage(kUsageName, reply, &local) != 0) return -1;
     *usage = local;
@@ -264,70 +259,70 @@ int ParseRvzBufferUsageText(const char *text, CliRvzBufferUsage *usage, size_t r
 }
 
 int ParseRvzDiskBufferText(const char *text, CliRvzDiskBuffer *disk, size_t room) {
-    if (disk == nullptr || room < 1) return Fail(IP_SHOW_ERR_PARAM);
-    Lines reply;
+    if (disk == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
+    Reply reply;
     CliRvzDiskBuffer local{};
     if (reply.Split(text) != 0 || ParseRvzDiskBuffer(kDiskName, reply, &local) != 0) return -1;
     *disk = local;
     return 0;
 }
 
-}  // namespace zrkshow_array
+}  // namespace zrkip
 
 extern "C" int ShowRvzBuffer(const char *ip, const char *user, CliRvzBufferList *list,
                              size_t room) {
     const char *const name = kBufferName;
-    Trace(1, "INFO", name, "START");
-    Trace(3, "INFO", name, "cpIPaddress=[%s] ", Safe(ip));
-    if (list == nullptr) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
+    TraceText(1, "INFO", name, "START");
+    TraceText(3, "INFO", name, "cpIPaddress=[%s] ", Safe(ip));
+    if (list == nullptr) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     const size_t rows = ListRows(room);
     if (const CliRvzBufferList *hit = listCache.Find(ip)) {
-        if (hit->uiRowCnt > rows) return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
+        if (hit->uiRowCnt > rows) return TraceEnd(1, name, FailWith(ZRK_ERR_REPLY_INCOMPLETE));
         GiveList(*hit, list);
-        return TraceEnd(name, 0);
+        return TraceEnd(1, name, 0);
     }
     listCache.ClearIfEmpty();
-    Lines reply;
+    Reply reply;
     CliRvzBufferList local{};
     if (reply.Run(ip, user, "show rvz-buffer ") != 0 ||
         ParseRvzBuffer(name, reply, rows, &local) != 0) {
-        return TraceEnd(name, -1);
+        return TraceEnd(1, name, -1);
     }
     GiveList(local, list);
     listCache.Store(ip, local);
-    return TraceEnd(name, 0);
+    return TraceEnd(1, name, 0);
 }
 
 extern "C" int ShowRvzBufferUsage(const char *ip, const char *user, int groupNum, int option,
                                   CliRvzBufferUsage *usage, size_t room) {
     const char *const name = kUsageName;
-    Trace(1, "INFO", name, "START");
-    Trace(3, "INFO", name, "IPaddress=[%s], GroupNum=[%d], Option=[%d]", Safe(ip), groupNum,
+    TraceText(1, "INFO", name, "START");
+    TraceText(3, "INFO", name, "IPaddress=[%s], GroupNum=[%d], Option=[%d]", Safe(ip), groupNum,
           option);
-    if (usage == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
+    if (usage == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     char command[64];
     std::snprintf(command, sizeof command, "show rvz-buffer-usage -partition %d", groupNum);
-    Lines reply;
+    Reply reply;
     CliRvzBufferUsage local{};
     if (reply.Run(ip, user, command) != 0 || ParseRvzBufferUsage(name, reply, &local) != 0) {
-        return TraceEnd(name, -1);
+        return TraceEnd(1, name, -1);
     }
     *usage = local;
-    return TraceEnd(name, 0);
+    return TraceEnd(1, name, 0);
 }
 
 extern "C" int ShowRvzDiskBuffer(const char *ip, const char *user, CliRvzDiskBuffer *disk,
                                  size_t room) {
     const char *const name = kDiskName;
-    Trace(1, "INFO", name, "START");
-    Trace(3, "INFO", name, "IPaddress=[%s]", Safe(ip));
-    if (disk == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
-    Lines reply;
+    TraceText(1, "INFO", name, "START");
+    TraceText(3, "INFO", name, "IPaddress=[%s]", Safe(ip));
+    if (disk == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
+    Reply reply;
     CliRvzDiskBuffer local{};
     if (reply.Run(ip, user, "show rvz-disk-buffer") != 0 ||
         ParseRvzDiskBuffer(name, reply, &local) != 0) {
-        return TraceEnd(name, -1);
+        return TraceEnd(1, name, -1);
     }
     *disk = local;
-    return TraceEnd(name, 0);
+    return TraceEnd(1, name, 0);
 }

@@ -6,28 +6,16 @@
 #include "platform.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
-#include <climits>
-#include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
-namespace zrkshow {
+using zrkplatform::FailWith;
+using zrkplatform::TraceText;
+
+namespace zrkip {
 
 namespace {
-
-int HexDigit(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-bool IsBlank(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 void Store32(void *record, size_t offset, uint32_t value) {
     std::memcpy(static_cast<uint8_t *>(record) + offset, &value, sizeof value);
@@ -35,72 +23,7 @@ void Store32(void *record, size_t offset, uint32_t value) {
 
 }  // namespace
 
-int Fail(int code) {
-    ZRKerrno = code;
-    return -1;
-}
-
-void Trace(int level, const char *word, const char *name, const char *format, ...) {
-    // vsnprintf always terminates the line; nothing of an older line is read.
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(caTrcData, sizeof caTrcData, format, args);
-    va_end(args);
-    ZRKC_Com_OutputTrace(level, 1, word, name, nullptr, 0, caTrcData);
-}
-
-int TraceEnd(const char *name, int ret) {
-    Trace(1, ret == 0 ? "INFO" : "ERR", name, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
-    return ret;
-}
-
 // ---- column kinds ------------------------------------------------------------
-
-int ReadHex(std::string_view text, uint64_t *value) {
-    *value = 0;
-    size_t i = 0;
-    const size_t n = text.size();
-    auto at = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    while (i < n && IsBlank(at(i))) ++i;
-    bool negative = false;
-    if (i < n && (at(i) == '+' || at(i) == '-')) {
-        negative = at(i) == '-';
-        ++i;
-    }
-    // "0x" counts as a prefix only when a hex digit follows it; otherwise
-    // the 0 is the number and the x ends it.
-    if (i + 2 < n && at(i) == '0' && (at(i + 1) == 'x' || at(i + 1) == 'X') &&
-        HexDigit(at(i + 2)) >= 0) {
-        i += 2;
-    }
-    uint64_t v = 0;
-    for (; i < n; ++i) {
-        const int digit = HexDigit(at(i));
-        if (digit < 0) break;
-        if (v > (UINT64_MAX >> 4)) return Fail(IP_SHOW_ERR_NUMBER);
-        v = (v << 4) | static_cast<uint64_t>(digit);
-    }
-    *value = negative ? 0 - v : v;
-    return 0;
-}
-
-int ReadHex64(std::string_view text, uint32_t *high, uint32_t *low) {
-    *high = 0;
-    *low = 0;
-    if (text.size() > 16) return Fail(IP_SHOW_ERR_NUMBER);
-    uint64_t h = 0;
-    uint64_t l = 0;
-    if (text.size() <= 8) {
-        if (ReadHex(text, &l) != 0) return -1;
-    } else {
-        const size_t split = text.size() - 8;
-        if (ReadHex(text.substr(0, split), &h) != 0) return -1;
-        if (ReadHex(text.substr(split), &l) != 0) return -1;
-    }
-    *high = static_cast<uint32_t>(h);
-    *low = static_cast<uint32_t>(l);
-    return 0;
-}
 
 void CopyText(std::string_view text, uint8_t *field, size_t width) {
     size_t n = 0;
@@ -118,17 +41,6 @@ void PackDateTime(std::string_view text, uint8_t field[8]) {
     for (size_t k = 0; k < 8; ++k) {
         field[k] = static_cast<uint8_t>(16 * digit(2 * k) + digit(2 * k + 1));
     }
-}
-
-int ReadHex32Line(const char *line, uint32_t *value) {
-    *value = 0;
-    uint64_t wide = 0;
-    if (ReadHex(line != nullptr ? std::string_view(line) : std::string_view(), &wide) != 0) {
-        return -1;
-    }
-    if (wide > UINT32_MAX) return Fail(IP_SHOW_ERR_NUMBER);
-    *value = static_cast<uint32_t>(wide);
-    return 0;
 }
 
 // ---- line scanning -------------------------------------------------------------
@@ -222,7 +134,7 @@ int Convert(const Column &column, std::string_view text, void *record) {
 
 int ScanRecord(const Table &table, const char *line, void *record) {
     std::memset(record, 0, table.recordSize);
-    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
+    if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     ColumnScanner scan(line);
     std::string_view text;
     while (scan.Next(&text)) {
@@ -242,80 +154,10 @@ int ScanRecord(const Table &table, const char *line, void *record) {
         TraceColumn(table.name, index, text);
     }
     if (scan.Count() < table.minColumns) {
-        Trace(3, "INFO", table.name, "%zu - %s", scan.Count(), "Err");
-        return Fail(IP_SHOW_ERR_MALFORMED);
+        TraceText(3, "INFO", table.name, "%zu - %s", scan.Count(), "Err");
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     return 0;
-}
-
-// ---- the reply ---------------------------------------------------------------------
-
-void Reply::Release() {
-    IPFreeLines(lines_, static_cast<int>(count_));
-    lines_ = nullptr;
-    count_ = 0;
-}
-
-int Reply::Split(const char *text) {
-    Release();
-    int n = 0;
-    if (text == nullptr || IPGetLineNumFromData(text, &n) != 0 || n <= 0) {
-        return Fail(IP_ERR_REPLY);
-    }
-    char **array = static_cast<char **>(std::calloc(static_cast<size_t>(n), sizeof(char *)));
-    if (array == nullptr) return Fail(IP_SHOW_ERR_NOMEM);
-    int made = n;
-    if (IPSplitDataByLine(text, &made, array) != 0) {
-        std::free(array);
-        return -1;
-    }
-    lines_ = array;
-    count_ = static_cast<size_t>(made);
-    return 0;
-}
-
-int Reply::Run(const char *ipAddress, const char *user, const std::string &command) {
-    Release();
-    char *text = nullptr;
-    if (IPExecVastrelCLI(ipAddress, user, 0, command.c_str(), &text) != 0) {
-        std::free(text);
-        return -1;
-    }
-    const int rc = Split(text);
-    std::free(text);
-    return rc;
-}
-
-int Reply::Head(const char *name, uint32_t *records) {
-    *records = 0;
-    if (count_ < 2 || lines_ == nullptr || lines_[0] == nullptr) {
-        Trace(1, "ERR", name, " iLineCnt=%zu ", count_);
-        return Fail(IP_SHOW_ERR_MALFORMED);
-    }
-    uint32_t status = 0;
-    if (ReadHex32Line(lines_[0], &status) != 0) return -1;
-    if (status != 0) {
-        const int lines = count_ > INT_MAX ? INT_MAX : static_cast<int>(count_);
-        IPSet_ZRKerrno(static_cast<int>(status), lines_, lines);
-        // A failed reply whose error code maps to nothing must still fail
-        // visibly: the array's code 0 says nothing about the failure.
-        if (ZRKerrno == 0) ZRKerrno = IP_ERR_REPLY;
-        return -1;
-    }
-    if (lines_[1] == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    uint32_t announced = 0;
-    if (ReadHex32Line(lines_[1], &announced) != 0) return -1;
-    *records = announced;
-    if (announced > count_ - 2) {
-        Trace(1, "ERR", name, " record count %u, record lines %zu ", announced, count_ - 2);
-        return Fail(IP_SHOW_ERR_MALFORMED);
-    }
-    return 0;
-}
-
-const char *Reply::Record(size_t i) const {
-    if (lines_ == nullptr || count_ < 2 || i >= count_ - 2) return nullptr;
-    return lines_[i + 2];
 }
 
 // ---- command text ------------------------------------------------------------------
@@ -328,7 +170,7 @@ bool JoinNumbers(const int *numbers, size_t count, std::string *list) {
         const size_t extra = static_cast<size_t>(n) + (i > 0 ? 1 : 0);
         // The list and its terminator must fit a buffer of IP_CMD_MAX.
         if (list->size() + extra >= IP_CMD_MAX) {
-            ZRKerrno = IP_SHOW_ERR_TOO_LONG;
+            ZRKerrno = ZRK_ERR_TOO_LONG;
             return false;
         }
         if (i > 0) list->push_back(',');
@@ -337,4 +179,4 @@ bool JoinNumbers(const int *numbers, size_t count, std::string *list) {
     return true;
 }
 
-}  // namespace zrkshow
+}  // namespace zrkip

@@ -13,7 +13,11 @@
 #include <utility>
 #include <vector>
 
-namespace zrkshow {
+using zrkplatform::FailWith;
+using zrkplatform::TraceEnd;
+using zrkplatform::TraceText;
+
+namespace zrkip {
 
 namespace {
 
@@ -140,8 +144,8 @@ int ParseByList(Reply &reply, uint32_t records, const int *list, size_t listCoun
     }
     *count = static_cast<int>(distinct);
     if (distinct != listCount) {
-        Trace(1, "ERR", kName, " matched %zu of %zu sessions ", distinct, listCount);
-        return Fail(IP_SHOW_ERR_MALFORMED);
+        TraceText(1, "ERR", kName, " matched %zu of %zu sessions ", distinct, listCount);
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     return 0;
 }
@@ -153,7 +157,7 @@ std::string CopySessionsCommand(int option, const std::string &list, unsigned op
     std::string selection;
     if (option == IP_SESSIONS_VOLUMES) selection = "-volume-number " + list;
     if (option == IP_SESSIONS_IDS) selection = "-session-id " + list;
-    int mode = (optionFlag & IP_OPT_LIST_MODE) != 0 ? 1 : 0;
+    int mode = (optionFlag & ZRK_OPT_LIST_SEL_01) != 0 ? 1 : 0;
     if ((showFlags & IP_SHOW_FLAG_MODE) != 0) mode += 0x80;
     std::string modePart;
     if (mode != 0) modePart = "-mode " + std::to_string(mode);
@@ -169,12 +173,12 @@ int ParseCopySessions(Reply &reply, int option, const int *list, size_t listCoun
     if (records <= INT_MAX) *count = static_cast<int>(records);
     if (head != 0) return -1;
     if (option == IP_SESSIONS_IDS) {
-        if (listCount > room || list == nullptr) return Fail(IP_SHOW_ERR_PARAM);
+        if (listCount > room || list == nullptr) return FailWith(ZRK_ERR_PARAMETER);
         return ParseByList(reply, records, list, listCount, count, rows);
     }
     if (records > room) {
-        Trace(1, "ERR", kName, " record count %u, room %zu ", records, room);
-        return Fail(IP_SHOW_ERR_MALFORMED);
+        TraceText(1, "ERR", kName, " record count %u, room %zu ", records, room);
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     if (records == 0) return 0;
     return ParseByOrder(reply, records, rows);
@@ -190,39 +194,39 @@ int ParseCopySessionsText(const char *text, int option, const int *list, size_t 
         }
         return ParseCopySessions(reply, option, list, listCount, count, rows, room);
     } catch (const std::bad_alloc &) {
-        return Fail(IP_SHOW_ERR_NOMEM);
+        return FailWith(ZRK_ERR_NO_MEMORY);
     }
 }
 
-}  // namespace zrkshow
+}  // namespace zrkip
 
 extern "C" int ShowCopySessions(const char *cpIPaddress, const char *user, int listCount,
                                 const int *list, int option, int showFlags, int *count,
                                 CliCopySession *rows, size_t room) {
-    using namespace zrkshow;
-    Trace(1, "INFO", kName, "START");
-    Trace(3, "INFO", kName, "cpIPaddress=[%s] OluCnt=%d Option=%d",
-          cpIPaddress != nullptr ? cpIPaddress : "(null)", listCount, option);
-    if (count == nullptr) return TraceEnd(kName, Fail(IP_SHOW_ERR_PARAM));
+    using namespace zrkip;
+    TraceText(1, "INFO", kName, "START");
+    TraceText(3, "INFO", kName, "cpIPaddress=[%s] OluCnt=%d Option=%d",
+          Safe(cpIPaddress), listCount, option);
+    if (count == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     *count = 0;
-    if (option != IP_SESSIONS_ALL && listCount <= 0) return TraceEnd(kName, Fail(IP_SHOW_ERR_PARAM));
+    if (option != IP_SESSIONS_ALL && listCount <= 0) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     if (option != IP_SESSIONS_ALL && option != IP_SESSIONS_VOLUMES && option != IP_SESSIONS_IDS) {
-        return TraceEnd(kName, Fail(IP_SHOW_ERR_SELECTION));
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_SELECTION));
     }
     const size_t listSize = option == IP_SESSIONS_ALL ? 0 : static_cast<size_t>(listCount);
-    if (listSize != 0 && list == nullptr) return TraceEnd(kName, Fail(IP_SHOW_ERR_PARAM));
+    if (listSize != 0 && list == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     // Every listed session has its own position in the caller's rows.
-    if (option == IP_SESSIONS_IDS && listSize > room) return TraceEnd(kName, Fail(IP_SHOW_ERR_PARAM));
-    if (rows == nullptr && room != 0) return TraceEnd(kName, Fail(IP_SHOW_ERR_PARAM));
+    if (option == IP_SESSIONS_IDS && listSize > room) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    if (rows == nullptr && room != 0) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     try {
         std::string joined;
-        if (!JoinNumbers(list, listSize, &joined)) return TraceEnd(kName, -1);
+        if (!JoinNumbers(list, listSize, &joined)) return TraceEnd(1, kName, -1);
         const std::string command = CopySessionsCommand(option, joined, ZRKOptionFlag, showFlags);
-        if (command.size() > IP_CMD_MAX) return TraceEnd(kName, Fail(IP_SHOW_ERR_TOO_LONG));
+        if (command.size() > IP_CMD_MAX) return TraceEnd(1, kName, FailWith(ZRK_ERR_TOO_LONG));
         Reply reply;
-        if (reply.Run(cpIPaddress, user, command) != 0) return TraceEnd(kName, -1);
-        return TraceEnd(kName, ParseCopySessions(reply, option, list, listSize, count, rows, room));
+        if (reply.Run(cpIPaddress, user, command) != 0) return TraceEnd(1, kName, -1);
+        return TraceEnd(1, kName, ParseCopySessions(reply, option, list, listSize, count, rows, room));
     } catch (const std::bad_alloc &) {
-        return TraceEnd(kName, Fail(IP_SHOW_ERR_NOMEM));
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_NO_MEMORY));
     }
 }

@@ -23,14 +23,16 @@
 #include <string>
 #include <vector>
 
+using zrkplatform::FailWith;
+using zrkplatform::TraceEnd;
+using zrkplatform::TraceText;
+
 namespace {
 
-using zrkshow::Fail;
-using zrkshow::Trace;
-using zrkshow::TraceEnd;
-using zrkshow_array::Lines;
-using zrkshow_array::TraceColumn;
-using zrkshow_array::TraceWord;
+using zrkip::Reply;
+using zrkip::Safe;
+using zrkip::TraceColumn;
+using zrkip::TraceWord;
 
 constexpr char kVolumesName[] = "ShowVolumes";
 constexpr char kVvolName[] = "ShowCopySessions";
@@ -43,8 +45,6 @@ constexpr uint8_t kNoTfoGroup = 255;
 constexpr size_t kVvolMinColumns = 25;
 constexpr size_t kPoolMinColumns = 7;
 constexpr size_t kSdvMinColumns = 12;
-
-const char *Safe(const char *text) { return text != nullptr ? text : "(null)"; }
 
 // ---- one record line ---------------------------------------------------------------
 
@@ -93,18 +93,18 @@ int Convert(const Col &col, std::string_view text, uint8_t *base, char *date) {
     case Op::Word:
         return 0;
     case Op::Hex8:
-        if (zrkshow::ReadHex(text, &value) != 0) return -1;
+        if (zrkip::ReadHex(text, &value) != 0) return -1;
         base[col.offset] = static_cast<uint8_t>(value);
         return 0;
     case Op::Hex32:
-        if (zrkshow::ReadHex(text, &value) != 0) return -1;
+        if (zrkip::ReadHex(text, &value) != 0) return -1;
         Put32(base, col.offset, static_cast<uint32_t>(value));
         return 0;
     case Op::Hex64:
     case Op::Hex64Blocks: {
         uint32_t high = 0;
         uint32_t low = 0;
-        if (zrkshow::ReadHex64(text, &high, &low) != 0) return -1;
+        if (zrkip::ReadHex64(text, &high, &low) != 0) return -1;
         if (col.op == Op::Hex64Blocks) {
             const uint64_t blocks = ((static_cast<uint64_t>(high) << 32) | low) << 11;
             high = static_cast<uint32_t>(blocks >> 32);
@@ -115,11 +115,11 @@ int Convert(const Col &col, std::string_view text, uint8_t *base, char *date) {
         return 0;
     }
     case Op::Text:
-        zrkshow::CopyText(text, base + col.offset, col.width);
+        zrkip::CopyText(text, base + col.offset, col.width);
         return 0;
     case Op::DatePart:
         if (date != nullptr) {
-            zrkshow::CopyText(text, reinterpret_cast<uint8_t *>(date) + col.offset, col.width);
+            zrkip::CopyText(text, reinterpret_cast<uint8_t *>(date) + col.offset, col.width);
         }
         return 0;
     }
@@ -135,9 +135,9 @@ int ScanLine(const char *name, const char *line, const Col *cols, size_t colCoun
              char *date) {
     std::memset(record, 0, recordSize);
     *columns = 0;
-    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
+    if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     uint8_t *const base = static_cast<uint8_t *>(record);
-    zrkshow::ColumnScanner scan(line);
+    zrkip::ColumnScanner scan(line);
     std::string_view text;
     while (scan.Next(&text)) {
         const size_t index = scan.Count() - 1;
@@ -157,7 +157,7 @@ int ScanLine(const char *name, const char *line, const Col *cols, size_t colCoun
     *columns = scan.Count();
     if (scan.Count() < minColumns) {
         TraceWord(name, scan.Count(), "Err");
-        return Fail(IP_SHOW_ERR_MALFORMED);
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     return 0;
 }
@@ -249,22 +249,17 @@ static_assert(std::size(kSdvCols) == kSdvMinColumns, "snap data volume columns")
 
 // ---- reply heads -----------------------------------------------------------------------
 
-// Record lines from line `first` (counted from 1) on.
-size_t LinesFrom(const Lines &reply, size_t first) {
-    return first <= reply.Count() ? reply.Count() - first + 1 : 0;
-}
-
 // A count line: 900 beyond 32 bits; 902 more records than lines from
 // `first` on.
-int ReadCount(const char *name, const Lines &reply, size_t line, size_t first,
+int ReadCount(const char *name, const Reply &reply, size_t line, size_t first,
               uint32_t *records) {
     *records = 0;
-    if (reply.Line(line) == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    if (zrkshow::ReadHex32Line(reply.Line(line), records) != 0) return -1;
-    if (*records > LinesFrom(reply, first)) {
-        Trace(1, "ERR", name, " record count %u, record lines %zu ", *records,
-              LinesFrom(reply, first));
-        return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.Line(line) == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+    if (zrkip::ReadHex32Line(reply.Line(line), records) != 0) return -1;
+    if (*records > reply.LinesFrom(first)) {
+        TraceText(1, "ERR", name, " record count %u, record lines %zu ", *records,
+              reply.LinesFrom(first));
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     return 0;
 }
@@ -273,7 +268,7 @@ int AsInt(uint32_t value) { return value <= INT_MAX ? static_cast<int>(value) : 
 
 // ---- the four replies -------------------------------------------------------------------
 
-int ParseVolumes(const Lines &reply, int *count, CliVolume **result) {
+int ParseVolumes(const Reply &reply, int *count, CliVolume **result) {
     *count = 0;
     uint32_t records = 0;
     if (reply.CheckHead() != 0 || ReadCount(kVolumesName, reply, 2, 3, &records) != 0) return -1;
@@ -281,8 +276,8 @@ int ParseVolumes(const Lines &reply, int *count, CliVolume **result) {
         *result = nullptr;
         return 0;
     }
-    zrkshow::Freed<CliVolume> rows(static_cast<CliVolume *>(std::calloc(records, sizeof(CliVolume))));
-    if (rows == nullptr) return Fail(IP_SHOW_ERR_NOMEM);
+    zrkip::Freed<CliVolume> rows(static_cast<CliVolume *>(std::calloc(records, sizeof(CliVolume))));
+    if (rows == nullptr) return FailWith(ZRK_ERR_NO_MEMORY);
     for (uint32_t i = 0; i < records; ++i) {
         CliVolume &row = rows.get()[i];
         size_t columns = 0;
@@ -297,21 +292,19 @@ int ParseVolumes(const Lines &reply, int *count, CliVolume **result) {
     return 0;
 }
 
-int ParseVvol(const Lines &reply, int *count, CliVvolCopySession **result) {
+int ParseVvol(const Reply &reply, int *count, CliVvolCopySession **result) {
     *count = 0;
-    if (reply.Count() < 2 || reply.Line(1) == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.Count() < 2 || reply.Line(1) == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     uint32_t status = 0;
-    if (zrkshow::ReadHex32Line(reply.Line(1), &status) != 0) return -1;
+    if (zrkip::ReadHex32Line(reply.Line(1), &status) != 0) return -1;
     if (status != 0) {
         uint32_t code = 0;
-        if (reply.Line(2) == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-        if (zrkshow::ReadHex32Line(reply.Line(2), &code) != 0) return -1;
-        std::vector<char *> lines;
-        for (size_t n = 1; n <= reply.Count(); ++n) lines.push_back(const_cast<char *>(reply.Line(n)));
-        IPSet_ZRKerrno(static_cast<int>(status), lines.data(), AsInt(static_cast<uint32_t>(lines.size())));
+        if (reply.Line(2) == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+        if (zrkip::ReadHex32Line(reply.Line(2), &code) != 0) return -1;
+        reply.SetError(status);
         // No session of a virtual volume: an empty list, not a failure.
         if (code == IP_VVOL_EMPTY_CODE) return 0;
-        if (ZRKerrno == 0) ZRKerrno = IP_ERR_REPLY;
+        if (ZRKerrno == 0) ZRKerrno = ZRK_ERR_REPLY;
         return -1;
     }
     uint32_t records = 0;
@@ -320,9 +313,9 @@ int ParseVvol(const Lines &reply, int *count, CliVvolCopySession **result) {
         *result = nullptr;
         return 0;
     }
-    zrkshow::Freed<CliVvolCopySession> rows(
+    zrkip::Freed<CliVvolCopySession> rows(
         static_cast<CliVvolCopySession *>(std::calloc(records, sizeof(CliVvolCopySession))));
-    if (rows == nullptr) return Fail(IP_SHOW_ERR_NOMEM);
+    if (rows == nullptr) return FailWith(ZRK_ERR_NO_MEMORY);
     for (uint32_t i = 0; i < records; ++i) {
         CliVvolCopySession &row = rows.get()[i];
         char date[kDateChars] = {};
@@ -333,7 +326,7 @@ int ParseVvol(const Lines &reply, int *count, CliVvolCopySession **result) {
                      kVvolMinColumns, &row, sizeof row, &columns, date) != 0) {
             return -1;
         }
-        zrkshow::PackDateTime(std::string_view(date, sizeof date), row.ucaStartTime);
+        zrkip::PackDateTime(std::string_view(date, sizeof date), row.ucaStartTime);
     }
     *count = static_cast<int>(records);
     *result = rows.release();
@@ -344,11 +337,11 @@ int ParseVvol(const Lines &reply, int *count, CliVvolCopySession **result) {
 // room of them (else 902 before anything is written), and only once every
 // line has converted, so a failure leaves the caller's rows as they were.
 template <typename Row, size_t N>
-int StoreRows(const char *name, const Lines &reply, size_t firstLine, uint32_t records,
+int StoreRows(const char *name, const Reply &reply, size_t firstLine, uint32_t records,
               const Col (&cols)[N], size_t minColumns, Row *rows, size_t room) {
     if (records > room) {
-        Trace(1, "ERR", name, " record count %u, room %zu ", records, room);
-        return Fail(IP_SHOW_ERR_MALFORMED);
+        TraceText(1, "ERR", name, " record count %u, room %zu ", records, room);
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     std::vector<Row> local(records);
     for (uint32_t i = 0; i < records; ++i) {
@@ -362,14 +355,14 @@ int StoreRows(const char *name, const Lines &reply, size_t firstLine, uint32_t r
     return 0;
 }
 
-int ParsePool(const Lines &reply, int *presence, int *count, CliSnapDataPool *rows,
+int ParsePool(const Reply &reply, int *presence, int *count, CliSnapDataPool *rows,
               size_t room) {
     *presence = 0;
     *count = 0;
     if (reply.CheckHead() != 0) return -1;
     uint32_t present = 0;
-    if (reply.Line(2) == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    if (zrkshow::ReadHex32Line(reply.Line(2), &present) != 0) return -1;
+    if (reply.Line(2) == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+    if (zrkip::ReadHex32Line(reply.Line(2), &present) != 0) return -1;
     *presence = static_cast<int>(present);
     if (present == 0) return 0;
     // Line 3 is never read; line 4 is the row count, the rows follow.
@@ -380,13 +373,17 @@ int ParsePool(const Lines &reply, int *presence, int *count, CliSnapDataPool *ro
     return StoreRows(kPoolName, reply, 5, records, kPoolCols, kPoolMinColumns, rows, room);
 }
 
-int ParseSdv(const Lines &reply, int *count, CliSnapDataVolume *rows, size_t room) {
+// countFirst: more rows than room is no error; *count tells, and no row is
+// written.
+int ParseSdv(const Reply &reply, int *count, CliSnapDataVolume *rows, size_t room,
+             bool countFirst) {
     *count = 0;
     if (reply.CheckHead() != 0) return -1;
     uint32_t records = 0;
     const int rc = ReadCount(kSdvName, reply, 2, 3, &records);
     *count = AsInt(records);
     if (rc != 0) return -1;
+    if (countFirst && records > room) return 0;
     return StoreRows(kSdvName, reply, 3, records, kSdvCols, kSdvMinColumns, rows, room);
 }
 
@@ -394,23 +391,23 @@ int ParseSdv(const Lines &reply, int *count, CliSnapDataVolume *rows, size_t roo
 template <typename Parse>
 int RunAndParse(const char *ip, const char *user, const std::string &command, Parse parse) {
     try {
-        if (command.size() > IP_CMD_MAX) return Fail(IP_SHOW_ERR_TOO_LONG);
-        Lines reply;
+        if (command.size() > IP_CMD_MAX) return FailWith(ZRK_ERR_TOO_LONG);
+        Reply reply;
         if (reply.Run(ip, user, command.c_str()) != 0) return -1;
         return parse(reply);
     } catch (const std::bad_alloc &) {
-        return Fail(IP_SHOW_ERR_NOMEM);
+        return FailWith(ZRK_ERR_NO_MEMORY);
     }
 }
 
 template <typename Parse>
 int SplitAndParse(const char *text, Parse parse) {
     try {
-        Lines reply;
+        Reply reply;
         if (reply.Split(text) != 0) return -1;
         return parse(reply);
     } catch (const std::bad_alloc &) {
-        return Fail(IP_SHOW_ERR_NOMEM);
+        return FailWith(ZRK_ERR_NO_MEMORY);
     }
 }
 
@@ -418,7 +415,7 @@ int SplitAndParse(const char *text, Parse parse) {
 
 // ---- command texts and reply texts --------------------------------------------------------
 
-namespace zrkshow {
+namespace zrkip {
 
 std::string VolumesCommand(int type, int volumeNo, int option) {
     static const char *const kTypes[] = {"", "-type open", "-type sdv", "-type sdpv", "-type tpv"};
@@ -444,56 +441,56 @@ std::string SnapDataVolumeCommand(int volumeNo, int option) {
 }
 
 int ParseVolumesText(const char *text, int *count, CliVolume **result) {
-    if (count == nullptr || result == nullptr) return Fail(IP_SHOW_ERR_PARAM);
+    if (count == nullptr || result == nullptr) return FailWith(ZRK_ERR_PARAMETER);
     *count = 0;
-    return SplitAndParse(text, [&](Lines &reply) { return ParseVolumes(reply, count, result); });
+    return SplitAndParse(text, [&](Reply &reply) { return ParseVolumes(reply, count, result); });
 }
 
 int ParseVvolCopySessionText(const char *text, int *count, CliVvolCopySession **result) {
-    if (count == nullptr || result == nullptr) return Fail(IP_SHOW_ERR_PARAM);
+    if (count == nullptr || result == nullptr) return FailWith(ZRK_ERR_PARAMETER);
     *count = 0;
-    return SplitAndParse(text, [&](Lines &reply) { return ParseVvol(reply, count, result); });
+    return SplitAndParse(text, [&](Reply &reply) { return ParseVvol(reply, count, result); });
 }
 
 int ParseSnapDataPoolText(const char *text, int *presence, int *count, CliSnapDataPool *rows,
                           size_t room) {
     if (presence == nullptr || count == nullptr || (rows == nullptr && room != 0)) {
-        return Fail(IP_SHOW_ERR_PARAM);
+        return FailWith(ZRK_ERR_PARAMETER);
     }
     *presence = 0;
     *count = 0;
     return SplitAndParse(text,
-                         [&](Lines &reply) { return ParsePool(reply, presence, count, rows, room); });
+                         [&](Reply &reply) { return ParsePool(reply, presence, count, rows, room); });
 }
 
 int ParseSnapDataVolumeText(const char *text, int *count, CliSnapDataVolume *rows, size_t room) {
-    if (count == nullptr || (rows == nullptr && room != 0)) return Fail(IP_SHOW_ERR_PARAM);
+    if (count == nullptr || (rows == nullptr && room != 0)) return FailWith(ZRK_ERR_PARAMETER);
     *count = 0;
-    return SplitAndParse(text, [&](Lines &reply) { return ParseSdv(reply, count, rows, room); });
+    return SplitAndParse(text, [&](Reply &reply) { return ParseSdv(reply, count, rows, room, false); });
 }
 
-}  // namespace zrkshow
+}  // namespace zrkip
 
 // ---- the exported queries ------------------------------------------------------------------
 
 extern "C" int ShowVolumes(const char *cpIPaddress, const char *user, int Type, int VolumeNo,
                            int Option, int *count, CliVolume **result) {
-    Trace(1, "INFO", kVolumesName, "START");
-    Trace(3, "INFO", kVolumesName, "cpIPaddress=[%s] Type=%d, Option=%d", Safe(cpIPaddress), Type,
+    TraceText(1, "INFO", kVolumesName, "START");
+    TraceText(3, "INFO", kVolumesName, "cpIPaddress=[%s] Type=%d, Option=%d", Safe(cpIPaddress), Type,
           Option);
-    if (count == nullptr || result == nullptr) return TraceEnd(kVolumesName, Fail(IP_SHOW_ERR_PARAM));
+    if (count == nullptr || result == nullptr) return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_PARAMETER));
     *count = 0;
     if (Option != IP_VOLUMES_ALL && Option != IP_VOLUMES_ONE) {
-        return TraceEnd(kVolumesName, Fail(IP_SHOW_ERR_SELECTION));
+        return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_SELECTION));
     }
-    if (Type < 0 || Type > 4) return TraceEnd(kVolumesName, Fail(IP_SHOW_ERR_SELECTION));
+    if (Type < 0 || Type > 4) return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_SELECTION));
     try {
-        const std::string command = zrkshow::VolumesCommand(Type, VolumeNo, Option);
-        return TraceEnd(kVolumesName, RunAndParse(cpIPaddress, user, command, [&](Lines &reply) {
+        const std::string command = zrkip::VolumesCommand(Type, VolumeNo, Option);
+        return TraceEnd(1, kVolumesName, RunAndParse(cpIPaddress, user, command, [&](Reply &reply) {
                             return ParseVolumes(reply, count, result);
                         }));
     } catch (const std::bad_alloc &) {
-        return TraceEnd(kVolumesName, Fail(IP_SHOW_ERR_NOMEM));
+        return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_NO_MEMORY));
     }
 }
 
@@ -501,66 +498,80 @@ extern "C" int ShowVvolCopySession(const char *cpIPaddress, const char *user, in
                                    const int *list, int Option, int showFlags, int *count,
                                    CliVvolCopySession **result) {
     (void)showFlags;
-    Trace(1, "INFO", kVvolName, "START");
-    Trace(3, "INFO", kVvolName, "cpIPaddress=[%s] OluCnt=%d Option=%d", Safe(cpIPaddress), OluCnt,
+    TraceText(1, "INFO", kVvolName, "START");
+    TraceText(3, "INFO", kVvolName, "cpIPaddress=[%s] OluCnt=%d Option=%d", Safe(cpIPaddress), OluCnt,
           Option);
-    if (count == nullptr || result == nullptr) return TraceEnd(kVvolName, Fail(IP_SHOW_ERR_PARAM));
+    if (count == nullptr || result == nullptr) return TraceEnd(1, kVvolName, FailWith(ZRK_ERR_PARAMETER));
     *count = 0;
     const bool byVolume = (Option & 0x1) != 0;
     if (byVolume && (OluCnt < 0 || (OluCnt > 0 && list == nullptr))) {
-        return TraceEnd(kVvolName, Fail(IP_SHOW_ERR_PARAM));
+        return TraceEnd(1, kVvolName, FailWith(ZRK_ERR_PARAMETER));
     }
     try {
         std::string joined;
-        if (byVolume && !zrkshow::JoinNumbers(list, static_cast<size_t>(OluCnt), &joined)) {
-            return TraceEnd(kVvolName, -1);
+        if (byVolume && !zrkip::JoinNumbers(list, static_cast<size_t>(OluCnt), &joined)) {
+            return TraceEnd(1, kVvolName, -1);
         }
-        const std::string command = zrkshow::VvolCopySessionCommand(Option, joined);
-        return TraceEnd(kVvolName, RunAndParse(cpIPaddress, user, command, [&](Lines &reply) {
+        const std::string command = zrkip::VvolCopySessionCommand(Option, joined);
+        return TraceEnd(1, kVvolName, RunAndParse(cpIPaddress, user, command, [&](Reply &reply) {
                             return ParseVvol(reply, count, result);
                         }));
     } catch (const std::bad_alloc &) {
-        return TraceEnd(kVvolName, Fail(IP_SHOW_ERR_NOMEM));
+        return TraceEnd(1, kVvolName, FailWith(ZRK_ERR_NO_MEMORY));
     }
 }
 
 extern "C" int ShowSnapDataPool(const char *cpIPaddress, const char *user, int PoolNo, int Option,
                                 int *presence, int *count, CliSnapDataPool *rows, size_t room) {
-    Trace(1, "INFO", kPoolName, "START");
-    Trace(3, "INFO", kPoolName, "cpIPaddress=[%s] SDP=%d Option=%d", Safe(cpIPaddress), PoolNo,
+    TraceText(1, "INFO", kPoolName, "START");
+    TraceText(3, "INFO", kPoolName, "cpIPaddress=[%s] SDP=%d Option=%d", Safe(cpIPaddress), PoolNo,
           Option);
     if (presence == nullptr || count == nullptr || (rows == nullptr && room != 0)) {
-        return TraceEnd(kPoolName, Fail(IP_SHOW_ERR_PARAM));
+        return TraceEnd(1, kPoolName, FailWith(ZRK_ERR_PARAMETER));
     }
     *presence = 0;
     *count = 0;
-    if (Option != 0 && Option != 1) return TraceEnd(kPoolName, Fail(IP_SHOW_ERR_SELECTION));
+    if (Option != 0 && Option != 1) return TraceEnd(1, kPoolName, FailWith(ZRK_ERR_SELECTION));
     try {
-        const std::string command = zrkshow::SnapDataPoolCommand(PoolNo, Option);
-        return TraceEnd(kPoolName, RunAndParse(cpIPaddress, user, command, [&](Lines &reply) {
+        const std::string command = zrkip::SnapDataPoolCommand(PoolNo, Option);
+        return TraceEnd(1, kPoolName, RunAndParse(cpIPaddress, user, command, [&](Reply &reply) {
                             return ParsePool(reply, presence, count, rows, room);
                         }));
     } catch (const std::bad_alloc &) {
-        return TraceEnd(kPoolName, Fail(IP_SHOW_ERR_NOMEM));
+        return TraceEnd(1, kPoolName, FailWith(ZRK_ERR_NO_MEMORY));
     }
+}
+
+namespace {
+
+int SnapDataVolumes(const char *cpIPaddress, const char *user, int VolumeNo, int Option,
+                    int *count, CliSnapDataVolume *rows, size_t room, bool countFirst) {
+    TraceText(1, "INFO", kSdvName, "START");
+    TraceText(3, "INFO", kSdvName, "cpIPaddress=[%s] SDV=%d Option=%d", Safe(cpIPaddress), VolumeNo,
+          Option);
+    if (count == nullptr || (rows == nullptr && room != 0)) {
+        return TraceEnd(1, kSdvName, FailWith(ZRK_ERR_PARAMETER));
+    }
+    *count = 0;
+    if (Option != 0 && Option != 1) return TraceEnd(1, kSdvName, FailWith(ZRK_ERR_SELECTION));
+    try {
+        const std::string command = zrkip::SnapDataVolumeCommand(VolumeNo, Option);
+        return TraceEnd(1, kSdvName, RunAndParse(cpIPaddress, user, command, [&](Reply &reply) {
+                            return ParseSdv(reply, count, rows, room, countFirst);
+                        }));
+    } catch (const std::bad_alloc &) {
+        return TraceEnd(1, kSdvName, FailWith(ZRK_ERR_NO_MEMORY));
+    }
+}
+
+}  // namespace
+
+int zrkip::CountSnapDataVolume(const char *ip, const char *user, int volumeNo, int *count,
+                               CliSnapDataVolume *rows, size_t room) {
+    return SnapDataVolumes(ip, user, volumeNo, IP_VOLUMES_ONE, count, rows, room, true);
 }
 
 extern "C" int ShowSnapDataVolume(const char *cpIPaddress, const char *user, int VolumeNo,
                                   int Option, int *count, CliSnapDataVolume *rows, size_t room) {
-    Trace(1, "INFO", kSdvName, "START");
-    Trace(3, "INFO", kSdvName, "cpIPaddress=[%s] SDV=%d Option=%d", Safe(cpIPaddress), VolumeNo,
-          Option);
-    if (count == nullptr || (rows == nullptr && room != 0)) {
-        return TraceEnd(kSdvName, Fail(IP_SHOW_ERR_PARAM));
-    }
-    *count = 0;
-    if (Option != 0 && Option != 1) return TraceEnd(kSdvName, Fail(IP_SHOW_ERR_SELECTION));
-    try {
-        const std::string command = zrkshow::SnapDataVolumeCommand(VolumeNo, Option);
-        return TraceEnd(kSdvName, RunAndParse(cpIPaddress, user, command, [&](Lines &reply) {
-                            return ParseSdv(reply, count, rows, room);
-                        }));
-    } catch (const std::bad_alloc &) {
-        return TraceEnd(kSdvName, Fail(IP_SHOW_ERR_NOMEM));
-    }
+    return SnapDataVolumes(cpIPaddress, user, VolumeNo, Option, count, rows, room, false);
 }

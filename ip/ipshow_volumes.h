@@ -164,7 +164,7 @@ static_assert(offsetof(CliSnapDataVolume, SdvStatus) == 84, "CliSnapDataVolume l
 
 // The command texts and the reply parsing of the four queries, for a reply
 // text as the link hands it over: the same path as the queries themselves.
-namespace zrkshow {
+namespace zrkip {
 
 // Owner of an array that a query handed out (released with free()).
 struct FreeDeleter {
@@ -187,7 +187,14 @@ int ParseSnapDataPoolText(const char *text, int *presence, int *count, CliSnapDa
                           size_t room);
 int ParseSnapDataVolumeText(const char *text, int *count, CliSnapDataVolume *rows, size_t room);
 
-}  // namespace zrkshow
+// "show snap-data-volume" of the one volume volumeNo, as ShowSnapDataVolume
+// (and under its trace name), but the rows are counted before the room is
+// looked at: a reply of more rows than room is no error, *count is then the
+// number it announces and no row is written.
+int CountSnapDataVolume(const char *ip, const char *user, int volumeNo, int *count,
+                        CliSnapDataVolume *rows, size_t room);
+
+}  // namespace zrkip
 #endif
 
 #endif /* ZRK_IPSHOW_VOLUMES_H */
