@@ -248,39 +248,25 @@ int SuspendCommand(const char *ip, const char *user, uint32_t o, const CliCopySe
     return -1;
 }
 
-const zrkip::Steps kChangeSteps{.pName = "IPChangeTvc",
-                                .iParamLevel = 2,
-                                .pGate = ChangeGate,
-                                .pFound = ChangeFound,
-                                .pCommand = ChangeCommand};
-const zrkip::Steps kResumeSteps{.pName = "IPResumeTvc",
-                                .pGate = SuspendResumeGate,
-                                .pFound = ResumeFound,
-                                .pCommand = ResumeCommand};
-const zrkip::Steps kSuspendSteps{.pName = "IPSuspendTvc",
-                                 .iParamLevel = 2,
-                                 .pGate = SuspendGate,
-                                 .pFound = SuspendFound,
-                                 .pCommand = SuspendCommand};
+const zrkip::Steps kChangeSteps{"IPChangeTvc", 2, ChangeGate, zrkip::PairOrId, ChangeFound,
+                                true, ChangeCommand};
+const zrkip::Steps kResumeSteps{"IPResumeTvc", 3, SuspendResumeGate, zrkip::PairOrId,
+                                ResumeFound, true, ResumeCommand};
+const zrkip::Steps kSuspendSteps{"IPSuspendTvc", 2, SuspendGate, zrkip::PairOrId, SuspendFound,
+                                 true, SuspendCommand};
 
-const zrkip::Member kChange{.iTraceId = kChangeId,
-                            .pName = "ZRKIPChangeVZ",
-                            .uiMask = kChangeMask,
-                            .ucCopyType = IP_COPY_VZ,
-                            .pChecks = ChangeChecks,
-                            .pInternal = IPChangeTvc};
-const zrkip::Member kResume{.iTraceId = kResumeId,
-                            .pName = "ZRKIPResumeVZ",
-                            .uiMask = kResumeMask,
-                            .ucCopyType = IP_COPY_VZ,
-                            .pChecks = ResumeChecks,
-                            .pInternal = IPResumeTvc};
-const zrkip::Member kSuspend{.iTraceId = kSuspendId,
-                             .pName = "ZRKIPSuspendVZ",
-                             .uiMask = kSuspendMask,
-                             .ucCopyType = IP_COPY_VZ,
-                             .pChecks = SuspendChecks,
-                             .pInternal = IPSuspendTvc};
+// The three public functions: a VZ or RVZ session by pair or identifier.
+constexpr zrkip::Member VzMember(int id, const char *name, uint32_t mask,
+                                 int (*checks)(uint32_t, const IPCopyReq &, bool),
+                                 zrkip::InternalFn internal) {
+    return {id, name, mask, false, 0, IP_COPY_VZ, 0, checks, internal};
+}
+const zrkip::Member kChange =
+    VzMember(kChangeId, "ZRKIPChangeVZ", kChangeMask, ChangeChecks, IPChangeTvc);
+const zrkip::Member kResume =
+    VzMember(kResumeId, "ZRKIPResumeVZ", kResumeMask, ResumeChecks, IPResumeTvc);
+const zrkip::Member kSuspend =
+    VzMember(kSuspendId, "ZRKIPSuspendVZ", kSuspendMask, SuspendChecks, IPSuspendTvc);
 
 }  // namespace
 

@@ -46,13 +46,13 @@ struct Member {
     int iTraceId;               // identifier of the trace
     const char *pName;          // trace name, the function's name
     uint32_t uiMask;            // allowed option bits
-    bool bWideOption = false;   // "OptionFlag=0x%08x" in the first parameter line
-    int iCheckOption = 0;       // CheckOption of IPCheckParam by pair
+    bool bWideOption;           // "OptionFlag=0x%08x" in the first parameter line
+    int iCheckOption;           // CheckOption of IPCheckParam by pair
     uint8_t ucCopyType;         // IPCopyReq.CopyType
-    uint8_t ucCopyAttr = 0;     // CopyAttr bits ORed into the request
+    uint8_t ucCopyAttr;         // CopyAttr bits ORed into the request
     // The member's own checks once the request is built (byId tells the
     // path); 0, or -1 with ZRKerrno. May be null.
-    int (*pChecks)(uint32_t option, const IPCopyReq &req, bool byId) = nullptr;
+    int (*pChecks)(uint32_t option, const IPCopyReq &req, bool byId);
     InternalFn pInternal;       // the internal function
 };
 
@@ -64,18 +64,18 @@ int RunMember(const Member &member, const CopyArgs &args, unsigned char *sense);
 // What one internal function adds to the road.
 struct Steps {
     const char *pName;       // trace name
-    int iParamLevel = 3;     // level of "IPaddress=%s, OptionFlag=0x%02x"
+    int iParamLevel;         // level of "IPaddress=%s, OptionFlag=0x%02x"
     // Capability gate on the request (ZRK_ERR_NOT_SUPPORT); null: none.
-    int (*pGate)(const Caps &caps, uint32_t option, const IPCopyReq &req) = nullptr;
+    int (*pGate)(const Caps &caps, uint32_t option, const IPCopyReq &req);
     // Option word handed to IPQueryTvc.
-    uint32_t (*pLookupOption)(uint32_t option) = PairOrId;
+    uint32_t (*pLookupOption)(uint32_t option);
     // Checks on the found session (status, second gate, its kind); null: none.
     int (*pFound)(const Caps &caps, uint32_t option, const IPCopyReq &req,
-                  const CliCopySession &row) = nullptr;
+                  const CliCopySession &row);
     // true: the identifier that names the session to this array (SrcOLU by
     // identifier, the second identifier of a remote row that this array
     // knows by it); false: always the found row's uiSessionID.
-    bool bPairIdentifier = true;
+    bool bPairIdentifier;
     // The array command for the session.
     int (*pCommand)(const char *ip, const char *user, uint32_t option, const CliCopySession &row,
                     int sessionId);

@@ -138,7 +138,10 @@ int ShowCopySessions(const char *cpIPaddress, const char *user, int listCount,
 #ifdef __cplusplus
 } /* extern "C" */
 
+#include "platform.h"
+
 #include <cstddef>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -247,6 +250,35 @@ struct Table {
 // that does not convert) or 902 (fewer columns than the minimum, no line).
 int ScanRecord(const Table &table, const char *line, void *record);
 
+// ---- one show command ----------------------------------------------------------------
+
+// Runs command (at most IP_CMD_MAX characters, else ZRK_ERR_TOO_LONG) and
+// hands its reply to parse(const Reply &); std::bad_alloc is
+// ZRK_ERR_NO_MEMORY. parse's result, or -1 with ZRKerrno.
+template <typename Parse>
+int RunAndParse(const char *ip, const char *user, const std::string &command, Parse parse) {
+    try {
+        if (command.size() > IP_CMD_MAX) return zrkplatform::FailWith(ZRK_ERR_TOO_LONG);
+        Reply reply;
+        if (reply.Run(ip, user, command) != 0) return -1;
+        return parse(static_cast<const Reply &>(reply));
+    } catch (const std::bad_alloc &) {
+        return zrkplatform::FailWith(ZRK_ERR_NO_MEMORY);
+    }
+}
+
+// The same for a reply text as the link hands it over.
+template <typename Parse>
+int SplitAndParse(const char *text, Parse parse) {
+    try {
+        Reply reply;
+        if (reply.Split(text) != 0) return -1;
+        return parse(static_cast<const Reply &>(reply));
+    } catch (const std::bad_alloc &) {
+        return zrkplatform::FailWith(ZRK_ERR_NO_MEMORY);
+    }
+}
+
 // ---- command text ------------------------------------------------------------------
 
 // Numbers in decimal joined by ",": false (ZRKerrno 923) when the list would
@@ -260,7 +292,7 @@ std::string CopySessionsCommand(int option, const std::string &list, unsigned op
                                 int showFlags);
 // Parses a split "show copy-sessions" reply into rows as ShowCopySessions
 // does (option 0/1 by order; option 2 by list position). Sets *count.
-int ParseCopySessions(Reply &reply, int option, const int *list, size_t listCount,
+int ParseCopySessions(const Reply &reply, int option, const int *list, size_t listCount,
                       int *count, CliCopySession *rows, size_t room);
 // The same from a reply text.
 int ParseCopySessionsText(const char *text, int option, const int *list, size_t listCount,

@@ -188,28 +188,31 @@ namespace zrkip {
 
 int ParseBoxidText(const char *text, char *boxId, size_t room) {
     if (boxId == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
-    Reply reply;
     BoxId answer{};
-    if (reply.Split(text) != 0 || ParseBoxid(reply, &answer) != 0) return -1;
+    if (SplitAndParse(text, [&](const Reply &r) { return ParseBoxid(r, &answer); }) != 0) return -1;
     std::memcpy(boxId, answer.id, sizeof answer.id);
     return 0;
 }
 
 int ParseCopyFunctionsText(const char *text, CliCopyFunctions *functions, size_t room) {
     if (functions == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
-    Reply reply;
-    if (reply.Split(text) != 0) return -1;
     CliCopyFunctions record = *functions;
-    if (ParseCopyFunctions(kFunctionsName, reply, &record) != 0) return -1;
+    if (SplitAndParse(text, [&](const Reply &r) {
+            return ParseCopyFunctions(kFunctionsName, r, &record);
+        }) != 0) {
+        return -1;
+    }
     *functions = record;
     return 0;
 }
 
 int ParseModelInfoText(const char *text, CliModelInfo *model, size_t room) {
     if (model == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
-    Reply reply;
     CliModelInfo record{};
-    if (reply.Split(text) != 0 || ParseModelInfo(kModelName, reply, &record) != 0) return -1;
+    if (SplitAndParse(text, [&](const Reply &r) { return ParseModelInfo(kModelName, r, &record); }) !=
+        0) {
+        return -1;
+    }
     *model = record;
     return 0;
 }
@@ -220,18 +223,11 @@ extern "C" int ShowBoxid(const char *ip, const char *user, char *boxId, size_t r
     const char *const name = kBoxidName;
     Start(name, ip);
     if (boxId == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
-    if (const BoxId *hit = boxIdCache.Find(ip)) {
-        std::memcpy(boxId, hit->id, sizeof hit->id);
-        return TraceEnd(1, name, 0);
-    }
-    boxIdCache.ClearIfEmpty();
-    Reply reply;
     BoxId answer{};
-    if (reply.Run(ip, user, "show boxid") != 0 || ParseBoxid(reply, &answer) != 0) {
+    if (zrkip::CachedQuery(boxIdCache, ip, user, "show boxid", &answer, ParseBoxid) != 0) {
         return TraceEnd(1, name, -1);
     }
     std::memcpy(boxId, answer.id, sizeof answer.id);
-    boxIdCache.Store(ip, answer);
     return TraceEnd(1, name, 0);
 }
 
@@ -240,19 +236,16 @@ extern "C" int ShowCopyFunctions(const char *ip, const char *user, CliCopyFuncti
     const char *const name = kFunctionsName;
     Start(name, ip);
     if (functions == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
-    if (const CliCopyFunctions *hit = functionsCache.Find(ip)) {
-        *functions = *hit;
-        return TraceEnd(1, name, 0);
-    }
-    functionsCache.ClearIfEmpty();
-    Reply reply;
-    if (reply.Run(ip, user, "show copy-functions") != 0) return TraceEnd(1, name, -1);
     // Parsed over a copy, so that a failure leaves the caller's record as
     // it was; bytes the reply does not fill keep the caller's values.
     CliCopyFunctions record = *functions;
-    if (ParseCopyFunctions(name, reply, &record) != 0) return TraceEnd(1, name, -1);
+    if (zrkip::CachedQuery(functionsCache, ip, user, "show copy-functions", &record,
+                           [&](const Reply &r, CliCopyFunctions *into) {
+                               return ParseCopyFunctions(name, r, into);
+                           }) != 0) {
+        return TraceEnd(1, name, -1);
+    }
     *functions = record;
-    functionsCache.Store(ip, record);
     return TraceEnd(1, name, 0);
 }
 
@@ -260,12 +253,12 @@ extern "C" int ShowModelInfo(const char *ip, const char *user, CliModelInfo *mod
     const char *const name = kModelName;
     Start(name, ip);
     if (model == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
-    Reply reply;
     CliModelInfo record{};
-    if (reply.Run(ip, user, "show model-info") != 0 || ParseModelInfo(name, reply, &record) != 0) {
+    if (zrkip::RunAndParse(ip, user, "show model-info", [&](const Reply &r) {
+            return ParseModelInfo(name, r, &record);
+        }) != 0) {
         return TraceEnd(1, name, -1);
     }
     *model = record;
     return TraceEnd(1, name, 0);
 }
-

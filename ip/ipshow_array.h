@@ -22,6 +22,7 @@
 #define ZRK_IPSHOW_ARRAY_H
 
 #include "iplink.h"
+#include "ipshow.h"
 #include "zrkapi.h"
 
 #include <stddef.h>
@@ -251,6 +252,25 @@ private:
     Entry aEntries[IP_SHOW_CACHE_ENTRIES];  // filled in order
     size_t uiFill;                          // entries filled
 };
+
+// A query whose answer is remembered per address: the cache first; else
+// command runs and parse(reply, answer) reads its reply over *answer, which
+// is stored once it has been read whole. 0, or -1 with ZRKerrno.
+template <typename T, typename Parse>
+int CachedQuery(AddressCache<T> &cache, const char *ip, const char *user, const char *command,
+                T *answer, Parse parse) {
+    if (const T *hit = cache.Find(ip)) {
+        *answer = *hit;
+        return 0;
+    }
+    cache.ClearIfEmpty();
+    if (RunAndParse(ip, user, command, [&](const Reply &reply) { return parse(reply, answer); }) !=
+        0) {
+        return -1;
+    }
+    cache.Store(ip, *answer);
+    return 0;
+}
 
 // ---- the replies as text ------------------------------------------------------------
 //

@@ -240,9 +240,10 @@ namespace zrkip {
 
 int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room) {
     if (list == nullptr) return FailWith(ZRK_ERR_PARAMETER);
-    Reply reply;
     CliRvzBufferList local{};
-    if (reply.Split(text) != 0 || ParseRvzBuffer(kBufferName, reply, ListRows(room), &local) != 0) {
+    if (SplitAndParse(text, [&](const Reply &r) {
+            return ParseRvzBuffer(kBufferName, r, ListRows(room), &local);
+        }) != 0) {
         return -1;
     }
     GiveList(local, list);
@@ -251,18 +252,22 @@ int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room) {
 
 int ParseRvzBufferUsageText(const char *text, CliRvzBufferUsage *usage, size_t room) {
     if (usage == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
-    Reply reply;
     CliRvzBufferUsage local{};
-    if (reply.Split(text) != 0 || ParseRvzBufferUsage(kUsageName, reply, &local) != 0) return -1;
+    if (SplitAndParse(text, [&](const Reply &r) { return ParseRvzBufferUsage(kUsageName, r, &local); }) !=
+        0) {
+        return -1;
+    }
     *usage = local;
     return 0;
 }
 
 int ParseRvzDiskBufferText(const char *text, CliRvzDiskBuffer *disk, size_t room) {
     if (disk == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
-    Reply reply;
     CliRvzDiskBuffer local{};
-    if (reply.Split(text) != 0 || ParseRvzDiskBuffer(kDiskName, reply, &local) != 0) return -1;
+    if (SplitAndParse(text, [&](const Reply &r) { return ParseRvzDiskBuffer(kDiskName, r, &local); }) !=
+        0) {
+        return -1;
+    }
     *disk = local;
     return 0;
 }
@@ -276,20 +281,16 @@ extern "C" int ShowRvzBuffer(const char *ip, const char *user, CliRvzBufferList 
     TraceText(3, "INFO", name, "cpIPaddress=[%s] ", Safe(ip));
     if (list == nullptr) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     const size_t rows = ListRows(room);
-    if (const CliRvzBufferList *hit = listCache.Find(ip)) {
-        if (hit->uiRowCnt > rows) return TraceEnd(1, name, FailWith(ZRK_ERR_REPLY_INCOMPLETE));
-        GiveList(*hit, list);
-        return TraceEnd(1, name, 0);
-    }
-    listCache.ClearIfEmpty();
-    Reply reply;
     CliRvzBufferList local{};
-    if (reply.Run(ip, user, "show rvz-buffer ") != 0 ||
-        ParseRvzBuffer(name, reply, rows, &local) != 0) {
+    if (zrkip::CachedQuery(listCache, ip, user, "show rvz-buffer ", &local,
+                           [&](const Reply &r, CliRvzBufferList *into) {
+                               return ParseRvzBuffer(name, r, rows, into);
+                           }) != 0) {
         return TraceEnd(1, name, -1);
     }
+    // A remembered list may hold more rows than this caller's list.
+    if (local.uiRowCnt > rows) return TraceEnd(1, name, FailWith(ZRK_ERR_REPLY_INCOMPLETE));
     GiveList(local, list);
-    listCache.Store(ip, local);
     return TraceEnd(1, name, 0);
 }
 
@@ -298,13 +299,14 @@ extern "C" int ShowRvzBufferUsage(const char *ip, const char *user, int groupNum
     const char *const name = kUsageName;
     TraceText(1, "INFO", name, "START");
     TraceText(3, "INFO", name, "IPaddress=[%s], GroupNum=[%d], Option=[%d]", Safe(ip), groupNum,
-          option);
+              option);
     if (usage == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     char command[64];
     std::snprintf(command, sizeof command, "show rvz-buffer-usage -partition %d", groupNum);
-    Reply reply;
     CliRvzBufferUsage local{};
-    if (reply.Run(ip, user, command) != 0 || ParseRvzBufferUsage(name, reply, &local) != 0) {
+    if (zrkip::RunAndParse(ip, user, command, [&](const Reply &r) {
+            return ParseRvzBufferUsage(name, r, &local);
+        }) != 0) {
         return TraceEnd(1, name, -1);
     }
     *usage = local;
@@ -317,10 +319,10 @@ extern "C" int ShowRvzDiskBuffer(const char *ip, const char *user, CliRvzDiskBuf
     TraceText(1, "INFO", name, "START");
     TraceText(3, "INFO", name, "IPaddress=[%s]", Safe(ip));
     if (disk == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
-    Reply reply;
     CliRvzDiskBuffer local{};
-    if (reply.Run(ip, user, "show rvz-disk-buffer") != 0 ||
-        ParseRvzDiskBuffer(name, reply, &local) != 0) {
+    if (zrkip::RunAndParse(ip, user, "show rvz-disk-buffer", [&](const Reply &r) {
+            return ParseRvzDiskBuffer(name, r, &local);
+        }) != 0) {
         return TraceEnd(1, name, -1);
     }
     *disk = local;

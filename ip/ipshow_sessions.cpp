@@ -107,7 +107,7 @@ uint32_t SessionKey(const S &row) {
                                                                   : row.uiSessionID;
 }
 
-int ParseByOrder(Reply &reply, uint32_t records, CliCopySession *rows) {
+int ParseByOrder(const Reply &reply, uint32_t records, CliCopySession *rows) {
     for (size_t i = 0; i < records; ++i) {
         S row;
         if (ScanRecord(kTable, reply.Record(i), &row) != 0) return -1;
@@ -118,7 +118,7 @@ int ParseByOrder(Reply &reply, uint32_t records, CliCopySession *rows) {
 }
 
 // Each record goes to the position of the first list entry equal to its key.
-int ParseByList(Reply &reply, uint32_t records, const int *list, size_t listCount,
+int ParseByList(const Reply &reply, uint32_t records, const int *list, size_t listCount,
                 int *count, CliCopySession *rows) {
     std::vector<std::pair<uint32_t, size_t>> index;   // key, first position
     std::vector<unsigned char> filled;
@@ -164,7 +164,7 @@ std::string CopySessionsCommand(int option, const std::string &list, unsigned op
     return "show copy-sessions " + selection + " " + modePart;
 }
 
-int ParseCopySessions(Reply &reply, int option, const int *list, size_t listCount,
+int ParseCopySessions(const Reply &reply, int option, const int *list, size_t listCount,
                       int *count, CliCopySession *rows, size_t room) {
     *count = 0;
     uint32_t records = 0;
@@ -186,16 +186,10 @@ int ParseCopySessions(Reply &reply, int option, const int *list, size_t listCoun
 
 int ParseCopySessionsText(const char *text, int option, const int *list, size_t listCount,
                           int *count, CliCopySession *rows, size_t room) {
-    try {
-        Reply reply;
-        if (reply.Split(text) != 0) {
-            *count = 0;
-            return -1;
-        }
+    *count = 0;
+    return SplitAndParse(text, [&](const Reply &reply) {
         return ParseCopySessions(reply, option, list, listCount, count, rows, room);
-    } catch (const std::bad_alloc &) {
-        return FailWith(ZRK_ERR_NO_MEMORY);
-    }
+    });
 }
 
 }  // namespace zrkip
@@ -222,10 +216,10 @@ extern "C" int ShowCopySessions(const char *cpIPaddress, const char *user, int l
         std::string joined;
         if (!JoinNumbers(list, listSize, &joined)) return TraceEnd(1, kName, -1);
         const std::string command = CopySessionsCommand(option, joined, ZRKOptionFlag, showFlags);
-        if (command.size() > IP_CMD_MAX) return TraceEnd(1, kName, FailWith(ZRK_ERR_TOO_LONG));
-        Reply reply;
-        if (reply.Run(cpIPaddress, user, command) != 0) return TraceEnd(1, kName, -1);
-        return TraceEnd(1, kName, ParseCopySessions(reply, option, list, listSize, count, rows, room));
+        return TraceEnd(1, kName, RunAndParse(cpIPaddress, user, command, [&](const Reply &reply) {
+                            return ParseCopySessions(reply, option, list, listSize, count, rows,
+                                                     room);
+                        }));
     } catch (const std::bad_alloc &) {
         return TraceEnd(1, kName, FailWith(ZRK_ERR_NO_MEMORY));
     }

@@ -387,30 +387,6 @@ int ParseSdv(const Reply &reply, int *count, CliSnapDataVolume *rows, size_t roo
     return StoreRows(kSdvName, reply, 3, records, kSdvCols, kSdvMinColumns, rows, room);
 }
 
-// Runs command and parses its reply with parse; bad_alloc is 36.
-template <typename Parse>
-int RunAndParse(const char *ip, const char *user, const std::string &command, Parse parse) {
-    try {
-        if (command.size() > IP_CMD_MAX) return FailWith(ZRK_ERR_TOO_LONG);
-        Reply reply;
-        if (reply.Run(ip, user, command.c_str()) != 0) return -1;
-        return parse(reply);
-    } catch (const std::bad_alloc &) {
-        return FailWith(ZRK_ERR_NO_MEMORY);
-    }
-}
-
-template <typename Parse>
-int SplitAndParse(const char *text, Parse parse) {
-    try {
-        Reply reply;
-        if (reply.Split(text) != 0) return -1;
-        return parse(reply);
-    } catch (const std::bad_alloc &) {
-        return FailWith(ZRK_ERR_NO_MEMORY);
-    }
-}
-
 }  // namespace
 
 // ---- command texts and reply texts --------------------------------------------------------
@@ -443,13 +419,13 @@ std::string SnapDataVolumeCommand(int volumeNo, int option) {
 int ParseVolumesText(const char *text, int *count, CliVolume **result) {
     if (count == nullptr || result == nullptr) return FailWith(ZRK_ERR_PARAMETER);
     *count = 0;
-    return SplitAndParse(text, [&](Reply &reply) { return ParseVolumes(reply, count, result); });
+    return zrkip::SplitAndParse(text, [&](const Reply &reply) { return ParseVolumes(reply, count, result); });
 }
 
 int ParseVvolCopySessionText(const char *text, int *count, CliVvolCopySession **result) {
     if (count == nullptr || result == nullptr) return FailWith(ZRK_ERR_PARAMETER);
     *count = 0;
-    return SplitAndParse(text, [&](Reply &reply) { return ParseVvol(reply, count, result); });
+    return zrkip::SplitAndParse(text, [&](const Reply &reply) { return ParseVvol(reply, count, result); });
 }
 
 int ParseSnapDataPoolText(const char *text, int *presence, int *count, CliSnapDataPool *rows,
@@ -459,14 +435,14 @@ int ParseSnapDataPoolText(const char *text, int *presence, int *count, CliSnapDa
     }
     *presence = 0;
     *count = 0;
-    return SplitAndParse(text,
-                         [&](Reply &reply) { return ParsePool(reply, presence, count, rows, room); });
+    return zrkip::SplitAndParse(text,
+                         [&](const Reply &reply) { return ParsePool(reply, presence, count, rows, room); });
 }
 
 int ParseSnapDataVolumeText(const char *text, int *count, CliSnapDataVolume *rows, size_t room) {
     if (count == nullptr || (rows == nullptr && room != 0)) return FailWith(ZRK_ERR_PARAMETER);
     *count = 0;
-    return SplitAndParse(text, [&](Reply &reply) { return ParseSdv(reply, count, rows, room, false); });
+    return zrkip::SplitAndParse(text, [&](const Reply &reply) { return ParseSdv(reply, count, rows, room, false); });
 }
 
 }  // namespace zrkip
@@ -486,7 +462,7 @@ extern "C" int ShowVolumes(const char *cpIPaddress, const char *user, int Type, 
     if (Type < 0 || Type > 4) return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_SELECTION));
     try {
         const std::string command = zrkip::VolumesCommand(Type, VolumeNo, Option);
-        return TraceEnd(1, kVolumesName, RunAndParse(cpIPaddress, user, command, [&](Reply &reply) {
+        return TraceEnd(1, kVolumesName, zrkip::RunAndParse(cpIPaddress, user, command, [&](const Reply &reply) {
                             return ParseVolumes(reply, count, result);
                         }));
     } catch (const std::bad_alloc &) {
@@ -513,7 +489,7 @@ extern "C" int ShowVvolCopySession(const char *cpIPaddress, const char *user, in
             return TraceEnd(1, kVvolName, -1);
         }
         const std::string command = zrkip::VvolCopySessionCommand(Option, joined);
-        return TraceEnd(1, kVvolName, RunAndParse(cpIPaddress, user, command, [&](Reply &reply) {
+        return TraceEnd(1, kVvolName, zrkip::RunAndParse(cpIPaddress, user, command, [&](const Reply &reply) {
                             return ParseVvol(reply, count, result);
                         }));
     } catch (const std::bad_alloc &) {
@@ -534,7 +510,7 @@ extern "C" int ShowSnapDataPool(const char *cpIPaddress, const char *user, int P
     if (Option != 0 && Option != 1) return TraceEnd(1, kPoolName, FailWith(ZRK_ERR_SELECTION));
     try {
         const std::string command = zrkip::SnapDataPoolCommand(PoolNo, Option);
-        return TraceEnd(1, kPoolName, RunAndParse(cpIPaddress, user, command, [&](Reply &reply) {
+        return TraceEnd(1, kPoolName, zrkip::RunAndParse(cpIPaddress, user, command, [&](const Reply &reply) {
                             return ParsePool(reply, presence, count, rows, room);
                         }));
     } catch (const std::bad_alloc &) {
@@ -556,7 +532,7 @@ int SnapDataVolumes(const char *cpIPaddress, const char *user, int VolumeNo, int
     if (Option != 0 && Option != 1) return TraceEnd(1, kSdvName, FailWith(ZRK_ERR_SELECTION));
     try {
         const std::string command = zrkip::SnapDataVolumeCommand(VolumeNo, Option);
-        return TraceEnd(1, kSdvName, RunAndParse(cpIPaddress, user, command, [&](Reply &reply) {
+        return TraceEnd(1, kSdvName, zrkip::RunAndParse(cpIPaddress, user, command, [&](const Reply &reply) {
                             return ParseSdv(reply, count, rows, room, countFirst);
                         }));
     } catch (const std::bad_alloc &) {

@@ -123,55 +123,33 @@ int SnapCommand(const char *ip, const char *user, uint32_t o, const CliCopySessi
     return StopCopySession(ip, user, static_cast<int>(o & ZRK_OPT_FORCE), 1, &id);
 }
 
-const zrkip::Steps kStopSteps{.pName = "IPStopTvc",
-                              .pGate = StopGate,
-                              .pLookupOption = StopLookup,
-                              .pFound = StopFound,
-                              .pCommand = StopCommand};
-const zrkip::Steps kQuickSteps{.pName = "IPStopQuickTvc",
-                               .pGate = QuickGate,
-                               .pFound = QuickFound,
-                               .bPairIdentifier = false,
-                               .pCommand = QuickCommand};
-const zrkip::Steps kSnapSteps{.pName = "IPStopSnapTvc",
-                              .pGate = SnapGate,
-                              .pFound = SnapFound,
-                              .bPairIdentifier = false,
-                              .pCommand = SnapCommand};
+const zrkip::Steps kStopSteps{"IPStopTvc", 3, StopGate, StopLookup, StopFound, true,
+                              StopCommand};
+const zrkip::Steps kQuickSteps{"IPStopQuickTvc", 3, QuickGate, zrkip::PairOrId, QuickFound,
+                               false, QuickCommand};
+const zrkip::Steps kSnapSteps{"IPStopSnapTvc", 3, SnapGate, zrkip::PairOrId, SnapFound, false,
+                              SnapCommand};
 
-const zrkip::Member kStopVz{.iTraceId = kStopVzId,
-                            .pName = "ZRKIPStopVZ",
-                            .uiMask = kStopVzMask,
-                            .ucCopyType = IP_COPY_VZ,
-                            .pInternal = IPStopTvc};
-const zrkip::Member kStopKzp{.iTraceId = kStopKzpId,
-                             .pName = "ZRKIPStopKZP",
-                             .uiMask = kStopKzpMask,
-                             .ucCopyType = IP_COPY_KZP,
-                             .pChecks = LocalOnly,
-                             .pInternal = IPStopTvc};
-const zrkip::Member kStopQuick{.iTraceId = kStopQuickId,
-                               .pName = "ZRKIPStopQuickKZP",
-                               .uiMask = kStopQuickMask,
-                               .bWideOption = true,
-                               .ucCopyType = IP_COPY_KZP,
-                               .ucCopyAttr = ZRK_IPATTR_QUICKKZP,
-                               .pChecks = QuickChecks,
-                               .pInternal = IPStopQuickTvc};
+const zrkip::Member kStopVz{kStopVzId, "ZRKIPStopVZ", kStopVzMask, false, 0, IP_COPY_VZ, 0,
+                            nullptr, IPStopTvc};
+const zrkip::Member kStopKzp{kStopKzpId, "ZRKIPStopKZP", kStopKzpMask, false, 0, IP_COPY_KZP, 0,
+                             LocalOnly, IPStopTvc};
+const zrkip::Member kStopQuick{kStopQuickId, "ZRKIPStopQuickKZP", kStopQuickMask, true, 0,
+                               IP_COPY_KZP, ZRK_IPATTR_QUICKKZP, QuickChecks, IPStopQuickTvc};
 
 // The snapshot stops: a copy monitor has no destination.
 int RunSnapStop(int id, const char *name, uint32_t mask, uint8_t attr,
                 const zrkip::CopyArgs &args, unsigned char *sense) {
     const bool monitor = Set(args.OptionFlag, ZRK_OPT_MONITOR);
-    const zrkip::Member member{
-        .iTraceId = id,
-        .pName = name,
-        .uiMask = mask,
-        .iCheckOption = monitor ? IP_CHECK_MONITOR : 0,
-        .ucCopyType = static_cast<uint8_t>(monitor ? IP_COPY_MONITOR : IP_COPY_KZP),
-        .ucCopyAttr = attr,
-        .pChecks = LocalOnly,
-        .pInternal = IPStopSnapTvc};
+    const zrkip::Member member{id,
+                               name,
+                               mask,
+                               false,
+                               monitor ? IP_CHECK_MONITOR : 0,
+                               static_cast<uint8_t>(monitor ? IP_COPY_MONITOR : IP_COPY_KZP),
+                               attr,
+                               LocalOnly,
+                               IPStopSnapTvc};
     return zrkip::RunMember(member, args, sense);
 }
 
