@@ -169,32 +169,43 @@ namespace zrkip {
 // ---- column kinds ------------------------------------------------------------
 
 enum class Kind {
-    Skip,       // the column counts but is not read
+    Skip,       // the column counts and is traced, but is not read
+    Silent,     // the column counts, neither read nor traced
+    Word,       // the column counts, traced with the column's word for its text
     Hex8,       // hex number into a uint8_t
     Hex16,      // hex number into a uint16_t
     Hex32,      // hex number into a uint32_t
+    Count32,    // hex number into a uint32_t; beyond 32 bits ZRK_ERR_REPLY_NUMBER
     Hex64,      // hex number into two uint32_t, high half at offset, low at offset2
+    Blocks64,   // as Hex64, the value times 2048 (bits beyond 64 dropped)
     Text,       // text into width bytes
     DateTime,   // 16 decimal digits into 8 packed bytes
 };
 
 // How one column index fills a record.
 struct Column {
-    Kind kind;
-    size_t offset;   // field offset in the record
-    size_t offset2;  // Hex64: offset of the low half; else unused
-    size_t width;    // Text: field width; else unused
+    Kind eKind;
+    size_t uiOffset;          // field offset in the record
+    size_t uiOffset2;         // Hex64, Blocks64: offset of the low half; else unused
+    size_t uiWidth;           // Text: field width; else unused
+    const char *pWord = nullptr;  // Word: the trace word
 };
 
 // Table helpers: ZRK_SHOW_HEX32(Record, field) and the like.
 #define ZRK_SHOW_SKIP() (::zrkip::Column{::zrkip::Kind::Skip, 0, 0, 0})
+#define ZRK_SHOW_SILENT() (::zrkip::Column{::zrkip::Kind::Silent, 0, 0, 0})
+#define ZRK_SHOW_WORD(w) (::zrkip::Column{::zrkip::Kind::Word, 0, 0, 0, w})
 #define ZRK_SHOW_HEX8(T, f) (::zrkip::Column{::zrkip::Kind::Hex8, offsetof(T, f), 0, 1})
 #define ZRK_SHOW_HEX16(T, f) (::zrkip::Column{::zrkip::Kind::Hex16, offsetof(T, f), 0, 2})
 #define ZRK_SHOW_HEX32(T, f) (::zrkip::Column{::zrkip::Kind::Hex32, offsetof(T, f), 0, 4})
+#define ZRK_SHOW_COUNT32(T, f) (::zrkip::Column{::zrkip::Kind::Count32, offsetof(T, f), 0, 4})
 #define ZRK_SHOW_HEX64(T, hi, lo) \
     (::zrkip::Column{::zrkip::Kind::Hex64, offsetof(T, hi), offsetof(T, lo), 8})
+#define ZRK_SHOW_BLOCKS(T, hi, lo) \
+    (::zrkip::Column{::zrkip::Kind::Blocks64, offsetof(T, hi), offsetof(T, lo), 8})
 #define ZRK_SHOW_TEXT(T, f) \
     (::zrkip::Column{::zrkip::Kind::Text, offsetof(T, f), 0, sizeof(T::f)})
+#define ZRK_SHOW_TEXT_AT(offset, width) (::zrkip::Column{::zrkip::Kind::Text, offset, 0, width})
 #define ZRK_SHOW_DATETIME(T, f) (::zrkip::Column{::zrkip::Kind::DateTime, offsetof(T, f), 0, 8})
 
 // ---- single conversions (no trace, no global but ZRKerrno) --------------------
@@ -236,19 +247,28 @@ size_t CountColumns(const char *line);
 using FixedHook = const char *(*)(size_t index, void *record, void *context);
 
 struct Table {
-    const char *name;        // trace name of the member
-    const Column *columns;   // by column index; beyond columnCount: ignored
-    size_t columnCount;
-    size_t recordSize;       // bytes of one record
-    size_t minColumns;       // fewer columns: 902
-    FixedHook fixed;         // NULL: every column by the table
-    void *context;           // passed to fixed
+    const char *pName;        // trace name of the member
+    const Column *pColumns;   // by column index; beyond uiColumnCount: "default"
+    size_t uiColumnCount;
+    size_t uiRecordSize;      // bytes cleared before the scan; 0: the record is kept
+    size_t uiMinColumns;      // fewer columns: ZRK_ERR_REPLY_INCOMPLETE
+    FixedHook pFixed;         // NULL: every column by the table
+    void *pContext;           // passed to pFixed
+    bool bCutText = false;    // trace lines: the column text cut to 511 characters
+                              // (else the whole line)
 };
 
-// Clears record (recordSize bytes) and fills it from one line by the table,
-// with a level-3 trace line per column. 0, or -1 with ZRKerrno 900 (a column
-// that does not convert) or 902 (fewer columns than the minimum, no line).
-int ScanRecord(const Table &table, const char *line, void *record);
+// Fills record from one line by the table (after clearing uiRecordSize
+// bytes), with a level-3 trace line per column. 0, or -1 with ZRKerrno
+// ZRK_ERR_REPLY_NUMBER (a column that does not convert) or
+// ZRK_ERR_REPLY_INCOMPLETE (fewer columns than the minimum, no line).
+// *columns (when not NULL) receives the columns of a line read whole.
+int ScanRecord(const Table &table, const char *line, void *record, size_t *columns = nullptr);
+
+// "%zu - %s" of one column at level 3 under "INFO" ("NULL" for an empty
+// column): the text cut to 511 characters (cutText) or so that the whole
+// line holds at most 511.
+void TraceColumn(const char *name, size_t index, std::string_view text, bool cutText);
 
 // ---- one show command ----------------------------------------------------------------
 

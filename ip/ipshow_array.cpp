@@ -15,45 +15,15 @@ using zrkplatform::FailWith;
 using zrkplatform::TraceEnd;
 using zrkplatform::TraceText;
 
-namespace zrkip {
-
-void TraceColumn(const char *name, size_t index, std::string_view text) {
-    if (text.empty()) {
-        TraceText(3, "INFO", name, "%zu - NULL", index);
-        return;
-    }
-    // One column's line is at most 511 characters.
-    const int shown = static_cast<int>(std::min<size_t>(text.size(), 511));
-    TraceText(3, "INFO", name, "%zu - %.*s", index, shown, text.data());
-}
-
-void TraceWord(const char *name, size_t index, const char *word) {
-    TraceText(3, "INFO", name, "%zu - %s", index, word);
-}
-
-int Hex32(std::string_view text, uint32_t *value) {
-    uint64_t wide = 0;
-    if (zrkip::ReadHex(text, &wide) != 0) return -1;
-    *value = static_cast<uint32_t>(wide);
-    return 0;
-}
-
-void PutBe32(uint32_t value, uint8_t *out) {
-    out[0] = static_cast<uint8_t>(value >> 24);
-    out[1] = static_cast<uint8_t>(value >> 16);
-    out[2] = static_cast<uint8_t>(value >> 8);
-    out[3] = static_cast<uint8_t>(value);
-}
-
-}  // namespace zrkip
-
 namespace {
 
 using zrkip::AddressCache;
 using zrkip::Reply;
 using zrkip::Safe;
-using zrkip::TraceColumn;
-using zrkip::TraceWord;
+using zrkip::Column;
+using zrkip::Kind;
+using zrkip::ScanRecord;
+using zrkip::Table;
 
 struct BoxId {
     char id[ZRK_BOXID_LEN];   // not terminated
@@ -67,82 +37,61 @@ void Start(const char *name, const char *ip) {
     TraceText(3, "INFO", name, "cpIPaddress=[%s]", Safe(ip));
 }
 
-// Reads a line of hex columns into bytes (the low 8 bits of each): columns
-// 0 to maxColumns - 1 into out, further ones traced as "default"; fewer than
-// minColumns is 902.
-int ScanBytes(const char *name, const char *line, uint8_t *out, size_t maxColumns,
-              size_t minColumns) {
-    if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    zrkip::ColumnScanner scan(line);
-    std::string_view column;
-    while (scan.Next(&column)) {
-        const size_t index = scan.Count() - 1;
-        if (index >= maxColumns) {
-            TraceWord(name, index, "default");
-            continue;
-        }
-        uint32_t value = 0;
-        if (zrkip::Hex32(column, &value) != 0) return -1;
-        out[index] = static_cast<uint8_t>(value);
-        TraceColumn(name, index, column);
-    }
-    if (scan.Count() < minColumns) {
-        TraceWord(name, scan.Count(), "Err");
-        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    }
-    return 0;
+constexpr char kBoxidName[] = "ShowBoxID";
+constexpr char kFunctionsName[] = "ShowCopyFunctions";
+constexpr char kModelName[] = "ShowModelInfo";
+
+template <size_t N>
+constexpr Table LineTable(const char *name, const Column (&columns)[N], size_t recordSize,
+                          size_t minColumns) {
+    return Table{name, columns, N, recordSize, minColumns, nullptr, nullptr, true};
 }
 
-// Line 2 of "show copy-functions": the three masks, low 32 bits each,
-// big-endian into the last four bytes of their arrays.
-int ScanMasks(const char *name, const char *line, CliCopyFunctions *record) {
-    if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    uint32_t low[4] = {};
-    zrkip::ColumnScanner scan(line);
-    std::string_view column;
-    while (scan.Next(&column)) {
-        const size_t index = scan.Count() - 1;
-        if (index == 1) continue;   // read but not kept
-        if (index > 3) {
-            TraceWord(name, index, "default");
-            continue;
-        }
-        uint32_t high = 0;
-        if (zrkip::ReadHex64(column, &high, &low[index]) != 0) return -1;
-        TraceColumn(name, index, column);
-    }
-    if (scan.Count() < 4) {
-        TraceWord(name, scan.Count(), "Err");
-        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    }
-    zrkip::PutBe32(low[0], record->ucaKzpFunc + 4);
-    zrkip::PutBe32(low[2], record->ucaVzFunc + 12);
-    zrkip::PutBe32(low[3], record->ucaRvzFunc + 4);
-    return 0;
-}
+// Line 2 of "show copy-functions": three masks (column 1 is read but not
+// kept), of which the low 32 bits are kept big-endian in the last four
+// bytes of their arrays.
+struct Masks {
+    uint32_t uiKzpHigh, uiKzpLow;  // column 0
+    uint32_t uiVzHigh, uiVzLow;    // column 2
+    uint32_t uiRvzHigh, uiRvzLow;  // column 3
+};
+const Column kMasks[] = {
+    ZRK_SHOW_HEX64(Masks, uiKzpHigh, uiKzpLow),
+    ZRK_SHOW_SILENT(),
+    ZRK_SHOW_HEX64(Masks, uiVzHigh, uiVzLow),
+    ZRK_SHOW_HEX64(Masks, uiRvzHigh, uiRvzLow),
+};
+const Table kMasksTable = LineTable(kFunctionsName, kMasks, sizeof(Masks), 4);
 
-// Line 3 of "show copy-functions": six numbers, the last one optional.
-int ScanNumbers(const char *name, const char *line, CliCopyFunctions *record) {
-    if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    uint32_t *const fields[] = {&record->uiMaxSession,   &record->uiMaxSession2,
-                                &record->uiMaxSnapGen,   &record->uiRvzBuffFlags,
-                                &record->uiMaxConcSuspend, &record->uiDetailFlags};
-    zrkip::ColumnScanner scan(line);
-    std::string_view column;
-    while (scan.Next(&column)) {
-        const size_t index = scan.Count() - 1;
-        if (index >= std::size(fields)) {
-            TraceWord(name, index, "default");
-            continue;
-        }
-        if (zrkip::Hex32(column, fields[index]) != 0) return -1;
-        TraceColumn(name, index, column);
-    }
-    if (scan.Count() < 5) {
-        TraceWord(name, scan.Count(), "Err");
-        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    }
-    return 0;
+// Line 3 of "show copy-functions": six numbers, the last one optional,
+// over the record (the bytes the reply does not fill keep their values).
+using F = CliCopyFunctions;
+const Column kNumbers[] = {
+    ZRK_SHOW_HEX32(F, uiMaxSession),   ZRK_SHOW_HEX32(F, uiMaxSession2),
+    ZRK_SHOW_HEX32(F, uiMaxSnapGen),   ZRK_SHOW_HEX32(F, uiRvzBuffFlags),
+    ZRK_SHOW_HEX32(F, uiMaxConcSuspend), ZRK_SHOW_HEX32(F, uiDetailFlags),
+};
+const Table kNumbersTable = LineTable(kFunctionsName, kNumbers, 0, 5);
+
+// Lines 2 to 4 of "show model-info": the low 8 bits of each column.
+constexpr Column Byte(size_t offset) { return Column{Kind::Hex8, offset, 0, 1}; }
+constexpr size_t kLine2 = offsetof(CliModelInfo, ucaLine2);
+constexpr size_t kLine3 = offsetof(CliModelInfo, ucaLine3);
+constexpr size_t kLine4 = offsetof(CliModelInfo, ucaLine4);
+const Column kModelLine2[] = {Byte(kLine2), Byte(kLine2 + 1)};
+const Column kModelLine3[] = {Byte(kLine3), Byte(kLine3 + 1)};
+const Column kModelLine4[] = {Byte(kLine4),     Byte(kLine4 + 1), Byte(kLine4 + 2),
+                              Byte(kLine4 + 3), Byte(kLine4 + 4), Byte(kLine4 + 5)};
+const Table kModelLine2Table = LineTable(kModelName, kModelLine2, 0, 2);
+const Table kModelLine3Table = LineTable(kModelName, kModelLine3, 0, 2);
+const Table kModelLine4Table = LineTable(kModelName, kModelLine4, 0, 4);
+
+// The value written big-endian into 4 bytes.
+void PutBe32(uint32_t value, uint8_t *out) {
+    out[0] = static_cast<uint8_t>(value >> 24);
+    out[1] = static_cast<uint8_t>(value >> 16);
+    out[2] = static_cast<uint8_t>(value >> 8);
+    out[3] = static_cast<uint8_t>(value);
 }
 
 // "show boxid": line 2 whole, TABs and all, is the BoxID.
@@ -155,32 +104,29 @@ int ParseBoxid(const Reply &reply, BoxId *answer) {
 
 // "show copy-functions" over *record; bytes the reply does not fill keep
 // what record held.
-int ParseCopyFunctions(const char *name, const Reply &reply, CliCopyFunctions *record) {
+int ParseCopyFunctions(const Reply &reply, CliCopyFunctions *record) {
     if (reply.CheckHead() != 0) return -1;
     if (reply.Count() < 3) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    if (ScanMasks(name, reply.Line(2), record) != 0 ||
-        ScanNumbers(name, reply.Line(3), record) != 0) {
-        return -1;
-    }
-    return 0;
+    Masks masks;
+    if (ScanRecord(kMasksTable, reply.Line(2), &masks) != 0) return -1;
+    PutBe32(masks.uiKzpLow, record->ucaKzpFunc + 4);
+    PutBe32(masks.uiVzLow, record->ucaVzFunc + 12);
+    PutBe32(masks.uiRvzLow, record->ucaRvzFunc + 4);
+    return ScanRecord(kNumbersTable, reply.Line(3), record);
 }
 
 // "show model-info" into a cleared record.
-int ParseModelInfo(const char *name, const Reply &reply, CliModelInfo *record) {
+int ParseModelInfo(const Reply &reply, CliModelInfo *record) {
     if (reply.CheckHead() != 0) return -1;
     if (reply.Count() < 4) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     *record = CliModelInfo{};
-    if (ScanBytes(name, reply.Line(2), record->ucaLine2, 2, 2) != 0 ||
-        ScanBytes(name, reply.Line(3), record->ucaLine3, 2, 2) != 0 ||
-        ScanBytes(name, reply.Line(4), record->ucaLine4, 6, 4) != 0) {
+    if (ScanRecord(kModelLine2Table, reply.Line(2), record) != 0 ||
+        ScanRecord(kModelLine3Table, reply.Line(3), record) != 0 ||
+        ScanRecord(kModelLine4Table, reply.Line(4), record) != 0) {
         return -1;
     }
     return 0;
 }
-
-constexpr char kBoxidName[] = "ShowBoxID";
-constexpr char kFunctionsName[] = "ShowCopyFunctions";
-constexpr char kModelName[] = "ShowModelInfo";
 
 }  // namespace
 
@@ -198,7 +144,7 @@ int ParseCopyFunctionsText(const char *text, CliCopyFunctions *functions, size_t
     if (functions == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
     CliCopyFunctions record = *functions;
     if (SplitAndParse(text, [&](const Reply &r) {
-            return ParseCopyFunctions(kFunctionsName, r, &record);
+            return ParseCopyFunctions(r, &record);
         }) != 0) {
         return -1;
     }
@@ -209,7 +155,7 @@ int ParseCopyFunctionsText(const char *text, CliCopyFunctions *functions, size_t
 int ParseModelInfoText(const char *text, CliModelInfo *model, size_t room) {
     if (model == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
     CliModelInfo record{};
-    if (SplitAndParse(text, [&](const Reply &r) { return ParseModelInfo(kModelName, r, &record); }) !=
+    if (SplitAndParse(text, [&](const Reply &r) { return ParseModelInfo(r, &record); }) !=
         0) {
         return -1;
     }
@@ -240,9 +186,7 @@ extern "C" int ShowCopyFunctions(const char *ip, const char *user, CliCopyFuncti
     // it was; bytes the reply does not fill keep the caller's values.
     CliCopyFunctions record = *functions;
     if (zrkip::CachedQuery(functionsCache, ip, user, "show copy-functions", &record,
-                           [&](const Reply &r, CliCopyFunctions *into) {
-                               return ParseCopyFunctions(name, r, into);
-                           }) != 0) {
+                           ParseCopyFunctions) != 0) {
         return TraceEnd(1, name, -1);
     }
     *functions = record;
@@ -255,7 +199,7 @@ extern "C" int ShowModelInfo(const char *ip, const char *user, CliModelInfo *mod
     if (model == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     CliModelInfo record{};
     if (zrkip::RunAndParse(ip, user, "show model-info", [&](const Reply &r) {
-            return ParseModelInfo(name, r, &record);
+            return ParseModelInfo(r, &record);
         }) != 0) {
         return TraceEnd(1, name, -1);
     }

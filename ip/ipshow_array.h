@@ -201,16 +201,6 @@ static_assert(sizeof(CliRvzDiskBuffer) == 8072, "CliRvzDiskBuffer layout");
 // Pieces shared by the array and RVZ buffer queries.
 namespace zrkip {
 
-// "%d - %s" of one column at level 3 ("NULL" for an empty column), the text
-// cut to 511 characters.
-void TraceColumn(const char *name, size_t index, std::string_view text);
-// "%d - %s" with a word in place of the column text ("default", "Err").
-void TraceWord(const char *name, size_t index, const char *word);
-// A hex column into 32 bits, cut without a range check (900 beyond 64 bits).
-int Hex32(std::string_view text, uint32_t *value);
-// The value written big-endian into 4 bytes.
-void PutBe32(uint32_t value, uint8_t *out);
-
 // A per-process cache keyed by the array address. Entries are used in fill
 // order and never cleared. An address of more than IP_SHOW_CACHE_KEY_MAX
 // characters does not fit the key with its terminator and is never cached,

@@ -21,78 +21,64 @@ using zrkplatform::TraceText;
 namespace {
 
 using zrkip::AddressCache;
-using zrkip::Hex32;
 using zrkip::Reply;
 using zrkip::Safe;
-using zrkip::TraceColumn;
-using zrkip::TraceWord;
+using zrkip::Column;
+using zrkip::ScanRecord;
+using zrkip::Table;
 
 AddressCache<CliRvzBufferList> listCache;
 
-// How one column of a line fills its field.
-// Count is a hex number that must fit in 32 bits (900 otherwise).
-enum class Kind { Skip, Hex8, Hex32, Count, Hex64, Text };
-struct Field {
-    Kind kind;
-    void *at;      // Hex8/Hex32/Text: the field; Hex64: the high half
-    void *low;     // Hex64: the low half
-    size_t width;  // Text: bytes of the field
-};
+constexpr char kBufferName[] = "ShowRvzBuffer";
+constexpr char kUsageName[] = "ShowRvzBuffUsage";
+constexpr char kDiskName[] = "ShowRvzDiskBuffer";
 
-// Scans one line into fields[0..count-1]; further columns are traced as
-// "default", a Skip column is counted without a trace line. Fewer than
-// minColumns: the "Err" line and 902.
-int ScanLine(const char *name, const char *line, const Field *fields, size_t count,
-             size_t minColumns) {
-    if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    zrkip::ColumnScanner scan(line);
-    std::string_view column;
-    while (scan.Next(&column)) {
-        const size_t index = scan.Count() - 1;
-        if (index >= count) {
-            TraceWord(name, index, "default");
-            continue;
-        }
-        const Field &f = fields[index];
-        uint32_t value = 0;
-        switch (f.kind) {
-        case Kind::Skip:
-            continue;
-        case Kind::Hex8:
-            if (Hex32(column, &value) != 0) return -1;
-            *static_cast<uint8_t *>(f.at) = static_cast<uint8_t>(value);
-            break;
-        case Kind::Hex32:
-            if (Hex32(column, static_cast<uint32_t *>(f.at)) != 0) return -1;
-            break;
-        case Kind::Count: {
-            uint64_t wide = 0;
-            if (zrkip::ReadHex(column, &wide) != 0) return -1;
-            if (wide > UINT32_MAX) return FailWith(ZRK_ERR_REPLY_NUMBER);
-            *static_cast<uint32_t *>(f.at) = static_cast<uint32_t>(wide);
-            break;
-        }
-        case Kind::Hex64:
-            if (zrkip::ReadHex64(column, static_cast<uint32_t *>(f.at),
-                                   static_cast<uint32_t *>(f.low)) != 0) {
-                return -1;
-            }
-            break;
-        case Kind::Text:
-            zrkip::CopyText(column, static_cast<uint8_t *>(f.at), f.width);
-            break;
-        }
-        TraceColumn(name, index, column);
-    }
-    if (scan.Count() < minColumns) {
-        TraceWord(name, scan.Count(), "Err");
-        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    }
-    return 0;
+// The record lines of the three replies. Each fills its part of a record
+// that the parser has cleared, so the tables clear nothing.
+template <size_t N>
+constexpr Table LineTable(const char *name, const Column (&columns)[N], size_t minColumns) {
+    return Table{name, columns, N, 0, minColumns, nullptr, nullptr, true};
 }
 
-Field H32(uint32_t *at) { return {Kind::Hex32, at, nullptr, 4}; }
-Field H64(uint32_t *high, uint32_t *low) { return {Kind::Hex64, high, low, 8}; }
+using L = CliRvzBufferList;
+const Column kListHead[] = {ZRK_SHOW_HEX32(L, uiMaxBuffCnt), ZRK_SHOW_COUNT32(L, uiRowCnt)};
+using B = CliRvzBufferRow;
+const Column kListRow[] = {
+    ZRK_SHOW_HEX32(B, uiGroupNum), ZRK_SHOW_HEX8(B, ucStatus),     ZRK_SHOW_HEX8(B, ucColumn2),
+    ZRK_SHOW_HEX32(B, uiColumn3),  ZRK_SHOW_HEX32(B, uiUse),       ZRK_SHOW_HEX32(B, uiInterval),
+    ZRK_SHOW_HEX32(B, uiWatchTime), ZRK_SHOW_SILENT(),             ZRK_SHOW_HEX32(B, uiSize),
+    ZRK_SHOW_TEXT(B, caRemoteBoxID),
+};
+using U = CliRvzBufferUsage;
+const Column kUsageTotals[] = {ZRK_SHOW_HEX32(U, uiTotalSize), ZRK_SHOW_HEX32(U, uiTotalUseSize),
+                               ZRK_SHOW_HEX32(U, uiTotalSpaceSize)};
+using M = CliRvzCmUsage;
+const Column kUsageRow[] = {ZRK_SHOW_HEX32(M, uiCmID), ZRK_SHOW_HEX32(M, uiBuffSize),
+                            ZRK_SHOW_HEX32(M, uiBuffUseSize), ZRK_SHOW_HEX32(M, uiBuffFreeSize)};
+using E = CliRvzDiskBufferEntry;
+const Column kDiskHead[] = {ZRK_SHOW_HEX32(E, uiGroupNum), ZRK_SHOW_HEX32(E, uiStatus)};
+const Column kDiskDetail[] = {
+    ZRK_SHOW_HEX32(E, uiDetail0),
+    ZRK_SHOW_HEX32(E, uiElapsTime),
+    ZRK_SHOW_HEX64(E, uiDskBuffSize_high, uiDskBuffSize_low),
+    ZRK_SHOW_HEX64(E, uiDskBuffStrgSize_high, uiDskBuffStrgSize_low),
+    ZRK_SHOW_HEX64(E, uiDskBuffFreeSize_high, uiDskBuffFreeSize_low),
+};
+using C = CliRvzDiskCm;
+const Column kDiskModule[] = {
+    ZRK_SHOW_HEX32(C, uiCmID),
+    ZRK_SHOW_HEX64(C, uiDskBuffSize_high, uiDskBuffSize_low),
+    ZRK_SHOW_HEX64(C, uiDskBuffStrgSize_high, uiDskBuffStrgSize_low),
+    ZRK_SHOW_HEX64(C, uiDskBuffFreeSize_high, uiDskBuffFreeSize_low),
+};
+
+const Table kListHeadTable = LineTable(kBufferName, kListHead, 2);
+const Table kListRowTable = LineTable(kBufferName, kListRow, 9);
+const Table kUsageTotalsTable = LineTable(kUsageName, kUsageTotals, 3);
+const Table kUsageRowTable = LineTable(kUsageName, kUsageRow, 4);
+const Table kDiskHeadTable = LineTable(kDiskName, kDiskHead, 2);
+const Table kDiskDetailTable = LineTable(kDiskName, kDiskDetail, 5);
+const Table kDiskModuleTable = LineTable(kDiskName, kDiskModule, 4);
 
 // A count line (or a count column): 900 beyond 32 bits, 902 above the room.
 int ReadCount(const char *line, size_t room, uint32_t *count) {
@@ -105,7 +91,10 @@ int ReadCount(const char *line, size_t room, uint32_t *count) {
 // A line that is one plain number, cut to 32 bits.
 int ReadValue(const char *line, uint32_t *value) {
     if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    return Hex32(line, value);
+    uint64_t wide = 0;
+    if (zrkip::ReadHex(line, &wide) != 0) return -1;
+    *value = static_cast<uint32_t>(wide);
+    return 0;
 }
 
 // Hands the head and rowCount rows of a list to the caller.
@@ -116,10 +105,8 @@ void GiveList(const CliRvzBufferList &from, CliRvzBufferList *to) {
 }
 
 // One disk-buffer entry from line *next on; *next moves past it.
-int ScanDiskEntry(const char *name, const Reply &reply, size_t *next,
-                  CliRvzDiskBufferEntry *entry) {
-    const Field head[] = {H32(&entry->uiGroupNum), H32(&entry->uiStatus)};
-    if (ScanLine(name, reply.Line(*next), head, 2, 2) != 0) return -1;
+int ScanDiskEntry(const Reply &reply, size_t *next, CliRvzDiskBufferEntry *entry) {
+    if (ScanRecord(kDiskHeadTable, reply.Line(*next), entry) != 0) return -1;
     ++*next;
 
     if (ReadCount(reply.Line(*next), IP_RVZ_DISK_RLUS, &entry->uiRluCnt) != 0) return -1;
@@ -132,84 +119,51 @@ int ScanDiskEntry(const char *name, const Reply &reply, size_t *next,
         if (ReadValue(reply.Line(*next), &entry->uiaRlun[v]) != 0) return -1;
     }
 
-    const Field detail[] = {
-        H32(&entry->uiDetail0),
-        H32(&entry->uiElapsTime),
-        H64(&entry->uiDskBuffSize_high, &entry->uiDskBuffSize_low),
-        H64(&entry->uiDskBuffStrgSize_high, &entry->uiDskBuffStrgSize_low),
-        H64(&entry->uiDskBuffFreeSize_high, &entry->uiDskBuffFreeSize_low),
-    };
-    if (ScanLine(name, reply.Line(*next), detail, 5, 5) != 0) return -1;
+    if (ScanRecord(kDiskDetailTable, reply.Line(*next), entry) != 0) return -1;
     ++*next;
 
     if (ReadCount(reply.Line(*next), IP_RVZ_DISK_MODULES, &entry->uiCmCnt) != 0) return -1;
     ++*next;
     if (reply.LinesFrom(*next) < entry->uiCmCnt) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     for (uint32_t m = 0; m < entry->uiCmCnt; ++m, ++*next) {
-        CliRvzDiskCm &cm = entry->cms[m];
-        const Field row[] = {
-            H32(&cm.uiCmID),
-            H64(&cm.uiDskBuffSize_high, &cm.uiDskBuffSize_low),
-            H64(&cm.uiDskBuffStrgSize_high, &cm.uiDskBuffStrgSize_low),
-            H64(&cm.uiDskBuffFreeSize_high, &cm.uiDskBuffFreeSize_low),
-        };
-        if (ScanLine(name, reply.Line(*next), row, 4, 4) != 0) return -1;
+        if (ScanRecord(kDiskModuleTable, reply.Line(*next), &entry->cms[m]) != 0) return -1;
     }
     return 0;
 }
 
 // "show rvz-buffer" into a cleared *local: the head and at most rows rows.
-int ParseRvzBuffer(const char *name, const Reply &reply, size_t rows, CliRvzBufferList *local) {
+int ParseRvzBuffer(const Reply &reply, size_t rows, CliRvzBufferList *local) {
     if (reply.CheckHead() != 0) return -1;
     *local = CliRvzBufferList{};
-    const Field head[] = {H32(&local->uiMaxBuffCnt), {Kind::Count, &local->uiRowCnt, nullptr, 4}};
-    if (ScanLine(name, reply.Line(2), head, 2, 2) != 0) return -1;
+    if (ScanRecord(kListHeadTable, reply.Line(2), local) != 0) return -1;
     // Rows beyond the room or the lines present: refused before any is read.
     if (local->uiRowCnt > rows || reply.LinesFrom(3) < local->uiRowCnt) {
         return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     for (uint32_t i = 0; i < local->uiRowCnt; ++i) {
-        CliRvzBufferRow &row = local->rows[i];
-        const Field fields[] = {
-            H32(&row.uiGroupNum),
-            {Kind::Hex8, &row.ucStatus, nullptr, 1},
-            {Kind::Hex8, &row.ucColumn2, nullptr, 1},
-            H32(&row.uiColumn3),
-            H32(&row.uiUse),
-            H32(&row.uiInterval),
-            H32(&row.uiWatchTime),
-            {Kind::Skip, nullptr, nullptr, 0},
-            H32(&row.uiSize),
-            {Kind::Text, row.caRemoteBoxID, nullptr, sizeof row.caRemoteBoxID},
-        };
-        if (ScanLine(name, reply.Line(3 + i), fields, std::size(fields), 9) != 0) return -1;
+        if (ScanRecord(kListRowTable, reply.Line(3 + i), &local->rows[i]) != 0) return -1;
     }
     return 0;
 }
 
 // "show rvz-buffer-usage" into a cleared *local.
-int ParseRvzBufferUsage(const char *name, const Reply &reply, CliRvzBufferUsage *local) {
+int ParseRvzBufferUsage(const Reply &reply, CliRvzBufferUsage *local) {
     if (reply.CheckHead() != 0) return -1;
     *local = CliRvzBufferUsage{};
-    const Field totals[] = {H32(&local->uiTotalSize), H32(&local->uiTotalUseSize),
-                            H32(&local->uiTotalSpaceSize)};
-    if (ScanLine(name, reply.Line(2), totals, 3, 3) != 0) return -1;
+    if (ScanRecord(kUsageTotalsTable, reply.Line(2), local) != 0) return -1;
     if (ReadCount(reply.Line(3), IP_RVZ_USAGE_ROWS, &local->uiCmCnt) != 0) return -1;
     // The rows and the closing session count line.
     if (reply.LinesFrom(4) < static_cast<size_t>(local->uiCmCnt) + 1) {
         return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     for (uint32_t j = 0; j < local->uiCmCnt; ++j) {
-        CliRvzCmUsage &row = local->rows[j];
-        const Field fields[] = {H32(&row.uiCmID), H32(&row.uiBuffSize), H32(&row.uiBuffUseSize),
-                                H32(&row.uiBuffFreeSize)};
-        if (ScanLine(name, reply.Line(4 + j), fields, 4, 4) != 0) return -1;
+        if (ScanRecord(kUsageRowTable, reply.Line(4 + j), &local->rows[j]) != 0) return -1;
     }
     return ReadCount(reply.Line(4 + local->uiCmCnt), UINT32_MAX, &local->uiSessCnt);
 }
 
 // "show rvz-disk-buffer" into a cleared *local.
-int ParseRvzDiskBuffer(const char *name, const Reply &reply, CliRvzDiskBuffer *local) {
+int ParseRvzDiskBuffer(const Reply &reply, CliRvzDiskBuffer *local) {
     if (reply.CheckHead() != 0) return -1;
     *local = CliRvzDiskBuffer{};
     if (ReadValue(reply.Line(2), &local->uiFirstValue) != 0 ||
@@ -223,14 +177,10 @@ int ParseRvzDiskBuffer(const char *name, const Reply &reply, CliRvzDiskBuffer *l
     }
     size_t next = 4;
     for (uint32_t k = 0; k < local->uiEntryCnt; ++k) {
-        if (ScanDiskEntry(name, reply, &next, &local->entries[k]) != 0) return -1;
+        if (ScanDiskEntry(reply, &next, &local->entries[k]) != 0) return -1;
     }
     return 0;
 }
-
-constexpr char kBufferName[] = "ShowRvzBuffer";
-constexpr char kUsageName[] = "ShowRvzBuffUsage";
-constexpr char kDiskName[] = "ShowRvzDiskBuffer";
 
 size_t ListRows(size_t room) { return room < IP_RVZ_LIST_ROWS ? room : IP_RVZ_LIST_ROWS; }
 
@@ -242,7 +192,7 @@ int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room) {
     if (list == nullptr) return FailWith(ZRK_ERR_PARAMETER);
     CliRvzBufferList local{};
     if (SplitAndParse(text, [&](const Reply &r) {
-            return ParseRvzBuffer(kBufferName, r, ListRows(room), &local);
+            return ParseRvzBuffer(r, ListRows(room), &local);
         }) != 0) {
         return -1;
     }
@@ -253,7 +203,7 @@ int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room) {
 int ParseRvzBufferUsageText(const char *text, CliRvzBufferUsage *usage, size_t room) {
     if (usage == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
     CliRvzBufferUsage local{};
-    if (SplitAndParse(text, [&](const Reply &r) { return ParseRvzBufferUsage(kUsageName, r, &local); }) !=
+    if (SplitAndParse(text, [&](const Reply &r) { return ParseRvzBufferUsage(r, &local); }) !=
         0) {
         return -1;
     }
@@ -264,7 +214,7 @@ int ParseRvzBufferUsageText(const char *text, CliRvzBufferUsage *usage, size_t r
 int ParseRvzDiskBufferText(const char *text, CliRvzDiskBuffer *disk, size_t room) {
     if (disk == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
     CliRvzDiskBuffer local{};
-    if (SplitAndParse(text, [&](const Reply &r) { return ParseRvzDiskBuffer(kDiskName, r, &local); }) !=
+    if (SplitAndParse(text, [&](const Reply &r) { return ParseRvzDiskBuffer(r, &local); }) !=
         0) {
         return -1;
     }
@@ -284,7 +234,7 @@ extern "C" int ShowRvzBuffer(const char *ip, const char *user, CliRvzBufferList 
     CliRvzBufferList local{};
     if (zrkip::CachedQuery(listCache, ip, user, "show rvz-buffer ", &local,
                            [&](const Reply &r, CliRvzBufferList *into) {
-                               return ParseRvzBuffer(name, r, rows, into);
+                               return ParseRvzBuffer(r, rows, into);
                            }) != 0) {
         return TraceEnd(1, name, -1);
     }
@@ -305,7 +255,7 @@ extern "C" int ShowRvzBufferUsage(const char *ip, const char *user, int groupNum
     std::snprintf(command, sizeof command, "show rvz-buffer-usage -partition %d", groupNum);
     CliRvzBufferUsage local{};
     if (zrkip::RunAndParse(ip, user, command, [&](const Reply &r) {
-            return ParseRvzBufferUsage(name, r, &local);
+            return ParseRvzBufferUsage(r, &local);
         }) != 0) {
         return TraceEnd(1, name, -1);
     }
@@ -321,7 +271,7 @@ extern "C" int ShowRvzDiskBuffer(const char *ip, const char *user, CliRvzDiskBuf
     if (disk == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     CliRvzDiskBuffer local{};
     if (zrkip::RunAndParse(ip, user, "show rvz-disk-buffer", [&](const Reply &r) {
-            return ParseRvzDiskBuffer(name, r, &local);
+            return ParseRvzDiskBuffer(r, &local);
         }) != 0) {
         return TraceEnd(1, name, -1);
     }

@@ -1,6 +1,6 @@
-// The reply scanner of the show commands: the column kinds, the scan of one
-// record line by a member's table, and the head of a show reply (status and
-// record count). Every show parser runs its reply through here.
+// The reply scanner of the show commands: the column kinds and the scan of
+// one record line by a member's table. Every show parser reads its record
+// lines through here.
 #include "ipshow.h"
 
 #include "platform.h"
@@ -73,58 +73,70 @@ size_t CountColumns(const char *line) {
 
 // ---- a member's record table ------------------------------------------------------
 
-namespace {
-
-// One column's trace line, "%d - %s" cut to 511 characters, written
-// straight into the trace line buffer: it is written once per column, so it
-// stays clear of printf.
-void TraceColumn(const char *name, size_t index, std::string_view text) {
-    constexpr size_t kLineMax = 511;
+// Written straight into the trace line buffer: it is written once per
+// column, so it stays clear of printf.
+void TraceColumn(const char *name, size_t index, std::string_view text, bool cutText) {
+    constexpr size_t kMax = 511;
     char *const line = caTrcData;
     char *p = std::to_chars(line, line + 24, index).ptr;
     std::memcpy(p, " - ", 3);
     p += 3;
     if (text.empty()) text = "NULL";
     const size_t used = static_cast<size_t>(p - line);
-    const size_t n = std::min(text.size(), kLineMax - used);
+    const size_t n = std::min(text.size(), cutText ? kMax : kMax - used);
     std::memcpy(p, text.data(), n);
     p[n] = '\0';
     ZRKC_Com_OutputTrace(3, 1, "INFO", name, nullptr, 0, caTrcData);
 }
 
+namespace {
+
 int Convert(const Column &column, std::string_view text, void *record) {
     uint8_t *base = static_cast<uint8_t *>(record);
     uint64_t value = 0;
-    switch (column.kind) {
+    switch (column.eKind) {
     case Kind::Skip:
+    case Kind::Silent:
+    case Kind::Word:
         return 0;
     case Kind::Hex8:
         if (ReadHex(text, &value) != 0) return -1;
-        base[column.offset] = static_cast<uint8_t>(value);
+        base[column.uiOffset] = static_cast<uint8_t>(value);
         return 0;
     case Kind::Hex16: {
         if (ReadHex(text, &value) != 0) return -1;
         const uint16_t v16 = static_cast<uint16_t>(value);
-        std::memcpy(base + column.offset, &v16, sizeof v16);
+        std::memcpy(base + column.uiOffset, &v16, sizeof v16);
         return 0;
     }
     case Kind::Hex32:
         if (ReadHex(text, &value) != 0) return -1;
-        Store32(record, column.offset, static_cast<uint32_t>(value));
+        Store32(record, column.uiOffset, static_cast<uint32_t>(value));
         return 0;
-    case Kind::Hex64: {
+    case Kind::Count32:
+        if (ReadHex(text, &value) != 0) return -1;
+        if (value > UINT32_MAX) return FailWith(ZRK_ERR_REPLY_NUMBER);
+        Store32(record, column.uiOffset, static_cast<uint32_t>(value));
+        return 0;
+    case Kind::Hex64:
+    case Kind::Blocks64: {
         uint32_t high = 0;
         uint32_t low = 0;
         if (ReadHex64(text, &high, &low) != 0) return -1;
-        Store32(record, column.offset, high);
-        Store32(record, column.offset2, low);
+        if (column.eKind == Kind::Blocks64) {
+            const uint64_t blocks = Join64(high, low) << 11;
+            high = static_cast<uint32_t>(blocks >> 32);
+            low = static_cast<uint32_t>(blocks);
+        }
+        Store32(record, column.uiOffset, high);
+        Store32(record, column.uiOffset2, low);
         return 0;
     }
     case Kind::Text:
-        CopyText(text, base + column.offset, column.width);
+        CopyText(text, base + column.uiOffset, column.uiWidth);
         return 0;
     case Kind::DateTime:
-        PackDateTime(text, base + column.offset);
+        PackDateTime(text, base + column.uiOffset);
         return 0;
     }
     return 0;
@@ -132,29 +144,37 @@ int Convert(const Column &column, std::string_view text, void *record) {
 
 }  // namespace
 
-int ScanRecord(const Table &table, const char *line, void *record) {
-    std::memset(record, 0, table.recordSize);
+int ScanRecord(const Table &table, const char *line, void *record, size_t *columns) {
+    if (table.uiRecordSize != 0) std::memset(record, 0, table.uiRecordSize);
+    if (columns != nullptr) *columns = 0;
     if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     ColumnScanner scan(line);
     std::string_view text;
     while (scan.Next(&text)) {
         const size_t index = scan.Count() - 1;
-        if (index >= table.columnCount) {
-            TraceColumn(table.name, index, "default");
+        if (index >= table.uiColumnCount) {
+            TraceColumn(table.pName, index, "default", table.bCutText);
             continue;
         }
-        if (table.fixed != nullptr) {
-            const char *word = table.fixed(index, record, table.context);
+        if (table.pFixed != nullptr) {
+            const char *word = table.pFixed(index, record, table.pContext);
             if (word != nullptr) {
-                TraceColumn(table.name, index, word);
+                TraceColumn(table.pName, index, word, table.bCutText);
                 continue;
             }
         }
-        if (Convert(table.columns[index], text, record) != 0) return -1;
-        TraceColumn(table.name, index, text);
+        const Column &column = table.pColumns[index];
+        if (column.eKind == Kind::Silent) continue;
+        if (column.eKind == Kind::Word) {
+            TraceColumn(table.pName, index, column.pWord, table.bCutText);
+            continue;
+        }
+        if (Convert(column, text, record) != 0) return -1;
+        TraceColumn(table.pName, index, text, table.bCutText);
     }
-    if (scan.Count() < table.minColumns) {
-        TraceText(3, "INFO", table.name, "%zu - %s", scan.Count(), "Err");
+    if (columns != nullptr) *columns = scan.Count();
+    if (scan.Count() < table.uiMinColumns) {
+        TraceText(3, "INFO", table.pName, "%zu - %s", scan.Count(), "Err");
         return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     return 0;

@@ -29,10 +29,10 @@ using zrkplatform::TraceText;
 
 namespace {
 
+using zrkip::Column;
 using zrkip::Reply;
 using zrkip::Safe;
-using zrkip::TraceColumn;
-using zrkip::TraceWord;
+using zrkip::Table;
 
 constexpr char kVolumesName[] = "ShowVolumes";
 constexpr char kVvolName[] = "ShowCopySessions";
@@ -46,206 +46,110 @@ constexpr size_t kVvolMinColumns = 25;
 constexpr size_t kPoolMinColumns = 7;
 constexpr size_t kSdvMinColumns = 12;
 
-// ---- one record line ---------------------------------------------------------------
-
-// How one column fills a record.
-enum class Op {
-    Silent,      // counts, neither converted nor traced
-    Word,        // counts, traced with a fixed word instead of its text
-    Hex8,
-    Hex32,
-    Hex64,       // high half at offset, low half at offset2
-    Hex64Blocks, // as Hex64, the value times 2048 (bits beyond 64 dropped)
-    Text,        // width bytes, strncpy manner
-    DatePart,    // width characters into the date buffer at offset
-};
-
-struct Col {
-    Op op;
-    size_t offset;
-    size_t offset2;
-    size_t width;
-    const char *word;
-};
-
-#define COL_SILENT() (Col{Op::Silent, 0, 0, 0, nullptr})
-#define COL_WORD(w) (Col{Op::Word, 0, 0, 0, w})
-#define COL_HEX8(T, f) (Col{Op::Hex8, offsetof(T, f), 0, 1, nullptr})
-#define COL_HEX32(T, f) (Col{Op::Hex32, offsetof(T, f), 0, 4, nullptr})
-#define COL_HEX64(T, hi, lo) (Col{Op::Hex64, offsetof(T, hi), offsetof(T, lo), 8, nullptr})
-#define COL_BLOCKS(T, hi, lo) (Col{Op::Hex64Blocks, offsetof(T, hi), offsetof(T, lo), 8, nullptr})
-#define COL_TEXT(T, f) (Col{Op::Text, offsetof(T, f), 0, sizeof(T::f), nullptr})
-#define COL_DATE(at, n) (Col{Op::DatePart, at, 0, n, nullptr})
-
-// The date buffer of the virtual-volume sessions: year, month, day, hour,
-// minute and second from six columns, then "00".
-constexpr size_t kDateChars = 16;
-
-void Put32(uint8_t *base, size_t offset, uint32_t value) {
-    std::memcpy(base + offset, &value, sizeof value);
-}
-
-// Converts one column; 0 or -1 with 900.
-int Convert(const Col &col, std::string_view text, uint8_t *base, char *date) {
-    uint64_t value = 0;
-    switch (col.op) {
-    case Op::Silent:
-    case Op::Word:
-        return 0;
-    case Op::Hex8:
-        if (zrkip::ReadHex(text, &value) != 0) return -1;
-        base[col.offset] = static_cast<uint8_t>(value);
-        return 0;
-    case Op::Hex32:
-        if (zrkip::ReadHex(text, &value) != 0) return -1;
-        Put32(base, col.offset, static_cast<uint32_t>(value));
-        return 0;
-    case Op::Hex64:
-    case Op::Hex64Blocks: {
-        uint32_t high = 0;
-        uint32_t low = 0;
-        if (zrkip::ReadHex64(text, &high, &low) != 0) return -1;
-        if (col.op == Op::Hex64Blocks) {
-            const uint64_t blocks = ((static_cast<uint64_t>(high) << 32) | low) << 11;
-            high = static_cast<uint32_t>(blocks >> 32);
-            low = static_cast<uint32_t>(blocks);
-        }
-        Put32(base, col.offset, high);
-        Put32(base, col.offset2, low);
-        return 0;
-    }
-    case Op::Text:
-        zrkip::CopyText(text, base + col.offset, col.width);
-        return 0;
-    case Op::DatePart:
-        if (date != nullptr) {
-            zrkip::CopyText(text, reinterpret_cast<uint8_t *>(date) + col.offset, col.width);
-        }
-        return 0;
-    }
-    return 0;
-}
-
-// Clears record and fills it from line by cols; a column beyond the table is
-// traced "default". Fewer than minColumns: the "Err" line and 902. *columns
-// receives the number of columns of the line; date (when not NULL) the
-// date characters.
-int ScanLine(const char *name, const char *line, const Col *cols, size_t colCount,
-             size_t minColumns, void *record, size_t recordSize, size_t *columns,
-             char *date) {
-    std::memset(record, 0, recordSize);
-    *columns = 0;
-    if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    uint8_t *const base = static_cast<uint8_t *>(record);
-    zrkip::ColumnScanner scan(line);
-    std::string_view text;
-    while (scan.Next(&text)) {
-        const size_t index = scan.Count() - 1;
-        if (index >= colCount) {
-            TraceWord(name, index, "default");
-            continue;
-        }
-        const Col &col = cols[index];
-        if (col.op == Op::Silent) continue;
-        if (col.op == Op::Word) {
-            TraceWord(name, index, col.word);
-            continue;
-        }
-        if (Convert(col, text, base, date) != 0) return -1;
-        TraceColumn(name, index, text);
-    }
-    *columns = scan.Count();
-    if (scan.Count() < minColumns) {
-        TraceWord(name, scan.Count(), "Err");
-        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    }
-    return 0;
-}
-
 // ---- the record tables ---------------------------------------------------------------
 
 using V = CliVolume;
-const Col kVolumeCols[] = {
-    COL_HEX32(V, uiVolumeNo),                        // 0
-    COL_TEXT(V, ucaVolumeName),                      // 1
-    COL_HEX32(V, uiColumn2),                         // 2
-    COL_HEX8(V, ucVolumeType),                       // 3
-    COL_HEX8(V, ucColumn4),                          // 4
-    COL_HEX32(V, uiColumn5),                         // 5
-    COL_TEXT(V, ucaColumn6),                         // 6
-    COL_HEX64(V, uiCapacity_high, uiCapacity_low),   // 7
-    COL_HEX8(V, ucColumn8),                          // 8
-    COL_HEX32(V, uiColumn9),                         // 9
-    COL_WORD("TPVUsedCapa Notuse"),                  // 10
-    COL_HEX32(V, uiColumn11),                        // 11
-    COL_HEX8(V, ucColumn12),                         // 12
-    COL_HEX8(V, ucColumn13),                         // 13
-    COL_HEX32(V, uiColumn14),                        // 14
-    COL_HEX32(V, uiColumn15),                        // 15
-    COL_HEX8(V, ucColumn16),                         // 16
-    COL_HEX8(V, ucColumn17),                         // 17
-    COL_SILENT(), COL_SILENT(), COL_SILENT(),        // 18 to 20
-    COL_SILENT(), COL_SILENT(), COL_SILENT(),        // 21 to 23
-    COL_HEX8(V, ucTfoGroupNo),                       // 24
+const Column kVolumeCols[] = {
+    ZRK_SHOW_HEX32(V, uiVolumeNo),                            // 0
+    ZRK_SHOW_TEXT(V, ucaVolumeName),                          // 1
+    ZRK_SHOW_HEX32(V, uiColumn2),                             // 2
+    ZRK_SHOW_HEX8(V, ucVolumeType),                           // 3
+    ZRK_SHOW_HEX8(V, ucColumn4),                              // 4
+    ZRK_SHOW_HEX32(V, uiColumn5),                             // 5
+    ZRK_SHOW_TEXT(V, ucaColumn6),                             // 6
+    ZRK_SHOW_HEX64(V, uiCapacity_high, uiCapacity_low),       // 7
+    ZRK_SHOW_HEX8(V, ucColumn8),                              // 8
+    ZRK_SHOW_HEX32(V, uiColumn9),                             // 9
+    ZRK_SHOW_WORD("TPVUsedCapa Notuse"),                      // 10
+    ZRK_SHOW_HEX32(V, uiColumn11),                            // 11
+    ZRK_SHOW_HEX8(V, ucColumn12),                             // 12
+    ZRK_SHOW_HEX8(V, ucColumn13),                             // 13
+    ZRK_SHOW_HEX32(V, uiColumn14),                            // 14
+    ZRK_SHOW_HEX32(V, uiColumn15),                            // 15
+    ZRK_SHOW_HEX8(V, ucColumn16),                             // 16
+    ZRK_SHOW_HEX8(V, ucColumn17),                             // 17
+    ZRK_SHOW_SILENT(), ZRK_SHOW_SILENT(), ZRK_SHOW_SILENT(),  // 18 to 20
+    ZRK_SHOW_SILENT(), ZRK_SHOW_SILENT(), ZRK_SHOW_SILENT(),  // 21 to 23
+    ZRK_SHOW_HEX8(V, ucTfoGroupNo),                           // 24
 };
 static_assert(std::size(kVolumeCols) == kVolumeTfoColumn + 1, "volume columns");
 
+// A line of "show vvol-copy-session": the session, then the date
+// characters of columns 8 to 13 (year, month, day, hour, minute, second)
+// and "00", packed into its start time once the line is read.
+struct VvolLine {
+    CliVvolCopySession stRow;  // first, so that its offsets are the line's
+    char caDate[16];           // the date and time digits
+};
+static_assert(offsetof(VvolLine, stRow) == 0, "VvolLine layout");
+
+#define ZRK_SHOW_DATE_PART(at, n) ZRK_SHOW_TEXT_AT(offsetof(VvolLine, caDate) + (at), n)
+
 using W = CliVvolCopySession;
-const Col kVvolCols[] = {
-    COL_HEX32(W, uiSessionID),                              // 0
-    COL_HEX8(W, ucSessionType),                             // 1
-    COL_HEX8(W, ucSessionStatus),                           // 2
-    COL_HEX32(W, uiSrcOLU),                                 // 3
-    COL_SILENT(),                                           // 4
-    COL_HEX32(W, uiDstOLU),                                 // 5
-    COL_SILENT(),                                           // 6
-    COL_HEX8(W, ucErrorCode),                               // 7
-    COL_DATE(0, 4),                                         // 8: year
-    COL_DATE(4, 2),                                         // 9: month
-    COL_DATE(6, 2),                                         // 10: day
-    COL_DATE(8, 2),                                         // 11: hour
-    COL_DATE(10, 2),                                        // 12: minute
-    COL_DATE(12, 2),                                        // 13: second
-    COL_HEX32(W, uiLapseTime),                              // 14
-    COL_BLOCKS(W, uiCopiedBlock_high, uiCopiedBlock_low),   // 15
-    COL_BLOCKS(W, uiSize_high, uiSize_low),                 // 16
-    COL_SILENT(), COL_SILENT(), COL_SILENT(),               // 17 to 19
-    COL_HEX8(W, ucColumn20),                                // 20
-    COL_HEX32(W, uiColumn21),                               // 21
-    COL_HEX32(W, uiColumn22),                               // 22
-    COL_HEX8(W, ucPhase),                                   // 23
-    COL_HEX32(W, uiCopyProgress),                           // 24
+const Column kVvolCols[] = {
+    ZRK_SHOW_HEX32(W, uiSessionID),                           // 0
+    ZRK_SHOW_HEX8(W, ucSessionType),                          // 1
+    ZRK_SHOW_HEX8(W, ucSessionStatus),                        // 2
+    ZRK_SHOW_HEX32(W, uiSrcOLU),                              // 3
+    ZRK_SHOW_SILENT(),                                        // 4
+    ZRK_SHOW_HEX32(W, uiDstOLU),                              // 5
+    ZRK_SHOW_SILENT(),                                        // 6
+    ZRK_SHOW_HEX8(W, ucErrorCode),                            // 7
+    ZRK_SHOW_DATE_PART(0, 4),                                 // 8: year
+    ZRK_SHOW_DATE_PART(4, 2),                                 // 9: month
+    ZRK_SHOW_DATE_PART(6, 2),                                 // 10: day
+    ZRK_SHOW_DATE_PART(8, 2),                                 // 11: hour
+    ZRK_SHOW_DATE_PART(10, 2),                                // 12: minute
+    ZRK_SHOW_DATE_PART(12, 2),                                // 13: second
+    ZRK_SHOW_HEX32(W, uiLapseTime),                           // 14
+    ZRK_SHOW_BLOCKS(W, uiCopiedBlock_high, uiCopiedBlock_low), // 15
+    ZRK_SHOW_BLOCKS(W, uiSize_high, uiSize_low),              // 16
+    ZRK_SHOW_SILENT(), ZRK_SHOW_SILENT(), ZRK_SHOW_SILENT(),  // 17 to 19
+    ZRK_SHOW_HEX8(W, ucColumn20),                             // 20
+    ZRK_SHOW_HEX32(W, uiColumn21),                            // 21
+    ZRK_SHOW_HEX32(W, uiColumn22),                            // 22
+    ZRK_SHOW_HEX8(W, ucPhase),                                // 23
+    ZRK_SHOW_HEX32(W, uiCopyProgress),                        // 24
 };
 static_assert(std::size(kVvolCols) == kVvolMinColumns, "vvol columns");
 
 using P = CliSnapDataPool;
-const Col kPoolCols[] = {
-    COL_HEX32(P, SdpNo),
-    COL_HEX64(P, Blk_high, Blk_low),
-    COL_HEX64(P, BlkHostUse_high, BlkHostUse_low),
-    COL_HEX64(P, BlkCopyUse_high, BlkCopyUse_low),
-    COL_HEX64(P, BlkEnc_high, BlkEnc_low),
-    COL_HEX64(P, BlkEncHostUse_high, BlkEncHostUse_low),
-    COL_HEX64(P, BlkEncCopyUse_high, BlkEncCopyUse_low),
+const Column kPoolCols[] = {
+    ZRK_SHOW_HEX32(P, SdpNo),
+    ZRK_SHOW_HEX64(P, Blk_high, Blk_low),
+    ZRK_SHOW_HEX64(P, BlkHostUse_high, BlkHostUse_low),
+    ZRK_SHOW_HEX64(P, BlkCopyUse_high, BlkCopyUse_low),
+    ZRK_SHOW_HEX64(P, BlkEnc_high, BlkEnc_low),
+    ZRK_SHOW_HEX64(P, BlkEncHostUse_high, BlkEncHostUse_low),
+    ZRK_SHOW_HEX64(P, BlkEncCopyUse_high, BlkEncCopyUse_low),
 };
 static_assert(std::size(kPoolCols) == kPoolMinColumns, "pool columns");
 
 using D = CliSnapDataVolume;
-const Col kSdvCols[] = {
-    COL_HEX32(D, VolNo),
-    COL_TEXT(D, VolName),
-    COL_HEX32(D, Col2),
-    COL_HEX64(D, Col3_high, Col3_low),
-    COL_HEX64(D, LogicalSize_high, LogicalSize_low),
-    COL_HEX64(D, PhysicalSize_high, PhysicalSize_low),
-    COL_HEX64(D, SdvUsedHost_high, SdvUsedHost_low),
-    COL_HEX64(D, SdvUsedCopy_high, SdvUsedCopy_low),
-    COL_HEX32(D, Col8),
-    COL_HEX64(D, SdpUsedHost_high, SdpUsedHost_low),
-    COL_HEX64(D, SdpUsedCopy_high, SdpUsedCopy_low),
-    COL_HEX32(D, SdvStatus),
+const Column kSdvCols[] = {
+    ZRK_SHOW_HEX32(D, VolNo),
+    ZRK_SHOW_TEXT(D, VolName),
+    ZRK_SHOW_HEX32(D, Col2),
+    ZRK_SHOW_HEX64(D, Col3_high, Col3_low),
+    ZRK_SHOW_HEX64(D, LogicalSize_high, LogicalSize_low),
+    ZRK_SHOW_HEX64(D, PhysicalSize_high, PhysicalSize_low),
+    ZRK_SHOW_HEX64(D, SdvUsedHost_high, SdvUsedHost_low),
+    ZRK_SHOW_HEX64(D, SdvUsedCopy_high, SdvUsedCopy_low),
+    ZRK_SHOW_HEX32(D, Col8),
+    ZRK_SHOW_HEX64(D, SdpUsedHost_high, SdpUsedHost_low),
+    ZRK_SHOW_HEX64(D, SdpUsedCopy_high, SdpUsedCopy_low),
+    ZRK_SHOW_HEX32(D, SdvStatus),
 };
 static_assert(std::size(kSdvCols) == kSdvMinColumns, "snap data volume columns");
+
+const Table kVolumeTable{kVolumesName, kVolumeCols, std::size(kVolumeCols), sizeof(CliVolume),
+                         kVolumeMinColumns, nullptr, nullptr, true};
+const Table kVvolTable{kVvolName, kVvolCols, std::size(kVvolCols), sizeof(VvolLine),
+                       kVvolMinColumns, nullptr, nullptr, true};
+const Table kPoolTable{kPoolName, kPoolCols, std::size(kPoolCols), sizeof(CliSnapDataPool),
+                       kPoolMinColumns, nullptr, nullptr, true};
+const Table kSdvTable{kSdvName, kSdvCols, std::size(kSdvCols), sizeof(CliSnapDataVolume),
+                      kSdvMinColumns, nullptr, nullptr, true};
 
 // ---- reply heads -----------------------------------------------------------------------
 
@@ -281,10 +185,7 @@ int ParseVolumes(const Reply &reply, int *count, CliVolume **result) {
     for (uint32_t i = 0; i < records; ++i) {
         CliVolume &row = rows.get()[i];
         size_t columns = 0;
-        if (ScanLine(kVolumesName, reply.Line(3 + i), kVolumeCols, std::size(kVolumeCols),
-                     kVolumeMinColumns, &row, sizeof row, &columns, nullptr) != 0) {
-            return -1;
-        }
+        if (zrkip::ScanRecord(kVolumeTable, reply.Record(i), &row, &columns) != 0) return -1;
         if (columns <= kVolumeTfoColumn) row.ucTfoGroupNo = kNoTfoGroup;
     }
     *count = static_cast<int>(records);
@@ -317,16 +218,13 @@ int ParseVvol(const Reply &reply, int *count, CliVvolCopySession **result) {
         static_cast<CliVvolCopySession *>(std::calloc(records, sizeof(CliVvolCopySession))));
     if (rows == nullptr) return FailWith(ZRK_ERR_NO_MEMORY);
     for (uint32_t i = 0; i < records; ++i) {
-        CliVvolCopySession &row = rows.get()[i];
-        char date[kDateChars] = {};
-        date[14] = '0';
-        date[15] = '0';
-        size_t columns = 0;
-        if (ScanLine(kVvolName, reply.Line(3 + i), kVvolCols, std::size(kVvolCols),
-                     kVvolMinColumns, &row, sizeof row, &columns, date) != 0) {
-            return -1;
-        }
-        zrkip::PackDateTime(std::string_view(date, sizeof date), row.ucaStartTime);
+        VvolLine line;
+        if (zrkip::ScanRecord(kVvolTable, reply.Record(i), &line) != 0) return -1;
+        line.caDate[14] = '0';
+        line.caDate[15] = '0';
+        zrkip::PackDateTime(std::string_view(line.caDate, sizeof line.caDate),
+                            line.stRow.ucaStartTime);
+        rows.get()[i] = line.stRow;
     }
     *count = static_cast<int>(records);
     *result = rows.release();
@@ -336,20 +234,16 @@ int ParseVvol(const Reply &reply, int *count, CliVvolCopySession **result) {
 // The record lines from line firstLine on into the caller's rows: at most
 // room of them (else 902 before anything is written), and only once every
 // line has converted, so a failure leaves the caller's rows as they were.
-template <typename Row, size_t N>
-int StoreRows(const char *name, const Reply &reply, size_t firstLine, uint32_t records,
-              const Col (&cols)[N], size_t minColumns, Row *rows, size_t room) {
+template <typename Row>
+int StoreRows(const Table &table, const Reply &reply, size_t firstLine, uint32_t records,
+              Row *rows, size_t room) {
     if (records > room) {
-        TraceText(1, "ERR", name, " record count %u, room %zu ", records, room);
+        TraceText(1, "ERR", table.pName, " record count %u, room %zu ", records, room);
         return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     std::vector<Row> local(records);
     for (uint32_t i = 0; i < records; ++i) {
-        size_t columns = 0;
-        if (ScanLine(name, reply.Line(firstLine + i), cols, N, minColumns, &local[i],
-                     sizeof local[i], &columns, nullptr) != 0) {
-            return -1;
-        }
+        if (zrkip::ScanRecord(table, reply.Line(firstLine + i), &local[i]) != 0) return -1;
     }
     if (records != 0) std::memcpy(rows, local.data(), records * sizeof(Row));
     return 0;
@@ -370,7 +264,7 @@ int ParsePool(const Reply &reply, int *presence, int *count, CliSnapDataPool *ro
     const int rc = ReadCount(kPoolName, reply, 4, 5, &records);
     *count = AsInt(records);
     if (rc != 0) return -1;
-    return StoreRows(kPoolName, reply, 5, records, kPoolCols, kPoolMinColumns, rows, room);
+    return StoreRows(kPoolTable, reply, 5, records, rows, room);
 }
 
 // countFirst: more rows than room is no error; *count tells, and no row is
@@ -384,7 +278,7 @@ int ParseSdv(const Reply &reply, int *count, CliSnapDataVolume *rows, size_t roo
     *count = AsInt(records);
     if (rc != 0) return -1;
     if (countFirst && records > room) return 0;
-    return StoreRows(kSdvName, reply, 3, records, kSdvCols, kSdvMinColumns, rows, room);
+    return StoreRows(kSdvTable, reply, 3, records, rows, room);
 }
 
 }  // namespace
