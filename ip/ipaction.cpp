@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+using namespace zrkip;
+
 namespace zrkip {
 
 std::string Format(const char *format, ...) {
@@ -39,13 +41,6 @@ const char *TransferMode(unsigned option) {
 }  // namespace zrkip
 
 namespace {
-
-using zrkip::Format;
-using zrkip::Reply;
-using zrkip::Safe;
-using zrkplatform::FailWith;
-using zrkplatform::TraceEnd;
-using zrkplatform::TraceText;
 
 // The text of a 40-byte BoxID field: the bytes up to the first NUL; what
 // follows a NUL is not part of the BoxID. A text that the quoted command
@@ -127,28 +122,28 @@ int ReadHexStrict(const char *text, uint32_t *value) {
 // ---- pieces of the start commands -------------------------------------------
 
 struct StartPieces {
-    std::string src;   // "-source-volume-number %d"
-    std::string dst;   // "-destination-volume-number %d"
-    std::string size;  // "-size %llu", empty for a whole volume
-    std::string slba;  // "-source-lba %llu", empty for a whole volume
-    std::string dlba;  // "-destination-lba %llu", empty for a whole volume
-    std::string sec;   // "-secondary-access 1 " with option 0x20000
+    std::string sSrc;   // "-source-volume-number %d"
+    std::string sDst;   // "-destination-volume-number %d"
+    std::string sSize;  // "-size %llu", empty for a whole volume
+    std::string sSlba;  // "-source-lba %llu", empty for a whole volume
+    std::string sDlba;  // "-destination-lba %llu", empty for a whole volume
+    std::string sSec;   // "-secondary-access 1 " with ZRK_OPT_SECONDARY
 };
 
 StartPieces MakeStartPieces(unsigned option, const IPCopyReq &req) {
     StartPieces p;
-    p.src = Format("-source-volume-number %d", static_cast<int>(req.SrcOLU));
-    p.dst = Format("-destination-volume-number %d", static_cast<int>(req.DstOLU));
+    p.sSrc = Format("-source-volume-number %d", static_cast<int>(req.SrcOLU));
+    p.sDst = Format("-destination-volume-number %d", static_cast<int>(req.DstOLU));
     if ((req.CopyAttr & ZRK_IPATTR_WHOLE_VOLUME) == 0) {
-        p.size = Format("-size %llu", static_cast<unsigned long long>(
+        p.sSize = Format("-size %llu", static_cast<unsigned long long>(
                                           zrkip::Join64(req.SrcSize_high, req.SrcSize_low)));
-        p.slba = Format("-source-lba %llu", static_cast<unsigned long long>(zrkip::Join64(
+        p.sSlba = Format("-source-lba %llu", static_cast<unsigned long long>(zrkip::Join64(
                                                 req.SrcExtAddr_high, req.SrcExtAddr_low)));
-        p.dlba = Format("-destination-lba %llu",
+        p.sDlba = Format("-destination-lba %llu",
                         static_cast<unsigned long long>(
                             zrkip::Join64(req.DstExtAddr_high, req.DstExtAddr_low)));
     }
-    if (option & ZRK_OPT_SECONDARY) p.sec = "-secondary-access 1 ";
+    if (option & ZRK_OPT_SECONDARY) p.sSec = "-secondary-access 1 ";
     return p;
 }
 
@@ -356,8 +351,8 @@ extern "C" int StartCopyVz(const char *ipAddress, const char *user, int option,
                         [](unsigned opt, const IPCopyReq &r, std::string *command) {
                             const StartPieces p = MakeStartPieces(opt, r);
                             *command = Format("%s %s %s %s %s %s %s", "start copy-vz",
-                                              p.src.c_str(), p.dst.c_str(), p.size.c_str(),
-                                              p.slba.c_str(), p.dlba.c_str(), p.sec.c_str());
+                                              p.sSrc.c_str(), p.sDst.c_str(), p.sSize.c_str(),
+                                              p.sSlba.c_str(), p.sDlba.c_str(), p.sSec.c_str());
                             return true;
                         });
 }
@@ -368,8 +363,8 @@ extern "C" int StartCopyKzp(const char *ipAddress, const char *user, int option,
                         [](unsigned opt, const IPCopyReq &r, std::string *command) {
                             const StartPieces p = MakeStartPieces(opt, r);
                             *command = Format("%s %s %s %s %s %s", "start copy-kzp",
-                                              p.src.c_str(), p.dst.c_str(), p.size.c_str(),
-                                              p.slba.c_str(), p.dlba.c_str());
+                                              p.sSrc.c_str(), p.sDst.c_str(), p.sSize.c_str(),
+                                              p.sSlba.c_str(), p.sDlba.c_str());
                             return true;
                         });
 }
@@ -388,8 +383,8 @@ extern "C" int StartCopyQuickKzp(const char *ipAddress, const char *user, int op
             const StartPieces p = MakeStartPieces(opt, r);
             *command = Format("%s %s %s %s %s %s %s", "start copy-quick-kzp",
                               (opt & ZRK_OPT_VVOL_DELETE) ? "-vvol-session-delete-mode enable" : "",
-                              p.src.c_str(), p.dst.c_str(), p.size.c_str(), p.slba.c_str(),
-                              p.dlba.c_str());
+                              p.sSrc.c_str(), p.sDst.c_str(), p.sSize.c_str(), p.sSlba.c_str(),
+                              p.sDlba.c_str());
             return true;
         });
 }
@@ -406,12 +401,12 @@ extern "C" int StartCopyRvz(const char *ipAddress, const char *user, int option,
             *command = Format(
                 "%s %s %s %s %s %s %s %s %s %s %s %s %s", "start copy-rvz",
                 ("-source-boxid \"" + srcBox + "\"").c_str(),
-                ("-destination-boxid \"" + dstBox + "\"").c_str(), p.src.c_str(), p.dst.c_str(),
-                p.size.c_str(), p.slba.c_str(), p.dlba.c_str(),
+                ("-destination-boxid \"" + dstBox + "\"").c_str(), p.sSrc.c_str(), p.sDst.c_str(),
+                p.sSize.c_str(), p.sSlba.c_str(), p.sDlba.c_str(),
                 (opt & ZRK_OPT_SKIP_COPY) ? "-mode skip" : "",
                 (std::string("-xfer-mode ") + zrkip::TransferMode(opt)).c_str(),
                 (opt & ZRK_OPT_AUTO_SPLIT) ? "-split 1" : "",
-                (opt & ZRK_OPT_MANUAL_RCV) ? "-recovery 1" : "", p.sec.c_str());
+                (opt & ZRK_OPT_MANUAL_RCV) ? "-recovery 1" : "", p.sSec.c_str());
             return true;
         });
 }
@@ -423,15 +418,15 @@ extern "C" int StartCopySnapKzp(const char *ipAddress, const char *user, int opt
         [](unsigned opt, const IPCopyReq &r, std::string *command) {
             const StartPieces p = MakeStartPieces(opt, r);
             if (opt & ZRK_OPT_MONITOR) {
-                *command = Format("%s %s %s %s", "start copy-monitor", p.src.c_str(),
-                                  p.size.c_str(), p.slba.c_str());
+                *command = Format("%s %s %s %s", "start copy-monitor", p.sSrc.c_str(),
+                                  p.sSize.c_str(), p.sSlba.c_str());
                 return true;
             }
             *command = Format("%s %s %s %s %s %s %s %s", "start copy-snap-kzp",
                               (opt & ZRK_OPT_VVOL_DELETE) ? "-vvol-session-delete-mode enable" : "",
                               (r.CopyAttr & ZRK_IPATTR_SNAPKZP) ? "-mode normal" : "",
-                              p.src.c_str(), p.dst.c_str(), p.size.c_str(), p.slba.c_str(),
-                              p.dlba.c_str());
+                              p.sSrc.c_str(), p.sDst.c_str(), p.sSize.c_str(), p.sSlba.c_str(),
+                              p.sDlba.c_str());
             return true;
         });
 }

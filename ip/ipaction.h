@@ -27,6 +27,11 @@
 #include <stdint.h>
 
 #ifdef __cplusplus
+#include <cstddef>
+#include <string>
+#endif
+
+#ifdef __cplusplus
 extern "C" {
 #endif
 #pragma GCC visibility push(default)
@@ -140,9 +145,6 @@ int VastrelCli4MultiOpt(const char *ipAddress, const char *user, int option, int
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
-
-#include <cstddef>
-#include <string>
 
 static_assert(sizeof(CliRvzBufferSetting) == 56, "CliRvzBufferSetting layout");
 static_assert(offsetof(CliRvzBufferSetting, caRemoteBoxID) == 16, "CliRvzBufferSetting layout");

@@ -9,10 +9,7 @@
 #include "ipaction.h"
 #include "platform.h"
 
-using zrkplatform::FailWith;
-using zrkplatform::TraceData;
-using zrkplatform::TraceEnd;
-using zrkplatform::TraceText;
+using namespace zrkip;
 
 namespace zrkip {
 
@@ -90,11 +87,6 @@ int RunInternal(const Steps &s, const char *ip, const char *user, uint32_t optio
 }  // namespace zrkip
 
 namespace {
-
-using zrkip::Caps;
-using zrkip::Remote;
-using zrkip::RemoteRow;
-using zrkip::Set;
 
 constexpr int kChangeId = 1007;
 constexpr int kResumeId = 1006;

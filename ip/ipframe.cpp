@@ -13,11 +13,7 @@
 #include <new>
 #include <unistd.h>
 
-using zrkplatform::FailWith;
-using zrkplatform::TraceData;
-using zrkplatform::TraceEnd;
-using zrkplatform::TraceText;
-using zrkplatform::TraceTextV;
+using namespace zrkip;
 
 namespace {
 

@@ -25,9 +25,9 @@
 #include <ctime>
 #include <string>
 
-namespace {
+using namespace zrkip;
 
-using zrkplatform::TraceText;
+namespace {
 
 constexpr char kInfo[] = "INFO";
 constexpr char kErr[] = "ERR";

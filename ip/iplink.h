@@ -27,6 +27,14 @@
 #include <stdint.h>
 
 #ifdef __cplusplus
+#include "platform.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#endif
+
+#ifdef __cplusplus
 extern "C" {
 #endif
 #pragma GCC visibility push(default)
@@ -159,11 +167,11 @@ int IPArrayErrorValue(uint32_t code);
 #ifdef __cplusplus
 } /* extern "C" */
 
-#include <cstddef>
-#include <string>
-#include <string_view>
-
+// The out-of-band layer. It takes the platform's helpers (FailWith,
+// TraceText, TraceEnd ...) unqualified, as the in-band layer does.
 namespace zrkip {
+
+using namespace zrkplatform;
 
 // A text for a trace line: "(null)" for none.
 inline const char *Safe(const char *text) { return text != nullptr ? text : "(null)"; }

@@ -11,14 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+using namespace zrkip;
 
-using zrkip::Format;
-using zrkip::Reply;
-using zrkip::Safe;
-using zrkplatform::FailWith;
-using zrkplatform::TraceEnd;
-using zrkplatform::TraceText;
+namespace {
 
 constexpr int kMultiCallerId = 1034;   // trace caller id of the multi-session command
 constexpr size_t kConcColumns = 7;     // columns of a concurrent start row
@@ -156,8 +151,8 @@ int ReadConcRows(const char *name, const Reply &reply, bool restart, uint32_t *r
 }
 
 struct MultiCommand {
-    int number;
-    const char *word;
+    int iNumber;        // IP_MULTI_...
+    const char *pWord;  // the command's words
 };
 
 const MultiCommand kMultiCommands[] = {
@@ -172,7 +167,7 @@ const MultiCommand kMultiCommands[] = {
 bool MultiHead(int command, unsigned opt, std::string *head) {
     const char *word = nullptr;
     for (const MultiCommand &c : kMultiCommands) {
-        if (c.number == command) word = c.word;
+        if (c.iNumber == command) word = c.pWord;
     }
     if (word == nullptr) return false;
     switch (command) {

@@ -16,10 +16,9 @@
 #include <cstring>
 #include <iterator>
 
-namespace {
+using namespace zrkip;
 
-using zrkplatform::FailWith;
-using zrkplatform::TraceText;
+namespace {
 
 // Array error codes that map to ZRK_ERR_ARRAY_BASE + code, sorted. The two
 // codes that are answered with another code's value follow in kAliases.
@@ -42,8 +41,8 @@ constexpr uint16_t kArrayCodes[] = {
 static_assert(std::size(kArrayCodes) == 131, "array error table");
 
 struct Alias {
-    uint16_t code;   // array error code
-    uint16_t as;     // code whose value it takes
+    uint16_t usCode;  // array error code
+    uint16_t usAs;    // code whose value it takes
 };
 constexpr Alias kAliases[] = {
     {0x0070, 0x5360},
@@ -71,7 +70,7 @@ bool ReadPlainHex(const char *text, uint64_t *value) {
 
 extern "C" int IPArrayErrorValue(uint32_t code) {
     for (const Alias &a : kAliases) {
-        if (a.code == code) return ZRK_ERR_ARRAY_BASE + a.as;
+        if (a.usCode == code) return ZRK_ERR_ARRAY_BASE + a.usAs;
     }
     if (code > 0xFFFF) return 0;
     const uint16_t key = static_cast<uint16_t>(code);

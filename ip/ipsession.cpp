@@ -14,10 +14,7 @@
 #include <memory>
 #include <vector>
 
-using zrkplatform::FailWith;
-using zrkplatform::TraceData;
-using zrkplatform::TraceEnd;
-using zrkplatform::TraceText;
+using namespace zrkip;
 
 namespace {
 

@@ -19,6 +19,10 @@
 #include <stdint.h>
 
 #ifdef __cplusplus
+#include <cstddef>
+#endif
+
+#ifdef __cplusplus
 extern "C" {
 #endif
 #pragma GCC visibility push(default)
@@ -71,8 +75,6 @@ int IPSnapVolInit(const char *ip, const char *user, int olu);
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
-
-#include <cstddef>
 
 namespace zrkip {
 

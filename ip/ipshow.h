@@ -37,6 +37,15 @@
 #include <stdint.h>
 
 #ifdef __cplusplus
+#include "platform.h"
+
+#include <cstddef>
+#include <new>
+#include <string>
+#include <string_view>
+#endif
+
+#ifdef __cplusplus
 extern "C" {
 #endif
 #pragma GCC visibility push(default)
@@ -138,13 +147,6 @@ int ShowCopySessions(const char *cpIPaddress, const char *user, int listCount,
 #ifdef __cplusplus
 } /* extern "C" */
 
-#include "platform.h"
-
-#include <cstddef>
-#include <new>
-#include <string>
-#include <string_view>
-
 static_assert(sizeof(CliCopySession) == 288, "CliCopySession layout");
 static_assert(offsetof(CliCopySession, uiLapseTime) == 16, "CliCopySession layout");
 static_assert(offsetof(CliCopySession, ucaSrcBoxID) == 24, "CliCopySession layout");
@@ -224,16 +226,16 @@ void PackDateTime(std::string_view text, uint8_t field[8]);
 class ColumnScanner {
 public:
     explicit ColumnScanner(const char *line)
-        : rest_(line != nullptr ? std::string_view(line) : std::string_view()) {}
+        : svRest(line != nullptr ? std::string_view(line) : std::string_view()) {}
     // The next column into *column; false when the line is done.
     bool Next(std::string_view *column);
     // Columns handed out so far.
-    size_t Count() const { return count_; }
+    size_t Count() const { return uiCount; }
 
 private:
-    std::string_view rest_;
-    bool done_ = false;
-    size_t count_ = 0;
+    std::string_view svRest;
+    bool bDone = false;
+    size_t uiCount = 0;
 };
 
 // The columns of a line without converting them.
@@ -297,6 +299,25 @@ int SplitAndParse(const char *text, Parse parse) {
     } catch (const std::bad_alloc &) {
         return zrkplatform::FailWith(ZRK_ERR_NO_MEMORY);
     }
+}
+
+// The reply of command, or a reply text, read by parse(reply, &local) into
+// local, which reaches *out only when the whole reply has been read. 0, or -1
+// with ZRKerrno and *out untouched.
+template <typename T, typename Parse>
+int QueryInto(const char *ip, const char *user, const std::string &command, T *out, T local,
+              Parse parse) {
+    if (RunAndParse(ip, user, command, [&](const Reply &r) { return parse(r, &local); }) != 0) {
+        return -1;
+    }
+    *out = local;
+    return 0;
+}
+template <typename T, typename Parse>
+int ParseTextInto(const char *text, T *out, T local, Parse parse) {
+    if (SplitAndParse(text, [&](const Reply &r) { return parse(r, &local); }) != 0) return -1;
+    *out = local;
+    return 0;
 }
 
 // ---- command text ------------------------------------------------------------------

@@ -11,22 +11,12 @@
 #include <cstring>
 #include <iterator>
 
-using zrkplatform::FailWith;
-using zrkplatform::TraceEnd;
-using zrkplatform::TraceText;
+using namespace zrkip;
 
 namespace {
 
-using zrkip::AddressCache;
-using zrkip::Reply;
-using zrkip::Safe;
-using zrkip::Column;
-using zrkip::Kind;
-using zrkip::ScanRecord;
-using zrkip::Table;
-
 struct BoxId {
-    char id[ZRK_BOXID_LEN];   // not terminated
+    char caId[ZRK_BOXID_LEN];  // not terminated
 };
 
 AddressCache<BoxId> boxIdCache;
@@ -98,7 +88,7 @@ void PutBe32(uint32_t value, uint8_t *out) {
 int ParseBoxid(const Reply &reply, BoxId *answer) {
     if (reply.CheckHead() != 0) return -1;
     *answer = BoxId{};
-    zrkip::CopyText(reply.Line(2), reinterpret_cast<uint8_t *>(answer->id), sizeof answer->id);
+    zrkip::CopyText(reply.Line(2), reinterpret_cast<uint8_t *>(answer->caId), sizeof answer->caId);
     return 0;
 }
 
@@ -136,31 +126,18 @@ int ParseBoxidText(const char *text, char *boxId, size_t room) {
     if (boxId == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
     BoxId answer{};
     if (SplitAndParse(text, [&](const Reply &r) { return ParseBoxid(r, &answer); }) != 0) return -1;
-    std::memcpy(boxId, answer.id, sizeof answer.id);
+    std::memcpy(boxId, answer.caId, sizeof answer.caId);
     return 0;
 }
 
 int ParseCopyFunctionsText(const char *text, CliCopyFunctions *functions, size_t room) {
     if (functions == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
-    CliCopyFunctions record = *functions;
-    if (SplitAndParse(text, [&](const Reply &r) {
-            return ParseCopyFunctions(r, &record);
-        }) != 0) {
-        return -1;
-    }
-    *functions = record;
-    return 0;
+    return ParseTextInto(text, functions, *functions, ParseCopyFunctions);
 }
 
 int ParseModelInfoText(const char *text, CliModelInfo *model, size_t room) {
     if (model == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
-    CliModelInfo record{};
-    if (SplitAndParse(text, [&](const Reply &r) { return ParseModelInfo(r, &record); }) !=
-        0) {
-        return -1;
-    }
-    *model = record;
-    return 0;
+    return ParseTextInto(text, model, CliModelInfo{}, ParseModelInfo);
 }
 
 }  // namespace zrkip
@@ -173,7 +150,7 @@ extern "C" int ShowBoxid(const char *ip, const char *user, char *boxId, size_t r
     if (zrkip::CachedQuery(boxIdCache, ip, user, "show boxid", &answer, ParseBoxid) != 0) {
         return TraceEnd(1, name, -1);
     }
-    std::memcpy(boxId, answer.id, sizeof answer.id);
+    std::memcpy(boxId, answer.caId, sizeof answer.caId);
     return TraceEnd(1, name, 0);
 }
 
@@ -197,12 +174,7 @@ extern "C" int ShowModelInfo(const char *ip, const char *user, CliModelInfo *mod
     const char *const name = kModelName;
     Start(name, ip);
     if (model == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
-    CliModelInfo record{};
-    if (zrkip::RunAndParse(ip, user, "show model-info", [&](const Reply &r) {
-            return ParseModelInfo(r, &record);
-        }) != 0) {
-        return TraceEnd(1, name, -1);
-    }
-    *model = record;
-    return TraceEnd(1, name, 0);
+    return TraceEnd(1, name,
+                    zrkip::QueryInto(ip, user, "show model-info", model, CliModelInfo{},
+                                     ParseModelInfo));
 }

@@ -29,6 +29,12 @@
 #include <stdint.h>
 
 #ifdef __cplusplus
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+#endif
+
+#ifdef __cplusplus
 extern "C" {
 #endif
 #pragma GCC visibility push(default)
@@ -167,8 +173,6 @@ int ShowRvzDiskBuffer(const char *ip, const char *user, CliRvzDiskBuffer *disk, 
 #ifdef __cplusplus
 } /* extern "C" */
 
-#include <cstddef>
-
 static_assert(sizeof(CliCopyFunctions) == 72, "CliCopyFunctions layout");
 static_assert(offsetof(CliCopyFunctions, ucaVzFunc) == 8, "CliCopyFunctions layout");
 static_assert(offsetof(CliCopyFunctions, ucaRvzFunc) == 24, "CliCopyFunctions layout");
@@ -194,9 +198,6 @@ static_assert(offsetof(CliRvzDiskBufferEntry, uiCmCnt) == 108, "CliRvzDiskBuffer
 static_assert(offsetof(CliRvzDiskBufferEntry, cms) == 112, "CliRvzDiskBufferEntry layout");
 static_assert(sizeof(CliRvzDiskBufferEntry) == 1008, "CliRvzDiskBufferEntry layout");
 static_assert(sizeof(CliRvzDiskBuffer) == 8072, "CliRvzDiskBuffer layout");
-
-#include <cstring>
-#include <string_view>
 
 // Pieces shared by the array and RVZ buffer queries.
 namespace zrkip {

@@ -14,18 +14,9 @@
 #include <cstring>
 #include <iterator>
 
-using zrkplatform::FailWith;
-using zrkplatform::TraceEnd;
-using zrkplatform::TraceText;
+using namespace zrkip;
 
 namespace {
-
-using zrkip::AddressCache;
-using zrkip::Reply;
-using zrkip::Safe;
-using zrkip::Column;
-using zrkip::ScanRecord;
-using zrkip::Table;
 
 AddressCache<CliRvzBufferList> listCache;
 
@@ -202,24 +193,12 @@ int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room) {
 
 int ParseRvzBufferUsageText(const char *text, CliRvzBufferUsage *usage, size_t room) {
     if (usage == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
-    CliRvzBufferUsage local{};
-    if (SplitAndParse(text, [&](const Reply &r) { return ParseRvzBufferUsage(r, &local); }) !=
-        0) {
-        return -1;
-    }
-    *usage = local;
-    return 0;
+    return ParseTextInto(text, usage, CliRvzBufferUsage{}, ParseRvzBufferUsage);
 }
 
 int ParseRvzDiskBufferText(const char *text, CliRvzDiskBuffer *disk, size_t room) {
     if (disk == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
-    CliRvzDiskBuffer local{};
-    if (SplitAndParse(text, [&](const Reply &r) { return ParseRvzDiskBuffer(r, &local); }) !=
-        0) {
-        return -1;
-    }
-    *disk = local;
-    return 0;
+    return ParseTextInto(text, disk, CliRvzDiskBuffer{}, ParseRvzDiskBuffer);
 }
 
 }  // namespace zrkip
@@ -253,14 +232,9 @@ extern "C" int ShowRvzBufferUsage(const char *ip, const char *user, int groupNum
     if (usage == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     char command[64];
     std::snprintf(command, sizeof command, "show rvz-buffer-usage -partition %d", groupNum);
-    CliRvzBufferUsage local{};
-    if (zrkip::RunAndParse(ip, user, command, [&](const Reply &r) {
-            return ParseRvzBufferUsage(r, &local);
-        }) != 0) {
-        return TraceEnd(1, name, -1);
-    }
-    *usage = local;
-    return TraceEnd(1, name, 0);
+    return TraceEnd(1, name,
+                    zrkip::QueryInto(ip, user, command, usage, CliRvzBufferUsage{},
+                                     ParseRvzBufferUsage));
 }
 
 extern "C" int ShowRvzDiskBuffer(const char *ip, const char *user, CliRvzDiskBuffer *disk,
@@ -269,12 +243,7 @@ extern "C" int ShowRvzDiskBuffer(const char *ip, const char *user, CliRvzDiskBuf
     TraceText(1, "INFO", name, "START");
     TraceText(3, "INFO", name, "IPaddress=[%s]", Safe(ip));
     if (disk == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
-    CliRvzDiskBuffer local{};
-    if (zrkip::RunAndParse(ip, user, "show rvz-disk-buffer", [&](const Reply &r) {
-            return ParseRvzDiskBuffer(r, &local);
-        }) != 0) {
-        return TraceEnd(1, name, -1);
-    }
-    *disk = local;
-    return TraceEnd(1, name, 0);
+    return TraceEnd(1, name,
+                    zrkip::QueryInto(ip, user, "show rvz-disk-buffer", disk, CliRvzDiskBuffer{},
+                                     ParseRvzDiskBuffer));
 }

@@ -10,8 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-using zrkplatform::FailWith;
-using zrkplatform::TraceText;
+using namespace zrkip;
 
 namespace zrkip {
 
@@ -46,20 +45,20 @@ void PackDateTime(std::string_view text, uint8_t field[8]) {
 // ---- line scanning -------------------------------------------------------------
 
 bool ColumnScanner::Next(std::string_view *column) {
-    if (done_ || rest_.empty()) {
-        done_ = true;
+    if (bDone || svRest.empty()) {
+        bDone = true;
         return false;
     }
-    const size_t tab = rest_.find('\t');
+    const size_t tab = svRest.find('\t');
     if (tab == std::string_view::npos) {
-        *column = rest_;
-        rest_ = std::string_view();
-        done_ = true;
+        *column = svRest;
+        svRest = std::string_view();
+        bDone = true;
     } else {
-        *column = rest_.substr(0, tab);
-        rest_ = rest_.substr(tab + 1);
+        *column = svRest.substr(0, tab);
+        svRest = svRest.substr(tab + 1);
     }
-    ++count_;
+    ++uiCount;
     return true;
 }
 

@@ -13,9 +13,7 @@
 #include <utility>
 #include <vector>
 
-using zrkplatform::FailWith;
-using zrkplatform::TraceEnd;
-using zrkplatform::TraceText;
+using namespace zrkip;
 
 namespace zrkip {
 
@@ -197,7 +195,6 @@ int ParseCopySessionsText(const char *text, int option, const int *list, size_t 
 extern "C" int ShowCopySessions(const char *cpIPaddress, const char *user, int listCount,
                                 const int *list, int option, int showFlags, int *count,
                                 CliCopySession *rows, size_t room) {
-    using namespace zrkip;
     TraceText(1, "INFO", kName, "START");
     TraceText(3, "INFO", kName, "cpIPaddress=[%s] OluCnt=%d Option=%d",
           Safe(cpIPaddress), listCount, option);

@@ -23,16 +23,9 @@
 #include <string>
 #include <vector>
 
-using zrkplatform::FailWith;
-using zrkplatform::TraceEnd;
-using zrkplatform::TraceText;
+using namespace zrkip;
 
 namespace {
-
-using zrkip::Column;
-using zrkip::Reply;
-using zrkip::Safe;
-using zrkip::Table;
 
 constexpr char kVolumesName[] = "ShowVolumes";
 constexpr char kVvolName[] = "ShowCopySessions";

@@ -22,6 +22,12 @@
 #include <stdint.h>
 
 #ifdef __cplusplus
+#include <cstdlib>
+#include <memory>
+#include <string>
+#endif
+
+#ifdef __cplusplus
 extern "C" {
 #endif
 #pragma GCC visibility push(default)
@@ -157,10 +163,6 @@ static_assert(sizeof(CliSnapDataPool) == 56, "CliSnapDataPool layout");
 static_assert(sizeof(CliSnapDataVolume) == 88, "CliSnapDataVolume layout");
 static_assert(offsetof(CliSnapDataVolume, Col3_high) == 24, "CliSnapDataVolume layout");
 static_assert(offsetof(CliSnapDataVolume, SdvStatus) == 84, "CliSnapDataVolume layout");
-
-#include <cstdlib>
-#include <memory>
-#include <string>
 
 // The command texts and the reply parsing of the four queries, for a reply
 // text as the link hands it over: the same path as the queries themselves.

@@ -8,9 +8,7 @@
 #include "ipshow_volumes.h"
 #include "platform.h"
 
-using zrkplatform::FailWith;
-using zrkplatform::TraceEnd;
-using zrkplatform::TraceText;
+using namespace zrkip;
 
 namespace {
 

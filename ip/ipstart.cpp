@@ -12,10 +12,7 @@
 #include <cstring>
 #include <memory>
 
-using zrkplatform::FailWith;
-using zrkplatform::TraceData;
-using zrkplatform::TraceEnd;
-using zrkplatform::TraceText;
+using namespace zrkip;
 
 namespace {
 
@@ -39,8 +36,8 @@ constexpr int kRestartListFlags = IP_SHOW_FLAG_MODE;
 
 // Capability bits: (byte, bit) of the copy-support record.
 struct Cap {
-    size_t byte;
-    unsigned bit;
+    size_t uiByte;  // ZRK_SUPPORT_ byte
+    unsigned uiBit; // and bit
 };
 constexpr Cap kCapKzp{ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_KIND};
 constexpr Cap kCapQuick{ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_QUICK};
@@ -56,7 +53,7 @@ constexpr Cap kCapRvzSecondary{ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_SECONDARY};
 // The copy-function record of the array of this call, asked by Cap.
 class Functions : public zrkip::CopyFunctions {
 public:
-    bool Has(Cap cap) const { return CopyFunctions::Has(cap.byte, cap.bit); }
+    bool Has(Cap cap) const { return CopyFunctions::Has(cap.uiByte, cap.uiBit); }
 };
 
 using VolumeList = zrkip::Freed<CliVolume>;
@@ -79,9 +76,9 @@ void Begin(const char *name, const char *ip, uint32_t option, const IPCopyReq *r
 // whose two volumes carry the same number (disjoint extents of one volume)
 // finds one row that is both.
 struct LocalVolumes {
-    VolumeList list;
-    const CliVolume *src = nullptr;
-    const CliVolume *dst = nullptr;
+    VolumeList vList;                // the whole volume list
+    const CliVolume *pSrc = nullptr; // the source row
+    const CliVolume *pDst = nullptr; // the destination row
 };
 
 int BothVolumes(const char *name, const char *ip, const char *user, uint32_t srcOlu,
@@ -93,26 +90,26 @@ int BothVolumes(const char *name, const char *ip, const char *user, uint32_t src
         *error = ZRKerrno;
         return -1;
     }
-    out->list.reset(raw);
-    if (count <= 0 || !out->list) {
+    out->vList.reset(raw);
+    if (count <= 0 || !out->vList) {
         *error = ZRK_ERR_OLU;
         return -1;
     }
     int srcRows = 0;
     int dstRows = 0;
     for (int i = 0; i < count; ++i) {
-        const CliVolume &v = out->list.get()[i];
+        const CliVolume &v = out->vList.get()[i];
         if (v.uiVolumeNo == srcOlu) {
             ++srcRows;
-            out->src = &v;
+            out->pSrc = &v;
         } else if (v.uiVolumeNo == dstOlu) {
             ++dstRows;
-            out->dst = &v;
+            out->pDst = &v;
         }
     }
     if (srcOlu == dstOlu) {
         dstRows = srcRows;
-        out->dst = out->src;
+        out->pDst = out->pSrc;
     }
     if (srcRows == 0 || dstRows == 0) {
         *error = ZRK_ERR_OLU;
@@ -149,18 +146,18 @@ int DiagnoseTvc(const char *name, const char *ip, const char *user, const IPCopy
     LocalVolumes volumes;
     if (BothVolumes(name, ip, user, req.SrcOLU, req.DstOLU, &volumes, &error) != 0) return error;
     if (req.CopyType == IP_COPY_KZP) {
-        if (volumes.src->ucVolumeType == IP_VOLUME_TYPE_SDV) {
+        if (volumes.pSrc->ucVolumeType == IP_VOLUME_TYPE_SDV) {
             uint32_t status = 0;
             if (zrkip::LookUpSnapVolume(name, ip, user, req.SrcOLU, kSdvRoom, &status) != 0) {
                 return ZRKerrno;
             }
             if (status == IP_SDV_INITIALIZING) return ZRK_ERR_SEQUENCE;
         }
-        if (volumes.dst->ucVolumeType == IP_VOLUME_TYPE_SDV) return ZRK_ERR_SDV;
+        if (volumes.pDst->ucVolumeType == IP_VOLUME_TYPE_SDV) return ZRK_ERR_SDV;
         return startError;
     }
-    if (volumes.src->ucVolumeType == IP_VOLUME_TYPE_SDV) return ZRK_ERR_SDV;
-    if (volumes.dst->ucVolumeType == IP_VOLUME_TYPE_SDV) return ZRK_ERR_SDV;
+    if (volumes.pSrc->ucVolumeType == IP_VOLUME_TYPE_SDV) return ZRK_ERR_SDV;
+    if (volumes.pDst->ucVolumeType == IP_VOLUME_TYPE_SDV) return ZRK_ERR_SDV;
     return startError;
 }
 
@@ -171,8 +168,8 @@ int DiagnoseQuick(const char *name, const char *ip, const char *user, uint32_t s
     int error = startError;
     LocalVolumes volumes;
     if (BothVolumes(name, ip, user, srcOlu, dstOlu, &volumes, &error) != 0) return error;
-    if (volumes.src->ucVolumeType == IP_VOLUME_TYPE_SDV ||
-        volumes.dst->ucVolumeType == IP_VOLUME_TYPE_SDV) {
+    if (volumes.pSrc->ucVolumeType == IP_VOLUME_TYPE_SDV ||
+        volumes.pDst->ucVolumeType == IP_VOLUME_TYPE_SDV) {
         return ZRK_ERR_SDV;
     }
     return startError;
@@ -207,20 +204,20 @@ int Refused(const char *name, Diagnose diagnose) {
 
 // ---- the public frame ------------------------------------------------------------
 
-enum class Kind { Vz, Kzp, QuickKzp, SnapKzpP };
+enum class StartKind { Vz, Kzp, QuickKzp, SnapKzpP };
 
 struct StartSpec {
-    Kind kind;
-    int id;
-    const char *name;
-    uint32_t mask;
+    StartKind eKind;    // which start
+    int iTraceId;       // identifier of the trace
+    const char *pName;  // trace name, the function's name
+    uint32_t uiMask;    // allowed option bits
 };
 
-constexpr StartSpec kVz{Kind::Vz, kStartVzId, "ZRKIPStartVZ", kStartVzMask};
-constexpr StartSpec kKzp{Kind::Kzp, kStartKzpId, "ZRKIPStartKZP", kStartKzpMask};
-constexpr StartSpec kQuickKzp{Kind::QuickKzp, kStartQuickKzpId, "ZRKIPStartQuickKZP",
+constexpr StartSpec kVz{StartKind::Vz, kStartVzId, "ZRKIPStartVZ", kStartVzMask};
+constexpr StartSpec kKzp{StartKind::Kzp, kStartKzpId, "ZRKIPStartKZP", kStartKzpMask};
+constexpr StartSpec kQuickKzp{StartKind::QuickKzp, kStartQuickKzpId, "ZRKIPStartQuickKZP",
                               kStartQuickKzpMask};
-constexpr StartSpec kSnapKzpP{Kind::SnapKzpP, kStartSnapKzpPId, "ZRKIPStartSnapKZP_p",
+constexpr StartSpec kSnapKzpP{StartKind::SnapKzpP, kStartSnapKzpPId, "ZRKIPStartSnapKZP_p",
                               kStartSnapKzpPMask};
 
 // The transfer options that a VZ start refuses for its kind of mirror.
@@ -236,18 +233,19 @@ bool VzOptionsRefused(bool remote, uint32_t option) {
 
 int PublicStart(const StartSpec &spec, const zrkip::CopyArgs &args,
                 unsigned char *SenseData) {
-    zrkip::CallFrame frame(spec.id, spec.name, SenseData);
+    zrkip::CallFrame frame(spec.iTraceId, spec.pName, SenseData);
     zrkip::TraceCopyArgs(frame, args);
 
     IPCopyReq req;
     std::memset(&req, 0, sizeof req);
     if (frame.CheckRoot() != 0) return frame.Finish(-1);
-    if (IPComInfoCheckSet(args.ip, args.user, args.OptionFlag, spec.mask, zrkip::kRefreshCopy) != 0) {
+    if (IPComInfoCheckSet(args.ip, args.user, args.OptionFlag, spec.uiMask, zrkip::kRefreshCopy) != 0) {
         frame.SenseAgain();
         return frame.Finish(-1);
     }
 
-    const bool monitor = spec.kind == Kind::SnapKzpP && (args.OptionFlag & ZRK_OPT_MONITOR) != 0;
+    const bool monitor =
+        spec.eKind == StartKind::SnapKzpP && (args.OptionFlag & ZRK_OPT_MONITOR) != 0;
     if (zrkip::CheckCopyArgs(args, monitor ? IP_CHECK_MONITOR : 0) != 0) {
         return frame.Finish(-1);
     }
@@ -255,8 +253,8 @@ int PublicStart(const StartSpec &spec, const zrkip::CopyArgs &args,
     req.ReqMark = 1;
     const bool remote = zrkip::Remote(req);
 
-    switch (spec.kind) {
-    case Kind::Vz:
+    switch (spec.eKind) {
+    case StartKind::Vz:
         req.CopyType = IP_COPY_VZ;
         if ((args.OptionFlag & ZRK_OPT_SECONDARY) != 0) {
             req.CopyAttr = static_cast<uint8_t>((req.CopyAttr & ~0x02u) | ZRK_IPATTR_SECONDARY);
@@ -267,34 +265,34 @@ int PublicStart(const StartSpec &spec, const zrkip::CopyArgs &args,
             return frame.Finish(-1);
         }
         break;
-    case Kind::Kzp:
+    case StartKind::Kzp:
         req.CopyType = IP_COPY_KZP;
         break;
-    case Kind::QuickKzp:
+    case StartKind::QuickKzp:
         req.CopyType = IP_COPY_KZP;
         req.CopyAttr |= ZRK_IPATTR_QUICKKZP;
         break;
-    case Kind::SnapKzpP:
+    case StartKind::SnapKzpP:
         req.CopyType = monitor ? IP_COPY_MONITOR : IP_COPY_KZP;
         req.CopyAttr |= ZRK_IPATTR_SNAPKZP_P;
         break;
     }
-    if (spec.kind != Kind::Vz && remote) {
+    if (spec.eKind != StartKind::Vz && remote) {
         frame.Err(1, "remote request");
         ZRKerrno = ZRK_ERR_NOT_SUPPORT;
         return frame.Finish(-1);
     }
 
     int ret = 0;
-    switch (spec.kind) {
-    case Kind::Vz:
-    case Kind::Kzp:
+    switch (spec.eKind) {
+    case StartKind::Vz:
+    case StartKind::Kzp:
         ret = IPStartTvc(args.ip, args.user, args.OptionFlag, &req);
         break;
-    case Kind::QuickKzp:
+    case StartKind::QuickKzp:
         ret = IPStartQuickTvc(args.ip, args.user, args.OptionFlag, &req);
         break;
-    case Kind::SnapKzpP:
+    case StartKind::SnapKzpP:
         ret = IPStartSnapTvc(args.ip, args.user, args.OptionFlag, &req);
         break;
     }

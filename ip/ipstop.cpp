@@ -8,12 +8,9 @@
 #include "ipcontrol.h"
 #include "platform.h"
 
-namespace {
+using namespace zrkip;
 
-using zrkip::Caps;
-using zrkip::Remote;
-using zrkip::Set;
-using zrkplatform::FailWith;
+namespace {
 
 constexpr int kStopVzId = 1004;
 constexpr int kStopKzpId = 1012;

@@ -8,10 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-using zrkplatform::FailWith;
-using zrkplatform::TraceData;
-using zrkplatform::TraceEnd;
-using zrkplatform::TraceText;
+using namespace zrkip;
 
 namespace {
 
@@ -27,24 +24,24 @@ constexpr uint32_t kVolumeInfoMask = IP_VOLINFO_MAXIMA | IP_VOLINFO_BOXID | IP_V
 
 // The option word's refresh flags and information bits.
 struct Selection {
-    int refresh;   // RefreshFlags of IPComInfoCheckSet
-    int info;      // what is filled
+    int iRefresh;  // RefreshFlags of IPComInfoCheckSet
+    int iInfo;     // what is filled
 };
 
 Selection Select(uint32_t option) {
     if (option == 0) return {-1, kInfoBoxId | kInfoRvzCount | kInfoMaxima};
     Selection s{0, 0};
     if ((option & IP_VOLINFO_BOXID) != 0) {
-        s.refresh |= IP_REFRESH_BOXID;
-        s.info |= kInfoBoxId;
+        s.iRefresh |= IP_REFRESH_BOXID;
+        s.iInfo |= kInfoBoxId;
     }
     if ((option & IP_VOLINFO_RVZCNT) != 0) {
-        s.refresh |= IP_REFRESH_RVZCNT | IP_REFRESH_FUNCS;
-        s.info |= kInfoRvzCount;
+        s.iRefresh |= IP_REFRESH_RVZCNT | IP_REFRESH_FUNCS;
+        s.iInfo |= kInfoRvzCount;
     }
     if ((option & IP_VOLINFO_MAXIMA) != 0) {
-        s.refresh |= IP_REFRESH_FUNCS;  // no refresh of its own
-        s.info |= kInfoMaxima;
+        s.iRefresh |= IP_REFRESH_FUNCS;  // no refresh of its own
+        s.iInfo |= kInfoMaxima;
     }
     return s;
 }
@@ -116,7 +113,7 @@ extern "C" int ZRKIPGetVolumeInfo(const char *ip, const char *user, int ExtentCn
     }
 
     const Selection selection = Select(OptionFlag);
-    if (IPComInfoCheckSet(ip, user, OptionFlag, kVolumeInfoMask, selection.refresh) != 0) {
+    if (IPComInfoCheckSet(ip, user, OptionFlag, kVolumeInfoMask, selection.iRefresh) != 0) {
         frame.SenseAgain();
         return frame.Finish(-1);
     }
@@ -124,9 +121,9 @@ extern "C" int ZRKIPGetVolumeInfo(const char *ip, const char *user, int ExtentCn
         return frame.Finish(FailWith(ZRK_ERR_EXTENT_CNT));
     }
 
-    if ((selection.info & kInfoBoxId) != 0) IPCtrlCommonData(IP_COMMON_BOXID_GET, BoxID);
+    if ((selection.iInfo & kInfoBoxId) != 0) IPCtrlCommonData(IP_COMMON_BOXID_GET, BoxID);
     VOL_INFO area;
-    IPGetVolumeInfo(ip, user, selection.info, &area);
+    IPGetVolumeInfo(ip, user, selection.iInfo, &area);
     std::memcpy(VolInfo, &area, sizeof area);
     *Olu = 0;
     *Extent_high = 0;
