@@ -113,10 +113,11 @@ void MakeCopyReq(const CopyArgs &a, IPCopyReq *req) {
 }
 
 int CallFrame::Finish(int ret) {
-    if (ret < 0) {
-        Err(1, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
-    } else {
+    // A positive return is a success too (the volume information's 1).
+    if (ret > 0) {
         Info(1, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
+    } else {
+        TraceEnd(1, pName, ret);
     }
     ZRKC_Com_CloseTrace();
     bClosed = true;

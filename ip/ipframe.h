@@ -143,9 +143,6 @@ private:
 // no RVZ buffer count.
 constexpr int kRefreshCopy = IP_REFRESH_BOXID | IP_REFRESH_FUNCS;
 
-// Text of an address for the trace lines.
-inline const char *Shown(const char *text) { return text != nullptr ? text : "NULL"; }
-
 // The argument list shared by the public copy functions (start, stop,
 // change, resume, suspend), in its order.
 struct CopyArgs {

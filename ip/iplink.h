@@ -173,8 +173,10 @@ namespace zrkip {
 
 using namespace zrkplatform;
 
-// A text for a trace line: "(null)" for none.
+// A text for a trace line: "(null)" (Safe) or "NULL" (Shown) for none, as
+// each function has always written it.
 inline const char *Safe(const char *text) { return text != nullptr ? text : "(null)"; }
+inline const char *Shown(const char *text) { return text != nullptr ? text : "NULL"; }
 
 // The 64-bit number of a high and a low half.
 inline uint64_t Join64(uint32_t high, uint32_t low) { return (uint64_t{high} << 32) | low; }

@@ -301,6 +301,20 @@ int SplitAndParse(const char *text, Parse parse) {
     }
 }
 
+// The end of a query, with its END trace line under name: build(&command)
+// (0, or -1 with ZRKerrno), then RunAndParse. std::bad_alloc anywhere is
+// ZRK_ERR_NO_MEMORY.
+template <typename Build, typename Parse>
+int RunQuery(const char *name, const char *ip, const char *user, Build build, Parse parse) {
+    try {
+        std::string command;
+        if (build(&command) != 0) return zrkplatform::TraceEnd(1, name, -1);
+        return zrkplatform::TraceEnd(1, name, RunAndParse(ip, user, command, parse));
+    } catch (const std::bad_alloc &) {
+        return zrkplatform::TraceEnd(1, name, zrkplatform::FailWith(ZRK_ERR_NO_MEMORY));
+    }
+}
+
 // The reply of command, or a reply text, read by parse(reply, &local) into
 // local, which reaches *out only when the whole reply has been read. 0, or -1
 // with ZRKerrno and *out untouched.

@@ -209,15 +209,15 @@ extern "C" int ShowCopySessions(const char *cpIPaddress, const char *user, int l
     // Every listed session has its own position in the caller's rows.
     if (option == IP_SESSIONS_IDS && listSize > room) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     if (rows == nullptr && room != 0) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
-    try {
-        std::string joined;
-        if (!JoinNumbers(list, listSize, &joined)) return TraceEnd(1, kName, -1);
-        const std::string command = CopySessionsCommand(option, joined, ZRKOptionFlag, showFlags);
-        return TraceEnd(1, kName, RunAndParse(cpIPaddress, user, command, [&](const Reply &reply) {
-                            return ParseCopySessions(reply, option, list, listSize, count, rows,
-                                                     room);
-                        }));
-    } catch (const std::bad_alloc &) {
-        return TraceEnd(1, kName, FailWith(ZRK_ERR_NO_MEMORY));
-    }
+    return RunQuery(
+        kName, cpIPaddress, user,
+        [&](std::string *command) {
+            std::string joined;
+            if (!JoinNumbers(list, listSize, &joined)) return -1;
+            *command = CopySessionsCommand(option, joined, ZRKOptionFlag, showFlags);
+            return 0;
+        },
+        [&](const Reply &reply) {
+            return ParseCopySessions(reply, option, list, listSize, count, rows, room);
+        });
 }

@@ -289,7 +289,7 @@ std::string VolumesCommand(int type, int volumeNo, int option) {
 }
 
 std::string VvolCopySessionCommand(int option, const std::string &list) {
-    if ((option & 0x1) != 0) return "show vvol-copy-session -volume-number " + list;
+    if ((option & IP_VVOL_BY_VOLUME) != 0) return "show vvol-copy-session -volume-number " + list;
     return "show vvol-copy-session -vvol-session-id all";
 }
 
@@ -339,22 +339,23 @@ int ParseSnapDataVolumeText(const char *text, int *count, CliSnapDataVolume *row
 extern "C" int ShowVolumes(const char *cpIPaddress, const char *user, int Type, int VolumeNo,
                            int Option, int *count, CliVolume **result) {
     TraceText(1, "INFO", kVolumesName, "START");
-    TraceText(3, "INFO", kVolumesName, "cpIPaddress=[%s] Type=%d, Option=%d", Safe(cpIPaddress), Type,
-          Option);
-    if (count == nullptr || result == nullptr) return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_PARAMETER));
+    TraceText(3, "INFO", kVolumesName, "cpIPaddress=[%s] Type=%d, Option=%d", Safe(cpIPaddress),
+              Type, Option);
+    if (count == nullptr || result == nullptr) {
+        return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_PARAMETER));
+    }
     *count = 0;
     if (Option != IP_VOLUMES_ALL && Option != IP_VOLUMES_ONE) {
         return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_SELECTION));
     }
     if (Type < 0 || Type > 4) return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_SELECTION));
-    try {
-        const std::string command = zrkip::VolumesCommand(Type, VolumeNo, Option);
-        return TraceEnd(1, kVolumesName, zrkip::RunAndParse(cpIPaddress, user, command, [&](const Reply &reply) {
-                            return ParseVolumes(reply, count, result);
-                        }));
-    } catch (const std::bad_alloc &) {
-        return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_NO_MEMORY));
-    }
+    return RunQuery(
+        kVolumesName, cpIPaddress, user,
+        [&](std::string *command) {
+            *command = VolumesCommand(Type, VolumeNo, Option);
+            return 0;
+        },
+        [&](const Reply &reply) { return ParseVolumes(reply, count, result); });
 }
 
 extern "C" int ShowVvolCopySession(const char *cpIPaddress, const char *user, int OluCnt,
@@ -362,47 +363,45 @@ extern "C" int ShowVvolCopySession(const char *cpIPaddress, const char *user, in
                                    CliVvolCopySession **result) {
     (void)showFlags;
     TraceText(1, "INFO", kVvolName, "START");
-    TraceText(3, "INFO", kVvolName, "cpIPaddress=[%s] OluCnt=%d Option=%d", Safe(cpIPaddress), OluCnt,
-          Option);
-    if (count == nullptr || result == nullptr) return TraceEnd(1, kVvolName, FailWith(ZRK_ERR_PARAMETER));
+    TraceText(3, "INFO", kVvolName, "cpIPaddress=[%s] OluCnt=%d Option=%d", Safe(cpIPaddress),
+              OluCnt, Option);
+    if (count == nullptr || result == nullptr) {
+        return TraceEnd(1, kVvolName, FailWith(ZRK_ERR_PARAMETER));
+    }
     *count = 0;
-    const bool byVolume = (Option & 0x1) != 0;
+    const bool byVolume = (Option & IP_VVOL_BY_VOLUME) != 0;
     if (byVolume && (OluCnt < 0 || (OluCnt > 0 && list == nullptr))) {
         return TraceEnd(1, kVvolName, FailWith(ZRK_ERR_PARAMETER));
     }
-    try {
-        std::string joined;
-        if (byVolume && !zrkip::JoinNumbers(list, static_cast<size_t>(OluCnt), &joined)) {
-            return TraceEnd(1, kVvolName, -1);
-        }
-        const std::string command = zrkip::VvolCopySessionCommand(Option, joined);
-        return TraceEnd(1, kVvolName, zrkip::RunAndParse(cpIPaddress, user, command, [&](const Reply &reply) {
-                            return ParseVvol(reply, count, result);
-                        }));
-    } catch (const std::bad_alloc &) {
-        return TraceEnd(1, kVvolName, FailWith(ZRK_ERR_NO_MEMORY));
-    }
+    return RunQuery(
+        kVvolName, cpIPaddress, user,
+        [&](std::string *command) {
+            std::string joined;
+            if (byVolume && !JoinNumbers(list, static_cast<size_t>(OluCnt), &joined)) return -1;
+            *command = VvolCopySessionCommand(Option, joined);
+            return 0;
+        },
+        [&](const Reply &reply) { return ParseVvol(reply, count, result); });
 }
 
 extern "C" int ShowSnapDataPool(const char *cpIPaddress, const char *user, int PoolNo, int Option,
                                 int *presence, int *count, CliSnapDataPool *rows, size_t room) {
     TraceText(1, "INFO", kPoolName, "START");
     TraceText(3, "INFO", kPoolName, "cpIPaddress=[%s] SDP=%d Option=%d", Safe(cpIPaddress), PoolNo,
-          Option);
+              Option);
     if (presence == nullptr || count == nullptr || (rows == nullptr && room != 0)) {
         return TraceEnd(1, kPoolName, FailWith(ZRK_ERR_PARAMETER));
     }
     *presence = 0;
     *count = 0;
     if (Option != 0 && Option != 1) return TraceEnd(1, kPoolName, FailWith(ZRK_ERR_SELECTION));
-    try {
-        const std::string command = zrkip::SnapDataPoolCommand(PoolNo, Option);
-        return TraceEnd(1, kPoolName, zrkip::RunAndParse(cpIPaddress, user, command, [&](const Reply &reply) {
-                            return ParsePool(reply, presence, count, rows, room);
-                        }));
-    } catch (const std::bad_alloc &) {
-        return TraceEnd(1, kPoolName, FailWith(ZRK_ERR_NO_MEMORY));
-    }
+    return RunQuery(
+        kPoolName, cpIPaddress, user,
+        [&](std::string *command) {
+            *command = SnapDataPoolCommand(PoolNo, Option);
+            return 0;
+        },
+        [&](const Reply &reply) { return ParsePool(reply, presence, count, rows, room); });
 }
 
 namespace {
@@ -410,21 +409,20 @@ namespace {
 int SnapDataVolumes(const char *cpIPaddress, const char *user, int VolumeNo, int Option,
                     int *count, CliSnapDataVolume *rows, size_t room, bool countFirst) {
     TraceText(1, "INFO", kSdvName, "START");
-    TraceText(3, "INFO", kSdvName, "cpIPaddress=[%s] SDV=%d Option=%d", Safe(cpIPaddress), VolumeNo,
-          Option);
+    TraceText(3, "INFO", kSdvName, "cpIPaddress=[%s] SDV=%d Option=%d", Safe(cpIPaddress),
+              VolumeNo, Option);
     if (count == nullptr || (rows == nullptr && room != 0)) {
         return TraceEnd(1, kSdvName, FailWith(ZRK_ERR_PARAMETER));
     }
     *count = 0;
     if (Option != 0 && Option != 1) return TraceEnd(1, kSdvName, FailWith(ZRK_ERR_SELECTION));
-    try {
-        const std::string command = zrkip::SnapDataVolumeCommand(VolumeNo, Option);
-        return TraceEnd(1, kSdvName, zrkip::RunAndParse(cpIPaddress, user, command, [&](const Reply &reply) {
-                            return ParseSdv(reply, count, rows, room, countFirst);
-                        }));
-    } catch (const std::bad_alloc &) {
-        return TraceEnd(1, kSdvName, FailWith(ZRK_ERR_NO_MEMORY));
-    }
+    return RunQuery(
+        kSdvName, cpIPaddress, user,
+        [&](std::string *command) {
+            *command = SnapDataVolumeCommand(VolumeNo, Option);
+            return 0;
+        },
+        [&](const Reply &reply) { return ParseSdv(reply, count, rows, room, countFirst); });
 }
 
 }  // namespace

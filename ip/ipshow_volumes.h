@@ -37,6 +37,9 @@ extern "C" {
 #define IP_SDV_BUSY_BITS         0x60000000u  /* initialising, or the further busy state */
 #define IP_VVOL_EMPTY_CODE       0x920Bu      /* array code of an empty virtual-volume list */
 
+/* ShowVvolCopySession Option bit: the sessions of the listed volumes. */
+#define IP_VVOL_BY_VOLUME        0x1
+
 /* "show volumes" selections (Option) and types (Type). */
 #define IP_VOLUMES_ALL           0
 #define IP_VOLUMES_ONE           1
