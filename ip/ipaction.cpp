@@ -136,12 +136,11 @@ StartPieces MakeStartPieces(unsigned option, const IPCopyReq &req) {
     p.sDst = Format("-destination-volume-number %d", static_cast<int>(req.DstOLU));
     if ((req.CopyAttr & ZRK_IPATTR_WHOLE_VOLUME) == 0) {
         p.sSize = Format("-size %llu", static_cast<unsigned long long>(
-                                          zrkip::Join64(req.SrcSize_high, req.SrcSize_low)));
+                                           zrkip::Join64(req.SrcSize_high, req.SrcSize_low)));
         p.sSlba = Format("-source-lba %llu", static_cast<unsigned long long>(zrkip::Join64(
-                                                req.SrcExtAddr_high, req.SrcExtAddr_low)));
-        p.sDlba = Format("-destination-lba %llu",
-                        static_cast<unsigned long long>(
-                            zrkip::Join64(req.DstExtAddr_high, req.DstExtAddr_low)));
+                                                 req.SrcExtAddr_high, req.SrcExtAddr_low)));
+        p.sDlba = Format("-destination-lba %llu", static_cast<unsigned long long>(zrkip::Join64(
+                                                      req.DstExtAddr_high, req.DstExtAddr_low)));
     }
     if (option & ZRK_OPT_SECONDARY) p.sSec = "-secondary-access 1 ";
     return p;
@@ -171,7 +170,7 @@ int SessionCommand(const char *name, const char *ipAddress, const char *user, in
                    int sessionId, const std::string &command) {
     TraceText(1, "INFO", name, "START");
     TraceText(3, "INFO", name, "cpIPaddress=[%s] Option=%d SessionID=%d", Safe(ipAddress), option,
-          sessionId);
+              sessionId);
     return TraceEnd(1, name, RunSingle(name, ipAddress, user, command));
 }
 
@@ -180,11 +179,11 @@ int VolumeProtection(const char *name, const char *word, const char *ipAddress,
     TraceText(1, "INFO", name, "START");
     if (statusInfo == nullptr) {
         TraceText(3, "INFO", name, "cpIPaddress=[%s] Olu=%d ucpStatusInfo=NULL", Safe(ipAddress),
-              volume);
+                  volume);
         return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     }
     TraceText(3, "INFO", name, "cpIPaddress=[%s] Olu=%d ucpStatusInfo[0]=%xh ucpStatusInfo[1]=%xh",
-          Safe(ipAddress), volume, statusInfo[0], statusInfo[1]);
+              Safe(ipAddress), volume, statusInfo[0], statusInfo[1]);
     const std::string command =
         Format("%s %s %s ", word, Format("-volume-number %d", volume).c_str(),
                (statusInfo[0] & 0x01) ? "-copy-protection enable" : "-copy-protection disable");
@@ -196,8 +195,8 @@ int VolumeProtection(const char *name, const char *word, const char *ipAddress,
 int ListTraceAndCheck(const char *name, const char *ipAddress, int option, int count,
                       const int *sessionIds, bool needOne) {
     TraceText(1, "INFO", name, "START");
-    TraceText(3, "INFO", name, "cpIPaddress=[%s] Option=%d SessionCount=%d", Safe(ipAddress), option,
-          count);
+    TraceText(3, "INFO", name, "cpIPaddress=[%s] Option=%d SessionCount=%d", Safe(ipAddress),
+              option, count);
     if (count < 0 || (needOne && count == 0) || (count > 0 && sessionIds == nullptr)) {
         return FailWith(ZRK_ERR_PARAMETER);
     }
@@ -244,14 +243,15 @@ int SuspendCommand(const char *name, const char *ipAddress, const char *user, in
         command = Format("%s %s %s ", "suspend copy-vz", ids.c_str(),
                          (mode & 1) ? "-mode concurrent" : "-mode normal");
     } else {
-        const char *modePiece = (mode & 1)                ? "-mode concurrent"
+        const char *modePiece = (mode & 1)              ? "-mode concurrent"
                                 : (opt & ZRK_OPT_FORCE) ? "-mode force"
-                                                          : "";
+                                                        : "";
         std::string timer;
         if (opt & ZRK_OPT_STACK_TIMER) {
             timer = Format("-timer %d", ZRKRVZ_stacktimer);
             if (timer.size() > IP_TIMER_PIECE_MAX) {
-                TraceText(1, "ERR", name, "timer too large. ZRKRVZ_stacktimer=%d", ZRKRVZ_stacktimer);
+                TraceText(1, "ERR", name, "timer too large. ZRKRVZ_stacktimer=%d",
+                          ZRKRVZ_stacktimer);
                 return TraceEnd(1, name, FailWith(ZRK_ERR_TOO_LONG));
             }
         }
@@ -332,7 +332,9 @@ extern "C" int SetRvzBuffer(const char *ipAddress, const char *user,
     TraceText(1, "INFO", kName, "START");
     TraceText(3, "INFO", kName, "cpIPaddress=[%s] ", Safe(ipAddress));
     std::string box;
-    if (!BoxIdText(setting.caRemoteBoxID, &box)) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    if (!BoxIdText(setting.caRemoteBoxID, &box)) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    }
     const char *type = setting.iBuffType == 1   ? "-buffer-type send"
                        : setting.iBuffType == 2 ? "-buffer-type receive"
                                                 : "";
@@ -362,9 +364,9 @@ extern "C" int StartCopyKzp(const char *ipAddress, const char *user, int option,
     return StartCommand("StartCopyKzp", ipAddress, user, option, req, true,
                         [](unsigned opt, const IPCopyReq &r, std::string *command) {
                             const StartPieces p = MakeStartPieces(opt, r);
-                            *command = Format("%s %s %s %s %s %s", "start copy-kzp",
-                                              p.sSrc.c_str(), p.sDst.c_str(), p.sSize.c_str(),
-                                              p.sSlba.c_str(), p.sDlba.c_str());
+                            *command = Format("%s %s %s %s %s %s", "start copy-kzp", p.sSrc.c_str(),
+                                              p.sDst.c_str(), p.sSize.c_str(), p.sSlba.c_str(),
+                                              p.sDlba.c_str());
                             return true;
                         });
 }
@@ -398,15 +400,14 @@ extern "C" int StartCopyRvz(const char *ipAddress, const char *user, int option,
             std::string dstBox;
             if (!BoxIdText(r.SrcBoxID, &srcBox) || !BoxIdText(r.DstBoxID, &dstBox)) return false;
             const StartPieces p = MakeStartPieces(opt, r);
-            *command = Format(
-                "%s %s %s %s %s %s %s %s %s %s %s %s %s", "start copy-rvz",
-                ("-source-boxid \"" + srcBox + "\"").c_str(),
-                ("-destination-boxid \"" + dstBox + "\"").c_str(), p.sSrc.c_str(), p.sDst.c_str(),
-                p.sSize.c_str(), p.sSlba.c_str(), p.sDlba.c_str(),
-                (opt & ZRK_OPT_SKIP_COPY) ? "-mode skip" : "",
-                (std::string("-xfer-mode ") + zrkip::TransferMode(opt)).c_str(),
-                (opt & ZRK_OPT_AUTO_SPLIT) ? "-split 1" : "",
-                (opt & ZRK_OPT_MANUAL_RCV) ? "-recovery 1" : "", p.sSec.c_str());
+            *command = Format("%s %s %s %s %s %s %s %s %s %s %s %s %s", "start copy-rvz",
+                              ("-source-boxid \"" + srcBox + "\"").c_str(),
+                              ("-destination-boxid \"" + dstBox + "\"").c_str(), p.sSrc.c_str(),
+                              p.sDst.c_str(), p.sSize.c_str(), p.sSlba.c_str(), p.sDlba.c_str(),
+                              (opt & ZRK_OPT_SKIP_COPY) ? "-mode skip" : "",
+                              (std::string("-xfer-mode ") + zrkip::TransferMode(opt)).c_str(),
+                              (opt & ZRK_OPT_AUTO_SPLIT) ? "-split 1" : "",
+                              (opt & ZRK_OPT_MANUAL_RCV) ? "-recovery 1" : "", p.sSec.c_str());
             return true;
         });
 }
@@ -422,11 +423,11 @@ extern "C" int StartCopySnapKzp(const char *ipAddress, const char *user, int opt
                                   p.sSize.c_str(), p.sSlba.c_str());
                 return true;
             }
-            *command = Format("%s %s %s %s %s %s %s %s", "start copy-snap-kzp",
-                              (opt & ZRK_OPT_VVOL_DELETE) ? "-vvol-session-delete-mode enable" : "",
-                              (r.CopyAttr & ZRK_IPATTR_SNAPKZP) ? "-mode normal" : "",
-                              p.sSrc.c_str(), p.sDst.c_str(), p.sSize.c_str(), p.sSlba.c_str(),
-                              p.sDlba.c_str());
+            *command =
+                Format("%s %s %s %s %s %s %s %s", "start copy-snap-kzp",
+                       (opt & ZRK_OPT_VVOL_DELETE) ? "-vvol-session-delete-mode enable" : "",
+                       (r.CopyAttr & ZRK_IPATTR_SNAPKZP) ? "-mode normal" : "", p.sSrc.c_str(),
+                       p.sDst.c_str(), p.sSize.c_str(), p.sSlba.c_str(), p.sDlba.c_str());
             return true;
         });
 }
@@ -470,7 +471,9 @@ extern "C" int TestAuthentication(const char *ipAddress, const char *user, const
         Format("%s %s %s", "test authentication", name.c_str(), secret.c_str());
     Reply reply;
     if (reply.Run(ipAddress, user, command) != 0) return TraceEnd(1, kName, -1);
-    if (reply.Count() < 2 || reply.Line(1) == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_REPLY_INCOMPLETE));
+    if (reply.Count() < 2 || reply.Line(1) == nullptr) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_REPLY_INCOMPLETE));
+    }
     uint32_t status = 0;
     if (ReadHexStrict(reply.Line(1), &status) != 0) return TraceEnd(1, kName, -1);
     if (status != 0) return TraceEnd(1, kName, reply.CheckStatus());

@@ -92,7 +92,7 @@ int Exchange(const Texts &texts, IPOperation op, const char *address, const char
     if (op != IP_OP_ENCRYPT && op != IP_OP_DECRYPT) {
         if (IPSplitAddress(address, host, portText) != 0) {
             TraceText(1, kInfo, texts.pName, "address is not correct. IPaddress=%.*s", kLogShown,
-                  zrkip::Safe(address));
+                      zrkip::Safe(address));
             ZRKerrno = ZRK_ERR_PARAMETER;
             return -1;
         }
@@ -102,7 +102,7 @@ int Exchange(const Texts &texts, IPOperation op, const char *address, const char
     int rc = IPBuildRequest(op, host, portText, account, password, text, &request, &requestLen);
     if (rc == ZRK_ERR_NO_MEMORY) {
         TraceText(texts.iMallocLevel, kInfo, texts.pName, texts.pMallocText,
-              requestLen > INT_MAX ? INT_MAX : static_cast<int>(requestLen + 1));
+                  requestLen > INT_MAX ? INT_MAX : static_cast<int>(requestLen + 1));
         ZRKerrno = ZRK_ERR_NO_MEMORY;
         return -1;
     }
@@ -166,7 +166,8 @@ void LogoutQuietly(const char *address) {
     if (geteuid() == 0) {
         static const Texts texts {"ZRKIPLogOut", "malloc error. iComLen=%d", 2,
                                   "ReceiveData error.", 2, kInfo};
-        TraceText(3, kInfo, texts.pName, "IPaddress=%.*s OptFlag=%08x", kLogShown, address, ZRK_OPT_FORCE);
+        TraceText(3, kInfo, texts.pName, "IPaddress=%.*s OptFlag=%08x", kLogShown, address,
+                  ZRK_OPT_FORCE);
         char *body = nullptr;
         int length = 0;
         if (Exchange(texts, IP_OP_FORCE_CLOSE, address, nullptr, nullptr, nullptr, &body,
@@ -292,13 +293,14 @@ extern "C" int ReceiveData(int fd, uint32_t waitSeconds, int *length, char **bod
             }
             if (header[i] < '0' || header[i] > '9') {
                 TraceText(1, kErr, name, "cRcv_Data is not figure. %.*s", static_cast<int>(have),
-                      header);
+                          header);
                 return fail(IP_RCV_BAD_COUNT);
             }
         }
     }
     if (!found || tab == 0) {
-        TraceText(1, kErr, name, "CommaPosition is not correct. %.*s", static_cast<int>(have), header);
+        TraceText(1, kErr, name, "CommaPosition is not correct. %.*s", static_cast<int>(have),
+                  header);
         return fail(IP_RCV_BAD_COUNT);
     }
     if (tab == 10 && header[0] > '2') {
@@ -481,7 +483,8 @@ extern "C" int ZRKIPLogIn(const char *ipAddress, const char *user, const char *p
         ZRKerrno = ZRK_ERR_PERMISSION;
     } else if (ipAddress == nullptr || user == nullptr || password == nullptr) {
         ZRKerrno = ZRK_ERR_PARAMETER;
-    } else if (Exchange(texts, IP_OP_OPEN, ipAddress, user, password, nullptr, &body, &length) == 0) {
+    } else if (Exchange(texts, IP_OP_OPEN, ipAddress, user, password, nullptr, &body, &length) ==
+               0) {
         if (std::strcmp(body, "true") == 0 && length == 4) {
             ret = 0;
         } else {
@@ -504,11 +507,12 @@ extern "C" int ZRKIPLogOut(const char *ipAddress, const char *user, int optionFl
     ZRKC_Com_OpenTrace(kTraceLogOut);
     TraceText(1, kInfo, texts.pName, "START");
     TraceText(3, kInfo, texts.pName, "IPaddress=%.*s OptFlag=%08x", kLogShown,
-          zrkip::Safe(ipAddress), static_cast<unsigned>(optionFlag));
+              zrkip::Safe(ipAddress), static_cast<unsigned>(optionFlag));
     int ret = -1;
     char *body = nullptr;
     int length = 0;
-    const IPOperation op = (static_cast<unsigned>(optionFlag) & ZRK_OPT_FORCE) != 0 ? IP_OP_FORCE_CLOSE : IP_OP_CLOSE;
+    const IPOperation op =
+        (static_cast<unsigned>(optionFlag) & ZRK_OPT_FORCE) != 0 ? IP_OP_FORCE_CLOSE : IP_OP_CLOSE;
     if (geteuid() != 0) {
         ZRKerrno = ZRK_ERR_PERMISSION;
     } else if (ipAddress == nullptr) {
@@ -529,11 +533,12 @@ extern "C" int IPExecVastrelCLI(const char *ipAddress, const char *user, int opt
                               "ReceiveData error.", 1, kErr};
     if (reply != nullptr) *reply = nullptr;
     TraceText(2, kInfo, texts.pName, "START");
-    TraceText(3, kInfo, texts.pName, "IPaddr=%.*s OptFlag=%08x", kLogShown,
-          zrkip::Safe(ipAddress), static_cast<unsigned>(optionFlag));
+    TraceText(3, kInfo, texts.pName, "IPaddr=%.*s OptFlag=%08x", kLogShown, zrkip::Safe(ipAddress),
+              static_cast<unsigned>(optionFlag));
     if (command != nullptr && strnlen(command, IP_CMD_MAX + 1) > IP_CMD_MAX) {
-        TraceText(1, kInfo, texts.pName, "Command length is too large. iCmdLen = %d",
-              std::strlen(command) > INT_MAX ? INT_MAX : static_cast<int>(std::strlen(command)));
+        TraceText(
+            1, kInfo, texts.pName, "Command length is too large. iCmdLen = %d",
+            std::strlen(command) > INT_MAX ? INT_MAX : static_cast<int>(std::strlen(command)));
         ZRKerrno = ZRK_ERR_TOO_LONG;
         TraceEndOf(texts.pName, -1);
         return -1;
@@ -577,8 +582,8 @@ extern "C" int ZRKIPProc(int type, const char *text, char **result, unsigned cha
     int length = 0;
     if (text == nullptr || result == nullptr) {
         ZRKerrno = ZRK_ERR_PARAMETER;
-    } else if (Exchange(texts, type == 1 ? IP_OP_ENCRYPT : IP_OP_DECRYPT, nullptr, nullptr,
-                        nullptr, text, &body, &length) == 0) {
+    } else if (Exchange(texts, type == 1 ? IP_OP_ENCRYPT : IP_OP_DECRYPT, nullptr, nullptr, nullptr,
+                        text, &body, &length) == 0) {
         TraceText(3, kInfo, texts.pName, "ReceiveData. Len=%d", length);
         *result = body;
         ret = 0;

@@ -179,10 +179,11 @@ bool MultiHead(int command, unsigned opt, std::string *head) {
         *head = Format("%s %s %s", word, "-multi enable",
                        (opt & ZRK_OPT_FORCE)           ? "-mode force"
                        : (opt & ZRK_OPT_STOP_TRACKING) ? "-mode stop-tracking"
-                                                      : "");
+                                                       : "");
         return true;
     case IP_MULTI_SUSPEND_RVZ:
-        *head = Format("%s %s %s", word, "-multi enable", (opt & ZRK_OPT_FORCE) ? "-mode force" : "");
+        *head =
+            Format("%s %s %s", word, "-multi enable", (opt & ZRK_OPT_FORCE) ? "-mode force" : "");
         return true;
     case IP_MULTI_RESUME_RVZ:
         *head = Format("%s %s %s", word, "-multi enable",
@@ -207,8 +208,7 @@ bool MultiHead(int command, unsigned opt, std::string *head) {
 }
 
 // Reads the rows of a multi-session reply into table rows 1..count.
-int ReadMultiRows(const char *name, const Reply &reply, int count,
-                  CliMultiSessionResult *table) {
+int ReadMultiRows(const char *name, const Reply &reply, int count, CliMultiSessionResult *table) {
     uint32_t rows = 0;
     if (zrkip::ReadHex32(reply.Line(2), &rows) != 0) return -1;
     if (static_cast<uint64_t>(rows) != static_cast<uint64_t>(count)) {
@@ -258,7 +258,9 @@ int ReadMultiRows(const char *name, const Reply &reply, int count,
 int MultiBody(const char *name, const char *ipAddress, const char *user, int option, int command,
               int count, const int *sessionIds, CliMultiSessionResult *table) {
     std::string head;
-    if (!MultiHead(command, static_cast<unsigned>(option), &head)) return FailWith(ZRK_ERR_PARAMETER);
+    if (!MultiHead(command, static_cast<unsigned>(option), &head)) {
+        return FailWith(ZRK_ERR_PARAMETER);
+    }
     if (count <= 0 || sessionIds == nullptr) return FailWith(ZRK_ERR_PARAMETER);
     const size_t room = head.size() < kHeadRoom ? kHeadRoom - head.size() : 0;
     std::string list;
@@ -287,7 +289,7 @@ extern "C" int StartCopyConcurrentKzp(const char *ipAddress, const char *user, i
     static const char kName[] = "StartCopyConcurrentKzp";
     TraceText(1, "INFO", kName, "START");
     TraceText(3, "INFO", kName, "cpIPaddress=[%s] iPhase=%x", Safe(ipAddress),
-          static_cast<unsigned>(phase));
+              static_cast<unsigned>(phase));
     const bool restart = (entry.OptionFlag & ZRK_OPT_RESTART) != 0;
     if (rows != nullptr) *rows = nullptr;
     if ((restart || phase == 2) && rowCount != nullptr) *rowCount = 0;
@@ -325,8 +327,8 @@ extern "C" int VastrelCli4MultiOpt(const char *ipAddress, const char *user, int 
     static const char kName[] = "VastrelCli4MultiOpt";
     ZRKC_Com_OpenTrace(kMultiCallerId);
     TraceText(1, "INFO", kName, "START");
-    TraceText(3, "INFO", kName, "cpIPaddress=[%s] Option=%d SessionCount=%d", Safe(ipAddress), option,
-          count);
+    TraceText(3, "INFO", kName, "cpIPaddress=[%s] Option=%d SessionCount=%d", Safe(ipAddress),
+              option, count);
     int ret = 0;
     if (table == nullptr) {
         ret = FailWith(ZRK_ERR_PARAMETER);

@@ -138,7 +138,9 @@ extern "C" int IPSplitDataByLine(const char *data, int *count, char **lines) {
         ZRKerrno = err;
         return zrkplatform::TraceEnd(1, name, -1);
     };
-    if (data == nullptr || count == nullptr || lines == nullptr) return fail(ZRK_ERR_REPLY, " iLineCnt is 0 ");
+    if (data == nullptr || count == nullptr || lines == nullptr) {
+        return fail(ZRK_ERR_REPLY, " iLineCnt is 0 ");
+    }
     if (data[0] == '\n') return fail(ZRK_ERR_REPLY, " cpCmdRes is 0Ah ");
     if (data[0] == '\0') return fail(ZRK_ERR_REPLY, " iLineCnt is 0 ");
 

@@ -93,8 +93,8 @@ Pick Scan(const IPCopyReq &req, bool byId, const CliCopySession *rows, size_t co
         if (byId) {
             if (s.ucSessionStatus == 0) return Pick::Unused;
             if (zrkip::RemoteRow(s)) {
-                const uint32_t id = (s.ucAttr2 & IP_SESSION_ATTR2_SECOND_ID) != 0 ? s.uiSessionID2
-                                                                                  : s.uiSessionID;
+                const uint32_t id =
+                    (s.ucAttr2 & IP_SESSION_ATTR2_SECOND_ID) != 0 ? s.uiSessionID2 : s.uiSessionID;
                 if (id != req.SrcOLU) continue;
             }
         } else if (!SameCopy(req, s)) {
@@ -143,7 +143,9 @@ extern "C" int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int
                           const IPCopyReq *req, CliCopySession *row) {
     TraceText(1, "INFO", kQueryName, "START");
     TraceText(3, "INFO", kQueryName, "OptionFlag=0x%02x", Option);
-    if (req == nullptr || row == nullptr) return TraceEnd(1, kQueryName, FailWith(ZRK_ERR_PARAMETER));
+    if (req == nullptr || row == nullptr) {
+        return TraceEnd(1, kQueryName, FailWith(ZRK_ERR_PARAMETER));
+    }
     DumpRequest(kQueryName, req);
     auto failed = [](int code) { return TraceEnd(1, kQueryName, FailWith(code)); };
 

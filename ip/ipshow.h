@@ -135,10 +135,10 @@ typedef struct CliCopySession {
  *             ucAttr2 0x10, else uiSessionID). *count is the number of
  *             distinct positions filled; any position left unfilled is 902.
  * showFlags bit IP_SHOW_FLAG_MODE adds 128 to the "-mode" value,
- * ZRKOptionFlag bit ZRK_OPT_LIST_SEL_01 adds 1; the caller clears both when the array's model does not
- * list in that mode. rows holds room records; a reply announcing more
- * (options 0 and 1), or listCount above room (option 2), is refused before
- * a record is written. *count may hold the reply's record count on failure. */
+ * ZRKOptionFlag bit ZRK_OPT_LIST_SEL_01 adds 1; the caller clears both when
+ * the array's model does not list in that mode. rows holds room records; a
+ * reply announcing more (options 0 and 1), or listCount above room (option
+ * 2), is refused before a record is written. *count may hold the reply's record count on failure. */
 int ShowCopySessions(const char *cpIPaddress, const char *user, int listCount,
                      const int *list, int option, int showFlags, int *count,
                      CliCopySession *rows, size_t room);

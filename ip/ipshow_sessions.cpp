@@ -116,8 +116,8 @@ int ParseByOrder(const Reply &reply, uint32_t records, CliCopySession *rows) {
 }
 
 // Each record goes to the position of the first list entry equal to its key.
-int ParseByList(const Reply &reply, uint32_t records, const int *list, size_t listCount,
-                int *count, CliCopySession *rows) {
+int ParseByList(const Reply &reply, uint32_t records, const int *list, size_t listCount, int *count,
+                CliCopySession *rows) {
     std::vector<std::pair<uint32_t, size_t>> index;   // key, first position
     std::vector<unsigned char> filled;
     index.reserve(listCount);
@@ -162,8 +162,8 @@ std::string CopySessionsCommand(int option, const std::string &list, unsigned op
     return "show copy-sessions " + selection + " " + modePart;
 }
 
-int ParseCopySessions(const Reply &reply, int option, const int *list, size_t listCount,
-                      int *count, CliCopySession *rows, size_t room) {
+int ParseCopySessions(const Reply &reply, int option, const int *list, size_t listCount, int *count,
+                      CliCopySession *rows, size_t room) {
     *count = 0;
     uint32_t records = 0;
     const int head = reply.Head(kName, &records);
@@ -196,18 +196,22 @@ extern "C" int ShowCopySessions(const char *cpIPaddress, const char *user, int l
                                 const int *list, int option, int showFlags, int *count,
                                 CliCopySession *rows, size_t room) {
     TraceText(1, "INFO", kName, "START");
-    TraceText(3, "INFO", kName, "cpIPaddress=[%s] OluCnt=%d Option=%d",
-          Safe(cpIPaddress), listCount, option);
+    TraceText(3, "INFO", kName, "cpIPaddress=[%s] OluCnt=%d Option=%d", Safe(cpIPaddress),
+              listCount, option);
     if (count == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     *count = 0;
-    if (option != IP_SESSIONS_ALL && listCount <= 0) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    if (option != IP_SESSIONS_ALL && listCount <= 0) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    }
     if (option != IP_SESSIONS_ALL && option != IP_SESSIONS_VOLUMES && option != IP_SESSIONS_IDS) {
         return TraceEnd(1, kName, FailWith(ZRK_ERR_SELECTION));
     }
     const size_t listSize = option == IP_SESSIONS_ALL ? 0 : static_cast<size_t>(listCount);
     if (listSize != 0 && list == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     // Every listed session has its own position in the caller's rows.
-    if (option == IP_SESSIONS_IDS && listSize > room) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    if (option == IP_SESSIONS_IDS && listSize > room) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    }
     if (rows == nullptr && room != 0) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     return RunQuery(
         kName, cpIPaddress, user,

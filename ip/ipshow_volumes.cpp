@@ -284,7 +284,8 @@ std::string VolumesCommand(int type, int volumeNo, int option) {
     static const char *const kTypes[] = {"", "-type open", "-type sdv", "-type sdpv", "-type tpv"};
     std::string selection;
     if (option == IP_VOLUMES_ONE) selection = "-volume-number " + std::to_string(volumeNo);
-    const char *typePart = type >= 0 && type < static_cast<int>(std::size(kTypes)) ? kTypes[type] : "";
+    const char *typePart =
+        type >= 0 && type < static_cast<int>(std::size(kTypes)) ? kTypes[type] : "";
     return "show volumes " + selection + " " + typePart;
 }
 
@@ -306,13 +307,14 @@ std::string SnapDataVolumeCommand(int volumeNo, int option) {
 int ParseVolumesText(const char *text, int *count, CliVolume **result) {
     if (count == nullptr || result == nullptr) return FailWith(ZRK_ERR_PARAMETER);
     *count = 0;
-    return zrkip::SplitAndParse(text, [&](const Reply &reply) { return ParseVolumes(reply, count, result); });
+    return SplitAndParse(text,
+                         [&](const Reply &reply) { return ParseVolumes(reply, count, result); });
 }
 
 int ParseVvolCopySessionText(const char *text, int *count, CliVvolCopySession **result) {
     if (count == nullptr || result == nullptr) return FailWith(ZRK_ERR_PARAMETER);
     *count = 0;
-    return zrkip::SplitAndParse(text, [&](const Reply &reply) { return ParseVvol(reply, count, result); });
+    return SplitAndParse(text, [&](const Reply &reply) { return ParseVvol(reply, count, result); });
 }
 
 int ParseSnapDataPoolText(const char *text, int *presence, int *count, CliSnapDataPool *rows,
@@ -322,14 +324,15 @@ int ParseSnapDataPoolText(const char *text, int *presence, int *count, CliSnapDa
     }
     *presence = 0;
     *count = 0;
-    return zrkip::SplitAndParse(text,
-                         [&](const Reply &reply) { return ParsePool(reply, presence, count, rows, room); });
+    return SplitAndParse(
+        text, [&](const Reply &reply) { return ParsePool(reply, presence, count, rows, room); });
 }
 
 int ParseSnapDataVolumeText(const char *text, int *count, CliSnapDataVolume *rows, size_t room) {
     if (count == nullptr || (rows == nullptr && room != 0)) return FailWith(ZRK_ERR_PARAMETER);
     *count = 0;
-    return zrkip::SplitAndParse(text, [&](const Reply &reply) { return ParseSdv(reply, count, rows, room, false); });
+    return SplitAndParse(
+        text, [&](const Reply &reply) { return ParseSdv(reply, count, rows, room, false); });
 }
 
 }  // namespace zrkip

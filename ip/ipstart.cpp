@@ -36,8 +36,8 @@ constexpr int kRestartListFlags = IP_SHOW_FLAG_MODE;
 
 // Capability bits: (byte, bit) of the copy-support record.
 struct Cap {
-    size_t uiByte;  // ZRK_SUPPORT_ byte
-    unsigned uiBit; // and bit
+    size_t uiByte;   // ZRK_SUPPORT_ byte
+    unsigned uiBit;  // and bit
 };
 constexpr Cap kCapKzp{ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_KIND};
 constexpr Cap kCapQuick{ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_QUICK};
@@ -60,9 +60,7 @@ using VolumeList = zrkip::Freed<CliVolume>;
 
 // Errors of the road to the array itself, and a request that the start
 // command refused before sending it: there is nothing to ask about.
-bool TransportError(int error) {
-    return zrkip::LinkFailure(error) || error == ZRK_ERR_PARAMETER;
-}
+bool TransportError(int error) { return zrkip::LinkFailure(error) || error == ZRK_ERR_PARAMETER; }
 
 void Begin(const char *name, const char *ip, uint32_t option, const IPCopyReq *req) {
     TraceText(1, "INFO", name, "START");
@@ -76,9 +74,9 @@ void Begin(const char *name, const char *ip, uint32_t option, const IPCopyReq *r
 // whose two volumes carry the same number (disjoint extents of one volume)
 // finds one row that is both.
 struct LocalVolumes {
-    VolumeList vList;                // the whole volume list
-    const CliVolume *pSrc = nullptr; // the source row
-    const CliVolume *pDst = nullptr; // the destination row
+    VolumeList vList;                 // the whole volume list
+    const CliVolume *pSrc = nullptr;  // the source row
+    const CliVolume *pDst = nullptr;  // the destination row
 };
 
 int BothVolumes(const char *name, const char *ip, const char *user, uint32_t srcOlu,
@@ -231,15 +229,15 @@ bool VzOptionsRefused(bool remote, uint32_t option) {
     return stack && consistency;
 }
 
-int PublicStart(const StartSpec &spec, const zrkip::CopyArgs &args,
-                unsigned char *SenseData) {
+int PublicStart(const StartSpec &spec, const zrkip::CopyArgs &args, unsigned char *SenseData) {
     zrkip::CallFrame frame(spec.iTraceId, spec.pName, SenseData);
     zrkip::TraceCopyArgs(frame, args);
 
     IPCopyReq req;
     std::memset(&req, 0, sizeof req);
     if (frame.CheckRoot() != 0) return frame.Finish(-1);
-    if (IPComInfoCheckSet(args.ip, args.user, args.OptionFlag, spec.uiMask, zrkip::kRefreshCopy) != 0) {
+    if (IPComInfoCheckSet(args.ip, args.user, args.OptionFlag, spec.uiMask, zrkip::kRefreshCopy) !=
+        0) {
         frame.SenseAgain();
         return frame.Finish(-1);
     }
@@ -325,8 +323,8 @@ extern "C" int IPStartTvc(const char *ip, const char *user, uint32_t OptionFlag,
                       ((OptionFlag & ZRK_OPT_CONSISTENCY) == 0 || f.Has(kCapRvzConsistency)) &&
                       ((OptionFlag & ZRK_OPT_SECONDARY) == 0 || f.Has(kCapRvzSecondary));
         } else {
-            capable = f.Has(kCapVz) &&
-                      ((OptionFlag & ZRK_OPT_SECONDARY) == 0 || f.Has(kCapVzSecondary));
+            capable =
+                f.Has(kCapVz) && ((OptionFlag & ZRK_OPT_SECONDARY) == 0 || f.Has(kCapVzSecondary));
         }
     } else {
         capable = !remote && f.Has(kCapKzp);
@@ -356,7 +354,9 @@ extern "C" int IPStartQuickTvc(const char *ip, const char *user, uint32_t Option
     if (IPCheckBoxID(req) != 0) return TraceEnd(1, kName, -1);
 
     const Functions f;
-    if (!f.Has(kCapKzp) || !f.Has(kCapQuick)) return TraceEnd(1, kName, FailWith(ZRK_ERR_NOT_SUPPORT));
+    if (!f.Has(kCapKzp) || !f.Has(kCapQuick)) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_NOT_SUPPORT));
+    }
 
     // The caller's source volume: a restart sends the session instead.
     const uint32_t srcOlu = req->SrcOLU;
@@ -366,7 +366,9 @@ extern "C" int IPStartQuickTvc(const char *ip, const char *user, uint32_t Option
         if (IPQueryTvc(ip, user, 0, kRestartListFlags, req, &row) != 0) {
             return TraceEnd(1, kName, -1);
         }
-        if ((row.ucAttr & ZRK_IPATTR_QUICKKZP) == 0) return TraceEnd(1, kName, FailWith(ZRK_ERR_NO_SESSION));
+        if ((row.ucAttr & ZRK_IPATTR_QUICKKZP) == 0) {
+            return TraceEnd(1, kName, FailWith(ZRK_ERR_NO_SESSION));
+        }
         req->SrcOLU = row.uiSessionID;
     }
     if ((OptionFlag & ZRK_OPT_VVOL_DELETE) != 0 && !f.Vvol()) {
