@@ -57,16 +57,19 @@ extern "C" {
  * the copy operations do nothing. */
 void IPCtrlCommonData(unsigned int iOperation, void *buffer);
 
-/* Refuses option bits outside OptionMask (37, before anything is sent),
- * stores OptionFlag in ZRKOptionFlag, refreshes the copy-function record
- * (refusing an array without KZP, VZ and RVZ with 59 after storing it),
- * then the own BoxID and the RVZ buffer count as RefreshFlags ask. */
+/* Refuses option bits outside OptionMask (ZRK_ERR_OPTION, before anything
+ * is sent), stores OptionFlag in ZRKOptionFlag, refreshes the copy-function
+ * record (refusing an array without KZP, VZ and RVZ with ZRK_ERR_SETUP after
+ * storing it), then the own BoxID and the RVZ buffer count as RefreshFlags
+ * ask. */
 int IPComInfoCheckSet(const char *ip, const char *user, uint32_t OptionFlag,
                       uint32_t OptionMask, int RefreshFlags);
 
-/* The copy arguments of a request: BoxIDs (4, 5), volumes (6, 7), a size
- * of 0 with a start (11), the monitor's destination (5, 7, 8), the same
- * volume whole (48) or overlapping (8). Sends nothing. */
+/* The copy arguments of a request: BoxIDs (ZRK_ERR_SRC_BOXID,
+ * ZRK_ERR_DST_BOXID), volumes (ZRK_ERR_SRC_OLU, ZRK_ERR_DST_OLU), a size of 0
+ * with a start (ZRK_ERR_SIZE), the monitor's destination (ZRK_ERR_DST_BOXID,
+ * ZRK_ERR_DST_OLU, ZRK_ERR_EXTENT), the same volume whole (ZRK_ERR_OLU) or
+ * overlapping (ZRK_ERR_EXTENT). Sends nothing. */
 int IPCheckParam(const char *ip, const char *user, const char *SrcBoxID, uint32_t SrcOLU,
                  uint32_t SrcExtAddr_high, uint32_t SrcExtAddr_low, uint32_t SrcSize_high,
                  uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOLU,
@@ -82,12 +85,13 @@ void IPMakeReq(const char *SrcBoxID, uint32_t SrcOLU, uint32_t SrcExtAddr_high,
                uint32_t DstExtAddr_low, int CopyInterval, IPCopyReq *req);
 
 /* The request against the common own BoxID: a remote request must name it
- * on one side (57), a local one as its source (33). */
+ * on one side (ZRK_ERR_BOXID), a local one as its source
+ * (ZRK_ERR_DIFFERENT_ZRK). */
 int IPCheckBoxID(const IPCopyReq *req);
 
 /* The two array descriptions of ipvolinfo.cpp: the VOL_INFO area from the
- * common data (0; 13 only for a null area), and "show model-info" into
- * 32 bytes. */
+ * common data (0; ZRK_ERR_PARAMETER only for a null area), and "show
+ * model-info" into 32 bytes. */
 int IPGetVolumeInfo(const char *ip, const char *user, int info, VOL_INFO *area);
 int IPGetModelInfo(const char *ip, const char *user, unsigned char *area);
 

@@ -138,12 +138,12 @@ int IPNeedsAutoLogout(const char *command, const char *body);
 /* ---- array reply format and error mapping (ipreply.cpp) ----------------------- */
 
 /* Number of lines of a reply (each newline after the first character ends a
- * line, and the rest is one more). Empty reply: 904, -1. */
+ * line, and the rest is one more). Empty reply: ZRK_ERR_REPLY, -1. */
 int IPGetLineNumFromData(const char *data, int *count);
 /* Fill lines (the caller's array of *count NULL entries as reported by
  * IPGetLineNumFromData) with allocated copies of each line; *count becomes
- * the number made. 904 (leading newline, no line, more lines than the array
- * holds) or 36; on failure every line made is freed and its entry set back
+ * the number made. ZRK_ERR_REPLY (leading newline, no line, more lines than
+ * the array holds) or ZRK_ERR_NO_MEMORY; on failure every line made is freed and its entry set back
  * to NULL. A positive *count at entry is the size of the array and is never
  * exceeded; 0 leaves the size to the text's own line count. */
 int IPSplitDataByLine(const char *data, int *count, char **lines);
@@ -154,8 +154,8 @@ void IPSet_ZRKerrno(int status, char **lines, int count);
 void IPSet_ZRKerrno_main(int code);
 /* Read an unsigned hexadecimal number as the replies carry it: leading
  * blanks skipped, conversion stops at the first non-digit, the value taken as
- * 32 bits. 0, or -1 with ZRKerrno 900 when it does not fit in 64 bits. A
- * NULL text reads as 0. */
+ * 32 bits. 0, or -1 with ZRKerrno ZRK_ERR_REPLY_NUMBER when it does not fit
+ * in 64 bits. A NULL text reads as 0. */
 int IPReadHex(const char *text, uint32_t *value);
 /* The same for 64-bit values. */
 int IPReadHex64(const char *text, uint64_t *value);

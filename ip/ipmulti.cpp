@@ -35,7 +35,7 @@ std::vector<std::string> Columns(const char *line) {
     return columns;
 }
 
-void TraceColumn(const char *name, size_t index, const char *text) {
+void TraceRowColumn(const char *name, size_t index, const char *text) {
     if (text != nullptr) {
         TraceText(3, "INFO", name, "%d - %s", static_cast<int>(index), text);
     } else {
@@ -59,7 +59,7 @@ int ReadColumn64(const std::string &text, uint32_t *high, uint32_t *low) {
 // One row of a concurrent start or restart from its reply line.
 int ReadConcRow(const char *name, const char *line, bool restart, CliConcStartResult *row) {
     if (line == nullptr) {
-        TraceColumn(name, 0, nullptr);
+        TraceRowColumn(name, 0, nullptr);
         return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     const std::vector<std::string> columns = Columns(line);
@@ -70,7 +70,7 @@ int ReadConcRow(const char *name, const char *line, bool restart, CliConcStartRe
     uint32_t *const words[] = {&row->uiResult, &row->uiErrCode, &row->uiSessionID,
                                &row->uiSrcOlu, &row->uiDstOlu};
     for (size_t i = 0; i < columns.size(); ++i) {
-        TraceColumn(name, i, columns[i].c_str());
+        TraceRowColumn(name, i, columns[i].c_str());
         if (i < 5) {
             if (zrkip::ReadHex32(columns[i].c_str(), words[i]) != 0) return -1;
         } else if (i == 5) {
@@ -222,7 +222,7 @@ int ReadMultiRows(const char *name, const Reply &reply, int count, CliMultiSessi
     for (size_t k = 1; k <= rows; ++k) {
         const char *line = reply.Line(k + 2);
         if (line == nullptr) {
-            TraceColumn(name, 0, nullptr);
+            TraceRowColumn(name, 0, nullptr);
             return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
         }
         const std::vector<std::string> columns = Columns(line);
@@ -232,23 +232,23 @@ int ReadMultiRows(const char *name, const Reply &reply, int count, CliMultiSessi
         }
         uint32_t id = 0;
         uint32_t result = 0;
-        TraceColumn(name, 0, columns[0].c_str());
+        TraceRowColumn(name, 0, columns[0].c_str());
         if (zrkip::ReadHex32(columns[0].c_str(), &id) != 0) return -1;
-        TraceColumn(name, 1, columns[1].c_str());
+        TraceRowColumn(name, 1, columns[1].c_str());
         if (zrkip::ReadHex32(columns[1].c_str(), &result) != 0) return -1;
         CliMultiSessionResult &row = table[k];
         row.uiKindOrID = id;
         row.iResult = 0;
         if (result != 0) {
             uint32_t code = 0;
-            TraceColumn(name, 2, columns[2].c_str());
+            TraceRowColumn(name, 2, columns[2].c_str());
             if (zrkip::ReadHex32(columns[2].c_str(), &code) != 0) return -1;
             IPSet_ZRKerrno_main(static_cast<int>(code));
             row.iResult = -1;
             row.iError = ZRKerrno;
         }
         for (size_t i = kMultiColumns; i < columns.size(); ++i) {
-            TraceColumn(name, i, columns[i].c_str());
+            TraceRowColumn(name, i, columns[i].c_str());
             TraceText(3, "INFO", name, "%d - %s", static_cast<int>(i), "default");
         }
     }

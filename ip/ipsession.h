@@ -41,12 +41,13 @@ extern "C" {
 /* The first usable session of the array that the request describes: by
  * identifier (Option ZRK_OPT_SESSION_ID, the identifier in SrcOLU) or by volume; the
  * virtual-volume sessions with Option ZRK_OPT_VVOL. listFlags is the show flag
- * word (128 from every caller). 21 when none; *row receives the session. */
+ * word (128 from every caller). ZRK_ERR_NO_SESSION when none; *row
+ * receives the session. */
 int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int listFlags,
                const IPCopyReq *req, CliCopySession *row);
 
 /* The first usable row of rows[0..count-1] that the request describes;
- * option is only traced. 21 when none. */
+ * option is only traced. ZRK_ERR_NO_SESSION when none. */
 int IPSearchSession(const IPCopyReq *req, const CliCopySession *rows, int count,
                     uint32_t option, CliCopySession *row);
 

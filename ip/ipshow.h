@@ -9,10 +9,12 @@
  *
  *   hex       strtoul(base 16) semantics: blanks, a sign and "0x" accepted,
  *             stops at the first non-digit, no digits is 0; only a value
- *             beyond 64 bits is refused (900). Cut to the field's width.
+ *             beyond 64 bits is refused (ZRK_ERR_REPLY_NUMBER). Cut to the
+ *             field's width.
  *   hex64     two 32-bit fields, high half first: empty is 0/0; 1 to 8
  *             characters go to the low half; 9 to 16 characters split into
- *             the first (length - 8) and the last 8; longer is 900.
+ *             the first (length - 8) and the last 8; longer is
+ *             ZRK_ERR_REPLY_NUMBER.
  *   text      strncpy into a fixed field: zero padded, not terminated when
  *             the text fills it.
  *   datetime  16 decimal digits packed two a byte into 8 bytes; a non-digit
@@ -22,7 +24,7 @@
  * Every parser takes the room of its output (in records) and refuses a
  * reply that announces more records than the room or than the lines present
  * with 902 before it writes a record. A status or count line that needs more
- * than 32 bits is 900.
+ * than 32 bits is ZRK_ERR_REPLY_NUMBER.
  *
  * Return convention: 0, or -1 with ZRKerrno; the reply and its lines are
  * released on every way out.
@@ -133,7 +135,8 @@ typedef struct CliCopySession {
  *   option 2: the sessions in list[0..listCount-1]; rows[k] receives the
  *             session of list[k] (key uiSessionID2 when ucAttr has 0x20 and
  *             ucAttr2 0x10, else uiSessionID). *count is the number of
- *             distinct positions filled; any position left unfilled is 902.
+ *             distinct positions filled; any position left unfilled is
+ *             ZRK_ERR_REPLY_INCOMPLETE.
  * showFlags bit IP_SHOW_FLAG_MODE adds 128 to the "-mode" value,
  * ZRKOptionFlag bit ZRK_OPT_LIST_SEL_01 adds 1; the caller clears both when
  * the array's model does not list in that mode. rows holds room records; a
@@ -336,8 +339,8 @@ int ParseTextInto(const char *text, T *out, T local, Parse parse) {
 
 // ---- command text ------------------------------------------------------------------
 
-// Numbers in decimal joined by ",": false (ZRKerrno 923) when the list would
-// not fit in IP_CMD_MAX characters.
+// Numbers in decimal joined by ",": false (ZRKerrno ZRK_ERR_TOO_LONG) when the
+// list would not fit in IP_CMD_MAX characters.
 bool JoinNumbers(const int *numbers, size_t count, std::string *list);
 
 // ---- the copy sessions ----------------------------------------------------------------

@@ -10,11 +10,11 @@
  * cached: its queries always go to the array.
  *
  * Every query takes the room of its output in records, as the other show
- * parsers do: the single-record queries need a room of at least 1 (else 13,
- * before anything is sent); the buffer list's room is the number of rows the
- * caller's list holds. A reply that announces more rows than the record
- * holds, or than the reply carries, is refused with 902 before any row is
- * read. On failure the caller's output is untouched.
+ * parsers do: the single-record queries need a room of at least 1 (else
+ * ZRK_ERR_PARAMETER, before anything is sent); the buffer list's room is the
+ * number of rows the caller's list holds. A reply that announces more rows
+ * than the record holds, or than the reply carries, is refused with
+ * ZRK_ERR_REPLY_INCOMPLETE before any row is read. On failure the caller's output is untouched.
  *
  * Return convention: 0, or -1 with ZRKerrno set.
  */
@@ -269,7 +269,8 @@ int CachedQuery(AddressCache<T> &cache, const char *ip, const char *user, const 
 // its command; they take the reply text as the link hands it over, with the
 // same room and outputs as the query, and never look at or fill the
 // per-address caches. 0, or -1 with ZRKerrno; on failure the output is
-// untouched. NULL output or room 0 (for the buffer list: NULL list) is 13.
+// untouched. NULL output or room 0 (for the buffer list: NULL list) is
+// ZRK_ERR_PARAMETER.
 
 int ParseBoxidText(const char *text, char *boxId, size_t room);
 int ParseCopyFunctionsText(const char *text, CliCopyFunctions *functions, size_t room);

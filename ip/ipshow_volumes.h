@@ -7,8 +7,8 @@
  * values as high and low halves, text columns zero padded). ShowVolumes and
  * ShowVvolCopySession hand out a newly allocated array that the caller
  * releases with free(); the two snap-data parsers write into the caller's
- * rows and take their room, refusing a reply that announces more rows (902)
- * before a row is written.
+ * rows and take their room, refusing a reply that announces more rows
+ * (ZRK_ERR_REPLY_INCOMPLETE) before a row is written.
  *
  * Return convention: 0, or -1 with ZRKerrno; the reply and its lines are
  * released on every way out.
@@ -128,9 +128,10 @@ typedef struct CliSnapDataVolume {
     uint32_t SdvStatus;               /* col 11: state word */
 } CliSnapDataVolume;
 
-/* "show volumes": Option 0 all, 1 the volume VolumeNo (else 910); Type 0
- * any, 1 open, 2 sdv, 3 sdpv, 4 tpv (else 910). *count receives the number
- * of rows (0 first), *result a newly allocated array (NULL for none). */
+/* "show volumes": Option 0 all, 1 the volume VolumeNo; Type 0 any, 1 open,
+ * 2 sdv, 3 sdpv, 4 tpv (either outside its set: ZRK_ERR_SELECTION). *count
+ * receives the number of rows (0 first), *result a newly allocated array
+ * (NULL for none). */
 int ShowVolumes(const char *cpIPaddress, const char *user, int Type, int VolumeNo, int Option,
                 int *count, CliVolume **result);
 
@@ -141,13 +142,13 @@ int ShowVolumes(const char *cpIPaddress, const char *user, int Type, int VolumeN
 int ShowVvolCopySession(const char *cpIPaddress, const char *user, int OluCnt, const int *list,
                         int Option, int showFlags, int *count, CliVvolCopySession **result);
 
-/* "show snap-data-pool": Option 0 all pools, 1 pool PoolNo (else 910).
- * *presence receives line 2, *count the row count; rows holds room rows. */
+/* "show snap-data-pool": Option 0 all pools, 1 pool PoolNo (else
+ * ZRK_ERR_SELECTION). *presence receives line 2, *count the row count; rows holds room rows. */
 int ShowSnapDataPool(const char *cpIPaddress, const char *user, int PoolNo, int Option,
                      int *presence, int *count, CliSnapDataPool *rows, size_t room);
 
-/* "show snap-data-volume": Option 0 all, 1 the volume VolumeNo (else 910).
- * *count receives the row count; rows holds room rows. */
+/* "show snap-data-volume": Option 0 all, 1 the volume VolumeNo (else
+ * ZRK_ERR_SELECTION). *count receives the row count; rows holds room rows. */
 int ShowSnapDataVolume(const char *cpIPaddress, const char *user, int VolumeNo, int Option,
                        int *count, CliSnapDataVolume *rows, size_t room);
 
