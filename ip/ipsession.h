@@ -79,10 +79,6 @@ int IPSnapVolInit(const char *ip, const char *user, int olu);
 
 namespace zrkip {
 
-// The request or the row of a copy between two arrays.
-inline bool Remote(const IPCopyReq &req) { return (req.CopyAttr & ZRK_IPATTR_REMOTE) != 0; }
-inline bool RemoteRow(const CliCopySession &row) { return (row.ucAttr & ZRK_IPATTR_REMOTE) != 0; }
-
 // What the starts and the snap data volume initialisation share when the
 // array has refused them and its volumes are looked at for a better reason.
 

@@ -171,6 +171,10 @@ static_assert(offsetof(CliCopySession, ucaSpare2) == 220, "CliCopySession layout
 // The reply scanner that every show parser is built on.
 namespace zrkip {
 
+// The request or the row of a copy between two arrays.
+inline bool Remote(const IPCopyReq &req) { return (req.CopyAttr & ZRK_IPATTR_REMOTE) != 0; }
+inline bool RemoteRow(const CliCopySession &row) { return (row.ucAttr & ZRK_IPATTR_REMOTE) != 0; }
+
 // ---- column kinds ------------------------------------------------------------
 
 enum class Kind {

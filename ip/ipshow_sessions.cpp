@@ -80,7 +80,7 @@ const char *MonitorColumn(size_t index, void *record, void *) {
         row->uiDstOLU = 0xFFFFFFFFu;
         return "Monitor";
     case 20: {
-        const uint32_t v = (row->ucAttr & 0x80) != 0 ? 0 : 0xFFFFFFFFu;
+        const uint32_t v = (row->ucAttr & ZRK_IPATTR_WHOLE_VOLUME) != 0 ? 0 : 0xFFFFFFFFu;
         row->uiDstExtAddr_high = v;
         row->uiDstExtAddr_low = v;
         return "Monitor";
@@ -101,8 +101,8 @@ void RewriteAttributes(S *row) {
 }
 
 uint32_t SessionKey(const S &row) {
-    return (row.ucAttr & 0x20) != 0 && (row.ucAttr2 & 0x10) != 0 ? row.uiSessionID2
-                                                                  : row.uiSessionID;
+    return RemoteRow(row) && (row.ucAttr2 & IP_SESSION_ATTR2_SECOND_ID) != 0 ? row.uiSessionID2
+                                                                             : row.uiSessionID;
 }
 
 int ParseByOrder(const Reply &reply, uint32_t records, CliCopySession *rows) {
