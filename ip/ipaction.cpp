@@ -6,7 +6,6 @@
 
 #include "platform.h"
 
-#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -99,22 +98,15 @@ int RunSingle(const char *name, const char *ipAddress, const char *user,
     return RunStatus(ipAddress, user, command);
 }
 
-// A hexadecimal number with nothing after it: 0, or -1 with ZRKerrno 900
-// (too large) or 905 (characters after the digits).
+// A hexadecimal number with nothing after it: 0, or -1 with ZRKerrno
+// ZRK_ERR_REPLY_NUMBER (too large) or ZRK_ERR_REPLY_BAD_NUMBER (characters
+// after the digits).
 int ReadHexStrict(const char *text, uint32_t *value) {
     if (text == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
-    const char *p = text;
-    while (*p != '\0' && std::isspace(static_cast<unsigned char>(*p))) ++p;
     uint64_t wide = 0;
-    for (; std::isxdigit(static_cast<unsigned char>(*p)); ++p) {
-        const int digit = std::isdigit(static_cast<unsigned char>(*p))
-                              ? *p - '0'
-                              : std::tolower(static_cast<unsigned char>(*p)) - 'a' + 10;
-        if (wide > (UINT64_MAX >> 4)) return FailWith(ZRK_ERR_REPLY_NUMBER);
-        wide = (wide << 4) | static_cast<uint64_t>(digit);
-    }
-    if (wide > UINT32_MAX) return FailWith(ZRK_ERR_REPLY_NUMBER);
-    if (*p != '\0') return FailWith(ZRK_ERR_REPLY_BAD_NUMBER);
+    const char *end = ScanPlainHex(text, &wide);
+    if (end == nullptr || wide > UINT32_MAX) return FailWith(ZRK_ERR_REPLY_NUMBER);
+    if (*end != '\0') return FailWith(ZRK_ERR_REPLY_BAD_NUMBER);
     *value = static_cast<uint32_t>(wide);
     return 0;
 }

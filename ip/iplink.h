@@ -183,6 +183,10 @@ inline uint64_t Join64(uint32_t high, uint32_t low) { return (uint64_t{high} << 
 
 // ---- numbers of a reply -------------------------------------------------------
 
+// The plain hexadecimal number at the start of text (not NULL): blanks, then
+// hex digits up to the first other character, whose place is returned; NULL
+// when the value needs more than 64 bits (*value is then 0).
+const char *ScanPlainHex(const char *text, uint64_t *value);
 // A status or value line as the action commands read it (IPReadHex): blanks,
 // then hex digits up to the first other character. 0, or -1 with
 // ZRK_ERR_REPLY_NUMBER when the value needs more than 32 bits.

@@ -54,16 +54,7 @@ constexpr Alias kAliases[] = {
 bool ReadPlainHex(const char *text, uint64_t *value) {
     *value = 0;
     if (text == nullptr) return true;
-    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
-    while (*p != '\0' && std::isspace(*p)) ++p;
-    uint64_t v = 0;
-    for (; std::isxdigit(*p); ++p) {
-        const unsigned digit = std::isdigit(*p) ? *p - '0' : (std::tolower(*p) - 'a' + 10);
-        if (v > (UINT64_MAX >> 4)) return false;
-        v = (v << 4) | digit;
-    }
-    *value = v;
-    return true;
+    return zrkip::ScanPlainHex(text, value) != nullptr;
 }
 
 }  // namespace
@@ -223,6 +214,20 @@ bool IsBlank(unsigned char c) {
 }
 
 }  // namespace
+
+const char *ScanPlainHex(const char *text, uint64_t *value) {
+    *value = 0;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+    while (*p != '\0' && std::isspace(*p)) ++p;
+    uint64_t v = 0;
+    for (; std::isxdigit(*p); ++p) {
+        const unsigned digit = std::isdigit(*p) ? *p - '0' : (std::tolower(*p) - 'a' + 10);
+        if (v > (UINT64_MAX >> 4)) return nullptr;
+        v = (v << 4) | digit;
+    }
+    *value = v;
+    return reinterpret_cast<const char *>(p);
+}
 
 int ReadHex32(const char *text, uint32_t *value) {
     uint64_t wide = 0;
