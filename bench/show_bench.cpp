@@ -35,7 +35,7 @@ void BM_ShowCopySessions(benchmark::State &state) {
     std::vector<CliCopySession> out(rows);
     for (auto _ : state) {
         int count = 0;
-        const int rc = zrkshow::ParseCopySessionsText(reply.c_str(), IP_SESSIONS_ALL, nullptr, 0,
+        const int rc = zrkip::ParseCopySessionsText(reply.c_str(), IP_SESSIONS_ALL, nullptr, 0,
                                                       &count, out.data(), out.size());
         if (rc != 0 || static_cast<size_t>(count) != rows) {
             state.SkipWithError("parse failed");

@@ -30,7 +30,7 @@ void check_copy_sessions(const std::string &text, int option, const std::vector<
     CliCopySession guard;
     std::memset(&guard, 0xA5, sizeof guard);
     int count = -1;
-    const int rc = zrkshow::ParseCopySessionsText(text.c_str(), option, list.data(), list.size(),
+    const int rc = zrkip::ParseCopySessionsText(text.c_str(), option, list.data(), list.size(),
                                                   &count, rows.data(), room);
     if (std::memcmp(&rows[room], &guard, sizeof guard) != 0) abort();
     if (count < 0) abort();
@@ -43,16 +43,16 @@ void check_copy_sessions(const std::string &text, int option, const std::vector<
 }
 
 void check_columns(const std::string &text) {
-    zrkshow::ColumnScanner scan(text.c_str());
+    zrkip::ColumnScanner scan(text.c_str());
     std::string_view column;
     while (scan.Next(&column)) {
         uint32_t high = 0;
         uint32_t low = 0;
-        if (zrkshow::ReadHex64(column, &high, &low) == 0 && column.size() > 16) abort();
+        if (zrkip::ReadHex64(column, &high, &low) == 0 && column.size() > 16) abort();
         uint8_t time[8];
-        zrkshow::PackDateTime(column, time);
+        zrkip::PackDateTime(column, time);
         uint8_t name[16];
-        zrkshow::CopyText(column, name, sizeof name);
+        zrkip::CopyText(column, name, sizeof name);
     }
 }
 
@@ -92,38 +92,38 @@ void check_other_parsers(const std::string &text, size_t room) {
     {
         Area area(room * ZRK_BOXID_LEN);
         ZRKerrno = 0;
-        area.Check(zrkshow_array::ParseBoxidText(reply, area.As<char>(), room));
+        area.Check(zrkip::ParseBoxidText(reply, area.As<char>(), room));
     }
     {
         Area area(room * sizeof(CliCopyFunctions));
         ZRKerrno = 0;
-        area.Check(zrkshow_array::ParseCopyFunctionsText(reply, area.As<CliCopyFunctions>(), room));
+        area.Check(zrkip::ParseCopyFunctionsText(reply, area.As<CliCopyFunctions>(), room));
     }
     {
         Area area(room * sizeof(CliModelInfo));
         ZRKerrno = 0;
-        area.Check(zrkshow_array::ParseModelInfoText(reply, area.As<CliModelInfo>(), room));
+        area.Check(zrkip::ParseModelInfoText(reply, area.As<CliModelInfo>(), room));
     }
     {
         // The list's caller may hold fewer than IP_RVZ_LIST_ROWS rows.
         const size_t rows = room < IP_RVZ_LIST_ROWS ? room : IP_RVZ_LIST_ROWS;
         Area area(offsetof(CliRvzBufferList, rows) + rows * sizeof(CliRvzBufferRow));
         ZRKerrno = 0;
-        const int rc = zrkshow_array::ParseRvzBufferText(reply, area.As<CliRvzBufferList>(), room);
+        const int rc = zrkip::ParseRvzBufferText(reply, area.As<CliRvzBufferList>(), room);
         area.Check(rc);
         if (rc == 0 && area.As<CliRvzBufferList>()->uiRowCnt > rows) abort();
     }
     {
         Area area(room * sizeof(CliRvzBufferUsage));
         ZRKerrno = 0;
-        const int rc = zrkshow_array::ParseRvzBufferUsageText(reply, area.As<CliRvzBufferUsage>(), room);
+        const int rc = zrkip::ParseRvzBufferUsageText(reply, area.As<CliRvzBufferUsage>(), room);
         area.Check(rc);
         if (rc == 0 && area.As<CliRvzBufferUsage>()->uiCmCnt > IP_RVZ_USAGE_ROWS) abort();
     }
     {
         Area area(room * sizeof(CliRvzDiskBuffer));
         ZRKerrno = 0;
-        const int rc = zrkshow_array::ParseRvzDiskBufferText(reply, area.As<CliRvzDiskBuffer>(), room);
+        const int rc = zrkip::ParseRvzDiskBufferText(reply, area.As<CliRvzDiskBuffer>(), room);
         area.Check(rc);
         if (rc == 0 && area.As<CliRvzDiskBuffer>()->uiEntryCnt > IP_RVZ_DISK_ENTRIES) abort();
     }
@@ -158,14 +158,14 @@ void check_allocated(const char *reply, Parse parse) {
 // The volume queries, the snap data rows with room records.
 void check_volume_parsers(const std::string &text, size_t room) {
     const char *reply = text.c_str();
-    check_allocated<CliVolume>(reply, zrkshow::ParseVolumesText);
-    check_allocated<CliVvolCopySession>(reply, zrkshow::ParseVvolCopySessionText);
+    check_allocated<CliVolume>(reply, zrkip::ParseVolumesText);
+    check_allocated<CliVvolCopySession>(reply, zrkip::ParseVvolCopySessionText);
     {
         Area area(room * sizeof(CliSnapDataPool));
         int presence = -1;
         int count = -1;
         ZRKerrno = 0;
-        const int rc = zrkshow::ParseSnapDataPoolText(reply, &presence, &count,
+        const int rc = zrkip::ParseSnapDataPoolText(reply, &presence, &count,
                                                       area.As<CliSnapDataPool>(), room);
         area.Check(rc);
         if (rc == 0 && (count < 0 || static_cast<size_t>(count) > room)) abort();
@@ -174,7 +174,7 @@ void check_volume_parsers(const std::string &text, size_t room) {
         Area area(room * sizeof(CliSnapDataVolume));
         int count = -1;
         ZRKerrno = 0;
-        const int rc = zrkshow::ParseSnapDataVolumeText(reply, &count,
+        const int rc = zrkip::ParseSnapDataVolumeText(reply, &count,
                                                         area.As<CliSnapDataVolume>(), room);
         area.Check(rc);
         if (rc == 0 && (count < 0 || static_cast<size_t>(count) > room)) abort();

@@ -6,10 +6,11 @@
 
 #include "platform.h"
 
-#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+using namespace zrkip;
 
 namespace zrkip {
 
@@ -29,87 +30,24 @@ std::string Format(const char *format, ...) {
     return text;
 }
 
-void Trace(int level, const char *word, const char *name, const char *format, ...) {
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(caTrcData, sizeof caTrcData, format, args);
-    va_end(args);
-    ZRKC_Com_OutputTrace(level, 1, word, name, nullptr, 0, caTrcData);
-}
-
-int TraceEnd(const char *name, int ret) {
-    Trace(1, ret == 0 ? "INFO" : "ERR", name, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
-    return ret;
-}
-
-int ReadHex32(const char *text, uint32_t *value) {
-    uint64_t wide = 0;
-    if (IPReadHex64(text, &wide) != 0) return -1;
-    if (wide > UINT32_MAX) {
-        ZRKerrno = IP_ERR_NUMBER;
-        return -1;
-    }
-    *value = static_cast<uint32_t>(wide);
-    return 0;
-}
-
 const char *TransferMode(unsigned option) {
-    if (option & IP_OPT_SYNC) return "10";
-    if (option & IP_OPT_STACK) return "02";
-    if (option & IP_OPT_CONSISTENCY) return "03";
+    if (option & ZRK_OPT_SYNC) return "10";
+    if (option & ZRK_OPT_STACK) return "02";
+    if (option & ZRK_OPT_CONSISTENCY) return "03";
     return "00";
-}
-
-int ReplyLines::Run(const char *ipAddress, const char *user, const std::string &command) {
-    return IPRunCommand(ipAddress, user, command.c_str(), &lines_, &count_);
-}
-
-const char *ReplyLines::Line(size_t n) const {
-    if (lines_ == nullptr || n == 0 || n > Count()) return nullptr;
-    return lines_[n - 1];
-}
-
-int ReplyLines::CheckStatus() const {
-    const char *first = Line(1);
-    if (first == nullptr) {
-        ZRKerrno = IP_ERR_NO_LINE;
-        return -1;
-    }
-    uint32_t status = 0;
-    if (ReadHex32(first, &status) != 0) return -1;
-    if (status != 0) {
-        IPSet_ZRKerrno(static_cast<int>(status), lines_, count_);
-        return -1;
-    }
-    return 0;
 }
 
 }  // namespace zrkip
 
 namespace {
 
-using zrkip::Format;
-using zrkip::ReplyLines;
-using zrkip::Trace;
-using zrkip::TraceEnd;
-
-const char *Safe(const char *text) { return text != nullptr ? text : "(null)"; }
-
-int Fail(int code) {
-    ZRKerrno = code;
-    return -1;
-}
-
-// The text of a 40-byte BoxID field: the bytes up to the first NUL. A field
-// that the quoted command piece cannot carry (control characters, a double
-// quote, or more bytes after a NUL) is refused.
+// The text of a 40-byte BoxID field: the bytes up to the first NUL; what
+// follows a NUL is not part of the BoxID. A text that the quoted command
+// piece cannot carry (control characters, a double quote) is refused.
 bool BoxIdText(const char *field, std::string *text) {
     const auto *bytes = reinterpret_cast<const unsigned char *>(field);
     size_t length = 0;
     while (length < ZRK_BOXID_LEN && bytes[length] != 0) ++length;
-    for (size_t i = length; i < ZRK_BOXID_LEN; ++i) {
-        if (bytes[i] != 0) return false;
-    }
     for (size_t i = 0; i < length; ++i) {
         if (bytes[i] < 0x20 || bytes[i] == 0x7F || bytes[i] == '"') return false;
     }
@@ -131,7 +69,7 @@ bool IdList(const int *ids, int count, size_t limit, std::string *list) {
 
 // Runs a command that answers with its status line only.
 int RunStatus(const char *ipAddress, const char *user, const std::string &command) {
-    ReplyLines reply;
+    Reply reply;
     if (reply.Run(ipAddress, user, command) != 0) return -1;
     return reply.CheckStatus();
 }
@@ -140,10 +78,10 @@ int RunStatus(const char *ipAddress, const char *user, const std::string &comman
 // into *sessionId (not written when sessionId is NULL).
 int RunStart(const char *ipAddress, const char *user, const std::string &command,
              int *sessionId) {
-    ReplyLines reply;
+    Reply reply;
     if (reply.Run(ipAddress, user, command) != 0) return -1;
     if (reply.CheckStatus() != 0) return -1;
-    if (reply.Line(2) == nullptr) return Fail(IP_ERR_NO_LINE);
+    if (reply.Line(2) == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     uint32_t id = 0;
     if (zrkip::ReadHex32(reply.Line(2), &id) != 0) return -1;
     if (sessionId != nullptr) *sessionId = static_cast<int>(id);
@@ -154,61 +92,49 @@ int RunStart(const char *ipAddress, const char *user, const std::string &command
 int RunSingle(const char *name, const char *ipAddress, const char *user,
               const std::string &command) {
     if (command.size() > IP_SINGLE_CMD_MAX) {
-        Trace(1, "ERR", name, "command too long. len=%zu", command.size());
-        return Fail(IP_ERR_TOO_LONG);
+        TraceText(1, "ERR", name, "command too long. len=%zu", command.size());
+        return FailWith(ZRK_ERR_TOO_LONG);
     }
     return RunStatus(ipAddress, user, command);
 }
 
-// A hexadecimal number with nothing after it: 0, or -1 with ZRKerrno 900
-// (too large) or 905 (characters after the digits).
+// A hexadecimal number with nothing after it: 0, or -1 with ZRKerrno
+// ZRK_ERR_REPLY_NUMBER (too large) or ZRK_ERR_REPLY_BAD_NUMBER (characters
+// after the digits).
 int ReadHexStrict(const char *text, uint32_t *value) {
-    if (text == nullptr) return Fail(IP_ERR_NO_LINE);
-    const char *p = text;
-    while (*p != '\0' && std::isspace(static_cast<unsigned char>(*p))) ++p;
+    if (text == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     uint64_t wide = 0;
-    for (; std::isxdigit(static_cast<unsigned char>(*p)); ++p) {
-        const int digit = std::isdigit(static_cast<unsigned char>(*p))
-                              ? *p - '0'
-                              : std::tolower(static_cast<unsigned char>(*p)) - 'a' + 10;
-        if (wide > (UINT64_MAX >> 4)) return Fail(IP_ERR_NUMBER);
-        wide = (wide << 4) | static_cast<uint64_t>(digit);
-    }
-    if (wide > UINT32_MAX) return Fail(IP_ERR_NUMBER);
-    if (*p != '\0') return Fail(905);
+    const char *end = ScanPlainHex(text, &wide);
+    if (end == nullptr || wide > UINT32_MAX) return FailWith(ZRK_ERR_REPLY_NUMBER);
+    if (*end != '\0') return FailWith(ZRK_ERR_REPLY_BAD_NUMBER);
     *value = static_cast<uint32_t>(wide);
     return 0;
 }
 
 // ---- pieces of the start commands -------------------------------------------
 
-uint64_t Join64(uint32_t high, uint32_t low) {
-    return (static_cast<uint64_t>(high) << 32) | low;
-}
-
 struct StartPieces {
-    std::string src;   // "-source-volume-number %d"
-    std::string dst;   // "-destination-volume-number %d"
-    std::string size;  // "-size %llu", empty for a whole volume
-    std::string slba;  // "-source-lba %llu", empty for a whole volume
-    std::string dlba;  // "-destination-lba %llu", empty for a whole volume
-    std::string sec;   // "-secondary-access 1 " with option 0x20000
+    std::string sSrc;   // "-source-volume-number %d"
+    std::string sDst;   // "-destination-volume-number %d"
+    std::string sSize;  // "-size %llu", empty for a whole volume
+    std::string sSlba;  // "-source-lba %llu", empty for a whole volume
+    std::string sDlba;  // "-destination-lba %llu", empty for a whole volume
+    std::string sSec;   // "-secondary-access 1 " with ZRK_OPT_SECONDARY
 };
 
 StartPieces MakeStartPieces(unsigned option, const IPCopyReq &req) {
     StartPieces p;
-    p.src = Format("-source-volume-number %d", static_cast<int>(req.SrcOLU));
-    p.dst = Format("-destination-volume-number %d", static_cast<int>(req.DstOLU));
+    p.sSrc = Format("-source-volume-number %d", static_cast<int>(req.SrcOLU));
+    p.sDst = Format("-destination-volume-number %d", static_cast<int>(req.DstOLU));
     if ((req.CopyAttr & ZRK_IPATTR_WHOLE_VOLUME) == 0) {
-        p.size = Format("-size %llu", static_cast<unsigned long long>(
-                                          Join64(req.SrcSize_high, req.SrcSize_low)));
-        p.slba = Format("-source-lba %llu", static_cast<unsigned long long>(Join64(
-                                                req.SrcExtAddr_high, req.SrcExtAddr_low)));
-        p.dlba = Format("-destination-lba %llu",
-                        static_cast<unsigned long long>(
-                            Join64(req.DstExtAddr_high, req.DstExtAddr_low)));
+        p.sSize = Format("-size %llu", static_cast<unsigned long long>(
+                                           zrkip::Join64(req.SrcSize_high, req.SrcSize_low)));
+        p.sSlba = Format("-source-lba %llu", static_cast<unsigned long long>(zrkip::Join64(
+                                                 req.SrcExtAddr_high, req.SrcExtAddr_low)));
+        p.sDlba = Format("-destination-lba %llu", static_cast<unsigned long long>(zrkip::Join64(
+                                                      req.DstExtAddr_high, req.DstExtAddr_low)));
     }
-    if (option & IP_OPT_SECONDARY) p.sec = "-secondary-access 1 ";
+    if (option & ZRK_OPT_SECONDARY) p.sSec = "-secondary-access 1 ";
     return p;
 }
 
@@ -216,55 +142,55 @@ StartPieces MakeStartPieces(unsigned option, const IPCopyReq &req) {
 template <typename Build>
 int StartCommand(const char *name, const char *ipAddress, const char *user, int option,
                  const IPCopyReq *req, bool publish, Build build) {
-    Trace(1, "INFO", name, "START");
-    Trace(3, "INFO", name, "cpIPaddress=[%s] Option=%d", Safe(ipAddress), option);
-    if (req == nullptr) return TraceEnd(name, Fail(IP_ERR_PARAM));
+    TraceText(1, "INFO", name, "START");
+    TraceText(3, "INFO", name, "cpIPaddress=[%s] Option=%d", Safe(ipAddress), option);
+    if (req == nullptr) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     std::string command;
     if (!build(static_cast<unsigned>(option), *req, &command)) {
-        return TraceEnd(name, Fail(IP_ERR_PARAM));
+        return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     }
-    if (command.size() > IP_SINGLE_CMD_MAX) return TraceEnd(name, Fail(IP_ERR_TOO_LONG));
+    if (command.size() > IP_SINGLE_CMD_MAX) return TraceEnd(1, name, FailWith(ZRK_ERR_TOO_LONG));
     int id = 0;
-    if (RunStart(ipAddress, user, command, &id) != 0) return TraceEnd(name, -1);
+    if (RunStart(ipAddress, user, command, &id) != 0) return TraceEnd(1, name, -1);
     if (publish) ZRKsessionid = id;
-    return TraceEnd(name, 0);
+    return TraceEnd(1, name, 0);
 }
 
 // ---- the change, resume and single-value commands ------------------------------
 
 int SessionCommand(const char *name, const char *ipAddress, const char *user, int option,
                    int sessionId, const std::string &command) {
-    Trace(1, "INFO", name, "START");
-    Trace(3, "INFO", name, "cpIPaddress=[%s] Option=%d SessionID=%d", Safe(ipAddress), option,
-          sessionId);
-    return TraceEnd(name, RunSingle(name, ipAddress, user, command));
+    TraceText(1, "INFO", name, "START");
+    TraceText(3, "INFO", name, "cpIPaddress=[%s] Option=%d SessionID=%d", Safe(ipAddress), option,
+              sessionId);
+    return TraceEnd(1, name, RunSingle(name, ipAddress, user, command));
 }
 
 int VolumeProtection(const char *name, const char *word, const char *ipAddress,
                      const char *user, int volume, const unsigned char *statusInfo) {
-    Trace(1, "INFO", name, "START");
+    TraceText(1, "INFO", name, "START");
     if (statusInfo == nullptr) {
-        Trace(3, "INFO", name, "cpIPaddress=[%s] Olu=%d ucpStatusInfo=NULL", Safe(ipAddress),
-              volume);
-        return TraceEnd(name, Fail(IP_ERR_PARAM));
+        TraceText(3, "INFO", name, "cpIPaddress=[%s] Olu=%d ucpStatusInfo=NULL", Safe(ipAddress),
+                  volume);
+        return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     }
-    Trace(3, "INFO", name, "cpIPaddress=[%s] Olu=%d ucpStatusInfo[0]=%xh ucpStatusInfo[1]=%xh",
-          Safe(ipAddress), volume, statusInfo[0], statusInfo[1]);
+    TraceText(3, "INFO", name, "cpIPaddress=[%s] Olu=%d ucpStatusInfo[0]=%xh ucpStatusInfo[1]=%xh",
+              Safe(ipAddress), volume, statusInfo[0], statusInfo[1]);
     const std::string command =
         Format("%s %s %s ", word, Format("-volume-number %d", volume).c_str(),
                (statusInfo[0] & 0x01) ? "-copy-protection enable" : "-copy-protection disable");
-    return TraceEnd(name, RunSingle(name, ipAddress, user, command));
+    return TraceEnd(1, name, RunSingle(name, ipAddress, user, command));
 }
 
 // ---- the commands on a list of sessions -------------------------------------------
 
 int ListTraceAndCheck(const char *name, const char *ipAddress, int option, int count,
                       const int *sessionIds, bool needOne) {
-    Trace(1, "INFO", name, "START");
-    Trace(3, "INFO", name, "cpIPaddress=[%s] Option=%d SessionCount=%d", Safe(ipAddress), option,
-          count);
+    TraceText(1, "INFO", name, "START");
+    TraceText(3, "INFO", name, "cpIPaddress=[%s] Option=%d SessionCount=%d", Safe(ipAddress),
+              option, count);
     if (count < 0 || (needOne && count == 0) || (count > 0 && sessionIds == nullptr)) {
-        return Fail(IP_ERR_PARAM);
+        return FailWith(ZRK_ERR_PARAMETER);
     }
     return 0;
 }
@@ -272,11 +198,11 @@ int ListTraceAndCheck(const char *name, const char *ipAddress, int option, int c
 int StopCommand(const char *name, const char *ipAddress, const char *user, int option,
                 int count, const int *sessionIds, bool vvol) {
     if (ListTraceAndCheck(name, ipAddress, option, count, sessionIds, false) != 0) {
-        return TraceEnd(name, -1);
+        return TraceEnd(1, name, -1);
     }
     std::string list;
     if (!IdList(sessionIds, count, IP_CMD_MAX + 1, &list)) {
-        return TraceEnd(name, Fail(IP_ERR_TOO_LONG));
+        return TraceEnd(1, name, FailWith(ZRK_ERR_TOO_LONG));
     }
     const unsigned opt = static_cast<unsigned>(option);
     std::string command;
@@ -285,22 +211,22 @@ int StopCommand(const char *name, const char *ipAddress, const char *user, int o
                          "-force");
     } else {
         command = Format("%s %s %s %s ", "stop copy-session", ("-session-id " + list).c_str(),
-                         (opt & IP_OPT_FORCE) ? "-mode force" : "",
-                         (opt & IP_OPT_STOP_TRACKING) ? "-mode stop-tracking" : "");
+                         (opt & ZRK_OPT_FORCE) ? "-mode force" : "",
+                         (opt & ZRK_OPT_STOP_TRACKING) ? "-mode stop-tracking" : "");
     }
-    if (command.size() > IP_CMD_MAX) return TraceEnd(name, Fail(IP_ERR_TOO_LONG));
-    return TraceEnd(name, RunStatus(ipAddress, user, command));
+    if (command.size() > IP_CMD_MAX) return TraceEnd(1, name, FailWith(ZRK_ERR_TOO_LONG));
+    return TraceEnd(1, name, RunStatus(ipAddress, user, command));
 }
 
 int SuspendCommand(const char *name, const char *ipAddress, const char *user, int option,
                    int mode, int count, const int *sessionIds, bool rvz) {
     if (ListTraceAndCheck(name, ipAddress, option, count, sessionIds, true) != 0) {
-        return TraceEnd(name, -1);
+        return TraceEnd(1, name, -1);
     }
     std::string list;
     if (!IdList(sessionIds, count, IP_SUSPEND_LIST_MAX, &list)) {
-        Trace(1, "ERR", name, "session id list too long. count=%d", count);
-        return TraceEnd(name, Fail(IP_ERR_TOO_LONG));
+        TraceText(1, "ERR", name, "session id list too long. count=%d", count);
+        return TraceEnd(1, name, FailWith(ZRK_ERR_TOO_LONG));
     }
     const unsigned opt = static_cast<unsigned>(option);
     const std::string ids = "-session-id " + list;
@@ -309,22 +235,23 @@ int SuspendCommand(const char *name, const char *ipAddress, const char *user, in
         command = Format("%s %s %s ", "suspend copy-vz", ids.c_str(),
                          (mode & 1) ? "-mode concurrent" : "-mode normal");
     } else {
-        const char *modePiece = (mode & 1)                ? "-mode concurrent"
-                                : (opt & IP_OPT_FORCE) ? "-mode force"
-                                                          : "";
+        const char *modePiece = (mode & 1)              ? "-mode concurrent"
+                                : (opt & ZRK_OPT_FORCE) ? "-mode force"
+                                                        : "";
         std::string timer;
-        if (opt & IP_OPT_STACK_TIMER) {
+        if (opt & ZRK_OPT_STACK_TIMER) {
             timer = Format("-timer %d", ZRKRVZ_stacktimer);
             if (timer.size() > IP_TIMER_PIECE_MAX) {
-                Trace(1, "ERR", name, "timer too large. ZRKRVZ_stacktimer=%d", ZRKRVZ_stacktimer);
-                return TraceEnd(name, Fail(IP_ERR_TOO_LONG));
+                TraceText(1, "ERR", name, "timer too large. ZRKRVZ_stacktimer=%d",
+                          ZRKRVZ_stacktimer);
+                return TraceEnd(1, name, FailWith(ZRK_ERR_TOO_LONG));
             }
         }
         command = Format("%s %s %s %s %s", "suspend copy-rvz", ids.c_str(), modePiece,
-                         (opt & IP_OPT_UNTRANS) ? "-untrans enable" : "", timer.c_str());
+                         (opt & ZRK_OPT_UNTRANSFERRED) ? "-untrans enable" : "", timer.c_str());
     }
-    if (command.size() > IP_CMD_MAX) return TraceEnd(name, Fail(IP_ERR_TOO_LONG));
-    return TraceEnd(name, RunStatus(ipAddress, user, command));
+    if (command.size() > IP_CMD_MAX) return TraceEnd(1, name, FailWith(ZRK_ERR_TOO_LONG));
+    return TraceEnd(1, name, RunStatus(ipAddress, user, command));
 }
 
 }  // namespace
@@ -336,20 +263,20 @@ extern "C" int ChangeCopyVz(const char *ipAddress, const char *user, int option,
     const unsigned opt = static_cast<unsigned>(option);
     const std::string command =
         Format("%s %s %s ", "change copy-vz", Format("-session-id %d", sessionId).c_str(),
-               (opt & IP_OPT_REVERSE) ? "-action reverse" : "");
+               (opt & ZRK_OPT_REVERSE) ? "-action reverse" : "");
     return SessionCommand("ChangeCopyVz", ipAddress, user, option, sessionId, command);
 }
 
 extern "C" int ChangeCopyRvz(const char *ipAddress, const char *user, int option,
                              int sessionId) {
     const unsigned opt = static_cast<unsigned>(option);
-    const bool reverse = (opt & IP_OPT_REVERSE) != 0;
+    const bool reverse = (opt & ZRK_OPT_REVERSE) != 0;
     const std::string xfer =
         reverse ? std::string() : std::string("-xfer-mode ") + zrkip::TransferMode(opt);
     const char *split =
-        (opt & IP_OPT_SYNC) ? ((opt & IP_OPT_SPLIT_AUTO) ? "-split 1" : "-split 0") : "";
+        (opt & ZRK_OPT_SYNC) ? ((opt & ZRK_OPT_AUTO_SPLIT) ? "-split 1" : "-split 0") : "";
     const char *recovery =
-        reverse ? "" : ((opt & IP_OPT_RECOVERY_MAN) ? "-recovery 1" : "-recovery 0");
+        reverse ? "" : ((opt & ZRK_OPT_MANUAL_RCV) ? "-recovery 1" : "-recovery 0");
     const std::string command =
         Format("%s %s %s %s %s %s", "change copy-rvz", Format("-session-id %d", sessionId).c_str(),
                reverse ? "-action reverse" : "-action change", xfer.c_str(), split, recovery);
@@ -367,17 +294,17 @@ extern "C" int ResumeCopyRvz(const char *ipAddress, const char *user, int option
     const unsigned opt = static_cast<unsigned>(option);
     const std::string command =
         Format("%s %s %s", "resume copy-rvz", Format("-session-id %d", sessionId).c_str(),
-               (opt & IP_OPT_REMAIN) ? "-remain-mode enable" : "");
+               (opt & ZRK_OPT_REMAIN) ? "-remain-mode enable" : "");
     return SessionCommand("ResumeCopyRvz", ipAddress, user, option, sessionId, command);
 }
 
 extern "C" int InitializeSnapDataVolume(const char *ipAddress, const char *user, int volume) {
     static const char kName[] = "InitializeSnapDataVolume";
-    Trace(1, "INFO", kName, "START");
-    Trace(3, "INFO", kName, "cpIPaddress=[%s] SDV=%d", Safe(ipAddress), volume);
+    TraceText(1, "INFO", kName, "START");
+    TraceText(3, "INFO", kName, "cpIPaddress=[%s] SDV=%d", Safe(ipAddress), volume);
     const std::string command = Format("%s %s ", "initialize snap-data-volume",
                                        Format("-volume-number %d", volume).c_str());
-    return TraceEnd(kName, RunSingle(kName, ipAddress, user, command));
+    return TraceEnd(1, kName, RunSingle(kName, ipAddress, user, command));
 }
 
 extern "C" int SetVolume(const char *ipAddress, const char *user, int volume,
@@ -394,10 +321,12 @@ extern "C" int SetMorvicTierVolume(const char *ipAddress, const char *user, int 
 extern "C" int SetRvzBuffer(const char *ipAddress, const char *user,
                             CliRvzBufferSetting setting) {
     static const char kName[] = "SetRvzBuffer";
-    Trace(1, "INFO", kName, "START");
-    Trace(3, "INFO", kName, "cpIPaddress=[%s] ", Safe(ipAddress));
+    TraceText(1, "INFO", kName, "START");
+    TraceText(3, "INFO", kName, "cpIPaddress=[%s] ", Safe(ipAddress));
     std::string box;
-    if (!BoxIdText(setting.caRemoteBoxID, &box)) return TraceEnd(kName, Fail(IP_ERR_PARAM));
+    if (!BoxIdText(setting.caRemoteBoxID, &box)) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    }
     const char *type = setting.iBuffType == 1   ? "-buffer-type send"
                        : setting.iBuffType == 2 ? "-buffer-type receive"
                                                 : "";
@@ -407,7 +336,7 @@ extern "C" int SetRvzBuffer(const char *ipAddress, const char *user,
                ("-remote-boxid \"" + box + "\"").c_str(), type,
                Format("-forwarding-interval %d", setting.iForwardInterval).c_str(),
                Format("-monitoring-time %d", setting.iMonitorTime).c_str());
-    return TraceEnd(kName, RunSingle(kName, ipAddress, user, command));
+    return TraceEnd(1, kName, RunSingle(kName, ipAddress, user, command));
 }
 
 extern "C" int StartCopyVz(const char *ipAddress, const char *user, int option,
@@ -416,8 +345,8 @@ extern "C" int StartCopyVz(const char *ipAddress, const char *user, int option,
                         [](unsigned opt, const IPCopyReq &r, std::string *command) {
                             const StartPieces p = MakeStartPieces(opt, r);
                             *command = Format("%s %s %s %s %s %s %s", "start copy-vz",
-                                              p.src.c_str(), p.dst.c_str(), p.size.c_str(),
-                                              p.slba.c_str(), p.dlba.c_str(), p.sec.c_str());
+                                              p.sSrc.c_str(), p.sDst.c_str(), p.sSize.c_str(),
+                                              p.sSlba.c_str(), p.sDlba.c_str(), p.sSec.c_str());
                             return true;
                         });
 }
@@ -427,16 +356,16 @@ extern "C" int StartCopyKzp(const char *ipAddress, const char *user, int option,
     return StartCommand("StartCopyKzp", ipAddress, user, option, req, true,
                         [](unsigned opt, const IPCopyReq &r, std::string *command) {
                             const StartPieces p = MakeStartPieces(opt, r);
-                            *command = Format("%s %s %s %s %s %s", "start copy-kzp",
-                                              p.src.c_str(), p.dst.c_str(), p.size.c_str(),
-                                              p.slba.c_str(), p.dlba.c_str());
+                            *command = Format("%s %s %s %s %s %s", "start copy-kzp", p.sSrc.c_str(),
+                                              p.sDst.c_str(), p.sSize.c_str(), p.sSlba.c_str(),
+                                              p.sDlba.c_str());
                             return true;
                         });
 }
 
 extern "C" int StartCopyQuickKzp(const char *ipAddress, const char *user, int option,
                                  const IPCopyReq *req) {
-    const bool restart = (static_cast<unsigned>(option) & IP_OPT_RESTART) != 0;
+    const bool restart = (static_cast<unsigned>(option) & ZRK_OPT_RESTART) != 0;
     return StartCommand(
         "StartCopyQuickKzp", ipAddress, user, option, req, !restart,
         [restart](unsigned opt, const IPCopyReq &r, std::string *command) {
@@ -447,9 +376,9 @@ extern "C" int StartCopyQuickKzp(const char *ipAddress, const char *user, int op
             }
             const StartPieces p = MakeStartPieces(opt, r);
             *command = Format("%s %s %s %s %s %s %s", "start copy-quick-kzp",
-                              (opt & IP_OPT_VVOL_DELETE) ? "-vvol-session-delete-mode enable" : "",
-                              p.src.c_str(), p.dst.c_str(), p.size.c_str(), p.slba.c_str(),
-                              p.dlba.c_str());
+                              (opt & ZRK_OPT_VVOL_DELETE) ? "-vvol-session-delete-mode enable" : "",
+                              p.sSrc.c_str(), p.sDst.c_str(), p.sSize.c_str(), p.sSlba.c_str(),
+                              p.sDlba.c_str());
             return true;
         });
 }
@@ -463,15 +392,14 @@ extern "C" int StartCopyRvz(const char *ipAddress, const char *user, int option,
             std::string dstBox;
             if (!BoxIdText(r.SrcBoxID, &srcBox) || !BoxIdText(r.DstBoxID, &dstBox)) return false;
             const StartPieces p = MakeStartPieces(opt, r);
-            *command = Format(
-                "%s %s %s %s %s %s %s %s %s %s %s %s %s", "start copy-rvz",
-                ("-source-boxid \"" + srcBox + "\"").c_str(),
-                ("-destination-boxid \"" + dstBox + "\"").c_str(), p.src.c_str(), p.dst.c_str(),
-                p.size.c_str(), p.slba.c_str(), p.dlba.c_str(),
-                (opt & IP_OPT_SKIP) ? "-mode skip" : "",
-                (std::string("-xfer-mode ") + zrkip::TransferMode(opt)).c_str(),
-                (opt & IP_OPT_SPLIT_AUTO) ? "-split 1" : "",
-                (opt & IP_OPT_RECOVERY_MAN) ? "-recovery 1" : "", p.sec.c_str());
+            *command = Format("%s %s %s %s %s %s %s %s %s %s %s %s %s", "start copy-rvz",
+                              ("-source-boxid \"" + srcBox + "\"").c_str(),
+                              ("-destination-boxid \"" + dstBox + "\"").c_str(), p.sSrc.c_str(),
+                              p.sDst.c_str(), p.sSize.c_str(), p.sSlba.c_str(), p.sDlba.c_str(),
+                              (opt & ZRK_OPT_SKIP_COPY) ? "-mode skip" : "",
+                              (std::string("-xfer-mode ") + zrkip::TransferMode(opt)).c_str(),
+                              (opt & ZRK_OPT_AUTO_SPLIT) ? "-split 1" : "",
+                              (opt & ZRK_OPT_MANUAL_RCV) ? "-recovery 1" : "", p.sSec.c_str());
             return true;
         });
 }
@@ -482,16 +410,16 @@ extern "C" int StartCopySnapKzp(const char *ipAddress, const char *user, int opt
         "StartCopySnapKzp", ipAddress, user, option, req, true,
         [](unsigned opt, const IPCopyReq &r, std::string *command) {
             const StartPieces p = MakeStartPieces(opt, r);
-            if (opt & IP_OPT_MONITOR) {
-                *command = Format("%s %s %s %s", "start copy-monitor", p.src.c_str(),
-                                  p.size.c_str(), p.slba.c_str());
+            if (opt & ZRK_OPT_MONITOR) {
+                *command = Format("%s %s %s %s", "start copy-monitor", p.sSrc.c_str(),
+                                  p.sSize.c_str(), p.sSlba.c_str());
                 return true;
             }
-            *command = Format("%s %s %s %s %s %s %s %s", "start copy-snap-kzp",
-                              (opt & IP_OPT_VVOL_DELETE) ? "-vvol-session-delete-mode enable" : "",
-                              (r.CopyAttr & ZRK_IPATTR_SNAPKZP) ? "-mode normal" : "",
-                              p.src.c_str(), p.dst.c_str(), p.size.c_str(), p.slba.c_str(),
-                              p.dlba.c_str());
+            *command =
+                Format("%s %s %s %s %s %s %s %s", "start copy-snap-kzp",
+                       (opt & ZRK_OPT_VVOL_DELETE) ? "-vvol-session-delete-mode enable" : "",
+                       (r.CopyAttr & ZRK_IPATTR_SNAPKZP) ? "-mode normal" : "", p.sSrc.c_str(),
+                       p.sDst.c_str(), p.sSize.c_str(), p.sSlba.c_str(), p.sDlba.c_str());
             return true;
         });
 }
@@ -521,26 +449,28 @@ extern "C" int SuspendCopyRvz(const char *ipAddress, const char *user, int optio
 extern "C" int TestAuthentication(const char *ipAddress, const char *user, const char *password,
                                   int *result) {
     static const char kName[] = "TestAuthentication";
-    Trace(1, "INFO", kName, "START");
-    Trace(3, "INFO", kName, "cpIPaddress=[%s] ", Safe(ipAddress));
+    TraceText(1, "INFO", kName, "START");
+    TraceText(3, "INFO", kName, "cpIPaddress=[%s] ", Safe(ipAddress));
     if (user == nullptr || password == nullptr || result == nullptr) {
-        return TraceEnd(kName, Fail(IP_ERR_PARAM));
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     }
     const std::string name = Format("-name %s", user);
     const std::string secret = Format("-password %s", password);
     if (name.size() > IP_AUTH_PIECE_MAX || secret.size() > IP_AUTH_PIECE_MAX) {
-        return TraceEnd(kName, Fail(IP_ERR_TOO_LONG));
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_TOO_LONG));
     }
     const std::string command =
         Format("%s %s %s", "test authentication", name.c_str(), secret.c_str());
-    ReplyLines reply;
-    if (reply.Run(ipAddress, user, command) != 0) return TraceEnd(kName, -1);
-    if (reply.Count() < 2 || reply.Line(1) == nullptr) return TraceEnd(kName, Fail(IP_ERR_NO_LINE));
+    Reply reply;
+    if (reply.Run(ipAddress, user, command) != 0) return TraceEnd(1, kName, -1);
+    if (reply.Count() < 2 || reply.Line(1) == nullptr) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_REPLY_INCOMPLETE));
+    }
     uint32_t status = 0;
-    if (ReadHexStrict(reply.Line(1), &status) != 0) return TraceEnd(kName, -1);
-    if (status != 0) return TraceEnd(kName, reply.CheckStatus());
+    if (ReadHexStrict(reply.Line(1), &status) != 0) return TraceEnd(1, kName, -1);
+    if (status != 0) return TraceEnd(1, kName, reply.CheckStatus());
     uint32_t code = 0;
-    if (ReadHexStrict(reply.Line(2), &code) != 0) return TraceEnd(kName, -1);
+    if (ReadHexStrict(reply.Line(2), &code) != 0) return TraceEnd(1, kName, -1);
     *result = static_cast<int>(code);
-    return TraceEnd(kName, 0);
+    return TraceEnd(1, kName, 0);
 }

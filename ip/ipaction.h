@@ -14,8 +14,8 @@
  *
  * Return convention: 0, or -1 with ZRKerrno set; the reply and its lines are
  * released on every way out. Arguments that the command text cannot carry
- * (a BoxID with TAB, newline, a double quote or bytes after its NUL; a piece
- * longer than its field) are refused before any connection is made.
+ * (a BoxID with a control character or a double quote before its NUL; a
+ * piece longer than its field) are refused before any connection is made.
  */
 #ifndef ZRK_IPACTION_H
 #define ZRK_IPACTION_H
@@ -25,6 +25,11 @@
 
 #include <stddef.h>
 #include <stdint.h>
+
+#ifdef __cplusplus
+#include <cstddef>
+#include <string>
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -38,23 +43,7 @@ extern "C" {
 #define IP_TIMER_PIECE_MAX  15    /* "-timer " and at most 8 characters */
 #define IP_SUSPEND_LIST_MAX 5108  /* a suspend id list reaching this is refused */
 
-/* Option bits of the out-of-band API that the wrappers read. */
-#define IP_OPT_FORCE         0x2u
-#define IP_OPT_UNTRANS       0x10u
-#define IP_OPT_SYNC          0x20u
-#define IP_OPT_SKIP          0x40u
-#define IP_OPT_REMAIN        0x80u
-#define IP_OPT_SPLIT_AUTO    0x100u
-#define IP_OPT_RECOVERY_MAN  0x200u
-#define IP_OPT_STACK         0x400u
-#define IP_OPT_CONSISTENCY   0x800u
-#define IP_OPT_REVERSE       0x1000u
-#define IP_OPT_RESTART       0x2000u
-#define IP_OPT_STOP_TRACKING 0x4000u
-#define IP_OPT_MONITOR       0x8000u
-#define IP_OPT_SECONDARY     0x20000u
-#define IP_OPT_STACK_TIMER   0x100000u
-#define IP_OPT_VVOL_DELETE   0x2000000u
+/* The wrappers read the option bits by their ZRK_OPT_ names (zrkapi.h). */
 
 /* ---- records ---------------------------------------------------------------- */
 
@@ -118,7 +107,7 @@ int SetMorvicTierVolume(const char *ipAddress, const char *user, int volume,
                         const unsigned char *statusInfo);
 int SetRvzBuffer(const char *ipAddress, const char *user, CliRvzBufferSetting setting);
 /* The starts store the new session's identifier (reply line 2) in
- * ZRKsessionid; the QuickKZP restart form (option 0x2000) leaves it. */
+ * ZRKsessionid; the QuickKZP restart form (ZRK_OPT_RESTART) leaves it. */
 int StartCopyVz(const char *ipAddress, const char *user, int option, const IPCopyReq *req);
 int StartCopyKzp(const char *ipAddress, const char *user, int option, const IPCopyReq *req);
 int StartCopyQuickKzp(const char *ipAddress, const char *user, int option,
@@ -142,7 +131,7 @@ int TestAuthentication(const char *ipAddress, const char *user, const char *pass
 
 /* One call of a concurrent KZP start: phase 0 first (stores the concurrent
  * identifier), 1 middle, 2 last (hands back *rowCount rows in *rows, which
- * the caller frees with free()). An entry with option 0x2000 restarts the
+ * the caller frees with free()). An entry with ZRK_OPT_RESTART restarts the
  * count sessions of sessionIds instead and also hands back rows. */
 int StartCopyConcurrentKzp(const char *ipAddress, const char *user, int count,
                            const int *sessionIds, int phase, uint32_t *concId,
@@ -157,9 +146,6 @@ int VastrelCli4MultiOpt(const char *ipAddress, const char *user, int option, int
 #ifdef __cplusplus
 } /* extern "C" */
 
-#include <cstddef>
-#include <string>
-
 static_assert(sizeof(CliRvzBufferSetting) == 56, "CliRvzBufferSetting layout");
 static_assert(offsetof(CliRvzBufferSetting, caRemoteBoxID) == 16, "CliRvzBufferSetting layout");
 static_assert(sizeof(CliConcStartResult) == 48, "CliConcStartResult layout");
@@ -172,37 +158,8 @@ namespace zrkip {
 
 // printf into a std::string of whatever length it needs.
 std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
-// One line into the API trace under the class word and function name.
-void Trace(int level, const char *word, const char *name, const char *format, ...)
-    __attribute__((format(printf, 4, 5)));
-// "END(ret=%d, ZRKerrno=%d)" at level 1, INFO with 0 and ERR otherwise.
-int TraceEnd(const char *name, int ret);
-// A reply number that must fit in 32 bits: 0, or -1 with ZRKerrno 900.
-int ReadHex32(const char *text, uint32_t *value);
 // The transfer mode digits of an option word: "10", "02", "03" or "00".
 const char *TransferMode(unsigned option);
-
-// The lines of one command's reply; released when it goes out of scope.
-class ReplyLines {
-public:
-    ReplyLines() = default;
-    ~ReplyLines() { IPFreeLines(lines_, count_); }
-    ReplyLines(const ReplyLines &) = delete;
-    ReplyLines &operator=(const ReplyLines &) = delete;
-
-    // Runs the command and splits its reply; 0 or -1 with ZRKerrno.
-    int Run(const char *ipAddress, const char *user, const std::string &command);
-    size_t Count() const { return count_ > 0 ? static_cast<size_t>(count_) : 0; }
-    // Line n counted from 1, or NULL when the reply has no such line.
-    const char *Line(size_t n) const;
-    // Reads the status of line 1: 0 when it is 0; otherwise -1 with ZRKerrno
-    // (902 no line 1, 900 overflow, or the mapping of the failed reply).
-    int CheckStatus() const;
-
-private:
-    char **lines_ = nullptr;
-    int count_ = 0;
-};
 
 }  // namespace zrkip
 #endif

@@ -13,6 +13,8 @@
 #include <new>
 #include <unistd.h>
 
+using namespace zrkip;
+
 namespace {
 
 // The common data: the array of the last IPComInfoCheckSet.
@@ -21,34 +23,7 @@ struct CommonData {
     unsigned char ucaFunctions[IP_COMMON_FUNCS_LEN]; // CliCopyFunctions record
     unsigned char ucaRvzCount[IP_COMMON_RVZCNT_LEN]; // RVZ buffer count, host order
 };
-CommonData g_common;
-
-void TraceText(int level, const char *word, const char *name, const char *format, ...)
-    __attribute__((format(printf, 4, 5)));
-
-void TraceText(int level, const char *word, const char *name, const char *format, ...) {
-    std::memset(caTrcData, 0, sizeof caTrcData);
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(caTrcData, sizeof caTrcData, format, args);
-    va_end(args);
-    ZRKC_Com_OutputTrace(level, 1, word, name, nullptr, 0, caTrcData);
-}
-
-int TraceEnd(int level, const char *name, int ret) {
-    TraceText(level, ret == 0 ? "INFO" : "ERR", name, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
-    return ret;
-}
-
-int Fail(int error) {
-    ZRKerrno = error;
-    return -1;
-}
-
-uint64_t Join(uint32_t high, uint32_t low) { return (uint64_t{high} << 32) | low; }
-
-// A text of 40 bytes, traced as at most 40 characters.
-const char *BoxShown(const char *box) { return box != nullptr ? box : "NULL"; }
+CommonData gCommon;
 
 bool AllFF(const char *box) {
     for (size_t i = 0; i < ZRK_BOXID_LEN; ++i) {
@@ -67,53 +42,47 @@ bool Overlap(uint64_t a, uint64_t b, uint64_t size) {
 
 // ---- the call frame ------------------------------------------------------------
 
-namespace zrkipframe {
+namespace zrkip {
 
 CallFrame::CallFrame(int callerId, const char *name, unsigned char *sense)
-    : name_(name), sense_(sense) {
+    : pName(name), pSense(sense) {
     ZRKC_Com_OpenTrace(callerId);
     Info(1, "START");
     CtrlSenseData(nullptr, ZRK_SENSE_LEN, ZRK_SENSE_CLEAR);
-    CtrlSenseData(sense_, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT);
+    CtrlSenseData(pSense, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT);
 }
 
 CallFrame::~CallFrame() {
-    if (!closed_) ZRKC_Com_CloseTrace();
-}
-
-void CallFrame::Line(int level, const char *word, const char *format, va_list args) {
-    std::memset(caTrcData, 0, sizeof caTrcData);
-    std::vsnprintf(caTrcData, sizeof caTrcData, format, args);
-    ZRKC_Com_OutputTrace(level, 1, word, name_, nullptr, 0, caTrcData);
+    if (!bClosed) ZRKC_Com_CloseTrace();
 }
 
 void CallFrame::Info(int level, const char *format, ...) {
     va_list args;
     va_start(args, format);
-    Line(level, "INFO", format, args);
+    TraceTextV(level, "INFO", pName, format, args);
     va_end(args);
 }
 
 void CallFrame::Err(int level, const char *format, ...) {
     va_list args;
     va_start(args, format);
-    Line(level, "ERR", format, args);
+    TraceTextV(level, "ERR", pName, format, args);
     va_end(args);
 }
 
 void CallFrame::Dump(int level, const void *data, int length) {
-    ZRKC_Com_OutputTrace(level, 2, "INFO", name_, nullptr, length, data);
+    TraceData(level, pName, data, length);
 }
 
 int CallFrame::CheckRoot() {
     if (::geteuid() == 0) return 0;
     Err(1, "not root");
-    return Fail(34);
+    return FailWith(ZRK_ERR_PERMISSION);
 }
 
 void CallFrame::SenseAgain() {
-    CtrlSenseData(sense_, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT);
-    if (sense_ != nullptr) Dump(2, sense_, ZRK_SENSE_LEN);
+    CtrlSenseData(pSense, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT);
+    if (pSense != nullptr) Dump(2, pSense, ZRK_SENSE_LEN);
 }
 
 void TraceCopyArgs(CallFrame &frame, const CopyArgs &a, bool wideOption) {
@@ -144,17 +113,18 @@ void MakeCopyReq(const CopyArgs &a, IPCopyReq *req) {
 }
 
 int CallFrame::Finish(int ret) {
-    if (ret < 0) {
-        Err(1, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
-    } else {
+    // A positive return is a success too (the volume information's 1).
+    if (ret > 0) {
         Info(1, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
+    } else {
+        TraceEnd(1, pName, ret);
     }
     ZRKC_Com_CloseTrace();
-    closed_ = true;
+    bClosed = true;
     return ret;
 }
 
-}  // namespace zrkipframe
+}  // namespace zrkip
 
 // ---- the common data -------------------------------------------------------------
 
@@ -162,9 +132,9 @@ extern "C" void IPCtrlCommonData(unsigned int iOperation, void *buffer) {
     unsigned char *item = nullptr;
     size_t size = 0;
     switch (iOperation / 3) {
-    case 0: item = g_common.ucaOwnBoxID; size = sizeof g_common.ucaOwnBoxID; break;
-    case 1: item = g_common.ucaFunctions; size = sizeof g_common.ucaFunctions; break;
-    case 2: item = g_common.ucaRvzCount; size = sizeof g_common.ucaRvzCount; break;
+    case 0: item = gCommon.ucaOwnBoxID; size = sizeof gCommon.ucaOwnBoxID; break;
+    case 1: item = gCommon.ucaFunctions; size = sizeof gCommon.ucaFunctions; break;
+    case 2: item = gCommon.ucaRvzCount; size = sizeof gCommon.ucaRvzCount; break;
     default: return;
     }
     switch (iOperation % 3) {
@@ -181,11 +151,11 @@ extern "C" int IPComInfoCheckSet(const char *ip, const char *user, uint32_t Opti
     static const char kName[] = "IPComInfoCheckSet";
     TraceText(2, "INFO", kName, "START");
     TraceText(3, "INFO", kName, "cpIPaddress=[%s] OptionFlag=0x%02x, OptionMask=0x%02x",
-              zrkipframe::Shown(ip), OptionFlag, OptionMask);
+              zrkip::Shown(ip), OptionFlag, OptionMask);
     auto failed = [&]() { return TraceEnd(1, kName, -1); };
 
     if ((OptionFlag & ~OptionMask) != 0) {
-        ZRKerrno = 37;
+        ZRKerrno = ZRK_ERR_OPTION;
         return failed();
     }
     ZRKOptionFlag = OptionFlag;
@@ -198,9 +168,10 @@ extern "C" int IPComInfoCheckSet(const char *ip, const char *user, uint32_t Opti
 
     unsigned char record[IP_COMMON_FUNCS_LEN];
     std::memcpy(record, &functions, sizeof record);
-    if ((record[IP_CF_KZP_BYTE] & 0x01) == 0 && (record[IP_CF_VZ_BYTE] & 0x01) == 0 &&
-        (record[IP_CF_RVZ_BYTE] & 0x01) == 0) {
-        ZRKerrno = 59;
+    if (!zrk_support_has(record, ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_KIND) &&
+        !zrk_support_has(record, ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_KIND) &&
+        !zrk_support_has(record, ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND)) {
+        ZRKerrno = ZRK_ERR_SETUP;
         return failed();
     }
 
@@ -211,10 +182,11 @@ extern "C" int IPComInfoCheckSet(const char *ip, const char *user, uint32_t Opti
         IPCtrlCommonData(IP_COMMON_BOXID_SET, box);
     }
 
-    if ((RefreshFlags & IP_REFRESH_RVZCNT) != 0 && (record[IP_CF_RVZBUFF_BYTE] & 0x80) != 0) {
+    if ((RefreshFlags & IP_REFRESH_RVZCNT) != 0 &&
+        zrk_support_has(record, ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_RVZ_BUFFERS)) {
         std::unique_ptr<CliRvzBufferList> list(new (std::nothrow) CliRvzBufferList());
         if (!list) {
-            ZRKerrno = 36;
+            ZRKerrno = ZRK_ERR_NO_MEMORY;
             return failed();
         }
         if (ShowRvzBuffer(ip, user, list.get(), IP_RVZ_LIST_ROWS) != 0) return failed();
@@ -235,38 +207,38 @@ extern "C" int IPCheckParam(const char *ip, const char * /*user*/, const char *S
     static const char kName[] = "IPCheckParam";
     TraceText(1, "INFO", kName, "START");
     TraceText(3, "INFO", kName, "IPaddress=%s, CopyInterval=%d, CheckOption=0x%02x",
-              zrkipframe::Shown(ip), CopyInterval, static_cast<unsigned>(CheckOption));
+              zrkip::Shown(ip), CopyInterval, static_cast<unsigned>(CheckOption));
     TraceText(3, "INFO", kName,
               "SrcBoxID=%.40s, SrcOLU=%d, SrcExtAddr_high=%d, SrcExtAddr_low=%d, "
               "SrcSize_high=%d, SrcSize_low=%d",
-              BoxShown(SrcBoxID), static_cast<int>(SrcOLU), static_cast<int>(SrcExtAddr_high),
+              zrkip::Shown(SrcBoxID), static_cast<int>(SrcOLU), static_cast<int>(SrcExtAddr_high),
               static_cast<int>(SrcExtAddr_low), static_cast<int>(SrcSize_high),
               static_cast<int>(SrcSize_low));
     TraceText(3, "INFO", kName, "DstBoxID=%.40s, DstOLU=%d, DstExtAddr_high=%d, DstExtAddr_low=%d",
-              BoxShown(DstBoxID), static_cast<int>(DstOLU), static_cast<int>(DstExtAddr_high),
+              zrkip::Shown(DstBoxID), static_cast<int>(DstOLU), static_cast<int>(DstExtAddr_high),
               static_cast<int>(DstExtAddr_low));
 
     const bool monitor = (CheckOption & IP_CHECK_MONITOR) != 0;
-    const uint64_t size = Join(SrcSize_high, SrcSize_low);
-    const uint64_t src = Join(SrcExtAddr_high, SrcExtAddr_low);
-    const uint64_t dst = Join(DstExtAddr_high, DstExtAddr_low);
+    const uint64_t size = zrkip::Join64(SrcSize_high, SrcSize_low);
+    const uint64_t src = zrkip::Join64(SrcExtAddr_high, SrcExtAddr_low);
+    const uint64_t dst = zrkip::Join64(DstExtAddr_high, DstExtAddr_low);
 
     auto check = [&]() -> int {
-        if (SrcBoxID == nullptr) return Fail(4);
-        if (DstBoxID == nullptr) return Fail(5);
-        if (monitor && !AllFF(DstBoxID)) return Fail(5);
-        if (SrcOLU > 0xFFFFu) return Fail(6);
-        if (monitor ? DstOLU != 0xFFFFFFFFu : DstOLU > 0xFFFFu) return Fail(7);
-        if (size == 0 && (src != 0 || dst != 0)) return Fail(11);
+        if (SrcBoxID == nullptr) return FailWith(ZRK_ERR_SRC_BOXID);
+        if (DstBoxID == nullptr) return FailWith(ZRK_ERR_DST_BOXID);
+        if (monitor && !AllFF(DstBoxID)) return FailWith(ZRK_ERR_DST_BOXID);
+        if (SrcOLU > 0xFFFFu) return FailWith(ZRK_ERR_SRC_OLU);
+        if (monitor ? DstOLU != 0xFFFFFFFFu : DstOLU > 0xFFFFu) return FailWith(ZRK_ERR_DST_OLU);
+        if (size == 0 && (src != 0 || dst != 0)) return FailWith(ZRK_ERR_SIZE);
         if (monitor) {
             if (size == 0 || (DstExtAddr_high == 0xFFFFFFFFu && DstExtAddr_low == 0xFFFFFFFFu)) {
                 return 0;
             }
-            return Fail(8);
+            return FailWith(ZRK_ERR_EXTENT);
         }
         if (std::memcmp(SrcBoxID, DstBoxID, ZRK_BOXID_LEN) != 0) return 0;
-        if (size == 0 && SrcOLU == DstOLU) return Fail(48);
-        if (SrcOLU == DstOLU && Overlap(src, dst, size)) return Fail(8);
+        if (size == 0 && SrcOLU == DstOLU) return FailWith(ZRK_ERR_OLU);
+        if (SrcOLU == DstOLU && Overlap(src, dst, size)) return FailWith(ZRK_ERR_EXTENT);
         return 0;
     };
     return TraceEnd(1, kName, check());
@@ -310,8 +282,8 @@ extern "C" void IPMakeReq(const char *SrcBoxID, uint32_t SrcOLU, uint32_t SrcExt
 
 extern "C" int IPCheckBoxID(const IPCopyReq *req) {
     static const char kName[] = "IPCheckBoxID";
-    if (req == nullptr) return TraceEnd(1, kName, Fail(13));
-    ZRKC_Com_OutputTrace(3, 2, "INFO", kName, nullptr, static_cast<int>(sizeof *req), req);
+    if (req == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    TraceData(3, kName, req, static_cast<int>(sizeof *req));
     char own[ZRK_BOXID_LEN];
     IPCtrlCommonData(IP_COMMON_BOXID_GET, own);
     int ret = 0;
@@ -321,12 +293,12 @@ extern "C" int IPCheckBoxID(const IPCopyReq *req) {
             TraceText(3, "ERR", kName, "SrcBoxID=%.40s", req->SrcBoxID);
             TraceText(3, "ERR", kName, "DstBoxID=%.40s", req->DstBoxID);
             TraceText(3, "ERR", kName, "OwnBoxID=%.40s", own);
-            ret = Fail(57);
+            ret = FailWith(ZRK_ERR_BOXID);
         }
     } else if (std::memcmp(req->SrcBoxID, own, sizeof own) != 0) {
         TraceText(3, "ERR", kName, "SrcBoxID=%.40s", req->SrcBoxID);
         TraceText(3, "ERR", kName, "OwnBoxID=%.40s", own);
-        ret = Fail(33);
+        ret = FailWith(ZRK_ERR_DIFFERENT_ZRK);
     }
     return TraceEnd(1, kName, ret);
 }

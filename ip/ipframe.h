@@ -14,7 +14,9 @@
 #ifndef ZRK_IPFRAME_H
 #define ZRK_IPFRAME_H
 
+#include "iplink.h"
 #include "zrkapi.h"
+#include "zrksupport.h"
 
 #include <stdint.h>
 
@@ -40,6 +42,12 @@ extern "C" {
 /* RefreshFlags of IPComInfoCheckSet. */
 #define IP_REFRESH_BOXID        0x1   /* ask "show boxid" */
 #define IP_REFRESH_RVZCNT       0x2   /* ask "show rvz-buffer" (when the array has buffers) */
+#define IP_REFRESH_FUNCS        0x4   /* the copy functions: asked on every call */
+
+/* OptionFlag of ZRKIPGetVolumeInfo: what to fill. */
+#define IP_VOLINFO_MAXIMA       0x1   /* session maxima, support groups, generations */
+#define IP_VOLINFO_BOXID        0x2   /* the own BoxID */
+#define IP_VOLINFO_RVZCNT       0x4   /* the RVZ buffer count */
 
 /* CheckOption of IPCheckParam. */
 #define IP_CHECK_MONITOR        0x2   /* no destination: a copy monitor */
@@ -49,16 +57,19 @@ extern "C" {
  * the copy operations do nothing. */
 void IPCtrlCommonData(unsigned int iOperation, void *buffer);
 
-/* Refuses option bits outside OptionMask (37, before anything is sent),
- * stores OptionFlag in ZRKOptionFlag, refreshes the copy-function record
- * (refusing an array without KZP, VZ and RVZ with 59 after storing it),
- * then the own BoxID and the RVZ buffer count as RefreshFlags ask. */
+/* Refuses option bits outside OptionMask (ZRK_ERR_OPTION, before anything
+ * is sent), stores OptionFlag in ZRKOptionFlag, refreshes the copy-function
+ * record (refusing an array without KZP, VZ and RVZ with ZRK_ERR_SETUP after
+ * storing it), then the own BoxID and the RVZ buffer count as RefreshFlags
+ * ask. */
 int IPComInfoCheckSet(const char *ip, const char *user, uint32_t OptionFlag,
                       uint32_t OptionMask, int RefreshFlags);
 
-/* The copy arguments of a request: BoxIDs (4, 5), volumes (6, 7), a size
- * of 0 with a start (11), the monitor's destination (5, 7, 8), the same
- * volume whole (48) or overlapping (8). Sends nothing. */
+/* The copy arguments of a request: BoxIDs (ZRK_ERR_SRC_BOXID,
+ * ZRK_ERR_DST_BOXID), volumes (ZRK_ERR_SRC_OLU, ZRK_ERR_DST_OLU), a size of 0
+ * with a start (ZRK_ERR_SIZE), the monitor's destination (ZRK_ERR_DST_BOXID,
+ * ZRK_ERR_DST_OLU, ZRK_ERR_EXTENT), the same volume whole (ZRK_ERR_OLU) or
+ * overlapping (ZRK_ERR_EXTENT). Sends nothing. */
 int IPCheckParam(const char *ip, const char *user, const char *SrcBoxID, uint32_t SrcOLU,
                  uint32_t SrcExtAddr_high, uint32_t SrcExtAddr_low, uint32_t SrcSize_high,
                  uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOLU,
@@ -74,12 +85,13 @@ void IPMakeReq(const char *SrcBoxID, uint32_t SrcOLU, uint32_t SrcExtAddr_high,
                uint32_t DstExtAddr_low, int CopyInterval, IPCopyReq *req);
 
 /* The request against the common own BoxID: a remote request must name it
- * on one side (57), a local one as its source (33). */
+ * on one side (ZRK_ERR_BOXID), a local one as its source
+ * (ZRK_ERR_DIFFERENT_ZRK). */
 int IPCheckBoxID(const IPCopyReq *req);
 
 /* The two array descriptions of ipvolinfo.cpp: the VOL_INFO area from the
- * common data (0; 13 only for a null area), and "show model-info" into
- * 32 bytes. */
+ * common data (0; ZRK_ERR_PARAMETER only for a null area), and "show
+ * model-info" into 32 bytes. */
 int IPGetVolumeInfo(const char *ip, const char *user, int info, VOL_INFO *area);
 int IPGetModelInfo(const char *ip, const char *user, unsigned char *area);
 
@@ -87,12 +99,10 @@ int IPGetModelInfo(const char *ip, const char *user, unsigned char *area);
 #ifdef __cplusplus
 } /* extern "C" */
 
-#include <cstdarg>
-
 // The frame of one public call: opens the trace under the function's
 // identifier, writes "START", clears the sense store and copies it to the
 // caller; Finish writes "END(ret=%d, ZRKerrno=%d)" and closes the trace.
-namespace zrkipframe {
+namespace zrkip {
 
 class CallFrame {
 public:
@@ -101,12 +111,12 @@ public:
     CallFrame(const CallFrame &) = delete;
     CallFrame &operator=(const CallFrame &) = delete;
 
-    // One text line under "INFO" or "ERR".
+    // One text line under "INFO" or "ERR" (TraceText).
     void Info(int level, const char *format, ...) __attribute__((format(printf, 3, 4)));
     void Err(int level, const char *format, ...) __attribute__((format(printf, 3, 4)));
     // Binary data under "INFO".
     void Dump(int level, const void *data, int length);
-    // 34 unless the effective user is root.
+    // ZRK_ERR_PERMISSION unless the effective user is root.
     int CheckRoot();
     // After a failed step: the sense store to the caller again, and traced.
     void SenseAgain();
@@ -114,31 +124,28 @@ public:
     int Finish(int ret);
 
 private:
-    void Line(int level, const char *word, const char *format, va_list args);
-
-    const char *name_;
-    unsigned char *sense_;
-    bool closed_ = false;
+    const char *pName;       // trace name, the function's name
+    unsigned char *pSense;   // the caller's sense area, may be NULL
+    bool bClosed = false;    // Finish has closed the trace
 };
 
 // The copy-function record of the common data, as the array of the last
 // IPComInfoCheckSet reported it.
 class CopyFunctions {
 public:
-    CopyFunctions() { IPCtrlCommonData(IP_COMMON_FUNCS_GET, bytes_); }
-    // Any bit of mask set in byte `byte` of the record.
-    bool Has(int byte, unsigned mask) const {
-        return byte >= 0 && byte < IP_COMMON_FUNCS_LEN && (bytes_[byte] & mask) != 0;
-    }
-    // Sessions of virtual volumes, announced in any of three places.
-    bool HasVvol() const { return Has(4, 0x02) || Has(20, 0x02) || Has(28, 0x02); }
+    CopyFunctions() { IPCtrlCommonData(IP_COMMON_FUNCS_GET, ucaBytes); }
+    // Bit `bit` (ZRK_SUPPORT_...) of byte `byte` (ZRK_SUPPORT_...).
+    bool Has(size_t byte, unsigned bit) const { return zrk_support_has(ucaBytes, byte, bit); }
+    // Sessions of virtual volumes (zrk_support_vvol).
+    bool Vvol() const { return zrk_support_vvol(ucaBytes) != 0; }
 
 private:
-    unsigned char bytes_[IP_COMMON_FUNCS_LEN] = {};
+    unsigned char ucaBytes[IP_COMMON_FUNCS_LEN] = {};  // the record
 };
 
-// Text of an address for the trace lines.
-inline const char *Shown(const char *text) { return text != nullptr ? text : "NULL"; }
+// RefreshFlags of the session road: the copy functions and the own BoxID,
+// no RVZ buffer count.
+constexpr int kRefreshCopy = IP_REFRESH_BOXID | IP_REFRESH_FUNCS;
 
 // The argument list shared by the public copy functions (start, stop,
 // change, resume, suspend), in its order.
@@ -159,6 +166,13 @@ struct CopyArgs {
     uint32_t OptionFlag;
 };
 
+// The argument list of a public copy function (the parameter names of
+// ZRKIP_COPY_ARGS) as one record.
+#define IP_COPY_ARGS_RECORD                                                             \
+    (::zrkip::CopyArgs{ip, user, SrcBoxID, SrcOLU, SrcExtAddr_high, SrcExtAddr_low,     \
+                       SrcSize_high, SrcSize_low, DstBoxID, DstOLU, DstExtAddr_high,    \
+                       DstExtAddr_low, CopyInterval, OptionFlag})
+
 // The three parameter lines of a copy function at level 2; wideOption
 // prints the option word with eight digits ("OptionFlag=0x%08x").
 void TraceCopyArgs(CallFrame &frame, const CopyArgs &args, bool wideOption = false);
@@ -167,7 +181,7 @@ void TraceCopyArgs(CallFrame &frame, const CopyArgs &args, bool wideOption = fal
 int CheckCopyArgs(const CopyArgs &args, int checkOption);
 void MakeCopyReq(const CopyArgs &args, IPCopyReq *req);
 
-}  // namespace zrkipframe
+}  // namespace zrkip
 #endif
 
 #endif /* ZRK_IPFRAME_H */

@@ -9,6 +9,7 @@
 #include "iplink.h"
 
 #include "platform.h"
+#include "sysio.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -18,12 +19,13 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
+
+using namespace zrkip;
 
 namespace {
 
@@ -38,27 +40,12 @@ constexpr size_t kHeaderRoom = 11;         // count digits, TAB and first body b
 constexpr uint32_t kMaxCount = 2147483647; // largest reply body
 constexpr int kLogShown = 1024;            // body characters shown in the trace
 
-// One line into the API trace opened by whoever runs the request.
-void trace(int level, const char *word, const char *name, const char *format, ...)
-    __attribute__((format(printf, 4, 5)));
-void trace(int level, const char *word, const char *name, const char *format, ...) {
-    std::memset(caTrcData, 0, sizeof caTrcData);
-    va_list ap;
-    va_start(ap, format);
-    std::vsnprintf(caTrcData, sizeof caTrcData, format, ap);
-    va_end(ap);
-    ZRKC_Com_OutputTrace(level, 1, word, name, nullptr, 0, caTrcData);
+// "END(ret=%d, ZRKerrno=%d)": level 2 after success, 1 after a failure.
+int TraceEndOf(const char *name, int ret) {
+    return zrkplatform::TraceEnd(ret == 0 ? 2 : 1, name, ret);
 }
 
-void trace_end(const char *name, int ret) {
-    if (ret == 0) {
-        trace(2, kInfo, name, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
-    } else {
-        trace(1, kErr, name, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
-    }
-}
-
-const char *operation_word(IPOperation op) {
+const char *OperationWord(IPOperation op) {
     switch (op) {
     case IP_OP_OPEN: return "open";
     case IP_OP_CLOSE: return "close";
@@ -70,11 +57,11 @@ const char *operation_word(IPOperation op) {
     return nullptr;
 }
 
-bool has_tab(const char *text) { return std::strchr(text, '\t') != nullptr; }
-bool has_break(const char *text) { return std::strpbrk(text, "\t\n") != nullptr; }
+bool HasTab(const char *text) { return std::strchr(text, '\t') != nullptr; }
+bool HasBreak(const char *text) { return std::strpbrk(text, "\t\n") != nullptr; }
 
 // Seconds on the monotonic clock, with microseconds.
-double now_seconds() {
+double NowSeconds() {
     timespec ts {};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
@@ -82,17 +69,17 @@ double now_seconds() {
 
 // The texts that differ between the four operations in their traces.
 struct Texts {
-    const char *name;         // function name of the trace lines
-    const char *mallocText;   // "malloc error. ...=%d"
-    int mallocLevel;          // its level (word INFO)
-    const char *receiveText;  // failed ReceiveData
-    int receiveLevel;         // its level
-    const char *receiveWord;  // and word
+    const char *pName;         // function name of the trace lines
+    const char *pMallocText;   // "malloc error. ...=%d"
+    int iMallocLevel;          // its level (word INFO)
+    const char *pReceiveText;  // failed ReceiveData
+    int iReceiveLevel;         // its level
+    const char *pReceiveWord;  // and word
 };
 
 // One request: connect, send, receive. 0 with *body (count + 1 bytes) and
 // *length; -1 with ZRKerrno set. Everything else is released here.
-int exchange(const Texts &texts, IPOperation op, const char *address, const char *account,
+int Exchange(const Texts &texts, IPOperation op, const char *address, const char *account,
              const char *password, const char *text, char **body, int *length) {
     *body = nullptr;
     *length = 0;
@@ -104,47 +91,43 @@ int exchange(const Texts &texts, IPOperation op, const char *address, const char
     char portText[IP_PORT_MAX + 1] = {};
     if (op != IP_OP_ENCRYPT && op != IP_OP_DECRYPT) {
         if (IPSplitAddress(address, host, portText) != 0) {
-            trace(1, kInfo, texts.name, "address is not correct. IPaddress=%.*s", kLogShown,
-                  address != nullptr ? address : "(null)");
-            ZRKerrno = IP_ERR_PARAM;
+            TraceText(1, kInfo, texts.pName, "address is not correct. IPaddress=%.*s", kLogShown,
+                      zrkip::Safe(address));
+            ZRKerrno = ZRK_ERR_PARAMETER;
             return -1;
         }
     }
     char *request = nullptr;
     size_t requestLen = 0;
     int rc = IPBuildRequest(op, host, portText, account, password, text, &request, &requestLen);
-    if (rc == IP_ERR_NOMEM) {
-        trace(texts.mallocLevel, kInfo, texts.name, texts.mallocText,
-              requestLen > INT_MAX ? INT_MAX : static_cast<int>(requestLen + 1));
-        ZRKerrno = IP_ERR_NOMEM;
+    if (rc == ZRK_ERR_NO_MEMORY) {
+        TraceText(texts.iMallocLevel, kInfo, texts.pName, texts.pMallocText,
+                  requestLen > INT_MAX ? INT_MAX : static_cast<int>(requestLen + 1));
+        ZRKerrno = ZRK_ERR_NO_MEMORY;
         return -1;
     }
     if (rc != 0) {
-        trace(1, kInfo, texts.name, "request text is not correct. rc=%d", rc);
+        TraceText(1, kInfo, texts.pName, "request text is not correct. rc=%d", rc);
         ZRKerrno = rc;
         return -1;
     }
 
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        trace(1, kInfo, texts.name, "socket error for open. errno=%d", errno);
+        TraceText(1, kInfo, texts.pName, "socket error for open. errno=%d", errno);
         std::free(request);
-        ZRKerrno = IP_ERR_NO_SERVICE;
+        ZRKerrno = ZRK_ERR_NO_SERVICE;
         return -1;
     }
     sockaddr_in to {};
     to.sin_family = AF_INET;
     to.sin_port = htons(static_cast<uint16_t>(port));
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    int cr;
-    do {
-        cr = connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to);
-    } while (cr != 0 && errno == EINTR);
-    if (cr != 0) {
-        trace(1, kInfo, texts.name, "connect error for open. errno=%d", errno);
+    if (zrkplatform::sys::Connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) != 0) {
+        TraceText(1, kInfo, texts.pName, "connect error for open. errno=%d", errno);
         std::free(request);
         CloseSocket(fd);
-        ZRKerrno = IP_ERR_NO_SERVICE;
+        ZRKerrno = ZRK_ERR_NO_SERVICE;
         return -1;
     }
 
@@ -152,13 +135,13 @@ int exchange(const Texts &texts, IPOperation op, const char *address, const char
     // away is a failed exchange, never a signal.
     size_t sent = 0;
     while (sent < requestLen) {
-        ssize_t n = send(fd, request + sent, requestLen - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n =
+            zrkplatform::sys::Send(fd, request + sent, requestLen - sent, MSG_NOSIGNAL);
         if (n <= 0) {
-            trace(1, kErr, texts.name, "send error. errno=%d", n < 0 ? errno : 0);
+            TraceText(1, kErr, texts.pName, "send error. errno=%d", n < 0 ? errno : 0);
             std::free(request);
             CloseSocket(fd);
-            ZRKerrno = IP_ERR_RECEIVE;
+            ZRKerrno = ZRK_ERR_RECEIVE;
             return -1;
         }
         sent += static_cast<size_t>(n);
@@ -168,8 +151,8 @@ int exchange(const Texts &texts, IPOperation op, const char *address, const char
     rc = ReceiveData(fd, wait, length, body);
     CloseSocket(fd);
     if (rc != IP_RCV_OK) {
-        trace(texts.receiveLevel, texts.receiveWord, texts.name, "%s", texts.receiveText);
-        ZRKerrno = rc == IP_RCV_NOMEM ? IP_ERR_NOMEM : IP_ERR_RECEIVE;
+        TraceText(texts.iReceiveLevel, texts.pReceiveWord, texts.pName, "%s", texts.pReceiveText);
+        ZRKerrno = rc == IP_RCV_NOMEM ? ZRK_ERR_NO_MEMORY : ZRK_ERR_RECEIVE;
         return -1;
     }
     return 0;
@@ -178,15 +161,16 @@ int exchange(const Texts &texts, IPOperation op, const char *address, const char
 // "close" or "force_close" into the trace that is open now. The automatic
 // logout runs this inside a command's trace, so it neither opens nor closes
 // the trace, and it leaves ZRKerrno as the command left it.
-void logout_quietly(const char *address) {
+void LogoutQuietly(const char *address) {
     const int keptErrno = ZRKerrno;
     if (geteuid() == 0) {
         static const Texts texts {"ZRKIPLogOut", "malloc error. iComLen=%d", 2,
                                   "ReceiveData error.", 2, kInfo};
-        trace(3, kInfo, texts.name, "IPaddress=%.*s OptFlag=%08x", kLogShown, address, 0x2);
+        TraceText(3, kInfo, texts.pName, "IPaddress=%.*s OptFlag=%08x", kLogShown, address,
+                  ZRK_OPT_FORCE);
         char *body = nullptr;
         int length = 0;
-        if (exchange(texts, IP_OP_FORCE_CLOSE, address, nullptr, nullptr, nullptr, &body,
+        if (Exchange(texts, IP_OP_FORCE_CLOSE, address, nullptr, nullptr, nullptr, &body,
                      &length) == 0) {
             std::free(body);
         }
@@ -200,23 +184,23 @@ void logout_quietly(const char *address) {
 
 extern "C" int GetSocketProperty(uint32_t *waitSeconds, uint32_t *port) {
     static const char name[] = "GetSocketProperty";
-    trace(2, kInfo, name, "START");
+    TraceText(2, kInfo, name, "START");
     ReturnInfo ri {};
     int timeout = get_properties_int("ssh_timeout", &ri);
     if (ri.iReturnClass != 0 || timeout < 1 || timeout > 86400) {
-        trace(1, kInfo, name, "ssh_timeout get error");
+        TraceText(1, kInfo, name, "ssh_timeout get error");
         timeout = IP_DEFAULT_TIMEOUT;
     }
     ri = ReturnInfo {};
     int portNumber = get_properties_int("ssh_port_number", &ri);
     if (ri.iReturnClass != 0 || portNumber < 0 || portNumber > 65535) {
-        trace(1, kInfo, name, "ssh_portnum get error");
+        TraceText(1, kInfo, name, "ssh_portnum get error");
         portNumber = IP_DEFAULT_PORT;
     }
     ri = ReturnInfo {};
     int loop = get_properties_int("ssh_loop", &ri);
     if (ri.iReturnClass != 0 || loop == 0) {
-        trace(1, kInfo, name, "ssh_loop get error");
+        TraceText(1, kInfo, name, "ssh_loop get error");
         loop = IP_DEFAULT_LOOP;
     }
     release_properties();
@@ -229,12 +213,11 @@ extern "C" int GetSocketProperty(uint32_t *waitSeconds, uint32_t *port) {
     const uint32_t wait = product > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(product);
     if (waitSeconds != nullptr) *waitSeconds = wait;
     if (port != nullptr) *port = static_cast<uint32_t>(portNumber);
-    trace(2, kInfo, name, "END(ret=%d, ZRKerrno=%d)", 0, ZRKerrno);
-    return 0;
+    return zrkplatform::TraceEnd(2, name, 0);
 }
 
 extern "C" void CloseSocket(int fd) {
-    if (fd >= 0) close(fd);
+    if (fd >= 0) zrkplatform::sys::Close(fd);
 }
 
 // ---- receiving -------------------------------------------------------------
@@ -247,31 +230,27 @@ extern "C" int SelectAndReceive(int fd, uint32_t waitSeconds, int extraMicroseco
 
     const double total = static_cast<double>(waitSeconds) + IP_WAIT_EXTRA +
                          (extraMicroseconds > 0 ? extraMicroseconds / 1e6 : 0.0);
-    const double deadline = now_seconds() + total;
+    const double deadline = NowSeconds() + total;
     for (;;) {
-        const double left = deadline - now_seconds();
+        const double left = deadline - NowSeconds();
         if (left <= 0) {
-            trace(1, kErr, name, "select time out. wait=%u", waitSeconds);
+            TraceText(1, kErr, name, "select time out. wait=%u", waitSeconds);
             return IP_RCV_TIMEOUT;
         }
         // poll takes milliseconds in an int; long waits are taken in slices.
         const double ms = left * 1000.0 + 1;
         const int slice = ms > 3600000.0 ? 3600000 : static_cast<int>(ms);
         pollfd p {fd, POLLIN, 0};
-        int n = poll(&p, 1, slice);
+        const int n = zrkplatform::sys::Poll(&p, 1, slice);
         if (n < 0) {
-            if (errno == EINTR) continue;
-            trace(1, kErr, name, "select error. errno=%d", errno);
+            TraceText(1, kErr, name, "select error. errno=%d", errno);
             return IP_RCV_WAIT_FAILED;
         }
         if (n > 0) break;
     }
-    ssize_t got;
-    do {
-        got = recv(fd, buffer, static_cast<size_t>(room), 0);
-    } while (got < 0 && errno == EINTR);
+    const ssize_t got = zrkplatform::sys::Recv(fd, buffer, static_cast<size_t>(room), 0);
     if (got < 0) {
-        trace(1, kErr, name, "recv error. errno=%d", errno);
+        TraceText(1, kErr, name, "recv error. errno=%d", errno);
         return IP_RCV_FAILED;
     }
     *received = static_cast<int>(got);
@@ -280,17 +259,13 @@ extern "C" int SelectAndReceive(int fd, uint32_t waitSeconds, int extraMicroseco
 
 extern "C" int ReceiveData(int fd, uint32_t waitSeconds, int *length, char **body) {
     static const char name[] = "ReceiveData";
-    trace(2, kInfo, name, "START");
+    TraceText(2, kInfo, name, "START");
     if (length != nullptr) *length = 0;
     if (body != nullptr) *body = nullptr;
     if (length == nullptr || body == nullptr) {
-        trace(1, kErr, name, "END(ret=%d, ZRKerrno=%d)", IP_RCV_FAILED, ZRKerrno);
-        return IP_RCV_FAILED;
+        return zrkplatform::TraceEnd(1, name, IP_RCV_FAILED);
     }
-    auto fail = [&](int code) {
-        trace(1, kErr, name, "END(ret=%d, ZRKerrno=%d)", code, ZRKerrno);
-        return code;
-    };
+    auto fail = [&](int code) { return zrkplatform::TraceEnd(1, name, code); };
 
     // Header: the count digits and a TAB, within 11 bytes.
     char header[kHeaderRoom + 1] = {};
@@ -302,11 +277,11 @@ extern "C" int ReceiveData(int fd, uint32_t waitSeconds, int *length, char **bod
         int rc = SelectAndReceive(fd, waitSeconds, 0, static_cast<int>(kHeaderRoom - have), &got,
                                   header + have);
         if (rc != IP_RCV_OK) {
-            trace(1, kErr, name, "SelectAndReceive error. Data Length.");
+            TraceText(1, kErr, name, "SelectAndReceive error. Data Length.");
             return fail(rc);
         }
         if (got == 0) {
-            trace(1, kErr, name, "iWkReceiveLen is zero.");
+            TraceText(1, kErr, name, "iWkReceiveLen is zero.");
             return fail(IP_RCV_BAD_COUNT);
         }
         have += static_cast<size_t>(got);
@@ -317,31 +292,32 @@ extern "C" int ReceiveData(int fd, uint32_t waitSeconds, int *length, char **bod
                 break;
             }
             if (header[i] < '0' || header[i] > '9') {
-                trace(1, kErr, name, "cRcv_Data is not figure. %.*s", static_cast<int>(have),
-                      header);
+                TraceText(1, kErr, name, "cRcv_Data is not figure. %.*s", static_cast<int>(have),
+                          header);
                 return fail(IP_RCV_BAD_COUNT);
             }
         }
     }
     if (!found || tab == 0) {
-        trace(1, kErr, name, "CommaPosition is not correct. %.*s", static_cast<int>(have), header);
+        TraceText(1, kErr, name, "CommaPosition is not correct. %.*s", static_cast<int>(have),
+                  header);
         return fail(IP_RCV_BAD_COUNT);
     }
     if (tab == 10 && header[0] > '2') {
-        trace(1, kErr, name, "cRcv_num is not correct. %.*s", static_cast<int>(have), header);
+        TraceText(1, kErr, name, "cRcv_num is not correct. %.*s", static_cast<int>(have), header);
         return fail(IP_RCV_BAD_COUNT);
     }
     uint64_t count = 0;
     for (size_t i = 0; i < tab; ++i) count = count * 10 + static_cast<uint64_t>(header[i] - '0');
     if (count == 0 || count > kMaxCount) {
-        trace(1, kErr, name, "uiRcvNum is not correct. %u", static_cast<unsigned>(count));
+        TraceText(1, kErr, name, "uiRcvNum is not correct. %u", static_cast<unsigned>(count));
         return fail(IP_RCV_BAD_COUNT);
     }
 
     const size_t bodyLen = static_cast<size_t>(count);
     char *data = static_cast<char *>(std::calloc(bodyLen + 1, 1));
     if (data == nullptr) {
-        trace(1, kErr, name, "malloc error. %u", static_cast<unsigned>(bodyLen + 1));
+        TraceText(1, kErr, name, "malloc error. %u", static_cast<unsigned>(bodyLen + 1));
         return fail(IP_RCV_NOMEM);
     }
     size_t filled = have - tab - 1;
@@ -353,12 +329,12 @@ extern "C" int ReceiveData(int fd, uint32_t waitSeconds, int *length, char **bod
         int rc = SelectAndReceive(fd, waitSeconds, 0, static_cast<int>(missing), &got,
                                   data + filled);
         if (rc != IP_RCV_OK) {
-            trace(1, kErr, name, "SelectAndReceive error. Data.");
+            TraceText(1, kErr, name, "SelectAndReceive error. Data.");
             std::free(data);
             return fail(rc);
         }
         if (got == 0) {
-            trace(1, kErr, name, "All data cannot be received. %d", static_cast<int>(missing));
+            TraceText(1, kErr, name, "All data cannot be received. %d", static_cast<int>(missing));
             std::free(data);
             return fail(IP_RCV_SHORT);
         }
@@ -366,8 +342,7 @@ extern "C" int ReceiveData(int fd, uint32_t waitSeconds, int *length, char **bod
     }
     *length = static_cast<int>(bodyLen);
     *body = data;
-    trace(2, kInfo, name, "END(ret=%d, ZRKerrno=%d)", 0, ZRKerrno);
-    return IP_RCV_OK;
+    return zrkplatform::TraceEnd(2, name, IP_RCV_OK);
 }
 
 // ---- request text ------------------------------------------------------------
@@ -410,11 +385,11 @@ extern "C" int IPSplitAddress(const char *address, char *host, char *port) {
 extern "C" int IPBuildRequest(IPOperation op, const char *host, const char *port,
                               const char *account, const char *password, const char *text,
                               char **request, size_t *length) {
-    if (request == nullptr || length == nullptr) return IP_ERR_PARAM;
+    if (request == nullptr || length == nullptr) return ZRK_ERR_PARAMETER;
     *request = nullptr;
     *length = 0;
-    const char *word = operation_word(op);
-    if (word == nullptr) return IP_ERR_PARAM;
+    const char *word = OperationWord(op);
+    if (word == nullptr) return ZRK_ERR_PARAMETER;
 
     const bool addressed = op != IP_OP_ENCRYPT && op != IP_OP_DECRYPT;
     const char *f2 = addressed && host != nullptr ? host : "";
@@ -423,19 +398,19 @@ extern "C" int IPBuildRequest(IPOperation op, const char *host, const char *port
     const char *f6 = "";
     const char *f7 = "";
     if (op == IP_OP_OPEN) {
-        if (account == nullptr || password == nullptr) return IP_ERR_PARAM;
+        if (account == nullptr || password == nullptr) return ZRK_ERR_PARAMETER;
         f5 = account;
         f6 = password;
     }
     if (op == IP_OP_PROC || op == IP_OP_ENCRYPT || op == IP_OP_DECRYPT) {
-        if (text == nullptr) return IP_ERR_PARAM;
+        if (text == nullptr) return ZRK_ERR_PARAMETER;
         f7 = text;
     }
     if (addressed && (std::strlen(f2) > IP_HOST_MAX || std::strlen(f3) > IP_PORT_MAX)) {
-        return IP_ERR_PARAM;
+        return ZRK_ERR_PARAMETER;
     }
-    if (has_break(f2) || has_break(f3) || has_break(f5) || has_break(f6)) return IP_ERR_PARAM;
-    if (op == IP_OP_PROC ? has_break(f7) : has_tab(f7)) return IP_ERR_PARAM;
+    if (HasBreak(f2) || HasBreak(f3) || HasBreak(f5) || HasBreak(f6)) return ZRK_ERR_PARAMETER;
+    if (op == IP_OP_PROC ? HasBreak(f7) : HasTab(f7)) return ZRK_ERR_PARAMETER;
 
     const size_t l2 = std::strlen(f2);
     const size_t l3 = std::strlen(f3);
@@ -445,7 +420,7 @@ extern "C" int IPBuildRequest(IPOperation op, const char *host, const char *port
     const size_t l7 = std::strlen(f7);
     // Every field but the count and five TABs follow the first TAB.
     const size_t after = l2 + l3 + l4 + l5 + l6 + l7 + 5;
-    if (after > kMaxCount) return IP_ERR_PARAM;
+    if (after > kMaxCount) return ZRK_ERR_PARAMETER;
     size_t count = 0;
     switch (op) {
     case IP_OP_OPEN: count = l2 + l3 + l5 + l6 + 9; break;
@@ -461,7 +436,7 @@ extern "C" int IPBuildRequest(IPOperation op, const char *host, const char *port
     char *buffer = static_cast<char *>(std::malloc(total + 1));
     if (buffer == nullptr) {
         *length = total;
-        return IP_ERR_NOMEM;
+        return ZRK_ERR_NO_MEMORY;
     }
     size_t at = 0;
     auto put = [&](const char *s, size_t n, bool tabAfter) {
@@ -499,25 +474,26 @@ extern "C" int ZRKIPLogIn(const char *ipAddress, const char *user, const char *p
     static const Texts texts {"ZRKIPLogIn", "malloc error. size=%d", 1,
                               "ReceiveData error for open.", 1, kInfo};
     ZRKC_Com_OpenTrace(kTraceLogIn);
-    trace(1, kInfo, texts.name, "START");
-    trace(3, kInfo, texts.name, "IPaddress=%.*s", kLogShown, ipAddress != nullptr ? ipAddress : "(null)");
+    TraceText(1, kInfo, texts.pName, "START");
+    TraceText(3, kInfo, texts.pName, "IPaddress=%.*s", kLogShown, zrkip::Safe(ipAddress));
     int ret = -1;
     char *body = nullptr;
     int length = 0;
     if (geteuid() != 0) {
-        ZRKerrno = IP_ERR_NOT_ROOT;
+        ZRKerrno = ZRK_ERR_PERMISSION;
     } else if (ipAddress == nullptr || user == nullptr || password == nullptr) {
-        ZRKerrno = IP_ERR_PARAM;
-    } else if (exchange(texts, IP_OP_OPEN, ipAddress, user, password, nullptr, &body, &length) == 0) {
+        ZRKerrno = ZRK_ERR_PARAMETER;
+    } else if (Exchange(texts, IP_OP_OPEN, ipAddress, user, password, nullptr, &body, &length) ==
+               0) {
         if (std::strcmp(body, "true") == 0 && length == 4) {
             ret = 0;
         } else {
-            trace(1, kInfo, texts.name, "Login Error. retval=%.*s", kLogShown, body);
-            ZRKerrno = IP_ERR_LOGIN;
+            TraceText(1, kInfo, texts.pName, "Login Error. retval=%.*s", kLogShown, body);
+            ZRKerrno = ZRK_ERR_LOGIN;
         }
         std::free(body);
     }
-    trace_end(texts.name, ret);
+    TraceEndOf(texts.pName, ret);
     ZRKC_Com_CloseTrace();
     return ret;
 }
@@ -529,26 +505,23 @@ extern "C" int ZRKIPLogOut(const char *ipAddress, const char *user, int optionFl
     static const Texts texts {"ZRKIPLogOut", "malloc error. iComLen=%d", 2,
                               "ReceiveData error.", 2, kInfo};
     ZRKC_Com_OpenTrace(kTraceLogOut);
-    trace(1, kInfo, texts.name, "START");
-    trace(3, kInfo, texts.name, "IPaddress=%.*s OptFlag=%08x", kLogShown,
-          ipAddress != nullptr ? ipAddress : "(null)", static_cast<unsigned>(optionFlag));
+    TraceText(1, kInfo, texts.pName, "START");
+    TraceText(3, kInfo, texts.pName, "IPaddress=%.*s OptFlag=%08x", kLogShown,
+              zrkip::Safe(ipAddress), static_cast<unsigned>(optionFlag));
     int ret = -1;
     char *body = nullptr;
     int length = 0;
-    const IPOperation op = (optionFlag & 0x2) != 0 ? IP_OP_FORCE_CLOSE : IP_OP_CLOSE;
+    const IPOperation op =
+        (static_cast<unsigned>(optionFlag) & ZRK_OPT_FORCE) != 0 ? IP_OP_FORCE_CLOSE : IP_OP_CLOSE;
     if (geteuid() != 0) {
-        ZRKerrno = IP_ERR_NOT_ROOT;
+        ZRKerrno = ZRK_ERR_PERMISSION;
     } else if (ipAddress == nullptr) {
-        ZRKerrno = IP_ERR_PARAM;
-    } else if (exchange(texts, op, ipAddress, nullptr, nullptr, nullptr, &body, &length) == 0) {
+        ZRKerrno = ZRK_ERR_PARAMETER;
+    } else if (Exchange(texts, op, ipAddress, nullptr, nullptr, nullptr, &body, &length) == 0) {
         std::free(body);
         ret = 0;
     }
-    if (ret == 0) {
-        trace(1, kInfo, texts.name, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
-    } else {
-        trace(1, kErr, texts.name, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
-    }
+    zrkplatform::TraceEnd(1, texts.pName, ret);
     ZRKC_Com_CloseTrace();
     return ret;
 }
@@ -559,39 +532,40 @@ extern "C" int IPExecVastrelCLI(const char *ipAddress, const char *user, int opt
     static const Texts texts {"IPExecVastrelCLI", "malloc error. iAllocLen=%d", 1,
                               "ReceiveData error.", 1, kErr};
     if (reply != nullptr) *reply = nullptr;
-    trace(2, kInfo, texts.name, "START");
-    trace(3, kInfo, texts.name, "IPaddr=%.*s OptFlag=%08x", kLogShown,
-          ipAddress != nullptr ? ipAddress : "(null)", static_cast<unsigned>(optionFlag));
+    TraceText(2, kInfo, texts.pName, "START");
+    TraceText(3, kInfo, texts.pName, "IPaddr=%.*s OptFlag=%08x", kLogShown, zrkip::Safe(ipAddress),
+              static_cast<unsigned>(optionFlag));
     if (command != nullptr && strnlen(command, IP_CMD_MAX + 1) > IP_CMD_MAX) {
-        trace(1, kInfo, texts.name, "Command length is too large. iCmdLen = %d",
-              std::strlen(command) > INT_MAX ? INT_MAX : static_cast<int>(std::strlen(command)));
-        ZRKerrno = IP_ERR_TOO_LONG;
-        trace_end(texts.name, -1);
+        TraceText(
+            1, kInfo, texts.pName, "Command length is too large. iCmdLen = %d",
+            std::strlen(command) > INT_MAX ? INT_MAX : static_cast<int>(std::strlen(command)));
+        ZRKerrno = ZRK_ERR_TOO_LONG;
+        TraceEndOf(texts.pName, -1);
         return -1;
     }
     if (ipAddress == nullptr || command == nullptr || reply == nullptr) {
-        ZRKerrno = IP_ERR_PARAM;
-        trace_end(texts.name, -1);
+        ZRKerrno = ZRK_ERR_PARAMETER;
+        TraceEndOf(texts.pName, -1);
         return -1;
     }
     char *body = nullptr;
     int length = 0;
-    if (exchange(texts, IP_OP_PROC, ipAddress, nullptr, nullptr, command, &body, &length) != 0) {
-        trace_end(texts.name, -1);
+    if (Exchange(texts, IP_OP_PROC, ipAddress, nullptr, nullptr, command, &body, &length) != 0) {
+        TraceEndOf(texts.pName, -1);
         return -1;
     }
     if (std::strncmp(body, "ERROR:", 6) == 0) {
-        trace(1, kErr, texts.name, "ReceiveData is ERROR:.");
+        TraceText(1, kErr, texts.pName, "ReceiveData is ERROR:.");
         std::free(body);
-        ZRKerrno = IP_ERR_RECEIVE;
-        trace_end(texts.name, -1);
+        ZRKerrno = ZRK_ERR_RECEIVE;
+        TraceEndOf(texts.pName, -1);
         return -1;
     }
-    trace(3, kInfo, texts.name, "ReceiveData. Len=%d", length);
-    trace(3, kInfo, texts.name, "len=%d  return=%.*s", length, kLogShown, body);
-    if (IPNeedsAutoLogout(command, body)) logout_quietly(ipAddress);
+    TraceText(3, kInfo, texts.pName, "ReceiveData. Len=%d", length);
+    TraceText(3, kInfo, texts.pName, "len=%d  return=%.*s", length, kLogShown, body);
+    if (IPNeedsAutoLogout(command, body)) LogoutQuietly(ipAddress);
     *reply = body;
-    trace_end(texts.name, 0);
+    TraceEndOf(texts.pName, 0);
     return 0;
 }
 
@@ -601,20 +575,20 @@ extern "C" int ZRKIPProc(int type, const char *text, char **result, unsigned cha
                               "ReceiveData error.", 2, kErr};
     if (result != nullptr) *result = nullptr;
     ZRKC_Com_OpenTrace(kTraceProc);
-    trace(1, kInfo, texts.name, "START");
-    trace(3, kInfo, texts.name, "ProcType=%d", type);
+    TraceText(1, kInfo, texts.pName, "START");
+    TraceText(3, kInfo, texts.pName, "ProcType=%d", type);
     int ret = -1;
     char *body = nullptr;
     int length = 0;
     if (text == nullptr || result == nullptr) {
-        ZRKerrno = IP_ERR_PARAM;
-    } else if (exchange(texts, type == 1 ? IP_OP_ENCRYPT : IP_OP_DECRYPT, nullptr, nullptr,
-                        nullptr, text, &body, &length) == 0) {
-        trace(3, kInfo, texts.name, "ReceiveData. Len=%d", length);
+        ZRKerrno = ZRK_ERR_PARAMETER;
+    } else if (Exchange(texts, type == 1 ? IP_OP_ENCRYPT : IP_OP_DECRYPT, nullptr, nullptr, nullptr,
+                        text, &body, &length) == 0) {
+        TraceText(3, kInfo, texts.pName, "ReceiveData. Len=%d", length);
         *result = body;
         ret = 0;
     }
-    trace(1, ret == 0 ? kInfo : kErr, texts.name, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
+    zrkplatform::TraceEnd(1, texts.pName, ret);
     ZRKC_Com_CloseTrace();
     return ret;
 }

@@ -21,9 +21,18 @@
 #define ZRK_IPLINK_H
 
 #include "zrkapi.h"
+#include "zrkerrno.h"
 
 #include <stddef.h>
 #include <stdint.h>
+
+#ifdef __cplusplus
+#include "platform.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -38,18 +47,13 @@ extern "C" {
 #define IP_SERVICE_HOST     "127.0.0.1"
 #define IP_ZRKCIPSERVICE    "zrkcipservice_" /* commands of the service itself */
 
-/* ---- ZRKerrno values set by the link ---------------------------------------- */
-
-#define IP_ERR_PARAM        13    /* a text that the framing cannot carry */
-#define IP_ERR_NOT_ROOT     34    /* log-in or log-out by a non-root user */
-#define IP_ERR_NOMEM        36    /* no memory for a request, body or line */
-#define IP_ERR_NUMBER       900   /* a hexadecimal number that does not fit */
-#define IP_ERR_NO_LINE      902   /* a reply line that the command needs is missing */
-#define IP_ERR_REPLY        904   /* reply format: no line, bad status, wrong line count */
-#define IP_ERR_TOO_LONG     923   /* a command text longer than IP_CMD_MAX */
-#define IP_ERR_NO_SERVICE   1903  /* socket or connection to the service failed */
-#define IP_ERR_LOGIN        1904  /* "open" not answered with exactly "true" */
-#define IP_ERR_RECEIVE      1905  /* reply not received, malformed, or "ERROR:" */
+/* ZRKerrno values of the link (zrkerrno.h): ZRK_ERR_PARAMETER a text that the
+ * framing cannot carry, ZRK_ERR_PERMISSION log-in or log-out by a non-root
+ * user, ZRK_ERR_NO_MEMORY, ZRK_ERR_REPLY_NUMBER a hexadecimal number that does
+ * not fit, ZRK_ERR_REPLY_INCOMPLETE a reply line that the command needs is
+ * missing, ZRK_ERR_REPLY a reply without lines, a bad status or a wrong line
+ * count, ZRK_ERR_TOO_LONG a command text longer than IP_CMD_MAX,
+ * ZRK_ERR_NO_SERVICE, ZRK_ERR_LOGIN and ZRK_ERR_RECEIVE. */
 
 /* ---- codes of ReceiveData and SelectAndReceive -------------------------------- */
 
@@ -120,10 +124,10 @@ int IPSplitAddress(const char *address, char *host, char *port);
  * length plus a terminator (*request, freed by the caller; *length without
  * the terminator). host and port are ignored by encrypt/decrypt; account and
  * password are read by open only; text by proc, encrypt and decrypt.
- * Returns 0; IP_ERR_PARAM (13) for a host, port, account, password or
+ * Returns 0; ZRK_ERR_PARAMETER for a host, port, account, password or
  * command text with a TAB or newline (a TAB alone for the encrypt/decrypt
  * text), a host or port longer than its field, or a request too long to
- * count; IP_ERR_NOMEM (36) without memory. Sets nothing global. */
+ * count; ZRK_ERR_NO_MEMORY without memory. Sets nothing global. */
 int IPBuildRequest(IPOperation op, const char *host, const char *port,
                    const char *account, const char *password, const char *text,
                    char **request, size_t *length);
@@ -134,12 +138,12 @@ int IPNeedsAutoLogout(const char *command, const char *body);
 /* ---- array reply format and error mapping (ipreply.cpp) ----------------------- */
 
 /* Number of lines of a reply (each newline after the first character ends a
- * line, and the rest is one more). Empty reply: 904, -1. */
+ * line, and the rest is one more). Empty reply: ZRK_ERR_REPLY, -1. */
 int IPGetLineNumFromData(const char *data, int *count);
 /* Fill lines (the caller's array of *count NULL entries as reported by
  * IPGetLineNumFromData) with allocated copies of each line; *count becomes
- * the number made. 904 (leading newline, no line, more lines than the array
- * holds) or 36; on failure every line made is freed and its entry set back
+ * the number made. ZRK_ERR_REPLY (leading newline, no line, more lines than
+ * the array holds) or ZRK_ERR_NO_MEMORY; on failure every line made is freed and its entry set back
  * to NULL. A positive *count at entry is the size of the array and is never
  * exceeded; 0 leaves the size to the text's own line count. */
 int IPSplitDataByLine(const char *data, int *count, char **lines);
@@ -150,19 +154,11 @@ void IPSet_ZRKerrno(int status, char **lines, int count);
 void IPSet_ZRKerrno_main(int code);
 /* Read an unsigned hexadecimal number as the replies carry it: leading
  * blanks skipped, conversion stops at the first non-digit, the value taken as
- * 32 bits. 0, or -1 with ZRKerrno 900 when it does not fit in 64 bits. A
- * NULL text reads as 0. */
+ * 32 bits. 0, or -1 with ZRKerrno ZRK_ERR_REPLY_NUMBER when it does not fit
+ * in 64 bits. A NULL text reads as 0. */
 int IPReadHex(const char *text, uint32_t *value);
 /* The same for 64-bit values. */
 int IPReadHex64(const char *text, uint64_t *value);
-/* Run one command and split its reply: IPExecVastrelCLI, count, allocate the
- * line array, split, free the reply. 0 with *lines (count entries, each an
- * allocated line) and *count; -1 with ZRKerrno and *lines NULL. Free the
- * result with IPFreeLines. */
-int IPRunCommand(const char *ipAddress, const char *user, const char *command,
-                 char ***lines, int *count);
-/* Free count lines and the array; NULL is fine. */
-void IPFreeLines(char **lines, int count);
 /* The mapped ZRKerrno of an array error code from the built-in table, or 0
  * when the code is not in it. */
 int IPArrayErrorValue(uint32_t code);
@@ -170,6 +166,100 @@ int IPArrayErrorValue(uint32_t code);
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
+
+// The out-of-band layer. It takes the platform's helpers (FailWith,
+// TraceText, TraceEnd ...) unqualified, as the in-band layer does.
+namespace zrkip {
+
+using namespace zrkplatform;
+
+// A text for a trace line: "(null)" (Safe) or "NULL" (Shown) for none, as
+// each function has always written it.
+inline const char *Safe(const char *text) { return text != nullptr ? text : "(null)"; }
+inline const char *Shown(const char *text) { return text != nullptr ? text : "NULL"; }
+
+// The 64-bit number of a high and a low half.
+inline uint64_t Join64(uint32_t high, uint32_t low) { return (uint64_t{high} << 32) | low; }
+
+// ---- numbers of a reply -------------------------------------------------------
+
+// The plain hexadecimal number at the start of text (not NULL): blanks, then
+// hex digits up to the first other character, whose place is returned; NULL
+// when the value needs more than 64 bits (*value is then 0).
+const char *ScanPlainHex(const char *text, uint64_t *value);
+// A status or value line as the action commands read it (IPReadHex): blanks,
+// then hex digits up to the first other character. 0, or -1 with
+// ZRK_ERR_REPLY_NUMBER when the value needs more than 32 bits.
+int ReadHex32(const char *text, uint32_t *value);
+
+// strtoul(base 16) over the text's bytes only, as the show replies are read:
+// blanks, a sign and "0x" accepted, stops at the first non-digit, no digits
+// is 0. 0, or -1 with ZRK_ERR_REPLY_NUMBER when the value needs more than
+// 64 bits.
+int ReadHex(std::string_view text, uint64_t *value);
+// A 64-bit column into its halves: empty is 0/0; 1 to 8 characters go to
+// the low half; 9 to 16 split into the first (length - 8) and the last 8.
+// -1 with ZRK_ERR_REPLY_NUMBER: longer than 16 characters or a group beyond
+// 64 bits.
+int ReadHex64(std::string_view text, uint32_t *high, uint32_t *low);
+// A status or count line of a show reply: ReadHex, and a value beyond 32
+// bits is ZRK_ERR_REPLY_NUMBER too. A NULL line reads as 0.
+int ReadHex32Line(const char *line, uint32_t *value);
+
+// ---- one reply --------------------------------------------------------------------
+
+// One reply of the array, split into its lines once (IPGetLineNumFromData,
+// IPSplitDataByLine): line 1 the hex status; of a failed reply line 2 the
+// array's error code; of a show reply line 2 the record count and the
+// records from line 3 on. The lines are released with the object.
+class Reply {
+public:
+    Reply() = default;
+    ~Reply() { Release(); }
+    Reply(const Reply &) = delete;
+    Reply &operator=(const Reply &) = delete;
+
+    // Runs the command (IPExecVastrelCLI) and splits its reply: 0, or -1
+    // with the link's ZRKerrno or Split's.
+    int Run(const char *ipAddress, const char *user, const std::string &command);
+    // Splits a reply text as the link hands it over: 0, or -1 with
+    // ZRK_ERR_REPLY (no text, empty, leading newline) or ZRK_ERR_NO_MEMORY.
+    int Split(const char *text);
+    void Release();
+
+    // Lines of the reply.
+    size_t Count() const { return uiCount; }
+    // Line n counted from 1, or NULL when the reply has no such line.
+    const char *Line(size_t n) const {
+        return ppLines == nullptr || n == 0 || n > uiCount ? nullptr : ppLines[n - 1];
+    }
+    // Record line i of a show reply (0-based, line i + 3), or NULL.
+    const char *Record(size_t i) const { return Line(i + 3); }
+    // Lines from line n on (counted from 1).
+    size_t LinesFrom(size_t n) const { return n <= uiCount ? uiCount - n + 1 : 0; }
+
+    // The status of an action command: line 1 read by ReadHex32. 0 when it
+    // is 0; else -1 with ZRK_ERR_REPLY_INCOMPLETE (no line 1),
+    // ZRK_ERR_REPLY_NUMBER or the array's error (SetError).
+    int CheckStatus() const;
+    // The head of a show reply: at least 2 lines (ZRK_ERR_REPLY_INCOMPLETE),
+    // status line by ReadHex32Line; a failure is the array's error
+    // (SetError), ZRK_ERR_REPLY when that maps to no error. 0 or -1.
+    int CheckHead() const;
+    // CheckHead (" iLineCnt=%zu " traced under name for too few lines), then
+    // the record count of line 2 into *records and at least that many record
+    // lines (ZRK_ERR_REPLY_INCOMPLETE, traced). 0 or -1.
+    int Head(const char *name, uint32_t *records) const;
+    // ZRKerrno of a failed reply with the given status, as IPSet_ZRKerrno
+    // judges its lines.
+    void SetError(uint32_t status) const;
+
+private:
+    char **ppLines = nullptr;  // the lines, each allocated
+    size_t uiCount = 0;        // lines at ppLines
+};
+
+}  // namespace zrkip
 #endif
 
 #endif /* ZRK_IPLINK_H */

@@ -11,25 +11,15 @@
 #include <string>
 #include <vector>
 
-namespace {
+using namespace zrkip;
 
-using zrkip::Format;
-using zrkip::ReplyLines;
-using zrkip::Trace;
-using zrkip::TraceEnd;
+namespace {
 
 constexpr int kMultiCallerId = 1034;   // trace caller id of the multi-session command
 constexpr size_t kConcColumns = 7;     // columns of a concurrent start row
 constexpr size_t kRestartColumns = 3;  // columns of a restart row
 constexpr size_t kMultiColumns = 3;    // columns of a multi-session row
 constexpr size_t kHeadRoom = 5107;     // list + head of a multi-session command
-
-const char *Safe(const char *text) { return text != nullptr ? text : "(null)"; }
-
-int Fail(int code) {
-    ZRKerrno = code;
-    return -1;
-}
 
 // The TAB-separated columns of one row line; the last runs to the end.
 std::vector<std::string> Columns(const char *line) {
@@ -45,11 +35,11 @@ std::vector<std::string> Columns(const char *line) {
     return columns;
 }
 
-void TraceColumn(const char *name, size_t index, const char *text) {
+void TraceRowColumn(const char *name, size_t index, const char *text) {
     if (text != nullptr) {
-        Trace(3, "INFO", name, "%d - %s", static_cast<int>(index), text);
+        TraceText(3, "INFO", name, "%d - %s", static_cast<int>(index), text);
     } else {
-        Trace(3, "INFO", name, "%d - NULL", static_cast<int>(index));
+        TraceText(3, "INFO", name, "%d - NULL", static_cast<int>(index));
     }
 }
 
@@ -59,7 +49,7 @@ int ReadColumn64(const std::string &text, uint32_t *high, uint32_t *low) {
     *high = 0;
     *low = 0;
     if (text.empty()) return 0;
-    if (text.size() > 16) return Fail(IP_ERR_NUMBER);
+    if (text.size() > 16) return FailWith(ZRK_ERR_REPLY_NUMBER);
     if (text.size() <= 8) return zrkip::ReadHex32(text.c_str(), low);
     const size_t split = text.size() - 8;
     if (zrkip::ReadHex32(text.substr(0, split).c_str(), high) != 0) return -1;
@@ -69,18 +59,18 @@ int ReadColumn64(const std::string &text, uint32_t *high, uint32_t *low) {
 // One row of a concurrent start or restart from its reply line.
 int ReadConcRow(const char *name, const char *line, bool restart, CliConcStartResult *row) {
     if (line == nullptr) {
-        TraceColumn(name, 0, nullptr);
-        return Fail(IP_ERR_NO_LINE);
+        TraceRowColumn(name, 0, nullptr);
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     const std::vector<std::string> columns = Columns(line);
     if (columns.size() < (restart ? kRestartColumns : kConcColumns)) {
-        Trace(3, "ERR", name, "%d - %s", static_cast<int>(columns.size()), line);
-        return Fail(IP_ERR_NO_LINE);
+        TraceText(3, "ERR", name, "%d - %s", static_cast<int>(columns.size()), line);
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     uint32_t *const words[] = {&row->uiResult, &row->uiErrCode, &row->uiSessionID,
                                &row->uiSrcOlu, &row->uiDstOlu};
     for (size_t i = 0; i < columns.size(); ++i) {
-        TraceColumn(name, i, columns[i].c_str());
+        TraceRowColumn(name, i, columns[i].c_str());
         if (i < 5) {
             if (zrkip::ReadHex32(columns[i].c_str(), words[i]) != 0) return -1;
         } else if (i == 5) {
@@ -88,7 +78,7 @@ int ReadConcRow(const char *name, const char *line, bool restart, CliConcStartRe
         } else if (i == 6) {
             if (ReadColumn64(columns[i], &row->uiDstLba_high, &row->uiDstLba_low) != 0) return -1;
         } else {
-            Trace(3, "INFO", name, "%d - %s", static_cast<int>(i), "default");
+            TraceText(3, "INFO", name, "%d - %s", static_cast<int>(i), "default");
         }
     }
     return 0;
@@ -97,7 +87,7 @@ int ReadConcRow(const char *name, const char *line, bool restart, CliConcStartRe
 // The command text of one concurrent start call; false when it is too long.
 bool ConcCommand(int count, const int *sessionIds, int phase, const uint32_t *concId,
                  const CONC_SES_INFO &entry, std::string *command) {
-    if (entry.OptionFlag & IP_OPT_RESTART) {
+    if (entry.OptionFlag & ZRK_OPT_RESTART) {
         std::string list = "-restart ";
         for (int i = 0; i < count; ++i) {
             if (i > 0) list.push_back(',');
@@ -117,7 +107,7 @@ bool ConcCommand(int count, const int *sessionIds, int phase, const uint32_t *co
     if (entry.SrcExtent_high != 0 || entry.SrcExtent_low != 0 || entry.SrcSize_high != 0 ||
         entry.SrcSize_low != 0 || entry.DstExtent_high != 0 || entry.DstExtent_low != 0) {
         auto join = [](uint32_t high, uint32_t low) {
-            return static_cast<unsigned long long>((static_cast<uint64_t>(high) << 32) | low);
+            return static_cast<unsigned long long>(zrkip::Join64(high, low));
         };
         size = Format("-size %llu", join(entry.SrcSize_high, entry.SrcSize_low));
         slba = Format("-source-lba %llu", join(entry.SrcExtent_high, entry.SrcExtent_low));
@@ -135,21 +125,21 @@ bool ConcCommand(int count, const int *sessionIds, int phase, const uint32_t *co
 }
 
 // Phase 2 and the restart: the row count of line 2 and one row per line.
-int ReadConcRows(const char *name, const ReplyLines &reply, bool restart, uint32_t *rowCount,
+int ReadConcRows(const char *name, const Reply &reply, bool restart, uint32_t *rowCount,
                  CliConcStartResult **rows) {
     uint32_t count = 0;
     if (zrkip::ReadHex32(reply.Line(2), &count) != 0) return -1;
     *rowCount = count;
-    if (count == 0) return Fail(IP_ERR_REPLY);
+    if (count == 0) return FailWith(ZRK_ERR_REPLY);
     // Every row needs its own line after the status and count lines.
     const size_t present = reply.Count() - 2;
     if (static_cast<size_t>(count) > present) {
-        Trace(1, "ERR", name, "rows missing. count=%u lines=%zu", count, reply.Count());
-        return Fail(IP_ERR_NO_LINE);
+        TraceText(1, "ERR", name, "rows missing. count=%u lines=%zu", count, reply.Count());
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     auto *table = static_cast<CliConcStartResult *>(
         std::calloc(static_cast<size_t>(count), sizeof(CliConcStartResult)));
-    if (table == nullptr) return Fail(IP_ERR_NOMEM);
+    if (table == nullptr) return FailWith(ZRK_ERR_NO_MEMORY);
     for (size_t k = 0; k < count; ++k) {
         if (ReadConcRow(name, reply.Line(k + 3), restart, &table[k]) != 0) {
             std::free(table);
@@ -161,8 +151,8 @@ int ReadConcRows(const char *name, const ReplyLines &reply, bool restart, uint32
 }
 
 struct MultiCommand {
-    int number;
-    const char *word;
+    int iNumber;        // IP_MULTI_...
+    const char *pWord;  // the command's words
 };
 
 const MultiCommand kMultiCommands[] = {
@@ -177,7 +167,7 @@ const MultiCommand kMultiCommands[] = {
 bool MultiHead(int command, unsigned opt, std::string *head) {
     const char *word = nullptr;
     for (const MultiCommand &c : kMultiCommands) {
-        if (c.number == command) word = c.word;
+        if (c.iNumber == command) word = c.pWord;
     }
     if (word == nullptr) return false;
     switch (command) {
@@ -187,43 +177,43 @@ bool MultiHead(int command, unsigned opt, std::string *head) {
         return true;
     case IP_MULTI_STOP:
         *head = Format("%s %s %s", word, "-multi enable",
-                       (opt & IP_OPT_FORCE)           ? "-mode force"
-                       : (opt & IP_OPT_STOP_TRACKING) ? "-mode stop-tracking"
-                                                      : "");
+                       (opt & ZRK_OPT_FORCE)           ? "-mode force"
+                       : (opt & ZRK_OPT_STOP_TRACKING) ? "-mode stop-tracking"
+                                                       : "");
         return true;
     case IP_MULTI_SUSPEND_RVZ:
-        *head = Format("%s %s %s", word, "-multi enable", (opt & IP_OPT_FORCE) ? "-mode force" : "");
+        *head =
+            Format("%s %s %s", word, "-multi enable", (opt & ZRK_OPT_FORCE) ? "-mode force" : "");
         return true;
     case IP_MULTI_RESUME_RVZ:
         *head = Format("%s %s %s", word, "-multi enable",
-                       (opt & IP_OPT_REMAIN) ? "-remain-mode enable" : "");
+                       (opt & ZRK_OPT_REMAIN) ? "-remain-mode enable" : "");
         return true;
     case IP_MULTI_CHANGE_VZ:
         *head = Format("%s %s %s", word, "-multi enable",
-                       (opt & IP_OPT_REVERSE) ? "-action reverse" : "");
+                       (opt & ZRK_OPT_REVERSE) ? "-action reverse" : "");
         return true;
     default:  // IP_MULTI_CHANGE_RVZ
-        if (opt & IP_OPT_REVERSE) {
+        if (opt & ZRK_OPT_REVERSE) {
             *head = Format("%s %s %s %s %s %s", word, "-multi enable", "-action reverse", "", "", "");
         } else {
             *head = Format(
                 "%s %s %s %s %s %s", word, "-multi enable", "-action change",
                 (std::string("-xfer-mode ") + zrkip::TransferMode(opt)).c_str(),
-                (opt & IP_OPT_SYNC) ? ((opt & IP_OPT_SPLIT_AUTO) ? "-split 1" : "-split 0") : "",
-                (opt & IP_OPT_RECOVERY_MAN) ? "-recovery 1" : "-recovery 0");
+                (opt & ZRK_OPT_SYNC) ? ((opt & ZRK_OPT_AUTO_SPLIT) ? "-split 1" : "-split 0") : "",
+                (opt & ZRK_OPT_MANUAL_RCV) ? "-recovery 1" : "-recovery 0");
         }
         return true;
     }
 }
 
 // Reads the rows of a multi-session reply into table rows 1..count.
-int ReadMultiRows(const char *name, const ReplyLines &reply, int count,
-                  CliMultiSessionResult *table) {
+int ReadMultiRows(const char *name, const Reply &reply, int count, CliMultiSessionResult *table) {
     uint32_t rows = 0;
     if (zrkip::ReadHex32(reply.Line(2), &rows) != 0) return -1;
     if (static_cast<uint64_t>(rows) != static_cast<uint64_t>(count)) {
-        Trace(1, "ERR", name, "row count %u differs from %d sessions", rows, count);
-        return Fail(IP_ERR_NO_LINE);
+        TraceText(1, "ERR", name, "row count %u differs from %d sessions", rows, count);
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     table[0].uiKindOrID = IP_MULTI_KIND_ROWS;
     table[0].iResult = 0;
@@ -232,34 +222,34 @@ int ReadMultiRows(const char *name, const ReplyLines &reply, int count,
     for (size_t k = 1; k <= rows; ++k) {
         const char *line = reply.Line(k + 2);
         if (line == nullptr) {
-            TraceColumn(name, 0, nullptr);
-            return Fail(IP_ERR_NO_LINE);
+            TraceRowColumn(name, 0, nullptr);
+            return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
         }
         const std::vector<std::string> columns = Columns(line);
         if (columns.size() < kMultiColumns) {
-            Trace(3, "ERR", name, "%d - %s", static_cast<int>(columns.size()), "Err");
-            return Fail(IP_ERR_NO_LINE);
+            TraceText(3, "ERR", name, "%d - %s", static_cast<int>(columns.size()), "Err");
+            return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
         }
         uint32_t id = 0;
         uint32_t result = 0;
-        TraceColumn(name, 0, columns[0].c_str());
+        TraceRowColumn(name, 0, columns[0].c_str());
         if (zrkip::ReadHex32(columns[0].c_str(), &id) != 0) return -1;
-        TraceColumn(name, 1, columns[1].c_str());
+        TraceRowColumn(name, 1, columns[1].c_str());
         if (zrkip::ReadHex32(columns[1].c_str(), &result) != 0) return -1;
         CliMultiSessionResult &row = table[k];
         row.uiKindOrID = id;
         row.iResult = 0;
         if (result != 0) {
             uint32_t code = 0;
-            TraceColumn(name, 2, columns[2].c_str());
+            TraceRowColumn(name, 2, columns[2].c_str());
             if (zrkip::ReadHex32(columns[2].c_str(), &code) != 0) return -1;
             IPSet_ZRKerrno_main(static_cast<int>(code));
             row.iResult = -1;
             row.iError = ZRKerrno;
         }
         for (size_t i = kMultiColumns; i < columns.size(); ++i) {
-            TraceColumn(name, i, columns[i].c_str());
-            Trace(3, "INFO", name, "%d - %s", static_cast<int>(i), "default");
+            TraceRowColumn(name, i, columns[i].c_str());
+            TraceText(3, "INFO", name, "%d - %s", static_cast<int>(i), "default");
         }
     }
     return 0;
@@ -268,23 +258,25 @@ int ReadMultiRows(const char *name, const ReplyLines &reply, int count,
 int MultiBody(const char *name, const char *ipAddress, const char *user, int option, int command,
               int count, const int *sessionIds, CliMultiSessionResult *table) {
     std::string head;
-    if (!MultiHead(command, static_cast<unsigned>(option), &head)) return Fail(IP_ERR_PARAM);
-    if (count <= 0 || sessionIds == nullptr) return Fail(IP_ERR_PARAM);
+    if (!MultiHead(command, static_cast<unsigned>(option), &head)) {
+        return FailWith(ZRK_ERR_PARAMETER);
+    }
+    if (count <= 0 || sessionIds == nullptr) return FailWith(ZRK_ERR_PARAMETER);
     const size_t room = head.size() < kHeadRoom ? kHeadRoom - head.size() : 0;
     std::string list;
     for (int i = 0; i < count; ++i) {
         if (i > 0) list.push_back(',');
         list.append(std::to_string(sessionIds[i]));
         if (list.size() > room) {
-            Trace(1, "ERR", name, "session id list too long. count=%d", count);
-            return Fail(IP_ERR_TOO_LONG);
+            TraceText(1, "ERR", name, "session id list too long. count=%d", count);
+            return FailWith(ZRK_ERR_TOO_LONG);
         }
     }
     const std::string text = head + " -session-id " + list;
-    ReplyLines reply;
+    Reply reply;
     if (reply.Run(ipAddress, user, text) != 0) return -1;
     if (reply.CheckStatus() != 0) return -1;
-    if (reply.Line(2) == nullptr) return Fail(IP_ERR_NO_LINE);
+    if (reply.Line(2) == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     return ReadMultiRows(name, reply, count, table);
 }
 
@@ -295,38 +287,38 @@ extern "C" int StartCopyConcurrentKzp(const char *ipAddress, const char *user, i
                                       CONC_SES_INFO entry, uint32_t *rowCount,
                                       CliConcStartResult **rows) {
     static const char kName[] = "StartCopyConcurrentKzp";
-    Trace(1, "INFO", kName, "START");
-    Trace(3, "INFO", kName, "cpIPaddress=[%s] iPhase=%x", Safe(ipAddress),
-          static_cast<unsigned>(phase));
-    const bool restart = (entry.OptionFlag & IP_OPT_RESTART) != 0;
+    TraceText(1, "INFO", kName, "START");
+    TraceText(3, "INFO", kName, "cpIPaddress=[%s] iPhase=%x", Safe(ipAddress),
+              static_cast<unsigned>(phase));
+    const bool restart = (entry.OptionFlag & ZRK_OPT_RESTART) != 0;
     if (rows != nullptr) *rows = nullptr;
     if ((restart || phase == 2) && rowCount != nullptr) *rowCount = 0;
     if (phase < 0 || phase > 2 || (phase == 0 && !restart && concId == nullptr) ||
         ((restart || phase == 2) && (rowCount == nullptr || rows == nullptr)) ||
         (restart && (count < 0 || (count > 0 && sessionIds == nullptr)))) {
-        return TraceEnd(kName, Fail(IP_ERR_PARAM));
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     }
     std::string command;
     if (!ConcCommand(count, sessionIds, phase, concId, entry, &command)) {
-        return TraceEnd(kName, Fail(IP_ERR_TOO_LONG));
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_TOO_LONG));
     }
-    ReplyLines reply;
-    if (reply.Run(ipAddress, user, command) != 0) return TraceEnd(kName, -1);
-    if (reply.CheckStatus() != 0) return TraceEnd(kName, -1);
-    if (!restart && phase == 1) return TraceEnd(kName, 0);
-    if (reply.Line(2) == nullptr) return TraceEnd(kName, Fail(IP_ERR_NO_LINE));
+    Reply reply;
+    if (reply.Run(ipAddress, user, command) != 0) return TraceEnd(1, kName, -1);
+    if (reply.CheckStatus() != 0) return TraceEnd(1, kName, -1);
+    if (!restart && phase == 1) return TraceEnd(1, kName, 0);
+    if (reply.Line(2) == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_REPLY_INCOMPLETE));
     if (!restart && phase == 0) {
         uint32_t id = 0;
-        if (zrkip::ReadHex32(reply.Line(2), &id) != 0) return TraceEnd(kName, -1);
+        if (zrkip::ReadHex32(reply.Line(2), &id) != 0) return TraceEnd(1, kName, -1);
         *concId = id;
-        return TraceEnd(kName, 0);
+        return TraceEnd(1, kName, 0);
     }
     if (ReadConcRows(kName, reply, restart, rowCount, rows) != 0) {
         *rows = nullptr;
         *rowCount = 0;
-        return TraceEnd(kName, -1);
+        return TraceEnd(1, kName, -1);
     }
-    return TraceEnd(kName, 0);
+    return TraceEnd(1, kName, 0);
 }
 
 extern "C" int VastrelCli4MultiOpt(const char *ipAddress, const char *user, int option,
@@ -334,19 +326,19 @@ extern "C" int VastrelCli4MultiOpt(const char *ipAddress, const char *user, int 
                                    CliMultiSessionResult *table) {
     static const char kName[] = "VastrelCli4MultiOpt";
     ZRKC_Com_OpenTrace(kMultiCallerId);
-    Trace(1, "INFO", kName, "START");
-    Trace(3, "INFO", kName, "cpIPaddress=[%s] Option=%d SessionCount=%d", Safe(ipAddress), option,
-          count);
+    TraceText(1, "INFO", kName, "START");
+    TraceText(3, "INFO", kName, "cpIPaddress=[%s] Option=%d SessionCount=%d", Safe(ipAddress),
+              option, count);
     int ret = 0;
     if (table == nullptr) {
-        ret = Fail(IP_ERR_PARAM);
+        ret = FailWith(ZRK_ERR_PARAMETER);
     } else if (MultiBody(kName, ipAddress, user, option, command, count, sessionIds, table) != 0) {
         table[0].uiKindOrID = IP_MULTI_KIND_FAILED;
         table[0].iResult = -1;
         table[0].iError = ZRKerrno;
         ret = -1;
     }
-    TraceEnd(kName, ret);
+    TraceEnd(1, kName, ret);
     ZRKC_Com_CloseTrace();
     return ret;
 }

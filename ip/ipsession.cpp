@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+using namespace zrkip;
+
 namespace {
 
 constexpr char kQueryName[] = "IPQueryTvc";
@@ -23,13 +25,13 @@ constexpr uint8_t kModelListModeBit = 0x04;  // byte 9 of the model record
 constexpr size_t kModelListModeByte = 9;
 
 // The capability of the array for the kind of session the request names:
-// byte 7 bit 0 KZP, byte 23 bit 0 VZ, byte 31 bit 0 RVZ.
+// the KZP, VZ and RVZ groups set up.
 bool Capable(const IPCopyReq &req, bool byId) {
-    const zrkipframe::CopyFunctions functions;
-    const bool kzp = functions.Has(IP_CF_KZP_BYTE, 0x01);
-    const bool vz = functions.Has(IP_CF_VZ_BYTE, 0x01);
-    const bool rvz = functions.Has(IP_CF_RVZ_BYTE, 0x01);
-    const bool remote = (req.CopyAttr & ZRK_IPATTR_REMOTE) != 0;
+    const zrkip::CopyFunctions functions;
+    const bool kzp = functions.Has(ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_KIND);
+    const bool vz = functions.Has(ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_KIND);
+    const bool rvz = functions.Has(ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND);
+    const bool remote = zrkip::Remote(req);
     switch (req.CopyType) {
     case IP_COPY_ANY:
         if (byId) return true;
@@ -65,7 +67,7 @@ bool SameCopy(const IPCopyReq &req, const CliCopySession &s) {
         s.uiSize_high != req.SrcSize_high || s.uiSize_low != req.SrcSize_low) {
         return false;
     }
-    if ((req.CopyAttr & ZRK_IPATTR_REMOTE) != 0) {
+    if (zrkip::Remote(req)) {
         return std::memcmp(s.ucaSrcBoxID, req.SrcBoxID, ZRK_BOXID_LEN) == 0 &&
                std::memcmp(s.ucaDstBoxID, req.DstBoxID, ZRK_BOXID_LEN) == 0;
     }
@@ -73,11 +75,11 @@ bool SameCopy(const IPCopyReq &req, const CliCopySession &s) {
 }
 
 void DumpRequest(const char *name, const IPCopyReq *req) {
-    ZRKC_Com_OutputTrace(3, 2, "INFO", name, nullptr, static_cast<int>(sizeof *req), req);
+    TraceData(3, name, req, static_cast<int>(sizeof *req));
 }
 
 void DumpRow(const char *name, const CliCopySession *row) {
-    ZRKC_Com_OutputTrace(3, 2, "INFO", name, nullptr, static_cast<int>(sizeof *row), row);
+    TraceData(3, name, row, static_cast<int>(sizeof *row));
 }
 
 // What the scan found: a row, or a session identifier not in use.
@@ -90,8 +92,9 @@ Pick Scan(const IPCopyReq &req, bool byId, const CliCopySession *rows, size_t co
         if (!TypeFits(req, s)) continue;
         if (byId) {
             if (s.ucSessionStatus == 0) return Pick::Unused;
-            if ((s.ucAttr & ZRK_IPATTR_REMOTE) != 0) {
-                const uint32_t id = (s.ucAttr2 & 0x10) != 0 ? s.uiSessionID2 : s.uiSessionID;
+            if (zrkip::RemoteRow(s)) {
+                const uint32_t id =
+                    (s.ucAttr2 & IP_SESSION_ATTR2_SECOND_ID) != 0 ? s.uiSessionID2 : s.uiSessionID;
                 if (id != req.SrcOLU) continue;
             }
         } else if (!SameCopy(req, s)) {
@@ -138,30 +141,30 @@ extern "C" int IPConvVVolSes2CopySes(const CliVvolCopySession *in, int count,
 
 extern "C" int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int listFlags,
                           const IPCopyReq *req, CliCopySession *row) {
-    using zrkshow::Fail;
-    using zrkshow::Trace;
-    zrkshow::Trace(1, "INFO", kQueryName, "START");
-    Trace(3, "INFO", kQueryName, "OptionFlag=0x%02x", Option);
-    if (req == nullptr || row == nullptr) return zrkshow::TraceEnd(kQueryName, Fail(13));
+    TraceText(1, "INFO", kQueryName, "START");
+    TraceText(3, "INFO", kQueryName, "OptionFlag=0x%02x", Option);
+    if (req == nullptr || row == nullptr) {
+        return TraceEnd(1, kQueryName, FailWith(ZRK_ERR_PARAMETER));
+    }
     DumpRequest(kQueryName, req);
-    auto failed = [](int code) { return zrkshow::TraceEnd(kQueryName, Fail(code)); };
+    auto failed = [](int code) { return TraceEnd(1, kQueryName, FailWith(code)); };
 
-    const bool byId = (Option & IP_OPT_BY_ID) != 0;
-    const bool vvol = (Option & IP_OPT_VVOL) != 0;
-    const bool remote = (req->CopyAttr & ZRK_IPATTR_REMOTE) != 0;
+    const bool byId = (Option & ZRK_OPT_SESSION_ID) != 0;
+    const bool vvol = (Option & ZRK_OPT_VVOL) != 0;
+    const bool remote = zrkip::Remote(*req);
 
-    if (!byId && IPCheckBoxID(req) != 0) return zrkshow::TraceEnd(kQueryName, -1);
-    if (!Capable(*req, byId)) return failed(17);
+    if (!byId && IPCheckBoxID(req) != 0) return TraceEnd(1, kQueryName, -1);
+    if (!Capable(*req, byId)) return failed(ZRK_ERR_NOT_SUPPORT);
 
     // Room for the array's whole session table; an array that reports no
     // maximum still gets one row, so its listing can be read.
     CliCopyFunctions functions;
     IPCtrlCommonData(IP_COMMON_FUNCS_GET, &functions);
     const size_t room = std::max<size_t>(functions.uiMaxSession, 1);
-    zrkshow::Freed<CliCopySession> rows;
+    zrkip::Freed<CliCopySession> rows;
     if (!vvol) {
         rows.reset(static_cast<CliCopySession *>(std::calloc(room, sizeof(CliCopySession))));
-        if (!rows) return failed(36);
+        if (!rows) return failed(ZRK_ERR_NO_MEMORY);
     }
 
     // The one number the listing names.
@@ -178,14 +181,14 @@ extern "C" int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int
 
     // The "-mode" form only when the array's model lists that way.
     int flags = listFlags;
-    if ((ZRKOptionFlag & IP_OPT_LIST_MODE) != 0 || flags != 0) {
+    if ((ZRKOptionFlag & ZRK_OPT_LIST_SEL_01) != 0 || flags != 0) {
         CliModelInfo model;
         std::memset(&model, 0, sizeof model);
-        if (ShowModelInfo(ip, user, &model, 1) != 0) return zrkshow::TraceEnd(kQueryName, -1);
+        if (ShowModelInfo(ip, user, &model, 1) != 0) return TraceEnd(1, kQueryName, -1);
         unsigned char bytes[sizeof model];
         std::memcpy(bytes, &model, sizeof bytes);
         if ((bytes[kModelListModeByte] & kModelListModeBit) == 0) {
-            ZRKOptionFlag &= ~IP_OPT_LIST_MODE;
+            ZRKOptionFlag &= ~ZRK_OPT_LIST_SEL_01;
             flags = 0;
         }
     }
@@ -195,20 +198,20 @@ extern "C" int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int
         CliVvolCopySession *raw = nullptr;
         if (ShowVvolCopySession(ip, user, 1, list, byId ? 2 : 1, flags, &count, &raw) != 0) {
             std::free(raw);
-            return zrkshow::TraceEnd(kQueryName, -1);
+            return TraceEnd(1, kQueryName, -1);
         }
-        zrkshow::Freed<CliVvolCopySession> vlist(raw);
+        zrkip::Freed<CliVvolCopySession> vlist(raw);
         if (count > 0 && vlist) {
             rows.reset(static_cast<CliCopySession *>(
                 std::calloc(static_cast<size_t>(count), sizeof(CliCopySession))));
-            if (!rows) return failed(36);
+            if (!rows) return failed(ZRK_ERR_NO_MEMORY);
             IPConvVVolSes2CopySes(vlist.get(), count, rows.get());
         } else {
             count = 0;
         }
     } else {
         if (ShowCopySessions(ip, user, 1, list, mode, flags, &count, rows.get(), room) != 0) {
-            return zrkshow::TraceEnd(kQueryName, -1);
+            return TraceEnd(1, kQueryName, -1);
         }
         count = std::clamp(count, 0, static_cast<int>(std::min<size_t>(room, INT32_MAX)));
     }
@@ -216,29 +219,28 @@ extern "C" int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int
     size_t index = 0;
     const Pick pick =
         count > 0 ? Scan(*req, byId, rows.get(), static_cast<size_t>(count), &index) : Pick::None;
-    if (pick != Pick::Found) return failed(21);
+    if (pick != Pick::Found) return failed(ZRK_ERR_NO_SESSION);
     *row = rows.get()[index];
     DumpRow(kQueryName, row);
-    return zrkshow::TraceEnd(kQueryName, 0);
+    return TraceEnd(1, kQueryName, 0);
 }
 
 extern "C" int IPSearchSession(const IPCopyReq *req, const CliCopySession *rows, int count,
                                uint32_t option, CliCopySession *row) {
-    using zrkshow::Fail;
-    zrkshow::Trace(1, "INFO", kSearchName, "START");
-    zrkshow::Trace(3, "INFO", kSearchName, "SessionListCnt=0x%02x OptionFlag=0x%02x",
-                   static_cast<unsigned>(count), option);
+    TraceText(1, "INFO", kSearchName, "START");
+    TraceText(3, "INFO", kSearchName, "SessionListCnt=0x%02x OptionFlag=0x%02x",
+              static_cast<unsigned>(count), option);
     if (req == nullptr || row == nullptr || (rows == nullptr && count > 0)) {
-        return zrkshow::TraceEnd(kSearchName, Fail(13));
+        return TraceEnd(1, kSearchName, FailWith(ZRK_ERR_PARAMETER));
     }
     DumpRequest(kSearchName, req);
 
-    const bool remote = (req->CopyAttr & ZRK_IPATTR_REMOTE) != 0;
+    const bool remote = zrkip::Remote(*req);
     constexpr uint8_t kKindBits = ZRK_IPATTR_QUICKKZP | ZRK_IPATTR_SNAPKZP | ZRK_IPATTR_SNAPKZP_P;
     for (int i = 0; i < count; ++i) {
         const CliCopySession &s = rows[i];
         if (s.ucUsable != 1 || s.ucSessionStatus == 0) continue;
-        if (((s.ucAttr & ZRK_IPATTR_REMOTE) != 0) != remote) continue;
+        if (zrkip::RemoteRow(s) != remote) continue;
         if (req->CopyType == IP_COPY_KZP) {
             if (s.ucSessionType != IP_SESSION_TYPE_KZP) continue;
             if ((s.ucAttr & kKindBits) != (req->CopyAttr & kKindBits)) continue;
@@ -248,14 +250,14 @@ extern "C" int IPSearchSession(const IPCopyReq *req, const CliCopySession *rows,
         if (!SameCopy(*req, s)) continue;
         *row = s;
         DumpRow(kSearchName, row);
-        return zrkshow::TraceEnd(kSearchName, 0);
+        return TraceEnd(1, kSearchName, 0);
     }
-    return zrkshow::TraceEnd(kSearchName, Fail(21));
+    return TraceEnd(1, kSearchName, FailWith(ZRK_ERR_NO_SESSION));
 }
 
 // ---- the volumes of a refused request ----------------------------------------------------
 
-namespace zrkipsession {
+namespace zrkip {
 
 int LookUpVolume(const char *name, const char *ip, const char *user, uint32_t olu,
                  uint8_t *type) {
@@ -265,15 +267,13 @@ int LookUpVolume(const char *name, const char *ip, const char *user, uint32_t ol
         std::free(raw);
         return -1;
     }
-    const zrkshow::Freed<CliVolume> list(raw);
+    const zrkip::Freed<CliVolume> list(raw);
     if (count <= 0 || !list) {
-        ZRKerrno = 48;
-        return -1;
+        return FailWith(ZRK_ERR_OLU);
     }
     if (count != 1) {
-        zrkshow::Trace(2, "ERR", name, " uiVolCount is not 1 ");
-        ZRKerrno = 904;
-        return -1;
+        TraceText(2, "ERR", name, " uiVolCount is not 1 ");
+        return FailWith(ZRK_ERR_REPLY);
     }
     *type = list.get()[0].ucVolumeType;
     return 0;
@@ -283,17 +283,16 @@ int LookUpSnapVolume(const char *name, const char *ip, const char *user, uint32_
                      size_t room, uint32_t *status) {
     std::vector<CliSnapDataVolume> rows(room == 0 ? 1 : room);
     int count = 0;
-    if (ShowSnapDataVolume(ip, user, static_cast<int>(olu), IP_VOLUMES_ONE, &count, rows.data(),
-                           rows.size()) != 0) {
+    if (CountSnapDataVolume(ip, user, static_cast<int>(olu), &count, rows.data(), rows.size()) !=
+        0) {
         return -1;
     }
     if (count != 1) {
-        zrkshow::Trace(2, "ERR", name, " uiSDVVolCount is not 1 ");
-        ZRKerrno = 904;
-        return -1;
+        TraceText(2, "ERR", name, " uiSDVVolCount is not 1 ");
+        return FailWith(ZRK_ERR_REPLY);
     }
     *status = rows[0].SdvStatus;
     return 0;
 }
 
-}  // namespace zrkipsession
+}  // namespace zrkip

@@ -19,6 +19,10 @@
 #include <stdint.h>
 
 #ifdef __cplusplus
+#include <cstddef>
+#endif
+
+#ifdef __cplusplus
 extern "C" {
 #endif
 #pragma GCC visibility push(default)
@@ -32,21 +36,18 @@ extern "C" {
 /* IPCopyReq.CopyAttr carries the ZRK_IPATTR_ bits of zrkapi.h, the same
  * bits as CliCopySession.ucAttr. */
 
-/* Option bits of the lookup. */
-#define IP_OPT_BY_ID       0x4u
-#define IP_OPT_VVOL        0x1000000u
-
 /* ---- lookup -------------------------------------------------------------------- */
 
 /* The first usable session of the array that the request describes: by
- * identifier (Option 0x4, the identifier in SrcOLU) or by volume; the
- * virtual-volume sessions with Option 0x1000000. listFlags is the show flag
- * word (128 from every caller). 21 when none; *row receives the session. */
+ * identifier (Option ZRK_OPT_SESSION_ID, the identifier in SrcOLU) or by volume; the
+ * virtual-volume sessions with Option ZRK_OPT_VVOL. listFlags is the show flag
+ * word (128 from every caller). ZRK_ERR_NO_SESSION when none; *row
+ * receives the session. */
 int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int listFlags,
                const IPCopyReq *req, CliCopySession *row);
 
 /* The first usable row of rows[0..count-1] that the request describes;
- * option is only traced. 21 when none. */
+ * option is only traced. ZRK_ERR_NO_SESSION when none. */
 int IPSearchSession(const IPCopyReq *req, const CliCopySession *rows, int count,
                     uint32_t option, CliCopySession *row);
 
@@ -76,31 +77,33 @@ int IPSnapVolInit(const char *ip, const char *user, int olu);
 #ifdef __cplusplus
 } /* extern "C" */
 
-#include <cstddef>
+namespace zrkip {
 
 // What the starts and the snap data volume initialisation share when the
 // array has refused them and its volumes are looked at for a better reason.
-namespace zrkipsession {
 
-// A failure of the link itself (923, 1903, 36, 1905): the array was not
-// reached, so there is nothing to ask it about.
+// A failure of the link itself (ZRK_ERR_TOO_LONG, ZRK_ERR_NO_SERVICE,
+// ZRK_ERR_NO_MEMORY, ZRK_ERR_RECEIVE): the array was not reached, so there is
+// nothing to ask it about.
 inline bool LinkFailure(int error) {
-    return error == 923 || error == 1903 || error == 36 || error == 1905;
+    return error == ZRK_ERR_TOO_LONG || error == ZRK_ERR_NO_SERVICE ||
+           error == ZRK_ERR_NO_MEMORY || error == ZRK_ERR_RECEIVE;
 }
 
-// The volume olu of the array: 0 with its type, or -1 with ZRKerrno 48 (no
-// such volume), 904 (listed more than once; " uiVolCount is not 1 " traced
-// under name) or the query's own.
+// The volume olu of the array: 0 with its type, or -1 with ZRKerrno
+// ZRK_ERR_OLU (no such volume), ZRK_ERR_REPLY (listed more than once;
+// " uiVolCount is not 1 " traced under name) or the query's own.
 int LookUpVolume(const char *name, const char *ip, const char *user, uint32_t olu,
                  uint8_t *type);
 
-// The snap data volume olu, asked with room for room rows: 0 with its state
-// word, or -1 with ZRKerrno 904 unless exactly one row (" uiSDVVolCount is
-// not 1 " traced under name) or the query's own.
+// The snap data volume olu, asked with room for room rows (at least 1): 0
+// with its state word, or -1 with ZRKerrno ZRK_ERR_REPLY unless the reply
+// has exactly one row (counted before the room is looked at;
+// " uiSDVVolCount is not 1 " traced under name) or the query's own.
 int LookUpSnapVolume(const char *name, const char *ip, const char *user, uint32_t olu,
                      size_t room, uint32_t *status);
 
-}  // namespace zrkipsession
+}  // namespace zrkip
 #endif
 
 #endif /* ZRK_IPSESSION_H */

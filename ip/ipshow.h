@@ -9,10 +9,12 @@
  *
  *   hex       strtoul(base 16) semantics: blanks, a sign and "0x" accepted,
  *             stops at the first non-digit, no digits is 0; only a value
- *             beyond 64 bits is refused (900). Cut to the field's width.
+ *             beyond 64 bits is refused (ZRK_ERR_REPLY_NUMBER). Cut to the
+ *             field's width.
  *   hex64     two 32-bit fields, high half first: empty is 0/0; 1 to 8
  *             characters go to the low half; 9 to 16 characters split into
- *             the first (length - 8) and the last 8; longer is 900.
+ *             the first (length - 8) and the last 8; longer is
+ *             ZRK_ERR_REPLY_NUMBER.
  *   text      strncpy into a fixed field: zero padded, not terminated when
  *             the text fills it.
  *   datetime  16 decimal digits packed two a byte into 8 bytes; a non-digit
@@ -22,7 +24,7 @@
  * Every parser takes the room of its output (in records) and refuses a
  * reply that announces more records than the room or than the lines present
  * with 902 before it writes a record. A status or count line that needs more
- * than 32 bits is 900.
+ * than 32 bits is ZRK_ERR_REPLY_NUMBER.
  *
  * Return convention: 0, or -1 with ZRKerrno; the reply and its lines are
  * released on every way out.
@@ -37,18 +39,18 @@
 #include <stdint.h>
 
 #ifdef __cplusplus
+#include "platform.h"
+
+#include <cstddef>
+#include <new>
+#include <string>
+#include <string_view>
+#endif
+
+#ifdef __cplusplus
 extern "C" {
 #endif
 #pragma GCC visibility push(default)
-
-/* ---- ZRKerrno values of the show parsers --------------------------------------- */
-
-#define IP_SHOW_ERR_PARAM     13    /* a list selection with no numbers, a bad argument */
-#define IP_SHOW_ERR_NOMEM     36    /* no memory for the lines or the rows */
-#define IP_SHOW_ERR_NUMBER    900   /* a number that does not fit */
-#define IP_SHOW_ERR_MALFORMED 902   /* a missing line, too few columns, too many records */
-#define IP_SHOW_ERR_SELECTION 910   /* a selection or type code outside the set */
-#define IP_SHOW_ERR_TOO_LONG  923   /* a command or list longer than IP_CMD_MAX */
 
 /* ---- copy sessions ------------------------------------------------------------- */
 
@@ -57,13 +59,15 @@ extern "C" {
 #define IP_SESSIONS_IDS       2     /* the listed sessions, in the list's order */
 
 #define IP_SHOW_FLAG_MODE     0x80  /* show flag: "-mode" value + 128 */
-#define IP_OPT_LIST_MODE      0x80000u /* ZRKOptionFlag bit: "-mode" value + 1 */
 
 #define IP_SESSION_TYPE_KZP     1   /* KZP family */
 #define IP_SESSION_TYPE_VZ      2   /* VZ family */
 #define IP_SESSION_TYPE_MONITOR 3   /* copy monitor */
 
 #define IP_SESSION_MIN_COLUMNS  35  /* columns 35 to 39 are optional */
+
+#define IP_SESSION_ATTR2_SECOND_ID 0x10 /* ucAttr2: a remote session known here by
+                                           uiSessionID2 */
 
 /* One copy session as "show copy-sessions" reports it (columns 0 to 39),
  * host order. */
@@ -131,12 +135,13 @@ typedef struct CliCopySession {
  *   option 2: the sessions in list[0..listCount-1]; rows[k] receives the
  *             session of list[k] (key uiSessionID2 when ucAttr has 0x20 and
  *             ucAttr2 0x10, else uiSessionID). *count is the number of
- *             distinct positions filled; any position left unfilled is 902.
- * showFlags bit 0x80 adds 128 to the "-mode" value, ZRKOptionFlag bit
- * 0x80000 adds 1; the caller clears both when the array's model does not
- * list in that mode. rows holds room records; a reply announcing more
- * (options 0 and 1), or listCount above room (option 2), is refused before
- * a record is written. *count may hold the reply's record count on failure. */
+ *             distinct positions filled; any position left unfilled is
+ *             ZRK_ERR_REPLY_INCOMPLETE.
+ * showFlags bit IP_SHOW_FLAG_MODE adds 128 to the "-mode" value,
+ * ZRKOptionFlag bit ZRK_OPT_LIST_SEL_01 adds 1; the caller clears both when
+ * the array's model does not list in that mode. rows holds room records; a
+ * reply announcing more (options 0 and 1), or listCount above room (option
+ * 2), is refused before a record is written. *count may hold the reply's record count on failure. */
 int ShowCopySessions(const char *cpIPaddress, const char *user, int listCount,
                      const int *list, int option, int showFlags, int *count,
                      CliCopySession *rows, size_t room);
@@ -144,10 +149,6 @@ int ShowCopySessions(const char *cpIPaddress, const char *user, int listCount,
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
-
-#include <cstddef>
-#include <string>
-#include <string_view>
 
 static_assert(sizeof(CliCopySession) == 288, "CliCopySession layout");
 static_assert(offsetof(CliCopySession, uiLapseTime) == 16, "CliCopySession layout");
@@ -168,54 +169,62 @@ static_assert(offsetof(CliCopySession, ucColumn39) == 219, "CliCopySession layou
 static_assert(offsetof(CliCopySession, ucaSpare2) == 220, "CliCopySession layout");
 
 // The reply scanner that every show parser is built on.
-namespace zrkshow {
+namespace zrkip {
+
+// The request or the row of a copy between two arrays.
+inline bool Remote(const IPCopyReq &req) { return (req.CopyAttr & ZRK_IPATTR_REMOTE) != 0; }
+inline bool RemoteRow(const CliCopySession &row) { return (row.ucAttr & ZRK_IPATTR_REMOTE) != 0; }
 
 // ---- column kinds ------------------------------------------------------------
 
 enum class Kind {
-    Skip,       // the column counts but is not read
+    Skip,       // the column counts and is traced, but is not read
+    Silent,     // the column counts, neither read nor traced
+    Word,       // the column counts, traced with the column's word for its text
     Hex8,       // hex number into a uint8_t
     Hex16,      // hex number into a uint16_t
     Hex32,      // hex number into a uint32_t
+    Count32,    // hex number into a uint32_t; beyond 32 bits ZRK_ERR_REPLY_NUMBER
     Hex64,      // hex number into two uint32_t, high half at offset, low at offset2
+    Blocks64,   // as Hex64, the value times 2048 (bits beyond 64 dropped)
     Text,       // text into width bytes
     DateTime,   // 16 decimal digits into 8 packed bytes
 };
 
 // How one column index fills a record.
 struct Column {
-    Kind kind;
-    size_t offset;   // field offset in the record
-    size_t offset2;  // Hex64: offset of the low half; else unused
-    size_t width;    // Text: field width; else unused
+    Kind eKind;
+    size_t uiOffset;          // field offset in the record
+    size_t uiOffset2;         // Hex64, Blocks64: offset of the low half; else unused
+    size_t uiWidth;           // Text: field width; else unused
+    const char *pWord = nullptr;  // Word: the trace word
 };
 
 // Table helpers: ZRK_SHOW_HEX32(Record, field) and the like.
-#define ZRK_SHOW_SKIP() (::zrkshow::Column{::zrkshow::Kind::Skip, 0, 0, 0})
-#define ZRK_SHOW_HEX8(T, f) (::zrkshow::Column{::zrkshow::Kind::Hex8, offsetof(T, f), 0, 1})
-#define ZRK_SHOW_HEX16(T, f) (::zrkshow::Column{::zrkshow::Kind::Hex16, offsetof(T, f), 0, 2})
-#define ZRK_SHOW_HEX32(T, f) (::zrkshow::Column{::zrkshow::Kind::Hex32, offsetof(T, f), 0, 4})
+#define ZRK_SHOW_SKIP() (::zrkip::Column{::zrkip::Kind::Skip, 0, 0, 0})
+#define ZRK_SHOW_SILENT() (::zrkip::Column{::zrkip::Kind::Silent, 0, 0, 0})
+#define ZRK_SHOW_WORD(w) (::zrkip::Column{::zrkip::Kind::Word, 0, 0, 0, w})
+#define ZRK_SHOW_HEX8(T, f) (::zrkip::Column{::zrkip::Kind::Hex8, offsetof(T, f), 0, 1})
+#define ZRK_SHOW_HEX16(T, f) (::zrkip::Column{::zrkip::Kind::Hex16, offsetof(T, f), 0, 2})
+#define ZRK_SHOW_HEX32(T, f) (::zrkip::Column{::zrkip::Kind::Hex32, offsetof(T, f), 0, 4})
+#define ZRK_SHOW_COUNT32(T, f) (::zrkip::Column{::zrkip::Kind::Count32, offsetof(T, f), 0, 4})
 #define ZRK_SHOW_HEX64(T, hi, lo) \
-    (::zrkshow::Column{::zrkshow::Kind::Hex64, offsetof(T, hi), offsetof(T, lo), 8})
+    (::zrkip::Column{::zrkip::Kind::Hex64, offsetof(T, hi), offsetof(T, lo), 8})
+#define ZRK_SHOW_BLOCKS(T, hi, lo) \
+    (::zrkip::Column{::zrkip::Kind::Blocks64, offsetof(T, hi), offsetof(T, lo), 8})
 #define ZRK_SHOW_TEXT(T, f) \
-    (::zrkshow::Column{::zrkshow::Kind::Text, offsetof(T, f), 0, sizeof(T::f)})
-#define ZRK_SHOW_DATETIME(T, f) (::zrkshow::Column{::zrkshow::Kind::DateTime, offsetof(T, f), 0, 8})
+    (::zrkip::Column{::zrkip::Kind::Text, offsetof(T, f), 0, sizeof(T::f)})
+#define ZRK_SHOW_TEXT_AT(offset, width) (::zrkip::Column{::zrkip::Kind::Text, offset, 0, width})
+#define ZRK_SHOW_DATETIME(T, f) (::zrkip::Column{::zrkip::Kind::DateTime, offsetof(T, f), 0, 8})
 
 // ---- single conversions (no trace, no global but ZRKerrno) --------------------
+//
+// The hex columns are read by ReadHex and ReadHex64 (iplink.h).
 
-// strtoul(base 16) over the column's bytes only. 0, or -1 with ZRKerrno 900
-// when the value needs more than 64 bits.
-int ReadHex(std::string_view text, uint64_t *value);
-// 64-bit column into its halves. -1 with 900: longer than 16 characters or
-// a group beyond 64 bits.
-int ReadHex64(std::string_view text, uint32_t *high, uint32_t *low);
 // strncpy of the column into width bytes.
 void CopyText(std::string_view text, uint8_t *field, size_t width);
 // Packed date-time; characters past the column's end count as 0.
 void PackDateTime(std::string_view text, uint8_t field[8]);
-// A status or count line: the same hex reading, but a value beyond 32 bits
-// is 900 too.
-int ReadHex32Line(const char *line, uint32_t *value);
 
 // ---- line scanning -------------------------------------------------------------
 
@@ -224,16 +233,16 @@ int ReadHex32Line(const char *line, uint32_t *value);
 class ColumnScanner {
 public:
     explicit ColumnScanner(const char *line)
-        : rest_(line != nullptr ? std::string_view(line) : std::string_view()) {}
+        : svRest(line != nullptr ? std::string_view(line) : std::string_view()) {}
     // The next column into *column; false when the line is done.
     bool Next(std::string_view *column);
     // Columns handed out so far.
-    size_t Count() const { return count_; }
+    size_t Count() const { return uiCount; }
 
 private:
-    std::string_view rest_;
-    bool done_ = false;
-    size_t count_ = 0;
+    std::string_view svRest;
+    bool bDone = false;
+    size_t uiCount = 0;
 };
 
 // The columns of a line without converting them.
@@ -247,62 +256,95 @@ size_t CountColumns(const char *line);
 using FixedHook = const char *(*)(size_t index, void *record, void *context);
 
 struct Table {
-    const char *name;        // trace name of the member
-    const Column *columns;   // by column index; beyond columnCount: ignored
-    size_t columnCount;
-    size_t recordSize;       // bytes of one record
-    size_t minColumns;       // fewer columns: 902
-    FixedHook fixed;         // NULL: every column by the table
-    void *context;           // passed to fixed
+    const char *pName;        // trace name of the member
+    const Column *pColumns;   // by column index; beyond uiColumnCount: "default"
+    size_t uiColumnCount;
+    size_t uiRecordSize;      // bytes cleared before the scan; 0: the record is kept
+    size_t uiMinColumns;      // fewer columns: ZRK_ERR_REPLY_INCOMPLETE
+    FixedHook pFixed;         // NULL: every column by the table
+    void *pContext;           // passed to pFixed
+    bool bCutText = false;    // trace lines: the column text cut to 511 characters
+                              // (else the whole line)
 };
 
-// Clears record (recordSize bytes) and fills it from one line by the table,
-// with a level-3 trace line per column. 0, or -1 with ZRKerrno 900 (a column
-// that does not convert) or 902 (fewer columns than the minimum, no line).
-int ScanRecord(const Table &table, const char *line, void *record);
+// Fills record from one line by the table (after clearing uiRecordSize
+// bytes), with a level-3 trace line per column. 0, or -1 with ZRKerrno
+// ZRK_ERR_REPLY_NUMBER (a column that does not convert) or
+// ZRK_ERR_REPLY_INCOMPLETE (fewer columns than the minimum, no line).
+// *columns (when not NULL) receives the columns of a line read whole.
+int ScanRecord(const Table &table, const char *line, void *record, size_t *columns = nullptr);
 
-// ---- the reply ---------------------------------------------------------------------
+// "%zu - %s" of one column at level 3 under "INFO" ("NULL" for an empty
+// column): the text cut to 511 characters (cutText) or so that the whole
+// line holds at most 511.
+void TraceColumn(const char *name, size_t index, std::string_view text, bool cutText);
 
-// The lines of one show reply; released when it goes out of scope.
-class Reply {
-public:
-    Reply() = default;
-    ~Reply() { Release(); }
-    Reply(const Reply &) = delete;
-    Reply &operator=(const Reply &) = delete;
+// ---- one show command ----------------------------------------------------------------
 
-    // Sends command and splits the reply (IPExecVastrelCLI then Split).
-    int Run(const char *ipAddress, const char *user, const std::string &command);
-    // Splits a reply text as it comes from the link: 0 or -1 with ZRKerrno
-    // (904 empty or leading newline, 36 no memory).
-    int Split(const char *text);
-    // Checks the head: at least 2 lines (902), status 0 (else the array's
-    // error through IPSet_ZRKerrno), the record count (900 beyond 32 bits)
-    // into *records, and at least that many record lines (902). 0 or -1.
-    int Head(const char *name, uint32_t *records);
-    // Record line i (0-based), or NULL when absent.
-    const char *Record(size_t i) const;
-    size_t LineCount() const { return count_; }
-    void Release();
+// Runs command (at most IP_CMD_MAX characters, else ZRK_ERR_TOO_LONG) and
+// hands its reply to parse(const Reply &); std::bad_alloc is
+// ZRK_ERR_NO_MEMORY. parse's result, or -1 with ZRKerrno.
+template <typename Parse>
+int RunAndParse(const char *ip, const char *user, const std::string &command, Parse parse) {
+    try {
+        if (command.size() > IP_CMD_MAX) return zrkplatform::FailWith(ZRK_ERR_TOO_LONG);
+        Reply reply;
+        if (reply.Run(ip, user, command) != 0) return -1;
+        return parse(static_cast<const Reply &>(reply));
+    } catch (const std::bad_alloc &) {
+        return zrkplatform::FailWith(ZRK_ERR_NO_MEMORY);
+    }
+}
 
-private:
-    char **lines_ = nullptr;
-    size_t count_ = 0;
-};
+// The same for a reply text as the link hands it over.
+template <typename Parse>
+int SplitAndParse(const char *text, Parse parse) {
+    try {
+        Reply reply;
+        if (reply.Split(text) != 0) return -1;
+        return parse(static_cast<const Reply &>(reply));
+    } catch (const std::bad_alloc &) {
+        return zrkplatform::FailWith(ZRK_ERR_NO_MEMORY);
+    }
+}
 
-// ---- trace ---------------------------------------------------------------------------
+// The end of a query, with its END trace line under name: build(&command)
+// (0, or -1 with ZRKerrno), then RunAndParse. std::bad_alloc anywhere is
+// ZRK_ERR_NO_MEMORY.
+template <typename Build, typename Parse>
+int RunQuery(const char *name, const char *ip, const char *user, Build build, Parse parse) {
+    try {
+        std::string command;
+        if (build(&command) != 0) return zrkplatform::TraceEnd(1, name, -1);
+        return zrkplatform::TraceEnd(1, name, RunAndParse(ip, user, command, parse));
+    } catch (const std::bad_alloc &) {
+        return zrkplatform::TraceEnd(1, name, zrkplatform::FailWith(ZRK_ERR_NO_MEMORY));
+    }
+}
 
-void Trace(int level, const char *word, const char *name, const char *format, ...)
-    __attribute__((format(printf, 4, 5)));
-// "END(ret=%d, ZRKerrno=%d)" at level 1, INFO for 0 and ERR otherwise.
-int TraceEnd(const char *name, int ret);
-// ZRKerrno = code; -1.
-int Fail(int code);
+// The reply of command, or a reply text, read by parse(reply, &local) into
+// local, which reaches *out only when the whole reply has been read. 0, or -1
+// with ZRKerrno and *out untouched.
+template <typename T, typename Parse>
+int QueryInto(const char *ip, const char *user, const std::string &command, T *out, T local,
+              Parse parse) {
+    if (RunAndParse(ip, user, command, [&](const Reply &r) { return parse(r, &local); }) != 0) {
+        return -1;
+    }
+    *out = local;
+    return 0;
+}
+template <typename T, typename Parse>
+int ParseTextInto(const char *text, T *out, T local, Parse parse) {
+    if (SplitAndParse(text, [&](const Reply &r) { return parse(r, &local); }) != 0) return -1;
+    *out = local;
+    return 0;
+}
 
 // ---- command text ------------------------------------------------------------------
 
-// Numbers in decimal joined by ",": false (ZRKerrno 923) when the list would
-// not fit in IP_CMD_MAX characters.
+// Numbers in decimal joined by ",": false (ZRKerrno ZRK_ERR_TOO_LONG) when the
+// list would not fit in IP_CMD_MAX characters.
 bool JoinNumbers(const int *numbers, size_t count, std::string *list);
 
 // ---- the copy sessions ----------------------------------------------------------------
@@ -312,13 +354,13 @@ std::string CopySessionsCommand(int option, const std::string &list, unsigned op
                                 int showFlags);
 // Parses a split "show copy-sessions" reply into rows as ShowCopySessions
 // does (option 0/1 by order; option 2 by list position). Sets *count.
-int ParseCopySessions(Reply &reply, int option, const int *list, size_t listCount,
+int ParseCopySessions(const Reply &reply, int option, const int *list, size_t listCount,
                       int *count, CliCopySession *rows, size_t room);
 // The same from a reply text.
 int ParseCopySessionsText(const char *text, int option, const int *list, size_t listCount,
                           int *count, CliCopySession *rows, size_t room);
 
-}  // namespace zrkshow
+}  // namespace zrkip
 #endif
 
 #endif /* ZRK_IPSHOW_H */

@@ -11,59 +11,72 @@
 #include <cstring>
 #include <iterator>
 
-namespace zrkshow_array {
+using namespace zrkip;
 
-int Lines::Split(const char *text) {
-    Release();
-    int n = 0;
-    if (text == nullptr || IPGetLineNumFromData(text, &n) != 0) return zrkshow::Fail(IP_ERR_REPLY);
-    char **array = static_cast<char **>(std::calloc(static_cast<size_t>(n), sizeof(char *)));
-    if (array == nullptr) return zrkshow::Fail(IP_ERR_NOMEM);
-    int made = n;
-    if (IPSplitDataByLine(text, &made, array) != 0) {
-        std::free(array);
-        return -1;
-    }
-    lines_ = array;
-    count_ = made;
-    return 0;
+namespace {
+
+struct BoxId {
+    char caId[ZRK_BOXID_LEN];  // not terminated
+};
+
+AddressCache<BoxId> boxIdCache;
+AddressCache<CliCopyFunctions> functionsCache;
+
+void Start(const char *name, const char *ip) {
+    TraceText(1, "INFO", name, "START");
+    TraceText(3, "INFO", name, "cpIPaddress=[%s]", Safe(ip));
 }
 
-int Lines::CheckHead() const {
-    if (Count() < 2 || Line(1) == nullptr) return zrkshow::Fail(IP_SHOW_ERR_MALFORMED);
-    uint32_t status = 0;
-    if (zrkshow::ReadHex32Line(Line(1), &status) != 0) return -1;
-    if (status != 0) {
-        IPSet_ZRKerrno(static_cast<int>(status), lines_, count_);
-        // A failed reply whose error code maps to nothing (code 0, an empty
-        // error line) must still fail visibly.
-        if (ZRKerrno == 0) ZRKerrno = IP_ERR_REPLY;
-        return -1;
-    }
-    return 0;
+constexpr char kBoxidName[] = "ShowBoxID";
+constexpr char kFunctionsName[] = "ShowCopyFunctions";
+constexpr char kModelName[] = "ShowModelInfo";
+
+template <size_t N>
+constexpr Table LineTable(const char *name, const Column (&columns)[N], size_t recordSize,
+                          size_t minColumns) {
+    return Table{name, columns, N, recordSize, minColumns, nullptr, nullptr, true};
 }
 
-void TraceColumn(const char *name, size_t index, std::string_view text) {
-    if (text.empty()) {
-        zrkshow::Trace(3, "INFO", name, "%zu - NULL", index);
-        return;
-    }
-    // One column's line is at most 511 characters.
-    const int shown = static_cast<int>(std::min<size_t>(text.size(), 511));
-    zrkshow::Trace(3, "INFO", name, "%zu - %.*s", index, shown, text.data());
-}
+// Line 2 of "show copy-functions": three masks (column 1 is read but not
+// kept), of which the low 32 bits are kept big-endian in the last four
+// bytes of their arrays.
+struct Masks {
+    uint32_t uiKzpHigh, uiKzpLow;  // column 0
+    uint32_t uiVzHigh, uiVzLow;    // column 2
+    uint32_t uiRvzHigh, uiRvzLow;  // column 3
+};
+const Column kMasks[] = {
+    ZRK_SHOW_HEX64(Masks, uiKzpHigh, uiKzpLow),
+    ZRK_SHOW_SILENT(),
+    ZRK_SHOW_HEX64(Masks, uiVzHigh, uiVzLow),
+    ZRK_SHOW_HEX64(Masks, uiRvzHigh, uiRvzLow),
+};
+const Table kMasksTable = LineTable(kFunctionsName, kMasks, sizeof(Masks), 4);
 
-void TraceWord(const char *name, size_t index, const char *word) {
-    zrkshow::Trace(3, "INFO", name, "%zu - %s", index, word);
-}
+// Line 3 of "show copy-functions": six numbers, the last one optional,
+// over the record (the bytes the reply does not fill keep their values).
+using F = CliCopyFunctions;
+const Column kNumbers[] = {
+    ZRK_SHOW_HEX32(F, uiMaxSession),   ZRK_SHOW_HEX32(F, uiMaxSession2),
+    ZRK_SHOW_HEX32(F, uiMaxSnapGen),   ZRK_SHOW_HEX32(F, uiRvzBuffFlags),
+    ZRK_SHOW_HEX32(F, uiMaxConcSuspend), ZRK_SHOW_HEX32(F, uiDetailFlags),
+};
+const Table kNumbersTable = LineTable(kFunctionsName, kNumbers, 0, 5);
 
-int Hex32(std::string_view text, uint32_t *value) {
-    uint64_t wide = 0;
-    if (zrkshow::ReadHex(text, &wide) != 0) return -1;
-    *value = static_cast<uint32_t>(wide);
-    return 0;
-}
+// Lines 2 to 4 of "show model-info": the low 8 bits of each column.
+constexpr Column Byte(size_t offset) { return Column{Kind::Hex8, offset, 0, 1}; }
+constexpr size_t kLine2 = offsetof(CliModelInfo, ucaLine2);
+constexpr size_t kLine3 = offsetof(CliModelInfo, ucaLine3);
+constexpr size_t kLine4 = offsetof(CliModelInfo, ucaLine4);
+const Column kModelLine2[] = {Byte(kLine2), Byte(kLine2 + 1)};
+const Column kModelLine3[] = {Byte(kLine3), Byte(kLine3 + 1)};
+const Column kModelLine4[] = {Byte(kLine4),     Byte(kLine4 + 1), Byte(kLine4 + 2),
+                              Byte(kLine4 + 3), Byte(kLine4 + 4), Byte(kLine4 + 5)};
+const Table kModelLine2Table = LineTable(kModelName, kModelLine2, 0, 2);
+const Table kModelLine3Table = LineTable(kModelName, kModelLine3, 0, 2);
+const Table kModelLine4Table = LineTable(kModelName, kModelLine4, 0, 4);
 
+// The value written big-endian into 4 bytes.
 void PutBe32(uint32_t value, uint8_t *out) {
     out[0] = static_cast<uint8_t>(value >> 24);
     out[1] = static_cast<uint8_t>(value >> 16);
@@ -71,231 +84,97 @@ void PutBe32(uint32_t value, uint8_t *out) {
     out[3] = static_cast<uint8_t>(value);
 }
 
-}  // namespace zrkshow_array
-
-namespace {
-
-using zrkshow::Fail;
-using zrkshow::Trace;
-using zrkshow::TraceEnd;
-using zrkshow_array::AddressCache;
-using zrkshow_array::Lines;
-using zrkshow_array::TraceColumn;
-using zrkshow_array::TraceWord;
-
-struct BoxId {
-    char id[ZRK_BOXID_LEN];   // not terminated
-};
-
-AddressCache<BoxId> boxIdCache;
-AddressCache<CliCopyFunctions> functionsCache;
-
-const char *Safe(const char *text) { return text != nullptr ? text : "(null)"; }
-
-void Start(const char *name, const char *ip) {
-    Trace(1, "INFO", name, "START");
-    Trace(3, "INFO", name, "cpIPaddress=[%s]", Safe(ip));
-}
-
-// Reads a line of hex columns into bytes (the low 8 bits of each): columns
-// 0 to maxColumns - 1 into out, further ones traced as "default"; fewer than
-// minColumns is 902.
-int ScanBytes(const char *name, const char *line, uint8_t *out, size_t maxColumns,
-              size_t minColumns) {
-    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    zrkshow::ColumnScanner scan(line);
-    std::string_view column;
-    while (scan.Next(&column)) {
-        const size_t index = scan.Count() - 1;
-        if (index >= maxColumns) {
-            TraceWord(name, index, "default");
-            continue;
-        }
-        uint32_t value = 0;
-        if (zrkshow_array::Hex32(column, &value) != 0) return -1;
-        out[index] = static_cast<uint8_t>(value);
-        TraceColumn(name, index, column);
-    }
-    if (scan.Count() < minColumns) {
-        TraceWord(name, scan.Count(), "Err");
-        return Fail(IP_SHOW_ERR_MALFORMED);
-    }
-    return 0;
-}
-
-// Line 2 of "show copy-functions": the three masks, low 32 bits each,
-// big-endian into the last four bytes of their arrays.
-int ScanMasks(const char *name, const char *line, CliCopyFunctions *record) {
-    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    uint32_t low[4] = {};
-    zrkshow::ColumnScanner scan(line);
-    std::string_view column;
-    while (scan.Next(&column)) {
-        const size_t index = scan.Count() - 1;
-        if (index == 1) continue;   // read but not kept
-        if (index > 3) {
-            TraceWord(name, index, "default");
-            continue;
-        }
-        uint32_t high = 0;
-        if (zrkshow::ReadHex64(column, &high, &low[index]) != 0) return -1;
-        TraceColumn(name, index, column);
-    }
-    if (scan.Count() < 4) {
-        TraceWord(name, scan.Count(), "Err");
-        return Fail(IP_SHOW_ERR_MALFORMED);
-    }
-    zrkshow_array::PutBe32(low[0], record->ucaKzpFunc + 4);
-    zrkshow_array::PutBe32(low[2], record->ucaVzFunc + 12);
-    zrkshow_array::PutBe32(low[3], record->ucaRvzFunc + 4);
-    return 0;
-}
-
-// Line 3 of "show copy-functions": six numbers, the last one optional.
-int ScanNumbers(const char *name, const char *line, CliCopyFunctions *record) {
-    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    uint32_t *const fields[] = {&record->uiMaxSession,   &record->uiMaxSession2,
-                                &record->uiMaxSnapGen,   &record->uiRvzBuffFlags,
-                                &record->uiMaxConcSuspend, &record->uiDetailFlags};
-    zrkshow::ColumnScanner scan(line);
-    std::string_view column;
-    while (scan.Next(&column)) {
-        const size_t index = scan.Count() - 1;
-        if (index >= std::size(fields)) {
-            TraceWord(name, index, "default");
-            continue;
-        }
-        if (zrkshow_array::Hex32(column, fields[index]) != 0) return -1;
-        TraceColumn(name, index, column);
-    }
-    if (scan.Count() < 5) {
-        TraceWord(name, scan.Count(), "Err");
-        return Fail(IP_SHOW_ERR_MALFORMED);
-    }
-    return 0;
-}
-
 // "show boxid": line 2 whole, TABs and all, is the BoxID.
-int ParseBoxid(const Lines &reply, BoxId *answer) {
+int ParseBoxid(const Reply &reply, BoxId *answer) {
     if (reply.CheckHead() != 0) return -1;
     *answer = BoxId{};
-    zrkshow::CopyText(reply.Line(2), reinterpret_cast<uint8_t *>(answer->id), sizeof answer->id);
+    zrkip::CopyText(reply.Line(2), reinterpret_cast<uint8_t *>(answer->caId), sizeof answer->caId);
     return 0;
 }
 
 // "show copy-functions" over *record; bytes the reply does not fill keep
 // what record held.
-int ParseCopyFunctions(const char *name, const Lines &reply, CliCopyFunctions *record) {
+int ParseCopyFunctions(const Reply &reply, CliCopyFunctions *record) {
     if (reply.CheckHead() != 0) return -1;
-    if (reply.Count() < 3) return Fail(IP_SHOW_ERR_MALFORMED);
-    if (ScanMasks(name, reply.Line(2), record) != 0 ||
-        ScanNumbers(name, reply.Line(3), record) != 0) {
-        return -1;
-    }
-    return 0;
+    if (reply.Count() < 3) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+    Masks masks;
+    if (ScanRecord(kMasksTable, reply.Line(2), &masks) != 0) return -1;
+    PutBe32(masks.uiKzpLow, record->ucaKzpFunc + 4);
+    PutBe32(masks.uiVzLow, record->ucaVzFunc + 12);
+    PutBe32(masks.uiRvzLow, record->ucaRvzFunc + 4);
+    return ScanRecord(kNumbersTable, reply.Line(3), record);
 }
 
 // "show model-info" into a cleared record.
-int ParseModelInfo(const char *name, const Lines &reply, CliModelInfo *record) {
+int ParseModelInfo(const Reply &reply, CliModelInfo *record) {
     if (reply.CheckHead() != 0) return -1;
-    if (reply.Count() < 4) return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.Count() < 4) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     *record = CliModelInfo{};
-    if (ScanBytes(name, reply.Line(2), record->ucaLine2, 2, 2) != 0 ||
-        ScanBytes(name, reply.Line(3), record->ucaLine3, 2, 2) != 0 ||
-        ScanBytes(name, reply.Line(4), record->ucaLine4, 6, 4) != 0) {
+    if (ScanRecord(kModelLine2Table, reply.Line(2), record) != 0 ||
+        ScanRecord(kModelLine3Table, reply.Line(3), record) != 0 ||
+        ScanRecord(kModelLine4Table, reply.Line(4), record) != 0) {
         return -1;
     }
     return 0;
 }
 
-constexpr char kBoxidName[] = "ShowBoxID";
-constexpr char kFunctionsName[] = "ShowCopyFunctions";
-constexpr char kModelName[] = "ShowModelInfo";
-
 }  // namespace
 
-namespace zrkshow_array {
+namespace zrkip {
 
 int ParseBoxidText(const char *text, char *boxId, size_t room) {
-    if (boxId == nullptr || room < 1) return Fail(IP_SHOW_ERR_PARAM);
-    Lines reply;
+    if (boxId == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
     BoxId answer{};
-    if (reply.Split(text) != 0 || ParseBoxid(reply, &answer) != 0) return -1;
-    std::memcpy(boxId, answer.id, sizeof answer.id);
+    if (SplitAndParse(text, [&](const Reply &r) { return ParseBoxid(r, &answer); }) != 0) return -1;
+    std::memcpy(boxId, answer.caId, sizeof answer.caId);
     return 0;
 }
 
 int ParseCopyFunctionsText(const char *text, CliCopyFunctions *functions, size_t room) {
-    if (functions == nullptr || room < 1) return Fail(IP_SHOW_ERR_PARAM);
-    Lines reply;
-    if (reply.Split(text) != 0) return -1;
-    CliCopyFunctions record = *functions;
-    if (ParseCopyFunctions(kFunctionsName, reply, &record) != 0) return -1;
-    *functions = record;
-    return 0;
+    if (functions == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
+    return ParseTextInto(text, functions, *functions, ParseCopyFunctions);
 }
 
 int ParseModelInfoText(const char *text, CliModelInfo *model, size_t room) {
-    if (model == nullptr || room < 1) return Fail(IP_SHOW_ERR_PARAM);
-    Lines reply;
-    CliModelInfo record{};
-    if (reply.Split(text) != 0 || ParseModelInfo(kModelName, reply, &record) != 0) return -1;
-    *model = record;
-    return 0;
+    if (model == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
+    return ParseTextInto(text, model, CliModelInfo{}, ParseModelInfo);
 }
 
-}  // namespace zrkshow_array
+}  // namespace zrkip
 
 extern "C" int ShowBoxid(const char *ip, const char *user, char *boxId, size_t room) {
     const char *const name = kBoxidName;
     Start(name, ip);
-    if (boxId == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
-    if (const BoxId *hit = boxIdCache.Find(ip)) {
-        std::memcpy(boxId, hit->id, sizeof hit->id);
-        return TraceEnd(name, 0);
-    }
-    boxIdCache.ClearIfEmpty();
-    Lines reply;
+    if (boxId == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     BoxId answer{};
-    if (reply.Run(ip, user, "show boxid") != 0 || ParseBoxid(reply, &answer) != 0) {
-        return TraceEnd(name, -1);
+    if (zrkip::CachedQuery(boxIdCache, ip, user, "show boxid", &answer, ParseBoxid) != 0) {
+        return TraceEnd(1, name, -1);
     }
-    std::memcpy(boxId, answer.id, sizeof answer.id);
-    boxIdCache.Store(ip, answer);
-    return TraceEnd(name, 0);
+    std::memcpy(boxId, answer.caId, sizeof answer.caId);
+    return TraceEnd(1, name, 0);
 }
 
 extern "C" int ShowCopyFunctions(const char *ip, const char *user, CliCopyFunctions *functions,
                                  size_t room) {
     const char *const name = kFunctionsName;
     Start(name, ip);
-    if (functions == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
-    if (const CliCopyFunctions *hit = functionsCache.Find(ip)) {
-        *functions = *hit;
-        return TraceEnd(name, 0);
-    }
-    functionsCache.ClearIfEmpty();
-    Lines reply;
-    if (reply.Run(ip, user, "show copy-functions") != 0) return TraceEnd(name, -1);
+    if (functions == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     // Parsed over a copy, so that a failure leaves the caller's record as
     // it was; bytes the reply does not fill keep the caller's values.
     CliCopyFunctions record = *functions;
-    if (ParseCopyFunctions(name, reply, &record) != 0) return TraceEnd(name, -1);
+    if (zrkip::CachedQuery(functionsCache, ip, user, "show copy-functions", &record,
+                           ParseCopyFunctions) != 0) {
+        return TraceEnd(1, name, -1);
+    }
     *functions = record;
-    functionsCache.Store(ip, record);
-    return TraceEnd(name, 0);
+    return TraceEnd(1, name, 0);
 }
 
 extern "C" int ShowModelInfo(const char *ip, const char *user, CliModelInfo *model, size_t room) {
     const char *const name = kModelName;
     Start(name, ip);
-    if (model == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
-    Lines reply;
-    CliModelInfo record{};
-    if (reply.Run(ip, user, "show model-info") != 0 || ParseModelInfo(name, reply, &record) != 0) {
-        return TraceEnd(name, -1);
-    }
-    *model = record;
-    return TraceEnd(name, 0);
+    if (model == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
+    return TraceEnd(1, name,
+                    zrkip::QueryInto(ip, user, "show model-info", model, CliModelInfo{},
+                                     ParseModelInfo));
 }
-

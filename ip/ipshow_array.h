@@ -10,11 +10,11 @@
  * cached: its queries always go to the array.
  *
  * Every query takes the room of its output in records, as the other show
- * parsers do: the single-record queries need a room of at least 1 (else 13,
- * before anything is sent); the buffer list's room is the number of rows the
- * caller's list holds. A reply that announces more rows than the record
- * holds, or than the reply carries, is refused with 902 before any row is
- * read. On failure the caller's output is untouched.
+ * parsers do: the single-record queries need a room of at least 1 (else
+ * ZRK_ERR_PARAMETER, before anything is sent); the buffer list's room is the
+ * number of rows the caller's list holds. A reply that announces more rows
+ * than the record holds, or than the reply carries, is refused with
+ * ZRK_ERR_REPLY_INCOMPLETE before any row is read. On failure the caller's output is untouched.
  *
  * Return convention: 0, or -1 with ZRKerrno set.
  */
@@ -22,10 +22,17 @@
 #define ZRK_IPSHOW_ARRAY_H
 
 #include "iplink.h"
+#include "ipshow.h"
 #include "zrkapi.h"
 
 #include <stddef.h>
 #include <stdint.h>
+
+#ifdef __cplusplus
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -41,14 +48,10 @@ extern "C" {
 #define IP_RVZ_DISK_RLUS        16    /* RLU numbers of one entry */
 #define IP_RVZ_DISK_MODULES     32    /* controller-module rows of one entry */
 
-/* Capability bits (byte index, bit) of CliCopyFunctions. */
-#define IP_CF_KZP_BYTE          7     /* bit 0x01: the KZP family */
-#define IP_CF_VZ_BYTE           23    /* bit 0x01: VZ inside the array */
-#define IP_CF_RVZ_BYTE          31    /* bit 0x01: RVZ to other arrays */
-#define IP_CF_RVZBUFF_BYTE      29    /* bit 0x80: RVZ buffers */
-
 /* "show copy-functions": three capability masks (each keeps the low 32 bits
- * of its column big-endian in its last four bytes) and six numbers. */
+ * of its column big-endian in its last four bytes) and six numbers. The
+ * first 32 bytes are the copy-support record of zrksupport.h, read by its
+ * ZRK_SUPPORT_ names. */
 typedef struct CliCopyFunctions {
     uint8_t  ucaKzpFunc[8];           /* 4-7: line 2 col 0, the KZP family */
     uint8_t  ucaVzFunc[16];           /* 20-23: line 2 col 2, VZ */
@@ -170,8 +173,6 @@ int ShowRvzDiskBuffer(const char *ip, const char *user, CliRvzDiskBuffer *disk, 
 #ifdef __cplusplus
 } /* extern "C" */
 
-#include <cstddef>
-
 static_assert(sizeof(CliCopyFunctions) == 72, "CliCopyFunctions layout");
 static_assert(offsetof(CliCopyFunctions, ucaVzFunc) == 8, "CliCopyFunctions layout");
 static_assert(offsetof(CliCopyFunctions, ucaRvzFunc) == 24, "CliCopyFunctions layout");
@@ -198,58 +199,8 @@ static_assert(offsetof(CliRvzDiskBufferEntry, cms) == 112, "CliRvzDiskBufferEntr
 static_assert(sizeof(CliRvzDiskBufferEntry) == 1008, "CliRvzDiskBufferEntry layout");
 static_assert(sizeof(CliRvzDiskBuffer) == 8072, "CliRvzDiskBuffer layout");
 
-#include <cstring>
-#include <string_view>
-
 // Pieces shared by the array and RVZ buffer queries.
-namespace zrkshow_array {
-
-// The lines of one command's reply, from IPRunCommand; released with it.
-class Lines {
-public:
-    Lines() = default;
-    ~Lines() { IPFreeLines(lines_, count_); }
-    Lines(const Lines &) = delete;
-    Lines &operator=(const Lines &) = delete;
-
-    // Runs the command; 0 or -1 with the link's ZRKerrno.
-    int Run(const char *ip, const char *user, const char *command) {
-        Release();
-        return IPRunCommand(ip, user, command, &lines_, &count_);
-    }
-    // Splits a reply text as the link hands it over, as Run does with the
-    // array's answer; 0 or -1 with ZRKerrno (904 no text or no line, 36).
-    int Split(const char *text);
-    size_t Count() const { return count_ > 0 ? static_cast<size_t>(count_) : 0; }
-    // Line n counted from 1, or NULL when the reply has no such line.
-    const char *Line(size_t n) const {
-        return (lines_ == nullptr || n == 0 || n > Count()) ? nullptr : lines_[n - 1];
-    }
-    // At least 2 lines (902), then the status of line 1: 0 when it is 0,
-    // else -1 with 900 (beyond 32 bits) or the array's error mapped from
-    // line 2 (904 when that maps to no error).
-    int CheckHead() const;
-
-private:
-    void Release() {
-        IPFreeLines(lines_, count_);
-        lines_ = nullptr;
-        count_ = 0;
-    }
-
-    char **lines_ = nullptr;
-    int count_ = 0;
-};
-
-// "%d - %s" of one column at level 3 ("NULL" for an empty column), the text
-// cut to 511 characters.
-void TraceColumn(const char *name, size_t index, std::string_view text);
-// "%d - %s" with a word in place of the column text ("default", "Err").
-void TraceWord(const char *name, size_t index, const char *word);
-// A hex column into 32 bits, cut without a range check (900 beyond 64 bits).
-int Hex32(std::string_view text, uint32_t *value);
-// The value written big-endian into 4 bytes.
-void PutBe32(uint32_t value, uint8_t *out);
+namespace zrkip {
 
 // A per-process cache keyed by the array address. Entries are used in fill
 // order and never cleared. An address of more than IP_SHOW_CACHE_KEY_MAX
@@ -259,37 +210,58 @@ template <typename T>
 class AddressCache {
 public:
     static bool Cacheable(const char *ip) {
-        return ip != nullptr && ::strnlen(ip, sizeof(Entry::key)) <= IP_SHOW_CACHE_KEY_MAX;
+        return ip != nullptr && ::strnlen(ip, sizeof(Entry::caKey)) <= IP_SHOW_CACHE_KEY_MAX;
     }
     const T *Find(const char *ip) const {
         if (!Cacheable(ip)) return nullptr;
-        for (size_t i = 0; i < fill_; ++i) {
-            if (std::strncmp(entries_[i].key, ip, sizeof(Entry::key)) == 0) return &entries_[i].value;
+        for (size_t i = 0; i < uiFill; ++i) {
+            if (std::strncmp(aEntries[i].caKey, ip, sizeof(Entry::caKey)) == 0) {
+                return &aEntries[i].tValue;
+            }
         }
         return nullptr;
     }
     // While nothing is cached the table is cleared before every query.
     void ClearIfEmpty() {
-        if (fill_ == 0) std::memset(static_cast<void *>(entries_), 0, sizeof entries_);
+        if (uiFill == 0) std::memset(static_cast<void *>(aEntries), 0, sizeof aEntries);
     }
     void Store(const char *ip, const T &value) {
-        if (!Cacheable(ip) || fill_ >= IP_SHOW_CACHE_ENTRIES) return;
-        Entry &e = entries_[fill_];
-        std::memset(e.key, 0, sizeof e.key);
-        std::memcpy(e.key, ip, std::strlen(ip));
-        e.value = value;
-        ++fill_;
+        if (!Cacheable(ip) || uiFill >= IP_SHOW_CACHE_ENTRIES) return;
+        Entry &e = aEntries[uiFill];
+        std::memset(e.caKey, 0, sizeof e.caKey);
+        std::memcpy(e.caKey, ip, std::strlen(ip));
+        e.tValue = value;
+        ++uiFill;
     }
-    size_t Fill() const { return fill_; }
+    size_t Fill() const { return uiFill; }
 
 private:
     struct Entry {
-        char key[IP_SHOW_CACHE_KEY_MAX + 1];   // the address, terminated
-        T value;                               // the answer
+        char caKey[IP_SHOW_CACHE_KEY_MAX + 1];  // the address, terminated
+        T tValue;                               // the answer
     };
-    Entry entries_[IP_SHOW_CACHE_ENTRIES];
-    size_t fill_;
+    Entry aEntries[IP_SHOW_CACHE_ENTRIES];  // filled in order
+    size_t uiFill;                          // entries filled
 };
+
+// A query whose answer is remembered per address: the cache first; else
+// command runs and parse(reply, answer) reads its reply over *answer, which
+// is stored once it has been read whole. 0, or -1 with ZRKerrno.
+template <typename T, typename Parse>
+int CachedQuery(AddressCache<T> &cache, const char *ip, const char *user, const char *command,
+                T *answer, Parse parse) {
+    if (const T *hit = cache.Find(ip)) {
+        *answer = *hit;
+        return 0;
+    }
+    cache.ClearIfEmpty();
+    if (RunAndParse(ip, user, command, [&](const Reply &reply) { return parse(reply, answer); }) !=
+        0) {
+        return -1;
+    }
+    cache.Store(ip, *answer);
+    return 0;
+}
 
 // ---- the replies as text ------------------------------------------------------------
 //
@@ -297,7 +269,8 @@ private:
 // its command; they take the reply text as the link hands it over, with the
 // same room and outputs as the query, and never look at or fill the
 // per-address caches. 0, or -1 with ZRKerrno; on failure the output is
-// untouched. NULL output or room 0 (for the buffer list: NULL list) is 13.
+// untouched. NULL output or room 0 (for the buffer list: NULL list) is
+// ZRK_ERR_PARAMETER.
 
 int ParseBoxidText(const char *text, char *boxId, size_t room);
 int ParseCopyFunctionsText(const char *text, CliCopyFunctions *functions, size_t room);
@@ -306,7 +279,7 @@ int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room);
 int ParseRvzBufferUsageText(const char *text, CliRvzBufferUsage *usage, size_t room);
 int ParseRvzDiskBufferText(const char *text, CliRvzDiskBuffer *disk, size_t room);
 
-}  // namespace zrkshow_array
+}  // namespace zrkip
 #endif
 
 #endif /* ZRK_IPSHOW_ARRAY_H */

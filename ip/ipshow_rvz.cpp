@@ -14,103 +14,78 @@
 #include <cstring>
 #include <iterator>
 
-namespace {
+using namespace zrkip;
 
-using zrkshow::Fail;
-using zrkshow::Trace;
-using zrkshow::TraceEnd;
-using zrkshow_array::AddressCache;
-using zrkshow_array::Hex32;
-using zrkshow_array::Lines;
-using zrkshow_array::TraceColumn;
-using zrkshow_array::TraceWord;
+namespace {
 
 AddressCache<CliRvzBufferList> listCache;
 
-const char *Safe(const char *text) { return text != nullptr ? text : "(null)"; }
+constexpr char kBufferName[] = "ShowRvzBuffer";
+constexpr char kUsageName[] = "ShowRvzBuffUsage";
+constexpr char kDiskName[] = "ShowRvzDiskBuffer";
 
-// Lines still in the reply from line n on (counted from 1).
-size_t LinesFrom(const Lines &reply, size_t n) {
-    return n <= reply.Count() ? reply.Count() - n + 1 : 0;
+// The record lines of the three replies. Each fills its part of a record
+// that the parser has cleared, so the tables clear nothing.
+template <size_t N>
+constexpr Table LineTable(const char *name, const Column (&columns)[N], size_t minColumns) {
+    return Table{name, columns, N, 0, minColumns, nullptr, nullptr, true};
 }
 
-// How one column of a line fills its field.
-// Count is a hex number that must fit in 32 bits (900 otherwise).
-enum class Kind { Skip, Hex8, Hex32, Count, Hex64, Text };
-struct Field {
-    Kind kind;
-    void *at;      // Hex8/Hex32/Text: the field; Hex64: the high half
-    void *low;     // Hex64: the low half
-    size_t width;  // Text: bytes of the field
+using L = CliRvzBufferList;
+const Column kListHead[] = {ZRK_SHOW_HEX32(L, uiMaxBuffCnt), ZRK_SHOW_COUNT32(L, uiRowCnt)};
+using B = CliRvzBufferRow;
+const Column kListRow[] = {
+    ZRK_SHOW_HEX32(B, uiGroupNum), ZRK_SHOW_HEX8(B, ucStatus),     ZRK_SHOW_HEX8(B, ucColumn2),
+    ZRK_SHOW_HEX32(B, uiColumn3),  ZRK_SHOW_HEX32(B, uiUse),       ZRK_SHOW_HEX32(B, uiInterval),
+    ZRK_SHOW_HEX32(B, uiWatchTime), ZRK_SHOW_SILENT(),             ZRK_SHOW_HEX32(B, uiSize),
+    ZRK_SHOW_TEXT(B, caRemoteBoxID),
+};
+using U = CliRvzBufferUsage;
+const Column kUsageTotals[] = {ZRK_SHOW_HEX32(U, uiTotalSize), ZRK_SHOW_HEX32(U, uiTotalUseSize),
+                               ZRK_SHOW_HEX32(U, uiTotalSpaceSize)};
+using M = CliRvzCmUsage;
+const Column kUsageRow[] = {ZRK_SHOW_HEX32(M, uiCmID), ZRK_SHOW_HEX32(M, uiBuffSize),
+                            ZRK_SHOW_HEX32(M, uiBuffUseSize), ZRK_SHOW_HEX32(M, uiBuffFreeSize)};
+using E = CliRvzDiskBufferEntry;
+const Column kDiskHead[] = {ZRK_SHOW_HEX32(E, uiGroupNum), ZRK_SHOW_HEX32(E, uiStatus)};
+const Column kDiskDetail[] = {
+    ZRK_SHOW_HEX32(E, uiDetail0),
+    ZRK_SHOW_HEX32(E, uiElapsTime),
+    ZRK_SHOW_HEX64(E, uiDskBuffSize_high, uiDskBuffSize_low),
+    ZRK_SHOW_HEX64(E, uiDskBuffStrgSize_high, uiDskBuffStrgSize_low),
+    ZRK_SHOW_HEX64(E, uiDskBuffFreeSize_high, uiDskBuffFreeSize_low),
+};
+using C = CliRvzDiskCm;
+const Column kDiskModule[] = {
+    ZRK_SHOW_HEX32(C, uiCmID),
+    ZRK_SHOW_HEX64(C, uiDskBuffSize_high, uiDskBuffSize_low),
+    ZRK_SHOW_HEX64(C, uiDskBuffStrgSize_high, uiDskBuffStrgSize_low),
+    ZRK_SHOW_HEX64(C, uiDskBuffFreeSize_high, uiDskBuffFreeSize_low),
 };
 
-// Scans one line into fields[0..count-1]; further columns are traced as
-// "default", a Skip column is counted without a trace line. Fewer than
-// minColumns: the "Err" line and 902.
-int ScanLine(const char *name, const char *line, const Field *fields, size_t count,
-             size_t minColumns) {
-    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    zrkshow::ColumnScanner scan(line);
-    std::string_view column;
-    while (scan.Next(&column)) {
-        const size_t index = scan.Count() - 1;
-        if (index >= count) {
-            TraceWord(name, index, "default");
-            continue;
-        }
-        const Field &f = fields[index];
-        uint32_t value = 0;
-        switch (f.kind) {
-        case Kind::Skip:
-            continue;
-        case Kind::Hex8:
-            if (Hex32(column, &value) != 0) return -1;
-            *static_cast<uint8_t *>(f.at) = static_cast<uint8_t>(value);
-            break;
-        case Kind::Hex32:
-            if (Hex32(column, static_cast<uint32_t *>(f.at)) != 0) return -1;
-            break;
-        case Kind::Count: {
-            uint64_t wide = 0;
-            if (zrkshow::ReadHex(column, &wide) != 0) return -1;
-            if (wide > UINT32_MAX) return Fail(IP_SHOW_ERR_NUMBER);
-            *static_cast<uint32_t *>(f.at) = static_cast<uint32_t>(wide);
-            break;
-        }
-        case Kind::Hex64:
-            if (zrkshow::ReadHex64(column, static_cast<uint32_t *>(f.at),
-                                   static_cast<uint32_t *>(f.low)) != 0) {
-                return -1;
-            }
-            break;
-        case Kind::Text:
-            zrkshow::CopyText(column, static_cast<uint8_t *>(f.at), f.width);
-            break;
-        }
-        TraceColumn(name, index, column);
-    }
-    if (scan.Count() < minColumns) {
-        TraceWord(name, scan.Count(), "Err");
-        return Fail(IP_SHOW_ERR_MALFORMED);
-    }
-    return 0;
-}
-
-Field H32(uint32_t *at) { return {Kind::Hex32, at, nullptr, 4}; }
-Field H64(uint32_t *high, uint32_t *low) { return {Kind::Hex64, high, low, 8}; }
+const Table kListHeadTable = LineTable(kBufferName, kListHead, 2);
+const Table kListRowTable = LineTable(kBufferName, kListRow, 9);
+const Table kUsageTotalsTable = LineTable(kUsageName, kUsageTotals, 3);
+const Table kUsageRowTable = LineTable(kUsageName, kUsageRow, 4);
+const Table kDiskHeadTable = LineTable(kDiskName, kDiskHead, 2);
+const Table kDiskDetailTable = LineTable(kDiskName, kDiskDetail, 5);
+const Table kDiskModuleTable = LineTable(kDiskName, kDiskModule, 4);
 
 // A count line (or a count column): 900 beyond 32 bits, 902 above the room.
 int ReadCount(const char *line, size_t room, uint32_t *count) {
-    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    if (zrkshow::ReadHex32Line(line, count) != 0) return -1;
-    if (*count > room) return Fail(IP_SHOW_ERR_MALFORMED);
+    if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+    if (zrkip::ReadHex32Line(line, count) != 0) return -1;
+    if (*count > room) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     return 0;
 }
 
 // A line that is one plain number, cut to 32 bits.
 int ReadValue(const char *line, uint32_t *value) {
-    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    return Hex32(line, value);
+    if (line == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+    uint64_t wide = 0;
+    if (zrkip::ReadHex(line, &wide) != 0) return -1;
+    *value = static_cast<uint32_t>(wide);
+    return 0;
 }
 
 // Hands the head and rowCount rows of a list to the caller.
@@ -121,100 +96,65 @@ void GiveList(const CliRvzBufferList &from, CliRvzBufferList *to) {
 }
 
 // One disk-buffer entry from line *next on; *next moves past it.
-int ScanDiskEntry(const char *name, const Lines &reply, size_t *next,
-                  CliRvzDiskBufferEntry *entry) {
-    const Field head[] = {H32(&entry->uiGroupNum), H32(&entry->uiStatus)};
-    if (ScanLine(name, reply.Line(*next), head, 2, 2) != 0) return -1;
+int ScanDiskEntry(const Reply &reply, size_t *next, CliRvzDiskBufferEntry *entry) {
+    if (ScanRecord(kDiskHeadTable, reply.Line(*next), entry) != 0) return -1;
     ++*next;
 
     if (ReadCount(reply.Line(*next), IP_RVZ_DISK_RLUS, &entry->uiRluCnt) != 0) return -1;
     ++*next;
     // The values, the detail line and the module count line must follow.
-    if (LinesFrom(reply, *next) < static_cast<size_t>(entry->uiRluCnt) + 2) {
-        return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.LinesFrom(*next) < static_cast<size_t>(entry->uiRluCnt) + 2) {
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     for (uint32_t v = 0; v < entry->uiRluCnt; ++v, ++*next) {
         if (ReadValue(reply.Line(*next), &entry->uiaRlun[v]) != 0) return -1;
     }
 
-    const Field detail[] = {
-        H32(&entry->uiDetail0),
-        H32(&entry->uiElapsTime),
-        H64(&entry->uiDskBuffSize_high, &entry->uiDskBuffSize_low),
-        H64(&entry->uiDskBuffStrgSize_high, &entry->uiDskBuffStrgSize_low),
-        H64(&entry->uiDskBuffFreeSize_high, &entry->uiDskBuffFreeSize_low),
-    };
-    if (ScanLine(name, reply.Line(*next), detail, 5, 5) != 0) return -1;
+    if (ScanRecord(kDiskDetailTable, reply.Line(*next), entry) != 0) return -1;
     ++*next;
 
     if (ReadCount(reply.Line(*next), IP_RVZ_DISK_MODULES, &entry->uiCmCnt) != 0) return -1;
     ++*next;
-    if (LinesFrom(reply, *next) < entry->uiCmCnt) return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.LinesFrom(*next) < entry->uiCmCnt) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     for (uint32_t m = 0; m < entry->uiCmCnt; ++m, ++*next) {
-        CliRvzDiskCm &cm = entry->cms[m];
-        const Field row[] = {
-            H32(&cm.uiCmID),
-            H64(&cm.uiDskBuffSize_high, &cm.uiDskBuffSize_low),
-            H64(&cm.uiDskBuffStrgSize_high, &cm.uiDskBuffStrgSize_low),
-            H64(&cm.uiDskBuffFreeSize_high, &cm.uiDskBuffFreeSize_low),
-        };
-        if (ScanLine(name, reply.Line(*next), row, 4, 4) != 0) return -1;
+        if (ScanRecord(kDiskModuleTable, reply.Line(*next), &entry->cms[m]) != 0) return -1;
     }
     return 0;
 }
 
 // "show rvz-buffer" into a cleared *local: the head and at most rows rows.
-int ParseRvzBuffer(const char *name, const Lines &reply, size_t rows, CliRvzBufferList *local) {
+int ParseRvzBuffer(const Reply &reply, size_t rows, CliRvzBufferList *local) {
     if (reply.CheckHead() != 0) return -1;
     *local = CliRvzBufferList{};
-    const Field head[] = {H32(&local->uiMaxBuffCnt), {Kind::Count, &local->uiRowCnt, nullptr, 4}};
-    if (ScanLine(name, reply.Line(2), head, 2, 2) != 0) return -1;
+    if (ScanRecord(kListHeadTable, reply.Line(2), local) != 0) return -1;
     // Rows beyond the room or the lines present: refused before any is read.
-    if (local->uiRowCnt > rows || LinesFrom(reply, 3) < local->uiRowCnt) {
-        return Fail(IP_SHOW_ERR_MALFORMED);
+    if (local->uiRowCnt > rows || reply.LinesFrom(3) < local->uiRowCnt) {
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     for (uint32_t i = 0; i < local->uiRowCnt; ++i) {
-        CliRvzBufferRow &row = local->rows[i];
-        const Field fields[] = {
-            H32(&row.uiGroupNum),
-            {Kind::Hex8, &row.ucStatus, nullptr, 1},
-            {Kind::Hex8, &row.ucColumn2, nullptr, 1},
-            H32(&row.uiColumn3),
-            H32(&row.uiUse),
-            H32(&row.uiInterval),
-            H32(&row.uiWatchTime),
-            {Kind::Skip, nullptr, nullptr, 0},
-            H32(&row.uiSize),
-            {Kind::Text, row.caRemoteBoxID, nullptr, sizeof row.caRemoteBoxID},
-        };
-        if (ScanLine(name, reply.Line(3 + i), fields, std::size(fields), 9) != 0) return -1;
+        if (ScanRecord(kListRowTable, reply.Line(3 + i), &local->rows[i]) != 0) return -1;
     }
     return 0;
 }
 
 // "show rvz-buffer-usage" into a cleared *local.
-int ParseRvzBufferUsage(const char *name, const Lines &reply, CliRvzBufferUsage *local) {
+int ParseRvzBufferUsage(const Reply &reply, CliRvzBufferUsage *local) {
     if (reply.CheckHead() != 0) return -1;
     *local = CliRvzBufferUsage{};
-    const Field totals[] = {H32(&local->uiTotalSize), H32(&local->uiTotalUseSize),
-                            H32(&local->uiTotalSpaceSize)};
-    if (ScanLine(name, reply.Line(2), totals, 3, 3) != 0) return -1;
+    if (ScanRecord(kUsageTotalsTable, reply.Line(2), local) != 0) return -1;
     if (ReadCount(reply.Line(3), IP_RVZ_USAGE_ROWS, &local->uiCmCnt) != 0) return -1;
     // The rows and the closing session count line.
-    if (LinesFrom(reply, 4) < static_cast<size_t>(local->uiCmCnt) + 1) {
-        return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.LinesFrom(4) < static_cast<size_t>(local->uiCmCnt) + 1) {
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     for (uint32_t j = 0; j < local->uiCmCnt; ++j) {
-        CliRvzCmUsage &row = local->rows[j];
-        const Field fields[] = {H32(&row.uiCmID), H32(&row.uiBuffSize), H32(&row.uiBuffUseSize),
-                                H32(&row.uiBuffFreeSize)};
-        if (ScanLine(name, reply.Line(4 + j), fields, 4, 4) != 0) return -1;
+        if (ScanRecord(kUsageRowTable, reply.Line(4 + j), &local->rows[j]) != 0) return -1;
     }
     return ReadCount(reply.Line(4 + local->uiCmCnt), UINT32_MAX, &local->uiSessCnt);
 }
 
 // "show rvz-disk-buffer" into a cleared *local.
-int ParseRvzDiskBuffer(const char *name, const Lines &reply, CliRvzDiskBuffer *local) {
+int ParseRvzDiskBuffer(const Reply &reply, CliRvzDiskBuffer *local) {
     if (reply.CheckHead() != 0) return -1;
     *local = CliRvzDiskBuffer{};
     if (ReadValue(reply.Line(2), &local->uiFirstValue) != 0 ||
@@ -223,31 +163,28 @@ int ParseRvzDiskBuffer(const char *name, const Lines &reply, CliRvzDiskBuffer *l
     }
     // Each entry takes at least four lines: entry, value count, detail and
     // module count.
-    if (LinesFrom(reply, 4) < static_cast<size_t>(local->uiEntryCnt) * 4) {
-        return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.LinesFrom(4) < static_cast<size_t>(local->uiEntryCnt) * 4) {
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     size_t next = 4;
     for (uint32_t k = 0; k < local->uiEntryCnt; ++k) {
-        if (ScanDiskEntry(name, reply, &next, &local->entries[k]) != 0) return -1;
+        if (ScanDiskEntry(reply, &next, &local->entries[k]) != 0) return -1;
     }
     return 0;
 }
-
-constexpr char kBufferName[] = "ShowRvzBuffer";
-constexpr char kUsageName[] = "ShowRvzBuffUsage";
-constexpr char kDiskName[] = "ShowRvzDiskBuffer";
 
 size_t ListRows(size_t room) { return room < IP_RVZ_LIST_ROWS ? room : IP_RVZ_LIST_ROWS; }
 
 }  // namespace
 
-namespace zrkshow_array {
+namespace zrkip {
 
 int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room) {
-    if (list == nullptr) return Fail(IP_SHOW_ERR_PARAM);
-    Lines reply;
+    if (list == nullptr) return FailWith(ZRK_ERR_PARAMETER);
     CliRvzBufferList local{};
-    if (reply.Split(text) != 0 || ParseRvzBuffer(kBufferName, reply, ListRows(room), &local) != 0) {
+    if (SplitAndParse(text, [&](const Reply &r) {
+            return ParseRvzBuffer(r, ListRows(room), &local);
+        }) != 0) {
         return -1;
     }
     GiveList(local, list);
@@ -255,79 +192,58 @@ int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room) {
 }
 
 int ParseRvzBufferUsageText(const char *text, CliRvzBufferUsage *usage, size_t room) {
-    if (usage == nullptr || room < 1) return Fail(IP_SHOW_ERR_PARAM);
-    Lines reply;
-    CliRvzBufferUsage local{};
-    if (reply.Split(text) != 0 || ParseRvzBufferUsage(kUsageName, reply, &local) != 0) return -1;
-    *usage = local;
-    return 0;
+    if (usage == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
+    return ParseTextInto(text, usage, CliRvzBufferUsage{}, ParseRvzBufferUsage);
 }
 
 int ParseRvzDiskBufferText(const char *text, CliRvzDiskBuffer *disk, size_t room) {
-    if (disk == nullptr || room < 1) return Fail(IP_SHOW_ERR_PARAM);
-    Lines reply;
-    CliRvzDiskBuffer local{};
-    if (reply.Split(text) != 0 || ParseRvzDiskBuffer(kDiskName, reply, &local) != 0) return -1;
-    *disk = local;
-    return 0;
+    if (disk == nullptr || room < 1) return FailWith(ZRK_ERR_PARAMETER);
+    return ParseTextInto(text, disk, CliRvzDiskBuffer{}, ParseRvzDiskBuffer);
 }
 
-}  // namespace zrkshow_array
+}  // namespace zrkip
 
 extern "C" int ShowRvzBuffer(const char *ip, const char *user, CliRvzBufferList *list,
                              size_t room) {
     const char *const name = kBufferName;
-    Trace(1, "INFO", name, "START");
-    Trace(3, "INFO", name, "cpIPaddress=[%s] ", Safe(ip));
-    if (list == nullptr) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
+    TraceText(1, "INFO", name, "START");
+    TraceText(3, "INFO", name, "cpIPaddress=[%s] ", Safe(ip));
+    if (list == nullptr) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     const size_t rows = ListRows(room);
-    if (const CliRvzBufferList *hit = listCache.Find(ip)) {
-        if (hit->uiRowCnt > rows) return TraceEnd(name, Fail(IP_SHOW_ERR_MALFORMED));
-        GiveList(*hit, list);
-        return TraceEnd(name, 0);
-    }
-    listCache.ClearIfEmpty();
-    Lines reply;
     CliRvzBufferList local{};
-    if (reply.Run(ip, user, "show rvz-buffer ") != 0 ||
-        ParseRvzBuffer(name, reply, rows, &local) != 0) {
-        return TraceEnd(name, -1);
+    if (zrkip::CachedQuery(listCache, ip, user, "show rvz-buffer ", &local,
+                           [&](const Reply &r, CliRvzBufferList *into) {
+                               return ParseRvzBuffer(r, rows, into);
+                           }) != 0) {
+        return TraceEnd(1, name, -1);
     }
+    // A remembered list may hold more rows than this caller's list.
+    if (local.uiRowCnt > rows) return TraceEnd(1, name, FailWith(ZRK_ERR_REPLY_INCOMPLETE));
     GiveList(local, list);
-    listCache.Store(ip, local);
-    return TraceEnd(name, 0);
+    return TraceEnd(1, name, 0);
 }
 
 extern "C" int ShowRvzBufferUsage(const char *ip, const char *user, int groupNum, int option,
                                   CliRvzBufferUsage *usage, size_t room) {
     const char *const name = kUsageName;
-    Trace(1, "INFO", name, "START");
-    Trace(3, "INFO", name, "IPaddress=[%s], GroupNum=[%d], Option=[%d]", Safe(ip), groupNum,
-          option);
-    if (usage == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
+    TraceText(1, "INFO", name, "START");
+    TraceText(3, "INFO", name, "IPaddress=[%s], GroupNum=[%d], Option=[%d]", Safe(ip), groupNum,
+              option);
+    if (usage == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
     char command[64];
     std::snprintf(command, sizeof command, "show rvz-buffer-usage -partition %d", groupNum);
-    Lines reply;
-    CliRvzBufferUsage local{};
-    if (reply.Run(ip, user, command) != 0 || ParseRvzBufferUsage(name, reply, &local) != 0) {
-        return TraceEnd(name, -1);
-    }
-    *usage = local;
-    return TraceEnd(name, 0);
+    return TraceEnd(1, name,
+                    zrkip::QueryInto(ip, user, command, usage, CliRvzBufferUsage{},
+                                     ParseRvzBufferUsage));
 }
 
 extern "C" int ShowRvzDiskBuffer(const char *ip, const char *user, CliRvzDiskBuffer *disk,
                                  size_t room) {
     const char *const name = kDiskName;
-    Trace(1, "INFO", name, "START");
-    Trace(3, "INFO", name, "IPaddress=[%s]", Safe(ip));
-    if (disk == nullptr || room < 1) return TraceEnd(name, Fail(IP_SHOW_ERR_PARAM));
-    Lines reply;
-    CliRvzDiskBuffer local{};
-    if (reply.Run(ip, user, "show rvz-disk-buffer") != 0 ||
-        ParseRvzDiskBuffer(name, reply, &local) != 0) {
-        return TraceEnd(name, -1);
-    }
-    *disk = local;
-    return TraceEnd(name, 0);
+    TraceText(1, "INFO", name, "START");
+    TraceText(3, "INFO", name, "IPaddress=[%s]", Safe(ip));
+    if (disk == nullptr || room < 1) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
+    return TraceEnd(1, name,
+                    zrkip::QueryInto(ip, user, "show rvz-disk-buffer", disk, CliRvzDiskBuffer{},
+                                     ParseRvzDiskBuffer));
 }

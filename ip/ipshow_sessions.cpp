@@ -13,7 +13,9 @@
 #include <utility>
 #include <vector>
 
-namespace zrkshow {
+using namespace zrkip;
+
+namespace zrkip {
 
 namespace {
 
@@ -78,7 +80,7 @@ const char *MonitorColumn(size_t index, void *record, void *) {
         row->uiDstOLU = 0xFFFFFFFFu;
         return "Monitor";
     case 20: {
-        const uint32_t v = (row->ucAttr & 0x80) != 0 ? 0 : 0xFFFFFFFFu;
+        const uint32_t v = (row->ucAttr & ZRK_IPATTR_WHOLE_VOLUME) != 0 ? 0 : 0xFFFFFFFFu;
         row->uiDstExtAddr_high = v;
         row->uiDstExtAddr_low = v;
         return "Monitor";
@@ -99,11 +101,11 @@ void RewriteAttributes(S *row) {
 }
 
 uint32_t SessionKey(const S &row) {
-    return (row.ucAttr & 0x20) != 0 && (row.ucAttr2 & 0x10) != 0 ? row.uiSessionID2
-                                                                  : row.uiSessionID;
+    return RemoteRow(row) && (row.ucAttr2 & IP_SESSION_ATTR2_SECOND_ID) != 0 ? row.uiSessionID2
+                                                                             : row.uiSessionID;
 }
 
-int ParseByOrder(Reply &reply, uint32_t records, CliCopySession *rows) {
+int ParseByOrder(const Reply &reply, uint32_t records, CliCopySession *rows) {
     for (size_t i = 0; i < records; ++i) {
         S row;
         if (ScanRecord(kTable, reply.Record(i), &row) != 0) return -1;
@@ -114,8 +116,8 @@ int ParseByOrder(Reply &reply, uint32_t records, CliCopySession *rows) {
 }
 
 // Each record goes to the position of the first list entry equal to its key.
-int ParseByList(Reply &reply, uint32_t records, const int *list, size_t listCount,
-                int *count, CliCopySession *rows) {
+int ParseByList(const Reply &reply, uint32_t records, const int *list, size_t listCount, int *count,
+                CliCopySession *rows) {
     std::vector<std::pair<uint32_t, size_t>> index;   // key, first position
     std::vector<unsigned char> filled;
     index.reserve(listCount);
@@ -140,8 +142,8 @@ int ParseByList(Reply &reply, uint32_t records, const int *list, size_t listCoun
     }
     *count = static_cast<int>(distinct);
     if (distinct != listCount) {
-        Trace(1, "ERR", kName, " matched %zu of %zu sessions ", distinct, listCount);
-        return Fail(IP_SHOW_ERR_MALFORMED);
+        TraceText(1, "ERR", kName, " matched %zu of %zu sessions ", distinct, listCount);
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     return 0;
 }
@@ -153,15 +155,15 @@ std::string CopySessionsCommand(int option, const std::string &list, unsigned op
     std::string selection;
     if (option == IP_SESSIONS_VOLUMES) selection = "-volume-number " + list;
     if (option == IP_SESSIONS_IDS) selection = "-session-id " + list;
-    int mode = (optionFlag & IP_OPT_LIST_MODE) != 0 ? 1 : 0;
+    int mode = (optionFlag & ZRK_OPT_LIST_SEL_01) != 0 ? 1 : 0;
     if ((showFlags & IP_SHOW_FLAG_MODE) != 0) mode += 0x80;
     std::string modePart;
     if (mode != 0) modePart = "-mode " + std::to_string(mode);
     return "show copy-sessions " + selection + " " + modePart;
 }
 
-int ParseCopySessions(Reply &reply, int option, const int *list, size_t listCount,
-                      int *count, CliCopySession *rows, size_t room) {
+int ParseCopySessions(const Reply &reply, int option, const int *list, size_t listCount, int *count,
+                      CliCopySession *rows, size_t room) {
     *count = 0;
     uint32_t records = 0;
     const int head = reply.Head(kName, &records);
@@ -169,12 +171,12 @@ int ParseCopySessions(Reply &reply, int option, const int *list, size_t listCoun
     if (records <= INT_MAX) *count = static_cast<int>(records);
     if (head != 0) return -1;
     if (option == IP_SESSIONS_IDS) {
-        if (listCount > room || list == nullptr) return Fail(IP_SHOW_ERR_PARAM);
+        if (listCount > room || list == nullptr) return FailWith(ZRK_ERR_PARAMETER);
         return ParseByList(reply, records, list, listCount, count, rows);
     }
     if (records > room) {
-        Trace(1, "ERR", kName, " record count %u, room %zu ", records, room);
-        return Fail(IP_SHOW_ERR_MALFORMED);
+        TraceText(1, "ERR", kName, " record count %u, room %zu ", records, room);
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     if (records == 0) return 0;
     return ParseByOrder(reply, records, rows);
@@ -182,47 +184,44 @@ int ParseCopySessions(Reply &reply, int option, const int *list, size_t listCoun
 
 int ParseCopySessionsText(const char *text, int option, const int *list, size_t listCount,
                           int *count, CliCopySession *rows, size_t room) {
-    try {
-        Reply reply;
-        if (reply.Split(text) != 0) {
-            *count = 0;
-            return -1;
-        }
+    *count = 0;
+    return SplitAndParse(text, [&](const Reply &reply) {
         return ParseCopySessions(reply, option, list, listCount, count, rows, room);
-    } catch (const std::bad_alloc &) {
-        return Fail(IP_SHOW_ERR_NOMEM);
-    }
+    });
 }
 
-}  // namespace zrkshow
+}  // namespace zrkip
 
 extern "C" int ShowCopySessions(const char *cpIPaddress, const char *user, int listCount,
                                 const int *list, int option, int showFlags, int *count,
                                 CliCopySession *rows, size_t room) {
-    using namespace zrkshow;
-    Trace(1, "INFO", kName, "START");
-    Trace(3, "INFO", kName, "cpIPaddress=[%s] OluCnt=%d Option=%d",
-          cpIPaddress != nullptr ? cpIPaddress : "(null)", listCount, option);
-    if (count == nullptr) return TraceEnd(kName, Fail(IP_SHOW_ERR_PARAM));
+    TraceText(1, "INFO", kName, "START");
+    TraceText(3, "INFO", kName, "cpIPaddress=[%s] OluCnt=%d Option=%d", Safe(cpIPaddress),
+              listCount, option);
+    if (count == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     *count = 0;
-    if (option != IP_SESSIONS_ALL && listCount <= 0) return TraceEnd(kName, Fail(IP_SHOW_ERR_PARAM));
+    if (option != IP_SESSIONS_ALL && listCount <= 0) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    }
     if (option != IP_SESSIONS_ALL && option != IP_SESSIONS_VOLUMES && option != IP_SESSIONS_IDS) {
-        return TraceEnd(kName, Fail(IP_SHOW_ERR_SELECTION));
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_SELECTION));
     }
     const size_t listSize = option == IP_SESSIONS_ALL ? 0 : static_cast<size_t>(listCount);
-    if (listSize != 0 && list == nullptr) return TraceEnd(kName, Fail(IP_SHOW_ERR_PARAM));
+    if (listSize != 0 && list == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     // Every listed session has its own position in the caller's rows.
-    if (option == IP_SESSIONS_IDS && listSize > room) return TraceEnd(kName, Fail(IP_SHOW_ERR_PARAM));
-    if (rows == nullptr && room != 0) return TraceEnd(kName, Fail(IP_SHOW_ERR_PARAM));
-    try {
-        std::string joined;
-        if (!JoinNumbers(list, listSize, &joined)) return TraceEnd(kName, -1);
-        const std::string command = CopySessionsCommand(option, joined, ZRKOptionFlag, showFlags);
-        if (command.size() > IP_CMD_MAX) return TraceEnd(kName, Fail(IP_SHOW_ERR_TOO_LONG));
-        Reply reply;
-        if (reply.Run(cpIPaddress, user, command) != 0) return TraceEnd(kName, -1);
-        return TraceEnd(kName, ParseCopySessions(reply, option, list, listSize, count, rows, room));
-    } catch (const std::bad_alloc &) {
-        return TraceEnd(kName, Fail(IP_SHOW_ERR_NOMEM));
+    if (option == IP_SESSIONS_IDS && listSize > room) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     }
+    if (rows == nullptr && room != 0) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    return RunQuery(
+        kName, cpIPaddress, user,
+        [&](std::string *command) {
+            std::string joined;
+            if (!JoinNumbers(list, listSize, &joined)) return -1;
+            *command = CopySessionsCommand(option, joined, ZRKOptionFlag, showFlags);
+            return 0;
+        },
+        [&](const Reply &reply) {
+            return ParseCopySessions(reply, option, list, listSize, count, rows, room);
+        });
 }

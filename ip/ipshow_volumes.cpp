@@ -23,14 +23,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+using namespace zrkip;
 
-using zrkshow::Fail;
-using zrkshow::Trace;
-using zrkshow::TraceEnd;
-using zrkshow_array::Lines;
-using zrkshow_array::TraceColumn;
-using zrkshow_array::TraceWord;
+namespace {
 
 constexpr char kVolumesName[] = "ShowVolumes";
 constexpr char kVvolName[] = "ShowCopySessions";
@@ -44,227 +39,124 @@ constexpr size_t kVvolMinColumns = 25;
 constexpr size_t kPoolMinColumns = 7;
 constexpr size_t kSdvMinColumns = 12;
 
-const char *Safe(const char *text) { return text != nullptr ? text : "(null)"; }
-
-// ---- one record line ---------------------------------------------------------------
-
-// How one column fills a record.
-enum class Op {
-    Silent,      // counts, neither converted nor traced
-    Word,        // counts, traced with a fixed word instead of its text
-    Hex8,
-    Hex32,
-    Hex64,       // high half at offset, low half at offset2
-    Hex64Blocks, // as Hex64, the value times 2048 (bits beyond 64 dropped)
-    Text,        // width bytes, strncpy manner
-    DatePart,    // width characters into the date buffer at offset
-};
-
-struct Col {
-    Op op;
-    size_t offset;
-    size_t offset2;
-    size_t width;
-    const char *word;
-};
-
-#define COL_SILENT() (Col{Op::Silent, 0, 0, 0, nullptr})
-#define COL_WORD(w) (Col{Op::Word, 0, 0, 0, w})
-#define COL_HEX8(T, f) (Col{Op::Hex8, offsetof(T, f), 0, 1, nullptr})
-#define COL_HEX32(T, f) (Col{Op::Hex32, offsetof(T, f), 0, 4, nullptr})
-#define COL_HEX64(T, hi, lo) (Col{Op::Hex64, offsetof(T, hi), offsetof(T, lo), 8, nullptr})
-#define COL_BLOCKS(T, hi, lo) (Col{Op::Hex64Blocks, offsetof(T, hi), offsetof(T, lo), 8, nullptr})
-#define COL_TEXT(T, f) (Col{Op::Text, offsetof(T, f), 0, sizeof(T::f), nullptr})
-#define COL_DATE(at, n) (Col{Op::DatePart, at, 0, n, nullptr})
-
-// The date buffer of the virtual-volume sessions: year, month, day, hour,
-// minute and second from six columns, then "00".
-constexpr size_t kDateChars = 16;
-
-void Put32(uint8_t *base, size_t offset, uint32_t value) {
-    std::memcpy(base + offset, &value, sizeof value);
-}
-
-// Converts one column; 0 or -1 with 900.
-int Convert(const Col &col, std::string_view text, uint8_t *base, char *date) {
-    uint64_t value = 0;
-    switch (col.op) {
-    case Op::Silent:
-    case Op::Word:
-        return 0;
-    case Op::Hex8:
-        if (zrkshow::ReadHex(text, &value) != 0) return -1;
-        base[col.offset] = static_cast<uint8_t>(value);
-        return 0;
-    case Op::Hex32:
-        if (zrkshow::ReadHex(text, &value) != 0) return -1;
-        Put32(base, col.offset, static_cast<uint32_t>(value));
-        return 0;
-    case Op::Hex64:
-    case Op::Hex64Blocks: {
-        uint32_t high = 0;
-        uint32_t low = 0;
-        if (zrkshow::ReadHex64(text, &high, &low) != 0) return -1;
-        if (col.op == Op::Hex64Blocks) {
-            const uint64_t blocks = ((static_cast<uint64_t>(high) << 32) | low) << 11;
-            high = static_cast<uint32_t>(blocks >> 32);
-            low = static_cast<uint32_t>(blocks);
-        }
-        Put32(base, col.offset, high);
-        Put32(base, col.offset2, low);
-        return 0;
-    }
-    case Op::Text:
-        zrkshow::CopyText(text, base + col.offset, col.width);
-        return 0;
-    case Op::DatePart:
-        if (date != nullptr) {
-            zrkshow::CopyText(text, reinterpret_cast<uint8_t *>(date) + col.offset, col.width);
-        }
-        return 0;
-    }
-    return 0;
-}
-
-// Clears record and fills it from line by cols; a column beyond the table is
-// traced "default". Fewer than minColumns: the "Err" line and 902. *columns
-// receives the number of columns of the line; date (when not NULL) the
-// date characters.
-int ScanLine(const char *name, const char *line, const Col *cols, size_t colCount,
-             size_t minColumns, void *record, size_t recordSize, size_t *columns,
-             char *date) {
-    std::memset(record, 0, recordSize);
-    *columns = 0;
-    if (line == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    uint8_t *const base = static_cast<uint8_t *>(record);
-    zrkshow::ColumnScanner scan(line);
-    std::string_view text;
-    while (scan.Next(&text)) {
-        const size_t index = scan.Count() - 1;
-        if (index >= colCount) {
-            TraceWord(name, index, "default");
-            continue;
-        }
-        const Col &col = cols[index];
-        if (col.op == Op::Silent) continue;
-        if (col.op == Op::Word) {
-            TraceWord(name, index, col.word);
-            continue;
-        }
-        if (Convert(col, text, base, date) != 0) return -1;
-        TraceColumn(name, index, text);
-    }
-    *columns = scan.Count();
-    if (scan.Count() < minColumns) {
-        TraceWord(name, scan.Count(), "Err");
-        return Fail(IP_SHOW_ERR_MALFORMED);
-    }
-    return 0;
-}
-
 // ---- the record tables ---------------------------------------------------------------
 
 using V = CliVolume;
-const Col kVolumeCols[] = {
-    COL_HEX32(V, uiVolumeNo),                        // 0
-    COL_TEXT(V, ucaVolumeName),                      // 1
-    COL_HEX32(V, uiColumn2),                         // 2
-    COL_HEX8(V, ucVolumeType),                       // 3
-    COL_HEX8(V, ucColumn4),                          // 4
-    COL_HEX32(V, uiColumn5),                         // 5
-    COL_TEXT(V, ucaColumn6),                         // 6
-    COL_HEX64(V, uiCapacity_high, uiCapacity_low),   // 7
-    COL_HEX8(V, ucColumn8),                          // 8
-    COL_HEX32(V, uiColumn9),                         // 9
-    COL_WORD("TPVUsedCapa Notuse"),                  // 10
-    COL_HEX32(V, uiColumn11),                        // 11
-    COL_HEX8(V, ucColumn12),                         // 12
-    COL_HEX8(V, ucColumn13),                         // 13
-    COL_HEX32(V, uiColumn14),                        // 14
-    COL_HEX32(V, uiColumn15),                        // 15
-    COL_HEX8(V, ucColumn16),                         // 16
-    COL_HEX8(V, ucColumn17),                         // 17
-    COL_SILENT(), COL_SILENT(), COL_SILENT(),        // 18 to 20
-    COL_SILENT(), COL_SILENT(), COL_SILENT(),        // 21 to 23
-    COL_HEX8(V, ucTfoGroupNo),                       // 24
+const Column kVolumeCols[] = {
+    ZRK_SHOW_HEX32(V, uiVolumeNo),                            // 0
+    ZRK_SHOW_TEXT(V, ucaVolumeName),                          // 1
+    ZRK_SHOW_HEX32(V, uiColumn2),                             // 2
+    ZRK_SHOW_HEX8(V, ucVolumeType),                           // 3
+    ZRK_SHOW_HEX8(V, ucColumn4),                              // 4
+    ZRK_SHOW_HEX32(V, uiColumn5),                             // 5
+    ZRK_SHOW_TEXT(V, ucaColumn6),                             // 6
+    ZRK_SHOW_HEX64(V, uiCapacity_high, uiCapacity_low),       // 7
+    ZRK_SHOW_HEX8(V, ucColumn8),                              // 8
+    ZRK_SHOW_HEX32(V, uiColumn9),                             // 9
+    ZRK_SHOW_WORD("TPVUsedCapa Notuse"),                      // 10
+    ZRK_SHOW_HEX32(V, uiColumn11),                            // 11
+    ZRK_SHOW_HEX8(V, ucColumn12),                             // 12
+    ZRK_SHOW_HEX8(V, ucColumn13),                             // 13
+    ZRK_SHOW_HEX32(V, uiColumn14),                            // 14
+    ZRK_SHOW_HEX32(V, uiColumn15),                            // 15
+    ZRK_SHOW_HEX8(V, ucColumn16),                             // 16
+    ZRK_SHOW_HEX8(V, ucColumn17),                             // 17
+    ZRK_SHOW_SILENT(), ZRK_SHOW_SILENT(), ZRK_SHOW_SILENT(),  // 18 to 20
+    ZRK_SHOW_SILENT(), ZRK_SHOW_SILENT(), ZRK_SHOW_SILENT(),  // 21 to 23
+    ZRK_SHOW_HEX8(V, ucTfoGroupNo),                           // 24
 };
 static_assert(std::size(kVolumeCols) == kVolumeTfoColumn + 1, "volume columns");
 
+// A line of "show vvol-copy-session": the session, then the date
+// characters of columns 8 to 13 (year, month, day, hour, minute, second)
+// and "00", packed into its start time once the line is read.
+struct VvolLine {
+    CliVvolCopySession stRow;  // first, so that its offsets are the line's
+    char caDate[16];           // the date and time digits
+};
+static_assert(offsetof(VvolLine, stRow) == 0, "VvolLine layout");
+
+#define ZRK_SHOW_DATE_PART(at, n) ZRK_SHOW_TEXT_AT(offsetof(VvolLine, caDate) + (at), n)
+
 using W = CliVvolCopySession;
-const Col kVvolCols[] = {
-    COL_HEX32(W, uiSessionID),                              // 0
-    COL_HEX8(W, ucSessionType),                             // 1
-    COL_HEX8(W, ucSessionStatus),                           // 2
-    COL_HEX32(W, uiSrcOLU),                                 // 3
-    COL_SILENT(),                                           // 4
-    COL_HEX32(W, uiDstOLU),                                 // 5
-    COL_SILENT(),                                           // 6
-    COL_HEX8(W, ucErrorCode),                               // 7
-    COL_DATE(0, 4),                                         // 8: year
-    COL_DATE(4, 2),                                         // 9: month
-    COL_DATE(6, 2),                                         // 10: day
-    COL_DATE(8, 2),                                         // 11: hour
-    COL_DATE(10, 2),                                        // 12: minute
-    COL_DATE(12, 2),                                        // 13: second
-    COL_HEX32(W, uiLapseTime),                              // 14
-    COL_BLOCKS(W, uiCopiedBlock_high, uiCopiedBlock_low),   // 15
-    COL_BLOCKS(W, uiSize_high, uiSize_low),                 // 16
-    COL_SILENT(), COL_SILENT(), COL_SILENT(),               // 17 to 19
-    COL_HEX8(W, ucColumn20),                                // 20
-    COL_HEX32(W, uiColumn21),                               // 21
-    COL_HEX32(W, uiColumn22),                               // 22
-    COL_HEX8(W, ucPhase),                                   // 23
-    COL_HEX32(W, uiCopyProgress),                           // 24
+const Column kVvolCols[] = {
+    ZRK_SHOW_HEX32(W, uiSessionID),                           // 0
+    ZRK_SHOW_HEX8(W, ucSessionType),                          // 1
+    ZRK_SHOW_HEX8(W, ucSessionStatus),                        // 2
+    ZRK_SHOW_HEX32(W, uiSrcOLU),                              // 3
+    ZRK_SHOW_SILENT(),                                        // 4
+    ZRK_SHOW_HEX32(W, uiDstOLU),                              // 5
+    ZRK_SHOW_SILENT(),                                        // 6
+    ZRK_SHOW_HEX8(W, ucErrorCode),                            // 7
+    ZRK_SHOW_DATE_PART(0, 4),                                 // 8: year
+    ZRK_SHOW_DATE_PART(4, 2),                                 // 9: month
+    ZRK_SHOW_DATE_PART(6, 2),                                 // 10: day
+    ZRK_SHOW_DATE_PART(8, 2),                                 // 11: hour
+    ZRK_SHOW_DATE_PART(10, 2),                                // 12: minute
+    ZRK_SHOW_DATE_PART(12, 2),                                // 13: second
+    ZRK_SHOW_HEX32(W, uiLapseTime),                           // 14
+    ZRK_SHOW_BLOCKS(W, uiCopiedBlock_high, uiCopiedBlock_low), // 15
+    ZRK_SHOW_BLOCKS(W, uiSize_high, uiSize_low),              // 16
+    ZRK_SHOW_SILENT(), ZRK_SHOW_SILENT(), ZRK_SHOW_SILENT(),  // 17 to 19
+    ZRK_SHOW_HEX8(W, ucColumn20),                             // 20
+    ZRK_SHOW_HEX32(W, uiColumn21),                            // 21
+    ZRK_SHOW_HEX32(W, uiColumn22),                            // 22
+    ZRK_SHOW_HEX8(W, ucPhase),                                // 23
+    ZRK_SHOW_HEX32(W, uiCopyProgress),                        // 24
 };
 static_assert(std::size(kVvolCols) == kVvolMinColumns, "vvol columns");
 
 using P = CliSnapDataPool;
-const Col kPoolCols[] = {
-    COL_HEX32(P, SdpNo),
-    COL_HEX64(P, Blk_high, Blk_low),
-    COL_HEX64(P, BlkHostUse_high, BlkHostUse_low),
-    COL_HEX64(P, BlkCopyUse_high, BlkCopyUse_low),
-    COL_HEX64(P, BlkEnc_high, BlkEnc_low),
-    COL_HEX64(P, BlkEncHostUse_high, BlkEncHostUse_low),
-    COL_HEX64(P, BlkEncCopyUse_high, BlkEncCopyUse_low),
+const Column kPoolCols[] = {
+    ZRK_SHOW_HEX32(P, SdpNo),
+    ZRK_SHOW_HEX64(P, Blk_high, Blk_low),
+    ZRK_SHOW_HEX64(P, BlkHostUse_high, BlkHostUse_low),
+    ZRK_SHOW_HEX64(P, BlkCopyUse_high, BlkCopyUse_low),
+    ZRK_SHOW_HEX64(P, BlkEnc_high, BlkEnc_low),
+    ZRK_SHOW_HEX64(P, BlkEncHostUse_high, BlkEncHostUse_low),
+    ZRK_SHOW_HEX64(P, BlkEncCopyUse_high, BlkEncCopyUse_low),
 };
 static_assert(std::size(kPoolCols) == kPoolMinColumns, "pool columns");
 
 using D = CliSnapDataVolume;
-const Col kSdvCols[] = {
-    COL_HEX32(D, VolNo),
-    COL_TEXT(D, VolName),
-    COL_HEX32(D, Col2),
-    COL_HEX64(D, Col3_high, Col3_low),
-    COL_HEX64(D, LogicalSize_high, LogicalSize_low),
-    COL_HEX64(D, PhysicalSize_high, PhysicalSize_low),
-    COL_HEX64(D, SdvUsedHost_high, SdvUsedHost_low),
-    COL_HEX64(D, SdvUsedCopy_high, SdvUsedCopy_low),
-    COL_HEX32(D, Col8),
-    COL_HEX64(D, SdpUsedHost_high, SdpUsedHost_low),
-    COL_HEX64(D, SdpUsedCopy_high, SdpUsedCopy_low),
-    COL_HEX32(D, SdvStatus),
+const Column kSdvCols[] = {
+    ZRK_SHOW_HEX32(D, VolNo),
+    ZRK_SHOW_TEXT(D, VolName),
+    ZRK_SHOW_HEX32(D, Col2),
+    ZRK_SHOW_HEX64(D, Col3_high, Col3_low),
+    ZRK_SHOW_HEX64(D, LogicalSize_high, LogicalSize_low),
+    ZRK_SHOW_HEX64(D, PhysicalSize_high, PhysicalSize_low),
+    ZRK_SHOW_HEX64(D, SdvUsedHost_high, SdvUsedHost_low),
+    ZRK_SHOW_HEX64(D, SdvUsedCopy_high, SdvUsedCopy_low),
+    ZRK_SHOW_HEX32(D, Col8),
+    ZRK_SHOW_HEX64(D, SdpUsedHost_high, SdpUsedHost_low),
+    ZRK_SHOW_HEX64(D, SdpUsedCopy_high, SdpUsedCopy_low),
+    ZRK_SHOW_HEX32(D, SdvStatus),
 };
 static_assert(std::size(kSdvCols) == kSdvMinColumns, "snap data volume columns");
 
-// ---- reply heads -----------------------------------------------------------------------
+const Table kVolumeTable{kVolumesName, kVolumeCols, std::size(kVolumeCols), sizeof(CliVolume),
+                         kVolumeMinColumns, nullptr, nullptr, true};
+const Table kVvolTable{kVvolName, kVvolCols, std::size(kVvolCols), sizeof(VvolLine),
+                       kVvolMinColumns, nullptr, nullptr, true};
+const Table kPoolTable{kPoolName, kPoolCols, std::size(kPoolCols), sizeof(CliSnapDataPool),
+                       kPoolMinColumns, nullptr, nullptr, true};
+const Table kSdvTable{kSdvName, kSdvCols, std::size(kSdvCols), sizeof(CliSnapDataVolume),
+                      kSdvMinColumns, nullptr, nullptr, true};
 
-// Record lines from line `first` (counted from 1) on.
-size_t LinesFrom(const Lines &reply, size_t first) {
-    return first <= reply.Count() ? reply.Count() - first + 1 : 0;
-}
+// ---- reply heads -----------------------------------------------------------------------
 
 // A count line: 900 beyond 32 bits; 902 more records than lines from
 // `first` on.
-int ReadCount(const char *name, const Lines &reply, size_t line, size_t first,
+int ReadCount(const char *name, const Reply &reply, size_t line, size_t first,
               uint32_t *records) {
     *records = 0;
-    if (reply.Line(line) == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    if (zrkshow::ReadHex32Line(reply.Line(line), records) != 0) return -1;
-    if (*records > LinesFrom(reply, first)) {
-        Trace(1, "ERR", name, " record count %u, record lines %zu ", *records,
-              LinesFrom(reply, first));
-        return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.Line(line) == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+    if (zrkip::ReadHex32Line(reply.Line(line), records) != 0) return -1;
+    if (*records > reply.LinesFrom(first)) {
+        TraceText(1, "ERR", name, " record count %u, record lines %zu ", *records,
+              reply.LinesFrom(first));
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     return 0;
 }
@@ -273,7 +165,7 @@ int AsInt(uint32_t value) { return value <= INT_MAX ? static_cast<int>(value) : 
 
 // ---- the four replies -------------------------------------------------------------------
 
-int ParseVolumes(const Lines &reply, int *count, CliVolume **result) {
+int ParseVolumes(const Reply &reply, int *count, CliVolume **result) {
     *count = 0;
     uint32_t records = 0;
     if (reply.CheckHead() != 0 || ReadCount(kVolumesName, reply, 2, 3, &records) != 0) return -1;
@@ -281,15 +173,12 @@ int ParseVolumes(const Lines &reply, int *count, CliVolume **result) {
         *result = nullptr;
         return 0;
     }
-    zrkshow::Freed<CliVolume> rows(static_cast<CliVolume *>(std::calloc(records, sizeof(CliVolume))));
-    if (rows == nullptr) return Fail(IP_SHOW_ERR_NOMEM);
+    zrkip::Freed<CliVolume> rows(static_cast<CliVolume *>(std::calloc(records, sizeof(CliVolume))));
+    if (rows == nullptr) return FailWith(ZRK_ERR_NO_MEMORY);
     for (uint32_t i = 0; i < records; ++i) {
         CliVolume &row = rows.get()[i];
         size_t columns = 0;
-        if (ScanLine(kVolumesName, reply.Line(3 + i), kVolumeCols, std::size(kVolumeCols),
-                     kVolumeMinColumns, &row, sizeof row, &columns, nullptr) != 0) {
-            return -1;
-        }
+        if (zrkip::ScanRecord(kVolumeTable, reply.Record(i), &row, &columns) != 0) return -1;
         if (columns <= kVolumeTfoColumn) row.ucTfoGroupNo = kNoTfoGroup;
     }
     *count = static_cast<int>(records);
@@ -297,21 +186,19 @@ int ParseVolumes(const Lines &reply, int *count, CliVolume **result) {
     return 0;
 }
 
-int ParseVvol(const Lines &reply, int *count, CliVvolCopySession **result) {
+int ParseVvol(const Reply &reply, int *count, CliVvolCopySession **result) {
     *count = 0;
-    if (reply.Count() < 2 || reply.Line(1) == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
+    if (reply.Count() < 2 || reply.Line(1) == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     uint32_t status = 0;
-    if (zrkshow::ReadHex32Line(reply.Line(1), &status) != 0) return -1;
+    if (zrkip::ReadHex32Line(reply.Line(1), &status) != 0) return -1;
     if (status != 0) {
         uint32_t code = 0;
-        if (reply.Line(2) == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-        if (zrkshow::ReadHex32Line(reply.Line(2), &code) != 0) return -1;
-        std::vector<char *> lines;
-        for (size_t n = 1; n <= reply.Count(); ++n) lines.push_back(const_cast<char *>(reply.Line(n)));
-        IPSet_ZRKerrno(static_cast<int>(status), lines.data(), AsInt(static_cast<uint32_t>(lines.size())));
+        if (reply.Line(2) == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+        if (zrkip::ReadHex32Line(reply.Line(2), &code) != 0) return -1;
+        reply.SetError(status);
         // No session of a virtual volume: an empty list, not a failure.
         if (code == IP_VVOL_EMPTY_CODE) return 0;
-        if (ZRKerrno == 0) ZRKerrno = IP_ERR_REPLY;
+        if (ZRKerrno == 0) ZRKerrno = ZRK_ERR_REPLY;
         return -1;
     }
     uint32_t records = 0;
@@ -320,20 +207,17 @@ int ParseVvol(const Lines &reply, int *count, CliVvolCopySession **result) {
         *result = nullptr;
         return 0;
     }
-    zrkshow::Freed<CliVvolCopySession> rows(
+    zrkip::Freed<CliVvolCopySession> rows(
         static_cast<CliVvolCopySession *>(std::calloc(records, sizeof(CliVvolCopySession))));
-    if (rows == nullptr) return Fail(IP_SHOW_ERR_NOMEM);
+    if (rows == nullptr) return FailWith(ZRK_ERR_NO_MEMORY);
     for (uint32_t i = 0; i < records; ++i) {
-        CliVvolCopySession &row = rows.get()[i];
-        char date[kDateChars] = {};
-        date[14] = '0';
-        date[15] = '0';
-        size_t columns = 0;
-        if (ScanLine(kVvolName, reply.Line(3 + i), kVvolCols, std::size(kVvolCols),
-                     kVvolMinColumns, &row, sizeof row, &columns, date) != 0) {
-            return -1;
-        }
-        zrkshow::PackDateTime(std::string_view(date, sizeof date), row.ucaStartTime);
+        VvolLine line;
+        if (zrkip::ScanRecord(kVvolTable, reply.Record(i), &line) != 0) return -1;
+        line.caDate[14] = '0';
+        line.caDate[15] = '0';
+        zrkip::PackDateTime(std::string_view(line.caDate, sizeof line.caDate),
+                            line.stRow.ucaStartTime);
+        rows.get()[i] = line.stRow;
     }
     *count = static_cast<int>(records);
     *result = rows.release();
@@ -343,33 +227,29 @@ int ParseVvol(const Lines &reply, int *count, CliVvolCopySession **result) {
 // The record lines from line firstLine on into the caller's rows: at most
 // room of them (else 902 before anything is written), and only once every
 // line has converted, so a failure leaves the caller's rows as they were.
-template <typename Row, size_t N>
-int StoreRows(const char *name, const Lines &reply, size_t firstLine, uint32_t records,
-              const Col (&cols)[N], size_t minColumns, Row *rows, size_t room) {
+template <typename Row>
+int StoreRows(const Table &table, const Reply &reply, size_t firstLine, uint32_t records,
+              Row *rows, size_t room) {
     if (records > room) {
-        Trace(1, "ERR", name, " record count %u, room %zu ", records, room);
-        return Fail(IP_SHOW_ERR_MALFORMED);
+        TraceText(1, "ERR", table.pName, " record count %u, room %zu ", records, room);
+        return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     }
     std::vector<Row> local(records);
     for (uint32_t i = 0; i < records; ++i) {
-        size_t columns = 0;
-        if (ScanLine(name, reply.Line(firstLine + i), cols, N, minColumns, &local[i],
-                     sizeof local[i], &columns, nullptr) != 0) {
-            return -1;
-        }
+        if (zrkip::ScanRecord(table, reply.Line(firstLine + i), &local[i]) != 0) return -1;
     }
     if (records != 0) std::memcpy(rows, local.data(), records * sizeof(Row));
     return 0;
 }
 
-int ParsePool(const Lines &reply, int *presence, int *count, CliSnapDataPool *rows,
+int ParsePool(const Reply &reply, int *presence, int *count, CliSnapDataPool *rows,
               size_t room) {
     *presence = 0;
     *count = 0;
     if (reply.CheckHead() != 0) return -1;
     uint32_t present = 0;
-    if (reply.Line(2) == nullptr) return Fail(IP_SHOW_ERR_MALFORMED);
-    if (zrkshow::ReadHex32Line(reply.Line(2), &present) != 0) return -1;
+    if (reply.Line(2) == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+    if (zrkip::ReadHex32Line(reply.Line(2), &present) != 0) return -1;
     *presence = static_cast<int>(present);
     if (present == 0) return 0;
     // Line 3 is never read; line 4 is the row count, the rows follow.
@@ -377,59 +257,40 @@ int ParsePool(const Lines &reply, int *presence, int *count, CliSnapDataPool *ro
     const int rc = ReadCount(kPoolName, reply, 4, 5, &records);
     *count = AsInt(records);
     if (rc != 0) return -1;
-    return StoreRows(kPoolName, reply, 5, records, kPoolCols, kPoolMinColumns, rows, room);
+    return StoreRows(kPoolTable, reply, 5, records, rows, room);
 }
 
-int ParseSdv(const Lines &reply, int *count, CliSnapDataVolume *rows, size_t room) {
+// countFirst: more rows than room is no error; *count tells, and no row is
+// written.
+int ParseSdv(const Reply &reply, int *count, CliSnapDataVolume *rows, size_t room,
+             bool countFirst) {
     *count = 0;
     if (reply.CheckHead() != 0) return -1;
     uint32_t records = 0;
     const int rc = ReadCount(kSdvName, reply, 2, 3, &records);
     *count = AsInt(records);
     if (rc != 0) return -1;
-    return StoreRows(kSdvName, reply, 3, records, kSdvCols, kSdvMinColumns, rows, room);
-}
-
-// Runs command and parses its reply with parse; bad_alloc is 36.
-template <typename Parse>
-int RunAndParse(const char *ip, const char *user, const std::string &command, Parse parse) {
-    try {
-        if (command.size() > IP_CMD_MAX) return Fail(IP_SHOW_ERR_TOO_LONG);
-        Lines reply;
-        if (reply.Run(ip, user, command.c_str()) != 0) return -1;
-        return parse(reply);
-    } catch (const std::bad_alloc &) {
-        return Fail(IP_SHOW_ERR_NOMEM);
-    }
-}
-
-template <typename Parse>
-int SplitAndParse(const char *text, Parse parse) {
-    try {
-        Lines reply;
-        if (reply.Split(text) != 0) return -1;
-        return parse(reply);
-    } catch (const std::bad_alloc &) {
-        return Fail(IP_SHOW_ERR_NOMEM);
-    }
+    if (countFirst && records > room) return 0;
+    return StoreRows(kSdvTable, reply, 3, records, rows, room);
 }
 
 }  // namespace
 
 // ---- command texts and reply texts --------------------------------------------------------
 
-namespace zrkshow {
+namespace zrkip {
 
 std::string VolumesCommand(int type, int volumeNo, int option) {
     static const char *const kTypes[] = {"", "-type open", "-type sdv", "-type sdpv", "-type tpv"};
     std::string selection;
     if (option == IP_VOLUMES_ONE) selection = "-volume-number " + std::to_string(volumeNo);
-    const char *typePart = type >= 0 && type < static_cast<int>(std::size(kTypes)) ? kTypes[type] : "";
+    const char *typePart =
+        type >= 0 && type < static_cast<int>(std::size(kTypes)) ? kTypes[type] : "";
     return "show volumes " + selection + " " + typePart;
 }
 
 std::string VvolCopySessionCommand(int option, const std::string &list) {
-    if ((option & 0x1) != 0) return "show vvol-copy-session -volume-number " + list;
+    if ((option & IP_VVOL_BY_VOLUME) != 0) return "show vvol-copy-session -volume-number " + list;
     return "show vvol-copy-session -vvol-session-id all";
 }
 
@@ -444,123 +305,137 @@ std::string SnapDataVolumeCommand(int volumeNo, int option) {
 }
 
 int ParseVolumesText(const char *text, int *count, CliVolume **result) {
-    if (count == nullptr || result == nullptr) return Fail(IP_SHOW_ERR_PARAM);
+    if (count == nullptr || result == nullptr) return FailWith(ZRK_ERR_PARAMETER);
     *count = 0;
-    return SplitAndParse(text, [&](Lines &reply) { return ParseVolumes(reply, count, result); });
+    return SplitAndParse(text,
+                         [&](const Reply &reply) { return ParseVolumes(reply, count, result); });
 }
 
 int ParseVvolCopySessionText(const char *text, int *count, CliVvolCopySession **result) {
-    if (count == nullptr || result == nullptr) return Fail(IP_SHOW_ERR_PARAM);
+    if (count == nullptr || result == nullptr) return FailWith(ZRK_ERR_PARAMETER);
     *count = 0;
-    return SplitAndParse(text, [&](Lines &reply) { return ParseVvol(reply, count, result); });
+    return SplitAndParse(text, [&](const Reply &reply) { return ParseVvol(reply, count, result); });
 }
 
 int ParseSnapDataPoolText(const char *text, int *presence, int *count, CliSnapDataPool *rows,
                           size_t room) {
     if (presence == nullptr || count == nullptr || (rows == nullptr && room != 0)) {
-        return Fail(IP_SHOW_ERR_PARAM);
+        return FailWith(ZRK_ERR_PARAMETER);
     }
     *presence = 0;
     *count = 0;
-    return SplitAndParse(text,
-                         [&](Lines &reply) { return ParsePool(reply, presence, count, rows, room); });
+    return SplitAndParse(
+        text, [&](const Reply &reply) { return ParsePool(reply, presence, count, rows, room); });
 }
 
 int ParseSnapDataVolumeText(const char *text, int *count, CliSnapDataVolume *rows, size_t room) {
-    if (count == nullptr || (rows == nullptr && room != 0)) return Fail(IP_SHOW_ERR_PARAM);
+    if (count == nullptr || (rows == nullptr && room != 0)) return FailWith(ZRK_ERR_PARAMETER);
     *count = 0;
-    return SplitAndParse(text, [&](Lines &reply) { return ParseSdv(reply, count, rows, room); });
+    return SplitAndParse(
+        text, [&](const Reply &reply) { return ParseSdv(reply, count, rows, room, false); });
 }
 
-}  // namespace zrkshow
+}  // namespace zrkip
 
 // ---- the exported queries ------------------------------------------------------------------
 
 extern "C" int ShowVolumes(const char *cpIPaddress, const char *user, int Type, int VolumeNo,
                            int Option, int *count, CliVolume **result) {
-    Trace(1, "INFO", kVolumesName, "START");
-    Trace(3, "INFO", kVolumesName, "cpIPaddress=[%s] Type=%d, Option=%d", Safe(cpIPaddress), Type,
-          Option);
-    if (count == nullptr || result == nullptr) return TraceEnd(kVolumesName, Fail(IP_SHOW_ERR_PARAM));
+    TraceText(1, "INFO", kVolumesName, "START");
+    TraceText(3, "INFO", kVolumesName, "cpIPaddress=[%s] Type=%d, Option=%d", Safe(cpIPaddress),
+              Type, Option);
+    if (count == nullptr || result == nullptr) {
+        return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_PARAMETER));
+    }
     *count = 0;
     if (Option != IP_VOLUMES_ALL && Option != IP_VOLUMES_ONE) {
-        return TraceEnd(kVolumesName, Fail(IP_SHOW_ERR_SELECTION));
+        return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_SELECTION));
     }
-    if (Type < 0 || Type > 4) return TraceEnd(kVolumesName, Fail(IP_SHOW_ERR_SELECTION));
-    try {
-        const std::string command = zrkshow::VolumesCommand(Type, VolumeNo, Option);
-        return TraceEnd(kVolumesName, RunAndParse(cpIPaddress, user, command, [&](Lines &reply) {
-                            return ParseVolumes(reply, count, result);
-                        }));
-    } catch (const std::bad_alloc &) {
-        return TraceEnd(kVolumesName, Fail(IP_SHOW_ERR_NOMEM));
-    }
+    if (Type < 0 || Type > 4) return TraceEnd(1, kVolumesName, FailWith(ZRK_ERR_SELECTION));
+    return RunQuery(
+        kVolumesName, cpIPaddress, user,
+        [&](std::string *command) {
+            *command = VolumesCommand(Type, VolumeNo, Option);
+            return 0;
+        },
+        [&](const Reply &reply) { return ParseVolumes(reply, count, result); });
 }
 
 extern "C" int ShowVvolCopySession(const char *cpIPaddress, const char *user, int OluCnt,
                                    const int *list, int Option, int showFlags, int *count,
                                    CliVvolCopySession **result) {
     (void)showFlags;
-    Trace(1, "INFO", kVvolName, "START");
-    Trace(3, "INFO", kVvolName, "cpIPaddress=[%s] OluCnt=%d Option=%d", Safe(cpIPaddress), OluCnt,
-          Option);
-    if (count == nullptr || result == nullptr) return TraceEnd(kVvolName, Fail(IP_SHOW_ERR_PARAM));
+    TraceText(1, "INFO", kVvolName, "START");
+    TraceText(3, "INFO", kVvolName, "cpIPaddress=[%s] OluCnt=%d Option=%d", Safe(cpIPaddress),
+              OluCnt, Option);
+    if (count == nullptr || result == nullptr) {
+        return TraceEnd(1, kVvolName, FailWith(ZRK_ERR_PARAMETER));
+    }
     *count = 0;
-    const bool byVolume = (Option & 0x1) != 0;
+    const bool byVolume = (Option & IP_VVOL_BY_VOLUME) != 0;
     if (byVolume && (OluCnt < 0 || (OluCnt > 0 && list == nullptr))) {
-        return TraceEnd(kVvolName, Fail(IP_SHOW_ERR_PARAM));
+        return TraceEnd(1, kVvolName, FailWith(ZRK_ERR_PARAMETER));
     }
-    try {
-        std::string joined;
-        if (byVolume && !zrkshow::JoinNumbers(list, static_cast<size_t>(OluCnt), &joined)) {
-            return TraceEnd(kVvolName, -1);
-        }
-        const std::string command = zrkshow::VvolCopySessionCommand(Option, joined);
-        return TraceEnd(kVvolName, RunAndParse(cpIPaddress, user, command, [&](Lines &reply) {
-                            return ParseVvol(reply, count, result);
-                        }));
-    } catch (const std::bad_alloc &) {
-        return TraceEnd(kVvolName, Fail(IP_SHOW_ERR_NOMEM));
-    }
+    return RunQuery(
+        kVvolName, cpIPaddress, user,
+        [&](std::string *command) {
+            std::string joined;
+            if (byVolume && !JoinNumbers(list, static_cast<size_t>(OluCnt), &joined)) return -1;
+            *command = VvolCopySessionCommand(Option, joined);
+            return 0;
+        },
+        [&](const Reply &reply) { return ParseVvol(reply, count, result); });
 }
 
 extern "C" int ShowSnapDataPool(const char *cpIPaddress, const char *user, int PoolNo, int Option,
                                 int *presence, int *count, CliSnapDataPool *rows, size_t room) {
-    Trace(1, "INFO", kPoolName, "START");
-    Trace(3, "INFO", kPoolName, "cpIPaddress=[%s] SDP=%d Option=%d", Safe(cpIPaddress), PoolNo,
-          Option);
+    TraceText(1, "INFO", kPoolName, "START");
+    TraceText(3, "INFO", kPoolName, "cpIPaddress=[%s] SDP=%d Option=%d", Safe(cpIPaddress), PoolNo,
+              Option);
     if (presence == nullptr || count == nullptr || (rows == nullptr && room != 0)) {
-        return TraceEnd(kPoolName, Fail(IP_SHOW_ERR_PARAM));
+        return TraceEnd(1, kPoolName, FailWith(ZRK_ERR_PARAMETER));
     }
     *presence = 0;
     *count = 0;
-    if (Option != 0 && Option != 1) return TraceEnd(kPoolName, Fail(IP_SHOW_ERR_SELECTION));
-    try {
-        const std::string command = zrkshow::SnapDataPoolCommand(PoolNo, Option);
-        return TraceEnd(kPoolName, RunAndParse(cpIPaddress, user, command, [&](Lines &reply) {
-                            return ParsePool(reply, presence, count, rows, room);
-                        }));
-    } catch (const std::bad_alloc &) {
-        return TraceEnd(kPoolName, Fail(IP_SHOW_ERR_NOMEM));
+    if (Option != 0 && Option != 1) return TraceEnd(1, kPoolName, FailWith(ZRK_ERR_SELECTION));
+    return RunQuery(
+        kPoolName, cpIPaddress, user,
+        [&](std::string *command) {
+            *command = SnapDataPoolCommand(PoolNo, Option);
+            return 0;
+        },
+        [&](const Reply &reply) { return ParsePool(reply, presence, count, rows, room); });
+}
+
+namespace {
+
+int SnapDataVolumes(const char *cpIPaddress, const char *user, int VolumeNo, int Option,
+                    int *count, CliSnapDataVolume *rows, size_t room, bool countFirst) {
+    TraceText(1, "INFO", kSdvName, "START");
+    TraceText(3, "INFO", kSdvName, "cpIPaddress=[%s] SDV=%d Option=%d", Safe(cpIPaddress),
+              VolumeNo, Option);
+    if (count == nullptr || (rows == nullptr && room != 0)) {
+        return TraceEnd(1, kSdvName, FailWith(ZRK_ERR_PARAMETER));
     }
+    *count = 0;
+    if (Option != 0 && Option != 1) return TraceEnd(1, kSdvName, FailWith(ZRK_ERR_SELECTION));
+    return RunQuery(
+        kSdvName, cpIPaddress, user,
+        [&](std::string *command) {
+            *command = SnapDataVolumeCommand(VolumeNo, Option);
+            return 0;
+        },
+        [&](const Reply &reply) { return ParseSdv(reply, count, rows, room, countFirst); });
+}
+
+}  // namespace
+
+int zrkip::CountSnapDataVolume(const char *ip, const char *user, int volumeNo, int *count,
+                               CliSnapDataVolume *rows, size_t room) {
+    return SnapDataVolumes(ip, user, volumeNo, IP_VOLUMES_ONE, count, rows, room, true);
 }
 
 extern "C" int ShowSnapDataVolume(const char *cpIPaddress, const char *user, int VolumeNo,
                                   int Option, int *count, CliSnapDataVolume *rows, size_t room) {
-    Trace(1, "INFO", kSdvName, "START");
-    Trace(3, "INFO", kSdvName, "cpIPaddress=[%s] SDV=%d Option=%d", Safe(cpIPaddress), VolumeNo,
-          Option);
-    if (count == nullptr || (rows == nullptr && room != 0)) {
-        return TraceEnd(kSdvName, Fail(IP_SHOW_ERR_PARAM));
-    }
-    *count = 0;
-    if (Option != 0 && Option != 1) return TraceEnd(kSdvName, Fail(IP_SHOW_ERR_SELECTION));
-    try {
-        const std::string command = zrkshow::SnapDataVolumeCommand(VolumeNo, Option);
-        return TraceEnd(kSdvName, RunAndParse(cpIPaddress, user, command, [&](Lines &reply) {
-                            return ParseSdv(reply, count, rows, room);
-                        }));
-    } catch (const std::bad_alloc &) {
-        return TraceEnd(kSdvName, Fail(IP_SHOW_ERR_NOMEM));
-    }
+    return SnapDataVolumes(cpIPaddress, user, VolumeNo, Option, count, rows, room, false);
 }

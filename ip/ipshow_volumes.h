@@ -7,8 +7,8 @@
  * values as high and low halves, text columns zero padded). ShowVolumes and
  * ShowVvolCopySession hand out a newly allocated array that the caller
  * releases with free(); the two snap-data parsers write into the caller's
- * rows and take their room, refusing a reply that announces more rows (902)
- * before a row is written.
+ * rows and take their room, refusing a reply that announces more rows
+ * (ZRK_ERR_REPLY_INCOMPLETE) before a row is written.
  *
  * Return convention: 0, or -1 with ZRKerrno; the reply and its lines are
  * released on every way out.
@@ -22,6 +22,12 @@
 #include <stdint.h>
 
 #ifdef __cplusplus
+#include <cstdlib>
+#include <memory>
+#include <string>
+#endif
+
+#ifdef __cplusplus
 extern "C" {
 #endif
 #pragma GCC visibility push(default)
@@ -30,6 +36,9 @@ extern "C" {
 #define IP_SDV_INITIALIZING      0x40000000u  /* CliSnapDataVolume.SdvStatus */
 #define IP_SDV_BUSY_BITS         0x60000000u  /* initialising, or the further busy state */
 #define IP_VVOL_EMPTY_CODE       0x920Bu      /* array code of an empty virtual-volume list */
+
+/* ShowVvolCopySession Option bit: the sessions of the listed volumes. */
+#define IP_VVOL_BY_VOLUME        0x1
 
 /* "show volumes" selections (Option) and types (Type). */
 #define IP_VOLUMES_ALL           0
@@ -119,9 +128,10 @@ typedef struct CliSnapDataVolume {
     uint32_t SdvStatus;               /* col 11: state word */
 } CliSnapDataVolume;
 
-/* "show volumes": Option 0 all, 1 the volume VolumeNo (else 910); Type 0
- * any, 1 open, 2 sdv, 3 sdpv, 4 tpv (else 910). *count receives the number
- * of rows (0 first), *result a newly allocated array (NULL for none). */
+/* "show volumes": Option 0 all, 1 the volume VolumeNo; Type 0 any, 1 open,
+ * 2 sdv, 3 sdpv, 4 tpv (either outside its set: ZRK_ERR_SELECTION). *count
+ * receives the number of rows (0 first), *result a newly allocated array
+ * (NULL for none). */
 int ShowVolumes(const char *cpIPaddress, const char *user, int Type, int VolumeNo, int Option,
                 int *count, CliVolume **result);
 
@@ -132,13 +142,13 @@ int ShowVolumes(const char *cpIPaddress, const char *user, int Type, int VolumeN
 int ShowVvolCopySession(const char *cpIPaddress, const char *user, int OluCnt, const int *list,
                         int Option, int showFlags, int *count, CliVvolCopySession **result);
 
-/* "show snap-data-pool": Option 0 all pools, 1 pool PoolNo (else 910).
- * *presence receives line 2, *count the row count; rows holds room rows. */
+/* "show snap-data-pool": Option 0 all pools, 1 pool PoolNo (else
+ * ZRK_ERR_SELECTION). *presence receives line 2, *count the row count; rows holds room rows. */
 int ShowSnapDataPool(const char *cpIPaddress, const char *user, int PoolNo, int Option,
                      int *presence, int *count, CliSnapDataPool *rows, size_t room);
 
-/* "show snap-data-volume": Option 0 all, 1 the volume VolumeNo (else 910).
- * *count receives the row count; rows holds room rows. */
+/* "show snap-data-volume": Option 0 all, 1 the volume VolumeNo (else
+ * ZRK_ERR_SELECTION). *count receives the row count; rows holds room rows. */
 int ShowSnapDataVolume(const char *cpIPaddress, const char *user, int VolumeNo, int Option,
                        int *count, CliSnapDataVolume *rows, size_t room);
 
@@ -158,13 +168,9 @@ static_assert(sizeof(CliSnapDataVolume) == 88, "CliSnapDataVolume layout");
 static_assert(offsetof(CliSnapDataVolume, Col3_high) == 24, "CliSnapDataVolume layout");
 static_assert(offsetof(CliSnapDataVolume, SdvStatus) == 84, "CliSnapDataVolume layout");
 
-#include <cstdlib>
-#include <memory>
-#include <string>
-
 // The command texts and the reply parsing of the four queries, for a reply
 // text as the link hands it over: the same path as the queries themselves.
-namespace zrkshow {
+namespace zrkip {
 
 // Owner of an array that a query handed out (released with free()).
 struct FreeDeleter {
@@ -187,7 +193,14 @@ int ParseSnapDataPoolText(const char *text, int *presence, int *count, CliSnapDa
                           size_t room);
 int ParseSnapDataVolumeText(const char *text, int *count, CliSnapDataVolume *rows, size_t room);
 
-}  // namespace zrkshow
+// "show snap-data-volume" of the one volume volumeNo, as ShowSnapDataVolume
+// (and under its trace name), but the rows are counted before the room is
+// looked at: a reply of more rows than room is no error, *count is then the
+// number it announces and no row is written.
+int CountSnapDataVolume(const char *ip, const char *user, int volumeNo, int *count,
+                        CliSnapDataVolume *rows, size_t room);
+
+}  // namespace zrkip
 #endif
 
 #endif /* ZRK_IPSHOW_VOLUMES_H */

@@ -12,65 +12,61 @@
 #include <cstring>
 #include <memory>
 
-namespace {
+using namespace zrkip;
 
-using zrkshow::Fail;
-using zrkshow::Trace;
+namespace {
 
 constexpr int kStartVzId = 1003;
 constexpr int kStartKzpId = 1011;
 constexpr int kStartQuickKzpId = 1013;
 constexpr int kStartSnapKzpPId = 1024;
 
-constexpr uint32_t kStartVzMask = 0x20F60;
+constexpr uint32_t kStartVzMask = ZRK_OPT_SECONDARY | ZRK_OPT_CONSISTENCY | ZRK_OPT_STACK |
+                                  ZRK_OPT_MANUAL_RCV | ZRK_OPT_AUTO_SPLIT | ZRK_OPT_SKIP_COPY |
+                                  ZRK_OPT_SYNC;  // 0x20F60
 constexpr uint32_t kStartKzpMask = 0;
-constexpr uint32_t kStartQuickKzpMask = IP_OPT_RESTART | IP_OPT_VVOL_DELETE;
-constexpr uint32_t kStartSnapKzpPMask = IP_OPT_MONITOR | IP_OPT_VVOL_DELETE;
+constexpr uint32_t kStartQuickKzpMask = ZRK_OPT_RESTART | ZRK_OPT_VVOL_DELETE;
+constexpr uint32_t kStartSnapKzpPMask = ZRK_OPT_MONITOR | ZRK_OPT_VVOL_DELETE;
 
 // The RVZ-only transfer options that a mirror inside one array refuses.
-constexpr uint32_t kRemoteOnlyOptions = IP_OPT_SYNC | IP_OPT_SKIP | IP_OPT_SPLIT_AUTO |
-                                        IP_OPT_RECOVERY_MAN | IP_OPT_STACK | IP_OPT_CONSISTENCY;
+constexpr uint32_t kRemoteOnlyOptions = ZRK_OPT_SYNC | ZRK_OPT_SKIP_COPY | ZRK_OPT_AUTO_SPLIT |
+                                        ZRK_OPT_MANUAL_RCV | ZRK_OPT_STACK | ZRK_OPT_CONSISTENCY;
 
-constexpr int kRefreshCopy = IP_REFRESH_BOXID | 0x4;  // RefreshFlags of the copy functions
 constexpr int kRestartListFlags = IP_SHOW_FLAG_MODE;
 
-// Capability bits: (byte, bit) of the copy-function record.
+// Capability bits: (byte, bit) of the copy-support record.
 struct Cap {
-    size_t byte;
-    unsigned bit;
+    size_t uiByte;   // ZRK_SUPPORT_ byte
+    unsigned uiBit;  // and bit
 };
-constexpr Cap kCapKzp{IP_CF_KZP_BYTE, 0x01};
-constexpr Cap kCapQuick{4, 0x01};
-constexpr Cap kCapSnap{4, 0x04};
-constexpr Cap kCapSnapP{4, 0x08};
-constexpr Cap kCapVz{IP_CF_VZ_BYTE, 0x01};
-constexpr Cap kCapVzSecondary{21, 0x02};
-constexpr Cap kCapRvz{IP_CF_RVZ_BYTE, 0x01};
-constexpr Cap kCapRvzStack{29, 0x10};
-constexpr Cap kCapRvzConsistency{29, 0x20};
-constexpr Cap kCapRvzSecondary{29, 0x02};
+constexpr Cap kCapKzp{ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_KIND};
+constexpr Cap kCapQuick{ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_QUICK};
+constexpr Cap kCapSnap{ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP};
+constexpr Cap kCapSnapP{ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP_P};
+constexpr Cap kCapVz{ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_KIND};
+constexpr Cap kCapVzSecondary{ZRK_SUPPORT_VZ_FUNCS, ZRK_SUPPORT_SECONDARY};
+constexpr Cap kCapRvz{ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND};
+constexpr Cap kCapRvzStack{ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_STACK};
+constexpr Cap kCapRvzConsistency{ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_CONSISTENCY};
+constexpr Cap kCapRvzSecondary{ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_SECONDARY};
 
 // The copy-function record of the array of this call, asked by Cap.
-class Functions : public zrkipframe::CopyFunctions {
+class Functions : public zrkip::CopyFunctions {
 public:
-    bool Has(Cap cap) const { return CopyFunctions::Has(static_cast<int>(cap.byte), cap.bit); }
+    bool Has(Cap cap) const { return CopyFunctions::Has(cap.uiByte, cap.uiBit); }
 };
 
-using VolumeList = zrkshow::Freed<CliVolume>;
-
-bool IsRemote(const IPCopyReq &req) { return (req.CopyAttr & ZRK_IPATTR_REMOTE) != 0; }
+using VolumeList = zrkip::Freed<CliVolume>;
 
 // Errors of the road to the array itself, and a request that the start
 // command refused before sending it: there is nothing to ask about.
-bool TransportError(int error) {
-    return zrkipsession::LinkFailure(error) || error == IP_SHOW_ERR_PARAM;
-}
+bool TransportError(int error) { return zrkip::LinkFailure(error) || error == ZRK_ERR_PARAMETER; }
 
 void Begin(const char *name, const char *ip, uint32_t option, const IPCopyReq *req) {
-    Trace(1, "INFO", name, "START");
-    Trace(3, "INFO", name, "IPaddress=%s, OptionFlag=0x%02x", zrkipframe::Shown(ip), option);
+    TraceText(1, "INFO", name, "START");
+    TraceText(3, "INFO", name, "IPaddress=%s, OptionFlag=0x%02x", zrkip::Shown(ip), option);
     if (req != nullptr) {
-        ZRKC_Com_OutputTrace(3, 2, "INFO", name, nullptr, static_cast<int>(sizeof *req), req);
+        TraceData(3, name, req, static_cast<int>(sizeof *req));
     }
 }
 
@@ -78,9 +74,9 @@ void Begin(const char *name, const char *ip, uint32_t option, const IPCopyReq *r
 // whose two volumes carry the same number (disjoint extents of one volume)
 // finds one row that is both.
 struct LocalVolumes {
-    VolumeList list;
-    const CliVolume *src = nullptr;
-    const CliVolume *dst = nullptr;
+    VolumeList vList;                 // the whole volume list
+    const CliVolume *pSrc = nullptr;  // the source row
+    const CliVolume *pDst = nullptr;  // the destination row
 };
 
 int BothVolumes(const char *name, const char *ip, const char *user, uint32_t srcOlu,
@@ -92,49 +88,42 @@ int BothVolumes(const char *name, const char *ip, const char *user, uint32_t src
         *error = ZRKerrno;
         return -1;
     }
-    out->list.reset(raw);
-    if (count <= 0 || !out->list) {
-        *error = 48;
+    out->vList.reset(raw);
+    if (count <= 0 || !out->vList) {
+        *error = ZRK_ERR_OLU;
         return -1;
     }
     int srcRows = 0;
     int dstRows = 0;
     for (int i = 0; i < count; ++i) {
-        const CliVolume &v = out->list.get()[i];
+        const CliVolume &v = out->vList.get()[i];
         if (v.uiVolumeNo == srcOlu) {
             ++srcRows;
-            out->src = &v;
+            out->pSrc = &v;
         } else if (v.uiVolumeNo == dstOlu) {
             ++dstRows;
-            out->dst = &v;
+            out->pDst = &v;
         }
     }
     if (srcOlu == dstOlu) {
         dstRows = srcRows;
-        out->dst = out->src;
+        out->pDst = out->pSrc;
     }
     if (srcRows == 0 || dstRows == 0) {
-        *error = 48;
+        *error = ZRK_ERR_OLU;
         return -1;
     }
     if (srcRows != 1 || dstRows != 1) {
-        Trace(2, "ERR", name, " uiVolCount is not 1 ");
-        *error = 904;
+        TraceText(2, "ERR", name, " uiVolCount is not 1 ");
+        *error = ZRK_ERR_REPLY;
         return -1;
     }
     return 0;
 }
 
-// Snap data volumes of one number; room for a few so that a duplicate
-// shows as a count rather than as an overlong reply.
+// Snap data volumes of one number: room for a few rows, which are read;
+// a longer reply is only counted.
 constexpr size_t kSdvRoom = 8;
-
-int SnapVolume(const char *ip, const char *user, uint32_t olu, int *count,
-               CliSnapDataVolume *rows) {
-    std::memset(rows, 0, sizeof(CliSnapDataVolume) * kSdvRoom);
-    return ShowSnapDataVolume(ip, user, static_cast<int>(olu), IP_VOLUMES_ONE, count, rows,
-                              kSdvRoom);
-}
 
 // ---- diagnoses ---------------------------------------------------------------
 
@@ -142,32 +131,31 @@ int SnapVolume(const char *ip, const char *user, uint32_t olu, int *count,
 int DiagnoseTvc(const char *name, const char *ip, const char *user, const IPCopyReq &req,
                 int startError) {
     int error = startError;
-    if (IsRemote(req)) {
+    if (zrkip::Remote(req)) {
         char own[ZRK_BOXID_LEN];
         IPCtrlCommonData(IP_COMMON_BOXID_GET, own);
         const uint32_t olu =
             std::memcmp(req.SrcBoxID, own, sizeof own) == 0 ? req.SrcOLU : req.DstOLU;
         uint8_t type = 0;
-        if (zrkipsession::LookUpVolume(name, ip, user, olu, &type) != 0) return ZRKerrno;
-        return type == IP_VOLUME_TYPE_SDV ? 68 : startError;
+        if (zrkip::LookUpVolume(name, ip, user, olu, &type) != 0) return ZRKerrno;
+        return type == IP_VOLUME_TYPE_SDV ? ZRK_ERR_SDV : startError;
     }
 
     LocalVolumes volumes;
     if (BothVolumes(name, ip, user, req.SrcOLU, req.DstOLU, &volumes, &error) != 0) return error;
     if (req.CopyType == IP_COPY_KZP) {
-        if (volumes.src->ucVolumeType == IP_VOLUME_TYPE_SDV) {
+        if (volumes.pSrc->ucVolumeType == IP_VOLUME_TYPE_SDV) {
             uint32_t status = 0;
-            if (zrkipsession::LookUpSnapVolume(name, ip, user, req.SrcOLU, kSdvRoom, &status) !=
-                0) {
+            if (zrkip::LookUpSnapVolume(name, ip, user, req.SrcOLU, kSdvRoom, &status) != 0) {
                 return ZRKerrno;
             }
-            if (status == IP_SDV_INITIALIZING) return 39;
+            if (status == IP_SDV_INITIALIZING) return ZRK_ERR_SEQUENCE;
         }
-        if (volumes.dst->ucVolumeType == IP_VOLUME_TYPE_SDV) return 68;
+        if (volumes.pDst->ucVolumeType == IP_VOLUME_TYPE_SDV) return ZRK_ERR_SDV;
         return startError;
     }
-    if (volumes.src->ucVolumeType == IP_VOLUME_TYPE_SDV) return 68;
-    if (volumes.dst->ucVolumeType == IP_VOLUME_TYPE_SDV) return 68;
+    if (volumes.pSrc->ucVolumeType == IP_VOLUME_TYPE_SDV) return ZRK_ERR_SDV;
+    if (volumes.pDst->ucVolumeType == IP_VOLUME_TYPE_SDV) return ZRK_ERR_SDV;
     return startError;
 }
 
@@ -178,9 +166,9 @@ int DiagnoseQuick(const char *name, const char *ip, const char *user, uint32_t s
     int error = startError;
     LocalVolumes volumes;
     if (BothVolumes(name, ip, user, srcOlu, dstOlu, &volumes, &error) != 0) return error;
-    if (volumes.src->ucVolumeType == IP_VOLUME_TYPE_SDV ||
-        volumes.dst->ucVolumeType == IP_VOLUME_TYPE_SDV) {
-        return 68;
+    if (volumes.pSrc->ucVolumeType == IP_VOLUME_TYPE_SDV ||
+        volumes.pDst->ucVolumeType == IP_VOLUME_TYPE_SDV) {
+        return ZRK_ERR_SDV;
     }
     return startError;
 }
@@ -188,12 +176,19 @@ int DiagnoseQuick(const char *name, const char *ip, const char *user, uint32_t s
 // After a refused SnapKZP+ start.
 int DiagnoseSnap(const char *ip, const char *user, uint32_t option, const IPCopyReq &req,
                  int startError) {
-    if (startError == 0x15358 || startError == 0x15359) return 68;
-    if ((option & IP_OPT_MONITOR) != 0) return startError;
+    // The array's own refusals of a snap data volume.
+    if (startError == ZRK_ERR_ARRAY_BASE + 0x5358 || startError == ZRK_ERR_ARRAY_BASE + 0x5359) {
+        return ZRK_ERR_SDV;
+    }
+    if ((option & ZRK_OPT_MONITOR) != 0) return startError;
     int count = 0;
-    CliSnapDataVolume rows[kSdvRoom];
-    if (SnapVolume(ip, user, req.DstOLU, &count, rows) != 0) return ZRKerrno;
-    if (count == 1 && (rows[0].SdvStatus & IP_SDV_BUSY_BITS) != 0) return 39;
+    CliSnapDataVolume rows[kSdvRoom] = {};
+    if (zrkip::CountSnapDataVolume(ip, user, static_cast<int>(req.DstOLU), &count, rows,
+                                   kSdvRoom) != 0) {
+        return ZRKerrno;
+    }
+    // Anything but one row says nothing about the volume.
+    if (count == 1 && (rows[0].SdvStatus & IP_SDV_BUSY_BITS) != 0) return ZRK_ERR_SEQUENCE;
     return startError;
 }
 
@@ -202,99 +197,100 @@ template <typename Diagnose>
 int Refused(const char *name, Diagnose diagnose) {
     const int startError = ZRKerrno;
     if (!TransportError(startError)) ZRKerrno = diagnose(startError);
-    return zrkshow::TraceEnd(name, -1);
+    return TraceEnd(1, name, -1);
 }
 
 // ---- the public frame ------------------------------------------------------------
 
-enum class Kind { Vz, Kzp, QuickKzp, SnapKzpP };
+enum class StartKind { Vz, Kzp, QuickKzp, SnapKzpP };
 
 struct StartSpec {
-    Kind kind;
-    int id;
-    const char *name;
-    uint32_t mask;
+    StartKind eKind;    // which start
+    int iTraceId;       // identifier of the trace
+    const char *pName;  // trace name, the function's name
+    uint32_t uiMask;    // allowed option bits
 };
 
-constexpr StartSpec kVz{Kind::Vz, kStartVzId, "ZRKIPStartVZ", kStartVzMask};
-constexpr StartSpec kKzp{Kind::Kzp, kStartKzpId, "ZRKIPStartKZP", kStartKzpMask};
-constexpr StartSpec kQuickKzp{Kind::QuickKzp, kStartQuickKzpId, "ZRKIPStartQuickKZP",
+constexpr StartSpec kVz{StartKind::Vz, kStartVzId, "ZRKIPStartVZ", kStartVzMask};
+constexpr StartSpec kKzp{StartKind::Kzp, kStartKzpId, "ZRKIPStartKZP", kStartKzpMask};
+constexpr StartSpec kQuickKzp{StartKind::QuickKzp, kStartQuickKzpId, "ZRKIPStartQuickKZP",
                               kStartQuickKzpMask};
-constexpr StartSpec kSnapKzpP{Kind::SnapKzpP, kStartSnapKzpPId, "ZRKIPStartSnapKZP_p",
+constexpr StartSpec kSnapKzpP{StartKind::SnapKzpP, kStartSnapKzpPId, "ZRKIPStartSnapKZP_p",
                               kStartSnapKzpPMask};
 
 // The transfer options that a VZ start refuses for its kind of mirror.
 bool VzOptionsRefused(bool remote, uint32_t option) {
     if (!remote) return (option & kRemoteOnlyOptions) != 0;
-    const bool sync = (option & IP_OPT_SYNC) != 0;
-    const bool stack = (option & IP_OPT_STACK) != 0;
-    const bool consistency = (option & IP_OPT_CONSISTENCY) != 0;
+    const bool sync = (option & ZRK_OPT_SYNC) != 0;
+    const bool stack = (option & ZRK_OPT_STACK) != 0;
+    const bool consistency = (option & ZRK_OPT_CONSISTENCY) != 0;
     if (sync && (stack || consistency)) return true;
-    if ((option & IP_OPT_SPLIT_AUTO) != 0 && !sync) return true;
+    if ((option & ZRK_OPT_AUTO_SPLIT) != 0 && !sync) return true;
     return stack && consistency;
 }
 
-int PublicStart(const StartSpec &spec, const zrkipframe::CopyArgs &args,
-                unsigned char *SenseData) {
-    zrkipframe::CallFrame frame(spec.id, spec.name, SenseData);
-    zrkipframe::TraceCopyArgs(frame, args);
+int PublicStart(const StartSpec &spec, const zrkip::CopyArgs &args, unsigned char *SenseData) {
+    zrkip::CallFrame frame(spec.iTraceId, spec.pName, SenseData);
+    zrkip::TraceCopyArgs(frame, args);
 
     IPCopyReq req;
     std::memset(&req, 0, sizeof req);
     if (frame.CheckRoot() != 0) return frame.Finish(-1);
-    if (IPComInfoCheckSet(args.ip, args.user, args.OptionFlag, spec.mask, kRefreshCopy) != 0) {
+    if (IPComInfoCheckSet(args.ip, args.user, args.OptionFlag, spec.uiMask, zrkip::kRefreshCopy) !=
+        0) {
         frame.SenseAgain();
         return frame.Finish(-1);
     }
 
-    const bool monitor = spec.kind == Kind::SnapKzpP && (args.OptionFlag & IP_OPT_MONITOR) != 0;
-    if (zrkipframe::CheckCopyArgs(args, monitor ? IP_CHECK_MONITOR : 0) != 0) {
+    const bool monitor =
+        spec.eKind == StartKind::SnapKzpP && (args.OptionFlag & ZRK_OPT_MONITOR) != 0;
+    if (zrkip::CheckCopyArgs(args, monitor ? IP_CHECK_MONITOR : 0) != 0) {
         return frame.Finish(-1);
     }
-    zrkipframe::MakeCopyReq(args, &req);
+    zrkip::MakeCopyReq(args, &req);
     req.ReqMark = 1;
-    const bool remote = IsRemote(req);
+    const bool remote = zrkip::Remote(req);
 
-    switch (spec.kind) {
-    case Kind::Vz:
+    switch (spec.eKind) {
+    case StartKind::Vz:
         req.CopyType = IP_COPY_VZ;
-        if ((args.OptionFlag & IP_OPT_SECONDARY) != 0) {
+        if ((args.OptionFlag & ZRK_OPT_SECONDARY) != 0) {
             req.CopyAttr = static_cast<uint8_t>((req.CopyAttr & ~0x02u) | ZRK_IPATTR_SECONDARY);
         }
         if (VzOptionsRefused(remote, args.OptionFlag)) {
             frame.Err(1, "RemoteFlag=%d, OptionFlag=0x%02x ", remote ? 1 : 0, args.OptionFlag);
-            ZRKerrno = 37;
+            ZRKerrno = ZRK_ERR_OPTION;
             return frame.Finish(-1);
         }
         break;
-    case Kind::Kzp:
+    case StartKind::Kzp:
         req.CopyType = IP_COPY_KZP;
         break;
-    case Kind::QuickKzp:
+    case StartKind::QuickKzp:
         req.CopyType = IP_COPY_KZP;
         req.CopyAttr |= ZRK_IPATTR_QUICKKZP;
         break;
-    case Kind::SnapKzpP:
+    case StartKind::SnapKzpP:
         req.CopyType = monitor ? IP_COPY_MONITOR : IP_COPY_KZP;
         req.CopyAttr |= ZRK_IPATTR_SNAPKZP_P;
         break;
     }
-    if (spec.kind != Kind::Vz && remote) {
+    if (spec.eKind != StartKind::Vz && remote) {
         frame.Err(1, "remote request");
-        ZRKerrno = 17;
+        ZRKerrno = ZRK_ERR_NOT_SUPPORT;
         return frame.Finish(-1);
     }
 
     int ret = 0;
-    switch (spec.kind) {
-    case Kind::Vz:
-    case Kind::Kzp:
+    switch (spec.eKind) {
+    case StartKind::Vz:
+    case StartKind::Kzp:
         ret = IPStartTvc(args.ip, args.user, args.OptionFlag, &req);
         break;
-    case Kind::QuickKzp:
+    case StartKind::QuickKzp:
         ret = IPStartQuickTvc(args.ip, args.user, args.OptionFlag, &req);
         break;
-    case Kind::SnapKzpP:
+    case StartKind::SnapKzpP:
         ret = IPStartSnapTvc(args.ip, args.user, args.OptionFlag, &req);
         break;
     }
@@ -314,26 +310,26 @@ extern "C" int IPStartTvc(const char *ip, const char *user, uint32_t OptionFlag,
                           IPCopyReq *req) {
     static const char kName[] = "IPStartTvc";
     Begin(kName, ip, OptionFlag, req);
-    if (req == nullptr) return zrkshow::TraceEnd(kName, Fail(13));
-    if (IPCheckBoxID(req) != 0) return zrkshow::TraceEnd(kName, -1);
+    if (req == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    if (IPCheckBoxID(req) != 0) return TraceEnd(1, kName, -1);
 
     const Functions f;
-    const bool remote = IsRemote(*req);
+    const bool remote = zrkip::Remote(*req);
     bool capable = true;
     if (req->CopyType == IP_COPY_VZ) {
         if (remote) {
             capable = f.Has(kCapRvz) &&
-                      ((OptionFlag & IP_OPT_STACK) == 0 || f.Has(kCapRvzStack)) &&
-                      ((OptionFlag & IP_OPT_CONSISTENCY) == 0 || f.Has(kCapRvzConsistency)) &&
-                      ((OptionFlag & IP_OPT_SECONDARY) == 0 || f.Has(kCapRvzSecondary));
+                      ((OptionFlag & ZRK_OPT_STACK) == 0 || f.Has(kCapRvzStack)) &&
+                      ((OptionFlag & ZRK_OPT_CONSISTENCY) == 0 || f.Has(kCapRvzConsistency)) &&
+                      ((OptionFlag & ZRK_OPT_SECONDARY) == 0 || f.Has(kCapRvzSecondary));
         } else {
-            capable = f.Has(kCapVz) &&
-                      ((OptionFlag & IP_OPT_SECONDARY) == 0 || f.Has(kCapVzSecondary));
+            capable =
+                f.Has(kCapVz) && ((OptionFlag & ZRK_OPT_SECONDARY) == 0 || f.Has(kCapVzSecondary));
         }
     } else {
         capable = !remote && f.Has(kCapKzp);
     }
-    if (!capable) return zrkshow::TraceEnd(kName, Fail(17));
+    if (!capable) return TraceEnd(1, kName, FailWith(ZRK_ERR_NOT_SUPPORT));
 
     const int option = static_cast<int>(OptionFlag);
     int ret = 0;
@@ -344,7 +340,7 @@ extern "C" int IPStartTvc(const char *ip, const char *user, uint32_t OptionFlag,
     } else {
         ret = StartCopyVz(ip, user, option, req);
     }
-    if (ret == 0) return zrkshow::TraceEnd(kName, 0);
+    if (ret == 0) return TraceEnd(1, kName, 0);
     return Refused(kName, [&](int startError) {
         return DiagnoseTvc(kName, ip, user, *req, startError);
     });
@@ -354,29 +350,33 @@ extern "C" int IPStartQuickTvc(const char *ip, const char *user, uint32_t Option
                                IPCopyReq *req) {
     static const char kName[] = "IPStartQuickTvc";
     Begin(kName, ip, OptionFlag, req);
-    if (req == nullptr) return zrkshow::TraceEnd(kName, Fail(13));
-    if (IPCheckBoxID(req) != 0) return zrkshow::TraceEnd(kName, -1);
+    if (req == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    if (IPCheckBoxID(req) != 0) return TraceEnd(1, kName, -1);
 
     const Functions f;
-    if (!f.Has(kCapKzp) || !f.Has(kCapQuick)) return zrkshow::TraceEnd(kName, Fail(17));
+    if (!f.Has(kCapKzp) || !f.Has(kCapQuick)) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_NOT_SUPPORT));
+    }
 
     // The caller's source volume: a restart sends the session instead.
     const uint32_t srcOlu = req->SrcOLU;
-    if ((OptionFlag & IP_OPT_RESTART) != 0) {
+    if ((OptionFlag & ZRK_OPT_RESTART) != 0) {
         CliCopySession row;
         std::memset(&row, 0, sizeof row);
         if (IPQueryTvc(ip, user, 0, kRestartListFlags, req, &row) != 0) {
-            return zrkshow::TraceEnd(kName, -1);
+            return TraceEnd(1, kName, -1);
         }
-        if ((row.ucAttr & ZRK_IPATTR_QUICKKZP) == 0) return zrkshow::TraceEnd(kName, Fail(21));
+        if ((row.ucAttr & ZRK_IPATTR_QUICKKZP) == 0) {
+            return TraceEnd(1, kName, FailWith(ZRK_ERR_NO_SESSION));
+        }
         req->SrcOLU = row.uiSessionID;
     }
-    if ((OptionFlag & IP_OPT_VVOL_DELETE) != 0 && !f.HasVvol()) {
-        return zrkshow::TraceEnd(kName, Fail(17));
+    if ((OptionFlag & ZRK_OPT_VVOL_DELETE) != 0 && !f.Vvol()) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_NOT_SUPPORT));
     }
 
     if (StartCopyQuickKzp(ip, user, static_cast<int>(OptionFlag), req) == 0) {
-        return zrkshow::TraceEnd(kName, 0);
+        return TraceEnd(1, kName, 0);
     }
     return Refused(kName, [&](int startError) {
         return DiagnoseQuick(kName, ip, user, srcOlu, req->DstOLU, startError);
@@ -387,22 +387,22 @@ extern "C" int IPStartSnapTvc(const char *ip, const char *user, uint32_t OptionF
                               IPCopyReq *req) {
     static const char kName[] = "IPStartSnapTvc";
     Begin(kName, ip, OptionFlag, req);
-    if (req == nullptr) return zrkshow::TraceEnd(kName, Fail(13));
-    if (IPCheckBoxID(req) != 0) return zrkshow::TraceEnd(kName, -1);
+    if (req == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    if (IPCheckBoxID(req) != 0) return TraceEnd(1, kName, -1);
 
     const Functions f;
     if ((req->CopyAttr & ZRK_IPATTR_SNAPKZP) != 0 && !(f.Has(kCapKzp) && f.Has(kCapSnap))) {
-        return zrkshow::TraceEnd(kName, Fail(17));
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_NOT_SUPPORT));
     }
     if ((req->CopyAttr & ZRK_IPATTR_SNAPKZP_P) != 0 && !(f.Has(kCapKzp) && f.Has(kCapSnapP))) {
-        return zrkshow::TraceEnd(kName, Fail(17));
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_NOT_SUPPORT));
     }
-    if ((OptionFlag & IP_OPT_VVOL_DELETE) != 0 && !f.HasVvol()) {
-        return zrkshow::TraceEnd(kName, Fail(17));
+    if ((OptionFlag & ZRK_OPT_VVOL_DELETE) != 0 && !f.Vvol()) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_NOT_SUPPORT));
     }
 
     if (StartCopySnapKzp(ip, user, static_cast<int>(OptionFlag), req) == 0) {
-        return zrkshow::TraceEnd(kName, 0);
+        return TraceEnd(1, kName, 0);
     }
     return Refused(kName, [&](int startError) {
         return DiagnoseSnap(ip, user, OptionFlag, *req, startError);
@@ -411,25 +411,18 @@ extern "C" int IPStartSnapTvc(const char *ip, const char *user, uint32_t OptionF
 
 // ---- public functions ------------------------------------------------------------------
 
-#define ZRKIP_START_ARGS                                                                      \
-    zrkipframe::CopyArgs {                                                                    \
-        ip, user, SrcBoxID, SrcOLU, SrcExtAddr_high, SrcExtAddr_low, SrcSize_high,            \
-            SrcSize_low, DstBoxID, DstOLU, DstExtAddr_high, DstExtAddr_low, CopyInterval,     \
-            OptionFlag                                                                        \
-    }
-
 extern "C" int ZRKIPStartVZ(ZRKIP_COPY_ARGS) {
-    return PublicStart(kVz, ZRKIP_START_ARGS, SenseData);
+    return PublicStart(kVz, IP_COPY_ARGS_RECORD, SenseData);
 }
 
 extern "C" int ZRKIPStartKZP(ZRKIP_COPY_ARGS) {
-    return PublicStart(kKzp, ZRKIP_START_ARGS, SenseData);
+    return PublicStart(kKzp, IP_COPY_ARGS_RECORD, SenseData);
 }
 
 extern "C" int ZRKIPStartQuickKZP(ZRKIP_COPY_ARGS) {
-    return PublicStart(kQuickKzp, ZRKIP_START_ARGS, SenseData);
+    return PublicStart(kQuickKzp, IP_COPY_ARGS_RECORD, SenseData);
 }
 
 extern "C" int ZRKIPStartSnapKZP_p(ZRKIP_COPY_ARGS) {
-    return PublicStart(kSnapKzpP, ZRKIP_START_ARGS, SenseData);
+    return PublicStart(kSnapKzpP, IP_COPY_ARGS_RECORD, SenseData);
 }

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+using namespace zrkip;
+
 namespace {
 
 constexpr int kVolumeInfoId = 1001;
@@ -18,28 +20,28 @@ constexpr int kInfoBoxId = 0x1;     // the own BoxID
 constexpr int kInfoRvzCount = 0x2;  // the RVZ buffer count
 constexpr int kInfoMaxima = 0x4;    // session maxima, support groups, generation count
 
-constexpr uint32_t kVolumeInfoMask = 0x7;
+constexpr uint32_t kVolumeInfoMask = IP_VOLINFO_MAXIMA | IP_VOLINFO_BOXID | IP_VOLINFO_RVZCNT;
 
 // The option word's refresh flags and information bits.
 struct Selection {
-    int refresh;   // RefreshFlags of IPComInfoCheckSet
-    int info;      // what is filled
+    int iRefresh;  // RefreshFlags of IPComInfoCheckSet
+    int iInfo;     // what is filled
 };
 
 Selection Select(uint32_t option) {
     if (option == 0) return {-1, kInfoBoxId | kInfoRvzCount | kInfoMaxima};
     Selection s{0, 0};
-    if ((option & 0x2) != 0) {
-        s.refresh |= IP_REFRESH_BOXID;
-        s.info |= kInfoBoxId;
+    if ((option & IP_VOLINFO_BOXID) != 0) {
+        s.iRefresh |= IP_REFRESH_BOXID;
+        s.iInfo |= kInfoBoxId;
     }
-    if ((option & 0x4) != 0) {
-        s.refresh |= IP_REFRESH_RVZCNT | 0x4;
-        s.info |= kInfoRvzCount;
+    if ((option & IP_VOLINFO_RVZCNT) != 0) {
+        s.iRefresh |= IP_REFRESH_RVZCNT | IP_REFRESH_FUNCS;
+        s.iInfo |= kInfoRvzCount;
     }
-    if ((option & 0x1) != 0) {
-        s.refresh |= 0x4;   // no refresh of its own
-        s.info |= kInfoMaxima;
+    if ((option & IP_VOLINFO_MAXIMA) != 0) {
+        s.iRefresh |= IP_REFRESH_FUNCS;  // no refresh of its own
+        s.iInfo |= kInfoMaxima;
     }
     return s;
 }
@@ -51,17 +53,10 @@ void PutBe16(uint32_t value, unsigned char *out) { ShiftAnytoB(&value, 4, 2, out
 
 extern "C" int IPGetVolumeInfo(const char *ip, const char * /*user*/, int info, VOL_INFO *area) {
     static const char kName[] = "IPGetVolumeInfo";
-    ZRKC_Com_OutputTrace(1, 1, "INFO", kName, nullptr, 0, "START");
-    std::memset(caTrcData, 0, sizeof caTrcData);
-    std::snprintf(caTrcData, sizeof caTrcData, "cpIPaddress=[%s] Info=0x%02x",
-                  zrkipframe::Shown(ip), static_cast<unsigned>(info));
-    ZRKC_Com_OutputTrace(3, 1, "INFO", kName, nullptr, 0, caTrcData);
-
-    if (area == nullptr) {
-        ZRKerrno = 13;
-        ZRKC_Com_OutputTrace(1, 1, "ERR", kName, nullptr, 0, "END(ret=-1, ZRKerrno=13)");
-        return -1;
-    }
+    TraceText(1, "INFO", kName, "START");
+    TraceText(3, "INFO", kName, "cpIPaddress=[%s] Info=0x%02x", zrkip::Shown(ip),
+              static_cast<unsigned>(info));
+    if (area == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
 
     CliCopyFunctions functions;
     IPCtrlCommonData(IP_COMMON_FUNCS_GET, &functions);
@@ -72,15 +67,18 @@ extern "C" int IPGetVolumeInfo(const char *ip, const char * /*user*/, int info, 
 
     VOL_INFO built;
     std::memset(&built, 0, sizeof built);
-    const bool kzp = (record[IP_CF_KZP_BYTE] & 0x01) != 0;
-    const bool mirror = (record[IP_CF_VZ_BYTE] & 0x01) != 0 || (record[IP_CF_RVZ_BYTE] & 0x01) != 0;
+    const bool kzp = zrk_support_has(record, ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_KIND);
+    const bool mirror = zrk_support_has(record, ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_KIND) ||
+                        zrk_support_has(record, ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND);
     const bool maxima = (info & kInfoMaxima) != 0;
 
     if (kzp && maxima) {
         PutBe16(functions.uiMaxSession2, built.ucaKzpMaxSession);
         PutBe16(functions.uiMaxSession, built.ucaKzpMaxSession + 2);
         std::memcpy(built.ucaSupportData, record, 8);
-        if ((record[4] & 0x08) != 0) PutBe16(functions.uiMaxSnapGen, built.ucaMaxGeneration);
+        if (zrk_support_has(record, ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP_P)) {
+            PutBe16(functions.uiMaxSnapGen, built.ucaMaxGeneration);
+        }
     }
     if (mirror && maxima) {
         PutBe16(functions.uiMaxSession2, built.ucaVzMaxSession);
@@ -89,15 +87,13 @@ extern "C" int IPGetVolumeInfo(const char *ip, const char * /*user*/, int info, 
         std::memcpy(built.ucaSupportData + 24, record + 24, 8);
         built.ucRvzBuffSupport = static_cast<unsigned char>(functions.uiRvzBuffFlags & 0xFF);
     }
-    if (mirror && (info & kInfoRvzCount) != 0 && (record[IP_CF_RVZBUFF_BYTE] & 0x80) != 0) {
+    if (mirror && (info & kInfoRvzCount) != 0 &&
+        zrk_support_has(record, ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_RVZ_BUFFERS)) {
         PutBe16(rvzCount, built.ucaRvzBuffMax);
     }
     std::memcpy(area, &built, sizeof built);
-    ZRKC_Com_OutputTrace(3, 2, "INFO", kName, nullptr, static_cast<int>(sizeof built), &built);
-    std::memset(caTrcData, 0, sizeof caTrcData);
-    std::snprintf(caTrcData, sizeof caTrcData, "END(ret=0, ZRKerrno=%d)", ZRKerrno);
-    ZRKC_Com_OutputTrace(1, 1, "INFO", kName, nullptr, 0, caTrcData);
-    return 0;
+    TraceData(3, kName, &built, static_cast<int>(sizeof built));
+    return TraceEnd(1, kName, 0);
 }
 
 extern "C" int ZRKIPGetVolumeInfo(const char *ip, const char *user, int ExtentCnt,
@@ -105,31 +101,29 @@ extern "C" int ZRKIPGetVolumeInfo(const char *ip, const char *user, int ExtentCn
                                   uint32_t *Extent_high, uint32_t *Extent_low,
                                   uint32_t *Size_high, uint32_t *Size_low, VOL_INFO *VolInfo,
                                   unsigned char *SenseData) {
-    zrkipframe::CallFrame frame(kVolumeInfoId, "ZRKIPGetVolumeInfo", SenseData);
-    frame.Info(2, "cpIPaddress=[%s] OptionFlag=0x%02x", zrkipframe::Shown(ip), OptionFlag);
+    zrkip::CallFrame frame(kVolumeInfoId, "ZRKIPGetVolumeInfo", SenseData);
+    frame.Info(2, "cpIPaddress=[%s] OptionFlag=0x%02x", zrkip::Shown(ip), OptionFlag);
     if (frame.CheckRoot() != 0) return frame.Finish(-1);
 
     // Every output is written on success, so none may be missing; this is
     // settled before the array is asked anything.
     if (BoxID == nullptr || Olu == nullptr || Extent_high == nullptr || Extent_low == nullptr ||
         Size_high == nullptr || Size_low == nullptr || VolInfo == nullptr) {
-        ZRKerrno = 13;
-        return frame.Finish(-1);
+        return frame.Finish(FailWith(ZRK_ERR_PARAMETER));
     }
 
     const Selection selection = Select(OptionFlag);
-    if (IPComInfoCheckSet(ip, user, OptionFlag, kVolumeInfoMask, selection.refresh) != 0) {
+    if (IPComInfoCheckSet(ip, user, OptionFlag, kVolumeInfoMask, selection.iRefresh) != 0) {
         frame.SenseAgain();
         return frame.Finish(-1);
     }
     if (ExtentCnt != 0) {
-        ZRKerrno = 3;
-        return frame.Finish(-1);
+        return frame.Finish(FailWith(ZRK_ERR_EXTENT_CNT));
     }
 
-    if ((selection.info & kInfoBoxId) != 0) IPCtrlCommonData(IP_COMMON_BOXID_GET, BoxID);
+    if ((selection.iInfo & kInfoBoxId) != 0) IPCtrlCommonData(IP_COMMON_BOXID_GET, BoxID);
     VOL_INFO area;
-    IPGetVolumeInfo(ip, user, selection.info, &area);
+    IPGetVolumeInfo(ip, user, selection.iInfo, &area);
     std::memcpy(VolInfo, &area, sizeof area);
     *Olu = 0;
     *Extent_high = 0;
@@ -143,37 +137,30 @@ extern "C" int ZRKIPGetVolumeInfo(const char *ip, const char *user, int ExtentCn
 
 extern "C" int IPGetModelInfo(const char *ip, const char *user, unsigned char *area) {
     static const char kName[] = "IPGetModelInfo";
-    ZRKC_Com_OutputTrace(1, 1, "INFO", kName, nullptr, 0, "START");
-    std::memset(caTrcData, 0, sizeof caTrcData);
-    std::snprintf(caTrcData, sizeof caTrcData, "cpIPaddress=[%s] ", zrkipframe::Shown(ip));
-    ZRKC_Com_OutputTrace(3, 1, "INFO", kName, nullptr, 0, caTrcData);
+    TraceText(1, "INFO", kName, "START");
+    TraceText(3, "INFO", kName, "cpIPaddress=[%s] ", zrkip::Shown(ip));
 
     CliModelInfo model;
     std::memset(&model, 0, sizeof model);
     int ret = 0;
     if (area == nullptr) {
-        ZRKerrno = 13;
-        ret = -1;
+        ret = FailWith(ZRK_ERR_PARAMETER);
     } else if (ShowModelInfo(ip, user, &model, 1) != 0) {
         ret = -1;
     } else {
         std::memcpy(area, &model, sizeof model);
     }
-    std::memset(caTrcData, 0, sizeof caTrcData);
-    std::snprintf(caTrcData, sizeof caTrcData, "END(ret=%d, ZRKerrno=%d)", ret, ZRKerrno);
-    ZRKC_Com_OutputTrace(1, 1, ret == 0 ? "INFO" : "ERR", kName, nullptr, 0, caTrcData);
-    return ret;
+    return TraceEnd(1, kName, ret);
 }
 
 extern "C" int ZRKIPGetDeviceInfo(const char *ip, const char *user, int InfoType,
                                   unsigned char *DeviceInfo, unsigned char *SenseData) {
-    zrkipframe::CallFrame frame(kDeviceInfoId, "ZRKIPGetDeviceInfo", SenseData);
-    frame.Info(2, "cpIPaddress=[%s] InfoType=0x%02x", zrkipframe::Shown(ip),
+    zrkip::CallFrame frame(kDeviceInfoId, "ZRKIPGetDeviceInfo", SenseData);
+    frame.Info(2, "cpIPaddress=[%s] InfoType=0x%02x", zrkip::Shown(ip),
                static_cast<unsigned>(InfoType));
     if (frame.CheckRoot() != 0) return frame.Finish(-1);
     if (DeviceInfo == nullptr || InfoType != 0) {
-        ZRKerrno = 13;
-        return frame.Finish(-1);
+        return frame.Finish(FailWith(ZRK_ERR_PARAMETER));
     }
     if (IPGetModelInfo(ip, user, DeviceInfo) != 0) {
         frame.SenseAgain();

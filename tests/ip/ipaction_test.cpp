@@ -330,8 +330,6 @@ TEST_F(IpActionTest, RefusedBeforeConnecting) {
     tab.SrcBoxID[2] = '\t';
     IPCopyReq newline = WholeVolume(1, 2);
     newline.DstBoxID[0] = '\n';
-    IPCopyReq afterNul = WholeVolume(1, 2);
-    afterNul.SrcBoxID[10] = 'X';
     IPCopyReq quote = WholeVolume(1, 2);
     quote.DstBoxID[1] = '"';
     CliRvzBufferSetting buffer{};
@@ -345,7 +343,6 @@ TEST_F(IpActionTest, RefusedBeforeConnecting) {
     } const cases[] = {
         {"tab in source box", [&] { return StartCopyRvz(kArray, "u", 0, &tab); }, 13},
         {"newline in destination box", [&] { return StartCopyRvz(kArray, "u", 0, &newline); }, 13},
-        {"bytes after the NUL", [&] { return StartCopyRvz(kArray, "u", 0, &afterNul); }, 13},
         {"quote in box", [&] { return StartCopyRvz(kArray, "u", 0, &quote); }, 13},
         {"tab in buffer box", [&] { return SetRvzBuffer(kArray, "u", buffer); }, 13},
         {"no request", [] { return StartCopyKzp(kArray, "u", 0, nullptr); }, 13},
@@ -378,6 +375,96 @@ TEST_F(IpActionTest, BoxIdCutAtNul) {
     EXPECT_EQ(0u, service.commands()[0].find("start copy-rvz -source-boxid \"BOX-A\" "
                                              "-destination-boxid \"BOX-B" +
                                              std::string(35, ' ') + "\" "));
+}
+
+// A BoxID field is its text up to the first NUL: what follows the NUL is
+// ignored, while a control character or a double quote before it is refused
+// before anything is sent.
+TEST_F(IpActionTest, BoxIdFieldIsItsTextUpToTheNul) {
+    auto field = [](const std::string &bytes) {
+        std::string f(ZRK_BOXID_LEN, '\0');
+        f.replace(0, bytes.size(), bytes);
+        return f;
+    };
+    const std::string nul(1, '\0');
+    const std::string full(ZRK_BOXID_LEN, 'F');
+    struct Case {
+        const char *what;
+        std::string box;   // the 40 bytes of the field
+        int err;           // 0: sent
+        std::string text;  // the BoxID as the command text carries it
+    } const cases[] = {
+        {"letters after the NUL", field("BOX-A" + nul + "XYZ"), 0, "BOX-A"},
+        {"a TAB after the NUL", field("BOX-A" + nul + "\tX"), 0, "BOX-A"},
+        {"a newline after the NUL", field("BOX-A" + nul + "\n"), 0, "BOX-A"},
+        {"a quote after the NUL", field("BOX-A" + nul + "\""), 0, "BOX-A"},
+        {"a DEL after the NUL", field("BOX-A" + nul + "\x7f"), 0, "BOX-A"},
+        {"the last byte after the NUL", field("BOX-A").substr(0, 39) + "Z", 0, "BOX-A"},
+        {"no NUL at all", full, 0, full},
+        {"empty, bytes after the NUL", field(nul + "XYZ"), 0, ""},
+        {"a TAB before the NUL", field("BO\tX" + nul + "Y"), 13, ""},
+        {"a newline before the NUL", field("BO\nX"), 13, ""},
+        {"a quote before the NUL", field("BO\"X" + nul + "Y"), 13, ""},
+        {"a DEL before the NUL", field("BO\x7fX"), 13, ""},
+        {"a control character in the last byte", full.substr(0, 39) + "\x01", 13, ""},
+    };
+    struct Call {
+        const char *what;
+        std::function<int(const std::string &)> run;
+        std::function<std::string(const std::string &)> expected;
+    } const calls[] = {
+        {"RVZ start, source",
+         [](const std::string &box) {
+             IPCopyReq req = WholeVolume(1, 2);
+             std::memcpy(req.SrcBoxID, box.data(), ZRK_BOXID_LEN);
+             return StartCopyRvz(kArray, "u", 0, &req);
+         },
+         [](const std::string &text) {
+             return "start copy-rvz -source-boxid \"" + text +
+                    "\" -destination-boxid \"DST\" -source-volume-number 1"
+                    " -destination-volume-number 2     -xfer-mode 00   ";
+         }},
+        {"RVZ start, destination",
+         [](const std::string &box) {
+             IPCopyReq req = WholeVolume(1, 2);
+             std::memcpy(req.DstBoxID, box.data(), ZRK_BOXID_LEN);
+             return StartCopyRvz(kArray, "u", 0, &req);
+         },
+         [](const std::string &text) {
+             return "start copy-rvz -source-boxid \"SRC\" -destination-boxid \"" + text +
+                    "\" -source-volume-number 1 -destination-volume-number 2     -xfer-mode 00   ";
+         }},
+        {"RVZ buffer setting",
+         [](const std::string &box) {
+             CliRvzBufferSetting setting{};
+             setting.iPartition = 4;
+             setting.iBuffType = 1;
+             setting.iForwardInterval = 2;
+             setting.iMonitorTime = 3;
+             std::memcpy(setting.caRemoteBoxID, box.data(), ZRK_BOXID_LEN);
+             return SetRvzBuffer(kArray, "u", setting);
+         },
+         [](const std::string &text) {
+             return "set rvz-buffer -partition 4 -remote-boxid \"" + text +
+                    "\" -buffer-type send -forwarding-interval 2 -monitoring-time 3";
+         }},
+    };
+    for (const Call &call : calls) {
+        for (const Case &c : cases) {
+            const size_t before = service.commands().size();
+            ZRKerrno = 0;
+            if (c.err == 0) service.reply("00\n1");
+            EXPECT_EQ(c.err == 0 ? 0 : -1, call.run(c.box)) << call.what << ": " << c.what;
+            EXPECT_EQ(c.err, ZRKerrno) << call.what << ": " << c.what;
+            const std::vector<std::string> sent = service.commands();
+            if (c.err != 0) {
+                EXPECT_EQ(before, sent.size()) << call.what << ": " << c.what;
+                continue;
+            }
+            ASSERT_EQ(before + 1, sent.size()) << call.what << ": " << c.what;
+            EXPECT_EQ(call.expected(c.text), sent.back()) << call.what << ": " << c.what;
+        }
+    }
 }
 
 // The timer piece holds "-timer " and at most 8 characters of number.

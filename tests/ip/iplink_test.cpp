@@ -187,7 +187,7 @@ TEST(IpRequest, TextsThatWouldBreakTheFramingAreRefused) {
     for (const Case &c : cases) {
         int rc = 0;
         EXPECT_EQ(built(c.op, c.host, "", c.account, c.password, c.text, &rc), "");
-        EXPECT_EQ(rc, IP_ERR_PARAM) << (c.text ? c.text : c.host);
+        EXPECT_EQ(rc, ZRK_ERR_PARAMETER) << (c.text ? c.text : c.host);
     }
 }
 

@@ -243,16 +243,16 @@ TEST_F(IpLookup, PicksTheFirstUsableRowThatFits) {
          {with(rvz, [](Row &r) { r.id = 4, r.dst = "BOXC"; })}, -1, 21, 0,
          "show copy-sessions -volume-number 1 -mode 128"},
         {"empty listing", kzp, 0, {}, -1, 21, 0, "show copy-sessions -volume-number 1 -mode 128"},
-        {"by identifier: volumes not compared", byId, IP_OPT_BY_ID,
+        {"by identifier: volumes not compared", byId, ZRK_OPT_SESSION_ID,
          {with(row(9), [](Row &r) { r.srcOlu = 40, r.dstOlu = 41; })}, 0, 0, 9,
          "show copy-sessions -session-id 9 -mode 128"},
-        {"by identifier: no session there", byId, IP_OPT_BY_ID,
+        {"by identifier: no session there", byId, ZRK_OPT_SESSION_ID,
          {with(row(9), [](Row &r) { r.type = 0, r.status = 0; })}, -1, 21, 0,
          "show copy-sessions -session-id 9 -mode 128"},
-        {"by identifier: a remote row by its second identifier", vzById, IP_OPT_BY_ID,
+        {"by identifier: a remote row by its second identifier", vzById, ZRK_OPT_SESSION_ID,
          {with(rvz, [](Row &r) { r.id = 3, r.id2 = 9, r.attr2 = 0x10; })}, 0, 0, 3,
          "show copy-sessions -session-id 9 -mode 128"},
-        {"by identifier: unusable", byId, IP_OPT_BY_ID,
+        {"by identifier: unusable", byId, ZRK_OPT_SESSION_ID,
          {with(row(9), [](Row &r) { r.usable = 0; })}, -1, 21, 0,
          "show copy-sessions -session-id 9 -mode 128"},
     };
@@ -296,21 +296,21 @@ TEST_F(IpLookup, CapabilityAndBoxIdComeFirst) {
         {"KZP across arrays", Groups{}, Request(IP_COPY_KZP, kOwn, kOther, 1, 2), 0, 17},
         {"KZP without the KZP family", vzOnly, Request(IP_COPY_KZP, kOwn, kOwn, 1, 2), 0, 17},
         {"KZP by identifier without the KZP family", vzOnly,
-         Request(IP_COPY_KZP, kOwn, kOwn, 1, 2), IP_OPT_BY_ID, 17},
+         Request(IP_COPY_KZP, kOwn, kOwn, 1, 2), ZRK_OPT_SESSION_ID, 17},
         {"VZ without VZ", rvzOnly, Request(IP_COPY_VZ, kOwn, kOwn, 1, 2), 0, 17},
         {"RVZ without RVZ", vzOnly, Request(IP_COPY_VZ, kOwn, kOther, 1, 2), 0, 17},
         {"VZ by identifier with RVZ only", rvzOnly, Request(IP_COPY_VZ, kOwn, kOwn, 1, 2),
-         IP_OPT_BY_ID, 0},
+         ZRK_OPT_SESSION_ID, 0},
         {"any kind, local, with RVZ only", rvzOnly, Request(IP_COPY_ANY, kOwn, kOwn, 1, 2), 0, 17},
         {"any kind, local, with KZP only", kzpOnly, Request(IP_COPY_ANY, kOwn, kOwn, 1, 2), 0, 0},
         {"any kind by identifier, nothing set up", none, Request(IP_COPY_ANY, kOwn, kOwn, 1, 2),
-         IP_OPT_BY_ID, 0},
+         ZRK_OPT_SESSION_ID, 0},
         {"local request of another array", Groups{}, Request(IP_COPY_KZP, kOther, kOther, 1, 2),
          0, 33},
         {"remote request between two other arrays", Groups{},
          Request(IP_COPY_VZ, kOther, Box("BOXC"), 1, 2), 0, 57},
         {"by identifier: no BoxID check", Groups{}, Request(IP_COPY_KZP, kOther, kOther, 1, 2),
-         IP_OPT_BY_ID, 0},
+         ZRK_OPT_SESSION_ID, 0},
     };
     for (const Case &c : cases) {
         SetCommon(c.groups);
@@ -397,7 +397,7 @@ TEST_F(IpLookup, RowRoomFromTheArraysMaximum) {
 TEST_F(IpLookup, VirtualVolumeSessions) {
     const IPCopyReq kzp = Request(IP_COPY_KZP, kOwn, kOwn, 7, 8);
     const IPCopyReq byId = Request(IP_COPY_KZP, kOwn, kOwn, 99, 8);
-    const uint32_t vvol = IP_OPT_VVOL;
+    const uint32_t vvol = ZRK_OPT_VVOL;
     struct Case {
         const char *what;
         IPCopyReq req;
@@ -410,10 +410,10 @@ TEST_F(IpLookup, VirtualVolumeSessions) {
         {"by volume", kzp, vvol,
          Listing(std::vector<std::string>{VvolLine(3, 1, 2, 7, 9), VvolLine(4, 1, 2, 7, 8)}), 0,
          4, "show vvol-copy-session -volume-number 7"},
-        {"by identifier: the first of the right kind", byId, vvol | IP_OPT_BY_ID,
+        {"by identifier: the first of the right kind", byId, vvol | ZRK_OPT_SESSION_ID,
          Listing(std::vector<std::string>{VvolLine(3, 2, 2, 1, 2), VvolLine(5, 1, 2, 1, 2)}), 0,
          5, "show vvol-copy-session -vvol-session-id all"},
-        {"by identifier: a row in state 0", byId, vvol | IP_OPT_BY_ID,
+        {"by identifier: a row in state 0", byId, vvol | ZRK_OPT_SESSION_ID,
          Listing(std::vector<std::string>{VvolLine(5, 1, 0, 1, 2), VvolLine(6, 1, 2, 1, 2)}), -1,
          0, "show vvol-copy-session -vvol-session-id all"},
         {"no virtual-volume session at all", kzp, vvol, "01\n920B\nnone\n", -1, 0,

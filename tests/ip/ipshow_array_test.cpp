@@ -312,7 +312,7 @@ TEST_F(IpShowArrayTest, SixtyFifthAddressIsNeverCached) {
 // Keys longer than the key field are never stored, so two such addresses
 // that share the first 255 or 256 characters never share an answer.
 TEST(IpShowArrayCache, LongAddressesAreNotCached) {
-    static zrkshow_array::AddressCache<int> cache;
+    static zrkip::AddressCache<int> cache;
     const std::string longest(255, 'h');
     const std::string tooLong = longest + "1";
     const std::string tooLong2 = longest + "2";
@@ -370,15 +370,15 @@ TEST(IpShowArrayText, FailedStatusWithEmptyErrorCodeStillFails) {
     const char *const reply = "02\n";
     auto out = std::make_unique<Outputs>();
     const std::vector<std::pair<const char *, std::function<int()>>> texts = {
-        {"boxid", [&] { return zrkshow_array::ParseBoxidText(reply, out->box, 1); }},
+        {"boxid", [&] { return zrkip::ParseBoxidText(reply, out->box, 1); }},
         {"copy-functions",
-         [&] { return zrkshow_array::ParseCopyFunctionsText(reply, &out->functions, 1); }},
-        {"model-info", [&] { return zrkshow_array::ParseModelInfoText(reply, &out->model, 1); }},
-        {"rvz-buffer", [&] { return zrkshow_array::ParseRvzBufferText(reply, &out->list, 0); }},
+         [&] { return zrkip::ParseCopyFunctionsText(reply, &out->functions, 1); }},
+        {"model-info", [&] { return zrkip::ParseModelInfoText(reply, &out->model, 1); }},
+        {"rvz-buffer", [&] { return zrkip::ParseRvzBufferText(reply, &out->list, 0); }},
         {"rvz-buffer-usage",
-         [&] { return zrkshow_array::ParseRvzBufferUsageText(reply, &out->usage, 1); }},
+         [&] { return zrkip::ParseRvzBufferUsageText(reply, &out->usage, 1); }},
         {"rvz-disk-buffer",
-         [&] { return zrkshow_array::ParseRvzDiskBufferText(reply, &out->disk, 1); }},
+         [&] { return zrkip::ParseRvzDiskBufferText(reply, &out->disk, 1); }},
     };
     for (const auto &text : texts) {
         ZRKerrno = 0;
@@ -417,7 +417,7 @@ TEST_F(IpShowArrayTest, FailedStatusWithEmptyErrorCodeFailsEveryQuery) {
 TEST_F(IpShowArrayTest, TextEntryPointsParseLikeTheQueries) {
     char fromText[ZRK_BOXID_LEN];
     std::memset(fromText, 'z', sizeof fromText);
-    ASSERT_EQ(0, zrkshow_array::ParseBoxidText("00\nVX0123456789", fromText, 1)) << ZRKerrno;
+    ASSERT_EQ(0, zrkip::ParseBoxidText("00\nVX0123456789", fromText, 1)) << ZRKerrno;
     EXPECT_EQ(std::string("VX0123456789") + std::string(28, '\0'), Bytes(fromText, sizeof fromText));
     // Nothing was cached for any address: the query still asks the array.
     service.reply("00\nVX-LIVE");
@@ -431,7 +431,7 @@ TEST_F(IpShowArrayTest, TextEntryPointsParseLikeTheQueries) {
     CliCopyFunctions b;
     std::memset(&a, 0xCC, sizeof a);
     std::memset(&b, 0xCC, sizeof b);
-    ASSERT_EQ(0, zrkshow_array::ParseCopyFunctionsText(functionsReply.c_str(), &a, 1));
+    ASSERT_EQ(0, zrkip::ParseCopyFunctionsText(functionsReply.c_str(), &a, 1));
     service.reply(functionsReply);
     ASSERT_EQ(0, ShowCopyFunctions("fn-array", nullptr, &b, 1)) << ZRKerrno;
     EXPECT_EQ(Bytes(&a, sizeof a), Bytes(&b, sizeof b));
@@ -441,7 +441,7 @@ TEST_F(IpShowArrayTest, TextEntryPointsParseLikeTheQueries) {
     CliModelInfo m2;
     std::memset(&m1, 0x5A, sizeof m1);
     std::memset(&m2, 0x5A, sizeof m2);
-    ASSERT_EQ(0, zrkshow_array::ParseModelInfoText(modelReply.c_str(), &m1, 1));
+    ASSERT_EQ(0, zrkip::ParseModelInfoText(modelReply.c_str(), &m1, 1));
     service.reply(modelReply);
     ASSERT_EQ(0, ShowModelInfo(kArray, nullptr, &m2, 1)) << ZRKerrno;
     EXPECT_EQ(Bytes(&m1, sizeof m1), Bytes(&m2, sizeof m2));
@@ -449,11 +449,11 @@ TEST_F(IpShowArrayTest, TextEntryPointsParseLikeTheQueries) {
     const std::string listReply = "00\n8\t1\n1\t2\t3\t4\t5\t6\t7\t8\t9\tREMOTEBOX";
     CliRvzBufferList l1{};
     CliRvzBufferList l2{};
-    ASSERT_EQ(0, zrkshow_array::ParseRvzBufferText(listReply.c_str(), &l1, 1));
+    ASSERT_EQ(0, zrkip::ParseRvzBufferText(listReply.c_str(), &l1, 1));
     EXPECT_EQ(1u, l1.uiRowCnt);
     EXPECT_EQ(9u, l1.rows[0].uiSize);
     // A room of 0 rows refuses the row before reading it.
-    EXPECT_EQ(-1, zrkshow_array::ParseRvzBufferText(listReply.c_str(), &l2, 0));
+    EXPECT_EQ(-1, zrkip::ParseRvzBufferText(listReply.c_str(), &l2, 0));
     EXPECT_EQ(902, ZRKerrno);
     service.reply(listReply);
     ASSERT_EQ(0, ShowRvzBuffer("list-array", nullptr, &l2, 1)) << ZRKerrno;
@@ -464,7 +464,7 @@ TEST_F(IpShowArrayTest, TextEntryPointsParseLikeTheQueries) {
     CliRvzBufferUsage u2;
     std::memset(&u1, 0x5A, sizeof u1);
     std::memset(&u2, 0x5A, sizeof u2);
-    ASSERT_EQ(0, zrkshow_array::ParseRvzBufferUsageText(usageReply.c_str(), &u1, 1));
+    ASSERT_EQ(0, zrkip::ParseRvzBufferUsageText(usageReply.c_str(), &u1, 1));
     EXPECT_EQ(2u, u1.uiSessCnt);
     service.reply(usageReply);
     ASSERT_EQ(0, ShowRvzBufferUsage(kArray, nullptr, 1, 0, &u2, 1)) << ZRKerrno;
@@ -475,7 +475,7 @@ TEST_F(IpShowArrayTest, TextEntryPointsParseLikeTheQueries) {
     static CliRvzDiskBuffer d2;
     std::memset(&d1, 0x5A, sizeof d1);
     std::memset(&d2, 0x5A, sizeof d2);
-    ASSERT_EQ(0, zrkshow_array::ParseRvzDiskBufferText(diskReply.c_str(), &d1, 1));
+    ASSERT_EQ(0, zrkip::ParseRvzDiskBufferText(diskReply.c_str(), &d1, 1));
     EXPECT_EQ(1u, d1.uiEntryCnt);
     EXPECT_EQ(5u, d1.entries[0].uiaRlun[0]);
     service.reply(diskReply);
@@ -483,9 +483,9 @@ TEST_F(IpShowArrayTest, TextEntryPointsParseLikeTheQueries) {
     EXPECT_EQ(Bytes(&d1, sizeof d1), Bytes(&d2, sizeof d2));
 
     // No output or no room: 13, as the queries.
-    EXPECT_EQ(-1, zrkshow_array::ParseBoxidText("00\nX", fromText, 0));
+    EXPECT_EQ(-1, zrkip::ParseBoxidText("00\nX", fromText, 0));
     EXPECT_EQ(13, ZRKerrno);
-    EXPECT_EQ(-1, zrkshow_array::ParseRvzBufferText("00\n0\t0", nullptr, 8));
+    EXPECT_EQ(-1, zrkip::ParseRvzBufferText("00\n0\t0", nullptr, 8));
     EXPECT_EQ(13, ZRKerrno);
 }
 

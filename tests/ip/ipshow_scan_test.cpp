@@ -10,8 +10,8 @@
 
 namespace {
 
-using zrkshow::Column;
-using zrkshow::Kind;
+using zrkip::Column;
+using zrkip::Kind;
 
 TEST(ShowScan, HexColumns) {
     struct Case {
@@ -40,7 +40,7 @@ TEST(ShowScan, HexColumns) {
     for (const Case &c : cases) {
         ZRKerrno = 0;
         uint64_t v = 123;
-        EXPECT_EQ(c.rc, zrkshow::ReadHex(c.text, &v)) << c.text;
+        EXPECT_EQ(c.rc, zrkip::ReadHex(c.text, &v)) << c.text;
         EXPECT_EQ(c.value, v) << c.text;
         EXPECT_EQ(c.err, ZRKerrno) << c.text;
     }
@@ -49,7 +49,7 @@ TEST(ShowScan, HexColumns) {
 TEST(ShowScan, HexStopsAtTheColumnEnd) {
     const char text[] = "12345";
     uint64_t v = 0;
-    EXPECT_EQ(0, zrkshow::ReadHex(std::string_view(text, 2), &v));
+    EXPECT_EQ(0, zrkip::ReadHex(std::string_view(text, 2), &v));
     EXPECT_EQ(0x12u, v);
 }
 
@@ -74,7 +74,7 @@ TEST(ShowScan, SplitHexColumns) {
         ZRKerrno = 0;
         uint32_t high = 7;
         uint32_t low = 7;
-        EXPECT_EQ(c.rc, zrkshow::ReadHex64(c.text, &high, &low)) << c.text;
+        EXPECT_EQ(c.rc, zrkip::ReadHex64(c.text, &high, &low)) << c.text;
         EXPECT_EQ(c.high, high) << c.text;
         EXPECT_EQ(c.low, low) << c.text;
         EXPECT_EQ(c.rc == 0 ? 0 : 900, ZRKerrno) << c.text;
@@ -94,7 +94,7 @@ TEST(ShowScan, TextColumns) {
     };
     for (const Case &c : cases) {
         uint8_t field[5] = {9, 9, 9, 9, 9};
-        zrkshow::CopyText(c.text, field, 4);
+        zrkip::CopyText(c.text, field, 4);
         EXPECT_EQ(c.field, std::vector<uint8_t>(field, field + 4)) << c.text;
         EXPECT_EQ(9, field[4]) << c.text;
     }
@@ -121,7 +121,7 @@ TEST(ShowScan, DateTimeColumns) {
     for (const Case &c : cases) {
         uint8_t field[8];
         std::memset(field, 0xEE, sizeof field);
-        zrkshow::PackDateTime(c.text, field);
+        zrkip::PackDateTime(c.text, field);
         EXPECT_EQ(c.bytes, std::vector<uint8_t>(field, field + 8)) << c.text;
     }
 }
@@ -143,7 +143,7 @@ TEST(ShowScan, StatusAndCountLines) {
     for (const Case &c : cases) {
         ZRKerrno = 0;
         uint32_t v = 5;
-        EXPECT_EQ(c.rc, zrkshow::ReadHex32Line(c.line, &v)) << c.line;
+        EXPECT_EQ(c.rc, zrkip::ReadHex32Line(c.line, &v)) << c.line;
         EXPECT_EQ(c.value, v) << c.line;
         EXPECT_EQ(c.rc == 0 ? 0 : 900, ZRKerrno) << c.line;
     }
@@ -165,13 +165,13 @@ TEST(ShowScan, ColumnCounts) {
         {"a\tb\t\t", {"a", "b", ""}},
     };
     for (const Case &c : cases) {
-        zrkshow::ColumnScanner scan(c.line);
+        zrkip::ColumnScanner scan(c.line);
         std::vector<std::string> got;
         std::string_view column;
         while (scan.Next(&column)) got.emplace_back(column);
         EXPECT_EQ(c.columns, got) << c.line;
         EXPECT_EQ(c.columns.size(), scan.Count()) << c.line;
-        EXPECT_EQ(c.columns.size(), zrkshow::CountColumns(c.line)) << c.line;
+        EXPECT_EQ(c.columns.size(), zrkip::CountColumns(c.line)) << c.line;
     }
 }
 
@@ -197,12 +197,12 @@ const Column kProbe[] = {
     ZRK_SHOW_SKIP(),
 };
 
-const zrkshow::Table kProbeTable = {"Probe", kProbe, 7, sizeof(Probe), 5, nullptr, nullptr};
+const zrkip::Table kProbeTable = {"Probe", kProbe, 7, sizeof(Probe), 5, nullptr, nullptr};
 
 TEST(ShowScan, RecordByTable) {
     Probe p;
     std::memset(&p, 0xAA, sizeof p);
-    ASSERT_EQ(0, zrkshow::ScanRecord(kProbeTable,
+    ASSERT_EQ(0, zrkip::ScanRecord(kProbeTable,
                                      "1FF\t12345\t123456789\t1122334455\tNAMELONG\t2024061512304599"
                                      "\tskipped\textra\tmore",
                                      &p));
@@ -239,7 +239,7 @@ TEST(ShowScan, RecordShapes) {
     for (const Case &c : cases) {
         ZRKerrno = 0;
         Probe p;
-        EXPECT_EQ(c.rc, zrkshow::ScanRecord(kProbeTable, c.line, &p)) << c.line;
+        EXPECT_EQ(c.rc, zrkip::ScanRecord(kProbeTable, c.line, &p)) << c.line;
         EXPECT_EQ(c.err, ZRKerrno) << c.line;
     }
 }
@@ -269,7 +269,7 @@ TEST(ShowScan, ReplyHeads) {
     };
     for (const Case &c : cases) {
         ZRKerrno = 0;
-        zrkshow::Reply reply;
+        zrkip::Reply reply;
         ASSERT_EQ(0, reply.Split(c.text)) << c.text;
         uint32_t records = 9;
         EXPECT_EQ(c.rc, reply.Head("Probe", &records)) << c.text;
@@ -281,7 +281,7 @@ TEST(ShowScan, ReplyHeads) {
 TEST(ShowScan, EmptyRepliesDoNotSplit) {
     for (const char *text : {"", "\n0\n0"}) {
         ZRKerrno = 0;
-        zrkshow::Reply reply;
+        zrkip::Reply reply;
         EXPECT_EQ(-1, reply.Split(text));
         EXPECT_EQ(904, ZRKerrno);
     }
@@ -290,17 +290,17 @@ TEST(ShowScan, EmptyRepliesDoNotSplit) {
 TEST(ShowScan, JoinedNumbers) {
     std::string list;
     const int numbers[] = {12, 13, 40, -1};
-    ASSERT_TRUE(zrkshow::JoinNumbers(numbers, 4, &list));
+    ASSERT_TRUE(zrkip::JoinNumbers(numbers, 4, &list));
     EXPECT_EQ("12,13,40,-1", list);
-    ASSERT_TRUE(zrkshow::JoinNumbers(numbers, 0, &list));
+    ASSERT_TRUE(zrkip::JoinNumbers(numbers, 0, &list));
     EXPECT_EQ("", list);
     // 1024 numbers of 4 digits and their commas fill 5119 characters.
     std::vector<int> fits(1024, 1000);
-    ASSERT_TRUE(zrkshow::JoinNumbers(fits.data(), fits.size(), &list));
+    ASSERT_TRUE(zrkip::JoinNumbers(fits.data(), fits.size(), &list));
     EXPECT_EQ(5119u, list.size());
     fits.push_back(1);
     ZRKerrno = 0;
-    EXPECT_FALSE(zrkshow::JoinNumbers(fits.data(), fits.size(), &list));
+    EXPECT_FALSE(zrkip::JoinNumbers(fits.data(), fits.size(), &list));
     EXPECT_EQ(923, ZRKerrno);
 }
 

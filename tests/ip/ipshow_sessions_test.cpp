@@ -59,7 +59,7 @@ bool Untouched(const CliCopySession &row) {
 int Parse(const std::string &text, int option, const std::vector<int> &list, int *count,
           CliCopySession *rows, size_t room) {
     ZRKerrno = 0;
-    return zrkshow::ParseCopySessionsText(text.c_str(), option, list.data(), list.size(), count,
+    return zrkip::ParseCopySessionsText(text.c_str(), option, list.data(), list.size(), count,
                                           rows, room);
 }
 

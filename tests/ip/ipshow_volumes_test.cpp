@@ -74,12 +74,12 @@ struct Rows {
 
 int ParseVolumes(const std::string &text, int *count, Rows<CliVolume> *rows) {
     ZRKerrno = 0;
-    return zrkshow::ParseVolumesText(text.c_str(), count, &rows->ptr);
+    return zrkip::ParseVolumesText(text.c_str(), count, &rows->ptr);
 }
 
 int ParseVvol(const std::string &text, int *count, Rows<CliVvolCopySession> *rows) {
     ZRKerrno = 0;
-    return zrkshow::ParseVvolCopySessionText(text.c_str(), count, &rows->ptr);
+    return zrkip::ParseVvolCopySessionText(text.c_str(), count, &rows->ptr);
 }
 
 // ---- show volumes ------------------------------------------------------------------
@@ -136,7 +136,7 @@ TEST(ShowVolumes, ColumnCountsAndFailoverGroup) {
             EXPECT_EQ(c.group, rows.ptr[0].ucTfoGroupNo) << c.columns;
             EXPECT_EQ(0x12u, rows.ptr[0].ucColumn17);
         } else {
-            EXPECT_EQ(IP_SHOW_ERR_MALFORMED, ZRKerrno);
+            EXPECT_EQ(ZRK_ERR_REPLY_INCOMPLETE, ZRKerrno);
             EXPECT_EQ(0, count);
             EXPECT_EQ(Rows<CliVolume>::sentinel(), rows.ptr) << "nothing handed out";
         }
@@ -170,16 +170,16 @@ TEST(ShowVolumes, ReplyShapes) {
         {"no records", "0\n0", 0, 0, 0},
         {"no records, trailing newline", "0\n0\n", 0, 0, 0},
         {"two records", Reply({row, row}), 0, 0, 2},
-        {"status only", "0", -1, IP_SHOW_ERR_MALFORMED, 0},
-        {"more announced than present", "0\n2\n" + row, -1, IP_SHOW_ERR_MALFORMED, 0},
-        {"count beyond 32 bits", "0\n100000000", -1, IP_SHOW_ERR_NUMBER, 0},
-        {"empty record line", "0\n1\n", -1, IP_SHOW_ERR_MALFORMED, 0},
+        {"status only", "0", -1, ZRK_ERR_REPLY_INCOMPLETE, 0},
+        {"more announced than present", "0\n2\n" + row, -1, ZRK_ERR_REPLY_INCOMPLETE, 0},
+        {"count beyond 32 bits", "0\n100000000", -1, ZRK_ERR_REPLY_NUMBER, 0},
+        {"empty record line", "0\n1\n", -1, ZRK_ERR_REPLY_INCOMPLETE, 0},
         {"64-bit column too long", "0\n1\n" + [&] {
              std::vector<std::string> c = Columns(18);
              c[7] = std::string(17, '1');
              return Join(c);
-         }(), -1, IP_SHOW_ERR_NUMBER, 0},
-        {"second record short", Reply({row, Join(Columns(17))}), -1, IP_SHOW_ERR_MALFORMED, 0},
+         }(), -1, ZRK_ERR_REPLY_NUMBER, 0},
+        {"second record short", Reply({row, Join(Columns(17))}), -1, ZRK_ERR_REPLY_INCOMPLETE, 0},
     };
     for (const Case &c : cases) {
         int count = -1;
@@ -276,10 +276,10 @@ TEST(ShowVvolCopySession, ReplyShapes) {
         {"empty list code", "2\n920B", 0, emptyCode, false},
         {"empty list code, other shape", "1\n920B\nx\ny", 0, emptyCode, false},
         {"other array code", "2\n5310", -1, otherCode, false},
-        {"error code beyond 32 bits", "2\n100000000", -1, IP_SHOW_ERR_NUMBER, false},
+        {"error code beyond 32 bits", "2\n100000000", -1, ZRK_ERR_REPLY_NUMBER, false},
         {"no records", "0\n0", 0, 0, true},
-        {"24 columns", Reply({Join(Columns(24))}), -1, IP_SHOW_ERR_MALFORMED, false},
-        {"more announced than present", "0\n3\n" + Join(Columns(25)), -1, IP_SHOW_ERR_MALFORMED,
+        {"24 columns", Reply({Join(Columns(24))}), -1, ZRK_ERR_REPLY_INCOMPLETE, false},
+        {"more announced than present", "0\n3\n" + Join(Columns(25)), -1, ZRK_ERR_REPLY_INCOMPLETE,
          false},
     };
     for (const Case &c : cases) {
@@ -313,13 +313,13 @@ TEST(ShowSnapDataPool, ReplyShapes) {
         {"no pool, lines after", "0\n0\nrubbish\n5\n" + row, 1, 0, 0, 0, 0},
         {"pool, no rows", "0\n1\nanything\t\there\n0", 1, 0, 0, 1, 0},
         {"pool, one row", "0\n1\n\n1\n" + row, 1, 0, 0, 1, 1},
-        {"no count line", "0\n1", 1, -1, IP_SHOW_ERR_MALFORMED, 1, 0},
-        {"count line missing", "0\n1\nx", 1, -1, IP_SHOW_ERR_MALFORMED, 1, 0},
-        {"row missing", "0\n1\nx\n2\n" + row, 2, -1, IP_SHOW_ERR_MALFORMED, 1, 2},
-        {"beyond the room", "0\n1\nx\n2\n" + row + "\n" + row, 1, -1, IP_SHOW_ERR_MALFORMED, 1, 2},
-        {"row of 6 columns", "0\n1\nx\n1\n1\t2\t3\t4\t5\t6", 1, -1, IP_SHOW_ERR_MALFORMED, 1, 1},
-        {"second row short", "0\n1\nx\n2\n" + row + "\n1\t2", 2, -1, IP_SHOW_ERR_MALFORMED, 1, 2},
-        {"presence beyond 32 bits", "0\n1FFFFFFFF", 1, -1, IP_SHOW_ERR_NUMBER, 0, 0},
+        {"no count line", "0\n1", 1, -1, ZRK_ERR_REPLY_INCOMPLETE, 1, 0},
+        {"count line missing", "0\n1\nx", 1, -1, ZRK_ERR_REPLY_INCOMPLETE, 1, 0},
+        {"row missing", "0\n1\nx\n2\n" + row, 2, -1, ZRK_ERR_REPLY_INCOMPLETE, 1, 2},
+        {"beyond the room", "0\n1\nx\n2\n" + row + "\n" + row, 1, -1, ZRK_ERR_REPLY_INCOMPLETE, 1, 2},
+        {"row of 6 columns", "0\n1\nx\n1\n1\t2\t3\t4\t5\t6", 1, -1, ZRK_ERR_REPLY_INCOMPLETE, 1, 1},
+        {"second row short", "0\n1\nx\n2\n" + row + "\n1\t2", 2, -1, ZRK_ERR_REPLY_INCOMPLETE, 1, 2},
+        {"presence beyond 32 bits", "0\n1FFFFFFFF", 1, -1, ZRK_ERR_REPLY_NUMBER, 0, 0},
         {"array error", "2\n5310", 1, -1, -1, 0, 0},
     };
     for (const Case &c : cases) {
@@ -327,7 +327,7 @@ TEST(ShowSnapDataPool, ReplyShapes) {
         int presence = -1;
         int count = -1;
         ZRKerrno = 0;
-        EXPECT_EQ(c.rc, zrkshow::ParseSnapDataPoolText(c.text.c_str(), &presence, &count,
+        EXPECT_EQ(c.rc, zrkip::ParseSnapDataPoolText(c.text.c_str(), &presence, &count,
                                                        rows.data(), c.room))
             << c.what;
         if (c.err >= 0) {
@@ -381,20 +381,20 @@ TEST(ShowSnapDataVolume, ReplyShapes) {
         std::vector<CliSnapDataVolume> rows(c.room + 1, Filled<CliSnapDataVolume>());
         int count = -1;
         ZRKerrno = 0;
-        EXPECT_EQ(c.rc, zrkshow::ParseSnapDataVolumeText(c.text.c_str(), &count, rows.data(),
+        EXPECT_EQ(c.rc, zrkip::ParseSnapDataVolumeText(c.text.c_str(), &count, rows.data(),
                                                          c.room))
             << c.what;
         EXPECT_EQ(c.count, count) << c.what;
         EXPECT_TRUE(Untouched(rows[c.room])) << c.what;
         if (c.rc != 0) {
-            EXPECT_EQ(IP_SHOW_ERR_MALFORMED, ZRKerrno) << c.what;
+            EXPECT_EQ(ZRK_ERR_REPLY_INCOMPLETE, ZRKerrno) << c.what;
             EXPECT_TRUE(Untouched(rows[0])) << c.what;
         }
     }
     // The 13-column row, field by field.
     CliSnapDataVolume row = Filled<CliSnapDataVolume>();
     int count = 0;
-    ASSERT_EQ(0, zrkshow::ParseSnapDataVolumeText(Reply({Join(full)}).c_str(), &count, &row, 1));
+    ASSERT_EQ(0, zrkip::ParseSnapDataVolumeText(Reply({Join(full)}).c_str(), &count, &row, 1));
     CliSnapDataVolume want;
     std::memset(&want, 0, sizeof want);
     want.VolNo = 1;
@@ -516,7 +516,7 @@ TEST_F(ShowVolumesLan, SelectionsRefusedBeforeSending) {
         int count = -1;
         Rows<CliVolume> rows;
         EXPECT_EQ(-1, ShowVolumes(kArray, nullptr, c.type, 1, c.option, &count, &rows.ptr)) << c.what;
-        EXPECT_EQ(IP_SHOW_ERR_SELECTION, ZRKerrno) << c.what;
+        EXPECT_EQ(ZRK_ERR_SELECTION, ZRKerrno) << c.what;
         EXPECT_EQ(0, count) << c.what;
         EXPECT_EQ(Rows<CliVolume>::sentinel(), rows.ptr) << c.what;
     }
@@ -527,10 +527,10 @@ TEST_F(ShowVolumesLan, SelectionsRefusedBeforeSending) {
         int count = -1;
         ZRKerrno = 0;
         EXPECT_EQ(-1, ShowSnapDataPool(kArray, nullptr, 0, option, &presence, &count, &pool, 1));
-        EXPECT_EQ(IP_SHOW_ERR_SELECTION, ZRKerrno) << option;
+        EXPECT_EQ(ZRK_ERR_SELECTION, ZRKerrno) << option;
         ZRKerrno = 0;
         EXPECT_EQ(-1, ShowSnapDataVolume(kArray, nullptr, 0, option, &count, &sdv, 1));
-        EXPECT_EQ(IP_SHOW_ERR_SELECTION, ZRKerrno) << option;
+        EXPECT_EQ(ZRK_ERR_SELECTION, ZRKerrno) << option;
         EXPECT_TRUE(Untouched(pool));
         EXPECT_TRUE(Untouched(sdv));
     }
@@ -540,14 +540,14 @@ TEST_F(ShowVolumesLan, SelectionsRefusedBeforeSending) {
     Rows<CliVvolCopySession> vv;
     Rows<CliVolume> vol;
     EXPECT_EQ(-1, ShowVvolCopySession(kArray, nullptr, 2, nullptr, 1, 0, &count, &vv.ptr));
-    EXPECT_EQ(IP_SHOW_ERR_PARAM, ZRKerrno);
+    EXPECT_EQ(ZRK_ERR_PARAMETER, ZRKerrno);
     EXPECT_EQ(-1, ShowVvolCopySession(kArray, nullptr, static_cast<int>(longList.size()),
                                       longList.data(), 1, 0, &count, &vv.ptr));
-    EXPECT_EQ(IP_SHOW_ERR_TOO_LONG, ZRKerrno);
+    EXPECT_EQ(ZRK_ERR_TOO_LONG, ZRKerrno);
     EXPECT_EQ(-1, ShowVolumes(kArray, nullptr, 0, 0, 0, nullptr, &vol.ptr));
-    EXPECT_EQ(IP_SHOW_ERR_PARAM, ZRKerrno);
+    EXPECT_EQ(ZRK_ERR_PARAMETER, ZRKerrno);
     EXPECT_EQ(-1, ShowSnapDataVolume(kArray, nullptr, 0, 0, &count, nullptr, 1));
-    EXPECT_EQ(IP_SHOW_ERR_PARAM, ZRKerrno);
+    EXPECT_EQ(ZRK_ERR_PARAMETER, ZRKerrno);
     EXPECT_TRUE(service.commands().empty());
 }
 
@@ -566,7 +566,7 @@ TEST_F(ShowVolumesLan, RepliesOverTheLink) {
     CliSnapDataVolume sdv[2] = {Filled<CliSnapDataVolume>(), Filled<CliSnapDataVolume>()};
     ZRKerrno = 0;
     EXPECT_EQ(-1, ShowSnapDataVolume(kArray, nullptr, 0, 0, &count, sdv, 1));
-    EXPECT_EQ(IP_SHOW_ERR_MALFORMED, ZRKerrno);
+    EXPECT_EQ(ZRK_ERR_REPLY_INCOMPLETE, ZRKerrno);
     EXPECT_TRUE(Untouched(sdv[0]));
     EXPECT_TRUE(Untouched(sdv[1]));
 
@@ -596,7 +596,7 @@ TEST(ShowVolumesTrace, ColumnLines) {
     EXPECT_EQ(0, ParseVvol(Reply({Join(vv)}), &count, &rs));
     CliSnapDataPool pool;
     int presence = 0;
-    EXPECT_EQ(-1, zrkshow::ParseSnapDataPoolText("0\n1\nx\n1\n1\t2\t3\t4\t5\t6", &presence,
+    EXPECT_EQ(-1, zrkip::ParseSnapDataPoolText("0\n1\nx\n1\n1\t2\t3\t4\t5\t6", &presence,
                                                  &count, &pool, 1));
     ZRKC_Com_CloseTrace();
     const std::string trace = root.traceText();
@@ -637,7 +637,7 @@ TEST(ShowVolumes, FuzzCorpusReplays) {
         std::vector<CliSnapDataPool> pool(room + 1, Filled<CliSnapDataPool>());
         int presence = -1;
         ZRKerrno = 0;
-        const int poolRc = zrkshow::ParseSnapDataPoolText(text.c_str(), &presence, &count,
+        const int poolRc = zrkip::ParseSnapDataPoolText(text.c_str(), &presence, &count,
                                                           pool.data(), room);
         EXPECT_TRUE(Untouched(pool[room])) << name;
         if (poolRc == 0) {
@@ -648,7 +648,7 @@ TEST(ShowVolumes, FuzzCorpusReplays) {
         }
         std::vector<CliSnapDataVolume> sdv(room + 1, Filled<CliSnapDataVolume>());
         ZRKerrno = 0;
-        const int sdvRc = zrkshow::ParseSnapDataVolumeText(text.c_str(), &count, sdv.data(), room);
+        const int sdvRc = zrkip::ParseSnapDataVolumeText(text.c_str(), &count, sdv.data(), room);
         EXPECT_TRUE(Untouched(sdv[room])) << name;
         if (sdvRc == 0) {
             EXPECT_LE(static_cast<size_t>(count), room) << name;

@@ -85,6 +85,13 @@ protected:
     zrksim::Simulator sim{Scenario(), true};
 };
 
+// How often piece stands in text.
+size_t Count(const std::string &text, const std::string &piece) {
+    size_t n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+}
+
 bool StartsWith(const std::string &text, const std::string &head) {
     return text.rfind(head, 0) == 0;
 }
@@ -257,8 +264,8 @@ TEST_F(IpSnapInitSim, MalformedLookups) {
          " uiSDVVolCount is not 1 "},
         {"two snap data volume rows",
          {refused, "00\n1\n" + volumeRow, "00\n2\n" + sdvRow + sdvRow},
-         902,
-         nullptr},
+         904,
+         " uiSDVVolCount is not 1 "},
         {"the volume list refused", {refused, "01\n5301\nbusy\n"}, 0x15301, nullptr},
         {"the snap data volume list refused",
          {refused, "00\n1\n" + volumeRow, "01\n5306\nx\n"},
@@ -280,6 +287,61 @@ TEST_F(IpSnapInitSim, MalformedLookups) {
         if (c.traceLine != nullptr) {
             EXPECT_NE(std::string::npos, root.traceText().find(c.traceLine)) << c.what;
         }
+    }
+}
+
+// The snap data volume lookup counts the rows of its reply before it looks
+// at its room (one row): any count but one is a reply error, however many
+// rows there are; one row decides between "being initialised" and the
+// array's own code.
+TEST_F(IpSnapInitSim, SnapDataVolumeRowCounts) {
+    const std::string functions = ReplyOf("show copy-functions");
+    const std::string boxid = ReplyOf("show boxid");
+    const std::string volume = ReplyOf("show volumes -volume-number 2 ");
+    const std::string sdv = ReplyOf("show snap-data-volume -volume-number 2");
+    ASSERT_TRUE(StartsWith(sdv, "00\n1\n")) << sdv;
+    const std::string sdvRow = sdv.substr(5);
+    ASSERT_FALSE(sdvRow.empty());
+    const std::string busyRow = sdvRow.substr(0, sdvRow.rfind('\t') + 1) + "40000000\n";
+    auto rows = [](size_t n, const std::string &row) {
+        std::string text = "00\n" + std::to_string(n) + "\n";
+        for (size_t i = 0; i < n; ++i) text += row;
+        return text;
+    };
+    struct Case {
+        const char *what;
+        std::string sdvReply;
+        int error;
+        bool countTraced;  // " uiSDVVolCount is not 1 "
+    } const cases[] = {
+        {"one row, being initialised", rows(1, busyRow), 39, false},
+        {"one row", rows(1, sdvRow), 0x15300, false},
+        {"no row", rows(0, sdvRow), 904, true},
+        {"two rows", rows(2, sdvRow), 904, true},
+        {"two rows, being initialised", rows(2, busyRow), 904, true},
+        {"three rows", rows(3, sdvRow), 904, true},
+        {"nine rows", rows(9, busyRow), 904, true},
+        {"three rows announced, one present", "00\n3\n" + sdvRow, 902, false},
+    };
+    int address = 70;
+    for (const Case &c : cases) {
+        iptest::FakeService service;
+        service.configure(root);
+        const std::string ip = "10.0.0." + std::to_string(++address);
+        service.reply(functions);
+        service.reply(boxid);
+        service.reply("01\n5300\nno such volume\n");
+        service.reply(volume);
+        service.reply(c.sdvReply);
+        const size_t tracedBefore = Count(root.traceText(), " uiSDVVolCount is not 1 ");
+        EXPECT_EQ(-1, ZRKIPSnapDataVolInit(ip.c_str(), nullptr, 2, nullptr)) << c.what;
+        EXPECT_EQ(c.error, ZRKerrno) << c.what << std::hex << " got 0x" << ZRKerrno;
+        const std::vector<std::string> sent = service.commands();
+        ASSERT_EQ(5u, sent.size()) << c.what;
+        EXPECT_EQ("show snap-data-volume -volume-number 2", sent.back()) << c.what;
+        EXPECT_EQ(tracedBefore + (c.countTraced ? 1 : 0),
+                  Count(root.traceText(), " uiSDVVolCount is not 1 "))
+            << c.what;
     }
 }
 

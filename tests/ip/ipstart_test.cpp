@@ -514,6 +514,66 @@ TEST_F(IpStartScripted, VolumeListsThatNameAVolumeTwice) {
     }
 }
 
+// A snap data volume listed more than once says nothing about the volume:
+// the rows are counted whatever room the lookup has. The KZP diagnosis
+// answers with a reply error for any count but one; the SnapKZP+ diagnosis
+// keeps the start's own error.
+TEST_F(IpStartScripted, SnapDataVolumeRowCounts) {
+    const std::string boxA = std::string("BOXA") + std::string(36, '\0');
+    auto rows = [](size_t n, uint32_t status) {
+        return Rows(std::vector<std::string>(n, SnapVolume(30, status)));
+    };
+    const std::string kzpVolumes = Rows({Volume(30, 4), Volume(2, 1)});
+    struct Case {
+        const char *what;
+        Call call;
+        std::vector<std::string> replies;  // after the refused start
+        int error;
+        const char *line;
+    } cases[] = {
+        {"KZP: one row, being initialised", {ZRKIPStartKZP, "192.0.2.11", boxA, 30, boxA, 2},
+         {kzpVolumes, rows(1, 0x40000000)}, 39, nullptr},
+        {"KZP: one row, idle", {ZRKIPStartKZP, "192.0.2.12", boxA, 30, boxA, 2},
+         {kzpVolumes, rows(1, 0)}, 0x15302, nullptr},
+        {"KZP: no row", {ZRKIPStartKZP, "192.0.2.13", boxA, 30, boxA, 2},
+         {kzpVolumes, rows(0, 0)}, 904, " uiSDVVolCount is not 1 "},
+        {"KZP: three rows", {ZRKIPStartKZP, "192.0.2.14", boxA, 30, boxA, 2},
+         {kzpVolumes, rows(3, 0x40000000)}, 904, " uiSDVVolCount is not 1 "},
+        {"KZP: more rows than the lookup holds", {ZRKIPStartKZP, "192.0.2.15", boxA, 30, boxA, 2},
+         {kzpVolumes, rows(9, 0x40000000)}, 904, " uiSDVVolCount is not 1 "},
+        {"KZP: rows announced but missing", {ZRKIPStartKZP, "192.0.2.16", boxA, 30, boxA, 2},
+         {kzpVolumes, "00\n9\n" + SnapVolume(30, 0) + "\n"}, 902, nullptr},
+        {"SnapKZP+: one row, busy", {ZRKIPStartSnapKZP_p, "192.0.2.21", boxA, 1, boxA, 30},
+         {rows(1, 0x20000000)}, 39, nullptr},
+        {"SnapKZP+: one row, idle", {ZRKIPStartSnapKZP_p, "192.0.2.22", boxA, 1, boxA, 30},
+         {rows(1, 0)}, 0x15302, nullptr},
+        {"SnapKZP+: no row", {ZRKIPStartSnapKZP_p, "192.0.2.23", boxA, 1, boxA, 30},
+         {rows(0, 0)}, 0x15302, nullptr},
+        {"SnapKZP+: two busy rows", {ZRKIPStartSnapKZP_p, "192.0.2.24", boxA, 1, boxA, 30},
+         {rows(2, 0x40000000)}, 0x15302, nullptr},
+        {"SnapKZP+: more busy rows than the lookup holds",
+         {ZRKIPStartSnapKZP_p, "192.0.2.25", boxA, 1, boxA, 30},
+         {rows(9, 0x40000000)}, 0x15302, nullptr},
+        {"SnapKZP+: rows announced but missing",
+         {ZRKIPStartSnapKZP_p, "192.0.2.26", boxA, 1, boxA, 30},
+         {"00\n2\n" + SnapVolume(30, 0x40000000) + "\n"}, 902, nullptr},
+    };
+    for (const Case &c : cases) {
+        Prologue();
+        service.reply("01\n5302\nin use\n");
+        for (const std::string &r : c.replies) service.reply(r);
+        const size_t before = service.commands().size();
+        EXPECT_EQ(-1, Start(c.call)) << c.what;
+        EXPECT_EQ(c.error, ZRKerrno) << c.what << std::hex << " got 0x" << ZRKerrno;
+        const std::vector<std::string> sent = service.commands();
+        ASSERT_EQ(before + 3 + c.replies.size(), sent.size()) << c.what;
+        EXPECT_EQ("show snap-data-volume -volume-number 30", sent.back()) << c.what;
+        if (c.line != nullptr) {
+            EXPECT_NE(std::string::npos, root.traceText().find(c.line)) << c.what;
+        }
+    }
+}
+
 // A refusal of one line is the array's refusal all the same: mapped, then
 // diagnosed. A BoxID that the start command cannot carry is refused before
 // anything is sent, and there is nothing to diagnose.
