@@ -131,9 +131,9 @@ const int kMultiCommands[] = {IP_MULTI_STOP,       IP_MULTI_SUSPEND_VZ, IP_MULTI
                               IP_MULTI_CHANGE_RVZ};
 
 int OptionOf(uint8_t bits) {
-    static const unsigned kBits[] = {IP_OPT_FORCE,    IP_OPT_STOP_TRACKING, IP_OPT_REMAIN,
-                                     IP_OPT_REVERSE,  IP_OPT_SYNC,          IP_OPT_SPLIT_AUTO,
-                                     IP_OPT_RECOVERY_MAN, IP_OPT_STACK};
+    static const unsigned kBits[] = {ZRK_OPT_FORCE,    ZRK_OPT_STOP_TRACKING, ZRK_OPT_REMAIN,
+                                     ZRK_OPT_REVERSE,  ZRK_OPT_SYNC,          ZRK_OPT_AUTO_SPLIT,
+                                     ZRK_OPT_MANUAL_RCV, ZRK_OPT_STACK};
     unsigned option = 0;
     for (int i = 0; i < 8; ++i) {
         if ((bits >> i) & 1) option |= kBits[i];
@@ -166,7 +166,7 @@ void ConcurrentStart(int phase, bool restart, const std::vector<int> &ids) {
     entry.SrcOlu = 5;
     entry.DstOlu = 6;
     entry.CopyKind = 16;
-    entry.OptionFlag = restart ? IP_OPT_RESTART : 0;
+    entry.OptionFlag = restart ? ZRK_OPT_RESTART : 0;
     uint32_t concId = 0x5A5A5A5Au;
     uint32_t rowCount = 0x5A5A5A5Au;
     CliConcStartResult *rows = nullptr;

@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     case 0: {
         uint32_t value = 0xA5A5A5A5u;
         const int rc = IPReadHex(text.c_str(), &value);
-        Check(rc == 0 || (rc == -1 && ZRKerrno == IP_ERR_NUMBER));
+        Check(rc == 0 || (rc == -1 && ZRKerrno == ZRK_ERR_REPLY_NUMBER));
         uint64_t wide = 0;
         const int rc64 = IPReadHex64(text.c_str(), &wide);
         Check(rc64 == rc);
@@ -105,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             const int rc = IPBuildRequest(static_cast<IPOperation>(op), f[0].c_str(), f[1].c_str(),
                                           f[2].c_str(), f[3].c_str(), f[4].c_str(), &request,
                                           &length);
-            Check(rc == 0 || rc == IP_ERR_PARAM || rc == IP_ERR_NOMEM);
+            Check(rc == 0 || rc == ZRK_ERR_PARAMETER || rc == ZRK_ERR_NO_MEMORY);
             if (rc == 0) {
                 Check(request != nullptr && std::strlen(request) == length);
                 // Seven fields: the count and six TABs, whatever the texts.

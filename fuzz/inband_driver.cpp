@@ -3,6 +3,7 @@
 
 #include "fuzz_file.h"
 #include "fuzz_host.h"
+#include "zrkcmulti.h"
 #include "zrkframe.h"
 #include "zrktvc.h"
 
