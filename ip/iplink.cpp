@@ -6,23 +6,37 @@
 // and a field that holds a TAB or a newline (which would shift the service's
 // fields or run a second array command) is refused with 13. Sends never raise
 // SIGPIPE; waits are computed without wrap-around.
+//
+// Any user may listen on the service's port while the service is down, so
+// nothing is sent until the kernel's socket tables show that the other end
+// of the connection belongs to root or to the caller's effective user;
+// otherwise the call fails as if nothing listened (1903). A reply is bounded
+// in time and size: one wait (the receive wait plus 10 seconds) for all of
+// it, header and body, and at most kReplyMax bytes of body, received into a
+// buffer that grows with what arrives.
 #include "iplink.h"
 
+#include "fileread.h"
+#include "ipaction.h"
 #include "platform.h"
 #include "sysio.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <string>
 
 using namespace zrkip;
@@ -37,7 +51,10 @@ constexpr int kTraceLogOut = 1027;
 constexpr int kTraceProc = 1030;
 
 constexpr size_t kHeaderRoom = 11;         // count digits, TAB and first body bytes
-constexpr uint32_t kMaxCount = 2147483647; // largest reply body
+constexpr uint32_t kMaxCount = 2147483647; // largest count of a request
+constexpr size_t kFirstBodyRoom = 65536;   // body bytes held before the buffer grows
+constexpr int kOwnerLookups = 3;           // reads of the socket tables before giving up
+constexpr int kOwnerLookupPauseMs = 20;    // pause between two of them
 constexpr int kLogShown = 1024;            // body characters shown in the trace
 
 // "END(ret=%d, ZRKerrno=%d)": level 2 after success, 1 after a failure.
@@ -76,6 +93,83 @@ struct Texts {
     int iReceiveLevel;         // its level
     const char *pReceiveWord;  // and word
 };
+
+// Whether the service's end of the connection fd (made to 127.0.0.1 at port)
+// belongs to root or to the caller's effective user, as the kernel's socket
+// tables tell. Refused, with the reason traced under name, when the end
+// belongs to anyone else or cannot be found.
+bool ServiceIsTrusted(const char *name, int fd, uint16_t port) {
+    sockaddr_in mine {};
+    unsigned mineLength = sizeof mine;
+    if (zrkplatform::sys::GetSockName(fd, reinterpret_cast<sockaddr *>(&mine), &mineLength) != 0 ||
+        mine.sin_family != AF_INET) {
+        TraceText(1, kInfo, name, "service owner unknown. port=%u errno=%d", port, errno);
+        return false;
+    }
+    const TcpEnd service {htonl(INADDR_LOOPBACK), port};
+    const TcpEnd client {mine.sin_addr.s_addr, ntohs(mine.sin_port)};
+    int readError = 0;
+    // The end is listed once the handshake is through, which on loopback is
+    // before connect returns; the tables are read again a few times anyway.
+    for (int attempt = 0; attempt < kOwnerLookups; ++attempt) {
+        if (attempt > 0) zrkplatform::sys::Poll(nullptr, 0, kOwnerLookupPauseMs);
+        for (const char *path : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+            const int tableFd = zrkplatform::sys::Open(path, O_RDONLY | O_CLOEXEC);
+            if (tableFd < 0) {
+                readError = errno;
+                continue;
+            }
+            const zrkplatform::FileDescriptor owned(tableFd);
+            uint32_t uid = 0;
+            bool found = false;
+            try {
+                std::string table;
+                readError = zrkplatform::ReadWholeFile(tableFd, table);
+                found = readError == 0 && FindTcpOwner(table, service, client, &uid);
+            } catch (const std::bad_alloc &) {
+                readError = ENOMEM;
+            }
+            if (!found) continue;
+            if (uid == 0 || uid == geteuid()) return true;
+            TraceText(1, kInfo, name, "service port is not root's nor the caller's. port=%u uid=%u",
+                      port, uid);
+            return false;
+        }
+    }
+    TraceText(1, kInfo, name, "service owner unknown. port=%u errno=%d", port, readError);
+    return false;
+}
+
+// SelectAndReceive with the wait ending at deadline (NowSeconds), however
+// many receives came before. waitSeconds only goes into the trace.
+int ReceiveBefore(int fd, double deadline, uint32_t waitSeconds, size_t room, int *received,
+                  char *buffer) {
+    static const char name[] = "SelectAndReceive";
+    for (;;) {
+        const double left = deadline - NowSeconds();
+        if (left <= 0) {
+            TraceText(1, kErr, name, "select time out. wait=%u", waitSeconds);
+            return IP_RCV_TIMEOUT;
+        }
+        // poll takes milliseconds in an int; long waits are taken in slices.
+        const double ms = left * 1000.0 + 1;
+        const int slice = ms > 3600000.0 ? 3600000 : static_cast<int>(ms);
+        pollfd p {fd, POLLIN, 0};
+        const int n = zrkplatform::sys::Poll(&p, 1, slice);
+        if (n < 0) {
+            TraceText(1, kErr, name, "select error. errno=%d", errno);
+            return IP_RCV_WAIT_FAILED;
+        }
+        if (n > 0) break;
+    }
+    const ssize_t got = zrkplatform::sys::Recv(fd, buffer, room, 0);
+    if (got < 0) {
+        TraceText(1, kErr, name, "recv error. errno=%d", errno);
+        return IP_RCV_FAILED;
+    }
+    *received = static_cast<int>(got);
+    return IP_RCV_OK;
+}
 
 // One request: connect, send, receive. 0 with *body (count + 1 bytes) and
 // *length; -1 with ZRKerrno set. Everything else is released here.
@@ -125,6 +219,15 @@ int Exchange(const Texts &texts, IPOperation op, const char *address, const char
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (zrkplatform::sys::Connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) != 0) {
         TraceText(1, kInfo, texts.pName, "connect error for open. errno=%d", errno);
+        std::free(request);
+        CloseSocket(fd);
+        ZRKerrno = ZRK_ERR_NO_SERVICE;
+        return -1;
+    }
+    // Nothing is sent (the log-in carries a password) until the other end
+    // is known to be root's or the caller's own: any user may listen on the
+    // service's port while the service is down.
+    if (!ServiceIsTrusted(texts.pName, fd, static_cast<uint16_t>(port))) {
         std::free(request);
         CloseSocket(fd);
         ZRKerrno = ZRK_ERR_NO_SERVICE;
@@ -224,37 +327,12 @@ extern "C" void CloseSocket(int fd) {
 
 extern "C" int SelectAndReceive(int fd, uint32_t waitSeconds, int extraMicroseconds, int room,
                                 int *received, char *buffer) {
-    static const char name[] = "SelectAndReceive";
     if (received != nullptr) *received = 0;
     if (room <= 0 || buffer == nullptr || received == nullptr) return IP_RCV_FAILED;
-
     const double total = static_cast<double>(waitSeconds) + IP_WAIT_EXTRA +
                          (extraMicroseconds > 0 ? extraMicroseconds / 1e6 : 0.0);
-    const double deadline = NowSeconds() + total;
-    for (;;) {
-        const double left = deadline - NowSeconds();
-        if (left <= 0) {
-            TraceText(1, kErr, name, "select time out. wait=%u", waitSeconds);
-            return IP_RCV_TIMEOUT;
-        }
-        // poll takes milliseconds in an int; long waits are taken in slices.
-        const double ms = left * 1000.0 + 1;
-        const int slice = ms > 3600000.0 ? 3600000 : static_cast<int>(ms);
-        pollfd p {fd, POLLIN, 0};
-        const int n = zrkplatform::sys::Poll(&p, 1, slice);
-        if (n < 0) {
-            TraceText(1, kErr, name, "select error. errno=%d", errno);
-            return IP_RCV_WAIT_FAILED;
-        }
-        if (n > 0) break;
-    }
-    const ssize_t got = zrkplatform::sys::Recv(fd, buffer, static_cast<size_t>(room), 0);
-    if (got < 0) {
-        TraceText(1, kErr, name, "recv error. errno=%d", errno);
-        return IP_RCV_FAILED;
-    }
-    *received = static_cast<int>(got);
-    return IP_RCV_OK;
+    return ReceiveBefore(fd, NowSeconds() + total, waitSeconds, static_cast<size_t>(room),
+                         received, buffer);
 }
 
 extern "C" int ReceiveData(int fd, uint32_t waitSeconds, int *length, char **body) {
@@ -265,85 +343,195 @@ extern "C" int ReceiveData(int fd, uint32_t waitSeconds, int *length, char **bod
     if (length == nullptr || body == nullptr) {
         return zrkplatform::TraceEnd(1, name, IP_RCV_FAILED);
     }
-    auto fail = [&](int code) { return zrkplatform::TraceEnd(1, name, code); };
-
-    // Header: the count digits and a TAB, within 11 bytes.
-    char header[kHeaderRoom + 1] = {};
-    size_t have = 0;
-    size_t tab = 0;
-    bool found = false;
-    while (!found && have < kHeaderRoom) {
+    // One wait for the whole reply, header and body: a service that sends a
+    // byte now and then does not hold the caller any longer.
+    const double deadline = NowSeconds() + static_cast<double>(waitSeconds) + IP_WAIT_EXTRA;
+    ReplyFrame frame;
+    size_t room = 0;
+    for (char *space = frame.Space(&room); space != nullptr; space = frame.Space(&room)) {
         int got = 0;
-        int rc = SelectAndReceive(fd, waitSeconds, 0, static_cast<int>(kHeaderRoom - have), &got,
-                                  header + have);
+        const int rc = ReceiveBefore(fd, deadline, waitSeconds, room, &got, space);
         if (rc != IP_RCV_OK) {
-            TraceText(1, kErr, name, "SelectAndReceive error. Data Length.");
-            return fail(rc);
+            TraceText(1, kErr, name,
+                      frame.InHeader() ? "SelectAndReceive error. Data Length."
+                                       : "SelectAndReceive error. Data.");
+            return zrkplatform::TraceEnd(1, name, rc);
         }
-        if (got == 0) {
-            TraceText(1, kErr, name, "iWkReceiveLen is zero.");
-            return fail(IP_RCV_BAD_COUNT);
-        }
-        have += static_cast<size_t>(got);
-        for (size_t i = 0; i < have; ++i) {
-            if (header[i] == '\t') {
-                tab = i;
-                found = true;
-                break;
-            }
-            if (header[i] < '0' || header[i] > '9') {
-                TraceText(1, kErr, name, "cRcv_Data is not figure. %.*s", static_cast<int>(have),
-                          header);
-                return fail(IP_RCV_BAD_COUNT);
-            }
-        }
+        frame.Received(static_cast<size_t>(got));
     }
-    if (!found || tab == 0) {
-        TraceText(1, kErr, name, "CommaPosition is not correct. %.*s", static_cast<int>(have),
-                  header);
-        return fail(IP_RCV_BAD_COUNT);
+    if (!frame.Done()) {
+        TraceText(1, kErr, name, "%s", frame.Failure().c_str());
+        return zrkplatform::TraceEnd(1, name, frame.Code());
     }
-    if (tab == 10 && header[0] > '2') {
-        TraceText(1, kErr, name, "cRcv_num is not correct. %.*s", static_cast<int>(have), header);
-        return fail(IP_RCV_BAD_COUNT);
-    }
-    uint64_t count = 0;
-    for (size_t i = 0; i < tab; ++i) count = count * 10 + static_cast<uint64_t>(header[i] - '0');
-    if (count == 0 || count > kMaxCount) {
-        TraceText(1, kErr, name, "uiRcvNum is not correct. %u", static_cast<unsigned>(count));
-        return fail(IP_RCV_BAD_COUNT);
-    }
-
-    const size_t bodyLen = static_cast<size_t>(count);
-    char *data = static_cast<char *>(std::calloc(bodyLen + 1, 1));
-    if (data == nullptr) {
-        TraceText(1, kErr, name, "malloc error. %u", static_cast<unsigned>(bodyLen + 1));
-        return fail(IP_RCV_NOMEM);
-    }
-    size_t filled = have - tab - 1;
-    if (filled > bodyLen) filled = bodyLen;
-    std::memcpy(data, header + tab + 1, filled);
-    while (filled < bodyLen) {
-        int got = 0;
-        const size_t missing = bodyLen - filled;
-        int rc = SelectAndReceive(fd, waitSeconds, 0, static_cast<int>(missing), &got,
-                                  data + filled);
-        if (rc != IP_RCV_OK) {
-            TraceText(1, kErr, name, "SelectAndReceive error. Data.");
-            std::free(data);
-            return fail(rc);
-        }
-        if (got == 0) {
-            TraceText(1, kErr, name, "All data cannot be received. %d", static_cast<int>(missing));
-            std::free(data);
-            return fail(IP_RCV_SHORT);
-        }
-        filled += static_cast<size_t>(got);
-    }
-    *length = static_cast<int>(bodyLen);
-    *body = data;
+    size_t bodyLength = 0;
+    *body = frame.TakeBody(&bodyLength);
+    *length = static_cast<int>(bodyLength);
     return zrkplatform::TraceEnd(2, name, IP_RCV_OK);
 }
+
+// ---- the reply framing ------------------------------------------------------------
+
+namespace zrkip {
+
+ReplyFrame::~ReplyFrame() { std::free(pBody); }
+
+int ReplyFrame::Fail(int code, std::string text) {
+    iCode = code;
+    sFailure = std::move(text);
+    return iCode;
+}
+
+char *ReplyFrame::Space(size_t *room) {
+    *room = 0;
+    if (bDone || iCode != IP_RCV_OK) return nullptr;
+    if (!bCounted) {
+        *room = kHeaderRoom - uiHave;
+        return caHeader + uiHave;
+    }
+    if (uiFilled == uiCapacity && !Grow()) return nullptr;
+    *room = uiCapacity - uiFilled;
+    return pBody + uiFilled;
+}
+
+bool ReplyFrame::Grow() {
+    const size_t capacity = std::min(uiCount, std::max(uiCapacity * 2, kFirstBodyRoom));
+    char *grown = static_cast<char *>(std::realloc(pBody, capacity + 1));
+    if (grown == nullptr) {
+        Fail(IP_RCV_NOMEM, Format("malloc error. %u", static_cast<unsigned>(capacity + 1)));
+        return false;
+    }
+    pBody = grown;
+    uiCapacity = capacity;
+    return true;
+}
+
+int ReplyFrame::Received(size_t n) {
+    if (bDone || iCode != IP_RCV_OK) return iCode;
+    if (bCounted) {
+        if (n == 0) {
+            return Fail(IP_RCV_SHORT, Format("All data cannot be received. %d",
+                                             static_cast<int>(uiCount - uiFilled)));
+        }
+        return TakeBodyBytes(nullptr, n);
+    }
+    if (n == 0) return Fail(IP_RCV_BAD_COUNT, "iWkReceiveLen is zero.");
+    const size_t before = uiHave;
+    uiHave += n;
+    return ReadHeader(before);
+}
+
+// The header after bytes from before on arrived: the digits up to the TAB,
+// the count, and the body bytes that came with it.
+int ReplyFrame::ReadHeader(size_t before) {
+    const int shown = static_cast<int>(uiHave);
+    size_t tab = uiHave;
+    for (size_t i = before; i < uiHave && tab == uiHave; ++i) {
+        if (caHeader[i] == '\t') {
+            tab = i;
+        } else if (caHeader[i] < '0' || caHeader[i] > '9') {
+            return Fail(IP_RCV_BAD_COUNT, Format("cRcv_Data is not figure. %.*s", shown, caHeader));
+        }
+    }
+    if (tab == uiHave && uiHave < kHeaderRoom) return IP_RCV_OK;  // more digits to come
+    if (tab == uiHave || tab == 0) {
+        return Fail(IP_RCV_BAD_COUNT,
+                    Format("CommaPosition is not correct. %.*s", shown, caHeader));
+    }
+    if (tab == 10 && caHeader[0] > '2') {
+        return Fail(IP_RCV_BAD_COUNT, Format("cRcv_num is not correct. %.*s", shown, caHeader));
+    }
+    uint64_t count = 0;
+    for (size_t i = 0; i < tab; ++i) count = count * 10 + static_cast<uint64_t>(caHeader[i] - '0');
+    if (count == 0 || count > kReplyMax) {
+        return Fail(IP_RCV_BAD_COUNT,
+                    Format("uiRcvNum is not correct. %u", static_cast<unsigned>(count)));
+    }
+    bCounted = true;
+    uiCount = static_cast<size_t>(count);
+    if (!Grow()) return iCode;
+    const size_t extra = std::min(uiHave - tab - 1, uiCount);
+    return extra > 0 ? TakeBodyBytes(caHeader + tab + 1, extra) : IP_RCV_OK;
+}
+
+// n body bytes: copied from bytes, or already received in place (NULL).
+int ReplyFrame::TakeBodyBytes(const char *bytes, size_t n) {
+    if (bytes != nullptr) std::memcpy(pBody + uiFilled, bytes, n);
+    const void *nul = std::memchr(pBody + uiFilled, '\0', n);
+    if (nul != nullptr) {
+        return Fail(IP_RCV_BAD_COUNT,
+                    Format("Data has a NUL character. offset=%zu",
+                           static_cast<size_t>(static_cast<const char *>(nul) - pBody)));
+    }
+    uiFilled += n;
+    if (uiFilled == uiCount) {
+        pBody[uiCount] = '\0';
+        bDone = true;
+    }
+    return IP_RCV_OK;
+}
+
+char *ReplyFrame::TakeBody(size_t *length) {
+    *length = 0;
+    if (!bDone || pBody == nullptr) return nullptr;
+    char *body = pBody;
+    pBody = nullptr;
+    *length = uiCount;
+    return body;
+}
+
+// ---- who holds the service's port ------------------------------------------------
+
+namespace {
+
+// The address:port column of an end as the kernel writes it: the 32-bit
+// words of the address as they lie in memory, then the port, in upper-case
+// hex; in the IPv6 table the v4-mapped address.
+std::string EndColumn(TcpEnd end, bool mapped) {
+    if (!mapped) return Format("%08X:%04X", end.uiAddress, end.usPort);
+    return Format("%08X%08X%08X%08X:%04X", 0u, 0u, htonl(0xFFFFu), end.uiAddress, end.usPort);
+}
+
+constexpr std::string_view kEstablished = "01";  // TCP_ESTABLISHED
+constexpr std::string_view kSynReceived = "03";  // TCP_SYN_RECV, not accepted yet
+constexpr size_t kUidColumn = 7;  // after sl, the two ends, st, queues, timer, retransmits
+
+}  // namespace
+
+bool FindTcpOwner(std::string_view table, TcpEnd local, TcpEnd remote, uint32_t *uid) {
+    const std::string local4 = EndColumn(local, false);
+    const std::string remote4 = EndColumn(remote, false);
+    const std::string local6 = EndColumn(local, true);
+    const std::string remote6 = EndColumn(remote, true);
+    while (!table.empty()) {
+        const size_t end = std::min(table.find('\n'), table.size());
+        std::string_view line = table.substr(0, end);
+        table.remove_prefix(std::min(end + 1, table.size()));
+        std::string_view columns[kUidColumn + 1];
+        size_t count = 0;
+        while (count <= kUidColumn) {
+            const size_t start = line.find_first_not_of(" \t");
+            if (start == std::string_view::npos) break;
+            line.remove_prefix(start);
+            const size_t stop = std::min(line.find_first_of(" \t"), line.size());
+            columns[count++] = line.substr(0, stop);
+            line.remove_prefix(stop);
+        }
+        if (count <= kUidColumn) continue;
+        const bool v4 = columns[1] == local4 && columns[2] == remote4;
+        const bool v6 = columns[1] == local6 && columns[2] == remote6;
+        if (!v4 && !v6) continue;
+        if (columns[3] != kEstablished && columns[3] != kSynReceived) continue;
+        const std::string_view text = columns[kUidColumn];
+        uint32_t value = 0;
+        const auto [at, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+        if (error != std::errc() || at != text.data() + text.size()) return false;
+        *uid = value;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace zrkip
 
 // ---- request text ------------------------------------------------------------
 

@@ -5,7 +5,9 @@
  *
  * The service listens on 127.0.0.1 at the port of the property
  * ssh_port_number. Each request is one TCP connection: one request text out,
- * one framed reply back ("<count>\t<count bytes of body>"), then close.
+ * one framed reply back ("<count>\t<count bytes of body>"), then close. A
+ * listener that is neither root's nor the caller's is treated as no service
+ * (ZRK_ERR_NO_SERVICE) before anything is sent.
  *
  * Request text: seven fields separated by TAB, no terminator:
  *   count \t host \t port \t operation \t account \t password \t text
@@ -61,7 +63,7 @@ extern "C" {
 #define IP_RCV_TIMEOUT      1     /* the wait expired */
 #define IP_RCV_WAIT_FAILED  2     /* poll/select itself failed */
 #define IP_RCV_FAILED       3     /* recv failed */
-#define IP_RCV_BAD_COUNT    4     /* malformed count header */
+#define IP_RCV_BAD_COUNT    4     /* malformed count header, or a NUL in the body */
 #define IP_RCV_SHORT        5     /* the connection ended inside the body */
 #define IP_RCV_NOMEM        6     /* no memory for the body */
 
@@ -91,8 +93,10 @@ int ZRKIPProc(int type, const char *text, char **result, unsigned char *senseDat
 
 /* ---- client pieces --------------------------------------------------------- */
 
-/* Receive one framed reply: *body is count + 1 bytes, terminated, *length the
- * count. Returns an IP_RCV_ code; on failure *body is NULL and *length 0. */
+/* Receive one framed reply (zrkip::ReplyFrame) within one wait of
+ * waitSeconds + IP_WAIT_EXTRA seconds for the whole of it: *body is count + 1
+ * bytes, terminated, *length the count. Returns an IP_RCV_ code; on failure
+ * *body is NULL and *length 0. */
 int ReceiveData(int fd, uint32_t waitSeconds, int *length, char **body);
 /* Wait up to waitSeconds + IP_WAIT_EXTRA seconds and extraMicroseconds for
  * the socket to become readable, then receive once at most room bytes into
@@ -180,6 +184,84 @@ inline const char *Shown(const char *text) { return text != nullptr ? text : "NU
 
 // The 64-bit number of a high and a low half.
 inline uint64_t Join64(uint32_t high, uint32_t low) { return (uint64_t{high} << 32) | low; }
+
+// ---- the reply framing -----------------------------------------------------------
+
+// The largest reply body taken from the service. A count above it is refused
+// as a malformed count (IP_RCV_BAD_COUNT) before anything is allocated.
+constexpr size_t kReplyMax = 16u * 1024 * 1024;
+
+// The framing of one reply, "<count>\t<count bytes of body>", read from the
+// bytes as they arrive, with no I/O of its own: ReceiveData receives into
+// Space() and reports every receive to Received(); the fuzz target feeds it
+// from memory.
+//
+// The header is read into at most 11 bytes: decimal digits up to a TAB, a
+// count of 1 to kReplyMax (a 10-digit count beginning above '2' is refused
+// before it is converted); the header bytes after the TAB are the first body
+// bytes. The body buffer grows as the bytes arrive, never ahead of them to
+// the announced count. A NUL inside the body is a broken reply
+// (IP_RCV_BAD_COUNT), as the caller could not tell the text from its end.
+class ReplyFrame {
+public:
+    ReplyFrame() = default;
+    ~ReplyFrame();
+    ReplyFrame(const ReplyFrame &) = delete;
+    ReplyFrame &operator=(const ReplyFrame &) = delete;
+
+    // Where the next received bytes go, *room how many are wanted (never 0);
+    // NULL when nothing more is wanted: the reply is whole (Done), broken, or
+    // its body could not grow (Code() IP_RCV_NOMEM).
+    char *Space(size_t *room);
+    // n bytes (at most the room given) were received into Space(); 0 means
+    // the service closed the connection. Returns Code().
+    int Received(size_t n);
+    // IP_RCV_OK while the reply is incomplete and when it is whole; else
+    // IP_RCV_BAD_COUNT, IP_RCV_SHORT or IP_RCV_NOMEM, and Failure() says why
+    // in the words of the receive trace.
+    int Code() const { return iCode; }
+    const std::string &Failure() const { return sFailure; }
+    bool Done() const { return bDone; }
+    // Whether the count header is still being read.
+    bool InHeader() const { return !bCounted; }
+    // The whole body, terminated, handed to the caller (who frees it), and
+    // its length; NULL unless Done().
+    char *TakeBody(size_t *length);
+
+private:
+    int Fail(int code, std::string text);
+    int ReadHeader(size_t before);
+    int TakeBodyBytes(const char *bytes, size_t n);
+    bool Grow();
+
+    char caHeader[12] = {};     // the count header as received (11 bytes at most)
+    size_t uiHave = 0;          // header bytes received
+    bool bCounted = false;      // the header is read and uiCount known
+    size_t uiCount = 0;         // body length announced by the header
+    char *pBody = nullptr;      // body bytes received so far (malloc'd)
+    size_t uiCapacity = 0;      // body bytes pBody holds, the terminator not counted
+    size_t uiFilled = 0;        // body bytes received
+    bool bDone = false;         // all uiCount body bytes are in
+    int iCode = IP_RCV_OK;      // IP_RCV_ code of the failure, OK while none
+    std::string sFailure;       // trace text of the failure
+};
+
+// ---- who holds the service's port -------------------------------------------------
+
+// One end of a TCP connection over IPv4: the address as a sockaddr_in holds
+// it (network byte order) and the port in host byte order.
+struct TcpEnd {
+    uint32_t uiAddress;  // IPv4 address, network byte order
+    uint16_t usPort;     // port, host byte order
+};
+
+// The owner of one socket in the text of /proc/net/tcp or /proc/net/tcp6:
+// the entry whose local address is local and whose remote address is remote
+// (in tcp6 through their v4-mapped form ::ffff:a.b.c.d), in the state
+// established or, before the accept, the handshake's received SYN; an
+// accepted socket carries its listener's owner. true with *uid the entry's
+// uid column; false when no such entry is there, or its uid is not a number.
+bool FindTcpOwner(std::string_view table, TcpEnd local, TcpEnd remote, uint32_t *uid);
 
 // ---- numbers of a reply -------------------------------------------------------
 

@@ -2,7 +2,7 @@
 // with one result row per session: the concurrent KZP start (first, middle
 // and last phase, or a restart) and the multi-session stop, suspend, resume
 // and change.
-#include "ipaction.h"
+#include "ipmulti.h"
 
 #include "platform.h"
 
@@ -275,12 +275,41 @@ int MultiBody(const char *name, const char *ipAddress, const char *user, int opt
     const std::string text = head + " -session-id " + list;
     Reply reply;
     if (reply.Run(ipAddress, user, text) != 0) return -1;
+    return ReadMultiReply(name, reply, count, table);
+}
+
+}  // namespace
+
+int zrkip::ReadConcReply(const char *name, const Reply &reply, int phase, bool restart,
+                         uint32_t *concId, uint32_t *rowCount, CliConcStartResult **rows) {
+    const bool hasRows = restart || phase == 2;
+    if (hasRows) {
+        *rows = nullptr;
+        *rowCount = 0;
+    }
+    if (reply.CheckStatus() != 0) return -1;
+    if (!restart && phase == 1) return 0;
+    if (reply.Line(2) == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+    if (!hasRows) {
+        uint32_t id = 0;
+        if (zrkip::ReadHex32(reply.Line(2), &id) != 0) return -1;
+        *concId = id;
+        return 0;
+    }
+    if (ReadConcRows(name, reply, restart, rowCount, rows) != 0) {
+        *rows = nullptr;
+        *rowCount = 0;
+        return -1;
+    }
+    return 0;
+}
+
+int zrkip::ReadMultiReply(const char *name, const Reply &reply, int count,
+                          CliMultiSessionResult *table) {
     if (reply.CheckStatus() != 0) return -1;
     if (reply.Line(2) == nullptr) return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
     return ReadMultiRows(name, reply, count, table);
 }
-
-}  // namespace
 
 extern "C" int StartCopyConcurrentKzp(const char *ipAddress, const char *user, int count,
                                       const int *sessionIds, int phase, uint32_t *concId,
@@ -304,21 +333,7 @@ extern "C" int StartCopyConcurrentKzp(const char *ipAddress, const char *user, i
     }
     Reply reply;
     if (reply.Run(ipAddress, user, command) != 0) return TraceEnd(1, kName, -1);
-    if (reply.CheckStatus() != 0) return TraceEnd(1, kName, -1);
-    if (!restart && phase == 1) return TraceEnd(1, kName, 0);
-    if (reply.Line(2) == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_REPLY_INCOMPLETE));
-    if (!restart && phase == 0) {
-        uint32_t id = 0;
-        if (zrkip::ReadHex32(reply.Line(2), &id) != 0) return TraceEnd(1, kName, -1);
-        *concId = id;
-        return TraceEnd(1, kName, 0);
-    }
-    if (ReadConcRows(kName, reply, restart, rowCount, rows) != 0) {
-        *rows = nullptr;
-        *rowCount = 0;
-        return TraceEnd(1, kName, -1);
-    }
-    return TraceEnd(1, kName, 0);
+    return TraceEnd(1, kName, ReadConcReply(kName, reply, phase, restart, concId, rowCount, rows));
 }
 
 extern "C" int VastrelCli4MultiOpt(const char *ipAddress, const char *user, int option,

@@ -141,6 +141,13 @@ int Connect(int fd, const struct sockaddr *address, unsigned length) {
     return 0;
 }
 
+int GetSockName(int fd, struct sockaddr *address, unsigned *length) {
+    socklen_t room = *length;
+    const int rc = ::getsockname(fd, address, &room);
+    if (rc == 0) *length = room;
+    return rc;
+}
+
 ssize_t Send(int fd, const void *data, size_t length, int flags) {
     return Retry([&] { return ::send(fd, data, length, flags); });
 }

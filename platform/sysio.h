@@ -50,6 +50,8 @@ int Unlink(const char *path);
 /* connect(2): an interrupted connect goes on in the background, so it is
  * waited for with poll instead of being started again. */
 int Connect(int fd, const struct sockaddr *address, unsigned length);
+/* getsockname(2); *length is the room at address, then the length used. */
+int GetSockName(int fd, struct sockaddr *address, unsigned *length);
 /* send(2) and recv(2). */
 ssize_t Send(int fd, const void *data, size_t length, int flags);
 ssize_t Recv(int fd, void *data, size_t length, int flags);

@@ -33,9 +33,9 @@ using namespace std::chrono_literals;
 
 // What the stand-in does with one connection after reading the request.
 struct Step {
-    enum Kind { Reply, Reset, Hang } kind = Reply;
-    std::string bytes;      // raw bytes sent back (framing included) for Reply
-    int delayMs = 0;        // pause before answering
+    enum Kind { Reply, Reset, Hang, Trickle } kind = Reply;
+    std::string bytes;      // raw bytes sent back (framing included), Reset aside
+    int delayMs = 0;        // pause before answering; for Trickle, before every byte
 };
 
 Step framed(const std::string &body) {
@@ -68,11 +68,19 @@ private:
             linger l {1, 0};
             ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
         } else if (step.kind == Step::Hang) {
-            // Hold the connection until the client gives up.
+            // Send what there is, then hold the connection until the client
+            // gives up.
+            ::send(fd, step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL);
             char c;
             while (!stop_) {
                 pollfd q {fd, POLLIN, 0};
                 if (::poll(&q, 1, 50) > 0 && ::recv(fd, &c, 1, 0) <= 0) break;
+            }
+        } else if (step.kind == Step::Trickle) {
+            // One byte at a time until all are sent or the client is gone.
+            for (size_t i = 0; i < step.bytes.size() && !stop_; ++i) {
+                if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.delayMs));
+                if (::send(fd, step.bytes.data() + i, 1, MSG_NOSIGNAL) != 1) break;
             }
         } else if (!step.bytes.empty()) {
             ::send(fd, step.bytes.data(), step.bytes.size(), MSG_NOSIGNAL);
@@ -272,12 +280,14 @@ TEST(IpLink, LoginNeedsExactlyTrue) {
     }
 }
 
+// A body with a NUL inside is a broken reply, so the log-in fails as a
+// receive failure before its answer is judged.
 TEST(IpLink, LoginWithATrueFollowedByANulIsRefused) {
     zrktest::InstallRoot root;
     StandIn service({raw(std::string("5\ttrue\0", 7))});
     usePort(root, service.port());
     EXPECT_EQ(ZRKIPLogIn("10.0.0.5", "admin", "pw", 0, nullptr), -1);
-    EXPECT_EQ(ZRKerrno, 1904);
+    EXPECT_EQ(ZRKerrno, 1905);
 }
 
 TEST(IpLink, ProcErrorBodyFailsAndHandsNothingBack) {
@@ -396,6 +406,11 @@ TEST(IpLink, MalformedRepliesGive1905) {
     const std::string cases[] = {
         "0\t", "12345678901", "3000000000\t", "2147483648\t", "5\tabc", "\tabc", "1a\tb",
         "", "10\t", "abc",
+        // announced beyond the largest reply taken
+        "2147483647\t", "16777217\tabc",
+        // a NUL inside the announced body: among the header's bytes, later, last
+        std::string("5\tab\0de", 8), "12\t0123456789" + std::string("\0b", 2),
+        std::string("3\tab\0", 6),
     };
     for (const std::string &bytes : cases) {
         zrktest::InstallRoot root;
@@ -552,6 +567,38 @@ TEST(IpLink, ReceiveTimeOutWithTheShortestWait) {
     // One second of wait plus the ten that every wait adds.
     EXPECT_GE(elapsed, 10900ms);
     EXPECT_LT(elapsed, 20s);
+}
+
+// How long a "proc" command takes to fail with 1905 (and no reply) against
+// a stand-in that answers with step, with the shortest receive wait (1 + 10
+// seconds).
+std::chrono::steady_clock::duration TimeToFail(const Step &step) {
+    zrktest::InstallRoot root;
+    StandIn service({step});
+    setConnection(root, "ssh_port_number=" + std::to_string(service.port()) +
+                            "\nssh_timeout=1\nssh_loop=1\n");
+    const auto start = std::chrono::steady_clock::now();
+    char *reply = nullptr;
+    EXPECT_EQ(IPExecVastrelCLI("10.0.0.5", nullptr, 0, "show x", &reply), -1);
+    EXPECT_EQ(ZRKerrno, ZRK_ERR_RECEIVE);
+    EXPECT_EQ(reply, nullptr);
+    return std::chrono::steady_clock::now() - start;
+}
+
+// The wait covers the whole reply once: a service that sends a byte every
+// 400 ms (43 bytes, more than 16 s) is cut off when the wait is over, not
+// held for as long as it keeps sending.
+TEST(IpLink, TrickledReplyEndsAtTheWait) {
+    const auto elapsed = TimeToFail(Step {Step::Trickle, "40\t" + std::string(40, 'x'), 400});
+    EXPECT_GE(elapsed, 10900ms);
+    EXPECT_LT(elapsed, 14s);
+}
+
+// An announced size beyond the cap is refused at once, without waiting for
+// (or making room for) the bytes it announces; the stand-in keeps the
+// connection open after 64 of them.
+TEST(IpLink, HugeAnnouncedReplyIsRefusedAtOnce) {
+    EXPECT_LT(TimeToFail(Step {Step::Hang, "2147483647\t" + std::string(64, 'x'), 0}), 5s);
 }
 
 TEST(IpLink, DelayedReplyWithinTheWaitIsReceived) {
