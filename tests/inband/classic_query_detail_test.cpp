@@ -213,4 +213,52 @@ TEST_F(ClassicQueryDetail, ADetailListEntryNeedsVolumeRoleOne) {
     EXPECT_EQ(ZRKerrno, ZRK_ERR_NO_SESSION);
 }
 
+// Without a detail list the identifier list of the KZP family is searched
+// before that of the VZ family; every way out writes its end line.
+TEST_F(ClassicQueryDetail, IdentifierListsInOrderAndTheLogLines) {
+    // The log settings are read once, at the first line of the process.
+    setenv("WXAPI_LOG_FLAG", "1F", 1);
+    struct Case {
+        const char *what;
+        std::string clause;
+        unsigned int option;
+        COPY_REQ request;
+        int failPage; // a TRAVO IN page refused once, or 0
+        std::string pages; // the session pages read, in order (a list: its head, then the whole)
+        const char *line;  // in the log
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"KZP in the first list",   kPagedIdLists,    0, Request("BOX-A1", 10, 11), 0, "15 15 44", "TVC Detail Information"},
+        {"VZ in the second list",   kPagedIdLists,    0, Request("BOX-A1", 6, 7),   0, "15 15 19 19 44", "QueryDetail OK end [/dev/sdb]"},
+        {"through the detail list", "profile=paged",  0, Request("BOX-A1", 6, 7),   0, "19 43", " tpTvcDetail(TVC_DETAIL_INFO) ["},
+        {"no session",              kPagedIdLists,    0, Request("BOX-A1", 5, 6),   0, "15 15 19 19", "QueryDetail Err end [/dev/sdb]"},
+        {"VZ page refused",         "profile=idlist", ZRK_OPT_SESSION_ID, ById(4), 0x1A, "1a", "QueryDetai Err end [/dev/sdb]"},
+        {"KZP page refused",        "profile=idlist", ZRK_OPT_SESSION_ID, ById(8), 0x04, "1a 04", "QueryDetai Err end [/dev/sdb]"},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Reload(Arrays(c.clause) + kSessions);
+        const size_t before = root.logText().size();
+        if (c.failPage != 0) sim.injectSenseOnPage(c.failPage, 1, 5, 0x24, 0, kDisk);
+        TVC_DETAIL_INFO out;
+        EXPECT_EQ(Query(c.option, c.request, &out), c.failPage == 0 && c.pages != "15 15 19 19" ? 0 : -1);
+        std::string pages;
+        for (const zrksim::CdbRecord &r : sim.cdbLog()) {
+            if (r.cdb[0] != ZRK_OP_TRAVO_IN) continue;
+            const int page = r.cdb[2];
+            if (page == 0x00 || page == 0x05 || page == 0x09 || page == 0x20) continue;
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%02x", page);
+            pages += (pages.empty() ? "" : " ") + std::string(hex);
+        }
+        EXPECT_EQ(pages, c.pages);
+        const std::string log = root.logText().substr(before);
+        EXPECT_NE(log.find("QueryDetail in [/dev/sdb]"), std::string::npos) << log;
+        EXPECT_NE(log.find(c.line), std::string::npos) << log;
+    }
+    unsetenv("WXAPI_LOG_FLAG");
+}
+
 }  // namespace
