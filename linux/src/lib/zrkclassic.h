@@ -130,6 +130,17 @@ void MakeChgPrmFromDetail(unsigned char code, unsigned int optionFlag,
 void MakePrmFromDetail(unsigned char code, unsigned char copyKind, const COPY_REQ *request,
                        const RVZ_DETAIL_INFO *detail, TVC_EXEC *list);
 
+/* ---- the detail query ---------------------------------------------------------- */
+
+/* The one session of any copy kind that request describes, or with
+ * ZRK_OPT_SESSION_ID in optionFlag the one its identifier (bytes 80-81)
+ * names, as a page-based detail record: page 0x44 when the array answers it
+ * (by identifier, else through the detail list or the identifier lists of
+ * pages 0x15 and 0x19), else the classic VZ and KZP pages. 0, or -1 with
+ * ZRKerrno set (ZRK_ERR_NO_SESSION when no session matches). */
+int QueryDetail(const char *volume, unsigned int optionFlag, const COPY_REQ *request,
+                TVC_DETAIL_INFO *detail);
+
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */

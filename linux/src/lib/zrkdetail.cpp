@@ -60,7 +60,6 @@ RVZ_DETAIL_INFO EncodeClassicDetail(const ClassicDetail &in) {
 
 namespace {
 
-constexpr uint8_t kModeQuick = 0x20;   // KZP mode byte: QuickKZP
 constexpr uint8_t kModeSnap = 0x40;    // KZP mode byte: SnapKZP
 constexpr uint8_t kModeMonitor = 0xC0; // KZP mode byte: monitor session
 constexpr uint8_t kCopyKindMonitor = 3;

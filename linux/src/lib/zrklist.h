@@ -369,6 +369,9 @@ unsigned char FamilyListPage(const CopySupport &support, bool vz);
 
 /* ---- classic detail records --------------------------------------------------- */
 
+/* The QuickKZP bit of the KZP mode byte (byte 5 of RKZP_DETAIL_INFO). */
+constexpr uint8_t kModeQuick = 0x20;
+
 struct ClassicDetail {
     uint16_t uhSessionId;        /* session identifier */
     uint16_t uhPartnerId;        /* partner session identifier */
