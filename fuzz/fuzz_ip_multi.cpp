@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -26,14 +25,6 @@ namespace {
 
 void Check(bool ok) {
     if (!ok) std::abort();
-}
-
-// The catalogue that the judgement of a failed status reads, in the private
-// installation root.
-void InstallCatalogue() {
-    const zrkfuzz::InstallRoot &root = zrkfuzz::InstallRoot::Get();
-    std::ifstream in(std::string(ZRK_SOURCE_DIR) + "/data/.zrk_errinf_wxapi", std::ios::binary);
-    std::ofstream(root.Bin(".zrk_errinf_wxapi"), std::ios::binary) << in.rdbuf();
 }
 
 // The reply of a multi-session command for count sessions.
@@ -80,7 +71,8 @@ void ConcurrentStart(const zrkip::Reply &reply, int phase, bool restart) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    InstallCatalogue();
+    // The catalogue the error mapping reads.
+    zrkfuzz::InstallRoot::Get().InstallCatalogue(".zrk_errinf_wxapi");
     return 0;
 }
 

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -20,13 +19,6 @@ namespace {
 
 void Check(bool ok) {
     if (!ok) std::abort();
-}
-
-// The catalogue the error mapping reads, in the private installation root.
-void InstallCatalogue() {
-    const zrkfuzz::InstallRoot &root = zrkfuzz::InstallRoot::Get();
-    std::ifstream in(std::string(ZRK_SOURCE_DIR) + "/data/.zrk_errinf_wxapi", std::ios::binary);
-    std::ofstream(root.Bin(".zrk_errinf_wxapi"), std::ios::binary) << in.rdbuf();
 }
 
 std::vector<std::string> Fields(const std::string &text) {
@@ -45,7 +37,8 @@ std::vector<std::string> Fields(const std::string &text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-    InstallCatalogue();
+    // The catalogue the error mapping reads.
+    zrkfuzz::InstallRoot::Get().InstallCatalogue(".zrk_errinf_wxapi");
     return 0;
 }
 

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 namespace zrkfuzz {
@@ -28,6 +29,13 @@ public:
     const std::string &Root() const { return sRoot; }
     std::string Etc(const std::string &name) const { return sRoot + "/etc/" + name; }
     std::string Bin(const std::string &name) const { return sRoot + "/bin/" + name; }
+
+    // Copies a catalogue the product ships (".zrk_errinf_wxapi",
+    // ".zrk_errinf_velk") into the root's bin folder.
+    void InstallCatalogue(const char *name) const {
+        std::ifstream in(std::string(ZRK_SOURCE_DIR) + "/data/" + name, std::ios::binary);
+        std::ofstream(Bin(name), std::ios::binary) << in.rdbuf();
+    }
 
 private:
     InstallRoot() {

@@ -3,6 +3,7 @@
 
 #include "fuzz_file.h"
 #include "fuzz_host.h"
+#include "fuzz_root.h"
 #include "zrkcmulti.h"
 #include "zrkframe.h"
 #include "zrktvc.h"
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -222,30 +222,24 @@ int Run(const uint8_t *data, size_t size, Driver driver) {
     return 0;
 }
 
+// A detail list the caller holds: the next record's bytes, as whole entries.
+std::vector<DETAIL_LIST_INFO> TakeDetailList() {
+    std::string_view bytes;
+    zrkfuzz::host::TakePayload(&bytes);
+    std::vector<DETAIL_LIST_INFO> list(bytes.size() / sizeof(DETAIL_LIST_INFO));
+    if (!list.empty()) std::memcpy(list.data(), bytes.data(), list.size() * sizeof(DETAIL_LIST_INFO));
+    return list;
+}
+
 void PrepareInstallRoot() {
     static bool done = false;
     if (done) return;
     done = true;
-    const std::string root = MakeScratchDir("zrkfuzz_inband");
-    if (mkdir((root + "/bin").c_str(), 0700) != 0 || mkdir((root + "/etc").c_str(), 0700) != 0)
-        std::abort();
-    std::ofstream(root + "/bin/.zrkc_install.sys") << "zrkc_etcdir=" << root << "/etc\n";
-    for (const char *name : {".zrk_errinf_wxapi", ".zrk_errinf_velk"}) {
-        std::ifstream in(std::string(ZRK_SOURCE_DIR) + "/data/" + name, std::ios::binary);
-        std::ofstream(root + "/bin/" + name, std::ios::binary) << in.rdbuf();
-    }
-    setenv("QRVNZRKC_PATH", root.c_str(), 1);
+    const InstallRoot &root = InstallRoot::Get();
+    root.InstallCatalogue(".zrk_errinf_wxapi");
+    root.InstallCatalogue(".zrk_errinf_velk");
     unsetenv("WXAPI_LOG_FLAG");
     unsetenv("WXAPI_RPART_FLAG");
-    static const std::string kept = root;
-    std::atexit([] {
-        for (const char *name : {"/bin/.zrkc_install.sys", "/bin/.zrk_errinf_wxapi",
-                                 "/bin/.zrk_errinf_velk"})
-            unlink((kept + name).c_str());
-        rmdir((kept + "/bin").c_str());
-        rmdir((kept + "/etc").c_str());
-        rmdir(kept.c_str());
-    });
 }
 
 // ---- session queries and SnapKZP+ pages (public functions) -----------------------------
@@ -327,11 +321,8 @@ void DriveQuery(const Selector &s) {
     }
     default: {
         // A detail list the caller holds: the next record's bytes.
-        std::string_view bytes;
-        zrkfuzz::host::TakePayload(&bytes);
-        const size_t count = bytes.size() / sizeof(DETAIL_LIST_INFO);
-        std::vector<DETAIL_LIST_INFO> list(count);
-        if (count > 0) std::memcpy(list.data(), bytes.data(), count * sizeof(DETAIL_LIST_INFO));
+        std::vector<DETAIL_LIST_INFO> list = TakeDetailList();
+        const size_t count = list.size();
         TVC_DETAIL_INFO out{};
         uint32_t kind = 0;
         const int rc = ZRKLVQueryDetailfromList(s.ucArg % 3, static_cast<uint32_t>(count),
@@ -529,11 +520,8 @@ void DriveLists(const Selector &s) {
     }
     default: {
         // The classic search of a detail list the caller holds: the next record's bytes.
-        std::string_view bytes;
-        zrkfuzz::host::TakePayload(&bytes);
-        const size_t count = bytes.size() / sizeof(DETAIL_LIST_INFO);
-        std::vector<DETAIL_LIST_INFO> list(count);
-        if (count > 0) std::memcpy(list.data(), bytes.data(), count * sizeof(DETAIL_LIST_INFO));
+        std::vector<DETAIL_LIST_INFO> list = TakeDetailList();
+        const size_t count = list.size();
         DETAIL_LIST_INFO entry{};
         CheckEngine("QueryDetailfromList",
                     QueryDetailfromList(static_cast<int>(count), list.data(), s.ucVariant % 3,
