@@ -71,18 +71,6 @@ ssize_t Write(int fd, const void *data, size_t length) {
     return Retry([&] { return ::write(fd, data, length); });
 }
 
-ssize_t ReadFull(int fd, void *data, size_t length) {
-    auto *p = static_cast<char *>(data);
-    size_t got = 0;
-    while (got < length) {
-        const ssize_t n = Read(fd, p + got, length - got);
-        if (n < 0) return -1;
-        if (n == 0) break;
-        got += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(got);
-}
-
 int WriteAll(int fd, const void *data, size_t length, off_t offset) {
     const auto *p = static_cast<const char *>(data);
     while (length > 0) {

@@ -4,7 +4,7 @@
  * its own wrappers for the calls it stands for) goes through these, so that a
  * fault test can fail any of them.
  *
- * Each behaves as the call it wraps: -1 (or MAP_FAILED) and errno on failure,
+ * Each behaves as the call it wraps: -1 and errno on failure,
  * with EINTR never returned.
  */
 #ifndef ZRK_SYSIO_H
@@ -32,8 +32,6 @@ int OpenNoFollowAt(int dirFd, const char *path, int flags, mode_t mode);
 /* read(2) and write(2), one call each (short counts are the caller's). */
 ssize_t Read(int fd, void *data, size_t length);
 ssize_t Write(int fd, const void *data, size_t length);
-/* Reads until length bytes or end of file: the count read, or -1. */
-ssize_t ReadFull(int fd, void *data, size_t length);
 /* Writes every byte (pwrite at offset, or write when offset is -1): 0, or
  * the errno of the failure (EIO for a write that makes no progress). */
 int WriteAll(int fd, const void *data, size_t length, off_t offset = -1);
