@@ -398,6 +398,16 @@ typedef struct VOLUME_INFO_RECORD_LV {
     VOL_INFO_EX VolInfoEx;             /* extra information */
 } VOLUME_INFO_RECORD_LV;
 
+/* Classic volume information (316 bytes; the integers in host order). */
+typedef struct VOLUME_INFO_RECORD {
+    unsigned char BoxID[ZRK_BOXID_LEN]; /* array owning the volume */
+    uint32_t uiOlu;                    /* OLU */
+    uint32_t uiExtent;                 /* volume start block */
+    uint32_t uiSize;                   /* size in blocks */
+    VOL_INFO VolInfo;                  /* volume-information area */
+    VOL_INFO_EX VolInfoEx;             /* extra information */
+} VOLUME_INFO_RECORD;
+
 #ifdef __cplusplus
 static_assert(sizeof(DETAIL_LIST_INFO) == 160, "DETAIL_LIST_INFO layout");
 static_assert(offsetof(DETAIL_LIST_INFO, ucaLapseTime) == 12, "DETAIL_LIST_INFO layout");
@@ -449,6 +459,11 @@ static_assert(offsetof(VOLUME_INFO_RECORD_LV, uiOlu) == 40, "VOLUME_INFO_RECORD_
 static_assert(offsetof(VOLUME_INFO_RECORD_LV, uiSize_low) == 56, "VOLUME_INFO_RECORD_LV layout");
 static_assert(offsetof(VOLUME_INFO_RECORD_LV, VolInfo) == 60, "VOLUME_INFO_RECORD_LV layout");
 static_assert(offsetof(VOLUME_INFO_RECORD_LV, VolInfoEx) == 316, "VOLUME_INFO_RECORD_LV layout");
+static_assert(sizeof(VOLUME_INFO_RECORD) == 316, "VOLUME_INFO_RECORD layout");
+static_assert(offsetof(VOLUME_INFO_RECORD, uiOlu) == 40, "VOLUME_INFO_RECORD layout");
+static_assert(offsetof(VOLUME_INFO_RECORD, uiSize) == 48, "VOLUME_INFO_RECORD layout");
+static_assert(offsetof(VOLUME_INFO_RECORD, VolInfo) == 52, "VOLUME_INFO_RECORD layout");
+static_assert(offsetof(VOLUME_INFO_RECORD, VolInfoEx) == 308, "VOLUME_INFO_RECORD layout");
 #endif
 
 /* ------------------------------------------------------------------------ */
@@ -525,6 +540,121 @@ static_assert(offsetof(CONC_SUS_PAIR, DstBoxID) == 52, "CONC_SUS_PAIR layout");
 static_assert(offsetof(CONC_SUS_PAIR, DstOlu) == 92, "CONC_SUS_PAIR layout");
 static_assert(offsetof(CONC_SUS_PAIR, DstExtent) == 96, "CONC_SUS_PAIR layout");
 #endif
+
+/* ------------------------------------------------------------------------ */
+/* In-band: the classic family (ZRK), 32-bit extents and sizes              */
+/* ------------------------------------------------------------------------ */
+
+/* The pair of a classic function: source and destination array (40-byte
+ * BoxIDs), OLU, start block and size in blocks, and the copy interval. With
+ * option 0x4 the session is addressed by its identifier, given in SrcOlu.
+ * Every function returns 0, or -1 with the reason in ZRKerrno (the volume
+ * information functions return 1 on success); SenseData (256 bytes, may be
+ * null) receives the sense data of a failed command. */
+#define ZRK_PAIR_PARAMS                                                                    \
+    const char *SrcBoxID, uint32_t SrcOlu, uint32_t SrcExtent, uint32_t SrcSize,           \
+        const char *DstBoxID, uint32_t DstOlu, uint32_t DstExtent, uint32_t CopyInterval
+
+/* Volume information: BoxID (40 bytes), OLU, start block, size, VOL_INFO
+ * (256 bytes) and for the Ex form VOL_INFO_EX (8 bytes). ExtentCnt and
+ * OptionFlag must be 0. */
+int ZRKGetVolumeInfo(const char *LogicalVol, uint32_t ExtentCnt, uint32_t OptionFlag,
+                     char *BoxID, uint32_t *Olu, uint32_t *Extent, uint32_t *Size,
+                     unsigned char *VolInfo, unsigned char *SenseData);
+int ZRKGetVolumeInfoEx(const char *LogicalVol, uint32_t ExtentCnt, uint32_t OptionFlag,
+                       char *BoxID, uint32_t *Olu, uint32_t *Extent, uint32_t *Size,
+                       unsigned char *VolInfo, unsigned char *VolInfoEx,
+                       unsigned char *SenseData);
+/* The array's BoxID and its LU mapping list (1024 bytes). */
+int ZRKGetVolumeList(const char *LogicalVol, uint32_t OptionFlag, char *BoxID,
+                     unsigned char *List, unsigned char *SenseData);
+/* The volume's LU information page (256 bytes). */
+int ZRKGetVolumeConstInfo(const char *LogicalVol, uint32_t OptionFlag, unsigned char *Info,
+                          unsigned char *SenseData);
+/* REMOTE_BOXID_LIST: 3120 bytes, 12336 on the QM family. */
+int ZRKGetRemoteBoxIDList(const char *LogicalVol, uint32_t OptionFlag, unsigned char *List,
+                          unsigned char *SenseData);
+
+/* VZ and RVZ. Options: start 0x20 synchronous, 0x40 skip, 0x100 automatic
+ * split (with 0x20), 0x200 manual recovery, 0x400 stack, 0x800 consistency
+ * (RVZ only); stop 0x2 force, 0x4; suspend 0x2 force (RVZ), 0x4; resume 0x4,
+ * 0x80 remain mode (RVZ); change 0x4 and the new mode, or 0x1000 reverse. */
+int ZRKStartVZ(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+               unsigned char *SenseData);
+int ZRKStopVZ(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+              unsigned char *SenseData);
+int ZRKSuspendVZ(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+                 unsigned char *SenseData);
+int ZRKResumeVZ(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+                unsigned char *SenseData);
+int ZRKChangeVZ(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+                unsigned char *SenseData);
+int ZRKQueryVZ(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag, uint32_t *Status,
+               uint32_t *Phase, uint32_t *CopiedBlock, unsigned char *SenseData);
+/* The classic detail record (152 bytes) in a cleared 256-byte Detail. */
+int ZRKQueryVZDetail(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+                     unsigned char *Detail, unsigned char *SenseData);
+int ZRKQueryVZSession(const char *LogicalVol, uint32_t SessionID, uint32_t OptionFlag,
+                      unsigned char *Detail, unsigned char *SenseData);
+/* The VZ-family session identifier list (header and 16-byte entries). */
+int ZRKListVZ(const char *LogicalVol, uint32_t OptionFlag, unsigned char *List,
+              unsigned char *SenseData);
+/* One concurrent suspend of Count sessions; Result: 4 bytes per pair. */
+int ZRKMultiSuspendVZ(const char *LogicalVol, const CONC_SUS_PAIR *Pairs, uint32_t Count,
+                      uint32_t OptionFlag, unsigned char *Result, unsigned char *SenseData);
+/* VZ_STATUS_LIST: 8-byte header (entry count in bytes 2-3), 8-byte entries. */
+int ZRKStatusListVZ(const char *LogicalVol, uint32_t OptionFlag, unsigned char *List,
+                    unsigned char *SenseData);
+/* RVZ buffers: the list (the two counts first), and a buffer's setting. */
+int ZRKRVZBuffInfo(const char *LogicalVol, unsigned char *List, unsigned char *SenseData);
+int ZRKRVZBuffSet(const char *LogicalVol, const RVZ_BUFF_SET_REQ *Request,
+                  unsigned char *SenseData);
+
+/* KZP, remote KZP, QuickKZP (Diff), SnapKZP (the copy interval of the start
+ * and stop functions is not used). Options: KZP stop 0x2 force (remote),
+ * 0x4; QuickKZP start 0x2000 restart; QuickKZP stop 0x4 and exactly one of
+ * 0x2 and 0x4000; SnapKZP 0x8000 copy monitor session, stop 0x4. */
+int ZRKStartKZP(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+                unsigned char *SenseData);
+int ZRKStopKZP(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+               unsigned char *SenseData);
+int ZRKQueryKZP(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag, uint32_t *Status,
+                uint32_t *CopiedBlock, uint32_t *LapseTime, unsigned char *SenseData);
+int ZRKListKZP(const char *LogicalVol, uint32_t OptionFlag, unsigned char *List,
+               unsigned char *SenseData);
+/* 152 bytes of Detail; the rest of the area stays as it was. */
+int ZRKQueryKZPSession(const char *LogicalVol, uint32_t SessionID, uint32_t OptionFlag,
+                       unsigned char *Detail, unsigned char *SenseData);
+int ZRKQueryKZPDetail(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+                      unsigned char *Detail, unsigned char *SenseData);
+int ZRKStartDiffKZP(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+                    unsigned char *SenseData);
+int ZRKStopDiffKZP(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+                   unsigned char *SenseData);
+int ZRKStartSnapKZP(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+                    unsigned char *SenseData);
+int ZRKStopSnapKZP(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+                   unsigned char *SenseData);
+/* The session of a pair, any copy kind, as TVC_DETAIL_INFO: min(Length, 256)
+ * bytes of Detail. */
+int ZRKQueryDetail(const char *LogicalVol, ZRK_PAIR_PARAMS, uint32_t OptionFlag,
+                   uint32_t Length, unsigned char *Detail, unsigned char *SenseData);
+
+/* Snap data volumes and OLUs (SrcOlu below 0x10000). */
+int ZRKSnapDataVolInit(const char *LogicalVol, uint32_t SrcOlu, unsigned char *SenseData);
+/* OLU_STATUS, 56 bytes. */
+int ZRKGetOLUStatus(const char *LogicalVol, uint32_t SrcOlu, unsigned char *Status,
+                    unsigned char *SenseData);
+/* Session and buffer counts of the array (256 bytes). */
+int ZRKGetCountInfo(const char *LogicalVol, unsigned char *Info, unsigned char *SenseData);
+/* Every session of the volume's detail list; OptionFlag 0, 0x80000 (with
+ * 0x400000 or not), 0x400000, 0x800000 or 0x1000000. */
+int ZRKGetDetailList(const char *LogicalVol, uint32_t OptionFlag, uint32_t *Count,
+                     DETAIL_LIST_INFO *List, unsigned char *SenseData);
+/* The session of a pair out of a detail list the caller holds, as a classic
+ * detail record (152 bytes); KindOut its copy kind. Sends no command. */
+int ZRKQueryDetailfromList(uint32_t CopyKind, uint32_t ListCnt, const DETAIL_LIST_INFO *List,
+                           ZRK_PAIR_PARAMS, unsigned char *Detail, uint32_t *KindOut);
 
 /* ------------------------------------------------------------------------ */
 /* In-band: large-volume copy sessions (ZRKLV), VZ and KZP families         */

@@ -68,6 +68,13 @@
 #define ZRK_TRANSFER_STACK       2
 #define ZRK_TRANSFER_CONSISTENCY 3
 
+/* Sizes of the classic volume-information outputs. */
+#define ZRK_LUN_INFO_LEN          144   /* LU information page */
+#define ZRK_LU_MAPPING_REPLY_LEN  1028  /* diagnostic page 0xB0 as read */
+#define ZRK_LU_MAPPING_LEN        1024  /* its content after the 4-byte header */
+#define ZRK_REMOTE_BOXID_LIST_LEN 12336 /* own BoxID + the QM family's page 0x20 */
+#define ZRK_REMOTE_BOXID_MAIN_LEN 3120  /* what the main family's caller receives */
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -129,6 +136,78 @@ void MakeChgPrmFromDetail(unsigned char code, unsigned int optionFlag,
  * session is remote (a null request counts as local). */
 void MakePrmFromDetail(unsigned char code, unsigned char copyKind, const COPY_REQ *request,
                        const RVZ_DETAIL_INFO *detail, TVC_EXEC *list);
+
+/* ---- the classic operations ------------------------------------------------------
+ * Each takes the path of a volume of the array, checks the product and the
+ * copy-support record, refuses what the array does not announce (17), finds
+ * the session it needs and sends its parameter list. 0, or -1 with ZRKerrno
+ * set; the sense data of a failed command stays in the process-wide store.
+ * The request is the classic one (bytes 80-81 the session identifier with
+ * ZRK_OPT_SESSION_ID); an operation that learns from the session's detail
+ * that a session addressed by identifier is remote sets its RemoteFlag.
+ * A start sets ZRKsessionid; a refused start releases its reserved
+ * identifier and reports the sense and code of the start. */
+
+/* VZ and RVZ. */
+int StartVz(const char *volume, unsigned int optionFlag, COPY_REQ *request);
+int StopVz(const char *volume, unsigned int optionFlag, COPY_REQ *request);
+int SuspendVz(const char *volume, unsigned int optionFlag, COPY_REQ *request);
+int ResumeVz(const char *volume, unsigned int optionFlag, COPY_REQ *request);
+int ChangeVz(const char *volume, unsigned int optionFlag, COPY_REQ *request);
+/* result[0] status, result[1] phase, result[2] copied blocks. */
+int QueryVz(const char *volume, unsigned int optionFlag, COPY_REQ *request, unsigned int *result);
+int QueryVzDetail(const char *volume, unsigned int optionFlag, COPY_REQ *request,
+                  RVZ_DETAIL_INFO *detail);
+int QueryVzSession(const char *volume, unsigned int optionFlag, int sessionId,
+                   unsigned char volumeRole, RVZ_DETAIL_INFO *detail);
+/* The VZ-family session identifier list, allocated (the caller frees *list);
+ * *length receives the bytes allocated. */
+int ListVz(const char *volume, unsigned int optionFlag, unsigned char volumeRole,
+           unsigned char **list, int *length);
+/* One concurrent suspend of count pairs; result receives 4 bytes per pair. */
+int MultiSuspendVz(const char *volume, unsigned int optionFlag, unsigned int count,
+                   const CONC_SUS_PAIR *pairs, unsigned char *result);
+/* The command status list (page 0x40 form), allocated (the caller frees
+ * *list); *length receives the bytes allocated, which hold every entry the
+ * list announces. */
+int CommandStatusList(const char *volume, unsigned int optionFlag, unsigned char **list,
+                      int *length);
+/* RVZ buffer setting (list 0x47); RVZBuffInfo (zrklvmain.h) reads the list. */
+int RVZBuffSet(const char *volume, const RVZ_BUFF_SET_REQ *request);
+
+/* KZP, remote KZP, QuickKZP (the Diff operations), SnapKZP. */
+int StartKzp(const char *volume, unsigned int optionFlag, COPY_REQ *request);
+int StopKzp(const char *volume, unsigned int optionFlag, COPY_REQ *request);
+int StartDiffKzp(const char *volume, unsigned int optionFlag, COPY_REQ *request);
+int StopDiffKzp(const char *volume, unsigned int optionFlag, COPY_REQ *request);
+int StartSnapKzp(const char *volume, unsigned int optionFlag, COPY_REQ *request);
+int StopSnapKzp(const char *volume, unsigned int optionFlag, COPY_REQ *request);
+/* result[0] status, result[1] copied blocks, result[2] elapsed time. */
+int QueryKzp(const char *volume, unsigned int optionFlag, COPY_REQ *request,
+             unsigned int *result);
+int QueryKzpDetail(const char *volume, unsigned int optionFlag, COPY_REQ *request,
+                   RKZP_DETAIL_INFO *detail);
+int QueryKzpSession(const char *volume, unsigned int optionFlag, int sessionId,
+                    unsigned char volumeRole, RKZP_DETAIL_INFO *detail);
+/* The KZP-family identifier list, as ListVz. */
+int ListKzp(const char *volume, unsigned int optionFlag, unsigned char volumeRole,
+            unsigned char **list, int *length);
+/* Initialisation of the snap data volume olu (list 0x31). */
+int SnapVolInit(const char *volume, int olu);
+
+/* ---- classic volume information ------------------------------------------------- */
+
+int GetVolumeInfo(const char *volume, unsigned int optionFlag, VOLUME_INFO_RECORD *record);
+/* BoxID (40 bytes), then the 1024 bytes of the LU mapping page 0xB0. */
+int GetVolumeList(const char *volume, unsigned int optionFlag, unsigned char *list);
+/* The LU information page (ZRK_LUN_INFO_LEN bytes). */
+int GetVolumeConstInfo(const char *volume, unsigned int optionFlag, unsigned char *info);
+/* ZRK_REMOTE_BOXID_LIST_LEN bytes: own BoxID, then page 0x20 from its byte 8. */
+int GetRemoteBoxIDList(const char *volume, unsigned int optionFlag, unsigned char *list);
+/* The bare page readers: diagnostic page 0xB0 (ZRK_LU_MAPPING_REPLY_LEN
+ * bytes) and TRAVO IN page 0x20 (length by family). */
+int GetLuMapping(const char *volume, unsigned char *reply);
+int GetRemoteBoxID(const char *volume, unsigned char *list);
 
 /* ---- the detail query ---------------------------------------------------------- */
 
