@@ -231,7 +231,7 @@ TEST_F(ClassicQueryDetail, IdentifierListsInOrderAndTheLogLines) {
     const Case cases[] = {
         {"KZP in the first list",   kPagedIdLists,    0, Request("BOX-A1", 10, 11), 0, "15 15 44", "TVC Detail Information"},
         {"VZ in the second list",   kPagedIdLists,    0, Request("BOX-A1", 6, 7),   0, "15 15 19 19 44", "QueryDetail OK end [/dev/sdb]"},
-        {"through the detail list", "profile=paged",  0, Request("BOX-A1", 6, 7),   0, "19 43", " tpTvcDetail(TVC_DETAIL_INFO) ["},
+        {"through the detail list", "profile=paged",  0, Request("BOX-A1", 6, 7),   0, "43",    " tpTvcDetail(TVC_DETAIL_INFO) ["},
         {"no session",              kPagedIdLists,    0, Request("BOX-A1", 5, 6),   0, "15 15 19 19", "QueryDetail Err end [/dev/sdb]"},
         {"VZ page refused",         "profile=idlist", ZRK_OPT_SESSION_ID, ById(4), 0x1A, "1a", "QueryDetai Err end [/dev/sdb]"},
         {"KZP page refused",        "profile=idlist", ZRK_OPT_SESSION_ID, ById(8), 0x04, "1a 04", "QueryDetai Err end [/dev/sdb]"},

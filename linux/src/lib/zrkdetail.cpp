@@ -190,16 +190,11 @@ int SearchSession(const char *name, bool vz, const char *volume, const COPY_REQ 
         vz ? s.AnyHas({ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_FLAGS_RVZ}, ZRK_SUPPORT_DETAIL_LIST)
            : s.AnyHas({ZRK_SUPPORT_FLAGS_KZP, ZRK_SUPPORT_FLAGS_REMOTE_KZP}, ZRK_SUPPORT_DETAIL_LIST);
     if (detailList) {
-        unsigned char maxCount[ZRK_MAX_SESSION_LEN] = {};
-        if (GetMaxSessionCount(volume, FamilyListPage(s, vz), maxCount) != 0)
-            return LogErr(1, name, volume, __LINE__);
-        const int capacity = Be16(maxCount + 2);
-        Entries list = AllocateDetailEntries(static_cast<size_t>(capacity));
-        if (!list) return LogErr(1, name, volume, __LINE__);
-        int count = 0;
-        if (GetDetailList(volume, 0, &count, list.get(), capacity) != 0)
-            return LogErr(1, name, volume, __LINE__);
-        for (int i = 0; i < count; ++i) {
+        // The list holds the sessions of every family on the volume: its
+        // area grows with it.
+        DetailList list;
+        if (ReadDetailList(volume, 0, list) != 0) return LogErr(1, name, volume, __LINE__);
+        for (int i = 0; i < list.Count(); ++i) {
             const DetailEntry e = DecodeDetailEntry(list[i]);
             const bool kind = vz ? e.ucCopyKind == 2 : (e.ucCopyKind == 1 || e.ucCopyKind == 3);
             if (!kind || !IsClassicRequest(e, req)) continue;

@@ -22,23 +22,21 @@ namespace zrk {
 
 // ---- allocation, log lines and the support record shared by the engine files ------
 
+void NoMemory(int err) {
+    WriteLog(16, nullptr, 0, "malloc() : %s", std::strerror(err));
+    ZRKerrno = ZRK_ERR_NO_MEMORY;
+}
+
 Buffer AllocateZeroed(size_t size) {
     errno = 0;
     Buffer buffer(static_cast<unsigned char *>(std::calloc(size != 0 ? size : 1, 1)));
-    if (!buffer) {
-        const int err = errno != 0 ? errno : ENOMEM;
-        WriteLog(16, nullptr, 0, "malloc() : %s", std::strerror(err));
-        ZRKerrno = ZRK_ERR_NO_MEMORY;
-    }
+    if (!buffer) NoMemory(errno != 0 ? errno : ENOMEM);
     return buffer;
 }
 
 Entries AllocateDetailEntries(size_t count) {
     Entries entries(new (std::nothrow) DETAIL_LIST_INFO[count != 0 ? count : 1]());
-    if (!entries) {
-        WriteLog(16, nullptr, 0, "malloc() : %s", std::strerror(ENOMEM));
-        ZRKerrno = ZRK_ERR_NO_MEMORY;
-    }
+    if (!entries) NoMemory(ENOMEM);
     return entries;
 }
 
@@ -270,12 +268,16 @@ extern "C" int GetDetailList_sub(const char *volume, unsigned char mode, unsigne
     return LogOk(1, kName, volume, __LINE__);
 }
 
-extern "C" int GetDetailList(const char *volume, unsigned char mode, int *count,
-                             DETAIL_LIST_INFO *area, int capacity) {
-    static constexpr const char kName[] = "GetDetailList";
-    LogIn(2, kName, volume, __LINE__);
-    if (count == nullptr || capacity < 0 || (area == nullptr && capacity != 0))
-        return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
+namespace {
+
+constexpr const char kDetailListName[] = "GetDetailList";
+
+// The checks of a detail-list read, then every page of the list with mode,
+// each handed to take (its entries and their number), which fails (false)
+// with ZRKerrno set. 0, or -1 after the Err end line of GetDetailList.
+int ReadDetailPages(const char *volume, unsigned char mode,
+                    const std::function<bool(const DETAIL_LIST_INFO *page, int count)> &take) {
+    static constexpr const char *kName = kDetailListName;
     if (CheckProduct(volume) != 0) return LogErr(2, kName, volume, __LINE__);
     unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
     unsigned char remote = 0;
@@ -293,25 +295,60 @@ extern "C" int GetDetailList(const char *volume, unsigned char mode, int *count,
 
     Entries page = AllocateDetailEntries(ZRK_DETAIL_PAGE_ENTRIES);
     if (!page) return LogErr(2, kName, volume, __LINE__);
-
-    int total = 0;
-    const int walked =
-        WalkDetailPages(kName, volume, mode, page.get(), [&](int entries) {
-            if (entries > capacity - total) {
-                WriteLog(16, nullptr, 0,
-                         "GetDetailList %d sessions do not fit the area of %d [%s] [%d]",
-                         total + entries, capacity, LogText(volume), __LINE__);
-                FailWith(ZRK_ERR_SCSI);
-                return PageStep::Fail;
-            }
-            std::memcpy(area + total, page.get(), static_cast<size_t>(entries) * sizeof page[0]);
-            total += entries;
-            return PageStep::Next;
-        });
+    const int walked = WalkDetailPages(kName, volume, mode, page.get(), [&](int entries) {
+        return take(page.get(), entries) ? PageStep::Next : PageStep::Fail;
+    });
     if (walked < 0) return LogErr(2, kName, volume, __LINE__);
+    return 0;
+}
+
+}  // namespace
+
+extern "C" int GetDetailList(const char *volume, unsigned char mode, int *count,
+                             DETAIL_LIST_INFO *area, int capacity) {
+    static constexpr const char *kName = kDetailListName;
+    LogIn(2, kName, volume, __LINE__);
+    if (count == nullptr || capacity < 0 || (area == nullptr && capacity != 0))
+        return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
+    int total = 0;
+    const int read = ReadDetailPages(volume, mode, [&](const DETAIL_LIST_INFO *page, int entries) {
+        if (entries > capacity - total) {
+            WriteLog(16, nullptr, 0, "GetDetailList %d sessions do not fit the area of %d [%s] [%d]",
+                     total + entries, capacity, LogText(volume), __LINE__);
+            FailWith(ZRK_ERR_SCSI);
+            return false;
+        }
+        std::memcpy(area + total, page, static_cast<size_t>(entries) * sizeof *page);
+        total += entries;
+        return true;
+    });
+    if (read != 0) return -1;
     *count = total;
     return LogOk(2, kName, volume, __LINE__);
 }
+
+namespace zrk {
+
+int ReadDetailList(const char *volume, unsigned char mode, DetailList &list) {
+    static constexpr const char *kName = kDetailListName;
+    LogIn(2, kName, volume, __LINE__);
+    list.Clear();
+    const int read = ReadDetailPages(volume, mode, [&](const DETAIL_LIST_INFO *page, int entries) {
+        // Identifiers have 16 bits: an array that lists more sessions than
+        // that is not to be believed.
+        if (entries > kDetailListMax - list.Count()) {
+            WriteLog(16, nullptr, 0, "GetDetailList more than %d sessions [%s] [%d]",
+                     kDetailListMax, LogText(volume), __LINE__);
+            FailWith(ZRK_ERR_SCSI);
+            return false;
+        }
+        return list.Append(page, entries);
+    });
+    if (read != 0) return -1;
+    return LogOk(2, kName, volume, __LINE__);
+}
+
+}  // namespace zrk
 
 extern "C" int QueryDetailfromList(int count, const DETAIL_LIST_INFO *list, int family,
                                    DETAIL_LIST_INFO *entry, COPY_REQ request) {
@@ -416,18 +453,16 @@ extern "C" int GetTVCSessionIdList(const char *volume, int family, unsigned char
         return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
     *list = nullptr;
     const unsigned char page = FamilyListPage(CopySupport(), family == ZRK_FAMILY_VZ);
+    // The family's maxima go into the list's header; the list itself is as
+    // long as the array's detail list, whatever they say.
     unsigned char maxCount[ZRK_MAX_SESSION_LEN] = {};
     if (GetMaxSessionCount(volume, page, maxCount) != 0)
         return LogErr(1, kName, volume, __LINE__);
-    const int capacity = Be16(maxCount + 2);
-
-    Entries entries = AllocateDetailEntries(static_cast<size_t>(capacity));
-    if (!entries) return LogErr(1, kName, volume, __LINE__);
-    Buffer ids = AllocateZeroed((static_cast<size_t>(capacity) + 1) * sizeof(SESSION_ID_ENTRY));
+    DetailList entries;
+    if (ReadDetailList(volume, 0, entries) != 0) return LogErr(1, kName, volume, __LINE__);
+    const int found = entries.Count();
+    Buffer ids = AllocateZeroed((static_cast<size_t>(found) + 1) * sizeof(SESSION_ID_ENTRY));
     if (!ids) return LogErr(1, kName, volume, __LINE__);
-    int found = 0;
-    if (GetDetailList(volume, 0, &found, entries.get(), capacity) != 0)
-        return LogErr(1, kName, volume, __LINE__);
 
     size_t kept = 0;
     for (int i = 0; i < found; ++i) {

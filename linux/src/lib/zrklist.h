@@ -24,6 +24,8 @@
 #include <stdint.h>
 
 #ifdef __cplusplus
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -158,12 +160,57 @@ struct FreeDeleter {
 /* A malloc'ed area: what the list functions hand to a caller who frees it. */
 using Buffer = std::unique_ptr<unsigned char[], FreeDeleter>;
 using Entries = std::unique_ptr<DETAIL_LIST_INFO[]>;
+/* An allocation failed with the system's err: "malloc() : %s" logged and
+ * ZRKerrno ZRK_ERR_NO_MEMORY. */
+void NoMemory(int err);
 /* A zeroed area, or null with ZRKerrno ZRK_ERR_NO_MEMORY and "malloc() : %s"
  * logged. */
 Buffer AllocateZeroed(size_t size);
 /* A zeroed area of count detail-list entries, or null with ZRKerrno
  * ZRK_ERR_NO_MEMORY. */
 Entries AllocateDetailEntries(size_t count);
+
+/* An area of plain records (T is a C record) that grows as records are
+ * appended, so that it is sized by what arrives rather than by a count
+ * guessed before. */
+template <class T> class GrowingArea {
+public:
+    int Count() const { return iCount; }
+    const T *Data() const { return pArea.get(); }
+    const T &operator[](int i) const { return pArea.get()[i]; }
+    void Clear() { iCount = 0; }
+    /* Appends count records; false with ZRKerrno ZRK_ERR_NO_MEMORY when the
+     * area cannot grow (what it held stays). */
+    bool Append(const T *records, int count) {
+        if (count <= 0) return true;
+        if (count > iRoom - iCount) {
+            const size_t limit = static_cast<size_t>(INT32_MAX) / sizeof(T);
+            const size_t wanted = static_cast<size_t>(iCount) + static_cast<size_t>(count);
+            if (wanted > limit) {
+                NoMemory(ENOMEM);
+                return false;
+            }
+            const size_t room =
+                std::min(std::max({static_cast<size_t>(iRoom) * 2, wanted, size_t{16}}), limit);
+            void *grown = std::realloc(pArea.get(), room * sizeof(T));
+            if (grown == nullptr) {
+                NoMemory(ENOMEM);
+                return false;
+            }
+            (void)pArea.release(); // now owned as grown
+            pArea.reset(static_cast<T *>(grown));
+            iRoom = static_cast<int>(room);
+        }
+        std::memcpy(pArea.get() + iCount, records, static_cast<size_t>(count) * sizeof(T));
+        iCount += count;
+        return true;
+    }
+
+private:
+    std::unique_ptr<T, FreeDeleter> pArea; /* iRoom records, iCount of them set */
+    int iCount = 0;
+    int iRoom = 0;
+};
 
 /* A step of the engine fails with code: ZRKerrno = code, then "NAME Err end
  * [volume] [line]" at level; -1. */
@@ -233,6 +280,22 @@ enum class PageStep { Next, Stop, Fail };
  * [line]" at level 16). */
 int WalkDetailPages(const char *name, const char *volume, unsigned char mode,
                     DETAIL_LIST_INFO *page, const std::function<PageStep(int count)> &step);
+
+/* ---- the whole detail list ------------------------------------------------------ */
+
+/* The most sessions one detail list can name: one for every 16-bit
+ * identifier. */
+constexpr int kDetailListMax = 0xFFFF;
+
+/* Every session of a volume's detail list, of every copy family. */
+using DetailList = GrowingArea<DETAIL_LIST_INFO>;
+
+/* Reads the volume's detail list with mode (as GetDetailList: the same
+ * checks, one page 0x43 command per page the array sends) into list, which
+ * grows with the pages: no maximum session count of a family is read or
+ * trusted to size it. A list of more than kDetailListMax sessions fails
+ * with ZRK_ERR_SCSI. */
+int ReadDetailList(const char *volume, unsigned char mode, DetailList &list);
 
 /* ---- big-endian fields, through the byte-order helpers --------------------- */
 

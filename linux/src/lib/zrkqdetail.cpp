@@ -136,23 +136,12 @@ int ById(const char *volume, const COPY_REQ &request, TVC_DETAIL_INFO *detail) {
     return LogOk(1, kName, volume, __LINE__);
 }
 
-// The session of the request in the detail list.
-int FromDetailList(const char *volume, const CopySupport &s, const CopyReq &r,
-                   TVC_DETAIL_INFO *detail) {
-    const unsigned char page =
-        s.Has(ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND)          ? ZRK_PAGE_REMOTE_VZ_LIST
-        : s.Has(ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_KIND)         ? ZRK_PAGE_LOCAL_VZ_LIST
-        : s.Has(ZRK_SUPPORT_FLAGS_REMOTE_KZP, ZRK_SUPPORT_KIND) ? ZRK_PAGE_REMOTE_KZP_LIST
-                                                                : ZRK_PAGE_LOCAL_KZP_LIST;
-    unsigned char maxCount[ZRK_MAX_SESSION_LEN] = {};
-    if (GetMaxSessionCount(volume, page, maxCount) != 0) return LogErr(1, kName, volume, __LINE__);
-    const int capacity = Be16(maxCount + 2); // MaxSessionInAllOlu
-    Entries list = AllocateDetailEntries(static_cast<size_t>(capacity));
-    if (!list) return LogErr(1, kName, volume, __LINE__);
-    int count = 0;
-    if (GetDetailList(volume, 0, &count, list.get(), capacity) != 0)
-        return LogErr(1, kName, volume, __LINE__);
-    for (int i = 0; i < count; ++i) {
+// The session of the request in the detail list, which holds the sessions
+// of every family on the volume.
+int FromDetailList(const char *volume, const CopyReq &r, TVC_DETAIL_INFO *detail) {
+    DetailList list;
+    if (ReadDetailList(volume, 0, list) != 0) return LogErr(1, kName, volume, __LINE__);
+    for (int i = 0; i < list.Count(); ++i) {
         const DetailEntry e = DecodeDetailEntry(list[i]);
         if (!ListMatches(e, r)) continue;
         *detail = FromList(e);
@@ -264,7 +253,7 @@ extern "C" int QueryDetail(const char *volume, unsigned int optionFlag, const CO
 
     if (s.Has(ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP)) {
         if (byId) return ById(volume, *request, detail);
-        if (s.DetailList()) return FromDetailList(volume, s, r, detail);
+        if (s.DetailList()) return FromDetailList(volume, r, detail);
         return FromIdLists(volume, remoteSupport, r, detail);
     }
 

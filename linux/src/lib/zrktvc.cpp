@@ -612,40 +612,103 @@ extern "C" int QueryTvc(const char *volume, unsigned char engineKind, unsigned i
 namespace {
 
 constexpr const char kSearchName[] = "SearchTvcSession";
+constexpr const char kExtractName[] = "ExtractSessionID";
 
-// Over the detail list.
+// What the collection of candidates does after one.
+enum class IdStep { Next, Stop, Fail };
+
+// The identifiers of the session-id list entries that match the request, of
+// the families engineKind asks for, each handed to take in list order (the
+// KZP list first); take stops the collection, or fails it with ZRKerrno set.
+// 0, or -1 after the Err end line of ExtractSessionID.
+int CollectSessionIds(const char *volume, unsigned char engineKind, const COPY_REQ_LV &request,
+                      const std::function<IdStep(const unsigned char *id)> &take) {
+    static constexpr const char *kName = kExtractName;
+    LogIn(1, kName, volume, __LINE__);
+    unsigned char remoteSupport = 0;
+    CtrlCommonData(&remoteSupport, ZRK_COMMON_GET_REMOTE);
+
+    struct Family {
+        bool bWanted;        // the engine kind asks for it
+        unsigned char ucPage; // its session-id list
+        bool bVz;            // the destination OLU is compared whole
+        const char *pLog;    // the log line
+    };
+    const Family families[] = {
+        {engineKind == ZRK_ENGINE_KZP || engineKind == ZRK_ENGINE_ANY, ZRK_PAGE_REMOTE_KZP_LIST,
+         false, "Get KZP SessionID List [%s] [%d]"},
+        {engineKind == ZRK_ENGINE_VZ || engineKind == ZRK_ENGINE_ANY, ZRK_PAGE_REMOTE_VZ_LIST,
+         true, "Get VZ SessionID List [%s] [%d]"},
+    };
+    for (const Family &f : families) {
+        if (!f.bWanted) continue;
+        WriteLog(1, nullptr, 0, f.pLog, LogText(volume), __LINE__);
+        unsigned char *raw = nullptr;
+        int entries = 0;
+        if (GetSessionIdList(volume, f.ucPage, remoteSupport, 1, &raw, &entries) != 0) {
+            std::free(raw);
+            return LogErr(1, kName, volume, __LINE__);
+        }
+        const Buffer ids(raw);
+        for (int k = 0; k < entries; ++k) {
+            const unsigned char *e = ids.get() + ZRK_SESSION_LIST_HEAD_LEN +
+                                     sizeof(SESSION_ID_ENTRY) * static_cast<size_t>(k);
+            if (e[3] != request.ucVolumeRole) continue;
+            if (((e[2] & ZRK_SESFLAG_REMOTE) != 0 ? 1 : 0) != request.RemoteFlag) continue;
+            if (std::memcmp(e + 8, request.SrcOlu, 4) != 0) continue;
+            if (f.bVz ? std::memcmp(e + 12, request.DstOlu, 4) != 0
+                      : std::memcmp(e + 14, request.DstOlu + 2, 2) != 0)
+                continue;
+            const IdStep step = take(e);
+            if (step == IdStep::Fail) return LogErr(1, kName, volume, __LINE__);
+            if (step == IdStep::Stop) return LogOk(1, kName, volume, __LINE__);
+        }
+    }
+    return LogOk(1, kName, volume, __LINE__);
+}
+
+// Over the detail list, which holds the sessions of every family on the
+// volume.
 int SearchInDetailList(const char *volume, unsigned char kind, const COPY_REQ_LV &request,
-                       unsigned char listMode, int maxSes, TVC_DETAIL_INFO &detail) {
-    WriteLog(1, nullptr, 0, "AllocSize=%d [%s] [%d]",
-             static_cast<int>(maxSes * sizeof(DETAIL_LIST_INFO)), LogText(volume), __LINE__);
-    Entries list = AllocateDetailEntries(static_cast<size_t>(maxSes));
-    if (!list) return LogErr(1, kSearchName, volume, __LINE__);
-    int count = 0;
+                       unsigned char listMode, TVC_DETAIL_INFO &detail) {
+    DetailList list;
     int read;
     {
         // A storage-cluster volume lists its sessions without the cluster
         // selection.
         const OptionFlagScope selection(ZRKstorage_cluster != 0 ? ZRK_OPT_LIST_NO_CLUSTER
                                                                      : ZRKOptionFlag);
-        read = GetDetailList(volume, listMode, &count, list.get(), maxSes);
+        read = ReadDetailList(volume, listMode, list);
     }
     if (read != 0) return LogErr(1, kSearchName, volume, __LINE__);
-    if (count == 0) return FailEnd(ZRK_ERR_NO_SESSION, 1, kSearchName, volume, __LINE__);
-    if (QueryDetailfromListForLV(count, list.get(), kind, &request, &detail) != 0)
+    WriteLog(1, nullptr, 0, "AllocSize=%d [%s] [%d]",
+             static_cast<int>(static_cast<size_t>(list.Count()) * sizeof(DETAIL_LIST_INFO)),
+             LogText(volume), __LINE__);
+    if (list.Count() == 0) return FailEnd(ZRK_ERR_NO_SESSION, 1, kSearchName, volume, __LINE__);
+    if (QueryDetailfromListForLV(list.Count(), list.Data(), kind, &request, &detail) != 0)
         return LogErr(1, kSearchName, volume, __LINE__);
     return 0;
 }
 
-// Over the session-id lists, reading each candidate's detail.
+// One candidate of the session-id lists: its identifier in the first two
+// bytes of a 4-byte slot.
+struct IdSlot {
+    unsigned char ucaSlot[4];
+};
+
+// Over the session-id lists, reading each candidate's detail. The candidates
+// are as many as the lists hold, of every family the kind asks for.
 int SearchByIdList(const char *volume, unsigned char kind, const COPY_REQ_LV &request,
-                   int maxSes, unsigned char *id, TVC_DETAIL_INFO &detail) {
-    Buffer slots = AllocateZeroed(static_cast<size_t>(maxSes) * 4);
-    if (!slots) return LogErr(1, kSearchName, volume, __LINE__);
-    int count = 0;
-    if (ExtractSessionID(volume, kind, &request, &count, slots.get(), maxSes) != 0)
+                   unsigned char *id, TVC_DETAIL_INFO &detail) {
+    GrowingArea<IdSlot> slots;
+    if (CollectSessionIds(volume, kind, request, [&](const unsigned char *candidate) {
+            IdSlot slot{};
+            std::memcpy(slot.ucaSlot, candidate, 2);
+            return slots.Append(&slot, 1) ? IdStep::Next : IdStep::Fail;
+        }) != 0)
         return LogErr(1, kSearchName, volume, __LINE__);
-    for (int i = 0; i < count; ++i) {
-        const unsigned char *candidate = slots.get() + 4 * i;
+    for (int i = 0; i < slots.Count(); ++i) {
+        const unsigned char *candidate = slots[i].ucaSlot;
         TVC_DETAIL_INFO d;
         const int read = GetSessionDetailInfoForLV(volume, candidate, &d);
         if (read == -2) continue;
@@ -669,17 +732,15 @@ extern "C" int SearchTvcSession(const char *volume, unsigned char engineKind,
     LogIn(1, kSearchName, volume, __LINE__);
     if (request == nullptr || sessionId == nullptr || detail == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, 1, kSearchName, volume, __LINE__);
-    const int maxSes = CommonMaxSes();
-    WriteLog(1, nullptr, 0, "MaxSesCnt=%d [%s] [%d]", maxSes, LogText(volume), __LINE__);
+    WriteLog(1, nullptr, 0, "MaxSesCnt=%d [%s] [%d]", CommonMaxSes(), LogText(volume), __LINE__);
 
     const CopySupport s;
     TVC_DETAIL_INFO found;
     unsigned char id[2];
     if (s.DetailList()) {
-        if (SearchInDetailList(volume, engineKind, *request, listMode, maxSes, found) != 0)
-            return -1;
+        if (SearchInDetailList(volume, engineKind, *request, listMode, found) != 0) return -1;
         IdInUse(found, id);
-    } else if (SearchByIdList(volume, engineKind, *request, maxSes, id, found) != 0) {
+    } else if (SearchByIdList(volume, engineKind, *request, id, found) != 0) {
         return -1;
     }
     WriteLog(1, &found, sizeof found, "outputData TvcDetailInfo  uhpSessionID=0x%x [%s] [%d]",
@@ -692,58 +753,26 @@ extern "C" int SearchTvcSession(const char *volume, unsigned char engineKind,
 extern "C" int ExtractSessionID(const char *volume, unsigned char engineKind,
                                 const COPY_REQ_LV *request, int *count, unsigned char *list,
                                 int capacity) {
-    static constexpr const char kName[] = "ExtractSessionID";
-    LogIn(1, kName, volume, __LINE__);
-    if (request == nullptr || count == nullptr || capacity < 0 || (list == nullptr && capacity > 0))
-        return FailEnd(ZRK_ERR_PARAMETER, 1, kName, volume, __LINE__);
-    *count = 0;
-    unsigned char remoteSupport = 0;
-    CtrlCommonData(&remoteSupport, ZRK_COMMON_GET_REMOTE);
-
-    struct Family {
-        bool bWanted;        // the engine kind asks for it
-        unsigned char ucPage; // its session-id list
-        bool bVz;            // the destination OLU is compared whole
-        const char *pLog;    // the log line
-    };
-    const Family families[] = {
-        {engineKind == ZRK_ENGINE_KZP || engineKind == ZRK_ENGINE_ANY, ZRK_PAGE_REMOTE_KZP_LIST,
-         false, "Get KZP SessionID List [%s] [%d]"},
-        {engineKind == ZRK_ENGINE_VZ || engineKind == ZRK_ENGINE_ANY, ZRK_PAGE_REMOTE_VZ_LIST,
-         true, "Get VZ SessionID List [%s] [%d]"},
-    };
-    int found = 0;
-    for (const Family &f : families) {
-        if (!f.bWanted) continue;
-        WriteLog(1, nullptr, 0, f.pLog, LogText(volume), __LINE__);
-        unsigned char *raw = nullptr;
-        int entries = 0;
-        if (GetSessionIdList(volume, f.ucPage, remoteSupport, 1, &raw, &entries) != 0) {
-            std::free(raw);
-            return LogErr(1, kName, volume, __LINE__);
-        }
-        const Buffer ids(raw);
-        for (int k = 0; k < entries; ++k) {
-            const unsigned char *e = ids.get() + ZRK_SESSION_LIST_HEAD_LEN +
-                                     sizeof(SESSION_ID_ENTRY) * static_cast<size_t>(k);
-            if (e[3] != request->ucVolumeRole) continue;
-            if (((e[2] & ZRK_SESFLAG_REMOTE) != 0 ? 1 : 0) != request->RemoteFlag) continue;
-            if (std::memcmp(e + 8, request->SrcOlu, 4) != 0) continue;
-            if (f.bVz ? std::memcmp(e + 12, request->DstOlu, 4) != 0
-                      : std::memcmp(e + 14, request->DstOlu + 2, 2) != 0)
-                continue;
-            if (found == capacity) {
-                // More candidates than the list has room for: keep the first.
-                WriteLog(1, nullptr, 0, "ExtractSessionID list full at %d [%s] [%d]", capacity,
-                         LogText(volume), __LINE__);
-                break;
-            }
-            unsigned char *slot = list + 4 * static_cast<size_t>(found);
-            std::memset(slot, 0, 4);
-            std::memcpy(slot, e, 2);
-            ++found;
-        }
+    if (request == nullptr || count == nullptr || capacity < 0 || (list == nullptr && capacity > 0)) {
+        LogIn(1, kExtractName, volume, __LINE__);
+        return FailEnd(ZRK_ERR_PARAMETER, 1, kExtractName, volume, __LINE__);
     }
+    *count = 0;
+    int found = 0;
+    const int collected = CollectSessionIds(volume, engineKind, *request, [&](const unsigned char *id) {
+        if (found == capacity) {
+            // More candidates than the list has room for: keep the first.
+            WriteLog(1, nullptr, 0, "ExtractSessionID list full at %d [%s] [%d]", capacity,
+                     LogText(volume), __LINE__);
+            return IdStep::Stop;
+        }
+        unsigned char *slot = list + 4 * static_cast<size_t>(found);
+        std::memset(slot, 0, 4);
+        std::memcpy(slot, id, 2);
+        ++found;
+        return IdStep::Next;
+    });
+    if (collected != 0) return -1;
     *count = found;
-    return LogOk(1, kName, volume, __LINE__);
+    return 0;
 }

@@ -347,12 +347,12 @@ extern "C" int MakeConcSusFromDetailList(const char *volume, int remote, int rol
                                          unsigned char *page) {
     static constexpr const char kName[] = "MakeConcSusFromDetailList";
     if (EnterConcFill(kName, volume, remote, role, count, pairs, results, page) != 0) return -1;
-    const int maxSes = CommonMaxSes();
-    Entries list = AllocateDetailEntries(static_cast<size_t>(maxSes));
-    if (!list) return LogErr(1, kName, volume, __LINE__);
-    int entries = 0;
-    if (GetDetailList(volume, ZRK_LIST_MODE_ALL, &entries, list.get(), maxSes) != 0)
+    // Every session of the volume, of every family: the list's area grows
+    // with it.
+    DetailList list;
+    if (ReadDetailList(volume, ZRK_LIST_MODE_ALL, list) != 0)
         return LogErr(1, kName, volume, __LINE__);
+    const int entries = list.Count();
     if (entries == 0) return FailEnd(ZRK_ERR_NO_SESSION, 1, kName, volume, __LINE__);
     std::vector<bool> used(static_cast<size_t>(entries), false);
 

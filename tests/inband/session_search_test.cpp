@@ -1,0 +1,215 @@
+// The session searches against the simulator on a volume that carries more
+// sessions than one copy family's maximum session count: both engines (the
+// page-based search and query, the classic searches and detail query), the
+// identifier list built from the detail list and the concurrent suspend find
+// the session through the whole detail list, read once, page by page, with
+// no count page asked to size it; the list grows across pages and stops at
+// what 16-bit identifiers can name; the page-based search over the
+// session-id lists keeps every candidate of both families.
+#include "inband_support.h"
+#include "zrkclassic.h"
+#include "zrkcmd.h"
+#include "zrklist.h"
+#include "zrktvc.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace inbandtest;
+
+namespace {
+
+constexpr char kDisk[] = "/dev/sdb"; // A1:5
+
+// A1 lets every family hold 4 sessions on all its volumes; volume 5 carries
+// 3 KZP, 3 VZ and 1 RVZ session: each family within its maximum, the volume
+// beyond it. The list names them in this order.
+std::string Scenario(const std::string &profile, const std::string &maxima = "16,4,16,4") {
+    return "array A1 boxid=\"BOX-A1\" profile=" + profile + " maxsessions=" + maxima +
+           "\narray A2 boxid=\"BOX-A2\" profile=" + profile +
+           "\nvolume A1 5 2097152\nvolume A1 6 2097152\nvolume A1 7 2097152\n"
+           "volume A2 9 2097152\ndisk /dev/sdb 8:16 A1 5\n";
+}
+constexpr char kSessions[] =
+    "session 1 kzp A1 5 A1 6 srcext=0 size=0x100 dstext=0\n"
+    "session 2 kzp A1 5 A1 6 srcext=0x100 size=0x100 dstext=0x100\n"
+    "session 3 kzp A1 5 A1 6 srcext=0x200 size=0x100 dstext=0x200\n"
+    "session 4 vz A1 5 A1 7 srcext=0 size=0x100 dstext=0\n"
+    "session 5 vz A1 5 A1 7 srcext=0x100 size=0x100 dstext=0x100\n"
+    "session 6 vz A1 5 A1 7 srcext=0x200 size=0x100 dstext=0x200\n"
+    "session 7 rvz A1 5 A2 9 partner=30\n";
+
+// The pairs of the sessions searched for.
+const CopyPair kKzp3{.uiDstOlu = 6, .ullSrcExt = 0x200, .ullSize = 0x100, .ullDstExt = 0x200};
+const CopyPair kVz6{.uiDstOlu = 7, .ullSrcExt = 0x200, .ullSize = 0x100, .ullDstExt = 0x200};
+const CopyPair kRvz7{.sDst = "BOX-A2", .uiDstOlu = 9};
+const CopyPair kNone{.uiDstOlu = 7, .ullSrcExt = 0x300, .ullSize = 0x100, .ullDstExt = 0x300};
+
+// The classic request of a pair.
+COPY_REQ ClassicRequest(const CopyPair &p) {
+    zrk::CopyReq r{};
+    std::memcpy(r.ucaSrcBoxID, BoxId(p.sSrc).data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaDstBoxID, BoxId(p.sDst).data(), ZRK_BOXID_LEN);
+    r.uhSrcOlu = static_cast<uint16_t>(p.uiSrcOlu);
+    r.uhDstOlu = static_cast<uint16_t>(p.uiDstOlu);
+    r.uiDstOluFull = p.uiDstOlu;
+    r.uiWholeVolumeFlag = p.ullSize == 0 ? 1 : 0;
+    r.uiSrcExtent = static_cast<uint32_t>(p.ullSrcExt);
+    r.uiSrcSize = static_cast<uint32_t>(p.ullSize);
+    r.uiDstExtent = static_cast<uint32_t>(p.ullDstExt);
+    r.ucRemoteFlag = p.sSrc != p.sDst ? 1 : 0;
+    r.ucVolumeRole = 1;
+    return zrk::EncodeCopyReq(r);
+}
+
+// What a search gives: its result, ZRKerrno, and the identifier found.
+struct Outcome {
+    int iRc, iErrno;
+    unsigned uId;
+};
+
+// The searches, each as one call on kDisk for a pair.
+using Search = std::function<Outcome(const CopyPair &)>;
+
+Outcome TvcSearch(unsigned char kind, const CopyPair &p) {
+    const COPY_REQ_LV request = TvcRequest(p, 0);
+    unsigned char id[2] = {0xEE, 0xEE};
+    TVC_DETAIL_INFO detail{};
+    const int rc = SearchTvcSession(kDisk, kind, &request, 0, id, &detail);
+    if (rc == 0 && zrk::DecodeTvcDetail(detail).uiSrcOlu != p.uiSrcOlu) return {-9, 0, 0};
+    return {rc, ZRKerrno, zrk::Be16(id)};
+}
+Outcome ClassicSearch(bool vz, const CopyPair &p) {
+    const COPY_REQ request = ClassicRequest(p);
+    unsigned char id[2] = {0xEE, 0xEE};
+    RVZ_DETAIL_INFO detail{};
+    const int rc = vz ? SearchVzSession(kDisk, &request, ZRK_REMOTE_RVZ | ZRK_REMOTE_KZP, id, &detail)
+                      : SearchKzpSession(kDisk, &request, ZRK_REMOTE_RVZ | ZRK_REMOTE_KZP, id, &detail);
+    if (rc == 0 && zrk::Be16(detail.ucaSessionID) != zrk::Be16(id)) return {-9, 0, 0};
+    return {rc, ZRKerrno, zrk::Be16(id)};
+}
+Outcome ClassicQuery(const CopyPair &p) {
+    const COPY_REQ request = ClassicRequest(p);
+    TVC_DETAIL_INFO detail{};
+    const int rc = QueryDetail(kDisk, 0, &request, &detail);
+    return {rc, ZRKerrno, rc == 0 ? zrk::DecodeTvcDetail(detail).uhSessionId : 0u};
+}
+// The large-volume public query of any copy kind.
+Outcome PublicQuery(const CopyPair &p) {
+    const std::string src = BoxId(p.sSrc), dst = BoxId(p.sDst);
+    unsigned char detail[256] = {};
+    unsigned char sense[ZRK_SENSE_LEN];
+    const int rc = ZRKLVQueryDetail(kDisk, src.data(), p.uiSrcOlu, 0, static_cast<uint32_t>(p.ullSrcExt),
+                                    0, static_cast<uint32_t>(p.ullSize), dst.data(), p.uiDstOlu, 0,
+                                    static_cast<uint32_t>(p.ullDstExt), 0, 0, sizeof detail, detail,
+                                    sense);
+    return {rc, ZRKerrno, rc == 0 ? static_cast<unsigned>(zrk::Be16(detail)) : 0u};
+}
+
+class SessionSearch : public InbandTest {
+protected:
+    SessionSearch() : InbandTest(Scenario("paged")) {}
+
+    // The scenario, then what the API's common check leaves behind.
+    void Load(const std::string &scenario) {
+        Reload(scenario);
+        PrepareOperation(sim, kDisk);
+    }
+
+    // The TRAVO IN pages of the log, in order ("00 43").
+    std::string PagesRead() const {
+        std::string pages;
+        for (const zrksim::CdbRecord &r : sim.cdbLog()) {
+            if (r.cdb[0] != ZRK_OP_TRAVO_IN) continue;
+            char hex[4];
+            std::snprintf(hex, sizeof hex, "%02x", r.cdb[2]);
+            pages += (pages.empty() ? "" : " ") + std::string(hex);
+        }
+        return pages;
+    }
+    // The TRAVO IN commands of one page.
+    size_t PageReads(int page) const {
+        size_t n = 0;
+        for (const zrksim::CdbRecord &r : sim.cdbLog())
+            if (r.cdb[0] == ZRK_OP_TRAVO_IN && r.cdb[2] == page) ++n;
+        return n;
+    }
+};
+
+struct Case {
+    const char *what;
+    const char *profile;
+    Search search;
+    CopyPair pair;
+    unsigned id;      // the session found, or 0
+    int zrkErrno;     // 0, or the failure
+    size_t commands;  // every array command of the call
+    const char *pages; // the TRAVO IN pages among them
+};
+
+// ---- the searches -----------------------------------------------------------------
+
+TEST_F(SessionSearch, BothEnginesFindTheSessionBeyondOneFamilysMaximum) {
+    using namespace std::placeholders;
+    const Search tvcVz = std::bind(TvcSearch, ZRK_ENGINE_VZ, _1);
+    const Search tvcKzp = std::bind(TvcSearch, ZRK_ENGINE_KZP, _1);
+    const Search tvcAny = std::bind(TvcSearch, ZRK_ENGINE_ANY, _1);
+    const Search classicVz = std::bind(ClassicSearch, true, _1);
+    const Search classicKzp = std::bind(ClassicSearch, false, _1);
+    // The commands of the checks: the product (INQUIRY, the VPD page list,
+    // page 0xF0 and the failover check's page 0xF2), the BoxID (page 0xF2
+    // after the page list and page 0xF0), the support page. A detail-list
+    // read checks the product and the support, then reads its one page.
+    constexpr size_t kProduct = 7, kBoxId = 4, kSupport = 1;
+    constexpr size_t kListRead = kProduct + kSupport + 1;
+    constexpr size_t kQuery = kProduct + kBoxId + kSupport; // the classic query's own checks
+    // clang-format off
+    const Case cases[] = {
+        {"page-based, VZ",                 "paged",  tvcVz,        kVz6,  6, 0, kListRead, "00 43"},
+        {"page-based, KZP",                "paged",  tvcKzp,       kKzp3, 3, 0, kListRead, "00 43"},
+        {"page-based, RVZ, any kind",      "paged",  tvcAny,       kRvz7, 7, 0, kListRead, "00 43"},
+        {"page-based, no such session",    "paged",  tvcAny,       kNone, 0, ZRK_ERR_NO_SESSION, kListRead, "00 43"},
+        {"page-based, classic query",      "paged",  ClassicQuery, kVz6,  6, 0, kQuery + kListRead, "00 00 43"},
+        {"classic, VZ",                    "detail", classicVz,    kVz6,  6, 0, kListRead, "00 43"},
+        {"classic, RVZ",                   "detail", classicVz,    kRvz7, 7, 0, kListRead, "00 43"},
+        {"classic, KZP",                   "detail", classicKzp,   kKzp3, 3, 0, kListRead, "00 43"},
+        {"classic, no such session",       "detail", classicVz,    kNone, 0, ZRK_ERR_NO_SESSION, kListRead, "00 43"},
+        {"classic query, KZP after VZ",    "detail", ClassicQuery, kKzp3, 3, 0, kQuery + 2 * kListRead, "00 00 43 00 43"},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Load(Scenario(c.profile) + kSessions);
+        NewCall();
+        const Outcome o = c.search(c.pair);
+        if (c.zrkErrno == 0) {
+            EXPECT_EQ(o.iRc, 0) << o.iErrno;
+            EXPECT_EQ(o.uId, c.id);
+        } else {
+            EXPECT_EQ(o.iRc, -1);
+            EXPECT_EQ(o.iErrno, c.zrkErrno);
+        }
+        EXPECT_EQ(sim.cdbLog().size(), c.commands) << PagesRead();
+        EXPECT_EQ(PagesRead(), c.pages);
+    }
+}
+
+TEST_F(SessionSearch, PublicQueryFindsTheSessionBeyondOneFamilysMaximum) {
+    Load(Scenario("paged") + kSessions);
+    for (const auto &[pair, id] : std::vector<std::pair<CopyPair, unsigned>>{{kVz6, 6}, {kKzp3, 3}, {kRvz7, 7}}) {
+        SCOPED_TRACE(id);
+        NewCall();
+        sim.clearLog();
+        const Outcome o = PublicQuery(pair);
+        ASSERT_EQ(o.iRc, 0) << o.iErrno;
+        EXPECT_EQ(o.uId, id);
+        // The list is read once, in one page.
+        EXPECT_EQ(PageReads(0x43), 1u) << PagesRead();
+    }
+}
+
+}  // namespace
