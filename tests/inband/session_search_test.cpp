@@ -212,4 +212,101 @@ TEST_F(SessionSearch, PublicQueryFindsTheSessionBeyondOneFamilysMaximum) {
     }
 }
 
+// ---- the other readers of the whole list ------------------------------------------
+
+TEST_F(SessionSearch, IdentifierListsOfBothFamiliesBeyondOneFamilysMaximum) {
+    Load(Scenario("paged") + kSessions);
+    struct Family {
+        int family;
+        const char *head; // page, length, the family's maxima
+        std::vector<unsigned> ids;
+    };
+    const Family families[] = {
+        {ZRK_FAMILY_VZ, "19000000 00000048 0010000400100004", {4, 5, 6, 7}},
+        {ZRK_FAMILY_KZP, "15000000 00000038 0010000400100004", {1, 2, 3}},
+    };
+    for (const Family &f : families) {
+        SCOPED_TRACE(f.family);
+        NewCall();
+        sim.clearLog();
+        unsigned char *list = nullptr;
+        ASSERT_EQ(GetTVCSessionIdList(kDisk, f.family, &list), 0) << ZRKerrno;
+        const zrk::Buffer owned(list);
+        EXPECT_EQ(Bytes(list, list + 16), Hex(f.head));
+        for (size_t k = 0; k < f.ids.size(); ++k)
+            EXPECT_EQ(zrk::Be16(list + 16 + 16 * k), f.ids[k]) << k;
+        // The count page fills the header; the list is read once.
+        EXPECT_EQ(PagesRead(), f.family == ZRK_FAMILY_VZ ? "19 00 43" : "15 00 43");
+    }
+}
+
+TEST_F(SessionSearch, ConcurrentSuspendFindsTheSessionBeyondOneFamilysMaximum) {
+    Load(Scenario("paged") + kSessions);
+    NewCall();
+    const std::vector<CONC_SUS_PAIR_LV> pairs = {ConcSuspendPair(kVz6)};
+    uint32_t result[1] = {1};
+    unsigned char sense[ZRK_SENSE_LEN];
+    ASSERT_EQ(ZRKLVMultiSuspendVZ(kDisk, pairs.data(), 1, 0, result, sense), 0) << ZRKerrno;
+    const auto *slot = reinterpret_cast<const unsigned char *>(result);
+    EXPECT_EQ(zrksim::toHex({slot, slot + 4}), "0006ffff");
+    EXPECT_EQ(SessionField(sim, "A1", 6, "status"), "4");
+    EXPECT_EQ(SessionField(sim, "A1", 5, "status"), "2");
+    EXPECT_EQ(PageReads(0x43), 1u) << PagesRead();
+}
+
+// ---- a list of many pages ------------------------------------------------------------
+
+TEST_F(SessionSearch, TheListGrowsAcrossPagesAndStopsAtSixteenBitIdentifiers) {
+    // 200 sessions of each family: 400 in two pages; the RVZ session last.
+    Load(Scenario("paged", "16,200,16,200") + "session 1 kzp A1 5 A1 6 count=200\n"
+         "session 201 vz A1 5 A1 7 count=199\nsession 400 rvz A1 5 A2 9\n");
+    NewCall();
+    sim.clearLog();
+    Outcome o = TvcSearch(ZRK_ENGINE_ANY, kRvz7);
+    ASSERT_EQ(o.iRc, 0) << o.iErrno;
+    EXPECT_EQ(o.uId, 400u);
+    EXPECT_EQ(PagesRead(), "00 43 43");
+
+    NewCall();
+    zrk::DetailList list;
+    ASSERT_EQ(zrk::ReadDetailList(kDisk, 0, list), 0) << ZRKerrno;
+    ASSERT_EQ(list.Count(), 400);
+    for (int i = 0; i < list.Count(); ++i) ASSERT_EQ(zrk::Be16(list[i].ucaSessionID), i + 1) << i;
+
+    // An array whose pages go on claiming 256 sessions each: the 256th page
+    // would make 65536, one more than 16-bit identifiers can name.
+    NewCall();
+    sim.clearLog();
+    for (int page = 0; page < 256; ++page) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0100%04x", page + 1);
+        sim.corrupt(0x43, 10, hex, 1, page);
+    }
+    EXPECT_EQ(zrk::ReadDetailList(kDisk, 0, list), -1);
+    EXPECT_EQ(ZRKerrno, ZRK_ERR_SCSI);
+    EXPECT_EQ(PageReads(0x43), 256u);
+    sim.clearFaults();
+}
+
+// ---- the search over the session-id lists --------------------------------------------------
+
+TEST_F(SessionSearch, IdListSearchKeepsEveryCandidateOfBothFamilies) {
+    // Two sessions in each family at most; three candidates of the pair
+    // across the two lists, the one sought last.
+    Load(Scenario("paged", "16,2,16,2") +
+         "session 1 kzp A1 5 A1 6\n"
+         "session 2 vz A1 5 A1 6 srcext=0x100 size=0x100 dstext=0x100\n"
+         "session 3 vz A1 5 A1 6 srcext=0x200 size=0x100 dstext=0x200\n");
+    for (int b : {7, 15, 23, 31}) ClearSupportBits(b, 0x80); // no detail list
+    NewCall();
+    sim.clearLog();
+    const CopyPair sought{.ullSrcExt = 0x200, .ullSize = 0x100, .ullDstExt = 0x200};
+    const Outcome o = TvcSearch(ZRK_ENGINE_ANY, sought);
+    ASSERT_EQ(o.iRc, 0) << o.iErrno;
+    EXPECT_EQ(o.uId, 3u);
+    // Each list read whole (its count page, then the list), then the
+    // candidates' details in list order.
+    EXPECT_EQ(PagesRead(), "15 15 19 19 44 44 44");
+}
+
 }  // namespace
