@@ -309,4 +309,20 @@ TEST_F(SessionSearch, IdListSearchKeepsEveryCandidateOfBothFamilies) {
     EXPECT_EQ(PagesRead(), "15 15 19 19 44 44 44");
 }
 
+// ---- failures on the way -------------------------------------------------------------
+
+// The public query over a list of two pages, each of its commands failing in
+// turn: every failure is reported and leaves no device open.
+TEST_F(SessionSearch, QueryOverTwoPagesFaultWalk) {
+    const std::string scenario = Scenario("paged", "16,200,16,200") +
+                                 "session 1 kzp A1 5 A1 6 count=200\n"
+                                 "session 201 vz A1 5 A1 7 count=199\nsession 400 rvz A1 5 A2 9\n";
+    const FaultWalk walk = WalkFaults(
+        sim, [&] { return PublicQuery(kRvz7).iRc; }, ReleasedAndReported(0),
+        {.fnBeforeRun = [&] { Reload(scenario); }});
+    ASSERT_TRUE(walk.bEnded);
+    EXPECT_EQ(walk.iFaultedRuns, static_cast<int>(walk.clean.uiCommands));
+    EXPECT_EQ(PageReads(0x43), 2u);
+}
+
 }  // namespace

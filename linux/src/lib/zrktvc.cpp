@@ -690,25 +690,24 @@ int SearchInDetailList(const char *volume, unsigned char kind, const COPY_REQ_LV
     return 0;
 }
 
-// One candidate of the session-id lists: its identifier in the first two
-// bytes of a 4-byte slot.
-struct IdSlot {
-    unsigned char ucaSlot[4];
+// One candidate of the session-id lists.
+struct CandidateId {
+    unsigned char ucaId[2]; // the identifier as the list holds it
 };
 
 // Over the session-id lists, reading each candidate's detail. The candidates
 // are as many as the lists hold, of every family the kind asks for.
 int SearchByIdList(const char *volume, unsigned char kind, const COPY_REQ_LV &request,
                    unsigned char *id, TVC_DETAIL_INFO &detail) {
-    GrowingArea<IdSlot> slots;
-    if (CollectSessionIds(volume, kind, request, [&](const unsigned char *candidate) {
-            IdSlot slot{};
-            std::memcpy(slot.ucaSlot, candidate, 2);
-            return slots.Append(&slot, 1) ? IdStep::Next : IdStep::Fail;
+    GrowingArea<CandidateId> candidates;
+    if (CollectSessionIds(volume, kind, request, [&](const unsigned char *id) {
+            CandidateId candidate{};
+            std::memcpy(candidate.ucaId, id, sizeof candidate.ucaId);
+            return candidates.Append(&candidate, 1) ? IdStep::Next : IdStep::Fail;
         }) != 0)
         return LogErr(1, kSearchName, volume, __LINE__);
-    for (int i = 0; i < slots.Count(); ++i) {
-        const unsigned char *candidate = slots[i].ucaSlot;
+    for (int i = 0; i < candidates.Count(); ++i) {
+        const unsigned char *candidate = candidates[i].ucaId;
         TVC_DETAIL_INFO d;
         const int read = GetSessionDetailInfoForLV(volume, candidate, &d);
         if (read == -2) continue;
