@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace inbandtest;
@@ -87,8 +88,9 @@ Outcome ClassicSearch(bool vz, const CopyPair &p) {
     const COPY_REQ request = ClassicRequest(p);
     unsigned char id[2] = {0xEE, 0xEE};
     RVZ_DETAIL_INFO detail{};
-    const int rc = vz ? SearchVzSession(kDisk, &request, ZRK_REMOTE_RVZ | ZRK_REMOTE_KZP, id, &detail)
-                      : SearchKzpSession(kDisk, &request, ZRK_REMOTE_RVZ | ZRK_REMOTE_KZP, id, &detail);
+    const unsigned char remote = ZRK_REMOTE_RVZ | ZRK_REMOTE_KZP;
+    const int rc = vz ? SearchVzSession(kDisk, &request, remote, id, &detail)
+                      : SearchKzpSession(kDisk, &request, remote, id, &detail);
     if (rc == 0 && zrk::Be16(detail.ucaSessionID) != zrk::Be16(id)) return {-9, 0, 0};
     return {rc, ZRKerrno, zrk::Be16(id)};
 }
@@ -103,10 +105,11 @@ Outcome PublicQuery(const CopyPair &p) {
     const std::string src = BoxId(p.sSrc), dst = BoxId(p.sDst);
     unsigned char detail[256] = {};
     unsigned char sense[ZRK_SENSE_LEN];
-    const int rc = ZRKLVQueryDetail(kDisk, src.data(), p.uiSrcOlu, 0, static_cast<uint32_t>(p.ullSrcExt),
-                                    0, static_cast<uint32_t>(p.ullSize), dst.data(), p.uiDstOlu, 0,
-                                    static_cast<uint32_t>(p.ullDstExt), 0, 0, sizeof detail, detail,
-                                    sense);
+    const int rc = ZRKLVQueryDetail(kDisk, src.data(), p.uiSrcOlu, 0,
+                                    static_cast<uint32_t>(p.ullSrcExt), 0,
+                                    static_cast<uint32_t>(p.ullSize), dst.data(), p.uiDstOlu, 0,
+                                    static_cast<uint32_t>(p.ullDstExt), 0, 0, sizeof detail,
+                                    detail, sense);
     return {rc, ZRKerrno, rc == 0 ? static_cast<unsigned>(zrk::Be16(detail)) : 0u};
 }
 
@@ -200,7 +203,8 @@ TEST_F(SessionSearch, BothEnginesFindTheSessionBeyondOneFamilysMaximum) {
 
 TEST_F(SessionSearch, PublicQueryFindsTheSessionBeyondOneFamilysMaximum) {
     Load(Scenario("paged") + kSessions);
-    for (const auto &[pair, id] : std::vector<std::pair<CopyPair, unsigned>>{{kVz6, 6}, {kKzp3, 3}, {kRvz7, 7}}) {
+    const std::vector<std::pair<CopyPair, unsigned>> sought = {{kVz6, 6}, {kKzp3, 3}, {kRvz7, 7}};
+    for (const auto &[pair, id] : sought) {
         SCOPED_TRACE(id);
         NewCall();
         sim.clearLog();

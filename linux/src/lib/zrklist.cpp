@@ -311,9 +311,10 @@ extern "C" int GetDetailList(const char *volume, unsigned char mode, int *count,
     if (count == nullptr || capacity < 0 || (area == nullptr && capacity != 0))
         return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
     int total = 0;
-    const int read = ReadDetailPages(volume, mode, [&](const DETAIL_LIST_INFO *page, int entries) {
+    const auto store = [&](const DETAIL_LIST_INFO *page, int entries) {
         if (entries > capacity - total) {
-            WriteLog(16, nullptr, 0, "GetDetailList %d sessions do not fit the area of %d [%s] [%d]",
+            WriteLog(16, nullptr, 0,
+                     "GetDetailList %d sessions do not fit the area of %d [%s] [%d]",
                      total + entries, capacity, LogText(volume), __LINE__);
             FailWith(ZRK_ERR_SCSI);
             return false;
@@ -321,8 +322,8 @@ extern "C" int GetDetailList(const char *volume, unsigned char mode, int *count,
         std::memcpy(area + total, page, static_cast<size_t>(entries) * sizeof *page);
         total += entries;
         return true;
-    });
-    if (read != 0) return -1;
+    };
+    if (ReadDetailPages(volume, mode, store) != 0) return -1;
     *count = total;
     return LogOk(2, kName, volume, __LINE__);
 }
@@ -333,7 +334,7 @@ int ReadDetailList(const char *volume, unsigned char mode, DetailList &list) {
     static constexpr const char *kName = kDetailListName;
     LogIn(2, kName, volume, __LINE__);
     list.Clear();
-    const int read = ReadDetailPages(volume, mode, [&](const DETAIL_LIST_INFO *page, int entries) {
+    const auto store = [&](const DETAIL_LIST_INFO *page, int entries) {
         // Identifiers have 16 bits: an array that lists more sessions than
         // that is not to be believed.
         if (entries > kDetailListMax - list.Count()) {
@@ -343,8 +344,8 @@ int ReadDetailList(const char *volume, unsigned char mode, DetailList &list) {
             return false;
         }
         return list.Append(page, entries);
-    });
-    if (read != 0) return -1;
+    };
+    if (ReadDetailPages(volume, mode, store) != 0) return -1;
     return LogOk(2, kName, volume, __LINE__);
 }
 

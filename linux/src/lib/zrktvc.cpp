@@ -752,13 +752,14 @@ extern "C" int SearchTvcSession(const char *volume, unsigned char engineKind,
 extern "C" int ExtractSessionID(const char *volume, unsigned char engineKind,
                                 const COPY_REQ_LV *request, int *count, unsigned char *list,
                                 int capacity) {
-    if (request == nullptr || count == nullptr || capacity < 0 || (list == nullptr && capacity > 0)) {
+    if (request == nullptr || count == nullptr || capacity < 0 ||
+        (list == nullptr && capacity > 0)) {
         LogIn(1, kExtractName, volume, __LINE__);
         return FailEnd(ZRK_ERR_PARAMETER, 1, kExtractName, volume, __LINE__);
     }
     *count = 0;
     int found = 0;
-    const int collected = CollectSessionIds(volume, engineKind, *request, [&](const unsigned char *id) {
+    const auto store = [&](const unsigned char *id) {
         if (found == capacity) {
             // More candidates than the list has room for: keep the first.
             WriteLog(1, nullptr, 0, "ExtractSessionID list full at %d [%s] [%d]", capacity,
@@ -770,8 +771,8 @@ extern "C" int ExtractSessionID(const char *volume, unsigned char engineKind,
         std::memcpy(slot, id, 2);
         ++found;
         return IdStep::Next;
-    });
-    if (collected != 0) return -1;
+    };
+    if (CollectSessionIds(volume, engineKind, *request, store) != 0) return -1;
     *count = found;
     return 0;
 }
