@@ -229,7 +229,8 @@ private:
 
     // A classic list acts as the page it tells again, on a session it must
     // describe as the array knows it: the family, local or remote, the OLUs,
-    // the BoxIDs and the volume role. A list that names no volumes only gives
+    // the whole volume or the extent (their low 32 bits), the BoxIDs and the
+    // volume role. A list that names no volumes only gives
     // back a reserved identifier. The QM family starts and stops sessions by
     // the 192-byte pages only.
     Refused classic(const Bytes &list) {
@@ -251,6 +252,12 @@ private:
             if (c.bKzpFamily && s->kind != SessionKind::Kzp) return refusal::kInvalid;
             std::uint32_t mask = c.bRemote ? 0xFFFFFFFFu : 0xFFFFu;
             if (c.uiSrcOlu != (s->uiSrcOlu & mask) || c.uiDstOlu != (s->uiDstOlu & mask)) return refusal::kInvalid;
+            bool whole = (page[at::kFlags] & kFlagWhole) != 0;
+            if (whole != s->whole()) return refusal::kInvalid;
+            if (!whole && (getBe(page, at::kSrcExtent, 8) != (s->ullSrcExtent & 0xFFFFFFFFu) ||
+                           getBe(page, at::kSize, 8) != (s->ullSize & 0xFFFFFFFFu) ||
+                           getBe(page, at::kDstExtent, 8) != (s->ullDstExtent & 0xFFFFFFFFu)))
+                return refusal::kInvalid;
             if (c.bRemote) {
                 const Array *src = arrayByBoxId(model_, page, at::kSrcBoxId);
                 const Array *dst = arrayByBoxId(model_, page, at::kDstBoxId);
