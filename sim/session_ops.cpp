@@ -230,9 +230,9 @@ private:
     // A classic list acts as the page it tells again, on a session it must
     // describe as the array knows it: the family, local or remote, the OLUs,
     // the whole volume or the extent (their low 32 bits), the BoxIDs and the
-    // volume role. A list that names no volumes only gives
-    // back a reserved identifier. The QM family starts and stops sessions by
-    // the 192-byte pages only.
+    // volume role. A list that names no volumes only gives back a reserved
+    // identifier. The QM family starts and stops sessions by the 192-byte
+    // pages only.
     Refused classic(const Bytes &list) {
         ClassicList c;
         if (Refused r = readClassicList(list, c)) return r;
