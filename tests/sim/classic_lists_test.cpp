@@ -379,6 +379,10 @@ TEST(SimClassicLists, MonitorSessionWithADestination) {
     EXPECT_EQ(send("/dev/sdb", Page::start(id, 3, 0, 1, 0xFFFFFFFF).b), kGood);
     id = reserve("/dev/sdb", 4);
     EXPECT_EQ(send("/dev/sdb", Page::start(id, 3, 0, 1, 77).b), 0x00);
+    // The scenario line of such a session declares it again.
+    sim.addSession("40 monitor A1 3 A1 4");
+    EXPECT_EQ(sessionWithId(sim, "A1", 40).rfind("session 40 monitor A1 3 A1 4 ", 0), 0u);
+    EXPECT_EQ(zrksim::checkScenario(scenario("", "session 40 monitor A1 3 A1 4\n")), "");
 }
 
 TEST(SimClassicLists, RvzBufferSetting) {
