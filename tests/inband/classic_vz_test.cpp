@@ -232,6 +232,136 @@ TEST_F(ClassicVz, RefusedStartGivesItsIdentifierBack) {
     }
 }
 
+// With the OLU status page (support byte 4 bit 0x04) a start reads the
+// status of each of its volumes on this array and refuses a snap data volume.
+TEST_F(ClassicVz, StartRefusesASnapDataVolume) {
+    const std::string withOluStatus =
+        "support=\"0000 0000 0500 00a1 0000 0000 0000 00a1 0000 0000 004b 00a1 0000 0000 00ff 00a1\"";
+    struct Case {
+        const char *what;
+        const char *host;
+        COPY_REQ request;
+        int code;
+        const char *trail;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"local, destination a snap data volume", kSrcHost, Request(kDetail, "BOX-A1", 5, "BOX-A1", 50), ZRK_ERR_SDV, "in00 in31 in31"},
+        {"local, source a snap data volume",      kSrcHost, Request(kDetail, "BOX-A1", 50, "BOX-A1", 6), ZRK_ERR_SDV, "in00 in31"},
+        {"local, neither",                        kSrcHost, Local(kDetail), 0, "in00 in31 in31 reserve out08"},
+        {"remote from the source array",          kSrcHost, Remote(kDetail), 0, "in00 in31 reserve out18"},
+        {"remote from the destination array",     kDstHost, Remote(kDetail), 0, "in00 in31 reserve out18"},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Reload(Arrays(withOluStatus) + "volume A1 50 2097152 type=sdv\n");
+        COPY_REQ request = c.request;
+        EXPECT_EQ(StartVz(c.host, 0, &request), c.code == 0 ? 0 : -1);
+        EXPECT_EQ(ZRKerrno, c.code);
+        EXPECT_EQ(Trail(), c.trail);
+        // Only this array's volume is read.
+        for (const zrksim::CdbRecord &r : sim.cdbLog()) {
+            if (r.cdb[0] == ZRK_OP_TRAVO_IN && r.cdb[2] == 0x31) {
+                EXPECT_EQ(r.path, c.host);
+            }
+        }
+    }
+}
+
+// A remote start on the QM family: whether split and recovery may be left
+// out is the array's choice (support byte 29 bit 0, QM page 0x02 byte 0).
+TEST_F(ClassicVz, QmRemoteStartChoices) {
+    const std::string noChoice =
+        "family=qm support=\"0000 0000 0000 0000 0000 0000 0000 0000 0000 0000 0001 0001 0000 0000 0000 0001\"";
+    struct Case {
+        const char *what;
+        std::string clause;
+        unsigned int option;
+        int code;
+        const char *modes; // byte 22 of the start page
+    };
+    const unsigned int both = ZRK_OPT_AUTO_SPLIT | ZRK_OPT_MANUAL_RCV;
+    // clang-format off
+    const Case cases[] = {
+        {"choice, both left out",             "profile=qm",                                    0, 0, "04"},
+        {"choice, skip",                      "profile=qm",                                    ZRK_OPT_SKIP_COPY | both, 0, "07"},
+        {"choice refused: recovery required", "profile=qm qmsupport=\"02 00 00 00 00 00 00 00\"", ZRK_OPT_AUTO_SPLIT, ZRK_ERR_NOT_SUPPORT, ""},
+        {"choice refused: split required",    "profile=qm qmsupport=\"01 00 00 00 00 00 00 00\"", ZRK_OPT_MANUAL_RCV, ZRK_ERR_NOT_SUPPORT, ""},
+        {"no choice: both given",             noChoice,                                        both, 0, "07"},
+        {"no choice: one missing",            noChoice,                                        ZRK_OPT_AUTO_SPLIT, ZRK_ERR_NOT_SUPPORT, ""},
+        {"no choice: no skip",                noChoice,                                        ZRK_OPT_SKIP_COPY | both, ZRK_ERR_NOT_SUPPORT, ""},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Load(c.clause);
+        COPY_REQ request = Remote(kQm);
+        EXPECT_EQ(StartVz(kSrcHost, c.option, &request), c.code == 0 ? 0 : -1);
+        EXPECT_EQ(ZRKerrno, c.code);
+        if (c.code != 0) {
+            EXPECT_TRUE(Lists().empty());
+            continue;
+        }
+        const std::vector<Bytes> lists = Lists();
+        ASSERT_EQ(lists.size(), 1u);
+        EXPECT_EQ(SpanHex(lists[0].data() + 22, 1), c.modes);
+        EXPECT_EQ(Field("A1", 1, "status"), "2");
+    }
+}
+
+// Every command of a start failing in turn: a failed start leaves no
+// session running, and the sense of the failure is the caller's.
+TEST_F(ClassicVz, StartFaultWalk) {
+    for (const Profile &p : kProfiles) {
+        for (const bool remote : {false, true}) {
+            SCOPED_TRACE(testing::Message() << p.pName << (remote ? ", remote" : ", local"));
+            COPY_REQ request{};
+            FaultWalkOptions options;
+            options.fnBeforeRun = [&] {
+                Load(p);
+                request = remote ? Remote(p) : Local(p);
+            };
+            const FaultWalk walk = WalkFaults(
+                sim, [&] { return StartVz(kSrcHost, 0, &request); },
+                [&](const FaultRun &run) {
+                    if (run.iResult == 0) return;
+                    EXPECT_EQ(run.iResult, -1);
+                    EXPECT_NE(run.iErrno, 0);
+                    EXPECT_EQ(ReadStore().key, 3);
+                    EXPECT_NE(Field("A1", 1, "status"), "2");
+                },
+                options);
+            EXPECT_TRUE(walk.bEnded);
+            EXPECT_EQ(Field("A1", 1, "status"), "2");
+        }
+    }
+}
+
+// The operations' own lines in the debug log.
+TEST_F(ClassicVz, LogLines) {
+    // The log settings are read once, at the first line of the process.
+    setenv("WXAPI_LOG_FLAG", "1F", 1);
+    Load(kDetail, {"1 vz A1 5 A1 6 status=suspend", "2 vz A1 7 A2 9 status=suspend"});
+    const size_t before = root.logText().size();
+    COPY_REQ local = ById(1);
+    EXPECT_EQ(ChangeVz(kSrcHost, ZRK_OPT_SESSION_ID, &local), -1);
+    sim.injectSenseOnList(ZRK_TVC_CHANGE, 1, 5, 0x26, 0x00);
+    COPY_REQ remote = Remote(kDetail);
+    EXPECT_EQ(ChangeVz(kSrcHost, ZRK_OPT_SYNC, &remote), -1);
+    sim.injectSenseOnList(ZRK_PRM_VZ_START, 1, 5, 0x26, 0x00);
+    COPY_REQ start = Request(kDetail, "BOX-A1", 20, "BOX-A1", 21);
+    EXPECT_EQ(StartVz(kSrcHost, 0, &start), -1);
+    const std::string log = root.logText().substr(before);
+    for (const char *line :
+         {"ChangeVz in [/dev/sdb]", "ChangeVz Session Flag On  Remote = 0 [/dev/sdb]",
+          "ChangeVz Totally = 1  Reverse = 1 [/dev/sdb]", "ChangeVz Flag Err end [/dev/sdb]",
+          "ChangeVz Session Flag Off  Remote = 1 [/dev/sdb]", "ChangeVz Remote Change Err [/dev/sdb]",
+          "ChangeVz Err end [/dev/sdb]", "StartVz in [/dev/sdb]", "StartVz roll back SessionID=0x3 [/dev/sdb]",
+          "StartVz Err end [/dev/sdb]"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+}
+
 // ---- stop, suspend, resume -------------------------------------------------------------------
 
 using SessionOp = int (*)(const char *, unsigned int, COPY_REQ *);
