@@ -62,7 +62,7 @@ private:
     int iErrno;                            // its ZRKerrno
 };
 
-// The product check and the support record with the remote-support byte.
+// The copy-support record, refreshed in the stores, and the remote-support byte.
 int ReadSupport(const char *volume, CopySupport &support, unsigned char &remoteSupport) {
     remoteSupport = 0;
     return GetSupportCopyInfo(volume, support.ucaData, &remoteSupport);
@@ -435,7 +435,8 @@ size_t ListEntries(const unsigned char *list, bool fromDetailList, int count) {
 
 // ---- command status list --------------------------------------------------------------------
 
-// The detail-list page of the family that the array sets up first.
+// The identifier-list page whose maximum sizes the detail list: that of the
+// first group the array sets up, VZ family first.
 unsigned char StatusCountPage(const CopySupport &s) {
     if (s.Has(ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND)) return ZRK_PAGE_REMOTE_VZ_LIST;
     if (s.Has(ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_KIND)) return ZRK_PAGE_LOCAL_VZ_LIST;
@@ -458,7 +459,7 @@ int StatusEntriesFromDetailList(const char *name, const char *volume, const Copy
         return LogErr(kLevel, name, volume, __LINE__);
     for (int i = 0; i < count; ++i) {
         const DetailEntry e = DecodeDetailEntry(list[i]);
-        if (e.ucCopyKind != ZRK_FAMILY_VZ) continue;
+        if (e.ucCopyKind != ZRK_PRM_KIND_VZ) continue;
         unsigned char entry[kStatusEntryLen];
         PutBe16(entry, e.IdInUse());
         entry[2] = e.ucStatus;
