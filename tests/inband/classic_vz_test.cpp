@@ -734,21 +734,32 @@ TEST_F(ClassicVz, ConcurrentSuspendOfFiveLocalPairs) {
     }
 }
 
+// From either array: the list names each session by the identifier this
+// array knows it by (on the destination array its second one).
 TEST_F(ClassicVz, ConcurrentSuspendOfRemotePairs) {
+    struct Side {
+        const char *host;
+        const char *slots; // list entries from byte 16
+    };
+    const Side sides[] = {{kSrcHost, "0007 0000 0006"}, {kDstHost, "0002 0000 0001"}};
     for (const ConcProfile &p : kConcProfiles) {
-        for (const bool refused : {false, true}) {
-            SCOPED_TRACE(testing::Message() << p.pName << (refused ? ", the partner refuses" : ""));
-            Load(p.sClause, kConcSessions);
-            if (refused) sim.injectSenseOnList(ZRK_PAGE_CONC_SUSPEND, 1, 5, 0x26, 0x00);
-            const CONC_SUS_PAIR pairs[] = {Pair("BOX-A1", 31, "BOX-A2", 41), Pair("BOX-A1", 30, "BOX-A2", 40)};
-            unsigned char result[8];
-            EXPECT_EQ(MultiSuspendVz(kSrcHost, 0, 2, pairs, result), refused ? -1 : 0) << ZRKerrno;
-            EXPECT_EQ(ZRKerrno, refused ? ZRK_ERR_PARTNER : 0);
-            const std::vector<Bytes> lists = Lists();
-            ASSERT_EQ(lists.size(), 1u);
-            EXPECT_EQ(zrksim::toHex(lists[0]), GoldenHex(32, {{0, "50"}, {6, "0018 0002 80"}, {16, "0007 0000 0006"}}));
-            EXPECT_EQ(Field("A1", 6, "status"), refused ? "2" : "4");
-            EXPECT_EQ(Field("A1", 7, "status"), refused ? "2" : "4");
+        for (const Side &side : sides) {
+            for (const bool refused : {false, true}) {
+                SCOPED_TRACE(testing::Message() << p.pName << ", " << side.host
+                                                << (refused ? ", the partner refuses" : ""));
+                Load(p.sClause, kConcSessions);
+                if (refused) sim.injectSenseOnList(ZRK_PAGE_CONC_SUSPEND, 1, 5, 0x26, 0x00);
+                const CONC_SUS_PAIR pairs[] = {Pair("BOX-A1", 31, "BOX-A2", 41), Pair("BOX-A1", 30, "BOX-A2", 40)};
+                unsigned char result[8];
+                EXPECT_EQ(MultiSuspendVz(side.host, 0, 2, pairs, result), refused ? -1 : 0) << ZRKerrno;
+                EXPECT_EQ(ZRKerrno, refused ? ZRK_ERR_PARTNER : 0);
+                const std::vector<Bytes> lists = Lists();
+                ASSERT_EQ(lists.size(), 1u);
+                EXPECT_EQ(zrksim::toHex(lists[0]), GoldenHex(32, {{0, "50"}, {6, "0018 0002 80"}, {16, side.slots}}));
+                EXPECT_EQ(SpanHex(result, 2), std::string(side.slots).substr(0, 4));
+                EXPECT_EQ(Field("A1", 6, "status"), refused ? "2" : "4");
+                EXPECT_EQ(Field("A1", 7, "status"), refused ? "2" : "4");
+            }
         }
     }
 }
