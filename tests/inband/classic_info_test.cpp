@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -285,6 +287,53 @@ TEST_F(ClassicInfo, RemoteBoxIdListNeedsARemoteCopy) {
     NewCall();
     EXPECT_EQ(GetRemoteBoxIDList(kHost, 0, nullptr), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_PARAMETER);
+}
+
+}  // namespace
+
+namespace {
+
+// Every query under a failing command: a failed run reports -1 with an error
+// number, the run without a fault succeeds.
+TEST_F(ClassicInfo, EveryQueryUnderAFailingCommand) {
+    VOLUME_INFO_RECORD record;
+    std::vector<unsigned char> area(ZRK_REMOTE_BOXID_LIST_LEN);
+    struct Case {
+        const char *what;
+        const char *clause;
+        std::function<int()> body;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"volume information", "profile=detail", [&] { return GetVolumeInfo(kHost, 0, &record); }},
+        {"volume information, QM", "profile=qm", [&] { return GetVolumeInfo(kHost, 0, &record); }},
+        {"volume list", "profile=idlist", [&] { return GetVolumeList(kHost, 0, area.data()); }},
+        {"constant information", "profile=detail", [&] { return GetVolumeConstInfo(kHost, 0, area.data()); }},
+        {"remote arrays", "profile=detail", [&] { return GetRemoteBoxIDList(kHost, 0, area.data()); }},
+        {"remote arrays, QM", "profile=qm", [&] { return GetRemoteBoxIDList(kHost, 0, area.data()); }},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        FaultWalkOptions options;
+        options.fnBeforeRun = [&] {
+            Load(c.clause);
+            NewCall();
+        };
+        const FaultWalk walk = WalkFaults(
+            sim, c.body,
+            [](const FaultRun &run) {
+                if (!run.bFired) {
+                    EXPECT_EQ(run.iResult, 0) << run.iErrno;
+                    return;
+                }
+                EXPECT_EQ(run.iResult, -1);
+                EXPECT_NE(run.iErrno, 0);
+            },
+            options);
+        EXPECT_TRUE(walk.bEnded);
+        EXPECT_GT(walk.iFaultedRuns, 1);
+    }
 }
 
 }  // namespace

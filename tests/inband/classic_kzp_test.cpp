@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -41,7 +43,7 @@ std::string Arrays(const std::string &clause, const std::string &extra = "") {
            "\nvolume A1 5 2097152\nvolume A1 6 2097152\nvolume A1 7 2097152\n"
            "volume A1 8 2097152 olustatus=1\nvolume A1 10 2097152\nvolume A1 11 2097152\n"
            "volume A1 12 2097152 olustatus=3\nvolume A1 13 2097152\nvolume A1 14 2097152\n"
-           "volume A2 9 2097152\n"
+           "volume A1 15 2097152\nvolume A1 16 2097152\nvolume A2 9 2097152\nvolume A2 15 2097152\n"
            "disk /dev/sdb 8:16 A1 5\ndisk /dev/sdc 8:32 A2 9\n";
 }
 
@@ -719,6 +721,95 @@ TEST_F(ClassicKzp, MissingArgumentsAreRefused) {
     EXPECT_EQ(ListKzp(kHost, 0, 1, nullptr, nullptr), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_PARAMETER);
     EXPECT_TRUE(sim.cdbLog().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A remote start on the array that holds the destination volume reserves its
+// identifier there and names it as the destination side's.
+TEST_F(ClassicKzp, RemoteStartFromTheDestinationSide) {
+    Load(kDetail);
+    COPY_REQ request = Request("BOX-A1", 6, 9);
+    std::memcpy(request.SrcBoxID, BoxId("BOX-A2").data(), ZRK_BOXID_LEN);
+    request.RemoteFlag = 1;
+    // A2:9 > A1:6, sent to A1.
+    std::swap(request.SrcOlu, request.DstOlu);
+    zrk::PutBe32(request.ucaDstOluFull, 6);
+    ASSERT_EQ(Run(StartKzp, 0, request), 0) << ZRKerrno;
+    EXPECT_EQ(Trail(), "reserve out14");
+    ASSERT_EQ(Lists().size(), 1u);
+    EXPECT_EQ(Lists()[0], GoldenHex(160, {{0, "14"}, {6, "0098 0000 0001 b0"}, {24, "01"}, {32, kA2},
+                                          {80, kA1}, {128, "00000009 00000006"}}));
+    EXPECT_EQ(ZRKsessionid, 1);
+    EXPECT_EQ(Sessions("A1"), 1u);
+    EXPECT_EQ(Sessions("A2"), 1u);
+}
+
+// Every operation under a failing command: a failed run reports -1 with an
+// error number, a start that failed leaves no session behind, and the run
+// without a fault does its work.
+TEST_F(ClassicKzp, EveryOperationUnderAFailingCommand) {
+    constexpr char kSessions[] = "session 3 kzp A1 6 A1 7\nsession 4 kzp A1 5 A2 9\n"
+                                 "session 8 quickkzp A1 10 A1 11 phase=tracking\nsession 9 snapkzp A1 13 A1 12\n";
+    unsigned int result[3];
+    RKZP_DETAIL_INFO detail;
+    unsigned char *list = nullptr;
+    int length = 0;
+    struct Case {
+        const char *what;
+        const char *clause;
+        bool start;
+        std::function<int()> body;
+    };
+    auto op = [](Operation fn, unsigned int option, COPY_REQ request) {
+        return [=]() mutable { return fn(kHost, option, &request); };
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"KZP start",           kSnapDetail, true,  op(StartKzp, 0, Request("BOX-A1", 5, 14))},
+        {"remote KZP start",    kSnapIdList, true,  op(StartKzp, 0, Request("BOX-A2", 15, 15))},
+        {"QuickKZP start",      kSnapDetail, true,  op(StartDiffKzp, 0, Request("BOX-A1", 15, 16))},
+        {"QuickKZP restart",    kSnapIdList, false, op(StartDiffKzp, ZRK_OPT_RESTART, Request("BOX-A1", 10, 11))},
+        {"SnapKZP start",       kSnapDetail, true,  op(StartSnapKzp, 0, Request("BOX-A1", 16, 8))},
+        {"KZP stop",            kSnapIdList, false, op(StopKzp, 0, Request("BOX-A1", 6, 7))},
+        {"remote KZP stop",     kSnapDetail, false, op(StopKzp, ZRK_OPT_SESSION_ID, ById(4, true))},
+        {"QuickKZP stop",       kSnapIdList, false, op(StopDiffKzp, 0, Request("BOX-A1", 10, 11))},
+        {"SnapKZP stop",        kSnapDetail, false, op(StopSnapKzp, ZRK_OPT_SESSION_ID, ById(9))},
+        {"query",               kSnapIdList, false, [&] { COPY_REQ r = Request("BOX-A2", 5, 9); return QueryKzp(kHost, 0, &r, result); }},
+        {"detail query",        kSnapDetail, false, [&] { COPY_REQ r = Request("BOX-A1", 6, 7); return QueryKzpDetail(kHost, 0, &r, &detail); }},
+        {"session query",       kIdList,     false, [&] { return QueryKzpSession(kHost, 0, 3, 1, &detail); }},
+        {"list",                kSnapDetail, false, [&] { std::free(list); list = nullptr; return ListKzp(kHost, 0, 1, &list, &length); }},
+        {"list, no detail list",kIdList,     false, [&] { std::free(list); list = nullptr; return ListKzp(kHost, 0, 1, &list, &length); }},
+        {"initialisation",      kSnapDetail, false, [&] { return SnapVolInit(kHost, 8); }},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        FaultWalkOptions options;
+        options.fnBeforeRun = [&] {
+            Load(c.clause, kSessions);
+            NewCall();
+        };
+        const FaultWalk walk = WalkFaults(
+            sim, c.body,
+            [&](const FaultRun &run) {
+                if (!run.bFired) {
+                    EXPECT_EQ(run.iResult, 0) << run.iErrno;
+                    return;
+                }
+                EXPECT_EQ(run.iResult, -1);
+                EXPECT_NE(run.iErrno, 0);
+                if (c.start) {
+                    EXPECT_EQ(Sessions("A1"), 4u) << "no session left behind";
+                }
+            },
+            options);
+        EXPECT_TRUE(walk.bEnded);
+        EXPECT_GT(walk.iFaultedRuns, 2);
+    }
+    std::free(list);
 }
 
 }  // namespace
