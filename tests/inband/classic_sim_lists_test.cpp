@@ -199,6 +199,12 @@ TEST_F(ClassicSimLists, RvzFromEitherHost) {
             list[12] |= ZRK_PRM_FORCED;
             ASSERT_EQ(Send(c.host, list, sizeof list), 0);
             EXPECT_EQ(State("A1", onA1), "4/2");
+            // A mode change while suspended: the extended list of the detail.
+            d = Detail(c.host, here, ZRK_PAGE_REMOTE_VZ_DETAIL);
+            TVC_EXEC change;
+            MakeChgPrmFromDetail(ZRK_TVC_CHANGE, ZRK_OPT_SYNC | ZRK_OPT_AUTO_SPLIT, &d, &change);
+            ASSERT_EQ(Send(c.host, &change, sizeof change), 0);
+            EXPECT_EQ(Field("A1", onA1, "mode"), "sync,split");
             d = Detail(c.host, here, ZRK_PAGE_REMOTE_VZ_DETAIL);
             MakeRvzPrmFromDetail(ZRK_PRM_RVZ_RESUME, &d, list);
             list[72] |= ZRK_PRM_REMAIN;
