@@ -295,9 +295,17 @@ Bytes oluStatus(const Volume &volume) {
     return b;
 }
 
-Bytes perCommand(const Array &array) {
+Bytes perCommand(const Model &model, const Array &array) {
     Bytes b(16, 0);
     put16(b, 10, array.usPerCommand);
+    for (const Session *s : sessionsOf(model, array.name)) {
+        if (b.size() >= 16 + 8 * static_cast<std::size_t>(array.usPerCommand)) break;
+        if (!s->vzFamily() || !listed(*s)) continue;
+        std::size_t at = b.size();
+        b.resize(at + 8, 0);
+        put16(b, at, s->idOn(array.name));
+        b[at + 2] = s->ucStatus;
+    }
     return b;
 }
 

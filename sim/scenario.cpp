@@ -322,7 +322,6 @@ void addSessionDirective(Model &model, const Directive &d, std::uint64_t clock) 
         if (s.remote()) fail("a monitor session names its source array twice");
         s.uiDstOlu = kNoOlu;
     } else {
-        if (s.kind == SessionKind::Monitor) fail("a monitor session has no destination (-)");
         s.uiDstOlu = static_cast<std::uint32_t>(parseBounded(d.args[5], "OLU", 0xFFFF));
         if (model.arrays.at(s.dstArray).volumes.count(s.uiDstOlu) == 0)
             fail("array " + s.dstArray + " has no volume " + d.args[5]);

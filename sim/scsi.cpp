@@ -126,6 +126,28 @@ ScsiAnswer modeSense6(const Volume &volume, const Bytes &cdb) {
     return dataIn(std::move(b), get(cdb, 4, 1));
 }
 
+// RECEIVE DIAGNOSTIC RESULTS page 0xB0, the LU mapping of the array: a
+// 4-byte header (page code, 2-3 the length 1024) and 256 entries of 4 bytes,
+// one per volume in rising OLU order: 0-1 the OLU, 2 bit 7 the entry is in
+// use; the entries after the last volume are 0.
+constexpr std::uint8_t kPageLuMapping = 0xB0;
+constexpr std::size_t kLuMappingEntries = 256;
+
+ScsiAnswer receiveDiagnostic(const Array &array, const Bytes &cdb) {
+    if ((get(cdb, 1, 1) & 0x01) == 0 || get(cdb, 2, 1) != kPageLuMapping) return invalidField();
+    Bytes b(4 + 4 * kLuMappingEntries, 0);
+    b[0] = kPageLuMapping;
+    put16(b, 2, 4 * kLuMappingEntries);
+    std::size_t at = 4;
+    for (const auto &[olu, volume] : array.volumes) {
+        if (at >= b.size()) break;
+        put16(b, at, olu);
+        b[at + 2] = 0x80;
+        at += 4;
+    }
+    return dataIn(std::move(b), get(cdb, 3, 2));
+}
+
 }  // namespace
 
 ScsiAnswer checkCondition(std::uint8_t key, std::uint8_t asc, std::uint8_t ascq) {
@@ -149,6 +171,7 @@ ScsiAnswer answerCommand(SimState &state, const Array &array, const Volume &volu
     case 0x00: return ScsiAnswer{};  // TEST UNIT READY
     case 0x12: return inquiry(array, volume, cdb);
     case 0x1A: return modeSense6(volume, cdb);
+    case 0x1C: return receiveDiagnostic(array, cdb);
     case 0x25: return readCapacity10(volume);
     case 0x3C: return readBuffer(array, cdb);
     case 0x9E: return readCapacity16(volume, cdb);

@@ -1,7 +1,9 @@
 #include "session_ops.h"
 
 #include "bytes.h"
+#include "classic_lists.h"
 #include "progress.h"
+#include "snap_volumes.h"
 #include "support.h"
 
 #include <algorithm>
@@ -108,7 +110,8 @@ bool overlap(const Range &a, const Range &b) {
     return a.array == b.array && a.uiOlu == b.uiOlu && a.ullFrom < b.ullTo && b.ullFrom < a.ullTo;
 }
 
-bool hasDestination(const Session &s) { return s.uiDstOlu != kNoOlu; }
+// A monitor session copies nothing: a destination it names holds no range.
+bool hasDestination(const Session &s) { return s.uiDstOlu != kNoOlu && s.kind != SessionKind::Monitor; }
 
 // A destination range takes part in no other session; a source range is
 // shared only by sessions of one kind, and by monitor sessions.
@@ -196,17 +199,15 @@ public:
             if (list.size() != kExecLen || getBe(list, 6, 2) != kExecParamLen) return refuse(refusal::kInvalid);
             Session *s = findSession(model_, array_.name, listId(list));
             if (s == nullptr || s->kind == SessionKind::Failover) return refuse(refusal::kInvalid);
-            switch (list[0]) {
-            case 0x44: return answer(start(*s, list));
-            case 0x45: return answer(stop(*s, list));
-            case 0x46: return answer(change(*s, list));
-            case 0x48: return answer(suspend(*s, list));
-            default: return answer(resume(*s, list));
-            }
+            return answer(onPage(*s, list));
         }
+        case 0x31: return answer(initialiseSnapData(list));
+        case 0x47: return answer(setRvzBuffer(list));
         case 0x50: return answer(concurrentSuspend(list));
         case 0x51: return answer(concurrentStart(list));
-        default: return refuse(refusal::kInvalid);
+        default:
+            if (isClassicList(list[0])) return answer(classic(list));
+            return refuse(refusal::kInvalid);
         }
     }
 
@@ -215,6 +216,101 @@ private:
     Model &model_;
     const Array &array_;
     Support support_;
+
+    Refused onPage(Session &s, const Bytes &page) {
+        switch (page[0]) {
+        case 0x44: return start(s, page);
+        case 0x45: return stop(s, page);
+        case 0x46: return change(s, page);
+        case 0x48: return suspend(s, page);
+        default: return resume(s, page);
+        }
+    }
+
+    // A classic list acts as the page it tells again, on a session it must
+    // describe as the array knows it: the family, local or remote, the OLUs,
+    // the whole volume or the extent (their low 32 bits), the BoxIDs and the
+    // volume role. A list that names no volumes only gives
+    // back a reserved identifier. The QM family starts and stops sessions by
+    // the 192-byte pages only.
+    Refused classic(const Bytes &list) {
+        ClassicList c;
+        if (Refused r = readClassicList(list, c)) return r;
+        const Bytes &page = c.page;
+        bool startOrStop = page[0] == 0x44 || page[0] == 0x45;
+        if (array_.qm() && startOrStop) return refusal::kInvalid;
+        Session *s = findSession(model_, array_.name, listId(page));
+        if (s == nullptr || s->kind == SessionKind::Failover) return refusal::kInvalid;
+        if (page[0] == 0x44) {
+            if (c.ucVolRole == 0) return refusal::kInvalid;
+            if (Refused r = start(*s, page)) return r;
+            s->ucVolRole = c.ucVolRole;
+            return std::nullopt;
+        }
+        if (!s->bare()) {
+            if (!c.bNamesVolumes || c.bRemote != s->remote() || c.ucVolRole != s->ucVolRole) return refusal::kInvalid;
+            if (c.bKzpFamily && s->kind != SessionKind::Kzp) return refusal::kInvalid;
+            std::uint32_t mask = c.bRemote ? 0xFFFFFFFFu : 0xFFFFu;
+            if (c.uiSrcOlu != (s->uiSrcOlu & mask) || c.uiDstOlu != (s->uiDstOlu & mask)) return refusal::kInvalid;
+            bool whole = (page[at::kFlags] & kFlagWhole) != 0;
+            if (whole != s->whole()) return refusal::kInvalid;
+            if (!whole && (getBe(page, at::kSrcExtent, 8) != (s->ullSrcExtent & 0xFFFFFFFFu) ||
+                           getBe(page, at::kSize, 8) != (s->ullSize & 0xFFFFFFFFu) ||
+                           getBe(page, at::kDstExtent, 8) != (s->ullDstExtent & 0xFFFFFFFFu)))
+                return refusal::kInvalid;
+            if (c.bRemote) {
+                const Array *src = arrayByBoxId(model_, page, at::kSrcBoxId);
+                const Array *dst = arrayByBoxId(model_, page, at::kDstBoxId);
+                if (src == nullptr || dst == nullptr || src->name != s->srcArray || dst->name != s->dstArray)
+                    return refusal::kInvalid;
+            }
+        }
+        return onPage(*s, page);
+    }
+
+    // List 0x31 (16 bytes): 6-7 the length 8, 8-9 the OLU of a snap data
+    // volume to initialise. Not while it initialises (out of sequence), nor
+    // while a snapshot saves into it (volume in use).
+    Refused initialiseSnapData(const Bytes &list) {
+        if (list.size() != 16 || getBe(list, 1, 5) != 0 || getBe(list, 6, 2) != 8 || getBe(list, 10, 6) != 0)
+            return refusal::kInvalid;
+        if (!support_.pagedDetail()) return refusal::kNotSetUp;
+        Array &array = model_.arrays.at(array_.name);
+        auto v = array.volumes.find(static_cast<std::uint32_t>(getBe(list, 8, 2)));
+        if (v == array.volumes.end() || !v->second.snapData()) return refusal::kInvalid;
+        if ((v->second.uiSdvStatus & sdvstate::kBusy) != 0) return refusal::kOutOfSequence;
+        if (!snapshotsInto(model_, array.name, v->second.uiOlu).empty()) return refusal::kVolumeInUse;
+        startInitialisation(v->second, st_.ullClock, array.ullSdvInit);
+        return std::nullopt;
+    }
+
+    // List 0x47 (128 bytes): 6-7 the length 120, 8-9 buffer identifier, 16-17
+    // type (1 send, 2 receive), 18-19 forwarding interval, 20-23 monitoring
+    // time, 24-63 the BoxID of a remote array this array lists. Defines the
+    // buffer, or sets it anew; no more buffers than `rvzbuffers`.
+    Refused setRvzBuffer(const Bytes &list) {
+        if (list.size() != 128 || getBe(list, 1, 5) != 0 || getBe(list, 6, 2) != 120 || getBe(list, 10, 6) != 0 ||
+            !std::all_of(list.begin() + 64, list.end(), [](std::uint8_t b) { return b == 0; }))
+            return refusal::kInvalid;
+        if (!support_.setUp(Group::Rvz) || !support_.rvzBuffers()) return refusal::kNotSetUp;
+        std::uint64_t id = getBe(list, 8, 2);
+        std::uint64_t type = getBe(list, 16, 2);
+        const Array *remote = arrayByBoxId(model_, list, 24);
+        Array &array = model_.arrays.at(array_.name);
+        if (id > 0xFF || (type != 1 && type != 2) || remote == nullptr || remote->name == array.name ||
+            std::find(array.remotes.begin(), array.remotes.end(), remote->name) == array.remotes.end())
+            return refusal::kInvalid;
+        auto key = static_cast<std::uint8_t>(id);
+        if (array.rvzBuffers.count(key) == 0 && array.rvzBuffers.size() >= array.usRvzBuffers)
+            return refusal::kInvalid;
+        RvzBuffer &b = array.rvzBuffers[key];
+        b.ucId = key;
+        b.usType = static_cast<std::uint16_t>(type);
+        b.usInterval = static_cast<std::uint16_t>(getBe(list, 18, 2));
+        b.uiMonitor = static_cast<std::uint32_t>(getBe(list, 20, 4));
+        b.remote = remote->name;
+        return std::nullopt;
+    }
 
     static std::uint16_t listId(const Bytes &list) {
         bool destinationSide = (list[at::kMode] & kModeDestinationSide) != 0;
@@ -255,7 +351,10 @@ private:
             if (src == nullptr || dst == nullptr || src == dst) return refusal::kInvalid;
             if ((destinationSide ? dst : src)->name != array_.name) return refusal::kInvalid;
             const std::string &other = destinationSide ? src->name : dst->name;
-            if (std::find(array_.remotes.begin(), array_.remotes.end(), other) == array_.remotes.end())
+            // Both arrays must be connected for copies: each lists the other.
+            const std::vector<std::string> &otherRemotes = model_.arrays.at(other).remotes;
+            if (std::find(array_.remotes.begin(), array_.remotes.end(), other) == array_.remotes.end() ||
+                std::find(otherRemotes.begin(), otherRemotes.end(), array_.name) == otherRemotes.end())
                 return refusal::kInvalid;
             std::uint16_t otherId = freeSessionId(model_, other);
             if (otherId == 0) return refusal::kInvalid;
@@ -273,7 +372,8 @@ private:
         std::uint64_t dstBlocks = 0;
         if (srcBlocks == 0) return refusal::kInvalid;
         if (next.kind == SessionKind::Monitor) {
-            if (next.uiDstOlu != kNoOlu) return refusal::kInvalid;
+            if (next.uiDstOlu != kNoOlu && volumeBlocks(model_, next.dstArray, next.uiDstOlu) == 0)
+                return refusal::kInvalid;
         } else {
             dstBlocks = volumeBlocks(model_, next.dstArray, next.uiDstOlu);
             if (dstBlocks == 0) return refusal::kInvalid;

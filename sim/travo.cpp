@@ -104,7 +104,7 @@ public:
             return {pages::poolInfo(model, array_)};
         case 0x40:
             if (!setUp(support_, Group::Vz, Group::Rvz)) return refused();
-            return {pages::perCommand(array_)};
+            return {pages::perCommand(model, array_)};
         case 0x43:
             if (!support_.detailList() || !selectionFits(support_, byte3)) return refused();
             return {pages::detailList(model, array_, field, byte3)};

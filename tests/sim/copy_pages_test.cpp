@@ -210,7 +210,11 @@ TEST(SimCopyPages, OluStatusCountsAndRemotes) {
     Simulator sim(kCopyHost);
     EXPECT_EQ(zrksim::toHex(largeIn(0x31, 5, 64)), "31000000" + u32(56) + "0005" "0000" "03" + zeros(51));
     expectRefused(sg("/dev/sdb", travoInLarge(0x31, 77, 64, 1 | kFo), 64), 0x25);
-    EXPECT_EQ(zrksim::toHex(largeIn(0x40, 0, 16)), "40000000" + u32(8) + "0000" "0020" "00000000");
+    // The per-command maximum, then the VZ-family sessions: identifier,
+    // status, state byte, value.
+    EXPECT_EQ(zrksim::toHex(largeIn(0x40, 0, 16)), "40000000" + u32(32) + "0000" "0020" "00000000");
+    EXPECT_EQ(hexAt(largeIn(0x40, 0, 48), 16, 24),
+              "0003" "04" "00" "00000000" "0005" "02" "00" "00000000" "0007" "02" "00" "00000000");
     EXPECT_EQ(zrksim::toHex(shortIn(0x20, 0, 3088)),
               "20000000" "00000038" "01" + zeros(7) + BoxIdHex("BOX-B1") + zeros(8));
 }

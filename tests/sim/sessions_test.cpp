@@ -281,7 +281,7 @@ TEST(SimSessions, BadSessionLinesNameTheirLine) {
         {"session 0 vz A1 1 A1 2", "identifier 0"},
         {"session 1 rvz A1 1 A1 2", "join two arrays"},
         {"session 1 vz A1 1 A1 3", "has no volume 3"},
-        {"session 1 monitor A1 1 A1 2", "no destination"},
+        {"session 1 monitor A1 1 B1 -", "names its source array twice"},
         {"session 1 vz A1 1 A1 -", "only a monitor"},
         {"session 1 vz A1 1 A1 2 partner=4", "remote sessions"},
         {"session 1 vz A1 1 B1 1 partner=65535 count=2", "partner leaves"},

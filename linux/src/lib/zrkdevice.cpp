@@ -278,21 +278,33 @@ extern "C" int GetDeviceNumber(const char *volume, dev_t *device) {
 extern "C" int GetExtentInfo(const char *volume, uint32_t *start, uint32_t *size) {
     static constexpr const char kName[] = "GetExtentInfo";
     LogIn(1, kName, volume, __LINE__);
+    // The classic records hold the start and the size in 32 bits each, and
+    // the classic commands address every block of the extent in 32 bits: an
+    // extent beyond them is refused, never cut.
+    uint64_t first = 0, blocks = 0;
     if (IsBrindlex(volume)) {
         uint32_t startHigh = 0, startLow = 0, sizeHigh = 0, sizeLow = 0;
         if (GetBvmVolumeInfo(volume, &startHigh, &startLow, &sizeHigh, &sizeLow) != 0)
             return LogErr(1, kName, volume, __LINE__);
-        if (startHigh != 0 || sizeHigh != 0) {
-            WriteLog(16, nullptr, 0, "extent beyond 32 bits [%s] [%d]", LogText(volume),
-                     __LINE__);
-            ZRKerrno = ZRK_ERR_EXTENT;
+        first = static_cast<uint64_t>(startHigh) << 32 | startLow;
+        blocks = static_cast<uint64_t>(sizeHigh) << 32 | sizeLow;
+    } else {
+        uint32_t vtocStart = 0, vtocSize = 0;
+        if (GetVtocInfo(volume, &vtocStart, &vtocSize) != 0)
             return LogErr(1, kName, volume, __LINE__);
-        }
-        if (start != nullptr) *start = startLow;
-        if (size != nullptr) *size = sizeLow;
-    } else if (GetVtocInfo(volume, start, size) != 0) {
+        first = vtocStart;
+        blocks = vtocSize;
+    }
+    constexpr uint64_t kBlocks32 = uint64_t{1} << 32; // blocks that 32 bits address
+    if (blocks > UINT32_MAX || first >= kBlocks32 || blocks > kBlocks32 - first) {
+        WriteLog(16, nullptr, 0, "extent beyond 32 bits: start %llu size %llu [%s] [%d]",
+                 static_cast<unsigned long long>(first), static_cast<unsigned long long>(blocks),
+                 LogText(volume), __LINE__);
+        ZRKerrno = ZRK_ERR_EXTENT;
         return LogErr(1, kName, volume, __LINE__);
     }
+    if (start != nullptr) *start = static_cast<uint32_t>(first);
+    if (size != nullptr) *size = static_cast<uint32_t>(blocks);
     return LogOk(1, kName, volume, __LINE__);
 }
 
