@@ -55,6 +55,7 @@ std::string Scenario() {
         for (int olu = 5; olu <= 8; ++olu)
             s += "volume " + std::string(array) + " " + std::to_string(olu) + " " +
                  std::to_string(kBlocks) + "\n";
+    s += "volume P1 9 " + std::to_string(kBlocks) + " type=sdv\n"; // a snapshot's destination
     s += "volume D2 9 " + std::to_string(kBlocks) + "\nvolume D2 10 " + std::to_string(kBlocks) +
          "\n";
     s += "disk /dev/sdb 8:16 D1 5\ndisk /dev/sdc 8:32 I1 5\ndisk /dev/sdd 8:48 M1 5\n"
@@ -66,8 +67,11 @@ std::string Scenario() {
 std::string ArrayOf(const Profile &p) { return std::string(p.pBox).substr(4); }
 
 using Pair = CopyPair;
+// A pair inside a profile's array; the QM family's mirrors take copy
+// interval 255 only.
 Pair On(const Profile &p, uint32_t src = 5, uint32_t dst = 6) {
-    return Pair{.sSrc = p.pBox, .sDst = p.pBox, .uiSrcOlu = src, .uiDstOlu = dst};
+    return Pair{.sSrc = p.pBox, .sDst = p.pBox, .uiSrcOlu = src, .uiDstOlu = dst,
+                .uiInterval = p.bQm ? 255u : 0u};
 }
 Pair ById(uint32_t id) { return Pair{.uiSrcOlu = id, .uiDstOlu = 0}; }
 const Pair kRemote{.sSrc = "BOX-D1", .sDst = "BOX-D2", .uiSrcOlu = 5, .uiDstOlu = 9};
@@ -387,9 +391,9 @@ TEST_F(LvClassic, LocalMirrorLifecycleOnEveryClassicArray) {
     // clang-format off
     const Case cases[] = {
         {kDetail, "08", "0a", "0b", "46", "09"},
-        {kIdList, "08", "0a", "0b", "46", "09"},
+        {kIdList, "08", "0a", "0b", "",   "09"}, // no reversal
         {kPage44, "08", "0a", "0b", "46", "09"},
-        {kQm,     "44", "0a", "0b", "46", "45"},
+        {kQm,     "44", "0a", "0b", "",   "45"}, // no reversal
     };
     // clang-format on
     for (const Case &c : cases) {
@@ -414,6 +418,10 @@ TEST_F(LvClassic, LocalMirrorLifecycleOnEveryClassicArray) {
         s = QueryVz(host, On(c.profile));
         EXPECT_EQ(s.high, 0u);
         EXPECT_EQ(s.low, 262144u);
+        sim.advanceClock(kBlocks / 262144 + 1);
+        s = QueryVz(host, On(c.profile));
+        EXPECT_EQ(s.phase, 2u);
+        EXPECT_EQ(s.high, 0u); // the classic count has no high half
 
         ASSERT_EQ(Run(ZRKLVSuspendVZ, host, On(c.profile), 0), 0) << ZRKerrno;
         EXPECT_EQ(Lists(), c.suspend);
@@ -421,11 +429,17 @@ TEST_F(LvClassic, LocalMirrorLifecycleOnEveryClassicArray) {
         ASSERT_EQ(Run(ZRKLVResumeVZ, host, ById(id), 0x4), 0) << ZRKerrno;
         EXPECT_EQ(Lists(), c.resume);
         EXPECT_EQ(Field(a, id, "status"), "2");
+        sim.advanceClock(1);
         ASSERT_EQ(Run(ZRKLVSuspendVZ, host, On(c.profile), 0), 0) << ZRKerrno;
-        ASSERT_EQ(Run(ZRKLVChangeVZ, host, On(c.profile), 0x1000), 0) << ZRKerrno;
+        // A reversal where the array offers it; else 17 and nothing sent.
+        const bool reverse = *c.change != '\0';
+        EXPECT_EQ(Run(ZRKLVChangeVZ, host, On(c.profile), 0x1000), reverse ? 0 : -1);
+        EXPECT_EQ(ZRKerrno, reverse ? 0 : 17);
         EXPECT_EQ(Lists(), c.change);
-        EXPECT_EQ(Field(a, id, "pair"), a + ":6>" + a + ":5");
-        const Pair reversed = On(c.profile, 6, 5);
+        const uint32_t src = reverse ? 6 : 5, dst = reverse ? 5 : 6;
+        EXPECT_EQ(Field(a, id, "pair"), a + ":" + std::to_string(src) + ">" + a + ":" +
+                                            std::to_string(dst));
+        const Pair reversed = On(c.profile, src, dst);
 
         unsigned char detail[256];
         ASSERT_EQ(Detail(ZRKLVQueryVZDetail, host, reversed, 0, detail), 0) << ZRKerrno;
@@ -433,8 +447,8 @@ TEST_F(LvClassic, LocalMirrorLifecycleOnEveryClassicArray) {
         EXPECT_EQ(detail[4], 2);
         EXPECT_EQ(detail[12] & 0x80, 0x80); // whole volume
         EXPECT_EQ(detail[19], 4);
-        EXPECT_EQ(zrk::Be32(detail + 120), 6u);
-        EXPECT_EQ(zrk::Be32(detail + 124), 5u);
+        EXPECT_EQ(zrk::Be32(detail + 120), src);
+        EXPECT_EQ(zrk::Be32(detail + 124), dst);
         EXPECT_EQ(zrk::Be16(detail + 128), 0); // no extent
         EXPECT_EQ(zrk::Be32(detail + 136), 0u);
         ExpectZeroTail(detail);
@@ -443,7 +457,7 @@ TEST_F(LvClassic, LocalMirrorLifecycleOnEveryClassicArray) {
             << ZRKerrno;
         EXPECT_EQ(zrk::Be16(detail), id);
         EXPECT_EQ(detail[4], 2);
-        EXPECT_EQ(zrk::Be32(detail + 120), 6u);
+        EXPECT_EQ(zrk::Be32(detail + 120), src);
         EXPECT_EQ(Reads(ZRK_PAGE_TVC_DETAIL), c.profile.bPage44 ? 1u : 0u);
         EXPECT_EQ(Lists(), "");
 
@@ -587,29 +601,32 @@ TEST_F(LvClassic, PointInTimeCopiesOnEveryClassicArray) {
         const char *what;
         Profile profile;
         Control start, stop;
-        uint32_t stopOption;
+        uint32_t dst, stopOption;
         const char *kind;   // the simulator's kind of the started session, "" refused
         const char *lists;  // start and stop lists
+        int refusal;        // ZRKerrno of a refused start
     };
     // clang-format off
     const Case cases[] = {
-        {"KZP",      kDetail, ZRKLVStartKZP,      ZRKLVStopKZP,      0,      "kzp",      "04 05"},
-        {"KZP",      kIdList, ZRKLVStartKZP,      ZRKLVStopKZP,      0,      "kzp",      "04 05"},
-        {"KZP",      kPage44, ZRKLVStartKZP,      ZRKLVStopKZP,      0,      "kzp",      "04 05"},
-        {"QuickKZP", kDetail, ZRKLVStartQuickKZP, ZRKLVStopQuickKZP, 0x2,    "quickkzp", "44 45"},
-        {"QuickKZP", kIdList, ZRKLVStartQuickKZP, ZRKLVStopQuickKZP, 0x2,    "",         ""},
-        {"SnapKZP",  kDetail, ZRKLVStartSnapKZP,  ZRKLVStopSnapKZP,  0,      "",         ""},
-        {"SnapKZP",  kPage44, ZRKLVStartSnapKZP,  ZRKLVStopSnapKZP,  0,      "snapkzp",  "44 45"},
+        {"KZP",      kDetail, ZRKLVStartKZP,      ZRKLVStopKZP,      6, 0,   "kzp",      "04 05", 0},
+        {"KZP",      kIdList, ZRKLVStartKZP,      ZRKLVStopKZP,      6, 0,   "kzp",      "04 05", 0},
+        {"KZP",      kPage44, ZRKLVStartKZP,      ZRKLVStopKZP,      6, 0,   "kzp",      "04 05", 0},
+        {"QuickKZP", kDetail, ZRKLVStartQuickKZP, ZRKLVStopQuickKZP, 6, 0x2, "quickkzp", "44 45", 0},
+        {"QuickKZP", kIdList, ZRKLVStartQuickKZP, ZRKLVStopQuickKZP, 6, 0x2, "",         "",      17},
+        {"SnapKZP",  kDetail, ZRKLVStartSnapKZP,  ZRKLVStopSnapKZP,  6, 0,   "",         "",      17},
+        {"SnapKZP",  kPage44, ZRKLVStartSnapKZP,  ZRKLVStopSnapKZP,  9, 0,   "snapkzp",  "44 45", 0},
+        {"SnapKZP into an ordinary volume", kPage44, ZRKLVStartSnapKZP, ZRKLVStopSnapKZP, 6, 0, "", "", 68},
     };
     // clang-format on
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.what << " on " << c.profile.pName);
         Fresh();
         const std::string a = ArrayOf(c.profile);
-        const int rc = Run(c.start, c.profile.pHost, On(c.profile), 0);
+        const Pair pair = On(c.profile, 5, c.dst);
+        const int rc = Run(c.start, c.profile.pHost, pair, 0);
         if (*c.kind == '\0') {
             EXPECT_EQ(rc, -1);
-            EXPECT_EQ(ZRKerrno, 17);
+            EXPECT_EQ(ZRKerrno, c.refusal);
             EXPECT_EQ(Lists(), "");
             EXPECT_TRUE(sim.sessions(a).empty());
             continue;
@@ -618,12 +635,12 @@ TEST_F(LvClassic, PointInTimeCopiesOnEveryClassicArray) {
         std::string lists = Lists();
         const int id = ZRKsessionid;
         EXPECT_EQ(Field(a, id, "kind"), c.kind);
-        EXPECT_EQ(Field(a, id, "pair"), a + ":5>" + a + ":6");
-        const State s = QueryKzp(c.profile.pHost, On(c.profile));
+        EXPECT_EQ(Field(a, id, "pair"), a + ":5>" + a + ":" + std::to_string(c.dst));
+        const State s = QueryKzp(c.profile.pHost, pair);
         ASSERT_EQ(s.rc, 0) << ZRKerrno;
         EXPECT_EQ(s.status, 2u);
         EXPECT_EQ(s.high, 0u);
-        ASSERT_EQ(Run(c.stop, c.profile.pHost, On(c.profile), c.stopOption), 0) << ZRKerrno;
+        ASSERT_EQ(Run(c.stop, c.profile.pHost, pair, c.stopOption), 0) << ZRKerrno;
         lists += " " + Lists();
         EXPECT_EQ(lists, c.lists);
         EXPECT_TRUE(sim.sessions(a).empty());
