@@ -44,22 +44,26 @@ const Profile kQm    {"QM family",        "/dev/sdd", "BOX-M1", true,  false};
 const Profile kPage44{"page 0x44",        "/dev/sde", "BOX-P1", false, true};
 // clang-format on
 constexpr char kRemoteHost[] = "/dev/sdf"; // D2:9, the destination side of D1's mirrors
+constexpr char kPage44Remote[] = "/dev/sdg"; // P2:9, the destination side of P1's mirrors
 
 std::string Scenario() {
     std::string s = std::string("array D1 boxid=\"BOX-D1\" profile=detail\n") +
                     "array D2 boxid=\"BOX-D2\" profile=detail\n" +
                     "array I1 boxid=\"BOX-I1\" profile=idlist\n" +
                     "array M1 boxid=\"BOX-M1\" profile=qm\n" +
-                    "array P1 boxid=\"BOX-P1\" support=" + kPage44Support + "\n";
+                    "array P1 boxid=\"BOX-P1\" support=" + kPage44Support + "\n" +
+                    "array P2 boxid=\"BOX-P2\" support=" + kPage44Support + "\n";
     for (const char *array : {"D1", "I1", "M1", "P1"})
         for (int olu = 5; olu <= 8; ++olu)
             s += "volume " + std::string(array) + " " + std::to_string(olu) + " " +
                  std::to_string(kBlocks) + "\n";
     s += "volume P1 9 " + std::to_string(kBlocks) + " type=sdv\n"; // a snapshot's destination
-    s += "volume D2 9 " + std::to_string(kBlocks) + "\nvolume D2 10 " + std::to_string(kBlocks) +
-         "\n";
+    for (const char *array : {"D2", "P2"})
+        for (int olu = 9; olu <= 10; ++olu)
+            s += "volume " + std::string(array) + " " + std::to_string(olu) + " " +
+                 std::to_string(kBlocks) + "\n";
     s += "disk /dev/sdb 8:16 D1 5\ndisk /dev/sdc 8:32 I1 5\ndisk /dev/sdd 8:48 M1 5\n"
-         "disk /dev/sde 8:64 P1 5\ndisk /dev/sdf 8:80 D2 9\n";
+         "disk /dev/sde 8:64 P1 5\ndisk /dev/sdf 8:80 D2 9\ndisk /dev/sdg 8:96 P2 9\n";
     return s;
 }
 
@@ -517,6 +521,84 @@ TEST_F(LvClassic, ConvertedDetailIsCompletedFromPage44) {
     EXPECT_EQ(sense[12], 0x24);
 }
 
+// The mirrors' queries by identifier on each classic array: a
+// point-in-time copy is no mirror, and no option bit is taken.
+TEST_F(LvClassic, VzQueriesByIdentifierOnEveryClassicArray) {
+    for (const Profile &p : {kDetail, kIdList, kQm, kPage44}) {
+        SCOPED_TRACE(p.pName);
+        const std::string a = ArrayOf(p);
+        Fresh({"4 vz " + a + " 5 " + a + " 6 copied=0x42 interval=255",
+               "9 kzp " + a + " 7 " + a + " 8"});
+        unsigned char detail[256];
+        ASSERT_EQ(Session(ZRKLVQueryVZSession, p.pHost, 4, detail), 0) << ZRKerrno;
+        EXPECT_EQ(zrk::Be16(detail), 4);
+        EXPECT_EQ(detail[4], 2);
+        EXPECT_EQ(detail[19], 2);
+        EXPECT_EQ(zrk::Be32(detail + 140), 0x42u);
+        ExpectZeroTail(detail);
+        EXPECT_EQ(Reads(ZRK_PAGE_TVC_DETAIL), p.bPage44 ? 1u : 0u);
+        const State s = QueryVz(p.pHost, ById(4), 0x4);
+        ASSERT_EQ(s.rc, 0) << ZRKerrno;
+        EXPECT_EQ(s.low, 0x42u);
+        EXPECT_EQ(s.high, 0u);
+        // clang-format off
+        const std::vector<ByIdCase> byId = {
+            {4, 0, 0},
+            {9, 0, 21},      // a point-in-time copy
+            {0x1234, 0, 21}, // nothing
+            {0x10000, 0, 55},
+            {4, 0x4, 37},
+        };
+        // clang-format on
+        ExpectQueriesById(ZRKLVQueryVZSession, p.pHost, byId, detail);
+        EXPECT_EQ(Lists(), "");
+    }
+}
+
+// From the destination side of a mirror between two arrays the classic
+// detail names the session by its second identifier, and the supplement
+// asks page 0x44 for that one.
+TEST_F(LvClassic, SupplementOnTheDestinationSide) {
+    Fresh({"3 rvz P1 5 P2 9 partner=40 secondary=1"});
+    const Pair pair{.sSrc = "BOX-P1", .sDst = "BOX-P2", .uiSrcOlu = 5, .uiDstOlu = 9};
+    unsigned char detail[256];
+    ASSERT_EQ(Detail(ZRKLVQueryVZDetail, kPage44Remote, pair, 0, detail), 0) << ZRKerrno;
+    EXPECT_EQ(Reads(ZRK_PAGE_TVC_DETAIL), 1u);
+    EXPECT_EQ(zrk::Be16(detail + 2), 40);
+    EXPECT_EQ(detail[12] & 0x20, 0x20);
+    EXPECT_EQ(detail[14] & 0x10, 0x10); // the destination side
+
+    PrepareOperation(sim, kPage44Remote);
+    TVC_DETAIL_INFO own{};
+    const unsigned char id[2] = {0, 40};
+    ASSERT_EQ(GetSessionDetailInfoForLV(kPage44Remote, id, &own), 0) << ZRKerrno;
+    const auto *o = reinterpret_cast<const unsigned char *>(&own);
+    EXPECT_EQ(detail[12] & 0x03, o[12] & 0x03);
+    for (size_t i : {size_t{21}, size_t{23}, size_t{130}, size_t{131}}) EXPECT_EQ(detail[i], o[i]) << i;
+    for (size_t i = 144; i < 152; ++i) EXPECT_EQ(detail[i], o[i]) << i;
+}
+
+// Each command of a classic detail query with its supplement failing in
+// turn: the call fails with a ZRKerrno and its device released, and writes
+// nothing; the run left alone returns the detail.
+TEST_F(LvClassic, DetailFaultWalk) {
+    const Pair pair = On(kPage44);
+    unsigned char detail[256];
+    const FaultWalk walk = WalkFaults(
+        sim,
+        [&] {
+            const int rc = Detail(ZRKLVQueryVZDetail, kPage44.pHost, pair, 0, detail);
+            if (rc != 0) {
+                EXPECT_EQ(detail[0], 0xEE);
+            }
+            return rc;
+        },
+        ReleasedAndReported(0), {.fnBeforeRun = [&] { Fresh({"3 vz P1 5 P1 6"}); }});
+    ASSERT_TRUE(walk.bEnded);
+    EXPECT_EQ(walk.iFaultedRuns, static_cast<int>(walk.clean.uiCommands));
+    EXPECT_GT(walk.clean.uiCommands, 3u);
+}
+
 // A mirror between two arrays, started and driven from both hosts; the
 // destination's host names it by its second identifier.
 TEST_F(LvClassic, RemoteMirrorFromBothSides) {
@@ -563,7 +645,21 @@ TEST_F(LvClassic, ConcurrentSuspendOnTheClassicEngine) {
                                                  ConcSuspendPair(On(kDetail, 7, 8))};
     uint32_t result[2] = {1, 1};
     ASSERT_EQ(MultiSuspend(kDetail.pHost, local, 0, result), 0) << ZRKerrno;
-    EXPECT_NE(Lists(), "");
+    EXPECT_EQ(Lists(), "50");
+    // Each slot: the identifier, big-endian, then 2 bytes.
+    const auto *slots = reinterpret_cast<const unsigned char *>(result);
+    EXPECT_EQ(zrk::Be16(slots), 3);
+    EXPECT_EQ(zrk::Be16(slots + 4), 4);
+    EXPECT_EQ(Field("D1", 3, "status"), "4");
+    EXPECT_EQ(Field("D1", 4, "status"), "4");
+
+    // Mirrors between two arrays, in untransferred-data mode.
+    Fresh({"3 rvz D1 5 D2 9", "4 rvz D1 6 D2 10"});
+    const std::vector<CONC_SUS_PAIR_LV> remotes = {
+        ConcSuspendPair(kRemote),
+        ConcSuspendPair(Pair{.sSrc = "BOX-D1", .sDst = "BOX-D2", .uiSrcOlu = 6, .uiDstOlu = 10})};
+    ASSERT_EQ(MultiSuspend(kDetail.pHost, remotes, 0x10, result), 0) << ZRKerrno;
+    EXPECT_EQ(Lists(), "50");
     EXPECT_EQ(Field("D1", 3, "status"), "4");
     EXPECT_EQ(Field("D1", 4, "status"), "4");
 

@@ -98,13 +98,12 @@ int RunControl(const LvRow &row, const char *volume, const LvPair &pair, uint32_
 }
 
 int QueryLvPair(const LvRow &row, const char *volume, const LvPair &pair, uint32_t optionFlag,
-                bool haveOutputs, TVC_DETAIL_INFO *detail, bool *classic) {
+                bool haveOutputs, TVC_DETAIL_INFO *detail) {
     LvRequests requests;
     if (PrepareLvPair(row, volume, pair, optionFlag, haveOutputs, &requests) != 0) return -1;
-    if (classic != nullptr) *classic = !requests.bTvc;
     std::memset(detail, 0, sizeof *detail);
     if (!requests.bTvc) {
-        // The classic queries compare the request's BoxIDs as given.
+        // Only the page-based queries take the failover conversion.
         if (row.pfnClassicQuery == nullptr)
             return ClassicEngineUnavailable(row.pClassicName, volume, __LINE__);
         return row.pfnClassicQuery(volume, optionFlag, &requests.tClassic, detail);

@@ -95,10 +95,9 @@ int RunControl(const LvRow &row, const char *volume, const LvPair &pair, uint32_
 
 /* The detail of the session of a pair, inside the caller's frame: on the
  * page-based engine the query of the row's family with the failover
- * conversion comparing the request's BoxIDs, else the row's classic query.
- * *classic (may be null) receives whether the classic engine served it. */
+ * conversion comparing the request's BoxIDs, else the row's classic query. */
 int QueryLvPair(const LvRow &row, const char *volume, const LvPair &pair, uint32_t optionFlag,
-                bool haveOutputs, TVC_DETAIL_INFO *detail, bool *classic = nullptr);
+                bool haveOutputs, TVC_DETAIL_INFO *detail);
 
 /* A whole detail query of a pair: frame, QueryLvPair, the caller's 256-byte
  * Detail area (dumped in the end line). */
@@ -112,8 +111,8 @@ int RunSessionQuery(const LvRow &row, const char *volume, uint32_t sessionId,
                     uint32_t optionFlag, unsigned char *detailArea, unsigned char *senseData);
 
 /* The page-based detail record of a classic VZ-family detail (zrklvapi.cpp):
- * identifiers, flags, phase, status, arrays, OLUs, the copied blocks and the
- * extent as low halves; every other byte 0. */
+ * identifiers, flags, modes, phase, status, arrays, OLUs and extent count,
+ * the copied blocks and the extent as low halves; every other byte 0. */
 void DataconvRegTvc(const RVZ_DETAIL_INFO &source, TVC_DETAIL_INFO *detail);
 
 /* The bytes of a converted VZ detail that only the array's own detail
