@@ -203,6 +203,20 @@ void ExpectZeroTail(const unsigned char *detail) {
     for (size_t i = sizeof(TVC_DETAIL_INFO); i < 256; ++i) ASSERT_EQ(detail[i], 0) << i;
 }
 
+// Bytes [from, to) of a detail read and of the record it is compared with.
+void ExpectSameBytes(const unsigned char *got, const void *record, size_t from, size_t to) {
+    const auto *want = static_cast<const unsigned char *>(record);
+    for (size_t i = from; i < to; ++i) EXPECT_EQ(got[i], want[i]) << i;
+}
+
+// The bytes of a converted detail that the supplement takes from page 0x44:
+// the secondary-access bits of byte 12, bytes 21, 23, 130, 131 and 144-151.
+void ExpectSupplemented(const unsigned char *detail, const TVC_DETAIL_INFO &own) {
+    EXPECT_EQ(detail[12] & ZRK_SESFLAG_SECONDARY, own.ucSessionFlags & ZRK_SESFLAG_SECONDARY);
+    for (const size_t i : {21u, 23u, 130u, 131u}) ExpectSameBytes(detail, &own, i, i + 1);
+    ExpectSameBytes(detail, &own, 144, 152);
+}
+
 // ---- the conversion of a classic VZ detail ----------------------------------------------
 
 // Every byte of the classic record goes where the page-based record keeps
@@ -339,6 +353,8 @@ TEST_F(LvClassic, DetailOfAnyKindOnEveryClassicArray) {
         Fresh({"9 kzp " + a + " 5 " + a + " 6 copied=0x21",
                "4 vz " + a + " 7 " + a + " 8 copied=0x42"});
         ConvertCheckflg = 0x55;
+        Pair beyond = On(p);
+        beyond.ullSize = 1ull << 32;
         struct Case {
             const char *what;
             Pair pair;
@@ -354,7 +370,7 @@ TEST_F(LvClassic, DetailOfAnyKindOnEveryClassicArray) {
             {"KZP by identifier, 100 bytes asked", ById(9), 0x4, 100, 0, 9, 1},
             {"no session", On(p, 6, 7), 0, 256, 21, 0, 0},
             {"no identifier", ById(0x4321), 0x4, 256, 21, 0, 0},
-            {"beyond 32 bits", Pair{.sSrc = p.pBox, .sDst = p.pBox, .ullSize = 1ull << 32}, 0, 256, 69, 0, 0},
+            {"beyond 32 bits", beyond, 0, 256, 69, 0, 0},
         };
         // clang-format on
         for (const Case &c : cases) {
@@ -497,16 +513,15 @@ TEST_F(LvClassic, ConvertedDetailIsCompletedFromPage44) {
     TVC_DETAIL_INFO own{};
     const unsigned char id[2] = {0, 3};
     ASSERT_EQ(GetSessionDetailInfoForLV(kPage44.pHost, id, &own), 0) << ZRKerrno;
-    const auto *o = reinterpret_cast<const unsigned char *>(&own);
-    EXPECT_EQ(detail[12] & 0x03, 2); // secondary access, from the page
-    EXPECT_EQ(detail[12] & 0x03, o[12] & 0x03);
-    for (size_t i : {size_t{21}, size_t{23}, size_t{130}, size_t{131}}) EXPECT_EQ(detail[i], o[i]) << i;
-    for (size_t i = 144; i < 152; ++i) EXPECT_EQ(detail[i], o[i]) << i;
+    EXPECT_EQ(detail[12] & ZRK_SESFLAG_SECONDARY, 2); // secondary access, from the page
+    EXPECT_FALSE(AllZero(detail + 144, 8));            // the start time, from the page
+    ExpectSupplemented(detail, own);
     // What the classic record carries reads alike.
-    for (size_t i : {size_t{0}, size_t{1}, size_t{4}, size_t{18}, size_t{19}}) EXPECT_EQ(detail[i], o[i]) << i;
-    for (size_t i = 120; i < 130; ++i) EXPECT_EQ(detail[i], o[i]) << i;
-    for (size_t i = 140; i < 144; ++i) EXPECT_EQ(detail[i], o[i]) << i;
-    for (size_t i = 152; i < 176; ++i) EXPECT_EQ(detail[i], o[i]) << i;
+    ExpectSameBytes(detail, &own, 0, 5);       // identifiers, kind
+    ExpectSameBytes(detail, &own, 18, 20);     // phase, status
+    ExpectSameBytes(detail, &own, 120, 130);   // OLUs, extent count
+    ExpectSameBytes(detail, &own, 140, 144);   // copied blocks
+    ExpectSameBytes(detail, &own, 152, 176);   // extent
 
     // A failing page 0x44 fails the query with its sense: the caller gets no
     // half-completed record.
@@ -572,10 +587,7 @@ TEST_F(LvClassic, SupplementOnTheDestinationSide) {
     TVC_DETAIL_INFO own{};
     const unsigned char id[2] = {0, 40};
     ASSERT_EQ(GetSessionDetailInfoForLV(kPage44Remote, id, &own), 0) << ZRKerrno;
-    const auto *o = reinterpret_cast<const unsigned char *>(&own);
-    EXPECT_EQ(detail[12] & 0x03, o[12] & 0x03);
-    for (size_t i : {size_t{21}, size_t{23}, size_t{130}, size_t{131}}) EXPECT_EQ(detail[i], o[i]) << i;
-    for (size_t i = 144; i < 152; ++i) EXPECT_EQ(detail[i], o[i]) << i;
+    ExpectSupplemented(detail, own);
 }
 
 // Each command of a classic detail query with its supplement failing in
