@@ -1,6 +1,5 @@
 #include "classic_lists.h"
 
-#include "model.h"
 #include "session_ops.h"
 
 #include <algorithm>

@@ -230,9 +230,9 @@ private:
     // A classic list acts as the page it tells again, on a session it must
     // describe as the array knows it: the family, local or remote, the OLUs,
     // the whole volume or the extent (their low 32 bits), the BoxIDs and the
-    // volume role. A list that names no volumes only gives
-    // back a reserved identifier. The QM family starts and stops sessions by
-    // the 192-byte pages only.
+    // volume role. A list that names no volumes only gives back a reserved
+    // identifier. The QM family starts and stops sessions by the 192-byte
+    // pages only.
     Refused classic(const Bytes &list) {
         ClassicList c;
         if (Refused r = readClassicList(list, c)) return r;
@@ -617,14 +617,19 @@ private:
         if (count == 0 || count > array_.usPerCommand || list.size() != size || getBe(list, 1, 3) != 0 ||
             getBe(list, 4, 4) != size - 8 || getBe(list, 11, 5) != 0)
             return refusal::kInvalid;
-        if ((flags & ~(kConcRemote | kConcDestinationSide | kConcUntransferred)) != 0 ||
-            (!remote && (flags & (kConcDestinationSide | kConcUntransferred)) != 0))
+        // The classic list has no side bit: the sessions it names tell the
+        // side, one for all of them.
+        bool sideBit = support_.pagedEngine();
+        std::uint8_t known = static_cast<std::uint8_t>(kConcRemote | kConcUntransferred |
+                                                       (sideBit ? kConcDestinationSide : 0));
+        if ((flags & ~known) != 0 || (!remote && (flags & (kConcDestinationSide | kConcUntransferred)) != 0))
             return refusal::kInvalid;
         std::vector<std::uint16_t> ids;
         if (!identifiers(list, 16, 4, count, ids)) return refusal::kInvalid;
         if (!support_.vzFunction(remote, 0x40)) return refusal::kNotSetUp;
         std::vector<Session *> sessions = named(ids);
         if (sessions.empty()) return refusal::kInvalid;
+        if (!sideBit) destinationSide = sessions[0]->destinationSide(array_.name);
         for (const Session *s : sessions) {
             if (!s->vzFamily() || s->ucStatus == state::kReserve || s->remote() != remote ||
                 s->destinationSide(array_.name) != destinationSide || s->srcArray != sessions[0]->srcArray ||

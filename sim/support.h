@@ -34,6 +34,8 @@ public:
     bool setUp(Group g) const { return (last(g) & kGroupSetUp) != 0; }
     bool largeIn(Group g) const { return (last(g) & kGroupLargeIn) != 0; }
     bool detailList() const { return anyLast(kGroupDetailList); }
+    // The page-based engine drives some group (its last byte has 0x10).
+    bool pagedEngine() const { return anyLast(kGroupPaged); }
     bool anyLargeOut() const { return anyLast(kGroupLargeOut); }
     bool failover() const { return ((b_[6] | b_[22] | b_[30]) & 0x20) != 0; }
     // Pages 0x31 and 0x44 (byte 4 bit 0x04).

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <tuple>
 
 using namespace simtest;
 using zrksim::Simulator;
@@ -17,13 +18,15 @@ using zrksim::Simulator;
 namespace {
 
 // A1 lists B1 and C1 as remote arrays; C1 does not list A1, and A1 does not
-// list D1. Every array takes only the short forms.
-std::string scenario(const std::string &options = "", const std::string &extra = "") {
+// list D1. Every array takes only the short forms. `options` are A1's,
+// `optionsB1` B1's.
+std::string scenario(const std::string &options = "", const std::string &extra = "",
+                     const std::string &optionsB1 = "") {
     return "clock 1000\n"
            "array A1 boxid=\"BOX-A1\" profile=idlist remotes=B1,C1 " + options + "\n"
            "volume A1 1 100000\nvolume A1 2 100000\nvolume A1 3 100000\nvolume A1 4 100000\n"
            "volume A1 5 100000 type=sdv\n"
-           "array B1 boxid=\"BOX-B1\" profile=idlist\nvolume B1 1 100000\n"
+           "array B1 boxid=\"BOX-B1\" profile=idlist " + optionsB1 + "\nvolume B1 1 100000\n"
            "array C1 boxid=\"BOX-C1\" profile=idlist remotes=B1\nvolume C1 1 100000\n"
            "array D1 boxid=\"BOX-D1\" profile=idlist\nvolume D1 1 100000\n"
            "disk /dev/sdb 8:16 A1 1\ndisk /dev/sdc 8:32 B1 1\n" + extra;
@@ -376,6 +379,10 @@ TEST(SimClassicLists, MonitorSessionWithADestination) {
     EXPECT_EQ(send("/dev/sdb", Page::start(id, 3, 0, 1, 0xFFFFFFFF).b), kGood);
     id = reserve("/dev/sdb", 4);
     EXPECT_EQ(send("/dev/sdb", Page::start(id, 3, 0, 1, 77).b), 0x00);
+    // The scenario line of such a session declares it again.
+    sim.addSession("40 monitor A1 3 A1 4");
+    EXPECT_EQ(sessionWithId(sim, "A1", 40).rfind("session 40 monitor A1 3 A1 4 ", 0), 0u);
+    EXPECT_EQ(zrksim::checkScenario(scenario("", "session 40 monitor A1 3 A1 4\n")), "");
 }
 
 TEST(SimClassicLists, RvzBufferSetting) {
@@ -491,4 +498,52 @@ TEST(SimClassicLists, CommandStatusAndLuMappingPages) {
     EXPECT_EQ(delivered(sg("/dev/sdb", {0x1C, 0x01, 0xB0, 0x00, 0x08, 0x00}, 8)).size(), 8u);
     expectRefused(sg("/dev/sdb", {0x1C, 0x00, 0xB0, 0x04, 0x04, 0x00}, 1028), 0x24);
     expectRefused(sg("/dev/sdb", {0x1C, 0x01, 0x80, 0x04, 0x04, 0x00}, 1028), 0x24);
+}
+
+TEST(SimClassicLists, ConcurrentSuspendWithoutTheSideBit) {
+    // 0x50 with `count` identifiers and the flags of byte 10.
+    auto list = [](const std::vector<unsigned> &ids, unsigned char flags) {
+        std::size_t slots = (ids.size() + 3) / 4 * 4;
+        Bytes b(16 + 4 * slots, 0);
+        b[0] = 0x50;
+        zrktest::PutBe(&b[4], 4, b.size() - 8);
+        zrktest::PutBe(&b[8], 2, ids.size());
+        b[10] = flags;
+        for (std::size_t i = 0; i < ids.size(); ++i) zrktest::PutBe(&b[16 + 4 * i], 2, ids[i]);
+        return b;
+    };
+    // Two RVZ sessions from A1 to B1 (21 and 22 on B1), one from B1 to A1
+    // (23 on A1), a local one; all active and equivalent.
+    const std::string sessions = "session 7 rvz A1 1 B1 1 partner=21 phase=equivalent\n"
+                                 "session 8 rvz A1 2 B1 1 partner=22 phase=equivalent\n"
+                                 "session 30 rvz B1 1 A1 3 partner=23 phase=equivalent\n"
+                                 "session 9 vz A1 3 A1 4 phase=equivalent\n";
+    const std::string offered = supportWith({{21, 0x41}, {29, 0x4F}});
+    Simulator sim(scenario(offered, sessions, offered));
+    struct Case {
+        const char *what;
+        std::string path;
+        Bytes list;
+        int expected;
+        std::vector<std::tuple<std::string, unsigned, std::string>> after;  // source array, identifier, status
+    } cases[] = {
+        {"the source side's identifiers", "/dev/sdb", list({7, 8}, 0x80), kGood,
+         {{"A1", 7, "status=4"}, {"A1", 8, "status=4"}}},
+        {"the destination side's identifiers", "/dev/sdc", list({21, 22}, 0x80), kGood,
+         {{"A1", 7, "status=4"}, {"A1", 8, "status=4"}}},
+        {"untransferred-data mode", "/dev/sdc", list({21}, 0xA0), kGood,
+         {{"A1", 7, "status=4"}, {"A1", 8, "status=2"}}},
+        {"sessions of both sides", "/dev/sdb", list({7, 23}, 0x80), 0x00,
+         {{"A1", 7, "status=2"}, {"B1", 30, "status=2"}}},
+        {"the page-based side bit", "/dev/sdc", list({21, 22}, 0xC0), 0x00,
+         {{"A1", 7, "status=2"}, {"A1", 8, "status=2"}}},
+        {"a local session", "/dev/sdb", list({9}, 0x00), kGood, {{"A1", 9, "status=4"}}},
+        {"a local session named remote", "/dev/sdb", list({9}, 0x80), 0x00, {{"A1", 9, "status=2"}}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        sim.load(scenario(offered, sessions, offered));
+        EXPECT_EQ(send(c.path, c.list), c.expected);
+        for (const auto &[array, id, status] : c.after) EXPECT_EQ(fields(sim, array, id, {"status"}), status) << id;
+    }
 }

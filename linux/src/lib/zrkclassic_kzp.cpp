@@ -471,8 +471,11 @@ extern "C" int StopSnapKzp(const char *volume, unsigned int optionFlag, COPY_REQ
     if (!KzpKindSupported(facts.Support(), ZRK_SUPPORT_SNAP))
         return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
 
+    // By identifier the detail reader takes the page-based record of a
+    // SnapKZP session, and the local page of any other, which then fails the
+    // kind test below as no SnapKZP session.
     RKZP_DETAIL_INFO detail{};
-    if (FindKindSession(volume, optionFlag, *request, ZRK_PAGE_TVC_DETAIL, facts.ucRemote,
+    if (FindKindSession(volume, optionFlag, *request, ZRK_PAGE_LOCAL_KZP_DETAIL, facts.ucRemote,
                         detail) != 0)
         return LogErr(2, kName, volume, __LINE__);
     if ((detail.ucPhaseMode & kModeSnapKzp) == 0)

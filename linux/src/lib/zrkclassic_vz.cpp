@@ -117,21 +117,21 @@ int FindSession(const char *name, const char *volume, unsigned int option, COPY_
 
 enum class SessionOp { Stop, Suspend, Resume };
 
-struct SessionOpSpec {
+struct SessionCommand {
     const char *pName;          // the operation
     SessionOp eOp;              // which one
     unsigned char ucRemoteCode; // remote list (also on the QM family but for the stop)
     unsigned char ucLocalCode;  // local list
 };
 
-constexpr SessionOpSpec kStop{"StopVz", SessionOp::Stop, ZRK_PRM_RVZ_STOP, ZRK_PRM_VZ_STOP};
-constexpr SessionOpSpec kSuspend{"SuspendVz", SessionOp::Suspend, ZRK_PRM_RVZ_SUSPEND,
+constexpr SessionCommand kStop{"StopVz", SessionOp::Stop, ZRK_PRM_RVZ_STOP, ZRK_PRM_VZ_STOP};
+constexpr SessionCommand kSuspend{"SuspendVz", SessionOp::Suspend, ZRK_PRM_RVZ_SUSPEND,
                                  ZRK_PRM_VZ_SUSPEND};
-constexpr SessionOpSpec kResume{"ResumeVz", SessionOp::Resume, ZRK_PRM_RVZ_RESUME,
+constexpr SessionCommand kResume{"ResumeVz", SessionOp::Resume, ZRK_PRM_RVZ_RESUME,
                                 ZRK_PRM_VZ_RESUME};
 
 // Sends the list of op for the session found, with the option bits it takes.
-int SendSessionList(const SessionOpSpec &op, const char *volume, unsigned int option,
+int SendSessionList(const SessionCommand &op, const char *volume, unsigned int option,
                     const COPY_REQ &request, const RVZ_DETAIL_INFO &detail) {
     const bool forced = (option & ZRK_OPT_FORCE) != 0;
     int rc;
@@ -157,7 +157,7 @@ int SendSessionList(const SessionOpSpec &op, const char *volume, unsigned int op
     return LogOk(kLevel, op.pName, volume, __LINE__);
 }
 
-int OnSession(const SessionOpSpec &op, const char *volume, unsigned int option, COPY_REQ *request) {
+int OnSession(const SessionCommand &op, const char *volume, unsigned int option, COPY_REQ *request) {
     const char *name = op.pName;
     LogIn(kLevel, name, volume, __LINE__);
     if (request == nullptr) return FailEnd(ZRK_ERR_PARAMETER, kLevel, name, volume, __LINE__);
@@ -356,8 +356,8 @@ public:
         return 0;
     }
 
-    // The entry of pair's session: its index, -1 with ZRKerrno set (67 when
-    // none), or -2 when a detail read failed.
+    // The entry of pair's session: its index, or -1 with ZRKerrno set (67
+    // when none, else the failed detail read's).
     int Match(const CONC_SUS_PAIR &pair, int remote, int side) {
         for (size_t k = 0; k < vSeen.size(); ++k) {
             if (vSeen[k] == Seen::Used || vSeen[k] == Seen::Gone) continue;
@@ -375,7 +375,7 @@ public:
                     vSeen[k] = Seen::Gone;
                     continue;
                 }
-                if (read != 0) return -2;
+                if (read != 0) return -1;
                 vSeen[k] = Seen::Read;
             }
             const RVZ_DETAIL_INFO &d = vDetails[k];
@@ -791,7 +791,6 @@ extern "C" int MultiSuspendVz(const char *volume, unsigned int optionFlag, unsig
         for (unsigned int i = 0; i < count; ++i) std::memset(result + 4 * i, 0xFF, 2);
         for (unsigned int i = 0; i < count; ++i) {
             const int k = sessions.Match(pairs[i], remote, side);
-            if (k == -2) return LogErr(kLevel, kName, volume, __LINE__);
             if (k < 0) return LogErr(kLevel, kName, volume, __LINE__);
             const RVZ_DETAIL_INFO &d = sessions.Detail(static_cast<size_t>(k));
             if (d.ucPhaseMode != kPhaseEquivalent || d.Status != kStatusActive)
