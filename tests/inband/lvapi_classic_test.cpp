@@ -665,12 +665,13 @@ TEST_F(LvClassic, ConcurrentSuspendOnTheClassicEngine) {
     EXPECT_EQ(Field("D1", 3, "status"), "4");
     EXPECT_EQ(Field("D1", 4, "status"), "4");
 
-    // Mirrors between two arrays, in untransferred-data mode.
+    // Mirrors between two arrays, from the destination's host, in
+    // untransferred-data mode.
     Fresh({"3 rvz D1 5 D2 9", "4 rvz D1 6 D2 10"});
     const std::vector<CONC_SUS_PAIR_LV> remotes = {
         ConcSuspendPair(kRemote),
         ConcSuspendPair(Pair{.sSrc = "BOX-D1", .sDst = "BOX-D2", .uiSrcOlu = 6, .uiDstOlu = 10})};
-    ASSERT_EQ(MultiSuspend(kDetail.pHost, remotes, 0x10, result), 0) << ZRKerrno;
+    ASSERT_EQ(MultiSuspend(kRemoteHost, remotes, 0x10, result), 0) << ZRKerrno;
     EXPECT_EQ(Lists(), "50");
     EXPECT_EQ(Field("D1", 3, "status"), "4");
     EXPECT_EQ(Field("D1", 4, "status"), "4");
