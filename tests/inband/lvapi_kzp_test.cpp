@@ -3,8 +3,8 @@
 // SnapKZP and the copy monitor on the virtual clock, the SnapKZP+
 // generations and the snap data pool, the option rules of every function as
 // tables, the roll-back of a refused start as the caller sees it, and the
-// arrays whose sessions this library cannot drive. After every call the
-// device of the call is closed.
+// rules that come before the engine on arrays without the page-based engine.
+// After every call the device of the call is closed.
 #include "inband_support.h"
 #include "zrkframe.h"
 #include "zrktvc.h"
@@ -622,12 +622,14 @@ TEST_F(LvKzp, StartFaultWalk) {
     }
 }
 
-// ---- arrays this library does not drive -----------------------------------------------------
+// ---- arrays without the page-based engine ------------------------------------------------
 
-// Without the page-based engine the functions with a classic form check all
-// they can and refuse; the SnapKZP+ functions ask the page-based engine,
-// which finds no support. Locality and option rules come first.
-TEST_F(LvKzp, ClassicArraysAreNotSupported) {
+// The classic engine serves the functions with a classic form
+// (lvapi_classic_test.cpp); the SnapKZP+ functions ask the page-based
+// engine, which finds no support. Locality and option rules and the 32-bit
+// limits come first, and a session that is not there is reported before
+// anything is sent.
+TEST_F(LvKzp, ClassicArraysCheckTheRulesFirst) {
     const Pair local = On("BOX-C1");
     const Pair remote{.sSrc = "BOX-C1", .sDst = "BOX-A1"};
     struct Case {
@@ -639,13 +641,11 @@ TEST_F(LvKzp, ClassicArraysAreNotSupported) {
     };
     // clang-format off
     const Case cases[] = {
-        {"KZP start", ZRKLVStartKZP, local, 0, 17},
-        {"KZP stop", ZRKLVStopKZP, local, 0, 17},
+        {"KZP stop, no session", ZRKLVStopKZP, local, 0, 21},
         {"KZP stop, force on a local pair", ZRKLVStopKZP, local, 0x2, 37},
-        {"QuickKZP start", ZRKLVStartQuickKZP, local, 0, 17},
-        {"QuickKZP stop", ZRKLVStopQuickKZP, local, 0x4000, 17},
+        {"QuickKZP stop, no session", ZRKLVStopQuickKZP, local, 0x4000, 21},
         {"QuickKZP stop, both ways", ZRKLVStopQuickKZP, local, 0x4000 | 0x2, 37},
-        {"SnapKZP start", ZRKLVStartSnapKZP, local, 0, 17},
+        {"SnapKZP start, not announced", ZRKLVStartSnapKZP, local, 0, 17},
         {"SnapKZP start, remote pair", ZRKLVStartSnapKZP, remote, 0, 17},
         {"SnapKZP stop by identifier", ZRKLVStopSnapKZP, ById(1), 0x4, 17},
         {"SnapKZP+ start", ZRKLVStartSnapKZP_p, local, 0, 17},
@@ -660,13 +660,15 @@ TEST_F(LvKzp, ClassicArraysAreNotSupported) {
         EXPECT_EQ(ZRKerrno, c.expected);
         EXPECT_EQ(Sent(), "");
     }
+    // The queries read the classic detail (lvapi_classic_test.cpp): no
+    // session here.
     EXPECT_EQ(QueryKzp(kClassic, local).rc, -1);
-    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(ZRKerrno, 21);
     unsigned char detail[256];
     EXPECT_EQ(Detail(kClassic, local, 0, detail), -1);
-    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(ZRKerrno, 21);
     EXPECT_EQ(Session(kClassic, 1, 0, detail), -1);
-    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(ZRKerrno, 21);
     std::vector<unsigned char> list(16 + 256 * 16);
     EXPECT_EQ(GeneraList(kClassic, local, 0, list.data()), -1);
     EXPECT_EQ(ZRKerrno, 17);

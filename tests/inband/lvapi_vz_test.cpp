@@ -2,15 +2,16 @@
 // the lifecycle of a local mirror and of a mirror between two arrays driven
 // from both of its hosts on the virtual clock, the option rules of every
 // function as tables, the roll-back of a refused start as the caller sees it,
-// the concurrent suspend, the queries by identifier, and the arrays whose
-// sessions this library cannot drive. After every call the device of the call
-// is closed.
+// the concurrent suspend, the queries by identifier, and the rules that come
+// before the engine on arrays without the page-based engine. After every
+// call the device of the call is closed.
 #include "inband_support.h"
 #include "zrkframe.h"
 #include "zrktvc.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -560,11 +561,12 @@ TEST_F(LvVz, MultiSuspendRefusals) {
     EXPECT_EQ(Sent(), "");
 }
 
-// ---- arrays this library does not drive -----------------------------------------------------
+// ---- arrays without the page-based engine ------------------------------------------------
 
-// Without the page-based engine every function checks all it can and then
-// refuses; the option and locality rules come first, as on any array.
-TEST_F(LvVz, ClassicArraysAreNotSupported) {
+// The classic engine serves them (lvapi_classic_test.cpp); the option and
+// locality rules and the 32-bit limits come first, as on any array, and a
+// session that is not there is reported before anything is sent.
+TEST_F(LvVz, ClassicArraysCheckTheRulesFirst) {
     const Pair local{.sSrc = "BOX-C1", .sDst = "BOX-C1"};
     const Pair remote{.sSrc = "BOX-C1", .sDst = "BOX-A1"};
     struct Case {
@@ -576,15 +578,14 @@ TEST_F(LvVz, ClassicArraysAreNotSupported) {
     };
     // clang-format off
     const Case cases[] = {
-        {"start", ZRKLVStartVZ, local, 0, 17},
         {"start, a remote mode on a local pair", ZRKLVStartVZ, local, 0x20, 37},
-        {"stop", ZRKLVStopVZ, local, 0, 17},
-        {"stop by identifier", ZRKLVStopVZ, ById(1), 0x4, 17},
-        {"suspend", ZRKLVSuspendVZ, remote, 0x2, 17},
+        {"stop, no session", ZRKLVStopVZ, local, 0, 21},
+        {"stop by identifier, no session", ZRKLVStopVZ, ById(1), 0x4, 21},
+        {"suspend, no session", ZRKLVSuspendVZ, remote, 0x2, 21},
         {"suspend, force on a local pair", ZRKLVSuspendVZ, local, 0x2, 37},
-        {"resume", ZRKLVResumeVZ, local, 0, 17},
+        {"resume, no session", ZRKLVResumeVZ, local, 0, 21},
         {"resume, remain mode on a local pair", ZRKLVResumeVZ, local, 0x80, 37},
-        {"change", ZRKLVChangeVZ, local, 0x1000, 17},
+        {"change, no session", ZRKLVChangeVZ, local, 0x1000, 21},
         {"change, reverse with a mode", ZRKLVChangeVZ, local, 0x1000 | 0x20, 37},
         {"start, beyond 32 bits", ZRKLVStartVZ, Pair{.sSrc = "BOX-C1", .sDst = "BOX-C1", .ullSize = 1ull << 32}, 0, 8},
     };
@@ -597,27 +598,49 @@ TEST_F(LvVz, ClassicArraysAreNotSupported) {
         EXPECT_EQ(Sent(), "");
     }
     EXPECT_EQ(QueryVz(kClassic, local).rc, -1);
-    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(ZRKerrno, 21);
     unsigned char detail[256];
     EXPECT_EQ(Detail(kClassic, local, detail), -1);
-    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(ZRKerrno, 21);
     EXPECT_EQ(Session(kClassic, 1, 0, detail), -1);
-    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(ZRKerrno, 21);
     uint32_t result[1];
-    const Pair c1{.sSrc = "BOX-C1", .sDst = "BOX-C1"};
-    EXPECT_EQ(MultiSuspend(kClassic, {SuspendEntry(c1)}, 1, 0, result), -1);
-    EXPECT_EQ(ZRKerrno, 17);
+    EXPECT_EQ(MultiSuspend(kClassic, {SuspendEntry(local)}, 1, 0, result), -1);
+    EXPECT_EQ(ZRKerrno, 21);
+    EXPECT_EQ(Sent(), "");
 }
 
 // An array whose VZ groups are served the classic way: the single-pair
-// functions see the page-based engine, the concurrent suspend does not.
+// functions see the page-based engine, the concurrent suspend takes the
+// classic one, which reads the local session maximum (page 0x09) first.
 TEST_F(LvVz, ConcurrentSuspendFollowsTheVzGroupsAlone) {
     const Pair k1{.sSrc = "BOX-K1", .sDst = "BOX-K1"};
+    struct Case {
+        const char *what, *host, *array;
+        Pair pair;
+        size_t maximumReads; // of page 0x09
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"VZ groups classic", kKzpPaged, "K1", k1, 1},
+        {"page-based", kHostA1, "A1", kLocal, 0},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Fresh(std::string("3 vz ") + c.array + " 5 " + c.array + " 6");
+        uint32_t result[1] = {};
+        ASSERT_EQ(MultiSuspend(c.host, {SuspendEntry(c.pair)}, 1, 0, result), 0) << ZRKerrno;
+        EXPECT_EQ(Sent(), "50");
+        const auto log = sim.cdbLog();
+        EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                                [](const zrksim::CdbRecord &r) {
+                                    return r.cdb[0] == ZRK_OP_TRAVO_IN && r.cdb[2] == 0x09;
+                                }),
+                  static_cast<long>(c.maximumReads));
+        EXPECT_EQ(Field(c.array, 3, "status"), "4");
+    }
     Fresh("3 vz K1 5 K1 6");
-    uint32_t result[1] = {};
-    EXPECT_EQ(MultiSuspend(kKzpPaged, {SuspendEntry(k1)}, 1, 0, result), -1);
-    EXPECT_EQ(ZRKerrno, 17);
-    EXPECT_EQ(Sent(), "");
     EXPECT_EQ(Run(ZRKLVSuspendVZ, kKzpPaged, k1, 0), 0) << ZRKerrno;
     EXPECT_EQ(Sent(), "48");
 }

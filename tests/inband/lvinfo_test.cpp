@@ -399,7 +399,7 @@ TEST_F(LvInfo, DetailRefusals) {
         {"length 0", kDisk, Pair{}, 0, 0, true, 13, true},
         {"no detail area", kDisk, Pair{}, 0, 256, false, 13, true},
         {"no such session", kDisk, missing, 0, 256, true, 21, true},
-        {"array without the page-based engine", kClassicDisk, Pair{}, 0, 256, true, 17, true},
+        {"a pair on another array, classic engine", kClassicDisk, Pair{}, 0, 256, true, 33, true},
     };
     // clang-format on
     for (const Case &c : cases) {

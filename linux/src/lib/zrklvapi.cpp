@@ -4,10 +4,15 @@
 //
 // Each pair function is one row of the table below, run by the runner of
 // zrklvrun.h: the common frame and pair check choose the engine, the row's
-// option rules follow, then the request and one page-based operation.
+// option rules follow, then the request and one operation of that engine.
+// The classic VZ details come in their own record (RVZ_DETAIL_INFO) and are
+// handed on in the page-based shape (DataconvRegTvc below).
+#include "zrkclassic.h"
 #include "zrkcmulti.h"
 #include "zrklvrun.h"
 #include "zrktvc.h"
+
+#include <cstring>
 
 namespace {
 
@@ -62,32 +67,155 @@ int ChangeRules(uint32_t option, bool /*local*/) {
     return TransferRules(option);
 }
 
+// ---- the classic queries -----------------------------------------------------------------
+
+// The state of a mirror: status, phase and the copied blocks (32 bits) in
+// their places of the detail record.
+int ClassicVzState(const char *volume, unsigned int optionFlag, COPY_REQ *request,
+                   TVC_DETAIL_INFO *detail) {
+    unsigned int state[3] = {}; // status, phase, copied blocks
+    if (QueryVz(volume, optionFlag, request, state) != 0) return -1;
+    detail->Status = static_cast<unsigned char>(state[0]);
+    detail->Phase = static_cast<unsigned char>(state[1]);
+    zrk::PutBe32(detail->CopiedBlock_low, state[2]);
+    return 0;
+}
+
+// The detail of a mirror, completed by the array's own detail. The array
+// names a mirror between two arrays by its second identifier on the side
+// that uses that one.
+int ClassicVzDetail(const char *volume, unsigned int optionFlag, COPY_REQ *request,
+                    TVC_DETAIL_INFO *detail) {
+    RVZ_DETAIL_INFO classic{};
+    if (QueryVzDetail(volume, optionFlag, request, &classic) != 0) return -1;
+    zrk::DataconvRegTvc(classic, detail);
+    constexpr unsigned kSecondInUse = ZRK_SESFLAG_REMOTE | ZRK_MODEFLAG_DEST_SIDE;
+    const bool second = (classic.ucFlags & kSecondInUse) == kSecondInUse;
+    const uint16_t id = zrk::Be16(second ? classic.ucaPartnerID : classic.ucaSessionID);
+    return zrk::SupplementVzDetail(volume, id, detail);
+}
+
+// The detail of the mirror with this identifier, completed likewise.
+int ClassicVzSession(const char *volume, uint32_t sessionId, TVC_DETAIL_INFO *detail) {
+    RVZ_DETAIL_INFO classic{};
+    if (QueryVzSession(volume, 0, static_cast<int>(sessionId), 1, &classic) != 0) return -1;
+    zrk::DataconvRegTvc(classic, detail);
+    return zrk::SupplementVzDetail(volume, static_cast<uint16_t>(sessionId), detail);
+}
+
+// The classic entry of a pair of a concurrent suspend: the low halves (the
+// check of the pair has refused high ones).
+CONC_SUS_PAIR ClassicSuspendEntry(const CONC_SUS_PAIR_LV &p) {
+    CONC_SUS_PAIR e{};
+    std::memcpy(e.SrcBoxID, p.SrcBoxID, ZRK_BOXID_LEN);
+    e.SrcOlu = p.SrcOlu;
+    e.SrcExtent = p.SrcExtent_low;
+    e.SrcSize = p.SrcSize_low;
+    std::memcpy(e.DstBoxID, p.DstBoxID, ZRK_BOXID_LEN);
+    e.DstOlu = p.DstOlu;
+    e.DstExtent = p.DstExtent_low;
+    return e;
+}
+
+// The concurrent suspend on the classic engine, on copies of the entries.
+int ClassicMultiSuspend(const char *volume, uint32_t optionFlag, int count,
+                        const CONC_SUS_PAIR_LV *pairs, uint32_t *result) {
+    zrk::Buffer area = zrk::AllocateZeroed(static_cast<size_t>(count) * sizeof(CONC_SUS_PAIR));
+    if (!area) return -1;
+    for (int i = 0; i < count; ++i) {
+        const CONC_SUS_PAIR entry = ClassicSuspendEntry(pairs[i]);
+        std::memcpy(area.get() + static_cast<size_t>(i) * sizeof entry, &entry, sizeof entry);
+    }
+    return MultiSuspendVz(volume, optionFlag, static_cast<unsigned int>(count),
+                          reinterpret_cast<const CONC_SUS_PAIR *>(area.get()),
+                          reinterpret_cast<unsigned char *>(result));
+}
+
 // ---- the table ------------------------------------------------------------------------
 
 constexpr LvRow kStart{.pName = "ZRKLVStartVZ", .uiMask = kStartMask, .pfnRules = StartRules,
                        .bStart = true, .ucEngineKind = ZRK_ENGINE_VZ, .pfnTvc = StartTvc,
-                       .pClassicName = "StartVz"};
+                       .pClassicName = "StartVz", .pfnClassic = StartVz};
 constexpr LvRow kStop{.pName = "ZRKLVStopVZ", .uiMask = kStopMask, .ucEngineKind = ZRK_ENGINE_VZ,
-                      .pfnTvc = StopTvc, .pClassicName = "StopVz"};
+                      .pfnTvc = StopTvc, .pClassicName = "StopVz", .pfnClassic = StopVz};
 constexpr LvRow kSuspend{.pName = "ZRKLVSuspendVZ", .uiMask = kSuspendMask,
                          .bIntervalById = true, .uiRemoteOnly = ZRK_OPT_FORCE,
                          .ucEngineKind = ZRK_ENGINE_VZ, .pfnTvc = SuspendTvc,
-                         .pClassicName = "SuspendVz"};
+                         .pClassicName = "SuspendVz", .pfnClassic = SuspendVz};
 constexpr LvRow kResume{.pName = "ZRKLVResumeVZ", .uiMask = kResumeMask, .bIntervalById = true,
                         .uiRemoteOnly = ZRK_OPT_REMAIN, .ucEngineKind = ZRK_ENGINE_VZ,
-                        .pfnTvc = ResumeTvc, .pClassicName = "ResumeVz"};
+                        .pfnTvc = ResumeTvc, .pClassicName = "ResumeVz",
+                        .pfnClassic = ResumeVz};
 constexpr LvRow kChange{.pName = "ZRKLVChangeVZ", .uiMask = kChangeMask, .pfnRules = ChangeRules,
                         .bIntervalById = true, .ucEngineKind = ZRK_ENGINE_VZ,
-                        .pfnTvc = ChangeTvc, .pClassicName = "ChangeVz"};
+                        .pfnTvc = ChangeTvc, .pClassicName = "ChangeVz",
+                        .pfnClassic = ChangeVz};
 constexpr LvRow kQuery{.pName = "ZRKLVQueryVZ", .uiMask = kQueryMask, .bIntervalById = true,
-                       .ucEngineKind = ZRK_ENGINE_VZ, .pClassicName = "QueryVz"};
+                       .ucEngineKind = ZRK_ENGINE_VZ, .pClassicName = "QueryVz",
+                       .pfnClassicQuery = ClassicVzState};
 // No identifier form here: the mask is empty.
 constexpr LvRow kQueryDetail{.pName = "ZRKLVQueryVZDetail", .uiMask = 0, .bIntervalById = true,
-                             .ucEngineKind = ZRK_ENGINE_VZ, .pClassicName = "QueryVzDetail"};
+                             .ucEngineKind = ZRK_ENGINE_VZ, .pClassicName = "QueryVzDetail",
+                             .pfnClassicQuery = ClassicVzDetail};
 constexpr LvRow kQuerySession{.pName = "ZRKLVQueryVZSession", .ucEngineKind = ZRK_ENGINE_VZ,
-                              .pClassicName = "QueryVzSession"};
+                              .pClassicName = "QueryVzSession",
+                              .pfnClassicSession = ClassicVzSession};
 
 } // namespace
+
+// ---- the classic detail in the page-based shape -----------------------------------------
+
+void zrk::DataconvRegTvc(const RVZ_DETAIL_INFO &source, TVC_DETAIL_INFO *detail) {
+    WriteLog(1, nullptr, 0, "DataconvRegTvc in");
+    constexpr unsigned kSessionFlags = ZRK_SESFLAG_WHOLE_VOLUME | ZRK_SESFLAG_REMOTE;
+    constexpr unsigned kModeFlags = ZRK_MODEFLAG_DEST_SIDE | ZRK_MODEFLAG_SYNC |
+                                    ZRK_MODEFLAG_AUTO_SPLIT | ZRK_MODEFLAG_MANUAL_RCV;
+    TVC_DETAIL_INFO &d = *detail;
+    d = TVC_DETAIL_INFO{};
+    std::memcpy(d.ucaSessionID, source.ucaSessionID, sizeof d.ucaSessionID);
+    std::memcpy(d.ucaPartnerID, source.ucaPartnerID, sizeof d.ucaPartnerID);
+    d.ucCopyKind = ZRK_PRM_KIND_VZ;
+    d.ucSessionFlags = static_cast<unsigned char>(source.ucFlags & kSessionFlags);
+    d.ucModeFlags = static_cast<unsigned char>(source.ucFlags & kModeFlags);
+    d.ucTransferMode = source.ucaFamily8[0];
+    d.ucModeChange = source.ucaFamily8[1];
+    d.ucVolumeRole = source.ucVolumeRole;
+    d.Phase = source.ucPhaseMode;
+    d.Status = source.Status;
+    d.ucState20 = source.ucState7;
+    std::memcpy(d.SrcBoxID, source.SrcBoxID, ZRK_BOXID_LEN);
+    std::memcpy(d.DstBoxID, source.DstBoxID, ZRK_BOXID_LEN);
+    std::memcpy(d.SrcOlu, source.SrcOlu, sizeof d.SrcOlu);
+    std::memcpy(d.DstOlu, source.DstOlu, sizeof d.DstOlu);
+    // The array's own count: 0 for a whole volume, as the page-based record.
+    std::memcpy(d.ucaExtentCnt, source.ucaExtentCnt, sizeof d.ucaExtentCnt);
+    std::memcpy(d.ucaLapseTime + 2, source.ucaFamily130, sizeof source.ucaFamily130);
+    // 32-bit counts: the high halves stay 0.
+    std::memcpy(d.CopiedBlock_low, source.ucaCopiedBlock, sizeof d.CopiedBlock_low);
+    std::memcpy(d.SrcExtent_low, source.SrcExtent, sizeof d.SrcExtent_low);
+    std::memcpy(d.SrcSize_low, source.SrcSize, sizeof d.SrcSize_low);
+    std::memcpy(d.DstExtent_low, source.DstExtent, sizeof d.DstExtent_low);
+    WriteLog(1, nullptr, 0, "DataconvRegTvc out");
+}
+
+int zrk::SupplementVzDetail(const char *volume, uint16_t sessionId, TVC_DETAIL_INFO *detail) {
+    const CopySupport support; // as the call's common check left it
+    if (!support.Has(ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP)) return 0;
+    COPY_REQ request{};
+    MakeClassicSessionRequest(sessionId, false, 0, &request);
+    TVC_DETAIL_INFO own{};
+    if (QueryDetail(volume, ZRK_OPT_SESSION_ID, &request, &own) != 0) return -1;
+
+    TVC_DETAIL_INFO &d = *detail;
+    d.ucSessionFlags = static_cast<unsigned char>((d.ucSessionFlags & ~ZRK_SESFLAG_SECONDARY) |
+                                                  (own.ucSessionFlags & ZRK_SESFLAG_SECONDARY));
+    d.ucState21 = own.ucState21;
+    d.ucState23 = own.ucState23;
+    std::memcpy(d.ucaTail144, own.ucaTail144, sizeof d.ucaTail144);
+    d.ucState130 = own.ucState130;
+    d.ucState131 = own.ucState131;
+    return 0;
+}
 
 // ---- session-changing functions ----------------------------------------------------
 
@@ -202,8 +330,9 @@ extern "C" int ZRKLVMultiSuspendVZ(const char *LogicalVol, const CONC_SUS_PAIR_L
     }
 
     if (!useTvc) {
-        zrk::ClassicEngineUnavailable("MultiSuspendVz", LogicalVol, __LINE__);
-        return call.FailAt(__LINE__);
+        if (ClassicMultiSuspend(LogicalVol, OptionFlag, Count, Pairs, Result) != 0)
+            return call.FailAt(__LINE__);
+        return call.Done(__LINE__);
     }
     ConvertCheckflg = ZRK_CONVERT_ALWAYS;
     if (ConvertPrimaryBoxID(LogicalVol, nullptr, nullptr) != 0) return call.FailAt(__LINE__);

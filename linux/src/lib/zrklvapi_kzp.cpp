@@ -5,10 +5,15 @@
 // They are rows of the runner of zrklvrun.h like the VZ family
 // (zrklvapi.cpp). A point-in-time copy takes no copy interval: it is logged
 // as given and 0 goes to the check and the request. The SnapKZP+ functions
-// are served by the page-based engine alone.
+// are served by the page-based engine alone; the classic queries read the
+// session through the classic detail query, which already answers in the
+// page-based shape.
+#include "zrkclassic.h"
 #include "zrkcmulti.h"
 #include "zrklvrun.h"
 #include "zrktvc.h"
+
+#include <cstring>
 
 namespace {
 
@@ -48,30 +53,58 @@ int StopSnapPRules(uint32_t option, bool /*local*/) {
     return 0;
 }
 
+// ---- the classic queries ------------------------------------------------------------------
+
+// The point-in-time copy that the request names; a mirror is not one (21).
+int ClassicKzpDetail(const char *volume, unsigned int optionFlag, COPY_REQ *request,
+                     TVC_DETAIL_INFO *detail) {
+    if (QueryDetail(volume, optionFlag, request, detail) != 0) return -1;
+    if (detail->ucCopyKind == ZRK_PRM_KIND_VZ) return FailWith(ZRK_ERR_NO_SESSION);
+    return 0;
+}
+
+// Its state: the classic engine counts the copied blocks in 32 bits, so the
+// high half is 0 whatever page the detail came from.
+int ClassicKzpState(const char *volume, unsigned int optionFlag, COPY_REQ *request,
+                    TVC_DETAIL_INFO *detail) {
+    if (ClassicKzpDetail(volume, optionFlag, request, detail) != 0) return -1;
+    std::memset(detail->CopiedBlock_high, 0, sizeof detail->CopiedBlock_high);
+    return 0;
+}
+
+// The session with this identifier, of any family (the runner refuses a
+// mirror).
+int ClassicKzpSession(const char *volume, uint32_t sessionId, TVC_DETAIL_INFO *detail) {
+    COPY_REQ request{};
+    zrk::MakeClassicSessionRequest(sessionId, false, 0, &request);
+    return QueryDetail(volume, ZRK_OPT_SESSION_ID, &request, detail);
+}
+
 // ---- the table ------------------------------------------------------------------------
 
 constexpr LvRow kStartKzp{.pName = "ZRKLVStartKZP", .uiMask = kStartKzpMask, .bNoInterval = true,
                           .bStart = true, .ucEngineKind = ZRK_ENGINE_KZP, .pfnTvc = StartTvc,
-                          .pClassicName = "StartKzp"};
+                          .pClassicName = "StartKzp", .pfnClassic = StartKzp};
 constexpr LvRow kStopKzp{.pName = "ZRKLVStopKZP", .uiMask = kStopKzpMask, .bNoInterval = true,
                          .uiRemoteOnly = ZRK_OPT_FORCE, .ucEngineKind = ZRK_ENGINE_KZP,
-                         .pfnTvc = StopTvc, .pClassicName = "StopKzp"};
+                         .pfnTvc = StopTvc, .pClassicName = "StopKzp",
+                         .pfnClassic = StopKzp};
 constexpr LvRow kStartQuick{.pName = "ZRKLVStartQuickKZP", .uiMask = kStartQuickMask,
                             .bNoInterval = true, .bLocalOnly = true, .bStart = true,
                             .ucEngineKind = ZRK_ENGINE_KZP, .pfnTvc = StartQuickTvc,
-                            .pClassicName = "StartDiffKzp"};
+                            .pClassicName = "StartDiffKzp", .pfnClassic = StartDiffKzp};
 constexpr LvRow kStopQuick{.pName = "ZRKLVStopQuickKZP", .uiMask = kStopQuickMask,
                            .pfnRules = StopQuickRules, .bNoInterval = true, .bLocalOnly = true,
                            .ucEngineKind = ZRK_ENGINE_KZP, .pfnTvc = StopQuickTvc,
-                           .pClassicName = "StopDiffKzp"};
+                           .pClassicName = "StopDiffKzp", .pfnClassic = StopDiffKzp};
 constexpr LvRow kStartSnap{.pName = "ZRKLVStartSnapKZP", .uiMask = kStartSnapMask,
                            .bNoInterval = true, .bLocalOnly = true, .bStart = true,
                            .ucEngineKind = ZRK_ENGINE_KZP, .pfnTvc = StartSnapTvc,
-                           .pClassicName = "StartSnapKzp"};
+                           .pClassicName = "StartSnapKzp", .pfnClassic = StartSnapKzp};
 constexpr LvRow kStopSnap{.pName = "ZRKLVStopSnapKZP", .uiMask = kStopSnapMask,
                           .bNoInterval = true, .bLocalOnly = true,
                           .ucEngineKind = ZRK_ENGINE_KZP, .pfnTvc = StopSnapTvc,
-                          .pClassicName = "StopSnapKzp"};
+                          .pClassicName = "StopSnapKzp", .pfnClassic = StopSnapKzp};
 // The SnapKZP+ functions go to the page-based engine whatever the array
 // announces; it refuses what the array cannot do.
 constexpr LvRow kStartSnapP{.pName = "ZRKLVStartSnapKZP_p", .uiMask = kStartSnapPMask,
@@ -83,12 +116,13 @@ constexpr LvRow kStopSnapP{.pName = "ZRKLVStopSnapKZP_p", .uiMask = kStopSnapPMa
 // The queries refuse the QM family.
 constexpr LvRow kQuery{.pName = "ZRKLVQueryKZP", .uiMask = kQueryMask, .bNoInterval = true,
                        .bNoQm = true, .ucEngineKind = ZRK_ENGINE_KZP,
-                       .pClassicName = "QueryDetail"};
+                       .pClassicName = "QueryDetail", .pfnClassicQuery = ClassicKzpState};
 constexpr LvRow kQueryDetail{.pName = "ZRKLVQueryKZPDetail", .uiMask = kDetailMask,
                              .bNoInterval = true, .bNoQm = true, .ucEngineKind = ZRK_ENGINE_KZP,
-                             .pClassicName = "QueryDetail"};
+                             .pClassicName = "QueryDetail", .pfnClassicQuery = ClassicKzpDetail};
 constexpr LvRow kQuerySession{.pName = "ZRKLVQueryKZPSession", .bNoQm = true,
-                              .ucEngineKind = ZRK_ENGINE_KZP, .pClassicName = "QueryDetail"};
+                              .ucEngineKind = ZRK_ENGINE_KZP, .pClassicName = "QueryDetail",
+                              .pfnClassicSession = ClassicKzpSession};
 // The generations and the pool of a SnapKZP+ session: pairs inside one array.
 constexpr LvRow kGenerationInfo{.pName = "ZRKLVGeneraInfoSnapKZP_p", .uiMask = kQueryMask,
                                 .bNoInterval = true, .bLocalOnly = true};

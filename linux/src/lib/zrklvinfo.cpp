@@ -5,6 +5,7 @@
 //
 // Output pointers are looked at before any command: a null one is refused
 // with 13, so no call fails half-way after it has reached the array.
+#include "zrkclassic.h"
 #include "zrkcmulti.h"
 #include "zrkframe.h"
 #include "zrktvc.h"
@@ -123,18 +124,26 @@ extern "C" int ZRKLVQueryDetail(const char *LogicalVol, ZRK_LV_PAIR_PARAMS, uint
         return call.FailAt(__LINE__);
     }
     if (useTvc == 0) {
-        // Arrays without the page-based engine need the classic detail query.
-        zrk::ClassicEngineUnavailable("QueryDetail", LogicalVol, __LINE__);
-        return call.FailAt(__LINE__);
-    }
-    if (bySession) {
-        zrk::MakeLvSessionRequest(SrcOlu, false, 0, &request);
+        // The classic detail query answers in the page-based shape.
+        COPY_REQ classic{};
+        if (bySession) {
+            zrk::MakeClassicSessionRequest(SrcOlu, false, 0, &classic);
+        } else {
+            zrk::MakeClassicRequest(pair, &classic);
+        }
+        if (QueryDetail(LogicalVol, OptionFlag, &classic, &staging.tDetail) != 0) {
+            return call.FailAt(__LINE__);
+        }
     } else {
-        zrk::MakeLvRequest(pair, &request);
-    }
-    ConvertCheckflg = ZRK_CONVERT_MATCHING;
-    if (QueryTvc(LogicalVol, ZRK_ENGINE_ANY, OptionFlag, &request, &staging.tDetail) != 0) {
-        return call.FailAt(__LINE__);
+        if (bySession) {
+            zrk::MakeLvSessionRequest(SrcOlu, false, 0, &request);
+        } else {
+            zrk::MakeLvRequest(pair, &request);
+        }
+        ConvertCheckflg = ZRK_CONVERT_MATCHING;
+        if (QueryTvc(LogicalVol, ZRK_ENGINE_ANY, OptionFlag, &request, &staging.tDetail) != 0) {
+            return call.FailAt(__LINE__);
+        }
     }
     const size_t count = std::min<size_t>(Length, kDetailAreaLen);
     std::memset(Detail, 0, count);

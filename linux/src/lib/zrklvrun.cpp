@@ -42,10 +42,24 @@ int LocalityTests(const LvRow &row, const LvRequests &r, uint32_t optionFlag) {
 }
 
 // The engine operation of a session change.
-int EngineStep(const LvRow &row, const char *volume, uint32_t optionFlag, const LvRequests &r) {
+int EngineStep(const LvRow &row, const char *volume, uint32_t optionFlag, LvRequests &r) {
     if (r.bTvc) return row.pfnTvc(volume, row.ucEngineKind, optionFlag, &r.tLv);
     if (row.pfnClassic != nullptr) return row.pfnClassic(volume, optionFlag, &r.tClassic);
     return ClassicEngineUnavailable(row.pClassicName, volume, __LINE__);
+}
+
+// The detail of a session by identifier on the engine that serves the array;
+// -2 when the page-based engine finds no such session.
+int SessionDetail(const LvRow &row, const char *volume, uint32_t sessionId, bool useTvc,
+                  TVC_DETAIL_INFO *detail) {
+    if (!useTvc) {
+        if (row.pfnClassicSession == nullptr)
+            return ClassicEngineUnavailable(row.pClassicName, volume, __LINE__);
+        return row.pfnClassicSession(volume, sessionId, detail);
+    }
+    unsigned char id[2];
+    PutBe16(id, static_cast<uint16_t>(sessionId));
+    return GetSessionDetailInfoForLV(volume, id, detail);
 }
 
 } // namespace
@@ -87,9 +101,14 @@ int QueryLvPair(const LvRow &row, const char *volume, const LvPair &pair, uint32
                 bool haveOutputs, TVC_DETAIL_INFO *detail) {
     LvRequests requests;
     if (PrepareLvPair(row, volume, pair, optionFlag, haveOutputs, &requests) != 0) return -1;
-    if (!requests.bTvc) return ClassicEngineUnavailable(row.pClassicName, volume, __LINE__);
-    ConvertCheckflg = ZRK_CONVERT_MATCHING;
     std::memset(detail, 0, sizeof *detail);
+    if (!requests.bTvc) {
+        // Only the page-based queries take the failover conversion.
+        if (row.pfnClassicQuery == nullptr)
+            return ClassicEngineUnavailable(row.pClassicName, volume, __LINE__);
+        return row.pfnClassicQuery(volume, optionFlag, &requests.tClassic, detail);
+    }
+    ConvertCheckflg = ZRK_CONVERT_MATCHING;
     return QueryTvc(volume, row.ucEngineKind, optionFlag, &requests.tLv, detail);
 }
 
@@ -125,15 +144,9 @@ int RunSessionQuery(const LvRow &row, const char *volume, uint32_t sessionId,
         FailWith(ZRK_ERR_PARAMETER);
         return call.FailAt(__LINE__);
     }
-    if (useTvc == 0) {
-        ClassicEngineUnavailable(row.pClassicName, volume, __LINE__);
-        return call.FailAt(__LINE__);
-    }
 
-    unsigned char id[2];
-    PutBe16(id, static_cast<uint16_t>(sessionId));
     TVC_DETAIL_INFO detail{};
-    const int found = GetSessionDetailInfoForLV(volume, id, &detail);
+    const int found = SessionDetail(row, volume, sessionId, useTvc != 0, &detail);
     if (found == -2) {
         WriteLog(2, nullptr, 0, "%s No Such Session [%s] [%d]", row.pName, LogText(volume),
                  __LINE__);

@@ -9,9 +9,16 @@
  * option rules follow, then the request (the full pair, or with
  * ZRK_OPT_SESSION_ID the session identifier carried in SrcOlu) and the
  * locality tests of the built request; last the engine operation. On arrays
- * without the page-based engine the row's classic step runs; a row without
- * one ends in "not support." (17), after every check of the call has been
- * made, so that the option and locality errors are the same on every array.
+ * without the page-based engine the row's classic operation runs on the
+ * classic request, which carries the low halves only (the pair check has
+ * refused high halves there); a row without one ends in "not support." (17),
+ * after every check of the call has been made, so that the option and
+ * locality errors are the same on every array.
+ *
+ * Whichever engine serves a query, the caller receives the page-based detail
+ * record (TVC_DETAIL_INFO): a classic VZ detail is converted into it
+ * (DataconvRegTvc) and completed from the array's own detail where the array
+ * offers one; a classic record has no high halves, so those stay 0.
  *
  * Return convention: 0, or -1 with ZRKerrno set by the failing step.
  */
@@ -27,8 +34,16 @@ namespace zrk {
 /* A page-based operation on a session (zrktvc.h). */
 using TvcStep = int (*)(const char *volume, unsigned char engineKind, unsigned int optionFlag,
                         const COPY_REQ_LV *request);
-/* A classic operation on a session. */
-using ClassicStep = int (*)(const char *volume, unsigned int optionFlag, const COPY_REQ *request);
+/* A classic operation on a session (zrkclassic.h). It may mark the request
+ * remote when it learns so from the session it finds. */
+using ClassicStep = int (*)(const char *volume, unsigned int optionFlag, COPY_REQ *request);
+/* The classic query of the session of a pair (or of the identifier form),
+ * into the page-based detail shape. */
+using ClassicQuery = int (*)(const char *volume, unsigned int optionFlag, COPY_REQ *request,
+                             TVC_DETAIL_INFO *detail);
+/* The classic query of a session by its identifier, into the same shape. */
+using ClassicSessionQuery = int (*)(const char *volume, uint32_t sessionId,
+                                    TVC_DETAIL_INFO *detail);
 /* A function's own option rules, after the pair check; local: the pair's
  * BoxIDs are the same. */
 using OptionRules = int (*)(uint32_t optionFlag, bool local);
@@ -52,7 +67,10 @@ struct LvRow {
     const char *pClassicName = nullptr;  /* the classic operation, for the log; null: the
                                             page-based engine serves the function whatever
                                             the array announces */
-    ClassicStep pfnClassic = nullptr;    /* the classic operation, or null: not driven (17) */
+    ClassicStep pfnClassic = nullptr;    /* the classic operation of a session change, or
+                                            null: not driven (17) */
+    ClassicQuery pfnClassicQuery = nullptr; /* the classic query of a pair's session */
+    ClassicSessionQuery pfnClassicSession = nullptr; /* the classic query by identifier */
 };
 
 /* The request of a pair function, built for the engine that serves it. */
@@ -75,9 +93,9 @@ int PrepareLvPair(const LvRow &row, const char *volume, const LvPair &pair, uint
 int RunControl(const LvRow &row, const char *volume, const LvPair &pair, uint32_t optionFlag,
                unsigned char *senseData);
 
-/* The detail of the session of a pair, read by the page-based query of the
- * row's family with the failover conversion comparing the request's BoxIDs;
- * inside the caller's frame. */
+/* The detail of the session of a pair, inside the caller's frame: on the
+ * page-based engine the query of the row's family with the failover
+ * conversion comparing the request's BoxIDs, else the row's classic query. */
 int QueryLvPair(const LvRow &row, const char *volume, const LvPair &pair, uint32_t optionFlag,
                 bool haveOutputs, TVC_DETAIL_INFO *detail);
 
@@ -91,6 +109,18 @@ int RunDetailQuery(const LvRow &row, const char *volume, const LvPair &pair, uin
  * ZRK_ENGINE_VZ, any other session otherwise): else 21. */
 int RunSessionQuery(const LvRow &row, const char *volume, uint32_t sessionId,
                     uint32_t optionFlag, unsigned char *detailArea, unsigned char *senseData);
+
+/* The page-based detail record of a classic VZ-family detail (zrklvapi.cpp):
+ * identifiers, flags, modes, phase, status, arrays, OLUs and extent count,
+ * the copied blocks and the extent as low halves; every other byte 0. */
+void DataconvRegTvc(const RVZ_DETAIL_INFO &source, TVC_DETAIL_INFO *detail);
+
+/* The bytes of a converted VZ detail that only the array's own detail
+ * (page 0x44) holds, copied from it when the array offers that page: the
+ * low two bits of the session flags, state bytes 21, 23, 130 and 131 and the
+ * tail bytes 144-151. 0 (also when the array has no such page), or -1 with
+ * ZRKerrno from the query. */
+int SupplementVzDetail(const char *volume, uint16_t sessionId, TVC_DETAIL_INFO *detail);
 
 } // namespace zrk
 
