@@ -21,6 +21,40 @@
 #include <climits>
 #include <cstring>
 
+namespace zrk {
+
+// A session-identifier list of the engine (allocatedLength bytes): how many
+// of its bytes the caller receives. The list announces the length of its
+// rest, in 4 bytes at byte 4 when the array reads the family's lists in the
+// large form, else in 2 bytes at byte 6. A list announcing more than was
+// allocated is cut to the whole entries allocated, and its length field
+// rewritten to what is left.
+size_t ClampSessionList(unsigned char *list, size_t allocatedLength, bool largeForm);
+
+// The RVZ buffer list (page 0x21): a 16-byte header (bytes 6-7 the length
+// of the data after byte 8, 8-9 the maximum and 10-11 the current number of
+// buffers), then 64-byte entries. How many bytes after byte 8 the caller
+// receives, and how many entries the list holds.
+constexpr size_t kRvzBuffListHead = 16;
+size_t RvzBuffListData(const unsigned char *list, size_t allocatedLength);
+size_t RvzBuffEntries(const unsigned char *list, size_t allocatedLength);
+
+// The remote BoxID list (ZRK_REMOTE_BOXID_LIST_LEN bytes): the count byte
+// after the own BoxID, 48-byte entries from byte 48, as many as the family
+// reads (64 on the main family, 256 on the QM family).
+constexpr size_t kRemoteBoxCount = ZRK_BOXID_LEN;
+constexpr size_t kRemoteBoxEntries = 48;
+constexpr size_t kRemoteBoxEntryLen = 48;
+size_t RemoteBoxEntries(const unsigned char *list, bool qmFamily);
+
+// The command status list (page 0x40 form): the entry count at bytes 10-11,
+// 8-byte entries from byte 16.
+constexpr size_t kStatusListHead = 16;
+constexpr size_t kStatusListEntry = 8;
+size_t StatusListEntries(const unsigned char *list, size_t allocatedLength);
+
+} // namespace zrk
+
 namespace {
 
 using zrk::ApiCall;
@@ -243,66 +277,57 @@ int RunSession(const Row &row, const char *volume, const Pair &p, uint32_t optio
     return call.Done(__LINE__);
 }
 
-// ---- the array's lists, clamped to their areas ----------------------------------------
+// The classic detail record of one session.
+constexpr size_t kClassicDetailLen = sizeof(RVZ_DETAIL_INFO);
 
-// A session-identifier list of the engine (allocatedLength bytes): how many
-// of its bytes the caller receives. The list announces the length of its
-// rest, in 4 bytes at byte 4 when the array reads the family's lists in the
-// large form, else in 2 bytes at byte 6. A list announcing more than was
-// allocated is cut to the whole entries allocated, and its length field
-// rewritten to what is left.
+} // namespace
+
+// ---- the array's lists, clamped to their areas ----------------------------------------
+// Pure functions of an engine list and the length the engine allocated for
+// it; the functions below and their tests call them.
+
+namespace zrk {
+
 size_t ClampSessionList(unsigned char *list, size_t allocatedLength, bool largeForm) {
-    if (allocatedLength < ZRK_SESSION_LIST_HEAD_LEN) return 0;
+    if (list == nullptr || allocatedLength < ZRK_SESSION_LIST_HEAD_LEN) return 0;
     const uint64_t announced =
         (largeForm ? static_cast<uint64_t>(Be32(list + 4)) : Be16(list + 6)) + 8;
     if (announced <= allocatedLength) return static_cast<size_t>(announced);
     const size_t entries = (allocatedLength - ZRK_SESSION_LIST_HEAD_LEN) / sizeof(SESSION_ID_ENTRY);
     const size_t kept = ZRK_SESSION_LIST_HEAD_LEN + entries * sizeof(SESSION_ID_ENTRY);
     if (largeForm) {
-        zrk::PutBe32(list + 4, static_cast<uint32_t>(kept - 8));
+        PutBe32(list + 4, static_cast<uint32_t>(kept - 8));
     } else {
-        zrk::PutBe16(list + 6, static_cast<uint16_t>(kept - 8));
+        PutBe16(list + 6, static_cast<uint16_t>(kept - 8));
     }
     WriteLog(2, nullptr, 0, "session list announces %llu bytes, %zu kept [%d]",
              static_cast<unsigned long long>(announced), kept, __LINE__);
     return kept;
 }
 
-// A list operation of the engine (ListVz, ListKzp).
-using ListOp = int (*)(const char *, unsigned int, unsigned char, unsigned char **, int *);
-
-// The RVZ buffer list (page 0x21): the entries it counts (bytes 10-11) that
-// the allocated list holds.
-constexpr size_t kBuffListHead = 16;
-size_t BufferEntries(const unsigned char *list, size_t length) {
-    if (length < kBuffListHead) return 0;
-    return std::min<size_t>(Be16(list + 10), (length - kBuffListHead) / ZRK_RVZ_BUFF_ENTRY_LEN);
+size_t RvzBuffListData(const unsigned char *list, size_t allocatedLength) {
+    if (list == nullptr || allocatedLength < kRvzBuffListHead) return 0;
+    return std::min<size_t>(Be16(list + 6), allocatedLength - 8);
 }
 
-// The remote BoxID list (REMOTE_BOXID_LIST): the count byte after the own
-// BoxID, 48-byte entries from byte 48, as many as the family reads.
-constexpr size_t kRemoteCount = ZRK_BOXID_LEN;
-constexpr size_t kRemoteEntries = 48;
-constexpr size_t kRemoteEntryLen = 48;
-size_t RemoteEntries(const unsigned char *list) {
-    const size_t room = ((ZRKstorageflg == 1 ? ZRK_REMOTE_BOXID_LIST_LEN : ZRK_REMOTE_BOXID_MAIN_LEN) -
-                         kRemoteEntries) / kRemoteEntryLen;
-    return std::min<size_t>(list[kRemoteCount], room);
+size_t RvzBuffEntries(const unsigned char *list, size_t allocatedLength) {
+    if (list == nullptr || allocatedLength < kRvzBuffListHead) return 0;
+    return std::min<size_t>(Be16(list + 10),
+                            (allocatedLength - kRvzBuffListHead) / ZRK_RVZ_BUFF_ENTRY_LEN);
 }
 
-// The command status list (page 0x40 form): the entry count at bytes 10-11,
-// 8-byte entries from byte 16, clamped to the allocated list.
-constexpr size_t kStatusHead = 16;
-constexpr size_t kStatusEntry = 8;
-size_t StatusEntries(const unsigned char *list, size_t length) {
-    if (length < kStatusHead) return 0;
-    return std::min<size_t>(Be16(list + 10), (length - kStatusHead) / kStatusEntry);
+size_t RemoteBoxEntries(const unsigned char *list, bool qmFamily) {
+    const size_t area = qmFamily ? ZRK_REMOTE_BOXID_LIST_LEN : ZRK_REMOTE_BOXID_MAIN_LEN;
+    return std::min<size_t>(list[kRemoteBoxCount], (area - kRemoteBoxEntries) / kRemoteBoxEntryLen);
 }
 
-// The classic detail record of one session.
-constexpr size_t kClassicDetailLen = sizeof(RVZ_DETAIL_INFO);
+size_t StatusListEntries(const unsigned char *list, size_t allocatedLength) {
+    if (list == nullptr || allocatedLength < kStatusListHead) return 0;
+    return std::min<size_t>(Be16(list + 10),
+                            (allocatedLength - kStatusListHead) / kStatusListEntry);
+}
 
-} // namespace
+} // namespace zrk
 
 // ---- volume information -------------------------------------------------------------------
 
@@ -529,6 +554,9 @@ int RunSessionDetail(const char *name,
                                                                      : sizeof record));
 }
 
+// A list operation of the engine (ListVz, ListKzp).
+using ListOp = int (*)(const char *, unsigned int, unsigned char, unsigned char **, int *);
+
 // A session-identifier list: the engine's list copied out, clamped to what
 // the engine allocated.
 int RunList(const char *name, ListOp op, unsigned char largeGroups, const char *volume,
@@ -542,7 +570,7 @@ int RunList(const char *name, ListOp op, unsigned char largeGroups, const char *
     const Buffer held(raw);
     if (rc != 0) return call.FailAt(__LINE__);
     const size_t allocated = held ? static_cast<size_t>(std::max(length, 0)) : 0;
-    const size_t copied = ClampSessionList(held.get(), allocated, (ZRKsession4096 & largeGroups) != 0);
+    const size_t copied = zrk::ClampSessionList(held.get(), allocated, (ZRKsession4096 & largeGroups) != 0);
     if (copied != 0) std::memcpy(list, held.get(), copied);
     if (dump) {
         WriteLog(2, list, static_cast<int>(std::min<size_t>(copied, 256)),
@@ -625,11 +653,12 @@ extern "C" int ZRKStatusListVZ(const char *LogicalVol, uint32_t OptionFlag, unsi
     const int rc = CommandStatusList(LogicalVol, OptionFlag, &raw, &length);
     const Buffer held(raw);
     if (rc != 0) return call.FailAt(__LINE__);
-    const size_t entries = held ? StatusEntries(held.get(), static_cast<size_t>(std::max(length, 0))) : 0;
+    const size_t entries =
+        zrk::StatusListEntries(held.get(), static_cast<size_t>(std::max(length, 0)));
     // Header bytes 2-3: the count of the entries that follow; the rest of the
     // header stays the caller's.
     zrk::PutBe16(List + 2, static_cast<uint16_t>(entries));
-    if (entries != 0) std::memcpy(List + 8, held.get() + kStatusHead, entries * kStatusEntry);
+    if (entries != 0) std::memcpy(List + 8, held.get() + zrk::kStatusListHead, entries * zrk::kStatusListEntry);
     return call.Done(__LINE__);
 }
 
@@ -650,14 +679,14 @@ extern "C" int ZRKRVZBuffInfo(const char *LogicalVol, unsigned char *List,
     const Buffer held(raw);
     if (rc != 0) return call.FailAt(__LINE__);
     const size_t allocated = held ? static_cast<size_t>(std::max(length, 0)) : 0;
-    if (allocated < kBuffListHead) {
+    if (allocated < zrk::kRvzBuffListHead) {
         FailWith(ZRK_ERR_SCSI);
         return call.FailAt(__LINE__);
     }
     WriteLog(2, nullptr, 0, "ZRKRVZBuffInfo count(%d) [%s] [%d]",
              static_cast<int>(Be16(held.get() + 8)), LogText(LogicalVol), __LINE__);
     // The data after the 8-byte header, as much as the list says and holds.
-    const size_t copied = std::min<size_t>(Be16(held.get() + 6), allocated - 8);
+    const size_t copied = zrk::RvzBuffListData(held.get(), allocated);
     std::memcpy(List, held.get() + 8, copied);
     return call.Done(__LINE__);
 }
@@ -686,10 +715,10 @@ extern "C" int ZRKRVZBuffSet(const char *LogicalVol, const RVZ_BUFF_SET_REQ *Req
             return call.FailAt(__LINE__);
         }
         const size_t entries =
-            held ? BufferEntries(held.get(), static_cast<size_t>(std::max(length, 0))) : 0;
+            zrk::RvzBuffEntries(held.get(), static_cast<size_t>(std::max(length, 0)));
         bool known = false;
         for (size_t i = 0; i < entries && !known; ++i) {
-            known = Be16(held.get() + kBuffListHead + i * ZRK_RVZ_BUFF_ENTRY_LEN) ==
+            known = Be16(held.get() + zrk::kRvzBuffListHead + i * ZRK_RVZ_BUFF_ENTRY_LEN) ==
                     Request->uhBuffID;
         }
         if (!known) {
@@ -709,10 +738,10 @@ extern "C" int ZRKRVZBuffSet(const char *LogicalVol, const RVZ_BUFF_SET_REQ *Req
     Buffer boxes = zrk::AllocateZeroed(ZRK_REMOTE_BOXID_LIST_LEN);
     if (!boxes) return call.FailAt(__LINE__);
     if (GetRemoteBoxIDList(LogicalVol, 0, boxes.get()) != 0) return call.FailAt(__LINE__);
-    const size_t count = RemoteEntries(boxes.get());
+    const size_t count = zrk::RemoteBoxEntries(boxes.get(), ZRKstorageflg == 1);
     bool partner = false;
     for (size_t i = 0; i < count && !partner; ++i) {
-        const unsigned char *entry = boxes.get() + kRemoteEntries + i * kRemoteEntryLen;
+        const unsigned char *entry = boxes.get() + zrk::kRemoteBoxEntries + i * zrk::kRemoteBoxEntryLen;
         WriteLog(2, Request->ucaRemoteBoxID, ZRK_BOXID_LEN, "ucaRemoteBoxID=[%s] [%d]",
                  LogText(LogicalVol), __LINE__);
         WriteLog(2, entry, ZRK_BOXID_LEN, "tBoxIDList.tRemoteBoxID.taBoxID[%zu].ucaBoxID=[%s] [%d]",
@@ -907,7 +936,7 @@ int ReadCounts(const char *volume, unsigned char *info) {
     Buffer boxes = zrk::AllocateZeroed(ZRK_REMOTE_BOXID_LIST_LEN);
     if (!boxes) return -1;
     if (GetRemoteBoxIDList(volume, 0, boxes.get()) != 0) return -1;
-    info[kCountRemotes] = boxes[kRemoteCount];
+    info[kCountRemotes] = boxes[zrk::kRemoteBoxCount];
 
     unsigned char *raw = nullptr;
     int length = 0;
