@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -704,6 +705,52 @@ TEST_F(ClassicArrays, RvzBufferList) {
     for (const zrksim::CdbRecord &r : sim.cdbLog())
         read = read || (r.cdb[0] == ZRK_OP_TRAVO_IN && r.cdb[2] == ZRK_PAGE_RVZ_BUFF_LIST);
     EXPECT_TRUE(read);
+}
+
+// Each command of the functions that the classic arrays answer fails in
+// turn: every run releases the device, and a failed run hands the caller the
+// sense of the failed command.
+TEST_F(ClassicArrays, FaultWalks) {
+    const std::string c1 = BoxId("BOX-C1");
+    unsigned char area[256];
+    std::vector<DETAIL_LIST_INFO> list(32);
+    uint32_t count = 0;
+    const std::vector<std::pair<const char *, std::function<int(unsigned char *)>>> calls = {
+        {"ZRKQueryDetail", [&](unsigned char *sense) {
+             return ZRKQueryDetail(kDisk, c1.data(), 6, 0, 0, c1.data(), 7, 0, 0, 0, 256, area, sense);
+         }},
+        {"ZRKGetDetailList", [&](unsigned char *sense) {
+             return ZRKGetDetailList(kDisk, 0, &count, list.data(), sense);
+         }},
+        {"ZRKRVZBuffInfo", [&](unsigned char *sense) {
+             static unsigned char buffers[1200];
+             return ZRKRVZBuffInfo(kDisk, buffers, sense);
+         }},
+    };
+    for (const auto &[name, call] : calls) {
+        SCOPED_TRACE(name);
+        const int descriptors = OpenDescriptors();
+        unsigned char sense[ZRK_SENSE_LEN];
+        const zrktest::FaultWalk walk = WalkFaults(
+            sim,
+            [&] {
+                std::memset(sense, 0xAA, sizeof sense);
+                return call(sense);
+            },
+            [&](const FaultRun &run) {
+                ExpectDeviceReleased(descriptors);
+                if (!run.bFired) {
+                    EXPECT_EQ(run.iResult, 0) << "ZRKerrno " << run.iErrno;
+                    EXPECT_TRUE(AllZero(sense, sizeof sense));
+                } else if (run.iResult != 0) {
+                    EXPECT_EQ(run.iResult, -1);
+                    EXPECT_EQ(sense[2] & 0x0F, 3);
+                    EXPECT_EQ(sense[12], 0x11);
+                }
+            });
+        EXPECT_TRUE(walk.bEnded);
+        EXPECT_GT(walk.iFaultedRuns, 0);
+    }
 }
 
 // ---- the clamps of the lists an array hands back -----------------------------------------

@@ -742,10 +742,12 @@ extern "C" int ZRKRVZBuffSet(const char *LogicalVol, const RVZ_BUFF_SET_REQ *Req
     bool partner = false;
     for (size_t i = 0; i < count && !partner; ++i) {
         const unsigned char *entry = boxes.get() + zrk::kRemoteBoxEntries + i * zrk::kRemoteBoxEntryLen;
-        WriteLog(2, Request->ucaRemoteBoxID, ZRK_BOXID_LEN, "ucaRemoteBoxID=[%s] [%d]",
-                 LogText(LogicalVol), __LINE__);
-        WriteLog(2, entry, ZRK_BOXID_LEN, "tBoxIDList.tRemoteBoxID.taBoxID[%zu].ucaBoxID=[%s] [%d]",
-                 i, LogText(LogicalVol), __LINE__);
+        // BoxIDs have no terminator: at most their 40 bytes are printed.
+        WriteLog(2, nullptr, 0, "ucaRemoteBoxID=[%.40s] [%s] [%d]",
+                 reinterpret_cast<const char *>(Request->ucaRemoteBoxID), LogText(LogicalVol),
+                 __LINE__);
+        WriteLog(2, nullptr, 0, "tBoxIDList.tRemoteBoxID.taBoxID[%zu].ucaBoxID=[%.40s] [%s] [%d]",
+                 i, reinterpret_cast<const char *>(entry), LogText(LogicalVol), __LINE__);
         partner = std::memcmp(entry, Request->ucaRemoteBoxID, ZRK_BOXID_LEN) == 0;
     }
     if (!partner) {
