@@ -4,6 +4,7 @@
 #include "fuzz_file.h"
 #include "fuzz_host.h"
 #include "fuzz_root.h"
+#include "zrkclassic.h"
 #include "zrkcmulti.h"
 #include "zrkframe.h"
 #include "zrktvc.h"
@@ -633,6 +634,194 @@ void DriveHostPaths(const Selector &s) {
         CheckEngine(older ? "DoScsi_sd" : "DoScsi", rc);
         Bytes store(ZRK_SENSE_LEN);
         CtrlSenseData(store.data(), static_cast<int>(store.size()), ZRK_SENSE_COPY_OUT);
+        break;
+    }
+    }
+}
+
+}  // namespace zrkfuzz::inband
+
+namespace zrkfuzz::inband {
+
+// ---- the classic public functions that read the array ------------------------------------
+
+namespace {
+
+// The classic pair arguments of a selector (the low halves).
+#define ZRK_FUZZ_CLASSIC_ARGS(p)                                                                \
+    (p).pSrcBox, (p).uiSrcOlu, (p).uiSrcExtLow, (p).uiSizeLow, (p).pDstBox, (p).uiDstOlu,     \
+        (p).uiDstExtLow, (p).uiInterval
+
+// The largest areas the classic lists can fill: every session an array can
+// count (16 bits) in the detail list, the status list and the RVZ buffer
+// data, the identifier lists as large as the engine reads them.
+constexpr size_t kDetailListMax = 0xFFFFu;
+constexpr size_t kStatusListMax = 8 + 8 * 0xFFFFu;
+constexpr size_t kBuffListMax = 0xFFFFu;
+
+Bytes &Area(size_t size) {
+    static Bytes *area = new Bytes;
+    area->assign(size, 0);
+    return *area;
+}
+
+} // namespace
+
+void DriveClassic(const Selector &s) {
+    const char *path = PathOf(s.ucPath);
+    Bytes sense(ZRK_SENSE_LEN);
+    const Pair p = PairOf(s);
+    const uint32_t byId = p.uiOption & ZRK_OPT_SESSION_ID;
+    switch (s.ucFunction % 21) {
+    case 0: {
+        // The detail area is as long as the caller says.
+        const uint32_t length = (s.ucVariant & 0x40) != 0 ? s.ucArg : kDetailLen;
+        Bytes area(length);
+        CheckPublic("ZRKQueryDetail", ZRKQueryDetail(path, ZRK_FUZZ_CLASSIC_ARGS(p), byId, length,
+                                                     area.data(), sense.data()));
+        break;
+    }
+    case 1: {
+        static std::vector<DETAIL_LIST_INFO> *list = new std::vector<DETAIL_LIST_INFO>(kDetailListMax);
+        uint32_t count = 0;
+        const uint32_t option = (s.ucVariant & 0x40) != 0 ? ZRK_OPT_LIST_FAILOVER
+                                                          : p.uiOption & ZRK_OPT_LIST_SEL_01;
+        const int rc = ZRKGetDetailList(path, option, &count, list->data(), sense.data());
+        CheckPublic("ZRKGetDetailList", rc);
+        if (rc == 0 && count > kDetailListMax) Fault("ZRKGetDetailList", "count");
+        break;
+    }
+    case 2: {
+        std::vector<DETAIL_LIST_INFO> list = TakeDetailList();
+        Bytes detail(152);
+        uint32_t kind = 0;
+        const int rc = ZRKQueryDetailfromList(s.ucArg % 4, static_cast<uint32_t>(list.size()),
+                                              list.data(), ZRK_FUZZ_CLASSIC_ARGS(p), detail.data(),
+                                              &kind);
+        CheckPublic("ZRKQueryDetailfromList", rc);
+        break;
+    }
+    case 3: {
+        Bytes &list = Area(kBuffListMax);
+        CheckPublic("ZRKRVZBuffInfo", ZRKRVZBuffInfo(path, list.data(), sense.data()));
+        break;
+    }
+    case 4: {
+        RVZ_BUFF_SET_REQ request{};
+        request.uhBuffID = s.ucArg;
+        request.uhBuffType = static_cast<uint16_t>(1 + (s.ucVariant & 1));
+        request.uhInterval = static_cast<uint16_t>(1u << ((s.ucVariant >> 1) % 3));
+        request.uiMonitorTime = s.ucVariant >> 4;
+        std::memcpy(request.ucaRemoteBoxID, kBoxes[(s.ucVariant & 0x08) != 0 ? 1 : 0], ZRK_BOXID_LEN);
+        CheckPublic("ZRKRVZBuffSet", ZRKRVZBuffSet(path, &request, sense.data()));
+        break;
+    }
+    case 5: {
+        Bytes status(ZRK_OLU_STATUS_LEN);
+        CheckPublic("ZRKGetOLUStatus", ZRKGetOLUStatus(path, s.ucArg, status.data(), sense.data()));
+        break;
+    }
+    case 6:
+    case 7: {
+        Bytes &list = Area(ZRK_SESSION_LIST_MAX_AREA);
+        const bool vz = s.ucFunction % 21 == 6;
+        CheckPublic(vz ? "ZRKListVZ" : "ZRKListKZP",
+                    (vz ? ZRKListVZ : ZRKListKZP)(path, 0, list.data(), sense.data()));
+        break;
+    }
+    case 8: {
+        Bytes &list = Area(kStatusListMax);
+        CheckPublic("ZRKStatusListVZ", ZRKStatusListVZ(path, 0, list.data(), sense.data()));
+        break;
+    }
+    case 9: {
+        Bytes info(256);
+        CheckPublic("ZRKGetCountInfo", ZRKGetCountInfo(path, info.data(), sense.data()));
+        break;
+    }
+    case 10: {
+        char box[ZRK_BOXID_LEN];
+        uint32_t olu = 0, extent = 0, size = 0;
+        Bytes info(sizeof(VOL_INFO));
+        Bytes extra(sizeof(VOL_INFO_EX));
+        if ((s.ucVariant & 1) != 0) {
+            CheckPublic("ZRKGetVolumeInfoEx",
+                        ZRKGetVolumeInfoEx(path, 0, 0, box, &olu, &extent, &size, info.data(),
+                                           extra.data(), sense.data()),
+                        1);
+        } else {
+            CheckPublic("ZRKGetVolumeInfo", ZRKGetVolumeInfo(path, 0, 0, box, &olu, &extent, &size,
+                                                             info.data(), sense.data()),
+                        1);
+        }
+        break;
+    }
+    case 11: {
+        char box[ZRK_BOXID_LEN];
+        Bytes list(ZRK_LU_MAPPING_LEN);
+        CheckPublic("ZRKGetVolumeList", ZRKGetVolumeList(path, 0, box, list.data(), sense.data()));
+        break;
+    }
+    case 12: {
+        Bytes info(256);
+        CheckPublic("ZRKGetVolumeConstInfo", ZRKGetVolumeConstInfo(path, 0, info.data(), sense.data()));
+        break;
+    }
+    case 13: {
+        Bytes list(ZRK_REMOTE_BOXID_LIST_LEN);
+        CheckPublic("ZRKGetRemoteBoxIDList", ZRKGetRemoteBoxIDList(path, 0, list.data(), sense.data()));
+        break;
+    }
+    case 14: {
+        uint32_t status = 0, phase = 0, copied = 0;
+        CheckPublic("ZRKQueryVZ", ZRKQueryVZ(path, ZRK_FUZZ_CLASSIC_ARGS(p), byId, &status, &phase,
+                                             &copied, sense.data()));
+        break;
+    }
+    case 15: {
+        Bytes detail(kDetailLen);
+        CheckPublic("ZRKQueryVZDetail", ZRKQueryVZDetail(path, ZRK_FUZZ_CLASSIC_ARGS(p), 0,
+                                                         detail.data(), sense.data()));
+        break;
+    }
+    case 16: {
+        Bytes detail(kDetailLen);
+        CheckPublic("ZRKQueryVZSession",
+                    ZRKQueryVZSession(path, s.ucArg, 0, detail.data(), sense.data()));
+        break;
+    }
+    case 17: {
+        uint32_t status = 0, copied = 0, lapse = 0;
+        CheckPublic("ZRKQueryKZP", ZRKQueryKZP(path, ZRK_FUZZ_CLASSIC_ARGS(p), byId, &status,
+                                               &copied, &lapse, sense.data()));
+        break;
+    }
+    case 18: {
+        Bytes detail(kDetailLen);
+        CheckPublic("ZRKQueryKZPDetail", ZRKQueryKZPDetail(path, ZRK_FUZZ_CLASSIC_ARGS(p), 0,
+                                                           detail.data(), sense.data()));
+        break;
+    }
+    case 19: {
+        // The session record alone: 152 bytes.
+        Bytes detail(152);
+        CheckPublic("ZRKQueryKZPSession",
+                    ZRKQueryKZPSession(path, s.ucArg, 0, detail.data(), sense.data()));
+        break;
+    }
+    default: {
+        // One or two pairs; a result of 4 bytes each.
+        const uint32_t count = 1 + (s.ucArg & 1);
+        std::vector<CONC_SUS_PAIR> pairs(count);
+        for (CONC_SUS_PAIR &e : pairs) {
+            std::memcpy(e.SrcBoxID, p.pSrcBox, ZRK_BOXID_LEN);
+            std::memcpy(e.DstBoxID, p.pDstBox, ZRK_BOXID_LEN);
+            e.SrcOlu = p.uiSrcOlu;
+            e.DstOlu = p.uiDstOlu;
+        }
+        Bytes result(4 * count);
+        CheckPublic("ZRKMultiSuspendVZ", ZRKMultiSuspendVZ(path, pairs.data(), count, 0,
+                                                           result.data(), sense.data()));
         break;
     }
     }

@@ -26,15 +26,16 @@ inline constexpr size_t kSelectorLen = 4;
 
 using Driver = void (*)(const Selector &);
 
-// The four drivers: session queries and SnapKZP+ pages through the public
+// The five drivers: session queries and SnapKZP+ pages through the public
 // functions; session lists, details, identification, count, OLU-status and
 // failover pages through the engine's C functions; volume information; the
 // host's device paths, sysfs files, links, dmsetup and brxinfo outputs and
-// the transport itself.
+// the transport itself; the classic public functions that read the array.
 void DriveQuery(const Selector &s);
 void DriveLists(const Selector &s);
 void DriveVolumeInfo(const Selector &s);
 void DriveHostPaths(const Selector &s);
+void DriveClassic(const Selector &s);
 
 // Device paths of the selectors, and the array (BoxID, 40 bytes, blank
 // padded) each reaches in the recorder's scenario.
