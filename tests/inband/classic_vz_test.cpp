@@ -143,7 +143,7 @@ protected:
 std::string Head(const Profile &p) { return p.bQm ? "in00 in02" : "in00"; }
 // The search of a VZ session by its pair (the detail-list reader reads the
 // support data again).
-std::string Search(const Profile &p) { return p.bDetailList ? "in19 in00 in43" : "in19 in19 in1a"; }
+std::string Search(const Profile &p) { return p.bDetailList ? "in00 in43" : "in19 in19 in1a"; }
 
 // ---- start ---------------------------------------------------------------------------------
 
@@ -440,7 +440,7 @@ TEST_F(ClassicVz, RefusalsSendNoList) {
     COPY_REQ otherArray = Request(kDetail, "BOX-A2", 5, "BOX-A2", 6);
     // clang-format off
     const Case cases[] = {
-        {"suspend of a suspended session",      &kDetail, SuspendVz, 0, Request(kDetail, "BOX-A1", 20, "BOX-A1", 21), ZRK_ERR_SEQUENCE, "in00 in19 in00 in43"},
+        {"suspend of a suspended session",      &kDetail, SuspendVz, 0, Request(kDetail, "BOX-A1", 20, "BOX-A1", 21), ZRK_ERR_SEQUENCE, "in00 in00 in43"},
         {"resume of an active session",         &kIdList, ResumeVz,  ZRK_OPT_SESSION_ID, ById(1), ZRK_ERR_SEQUENCE, "in00 in1a"},
         {"forced suspend of a local session",   &kDetail, SuspendVz, ZRK_OPT_SESSION_ID | ZRK_OPT_FORCE, ById(1), ZRK_ERR_OPTION, "in00 in1a"},
         {"remain-mode resume, local session",   &kIdList, ResumeVz,  ZRK_OPT_SESSION_ID | ZRK_OPT_REMAIN, ById(3), ZRK_ERR_OPTION, "in00 in1a"},
@@ -519,7 +519,7 @@ TEST_F(ClassicVz, ChangeRefusals) {
         {"local reversal not offered",            &kIdList, ZRK_OPT_REVERSE, Local(kIdList), ZRK_ERR_NOT_SUPPORT, "in00"},
         {"stack mode not offered",                &kIdList, ZRK_OPT_STACK, Remote(kIdList), ZRK_ERR_NOT_SUPPORT, "in00"},
         {"the QM family changes nothing",         &kQm,     ZRK_OPT_REVERSE, Local(kQm), ZRK_ERR_NOT_SUPPORT, "in00 in02"},
-        {"session not suspended",                 &kDetail, ZRK_OPT_SYNC, Remote(kDetail), ZRK_ERR_SEQUENCE, "in00 in19 in00 in43"},
+        {"session not suspended",                 &kDetail, ZRK_OPT_SYNC, Remote(kDetail), ZRK_ERR_SEQUENCE, "in00 in00 in43"},
     };
     // clang-format on
     for (const Case &c : cases) {
