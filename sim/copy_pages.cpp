@@ -237,6 +237,7 @@ Bytes remoteArrays(const Model &model, const Array &array) {
 
 Bytes rvzBufferList(const Model &model, const Array &array) {
     Bytes b(16 + 64 * array.rvzBuffers.size(), 0);
+    put16(b, 6, b.size() - 8);  // what follows the length field's header
     put16(b, 8, array.usRvzBuffers);
     put16(b, 10, array.rvzBuffers.size());
     b[15] = array.ucRvzPages;
