@@ -110,6 +110,21 @@ run_copy_demo() {
     lan sessions
     lan vz-stop-id "$("$bin/sim/zrksimctl" --control "$sock.ctl" sessions | awk '$1=="session"{print $2; exit}')"
     step vz-query 0 1 || echo "  (expected: the session is gone)"
+    # An older array without the page-based engine, driven through the
+    # classic functions (32-bit blocks).
+    classic() { echo "\$ classic_demo /dev/sdc $*"; ZRK_SIM_SOCKET="$sock" QRVNZRKC_PATH="$demo" \
+        LD_LIBRARY_PATH="$bin/simlib" "$bin/examples/classic_demo" /dev/sdc "$@"; }
+    echo "== copy sessions on an array without the page-based engine"
+    classic identify
+    classic vz-start 0 1; classic vz-query 0 1
+    clock 60; classic vz-query 0 1
+    classic vz-status
+    classic vz-suspend 0 1; classic vz-query 0 1
+    classic vz-resume 0 1; clock 5; classic vz-query 0 1
+    classic vz-stop 0 1
+    classic kzp-start 0 2; clock 10; classic kzp-query 0 2
+    classic kzp-stop 0 2
+    classic kzp-query 0 2 || echo "  (expected: the session is gone)"
     "$bin/sim/zrksimctl" --control "$sock.ctl" shutdown >/dev/null 2>&1 || true
     wait "$sim_pid" 2>/dev/null || true
     trap - EXIT
