@@ -6,8 +6,8 @@
 //
 //   record_inband_seeds ZRKSIM OUTDIR
 // ZRKSIM is the simulator daemon of a normal build (build/sim/zrksim);
-// OUTDIR receives inband_query/, inband_lists/, inband_volinfo/ and
-// host_paths/ (fuzz/corpus is where the kept seeds live).
+// OUTDIR receives inband_query/, inband_lists/, inband_volinfo/,
+// inband_classic/ and host_paths/ (fuzz/corpus is where the kept seeds live).
 //
 // The host calls go to host_sim.cpp, compiled here with its functions
 // renamed zrk_sim_*; this file provides the zrk_host_* functions that the
@@ -286,6 +286,7 @@ std::vector<Seed> Seeds() {
     const auto l = DriveLists;
     const auto v = DriveVolumeInfo;
     const auto h = DriveHostPaths;
+    const auto c = DriveClassic;
     return {
         {"inband_query", "vz_pair", q, {0, 0, 0, 0}, {}},
         {"inband_query", "vz_by_id", q, {0, 0, 0x01, 1}, {}},
@@ -354,6 +355,33 @@ std::vector<Seed> Seeds() {
         {"inband_volinfo", "nvme_partition", v, {0, 10, 0, 0}, {}},
         {"inband_volinfo", "block_size", v, {2, 0, 0, 0}, {}},
         {"inband_volinfo", "common_body", v, {3, 0, 0, 0}, {}},
+        {"inband_classic", "detail_query_pair", c, {0, 2, 0, 0}, {}},
+        {"inband_classic", "detail_query_idlist", c, {0, 3, 0, 0}, {}},
+        {"inband_classic", "detail_list", c, {1, 2, 0, 0}, {}},
+        {"inband_classic", "detail_from_list", c, {2, 2, 0, 0}, DetailEntries},
+        {"inband_classic", "rvz_buffers", c, {3, 0, 0, 0}, {}},
+        {"inband_classic", "rvz_buffer_set", c, {4, 0, 0, 1}, {}},
+        {"inband_classic", "olu_status", c, {5, 0, 0, 7}, {}},
+        {"inband_classic", "list_vz", c, {6, 2, 0, 0}, {}},
+        {"inband_classic", "list_vz_idlist", c, {6, 3, 0, 0}, {}},
+        {"inband_classic", "list_kzp", c, {7, 2, 0, 0}, {}},
+        {"inband_classic", "status_list_vz", c, {8, 2, 0, 0}, {}},
+        {"inband_classic", "status_list_vz_idlist", c, {8, 3, 0, 0}, {}},
+        {"inband_classic", "count_info", c, {9, 2, 0, 0}, {}},
+        {"inband_classic", "volume_info", c, {10, 2, 0, 0}, {}},
+        {"inband_classic", "volume_info_qm", c, {10, 4, 1, 0}, {}},
+        {"inband_classic", "volume_list", c, {11, 2, 0, 0}, {}},
+        {"inband_classic", "volume_const_info", c, {12, 2, 0, 0}, {}},
+        {"inband_classic", "remote_boxids", c, {13, 2, 0, 0}, {}},
+        {"inband_classic", "remote_boxids_qm", c, {13, 4, 0, 0}, {}},
+        {"inband_classic", "query_vz", c, {14, 2, 0, 0}, {}},
+        {"inband_classic", "query_vz_qm", c, {14, 4, 0, 0}, {}},
+        {"inband_classic", "query_vz_detail", c, {15, 3, 0, 0}, {}},
+        {"inband_classic", "query_vz_session", c, {16, 2, 0, 1}, {}},
+        {"inband_classic", "query_kzp", c, {17, 2, 0, 0}, {}},
+        {"inband_classic", "query_kzp_detail", c, {18, 2, 0, 2}, {}},
+        {"inband_classic", "query_kzp_session", c, {19, 3, 0, 2}, {}},
+        {"inband_classic", "multi_suspend", c, {20, 2, 0, 0}, {}},
         {"host_paths", "whole_disk_of_partition", h, {0, 1, 0, 0}, {}},
         {"host_paths", "whole_disk_of_link", h, {0, 9, 0, 0}, {}},
         {"host_paths", "whole_disk_nvme", h, {0, 10, 0, 0}, {}},
