@@ -131,6 +131,21 @@ int FindKzpSession(const char *volume, unsigned int option, COPY_REQ &request,
     return SearchKzpSession(volume, &request, remoteSupport, id, &detail);
 }
 
+// The KZP or remote KZP session of a stop or query after its entry line:
+// the head (the BoxID check by pair), the family set up for the request, the
+// session. 0, or -1 after the Err end line.
+int KzpSessionOf(const char *name, const char *volume, unsigned int option, COPY_REQ &request,
+                 RKZP_DETAIL_INFO &detail) {
+    const bool byId = ById(option);
+    ArrayFacts facts;
+    if (Head(name, volume, &request, !byId, nullptr, facts) != 0) return -1;
+    if (!KzpSupported(facts.Support(), byId, Remote(request)))
+        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, name, volume, __LINE__);
+    if (FindKzpSession(volume, option, request, facts.ucRemote, detail) != 0)
+        return LogErr(2, name, volume, __LINE__);
+    return 0;
+}
+
 // The session of a QuickKZP or SnapKZP stop: by identifier from page, else
 // the session search.
 int FindKindSession(const char *volume, unsigned int option, const COPY_REQ &request,
@@ -239,14 +254,8 @@ extern "C" int StopKzp(const char *volume, unsigned int optionFlag, COPY_REQ *re
     static constexpr const char kName[] = "StopKzp";
     if (Enter(kName, volume, request) != 0) return -1;
     const bool byId = ById(optionFlag);
-    ArrayFacts facts;
-    if (Head(kName, volume, request, !byId, nullptr, facts) != 0) return -1;
-    if (!KzpSupported(facts.Support(), byId, Remote(*request)))
-        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
-
     RKZP_DETAIL_INFO detail{};
-    if (FindKzpSession(volume, optionFlag, *request, facts.ucRemote, detail) != 0)
-        return LogErr(2, kName, volume, __LINE__);
+    if (KzpSessionOf(kName, volume, optionFlag, *request, detail) != 0) return -1;
     // Forcing is for the remote stop only.
     if (byId && !DetailRemote(detail) && (optionFlag & ZRK_OPT_FORCE) != 0)
         return FailEnd(ZRK_ERR_OPTION, 2, kName, volume, __LINE__);
@@ -270,15 +279,8 @@ extern "C" int QueryKzp(const char *volume, unsigned int optionFlag, COPY_REQ *r
     static constexpr const char kName[] = "QueryKzp";
     if (Enter(kName, volume, request) != 0) return -1;
     if (result == nullptr) return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
-    const bool byId = ById(optionFlag);
-    ArrayFacts facts;
-    if (Head(kName, volume, request, !byId, nullptr, facts) != 0) return -1;
-    if (!KzpSupported(facts.Support(), byId, Remote(*request)))
-        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
-
     RKZP_DETAIL_INFO detail{};
-    if (FindKzpSession(volume, optionFlag, *request, facts.ucRemote, detail) != 0)
-        return LogErr(2, kName, volume, __LINE__);
+    if (KzpSessionOf(kName, volume, optionFlag, *request, detail) != 0) return -1;
     result[0] = detail.Status;
     result[1] = Be32(detail.ucaCopiedBlock);
     result[2] = Be32(detail.ucaFamily8); // the elapsed time of a KZP session

@@ -156,20 +156,28 @@ int SendSessionList(const SessionCommand &op, const char *volume, unsigned int o
     return LogOk(kLevel, op.pName, volume, __LINE__);
 }
 
+// The head of an operation on one session after its entry line: the product
+// check; by pair the interval rule of a QM array and the BoxID check; the
+// copy-support record. 0, or -1 after the Err end line.
+int SessionHead(const char *name, const char *volume, bool byId, const COPY_REQ &request,
+                CopySupport &s, unsigned char &remoteSupport) {
+    if (CheckProduct(volume) != 0) return LogErr(kLevel, name, volume, __LINE__);
+    if (!byId && QmIntervalWrong(request))
+        return FailEnd(ZRK_ERR_INTERVAL, kLevel, name, volume, __LINE__);
+    if (!byId && CheckBoxID(volume, &request, nullptr) != 0)
+        return LogErr(kLevel, name, volume, __LINE__);
+    if (ReadSupport(volume, s, remoteSupport) != 0) return LogErr(kLevel, name, volume, __LINE__);
+    return 0;
+}
+
 int OnSession(const SessionCommand &op, const char *volume, unsigned int option, COPY_REQ *request) {
     const char *name = op.pName;
     LogIn(kLevel, name, volume, __LINE__);
     if (request == nullptr) return FailEnd(ZRK_ERR_PARAMETER, kLevel, name, volume, __LINE__);
     const bool byId = ById(option);
-    if (CheckProduct(volume) != 0) return LogErr(kLevel, name, volume, __LINE__);
-    if (!byId && QmIntervalWrong(*request))
-        return FailEnd(ZRK_ERR_INTERVAL, kLevel, name, volume, __LINE__);
-    if (!byId && CheckBoxID(volume, request, nullptr) != 0)
-        return LogErr(kLevel, name, volume, __LINE__);
-
     CopySupport s;
     unsigned char remoteSupport = 0;
-    if (ReadSupport(volume, s, remoteSupport) != 0) return LogErr(kLevel, name, volume, __LINE__);
+    if (SessionHead(name, volume, byId, *request, s, remoteSupport) != 0) return -1;
     const bool supported = op.eOp == SessionOp::Stop
                                ? FamilySupported(s, byId, Remote(*request))
                                : SuspendSupported(s, byId, Remote(*request));
@@ -593,14 +601,9 @@ extern "C" int QueryVz(const char *volume, unsigned int optionFlag, COPY_REQ *re
     if (request == nullptr || result == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, kLevel, kName, volume, __LINE__);
     const bool byId = ById(optionFlag);
-    if (CheckProduct(volume) != 0) return LogErr(kLevel, kName, volume, __LINE__);
-    if (!byId && QmIntervalWrong(*request))
-        return FailEnd(ZRK_ERR_INTERVAL, kLevel, kName, volume, __LINE__);
-    if (!byId && CheckBoxID(volume, request, nullptr) != 0)
-        return LogErr(kLevel, kName, volume, __LINE__);
     CopySupport s;
     unsigned char remoteSupport = 0;
-    if (ReadSupport(volume, s, remoteSupport) != 0) return LogErr(kLevel, kName, volume, __LINE__);
+    if (SessionHead(kName, volume, byId, *request, s, remoteSupport) != 0) return -1;
     if (!FamilySupported(s, byId, Remote(*request)))
         return FailEnd(ZRK_ERR_NOT_SUPPORT, kLevel, kName, volume, __LINE__);
     unsigned char id[2];
@@ -619,12 +622,9 @@ extern "C" int QueryVzDetail(const char *volume, unsigned int optionFlag, COPY_R
     LogIn(kLevel, kName, volume, __LINE__);
     if (request == nullptr || detail == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, kLevel, kName, volume, __LINE__);
-    if (CheckProduct(volume) != 0) return LogErr(kLevel, kName, volume, __LINE__);
-    if (QmIntervalWrong(*request)) return FailEnd(ZRK_ERR_INTERVAL, kLevel, kName, volume, __LINE__);
-    if (CheckBoxID(volume, request, nullptr) != 0) return LogErr(kLevel, kName, volume, __LINE__);
     CopySupport s;
     unsigned char remoteSupport = 0;
-    if (ReadSupport(volume, s, remoteSupport) != 0) return LogErr(kLevel, kName, volume, __LINE__);
+    if (SessionHead(kName, volume, false, *request, s, remoteSupport) != 0) return -1;
     if (!FamilySupported(s, false, Remote(*request)))
         return FailEnd(ZRK_ERR_NOT_SUPPORT, kLevel, kName, volume, __LINE__);
     unsigned char id[2];
