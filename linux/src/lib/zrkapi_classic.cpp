@@ -6,7 +6,9 @@
 // copy of the engine's result into the caller's areas.
 //
 // The session-changing and pair-query functions are rows of one table run by
-// one runner; the list and information functions are written out.
+// one runner; the list and information functions are written out over
+// shared openings (ReadOpening, VolumeOpening, OluOpening) and one reader of
+// the lists that the engine allocates (ReadEngineList).
 //
 // Every length or count that an array hands back is clamped to the area that
 // holds it before a byte of the area is read or copied: a session list is
