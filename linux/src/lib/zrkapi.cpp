@@ -176,6 +176,26 @@ int OptionCheck(uint32_t optionFlag, uint32_t mask) {
 
 void ReleaseDevice() { CloseSharedDevice(); }
 
+// ---- the mode rules of the VZ family ------------------------------------------------
+
+int VzTransferRules(uint32_t option) {
+    if ((option & ZRK_OPT_SYNC) != 0 && (option & kVzTransfer) != 0) return FailWith(ZRK_ERR_OPTION);
+    if ((option & ZRK_OPT_AUTO_SPLIT) != 0 && (option & ZRK_OPT_SYNC) == 0)
+        return FailWith(ZRK_ERR_OPTION);
+    if ((option & kVzTransfer) == kVzTransfer) return FailWith(ZRK_ERR_OPTION);
+    return 0;
+}
+
+int VzStartRules(uint32_t option, bool remote) {
+    if (!remote) return (option & (kVzModes | ZRK_OPT_SKIP_COPY)) != 0 ? FailWith(ZRK_ERR_OPTION) : 0;
+    return VzTransferRules(option);
+}
+
+int VzChangeRules(uint32_t option, bool /*remote*/) {
+    if ((option & ZRK_OPT_REVERSE) != 0 && (option & kVzModes) != 0) return FailWith(ZRK_ERR_OPTION);
+    return VzTransferRules(option);
+}
+
 // ---- pair parameters --------------------------------------------------------------
 
 void LogLvSourceLine(const LvPair &p) {

@@ -6,7 +6,9 @@
 // copy of the engine's result into the caller's areas.
 //
 // The session-changing and pair-query functions are rows of one table run by
-// one runner; the list and information functions are written out.
+// one runner; the list and information functions are written out over
+// shared openings (ReadOpening, VolumeOpening, OluOpening) and one reader of
+// the lists that the engine allocates (ReadEngineList).
 //
 // Every length or count that an array hands back is clamped to the area that
 // holds it before a byte of the area is read or copied: a session list is
@@ -129,33 +131,6 @@ int CheckPair(const char *volume, const Pair &p, PairCheck check, uint32_t optio
 
 // ---- the option rules of the VZ family -----------------------------------------------
 
-// The two transfer modes beside synchronous transfer.
-constexpr uint32_t kTransfer = ZRK_OPT_STACK | ZRK_OPT_CONSISTENCY;
-// Every mode bit a start or a change may carry.
-constexpr uint32_t kModes = ZRK_OPT_SYNC | ZRK_OPT_AUTO_SPLIT | ZRK_OPT_MANUAL_RCV | kTransfer;
-
-// Automatic split only with synchronous transfer, synchronous transfer
-// without a transfer mode, and one transfer mode at a time.
-int TransferRules(uint32_t option) {
-    if ((option & ZRK_OPT_SYNC) != 0 && (option & kTransfer) != 0) return FailWith(ZRK_ERR_OPTION);
-    if ((option & ZRK_OPT_AUTO_SPLIT) != 0 && (option & ZRK_OPT_SYNC) == 0)
-        return FailWith(ZRK_ERR_OPTION);
-    if ((option & kTransfer) == kTransfer) return FailWith(ZRK_ERR_OPTION);
-    return 0;
-}
-
-// A mirror inside one array takes no mode at all.
-int StartRules(uint32_t option, bool remote) {
-    if (!remote) return (option & (kModes | ZRK_OPT_SKIP_COPY)) != 0 ? FailWith(ZRK_ERR_OPTION) : 0;
-    return TransferRules(option);
-}
-
-// A reversal keeps the session's modes.
-int ChangeRules(uint32_t option, bool /*remote*/) {
-    if ((option & ZRK_OPT_REVERSE) != 0 && (option & kModes) != 0) return FailWith(ZRK_ERR_OPTION);
-    return TransferRules(option);
-}
-
 // A QuickKZP stop either ends the session (force) or stops its tracking.
 int StopDiffRules(uint32_t option, bool /*remote*/) {
     const bool force = (option & ZRK_OPT_FORCE) != 0;
@@ -184,16 +159,16 @@ struct Row {
 };
 
 constexpr uint32_t kStartVzMask = ZRK_OPT_SYNC | ZRK_OPT_SKIP_COPY | ZRK_OPT_AUTO_SPLIT |
-                                  ZRK_OPT_MANUAL_RCV | kTransfer;             // 0xF60
+                                  ZRK_OPT_MANUAL_RCV | zrk::kVzTransfer;       // 0xF60
 constexpr uint32_t kStopMask = ZRK_OPT_FORCE | ZRK_OPT_SESSION_ID;           // 0x6
 constexpr uint32_t kResumeMask = ZRK_OPT_SESSION_ID | ZRK_OPT_REMAIN;        // 0x84
-constexpr uint32_t kChangeMask = ZRK_OPT_SESSION_ID | kModes | ZRK_OPT_REVERSE; // 0x1F24
+constexpr uint32_t kChangeMask = ZRK_OPT_SESSION_ID | zrk::kVzModes | ZRK_OPT_REVERSE; // 0x1F24
 constexpr uint32_t kStopDiffMask = kStopMask | ZRK_OPT_STOP_TRACKING;        // 0x4006
 constexpr uint32_t kStopSnapMask = ZRK_OPT_MONITOR | ZRK_OPT_SESSION_ID;     // 0x8004
 constexpr uint32_t kDetailListMask =
     ZRK_OPT_LIST_SEL_01 | ZRK_OPT_LIST_NO_CLUSTER | ZRK_OPT_LIST_FAILOVER | ZRK_OPT_LIST_SEL_10;
 
-constexpr Row kStartVz{.pName = "ZRKStartVZ", .uiMask = kStartVzMask, .pfnRules = StartRules,
+constexpr Row kStartVz{.pName = "ZRKStartVZ", .uiMask = kStartVzMask, .pfnRules = zrk::VzStartRules,
                        .bStart = true, .pfnOp = StartVz};
 constexpr Row kStopVz{.pName = "ZRKStopVZ", .uiMask = kStopMask, .bIntervalById = true,
                       .pfnOp = StopVz};
@@ -202,7 +177,7 @@ constexpr Row kSuspendVz{.pName = "ZRKSuspendVZ", .uiMask = kStopMask, .bInterva
 constexpr Row kResumeVz{.pName = "ZRKResumeVZ", .uiMask = kResumeMask, .bIntervalById = true,
                         .uiRemoteOnly = ZRK_OPT_REMAIN, .pfnOp = ResumeVz};
 constexpr Row kChangeVz{.pName = "ZRKChangeVZ", .uiMask = kChangeMask, .bIntervalById = true,
-                        .pfnRules = ChangeRules, .bRulesById = true, .pfnOp = ChangeVz};
+                        .pfnRules = zrk::VzChangeRules, .bRulesById = true, .pfnOp = ChangeVz};
 constexpr Row kStartKzp{.pName = "ZRKStartKZP", .bNoInterval = true, .bStart = true,
                         .pfnOp = StartKzp};
 constexpr Row kStopKzp{.pName = "ZRKStopKZP", .uiMask = kStopMask, .bNoInterval = true,
@@ -262,15 +237,37 @@ int EntryChecks(uint32_t optionFlag, uint32_t mask) {
     return zrk::OptionCheck(optionFlag, mask);
 }
 
+// The copy interval of a pair function: the one its pair check looks at, and
+// whether its parameter line shows the interval.
+struct Interval {
+    uint32_t uiChecked;
+    bool bLogged;
+};
+
+// The opening of a pair function of a row: the parameter lines, the root and
+// option checks, the request; then the caller's areas (present: none is
+// null, else ZRK_ERR_PARAMETER). 0, or -1 with the call rejected.
+int PairOpening(ApiCall &call, const Row &row, const char *volume, const Pair &p,
+                uint32_t optionFlag, Interval interval, bool present, COPY_REQ *request) {
+    LogPair(row.pName, volume, optionFlag, p, interval.bLogged);
+    if (EntryChecks(optionFlag, row.uiMask) != 0 ||
+        PrepareRequest(row, volume, p, optionFlag, interval.uiChecked, request) != 0)
+        return call.RejectAt(__LINE__);
+    if (!present) {
+        FailWith(ZRK_ERR_PARAMETER);
+        return call.RejectAt(__LINE__);
+    }
+    return 0;
+}
+
 // A whole session-changing function.
 int RunSession(const Row &row, const char *volume, const Pair &p, uint32_t optionFlag,
                unsigned char *senseData) {
     ApiCall call(row.pName, volume, senseData, __LINE__);
-    LogPair(row.pName, volume, optionFlag, p, !row.bNoInterval);
     COPY_REQ request{};
-    if (EntryChecks(optionFlag, row.uiMask) != 0 ||
-        PrepareRequest(row, volume, p, optionFlag, SentInterval(row, p), &request) != 0)
-        return call.RejectAt(__LINE__);
+    if (PairOpening(call, row, volume, p, optionFlag, {SentInterval(row, p), !row.bNoInterval},
+                    true, &request) != 0)
+        return -1;
     if (row.pfnOp(volume, optionFlag, &request) != 0) return call.FailAt(__LINE__);
     zrk::ReleaseDevice();
     if (row.bStart) WriteLog(2, nullptr, 0, "SessionID=<%d>", ZRKsessionid);
@@ -370,9 +367,11 @@ int VolumeInfo(const char *name, const char *volume, uint32_t extentCnt, uint32_
 }
 
 // The opening of the functions that read one thing of the array with an
-// option word that must be 0: root and option checks, the output area, the
-// volume (its pseudo sense copied).
-int ReadOpening(ApiCall &call, const char *volume, uint32_t optionFlag, const void *out) {
+// option word that must be 0: the parameter line, root and option checks,
+// the output area, the volume (its pseudo sense copied).
+int ReadOpening(ApiCall &call, const char *name, const char *volume, uint32_t optionFlag,
+                const void *out) {
+    zrk::LogOptionLine(name, volume, optionFlag);
     if (EntryChecks(optionFlag, 0) != 0) return call.RejectAt(__LINE__);
     if (out == nullptr) {
         FailWith(ZRK_ERR_PARAMETER);
@@ -380,6 +379,38 @@ int ReadOpening(ApiCall &call, const char *volume, uint32_t optionFlag, const vo
     }
     if (CheckLogicalVol(volume) != 0) return call.FailAt(__LINE__);
     return 0;
+}
+
+// The opening of the functions of the volume alone (no option word): the
+// parameter line, root, the caller's area (missing: the error when it is
+// null), the volume (its pseudo sense copied).
+int VolumeOpening(ApiCall &call, const char *name, const char *volume, const void *out,
+                  int missing) {
+    WriteLog(8, nullptr, 0, "%s()  LogicalVol=[%s]", name, LogText(volume));
+    if (zrk::RootCheck() != 0) return call.RejectAt(__LINE__);
+    if (out == nullptr) {
+        FailWith(missing);
+        return call.RejectAt(__LINE__);
+    }
+    if (CheckLogicalVol(volume) != 0) return call.FailAt(__LINE__);
+    return 0;
+}
+
+// A list that an engine read allocates: held whether or not the read
+// succeeded, with the length the engine gave (0 without a list).
+struct EngineList {
+    Buffer held;
+    size_t uiLength = 0;
+};
+
+// Runs read(&list, &length) into out; its result.
+template <typename Read> int ReadEngineList(Read read, EngineList &out) {
+    unsigned char *raw = nullptr;
+    int length = 0;
+    const int rc = read(&raw, &length);
+    out.held.reset(raw);
+    out.uiLength = out.held ? static_cast<size_t>(std::max(length, 0)) : 0;
+    return rc;
 }
 
 } // namespace
@@ -403,8 +434,7 @@ extern "C" int ZRKGetVolumeList(const char *LogicalVol, uint32_t OptionFlag, cha
                                 unsigned char *List, unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKGetVolumeList";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    zrk::LogOptionLine(kName, LogicalVol, OptionFlag);
-    if (ReadOpening(call, LogicalVol, OptionFlag, BoxID != nullptr ? List : nullptr) != 0)
+    if (ReadOpening(call, kName, LogicalVol, OptionFlag, BoxID != nullptr ? List : nullptr) != 0)
         return -1;
     unsigned char area[ZRK_BOXID_LEN + ZRK_LU_MAPPING_LEN] = {};
     if (GetVolumeList(LogicalVol, OptionFlag, area) != 0) return call.FailAt(__LINE__);
@@ -419,8 +449,7 @@ extern "C" int ZRKGetVolumeConstInfo(const char *LogicalVol, uint32_t OptionFlag
     constexpr size_t kInfoLen = 256;
     static_assert(ZRK_LUN_INFO_LEN <= kInfoLen, "the LU information page fits the caller's area");
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    zrk::LogOptionLine(kName, LogicalVol, OptionFlag);
-    if (ReadOpening(call, LogicalVol, OptionFlag, Info) != 0) return -1;
+    if (ReadOpening(call, kName, LogicalVol, OptionFlag, Info) != 0) return -1;
     unsigned char area[kInfoLen] = {};
     if (GetVolumeConstInfo(LogicalVol, OptionFlag, area) != 0) return call.FailAt(__LINE__);
     std::memcpy(Info, area, sizeof area);
@@ -431,8 +460,7 @@ extern "C" int ZRKGetRemoteBoxIDList(const char *LogicalVol, uint32_t OptionFlag
                                      unsigned char *List, unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKGetRemoteBoxIDList";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    zrk::LogOptionLine(kName, LogicalVol, OptionFlag);
-    if (ReadOpening(call, LogicalVol, OptionFlag, List) != 0) return -1;
+    if (ReadOpening(call, kName, LogicalVol, OptionFlag, List) != 0) return -1;
     Buffer area = zrk::AllocateZeroed(ZRK_REMOTE_BOXID_LIST_LEN);
     if (!area) return call.FailAt(__LINE__);
     if (GetRemoteBoxIDList(LogicalVol, OptionFlag, area.get()) != 0) return call.FailAt(__LINE__);
@@ -483,15 +511,10 @@ int RunQuery(const Row &row, QueryOp op, const char *volume, const Pair &p, uint
              uint32_t checkInterval, uint32_t *first, uint32_t *second, uint32_t *third,
              unsigned char *senseData) {
     ApiCall call(row.pName, volume, senseData, __LINE__);
-    LogPair(row.pName, volume, optionFlag, p, true);
     COPY_REQ request{};
-    if (EntryChecks(optionFlag, row.uiMask) != 0 ||
-        PrepareRequest(row, volume, p, optionFlag, checkInterval, &request) != 0)
-        return call.RejectAt(__LINE__);
-    if (first == nullptr || second == nullptr || third == nullptr) {
-        FailWith(ZRK_ERR_PARAMETER);
-        return call.RejectAt(__LINE__);
-    }
+    if (PairOpening(call, row, volume, p, optionFlag, {checkInterval, true},
+                    first != nullptr && second != nullptr && third != nullptr, &request) != 0)
+        return -1;
     unsigned int result[3] = {};
     if (op(volume, optionFlag, &request, result) != 0) return call.FailAt(__LINE__);
     *first = result[0];
@@ -508,15 +531,10 @@ int RunDetail(const Row &row, int (*op)(const char *, unsigned int, COPY_REQ *, 
               unsigned char *detail, unsigned char *senseData) {
     static_assert(sizeof(Record) == kClassicDetailLen, "a classic detail record");
     ApiCall call(row.pName, volume, senseData, __LINE__);
-    LogPair(row.pName, volume, optionFlag, p, true);
     COPY_REQ request{};
-    if (EntryChecks(optionFlag, row.uiMask) != 0 ||
-        PrepareRequest(row, volume, p, optionFlag, checkInterval, &request) != 0)
-        return call.RejectAt(__LINE__);
-    if (detail == nullptr) {
-        FailWith(ZRK_ERR_PARAMETER);
-        return call.RejectAt(__LINE__);
-    }
+    if (PairOpening(call, row, volume, p, optionFlag, {checkInterval, true}, detail != nullptr,
+                    &request) != 0)
+        return -1;
     Record record{};
     if (op(volume, optionFlag, &request, &record) != 0) return call.FailAt(__LINE__);
     std::memset(detail, 0, zrk::kDetailAreaLen);
@@ -562,16 +580,15 @@ using ListOp = int (*)(const char *, unsigned int, unsigned char, unsigned char 
 int RunList(const char *name, ListOp op, unsigned char largeGroups, const char *volume,
             uint32_t optionFlag, unsigned char *list, bool dump, unsigned char *senseData) {
     ApiCall call(name, volume, senseData, __LINE__);
-    zrk::LogOptionLine(name, volume, optionFlag);
-    if (ReadOpening(call, volume, optionFlag, list) != 0) return -1;
-    unsigned char *raw = nullptr;
-    int length = 0;
-    const int rc = op(volume, optionFlag, 1, &raw, &length);
-    const Buffer held(raw);
-    if (rc != 0) return call.FailAt(__LINE__);
-    const size_t allocated = held ? static_cast<size_t>(std::max(length, 0)) : 0;
-    const size_t copied = zrk::ClampSessionList(held.get(), allocated, (ZRKsession4096 & largeGroups) != 0);
-    if (copied != 0) std::memcpy(list, held.get(), copied);
+    if (ReadOpening(call, name, volume, optionFlag, list) != 0) return -1;
+    EngineList got;
+    if (ReadEngineList([&](unsigned char **raw, int *length) {
+            return op(volume, optionFlag, 1, raw, length);
+        }, got) != 0)
+        return call.FailAt(__LINE__);
+    const size_t copied =
+        zrk::ClampSessionList(got.held.get(), got.uiLength, (ZRKsession4096 & largeGroups) != 0);
+    if (copied != 0) std::memcpy(list, got.held.get(), copied);
     if (dump) {
         WriteLog(2, list, static_cast<int>(std::min<size_t>(copied, 256)),
                  "%s()  OutputData 256byte ", name);
@@ -646,19 +663,18 @@ extern "C" int ZRKStatusListVZ(const char *LogicalVol, uint32_t OptionFlag, unsi
                                unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKStatusListVZ";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    zrk::LogOptionLine(kName, LogicalVol, OptionFlag);
-    if (ReadOpening(call, LogicalVol, OptionFlag, List) != 0) return -1;
-    unsigned char *raw = nullptr;
-    int length = 0;
-    const int rc = CommandStatusList(LogicalVol, OptionFlag, &raw, &length);
-    const Buffer held(raw);
-    if (rc != 0) return call.FailAt(__LINE__);
-    const size_t entries =
-        zrk::StatusListEntries(held.get(), static_cast<size_t>(std::max(length, 0)));
+    if (ReadOpening(call, kName, LogicalVol, OptionFlag, List) != 0) return -1;
+    EngineList got;
+    if (ReadEngineList([&](unsigned char **raw, int *length) {
+            return CommandStatusList(LogicalVol, OptionFlag, raw, length);
+        }, got) != 0)
+        return call.FailAt(__LINE__);
+    const size_t entries = zrk::StatusListEntries(got.held.get(), got.uiLength);
     // Header bytes 2-3: the count of the entries that follow; the rest of the
     // header stays the caller's.
     zrk::PutBe16(List + 2, static_cast<uint16_t>(entries));
-    if (entries != 0) std::memcpy(List + 8, held.get() + zrk::kStatusListHead, entries * zrk::kStatusListEntry);
+    if (entries != 0)
+        std::memcpy(List + 8, got.held.get() + zrk::kStatusListHead, entries * zrk::kStatusListEntry);
     return call.Done(__LINE__);
 }
 
@@ -666,28 +682,21 @@ extern "C" int ZRKRVZBuffInfo(const char *LogicalVol, unsigned char *List,
                               unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKRVZBuffInfo";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    WriteLog(8, nullptr, 0, "%s()  LogicalVol=[%s]", kName, LogText(LogicalVol));
-    if (zrk::RootCheck() != 0) return call.RejectAt(__LINE__);
-    if (List == nullptr) {
-        FailWith(ZRK_ERR_PARAMETER);
-        return call.RejectAt(__LINE__);
-    }
-    if (CheckLogicalVol(LogicalVol) != 0) return call.FailAt(__LINE__);
-    unsigned char *raw = nullptr;
-    int length = 0;
-    const int rc = RVZBuffInfo(LogicalVol, &raw, &length);
-    const Buffer held(raw);
-    if (rc != 0) return call.FailAt(__LINE__);
-    const size_t allocated = held ? static_cast<size_t>(std::max(length, 0)) : 0;
-    if (allocated < zrk::kRvzBuffListHead) {
+    if (VolumeOpening(call, kName, LogicalVol, List, ZRK_ERR_PARAMETER) != 0) return -1;
+    EngineList got;
+    if (ReadEngineList([&](unsigned char **raw, int *length) {
+            return RVZBuffInfo(LogicalVol, raw, length);
+        }, got) != 0)
+        return call.FailAt(__LINE__);
+    if (got.uiLength < zrk::kRvzBuffListHead) {
         FailWith(ZRK_ERR_SCSI);
         return call.FailAt(__LINE__);
     }
     WriteLog(2, nullptr, 0, "ZRKRVZBuffInfo count(%d) [%s] [%d]",
-             static_cast<int>(Be16(held.get() + 8)), LogText(LogicalVol), __LINE__);
+             static_cast<int>(Be16(got.held.get() + 8)), LogText(LogicalVol), __LINE__);
     // The data after the 8-byte header, as much as the list says and holds.
-    const size_t copied = zrk::RvzBuffListData(held.get(), allocated);
-    std::memcpy(List, held.get() + 8, copied);
+    const size_t copied = zrk::RvzBuffListData(got.held.get(), got.uiLength);
+    std::memcpy(List, got.held.get() + 8, copied);
     return call.Done(__LINE__);
 }
 
@@ -695,30 +704,23 @@ extern "C" int ZRKRVZBuffSet(const char *LogicalVol, const RVZ_BUFF_SET_REQ *Req
                              unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKRVZBuffSet";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    WriteLog(8, nullptr, 0, "%s()  LogicalVol=[%s]", kName, LogText(LogicalVol));
-    if (zrk::RootCheck() != 0) return call.RejectAt(__LINE__);
-    if (Request == nullptr) {
-        FailWith(ZRK_ERR_RVZ_BUFFER);
-        return call.RejectAt(__LINE__);
-    }
-    if (CheckLogicalVol(LogicalVol) != 0) return call.FailAt(__LINE__);
+    if (VolumeOpening(call, kName, LogicalVol, Request, ZRK_ERR_RVZ_BUFFER) != 0) return -1;
 
     // The buffer must be one of the array's.
     {
-        unsigned char *raw = nullptr;
-        int length = 0;
-        const int rc = RVZBuffInfo(LogicalVol, &raw, &length);
-        const Buffer held(raw);
-        if (rc != 0) return call.FailAt(__LINE__);
+        EngineList got;
+        if (ReadEngineList([&](unsigned char **raw, int *length) {
+                return RVZBuffInfo(LogicalVol, raw, length);
+            }, got) != 0)
+            return call.FailAt(__LINE__);
         if (ZRKstorage_cluster != 0) {
             FailWith(ZRK_ERR_CLUSTER);
             return call.FailAt(__LINE__);
         }
-        const size_t entries =
-            zrk::RvzBuffEntries(held.get(), static_cast<size_t>(std::max(length, 0)));
+        const size_t entries = zrk::RvzBuffEntries(got.held.get(), got.uiLength);
         bool known = false;
         for (size_t i = 0; i < entries && !known; ++i) {
-            known = Be16(held.get() + zrk::kRvzBuffListHead + i * ZRK_RVZ_BUFF_ENTRY_LEN) ==
+            known = Be16(got.held.get() + zrk::kRvzBuffListHead + i * ZRK_RVZ_BUFF_ENTRY_LEN) ==
                     Request->uhBuffID;
         }
         if (!known) {
@@ -905,10 +907,9 @@ constexpr size_t kCountBuffMax = 18;    // 2 bytes: RVZ buffer maximum
 constexpr size_t kCountBuffCur = 20;    // 2 bytes: RVZ buffer current count
 constexpr size_t kCountStatus = 22;     // 2 bytes: command status entries
 
-// Header bytes 8-11 of an engine list (list, length) into out, when the list
-// holds them.
-void ListCounts(const Buffer &list, int length, unsigned char *out) {
-    if (list && length >= 12) std::memcpy(out, list.get() + 8, 4);
+// Header bytes 8-11 of an engine list into out, when the list holds them.
+void ListCounts(const EngineList &list, unsigned char *out) {
+    if (list.uiLength >= 12) std::memcpy(out, list.held.get() + 8, 4);
 }
 
 // The engine reads of the count information into info.
@@ -925,14 +926,14 @@ int ReadCounts(const char *volume, unsigned char *info) {
     std::memcpy(info + kCountBuffCur, record.VolInfo.ucaRvzBuffCur, 2);
 
     for (const bool vz : {false, true}) {
-        unsigned char *raw = nullptr;
-        int length = 0;
-        const int rc = (vz ? ListVz : ListKzp)(volume, 0, 1, &raw, &length);
-        const Buffer list(raw);
-        if (rc != 0) return -1;
+        EngineList list;
+        if (ReadEngineList([&](unsigned char **raw, int *length) {
+                return (vz ? ListVz : ListKzp)(volume, 0, 1, raw, length);
+            }, list) != 0)
+            return -1;
         const int group = vz ? ZRK_SUPPORT_FLAGS_RVZ : ZRK_SUPPORT_FLAGS_REMOTE_KZP;
         if (zrk_support_has(support, group, ZRK_SUPPORT_KIND))
-            ListCounts(list, length, info + (vz ? kCountVzList : kCountKzpList));
+            ListCounts(list, info + (vz ? kCountVzList : kCountKzpList));
     }
 
     Buffer boxes = zrk::AllocateZeroed(ZRK_REMOTE_BOXID_LIST_LEN);
@@ -940,12 +941,12 @@ int ReadCounts(const char *volume, unsigned char *info) {
     if (GetRemoteBoxIDList(volume, 0, boxes.get()) != 0) return -1;
     info[kCountRemotes] = boxes[zrk::kRemoteBoxCount];
 
-    unsigned char *raw = nullptr;
-    int length = 0;
-    const int rc = CommandStatusList(volume, 0, &raw, &length);
-    const Buffer status(raw);
-    if (rc != 0) return -1;
-    if (status && length >= 12) std::memcpy(info + kCountStatus, status.get() + 10, 2);
+    EngineList status;
+    if (ReadEngineList([&](unsigned char **raw, int *length) {
+            return CommandStatusList(volume, 0, raw, length);
+        }, status) != 0)
+        return -1;
+    if (status.uiLength >= 12) std::memcpy(info + kCountStatus, status.held.get() + 10, 2);
     return 0;
 }
 
@@ -955,14 +956,8 @@ extern "C" int ZRKGetCountInfo(const char *LogicalVol, unsigned char *Info,
                                unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKGetCountInfo";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
-    WriteLog(8, nullptr, 0, "%s()  LogicalVol=[%s]", kName, LogText(LogicalVol));
-    if (zrk::RootCheck() != 0) return call.RejectAt(__LINE__);
-    if (Info == nullptr) {
-        FailWith(ZRK_ERR_PARAMETER);
-        return call.RejectAt(__LINE__);
-    }
+    if (VolumeOpening(call, kName, LogicalVol, Info, ZRK_ERR_PARAMETER) != 0) return -1;
     unsigned char info[kCountInfoLen] = {};
-    if (CheckLogicalVol(LogicalVol) != 0) return call.FailAt(__LINE__);
     if (ReadCounts(LogicalVol, info) != 0) return call.FailAt(__LINE__);
     std::memcpy(Info, info, sizeof info);
     return call.Done(__LINE__);

@@ -35,15 +35,22 @@ constexpr size_t kRvzBuffCur = 10;
 constexpr size_t kLunOlu = 8;        // LU information: the OLU (2 bytes)
 constexpr size_t kLunAttribute = 11; // LU information: the volume attribute
 
+// The opening of a volume information read: the entry line, the caller's
+// area, the product check. 0, or -1 after the Err end line.
+int Enter(const char *name, const char *volume, const void *out) {
+    LogIn(2, name, volume, __LINE__);
+    if (out == nullptr) return FailEnd(ZRK_ERR_PARAMETER, 2, name, volume, __LINE__);
+    if (CheckProduct(volume) != 0) return LogErr(2, name, volume, __LINE__);
+    return 0;
+}
+
 } // namespace
 
 extern "C" int GetVolumeInfo(const char *volume, unsigned int optionFlag,
                              VOLUME_INFO_RECORD *record) {
     static constexpr const char kName[] = "GetVolumeInfo";
     (void)optionFlag;
-    LogIn(2, kName, volume, __LINE__);
-    if (record == nullptr) return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
-    if (CheckProduct(volume) != 0) return LogErr(2, kName, volume, __LINE__);
+    if (Enter(kName, volume, record) != 0) return -1;
 
     if (GetExtentInfo(volume, &record->uiExtent, &record->uiSize) != 0)
         return LogErr(2, kName, volume, __LINE__);
@@ -100,9 +107,7 @@ extern "C" int GetVolumeInfo(const char *volume, unsigned int optionFlag,
 extern "C" int GetVolumeList(const char *volume, unsigned int optionFlag, unsigned char *list) {
     static constexpr const char kName[] = "GetVolumeList";
     (void)optionFlag;
-    LogIn(2, kName, volume, __LINE__);
-    if (list == nullptr) return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
-    if (CheckProduct(volume) != 0) return LogErr(2, kName, volume, __LINE__);
+    if (Enter(kName, volume, list) != 0) return -1;
     std::memset(list, 0, ZRK_BOXID_LEN);
     if (GetBoxID(volume, list) != 0) return LogErr(2, kName, volume, __LINE__);
     unsigned char reply[ZRK_LU_MAPPING_REPLY_LEN];
@@ -115,9 +120,7 @@ extern "C" int GetVolumeConstInfo(const char *volume, unsigned int optionFlag,
                                   unsigned char *info) {
     static constexpr const char kName[] = "GetVolumeConstInfo";
     (void)optionFlag;
-    LogIn(2, kName, volume, __LINE__);
-    if (info == nullptr) return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
-    if (CheckProduct(volume) != 0) return LogErr(2, kName, volume, __LINE__);
+    if (Enter(kName, volume, info) != 0) return -1;
     if (GetLunInformation(volume, info) != 0) return LogErr(2, kName, volume, __LINE__);
     return LogOk(2, kName, volume, __LINE__);
 }
@@ -126,9 +129,7 @@ extern "C" int GetRemoteBoxIDList(const char *volume, unsigned int optionFlag,
                                   unsigned char *list) {
     static constexpr const char kName[] = "GetRemoteBoxIDList";
     (void)optionFlag;
-    LogIn(2, kName, volume, __LINE__);
-    if (list == nullptr) return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
-    if (CheckProduct(volume) != 0) return LogErr(2, kName, volume, __LINE__);
+    if (Enter(kName, volume, list) != 0) return -1;
     unsigned char support[ZRK_SUPPORT_DATA_LEN] = {};
     if (GetSupportCopyInfo(volume, support, nullptr) != 0) return LogErr(2, kName, volume, __LINE__);
     // Only an array with a remote copy set up knows remote arrays.

@@ -18,9 +18,6 @@ using namespace zrk;
 
 namespace {
 
-constexpr unsigned char kReserveMode = 4;      // TRAVO IN mode that reserves a KZP identifier
-constexpr size_t kReserveReplyLen = 16;        // reply of the reservation
-constexpr size_t kReservedId = 8;              // the identifier in that reply
 constexpr size_t kOluStatusAttr = 4;           // byte of OLU_STATUS tested below
 constexpr unsigned char kOluSnapData = 0x01;   // the OLU is a snap data volume
 constexpr unsigned char kOluInUse = 0x02;      // ... that a start or an initialisation refuses
@@ -29,21 +26,6 @@ constexpr unsigned char kModeSnapKzp = 0x40;   // detail byte 5: SnapKZP (and mo
 constexpr unsigned char kPrmSnapInit = 0x31;   // TRAVO OUT: initialise a snap data volume
 constexpr size_t kSnapInitLen = 16;            // its list
 constexpr size_t kSnapInitOlu = 8;             // the OLU in it (2 bytes)
-
-// The failure of a command as the caller must see it: the sense store and
-// ZRKerrno, kept across a command whose own outcome does not count.
-class KeptFailure {
-public:
-    KeptFailure() : iErrno(ZRKerrno) { CtrlSenseData(ucaSense, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT); }
-    void Restore() const {
-        CtrlSenseData(const_cast<unsigned char *>(ucaSense), ZRK_SENSE_LEN, ZRK_SENSE_STORE);
-        ZRKerrno = iErrno;
-    }
-
-private:
-    unsigned char ucaSense[ZRK_SENSE_LEN]; // the failing command's sense
-    int iErrno;                            // its ZRKerrno
-};
 
 bool ById(unsigned int option) { return (option & ZRK_OPT_SESSION_ID) != 0; }
 bool Remote(const COPY_REQ &request) { return request.RemoteFlag != 0; }
@@ -103,16 +85,6 @@ int OluAttribute(const char *volume, const unsigned char *olu, unsigned char &at
     return 0;
 }
 
-// Reserves an identifier of the KZP family into id (2 bytes).
-int ReserveId(const char *volume, unsigned char *id) {
-    const unsigned char field[2] = {0x00, 0x01};
-    unsigned char reply[kReserveReplyLen];
-    if (ExecTravoIn(volume, kReserveMode, ZRK_PAGE_RESERVE_ID, field, reply, sizeof reply) != 0)
-        return -1;
-    std::memcpy(id, reply + kReservedId, 2);
-    return 0;
-}
-
 // Sends a start list for the reserved identifier id. Done: ZRKsessionid is
 // the identifier. Refused: the identifier goes back with the local stop list,
 // and the start's sense and ZRKerrno are restored.
@@ -159,6 +131,21 @@ int FindKzpSession(const char *volume, unsigned int option, COPY_REQ &request,
     return SearchKzpSession(volume, &request, remoteSupport, id, &detail);
 }
 
+// The KZP or remote KZP session of a stop or query after its entry line:
+// the head (the BoxID check by pair), the family set up for the request, the
+// session. 0, or -1 after the Err end line.
+int KzpSessionOf(const char *name, const char *volume, unsigned int option, COPY_REQ &request,
+                 RKZP_DETAIL_INFO &detail) {
+    const bool byId = ById(option);
+    ArrayFacts facts;
+    if (Head(name, volume, &request, !byId, nullptr, facts) != 0) return -1;
+    if (!KzpSupported(facts.Support(), byId, Remote(request)))
+        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, name, volume, __LINE__);
+    if (FindKzpSession(volume, option, request, facts.ucRemote, detail) != 0)
+        return LogErr(2, name, volume, __LINE__);
+    return 0;
+}
+
 // The session of a QuickKZP or SnapKZP stop: by identifier from page, else
 // the session search.
 int FindKindSession(const char *volume, unsigned int option, const COPY_REQ &request,
@@ -172,6 +159,45 @@ int FindKindSession(const char *volume, unsigned int option, const COPY_REQ &req
 int SendAndEnd(const char *name, const char *volume, void *list, int length) {
     if (ExecTravoOut(volume, list, length) != 0) return LogErr(2, name, volume, __LINE__);
     return LogOk(2, name, volume, __LINE__);
+}
+
+// The builders of the extended lists of the QuickKZP and SnapKZP sessions.
+using StartPage = void (*)(unsigned char, const unsigned char *, unsigned int, const COPY_REQ *,
+                           TVC_EXEC *);
+using StopPage = void (*)(unsigned char, unsigned int, const RKZP_DETAIL_INFO *, TVC_EXEC *);
+
+// The end of a QuickKZP or SnapKZP start: a reserved identifier, the start
+// list that make builds for it, and the end line.
+int StartExtended(const char *name, const char *volume, unsigned int optionFlag,
+                  const COPY_REQ *request, StartPage make) {
+    unsigned char id[2];
+    if (ReserveSessionId(volume, ZRK_RESERVE_KZP, id) != 0) return LogErr(2, name, volume, __LINE__);
+    TVC_EXEC page;
+    make(ZRK_TVC_START, id, optionFlag, request, &page);
+    if (SendStart(name, volume, id, request->ucVolumeRole, &page, sizeof page) != 0)
+        return LogErr(2, name, volume, __LINE__);
+    return LogOk(2, name, volume, __LINE__);
+}
+
+// A QuickKZP or SnapKZP stop: the kind (support bit) set up, the session
+// found and of that kind (its mode bit), and the stop list that make builds
+// from its detail.
+int StopExtended(const char *name, const char *volume, unsigned int optionFlag, COPY_REQ *request,
+                 unsigned int supportKind, unsigned char mode, StopPage make) {
+    if (Enter(name, volume, request) != 0) return -1;
+    ArrayFacts facts;
+    if (Head(name, volume, request, !ById(optionFlag), nullptr, facts) != 0) return -1;
+    if (!KzpKindSupported(facts.Support(), supportKind))
+        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, name, volume, __LINE__);
+    RKZP_DETAIL_INFO detail{};
+    if (FindKindSession(volume, optionFlag, *request, ZRK_PAGE_LOCAL_KZP_DETAIL, facts.ucRemote,
+                        detail) != 0)
+        return LogErr(2, name, volume, __LINE__);
+    if ((detail.ucPhaseMode & mode) == 0)
+        return FailEnd(ZRK_ERR_NO_SESSION, 2, name, volume, __LINE__);
+    TVC_EXEC page;
+    make(ZRK_TVC_STOP, optionFlag, &detail, &page);
+    return SendAndEnd(name, volume, &page, sizeof page);
 }
 
 } // namespace
@@ -209,7 +235,7 @@ extern "C" int StartKzp(const char *volume, unsigned int optionFlag, COPY_REQ *r
     }
 
     unsigned char id[2];
-    if (ReserveId(volume, id) != 0) return LogErr(2, kName, volume, __LINE__);
+    if (ReserveSessionId(volume, ZRK_RESERVE_KZP, id) != 0) return LogErr(2, kName, volume, __LINE__);
     int rc;
     if (remote) {
         unsigned char list[ZRK_PRM_REMOTE_LEN];
@@ -228,14 +254,8 @@ extern "C" int StopKzp(const char *volume, unsigned int optionFlag, COPY_REQ *re
     static constexpr const char kName[] = "StopKzp";
     if (Enter(kName, volume, request) != 0) return -1;
     const bool byId = ById(optionFlag);
-    ArrayFacts facts;
-    if (Head(kName, volume, request, !byId, nullptr, facts) != 0) return -1;
-    if (!KzpSupported(facts.Support(), byId, Remote(*request)))
-        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
-
     RKZP_DETAIL_INFO detail{};
-    if (FindKzpSession(volume, optionFlag, *request, facts.ucRemote, detail) != 0)
-        return LogErr(2, kName, volume, __LINE__);
+    if (KzpSessionOf(kName, volume, optionFlag, *request, detail) != 0) return -1;
     // Forcing is for the remote stop only.
     if (byId && !DetailRemote(detail) && (optionFlag & ZRK_OPT_FORCE) != 0)
         return FailEnd(ZRK_ERR_OPTION, 2, kName, volume, __LINE__);
@@ -259,15 +279,8 @@ extern "C" int QueryKzp(const char *volume, unsigned int optionFlag, COPY_REQ *r
     static constexpr const char kName[] = "QueryKzp";
     if (Enter(kName, volume, request) != 0) return -1;
     if (result == nullptr) return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
-    const bool byId = ById(optionFlag);
-    ArrayFacts facts;
-    if (Head(kName, volume, request, !byId, nullptr, facts) != 0) return -1;
-    if (!KzpSupported(facts.Support(), byId, Remote(*request)))
-        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
-
     RKZP_DETAIL_INFO detail{};
-    if (FindKzpSession(volume, optionFlag, *request, facts.ucRemote, detail) != 0)
-        return LogErr(2, kName, volume, __LINE__);
+    if (KzpSessionOf(kName, volume, optionFlag, *request, detail) != 0) return -1;
     result[0] = detail.Status;
     result[1] = Be32(detail.ucaCopiedBlock);
     result[2] = Be32(detail.ucaFamily8); // the elapsed time of a KZP session
@@ -402,30 +415,12 @@ extern "C" int StartDiffKzp(const char *volume, unsigned int optionFlag, COPY_RE
         ZRKsessionid = Be16(id);
         return LogOk(2, kName, volume, __LINE__);
     }
-    if (ReserveId(volume, id) != 0) return LogErr(2, kName, volume, __LINE__);
-    MakeDifPrmFromCopyReq(ZRK_TVC_START, id, optionFlag, request, &page);
-    if (SendStart(kName, volume, id, request->ucVolumeRole, &page, sizeof page) != 0)
-        return LogErr(2, kName, volume, __LINE__);
-    return LogOk(2, kName, volume, __LINE__);
+    return StartExtended(kName, volume, optionFlag, request, MakeDifPrmFromCopyReq);
 }
 
 extern "C" int StopDiffKzp(const char *volume, unsigned int optionFlag, COPY_REQ *request) {
-    static constexpr const char kName[] = "StopDiffKzp";
-    if (Enter(kName, volume, request) != 0) return -1;
-    ArrayFacts facts;
-    if (Head(kName, volume, request, !ById(optionFlag), nullptr, facts) != 0) return -1;
-    if (!KzpKindSupported(facts.Support(), ZRK_SUPPORT_QUICK))
-        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
-
-    RKZP_DETAIL_INFO detail{};
-    if (FindKindSession(volume, optionFlag, *request, ZRK_PAGE_LOCAL_KZP_DETAIL, facts.ucRemote,
-                        detail) != 0)
-        return LogErr(2, kName, volume, __LINE__);
-    if ((detail.ucPhaseMode & kModeQuickKzp) == 0)
-        return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
-    TVC_EXEC page;
-    MakeDifPrmFromDetail(ZRK_TVC_STOP, optionFlag, &detail, &page);
-    return SendAndEnd(kName, volume, &page, sizeof page);
+    return StopExtended("StopDiffKzp", volume, optionFlag, request, ZRK_SUPPORT_QUICK,
+                        kModeQuickKzp, MakeDifPrmFromDetail);
 }
 
 // ---- SnapKZP -----------------------------------------------------------------------------
@@ -454,35 +449,15 @@ extern "C" int StartSnapKzp(const char *volume, unsigned int optionFlag, COPY_RE
             return FailEnd(ZRK_ERR_SEQUENCE, 2, kName, volume, __LINE__);
     }
 
-    unsigned char id[2];
-    if (ReserveId(volume, id) != 0) return LogErr(2, kName, volume, __LINE__);
-    TVC_EXEC page;
-    MakeSnapPrmFromCopyReq(ZRK_TVC_START, id, optionFlag, request, &page);
-    if (SendStart(kName, volume, id, request->ucVolumeRole, &page, sizeof page) != 0)
-        return LogErr(2, kName, volume, __LINE__);
-    return LogOk(2, kName, volume, __LINE__);
+    return StartExtended(kName, volume, optionFlag, request, MakeSnapPrmFromCopyReq);
 }
 
+// By identifier the detail reader takes the page-based record of a SnapKZP
+// session, and the local page of any other, which then fails the kind test
+// as no SnapKZP session.
 extern "C" int StopSnapKzp(const char *volume, unsigned int optionFlag, COPY_REQ *request) {
-    static constexpr const char kName[] = "StopSnapKzp";
-    if (Enter(kName, volume, request) != 0) return -1;
-    ArrayFacts facts;
-    if (Head(kName, volume, request, !ById(optionFlag), nullptr, facts) != 0) return -1;
-    if (!KzpKindSupported(facts.Support(), ZRK_SUPPORT_SNAP))
-        return FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
-
-    // By identifier the detail reader takes the page-based record of a
-    // SnapKZP session, and the local page of any other, which then fails the
-    // kind test below as no SnapKZP session.
-    RKZP_DETAIL_INFO detail{};
-    if (FindKindSession(volume, optionFlag, *request, ZRK_PAGE_LOCAL_KZP_DETAIL, facts.ucRemote,
-                        detail) != 0)
-        return LogErr(2, kName, volume, __LINE__);
-    if ((detail.ucPhaseMode & kModeSnapKzp) == 0)
-        return FailEnd(ZRK_ERR_NO_SESSION, 2, kName, volume, __LINE__);
-    TVC_EXEC page;
-    MakeSnapPrmFromDetail(ZRK_TVC_STOP, optionFlag, &detail, &page);
-    return SendAndEnd(kName, volume, &page, sizeof page);
+    return StopExtended("StopSnapKzp", volume, optionFlag, request, ZRK_SUPPORT_SNAP,
+                        kModeSnapKzp, MakeSnapPrmFromDetail);
 }
 
 // ---- snap data volume ----------------------------------------------------------------------

@@ -46,26 +46,25 @@ bool Qm() { return ZRKstorageflg == 1; }
 bool Remote(const COPY_REQ &request) { return request.RemoteFlag != 0; }
 bool DetailRemote(const RVZ_DETAIL_INFO &d) { return (d.ucFlags & ZRK_SESFLAG_REMOTE) != 0; }
 
-// The sense store and ZRKerrno of a failed command, kept across the commands
-// whose own outcome must not reach the caller.
-class HeldFailure {
-public:
-    HeldFailure() : iErrno(ZRKerrno) { CtrlSenseData(ucaSense, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT); }
-    void Restore() const {
-        CtrlSenseData(const_cast<unsigned char *>(ucaSense), ZRK_SENSE_LEN, ZRK_SENSE_STORE);
-        ZRKerrno = iErrno;
-    }
-    void SetErrno(int value) { iErrno = value; }
-
-private:
-    unsigned char ucaSense[ZRK_SENSE_LEN]; // the failed command's sense
-    int iErrno;                            // its ZRKerrno
-};
-
 // The copy-support record, refreshed in the stores, and the remote-support byte.
 int ReadSupport(const char *volume, CopySupport &support, unsigned char &remoteSupport) {
     remoteSupport = 0;
     return GetSupportCopyInfo(volume, support.ucaData, &remoteSupport);
+}
+
+// The opening of an operation that hands back an allocated list: the entry
+// line, the output pointers (cleared), the product check and the copy-support
+// record. 0, or -1 after the Err end line.
+int EnterList(const char *name, const char *volume, unsigned char **list, int *length,
+              CopySupport &s, unsigned char &remoteSupport) {
+    LogIn(kLevel, name, volume, __LINE__);
+    if (list == nullptr || length == nullptr)
+        return FailEnd(ZRK_ERR_PARAMETER, kLevel, name, volume, __LINE__);
+    *list = nullptr;
+    *length = 0;
+    if (CheckProduct(volume) != 0) return LogErr(kLevel, name, volume, __LINE__);
+    if (ReadSupport(volume, s, remoteSupport) != 0) return LogErr(kLevel, name, volume, __LINE__);
+    return 0;
 }
 
 // The VZ family is set up: by identifier (or without a request) either
@@ -157,20 +156,28 @@ int SendSessionList(const SessionCommand &op, const char *volume, unsigned int o
     return LogOk(kLevel, op.pName, volume, __LINE__);
 }
 
+// The head of an operation on one session after its entry line: the product
+// check; by pair the interval rule of a QM array and the BoxID check; the
+// copy-support record. 0, or -1 after the Err end line.
+int SessionHead(const char *name, const char *volume, bool byId, const COPY_REQ &request,
+                CopySupport &s, unsigned char &remoteSupport) {
+    if (CheckProduct(volume) != 0) return LogErr(kLevel, name, volume, __LINE__);
+    if (!byId && QmIntervalWrong(request))
+        return FailEnd(ZRK_ERR_INTERVAL, kLevel, name, volume, __LINE__);
+    if (!byId && CheckBoxID(volume, &request, nullptr) != 0)
+        return LogErr(kLevel, name, volume, __LINE__);
+    if (ReadSupport(volume, s, remoteSupport) != 0) return LogErr(kLevel, name, volume, __LINE__);
+    return 0;
+}
+
 int OnSession(const SessionCommand &op, const char *volume, unsigned int option, COPY_REQ *request) {
     const char *name = op.pName;
     LogIn(kLevel, name, volume, __LINE__);
     if (request == nullptr) return FailEnd(ZRK_ERR_PARAMETER, kLevel, name, volume, __LINE__);
     const bool byId = ById(option);
-    if (CheckProduct(volume) != 0) return LogErr(kLevel, name, volume, __LINE__);
-    if (!byId && QmIntervalWrong(*request))
-        return FailEnd(ZRK_ERR_INTERVAL, kLevel, name, volume, __LINE__);
-    if (!byId && CheckBoxID(volume, request, nullptr) != 0)
-        return LogErr(kLevel, name, volume, __LINE__);
-
     CopySupport s;
     unsigned char remoteSupport = 0;
-    if (ReadSupport(volume, s, remoteSupport) != 0) return LogErr(kLevel, name, volume, __LINE__);
+    if (SessionHead(name, volume, byId, *request, s, remoteSupport) != 0) return -1;
     const bool supported = op.eOp == SessionOp::Stop
                                ? FamilySupported(s, byId, Remote(*request))
                                : SuspendSupported(s, byId, Remote(*request));
@@ -306,7 +313,7 @@ int ChangeAllowed(const CopySupport &s, unsigned int option, bool remote, const 
 // sense stays in the store.
 void DiagnoseRemoteChange(const char *volume, const unsigned char *id, unsigned char role,
                           unsigned char remoteSupport, const RVZ_DETAIL_INFO &before) {
-    HeldFailure failure;
+    KeptFailure failure;
     if (StoredSenseIs(5, 0x26, 0x00)) {
         failure.SetErrno(ZRK_ERR_PARTNER);
         failure.Restore();
@@ -506,18 +513,16 @@ extern "C" int StartVz(const char *volume, unsigned int optionFlag, COPY_REQ *re
     if (!StartSupported(s, optionFlag, remote))
         return FailEnd(ZRK_ERR_NOT_SUPPORT, kLevel, kName, volume, __LINE__);
 
-    const unsigned char reserveField[2] = {0x00, 0x01};
-    unsigned char reserved[16];
-    if (ExecTravoIn(volume, 0x02, ZRK_PAGE_RESERVE_ID, reserveField, reserved, sizeof reserved) != 0)
+    unsigned char id[2];
+    if (ReserveSessionId(volume, ZRK_RESERVE_VZ, id) != 0)
         return LogErr(kLevel, kName, volume, __LINE__);
-    const unsigned char *id = reserved + kPrmSessionId;
 
     if (SendStart(volume, id, optionFlag, *request, own) == 0) {
         ZRKsessionid = Be16(id);
         return LogOk(kLevel, kName, volume, __LINE__);
     }
-    HeldFailure failure;
-    if (!Qm() && remote && StoredSenseIs(5, 0x26, 0x00)) failure.SetErrno(ZRK_ERR_PARTNER);
+    KeptFailure failure;
+    if (!Qm() && remote && failure.SenseIs(5, 0x26, 0x00)) failure.SetErrno(ZRK_ERR_PARTNER);
     WriteLog(kLevel, nullptr, 0, "StartVz roll back SessionID=0x%x [%s] [%d]",
              static_cast<unsigned>(Be16(id)), LogText(volume), __LINE__);
     SendStartRollBack(volume, id, optionFlag, *request, own);
@@ -596,14 +601,9 @@ extern "C" int QueryVz(const char *volume, unsigned int optionFlag, COPY_REQ *re
     if (request == nullptr || result == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, kLevel, kName, volume, __LINE__);
     const bool byId = ById(optionFlag);
-    if (CheckProduct(volume) != 0) return LogErr(kLevel, kName, volume, __LINE__);
-    if (!byId && QmIntervalWrong(*request))
-        return FailEnd(ZRK_ERR_INTERVAL, kLevel, kName, volume, __LINE__);
-    if (!byId && CheckBoxID(volume, request, nullptr) != 0)
-        return LogErr(kLevel, kName, volume, __LINE__);
     CopySupport s;
     unsigned char remoteSupport = 0;
-    if (ReadSupport(volume, s, remoteSupport) != 0) return LogErr(kLevel, kName, volume, __LINE__);
+    if (SessionHead(kName, volume, byId, *request, s, remoteSupport) != 0) return -1;
     if (!FamilySupported(s, byId, Remote(*request)))
         return FailEnd(ZRK_ERR_NOT_SUPPORT, kLevel, kName, volume, __LINE__);
     unsigned char id[2];
@@ -622,12 +622,9 @@ extern "C" int QueryVzDetail(const char *volume, unsigned int optionFlag, COPY_R
     LogIn(kLevel, kName, volume, __LINE__);
     if (request == nullptr || detail == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, kLevel, kName, volume, __LINE__);
-    if (CheckProduct(volume) != 0) return LogErr(kLevel, kName, volume, __LINE__);
-    if (QmIntervalWrong(*request)) return FailEnd(ZRK_ERR_INTERVAL, kLevel, kName, volume, __LINE__);
-    if (CheckBoxID(volume, request, nullptr) != 0) return LogErr(kLevel, kName, volume, __LINE__);
     CopySupport s;
     unsigned char remoteSupport = 0;
-    if (ReadSupport(volume, s, remoteSupport) != 0) return LogErr(kLevel, kName, volume, __LINE__);
+    if (SessionHead(kName, volume, false, *request, s, remoteSupport) != 0) return -1;
     if (!FamilySupported(s, false, Remote(*request)))
         return FailEnd(ZRK_ERR_NOT_SUPPORT, kLevel, kName, volume, __LINE__);
     unsigned char id[2];
@@ -664,15 +661,9 @@ extern "C" int ListVz(const char *volume, unsigned int optionFlag, unsigned char
                       unsigned char **list, int *length) {
     static constexpr const char kName[] = "ListVz";
     (void)optionFlag;
-    LogIn(kLevel, kName, volume, __LINE__);
-    if (list == nullptr || length == nullptr)
-        return FailEnd(ZRK_ERR_PARAMETER, kLevel, kName, volume, __LINE__);
-    *list = nullptr;
-    *length = 0;
-    if (CheckProduct(volume) != 0) return LogErr(kLevel, kName, volume, __LINE__);
     CopySupport s;
     unsigned char remoteSupport = 0;
-    if (ReadSupport(volume, s, remoteSupport) != 0) return LogErr(kLevel, kName, volume, __LINE__);
+    if (EnterList(kName, volume, list, length, s, remoteSupport) != 0) return -1;
     if (!FamilySupported(s, true, false))
         return FailEnd(ZRK_ERR_NOT_SUPPORT, kLevel, kName, volume, __LINE__);
 
@@ -827,15 +818,9 @@ extern "C" int CommandStatusList(const char *volume, unsigned int optionFlag, un
                                  int *length) {
     static constexpr const char kName[] = "CommandStatusList";
     (void)optionFlag;
-    LogIn(kLevel, kName, volume, __LINE__);
-    if (list == nullptr || length == nullptr)
-        return FailEnd(ZRK_ERR_PARAMETER, kLevel, kName, volume, __LINE__);
-    *list = nullptr;
-    *length = 0;
-    if (CheckProduct(volume) != 0) return LogErr(kLevel, kName, volume, __LINE__);
     CopySupport s;
     unsigned char remoteSupport = 0;
-    if (ReadSupport(volume, s, remoteSupport) != 0) return LogErr(kLevel, kName, volume, __LINE__);
+    if (EnterList(kName, volume, list, length, s, remoteSupport) != 0) return -1;
     if (!s.AnyHas({ZRK_SUPPORT_VZ_FUNCS, ZRK_SUPPORT_RVZ_FUNCS}, ZRK_SUPPORT_CONC_SUSPEND))
         return FailEnd(ZRK_ERR_NOT_SUPPORT, kLevel, kName, volume, __LINE__);
 

@@ -146,6 +146,23 @@ int OptionCheck(uint32_t optionFlag, uint32_t mask);
 /* Releases the call's device when it is open (logs the opcl_reduction line). */
 void ReleaseDevice();
 
+/* ---- the mode rules of the VZ family (both widths) ------------------------ */
+
+/* The two transfer modes beside synchronous transfer. */
+constexpr uint32_t kVzTransfer = ZRK_OPT_STACK | ZRK_OPT_CONSISTENCY;
+/* Every mode bit a start or a change may carry. */
+constexpr uint32_t kVzModes = ZRK_OPT_SYNC | ZRK_OPT_AUTO_SPLIT | ZRK_OPT_MANUAL_RCV | kVzTransfer;
+
+/* Automatic split only with synchronous transfer, synchronous transfer
+ * without a transfer mode, and one transfer mode at a time: ZRKerrno 37, -1. */
+int VzTransferRules(uint32_t option);
+/* A start: a mirror inside one array takes no mode at all (nor the skipped
+ * initial copy); one between two arrays follows the transfer rules. */
+int VzStartRules(uint32_t option, bool remote);
+/* A change: a reversal keeps the session's modes; then the transfer rules.
+ * The locality does not count. */
+int VzChangeRules(uint32_t option, bool remote);
+
 /* ---- pair parameters ----------------------------------------------------- */
 
 /* The eleven pair parameters of a large-volume function, as given. */

@@ -34,38 +34,9 @@ constexpr uint32_t kChangeMask = ZRK_OPT_SESSION_ID | ZRK_OPT_SYNC | ZRK_OPT_AUT
 constexpr uint32_t kQueryMask = ZRK_OPT_SESSION_ID;                           // 0x4
 constexpr uint32_t kMultiSuspendMask = ZRK_OPT_UNTRANSFERRED;                 // 0x10
 
-// The two transfer modes beside synchronous transfer: stack and consistency.
-constexpr uint32_t kTransfer = ZRK_OPT_STACK | ZRK_OPT_CONSISTENCY;
-
-// The mode rules of a remote start and of every change: automatic split only
-// with synchronous transfer, and one transfer mode at a time.
-int TransferRules(uint32_t option) {
-    if ((option & ZRK_OPT_SYNC) != 0 && (option & kTransfer) != 0) return FailWith(ZRK_ERR_OPTION);
-    if ((option & ZRK_OPT_AUTO_SPLIT) != 0 && (option & ZRK_OPT_SYNC) == 0)
-        return FailWith(ZRK_ERR_OPTION);
-    if ((option & kTransfer) == kTransfer) return FailWith(ZRK_ERR_OPTION);
-    return 0;
-}
-
-// A local mirror has no transfer modes: only secondary access may be asked.
-int StartRules(uint32_t option, bool local) {
-    if (local) {
-        for (const uint32_t bit : {ZRK_OPT_SYNC, ZRK_OPT_SKIP_COPY, ZRK_OPT_AUTO_SPLIT,
-                                   ZRK_OPT_MANUAL_RCV, ZRK_OPT_STACK, ZRK_OPT_CONSISTENCY}) {
-            if ((option & bit) != 0) return FailWith(ZRK_ERR_OPTION);
-        }
-        return 0;
-    }
-    return TransferRules(option);
-}
-
-// A reverse keeps the session's modes: it takes no mode bit beside it.
-int ChangeRules(uint32_t option, bool /*local*/) {
-    constexpr uint32_t kModes =
-        ZRK_OPT_SYNC | ZRK_OPT_AUTO_SPLIT | ZRK_OPT_MANUAL_RCV | kTransfer;
-    if ((option & ZRK_OPT_REVERSE) != 0 && (option & kModes) != 0) return FailWith(ZRK_ERR_OPTION);
-    return TransferRules(option);
-}
+// The VZ family's mode rules, on the runner's locality.
+int StartRules(uint32_t option, bool local) { return zrk::VzStartRules(option, !local); }
+int ChangeRules(uint32_t option, bool local) { return zrk::VzChangeRules(option, !local); }
 
 // ---- the classic queries -----------------------------------------------------------------
 

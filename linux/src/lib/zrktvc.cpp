@@ -20,27 +20,6 @@ namespace {
 
 constexpr int kOluStatusAttr = 4; // byte of OLU_STATUS that a start tests
 
-// The failure of a command as the caller must see it: the sense store and
-// ZRKerrno, kept across a command whose own outcome does not count.
-class KeptFailure {
-public:
-    KeptFailure() : iErrno(ZRKerrno) { CtrlSenseData(ucaSense, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT); }
-    void Restore() const {
-        CtrlSenseData(const_cast<unsigned char *>(ucaSense), ZRK_SENSE_LEN, ZRK_SENSE_STORE);
-        ZRKerrno = iErrno;
-    }
-    bool SenseIs(int key, int asc, int ascq) const {
-        const SenseRecord r = NormaliseSense(ucaSense, sizeof ucaSense);
-        return r.ucKey == key && r.ucAsc == asc && r.ucAscq == ascq;
-    }
-    int Errno() const { return iErrno; }
-    void SetErrno(int value) { iErrno = value; }
-
-private:
-    unsigned char ucaSense[ZRK_SENSE_STORE_LEN]; // the failing command's sense
-    int iErrno;                                  // its ZRKerrno
-};
-
 bool Remote(const COPY_REQ_LV &request) { return request.RemoteFlag != 0; }
 bool ById(unsigned int option) { return (option & ZRK_OPT_SESSION_ID) != 0; }
 const unsigned char *SessionIdOf(const COPY_REQ_LV &request) { return request.SrcOlu + 2; }
@@ -93,23 +72,14 @@ int ReadOluStatus(const char *volume, const unsigned char *olu, unsigned char *s
     return GetOLUStatusInfo(volume, olu, status);
 }
 
-// Reserves a session identifier of the VZ (mode 2) or KZP family (mode 4).
-int ReserveId(const char *volume, unsigned char mode, unsigned char *id) {
-    const unsigned char field[2] = {0x00, 0x01};
-    unsigned char reply[16];
-    if (ExecTravoIn(volume, mode, ZRK_PAGE_RESERVE_ID, field, reply, sizeof reply) != 0) return -1;
-    std::memcpy(id, reply + 8, 2);
-    return 0;
-}
-
-// Reserves an identifier of the family (mode 2 VZ, 4 KZP) and sends the start
+// Reserves an identifier of the family (mode ZRK_RESERVE_VZ or ZRK_RESERVE_KZP) and sends the start
 // page of pageKind for it; when the array refuses the start, gives the
 // identifier back with a stop page and reports the start's failure.
 int ReserveAndStart(const char *name, const char *volume, unsigned char mode,
                     unsigned char pageKind, const COPY_REQ_LV &request, const unsigned char *own,
                     unsigned int option, bool remoteVz) {
     unsigned char id[2];
-    if (ReserveId(volume, mode, id) != 0) return -1;
+    if (ReserveSessionId(volume, mode, id) != 0) return -1;
     TVC_EXEC page;
     MakePrmFromCopyReqForLv(ZRK_TVC_START, id, pageKind, &request, own, option, &page);
     if (ExecTravoOut(volume, &page, sizeof page) == 0) {
@@ -193,6 +163,16 @@ bool RvzModesSupported(const CopySupport &s, unsigned int option) {
 }  // namespace
 
 bool zrk::StoredSenseIs(int key, int asc, int ascq) { return KeptFailure().SenseIs(key, asc, ascq); }
+
+int zrk::ReserveSessionId(const char *volume, unsigned char mode, unsigned char *id) {
+    constexpr size_t kReplyLen = 16; // the reservation's reply
+    constexpr size_t kReservedId = 8; // the identifier in it
+    const unsigned char field[2] = {0x00, 0x01};
+    unsigned char reply[kReplyLen];
+    if (ExecTravoIn(volume, mode, ZRK_PAGE_RESERVE_ID, field, reply, sizeof reply) != 0) return -1;
+    std::memcpy(id, reply + kReservedId, 2);
+    return 0;
+}
 
 // ---- checks ---------------------------------------------------------------------------
 
@@ -283,7 +263,7 @@ extern "C" int StartTvc(const char *volume, unsigned char engineKind, unsigned i
         }
     }
 
-    if (ReserveAndStart(kName, volume, vz ? 2 : 4, engineKind, *request, own, optionFlag,
+    if (ReserveAndStart(kName, volume, vz ? ZRK_RESERVE_VZ : ZRK_RESERVE_KZP, engineKind, *request, own, optionFlag,
                         vz && remote) != 0)
         return LogErr(2, kName, volume, __LINE__);
     return LogOk(2, kName, volume, __LINE__);
@@ -323,7 +303,7 @@ extern "C" int StartQuickTvc(const char *volume, unsigned char engineKind,
                                   if (ZRKerrno == ZRK_ERR_SNAPKZP) ZRKerrno = ZRK_ERR_SDV;
                               });
     }
-    if (ReserveAndStart(kName, volume, 4, ZRK_ENGINE_QUICKKZP, *request, own, optionFlag,
+    if (ReserveAndStart(kName, volume, ZRK_RESERVE_KZP, ZRK_ENGINE_QUICKKZP, *request, own, optionFlag,
                         false) != 0)
         return LogErr(2, kName, volume, __LINE__);
     return LogOk(2, kName, volume, __LINE__);
@@ -356,7 +336,7 @@ extern "C" int StartSnapTvc(const char *volume, unsigned char engineKind,
         }
     }
 
-    if (ReserveAndStart(kName, volume, 4, pageKind, *request, own, optionFlag, false) != 0)
+    if (ReserveAndStart(kName, volume, ZRK_RESERVE_KZP, pageKind, *request, own, optionFlag, false) != 0)
         return LogErr(2, kName, volume, __LINE__);
     return LogOk(2, kName, volume, __LINE__);
 }

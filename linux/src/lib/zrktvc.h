@@ -30,6 +30,8 @@
 
 /* Pages read here. */
 #define ZRK_PAGE_RESERVE_ID     0x00 /* TRAVO IN, mode 2 or 4: reserve an identifier */
+#define ZRK_RESERVE_VZ          2    /* TRAVO IN mode: reserve a VZ identifier */
+#define ZRK_RESERVE_KZP         4    /* TRAVO IN mode: reserve a KZP identifier */
 #define ZRK_PAGE_POOL_INFO      0x32 /* snap data pool */
 #define ZRK_PAGE_PER_COMMAND    0x40 /* sessions one command takes */
 #define ZRK_PAGE_POOL_SIZE      0x46 /* pool size of a SnapKZP+ session */
@@ -175,6 +177,33 @@ inline int CommonMaxSes() {
 
 /* The stored sense is key/ASC/ASCQ. */
 bool StoredSenseIs(int key, int asc, int ascq);
+
+/* The failure of a command as the caller must see it: the sense store and
+ * ZRKerrno, kept across the commands whose own outcome does not count (a
+ * roll-back, a look at the session that refused). */
+class KeptFailure {
+public:
+    KeptFailure() : iErrno(ZRKerrno) { CtrlSenseData(ucaSense, ZRK_SENSE_LEN, ZRK_SENSE_COPY_OUT); }
+    void Restore() const {
+        CtrlSenseData(const_cast<unsigned char *>(ucaSense), ZRK_SENSE_LEN, ZRK_SENSE_STORE);
+        ZRKerrno = iErrno;
+    }
+    bool SenseIs(int key, int asc, int ascq) const {
+        const SenseRecord r = NormaliseSense(ucaSense, sizeof ucaSense);
+        return r.ucKey == key && r.ucAsc == asc && r.ucAscq == ascq;
+    }
+    int Errno() const { return iErrno; }
+    void SetErrno(int value) { iErrno = value; }
+
+private:
+    unsigned char ucaSense[ZRK_SENSE_LEN]; /* the failing command's sense */
+    int iErrno;                            /* its ZRKerrno */
+};
+
+/* Reserves a session identifier (2 bytes into id) of the VZ family (mode
+ * ZRK_RESERVE_VZ) or the KZP family (mode ZRK_RESERVE_KZP). */
+int ReserveSessionId(const char *volume, unsigned char mode, unsigned char *id);
+
 
 /* A session record (TVC_DETAIL_INFO or DETAIL_LIST_INFO) is of the family
  * that engineKind asks for (ZRK_ENGINE_VZ: copy kind 2; ZRK_ENGINE_KZP: any
