@@ -54,30 +54,11 @@ const Profile kProfiles[] = {kDetail, kIdList, kQm};
 // A classic request; the QM family takes copy interval 255 only.
 COPY_REQ Request(const Profile &p, const char *src, uint16_t srcOlu, const char *dst, uint32_t dstOlu,
                  uint32_t srcExt = 0, uint32_t size = 0, uint32_t dstExt = 0) {
-    zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, BoxId(src).data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, BoxId(dst).data(), ZRK_BOXID_LEN);
-    r.uhSrcOlu = srcOlu;
-    r.uhDstOlu = static_cast<uint16_t>(dstOlu);
-    r.uiDstOluFull = dstOlu;
-    r.uiWholeVolumeFlag = size == 0 ? 1 : 0;
-    r.uiSrcExtent = srcExt;
-    r.uiSrcSize = size;
-    r.uiDstExtent = dstExt;
-    r.uhCopyInterval = p.bQm ? 255 : 3;
-    r.ucRemoteFlag = std::string(src) != dst ? 1 : 0;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReq(r);
+    return ClassicRequest({.sSrc = src, .sDst = dst, .uiSrcOlu = srcOlu, .uiDstOlu = dstOlu, .ullSrcExt = srcExt,
+                           .ullSize = size, .ullDstExt = dstExt, .uiInterval = p.bQm ? 255u : 3u});
 }
 COPY_REQ Local(const Profile &p) { return Request(p, "BOX-A1", 5, "BOX-A1", 6); }
 COPY_REQ Remote(const Profile &p) { return Request(p, "BOX-A1", 7, "BOX-A2", 9); }
-// The identifier form: the identifier in bytes 80-81.
-COPY_REQ ById(uint16_t id) {
-    zrk::CopyReq r{};
-    r.uhSrcOlu = id;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReq(r);
-}
 
 // The code the transport gives a fixed-format sense (the catalogue renames none).
 int SenseErrno(int key, int asc, int ascq) {
@@ -344,7 +325,7 @@ TEST_F(ClassicVz, LogLines) {
     setenv("WXAPI_LOG_FLAG", "1F", 1);
     Load(kDetail, {"1 vz A1 5 A1 6 status=suspend", "2 vz A1 7 A2 9 status=suspend"});
     const size_t before = root.logText().size();
-    COPY_REQ local = ById(1);
+    COPY_REQ local = ClassicById(1);
     EXPECT_EQ(ChangeVz(kSrcHost, ZRK_OPT_SESSION_ID, &local), -1);
     sim.injectSenseOnList(ZRK_TVC_CHANGE, 1, 5, 0x26, 0x00);
     COPY_REQ remote = Remote(kDetail);
@@ -399,7 +380,7 @@ TEST_F(ClassicVz, StopSuspendResumeByPairAndByIdentifier) {
             for (const bool byId : {false, true}) {
                 SCOPED_TRACE(testing::Message() << p.pName << ", " << c.what << (byId ? ", by identifier" : ""));
                 Load(p, sessions);
-                COPY_REQ request = byId ? ById(static_cast<uint16_t>(c.id)) : pairs[c.id - 1];
+                COPY_REQ request = byId ? ClassicById(static_cast<uint16_t>(c.id)) : pairs[c.id - 1];
                 if (!byId && p.bQm) request.CopyInterval[1] = 0xFF;
                 const unsigned int option = c.option | (byId ? ZRK_OPT_SESSION_ID : 0);
                 ASSERT_EQ(c.op(kSrcHost, option, &request), 0) << ZRKerrno;
@@ -441,10 +422,10 @@ TEST_F(ClassicVz, RefusalsSendNoList) {
     // clang-format off
     const Case cases[] = {
         {"suspend of a suspended session",      &kDetail, SuspendVz, 0, Request(kDetail, "BOX-A1", 20, "BOX-A1", 21), ZRK_ERR_SEQUENCE, "in00 in00 in43"},
-        {"resume of an active session",         &kIdList, ResumeVz,  ZRK_OPT_SESSION_ID, ById(1), ZRK_ERR_SEQUENCE, "in00 in1a"},
-        {"forced suspend of a local session",   &kDetail, SuspendVz, ZRK_OPT_SESSION_ID | ZRK_OPT_FORCE, ById(1), ZRK_ERR_OPTION, "in00 in1a"},
-        {"remain-mode resume, local session",   &kIdList, ResumeVz,  ZRK_OPT_SESSION_ID | ZRK_OPT_REMAIN, ById(3), ZRK_ERR_OPTION, "in00 in1a"},
-        {"no session of that identifier",       &kQm,     StopVz,    ZRK_OPT_SESSION_ID, ById(9), ZRK_ERR_NO_SESSION, "in00 in02 in1a"},
+        {"resume of an active session",         &kIdList, ResumeVz,  ZRK_OPT_SESSION_ID, ClassicById(1), ZRK_ERR_SEQUENCE, "in00 in1a"},
+        {"forced suspend of a local session",   &kDetail, SuspendVz, ZRK_OPT_SESSION_ID | ZRK_OPT_FORCE, ClassicById(1), ZRK_ERR_OPTION, "in00 in1a"},
+        {"remain-mode resume, local session",   &kIdList, ResumeVz,  ZRK_OPT_SESSION_ID | ZRK_OPT_REMAIN, ClassicById(3), ZRK_ERR_OPTION, "in00 in1a"},
+        {"no session of that identifier",       &kQm,     StopVz,    ZRK_OPT_SESSION_ID, ClassicById(9), ZRK_ERR_NO_SESSION, "in00 in02 in1a"},
         {"no session of that pair",             &kIdList, StopVz,    0, Request(kIdList, "BOX-A1", 8, "BOX-A1", 6), ZRK_ERR_NO_SESSION, "in00 in19 in19"},
         {"QM: copy interval not 255",           &kQm,     StopVz,    0, qmInterval, ZRK_ERR_INTERVAL, ""},
         {"QM start: an option outside its mask",&kQm,     StartVz,   ZRK_OPT_SYNC, Local(kQm), ZRK_ERR_OPTION, ""},
@@ -492,7 +473,7 @@ TEST_F(ClassicVz, ChangeSendsTheModeOrReversalPage) {
             if (!p->bDetailList && (c.option & (ZRK_OPT_STACK | ZRK_OPT_REVERSE)) != 0) continue;
             SCOPED_TRACE(testing::Message() << p->pName << ", " << c.what);
             Load(*p, sessions);
-            COPY_REQ request = c.byId ? ById(static_cast<uint16_t>(c.id))
+            COPY_REQ request = c.byId ? ClassicById(static_cast<uint16_t>(c.id))
                                       : (c.id == 1 ? Local(*p) : Remote(*p));
             ASSERT_EQ(ChangeVz(kSrcHost, c.option, &request), 0) << ZRKerrno;
             EXPECT_EQ(Trail(), Head(*p) + " " + (c.byId ? "in1a" : Search(*p)) + " out46");
@@ -515,7 +496,7 @@ TEST_F(ClassicVz, ChangeRefusals) {
     // clang-format off
     const Case cases[] = {
         {"local session without reversal",        &kDetail, ZRK_OPT_SYNC, Local(kDetail), ZRK_ERR_OPTION, "in00"},
-        {"local by identifier without reversal",  &kIdList, ZRK_OPT_SESSION_ID, ById(1), ZRK_ERR_OPTION, "in00 in1a"},
+        {"local by identifier without reversal",  &kIdList, ZRK_OPT_SESSION_ID, ClassicById(1), ZRK_ERR_OPTION, "in00 in1a"},
         {"local reversal not offered",            &kIdList, ZRK_OPT_REVERSE, Local(kIdList), ZRK_ERR_NOT_SUPPORT, "in00"},
         {"stack mode not offered",                &kIdList, ZRK_OPT_STACK, Remote(kIdList), ZRK_ERR_NOT_SUPPORT, "in00"},
         {"the QM family changes nothing",         &kQm,     ZRK_OPT_REVERSE, Local(kQm), ZRK_ERR_NOT_SUPPORT, "in00 in02"},
@@ -575,7 +556,7 @@ TEST_F(ClassicVz, RefusedRemoteChangeIsDiagnosed) {
                             c.corrupt.substr(space + 1), 1, 1);
             }
             const bool dstSide = std::string(c.host) == kDstHost;
-            COPY_REQ request = ById(dstSide ? 1 : 2); // the partner identifier on A2
+            COPY_REQ request = ClassicById(dstSide ? 1 : 2); // the partner identifier on A2
             EXPECT_EQ(ChangeVz(c.host, ZRK_OPT_SESSION_ID | ZRK_OPT_SYNC, &request), -1);
             EXPECT_EQ(ZRKerrno, c.code != 0 ? c.code : SenseErrno(c.key, c.asc, c.ascq));
             const Stored s = ReadStore();
@@ -599,7 +580,7 @@ TEST_F(ClassicVz, QueriesReadTheSession) {
         Load(p, sessions);
         for (const bool byId : {false, true}) {
             Call();
-            COPY_REQ request = byId ? ById(2) : Remote(p);
+            COPY_REQ request = byId ? ClassicById(2) : Remote(p);
             unsigned int result[3] = {9, 9, 9};
             ASSERT_EQ(QueryVz(kSrcHost, byId ? ZRK_OPT_SESSION_ID : 0, &request, result), 0) << ZRKerrno;
             EXPECT_EQ(result[0], 4u);

@@ -176,18 +176,9 @@ std::string Arrays(const char *profile) {
 // A classic request of a pair of volumes.
 COPY_REQ Request(const char *dstBox, uint32_t dstOlu, uint32_t srcExt = 0, uint32_t size = 0,
                  uint32_t dstExt = 0) {
-    zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, BoxId(dstBox).data(), ZRK_BOXID_LEN);
-    r.uhSrcOlu = 5;
-    r.uhDstOlu = static_cast<uint16_t>(dstOlu);
-    r.uiDstOluFull = dstOlu;
-    r.uiWholeVolumeFlag = size == 0 ? 1 : 0;
-    r.uiSrcExtent = srcExt;
-    r.uiSrcSize = size;
-    r.uiDstExtent = dstExt;
+    zrk::CopyReq r = ClassicFields(
+        {.sDst = dstBox, .uiDstOlu = dstOlu, .ullSrcExt = srcExt, .ullSize = size, .ullDstExt = dstExt});
     r.ucRemoteFlag = std::string(dstBox) != "BOX-A1" && dstOlu != 0xFFFFFFFF ? 1 : 0;
-    r.ucVolumeRole = 1;
     return zrk::EncodeCopyReq(r);
 }
 

@@ -200,6 +200,43 @@ inline COPY_REQ_LV TvcRequestById(uint16_t id) {
     return zrk::EncodeCopyReqLv(r);
 }
 
+// The classic copy request of a pair, volume role 1, left as fields for a
+// test that changes one: whole volume when no size is given, remote when
+// the arrays differ; the extents and the size keep their low 32 bits.
+inline zrk::CopyReq ClassicFields(const CopyPair &p) {
+    zrk::CopyReq r{};
+    std::memcpy(r.ucaSrcBoxID, BoxId(p.sSrc).data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaDstBoxID, BoxId(p.sDst).data(), ZRK_BOXID_LEN);
+    r.uhSrcOlu = static_cast<uint16_t>(p.uiSrcOlu);
+    r.uhDstOlu = static_cast<uint16_t>(p.uiDstOlu);
+    r.uiDstOluFull = p.uiDstOlu;
+    r.uiWholeVolumeFlag = p.ullSize == 0 ? 1 : 0;
+    r.uiSrcExtent = static_cast<uint32_t>(p.ullSrcExt);
+    r.uiSrcSize = static_cast<uint32_t>(p.ullSize);
+    r.uiDstExtent = static_cast<uint32_t>(p.ullDstExt);
+    r.uhCopyInterval = static_cast<uint16_t>(p.uiInterval);
+    r.ucRemoteFlag = p.sSrc != p.sDst ? 1 : 0;
+    r.ucVolumeRole = 1;
+    return r;
+}
+inline COPY_REQ ClassicRequest(const CopyPair &p) { return zrk::EncodeCopyReq(ClassicFields(p)); }
+// The same from A1:srcOlu to dstBox:dstOlu.
+inline COPY_REQ ClassicRequest(const char *dstBox, uint16_t srcOlu, uint32_t dstOlu, uint32_t srcExt = 0,
+                               uint32_t size = 0, uint32_t dstExt = 0) {
+    return ClassicRequest(CopyPair{.sDst = dstBox, .uiSrcOlu = srcOlu, .uiDstOlu = dstOlu, .ullSrcExt = srcExt,
+                                   .ullSize = size, .ullDstExt = dstExt});
+}
+// The identifier form: the identifier in bytes 80-81; a remote KZP session
+// is read by identifier from the remote KZP page only when the request says
+// remote.
+inline COPY_REQ ClassicById(uint16_t id, bool remote = false) {
+    zrk::CopyReq r{};
+    r.uhSrcOlu = id;
+    r.ucRemoteFlag = remote ? 1 : 0;
+    r.ucVolumeRole = 1;
+    return zrk::EncodeCopyReq(r);
+}
+
 // The entry of a pair in a concurrent suspend.
 inline CONC_SUS_PAIR_LV ConcSuspendPair(const CopyPair &p) {
     CONC_SUS_PAIR_LV e{};

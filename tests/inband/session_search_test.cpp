@@ -50,23 +50,6 @@ const CopyPair kVz6{.uiDstOlu = 7, .ullSrcExt = 0x200, .ullSize = 0x100, .ullDst
 const CopyPair kRvz7{.sDst = "BOX-A2", .uiDstOlu = 9};
 const CopyPair kNone{.uiDstOlu = 7, .ullSrcExt = 0x300, .ullSize = 0x100, .ullDstExt = 0x300};
 
-// The classic request of a pair.
-COPY_REQ ClassicRequest(const CopyPair &p) {
-    zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, BoxId(p.sSrc).data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, BoxId(p.sDst).data(), ZRK_BOXID_LEN);
-    r.uhSrcOlu = static_cast<uint16_t>(p.uiSrcOlu);
-    r.uhDstOlu = static_cast<uint16_t>(p.uiDstOlu);
-    r.uiDstOluFull = p.uiDstOlu;
-    r.uiWholeVolumeFlag = p.ullSize == 0 ? 1 : 0;
-    r.uiSrcExtent = static_cast<uint32_t>(p.ullSrcExt);
-    r.uiSrcSize = static_cast<uint32_t>(p.ullSize);
-    r.uiDstExtent = static_cast<uint32_t>(p.ullDstExt);
-    r.ucRemoteFlag = p.sSrc != p.sDst ? 1 : 0;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReq(r);
-}
-
 // What a search gives: its result, ZRKerrno, and the identifier found.
 struct Outcome {
     int iRc, iErrno;
