@@ -64,31 +64,11 @@ protected:
         return op(kHost, option, &request);
     }
 
-    // The copy commands sent, one word each: "in31" a TRAVO IN of page 0x31,
-    // "reserve" one of page 0x00 in mode 4, "out44" a TRAVO OUT of list 0x44;
-    // the identification and the copy-support read are left out.
-    std::string Trail() const {
-        std::string words;
-        char word[16];
-        for (const zrksim::CdbRecord &r : sim.cdbLog()) {
-            if (r.cdb[0] == ZRK_OP_TRAVO_IN && r.cdb[2] == 0 && (r.cdb[1] & 0x07) == 1) continue;
-            if (r.cdb[0] == ZRK_OP_TRAVO_IN && r.cdb[2] == 0)
-                std::snprintf(word, sizeof word, "reserve");
-            else if (r.cdb[0] == ZRK_OP_TRAVO_IN)
-                std::snprintf(word, sizeof word, "in%02x", r.cdb[2]);
-            else if (r.cdb[0] == ZRK_OP_TRAVO_OUT && !r.dataOut.empty())
-                std::snprintf(word, sizeof word, "out%02x", r.dataOut[0]);
-            else
-                continue;
-            words += (words.empty() ? "" : " ") + std::string(word);
-        }
-        return words;
-    }
+    // The copy commands sent, without the identification and the
+    // copy-support read.
+    std::string Trail() const { return CopyTrail(sim); }
     // The lists sent, as hex.
     std::vector<std::string> Lists() const { return SentPagesHex(sim); }
-    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        return SessionField(sim, array, id, key);
-    }
     size_t Sessions(const std::string &array) const { return sim.sessions(array).size(); }
 };
 

@@ -87,9 +87,6 @@ protected:
         EXPECT_EQ(GetSessionDetailInfo(host, sid, page, kRemoteSupport, 1, &d), 0) << ZRKerrno;
         return d;
     }
-    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        return SessionField(sim, array, id, key);
-    }
     std::string State(const std::string &array, unsigned id) const {
         return Field(array, id, "status") + "/" + Field(array, id, "phase");
     }

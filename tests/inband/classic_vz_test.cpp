@@ -81,28 +81,8 @@ protected:
         ZRKsessionid = -7;
     }
 
-    // The copy commands sent, one word each: "in19" a TRAVO IN of page 0x19,
-    // "reserve" the reserve of an identifier, "out08" a TRAVO OUT of list
-    // 0x08 (both families).
-    std::string Trail() const {
-        std::string words;
-        for (const zrksim::CdbRecord &r : sim.cdbLog()) {
-            const int op = r.cdb[0];
-            char word[16];
-            if (op == ZRK_OP_TRAVO_IN || op == ZRK_OP_TRAVO_IN_QM) {
-                if (r.cdb[2] == ZRK_PAGE_RESERVE_ID && (r.cdb[1] & 0x07) != 1)
-                    std::snprintf(word, sizeof word, "reserve");
-                else
-                    std::snprintf(word, sizeof word, "in%02x", r.cdb[2]);
-            } else if ((op == ZRK_OP_TRAVO_OUT || op == ZRK_OP_TRAVO_OUT_QM) && !r.dataOut.empty()) {
-                std::snprintf(word, sizeof word, "out%02x", r.dataOut[0]);
-            } else {
-                continue;
-            }
-            words += (words.empty() ? "" : " ") + std::string(word);
-        }
-        return words;
-    }
+    // The copy commands sent, both families' (the copy-support read "in00").
+    std::string Trail() const { return CopyTrail(sim, {.bQm = true, .bSupportRead = true}); }
     // The lists sent, in order.
     std::vector<Bytes> Lists() const {
         std::vector<Bytes> lists;
@@ -110,9 +90,6 @@ protected:
             if ((r.cdb[0] == ZRK_OP_TRAVO_OUT || r.cdb[0] == ZRK_OP_TRAVO_OUT_QM) && !r.dataOut.empty())
                 lists.push_back(r.dataOut);
         return lists;
-    }
-    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        return SessionField(sim, array, id, key);
     }
     void Call() {
         NewCall();

@@ -13,6 +13,7 @@
 #include "zrkengine.h"
 #include "zrkhost.h"
 #include "zrklvmain.h"
+#include "zrktvc.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -287,6 +288,41 @@ inline std::vector<std::string> SentPagesHex(const zrksim::Simulator &sim) {
     return pages;
 }
 
+// The copy commands of the simulator's CDB log, one word each: "in31" a
+// TRAVO IN of page 0x31, "reserve" the reserve of an identifier (page 0x00 in
+// a mode other than 1), "out44" a TRAVO OUT of page or list 0x44. Left out
+// unless asked for: the QM family's opcodes, the copy-support read (page
+// 0x00 in mode 1, "in00"), and every other command ("op" and its opcode).
+struct TrailOf {
+    bool bQm = false;
+    bool bSupportRead = false;
+    bool bOthers = false;
+};
+inline std::string CopyTrail(const zrksim::Simulator &sim, TrailOf what = {}) {
+    std::string words;
+    for (const zrksim::CdbRecord &r : sim.cdbLog()) {
+        const int op = r.cdb[0];
+        const bool in = op == ZRK_OP_TRAVO_IN || (what.bQm && op == ZRK_OP_TRAVO_IN_QM);
+        const bool out = op == ZRK_OP_TRAVO_OUT || (what.bQm && op == ZRK_OP_TRAVO_OUT_QM);
+        const bool supportRead = in && r.cdb[2] == ZRK_PAGE_RESERVE_ID && (r.cdb[1] & 0x07) == 1;
+        char word[16];
+        if (supportRead && !what.bSupportRead)
+            continue;
+        if (in && r.cdb[2] == ZRK_PAGE_RESERVE_ID && !supportRead)
+            std::snprintf(word, sizeof word, "reserve");
+        else if (in)
+            std::snprintf(word, sizeof word, "in%02x", r.cdb[2]);
+        else if (out && !r.dataOut.empty())
+            std::snprintf(word, sizeof word, "out%02x", r.dataOut[0]);
+        else if (what.bOthers)
+            std::snprintf(word, sizeof word, "op%02x", op);
+        else
+            continue;
+        words += (words.empty() ? "" : " ") + std::string(word);
+    }
+    return words;
+}
+
 // KEY=VALUE of session ID on ARRAY as the simulator lists it ("kind", and
 // "pair": "A1:5>A1:6"); "" when the array has no such session.
 inline std::string SessionField(const zrksim::Simulator &sim, const std::string &array, unsigned id,
@@ -356,6 +392,11 @@ protected:
         sim.clearLog();
     }
 
+    // KEY=VALUE of session ID on ARRAY as the simulator lists it.
+    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
+        return SessionField(sim, array, id, key);
+    }
+
     Catalogue eCatalogue;
 };
 
@@ -381,10 +422,6 @@ protected:
     // TRAVO OUT pages sent since the last clearLog, by page code ("44 45").
     std::string Sent() const { return SentPageCodes(sim); }
     std::vector<Bytes> Pages() const { return SentPages(sim); }
-    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        return SessionField(sim, array, id, key);
-    }
-
     // The query of a family's session by its identifier.
     using SessionQuery = int (*)(const char *, uint32_t, uint32_t, unsigned char *, unsigned char *);
     int QuerySession(SessionQuery fn, const char *host, uint32_t id, uint32_t option, unsigned char *detail) {
