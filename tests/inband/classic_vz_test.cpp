@@ -641,22 +641,14 @@ TEST_F(ClassicVz, ListOfAnOverstatedLengthIsCut) {
 
 // ---- concurrent suspend ----------------------------------------------------------------------
 
-CONC_SUS_PAIR Pair(const char *src, uint32_t srcOlu, const char *dst, uint32_t dstOlu) {
-    CONC_SUS_PAIR p{};
-    std::memcpy(p.SrcBoxID, BoxId(src).data(), ZRK_BOXID_LEN);
-    std::memcpy(p.DstBoxID, BoxId(dst).data(), ZRK_BOXID_LEN);
-    p.SrcOlu = srcOlu;
-    p.DstOlu = dstOlu;
-    return p;
-}
-
 const std::vector<std::string> kConcSessions = {
     "1 vz A1 20 A1 21", "2 vz A1 22 A1 23", "3 vz A1 24 A1 25", "4 vz A1 26 A1 27",
     "5 vz A1 28 A1 29", "6 vz A1 30 A2 40", "7 vz A1 31 A2 41", "8 vz A1 32 A1 33 phase=copying"};
 std::vector<CONC_SUS_PAIR> LocalPairs(int n) {
     std::vector<CONC_SUS_PAIR> pairs;
     for (int i = 0; i < n; ++i)
-        pairs.push_back(Pair("BOX-A1", 20 + 2 * static_cast<uint32_t>(i), "BOX-A1", 21 + 2 * static_cast<uint32_t>(i)));
+        pairs.push_back(ClassicSuspendPair("BOX-A1", 20 + 2 * static_cast<uint32_t>(i), "BOX-A1",
+                                           21 + 2 * static_cast<uint32_t>(i)));
     return pairs;
 }
 
@@ -707,7 +699,8 @@ TEST_F(ClassicVz, ConcurrentSuspendOfRemotePairs) {
                                                 << (refused ? ", the partner refuses" : ""));
                 Load(p.sClause, kConcSessions);
                 if (refused) sim.injectSenseOnList(ZRK_PAGE_CONC_SUSPEND, 1, 5, 0x26, 0x00);
-                const CONC_SUS_PAIR pairs[] = {Pair("BOX-A1", 31, "BOX-A2", 41), Pair("BOX-A1", 30, "BOX-A2", 40)};
+                const CONC_SUS_PAIR pairs[] = {ClassicSuspendPair("BOX-A1", 31, "BOX-A2", 41),
+                                               ClassicSuspendPair("BOX-A1", 30, "BOX-A2", 40)};
                 unsigned char result[8];
                 EXPECT_EQ(MultiSuspendVz(side.host, 0, 2, pairs, result), refused ? -1 : 0) << ZRKerrno;
                 EXPECT_EQ(ZRKerrno, refused ? ZRK_ERR_PARTNER : 0);
@@ -738,14 +731,14 @@ TEST_F(ClassicVz, ConcurrentSuspendRefusals) {
     std::memcpy(mixed[1].SrcBoxID, BoxId("BOX-A2").data(), ZRK_BOXID_LEN);
     std::vector<CONC_SUS_PAIR> unknown = LocalPairs(2);
     unknown[1].DstExtent = 8;
-    std::vector<CONC_SUS_PAIR> notOwn = {Pair("BOX-A2", 9, "BOX-A2", 42)};
+    std::vector<CONC_SUS_PAIR> notOwn = {ClassicSuspendPair("BOX-A2", 9, "BOX-A2", 42)};
     // clang-format off
     const Case cases[] = {
         {"a pair given twice",              twice,   0, ZRK_ERR_CONC_SUSPEND, "in09 in40 in00 in43", "in09 in40 in19 in19 in1a in1a"},
         {"pairs of two arrays",             mixed,   0, ZRK_ERR_CONC_SUSPEND, "in09 in40", "in09 in40"},
         {"a pair without session",          unknown, 0, ZRK_ERR_CONC_SUSPEND, "in09 in40 in00 in43", "in09 in40 in19 in19 in1a in1a"},
         {"pairs of another array",          notOwn,  0, ZRK_ERR_CONC_SUSPEND, "in09 in40", "in09 in40"},
-        {"a session still copying",         {Pair("BOX-A1", 32, "BOX-A1", 33)}, 0, ZRK_ERR_SEQUENCE, "in09 in40 in00 in43", "in09 in40 in19 in19 in1a"},
+        {"a session still copying",         {ClassicSuspendPair("BOX-A1", 32, "BOX-A1", 33)}, 0, ZRK_ERR_SEQUENCE, "in09 in40 in00 in43", "in09 in40 in19 in19 in1a"},
         {"untransferred data, local pairs", LocalPairs(1), ZRK_OPT_UNTRANSFERRED, ZRK_ERR_OPTION, "", ""},
         {"no pairs",                        {},      0, ZRK_ERR_CONC_SUSPEND, "", ""},
         {"more pairs than one command takes", LocalPairs(3), 0, ZRK_ERR_PER_COMMAND, "in09 in40", "in09 in40"},

@@ -102,6 +102,34 @@ inline std::function<void(const FaultRun &)> ReleasedAndReported(int success,
     };
 }
 
+// Runs call with each of its commands failing in turn (MEDIUM ERROR),
+// until a run sends all of them unharmed. After every run the device is
+// released and no descriptor is left; the run without a fault returns
+// `success` and leaves the sense area clear; a failed run returns -1 and
+// hands the caller the injected sense.
+inline zrktest::FaultWalk WalkWithSense(const zrksim::Simulator &sim,
+                                        const std::function<int(unsigned char *sense)> &call, int success) {
+    const int descriptors = OpenDescriptors();
+    unsigned char sense[ZRK_SENSE_LEN];
+    return WalkFaults(
+        sim,
+        [&] {
+            std::memset(sense, 0xAA, sizeof sense);
+            return call(sense);
+        },
+        [&](const FaultRun &run) {
+            ExpectDeviceReleased(descriptors);
+            if (!run.bFired) {
+                EXPECT_EQ(run.iResult, success) << "a run without a fault; ZRKerrno " << run.iErrno;
+                EXPECT_TRUE(AllZero(sense, sizeof sense));
+            } else if (run.iResult != success) {
+                EXPECT_EQ(run.iResult, -1);
+                EXPECT_EQ(sense[2] & 0x0F, 3);
+                EXPECT_EQ(sense[12], 0x11);
+            }
+        });
+}
+
 // INQUIRY, standard data: the array answers it GOOD.
 inline int Inquiry(const char *path, unsigned char (&data)[96]) {
     unsigned char cdb[6] = {0x12, 0, 0, 0, 96, 0};
@@ -252,6 +280,16 @@ inline CONC_SUS_PAIR_LV ConcSuspendPair(const CopyPair &p) {
     e.DstExtent_high = static_cast<uint32_t>(p.ullDstExt >> 32);
     e.DstExtent_low = static_cast<uint32_t>(p.ullDstExt);
     return e;
+}
+
+// The entry of a classic concurrent suspend: a whole-volume pair.
+inline CONC_SUS_PAIR ClassicSuspendPair(const char *src, uint32_t srcOlu, const char *dst, uint32_t dstOlu) {
+    CONC_SUS_PAIR p{};
+    std::memcpy(p.SrcBoxID, BoxId(src).data(), ZRK_BOXID_LEN);
+    std::memcpy(p.DstBoxID, BoxId(dst).data(), ZRK_BOXID_LEN);
+    p.SrcOlu = srcOlu;
+    p.DstOlu = dstOlu;
+    return p;
 }
 
 // ---- what the arrays received and hold ----------------------------------------------
