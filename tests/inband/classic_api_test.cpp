@@ -681,8 +681,7 @@ TEST_F(ClassicArrays, RvzBufferList) {
     const zrk::Buffer engine(raw);
     const size_t announced = zrk::Be16(engine.get() + 6);
     const size_t copied = std::min<size_t>(announced, static_cast<size_t>(length) - 8);
-    NewCall();
-    sim.clearLog();
+    FreshCall();
 
     unsigned char list[1200];
     std::memset(list, 0xEE, sizeof list);

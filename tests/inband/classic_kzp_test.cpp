@@ -59,8 +59,7 @@ protected:
         ZRKsessionid = -7;
     }
     int Run(Operation op, unsigned int option, COPY_REQ request) {
-        NewCall();
-        sim.clearLog();
+        FreshCall();
         return op(kHost, option, &request);
     }
 
@@ -340,16 +339,14 @@ TEST_F(ClassicKzp, QueryKzpDetailAndSession) {
 
         // A session between two arrays is the page 0x16 record; one inside
         // the array is read again from page 0x04.
-        NewCall();
-        sim.clearLog();
+        FreshCall();
         std::memset(&detail, 0xEE, sizeof detail);
         ASSERT_EQ(QueryKzpSession(kHost, 0, 4, 1, &detail), 0) << ZRKerrno;
         EXPECT_EQ(Trail(), "in16");
         EXPECT_EQ(SpanHex(detail.SrcBoxID, ZRK_BOXID_LEN), kA1);
         EXPECT_EQ(SpanHex(detail.DstBoxID, ZRK_BOXID_LEN), kA2);
 
-        NewCall();
-        sim.clearLog();
+        FreshCall();
         std::memset(&detail, 0xEE, sizeof detail);
         ASSERT_EQ(QueryKzpSession(kHost, 0, 3, 1, &detail), 0) << ZRKerrno;
         EXPECT_EQ(Trail(), "in16 in04");
@@ -368,8 +365,7 @@ TEST_F(ClassicKzp, QueryKzpDetailAndSession) {
                                     {0x10003, 1, ZRK_ERR_SESSION_ID}};
         for (const Refusal &r : refusals) {
             SCOPED_TRACE(r.id);
-            NewCall();
-            sim.clearLog();
+            FreshCall();
             EXPECT_EQ(QueryKzpSession(kHost, 0, r.id, r.role, &detail), -1);
             EXPECT_EQ(ZRKerrno, r.expected);
             if (r.expected == ZRK_ERR_SESSION_ID) {
@@ -412,8 +408,7 @@ TEST_F(ClassicKzp, ListKzpHoldsTheKzpFamilyOfTheRole) {
         Load(c.clause, kSessions);
         unsigned char *list = nullptr;
         int length = 0;
-        NewCall();
-        sim.clearLog();
+        FreshCall();
         ASSERT_EQ(ListKzp(kHost, 0, c.role, &list, &length), 0) << ZRKerrno;
         const std::unique_ptr<unsigned char, decltype(&std::free)> held(list, &std::free);
         EXPECT_EQ(Trail(), c.trail);
@@ -624,8 +619,7 @@ TEST_F(ClassicKzp, SnapVolInit) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         Load(c.clause);
-        NewCall();
-        sim.clearLog();
+        FreshCall();
         EXPECT_EQ(SnapVolInit(kHost, c.olu), c.expected == 0 ? 0 : -1);
         EXPECT_EQ(ZRKerrno, c.expected);
         EXPECT_EQ(Trail(), c.trail);
@@ -643,8 +637,7 @@ TEST_F(ClassicKzp, SnapVolInit) {
 TEST_F(ClassicKzp, SnapVolInitRefusedInAStorageCluster) {
     Load(kSnapDetail);
     sim.setRole("A1", ZRK_ROLE_PRIMARY, 1);
-    NewCall();
-    sim.clearLog();
+    FreshCall();
     EXPECT_EQ(SnapVolInit(kHost, 8), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_CLUSTER);
     EXPECT_EQ(Trail(), "");
@@ -655,8 +648,7 @@ TEST_F(ClassicKzp, SnapVolInitRefusedInAStorageCluster) {
 TEST_F(ClassicKzp, MissingArgumentsAreRefused) {
     const Operation ops[] = {StartKzp, StopKzp, StartDiffKzp, StopDiffKzp, StartSnapKzp, StopSnapKzp};
     for (Operation op : ops) {
-        NewCall();
-        sim.clearLog();
+        FreshCall();
         EXPECT_EQ(op(kHost, 0, nullptr), -1);
         EXPECT_EQ(ZRKerrno, ZRK_ERR_PARAMETER);
         EXPECT_TRUE(sim.cdbLog().empty());

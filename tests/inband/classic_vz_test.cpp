@@ -91,10 +91,6 @@ protected:
                 lists.push_back(r.dataOut);
         return lists;
     }
-    void Call() {
-        NewCall();
-        sim.clearLog();
-    }
 };
 
 // The head every operation sends: the support read (and the QM page 0x02).
@@ -556,7 +552,7 @@ TEST_F(ClassicVz, QueriesReadTheSession) {
         SCOPED_TRACE(p.pName);
         Load(p, sessions);
         for (const bool byId : {false, true}) {
-            Call();
+            FreshCall();
             COPY_REQ request = byId ? ClassicById(2) : Remote(p);
             unsigned int result[3] = {9, 9, 9};
             ASSERT_EQ(QueryVz(kSrcHost, byId ? ZRK_OPT_SESSION_ID : 0, &request, result), 0) << ZRKerrno;
@@ -566,12 +562,12 @@ TEST_F(ClassicVz, QueriesReadTheSession) {
             EXPECT_EQ(Trail(), Head(p) + " " + (byId ? "in1a" : Search(p)));
         }
 
-        Call();
+        FreshCall();
         COPY_REQ request = Remote(p);
         RVZ_DETAIL_INFO byPair{};
         ASSERT_EQ(QueryVzDetail(kSrcHost, 0, &request, &byPair), 0) << ZRKerrno;
         EXPECT_EQ(Trail(), Head(p) + " " + Search(p));
-        Call();
+        FreshCall();
         RVZ_DETAIL_INFO byId{};
         ASSERT_EQ(QueryVzSession(kSrcHost, 0, 2, 1, &byId), 0) << ZRKerrno;
         EXPECT_EQ(Trail(), Head(p) + " in1a");
@@ -597,7 +593,7 @@ TEST_F(ClassicVz, QueriesReadTheSession) {
                                     {-1, 1, ZRK_ERR_SESSION_ID, ""}};
         for (const Refusal &r : refusals) {
             SCOPED_TRACE(r.id);
-            Call();
+            FreshCall();
             RVZ_DETAIL_INFO d{};
             EXPECT_EQ(QueryVzSession(kSrcHost, 0, r.id, r.role, &d), -1);
             EXPECT_EQ(ZRKerrno, r.code);
@@ -880,7 +876,7 @@ TEST_F(ClassicVz, RvzBufferSetting) {
         EXPECT_EQ(zrksim::toHex(Lists()[0]),
                   GoldenHex(128, {{0, "47"}, {6, "0078 0003"}, {16, "0002 0004 00000009"}, {24, BoxIdHex("BOX-A2")}}));
         // The array now lists the buffer.
-        Call();
+        FreshCall();
         unsigned char *reply = nullptr;
         int length = 0;
         ASSERT_EQ(GetRVZBuffInfo(kSrcHost, &reply, &length), 0) << ZRKerrno;

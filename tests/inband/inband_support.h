@@ -422,12 +422,16 @@ protected:
     }
     void TearDown() override { NewCall(); }
 
+    // A fresh call and an empty CDB log.
+    void FreshCall() {
+        NewCall();
+        sim.clearLog();
+    }
     // Another model, a fresh call and an empty CDB log.
     void Reload(const std::string &scenario, const std::vector<std::string> &sessions = {}) {
         sim.load(scenario);
         for (const std::string &s : sessions) sim.addSession(s);
-        NewCall();
-        sim.clearLog();
+        FreshCall();
     }
 
     // KEY=VALUE of session ID on ARRAY as the simulator lists it.
