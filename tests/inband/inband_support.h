@@ -301,12 +301,13 @@ inline std::vector<std::string> CdbHexes(const zrksim::Simulator &sim) {
     return out;
 }
 
-// Codes of the TRAVO OUT pages (main family) in the simulator's CDB log, in
-// order ("44 45").
-inline std::string SentPageCodes(const zrksim::Simulator &sim) {
+// Codes of the TRAVO OUT pages (main family, or both with `qm`) in the
+// simulator's CDB log, in order ("44 45").
+inline std::string SentPageCodes(const zrksim::Simulator &sim, bool qm = false) {
     std::string codes;
     for (const zrksim::CdbRecord &r : sim.cdbLog()) {
-        if (r.cdb[0] != ZRK_OP_TRAVO_OUT || r.dataOut.empty()) continue;
+        const bool out = r.cdb[0] == ZRK_OP_TRAVO_OUT || (qm && r.cdb[0] == ZRK_OP_TRAVO_OUT_QM);
+        if (!out || r.dataOut.empty()) continue;
         char code[4];
         std::snprintf(code, sizeof code, "%02x", r.dataOut[0]);
         codes += (codes.empty() ? "" : " ") + std::string(code);
