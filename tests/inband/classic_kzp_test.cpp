@@ -38,13 +38,9 @@ constexpr char kQm[] = "profile=qm";
 // Two arrays of one profile; on A1 the snap data volumes 8 (free) and 12 (in
 // use) among ordinary volumes.
 std::string Arrays(const std::string &clause, const std::string &extra = "") {
-    return "array A1 boxid=\"BOX-A1\" " + clause + extra + "\narray A2 boxid=\"BOX-A2\" " +
-           clause + extra +
-           "\nvolume A1 5 2097152\nvolume A1 6 2097152\nvolume A1 7 2097152\n"
-           "volume A1 8 2097152 olustatus=1\nvolume A1 10 2097152\nvolume A1 11 2097152\n"
-           "volume A1 12 2097152 olustatus=3\nvolume A1 13 2097152\nvolume A1 14 2097152\n"
-           "volume A1 15 2097152\nvolume A1 16 2097152\nvolume A2 9 2097152\nvolume A2 15 2097152\n"
-           "disk /dev/sdb 8:16 A1 5\ndisk /dev/sdc 8:32 A2 9\n";
+    return TwoArrays(clause + extra,
+                     {"5", "6", "7", "8 olustatus=1", "10", "11", "12 olustatus=3", "13", "14", "15", "16"},
+                     {"9", "15"});
 }
 
 using Operation = int (*)(const char *, unsigned int, COPY_REQ *);

@@ -26,10 +26,7 @@ constexpr char kPagedIdLists[] =
     "support=\"0000 0000 0400 0001 0000 0000 0000 0001 0000 0000 004b 0001 0000 0000 00ff 0001\"";
 
 std::string Arrays(const std::string &clause) {
-    return "array A1 boxid=\"BOX-A1\" " + clause + "\narray A2 boxid=\"BOX-A2\" " + clause +
-           "\nvolume A1 5 2097152\nvolume A1 6 2097152\nvolume A1 7 2097152\n"
-           "volume A1 10 2097152\nvolume A1 11 2097152\nvolume A1 12 2097152\n"
-           "volume A1 13 2097152\nvolume A2 9 2097152\ndisk /dev/sdb 8:16 A1 5\n";
+    return TwoArrays(clause, {"5", "6", "7", "10", "11", "12", "13"}, {"9"}, false);
 }
 
 // Sessions of every family on A1, with fields away from their defaults.

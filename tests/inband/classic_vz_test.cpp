@@ -32,12 +32,9 @@ constexpr char kIdListConc[] =
     "support=\"0000 0000 0000 0001 0000 0000 0000 0001 0000 0000 0041 0001 0000 0000 004f 0001\"";
 
 std::string Arrays(const std::string &clause) {
-    std::string s = "array A1 boxid=\"BOX-A1\" " + clause + "\narray A2 boxid=\"BOX-A2\" " + clause + "\n";
-    for (int olu : {5, 6, 7, 8, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33})
-        s += "volume A1 " + std::to_string(olu) + " 2097152\n";
-    for (int olu : {9, 40, 41, 42})
-        s += "volume A2 " + std::to_string(olu) + " 2097152\n";
-    return s + "disk /dev/sdb 8:16 A1 5\ndisk /dev/sdc 8:32 A2 9\n";
+    return TwoArrays(clause, {"5", "6", "7", "8", "20", "21", "22", "23", "24", "25", "26", "27", "28", "29", "30",
+                              "31", "32", "33"},
+                     {"9", "40", "41", "42"});
 }
 
 struct Profile {

@@ -167,10 +167,7 @@ constexpr char kDisk[] = "/dev/sdb";    // A1:5
 constexpr char kRemoteDisk[] = "/dev/sdc"; // A2:9
 
 std::string Arrays(const char *profile) {
-    return std::string("array A1 boxid=\"BOX-A1\" profile=") + profile +
-           "\narray A2 boxid=\"BOX-A2\" profile=" + profile +
-           "\nvolume A1 5 2097152\nvolume A1 6 2097152\nvolume A1 7 2097152\n"
-           "volume A2 9 2097152\ndisk /dev/sdb 8:16 A1 5\ndisk /dev/sdc 8:32 A2 9\n";
+    return TwoArrays(std::string("profile=") + profile, {"5", "6", "7"}, {"9"});
 }
 
 // A classic request of a pair of volumes.

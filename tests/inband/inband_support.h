@@ -405,6 +405,27 @@ partition /dev/sdd1 8:49 /dev/sdd 4294967296 4096
 brdlx /dev/brdlx/c1/dsk/vol1:sdc 250:1 out="volume vol1 a b c d 4096 e 1048576"
 )";
 
+// Two arrays of one clause, A1 (BOX-A1) and A2 (BOX-A2), with volumes of
+// 2097152 blocks ("5", or "8 olustatus=1" with the volume's other words),
+// the disk of A1:5 (/dev/sdb) and, unless `a2Disk` is false, that of A2:9
+// (/dev/sdc).
+inline std::string TwoArrays(const std::string &clause, const std::vector<std::string> &a1Volumes,
+                             const std::vector<std::string> &a2Volumes, bool a2Disk = true) {
+    std::string s = "array A1 boxid=\"BOX-A1\" " + clause + "\narray A2 boxid=\"BOX-A2\" " + clause + "\n";
+    auto volumes = [&s](const char *array, const std::vector<std::string> &list) {
+        for (const std::string &v : list) {
+            const size_t space = v.find(' ');
+            s += "volume " + std::string(array) + " " + v.substr(0, space) + " 2097152" +
+                 (space == std::string::npos ? "" : v.substr(space)) + "\n";
+        }
+    };
+    volumes("A1", a1Volumes);
+    volumes("A2", a2Volumes);
+    s += "disk /dev/sdb 8:16 A1 5\n";
+    if (a2Disk) s += "disk /dev/sdc 8:32 A2 9\n";
+    return s;
+}
+
 // The error catalogue of a test: the one shipped, or one that renames no
 // sense code (so that every sense keeps the code the table gives it).
 enum class Catalogue { kShipped, kEmpty };

@@ -27,11 +27,7 @@ constexpr size_t kTailAt = 144;
 constexpr size_t kTailLen = 8;
 
 std::string Arrays(const std::string &clause) {
-    return "clock 1700000000\n"
-           "array A1 boxid=\"BOX-A1\" " + clause + "\narray A2 boxid=\"BOX-A2\" " + clause + "\n"
-           "volume A1 5 2097152\nvolume A1 6 2097152\nvolume A1 7 2097152\nvolume A1 12 2097152\n"
-           "volume A2 9 2097152\nvolume A2 10 2097152\n"
-           "disk /dev/sdb 8:16 A1 5\ndisk /dev/sdc 8:32 A2 9\n"
+    return "clock 1700000000\n" + TwoArrays(clause, {"5", "6", "7", "12"}, {"9", "10"}) +
            // Fields away from their defaults, every value inside 32 bits.
            "session 3 rvz A1 5 A2 9 partner=40 srcext=0x100 size=0x200000 dstext=0x300 mode=sync,split,manual "
            "modechange=1 phase=copying copied=0x1234 start=1699990000\n"
