@@ -294,6 +294,14 @@ inline CONC_SUS_PAIR ClassicSuspendPair(const char *src, uint32_t srcOlu, const 
 
 // ---- what the arrays received and hold ----------------------------------------------
 
+// A 192-byte session page as hex: `fields`, then the page code when given
+// and the parameter length 184.
+inline std::string SessionPageHex(Patches fields, const std::string &code = "") {
+    if (!code.empty()) fields.push_back({0, code});
+    fields.push_back({6, "00b8"});
+    return GoldenHex(192, fields);
+}
+
 // The CDBs of the simulator's log as hex, in order.
 inline std::vector<std::string> CdbHexes(const zrksim::Simulator &sim) {
     std::vector<std::string> out;
