@@ -102,6 +102,19 @@ inline std::function<void(const FaultRun &)> ReleasedAndReported(int success,
     };
 }
 
+// The check of a run of a walk over a call that needs every command: the run
+// without a fault returns 0, a run whose fault fired returns -1 and a
+// ZRKerrno. Tells whether the fault fired.
+inline bool FailedOnItsFault(const FaultRun &run) {
+    if (!run.bFired) {
+        EXPECT_EQ(run.iResult, 0) << run.iErrno;
+        return false;
+    }
+    EXPECT_EQ(run.iResult, -1);
+    EXPECT_NE(run.iErrno, 0);
+    return true;
+}
+
 // Runs call with each of its commands failing in turn (MEDIUM ERROR),
 // until a run sends all of them unharmed. After every run the device is
 // released and no descriptor is left; the run without a fault returns
