@@ -242,7 +242,7 @@ protected:
     // released after it.
     int Run(const Function &f, const Args &a) {
         std::memset(&areas, 0xEE, sizeof areas);
-        areas.taPairs[0] = Entry("BOX-C1", 5, "BOX-C1", 6);
+        areas.taPairs[0] = ClassicSuspendPair("BOX-C1", 5, "BOX-C1", 6);
         areas.tBuffSet = RVZ_BUFF_SET_REQ{3, 0, 1, 2, 5, {}};
         std::memcpy(areas.tBuffSet.ucaRemoteBoxID, BoxId("BOX-C2").data(), ZRK_BOXID_LEN);
         ZRKerrno = 0;
@@ -259,15 +259,6 @@ protected:
         EXPECT_EQ(Run(f, a), -1);
         EXPECT_EQ(ZRKerrno, expected);
         EXPECT_TRUE(sim.cdbLog().empty()) << CdbHexes(sim).size() << " commands";
-    }
-
-    static CONC_SUS_PAIR Entry(const char *src, uint32_t srcOlu, const char *dst, uint32_t dstOlu) {
-        CONC_SUS_PAIR p{};
-        std::memcpy(p.SrcBoxID, BoxId(src).data(), ZRK_BOXID_LEN);
-        std::memcpy(p.DstBoxID, BoxId(dst).data(), ZRK_BOXID_LEN);
-        p.SrcOlu = srcOlu;
-        p.DstOlu = dstOlu;
-        return p;
     }
 
     Areas areas;
@@ -470,10 +461,10 @@ TEST_F(ClassicApi, MultiSuspendPairs) {
     uint32_t result[2];
     const std::vector<std::pair<std::vector<CONC_SUS_PAIR>, int>> cases = {
         {{}, 67},
-        {{Entry("BOX-C1", 5, "BOX-C1", 6), Entry("BOX-C1", 5, "BOX-C2", 9)}, 67},
-        {{Entry("BOX-C1", 5, "BOX-C2", 9), Entry("BOX-C1", 5, "BOX-C1", 6)}, 67},
-        {{Entry("BOX-C1", 5, "BOX-C1", 5)}, 48},
-        {{Entry("BOX-C1", 0x10000, "BOX-C1", 6)}, 6},
+        {{ClassicSuspendPair("BOX-C1", 5, "BOX-C1", 6), ClassicSuspendPair("BOX-C1", 5, "BOX-C2", 9)}, 67},
+        {{ClassicSuspendPair("BOX-C1", 5, "BOX-C2", 9), ClassicSuspendPair("BOX-C1", 5, "BOX-C1", 6)}, 67},
+        {{ClassicSuspendPair("BOX-C1", 5, "BOX-C1", 5)}, 48},
+        {{ClassicSuspendPair("BOX-C1", 0x10000, "BOX-C1", 6)}, 6},
     };
     for (const auto &[pairs, expected] : cases) {
         sim.clearLog();
@@ -485,7 +476,7 @@ TEST_F(ClassicApi, MultiSuspendPairs) {
         EXPECT_EQ(ZRKerrno, expected);
         EXPECT_TRUE(sim.cdbLog().empty());
     }
-    const CONC_SUS_PAIR one = Entry("BOX-C1", 5, "BOX-C1", 6);
+    const CONC_SUS_PAIR one = ClassicSuspendPair("BOX-C1", 5, "BOX-C1", 6);
     EXPECT_EQ(ZRKMultiSuspendVZ(kDisk, &one, 1, 0, nullptr, nullptr), -1);
     EXPECT_EQ(ZRKerrno, 67);
 }
@@ -691,8 +682,7 @@ TEST_F(ClassicArrays, RvzBufferList) {
     const size_t announced = zrk::Be16(engine.get() + 6);
     const size_t copied = std::min<size_t>(announced, static_cast<size_t>(length) - 8);
     EXPECT_GE(copied, 8u);  // the two counts at least
-    NewCall();
-    sim.clearLog();
+    FreshCall();
 
     unsigned char list[1200];
     std::memset(list, 0xEE, sizeof list);
@@ -730,25 +720,7 @@ TEST_F(ClassicArrays, FaultWalks) {
     };
     for (const auto &[name, call] : calls) {
         SCOPED_TRACE(name);
-        const int descriptors = OpenDescriptors();
-        unsigned char sense[ZRK_SENSE_LEN];
-        const zrktest::FaultWalk walk = WalkFaults(
-            sim,
-            [&] {
-                std::memset(sense, 0xAA, sizeof sense);
-                return call(sense);
-            },
-            [&](const FaultRun &run) {
-                ExpectDeviceReleased(descriptors);
-                if (!run.bFired) {
-                    EXPECT_EQ(run.iResult, 0) << "ZRKerrno " << run.iErrno;
-                    EXPECT_TRUE(AllZero(sense, sizeof sense));
-                } else if (run.iResult != 0) {
-                    EXPECT_EQ(run.iResult, -1);
-                    EXPECT_EQ(sense[2] & 0x0F, 3);
-                    EXPECT_EQ(sense[12], 0x11);
-                }
-            });
+        const zrktest::FaultWalk walk = WalkWithSense(sim, call, 0);
         EXPECT_TRUE(walk.bEnded);
         EXPECT_GT(walk.iFaultedRuns, 0);
     }

@@ -229,8 +229,7 @@ TEST_F(ClassicInfo, VolumeListIsTheBoxIdAndTheLuMapping) {
 TEST_F(ClassicInfo, ConstInfoIsTheLuInformationPage) {
     unsigned char info[ZRK_LUN_INFO_LEN + 16];
     std::memset(info, 0xEE, sizeof info);
-    NewCall();
-    sim.clearLog();
+    FreshCall();
     ASSERT_EQ(GetVolumeConstInfo(kHost, 0, info), 0) << ZRKerrno;
     EXPECT_EQ(zrk::Be16(info + 8), 5);
     EXPECT_EQ(info[11], 0x21);
@@ -321,16 +320,7 @@ TEST_F(ClassicInfo, EveryQueryUnderAFailingCommand) {
             NewCall();
         };
         const FaultWalk walk = WalkFaults(
-            sim, c.body,
-            [](const FaultRun &run) {
-                if (!run.bFired) {
-                    EXPECT_EQ(run.iResult, 0) << run.iErrno;
-                    return;
-                }
-                EXPECT_EQ(run.iResult, -1);
-                EXPECT_NE(run.iErrno, 0);
-            },
-            options);
+            sim, c.body, [](const FaultRun &run) { FailedOnItsFault(run); }, options);
         EXPECT_TRUE(walk.bEnded);
         EXPECT_GT(walk.iFaultedRuns, 1);
     }

@@ -26,10 +26,7 @@ constexpr char kPagedIdLists[] =
     "support=\"0000 0000 0400 0001 0000 0000 0000 0001 0000 0000 004b 0001 0000 0000 00ff 0001\"";
 
 std::string Arrays(const std::string &clause) {
-    return "array A1 boxid=\"BOX-A1\" " + clause + "\narray A2 boxid=\"BOX-A2\" " + clause +
-           "\nvolume A1 5 2097152\nvolume A1 6 2097152\nvolume A1 7 2097152\n"
-           "volume A1 10 2097152\nvolume A1 11 2097152\nvolume A1 12 2097152\n"
-           "volume A1 13 2097152\nvolume A2 9 2097152\ndisk /dev/sdb 8:16 A1 5\n";
+    return TwoArrays(clause, {"5", "6", "7", "10", "11", "12", "13"}, {"9"}, false);
 }
 
 // Sessions of every family on A1, with fields away from their defaults.
@@ -39,31 +36,6 @@ constexpr char kSessions[] =
     "session 4 vz A1 6 A1 7 status=suspend phase=tracking copied=99\n"
     "session 8 quickkzp A1 10 A1 11 copied=5\n"
     "session 9 kzp A1 12 A1 13 srcext=0x10 size=0x20 dstext=0x30 copied=0x21\n";
-
-// A classic request of a pair of volumes on A1 (the destination on dstBox).
-COPY_REQ Request(const char *dstBox, uint16_t srcOlu, uint32_t dstOlu, uint32_t srcExt = 0,
-                 uint32_t size = 0, uint32_t dstExt = 0, uint8_t volumeRole = 1) {
-    zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, BoxId(dstBox).data(), ZRK_BOXID_LEN);
-    r.uhSrcOlu = srcOlu;
-    r.uhDstOlu = static_cast<uint16_t>(dstOlu);
-    r.uiDstOluFull = dstOlu;
-    r.uiWholeVolumeFlag = size == 0 ? 1 : 0;
-    r.uiSrcExtent = srcExt;
-    r.uiSrcSize = size;
-    r.uiDstExtent = dstExt;
-    r.ucRemoteFlag = std::string(dstBox) != "BOX-A1" ? 1 : 0;
-    r.ucVolumeRole = volumeRole;
-    return zrk::EncodeCopyReq(r);
-}
-// The identifier form: the identifier in bytes 80-81.
-COPY_REQ ById(uint16_t id) {
-    zrk::CopyReq r{};
-    r.uhSrcOlu = id;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReq(r);
-}
 
 // What a source carries of the page 0x44 record: a mask per byte.
 // kLocalKzp: the local KZP page 0x04, which names no arrays.
@@ -135,10 +107,10 @@ struct ProfileCase {
 TEST_F(ClassicQueryDetail, OneSessionReadsAlikeThroughEverySource) {
     // clang-format off
     const SessionCase sessions[] = {
-        {"remote VZ", 3, true,  Request("BOX-A2", 5, 9, 0x100, 0x200, 0x300)},
-        {"local VZ",  4, true,  Request("BOX-A1", 6, 7)},
-        {"QuickKZP",  8, false, Request("BOX-A1", 10, 11)},
-        {"KZP",       9, false, Request("BOX-A1", 12, 13, 0x10, 0x20, 0x30)},
+        {"remote VZ", 3, true,  ClassicRequest("BOX-A2", 5, 9, 0x100, 0x200, 0x300)},
+        {"local VZ",  4, true,  ClassicRequest("BOX-A1", 6, 7)},
+        {"QuickKZP",  8, false, ClassicRequest("BOX-A1", 10, 11)},
+        {"KZP",       9, false, ClassicRequest("BOX-A1", 12, 13, 0x10, 0x20, 0x30)},
     };
     const ProfileCase profiles[] = {
         // what                           clause            by pair VZ     by pair KZP    by id VZ       by id KZP
@@ -158,7 +130,7 @@ TEST_F(ClassicQueryDetail, OneSessionReadsAlikeThroughEverySource) {
                 const Source source = byId ? (s.vz ? p.byIdVz : p.byIdKzp)
                                            : (s.vz ? p.byPairVz : p.byPairKzp);
                 TVC_DETAIL_INFO out;
-                ASSERT_EQ(Query(byId ? ZRK_OPT_SESSION_ID : 0, byId ? ById(s.id) : s.request, &out), 0)
+                ASSERT_EQ(Query(byId ? ZRK_OPT_SESSION_ID : 0, byId ? ClassicById(s.id) : s.request, &out), 0)
                     << ZRKerrno;
                 const Mask mask = MaskOf(source);
                 TVC_DETAIL_INFO expected;
@@ -185,12 +157,12 @@ TEST_F(ClassicQueryDetail, NoSuchSession) {
         COPY_REQ request;
     };
     const Case cases[] = {
-        {"unknown identifier",        ZRK_OPT_SESSION_ID, ById(77)},
-        {"ended session",             ZRK_OPT_SESSION_ID, ById(5)},
-        {"no session of the pair",    0, Request("BOX-A1", 5, 6)},
-        {"another extent",            0, Request("BOX-A1", 12, 13, 0x10, 0x20, 0x31)},
-        {"whole volume, not extent",  0, Request("BOX-A1", 12, 13)},
-        {"remote pair, local request",0, Request("BOX-A1", 5, 9, 0x100, 0x200, 0x300)},
+        {"unknown identifier",        ZRK_OPT_SESSION_ID, ClassicById(77)},
+        {"ended session",             ZRK_OPT_SESSION_ID, ClassicById(5)},
+        {"no session of the pair",    0, ClassicRequest("BOX-A1", 5, 6)},
+        {"another extent",            0, ClassicRequest("BOX-A1", 12, 13, 0x10, 0x20, 0x31)},
+        {"whole volume, not extent",  0, ClassicRequest("BOX-A1", 12, 13)},
+        {"remote pair, local request",0, ClassicRequest("BOX-A1", 5, 9, 0x100, 0x200, 0x300)},
     };
     // clang-format on
     for (const ProfileCase &p : profiles) {
@@ -207,9 +179,11 @@ TEST_F(ClassicQueryDetail, NoSuchSession) {
 TEST_F(ClassicQueryDetail, ADetailListEntryNeedsVolumeRoleOne) {
     Reload(Arrays("profile=paged") + kSessions);
     TVC_DETAIL_INFO out;
-    ASSERT_EQ(Query(0, Request("BOX-A1", 6, 7), &out), 0) << ZRKerrno;
+    ASSERT_EQ(Query(0, ClassicRequest("BOX-A1", 6, 7), &out), 0) << ZRKerrno;
     EXPECT_EQ(zrk::Be16(reinterpret_cast<const unsigned char *>(&out)), 4);
-    EXPECT_EQ(Query(0, Request("BOX-A1", 6, 7, 0, 0, 0, 2), &out), -1);
+    zrk::CopyReq roleTwo = ClassicFields({.uiSrcOlu = 6, .uiDstOlu = 7});
+    roleTwo.ucVolumeRole = 2;
+    EXPECT_EQ(Query(0, zrk::EncodeCopyReq(roleTwo), &out), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_NO_SESSION);
 }
 
@@ -229,12 +203,12 @@ TEST_F(ClassicQueryDetail, IdentifierListsInOrderAndTheLogLines) {
     };
     // clang-format off
     const Case cases[] = {
-        {"KZP in the first list",   kPagedIdLists,    0, Request("BOX-A1", 10, 11), 0, "15 15 44", "TVC Detail Information"},
-        {"VZ in the second list",   kPagedIdLists,    0, Request("BOX-A1", 6, 7),   0, "15 15 19 19 44", "QueryDetail OK end [/dev/sdb]"},
-        {"through the detail list", "profile=paged",  0, Request("BOX-A1", 6, 7),   0, "43",    " tpTvcDetail(TVC_DETAIL_INFO) ["},
-        {"no session",              kPagedIdLists,    0, Request("BOX-A1", 5, 6),   0, "15 15 19 19", "QueryDetail Err end [/dev/sdb]"},
-        {"VZ page refused",         "profile=idlist", ZRK_OPT_SESSION_ID, ById(4), 0x1A, "1a", "QueryDetai Err end [/dev/sdb]"},
-        {"KZP page refused",        "profile=idlist", ZRK_OPT_SESSION_ID, ById(8), 0x04, "1a 04", "QueryDetai Err end [/dev/sdb]"},
+        {"KZP in the first list",   kPagedIdLists,    0, ClassicRequest("BOX-A1", 10, 11), 0, "15 15 44", "TVC Detail Information"},
+        {"VZ in the second list",   kPagedIdLists,    0, ClassicRequest("BOX-A1", 6, 7),   0, "15 15 19 19 44", "QueryDetail OK end [/dev/sdb]"},
+        {"through the detail list", "profile=paged",  0, ClassicRequest("BOX-A1", 6, 7),   0, "43",    " tpTvcDetail(TVC_DETAIL_INFO) ["},
+        {"no session",              kPagedIdLists,    0, ClassicRequest("BOX-A1", 5, 6),   0, "15 15 19 19", "QueryDetail Err end [/dev/sdb]"},
+        {"VZ page refused",         "profile=idlist", ZRK_OPT_SESSION_ID, ClassicById(4), 0x1A, "1a", "QueryDetai Err end [/dev/sdb]"},
+        {"KZP page refused",        "profile=idlist", ZRK_OPT_SESSION_ID, ClassicById(8), 0x04, "1a 04", "QueryDetai Err end [/dev/sdb]"},
     };
     // clang-format on
     for (const Case &c : cases) {

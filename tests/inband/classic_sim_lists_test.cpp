@@ -40,23 +40,11 @@ std::string Arrays(const std::string &clause) {
 const char kSnapSupport[] =
     "support=\"0000 0000 0500 00a1 0000 0000 0000 00a1 0000 0000 004b 00a1 0000 0000 00ff 00a1\"";
 
-// A classic request from A1 (OLU src) to dstBox (OLU dst).
+// A classic request from A1 (OLU src) to dstBox (OLU dst), copy interval 255.
 COPY_REQ Request(const char *dstBox, uint16_t src, uint32_t dst, uint32_t srcExt = 0, uint32_t size = 0,
                  uint32_t dstExt = 0) {
-    zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, BoxId(dstBox).data(), ZRK_BOXID_LEN);
-    r.uhSrcOlu = src;
-    r.uhDstOlu = static_cast<uint16_t>(dst);
-    r.uiDstOluFull = dst;
-    r.uiWholeVolumeFlag = size == 0 ? 1 : 0;
-    r.uiSrcExtent = srcExt;
-    r.uiSrcSize = size;
-    r.uiDstExtent = dstExt;
-    r.uhCopyInterval = 255;
-    r.ucRemoteFlag = std::string(dstBox) != "BOX-A1" ? 1 : 0;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReq(r);
+    return ClassicRequest({.sDst = dstBox, .uiSrcOlu = src, .uiDstOlu = dst, .ullSrcExt = srcExt, .ullSize = size,
+                           .ullDstExt = dstExt, .uiInterval = 255});
 }
 
 const std::string kA1 = BoxId("BOX-A1");
@@ -98,9 +86,6 @@ protected:
         const unsigned char sid[2] = {static_cast<unsigned char>(id >> 8), static_cast<unsigned char>(id)};
         EXPECT_EQ(GetSessionDetailInfo(host, sid, page, kRemoteSupport, 1, &d), 0) << ZRKerrno;
         return d;
-    }
-    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        return SessionField(sim, array, id, key);
     }
     std::string State(const std::string &array, unsigned id) const {
         return Field(array, id, "status") + "/" + Field(array, id, "phase");

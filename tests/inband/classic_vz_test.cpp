@@ -32,12 +32,9 @@ constexpr char kIdListConc[] =
     "support=\"0000 0000 0000 0001 0000 0000 0000 0001 0000 0000 0041 0001 0000 0000 004f 0001\"";
 
 std::string Arrays(const std::string &clause) {
-    std::string s = "array A1 boxid=\"BOX-A1\" " + clause + "\narray A2 boxid=\"BOX-A2\" " + clause + "\n";
-    for (int olu : {5, 6, 7, 8, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33})
-        s += "volume A1 " + std::to_string(olu) + " 2097152\n";
-    for (int olu : {9, 40, 41, 42})
-        s += "volume A2 " + std::to_string(olu) + " 2097152\n";
-    return s + "disk /dev/sdb 8:16 A1 5\ndisk /dev/sdc 8:32 A2 9\n";
+    return TwoArrays(clause, {"5", "6", "7", "8", "20", "21", "22", "23", "24", "25", "26", "27", "28", "29", "30",
+                              "31", "32", "33"},
+                     {"9", "40", "41", "42"});
 }
 
 struct Profile {
@@ -54,30 +51,11 @@ const Profile kProfiles[] = {kDetail, kIdList, kQm};
 // A classic request; the QM family takes copy interval 255 only.
 COPY_REQ Request(const Profile &p, const char *src, uint16_t srcOlu, const char *dst, uint32_t dstOlu,
                  uint32_t srcExt = 0, uint32_t size = 0, uint32_t dstExt = 0) {
-    zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, BoxId(src).data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, BoxId(dst).data(), ZRK_BOXID_LEN);
-    r.uhSrcOlu = srcOlu;
-    r.uhDstOlu = static_cast<uint16_t>(dstOlu);
-    r.uiDstOluFull = dstOlu;
-    r.uiWholeVolumeFlag = size == 0 ? 1 : 0;
-    r.uiSrcExtent = srcExt;
-    r.uiSrcSize = size;
-    r.uiDstExtent = dstExt;
-    r.uhCopyInterval = p.bQm ? 255 : 3;
-    r.ucRemoteFlag = std::string(src) != dst ? 1 : 0;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReq(r);
+    return ClassicRequest({.sSrc = src, .sDst = dst, .uiSrcOlu = srcOlu, .uiDstOlu = dstOlu, .ullSrcExt = srcExt,
+                           .ullSize = size, .ullDstExt = dstExt, .uiInterval = p.bQm ? 255u : 3u});
 }
 COPY_REQ Local(const Profile &p) { return Request(p, "BOX-A1", 5, "BOX-A1", 6); }
 COPY_REQ Remote(const Profile &p) { return Request(p, "BOX-A1", 7, "BOX-A2", 9); }
-// The identifier form: the identifier in bytes 80-81.
-COPY_REQ ById(uint16_t id) {
-    zrk::CopyReq r{};
-    r.uhSrcOlu = id;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReq(r);
-}
 
 // The code the transport gives a fixed-format sense (the catalogue renames none).
 int SenseErrno(int key, int asc, int ascq) {
@@ -100,28 +78,8 @@ protected:
         ZRKsessionid = -7;
     }
 
-    // The copy commands sent, one word each: "in19" a TRAVO IN of page 0x19,
-    // "reserve" the reserve of an identifier, "out08" a TRAVO OUT of list
-    // 0x08 (both families).
-    std::string Trail() const {
-        std::string words;
-        for (const zrksim::CdbRecord &r : sim.cdbLog()) {
-            const int op = r.cdb[0];
-            char word[16];
-            if (op == ZRK_OP_TRAVO_IN || op == ZRK_OP_TRAVO_IN_QM) {
-                if (r.cdb[2] == ZRK_PAGE_RESERVE_ID && (r.cdb[1] & 0x07) != 1)
-                    std::snprintf(word, sizeof word, "reserve");
-                else
-                    std::snprintf(word, sizeof word, "in%02x", r.cdb[2]);
-            } else if ((op == ZRK_OP_TRAVO_OUT || op == ZRK_OP_TRAVO_OUT_QM) && !r.dataOut.empty()) {
-                std::snprintf(word, sizeof word, "out%02x", r.dataOut[0]);
-            } else {
-                continue;
-            }
-            words += (words.empty() ? "" : " ") + std::string(word);
-        }
-        return words;
-    }
+    // The copy commands sent, both families' (the copy-support read "in00").
+    std::string Trail() const { return CopyTrail(sim, {.bQm = true, .bSupportRead = true}); }
     // The lists sent, in order.
     std::vector<Bytes> Lists() const {
         std::vector<Bytes> lists;
@@ -129,13 +87,6 @@ protected:
             if ((r.cdb[0] == ZRK_OP_TRAVO_OUT || r.cdb[0] == ZRK_OP_TRAVO_OUT_QM) && !r.dataOut.empty())
                 lists.push_back(r.dataOut);
         return lists;
-    }
-    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        return SessionField(sim, array, id, key);
-    }
-    void Call() {
-        NewCall();
-        sim.clearLog();
     }
 };
 
@@ -344,7 +295,7 @@ TEST_F(ClassicVz, LogLines) {
     setenv("WXAPI_LOG_FLAG", "1F", 1);
     Load(kDetail, {"1 vz A1 5 A1 6 status=suspend", "2 vz A1 7 A2 9 status=suspend"});
     const size_t before = root.logText().size();
-    COPY_REQ local = ById(1);
+    COPY_REQ local = ClassicById(1);
     EXPECT_EQ(ChangeVz(kSrcHost, ZRK_OPT_SESSION_ID, &local), -1);
     sim.injectSenseOnList(ZRK_TVC_CHANGE, 1, 5, 0x26, 0x00);
     COPY_REQ remote = Remote(kDetail);
@@ -399,7 +350,7 @@ TEST_F(ClassicVz, StopSuspendResumeByPairAndByIdentifier) {
             for (const bool byId : {false, true}) {
                 SCOPED_TRACE(testing::Message() << p.pName << ", " << c.what << (byId ? ", by identifier" : ""));
                 Load(p, sessions);
-                COPY_REQ request = byId ? ById(static_cast<uint16_t>(c.id)) : pairs[c.id - 1];
+                COPY_REQ request = byId ? ClassicById(static_cast<uint16_t>(c.id)) : pairs[c.id - 1];
                 if (!byId && p.bQm) request.CopyInterval[1] = 0xFF;
                 const unsigned int option = c.option | (byId ? ZRK_OPT_SESSION_ID : 0);
                 ASSERT_EQ(c.op(kSrcHost, option, &request), 0) << ZRKerrno;
@@ -441,10 +392,10 @@ TEST_F(ClassicVz, RefusalsSendNoList) {
     // clang-format off
     const Case cases[] = {
         {"suspend of a suspended session",      &kDetail, SuspendVz, 0, Request(kDetail, "BOX-A1", 20, "BOX-A1", 21), ZRK_ERR_SEQUENCE, "in00 in00 in43"},
-        {"resume of an active session",         &kIdList, ResumeVz,  ZRK_OPT_SESSION_ID, ById(1), ZRK_ERR_SEQUENCE, "in00 in1a"},
-        {"forced suspend of a local session",   &kDetail, SuspendVz, ZRK_OPT_SESSION_ID | ZRK_OPT_FORCE, ById(1), ZRK_ERR_OPTION, "in00 in1a"},
-        {"remain-mode resume, local session",   &kIdList, ResumeVz,  ZRK_OPT_SESSION_ID | ZRK_OPT_REMAIN, ById(3), ZRK_ERR_OPTION, "in00 in1a"},
-        {"no session of that identifier",       &kQm,     StopVz,    ZRK_OPT_SESSION_ID, ById(9), ZRK_ERR_NO_SESSION, "in00 in02 in1a"},
+        {"resume of an active session",         &kIdList, ResumeVz,  ZRK_OPT_SESSION_ID, ClassicById(1), ZRK_ERR_SEQUENCE, "in00 in1a"},
+        {"forced suspend of a local session",   &kDetail, SuspendVz, ZRK_OPT_SESSION_ID | ZRK_OPT_FORCE, ClassicById(1), ZRK_ERR_OPTION, "in00 in1a"},
+        {"remain-mode resume, local session",   &kIdList, ResumeVz,  ZRK_OPT_SESSION_ID | ZRK_OPT_REMAIN, ClassicById(3), ZRK_ERR_OPTION, "in00 in1a"},
+        {"no session of that identifier",       &kQm,     StopVz,    ZRK_OPT_SESSION_ID, ClassicById(9), ZRK_ERR_NO_SESSION, "in00 in02 in1a"},
         {"no session of that pair",             &kIdList, StopVz,    0, Request(kIdList, "BOX-A1", 8, "BOX-A1", 6), ZRK_ERR_NO_SESSION, "in00 in19 in19"},
         {"QM: copy interval not 255",           &kQm,     StopVz,    0, qmInterval, ZRK_ERR_INTERVAL, ""},
         {"QM start: an option outside its mask",&kQm,     StartVz,   ZRK_OPT_SYNC, Local(kQm), ZRK_ERR_OPTION, ""},
@@ -492,7 +443,7 @@ TEST_F(ClassicVz, ChangeSendsTheModeOrReversalPage) {
             if (!p->bDetailList && (c.option & (ZRK_OPT_STACK | ZRK_OPT_REVERSE)) != 0) continue;
             SCOPED_TRACE(testing::Message() << p->pName << ", " << c.what);
             Load(*p, sessions);
-            COPY_REQ request = c.byId ? ById(static_cast<uint16_t>(c.id))
+            COPY_REQ request = c.byId ? ClassicById(static_cast<uint16_t>(c.id))
                                       : (c.id == 1 ? Local(*p) : Remote(*p));
             ASSERT_EQ(ChangeVz(kSrcHost, c.option, &request), 0) << ZRKerrno;
             EXPECT_EQ(Trail(), Head(*p) + " " + (c.byId ? "in1a" : Search(*p)) + " out46");
@@ -515,7 +466,7 @@ TEST_F(ClassicVz, ChangeRefusals) {
     // clang-format off
     const Case cases[] = {
         {"local session without reversal",        &kDetail, ZRK_OPT_SYNC, Local(kDetail), ZRK_ERR_OPTION, "in00"},
-        {"local by identifier without reversal",  &kIdList, ZRK_OPT_SESSION_ID, ById(1), ZRK_ERR_OPTION, "in00 in1a"},
+        {"local by identifier without reversal",  &kIdList, ZRK_OPT_SESSION_ID, ClassicById(1), ZRK_ERR_OPTION, "in00 in1a"},
         {"local reversal not offered",            &kIdList, ZRK_OPT_REVERSE, Local(kIdList), ZRK_ERR_NOT_SUPPORT, "in00"},
         {"stack mode not offered",                &kIdList, ZRK_OPT_STACK, Remote(kIdList), ZRK_ERR_NOT_SUPPORT, "in00"},
         {"the QM family changes nothing",         &kQm,     ZRK_OPT_REVERSE, Local(kQm), ZRK_ERR_NOT_SUPPORT, "in00 in02"},
@@ -575,7 +526,7 @@ TEST_F(ClassicVz, RefusedRemoteChangeIsDiagnosed) {
                             c.corrupt.substr(space + 1), 1, 1);
             }
             const bool dstSide = std::string(c.host) == kDstHost;
-            COPY_REQ request = ById(dstSide ? 1 : 2); // the partner identifier on A2
+            COPY_REQ request = ClassicById(dstSide ? 1 : 2); // the partner identifier on A2
             EXPECT_EQ(ChangeVz(c.host, ZRK_OPT_SESSION_ID | ZRK_OPT_SYNC, &request), -1);
             EXPECT_EQ(ZRKerrno, c.code != 0 ? c.code : SenseErrno(c.key, c.asc, c.ascq));
             const Stored s = ReadStore();
@@ -598,8 +549,8 @@ TEST_F(ClassicVz, QueriesReadTheSession) {
         SCOPED_TRACE(p.pName);
         Load(p, sessions);
         for (const bool byId : {false, true}) {
-            Call();
-            COPY_REQ request = byId ? ById(2) : Remote(p);
+            FreshCall();
+            COPY_REQ request = byId ? ClassicById(2) : Remote(p);
             unsigned int result[3] = {9, 9, 9};
             ASSERT_EQ(QueryVz(kSrcHost, byId ? ZRK_OPT_SESSION_ID : 0, &request, result), 0) << ZRKerrno;
             EXPECT_EQ(result[0], 4u);
@@ -608,12 +559,12 @@ TEST_F(ClassicVz, QueriesReadTheSession) {
             EXPECT_EQ(Trail(), Head(p) + " " + (byId ? "in1a" : Search(p)));
         }
 
-        Call();
+        FreshCall();
         COPY_REQ request = Remote(p);
         RVZ_DETAIL_INFO byPair{};
         ASSERT_EQ(QueryVzDetail(kSrcHost, 0, &request, &byPair), 0) << ZRKerrno;
         EXPECT_EQ(Trail(), Head(p) + " " + Search(p));
-        Call();
+        FreshCall();
         RVZ_DETAIL_INFO byId{};
         ASSERT_EQ(QueryVzSession(kSrcHost, 0, 2, 1, &byId), 0) << ZRKerrno;
         EXPECT_EQ(Trail(), Head(p) + " in1a");
@@ -639,7 +590,7 @@ TEST_F(ClassicVz, QueriesReadTheSession) {
                                     {-1, 1, ZRK_ERR_SESSION_ID, ""}};
         for (const Refusal &r : refusals) {
             SCOPED_TRACE(r.id);
-            Call();
+            FreshCall();
             RVZ_DETAIL_INFO d{};
             EXPECT_EQ(QueryVzSession(kSrcHost, 0, r.id, r.role, &d), -1);
             EXPECT_EQ(ZRKerrno, r.code);
@@ -683,22 +634,14 @@ TEST_F(ClassicVz, ListOfAnOverstatedLengthIsCut) {
 
 // ---- concurrent suspend ----------------------------------------------------------------------
 
-CONC_SUS_PAIR Pair(const char *src, uint32_t srcOlu, const char *dst, uint32_t dstOlu) {
-    CONC_SUS_PAIR p{};
-    std::memcpy(p.SrcBoxID, BoxId(src).data(), ZRK_BOXID_LEN);
-    std::memcpy(p.DstBoxID, BoxId(dst).data(), ZRK_BOXID_LEN);
-    p.SrcOlu = srcOlu;
-    p.DstOlu = dstOlu;
-    return p;
-}
-
 const std::vector<std::string> kConcSessions = {
     "1 vz A1 20 A1 21", "2 vz A1 22 A1 23", "3 vz A1 24 A1 25", "4 vz A1 26 A1 27",
     "5 vz A1 28 A1 29", "6 vz A1 30 A2 40", "7 vz A1 31 A2 41", "8 vz A1 32 A1 33 phase=copying"};
 std::vector<CONC_SUS_PAIR> LocalPairs(int n) {
     std::vector<CONC_SUS_PAIR> pairs;
     for (int i = 0; i < n; ++i)
-        pairs.push_back(Pair("BOX-A1", 20 + 2 * static_cast<uint32_t>(i), "BOX-A1", 21 + 2 * static_cast<uint32_t>(i)));
+        pairs.push_back(ClassicSuspendPair("BOX-A1", 20 + 2 * static_cast<uint32_t>(i), "BOX-A1",
+                                           21 + 2 * static_cast<uint32_t>(i)));
     return pairs;
 }
 
@@ -749,7 +692,8 @@ TEST_F(ClassicVz, ConcurrentSuspendOfRemotePairs) {
                                                 << (refused ? ", the partner refuses" : ""));
                 Load(p.sClause, kConcSessions);
                 if (refused) sim.injectSenseOnList(ZRK_PAGE_CONC_SUSPEND, 1, 5, 0x26, 0x00);
-                const CONC_SUS_PAIR pairs[] = {Pair("BOX-A1", 31, "BOX-A2", 41), Pair("BOX-A1", 30, "BOX-A2", 40)};
+                const CONC_SUS_PAIR pairs[] = {ClassicSuspendPair("BOX-A1", 31, "BOX-A2", 41),
+                                               ClassicSuspendPair("BOX-A1", 30, "BOX-A2", 40)};
                 unsigned char result[8];
                 EXPECT_EQ(MultiSuspendVz(side.host, 0, 2, pairs, result), refused ? -1 : 0) << ZRKerrno;
                 EXPECT_EQ(ZRKerrno, refused ? ZRK_ERR_PARTNER : 0);
@@ -780,14 +724,14 @@ TEST_F(ClassicVz, ConcurrentSuspendRefusals) {
     std::memcpy(mixed[1].SrcBoxID, BoxId("BOX-A2").data(), ZRK_BOXID_LEN);
     std::vector<CONC_SUS_PAIR> unknown = LocalPairs(2);
     unknown[1].DstExtent = 8;
-    std::vector<CONC_SUS_PAIR> notOwn = {Pair("BOX-A2", 9, "BOX-A2", 42)};
+    std::vector<CONC_SUS_PAIR> notOwn = {ClassicSuspendPair("BOX-A2", 9, "BOX-A2", 42)};
     // clang-format off
     const Case cases[] = {
         {"a pair given twice",              twice,   0, ZRK_ERR_CONC_SUSPEND, "in09 in40 in00 in43", "in09 in40 in19 in19 in1a in1a"},
         {"pairs of two arrays",             mixed,   0, ZRK_ERR_CONC_SUSPEND, "in09 in40", "in09 in40"},
         {"a pair without session",          unknown, 0, ZRK_ERR_CONC_SUSPEND, "in09 in40 in00 in43", "in09 in40 in19 in19 in1a in1a"},
         {"pairs of another array",          notOwn,  0, ZRK_ERR_CONC_SUSPEND, "in09 in40", "in09 in40"},
-        {"a session still copying",         {Pair("BOX-A1", 32, "BOX-A1", 33)}, 0, ZRK_ERR_SEQUENCE, "in09 in40 in00 in43", "in09 in40 in19 in19 in1a"},
+        {"a session still copying",         {ClassicSuspendPair("BOX-A1", 32, "BOX-A1", 33)}, 0, ZRK_ERR_SEQUENCE, "in09 in40 in00 in43", "in09 in40 in19 in19 in1a"},
         {"untransferred data, local pairs", LocalPairs(1), ZRK_OPT_UNTRANSFERRED, ZRK_ERR_OPTION, "", ""},
         {"no pairs",                        {},      0, ZRK_ERR_CONC_SUSPEND, "", ""},
         {"more pairs than one command takes", LocalPairs(3), 0, ZRK_ERR_PER_COMMAND, "in09 in40", "in09 in40"},
@@ -929,7 +873,7 @@ TEST_F(ClassicVz, RvzBufferSetting) {
         EXPECT_EQ(zrksim::toHex(Lists()[0]),
                   GoldenHex(128, {{0, "47"}, {6, "0078 0003"}, {16, "0002 0004 00000009"}, {24, BoxIdHex("BOX-A2")}}));
         // The array now lists the buffer.
-        Call();
+        FreshCall();
         unsigned char *reply = nullptr;
         int length = 0;
         ASSERT_EQ(GetRVZBuffInfo(kSrcHost, &reply, &length), 0) << ZRKerrno;

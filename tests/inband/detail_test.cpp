@@ -167,27 +167,15 @@ constexpr char kDisk[] = "/dev/sdb";    // A1:5
 constexpr char kRemoteDisk[] = "/dev/sdc"; // A2:9
 
 std::string Arrays(const char *profile) {
-    return std::string("array A1 boxid=\"BOX-A1\" profile=") + profile +
-           "\narray A2 boxid=\"BOX-A2\" profile=" + profile +
-           "\nvolume A1 5 2097152\nvolume A1 6 2097152\nvolume A1 7 2097152\n"
-           "volume A2 9 2097152\ndisk /dev/sdb 8:16 A1 5\ndisk /dev/sdc 8:32 A2 9\n";
+    return TwoArrays(std::string("profile=") + profile, {"5", "6", "7"}, {"9"});
 }
 
 // A classic request of a pair of volumes.
 COPY_REQ Request(const char *dstBox, uint32_t dstOlu, uint32_t srcExt = 0, uint32_t size = 0,
                  uint32_t dstExt = 0) {
-    zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, BoxId(dstBox).data(), ZRK_BOXID_LEN);
-    r.uhSrcOlu = 5;
-    r.uhDstOlu = static_cast<uint16_t>(dstOlu);
-    r.uiDstOluFull = dstOlu;
-    r.uiWholeVolumeFlag = size == 0 ? 1 : 0;
-    r.uiSrcExtent = srcExt;
-    r.uiSrcSize = size;
-    r.uiDstExtent = dstExt;
+    zrk::CopyReq r = ClassicFields(
+        {.sDst = dstBox, .uiDstOlu = dstOlu, .ullSrcExt = srcExt, .ullSize = size, .ullDstExt = dstExt});
     r.ucRemoteFlag = std::string(dstBox) != "BOX-A1" && dstOlu != 0xFFFFFFFF ? 1 : 0;
-    r.ucVolumeRole = 1;
     return zrk::EncodeCopyReq(r);
 }
 

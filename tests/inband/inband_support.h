@@ -13,6 +13,7 @@
 #include "zrkengine.h"
 #include "zrkhost.h"
 #include "zrklvmain.h"
+#include "zrktvc.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -99,6 +100,47 @@ inline std::function<void(const FaultRun &)> ReleasedAndReported(int success,
                 << "ZRKerrno " << run.iErrno;
         }
     };
+}
+
+// The check of a run of a walk over a call that needs every command: the run
+// without a fault returns 0, a run whose fault fired returns -1 and a
+// ZRKerrno. Tells whether the fault fired.
+inline bool FailedOnItsFault(const FaultRun &run) {
+    if (!run.bFired) {
+        EXPECT_EQ(run.iResult, 0) << run.iErrno;
+        return false;
+    }
+    EXPECT_EQ(run.iResult, -1);
+    EXPECT_NE(run.iErrno, 0);
+    return true;
+}
+
+// Runs call with each of its commands failing in turn (MEDIUM ERROR),
+// until a run sends all of them unharmed. After every run the device is
+// released and no descriptor is left; the run without a fault returns
+// `success` and leaves the sense area clear; a failed run returns -1 and
+// hands the caller the injected sense.
+inline zrktest::FaultWalk WalkWithSense(const zrksim::Simulator &sim,
+                                        const std::function<int(unsigned char *sense)> &call, int success) {
+    const int descriptors = OpenDescriptors();
+    unsigned char sense[ZRK_SENSE_LEN];
+    return WalkFaults(
+        sim,
+        [&] {
+            std::memset(sense, 0xAA, sizeof sense);
+            return call(sense);
+        },
+        [&](const FaultRun &run) {
+            ExpectDeviceReleased(descriptors);
+            if (!run.bFired) {
+                EXPECT_EQ(run.iResult, success) << "a run without a fault; ZRKerrno " << run.iErrno;
+                EXPECT_TRUE(AllZero(sense, sizeof sense));
+            } else if (run.iResult != success) {
+                EXPECT_EQ(run.iResult, -1);
+                EXPECT_EQ(sense[2] & 0x0F, 3);
+                EXPECT_EQ(sense[12], 0x11);
+            }
+        });
 }
 
 // INQUIRY, standard data: the array answers it GOOD.
@@ -200,6 +242,43 @@ inline COPY_REQ_LV TvcRequestById(uint16_t id) {
     return zrk::EncodeCopyReqLv(r);
 }
 
+// The classic copy request of a pair, volume role 1, left as fields for a
+// test that changes one: whole volume when no size is given, remote when
+// the arrays differ; the extents and the size keep their low 32 bits.
+inline zrk::CopyReq ClassicFields(const CopyPair &p) {
+    zrk::CopyReq r{};
+    std::memcpy(r.ucaSrcBoxID, BoxId(p.sSrc).data(), ZRK_BOXID_LEN);
+    std::memcpy(r.ucaDstBoxID, BoxId(p.sDst).data(), ZRK_BOXID_LEN);
+    r.uhSrcOlu = static_cast<uint16_t>(p.uiSrcOlu);
+    r.uhDstOlu = static_cast<uint16_t>(p.uiDstOlu);
+    r.uiDstOluFull = p.uiDstOlu;
+    r.uiWholeVolumeFlag = p.ullSize == 0 ? 1 : 0;
+    r.uiSrcExtent = static_cast<uint32_t>(p.ullSrcExt);
+    r.uiSrcSize = static_cast<uint32_t>(p.ullSize);
+    r.uiDstExtent = static_cast<uint32_t>(p.ullDstExt);
+    r.uhCopyInterval = static_cast<uint16_t>(p.uiInterval);
+    r.ucRemoteFlag = p.sSrc != p.sDst ? 1 : 0;
+    r.ucVolumeRole = 1;
+    return r;
+}
+inline COPY_REQ ClassicRequest(const CopyPair &p) { return zrk::EncodeCopyReq(ClassicFields(p)); }
+// The same from A1:srcOlu to dstBox:dstOlu.
+inline COPY_REQ ClassicRequest(const char *dstBox, uint16_t srcOlu, uint32_t dstOlu, uint32_t srcExt = 0,
+                               uint32_t size = 0, uint32_t dstExt = 0) {
+    return ClassicRequest(CopyPair{.sDst = dstBox, .uiSrcOlu = srcOlu, .uiDstOlu = dstOlu, .ullSrcExt = srcExt,
+                                   .ullSize = size, .ullDstExt = dstExt});
+}
+// The identifier form: the identifier in bytes 80-81; a remote KZP session
+// is read by identifier from the remote KZP page only when the request says
+// remote.
+inline COPY_REQ ClassicById(uint16_t id, bool remote = false) {
+    zrk::CopyReq r{};
+    r.uhSrcOlu = id;
+    r.ucRemoteFlag = remote ? 1 : 0;
+    r.ucVolumeRole = 1;
+    return zrk::EncodeCopyReq(r);
+}
+
 // The entry of a pair in a concurrent suspend.
 inline CONC_SUS_PAIR_LV ConcSuspendPair(const CopyPair &p) {
     CONC_SUS_PAIR_LV e{};
@@ -216,7 +295,25 @@ inline CONC_SUS_PAIR_LV ConcSuspendPair(const CopyPair &p) {
     return e;
 }
 
+// The entry of a classic concurrent suspend: a whole-volume pair.
+inline CONC_SUS_PAIR ClassicSuspendPair(const char *src, uint32_t srcOlu, const char *dst, uint32_t dstOlu) {
+    CONC_SUS_PAIR p{};
+    std::memcpy(p.SrcBoxID, BoxId(src).data(), ZRK_BOXID_LEN);
+    std::memcpy(p.DstBoxID, BoxId(dst).data(), ZRK_BOXID_LEN);
+    p.SrcOlu = srcOlu;
+    p.DstOlu = dstOlu;
+    return p;
+}
+
 // ---- what the arrays received and hold ----------------------------------------------
+
+// A 192-byte session page as hex: `fields`, then the page code when given
+// and the parameter length 184.
+inline std::string SessionPageHex(Patches fields, const std::string &code = "") {
+    if (!code.empty()) fields.push_back({0, code});
+    fields.push_back({6, "00b8"});
+    return GoldenHex(192, fields);
+}
 
 // The CDBs of the simulator's log as hex, in order.
 inline std::vector<std::string> CdbHexes(const zrksim::Simulator &sim) {
@@ -225,12 +322,13 @@ inline std::vector<std::string> CdbHexes(const zrksim::Simulator &sim) {
     return out;
 }
 
-// Codes of the TRAVO OUT pages (main family) in the simulator's CDB log, in
-// order ("44 45").
-inline std::string SentPageCodes(const zrksim::Simulator &sim) {
+// Codes of the TRAVO OUT pages (main family, or both with `qm`) in the
+// simulator's CDB log, in order ("44 45").
+inline std::string SentPageCodes(const zrksim::Simulator &sim, bool qm = false) {
     std::string codes;
     for (const zrksim::CdbRecord &r : sim.cdbLog()) {
-        if (r.cdb[0] != ZRK_OP_TRAVO_OUT || r.dataOut.empty()) continue;
+        const bool out = r.cdb[0] == ZRK_OP_TRAVO_OUT || (qm && r.cdb[0] == ZRK_OP_TRAVO_OUT_QM);
+        if (!out || r.dataOut.empty()) continue;
         char code[4];
         std::snprintf(code, sizeof code, "%02x", r.dataOut[0]);
         codes += (codes.empty() ? "" : " ") + std::string(code);
@@ -248,6 +346,41 @@ inline std::vector<std::string> SentPagesHex(const zrksim::Simulator &sim) {
     std::vector<std::string> pages;
     for (const Bytes &page : SentPages(sim)) pages.push_back(zrksim::toHex(page));
     return pages;
+}
+
+// The copy commands of the simulator's CDB log, one word each: "in31" a
+// TRAVO IN of page 0x31, "reserve" the reserve of an identifier (page 0x00 in
+// a mode other than 1), "out44" a TRAVO OUT of page or list 0x44. Left out
+// unless asked for: the QM family's opcodes, the copy-support read (page
+// 0x00 in mode 1, "in00"), and every other command ("op" and its opcode).
+struct TrailOf {
+    bool bQm = false;
+    bool bSupportRead = false;
+    bool bOthers = false;
+};
+inline std::string CopyTrail(const zrksim::Simulator &sim, TrailOf what = {}) {
+    std::string words;
+    for (const zrksim::CdbRecord &r : sim.cdbLog()) {
+        const int op = r.cdb[0];
+        const bool in = op == ZRK_OP_TRAVO_IN || (what.bQm && op == ZRK_OP_TRAVO_IN_QM);
+        const bool out = op == ZRK_OP_TRAVO_OUT || (what.bQm && op == ZRK_OP_TRAVO_OUT_QM);
+        const bool supportRead = in && r.cdb[2] == ZRK_PAGE_RESERVE_ID && (r.cdb[1] & 0x07) == 1;
+        char word[16];
+        if (supportRead && !what.bSupportRead)
+            continue;
+        if (in && r.cdb[2] == ZRK_PAGE_RESERVE_ID && !supportRead)
+            std::snprintf(word, sizeof word, "reserve");
+        else if (in)
+            std::snprintf(word, sizeof word, "in%02x", r.cdb[2]);
+        else if (out && !r.dataOut.empty())
+            std::snprintf(word, sizeof word, "out%02x", r.dataOut[0]);
+        else if (what.bOthers)
+            std::snprintf(word, sizeof word, "op%02x", op);
+        else
+            continue;
+        words += (words.empty() ? "" : " ") + std::string(word);
+    }
+    return words;
 }
 
 // KEY=VALUE of session ID on ARRAY as the simulator lists it ("kind", and
@@ -293,6 +426,27 @@ partition /dev/sdd1 8:49 /dev/sdd 4294967296 4096
 brdlx /dev/brdlx/c1/dsk/vol1:sdc 250:1 out="volume vol1 a b c d 4096 e 1048576"
 )";
 
+// Two arrays of one clause, A1 (BOX-A1) and A2 (BOX-A2), with volumes of
+// 2097152 blocks ("5", or "8 olustatus=1" with the volume's other words),
+// the disk of A1:5 (/dev/sdb) and, unless `a2Disk` is false, that of A2:9
+// (/dev/sdc).
+inline std::string TwoArrays(const std::string &clause, const std::vector<std::string> &a1Volumes,
+                             const std::vector<std::string> &a2Volumes, bool a2Disk = true) {
+    std::string s = "array A1 boxid=\"BOX-A1\" " + clause + "\narray A2 boxid=\"BOX-A2\" " + clause + "\n";
+    auto volumes = [&s](const char *array, const std::vector<std::string> &list) {
+        for (const std::string &v : list) {
+            const size_t space = v.find(' ');
+            s += "volume " + std::string(array) + " " + v.substr(0, space) + " 2097152" +
+                 (space == std::string::npos ? "" : v.substr(space)) + "\n";
+        }
+    };
+    volumes("A1", a1Volumes);
+    volumes("A2", a2Volumes);
+    s += "disk /dev/sdb 8:16 A1 5\n";
+    if (a2Disk) s += "disk /dev/sdc 8:32 A2 9\n";
+    return s;
+}
+
 // The error catalogue of a test: the one shipped, or one that renames no
 // sense code (so that every sense keeps the code the table gives it).
 enum class Catalogue { kShipped, kEmpty };
@@ -311,12 +465,21 @@ protected:
     }
     void TearDown() override { NewCall(); }
 
+    // A fresh call and an empty CDB log.
+    void FreshCall() {
+        NewCall();
+        sim.clearLog();
+    }
     // Another model, a fresh call and an empty CDB log.
     void Reload(const std::string &scenario, const std::vector<std::string> &sessions = {}) {
         sim.load(scenario);
         for (const std::string &s : sessions) sim.addSession(s);
-        NewCall();
-        sim.clearLog();
+        FreshCall();
+    }
+
+    // KEY=VALUE of session ID on ARRAY as the simulator lists it.
+    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
+        return SessionField(sim, array, id, key);
     }
 
     Catalogue eCatalogue;
@@ -344,10 +507,6 @@ protected:
     // TRAVO OUT pages sent since the last clearLog, by page code ("44 45").
     std::string Sent() const { return SentPageCodes(sim); }
     std::vector<Bytes> Pages() const { return SentPages(sim); }
-    std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        return SessionField(sim, array, id, key);
-    }
-
     // The query of a family's session by its identifier.
     using SessionQuery = int (*)(const char *, uint32_t, uint32_t, unsigned char *, unsigned char *);
     int QuerySession(SessionQuery fn, const char *host, uint32_t id, uint32_t option, unsigned char *detail) {

@@ -105,21 +105,25 @@ protected:
                  static_cast<uint32_t>(p.ullDstExt >> 32), static_cast<uint32_t>(p.ullDstExt),
                  p.uiInterval}};
     }
+    // Calls fn on host with the pair's words and then the rest of its
+    // arguments.
+    template <class Fn, class... Rest>
+    static int WithPair(Fn fn, const char *host, const Pair &p, Rest... rest) {
+        const Words w = Of(p);
+        return fn(host, w.src.data(), w.w[0], w.w[1], w.w[2], w.w[3], w.w[4], w.dst.data(), w.w[5],
+                  w.w[6], w.w[7], w.w[8], rest...);
+    }
     int Run(Control fn, const char *host, const Pair &p, uint32_t option) {
         Before();
         sim.clearLog();
-        const Words w = Of(p);
-        return After(fn(host, w.src.data(), w.w[0], w.w[1], w.w[2], w.w[3], w.w[4], w.dst.data(),
-                        w.w[5], w.w[6], w.w[7], w.w[8], option, sense));
+        return After(WithPair(fn, host, p, option, sense));
     }
     int Detail(DetailQuery fn, const char *host, const Pair &p, uint32_t option,
                unsigned char *detail) {
         Before();
         sim.clearLog();
         std::memset(detail, 0xEE, kDetailLen);
-        const Words w = Of(p);
-        return After(fn(host, w.src.data(), w.w[0], w.w[1], w.w[2], w.w[3], w.w[4], w.dst.data(),
-                        w.w[5], w.w[6], w.w[7], w.w[8], option, detail, sense));
+        return After(WithPair(fn, host, p, option, detail, sense));
     }
     int Session(SessionQuery fn, const char *host, uint32_t id, unsigned char *detail) {
         sim.clearLog();
@@ -131,10 +135,7 @@ protected:
         Before();
         sim.clearLog();
         std::memset(detail, 0xEE, kDetailLen);
-        const Words w = Of(p);
-        return After(ZRKLVQueryDetail(host, w.src.data(), w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
-                                      w.dst.data(), w.w[5], w.w[6], w.w[7], w.w[8], option,
-                                      length, detail, sense));
+        return After(WithPair(ZRKLVQueryDetail, host, p, option, length, detail, sense));
     }
     struct State {
         int rc;
@@ -143,21 +144,15 @@ protected:
     State QueryVz(const char *host, const Pair &p, uint32_t option = 0) {
         Before();
         sim.clearLog();
-        const Words w = Of(p);
         State s{0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
-        s.rc = After(ZRKLVQueryVZ(host, w.src.data(), w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
-                                  w.dst.data(), w.w[5], w.w[6], w.w[7], w.w[8], option, &s.status,
-                                  &s.phase, &s.high, &s.low, sense));
+        s.rc = After(WithPair(ZRKLVQueryVZ, host, p, option, &s.status, &s.phase, &s.high, &s.low, sense));
         return s;
     }
     State QueryKzp(const char *host, const Pair &p, uint32_t option = 0) {
         Before();
         sim.clearLog();
-        const Words w = Of(p);
         State s{0, 0xAA, 0xAA, 0xAA, 0xAA, 0xAA};
-        s.rc = After(ZRKLVQueryKZP(host, w.src.data(), w.w[0], w.w[1], w.w[2], w.w[3], w.w[4],
-                                   w.dst.data(), w.w[5], w.w[6], w.w[7], w.w[8], option, &s.status,
-                                   &s.high, &s.low, &s.lapse, sense));
+        s.rc = After(WithPair(ZRKLVQueryKZP, host, p, option, &s.status, &s.high, &s.low, &s.lapse, sense));
         return s;
     }
     int MultiSuspend(const char *host, const std::vector<CONC_SUS_PAIR_LV> &pairs,
@@ -170,18 +165,7 @@ protected:
 
     // The copy commands the arrays received since the last call began: the
     // parameter lists sent by their first byte, both families ("08 0a").
-    std::string Lists() const {
-        std::string codes;
-        for (const zrksim::CdbRecord &r : sim.cdbLog()) {
-            if ((r.cdb[0] != ZRK_OP_TRAVO_OUT && r.cdb[0] != ZRK_OP_TRAVO_OUT_QM) ||
-                r.dataOut.empty())
-                continue;
-            char code[4];
-            std::snprintf(code, sizeof code, "%02x", r.dataOut[0]);
-            codes += (codes.empty() ? "" : " ") + std::string(code);
-        }
-        return codes;
-    }
+    std::string Lists() const { return SentPageCodes(sim, true); }
     // The reads of one TRAVO IN page, both families.
     size_t Reads(unsigned char page) const {
         size_t n = 0;

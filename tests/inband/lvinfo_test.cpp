@@ -97,30 +97,9 @@ class LvInfo : public InbandTest {
 protected:
     LvInfo() : InbandTest(kScenario) {}
 
-    // Runs call with each of its commands failing in turn (MEDIUM ERROR),
-    // until a run sends all of them unharmed. After every run the device is
-    // released and no descriptor is left; a failed run hands the caller the
-    // injected sense. Returns the number of commands of a clean run.
+    // The commands of a clean run of a walk over call (0 when it gave up).
     size_t FaultWalk(const std::function<int(unsigned char *sense)> &call, int success) {
-        const int descriptors = OpenDescriptors();
-        unsigned char sense[ZRK_SENSE_LEN];
-        const zrktest::FaultWalk walk = WalkFaults(
-            sim,
-            [&] {
-                std::memset(sense, 0xAA, sizeof sense);
-                return call(sense);
-            },
-            [&](const FaultRun &run) {
-                ExpectDeviceReleased(descriptors);
-                if (!run.bFired) {
-                    EXPECT_EQ(run.iResult, success) << "a run without a fault";
-                    EXPECT_TRUE(AllZero(sense, sizeof sense));
-                } else if (run.iResult != success) {
-                    EXPECT_EQ(run.iResult, -1);
-                    EXPECT_EQ(sense[2] & 0x0F, 3);
-                    EXPECT_EQ(sense[12], 0x11);
-                }
-            });
+        const zrktest::FaultWalk walk = WalkWithSense(sim, call, success);
         return walk.bEnded ? walk.clean.uiCommands : 0;
     }
 };

@@ -50,23 +50,6 @@ const CopyPair kVz6{.uiDstOlu = 7, .ullSrcExt = 0x200, .ullSize = 0x100, .ullDst
 const CopyPair kRvz7{.sDst = "BOX-A2", .uiDstOlu = 9};
 const CopyPair kNone{.uiDstOlu = 7, .ullSrcExt = 0x300, .ullSize = 0x100, .ullDstExt = 0x300};
 
-// The classic request of a pair.
-COPY_REQ ClassicRequest(const CopyPair &p) {
-    zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, BoxId(p.sSrc).data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, BoxId(p.sDst).data(), ZRK_BOXID_LEN);
-    r.uhSrcOlu = static_cast<uint16_t>(p.uiSrcOlu);
-    r.uhDstOlu = static_cast<uint16_t>(p.uiDstOlu);
-    r.uiDstOluFull = p.uiDstOlu;
-    r.uiWholeVolumeFlag = p.ullSize == 0 ? 1 : 0;
-    r.uiSrcExtent = static_cast<uint32_t>(p.ullSrcExt);
-    r.uiSrcSize = static_cast<uint32_t>(p.ullSize);
-    r.uiDstExtent = static_cast<uint32_t>(p.ullDstExt);
-    r.ucRemoteFlag = p.sSrc != p.sDst ? 1 : 0;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReq(r);
-}
-
 // What a search gives: its result, ZRKerrno, and the identifier found.
 struct Outcome {
     int iRc, iErrno;
@@ -206,8 +189,7 @@ TEST_F(SessionSearch, PublicQueryFindsTheSessionBeyondOneFamilysMaximum) {
     const std::vector<std::pair<CopyPair, unsigned>> sought = {{kVz6, 6}, {kKzp3, 3}, {kRvz7, 7}};
     for (const auto &[pair, id] : sought) {
         SCOPED_TRACE(id);
-        NewCall();
-        sim.clearLog();
+        FreshCall();
         const Outcome o = PublicQuery(pair);
         ASSERT_EQ(o.iRc, 0) << o.iErrno;
         EXPECT_EQ(o.uId, id);
@@ -231,8 +213,7 @@ TEST_F(SessionSearch, IdentifierListsOfBothFamiliesBeyondOneFamilysMaximum) {
     };
     for (const Family &f : families) {
         SCOPED_TRACE(f.family);
-        NewCall();
-        sim.clearLog();
+        FreshCall();
         unsigned char *list = nullptr;
         ASSERT_EQ(GetTVCSessionIdList(kDisk, f.family, &list), 0) << ZRKerrno;
         const zrk::Buffer owned(list);
@@ -264,8 +245,7 @@ TEST_F(SessionSearch, TheListGrowsAcrossPagesAndStopsAtSixteenBitIdentifiers) {
     // 200 sessions of each family: 400 in two pages; the RVZ session last.
     Load(Scenario("paged", "16,200,16,200") + "session 1 kzp A1 5 A1 6 count=200\n"
          "session 201 vz A1 5 A1 7 count=199\nsession 400 rvz A1 5 A2 9\n");
-    NewCall();
-    sim.clearLog();
+    FreshCall();
     Outcome o = TvcSearch(ZRK_ENGINE_ANY, kRvz7);
     ASSERT_EQ(o.iRc, 0) << o.iErrno;
     EXPECT_EQ(o.uId, 400u);
@@ -279,8 +259,7 @@ TEST_F(SessionSearch, TheListGrowsAcrossPagesAndStopsAtSixteenBitIdentifiers) {
 
     // An array whose pages go on claiming 256 sessions each: the 256th page
     // would make 65536, one more than 16-bit identifiers can name.
-    NewCall();
-    sim.clearLog();
+    FreshCall();
     for (int page = 0; page < 256; ++page) {
         char hex[16];
         std::snprintf(hex, sizeof hex, "0100%04x", page + 1);
@@ -302,8 +281,7 @@ TEST_F(SessionSearch, IdListSearchKeepsEveryCandidateOfBothFamilies) {
          "session 2 vz A1 5 A1 6 srcext=0x100 size=0x100 dstext=0x100\n"
          "session 3 vz A1 5 A1 6 srcext=0x200 size=0x100 dstext=0x200\n");
     for (int b : {7, 15, 23, 31}) ClearSupportBits(b, 0x80); // no detail list
-    NewCall();
-    sim.clearLog();
+    FreshCall();
     const CopyPair sought{.ullSrcExt = 0x200, .ullSize = 0x100, .ullDstExt = 0x200};
     const Outcome o = TvcSearch(ZRK_ENGINE_ANY, sought);
     ASSERT_EQ(o.iRc, 0) << o.iErrno;

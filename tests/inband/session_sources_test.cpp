@@ -27,11 +27,7 @@ constexpr size_t kTailAt = 144;
 constexpr size_t kTailLen = 8;
 
 std::string Arrays(const std::string &clause) {
-    return "clock 1700000000\n"
-           "array A1 boxid=\"BOX-A1\" " + clause + "\narray A2 boxid=\"BOX-A2\" " + clause + "\n"
-           "volume A1 5 2097152\nvolume A1 6 2097152\nvolume A1 7 2097152\nvolume A1 12 2097152\n"
-           "volume A2 9 2097152\nvolume A2 10 2097152\n"
-           "disk /dev/sdb 8:16 A1 5\ndisk /dev/sdc 8:32 A2 9\n"
+    return "clock 1700000000\n" + TwoArrays(clause, {"5", "6", "7", "12"}, {"9", "10"}) +
            // Fields away from their defaults, every value inside 32 bits.
            "session 3 rvz A1 5 A2 9 partner=40 srcext=0x100 size=0x200000 dstext=0x300 mode=sync,split,manual "
            "modechange=1 phase=copying copied=0x1234 start=1699990000\n"
@@ -45,32 +41,6 @@ constexpr char kPagedList[] = "profile=paged";
 constexpr char kPagedIdLists[] =
     "support=\"0000 0000 0400 0001 0000 0000 0000 0001 0000 0000 004b 0001 0000 0000 00ff 0001\"";
 constexpr char kClassic[] = "profile=idlist";
-
-COPY_REQ Request(const char *dstBox, uint16_t srcOlu, uint32_t dstOlu, uint32_t srcExt = 0, uint32_t size = 0,
-                 uint32_t dstExt = 0) {
-    zrk::CopyReq r{};
-    std::memcpy(r.ucaSrcBoxID, BoxId("BOX-A1").data(), ZRK_BOXID_LEN);
-    std::memcpy(r.ucaDstBoxID, BoxId(dstBox).data(), ZRK_BOXID_LEN);
-    r.uhSrcOlu = srcOlu;
-    r.uhDstOlu = static_cast<uint16_t>(dstOlu);
-    r.uiDstOluFull = dstOlu;
-    r.uiWholeVolumeFlag = size == 0 ? 1 : 0;
-    r.uiSrcExtent = srcExt;
-    r.uiSrcSize = size;
-    r.uiDstExtent = dstExt;
-    r.ucRemoteFlag = std::string(dstBox) != "BOX-A1" ? 1 : 0;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReq(r);
-}
-// The identifier form; a remote KZP session is read by identifier from the
-// remote KZP page only when the request says remote.
-COPY_REQ ById(uint16_t id, bool remote) {
-    zrk::CopyReq r{};
-    r.uhSrcOlu = id;
-    r.ucRemoteFlag = remote ? 1 : 0;
-    r.ucVolumeRole = 1;
-    return zrk::EncodeCopyReq(r);
-}
 
 std::string Hex(const TVC_DETAIL_INFO &d) { return zrksim::toHex(BytesOf(d)); }
 
@@ -102,16 +72,16 @@ struct SessionCase {
 
 TEST_F(SessionSources, OneSessionAlikeThroughEverySource) {
     const SessionCase sessions[] = {
-        {"RVZ from the source's host", kHostA1, 3, false, Request("BOX-A2", 5, 9, 0x100, 0x200000, 0x300)},
-        {"RVZ from the destination's host", kHostA2, 40, false, Request("BOX-A2", 5, 9, 0x100, 0x200000, 0x300)},
-        {"local VZ", kHostA1, 4, false, Request("BOX-A1", 6, 7)},
-        {"remote KZP from the source's host", kHostA1, 9, true, Request("BOX-A2", 12, 10, 0x10, 0x400000, 0x30)},
+        {"RVZ from the source's host", kHostA1, 3, false, ClassicRequest("BOX-A2", 5, 9, 0x100, 0x200000, 0x300)},
+        {"RVZ from the destination's host", kHostA2, 40, false, ClassicRequest("BOX-A2", 5, 9, 0x100, 0x200000, 0x300)},
+        {"local VZ", kHostA1, 4, false, ClassicRequest("BOX-A1", 6, 7)},
+        {"remote KZP from the source's host", kHostA1, 9, true, ClassicRequest("BOX-A2", 12, 10, 0x10, 0x400000, 0x30)},
         {"remote KZP from the destination's host", kHostA2, 41, true,
-         Request("BOX-A2", 12, 10, 0x10, 0x400000, 0x30)},
+         ClassicRequest("BOX-A2", 12, 10, 0x10, 0x400000, 0x30)},
     };
     for (const SessionCase &s : sessions) {
         SCOPED_TRACE(s.what);
-        const COPY_REQ byId = ById(s.id, s.remoteKzp);
+        const COPY_REQ byId = ClassicById(s.id, s.remoteKzp);
         // The page 0x44 record by identifier is the reference.
         const std::string reference = Read(kPagedList, s.host, ZRK_OPT_SESSION_ID, byId);
         ASSERT_EQ(reference.size(), 2 * sizeof(TVC_DETAIL_INFO));
@@ -148,10 +118,10 @@ TEST_F(SessionSources, TheClassicSourceReadsItsOwnPages) {
         COPY_REQ request;
         int last; // the last TRAVO IN page
     } cases[] = {
-        {"RVZ by pair", kHostA1, 0, Request("BOX-A2", 5, 9, 0x100, 0x200000, 0x300), 0x1A},
-        {"RVZ by identifier from the destination", kHostA2, ZRK_OPT_SESSION_ID, ById(40, false), 0x1A},
-        {"remote KZP by pair", kHostA2, 0, Request("BOX-A2", 12, 10, 0x10, 0x400000, 0x30), 0x16},
-        {"remote KZP by identifier", kHostA1, ZRK_OPT_SESSION_ID, ById(9, true), 0x16},
+        {"RVZ by pair", kHostA1, 0, ClassicRequest("BOX-A2", 5, 9, 0x100, 0x200000, 0x300), 0x1A},
+        {"RVZ by identifier from the destination", kHostA2, ZRK_OPT_SESSION_ID, ClassicById(40, false), 0x1A},
+        {"remote KZP by pair", kHostA2, 0, ClassicRequest("BOX-A2", 12, 10, 0x10, 0x400000, 0x30), 0x16},
+        {"remote KZP by identifier", kHostA1, ZRK_OPT_SESSION_ID, ClassicById(9, true), 0x16},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

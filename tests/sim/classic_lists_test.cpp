@@ -44,27 +44,12 @@ std::string supportWith(std::initializer_list<std::pair<std::size_t, unsigned ch
 bool isRemoteCode(unsigned char code) { return code >= 0x14; }
 
 // A classic list: code, the length of the rest, the identifier, volume role 1.
-struct Classic {
-    Bytes b;
-
-    Classic(unsigned char code, unsigned id) : b(isRemoteCode(code) ? 160 : 48, 0) {
+struct Classic : ListBuilder<Classic> {
+    Classic(unsigned char code, unsigned id) : ListBuilder(isRemoteCode(code) ? 160 : 48) {
         b[0] = code;
         b[7] = static_cast<unsigned char>(b.size() - 8);
         put(8, 2, id);
         b[isRemoteCode(code) ? 24 : 20] = 1;
-    }
-    Classic &set(std::size_t at, unsigned char value) {
-        b[at] = value;
-        return *this;
-    }
-    Classic &put(std::size_t at, int width, std::uint64_t value) {
-        zrktest::PutBe(&b[at], width, value);
-        return *this;
-    }
-    Classic &box(std::size_t at, const std::string &text) {
-        const std::string id = zrktest::BoxId(text);
-        std::copy(id.begin(), id.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
-        return *this;
     }
     // Local VZ form (0x08 to 0x0B) of a whole volume.
     static Classic vz(unsigned char code, unsigned id, unsigned src, unsigned dst) {

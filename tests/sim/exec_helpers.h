@@ -15,27 +15,34 @@
 
 namespace simtest {
 
-// A 192-byte session page: code, parameter length 184, identifier.
-struct Page {
-    Bytes b = Bytes(192, 0);
+// A list built by hand field by field: a byte, a big-endian number, a
+// BoxID; each setter gives the list back for the next.
+template <class Self>
+struct ListBuilder {
+    Bytes b;
 
-    Page(unsigned char code, unsigned id) {
+    explicit ListBuilder(std::size_t size) : b(size, 0) {}
+    Self &set(std::size_t at, unsigned char value) {
+        b[at] = value;
+        return static_cast<Self &>(*this);
+    }
+    Self &put(std::size_t at, int width, std::uint64_t value) {
+        zrktest::PutBe(&b[at], width, value);
+        return static_cast<Self &>(*this);
+    }
+    Self &box(std::size_t at, const std::string &text) {
+        const std::string id = zrktest::BoxId(text);
+        std::copy(id.begin(), id.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+        return static_cast<Self &>(*this);
+    }
+};
+
+// A 192-byte session page: code, parameter length 184, identifier.
+struct Page : ListBuilder<Page> {
+    Page(unsigned char code, unsigned id) : ListBuilder(192) {
         b[0] = code;
         b[7] = 0xB8;
         put(8, 2, id);
-    }
-    Page &set(std::size_t at, unsigned char value) {
-        b[at] = value;
-        return *this;
-    }
-    Page &put(std::size_t at, int width, std::uint64_t value) {
-        zrktest::PutBe(&b[at], width, value);
-        return *this;
-    }
-    Page &box(std::size_t at, const std::string &text) {
-        const std::string id = zrktest::BoxId(text);
-        std::copy(id.begin(), id.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
-        return *this;
     }
     // A start of a whole-volume session between two OLUs.
     static Page start(unsigned id, unsigned char copyKind, unsigned char flags, std::uint32_t src, std::uint32_t dst) {
