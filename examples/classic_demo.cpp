@@ -10,31 +10,22 @@
 // DEVICE is a host device of the array; pairs are whole volumes inside that
 // array. Each step prints what the library returns; a failure prints its
 // error code and text and exits 1.
+#include "demo_report.h"
 #include "zrkapi.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace {
 
-int fail(const char *what, const unsigned char *sense) {
-    const char *text = ZRKstrerror(ZRKerrno);
-    std::printf("%s: failed, ZRKerrno %d (%s)", what, ZRKerrno, text ? text : "");
-    if (sense[0] != 0) {
-        std::printf(" sense key %u ASC 0x%02x ASCQ 0x%02x", sense[2] & 0x0Fu, sense[12],
-                    sense[13]);
-    }
-    std::printf("%s", text && std::strchr(text, '\n') ? "" : "\n");
-    return 1;
-}
-
-struct Pair {
-    char box[ZRK_BOXID_LEN];
-    uint32_t src;
-    uint32_t dst;
-};
+using demo::fail;
+using demo::kPhase;
+using demo::kStatus;
+using demo::Pair;
+using demo::word;
 
 using PairCall = int (*)(const char *, const char *, uint32_t, uint32_t, uint32_t,
                          const char *, uint32_t, uint32_t, uint32_t, uint32_t, unsigned char *);
@@ -56,8 +47,10 @@ int identify(const char *dev, Pair *pair, bool print) {
         return fail("volume information", sense);
     }
     if (print) {
-        std::printf("array %.*s, OLU %u, start block %u, %u blocks\n", ZRK_BOXID_LEN, pair->box,
-                    olu, extent, size);
+        int shown = ZRK_BOXID_LEN;  // the BoxID is padded with blanks
+        while (shown > 0 && pair->box[shown - 1] == ' ') --shown;
+        std::printf("array %.*s, OLU %u, start block %u, %u blocks\n", shown, pair->box, olu,
+                    extent, size);
     }
     return 0;
 }
@@ -69,7 +62,9 @@ int vzQuery(const char *dev, const Pair &p) {
                    sense) != 0) {
         return fail("VZ query", sense);
     }
-    std::printf("VZ query: status %u, phase %u, %u blocks copied\n", status, phase, copied);
+    std::printf("VZ query: status %s, phase %s, %u blocks copied\n",
+                word(kStatus, std::size(kStatus), status), word(kPhase, std::size(kPhase), phase),
+                copied);
     return 0;
 }
 
@@ -80,8 +75,8 @@ int kzpQuery(const char *dev, const Pair &p) {
                     sense) != 0) {
         return fail("KZP query", sense);
     }
-    std::printf("KZP query: status %u, %u blocks copied, %u s since the start\n", status, copied,
-                lapse);
+    std::printf("KZP query: status %s, %u blocks copied, %u s since the start\n",
+                word(kStatus, std::size(kStatus), status), copied, lapse);
     return 0;
 }
 
@@ -96,8 +91,8 @@ int vzStatusList(const char *dev) {
     for (unsigned i = 0; i < room && 8 + 8 * (i + 1) <= sizeof list; ++i) {
         const unsigned char *e = list + 8 + 8 * i;
         if (e[2] == 0) continue;
-        std::printf("  session %u: status %u, state %u\n", static_cast<unsigned>(e[0] << 8 | e[1]),
-                    e[2], e[3]);
+        std::printf("  session %u: status %s, state %u\n", static_cast<unsigned>(e[0] << 8 | e[1]),
+                    word(kStatus, std::size(kStatus), e[2]), e[3]);
     }
     return 0;
 }

@@ -9,42 +9,25 @@
 // DEVICE is a host device of the array; pairs are whole volumes inside that
 // array. Each step prints what the library returns; a failure prints its
 // error code and text and exits 1.
+#include "demo_report.h"
 #include "zrkapi.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
 namespace {
 
-const char *kStatus[] = {"Idle", "Reserve", "Active", "ErrorSuspend", "Suspend", "Halt"};
-const char *kPhase[] = {"NoPair", "Copying", "Equivalent", "Tracking", "Tracking&Copying", "-",
-                        "Readying"};
-
-const char *word(const char *const *table, size_t size, uint32_t code) {
-    return code < size ? table[code] : "?";
-}
+using demo::fail;
+using demo::kPhase;
+using demo::kStatus;
+using demo::Pair;
+using demo::word;
 
 unsigned be16(const unsigned char *p) { return static_cast<unsigned>(p[0] << 8 | p[1]); }
-
-int fail(const char *what, const unsigned char *sense) {
-    const char *text = ZRKstrerror(ZRKerrno);
-    std::printf("%s: failed, ZRKerrno %d (%s)", what, ZRKerrno, text ? text : "");
-    if (sense[0] != 0) {
-        std::printf(" sense key %u ASC 0x%02x ASCQ 0x%02x", sense[2] & 0x0Fu, sense[12],
-                    sense[13]);
-    }
-    std::printf("%s", text && std::strchr(text, '\n') ? "" : "\n");
-    return 1;
-}
-
-struct Pair {
-    char box[ZRK_BOXID_LEN];
-    uint32_t src;
-    uint32_t dst;
-};
 
 using PairCall = int (*)(const char *, const char *, uint32_t, uint32_t, uint32_t, uint32_t,
                          uint32_t, const char *, uint32_t, uint32_t, uint32_t, uint32_t,
@@ -113,7 +96,7 @@ int main(int argc, char **argv) {
             return fail("query VZ", sense);
         }
         std::printf("query VZ: OLU %u -> OLU %u status %s, phase %s, copied %llu blocks\n",
-                    pair.src, pair.dst, word(kStatus, 6, status), word(kPhase, 7, phase),
+                    pair.src, pair.dst, word(kStatus, std::size(kStatus), status), word(kPhase, std::size(kPhase), phase),
                     static_cast<unsigned long long>(copiedHigh) << 32 | copiedLow);
         return 0;
     }
@@ -134,7 +117,7 @@ int main(int argc, char **argv) {
             TVC_DETAIL_INFO d {};
             std::memcpy(&d, list.data() + 16 + 256 * i, sizeof d);
             std::printf("  generation %u: session %u, destination OLU %u, status %s\n", i + 1,
-                        be16(d.ucaSessionID), be16(d.DstOlu + 2), word(kStatus, 6, d.Status));
+                        be16(d.ucaSessionID), be16(d.DstOlu + 2), word(kStatus, std::size(kStatus), d.Status));
         }
         return 0;
     }
