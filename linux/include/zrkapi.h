@@ -800,6 +800,24 @@ int ZRKLVQueryKZPDetail(const char *LogicalVol, const char *SrcBoxID, uint32_t S
                         unsigned char *SenseData);
 int ZRKLVQueryKZPSession(const char *LogicalVol, uint32_t SessionID, uint32_t OptionFlag,
                          unsigned char *Detail, unsigned char *SenseData);
+
+/* ---- concurrent KZP start ------------------------------------------------------ */
+
+/* Option word of a CONC_SES_INFO entry: a refusal of the concurrent start
+ * for a cascade condition (ZRKerrno 88, 90 or 91) counts as success. */
+#define ZRK_OPT_ACCEPT_CASCADE 0x40000u
+
+/* Starts the KZP-family copies of Count entries out of one array at one
+ * instant or, with ZRK_OPT_RESTART in the first entry's option word,
+ * restarts Count QuickKZP sessions at one instant. The first entry's option
+ * word decides for the whole call. A new session whose preparation fails has
+ * the first 112 bytes of its entry cleared; a failed start leaves no
+ * prepared session behind. */
+int ZRKStartConcKZP(const char *LogicalVol, CONC_SES_INFO *SesInfo, uint32_t SessionCnt,
+                    unsigned char *SenseData);
+/* The checks of the entries of a concurrent start, shared with the
+ * out-of-band start: 0, or -1 with ZRKerrno. */
+int CheckParamStartConc(const CONC_SES_INFO *SesInfo, uint32_t SessionCnt);
 /* The SnapKZP+ generations of a source area: bytes 0-1 of SnapDetailList the
  * count N (big-endian), from byte 16 one 256-byte slot per generation, oldest
  * first, each a TVC_DETAIL_INFO and zeros. The area must hold 16 + 256 x the
