@@ -353,4 +353,26 @@ TEST_F(ConcKzp, RefusedBeforeAnyPage) {
     EXPECT_TRUE(SenseClear());
 }
 
+// Every command of a start of three sessions failing in turn: the device is
+// released after every run, a failed run hands over the failing command's
+// sense and leaves no session on the array; the run without a fault starts
+// all three.
+TEST_F(ConcKzp, FaultWalk) {
+    std::vector<CONC_SES_INFO> entries;
+    const FaultWalk walk = WalkWithSense(
+        sim,
+        [&](unsigned char *out) {
+            entries = Ranges(3);
+            const int rc = ZRKStartConcKZP(kHost, entries.data(), 3, out);
+            if (rc != 0) {
+                EXPECT_EQ(SessionCount(), 0u);
+            }
+            return rc;
+        },
+        0);
+    ASSERT_TRUE(walk.bEnded);
+    EXPECT_EQ(walk.iFaultedRuns, static_cast<int>(walk.clean.uiCommands));
+    EXPECT_EQ(SessionCount(), 3u);
+}
+
 }  // namespace
