@@ -252,6 +252,18 @@ TEST_F(ConcKzp, RestartQuickSessions) {
     EXPECT_EQ(Field("A1", 3, "phase"), "4"); // Tracking&Copying again
 }
 
+// A refused restart list rolls nothing back: nothing was prepared.
+TEST_F(ConcKzp, RefusedRestartList) {
+    Reload(Scenario(kConcSupport), {"3 quickkzp A1 7 A1 8 phase=tracking"});
+    std::vector<CONC_SES_INFO> entries = {Entry(kQuick, 7, 8, 0, 0, 0, ZRK_OPT_RESTART)};
+    sim.injectSenseOnList(0x51, 1, 5, 0x26, 0x91, kHost);
+    EXPECT_EQ(Start(entries), -1);
+    EXPECT_EQ(ZRKerrno, ZRK_ERR_CONC_START);
+    EXPECT_EQ(Sent(), "51");
+    EXPECT_EQ(sense[13], 0x91);
+    EXPECT_EQ(Field("A1", 3, "phase"), "3");
+}
+
 // A restart of a session that is missing or not tracking sends no list.
 TEST_F(ConcKzp, RestartRefusals) {
     struct Case {
