@@ -3,10 +3,13 @@
 // of a refused start list, the sense mapping of the start list and the
 // tolerated cascade results, the restart of QuickKZP sessions, and the
 // checks of the entries. After every call the device of the call is closed.
+#include "child.h"
 #include "inband_support.h"
 #include "zrkconckzp.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 #include <string>
 #include <vector>
@@ -363,6 +366,26 @@ TEST_F(ConcKzp, RefusedBeforeAnyPage) {
     EXPECT_EQ(Start(bad), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_OLU);
     EXPECT_TRUE(SenseClear());
+}
+
+// A caller that is not root is refused before any command, its sense
+// buffer cleared.
+TEST_F(ConcKzp, RefusesNonRoot) {
+    std::vector<CONC_SES_INFO> entries = Ranges(2);
+    Before();
+    const zrktest::ChildResult r = zrktest::runChild([&] {
+        if (!zrktest::dropPrivileges()) return 90;
+        unsigned char out[ZRK_SENSE_LEN];
+        std::memset(out, 0xEE, sizeof out);
+        if (ZRKStartConcKZP(kHost, entries.data(), 2, out) != -1) return 91;
+        if (ZRKerrno != ZRK_ERR_PERMISSION) return 92;
+        for (unsigned char b : out)
+            if (b != 0) return 93;
+        return 0;
+    });
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(SessionCount(), 0u);
 }
 
 // Every command of a start of three sessions failing in turn: the device is
