@@ -9,7 +9,8 @@ namespace {
 
 constexpr std::size_t kRecordLen = 56;
 constexpr std::size_t kRecordsPerPage = 512;
-constexpr std::size_t kRecordsAt = 8;
+constexpr std::size_t kHeader = 8;    // the page header, filled in by the caller
+constexpr std::size_t kRecordsAt = kHeader + 8;
 constexpr std::size_t kSetListLen = 16;
 
 }  // namespace
@@ -25,7 +26,7 @@ std::optional<Bytes> oluStatusList(const Array &array, std::uint32_t from) {
     std::size_t records = 0;
     for (auto it = array.volumes.lower_bound(from); it != array.volumes.end(); ++it) {
         if (records == kRecordsPerPage) {
-            put16(b, 4, it->first);
+            put16(b, kHeader + 4, it->first);
             break;
         }
         std::size_t at = b.size();
@@ -35,7 +36,7 @@ std::optional<Bytes> oluStatusList(const Array &array, std::uint32_t from) {
         b[at + 5] = it->second.bCopyProtection ? 0x01 : 0x00;
         ++records;
     }
-    put16(b, 0, records);
+    put16(b, kHeader, records);
     // The page always has room for 512 records.
     b.resize(kRecordsAt + kRecordLen * kRecordsPerPage, 0);
     return b;

@@ -15,7 +15,7 @@ namespace zrksim {
 // 12, 20 or 28.
 bool oluStatusOffered(const Array &array);
 
-// Page 0x33 from OLU `from` on, without its 8-byte header: 0-1 the number of
+// Page 0x33 from OLU `from` on, with room for its 8-byte header; after it 0-1 the number of
 // records, 4-5 the OLU at which the next page starts (0: none), from byte 8
 // at most 512 records of 56 bytes in rising OLU order, one per volume: 0-1
 // the OLU, 4 the OLU status byte, 5 bit 0x01 copy protection. Nothing when

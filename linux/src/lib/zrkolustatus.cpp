@@ -121,7 +121,7 @@ int TravoIn_getolustatuslist(const char *volume, const unsigned char *startOlu,
 }
 
 // Appends the records of one page (kPageRecordLen bytes) whose OLUs lie in
-// startOlu..endOlu to list, which holds room for `capacity` records; bytes
+// startOlu..endOlu, each beyond the one stored before it, to list, which holds room for `capacity` records; bytes
 // 0-3 of the list carry the count after every append. The page's count is
 // cut to the records a page holds. A record above endOlu, the record of
 // endOlu and a full list complete the list; a page that runs out goes on.
@@ -134,15 +134,23 @@ int SetOLUStatusList_forOnce(uint32_t startOlu, uint32_t endOlu, const unsigned 
         records = kPageRecordsMax;
     }
     uint32_t count = zrk::Be32(list);
+    // The records come in rising OLU order, across pages too: one that does
+    // not lie beyond the last stored is not stored again.
+    bool stored = count != 0;
+    uint32_t last = stored ? Be16(list + ZRK_OLU_STATUS_LIST_HEAD +
+                                  size_t{count - 1} * ZRK_OLU_STATUS_LEN)
+                           : 0;
     for (size_t i = 0; i < records; ++i) {
         const unsigned char *record = page + kPageRecords + i * ZRK_OLU_STATUS_LEN;
         const uint32_t olu = Be16(record);
-        if (olu < startOlu) continue;
+        if (olu < startOlu || (stored && olu <= last)) continue;
         if (olu > endOlu) return kListComplete;
         std::memcpy(list + ZRK_OLU_STATUS_LIST_HEAD + size_t{count} * ZRK_OLU_STATUS_LEN, record,
                     ZRK_OLU_STATUS_LEN);
         ++count;
         zrk::PutBe32(list, count);
+        stored = true;
+        last = olu;
         if (olu == endOlu || count >= capacity) return kListComplete;
     }
     return kListGoOn;
