@@ -210,8 +210,10 @@ TEST_F(OluStatus, ListRefusals) {
 // every run and the sense reaches the caller.
 TEST_F(OluStatus, ListFaultWalk) {
     std::vector<unsigned char> area(ZRK_OLU_STATUS_LIST_LEN(0, 1100), 0);
-    WalkWithSense(sim, [&](unsigned char *s) { return ZRKGetOLUStatusList(kDisk, 0, 1100, area.data(), s); },
-                  0);
+    const FaultWalk walk = WalkWithSense(
+        sim, [&](unsigned char *s) { return ZRKGetOLUStatusList(kDisk, 0, 1100, area.data(), s); }, 0);
+    EXPECT_TRUE(walk.bEnded);
+    EXPECT_GE(walk.iFaultedRuns, 3); // at least the support data and two pages
 }
 
 // ---- the copy protection of an OLU ------------------------------------------------------
@@ -359,6 +361,28 @@ TEST_F(OluStatus, DeviceInfoRefusals) {
     EXPECT_EQ(ZRKGetLogicalUnitInfo(kDisk, nullptr, sense), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_PARAMETER);
     EXPECT_TRUE(sim.cdbLog().empty());
+}
+
+} // namespace
+
+namespace {
+
+// Fault walks over the setting and the device information: every command
+// failing in turn, the device released after every run, the sense handed on.
+TEST_F(OluStatus, SetAndDeviceInfoFaultWalks) {
+    const unsigned char status[2] = {1, 0};
+    const FaultWalk set =
+        WalkWithSense(sim, [&](unsigned char *s) { return ZRKSetOLUStatus(kDisk, 0x20, status, s); }, 0);
+    EXPECT_TRUE(set.bEnded);
+    EXPECT_GE(set.iFaultedRuns, 3); // at least the support data, the OLU's status and the list
+    for (const int type : {1, 2, 3}) {
+        SCOPED_TRACE(type);
+        unsigned char info[96];
+        const FaultWalk walk =
+            WalkWithSense(sim, [&](unsigned char *s) { return ZRKGetDeviceInfo(kDisk, type, info, s); }, 0);
+        EXPECT_TRUE(walk.bEnded);
+        EXPECT_GE(walk.iFaultedRuns, 1);
+    }
 }
 
 } // namespace
