@@ -240,7 +240,8 @@ TEST_F(OluStatus, SetsAndRemovesTheProtection) {
 // Refusals of the setting: the arguments before any command (13, 48); a
 // snap data volume is not protected (71) and needs no removal; a volume in
 // a storage cluster (99); the array's storage-cluster refusal (101); an
-// array without the function (17). None but the last-but-one sends a list.
+// array without the function (17); an OLU the array lacks (its status read
+// refused). None but the array's own refusal sends a list.
 TEST_F(OluStatus, SetRefusals) {
     struct Case {
         const char *pWhat;
@@ -259,6 +260,7 @@ TEST_F(OluStatus, SetRefusals) {
         {"OLU 0x10000", 0x10000, {1, 0}, none, -1, ZRK_ERR_OLU, false, 0},
         {"protect a snap data volume", 12, {1, 0}, none, -1, ZRK_ERR_SDV_PROTECT, true, 0},
         {"remove from a snap data volume", 12, {0, 0}, none, 0, 0, true, 0},
+        {"an OLU the array lacks", 0x21, {1, 0}, none, -1, ZRK_ERR_OLU, true, 0},
         {"a volume in a storage cluster", 0x20, {1, 0},
          [](zrksim::Simulator &s) { s.setRole("C1", ZRK_ROLE_PRIMARY, 1); }, -1, ZRK_ERR_CLUSTER, true, 0},
         {"the array refuses for the storage cluster", 0x20, {1, 0},
