@@ -107,9 +107,8 @@ constexpr int kPagesMax = 128;
 constexpr int kListComplete = 0;
 constexpr int kListGoOn = 1;
 
-// One page 0x33 from startOlu (2 bytes) on: the kPageRecordLen bytes after
-// the page header into page (kPageReplyLen bytes of room; the header is read
-// into the area before page).
+// One page 0x33 from startOlu (2 bytes) on into reply (kPageReplyLen bytes):
+// the page header, then the kPageRecordLen bytes that the merge reads.
 int TravoIn_getolustatuslist(const char *volume, const unsigned char *startOlu,
                              unsigned char *reply) {
     static const char kName[] = "TravoIn_getolustatuslist";
@@ -121,10 +120,11 @@ int TravoIn_getolustatuslist(const char *volume, const unsigned char *startOlu,
 }
 
 // Appends the records of one page (kPageRecordLen bytes) whose OLUs lie in
-// startOlu..endOlu, each beyond the one stored before it, to list, which holds room for `capacity` records; bytes
-// 0-3 of the list carry the count after every append. The page's count is
-// cut to the records a page holds. A record above endOlu, the record of
-// endOlu and a full list complete the list; a page that runs out goes on.
+// startOlu..endOlu, each beyond the one stored before it, to list, which has
+// room for `capacity` records; bytes 0-3 of the list carry the count after
+// every append. The page's count is cut to the records a page holds. A
+// record above endOlu, the record of endOlu and a full list complete the
+// list; a page that runs out goes on.
 int SetOLUStatusList_forOnce(uint32_t startOlu, uint32_t endOlu, const unsigned char *page,
                              unsigned char *list, uint32_t capacity) {
     size_t records = Be16(page + kPageCount);
