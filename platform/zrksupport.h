@@ -50,6 +50,8 @@ enum {
     ZRK_SUPPORT_SNAP_P = 0x08, /* bytes 4, 12: SnapKZP+ */
     ZRK_SUPPORT_POOL_SIZE = 0x10, /* bytes 4, 12: the pool size of a SnapKZP+ session
                                      (in-band page 0x46) */
+    ZRK_SUPPORT_OLU_STATUS = 0x20, /* bytes 4, 12, 20, 28: the OLU status list and the
+                                      copy protection of an OLU (in-band page 0x33) */
     ZRK_SUPPORT_CONC_KZP = 0x80, /* byte 4: concurrent KZP start (list 0x51) */
 };
 
@@ -78,6 +80,15 @@ static inline int zrk_support_vvol(const unsigned char *support) {
     return zrk_support_has(support, ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_VVOL) ||
            zrk_support_has(support, ZRK_SUPPORT_VZ_KINDS, ZRK_SUPPORT_VVOL) ||
            zrk_support_has(support, ZRK_SUPPORT_RVZ_KINDS, ZRK_SUPPORT_VVOL);
+}
+
+/* The array offers the OLU status list and the copy protection of an OLU (in
+ * the kinds byte of any group). */
+static inline int zrk_support_olu_status(const unsigned char *support) {
+    return zrk_support_has(support, ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_OLU_STATUS) ||
+           zrk_support_has(support, ZRK_SUPPORT_REMOTE_KZP_KINDS, ZRK_SUPPORT_OLU_STATUS) ||
+           zrk_support_has(support, ZRK_SUPPORT_VZ_KINDS, ZRK_SUPPORT_OLU_STATUS) ||
+           zrk_support_has(support, ZRK_SUPPORT_RVZ_KINDS, ZRK_SUPPORT_OLU_STATUS);
 }
 
 #endif /* ZRK_ZRKSUPPORT_H */

@@ -2,6 +2,7 @@
 
 #include "bytes.h"
 #include "classic_lists.h"
+#include "olu_status.h"
 #include "progress.h"
 #include "snap_volumes.h"
 #include "support.h"
@@ -202,6 +203,7 @@ public:
             return answer(onPage(*s, list));
         }
         case 0x31: return answer(initialiseSnapData(list));
+        case 0x33: return answer(setOluStatus(model_.arrays.at(array_.name), list));
         case 0x47: return answer(setRvzBuffer(list));
         case 0x50: return answer(concurrentSuspend(list));
         case 0x51: return answer(concurrentStart(list));

@@ -2,6 +2,7 @@
 
 #include "bytes.h"
 #include "copy_pages.h"
+#include "olu_status.h"
 #include "session_ops.h"
 #include "support.h"
 
@@ -99,6 +100,7 @@ public:
             if (volume == array_.volumes.end()) return refused(kAscNoSuchLun);
             return {pages::oluStatus(volume->second)};
         }
+        case 0x33: if (auto list = oluStatusList(array_, field)) return {*list}; return refused();
         case 0x32:
             if (!support_.snapPlus()) return refused();
             return {pages::poolInfo(model, array_)};

@@ -656,6 +656,35 @@ int ZRKGetDetailList(const char *LogicalVol, uint32_t OptionFlag, uint32_t *Coun
 int ZRKQueryDetailfromList(uint32_t CopyKind, uint32_t ListCnt, const DETAIL_LIST_INFO *List,
                            ZRK_PAIR_PARAMS, unsigned char *Detail, uint32_t *KindOut);
 
+/* ---- device, logical-unit and OLU status --------------------------------- */
+/* Facts of a device and the status of the array's logical units. No option
+ * word; OLUs below 0x10000. Multi-byte values are big-endian. */
+#define ZRK_DEVICE_INFO_INQUIRY 1  /* InfoType: standard INQUIRY data */
+#define ZRK_DEVICE_INFO_BOX     2  /* InfoType: the array's box information */
+#define ZRK_DEVICE_INFO_SUPPORT 3  /* InfoType: the copy-function support page */
+#define ZRK_DEVICE_INFO_INQUIRY_LEN 88 /* bytes 8-95 of the standard INQUIRY data */
+#define ZRK_DEVICE_INFO_BOX_LEN     92 /* bytes 4-95 of vital product data page 0xF2 */
+#define ZRK_DEVICE_INFO_SUPPORT_LEN 60 /* bytes 4-63 of vital product data page 0xF0 */
+/* OLU_STATUS_LIST: 4 bytes the number of entries, 4 bytes 0, then that many
+ * OLU_STATUS records (56 bytes each, the OLU in their first 2 bytes). */
+#define ZRK_OLU_STATUS_LIST_HEAD 8
+/* The size of the list of the OLUs StartOlu to EndOlu. */
+#define ZRK_OLU_STATUS_LIST_LEN(StartOlu, EndOlu) (8 + 56 * ((EndOlu) - (StartOlu) + 1))
+
+/* DEVICE_INFO of InfoType (1, 2 or 3) into Info (88, 92 or 60 bytes). */
+int ZRKGetDeviceInfo(const char *LogicalVol, int InfoType, unsigned char *Info,
+                     unsigned char *SenseData);
+/* The standard INQUIRY data from the vendor identification on (88 bytes). */
+int ZRKGetLogicalUnitInfo(const char *LogicalVol, unsigned char *Info,
+                          unsigned char *SenseData);
+/* OLU_STATUS_LIST of the OLUs StartOlu to EndOlu that the array has; List
+ * holds ZRK_OLU_STATUS_LIST_LEN(StartOlu, EndOlu) bytes. */
+int ZRKGetOLUStatusList(const char *LogicalVol, uint32_t StartOlu, uint32_t EndOlu,
+                        unsigned char *List, unsigned char *SenseData);
+/* Copy protection of Olu: Status[0] 1 on, 0 off; Status[1] 0. */
+int ZRKSetOLUStatus(const char *LogicalVol, uint32_t Olu, const unsigned char *Status,
+                    unsigned char *SenseData);
+
 /* ------------------------------------------------------------------------ */
 /* In-band: large-volume copy sessions (ZRKLV), VZ and KZP families         */
 /* ------------------------------------------------------------------------ */
