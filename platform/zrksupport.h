@@ -50,6 +50,7 @@ enum {
     ZRK_SUPPORT_SNAP_P = 0x08, /* bytes 4, 12: SnapKZP+ */
     ZRK_SUPPORT_POOL_SIZE = 0x10, /* bytes 4, 12: the pool size of a SnapKZP+ session
                                      (in-band page 0x46) */
+    ZRK_SUPPORT_COPY_PRIORITY = 0x40, /* bytes 4, 12, 20, 28: copy priority settings */
 };
 
 /* ---- bits of the function bytes (21 VZ, 29 RVZ) and of byte 30 ---------------- */
