@@ -309,7 +309,8 @@ extern "C" int ZRKGetRVZBuffInfo(const char *LogicalVol, uint32_t OptionFlag, RV
     static constexpr const char kName[] = "ZRKGetRVZBuffInfo";
     zrk::ApiCall call(kName, LogicalVol, SenseData, __LINE__);
     zrk::LogOptionLine(kName, LogicalVol, OptionFlag);
-    if (zrk::RootCheck() != 0) return call.RejectAt(__LINE__);
+    // No option is taken: refused before any command.
+    if (zrk::RootCheck() != 0 || zrk::OptionCheck(OptionFlag, 0) != 0) return call.RejectAt(__LINE__);
     if (Info == nullptr) {
         FailWith(ZRK_ERR_PARAMETER);
         return call.RejectAt(__LINE__);
