@@ -127,7 +127,9 @@ TEST_F(RvzPriority, RvzBufferPagesWithHostileCounts) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Load(std::string("profile=paged rvzpages=") + c.pages);
-        sim.corrupt(c.page, c.offset, c.hex, 1, 0, "A1");
+        // Every read of the page (the list is read twice, the detail once
+        // per buffer).
+        sim.corrupt(c.page, c.offset, c.hex, 2, 0, "A1");
         RVZ_BUFF_INFO info{};
         ASSERT_EQ(ZRKGetRVZBuffInfo(kDisk, 0, &info, nullptr), 0) << ZRKerrno;
         EXPECT_EQ(info.Buff[0].ucaEntry[1], 1);
@@ -259,6 +261,16 @@ TEST_F(RvzPriority, CopyPriorityNotOffered) {
     const int descriptors = OpenDescriptors();
     EXPECT_EQ(ZRKSetCopyPriority(kDisk, nullptr, Setting(0, 2, nullptr, 0, 0)), -1);
     EXPECT_EQ(ZRKerrno, ZRK_ERR_NOT_SUPPORT);
+    EXPECT_TRUE(ListsSent().empty());
+    ExpectDeviceReleased(descriptors);
+}
+
+TEST_F(RvzPriority, CopyPrioritySettingInAStorageCluster) {
+    // The failover bit in support byte 6, and A1 the primary of a cluster.
+    Load("partner=A2 role=1 support=000000004f0020f100000000000000f100000000004b00f10000000000ff10f1");
+    const int descriptors = OpenDescriptors();
+    EXPECT_EQ(ZRKSetCopyPriority(kDisk, nullptr, Setting(0, 2, nullptr, 0, 0)), -1);
+    EXPECT_EQ(ZRKerrno, ZRK_ERR_CLUSTER);
     EXPECT_TRUE(ListsSent().empty());
     ExpectDeviceReleased(descriptors);
 }
