@@ -52,6 +52,7 @@ enum {
                                      (in-band page 0x46) */
     ZRK_SUPPORT_OLU_STATUS = 0x20, /* bytes 4, 12, 20, 28: the OLU status list and the
                                       copy protection of an OLU (in-band page 0x33) */
+    ZRK_SUPPORT_COPY_PRIORITY = 0x40, /* bytes 4, 12, 20, 28: copy priority settings */
     ZRK_SUPPORT_CONC_KZP = 0x80, /* byte 4: concurrent KZP start (list 0x51) */
 };
 

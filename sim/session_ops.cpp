@@ -4,6 +4,7 @@
 #include "classic_lists.h"
 #include "olu_status.h"
 #include "progress.h"
+#include "rvz_pages.h"
 #include "snap_volumes.h"
 #include "support.h"
 
@@ -205,6 +206,7 @@ public:
         case 0x31: return answer(initialiseSnapData(list));
         case 0x33: return answer(setOluStatus(model_.arrays.at(array_.name), list));
         case 0x47: return answer(setRvzBuffer(list));
+        case 0x35: return setCopyPriority(model_, array_, list);
         case 0x50: return answer(concurrentSuspend(list));
         case 0x51: return answer(concurrentStart(list));
         default:

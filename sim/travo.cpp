@@ -3,6 +3,7 @@
 #include "bytes.h"
 #include "copy_pages.h"
 #include "olu_status.h"
+#include "rvz_pages.h"
 #include "session_ops.h"
 #include "support.h"
 
@@ -57,7 +58,7 @@ public:
                    std::size_t allocation) {
         const Model &model = st_.model;
         if (page == 0x00) return supportOrReserve(mode);
-        if (mode != 1 && page != 0x23) return refused();
+        if (mode != 1 && page != 0x23 && page != 0x35) return refused();
         switch (page) {
         case 0x02:
             if (!array_.qm()) return refused();
@@ -94,6 +95,7 @@ public:
         case 0x24:
             if (!support_.rvzBuffers() || (array_.ucRvzPages & 0x02) == 0) return refused();
             return {pages::rvzUsage(array_)};
+        case 0x35: return copyPriorityOffered(array_) ? PageReply{pages::copyPriority(model, array_)} : refused();
         case 0x31: {
             if (!support_.pagedDetail()) return refused();
             auto volume = array_.volumes.find(field);
@@ -167,9 +169,9 @@ ScsiAnswer travoIn(SimState &state, const Array &array, const Volume & /*volume*
     if ((byte1 & 0x90) != 0 || (byte1 & (kFailover | kSecondary)) == kSecondary) return refuse(kAscInvalidField);
     if (!supportRead && !failoverBitsFit(support, byte1)) return refuse(kAscInvalidField);
     std::size_t allocation = 0;
-    if (page == 0x23) {
+    if (page == 0x23 || page == 0x35) {
         // The buffer-identifier form: 0xEB on every family, 24-bit length.
-        if (cdb[0] != travo::kIn || large) return refuse(kAscInvalidField);
+        if (cdb[0] != travo::kIn || large != (page == 0x35)) return refuse(kAscInvalidField);
         allocation = getBe(cdb, 6, 3);
     } else {
         if (cdb[0] != (array.qm() ? travo::kInQm : travo::kIn)) return refuse(kAscInvalidField);

@@ -507,6 +507,103 @@ int ZRKLVGetVolumeInfoEx(const char *LogicalVol, uint32_t ExtentCnt, uint32_t Op
                          uint32_t *Extent_low, uint32_t *Size_high, uint32_t *Size_low,
                          VOL_INFO *VolInfo, VOL_INFO_EX *VolInfoEx,
                          unsigned char *SenseData);
+
+/* ---- RVZ buffer information, copy priority, light volume information ---- */
+
+/* One controller module of an RVZ buffer: its record of the buffer detail
+ * (bytes 0-1 the module identifier) and of the usage page. */
+typedef struct RVZ_BUFF_CM_INFO {
+    unsigned char ucaDetail[32]; /* module record of the buffer detail */
+    unsigned char ucaUsage[32];  /* the same module's usage record, or 0 */
+} RVZ_BUFF_CM_INFO;
+
+/* One RVZ buffer (2240 bytes, big-endian as the array sends it). */
+typedef struct RVZ_BUFF_ELEMENT {
+    unsigned char ucaEntry[64];  /* the buffer's list entry; byte 1 its identifier */
+    unsigned char ucaDetail[32]; /* the buffer detail */
+    unsigned char ucaUsage[96];  /* the head of the buffer's usage record, or 0 */
+    RVZ_BUFF_CM_INFO Cm[32];     /* its controller modules */
+} RVZ_BUFF_ELEMENT;
+
+/* Everything the array reports about its RVZ buffers (17928 bytes). ucaHead:
+ * bytes 2-3 the number of buffers, byte 7 the pages offered (0x01 buffer
+ * detail, 0x02 usage, 0x04 the long usage form). */
+typedef struct RVZ_BUFF_INFO {
+    unsigned char ucaHead[8];     /* list head */
+    RVZ_BUFF_ELEMENT Buff[8];     /* in the order of the array's list */
+} RVZ_BUFF_INFO;
+
+/* One array of the copy priority settings (64 bytes). */
+typedef struct COPY_PRIORITY_ENTRY {
+    char          BoxID[ZRK_BOXID_LEN]; /* the array */
+    unsigned char ucReserved;           /* as the array sends it */
+    unsigned char ucSwitch;             /* its current switch (0 off) */
+    unsigned char ucaRest[22];          /* as the array sends it */
+} COPY_PRIORITY_ENTRY;
+
+/* The array's copy priority settings (1032 bytes). */
+typedef struct COPY_PRIORITY_INFO {
+    unsigned char ucCapability;   /* capability flags 0x80, 0x40, 0x20, 0x10 */
+    unsigned char ucReserved1;    /* not read */
+    unsigned char ucCount;        /* number of entries (at most 16) */
+    unsigned char ucaReserved2[5];/* not read */
+    COPY_PRIORITY_ENTRY Entry[16]; /* the arrays */
+} COPY_PRIORITY_INFO;
+
+/* A copy priority setting (120 bytes), sent to the array unchanged. */
+typedef struct COPY_PRIORITY_SET {
+    unsigned char ucKind;          /* 0 a level for the array, 1 toward one partner */
+    unsigned char ucLevel;         /* kind 0: the level */
+    unsigned char ucaReserved1[6]; /* passed on */
+    char          BoxID[ZRK_BOXID_LEN]; /* kind 1: the partner */
+    unsigned char ucSubKind;       /* kind 1: 0 a switch, 1 a partner setting */
+    unsigned char ucSwitch;        /* kind 1, sub-kind 0: the new switch (0 off) */
+    unsigned char ucaReserved2[70];/* passed on */
+} COPY_PRIORITY_SET;
+
+#ifdef __cplusplus
+static_assert(sizeof(RVZ_BUFF_CM_INFO) == 64, "RVZ_BUFF_CM_INFO layout");
+static_assert(sizeof(RVZ_BUFF_ELEMENT) == 2240, "RVZ_BUFF_ELEMENT layout");
+static_assert(offsetof(RVZ_BUFF_ELEMENT, ucaDetail) == 64, "RVZ_BUFF_ELEMENT layout");
+static_assert(offsetof(RVZ_BUFF_ELEMENT, ucaUsage) == 96, "RVZ_BUFF_ELEMENT layout");
+static_assert(offsetof(RVZ_BUFF_ELEMENT, Cm) == 192, "RVZ_BUFF_ELEMENT layout");
+static_assert(sizeof(RVZ_BUFF_INFO) == 17928, "RVZ_BUFF_INFO layout");
+static_assert(offsetof(RVZ_BUFF_INFO, Buff) == 8, "RVZ_BUFF_INFO layout");
+static_assert(sizeof(COPY_PRIORITY_ENTRY) == 64, "COPY_PRIORITY_ENTRY layout");
+static_assert(offsetof(COPY_PRIORITY_ENTRY, ucSwitch) == 41, "COPY_PRIORITY_ENTRY layout");
+static_assert(sizeof(COPY_PRIORITY_INFO) == 1032, "COPY_PRIORITY_INFO layout");
+static_assert(offsetof(COPY_PRIORITY_INFO, ucCount) == 2, "COPY_PRIORITY_INFO layout");
+static_assert(offsetof(COPY_PRIORITY_INFO, Entry) == 8, "COPY_PRIORITY_INFO layout");
+static_assert(sizeof(COPY_PRIORITY_SET) == 120, "COPY_PRIORITY_SET layout");
+static_assert(offsetof(COPY_PRIORITY_SET, BoxID) == 8, "COPY_PRIORITY_SET layout");
+static_assert(offsetof(COPY_PRIORITY_SET, ucSubKind) == 48, "COPY_PRIORITY_SET layout");
+static_assert(offsetof(COPY_PRIORITY_SET, ucSwitch) == 49, "COPY_PRIORITY_SET layout");
+#endif
+
+/* Everything the array reports about its RVZ buffers. OptionFlag must be 0.
+ * 0 or -1 (17 when the array has no RVZ buffers). */
+int ZRKGetRVZBuffInfo(const char *LogicalVol, uint32_t OptionFlag, RVZ_BUFF_INFO *Info,
+                      unsigned char *SenseData);
+/* The array's copy priority settings. 0 or -1 (17 when not offered). */
+int ZRKGetCopyPriority(const char *LogicalVol, COPY_PRIORITY_INFO *Info,
+                       unsigned char *SenseData);
+/* Sends one copy priority setting. 0 or -1: 57 unknown partner, 77 refused
+ * as invalid, 78 a combination the array does not offer, 99 in a storage
+ * cluster. */
+int ZRKSetCopyPriority(const char *LogicalVol, unsigned char *SenseData,
+                       COPY_PRIORITY_SET Setting);
+/* A volume's BoxID, OLU and extent, without the session counts. ExtentCnt
+ * and OptionFlag must be 0; Unused is not read. 1 or -1. */
+int ZRKLVGetVolumeInfoLite(const char *LogicalVol, int ExtentCnt, uint32_t OptionFlag,
+                           char *BoxID, uint32_t *Olu, uint32_t *Extent_high,
+                           uint32_t *Extent_low, uint32_t *Size_high, uint32_t *Size_low,
+                           void *Unused, unsigned char *SenseData);
+/* The same, and the volume's attribute byte in VolInfoEx. 1 or -1. */
+int ZRKLVGetVolumeInfoLiteEx(const char *LogicalVol, int ExtentCnt, uint32_t OptionFlag,
+                             char *BoxID, uint32_t *Olu, uint32_t *Extent_high,
+                             uint32_t *Extent_low, uint32_t *Size_high, uint32_t *Size_low,
+                             void *Unused, VOL_INFO_EX *VolInfoEx,
+                             unsigned char *SenseData);
 /* Detail of the session of a pair, any copy kind: min(Length, 256) bytes of
  * Detail receive the TVC_DETAIL_INFO (184 bytes) followed by zeros.
  * OptionFlag: 0x4 (the session id in SrcOlu), 0x80000. 0 or -1. */
