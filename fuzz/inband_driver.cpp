@@ -827,4 +827,76 @@ void DriveClassic(const Selector &s) {
     }
 }
 
+// The extended functions that read the array: the device, logical-unit and
+// OLU status reads and the copy protection setting, the RVZ buffer and copy
+// priority reads and the priority setting, the light volume information.
+void DriveExtended(const Selector &s) {
+    const char *path = PathOf(s.ucPath);
+    Bytes sense(ZRK_SENSE_LEN);
+    switch (s.ucFunction % 8) {
+    case 0: {
+        const int type = 1 + s.ucVariant % 3;
+        Bytes info(ZRK_DEVICE_INFO_BOX_LEN);
+        CheckPublic("ZRKGetDeviceInfo", ZRKGetDeviceInfo(path, type, info.data(), sense.data()));
+        break;
+    }
+    case 1: {
+        Bytes info(ZRK_DEVICE_INFO_INQUIRY_LEN);
+        CheckPublic("ZRKGetLogicalUnitInfo", ZRKGetLogicalUnitInfo(path, info.data(), sense.data()));
+        break;
+    }
+    case 2: {
+        // A range of up to 1024 OLUs from the argument on.
+        const uint32_t start = s.ucArg;
+        const uint32_t end = start + (s.ucVariant & 0x03) * 341u;
+        Bytes list(ZRK_OLU_STATUS_LIST_LEN(start, end));
+        CheckPublic("ZRKGetOLUStatusList",
+                    ZRKGetOLUStatusList(path, start, end, list.data(), sense.data()));
+        break;
+    }
+    case 3: {
+        const unsigned char status[2] = {static_cast<unsigned char>(s.ucVariant & 1), 0};
+        CheckPublic("ZRKSetOLUStatus", ZRKSetOLUStatus(path, s.ucArg, status, sense.data()));
+        break;
+    }
+    case 4: {
+        RVZ_BUFF_INFO info{};
+        CheckPublic("ZRKGetRVZBuffInfo", ZRKGetRVZBuffInfo(path, 0, &info, sense.data()));
+        break;
+    }
+    case 5: {
+        COPY_PRIORITY_INFO info{};
+        CheckPublic("ZRKGetCopyPriority", ZRKGetCopyPriority(path, &info, sense.data()));
+        break;
+    }
+    case 6: {
+        COPY_PRIORITY_SET setting{};
+        setting.ucKind = s.ucVariant & 1;
+        setting.ucLevel = s.ucArg;
+        std::memcpy(setting.BoxID, kBoxes[(s.ucVariant & 0x02) != 0 ? 1 : 0], ZRK_BOXID_LEN);
+        setting.ucSubKind = (s.ucVariant >> 2) & 1;
+        setting.ucSwitch = (s.ucVariant >> 3) & 1;
+        CheckPublic("ZRKSetCopyPriority", ZRKSetCopyPriority(path, sense.data(), setting));
+        break;
+    }
+    default: {
+        char box[ZRK_BOXID_LEN];
+        uint32_t olu = 0, extHigh = 0, extLow = 0, sizeHigh = 0, sizeLow = 0;
+        VOL_INFO_EX extra{};
+        if ((s.ucVariant & 1) != 0) {
+            CheckPublic("ZRKLVGetVolumeInfoLiteEx",
+                        ZRKLVGetVolumeInfoLiteEx(path, 0, 0, box, &olu, &extHigh, &extLow, &sizeHigh,
+                                                 &sizeLow, nullptr, &extra, sense.data()),
+                        1);
+        } else {
+            CheckPublic("ZRKLVGetVolumeInfoLite",
+                        ZRKLVGetVolumeInfoLite(path, 0, 0, box, &olu, &extHigh, &extLow, &sizeHigh,
+                                               &sizeLow, nullptr, sense.data()),
+                        1);
+        }
+        break;
+    }
+    }
+}
+
 }  // namespace zrkfuzz::inband

@@ -36,6 +36,7 @@ void DriveLists(const Selector &s);
 void DriveVolumeInfo(const Selector &s);
 void DriveHostPaths(const Selector &s);
 void DriveClassic(const Selector &s);
+void DriveExtended(const Selector &s);
 
 // Device paths of the selectors, and the array (BoxID, 40 bytes, blank
 // padded) each reaches in the recorder's scenario.

@@ -7,7 +7,7 @@
 //   record_inband_seeds ZRKSIM OUTDIR
 // ZRKSIM is the simulator daemon of a normal build (build/sim/zrksim);
 // OUTDIR receives inband_query/, inband_lists/, inband_volinfo/,
-// inband_classic/ and host_paths/ (fuzz/corpus is where the kept seeds live).
+// inband_classic/, inband_extended/ and host_paths/ (fuzz/corpus is where the kept seeds live).
 //
 // The host calls go to host_sim.cpp, compiled here with its functions
 // renamed zrk_sim_*; this file provides the zrk_host_* functions that the
@@ -287,6 +287,7 @@ std::vector<Seed> Seeds() {
     const auto v = DriveVolumeInfo;
     const auto h = DriveHostPaths;
     const auto c = DriveClassic;
+    const auto e = DriveExtended;
     return {
         {"inband_query", "vz_pair", q, {0, 0, 0, 0}, {}},
         {"inband_query", "vz_by_id", q, {0, 0, 0x01, 1}, {}},
@@ -382,6 +383,20 @@ std::vector<Seed> Seeds() {
         {"inband_classic", "query_kzp_detail", c, {18, 2, 0, 2}, {}},
         {"inband_classic", "query_kzp_session", c, {19, 3, 0, 2}, {}},
         {"inband_classic", "multi_suspend", c, {20, 2, 0, 0}, {}},
+        {"inband_extended", "device_inquiry", e, {0, 0, 0, 0}, {}},
+        {"inband_extended", "device_box", e, {0, 0, 1, 0}, {}},
+        {"inband_extended", "device_support", e, {0, 0, 2, 0}, {}},
+        {"inband_extended", "logical_unit", e, {1, 0, 0, 0}, {}},
+        {"inband_extended", "olu_status_list", e, {2, 0, 0, 5}, {}},
+        {"inband_extended", "olu_status_list_pages", e, {2, 0, 3, 0}, {}},
+        {"inband_extended", "olu_protect", e, {3, 0, 1, 6}, {}},
+        {"inband_extended", "rvz_buffers", e, {4, 0, 0, 0}, {}},
+        {"inband_extended", "rvz_buffers_classic", e, {4, 2, 0, 0}, {}},
+        {"inband_extended", "copy_priority", e, {5, 0, 0, 0}, {}},
+        {"inband_extended", "copy_priority_set", e, {6, 0, 0, 2}, {}},
+        {"inband_extended", "copy_priority_partner", e, {6, 0, 0x07, 0}, {}},
+        {"inband_extended", "volume_lite", e, {7, 0, 0, 0}, {}},
+        {"inband_extended", "volume_lite_ex", e, {7, 1, 1, 0}, {}},
         {"host_paths", "whole_disk_of_partition", h, {0, 1, 0, 0}, {}},
         {"host_paths", "whole_disk_of_link", h, {0, 9, 0, 0}, {}},
         {"host_paths", "whole_disk_nvme", h, {0, 10, 0, 0}, {}},
