@@ -74,7 +74,7 @@ private:
 
     // Sends a page; throws with the mapped code when the array refuses it.
     void act(const Bytes &page) {
-        ScsiAnswer a = actOnList(st_, array_, page);
+        ScsiAnswer a = actOnList(st_, array_, page, ListFront::Cli);
         if (a.ucStatus == scsi::kGood) return;
         std::uint8_t ascq = a.sense.size() > 13 ? a.sense[13] : 0;
         throw CliError(errorOfAscq(ascq), "refused");

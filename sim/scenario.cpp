@@ -264,11 +264,12 @@ void sessionOptions(const Directive &d, Session &s) {
         s.ucStackTimer = static_cast<std::uint8_t>(parseBounded(*v, "stacktimer", 255));
     if (const std::string *v = d.option("tracking")) s.bTracking = parseYesNo(*v, "tracking");
     if (const std::string *v = d.option("vvoldelete")) s.bVvolDelete = parseYesNo(*v, "vvoldelete");
+    if (const std::string *v = d.option("prepared")) s.bPrepared = parseYesNo(*v, "prepared");
 }
 
 constexpr std::initializer_list<const char *> kChangeable = {
     "status", "phase", "copied", "mode", "transfer", "secondary", "modechange", "interval", "start",
-    "volrole", "generation", "vvol", "diff", "stacktimer", "tracking", "vvoldelete"};
+    "volrole", "generation", "vvol", "diff", "stacktimer", "tracking", "vvoldelete", "prepared"};
 
 // The options of an array that may also change later (setarray).
 void arrayOptions(const Directive &d, Array &a) {

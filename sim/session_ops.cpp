@@ -83,6 +83,11 @@ using Refused = std::optional<std::uint8_t>;  // the qualifier, or nothing when 
 ScsiAnswer refuse(std::uint8_t ascq) { return checkCondition(scsi::kIllegalRequest, kAscInvalidListField, ascq); }
 ScsiAnswer answer(const Refused &r) { return r ? refuse(*r) : ScsiAnswer{}; }
 
+// The concurrent start's own refusals beyond ASC 0x26.
+constexpr std::uint8_t kAscSourceNotHere = 0x25;   // a session's source is no volume of this array
+constexpr std::uint8_t kCascadeAcrossArrays = 0xAB;  // with ASC 0x26: the start took effect, but a
+                                                     // source is the target of another array's copy
+
 // A block range of one volume.
 struct Range {
     std::string array;
@@ -115,8 +120,10 @@ bool overlap(const Range &a, const Range &b) {
 // A monitor session copies nothing: a destination it names holds no range.
 bool hasDestination(const Session &s) { return s.uiDstOlu != kNoOlu && s.kind != SessionKind::Monitor; }
 
-// A destination range takes part in no other session; a source range is
-// shared only by sessions of one kind, and by monitor sessions.
+// A destination range takes part in no other session, except that a
+// KZP-family copy may read the target of a remote VZ copy (a cascade); a
+// source range is shared only by sessions of one kind, and by monitor
+// sessions.
 Refused volumesFree(const Model &model, const Session &next) {
     Range src = sourceRange(model, next);
     for (const Session &o : model.sessions) {
@@ -127,7 +134,8 @@ Refused volumesFree(const Model &model, const Session &next) {
             if (overlap(dst, oSrc) || (hasDestination(o) && overlap(dst, destinationRange(model, o))))
                 return refusal::kVolumeInUse;
         }
-        if (hasDestination(o) && overlap(src, destinationRange(model, o))) return refusal::kVolumeInUse;
+        bool cascade = next.kzpFamily() && o.vzFamily() && o.remote();
+        if (hasDestination(o) && !cascade && overlap(src, destinationRange(model, o))) return refusal::kVolumeInUse;
         bool shared = o.kind == next.kind || o.kind == SessionKind::Monitor || next.kind == SessionKind::Monitor;
         if (!shared && overlap(src, oSrc)) return refusal::kVolumeInUse;
     }
@@ -187,8 +195,8 @@ Refused modesFit(const Support &support, std::uint8_t mode, std::uint8_t transfe
 
 class ListActor {
 public:
-    ListActor(SimState &state, const Array &array)
-        : st_(state), model_(state.model), array_(array), support_(array.support) {}
+    ListActor(SimState &state, const Array &array, ListFront front)
+        : st_(state), model_(state.model), array_(array), support_(array.support), front_(front) {}
 
     ScsiAnswer act(const Bytes &list) {
         if (list.empty()) return refuse(refusal::kInvalid);
@@ -208,7 +216,7 @@ public:
         case 0x47: return answer(setRvzBuffer(list));
         case 0x35: return setCopyPriority(model_, array_, list);
         case 0x50: return answer(concurrentSuspend(list));
-        case 0x51: return answer(concurrentStart(list));
+        case 0x51: return concurrentStart(list);
         default:
             if (isClassicList(list[0])) return answer(classic(list));
             return refuse(refusal::kInvalid);
@@ -220,6 +228,7 @@ private:
     Model &model_;
     const Array &array_;
     Support support_;
+    ListFront front_;
 
     Refused onPage(Session &s, const Bytes &page) {
         switch (page[0]) {
@@ -649,37 +658,57 @@ private:
         return std::nullopt;
     }
 
-    Refused concurrentStart(const Bytes &list) {
-        if (list.size() < 16) return refusal::kInvalid;
+    // Whether the source volume of `s` is the target of a remote VZ copy
+    // out of another array: starting it makes a cascade over arrays.
+    bool cascadeSource(const Session &s) const {
+        for (const Session &other : model_.sessions)
+            if (other.vzFamily() && other.remote() && other.ucStatus != state::kReserve &&
+                other.dstArray == s.srcArray && other.uiDstOlu == s.uiSrcOlu && other.srcArray != s.srcArray)
+                return true;
+        return false;
+    }
+
+    ScsiAnswer concurrentStart(const Bytes &list) {
+        if (list.size() < 16) return refuse(refusal::kInvalid);
         std::size_t count = getBe(list, 8, 2);
         std::size_t size = 16 + 8 * ((count + 3) / 4);
         std::uint8_t how = list[12];
         if (count == 0 || list.size() != size || getBe(list, 1, 4) != 0 || getBe(list, 5, 3) != size - 8 ||
             getBe(list, 10, 2) != 0 || getBe(list, 13, 3) != 0 || (how != kConcStart && how != kConcRestart))
-            return refusal::kInvalid;
+            return refuse(refusal::kInvalid);
+        // An array without the function (byte 4 bit 0x80) refuses the
+        // start as one it cannot run now.
+        if (front_ == ListFront::Scsi && !support_.kzpKind(0x80)) return refuse(refusal::kOutOfSequence);
         std::vector<std::uint16_t> ids;
-        if (!identifiers(list, 16, 2, count, ids)) return refusal::kInvalid;
+        if (!identifiers(list, 16, 2, count, ids)) return refuse(refusal::kInvalid);
         std::vector<Session *> sessions = named(ids);
-        if (sessions.empty()) return refusal::kInvalid;
+        if (sessions.empty()) return refuse(refusal::kInvalid);
+        for (const Session *s : sessions) {
+            const auto &volumes = model_.arrays.at(array_.name).volumes;
+            if (s->srcArray != array_.name || volumes.count(s->uiSrcOlu) == 0)
+                return checkCondition(scsi::kIllegalRequest, kAscSourceNotHere, 0x00);
+        }
         for (const Session *s : sessions) {
             if (how == kConcStart) {
-                if (s->ucStatus != state::kReserve || !s->bPrepared) return refusal::kInvalid;
+                if (s->ucStatus != state::kReserve || !s->bPrepared) return refuse(refusal::kInvalid);
             } else if (Refused r = canRestart(*s, 1)) {
-                return r;
+                return refuse(*r);
             }
         }
+        bool cascade = false;
         for (Session *s : sessions) {
+            cascade = cascade || cascadeSource(*s);
             if (how == kConcStart) activate(*s, false);
             else restart(*s);
         }
-        return std::nullopt;
+        return cascade ? refuse(kCascadeAcrossArrays) : ScsiAnswer{};
     }
 };
 
 }  // namespace
 
-ScsiAnswer actOnList(SimState &state, const Array &array, const Bytes &list) {
-    return ListActor(state, array).act(list);
+ScsiAnswer actOnList(SimState &state, const Array &array, const Bytes &list, ListFront front) {
+    return ListActor(state, array, front).act(list);
 }
 
 }  // namespace zrksim

@@ -25,7 +25,12 @@ constexpr std::uint8_t kAlreadyActive = 0x97;     // resume of an active session
 constexpr std::uint8_t kNotSetUp = 0x9D;          // the support data lacks the function
 }  // namespace refusal
 
+// Who hands the list over: the SCSI target, or the command-line front that
+// builds lists for its own commands (and checks the support data itself).
+enum class ListFront { Scsi, Cli };
+
 // Acts on one TRAVO OUT parameter list sent to `array`.
-ScsiAnswer actOnList(SimState &state, const Array &array, const std::vector<std::uint8_t> &list);
+ScsiAnswer actOnList(SimState &state, const Array &array, const std::vector<std::uint8_t> &list,
+                     ListFront front = ListFront::Scsi);
 
 }  // namespace zrksim

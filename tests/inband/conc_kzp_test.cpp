@@ -234,6 +234,24 @@ TEST_F(ConcKzp, RefusedStartList) {
     }
 }
 
+// The array's own cascade condition: a source that another array mirrors
+// into. The array starts the sessions and reports 5/26/AB; accepted, the
+// start stands; otherwise every session is rolled back.
+TEST_F(ConcKzp, CascadeConditionFromTheArray) {
+    for (uint32_t option : {0u, uint32_t{ZRK_OPT_ACCEPT_CASCADE}}) {
+        SCOPED_TRACE(option);
+        Reload(Scenario(kConcSupport) + "array B1 boxid=\"BOX-B1\"\nvolume B1 1 2097152\n",
+               {"9 vz B1 1 A1 5 partner=9"});
+        std::vector<CONC_SES_INFO> entries = Ranges(2, kKzp, option);
+        EXPECT_EQ(Start(entries), option != 0 ? 0 : -1);
+        EXPECT_EQ(ZRKerrno, ZRK_ERR_CASCADE_ARRAYS);
+        EXPECT_EQ(CopyTrail(sim), "in19 reserve out44 reserve out44 out51" +
+                                      std::string(option != 0 ? "" : " out45 out45"));
+        EXPECT_EQ(SessionCount(), option != 0 ? 3u : 1u);
+        EXPECT_EQ(sense[13], option != 0 ? 0x00 : 0xAB);
+    }
+}
+
 // ---- restart ------------------------------------------------------------------------
 
 // QuickKZP sessions found in the detail list restart at one instant; no

@@ -483,8 +483,19 @@ TEST(SimSessionOps, ConcurrentSuspendIsAllOrNothing) {
     EXPECT_EQ(fields(sim, "A1", 20, {"status"}), "status=2");
 }
 
+// The start list of a concurrent start (0x80) or restart (0x40).
+Bytes concurrentList(const std::vector<unsigned> &ids, unsigned char how) {
+    Bytes b(16 + 8 * ((ids.size() + 3) / 4), 0);
+    b[0] = 0x51;
+    b[7] = static_cast<unsigned char>(b.size() - 8);
+    b[9] = static_cast<unsigned char>(ids.size());
+    b[12] = how;
+    for (std::size_t i = 0; i < ids.size(); ++i) b[16 + 2 * i + 1] = static_cast<unsigned char>(ids[i]);
+    return b;
+}
+
 TEST(SimSessionOps, ConcurrentStartOfPreparedSessions) {
-    Simulator sim(scenario("", "session 9 quickkzp A1 4 A1 3 phase=tracking diff=5 copied=100000\n"));
+    Simulator sim(scenario(supportWith(4, 0x8F), "session 9 quickkzp A1 4 A1 3 phase=tracking diff=5 copied=100000\n"));
     unsigned first = reserveId("/dev/sdb", 4);
     unsigned second = reserveId("/dev/sdb", 4);
     ASSERT_EQ(outcome(out("/dev/sdb", Page::start(first, 1, 0, 1, 2).set(25, 0x10).b)), kGood);
@@ -496,15 +507,7 @@ TEST(SimSessionOps, ConcurrentStartOfPreparedSessions) {
     ASSERT_EQ(outcome(out("/dev/sdb", Page(0x45, second).set(12, 1).b)), kGood);
     EXPECT_EQ(state(sim, "A1", first, {"status", "phase"}), "session 1 kzp A1 1 A1 2 partner=0 status=1 phase=0");
 
-    auto startList = [](std::vector<unsigned> ids, unsigned char how) {
-        Bytes b(16 + 8 * ((ids.size() + 3) / 4), 0);
-        b[0] = 0x51;
-        b[7] = static_cast<unsigned char>(b.size() - 8);
-        b[9] = static_cast<unsigned char>(ids.size());
-        b[12] = how;
-        for (std::size_t i = 0; i < ids.size(); ++i) b[16 + 2 * i + 1] = static_cast<unsigned char>(ids[i]);
-        return b;
-    };
+    auto startList = concurrentList;
     sim.advanceClock(7);
     EXPECT_EQ(outcome(out("/dev/sdb", startList({first, 9}, 0x80))), 0x00);  // 9 is not prepared
     EXPECT_EQ(outcome(out("/dev/sdb", startList({first}, 0x80))), kGood);
@@ -514,4 +517,42 @@ TEST(SimSessionOps, ConcurrentStartOfPreparedSessions) {
     EXPECT_EQ(outcome(out("/dev/sdb", startList({9, first}, 0x40))), 0x00);
     EXPECT_EQ(outcome(out("/dev/sdb", startList({9}, 0x40))), kGood);
     EXPECT_EQ(fields(sim, "A1", 9, {"phase", "copied", "diff"}), "phase=4 copied=99995 diff=0");
+}
+
+// The start list's own refusals: an array without the function, a session
+// whose source is not on the array, and a cascade over arrays, which starts
+// the sessions and still reports the condition.
+TEST(SimSessionOps, ConcurrentStartRefusals) {
+    struct Case {
+        const char *name;
+        std::string support, sessions;
+        unsigned id;
+        int asc, ascq;
+        const char *status;  // of session `id` afterwards
+    };
+    const std::string prepared = "session 5 kzp A1 2 A1 3 status=reserve prepared=yes\n";
+    const std::vector<Case> cases = {
+        {"not offered", "", prepared, 5, 0x26, 0x91, "status=1"},
+        {"source elsewhere", supportWith(4, 0x8F),
+         "session 5 kzp B1 1 A1 3 partner=6 status=reserve prepared=yes\n", 6, 0x25, 0x00, "status=1"},
+        {"cascade", supportWith(4, 0x8F), prepared + "session 7 vz B1 1 A1 2 partner=8\n", 5, 0x26, 0xAB,
+         "status=2"},
+        {"plain", supportWith(4, 0x8F), prepared, 5, -1, -1, "status=2"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Simulator sim(scenario(c.support, c.sessions));
+        SgResult r = out("/dev/sdb", concurrentList({c.id}, 0x80));
+        ASSERT_EQ(r.rc, 0);
+        if (c.asc < 0) {
+            EXPECT_EQ(r.hdr.status, 0);
+        } else {
+            ASSERT_EQ(r.hdr.status, 2);
+            EXPECT_EQ(r.sense[2] & 0x0F, 5);
+            EXPECT_EQ(r.sense[12], c.asc);
+            EXPECT_EQ(r.sense[13], c.ascq);
+        }
+        EXPECT_EQ(fields(sim, c.sessions.find("B1 1 A1 3") != std::string::npos ? "B1" : "A1", 5, {"status"}),
+                  c.status);
+    }
 }
