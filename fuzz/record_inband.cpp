@@ -61,7 +61,7 @@ using zrkfuzz::host::AppendRecord;
 // The host of the seeds: arrays of each kind the library tells apart, their
 // sessions, and every kind of device path.
 const char kScenario[] = R"(
-array A1 boxid="BOX-A1" generations=4 poolsize=yes rvzpages=4
+array A1 boxid="BOX-A1" generations=4 poolsize=yes rvzpages=4 support=00000000EF0000F100000000000000F100000000004B00F10000000000FF10F1
 array A2 boxid="BOX-A2" profile=detail
 array A3 boxid="BOX-A3" profile=idlist
 array A4 boxid="BOX-A4" family=qm
