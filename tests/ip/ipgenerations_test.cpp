@@ -48,6 +48,7 @@ std::string Scenario() {
            "volume A2 1 100000\nvolume A2 2 8192 type=sdv\n"
            "volume A3 1 100000\n"
            "volume B1 1 100000\n"
+           "disk /dev/sdb 8:16 A1 1\n"
            "session 1 snapkzp+ A1 1 A1 2 srcext=0 size=4096 copied=100 "
            "generation=2 start=1718454600\n"
            "session 2 snapkzp+ A1 1 A1 3 srcext=0 size=4096 copied=200 "
@@ -249,6 +250,41 @@ TEST_F(IpGenerationsSim, MoreGenerationsThanTheMaximum) {
     // One generation still fits.
     ASSERT_EQ(0, List(kA1, Box("BOXA1"), 1, 0, 0)) << ZRKerrno;
     EXPECT_EQ(1u, Be16(area.data()));
+}
+
+// Both roads to the same array: the in-band twins over the host's device of
+// the source volume give the same generations and the pool sizes in the
+// same places (the restore reads bytes 8-15 and 16-23 of either).
+TEST_F(IpGenerationsSim, BothRoadsAgree) {
+    std::vector<unsigned char> inband(16 + 256 * 8, 0xEE);
+    ASSERT_EQ(0, ZRKLVGeneraListSnapKZP_p("/dev/sdb", Box("BOXA1"), 1, 0, 0, 0, 4096, 0,
+                                          inband.data(), sense))
+        << ZRKerrno;
+    ASSERT_EQ(0, List(kA1, Box("BOXA1"), 1, 0, 4096)) << ZRKerrno;
+    ASSERT_EQ(2u, Be16(inband.data()));
+    EXPECT_EQ(Bytes(inband.data(), 2), Bytes(area.data(), 2));
+    for (size_t k = 0; k < 2; ++k) {
+        SCOPED_TRACE(k);
+        const unsigned char *a = inband.data() + 16 + 256 * k;
+        const unsigned char *b = area.data() + 16 + 256 * k;
+        // Byte 131 takes the progress bit of the copy functions' detail
+        // flags only on this road (see GenerationsOfAnExtent).
+        EXPECT_EQ(Bytes(a, 131), Bytes(b, 131));
+        EXPECT_EQ(Bytes(a + 132, 124), Bytes(b + 132, 124));
+    }
+
+    unsigned char inbandSize[64];
+    unsigned char lanSize[64];
+    std::memset(inbandSize, 0xEE, sizeof inbandSize);
+    ASSERT_EQ(0, ZRKLVGetPoolExtSize("/dev/sdb", Box("BOXA1"), 1, 0, 0, 0, 4096, Box("BOXA1"), 2,
+                                     0, 0, 0, 0, inbandSize, sense))
+        << ZRKerrno;
+    ASSERT_EQ(0, ZRKIPGetPoolExtSize(kA1, "admin", Box("BOXA1"), 1, 0, 0, 0, 4096, Box("BOXA1"), 2,
+                                     0, 0, 0, 0, lanSize, sense))
+        << ZRKerrno;
+    EXPECT_EQ(Bytes(inbandSize + 8, 56), Bytes(lanSize + 8, 56));
+    EXPECT_EQ(kPool - kPoolUsed - kSaved, Be(lanSize + 8, 8));
+    EXPECT_EQ(100u, Be(lanSize + 16, 8));
 }
 
 // ---- the pool sizes of a restore
