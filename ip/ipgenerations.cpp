@@ -11,7 +11,6 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -298,8 +297,7 @@ extern "C" int ZRKIPGeneraListSnapKZP_p(const char *ip, const char *user, const 
     IPCtrlCommonData(IP_COMMON_FUNCS_GET, &functions);
     const size_t room = functions.uiMaxSnapGen;
     const size_t length = IP_SNAP_LIST_HEAD_LEN + IP_SNAP_LIST_SLOT_LEN * room;
-    std::unique_ptr<unsigned char, FreeDeleter> work(
-        static_cast<unsigned char *>(std::calloc(1, length)));
+    Freed<unsigned char> work(static_cast<unsigned char *>(std::calloc(1, length)));
     if (work == nullptr) return frame.Finish(FailWith(ZRK_ERR_NO_MEMORY));
 
     uint32_t count = 0;

@@ -276,8 +276,8 @@ TEST_F(IpGenerationsSim, BothRoadsAgree) {
     unsigned char inbandSize[64];
     unsigned char lanSize[64];
     std::memset(inbandSize, 0xEE, sizeof inbandSize);
-    ASSERT_EQ(0, ZRKLVGetPoolExtSize("/dev/sdb", Box("BOXA1"), 1, 0, 0, 0, 4096, Box("BOXA1"), 2,
-                                     0, 0, 0, 0, inbandSize, sense))
+    ASSERT_EQ(0, ZRKLVGetPoolExtSize("/dev/sdb", Box("BOXA1"), 1, 0, 0, 0, 4096, Box("BOXA1"), 2, 0,
+                                     0, 0, 0, inbandSize, sense))
         << ZRKerrno;
     ASSERT_EQ(0, ZRKIPGetPoolExtSize(kA1, "admin", Box("BOXA1"), 1, 0, 0, 0, 4096, Box("BOXA1"), 2,
                                      0, 0, 0, 0, lanSize, sense))
@@ -464,6 +464,45 @@ TEST_F(IpGenerationsSim, SnapDataPool) {
         EXPECT_EQ(c.error, ZRKerrno);
         EXPECT_EQ(std::vector<unsigned char>(64, 0xEE), Bytes(pool, 64));
         EXPECT_TRUE(SessionCommands().empty());
+    }
+}
+
+// The trace of each public function and of the functions it calls.
+TEST_F(IpGenerationsSim, TraceLines) {
+    ASSERT_EQ(0, List(kA1, Box("BOXA1"), 1, 0, 4096)) << ZRKerrno;
+    EXPECT_EQ(-1, List(kA1, nullptr, 1, 0, 4096));
+    unsigned char out[64];
+    ZRKerrno = 0;  // a success leaves it as it was
+    ASSERT_EQ(0, ZRKIPGetPoolExtSize(kA1, "admin", Box("BOXA1"), 3, 0, 0, 0, 0, nullptr, 0, 0, 0, 0,
+                                     ZRK_OPT_SESSION_ID, out, sense))
+        << ZRKerrno;
+    ASSERT_EQ(0, ZRKIPPoolInfoSnapKZP_p(kA1, "admin", 0, out, sense)) << ZRKerrno;
+    const std::string trace = root.traceText();
+    const std::string g = "INFO : ZRKIPGeneraListSnapKZP_p : ";
+    const std::string p = "INFO : ZRKIPGetPoolExtSize : ";
+    const std::string i = "INFO : ZRKIPPoolInfoSnapKZP_p : ";
+    const std::vector<std::string> lines = {
+        g + "START",
+        g + "cpIPaddress=[10.0.0.5] OptionFlag=0x00",
+        g + "SrcBoxID=BOXA1" + std::string(35, ' ') +
+            ", SrcOLU=1, SrcExtAddr_high=0, SrcExtAddr_low=0, SrcSize_high=0, "
+            "SrcSize_low=4096",
+        g + "SrcBoxID=NULL, SrcOLU=1, SrcExtAddr_high=0, SrcExtAddr_low=0, SrcSize_high=0, "
+            "SrcSize_low=4096",
+        g + "END(ret=0, ZRKerrno=0)",
+        "ERR : ZRKIPGeneraListSnapKZP_p : END(ret=-1, ZRKerrno=4)",
+        "INFO : IPGetGenerationList : START",
+        "INFO : ShowSnapKzpGen : cpIPaddress=[10.0.0.5] OluCnt=1 Option=0",
+        p + "START",
+        p + "END(ret=0, ZRKerrno=0)",
+        "INFO : IPGetPoolSizeInfo : cpIPaddress=[10.0.0.5] SessionID=3",
+        "INFO : ShowSnapKzpRestoreSize : cpIPaddress=[10.0.0.5] SnapCnt=1 Option=2",
+        i + "START",
+        i + "END(ret=0, ZRKerrno=0)",
+        "INFO : IPGetPoolInfo : START",
+    };
+    for (const std::string &want : lines) {
+        EXPECT_NE(std::string::npos, trace.find(want)) << want;
     }
 }
 
