@@ -1,5 +1,7 @@
 #include "copy_pages.h"
 
+#include "cli_generations.h"
+
 #include <algorithm>
 #include <map>
 #include <utility>
@@ -401,25 +403,15 @@ Bytes poolInfo(const Model &model, const Array &array) {
 
 Bytes poolSize(const Model &model, const Array &array, std::uint16_t id) {
     Bytes b(64, 0);
-    const Session *s = findSession(model, array.name, id);
-    if (s == nullptr || s->kind != SessionKind::SnapKzpPlus || s->ucStatus == state::kReserve) return b;
-    std::uint16_t number = 0;
-    std::uint16_t count = 0;
-    std::uint64_t held = 0;
-    for (const Session &o : model.sessions) {
-        if (o.kind != SessionKind::SnapKzpPlus || o.ucStatus == state::kReserve || o.srcArray != s->srcArray ||
-            o.uiSrcOlu != s->uiSrcOlu || o.ullSrcExtent != s->ullSrcExtent || o.ullSize != s->ullSize)
-            continue;
-        ++count;
-        if (o.uiGeneration <= s->uiGeneration) ++number;
-        held = held + o.ullCopied < held ? ~0ULL : held + o.ullCopied;
-    }
+    RestoreSize r;
+    if (!restoreSize(model, array, id, &r)) return b;
     put16(b, 8, id);
-    put16(b, 10, number);
-    put16(b, 12, count);
-    put64(b, 16, s->ullCopied);
-    put64(b, 24, held);
-    put64(b, 32, totalBlocks(model, *s));
+    put16(b, 10, r.usNumber);
+    put16(b, 12, r.usCount);
+    put64(b, 16, r.ullFree);
+    put64(b, 24, r.ullRestore);
+    put64(b, 32, r.ullHeld);
+    put64(b, 40, r.ullExtent);
     return b;
 }
 

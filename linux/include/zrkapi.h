@@ -1081,6 +1081,36 @@ int ZRKIPStopSnapKZP_p(ZRKIP_COPY_ARGS);
 int ZRKIPSnapDataVolInit(const char *ip, const char *user, uint32_t Olu,
                          unsigned char *SenseData);
 
+/* ---- out-of-band: SnapKZP+ generations and the snap data pool -------------------- */
+
+/* The SnapKZP+ generations of one source extent of the array (SrcBoxID its
+ * own; a size of 0 with a start 0 the whole volume) into SnapDetailList:
+ * bytes 0-1 the generation count, then from byte 16 one 256-byte session
+ * detail per generation. The area holds 16 + 256 x the array's maximum
+ * generation count bytes; more sessions than that are refused (902). No
+ * option bits. 21 when the extent has no generation. Root only. */
+int ZRKIPGeneraListSnapKZP_p(const char *ip, const char *user, const char *SrcBoxID,
+                             uint32_t SrcOLU, uint32_t SrcExtAddr_high, uint32_t SrcExtAddr_low,
+                             uint32_t SrcSize_high, uint32_t SrcSize_low, uint32_t OptionFlag,
+                             unsigned char *SnapDetailList, unsigned char *SenseData);
+/* The pool sizes of an Active SnapKZP+ session inside the array (the pair,
+ * or with 0x4 the session identifier in SrcOLU) into the 64-byte
+ * PoolSizeInfo: bytes 8-15 the snap data pool's free capacity, 16-23 the
+ * capacity its restore takes, 24-31 and 32-39 two further values, the rest
+ * 0 (big-endian). 21 not a SnapKZP+ session, 39 not Active, 17 a pair
+ * between two arrays or an array without the query. Root only. */
+int ZRKIPGetPoolExtSize(const char *ip, const char *user, const char *SrcBoxID, uint32_t SrcOLU,
+                        uint32_t SrcExtAddr_high, uint32_t SrcExtAddr_low, uint32_t SrcSize_high,
+                        uint32_t SrcSize_low, const char *DstBoxID, uint32_t DstOLU,
+                        uint32_t DstExtAddr_high, uint32_t DstExtAddr_low, int CopyInterval,
+                        uint32_t OptionFlag, unsigned char *PoolSizeInfo,
+                        unsigned char *SenseData);
+/* The array's snap data pool into bytes 0-47 of the 64-byte PoolInfo: total,
+ * host use, copy use and the same three of its encryption part (big-endian);
+ * bytes 48-63 are not written. No option bits. Root only. */
+int ZRKIPPoolInfoSnapKZP_p(const char *ip, const char *user, uint32_t OptionFlag,
+                           unsigned char *PoolInfo, unsigned char *SenseData);
+
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */

@@ -292,7 +292,8 @@ TEST_F(TvcQuery, PoolInformationPassesTheArraysBytes) {
     ASSERT_EQ(GetPoolSizeInfo(kHost, id, pool.data()), 0) << ZRKerrno;
     EXPECT_EQ(zrksim::toHex(sim.cdbLog().back().cdb), "eb094600000b00004000");
     EXPECT_EQ(zrksim::toHex(pool),
-              GoldenHex(64, {{0, "000b 0001 0001"}, {8, "0000000000000032 0000000000000032 0000000000200000"}}));
+              GoldenHex(64, {{0, "000b 0001 0001"},
+                             {8, "00000000000f41aa 0000000000000032 0000000000000032 0000000000200000"}}));
 
     // Without the function the array is not asked.
     for (const auto &[bit, call] : {std::pair{0x08, 0}, std::pair{0x10, 1}}) {

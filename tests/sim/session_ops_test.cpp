@@ -408,7 +408,8 @@ TEST(SimSessionOps, GenerationsAndPoolPages) {
     EXPECT_EQ(zrksim::toHex(delivered(sg("/dev/sdb", travoInLarge(0x32, 0, 64), 64))),
               "32000000" + u32(56) + u64(1000000) + u64(1600) + u64(998400) + "0001" "00" "00" + zeros(28));
     EXPECT_EQ(zrksim::toHex(delivered(sg("/dev/sdb", travoInLarge(0x46, 2, 64), 64))),
-              "46000000" + u32(56) + "0002" "0002" "0003" "0000" + u64(200) + u64(600) + u64(100000) + zeros(24));
+              "46000000" + u32(56) + "0002" "0002" "0003" "0000" + u64(998400) + u64(200) + u64(600) + u64(100000) +
+                  zeros(16));
     // Not a SnapKZP+ session: nothing after the header.
     EXPECT_EQ(zrksim::toHex(delivered(sg("/dev/sdb", travoInLarge(0x46, 7, 64), 64))),
               "46000000" + u32(56) + zeros(56));
