@@ -1,4 +1,5 @@
 #include "cli_show.h"
+#include "cli_failover.h"
 
 #include "sessions.h"
 #include "support.h"
@@ -58,6 +59,7 @@ public:
         if (v == "show rvz-disk-buffer") return rvzDiskBuffer(c);
         std::string reply;
         if (runVolumeShow(st_, array_, c, reply)) return reply;
+        if (runFailoverShow(st_, array_, c, reply)) return reply;
         syntax("unknown command " + v);
     }
 
