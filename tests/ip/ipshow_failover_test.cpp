@@ -73,7 +73,7 @@ TEST(IpShowFailover, GroupReplies) {
         {"count beyond the lines", "0\n5\n" + nine + "0\n", -1, ZRK_ERR_REPLY_INCOMPLETE, {}},
         {"huge count", "0\nFFFFFFFF\n" + nine + "0\n", -1, ZRK_ERR_REPLY_INCOMPLETE, {}},
         {"count beyond 32 bits", "0\n100000000\n", -1, ZRK_ERR_REPLY_NUMBER, {}},
-        {"one line only", "0\n", -1, ZRK_ERR_REPLY_INCOMPLETE, {}},
+        {"one line only", "0", -1, ZRK_ERR_REPLY_INCOMPLETE, {}},
         {"another array error", "1\n5300\nrefused\n", -1, ZRK_ERR_ARRAY_BASE + 0x5300, {}},
     };
     for (const Case &c : cases) {
