@@ -252,6 +252,27 @@ extern "C" int IPGetVvolDetailList(const char *ip, const char *user, uint32_t op
     return TraceEnd(1, kVvolName, 0);
 }
 
+namespace zrkip {
+
+int TfoDetailList(CliTfoPair *tree, int *count, DETAIL_LIST_INFO *area, size_t room) {
+    if (tree == nullptr || count == nullptr || (area == nullptr && room != 0)) {
+        return FailWith(ZRK_ERR_PARAMETER);
+    }
+    // The sessions are counted before the first entry is written.
+    size_t sessions = 0;
+    ForEachSession(tree, [&](const CliTfoPairDetail &) { ++sessions; });
+    if (CheckRoom(kTfoName, sessions, room) != 0) return -1;
+    size_t n = 0;
+    ForEachSession(tree, [&](const CliTfoPairDetail &detail) {
+        IPConvTfoPair2Detail(&detail, &area[n]);
+        ++n;
+    });
+    *count = AsCount(n);
+    return 0;
+}
+
+}  // namespace zrkip
+
 extern "C" int IPGetTfopDetailList(const char *ip, const char *user, uint32_t option,
                                    int *ListCnt, DETAIL_LIST_INFO *area, size_t room) {
     TraceText(1, "INFO", kTfoName, "START");
@@ -262,17 +283,11 @@ extern "C" int IPGetTfopDetailList(const char *ip, const char *user, uint32_t op
     if (!HasFailover(CopyFunctions())) return TraceEnd(1, kTfoName, FailWith(ZRK_ERR_NOT_SUPPORT));
     TreeOwner tree;
     if (ShowTfoPair(ip, user, 0, nullptr, 0, &tree.pTree) != 0) return TraceEnd(1, kTfoName, -1);
-    // The sessions are counted before the first entry is written.
-    size_t sessions = 0;
-    ForEachSession(tree.pTree, [&](const CliTfoPairDetail &) { ++sessions; });
-    if (CheckRoom(kTfoName, sessions, room) != 0) return TraceEnd(1, kTfoName, -1);
-    size_t n = 0;
-    ForEachSession(tree.pTree, [&](const CliTfoPairDetail &detail) {
-        IPConvTfoPair2Detail(&detail, &area[n]);
-        ++n;
-    });
+    int count = 0;
+    const int rc = TfoDetailList(tree.pTree, &count, area, room);
     freeCliTfoPair(&tree.pTree);
-    *ListCnt = AsCount(n);
+    if (rc != 0) return TraceEnd(1, kTfoName, -1);
+    *ListCnt = count;
     return TraceEnd(1, kTfoName, 0);
 }
 

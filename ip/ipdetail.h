@@ -55,6 +55,16 @@ void IPConvTfoPair2Detail(const CliTfoPairDetail *detail, DETAIL_LIST_INFO *entr
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
+
+namespace zrkip {
+
+// The sessions of a failover pair tree (the details whose flag is not 0;
+// groups, their pairs, each pair's details in order) into area, which holds
+// room entries: more sessions than that is ZRK_ERR_REPLY_INCOMPLETE before
+// an entry is written. 0 with *count, or -1 with ZRKerrno.
+int TfoDetailList(CliTfoPair *tree, int *count, DETAIL_LIST_INFO *area, size_t room);
+
+}  // namespace zrkip
 #endif
 
 #endif /* ZRK_IPDETAIL_H */
