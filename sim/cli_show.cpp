@@ -1,5 +1,6 @@
 #include "cli_show.h"
 
+#include "cli_failover.h"
 #include "cli_generations.h"
 #include "sessions.h"
 #include "support.h"
@@ -60,6 +61,7 @@ public:
         std::string reply;
         if (runVolumeShow(st_, array_, c, reply)) return reply;
         if (runGenerationShow(st_, array_, c, reply)) return reply;
+        if (runFailoverShow(st_, array_, c, reply)) return reply;
         syntax("unknown command " + v);
     }
 

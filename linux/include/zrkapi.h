@@ -1111,6 +1111,22 @@ int ZRKIPGetPoolExtSize(const char *ip, const char *user, const char *SrcBoxID, 
 int ZRKIPPoolInfoSnapKZP_p(const char *ip, const char *user, uint32_t OptionFlag,
                            unsigned char *PoolInfo, unsigned char *SenseData);
 
+/* ------------------------------------------------------------------------ */
+/* Out-of-band: the session detail list                                     */
+/* ------------------------------------------------------------------------ */
+
+/* Every copy session of the array at ip as DETAIL_LIST_INFO entries, the
+ * entries of the in-band detail list: OptionFlag 0 all sessions, 0x80000
+ * all sessions in the extended session-list mode (when the model offers
+ * it), 0x800000 the sessions of the failover pairs, 0x1000000 the sessions
+ * of virtual volumes (one of the three at most; else 37). List holds the
+ * array's maximum session count of entries; an answer of more sessions is
+ * refused (902) before an entry is written. *ListCnt receives the number
+ * of entries. Root only (34); ListCnt and List must be given (13). 0 or -1
+ * with ZRKerrno; SenseData (256 bytes, may be null) is zeroed. */
+int ZRKIPGetDetailList(const char *ip, const char *user, uint32_t OptionFlag, int *ListCnt,
+                       DETAIL_LIST_INFO *List, unsigned char *SenseData);
+
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
