@@ -59,7 +59,12 @@ bool cascadeSource(const Model &model, const Session &s) {
     });
 }
 
-bool prepared(const Session *s) { return s != nullptr && s->ucStatus == state::kReserve && s->bPrepared; }
+// The session of member `m` is still the one its part prepared (an
+// identifier freed by a stop may have been handed out again since).
+bool prepared(const Session *s, const ConcurrentMember &m) {
+    return s != nullptr && s->ucStatus == state::kReserve && s->bPrepared && s->uiSrcOlu == m.uiSrcOlu &&
+           s->uiDstOlu == m.uiDstOlu && s->ullSrcExtent == m.ullSrcExtent && s->ullDstExtent == m.ullDstExtent;
+}
 
 // Rolls back the sessions a concurrent start has prepared and forgets it.
 void discard(SimState &st, std::uint32_t group) {
@@ -68,7 +73,7 @@ void discard(SimState &st, std::uint32_t group) {
     const ConcurrentStart &t = it->second;
     for (const ConcurrentMember &m : t.members) {
         std::erase_if(st.model.sessions, [&](const Session &s) {
-            return s.srcArray == t.array && s.usId == m.usId && prepared(&s);
+            return s.srcArray == t.array && s.usId == m.usId && prepared(&s, m);
         });
     }
     st.lan.concurrent.erase(it);
@@ -99,8 +104,13 @@ std::string restart(SimState &st, const Array &array, const Command &c) {
 std::string commit(SimState &st, const Array &array, std::uint32_t group) {
     const std::vector<ConcurrentMember> members = st.lan.concurrent.at(group).members;
     std::vector<std::uint16_t> ready;
-    for (const ConcurrentMember &m : members)
-        if (prepared(findSession(st.model, array.name, m.usId))) ready.push_back(m.usId);
+    std::vector<bool> starts(members.size(), false);
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        const ConcurrentMember &m = members[i];
+        if (!prepared(findSession(st.model, array.name, m.usId), m)) continue;
+        starts[i] = true;
+        ready.push_back(m.usId);
+    }
     bool cascade = false;
     if (!ready.empty()) {
         ScsiAnswer a = actOnList(st, array, concurrentPage(ready, kHowStart), ListFront::Cli);
@@ -113,10 +123,10 @@ std::string commit(SimState &st, const Array &array, std::uint32_t group) {
     st.lan.concurrent.erase(group);
     bool failed = ready.size() != members.size();
     std::string rows;
-    for (const ConcurrentMember &m : members) {
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        const ConcurrentMember &m = members[i];
         const Session *s = findSession(st.model, array.name, m.usId);
-        bool started = std::find(ready.begin(), ready.end(), m.usId) != ready.end();
-        if (!started) rows += row(conc_row::kNotStarted, cli_error::kInvalid, m);
+        if (!starts[i]) rows += row(conc_row::kNotStarted, cli_error::kInvalid, m);
         else if (cascade && cascadeSource(st.model, *s)) rows += row(conc_row::kStopIt, kCascadeAcrossArraysCode, m);
         else rows += row(failed ? conc_row::kStopIt : conc_row::kStarted, 0, m);
     }
