@@ -9,6 +9,8 @@
 #include "ipshow_array.h"
 #include "platform.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -143,7 +145,8 @@ extern "C" int IPStartConcKZP(const char *ip, const char *user, int SessionCnt,
     TraceText(3, "INFO", kName, "IPaddress=%s, SessionCnt=%d", Shown(ip), SessionCnt);
     if (SesInfo == nullptr || SessionCnt <= 0) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     const size_t count = static_cast<size_t>(SessionCnt);
-    TraceData(3, kName, SesInfo, static_cast<int>(count * sizeof(CONC_SES_INFO)));
+    TraceData(3, kName, SesInfo,
+              static_cast<int>(std::min<size_t>(count * sizeof(CONC_SES_INFO), INT_MAX)));
 
     const bool restart = (SesInfo[0].OptionFlag & ZRK_OPT_RESTART) != 0;
     uint32_t rowCount = 0;

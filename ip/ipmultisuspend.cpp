@@ -10,6 +10,7 @@
 #include "ipshow_array.h"
 #include "platform.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
