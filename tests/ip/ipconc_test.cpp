@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../../ip/ipconc.h"
+#include "child.h"
 #include "ipaction_service.h"
 #include "ipsim_support.h"
 #include "sim_client.h"
@@ -326,6 +327,35 @@ TEST_F(IpConcSim, RefusalsBeforeAnyPart) {
     }
     EXPECT_EQ(-1, ZRKIPStartConcKZP("10.0.0.5", nullptr, nullptr, 1, nullptr));
     EXPECT_EQ(13, ZRKerrno);
+}
+
+// The call's own lines and those of its internal function.
+TEST_F(IpConcSim, TraceLines) {
+    ASSERT_EQ(0, Start({Entry(1, 2), Entry(3, 4)})) << ZRKerrno;
+    EXPECT_EQ(-1, Start({Entry(5, 14)}));
+    const std::string trace = root.traceText();
+    for (const char *line : {
+             "INFO : ZRKIPStartConcKZP : START",
+             "INFO : ZRKIPStartConcKZP : IPaddress=10.0.0.5, SessionCnt=2",
+             "INFO : IPStartConcKZP : IPaddress=10.0.0.5, SessionCnt=2",
+             "INFO : IPStartConcKZP : END(ret=0, ZRKerrno=0)",
+             "INFO : ZRKIPStartConcKZP : END(ret=0, ZRKerrno=0)",
+             "ERR : ZRKIPStartConcKZP : END(ret=-1, ZRKerrno=86786)",
+         }) {
+        EXPECT_NE(std::string::npos, trace.find(line)) << line;
+    }
+}
+
+TEST_F(IpConcSim, RootOnly) {
+    const zrktest::ChildResult child = zrktest::runChild([] {
+        if (!zrktest::dropPrivileges()) return 99;
+        CONC_SES_INFO entry = Entry(1, 2);
+        return ZRKIPStartConcKZP("10.0.0.5", nullptr, &entry, 1, nullptr) == -1 && ZRKerrno == 34
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(0, child.exitCode) << child.err;
+    EXPECT_TRUE(SessionCommands().empty());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "child.h"
 #include "ipaction_service.h"
 #include "ipsim_support.h"
 #include "sim_client.h"
@@ -242,6 +243,33 @@ TEST_F(IpMultiSuspendSim, CountLimits) {
     EXPECT_EQ(-1, ZRKIPMultiSuspendVZ("10.0.0.24", nullptr, &entry, 1, 0, nullptr, nullptr));
     EXPECT_EQ(13, ZRKerrno);
     EXPECT_TRUE(iptest::LanSessionCommands(sim).empty());
+}
+
+TEST_F(IpMultiSuspendSim, TraceLinesAndRootOnly) {
+    std::vector<uint32_t> result;
+    ASSERT_EQ(0, Suspend("10.0.0.5", {{"BOXA1", 1, "BOXA1", 2}}, 0, &result)) << ZRKerrno;
+    const std::string trace = root.traceText();
+    for (const char *line : {
+             "INFO : ZRKIPMultiSuspendVZ : IPaddress=10.0.0.5, SessionCnt=1, OptionFlag=0x00",
+             "INFO : IPMultiSuspendTvc : IPaddress=10.0.0.5, SessionCnt=0x01, OptionFlag=0x00",
+             "INFO : IPMultiSuspendTvc : END(ret=0, ZRKerrno=0)",
+             "INFO : ZRKIPMultiSuspendVZ : END(ret=0, ZRKerrno=0)",
+         }) {
+        EXPECT_NE(std::string::npos, trace.find(line)) << line;
+    }
+    iptest::LanSessionCommands(sim);
+    const zrktest::ChildResult child = zrktest::runChild([] {
+        if (!zrktest::dropPrivileges()) return 99;
+        const CONC_SUS_PAIR_LV entry = Entry({"BOXA1", 3, "BOXA1", 4});
+        uint32_t slot = 0;
+        return ZRKIPMultiSuspendVZ("10.0.0.5", nullptr, &entry, 1, 0, &slot, nullptr) == -1 &&
+                       ZRKerrno == 34
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(0, child.exitCode) << child.err;
+    EXPECT_TRUE(iptest::LanSessionCommands(sim).empty());
+    EXPECT_EQ("2", Status("A1", 2));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../../ip/ipstatuslist.h"
+#include "child.h"
 #include "ipaction_service.h"
 #include "ipsim_support.h"
 #include "sim_client.h"
@@ -126,6 +127,30 @@ TEST_F(IpStatusListSim, Refusals) {
     }
     EXPECT_EQ(-1, ZRKIPStatusListVZ("10.0.0.5", nullptr, 0, nullptr, nullptr));
     EXPECT_EQ(13, ZRKerrno);
+}
+
+TEST_F(IpStatusListSim, TraceLinesAndRootOnly) {
+    unsigned char list[64];
+    ASSERT_EQ(0, ZRKIPStatusListVZ("10.0.0.7", nullptr, 0, list, nullptr)) << ZRKerrno;
+    const std::string trace = root.traceText();
+    for (const char *line : {
+             "INFO : ZRKIPStatusListVZ : cpIPaddress=[10.0.0.7] OptionFlag=0x00",
+             "INFO : IPCommandStatusList : START",
+             "INFO : IPCommandStatusList : END(ret=0, ZRKerrno=0)",
+             "INFO : ZRKIPStatusListVZ : END(ret=0, ZRKerrno=0)",
+         }) {
+        EXPECT_NE(std::string::npos, trace.find(line)) << line;
+    }
+    iptest::LanSessionCommands(sim);
+    const zrktest::ChildResult child = zrktest::runChild([] {
+        if (!zrktest::dropPrivileges()) return 99;
+        unsigned char area[64];
+        return ZRKIPStatusListVZ("10.0.0.5", nullptr, 0, area, nullptr) == -1 && ZRKerrno == 34
+                   ? 0
+                   : 1;
+    });
+    EXPECT_EQ(0, child.exitCode) << child.err;
+    EXPECT_TRUE(iptest::LanSessionCommands(sim).empty());
 }
 
 // ---- the list from the session rows ------------------------------------------------
