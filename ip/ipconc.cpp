@@ -101,7 +101,9 @@ int CleanUp(const char *ip, const char *user, const CliConcStartResult *rows, si
     if (!ids) return FailWith(ZRK_ERR_NO_MEMORY);
     size_t n = 0;
     for (size_t k = 0; k < rowCount; ++k) {
-        if (rows[k].uiResult == IP_CONC_ROW_STOP) ids.get()[n++] = static_cast<int>(rows[k].uiSessionID);
+        if (rows[k].uiResult == IP_CONC_ROW_STOP) {
+            ids.get()[n++] = static_cast<int>(rows[k].uiSessionID);
+        }
     }
     const int kept = ZRKerrno;
     for (size_t from = 0; from < n; from += IP_CONC_STOP_CHUNK) {
@@ -143,7 +145,9 @@ extern "C" int IPStartConcKZP(const char *ip, const char *user, int SessionCnt,
                               const CONC_SES_INFO *SesInfo) {
     TraceText(1, "INFO", kName, "START");
     TraceText(3, "INFO", kName, "IPaddress=%s, SessionCnt=%d", Shown(ip), SessionCnt);
-    if (SesInfo == nullptr || SessionCnt <= 0) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    if (SesInfo == nullptr || SessionCnt <= 0) {
+        return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
+    }
     const size_t count = static_cast<size_t>(SessionCnt);
     TraceData(3, kName, SesInfo,
               static_cast<int>(std::min<size_t>(count * sizeof(CONC_SES_INFO), INT_MAX)));

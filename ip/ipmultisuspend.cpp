@@ -81,9 +81,8 @@ int FindSessions(const char *ip, const char *user, const IPCopyReq *req, unsigne
     for (unsigned i = 0; i < count; ++i) {
         CliCopySession row;
         std::memset(&row, 0, sizeof row);
-        if (IPSearchSession(&req[i], table.vRows.get(), static_cast<int>(table.uiCount), 0, &row) != 0) {
-            return -1;
-        }
+        const int listed = static_cast<int>(table.uiCount);
+        if (IPSearchSession(&req[i], table.vRows.get(), listed, 0, &row) != 0) return -1;
         if (row.ucSessionStatus == kStatusSuspend) {
             TraceText(1, "ERR", kName, "session %u is suspended", row.uiSessionID);
             return FailWith(ZRK_ERR_SEQUENCE);

@@ -246,7 +246,8 @@ int ListAllSessions(const char *ip, const char *user, int listFlags, SessionTabl
                          table->uiRoom) != 0) {
         return -1;
     }
-    table->uiCount = static_cast<size_t>(std::clamp<int64_t>(count, 0, static_cast<int64_t>(table->uiRoom)));
+    table->uiCount =
+        static_cast<size_t>(std::clamp<int64_t>(count, 0, static_cast<int64_t>(table->uiRoom)));
     return 0;
 }
 

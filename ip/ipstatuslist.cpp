@@ -23,7 +23,8 @@ size_t ListBytes(size_t entries) { return IP_STATUS_LIST_HEAD + entries * IP_STA
 
 }  // namespace
 
-int zrkip::BuildStatusList(const CliCopySession *rows, size_t count, unsigned char *out, size_t room) {
+int zrkip::BuildStatusList(const CliCopySession *rows, size_t count, unsigned char *out,
+                           size_t room) {
     size_t entries = 0;
     for (size_t i = 0; i < count; ++i) {
         if (rows[i].ucSessionType == IP_SESSION_TYPE_VZ) ++entries;

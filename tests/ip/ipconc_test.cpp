@@ -208,7 +208,11 @@ protected:
     }
     void Script(const std::string &body) {
         std::string escaped;
-        for (char ch : body) escaped += ch == '\n' ? std::string("\\n") : ch == '\t' ? std::string("\\t") : std::string(1, ch);
+        for (char ch : body) {
+            escaped += ch == '\n'   ? std::string("\\n")
+                       : ch == '\t' ? std::string("\\t")
+                                    : std::string(1, ch);
+        }
         sim.commandOk("lanreply 1 " + escaped);
     }
     static std::string Row(int result, int code, int id, int src, int dst) {
