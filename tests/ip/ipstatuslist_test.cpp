@@ -41,7 +41,8 @@ std::string Scenario() {
          "session 9 rvz B1 6 A1 6 partner=12\n"
          "session 1 kzp B2 1 B2 2\n"
          "session 1 vz C1 1 C1 2\n"
-         "session 1 vz D1 1 D1 2\nsession 2 vz D1 3 D1 4\nsession 3 vz D1 5 D1 6\n";
+         "session 1 vz D1 1 D1 2\nsession 2 vz D1 3 D1 4\nsession 3 vz D1 5 D1 6\n"
+         "disk /dev/sdb 8:16 A1 1\n";
     return s;
 }
 
@@ -101,6 +102,19 @@ TEST_F(IpStatusListSim, ListsTheVzSessionsByteForByte) {
         const std::vector<std::string> sent = iptest::LanSessionCommands(sim);
         EXPECT_EQ(std::vector<std::string>{"show copy-sessions  -mode 128"}, sent);
     }
+}
+
+// Both roads give the same entries for the same sessions. The header
+// differs: in-band it carries bytes 10-11 of the array's status page,
+// out-of-band the number of entries.
+TEST_F(IpStatusListSim, SameEntriesAsTheInBandRoad) {
+    unsigned char lan[256], inband[256], sense[ZRK_SENSE_LEN];
+    std::memset(lan, 0, sizeof lan);
+    std::memset(inband, 0, sizeof inband);
+    ASSERT_EQ(0, ZRKIPStatusListVZ("10.0.0.5", nullptr, 0, lan, sense)) << ZRKerrno;
+    ASSERT_EQ(0, ZRKStatusListVZ("/dev/sdb", 0, inband, sense)) << ZRKerrno;
+    EXPECT_EQ("0000000400000000", Hex(lan, 8));
+    EXPECT_EQ(Hex(inband + 8, sizeof inband - 8), Hex(lan + 8, sizeof lan - 8));
 }
 
 TEST_F(IpStatusListSim, Refusals) {
