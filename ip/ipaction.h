@@ -58,7 +58,8 @@ typedef struct CliRvzBufferSetting {
 
 /* One result row of a concurrent start (reply columns 0 to 6). */
 typedef struct CliConcStartResult {
-    uint32_t uiResult;                /* col 0: 0 success, else failure */
+    uint32_t uiResult;                /* col 0: 0 started, 1 started but to be stopped,
+                                         else not started (ipconc.h) */
     uint32_t uiErrCode;               /* col 1: the array's error code */
     uint32_t uiSessionID;             /* col 2: session identifier */
     uint32_t uiSrcOlu;                /* col 3: source volume */

@@ -179,19 +179,8 @@ extern "C" int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int
     }
     const int list[1] = {static_cast<int>(number)};
 
-    // The "-mode" form only when the array's model lists that way.
-    int flags = listFlags;
-    if ((ZRKOptionFlag & ZRK_OPT_LIST_SEL_01) != 0 || flags != 0) {
-        CliModelInfo model;
-        std::memset(&model, 0, sizeof model);
-        if (ShowModelInfo(ip, user, &model, 1) != 0) return TraceEnd(1, kQueryName, -1);
-        unsigned char bytes[sizeof model];
-        std::memcpy(bytes, &model, sizeof bytes);
-        if ((bytes[kModelListModeByte] & kModelListModeBit) == 0) {
-            ZRKOptionFlag &= ~ZRK_OPT_LIST_SEL_01;
-            flags = 0;
-        }
-    }
+    int flags = 0;
+    if (zrkip::ListShowFlags(ip, user, listFlags, &flags) != 0) return TraceEnd(1, kQueryName, -1);
 
     int count = 0;
     if (vvol) {
@@ -224,6 +213,45 @@ extern "C" int IPQueryTvc(const char *ip, const char *user, uint32_t Option, int
     DumpRow(kQueryName, row);
     return TraceEnd(1, kQueryName, 0);
 }
+
+namespace zrkip {
+
+int ListShowFlags(const char *ip, const char *user, int listFlags, int *flags) {
+    *flags = listFlags;
+    if ((ZRKOptionFlag & ZRK_OPT_LIST_SEL_01) == 0 && listFlags == 0) return 0;
+    CliModelInfo model;
+    std::memset(&model, 0, sizeof model);
+    if (ShowModelInfo(ip, user, &model, 1) != 0) return -1;
+    unsigned char bytes[sizeof model];
+    std::memcpy(bytes, &model, sizeof bytes);
+    if ((bytes[kModelListModeByte] & kModelListModeBit) == 0) {
+        ZRKOptionFlag &= ~ZRK_OPT_LIST_SEL_01;
+        *flags = 0;
+    }
+    return 0;
+}
+
+int ListAllSessions(const char *ip, const char *user, int listFlags, SessionTable *table) {
+    CliCopyFunctions functions;
+    IPCtrlCommonData(IP_COMMON_FUNCS_GET, &functions);
+    table->uiRoom = std::max<size_t>(functions.uiMaxSession, 1);
+    table->uiCount = 0;
+    table->vRows.reset(
+        static_cast<CliCopySession *>(std::calloc(table->uiRoom, sizeof(CliCopySession))));
+    if (!table->vRows) return FailWith(ZRK_ERR_NO_MEMORY);
+    int flags = 0;
+    if (ListShowFlags(ip, user, listFlags, &flags) != 0) return -1;
+    int count = 0;
+    if (ShowCopySessions(ip, user, 0, nullptr, IP_SESSIONS_ALL, flags, &count, table->vRows.get(),
+                         table->uiRoom) != 0) {
+        return -1;
+    }
+    table->uiCount =
+        static_cast<size_t>(std::clamp<int64_t>(count, 0, static_cast<int64_t>(table->uiRoom)));
+    return 0;
+}
+
+}  // namespace zrkip
 
 extern "C" int IPSearchSession(const IPCopyReq *req, const CliCopySession *rows, int count,
                                uint32_t option, CliCopySession *row) {

@@ -79,6 +79,27 @@ int IPSnapVolInit(const char *ip, const char *user, int olu);
 
 namespace zrkip {
 
+// ---- the array's session table ---------------------------------------------------
+
+// The show flags a listing may use on this array: listFlags (and the
+// ZRK_OPT_LIST_SEL_01 bit of ZRKOptionFlag) only when the array's model
+// lists in the "-mode" form, else 0 (and the bit cleared). Asks "show
+// model-info" when a flag is wanted. 0, or -1 with ZRKerrno.
+int ListShowFlags(const char *ip, const char *user, int listFlags, int *flags);
+
+// Every session of the array, in reply order.
+struct SessionTable {
+    Freed<CliCopySession> vRows;  // room rows, count of them filled
+    size_t uiRoom = 0;            // the array's maximum session count (at least 1)
+    size_t uiCount = 0;           // rows the array listed
+};
+
+// Reads the array's whole session list with one "show copy-sessions"
+// (listFlags as ListShowFlags allows) into rows sized by the maximum
+// session count of the common copy-function record; a reply announcing more
+// is refused (ZRK_ERR_REPLY_INCOMPLETE). 0, or -1 with ZRKerrno.
+int ListAllSessions(const char *ip, const char *user, int listFlags, SessionTable *table);
+
 // What the starts and the snap data volume initialisation share when the
 // array has refused them and its volumes are looked at for a better reason.
 

@@ -140,6 +140,12 @@ enum {
     ZRK_ERR_ARRAY_BASE        = 0x10000, /* + the array's own error code */
     ZRK_ERR_ARRAY_TIMER       = 0x15310, /* the array refused a suspend with the timer */
     ZRK_ERR_TIMER_REPORTED    = 0x20002, /* what a refused timer suspend reports */
+    /* The concurrent KZP start's cascade refusals (array codes 0x5391 to
+     * 0x5393); the one for a cascade over arrays is reported as 0x25392. */
+    ZRK_ERR_ARRAY_CASCADE_STATUS = 0x15391, /* a cascade session in the wrong state */
+    ZRK_ERR_ARRAY_CASCADE_ARRAYS = 0x15392, /* a source is the target of another array's copy */
+    ZRK_ERR_ARRAY_CASCADE_MODE   = 0x15393, /* a cascade session's transfer mode is wrong */
+    ZRK_ERR_CASCADE_REPORTED     = 0x25392, /* what a cascade over arrays reports */
 };
 
 #endif /* ZRK_ZRKERRNO_H */

@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include "cli_concurrent.h"
+
 #include "bytes.h"
 #include "cli_command.h"
 #include "cli_show.h"
@@ -17,11 +19,7 @@
 
 namespace zrksim {
 
-namespace {
-
-using namespace clitext;
-
-std::uint32_t errorOfAscq(std::uint8_t ascq) {
+std::uint32_t cliErrorOfRefusal(std::uint8_t ascq) {
     switch (ascq) {
     case refusal::kOutOfSequence: return cli_error::kOutOfSequence;
     case refusal::kVolumeInUse: return cli_error::kVolumeInUse;
@@ -32,6 +30,10 @@ std::uint32_t errorOfAscq(std::uint8_t ascq) {
     default: return cli_error::kInvalid;
     }
 }
+
+namespace {
+
+using namespace clitext;
 
 // Page fields (the TRAVO OUT one-session page the SCSI front reads).
 constexpr std::size_t kExecLen = 192;
@@ -50,9 +52,11 @@ public:
     std::string run(const std::string &text) {
         try {
             Command c = parse(text);
+            discardConcurrentStart(st_, array_, c);
             const std::string &v = c.verb;
             if (v.rfind("start copy-", 0) == 0 && v != "start copy-concurrent-kzp") return start(c);
-            if (v == "start copy-concurrent-kzp") return concurrentStart(c);
+            if (v == "start copy-concurrent-kzp")
+                return runConcurrentStart(st_, array_, c, [this](const Command &part) { return prepareConcurrent(part); });
             if (v == "stop copy-session" || v == "stop vvol-copy-session") return stop(c);
             if (v == "suspend copy-vz" || v == "suspend copy-rvz") return suspend(c);
             if (v == "resume copy-vz" || v == "resume copy-rvz") return resume(c);
@@ -77,7 +81,7 @@ private:
         ScsiAnswer a = actOnList(st_, array_, page, ListFront::Cli);
         if (a.ucStatus == scsi::kGood) return;
         std::uint8_t ascq = a.sense.size() > 13 ? a.sense[13] : 0;
-        throw CliError(errorOfAscq(ascq), "refused");
+        throw CliError(cliErrorOfRefusal(ascq), "refused");
     }
 
     Session &session(std::uint16_t id) {
@@ -465,26 +469,9 @@ private:
         return std::string("00\n") + (valid ? "1" : "0") + "\n";
     }
 
-    // A row of a concurrent start: result, error, session, volumes, LBAs.
-    std::string row(const Session &s) {
-        return "0\t0\t" + hexNumber(s.idOn(array_.name)) + "\t" + hexNumber(s.uiSrcOlu) + "\t" +
-               hexNumber(s.uiDstOlu) + "\t" + hexNumber(s.ullSrcExtent) + "\t" + hexNumber(s.ullDstExtent) + "\n";
-    }
-
-    std::string concurrentStart(const Command &c) {
-        if (c.has("-restart")) {
-            c.allow({"-restart"});
-            std::vector<std::uint16_t> ids = c.ids("-restart");
-            act(concurrentPage(ids, 0x40));
-            std::string rows;
-            for (std::uint16_t id : ids) rows += row(session(id));
-            return "00\n" + hexNumber(ids.size()) + "\n" + rows;
-        }
-        c.allow({"-session-type", "-source-volume-number", "-destination-volume-number", "-size", "-source-lba",
-                 "-destination-lba", "-mode", "-id"});
-        c.values("-session-type", {"kzp", "quick", "snap", "snap+"});
-        c.values("-mode", {"no-commit"});
-        if (!c.has("-session-type")) syntax(c.verb + " needs -session-type");
+    // One part of a concurrent start: its session prepared (status Reserve,
+    // holding its volumes) until the last part starts them all.
+    std::uint16_t prepareConcurrent(const Command &c) {
         Bytes p = execPage(0x44);
         p[12] = 1;
         p[25] |= 0x10;
@@ -492,39 +479,7 @@ private:
         if (c.has("-session-type", "snap")) p[20] |= 0x10;
         if (c.has("-session-type", "snap+")) p[20] |= 0x40;
         placement(c, p, false);
-        bool last = !c.has("-mode");
-        std::uint32_t group = 0;
-        if (c.has("-id")) {
-            group = static_cast<std::uint32_t>(c.number("-id", 0xFFFFFFFFu, 0));
-            if (st_.lan.concurrent.count(group) == 0) throw CliError(cli_error::kInvalid, "no concurrent start");
-        }
-        std::uint16_t id = startOn(p, false);
-        if (group == 0) {
-            group = st_.lan.uiNextConcurrent++;
-            st_.lan.concurrent[group];
-        }
-        auto &members = st_.lan.concurrent[group];
-        members.emplace_back(array_.name, id);
-        if (!last) return c.has("-id") ? "00\n" : "00\n" + hexNumber(group) + "\n";
-        std::vector<std::uint16_t> ids;
-        for (const auto &[arrayName, sid] : members)
-            if (arrayName == array_.name) ids.push_back(sid);
-        st_.lan.concurrent.erase(group);
-        act(concurrentPage(ids, 0x80));
-        std::string rows;
-        for (std::uint16_t sid : ids) rows += row(session(sid));
-        return "00\n" + hexNumber(ids.size()) + "\n" + rows;
-    }
-
-    Bytes concurrentPage(const std::vector<std::uint16_t> &ids, std::uint8_t how) {
-        std::size_t size = 16 + 8 * ((ids.size() + 3) / 4);
-        Bytes p(size, 0);
-        p[0] = 0x51;
-        putBe(p, 5, 3, size - 8);
-        putBe(p, 8, 2, ids.size());
-        p[12] = how;
-        for (std::size_t i = 0; i < ids.size(); ++i) putBe(p, 16 + 2 * i, 2, ids[i]);
-        return p;
+        return startOn(p, false);
     }
 };
 

@@ -29,6 +29,9 @@ constexpr std::uint32_t kSnapDataTaken = 0x5359;   // the snap data volume serve
 constexpr std::uint32_t kNoVvolSessions = 0x920B;  // the array has no virtual-volume copy session
 }  // namespace cli_error
 
+// The array code of a TRAVO OUT refusal with qualifier `ascq`.
+std::uint32_t cliErrorOfRefusal(std::uint8_t ascq);
+
 // Runs one command text on `array`; the reply text.
 std::string runArrayCommand(SimState &state, const Array &array, const std::string &text);
 

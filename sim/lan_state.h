@@ -22,6 +22,24 @@ struct LanFault {
     std::string describe() const;
 };
 
+// One session prepared by a part of a concurrent start, as the part
+// described it (its row names it even when the session is gone).
+struct ConcurrentMember {
+    std::uint16_t usId = 0;           // the prepared identifier
+    std::uint32_t uiSrcOlu = 0;
+    std::uint32_t uiDstOlu = 0;
+    std::uint64_t ullSrcExtent = 0;   // blocks
+    std::uint64_t ullDstExtent = 0;
+};
+
+// A concurrent start that an array is assembling: it ends with its last part,
+// or is discarded (sessions rolled back) by a refused part or by any other
+// command the array receives first.
+struct ConcurrentStart {
+    std::string array;                        // the array that prepares it
+    std::vector<ConcurrentMember> members;    // in the order of the parts
+};
+
 struct LanDelay {
     long lMs = 0;          // milliseconds each reply waits
     int iCount = 1;        // requests still to delay
@@ -35,7 +53,7 @@ struct LanState {
     std::vector<LanFault> faults;                   // in the order given
     std::vector<LanDelay> delays;                   // in the order given
     std::vector<std::string> log;                   // every request, bytes as received
-    std::map<std::uint32_t, std::vector<std::pair<std::string, std::uint16_t>>> concurrent;  // id -> prepared (array, session)
+    std::map<std::uint32_t, ConcurrentStart> concurrent;  // concurrent-start identifier -> its sessions
     std::uint32_t uiNextConcurrent = 1;             // next concurrent-start identifier
 
     // Drops scripted answers, delays, the log, logins and concurrent starts.

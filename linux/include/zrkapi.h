@@ -1127,6 +1127,36 @@ int ZRKIPPoolInfoSnapKZP_p(const char *ip, const char *user, uint32_t OptionFlag
 int ZRKIPGetDetailList(const char *ip, const char *user, uint32_t OptionFlag, int *ListCnt,
                        DETAIL_LIST_INFO *List, unsigned char *SenseData);
 
+/* ---- out-of-band: concurrent start, concurrent suspend, VZ status list ---- */
+
+/* Starts the KZP-family copies of SessionCnt entries on one array at one
+ * instant or, with ZRK_OPT_RESTART in the first entry's option word,
+ * restarts SessionCnt QuickKZP sessions at one instant (39 for one that
+ * cannot restart, 21 for an entry without one). The first entry's option
+ * word decides for the whole call; with ZRK_OPT_ACCEPT_CASCADE a cascade
+ * refusal (0x15391, 0x25392, 0x15393) returns 0 with ZRKerrno left set. A
+ * failed start stops with force the sessions that the array reports as left
+ * behind. 17 without the function, 84 for more entries than the array's
+ * maximum session count. Root only. 0 or -1 with ZRKerrno. */
+int ZRKIPStartConcKZP(const char *ip, const char *user, CONC_SES_INFO *SesInfo, int SessionCnt,
+                      unsigned char *SenseData);
+/* Suspends the sessions of SessionCnt pairs (at least 1, at most the
+ * array's concurrent-suspend count and 845: 84), all on the box pair of the
+ * first (911, 912, 913), with one command; every session must exist (21)
+ * and not be suspended (39). Result receives one 4-byte slot per pair: the
+ * session identifier's low 16 bits big-endian, then 0. Option 0x10
+ * untransferred-data mode (RVZ). Root only. 0 or -1 with ZRKerrno. */
+int ZRKIPMultiSuspendVZ(const char *ip, const char *user, const CONC_SUS_PAIR_LV *Pairs,
+                        int SessionCnt, uint32_t OptionFlag, uint32_t *Result,
+                        unsigned char *SenseData);
+/* VZ_STATUS_LIST of the array's VZ and RVZ sessions: 8-byte header (entry
+ * count in bytes 2-3), 8-byte entries; 8 x (count + 1) bytes are written.
+ * The area must hold the header and 65535 entries; an array that lists
+ * more is refused (902). OptionFlag must be 0. Root only. 0 or -1 with
+ * ZRKerrno. */
+int ZRKIPStatusListVZ(const char *ip, const char *user, uint32_t OptionFlag, unsigned char *List,
+                      unsigned char *SenseData);
+
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
