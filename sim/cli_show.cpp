@@ -1,5 +1,6 @@
 #include "cli_show.h"
 
+#include "cli_rvz.h"
 #include "sessions.h"
 #include "support.h"
 
@@ -56,6 +57,7 @@ public:
         if (v == "show rvz-buffer") return rvzBuffer(c);
         if (v == "show rvz-buffer-usage") return rvzBufferUsage(c);
         if (v == "show rvz-disk-buffer") return rvzDiskBuffer(c);
+        if (v == "show rvz-path") return showRvzPath(st_, array_, c);
         std::string reply;
         if (runVolumeShow(st_, array_, c, reply)) return reply;
         syntax("unknown command " + v);
