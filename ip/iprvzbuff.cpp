@@ -43,6 +43,7 @@ constexpr size_t kTotalUse = 76;
 constexpr size_t kTotalSpace = 80;
 constexpr size_t kDiskGroup = 96;     // disk part: the group number
 constexpr size_t kDiskStat = 97;      //   disk-buffer status
+constexpr size_t kRluCnt = 112;       //   RLU numbers that follow, 8 bits
 constexpr size_t kRlun = 116;         //   16 RLU numbers, 16 bits each
 constexpr size_t kDetail0 = 148;      //   detail column 0, 16 bits
 constexpr size_t kDiskCmCnt = 160;    //   the entry's module rows, 16 bits
@@ -129,6 +130,7 @@ void PutUsage(unsigned char *e, const CliRvzBufferRow &row, const CliRvzBufferUs
 void PutDisk(unsigned char *e, const CliRvzDiskBufferEntry &entry, const CliRvzBufferUsage &usage) {
     Put8(e + at::kDiskGroup, entry.uiGroupNum);
     Put8(e + at::kDiskStat, entry.uiStatus);
+    Put8(e + at::kRluCnt, entry.uiRluCnt);
     for (size_t v = 0; v < IP_RVZ_DISK_RLUS; ++v) Put16(e + at::kRlun + 2 * v, entry.uiaRlun[v]);
     Put16(e + at::kDetail0, entry.uiDetail0);
     Put16(e + at::kDiskCmCnt, entry.uiCmCnt);

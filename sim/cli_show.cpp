@@ -1,6 +1,7 @@
 #include "cli_show.h"
 
 #include "cli_rvz.h"
+#include "copy_pages.h"
 #include "sessions.h"
 #include "support.h"
 
@@ -179,17 +180,7 @@ private:
         if (!Support(array_.support).rvzBuffers()) throw CliError(cli_error::kNotSetUp, "no RVZ buffers");
     }
 
-    // Sessions of the VZ family between this array and the buffer's remote array.
-    std::size_t sessionsUsing(const RvzBuffer &b) const {
-        if (b.remote.empty()) return 0;
-        std::size_t n = 0;
-        for (const Session *s : sessionsOf(st_.model, array_.name)) {
-            if (!s->vzFamily() || !s->remote() || s->ucStatus == state::kReserve) continue;
-            const std::string &other = s->srcArray == array_.name ? s->dstArray : s->srcArray;
-            if (other == b.remote) ++n;
-        }
-        return n;
-    }
+    std::size_t sessionsUsing(const RvzBuffer &b) const { return rvzBufferSessions(st_.model, array_, b); }
 
     std::string rvzBuffer(const Command &c) {
         c.allow({});
@@ -211,8 +202,7 @@ private:
         return out;
     }
 
-    // A controller module's share: the whole divided evenly.
-    static std::uint64_t share(std::uint64_t whole, std::size_t modules) { return modules == 0 ? 0 : whole / modules; }
+    static std::uint64_t share(std::uint64_t whole, std::size_t modules) { return rvzShare(whole, modules); }
 
     std::string rvzBufferUsage(const Command &c) {
         c.allow({"-partition"});

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -37,6 +38,7 @@ struct Buffer {
     std::vector<unsigned> vRlus;  // none: no disk buffer
     uint64_t ullDiskSize;
     uint64_t ullDiskUsed;
+    unsigned uiSessions = 0;      // VZ-family sessions to the remote array
 };
 
 std::string Directive(const char *array, const Buffer &b) {
@@ -84,6 +86,7 @@ std::string Expected(unsigned maxBuffers, unsigned suppt, const std::vector<Buff
         Put(r, e + 16, 4, b.uiSize);
         if (*b.pRemote != '\0') r.replace(e + 24, 40, PaddedBox(std::string("BOX-") + b.pRemote));
         Put(r, e + 65, 1, b.uiId);
+        Put(r, e + 66, 2, b.uiSessions);
         Put(r, e + 70, 2, n);
         Put(r, e + 72, 4, b.uiSize);
         Put(r, e + 76, 4, b.uiUsed);
@@ -92,6 +95,7 @@ std::string Expected(unsigned maxBuffers, unsigned suppt, const std::vector<Buff
         if (disk) {
             Put(r, e + 96, 1, b.uiId);
             Put(r, e + 97, 1, 1);
+            Put(r, e + 112, 1, b.vRlus.size());
             for (size_t v = 0; v < b.vRlus.size(); ++v) Put(r, e + 116 + 2 * v, 2, b.vRlus[v]);
             Put(r, e + 160, 2, n);
             Put(r, e + 168, 8, b.ullDiskSize);
@@ -119,25 +123,35 @@ std::string Expected(unsigned maxBuffers, unsigned suppt, const std::vector<Buff
 // its second module's disk half is found only by its own usage rows;
 // buffer 3 has no disk buffer and no remote array.
 const std::vector<Buffer> kBuffersA1 = {
-    {1, 1, "B1", 2, 5, {16, 17}, 4096, 1024, {100, 101}, 0x100000000ull, 4096},
+    {1, 1, "B1", 2, 5, {16, 17}, 4096, 1024, {100, 101}, 0x100000000ull, 4096, 1},
     {3, 2, "", 0, 0, {32}, 8, 0, {}, 0, 0},
     {5, 1, "C1", 4, 15, {18}, 0x10000, 0x20, {7}, 0x2000, 0x1000},
 };
 
+// B1: one buffer to A1, which the session from A1 uses too.
+const Buffer kBufferB1 = {2, 2, "A1", 1, 3, {16, 17, 18}, 300, 30, {9}, 0x900, 0x90, 1};
+
 std::string Scenario() {
     const std::string all = iptest::SupportHex({});
     std::string s =
+        // A1 offers the detail and the long usage page in-band and the disk
+        // buffers over the LAN (0x07 both); C1 the short form (0x03).
         "array A1 boxid=\"BOX-A1\" address=10.0.2.5 support=" + all +
-        " rvzbuffers=6 remotes=B1,C1,B1\n"
+        " rvzbuffers=6 remotes=B1,C1,B1 rvzpages=7 rvzdetail=7\n"
         "array B1 boxid=\"BOX-B1\" address=10.0.2.6 support=" + all + " rvzdetail=0 remotes=A1\n"
-        "array C1 boxid=\"BOX-C1\" address=10.0.2.7 support=" + all + " remotes=A1\n"
+        "array C1 boxid=\"BOX-C1\" address=10.0.2.7 support=" + all +
+        " remotes=A1 rvzpages=3 rvzdetail=3\n"
+        "volume A1 1 1000\nvolume B1 1 1000\nvolume C1 1 1000\n"
+        "disk /dev/sdb 8:16 A1 1\ndisk /dev/sdc 8:32 C1 1\n"
+        // One session runs through buffer 1 (to B1).
+        "session 1 rvz A1 1 B1 1 partner=2\n"
         // RVZ without buffers (byte 29 without 0x80).
         "array D1 boxid=\"BOX-D1\" address=10.0.2.8 support=" + iptest::SupportHex({{29, 0x7F}}) + "\n"
         // Buffers offered, none allowed.
         "array E1 boxid=\"BOX-E1\" address=10.0.2.9 support=" + all + " rvzbuffers=0\n"
         "user admin secret\n";
     for (const Buffer &b : kBuffersA1) s += Directive("A1", b);
-    s += Directive("B1", {2, 2, "A1", 1, 3, {16, 17, 18}, 300, 30, {9}, 0x900, 0x90});
+    s += Directive("B1", kBufferB1);
     return s;
 }
 
@@ -164,6 +178,22 @@ protected:
 
 const std::string kZeroSense(ZRK_SENSE_LEN, '\0');
 
+// Where two records first differ ("same" when they do not), so that a
+// failure names a byte rather than printing 17928 of them.
+std::string FirstDifference(const std::string &want, const void *got, size_t size) {
+    const std::string have = Bytes(got, size);
+    if (want.size() != have.size()) return "size " + std::to_string(have.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        if (want[i] != have[i]) {
+            char text[64];
+            std::snprintf(text, sizeof text, "byte %zu: want %02x, got %02x", i,
+                          static_cast<unsigned char>(want[i]), static_cast<unsigned char>(have[i]));
+            return text;
+        }
+    }
+    return "same";
+}
+
 // ---- the information record ---------------------------------------------------------------
 
 TEST_F(IpRvzBuffSim, InformationIsTheSimulatorsBuffers) {
@@ -172,16 +202,16 @@ TEST_F(IpRvzBuffSim, InformationIsTheSimulatorsBuffers) {
         std::string record;
         std::vector<std::string> commands;
     } cases[] = {
-        {kA1, Expected(6, 0x02, kBuffersA1),
+        {kA1, Expected(6, 0x07, kBuffersA1),
          {"show copy-functions", "show boxid", "show rvz-buffer ",
           "show rvz-buffer-usage -partition 1", "show rvz-buffer-usage -partition 3",
           "show rvz-buffer-usage -partition 5", "show rvz-disk-buffer"}},
         // No disk buffers announced: no disk query, every disk half zero.
-        {kB1, Expected(8, 0x00, {{2, 2, "A1", 1, 3, {16, 17, 18}, 300, 30, {9}, 0x900, 0x90}}),
+        {kB1, Expected(8, 0x00, {kBufferB1}),
          {"show copy-functions", "show boxid", "show rvz-buffer ",
           "show rvz-buffer-usage -partition 2"}},
         // No buffer defined: an empty record, and the disk query still runs.
-        {kC1, Expected(8, 0x02, {}),
+        {kC1, Expected(8, 0x03, {}),
          {"show copy-functions", "show boxid", "show rvz-buffer ", "show rvz-disk-buffer"}},
     };
     for (const Case &c : cases) {
@@ -190,7 +220,7 @@ TEST_F(IpRvzBuffSim, InformationIsTheSimulatorsBuffers) {
         unsigned char sense[ZRK_SENSE_LEN];
         std::memset(sense, 0xAA, sizeof sense);
         ASSERT_EQ(0, ZRKIPGetRVZBuffInfo(c.ip, nullptr, 0, &info, sense)) << c.ip << " " << ZRKerrno;
-        EXPECT_EQ(c.record, Bytes(&info, sizeof info)) << c.ip;
+        EXPECT_EQ("same", FirstDifference(c.record, &info, sizeof info)) << c.ip;
         EXPECT_EQ(kZeroSense, Bytes(sense, sizeof sense)) << c.ip;
         EXPECT_EQ(c.commands, Sent()) << c.ip;
     }
@@ -198,11 +228,29 @@ TEST_F(IpRvzBuffSim, InformationIsTheSimulatorsBuffers) {
     // caches and asks the usage and the disk buffers anew.
     RVZ_BUFF_INFO again{};
     ASSERT_EQ(0, ZRKIPGetRVZBuffInfo(kA1, nullptr, 0, &again, nullptr)) << ZRKerrno;
-    EXPECT_EQ(Expected(6, 0x02, kBuffersA1), Bytes(&again, sizeof again));
+    EXPECT_EQ("same", FirstDifference(Expected(6, 0x07, kBuffersA1), &again, sizeof again));
     EXPECT_EQ((std::vector<std::string>{"show rvz-buffer-usage -partition 1",
                                         "show rvz-buffer-usage -partition 3",
                                         "show rvz-buffer-usage -partition 5", "show rvz-disk-buffer"}),
               Sent());
+}
+
+// The command layer reads one record over either road: the in-band function
+// on a disk of the same array gives the same bytes.
+TEST_F(IpRvzBuffSim, InformationEqualsTheInBandRecord) {
+    const struct {
+        const char *ip;
+        const char *disk;
+    } arrays[] = {{kA1, "/dev/sdb"}, {kC1, "/dev/sdc"}};
+    for (const auto &a : arrays) {
+        RVZ_BUFF_INFO lan;
+        RVZ_BUFF_INFO inband;
+        std::memset(&lan, 0xEE, sizeof lan);
+        std::memset(&inband, 0xDD, sizeof inband);
+        ASSERT_EQ(0, ZRKIPGetRVZBuffInfo(a.ip, nullptr, 0, &lan, nullptr)) << a.ip << " " << ZRKerrno;
+        ASSERT_EQ(0, ZRKGetRVZBuffInfo(a.disk, 0, &inband, nullptr)) << a.disk << " " << ZRKerrno;
+        EXPECT_EQ("same", FirstDifference(Bytes(&inband, sizeof inband), &lan, sizeof lan)) << a.ip;
+    }
 }
 
 TEST_F(IpRvzBuffSim, InformationRefusals) {
@@ -228,7 +276,7 @@ TEST_F(IpRvzBuffSim, InformationRefusals) {
         EXPECT_EQ(-1, ZRKIPGetRVZBuffInfo(c.ip, nullptr, c.option, c.record ? &info : nullptr, sense))
             << c.what;
         EXPECT_EQ(c.error, ZRKerrno) << c.what;
-        EXPECT_EQ(std::string(sizeof info, '\xEE'), Bytes(&info, sizeof info)) << c.what;
+        EXPECT_EQ("same", FirstDifference(std::string(sizeof info, '\xEE'), &info, sizeof info)) << c.what;
         EXPECT_EQ(kZeroSense, Bytes(sense, sizeof sense)) << c.what;
         if (c.error != 1905) {
             EXPECT_EQ(c.commands, Sent()) << c.what;

@@ -52,8 +52,12 @@ std::string listEntry(std::size_t i) {
     return hexAt(list, 16 + 64 * i, 64);
 }
 
-std::string entryHex(unsigned id, unsigned type, unsigned interval, std::uint32_t monitor, const std::string &remote) {
-    return u8(0) + u8(id) + u16(type) + u16(interval) + u32(monitor) + zeros(6) + BoxIdHex(remote) + zeros(8);
+// A page 0x21 entry: identifier, state 1 (a remote array), module count,
+// type, interval, monitoring time, size 0 and the remote BoxID.
+std::string entryHex(unsigned id, unsigned modules, unsigned type, unsigned interval, std::uint32_t monitor,
+                     const std::string &remote) {
+    return u8(0) + u8(id) + u8(1) + u8(0) + u16(modules) + zeros(2) + u16(type) + u16(interval) + u32(monitor) +
+           zeros(8) + BoxIdHex(remote);
 }
 
 TEST(SimCliRvz, PathRows) {
@@ -102,9 +106,9 @@ TEST(SimCliRvz, SettingRefusals) {
         }
     }
     // Only buffer 9 was added; the others are as declared.
-    EXPECT_EQ(listEntry(0), entryHex(1, 1, 2, 5, "BOX-B1"));
-    EXPECT_EQ(listEntry(1), entryHex(4, 2, 0, 0, "BOX-C1"));
-    EXPECT_EQ(listEntry(2), entryHex(9, 1, 0, 0, "BOX-B1"));
+    EXPECT_EQ(listEntry(0), entryHex(1, 1, 1, 2, 5, "BOX-B1"));
+    EXPECT_EQ(listEntry(1), entryHex(4, 1, 2, 0, 0, "BOX-C1"));
+    EXPECT_EQ(listEntry(2), entryHex(9, 0, 1, 0, 0, "BOX-B1"));
 }
 
 TEST(SimCliRvz, SettingSeenInBand) {
@@ -113,12 +117,12 @@ TEST(SimCliRvz, SettingSeenInBand) {
     EXPECT_EQ(lan.run("set rvz-buffer -partition 1 -remote-boxid \"" + Box("BOX-C1") +
                       "\" -buffer-type receive -forwarding-interval 4 -monitoring-time 15"),
               "00\n");
-    EXPECT_EQ(listEntry(0), entryHex(1, 2, 4, 15, "BOX-C1"));
+    EXPECT_EQ(listEntry(0), entryHex(1, 1, 2, 4, 15, "BOX-C1"));
     // Options left out keep the buffer's values.
     EXPECT_EQ(lan.run("set rvz-buffer -partition 1 -remote-boxid \"BOX-B1\"  -forwarding-interval 1 "
                       "-monitoring-time 2"),
               "00\n");
-    EXPECT_EQ(listEntry(0), entryHex(1, 2, 1, 2, "BOX-B1"));
+    EXPECT_EQ(listEntry(0), entryHex(1, 1, 2, 1, 2, "BOX-B1"));
     // The list over the LAN shows the same buffer.
     const std::string reply = lan.run("show rvz-buffer ");
     EXPECT_NE(reply.find(rec({"1", "1", "0", "1", "2", "1", "2", "0", "0", Box("BOX-B1")})), std::string::npos)
