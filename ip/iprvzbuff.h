@@ -9,6 +9,10 @@
  * each buffer), and, when the copy functions announce them, the disk
  * buffers. Every integer of RVZ_BUFF_INFO is big-endian; a 16-bit or
  * 32-bit field takes the low bits of its host value; bytes not named stay 0.
+ * The disk part also carries the number of the disk buffer's logical units
+ * (element byte 112), which the host reads as it does from the in-band
+ * record. The second halves of a buffer's controller-module slots are found
+ * by the module numbers of that buffer's own usage rows.
  *
  * A setting names a listed buffer, a type of 1 (send) or 2 (receive) and a
  * remote array that the array reaches by an RVZ path; anything else is

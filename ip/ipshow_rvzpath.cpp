@@ -52,7 +52,8 @@ void GivePaths(const std::vector<PathRow> &rows, int *count, char *boxIds) {
     *count = static_cast<int>(rows.size());
 }
 
-// The room a caller may name: its count is an int.
+// The rows a caller may keep: at most IP_RVZ_PATH_ROOM, the most that the
+// remote BoxID list's one-byte count carries.
 size_t Room(size_t room) { return room < IP_RVZ_PATH_ROOM ? room : IP_RVZ_PATH_ROOM; }
 
 }  // namespace

@@ -9,10 +9,11 @@
  * BoxID, the others are not kept. A remote array reached by several paths
  * is listed once per path.
  *
- * The caller names the room of its BoxID array in entries; a reply that
- * announces more rows than the room, or than the lines it carries, is
- * refused with ZRK_ERR_REPLY_INCOMPLETE before any entry is written. On
- * failure the caller's count and entries are untouched.
+ * The caller names the room of its BoxID array in entries (a room above
+ * IP_RVZ_PATH_ROOM counts as IP_RVZ_PATH_ROOM); a reply that announces more
+ * rows than the room, or than the lines it carries, is refused with
+ * ZRK_ERR_REPLY_INCOMPLETE before any entry is written. On failure the
+ * caller's count and entries are untouched.
  *
  * Return convention: 0, or -1 with ZRKerrno set.
  */

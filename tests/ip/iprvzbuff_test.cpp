@@ -285,6 +285,39 @@ TEST_F(IpRvzBuffSim, InformationRefusals) {
     }
 }
 
+// A failed usage or disk-buffer query ends the call and leaves the caller's
+// record as it was. With the caches warm, the usage of buffer 1 is A1's
+// first command and the disk buffers C1's only one.
+TEST_F(IpRvzBuffSim, FailedQueriesLeaveTheRecord) {
+    RVZ_BUFF_INFO warm{};
+    ASSERT_EQ(0, ZRKIPGetRVZBuffInfo(kA1, nullptr, 0, &warm, nullptr)) << ZRKerrno;
+    ASSERT_EQ(0, ZRKIPGetRVZBuffInfo(kC1, nullptr, 0, &warm, nullptr)) << ZRKerrno;
+    struct Case {
+        const char *what;
+        const char *ip;
+        const char *reply;     // lanreply text
+        int error;
+        size_t sent;           // commands the array received
+    } cases[] = {
+        {"usage refused", kA1, "01\\n5300\\nno\\sbuffer\\n", 0x15300, 1},
+        {"usage cut short", kA1, "00\\n10\\t4\\tC\\n2\\n10\\t8\\t2\\t6\\n", 902, 1},
+        {"disk buffers refused", kC1, "01\\n5306\\nnot\\sset\\sup\\n", 0x15306, 1},
+        {"disk entries beyond the record", kC1, "00\\n0\\n9\\n", 902, 1},
+    };
+    for (const Case &c : cases) {
+        sim.commandOk("clearlanlog");
+        sim.commandOk(std::string("lanreply 1 ") + c.reply);
+        RVZ_BUFF_INFO info;
+        std::memset(&info, 0xEE, sizeof info);
+        ZRKerrno = 0;
+        EXPECT_EQ(-1, ZRKIPGetRVZBuffInfo(c.ip, nullptr, 0, &info, nullptr)) << c.what;
+        EXPECT_EQ(c.error, ZRKerrno) << c.what;
+        EXPECT_EQ("same", FirstDifference(std::string(sizeof info, '\xEE'), &info, sizeof info))
+            << c.what;
+        EXPECT_EQ(c.sent, Sent().size()) << c.what;
+    }
+}
+
 TEST_F(IpRvzBuffSim, DiskBufferSearches) {
     CliRvzDiskBuffer disk{};
     disk.uiEntryCnt = 2;
