@@ -164,6 +164,7 @@ constexpr const char *kE1 = "10.0.2.9";
 class IpRvzBuffSim : public ::testing::Test {
 protected:
     void SetUp() override {
+        iptest::LargeTrace(root);
         iptest::FakeService::usePort(root, sim.lanPort());
         for (const char *ip : {kA1, kB1, kC1, kD1, kE1}) {
             ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
@@ -435,6 +436,37 @@ TEST_F(IpRvzBuffSim, SettingRefusals) {
                   "\n3\t0\t0\t1\t2\t0\t0\t0\t8\n5\t1\t0\t1\t1\t4\tF\t0\t10000\t" +
                   PaddedBox("BOX-C1") + "\n",
               lantest::ask(sim.lanPort(), lantest::proc(kA1, "show rvz-buffer ")));
+}
+
+TEST_F(IpRvzBuffSim, CallsAreTraced) {
+    RVZ_BUFF_INFO info{};
+    ASSERT_EQ(0, ZRKIPGetRVZBuffInfo(kA1, nullptr, 0, &info, nullptr)) << ZRKerrno;
+    EXPECT_EQ(-1, ZRKIPGetRVZBuffInfo(kA1, nullptr, 0x2, &info, nullptr));
+    const RVZ_BUFF_SET_REQ request = Request(1, 2, 1, 2, PaddedBox("BOX-C1"));
+    ZRKerrno = 0;  // a success leaves the last failure's number alone
+    ASSERT_EQ(0, ZRKIPRVZBuffSet(kA1, nullptr, &request, nullptr)) << ZRKerrno;
+    const RVZ_BUFF_SET_REQ unknown = Request(1, 2, 1, 2, PaddedBox("BOX-ZZ"));
+    EXPECT_EQ(-1, ZRKIPRVZBuffSet(kA1, nullptr, &unknown, nullptr));
+    const std::string trace = root.traceText();
+    for (const char *line : {
+             "ZRKIPGetRVZBuffInfo : START",
+             "ZRKIPGetRVZBuffInfo : cpIPaddress=[10.0.2.5] OptionFlag=0x00",
+             "IPGetRVZBuffInfoAll : cpIPaddress=[10.0.2.5] OptionFlag=0x00",
+             "ShowRvzBuffUsage : IPaddress=[10.0.2.5], GroupNum=[5], Option=[1]",
+             "IPSearchDiskBuffInfo : GroupNum=[3]",
+             "IPSearchDiskBuffCmInfo : CmId=[17]",
+             "ZRKIPGetRVZBuffInfo : END(ret=0, ZRKerrno=0)",
+             "ZRKIPGetRVZBuffInfo : cpIPaddress=[10.0.2.5] OptionFlag=0x02",
+             "ZRKIPGetRVZBuffInfo : END(ret=-1, ZRKerrno=37)",
+             "ZRKIPRVZBuffSet : cpIPaddress=[10.0.2.5] OptionFlag=0x00",
+             "IPRVZBuffInfo : IPaddress=[10.0.2.5]",
+             "ShowRvzPath : cpIPaddress=[10.0.2.5]",
+             "IPRVZBuffSet : IPaddress=[10.0.2.5]",
+             "ZRKIPRVZBuffSet : END(ret=0, ZRKerrno=0)",
+             "ZRKIPRVZBuffSet : END(ret=-1, ZRKerrno=57)",
+         }) {
+        EXPECT_NE(std::string::npos, trace.find(line)) << line;
+    }
 }
 
 TEST_F(IpRvzBuffSim, RootOnly) {
