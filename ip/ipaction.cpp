@@ -39,11 +39,8 @@ const char *TransferMode(unsigned option) {
 
 }  // namespace zrkip
 
-namespace {
+namespace zrkip {
 
-// The text of a 40-byte BoxID field: the bytes up to the first NUL; what
-// follows a NUL is not part of the BoxID. A text that the quoted command
-// piece cannot carry (control characters, a double quote) is refused.
 bool BoxIdText(const char *field, std::string *text) {
     const auto *bytes = reinterpret_cast<const unsigned char *>(field);
     size_t length = 0;
@@ -54,6 +51,10 @@ bool BoxIdText(const char *field, std::string *text) {
     text->assign(field, length);
     return true;
 }
+
+}  // namespace zrkip
+
+namespace {
 
 // The identifiers in the caller's order, "%d" each, joined by ",". Stops
 // with false once the list reaches limit characters.

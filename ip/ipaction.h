@@ -161,6 +161,10 @@ namespace zrkip {
 std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // The transfer mode digits of an option word: "10", "02", "03" or "00".
 const char *TransferMode(unsigned option);
+// The text of a 40-byte BoxID field: the bytes up to the first NUL; what
+// follows a NUL is not part of the BoxID. false for a text that a quoted
+// command piece cannot carry (control characters, a double quote).
+bool BoxIdText(const char *field, std::string *text);
 
 }  // namespace zrkip
 #endif

@@ -4,6 +4,7 @@
 
 #include "bytes.h"
 #include "cli_command.h"
+#include "cli_rvz.h"
 #include "cli_show.h"
 #include "session_ops.h"
 #include "snap_volumes.h"
@@ -63,7 +64,7 @@ public:
             if (v == "change copy-vz" || v == "change copy-rvz") return change(c);
             if (v == "set volume" || v == "set morvic-tier-volume") return setVolume(c);
             if (v == "initialize snap-data-volume") return initializeSnapDataVolume(c);
-            if (v == "set rvz-buffer") return setRvzBuffer(c);
+            if (v == "set rvz-buffer") return zrksim::setRvzBuffer(st_, array_, c);
             if (v == "test authentication") return testAuthentication(c);
             if (v.rfind("show ", 0) == 0) return runShowCommand(st_, array_, c);
             syntax("unknown command " + v);
@@ -438,24 +439,6 @@ private:
         if (!snapshotsInto(st_.model, array_.name, v.uiOlu).empty())
             throw CliError(cli_error::kVolumeInUse, "the destination of a snapshot");
         startInitialisation(v, st_.ullClock, array_.ullSdvInit);
-        return "00\n";
-    }
-
-    std::string setRvzBuffer(const Command &c) {
-        c.allow({"-partition", "-remote-boxid", "-buffer-type", "-forwarding-interval", "-monitoring-time"});
-        c.values("-buffer-type", {"send", "receive"});
-        std::uint64_t id = c.required("-partition", 255);
-        const std::string *box = c.get("-remote-boxid");
-        if (box == nullptr) syntax(c.verb + " needs -remote-boxid");
-        const Array *remote = arrayByBox(*box);
-        if (remote == nullptr || remote->name == array_.name) throw CliError(cli_error::kInvalid, "unknown BoxID");
-        Array &a = st_.model.arrays.at(array_.name);
-        RvzBuffer &b = a.rvzBuffers[static_cast<std::uint8_t>(id)];
-        b.ucId = static_cast<std::uint8_t>(id);
-        b.remote = remote->name;
-        if (c.has("-buffer-type")) b.usType = c.has("-buffer-type", "send") ? 1 : 2;
-        b.usInterval = static_cast<std::uint16_t>(c.number("-forwarding-interval", 0xFFFF, b.usInterval));
-        b.uiMonitor = static_cast<std::uint32_t>(c.number("-monitoring-time", 0xFFFFFFFFu, b.uiMonitor));
         return "00\n";
     }
 

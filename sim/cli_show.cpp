@@ -2,6 +2,8 @@
 
 #include "cli_failover.h"
 #include "cli_generations.h"
+#include "cli_rvz.h"
+#include "copy_pages.h"
 #include "sessions.h"
 #include "support.h"
 
@@ -58,6 +60,7 @@ public:
         if (v == "show rvz-buffer") return rvzBuffer(c);
         if (v == "show rvz-buffer-usage") return rvzBufferUsage(c);
         if (v == "show rvz-disk-buffer") return rvzDiskBuffer(c);
+        if (v == "show rvz-path") return showRvzPath(st_, array_, c);
         std::string reply;
         if (runVolumeShow(st_, array_, c, reply)) return reply;
         if (runGenerationShow(st_, array_, c, reply)) return reply;
@@ -181,17 +184,7 @@ private:
         if (!Support(array_.support).rvzBuffers()) throw CliError(cli_error::kNotSetUp, "no RVZ buffers");
     }
 
-    // Sessions of the VZ family between this array and the buffer's remote array.
-    std::size_t sessionsUsing(const RvzBuffer &b) const {
-        if (b.remote.empty()) return 0;
-        std::size_t n = 0;
-        for (const Session *s : sessionsOf(st_.model, array_.name)) {
-            if (!s->vzFamily() || !s->remote() || s->ucStatus == state::kReserve) continue;
-            const std::string &other = s->srcArray == array_.name ? s->dstArray : s->srcArray;
-            if (other == b.remote) ++n;
-        }
-        return n;
-    }
+    std::size_t sessionsUsing(const RvzBuffer &b) const { return rvzBufferSessions(st_.model, array_, b); }
 
     std::string rvzBuffer(const Command &c) {
         c.allow({});
@@ -213,8 +206,7 @@ private:
         return out;
     }
 
-    // A controller module's share: the whole divided evenly.
-    static std::uint64_t share(std::uint64_t whole, std::size_t modules) { return modules == 0 ? 0 : whole / modules; }
+    static std::uint64_t share(std::uint64_t whole, std::size_t modules) { return rvzShare(whole, modules); }
 
     std::string rvzBufferUsage(const Command &c) {
         c.allow({"-partition"});

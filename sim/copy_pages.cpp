@@ -228,6 +228,23 @@ Bytes classicDetail(const Model &model, const Array &array, std::uint8_t page, s
     return b;
 }
 
+}  // namespace pages
+
+std::uint64_t rvzShare(std::uint64_t whole, std::size_t modules) { return modules == 0 ? 0 : whole / modules; }
+
+std::size_t rvzBufferSessions(const Model &model, const Array &array, const RvzBuffer &buffer) {
+    if (buffer.remote.empty()) return 0;
+    std::size_t n = 0;
+    for (const Session *s : sessionsOf(model, array.name)) {
+        if (!s->vzFamily() || !s->remote() || s->ucStatus == state::kReserve) continue;
+        const std::string &other = s->srcArray == array.name ? s->dstArray : s->srcArray;
+        if (other == buffer.remote) ++n;
+    }
+    return n;
+}
+
+namespace pages {
+
 Bytes remoteArrays(const Model &model, const Array &array) {
     std::size_t room = array.qm() ? 256 : 64;
     std::size_t count = std::min(array.remotes.size(), room);
@@ -237,6 +254,11 @@ Bytes remoteArrays(const Model &model, const Array &array) {
     return b;
 }
 
+// The RVZ buffer pages carry the same fields as the command-line interface's
+// "show rvz-buffer", "show rvz-buffer-usage" and "show rvz-disk-buffer", at
+// the places the host reads them: a list entry (page 0x21), the buffer
+// detail and its modules (page 0x23), and the disk buffer with its modules
+// (page 0x24, a record only for a buffer that has one).
 Bytes rvzBufferList(const Model &model, const Array &array) {
     Bytes b(16 + 64 * array.rvzBuffers.size(), 0);
     put16(b, 6, b.size() - 8);  // what follows the length field's header
@@ -246,27 +268,36 @@ Bytes rvzBufferList(const Model &model, const Array &array) {
     std::size_t at = 16;
     for (const auto &[id, buffer] : array.rvzBuffers) {
         b[at + 1] = id;
-        put16(b, at + 2, buffer.usType);
-        put16(b, at + 4, buffer.usInterval);
-        put32(b, at + 6, buffer.uiMonitor);
-        if (!buffer.remote.empty()) putText(b, at + 16, kBoxIdLen, boxIdOf(model, buffer.remote));
+        b[at + 2] = buffer.remote.empty() ? 0 : 1;  // state
+        put16(b, at + 4, buffer.cms.size());
+        put16(b, at + 8, buffer.usType);
+        put16(b, at + 10, buffer.usInterval);
+        put32(b, at + 12, buffer.uiMonitor);
+        put32(b, at + 16, buffer.uiSize);
+        if (!buffer.remote.empty()) putText(b, at + 24, kBoxIdLen, boxIdOf(model, buffer.remote));
         at += 64;
     }
     return b;
 }
 
-Bytes rvzBuffer(const RvzBuffer &buffer) {
+Bytes rvzBuffer(const Model &model, const Array &array, const RvzBuffer &buffer) {
     constexpr std::size_t kModules = 32;
     Bytes b(40 + 32 * kModules, 0);
     std::size_t count = std::min(buffer.cms.size(), kModules);
-    b[8] = buffer.ucId;
-    put16(b, 10, buffer.usType);
-    put16(b, 12, buffer.usInterval);
+    b[9] = buffer.ucId;
+    put16(b, 10, rvzBufferSessions(model, array, buffer));
     put16(b, 14, count);
-    put32(b, 16, buffer.uiMonitor);
+    put32(b, 16, buffer.uiSize);
+    put32(b, 20, buffer.uiUsed);
+    put32(b, 24, buffer.uiSize - buffer.uiUsed);
+    const std::size_t n = buffer.cms.size();
     for (std::size_t i = 0; i < count; ++i) {
-        put16(b, 40 + 32 * i, buffer.cms[i]);
-        b[40 + 32 * i + 3] = buffer.ucId;
+        const std::size_t at = 40 + 32 * i;
+        const std::uint64_t size = rvzShare(buffer.uiSize, n), used = rvzShare(buffer.uiUsed, n);
+        put16(b, at, buffer.cms[i]);
+        put32(b, at + 4, size);
+        put32(b, at + 8, used);
+        put32(b, at + 12, size - used);
     }
     return b;
 }
@@ -277,17 +308,33 @@ Bytes rvzUsage(const Array &array) {
     std::size_t modules = longForm ? 32 : 16;
     constexpr std::size_t kRecords = 8;
     Bytes b(16 + recordLen * kRecords, 0);
-    std::size_t count = std::min(array.rvzBuffers.size(), kRecords);
-    put16(b, 10, count);
+    std::size_t count = 0;
     std::size_t at = 16;
     for (const auto &[id, buffer] : array.rvzBuffers) {
-        if (at >= 16 + recordLen * count) break;
+        if (buffer.rlus.empty()) continue;  // no disk buffer
+        if (count == kRecords) break;
+        ++count;
         b[at] = id;
-        std::size_t n = std::min(buffer.cms.size(), modules);
+        b[at + 1] = 1;  // disk-buffer state
+        b[at + 16] = static_cast<std::uint8_t>(buffer.rlus.size());
+        for (std::size_t v = 0; v < buffer.rlus.size() && v < 16; ++v) put16(b, at + 20 + 2 * v, buffer.rlus[v]);
+        put64(b, at + 72, buffer.ullDiskSize);
+        put64(b, at + 80, buffer.ullDiskUsed);
+        put64(b, at + 88, buffer.ullDiskSize - buffer.ullDiskUsed);
+        const std::size_t all = buffer.cms.size();
+        std::size_t n = std::min(all, modules);
         put16(b, at + 64, n);
-        for (std::size_t i = 0; i < n; ++i) put16(b, at + 96 + 32 * i, buffer.cms[i]);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t m = at + 96 + 32 * i;
+            const std::uint64_t size = rvzShare(buffer.ullDiskSize, all), used = rvzShare(buffer.ullDiskUsed, all);
+            put16(b, m, buffer.cms[i]);
+            put64(b, m + 8, size);
+            put64(b, m + 16, used);
+            put64(b, m + 24, size - used);
+        }
         at += recordLen;
     }
+    put16(b, 10, count);
     return b;
 }
 

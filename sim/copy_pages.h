@@ -28,6 +28,13 @@ Bytes pagedRecord(const Model &model, const Session &s, const std::string &array
 Bytes classicRecord(const Model &model, const Session &s, const std::string &array);
 Bytes localRecord(const Session &s);
 
+// An RVZ buffer's share of each of its controller modules: the whole
+// divided evenly.
+std::uint64_t rvzShare(std::uint64_t whole, std::size_t modules);
+// The sessions of the VZ family between `array` and the buffer's remote
+// array: the sessions that use the buffer.
+std::size_t rvzBufferSessions(const Model &model, const Array &array, const RvzBuffer &buffer);
+
 namespace pages {
 
 // Byte 0 the page code; the length of the bytes after byte 7: 32 bits in
@@ -42,7 +49,7 @@ Bytes localDetail(const Model &model, const Array &array, std::uint8_t page, std
 Bytes classicDetail(const Model &model, const Array &array, std::uint8_t page, std::uint16_t id);  // 0x16 0x1A
 Bytes remoteArrays(const Model &model, const Array &array);             // 0x20
 Bytes rvzBufferList(const Model &model, const Array &array);            // 0x21
-Bytes rvzBuffer(const RvzBuffer &buffer);                               // 0x23
+Bytes rvzBuffer(const Model &model, const Array &array, const RvzBuffer &buffer);  // 0x23
 Bytes rvzUsage(const Array &array);                                     // 0x24
 Bytes oluStatus(const Volume &volume);                                  // 0x31
 Bytes perCommand(const Model &model, const Array &array);               // 0x40

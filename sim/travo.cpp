@@ -90,7 +90,7 @@ public:
             if (!support_.rvzBuffers() || (array_.ucRvzPages & 0x01) == 0 || field > 0xFF ||
                 buffer == array_.rvzBuffers.end())
                 return refused();
-            return {pages::rvzBuffer(buffer->second)};
+            return {pages::rvzBuffer(model, array_, buffer->second)};
         }
         case 0x24:
             if (!support_.rvzBuffers() || (array_.ucRvzPages & 0x02) == 0) return refused();

@@ -1157,6 +1157,23 @@ int ZRKIPMultiSuspendVZ(const char *ip, const char *user, const CONC_SUS_PAIR_LV
 int ZRKIPStatusListVZ(const char *ip, const char *user, uint32_t OptionFlag, unsigned char *List,
                       unsigned char *SenseData);
 
+/* ---- RVZ buffers over the LAN ---------------------------------------------- */
+
+/* Everything the array reports about its RVZ buffers (the list, each
+ * buffer's usage per controller module, the disk buffers when the array
+ * announces them) in the in-band record. OptionFlag must be 0. Root only.
+ * 0 or -1 (17 when the array has no RVZ buffers); Info is written only on
+ * success. */
+int ZRKIPGetRVZBuffInfo(const char *ip, const char *user, uint32_t OptionFlag,
+                        RVZ_BUFF_INFO *RvzBuffInfo, unsigned char *SenseData);
+/* Sets one of the array's listed RVZ buffers: type 1 send or 2 receive,
+ * forwarding interval, monitoring time and the remote array, which must be
+ * at the other end of one of the array's RVZ paths. Root only. 0 or -1: 13
+ * a buffer not listed, another type or a BoxID the command cannot carry,
+ * 57 no RVZ path to that BoxID, 17 no RVZ buffers. */
+int ZRKIPRVZBuffSet(const char *ip, const char *user, const RVZ_BUFF_SET_REQ *RvzBuffSetReq,
+                    unsigned char *SenseData);
+
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */

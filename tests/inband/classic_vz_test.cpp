@@ -881,7 +881,7 @@ TEST_F(ClassicVz, RvzBufferSetting) {
         ASSERT_GE(length, 80);
         EXPECT_EQ(zrk::Be16(reply + 10), 1);
         EXPECT_EQ(reply[16 + 1], 3);
-        EXPECT_EQ(zrk::Be16(reply + 16 + 2), 2);
+        EXPECT_EQ(zrk::Be16(reply + 16 + 8), 2);  // the buffer's type
     }
 }
 

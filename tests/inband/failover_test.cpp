@@ -226,8 +226,8 @@ array A1 boxid="BOX-A1" rvzpages=0x07
 array B1 boxid="BOX-B1"
 volume A1 5 2097152
 disk /dev/sdb 8:16 A1 5
-rvzbuffer A1 3 remote=B1 cms=0x0010,0x0011
-rvzbuffer A1 9 remote=B1 cms=0x0020
+rvzbuffer A1 3 remote=B1 cms=0x0010,0x0011 rlus=1
+rvzbuffer A1 9 remote=B1 cms=0x0020 rlus=2
 )";
 
 class Buffers : public InbandTest {

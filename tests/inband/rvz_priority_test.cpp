@@ -23,7 +23,7 @@ std::string Arrays(const std::string &a1Options) {
     return "array A1 boxid=\"BOX-A1\" " + a1Options +
            "\narray A2 boxid=\"BOX-A2\"\n"
            "volume A1 5 2097152\nvolume A2 9 2097152\ndisk /dev/sdb 8:16 A1 5\n"
-           "rvzbuffer A1 1 remote=A2 cms=16,17\nrvzbuffer A1 3 remote=A2 cms=32\n";
+           "rvzbuffer A1 1 remote=A2 cms=16,17 rlus=4\nrvzbuffer A1 3 remote=A2 cms=32 rlus=5\n";
 }
 
 class RvzPriority : public InbandTest {
@@ -79,7 +79,7 @@ TEST_F(RvzPriority, RvzBufferInformationByOfferedPages) {
         for (int b = 2; b < 8; ++b) EXPECT_TRUE(AllZero(reinterpret_cast<const unsigned char *>(&info.Buff[b]), sizeof info.Buff[b])) << b;
         const RVZ_BUFF_ELEMENT &e = info.Buff[0];
         if (c.detailReads != 0) {
-            EXPECT_EQ(e.ucaDetail[0], 1);             // the buffer detail from byte 8
+            EXPECT_EQ(e.ucaDetail[1], 1);             // the buffer detail from byte 8
             EXPECT_EQ(Be(e.ucaDetail + 6, 2), 2u);    // its module count
             EXPECT_EQ(Be(e.Cm[0].ucaDetail, 2), 16u);
             EXPECT_EQ(Be(e.Cm[1].ucaDetail, 2), 17u);

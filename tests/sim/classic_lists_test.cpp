@@ -390,7 +390,8 @@ TEST(SimClassicLists, RvzBufferSetting) {
         std::string options;
         Bytes list;
         int expected;
-        std::string entries;  // page 0x21 bytes 10-11, then the first entry's bytes 1-9 when there is one
+        std::string entries;  // page 0x21 bytes 10-11, then the first entry's identifier (byte 1), type,
+                              // interval and monitoring time (bytes 8-15) when there is one
     } cases[] = {
         {"a send buffer to B1", buffers, list(1, 1, "BOX-B1"), kGood, "0001" "01" "0001" "001e" "00000258"},
         {"a receive buffer", buffers, list(3, 2, "BOX-B1"), kGood, "0001" "03" "0002" "001e" "00000258"},
@@ -408,7 +409,8 @@ TEST(SimClassicLists, RvzBufferSetting) {
         EXPECT_EQ(send("/dev/sdb", c.list), c.expected);
         if (c.entries.empty()) continue;
         Bytes page = readShort("/dev/sdb", 0x21, 0, 80);
-        EXPECT_EQ(hexAt(page, 10, 2) + (c.entries.size() > 4 ? hexAt(page, 17, 9) : ""), c.entries);
+        EXPECT_EQ(hexAt(page, 10, 2) + (c.entries.size() > 4 ? hexAt(page, 17, 1) + hexAt(page, 24, 8) : ""),
+                  c.entries);
     }
     // A buffer set again takes the new values; one more than `rvzbuffers` is refused.
     sim.load(scenario(buffers));
@@ -418,7 +420,7 @@ TEST(SimClassicLists, RvzBufferSetting) {
     EXPECT_EQ(send("/dev/sdb", list(3, 1, "BOX-B1")), 0x00);
     Bytes page = readShort("/dev/sdb", 0x21, 0, 144);
     EXPECT_EQ(hexAt(page, 8, 4), "0002" "0002");
-    EXPECT_EQ(hexAt(page, 16, 4) + hexAt(page, 32, 40), "0001" "0002" + BoxIdHex("BOX-C1"));
+    EXPECT_EQ(hexAt(page, 16, 2) + hexAt(page, 24, 2) + hexAt(page, 40, 40), "0001" "0002" + BoxIdHex("BOX-C1"));
 }
 
 TEST(SimClassicLists, SnapDataVolumeInitialisation) {

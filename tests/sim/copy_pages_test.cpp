@@ -30,7 +30,7 @@ session 9 snapkzp+ A1 5 A1 8
 session 10 snapkzp+ A1 5 A1 8
 session 11 snapkzp+ A1 5 A1 8 srcext=4096 size=4096
 session 20 failover A1 5 B1 9 partner=21
-rvzbuffer A1 1 type=1 remote=B1 interval=30 monitor=600 cms=0x10,0x11
+rvzbuffer A1 1 type=1 remote=B1 interval=30 monitor=600 cms=0x10,0x11 rlus=7 disksize=4096 diskused=1024
 rvzbuffer A1 2 type=2 cms=0x20
 )";
 
@@ -221,24 +221,31 @@ TEST(SimCopyPages, OluStatusCountsAndRemotes) {
 
 TEST(SimCopyPages, RvzBufferPages) {
     Simulator sim(kCopyHost);
+    // Entries: identifier, state (1 with a remote array), module count, type,
+    // interval, monitoring time, size, the remote BoxID.
     EXPECT_EQ(zrksim::toHex(shortIn(0x21, 0, 528)),
               std::string("21000000" "00000088" "0008" "0002" "000000" "07") +
-                  "00" "01" "0001" "001e" "00000258" + zeros(6) + BoxIdHex("BOX-B1") + zeros(8) +
-                  "00" "02" "0002" "0000" "00000000" + zeros(6) + zeros(40) + zeros(8));
-    // One buffer's detail: the buffer-identifier form.
+                  "00" "01" "01" "00" "0002" "0000" "0001" "001e" "00000258" "00000000" + zeros(4) +
+                  BoxIdHex("BOX-B1") +
+                  "00" "02" "00" "00" "0001" "0000" "0002" "0000" "00000000" "00000000" + zeros(4) + zeros(40));
+    // One buffer's detail (the buffer-identifier form): identifier, the
+    // sessions using it (session 7 to B1), module count, size, used, free,
+    // then the modules with their shares.
     Bytes detail = readIn("/dev/sdb", {0xEB, 0x01 | kFo, 0x23, 0x00, 0x00, 0x01, 0x00, 0x04, 0x28, 0}, 1064);
     ASSERT_EQ(detail.size(), 1064u);
-    EXPECT_EQ(hexAt(detail, 0, 104), "23000000" + u32(1056) + "01" "00" "0001" "001e" "0002" "00000258" + zeros(20) +
-                                         "0010" "00" "01" + zeros(28) + "0011" "00" "01" + zeros(28));
+    EXPECT_EQ(hexAt(detail, 0, 104), "23000000" + u32(1056) + "00" "01" "0001" "0000" "0002" + zeros(24) +
+                                         "0010" + zeros(30) + "0011" + zeros(30));
     EXPECT_EQ(hexAt(detail, 104, 960), zeros(960));
-    // Usage in the long form (rvzpages 0x04): 1120-byte records.
+    // Disk buffers in the long form (rvzpages 0x04): 1120-byte records, one
+    // for each buffer that has a disk buffer.
     Bytes usage = largeIn(0x24, 0, 8976);
     ASSERT_EQ(usage.size(), 8976u);
-    EXPECT_EQ(hexAt(usage, 8, 4), "0000" "0002");
-    EXPECT_EQ(hexAt(usage, 16, 1), "01");
-    EXPECT_EQ(hexAt(usage, 16 + 64, 2), "0002");
-    EXPECT_EQ(hexAt(usage, 16 + 96, 2) + hexAt(usage, 16 + 128, 2), "0010" "0011");
-    EXPECT_EQ(hexAt(usage, 1136, 1) + hexAt(usage, 1136 + 64, 2) + hexAt(usage, 1136 + 96, 2), "02" "0001" "0020");
+    EXPECT_EQ(hexAt(usage, 8, 4), "0000" "0001");
+    EXPECT_EQ(hexAt(usage, 16, 96), "01" "01" + zeros(14) + "01" + zeros(3) + "0007" + zeros(42) + "0002" +
+                                         zeros(6) + u64(4096) + u64(1024) + u64(3072));
+    EXPECT_EQ(hexAt(usage, 16 + 96, 64), "0010" + zeros(6) + u64(2048) + u64(512) + u64(1536) + "0011" + zeros(6) +
+                                             u64(2048) + u64(512) + u64(1536));
+    EXPECT_EQ(hexAt(usage, 1136, 1), "00");
     // A buffer the array lacks.
     expectRefused(sg("/dev/sdb", {0xEB, 0x01 | kFo, 0x23, 0x00, 0x00, 0x05, 0x00, 0x04, 0x28, 0}, 1064), 0x24);
 }
