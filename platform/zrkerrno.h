@@ -140,6 +140,9 @@ enum {
     ZRK_ERR_ARRAY_BASE        = 0x10000, /* + the array's own error code */
     ZRK_ERR_ARRAY_TIMER       = 0x15310, /* the array refused a suspend with the timer */
     ZRK_ERR_TIMER_REPORTED    = 0x20002, /* what a refused timer suspend reports */
+    ZRK_ERR_ARRAY_TIER        = 0x10007, /* "set volume" refused: the volume is a tier volume */
+    ZRK_ERR_ARRAY_PROTECT     = 0x1BF0E, /* the array refused a copy protection (catalogue) */
+    ZRK_ERR_PROTECT_REPORTED  = 0x2BF0E, /* what a refused copy protection reports */
 };
 
 #endif /* ZRK_ZRKERRNO_H */
