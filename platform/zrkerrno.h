@@ -146,6 +146,10 @@ enum {
     ZRK_ERR_ARRAY_CASCADE_ARRAYS = 0x15392, /* a source is the target of another array's copy */
     ZRK_ERR_ARRAY_CASCADE_MODE   = 0x15393, /* a cascade session's transfer mode is wrong */
     ZRK_ERR_CASCADE_REPORTED     = 0x25392, /* what a cascade over arrays reports */
+    /* The copy protection setting over the LAN. */
+    ZRK_ERR_ARRAY_TIER        = 0x10007, /* "set volume" refused: the volume is a tier volume */
+    ZRK_ERR_ARRAY_PROTECT     = 0x1BF0E, /* the array refused a copy protection (catalogue) */
+    ZRK_ERR_PROTECT_REPORTED  = 0x2BF0E, /* what a refused copy protection reports */
 };
 
 #endif /* ZRK_ZRKERRNO_H */

@@ -1,9 +1,9 @@
 #include "cli.h"
 
-#include "cli_concurrent.h"
-
 #include "bytes.h"
 #include "cli_command.h"
+#include "cli_concurrent.h"
+#include "cli_olu.h"
 #include "cli_rvz.h"
 #include "cli_show.h"
 #include "session_ops.h"
@@ -62,7 +62,7 @@ public:
             if (v == "suspend copy-vz" || v == "suspend copy-rvz") return suspend(c);
             if (v == "resume copy-vz" || v == "resume copy-rvz") return resume(c);
             if (v == "change copy-vz" || v == "change copy-rvz") return change(c);
-            if (v == "set volume" || v == "set morvic-tier-volume") return setVolume(c);
+            if (v == "set volume" || v == "set morvic-tier-volume") return runVolumeProtection(st_, array_, c);
             if (v == "initialize snap-data-volume") return initializeSnapDataVolume(c);
             if (v == "set rvz-buffer") return zrksim::setRvzBuffer(st_, array_, c);
             if (v == "test authentication") return testAuthentication(c);
@@ -421,14 +421,6 @@ private:
         auto it = a.volumes.find(static_cast<std::uint32_t>(olu));
         if (it == a.volumes.end()) throw CliError(cli_error::kInvalid, "no volume " + std::to_string(olu));
         return it->second;
-    }
-
-    std::string setVolume(const Command &c) {
-        c.allow({"-volume-number", "-copy-protection"});
-        c.values("-copy-protection", {"enable", "disable"});
-        if (!c.has("-copy-protection")) syntax(c.verb + " needs -copy-protection");
-        volume(c).bCopyProtection = c.has("-copy-protection", "enable");
-        return "00\n";
     }
 
     std::string initializeSnapDataVolume(const Command &c) {

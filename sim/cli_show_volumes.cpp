@@ -1,5 +1,6 @@
 #include "cli_show.h"
 
+#include "olu_status.h"
 #include "sessions.h"
 #include "snap_volumes.h"
 
@@ -58,13 +59,6 @@ private:
         return c.number("-volume-number", 0xFFFFFFFFu, 0);
     }
 
-    // The failover group of a volume of a storage cluster, 0xFF outside one.
-    std::uint64_t failoverGroup(const Volume &v) const {
-        int role = v.iRole >= 0 ? v.iRole : array_.ucRole;
-        int group = v.iGroup >= 0 ? v.iGroup : array_.ucGroup;
-        return role == 0 ? 0xFF : static_cast<std::uint64_t>(group);
-    }
-
     // 25 columns: 0 number, 1 name, 3 type, 7 capacity in blocks, 8 copy
     // protection (1 on), 24 failover group; the rest 0 (6, a second name, empty).
     std::string volumeRecord(const Volume &v) const {
@@ -75,7 +69,7 @@ private:
         col[6] = "";
         col[7] = hex(v.ullBlocks);
         col[8] = v.bCopyProtection ? "1" : "0";
-        col[24] = hex(failoverGroup(v));
+        col[24] = hex(failoverGroup(array_, v));
         return line(col);
     }
 

@@ -1,6 +1,7 @@
 #include "copy_pages.h"
 
 #include "cli_generations.h"
+#include "olu_status.h"
 
 #include <algorithm>
 #include <map>
@@ -338,10 +339,10 @@ Bytes rvzUsage(const Array &array) {
     return b;
 }
 
-Bytes oluStatus(const Volume &volume) {
-    Bytes b(64, 0);
-    put16(b, 8, volume.uiOlu);
-    b[8 + 4] = volume.ucOluStatus;
+Bytes oluStatus(const Model &model, const Array &array, const Volume &volume) {
+    Bytes b(8, 0);
+    Bytes record = oluStatusRecord(model, array, volume);
+    b.insert(b.end(), record.begin(), record.end());
     return b;
 }
 

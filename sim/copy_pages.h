@@ -51,7 +51,7 @@ Bytes remoteArrays(const Model &model, const Array &array);             // 0x20
 Bytes rvzBufferList(const Model &model, const Array &array);            // 0x21
 Bytes rvzBuffer(const Model &model, const Array &array, const RvzBuffer &buffer);  // 0x23
 Bytes rvzUsage(const Array &array);                                     // 0x24
-Bytes oluStatus(const Volume &volume);                                  // 0x31
+Bytes oluStatus(const Model &model, const Array &array, const Volume &volume);  // 0x31
 Bytes perCommand(const Model &model, const Array &array);               // 0x40
 Bytes detailList(const Model &model, const Array &array, std::uint16_t start, std::uint8_t selection);  // 0x43
 Bytes pagedDetail(const Model &model, const Array &array, std::uint16_t id);  // 0x44

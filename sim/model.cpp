@@ -147,6 +147,8 @@ std::vector<std::string> Model::describe() const {
                           volume.name.c_str(), volume.ucAttr, volume.ucOluStatus, volume.ucType,
                           volume.uiSdvStatus);
             out.emplace_back(line);
+            if (volume.bCopyProtection) out.back() += " protection=yes";
+            if (volume.bTier) out.back() += " tier=yes";
         }
     }
     for (const Session &session : sessions) out.push_back(sessionLine(session));

@@ -43,6 +43,7 @@ struct Volume {
     std::uint32_t uiSdvStatus = 0;         // snap data volume: state word
     bool bInitializing = false;            // an initialisation started on the clock is running
     std::uint64_t ullInitEnd = 0;          //   and ends at this clock value
+    bool bTier = false;                    // a tier volume: "set volume" refuses it
 
     bool snapData() const { return ucType == voltype::kSnapData; }
 };

@@ -2,6 +2,8 @@
 
 #include "bytes.h"
 #include "session_ops.h"
+#include "snap_volumes.h"
+#include "support.h"
 
 namespace zrksim {
 
@@ -20,7 +22,42 @@ bool oluStatusOffered(const Array &array) {
     return ((s[4] | s[12] | s[20] | s[28]) & 0x20) != 0;
 }
 
-std::optional<Bytes> oluStatusList(const Array &array, std::uint32_t from) {
+std::uint8_t failoverGroup(const Array &array, const Volume &volume) {
+    int role = volume.iRole >= 0 ? volume.iRole : array.ucRole;
+    int group = volume.iGroup >= 0 ? volume.iGroup : array.ucGroup;
+    return role == 0 ? 0xFF : static_cast<std::uint8_t>(group);
+}
+
+Bytes oluStatusRecord(const Model &model, const Array &array, const Volume &volume) {
+    Bytes b(kRecordLen, 0);
+    put16(b, 0, volume.uiOlu);
+    std::uint8_t status = volume.ucOluStatus;
+    if (volume.bCopyProtection) status |= 0x08;
+    if (volume.snapData()) {
+        status |= 0x01;
+        if (volume.uiSdvStatus == sdvstate::kInitializing) status |= 0x02;
+        SdvUsage u = sdvUsage(model, array.name, volume);
+        put64(b, 8, u.ullLogical);
+        put64(b, 16, u.ullPhysical);
+        put64(b, 24, u.ullUsedHost);
+        put64(b, 32, u.ullUsedCopy);
+        put64(b, 40, u.ullPoolHost);
+        put64(b, 48, u.ullPoolCopy);
+    } else {
+        put64(b, 8, volume.ullBlocks);
+        put64(b, 16, volume.ullBlocks);
+    }
+    b[4] = status;
+    std::uint8_t group = failoverGroup(array, volume);
+    if (group != 0xFF && Support(array.support).failover()) {
+        b[3] = group;
+        int role = volume.iRole >= 0 ? volume.iRole : array.ucRole;
+        b[5] = role == 2 ? 0xE0 : 0x80;
+    }
+    return b;
+}
+
+std::optional<Bytes> oluStatusList(const Model &model, const Array &array, std::uint32_t from) {
     if (!oluStatusOffered(array)) return std::nullopt;
     Bytes b(kRecordsAt, 0);
     std::size_t records = 0;
@@ -29,11 +66,8 @@ std::optional<Bytes> oluStatusList(const Array &array, std::uint32_t from) {
             put16(b, kHeader + 4, it->first);
             break;
         }
-        std::size_t at = b.size();
-        b.resize(at + kRecordLen, 0);
-        put16(b, at, it->first);
-        b[at + 4] = it->second.ucOluStatus;
-        b[at + 5] = it->second.bCopyProtection ? 0x01 : 0x00;
+        Bytes record = oluStatusRecord(model, array, it->second);
+        b.insert(b.end(), record.begin(), record.end());
         ++records;
     }
     put16(b, kHeader, records);

@@ -711,8 +711,10 @@ private:
     void session(const Directive &d) { addSessionDirective(model_, d, model_.ullClockStart); }
 
     void volume(const Directive &d) {
-        d.expect(3, 3, "volume ARRAY OLU BLOCKS [name=] [attr=] [role=] [group=] [olustatus=] [type=] [sdvstatus=]");
-        d.allow({"name", "attr", "role", "group", "olustatus", "type", "sdvstatus"});
+        d.expect(3, 3,
+                 "volume ARRAY OLU BLOCKS [name=] [attr=] [role=] [group=] [olustatus=] [type=] [sdvstatus=] "
+                 "[protection=] [tier=]");
+        d.allow({"name", "attr", "role", "group", "olustatus", "type", "sdvstatus", "protection", "tier"});
         Array &array = findArray(d.args[0]);
         Volume v;
         v.uiOlu = static_cast<std::uint32_t>(parseBounded(d.args[1], "OLU", 0xFFFF));
@@ -736,6 +738,11 @@ private:
             if (!v.snapData()) fail("sdvstatus= is for snap data volumes");
             v.uiSdvStatus = static_cast<std::uint32_t>(parseBounded(*n, "sdvstatus", 0xFFFFFFFFu));
         }
+        if (const std::string *n = d.option("protection")) {
+            v.bCopyProtection = parseYesNo(*n, "protection");
+            if (v.bCopyProtection && v.snapData()) fail("a snap data volume has no copy protection");
+        }
+        if (const std::string *n = d.option("tier")) v.bTier = parseYesNo(*n, "tier");
         if (!array.volumes.emplace(v.uiOlu, v).second)
             fail("array " + array.name + " has volume " + d.args[1] + " twice");
     }

@@ -100,9 +100,9 @@ public:
             if (!support_.pagedDetail()) return refused();
             auto volume = array_.volumes.find(field);
             if (volume == array_.volumes.end()) return refused(kAscNoSuchLun);
-            return {pages::oluStatus(volume->second)};
+            return {pages::oluStatus(model, array_, volume->second)};
         }
-        case 0x33: if (auto list = oluStatusList(array_, field)) return {*list}; return refused();
+        case 0x33: if (auto list = oluStatusList(model, array_, field)) return {*list}; return refused();
         case 0x32:
             if (!support_.snapPlus()) return refused();
             return {pages::poolInfo(model, array_)};

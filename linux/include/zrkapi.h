@@ -762,6 +762,8 @@ int ZRKQueryDetailfromList(uint32_t CopyKind, uint32_t ListCnt, const DETAIL_LIS
 #define ZRK_DEVICE_INFO_INQUIRY_LEN 88 /* bytes 8-95 of the standard INQUIRY data */
 #define ZRK_DEVICE_INFO_BOX_LEN     92 /* bytes 4-95 of vital product data page 0xF2 */
 #define ZRK_DEVICE_INFO_SUPPORT_LEN 60 /* bytes 4-63 of vital product data page 0xF0 */
+/* OLU_STATUS: 56 bytes, the OLU in its first 2 bytes. */
+#define ZRK_OLU_STATUS_LEN 56
 /* OLU_STATUS_LIST: 4 bytes the number of entries, 4 bytes 0, then that many
  * OLU_STATUS records (56 bytes each, the OLU in their first 2 bytes). */
 #define ZRK_OLU_STATUS_LIST_HEAD 8
@@ -1173,6 +1175,26 @@ int ZRKIPGetRVZBuffInfo(const char *ip, const char *user, uint32_t OptionFlag,
  * 57 no RVZ path to that BoxID, 17 no RVZ buffers. */
 int ZRKIPRVZBuffSet(const char *ip, const char *user, const RVZ_BUFF_SET_REQ *RvzBuffSetReq,
                     unsigned char *SenseData);
+
+/* ---- out-of-band: OLU status and copy protection -------------------------- */
+/* The twins of ZRKGetOLUStatus, ZRKGetOLUStatusList and ZRKSetOLUStatus over
+ * the LAN, with the same big-endian records. No option word; OLUs below
+ * 0x10000 (else 48). What the array offers is taken from the copy functions
+ * that the last refreshing ZRKIP call of the process read. Root only. 0 or
+ * -1 with ZRKerrno; the sense area stays all zero. */
+/* OLU_STATUS of Olu (56 bytes); 48 when the array has no such volume. */
+int ZRKIPGetOLUStatus(const char *ip, const char *user, uint32_t Olu, unsigned char *OluStatus,
+                      unsigned char *SenseData);
+/* OLU_STATUS_LIST of the volumes StartOlu..EndOlu in the array's order; List
+ * holds ZRK_OLU_STATUS_LIST_LEN(StartOlu, EndOlu) bytes. */
+int ZRKIPGetOLUStatusList(const char *ip, const char *user, uint32_t StartOlu, uint32_t EndOlu,
+                          unsigned char *OluStatusList, unsigned char *SenseData);
+/* Copy protection of Olu: ucpStatusInfo[0] 1 on, 0 off; ucpStatusInfo[1] 0
+ * (else 13). 17 when the array does not offer it; a tier volume is set
+ * through the tier-volume command; 71 protection asked for a snap data
+ * volume (removing it from one succeeds); 0x2BF0E the array refused. */
+int ZRKIPSetOLUStatus(const char *ip, const char *user, uint32_t Olu,
+                      const unsigned char *ucpStatusInfo, unsigned char *SenseData);
 
 #pragma GCC visibility pop
 #ifdef __cplusplus

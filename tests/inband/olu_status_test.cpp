@@ -233,7 +233,7 @@ TEST_F(OluStatus, SetsAndRemovesTheProtection) {
         ASSERT_EQ(lists.size(), 1u);
         const std::vector<unsigned char> expected = {0x33, 0, 0, 0, 0, 0, 0, 8, 0x00, 0x20, on, 0, 0, 0, 0, 0};
         EXPECT_EQ(lists[0], expected);
-        EXPECT_EQ(Record(0x20)[5] & 0x01, on);
+        EXPECT_EQ((Record(0x20)[4] & 0x08) != 0, on == 1);
     }
 }
 

@@ -208,7 +208,10 @@ TEST(SimCopyPages, GenerationsOfAnOlu) {
 
 TEST(SimCopyPages, OluStatusCountsAndRemotes) {
     Simulator sim(kCopyHost);
-    EXPECT_EQ(zrksim::toHex(largeIn(0x31, 5, 64)), "31000000" + u32(56) + "0005" "0000" "03" + zeros(51));
+    // A snap data volume (olustatus 3) of failover group 3, primary: its
+    // sizes are the volume's own while no snapshot saves into it.
+    EXPECT_EQ(zrksim::toHex(largeIn(0x31, 5, 64)), "31000000" + u32(56) + "0005" "00" "03" "03" "80" "0000" +
+                                                       u64(2097152) + u64(2097152) + zeros(32));
     expectRefused(sg("/dev/sdb", travoInLarge(0x31, 77, 64, 1 | kFo), 64), 0x25);
     // The per-command maximum, then the VZ-family sessions: identifier,
     // status, state byte, value.

@@ -29,7 +29,6 @@
                                                               8 bytes of QM page 0x02 */
 #define ZRK_INQ_SUPPORT_LEN      2   /* INQUIRY support bytes (page 0xF0, 26-27) */
 #define ZRK_MAX_SESSION_LEN      8   /* MAX_SESSION_COUNT */
-#define ZRK_OLU_STATUS_LEN       56  /* OLU_STATUS */
 #define ZRK_LUN_INFO_LEN         144 /* LUN_INFORMATION */
 
 /* Bits of the first INQUIRY support byte. */
