@@ -3,6 +3,7 @@
 #include "bytes.h"
 #include "cli_command.h"
 #include "cli_show.h"
+#include "cli_users.h"
 #include "session_ops.h"
 #include "snap_volumes.h"
 
@@ -60,7 +61,7 @@ public:
             if (v == "set volume" || v == "set morvic-tier-volume") return setVolume(c);
             if (v == "initialize snap-data-volume") return initializeSnapDataVolume(c);
             if (v == "set rvz-buffer") return setRvzBuffer(c);
-            if (v == "test authentication") return testAuthentication(c);
+            if (v == "test authentication") return testAuthentication(st_, c);
             if (v.rfind("show ", 0) == 0) return runShowCommand(st_, array_, c);
             syntax("unknown command " + v);
         } catch (const CliError &e) {
@@ -453,16 +454,6 @@ private:
         b.usInterval = static_cast<std::uint16_t>(c.number("-forwarding-interval", 0xFFFF, b.usInterval));
         b.uiMonitor = static_cast<std::uint32_t>(c.number("-monitoring-time", 0xFFFFFFFFu, b.uiMonitor));
         return "00\n";
-    }
-
-    std::string testAuthentication(const Command &c) {
-        c.allow({"-name", "-password"});
-        const std::string *name = c.get("-name");
-        const std::string *password = c.get("-password");
-        if (name == nullptr || password == nullptr) syntax(c.verb + " needs -name and -password");
-        auto it = st_.model.users.find(*name);
-        bool valid = it != st_.model.users.end() && it->second == *password;
-        return std::string("00\n") + (valid ? "1" : "0") + "\n";
     }
 
     // A row of a concurrent start: result, error, session, volumes, LBAs.

@@ -1,4 +1,5 @@
 #include "cli_show.h"
+#include "cli_users.h"
 
 #include "sessions.h"
 #include "support.h"
@@ -56,6 +57,7 @@ public:
         if (v == "show rvz-buffer") return rvzBuffer(c);
         if (v == "show rvz-buffer-usage") return rvzBufferUsage(c);
         if (v == "show rvz-disk-buffer") return rvzDiskBuffer(c);
+        if (v == "show users") return showUsers(st_, c);
         std::string reply;
         if (runVolumeShow(st_, array_, c, reply)) return reply;
         syntax("unknown command " + v);
