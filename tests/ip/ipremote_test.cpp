@@ -165,6 +165,9 @@ TEST_F(IpRemoteSim, AccountCheckRefusedBeforeSending) {
         EXPECT_EQ(-1, ZRKIPCheckUsers("10.0.0.5", c.user, c.password, c.option, nullptr)) << c.what;
         EXPECT_EQ(c.err, ZRKerrno) << c.what;
     }
+    ZRKerrno = 0;
+    EXPECT_EQ(-1, ZRKIPCheckUsers(nullptr, "admin", "secret", 0, nullptr));
+    EXPECT_EQ(ZRK_ERR_PARAMETER, ZRKerrno);
     EXPECT_TRUE(Commands().empty());
     const std::string trace = root.traceText();
     for (const char *line : {"ZRKIPCheckUsers : START",
@@ -290,6 +293,7 @@ TEST_F(IpRemoteSim, RemoteListRefusals) {
         {"option bit", "10.0.0.5", 0x1, true, 37, {}},
         {"high option bit", "10.0.0.5", 0x80000000u, true, 37, {}},
         {"no area", "10.0.0.5", 0, false, 13, {}},
+        {"no address", nullptr, 0, true, 13, {}},
         {"array without RVZ", "10.0.0.6", 0, true, 17, {"show copy-functions", "show boxid"}},
     };
     for (const Case &c : cases) {
