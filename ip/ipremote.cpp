@@ -87,7 +87,7 @@ void CutRemoteBoxIDList(const unsigned char *list, unsigned char *out) {
 }
 
 bool CommandWord(const char *text) {
-    if (text == nullptr || text[0] == '\0' || text[0] == '-') return false;
+    if (text == nullptr || text[0] == '\0') return false;
     for (const char *c = text; *c != '\0'; ++c) {
         const unsigned char u = static_cast<unsigned char>(*c);
         if (u <= ' ' || u == 0x7F || u == '"') return false;

@@ -17,8 +17,9 @@
  * ("test authentication" answers an account code other than 1) and "show
  * users" lists it, by its whole name, with the role "Software" and the state
  * 1. User names and passwords travel in the command text as single words:
- * one that is empty, begins with "-", or holds a blank, a double quote or a
- * control character is refused (ZRK_ERR_PARAMETER) before anything is sent.
+ * one that is empty, or holds a blank, a double quote or a control
+ * character, would change the command's words and is refused
+ * (ZRK_ERR_PARAMETER) before anything is sent.
  *
  * Return convention: 0, or -1 with ZRKerrno set.
  */

@@ -1093,8 +1093,9 @@ int ZRKIPGetRemoteBoxIDList(const char *ip, const char *user, uint32_t OptionFla
 /* Whether the array account user with Password may be used for the LAN
  * login: it must authenticate (920 refused) and be an enabled account of
  * the role "Software" (921); 922 when the array's answer cannot be read; 13
- * for a name or password that is not one plain word. No option bits (37).
- * Any caller. 0 or -1 with ZRKerrno. */
+ * for an empty name or password, or one with a blank, a double quote or a
+ * control character. No option bits (37). Any caller. 0 or -1 with
+ * ZRKerrno. */
 int ZRKIPCheckUsers(const char *ip, const char *user, const char *Password,
                     uint32_t OptionFlag, unsigned char *SenseData);
 
