@@ -94,8 +94,9 @@ TEST(ShowUsers, RowsConvertByteForByte) {
     ASSERT_EQ(0, Parse(Reply({"admin\tSoftware\t1\t0"}), &count, &rows));
     EXPECT_EQ(std::string("Software") + std::string(56, '\0'), Bytes(rows.ptr->caRole, 64));
     // A name of 130 characters keeps its first 128 and no terminator.
-    ASSERT_EQ(0, Parse(Reply({Join({longName, "S", "1", "0"})}), &count, &rows));
-    EXPECT_EQ(std::string(128, 'n'), Bytes(rows.ptr->caUserName, 128));
+    Rows longRows;
+    ASSERT_EQ(0, Parse(Reply({Join({longName, "S", "1", "0"})}), &count, &longRows));
+    EXPECT_EQ(std::string(128, 'n'), Bytes(longRows.ptr->caUserName, 128));
 }
 
 TEST(ShowUsers, ReplyShapes) {
