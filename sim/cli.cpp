@@ -6,6 +6,7 @@
 #include "cli_olu.h"
 #include "cli_rvz.h"
 #include "cli_show.h"
+#include "cli_users.h"
 #include "session_ops.h"
 #include "snap_volumes.h"
 
@@ -65,7 +66,7 @@ public:
             if (v == "set volume" || v == "set morvic-tier-volume") return runVolumeProtection(st_, array_, c);
             if (v == "initialize snap-data-volume") return initializeSnapDataVolume(c);
             if (v == "set rvz-buffer") return zrksim::setRvzBuffer(st_, array_, c);
-            if (v == "test authentication") return testAuthentication(c);
+            if (v == "test authentication") return testAuthentication(st_, c);
             if (v.rfind("show ", 0) == 0) return runShowCommand(st_, array_, c);
             syntax("unknown command " + v);
         } catch (const CliError &e) {
@@ -432,16 +433,6 @@ private:
             throw CliError(cli_error::kVolumeInUse, "the destination of a snapshot");
         startInitialisation(v, st_.ullClock, array_.ullSdvInit);
         return "00\n";
-    }
-
-    std::string testAuthentication(const Command &c) {
-        c.allow({"-name", "-password"});
-        const std::string *name = c.get("-name");
-        const std::string *password = c.get("-password");
-        if (name == nullptr || password == nullptr) syntax(c.verb + " needs -name and -password");
-        auto it = st_.model.users.find(*name);
-        bool valid = it != st_.model.users.end() && it->second == *password;
-        return std::string("00\n") + (valid ? "1" : "0") + "\n";
     }
 
     // One part of a concurrent start: its session prepared (status Reserve,

@@ -3,6 +3,7 @@
 #include "cli_failover.h"
 #include "cli_generations.h"
 #include "cli_rvz.h"
+#include "cli_users.h"
 #include "copy_pages.h"
 #include "sessions.h"
 #include "support.h"
@@ -61,6 +62,7 @@ public:
         if (v == "show rvz-buffer-usage") return rvzBufferUsage(c);
         if (v == "show rvz-disk-buffer") return rvzDiskBuffer(c);
         if (v == "show rvz-path") return showRvzPath(st_, array_, c);
+        if (v == "show users") return showUsers(st_, c);
         std::string reply;
         if (runVolumeShow(st_, array_, c, reply)) return reply;
         if (runGenerationShow(st_, array_, c, reply)) return reply;

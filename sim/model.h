@@ -147,6 +147,13 @@ struct CommandAnswer {
     int iExit = 0;                   // exit code
 };
 
+// The role and state of a LAN account, as "show users" lists it.
+struct Account {
+    std::string role = "Software";  // column 1
+    std::uint32_t uiState = 1;      // column 2: 1 enabled
+    std::uint32_t uiFlags = 0;      // column 3 (flags=)
+};
+
 struct Model {
     std::uint64_t ullClockStart = 0;           // clock value the scenario sets
     std::map<std::string, Array> arrays;       // by name
@@ -156,6 +163,7 @@ struct Model {
     std::map<std::vector<std::string>, CommandAnswer> commands;  // by argv
     std::vector<Session> sessions;             // copy sessions of all arrays
     std::map<std::string, std::string> users;  // LAN accounts: name -> password (none: any login)
+    std::map<std::string, Account> accounts;   // role and state of each of users
 
     // What a path names once links are followed.
     enum class Kind { None, Node, File, Dir };

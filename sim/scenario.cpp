@@ -702,10 +702,14 @@ private:
     }
 
     void user(const Directive &d) {
-        d.expect(2, 2, "user NAME PASSWORD");
-        d.allow({});
+        d.expect(2, 2, "user NAME PASSWORD [role=ROLE] [state=N] [flags=N]");
+        d.allow({"role", "state", "flags"});
         if (d.args[0].empty()) fail("user needs a name");
         model_.users[d.args[0]] = d.args[1];
+        Account &account = model_.accounts[d.args[0]] = Account{};
+        if (const std::string *v = d.option("role")) account.role = *v;
+        if (const std::string *v = d.option("state")) account.uiState = static_cast<std::uint32_t>(parseBounded(*v, "state", 0xFFFFFFFFu));
+        if (const std::string *v = d.option("flags")) account.uiFlags = static_cast<std::uint32_t>(parseBounded(*v, "flags", 0xFFFFFFFFu));
     }
 
     void session(const Directive &d) { addSessionDirective(model_, d, model_.ullClockStart); }

@@ -1196,6 +1196,24 @@ int ZRKIPGetOLUStatusList(const char *ip, const char *user, uint32_t StartOlu, u
 int ZRKIPSetOLUStatus(const char *ip, const char *user, uint32_t Olu,
                       const unsigned char *ucpStatusInfo, unsigned char *SenseData);
 
+/* ---- out-of-band: remote arrays and the account check ---------------------- */
+
+/* REMOTE_BOXID_LIST of the array at ip, 3120 bytes, in the layout of the
+ * in-band list: own BoxID, the count at byte 40, 48-byte entries from byte
+ * 48, one per RVZ path row; the count never exceeds the 64 entries the
+ * area holds. No option bits (37); 17 without RVZ. Root only. Written only
+ * on success. 0 or -1 with ZRKerrno. */
+int ZRKIPGetRemoteBoxIDList(const char *ip, const char *user, uint32_t OptionFlag,
+                            unsigned char *RemoteBoxIDList, unsigned char *SenseData);
+/* Whether the array account user with Password may be used for the LAN
+ * login: it must authenticate (920 refused) and be an enabled account of
+ * the role "Software" (921); 922 when the array's answer cannot be read; 13
+ * for an empty name or password, or one with a blank, a double quote or a
+ * control character. No option bits (37). Any caller. 0 or -1 with
+ * ZRKerrno. */
+int ZRKIPCheckUsers(const char *ip, const char *user, const char *Password,
+                    uint32_t OptionFlag, unsigned char *SenseData);
+
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */

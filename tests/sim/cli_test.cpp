@@ -157,8 +157,8 @@ TEST(SimCli, SettingsAndAuthentication) {
     };
     for (const char *c : ok) EXPECT_EQ(lan.run(c), "00\n") << c;
     EXPECT_NE(lan.sim.dump().find("rvzbuffer"), std::string::npos);
-    EXPECT_EQ(lan.run("test authentication -name admin -password secret"), "00\n1\n");
-    EXPECT_EQ(lan.run("test authentication -name admin -password wrong"), "00\n0\n");
+    EXPECT_EQ(lan.run("test authentication -name admin -password secret"), "00\n0\n");
+    EXPECT_EQ(lan.run("test authentication -name admin -password wrong"), "00\n1\n");
 }
 
 TEST(SimCli, StopTrackingSnapshotsAndMonitor) {
