@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,6 +29,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -182,6 +184,36 @@ TEST_F(AliasCrash, WritersAtOnceLoseNothingAndCreateNoDuplicate) {
     EXPECT_EQ(aliases, numbered);
     // The file's count agrees.
     EXPECT_EQ(static_cast<unsigned char>(zrktest::readFile(mainPath())[0]), expected.size());
+}
+
+TEST_F(AliasCrash, ThreadsOfOneProcessTakeTurns) {
+    // fcntl locks do not tell the threads of one process apart: two writer
+    // threads and a reader thread share the store.
+    std::atomic<bool> done {false};
+    std::atomic<int> failures {0};
+    auto writer = [&](int first) {
+        for (int i = first; i < first + 20; ++i) {
+            ReturnInfo ri {};
+            if (com_add_alias(box("T" + std::to_string(i)).c_str(), 0, &ri) != 0) ++failures;
+        }
+    };
+    std::thread reader([&] {
+        std::unique_ptr<AliasList> list(new AliasList());
+        while (!done) {
+            ReturnInfo ri {};
+            if (com_get_aliaslist(list.get(), &ri) != 0) ++failures;
+        }
+    });
+    std::thread a(writer, 0), b(writer, 100);
+    a.join();
+    b.join();
+    done = true;
+    reader.join();
+    EXPECT_EQ(failures, 0);
+    std::unique_ptr<AliasList> list(new AliasList());
+    ReturnInfo ri {};
+    ASSERT_EQ(com_get_aliaslist(list.get(), &ri), 0);
+    EXPECT_EQ(list->Count, 40);
 }
 
 // ---- a writer killed at each step -----------------------------------------------------------
