@@ -316,15 +316,14 @@ class Writer {
 public:
     explicit Writer(const char *name) : pName(name) {}
 
-    // Opens and locks the store and reads the main file, and with ext the
-    // extension file (a missing one is read as a new one). With create, a
+    // Opens and locks the store and reads the main file. With create, a
     // missing store is created empty. 0; 1 when there is no store (missing,
     // or empty) and create is not set; -1 with ri filled.
-    int Open(bool create, bool ext, ReturnInfo *ri) {
+    int Open(bool create, ReturnInfo *ri) {
         if (int rc = stPaths.Find(); rc != 0) return FileNameError(pName, ri, rc, __LINE__);
         pMain.reset(new (std::nothrow) AliasMainFile());
-        if (ext) pExt.reset(new (std::nothrow) AliasExtFile());
-        if (pMain == nullptr || (ext && pExt == nullptr)) return NoMemory(pName, ri, __LINE__);
+        pExt.reset(new (std::nothrow) AliasExtFile());
+        if (pMain == nullptr || pExt == nullptr) return NoMemory(pName, ri, __LINE__);
         if (int rc = Lock(create, ri); rc != 0) return rc;
         Step(AliasStep::kLocked);
 
@@ -339,7 +338,7 @@ public:
         case Read::kFailed:
             return AccessError(pName, ri, cause, __LINE__);
         }
-        return ext ? ReadExt(ri) : 0;
+        return 0;
     }
 
     AliasMainFile &Main() { return *pMain; }
@@ -381,6 +380,31 @@ public:
         Step(AliasStep::kRenamed);
         SyncDirectory(pName, stPaths);
         return 0;
+    }
+
+    // Reads the extension file; missing or empty, it is a new one. 0, or -1
+    // with ri filled.
+    int ReadExt(ReturnInfo *ri) {
+        InitExt(*pExt);
+        Fd fd(sys::Open(stPaths.sExt.c_str(), O_RDONLY | kOpenFlags));
+        if (fd.Get() < 0) {
+            if (errno == ENOENT) return 0;
+            return AccessError(pName, ri, errno, __LINE__);
+        }
+        int cause = 0;
+        switch (ReadWhole(fd.Get(), pExt.get(), sizeof *pExt, cause)) {
+        case Read::kDone:
+            if (!ExtValid(*pExt)) return AccessError(pName, ri, 0, __LINE__);
+            bExtOnDisk = true;
+            return 0;
+        case Read::kEmpty:
+            InitExt(*pExt);
+            return 0;
+        case Read::kBroken:
+        case Read::kFailed:
+            break;
+        }
+        return AccessError(pName, ri, cause, __LINE__);
     }
 
 private:
@@ -425,30 +449,6 @@ private:
             return 0;
         }
         return AccessError(pName, ri, EAGAIN, __LINE__);
-    }
-
-    // Reads the extension file; missing or empty, it is a new one.
-    int ReadExt(ReturnInfo *ri) {
-        InitExt(*pExt);
-        Fd fd(sys::Open(stPaths.sExt.c_str(), O_RDONLY | kOpenFlags));
-        if (fd.Get() < 0) {
-            if (errno == ENOENT) return 0;
-            return AccessError(pName, ri, errno, __LINE__);
-        }
-        int cause = 0;
-        switch (ReadWhole(fd.Get(), pExt.get(), sizeof *pExt, cause)) {
-        case Read::kDone:
-            if (!ExtValid(*pExt)) return AccessError(pName, ri, 0, __LINE__);
-            bExtOnDisk = true;
-            return 0;
-        case Read::kEmpty:
-            InitExt(*pExt);
-            return 0;
-        case Read::kBroken:
-        case Read::kFailed:
-            break;
-        }
-        return AccessError(pName, ri, cause, __LINE__);
     }
 
     const char *pName;                    // the command function, for the trace
@@ -737,7 +737,7 @@ extern "C" int com_set_alias(const char *accessPath, const unsigned char *produc
 
     ThreadTurn turn(true);
     Writer store(kName);
-    if (store.Open(true, true, ri) != 0) return -1;
+    if (store.Open(true, ri) != 0 || store.ReadExt(ri) != 0) return -1;
     AliasMainFile &main = store.Main();
     AliasExtFile &ext = store.Ext();
 
@@ -792,7 +792,7 @@ extern "C" int com_add_alias(const char *boxId, int optionFlag, ReturnInfo *ri) 
 
     ThreadTurn turn(true);
     Writer store(kName);
-    if (store.Open(true, false, ri) != 0) return -1;
+    if (store.Open(true, ri) != 0) return -1;
     AliasMainFile &main = store.Main();
     if (FindBox(main, boxId) >= 0) return NormalEnd(kName, __LINE__);
     Placement place;
@@ -813,7 +813,7 @@ extern "C" int com_change_alias(uint32_t id, const char *alias, ReturnInfo *ri) 
 
     ThreadTurn turn(true);
     Writer store(kName);
-    const int rc = store.Open(false, true, ri);
+    const int rc = store.Open(false, ri);
     if (rc == 1) return NoSuchId(kName, ri, ZRKC_CLASS_ALIAS, __LINE__);
     if (rc != 0) return -1;
     AliasMainFile &main = store.Main();
@@ -825,6 +825,7 @@ extern "C" int com_change_alias(uint32_t id, const char *alias, ReturnInfo *ri) 
         VelkErrEnd(kName, __LINE__);
         return -1;
     }
+    if (store.ReadExt(ri) != 0) return -1;
     std::memset(main.Slot[id].Alias, 0, ZRKC_ALIAS_LEN);
     std::memcpy(main.Slot[id].Alias, alias, std::strlen(alias));
     // A store without its extension file gets one with this change.
@@ -841,13 +842,14 @@ extern "C" int com_delete_alias(uint32_t id, const char *user, const char *passw
 
     ThreadTurn turn(true);
     Writer store(kName);
-    const int rc = store.Open(false, true, ri);
+    const int rc = store.Open(false, ri);
     if (rc == 1) return NoSuchId(kName, ri, ZRKC_CLASS_ALIAS, __LINE__);
     if (rc != 0) return -1;
     AliasMainFile &main = store.Main();
     AliasExtFile &ext = store.Ext();
     AliasEntry &entry = main.Slot[id];
     if (!InUse(entry)) return NoSuchId(kName, ri, ZRKC_CLASS_PARAMETER, __LINE__);
+    if (store.ReadExt(ri) != 0) return -1;
 
     if (entry.Direct == 1 && entry.Interface == ZRKC_ALIAS_IF_LAN) {
         if (user == nullptr || password == nullptr) return WrongUser(kName, ri, __LINE__);

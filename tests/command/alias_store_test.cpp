@@ -532,6 +532,22 @@ TEST_F(AliasStore, BrokenFilesAreAccessErrors) {
     }
 }
 
+TEST_F(AliasStore, SlotAndAliasChecksComeBeforeTheExtensionFile) {
+    ASSERT_EQ(setScsi("/dev/sdb", box("OWN"), {box("R1")}, &ri_), 0);
+    std::string ext = extBytes();
+    ext[0] = 'X';
+    root_.write("etc/" ZRKC_ALIAS_EXT_FILE, ext);
+    ReturnInfo ri {};
+    EXPECT_EQ(com_change_alias(7, "free", &ri), -1);
+    expectResult(ri, 3, 1412, "ZRKC1412 ERROR Alias identifier does not exist.\n");
+    ri = {};
+    EXPECT_EQ(com_change_alias(0, "QX001", &ri), -1);
+    expectResult(ri, 3, 1411, "ZRKC1411 ERROR Alias is already defined.\n");
+    ri = {};
+    EXPECT_EQ(com_delete_alias(7, nullptr, nullptr, &ri), -1);
+    expectResult(ri, 3, 1412, "ZRKC1412 ERROR Alias identifier does not exist.\n");
+}
+
 TEST_F(AliasStore, EmptyExtensionFileIsOneWithoutUserTexts) {
     ASSERT_EQ(setScsi("/dev/sdb", box("OWN"), {}, &ri_), 0);
     root_.write("etc/" ZRKC_ALIAS_EXT_FILE, "");
