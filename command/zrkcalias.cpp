@@ -413,12 +413,14 @@ private:
     // died left. 0; 1 (no store, create not set); -1 with ri filled.
     int Lock(bool create, ReturnInfo *ri) {
         for (int look = 0; look < kMaxLooks; ++look) {
-            stFd.Reset(sys::OpenNoFollow(stPaths.sMain.c_str(),
-                                         O_RDWR | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0),
-                                         kStoreMode));
-            if (stFd.Get() < 0) {
-                if (errno == ENOENT && !create) return 1;
-                return AccessError(pName, ri, errno, __LINE__);
+            const int fd = sys::OpenNoFollow(stPaths.sMain.c_str(),
+                                             O_RDWR | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0),
+                                             kStoreMode);
+            const int openErr = errno;
+            stFd.Reset(fd);  // the file of the look before, if any, is let go
+            if (fd < 0) {
+                if (openErr == ENOENT && !create) return 1;
+                return AccessError(pName, ri, openErr, __LINE__);
             }
             if (int err = LockWholeFile(stFd.Get(), F_WRLCK); err != 0) {
                 return AccessError(pName, ri, err, __LINE__);

@@ -8,8 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
 
 #include <cstdio>
 #include <algorithm>
@@ -433,6 +439,21 @@ TEST_F(AliasStore, RefusalsLeaveTheStoreAsItWas) {
     }
 }
 
+TEST_F(AliasStore, TextsThatJustFitTheirFieldsAreKept) {
+    const std::string user(255, 'u');
+    const std::string password(255, 'p');
+    ASSERT_EQ(setLan("10.0.0.7", box("LAN"), user.c_str(), password.c_str(), &ri_), 0) << ri_.caMessage;
+    const std::string device = "/dev/" + std::string(1018, 'd');
+    ASSERT_EQ(setScsi(device, box("SCSI"), {}, &ri_), 0) << ri_.caMessage;
+    auto l = list();
+    ASSERT_EQ(l->Count, 2);
+    EXPECT_EQ(std::string(l->Entry[0].User), user);
+    EXPECT_EQ(std::string(l->Entry[0].Password), password);
+    EXPECT_EQ(std::string(l->Entry[1].Main.AccessPath), device);
+    EXPECT_EQ(extBytes()[16 + 4 + 255], '\0');
+    EXPECT_EQ(mainBytes()[4 + kSlot + 12 + 1023], '\0');
+}
+
 TEST_F(AliasStore, ChangeAndDeleteWithoutAStore) {
     const std::string m1412 = "ZRKC1412 ERROR Alias identifier does not exist.\n";
     ReturnInfo ri {};
@@ -558,6 +579,82 @@ TEST_F(AliasStore, EmptyExtensionFileIsOneWithoutUserTexts) {
     image.scsiRoute(0, "/dev/sdb");
     image.ext->Slot[0].ID = 0;  // the extension file was made anew
     expectFiles(image);
+}
+
+// Whether /proc/locks shows a lock request of pid waiting.
+bool waitingForLock(pid_t pid) {
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        if (line.find("->") == std::string::npos) continue;
+        std::istringstream fields(line);
+        std::string field;
+        while (fields >> field) {
+            if (field == std::to_string(pid)) return true;
+        }
+    }
+    return false;
+}
+
+TEST_F(AliasStore, FailedLockIsAnErrorAndChangesNothing) {
+    // This process holds a lock on another file; a second process holds the
+    // store's lock and waits for ours. Our writer's lock request would close
+    // the circle, so the kernel refuses it (EDEADLK) instead of waiting.
+    ASSERT_EQ(setScsi("/dev/sdb", box("OWN"), {box("R1")}, &ri_), 0);
+    const std::string mainBefore = mainBytes();
+    const std::string extBefore = extBytes();
+    const std::string otherPath = root_.path("other.lock");
+    const int other = open(otherPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(other, 0);
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    ASSERT_EQ(fcntl(other, F_SETLK, &whole), 0);
+
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        close(ready[0]);
+        const int storeFd = open(mainPath().c_str(), O_RDWR);
+        const int otherFd = open(otherPath.c_str(), O_RDWR);
+        struct flock lk {};
+        lk.l_type = F_WRLCK;
+        lk.l_whence = SEEK_SET;
+        if (storeFd < 0 || otherFd < 0 || fcntl(storeFd, F_SETLKW, &lk) != 0) _exit(1);
+        if (write(ready[1], "x", 1) != 1) _exit(1);
+        _exit(fcntl(otherFd, F_SETLKW, &lk) == 0 ? 0 : 1);  // waits for the parent
+    }
+    close(ready[1]);
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    close(ready[0]);
+    bool waiting = false;
+    for (int i = 0; i < 100000 && !(waiting = waitingForLock(pid)); ++i) usleep(1000);
+    const std::string m1700 = "ZRKC1700 ERROR Alias management file access error. Cause=(" +
+                              std::to_string(EDEADLK) + ").\n";
+    if (waiting) {
+        const std::vector<std::function<int(ReturnInfo *)>> writers = {
+            [](ReturnInfo *ri) { return setScsi("/dev/sdc", box("NEW"), {}, ri); },
+            [](ReturnInfo *ri) { return com_add_alias(box("ADD").c_str(), 0, ri); },
+            [](ReturnInfo *ri) { return com_change_alias(0, "renamed", ri); },
+            [](ReturnInfo *ri) { return com_delete_alias(1, nullptr, nullptr, ri); },
+        };
+        for (const auto &writer : writers) {
+            ReturnInfo ri {};
+            EXPECT_EQ(writer(&ri), -1);
+            expectResult(ri, 12, 1700, m1700);
+        }
+    }
+    close(other);  // lets the other process finish
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(waiting) << "the other process never waited for the lock";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(mainBytes() == mainBefore);
+    EXPECT_TRUE(extBytes() == extBefore);
 }
 
 TEST_F(AliasStore, InstallationWithoutEtcDirectoryIsAFileNameError) {
