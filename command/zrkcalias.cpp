@@ -537,7 +537,8 @@ void PutRoute(AliasEntry &entry, const char *accessPath, const unsigned char *pr
 }
 
 // The clear text of a stored user text, through the service's "decrypt";
-// false with ri filled.
+// false with ri filled (the service's failure as com_set_return_inf maps it,
+// or 1023 for a text longer than its field).
 bool Decrypt(const char *stored, std::string &clear, ReturnInfo *ri) {
     unsigned char sense[256] = {};
     char *result = nullptr;
@@ -549,6 +550,13 @@ bool Decrypt(const char *stored, std::string &clear, ReturnInfo *ri) {
     }
     clear = result != nullptr ? result : "";
     std::free(result);
+    // A clear text that could not have been given for a field of the store
+    // matches nothing.
+    if (clear.size() >= ZRKC_ALIAS_TEXT_LEN) {
+        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1023,
+                        "ZRKC1023 ERROR The specification of user information is incorrect.\n");
+        return false;
+    }
     return true;
 }
 

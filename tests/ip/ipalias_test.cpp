@@ -165,4 +165,48 @@ TEST_F(IpAlias, StoredTextTheServiceCannotTransformStopsTheDelete) {
     EXPECT_TRUE(extBytes() == ext);
 }
 
+// A stand-in service whose "decrypt" answers are scripted.
+TEST(IpAliasStandIn, ClearTextsLongerThanTheirFieldsMatchNothing) {
+    zrktest::InstallRoot root;
+    iptest::FakeService service;
+    service.configure(root);
+    std::vector<unsigned char> list(ZRKC_REMOTE_LIST_LEN, 0);
+    std::memcpy(list.data(), box("BOXA").data(), ZRK_BOXID_LEN);
+    const unsigned char zeros[16] = {};
+    ReturnInfo ri {};
+    ASSERT_EQ(com_set_alias("10.0.0.5", zeros, zeros, list.data(), 0, ZRKC_ALIAS_IF_LAN, "Zu", "Zp", &ri), 0)
+        << ri.caMessage;
+    const std::string longUser(256, 'a');
+    const struct {
+        const char *title;
+        std::string user, password;
+        int replies;  // the decrypts asked: a text too long ends the delete at once
+        int rc;
+    } cases[] = {
+        {"user of 256 characters", longUser, "secret", 1, -1},
+        {"password of 256 characters", "admin", longUser, 2, -1},
+        {"both of 255 characters", longUser.substr(1), longUser.substr(1), 2, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.title);
+        service.reply(c.user);
+        if (c.replies == 2) service.reply(c.password);
+        ri = {};
+        EXPECT_EQ(com_delete_alias(0, c.user.c_str(), c.password.c_str(), &ri), c.rc) << ri.caMessage;
+        if (c.rc != 0) {
+            EXPECT_EQ(ri.iReturnClass, 3);
+            EXPECT_EQ(ri.uiMessageNo, 1023u);
+        }
+    }
+    // The two requests of each delete asked to decrypt the stored texts.
+    int decrypts = 0;
+    for (const std::string &request : service.requests()) {
+        if (request.find("\tdecrypt\t") != std::string::npos) ++decrypts;
+    }
+    EXPECT_EQ(decrypts, 5);
+    std::unique_ptr<AliasList> aliases(new AliasList());
+    ASSERT_EQ(com_get_aliaslist(aliases.get(), &ri), 0);
+    EXPECT_EQ(aliases->Count, 0);
+}
+
 }  // namespace
