@@ -359,4 +359,31 @@ TEST_F(Frame, EntryRefusedBeforeAnyCall) {
     EXPECT_STREQ(ri.caMessage, "ZRKC1700 ERROR Refused bad.\n");
 }
 
+// A query's output area: too short, a warning with the size needed.
+int TestQuery(const char *vol, void *out, size_t length, ReturnInfo *ri) {
+    zrkc::CommandCall call("zrkc_test_query", ri);
+    if (call.OpenVolume(vol, 0, __LINE__) != 0) return -1;
+    if (int r = call.CheckOutputArea(out, length, 64, __LINE__)) return r;
+    static_cast<unsigned char *>(out)[0] = 1;
+    return call.Finish(__LINE__);
+}
+
+TEST_F(Frame, QueryOutputAreaTooShort) {
+    std::vector<unsigned char> out(100, 0xEE);
+    ReturnInfo ri{};
+    EXPECT_EQ(TestQuery("/dev/sa", out.data(), 63, &ri), 1);
+    EXPECT_EQ(ri.iReturnClass, 3);
+    EXPECT_EQ(ri.uiMessageNo, 1001u);
+    EXPECT_STREQ(ri.caMessage, "ZRKC1001 WARNING Insufficient output area.\n");
+    EXPECT_EQ(ri.uiNeedOutputSize, 64u);
+    EXPECT_EQ(out[0], 0xEE);
+    EXPECT_EQ(TestQuery("/dev/sa", nullptr, 100, &ri), 1);
+    EXPECT_NE(trace().find("zrkc_test_query warning end."), std::string::npos);
+
+    ri = {};
+    EXPECT_EQ(TestQuery("/dev/sa", out.data(), 100, &ri), 0);
+    EXPECT_EQ(out[0], 1);
+    for (size_t i = 1; i < out.size(); ++i) ASSERT_EQ(out[i], 0) << i;
+}
+
 }  // namespace
