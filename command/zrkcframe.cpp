@@ -95,6 +95,17 @@ int CommandCall::RequireVolumes(int line) {
     return Fail(line);
 }
 
+int CommandCall::CheckOutputArea(void *area, size_t length, size_t needed, int line) {
+    if (area == nullptr || length < needed) {
+        SetResult(pResult, ZRKC_CLASS_PARAMETER, 1001, "ZRKC1001 WARNING Insufficient output area.\n");
+        pResult->uiNeedOutputSize = static_cast<uint32_t>(needed);
+        velk_trace(1, "%s warning end. [%d]", pName, line);
+        return 1;
+    }
+    std::memset(area, 0, length);
+    return 0;
+}
+
 void CommandCall::TraceApiStart(const char *apis, int line) {
     velk_trace(1, "%s WX-API Call started.[%s] [%d]", pName, apis, line);
 }

@@ -27,6 +27,7 @@
 #include "zrkc.h"
 #include "zrkcmessage.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace zrkc {
@@ -62,6 +63,11 @@ public:
     // Step 8: the form of the list (1016 otherwise).
     int RequirePairs(int line);
     int RequireVolumes(int line);
+
+    // The output area of a query: shorter than needed, 1001 with the size
+    // needed in the result, "%s warning end.", 1, the area untouched;
+    // otherwise the whole area is cleared, 0.
+    int CheckOutputArea(void *area, size_t length, size_t needed, int line);
 
     // Step 11: "%s WX-API Call started.[%s]" and "%s WX-API Call end.[%s]".
     void TraceApiStart(const char *apis, int line);

@@ -333,6 +333,8 @@ void MapUnlisted(int code, const zrkc::ResultSlot &out) {
     if (get_err_info_velk(ZRK_ERRINF_BY_ZRKERR, code, &entry) == 0) {
         zrkc::SetResult(out, entry.iReturnClass, static_cast<uint32_t>(entry.iMessageNo), "%s",
                         entry.caMessage);
+        // A catalogue line cut to the field still ends as a line.
+        if (std::strlen(out.pMessage) == ZRK_MESSAGE_LEN - 1) out.pMessage[ZRK_MESSAGE_LEN - 2] = '\n';
     } else {
         zrkc::SetResult(out, ZRKC_CLASS_INTERNAL, 1200, "ZRKC1200 ERROR Unexpected error.\n");
     }
