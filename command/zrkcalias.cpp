@@ -539,7 +539,7 @@ void PutRoute(AliasEntry &entry, const char *accessPath, const unsigned char *pr
 // The clear text of a stored user text, through the service's "decrypt";
 // false with ri filled (the service's failure as com_set_return_inf maps it,
 // or 1023 for a text longer than its field).
-bool Decrypt(const char *stored, std::string &clear, ReturnInfo *ri) {
+bool Decrypt(const char *name, const char *stored, std::string &clear, ReturnInfo *ri) {
     unsigned char sense[256] = {};
     char *result = nullptr;
     const int rc = ZRKIPProc(kDecrypt, stored, &result, sense);
@@ -553,8 +553,7 @@ bool Decrypt(const char *stored, std::string &clear, ReturnInfo *ri) {
     // A clear text that could not have been given for a field of the store
     // matches nothing.
     if (clear.size() >= ZRKC_ALIAS_TEXT_LEN) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1023,
-                        "ZRKC1023 ERROR The specification of user information is incorrect.\n");
+        WrongUser(name, ri, __LINE__);
         return false;
     }
     return true;
@@ -864,8 +863,8 @@ extern "C" int com_delete_alias(uint32_t id, const char *user, const char *passw
     if (entry.Direct == 1 && entry.Interface == ZRKC_ALIAS_IF_LAN) {
         if (user == nullptr || password == nullptr) return WrongUser(kName, ri, __LINE__);
         std::string storedUser, storedPassword;
-        if (!Decrypt(ext.Slot[id].User, storedUser, ri) ||
-            !Decrypt(ext.Slot[id].Password, storedPassword, ri)) {
+        if (!Decrypt(kName, ext.Slot[id].User, storedUser, ri) ||
+            !Decrypt(kName, ext.Slot[id].Password, storedPassword, ri)) {
             VelkErrEnd(kName, __LINE__);
             return -1;
         }
