@@ -1,0 +1,232 @@
+/*
+ * zrkc.h - the command layer of libzrkapi: the header the command programs
+ * include. It brings in zrkapi.h (the result records ReturnInfo and
+ * PairResult live there) and adds the command layer's own vocabulary: the
+ * bits of a command's option word, the return classes, the frame's globals,
+ * the copy-pair list and its records, and the shared com_ functions.
+ *
+ * Every command function (zrkc_...) returns 0 on success, 1 for a warning (a
+ * result area too small among them) and -1 on an error, and leaves the
+ * return class, the message number and the complete message line ("ZRKCnnnn
+ * ERROR text\n") in the caller's ReturnInfo. With ZRKC_OPT_GROUP_FILE each
+ * line of the group file gets its own PairResult entry in the caller's
+ * per-pair area (ReturnInfo.pPairArea, ReturnInfo.uiPairAreaLength bytes):
+ * a uint32 count, then the entries packed (ZRK_PAIR_AREA_SIZE).
+ */
+#ifndef ZRKC_H
+#define ZRKC_H
+
+#include "zrkapi.h"
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+#pragma GCC visibility push(default)
+
+/* ------------------------------------------------------------------------ */
+/* The option word of a command function                                    */
+/* ------------------------------------------------------------------------ */
+
+/* The low 16 bits are the API option bits (ZRK_OPT_...), passed on to the
+ * copy functions; the bits above are the command layer's own. */
+#define ZRKC_OPT_API_MASK       0xFFFFu    /* the bits a command passes on as they are */
+#define ZRKC_OPT_CONC_SUSPEND   0x100000u  /* concurrent suspend */
+#define ZRKC_OPT_STACK_TIMER    0x200000u  /* suspend with the stack timer */
+#define ZRKC_OPT_RECOVERY       0x400000u  /* recovery resume */
+#define ZRKC_OPT_ACCESS_PATH    0x800000u  /* send through the alias in ZrkcAccessPath */
+#define ZRKC_OPT_OTHER_WAY      0x1000000u /* resolve the pair the other way round */
+#define ZRKC_OPT_GROUP_FILE     0x2000000u /* operand 1 names a group file */
+#define ZRKC_OPT_PROPERTIES     0x4000000u /* modes, count and interval from zrkc.ini */
+
+/* Extended option bits (uiExOptionFlag), set by the programs. */
+#define ZRKC_EXOPT_TFOP         0x1u   /* -tfop */
+#define ZRKC_EXOPT_VVOL         0x2u   /* -vvol */
+#define ZRKC_EXOPT_VVOL_DELETE  0x4u   /* -vvol_delete */
+#define ZRKC_EXOPT_SESSION_LIST 0x8u   /* -sl */
+#define ZRKC_EXOPT_REMOTE_VZ    0x10u  /* -remote_vz */
+
+/* ------------------------------------------------------------------------ */
+/* Return classes (ReturnInfo.iReturnClass, PairResult.iReturnClass)        */
+/* ------------------------------------------------------------------------ */
+
+enum {
+    ZRKC_CLASS_OK            = 0,  /* success */
+    ZRKC_CLASS_STATE         = 1,  /* the state does not allow the operation */
+    ZRKC_CLASS_BUSY          = 2,  /* resource busy or in use, limit reached */
+    ZRKC_CLASS_PARAMETER     = 3,  /* parameter, operand or option; area too small */
+    ZRKC_CLASS_MEMORY        = 4,  /* memory exhausted */
+    ZRKC_CLASS_INTERNAL      = 5,  /* internal error */
+    ZRKC_CLASS_ARRAY         = 6,  /* a function or condition of the array */
+    ZRKC_CLASS_SCSI          = 7,  /* SCSI-level error */
+    ZRKC_CLASS_PROPERTIES    = 8,  /* properties file */
+    ZRKC_CLASS_TIMEOUT       = 9,  /* a wait for the array ran out */
+    ZRKC_CLASS_UNREGISTERED  = 10, /* array not registered with the management server */
+    ZRKC_CLASS_COMMUNICATION = 11, /* communication error */
+    ZRKC_CLASS_ALIAS         = 12, /* alias store */
+    ZRKC_CLASS_GROUP_LINES   = 13, /* some lines of a group file failed */
+    ZRKC_CLASS_GROUP_FILE    = 14, /* group-file error */
+    ZRKC_CLASS_LAN_SERVICE   = 15, /* LAN interface management service, LAN log-in */
+    ZRKC_CLASS_LAN_ARRAY     = 16, /* the array's error code of a LAN operation */
+    ZRKC_CLASS_SESSION_LIST  = 17  /* some identifiers of a session-list file failed */
+};
+
+/* ------------------------------------------------------------------------ */
+/* Globals of the frame                                                     */
+/* ------------------------------------------------------------------------ */
+
+/* The alias of the program's -p option, copied in before the call. */
+extern char ZrkcAccessPath[ZRK_VOLNAME_LEN];
+/* 1 once a call of this process has seen ZRKC_OPT_ACCESS_PATH; never cleared. */
+extern unsigned char ZrkcAccessPath_Flag;
+/* The extended option bits (ZRKC_EXOPT_...), set by the program. */
+extern uint32_t uiExOptionFlag;
+
+/* ------------------------------------------------------------------------ */
+/* Copy-pair list                                                           */
+/* ------------------------------------------------------------------------ */
+
+#define ZRKC_FORM_PAIRS   1u /* every entry has a target */
+#define ZRKC_FORM_VOLUMES 2u /* no entry has one */
+
+/* One name of the names array: NUL-terminated within its 1024 bytes; a
+ * missing target is 1024 bytes of 0xFF. */
+typedef struct CopyPairName {
+    char caSource[ZRK_VOLNAME_LEN];
+    char caTarget[ZRK_VOLNAME_LEN];
+} CopyPairName;
+
+/* The names array: one allocation, the header followed by the entries. */
+typedef struct CopyPairNames {
+    uint32_t     uiCount;     /* entries stored */
+    uint32_t     uiForm;      /* ZRKC_FORM_PAIRS or ZRKC_FORM_VOLUMES */
+    CopyPairName taEntry[];   /* uiCount used (room for more in group-file mode) */
+} CopyPairNames;
+
+/* One resolved entry of the list: where its source and target lie and how
+ * the command reaches the array. */
+typedef struct CopyPair {
+    char     caAccessVolume[ZRK_VOLNAME_LEN]; /* host device or array address; empty: none */
+    uint8_t  ucByTarget;      /* 1: the access volume is the target's (arrays differ) */
+    uint8_t  ucVolumeKind;    /* kind of the target name; 0xFF without target */
+    uint8_t  ucSuspendMark;   /* set by the suspend commands */
+    uint8_t  ucWholeVolume;   /* the matching session covers the whole volume */
+    char     caSrcBoxID[ZRK_BOXID_LEN];
+    uint32_t SrcOlu;
+    uint32_t uiReserved1;
+    uint32_t SrcAddr_h, SrcAddr_l;   /* source extent start */
+    uint32_t SrcSize_h, SrcSize_l;   /* source size */
+    char     caTrgBoxID[ZRK_BOXID_LEN]; /* 0xFF x 40 without target */
+    uint32_t TrgOlu;                 /* 0xFFFFFFFF without target */
+    uint32_t uiReserved2;
+    uint32_t TrgAddr_h, TrgAddr_l;   /* target extent start */
+    uint32_t CopySize_h, CopySize_l; /* the source size as resolved */
+    uint32_t TrgSize_h, TrgSize_l;   /* the target's own size */
+    VOL_INFO tVolInfo;               /* volume information of the side resolved last */
+    uint16_t uhMaxSessions;          /* larger maximum session count of the two sides */
+    uint16_t uhGenerations;          /* larger SnapKZP+ generation count of the two sides */
+    uint8_t  ucTransport;            /* 0 SCSI, 1 LAN */
+    uint8_t  ucaReserved[3];
+} CopyPair;
+
+/* The pairs area: a count and the resolved entries. */
+typedef struct CopyPairArea {
+    uint32_t uiCount;
+    CopyPair taPair[];
+} CopyPairArea;
+
+/* One entry of the subgroup index. */
+typedef struct SubgroupEntry {
+    uint32_t  uiSubgroupSize; /* first entry of a subgroup: its pair count, else 0 */
+    uint32_t  uiRunSize;      /* first entry of a box run: its pair count, else 0 */
+    CopyPair *pPair;          /* the pair */
+    uint32_t  uiPairIndex;    /* its position in the list and in the per-pair area */
+    uint32_t  uiSameBox;      /* first entry of a subgroup: 1 source and target BoxID equal */
+} SubgroupEntry;
+
+/* The subgroup index: the pairs sorted by source BoxID, target BoxID and
+ * ucByTarget; a box run shares both BoxIDs, a subgroup the source BoxID
+ * (split at every target BoxID when its first pair is reached by its target). */
+typedef struct SubgroupIndex {
+    uint32_t      uiPairCount;
+    uint32_t      uiSubgroups;
+    uint32_t      uiBoxRuns;
+    uint32_t      uiReserved;
+    SubgroupEntry taEntry[];
+} SubgroupIndex;
+
+/* The working list of one command call; cleared at its start and released
+ * with com_file_release on every way out. */
+typedef struct CopyPairList {
+    int32_t        iDirection;     /* direction the list was resolved with */
+    int32_t        iFromGroupFile; /* 1: the names came from a group file */
+    CopyPairNames *pNames;         /* the names array */
+    CopyPairArea  *pPairs;         /* the resolved pairs */
+    SubgroupIndex *pSubgroups;     /* the subgroup index */
+} CopyPairList;
+
+/* ------------------------------------------------------------------------ */
+/* Shared functions of the commands                                         */
+/* ------------------------------------------------------------------------ */
+
+/* Maps the result of one API call (identifier: which function, 1..71) to a
+ * return class, message number and message line; message (512 bytes) is
+ * cleared in any case. 0 when apiResult is not -1 (class and number left as
+ * they are), else -1 with the three outputs filled from ZRKerrno and the
+ * 256 bytes of sense. */
+int com_set_return_inf(uint8_t identifier, const char *volume, int apiResult,
+                       const unsigned char *senseData, int32_t *returnClass,
+                       uint32_t *messageNo, char *message);
+
+/* Builds the names array from the operands, or with ZRKC_OPT_GROUP_FILE
+ * from the group file operand1 names, and checks the caller's per-pair area.
+ * 0 ready; 1 the area is too small (1015, the size needed in
+ * ReturnInfo.uiNeedPairAreaSize); -1 error. */
+int com_set_copypair(const char *operand1, const char *operand2, uint32_t optionFlag,
+                     CopyPairList *list, ReturnInfo *ri);
+/* Reads a group file into the list's names array; 0 or -1. */
+int com_file_prepare(const char *path, CopyPairList *list, ReturnInfo *ri);
+/* A pair list becomes the list of its targets. */
+void com_pair_to_vol(CopyPairList *list);
+/* A pair list becomes a volume list of its sources (side 0) or targets (1). */
+void com_reset_copypair(int side, CopyPairList *list);
+/* Builds the subgroup index over the resolved pairs; 0 or -1 (1106). */
+int com_org_subgroup(CopyPairList *list, ReturnInfo *ri);
+/* The subgroup sort order, for qsort over SubgroupEntry. */
+int com_subgroup_compare(const void *a, const void *b);
+/* A start's check that no resolved size is 0 (1020); 0 or -1. */
+int start_volume_size_check(CopyPairList *list, ReturnInfo *ri);
+/* Frees what the list holds; safe on a cleared list and more than once. */
+void com_file_release(CopyPairList *list);
+
+#pragma GCC visibility pop
+#ifdef __cplusplus
+} /* extern "C" */
+
+static_assert(sizeof(CopyPairName) == 2048, "CopyPairName layout");
+static_assert(sizeof(CopyPairNames) == 8, "CopyPairNames layout");
+static_assert(offsetof(CopyPairNames, taEntry) == 8, "CopyPairNames layout");
+static_assert(offsetof(CopyPair, ucByTarget) == 1024, "CopyPair layout");
+static_assert(offsetof(CopyPair, caSrcBoxID) == 1028, "CopyPair layout");
+static_assert(offsetof(CopyPair, SrcOlu) == 1068, "CopyPair layout");
+static_assert(offsetof(CopyPair, SrcSize_l) == 1088, "CopyPair layout");
+static_assert(offsetof(CopyPair, caTrgBoxID) == 1092, "CopyPair layout");
+static_assert(offsetof(CopyPair, TrgOlu) == 1132, "CopyPair layout");
+static_assert(offsetof(CopyPair, TrgAddr_h) == 1140, "CopyPair layout");
+static_assert(offsetof(CopyPair, CopySize_h) == 1148, "CopyPair layout");
+static_assert(offsetof(CopyPair, TrgSize_l) == 1160, "CopyPair layout");
+static_assert(offsetof(CopyPair, tVolInfo) == 1164, "CopyPair layout");
+static_assert(offsetof(CopyPair, uhMaxSessions) == 1420, "CopyPair layout");
+static_assert(offsetof(CopyPair, ucTransport) == 1424, "CopyPair layout");
+static_assert(sizeof(CopyPair) == 1428, "CopyPair layout");
+static_assert(offsetof(CopyPairArea, taPair) == 4, "CopyPairArea layout");
+static_assert(sizeof(SubgroupEntry) == 24, "SubgroupEntry layout");
+static_assert(offsetof(SubgroupEntry, pPair) == 8, "SubgroupEntry layout");
+static_assert(offsetof(SubgroupEntry, uiSameBox) == 20, "SubgroupEntry layout");
+static_assert(offsetof(SubgroupIndex, taEntry) == 16, "SubgroupIndex layout");
+static_assert(sizeof(CopyPairList) == 32, "CopyPairList layout");
+#endif
+
+#endif /* ZRKC_H */

@@ -1,0 +1,389 @@
+// The command frame, driven through a command written on it the way the
+// command functions are: operand and option checks, the list from operands
+// or a group file, per-pair results and the 1804 summary, the warnings and
+// the trace lines of each way out.
+#include "install_root.h"
+#include "platform.h"
+#include "zrkc.h"
+#include "zrkcframe.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using zrktest::InstallRoot;
+
+constexpr uint32_t kMask = ZRK_OPT_FORCE | ZRKC_OPT_ACCESS_PATH | ZRKC_OPT_GROUP_FILE;
+constexpr uint8_t kStartVz = 4;
+
+// The API function the test command calls for each entry: its result.
+using Api = std::function<int(uint32_t index, const CopyPairName &names)>;
+
+// A pair command on the frame; every entry is handed to api in list order.
+int TestPairCommand(const char *src, const char *dest, uint32_t option, ReturnInfo *ri, const Api &api,
+                    uint32_t mask = kMask) {
+    zrkc::CommandCall call("zrkc_test_pair", ri);
+    if (call.OpenPair(src, dest, option, __LINE__) != 0) return -1;
+    if (call.CheckOptions(option, mask, __LINE__) != 0) return -1;
+    if (int r = call.BuildList(src, dest, option, __LINE__)) return r;
+    if (call.RequirePairs(__LINE__) != 0) return -1;
+    call.TraceApiStart("ZRKLVStartVZ / ZRKIPStartVZ", __LINE__);
+    const CopyPairNames *names = call.List().pNames;
+    for (uint32_t i = 0; i < names->uiCount; ++i) {
+        const int result = api(i, names->taEntry[i]);
+        if (call.MapResult(i, kStartVz, names->taEntry[i].caSource, result) != 0) {
+            CopyPair pair{};
+            call.TracePairParm(pair, option & ZRKC_OPT_API_MASK, __LINE__);
+            if (!call.GroupMode()) return call.Fail(__LINE__);
+        }
+    }
+    call.TraceApiEnd("ZRKLVStartVZ / ZRKIPStartVZ", __LINE__);
+    return call.Finish(__LINE__);
+}
+
+// A volume command with an extended mask, refusing names it does not like
+// before any API call.
+int TestVolumeCommand(const char *vol, uint32_t option, uint32_t exMask, ReturnInfo *ri, int *calls) {
+    zrkc::CommandCall call("zrkc_test_volume", ri);
+    if (call.OpenVolume(vol, option, __LINE__) != 0) return -1;
+    if (call.CheckOptions(option, ZRKC_OPT_GROUP_FILE, exMask, __LINE__) != 0) return -1;
+    if (int r = call.BuildList(vol, nullptr, option, __LINE__)) return r;
+    if (call.RequireVolumes(__LINE__) != 0) return -1;
+    const CopyPairNames *names = call.List().pNames;
+    for (uint32_t i = 0; i < names->uiCount; ++i) {
+        if (std::strncmp(names->taEntry[i].caSource, "bad", 3) == 0) {
+            call.RefuseEntry(i, 12, 1700, "ZRKC1700 ERROR Refused %s.\n", names->taEntry[i].caSource);
+            if (!call.GroupMode()) return call.Fail(__LINE__);
+            continue;
+        }
+        ++*calls;
+    }
+    return call.Finish(__LINE__);
+}
+
+class Frame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ZrkcAccessPath_Flag = 0;
+        uiExOptionFlag = 0;
+    }
+
+    std::string group(const std::string &text) {
+        root_.write("group.txt", text);
+        return root_.path("group.txt");
+    }
+
+    std::string trace() {
+        velk_trace_term();
+        return root_.traceText();
+    }
+
+    PairResult *entry(std::vector<unsigned char> &area, size_t i) {
+        return reinterpret_cast<PairResult *>(area.data() + 4 + i * sizeof(PairResult));
+    }
+
+    InstallRoot root_;
+};
+
+Api Succeeds(int *calls) {
+    return [calls](uint32_t, const CopyPairName &) {
+        ++*calls;
+        return 0;
+    };
+}
+
+TEST_F(Frame, NullResultRecordWritesNothing) {
+    int calls = 0;
+    EXPECT_EQ(TestPairCommand("/dev/sa", "/dev/sb", 0, nullptr, Succeeds(&calls)), -1);
+    EXPECT_EQ(calls, 0);
+    EXPECT_NE(trace().find("zrkc_test_pair started. parameter null pointer"), std::string::npos);
+}
+
+TEST_F(Frame, NullFirstOperandIs1008) {
+    ReturnInfo ri{};
+    ri.uiPairAreaLength = 12;
+    int calls = 0;
+    EXPECT_EQ(TestPairCommand(nullptr, "/dev/sb", 0, &ri, Succeeds(&calls)), -1);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(ri.iReturnClass, 3);
+    EXPECT_EQ(ri.uiMessageNo, 1008u);
+    EXPECT_STREQ(ri.caMessage, "ZRKC1008 ERROR Parameter is not specified.\n");
+    EXPECT_EQ(ri.uiPairAreaLength, 12u);
+    const std::string t = trace();
+    EXPECT_NE(t.find("zrkc_test_pair started. parameter null pointer"), std::string::npos);
+    EXPECT_NE(t.find("zrkc_test_pair abnormal_end. msg=ZRKC1008"), std::string::npos);
+}
+
+TEST_F(Frame, NullTargetIsTheVolumeFormAndTracesAsNull) {
+    ReturnInfo ri{};
+    int calls = 0;
+    EXPECT_EQ(TestPairCommand("/dev/sa", nullptr, 0, &ri, Succeeds(&calls)), -1);
+    EXPECT_EQ(ri.uiMessageNo, 1016u);
+    EXPECT_STREQ(ri.caMessage, "ZRKC1016 ERROR The group file of the form not permitted was specified.\n");
+    EXPECT_NE(trace().find("src=/dev/sa, dest=NULL, opt=00000000"), std::string::npos);
+}
+
+TEST_F(Frame, StaleResultIsClearedButTheAreaFieldsStay) {
+    ReturnInfo ri{};
+    ri.iReturnClass = 9;
+    ri.uiMessageNo = 1234;
+    std::strcpy(ri.caMessage, "old");
+    ri.uiNeedPairAreaSize = 5;
+    ri.uiPairAreaLength = 7;
+    int calls = 0;
+    EXPECT_EQ(TestPairCommand("/dev/sa", "/dev/sb", 0, &ri, Succeeds(&calls)), 0);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(ri.iReturnClass, 0);
+    EXPECT_EQ(ri.uiMessageNo, 0u);
+    EXPECT_STREQ(ri.caMessage, "");
+    EXPECT_EQ(ri.uiNeedPairAreaSize, 5u);
+    EXPECT_EQ(ri.uiPairAreaLength, 7u);
+    const std::string t = trace();
+    EXPECT_NE(t.find("zrkc_test_pair started. src=/dev/sa, dest=/dev/sb, opt=00000000"), std::string::npos);
+    EXPECT_NE(t.find("zrkc_test_pair WX-API Call started.[ZRKLVStartVZ / ZRKIPStartVZ]"), std::string::npos);
+    EXPECT_NE(t.find("zrkc_test_pair normal_end."), std::string::npos);
+}
+
+struct OptionCase {
+    uint32_t option;
+    uint32_t mask;
+    int result;
+};
+
+TEST_F(Frame, OptionWordAgainstTheMask) {
+    const OptionCase cases[] = {
+        {0, kMask, 0},
+        {ZRK_OPT_FORCE, kMask, 0},
+        {ZRK_OPT_FORCE | 0x4, kMask, -1},
+        {0x80000000u, kMask, -1},
+        {0x1u, kMask, -1},
+        {0, 0, 0},
+        {ZRK_OPT_FORCE, 0, -1},
+    };
+    for (const OptionCase &c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.option << " mask " << c.mask);
+        ReturnInfo ri{};
+        int calls = 0;
+        EXPECT_EQ(TestPairCommand("/dev/sa", "/dev/sb", c.option, &ri, Succeeds(&calls), c.mask), c.result);
+        if (c.result != 0) {
+            EXPECT_EQ(calls, 0);
+            EXPECT_EQ(ri.iReturnClass, 3);
+            EXPECT_EQ(ri.uiMessageNo, 1010u);
+            EXPECT_STREQ(ri.caMessage, "ZRKC1010 ERROR Specified option is invalid.\n");
+        } else {
+            EXPECT_EQ(calls, 1);
+        }
+    }
+}
+
+TEST_F(Frame, ExtendedOptionsAgainstTheExtendedMask) {
+    int calls = 0;
+    ReturnInfo ri{};
+    uiExOptionFlag = ZRKC_EXOPT_VVOL;
+    EXPECT_EQ(TestVolumeCommand("/dev/sa", 0, ZRKC_EXOPT_VVOL | ZRKC_EXOPT_TFOP, &ri, &calls), 0);
+    EXPECT_EQ(calls, 1);
+    uiExOptionFlag = ZRKC_EXOPT_SESSION_LIST;
+    EXPECT_EQ(TestVolumeCommand("/dev/sa", 0, ZRKC_EXOPT_VVOL | ZRKC_EXOPT_TFOP, &ri, &calls), -1);
+    EXPECT_EQ(ri.uiMessageNo, 1010u);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST_F(Frame, AccessPathOptionSetsTheFlagForGood) {
+    ReturnInfo ri{};
+    int calls = 0;
+    EXPECT_EQ(TestPairCommand("/dev/sa", "/dev/sb", 0, &ri, Succeeds(&calls)), 0);
+    EXPECT_EQ(ZrkcAccessPath_Flag, 0);
+    EXPECT_EQ(TestPairCommand("/dev/sa", "/dev/sb", ZRKC_OPT_ACCESS_PATH, &ri, Succeeds(&calls)), 0);
+    EXPECT_EQ(ZrkcAccessPath_Flag, 1);
+    EXPECT_EQ(TestPairCommand("/dev/sa", "/dev/sb", 0, &ri, Succeeds(&calls)), 0);
+    EXPECT_EQ(ZrkcAccessPath_Flag, 1);
+    // A refused option word does not set it.
+    ZrkcAccessPath_Flag = 0;
+    EXPECT_EQ(TestPairCommand("/dev/sa", "/dev/sb", ZRKC_OPT_ACCESS_PATH | 0x8, &ri, Succeeds(&calls)), -1);
+    EXPECT_EQ(ZrkcAccessPath_Flag, 0);
+}
+
+TEST_F(Frame, SingleModeStopsAtTheFirstFailure) {
+    ReturnInfo ri{};
+    int calls = 0;
+    EXPECT_EQ(TestPairCommand("/dev/sa", "/dev/sb", 0, &ri,
+                              [&](uint32_t, const CopyPairName &) {
+                                  ++calls;
+                                  ZRKerrno = ZRK_ERR_NO_SESSION;
+                                  return -1;
+                              }),
+              -1);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(ri.iReturnClass, 1);
+    EXPECT_EQ(ri.uiMessageNo, 1100u);
+    EXPECT_STREQ(ri.caMessage, "ZRKC1100 ERROR Session does not exist.\n");
+    const std::string t = trace();
+    EXPECT_NE(t.find("zrkc_test_pair WX-API Parm SrcVol="), std::string::npos);
+    EXPECT_NE(t.find("zrkc_test_pair abnormal_end. msg=ZRKC1100 ERROR Session does not exist."),
+              std::string::npos);
+    EXPECT_EQ(t.find("zrkc_test_pair normal_end."), std::string::npos);
+}
+
+TEST_F(Frame, GroupRunGoesOnAfterAFailedLine) {
+    std::vector<unsigned char> area(ZRK_PAIR_AREA_SIZE(3), 0xCC);
+    ReturnInfo ri{};
+    ri.pPairArea = area.data();
+    ri.uiPairAreaLength = static_cast<uint32_t>(area.size());
+    std::vector<std::string> seen;
+    const std::string path = group("# three pairs\n/dev/s1 /dev/t1\n/dev/s2 /dev/t2\n/dev/s3 /dev/t3\n");
+    EXPECT_EQ(TestPairCommand(path.c_str(), nullptr, ZRKC_OPT_GROUP_FILE, &ri,
+                              [&](uint32_t i, const CopyPairName &names) {
+                                  seen.push_back(names.caSource);
+                                  if (i != 1) return 0;
+                                  ZRKerrno = ZRK_ERR_NO_SESSION;
+                                  return -1;
+                              }),
+              -1);
+    EXPECT_EQ(seen, (std::vector<std::string>{"/dev/s1", "/dev/s2", "/dev/s3"}));
+    EXPECT_EQ(ri.iReturnClass, 13);
+    EXPECT_EQ(ri.uiMessageNo, 1804u);
+    EXPECT_STREQ(ri.caMessage, "ZRKC1804 ERROR Error occurred with copy operation described in group file.\n");
+    for (size_t i : {0u, 2u}) {
+        EXPECT_EQ(entry(area, i)->iReturnClass, 0);
+        EXPECT_EQ(entry(area, i)->uiMessageNo, 0u);
+        EXPECT_STREQ(entry(area, i)->caMessage, "");
+    }
+    EXPECT_EQ(entry(area, 1)->iReturnClass, 1);
+    EXPECT_EQ(entry(area, 1)->uiMessageNo, 1100u);
+    EXPECT_STREQ(entry(area, 1)->caMessage, "ZRKC1100 ERROR Session does not exist.\n");
+    const std::string t = trace();
+    EXPECT_NE(t.find("zrkc_test_pair abnormal_end. msg=ZRKC1100 ERROR Session does not exist."),
+              std::string::npos);
+    EXPECT_NE(t.find("zrkc_test_pair WX-API Call end."), std::string::npos);
+    EXPECT_NE(t.find("zrkc_test_pair normal_end."), std::string::npos);
+}
+
+TEST_F(Frame, GroupRunAllFailedKeepsEachMessage) {
+    std::vector<unsigned char> area(ZRK_PAIR_AREA_SIZE(2), 0);
+    ReturnInfo ri{};
+    ri.pPairArea = area.data();
+    ri.uiPairAreaLength = static_cast<uint32_t>(area.size());
+    const int codes[] = {ZRK_ERR_NO_SESSION, -4660};
+    const std::string path = group("a b\nc d");
+    EXPECT_EQ(TestPairCommand(path.c_str(), nullptr, ZRKC_OPT_GROUP_FILE, &ri,
+                              [&](uint32_t i, const CopyPairName &) {
+                                  ZRKerrno = codes[i];
+                                  return -1;
+                              }),
+              -1);
+    EXPECT_EQ(ri.uiMessageNo, 1804u);
+    EXPECT_EQ(entry(area, 0)->uiMessageNo, 1100u);
+    EXPECT_EQ(entry(area, 1)->iReturnClass, 16);
+    EXPECT_EQ(entry(area, 1)->uiMessageNo, 4660u);
+}
+
+TEST_F(Frame, GroupRunWithoutFailureSucceeds) {
+    std::vector<unsigned char> area(ZRK_PAIR_AREA_SIZE(2) + 10, 0xCC);
+    ReturnInfo ri{};
+    ri.pPairArea = area.data();
+    ri.uiPairAreaLength = static_cast<uint32_t>(area.size());
+    int calls = 0;
+    EXPECT_EQ(TestPairCommand(group("a b\nc d\n").c_str(), nullptr, ZRKC_OPT_GROUP_FILE, &ri, Succeeds(&calls)), 0);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(ri.iReturnClass, 0);
+    for (unsigned char byte : area) ASSERT_EQ(byte, 0);
+}
+
+TEST_F(Frame, SmallAreaIsAWarningWithTheSizeNeeded) {
+    std::vector<unsigned char> area(100, 0);
+    ReturnInfo ri{};
+    ri.pPairArea = area.data();
+    ri.uiPairAreaLength = static_cast<uint32_t>(area.size());
+    int calls = 0;
+    EXPECT_EQ(TestPairCommand(group("a b\nc d\n").c_str(), nullptr, ZRKC_OPT_GROUP_FILE, &ri, Succeeds(&calls)), 1);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(ri.iReturnClass, 3);
+    EXPECT_EQ(ri.uiMessageNo, 1015u);
+    EXPECT_EQ(ri.uiNeedPairAreaSize, ZRK_PAIR_AREA_SIZE(2));
+    EXPECT_NE(trace().find("zrkc_test_pair warning_end. msg=ZRKC1015 WARNING"), std::string::npos);
+
+    // The program enlarges the area to the size and calls again.
+    area.assign(ri.uiNeedPairAreaSize, 0xEE);
+    ri.pPairArea = area.data();
+    ri.uiPairAreaLength = ri.uiNeedPairAreaSize;
+    EXPECT_EQ(TestPairCommand(root_.path("group.txt").c_str(), nullptr, ZRKC_OPT_GROUP_FILE, &ri,
+                              Succeeds(&calls)),
+              0);
+    EXPECT_EQ(calls, 2);
+}
+
+TEST_F(Frame, FormOfTheGroupFile) {
+    std::vector<unsigned char> area(ZRK_PAIR_AREA_SIZE(2), 0);
+    ReturnInfo ri{};
+    ri.pPairArea = area.data();
+    ri.uiPairAreaLength = static_cast<uint32_t>(area.size());
+    int calls = 0;
+    EXPECT_EQ(TestPairCommand(group("a\nb\n").c_str(), nullptr, ZRKC_OPT_GROUP_FILE, &ri, Succeeds(&calls)), -1);
+    EXPECT_EQ(ri.uiMessageNo, 1016u);
+    EXPECT_EQ(TestVolumeCommand(group("a b\n").c_str(), ZRKC_OPT_GROUP_FILE, 0, &ri, &calls), -1);
+    EXPECT_EQ(ri.uiMessageNo, 1016u);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST_F(Frame, GroupFileErrorEndsTheCall) {
+    ReturnInfo ri{};
+    int calls = 0;
+    EXPECT_EQ(TestPairCommand(group("a b\n\nc d e\n").c_str(), nullptr, ZRKC_OPT_GROUP_FILE, &ri, Succeeds(&calls)), -1);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(ri.iReturnClass, 14);
+    EXPECT_STREQ(ri.caMessage, "ZRKC1802 ERROR Syntax error was detected in Group File.line=(3).\n");
+    EXPECT_NE(trace().find("zrkc_test_pair abnormal_end. msg=ZRKC1802"), std::string::npos);
+}
+
+TEST_F(Frame, EntryRefusedBeforeAnyCall) {
+    std::vector<unsigned char> area(ZRK_PAIR_AREA_SIZE(3), 0);
+    ReturnInfo ri{};
+    ri.pPairArea = area.data();
+    ri.uiPairAreaLength = static_cast<uint32_t>(area.size());
+    int calls = 0;
+    EXPECT_EQ(TestVolumeCommand(group("v1\nbad2\nv3\n").c_str(), ZRKC_OPT_GROUP_FILE, 0, &ri, &calls), -1);
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(ri.uiMessageNo, 1804u);
+    EXPECT_EQ(entry(area, 1)->iReturnClass, 12);
+    EXPECT_STREQ(entry(area, 1)->caMessage, "ZRKC1700 ERROR Refused bad2.\n");
+
+    // Single mode: the result itself.
+    ri = {};
+    EXPECT_EQ(TestVolumeCommand("bad", 0, 0, &ri, &calls), -1);
+    EXPECT_EQ(ri.uiMessageNo, 1700u);
+    EXPECT_STREQ(ri.caMessage, "ZRKC1700 ERROR Refused bad.\n");
+}
+
+// A query's output area: too short, a warning with the size needed.
+int TestQuery(const char *vol, void *out, size_t length, ReturnInfo *ri) {
+    zrkc::CommandCall call("zrkc_test_query", ri);
+    if (call.OpenVolume(vol, 0, __LINE__) != 0) return -1;
+    if (int r = call.CheckOutputArea(out, length, 64, __LINE__)) return r;
+    static_cast<unsigned char *>(out)[0] = 1;
+    return call.Finish(__LINE__);
+}
+
+TEST_F(Frame, QueryOutputAreaTooShort) {
+    std::vector<unsigned char> out(100, 0xEE);
+    ReturnInfo ri{};
+    EXPECT_EQ(TestQuery("/dev/sa", out.data(), 63, &ri), 1);
+    EXPECT_EQ(ri.iReturnClass, 3);
+    EXPECT_EQ(ri.uiMessageNo, 1001u);
+    EXPECT_STREQ(ri.caMessage, "ZRKC1001 WARNING Insufficient output area.\n");
+    EXPECT_EQ(ri.uiNeedOutputSize, 64u);
+    EXPECT_EQ(out[0], 0xEE);
+    EXPECT_EQ(TestQuery("/dev/sa", nullptr, 100, &ri), 1);
+    EXPECT_NE(trace().find("zrkc_test_query warning end."), std::string::npos);
+
+    ri = {};
+    EXPECT_EQ(TestQuery("/dev/sa", out.data(), 100, &ri), 0);
+    EXPECT_EQ(out[0], 1);
+    for (size_t i = 1; i < out.size(); ++i) ASSERT_EQ(out[i], 0) << i;
+}
+
+}  // namespace
