@@ -215,6 +215,17 @@ TEST_F(GroupFile, FileThatCannotBeOpened) {
     EXPECT_EQ(child.exitCode, 0);
 }
 
+TEST_F(GroupFile, ReadErrorIsAFileErrorNotTheEndOfTheFile) {
+    // Reading a process's memory file at offset 0 fails with EIO.
+    const char *path = "/proc/self/mem";
+    ri_ = {};
+    EXPECT_EQ(com_file_prepare(path, &list_, &ri_), -1);
+    EXPECT_EQ(ri_.iReturnClass, 14);
+    EXPECT_EQ(ri_.uiMessageNo, 1400u);
+    EXPECT_STREQ(ri_.caMessage, "ZRKC1400 ERROR File open error. File name=(/proc/self/mem). Cause=(5).\n");
+    EXPECT_EQ(list_.pNames, nullptr);
+}
+
 // ---- com_set_copypair --------------------------------------------------
 
 class SetCopyPair : public GroupFile {};
