@@ -12,9 +12,11 @@
 #include "ipaction.h"
 #include "ipframe.h"
 #include "ipsession.h"
+#include "ipshow_failover.h"
 #include "ipshow_volumes.h"
 #include "platform.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -102,16 +104,42 @@ std::unique_ptr<CliSnapDataVolume[]> SdvArea() {
     return std::unique_ptr<CliSnapDataVolume[]>(new (std::nothrow) CliSnapDataVolume[kSdvRows]());
 }
 
-// The failover group `group` of the array (all groups are asked once per
-// list; one group for a single volume). The failover group query is not
-// part of this library yet, so a volume the array reports in a failover
-// group cannot be described: the call fails with ZRK_ERR_NOT_SUPPORT rather
-// than reporting the volume without its group's role and state.
-int FailoverGroup(const char *name, const char * /*ip*/, const char * /*user*/, uint8_t group,
-                  TfoGroupFacts * /*facts*/) {
-    TraceText(2, "ERR", name, " the failover group %u cannot be read: no failover group query ",
-              static_cast<unsigned>(group));
-    return FailWith(ZRK_ERR_NOT_SUPPORT);
+// The failover groups one call has read ("show tfo-groups"), freed on
+// every way out.
+struct TfoGroupCache {
+    CliTfoGroups *pGroups = nullptr;
+    TfoGroupCache() = default;
+    TfoGroupCache(const TfoGroupCache &) = delete;
+    TfoGroupCache &operator=(const TfoGroupCache &) = delete;
+    ~TfoGroupCache() { std::free(pGroups); }
+};
+
+// The facts of failover group `group`. A single volume asks for its group
+// alone (bOne) and takes the first row; a list asks once for all groups and
+// searches them, so the whole range costs at most one group query.
+int FailoverGroup(const char *name, const char *ip, const char *user, uint8_t group, bool bOne,
+                  TfoGroupCache &cache, TfoGroupFacts *facts) {
+    if (cache.pGroups == nullptr) {
+        const unsigned char number = group;
+        if (ShowTfoGroups(ip, user, 0, bOne ? &number : nullptr, bOne ? IP_TFO_GROUP_ONE : 0,
+                          &cache.pGroups) != 0) {
+            return -1;
+        }
+    }
+    const CliTfoGroups &groups = *cache.pGroups;
+    if (groups.uiTfoGroupCount == 0) {
+        TraceText(2, "ERR", name, " uiTfoGroupCount is 0 ");
+        return FailWith(ZRK_ERR_REPLY);
+    }
+    for (uint32_t i = 0; i < groups.uiTfoGroupCount; ++i) {
+        const CliTfoGroup &row = groups.taTfoGroup[i];
+        if (!bOne && row.uiTfoGroupNo != group) continue;
+        facts->bSecondary = row.ucTfoRole == 2;
+        facts->bStandby = row.ucTfoActive == 0;
+        return 0;
+    }
+    TraceText(2, "ERR", name, " uiTfoGroupCount is 0 ");
+    return FailWith(ZRK_ERR_REPLY);
 }
 
 }  // namespace
@@ -185,7 +213,8 @@ extern "C" int IPGetOLUStatus(const char *ip, const char *user, uint32_t Olu,
     TfoGroupFacts facts{};
     const TfoGroupFacts *tfo = nullptr;
     if (ReportedAsFailover(row, FailoverOffered(functions))) {
-        if (FailoverGroup(kName, ip, user, row.ucTfoGroupNo, &facts) != 0) {
+        TfoGroupCache cache;
+        if (FailoverGroup(kName, ip, user, row.ucTfoGroupNo, true, cache, &facts) != 0) {
             return TraceEnd(1, kName, -1);
         }
         tfo = &facts;
@@ -250,6 +279,7 @@ extern "C" int IPGetOLUStatusList(const char *ip, const char *user, uint32_t Sta
         return FailWith(ZRK_ERR_REPLY);
     };
 
+    TfoGroupCache groups;
     size_t filled = 0;
     for (int i = 0; i < volumeCount && filled < room; ++i) {
         const CliVolume &row = volumes.get()[i];
@@ -261,7 +291,7 @@ extern "C" int IPGetOLUStatusList(const char *ip, const char *user, uint32_t Sta
         TfoGroupFacts facts{};
         const TfoGroupFacts *tfo = nullptr;
         if (ReportedAsFailover(row, failover)) {
-            if (FailoverGroup(kName, ip, user, row.ucTfoGroupNo, &facts) != 0) {
+            if (FailoverGroup(kName, ip, user, row.ucTfoGroupNo, false, groups, &facts) != 0) {
                 return TraceEnd(1, kName, -1);
             }
             tfo = &facts;

@@ -5,6 +5,7 @@
 
 #include "ipaction.h"
 #include "ipframe.h"
+#include "ipshow_rvzpath.h"
 #include "ipshow_volumes.h"
 #include "platform.h"
 
@@ -24,19 +25,6 @@ constexpr char kCheckName[] = "IPCheckUsers";
 
 // The prologue of the remote list: the copy functions and the own BoxID.
 constexpr int kRemoteListRefresh = IP_REFRESH_BOXID | IP_REFRESH_FUNCS;
-
-// The BoxIDs of the array's RVZ path rows ("show rvz-path"), at most room
-// entries of ZRK_BOXID_LEN bytes; *rows their number. The path query is not
-// part of this build yet, so the list cannot be read.
-int ReadRvzPaths(const char *ip, const char *user, int *rows, unsigned char *boxes, size_t room) {
-    (void)ip;
-    (void)user;
-    (void)boxes;
-    (void)room;
-    *rows = 0;
-    TraceText(1, "ERR", kListName, "the RVZ path query is not available");
-    return FailWith(ZRK_ERR_NOT_SUPPORT);
-}
 
 // Errors of a reply to "test authentication" that could not be read.
 bool Unreadable(int error) {
@@ -120,7 +108,7 @@ extern "C" int IPGetRemoteBoxIDList(const char *ip, const char *user, uint32_t O
     try {
         std::vector<unsigned char> boxes(size_t{IP_REMOTE_PATH_ROWS} * ZRK_BOXID_LEN, 0);
         int rows = 0;
-        if (ReadRvzPaths(ip, user, &rows, boxes.data(), IP_REMOTE_PATH_ROWS) != 0) {
+        if (ShowRvzPath(ip, user, &rows, reinterpret_cast<char *>(boxes.data()), IP_REMOTE_PATH_ROWS) != 0) {
             return TraceEnd(1, kListName, -1);
         }
         std::vector<unsigned char> list(IP_REMOTE_LIST_LEN, 0);

@@ -26,6 +26,7 @@
 #ifndef ZRK_IPREMOTE_H
 #define ZRK_IPREMOTE_H
 
+#include "ipshow_rvzpath.h"
 #include "ipshow_users.h"
 #include "zrkapi.h"
 
@@ -42,7 +43,7 @@ extern "C" {
 #define IP_REMOTE_COUNT_AT      40    /* the entry count byte */
 #define IP_REMOTE_HEAD_LEN      48    /* own BoxID, count, zeros */
 #define IP_REMOTE_ENTRY_LEN     48    /* BoxID and 8 zero bytes */
-#define IP_REMOTE_PATH_ROWS     255   /* most path rows the count byte carries */
+#define IP_REMOTE_PATH_ROWS     IP_RVZ_PATH_ROOM  /* most path rows the count byte carries */
 #define IP_REMOTE_OUT_ENTRIES   64    /* entries in the caller's bytes */
 
 #define IP_ROLE_SOFTWARE        "Software" /* the role the account check requires */

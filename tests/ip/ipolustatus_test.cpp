@@ -343,34 +343,33 @@ TEST_F(IpOluStatusSim, SettingNeedsTheFunction) {
 
 // ---- failover ------------------------------------------------------------------------------
 
-// A volume outside any group on an array with failover is described as
-// in-band; a volume that the array reports in a failover group needs its
-// group's role and state, which this library cannot read yet: the call
-// fails with 17 rather than report the volume without them.
+// On an array with failover, a volume in a failover group carries its group
+// number and the group's role and state, as in-band; the list asks for all
+// groups once, a single volume for its own group alone.
 TEST_F(IpOluStatusSim, FailoverVolumes) {
     Refresh(kCluster);
-    const std::vector<unsigned char> inBand = InBandList(kClusterDisk, 2, 2);
-    ASSERT_EQ(1u, Be32(inBand.data()));
-    EXPECT_EQ(inBand, LanList(kCluster, 2, 2));
-
-    // In-band the group's volume says failover volume, primary, active.
-    const std::vector<unsigned char> grouped = InBandList(kClusterDisk, 1, 1);
+    const std::vector<unsigned char> inBand = InBandList(kClusterDisk, 0, 0xFFFF);
+    ASSERT_EQ(2u, Be32(inBand.data()));
+    const std::vector<unsigned char> &grouped = inBand;
     EXPECT_EQ(3, grouped[8 + 3]);
     EXPECT_EQ(IP_OLU_TFO, Be32(grouped.data() + 8 + 4));
 
     Commands();
-    std::vector<unsigned char> area = ListArea(0, 0xFFFF);
-    EXPECT_EQ(-1, ZRKIPGetOLUStatusList(kCluster, nullptr, 0, 0xFFFF, area.data(), nullptr));
-    EXPECT_EQ(ZRK_ERR_NOT_SUPPORT, ZRKerrno);
-    EXPECT_EQ(0u, Be32(area.data()));
-    EXPECT_EQ(0u, Be32(area.data() + 4));
-    EXPECT_EQ(0xEE, area[8]);
-    EXPECT_EQ(std::vector<std::string>{"show volumes  "}, Commands());
+    EXPECT_EQ(inBand, LanList(kCluster, 0, 0xFFFF));
+    EXPECT_EQ((std::vector<std::string>{"show volumes  ", "show tfo-groups "}), Commands());
 
     std::vector<unsigned char> record(kRecord, 0xEE);
-    EXPECT_EQ(-1, ZRKIPGetOLUStatus(kCluster, nullptr, 1, record.data(), nullptr));
-    EXPECT_EQ(ZRK_ERR_NOT_SUPPORT, ZRKerrno);
-    EXPECT_EQ(std::vector<unsigned char>(kRecord, 0xEE), record);
+    ASSERT_EQ(0, ZRKIPGetOLUStatus(kCluster, nullptr, 1, record.data(), nullptr)) << ZRKerrno;
+    EXPECT_TRUE(std::equal(record.begin(), record.end(), inBand.begin() + 8));
+    const std::vector<std::string> single = Commands();
+    ASSERT_FALSE(single.empty());
+    EXPECT_EQ("show tfo-groups -tfog-number 3", single.back());
+
+    // The secondary side on standby: both roads say so alike.
+    sim.setRole("F1", 2, 3, 1);
+    const std::vector<unsigned char> secondary = InBandList(kClusterDisk, 1, 1);
+    EXPECT_EQ(IP_OLU_TFO | IP_OLU_TFO_SECONDARY | IP_OLU_TFO_STANDBY, Be32(secondary.data() + 8 + 4));
+    EXPECT_EQ(secondary, LanList(kCluster, 1, 1));
 
     // The same volumes described from the common data of an array without
     // failover: the group number is ignored.

@@ -318,16 +318,20 @@ TEST_F(IpRemoteSim, RemoteListRefusals) {
     }
 }
 
-// The list reads the array's RVZ paths ("show rvz-path"); this build has no
-// parser of that reply, so an array with RVZ is answered with 17 after the
-// prologue, and nothing is written.
-TEST_F(IpRemoteSim, RemoteListNeedsThePathQuery) {
-    std::vector<unsigned char> area(IP_REMOTE_LIST_OUT_LEN, 0xCC);
+// The list is the array's own BoxID, the count of its RVZ paths and one
+// entry per path ("show rvz-path"): A1 reaches B1.
+TEST_F(IpRemoteSim, RemoteListFromThePaths) {
+    std::vector<unsigned char> area(IP_REMOTE_LIST_OUT_LEN + 16, 0xCC);
     ZRKerrno = 0;
-    EXPECT_EQ(-1, ZRKIPGetRemoteBoxIDList("10.0.0.5", nullptr, 0, area.data(), nullptr));
-    EXPECT_EQ(ZRK_ERR_NOT_SUPPORT, ZRKerrno);
-    EXPECT_EQ(std::string(IP_REMOTE_LIST_OUT_LEN, '\xCC'), Bytes(area.data(), area.size()));
-    EXPECT_EQ((std::vector<std::string>{"show copy-functions", "show boxid"}), Commands());
+    ASSERT_EQ(0, ZRKIPGetRemoteBoxIDList("10.0.0.5", nullptr, 0, area.data(), nullptr)) << ZRKerrno;
+    std::string want(IP_REMOTE_LIST_OUT_LEN, '\0');
+    const std::string own = iptest::PaddedBox("BOX-A1"), remote = iptest::PaddedBox("BOX-B1");
+    want.replace(0, own.size(), own);
+    want[IP_REMOTE_COUNT_AT] = 1;
+    want.replace(IP_REMOTE_HEAD_LEN, remote.size(), remote);
+    EXPECT_EQ(want, Bytes(area.data(), IP_REMOTE_LIST_OUT_LEN));
+    EXPECT_EQ(std::string(16, '\xCC'), Bytes(area.data() + IP_REMOTE_LIST_OUT_LEN, 16));
+    EXPECT_EQ((std::vector<std::string>{"show copy-functions", "show boxid", "show rvz-path"}), Commands());
 }
 
 TEST_F(IpRemoteSim, RemoteListIsForRootOnly) {
