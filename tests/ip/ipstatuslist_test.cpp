@@ -5,6 +5,7 @@
 // asked, and the bounds of the list built from the session rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -108,13 +109,15 @@ TEST_F(IpStatusListSim, ListsTheVzSessionsByteForByte) {
 // differs: in-band it carries bytes 10-11 of the array's status page,
 // out-of-band the number of entries.
 TEST_F(IpStatusListSim, SameEntriesAsTheInBandRoad) {
-    unsigned char lan[256], inband[256], sense[ZRK_SENSE_LEN];
-    std::memset(lan, 0, sizeof lan);
-    std::memset(inband, 0, sizeof inband);
-    ASSERT_EQ(0, ZRKIPStatusListVZ("10.0.0.5", nullptr, 0, lan, sense)) << ZRKerrno;
-    ASSERT_EQ(0, ZRKStatusListVZ("/dev/sdb", 0, inband, sense)) << ZRKerrno;
-    EXPECT_EQ("0000000400000000", Hex(lan, 8));
-    EXPECT_EQ(Hex(inband + 8, sizeof inband - 8), Hex(lan + 8, sizeof lan - 8));
+    // Both areas have room for every entry a list can hold: the in-band
+    // list copies as many entries as the array's status page announces.
+    std::vector<unsigned char> lan(8 + 8 * 65535, 0), inband(8 + 8 * 65535, 0);
+    unsigned char sense[ZRK_SENSE_LEN];
+    ASSERT_EQ(0, ZRKIPStatusListVZ("10.0.0.5", nullptr, 0, lan.data(), sense)) << ZRKerrno;
+    ASSERT_EQ(0, ZRKStatusListVZ("/dev/sdb", 0, inband.data(), sense)) << ZRKerrno;
+    EXPECT_EQ("0000000400000000", Hex(lan.data(), 8));
+    EXPECT_EQ(Hex(inband.data() + 8, 256 - 8), Hex(lan.data() + 8, 256 - 8));
+    EXPECT_TRUE(std::equal(inband.begin() + 8, inband.end(), lan.begin() + 8));
 }
 
 TEST_F(IpStatusListSim, Refusals) {
