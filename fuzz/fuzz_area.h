@@ -25,12 +25,14 @@ public:
     }
     // The guard is whole; a failure (rc -1 with ZRKerrno) left the area too.
     void Check(int rc) const {
-        for (size_t i = bytes_; i < data_.size(); ++i) {
-            if (data_[i] != kFill) abort();
-        }
+        CheckUnwritten(bytes_);
         if (rc == 0) return;
         if (rc != -1 || ZRKerrno == 0) abort();
-        for (size_t i = 0; i < bytes_; ++i) {
+        CheckUnwritten(0);
+    }
+    // Every byte from offset on, the guard included, still holds the fill.
+    void CheckUnwritten(size_t offset) const {
+        for (size_t i = offset; i < data_.size(); ++i) {
             if (data_[i] != kFill) abort();
         }
     }
