@@ -6,6 +6,9 @@
  *
  * Each behaves as the call it wraps: -1 and errno on failure,
  * with EINTR never returned.
+ *
+ * Also the turn of a thread at a process-wide read-write lock (ThreadTurn),
+ * for the stores whose file locks belong to the whole process.
  */
 #ifndef ZRK_SYSIO_H
 #define ZRK_SYSIO_H
