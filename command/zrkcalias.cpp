@@ -68,20 +68,6 @@ constexpr int kDecrypt = 2;           // ZRKIPProc operation
 
 pthread_rwlock_t gProcessLock = PTHREAD_RWLOCK_WRITER_NONRECURSIVE_INITIALIZER_NP;
 
-class ThreadTurn {
-public:
-    explicit ThreadTurn(bool writer) {
-        if (writer) {
-            pthread_rwlock_wrlock(&gProcessLock);
-        } else {
-            pthread_rwlock_rdlock(&gProcessLock);
-        }
-    }
-    ~ThreadTurn() { pthread_rwlock_unlock(&gProcessLock); }
-    ThreadTurn(const ThreadTurn &) = delete;
-    ThreadTurn &operator=(const ThreadTurn &) = delete;
-};
-
 void Step(AliasStep step) {
     if (zrkc::gAliasStepHook != nullptr) zrkc::gAliasStepHook(step);
 }
@@ -670,7 +656,7 @@ extern "C" int com_get_aliaslist(AliasList *list, ReturnInfo *ri) {
     Snapshot shot;
     int cause = 0;
     {
-        ThreadTurn turn(false);
+        ThreadTurn turn(gProcessLock, false);
         if (ReadSnapshot(paths, *main, *ext, shot, cause) != 0) {
             return AccessError(kName, ri, cause, __LINE__);
         }
@@ -744,7 +730,7 @@ extern "C" int com_set_alias(const char *accessPath, const unsigned char *produc
     const char *ownBox = reinterpret_cast<const char *>(remoteList);
     const int remotes = remoteList[ZRKC_REMOTE_COUNT_AT];
 
-    ThreadTurn turn(true);
+    ThreadTurn turn(gProcessLock, true);
     Writer store(kName);
     if (store.Open(true, ri) != 0 || store.ReadExt(ri) != 0) return -1;
     AliasMainFile &main = store.Main();
@@ -799,7 +785,7 @@ extern "C" int com_add_alias(const char *boxId, int optionFlag, ReturnInfo *ri) 
     if (boxId == nullptr) return NotSpecified(kName, ri, __LINE__);
     const bool boxIdAlias = (static_cast<uint32_t>(optionFlag) & ZRKC_OPT_BOXID_ALIAS) != 0;
 
-    ThreadTurn turn(true);
+    ThreadTurn turn(gProcessLock, true);
     Writer store(kName);
     if (store.Open(true, ri) != 0) return -1;
     AliasMainFile &main = store.Main();
@@ -820,7 +806,7 @@ extern "C" int com_change_alias(uint32_t id, const char *alias, ReturnInfo *ri) 
         return InvalidParameter(kName, ri, alias, __LINE__);
     }
 
-    ThreadTurn turn(true);
+    ThreadTurn turn(gProcessLock, true);
     Writer store(kName);
     const int rc = store.Open(false, ri);
     if (rc == 1) return NoSuchId(kName, ri, ZRKC_CLASS_ALIAS, __LINE__);
@@ -849,7 +835,7 @@ extern "C" int com_delete_alias(uint32_t id, const char *user, const char *passw
     TraceStart(kName, __LINE__);
     if (id >= ZRKC_ALIAS_SLOTS) return NoSuchId(kName, ri, ZRKC_CLASS_PARAMETER, __LINE__);
 
-    ThreadTurn turn(true);
+    ThreadTurn turn(gProcessLock, true);
     Writer store(kName);
     const int rc = store.Open(false, ri);
     if (rc == 1) return NoSuchId(kName, ri, ZRKC_CLASS_ALIAS, __LINE__);

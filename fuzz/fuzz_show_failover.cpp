@@ -10,6 +10,7 @@
 #include "../ip/ipdetail.h"
 #include "../ip/ipshow.h"
 #include "../ip/ipshow_failover.h"
+#include "fuzz_area.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,33 +21,7 @@
 
 namespace {
 
-constexpr size_t kGuard = 64;
-constexpr unsigned char kFill = 0xA5;
-
-// An output area of `bytes` bytes followed by kGuard guard bytes.
-class Area {
-public:
-    explicit Area(size_t bytes) : bytes_(bytes), data_(bytes + kGuard, kFill) {}
-    template <typename T>
-    T *As() {
-        return reinterpret_cast<T *>(data_.data());
-    }
-    // The guard is whole; a failure (rc -1 with ZRKerrno) left the area too.
-    void Check(int rc) const {
-        for (size_t i = bytes_; i < data_.size(); ++i) {
-            if (data_[i] != kFill) abort();
-        }
-        if (rc == 0) return;
-        if (rc != -1 || ZRKerrno == 0) abort();
-        for (size_t i = 0; i < bytes_; ++i) {
-            if (data_[i] != kFill) abort();
-        }
-    }
-
-private:
-    size_t bytes_;
-    std::vector<unsigned char> data_;
-};
+using zrkfuzz::Area;
 
 // Reads every byte of n bytes, so that a block shorter than its count shows.
 unsigned Touch(const void *p, size_t n) {

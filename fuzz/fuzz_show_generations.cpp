@@ -6,6 +6,7 @@
 // reply text as the link hands it over (up to the first NUL). Both parsers
 // read the same text.
 #include "../ip/ipshow_generations.h"
+#include "fuzz_area.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,29 +17,20 @@
 
 namespace {
 
-// The rows' area followed by kGuard guard bytes, all 0xA5 before the call. A
-// write past the room changes a guard byte; a failing parse must leave the
-// whole area as it was.
-constexpr size_t kGuard = 64;
-constexpr unsigned char kFill = 0xA5;
+using zrkfuzz::Area;
 
 void check_restore_sizes(const std::string &text, size_t room) {
-    const size_t bytes = room * sizeof(CliSnapKzpRestoreSize);
-    std::vector<unsigned char> area(bytes + kGuard, kFill);
+    // The rows' area: a failing parse must leave it whole, and the count 0.
+    Area area(room * sizeof(CliSnapKzpRestoreSize));
     int count = -1;
     ZRKerrno = 0;
-    const int rc = zrkip::ParseSnapKzpRestoreSizeText(
-        text.c_str(), &count, reinterpret_cast<CliSnapKzpRestoreSize *>(area.data()), room);
-    for (size_t i = bytes; i < area.size(); ++i) {
-        if (area[i] != kFill) abort();
-    }
+    const int rc =
+        zrkip::ParseSnapKzpRestoreSizeText(text.c_str(), &count, area.As<CliSnapKzpRestoreSize>(), room);
+    area.Check(rc);
     if (rc == 0) {
         if (count < 0 || static_cast<size_t>(count) > room) abort();
-        return;
-    }
-    if (rc != -1 || ZRKerrno == 0 || count != 0) abort();
-    for (size_t i = 0; i < bytes; ++i) {
-        if (area[i] != kFill) abort();
+    } else if (count != 0) {
+        abort();
     }
 }
 

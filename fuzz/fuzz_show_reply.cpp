@@ -12,6 +12,7 @@
 #include "../ip/ipshow.h"
 #include "../ip/ipshow_array.h"
 #include "../ip/ipshow_volumes.h"
+#include "fuzz_area.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -56,34 +57,7 @@ void check_columns(const std::string &text) {
     }
 }
 
-// An output area of `bytes` bytes followed by kGuard guard bytes, all set
-// to 0xA5 before the call. A parser that writes past its room changes a
-// guard byte; a failing parser must leave the whole area as it was.
-constexpr size_t kGuard = 64;
-constexpr unsigned char kFill = 0xA5;
-
-class Area {
-public:
-    explicit Area(size_t bytes) : bytes_(bytes), data_(bytes + kGuard, kFill) {}
-    template <typename T>
-    T *As() {
-        return reinterpret_cast<T *>(data_.data());
-    }
-    void Check(int rc) const {
-        for (size_t i = bytes_; i < data_.size(); ++i) {
-            if (data_[i] != kFill) abort();
-        }
-        if (rc == 0) return;
-        if (rc != -1 || ZRKerrno == 0) abort();
-        for (size_t i = 0; i < bytes_; ++i) {
-            if (data_[i] != kFill) abort();
-        }
-    }
-
-private:
-    size_t bytes_;
-    std::vector<unsigned char> data_;
-};
+using zrkfuzz::Area;
 
 // The other show parsers take their reply here, one call each, with an
 // output of room records (the buffer list: room rows after its head).

@@ -29,10 +29,6 @@ constexpr char kTfoName[] = "IPGetTfopDetailList";
 constexpr uint32_t kFormBits = ZRK_OPT_LIST_SEL_01 | ZRK_OPT_LIST_FAILOVER | ZRK_OPT_LIST_SEL_10;
 constexpr uint32_t kDetailListMask = kFormBits;
 
-// Byte 9 of the model record, bit 0x04: the extended session-list mode.
-constexpr size_t kModelListModeByte = 9;
-constexpr uint8_t kModelListModeBit = 0x04;
-
 // Bit 0 of the copy functions' detail flags: the array reports progress,
 // which the entry's support byte says with its bit 0x01.
 constexpr uint32_t kProgressReported = 0x01;
@@ -65,20 +61,6 @@ bool HasFailover(const CopyFunctions &functions) {
     return functions.Has(ZRK_SUPPORT_KZP_CLUSTER, ZRK_SUPPORT_CLUSTER) ||
            functions.Has(ZRK_SUPPORT_VZ_CLUSTER, ZRK_SUPPORT_CLUSTER) ||
            functions.Has(ZRK_SUPPORT_RVZ_EXTRA, ZRK_SUPPORT_CLUSTER);
-}
-
-// The extended session-list mode is asked only of a model that offers it.
-int NarrowListMode(const char *ip, const char *user) {
-    if ((ZRKOptionFlag & ZRK_OPT_LIST_SEL_01) == 0) return 0;
-    CliModelInfo model;
-    std::memset(&model, 0, sizeof model);
-    if (ShowModelInfo(ip, user, &model, 1) != 0) return -1;
-    unsigned char bytes[sizeof model];
-    std::memcpy(bytes, &model, sizeof bytes);
-    if ((bytes[kModelListModeByte] & kModelListModeBit) == 0) {
-        ZRKOptionFlag &= ~ZRK_OPT_LIST_SEL_01;
-    }
-    return 0;
 }
 
 // The rows of a list, converted into the area once their number is known
@@ -208,7 +190,9 @@ extern "C" int IPGetDetailList(const char *ip, const char *user, uint32_t option
     if (ListCnt == nullptr || (area == nullptr && room != 0)) {
         return TraceEnd(1, kAllName, FailWith(ZRK_ERR_PARAMETER));
     }
-    if (NarrowListMode(ip, user) != 0) return TraceEnd(1, kAllName, -1);
+    // The extended session-list mode is asked only of a model that offers it.
+    int listFlags = 0;
+    if (zrkip::ListShowFlags(ip, user, 0, &listFlags) != 0) return TraceEnd(1, kAllName, -1);
     // Room for one row at least, so that an empty list is read as any other.
     Freed<CliCopySession> rows(
         static_cast<CliCopySession *>(std::calloc(std::max<size_t>(room, 1), sizeof(CliCopySession))));

@@ -153,6 +153,18 @@ int ListGroup(const char *name, const char *ip, const char *user, const CliSnapK
     return 0;
 }
 
+// The checks before a pool query: an output area, and an array whose SnapKZP
+// kinds include `bit`. 0 to go on; else the failure, already traced as the
+// end of `name`.
+int RefusePoolQuery(const char *name, const unsigned char *area, unsigned bit) {
+    if (area == nullptr) return TraceEnd(1, name, FailWith(ZRK_ERR_PARAMETER));
+    const CopyFunctions functions;
+    if (!functions.Has(ZRK_SUPPORT_KZP_KINDS, bit)) {
+        return TraceEnd(1, name, FailWith(ZRK_ERR_NOT_SUPPORT));
+    }
+    return 0;
+}
+
 }  // namespace
 
 // ---- the internal functions --------------------------------------------------------------
@@ -197,11 +209,7 @@ extern "C" int IPGetPoolSizeInfo(const char *ip, const char *user, int SessionID
     static const char kName[] = "IPGetPoolSizeInfo";
     TraceText(1, "INFO", kName, "START");
     TraceText(3, "INFO", kName, "cpIPaddress=[%s] SessionID=%d", Shown(ip), SessionID);
-    if (area == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
-    const CopyFunctions functions;
-    if (!functions.Has(ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_POOL_SIZE)) {
-        return TraceEnd(1, kName, FailWith(ZRK_ERR_NOT_SUPPORT));
-    }
+    if (int rc = RefusePoolQuery(kName, area, ZRK_SUPPORT_POOL_SIZE); rc != 0) return rc;
     CliSnapKzpRestoreSize row;
     std::memset(&row, 0, sizeof row);
     int rows = 0;
@@ -229,11 +237,7 @@ extern "C" int IPGetPoolInfo(const char *ip, const char *user, uint32_t Option,
     static const char kName[] = "IPGetPoolInfo";
     TraceText(1, "INFO", kName, "START");
     TraceText(3, "INFO", kName, "cpIPaddress=[%s] OptionFlag=0x%02x", Shown(ip), Option);
-    if (area == nullptr) return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
-    const CopyFunctions functions;
-    if (!functions.Has(ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP_P)) {
-        return TraceEnd(1, kName, FailWith(ZRK_ERR_NOT_SUPPORT));
-    }
+    if (int rc = RefusePoolQuery(kName, area, ZRK_SUPPORT_SNAP_P); rc != 0) return rc;
     CliSnapDataPool row;
     std::memset(&row, 0, sizeof row);
     int presence = 0;

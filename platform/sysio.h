@@ -6,10 +6,14 @@
  *
  * Each behaves as the call it wraps: -1 and errno on failure,
  * with EINTR never returned.
+ *
+ * Also the turn of a thread at a process-wide read-write lock (ThreadTurn),
+ * for the stores whose file locks belong to the whole process.
  */
 #ifndef ZRK_SYSIO_H
 #define ZRK_SYSIO_H
 
+#include <pthread.h>
 #include <stddef.h>
 #include <sys/types.h>
 
@@ -59,5 +63,28 @@ int Poll(struct pollfd *fds, unsigned count, int timeoutMs);
 int Close(int fd);
 
 } // namespace zrkplatform::sys
+
+namespace zrkplatform {
+
+/* One thread's turn at a process-wide read-write lock, held for the life of
+ * the object: a writer's turn alone, a reader's shared with other readers. */
+class ThreadTurn {
+public:
+    ThreadTurn(pthread_rwlock_t &lock, bool writer) : lock_(lock) {
+        if (writer) {
+            pthread_rwlock_wrlock(&lock_);
+        } else {
+            pthread_rwlock_rdlock(&lock_);
+        }
+    }
+    ~ThreadTurn() { pthread_rwlock_unlock(&lock_); }
+    ThreadTurn(const ThreadTurn &) = delete;
+    ThreadTurn &operator=(const ThreadTurn &) = delete;
+
+private:
+    pthread_rwlock_t &lock_;
+};
+
+} // namespace zrkplatform
 
 #endif /* ZRK_SYSIO_H */

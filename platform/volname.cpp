@@ -58,20 +58,6 @@ constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
 // writers go alone, and a waiting writer goes before readers that come later.
 pthread_rwlock_t gProcessLock = PTHREAD_RWLOCK_WRITER_NONRECURSIVE_INITIALIZER_NP;
 
-class ThreadTurn {
-public:
-    explicit ThreadTurn(bool writer) {
-        if (writer) {
-            pthread_rwlock_wrlock(&gProcessLock);
-        } else {
-            pthread_rwlock_rdlock(&gProcessLock);
-        }
-    }
-    ~ThreadTurn() { pthread_rwlock_unlock(&gProcessLock); }
-    ThreadTurn(const ThreadTurn &) = delete;
-    ThreadTurn &operator=(const ThreadTurn &) = delete;
-};
-
 constexpr int64_t StoreLength(int64_t capacity) { return kHeaderSize + kRecordSize * capacity; }
 
 void Step(VolnameStep step) {
@@ -393,7 +379,7 @@ extern "C" int set_volname(const char *name, const char *boxId, int32_t key1, in
     // Open or create, then lock: the store that the path names under the
     // lock is the one changed, so two first writers cannot overwrite each
     // other.
-    ThreadTurn turn(true);
+    ThreadTurn turn(gProcessLock, true);
     StorePaths paths;
     Store store;
     if (int rc = OpenForWriting("set_volname", true, paths, store); rc != 0) return rc;
@@ -413,7 +399,7 @@ extern "C" int set_volname(const char *name, const char *boxId, int32_t key1, in
 extern "C" int get_volname(const char *boxId, int32_t key1, int32_t key2, int32_t key3,
                            int32_t key4, int32_t key5, char *out) {
     if (boxId == nullptr || out == nullptr) return 1;
-    ThreadTurn turn(false);
+    ThreadTurn turn(gProcessLock, false);
     StorePaths paths;
     if (paths.Find("get_volname") != 0) return 1;
     Store store;
@@ -436,7 +422,7 @@ extern "C" int get_volname(const char *boxId, int32_t key1, int32_t key2, int32_
 extern "C" int erase_volname(const char *boxId, int32_t key1, int32_t key2, int32_t key3,
                              int32_t key4, int32_t key5) {
     if (boxId == nullptr) return -1;
-    ThreadTurn turn(true);
+    ThreadTurn turn(gProcessLock, true);
     StorePaths paths;
     Store store;
     if (int rc = OpenForWriting("erase_volname", false, paths, store); rc != 0) return rc;

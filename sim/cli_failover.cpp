@@ -21,22 +21,6 @@ constexpr std::uint8_t kDestinationSide = 0x10;  // detail column 3: the volume 
 
 std::string hex(std::uint64_t value) { return hexNumber(value); }
 
-std::string boxIdOf(const Model &model, const std::string &array) {
-    auto it = model.arrays.find(array);
-    return it == model.arrays.end() ? std::string(kBoxIdLen, ' ') : it->second.boxId;
-}
-
-// Sixteen decimal digits: YYYYMMDDhhmmss00.
-std::string dateTime(std::uint64_t seconds) {
-    std::string out;
-    char buf[4];
-    for (std::uint8_t b : bcdTime(seconds)) {
-        std::snprintf(buf, sizeof buf, "%02X", b);
-        out += buf;
-    }
-    return out;
-}
-
 // Percent of `part` in `whole`, at most 100.
 std::uint64_t percent(std::uint64_t part, std::uint64_t whole) {
     if (whole == 0) return 0;
@@ -164,7 +148,7 @@ private:
                line({hex(partner), hex(s.usId), hex(s.usPartnerId), hex(flags), hex(s.ucPhase), hex(s.ucStatus),
                      hex(static_cast<std::uint32_t>(lapse)), array_.boxId, boxIdOf(st_.model, other),
                      s.ucStatus == state::kErrorSuspend ? "1" : "0", hex(s.ullCopied), hex(s.ullSize),
-                     dateTime(s.ullStart), hex(progress)});
+                     bcdTimeText(s.ullStart), hex(progress)});
     }
 
     // Per group: its number, the pair count; per pair a line of the two

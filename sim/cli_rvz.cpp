@@ -18,11 +18,6 @@ constexpr std::size_t kListParamLen = 120; // its length after byte 7
 constexpr std::uint16_t kSend = 1;
 constexpr std::uint16_t kReceive = 2;
 
-std::string boxIdOf(const Model &model, const std::string &array) {
-    auto it = model.arrays.find(array);
-    return it == model.arrays.end() ? std::string(kBoxIdLen, ' ') : it->second.boxId;
-}
-
 }  // namespace
 
 std::string showRvzPath(const SimState &state, const Array &array, const Command &c) {

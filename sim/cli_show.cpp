@@ -32,22 +32,6 @@ constexpr std::uint8_t kRvzDiskBuffers = 0x02;
 
 std::string hex(std::uint64_t value) { return hexNumber(value); }
 
-std::string boxIdOf(const Model &model, const std::string &array) {
-    auto it = model.arrays.find(array);
-    return it == model.arrays.end() ? std::string(kBoxIdLen, ' ') : it->second.boxId;
-}
-
-// Sixteen decimal digits: YYYYMMDDhhmmss00.
-std::string dateTime(std::uint64_t seconds) {
-    std::string out;
-    char buf[4];
-    for (std::uint8_t b : bcdTime(seconds)) {
-        std::snprintf(buf, sizeof buf, "%02X", b);
-        out += buf;
-    }
-    return out;
-}
-
 class Shower {
 public:
     Shower(const SimState &state, const Array &array) : st_(state), array_(array) {}
@@ -103,7 +87,7 @@ private:
             hex(s.ullDstExtent),                          // 20
             hex(s.ullSize),                               // 21
             "0", "0", "0",                                // 22 23 24
-            dateTime(s.ullStart),                         // 25
+            bcdTimeText(s.ullStart),                         // 25
             s.bare() ? "0" : "1",                         // 26 usable
             "0", "0", "0", "0", "0", "0", "0", "0",       // 27 to 34
             "0", "0", "0", "0", "0",                      // 35 to 39

@@ -13,11 +13,6 @@ namespace {
 
 constexpr std::size_t kHeaderLen = 8;
 
-std::string boxIdOf(const Model &model, const std::string &array) {
-    auto it = model.arrays.find(array);
-    return it == model.arrays.end() ? std::string(kBoxIdLen, ' ') : it->second.boxId;
-}
-
 std::uint8_t extentCount(const Session &s) { return s.whole() ? 0 : 1; }
 
 std::uint32_t low32(std::uint64_t v) { return static_cast<std::uint32_t>(v); }

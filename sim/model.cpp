@@ -28,6 +28,11 @@ std::string parentOf(const std::string &path) {
 
 }  // namespace
 
+std::string boxIdOf(const Model &model, const std::string &array) {
+    auto it = model.arrays.find(array);
+    return it == model.arrays.end() ? std::string(kBoxIdLen, ' ') : it->second.boxId;
+}
+
 std::string normalizePath(const std::string &path) {
     std::vector<std::string> parts;
     std::size_t pos = 0;

@@ -184,6 +184,9 @@ struct Model {
     std::vector<std::string> describe() const;
 };
 
+// The BoxID of the named array, blanks when the model has no such array.
+std::string boxIdOf(const Model &model, const std::string &array);
+
 // A path with duplicate and trailing slashes, "." and ".." removed.
 std::string normalizePath(const std::string &path);
 

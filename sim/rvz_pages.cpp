@@ -22,11 +22,6 @@ ScsiAnswer refuseList(std::uint8_t ascq) {
     return checkCondition(scsi::kIllegalRequest, kAscInvalidListField, ascq);
 }
 
-std::string boxIdOf(const Model &model, const std::string &array) {
-    auto it = model.arrays.find(array);
-    return it == model.arrays.end() ? std::string(kBoxIdLen, ' ') : it->second.boxId;
-}
-
 // The arrays the settings name: the partners the array lists, at most 16.
 std::vector<std::string> partners(const Array &array) {
     std::vector<std::string> out(array.remotes.begin(),

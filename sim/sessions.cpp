@@ -139,6 +139,16 @@ std::string sessionLine(const Session &s) {
     return line;
 }
 
+std::string bcdTimeText(std::uint64_t seconds) {
+    std::string out;
+    char buf[4];
+    for (std::uint8_t b : bcdTime(seconds)) {
+        std::snprintf(buf, sizeof buf, "%02X", b);
+        out += buf;
+    }
+    return out;
+}
+
 std::vector<std::uint8_t> bcdTime(std::uint64_t seconds) {
     std::time_t t = static_cast<std::time_t>(seconds);
     std::tm tm{};

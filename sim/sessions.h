@@ -107,5 +107,7 @@ std::uint16_t freeSessionId(const Model &model, const std::string &array);
 std::string sessionLine(const Session &session);
 // Eight bytes of binary-coded decimal time: YYYYMMDDhhmmss and 00 (UTC).
 std::vector<std::uint8_t> bcdTime(std::uint64_t seconds);
+// The same time as sixteen decimal digits: YYYYMMDDhhmmss00.
+std::string bcdTimeText(std::uint64_t seconds);
 
 }  // namespace zrksim

@@ -7,6 +7,7 @@
 //
 // The random run is short here; ZRK_ALIAS_KILL_ROUNDS sets the number of
 // kills for a longer run, ZRK_ALIAS_KILL_SEED repeats one.
+#include "alias_support.h"
 #include "child.h"
 #include "install_root.h"
 #include "platform.h"
@@ -36,23 +37,8 @@ namespace {
 
 using zrkc::AliasStep;
 using zrktest::InstallRoot;
-
-std::string box(const std::string &name) {
-    std::string id = name;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
-
-std::vector<unsigned char> remoteList(const std::string &own, const std::vector<std::string> &remotes) {
-    std::vector<unsigned char> list(ZRKC_REMOTE_LIST_LEN, 0);
-    std::memcpy(list.data(), own.data(), ZRK_BOXID_LEN);
-    list[ZRKC_REMOTE_COUNT_AT] = static_cast<unsigned char>(remotes.size());
-    for (size_t i = 0; i < remotes.size(); ++i) {
-        std::memcpy(list.data() + ZRKC_REMOTE_ENTRY_AT + i * ZRKC_REMOTE_ENTRY_LEN, remotes[i].data(),
-                    ZRK_BOXID_LEN);
-    }
-    return list;
-}
+using zrktest::box;
+using zrktest::remoteList;
 
 int setScsi(const std::string &device, const std::string &own, const std::vector<std::string> &remotes) {
     const std::vector<unsigned char> list = remoteList(own, remotes);
@@ -308,14 +294,9 @@ TEST_F(AliasCrash, KillAtEachStepLeavesBothFilesBeforeOrAfter) {
 
 // ---- random kills, and a reader all along ----------------------------------------------------
 
-unsigned long envNumber(const char *name, unsigned long fallback) {
-    const char *text = std::getenv(name);
-    return text != nullptr && *text != '\0' ? std::strtoul(text, nullptr, 10) : fallback;
-}
-
 TEST_F(AliasCrash, RandomKillsKeepBothFilesOfOneStateForReaders) {
-    const unsigned long rounds = envNumber("ZRK_ALIAS_KILL_ROUNDS", 20);
-    const unsigned long seed = envNumber("ZRK_ALIAS_KILL_SEED", std::random_device {}());
+    const unsigned long rounds = zrktest::envNumber("ZRK_ALIAS_KILL_ROUNDS", 20);
+    const unsigned long seed = zrktest::envNumber("ZRK_ALIAS_KILL_SEED", std::random_device {}());
     std::printf("ZRK_ALIAS_KILL_SEED=%lu, %lu rounds\n", seed, rounds);
     std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
     std::uniform_int_distribution<int> delayUs(0, 40000);
@@ -358,27 +339,11 @@ TEST_F(AliasCrash, RandomKillsKeepBothFilesOfOneStateForReaders) {
     int next = 1;  // the first route the next writer registers
     for (unsigned long round = 0; round < rounds; ++round) {
         SCOPED_TRACE("round " + std::to_string(round) + ", change " + std::to_string(next));
-        int acks[2];
-        ASSERT_EQ(pipe(acks), 0);
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            close(acks[0]);
-            for (int i = next;; ++i) {
-                if (setLan(i, box("LAN")) != 0) _exit(1);
-                if (write(acks[1], &i, sizeof i) != sizeof i) _exit(2);
-            }
-        }
-        close(acks[1]);
-        usleep(static_cast<useconds_t>(delayUs(random)));
-        kill(pid, SIGKILL);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        int acked = next - 1, i = 0;
-        while (read(acks[0], &i, sizeof i) == sizeof i) acked = i;
-        close(acks[0]);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself";
+        zrktest::KilledWriter writer;
+        ASSERT_NO_FATAL_FAILURE(zrktest::runUntilKilled(
+            next, [](int i) { return setLan(i, box("LAN")); }, static_cast<unsigned>(delayUs(random)), &writer));
+        const int acked = writer.acked.empty() ? next - 1 : writer.acked.back();
+        ASSERT_TRUE(WIFSIGNALED(writer.status)) << "the writer ended by itself";
 
         // The store holds the last acknowledged change or the one after it.
         std::unique_ptr<AliasList> list(new AliasList());

@@ -2,6 +2,8 @@
 // bytes of zrkc.alias and zrkc_ext.alias after each kind of change, the
 // slot and alias rules, the refusals with their classes and messages, the
 // files' modes and links, and the character rule of aliases.
+#include "alias_support.h"
+#include "child.h"
 #include "install_root.h"
 #include "platform.h"
 #include "zrkcalias.h"
@@ -28,29 +30,13 @@
 namespace {
 
 using zrktest::InstallRoot;
+using zrktest::box;
+using zrktest::remoteList;
 
 constexpr size_t kMainLength = 1140004;
 constexpr size_t kExtLength = 516016;
 constexpr size_t kSlot = 1140;
 constexpr size_t kExtSlot = 516;
-
-std::string box(const std::string &name) {
-    std::string id = name;
-    id.resize(ZRK_BOXID_LEN, ' ');
-    return id;
-}
-
-// A remote-box list as the arrays return it.
-std::vector<unsigned char> remoteList(const std::string &own, const std::vector<std::string> &remotes) {
-    std::vector<unsigned char> list(ZRKC_REMOTE_LIST_LEN, 0);
-    std::memcpy(list.data(), own.data(), ZRK_BOXID_LEN);
-    list[ZRKC_REMOTE_COUNT_AT] = static_cast<unsigned char>(remotes.size());
-    for (size_t i = 0; i < remotes.size(); ++i) {
-        std::memcpy(list.data() + ZRKC_REMOTE_ENTRY_AT + i * ZRKC_REMOTE_ENTRY_LEN, remotes[i].data(),
-                    ZRK_BOXID_LEN);
-    }
-    return list;
-}
 
 const unsigned char kProduct[16] = {'V', 'A', 'S', 'T', 'R', 'E', 'L', ' ', 'D', 'X', '9', '0', ' ', ' ', ' ', ' '};
 const unsigned char kDevId[8] = {'0', '0', '1', '2', '3', '4', '5', '6'};
@@ -581,21 +567,6 @@ TEST_F(AliasStore, EmptyExtensionFileIsOneWithoutUserTexts) {
     expectFiles(image);
 }
 
-// Whether /proc/locks shows a lock request of pid waiting.
-bool waitingForLock(pid_t pid) {
-    std::ifstream locks("/proc/locks");
-    std::string line;
-    while (std::getline(locks, line)) {
-        if (line.find("->") == std::string::npos) continue;
-        std::istringstream fields(line);
-        std::string field;
-        while (fields >> field) {
-            if (field == std::to_string(pid)) return true;
-        }
-    }
-    return false;
-}
-
 TEST_F(AliasStore, FailedLockIsAnErrorAndChangesNothing) {
     // This process holds a lock on another file; a second process holds the
     // store's lock and waits for ours. Our writer's lock request would close
@@ -603,39 +574,11 @@ TEST_F(AliasStore, FailedLockIsAnErrorAndChangesNothing) {
     ASSERT_EQ(setScsi("/dev/sdb", box("OWN"), {box("R1")}, &ri_), 0);
     const std::string mainBefore = mainBytes();
     const std::string extBefore = extBytes();
-    const std::string otherPath = root_.path("other.lock");
-    const int other = open(otherPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_GE(other, 0);
-    struct flock whole {};
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;
-    ASSERT_EQ(fcntl(other, F_SETLK, &whole), 0);
-
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    std::fflush(nullptr);
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        close(ready[0]);
-        const int storeFd = open(mainPath().c_str(), O_RDWR);
-        const int otherFd = open(otherPath.c_str(), O_RDWR);
-        struct flock lk {};
-        lk.l_type = F_WRLCK;
-        lk.l_whence = SEEK_SET;
-        if (storeFd < 0 || otherFd < 0 || fcntl(storeFd, F_SETLKW, &lk) != 0) _exit(1);
-        if (write(ready[1], "x", 1) != 1) _exit(1);
-        _exit(fcntl(otherFd, F_SETLKW, &lk) == 0 ? 0 : 1);  // waits for the parent
-    }
-    close(ready[1]);
-    char c;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    close(ready[0]);
-    bool waiting = false;
-    for (int i = 0; i < 100000 && !(waiting = waitingForLock(pid)); ++i) usleep(1000);
+    zrktest::LockCircle circle;
+    ASSERT_NO_FATAL_FAILURE(circle.start(mainPath(), root_.path("other.lock")));
     const std::string m1700 = "ZRKC1700 ERROR Alias management file access error. Cause=(" +
                               std::to_string(EDEADLK) + ").\n";
-    if (waiting) {
+    if (circle.waiting()) {
         const std::vector<std::function<int(ReturnInfo *)>> writers = {
             [](ReturnInfo *ri) { return setScsi("/dev/sdc", box("NEW"), {}, ri); },
             [](ReturnInfo *ri) { return com_add_alias(box("ADD").c_str(), 0, ri); },
@@ -648,11 +591,9 @@ TEST_F(AliasStore, FailedLockIsAnErrorAndChangesNothing) {
             expectResult(ri, 12, 1700, m1700);
         }
     }
-    close(other);  // lets the other process finish
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(waiting) << "the other process never waited for the lock";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const bool otherEnded = circle.finish();
+    ASSERT_TRUE(circle.waiting()) << "the other process never waited for the lock";
+    EXPECT_TRUE(otherEnded);
     EXPECT_TRUE(mainBytes() == mainBefore);
     EXPECT_TRUE(extBytes() == extBefore);
 }

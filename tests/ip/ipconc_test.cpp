@@ -100,12 +100,6 @@ protected:
         }
         return {};
     }
-    static std::string Field(const std::string &line, const std::string &key) {
-        const size_t at = line.find(" " + key + "=");
-        if (at == std::string::npos) return {};
-        const size_t from = at + key.size() + 2;
-        return line.substr(from, line.find(' ', from) - from);
-    }
 
     zrktest::InstallRoot root;
     zrksim::Simulator sim{Scenario(), true};
@@ -139,7 +133,7 @@ TEST_F(IpConcSim, EntriesStartInPartsOfOneTransaction) {
         EXPECT_EQ(c.commands, sent);
         for (const CONC_SES_INFO &e : c.entries) {
             const std::string line = SessionFrom(e.SrcOlu);
-            EXPECT_EQ("2", Field(line, "status")) << line;
+            EXPECT_EQ("2", iptest::SessionField(line, "status")) << line;
         }
     }
     EXPECT_EQ(0, ZRKerrno);
@@ -178,13 +172,13 @@ TEST_F(IpConcSim, CascadeRefusalAcceptedOrCleanedUp) {
         ASSERT_EQ(c.stopped ? 3u : 2u, sent.size());
         const std::string cascade = SessionFrom(12);
         const std::string other = SessionFrom(3);
-        EXPECT_EQ("2", Field(other, "status")) << other;
+        EXPECT_EQ("2", iptest::SessionField(other, "status")) << other;
         if (c.stopped) {
             EXPECT_EQ("", cascade);
             EXPECT_EQ(0u, sent[2].rfind("stop copy-session -session-id ", 0)) << sent[2];
             EXPECT_NE(std::string::npos, sent[2].find(" -mode force ")) << sent[2];
         } else {
-            EXPECT_EQ("2", Field(cascade, "status")) << cascade;
+            EXPECT_EQ("2", iptest::SessionField(cascade, "status")) << cascade;
         }
         // Clear the way for the next case.
         for (const std::string &line : sim.sessions("A1")) {

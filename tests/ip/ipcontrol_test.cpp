@@ -165,11 +165,7 @@ protected:
         return {};
     }
     std::string Field(const std::string &array, unsigned id, const std::string &key) const {
-        const std::string line = SessionLine(array, id);
-        const size_t at = line.find(" " + key + "=");
-        if (at == std::string::npos) return {};
-        const size_t from = at + key.size() + 2;
-        return line.substr(from, line.find(' ', from) - from);
+        return iptest::SessionField(SessionLine(array, id), key);
     }
 
     zrktest::InstallRoot root;

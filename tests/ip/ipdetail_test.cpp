@@ -29,13 +29,7 @@ std::string Entry(const DETAIL_LIST_INFO &e) {
 }
 
 std::string Hex(const std::string &bytes) {
-    std::string out;
-    char two[3];
-    for (unsigned char b : bytes) {
-        std::snprintf(two, sizeof two, "%02x", b);
-        out += two;
-    }
-    return out;
+    return zrksim::toHex(std::vector<unsigned char>(bytes.begin(), bytes.end()));
 }
 
 // ---- the conversions ---------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "../../ip/ipshow.h"
 #include "corpus.h"
 #include "ipaction_service.h"
+#include "ipsim_support.h"
 
 #include "platform.h"
 
@@ -17,16 +18,10 @@
 
 namespace {
 
-constexpr const char *kArray = "192.0.2.10";
+using iptest::ShowReply;
+using iptest::TabLine;
 
-std::string Join(const std::vector<std::string> &parts, char sep) {
-    std::string out;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0) out.push_back(sep);
-        out += parts[i];
-    }
-    return out;
-}
+constexpr const char *kArray = "192.0.2.10";
 
 // A line of n columns: the session identifier in column 0, type 2 in column
 // 2, and "1" in every other column.
@@ -35,14 +30,6 @@ std::vector<std::string> Columns(const std::string &id, size_t n = 40) {
     cols[0] = id;
     if (n > 2) cols[2] = "2";
     return cols;
-}
-
-std::string Reply(const std::vector<std::string> &lines) {
-    char count[16];
-    std::snprintf(count, sizeof count, "%zX", lines.size());
-    std::string out = std::string("0\n") + count;
-    for (const std::string &line : lines) out += "\n" + line;
-    return out;
 }
 
 CliCopySession Filler() {
@@ -75,7 +62,7 @@ TEST(ShowCopySessions, RowConvertsByteForByte) {
     ASSERT_EQ(40u, cols.size());
     CliCopySession rows[1] = {Filler()};
     int count = -1;
-    ASSERT_EQ(0, Parse(Reply({Join(cols, '\t')}), 0, {}, &count, rows, 1)) << ZRKerrno;
+    ASSERT_EQ(0, Parse(ShowReply({TabLine(cols)}), 0, {}, &count, rows, 1)) << ZRKerrno;
     EXPECT_EQ(1, count);
 
     CliCopySession want;
@@ -148,7 +135,7 @@ TEST(ShowCopySessions, AttributeBits) {
         cols[4] = c.attr2;
         CliCopySession row = Filler();
         int count = 0;
-        ASSERT_EQ(0, Parse(Reply({Join(cols, '\t')}), 0, {}, &count, &row, 1));
+        ASSERT_EQ(0, Parse(ShowReply({TabLine(cols)}), 0, {}, &count, &row, 1));
         EXPECT_EQ(c.ucAttr, row.ucAttr) << c.attr;
         EXPECT_EQ(c.ucAttr2, row.ucAttr2) << c.attr2;
     }
@@ -169,7 +156,7 @@ TEST(ShowCopySessions, CopyMonitorHasNoDestination) {
         cols[13] = "33";
         CliCopySession row = Filler();
         int count = 0;
-        ASSERT_EQ(0, Parse(Reply({Join(cols, '\t')}), 0, {}, &count, &row, 1));
+        ASSERT_EQ(0, Parse(ShowReply({TabLine(cols)}), 0, {}, &count, &row, 1));
         uint8_t ff[ZRK_BOXID_LEN];
         std::memset(ff, 0xFF, sizeof ff);
         EXPECT_EQ(0, std::memcmp(ff, row.ucaDstBoxID, sizeof ff));
@@ -200,11 +187,11 @@ TEST(ShowCopySessions, OptionalAndExtraColumns) {
         {45, true, 0, 1, 1},
     };
     for (const Case &c : cases) {
-        std::string line = Join(Columns("5", c.columns), '\t');
+        std::string line = TabLine(Columns("5", c.columns));
         if (c.trailingTab) line += '\t';
         CliCopySession row = Filler();
         int count = 0;
-        EXPECT_EQ(c.rc, Parse(Reply({line}), 0, {}, &count, &row, 1)) << c.columns;
+        EXPECT_EQ(c.rc, Parse(ShowReply({line}), 0, {}, &count, &row, 1)) << c.columns;
         EXPECT_EQ(c.rc == 0 ? 0 : 902, ZRKerrno) << c.columns;
         if (c.rc != 0) continue;
         EXPECT_EQ(c.progress, row.uiCopyProgress) << c.columns;
@@ -216,7 +203,7 @@ TEST(ShowCopySessions, OptionalAndExtraColumns) {
 // ---- reply shapes ---------------------------------------------------------------
 
 TEST(ShowCopySessions, ReplyShapes) {
-    const std::string good = Join(Columns("5"), '\t');
+    const std::string good = TabLine(Columns("5"));
     std::vector<std::string> longHex = Columns("5");
     longHex[18] = "12345678901234567";
     std::vector<std::string> bigNumber = Columns("5");
@@ -243,8 +230,8 @@ TEST(ShowCopySessions, ReplyShapes) {
         {"1\n5310", -1, 904, 0},
         {"100000000\n0", -1, 900, 0},
         {"0\n100000000\n" + good, -1, 900, 0},
-        {"0\n1\n" + Join(longHex, '\t'), -1, 900, 1},
-        {"0\n1\n" + Join(bigNumber, '\t'), -1, 900, 1},
+        {"0\n1\n" + TabLine(longHex), -1, 900, 1},
+        {"0\n1\n" + TabLine(bigNumber), -1, 900, 1},
         {"", -1, 904, 0},
         {"\n0\n0", -1, 904, 0},
     };
@@ -258,10 +245,10 @@ TEST(ShowCopySessions, ReplyShapes) {
 }
 
 TEST(ShowCopySessions, CountBeyondRoomWritesNothing) {
-    const std::string good = Join(Columns("5"), '\t');
+    const std::string good = TabLine(Columns("5"));
     CliCopySession rows[3] = {Filler(), Filler(), Filler()};
     int count = 0;
-    EXPECT_EQ(-1, Parse(Reply({good, good, good}), 1, {4}, &count, rows, 2));
+    EXPECT_EQ(-1, Parse(ShowReply({good, good, good}), 1, {4}, &count, rows, 2));
     EXPECT_EQ(902, ZRKerrno);
     for (const CliCopySession &row : rows) EXPECT_TRUE(Untouched(row));
 }
@@ -278,9 +265,9 @@ TEST(ShowCopySessions, CountZeroLeavesRows) {
 // ---- placement by list position -----------------------------------------------------
 
 TEST(ShowCopySessions, ListedSessionsByPosition) {
-    const std::string s7 = Join(Columns("7"), '\t');
-    const std::string s9 = Join(Columns("9"), '\t');
-    const std::string s8 = Join(Columns("8"), '\t');
+    const std::string s7 = TabLine(Columns("7"));
+    const std::string s9 = TabLine(Columns("9"));
+    const std::string s8 = TabLine(Columns("8"));
     struct Case {
         std::string text;
         int rc;
@@ -288,13 +275,13 @@ TEST(ShowCopySessions, ListedSessionsByPosition) {
         uint32_t ids[2];   // 0: position left untouched
     };
     const Case cases[] = {
-        {Reply({s9, s7}), 0, 2, {7, 9}},
-        {Reply({s7, s9}), 0, 2, {7, 9}},
-        {Reply({s8, s9, s7}), 0, 2, {7, 9}},
-        {Reply({s9}), -1, 1, {0, 9}},
-        {Reply({s9, s9}), -1, 1, {0, 9}},
-        {Reply({s8}), -1, 0, {0, 0}},
-        {Reply({}), -1, 0, {0, 0}},
+        {ShowReply({s9, s7}), 0, 2, {7, 9}},
+        {ShowReply({s7, s9}), 0, 2, {7, 9}},
+        {ShowReply({s8, s9, s7}), 0, 2, {7, 9}},
+        {ShowReply({s9}), -1, 1, {0, 9}},
+        {ShowReply({s9, s9}), -1, 1, {0, 9}},
+        {ShowReply({s8}), -1, 0, {0, 0}},
+        {ShowReply({}), -1, 0, {0, 0}},
     };
     for (const Case &c : cases) {
         CliCopySession rows[2] = {Filler(), Filler()};
@@ -313,10 +300,10 @@ TEST(ShowCopySessions, ListedSessionsByPosition) {
 }
 
 TEST(ShowCopySessions, RepeatedListEntryLeavesAHole) {
-    const std::string s7 = Join(Columns("7"), '\t');
+    const std::string s7 = TabLine(Columns("7"));
     CliCopySession rows[2] = {Filler(), Filler()};
     int count = -1;
-    EXPECT_EQ(-1, Parse(Reply({s7, s7}), 2, {7, 7}, &count, rows, 2));
+    EXPECT_EQ(-1, Parse(ShowReply({s7, s7}), 2, {7, 7}, &count, rows, 2));
     EXPECT_EQ(902, ZRKerrno);
     EXPECT_EQ(1, count);
     EXPECT_EQ(7u, rows[0].uiSessionID);
@@ -341,7 +328,7 @@ TEST(ShowCopySessions, RemoteSessionMatchesItsSecondIdentifier) {
         cols[4] = c.attr2;
         CliCopySession row = Filler();
         int count = -1;
-        EXPECT_EQ(c.rc, Parse(Reply({Join(cols, '\t')}), 2, {0x30}, &count, &row, 1)) << c.attr;
+        EXPECT_EQ(c.rc, Parse(ShowReply({TabLine(cols)}), 2, {0x30}, &count, &row, 1)) << c.attr;
         if (c.rc == 0) {
             EXPECT_EQ(7u, row.uiSessionID);
             EXPECT_EQ(0x30u, row.uiSessionID2);
@@ -391,7 +378,7 @@ TEST_F(ShowCopySessionsLan, CommandTexts) {
 }
 
 TEST_F(ShowCopySessionsLan, ListedSessionsOverTheLink) {
-    service.reply(Reply({Join(Columns("9"), '\t'), Join(Columns("7"), '\t')}));
+    service.reply(ShowReply({TabLine(Columns("9")), TabLine(Columns("7"))}));
     const int list[] = {7, 9};
     CliCopySession rows[2] = {Filler(), Filler()};
     int count = -1;
@@ -459,12 +446,12 @@ TEST(ShowCopySessionsTrace, ColumnLines) {
     monitor[12] = "DSTBOX";
     monitor[32] = "";
     monitor[11] = std::string(600, 'B');
-    const std::string shortLine = Join(Columns("6", 34), '\t');
+    const std::string shortLine = TabLine(Columns("6", 34));
     ZRKC_Com_OpenTrace(1001);
     CliCopySession rows[2];
     int count = 0;
-    EXPECT_EQ(0, Parse(Reply({Join(monitor, '\t')}), 0, {}, &count, rows, 2));
-    EXPECT_EQ(-1, Parse(Reply({shortLine}), 0, {}, &count, rows, 2));
+    EXPECT_EQ(0, Parse(ShowReply({TabLine(monitor)}), 0, {}, &count, rows, 2));
+    EXPECT_EQ(-1, Parse(ShowReply({shortLine}), 0, {}, &count, rows, 2));
     ZRKC_Com_CloseTrace();
     const std::string trace = root.traceText();
     const std::string p = "INFO : ShowCopySessions : ";

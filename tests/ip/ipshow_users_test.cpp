@@ -17,22 +17,8 @@
 
 namespace {
 
-std::string Join(const std::vector<std::string> &parts) {
-    std::string out;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0) out.push_back('\t');
-        out += parts[i];
-    }
-    return out;
-}
-
-std::string Reply(const std::vector<std::string> &lines) {
-    char count[24];
-    std::snprintf(count, sizeof count, "%zX", lines.size());
-    std::string out = std::string("0\n") + count;
-    for (const std::string &line : lines) out += "\n" + line;
-    return out;
-}
+using iptest::ShowReply;
+using iptest::TabLine;
 
 // The rows a parse handed out, released at the end of the scope; the
 // sentinel shows that nothing was handed out.
@@ -84,18 +70,18 @@ TEST(ShowUsers, RowsConvertByteForByte) {
     for (const Case &c : cases) {
         int count = -1;
         Rows rows;
-        ASSERT_EQ(0, Parse(Reply({Join(c.columns)}), &count, &rows)) << c.what << " " << ZRKerrno;
+        ASSERT_EQ(0, Parse(ShowReply({TabLine(c.columns)}), &count, &rows)) << c.what << " " << ZRKerrno;
         ASSERT_EQ(1, count) << c.what;
         EXPECT_EQ(Bytes(&c.want, sizeof c.want), Bytes(rows.ptr, sizeof(CliUser))) << c.what;
     }
     // The accepted row: "Software" followed by 56 zero bytes.
     int count = 0;
     Rows rows;
-    ASSERT_EQ(0, Parse(Reply({"admin\tSoftware\t1\t0"}), &count, &rows));
+    ASSERT_EQ(0, Parse(ShowReply({"admin\tSoftware\t1\t0"}), &count, &rows));
     EXPECT_EQ(std::string("Software") + std::string(56, '\0'), Bytes(rows.ptr->caRole, 64));
     // A name of 130 characters keeps its first 128 and no terminator.
     Rows longRows;
-    ASSERT_EQ(0, Parse(Reply({Join({longName, "S", "1", "0"})}), &count, &longRows));
+    ASSERT_EQ(0, Parse(ShowReply({TabLine({longName, "S", "1", "0"})}), &count, &longRows));
     EXPECT_EQ(std::string(128, 'n'), Bytes(longRows.ptr->caUserName, 128));
 }
 
@@ -110,15 +96,15 @@ TEST(ShowUsers, ReplyShapes) {
     } const cases[] = {
         {"no rows", "0\n0", 0, 0, 0},
         {"no rows, trailing newline", "0\n0\n", 0, 0, 0},
-        {"three rows", Reply({row, "b\tx\t0\t0", "c\ty\t2\t3\textra"}), 0, 0, 3},
+        {"three rows", ShowReply({row, "b\tx\t0\t0", "c\ty\t2\t3\textra"}), 0, 0, 3},
         {"status only", "0", -1, ZRK_ERR_REPLY_INCOMPLETE, 0},
         {"more announced than present", "0\n2\n" + row, -1, ZRK_ERR_REPLY_INCOMPLETE, 2},
         {"count beyond 32 bits", "0\n100000000", -1, ZRK_ERR_REPLY_NUMBER, 0},
         {"status beyond 32 bits", "100000000\n0", -1, ZRK_ERR_REPLY_NUMBER, 0},
-        {"row of 3 columns", Reply({"a\tSoftware\t1"}), -1, ZRK_ERR_REPLY_INCOMPLETE, 1},
-        {"later row short, earlier rows released", Reply({row, row, "a\tb"}), -1,
+        {"row of 3 columns", ShowReply({"a\tSoftware\t1"}), -1, ZRK_ERR_REPLY_INCOMPLETE, 1},
+        {"later row short, earlier rows released", ShowReply({row, row, "a\tb"}), -1,
          ZRK_ERR_REPLY_INCOMPLETE, 3},
-        {"status column beyond 64 bits", Reply({"a\tb\t1FFFFFFFFFFFFFFFF\t0"}), -1,
+        {"status column beyond 64 bits", ShowReply({"a\tb\t1FFFFFFFFFFFFFFFF\t0"}), -1,
          ZRK_ERR_REPLY_NUMBER, 1},
         {"empty row line", "0\n1\n", -1, ZRK_ERR_REPLY_INCOMPLETE, 1},
         {"array error", "02\n5310", -1, 0x15310, 0},

@@ -6,6 +6,7 @@
 #include "../../ip/ipshow_volumes.h"
 #include "corpus.h"
 #include "ipaction_service.h"
+#include "ipsim_support.h"
 
 #include "platform.h"
 
@@ -19,16 +20,10 @@
 
 namespace {
 
-constexpr const char *kArray = "192.0.2.10";
+using iptest::ShowReply;
+using iptest::TabLine;
 
-std::string Join(const std::vector<std::string> &parts) {
-    std::string out;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0) out.push_back('\t');
-        out += parts[i];
-    }
-    return out;
-}
+constexpr const char *kArray = "192.0.2.10";
 
 // A line of n columns, column k holding the hex text of k + 1.
 std::vector<std::string> Columns(size_t n) {
@@ -39,14 +34,6 @@ std::vector<std::string> Columns(size_t n) {
         cols.push_back(text);
     }
     return cols;
-}
-
-std::string Reply(const std::vector<std::string> &lines) {
-    char count[24];
-    std::snprintf(count, sizeof count, "%zX", lines.size());
-    std::string out = std::string("0\n") + count;
-    for (const std::string &line : lines) out += "\n" + line;
-    return out;
 }
 
 template <typename T>
@@ -90,7 +77,7 @@ TEST(ShowVolumes, RowConvertsByteForByte) {
         "ZZ", "B", "C", "D", "E", "F", "40", "11", "x", "x", "x", "x", "x", "x", "3", "junk"};
     int count = -1;
     Rows<CliVolume> rows;
-    ASSERT_EQ(0, ParseVolumes(Reply({Join(cols)}), &count, &rows)) << ZRKerrno;
+    ASSERT_EQ(0, ParseVolumes(ShowReply({TabLine(cols)}), &count, &rows)) << ZRKerrno;
     ASSERT_EQ(1, count);
 
     CliVolume want;
@@ -129,7 +116,7 @@ TEST(ShowVolumes, ColumnCountsAndFailoverGroup) {
     for (const Case &c : cases) {
         int count = -1;
         Rows<CliVolume> rows;
-        EXPECT_EQ(c.rc, ParseVolumes(Reply({Join(Columns(c.columns))}), &count, &rows))
+        EXPECT_EQ(c.rc, ParseVolumes(ShowReply({TabLine(Columns(c.columns))}), &count, &rows))
             << c.columns;
         if (c.rc == 0) {
             ASSERT_EQ(1, count);
@@ -151,14 +138,14 @@ TEST(ShowVolumes, ColumnTenNeverChangesTheRecord) {
     int count = 0;
     Rows<CliVolume> ra;
     Rows<CliVolume> rb;
-    ASSERT_EQ(0, ParseVolumes(Reply({Join(a)}), &count, &ra));
-    ASSERT_EQ(0, ParseVolumes(Reply({Join(b)}), &count, &rb));
+    ASSERT_EQ(0, ParseVolumes(ShowReply({TabLine(a)}), &count, &ra));
+    ASSERT_EQ(0, ParseVolumes(ShowReply({TabLine(b)}), &count, &rb));
     EXPECT_EQ(0, std::memcmp(ra.ptr, rb.ptr, sizeof(CliVolume)));
 }
 
 // Reply shapes common to the allocating queries.
 TEST(ShowVolumes, ReplyShapes) {
-    const std::string row = Join(Columns(25));
+    const std::string row = TabLine(Columns(25));
     struct Case {
         const char *what;
         std::string text;
@@ -169,7 +156,7 @@ TEST(ShowVolumes, ReplyShapes) {
     const Case cases[] = {
         {"no records", "0\n0", 0, 0, 0},
         {"no records, trailing newline", "0\n0\n", 0, 0, 0},
-        {"two records", Reply({row, row}), 0, 0, 2},
+        {"two records", ShowReply({row, row}), 0, 0, 2},
         {"status only", "0", -1, ZRK_ERR_REPLY_INCOMPLETE, 0},
         {"more announced than present", "0\n2\n" + row, -1, ZRK_ERR_REPLY_INCOMPLETE, 0},
         {"count beyond 32 bits", "0\n100000000", -1, ZRK_ERR_REPLY_NUMBER, 0},
@@ -177,9 +164,9 @@ TEST(ShowVolumes, ReplyShapes) {
         {"64-bit column too long", "0\n1\n" + [&] {
              std::vector<std::string> c = Columns(18);
              c[7] = std::string(17, '1');
-             return Join(c);
+             return TabLine(c);
          }(), -1, ZRK_ERR_REPLY_NUMBER, 0},
-        {"second record short", Reply({row, Join(Columns(17))}), -1, ZRK_ERR_REPLY_INCOMPLETE, 0},
+        {"second record short", ShowReply({row, TabLine(Columns(17))}), -1, ZRK_ERR_REPLY_INCOMPLETE, 0},
     };
     for (const Case &c : cases) {
         int count = -1;
@@ -205,7 +192,7 @@ TEST(ShowVvolCopySession, RowConvertsByteForByte) {
         "ABCDEF01", "1", "200000", "skip", "skip", "skip", "1FF", "21", "22", "5", "64", "junk"};
     int count = -1;
     Rows<CliVvolCopySession> rows;
-    ASSERT_EQ(0, ParseVvol(Reply({Join(cols)}), &count, &rows)) << ZRKerrno;
+    ASSERT_EQ(0, ParseVvol(ShowReply({TabLine(cols)}), &count, &rows)) << ZRKerrno;
     ASSERT_EQ(1, count);
 
     CliVvolCopySession want;
@@ -252,7 +239,7 @@ TEST(ShowVvolCopySession, BlocksAndDates) {
         for (size_t k = 0; k < 6; ++k) cols[8 + k] = c.date[k];
         int count = -1;
         Rows<CliVvolCopySession> rows;
-        ASSERT_EQ(0, ParseVvol(Reply({Join(cols)}), &count, &rows)) << c.blocks;
+        ASSERT_EQ(0, ParseVvol(ShowReply({TabLine(cols)}), &count, &rows)) << c.blocks;
         EXPECT_EQ(c.high, rows.ptr[0].uiCopiedBlock_high) << c.blocks;
         EXPECT_EQ(c.low, rows.ptr[0].uiCopiedBlock_low) << c.blocks;
         EXPECT_EQ(0, std::memcmp(c.time, rows.ptr[0].ucaStartTime, 8)) << c.blocks;
@@ -278,8 +265,8 @@ TEST(ShowVvolCopySession, ReplyShapes) {
         {"other array code", "2\n5310", -1, otherCode, false},
         {"error code beyond 32 bits", "2\n100000000", -1, ZRK_ERR_REPLY_NUMBER, false},
         {"no records", "0\n0", 0, 0, true},
-        {"24 columns", Reply({Join(Columns(24))}), -1, ZRK_ERR_REPLY_INCOMPLETE, false},
-        {"more announced than present", "0\n3\n" + Join(Columns(25)), -1, ZRK_ERR_REPLY_INCOMPLETE,
+        {"24 columns", ShowReply({TabLine(Columns(24))}), -1, ZRK_ERR_REPLY_INCOMPLETE, false},
+        {"more announced than present", "0\n3\n" + TabLine(Columns(25)), -1, ZRK_ERR_REPLY_INCOMPLETE,
          false},
     };
     for (const Case &c : cases) {
@@ -299,7 +286,7 @@ TEST(ShowVvolCopySession, ReplyShapes) {
 // ---- show snap-data-pool --------------------------------------------------------------
 
 TEST(ShowSnapDataPool, ReplyShapes) {
-    const std::string row = Join({"1", "2", "300000000", "4", "5", "6", "123456789", "extra"});
+    const std::string row = TabLine({"1", "2", "300000000", "4", "5", "6", "123456789", "extra"});
     struct Case {
         const char *what;
         std::string text;
@@ -369,13 +356,13 @@ TEST(ShowSnapDataVolume, ReplyShapes) {
         int count;
     };
     const Case cases[] = {
-        {"13 columns", Reply({Join(full)}), 1, 0, 1},
-        {"12 columns", Reply({Join(Columns(12)), Join(full)}), 2, 0, 2},
+        {"13 columns", ShowReply({TabLine(full)}), 1, 0, 1},
+        {"12 columns", ShowReply({TabLine(Columns(12)), TabLine(full)}), 2, 0, 2},
         {"no rows", "0\n0", 0, 0, 0},
-        {"11 columns", Reply({Join(Columns(11))}), 1, -1, 1},
-        {"beyond the room", Reply({Join(full), Join(full)}), 1, -1, 2},
-        {"announced beyond the lines", "0\n2\n" + Join(full), 2, -1, 2},
-        {"second row short", Reply({Join(full), Join(Columns(11))}), 2, -1, 2},
+        {"11 columns", ShowReply({TabLine(Columns(11))}), 1, -1, 1},
+        {"beyond the room", ShowReply({TabLine(full), TabLine(full)}), 1, -1, 2},
+        {"announced beyond the lines", "0\n2\n" + TabLine(full), 2, -1, 2},
+        {"second row short", ShowReply({TabLine(full), TabLine(Columns(11))}), 2, -1, 2},
     };
     for (const Case &c : cases) {
         std::vector<CliSnapDataVolume> rows(c.room + 1, Filled<CliSnapDataVolume>());
@@ -394,7 +381,7 @@ TEST(ShowSnapDataVolume, ReplyShapes) {
     // The 13-column row, field by field.
     CliSnapDataVolume row = Filled<CliSnapDataVolume>();
     int count = 0;
-    ASSERT_EQ(0, zrkip::ParseSnapDataVolumeText(Reply({Join(full)}).c_str(), &count, &row, 1));
+    ASSERT_EQ(0, zrkip::ParseSnapDataVolumeText(ShowReply({TabLine(full)}).c_str(), &count, &row, 1));
     CliSnapDataVolume want;
     std::memset(&want, 0, sizeof want);
     want.VolNo = 1;
@@ -562,7 +549,7 @@ TEST_F(ShowVolumesLan, RepliesOverTheLink) {
 
     // The room of the caller's rows: refused before a row is written.
     std::vector<std::string> sdvRow = Columns(12);
-    service.reply(Reply({Join(sdvRow), Join(sdvRow)}));
+    service.reply(ShowReply({TabLine(sdvRow), TabLine(sdvRow)}));
     CliSnapDataVolume sdv[2] = {Filled<CliSnapDataVolume>(), Filled<CliSnapDataVolume>()};
     ZRKerrno = 0;
     EXPECT_EQ(-1, ShowSnapDataVolume(kArray, nullptr, 0, 0, &count, sdv, 1));
@@ -570,7 +557,7 @@ TEST_F(ShowVolumesLan, RepliesOverTheLink) {
     EXPECT_TRUE(Untouched(sdv[0]));
     EXPECT_TRUE(Untouched(sdv[1]));
 
-    service.reply(Reply({Join(Columns(25)), Join(Columns(18))}));
+    service.reply(ShowReply({TabLine(Columns(25)), TabLine(Columns(18))}));
     Rows<CliVolume> vol;
     ASSERT_EQ(0, ShowVolumes(kArray, nullptr, 0, 0, 0, &count, &vol.ptr)) << ZRKerrno;
     ASSERT_EQ(2, count);
@@ -592,8 +579,8 @@ TEST(ShowVolumesTrace, ColumnLines) {
     int count = 0;
     Rows<CliVolume> rv;
     Rows<CliVvolCopySession> rs;
-    EXPECT_EQ(0, ParseVolumes(Reply({Join(vol)}), &count, &rv));
-    EXPECT_EQ(0, ParseVvol(Reply({Join(vv)}), &count, &rs));
+    EXPECT_EQ(0, ParseVolumes(ShowReply({TabLine(vol)}), &count, &rv));
+    EXPECT_EQ(0, ParseVvol(ShowReply({TabLine(vv)}), &count, &rs));
     CliSnapDataPool pool;
     int presence = 0;
     EXPECT_EQ(-1, zrkip::ParseSnapDataPoolText("0\n1\nx\n1\n1\t2\t3\t4\t5\t6", &presence,

@@ -38,6 +38,35 @@ inline std::string SupportHex(std::initializer_list<std::pair<int, int>> changes
     return hex;
 }
 
+// Columns joined by tabs: one line of a show reply.
+inline std::string TabLine(const std::vector<std::string> &columns) {
+    std::string out;
+    for (size_t i = 0; i < columns.size(); ++i) {
+        if (i > 0) out.push_back('\t');
+        out += columns[i];
+    }
+    return out;
+}
+
+// The text of a successful show reply: "0", the line count in hex, then the
+// lines, each after a newline.
+inline std::string ShowReply(const std::vector<std::string> &lines) {
+    char count[24];
+    std::snprintf(count, sizeof count, "%zX", lines.size());
+    std::string out = std::string("0\n") + count;
+    for (const std::string &line : lines) out += "\n" + line;
+    return out;
+}
+
+// The value of key=value in a session line of the control interface, ""
+// when the line has no such field.
+inline std::string SessionField(const std::string &line, const std::string &key) {
+    const size_t at = line.find(" " + key + "=");
+    if (at == std::string::npos) return {};
+    const size_t from = at + key.size() + 2;
+    return line.substr(from, line.find(' ', from) - from);
+}
+
 // A BoxID as the array reports it: blank padded to 40 bytes.
 inline std::string PaddedBox(const std::string &name) {
     std::string box = name;

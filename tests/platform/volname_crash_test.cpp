@@ -158,14 +158,9 @@ void modelChange(Records &records, int i) {
     }
 }
 
-unsigned long envNumber(const char *name, unsigned long fallback) {
-    const char *text = std::getenv(name);
-    return text != nullptr && *text != '\0' ? std::strtoul(text, nullptr, 10) : fallback;
-}
-
 TEST_F(VolnameCrash, RandomKillsLoseNothingAcknowledged) {
-    const unsigned long rounds = envNumber("ZRK_VOLNAME_KILL_ROUNDS", 25);
-    const unsigned long seed = envNumber("ZRK_VOLNAME_KILL_SEED", std::random_device {}());
+    const unsigned long rounds = zrktest::envNumber("ZRK_VOLNAME_KILL_ROUNDS", 25);
+    const unsigned long seed = zrktest::envNumber("ZRK_VOLNAME_KILL_SEED", std::random_device {}());
     std::printf("ZRK_VOLNAME_KILL_SEED=%lu, %lu rounds\n", seed, rounds);
     std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
     std::uniform_int_distribution<int> delayUs(0, 60000);
@@ -178,30 +173,15 @@ TEST_F(VolnameCrash, RandomKillsLoseNothingAcknowledged) {
     int kills = 0;
     for (unsigned long round = 0; round < rounds; ++round) {
         SCOPED_TRACE("round " + std::to_string(round) + ", change " + std::to_string(next));
-        int acks[2];
-        ASSERT_EQ(pipe(acks), 0);
-        std::fflush(nullptr);
-        const pid_t pid = fork();
-        ASSERT_GE(pid, 0);
-        if (pid == 0) {
-            close(acks[0]);
-            for (int i = next;; ++i) {
-                if (runChange(i) != 0) _exit(1);
-                if (write(acks[1], &i, sizeof i) != sizeof i) _exit(2);
-            }
-        }
-        close(acks[1]);
-        usleep(static_cast<useconds_t>(delayUs(random)));
-        kill(pid, SIGKILL);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        int acked = next, i = 0;
-        while (read(acks[0], &i, sizeof i) == sizeof i) {
+        zrktest::KilledWriter writer;
+        ASSERT_NO_FATAL_FAILURE(
+            zrktest::runUntilKilled(next, runChange, static_cast<unsigned>(delayUs(random)), &writer));
+        int acked = next;
+        for (const int i : writer.acked) {
             ASSERT_EQ(i, acked) << "acknowledgements out of order";
             modelChange(model, acked++);
         }
-        close(acks[0]);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the writer failed: exit " << WEXITSTATUS(status);
+        ASSERT_TRUE(WIFSIGNALED(writer.status)) << "the writer failed: exit " << WEXITSTATUS(writer.status);
         ++kills;
 
         // Every acknowledged change is there; the one in flight is there

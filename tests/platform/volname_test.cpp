@@ -389,66 +389,22 @@ TEST_F(VolnameStore, FailedMapIsAnErrorAndChangesNothing) {
     EXPECT_EQ(lookup(kBox, 100), "w");
 }
 
-// Whether /proc/locks shows a lock request of pid waiting.
-bool waitingForLock(pid_t pid) {
-    std::ifstream locks("/proc/locks");
-    std::string line;
-    while (std::getline(locks, line)) {
-        if (line.find("->") == std::string::npos) continue;
-        std::istringstream fields(line);
-        std::string field;
-        while (fields >> field) {
-            if (field == std::to_string(pid)) return true;
-        }
-    }
-    return false;
-}
-
 TEST_F(VolnameStore, FailedLockIsAnErrorAndChangesNothing) {
     // This process holds a lock on another file; a second process holds the
     // store's lock and waits for ours. Our writer's lock request would close
     // the circle, so the kernel refuses it (EDEADLK) instead of waiting.
     ASSERT_EQ(set_volname("v", kBox.data(), 1, 0, 0, 0, 0), 0);
     const std::string before = bytes();
-    const std::string otherPath = root_.path("other.lock");
-    int other = open(otherPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_GE(other, 0);
-    struct flock whole {};
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;
-    ASSERT_EQ(fcntl(other, F_SETLK, &whole), 0);
-
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        close(ready[0]);
-        int storeFd = open(store().c_str(), O_RDWR);
-        int otherFd = open(otherPath.c_str(), O_RDWR);
-        struct flock lk {};
-        lk.l_type = F_WRLCK;
-        lk.l_whence = SEEK_SET;
-        if (storeFd < 0 || otherFd < 0 || fcntl(storeFd, F_SETLKW, &lk) != 0) _exit(1);
-        if (write(ready[1], "x", 1) != 1) _exit(1);
-        _exit(fcntl(otherFd, F_SETLKW, &lk) == 0 ? 0 : 1);  // waits for the parent
-    }
-    close(ready[1]);
-    char c;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    close(ready[0]);
-    bool waiting = false;
-    for (int i = 0; i < 100000 && !(waiting = waitingForLock(pid)); ++i) usleep(1000);
-    if (waiting) {
+    zrktest::LockCircle circle;
+    ASSERT_NO_FATAL_FAILURE(circle.start(store(), root_.path("other.lock")));
+    if (circle.waiting()) {
         EXPECT_EQ(set_volname("new", kBox.data(), 2, 0, 0, 0, 0), -1);
         EXPECT_EQ(set_volname("renamed", kBox.data(), 1, 0, 0, 0, 0), -1);
         EXPECT_EQ(erase_volname(kBox.data(), 1, 0, 0, 0, 0), -1);
     }
-    close(other);  // lets the other process finish
-    int status = 0;
-    waitpid(pid, &status, 0);
-    ASSERT_TRUE(waiting) << "the other process never waited for the lock";
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const bool otherEnded = circle.finish();
+    ASSERT_TRUE(circle.waiting()) << "the other process never waited for the lock";
+    EXPECT_TRUE(otherEnded);
     EXPECT_EQ(bytes(), before);
 }
 

@@ -56,19 +56,34 @@ std::string failure(const std::string &code) { return "01\n" + code + "\n"; }
 
 bool startsWith(const std::string &text, const std::string &head) { return text.rfind(head, 0) == 0; }
 
+// A command to an array's address and the reply it must get: the whole
+// reply, or the head of a failure.
+struct ReplyCase {
+    const char *what;
+    std::string command;
+    std::string host;
+    std::string expected;
+};
+
+void expectReplies(Lan &lan, const std::vector<ReplyCase> &cases) {
+    for (const ReplyCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string reply = lan.run(c.command, c.host);
+        if (startsWith(c.expected, "01\n")) {
+            EXPECT_TRUE(startsWith(reply, c.expected)) << reply;
+        } else {
+            EXPECT_EQ(reply, c.expected);
+        }
+    }
+}
+
 TEST(SimCliGenerations, GenerationGroups) {
     Lan lan;
     // Header: the maximum generation count, the generations of the volume.
     // The whole volume (0, 0) sorts before the extent 0 + 4096.
     const std::string volume1 = "00\n" + rec({"4", "3"}) + "2\n" + rec({"0", "0"}) + "1\n3\n" +
                                 rec({"0", "1000"}) + "2\n2\n1\n";
-    struct Case {
-        const char *what;
-        std::string command;
-        std::string host;
-        std::string expected;  // whole reply, or the head of a failure
-    };
-    const std::vector<Case> cases = {
+    const std::vector<ReplyCase> cases = {
         {"generations of two extents, oldest first", "show snap-kzp-gen -volume-number 1", "10.0.0.5",
          volume1},
         {"one generation", "show snap-kzp-gen -volume-number 6", "10.0.0.5",
@@ -80,15 +95,7 @@ TEST(SimCliGenerations, GenerationGroups) {
         {"a foreign option", "show snap-kzp-gen -volume-number 1 -mode 1", "10.0.0.5", failure("0001")},
         {"an array without SnapKZP+", "show snap-kzp-gen -volume-number 1", "10.0.0.6", failure("5306")},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string reply = lan.run(c.command, c.host);
-        if (startsWith(c.expected, "01\n")) {
-            EXPECT_TRUE(startsWith(reply, c.expected)) << reply;
-        } else {
-            EXPECT_EQ(reply, c.expected);
-        }
-    }
+    expectReplies(lan, cases);
 
     // More generations than the array's maximum are all listed.
     lan.sim.setArray("A1", "generations=1");
@@ -102,13 +109,7 @@ TEST(SimCliGenerations, RestoreSizes) {
     const std::string row1 = rec({"1", free, hex(100), hex(300), hex(4096), "2"});
     const std::string row3 = rec({"3", free, hex(300), hex(300), hex(100000), "1"});
     const std::string row5 = rec({"5", free, hex(50), hex(50), hex(50000), "1"});
-    struct Case {
-        const char *what;
-        std::string command;
-        std::string host;
-        std::string expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<ReplyCase> cases = {
         {"one session", "show snap-kzp-restore-size -session-id 1", "10.0.0.5", "00\n1\n" + row1},
         {"rising order whatever the list's", "show snap-kzp-restore-size -session-id 5,3,1", "10.0.0.5",
          "00\n3\n" + row1 + row3 + row5},
@@ -121,15 +122,7 @@ TEST(SimCliGenerations, RestoreSizes) {
         {"an array without the query", "show snap-kzp-restore-size -session-id 1", "10.0.0.6",
          failure("5306")},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string reply = lan.run(c.command, c.host);
-        if (startsWith(c.expected, "01\n")) {
-            EXPECT_TRUE(startsWith(reply, c.expected)) << reply;
-        } else {
-            EXPECT_EQ(reply, c.expected);
-        }
-    }
+    expectReplies(lan, cases);
 
     // The sizes follow the model: more saved blocks, less free pool.
     lan.sim.setSession("A1", 1, "copied=1100");

@@ -171,13 +171,7 @@ TEST(SimCliOlu, ScenarioOptions) {
         {base + "volume A 1 10 protection=maybe\n", "2: protection must be yes or no"},
         {base + "volume A 1 10 tier=1\n", "2: tier must be yes or no"},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.text);
-        std::string error = zrksim::checkScenario(c.text);
-        std::size_t colon = error.find(".scn:");
-        ASSERT_NE(colon, std::string::npos) << error;
-        EXPECT_EQ(error.substr(colon + 5), c.message);
-    }
+    for (const Case &c : cases) simtest::expectScenarioError(c.text, c.message);
     // The dump reads back as the same scenario.
     Lan lan;
     const std::string dump = lan.sim.dump();

@@ -52,13 +52,7 @@ TEST(SimScenario, BadScenariosAreRefusedWithTheirLine) {
         {base + "command out=x /bin/true\n", "3: usage: command [status=] [out=LINE...] -- ARGV..."},
         {base + "link /dev/a b\nlink /dev/a c\n", "4: /dev/a is declared twice"},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.text);
-        std::string error = zrksim::checkScenario(c.text);
-        std::size_t colon = error.find(".scn:");
-        ASSERT_NE(colon, std::string::npos) << error;
-        EXPECT_EQ(error.substr(colon + 5), c.message);
-    }
+    for (const Case &c : cases) simtest::expectScenarioError(c.text, c.message);
     EXPECT_EQ(zrksim::checkScenario(zrktest::readFile(ZRK_SOURCE_DIR "/sim/scenarios/demo.scn")), "");
     EXPECT_THROW(Simulator("array A\n"), std::runtime_error);
 }

@@ -2,6 +2,7 @@
 // sends them, through the simulated host layer.
 #pragma once
 
+#include "sim_client.h"
 #include "test_bytes.h"
 #include "zrkhost.h"
 
@@ -106,5 +107,15 @@ dm /dev/mapper/mpatha 253:0 A1 5 table="0 4194304 multipath 0 0 1 1 round-robin 
 brdlx /dev/brdlx/c1/dsk/vol1:sdc 250:1 out="volume vol1 a b c d 0x800 f 4096 h"
 command status=3 out="hello" out="world" -- /usr/bin/tool -x
 )";
+
+// Checks that checkScenario refuses the scenario text with `expected`, the
+// report after the file name ("LINE: what").
+inline void expectScenarioError(const std::string &text, const std::string &expected) {
+    SCOPED_TRACE(text);
+    const std::string error = zrksim::checkScenario(text);
+    const std::size_t colon = error.find(".scn:");
+    ASSERT_NE(colon, std::string::npos) << error;
+    EXPECT_EQ(error.substr(colon + 5), expected);
+}
 
 }  // namespace simtest
