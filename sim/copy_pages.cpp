@@ -49,6 +49,7 @@ Bytes detailEntry(const Model &model, const Session &s, const std::string &array
     put32(e, 96, s.uiSrcOlu);
     put32(e, 100, s.uiDstOlu);
     put16(e, 104, extentCount(s));
+    e[106] = s.ucStatus == state::kErrorSuspend ? 1 : 0;  // error code, as "show copy-sessions"
     put64(e, 108, s.ullCopied);
     put64(e, 116, s.ullSrcExtent);
     put64(e, 124, s.ullSize);
