@@ -3,6 +3,7 @@
 // frame of the copy-control programs.
 #include "zrkcargs.h"
 
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -327,21 +328,48 @@ bool OptionsPermitted(const CommandParam &param, uint32_t permitted, uint32_t pe
 
 namespace {
 
+// The terminal settings to put back should a signal end the process while
+// echo is off; written before the handlers are installed.
+struct termios gSavedTerminal;
+volatile sig_atomic_t gSavedFd = -1;
+constexpr int kEntrySignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void RestoreAndReraise(int sig) {
+    if (gSavedFd >= 0) tcsetattr(gSavedFd, TCSANOW, &gSavedTerminal);
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
 // Echo off (and character-at-a-time input) on a terminal for the lifetime of
 // the object; the old settings come back however the reader leaves.
 class EchoOff {
 public:
     explicit EchoOff(int fd) : iFd(fd) {
         if (tcgetattr(fd, &tSaved) != 0) return;
+        gSavedTerminal = tSaved;
+        gSavedFd = fd;
+        struct sigaction action {};
+        action.sa_handler = RestoreAndReraise;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kEntrySignals); ++i) {
+            sigaction(kEntrySignals[i], &action, &taOld[i]);
+        }
         struct termios raw = tSaved;
         raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON);
         raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR);
         raw.c_cc[VMIN] = 1;
         raw.c_cc[VTIME] = 0;
-        bActive = tcsetattr(fd, TCSAFLUSH, &raw) == 0;
+        bActive = tcsetattr(fd, TCSADRAIN, &raw) == 0;
+        bHandlers = true;
     }
     ~EchoOff() {
-        if (bActive) tcsetattr(iFd, TCSAFLUSH, &tSaved);
+        if (bActive) tcsetattr(iFd, TCSADRAIN, &tSaved);
+        if (bHandlers) {
+            for (size_t i = 0; i < std::size(kEntrySignals); ++i) {
+                sigaction(kEntrySignals[i], &taOld[i], nullptr);
+            }
+            gSavedFd = -1;
+        }
     }
     EchoOff(const EchoOff &) = delete;
     EchoOff &operator=(const EchoOff &) = delete;
@@ -349,7 +377,9 @@ public:
 private:
     int iFd;
     struct termios tSaved {};
+    struct sigaction taOld[std::size(kEntrySignals)] {};
     bool bActive = false;
+    bool bHandlers = false;
 };
 
 }  // namespace

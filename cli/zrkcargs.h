@@ -106,6 +106,12 @@ enum : int {
     kExitError = 4,     // the library returned -1
 };
 
+// The per-pair area of a session-list run: room for every identifier a
+// session-list file may hold, supplied before the one call (no retry).
+inline constexpr uint32_t kSessionListEntries = 768;
+inline constexpr size_t kSessionListAreaSize = ZRK_PAIR_AREA_SIZE(kSessionListEntries);
+static_assert(kSessionListAreaSize == 1972228, "session-list area");
+
 // The refusal words of the parser and the frame.
 inline constexpr const char *kWordNoParameter = "No parameter";
 inline constexpr const char *kWordLengthOver = "Length over";
@@ -153,7 +159,7 @@ bool OptionsPermitted(const CommandParam &param, uint32_t permitted, uint32_t pe
 
 // Prompts "Password: " on standard output and reads one line from fd with
 // echo off (when fd is a terminal; the terminal is put back on every way
-// out). Reading stops at a carriage return, a line feed or the end of the
+// out, a terminating signal during the entry included). Reading stops at a carriage return, a line feed or the end of the
 // input; the first 255 characters are kept. 0, or -1 when nothing could be
 // read at all (the buffer then holds what was read, possibly nothing).
 int InputPassword(char buffer[256], int fd = 0);

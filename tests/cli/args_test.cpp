@@ -4,7 +4,9 @@
 #include "child.h"
 #include "zrkcargs.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -246,6 +248,40 @@ TEST(CliArgs, PasswordEntry) {
         EXPECT_EQ(r.out, "Password: \n");
         EXPECT_EQ(r.err, c.expected);
         EXPECT_EQ(r.exitCode, c.rc == 0 ? 0 : 1);
+    }
+}
+
+// On a terminal: the line is read and echo is back on afterwards; a
+// terminal that goes away ends the entry instead of blocking.
+TEST(CliArgs, PasswordEntryOnATerminal) {
+    for (bool hangUp : {false, true}) {
+        int master = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(grantpt(master), 0);
+        ASSERT_EQ(unlockpt(master), 0);
+        int slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+        ASSERT_GE(slave, 0);
+        const std::string typed = hangUp ? "" : "secret\r";
+        ASSERT_EQ(write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+        if (hangUp) close(master);
+        ChildResult r = runChild([&] {
+            char buffer[256] = {};
+            int rc = zrkcli::InputPassword(buffer, slave);
+            struct termios after {};
+            const int echo = tcgetattr(slave, &after) == 0 && (after.c_lflag & ECHO) ? 1 : 0;
+            std::fprintf(stderr, "%s|%d", buffer, echo);
+            return rc == 0 ? 0 : 1;
+        });
+        if (hangUp) {
+            // Nothing arrives: the entry ends with nothing read.
+            EXPECT_EQ(r.exitCode, 1);
+            EXPECT_EQ(r.err.substr(0, 1), "|");
+        } else {
+            EXPECT_EQ(r.exitCode, 0);
+            EXPECT_EQ(r.err, "secret|1");
+            close(master);
+        }
+        close(slave);
     }
 }
 
