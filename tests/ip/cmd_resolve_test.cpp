@@ -226,3 +226,52 @@ TEST_F(CmdResolve, GroupFileNamesGoToTheirResults) {
 }
 
 } // namespace
+
+namespace {
+
+// An alias whose LAN route leads to no array: its reads fail.
+class CmdResolveBrokenRoute : public cmdtest::CommandSim {
+protected:
+    void SetUp() override {
+        CommandSim::SetUp();
+        const unsigned char zeros[16] = {};
+        ReturnInfo ri{};
+        const std::string user = cmdtest::Encrypted("admin");
+        const std::string password = cmdtest::Encrypted("secret");
+        ASSERT_EQ(0, com_set_alias("10.0.0.99", zeros, zeros, RemoteList("BOXQ").data(), 0,
+                                   ZRKC_ALIAS_IF_LAN, user.c_str(), password.c_str(), &ri))
+            << ri.caMessage;
+        Rename("BOXQ", "lq");
+    }
+};
+
+TEST_F(CmdResolveBrokenRoute, FailingRouteFallsBackToTheOtherSide) {
+    // The source's route fails: the pair goes through the target.
+    const cmdtest::Resolved viaTarget = Resolve("0x1@lq", "0x2@sa");
+    ASSERT_EQ(viaTarget.iResult, 0) << viaTarget.tInfo.caMessage;
+    EXPECT_STREQ(viaTarget.tPair.caAccessVolume, "/dev/sdb");
+    EXPECT_EQ(viaTarget.tPair.ucTransport, 0);
+    EXPECT_EQ(viaTarget.tPair.ucByTarget, 1);
+    EXPECT_EQ(viaTarget.tPair.SrcSize_l, 4096u);
+    EXPECT_EQ(viaTarget.tInfo.uiMessageNo, 0u);
+    EXPECT_STREQ(viaTarget.tInfo.caMessage, "");
+
+    // The target's route fails: the source's own route carries the pair.
+    const cmdtest::Resolved viaSource = Resolve("0x2@sa", "0x1@lq");
+    ASSERT_EQ(viaSource.iResult, 0) << viaSource.tInfo.caMessage;
+    EXPECT_STREQ(viaSource.tPair.caAccessVolume, "/dev/sdb");
+    EXPECT_EQ(viaSource.tPair.ucByTarget, 0);
+
+    // Both fail: the call ends with the failure.
+    const cmdtest::Resolved none = Resolve("0x1@lq", "0x2@lq");
+    EXPECT_EQ(none.iResult, -1);
+    EXPECT_NE(none.tInfo.uiMessageNo, 0u);
+    EXPECT_EQ(list.pPairs, nullptr);
+
+    // A source without route after a failed target: the target's failure.
+    const cmdtest::Resolved saved = Resolve("0x1@nc", "0x2@lq");
+    EXPECT_EQ(saved.iResult, -1);
+    EXPECT_EQ(saved.tInfo.uiMessageNo, none.tInfo.uiMessageNo);
+}
+
+} // namespace
