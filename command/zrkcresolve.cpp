@@ -16,6 +16,7 @@
 #include "zrkcmessage.h"
 
 #include "platform.h"
+#include "zrklist.h"
 #include "zrkengine.h"
 
 #include <cstdlib>
@@ -48,10 +49,8 @@ bool IsNoName(const char *name) { return static_cast<unsigned char>(name[0]) == 
 uint32_t High(uint64_t v) { return static_cast<uint32_t>(v >> 32); }
 uint32_t Low(uint64_t v) { return static_cast<uint32_t>(v); }
 uint64_t Join(uint32_t high, uint32_t low) { return uint64_t{high} << 32 | low; }
-uint32_t Be32(const unsigned char *p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-uint16_t Be16(const unsigned char *p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+using zrk::Be16;
+using zrk::Be32;
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';

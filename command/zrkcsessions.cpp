@@ -10,6 +10,7 @@
 #include "zrkcmessage.h"
 
 #include "platform.h"
+#include "zrklist.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -24,9 +25,10 @@ constexpr uint8_t kApiOluStatusList = 27;  // ZRKGetOLUStatusList
 constexpr uint8_t kApiIpOluStatusList = 50; // ZRKIPGetOLUStatusList
 constexpr uint8_t kApiQueryDetail = 15;    // ZRKLVQueryDetail
 
-// The most entries a detail list can hold: the array's session counts are
-// 16-bit, so no read fills more.
-constexpr uint32_t kDetailListMax = 0xFFFF;
+// The most entries a detail-list read fills on either road (the session
+// counts are 16-bit): the area always has room for them, whatever maximum
+// the pair's volume information reports.
+constexpr uint32_t kDetailListMax = static_cast<uint32_t>(zrk::kDetailListMax);
 
 constexpr uint8_t kCopyKindEstimate = 3;
 constexpr uint8_t kSuspendMark = 14;
@@ -34,10 +36,8 @@ constexpr uint8_t kKindAlias = 3;
 constexpr int kSessionActive = 3;
 constexpr int kSessionIdle = 2;
 
-uint32_t Be32(const unsigned char *p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-}
-uint16_t Be16(const unsigned char *p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+using zrk::Be16;
+using zrk::Be32;
 
 // The keys of one pair in the order of the list's direction.
 struct PairKeys {
@@ -110,6 +110,8 @@ extern "C" int com_get_session_list(CopyPairList *list, int direction, int optio
     velk_trace(6, "%s WX-API Call started.[%s] [%d]", kName, kApis, __LINE__);
     const SubgroupIndex *index = list->pSubgroups;
     const uint32_t count = index != nullptr ? index->uiPairCount : 0;
+    // The stack-timer commands read the list in its extended session-list
+    // form; -vvol reads the sessions of virtual volumes.
     const uint32_t apiFlags = (static_cast<uint32_t>(optionFlag) & ZRKC_OPT_STACK_TIMER) != 0
                                   ? ZRK_OPT_LIST_SEL_01
                               : (uiExOptionFlag & ZRKC_EXOPT_VVOL) != 0 ? ZRK_OPT_LIST_SEL_10
