@@ -443,9 +443,10 @@ int ResolveSide(const char *name, bool isTarget, CopyPair &pair, PairState &stat
     return 0;
 }
 
-// Whether [a, a + n) and [b, b + n) overlap, without wrap-around.
+// Whether [a, a + n) and [b, b + n) overlap, without wrap-around. A size of
+// 0 is the rest of the logical unit, which two areas of it always share.
 bool Overlap(uint64_t a, uint64_t b, uint64_t n) {
-    if (n == 0) return false;
+    if (n == 0) return true;
     return a <= b ? b - a < n : a - b < n;
 }
 

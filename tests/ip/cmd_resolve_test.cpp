@@ -121,6 +121,7 @@ TEST_F(CmdResolve, RefusedNamesAndPairs) {
         {"0x1@sa", "0x1@sa", 3, 1014, nullptr},
         {"0x1:FFFFFFFFFFFFFFC4:50@sa", "0x1:FFFFFFFFFFFFFFE2:50@sa", 3, 1014, nullptr},
         {"0x1:FFFFFFFFFFFFFFE2:50@sa", "0x1:FFFFFFFFFFFFFFC4:50@sa", 3, 1014, nullptr},
+        {"0x1:0:0@sa", "0x1:64:0@sa", 3, 1014, nullptr},  // size 0: the rest of the unit
         // too-small targets (1013)
         {"0x1:0:100@sa", "0x2:0:50@sa", 3, 1013, "ZRKC1013 ERROR Target volume size mismatch.\n"},
         {"/dev/sdb", "/dev/sdd", 3, 1013, nullptr},
