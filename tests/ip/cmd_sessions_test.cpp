@@ -210,3 +210,25 @@ TEST_F(CmdSessions, SessionCheckOfOnePair) {
 }
 
 } // namespace
+
+namespace {
+
+class CmdSessionsDirection : public cmdtest::CommandSim {
+protected:
+    CmdSessionsDirection() : CommandSim(kSessions) {}
+};
+
+TEST_F(CmdSessionsDirection, DirectionOneMatchesTheOtherWayRound) {
+    ReturnInfo ri{};
+    // Resolved as named: the pair's source is A1 2, its target A1 1.
+    ASSERT_EQ(0, BuildAndResolve({{"/dev/sdc", "/dev/sdb"}}, 0, &ri)) << ri.caMessage;
+    std::vector<SessionRecord> records(1);
+    int found = 0;
+    EXPECT_EQ(2, com_get_session_list(&list, 0, 0, &found, records.data(), &ri));
+    EXPECT_EQ(found, 0);
+    EXPECT_EQ(0, com_get_session_list(&list, 1, 0, &found, records.data(), &ri)) << ri.caMessage;
+    EXPECT_EQ(found, 1);
+    EXPECT_EQ(records[0].tDetail.ucaSessionID[1], 1);
+}
+
+} // namespace
