@@ -132,15 +132,20 @@ int LookUpAlias(const char *name, const char *alias, AliasRecord *record, Return
     return found == 0 ? 0 : -1;
 }
 
+// The access-path option names no alias, or one that neither side uses.
+void NotThroughAccessPath(ReturnInfo *ri) {
+    zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1034,
+                    "ZRKC1034 ERROR The set Alias name for the option to specify the target to "
+                    "which the copy request is issued is not the copy source or is not the copy "
+                    "target.\n");
+}
+
 // The access-path option: 0 this entry may be used, 1 it is another alias
 // (not used for access), -1 / kNoRoute refused with ri filled.
 int AccessPathRule(const AliasRecord &record, ReturnInfo *ri) {
     if (ZrkcAccessPath_Flag == 0) return 0;
     if (ZrkcAccessPath[0] == '\0') {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1034,
-                        "ZRKC1034 ERROR The set Alias name for the option to specify the target to "
-                        "which the copy request is issued is not the copy source or is not the copy "
-                        "target.\n");
+        NotThroughAccessPath(ri);
         return -1;
     }
     if (std::strncmp(record.Main.Alias, ZrkcAccessPath, ZRKC_ALIAS_LEN) != 0) return 1;
@@ -476,10 +481,7 @@ int ResolvePair(CopyPairList *list, uint32_t index, int direction, unsigned char
 
     if (pair.caAccessVolume[0] == '\0') {
         if (ZrkcAccessPath_Flag != 0) {
-            zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1034,
-                            "ZRKC1034 ERROR The set Alias name for the option to specify the target "
-                            "to which the copy request is issued is not the copy source or is not "
-                            "the copy target.\n");
+            NotThroughAccessPath(ri);
         } else {
             zrkc::SetResult(ri, ZRKC_CLASS_UNREGISTERED, 1600,
                             "ZRKC1600 ERROR VASTREL is not registered on VASTREL management file.\n");
