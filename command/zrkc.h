@@ -129,6 +129,7 @@ typedef struct CopyPair {
     uint16_t uhGenerations;          /* larger SnapKZP+ generation count of the two sides */
     uint8_t  ucTransport;            /* 0 SCSI, 1 LAN */
     uint8_t  ucaReserved[3];
+    uint32_t uiReserved3;            /* pads the record to its 1432 bytes */
 } CopyPair;
 
 /* The pairs area: a count and the resolved entries. */
@@ -201,6 +202,61 @@ int start_volume_size_check(CopyPairList *list, ReturnInfo *ri);
 /* Frees what the list holds; safe on a cleared list and more than once. */
 void com_file_release(CopyPairList *list);
 
+/* ------------------------------------------------------------------------ */
+/* Volume resolution                                                        */
+/* ------------------------------------------------------------------------ */
+
+/* Resolves every name of the list into its CopyPair (direction 0: the
+ * source name feeds the source side; 1: the other way round), checks sizes
+ * and overlap, chooses each pair's access volume and transport and builds
+ * the subgroup index. 0, or -1 with the pairs area freed and ri filled. */
+int com_conv_volinf(CopyPairList *list, int direction, ReturnInfo *ri);
+/* Resolves an alias form "OLU@alias" (OLU hexadecimal, "0x" optional)
+ * through the alias store. accessVolume (1024 bytes) and transport are
+ * written only when the alias has a route that this call may use. 0
+ * resolved (or not reachable: size 0, access volume untouched), -1 error,
+ * -3 the status read through the route failed, 5 the access-path alias has
+ * no route; ri filled on every result but 0. */
+int com_volume_alias(const char *name, char *accessVolume, char *boxId, uint32_t *olu,
+                     uint32_t *extentHigh, uint32_t *extentLow, uint32_t *sizeHigh,
+                     uint32_t *sizeLow, VOL_INFO *volInfo, uint8_t *transport, ReturnInfo *ri);
+/* Resolves an extent form "OLU:start:size[.half]@alias" (start hexadecimal
+ * blocks, size decimal in units of two blocks, half 0 or 5 for one block
+ * more); results as com_volume_alias, without -3. */
+int com_volume_alias_extent(const char *name, char *accessVolume, char *boxId, uint32_t *olu,
+                            uint32_t *extentHigh, uint32_t *extentLow, uint32_t *sizeHigh,
+                            uint32_t *sizeLow, VOL_INFO *volInfo, uint8_t *transport,
+                            ReturnInfo *ri);
+
+/* ------------------------------------------------------------------------ */
+/* Session and LUN-status lists                                             */
+/* ------------------------------------------------------------------------ */
+
+/* The session of one pair as the array's detail list holds it. */
+typedef struct SessionRecord {
+    uint8_t          ucFound;  /* 1: a matching session was found */
+    DETAIL_LIST_INFO tDetail;  /* the entry as the array sent it (big-endian) */
+} SessionRecord;
+
+/* The status of one pair's source logical unit. */
+typedef struct LunStatusRecord {
+    uint8_t       ucFound;                       /* 1: the OLU was found */
+    unsigned char ucaStatus[ZRK_OLU_STATUS_LEN]; /* its OLU_STATUS entry (big-endian) */
+} LunStatusRecord;
+
+/* Finds each resolved pair's session, one detail-list read per subgroup
+ * (records: one per pair in list order, cleared by the caller). 0 every
+ * pair found, 2 some pair has none, -1 error (ri filled). */
+int com_get_session_list(CopyPairList *list, int direction, int optionFlag, int *foundCount,
+                         SessionRecord *records, ReturnInfo *ri);
+/* Finds each pair's source OLU in the array's OLU status list, one read per
+ * subgroup over the OLUs it needs. 0 all found, 2 some not, -1 error. */
+int com_get_lunstatus_list(CopyPairList *list, int *foundCount, LunStatusRecord *records,
+                           ReturnInfo *ri);
+/* Asks the array through volume about the session of one resolved pair:
+ * 3 it exists (detail, 256 bytes, filled), 2 it does not, -1 error (ri). */
+int com_session_check(const char *volume, unsigned char *detail, ReturnInfo *ri, CopyPair pair);
+
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
@@ -220,8 +276,10 @@ static_assert(offsetof(CopyPair, TrgSize_l) == 1160, "CopyPair layout");
 static_assert(offsetof(CopyPair, tVolInfo) == 1164, "CopyPair layout");
 static_assert(offsetof(CopyPair, uhMaxSessions) == 1420, "CopyPair layout");
 static_assert(offsetof(CopyPair, ucTransport) == 1424, "CopyPair layout");
-static_assert(sizeof(CopyPair) == 1428, "CopyPair layout");
+static_assert(sizeof(CopyPair) == 1432, "CopyPair layout");
 static_assert(offsetof(CopyPairArea, taPair) == 4, "CopyPairArea layout");
+static_assert(sizeof(SessionRecord) == 161, "SessionRecord layout");
+static_assert(sizeof(LunStatusRecord) == 57, "LunStatusRecord layout");
 static_assert(sizeof(SubgroupEntry) == 24, "SubgroupEntry layout");
 static_assert(offsetof(SubgroupEntry, pPair) == 8, "SubgroupEntry layout");
 static_assert(offsetof(SubgroupEntry, uiSameBox) == 20, "SubgroupEntry layout");

@@ -1,0 +1,327 @@
+// What the arrays hold for the resolved pairs of a list: the copy session
+// of each pair (one detail-list read per subgroup, through the transport of
+// the pair that opens it), the status of each pair's source logical unit
+// (one OLU status list read per subgroup, over the OLUs it needs), and the
+// session of one pair asked directly.
+//
+// The lists are read into areas of the size the API may fill, whatever the
+// volume reports as its maximum, and a count the array reports is never
+// trusted beyond the entries allocated.
+#include "zrkcmessage.h"
+
+#include "platform.h"
+#include "zrklist.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The API operations whose results com_set_return_inf maps here.
+constexpr uint8_t kApiDetailList = 16;     // ZRKGetDetailList
+constexpr uint8_t kApiIpDetailList = 48;   // ZRKIPGetDetailList
+constexpr uint8_t kApiOluStatusList = 27;  // ZRKGetOLUStatusList
+constexpr uint8_t kApiIpOluStatusList = 50; // ZRKIPGetOLUStatusList
+constexpr uint8_t kApiQueryDetail = 15;    // ZRKLVQueryDetail
+
+// The most entries a detail-list read fills on either road (the session
+// counts are 16-bit): the area always has room for them, whatever maximum
+// the pair's volume information reports.
+constexpr uint32_t kDetailListMax = static_cast<uint32_t>(zrk::kDetailListMax);
+
+constexpr uint8_t kCopyKindEstimate = 3;
+constexpr uint8_t kSuspendMark = 14;
+constexpr uint8_t kKindAlias = 3;
+constexpr int kSessionActive = 3;
+constexpr int kSessionIdle = 2;
+
+using zrk::Be16;
+using zrk::Be32;
+
+// The keys of one pair in the order of the list's direction.
+struct PairKeys {
+    const char *pFirstBox;
+    const char *pSecondBox;
+    uint16_t uhFirstOlu, uhSecondOlu;
+    uint32_t uiFirstExtHigh, uiFirstExtLow;
+    uint32_t uiSecondExtHigh, uiSecondExtLow;
+    uint32_t uiSizeHigh, uiSizeLow;
+    bool bHasTarget;
+    bool bSuspendedAlias; // an alias-form pair with the suspend mark
+};
+
+PairKeys KeysOf(const CopyPair &pair, int direction) {
+    PairKeys k{};
+    const bool swap = direction == 1;
+    k.pFirstBox = swap ? pair.caTrgBoxID : pair.caSrcBoxID;
+    k.pSecondBox = swap ? pair.caSrcBoxID : pair.caTrgBoxID;
+    k.uhFirstOlu = static_cast<uint16_t>(swap ? pair.TrgOlu : pair.SrcOlu);
+    k.uhSecondOlu = static_cast<uint16_t>(swap ? pair.SrcOlu : pair.TrgOlu);
+    k.uiFirstExtHigh = swap ? pair.TrgAddr_h : pair.SrcAddr_h;
+    k.uiFirstExtLow = swap ? pair.TrgAddr_l : pair.SrcAddr_l;
+    k.uiSecondExtHigh = swap ? pair.SrcAddr_h : pair.TrgAddr_h;
+    k.uiSecondExtLow = swap ? pair.SrcAddr_l : pair.TrgAddr_l;
+    k.uiSizeHigh = pair.SrcSize_h;
+    k.uiSizeLow = pair.SrcSize_l;
+    k.bHasTarget = k.uhSecondOlu != 0xFFFF || k.uiSecondExtHigh != 0xFFFFFFFFu ||
+                   k.uiSecondExtLow != 0xFFFFFFFFu;
+    k.bSuspendedAlias = pair.ucVolumeKind == kKindAlias && pair.ucSuspendMark == kSuspendMark;
+    return k;
+}
+
+bool Matches(const DETAIL_LIST_INFO &e, const PairKeys &k) {
+    const bool remote = (e.ucSessionFlags & ZRK_SESFLAG_REMOTE) != 0;
+    if (!k.bHasTarget) {
+        return e.ucCopyKind == kCopyKindEstimate && Be16(e.SrcOlu + 2) == k.uhFirstOlu &&
+               Be32(e.SrcExtent_high) == k.uiFirstExtHigh &&
+               Be32(e.SrcExtent_low) == k.uiFirstExtLow && Be32(e.SrcSize_high) == k.uiSizeHigh &&
+               Be32(e.SrcSize_low) == k.uiSizeLow;
+    }
+    if (static_cast<unsigned char>(k.pSecondBox[0]) != 0xFF) {
+        if (std::memcmp(k.pFirstBox, k.pSecondBox, ZRK_BOXID_LEN) != 0) {
+            if (!remote || std::memcmp(e.SrcBoxID, k.pFirstBox, ZRK_BOXID_LEN) != 0 ||
+                std::memcmp(e.DstBoxID, k.pSecondBox, ZRK_BOXID_LEN) != 0)
+                return false;
+        } else if (remote) {
+            return false;
+        }
+    }
+    if (Be16(e.SrcOlu + 2) != k.uhFirstOlu || Be16(e.DstOlu + 2) != k.uhSecondOlu ||
+        Be32(e.SrcExtent_high) != k.uiFirstExtHigh || Be32(e.SrcExtent_low) != k.uiFirstExtLow)
+        return false;
+    const uint32_t sizeHigh = Be32(e.SrcSize_high);
+    const uint32_t sizeLow = Be32(e.SrcSize_low);
+    if (e.ucCopyKind != kCopyKindEstimate) {
+        if (Be32(e.DstExtent_high) != k.uiSecondExtHigh) return false;
+        if (sizeHigh != k.uiSizeHigh && !(k.bSuspendedAlias && sizeHigh == 0)) return false;
+    }
+    if (Be32(e.DstExtent_low) != k.uiSecondExtLow) return false;
+    return sizeLow == k.uiSizeLow || (k.bSuspendedAlias && sizeLow == 0);
+}
+
+} // namespace
+
+extern "C" int com_get_session_list(CopyPairList *list, int direction, int optionFlag,
+                                    int *foundCount, SessionRecord *records, ReturnInfo *ri) {
+    constexpr const char *kName = "com_get_session_list";
+    constexpr const char *kApis = "ZRKGetDetailList / ZRKIPGetDetailList";
+    *foundCount = 0;
+    velk_trace(6, "%s WX-API Call started.[%s] [%d]", kName, kApis, __LINE__);
+    const SubgroupIndex *index = list->pSubgroups;
+    const uint32_t count = index != nullptr ? index->uiPairCount : 0;
+    // The stack-timer commands read the list in its extended session-list
+    // form; -vvol reads the sessions of virtual volumes.
+    const uint32_t apiFlags = (static_cast<uint32_t>(optionFlag) & ZRKC_OPT_STACK_TIMER) != 0
+                                  ? ZRK_OPT_LIST_SEL_01
+                              : (uiExOptionFlag & ZRKC_EXOPT_VVOL) != 0 ? ZRK_OPT_LIST_SEL_10
+                                                                        : 0u;
+    DETAIL_LIST_INFO *entries = nullptr;
+    uint32_t listCount = 0;
+    int result = 0;
+    unsigned char sense[ZRK_SENSE_LEN];
+    for (uint32_t i = 0; i < count; ++i) {
+        const SubgroupEntry &at = index->taEntry[i];
+        const CopyPair &pair = *at.pPair;
+        if (at.uiSubgroupSize != 0) {
+            if (entries == nullptr) {
+                entries = static_cast<DETAIL_LIST_INFO *>(
+                    std::malloc(size_t{kDetailListMax} * sizeof(DETAIL_LIST_INFO)));
+                if (entries == nullptr) {
+                    zrkc::SetNoMemory(ri);
+                    velk_trace(1, "%s error end.(%s) [%d]", kName, "malloc", __LINE__);
+                    return -1;
+                }
+            }
+            std::memset(entries, 0, size_t{kDetailListMax} * sizeof(DETAIL_LIST_INFO));
+            std::memset(sense, 0, sizeof sense);
+            int r;
+            uint8_t api;
+            if (pair.ucTransport == 1) {
+                int got = 0;
+                r = ZRKIPGetDetailList(pair.caAccessVolume, nullptr, apiFlags, &got, entries, sense);
+                listCount = got > 0 ? static_cast<uint32_t>(got) : 0;
+                api = kApiIpDetailList;
+            } else {
+                r = ZRKGetDetailList(pair.caAccessVolume, apiFlags, &listCount, entries, sense);
+                api = kApiDetailList;
+            }
+            if (com_set_return_inf(api, pair.caAccessVolume, r, sense, &ri->iReturnClass,
+                                   &ri->uiMessageNo, ri->caMessage) != 0) {
+                velk_trace(1, "%s WX-API Parm LogicalVol=%s, opt=%08x [%d]", kName,
+                           pair.caAccessVolume, apiFlags, __LINE__);
+                velk_trace(1, "%s error end. [%d]", kName, __LINE__);
+                std::free(entries);
+                return -1;
+            }
+            listCount = std::min(listCount, kDetailListMax);
+        }
+        SessionRecord &record = records[at.uiPairIndex];
+        if (listCount == 0) {
+            result = 2;
+            continue;
+        }
+        const PairKeys keys = KeysOf(pair, direction);
+        const DETAIL_LIST_INFO *match = nullptr;
+        for (uint32_t e = 0; e < listCount && match == nullptr; ++e) {
+            if (Matches(entries[e], keys)) match = &entries[e];
+        }
+        if (match == nullptr) {
+            result = 2;
+            continue;
+        }
+        if (keys.bHasTarget && Be32(match->SrcSize_high) == 0 && Be32(match->SrcSize_low) == 0)
+            at.pPair->ucWholeVolume = 1;
+        record.ucFound = 1;
+        record.tDetail = *match;
+        ++*foundCount;
+    }
+    std::free(entries);
+    velk_trace(6, "%s WX-API Call end.[%s] [%d]", kName, kApis, __LINE__);
+    return result;
+}
+
+extern "C" int com_get_lunstatus_list(CopyPairList *list, int *foundCount, LunStatusRecord *records,
+                                      ReturnInfo *ri) {
+    constexpr const char *kName = "com_get_lunstatus_list";
+    constexpr const char *kApis = "ZRKGetOLUStatusList / ZRKIPGetOLUStatusList";
+    *foundCount = 0;
+    const SubgroupIndex *index = list->pSubgroups;
+    const uint32_t count = index != nullptr ? index->uiPairCount : 0;
+
+    // The OLU range of each subgroup, kept at its first entry.
+    struct Range {
+        uint32_t uiMin = 0xFFFF, uiMax = 0;
+    };
+    Range *ranges = static_cast<Range *>(std::calloc(count > 0 ? count : 1, sizeof(Range)));
+    if (ranges == nullptr) {
+        zrkc::SetNoMemory(ri);
+        velk_trace(1, "%s error end.(%s) [%d]", kName, "malloc", __LINE__);
+        return -1;
+    }
+    uint32_t widest = 1;
+    for (uint32_t i = 0, first = 0; i < count; ++i) {
+        if (index->taEntry[i].uiSubgroupSize != 0) {
+            first = i;
+            ranges[first] = Range{};
+        }
+        const uint32_t olu = index->taEntry[i].pPair->SrcOlu & 0xFFFF;
+        ranges[first].uiMin = std::min(ranges[first].uiMin, olu);
+        ranges[first].uiMax = std::max(ranges[first].uiMax, olu);
+        widest = std::max(widest, ranges[first].uiMax - ranges[first].uiMin + 1);
+    }
+    const size_t bufferBytes = ZRK_OLU_STATUS_LIST_LEN(size_t{0}, size_t{widest - 1});
+    auto *buffer = static_cast<unsigned char *>(std::malloc(bufferBytes));
+    if (buffer == nullptr) {
+        std::free(ranges);
+        zrkc::SetNoMemory(ri);
+        velk_trace(1, "%s error end.(%s) [%d]", kName, "malloc", __LINE__);
+        return -1;
+    }
+    auto release = [&]() {
+        std::free(buffer);
+        std::free(ranges);
+    };
+
+    velk_trace(6, "%s WX-API Call started.[%s] [%d]", kName, kApis, __LINE__);
+    int result = 0;
+    uint32_t listCount = 0;
+    unsigned char sense[ZRK_SENSE_LEN];
+    const unsigned char *rows = buffer + ZRK_OLU_STATUS_LIST_HEAD;
+    for (uint32_t i = 0; i < count; ++i) {
+        const SubgroupEntry &at = index->taEntry[i];
+        const CopyPair &pair = *at.pPair;
+        if (at.uiSubgroupSize != 0) {
+            std::memset(buffer, 0, bufferBytes);
+            if (pair.ucByTarget != 0) {
+                *foundCount = 0;
+                zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1107, "ZRKC1107 ERROR Alias is not defined.\n");
+                velk_trace(1, "%s error end. [%d]", kName, __LINE__);
+                release();
+                return -1;
+            }
+            const Range range = ranges[i];
+            std::memset(sense, 0, sizeof sense);
+            const bool lan = pair.ucTransport == 1;
+            const int r = lan ? ZRKIPGetOLUStatusList(pair.caAccessVolume, nullptr, range.uiMin,
+                                                      range.uiMax, buffer, sense)
+                              : ZRKGetOLUStatusList(pair.caAccessVolume, range.uiMin, range.uiMax,
+                                                    buffer, sense);
+            if (com_set_return_inf(lan ? kApiIpOluStatusList : kApiOluStatusList,
+                                   pair.caAccessVolume, r, sense, &ri->iReturnClass,
+                                   &ri->uiMessageNo, ri->caMessage) != 0) {
+                velk_trace(1, "%s WX-API Parm LogicalVol=%s MinOlu=%08x MaxOlu=%08x [%d]", kName,
+                           pair.caAccessVolume, range.uiMin, range.uiMax, __LINE__);
+                *foundCount = 0;
+                release();
+                return -1;
+            }
+            // Never more entries than the range has room for.
+            listCount = std::min(Be32(buffer), range.uiMax - range.uiMin + 1);
+        }
+        const uint16_t olu = static_cast<uint16_t>(pair.SrcOlu);
+        // Binary search over the entries, ascending by their OLU.
+        uint32_t lo = 0, hi = listCount;
+        const unsigned char *found = nullptr;
+        while (lo < hi) {
+            const uint32_t mid = lo + (hi - lo) / 2;
+            const unsigned char *row = rows + size_t{mid} * ZRK_OLU_STATUS_LEN;
+            const uint16_t at16 = Be16(row);
+            if (at16 == olu) {
+                found = row;
+                break;
+            }
+            if (at16 < olu) lo = mid + 1;
+            else hi = mid;
+        }
+        if (found == nullptr) {
+            velk_trace(1, "%s error end.(%s) [%d]", kName, "no OLU", __LINE__);
+            result = 2;
+            continue;
+        }
+        LunStatusRecord &record = records[at.uiPairIndex];
+        record.ucFound = 1;
+        std::memcpy(record.ucaStatus, found, ZRK_OLU_STATUS_LEN);
+        ++*foundCount;
+    }
+    release();
+    velk_trace(6, "%s WX-API Call end.[%s] [%d]", kName, kApis, __LINE__);
+    return result;
+}
+
+extern "C" int com_session_check(const char *volume, unsigned char *detail, ReturnInfo *ri,
+                                 CopyPair pair) {
+    constexpr const char *kName = "com_session_check";
+    std::memset(detail, 0, 256);
+    unsigned char sense[ZRK_SENSE_LEN] = {};
+    velk_trace(6, "%s start. [%d]", kName, __LINE__);
+    velk_trace(6, "%s WX-API Call started.[%s] [%d]", kName, "ZRKLVQueryDetail", __LINE__);
+    auto parameters = [&](int level) {
+        velk_trace(level,
+                   "%s WX-API Parm SrcVol=%s, SOlu=0x%08x, SAddr=0x%x/0x%08x, SSize=0x%x/0x%08x, "
+                   "TOlu=0x%08x, TAddr=0x%x/0x%08x, opt=0x%08x [%d]",
+                   kName, volume, pair.SrcOlu, pair.SrcAddr_h, pair.SrcAddr_l, pair.SrcSize_h,
+                   pair.SrcSize_l, pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l, 0u, __LINE__);
+    };
+    parameters(6);
+    const int r = ZRKLVQueryDetail(volume, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h,
+                                   pair.SrcAddr_l, pair.SrcSize_h, pair.SrcSize_l, pair.caTrgBoxID,
+                                   pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l, 255, 0, 256, detail,
+                                   sense);
+    int result;
+    if (r == 0) {
+        velk_trace(6, "SessionStatus=Active [%d]", __LINE__);
+        result = kSessionActive;
+    } else if (ZRKerrno == ZRK_ERR_NO_SESSION) {
+        parameters(1);
+        velk_trace(6, "SessionStatus=Idle [%d]", __LINE__);
+        result = kSessionIdle;
+    } else {
+        parameters(1);
+        result = com_set_return_inf(kApiQueryDetail, volume, r, sense, &ri->iReturnClass,
+                                    &ri->uiMessageNo, ri->caMessage);
+        velk_trace(1, "SessionStatus=Unexpectedness [%d]", __LINE__);
+    }
+    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
+    return result;
+}

@@ -1,0 +1,157 @@
+// The command layer's view of the simulator for the volume-resolution and
+// session-list tests: three arrays and their alias-store entries, one
+// reached in-band through a disk (alias "sa"), one over the LAN service
+// (alias "lb"), one known without a route (alias "nc"), and an array in a
+// storage-cluster role reached through a disk of its own.
+#pragma once
+
+#include "ipaction_service.h"
+#include "ipsim_support.h"
+#include "sim_client.h"
+#include "zrkc.h"
+#include "zrkcalias.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace cmdtest {
+
+inline std::string Scenario(const std::string &sessions = "") {
+    const std::string support = iptest::SupportHex({{4, 0x2F}});
+    return "array A1 boxid=\"BOXA\" address=10.0.0.5 support=" + support +
+           "\n"
+           "array B1 boxid=\"BOXB\" address=10.0.0.6 support=" + support +
+           "\n"
+           "array C1 boxid=\"BOXC\" address=10.0.0.7\n"
+           "array P1 boxid=\"BOXP\" address=10.0.0.8\n"
+           "array F1 boxid=\"BOXF\" address=10.0.0.9 partner=P1 role=1 group=3\n"
+           "user admin secret\n"
+           "volume A1 1 4096\n"
+           "volume A1 2 4096\n"
+           "volume A1 3 4096\n"
+           "volume A1 4 4096\n"
+           "volume A1 5 4096\n"
+           "volume A1 7 4096\n"
+           "volume A1 8 4096\n"
+           "volume A1 9 4096\n"
+           "volume A1 0x1a 4096\n"
+           "volume A1 20 2048\n"
+           "volume B1 1 4096\n"
+           "volume B1 2 4096\n"
+           "volume C1 1 4096\n"
+           "volume P1 1 4096\n"
+           "volume F1 1 4096\n"
+           "disk /dev/sdb 8:16 A1 1\n"
+           "partition /dev/sdb1 8:17 /dev/sdb 0 1000\n"
+           "partition /dev/sdb2 8:18 /dev/sdb 1000 1000\n"
+           "partition /dev/sdb3 8:19 /dev/sdb 999 1000\n"
+           "disk /dev/sdc 8:32 A1 2\n"
+           "disk /dev/sdd 8:48 A1 20\n"
+           "disk /dev/sde 8:64 B1 1\n"
+           "disk /dev/sdf 8:80 F1 1\n" +
+           sessions;
+}
+
+inline std::string Box(const std::string &name) { return iptest::PaddedBox(name); }
+
+// The service's "encrypt" of a text.
+inline std::string Encrypted(const char *text) {
+    char *out = nullptr;
+    if (ZRKIPProc(1, text, &out, nullptr) != 0 || out == nullptr) return "";
+    std::string result = out;
+    std::free(out);
+    return result;
+}
+
+// One resolution: the result, the message and the first pair.
+struct Resolved {
+    int iResult = 0;
+    ReturnInfo tInfo{};
+    CopyPair tPair{};
+};
+
+class CommandSim : public ::testing::Test {
+protected:
+    explicit CommandSim(const std::string &sessions = "") : sim{Scenario(sessions), true} {}
+
+    void SetUp() override {
+        iptest::LargeTrace(root);
+        iptest::FakeService::usePort(root, sim.lanPort());
+        for (const char *ip : {"10.0.0.5", "10.0.0.6"})
+            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
+        const unsigned char zeros[16] = {};
+        ReturnInfo ri{};
+        ASSERT_EQ(0, com_set_alias("/dev/sdb", zeros, zeros, RemoteList("BOXA").data(), 0,
+                                   ZRKC_ALIAS_IF_SCSI, nullptr, nullptr, &ri))
+            << ri.caMessage;
+        const std::string user = Encrypted("admin");
+        const std::string password = Encrypted("secret");
+        ASSERT_EQ(0, com_set_alias("10.0.0.6", zeros, zeros, RemoteList("BOXB").data(), 0,
+                                   ZRKC_ALIAS_IF_LAN, user.c_str(), password.c_str(), &ri))
+            << ri.caMessage;
+        ASSERT_EQ(0, com_add_alias(Box("BOXC").c_str(), 0, &ri)) << ri.caMessage;
+        Rename("BOXA", "sa");
+        Rename("BOXB", "lb");
+        Rename("BOXC", "nc");
+        ZrkcAccessPath_Flag = 0;
+        ZrkcAccessPath[0] = '\0';
+        uiExOptionFlag = 0;
+        sim.clearLog();
+        sim.commandOk("clearlanlog");
+    }
+
+    static std::vector<unsigned char> RemoteList(const std::string &box) {
+        std::vector<unsigned char> list(ZRKC_REMOTE_LIST_LEN, 0);
+        std::memcpy(list.data(), Box(box).data(), ZRK_BOXID_LEN);
+        return list;
+    }
+
+    static void Rename(const std::string &box, const char *alias) {
+        AliasRecord record{};
+        ReturnInfo ri{};
+        ASSERT_EQ(0, com_get_alias_info(0, Box(box).c_str(), &record, &ri)) << box;
+        ASSERT_EQ(0, com_change_alias(record.Main.ID, alias, &ri)) << ri.caMessage;
+    }
+
+    // Builds the list of the given pairs (target nullptr: a volume) and
+    // resolves it.
+    int BuildAndResolve(const std::vector<std::pair<const char *, const char *>> &pairs,
+                        int direction, ReturnInfo *ri, bool fromGroupFile = false) {
+        com_file_release(&list);
+        list = CopyPairList{};
+        list.iFromGroupFile = fromGroupFile ? 1 : 0;
+        const size_t count = pairs.size();
+        list.pNames = static_cast<CopyPairNames *>(
+            std::calloc(1, sizeof(CopyPairNames) + count * sizeof(CopyPairName)));
+        list.pNames->uiCount = static_cast<uint32_t>(count);
+        list.pNames->uiForm = pairs.empty() || pairs[0].second != nullptr ? ZRKC_FORM_PAIRS
+                                                                          : ZRKC_FORM_VOLUMES;
+        for (size_t i = 0; i < count; ++i) {
+            std::strcpy(list.pNames->taEntry[i].caSource, pairs[i].first);
+            if (pairs[i].second != nullptr)
+                std::strcpy(list.pNames->taEntry[i].caTarget, pairs[i].second);
+            else
+                std::memset(list.pNames->taEntry[i].caTarget, 0xFF, ZRK_VOLNAME_LEN);
+        }
+        return com_conv_volinf(&list, direction, ri);
+    }
+
+    Resolved Resolve(const char *source, const char *target, int direction = 0) {
+        Resolved r;
+        r.iResult = BuildAndResolve({{source, target}}, direction, &r.tInfo);
+        if (r.iResult == 0) r.tPair = list.pPairs->taPair[0];
+        return r;
+    }
+
+    void TearDown() override { com_file_release(&list); }
+
+    zrktest::InstallRoot root;
+    zrksim::Simulator sim;
+    CopyPairList list{};
+};
+
+} // namespace cmdtest
