@@ -301,7 +301,9 @@ TEST_F(IpDetailSim, AllSessionsEqualTheInBandList) {
             if (expected.ucCopyKind == IP_SESSION_TYPE_MONITOR) {
                 std::memset(expected.DstBoxID, 0xFF, sizeof expected.DstBoxID);
             }
-            if (expected.Status == 3) EXPECT_EQ(expected.ucState106, 1) << "error code of entry " << i;
+            if (expected.Status == 3) {
+                EXPECT_EQ(expected.ucState106, 1) << "error code of entry " << i;
+            }
             EXPECT_EQ(Hex(Entry(lan[i])), Hex(Entry(expected))) << "entry " << i;
         }
     }
