@@ -257,6 +257,53 @@ int com_get_lunstatus_list(CopyPairList *list, int *foundCount, LunStatusRecord 
  * 3 it exists (detail, 256 bytes, filled), 2 it does not, -1 error (ri). */
 int com_session_check(const char *volume, unsigned char *detail, ReturnInfo *ri, CopyPair pair);
 
+/* ------------------------------------------------------------------------ */
+/* VZ suspend and session-list runs                                         */
+/* ------------------------------------------------------------------------ */
+
+/* Suspends the VZ and RVZ sessions of one pair or of every pair of a group
+ * file (ZRKC_OPT_GROUP_FILE). Options: ZRK_OPT_FORCE (no wait),
+ * ZRK_OPT_UNTRANSFERRED (with ZRKC_OPT_CONC_SUSPEND), ZRKC_OPT_CONC_SUSPEND,
+ * ZRKC_OPT_STACK_TIMER, ZRKC_OPT_ACCESS_PATH, ZRKC_OPT_OTHER_WAY,
+ * ZRKC_OPT_GROUP_FILE, ZRKC_OPT_PROPERTIES (count and interval from
+ * zrkc.ini). Before the suspend it waits up to count sleeps of interval
+ * seconds (count 0: no limit) until every pair is Equivalent. 0, 1 (1015;
+ * 1301 when a concurrent suspend was accepted but not seen done), -1. */
+int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count, uint32_t interval,
+                    uint32_t opt, ReturnInfo *ri);
+
+/* One record of a concurrent suspend: the chunks (the volume each is sent
+ * through and its pair count) and the pairs in subgroup-index order. */
+typedef struct CONC_SUS_VOL {
+    char     caVolume[ZRK_VOLNAME_LEN]; /* access volume of the box run's first pair */
+    uint32_t uiCount;                   /* pairs of the chunk */
+} CONC_SUS_VOL;
+
+typedef struct ConcSuspendSet {
+    uint32_t          uiChunks; /* chunks filled */
+    CONC_SUS_VOL     *pVol;     /* room for one chunk per pair */
+    CONC_SUS_PAIR_LV *pPair;    /* one entry per pair */
+} ConcSuspendSet;
+
+/* Fills the set from the list's subgroup index, cutting each box run into
+ * chunks of at most its per-command maximum (maxima: one per index entry,
+ * read at the first entry of each run); 0, or -1 (1106). */
+int suspend_group_make(CopyPairList *list, const uint16_t *maxima, ConcSuspendSet *set,
+                       ReturnInfo *ri);
+/* Frees what the set holds; safe on a partly filled or cleared set. */
+void suspend_group_close(ConcSuspendSet *set);
+
+/* Session-list run: one copy operation of the array's command line (CLI
+ * type 1 stop, 10/11 suspend VZ/RVZ, 12/13 resume, 14/15 reverse, 16 RVZ
+ * mode change) for every session identifier of the file, sent in one
+ * command through the LAN alias in ZrkcAccessPath. One PairResult entry per
+ * identifier. 0, or -1 (17, 1834 when some sessions failed). */
+int zrkc_execcli_sessionlist(const char *file, int cliType, int opt, ReturnInfo *ri);
+/* Reads the session identifiers of a session-list file (at most
+ * ZRKC_SESSION_LIST_MAX); 0 with at least one, or -1 with ri filled. */
+int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t *ids, ReturnInfo *ri);
+#define ZRKC_SESSION_LIST_MAX 768u
+
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */

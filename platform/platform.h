@@ -122,6 +122,16 @@ int velk_trace_term(void);
 /* Shared trace line buffer of the API trace callers. */
 extern char caTrcData[4096];
 
+/* ---- waits of the command layer ------------------------------------------- */
+
+/* Every wait of the command layer between two looks at the array sleeps
+ * here: seconds whole seconds (a signal does not cut the wait short). */
+void zrkc_sleep(unsigned int seconds);
+/* Replaces the sleep of zrkc_sleep (tests count the seconds instead of
+ * sleeping them); null restores the real sleep. Returns the previous hook. */
+typedef void (*ZrkcSleepHook)(unsigned int seconds);
+ZrkcSleepHook zrkc_set_sleep_hook(ZrkcSleepHook hook);
+
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */

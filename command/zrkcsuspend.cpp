@@ -1,0 +1,431 @@
+// zrkc_suspend_vz: suspends the VZ and RVZ sessions of one pair or of a
+// group file. RVZ pairs in stack or consistency mode are flashed first
+// (force-suspended, changed to through mode, resumed) so their buffered data
+// drains, and changed back after the suspend; the waits look at the
+// sessions every interval seconds through zrkc_sleep.
+#include "zrkcsuspend.h"
+
+#include "platform.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace zrkc {
+namespace {
+
+constexpr const char *kName = "zrkc_suspend_vz";
+
+// Bits this command takes.
+constexpr uint32_t kMask = ZRK_OPT_FORCE | ZRK_OPT_UNTRANSFERRED | ZRKC_OPT_CONC_SUSPEND |
+                           ZRKC_OPT_STACK_TIMER | ZRKC_OPT_ACCESS_PATH | ZRKC_OPT_OTHER_WAY |
+                           ZRKC_OPT_GROUP_FILE | ZRKC_OPT_PROPERTIES;
+
+// Limits of the waits.
+constexpr uint32_t kMaxCount = 86400;
+constexpr uint32_t kMaxInterval = 600;
+constexpr uint32_t kMaxWaitSeconds = 86400;
+
+// The suspend mark that the session matching reads.
+constexpr uint8_t kSuspendMark = 14;
+// The copy interval every single-session call passes.
+constexpr uint32_t kCopyInterval = 255;
+
+// Detail values read here.
+constexpr uint8_t kKindVz = 2;
+constexpr uint8_t kPhaseCopying = 1;
+constexpr uint8_t kPhaseEquivalent = 2;
+constexpr uint8_t kStatusActive = 2;
+constexpr uint8_t kStatusSuspend = 4;
+constexpr uint8_t kTransferStack = 2;
+constexpr uint8_t kTransferConsistency = 3;
+
+// The single-session calls and the API identifiers their results map with.
+enum class Op { Suspend, Resume, Change };
+struct OpIds {
+    uint8_t uiInBand, uiLan;
+};
+constexpr OpIds IdsOf(Op op) {
+    return op == Op::Suspend  ? OpIds{9, 41}
+           : op == Op::Resume ? OpIds{10, 42}
+                              : OpIds{11, 43};
+}
+
+bool Remote(const DETAIL_LIST_INFO &d) { return (d.ucSessionFlags & ZRK_SESFLAG_REMOTE) != 0; }
+
+// One single-session call through the pair's transport; the API result.
+int CallPair(Op op, const CopyPair &pair, uint32_t option, unsigned char *sense) {
+    const uint32_t sizeHigh = pair.ucWholeVolume == 1 ? 0 : pair.SrcSize_h;
+    const uint32_t sizeLow = pair.ucWholeVolume == 1 ? 0 : pair.SrcSize_l;
+    if (pair.ucTransport == 1) {
+        auto *fn = op == Op::Suspend ? ZRKIPSuspendVZ : op == Op::Resume ? ZRKIPResumeVZ : ZRKIPChangeVZ;
+        return fn(pair.caAccessVolume, nullptr, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h,
+                  pair.SrcAddr_l, sizeHigh, sizeLow, pair.caTrgBoxID, pair.TrgOlu, pair.TrgAddr_h,
+                  pair.TrgAddr_l, static_cast<int>(kCopyInterval), option, sense);
+    }
+    auto *fn = op == Op::Suspend ? ZRKLVSuspendVZ : op == Op::Resume ? ZRKLVResumeVZ : ZRKLVChangeVZ;
+    return fn(pair.caAccessVolume, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h, pair.SrcAddr_l,
+              sizeHigh, sizeLow, pair.caTrgBoxID, pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l,
+              kCopyInterval, option, sense);
+}
+
+uint8_t IdOf(Op op, const CopyPair &pair) {
+    return pair.ucTransport == 1 ? IdsOf(op).uiLan : IdsOf(op).uiInBand;
+}
+
+// One call whose result goes into the result record; 0 or -1.
+int CallIntoResult(Op op, const CopyPair &pair, uint32_t option, ReturnInfo *ri) {
+    unsigned char sense[ZRK_SENSE_LEN] = {};
+    const int r = CallPair(op, pair, option, sense);
+    // A success leaves the result record as it is (a group run's 1804 stays).
+    int32_t returnClass = 0;
+    uint32_t messageNo = 0;
+    char message[ZRK_MESSAGE_LEN] = {};
+    if (com_set_return_inf(IdOf(op, pair), pair.caAccessVolume, r, sense, &returnClass, &messageNo,
+                           message) == 0)
+        return 0;
+    ri->iReturnClass = returnClass;
+    ri->uiMessageNo = messageNo;
+    std::memcpy(ri->caMessage, message, ZRK_MESSAGE_LEN);
+    return -1;
+}
+
+// One call for list entry index whose result the frame maps (the entry's
+// PairResult in a group run, the result record otherwise); 0 or -1.
+int CallMapped(CommandCall &call, Op op, uint32_t index, uint32_t option) {
+    const CopyPair &pair = call.List().pPairs->taPair[index];
+    std::memset(call.Sense(), 0, ZRK_SENSE_LEN);
+    const int r = CallPair(op, pair, option, call.Sense());
+    if (call.MapResult(index, IdOf(op, pair), pair.caAccessVolume, r) == 0) return 0;
+    call.TracePairParm(pair, option, __LINE__);
+    return -1;
+}
+
+// The sessions of the list's pairs; 2 (some pair has none) becomes 1100
+// when no pair has one and 1214 otherwise. 0 or -1.
+int FetchSessions(CopyPairList *list, SessionRecord *records, ReturnInfo *ri) {
+    int found = 0;
+    const int r = com_get_session_list(list, 0, 0, &found, records, ri);
+    if (r == 0) return 0;
+    if (r == 2) {
+        if (found == 0)
+            SetResult(ri, ZRKC_CLASS_STATE, 1100, "ZRKC1100 ERROR Session does not exist.\n");
+        else
+            SetResult(ri, ZRKC_CLASS_STATE, 1214,
+                      "ZRKC1214 ERROR Preconditions for copy operation are not satisfied.\n");
+    }
+    return -1;
+}
+
+void RefusePreconditions(ReturnInfo *ri) {
+    SetResult(ri, ZRKC_CLASS_STATE, 1214,
+              "ZRKC1214 ERROR Preconditions for copy operation are not satisfied.\n");
+}
+
+std::unique_ptr<SessionRecord[]> NewRecords(uint32_t count) {
+    return std::unique_ptr<SessionRecord[]>(new (std::nothrow) SessionRecord[count ? count : 1]());
+}
+
+// Forced suspend, change to through mode with the recovery mode kept, and
+// resume of one RVZ pair, so that its buffered data drains. 0 or -1.
+int SuspendFlash(ReturnInfo *ri, const CopyPair &pair, const DETAIL_LIST_INFO &detail) {
+    if (CallIntoResult(Op::Suspend, pair, ZRK_OPT_FORCE, ri) != 0) return -1;
+    const uint32_t recovery = (detail.ucModeFlags & ZRK_MODEFLAG_MANUAL_RCV) ? ZRK_OPT_MANUAL_RCV : 0;
+    if (CallIntoResult(Op::Change, pair, recovery, ri) != 0) return -1;
+    return CallIntoResult(Op::Resume, pair, 0, ri);
+}
+
+bool BetweenArrays(const CopyPair &pair) {
+    return std::memcmp(pair.caSrcBoxID, pair.caTrgBoxID, ZRK_BOXID_LEN) != 0;
+}
+
+// After a wait that ran out: every pair between two arrays is force-suspended,
+// changed back to the call's mode and resumed, so it runs as before. 0 or -1.
+int SuspendErrorReturn(CopyPairList *list, uint32_t mode, uint32_t recovery, ReturnInfo *ri) {
+    for (uint32_t i = 0; i < list->pPairs->uiCount; ++i) {
+        const CopyPair &pair = list->pPairs->taPair[i];
+        if (!BetweenArrays(pair)) continue;
+        if (CallIntoResult(Op::Suspend, pair, ZRK_OPT_FORCE, ri) != 0) return -1;
+        if (CallIntoResult(Op::Change, pair, mode | recovery, ri) != 0) return -1;
+        if (CallIntoResult(Op::Resume, pair, 0, ri) != 0) return -1;
+    }
+    return 0;
+}
+
+// After the suspend: every pair between two arrays back to the call's mode.
+int SuspendModeReturn(CopyPairList *list, uint32_t mode, uint32_t recovery, ReturnInfo *ri) {
+    for (uint32_t i = 0; i < list->pPairs->uiCount; ++i) {
+        const CopyPair &pair = list->pPairs->taPair[i];
+        if (!BetweenArrays(pair)) continue;
+        if (CallIntoResult(Op::Change, pair, mode | recovery, ri) != 0) return -1;
+    }
+    return 0;
+}
+
+// The forced and the stack-timer suspend of every pair; 0 or -1.
+int SuspendSub(CommandCall &call, uint32_t opt) {
+    ReturnInfo *ri = call.Result();
+    CopyPairList &list = call.List();
+    const uint32_t pairs = list.pPairs->uiCount;
+    const bool force = (opt & ZRK_OPT_FORCE) != 0;
+    std::unique_ptr<SessionRecord[]> records;
+    if (force) {
+        records = NewRecords(pairs);
+        if (!records) return call.NoMemory(__LINE__);
+        if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
+        for (uint32_t i = 0; i < pairs; ++i) {
+            if (records[i].tDetail.ucCopyKind != kKindVz) {
+                RefusePreconditions(ri);
+                return call.Fail(__LINE__);
+            }
+        }
+    }
+    const uint32_t apiOption = force ? ZRK_OPT_FORCE : ZRK_OPT_STACK_TIMER;
+    if (!force) {
+        const int timer = get_properties_int("RVZ_stacktimer", ri);
+        release_properties();
+        if (ri->iReturnClass != 0) return call.Fail(__LINE__);
+        ZRKRVZ_stacktimer = timer;
+    }
+    call.TraceApiStart("ZRKLVSuspendVZ / ZRKIPSuspendVZ", __LINE__);
+    for (uint32_t i = 0; i < pairs; ++i) {
+        if (force && records[i].tDetail.Status == kStatusSuspend) continue;
+        if (CallMapped(call, Op::Suspend, i, apiOption) != 0 && !call.GroupMode())
+            return call.Fail(__LINE__);
+    }
+    call.TraceApiEnd("ZRKLVSuspendVZ / ZRKIPSuspendVZ", __LINE__);
+    return call.Finish(__LINE__);
+}
+
+// Count and interval from the properties file or the arguments, checked
+// against the limits (1406). 0 or -1.
+int TakeWaitLimits(CommandCall &call, uint32_t opt, uint32_t count, uint32_t interval,
+                   SuspendWait &wait) {
+    ReturnInfo *ri = call.Result();
+    const bool fromProperties = (opt & ZRKC_OPT_PROPERTIES) != 0;
+    if (fromProperties) {
+        const int c = get_properties_int("count", ri);
+        if (ri->iReturnClass != 0) {
+            release_properties();
+            return call.Fail(__LINE__);
+        }
+        const int i = get_properties_int("interval", ri);
+        release_properties();
+        if (ri->iReturnClass != 0) return call.Fail(__LINE__);
+        count = static_cast<uint32_t>(c);
+        interval = static_cast<uint32_t>(i);
+    }
+    const char *text = "ZRKC1406 ERROR Waiting time cannot be set.\n";
+    if (count > kMaxCount || interval > kMaxInterval) {
+        SetResult(ri, ZRKC_CLASS_PARAMETER, 1406, "%s", text);
+        return call.Fail(__LINE__);
+    }
+    if ((count != 0 && interval == 0) || count * interval > kMaxWaitSeconds) {
+        SetResult(ri, fromProperties ? ZRKC_CLASS_PROPERTIES : ZRKC_CLASS_PARAMETER, 1406, "%s", text);
+        return call.Fail(__LINE__);
+    }
+    wait.uiCount = count;
+    wait.uiInterval = interval;
+    return 0;
+}
+
+// Checks every pair's session and fixes the call's modes; 0 or -1 (1214,
+// 1104) with the result filled.
+int CheckSessions(const SessionRecord *records, uint32_t pairs, uint32_t interval,
+                  SuspendModes &modes, ReturnInfo *ri) {
+    for (uint32_t i = 0; i < pairs; ++i) {
+        const DETAIL_LIST_INFO &d = records[i].tDetail;
+        if (d.ucCopyKind != kKindVz) {
+            RefusePreconditions(ri);
+            return -1;
+        }
+        if (d.Status != kStatusActive) {
+            SetResult(ri, ZRKC_CLASS_STATE, 1104, "ZRKC1104 ERROR Operation sequence error.\n");
+            return -1;
+        }
+        if (interval == 0 && d.Phase == kPhaseCopying) {
+            RefusePreconditions(ri);
+            return -1;
+        }
+        if (!Remote(d)) continue;
+        int32_t transfer;
+        if (d.ucModeFlags & ZRK_MODEFLAG_SYNC) {
+            transfer = ZRK_OPT_SYNC;
+            const int32_t split = (d.ucModeFlags & ZRK_MODEFLAG_AUTO_SPLIT) ? ZRK_OPT_AUTO_SPLIT : 0;
+            if (modes.iSplit != -1 && modes.iSplit != split) {
+                RefusePreconditions(ri);
+                return -1;
+            }
+            modes.iSplit = split;
+        } else {
+            transfer = d.ucTransferMode == kTransferConsistency ? ZRK_OPT_CONSISTENCY
+                       : d.ucTransferMode == kTransferStack     ? ZRK_OPT_STACK
+                                                                : 0;
+        }
+        if (modes.iTransfer != -1 && modes.iTransfer != transfer) {
+            RefusePreconditions(ri);
+            return -1;
+        }
+        modes.iTransfer = transfer;
+        const int32_t recovery = (d.ucModeFlags & ZRK_MODEFLAG_MANUAL_RCV) ? ZRK_OPT_MANUAL_RCV : 0;
+        if (modes.iRecovery != -1 && modes.iRecovery != recovery) {
+            RefusePreconditions(ri);
+            return -1;
+        }
+        modes.iRecovery = recovery;
+    }
+    return 0;
+}
+
+uint32_t ModeBits(int32_t value) { return value < 0 ? 0u : static_cast<uint32_t>(value); }
+
+} // namespace
+
+int SuspendWaitFor(CopyPairList *list, SuspendWait &wait, WaitFor what, ReturnInfo *ri) {
+    const uint32_t pairs = list->pPairs->uiCount;
+    std::vector<uint8_t> done;
+    std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
+    try {
+        done.assign(pairs, 0);
+    } catch (...) {
+        records.reset();
+    }
+    if (!records) {
+        SetNoMemory(ri);
+        return -1;
+    }
+    for (;;) {
+        std::memset(static_cast<void *>(records.get()), 0, sizeof(SessionRecord) * pairs);
+        if (FetchSessions(list, records.get(), ri) != 0) return -1;
+        uint32_t reached = 0;
+        for (uint32_t i = 0; i < pairs; ++i) {
+            if (done[i]) {
+                ++reached;
+                continue;
+            }
+            const DETAIL_LIST_INFO &d = records[i].tDetail;
+            const bool ok = what == WaitFor::Equivalent
+                                ? d.Phase == kPhaseEquivalent
+                                : d.Status == kStatusSuspend && d.ucState11 != 1;
+            if (!ok) break;
+            done[i] = 1;
+            ++reached;
+        }
+        if (reached == pairs) return 0;
+        if (wait.uiInterval == 0) return 4;
+        if (wait.uiCount != 0 && wait.uiSlept >= wait.uiCount) return 4;
+        zrkc_sleep(wait.uiInterval);
+        if (wait.uiCount != 0) ++wait.uiSlept;
+    }
+}
+
+} // namespace zrkc
+
+using namespace zrkc;
+
+extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count,
+                               uint32_t interval, uint32_t opt, ReturnInfo *ri) {
+    CommandCall call(kName, ri);
+    if (call.OpenPair(src, dest, opt, __LINE__) != 0) return -1;
+    if ((opt & ~kMask) != 0) return call.RefuseOptions(__LINE__);
+    const bool force = (opt & ZRK_OPT_FORCE) != 0;
+    const bool conc = (opt & ZRKC_OPT_CONC_SUSPEND) != 0;
+    if ((force && (opt & ZRKC_OPT_PROPERTIES)) || (force && conc) || (force && interval != 0) ||
+        ((opt & ZRK_OPT_UNTRANSFERRED) && !conc) ||
+        ((opt & ZRKC_OPT_STACK_TIMER) && (opt & (ZRKC_OPT_CONC_SUSPEND | ZRK_OPT_UNTRANSFERRED | ZRK_OPT_FORCE))))
+        return call.RefuseOptions(__LINE__);
+    if (call.CheckOptions(opt, kMask, __LINE__) != 0) return -1;
+    const uint32_t apiOption = opt & ZRKC_OPT_API_MASK;
+
+    if (int r = call.BuildList(src, dest, opt, __LINE__)) return r;
+    if (call.RequirePairs(__LINE__) != 0) return -1;
+    CopyPairList &list = call.List();
+    if (com_conv_volinf(&list, (opt & ZRKC_OPT_OTHER_WAY) ? 1 : 0, ri) != 0) return call.Fail(__LINE__);
+
+    if (conc && call.GroupMode() &&
+        (list.pSubgroups == nullptr || list.pSubgroups->uiSubgroups != 1 ||
+         list.pSubgroups->uiBoxRuns != 1)) {
+        ErrInfoVelk entry{};
+        get_err_info_velk(ZRK_ERRINF_BY_MSGNO, 1215, &entry);
+        ri->iReturnClass = entry.iReturnClass;
+        ri->uiMessageNo = static_cast<uint32_t>(entry.iMessageNo);
+        FormatMessage(ri->caMessage, "%s", entry.caMessage);
+        return call.Fail(__LINE__);
+    }
+
+    const uint32_t pairs = list.pPairs->uiCount;
+    for (uint32_t i = 0; i < pairs; ++i) list.pPairs->taPair[i].ucSuspendMark = kSuspendMark;
+
+    // A stack-timer suspend only when the pairs are RVZ pairs in stack mode;
+    // at the first that is not, the call goes on as a plain suspend.
+    if (opt & ZRKC_OPT_STACK_TIMER) {
+        std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
+        if (!records) return call.NoMemory(__LINE__);
+        if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
+        for (uint32_t i = 0; i < pairs; ++i) {
+            const DETAIL_LIST_INFO &d = records[i].tDetail;
+            if (d.ucCopyKind != kKindVz) {
+                RefusePreconditions(ri);
+                return call.Fail(__LINE__);
+            }
+            if (!Remote(d) || (d.ucModeFlags & ZRK_MODEFLAG_SYNC) || d.ucTransferMode != kTransferStack) {
+                opt &= ~ZRKC_OPT_STACK_TIMER;
+                break;
+            }
+        }
+    }
+    if ((apiOption & ZRK_OPT_FORCE) || (opt & ZRKC_OPT_STACK_TIMER)) return SuspendSub(call, opt);
+
+    SuspendWait wait;
+    if (TakeWaitLimits(call, opt, count, interval, wait) != 0) return -1;
+
+    SuspendModes modes;
+    std::vector<uint16_t> maxima;
+    {
+        std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
+        if (!records) return call.NoMemory(__LINE__);
+        if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
+        if (CheckSessions(records.get(), pairs, wait.uiInterval, modes, ri) != 0) return call.Fail(__LINE__);
+        if (conc) {
+            maxima.assign(pairs, 0);
+            if (ConcSuspendPrepare(call, modes, maxima.data()) != 0) return -1;
+        }
+    }
+
+    bool flashed = false;
+    if (!conc && (modes.iTransfer == static_cast<int32_t>(ZRK_OPT_STACK) ||
+                  modes.iTransfer == static_cast<int32_t>(ZRK_OPT_CONSISTENCY))) {
+        std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
+        if (!records) return call.NoMemory(__LINE__);
+        if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
+        for (uint32_t i = 0; i < pairs; ++i) {
+            if (!Remote(records[i].tDetail)) continue;
+            if (SuspendFlash(ri, list.pPairs->taPair[i], records[i].tDetail) != 0) return call.Fail(__LINE__);
+            flashed = true;
+        }
+    }
+
+    if (wait.uiInterval != 0) {
+        const int r = SuspendWaitFor(&list, wait, WaitFor::Equivalent, ri);
+        if (r == -1) return call.Fail(__LINE__);
+        if (r == 4) {
+            if (flashed && SuspendErrorReturn(&list, ModeBits(modes.iTransfer), ModeBits(modes.iRecovery), ri) != 0)
+                return call.Fail(__LINE__);
+            SetResult(ri, ZRKC_CLASS_TIMEOUT, 1300, "ZRKC1300 ERROR Time out detected.\n");
+            return call.Fail(__LINE__);
+        }
+    }
+
+    if (conc) return ConcSuspendRun(call, apiOption, maxima.data(), wait);
+
+    call.TraceApiStart("ZRKLVSuspendVZ / ZRKIPSuspendVZ", __LINE__);
+    for (uint32_t i = 0; i < pairs; ++i) {
+        if (CallMapped(call, Op::Suspend, i, 0) != 0 && !call.GroupMode()) return call.Fail(__LINE__);
+    }
+    call.TraceApiEnd("ZRKLVSuspendVZ / ZRKIPSuspendVZ", __LINE__);
+
+    if (flashed && SuspendModeReturn(&list, ModeBits(modes.iTransfer), ModeBits(modes.iRecovery), ri) != 0)
+        return call.Fail(__LINE__);
+    return call.Finish(__LINE__);
+}
