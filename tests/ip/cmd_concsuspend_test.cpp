@@ -1,0 +1,176 @@
+// The concurrent VZ suspend (zrkc_suspend_vz with ZRKC_OPT_CONC_SUSPEND)
+// against the simulator: box runs cut into chunks of the array's
+// per-command maximum, one concurrent suspend command per chunk, over both
+// roads; the refusals before any session is touched.
+#include "cmd_support.h"
+#include "platform.h"
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kManyPairs = 300;
+constexpr unsigned kFirstOlu = 0x100;
+
+std::string ManySessions() {
+    std::string text =
+        "volume A1 0x30 4096\n"
+        "volume A1 0x31 4096\n"
+        "volume B1 0x30 4096\n"
+        "volume B1 0x31 4096\n"
+        "session 1 vz A1 1 A1 2 size=4096\n"
+        "session 7 vz B1 1 B1 2 size=4096\n"
+        "session 20 rvz A1 0x30 B1 0x30 transfer=2\n"
+        "session 21 rvz A1 0x31 B1 0x31 transfer=3\n";
+    char line[128];
+    for (int i = 0; i < 2 * kManyPairs; ++i) {
+        std::snprintf(line, sizeof line, "volume A1 0x%x 64\n", kFirstOlu + i);
+        text += line;
+    }
+    for (int i = 0; i < kManyPairs; ++i) {
+        std::snprintf(line, sizeof line, "session %d vz A1 0x%x A1 0x%x\n", 100 + i, kFirstOlu + i,
+                      kFirstOlu + kManyPairs + i);
+        text += line;
+    }
+    return text;
+}
+
+class CmdConcSuspend : public cmdtest::CommandSim {
+protected:
+    CmdConcSuspend() : CommandSim(ManySessions()) {}
+
+    void SetUp() override {
+        CommandSim::SetUp();
+        area.assign(ZRK_PAIR_AREA_SIZE(kManyPairs), 0);
+    }
+
+    ReturnInfo Info() {
+        ReturnInfo ri{};
+        ri.pPairArea = area.data();
+        ri.uiPairAreaLength = static_cast<uint32_t>(area.size());
+        return ri;
+    }
+
+    std::string GroupFile(const std::vector<std::string> &lines) {
+        const std::string path = root.path("group.txt");
+        std::ofstream out(path);
+        for (const std::string &l : lines) out << l << "\n";
+        return path;
+    }
+
+    std::string Status(const std::string &array, unsigned id) {
+        const std::string head = "session " + std::to_string(id) + " ";
+        for (const std::string &line : sim.sessions(array))
+            if (line.rfind(head, 0) == 0) return iptest::SessionField(line, "status");
+        return "(none)";
+    }
+
+    // The concurrent suspend lists the arrays received in-band: the pair
+    // count and the flags byte of each.
+    struct Chunk {
+        unsigned uiCount;
+        unsigned char ucFlags;
+    };
+    std::vector<Chunk> InBandChunks() {
+        std::vector<Chunk> out;
+        for (const zrksim::CdbRecord &r : sim.cdbLog())
+            if (r.dataOut.size() >= 16 && r.dataOut[0] == 0x50)
+                out.push_back({static_cast<unsigned>(r.dataOut[8] << 8 | r.dataOut[9]), r.dataOut[10]});
+        return out;
+    }
+    size_t InBandSuspends() {
+        size_t n = 0;
+        for (const zrksim::CdbRecord &r : sim.cdbLog())
+            if (!r.dataOut.empty() && (r.dataOut[0] == 0x48 || r.dataOut[0] == 0x50)) ++n;
+        return n;
+    }
+
+    std::vector<unsigned char> area;
+};
+
+TEST_F(CmdConcSuspend, OnePairOneChunkOverEitherRoad) {
+    ReturnInfo ri = Info();
+    EXPECT_EQ(0, zrkc_suspend_vz("/dev/sdb", "/dev/sdc", 0, 0, ZRKC_OPT_CONC_SUSPEND, &ri)) << ri.caMessage;
+    EXPECT_EQ(Status("A1", 1), "4");
+    const std::vector<Chunk> chunks = InBandChunks();
+    ASSERT_EQ(chunks.size(), 1u);
+    EXPECT_EQ(chunks[0].uiCount, 1u);
+
+    ri = Info();
+    EXPECT_EQ(0, zrkc_suspend_vz("0x1@lb", "0x002@lb", 0, 0, ZRKC_OPT_CONC_SUSPEND, &ri)) << ri.caMessage;
+    EXPECT_EQ(Status("B1", 7), "4");
+    size_t concurrent = 0;
+    for (const std::string &c : iptest::LanSessionCommands(sim))
+        if (c.rfind("suspend copy-vz", 0) == 0 && c.find("concurrent") != std::string::npos) ++concurrent;
+    EXPECT_EQ(concurrent, 1u);
+}
+
+TEST_F(CmdConcSuspend, GroupFileCutIntoChunksOfTheMaximum) {
+    sim.setArray("A1", "percommand=128");
+    std::vector<std::string> lines;
+    char line[64];
+    for (int i = 0; i < kManyPairs; ++i) {
+        std::snprintf(line, sizeof line, "0x%x@sa 0x%x@sa", kFirstOlu + i, kFirstOlu + kManyPairs + i);
+        lines.push_back(line);
+    }
+    const std::string file = GroupFile(lines);
+    sim.clearLog();
+    ReturnInfo ri = Info();
+    EXPECT_EQ(0, zrkc_suspend_vz(file.c_str(), nullptr, 0, 0, ZRKC_OPT_CONC_SUSPEND | ZRKC_OPT_GROUP_FILE, &ri))
+        << ri.caMessage;
+    const std::vector<Chunk> chunks = InBandChunks();
+    ASSERT_EQ(chunks.size(), 3u);
+    EXPECT_EQ(chunks[0].uiCount, 128u);
+    EXPECT_EQ(chunks[1].uiCount, 128u);
+    EXPECT_EQ(chunks[2].uiCount, 44u);
+    for (int id : {100, 227, 228, 355, 356, 399}) EXPECT_EQ(Status("A1", id), "4") << id;
+}
+
+TEST_F(CmdConcSuspend, RefusedBeforeAnySuspend) {
+    struct Case {
+        const char *pWhat;
+        std::vector<std::string> lines; // one pair: source and target
+        uint32_t uiNumber;
+        int iClass; // -1: the catalogue's
+    } cases[] = {
+        {"stack mode", {"0x30@sa 0x30@lb"}, 1202, ZRKC_CLASS_ARRAY},
+        {"two source arrays", {"/dev/sdb /dev/sdc", "0x1@lb 0x002@lb"}, 1215, -1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pWhat);
+        sim.clearLog();
+        const std::string file = GroupFile(c.lines);
+        ReturnInfo ri = Info();
+        EXPECT_EQ(-1, zrkc_suspend_vz(file.c_str(), nullptr, 0, 0, ZRKC_OPT_CONC_SUSPEND | ZRKC_OPT_GROUP_FILE, &ri));
+        EXPECT_EQ(ri.uiMessageNo, c.uiNumber) << ri.caMessage;
+        if (c.iClass >= 0) {
+            EXPECT_EQ(ri.iReturnClass, c.iClass);
+        }
+        EXPECT_NE(ri.caMessage[0], '\0');
+        EXPECT_EQ(InBandSuspends(), 0u);
+    }
+    EXPECT_EQ(Status("A1", 1), "2");
+    EXPECT_EQ(Status("A1", 20), "2");
+}
+
+TEST_F(CmdConcSuspend, NoTransferBitOnlyBetweenArrays) {
+    ReturnInfo ri = Info();
+    const uint32_t opt = ZRKC_OPT_CONC_SUSPEND | ZRK_OPT_UNTRANSFERRED;
+    EXPECT_EQ(0, zrkc_suspend_vz("/dev/sdb", "/dev/sdc", 0, 0, opt, &ri)) << ri.caMessage;
+    std::vector<Chunk> chunks = InBandChunks();
+    ASSERT_EQ(chunks.size(), 1u);
+    EXPECT_EQ(chunks[0].ucFlags & 0x20, 0);
+
+    sim.clearLog();
+    ri = Info();
+    EXPECT_EQ(0, zrkc_suspend_vz("0x31@sa", "0x31@lb", 0, 0, opt, &ri)) << ri.caMessage;
+    chunks = InBandChunks();
+    ASSERT_EQ(chunks.size(), 1u);
+    EXPECT_EQ(chunks[0].ucFlags & 0x20, 0x20);
+    EXPECT_EQ(Status("A1", 21), "4");
+}
+
+} // namespace
