@@ -108,15 +108,19 @@ TEST_F(CmdConcSuspend, OnePairOneChunkOverEitherRoad) {
     EXPECT_EQ(concurrent, 1u);
 }
 
-TEST_F(CmdConcSuspend, GroupFileCutIntoChunksOfTheMaximum) {
-    sim.setArray("A1", "percommand=128");
+std::vector<std::string> ManyLines() {
     std::vector<std::string> lines;
     char line[64];
     for (int i = 0; i < kManyPairs; ++i) {
         std::snprintf(line, sizeof line, "0x%x@sa 0x%x@sa", kFirstOlu + i, kFirstOlu + kManyPairs + i);
         lines.push_back(line);
     }
-    const std::string file = GroupFile(lines);
+    return lines;
+}
+
+TEST_F(CmdConcSuspend, GroupFileCutIntoChunksOfTheMaximum) {
+    sim.setArray("A1", "percommand=128");
+    const std::string file = GroupFile(ManyLines());
     sim.clearLog();
     ReturnInfo ri = Info();
     EXPECT_EQ(0, zrkc_suspend_vz(file.c_str(), nullptr, 0, 0, ZRKC_OPT_CONC_SUSPEND | ZRKC_OPT_GROUP_FILE, &ri))
@@ -127,6 +131,38 @@ TEST_F(CmdConcSuspend, GroupFileCutIntoChunksOfTheMaximum) {
     EXPECT_EQ(chunks[1].uiCount, 128u);
     EXPECT_EQ(chunks[2].uiCount, 44u);
     for (int id : {100, 227, 228, 355, 356, 399}) EXPECT_EQ(Status("A1", id), "4") << id;
+}
+
+TEST_F(CmdConcSuspend, FailedChunkOfAGroupFile) {
+    sim.setArray("A1", "percommand=128");
+    const std::string file = GroupFile(ManyLines());
+    sim.clearLog();
+    sim.injectSenseOnList(0x50, 1, 5, 0x24, 0x00, "", 1); // the second chunk
+    ReturnInfo ri = Info();
+    EXPECT_EQ(-1, zrkc_suspend_vz(file.c_str(), nullptr, 0, 0, ZRKC_OPT_CONC_SUSPEND | ZRKC_OPT_GROUP_FILE, &ri));
+    EXPECT_EQ(ri.iReturnClass, ZRKC_CLASS_GROUP_LINES);
+    EXPECT_EQ(ri.uiMessageNo, 1804u);
+    EXPECT_EQ(InBandChunks().size(), 3u); // the third chunk is still sent
+    for (int i = 0; i < kManyPairs; ++i) {
+        const PairResult &e = *reinterpret_cast<PairResult *>(area.data() + 4 + i * sizeof(PairResult));
+        const bool failed = i >= 128 && i < 256;
+        EXPECT_EQ(e.uiMessageNo != 0, failed) << i;
+        EXPECT_EQ(Status("A1", 100 + i), failed ? "2" : "4") << i;
+        if (i == 130) i = 250; // a sample of the middle
+    }
+}
+
+TEST_F(CmdConcSuspend, AcceptedButNotSeenSuspended) {
+    // The look after the suspend (after the session check's and the
+    // concurrent suspend's own reads of the detail list, two pages each)
+    // finds the session still in transition.
+    sim.corrupt(0x43, 16 + 11, "01", 1, 6);
+    ReturnInfo ri = Info();
+    EXPECT_EQ(1, zrkc_suspend_vz("/dev/sdb", "/dev/sdc", 0, 0, ZRKC_OPT_CONC_SUSPEND, &ri)) << ri.caMessage;
+    EXPECT_EQ(ri.iReturnClass, ZRKC_CLASS_TIMEOUT);
+    EXPECT_EQ(ri.uiMessageNo, 1301u);
+    EXPECT_STREQ(ri.caMessage, "ZRKC1301 WARNING The operation was accepted.\n");
+    EXPECT_EQ(Status("A1", 1), "4");
 }
 
 TEST_F(CmdConcSuspend, RefusedBeforeAnySuspend) {
