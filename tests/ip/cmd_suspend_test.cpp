@@ -139,6 +139,31 @@ TEST_F(CmdSuspend, GroupFileOverBothRoads) {
     EXPECT_EQ(Entry(1).iReturnClass, 0);
 }
 
+TEST_F(CmdSuspend, FailedPairOfAGroupFileDoesNotStopTheRun) {
+    // The consistency-mode pair is flashed; the second pair's suspend
+    // fails, the third is still suspended, and the first changed back.
+    sim.endSession("A1", 20);
+    sim.setSession("A1", 1, "status=active");
+    const std::string file = GroupFile({"0x31@sa 0x31@lb", "/dev/sdb /dev/sdc", "0x1@lb 0x002@lb"});
+    // In-band suspend lists: the flash's forced suspend, then the plain
+    // suspends of the first and the second pair; the last of them fails.
+    sim.injectSenseOnList(0x48, 1, 5, 0x24, 0x00, "", 2);
+    ReturnInfo ri = Info();
+    EXPECT_EQ(-1, zrkc_suspend_vz(file.c_str(), nullptr, 0, 1, ZRKC_OPT_GROUP_FILE, &ri));
+    EXPECT_EQ(ri.iReturnClass, ZRKC_CLASS_GROUP_LINES);
+    EXPECT_EQ(ri.uiMessageNo, 1804u);
+    EXPECT_STREQ(ri.caMessage,
+                 "ZRKC1804 ERROR Error occurred with copy operation described in group file.\n");
+    EXPECT_EQ(Entry(0).uiMessageNo, 0u);
+    EXPECT_NE(Entry(1).uiMessageNo, 0u);
+    EXPECT_NE(Entry(1).caMessage[0], '\0');
+    EXPECT_EQ(Entry(2).uiMessageNo, 0u);
+    EXPECT_EQ(Status("A1", 1), "2");
+    EXPECT_EQ(Status("A1", 21), "4");
+    EXPECT_EQ(Status("B1", 7), "4");
+    EXPECT_EQ(Field("A1", 21, "transfer"), "3"); // changed back
+}
+
 TEST_F(CmdSuspend, RefusedOptionCombinations) {
     const uint32_t cases[] = {
         0x1,                                          // outside the mask
