@@ -393,3 +393,40 @@ TEST_F(CmdVzSuspended, SuspendStatusOfPairs) {
 }
 
 } // namespace
+
+namespace {
+
+class CmdVzStatusWays : public CmdVz {
+protected:
+    CmdVzStatusWays()
+        : CmdVz("session 1 vz A1 1 A1 2 size=4096 status=suspend\n"
+                "session 2 rvz C1 1 A1 3 size=4096\n") {}
+};
+
+TEST_F(CmdVzStatusWays, NamesComeBackAsGivenTheOtherWayRound) {
+    std::vector<unsigned char> one(sizeof(SuspendStatusEntry) + 8, 0);
+    auto *out = reinterpret_cast<SuspendStatusList *>(one.data());
+    ReturnInfo ri{};
+    ASSERT_EQ(0, zrkc_query_suspendstatus(const_cast<char *>("0x2@sa"), const_cast<char *>("0x1@sa"),
+                                          ZRKC_OPT_OTHER_WAY, &ri, out, static_cast<int>(one.size())))
+        << ri.caMessage;
+    EXPECT_EQ(out->uiFilled, 1u);
+    EXPECT_STREQ(out->taEntry[0].caSource, "0x1@sa");
+    EXPECT_STREQ(out->taEntry[0].caTarget, "0x2@sa");
+    EXPECT_EQ(out->taEntry[0].ucStatus, 4);
+}
+
+TEST_F(CmdVzStatusWays, PairReachedThroughItsTargetsArray) {
+    // C1 has no route: the pair is reached through A1, whose status list
+    // does not answer for it.
+    std::vector<unsigned char> one(sizeof(SuspendStatusEntry) + 8, 0);
+    auto *out = reinterpret_cast<SuspendStatusList *>(one.data());
+    ReturnInfo ri{};
+    EXPECT_EQ(-1, zrkc_query_suspendstatus(const_cast<char *>("0x1@nc"), const_cast<char *>("0x3@sa"),
+                                           0, &ri, out, static_cast<int>(one.size())));
+    EXPECT_EQ(ri.iReturnClass, ZRKC_CLASS_STATE);
+    EXPECT_EQ(ri.uiMessageNo, 1110u) << ri.caMessage;
+    EXPECT_STREQ(ri.caMessage, "ZRKC1110 ERROR Alias specified for the copy source is not defined.\n");
+}
+
+} // namespace
