@@ -77,12 +77,15 @@ int PairCall(CommandCall &call, VzCall what, uint32_t index, const CopyPair &pai
 
 // The resume phase over every pair that is not active (and, in a group
 // run, whose line has not failed already). apiBase: the API option word of
-// a remote pair; a local pair never takes the remain mode.
+// a remote pair; a local pair never takes the remain mode. anyKind: an
+// active session of whatever kind is passed over (after a recovery's
+// changes), else only an active VZ session.
 int ResumeInactive(CommandCall &call, CopyPairList *list, const SessionRecord *records,
-                   uint32_t option, uint32_t apiBase) {
+                   uint32_t option, uint32_t apiBase, bool anyKind) {
     for (uint32_t i = 0; i < PairCount(*list); ++i) {
         const SessionRecord &record = records[i];
-        if (zrkc::IsVzSession(record) && record.tDetail.Status == zrkc::kVzStatusActive) continue;
+        const bool active = record.ucFound != 0 && record.tDetail.Status == zrkc::kVzStatusActive;
+        if (active && (anyKind || zrkc::IsVzSession(record))) continue;
         if (GroupMode(option)) {
             const PairResult *entry = call.Entry(i);
             if (entry != nullptr && entry->iReturnClass != ZRKC_CLASS_OK) continue;
@@ -150,7 +153,8 @@ extern "C" int resume_normal(CopyPairList *list, int option, ReturnInfo *ri) {
     const char *apis = zrkc::VzCallNames(VzCall::Resume);
     call.TraceApiStart(apis, __LINE__);
     const uint32_t opt = static_cast<uint32_t>(option);
-    if (ResumeInactive(call, list, records.get(), opt, opt & ZRKC_OPT_API_MASK) != 0) return -1;
+    if (ResumeInactive(call, list, records.get(), opt, opt & ZRKC_OPT_API_MASK, false) != 0)
+        return -1;
     call.TraceApiEnd(apis, __LINE__);
     velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
     return call.GroupFailed() ? -1 : 0;
@@ -241,7 +245,8 @@ extern "C" int resume_recovery(CopyPairList *list, int option, ReturnInfo *ri) {
     if (com_get_session_list(list, 0, 0, &found, records.get(), ri) == -1) return fail(__LINE__);
     const char *apis = zrkc::VzCallNames(VzCall::Resume);
     call.TraceApiStart(apis, __LINE__);
-    if (ResumeInactive(call, list, records.get(), opt, opt & ZRK_OPT_REMAIN) != 0) return fail(__LINE__);
+    if (ResumeInactive(call, list, records.get(), opt, opt & ZRK_OPT_REMAIN, true) != 0)
+        return fail(__LINE__);
     call.TraceApiEnd(apis, __LINE__);
     velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
     return call.GroupFailed() ? -1 : 0;
