@@ -212,6 +212,26 @@ TEST_F(CmdVz, LocalPairTakesNoModeBitInSingleModeButDoesInAGroup) {
     EXPECT_NE(Session("B1", "B1:1>B1:2"), "");
 }
 
+TEST_F(CmdVz, GroupStartRecordsOnlyThePairsStarted) {
+    ReturnInfo ri{};
+    UsePairArea(&ri, 2);
+    const std::string group = GroupFile("0x3@sa 0x4@sa\n0x8@sa 0x9@sa\n");
+    // The first start page the array receives fails.
+    sim.injectSenseOnList(0x44, 1, 0x5, 0x24, 0x00);
+    EXPECT_EQ(-1, zrkc_start_vz(const_cast<char *>(group.c_str()), nullptr, kGroup, &ri));
+    EXPECT_EQ(ri.uiMessageNo, 1804u);
+    EXPECT_NE(Entry(0).iReturnClass, 0);
+    EXPECT_EQ(Entry(1).iReturnClass, 0) << Entry(1).caMessage;
+    const cmdtest::Resolved failed = Resolve("0x3@sa", "0x4@sa");
+    EXPECT_EQ(StoredName(failed.tPair, false), "");
+    EXPECT_EQ(StoredName(failed.tPair, true), "");
+    const cmdtest::Resolved started = Resolve("0x8@sa", "0x9@sa");
+    EXPECT_EQ(StoredName(started.tPair, false), "0x8@sa");
+    EXPECT_EQ(StoredName(started.tPair, true), "0x9@sa");
+    EXPECT_EQ(Session("A1", "A1:3>A1:4"), "");
+    EXPECT_NE(Session("A1", "A1:8>A1:9"), "");
+}
+
 class CmdVzRunning : public CmdVz {
 protected:
     CmdVzRunning()
@@ -277,6 +297,11 @@ TEST_F(CmdVzRunning, StopOfAStackingRvzSession) {
     ASSERT_EQ(0, zrkc_stop_vz(const_cast<char *>("0x8@sa"), const_cast<char *>("0x2@lb"), 0, &ri))
         << ri.caMessage;
     ASSERT_EQ(SentPages(), std::vector<int>{0x45});
+    for (const zrksim::CdbRecord &r : sim.cdbLog()) {
+        if (r.cdb[0] == kTravoOut && r.dataOut.size() > 24) {
+            EXPECT_NE(r.dataOut[24] & 0x80, 0); // force
+        }
+    }
     EXPECT_EQ(Session("A1", "A1:8>B1:2"), "");
     // No session at all.
     EXPECT_EQ(-1, zrkc_stop_vz(const_cast<char *>("0x3@sa"), const_cast<char *>("0x4@sa"), 0, &ri));
