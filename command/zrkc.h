@@ -258,6 +258,50 @@ int com_get_lunstatus_list(CopyPairList *list, int *foundCount, LunStatusRecord 
 int com_session_check(const char *volume, unsigned char *detail, ReturnInfo *ri, CopyPair pair);
 
 /* ------------------------------------------------------------------------ */
+/* VZ and RVZ sessions: start, stop, reverse, change, resume, suspend status */
+/* ------------------------------------------------------------------------ */
+
+/* One pair of the suspend status (2056 bytes). An entry whose session was
+ * not found in the array's status list stays all zero. */
+typedef struct SuspendStatusEntry {
+    char     caSource[ZRK_VOLNAME_LEN]; /* source name as given (other way round: the target) */
+    char     caTarget[ZRK_VOLNAME_LEN]; /* target name as given (other way round: the source) */
+    uint8_t  ucStatus;        /* session status: 0 Idle ... 4 Suspend, 5 Halt */
+    uint8_t  ucKind;          /* 5 a remote session (RVZ), 4 a local one (VZ) */
+    uint8_t  ucCommandStatus; /* 0 Default, 1 Executing, 2 Error, 3 Unknown */
+    uint8_t  ucReserved;
+    uint32_t uiRemainingTime; /* seconds as the array reports them; 0xFFFFFFFF not known */
+} SuspendStatusEntry;
+
+/* The output area of zrkc_query_suspendstatus: count x 2056 + 8 bytes. */
+typedef struct SuspendStatusList {
+    uint32_t           uiCount;  /* entries: the pairs of the call */
+    uint32_t           uiFilled; /* entries whose session was found */
+    SuspendStatusEntry taEntry[];
+} SuspendStatusList;
+#ifdef __cplusplus
+static_assert(sizeof(SuspendStatusEntry) == 2056, "SuspendStatusEntry layout");
+static_assert(offsetof(SuspendStatusEntry, uiRemainingTime) == 2052, "SuspendStatusEntry layout");
+static_assert(offsetof(SuspendStatusList, taEntry) == 8, "SuspendStatusList layout");
+#endif
+
+/* The command functions: 0, 1 (warning) or -1, the message in ri. */
+int zrkc_start_vz(char *source, char *target, int option, ReturnInfo *ri);
+int zrkc_stop_vz(char *source, char *target, int option, ReturnInfo *ri);
+int zrkc_reverse_vz(char *source, char *target, int option, ReturnInfo *ri);
+int zrkc_change_vz(char *source, char *target, int option, ReturnInfo *ri);
+int zrkc_resume_vz(char *source, char *target, int option, ReturnInfo *ri);
+int zrkc_query_suspendstatus(char *source, char *target, int option, ReturnInfo *ri,
+                             SuspendStatusList *output, int outputLength);
+/* The API mode word of a start: from the option word's transfer, split and
+ * recovery bits, or with ZRKC_OPT_PROPERTIES from the properties "mode",
+ * "split" and "recovery"; plus the protection and skip bits. 0 or -1 (1405). */
+int start_vz_get_option(int option, int *modeWord, ReturnInfo *ri);
+/* The two ways of a resume over a resolved list; 0 or -1. */
+int resume_normal(CopyPairList *list, int option, ReturnInfo *ri);
+int resume_recovery(CopyPairList *list, int option, ReturnInfo *ri);
+
+/* ------------------------------------------------------------------------ */
 /* VZ suspend and session-list runs                                         */
 /* ------------------------------------------------------------------------ */
 

@@ -4,6 +4,7 @@
 // drains, and changed back after the suspend; the waits look at the
 // sessions every interval seconds through zrkc_sleep.
 #include "zrkcsuspend.h"
+#include "zrkcvz.h"
 
 #include "platform.h"
 
@@ -29,50 +30,27 @@ constexpr uint32_t kMaxWaitSeconds = 86400;
 
 // The suspend mark that the session matching reads.
 constexpr uint8_t kSuspendMark = 14;
-// The copy interval every single-session call passes.
-constexpr uint32_t kCopyInterval = 255;
 
-// Detail values read here.
-constexpr uint8_t kKindVz = 2;
+// Phases of the detail entry read here.
 constexpr uint8_t kPhaseCopying = 1;
 constexpr uint8_t kPhaseEquivalent = 2;
-constexpr uint8_t kStatusActive = 2;
-constexpr uint8_t kStatusSuspend = 4;
-constexpr uint8_t kTransferStack = 2;
-constexpr uint8_t kTransferConsistency = 3;
 
-// The single-session calls and the API identifiers their results map with.
-enum class Op { Suspend, Resume, Change };
-struct OpIds {
-    uint8_t uiInBand, uiLan;
-};
-constexpr OpIds IdsOf(Op op) {
-    return op == Op::Suspend  ? OpIds{9, 41}
-           : op == Op::Resume ? OpIds{10, 42}
-                              : OpIds{11, 43};
-}
+// Only the three calls of a flash and the suspend itself are made here.
+using Op = VzCall;
 
 bool Remote(const DETAIL_LIST_INFO &d) { return (d.ucSessionFlags & ZRK_SESFLAG_REMOTE) != 0; }
 
-// One single-session call through the pair's transport; the API result.
+// One single-session call through the pair's transport; a pair that covers
+// its whole volume passes source size 0. The API result.
 int CallPair(Op op, const CopyPair &pair, uint32_t option, unsigned char *sense) {
-    const uint32_t sizeHigh = pair.ucWholeVolume == 1 ? 0 : pair.SrcSize_h;
-    const uint32_t sizeLow = pair.ucWholeVolume == 1 ? 0 : pair.SrcSize_l;
-    if (pair.ucTransport == 1) {
-        auto *fn = op == Op::Suspend ? ZRKIPSuspendVZ : op == Op::Resume ? ZRKIPResumeVZ : ZRKIPChangeVZ;
-        return fn(pair.caAccessVolume, nullptr, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h,
-                  pair.SrcAddr_l, sizeHigh, sizeLow, pair.caTrgBoxID, pair.TrgOlu, pair.TrgAddr_h,
-                  pair.TrgAddr_l, static_cast<int>(kCopyInterval), option, sense);
-    }
-    auto *fn = op == Op::Suspend ? ZRKLVSuspendVZ : op == Op::Resume ? ZRKLVResumeVZ : ZRKLVChangeVZ;
-    return fn(pair.caAccessVolume, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h, pair.SrcAddr_l,
-              sizeHigh, sizeLow, pair.caTrgBoxID, pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l,
-              kCopyInterval, option, sense);
+    if (pair.ucWholeVolume != 1) return CallVzPair(op, pair, option, sense);
+    CopyPair whole = pair;
+    whole.SrcSize_h = 0;
+    whole.SrcSize_l = 0;
+    return CallVzPair(op, whole, option, sense);
 }
 
-uint8_t IdOf(Op op, const CopyPair &pair) {
-    return pair.ucTransport == 1 ? IdsOf(op).uiLan : IdsOf(op).uiInBand;
-}
+uint8_t IdOf(Op op, const CopyPair &pair) { return VzCallIdentifier(op, pair.ucTransport); }
 
 // One call whose result goes into the result record; 0 or -1.
 int CallIntoResult(Op op, const CopyPair &pair, uint32_t option, ReturnInfo *ri) {
@@ -136,9 +114,7 @@ int SuspendFlash(ReturnInfo *ri, const CopyPair &pair, const DETAIL_LIST_INFO &d
     return CallIntoResult(Op::Resume, pair, 0, ri);
 }
 
-bool BetweenArrays(const CopyPair &pair) {
-    return std::memcmp(pair.caSrcBoxID, pair.caTrgBoxID, ZRK_BOXID_LEN) != 0;
-}
+bool BetweenArrays(const CopyPair &pair) { return !IsLocalPair(pair); }
 
 // After a wait that ran out: every pair between two arrays is force-suspended,
 // changed back to the call's mode and resumed, so it runs as before. 0 or -1.
@@ -175,7 +151,7 @@ int SuspendSub(CommandCall &call, uint32_t opt) {
         if (!records) return call.NoMemory(__LINE__);
         if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
         for (uint32_t i = 0; i < pairs; ++i) {
-            if (records[i].tDetail.ucCopyKind != kKindVz) {
+            if (records[i].tDetail.ucCopyKind != kCopyKindVz) {
                 RefusePreconditions(ri);
                 return call.Fail(__LINE__);
             }
@@ -188,13 +164,13 @@ int SuspendSub(CommandCall &call, uint32_t opt) {
         if (ri->iReturnClass != 0) return call.Fail(__LINE__);
         ZRKRVZ_stacktimer = timer;
     }
-    call.TraceApiStart("ZRKLVSuspendVZ / ZRKIPSuspendVZ", __LINE__);
+    call.TraceApiStart(VzCallNames(Op::Suspend), __LINE__);
     for (uint32_t i = 0; i < pairs; ++i) {
-        if (force && records[i].tDetail.Status == kStatusSuspend) continue;
+        if (force && records[i].tDetail.Status == kVzStatusSuspend) continue;
         if (CallMapped(call, Op::Suspend, i, apiOption) != 0 && !call.GroupMode())
             return call.Fail(__LINE__);
     }
-    call.TraceApiEnd("ZRKLVSuspendVZ / ZRKIPSuspendVZ", __LINE__);
+    call.TraceApiEnd(VzCallNames(Op::Suspend), __LINE__);
     return call.Finish(__LINE__);
 }
 
@@ -236,11 +212,11 @@ int CheckSessions(const SessionRecord *records, uint32_t pairs, uint32_t interva
                   SuspendModes &modes, ReturnInfo *ri) {
     for (uint32_t i = 0; i < pairs; ++i) {
         const DETAIL_LIST_INFO &d = records[i].tDetail;
-        if (d.ucCopyKind != kKindVz) {
+        if (d.ucCopyKind != kCopyKindVz) {
             RefusePreconditions(ri);
             return -1;
         }
-        if (d.Status != kStatusActive) {
+        if (d.Status != kVzStatusActive) {
             SetResult(ri, ZRKC_CLASS_STATE, 1104, "ZRKC1104 ERROR Operation sequence error.\n");
             return -1;
         }
@@ -259,8 +235,8 @@ int CheckSessions(const SessionRecord *records, uint32_t pairs, uint32_t interva
             }
             modes.iSplit = split;
         } else {
-            transfer = d.ucTransferMode == kTransferConsistency ? ZRK_OPT_CONSISTENCY
-                       : d.ucTransferMode == kTransferStack     ? ZRK_OPT_STACK
+            transfer = d.ucTransferMode == kVzTransferConsistency ? ZRK_OPT_CONSISTENCY
+                       : d.ucTransferMode == kVzTransferStack     ? ZRK_OPT_STACK
                                                                 : 0;
         }
         if (modes.iTransfer != -1 && modes.iTransfer != transfer) {
@@ -307,7 +283,7 @@ int SuspendWaitFor(CopyPairList *list, SuspendWait &wait, WaitFor what, ReturnIn
             const DETAIL_LIST_INFO &d = records[i].tDetail;
             const bool ok = what == WaitFor::Equivalent
                                 ? d.Phase == kPhaseEquivalent
-                                : d.Status == kStatusSuspend && d.ucState11 != 1;
+                                : d.Status == kVzStatusSuspend && d.ucState11 != 1;
             if (!ok) break;
             done[i] = 1;
             ++reached;
@@ -365,11 +341,11 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
         if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
         for (uint32_t i = 0; i < pairs; ++i) {
             const DETAIL_LIST_INFO &d = records[i].tDetail;
-            if (d.ucCopyKind != kKindVz) {
+            if (d.ucCopyKind != kCopyKindVz) {
                 RefusePreconditions(ri);
                 return call.Fail(__LINE__);
             }
-            if (!Remote(d) || (d.ucModeFlags & ZRK_MODEFLAG_SYNC) || d.ucTransferMode != kTransferStack) {
+            if (!Remote(d) || (d.ucModeFlags & ZRK_MODEFLAG_SYNC) || d.ucTransferMode != kVzTransferStack) {
                 opt &= ~ZRKC_OPT_STACK_TIMER;
                 break;
             }
@@ -382,29 +358,27 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
 
     SuspendModes modes;
     std::vector<uint16_t> maxima;
-    {
-        std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
-        if (!records) return call.NoMemory(__LINE__);
-        if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
-        if (CheckSessions(records.get(), pairs, wait.uiInterval, modes, ri) != 0) return call.Fail(__LINE__);
-        if (conc) {
-            maxima.assign(pairs, 0);
-            if (ConcSuspendPrepare(call, modes, maxima.data()) != 0) return -1;
-        }
+    std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
+    if (!records) return call.NoMemory(__LINE__);
+    if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
+    if (CheckSessions(records.get(), pairs, wait.uiInterval, modes, ri) != 0) return call.Fail(__LINE__);
+    if (conc) {
+        maxima.assign(pairs, 0);
+        if (ConcSuspendPrepare(call, modes, maxima.data()) != 0) return -1;
     }
 
+    // Flash the RVZ pairs that stack or keep consistency, so that their
+    // buffered data drains before the wait and the suspend.
     bool flashed = false;
     if (!conc && (modes.iTransfer == static_cast<int32_t>(ZRK_OPT_STACK) ||
                   modes.iTransfer == static_cast<int32_t>(ZRK_OPT_CONSISTENCY))) {
-        std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
-        if (!records) return call.NoMemory(__LINE__);
-        if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
         for (uint32_t i = 0; i < pairs; ++i) {
             if (!Remote(records[i].tDetail)) continue;
             if (SuspendFlash(ri, list.pPairs->taPair[i], records[i].tDetail) != 0) return call.Fail(__LINE__);
             flashed = true;
         }
     }
+    records.reset();
 
     if (wait.uiInterval != 0) {
         const int r = SuspendWaitFor(&list, wait, WaitFor::Equivalent, ri);
@@ -419,11 +393,11 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
 
     if (conc) return ConcSuspendRun(call, apiOption, maxima.data(), wait);
 
-    call.TraceApiStart("ZRKLVSuspendVZ / ZRKIPSuspendVZ", __LINE__);
+    call.TraceApiStart(VzCallNames(Op::Suspend), __LINE__);
     for (uint32_t i = 0; i < pairs; ++i) {
         if (CallMapped(call, Op::Suspend, i, 0) != 0 && !call.GroupMode()) return call.Fail(__LINE__);
     }
-    call.TraceApiEnd("ZRKLVSuspendVZ / ZRKIPSuspendVZ", __LINE__);
+    call.TraceApiEnd(VzCallNames(Op::Suspend), __LINE__);
 
     if (flashed && SuspendModeReturn(&list, ModeBits(modes.iTransfer), ModeBits(modes.iRecovery), ri) != 0)
         return call.Fail(__LINE__);

@@ -67,6 +67,8 @@ enum {
     ZRK_SUPPORT_CONSISTENCY  = 0x20, /* 29: consistency mode */
     ZRK_SUPPORT_CONC_SUSPEND = 0x40, /* concurrent suspend and command status list */
     ZRK_SUPPORT_RVZ_BUFFERS  = 0x80, /* 29: RVZ buffers and untransferred-data suspend */
+    ZRK_SUPPORT_TARGET_STATUS = 0x08, /* 30: the VZ status list answers for a pair
+                                         reached through its target's array */
     ZRK_SUPPORT_TIMER        = 0x10, /* 30: RVZ suspend with the stack timer */
     ZRK_SUPPORT_CLUSTER      = 0x20, /* 6, 22, 30: storage-cluster failover */
 };

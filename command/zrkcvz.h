@@ -1,0 +1,99 @@
+// zrkcvz.h - what the VZ and RVZ commands share: the start mode table, the
+// fields of a session detail entry that they test, and the pair calls of
+// the VZ API by transport.
+//
+// A pair whose source and target lie in one array is a local (VZ) pair, one
+// between two arrays a remote (RVZ) pair. The array's detail entry of a
+// session (SessionRecord.tDetail) says which it is (ZRK_SESFLAG_REMOTE),
+// how its data travels (ZRK_MODEFLAG_SYNC, else ucTransferMode stack or
+// consistency), how it splits and recovers, and its status.
+#pragma once
+
+#include "zrkc.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zrkc {
+
+// ---- modes -----------------------------------------------------------------
+
+// One row of the start mode table: the three property texts ("mode",
+// "split", "recovery"; an empty text stands for an absent key) and the API
+// mode word they give.
+struct VzModeRow {
+    const char *pMode;
+    const char *pSplit;
+    const char *pRecovery;
+    uint32_t uiModeWord;
+};
+
+// The nine rows, compared in this order.
+inline constexpr VzModeRow kVzModeTable[] = {
+    {"", "", "", ZRK_OPT_STACK},
+    {"sync", "manual", "manual", ZRK_OPT_SYNC | ZRK_OPT_MANUAL_RCV},
+    {"sync", "automatic", "manual", ZRK_OPT_SYNC | ZRK_OPT_AUTO_SPLIT | ZRK_OPT_MANUAL_RCV},
+    {"sync", "manual", "automatic", ZRK_OPT_SYNC},
+    {"sync", "automatic", "automatic", ZRK_OPT_SYNC | ZRK_OPT_AUTO_SPLIT},
+    {"stack", "", "automatic", ZRK_OPT_STACK},
+    {"stack", "", "manual", ZRK_OPT_STACK | ZRK_OPT_MANUAL_RCV},
+    {"consistency", "", "manual", ZRK_OPT_CONSISTENCY | ZRK_OPT_MANUAL_RCV},
+    {"consistency", "", "automatic", ZRK_OPT_CONSISTENCY},
+};
+inline constexpr size_t kVzModeRows = sizeof kVzModeTable / sizeof kVzModeTable[0];
+
+// The transfer-mode bits of an option word.
+inline constexpr uint32_t kVzTransferBits = ZRK_OPT_SYNC | ZRK_OPT_STACK | ZRK_OPT_CONSISTENCY;
+
+// The row of the table whose three texts equal the values, or null.
+const VzModeRow *FindVzModeRow(const char *mode, const char *split, const char *recovery);
+// True when modeWord is the mode word of a row of the table.
+bool IsVzModeWord(uint32_t modeWord);
+
+// ---- the session detail entry ---------------------------------------------
+
+inline constexpr uint8_t kCopyKindVz = 2;          // ucCopyKind of a VZ or RVZ session
+inline constexpr uint8_t kVzTransferStack = 2;      // ucTransferMode
+inline constexpr uint8_t kVzTransferConsistency = 3;
+inline constexpr uint8_t kVzStatusIdle = 0;         // Status
+inline constexpr uint8_t kVzStatusReserve = 1;
+inline constexpr uint8_t kVzStatusActive = 2;
+inline constexpr uint8_t kVzStatusErrorSuspend = 3;
+inline constexpr uint8_t kVzStatusSuspend = 4;
+inline constexpr uint8_t kVzStatusHalt = 5;
+
+// The pair has a session and it is a VZ or RVZ session.
+inline bool IsVzSession(const SessionRecord &record) {
+    return record.ucFound != 0 && record.tDetail.ucCopyKind == kCopyKindVz;
+}
+inline bool IsRemoteSession(const SessionRecord &record) {
+    return (record.tDetail.ucSessionFlags & ZRK_SESFLAG_REMOTE) != 0;
+}
+inline bool IsSyncSession(const SessionRecord &record) {
+    return (record.tDetail.ucModeFlags & ZRK_MODEFLAG_SYNC) != 0;
+}
+// A remote session that stacks or keeps consistency (not synchronous).
+inline bool IsStackOrConsistency(const SessionRecord &record) {
+    return record.tDetail.ucTransferMode == kVzTransferStack ||
+           record.tDetail.ucTransferMode == kVzTransferConsistency;
+}
+// A pair whose source and target BoxIDs are equal.
+bool IsLocalPair(const CopyPair &pair);
+
+// ---- the pair calls -----------------------------------------------------------
+
+enum class VzCall { Start, Stop, Suspend, Resume, Change };
+
+// The copy interval the commands pass to every pair call.
+inline constexpr uint32_t kVzCopyInterval = 255;
+
+// The operation identifier of a pair call by transport (0 SCSI, 1 LAN), as
+// com_set_return_inf takes it.
+uint8_t VzCallIdentifier(VzCall call, uint8_t transport);
+// The names of the two API functions of a call, for the trace.
+const char *VzCallNames(VzCall call);
+// Calls the in-band or out-of-band function of the pair's transport with
+// the pair's access volume, extents and apiOption; the API's result.
+int CallVzPair(VzCall call, const CopyPair &pair, uint32_t apiOption, unsigned char *sense);
+
+} // namespace zrkc

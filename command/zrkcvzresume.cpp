@@ -1,0 +1,277 @@
+// The VZ resume: every pair whose session is not active is resumed. The
+// recovery resume first brings every remote session that is neither
+// synchronous nor stacking into the transfer mode asked for (a forced
+// suspend where it is not suspended yet, then a mode change), and only then
+// resumes; it checks beforehand that the mode fits every remote session and
+// that split and recovery modes agree over all of them, so a refused
+// recovery resume changes nothing.
+#include "zrkcvz.h"
+
+#include "platform.h"
+#include "zrkcframe.h"
+#include "zrkcmessage.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using zrkc::CommandCall;
+using zrkc::VzCall;
+
+constexpr uint32_t kResumeMask = ZRKC_OPT_GROUP_FILE | ZRKC_OPT_OTHER_WAY | ZRKC_OPT_ACCESS_PATH |
+                                 ZRKC_OPT_RECOVERY | ZRK_OPT_CONSISTENCY | ZRK_OPT_STACK |
+                                 ZRK_OPT_REMAIN | ZRK_OPT_SYNC;
+// A local pair takes everything but the remain mode.
+constexpr uint32_t kResumeLocalMask = kResumeMask & ~ZRK_OPT_REMAIN & ~ZRKC_OPT_GROUP_FILE;
+
+constexpr char kNoSession[] = "ZRKC1100 ERROR Session does not exist.\n";
+constexpr char kUnfitMode[] =
+    "ZRKC1017 ERROR The option that cannot be used for copy session is specified.\n";
+constexpr char kModesDiffer[] = "ZRKC1214 ERROR Preconditions for copy operation are not satisfied.\n";
+
+// The frame of the running resume: the resume functions get the list and
+// the result record from their caller, which owns the frame.
+thread_local CommandCall *gCall = nullptr;
+
+// A resume function called outside zrkc_resume_vz has no frame to report in.
+int NoFrame(const char *name, ReturnInfo *ri) {
+    if (ri != nullptr)
+        zrkc::SetResult(ri, ZRKC_CLASS_INTERNAL, 1201, "ZRKC1201 ERROR Internal inconsistency.\n");
+    velk_trace(1, "%s error end. [%d]", name, __LINE__);
+    return -1;
+}
+
+uint32_t PairCount(const CopyPairList &list) {
+    return list.pPairs != nullptr ? list.pPairs->uiCount : 0;
+}
+
+bool GroupMode(uint32_t option) { return (option & ZRKC_OPT_GROUP_FILE) != 0; }
+
+// Sessions of the list's pairs; null when memory ran out (1106 in ri).
+std::unique_ptr<SessionRecord[]> ReadSessions(CopyPairList *list, int *found, ReturnInfo *ri) {
+    const uint32_t count = PairCount(*list);
+    std::unique_ptr<SessionRecord[]> records(new (std::nothrow) SessionRecord[count == 0 ? 1 : count]());
+    if (!records) {
+        zrkc::SetNoMemory(ri);
+        return nullptr;
+    }
+    if (com_get_session_list(list, 0, 0, found, records.get(), ri) == -1) return nullptr;
+    return records;
+}
+
+// One pair call with its result mapped; 0, or -1 when it failed (the
+// parameter line traced).
+int PairCall(CommandCall &call, VzCall what, uint32_t index, const CopyPair &pair,
+             uint32_t apiOption) {
+    const int r = zrkc::CallVzPair(what, pair, apiOption, call.Sense());
+    if (call.MapResult(index, zrkc::VzCallIdentifier(what, pair.ucTransport), pair.caAccessVolume,
+                       r) == 0)
+        return 0;
+    call.TracePairParm(pair, apiOption, __LINE__);
+    velk_trace(1, "%s error end. [%d]", call.Name(), __LINE__);
+    return -1;
+}
+
+// The resume phase over every pair that is not active (and, in a group
+// run, whose line has not failed already). apiBase: the API option word of
+// a remote pair; a local pair never takes the remain mode. anyKind: an
+// active session of whatever kind is passed over (after a recovery's
+// changes), else only an active VZ session.
+int ResumeInactive(CommandCall &call, CopyPairList *list, const SessionRecord *records,
+                   uint32_t option, uint32_t apiBase, bool anyKind) {
+    for (uint32_t i = 0; i < PairCount(*list); ++i) {
+        const SessionRecord &record = records[i];
+        const bool active = record.ucFound != 0 && record.tDetail.Status == zrkc::kVzStatusActive;
+        if (active && (anyKind || zrkc::IsVzSession(record))) continue;
+        if (GroupMode(option)) {
+            const PairResult *entry = call.Entry(i);
+            if (entry != nullptr && entry->iReturnClass != ZRKC_CLASS_OK) continue;
+        }
+        const CopyPair &pair = list->pPairs->taPair[i];
+        const uint32_t apiOption = zrkc::IsLocalPair(pair) ? apiBase & ~ZRK_OPT_REMAIN : apiBase;
+        if (PairCall(call, VzCall::Resume, i, pair, apiOption) != 0 && !GroupMode(option)) return -1;
+    }
+    return 0;
+}
+
+// The transfer mode a recovery resume asks for: from the option word, else
+// from the property "mode" (stack when it holds anything else); -1 when
+// the properties could not be read.
+int RequestedMode(uint32_t option, ReturnInfo *ri) {
+    if ((option & ZRK_OPT_STACK) != 0) return ZRK_OPT_STACK;
+    if ((option & ZRK_OPT_CONSISTENCY) != 0) return ZRK_OPT_CONSISTENCY;
+    if ((option & ZRK_OPT_SYNC) != 0) return ZRK_OPT_SYNC;
+    const char *mode = get_properties("mode", ri);
+    if (mode == nullptr || ri->iReturnClass != 0) {
+        release_properties();
+        return -1;
+    }
+    int requested = ZRK_OPT_STACK;
+    if (std::strcmp(mode, "sync") == 0) requested = ZRK_OPT_SYNC;
+    else if (std::strcmp(mode, "consistency") == 0) requested = ZRK_OPT_CONSISTENCY;
+    release_properties();
+    return requested;
+}
+
+// One of the states that every remote session must share: -1 until the
+// first session fixes it.
+bool Agrees(int *state, int value) {
+    if (*state == -1) *state = value;
+    return *state == value;
+}
+
+} // namespace
+
+extern "C" int resume_normal(CopyPairList *list, int option, ReturnInfo *ri) {
+    static constexpr char kName[] = "resume_normal";
+    velk_trace(6, "%s start. [%d]", kName, __LINE__);
+    if (gCall == nullptr || list == nullptr || ri == nullptr) return NoFrame(kName, ri);
+    CommandCall &call = *gCall;
+    int found = 0;
+    std::unique_ptr<SessionRecord[]> records = ReadSessions(list, &found, ri);
+    if (!records) {
+        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
+        return -1;
+    }
+    if (found == 0) {
+        zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1100, kNoSession);
+        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
+        return -1;
+    }
+    uint32_t active = 0;
+    while (active < PairCount(*list) && zrkc::IsVzSession(records[active]) &&
+           records[active].tDetail.Status == zrkc::kVzStatusActive)
+        ++active;
+    if (active == PairCount(*list)) {
+        zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1104, "ZRKC1104 ERROR Operation sequence error.\n");
+        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
+        return -1;
+    }
+    const char *apis = zrkc::VzCallNames(VzCall::Resume);
+    call.TraceApiStart(apis, __LINE__);
+    const uint32_t opt = static_cast<uint32_t>(option);
+    if (ResumeInactive(call, list, records.get(), opt, opt & ZRKC_OPT_API_MASK, false) != 0)
+        return -1;
+    call.TraceApiEnd(apis, __LINE__);
+    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
+    return call.GroupFailed() ? -1 : 0;
+}
+
+extern "C" int resume_recovery(CopyPairList *list, int option, ReturnInfo *ri) {
+    static constexpr char kName[] = "resume_recovery";
+    velk_trace(6, "%s start. [%d]", kName, __LINE__);
+    if (gCall == nullptr || list == nullptr || ri == nullptr) return NoFrame(kName, ri);
+    CommandCall &call = *gCall;
+    const uint32_t opt = static_cast<uint32_t>(option);
+    const auto fail = [&](int line) {
+        velk_trace(1, "%s error end. [%d]", kName, line);
+        return -1;
+    };
+    int found = 0;
+    std::unique_ptr<SessionRecord[]> records = ReadSessions(list, &found, ri);
+    if (!records) return fail(__LINE__);
+    if (found == 0) {
+        zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1100, kNoSession);
+        return fail(__LINE__);
+    }
+    const uint32_t count = PairCount(*list);
+    std::vector<uint8_t> marks;
+    try {
+        marks.assign(count, 0);
+    } catch (const std::bad_alloc &) {
+        zrkc::SetNoMemory(ri);
+        return fail(__LINE__);
+    }
+    const int requested = RequestedMode(opt, ri);
+    if (requested < 0) return fail(__LINE__);
+
+    // Every remote VZ session must fit the mode asked for, and all of them
+    // must split and recover alike.
+    int splitState = -1;
+    int recoveryState = -1;
+    for (uint32_t i = 0; i < count; ++i) {
+        const SessionRecord &record = records[i];
+        if (!zrkc::IsVzSession(record) || !zrkc::IsRemoteSession(record)) continue;
+        const DETAIL_LIST_INFO &d = record.tDetail;
+        if (zrkc::IsSyncSession(record)) {
+            if (requested != ZRK_OPT_SYNC) {
+                zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1017, kUnfitMode);
+                return fail(__LINE__);
+            }
+            const int split = (d.ucModeFlags & ZRK_MODEFLAG_AUTO_SPLIT) != 0 ? ZRK_OPT_AUTO_SPLIT : 0;
+            if (!Agrees(&splitState, split)) {
+                zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1214, kModesDiffer);
+                return fail(__LINE__);
+            }
+        } else {
+            const bool fits = d.ucTransferMode == zrkc::kVzTransferConsistency
+                                  ? requested == ZRK_OPT_CONSISTENCY
+                              : d.ucTransferMode == zrkc::kVzTransferStack ? requested == ZRK_OPT_STACK
+                                                                           : requested != ZRK_OPT_SYNC;
+            if (!fits) {
+                zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1017, kUnfitMode);
+                return fail(__LINE__);
+            }
+            if (!zrkc::IsStackOrConsistency(record)) marks[i] = 1;
+        }
+        const int recovery = (d.ucModeFlags & ZRK_MODEFLAG_MANUAL_RCV) != 0 ? ZRK_OPT_MANUAL_RCV : 0;
+        if (!Agrees(&recoveryState, recovery)) {
+            zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1214, kModesDiffer);
+            return fail(__LINE__);
+        }
+    }
+    const uint32_t changeWord =
+        static_cast<uint32_t>((recoveryState == -1 ? 0 : recoveryState) | requested);
+
+    call.TraceApiStart("ZRKLVSuspendVZ / ZRKIPSuspendVZ, ZRKLVChangeVZ / ZRKIPChangeVZ", __LINE__);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (marks[i] == 0) continue;
+        const CopyPair &pair = list->pPairs->taPair[i];
+        if (records[i].tDetail.Status != zrkc::kVzStatusSuspend &&
+            PairCall(call, VzCall::Suspend, i, pair, ZRK_OPT_FORCE) != 0) {
+            if (!GroupMode(opt)) return fail(__LINE__);
+            continue; // not changed; its line has failed
+        }
+        if (PairCall(call, VzCall::Change, i, pair, changeWord) != 0 && !GroupMode(opt))
+            return fail(__LINE__);
+    }
+    call.TraceApiEnd("ZRKLVSuspendVZ / ZRKIPSuspendVZ, ZRKLVChangeVZ / ZRKIPChangeVZ", __LINE__);
+
+    // The states have moved: look again before resuming.
+    std::memset(static_cast<void *>(records.get()), 0, sizeof(SessionRecord) * (count == 0 ? 1 : count));
+    if (com_get_session_list(list, 0, 0, &found, records.get(), ri) == -1) return fail(__LINE__);
+    const char *apis = zrkc::VzCallNames(VzCall::Resume);
+    call.TraceApiStart(apis, __LINE__);
+    if (ResumeInactive(call, list, records.get(), opt, opt & ZRK_OPT_REMAIN, true) != 0)
+        return fail(__LINE__);
+    call.TraceApiEnd(apis, __LINE__);
+    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
+    return call.GroupFailed() ? -1 : 0;
+}
+
+extern "C" int zrkc_resume_vz(char *source, char *target, int option, ReturnInfo *ri) {
+    const uint32_t opt = static_cast<uint32_t>(option);
+    CommandCall call("zrkc_resume_vz", ri);
+    if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
+    if (call.CheckOptions(opt, kResumeMask, __LINE__) != 0) return -1;
+    if (int r = call.BuildList(source, target, opt, __LINE__)) return r;
+    if (call.RequirePairs(__LINE__) != 0) return -1;
+    CopyPairList &list = call.List();
+    if (com_conv_volinf(&list, (opt & ZRKC_OPT_OTHER_WAY) != 0 ? 1 : 0, ri) != 0)
+        return call.Fail(__LINE__);
+    if (!call.GroupMode() && zrkc::IsLocalPair(list.pPairs->taPair[0]) &&
+        (opt & ~kResumeLocalMask) != 0)
+        return call.RefuseOptions(__LINE__);
+
+    CommandCall *outer = gCall;
+    gCall = &call;
+    const int r = (opt & ZRKC_OPT_RECOVERY) != 0 ? resume_recovery(&list, option, ri)
+                                                  : resume_normal(&list, option, ri);
+    gCall = outer;
+    if (r == 0) return call.Finish(__LINE__);
+    // A group run whose lines failed carries 1804 already.
+    return call.Fail(__LINE__);
+}
