@@ -20,6 +20,7 @@ const std::string kSessions =
     "volume B1 0x30 4096\n"
     "volume B1 0x31 4096\n"
     "session 1 vz A1 1 A1 2 size=4096\n"
+    "session 5 vz A1 8 A1 9\n"
     "session 7 vz B1 1 B1 2 size=4096\n"
     "session 20 rvz A1 0x30 B1 0x30 transfer=2\n"
     "session 21 rvz A1 0x31 B1 0x31 transfer=3\n";
@@ -117,6 +118,7 @@ TEST_F(CmdSuspend, SinglePairOverEitherRoad) {
         {"/dev/sdb", "/dev/sdc", "A1", 1},
         {"0x1@sa", "0x2@sa", "A1", 1},
         {"0x1@lb", "0x002@lb", "B1", 7},
+        {"0x8@sa", "0x9@sa", "A1", 5}, // a whole-volume session
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.pSource);
