@@ -113,6 +113,10 @@ TEST_F(CmdSessionList, CommandTypesAndOptionBits) {
     } cases[] = {
         {12, 0, 7, "resume copy-vz", nullptr},
         {14, 0, 7, "change copy-vz", "reverse"},
+        {15, 0, 7, "change copy-rvz", "reverse"},
+        {16, ZRK_OPT_CONSISTENCY, 7, "change copy-rvz", "change"},
+        {11, ZRK_OPT_FORCE, 7, "suspend copy-rvz", "force"},
+        {13, ZRK_OPT_REMAIN, 7, "resume copy-rvz", "remain"},
         {1, 0, 8, "stop copy-session", "stop-tracking"},
         {1, ZRK_OPT_FORCE, 7, "stop copy-session", "force"},
     };
@@ -128,6 +132,9 @@ TEST_F(CmdSessionList, CommandTypesAndOptionBits) {
         EXPECT_EQ(sent[0].rfind(c.pHead, 0), 0u) << sent[0];
         if (c.pWord != nullptr) {
             EXPECT_NE(sent[0].find(c.pWord), std::string::npos) << sent[0];
+        }
+        if (c.iType == 16) {
+            EXPECT_EQ(sent[0].find("reverse"), std::string::npos) << sent[0];
         }
         if (c.iType == 1 && c.iOption == 0) {
             EXPECT_EQ(sent[0].find("force"), std::string::npos);
