@@ -311,13 +311,11 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
         ((opt & ZRK_OPT_UNTRANSFERRED) && !conc) ||
         ((opt & ZRKC_OPT_STACK_TIMER) && (opt & (ZRKC_OPT_CONC_SUSPEND | ZRK_OPT_UNTRANSFERRED | ZRK_OPT_FORCE))))
         return call.RefuseOptions(__LINE__);
-    if (call.CheckOptions(opt, kMask, __LINE__) != 0) return -1;
     const uint32_t apiOption = opt & ZRKC_OPT_API_MASK;
 
-    if (int r = call.BuildList(src, dest, opt, __LINE__)) return r;
-    if (call.RequirePairs(__LINE__) != 0) return -1;
+    if (int r = OpenResolvedList(call, src, dest, opt, kMask, (opt & ZRKC_OPT_OTHER_WAY) ? 1 : 0, ri))
+        return r;
     CopyPairList &list = call.List();
-    if (com_conv_volinf(&list, (opt & ZRKC_OPT_OTHER_WAY) ? 1 : 0, ri) != 0) return call.Fail(__LINE__);
 
     if (conc && call.GroupMode() &&
         (list.pSubgroups == nullptr || list.pSubgroups->uiSubgroups != 1 ||

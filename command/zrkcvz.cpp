@@ -213,11 +213,8 @@ extern "C" int zrkc_start_vz(char *source, char *target, int option, ReturnInfo 
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_start_vz", ri);
     if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
-    if (call.CheckOptions(opt, kStartMask, __LINE__) != 0) return -1;
-    if (int r = call.BuildList(source, target, opt, __LINE__)) return r;
-    if (call.RequirePairs(__LINE__) != 0) return -1;
+    if (int r = zrkc::OpenResolvedList(call, source, target, opt, kStartMask, 0, ri)) return r;
     CopyPairList &list = call.List();
-    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail(__LINE__);
     if (!call.GroupMode() && zrkc::IsLocalPair(list.pPairs->taPair[0]) &&
         (opt & ~kStartLocalMask) != 0)
         return call.RefuseOptions(__LINE__);
@@ -267,12 +264,10 @@ extern "C" int zrkc_stop_vz(char *source, char *target, int option, ReturnInfo *
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_stop_vz", ri);
     if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
-    if (call.CheckOptions(opt, kStopMask, __LINE__) != 0) return -1;
-    if (int r = call.BuildList(source, target, opt, __LINE__)) return r;
-    if (call.RequirePairs(__LINE__) != 0) return -1;
+    if (int r = zrkc::OpenResolvedList(call, source, target, opt, kStopMask,
+                                       (opt & ZRKC_OPT_OTHER_WAY) != 0 ? 1 : 0, ri))
+        return r;
     CopyPairList &list = call.List();
-    if (com_conv_volinf(&list, (opt & ZRKC_OPT_OTHER_WAY) != 0 ? 1 : 0, ri) != 0)
-        return call.Fail(__LINE__);
 
     Owned<SessionRecord> records = NewRecords(list);
     if (!records) return call.NoMemory(__LINE__);
@@ -324,12 +319,10 @@ extern "C" int zrkc_reverse_vz(char *source, char *target, int option, ReturnInf
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_reverse_vz", ri);
     if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
-    if (call.CheckOptions(opt, kReverseMask, __LINE__) != 0) return -1;
-    if (int r = call.BuildList(source, target, opt, __LINE__)) return r;
-    if (call.RequirePairs(__LINE__) != 0) return -1;
+    if (int r = zrkc::OpenResolvedList(call, source, target, opt, kReverseMask,
+                                       (opt & ZRKC_OPT_OTHER_WAY) != 0 ? 1 : 0, ri))
+        return r;
     CopyPairList &list = call.List();
-    if (com_conv_volinf(&list, (opt & ZRKC_OPT_OTHER_WAY) != 0 ? 1 : 0, ri) != 0)
-        return call.Fail(__LINE__);
 
     // Looked up the other way round: a session found is one already reversed.
     Owned<SessionRecord> records = NewRecords(list);
@@ -431,12 +424,10 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
         zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
         return call.Fail(__LINE__);
     }
-    if (call.CheckOptions(opt, kStatusMask, __LINE__) != 0) return -1;
-    if (int r = call.BuildList(source, target, opt, __LINE__)) return r;
-    if (call.RequirePairs(__LINE__) != 0) return -1;
-    CopyPairList &list = call.List();
     const bool otherWay = (opt & ZRKC_OPT_OTHER_WAY) != 0;
-    if (com_conv_volinf(&list, otherWay ? 1 : 0, ri) != 0) return call.Fail(__LINE__);
+    if (int r = zrkc::OpenResolvedList(call, source, target, opt, kStatusMask, otherWay ? 1 : 0, ri))
+        return r;
+    CopyPairList &list = call.List();
 
     const uint32_t count = PairCount(list);
     const size_t needed = size_t{count} * sizeof(SuspendStatusEntry) + 8;

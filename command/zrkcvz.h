@@ -10,6 +10,7 @@
 #pragma once
 
 #include "zrkc.h"
+#include "zrkcframe.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -86,6 +87,19 @@ enum class VzCall { Start, Stop, Suspend, Resume, Change };
 
 // The copy interval the commands pass to every pair call.
 inline constexpr uint32_t kVzCopyInterval = 255;
+
+// The opening that the pair commands share after their operands: the
+// option mask, the list from the operands or the group file, at least one
+// pair, and every name resolved (direction 1: the other way round). 0 to go
+// on, else what the command returns.
+inline int OpenResolvedList(CommandCall &call, const char *source, const char *target, uint32_t option,
+                            uint32_t mask, int direction, ReturnInfo *ri) {
+    if (call.CheckOptions(option, mask, __LINE__) != 0) return -1;
+    if (int r = call.BuildList(source, target, option, __LINE__)) return r;
+    if (call.RequirePairs(__LINE__) != 0) return -1;
+    if (com_conv_volinf(&call.List(), direction, ri) != 0) return call.Fail(__LINE__);
+    return 0;
+}
 
 // The operation identifier of a pair call by transport (0 SCSI, 1 LAN), as
 // com_set_return_inf takes it.

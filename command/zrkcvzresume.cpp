@@ -256,12 +256,10 @@ extern "C" int zrkc_resume_vz(char *source, char *target, int option, ReturnInfo
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_resume_vz", ri);
     if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
-    if (call.CheckOptions(opt, kResumeMask, __LINE__) != 0) return -1;
-    if (int r = call.BuildList(source, target, opt, __LINE__)) return r;
-    if (call.RequirePairs(__LINE__) != 0) return -1;
+    if (int r = zrkc::OpenResolvedList(call, source, target, opt, kResumeMask,
+                                       (opt & ZRKC_OPT_OTHER_WAY) != 0 ? 1 : 0, ri))
+        return r;
     CopyPairList &list = call.List();
-    if (com_conv_volinf(&list, (opt & ZRKC_OPT_OTHER_WAY) != 0 ? 1 : 0, ri) != 0)
-        return call.Fail(__LINE__);
     if (!call.GroupMode() && zrkc::IsLocalPair(list.pPairs->taPair[0]) &&
         (opt & ~kResumeLocalMask) != 0)
         return call.RefuseOptions(__LINE__);
