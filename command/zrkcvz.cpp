@@ -89,6 +89,15 @@ int CallVzPair(VzCall call, const CopyPair &pair, uint32_t apiOption, unsigned c
                   pair.TrgAddr_l, kVzCopyInterval, apiOption, sense);
 }
 
+int MappedVzPair(CommandCall &call, VzCall what, uint32_t index, const CopyPair &pair,
+                 uint32_t apiOption) {
+    const int r = CallVzPair(what, pair, apiOption, call.Sense());
+    if (call.MapResult(index, VzCallIdentifier(what, pair.ucTransport), pair.caAccessVolume, r) == 0)
+        return 0;
+    call.TracePairParm(pair, apiOption, __LINE__);
+    return -1;
+}
+
 } // namespace zrkc
 
 namespace {
@@ -241,10 +250,7 @@ extern "C" int zrkc_start_vz(char *source, char *target, int option, ReturnInfo 
             continue;
         }
         const uint32_t apiOption = zrkc::IsLocalPair(pair) ? (mode & ZRK_OPT_SECONDARY) : mode;
-        const int r = zrkc::CallVzPair(zrkc::VzCall::Start, pair, apiOption, call.Sense());
-        if (call.MapResult(i, zrkc::VzCallIdentifier(zrkc::VzCall::Start, pair.ucTransport),
-                           pair.caAccessVolume, r) != 0) {
-            call.TracePairParm(pair, apiOption, __LINE__);
+        if (zrkc::MappedVzPair(call, zrkc::VzCall::Start, i, pair, apiOption) != 0) {
             if (!call.GroupMode()) return call.Fail(__LINE__);
             continue;
         }
@@ -297,10 +303,7 @@ extern "C" int zrkc_stop_vz(char *source, char *target, int option, ReturnInfo *
             }
             apiOption = ZRK_OPT_FORCE;
         }
-        const int r = zrkc::CallVzPair(zrkc::VzCall::Stop, pair, apiOption, call.Sense());
-        if (call.MapResult(i, zrkc::VzCallIdentifier(zrkc::VzCall::Stop, pair.ucTransport),
-                           pair.caAccessVolume, r) != 0) {
-            call.TracePairParm(pair, apiOption, __LINE__);
+        if (zrkc::MappedVzPair(call, zrkc::VzCall::Stop, i, pair, apiOption) != 0) {
             if (!call.GroupMode()) return call.Fail(__LINE__);
             continue;
         }
@@ -342,12 +345,9 @@ extern "C" int zrkc_reverse_vz(char *source, char *target, int option, ReturnInf
     for (uint32_t i = 0; i < PairCount(list); ++i) {
         if (zrkc::IsVzSession(records.get()[i])) continue;
         const CopyPair &pair = list.pPairs->taPair[i];
-        const int r = zrkc::CallVzPair(zrkc::VzCall::Change, pair, ZRK_OPT_REVERSE, call.Sense());
-        if (call.MapResult(i, zrkc::VzCallIdentifier(zrkc::VzCall::Change, pair.ucTransport),
-                           pair.caAccessVolume, r) != 0) {
-            call.TracePairParm(pair, ZRK_OPT_REVERSE, __LINE__);
-            if (!call.GroupMode()) return call.Fail(__LINE__);
-        }
+        if (zrkc::MappedVzPair(call, zrkc::VzCall::Change, i, pair, ZRK_OPT_REVERSE) != 0 &&
+            !call.GroupMode())
+            return call.Fail(__LINE__);
     }
     call.TraceApiEnd(apis, __LINE__);
     return call.Finish(__LINE__);

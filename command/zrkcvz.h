@@ -109,5 +109,10 @@ const char *VzCallNames(VzCall call);
 // Calls the in-band or out-of-band function of the pair's transport with
 // the pair's access volume, extents and apiOption; the API's result.
 int CallVzPair(VzCall call, const CopyPair &pair, uint32_t apiOption, unsigned char *sense);
+// CallVzPair for list entry index with the frame's sense area, its result
+// mapped by the frame (the entry's PairResult in a group run, the result
+// record otherwise); 0, or -1 when it failed (the parameter line traced).
+int MappedVzPair(CommandCall &call, VzCall what, uint32_t index, const CopyPair &pair,
+                 uint32_t apiOption);
 
 } // namespace zrkc

@@ -66,11 +66,7 @@ std::unique_ptr<SessionRecord[]> ReadSessions(CopyPairList *list, int *found, Re
 // parameter line traced).
 int PairCall(CommandCall &call, VzCall what, uint32_t index, const CopyPair &pair,
              uint32_t apiOption) {
-    const int r = zrkc::CallVzPair(what, pair, apiOption, call.Sense());
-    if (call.MapResult(index, zrkc::VzCallIdentifier(what, pair.ucTransport), pair.caAccessVolume,
-                       r) == 0)
-        return 0;
-    call.TracePairParm(pair, apiOption, __LINE__);
+    if (zrkc::MappedVzPair(call, what, index, pair, apiOption) == 0) return 0;
     velk_trace(1, "%s error end. [%d]", call.Name(), __LINE__);
     return -1;
 }
