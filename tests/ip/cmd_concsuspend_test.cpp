@@ -47,19 +47,7 @@ protected:
         area.assign(ZRK_PAIR_AREA_SIZE(kManyPairs), 0);
     }
 
-    ReturnInfo Info() {
-        ReturnInfo ri{};
-        ri.pPairArea = area.data();
-        ri.uiPairAreaLength = static_cast<uint32_t>(area.size());
-        return ri;
-    }
 
-    std::string GroupFile(const std::vector<std::string> &lines) {
-        const std::string path = root.path("group.txt");
-        std::ofstream out(path);
-        for (const std::string &l : lines) out << l << "\n";
-        return path;
-    }
 
     std::string Status(const std::string &array, unsigned id) {
         const std::string head = "session " + std::to_string(id) + " ";
@@ -88,7 +76,6 @@ protected:
         return n;
     }
 
-    std::vector<unsigned char> area;
 };
 
 TEST_F(CmdConcSuspend, OnePairOneChunkOverEitherRoad) {
@@ -120,7 +107,7 @@ std::vector<std::string> ManyLines() {
 
 TEST_F(CmdConcSuspend, GroupFileCutIntoChunksOfTheMaximum) {
     sim.setArray("A1", "percommand=128");
-    const std::string file = GroupFile(ManyLines());
+    const std::string file = GroupFileLines(ManyLines());
     sim.clearLog();
     ReturnInfo ri = Info();
     EXPECT_EQ(0, zrkc_suspend_vz(file.c_str(), nullptr, 0, 0, ZRKC_OPT_CONC_SUSPEND | ZRKC_OPT_GROUP_FILE, &ri))
@@ -135,7 +122,7 @@ TEST_F(CmdConcSuspend, GroupFileCutIntoChunksOfTheMaximum) {
 
 TEST_F(CmdConcSuspend, FailedChunkOfAGroupFile) {
     sim.setArray("A1", "percommand=128");
-    const std::string file = GroupFile(ManyLines());
+    const std::string file = GroupFileLines(ManyLines());
     sim.clearLog();
     sim.injectSenseOnList(0x50, 1, 5, 0x24, 0x00, "", 1); // the second chunk
     ReturnInfo ri = Info();
@@ -178,7 +165,7 @@ TEST_F(CmdConcSuspend, RefusedBeforeAnySuspend) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.pWhat);
         sim.clearLog();
-        const std::string file = GroupFile(c.lines);
+        const std::string file = GroupFileLines(c.lines);
         ReturnInfo ri = Info();
         EXPECT_EQ(-1, zrkc_suspend_vz(file.c_str(), nullptr, 0, 0, ZRKC_OPT_CONC_SUSPEND | ZRKC_OPT_GROUP_FILE, &ri));
         EXPECT_EQ(ri.uiMessageNo, c.uiNumber) << ri.caMessage;

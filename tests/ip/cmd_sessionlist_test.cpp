@@ -40,9 +40,6 @@ protected:
         std::memcpy(&n, area.data(), 4);
         return n;
     }
-    PairResult &Entry(size_t i) {
-        return *reinterpret_cast<PairResult *>(area.data() + 4 + i * sizeof(PairResult));
-    }
 
     std::string File(const std::string &text) {
         const std::string path = root.path("sessions.txt");
@@ -65,7 +62,6 @@ protected:
         return out;
     }
 
-    std::vector<unsigned char> area;
 };
 
 TEST_F(CmdSessionList, EverySessionSucceeds) {

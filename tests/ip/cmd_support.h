@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -149,9 +150,43 @@ protected:
 
     void TearDown() override { com_file_release(&list); }
 
+    // The per-pair result area of a group run, with room for `entries`
+    // entries; a result record that points at it; its entry i.
+    void UsePairArea(size_t entries) { area.assign(ZRK_PAIR_AREA_SIZE(entries), 0); }
+    void UsePairArea(ReturnInfo *ri, size_t entries) {
+        UsePairArea(entries);
+        ri->pPairArea = area.data();
+        ri->uiPairAreaLength = static_cast<uint32_t>(area.size());
+    }
+    ReturnInfo Info() {
+        ReturnInfo ri{};
+        ri.pPairArea = area.data();
+        ri.uiPairAreaLength = static_cast<uint32_t>(area.size());
+        return ri;
+    }
+    PairResult &Entry(size_t i) {
+        return *reinterpret_cast<PairResult *>(area.data() + 4 + i * sizeof(PairResult));
+    }
+    const PairResult &Entry(size_t i) const {
+        return *reinterpret_cast<const PairResult *>(area.data() + 4 + i * sizeof(PairResult));
+    }
+
+    // A group file of the given text, or of the given lines.
+    std::string GroupFile(const std::string &text) {
+        const std::string path = root.path("group.txt");
+        std::ofstream(path) << text;
+        return path;
+    }
+    std::string GroupFileLines(const std::vector<std::string> &lines) {
+        std::string text;
+        for (const std::string &l : lines) text += l + "\n";
+        return GroupFile(text);
+    }
+
     zrktest::InstallRoot root;
     zrksim::Simulator sim;
     CopyPairList list{};
+    std::vector<unsigned char> area;
 };
 
 } // namespace cmdtest

@@ -51,15 +51,6 @@ protected:
         CommandSim::TearDown();
     }
 
-    ReturnInfo Info() {
-        ReturnInfo ri{};
-        ri.pPairArea = area.data();
-        ri.uiPairAreaLength = static_cast<uint32_t>(area.size());
-        return ri;
-    }
-    PairResult &Entry(size_t i) {
-        return *reinterpret_cast<PairResult *>(area.data() + 4 + i * sizeof(PairResult));
-    }
 
     // Sets keys of the properties file ("key=value\n" lines), keeping the
     // service's settings.
@@ -84,12 +75,6 @@ protected:
         root.writeProperties(ini);
     }
 
-    std::string GroupFile(const std::vector<std::string> &lines) {
-        const std::string path = root.path("group.txt");
-        std::ofstream out(path);
-        for (const std::string &l : lines) out << l << "\n";
-        return path;
-    }
 
     std::string Field(const std::string &array, unsigned id, const std::string &key) {
         const std::string head = "session " + std::to_string(id) + " ";
@@ -107,7 +92,6 @@ protected:
         return n;
     }
 
-    std::vector<unsigned char> area;
 };
 
 TEST_F(CmdSuspend, SinglePairOverEitherRoad) {
@@ -132,7 +116,7 @@ TEST_F(CmdSuspend, SinglePairOverEitherRoad) {
 }
 
 TEST_F(CmdSuspend, GroupFileOverBothRoads) {
-    const std::string file = GroupFile({"/dev/sdb /dev/sdc", "0x1@lb 0x002@lb"});
+    const std::string file = GroupFileLines({"/dev/sdb /dev/sdc", "0x1@lb 0x002@lb"});
     ReturnInfo ri = Info();
     EXPECT_EQ(0, zrkc_suspend_vz(file.c_str(), nullptr, 0, 0, ZRKC_OPT_GROUP_FILE, &ri)) << ri.caMessage;
     EXPECT_EQ(Status("A1", 1), "4");
@@ -146,7 +130,7 @@ TEST_F(CmdSuspend, FailedPairOfAGroupFileDoesNotStopTheRun) {
     // fails, the third is still suspended, and the first changed back.
     sim.endSession("A1", 20);
     sim.setSession("A1", 1, "status=active");
-    const std::string file = GroupFile({"0x31@sa 0x31@lb", "/dev/sdb /dev/sdc", "0x1@lb 0x002@lb"});
+    const std::string file = GroupFileLines({"0x31@sa 0x31@lb", "/dev/sdb /dev/sdc", "0x1@lb 0x002@lb"});
     // In-band suspend lists: the flash's forced suspend, then the plain
     // suspends of the first and the second pair; the last of them fails.
     sim.injectSenseOnList(0x48, 1, 5, 0x24, 0x00, "", 2);
@@ -250,7 +234,7 @@ TEST_F(CmdSuspend, SessionPreconditions) {
     EXPECT_EQ(ri.uiMessageNo, 1100u);
     // Some pairs without a session.
     sim.setSession("A1", 1, "status=active");
-    const std::string file = GroupFile({"/dev/sdb /dev/sdc", "0x3@sa 0x4@sa"});
+    const std::string file = GroupFileLines({"/dev/sdb /dev/sdc", "0x3@sa 0x4@sa"});
     ri = Info();
     EXPECT_EQ(-1, zrkc_suspend_vz(file.c_str(), nullptr, 0, 0, ZRKC_OPT_GROUP_FILE, &ri));
     EXPECT_EQ(ri.uiMessageNo, 1214u);
@@ -313,7 +297,7 @@ TEST_F(CmdSuspend, MixedTransferModesAreRefused) {
     for (const std::vector<std::string> &lines :
          {std::vector<std::string>{"0x30@sa 0x30@lb", "0x31@sa 0x31@lb"},
           std::vector<std::string>{"0x31@sa 0x31@lb", "0x30@sa 0x30@lb"}}) {
-        const std::string file = GroupFile(lines);
+        const std::string file = GroupFileLines(lines);
         sim.clearLog();
         ReturnInfo ri = Info();
         EXPECT_EQ(-1, zrkc_suspend_vz(file.c_str(), nullptr, 0, 0, ZRKC_OPT_GROUP_FILE, &ri));
@@ -337,7 +321,7 @@ TEST_F(CmdSuspend, ForcedSuspend) {
 
     // A group file: the pair already suspended is skipped.
     sim.clearLog();
-    const std::string file = GroupFile({"0x30@sa 0x30@lb", "0x31@sa 0x31@lb"});
+    const std::string file = GroupFileLines({"0x30@sa 0x30@lb", "0x31@sa 0x31@lb"});
     ri = Info();
     EXPECT_EQ(0, zrkc_suspend_vz(file.c_str(), nullptr, 0, 0, ZRK_OPT_FORCE | ZRKC_OPT_GROUP_FILE, &ri))
         << ri.caMessage;
@@ -355,7 +339,7 @@ TEST_F(CmdSuspend, StackTimerSuspend) {
     EXPECT_EQ(InBandLists(0x46), 0u); // no flash
 
     // A local pair first: the timer is dropped, a plain suspend runs.
-    const std::string file = GroupFile({"/dev/sdb /dev/sdc", "0x31@sa 0x31@lb"});
+    const std::string file = GroupFileLines({"/dev/sdb /dev/sdc", "0x31@sa 0x31@lb"});
     sim.clearLog();
     ri = Info();
     EXPECT_EQ(0, zrkc_suspend_vz(file.c_str(), nullptr, 0, 1, ZRKC_OPT_STACK_TIMER | ZRKC_OPT_GROUP_FILE, &ri))

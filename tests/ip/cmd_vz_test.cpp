@@ -51,20 +51,7 @@ protected:
         root.writeProperties(out);
     }
 
-    std::string GroupFile(const std::string &text) {
-        const std::string path = root.path("group.txt");
-        std::ofstream(path) << text;
-        return path;
-    }
 
-    void UsePairArea(ReturnInfo *ri, size_t entries) {
-        area.assign(ZRK_PAIR_AREA_SIZE(entries), 0);
-        ri->pPairArea = area.data();
-        ri->uiPairAreaLength = static_cast<uint32_t>(area.size());
-    }
-    const PairResult &Entry(size_t i) const {
-        return reinterpret_cast<const PairResult *>(area.data() + 4)[i];
-    }
 
     // The name the volume-name store keeps for one side of a resolved pair
     // (source keys, or target keys with the source's size); "" when none.
@@ -83,7 +70,6 @@ protected:
         return r == 2 ? out : "";
     }
 
-    std::vector<unsigned char> area;
 };
 
 TEST_F(CmdVz, StartAndStopRecordAndEraseTheNamesOverBothRoads) {

@@ -40,26 +40,12 @@ protected:
         return "(none)";
     }
 
-    std::string GroupFile(const std::string &text) {
-        const std::string path = root.path("group.txt");
-        std::ofstream(path) << text;
-        return path;
-    }
 
-    void UsePairArea(ReturnInfo *ri, size_t entries) {
-        area.assign(ZRK_PAIR_AREA_SIZE(entries), 0);
-        ri->pPairArea = area.data();
-        ri->uiPairAreaLength = static_cast<uint32_t>(area.size());
-    }
-    const PairResult &Entry(size_t i) const {
-        return reinterpret_cast<const PairResult *>(area.data() + 4)[i];
-    }
 
     int Resume(const char *source, const char *target, int option, ReturnInfo *ri) {
         return zrkc_resume_vz(const_cast<char *>(source), const_cast<char *>(target), option, ri);
     }
 
-    std::vector<unsigned char> area;
 };
 
 class CmdVzResumeNormal : public CmdVzResume {
