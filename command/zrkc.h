@@ -379,3 +379,10 @@ static_assert(sizeof(CopyPairList) == 32, "CopyPairList layout");
 #endif
 
 #endif /* ZRKC_H */
+
+/* ------------------------------------------------------------------------ */
+/* Copy query                                                               */
+/* ------------------------------------------------------------------------ */
+/* zrkc_query_copy and its result records (after the guard: zrkcquery.h
+ * builds on everything above). */
+#include "zrkcquery.h"

@@ -9,7 +9,7 @@
 // temporary file beside it, syncs it, renames it over the store and syncs the
 // directory; only then does it drop the lock, by closing the replaced file.
 // A writer that waited for the lock of a file that has been replaced in the
-// meantime opens the new one and waits again. Readers (get_volname) take no
+// meantime opens the new one and waits again. Readers (get_volname, VolnameSnapshot) take no
 // file lock: they map whichever file the path names, which no one changes
 // any more. An empty file, as a writer creates it to have something to lock, is
 // a store without a record.
@@ -100,6 +100,23 @@ VolInfRecord MakeKey(const char *boxId, int32_t key1, int32_t key2, int32_t key3
 
 bool SameFile(const struct stat &a, const struct stat &b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The slot of the key among count sorted records, or the slot where it belongs.
+int32_t LowerBoundIn(const VolInfRecord *first, int32_t count, const VolInfRecord &key) {
+    if (count == 0) return 0;
+    const VolInfRecord *slot =
+        std::lower_bound(first, first + count, key, [](const VolInfRecord &s, const VolInfRecord &k) {
+            return CompareRecords(&s, &k) < 0;
+        });
+    return static_cast<int32_t>(slot - first);
+}
+
+// The record holding the key among count sorted records, or null.
+const VolInfRecord *FindIn(const VolInfRecord *first, int32_t count, const VolInfRecord &key) {
+    const int32_t at = LowerBoundIn(first, count, key);
+    if (at == count || CompareRecords(first + at, &key) != 0) return nullptr;
+    return first + at;
 }
 
 // The store's path, its temporary file beside it and their directory.
@@ -213,21 +230,21 @@ public:
 
     // The slot of the key among the used ones, or the slot where it belongs.
     int32_t LowerBound(const VolInfRecord &key) const {
-        if (stHeader.iCount == 0) return 0;
-        const VolInfRecord *first = Slots();
-        const VolInfRecord *slot =
-            std::lower_bound(first, first + stHeader.iCount, key,
-                             [](const VolInfRecord &s, const VolInfRecord &k) {
-                                 return CompareRecords(&s, &k) < 0;
-                             });
-        return static_cast<int32_t>(slot - first);
+        return LowerBoundIn(Slots(), stHeader.iCount, key);
     }
 
     // The used slot holding the key, or null.
     const VolInfRecord *Find(const VolInfRecord &key) const {
-        const int32_t at = LowerBound(key);
-        if (at == stHeader.iCount || CompareRecords(Slots() + at, &key) != 0) return nullptr;
-        return Slots() + at;
+        return FindIn(Slots(), stHeader.iCount, key);
+    }
+
+    // Hands the mapping over to the caller (who unmaps it) and closes the
+    // file; nothing is kept.
+    void Detach(const unsigned char **map, size_t *length) {
+        *map = pMap;
+        *length = uiLength;
+        pMap = nullptr;
+        Release();
     }
 
 private:
@@ -399,25 +416,53 @@ extern "C" int set_volname(const char *name, const char *boxId, int32_t key1, in
 extern "C" int get_volname(const char *boxId, int32_t key1, int32_t key2, int32_t key3,
                            int32_t key4, int32_t key5, char *out) {
     if (boxId == nullptr || out == nullptr) return 1;
+    VolnameSnapshot snapshot;
+    snapshot.Open();
+    return snapshot.Get(boxId, key1, key2, key3, key4, key5, out);
+}
+
+namespace zrkplatform {
+
+VolnameSnapshot::~VolnameSnapshot() { Release(); }
+
+void VolnameSnapshot::Release() {
+    if (pMap != nullptr) munmap(const_cast<unsigned char *>(pMap), uiLength);
+    pMap = nullptr;
+    uiLength = 0;
+    iCount = 0;
+}
+
+void VolnameSnapshot::Open() {
+    Release();
     ThreadTurn turn(gProcessLock, false);
     StorePaths paths;
-    if (paths.Find("get_volname") != 0) return 1;
+    if (paths.Find("get_volname") != 0) return;
     Store store;
     if (store.OpenReadOnly(paths.sStore.c_str()) != 0) {
         VelkErrEnd("get_volname", "open", __LINE__);
-        return 1;
+        return;
     }
     if (store.Map() != 0) {
         VelkErrEnd("get_volname", "mapping", __LINE__);
-        return 1;
+        return;
     }
-    const VolInfRecord *slot = store.Find(MakeKey(boxId, key1, key2, key3, key4, key5));
+    iCount = store.Header().iCount;
+    store.Detach(&pMap, &uiLength);
+}
+
+int VolnameSnapshot::Get(const char *boxId, int32_t key1, int32_t key2, int32_t key3,
+                         int32_t key4, int32_t key5, char *out) const {
+    if (boxId == nullptr || out == nullptr || pMap == nullptr) return 1;
+    const auto *first = reinterpret_cast<const VolInfRecord *>(pMap + kHeaderSize);
+    const VolInfRecord *slot = FindIn(first, iCount, MakeKey(boxId, key1, key2, key3, key4, key5));
     if (slot == nullptr) return 1;
     size_t n = strnlen(slot->caName, ZRK_VOLNAME_LEN - 1);
     std::memcpy(out, slot->caName, n);
     out[n] = '\0';
     return 2;
 }
+
+} // namespace zrkplatform
 
 extern "C" int erase_volname(const char *boxId, int32_t key1, int32_t key2, int32_t key3,
                              int32_t key4, int32_t key5) {

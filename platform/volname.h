@@ -64,6 +64,36 @@ enum class VolnameStep {
  * tests that stop a writer at each step. */
 extern void (*gVolnameStepHook)(VolnameStep step);
 
+/* ---- volume-name lookups of one command call ------------------------------ */
+
+/* The store as it was when Open ran, for the many lookups of one command
+ * call: the file is opened, mapped and closed once (under the process's
+ * reader turn, so the close cannot drop a writer's lock), and the mapping
+ * alone is kept until the snapshot is destroyed. The store is never changed
+ * in place, so the mapped file stays whole even when a writer replaces it
+ * meanwhile. Lookups answer as get_volname does. */
+class VolnameSnapshot {
+public:
+    VolnameSnapshot() = default;
+    ~VolnameSnapshot();
+    VolnameSnapshot(const VolnameSnapshot &) = delete;
+    VolnameSnapshot &operator=(const VolnameSnapshot &) = delete;
+
+    /* Takes the store the path names now; a missing or broken store is one
+     * without a record (traced as get_volname traces it). */
+    void Open();
+    /* 2 with the name in out (ZRK_VOLNAME_LEN bytes), 1 not found. */
+    int Get(const char *boxId, int32_t key1, int32_t key2, int32_t key3, int32_t key4,
+            int32_t key5, char *out) const;
+
+private:
+    void Release();
+
+    const unsigned char *pMap = nullptr; /* the store's bytes */
+    size_t uiLength = 0;                 /* the length mapped */
+    int32_t iCount = 0;                  /* records in use */
+};
+
 } // namespace zrkplatform
 #endif
 

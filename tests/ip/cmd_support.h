@@ -21,8 +21,9 @@
 
 namespace cmdtest {
 
-inline std::string Scenario(const std::string &sessions = "") {
-    const std::string support = iptest::SupportHex({{4, 0x2F}});
+// arrayOptions: more options of A1 and B1 (a larger maxsessions=, say).
+inline std::string Scenario(const std::string &sessions = "", const std::string &arrayOptions = "") {
+    const std::string support = iptest::SupportHex({{4, 0x2F}}) + arrayOptions;
     return "array A1 boxid=\"BOXA\" address=10.0.0.5 support=" + support +
            "\n"
            "array B1 boxid=\"BOXB\" address=10.0.0.6 support=" + support +
@@ -77,7 +78,8 @@ struct Resolved {
 
 class CommandSim : public ::testing::Test {
 protected:
-    explicit CommandSim(const std::string &sessions = "") : sim{Scenario(sessions), true} {}
+    explicit CommandSim(const std::string &sessions = "", const std::string &arrayOptions = "")
+        : sim{Scenario(sessions, arrayOptions), true} {}
 
     void SetUp() override {
         iptest::LargeTrace(root);

@@ -1,0 +1,452 @@
+// The copy query end to end against the simulator over both roads: pairs,
+// group files with failing lines, volumes (with the kind, whole-array,
+// failover and virtual-volume selections), SnapKZP+ generations, the three
+// output levels, the version of the extended level, the volume names from
+// the store, and the size of the output area.
+#include "cmd_support.h"
+#include "platform.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Sessions of A1 (in-band, alias "sa") and B1 (LAN, alias "lb") in every
+// state and phase the query reports or skips.
+const std::string kSessions =
+    "volume B1 3 4096\n"
+    "volume B1 4 4096\n"
+    "volume B1 5 4096\n"
+    "volume B1 6 4096\n"
+    "volume A1 0x30 0x400000000\n"
+    "volume A1 0x31 0x400000000\n"
+    "session 1 vz A1 1 A1 2 size=4096 status=suspend phase=equivalent start=1705314605\n"
+    "session 2 kzp A1 3 A1 4 srcext=10 size=100 dstext=200 copied=25 status=active phase=copying\n"
+    "session 3 rvz A1 5 B1 1 size=4096 mode=sync,split transfer=0\n"
+    "session 4 quickkzp A1 7 A1 8 status=errorsuspend phase=trackcopy\n"
+    "session 5 vz A1 9 A1 0x1a status=reserve phase=nopair\n"
+    "session 6 monitor A1 20 A1 - size=2048\n"
+    "session 7 vz B1 3 B1 4 status=halt phase=copying copied=7\n"
+    "session 8 snapkzp B1 5 B1 6\n"
+    "session 9 kzp A1 0x30 A1 0x31 srcext=0x100000000 size=0x280000000 dstext=0x100000000 "
+    "copied=0x180000000\n";
+
+constexpr uint32_t kGroup = ZRKC_OPT_GROUP_FILE;
+constexpr uint32_t kDetail = ZRKC_OPT_QUERY_DETAIL;
+constexpr uint32_t kDetailEx = ZRKC_OPT_QUERY_DETAIL_EX;
+
+class CmdQuery : public cmdtest::CommandSim {
+protected:
+    CmdQuery() : CommandSim(kSessions) {}
+
+    // One query into an area of the size it needs (asked first).
+    int Query(const char *source, const char *target, uint32_t option, ReturnInfo *ri) {
+        ReturnInfo ask = *ri;
+        const int sized = zrkc_query_copy(const_cast<char *>(source), const_cast<char *>(target),
+                                          static_cast<int>(option), &ask, nullptr, 0);
+        if (sized != 1 || ask.uiMessageNo != 1001) {
+            *ri = ask;
+            return sized;
+        }
+        out.assign(ask.uiNeedOutputSize, 0xAA);
+        return zrkc_query_copy(const_cast<char *>(source), const_cast<char *>(target),
+                               static_cast<int>(option), ri, out.data(),
+                               static_cast<int>(out.size()));
+    }
+
+    const CopyQueryList &Header() const { return *reinterpret_cast<const CopyQueryList *>(out.data()); }
+    const CopyQueryEntry &Normal(size_t i) const {
+        return *reinterpret_cast<const CopyQueryEntry *>(out.data() + 8 + i * sizeof(CopyQueryEntry));
+    }
+    const CopyQueryDetailEntry &Detail(size_t i, size_t itemSize) const {
+        return *reinterpret_cast<const CopyQueryDetailEntry *>(out.data() + 24 + i * itemSize);
+    }
+    static std::string AliasOf(const char *field) { return std::string(field, strnlen(field, 40)); }
+
+    std::vector<unsigned char> out;
+};
+
+TEST_F(CmdQuery, OptionRulesRefuseTheForbiddenCombinations) {
+    struct Case {
+        uint32_t uiOption, uiEx;
+        bool bRefused;
+    };
+    const Case cases[] = {
+        {0x30000000, 0, true},   {0x40080000, 0, true}, {0x80080000, 0, true},
+        {0x20040000, 0, true},   {0x8800000, 0, true},  {0x1, 0, true},
+        {0x8080000, 3, true},    {0x8000000, 2, true},  {0x8080000, 1, true},
+        {0x42000000, 0, false},  {0x8080000, 2, false}, {0x8000000, 1, false},
+        {0, 4, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.uiOption);
+        uiExOptionFlag = c.uiEx;
+        ReturnInfo ri{};
+        const std::string group = GroupFile("0x3@sa\n");
+        const char *source = (c.uiOption & kGroup) ? group.c_str() : "0x3@sa";
+        const int r = zrkc_query_copy(const_cast<char *>(source), nullptr, static_cast<int>(c.uiOption),
+                                      &ri, nullptr, 0);
+        if (c.bRefused) {
+            EXPECT_EQ(-1, r);
+            EXPECT_EQ(1010u, ri.uiMessageNo);
+            EXPECT_STREQ("ZRKC1010 ERROR Specified option is invalid.\n", ri.caMessage);
+        } else {
+            EXPECT_NE(1010u, ri.uiMessageNo) << ri.caMessage;
+        }
+    }
+}
+
+TEST_F(CmdQuery, OperandsAndFormsThatDoNotFitAreRefused) {
+    ReturnInfo ri{};
+    EXPECT_EQ(-1, zrkc_query_copy(nullptr, nullptr, 0, &ri, nullptr, 0));
+    EXPECT_EQ(1008u, ri.uiMessageNo);
+    ri = {};
+    EXPECT_EQ(-1, zrkc_query_copy(const_cast<char *>("0x3@sa"), nullptr, 0, &ri, nullptr, 8));
+    EXPECT_STREQ("ZRKC1008 ERROR Parameter is not specified.\n", ri.caMessage);
+
+    const char *k1016 = "ZRKC1016 ERROR The group file of the form not permitted was specified.\n";
+    ri = {};
+    EXPECT_EQ(-1, Query("0x3@sa", "0x4@sa", ZRKC_OPT_QUERY_GENERATIONS, &ri));
+    EXPECT_STREQ(k1016, ri.caMessage);
+    ri = {};
+    EXPECT_EQ(-1, Query("0x3@sa", nullptr, ZRKC_OPT_OTHER_WAY, &ri));
+    EXPECT_STREQ(k1016, ri.caMessage);
+    const std::string volumes = GroupFile("0x3@sa\n0x1@sa\n");
+    ri = {};
+    UsePairArea(&ri, 2);
+    EXPECT_EQ(-1, Query(volumes.c_str(), nullptr, kGroup, &ri));
+    EXPECT_STREQ(k1016, ri.caMessage);
+}
+
+TEST_F(CmdQuery, AreaSizeIsAskedAndCheckedAtEachLevel) {
+    const std::string group = GroupFileLines({"0x3@sa 0x4@sa", "0x1@sa 0x2@sa", "0x7@lb 0x1@lb"});
+    struct Case {
+        const char *pSource, *pTarget;
+        uint32_t uiOption, uiEx;
+        uint64_t ulNeeded;
+    };
+    const Case cases[] = {
+        {"0x3@sa", "0x4@sa", 0, 0, 2184 + 8},
+        {"0x3@sa", "0x4@sa", kDetail, 0, 2280 + 24},
+        {group.c_str(), nullptr, kGroup, 0, 3 * 2184 + 8},
+        {group.c_str(), nullptr, kGroup | kDetailEx, 0, 7704},
+        {"0x3@sa", nullptr, 0, 0, 16 * 2184 + 8},                           // the volume's maximum
+        {"0x1a@sa", nullptr, 0x8080000, ZRKC_EXOPT_VVOL, 65535ull * 2560 + 24},
+        {"0x1@sa", nullptr, 0x8000000, ZRKC_EXOPT_TFOP, 65535ull * 2184 + 8},
+        {"0x3@sa", nullptr, ZRKC_OPT_QUERY_GENERATIONS, 0, 16 * 2184 + 16},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.uiOption) + " " + c.pSource);
+        uiExOptionFlag = c.uiEx;
+        ReturnInfo ri{};
+        UsePairArea(&ri, 3);
+        EXPECT_EQ(1, zrkc_query_copy(const_cast<char *>(c.pSource), const_cast<char *>(c.pTarget),
+                                     static_cast<int>(c.uiOption), &ri, nullptr, 0));
+        EXPECT_EQ(ZRKC_CLASS_PARAMETER, ri.iReturnClass);
+        EXPECT_STREQ("ZRKC1001 WARNING Insufficient output area.\n", ri.caMessage);
+        EXPECT_EQ(c.ulNeeded, ri.uiNeedOutputSize);
+        // One byte short: untouched.
+        std::vector<unsigned char> small(c.ulNeeded - 1, 0xAA);
+        ri.uiNeedOutputSize = 0;
+        EXPECT_EQ(1, zrkc_query_copy(const_cast<char *>(c.pSource), const_cast<char *>(c.pTarget),
+                                     static_cast<int>(c.uiOption), &ri, small.data(),
+                                     static_cast<int>(small.size())));
+        EXPECT_EQ(c.ulNeeded, ri.uiNeedOutputSize);
+        EXPECT_EQ(std::vector<unsigned char>(small.size(), 0xAA), small);
+    }
+}
+
+TEST_F(CmdQuery, PairQueryFillsTheNormalItemOverBothRoads) {
+    struct Case {
+        const char *pSource, *pTarget;
+        uint32_t uiSrcOlu, uiTrgOlu;
+        uint8_t ucPhase, ucStatus, ucKind;
+        uint64_t ulCopied, ulSrcAddr, ulSize, ulTrgAddr;
+        const char *pSrcAlias, *pTrgAlias;
+    };
+    const Case cases[] = {
+        {"0x3@sa", "0x4:C8:50@sa", 3, 4, 1, 2, 1, 25, 10, 100, 200, "sa", "sa"},
+        {"0x1@sa", "0x2@sa", 1, 2, 2, 4, 4, 4096, 0, 4096, 0, "sa", "sa"},
+        {"0x5@sa", "0x1@lb", 5, 1, 2, 2, 5, 4096, 0, 4096, 0, "sa", "lb"},
+        {"0x7@sa", "0x8@sa", 7, 8, 4, 3, 2, 0, 0, 4096, 0, "sa", "sa"},
+        {"0x3@lb", "0x4@lb", 3, 4, 1, 5, 4, 7, 0, 4096, 0, "lb", "lb"},
+        {"0x5@lb", "0x6@lb", 5, 6, 3, 2, 3, 0, 0, 4096, 0, "lb", "lb"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.pSource) + " " + c.pTarget);
+        ReturnInfo ri{};
+        ASSERT_EQ(0, Query(c.pSource, c.pTarget, 0, &ri)) << ri.caMessage;
+        EXPECT_EQ(1u, Header().ItemCount);
+        EXPECT_EQ(1u, Header().FilledCount);
+        const CopyQueryEntry &e = Normal(0);
+        EXPECT_EQ(c.uiSrcOlu, e.SrcOlu);
+        EXPECT_EQ(c.uiTrgOlu, e.TrgOlu);
+        EXPECT_EQ(c.ucPhase, e.Phase);
+        EXPECT_EQ(c.ucStatus, e.Status);
+        EXPECT_EQ(c.ucKind, e.CopyKind);
+        EXPECT_EQ(c.ulCopied, e.BlkCnt);
+        EXPECT_EQ(c.ulSrcAddr, e.SrcAddr);
+        EXPECT_EQ(c.ulTrgAddr, e.TrgAddr);
+        EXPECT_STREQ(c.pSource, e.SrcVolume);
+        EXPECT_STREQ(c.pTarget, e.TrgVolume);
+        EXPECT_EQ(c.pSrcAlias, AliasOf(e.SrcAlias));
+        EXPECT_EQ(c.pTrgAlias, AliasOf(e.TrgAlias));
+        for (uint8_t set : {e.SrcVolumeSet, e.TrgVolumeSet, e.SrcAliasSet, e.TrgAliasSet})
+            EXPECT_EQ(1, set);
+    }
+}
+
+TEST_F(CmdQuery, SixtyFourBitExtentsAndSizesKeepTheirHighWords) {
+    ReturnInfo ri{};
+    ASSERT_EQ(0, Query("0x30:100000000:5368709120@sa", "0x31:100000000:5368709120@sa", kDetail,
+                       &ri))
+        << ri.caMessage;
+    const CopyQueryDetailEntry &e = Detail(0, 2280);
+    EXPECT_EQ(0x100000000ull, e.SrcAddr);
+    EXPECT_EQ(0x280000000ull, e.SrcSize);
+    EXPECT_EQ(0x100000000ull, e.TrgAddr);
+    EXPECT_EQ(0x180000000ull, e.BlkCnt);
+}
+
+TEST_F(CmdQuery, OtherWayRoundNamesTheSecondOperandAsSource) {
+    ReturnInfo ri{};
+    ASSERT_EQ(0, Query("0x4:C8:50@sa", "0x3@sa", ZRKC_OPT_OTHER_WAY, &ri)) << ri.caMessage;
+    EXPECT_STREQ("0x3@sa", Normal(0).SrcVolume);
+    EXPECT_STREQ("0x4:C8:50@sa", Normal(0).TrgVolume);
+    EXPECT_EQ(3u, Normal(0).SrcOlu);
+}
+
+TEST_F(CmdQuery, SessionsInIdleOrReserveAndMissingOnesAreNotReported) {
+    for (const auto &pair : std::vector<std::pair<const char *, const char *>>{
+             {"0x9@sa", "0x1a@sa"}, {"0x1@sa", "0x4@sa"}, {"0x1@lb", "0x2@lb"}}) {
+        SCOPED_TRACE(pair.first);
+        ReturnInfo ri{};
+        EXPECT_EQ(-1, Query(pair.first, pair.second, 0, &ri));
+        EXPECT_EQ(ZRKC_CLASS_STATE, ri.iReturnClass);
+        EXPECT_STREQ("ZRKC1100 ERROR Session does not exist.\n", ri.caMessage);
+    }
+}
+
+TEST_F(CmdQuery, GroupLineWithoutSessionKeepsItsPlaceAndReports1804) {
+    const std::string group =
+        GroupFileLines({"0x3@sa 0x4:C8:50@sa", "0x9@sa 0x1a@sa", "0x3@lb 0x4@lb"});
+    ReturnInfo ri{};
+    UsePairArea(&ri, 3);
+    ASSERT_EQ(0, Query(group.c_str(), nullptr, kGroup | kDetailEx, &ri)) << ri.caMessage;
+    EXPECT_EQ(ZRKC_CLASS_GROUP_LINES, ri.iReturnClass);
+    EXPECT_STREQ("ZRKC1804 ERROR Error occurred with copy operation described in group file.\n",
+                 ri.caMessage);
+    EXPECT_EQ(3u, Header().ItemCount);
+    EXPECT_EQ(2u, Header().FilledCount);
+    EXPECT_STREQ("2.0.0", Header().Version);
+    EXPECT_EQ(2u, Detail(0, 2560).SrcSessionId);
+    const auto *second = reinterpret_cast<const unsigned char *>(&Detail(1, 2560));
+    EXPECT_EQ(std::vector<unsigned char>(2560, 0), std::vector<unsigned char>(second, second + 2560));
+    EXPECT_EQ(7u, Detail(2, 2560).SrcSessionId);
+    EXPECT_EQ(0, Entry(0).iReturnClass);
+    EXPECT_EQ(1100u, Entry(1).uiMessageNo);
+    EXPECT_STREQ("ZRKC1100 ERROR Session does not exist.\n", Entry(1).caMessage);
+    EXPECT_EQ(0, Entry(2).iReturnClass);
+
+    // No line with a session: the command fails.
+    const std::string none = GroupFileLines({"0x9@sa 0x1a@sa", "0x1@lb 0x2@lb"});
+    ri = Info();
+    EXPECT_EQ(-1, Query(none.c_str(), nullptr, kGroup, &ri));
+    EXPECT_EQ(1100u, ri.uiMessageNo);
+}
+
+TEST_F(CmdQuery, DetailItemsCarryModesAndTheExtendedFieldsOnlyAtEx1) {
+    for (uint32_t level : {kDetail, kDetailEx}) {
+        SCOPED_TRACE(level);
+        const size_t size = level == kDetail ? 2280 : 2560;
+        ReturnInfo ri{};
+        ASSERT_EQ(0, Query("0x5@sa", "0x1@lb", level, &ri)) << ri.caMessage;
+        const CopyQueryDetailEntry &e = Detail(0, size);
+        EXPECT_EQ(3u, e.SrcSessionId);
+        EXPECT_NE(0u, e.TrgSessionId);
+        EXPECT_EQ(5, e.CopyKind);
+        EXPECT_EQ(1, e.TransferMode); // sync
+        EXPECT_EQ(2, e.SplitMode);    // automatic
+        EXPECT_EQ(1, e.RecoveryMode); // automatic
+        EXPECT_EQ(cmdtest::Box("BOXA"), std::string(e.SrcBoxID, 40));
+        EXPECT_EQ(cmdtest::Box("BOXB"), std::string(e.TrgBoxID, 40));
+        EXPECT_EQ(level == kDetailEx ? "2.0.0" : "", std::string(Header().Version));
+        if (level == kDetail) {
+            EXPECT_EQ(0, e.TimeStamp[0]);
+        }
+    }
+    // A local session has no RVZ modes; its start time is copied as it is.
+    ReturnInfo ri{};
+    ASSERT_EQ(0, Query("0x1@sa", "0x2@sa", kDetailEx, &ri)) << ri.caMessage;
+    const CopyQueryDetailEntry &e = Detail(0, 2560);
+    EXPECT_EQ(4, e.CopyKind);
+    EXPECT_EQ(0, e.TransferMode + e.SplitMode + e.RecoveryMode);
+    EXPECT_EQ(0x20, e.TimeStamp[0]);
+    EXPECT_EQ(0x24, e.TimeStamp[1]);
+}
+
+TEST_F(CmdQuery, VolumeQuerySelectsTheVolumesSessionsOverBothRoads) {
+    struct Case {
+        const char *pVolume;
+        uint32_t uiOption;
+        std::vector<uint16_t> vIds; // reported, in order
+    };
+    const Case cases[] = {
+        {"0x3@sa", kDetail, {2}},
+        {"0x5@sa", kDetail, {3}},
+        {"0x9@sa", kDetail, {}},                                    // reserve only
+        {"0x1@sa", kDetail | ZRKC_OPT_QUERY_KZP_ONLY, {}},
+        {"0x1@sa", kDetail | ZRKC_OPT_QUERY_VZ_ONLY, {1}},
+        {"0x1@sa", kDetail | ZRKC_OPT_QUERY_WHOLE_ARRAY, {1, 2, 3, 4, 6, 9}},
+        {"0x1@sa", kDetail | ZRKC_OPT_QUERY_WHOLE_ARRAY | ZRKC_OPT_QUERY_KZP_ONLY, {2, 4, 6, 9}},
+        {"0x4@lb", kDetail, {7}},
+        {"0x1@lb", kDetail, {3}},
+        {"0x2@lb", kDetail | ZRKC_OPT_QUERY_WHOLE_ARRAY | ZRKC_OPT_QUERY_VZ_ONLY, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.pVolume) + " " + std::to_string(c.uiOption));
+        ReturnInfo ri{};
+        ASSERT_EQ(0, Query(c.pVolume, nullptr, c.uiOption, &ri)) << ri.caMessage;
+        std::vector<uint16_t> ids;
+        for (uint32_t i = 0; i < Header().ItemCount; ++i) ids.push_back(Detail(i, 2280).SrcSessionId);
+        std::sort(ids.begin(), ids.end());
+        EXPECT_EQ(c.vIds, ids);
+        EXPECT_EQ(0u, Header().FilledCount);
+    }
+}
+
+TEST_F(CmdQuery, VolumeQueryCopyKindsAliasesAndProgress) {
+    ReturnInfo ri{};
+    ASSERT_EQ(0, Query("0x1@sa", nullptr, ZRKC_OPT_QUERY_WHOLE_ARRAY, &ri)) << ri.caMessage;
+    std::map<uint32_t, const CopyQueryEntry *> bySource;
+    for (uint32_t i = 0; i < Header().ItemCount; ++i) bySource[Normal(i).SrcOlu] = &Normal(i);
+    const std::map<uint32_t, uint8_t> kinds = {{1, 4}, {3, 1}, {5, 5}, {7, 2}, {0x14, 6}, {0x30, 1}};
+    for (const auto &[olu, kind] : kinds) {
+        SCOPED_TRACE(olu);
+        ASSERT_EQ(1u, bySource.count(olu));
+        const CopyQueryEntry &e = *bySource[olu];
+        EXPECT_EQ(kind, e.CopyKind);
+        EXPECT_EQ("sa", AliasOf(e.SrcAlias));
+        EXPECT_EQ(olu == 5 ? "lb" : "sa", AliasOf(e.TrgAlias));
+        EXPECT_EQ(1, e.SrcAliasSet);
+        EXPECT_EQ(1, e.TrgAliasSet);
+        EXPECT_EQ(0, e.SrcVolumeSet);
+    }
+}
+
+TEST_F(CmdQuery, VolumeNamesComeFromTheStore) {
+    // The name under which the KZP session's source and target were started.
+    ASSERT_EQ(0, set_volname("/dev/sdb1", cmdtest::Box("BOXA").c_str(), 3, 0, 10, 0, 100));
+    ASSERT_EQ(0, set_volname("/dev/sdb2", cmdtest::Box("BOXA").c_str(), 4, 0, 200, 0, 100));
+    ReturnInfo ri{};
+    ASSERT_EQ(0, Query("0x3@sa", nullptr, 0, &ri)) << ri.caMessage;
+    ASSERT_EQ(1u, Header().ItemCount);
+    EXPECT_STREQ("/dev/sdb1", Normal(0).SrcVolume);
+    EXPECT_STREQ("/dev/sdb2", Normal(0).TrgVolume);
+    EXPECT_EQ(1, Normal(0).SrcVolumeSet);
+    EXPECT_EQ(1, Normal(0).TrgVolumeSet);
+}
+
+TEST_F(CmdQuery, FailoverAndVirtualVolumeForms) {
+    uiExOptionFlag = ZRKC_EXOPT_VVOL;
+    ReturnInfo ri{};
+    ASSERT_EQ(0, Query("0x1@sa", nullptr, 0x8080000, &ri)) << ri.caMessage;
+    EXPECT_STREQ("2.0.0", Header().Version);
+    EXPECT_EQ(0u, Header().ItemCount); // the scenario has no virtual-volume session
+    uiExOptionFlag = ZRKC_EXOPT_TFOP;
+    ri = {};
+    ASSERT_EQ(0, Query("0x1@sa", nullptr, 0x8000000, &ri)) << ri.caMessage;
+    EXPECT_EQ(0u, Header().ItemCount);
+}
+
+TEST_F(CmdQuery, CompatibleVersionChoosesTheOutputVersion) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"1.3.7", "1.3.0"}, {"1.2.10", "1.3.0"}, {"1.4.2", "1.4.0"}, {"1.4.", "2.0.0"},
+        {"1.3.a", "2.0.0"}, {"3.0", "2.0.0"},    {"", "2.0.0"},      {"1.4.2x", "2.0.0"},
+    };
+    for (const auto &[value, version] : cases) {
+        SCOPED_TRACE(value);
+        root.writeProperties(std::string("CompatibleVersion=") + value + "\n");
+        release_properties();
+        CopyQueryList header{};
+        ReturnInfo ri{};
+        ASSERT_EQ(0, check_Comp_Version(&header, &ri)) << ri.caMessage;
+        EXPECT_STREQ(version, header.Version);
+    }
+    root.writeProperties("CompatibleVersion=1.4.9\n");
+    release_properties();
+    ReturnInfo ri{};
+    ASSERT_EQ(0, Query("0x3@sa", "0x4:C8:50@sa", kDetailEx, &ri)) << ri.caMessage;
+    EXPECT_STREQ("1.4.0", Header().Version);
+}
+
+class CmdQueryGenerations : public cmdtest::CommandSim {
+protected:
+    CmdQueryGenerations()
+        : CommandSim("volume B1 3 4096\n"
+                     "session 1 snapkzp+ A1 1 A1 2 copied=100\n"
+                     "session 2 snapkzp+ A1 1 A1 3 copied=200\n"
+                     "session 3 snapkzp+ B1 1 B1 2 copied=7 status=suspend\n") {}
+    std::vector<unsigned char> out;
+};
+
+TEST_F(CmdQueryGenerations, GenerationsOfOneSourceAndOfAGroupOverBothRoads) {
+    const std::string group = GroupFileLines({"0x1@sa", "0x3@lb", "0x1@lb"});
+    ReturnInfo ri{};
+    UsePairArea(&ri, 3);
+    ri.uiNeedOutputSize = 0;
+    ASSERT_EQ(1, zrkc_query_copy(const_cast<char *>(group.c_str()), nullptr,
+                                 static_cast<int>(ZRKC_OPT_QUERY_GENERATIONS | kGroup), &ri, nullptr, 0));
+    EXPECT_EQ(8u + 3 * (16 * 2184 + 8), ri.uiNeedOutputSize);
+    out.assign(ri.uiNeedOutputSize, 0);
+    ri = Info();
+    EXPECT_EQ(-1, zrkc_query_copy(const_cast<char *>(group.c_str()), nullptr,
+                                  static_cast<int>(ZRKC_OPT_QUERY_GENERATIONS | kGroup), &ri,
+                                  out.data(), static_cast<int>(out.size())));
+    EXPECT_EQ(1804u, ri.uiMessageNo);
+    const auto *list = reinterpret_cast<const GenerationList *>(out.data());
+    EXPECT_EQ(3u, list->ItemCount);
+    EXPECT_EQ(2u, list->FilledCount);
+    size_t at = sizeof(GenerationList);
+    const std::vector<std::vector<uint16_t>> expected = {{1, 2}, {}, {3}};
+    for (size_t j = 0; j < 3; ++j) {
+        SCOPED_TRACE(j);
+        const auto *block = reinterpret_cast<const GenerationBlock *>(out.data() + at);
+        EXPECT_EQ(16u, block->MaxGenerationsCnt);
+        ASSERT_EQ(expected[j].size(), block->GenerationsCnt);
+        for (uint32_t s = 0; s < block->GenerationsCnt; ++s) {
+            const auto &g = *reinterpret_cast<const GenerationInfo *>(
+                out.data() + at + sizeof(GenerationBlock) + s * sizeof(GenerationInfo));
+            EXPECT_EQ(expected[j][s], g.SrcSesId);
+            EXPECT_EQ(1u, g.SrcOlu);
+            EXPECT_EQ(j == 0 ? "sa" : "lb", std::string(g.SrcAlias, strnlen(g.SrcAlias, 40)));
+            EXPECT_EQ(1, g.SrcAliasSet);
+            EXPECT_EQ(1, g.TrgAliasSet);
+        }
+        at += sizeof(GenerationBlock) + block->GenerationsCnt * sizeof(GenerationInfo);
+    }
+    EXPECT_EQ(0, Entry(0).iReturnClass);
+    EXPECT_NE(0, Entry(1).iReturnClass);
+    EXPECT_EQ(0, Entry(2).iReturnClass);
+
+    // One source: its block alone.
+    ri = {};
+    ASSERT_EQ(1, zrkc_query_copy(const_cast<char *>("0x1@lb"), nullptr,
+                                 static_cast<int>(ZRKC_OPT_QUERY_GENERATIONS), &ri, nullptr, 0));
+    EXPECT_EQ(16u * 2184 + 16, ri.uiNeedOutputSize);
+    out.assign(ri.uiNeedOutputSize, 0);
+    ASSERT_EQ(0, zrkc_query_copy(const_cast<char *>("0x1@lb"), nullptr,
+                                 static_cast<int>(ZRKC_OPT_QUERY_GENERATIONS), &ri, out.data(),
+                                 static_cast<int>(out.size())))
+        << ri.caMessage;
+    EXPECT_EQ(1u, reinterpret_cast<const GenerationList *>(out.data())->ItemCount);
+    const auto &g = *reinterpret_cast<const GenerationInfo *>(out.data() + 16);
+    EXPECT_EQ(3u, g.SrcSesId);
+    EXPECT_EQ(4, g.Status);
+    EXPECT_EQ(7u, g.BlkCnt);
+    EXPECT_EQ(2u, g.TrgOlu);
+}
+
+} // namespace
