@@ -22,16 +22,19 @@ const std::string kSessions =
     "volume B1 6 4096\n"
     "volume A1 0x30 0x400000000\n"
     "volume A1 0x31 0x400000000\n"
+    "volume A1 0x50 4096\n"
+    "volume A1 0x51 4096\n"
     "session 1 vz A1 1 A1 2 size=4096 status=suspend phase=equivalent start=1705314605\n"
     "session 2 kzp A1 3 A1 4 srcext=10 size=100 dstext=200 copied=25 status=active phase=copying\n"
     "session 3 rvz A1 5 B1 1 size=4096 mode=sync,split transfer=0\n"
-    "session 4 quickkzp A1 7 A1 8 status=errorsuspend phase=trackcopy\n"
+    "session 4 quickkzp A1 7 A1 8 size=4096 status=errorsuspend phase=trackcopy\n"
     "session 5 vz A1 9 A1 0x1a status=reserve phase=nopair\n"
     "session 6 monitor A1 20 A1 - size=2048\n"
-    "session 7 vz B1 3 B1 4 status=halt phase=copying copied=7\n"
-    "session 8 snapkzp B1 5 B1 6\n"
+    "session 7 vz B1 3 B1 4 size=4096 status=halt phase=copying copied=7\n"
+    "session 8 snapkzp B1 5 B1 6 size=4096\n"
     "session 9 kzp A1 0x30 A1 0x31 srcext=0x100000000 size=0x280000000 dstext=0x100000000 "
-    "copied=0x180000000\n";
+    "copied=0x180000000\n"
+    "session 10 kzp A1 0x50 A1 0x51 size=2048 copied=1 vvol=yes\n";
 
 constexpr uint32_t kGroup = ZRKC_OPT_GROUP_FILE;
 constexpr uint32_t kDetail = ZRKC_OPT_QUERY_DETAIL;
@@ -121,7 +124,7 @@ TEST_F(CmdQuery, OperandsAndFormsThatDoNotFitAreRefused) {
 }
 
 TEST_F(CmdQuery, AreaSizeIsAskedAndCheckedAtEachLevel) {
-    const std::string group = GroupFileLines({"0x3@sa 0x4@sa", "0x1@sa 0x2@sa", "0x7@lb 0x1@lb"});
+    const std::string group = GroupFileLines({"0x3@sa 0x4@sa", "0x1@sa 0x2@sa", "0x3@lb 0x4@lb"});
     struct Case {
         const char *pSource, *pTarget;
         uint32_t uiOption, uiEx;
@@ -132,7 +135,7 @@ TEST_F(CmdQuery, AreaSizeIsAskedAndCheckedAtEachLevel) {
         {"0x3@sa", "0x4@sa", kDetail, 0, 2280 + 24},
         {group.c_str(), nullptr, kGroup, 0, 3 * 2184 + 8},
         {group.c_str(), nullptr, kGroup | kDetailEx, 0, 7704},
-        {"0x3@sa", nullptr, 0, 0, 16 * 2184 + 8},                           // the volume's maximum
+        {"0x3@sa", nullptr, 0, 0, 1024 * 2184 + 8},                         // the volume's maximum
         {"0x1a@sa", nullptr, 0x8080000, ZRKC_EXOPT_VVOL, 65535ull * 2560 + 24},
         {"0x1@sa", nullptr, 0x8000000, ZRKC_EXOPT_TFOP, 65535ull * 2184 + 8},
         {"0x3@sa", nullptr, ZRKC_OPT_QUERY_GENERATIONS, 0, 16 * 2184 + 16},
@@ -167,9 +170,9 @@ TEST_F(CmdQuery, PairQueryFillsTheNormalItemOverBothRoads) {
         const char *pSrcAlias, *pTrgAlias;
     };
     const Case cases[] = {
-        {"0x3@sa", "0x4:C8:50@sa", 3, 4, 1, 2, 1, 25, 10, 100, 200, "sa", "sa"},
-        {"0x1@sa", "0x2@sa", 1, 2, 2, 4, 4, 4096, 0, 4096, 0, "sa", "sa"},
-        {"0x5@sa", "0x1@lb", 5, 1, 2, 2, 5, 4096, 0, 4096, 0, "sa", "lb"},
+        {"0x3:A:50@sa", "0x4:C8:50@sa", 3, 4, 1, 2, 1, 25, 10, 100, 200, "sa", "sa"},
+        {"0x1@sa", "0x2@sa", 1, 2, 2, 4, 4, 0, 0, 4096, 0, "sa", "sa"},
+        {"0x5@sa", "0x1@lb", 5, 1, 2, 2, 5, 0, 0, 4096, 0, "sa", "lb"},
         {"0x7@sa", "0x8@sa", 7, 8, 4, 3, 2, 0, 0, 4096, 0, "sa", "sa"},
         {"0x3@lb", "0x4@lb", 3, 4, 1, 5, 4, 7, 0, 4096, 0, "lb", "lb"},
         {"0x5@lb", "0x6@lb", 5, 6, 3, 2, 3, 0, 0, 4096, 0, "lb", "lb"},
@@ -212,8 +215,8 @@ TEST_F(CmdQuery, SixtyFourBitExtentsAndSizesKeepTheirHighWords) {
 
 TEST_F(CmdQuery, OtherWayRoundNamesTheSecondOperandAsSource) {
     ReturnInfo ri{};
-    ASSERT_EQ(0, Query("0x4:C8:50@sa", "0x3@sa", ZRKC_OPT_OTHER_WAY, &ri)) << ri.caMessage;
-    EXPECT_STREQ("0x3@sa", Normal(0).SrcVolume);
+    ASSERT_EQ(0, Query("0x4:C8:50@sa", "0x3:A:50@sa", ZRKC_OPT_OTHER_WAY, &ri)) << ri.caMessage;
+    EXPECT_STREQ("0x3:A:50@sa", Normal(0).SrcVolume);
     EXPECT_STREQ("0x4:C8:50@sa", Normal(0).TrgVolume);
     EXPECT_EQ(3u, Normal(0).SrcOlu);
 }
@@ -231,7 +234,7 @@ TEST_F(CmdQuery, SessionsInIdleOrReserveAndMissingOnesAreNotReported) {
 
 TEST_F(CmdQuery, GroupLineWithoutSessionKeepsItsPlaceAndReports1804) {
     const std::string group =
-        GroupFileLines({"0x3@sa 0x4:C8:50@sa", "0x9@sa 0x1a@sa", "0x3@lb 0x4@lb"});
+        GroupFileLines({"0x3:A:50@sa 0x4:C8:50@sa", "0x9@sa 0x1a@sa", "0x3@lb 0x4@lb"});
     ReturnInfo ri{};
     UsePairArea(&ri, 3);
     ASSERT_EQ(0, Query(group.c_str(), nullptr, kGroup | kDetailEx, &ri)) << ri.caMessage;
@@ -273,9 +276,6 @@ TEST_F(CmdQuery, DetailItemsCarryModesAndTheExtendedFieldsOnlyAtEx1) {
         EXPECT_EQ(cmdtest::Box("BOXA"), std::string(e.SrcBoxID, 40));
         EXPECT_EQ(cmdtest::Box("BOXB"), std::string(e.TrgBoxID, 40));
         EXPECT_EQ(level == kDetailEx ? "2.0.0" : "", std::string(Header().Version));
-        if (level == kDetail) {
-            EXPECT_EQ(0, e.TimeStamp[0]);
-        }
     }
     // A local session has no RVZ modes; its start time is copied as it is.
     ReturnInfo ri{};
@@ -303,7 +303,8 @@ TEST_F(CmdQuery, VolumeQuerySelectsTheVolumesSessionsOverBothRoads) {
         {"0x1@sa", kDetail | ZRKC_OPT_QUERY_WHOLE_ARRAY | ZRKC_OPT_QUERY_KZP_ONLY, {2, 4, 6, 9}},
         {"0x4@lb", kDetail, {7}},
         {"0x1@lb", kDetail, {3}},
-        {"0x2@lb", kDetail | ZRKC_OPT_QUERY_WHOLE_ARRAY | ZRKC_OPT_QUERY_VZ_ONLY, {}},
+        {"0x2@lb", kDetail | ZRKC_OPT_QUERY_WHOLE_ARRAY | ZRKC_OPT_QUERY_VZ_ONLY, {3, 7}},
+        {"0x2@lb", kDetail | ZRKC_OPT_QUERY_WHOLE_ARRAY | ZRKC_OPT_QUERY_KZP_ONLY, {8}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.pVolume) + " " + std::to_string(c.uiOption));
@@ -349,16 +350,17 @@ TEST_F(CmdQuery, VolumeNamesComeFromTheStore) {
     EXPECT_EQ(1, Normal(0).TrgVolumeSet);
 }
 
-TEST_F(CmdQuery, FailoverAndVirtualVolumeForms) {
+TEST_F(CmdQuery, VirtualVolumeFormReadsTheWholeArrayAtEx1) {
     uiExOptionFlag = ZRKC_EXOPT_VVOL;
     ReturnInfo ri{};
     ASSERT_EQ(0, Query("0x1@sa", nullptr, 0x8080000, &ri)) << ri.caMessage;
     EXPECT_STREQ("2.0.0", Header().Version);
-    EXPECT_EQ(0u, Header().ItemCount); // the scenario has no virtual-volume session
-    uiExOptionFlag = ZRKC_EXOPT_TFOP;
-    ri = {};
-    ASSERT_EQ(0, Query("0x1@sa", nullptr, 0x8000000, &ri)) << ri.caMessage;
-    EXPECT_EQ(0u, Header().ItemCount);
+    ASSERT_EQ(1u, Header().ItemCount);
+    const CopyQueryDetailEntry &e = Detail(0, 2560);
+    EXPECT_EQ(10u, e.SrcSessionId);
+    EXPECT_EQ(0x50u, e.SrcOlu);
+    EXPECT_EQ(2048u, e.SrcSize);
+    EXPECT_EQ(1, e.CopyKind);
 }
 
 TEST_F(CmdQuery, CompatibleVersionChoosesTheOutputVersion) {
@@ -378,7 +380,7 @@ TEST_F(CmdQuery, CompatibleVersionChoosesTheOutputVersion) {
     root.writeProperties("CompatibleVersion=1.4.9\n");
     release_properties();
     ReturnInfo ri{};
-    ASSERT_EQ(0, Query("0x3@sa", "0x4:C8:50@sa", kDetailEx, &ri)) << ri.caMessage;
+    ASSERT_EQ(0, Query("0x3:A:50@sa", "0x4:C8:50@sa", kDetailEx, &ri)) << ri.caMessage;
     EXPECT_STREQ("1.4.0", Header().Version);
 }
 
@@ -386,9 +388,9 @@ class CmdQueryGenerations : public cmdtest::CommandSim {
 protected:
     CmdQueryGenerations()
         : CommandSim("volume B1 3 4096\n"
-                     "session 1 snapkzp+ A1 1 A1 2 copied=100\n"
-                     "session 2 snapkzp+ A1 1 A1 3 copied=200\n"
-                     "session 3 snapkzp+ B1 1 B1 2 copied=7 status=suspend\n") {}
+                     "session 1 snapkzp+ A1 1 A1 2 srcext=0 size=4096 copied=100\n"
+                     "session 2 snapkzp+ A1 1 A1 3 srcext=0 size=4096 copied=200\n"
+                     "session 3 snapkzp+ B1 1 B1 2 srcext=0 size=4096 copied=7 status=suspend\n") {}
     std::vector<unsigned char> out;
 };
 
