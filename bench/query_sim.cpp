@@ -93,7 +93,11 @@ std::vector<VolInfRecord> SessionNames(size_t count, const std::string &box) {
 // The command fixture outside a test run.
 class QuerySim : public cmdtest::CommandSim {
 public:
-    QuerySim(const std::string &sessions) : CommandSim(sessions, " maxsessions=16,65535,16,65535") {
+    // The arrays' maximum session count is the number of sessions, so that
+    // the area the query needs (and clears) grows with them.
+    QuerySim(const std::string &sessions, size_t count)
+        : CommandSim(sessions, " maxsessions=16," + std::to_string(count) + ",16," +
+                                   std::to_string(count)) {
         SetUp();
     }
     ~QuerySim() override { TearDown(); }
@@ -113,12 +117,12 @@ void BM_QueryVolume(benchmark::State &state) {
     const size_t count = static_cast<size_t>(state.range(0));
     const bool lan = state.range(1) == 1;
     const char *array = lan ? "B1" : "A1";
-    QuerySim fixture(Sessions(count, array));
+    QuerySim fixture(Sessions(count, array), count);
     WriteStore(fixture.Root().etc() + "/" ZRK_VOLINF_FILE,
                SessionNames(count, cmdtest::Box(lan ? "BOXB" : "BOXA")));
     char volume[32];
     std::snprintf(volume, sizeof volume, "0x%x@%s", kSourceOlu, lan ? "lb" : "sa");
-    std::vector<unsigned char> area(65535ull * sizeof(CopyQueryEntry) + 8);
+    std::vector<unsigned char> area(count * sizeof(CopyQueryEntry) + 8);
     size_t commands = 0;
     uint32_t items = 0;
     for (auto _ : state) {

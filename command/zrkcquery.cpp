@@ -533,9 +533,10 @@ extern "C" int query_list(char *volume, int option, ReturnInfo *ri, void *output
     const uint64_t needed = uint64_t{maxSessions} * ItemSize(level) + HeaderSize(level);
     if (int r = CheckArea(ri, output, outputLength, needed, __LINE__); r != 0) return r;
 
-    // The list always has room for every entry either road may write.
+    // The list always has room for every entry either road may write; only
+    // the entries the call reports are read, so the room is not cleared.
     const uint32_t room = std::max<uint32_t>(maxSessions, static_cast<uint32_t>(zrk::kDetailListMax));
-    std::unique_ptr<DETAIL_LIST_INFO[]> entries(new (std::nothrow) DETAIL_LIST_INFO[room]());
+    std::unique_ptr<DETAIL_LIST_INFO[]> entries(new (std::nothrow) DETAIL_LIST_INFO[room]);
     if (!entries) return NoMemory(ri);
     unsigned char sense[ZRK_SENSE_LEN] = {};
     uint32_t listCount = 0;
