@@ -121,15 +121,19 @@ uint32_t High(uint64_t v) { return static_cast<uint32_t>(v >> 32); }
 uint32_t Low(uint64_t v) { return static_cast<uint32_t>(v); }
 
 // The size check of the three workers: 0 the area is cleared and may be
-// filled; 1 it is too small (1001 and the size needed, saturated at what
-// the result record holds), the area untouched.
+// filled; 1 it is too small (1001 and the size needed), the area untouched;
+// -1 (1106) when no area length could hold the size needed.
 int CheckArea(ReturnInfo *ri, void *output, int outputLength, uint64_t needed, int line) {
     const uint64_t given = outputLength > 0 ? static_cast<uint64_t>(outputLength) : 0;
     velk_trace(6, "%s ReturnSize=%llu, InputReturnSize=%d [%d]", kName,
                static_cast<unsigned long long>(needed), outputLength, line);
+    if (needed > INT32_MAX) {
+        zrkc::SetNoMemory(ri);
+        return -1;
+    }
     if (output == nullptr || given < needed) {
         zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1001, "ZRKC1001 WARNING Insufficient output area.\n");
-        ri->uiNeedOutputSize = needed > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(needed);
+        ri->uiNeedOutputSize = static_cast<uint32_t>(needed);
         velk_trace(1, "%s warning end. [%d]", kName, line);
         return 1;
     }
@@ -293,6 +297,26 @@ void BoxesOf(const DETAIL_LIST_INFO &d, const CopyPair &pair, const char **src, 
     } else {
         *src = *trg = pair.caSrcBoxID;
     }
+}
+
+// Both aliases of a detail entry's item, by the boxes of BoxesOf; the
+// boxes are handed back for the name lookups. 0, or -1 (ri filled).
+int EntryAliases(QueryContext &ctx, const DETAIL_LIST_INFO &d, const CopyPair &pair, NotFound rule,
+                 ItemNames &names, const char **srcBox, const char **trgBox) {
+    BoxesOf(d, pair, srcBox, trgBox);
+    if (SideAlias(ctx, *srcBox, pair.caSrcBoxID, rule, names.caSrcAlias, &names.ucSrcAliasSet) != 0)
+        return -1;
+    return SideAlias(ctx, *trgBox, pair.caSrcBoxID, rule, names.caTrgAlias, &names.ucTrgAliasSet);
+}
+
+// One side's stored volume name: found, the name and its set byte; else
+// the field stays empty.
+void SideName(QueryContext &ctx, const char *box, uint32_t olu, uint64_t start, uint64_t size,
+              char *name, uint8_t *set) {
+    if (ctx.VolumeName(box, olu, start, size, name) == 2)
+        *set = 1;
+    else
+        std::memset(name, 0, ZRK_VOLNAME_LEN);
 }
 
 // Fills one item from a detail entry at the level.
@@ -468,6 +492,9 @@ extern "C" int query_pair(CopyPairList *list, int option, ReturnInfo *ri, void *
     QueryContext ctx(ri);
     auto *out = static_cast<unsigned char *>(output);
     auto *header = reinterpret_cast<CopyQueryList *>(out);
+    // Every entry keeps its place, so a group run whose sessions are all
+    // idle or reserved still shows a line per entry.
+    header->ItemCount = count;
     const bool group = list->iFromGroupFile == 1;
     const bool otherWay = (opt & ZRKC_OPT_OTHER_WAY) != 0;
     const uint8_t volumeInfoFlag = VolumeInfoFlagOf(list->pPairs->taPair[0]);
@@ -490,13 +517,8 @@ extern "C" int query_pair(CopyPairList *list, int option, ReturnInfo *ri, void *
         const DETAIL_LIST_INFO &d = rec.tDetail;
         const CopyPair &pair = list->pPairs->taPair[r];
         const char *srcBox, *trgBox;
-        BoxesOf(d, pair, &srcBox, &trgBox);
         ItemNames names;
-        if (SideAlias(ctx, srcBox, pair.caSrcBoxID, NotFound::Empty, names.caSrcAlias,
-                      &names.ucSrcAliasSet) != 0 ||
-            SideAlias(ctx, trgBox, pair.caSrcBoxID, NotFound::Empty, names.caTrgAlias,
-                      &names.ucTrgAliasSet) != 0)
-            return -1;
+        if (EntryAliases(ctx, d, pair, NotFound::Empty, names, &srcBox, &trgBox) != 0) return -1;
         const CopyPairName &given = list->pNames->taEntry[r];
         const char *src = otherWay ? given.caTarget : given.caSource;
         const char *trg = otherWay ? given.caSource : given.caTarget;
@@ -505,7 +527,6 @@ extern "C" int query_pair(CopyPairList *list, int option, ReturnInfo *ri, void *
         names.ucSrcVolumeSet = names.ucTrgVolumeSet = 1;
         FillItem(out + HeaderSize(level) + uint64_t{r} * ItemSize(level), level, d,
                  CopyKindOf(d, opt, false), names, volumeInfoFlag);
-        header->ItemCount = count;
         ++header->FilledCount;
     }
     return 0;
@@ -566,24 +587,13 @@ extern "C" int query_list(char *volume, int option, ReturnInfo *ri, void *output
         const DETAIL_LIST_INFO &d = entries[i];
         if (!Keeps(d, opt, pair)) continue;
         const char *srcBox, *trgBox;
-        BoxesOf(d, pair, &srcBox, &trgBox);
         ItemNames names;
-        if (SideAlias(ctx, srcBox, pair.caSrcBoxID, NotFound::Storage, names.caSrcAlias,
-                      &names.ucSrcAliasSet) != 0 ||
-            SideAlias(ctx, trgBox, pair.caSrcBoxID, NotFound::Storage, names.caTrgAlias,
-                      &names.ucTrgAliasSet) != 0)
-            return -1;
+        if (EntryAliases(ctx, d, pair, NotFound::Storage, names, &srcBox, &trgBox) != 0) return -1;
         const uint64_t size = Join(Be32(d.SrcSize_high), Be32(d.SrcSize_low));
-        if (ctx.VolumeName(srcBox, Be32(d.SrcOlu), Join(Be32(d.SrcExtent_high), Be32(d.SrcExtent_low)),
-                           size, names.caSrcVolume) == 2)
-            names.ucSrcVolumeSet = 1;
-        else
-            std::memset(names.caSrcVolume, 0, ZRK_VOLNAME_LEN);
-        if (ctx.VolumeName(trgBox, Be32(d.DstOlu), Join(Be32(d.DstExtent_high), Be32(d.DstExtent_low)),
-                           size, names.caTrgVolume) == 2)
-            names.ucTrgVolumeSet = 1;
-        else
-            std::memset(names.caTrgVolume, 0, ZRK_VOLNAME_LEN);
+        SideName(ctx, srcBox, Be32(d.SrcOlu), Join(Be32(d.SrcExtent_high), Be32(d.SrcExtent_low)),
+                 size, names.caSrcVolume, &names.ucSrcVolumeSet);
+        SideName(ctx, trgBox, Be32(d.DstOlu), Join(Be32(d.DstExtent_high), Be32(d.DstExtent_low)),
+                 size, names.caTrgVolume, &names.ucTrgVolumeSet);
         FillItem(out + HeaderSize(level) + uint64_t{header->ItemCount} * ItemSize(level), level, d,
                  CopyKindOf(d, opt, true), names, volumeInfoFlag);
         ++header->ItemCount;
@@ -695,14 +705,10 @@ extern "C" int query_generation(CopyPairList *list, int option, ReturnInfo *ri, 
                 return -1;
             std::memcpy(names.caTrgAlias, names.caSrcAlias, ZRKC_ALIAS_LEN);
             names.ucTrgAliasSet = names.ucSrcAliasSet;
-            if (ctx.VolumeName(pair.caSrcBoxID, g.SrcOlu, g.SrcAddr, g.Size, names.caSrcVolume) == 2)
-                names.ucSrcVolumeSet = 1;
-            else
-                std::memset(names.caSrcVolume, 0, ZRK_VOLNAME_LEN);
-            if (ctx.VolumeName(pair.caSrcBoxID, g.TrgOlu, g.TrgAddr, g.Size, names.caTrgVolume) == 2)
-                names.ucTrgVolumeSet = 1;
-            else
-                std::memset(names.caTrgVolume, 0, ZRK_VOLNAME_LEN);
+            SideName(ctx, pair.caSrcBoxID, g.SrcOlu, g.SrcAddr, g.Size, names.caSrcVolume,
+                     &names.ucSrcVolumeSet);
+            SideName(ctx, pair.caSrcBoxID, g.TrgOlu, g.TrgAddr, g.Size, names.caTrgVolume,
+                     &names.ucTrgVolumeSet);
             PutNames(g, names);
         }
         offset += uint64_t{items} * sizeof(GenerationInfo) + sizeof(GenerationBlock);

@@ -28,7 +28,7 @@ const std::string kSessions =
     "session 2 kzp A1 3 A1 4 srcext=10 size=100 dstext=200 copied=25 status=active phase=copying\n"
     "session 3 rvz A1 5 B1 1 size=4096 mode=sync,split transfer=0\n"
     "session 4 quickkzp A1 7 A1 8 size=4096 status=errorsuspend phase=trackcopy\n"
-    "session 5 vz A1 9 A1 0x1a status=reserve phase=nopair\n"
+    "session 5 vz A1 9 A1 0x1a size=4096 status=idle phase=nopair\n"
     "session 6 monitor A1 20 A1 - size=2048\n"
     "session 7 vz B1 3 B1 4 size=4096 status=halt phase=copying copied=7\n"
     "session 8 snapkzp B1 5 B1 6 size=4096\n"
@@ -253,8 +253,16 @@ TEST_F(CmdQuery, GroupLineWithoutSessionKeepsItsPlaceAndReports1804) {
     EXPECT_STREQ("ZRKC1100 ERROR Session does not exist.\n", Entry(1).caMessage);
     EXPECT_EQ(0, Entry(2).iReturnClass);
 
+    // Every line's session idle: each line keeps its (empty) place.
+    const std::string reserved = GroupFileLines({"0x9@sa 0x1a@sa"});
+    ri = Info();
+    ASSERT_EQ(0, Query(reserved.c_str(), nullptr, kGroup, &ri)) << ri.caMessage;
+    EXPECT_EQ(1804u, ri.uiMessageNo);
+    EXPECT_EQ(1u, Header().ItemCount);
+    EXPECT_EQ(0u, Header().FilledCount);
+
     // No line with a session: the command fails.
-    const std::string none = GroupFileLines({"0x9@sa 0x1a@sa", "0x1@lb 0x2@lb"});
+    const std::string none = GroupFileLines({"0x1@sa 0x4@sa", "0x1@lb 0x2@lb"});
     ri = Info();
     EXPECT_EQ(-1, Query(none.c_str(), nullptr, kGroup, &ri));
     EXPECT_EQ(1100u, ri.uiMessageNo);
@@ -296,7 +304,7 @@ TEST_F(CmdQuery, VolumeQuerySelectsTheVolumesSessionsOverBothRoads) {
     const Case cases[] = {
         {"0x3@sa", kDetail, {2}},
         {"0x5@sa", kDetail, {3}},
-        {"0x9@sa", kDetail, {}},                                    // reserve only
+        {"0x9@sa", kDetail, {}},                                    // idle only
         {"0x1@sa", kDetail | ZRKC_OPT_QUERY_KZP_ONLY, {}},
         {"0x1@sa", kDetail | ZRKC_OPT_QUERY_VZ_ONLY, {1}},
         {"0x1@sa", kDetail | ZRKC_OPT_QUERY_WHOLE_ARRAY, {1, 2, 3, 4, 6, 9}},
@@ -449,6 +457,30 @@ TEST_F(CmdQueryGenerations, GenerationsOfOneSourceAndOfAGroupOverBothRoads) {
     EXPECT_EQ(4, g.Status);
     EXPECT_EQ(7u, g.BlkCnt);
     EXPECT_EQ(2u, g.TrgOlu);
+}
+
+// Sizes that no area length can hold end with 1106 instead of a size that
+// has lost its high bits.
+class CmdQueryHugeArea : public cmdtest::CommandSim {
+protected:
+    CmdQueryHugeArea() : CommandSim("", " generations=32767") {}
+};
+
+TEST_F(CmdQueryHugeArea, GenerationAreaBeyondThirtyOneBitsIsRefused) {
+    // 31 sources of 32767 generations: 8 + 31 x (32767 x 2184 + 8) bytes.
+    const std::string group = GroupFileLines(std::vector<std::string>(31, "0x1@sa"));
+    ReturnInfo ri{};
+    UsePairArea(&ri, 31);
+    EXPECT_EQ(-1, zrkc_query_copy(const_cast<char *>(group.c_str()), nullptr,
+                                  static_cast<int>(ZRKC_OPT_QUERY_GENERATIONS | kGroup), &ri, nullptr, 0));
+    EXPECT_EQ(ZRKC_CLASS_MEMORY, ri.iReturnClass);
+    EXPECT_EQ(1106u, ri.uiMessageNo);
+    // 30 of them still fit: the size is asked as usual.
+    const std::string fits = GroupFileLines(std::vector<std::string>(30, "0x1@sa"));
+    ri = Info();
+    EXPECT_EQ(1, zrkc_query_copy(const_cast<char *>(fits.c_str()), nullptr,
+                                 static_cast<int>(ZRKC_OPT_QUERY_GENERATIONS | kGroup), &ri, nullptr, 0));
+    EXPECT_EQ(8u + 30u * (32767u * 2184u + 8u), ri.uiNeedOutputSize);
 }
 
 } // namespace
