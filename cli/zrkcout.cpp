@@ -48,7 +48,9 @@ constexpr std::array<Table, 9> kTables = {{
     {kCopyRateTable, std::size(kCopyRateTable)},
 }};
 
-__attribute__((format(printf, 1, 2))) std::string Format(const char *format, ...) {
+}  // namespace
+
+std::string Format(const char *format, ...) {
     va_list args;
     va_start(args, format);
     va_list copy;
@@ -68,6 +70,8 @@ __attribute__((format(printf, 1, 2))) std::string Format(const char *format, ...
 void Put(FILE *stream, const std::string &text) { std::fwrite(text.data(), 1, text.size(), stream); }
 
 bool Csv(const CommandParam &param) { return (param.uiOptFlag2 & kOpt2Csv) != 0; }
+
+namespace {
 
 std::array<LayoutPrinter, 18> gPrinters{};   // by layout number
 
@@ -207,14 +211,10 @@ EntryRow ClassifyEntry(const CommandParam &param, const ReturnInfo &ri, uint32_t
     return EntryRow::Error;
 }
 
-namespace {
-
 std::string FieldText(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
 
 std::string EntrySource(const PairResult &e) { return FieldText(e.caSource, sizeof(e.caSource)); }
 std::string EntryTarget(const PairResult &e) { return FieldText(e.caTarget, sizeof(e.caTarget)); }
-
-}  // namespace
 
 void PrintEntryError(const CommandParam &param, const ReturnInfo &ri, uint32_t i, bool byPair,
                      size_t fieldCount, const Out &out) {

@@ -124,4 +124,18 @@ void PrintSdpInfo(const SdpInfoRow &row, const CommandParam &param, const Out &o
 void PrintSuspendStatus(const std::vector<SuspendStatusRow> &rows, const CommandParam &param,
                         const ReturnInfo &ri, const Out &out);
 
+// ---- Helpers the layout files share ----
+// printf into a string.
+std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// Writes text to stream as it is.
+void Put(FILE *stream, const std::string &text);
+// Whether -csv was given.
+bool Csv(const CommandParam &param);
+// A text field of size bytes, terminated or not.
+std::string FieldText(const char *field, size_t size);
+// The names of a per-pair entry.
+std::string EntrySource(const PairResult &e);
+std::string EntryTarget(const PairResult &e);
+// ---- end of the shared helpers ----
+
 }  // namespace zrkcli

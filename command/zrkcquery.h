@@ -168,6 +168,26 @@ typedef struct GenerationInfo {
     uint8_t  Reserved3[4];
 } GenerationInfo;
 
+/* ---- Codes the records' bytes hold (read by the query layouts) ---- */
+enum {
+    ZRKC_QKIND_KZP = 1, ZRKC_QKIND_QUICKKZP = 2, ZRKC_QKIND_SNAPKZP = 3, ZRKC_QKIND_VZ = 4,
+    ZRKC_QKIND_RVZ = 5, ZRKC_QKIND_ESTIMATE = 6, ZRKC_QKIND_SNAPKZP_ONLY = 7
+};
+enum { ZRKC_QPHASE_COPYING = 1 };            /* Phase */
+enum { ZRKC_QSTATUS_ERROR_SUSPEND = 3 };     /* Status */
+enum { ZRKC_QSUSPENDING = 1 };               /* Suspending: a suspend is under way */
+enum { ZRKC_QNAME_SET = 1 };                 /* the four ...Set bytes */
+enum {                                       /* TransferMode */
+    ZRKC_QTRANSFER_SYNC = 1, ZRKC_QTRANSFER_STACK = 2, ZRKC_QTRANSFER_CONSISTENCY = 3,
+    ZRKC_QTRANSFER_THROUGH = 4
+};
+enum { ZRKC_QSPLIT_MANUAL = 1, ZRKC_QSPLIT_AUTO = 2 };        /* SplitMode */
+enum { ZRKC_QRECOVERY_AUTO = 1, ZRKC_QRECOVERY_MANUAL = 2 };  /* RecoveryMode */
+#define ZRKC_QSUPPORT_SUBINFO   0x2u  /* SupportInfo: SubInfo is meaningful */
+#define ZRKC_QSUBINFO_SHOWN     0x6u  /* SubInfo bits that are always shown */
+#define ZRKC_QTFO_GROUP_SET     0x80u /* TfoInfo: TfoGroupNo is meaningful */
+/* ---- end of the record codes ---- */
+
 /* The copy query: the session of a pair (or of every pair of a group file),
  * the sessions of one volume, or the SnapKZP+ generations of sources, into
  * output (outputLength bytes; NULL with length 0 asks for the size).
