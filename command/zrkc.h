@@ -360,10 +360,6 @@ int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t *ids, Retu
 /* The area a route command reads an array's REMOTE_BOXID_LIST into: the
  * longest list an array sends (the QM family's, 256 entries). */
 #define ZRKC_REMOTE_AREA_LEN    12336u
-/* VOL_INFO.ucaSupportData: the last byte of the RVZ group and its bit that
- * says the array has RVZ support, and with it a remote-box list. */
-#define ZRKC_SUPPORT_RVZ_AT     31u
-#define ZRKC_SUPPORT_RVZ_BIT    0x01u
 
 #define ZRKC_ROUTE_TARGETS      255u  /* remote arrays a RouteInfo holds */
 #define ZRKC_REMOTE_NO_AT       47u   /* the number byte of a remote-box list entry */

@@ -17,6 +17,7 @@
 #include "platform.h"
 #include "zrkengine.h"
 #include "zrkerrno.h"
+#include "zrksupport.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -84,8 +85,10 @@ int CatalogueEnd(CommandCall &call, int messageNo, int line) {
     return call.Fail(line);
 }
 
+// The RVZ group's flags say whether the array has RVZ, and with it a
+// remote-box list.
 bool HasRvz(const VOL_INFO &info) {
-    return (info.ucaSupportData[ZRKC_SUPPORT_RVZ_AT] & ZRKC_SUPPORT_RVZ_BIT) != 0;
+    return (info.ucaSupportData[ZRK_SUPPORT_FLAGS_RVZ] & ZRK_SUPPORT_KIND) != 0;
 }
 
 // A remote-box list of an array without RVZ: its own BoxID, no entries.

@@ -23,7 +23,7 @@ std::string Printed(uint32_t func, bool csv, const void *record, int size) {
     RegisterRouteLayouts();
     CommandParam param{};
     param.uiFuncCode = func;
-    param.uiOptFlag2 = csv ? kOpt2Csv : 0;
+    param.uiOptFlag2 = csv ? static_cast<uint32_t>(kOpt2Csv) : 0u;
     char *outText = nullptr, *errText = nullptr;
     size_t outSize = 0, errSize = 0;
     FILE *out = open_memstream(&outText, &outSize);

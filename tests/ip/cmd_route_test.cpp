@@ -15,9 +15,13 @@ namespace {
 
 using cmdtest::Box;
 
-// The array C1 without RVZ support, and disks of C1 and P1.
+// An account this system may not use, an array D1 without RVZ support, and
+// disks of D1 and P1.
 const std::string kExtra = "user ops pw role=Admin\n"
-                           "disk /dev/sdg 8:96 C1 1\n"
+                           "array D1 boxid=\"BOXD\" support=" + iptest::SupportHex({{4, 0x2F}, {29, 0}, {30, 0}, {31, 0}}) +
+                           "\n"
+                           "volume D1 1 4096\n"
+                           "disk /dev/sdg 8:96 D1 1\n"
                            "disk /dev/sdh 8:112 P1 1\n";
 
 class CmdRoute : public cmdtest::CommandSim {
@@ -91,7 +95,7 @@ TEST_F(CmdRoute, SetRouteRegistersTheArrayAndItsRemoteArraysInTheStoreFiles) {
 
     const std::string main = MainFile();
     ASSERT_EQ(main.size(), sizeof(AliasMainFile));
-    EXPECT_EQ(reinterpret_cast<const AliasMainFile *>(main.data())->Count, 5u);
+    EXPECT_EQ(reinterpret_cast<const AliasMainFile *>(main.data())->Count, 6u);
     const AliasEntry *own = Slot(main, "BOXA");
     ASSERT_NE(own, nullptr);
     EXPECT_EQ(own->Direct, 1);
@@ -99,7 +103,7 @@ TEST_F(CmdRoute, SetRouteRegistersTheArrayAndItsRemoteArraysInTheStoreFiles) {
     EXPECT_EQ(Text(own->AccessPath), "/dev/sdc");
     EXPECT_EQ(std::string(reinterpret_cast<const char *>(own->ProductID), 16), "WX900           ");
     EXPECT_EQ(std::string(own->Alias, ZRKC_ALIAS_LEN), Box("BOXA")) << "alias = BoxID";
-    for (const char *remote : {"BOXB", "BOXC", "BOXP", "BOXF"}) {
+    for (const char *remote : {"BOXB", "BOXC", "BOXP", "BOXF", "BOXD"}) {
         const AliasEntry *e = Slot(main, remote);
         ASSERT_NE(e, nullptr) << remote;
         EXPECT_EQ(e->Direct, 0) << remote;
@@ -175,28 +179,29 @@ TEST_F(CmdRoute, QueryRouteNamesTheSourceAndEveryRemoteArray) {
     EXPECT_EQ(Text(route->Alias), "sa");
     EXPECT_EQ(std::string(route->BoxID, ZRK_BOXID_LEN), Box("BOXA"));
     EXPECT_EQ(Text(route->AccessPath), "/dev/sdb");
-    ASSERT_EQ(route->TargetCount, 4);
-    const char *boxes[] = {"BOXB", "BOXC", "BOXP", "BOXF"};
-    const char *aliases[] = {"lb", "nc", "", ""};
-    for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(route->TargetCount, 5);
+    const char *boxes[] = {"BOXB", "BOXC", "BOXD", "BOXF", "BOXP"};
+    const char *aliases[] = {"lb", "nc", "", "", ""};
+    for (int i = 0; i < 5; ++i) {
         const RouteTarget &t = route->Target[i];
         EXPECT_EQ(std::string(t.BoxID, ZRK_BOXID_LEN), Box(boxes[i])) << i;
         EXPECT_EQ(Text(t.Alias), aliases[i]) << i << ": unknown arrays have empty fields";
     }
-    EXPECT_TRUE(std::all_of(reinterpret_cast<const char *>(&route->Target[4]),
+    EXPECT_TRUE(std::all_of(reinterpret_cast<const char *>(&route->Target[5]),
                             reinterpret_cast<const char *>(route.get() + 1),
                             [](char c) { return c == 0; }));
 }
 
 TEST_F(CmdRoute, QueryRouteOfAnArrayWithoutRvzHasNoTargets) {
-    // C1 has the simulator's default support bytes, without the RVZ bit.
     ReturnInfo ri{};
+    ASSERT_EQ(0, zrkc_add_alias(Box("BOXD").c_str(), 0, &ri));
+    ASSERT_EQ(0, zrkc_change_alias(3, "nd", 0, &ri)) << ri.caMessage;
     int result = 0;
     auto route = Query("/dev/sdg", &result, &ri);
     ASSERT_EQ(result, 0) << ri.caMessage;
     EXPECT_EQ(route->TargetCount, 0);
-    EXPECT_EQ(Text(route->Alias), "nc");
-    EXPECT_EQ(std::string(route->BoxID, ZRK_BOXID_LEN), Box("BOXC"));
+    EXPECT_EQ(Text(route->Alias), "nd");
+    EXPECT_EQ(std::string(route->BoxID, ZRK_BOXID_LEN), Box("BOXD"));
 }
 
 TEST_F(CmdRoute, QueryRouteAreaChecksAndRefusals) {
@@ -300,8 +305,9 @@ TEST_F(CmdRoute, DeletingALanEntryChecksTheAccountThroughTheService) {
     EXPECT_EQ((std::vector<std::string>{"decrypt", "decrypt"}), Operations());
     ASSERT_EQ(0, zrkc_delete_alias(lb.Main.ID, "admin", "secret", 0, &ri)) << ri.caMessage;
     EXPECT_EQ(Slot(MainFile(), "BOXB"), nullptr);
-    EXPECT_TRUE(std::all_of(reinterpret_cast<const char *>(&ExtSlot(ExtFile(), lb.Main.ID)),
-                            reinterpret_cast<const char *>(&ExtSlot(ExtFile(), lb.Main.ID) + 1),
+    const std::string ext = ExtFile();
+    const AliasExtEntry &slot = ExtSlot(ext, lb.Main.ID);
+    EXPECT_TRUE(std::all_of(reinterpret_cast<const char *>(&slot), reinterpret_cast<const char *>(&slot + 1),
                             [](char c) { return c == 0; }));
 }
 
@@ -328,7 +334,8 @@ TEST_F(CmdRoute, LanRouteChecksTheAccountClosesTheSessionAndStoresTheEncryptedAc
     EXPECT_EQ(Text(c->AccessPath), "10.0.0.7");
     EXPECT_EQ(Text(c->Alias), "nc") << "an entry keeps its alias";
     EXPECT_TRUE(std::all_of(c->ProductID, c->ProductID + 16, [](uint8_t b) { return b == 0; }));
-    const AliasExtEntry &ext = ExtSlot(ExtFile(), c->ID);
+    const std::string extFile = ExtFile();
+    const AliasExtEntry &ext = ExtSlot(extFile, c->ID);
     EXPECT_EQ(Text(ext.User), cmdtest::Encrypted("admin"));
     EXPECT_EQ(Text(ext.Password), cmdtest::Encrypted("secret"));
     EXPECT_NE(Text(ext.Password), "secret");
@@ -340,9 +347,9 @@ TEST_F(CmdRoute, LanRouteOfAnArrayWithRvzEntersItsRemoteArrays) {
     ASSERT_EQ(0, zrkc_set_iprouteinfo("10.0.0.6", "admin", "secret", ZRKC_OPT_BOXID_ALIAS, &ri))
         << ri.caMessage;
     const std::string main = MainFile();
-    EXPECT_EQ(reinterpret_cast<const AliasMainFile *>(main.data())->Count, 5u);
+    EXPECT_EQ(reinterpret_cast<const AliasMainFile *>(main.data())->Count, 6u);
     EXPECT_EQ(Slot(main, "BOXB")->Interface, ZRKC_ALIAS_IF_LAN);
-    for (const char *remote : {"BOXA", "BOXC", "BOXP", "BOXF"}) EXPECT_NE(Slot(main, remote), nullptr) << remote;
+    for (const char *remote : {"BOXA", "BOXC", "BOXP", "BOXF", "BOXD"}) EXPECT_NE(Slot(main, remote), nullptr) << remote;
 }
 
 TEST_F(CmdRoute, LanRouteFailuresAndTheSessionTheyLeave) {
@@ -368,7 +375,9 @@ TEST_F(CmdRoute, LanRouteFailuresAndTheSessionTheyLeave) {
         EXPECT_EQ(c.ops, Operations()) << c.name << ": " << ri.caMessage;
         EXPECT_EQ(c.sessionLeft, LoggedIn("10.0.0.7")) << c.name;
         EXPECT_EQ(MainFile(), before) << c.name;
-        if (c.sessionLeft) ASSERT_EQ(0, ZRKIPLogOut("10.0.0.7", nullptr, 0, nullptr));
+        if (c.sessionLeft) {
+            ASSERT_EQ(0, ZRKIPLogOut("10.0.0.7", nullptr, 0, nullptr));
+        }
         sim.commandOk("clearlanlog");
     }
 }
