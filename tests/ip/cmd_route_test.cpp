@@ -15,12 +15,16 @@ namespace {
 
 using cmdtest::Box;
 
-// An account this system may not use, an array D1 without RVZ support, and
-// disks of D1 and P1.
+// An account this system may not use, an array D1 without RVZ support, an
+// array Q1 of the QM family (its remote-box list is the long one), and
+// disks of D1, P1 and Q1.
 const std::string kExtra = "user ops pw role=Admin\n"
                            "array D1 boxid=\"BOXD\" support=" + iptest::SupportHex({{4, 0x2F}, {29, 0}, {30, 0}, {31, 0}}) +
                            "\n"
                            "volume D1 1 4096\n"
+                           "array Q1 boxid=\"BOXQ\" family=qm\n"
+                           "volume Q1 1 4096\n"
+                           "disk /dev/sdi 8:128 Q1 1\n"
                            "disk /dev/sdg 8:96 D1 1\n"
                            "disk /dev/sdh 8:112 P1 1\n";
 
@@ -95,7 +99,7 @@ TEST_F(CmdRoute, SetRouteRegistersTheArrayAndItsRemoteArraysInTheStoreFiles) {
 
     const std::string main = MainFile();
     ASSERT_EQ(main.size(), sizeof(AliasMainFile));
-    EXPECT_EQ(reinterpret_cast<const AliasMainFile *>(main.data())->Count, 6u);
+    EXPECT_EQ(reinterpret_cast<const AliasMainFile *>(main.data())->Count, 7u);
     const AliasEntry *own = Slot(main, "BOXA");
     ASSERT_NE(own, nullptr);
     EXPECT_EQ(own->Direct, 1);
@@ -103,7 +107,7 @@ TEST_F(CmdRoute, SetRouteRegistersTheArrayAndItsRemoteArraysInTheStoreFiles) {
     EXPECT_EQ(Text(own->AccessPath), "/dev/sdc");
     EXPECT_EQ(std::string(reinterpret_cast<const char *>(own->ProductID), 16), "WX900           ");
     EXPECT_EQ(std::string(own->Alias, ZRKC_ALIAS_LEN), Box("BOXA")) << "alias = BoxID";
-    for (const char *remote : {"BOXB", "BOXC", "BOXP", "BOXF", "BOXD"}) {
+    for (const char *remote : {"BOXB", "BOXC", "BOXP", "BOXF", "BOXD", "BOXQ"}) {
         const AliasEntry *e = Slot(main, remote);
         ASSERT_NE(e, nullptr) << remote;
         EXPECT_EQ(e->Direct, 0) << remote;
@@ -179,17 +183,31 @@ TEST_F(CmdRoute, QueryRouteNamesTheSourceAndEveryRemoteArray) {
     EXPECT_EQ(Text(route->Alias), "sa");
     EXPECT_EQ(std::string(route->BoxID, ZRK_BOXID_LEN), Box("BOXA"));
     EXPECT_EQ(Text(route->AccessPath), "/dev/sdb");
-    ASSERT_EQ(route->TargetCount, 5);
-    const char *boxes[] = {"BOXB", "BOXC", "BOXD", "BOXF", "BOXP"};
-    const char *aliases[] = {"lb", "nc", "", "", ""};
-    for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(route->TargetCount, 6);
+    const char *boxes[] = {"BOXB", "BOXC", "BOXD", "BOXF", "BOXP", "BOXQ"};
+    const char *aliases[] = {"lb", "nc", "", "", "", ""};
+    for (int i = 0; i < 6; ++i) {
         const RouteTarget &t = route->Target[i];
         EXPECT_EQ(std::string(t.BoxID, ZRK_BOXID_LEN), Box(boxes[i])) << i;
         EXPECT_EQ(Text(t.Alias), aliases[i]) << i << ": unknown arrays have empty fields";
     }
-    EXPECT_TRUE(std::all_of(reinterpret_cast<const char *>(&route->Target[5]),
+    EXPECT_TRUE(std::all_of(reinterpret_cast<const char *>(&route->Target[6]),
                             reinterpret_cast<const char *>(route.get() + 1),
                             [](char c) { return c == 0; }));
+}
+
+TEST_F(CmdRoute, TheLongRemoteBoxListOfTheQmFamilyIsReadWhole) {
+    RemoveStore();
+    ReturnInfo ri{};
+    ASSERT_EQ(0, zrkc_set_routeinfo("/dev/sdi", ZRKC_OPT_NO_DEVICE_LIST, &ri)) << ri.caMessage;
+    int result = 0;
+    auto route = Query("/dev/sdi", &result, &ri);
+    ASSERT_EQ(result, 0) << ri.caMessage;
+    EXPECT_EQ(route->TargetCount, 6);
+    EXPECT_EQ(Text(route->AccessPath), "/dev/sdi");
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(route->ProductID), 16), "QM100           ");
+    EXPECT_EQ(std::string(route->Target[5].BoxID, ZRK_BOXID_LEN), Box("BOXP"));
+    EXPECT_FALSE(Text(route->Target[5].Alias).empty()) << "entered by the route";
 }
 
 TEST_F(CmdRoute, QueryRouteOfAnArrayWithoutRvzHasNoTargets) {
@@ -347,9 +365,9 @@ TEST_F(CmdRoute, LanRouteOfAnArrayWithRvzEntersItsRemoteArrays) {
     ASSERT_EQ(0, zrkc_set_iprouteinfo("10.0.0.6", "admin", "secret", ZRKC_OPT_BOXID_ALIAS, &ri))
         << ri.caMessage;
     const std::string main = MainFile();
-    EXPECT_EQ(reinterpret_cast<const AliasMainFile *>(main.data())->Count, 6u);
+    EXPECT_EQ(reinterpret_cast<const AliasMainFile *>(main.data())->Count, 7u);
     EXPECT_EQ(Slot(main, "BOXB")->Interface, ZRKC_ALIAS_IF_LAN);
-    for (const char *remote : {"BOXA", "BOXC", "BOXP", "BOXF", "BOXD"}) EXPECT_NE(Slot(main, remote), nullptr) << remote;
+    for (const char *remote : {"BOXA", "BOXC", "BOXP", "BOXF", "BOXD", "BOXQ"}) EXPECT_NE(Slot(main, remote), nullptr) << remote;
 }
 
 TEST_F(CmdRoute, LanRouteFailuresAndTheSessionTheyLeave) {
@@ -406,6 +424,17 @@ TEST_F(CmdRoute, LogoutAndLoginOfALanEntry) {
     ASSERT_EQ(0, zrkc_iplogin("lb", 0, &ri)) << ri.caMessage;
     EXPECT_EQ((std::vector<std::string>{"decrypt", "decrypt", "open"}), Operations());
     EXPECT_TRUE(LoggedIn("10.0.0.6 admin") || LoggedIn("10.0.0.6"));
+}
+
+TEST_F(CmdRoute, AServiceReplyLongerThanTheStoresFieldIsRefused) {
+    ASSERT_EQ(0, ZRKIPLogOut("10.0.0.6", nullptr, 0, nullptr));
+    sim.commandOk("clearlanlog");
+    sim.commandOk("lanreply 1 " + std::string(ZRKC_ALIAS_TEXT_LEN, 'u'));
+    ReturnInfo ri{};
+    EXPECT_EQ(-1, zrkc_iplogin("lb", 0, &ri));
+    EXPECT_STREQ(ri.caMessage, "ZRKC1023 ERROR The specification of user information is incorrect.\n");
+    EXPECT_EQ((std::vector<std::string>{"decrypt"}), Operations()) << "no login with a cut text";
+    EXPECT_FALSE(LoggedIn("10.0.0.6"));
 }
 
 TEST_F(CmdRoute, LoginRefusals) {
