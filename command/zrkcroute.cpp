@@ -175,9 +175,14 @@ struct Account {
     }
 };
 
-// Looks the LAN-registered array of alias up (login and logout): 0 with the
-// entry in record, or -1 with the result filled.
-int FindLanArray(CommandCall &call, const char *alias, AliasRecord &record) {
+// The opening of login and logout: the frame's checks (option word 0) and
+// the LAN-registered array of alias. 0 with its entry in record, or -1 with
+// the result filled.
+int OpenLanCommand(CommandCall &call, const char *alias, int option, AliasRecord &record) {
+    const uint32_t opt = static_cast<uint32_t>(option);
+    if (call.Open(alias, __LINE__) != 0) return -1;
+    velk_trace(1, "%s started. alias=%s, opt=%08x [%d]", call.Name(), alias, opt, __LINE__);
+    if (CheckMask(call, opt, 0, __LINE__) != 0) return -1;
     ReturnInfo *ri = call.Result();
     const int found = com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, alias, &record, ri);
     if (found == -1) return call.Fail(__LINE__);
@@ -395,12 +400,8 @@ extern "C" int zrkc_set_iprouteinfo(const char *ip, const char *user, const char
 
 extern "C" int zrkc_iplogin(const char *alias, int option, ReturnInfo *ri) {
     CommandCall call("zrkc_iplogin", ri);
-    const uint32_t opt = static_cast<uint32_t>(option);
-    if (call.Open(alias, __LINE__) != 0) return -1;
-    velk_trace(1, "%s started. alias=%s, opt=%08x [%d]", call.Name(), alias, opt, __LINE__);
-    if (CheckMask(call, opt, 0, __LINE__) != 0) return -1;
     AliasRecord record{};
-    if (FindLanArray(call, alias, record) != 0) return -1;
+    if (OpenLanCommand(call, alias, option, record) != 0) return -1;
     Account account;
     if (ServiceText(call, kDecrypt, record.User, kServiceVolume, account.caUser) != 0 ||
         ServiceText(call, kDecrypt, record.Password, kServiceVolume, account.caPassword) != 0) {
@@ -410,21 +411,20 @@ extern "C" int zrkc_iplogin(const char *alias, int option, ReturnInfo *ri) {
     explicit_bzero(record.Password, sizeof record.Password);
     const char *address = record.Main.AccessPath;
     const int result = ZRKIPLogIn(address, account.caUser, account.caPassword,
-                                  static_cast<int>(ApiOption(opt)), call.Sense());
+                                  static_cast<int>(ApiOption(static_cast<uint32_t>(option))),
+                                  call.Sense());
     if (call.MapResult(0, kApiIpLogIn, address, result) != 0) return call.Fail(__LINE__);
     return call.Finish(__LINE__);
 }
 
 extern "C" int zrkc_iplogout(const char *alias, int option, ReturnInfo *ri) {
     CommandCall call("zrkc_iplogout", ri);
-    const uint32_t opt = static_cast<uint32_t>(option);
-    if (call.Open(alias, __LINE__) != 0) return -1;
-    velk_trace(1, "%s started. alias=%s, opt=%08x [%d]", call.Name(), alias, opt, __LINE__);
-    if (CheckMask(call, opt, 0, __LINE__) != 0) return -1;
     AliasRecord record{};
-    if (FindLanArray(call, alias, record) != 0) return -1;
+    if (OpenLanCommand(call, alias, option, record) != 0) return -1;
     const char *address = record.Main.AccessPath;
-    const int result = ZRKIPLogOut(address, nullptr, static_cast<int>(ApiOption(opt)), call.Sense());
+    const int result = ZRKIPLogOut(address, nullptr,
+                                   static_cast<int>(ApiOption(static_cast<uint32_t>(option))),
+                                   call.Sense());
     if (call.MapResult(0, kApiIpLogOut, address, result) != 0) return call.Fail(__LINE__);
     return call.Finish(__LINE__);
 }

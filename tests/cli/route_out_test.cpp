@@ -75,19 +75,21 @@ std::unique_ptr<RouteInfo> Route(uint8_t targets) {
     return r;
 }
 
+// The text of Route()'s source block and the target header.
+const std::string kDestHead = "Source\n"
+                              "Alias     :src             \n"
+                              "DevIDNo   :D1234567\n"
+                              "ProductID :WX900           \n"
+                              "BoxID     :BOX\"A                                   \n"
+                              "AccessPath:/dev/sdb\n"
+                              "\n"
+                              "Target\n"
+                              "No   Alias             DevIDNo   ProductID         BoxID\n";
+
 TEST(RouteOut, DestText) {
     auto r = Route(2);
     EXPECT_EQ(Printed(kFuncDest, false, r.get(), sizeof(RouteInfo)),
-              "Source\n"
-              "Alias     :src             \n"
-              "DevIDNo   :D1234567\n"
-              "ProductID :WX900           \n"
-              "BoxID     :BOX\"A                                   \n"
-              "AccessPath:/dev/sdb\n"
-              "\n"
-              "Target\n"
-              "No   Alias             DevIDNo   ProductID         BoxID\n"
-              "1    remote0           D7654321  WX900             " + Padded("BOX0") + "\n" +
+              kDestHead + "1    remote0           D7654321  WX900             " + Padded("BOX0") + "\n" +
                   Col("2", 3) + "  " + Col("", 16) + "  " + Col("", 8) + "  " + Col("", 16) + "  " +
                   Col("BOX1", 40) + "\n");
 }
@@ -109,15 +111,7 @@ TEST(RouteOut, DestCsv) {
 
 TEST(RouteOut, DestWithoutTargetsAndCountsBeyondTheRecord) {
     auto r = Route(0);
-    const std::string head = "Source\n"
-                             "Alias     :src             \n"
-                             "DevIDNo   :D1234567\n"
-                             "ProductID :WX900           \n"
-                             "BoxID     :BOX\"A                                   \n"
-                             "AccessPath:/dev/sdb\n"
-                             "\n"
-                             "Target\n"
-                             "No   Alias             DevIDNo   ProductID         BoxID\n";
+    const std::string head = kDestHead;
     EXPECT_EQ(Printed(kFuncDest, false, r.get(), sizeof(RouteInfo)), head);
     // A count larger than the bytes handed over prints only what they hold.
     auto full = Route(3);
