@@ -137,5 +137,15 @@ std::string FieldText(const char *field, size_t size);
 std::string EntrySource(const PairResult &e);
 std::string EntryTarget(const PairResult &e);
 // ---- end of the shared helpers ----
+// ---- Routes and aliases (zrkcroute_out.cpp) -------------------------------
+// Layout 8 (dest: a RouteInfo) and layout 9 (alias -l: an AliasList). Counts
+// in the record are never followed past the entries the record holds or
+// past resultSize bytes.
+int PrintDest(int resultSize, const void *result, const CommandParam &param, const ReturnInfo &ri,
+              const Out &out);
+int PrintAliasList(int resultSize, const void *result, const CommandParam &param,
+                   const ReturnInfo &ri, const Out &out);
+// Registers both printers with RegisterLayout.
+void RegisterRouteLayouts();
 
 }  // namespace zrkcli

@@ -348,6 +348,82 @@ int zrkc_execcli_sessionlist(const char *file, int cliType, int opt, ReturnInfo 
 int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t *ids, ReturnInfo *ri);
 #define ZRKC_SESSION_LIST_MAX 768u
 
+/* ------------------------------------------------------------------------ */
+/* Routes, aliases and LAN login                                            */
+/* ------------------------------------------------------------------------ */
+
+/* Option bit of zrkc_set_routeinfo: the array need not be registered with
+ * the management server (its device list is not read). The aliases of the
+ * entries created are the BoxIDs with ZRKC_OPT_BOXID_ALIAS (zrkcalias.h). */
+#define ZRKC_OPT_NO_DEVICE_LIST 0x800000u
+
+/* The area a route command reads an array's REMOTE_BOXID_LIST into: the
+ * longest list an array sends (the QM family's, 256 entries). */
+#define ZRKC_REMOTE_AREA_LEN    12336u
+
+#define ZRKC_ROUTE_TARGETS      255u  /* remote arrays a RouteInfo holds */
+#define ZRKC_REMOTE_NO_AT       47u   /* the number byte of a remote-box list entry */
+
+/* One remote array of a RouteInfo (108 bytes); ProductID, DevIDNo and
+ * Alias stay zero when the alias store does not know the array. */
+typedef struct RouteTarget {
+    uint8_t  No;                 /* byte 47 of its remote-box list entry */
+    uint8_t  ucaReserved[3];
+    uint8_t  ProductID[16];
+    uint8_t  DevIDNo[8];
+    char     Alias[40];
+    char     BoxID[ZRK_BOXID_LEN]; /* as the remote-box list names it */
+} RouteTarget;
+
+/* The output of zrkc_query_routeinfo (28,676 bytes, host order): the route
+ * of a device's array and the remote arrays it reaches. */
+typedef struct RouteInfo {
+    uint8_t     TargetCount;     /* entries of Target in use */
+    uint8_t     ucaReserved[7];
+    uint8_t     ProductID[16];   /* from the array's alias-store entry */
+    uint8_t     DevIDNo[8];
+    char        Alias[40];
+    char        BoxID[ZRK_BOXID_LEN]; /* as the array reports it */
+    char        AccessPath[ZRK_VOLNAME_LEN];
+    RouteTarget Target[ZRKC_ROUTE_TARGETS];
+} RouteInfo;
+
+/* Registers the SCSI route of the array that holds the device volume and
+ * enters the arrays it reaches (options ZRKC_OPT_BOXID_ALIAS,
+ * ZRKC_OPT_NO_DEVICE_LIST). */
+int zrkc_set_routeinfo(const char *volume, int option, ReturnInfo *ri);
+/* The route of the device's array and of its remote arrays into area
+ * (length bytes, at least sizeof(RouteInfo); else 1001, 1). Option 0. */
+int zrkc_query_routeinfo(const char *volume, int option, ReturnInfo *ri, void *area, int length);
+/* The alias store's entries into area (an AliasList, sizeof(AliasList)
+ * bytes; else 1001, 1). Option 0. */
+int zrkc_query_aliaslist(int option, ReturnInfo *ri, void *area, int length);
+/* Enters an array by its BoxID (up to 40 characters); ZRKC_OPT_BOXID_ALIAS. */
+int zrkc_add_alias(const char *boxId, int option, ReturnInfo *ri);
+/* Gives entry id the alias (at most 16 characters of the alias rule). */
+int zrkc_change_alias(unsigned int id, const char *alias, int option, ReturnInfo *ri);
+/* Deletes entry id; a LAN entry needs the account's user and password. */
+int zrkc_delete_alias(unsigned int id, const char *user, const char *password, int option,
+                      ReturnInfo *ri);
+/* Registers the LAN route of the array at ip with an array account that
+ * this system may use, and enters the arrays it reaches
+ * (ZRKC_OPT_BOXID_ALIAS). The account is stored as the LAN interface
+ * management service encrypted it. */
+int zrkc_set_iprouteinfo(const char *ip, const char *user, const char *password, int option,
+                         ReturnInfo *ri);
+/* Opens (login) or closes (logout) the LAN interface management service's
+ * session to the LAN-registered array of the alias. Option 0. */
+int zrkc_iplogin(const char *alias, int option, ReturnInfo *ri);
+int zrkc_iplogout(const char *alias, int option, ReturnInfo *ri);
+#ifdef __cplusplus
+static_assert(sizeof(RouteTarget) == 108, "RouteTarget layout");
+static_assert(offsetof(RouteTarget, BoxID) == 68, "RouteTarget layout");
+static_assert(offsetof(RouteInfo, BoxID) == 72, "RouteInfo layout");
+static_assert(offsetof(RouteInfo, AccessPath) == 112, "RouteInfo layout");
+static_assert(offsetof(RouteInfo, Target) == 1136, "RouteInfo layout");
+static_assert(sizeof(RouteInfo) == 28676, "RouteInfo layout");
+#endif
+
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */
