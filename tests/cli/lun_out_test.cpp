@@ -134,6 +134,8 @@ TEST_F(LunOut, CsvWithWordsOrWithTheStatusWord) {
 
 TEST_F(LunOut, FailedGroupLinePrintsItsErrorInPlaceOfItsRow) {
     std::vector<unsigned char> pairArea(ZRK_PAIR_AREA_SIZE(2), 0);
+    const uint32_t count = 2;
+    std::memcpy(pairArea.data(), &count, sizeof count);
     PairResult *entries = reinterpret_cast<PairResult *>(pairArea.data() + 4);
     std::strcpy(entries[1].caSource, "0x5@sa");
     entries[1].iReturnClass = ZRKC_CLASS_INTERNAL;

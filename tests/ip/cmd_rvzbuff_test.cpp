@@ -154,7 +154,6 @@ TEST_F(CmdRvzBuff, ChangeKeepsIntervalMonitorAndPartnerOverBothRoads) {
     const Case cases[] = {
         {"0x2@sa", 0, nullptr, "BOXB"},
         {"0x2@sa", 1, "BOXB", "BOXB"},
-        {"0x1@lb", 3, nullptr, "BOXA"},
     };
     for (const Case &c : cases) {
         std::vector<unsigned char> before, after;
@@ -175,6 +174,18 @@ TEST_F(CmdRvzBuff, ChangeKeepsIntervalMonitorAndPartnerOverBothRoads) {
         EXPECT_EQ(old.WatchTime, now.WatchTime);
         EXPECT_EQ(cmdtest::Box(c.pPartner), std::string(now.RemoteBoxID, ZRK_BOXID_LEN));
     }
+    // Over the LAN the process keeps the array's buffer list once read, so
+    // the setting is seen in the command the service received.
+    ReturnInfo ri{};
+    char lan[] = "0x1@lb";
+    sim.commandOk("clearlanlog");
+    ASSERT_EQ(0, zrkc_change_rvzbuff(lan, 3, 2, nullptr, 0, &ri)) << ri.caMessage;
+    const std::string expected = "set rvz-buffer -partition 3 -remote-boxid \"" + cmdtest::Box("BOXA") +
+                                 "\" -buffer-type receive -forwarding-interval 1 -monitoring-time 9";
+    size_t sent = 0;
+    for (const std::string &line : sim.commandOk("lanlog"))
+        if (line.find(expected) != std::string::npos) ++sent;
+    EXPECT_EQ(1u, sent);
 }
 
 TEST_F(CmdRvzBuff, ChangeRefusals) {
