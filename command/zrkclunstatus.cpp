@@ -42,10 +42,7 @@ using zrk::Be16;
 using zrk::Be32;
 using zrk::Be64;
 
-template <class T> struct FreeDeleter {
-    void operator()(T *p) const { std::free(p); }
-};
-template <class T> using Owned = std::unique_ptr<T, FreeDeleter<T>>;
+template <class T> using Owned = std::unique_ptr<T, zrk::FreeDeleter>;
 
 template <class T> Owned<T> Cleared(size_t count) {
     return Owned<T>(static_cast<T *>(std::calloc(count != 0 ? count : 1, sizeof(T))));

@@ -55,10 +55,7 @@ int Resolve(CommandCall &call) {
     return 0;
 }
 
-struct InfoDeleter {
-    void operator()(RVZ_BUFF_INFO *p) const { std::free(p); }
-};
-using InfoPtr = std::unique_ptr<RVZ_BUFF_INFO, InfoDeleter>;
+using InfoPtr = std::unique_ptr<RVZ_BUFF_INFO, zrk::FreeDeleter>;
 
 // The array's RVZ buffer information through the pair's road; the result
 // mapped into the call's result record. 0 or what the command returns.

@@ -185,15 +185,19 @@ protected:
         auto &head = *reinterpret_cast<RvzBuffQueryInfo *>(area.data());
         head.MaxBuffCnt = 8;
         head.CurBuffCnt = 2;
+        auto buffer = [](BuffGroupInfo &g, uint8_t number, uint16_t use, uint16_t interval,
+                         uint32_t watch, const char *box, const char *alias) {
+            g.GroupNum = number;
+            g.BuffStat = 3;
+            g.Use = use;
+            g.Interval = interval;
+            g.WatchTime = watch;
+            Box(box).copy(g.RemoteBoxID, ZRK_BOXID_LEN);
+            std::strcpy(g.Alias, alias);
+        };
         BuffGroupInfo &a = Group(0);
-        a.GroupNum = 0;
-        a.BuffStat = 3;
-        a.Use = 1;
-        a.Interval = 2;
-        a.WatchTime = 5;
+        buffer(a, 0, 1, 2, 5, "BOXB", "lb");
         a.BuffSize = 300;
-        Box("BOXB").copy(a.RemoteBoxID, ZRK_BOXID_LEN);
-        std::strcpy(a.Alias, "lb");
         a.TotalSize = 100;
         a.TotalUseSize = 30;
         a.DskBuffStat = 5;
@@ -201,14 +205,7 @@ protected:
         a.DskBuffSize = 3000;
         a.DskBuffFreeSize = 100;
         a.CmCnt = 2;
-        BuffGroupInfo &b = Group(1);
-        b.GroupNum = 1;
-        b.BuffStat = 3;
-        b.Use = 2;
-        b.Interval = 4;
-        b.WatchTime = 1;
-        Box("BOXC").copy(b.RemoteBoxID, ZRK_BOXID_LEN);
-        std::strcpy(b.Alias, "[Other-Storage]");
+        buffer(Group(1), 1, 2, 4, 1, "BOXC", "[Other-Storage]");
         if (!detail) return;
         CMInfo *cm = reinterpret_cast<BuffGroupDetail *>(area.data() + 8)[0].taCm;
         for (uint16_t k = 0; k < 2; ++k) {
@@ -229,28 +226,28 @@ protected:
         return Print(area.data(), static_cast<int>(area.size()), p);
     }
 
-    // The seven text lines of the two buffers.
-    static std::string SendLines(const char *cmCount) {
-        return "BuffGroup: 0\n" +
-               F(" Status: %-8s  Use: %-4s  Interval(s): %-5u  WatchTime(m): %-10u\n", "Active", "Send", 2u, 5u) +
-               F(" RemoteBoxID: %-40s  Alias: %-40s\n", Box("BOXB").c_str(), "lb") +
-               F(" BuffSize(MB): %-10u  TotalBuffSize(KB): %-10s  TotalUseBuffSize(KB): %-10s\n", 300u,
-                 "100       ", "30        ") +
-               F(" DiskBuffStatus: %-12s  ElapsedTime(s): %-10s\n", "Error", "7         ") +
-               F(" TotalDiskBuffSize(KB): %-20s  TotalStoredDataSize(KB): %-20s\n",
-                 "3000                ", "--------------------") +
-               cmCount;
+    // The seven text lines of a buffer: its number, status, use, interval,
+    // monitoring time, partner, alias, size, then the column texts.
+    static std::string Lines(const std::vector<std::string> &v) {
+        return "BuffGroup: " + v[0] + "\n" +
+               F(" Status: %-8s  Use: %-4s  Interval(s): %-5s  WatchTime(m): %-10s\n", v[1].c_str(),
+                 v[2].c_str(), v[3].c_str(), v[4].c_str()) +
+               F(" RemoteBoxID: %-40s  Alias: %-40s\n", Box(v[5].c_str()).c_str(), v[6].c_str()) +
+               F(" BuffSize(MB): %-10s  TotalBuffSize(KB): %-10s  TotalUseBuffSize(KB): %-10s\n",
+                 v[7].c_str(), v[8].c_str(), v[9].c_str()) +
+               F(" DiskBuffStatus: %-12s  ElapsedTime(s): %-10s\n", v[10].c_str(), v[11].c_str()) +
+               F(" TotalDiskBuffSize(KB): %-20s  TotalStoredDataSize(KB): %-20s\n", v[12].c_str(),
+                 v[13].c_str()) +
+               " CMCount: " + v[14] + "\n";
+    }
+    static std::string SendLines() {
+        return Lines({"0", "Active", "Send", "2", "5", "BOXB", "lb", "300", "100", "30", "Error", "7",
+                      "3000", "--------------------", "2 "});
     }
     static std::string RecvLines() {
-        return "BuffGroup: 1\n" +
-               F(" Status: %-8s  Use: %-4s  Interval(s): %-5u  WatchTime(m): %-10u\n", "Active", "Recv", 4u, 1u) +
-               F(" RemoteBoxID: %-40s  Alias: %-40s\n", Box("BOXC").c_str(), "[Other-Storage]") +
-               F(" BuffSize(MB): %-10u  TotalBuffSize(KB): %-10s  TotalUseBuffSize(KB): %-10s\n", 0u,
-                 "----------", "----------") +
-               F(" DiskBuffStatus: %-12s  ElapsedTime(s): %-10s\n", "------------", "----------") +
-               F(" TotalDiskBuffSize(KB): %-20s  TotalStoredDataSize(KB): %-20s\n",
-                 "--------------------", "--------------------") +
-               " CMCount: 0 \n";
+        return Lines({"1", "Active", "Recv", "4", "1", "BOXC", "[Other-Storage]", "0", "----------",
+                      "----------", "------------", "----------", "--------------------",
+                      "--------------------", "0 "});
     }
 
     std::vector<unsigned char> area;
@@ -261,7 +258,7 @@ TEST_F(RvzOut, TextOfAllBuffersOrOfOne) {
     Fill(false);
     Printed p = Run(0, false);
     EXPECT_EQ(0, p.iResult);
-    EXPECT_EQ("MaxBuffCount: 8  CurrentBuffCount: 2\n" + SendLines(" CMCount: 2 \n") + RecvLines(),
+    EXPECT_EQ("MaxBuffCount: 8  CurrentBuffCount: 2\n" + SendLines() + RecvLines(),
               p.sOut);
     p = Run(kOptNum, false, 1);
     EXPECT_EQ(0, p.iResult);
@@ -298,7 +295,7 @@ TEST_F(RvzOut, DetailFormPrintsTheModules) {
     const std::string cmLines = F("  CM-BuffSize(KB): %-10s  CM-UseBuffSize(KB): %-10s\n", "50        ", "15        ") +
                                 F("  CM-DiskBuffSize(KB): %-20s  CM-StoredDataSize(KB): %-20s\n",
                                   "1500                ", "--------------------");
-    EXPECT_EQ("MaxBuffCount: 8  CurrentBuffCount: 2\n" + SendLines(" CMCount: 2 \n") + " CM: 16\n" +
+    EXPECT_EQ("MaxBuffCount: 8  CurrentBuffCount: 2\n" + SendLines() + " CM: 16\n" +
                   cmLines + " CM: 17\n" + cmLines + RecvLines(),
               Run(0, false).sOut);
     // One CSV row per module; the receive buffer has none and prints no row.
