@@ -276,3 +276,27 @@ TEST_F(CmdLunRvz, GroupRunSetsTheOtherLinesAndReportsTheRefusedOne) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CmdLun, GroupLineWhoseUnitTheArrayDoesNotListFailsAlone) {
+    const std::string file = GroupFileLines({"0x2@sa", "0x3@sa"});
+    // The array's list of units 2 to 3 names only the first.
+    sim.corrupt(0x33, 8, "0001");
+    UsePairArea(2);
+    ReturnInfo ri = Info();
+    std::vector<unsigned char> a;
+    EXPECT_EQ(-1, Query(file.c_str(), kGroup, a, &ri));
+    EXPECT_EQ(ZRKC_CLASS_GROUP_LINES, ri.iReturnClass);
+    EXPECT_EQ(1804u, ri.uiMessageNo);
+    EXPECT_EQ(ZRKC_CLASS_OK, Entry(0).iReturnClass);
+    EXPECT_EQ(ZRKC_CLASS_INTERNAL, Entry(1).iReturnClass);
+    EXPECT_STREQ("ZRKC1250 ERROR Specified LUN_V Number is invalid.\n", Entry(1).caMessage);
+    const LunStatusList &l = List(a);
+    EXPECT_EQ(2u, l.ItemCount);
+    EXPECT_EQ(1u, l.FilledCount);
+    EXPECT_EQ(2u, l.taEntry[0].Olu);
+    EXPECT_EQ(0u, l.taEntry[1].Olu);
+}
+
+} // namespace
