@@ -422,6 +422,182 @@ static_assert(offsetof(RouteInfo, BoxID) == 72, "RouteInfo layout");
 static_assert(offsetof(RouteInfo, AccessPath) == 112, "RouteInfo layout");
 static_assert(offsetof(RouteInfo, Target) == 1136, "RouteInfo layout");
 static_assert(sizeof(RouteInfo) == 28676, "RouteInfo layout");
+/* LUN status, copy inhibit, RVZ buffers and copy priority                  */
+/* ------------------------------------------------------------------------ */
+
+/* Option bits of these commands beside ZRKC_OPT_GROUP_FILE and
+ * ZRKC_OPT_OTHER_WAY (with a group file of pairs: each line's target). */
+#define ZRKC_OPT_ALL_LUN        0x8000000u  /* every logical unit of the volume's array */
+#define ZRKC_OPT_RVZBUFF_DETAIL 0x80000000u /* RVZ buffers with their controller modules */
+
+/* Bits of a logical unit's status word (LunStatusEntry.StatusFlag). */
+#define ZRKC_LUN_COPY_INHIBIT   0x8000000u /* copy inhibit (copy protection) */
+#define ZRKC_LUN_INITIALIZING   0x2000000u /* snap data volume being initialised */
+#define ZRKC_LUN_SDV            0x1000000u /* snap data volume */
+#define ZRKC_LUN_TFOV           0x800000u  /* transparent-failover volume */
+#define ZRKC_LUN_SECONDARY      0x400000u  /* failover secondary */
+#define ZRKC_LUN_STANDBY        0x200000u  /* failover standing by */
+
+/* The status of one logical unit (1088 bytes); sizes in 512-byte blocks. */
+typedef struct LunStatusEntry {
+    char     VolumeName[ZRK_VOLNAME_LEN]; /* not filled: the caller knows its operands */
+    uint16_t Olu;
+    uint8_t  TfoGroupNo;                 /* transparent-failover group */
+    uint8_t  ucaReserved1[5];
+    uint32_t StatusFlag;                 /* ZRKC_LUN_... */
+    uint32_t uiReserved2;
+    uint64_t LogicalSize;
+    uint64_t PhysicalSize;
+    uint64_t UsedSdvHost;
+    uint64_t UsedSdvCopy;
+    uint64_t UsedSdpHost;
+    uint64_t UsedSdpCopy;
+} LunStatusEntry;
+
+/* The output area of zrkc_query_lunstatus: 8 + items x 1088 bytes (the
+ * all-LUN form always ZRKC_LUN_ALL_AREA_LEN). */
+typedef struct LunStatusList {
+    uint32_t       ItemCount;   /* items processed */
+    uint32_t       FilledCount; /* items filled */
+    LunStatusEntry taEntry[];
+} LunStatusList;
+#define ZRKC_LUN_ALL_ITEMS    65536u
+#define ZRKC_LUN_ALL_AREA_LEN (8u + ZRKC_LUN_ALL_ITEMS * 1088u)
+
+/* One controller module of an RVZ buffer (detail form; 40 bytes). */
+typedef struct CMInfo {
+    uint16_t CMID;
+    uint16_t uhReserved;
+    uint32_t BuffSize;
+    uint32_t BuffUseSize;
+    uint32_t BuffFreeSize;
+    uint64_t DskBuffSize;
+    uint64_t DskBuffStrgSize;
+    uint64_t DskBuffFreeSize;
+} CMInfo;
+
+/* One RVZ buffer (176 bytes). */
+typedef struct BuffGroupInfo {
+    uint8_t  GroupNum;                   /* the buffer's identifier */
+    uint8_t  BuffStat;                   /* 3 active */
+    uint16_t uhReserved1;
+    uint16_t Use;                        /* 1 send, 2 receive */
+    uint16_t Interval;                   /* forwarding interval */
+    uint32_t WatchTime;                  /* monitoring time */
+    uint32_t BuffSize;
+    char     RemoteBoxID[ZRK_BOXID_LEN]; /* the partner array */
+    char     Alias[ZRK_BOXID_LEN];       /* its alias, or "[Other-Storage]" */
+    uint16_t BuffSessCnt;
+    uint16_t CmCnt;                      /* controller modules, at most ZRKC_RVZBUFF_CMS */
+    uint32_t TotalSize;
+    uint32_t TotalUseSize;
+    uint32_t TotalSpaceSize;
+    uint8_t  DskBuffStat;                /* disk buffer state */
+    uint8_t  RLUCnt;                     /* RLUN values used, at most 16 */
+    uint16_t RLUN[16];
+    uint16_t uhReserved2;
+    uint32_t ElapsTime;
+    uint64_t DskBuffSize;
+    uint64_t DskBuffStrgSize;
+    uint64_t DskBuffFreeSize;
+} BuffGroupInfo;
+
+#define ZRKC_RVZBUFF_ITEMS 8u  /* buffers a record holds */
+#define ZRKC_RVZBUFF_CMS   32u /* controller modules of a detail item */
+
+/* A buffer of the detail form: the buffer and its modules (1456 bytes). */
+typedef struct BuffGroupDetail {
+    BuffGroupInfo tGroup;
+    CMInfo        taCm[ZRKC_RVZBUFF_CMS];
+} BuffGroupDetail;
+
+/* The output of zrkc_query_rvzbuff: this head, then ZRKC_RVZBUFF_ITEMS
+ * BuffGroupInfo items (normal form, ZRKC_RVZBUFF_LEN bytes) or
+ * BuffGroupDetail items (ZRKC_OPT_RVZBUFF_DETAIL, ZRKC_RVZBUFF_DETAIL_LEN);
+ * CurBuffCnt of them are filled. */
+typedef struct RvzBuffQueryInfo {
+    uint16_t MaxBuffCnt;
+    uint16_t CurBuffCnt;   /* items filled, at most ZRKC_RVZBUFF_ITEMS */
+    uint8_t  SupptFunc;
+    uint8_t  ucaReserved[3];
+} RvzBuffQueryInfo;
+#define ZRKC_RVZBUFF_LEN        (8u + ZRKC_RVZBUFF_ITEMS * 176u)
+#define ZRKC_RVZBUFF_DETAIL_LEN (8u + ZRKC_RVZBUFF_ITEMS * 1456u)
+
+/* One remote array of the copy priority (64 bytes). */
+typedef struct CopyPriorityEntry {
+    char     caBoxID[ZRK_BOXID_LEN];
+    uint8_t  ucConnectionType;  /* 0 direct, any other value remote */
+    uint8_t  ucPriorityLevel;   /* direct: 0 auto */
+    uint8_t  ucaReserved1[2];
+    uint8_t  ucaCarried[2];     /* block bytes 44 and 45, as the array sends them */
+    uint16_t uhaCarried[2];     /* block bytes 46-49, in host order */
+    uint16_t uhMultiplicity;    /* remote: 0 auto */
+    uint8_t  ucaReserved2[12];
+} CopyPriorityEntry;
+
+/* The output of zrkc_query_copypriority (1032 bytes). */
+typedef struct CopyPriorityInfo {
+    uint8_t           ucHead;       /* block byte 0, as the array sends it */
+    uint8_t           ucLCopyRate;  /* 0 Auto, 1 Low, 2 High, 3 Very-Low, 4 Middle */
+    uint8_t           ucEntryCount; /* remote entries, at most 16 */
+    uint8_t           ucaReserved[5];
+    CopyPriorityEntry taEntry[16];
+} CopyPriorityInfo;
+
+/* One copy priority setting (120 bytes), built by the program. */
+typedef struct CopyPriorityParam {
+    uint8_t  ucKind;            /* 0 the local copy rate, 1 a remote array */
+    uint8_t  ucLCopyRate;       /* kind 0 */
+    uint8_t  ucaReserved1[6];
+    char     caBoxID[ZRK_BOXID_LEN]; /* kind 1 */
+    uint8_t  ucConnectionType;  /* kind 1: 0 direct, 1 remote */
+    uint8_t  ucPriorityLevel;   /* direct: 0 auto */
+    uint16_t uhMultiplicity;    /* remote: 0 auto */
+    uint8_t  ucaReserved2[68];
+} CopyPriorityParam;
+
+/* The status of the volume's logical unit, of each group-file line's, or
+ * (ZRKC_OPT_ALL_LUN) of every unit of its array. 0, 1 (1001 with the size
+ * needed, or the per-pair area), -1. */
+int zrkc_query_lunstatus(char *volume, int option, ReturnInfo *ri, LunStatusList *output,
+                         int outputLength);
+/* Sets (state 1) or releases (0) the copy inhibit of the volume or of each
+ * group-file line's; a unit already in the state is left alone. 0, 1, -1. */
+int zrkc_set_copyinhibit(char *volume, uint8_t state, int option, ReturnInfo *ri);
+/* Refuses the inhibit of a volume that is the target of an active RVZ
+ * session in stack or consistency mode: 0, -1 (1111 or an error), -2 (a
+ * group run with refused lines, each in its PairResult). */
+int copyinhibit_possiblecheck(CopyPairList *list, ReturnInfo *ri);
+
+/* The RVZ buffers of the volume's array. 0, 1 (1001), -1. */
+int zrkc_query_rvzbuff(char *volume, int option, ReturnInfo *ri, void *output, int outputLength);
+/* Sets buffer id's use (1 send, 2 receive) and partner (NULL: the present
+ * one). 0 or -1 (0101 for an unknown buffer). */
+int zrkc_change_rvzbuff(char *volume, uint16_t id, uint16_t use, const char *boxId, int option,
+                        ReturnInfo *ri);
+/* The copy priority of the volume's array (SCSI only). 0 or -1. */
+int zrkc_query_copypriority(char *volume, int option, ReturnInfo *ri, CopyPriorityInfo *output);
+/* Sends one copy priority setting (SCSI only). 0 or -1 (3005). */
+int zrkc_change_copypriority(char *volume, int option, ReturnInfo *ri, CopyPriorityParam param);
+#ifdef __cplusplus
+static_assert(sizeof(LunStatusEntry) == 1088, "LunStatusEntry layout");
+static_assert(offsetof(LunStatusEntry, StatusFlag) == 1032, "LunStatusEntry layout");
+static_assert(offsetof(LunStatusEntry, LogicalSize) == 1040, "LunStatusEntry layout");
+static_assert(offsetof(LunStatusList, taEntry) == 8, "LunStatusList layout");
+static_assert(sizeof(CMInfo) == 40, "CMInfo layout");
+static_assert(offsetof(BuffGroupInfo, Alias) == 56, "BuffGroupInfo layout");
+static_assert(offsetof(BuffGroupInfo, BuffSessCnt) == 96, "BuffGroupInfo layout");
+static_assert(offsetof(BuffGroupInfo, RLUN) == 114, "BuffGroupInfo layout");
+static_assert(offsetof(BuffGroupInfo, ElapsTime) == 148, "BuffGroupInfo layout");
+static_assert(sizeof(BuffGroupInfo) == 176, "BuffGroupInfo layout");
+static_assert(sizeof(BuffGroupDetail) == 1456, "BuffGroupDetail layout");
+static_assert(sizeof(RvzBuffQueryInfo) == 8, "RvzBuffQueryInfo layout");
+static_assert(offsetof(CopyPriorityEntry, uhMultiplicity) == 50, "CopyPriorityEntry layout");
+static_assert(sizeof(CopyPriorityEntry) == 64, "CopyPriorityEntry layout");
+static_assert(sizeof(CopyPriorityInfo) == 1032, "CopyPriorityInfo layout");
+static_assert(offsetof(CopyPriorityParam, ucConnectionType) == 48, "CopyPriorityParam layout");
+static_assert(sizeof(CopyPriorityParam) == 120, "CopyPriorityParam layout");
 #endif
 
 #pragma GCC visibility pop
