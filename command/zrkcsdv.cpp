@@ -100,18 +100,29 @@ int OpenQuery(CommandCall &call, const char *volume, uint32_t option, const void
     return 0;
 }
 
-// The output area against the size needed; a negative length is an area too
-// small, never one to clear. 0: cleared, go on; 1: 1001 given.
-int CheckArea(CommandCall &call, void *output, int outputLength, size_t needed) {
+// The output area of a query against the size needed (0: more than the 32
+// bits the caller is told can hold), then every volume resolved. A negative
+// length is an area too small, never one to clear. 0 to go on (the area
+// cleared), else what the command returns: 1 after 1001, -1.
+int CheckAreaAndResolve(CommandCall &call, void *output, int outputLength, size_t needed) {
+    if (needed == 0) return call.NoMemory(__LINE__);
     const size_t length = outputLength < 0 ? 0 : static_cast<size_t>(outputLength);
-    return call.CheckOutputArea(output, length, needed, __LINE__);
+    if (call.CheckOutputArea(output, length, needed, __LINE__) != 0) return 1;
+    if (com_conv_volinf(&call.List(), 0, call.Result()) != 0) return call.Fail(__LINE__);
+    return 0;
 }
 
-// The list size of count entries, or 0 when it does not fit the 32 bits of
-// the size the caller is told.
-size_t ListSize(uint32_t count, size_t entrySize) {
-    const uint64_t size = uint64_t{count} * entrySize + kListHead;
+// The size of a list output with one entry per volume of the call's list,
+// or 0 when it does not fit 32 bits.
+size_t ListSize(CommandCall &call, size_t entrySize) {
+    const uint64_t size = uint64_t{VolumeCount(call.List())} * entrySize + kListHead;
     return size > UINT32_MAX ? 0 : static_cast<size_t>(size);
+}
+
+// The name of volume index as the caller or the group file gave it.
+void CopyName(char *out, const CopyPairList &list, uint32_t index) {
+    std::memcpy(out, list.pNames->taEntry[index].caSource, ZRK_VOLNAME_LEN);
+    out[ZRK_VOLNAME_LEN - 1] = '\0';
 }
 
 struct FreeDeleter {
@@ -165,12 +176,10 @@ extern "C" int zrkc_query_estimate(char *volume, int option, ReturnInfo *ri, Est
     if (OpenQuery(call, volume, opt, output, outputLength) != 0) return -1;
     if (int r = OpenVolumes(call, volume, opt, kVolumeMask, false)) return r;
     if (call.RequireVolumes(__LINE__) != 0) return -1;
+    const size_t needed = ListSize(call, sizeof(EstimateEntry));
+    if (int r = CheckAreaAndResolve(call, output, outputLength, needed)) return r;
     CopyPairList &list = call.List();
     const uint32_t count = VolumeCount(list);
-    const size_t needed = ListSize(count, sizeof(EstimateEntry));
-    if (needed == 0) return call.NoMemory(__LINE__);
-    if (CheckArea(call, output, outputLength, needed) != 0) return 1;
-    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail(__LINE__);
 
     std::unique_ptr<SessionRecord, FreeDeleter> records(
         static_cast<SessionRecord *>(std::calloc(count == 0 ? 1 : count, sizeof(SessionRecord))));
@@ -190,8 +199,7 @@ extern "C" int zrkc_query_estimate(char *volume, int option, ReturnInfo *ri, Est
             continue;
         }
         EstimateEntry &entry = output->taEntry[i];
-        std::memcpy(entry.caVolume, list.pNames->taEntry[i].caSource, ZRK_VOLNAME_LEN);
-        entry.caVolume[ZRK_VOLNAME_LEN - 1] = '\0';
+        CopyName(entry.caVolume, list, i);
         entry.BlkCnt = Halves(record.tDetail.CopiedBlock_high, record.tDetail.CopiedBlock_low);
         entry.Size = Halves(record.tDetail.SrcSize_high, record.tDetail.SrcSize_low);
         ++output->uiFilled;
@@ -206,12 +214,10 @@ extern "C" int zrkc_query_sdv(char *volume, int option, ReturnInfo *ri, SdvStatu
     CommandCall call("zrkc_query_sdv", ri);
     if (OpenQuery(call, volume, opt, output, outputLength) != 0) return -1;
     if (int r = OpenVolumes(call, volume, opt, kVolumeMask, true)) return r;
+    const size_t needed = ListSize(call, sizeof(SdvStatusEntry));
+    if (int r = CheckAreaAndResolve(call, output, outputLength, needed)) return r;
     CopyPairList &list = call.List();
     const uint32_t count = VolumeCount(list);
-    const size_t needed = ListSize(count, sizeof(SdvStatusEntry));
-    if (needed == 0) return call.NoMemory(__LINE__);
-    if (CheckArea(call, output, outputLength, needed) != 0) return 1;
-    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail(__LINE__);
 
     unsigned char status[ZRK_OLU_STATUS_LEN];
     call.TraceApiStart(kStatusApis, __LINE__);
@@ -236,8 +242,7 @@ extern "C" int zrkc_query_sdv(char *volume, int option, ReturnInfo *ri, SdvStatu
             if (!call.GroupMode()) return call.Fail(__LINE__);
             continue;
         }
-        std::memcpy(entry.caVolume, list.pNames->taEntry[i].caSource, ZRK_VOLNAME_LEN);
-        entry.caVolume[ZRK_VOLNAME_LEN - 1] = '\0';
+        CopyName(entry.caVolume, list, i);
         uint64_t *const sizes[] = {&entry.LogiTmp,      &entry.PhysiTmp,     &entry.SnapUsedHost,
                                    &entry.SnapUsedCopy, &entry.PoolCapaHost, &entry.PoolCapaCopy};
         for (size_t k = 0; k < std::size(sizes); ++k)
@@ -256,9 +261,8 @@ extern "C" int zrkc_query_sdp(char *volume, int option, ReturnInfo *ri, SdpInfo 
     if (OpenQuery(call, volume, opt, output, outputLength) != 0) return -1;
     unsigned char pool[ZRK_POOL_INFO_LEN] = {};
     if (int r = OpenVolumes(call, volume, opt, kPoolMask, false)) return r;
-    if (CheckArea(call, output, outputLength, sizeof(SdpInfo)) != 0) return 1;
+    if (int r = CheckAreaAndResolve(call, output, outputLength, sizeof(SdpInfo))) return r;
     CopyPairList &list = call.List();
-    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail(__LINE__);
 
     const CopyPair &pair = list.pPairs->taPair[0];
     const bool lan = ByLan(pair);
