@@ -600,6 +600,90 @@ static_assert(offsetof(CopyPriorityParam, ucConnectionType) == 48, "CopyPriority
 static_assert(sizeof(CopyPriorityParam) == 120, "CopyPriorityParam layout");
 #endif
 
+/* Snap data volumes, the snap data pool and estimate sessions              */
+/* ------------------------------------------------------------------------ */
+
+/* Flags of a volume's OLU status (bytes 4 to 7), as SdvStatusEntry.Flag
+ * carries them. */
+#define ZRKC_SDV_FLAG_SDV          0x1000000u /* the volume is a snap data volume */
+#define ZRKC_SDV_FLAG_INITIALIZING 0x2000000u /* it is being initialised */
+
+/* One volume of the estimate query (1048 bytes). An entry whose volume has
+ * no estimate session stays all zero. */
+typedef struct EstimateEntry {
+    char     caVolume[ZRK_VOLNAME_LEN]; /* the volume name as given */
+    uint8_t  ucaReserved[8];
+    uint64_t BlkCnt;                    /* blocks the estimate session measured */
+    uint64_t Size;                      /* the session's source size in blocks */
+} EstimateEntry;
+
+/* The output area of zrkc_query_estimate: count x 1048 + 8 bytes. */
+typedef struct EstimateList {
+    uint32_t      uiCount;  /* entries: the volumes of the call */
+    uint32_t      uiFilled; /* entries whose volume had a session */
+    EstimateEntry taEntry[];
+} EstimateList;
+
+/* One volume of the snap data volume query (1088 bytes), sizes in blocks.
+ * OluNo and Flag are written for every volume whose status was read; the
+ * name and the sizes only for a snap data volume. */
+typedef struct SdvStatusEntry {
+    char     caVolume[ZRK_VOLNAME_LEN]; /* the volume name as given */
+    uint16_t OluNo;                     /* the volume's OLU */
+    uint8_t  ucaReserved1[6];
+    uint32_t Flag;                      /* ZRKC_SDV_FLAG_... */
+    uint8_t  ucaReserved2[4];
+    uint64_t LogiTmp;                   /* logical size */
+    uint64_t PhysiTmp;                  /* physical size */
+    uint64_t SnapUsedHost;              /* used in the volume by host writes */
+    uint64_t SnapUsedCopy;              /* used in the volume by copies */
+    uint64_t PoolCapaHost;              /* pool space used for it by host writes */
+    uint64_t PoolCapaCopy;              /* pool space used for it by copies */
+} SdvStatusEntry;
+
+/* The output area of zrkc_query_sdv: count x 1088 + 8 bytes. */
+typedef struct SdvStatusList {
+    uint32_t       uiCount;  /* entries: the volumes of the call */
+    uint32_t       uiFilled; /* entries that are snap data volumes */
+    SdvStatusEntry taEntry[];
+} SdvStatusList;
+
+/* The output of zrkc_query_sdp: the snap data pool of the volume's array
+ * and of its encryption part, in blocks. */
+typedef struct SdpInfo {
+    uint64_t uiBlk;           /* total size */
+    uint64_t uiBlkHostUse;    /* used by host writes */
+    uint64_t uiBlkCopyUse;    /* used by copies */
+    uint64_t uiBlkEnc;        /* total size of the encryption part */
+    uint64_t uiBlkEncHostUse; /* its use by host writes */
+    uint64_t uiBlkEncCopyUse; /* its use by copies */
+} SdpInfo;
+#ifdef __cplusplus
+static_assert(sizeof(EstimateEntry) == 1048, "EstimateEntry layout");
+static_assert(offsetof(EstimateEntry, BlkCnt) == 1032, "EstimateEntry layout");
+static_assert(offsetof(EstimateList, taEntry) == 8, "EstimateList layout");
+static_assert(sizeof(SdvStatusEntry) == 1088, "SdvStatusEntry layout");
+static_assert(offsetof(SdvStatusEntry, Flag) == 1032, "SdvStatusEntry layout");
+static_assert(offsetof(SdvStatusEntry, LogiTmp) == 1040, "SdvStatusEntry layout");
+static_assert(offsetof(SdvStatusEntry, PoolCapaCopy) == 1080, "SdvStatusEntry layout");
+static_assert(offsetof(SdvStatusList, taEntry) == 8, "SdvStatusList layout");
+static_assert(sizeof(SdpInfo) == 48, "SdpInfo layout");
+#endif
+
+/* Initialises the snap data volume, or every volume of a group file
+ * (ZRKC_OPT_GROUP_FILE; of a file of pairs, the targets). 0, 1 (1015), -1. */
+int zrkc_init_sdv(char *volume, int option, ReturnInfo *ri);
+/* The initialisation of every volume of a resolved volume list; 0 or -1
+ * (in a group run after every volume, with 1804). */
+int exec_init_sdv(CopyPairList *list, int option, ReturnInfo *ri);
+/* The queries: an output of NULL and length 0 asks for the size needed
+ * (1001 with ri->uiNeedOutputSize, return 1); 0, 1 (1015, 1001) or -1. */
+int zrkc_query_estimate(char *volume, int option, ReturnInfo *ri, EstimateList *output,
+                        int outputLength);
+int zrkc_query_sdv(char *volume, int option, ReturnInfo *ri, SdvStatusList *output,
+                   int outputLength);
+int zrkc_query_sdp(char *volume, int option, ReturnInfo *ri, SdpInfo *output, int outputLength);
+
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */

@@ -2,6 +2,7 @@
 
 #include "cli_generations.h"
 #include "olu_status.h"
+#include "snap_volumes.h"
 
 #include <algorithm>
 #include <map>
@@ -423,25 +424,12 @@ Bytes generations(const Model &model, const Array &array, std::uint32_t olu, std
 }
 
 Bytes poolInfo(const Model &model, const Array &array) {
-    std::uint64_t used = array.ullPoolUsed;
-    for (const Session &s : model.sessions)
-        if ((s.kind == SessionKind::SnapKzp || s.kind == SessionKind::SnapKzpPlus) && s.srcArray == array.name &&
-            s.ucStatus != state::kReserve)
-            used = used + s.ullCopied < used ? array.ullPool : used + s.ullCopied;
-    used = std::min(used, array.ullPool);
-    std::size_t snapVolumes = 0;
-    for (const auto &[olu, volume] : array.volumes)
-        if (volume.ucOluStatus & 0x01) ++snapVolumes;
+    // The same three sizes as "show snap-data-pool"; no encryption part.
+    const PoolUsage use = poolUsage(model, array);
     Bytes b(64, 0);
-    put64(b, 8, array.ullPool);
-    put64(b, 16, used);
-    put64(b, 24, array.ullPool - used);
-    put16(b, 32, snapVolumes);
-    std::uint64_t percent = 0;
-    if (array.ullPool != 0)
-        percent = used > ~0ULL / 100 ? used / (array.ullPool / 100) : used * 100 / array.ullPool;
-    b[34] = static_cast<std::uint8_t>(percent);
-    b[35] = array.ullPool != 0 && used >= array.ullPool ? 1 : 0;
+    put64(b, 8, use.ullTotal);
+    put64(b, 16, use.ullHost);
+    put64(b, 24, use.ullCopy);
     return b;
 }
 

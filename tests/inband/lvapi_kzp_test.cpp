@@ -387,7 +387,8 @@ TEST_F(LvKzp, PoolInformationAndPoolSizes) {
     std::memset(pool, 0xEE, sizeof pool);
     ASSERT_EQ(PoolInfo(kHostA1, 0, pool), 0) << ZRKerrno;
     EXPECT_EQ(zrk::Be64(pool), 1000000u);
-    EXPECT_EQ(zrk::Be64(pool + 8), 500u + 300 + 20 + 40);
+    EXPECT_EQ(zrk::Be64(pool + 8), 500u);           // host use
+    EXPECT_EQ(zrk::Be64(pool + 16), 300u + 20 + 40); // copy use
     EXPECT_EQ(PoolInfo(kHostA1, 0, nullptr), -1);
     EXPECT_EQ(ZRKerrno, 13);
     EXPECT_EQ(PoolInfo(kHostA1, 0x4, pool), -1);

@@ -286,7 +286,7 @@ TEST_F(TvcQuery, PoolInformationPassesTheArraysBytes) {
     Bytes pool(64, 0xEE);
     ASSERT_EQ(GetPoolInfo(kHost, 0, pool.data()), 0) << ZRKerrno;
     EXPECT_EQ(zrksim::toHex(sim.cdbLog().back().cdb), "eb093200000000004000");
-    EXPECT_EQ(zrksim::toHex(pool), GoldenHex(64, {{0, "00000000000f4240 0000000000000096 00000000000f41aa"}}));
+    EXPECT_EQ(zrksim::toHex(pool), GoldenHex(64, {{0, "00000000000f4240 0000000000000064 0000000000000032"}}));
 
     const unsigned char id[2] = {0, 11};
     ASSERT_EQ(GetPoolSizeInfo(kHost, id, pool.data()), 0) << ZRKerrno;

@@ -406,7 +406,7 @@ TEST(SimSessionOps, GenerationsAndPoolPages) {
     sim.setSession("A1", 2, "copied=200");
     sim.setSession("A1", 3, "copied=300");
     EXPECT_EQ(zrksim::toHex(delivered(sg("/dev/sdb", travoInLarge(0x32, 0, 64), 64))),
-              "32000000" + u32(56) + u64(1000000) + u64(1600) + u64(998400) + "0001" "00" "00" + zeros(28));
+              "32000000" + u32(56) + u64(1000000) + u64(1000) + u64(600) + zeros(32));
     EXPECT_EQ(zrksim::toHex(delivered(sg("/dev/sdb", travoInLarge(0x46, 2, 64), 64))),
               "46000000" + u32(56) + "0002" "0002" "0003" "0000" + u64(998400) + u64(200) + u64(600) + u64(100000) +
                   zeros(16));
