@@ -59,17 +59,11 @@ const char *KzpCallNames(KzpCall call) {
 
 int CallKzpPair(KzpCall call, const CopyPair &pair, uint32_t interval, uint32_t apiOption,
                 unsigned char *sense, unsigned char *out) {
-    using InBand = int (*)(const char *, const char *, uint32_t, uint32_t, uint32_t, uint32_t,
-                           uint32_t, const char *, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                           unsigned char *);
-    using OutOfBand = int (*)(const char *, const char *, const char *, uint32_t, uint32_t,
-                              uint32_t, uint32_t, uint32_t, const char *, uint32_t, uint32_t,
-                              uint32_t, int, uint32_t, unsigned char *);
     std::memset(sense, 0, ZRK_SENSE_LEN);
     const bool lan = pair.ucTransport == 1;
     const char *vol = pair.caAccessVolume;
-    InBand inBand = nullptr;
-    OutOfBand outOfBand = nullptr;
+    InBandPairCall inBand = nullptr;
+    OutOfBandPairCall outOfBand = nullptr;
     switch (call) {
     case KzpCall::Start: inBand = ZRKLVStartKZP; outOfBand = ZRKIPStartKZP; break;
     case KzpCall::QuickStart: inBand = ZRKLVStartQuickKZP; outOfBand = ZRKIPStartQuickKZP; break;
@@ -104,14 +98,7 @@ int CallKzpPair(KzpCall call, const CopyPair &pair, uint32_t interval, uint32_t 
         ZRKerrno = ZRK_ERR_PARAMETER;
         return -1;
     }
-    if (lan)
-        return outOfBand(vol, nullptr, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h, pair.SrcAddr_l,
-                         pair.SrcSize_h, pair.SrcSize_l, pair.caTrgBoxID, pair.TrgOlu,
-                         pair.TrgAddr_h, pair.TrgAddr_l, static_cast<int>(interval), apiOption,
-                         sense);
-    return inBand(vol, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h, pair.SrcAddr_l, pair.SrcSize_h,
-                  pair.SrcSize_l, pair.caTrgBoxID, pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l,
-                  interval, apiOption, sense);
+    return CallPairByTransport(inBand, outOfBand, pair, interval, apiOption, sense);
 }
 
 int MappedKzpPair(CommandCall &call, KzpCall what, uint32_t index, const CopyPair &pair,
