@@ -213,3 +213,21 @@ TEST_F(CmdKzpStopSnap, SnapKzpSessionIsNeverForced) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CmdKzpStopSnap, OwnGenerationMissingFromTheListErasesOnlyThePairsNames) {
+    for (const char *olu : {"0x5@ss", "0x6@ss", "0x7@ss"}) Record("0x1@ss", olu);
+    // The array lists two generations of the source only, not the pair's own.
+    sim.commandOk("corrupt 0x45 32 0002 count=8 array=S1");
+    ReturnInfo ri{};
+    ASSERT_EQ(0, zrkc_stop_snapkzp(Text("0x1@ss"), Text("0x7@ss"), ZRK_OPT_FORCE, &ri))
+        << ri.caMessage;
+    EXPECT_EQ(Session("S1", "S1:1>S1:7"), "");
+    EXPECT_EQ(Stored("0x1@ss", "0x7@ss", true), "");
+    EXPECT_EQ(Stored("0x1@ss", "0x5@ss", true), "0x5@ss");
+    EXPECT_EQ(Stored("0x1@ss", "0x6@ss", true), "0x6@ss");
+    EXPECT_EQ(Stored("0x1@ss", "0x5@ss", false), "0x1@ss"); // two references left
+}
+
+} // namespace

@@ -297,3 +297,26 @@ TEST_F(CmdKzpRestore, RefusedWithoutSnapKzpPlusSessions) {
 }
 
 } // namespace
+
+namespace {
+
+class CmdKzpRestoreHuge : public kzptest::CmdKzp {
+protected:
+    CmdKzpRestoreHuge()
+        : CmdKzp("session 1 snapkzp+ T1 1 T1 5 size=4096 copied=18446744073709551600\n"
+                 "session 2 snapkzp+ T1 3 T1 7 size=4096 copied=18446744073709551600\n") {}
+};
+
+TEST_F(CmdKzpRestoreHuge, RequiredTotalSaturatesInsteadOfWrapping) {
+    const std::string group = GroupFileLines({"0x1@tl 0x5@tl", "0x3@tl 0x7@tl"});
+    ReturnInfo ri{};
+    UsePairArea(&ri, 2);
+    EXPECT_EQ(-1, zrkc_restore_snapkzp(Text(group), nullptr, kGroup, &ri));
+    // The largest count of blocks, in kilobytes rounded up.
+    ExpectResult(ri, ZRKC_CLASS_BUSY, 1000,
+                 "ZRKC1000 ERROR Insufficient Snap Data Pool. Required "
+                 "capacity=(9223372036854775808[KB]).\n");
+    EXPECT_EQ(Session("T1", "T1:5>T1:1"), "");
+}
+
+} // namespace
