@@ -684,6 +684,27 @@ int zrkc_query_sdv(char *volume, int option, ReturnInfo *ri, SdvStatusList *outp
                    int outputLength);
 int zrkc_query_sdp(char *volume, int option, ReturnInfo *ri, SdpInfo *output, int outputLength);
 
+/* ------------------------------------------------------------------------ */
+/* KZP family: start, restore and stop                                      */
+/* ------------------------------------------------------------------------ */
+
+/* Command-layer bits of the KZP-family commands; they share values with
+ * bits that mean something else to the VZ commands. */
+#define ZRKC_OPT_CONC_START     0x100000u  /* group file: start every pair at one instant */
+#define ZRKC_OPT_ODX            0x200000u  /* KZP stop: Offloaded Data Transfer sessions */
+#define ZRKC_OPT_NO_POST        0x400000u  /* starts: the API gets ZRK_OPT_ACCEPT_CASCADE */
+
+/* The KZP-family commands: 0, 1 (the per-pair area is too small) or -1,
+ * the message in ri. With ZRKC_OPT_GROUP_FILE the first operand names a
+ * group file. */
+int zrkc_start_kzp(char *source, char *target, int option, ReturnInfo *ri);
+int zrkc_start_quickkzp(char *source, char *target, int option, ReturnInfo *ri);
+int zrkc_start_snapkzp(char *source, char *target, int option, ReturnInfo *ri);
+int zrkc_restore_snapkzp(char *source, char *target, int option, ReturnInfo *ri);
+int zrkc_stop_kzp(char *source, char *target, int option, ReturnInfo *ri);
+int zrkc_stop_quickkzp(char *source, char *target, int option, ReturnInfo *ri);
+int zrkc_stop_snapkzp(char *source, char *target, int option, ReturnInfo *ri);
+
 #pragma GCC visibility pop
 #ifdef __cplusplus
 } /* extern "C" */

@@ -63,14 +63,8 @@ const char *VzCallNames(VzCall call) {
 }
 
 int CallVzPair(VzCall call, const CopyPair &pair, uint32_t apiOption, unsigned char *sense) {
-    using InBand = int (*)(const char *, const char *, uint32_t, uint32_t, uint32_t, uint32_t,
-                           uint32_t, const char *, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t,
-                           unsigned char *);
-    using OutOfBand = int (*)(const char *, const char *, const char *, uint32_t, uint32_t,
-                              uint32_t, uint32_t, uint32_t, const char *, uint32_t, uint32_t,
-                              uint32_t, int, uint32_t, unsigned char *);
-    InBand inBand = nullptr;
-    OutOfBand outOfBand = nullptr;
+    InBandPairCall inBand = nullptr;
+    OutOfBandPairCall outOfBand = nullptr;
     switch (call) {
     case VzCall::Start: inBand = ZRKLVStartVZ; outOfBand = ZRKIPStartVZ; break;
     case VzCall::Stop: inBand = ZRKLVStopVZ; outOfBand = ZRKIPStopVZ; break;
@@ -78,15 +72,20 @@ int CallVzPair(VzCall call, const CopyPair &pair, uint32_t apiOption, unsigned c
     case VzCall::Resume: inBand = ZRKLVResumeVZ; outOfBand = ZRKIPResumeVZ; break;
     case VzCall::Change: inBand = ZRKLVChangeVZ; outOfBand = ZRKIPChangeVZ; break;
     }
+    return CallPairByTransport(inBand, outOfBand, pair, kVzCopyInterval, apiOption, sense);
+}
+
+int CallPairByTransport(InBandPairCall inBand, OutOfBandPairCall outOfBand, const CopyPair &pair,
+                        uint32_t interval, uint32_t apiOption, unsigned char *sense) {
     std::memset(sense, 0, ZRK_SENSE_LEN);
     if (pair.ucTransport == 1)
         return outOfBand(pair.caAccessVolume, nullptr, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h,
                          pair.SrcAddr_l, pair.SrcSize_h, pair.SrcSize_l, pair.caTrgBoxID,
-                         pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l,
-                         static_cast<int>(kVzCopyInterval), apiOption, sense);
+                         pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l, static_cast<int>(interval),
+                         apiOption, sense);
     return inBand(pair.caAccessVolume, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h, pair.SrcAddr_l,
                   pair.SrcSize_h, pair.SrcSize_l, pair.caTrgBoxID, pair.TrgOlu, pair.TrgAddr_h,
-                  pair.TrgAddr_l, kVzCopyInterval, apiOption, sense);
+                  pair.TrgAddr_l, interval, apiOption, sense);
 }
 
 int MappedVzPair(CommandCall &call, VzCall what, uint32_t index, const CopyPair &pair,

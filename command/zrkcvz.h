@@ -115,4 +115,21 @@ int CallVzPair(VzCall call, const CopyPair &pair, uint32_t apiOption, unsigned c
 int MappedVzPair(CommandCall &call, VzCall what, uint32_t index, const CopyPair &pair,
                  uint32_t apiOption);
 
+
+// ---- any pair function by transport ------------------------------------------------
+
+// The two shapes of a copy function of a pair: in-band (the access volume
+// first) and out-of-band (the array's address and a user text first).
+using InBandPairCall = int (*)(const char *, const char *, uint32_t, uint32_t, uint32_t, uint32_t,
+                               uint32_t, const char *, uint32_t, uint32_t, uint32_t, uint32_t,
+                               uint32_t, unsigned char *);
+using OutOfBandPairCall = int (*)(const char *, const char *, const char *, uint32_t, uint32_t,
+                                  uint32_t, uint32_t, uint32_t, const char *, uint32_t, uint32_t,
+                                  uint32_t, int, uint32_t, unsigned char *);
+// Calls the function of the pair's transport with the pair's access volume
+// and fields, the copy interval and apiOption; the sense area is cleared
+// first. The API's result.
+int CallPairByTransport(InBandPairCall inBand, OutOfBandPairCall outOfBand, const CopyPair &pair,
+                        uint32_t interval, uint32_t apiOption, unsigned char *sense);
+
 } // namespace zrkc

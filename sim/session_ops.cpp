@@ -120,14 +120,24 @@ bool overlap(const Range &a, const Range &b) {
 // A monitor session copies nothing: a destination it names holds no range.
 bool hasDestination(const Session &s) { return s.uiDstOlu != kNoOlu && s.kind != SessionKind::Monitor; }
 
+// A KZP copy from a SnapKZP+ snapshot back onto the snapshot's source (the
+// restore of the snapshot) shares both ranges with that session.
+bool restoresSnapshot(const Model &model, const Session &next, const Session &o) {
+    return next.kind == SessionKind::Kzp && o.kind == SessionKind::SnapKzpPlus &&
+           hasDestination(next) && hasDestination(o) &&
+           overlap(sourceRange(model, next), destinationRange(model, o)) &&
+           overlap(destinationRange(model, next), sourceRange(model, o));
+}
+
 // A destination range takes part in no other session, except that a
-// KZP-family copy may read the target of a remote VZ copy (a cascade); a
-// source range is shared only by sessions of one kind, and by monitor
-// sessions.
+// KZP-family copy may read the target of a remote VZ copy (a cascade) and a
+// restore may copy a snapshot back; a source range is shared only by
+// sessions of one kind, and by monitor sessions.
 Refused volumesFree(const Model &model, const Session &next) {
     Range src = sourceRange(model, next);
     for (const Session &o : model.sessions) {
         if (o.bare() || o.kind == SessionKind::Failover) continue;
+        if (restoresSnapshot(model, next, o)) continue;
         Range oSrc = sourceRange(model, o);
         if (hasDestination(next)) {
             Range dst = destinationRange(model, next);

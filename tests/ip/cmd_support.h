@@ -7,6 +7,7 @@
 
 #include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "platform.h"
 #include "sim_client.h"
 #include "zrkc.h"
 #include "zrkcalias.h"
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -190,5 +192,38 @@ protected:
     CopyPairList list{};
     std::vector<unsigned char> area;
 };
+
+
+// ---- KZP-family command tests ----------------------------------------------
+
+// The simulator's session line of the pair "ARRAY:OLU>ARRAY:OLU" on array,
+// "" if none.
+inline std::string SessionOf(const zrksim::Simulator &sim, const std::string &array,
+                             const std::string &pairText) {
+    for (const std::string &line : sim.sessions(array)) {
+        std::istringstream in(line);
+        std::string word, id, kind, sa, so, da, dO;
+        in >> word >> id >> kind >> sa >> so >> da >> dO;
+        if (sa + ":" + so + ">" + da + ":" + dO == pairText) return line;
+    }
+    return {};
+}
+
+// The name the volume-name store keeps for one side of a resolved pair
+// (source keys, or target keys with the source's size); "" when none.
+inline std::string StoredName(const CopyPair &pair, bool target) {
+    char out[ZRK_VOLNAME_LEN] = {};
+    const int r = target ? get_volname(pair.caTrgBoxID, static_cast<int32_t>(pair.TrgOlu),
+                                       static_cast<int32_t>(pair.TrgAddr_h),
+                                       static_cast<int32_t>(pair.TrgAddr_l),
+                                       static_cast<int32_t>(pair.SrcSize_h),
+                                       static_cast<int32_t>(pair.SrcSize_l), out)
+                         : get_volname(pair.caSrcBoxID, static_cast<int32_t>(pair.SrcOlu),
+                                       static_cast<int32_t>(pair.SrcAddr_h),
+                                       static_cast<int32_t>(pair.SrcAddr_l),
+                                       static_cast<int32_t>(pair.SrcSize_h),
+                                       static_cast<int32_t>(pair.SrcSize_l), out);
+    return r == 2 ? out : "";
+}
 
 } // namespace cmdtest

@@ -29,13 +29,7 @@ protected:
 
     // The simulator's session line of the pair "ARRAY:OLU>ARRAY:OLU", "" if none.
     std::string Session(const std::string &array, const std::string &pairText) const {
-        for (const std::string &line : sim.sessions(array)) {
-            std::istringstream in(line);
-            std::string word, id, kind, sa, so, da, dO;
-            in >> word >> id >> kind >> sa >> so >> da >> dO;
-            if (sa + ":" + so + ">" + da + ":" + dO == pairText) return line;
-        }
-        return {};
+        return cmdtest::SessionOf(sim, array, pairText);
     }
 
     // The properties file with the three mode keys set as given.
@@ -53,21 +47,9 @@ protected:
 
 
 
-    // The name the volume-name store keeps for one side of a resolved pair
-    // (source keys, or target keys with the source's size); "" when none.
+    // The name the volume-name store keeps for one side of a resolved pair.
     std::string StoredName(const CopyPair &pair, bool target) {
-        char out[ZRK_VOLNAME_LEN] = {};
-        const int r = target ? get_volname(pair.caTrgBoxID, static_cast<int32_t>(pair.TrgOlu),
-                                           static_cast<int32_t>(pair.TrgAddr_h),
-                                           static_cast<int32_t>(pair.TrgAddr_l),
-                                           static_cast<int32_t>(pair.SrcSize_h),
-                                           static_cast<int32_t>(pair.SrcSize_l), out)
-                             : get_volname(pair.caSrcBoxID, static_cast<int32_t>(pair.SrcOlu),
-                                           static_cast<int32_t>(pair.SrcAddr_h),
-                                           static_cast<int32_t>(pair.SrcAddr_l),
-                                           static_cast<int32_t>(pair.SrcSize_h),
-                                           static_cast<int32_t>(pair.SrcSize_l), out);
-        return r == 2 ? out : "";
+        return cmdtest::StoredName(pair, target);
     }
 
 };

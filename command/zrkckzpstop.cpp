@@ -1,0 +1,212 @@
+// The KZP-family stops: zrkc_stop_kzp (also Offloaded Data Transfer and
+// virtual-volume sessions), zrkc_stop_quickkzp (forced, or the tracking
+// only) and zrkc_stop_snapkzp (SnapKZP, SnapKZP+ and estimate sessions).
+//
+// Each looks up the session of every pair and stops the pairs that have
+// one; pairs without a session are passed over. The QuickKZP and SnapKZP
+// stops erase the names their starts recorded; a forced SnapKZP+ stop takes
+// the older generations of its source along, and their names with them.
+#include "zrkckzp.h"
+
+#include "platform.h"
+#include "zrkcframe.h"
+#include "zrkcmessage.h"
+#include "zrklist.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using namespace zrkc;
+using zrk::Be16;
+using zrk::Be32;
+
+enum class StopKind { Kzp, Quick, Snap };
+
+// The generation list of a forced SnapKZP+ stop: a count, then from byte 16
+// one 256-byte slot per generation, oldest first.
+constexpr size_t kGenerationHead = 16;
+constexpr size_t kGenerationSlot = 256;
+
+struct GenerationList {
+    KzpArea<unsigned char> pArea;
+    uint32_t uiSlots = 0; // slots the area holds
+};
+
+const TVC_DETAIL_INFO &Slot(const GenerationList &list, uint32_t g) {
+    return *reinterpret_cast<const TVC_DETAIL_INFO *>(list.pArea.get() + kGenerationHead +
+                                                      static_cast<size_t>(g) * kGenerationSlot);
+}
+
+// Erases the names of the generations of a forced SnapKZP+ stop, oldest
+// first up to the pair's own. Only the slots both listed and allocated are
+// read; when the pair's own generation is not among them, only the pair's
+// own names go.
+void EraseGenerations(const GenerationList &list, uint32_t count, const CopyPair &pair) {
+    const uint32_t bound = count < list.uiSlots ? count : list.uiSlots;
+    uint32_t own = bound;
+    for (uint32_t g = 0; g < bound && own == bound; ++g) {
+        const TVC_DETAIL_INFO &t = Slot(list, g);
+        if (Be32(t.SrcOlu) == pair.SrcOlu && Be32(t.DstOlu) == pair.TrgOlu) own = g;
+    }
+    if (own == bound) {
+        EraseSourceName(pair);
+        EraseTargetName(pair);
+        return;
+    }
+    for (uint32_t g = 0; g <= own; ++g) {
+        const TVC_DETAIL_INFO &t = Slot(list, g);
+        const int32_t sizeHigh = static_cast<int32_t>(Be32(t.SrcSize_high));
+        const int32_t sizeLow = static_cast<int32_t>(Be32(t.SrcSize_low));
+        erase_volname(pair.caSrcBoxID, static_cast<int32_t>(Be32(t.SrcOlu)),
+                      static_cast<int32_t>(Be32(t.SrcExtent_high)),
+                      static_cast<int32_t>(Be32(t.SrcExtent_low)), sizeHigh, sizeLow);
+        erase_volname(pair.caTrgBoxID, static_cast<int32_t>(Be32(t.DstOlu)),
+                      static_cast<int32_t>(Be32(t.DstExtent_high)),
+                      static_cast<int32_t>(Be32(t.DstExtent_low)), sizeHigh, sizeLow);
+    }
+}
+
+// Stops one SnapKZP-family session; 0, or -1 with the pair's result mapped.
+// generations receives the generation count a forced SnapKZP+ stop read.
+int StopSnapPair(CommandCall &call, uint32_t index, const CopyPair &pair,
+                 const SessionRecord &record, uint32_t apiOption, GenerationList &list,
+                 uint32_t &generations) {
+    const DETAIL_LIST_INFO &d = record.tDetail;
+    generations = 0;
+    if ((d.ucSessionFlags & ZRK_SESFLAG_SNAPKZP) != 0) // SnapKZP: never forced
+        return MappedKzpPair(call, KzpCall::ClassicSnapStop, index, pair, kKzpNoCopyInterval,
+                             apiOption & ~ZRK_OPT_FORCE);
+    if ((apiOption & ZRK_OPT_FORCE) != 0) {
+        std::memset(list.pArea.get(), 0, kGenerationHead + list.uiSlots * kGenerationSlot);
+        const int r = CallKzpPair(KzpCall::GenerationList, pair, 0, 0, call.Sense(), list.pArea.get());
+        if (r != 0 && !(ZRKerrno == ZRK_ERR_NO_SESSION && d.Phase == kKzpPhaseReadying)) {
+            call.MapResult(index, KzpCallIdentifier(KzpCall::GenerationList, pair.ucTransport),
+                           pair.caAccessVolume, r);
+            call.TracePairParm(pair, 0, __LINE__);
+            return -1;
+        }
+        if (r == 0) generations = Be16(list.pArea.get());
+    }
+    if (pair.ucTransport == 0 && d.ucCopyKind == kCopyKindEstimate && d.ucaState140[0] != 0) {
+        CopyPair byId = pair; // the estimate session named by its identifier
+        byId.SrcOlu = Be16(d.ucaSessionID);
+        return MappedKzpPair(call, KzpCall::SnapStop, index, byId, kKzpNoCopyInterval,
+                             apiOption | ZRK_OPT_SESSION_ID);
+    }
+    return MappedKzpPair(call, KzpCall::SnapStop, index, pair, kKzpCopyInterval, apiOption);
+}
+
+int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnInfo *ri) {
+    static const char *const kNames[] = {"zrkc_stop_kzp", "zrkc_stop_quickkzp", "zrkc_stop_snapkzp"};
+    uint32_t opt = static_cast<uint32_t>(option);
+    CommandCall call(kNames[static_cast<int>(kind)], ri);
+    if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
+
+    uint32_t apiOption = 0;
+    int lookupFlags = 0;
+    KzpCall what = KzpCall::Stop;
+    switch (kind) {
+    case StopKind::Kzp:
+        if (call.CheckOptions(opt, ZRKC_OPT_GROUP_FILE | ZRKC_OPT_ODX | ZRK_OPT_FORCE,
+                              ZRKC_EXOPT_VVOL, __LINE__) != 0)
+            return -1;
+        if (((opt & ZRKC_OPT_ODX) != 0 && (uiExOptionFlag & ZRKC_EXOPT_VVOL) != 0) ||
+            (opt & ZRK_OPT_FORCE) == 0)
+            return call.RefuseOptions(__LINE__);
+        opt &= ~ZRK_OPT_FORCE; // required, and not passed on
+        apiOption = opt & ZRKC_OPT_API_MASK;
+        if ((opt & ZRKC_OPT_ODX) != 0) apiOption |= ZRK_OPT_LIST_SEL_01;
+        if ((uiExOptionFlag & ZRKC_EXOPT_VVOL) != 0) apiOption |= ZRK_OPT_VVOL;
+        lookupFlags = static_cast<int>(opt);
+        break;
+    case StopKind::Quick:
+        if (call.CheckOptions(opt, ZRKC_OPT_GROUP_FILE | ZRK_OPT_FORCE, __LINE__) != 0) return -1;
+        apiOption = opt & ZRKC_OPT_API_MASK;
+        if ((opt & ZRK_OPT_FORCE) == 0) apiOption |= ZRK_OPT_STOP_TRACKING;
+        what = KzpCall::QuickStop;
+        break;
+    case StopKind::Snap:
+        if (call.CheckOptions(opt, ZRKC_OPT_GROUP_FILE | ZRK_OPT_MONITOR | ZRK_OPT_FORCE, __LINE__) !=
+            0)
+            return -1;
+        if ((opt & ZRK_OPT_FORCE) != 0 && (opt & ZRK_OPT_MONITOR) != 0)
+            return call.RefuseOptions(__LINE__);
+        apiOption = opt & ZRKC_OPT_API_MASK;
+        what = KzpCall::SnapStop;
+        break;
+    }
+    const bool estimate = kind == StopKind::Snap && (opt & ZRK_OPT_MONITOR) != 0;
+    const bool forcedSnap = kind == StopKind::Snap && (opt & ZRK_OPT_FORCE) != 0;
+
+    if (int r = call.BuildList(source, target, opt, __LINE__)) return r;
+    if ((estimate ? call.RequireVolumes(__LINE__) : call.RequirePairs(__LINE__)) != 0) return -1;
+    CopyPairList &list = call.List();
+    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail(__LINE__);
+
+    KzpArea<SessionRecord> records;
+    int found = 0, lookup = 0;
+    if (LookUpSessions(call, lookupFlags, records, found, lookup) != 0) return call.Fail(__LINE__);
+    if (found == 0) {
+        SetResult(ri, ZRKC_CLASS_STATE, 1100, "ZRKC1100 ERROR Session does not exist.\n");
+        return call.Fail(__LINE__);
+    }
+
+    const uint32_t pairs = PairsOf(list);
+    GenerationList generations;
+    if (forcedSnap) {
+        for (uint32_t i = 0; i < pairs; ++i) {
+            const uint32_t g = list.pPairs->taPair[i].uhGenerations;
+            if (g == 0) {
+                SetResult(ri, ZRKC_CLASS_ARRAY, 1202, "ZRKC1202 ERROR Unsupported function.\n");
+                return call.Fail(__LINE__);
+            }
+            if (g > generations.uiSlots) generations.uiSlots = g;
+        }
+        generations.pArea.reset(static_cast<unsigned char *>(
+            std::calloc(1, kGenerationHead + generations.uiSlots * kGenerationSlot)));
+        if (!generations.pArea) return call.NoMemory(__LINE__);
+    }
+
+    const char *apis = KzpCallNames(what);
+    call.TraceApiStart(apis, __LINE__);
+    for (uint32_t i = 0; i < pairs; ++i) {
+        const SessionRecord &record = records.get()[i];
+        if (record.ucFound == 0) continue;
+        const CopyPair &pair = list.pPairs->taPair[i];
+        uint32_t count = 0;
+        const int r = kind == StopKind::Snap
+                          ? StopSnapPair(call, i, pair, record, apiOption, generations, count)
+                          : MappedKzpPair(call, what, i, pair, kKzpCopyInterval, apiOption);
+        if (r != 0) {
+            if (!call.GroupMode()) return call.Fail(__LINE__);
+            continue;
+        }
+        if (kind == StopKind::Kzp) continue;
+        if (forcedSnap && (record.tDetail.ucSessionFlags & ZRK_SESFLAG_SNAPKZP_P) != 0) {
+            EraseGenerations(generations, count, pair);
+            continue;
+        }
+        EraseSourceName(pair);
+        if (!estimate) EraseTargetName(pair);
+    }
+    call.TraceApiEnd(apis, __LINE__);
+    return call.Finish(__LINE__);
+}
+
+} // namespace
+
+extern "C" int zrkc_stop_kzp(char *source, char *target, int option, ReturnInfo *ri) {
+    return StopKzpFamily(StopKind::Kzp, source, target, option, ri);
+}
+
+extern "C" int zrkc_stop_quickkzp(char *source, char *target, int option, ReturnInfo *ri) {
+    return StopKzpFamily(StopKind::Quick, source, target, option, ri);
+}
+
+extern "C" int zrkc_stop_snapkzp(char *source, char *target, int option, ReturnInfo *ri) {
+    return StopKzpFamily(StopKind::Snap, source, target, option, ri);
+}
