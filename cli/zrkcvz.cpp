@@ -11,8 +11,6 @@
 #include "zrkcargs.h"
 #include "zrkcout.h"
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -230,16 +228,6 @@ int CliType(const CommandParam &p) {
     }
 }
 
-void PutMessage(const ReturnInfo &ri) {
-    const size_t length = strnlen(ri.caMessage, sizeof(ri.caMessage));
-    size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(STDERR_FILENO, ri.caMessage + done, length - done);
-        if (n <= 0) return;
-        done += static_cast<size_t>(n);
-    }
-}
-
 // The pair command of the subcommand, once per call.
 int CallPair(const CommandParam &p, char *source, char *target, uint32_t word, ReturnInfo &ri) {
     const int option = static_cast<int>(word);
@@ -305,7 +293,7 @@ int Run(int argc, char **argv) {
         return result == 0 ? kExitOk : kExitError;
     }
     if (result == 1) {
-        PutMessage(ri);
+        PrintMessage(ri);
         return kExitWarning;
     }
     if (IsRunFailure(ri, RunKind::GroupFile)) {
@@ -313,7 +301,7 @@ int Run(int argc, char **argv) {
     } else if (IsRunFailure(ri, RunKind::SessionList)) {
         PrintPairErrors(ri, RunKind::SessionList, SessionNaming);
     } else {
-        PutMessage(ri);
+        PrintMessage(ri);
     }
     return kExitError;
 }

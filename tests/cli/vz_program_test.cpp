@@ -250,6 +250,37 @@ TEST_F(VzProgramSim, SessionListFiles) {
     Walk(std::vector<Step>(std::begin(steps), std::end(steps)), "B1 3 B1 4", "B1 4 B1 3");
 }
 
+// The command each session-list run sends: the subcommand and -remote_vz
+// choose the CLI type.
+TEST_F(VzProgramSim, SessionListCommandTypes) {
+    struct Case {
+        std::vector<std::string> options;
+        const char *pHead;
+    };
+    const Case cases[] = {
+        {{"suspend"}, "suspend copy-vz"},
+        {{"suspend", "-remote_vz"}, "suspend copy-rvz"},
+        {{"resume"}, "resume copy-vz"},
+        {{"resume", "-remote_vz", "-remain"}, "resume copy-rvz"},
+        {{"reverse"}, "change copy-vz"},
+        {{"reverse", "-remote_vz"}, "change copy-rvz"},
+        {{"chmod", "-st", "-ar"}, "change copy-rvz"},
+    };
+    const std::string list = File("7\n");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pHead);
+        iptest::LanCommands(sim);
+        std::vector<std::string> args = c.options;
+        for (const char *a : {"-sl", list.c_str(), "-p", "lb"}) args.emplace_back(a);
+        Vz(args);
+        bool sent = false;
+        for (const std::string &command : iptest::LanSessionCommands(sim)) {
+            sent = sent || command.rfind(c.pHead, 0) == 0;
+        }
+        EXPECT_TRUE(sent);
+    }
+}
+
 // A concurrent suspend that the array accepted but was not seen done: the
 // library's warning on standard error, exit 1.
 TEST_F(VzProgramSim, WarningExitsWithOne) {
