@@ -193,7 +193,7 @@ TEST_F(VzProgramSim, RvzSessionLife) {
         {{"resume", src, dst}, 0, 0, "", "", "2"},
         {{"resume", "-rcv", "-st", src, dst}, 0, 4,
          "", "ZRKC1017 ERROR The option that cannot be used for copy session is specified.\n", "2"},
-        {{"stop", "-f", src, dst}, 0, 0, "", "", "gone"},
+        {{"stop", "-f", "-p", "lb", src, dst}, 0, 0, "", "", "gone"},
     };
     Walk(steps, "A1 5 B1 1", "B1 1 A1 5");
 }
