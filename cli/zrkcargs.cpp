@@ -513,4 +513,10 @@ void PrintPairErrors(const ReturnInfo &ri, RunKind kind,
     }
 }
 
+// ---- Library messages (zrkcvz) ----------------------------------------------
+
+void PrintMessage(const ReturnInfo &ri) {
+    WriteAll(STDERR_FILENO, std::string_view(ri.caMessage, strnlen(ri.caMessage, sizeof(ri.caMessage))));
+}
+
 }  // namespace zrkcli

@@ -218,4 +218,10 @@ bool IsRunFailure(const ReturnInfo &ri, RunKind kind);
 void PrintPairErrors(const ReturnInfo &ri, RunKind kind,
                      const std::function<std::string(const PairResult &)> &name);
 
+// ---- Library messages (zrkcvz) ----------------------------------------------
+
+// The ReturnInfo's message line to standard error as it stands (bounded to
+// its field).
+void PrintMessage(const ReturnInfo &ri);
+
 }  // namespace zrkcli

@@ -221,7 +221,7 @@ void PrintEntryError(const CommandParam &param, const ReturnInfo &ri, uint32_t i
     const PairResult *entry = PairEntry(ri, i);
     if (entry == nullptr) return;
     const std::string naming = byPair
-        ? "Source=(" + EntrySource(*entry) + "). Target=(" + EntryTarget(*entry) + ")."
+        ? PairNaming(*entry)
         : "Volume=(" + EntrySource(*entry) + ").";
     std::string line = PairErrorLine(RunKind::GroupFile, naming, *entry);
     if (!Csv(param)) {
@@ -374,6 +374,34 @@ void PrintSuspendStatus(const std::vector<SuspendStatusRow> &rows, const Command
                                  remaining.c_str()));
         }
     }
+}
+
+// ---- Failed entries and the suspend-status record (zrkcvz) -----------------
+
+std::string PairNaming(const PairResult &entry) {
+    return "Source=(" + EntrySource(entry) + "). Target=(" + EntryTarget(entry) + ").";
+}
+
+std::string SessionNaming(const PairResult &entry) { return "Session ID=(" + EntrySource(entry) + ")"; }
+
+int PrintSuspendStatusList(int resultSize, const void *result, const CommandParam &param,
+                           const ReturnInfo &ri, const Out &out) {
+    std::vector<SuspendStatusRow> rows;
+    const size_t size = resultSize > 0 ? static_cast<size_t>(resultSize) : 0;
+    if (result != nullptr && size >= offsetof(SuspendStatusList, taEntry)) {
+        const auto *list = static_cast<const SuspendStatusList *>(result);
+        // Only the entries the buffer really holds, whatever the count says.
+        const size_t room = (size - offsetof(SuspendStatusList, taEntry)) / sizeof(SuspendStatusEntry);
+        const size_t count = list->uiCount < room ? list->uiCount : room;
+        for (size_t i = 0; i < count; ++i) {
+            const SuspendStatusEntry &e = list->taEntry[i];
+            rows.push_back({e.ucKind, e.ucStatus, e.ucCommandStatus, e.uiRemainingTime,
+                            FieldText(e.caSource, sizeof(e.caSource)),
+                            FieldText(e.caTarget, sizeof(e.caTarget))});
+        }
+    }
+    PrintSuspendStatus(rows, param, ri, out);
+    return 0;
 }
 
 }  // namespace zrkcli

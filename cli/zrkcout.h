@@ -147,5 +147,15 @@ int PrintAliasList(int resultSize, const void *result, const CommandParam &param
                    const ReturnInfo &ri, const Out &out);
 // Registers both printers with RegisterLayout.
 void RegisterRouteLayouts();
+// ---- Failed entries and the suspend-status record (zrkcvz) -----------------
+
+// "Source=(s). Target=(t)." of a failed group-file entry.
+std::string PairNaming(const PairResult &entry);
+// "Session ID=(id)" of a failed session-list entry (its source field).
+std::string SessionNaming(const PairResult &entry);
+// The printer of layout 11: the rows of a SuspendStatusList of resultSize
+// bytes (entries beyond the size are not read).
+int PrintSuspendStatusList(int resultSize, const void *result, const CommandParam &param,
+                           const ReturnInfo &ri, const Out &out);
 
 }  // namespace zrkcli

@@ -704,6 +704,17 @@ int zrkc_restore_snapkzp(char *source, char *target, int option, ReturnInfo *ri)
 int zrkc_stop_kzp(char *source, char *target, int option, ReturnInfo *ri);
 int zrkc_stop_quickkzp(char *source, char *target, int option, ReturnInfo *ri);
 int zrkc_stop_snapkzp(char *source, char *target, int option, ReturnInfo *ri);
+/* CLI types of a session-list run (zrkc_execcli_sessionlist)               */
+/* ------------------------------------------------------------------------ */
+
+#define ZRKC_CLI_STOP            1  /* stop */
+#define ZRKC_CLI_SUSPEND_VZ      10 /* suspend the local sessions */
+#define ZRKC_CLI_SUSPEND_RVZ     11 /* suspend the remote sessions */
+#define ZRKC_CLI_RESUME_VZ       12 /* resume the local sessions */
+#define ZRKC_CLI_RESUME_RVZ      13 /* resume the remote sessions */
+#define ZRKC_CLI_REVERSE_VZ      14 /* reverse the local sessions */
+#define ZRKC_CLI_REVERSE_RVZ     15 /* reverse the remote sessions */
+#define ZRKC_CLI_CHANGE_RVZ      16 /* change the mode of the remote sessions */
 
 #pragma GCC visibility pop
 #ifdef __cplusplus

@@ -130,6 +130,86 @@ run_copy_demo() {
     trap - EXIT
 }
 
+# The command programs as an administrator runs them: a fresh install tree
+# recorded with zrkcsetpath, the simulator's two arrays (A1 in-band through
+# its disks, B1 over its LAN interface), the routes entered in the alias
+# store, and zrkcvz through the life of a VZ session on each road and of an
+# RVZ session between the two arrays.
+run_programs_demo() {
+    local bin="$top/build-demo" root="$top/build-demo/programs"
+    local sock="$root/sim.sock" box=VASTREL-WX900-0000000000000000000000
+    rm -rf "$root"
+    cmake --install "$bin" --prefix "$root" >/dev/null
+    "$bin/sim/zrksim" --scenario "$top/examples/programs.scn" --socket "$sock" --lan-port 0 &
+    sim_pid=$!
+    trap 'kill "$sim_pid" 2>/dev/null' EXIT
+    for _ in $(seq 50); do "$bin/sim/zrksimctl" --control "$sock.ctl" ping >/dev/null 2>&1 && break; sleep 0.1; done
+    # Every program of the walk runs against the simulated library.
+    run() { ZRK_SIM_SOCKET="$sock" QRVNZRKC_PATH="$root" LD_LIBRARY_PATH="$bin/simlib" "$@"; }
+    say() { local name=$1; shift; echo "\$ $name $*"; }
+    admin() { # program in bin/, arguments; prints the command, its output and a failed exit code
+        local name=$1 rc=0; shift
+        say "$name" "$@"
+        run "$root/bin/$name" "$@" 2>&1 || rc=$?
+        [ "$rc" -eq 0 ] || echo "  (exit code $rc)"
+    }
+    clock() { echo "  (array clock +$1 s)"; "$bin/sim/zrksimctl" --control "$sock.ctl" advance "$1" >/dev/null; }
+    echo "== the command programs: installation"
+    admin zrkcsetpath -o "$root" -e "$root/etc" -l "$root/log"
+    sed -n 's/^/  /p' "$root/bin/.zrkc_install.sys"
+    sed -n 's/^path=/  path=/p' "$root/etc/velkapi_trcdef.ini"
+    local port
+    port=$("$bin/sim/zrksimctl" --control "$sock.ctl" lanport)
+    sed -i "s|^ssh_port_number=.*|ssh_port_number=$port|" "$root/etc/zrkc.ini"
+    echo "== the routes to the two arrays"
+    say lan_demo 192.0.2.20 login admin secret; run "$bin/examples/lan_demo" 192.0.2.20 login admin secret
+    say alias_demo scsi /dev/sdb "${box}A1" arrayA; run "$bin/examples/alias_demo" scsi /dev/sdb "${box}A1" arrayA
+    say alias_demo lan 192.0.2.20 "${box}B1" admin secret arrayB
+    run "$bin/examples/alias_demo" lan 192.0.2.20 "${box}B1" admin secret arrayB
+    echo "== a VZ session in-band (A1: /dev/sdb to /dev/sdc)"
+    admin zrkcvz start /dev/sdb /dev/sdc
+    admin zrkcvz suspendstatus /dev/sdb /dev/sdc
+    clock 600
+    admin zrkcvz suspend /dev/sdb /dev/sdc
+    admin zrkcvz suspendstatus /dev/sdb /dev/sdc
+    admin zrkcvz reverse /dev/sdb /dev/sdc
+    admin zrkcvz resume -back /dev/sdb /dev/sdc
+    clock 600
+    admin zrkcvz suspend -back -ct 5 -iv 1 /dev/sdb /dev/sdc
+    admin zrkcvz reverse -back /dev/sdb /dev/sdc
+    admin zrkcvz resume /dev/sdb /dev/sdc
+    admin zrkcvz stop /dev/sdb /dev/sdc
+    echo "== a VZ session over the LAN (B1: volume 0 to volume 1)"
+    admin zrkcvz start 0x0@arrayB 0x1@arrayB
+    clock 600
+    admin zrkcvz suspendstatus -csv 0x0@arrayB 0x1@arrayB
+    admin zrkcvz suspend 0x0@arrayB 0x1@arrayB
+    admin zrkcvz suspendstatus -csv 0x0@arrayB 0x1@arrayB
+    admin zrkcvz resume 0x0@arrayB 0x1@arrayB
+    admin zrkcvz stop 0x0@arrayB 0x1@arrayB
+    echo "== an RVZ session from A1 (in-band) to B1 (over the LAN)"
+    admin zrkcvz start -stack -mr 0x2@arrayA 0x2@arrayB
+    admin zrkcvz suspendstatus 0x2@arrayA 0x2@arrayB
+    clock 600
+    admin zrkcvz suspend -f 0x2@arrayA 0x2@arrayB
+    admin zrkcvz chmod -consistency -ar 0x2@arrayA 0x2@arrayB
+    admin zrkcvz suspendstatus 0x2@arrayA 0x2@arrayB
+    admin zrkcvz resume 0x2@arrayA 0x2@arrayB
+    admin zrkcvz resume -sync 0x2@arrayA 0x2@arrayB
+    echo "  (expected: a transfer mode only with -rcv)"
+    admin zrkcvz stop -f 0x2@arrayA 0x2@arrayB
+    echo "== a group file: a VZ and an RVZ pair at once"
+    printf '/dev/sdb /dev/sdc\n0x2@arrayA 0x2@arrayB\n' > "$root/pairs.txt"
+    admin zrkcvz start -stack -gf "$root/pairs.txt"
+    admin zrkcvz suspendstatus -gf "$root/pairs.txt"
+    admin zrkcvz start -sync -gf "$root/pairs.txt"
+    echo "  (expected: the RVZ pair already runs in stack mode)"
+    admin zrkcvz stop -f -gf "$root/pairs.txt"
+    "$bin/sim/zrksimctl" --control "$sock.ctl" shutdown >/dev/null 2>&1 || true
+    wait "$sim_pid" 2>/dev/null || true
+    trap - EXIT
+}
+
 case "${1:-}" in
 demo)
     need_packages demo
@@ -144,6 +224,7 @@ demo)
     QRVNZRKC_PATH="$demo" WXAPI_LOG_FLAG=1F WXAPI_LOG_PATH="$demo/log" \
         LD_LIBRARY_PATH="$demo/lib" "$top/build-demo/examples/platform_demo" "$demo"
     run_copy_demo "$demo"
+    run_programs_demo
     ;;
 test)
     need_packages test

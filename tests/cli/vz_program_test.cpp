@@ -1,0 +1,302 @@
+// zrkcvz end to end: the real program in a child process against the
+// simulator and a temporary install root; standard output, standard error
+// and the exit code, byte for byte. Refusals of the command line, each
+// subcommand over the in-band road ("sa") and the LAN road ("lb"), the
+// suspend-status table, group files and session-list files.
+#include "program_support.h"
+
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+using clitest::ProgramResult;
+using clitest::RunProgram;
+
+const std::string kUsage =
+    "Usage : zrkcvz start                                                   [-rwp] [-skip] [-p Alias]     src_volume trg_volume |\n"
+    "        zrkcvz start         [-sy | -st | -cs] [-as | -ms] [-ar | -mr] [-rwp] [-skip] [-p Alias]     src_volume trg_volume |\n"
+    "        zrkcvz start         [-sy | -st | -cs] [-as | -ms] [-ar | -mr] [-rwp] [-skip] [-p Alias] -gf group_file            |\n"
+    "        zrkcvz stop          [-f] [-back] [-p Alias]                                                 src_volume trg_volume |\n"
+    "        zrkcvz stop          [-f] [-back] [-p Alias] -gf                                             group_file            |\n"
+    "        zrkcvz suspend       [-f | -c] [-back] [-p Alias]                                            src_volume trg_volume |\n"
+    "        zrkcvz suspend       [-f | -c] [-back] [-p Alias] -gf                                        group_file            |\n"
+    "        zrkcvz suspend       [-back] [-c] -ct count -iv interval [-p Alias]                          src_volume trg_volume |\n"
+    "        zrkcvz suspend       [-back] [-c] -ct count -iv interval [-p Alias] -gf                      group_file            |\n"
+    "        zrkcvz suspend       -stacktimer [-back] [-p Alias]                                          src_volume trg_volume |\n"
+    "        zrkcvz suspend       -stacktimer [-back] [-p Alias]                                      -gf group_file            |\n"
+    "        zrkcvz resume        [-back] [-rcv [-sy | -st | -cs]] [-remain] [-p Alias]                   src_volume trg_volume |\n"
+    "        zrkcvz resume        [-back] [-rcv [-sy | -st | -cs]] [-remain] [-p Alias] -gf               group_file            |\n"
+    "        zrkcvz reverse       [-back] [-p Alias]                                                      src_volume trg_volume |\n"
+    "        zrkcvz reverse       [-back] [-p Alias] -gf                                                  group_file            |\n"
+    "        zrkcvz suspendstatus [-back] [-csv]                                               src_volume trg_volume |\n"
+    "        zrkcvz suspendstatus [-back] [-csv] -gf                                           group_file            |\n";
+
+std::string Refusal(const std::string &parameter) {
+    return "ZRKC0100 ERROR Specified command parameter is incorrect. Parameter=(" + parameter + ").\n";
+}
+
+ProgramResult Vz(const std::vector<std::string> &args) { return RunProgram("zrkcvz", args); }
+
+// Every refusal of the command line: the ZRKC0100 line, the usage text,
+// exit 2, nothing on standard output. The library is never reached (no
+// simulator runs here).
+TEST(VzProgram, CommandLineRefusals) {
+    struct Case {
+        std::vector<std::string> args;
+        const char *pParameter;
+    };
+    const Case cases[] = {
+        {{}, "No parameter"},
+        {{"bogus", "a", "b"}, "bogus"},
+        {{"query", "a", "b"}, "query"},                         // a subcommand of another program
+        {{"start", "-sy", "-sync", "a", "b"}, "-sync"},         // parser: the second spelling
+        {{"suspend", "-ct", "4294967296", "-iv", "1", "a", "b"}, "-ct"}, // does not fit 32 bits
+        {{"start", "a"}, "Volume specification"},
+        {{"stop", "-sl", "list"}, "Volume specification"},
+        {{"chmod", "-gf", "group"}, "Volume specification"},
+        {{"suspendstatus", "-sl", "list"}, "Volume specification"},
+        {{"start", "-through", "a", "b"}, "Non-permissible option"},
+        {{"start", "-f", "a", "b"}, "Non-permissible option"},
+        {{"stop", "-csv", "a", "b"}, "Non-permissible option"},
+        {{"suspend", "-remain", "a", "b"}, "Non-permissible option"},
+        {{"suspend", "-sl", "list", "-c"}, "Non-permissible option"},
+        {{"resume", "-sl", "list", "-back"}, "Non-permissible option"},
+        {{"reverse", "-f", "a", "b"}, "Non-permissible option"},
+        {{"chmod", "-sl", "list", "-remote_vz", "-st", "-ar"}, "Non-permissible option"},
+        {{"suspendstatus", "-p", "sa", "a", "b"}, "Non-permissible option"},
+        {{"start", "-stack", "-ms", "a", "b"}, "option error"},
+        {{"start", "-as", "a", "b"}, "option error"},
+        {{"start", "-sync", "-cs", "a", "b"}, "option error"},
+        {{"resume", "-sync", "a", "b"}, "option error"},
+        {{"resume", "-rcv", "-sync", "-stack", "a", "b"}, "option error"},
+        {{"chmod", "-sync", "-mr", "a", "b"}, "option error"},
+        {{"chmod", "-through", "a", "b"}, "option error"},
+        {{"suspend", "-f", "-c", "a", "b"}, "-f"},
+        {{"suspend", "-f", "-ct", "1", "-iv", "1", "a", "b"}, "-f"},
+        {{"suspend", "-ct", "10", "a", "b"}, "-count -interval"},
+        {{"suspend", "-iv", "10", "-gf", "group"}, "-count -interval"},
+        {{"suspend", "-notrans", "a", "b"}, "-notrans -c"},
+        {{"suspend", "-stacktimer", "-c", "a", "b"}, "-stacktimer"},
+        {{"suspend", "-stacktimer", "-ct", "1", "-iv", "1", "a", "b"}, "-stacktimer"},
+        {{"suspend", "-stacktimer", "-f", "a", "b"}, "-stacktimer"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pParameter);
+        const ProgramResult r = Vz(c.args);
+        EXPECT_EQ(r.iExit, 2);
+        EXPECT_EQ(r.sOut, "");
+        EXPECT_EQ(r.sErr, Refusal(c.pParameter) + kUsage);
+    }
+}
+
+// One step of a session's life: the command line, the seconds the array
+// clock runs before it, and what the program and the array show after it.
+struct Step {
+    std::vector<std::string> args;
+    unsigned uiClock;
+    int iExit;
+    std::string sOut, sErr;
+    const char *pStatus;   // the session's status afterwards (2 active, 4 suspended)
+};
+
+// Sessions already there: a VZ pair on array A1 (/dev/sdb to /dev/sdc) and
+// one on B1 that a session-list file names by its identifier 7.
+class VzProgramSim : public clitest::ProgramSim {
+protected:
+    VzProgramSim()
+        : ProgramSim("volume B1 3 4096\n"
+                     "volume B1 4 4096\n"
+                     "session 1 vz A1 1 A1 2 size=4096\n"
+                     "session 7 vz B1 3 B1 4 size=4096\n") {}
+
+    // The status field of the session between the two volumes
+    // ("A1 3 A1 4"), "gone" when there is none.
+    std::string Status(const std::string &pair) const {
+        for (const std::string &line : sim.sessions()) {
+            if (line.find(" " + pair + " ") != std::string::npos) return iptest::SessionField(line, "status");
+        }
+        return "gone";
+    }
+
+    // A group or session-list file of the text, a new one each time.
+    std::string File(const std::string &text) {
+        const std::string path = root.path("list" + std::to_string(++iFiles) + ".txt");
+        root.write(path.substr(root.root().size() + 1), text);
+        return path;
+    }
+    int iFiles = 0;
+
+    // Runs the steps; pair and reversed name the session both ways round.
+    void Walk(const std::vector<Step> &steps, const std::string &pair, const std::string &reversed) {
+        for (const Step &s : steps) {
+            std::string line;
+            for (const std::string &a : s.args) line += a + " ";
+            SCOPED_TRACE(line);
+            if (s.uiClock != 0) sim.advanceClock(s.uiClock);
+            const ProgramResult r = RunProgram("zrkcvz", s.args);
+            EXPECT_EQ(r.iExit, s.iExit);
+            EXPECT_EQ(r.sOut, s.sOut);
+            EXPECT_EQ(r.sErr, s.sErr);
+            const std::string status = Status(pair);
+            EXPECT_EQ(status == "gone" ? Status(reversed) : status, s.pStatus);
+        }
+    }
+};
+
+std::vector<Step> VzLife(const std::string &src, const std::string &dst) {
+    const std::string table =
+        "GroupStatus:Normal   MaxRemainingTime(s):0         \n"
+        "CopyKind  Source                        Target                        Status        CmdStatus  RemainingTime(s)\n";
+    auto row = [&](const char *status) {
+        char text[256];
+        std::snprintf(text, sizeof text, "VZ        %-28s  %-28s  %-12s  Default    0         \n",
+                      src.c_str(), dst.c_str(), status);
+        return std::string(text);
+    };
+    return {
+        {{"start", src, dst}, 0, 0, "", "", "2"},
+        {{"suspendstatus", src, dst}, 600, 0, table + row("Active"), "", "2"},
+        {{"suspend", src, dst}, 0, 0, "", "", "4"},
+        {{"suspendstatus", "-csv", src, dst}, 0, 0,
+         "\"GroupStatus\",\"MaxRemainingTime(s)\",\"CopyKind\",\"Source\",\"Target\",\"Status\","
+         "\"CmdStatus\",\"RemainingTime(s)\"\n"
+         "\"Normal\",\"0\",\"VZ\",\"" + src + "\",\"" + dst + "\",\"Suspend\",\"Default\",\"0\"\n",
+         "", "4"},
+        {{"reverse", src, dst}, 0, 0, "", "", "4"},
+        {{"resume", "-back", src, dst}, 0, 0, "", "", "2"},
+        {{"suspend", "-back", "-ct", "2", "-iv", "1", src, dst}, 600, 0, "", "", "4"},
+        {{"reverse", "-back", src, dst}, 0, 0, "", "", "4"},
+        {{"resume", src, dst}, 0, 0, "", "", "2"},
+        {{"stop", src, dst}, 0, 0, "", "", "gone"},
+        {{"stop", src, dst}, 0, 4, "", "ZRKC1100 ERROR Session does not exist.\n", "gone"},
+    };
+}
+
+TEST_F(VzProgramSim, VzSessionLifeInBand) { Walk(VzLife("0x3@sa", "0x4@sa"), "A1 3 A1 4", "A1 4 A1 3"); }
+
+TEST_F(VzProgramSim, VzSessionLifeOverTheLan) { Walk(VzLife("0x1@lb", "0x2@lb"), "B1 1 B1 2", "B1 2 B1 1"); }
+
+// An RVZ pair from array A1 (in-band) to B1 (LAN): the remote modes.
+TEST_F(VzProgramSim, RvzSessionLife) {
+    const std::string src = "0x5@sa", dst = "0x1@lb";
+    const std::vector<Step> steps = {
+        {{"start", "-st", "-mr", src, dst}, 0, 0, "", "", "2"},
+        {{"suspend", "-f", src, dst}, 600, 0, "", "", "4"},
+        {{"chmod", "-cs", "-ar", src, dst}, 0, 0, "", "", "4"},
+        {{"suspendstatus", src, dst}, 0, 0,
+         "GroupStatus:Normal   MaxRemainingTime(s):0         \n"
+         "CopyKind  Source                        Target                        Status        CmdStatus  RemainingTime(s)\n"
+         "RVZ       0x5@sa                        0x1@lb                        Suspend       Default    0         \n",
+         "", "4"},
+        {{"resume", src, dst}, 0, 0, "", "", "2"},
+        {{"resume", "-rcv", "-st", src, dst}, 0, 4,
+         "", "ZRKC1017 ERROR The option that cannot be used for copy session is specified.\n", "2"},
+        {{"stop", "-f", "-p", "lb", src, dst}, 0, 0, "", "", "gone"},
+    };
+    Walk(steps, "A1 5 B1 1", "B1 1 A1 5");
+}
+
+// Group files: the per-pair area the library asks for is supplied and the
+// call made again; a failed line gets its ZRKC1804 line and exit 4 while the
+// other lines are done; the suspend-status table shows every line, missing
+// sessions as placeholder rows.
+TEST_F(VzProgramSim, GroupFiles) {
+    ASSERT_EQ(Vz({"start", "-st", "0x5@sa", "0x1@lb"}).iExit, 0);
+    const std::string both = File("0x5@sa 0x1@lb\n0x3@sa 0x4@sa\n");
+    const std::string header =
+        "CopyKind  Source                        Target                        Status        CmdStatus  RemainingTime(s)\n";
+    const std::string activeRow =
+        "VZ        0x3@sa                        0x4@sa                        Active        Default    0         \n";
+    const std::string missing = File("0x3@sa 0x4@sa\n0x7@sa 0x8@sa\n");
+    const Step steps[] = {
+        {{"start", "-sy", "-gf", both}, 0, 4, "",
+         "ZRKC1804 ERROR Error occurred with copy operation described in group file. Source=(0x5@sa). "
+         "Target=(0x1@lb). Error message=(ZRKC1050 ERROR VZ copy has already started in another mode.).\n",
+         "2"},
+        {{"suspendstatus", "-gf", both}, 0, 0,
+         "GroupStatus:Normal   MaxRemainingTime(s):0         \n" + header +
+         "RVZ       0x5@sa                        0x1@lb                        Active        Default    0         \n" +
+         activeRow, "", "2"},
+        {{"suspendstatus", "-gf", missing}, 0, 0,
+         "GroupStatus:Error    MaxRemainingTime(s):----------\n" + header + activeRow +
+         "--------  0x7@sa                        0x8@sa                        ------------  ---------  ----------\n",
+         "", "2"},
+        {{"suspendstatus", "-csv", "-gf", missing}, 0, 0,
+         "\"GroupStatus\",\"MaxRemainingTime(s)\",\"CopyKind\",\"Source\",\"Target\",\"Status\",\"CmdStatus\","
+         "\"RemainingTime(s)\"\n"
+         "\"Error\",\"----------\",\"VZ\",\"0x3@sa\",\"0x4@sa\",\"Active\",\"Default\",\"0\"\n"
+         "\"Error\",\"----------\",\"--------\",\"0x7@sa\",\"0x8@sa\",\"------------\",\"---------\",\"----------\"\n",
+         "", "2"},
+        {{"suspend", "-gf", File("0x3@sa 0x4@sa\n")}, 600, 0, "", "", "4"},
+        {{"stop", "-gf", File("0x3@sa 0x4@sa\n")}, 0, 0, "", "", "gone"},
+    };
+    Walk(std::vector<Step>(std::begin(steps), std::end(steps)), "A1 3 A1 4", "A1 4 A1 3");
+}
+
+// Session-list files go through the LAN alias: one ZRKC1834 line per
+// identifier that failed, exit 4; the CLI type follows the subcommand and
+// -remote_vz.
+TEST_F(VzProgramSim, SessionListFiles) {
+    const Step steps[] = {
+        {{"suspend", "-sl", File("7\n99\n"), "-p", "lb"}, 0, 4, "",
+         "ZRKC1834 ERROR Error occurred with copy operation described in session list file. "
+         "Session ID=(99) Error message=(ZRKC2031 ERROR A copy path error occurred.).\n",
+         "4"},
+        {{"reverse", "-sl", File("7\n"), "-remote_vz", "-p", "lb"}, 0, 0, "", "", "4"},
+        {{"resume", "-sl", File("7\n"), "-p", "lb"}, 0, 0, "", "", "2"},
+    };
+    Walk(std::vector<Step>(std::begin(steps), std::end(steps)), "B1 3 B1 4", "B1 4 B1 3");
+}
+
+// The command each session-list run sends: the subcommand and -remote_vz
+// choose the CLI type.
+TEST_F(VzProgramSim, SessionListCommandTypes) {
+    struct Case {
+        std::vector<std::string> options;
+        const char *pHead;
+    };
+    const Case cases[] = {
+        {{"suspend"}, "suspend copy-vz"},
+        {{"suspend", "-remote_vz"}, "suspend copy-rvz"},
+        {{"resume"}, "resume copy-vz"},
+        {{"resume", "-remote_vz", "-remain"}, "resume copy-rvz"},
+        {{"reverse"}, "change copy-vz"},
+        {{"reverse", "-remote_vz"}, "change copy-rvz"},
+        {{"chmod", "-st", "-ar"}, "change copy-rvz"},
+    };
+    const std::string list = File("7\n");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pHead);
+        iptest::LanCommands(sim);
+        std::vector<std::string> args = c.options;
+        for (const char *a : {"-sl", list.c_str(), "-p", "lb"}) args.emplace_back(a);
+        Vz(args);
+        bool sent = false;
+        for (const std::string &command : iptest::LanSessionCommands(sim)) {
+            sent = sent || command.rfind(c.pHead, 0) == 0;
+        }
+        EXPECT_TRUE(sent);
+    }
+}
+
+// A concurrent suspend that the array accepted but was not seen done: the
+// library's warning on standard error, exit 1.
+TEST_F(VzProgramSim, WarningExitsWithOne) {
+    sim.corrupt(0x43, 16 + 11, "01", 1, 3);
+    const ProgramResult r = Vz({"suspend", "-c", "/dev/sdb", "/dev/sdc"});
+    EXPECT_EQ(r.iExit, 1);
+    EXPECT_EQ(r.sOut, "");
+    EXPECT_EQ(r.sErr, "ZRKC1301 WARNING The operation was accepted.\n");
+}
+
+// A library error: its message as it stands, exit 4.
+TEST_F(VzProgramSim, LibraryErrorExitsWithFour) {
+    const ProgramResult r = Vz({"start", "0x7@nc", "0x8@nc"});
+    EXPECT_EQ(r.iExit, 4);
+    EXPECT_EQ(r.sOut, "");
+    EXPECT_EQ(r.sErr, "ZRKC1600 ERROR VASTREL is not registered on VASTREL management file.\n");
+}
+
+}  // namespace
