@@ -49,9 +49,15 @@ const unsigned char *SupportOf(const CopyPair &pair) { return pair.tVolInfo.ucaS
 
 uint64_t Join(uint32_t high, uint32_t low) { return static_cast<uint64_t>(high) << 32 | low; }
 
-// The one-volume list of vol (or the group file's first line) built and
+// The opening of the two count queries: the operands, the output area of
+// `needed` bytes (then, for the device summary, the option word 0), and the
+// one-volume list of vol (or of the group file's first line) built and
 // resolved; 0 to go on, else what the command returns.
-int OpenVolumeList(CommandCall &call, const char *vol, uint32_t opt, ReturnInfo *ri) {
+int OpenCountQuery(CommandCall &call, const char *vol, uint32_t opt, ReturnInfo *ri, void *area,
+                   uint32_t len, size_t needed, bool optionsChecked) {
+    if (call.OpenVolume(area == nullptr ? nullptr : vol, opt, __LINE__) != 0) return -1;
+    if (call.CheckOutputArea(area, len, needed, __LINE__) != 0) return 1;
+    if (optionsChecked && call.CheckOptions(opt, 0, __LINE__) != 0) return -1;
     if (int r = call.BuildList(vol, nullptr, opt, __LINE__)) return r;
     if (com_conv_volinf(&call.List(), 0, ri) != 0) return call.Fail(__LINE__);
     if (call.List().pPairs == nullptr || call.List().pPairs->uiCount == 0) {
@@ -125,10 +131,7 @@ extern "C" int zrkc_get_volume(const char *vol, uint32_t opt, ReturnInfo *ri, vo
 extern "C" int zrkc_get_device(const char *vol, uint32_t opt, ReturnInfo *ri, void *area,
                                uint32_t len) {
     CommandCall call("zrkc_get_devive", ri);
-    if (call.OpenVolume(area == nullptr ? nullptr : vol, opt, __LINE__) != 0) return -1;
-    if (call.CheckOutputArea(area, len, sizeof(DeviceQueryInfo), __LINE__) != 0) return 1;
-    if (call.CheckOptions(opt, 0, __LINE__) != 0) return -1;
-    if (int r = OpenVolumeList(call, vol, opt, ri)) return r;
+    if (int r = OpenCountQuery(call, vol, opt, ri, area, len, sizeof(DeviceQueryInfo), true)) return r;
 
     const CopyPair &pair = call.List().pPairs->taPair[0];
     call.TraceApiStart("ZRKGetDeviceInfo / ZRKIPGetDeviceInfo", __LINE__);
@@ -157,10 +160,9 @@ extern "C" int zrkc_get_device(const char *vol, uint32_t opt, ReturnInfo *ri, vo
 extern "C" int zrkc_get_max_count(const char *vol, uint32_t opt, ReturnInfo *ri, void *area,
                                   uint32_t len) {
     CommandCall call("zrkc_get_max_count", ri);
-    if (call.OpenVolume(area == nullptr ? nullptr : vol, opt, __LINE__) != 0) return -1;
-    constexpr size_t kNeeded = 8;
-    if (call.CheckOutputArea(area, len, kNeeded, __LINE__) != 0) return 1;
-    if (int r = OpenVolumeList(call, vol, opt, ri)) return r;
+    // The two counts, in an area of at least 8 bytes.
+    constexpr size_t kCountArea = 8;
+    if (int r = OpenCountQuery(call, vol, opt, ri, area, len, kCountArea, false)) return r;
     const CopyPair &pair = call.List().pPairs->taPair[0];
     const uint16_t counts[2] = {pair.uhMaxSessions, pair.uhGenerations};
     std::memcpy(area, counts, sizeof counts);
