@@ -715,6 +715,69 @@ int zrkc_stop_snapkzp(char *source, char *target, int option, ReturnInfo *ri);
 #define ZRKC_CLI_REVERSE_VZ      14 /* reverse the local sessions */
 #define ZRKC_CLI_REVERSE_RVZ     15 /* reverse the remote sessions */
 #define ZRKC_CLI_CHANGE_RVZ      16 /* change the mode of the remote sessions */
+/* Volume and device summaries; the IP-service entry points                 */
+/* ------------------------------------------------------------------------ */
+
+/* Where one volume lies in its array (host order; 112 bytes). */
+typedef struct VolumeQueryInfo {
+    char     BoxID[ZRK_BOXID_LEN];      /* the volume's array */
+    uint8_t  Type;                      /* ZRKC_VOLTYPE_... */
+    uint8_t  ucaReserved41[3];
+    uint32_t Volume;                    /* the volume's OLU */
+    uint64_t ExtentStartAddress;        /* in the array's blocks */
+    uint64_t ExtentSize;                /* in the array's blocks */
+    char     Alias[ZRK_BOXID_LEN];      /* the array's alias, when AliasPresent */
+    uint8_t  AliasPresent;              /* 1: Alias filled */
+    uint8_t  ucaReserved105[7];
+} VolumeQueryInfo;
+
+#define ZRKC_VOLTYPE_NORMAL 1u /* VolumeQueryInfo.Type: an ordinary volume */
+#define ZRKC_VOLTYPE_SDV    2u /* a snap data volume (attribute byte 1) */
+
+/* What the array of one volume can do (host order; 64 bytes). */
+typedef struct DeviceQueryInfo {
+    uint16_t MaxSession;                /* maximum session count of the volume */
+    uint16_t MaxSnapGene;               /* maximum SnapKZP+ generation count */
+    uint32_t SupportFlag;               /* ZRKC_DEVSUP_... */
+    uint8_t  ucaReserved8[56];
+} DeviceQueryInfo;
+
+/* DeviceQueryInfo.SupportFlag. */
+#define ZRKC_DEVSUP_DEVICE        0x1000000u /* the device information's capability bit */
+#define ZRKC_DEVSUP_TARGET_STATUS 0x2000000u /* ZRK_SUPPORT_TARGET_STATUS of the RVZ group */
+#define ZRKC_DEVSUP_LAN_FUNCTION  0x4000000u /* LAN: the copy-function word's capability bit */
+
+/* The volume name's kinds, as com_volume_kind answers them. */
+#define ZRKC_VOLKIND_DEVICE 1 /* a device name */
+#define ZRKC_VOLKIND_ALIAS  3 /* OLU@alias */
+#define ZRKC_VOLKIND_EXTENT 4 /* OLU@alias:extent */
+
+/* The summary of a device-named volume (opt must be 0); area NULL with len
+ * 0 asks for the size. 0, 1 (1001, the size needed in ri), -1. */
+int zrkc_get_volume(const char *vol, uint32_t opt, ReturnInfo *ri, void *area, uint32_t len);
+/* The maxima and capabilities of a volume (opt must be 0). 0, 1, -1. */
+int zrkc_get_device(const char *vol, uint32_t opt, ReturnInfo *ri, void *area, uint32_t len);
+/* The maximum session count and the maximum generation count (two uint16,
+ * len at least 8) of a volume or of the first line of a group file. */
+int zrkc_get_max_count(const char *vol, uint32_t opt, ReturnInfo *ri, void *area, uint32_t len);
+/* Runs one command through the LAN interface management service and copies
+ * at most len - 1 bytes of the reply, always terminated (len below 1:
+ * nothing is copied). 0, or non-zero with ZRKerrno; a failure leaves reply
+ * untouched. */
+int zrkc_exec_cli(const char *ipAddress, const char *user, int optionFlag, const char *command,
+                  int len, char *reply);
+/* The integer value of one property; a failure leaves a non-zero class. */
+int zrkc_getproperties_int(const char *key, ReturnInfo *ri);
+#ifdef __cplusplus
+static_assert(sizeof(VolumeQueryInfo) == 112, "VolumeQueryInfo layout");
+static_assert(offsetof(VolumeQueryInfo, Volume) == 44, "VolumeQueryInfo layout");
+static_assert(offsetof(VolumeQueryInfo, ExtentStartAddress) == 48, "VolumeQueryInfo layout");
+static_assert(offsetof(VolumeQueryInfo, Alias) == 64, "VolumeQueryInfo layout");
+static_assert(offsetof(VolumeQueryInfo, AliasPresent) == 104, "VolumeQueryInfo layout");
+static_assert(sizeof(DeviceQueryInfo) == 64, "DeviceQueryInfo layout");
+static_assert(offsetof(DeviceQueryInfo, SupportFlag) == 4, "DeviceQueryInfo layout");
+#endif
+
 
 #pragma GCC visibility pop
 #ifdef __cplusplus
