@@ -13,18 +13,12 @@ namespace zrkcli {
 
 namespace {
 
-bool CsvWanted(const CommandParam &param) { return (param.uiOptFlag2 & kOpt2Csv) != 0; }
-
-// A fixed-size character field with a terminator after its full width.
-std::string FieldText(const char *field, size_t width) {
-    return std::string(field, strnlen(field, width));
-}
-
+// One number in a printf form of one conversion.
 std::string Hex(const char *format, unsigned long long value) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
+    return Format(format, value);
 }
+
+
 
 }  // namespace
 
@@ -36,7 +30,7 @@ int PrintVolLayout(int /*resultSize*/, const void *result, const CommandParam &p
     const bool sdv = info.Type == ZRKC_VOLTYPE_SDV;
     const std::string alias = info.AliasPresent == 1 ? FieldText(info.Alias, sizeof info.Alias) : "";
     const std::string size = KbText(info.ExtentSize);
-    if (CsvWanted(param)) {
+    if (Csv(param)) {
         std::fputs("\"BoxID\",\"Volume\",\"ExtentStartAddress\",\"ExtentSize(KB)\",\"Type\",\"Alias\"\n",
                    out.pOut);
         const std::string line =
@@ -62,7 +56,7 @@ int PrintDeviceLayout(int /*resultSize*/, const void *result, const CommandParam
                       const ReturnInfo & /*ri*/, const Out &out) {
     DeviceQueryInfo info{};
     std::memcpy(&info, result, sizeof info);
-    if (CsvWanted(param)) {
+    if (Csv(param)) {
         std::fputs("\"MaxSession\",\"MaxSnapGene\",\"SupportFlag\"\n", out.pOut);
         std::fputs(CsvLine({{std::to_string(info.MaxSession)},
                             {std::to_string(info.MaxSnapGene)},

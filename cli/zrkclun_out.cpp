@@ -12,17 +12,12 @@
 namespace zrkcli {
 namespace {
 
-bool Csv(const CommandParam &param) { return (param.uiOptFlag2 & kOpt2Csv) != 0; }
-
 // One number in a printf form of one conversion.
 std::string Num(const char *format, unsigned long long value) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
+    return Format(format, value);
 }
 
-// A fixed-size character field of a record, ended after its full width.
-std::string Field(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
+
 
 const char *const kDash5 = "-----";
 const char *const kDash10 = "----------";
@@ -164,8 +159,8 @@ std::vector<CsvField> BuffFields(const RvzBuffQueryInfo &head, const BuffGroupIn
             {t.sUse},
             {std::to_string(g.Interval)},
             {std::to_string(g.WatchTime)},
-            {Field(g.RemoteBoxID, sizeof g.RemoteBoxID), CsvKind::Name},
-            {Field(g.Alias, sizeof g.Alias), CsvKind::Name},
+            {FieldText(g.RemoteBoxID, sizeof g.RemoteBoxID), CsvKind::Name},
+            {FieldText(g.Alias, sizeof g.Alias), CsvKind::Name},
             {std::to_string(g.BuffSize)},
             {t.sTotal},
             {t.sTotalUse},
@@ -181,8 +176,8 @@ void PrintBuffText(const BuffGroupInfo &g, const BuffTexts &t, bool detail, FILE
     std::fprintf(stream, " Status: %-8s  Use: %-4s  Interval(s): %-5u  WatchTime(m): %-10u\n",
                  t.sStatus.c_str(), t.sUse.c_str(), g.Interval, g.WatchTime);
     std::fprintf(stream, " RemoteBoxID: %-40s  Alias: %-40s\n",
-                 Field(g.RemoteBoxID, sizeof g.RemoteBoxID).c_str(),
-                 Field(g.Alias, sizeof g.Alias).c_str());
+                 FieldText(g.RemoteBoxID, sizeof g.RemoteBoxID).c_str(),
+                 FieldText(g.Alias, sizeof g.Alias).c_str());
     std::fprintf(stream, " BuffSize(MB): %-10u  TotalBuffSize(KB): %-10s  TotalUseBuffSize(KB): %-10s\n",
                  g.BuffSize, t.sTotal.c_str(), t.sTotalUse.c_str());
     std::fprintf(stream, " DiskBuffStatus: %-12s  ElapsedTime(s): %-10s\n", t.sDiskStatus.c_str(),
@@ -335,7 +330,7 @@ int PrintCopyPriority(int, const void *result, const CommandParam &param, const 
     const uint32_t entries = std::min<uint32_t>(info->ucEntryCount, std::size(info->taEntry));
     for (uint32_t i = 0; i < entries; ++i) {
         const CopyPriorityEntry &e = info->taEntry[i];
-        const std::string box = Field(e.caBoxID, sizeof e.caBoxID);
+        const std::string box = FieldText(e.caBoxID, sizeof e.caBoxID);
         if (e.ucConnectionType != 0) {
             row("RVZ", kDash5, box, "Remote", kDash5,
                 e.uhMultiplicity == 0 ? "Auto" : std::to_string(e.uhMultiplicity));

@@ -16,8 +16,6 @@ namespace zrkcli {
 
 namespace {
 
-bool Csv(const CommandParam &param) { return (param.uiOptFlag2 & kOpt2Csv) != 0; }
-
 // A fixed-size character field as text: up to its first NUL or its width.
 template <typename T, size_t N>
 std::string Field(const T (&field)[N]) {

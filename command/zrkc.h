@@ -422,6 +422,9 @@ static_assert(offsetof(RouteInfo, BoxID) == 72, "RouteInfo layout");
 static_assert(offsetof(RouteInfo, AccessPath) == 112, "RouteInfo layout");
 static_assert(offsetof(RouteInfo, Target) == 1136, "RouteInfo layout");
 static_assert(sizeof(RouteInfo) == 28676, "RouteInfo layout");
+#endif
+
+/* ------------------------------------------------------------------------ */
 /* LUN status, copy inhibit, RVZ buffers and copy priority                  */
 /* ------------------------------------------------------------------------ */
 
