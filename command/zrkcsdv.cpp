@@ -39,6 +39,7 @@ constexpr char kInitApis[] = "ZRKSnapDataVolInit / ZRKIPSnapDataVolInit";
 constexpr char kStatusApis[] = "ZRKGetOLUStatus / ZRKIPGetOLUStatus";
 constexpr char kPoolApis[] = "ZRKLVPoolInfoSnapKZP_p / ZRKIPPoolInfoSnapKZP_p";
 
+constexpr char kNotSpecified[] = "ZRKC1008 ERROR Parameter is not specified.\n";
 constexpr char kNoSession[] = "ZRKC1100 ERROR Session does not exist.\n";
 constexpr char kNotSdv[] = "ZRKC1102 ERROR Invalid Snap Data Volume.\n";
 constexpr char kGroupFailed[] =
@@ -93,8 +94,7 @@ int OpenQuery(CommandCall &call, const char *volume, uint32_t option, const void
               int outputLength) {
     if (call.OpenVolume(volume, option, __LINE__) != 0) return -1;
     if (output == nullptr && outputLength != 0) {
-        zrkc::SetResult(call.Result(), ZRKC_CLASS_PARAMETER, 1008,
-                        "ZRKC1008 ERROR Parameter is not specified.\n");
+        zrkc::SetResult(call.Result(), ZRKC_CLASS_PARAMETER, 1008, kNotSpecified);
         return call.Fail(__LINE__);
     }
     return 0;
@@ -133,6 +133,12 @@ struct FreeDeleter {
 
 extern "C" int exec_init_sdv(CopyPairList *list, int option, ReturnInfo *ri) {
     static constexpr char kName[] = "exec_init_sdv";
+    if (list == nullptr || ri == nullptr) {
+        velk_trace(1, "%s started. parameter null pointer [%d]", kName, __LINE__);
+        if (ri != nullptr)
+            zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1008, kNotSpecified);
+        return -1;
+    }
     const bool group = (static_cast<uint32_t>(option) & ZRKC_OPT_GROUP_FILE) != 0;
     const uint32_t count = list->pPairs != nullptr ? list->pPairs->uiCount : 0;
     unsigned char sense[ZRK_SENSE_LEN];

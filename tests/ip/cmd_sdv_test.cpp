@@ -134,6 +134,17 @@ TEST_F(CmdSdv, EstimateRefusals) {
     }
 }
 
+TEST_F(CmdSdv, PairAreaIsCheckedBeforeTheOutputArea) {
+    std::string file = GroupFileLines({"0x3@sa", "0x4@sa"});
+    ReturnInfo ri{};
+    UsePairArea(&ri, 1);
+    EXPECT_EQ(1, zrkc_query_estimate(file.data(), kGroup, &ri, nullptr, 0));
+    EXPECT_EQ(ri.uiMessageNo, 1015u);
+    ri = Info();
+    EXPECT_EQ(1, zrkc_query_sdv(file.data(), kGroup, &ri, nullptr, 0));
+    EXPECT_EQ(ri.uiMessageNo, 1015u);
+}
+
 TEST_F(CmdSdv, SdvReportsStateAndSizesOverBothRoads) {
     for (const char *road : kRoads) {
         SCOPED_TRACE(road);
@@ -282,6 +293,9 @@ TEST_F(CmdSdv, QueriesRefuseMissingOperands) {
     EXPECT_EQ(-1, zrkc_init_sdv(volume.data(), 0, nullptr));
     EXPECT_EQ(-1, zrkc_init_sdv(volume.data(), ZRK_OPT_FORCE, &ri));
     EXPECT_EQ(ri.uiMessageNo, 1010u);
+    ri = ReturnInfo{};
+    EXPECT_EQ(-1, exec_init_sdv(nullptr, 0, &ri));
+    EXPECT_EQ(ri.uiMessageNo, 1008u);
 }
 
 TEST_F(CmdSdv, InitStartsTheInitialisationOverBothRoads) {
