@@ -11,7 +11,9 @@
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -115,6 +117,17 @@ protected:
         return args;
     }
 
+    // The LAN requests the service has logged ("" before it runs).
+    std::string LanLog() const {
+        const std::string control = root.path("sim.sock") + ".ctl";
+        return runChild([&] {
+                   execl(ZRK_SIMCTL_BIN, ZRK_SIMCTL_BIN, "--control", control.c_str(), "lanlog",
+                         static_cast<char *>(nullptr));
+                   return 127;
+               })
+            .out;
+    }
+
     // Asks the service as the program does.
     static bool Alive() {
         char reply[32] = {};
@@ -152,6 +165,40 @@ TEST_F(IpService, StartAlreadyRunningAndStop) {
     r = Run({"stop"});
     EXPECT_EQ(0, r.exitCode);
     EXPECT_EQ("", r.out + r.err);
+}
+
+TEST_F(IpService, ShowStaysWithTheServiceAndKeepsItsOutput) {
+    // The program in the background, its standard error into a file.
+    const std::string errFile = root.path("show.err");
+    const std::string argv0 = root.bin() + "/zrkcipservice";
+    const pid_t program = fork();
+    ASSERT_GE(program, 0);
+    if (program == 0) {
+        const int fd = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
+        if (fd < 0 || dup2(fd, 2) < 0) _exit(127);
+        execl(kProgram.c_str(), argv0.c_str(), "start", "-show", static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    // The first alive request the service logs is the program's own, which
+    // it answers "true": from then on the program waits for the service.
+    bool asked = false;
+    for (int i = 0; i < 400 && !asked; ++i) {
+        asked = LanLog().find("zrkcipservice_alive") != std::string::npos;
+        if (!asked) usleep(50000);
+    }
+    ASSERT_TRUE(asked);
+    int status = 0;
+    EXPECT_EQ(0, waitpid(program, &status, WNOHANG)) << "the program waits for the service";
+
+    // The service ends: the program follows with 0.
+    const std::string pid = readFile(root.path("service.pid"));
+    ASSERT_FALSE(pid.empty());
+    ASSERT_EQ(0, kill(static_cast<pid_t>(std::atol(pid.c_str())), SIGTERM));
+    ASSERT_EQ(program, waitpid(program, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status));
+    // The service wrote to the program's own standard error.
+    EXPECT_NE(std::string::npos, readFile(errFile).find("zrksim: ready")) << readFile(errFile);
 }
 
 TEST_F(IpService, RecordedJavaArguments) {
