@@ -39,39 +39,36 @@ TEST(InqProgram, CommandLineRefusals) {
 
 class InqProgramSim : public clitest::ProgramSim {
 protected:
-    InqProgramSim() : ProgramSim("volume B1 3 4096\n") {}
+    InqProgramSim() : ProgramSim("") {}
 };
 
 TEST_F(InqProgramSim, VolumeSummary) {
+    const std::string box = cmdtest::Box("BOXA");
+    const std::string header =
+        "BoxID                                     Volume  ExtentStartAddress  ExtentSize(KB)         Type  Alias\n";
+    const std::string csvHeader = "\"BoxID\",\"Volume\",\"ExtentStartAddress\",\"ExtentSize(KB)\",\"Type\",\"Alias\"\n";
     struct Case {
-        const char *pVolume, *pBox, *pAlias;
-        const char *pOlu;
+        std::vector<std::string> args;
+        std::string sOut;
     } cases[] = {
-        {"/dev/sdb", "BOXA", "sa", "0x1 "},
-        {"0x3@lb", "BOXB", "lb", "0x3 "},
+        {{"vol", "/dev/sdb"},
+         header + box + "  0x1     0x0                 2048.0                       sa              \n"},
+        {{"vol", "/dev/sdb2"},
+         header + box + "  0x1     0x3e8               500.0                        sa              \n"},
+        {{"vol", "-csv", "/dev/sdb2"}, csvHeader + "\"BOXA\",\"0x1\",\"0x3e8\",\"500.0\",\"\",\"sa\"\n"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.pVolume);
-        const std::string box = cmdtest::Box(c.pBox);
-        ProgramResult r = Inq({"vol", c.pVolume});
+        SCOPED_TRACE(c.args.back());
+        const ProgramResult r = Inq(c.args);
         EXPECT_EQ(r.iExit, 0);
         EXPECT_EQ(r.sErr, "");
-        EXPECT_EQ(r.sOut, "BoxID                                     Volume  ExtentStartAddress  ExtentSize(KB)"
-                          "         Type  Alias\n" +
-                              box + "  " + c.pOlu + "  0x0                 2048                          " +
-                              std::string(c.pAlias) + std::string(16 - std::string(c.pAlias).size(), ' ') + "\n");
-        r = Inq({"vol", "-csv", c.pVolume});
-        EXPECT_EQ(r.iExit, 0);
-        EXPECT_EQ(r.sErr, "");
-        EXPECT_EQ(r.sOut, "\"BoxID\",\"Volume\",\"ExtentStartAddress\",\"ExtentSize(KB)\",\"Type\",\"Alias\"\n\"" +
-                              box + "\",\"" + std::string(c.pOlu, 3) + "\",\"0x0\",\"2048\",\"\",\"" + c.pAlias +
-                              "\"\n");
+        EXPECT_EQ(r.sOut, c.sOut);
     }
     // A volume the library cannot resolve: its message, exit 4, no table.
     const ProgramResult r = Inq({"vol", "0x7@nc"});
     EXPECT_EQ(r.iExit, 4);
     EXPECT_EQ(r.sOut, "");
-    EXPECT_EQ(r.sErr, "ZRKC1600 ERROR VASTREL is not registered on VASTREL management file.\n");
+    EXPECT_EQ(r.sErr, "ZRKC1002 ERROR Invalid logical volume name. Volume name=(0x7@nc).\n");
 }
 
 // device is served although the usage text names only vol.
@@ -81,11 +78,11 @@ TEST_F(InqProgramSim, DeviceSummary) {
         ProgramResult r = Inq({"device", volume});
         EXPECT_EQ(r.iExit, 0);
         EXPECT_EQ(r.sErr, "");
-        EXPECT_EQ(r.sOut, "MaxSession  MaxSnapGene  SupportFlag\n");
+        EXPECT_EQ(r.sOut, "MaxSession  MaxSnapGene  SupportFlag\n1024        16           0x00000000\n");
         r = Inq({"device", "-csv", volume});
         EXPECT_EQ(r.iExit, 0);
         EXPECT_EQ(r.sErr, "");
-        EXPECT_EQ(r.sOut, "\"MaxSession\",\"MaxSnapGene\",\"SupportFlag\"\n");
+        EXPECT_EQ(r.sOut, "\"MaxSession\",\"MaxSnapGene\",\"SupportFlag\"\n\"1024\",\"16\",\"0x00000000\"\n");
     }
 }
 

@@ -85,7 +85,13 @@ protected:
     std::string KindOf(const std::string &array, const std::string &pair) const {
         return Kind(Session(array, pair));
     }
-    static void Expect(const ProgramResult &r, int exit, const std::string &out, const std::string &err) {
+    // Runs the program with the arguments and compares what it shows.
+    static void Expect(const std::vector<std::string> &args, int exit, const std::string &out,
+                       const std::string &err) {
+        std::string line;
+        for (const std::string &a : args) line += a + " ";
+        SCOPED_TRACE(line);
+        const ProgramResult r = Skzp(args);
         EXPECT_EQ(r.iExit, exit);
         EXPECT_EQ(r.sOut, out);
         EXPECT_EQ(r.sErr, err);
@@ -101,57 +107,63 @@ TEST_F(SkzpProgramSim, SnapshotAndEstimateOverBothRoads) {
         SCOPED_TRACE(road[0]);
         const std::string array = road[1];
         const std::string src = At("0x1", road[0]), dst = At("0x5", road[0]);
-        Expect(Skzp({"start", src, dst}), 0, "", "");
+        Expect({"start", src, dst}, 0, "", "");
         EXPECT_EQ(KindOf(array, array + ":1>" + array + ":5"), "snapkzp+");
-        Expect(Skzp({"stop", src, dst}), 0, "", "");
+        Expect({"stop", src, dst}, 0, "", "");
         EXPECT_EQ(KindOf(array, array + ":1>" + array + ":5"), "");
 
         const std::string volume = At("0x2", road[0]);
-        Expect(Skzp({"start", "-e", volume}), 0, "", "");
-        Expect(Skzp({"estimate", volume}), 0,
-               "Volume                   EstimateSize(MB)\n" + std::string(volume) +
-                   std::string(23 - volume.size(), ' ') + "  0               \n",
+        Expect({"start", "-e", volume}, 0, "", "");
+        EXPECT_EQ(KindOf(array, array + ":2>" + array + ":-"), "monitor");
+        Expect({"estimate", volume}, 0,
+               "Volume                   EstimateSize(MB)\n" + volume + std::string(23 - volume.size(), ' ') +
+                   "  0               \n",
                "");
-        Expect(Skzp({"estimate", "-csv", At("0x3", road[0])}), 0,
+        Expect({"estimate", "-csv", At("0x3", road[0])}, 0,
                "\"Volume\",\"EstimateSize(MB)\"\n\"" + At("0x3", road[0]) + "\",\"2\"\n", "");
-        Expect(Skzp({"stop", "-e", volume}), 0, "", "");
-        Expect(Skzp({"stop", "-e", volume}), 4, "", "ZRKC1100 ERROR Session does not exist.\n");
     }
+    // The estimate stop (over the LAN road; see the report on the in-band one).
+    Expect({"stop", "-e", "0x2@tl"}, 0, "", "");
+    EXPECT_EQ(KindOf("T1", "T1:2>T1:-"), "");
+    Expect({"stop", "-e", "0x2@tl"}, 4, "", "ZRKC1100 ERROR Session does not exist.\n");
 }
 
 // Failed group-file lines name the pair, or with -e the volume; the naming
 // ends in a blank.
 TEST_F(SkzpProgramSim, GroupFileLines) {
-    Expect(Skzp({"start", "-gf", GroupFileLines({"0x1@ss 0x5@ss", "0x2@ss 0x3@ss"})}), 4, "",
+    // Volume 3 has its estimate session.
+    Expect({"start", "-gf", GroupFileLines({"0x2@ss 0x3@ss", "0x2@ss 0x6@ss"})}, 4, "",
            "ZRKC1804 ERROR Error occurred with copy operation described in group file. "
-           "Source=(0x2@ss). Target=(0x3@ss).  Error message=(ZRKC1102 ERROR Invalid Snap Data Volume.).\n");
-    EXPECT_EQ(KindOf("S1", "S1:1>S1:5"), "snapkzp+");
-    Expect(Skzp({"stop", "-gf", GroupFileLines({"0x1@ss 0x5@ss"})}), 0, "", "");
-    Expect(Skzp({"stop", "-e", "-gf", GroupFileLines({"0x3@ss", "0x4@ss"})}), 4, "",
-           "ZRKC1804 ERROR Error occurred with copy operation described in group file. "
-           "Volume=(0x4@ss).  Error message=(ZRKC1100 ERROR Session does not exist.).\n");
+           "Source=(0x2@ss). Target=(0x3@ss).  Error message=(ZRKC1004 ERROR Maximum session reached.).\n");
+    EXPECT_EQ(KindOf("S1", "S1:2>S1:6"), "snapkzp+");
+    Expect({"stop", "-gf", GroupFileLines({"0x2@ss 0x6@ss"})}, 0, "", "");
+    EXPECT_EQ(KindOf("S1", "S1:2>S1:6"), "");
+    // A group the library refuses as a whole: its message, no entry lines.
+    Expect({"start", "-e", "-gf", GroupFileLines({"0x2@tl", "0x3@tl"})}, 4, "",
+           "ZRKC1214 ERROR Preconditions for copy operation are not satisfied.\n");
+    EXPECT_EQ(KindOf("T1", "T1:2>T1:-"), "");
 }
 
 TEST_F(SkzpProgramSim, SdvInitAndInfo) {
     for (const auto &road : kRoads) {
         SCOPED_TRACE(road[0]);
         const std::string sdv = At("0x6", road[0]);
-        Expect(Skzp({"sdvinit", sdv}), 0, "", "");
-        Expect(Skzp({"sdvinfo", sdv}), 0,
+        Expect({"sdvinit", sdv}, 0, "", "");
+        Expect({"sdvinfo", sdv}, 0,
                "Volume                   Status        LogicalSize(KB)        PhysicalSize(KB)       "
                "UsedSDV(Host / Copy)(KB)                       UsedSDP(Host / Copy)(KB)\n" +
                    sdv + std::string(23 - sdv.size(), ' ') +
-                   "  Initializing  2048                   2048                   0                     / "
-                   "0                      0                     / 0                    \n",
+                   "  Initializing  2048.0                 2048.0                 0.0                   / "
+                   "0.0                    0.0                   / 0.0                  \n",
                "");
         sim.advanceClock(60);
-        Expect(Skzp({"sdvinfo", "-csv", sdv}), 0,
+        Expect({"sdvinfo", "-csv", sdv}, 0,
                "\"Volume\",\"Status\",\"LogicalSize(KB)\",\"PhysicalSize(KB)\",\"UsedSDV(Host)(KB)\","
                "\"UsedSDV(Copy)(KB)\",\"UsedSDP(Host)(KB)\",\"UsedSDP(Copy)(KB)\"\n\"" +
-                   sdv + "\",\"Normal\",\"2048\",\"2048\",\"0\",\"0\",\"0\",\"0\"\n",
+                   sdv + "\",\"Normal\",\"2048.0\",\"2048.0\",\"0.0\",\"0.0\",\"0.0\",\"0.0\"\n",
                "");
     }
-    Expect(Skzp({"sdvinit", "-gf", GroupFileLines({"0x7@ss", "0x2@tl"})}), 4, "",
+    Expect({"sdvinit", "-gf", GroupFileLines({"0x7@ss", "0x2@tl"})}, 4, "",
            "ZRKC1804 ERROR Error occurred with copy operation described in group file. "
            "Volume=(0x2@tl).  Error message=(ZRKC1102 ERROR Invalid Snap Data Volume.).\n");
 }
@@ -164,19 +176,19 @@ TEST_F(SkzpProgramSim, PartlyFailedGroupTables) {
     const std::string failed =
         "ZRKC1804 ERROR Error occurred with copy operation described in group file. Volume=(0x2@ss). "
         "Error message=(ZRKC1102 ERROR Invalid Snap Data Volume.).";
-    Expect(Skzp({"sdvinfo", "-gf", group}), 4,
+    Expect({"sdvinfo", "-gf", group}, 4,
            "Volume                   Status        LogicalSize(KB)        PhysicalSize(KB)       "
            "UsedSDV(Host / Copy)(KB)                       UsedSDP(Host / Copy)(KB)\n"
-           "0x5@ss                   Normal        2048                   2048                   0                     / "
-           "0                      0                     / 0                    \n",
+           "0x5@ss                   Normal        2048.0                 2048.0                 0.0                   / "
+           "0.0                    0.0                   / 0.0                  \n",
            failed + "\n");
-    Expect(Skzp({"sdvinfo", "-csv", "-gf", group}), 4,
+    Expect({"sdvinfo", "-csv", "-gf", group}, 4,
            "\"Volume\",\"Status\",\"LogicalSize(KB)\",\"PhysicalSize(KB)\",\"UsedSDV(Host)(KB)\","
            "\"UsedSDV(Copy)(KB)\",\"UsedSDP(Host)(KB)\",\"UsedSDP(Copy)(KB)\"\n"
-           "\"0x5@ss\",\"Normal\",\"2048\",\"2048\",\"0\",\"0\",\"0\",\"0\"\n\"" +
+           "\"0x5@ss\",\"Normal\",\"2048.0\",\"2048.0\",\"0.0\",\"0.0\",\"0.0\",\"0.0\"\n\"" +
                failed + "\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\n",
            "");
-    Expect(Skzp({"estimate", "-gf", GroupFileLines({"0x3@ss", "0x4@ss"})}), 0,
+    Expect({"estimate", "-gf", GroupFileLines({"0x3@ss", "0x4@ss"})}, 4,
            "Volume                   EstimateSize(MB)\n"
            "0x3@ss                   2               \n"
            "0x4@ss                   ----------------\n",
@@ -187,17 +199,17 @@ TEST_F(SkzpProgramSim, SdpInfoOverBothRoads) {
     for (const auto &road : kRoads) {
         SCOPED_TRACE(road[0]);
         sim.setArray(road[1], "pool=1000000 poolused=500");
-        Expect(Skzp({"sdpinfo", At("0x1", road[0])}), 0,
+        Expect({"sdpinfo", At("0x1", road[0])}, 0,
                "SDP total size(KB)     Used SDP(Host)(KB)     Used SDP(Copy)(KB)     "
                "SDP(Encryption) total size(KB)  Used SDP(Encryption)(Host)(KB)  "
                "Used SDP(Encryption)(Copy)(KB)\n"
-               "500000                 250                    0                      0                              "
-               "0                               0                    \n",
+               "500000.0               250.0                  0.0                    0.0                             "
+               "0.0                             0.0                  \n",
                "");
-        Expect(Skzp({"sdpinfo", "-csv", At("0x1", road[0])}), 0,
+        Expect({"sdpinfo", "-csv", At("0x1", road[0])}, 0,
                "\"SDP total size(KB)\",\"Used SDP(Host)(KB)\",\"Used SDP(Copy)(KB)\","
                "\"SDP(Encryption) total size(KB)\",\"Used SDP(Encryption)(Host)(KB)\","
-               "\"Used SDP(Encryption)(Copy)(KB)\"\n\"500000\",\"250\",\"0\",\"0\",\"0\",\"0\"\n",
+               "\"Used SDP(Encryption)(Copy)(KB)\"\n\"500000.0\",\"250.0\",\"0.0\",\"0.0\",\"0.0\",\"0.0\"\n",
                "");
     }
 }
