@@ -15,26 +15,14 @@ using clitest::RunProgram;
 ProgramResult Inq(const std::vector<std::string> &args) { return RunProgram("zrkcinq", args); }
 
 TEST(InqProgram, CommandLineRefusals) {
-    struct Case {
-        std::vector<std::string> args;
-        const char *pParameter;
-    };
-    const Case cases[] = {
+    clitest::ExpectRefusals("zrkcinq", "Usage : zrkcinq vol [-csv] volume\n", {
         {{}, "No parameter"},
         {{"start", "a", "b"}, "start"},
         {{"vol", "a", "b"}, "Volume specification"},
         {{"device", "-gf", "group"}, "Volume specification"},
         {{"vol", "-v", "a"}, "Non-permissible option"},
         {{"device", "-f", "a"}, "Non-permissible option"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.pParameter);
-        const ProgramResult r = Inq(c.args);
-        EXPECT_EQ(r.iExit, 2);
-        EXPECT_EQ(r.sOut, "");
-        EXPECT_EQ(r.sErr, "ZRKC0100 ERROR Specified command parameter is incorrect. Parameter=(" +
-                              std::string(c.pParameter) + ").\nUsage : zrkcinq vol [-csv] volume\n");
-    }
+    });
 }
 
 class InqProgramSim : public clitest::ProgramSim {

@@ -37,11 +37,7 @@ const std::string kUsage =
 ProgramResult Skzp(const std::vector<std::string> &args) { return RunProgram("zrkcskzp", args); }
 
 TEST(SkzpProgram, CommandLineRefusals) {
-    struct Case {
-        std::vector<std::string> args;
-        const char *pParameter;
-    };
-    const Case cases[] = {
+    clitest::ExpectRefusals("zrkcskzp", kUsage, {
         {{}, "No parameter"},
         {{"query", "a", "b"}, "query"},
         {{"start", "-sl", "list"}, "Volume specification"},
@@ -62,15 +58,7 @@ TEST(SkzpProgram, CommandLineRefusals) {
         {{"sdvinit", "-csv", "a"}, "Non-permissible option"},
         {{"estimate", "-e", "a"}, "Non-permissible option"},
         {{"sdvinfo", "-f", "a"}, "Non-permissible option"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.pParameter);
-        const ProgramResult r = Skzp(c.args);
-        EXPECT_EQ(r.iExit, 2);
-        EXPECT_EQ(r.sOut, "");
-        EXPECT_EQ(r.sErr, "ZRKC0100 ERROR Specified command parameter is incorrect. Parameter=(" +
-                              std::string(c.pParameter) + ").\n" + kUsage);
-    }
+    });
 }
 
 // The arrays of the KZP command tests (S1 in-band as "ss", T1 over the LAN
