@@ -52,7 +52,8 @@ TEST_F(InqProgramSim, VolumeSummary) {
         EXPECT_EQ(r.sErr, "");
         EXPECT_EQ(r.sOut, c.sOut);
     }
-    // A volume the library cannot resolve: its message, exit 4, no table.
+    // The summary takes device names only: the alias form is refused with
+    // the library's message, exit 4, no table.
     const ProgramResult r = Inq({"vol", "0x7@nc"});
     EXPECT_EQ(r.iExit, 4);
     EXPECT_EQ(r.sOut, "");

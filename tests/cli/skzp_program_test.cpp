@@ -5,8 +5,11 @@
 // the restore, the snap data volume initialisation, and the sdvinfo,
 // estimate and sdpinfo tables in text and CSV, with and without group files.
 #include "cmd_kzp_support.h"
+#include "out_support.h"
 #include "program_support.h"
 
+#include <cstddef>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -222,6 +225,36 @@ TEST_F(SkzpRestoreSim, RestoreOverBothRoads) {
     EXPECT_EQ(r.iExit, 4);
     EXPECT_EQ(r.sOut, "");
     EXPECT_NE(r.sErr, "");
+}
+
+// The printers of the result records read no entry past the area they are
+// given, whatever count the record claims, and no record shorter than its size.
+TEST(SkzpOutput, RecordsAreReadOnlyAsFarAsTheirArea) {
+    std::vector<unsigned char> sdv(offsetof(SdvStatusList, taEntry) + sizeof(SdvStatusEntry), 0);
+    auto *list = reinterpret_cast<SdvStatusList *>(sdv.data());
+    list->uiCount = 1000;
+    std::strcpy(list->taEntry[0].caVolume, "v0");
+    zrktest::Capture text;
+    zrkcli::PrintSdvStatusList(static_cast<int>(sdv.size()), sdv.data(),
+                               zrktest::Param(zrkcli::kFuncSdvInfo, 0, zrkcli::kOpt2Csv), ReturnInfo{},
+                               text.out());
+    EXPECT_EQ(text.Stdout(), "\"Volume\",\"Status\",\"LogicalSize(KB)\",\"PhysicalSize(KB)\",\"UsedSDV(Host)(KB)\","
+                             "\"UsedSDV(Copy)(KB)\",\"UsedSDP(Host)(KB)\",\"UsedSDP(Copy)(KB)\"\n"
+                             "\"v0\",\"Normal\",\"0.0\",\"0.0\",\"0.0\",\"0.0\",\"0.0\",\"0.0\"\n");
+
+    std::vector<unsigned char> estimate(offsetof(EstimateList, taEntry) + sizeof(EstimateEntry) - 1, 0);
+    reinterpret_cast<EstimateList *>(estimate.data())->uiCount = 1;
+    zrktest::Capture none;
+    zrkcli::PrintEstimateList(static_cast<int>(estimate.size()), estimate.data(),
+                              zrktest::Param(zrkcli::kFuncEstimate), ReturnInfo{}, none.out());
+    EXPECT_EQ(none.Stdout(), "Volume                   EstimateSize(MB)\n");
+
+    const SdpInfo pool{2048, 2, 4, 6, 8, 10};
+    zrktest::Capture shortPool;
+    zrkcli::PrintSdpInfoRecord(sizeof(pool) - 1, &pool, zrktest::Param(zrkcli::kFuncSdpInfo, 0, zrkcli::kOpt2Csv),
+                               ReturnInfo{}, shortPool.out());
+    EXPECT_EQ(shortPool.Stdout().substr(shortPool.Stdout().find('\n') + 1),
+              "\"0.0\",\"0.0\",\"0.0\",\"0.0\",\"0.0\",\"0.0\"\n");
 }
 
 }  // namespace
