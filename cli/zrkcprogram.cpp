@@ -8,9 +8,9 @@
 
 namespace zrkcli {
 
-const FormRule *FindRule(const ProgramSpec &spec, const CommandParam &param) {
-    for (size_t i = 0; i < spec.uiRuleCount; ++i) {
-        const FormRule &rule = spec.pRules[i];
+const FormRule *FindRule(const ProgramTables &program, const CommandParam &param) {
+    for (size_t i = 0; i < program.uiRuleCount; ++i) {
+        const FormRule &rule = program.pRules[i];
         if (rule.uiFunc == param.uiFuncCode && rule.iForm == param.iForm) return &rule;
     }
     return nullptr;
@@ -18,18 +18,18 @@ const FormRule *FindRule(const ProgramSpec &spec, const CommandParam &param) {
 
 namespace {
 
-bool Served(const ProgramSpec &spec, uint32_t func) {
-    for (size_t i = 0; i < spec.uiRuleCount; ++i) {
-        if (spec.pRules[i].uiFunc == func) return true;
+bool Served(const ProgramTables &program, uint32_t func) {
+    for (size_t i = 0; i < program.uiRuleCount; ++i) {
+        if (program.pRules[i].uiFunc == func) return true;
     }
     return false;
 }
 
 // The refusal word of the parsed command line against the program, or null.
-const char *Refusal(const ProgramSpec &spec, const CommandParam &param, const char *typed,
+const char *Refusal(const ProgramTables &program, const CommandParam &param, const char *typed,
                     const FormRule **found) {
-    if (!Served(spec, param.uiFuncCode)) return typed;
-    const FormRule *rule = FindRule(spec, param);
+    if (!Served(program, param.uiFuncCode)) return typed;
+    const FormRule *rule = FindRule(program, param);
     if (rule == nullptr) return kWordVolumeSpec;
     if (rule->uiRequired != 0 && (param.uiOptFlag & rule->uiRequired) == 0) return rule->pRequiredWord;
     if (rule->uiExcluded != 0 && (param.uiOptFlag & rule->uiExcluded) == rule->uiExcluded) {
@@ -101,17 +101,17 @@ int Call(const FormRule &rule, CommandParam &param, ReturnInfo &ri, PairArea &ar
 
 }  // namespace
 
-int RunCommandProgram(int argc, char **argv, const ProgramSpec &spec) {
+int RunCommandProgram(int argc, char **argv, const ProgramTables &program) {
     static CommandParam param;
     ReturnInfo ri{};
     std::memset(ZrkcAccessPath, 0, sizeof(ZrkcAccessPath));
-    SetUsageText(spec.pUsage);
+    SetUsageText(program.pUsage);
     if (parse_param(argc, argv, &param) != 0) {
         Usage();
         return kExitUsage;
     }
     const FormRule *rule = nullptr;
-    if (const char *refused = Refusal(spec, param, argv[1], &rule)) return Refuse(refused);
+    if (const char *refused = Refusal(program, param, argv[1], &rule)) return Refuse(refused);
 
     PairArea area;
     PairArea output;
@@ -130,7 +130,7 @@ int RunCommandProgram(int argc, char **argv, const ProgramSpec &spec) {
     if (groupFailure) {
         PrintPairErrors(ri, RunKind::GroupFile,
                         [&](const PairResult &entry) {
-                            return spec.pNaming != nullptr ? spec.pNaming(param, entry) : PairNaming(entry);
+                            return program.pNaming != nullptr ? program.pNaming(param, entry) : PairNaming(entry);
                         });
     } else if (IsRunFailure(ri, RunKind::SessionList)) {
         PrintPairErrors(ri, RunKind::SessionList, SessionNaming);

@@ -55,7 +55,7 @@ struct FormRule {
 };
 
 // One program.
-struct ProgramSpec {
+struct ProgramTables {
     const char *pUsage;
     const FormRule *pRules;
     size_t uiRuleCount;
@@ -65,9 +65,9 @@ struct ProgramSpec {
 };
 
 // The whole main of a program; returns its exit code.
-int RunCommandProgram(int argc, char **argv, const ProgramSpec &spec);
+int RunCommandProgram(int argc, char **argv, const ProgramTables &program);
 
 // The rule of the parsed subcommand and form, or null.
-const FormRule *FindRule(const ProgramSpec &spec, const CommandParam &param);
+const FormRule *FindRule(const ProgramTables &program, const CommandParam &param);
 
 }  // namespace zrkcli
