@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdarg>
+#include <cstddef>
 #include <cstring>
 
 namespace zrkcli {
@@ -402,6 +403,67 @@ int PrintSuspendStatusList(int resultSize, const void *result, const CommandPara
     }
     PrintSuspendStatus(rows, param, ri, out);
     return 0;
+}
+
+// ---- Snap data volume records (zrkcskzp) -----------------------------------
+
+namespace {
+
+// The entries of a list record of resultSize bytes: its count, bounded by
+// the entries the bytes really hold.
+template <typename List, typename Entry>
+size_t HeldEntries(int resultSize, const void *result) {
+    const size_t size = resultSize > 0 ? static_cast<size_t>(resultSize) : 0;
+    constexpr size_t head = offsetof(List, taEntry);
+    if (result == nullptr || size < head) return 0;
+    const size_t room = (size - head) / sizeof(Entry);
+    const size_t count = static_cast<const List *>(result)->uiCount;
+    return count < room ? count : room;
+}
+
+}  // namespace
+
+int PrintSdvStatusList(int resultSize, const void *result, const CommandParam &param,
+                       const ReturnInfo &ri, const Out &out) {
+    std::vector<SdvInfoRow> rows;
+    const size_t count = HeldEntries<SdvStatusList, SdvStatusEntry>(resultSize, result);
+    for (size_t i = 0; i < count; ++i) {
+        const SdvStatusEntry &e = static_cast<const SdvStatusList *>(result)->taEntry[i];
+        rows.push_back({FieldText(e.caVolume, sizeof(e.caVolume)), e.Flag, e.LogiTmp, e.PhysiTmp,
+                        e.SnapUsedHost, e.SnapUsedCopy, e.PoolCapaHost, e.PoolCapaCopy});
+    }
+    PrintSdvInfo(rows, param, ri, out);
+    return 0;
+}
+
+int PrintEstimateList(int resultSize, const void *result, const CommandParam &param,
+                      const ReturnInfo &ri, const Out &out) {
+    std::vector<EstimateRow> rows;
+    const size_t count = HeldEntries<EstimateList, EstimateEntry>(resultSize, result);
+    for (size_t i = 0; i < count; ++i) {
+        const EstimateEntry &e = static_cast<const EstimateList *>(result)->taEntry[i];
+        rows.push_back({FieldText(e.caVolume, sizeof(e.caVolume)), e.BlkCnt});
+    }
+    PrintEstimate(rows, param, ri, out);
+    return 0;
+}
+
+int PrintSdpInfoRecord(int resultSize, const void *result, const CommandParam &param,
+                       const ReturnInfo &, const Out &out) {
+    SdpInfo info{};
+    if (result != nullptr && resultSize >= static_cast<int>(sizeof(info))) {
+        std::memcpy(&info, result, sizeof(info));
+    }
+    PrintSdpInfo({info.uiBlk, info.uiBlkHostUse, info.uiBlkCopyUse, info.uiBlkEnc,
+                  info.uiBlkEncHostUse, info.uiBlkEncCopyUse},
+                 param, out);
+    return 0;
+}
+
+void RegisterSnapLayouts() {
+    RegisterLayout(kLayoutSdvInfo, PrintSdvStatusList);
+    RegisterLayout(kLayoutEstimate, PrintEstimateList);
+    RegisterLayout(kLayoutSdpInfo, PrintSdpInfoRecord);
 }
 
 }  // namespace zrkcli

@@ -158,4 +158,16 @@ std::string SessionNaming(const PairResult &entry);
 int PrintSuspendStatusList(int resultSize, const void *result, const CommandParam &param,
                            const ReturnInfo &ri, const Out &out);
 
+// ---- Snap data volume records (zrkcskzp) -----------------------------------
+// The printers of layouts 4 (an SdvStatusList), 5 (an EstimateList) and 7 (an
+// SdpInfo) of resultSize bytes; entries beyond the size are not read.
+int PrintSdvStatusList(int resultSize, const void *result, const CommandParam &param,
+                       const ReturnInfo &ri, const Out &out);
+int PrintEstimateList(int resultSize, const void *result, const CommandParam &param,
+                      const ReturnInfo &ri, const Out &out);
+int PrintSdpInfoRecord(int resultSize, const void *result, const CommandParam &param,
+                       const ReturnInfo &ri, const Out &out);
+// Registers the three printers with RegisterLayout.
+void RegisterSnapLayouts();
+
 }  // namespace zrkcli

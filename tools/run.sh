@@ -205,6 +205,21 @@ run_programs_demo() {
     admin zrkcvz start -sync -gf "$root/pairs.txt"
     echo "  (expected: the RVZ pair already runs in stack mode)"
     admin zrkcvz stop -f -gf "$root/pairs.txt"
+    echo "== KZP and SnapKZP+ sessions, snap data volumes and the inquiry"
+    admin zrkckzp start /dev/sdb /dev/sdc
+    admin zrkckzp stop /dev/sdb /dev/sdc
+    echo "  (expected: the stop of a KZP session is forced)"
+    admin zrkckzp stop -f /dev/sdb /dev/sdc
+    admin zrkcskzp sdvinfo 0x3@arrayA
+    admin zrkcskzp start 0x0@arrayA 0x3@arrayA
+    admin zrkcskzp sdvinfo -csv 0x3@arrayA
+    admin zrkcskzp sdpinfo 0x0@arrayA
+    admin zrkcskzp stop 0x0@arrayA 0x3@arrayA
+    admin zrkcskzp start -e 0x0@arrayB
+    admin zrkcskzp estimate 0x0@arrayB
+    admin zrkcskzp stop -e 0x0@arrayB
+    admin zrkcinq vol /dev/sdb
+    admin zrkcinq device -csv 0x0@arrayB
     "$bin/sim/zrksimctl" --control "$sock.ctl" shutdown >/dev/null 2>&1 || true
     wait "$sim_pid" 2>/dev/null || true
     trap - EXIT

@@ -90,4 +90,30 @@ protected:
     }
 };
 
+// ---- Refusals of the command line (zrkckzp, zrkcqkzp, zrkcskzp, zrkcinq) ----
+
+// The ZRKC0100 line of one refused parameter.
+inline std::string Refusal(const std::string &parameter) {
+    return "ZRKC0100 ERROR Specified command parameter is incorrect. Parameter=(" + parameter + ").\n";
+}
+
+// One refused command line and the parameter its ZRKC0100 line names.
+struct RefusalCase {
+    std::vector<std::string> args;
+    const char *pParameter;
+};
+
+// Each case: the ZRKC0100 line and the usage text on standard error, nothing
+// on standard output, exit 2.
+inline void ExpectRefusals(const std::string &program, const std::string &usage,
+                           const std::vector<RefusalCase> &cases) {
+    for (const RefusalCase &c : cases) {
+        SCOPED_TRACE(program + " " + c.pParameter);
+        const ProgramResult r = RunProgram(program, c.args);
+        EXPECT_EQ(r.iExit, 2);
+        EXPECT_EQ(r.sOut, "");
+        EXPECT_EQ(r.sErr, Refusal(c.pParameter) + usage);
+    }
+}
+
 }  // namespace clitest
