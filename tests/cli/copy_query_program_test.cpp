@@ -5,6 +5,8 @@
 // over the in-band road ("sa") and the LAN road ("lb").
 #include "program_support.h"
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -127,6 +129,152 @@ TEST(CopyProgram, CommandLineRefusals) {
         EXPECT_EQ(r.sOut, "");
         EXPECT_EQ(r.sErr, Refusal(c.pParameter) + kUsage);
     }
+}
+
+// Sessions already there: a VZ pair copying on array A1 (in-band, "sa"), a
+// suspended VZ pair beside it, and a KZP pair in error suspend on B1 (LAN,
+// "lb") that started 100 seconds into the array clock.
+class CopyQuerySim : public clitest::ProgramSim {
+protected:
+    CopyQuerySim()
+        : ProgramSim("session 1 vz A1 3 A1 4 status=active phase=copying copied=1024 size=4096\n"
+                     "session 2 vz A1 5 A1 7 status=suspend phase=equivalent copied=4096 size=4096\n"
+                     "session 4 kzp B1 1 B1 2 status=errorsuspend phase=copying copied=100 size=4096 "
+                     "start=100\n") {}
+
+    // A group file of the text, a new one each time.
+    std::string File(const std::string &text) {
+        const std::string path = root.path("group" + std::to_string(++iFiles) + ".txt");
+        root.write(path.substr(root.root().size() + 1), text);
+        return path;
+    }
+    int iFiles = 0;
+};
+
+// One run of the program and what it must show.
+struct Expect {
+    std::vector<std::string> args;
+    int iExit;
+    std::string sOut, sErr;
+};
+
+void Check(const std::vector<Expect> &runs) {
+    for (const Expect &e : runs) {
+        std::string line;
+        for (const std::string &a : e.args) line += a + " ";
+        SCOPED_TRACE(line);
+        const ProgramResult r = Copy(e.args);
+        EXPECT_EQ(r.iExit, e.iExit);
+        EXPECT_EQ(r.sOut, e.sOut);
+        EXPECT_EQ(r.sErr, e.sErr);
+    }
+}
+
+const std::string kHeader =
+    "CopyKind  Source                        Target                        Progress  Status         Phase             ElapsedTime\n";
+const std::string kCsvHeader = "\"CopyKind\",\"Source\",\"Target\",\"Progress\",\"Status\",\"Phase\",\"ElapsedTime\"\n";
+
+// Pairs and volumes over both roads, text and CSV; the copying session
+// moves on with the array clock to Equivalent, the KZP one shows its
+// elapsed time.
+TEST_F(CopyQuerySim, PairsAndVolumes) {
+    Check({
+        {{"query", "0x3@sa", "0x4@sa"}, 0, "CopyKind  Source                        Target                        Progress  Status         Phase             ElapsedTime\nVZ        0x3@sa                        0x4@sa                        25%       Active         Copying           -----     \n", ""},
+        {{"query", "-csv", "0x3@sa", "0x4@sa"}, 0, "\"CopyKind\",\"Source\",\"Target\",\"Progress\",\"Status\",\"Phase\",\"ElapsedTime\"\n\"VZ\",\"0x3@sa\",\"0x4@sa\",\"25%\",\"Active\",\"Copying\",\"-----\"\n", ""},
+        {{"query", "-b", "0x5@sa"}, 0, "CopyKind  Source                        Target                        Progress  Status         Phase             ElapsedTime\nVZ        0x3:0x0:2048.0@sa             0x4:0x0:2048.0@sa             25%       Active         Copying           -----     \nVZ        0x5:0x0:2048.0@sa             0x7:0x0:2048.0@sa             100%      Suspend        Equivalent        -----     \n", ""},
+        {{"query", "-vz", "-csv", "0x5@sa"}, 0, "\"CopyKind\",\"Source\",\"Target\",\"Progress\",\"Status\",\"Phase\",\"ElapsedTime\"\n\"VZ\",\"0x5:0x0:2048.0@sa\",\"0x7:0x0:2048.0@sa\",\"100%\",\"Suspend\",\"Equivalent\",\"-----\"\n", ""},
+        {{"query", "0x1@lb", "0x2@lb"}, 0, "CopyKind  Source                        Target                        Progress  Status         Phase             ElapsedTime\nKZP       0x1@lb                        0x2@lb                        2%        ErrorSuspend   -----             0         \n", ""},
+        {{"query", "-back", "-csv", "0x2@lb", "0x1@lb"}, 0, "\"CopyKind\",\"Source\",\"Target\",\"Progress\",\"Status\",\"Phase\",\"ElapsedTime\"\n\"KZP\",\"0x1@lb\",\"0x2@lb\",\"2%\",\"ErrorSuspend\",\"-----\",\"0\"\n", ""},
+        {{"query", "0x7@nc", "0x8@nc"}, 4, "", "ZRKC1600 ERROR VASTREL is not registered on VASTREL management file.\n"},
+    });
+    sim.advanceClock(400);
+    Check({
+        {{"query", "0x3@sa", "0x4@sa"}, 0, "CopyKind  Source                        Target                        Progress  Status         Phase             ElapsedTime\nVZ        0x3@sa                        0x4@sa                        100%      Active         Equivalent        -----     \n", ""},
+        {{"query", "-p", "lb", "0x1@lb", "0x2@lb"}, 0, "CopyKind  Source                        Target                        Progress  Status         Phase             ElapsedTime\nKZP       0x1@lb                        0x2@lb                        2%        ErrorSuspend   -----             300       \n", ""},
+    });
+}
+
+// The extended detail level: the header follows CompatibleVersion.
+TEST_F(CopyQuerySim, DetailHeadersFollowTheCompatibleVersion) {
+    struct Case {
+        const char *pVersion;
+        std::string sOut;
+    };
+    const Case cases[] = {
+        {"", "CopyKind  Remote             SourceVolume             TargetVolume             SourceSessionID  TargetSessionID  Progress  Status         Phase             ElapsedTime  CopiedSize(KB)         TotalSize(KB)          ErrorCode  TargetProtection  LicenseInfo  TimeStampInformation  ControlType  SubInfo  TfoInfo  TfoGroupNo\nKZP       -----/-----/-----  0x1@lb                   0x2@lb                   0x4              ------           2%        ErrorSuspend   -----             0            50.0                   2048.0                 0x01       ----              Regular      1970/01/01/00:01:40   SCSI         ----     0x00     ----      \n"},
+        {"1.4.2", "CopyKind  Remote             SourceVolume             TargetVolume             SourceSessionID  TargetSessionID  Progress  Status         Phase             ElapsedTime  CopiedSize(KB)         TotalSize(KB)          ErrorCode  TargetProtection\nKZP       -----/-----/-----  0x1@lb                   0x2@lb                   0x4              ------           2%        ErrorSuspend   -----             0            50.0                   2048.0                 0x01       ----            \n"},
+        {"1.3.7", "CopyKind  Remote             SourceVolume             TargetVolume             SourceSessionID  TargetSessionID  Progress  Status         Phase             ElapsedTime  CopiedSize(KB)         TotalSize(KB)          ErrorCode\nKZP       -----/-----/-----  0x1@lb                   0x2@lb                   0x4              ------           2%        ErrorSuspend   -----             0            50.0                   2048.0                 0x01\n"},
+    };
+    std::ifstream in(root.path("etc/zrkc.ini"));
+    const std::string properties((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pVersion);
+        std::string text = properties;
+        const size_t at = text.find("CompatibleVersion=2.0.0");
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at, 23, std::string("CompatibleVersion=") + c.pVersion);
+        root.writeProperties(text);
+        Check({{{"query", "-v", "0x1@lb", "0x2@lb"}, 0, c.sOut, ""}});
+    }
+    Check({{{"query", "-v", "-csv", "0x3@sa", "0x4@sa"}, 0, "\"CopyKind\",\"Remote(TransferMode)\",\"Remote(SplitMode)\",\"Remote(RecoveryMode)\",\"SourceVolume\",\"TargetVolume\",\"SourceSessionID\",\"TargetSessionID\",\"Progress\",\"Status\",\"Phase\",\"ElapsedTime\",\"CopiedSize(KB)\",\"TotalSize(KB)\",\"ErrorCode\",\"TargetProtection\",\"LicenseInfo\",\"TimeStampInformation\",\"ControlType\",\"SubInfo\",\"TfoInfo\",\"TfoGroupNo\"\n\"VZ\",\"-----\",\"-----\",\"-----\",\"0x3@sa\",\"0x4@sa\",\"0x1\",\"------\",\"25%\",\"Active\",\"Copying\",\"-----\",\"512.0\",\"2048.0\",\"0x00\",\"OFF\",\"Regular\",\"1970/01/01/00:00:00\",\"SCSI\",\"----\",\"0x00\",\"----\"\n", ""}});
+}
+
+// query -s prints nothing and exits with the state of the session.
+TEST_F(CopyQuerySim, StateExitCodes) {
+    struct Case {
+        const char *pState;
+        int iExit;
+    };
+    const Case cases[] = {
+        {"status=active phase=copying", 10},       {"status=active phase=equivalent", 11},
+        {"status=active phase=tracking", 12},      {"status=active phase=trackcopy", 13},
+        {"status=active phase=readying", 14},      {"status=errorsuspend phase=copying", 23},
+        {"status=errorsuspend phase=equivalent", 20}, {"status=errorsuspend phase=tracking", 26},
+        {"status=errorsuspend phase=trackcopy", 27}, {"status=errorsuspend phase=readying", 29},
+        {"status=suspend phase=copying", 24},      {"status=suspend phase=equivalent", 21},
+        {"status=halt phase=copying", 25},         {"status=halt phase=equivalent", 22},
+        {"status=active phase=nopair", 5},         {"status=active phase=5", 5},
+        {"status=suspend phase=tracking", 5},      {"status=halt phase=readying", 5},
+        {"status=errorsuspend phase=nopair", 5},   {"status=9 phase=copying", 5},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pState);
+        sim.commandOk(std::string("setsession A1 2 ") + c.pState);
+        const ProgramResult r = Copy({"query", "-s", "0x5@sa", "0x7@sa"});
+        EXPECT_EQ(r.iExit, c.iExit);
+        EXPECT_EQ(r.sOut, "");
+        EXPECT_EQ(r.sErr, c.iExit == 5 ? "ZRKC1201 ERROR Internal inconsistency.\n" : "");
+    }
+    // A suspend under way wins over every state.
+    sim.commandOk("setsession A1 2 status=active phase=equivalent");
+    sim.corrupt(0x43, 16 + 160 + 11, "01", 1, 0);   // the second session's entry
+    const ProgramResult r = Copy({"query", "-s", "0x5@sa", "0x7@sa"});
+    EXPECT_EQ(r.iExit, 28);
+    EXPECT_EQ(r.sOut, "");
+    // A command that fails: its message, exit 4.
+    Check({{{"query", "-s", "0x8@sa", "0x9@sa"}, 4, "", "ZRKC1100 ERROR Session does not exist.\n"}});
+}
+
+// Group files over both roads; a line without a session keeps its place as
+// a placeholder row; a line that cannot be resolved fails the run.
+TEST_F(CopyQuerySim, GroupFiles) {
+    const std::string both = File("0x3@sa 0x4@sa\n0x1@lb 0x2@lb\n");
+    const std::string idle = File("0x3@sa 0x4@sa\n0x8@sa 0x9@sa\n");
+    Check({
+        {{"query", "-gf", both}, 0, "CopyKind  Source                        Target                        Progress  Status         Phase             ElapsedTime\nVZ        0x3@sa                        0x4@sa                        25%       Active         Copying           -----     \nKZP       0x1@lb                        0x2@lb                        2%        ErrorSuspend   -----             0         \n", ""},
+        {{"query", "-csv", "-gf", both}, 0, "\"CopyKind\",\"Source\",\"Target\",\"Progress\",\"Status\",\"Phase\",\"ElapsedTime\"\n\"VZ\",\"0x3@sa\",\"0x4@sa\",\"25%\",\"Active\",\"Copying\",\"-----\"\n\"KZP\",\"0x1@lb\",\"0x2@lb\",\"2%\",\"ErrorSuspend\",\"-----\",\"0\"\n", ""},
+        {{"query", "-gf", idle}, 0,
+         kHeader +
+         "VZ        0x3@sa                        0x4@sa                        25%       Active         Copying           -----     \n"
+         "--------  0x8@sa                        0x9@sa                        ----      -------------  ----------------  ----------\n",
+         ""},
+        {{"query", "-csv", "-gf", idle}, 0,
+         kCsvHeader + "\"VZ\",\"0x3@sa\",\"0x4@sa\",\"25%\",\"Active\",\"Copying\",\"-----\"\n"
+         "\"--------\",\"0x8@sa\",\"0x9@sa\",\"----\",\"-------------\",\"----------------\",\"----------\"\n",
+         ""},
+        {{"query", "-gf", File("0x3@sa 0x4@sa\n0x7@nc 0x8@nc\n")}, 4, "",
+         "ZRKC1600 ERROR VASTREL is not registered on VASTREL management file.\n"},
+    });
 }
 
 }  // namespace
