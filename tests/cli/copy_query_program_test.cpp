@@ -277,4 +277,30 @@ TEST_F(CopyQuerySim, GroupFiles) {
     });
 }
 
+// Two SnapKZP+ generations of one source: -g lists them oldest first, in
+// text and CSV, by volume name or by device.
+class CopyGenerationsSim : public clitest::ProgramSim {
+protected:
+    CopyGenerationsSim()
+        : ProgramSim("session 6 snapkzp+ A1 1 A1 2 srcext=0 size=4096 copied=100\n"
+                     "session 7 snapkzp+ A1 1 A1 0x1a srcext=0 size=4096 copied=200\n") {}
+};
+
+TEST_F(CopyGenerationsSim, Generations) {
+    const std::string text =
+        "SourceVolume  0x1:0x0:2048.0@sa  EffectiveGenerations  2  \n"
+        "Generations  TargetVolume\n"
+        "1            0x2:0x0:2048.0@sa      \n"
+        "2            0x1a:0x0:2048.0@sa     \n";
+    Check({
+        {{"query", "-g", "0x1@sa"}, 0, text, ""},
+        {{"query", "-g", "/dev/sdb"}, 0, text, ""},
+        {{"query", "-g", "-csv", "0x1@sa"}, 0,
+         "\"SourceVolume\",\"EffectiveGenerations\",\"Generations\",\"TargetVolume\"\n"
+         "\"0x1:0x0:2048.0@sa\",\"2\",\"1\",\"0x2:0x0:2048.0@sa\"\n"
+         "\"0x1:0x0:2048.0@sa\",\"2\",\"2\",\"0x1a:0x0:2048.0@sa\"\n",
+         ""},
+    });
+}
+
 }  // namespace
