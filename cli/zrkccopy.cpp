@@ -223,8 +223,9 @@ bool ParseId(const char *text, unsigned int *id) {
 // The password of a LAN account: the -pw value, else what the user types.
 void Password(const CommandParam &p, char password[256]) {
     if (Has2(p, kOpt2Pw)) {
-        std::strncpy(password, p.caPassword, 255);
-        password[255] = '\0';
+        const size_t length = strnlen(p.caPassword, 255);
+        std::memcpy(password, p.caPassword, length);
+        password[length] = '\0';
     } else {
         InputPassword(password);
     }
