@@ -281,4 +281,16 @@ TEST_F(CopySettingsSim, CopyPriority) {
     });
 }
 
+// A group file whose one line names the target of an RVZ session in stack
+// mode: that line is refused with its ZRKC1804 line, the others are done.
+TEST_F(CopySettingsSim, CopyInhibitOfAGroupFile) {
+    sim.commandOk("session 9 rvz A1 5 B1 1 transfer=2 size=4096");
+    root.write("inhibit.txt", "0x3@sa\n0x1@lb\n");
+    Check({{{"copyinhibit", "-set", "-gf", root.path("inhibit.txt")}, 4, "",
+             "ZRKC1804 ERROR Error occurred with copy operation described in group file. Volume=(0x1@lb). "
+             "Error message=(ZRKC1111 ERROR Logical volume state is not able to be set to the copy protection.).\n"}});
+    Check({{{"lunstatus", "-gf", root.path("inhibit.txt")}, 0,
+             kLunHeader + LunRow("0x3", "Inhibit") + LunRow("0x1", "Normal"), ""}});
+}
+
 }  // namespace
