@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <unistd.h>
@@ -276,6 +277,15 @@ int PrintResult(const PairArea &output, const CommandParam &param, const ReturnI
     return failed ? kExitError : code;
 }
 
+// A query that grows both its per-pair area and its output area on demand,
+// starting from neither.
+int CallGrowing(ReturnInfo &ri, PairArea &area, PairArea &output,
+                const std::function<int(void *, uint32_t)> &call) {
+    return CallWithOutputArea(ri, output, OutputRetry::KeepPairArea, [&](void *buffer, uint32_t size) {
+        return CallWithPairArea(ri, area, [&] { return call(buffer, size); });
+    });
+}
+
 int Run(int argc, char **argv) {
     static CommandParam param;
     ReturnInfo ri{};
@@ -315,30 +325,24 @@ int Run(int argc, char **argv) {
             std::memcpy(ZrkcAccessPath, param.caAccessPath, sizeof(ZrkcAccessPath));
         }
         char *target = param.iForm == kFormPair ? param.caOperand2 : nullptr;
-        result = CallWithOutputArea(ri, output, OutputRetry::KeepPairArea, [&](void *buffer, uint32_t size) {
-            return CallWithPairArea(ri, area, [&] {
-                return zrkc_query_copy(volume, target, static_cast<int>(option), &ri, buffer,
-                                       static_cast<int>(size));
-            });
+        result = CallGrowing(ri, area, output, [&](void *buffer, uint32_t size) {
+            return zrkc_query_copy(volume, target, static_cast<int>(option), &ri, buffer, static_cast<int>(size));
         });
         if (result == -2) return kExitMemory;
-        const bool failed = result == -1 && IsRunFailure(ri, RunKind::GroupFile);
-        if (result == -1 && !failed) break;
+        if (result == -1 && IsRunFailure(ri, RunKind::GroupFile)) return PrintResult(output, param, ri, true);
+        if (result == -1) break;
         if (Has(param, kOptS)) return SessionStateExit(output);
-        return PrintResult(output, param, ri, failed);
+        return PrintResult(output, param, ri, false);
     }
-    case kFuncLunStatus: {
-        result = CallWithOutputArea(ri, output, OutputRetry::KeepPairArea, [&](void *buffer, uint32_t size) {
-            return CallWithPairArea(ri, area, [&] {
-                return zrkc_query_lunstatus(volume, word, &ri, static_cast<LunStatusList *>(buffer),
-                                            static_cast<int>(size));
-            });
+    case kFuncLunStatus:
+        result = CallGrowing(ri, area, output, [&](void *buffer, uint32_t size) {
+            return zrkc_query_lunstatus(volume, word, &ri, static_cast<LunStatusList *>(buffer),
+                                        static_cast<int>(size));
         });
         if (result == -2) return kExitMemory;
-        const bool failed = result == -1 && IsRunFailure(ri, RunKind::GroupFile);
-        if (result == -1 && !failed) break;
-        return PrintResult(output, param, ri, failed);
-    }
+        if (result == -1 && IsRunFailure(ri, RunKind::GroupFile)) return PrintResult(output, param, ri, true);
+        if (result == -1) break;
+        return PrintResult(output, param, ri, false);
     case kFuncRvzBuff:
         if (variant == Variant::RvzBuffChange) {
             const uint16_t use = Has2(param, kOpt2Send) ? 1 : 2;
