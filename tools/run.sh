@@ -137,7 +137,7 @@ run_copy_demo() {
 # RVZ session between the two arrays.
 run_programs_demo() {
     local bin="$top/build-demo" root="$top/build-demo/programs"
-    local sock="$root/sim.sock" box=VASTREL-WX900-0000000000000000000000
+    local sock="$root/sim.sock"
     rm -rf "$root"
     cmake --install "$bin" --prefix "$root" >/dev/null
     "$bin/sim/zrksim" --scenario "$top/examples/programs.scn" --socket "$sock" --lan-port 0 &
@@ -163,12 +163,21 @@ run_programs_demo() {
     sed -i "s|^ssh_port_number=.*|ssh_port_number=$port|" "$root/etc/zrkc.ini"
     echo "== the routes to the two arrays"
     say lan_demo 192.0.2.20 login admin secret; run "$bin/examples/lan_demo" 192.0.2.20 login admin secret
-    say alias_demo scsi /dev/sdb "${box}A1" arrayA; run "$bin/examples/alias_demo" scsi /dev/sdb "${box}A1" arrayA
-    say alias_demo lan 192.0.2.20 "${box}B1" admin secret arrayB
-    run "$bin/examples/alias_demo" lan 192.0.2.20 "${box}B1" admin secret arrayB
+    admin zrkccopy routeset -n /dev/sdb
+    admin zrkccopy iprouteset -pw secret 192.0.2.20 admin
+    admin zrkccopy alias -l
+    admin zrkccopy alias -m 0 arrayA
+    admin zrkccopy alias -m 1 arrayB
+    admin zrkccopy iplogin arrayB
+    admin zrkccopy dest /dev/sdb
+    admin zrkccopy alias -l -csv
     echo "== a VZ session in-band (A1: /dev/sdb to /dev/sdc)"
     admin zrkcvz start /dev/sdb /dev/sdc
     admin zrkcvz suspendstatus /dev/sdb /dev/sdc
+    admin zrkccopy query /dev/sdb /dev/sdc
+    admin zrkccopy query -s /dev/sdb /dev/sdc
+    echo "  (expected: query -s exits with the state, 10 for Active and Copying)"
+    admin zrkccopy lunstatus /dev/sdc
     clock 600
     admin zrkcvz suspend /dev/sdb /dev/sdc
     admin zrkcvz suspendstatus /dev/sdb /dev/sdc
