@@ -170,6 +170,8 @@ TEST_F(CmdKzpStart, ConcurrentGroupStartsEveryPairOverBothRoads) {
          {"S1:1>S1:2", "S1:3>S1:4"}},
         {zrkc_start_snapkzp, "snapkzp+", true, {"0x1@ss 0x5@ss", "0x3@ss 0x7@ss"}, "S1",
          {"S1:1>S1:5", "S1:3>S1:7"}},
+        {zrkc_start_snapkzp, "snapkzp+", true, {"0x1@tl 0x5@tl", "0x1@tl 0x6@tl", "0x3@tl 0x7@tl"}, "T1",
+         {"T1:1>T1:5", "T1:1>T1:6", "T1:3>T1:7"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.pKind);
