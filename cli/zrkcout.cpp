@@ -250,7 +250,7 @@ void PrintSdvInfo(const std::vector<SdvInfoRow> &rows, const CommandParam &param
             continue;
         }
         const SdvInfoRow &r = rows[i];
-        const std::string status = Word(kTableSdvStatus, static_cast<int>(r.uiFlag & 0x2000000));
+        const std::string status = Word(kTableSdvStatus, static_cast<int>(r.uiFlag & ZRKC_SDV_FLAG_INITIALIZING));
         if (csv) {
             Put(out.pOut, CsvLine({{r.sVolume, CsvKind::Name}, {status}, {KbText(r.ulLogical)},
                                    {KbText(r.ulPhysical)}, {KbText(r.ulSnapHost)},

@@ -1,6 +1,8 @@
 // Message lines of the command layer, bounded to their 512-byte fields.
 #include "zrkcmessage.h"
 
+#include "platform.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -50,6 +52,16 @@ void ClearResult(const ResultSlot &slot) {
     *slot.pReturnClass = 0;
     *slot.pMessageNo = 0;
     std::memset(slot.pMessage, 0, ZRK_MESSAGE_LEN);
+}
+
+void SetCatalogueResult(ReturnInfo *ri, int messageNo) {
+    ErrInfoVelk entry{};
+    if (get_err_info_velk(ZRK_ERRINF_BY_MSGNO, messageNo, &entry) == 0) {
+        SetResult(ri, entry.iReturnClass, static_cast<uint32_t>(entry.iMessageNo), "%s",
+                  entry.caMessage);
+    } else {
+        SetResult(ri, ZRKC_CLASS_INTERNAL, 1200, "ZRKC1200 ERROR Unexpected error.\n");
+    }
 }
 
 } // namespace zrkc

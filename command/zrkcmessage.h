@@ -38,5 +38,8 @@ void SetResult(ReturnInfo *ri, int returnClass, uint32_t messageNo, const char *
 void SetNoMemory(ReturnInfo *ri);
 // Class, number and message cleared (the other fields stay).
 void ClearResult(const ResultSlot &slot);
+// The message catalogue's line of number messageNo into ri; without a
+// line for it, "ZRKC1200 ERROR Unexpected error.".
+void SetCatalogueResult(ReturnInfo *ri, int messageNo);
 
 } // namespace zrkc

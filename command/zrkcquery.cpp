@@ -58,13 +58,6 @@ constexpr uint8_t kArrayKind16 = 16;
 constexpr uint8_t kArrayKind17 = 17;
 constexpr uint8_t kArrayKind18 = 18;
 constexpr uint8_t kArrayKind23 = 23;
-constexpr uint8_t kKindKzp = 1;
-constexpr uint8_t kKindQuickKzp = 2;
-constexpr uint8_t kKindSnapKzp = 3;
-constexpr uint8_t kKindVz = 4;
-constexpr uint8_t kKindRvz = 5;
-constexpr uint8_t kKindEstimate = 6;
-constexpr uint8_t kKindSnapKzpOnly = 7;
 constexpr uint8_t kKind8 = 8;
 constexpr uint8_t kKind9 = 9;
 
@@ -179,17 +172,17 @@ uint8_t CopyKindOf(const DETAIL_LIST_INFO &d, uint32_t option, bool volumeQuery)
     case kArrayKzp:
         if ((flags & (ZRK_SESFLAG_SNAPKZP | ZRK_SESFLAG_SNAPKZP_P)) != 0) {
             if ((option & ZRKC_OPT_QUERY_SNAPKZP_7) != 0 && (flags & ZRK_SESFLAG_SNAPKZP_P) == 0)
-                return kKindSnapKzpOnly;
-            return kKindSnapKzp;
+                return ZRKC_QKIND_SNAPKZP_ONLY;
+            return ZRKC_QKIND_SNAPKZP;
         }
-        return (flags & ZRK_SESFLAG_QUICKKZP) != 0 ? kKindQuickKzp : kKindKzp;
-    case kArrayVz: return (flags & ZRK_SESFLAG_REMOTE) != 0 ? kKindRvz : kKindVz;
+        return (flags & ZRK_SESFLAG_QUICKKZP) != 0 ? ZRKC_QKIND_QUICKKZP : ZRKC_QKIND_KZP;
+    case kArrayVz: return (flags & ZRK_SESFLAG_REMOTE) != 0 ? ZRKC_QKIND_RVZ : ZRKC_QKIND_VZ;
     case kArrayKind16: return kKind8;
     case kArrayKind17: return kKind9;
     default:
         if (volumeQuery && d.ucCopyKind >= kArrayKind18 && d.ucCopyKind <= kArrayKind23)
             return d.ucCopyKind;
-        return kKindEstimate;
+        return ZRKC_QKIND_ESTIMATE;
     }
 }
 
@@ -343,7 +336,7 @@ void FillItem(unsigned char *at, Level level, const DETAIL_LIST_INFO &d, uint8_t
     e.SrcSessionId = Be16(d.ucaSessionID);
     e.TrgSessionId = Be16(d.ucaPartnerID);
     e.CopyKind = kind;
-    if (kind == kKindRvz) {
+    if (kind == ZRKC_QKIND_RVZ) {
         if ((d.ucModeFlags & ZRK_MODEFLAG_SYNC) != 0)
             e.TransferMode = kTransferSync;
         else if (d.ucTransferMode == kTransferStack)

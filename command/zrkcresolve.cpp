@@ -30,11 +30,6 @@ constexpr uint8_t kApiOluStatus = 18;    // ZRKGetOLUStatus
 constexpr uint8_t kApiIpVolumeInfo = 46; // ZRKIPGetVolumeInfo
 constexpr uint8_t kApiIpOluStatus = 50;  // ZRKIPGetOLUStatus
 
-// What com_volume_kind answers.
-constexpr int kKindDevice = 1;
-constexpr int kKindAlias = 3;
-constexpr int kKindExtent = 4;
-
 constexpr uint8_t kNoTargetKind = 0xFF;
 constexpr uint32_t kNone32 = 0xFFFFFFFFu;
 constexpr size_t kOluDigitsMax = 6;  // "0x" included
@@ -105,17 +100,6 @@ int RefuseName(const char *name, ReturnInfo *ri) {
     return -1;
 }
 
-// The catalogue's line of message number messageNo into ri.
-void CatalogueMessage(int messageNo, ReturnInfo *ri) {
-    ErrInfoVelk entry{};
-    if (get_err_info_velk(ZRK_ERRINF_BY_MSGNO, messageNo, &entry) == 0) {
-        zrkc::SetResult(ri, entry.iReturnClass, static_cast<uint32_t>(entry.iMessageNo), "%s",
-                        entry.caMessage);
-    } else {
-        zrkc::SetResult(ri, ZRKC_CLASS_INTERNAL, 1200, "ZRKC1200 ERROR Unexpected error.\n");
-    }
-}
-
 void CopyBounded(char *out, const char *text) {
     const size_t n = strnlen(text, ZRK_VOLNAME_LEN - 1);
     std::memcpy(out, text, n);
@@ -181,7 +165,7 @@ int ReachArray(const char *name, const AliasRecord &record, char *accessVolume, 
     CopyBounded(device, path);
     const int kind = com_volume_kind(device, ri);
     if (kind == -1) return -1;
-    if (kind != kKindDevice) return RefuseName(name, ri);
+    if (kind != ZRKC_VOLKIND_DEVICE) return RefuseName(name, ri);
     CopyBounded(accessVolume, device);
     VOL_INFO_EX ex{};
     const int r = ZRKLVGetVolumeInfoEx(accessVolume, 0, 0, box, &olu, &eh, &el, &sh, &sl, volInfo,
@@ -194,7 +178,7 @@ int ReachArray(const char *name, const AliasRecord &record, char *accessVolume, 
         return -1;
     }
     if (ZRKstorage_cluster != 0) {
-        CatalogueMessage(1216, ri);
+        zrkc::SetCatalogueResult(ri, 1216);
         return -1;
     }
     return 0;
@@ -373,7 +357,7 @@ int ResolveDevice(const char *name, CopyPair &pair, const SideFields &side, unsi
         return -1;
     }
     if (ZRKstorage_cluster != 0) {
-        CatalogueMessage(1217, ri);
+        zrkc::SetCatalogueResult(ri, 1217);
         return -1;
     }
     return 0;
@@ -391,7 +375,7 @@ int ResolveSide(const char *name, bool isTarget, CopyPair &pair, PairState &stat
     SessionCounts &counts = isTarget ? state.tTarget : state.tSource;
     const int kind = com_volume_kind(name, ri);
     if (kind == -1) return -1;
-    if (kind != kKindDevice && kind != kKindAlias && kind != kKindExtent) return RefuseName(name, ri);
+    if (kind != ZRKC_VOLKIND_DEVICE && kind != ZRKC_VOLKIND_ALIAS && kind != ZRKC_VOLKIND_EXTENT) return RefuseName(name, ri);
     if (isTarget) {
         state.iTargetKind = kind;
     } else if (state.iTargetKind != 0 && kind != state.iTargetKind) {
@@ -399,17 +383,17 @@ int ResolveSide(const char *name, bool isTarget, CopyPair &pair, PairState &stat
     }
 
     bool skip = false;
-    if (kind == kKindDevice) {
+    if (kind == ZRKC_VOLKIND_DEVICE) {
         if (ResolveDevice(name, pair, side, sense, ri) != 0) return -1;
     } else {
-        auto resolve = kind == kKindAlias ? com_volume_alias : com_volume_alias_extent;
+        auto resolve = kind == ZRKC_VOLKIND_ALIAS ? com_volume_alias : com_volume_alias_extent;
         const int r = resolve(name, pair.caAccessVolume, side.pBoxID, side.pOlu, side.pAddrHigh,
                               side.pAddrLow, side.pSizeHigh, side.pSizeLow, &pair.tVolInfo,
                               &pair.ucTransport, ri);
         if (r == kStatusFailed || r == kNoRoute || (r != 0 && side.pBoxID[0] == '\0')) return -1;
         if (r != 0) {
             // The alias is known but its route failed.
-            if (kind == kKindAlias) *side.pAddrHigh = *side.pAddrLow = *side.pSizeHigh = *side.pSizeLow = 0;
+            if (kind == ZRKC_VOLKIND_ALIAS) *side.pAddrHigh = *side.pAddrLow = *side.pSizeHigh = *side.pSizeLow = 0;
             if (isTarget) {
                 state.iTargetNote = 2;
                 state.iSavedClass = ri->iReturnClass;
@@ -433,7 +417,7 @@ int ResolveSide(const char *name, bool isTarget, CopyPair &pair, PairState &stat
                 return -1;
             }
         }
-        skip = kind == kKindAlias ? (*side.pSizeHigh == 0 && *side.pSizeLow == 0)
+        skip = kind == ZRKC_VOLKIND_ALIAS ? (*side.pSizeHigh == 0 && *side.pSizeLow == 0)
                                   : pair.caAccessVolume[0] == '\0';
         // A side that could not be reached has no volume information.
         if (r != 0) skip = true;

@@ -43,7 +43,6 @@ constexpr int kEncrypt = 1;               // ZRKIPProc operations
 constexpr int kDecrypt = 2;
 constexpr char kServiceVolume[] = "DummyVolume";
 
-constexpr int kKindDevice = 1;            // com_volume_kind: a device name
 constexpr int kAliasByBox = 2;            // com_get_alias_info: by BoxID
 constexpr int kDeviceListRegistered = 1;  // check_dovr_devicelist
 constexpr int kDeviceListMissing = 2;
@@ -75,13 +74,7 @@ int CheckMask(CommandCall &call, uint32_t option, uint32_t mask, int line) {
 
 // The catalogue's line of message number messageNo; without one, 1200.
 int CatalogueEnd(CommandCall &call, int messageNo, int line) {
-    ErrInfoVelk entry{};
-    if (get_err_info_velk(ZRK_ERRINF_BY_MSGNO, messageNo, &entry) == 0) {
-        zrkc::SetResult(call.Result(), entry.iReturnClass, static_cast<uint32_t>(entry.iMessageNo),
-                        "%s", entry.caMessage);
-    } else {
-        zrkc::SetResult(call.Result(), ZRKC_CLASS_INTERNAL, 1200, "ZRKC1200 ERROR Unexpected error.\n");
-    }
+    zrkc::SetCatalogueResult(call.Result(), messageNo);
     return call.Fail(line);
 }
 
@@ -105,7 +98,7 @@ int ReadDeviceRoute(CommandCall &call, const char *volume, uint32_t option, int 
     ReturnInfo *ri = call.Result();
     const int kind = com_volume_kind(volume, ri);
     if (kind == -1) return call.Fail(__LINE__);
-    if (kind != kKindDevice) {
+    if (kind != ZRKC_VOLKIND_DEVICE) {
         zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1002,
                         "ZRKC1002 ERROR Invalid logical volume name. Volume name=(%s).\n", volume);
         return call.Fail(__LINE__);

@@ -313,7 +313,10 @@ extern "C" int IPRVZBuffSet(const char *ip, const char *user, const RVZ_BUFF_SET
     setting.iForwardInterval = Request->uhInterval;
     setting.iMonitorTime = static_cast<int32_t>(Request->uiMonitorTime);
     std::memcpy(setting.caRemoteBoxID, Request->ucaRemoteBoxID, ZRK_BOXID_LEN);
-    return TraceEnd(1, kName, SetRvzBuffer(ip, user, setting));
+    const int ret = SetRvzBuffer(ip, user, setting);
+    // The array may hold the new setting even when its answer failed.
+    ForgetRvzBufferList(ip);
+    return TraceEnd(1, kName, ret);
 }
 
 extern "C" int ZRKIPRVZBuffSet(const char *ip, const char *user,

@@ -203,7 +203,7 @@ static_assert(sizeof(CliRvzDiskBuffer) == 8072, "CliRvzDiskBuffer layout");
 namespace zrkip {
 
 // A per-process cache keyed by the array address. Entries are used in fill
-// order and never cleared. An address of more than IP_SHOW_CACHE_KEY_MAX
+// order and dropped only by Forget. An address of more than IP_SHOW_CACHE_KEY_MAX
 // characters does not fit the key with its terminator and is never cached,
 // so two addresses that share a long prefix never share an answer.
 template <typename T>
@@ -234,6 +234,17 @@ public:
         ++uiFill;
     }
     size_t Fill() const { return uiFill; }
+    // Drops the entry of ip, if any; the later entries keep their order.
+    void Forget(const char *ip) {
+        if (!Cacheable(ip)) return;
+        for (size_t i = 0; i < uiFill; ++i) {
+            if (std::strncmp(aEntries[i].caKey, ip, sizeof(Entry::caKey)) != 0) continue;
+            for (size_t k = i + 1; k < uiFill; ++k) aEntries[k - 1] = aEntries[k];
+            --uiFill;
+            std::memset(static_cast<void *>(&aEntries[uiFill]), 0, sizeof(Entry));
+            return;
+        }
+    }
 
 private:
     struct Entry {
@@ -278,6 +289,11 @@ int ParseModelInfoText(const char *text, CliModelInfo *model, size_t room);
 int ParseRvzBufferText(const char *text, CliRvzBufferList *list, size_t room);
 int ParseRvzBufferUsageText(const char *text, CliRvzBufferUsage *usage, size_t room);
 int ParseRvzDiskBufferText(const char *text, CliRvzDiskBuffer *disk, size_t room);
+
+// ---- the RVZ buffer list after a setting ----------------------------------------------
+// Drops the remembered buffer list of the array at ip, so that the next
+// "show rvz-buffer" asks the array again.
+void ForgetRvzBufferList(const char *ip);
 
 }  // namespace zrkip
 #endif

@@ -201,6 +201,8 @@ int ParseRvzDiskBufferText(const char *text, CliRvzDiskBuffer *disk, size_t room
     return ParseTextInto(text, disk, CliRvzDiskBuffer{}, ParseRvzDiskBuffer);
 }
 
+void ForgetRvzBufferList(const char *ip) { listCache.Forget(ip); }
+
 }  // namespace zrkip
 
 extern "C" int ShowRvzBuffer(const char *ip, const char *user, CliRvzBufferList *list,

@@ -32,6 +32,16 @@ bool inFamily(const Session &s, std::uint8_t page) {
 // failover and no virtual-volume sessions.
 bool listed(const Session &s) { return s.ucStatus != state::kReserve && !s.bVvol; }
 
+// The destination BoxID of a session's records: a monitor session without a
+// destination volume names no destination array, all 0xFF as the host's
+// request of such a session carries it.
+void putDestinationBoxId(Bytes &b, std::size_t at, const Model &model, const Session &s) {
+    if (s.kind == SessionKind::Monitor && s.uiDstOlu == kNoOlu)
+        std::fill_n(b.begin() + static_cast<std::ptrdiff_t>(at), kBoxIdLen, std::uint8_t{0xFF});
+    else
+        putText(b, at, kBoxIdLen, boxIdOf(model, s.dstArray));
+}
+
 }  // namespace
 
 Bytes detailEntry(const Model &model, const Session &s, const std::string &array) {
@@ -46,7 +56,7 @@ Bytes detailEntry(const Model &model, const Session &s, const std::string &array
     e[9] = s.ucStatus;
     e[10] = s.ucModeChange;
     putText(e, 16, kBoxIdLen, boxIdOf(model, s.srcArray));
-    putText(e, 56, kBoxIdLen, boxIdOf(model, s.dstArray));
+    putDestinationBoxId(e, 56, model, s);
     put32(e, 96, s.uiSrcOlu);
     put32(e, 100, s.uiDstOlu);
     put16(e, 104, extentCount(s));
@@ -73,7 +83,7 @@ Bytes pagedRecord(const Model &model, const Session &s, const std::string &array
     r[18] = s.ucPhase;
     r[19] = s.ucStatus;
     putText(r, 24, kBoxIdLen, boxIdOf(model, s.srcArray));
-    putText(r, 72, kBoxIdLen, boxIdOf(model, s.dstArray));
+    putDestinationBoxId(r, 72, model, s);
     put32(r, 120, s.uiSrcOlu);
     put32(r, 124, s.uiDstOlu);
     put16(r, 128, extentCount(s));
@@ -109,7 +119,7 @@ Bytes classicRecord(const Model &model, const Session &s, const std::string &arr
     put32(r, 12, low32(s.ullCopied));
     r[16] = s.ucVolRole;
     putText(r, 24, kBoxIdLen, boxIdOf(model, s.srcArray));
-    putText(r, 72, kBoxIdLen, boxIdOf(model, s.dstArray));
+    putDestinationBoxId(r, 72, model, s);
     put32(r, 120, s.uiSrcOlu);
     put32(r, 124, s.uiDstOlu);
     put16(r, 128, extentCount(s));

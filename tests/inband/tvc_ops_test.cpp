@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -21,6 +22,12 @@ namespace {
 using Pair = CopyPair;
 COPY_REQ_LV Request(const Pair &p) { return TvcRequest(p, 3); }
 COPY_REQ_LV ById(uint16_t id) { return TvcRequestById(id); }
+// The no-destination request of a monitor session of A1:5.
+COPY_REQ_LV MonitorRequest() {
+    COPY_REQ_LV r = Request({.uiDstOlu = 0xFFFFFFFF});
+    std::memset(r.DstBoxID, 0xFF, sizeof r.DstBoxID);
+    return r;
+}
 
 using Operation = int (*)(const char *, unsigned char, unsigned int, const COPY_REQ_LV *);
 
@@ -173,6 +180,8 @@ TEST_F(TvcOps, SessionOperationsSendTheirPages) {
     const COPY_REQ_LV remote = Request({.sDst = "BOX-A2", .uiDstOlu = 9});
     // The detail of a session names both arrays, local or not.
     const std::string boxes = a1 + std::string(16, '0') + a1;
+    // A monitor session names no destination array.
+    const std::string noDestination = a1 + std::string(16, '0') + std::string(80, 'f');
     // clang-format off
     const Case cases[] = {
         {"stop of a local VZ session", "vz A1 5 A1 6", kSrcHost, StopTvc, 2, 0, local, {{0, "45"}, {8, "0003"}, {12, "02"}, {20, "80"}, {128, "00000005 00000006"}, {32, boxes}}, "status", ""},
@@ -184,7 +193,7 @@ TEST_F(TvcOps, SessionOperationsSendTheirPages) {
         {"mode change of a remote session", "rvz A1 5 A2 9 partner=4 status=suspend", kSrcHost, ChangeTvc, 2, 0x20 | 0x100, remote, {{0, "46"}, {8, "0003 0004"}, {12, "02"}, {20, "a0 00 06 00 00 02"}, {32, a1}, {80, a2}, {128, "00000005 00000009"}}, "mode", "sync,split"},
         {"QuickKZP stop of the tracking only", "quickkzp A1 5 A1 7 phase=tracking", kSrcHost, StopQuickTvc, 1, 0x4000, Request({.uiDstOlu = 7}), {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 40"}, {128, "00000005 00000007"}, {32, boxes}}, "status", ""},
         {"SnapKZP+ stop", "snapkzp+ A1 5 A1 8", kSrcHost, StopSnapTvc, 5, 0, Request({.uiDstOlu = 8}), {{0, "45"}, {8, "0003"}, {12, "01"}, {20, "c0"}, {128, "00000005 00000008"}, {32, boxes}}, "status", ""},
-        {"monitor stop", "monitor A1 5 A1 -", kSrcHost, StopSnapTvc, 5, 0x8000, Request({.uiDstOlu = 0xFFFFFFFF}), {{0, "45"}, {8, "0003"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}, {32, boxes}}, "status", ""},
+        {"monitor stop", "monitor A1 5 A1 -", kSrcHost, StopSnapTvc, 5, 0x8000, MonitorRequest(), {{0, "45"}, {8, "0003"}, {12, "03"}, {20, "80"}, {128, "00000005 ffffffff"}, {32, noDestination}}, "status", ""},
         {"QuickKZP restart", "quickkzp A1 5 A1 7 phase=tracking diff=5", kSrcHost, StartQuickTvc, 1, 0x2000, Request({.uiDstOlu = 7}), {{0, "44"}, {8, "0003"}, {12, "01"}, {20, "88 00 00 00 00 80"}, {128, "00000005 00000007"}, {32, boxes}}, "phase", "4"},
     };
     // clang-format on
@@ -222,7 +231,7 @@ TEST_F(TvcOps, RefusalsSendNoPage) {
         {"change of an active session", "vz A1 5 A1 6", kSrcHost, ChangeTvc, 2, 0x1000, local, ZRK_ERR_SEQUENCE},
         {"local change other than reverse", "vz A1 5 A1 6 status=suspend", kSrcHost, ChangeTvc, 2, 0x20, local, ZRK_ERR_OPTION},
         {"KZP stop of a SnapKZP session", "snapkzp A1 5 A1 6", kSrcHost, StopTvc, 1, 0, local, ZRK_ERR_NO_SESSION},
-        {"KZP stop of a monitor session", "monitor A1 5 A1 -", kSrcHost, StopTvc, 1, 0, Request({.uiDstOlu = 0xFFFFFFFF}), ZRK_ERR_NO_SESSION},
+        {"KZP stop of a monitor session", "monitor A1 5 A1 -", kSrcHost, StopTvc, 1, 0, MonitorRequest(), ZRK_ERR_NO_SESSION},
         {"QuickKZP restart of a KZP session", "kzp A1 5 A1 6", kSrcHost, StartQuickTvc, 1, 0x2000, local, ZRK_ERR_NO_SESSION},
         {"QuickKZP stop of a KZP session", "kzp A1 5 A1 6", kSrcHost, StopQuickTvc, 1, 0x2, local, ZRK_ERR_NO_SESSION},
         {"SnapKZP+ stop of a SnapKZP session", "snapkzp A1 5 A1 6", kSrcHost, StopSnapTvc, 5, 0, local, ZRK_ERR_NO_SESSION},

@@ -6,6 +6,7 @@
 #include "cmd_kzp_support.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -108,9 +109,13 @@ TEST_F(CmdKzpStart, EstimateStartTakesOneVolumeAndRecordsTheSource) {
     EXPECT_EQ(Kind(sim.sessions("S1").at(0)), "monitor");
 
     // The stop of an estimate session takes the source's name along.
-    ASSERT_EQ(0, zrkc_stop_snapkzp(Text("0x1@tl"), nullptr, ZRK_OPT_MONITOR, &ri)) << ri.caMessage;
-    EXPECT_EQ(Stored("0x1@tl", nullptr, false), "");
-    EXPECT_TRUE(sim.sessions("T1").empty());
+    for (const auto &[volume, array] : {std::pair{"0x1@ss", "S1"}, std::pair{"0x1@tl", "T1"}}) {
+        SCOPED_TRACE(volume);
+        ri = ReturnInfo{};
+        ASSERT_EQ(0, zrkc_stop_snapkzp(Text(volume), nullptr, ZRK_OPT_MONITOR, &ri)) << ri.caMessage;
+        EXPECT_EQ(Stored(volume, nullptr, false), "");
+        EXPECT_TRUE(sim.sessions(array).empty());
+    }
 }
 
 TEST_F(CmdKzpStart, OptionRefusals) {
@@ -165,6 +170,8 @@ TEST_F(CmdKzpStart, ConcurrentGroupStartsEveryPairOverBothRoads) {
          {"S1:1>S1:2", "S1:3>S1:4"}},
         {zrkc_start_snapkzp, "snapkzp+", true, {"0x1@ss 0x5@ss", "0x3@ss 0x7@ss"}, "S1",
          {"S1:1>S1:5", "S1:3>S1:7"}},
+        {zrkc_start_snapkzp, "snapkzp+", true, {"0x1@tl 0x5@tl", "0x1@tl 0x6@tl", "0x3@tl 0x7@tl"}, "T1",
+         {"T1:1>T1:5", "T1:1>T1:6", "T1:3>T1:7"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.pKind);

@@ -484,3 +484,68 @@ TEST_F(CmdQueryHugeArea, GenerationAreaBeyondThirtyOneBitsIsRefused) {
 }
 
 } // namespace
+
+namespace {
+
+// A storage cluster: F1 (primary, the failover array) and its partner P1,
+// which announces failover and is reached through a disk of a volume
+// outside the cluster's roles. The failover session mirrors F1:1 to P1:1.
+class CmdQueryFailover : public cmdtest::CommandSim {
+protected:
+    CmdQueryFailover()
+        : CommandSim("volume P1 2 4096\n"
+                     "disk /dev/sdh 8:112 P1 2\n"
+                     "session 1 failover F1 1 P1 1 size=4096\n"
+                     "session 2 vz A1 1 A1 2 size=4096\n") {}
+
+    void SetUp() override {
+        CommandSim::SetUp();
+        if (HasFatalFailure()) return;
+        // P1 over the LAN as alias "pl".
+        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.8", "admin", "secret", 0, nullptr)) << ZRKerrno;
+        const unsigned char zeros[16] = {};
+        const std::string user = cmdtest::Encrypted("admin");
+        const std::string password = cmdtest::Encrypted("secret");
+        ReturnInfo ri{};
+        ASSERT_EQ(0, com_set_alias("10.0.0.8", zeros, zeros, RemoteList("BOXP").data(), 0,
+                                   ZRKC_ALIAS_IF_LAN, user.c_str(), password.c_str(), &ri))
+            << ri.caMessage;
+        Rename("BOXP", "pl");
+        // P1:1 stands by in F1's failover group.
+        sim.commandOk("role P1 2 group=3 olu=1");
+    }
+};
+
+TEST_F(CmdQueryFailover, FailoverFormListsTheClustersMirrorsOverBothRoads) {
+    uiExOptionFlag = ZRKC_EXOPT_TFOP;
+    std::vector<unsigned char> out;
+    for (const char *volume : {"/dev/sdh", "0x2@pl"}) {
+        SCOPED_TRACE(volume);
+        ReturnInfo ask{};
+        ASSERT_EQ(1, zrkc_query_copy(const_cast<char *>(volume), nullptr,
+                                     ZRKC_OPT_QUERY_WHOLE_ARRAY, &ask, nullptr, 0))
+            << ask.caMessage;
+        out.assign(ask.uiNeedOutputSize, 0xAA);
+        ReturnInfo ri{};
+        ASSERT_EQ(0, zrkc_query_copy(const_cast<char *>(volume), nullptr,
+                                     ZRKC_OPT_QUERY_WHOLE_ARRAY, &ri, out.data(),
+                                     static_cast<int>(out.size())))
+            << ri.caMessage;
+        const auto &header = *reinterpret_cast<const CopyQueryList *>(out.data());
+        ASSERT_EQ(1u, header.ItemCount);
+        const auto &e = *reinterpret_cast<const CopyQueryEntry *>(out.data() + 8);
+        EXPECT_EQ(1u, e.SrcOlu);
+        EXPECT_EQ(1u, e.TrgOlu);
+        EXPECT_EQ(4096u, e.SrcSize);
+    }
+
+    // An array outside any storage cluster has no failover list.
+    ReturnInfo ri{};
+    EXPECT_EQ(-1, zrkc_query_copy(const_cast<char *>("0x1@sa"), nullptr,
+                                  ZRKC_OPT_QUERY_WHOLE_ARRAY, &ri, out.data(),
+                                  static_cast<int>(out.size())));
+    EXPECT_EQ(1202u, ri.uiMessageNo) << ri.caMessage;
+    uiExOptionFlag = 0;
+}
+
+} // namespace

@@ -377,6 +377,27 @@ TEST_F(IpRvzBuffSim, SettingReachesTheArray) {
         << list;
 }
 
+// The setting drops the buffer list its own check remembered: the
+// information asked next in the same process shows the new setting.
+TEST_F(IpRvzBuffSim, InformationAfterASettingShowsIt) {
+    RVZ_BUFF_INFO before{};
+    ASSERT_EQ(0, ZRKIPGetRVZBuffInfo(kA1, nullptr, 0, &before, nullptr)) << ZRKerrno;
+    const RVZ_BUFF_SET_REQ request = Request(3, 1, 4, 15, PaddedBox("BOX-B1"));
+    ASSERT_EQ(0, ZRKIPRVZBuffSet(kA1, nullptr, &request, nullptr)) << ZRKerrno;
+    sim.commandOk("clearlanlog");
+
+    std::vector<Buffer> changed = kBuffersA1;
+    changed[1].uiType = 1;
+    changed[1].pRemote = "B1";
+    changed[1].uiInterval = 4;
+    changed[1].uiMonitor = 15;
+    changed[1].uiSessions = 1; // the session from A1 to B1
+    RVZ_BUFF_INFO after{};
+    ASSERT_EQ(0, ZRKIPGetRVZBuffInfo(kA1, nullptr, 0, &after, nullptr)) << ZRKerrno;
+    EXPECT_EQ("same", FirstDifference(Expected(6, 0x07, changed), &after, sizeof after));
+    EXPECT_EQ(Sent().at(0), "show rvz-buffer ");
+}
+
 TEST_F(IpRvzBuffSim, SettingRefusals) {
     const std::vector<std::string> listed = {"show copy-functions", "show boxid",
                                              "show rvz-buffer "};
