@@ -28,7 +28,7 @@ constexpr CodeWord kPhaseTable[] = {
     {0, "NoPair"}, {1, "Copying"}, {2, "Equivalent"}, {3, "Tracking"},
     {4, "Tracking&Copying"}, {6, "Readying"},
 };
-constexpr CodeWord kSdvStatusTable[] = {{0, "Normal"}, {0x2000000, "Initializing"}};
+constexpr CodeWord kSdvStatusTable[] = {{0, "Normal"}, {ZRKC_SDV_FLAG_INITIALIZING, "Initializing"}};
 constexpr CodeWord kCmdStatusTable[] = {{0, "Default"}, {1, "Executing"}, {2, "Error"}, {3, "Unknown"}};
 constexpr CodeWord kRwProtectTable[] = {{0, "OFF"}, {1, "ON"}};
 constexpr CodeWord kLicenseTable[] = {{0, "Regular"}, {1, "Trial"}, {255, "Invalid"}};

@@ -188,16 +188,6 @@ const StartShape &ShapeOf(StartKind kind) {
     return kShapes[static_cast<int>(kind)];
 }
 
-// The result of the catalogue's line for a message number (1200 when the
-// catalogue has none).
-void CatalogueResult(ReturnInfo *ri, int messageNo) {
-    ErrInfoVelk entry{};
-    get_err_info_velk(ZRK_ERRINF_BY_MSGNO, messageNo, &entry);
-    ri->iReturnClass = entry.iReturnClass;
-    ri->uiMessageNo = static_cast<uint32_t>(entry.iMessageNo);
-    FormatMessage(ri->caMessage, "%s", entry.caMessage);
-}
-
 // Records the names of a started pair as its kind does.
 void RecordStarted(StartKind kind, uint32_t option, uint32_t apiOption, const CopyPairName &names,
                    const CopyPair &pair) {
@@ -303,7 +293,7 @@ int StartKzpFamily(StartKind kind, char *source, char *target, int option, Retur
     const bool concurrent = (opt & ZRKC_OPT_CONC_START) != 0 && call.GroupMode();
     if (concurrent && (list.pSubgroups == nullptr || list.pSubgroups->uiSubgroups != 1 ||
                        list.pSubgroups->uiBoxRuns != 1)) {
-        CatalogueResult(ri, 1215);
+        zrkc::SetCatalogueResult(ri, 1215);
         return call.Fail(__LINE__);
     }
     if (start_volume_size_check(&list, ri) != 0) return call.Fail(__LINE__);
