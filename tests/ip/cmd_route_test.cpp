@@ -50,18 +50,7 @@ protected:
     // The operations (open, close, force_close, encrypt, decrypt, proc) the
     // service received since the last look.
     std::vector<std::string> Operations() {
-        std::vector<std::string> ops;
-        for (const std::string &entry : sim.commandOk("lanlog")) {
-            size_t at = 0;
-            for (int field = 0; field < 3 && at != std::string::npos; ++field) {
-                at = entry.find("\\t", at);
-                if (at != std::string::npos) at += 2;
-            }
-            if (at == std::string::npos) continue;
-            ops.push_back(entry.substr(at, entry.find("\\t", at) - at));
-        }
-        sim.commandOk("clearlanlog");
-        return ops;
+        return iptest::LanOperations(sim);
     }
     std::vector<std::string> Logins() { return sim.commandOk("lanlogins"); }
     bool LoggedIn(const std::string &host) {

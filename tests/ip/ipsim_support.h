@@ -93,6 +93,23 @@ inline std::vector<std::string> LanCommands(const zrksim::Simulator &sim) {
     return out;
 }
 
+// The operations (open, close, force_close, encrypt, decrypt, proc) the LAN
+// service received since the last call; the simulator's LAN log is cleared.
+inline std::vector<std::string> LanOperations(const zrksim::Simulator &sim) {
+    std::vector<std::string> ops;
+    for (const std::string &entry : sim.commandOk("lanlog")) {
+        size_t at = 0;
+        for (int field = 0; field < 3 && at != std::string::npos; ++field) {
+            at = entry.find("\\t", at);
+            if (at != std::string::npos) at += 2;
+        }
+        if (at == std::string::npos) continue;
+        ops.push_back(entry.substr(at, entry.find("\\t", at) - at));
+    }
+    sim.commandOk("clearlanlog");
+    return ops;
+}
+
 // The same without the capability, BoxID and model questions that every
 // call may ask first: the commands that looked for or acted on a session.
 inline std::vector<std::string> LanSessionCommands(const zrksim::Simulator &sim) {
