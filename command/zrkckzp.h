@@ -73,16 +73,6 @@ int MappedKzpPair(CommandCall &call, KzpCall what, uint32_t index, const CopyPai
 // run (a failure that ends the whole call); 0 or -1.
 int MapIntoResult(CommandCall &call, KzpCall what, const CopyPair &pair, int apiResult);
 
-// ---- the volume-name store -----------------------------------------------------
-
-// Records the name of the pair's source, or of its target (keyed with the
-// source's size).
-void RecordSourceName(const char *name, const CopyPair &pair);
-void RecordTargetName(const char *name, const CopyPair &pair);
-// Erases the keys of the pair's source, or of its target.
-void EraseSourceName(const CopyPair &pair);
-void EraseTargetName(const CopyPair &pair);
-
 // ---- memory -------------------------------------------------------------------
 
 struct FreeArea {

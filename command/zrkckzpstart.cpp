@@ -119,30 +119,6 @@ int MapIntoResult(CommandCall &call, KzpCall what, const CopyPair &pair, int api
                : -1;
 }
 
-void RecordSourceName(const char *name, const CopyPair &pair) {
-    set_volname(name, pair.caSrcBoxID, static_cast<int32_t>(pair.SrcOlu),
-                static_cast<int32_t>(pair.SrcAddr_h), static_cast<int32_t>(pair.SrcAddr_l),
-                static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
-}
-
-void RecordTargetName(const char *name, const CopyPair &pair) {
-    set_volname(name, pair.caTrgBoxID, static_cast<int32_t>(pair.TrgOlu),
-                static_cast<int32_t>(pair.TrgAddr_h), static_cast<int32_t>(pair.TrgAddr_l),
-                static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
-}
-
-void EraseSourceName(const CopyPair &pair) {
-    erase_volname(pair.caSrcBoxID, static_cast<int32_t>(pair.SrcOlu),
-                  static_cast<int32_t>(pair.SrcAddr_h), static_cast<int32_t>(pair.SrcAddr_l),
-                  static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
-}
-
-void EraseTargetName(const CopyPair &pair) {
-    erase_volname(pair.caTrgBoxID, static_cast<int32_t>(pair.TrgOlu),
-                  static_cast<int32_t>(pair.TrgAddr_h), static_cast<int32_t>(pair.TrgAddr_l),
-                  static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
-}
-
 KzpArea<SessionRecord> NewSessionRecords(const CopyPairList &list) {
     const size_t count = PairsOf(list);
     return KzpArea<SessionRecord>(

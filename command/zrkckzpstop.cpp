@@ -7,6 +7,7 @@
 // stops erase the names their starts recorded; a forced SnapKZP+ stop takes
 // the older generations of its source along, and their names with them.
 #include "zrkckzp.h"
+#include "zrkcvz.h"
 
 #include "platform.h"
 #include "zrkcframe.h"

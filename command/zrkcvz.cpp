@@ -97,6 +97,30 @@ int MappedVzPair(CommandCall &call, VzCall what, uint32_t index, const CopyPair 
     return -1;
 }
 
+void RecordSourceName(const char *name, const CopyPair &pair) {
+    set_volname(name, pair.caSrcBoxID, static_cast<int32_t>(pair.SrcOlu),
+                static_cast<int32_t>(pair.SrcAddr_h), static_cast<int32_t>(pair.SrcAddr_l),
+                static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
+}
+
+void RecordTargetName(const char *name, const CopyPair &pair) {
+    set_volname(name, pair.caTrgBoxID, static_cast<int32_t>(pair.TrgOlu),
+                static_cast<int32_t>(pair.TrgAddr_h), static_cast<int32_t>(pair.TrgAddr_l),
+                static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
+}
+
+void EraseSourceName(const CopyPair &pair) {
+    erase_volname(pair.caSrcBoxID, static_cast<int32_t>(pair.SrcOlu),
+                  static_cast<int32_t>(pair.SrcAddr_h), static_cast<int32_t>(pair.SrcAddr_l),
+                  static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
+}
+
+void EraseTargetName(const CopyPair &pair) {
+    erase_volname(pair.caTrgBoxID, static_cast<int32_t>(pair.TrgOlu),
+                  static_cast<int32_t>(pair.TrgAddr_h), static_cast<int32_t>(pair.TrgAddr_l),
+                  static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
+}
+
 } // namespace zrkc
 
 namespace {
@@ -254,12 +278,8 @@ extern "C" int zrkc_start_vz(char *source, char *target, int option, ReturnInfo 
             continue;
         }
         const CopyPairName &names = list.pNames->taEntry[i];
-        set_volname(names.caSource, pair.caSrcBoxID, static_cast<int32_t>(pair.SrcOlu),
-                    static_cast<int32_t>(pair.SrcAddr_h), static_cast<int32_t>(pair.SrcAddr_l),
-                    static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
-        set_volname(names.caTarget, pair.caTrgBoxID, static_cast<int32_t>(pair.TrgOlu),
-                    static_cast<int32_t>(pair.TrgAddr_h), static_cast<int32_t>(pair.TrgAddr_l),
-                    static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
+        zrkc::RecordSourceName(names.caSource, pair);
+        zrkc::RecordTargetName(names.caTarget, pair);
     }
     call.TraceApiEnd(apis, __LINE__);
     return call.Finish(__LINE__);
@@ -306,12 +326,8 @@ extern "C" int zrkc_stop_vz(char *source, char *target, int option, ReturnInfo *
             if (!call.GroupMode()) return call.Fail(__LINE__);
             continue;
         }
-        erase_volname(pair.caSrcBoxID, static_cast<int32_t>(pair.SrcOlu),
-                      static_cast<int32_t>(pair.SrcAddr_h), static_cast<int32_t>(pair.SrcAddr_l),
-                      static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
-        erase_volname(pair.caTrgBoxID, static_cast<int32_t>(pair.TrgOlu),
-                      static_cast<int32_t>(pair.TrgAddr_h), static_cast<int32_t>(pair.TrgAddr_l),
-                      static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
+        zrkc::EraseSourceName(pair);
+        zrkc::EraseTargetName(pair);
     }
     call.TraceApiEnd(apis, __LINE__);
     return call.Finish(__LINE__);

@@ -132,4 +132,11 @@ using OutOfBandPairCall = int (*)(const char *, const char *, const char *, uint
 int CallPairByTransport(InBandPairCall inBand, OutOfBandPairCall outOfBand, const CopyPair &pair,
                         uint32_t interval, uint32_t apiOption, unsigned char *sense);
 
+// The volume-name store keys of a pair: the names a start records and a stop
+// erases, the target's keyed with the source's size.
+void RecordSourceName(const char *name, const CopyPair &pair);
+void RecordTargetName(const char *name, const CopyPair &pair);
+void EraseSourceName(const CopyPair &pair);
+void EraseTargetName(const CopyPair &pair);
+
 } // namespace zrkc
