@@ -4,6 +4,7 @@
 // it is given; standard output, standard error and exit codes.
 #include "child.h"
 #include "install_root.h"
+#include "program_support.h"
 
 #include "zrkc.h"
 
@@ -98,15 +99,7 @@ protected:
     // The program under the name of the installation's bin folder, so that
     // it finds the installation file there.
     ChildResult Run(const std::vector<std::string> &args) const {
-        const std::string argv0 = root.bin() + "/zrkcipservice";
-        return runChild([&] {
-            std::vector<char *> argv;
-            argv.push_back(const_cast<char *>(argv0.c_str()));
-            for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(kProgram.c_str(), argv.data());
-            return 127;
-        });
+        return clitest::RunProgramAs(kProgram, root.bin() + "/zrkcipservice", args);
     }
 
     // The arguments the stand-in runtime received, one per line.

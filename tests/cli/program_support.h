@@ -50,6 +50,19 @@ inline std::vector<std::string> ProgramEnvironment() {
     return env;
 }
 
+// Runs the program at path under the name argv0 (a program may look for its
+// files beside the name it was started by), in this process's environment.
+inline zrktest::ChildResult RunProgramAs(const std::string &path, const std::string &argv0,
+                                         const std::vector<std::string> &args) {
+    return zrktest::runChild([&] {
+        std::vector<char *> argv{const_cast<char *>(argv0.c_str())};
+        for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(path.c_str(), argv.data());
+        return 127;
+    });
+}
+
 // Runs the program with the arguments; its standard input is the text.
 inline ProgramResult RunProgram(const std::string &name, const std::vector<std::string> &args,
                                 const std::string &input = "") {

@@ -3,6 +3,7 @@
 // code and the files it leaves (bytes and modes).
 #include "child.h"
 #include "install_root.h"
+#include "program_support.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -17,14 +18,7 @@ namespace {
 const std::string kProgram = std::string(ZRK_CLI_BIN_DIR) + "/zrkcsetpath";
 
 ChildResult RunSetPath(const std::vector<std::string> &args, const std::string &argv0 = kProgram) {
-    return runChild([&] {
-        std::vector<char *> argv;
-        argv.push_back(const_cast<char *>(argv0.c_str()));
-        for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(kProgram.c_str(), argv.data());
-        return 127;
-    });
+    return clitest::RunProgramAs(kProgram, argv0, args);
 }
 
 mode_t ModeOf(const std::string &path) {
