@@ -11,6 +11,7 @@
 
 #include "zrkc.h"
 #include "zrkcframe.h"
+#include "zrklist.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -75,13 +76,7 @@ int MapIntoResult(CommandCall &call, KzpCall what, const CopyPair &pair, int api
 
 // ---- memory -------------------------------------------------------------------
 
-struct FreeArea {
-    void operator()(void *p) const { std::free(p); }
-};
-template <typename T> using KzpArea = std::unique_ptr<T, FreeArea>;
-
-// The session records of the list's pairs, cleared; null when memory ran out.
-KzpArea<SessionRecord> NewSessionRecords(const CopyPairList &list);
+template <typename T> using KzpArea = std::unique_ptr<T, zrk::FreeDeleter>;
 // The pairs of the list.
 inline uint32_t PairsOf(const CopyPairList &list) {
     return list.pPairs != nullptr ? list.pPairs->uiCount : 0;

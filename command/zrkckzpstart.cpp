@@ -119,12 +119,6 @@ int MapIntoResult(CommandCall &call, KzpCall what, const CopyPair &pair, int api
                : -1;
 }
 
-KzpArea<SessionRecord> NewSessionRecords(const CopyPairList &list) {
-    const size_t count = PairsOf(list);
-    return KzpArea<SessionRecord>(
-        static_cast<SessionRecord *>(std::calloc(count == 0 ? 1 : count, sizeof(SessionRecord))));
-}
-
 int LookUpSessions(CommandCall &call, int flags, KzpArea<SessionRecord> &records, int &found,
                    int &lookup) {
     records = NewSessionRecords(call.List());

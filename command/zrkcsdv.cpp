@@ -125,10 +125,6 @@ void CopyName(char *out, const CopyPairList &list, uint32_t index) {
     out[ZRK_VOLNAME_LEN - 1] = '\0';
 }
 
-struct FreeDeleter {
-    void operator()(void *p) const { std::free(p); }
-};
-
 } // namespace
 
 extern "C" int exec_init_sdv(CopyPairList *list, int option, ReturnInfo *ri) {
@@ -187,7 +183,7 @@ extern "C" int zrkc_query_estimate(char *volume, int option, ReturnInfo *ri, Est
     CopyPairList &list = call.List();
     const uint32_t count = VolumeCount(list);
 
-    std::unique_ptr<SessionRecord, FreeDeleter> records(
+    std::unique_ptr<SessionRecord, zrk::FreeDeleter> records(
         static_cast<SessionRecord *>(std::calloc(count == 0 ? 1 : count, sizeof(SessionRecord))));
     if (!records) return call.NoMemory(__LINE__);
     int found = 0;

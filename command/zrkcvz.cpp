@@ -121,6 +121,12 @@ void EraseTargetName(const CopyPair &pair) {
                   static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
 }
 
+std::unique_ptr<SessionRecord, zrk::FreeDeleter> NewSessionRecords(const CopyPairList &list) {
+    const size_t count = list.pPairs != nullptr ? list.pPairs->uiCount : 0;
+    return std::unique_ptr<SessionRecord, zrk::FreeDeleter>(
+        static_cast<SessionRecord *>(std::calloc(count == 0 ? 1 : count, sizeof(SessionRecord))));
+}
+
 } // namespace zrkc
 
 namespace {
@@ -154,17 +160,7 @@ constexpr size_t kStatusListSize = kStatusListHead + kStatusListMax * kStatusLis
 constexpr char kNoSession[] = "ZRKC1100 ERROR Session does not exist.\n";
 constexpr char kSequence[] = "ZRKC1104 ERROR Operation sequence error.\n";
 
-struct FreeDeleter {
-    void operator()(void *p) const { std::free(p); }
-};
-template <typename T> using Owned = std::unique_ptr<T, FreeDeleter>;
-
-// The session records of the list's pairs, cleared; null when memory ran out.
-Owned<SessionRecord> NewRecords(const CopyPairList &list) {
-    const size_t count = list.pPairs != nullptr ? list.pPairs->uiCount : 0;
-    return Owned<SessionRecord>(
-        static_cast<SessionRecord *>(std::calloc(count == 0 ? 1 : count, sizeof(SessionRecord))));
-}
+template <typename T> using Owned = std::unique_ptr<T, zrk::FreeDeleter>;
 
 uint32_t PairCount(const CopyPairList &list) {
     return list.pPairs != nullptr ? list.pPairs->uiCount : 0;
@@ -255,7 +251,7 @@ extern "C" int zrkc_start_vz(char *source, char *target, int option, ReturnInfo 
     if (start_vz_get_option(option, &modeWord, ri) != 0) return call.Fail(__LINE__);
     const uint32_t mode = static_cast<uint32_t>(modeWord);
 
-    Owned<SessionRecord> records = NewRecords(list);
+    Owned<SessionRecord> records = zrkc::NewSessionRecords(list);
     if (!records) return call.NoMemory(__LINE__);
     int found = 0;
     if (com_get_session_list(&list, 0, 0, &found, records.get(), ri) == -1) return call.Fail(__LINE__);
@@ -294,7 +290,7 @@ extern "C" int zrkc_stop_vz(char *source, char *target, int option, ReturnInfo *
         return r;
     CopyPairList &list = call.List();
 
-    Owned<SessionRecord> records = NewRecords(list);
+    Owned<SessionRecord> records = zrkc::NewSessionRecords(list);
     if (!records) return call.NoMemory(__LINE__);
     int found = 0;
     if (com_get_session_list(&list, 0, 0, &found, records.get(), ri) == -1) return call.Fail(__LINE__);
@@ -343,7 +339,7 @@ extern "C" int zrkc_reverse_vz(char *source, char *target, int option, ReturnInf
     CopyPairList &list = call.List();
 
     // Looked up the other way round: a session found is one already reversed.
-    Owned<SessionRecord> records = NewRecords(list);
+    Owned<SessionRecord> records = zrkc::NewSessionRecords(list);
     if (!records) return call.NoMemory(__LINE__);
     int found = 0;
     if (com_get_session_list(&list, 1, 0, &found, records.get(), ri) == -1) return call.Fail(__LINE__);
@@ -454,7 +450,7 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
     }
     std::memset(output, 0, static_cast<size_t>(outputLength));
 
-    Owned<SessionRecord> records = NewRecords(list);
+    Owned<SessionRecord> records = zrkc::NewSessionRecords(list);
     if (!records) return call.NoMemory(__LINE__);
     int found = 0;
     if (com_get_session_list(&list, 0, 0, &found, records.get(), ri) == -1) return call.Fail(__LINE__);

@@ -11,9 +11,11 @@
 
 #include "zrkc.h"
 #include "zrkcframe.h"
+#include "zrklist.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace zrkc {
 
@@ -138,5 +140,8 @@ void RecordSourceName(const char *name, const CopyPair &pair);
 void RecordTargetName(const char *name, const CopyPair &pair);
 void EraseSourceName(const CopyPair &pair);
 void EraseTargetName(const CopyPair &pair);
+
+// The session records of the list's pairs, cleared; null when memory ran out.
+std::unique_ptr<SessionRecord, zrk::FreeDeleter> NewSessionRecords(const CopyPairList &list);
 
 } // namespace zrkc
