@@ -11,17 +11,6 @@
 
 namespace zrkcli {
 
-namespace {
-
-// One number in a printf form of one conversion.
-std::string Hex(const char *format, unsigned long long value) {
-    return Format(format, value);
-}
-
-
-
-}  // namespace
-
 int PrintVolLayout(int /*resultSize*/, const void *result, const CommandParam &param,
                    const ReturnInfo & /*ri*/, const Out &out) {
     VolumeQueryInfo info{};
@@ -35,8 +24,8 @@ int PrintVolLayout(int /*resultSize*/, const void *result, const CommandParam &p
                    out.pOut);
         const std::string line =
             CsvLine({{box, CsvKind::Name},
-                     {Hex("0x%llx", info.Volume)},
-                     {Hex("0x%llx", info.ExtentStartAddress)},
+                     {FormatNumber("0x%llx", info.Volume)},
+                     {FormatNumber("0x%llx", info.ExtentStartAddress)},
                      {size},
                      {sdv ? "SDV" : ""},
                      {alias, CsvKind::Name}});
@@ -60,7 +49,7 @@ int PrintDeviceLayout(int /*resultSize*/, const void *result, const CommandParam
         std::fputs("\"MaxSession\",\"MaxSnapGene\",\"SupportFlag\"\n", out.pOut);
         std::fputs(CsvLine({{std::to_string(info.MaxSession)},
                             {std::to_string(info.MaxSnapGene)},
-                            {Hex("0x%08llx", info.SupportFlag)}})
+                            {FormatNumber("0x%08llx", info.SupportFlag)}})
                        .c_str(),
                    out.pOut);
         return 0;

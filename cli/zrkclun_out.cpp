@@ -12,13 +12,6 @@
 namespace zrkcli {
 namespace {
 
-// One number in a printf form of one conversion.
-std::string Num(const char *format, unsigned long long value) {
-    return Format(format, value);
-}
-
-
-
 const char *const kDash5 = "-----";
 const char *const kDash10 = "----------";
 const char *const kDash12 = "------------";
@@ -41,7 +34,7 @@ LunWords WordsOf(const LunStatusEntry &e) {
     w.pInhibit = (f & ZRKC_LUN_COPY_INHIBIT) ? "Inhibit" : "Normal";
     w.pType = !tfov ? "---" : (f & ZRKC_LUN_SECONDARY) ? "Secondary" : "Primary";
     w.pStatus = !tfov ? "---" : (f & ZRKC_LUN_STANDBY) ? "Standby" : "Active";
-    w.sGroup = tfov ? Num("0x%02llx", e.TfoGroupNo) : "---";
+    w.sGroup = tfov ? FormatNumber("0x%02llx", e.TfoGroupNo) : "---";
     return w;
 }
 
@@ -50,9 +43,9 @@ void PrintLunRow(const LunStatusEntry &e, bool bits, bool csv, FILE *stream) {
                                   KbText(e.UsedSdvHost), KbText(e.UsedSdvCopy),
                                   KbText(e.UsedSdpHost), KbText(e.UsedSdpCopy)};
     const LunWords w = WordsOf(e);
-    const std::string flag = Num("0x%08llx", e.StatusFlag);
+    const std::string flag = FormatNumber("0x%08llx", e.StatusFlag);
     if (csv) {
-        std::vector<CsvField> fields = {{Num("0x%llx", e.Olu)}};
+        std::vector<CsvField> fields = {{FormatNumber("0x%llx", e.Olu)}};
         for (const std::string &s : sizes) fields.push_back({s});
         if (bits) {
             fields.push_back({flag});
@@ -109,13 +102,13 @@ BuffTexts TextsOf(const BuffGroupInfo &g) {
     t.sStatus = active ? "Active" : "Inactive";
     t.sUse = g.Use == 1 ? "Send" : "Recv";
     t.bSizesShown = g.Use == 1 && active;
-    t.sTotal = t.bSizesShown ? Num("%-10llu", g.TotalSize) : kDash10;
-    t.sTotalUse = t.bSizesShown ? Num("%-10llu", g.TotalUseSize) : kDash10;
+    t.sTotal = t.bSizesShown ? FormatNumber("%-10llu", g.TotalSize) : kDash10;
+    t.sTotalUse = t.bSizesShown ? FormatNumber("%-10llu", g.TotalUseSize) : kDash10;
     if (const char *word = DiskWord(g.DskBuffStat)) {
         t.sDiskStatus = word;
-        t.sElapsed = Num("%-10llu", g.ElapsTime);
-        t.sDiskSize = Num("%-20llu", g.DskBuffSize);
-        t.sStored = StoredShown(g.DskBuffStat) ? Num("%-20llu", Stored(g.DskBuffSize, g.DskBuffFreeSize))
+        t.sElapsed = FormatNumber("%-10llu", g.ElapsTime);
+        t.sDiskSize = FormatNumber("%-20llu", g.DskBuffSize);
+        t.sStored = StoredShown(g.DskBuffStat) ? FormatNumber("%-20llu", Stored(g.DskBuffSize, g.DskBuffFreeSize))
                                                : kDash20;
     } else if (g.Use == 2) {
         t.sDiskStatus = kDash12;
@@ -123,7 +116,7 @@ BuffTexts TextsOf(const BuffGroupInfo &g) {
         t.sDiskSize = t.sStored = kDash20;
     } else {
         t.sDiskStatus = "Invalid";
-        t.sElapsed = Num("%-10llu", g.ElapsTime);
+        t.sElapsed = FormatNumber("%-10llu", g.ElapsTime);
         t.sDiskSize = t.sStored = kDash20;
     }
     return t;
@@ -135,13 +128,13 @@ struct CmTexts {
 
 CmTexts TextsOf(const CMInfo &c, const BuffGroupInfo &g, const BuffTexts &bt) {
     CmTexts t;
-    t.sSize = bt.bSizesShown ? Num("%-10llu", c.BuffSize) : kDash10;
-    t.sUse = bt.bSizesShown ? Num("%-10llu", c.BuffUseSize) : kDash10;
+    t.sSize = bt.bSizesShown ? FormatNumber("%-10llu", c.BuffSize) : kDash10;
+    t.sUse = bt.bSizesShown ? FormatNumber("%-10llu", c.BuffUseSize) : kDash10;
     if (StoredShown(g.DskBuffStat)) {
-        t.sDisk = Num("%-20llu", c.DskBuffSize);
-        t.sStored = Num("%-20llu", Stored(c.DskBuffSize, c.DskBuffFreeSize));
+        t.sDisk = FormatNumber("%-20llu", c.DskBuffSize);
+        t.sStored = FormatNumber("%-20llu", Stored(c.DskBuffSize, c.DskBuffFreeSize));
     } else if (DiskWord(g.DskBuffStat) != nullptr) {
-        t.sDisk = Num("%-20llu", c.DskBuffSize);
+        t.sDisk = FormatNumber("%-20llu", c.DskBuffSize);
         t.sStored = kDash20;
     } else {
         t.sDisk = t.sStored = kDash20;

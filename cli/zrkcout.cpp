@@ -68,6 +68,8 @@ std::string Format(const char *format, ...) {
     return text;
 }
 
+std::string FormatNumber(const char *format, unsigned long long value) { return Format(format, value); }
+
 void Put(FILE *stream, const std::string &text) { std::fwrite(text.data(), 1, text.size(), stream); }
 
 bool Csv(const CommandParam &param) { return (param.uiOptFlag2 & kOpt2Csv) != 0; }

@@ -127,6 +127,8 @@ void PrintSuspendStatus(const std::vector<SuspendStatusRow> &rows, const Command
 // ---- Helpers the layout files share ----
 // printf into a string.
 std::string Format(const char *format, ...) __attribute__((format(printf, 1, 2)));
+// One number in a printf form of one conversion of a long long.
+std::string FormatNumber(const char *format, unsigned long long value);
 // Writes text to stream as it is.
 void Put(FILE *stream, const std::string &text);
 // Whether -csv was given.
