@@ -12,6 +12,7 @@
 #include "zrkclun_out.h"
 #include "zrkcout.h"
 #include "zrkcquery_out.h"
+#include "zrkcsafe.h"
 
 #include <cstdint>
 #include <cstring>
@@ -428,4 +429,7 @@ int Run(int argc, char **argv) {
 
 }  // namespace
 
-int main(int argc, char **argv) { return Run(argc, argv); }
+int main(int argc, char **argv) {
+    zrkcli::OpenStandardDescriptors();
+    return Run(argc, argv);
+}

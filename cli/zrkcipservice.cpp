@@ -9,10 +9,15 @@
 // "zrkcipservice_stop"; only the reply "true" counts), its four connection
 // settings come from the properties file (zrkc_getproperties_int), and the
 // Java runtime, the jar directory and its log settings from the installation
-// file and the trace definition file. Progress lines go to the binary trace
-// under the name "ZRKC".
+// file beside the program and the trace definition file, each used only
+// when nobody but root or the caller could have written it. A service that
+// does not answer within the 25 checks of a start is ended before the start
+// is reported failed. Progress lines go to the binary trace under the name
+// "ZRKC".
 #include "zrkc.h"
+#include "zrkcsafe.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/select.h>
@@ -20,14 +25,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <initializer_list>
 #include <string>
 #include <vector>
+
+extern char **environ;
 
 namespace {
 
@@ -123,13 +132,23 @@ int Commu(int flag) {
 }
 
 // ---- the values of a start --------------------------------------------------------
+//
+// The service runs as root, so every file that chooses what it runs or how is
+// used only when nobody but root or the caller could have put it there: the
+// installation file beside the program, the runtime folder with its bin
+// folder and java, the install folder with its jars folder, and the etc
+// folder with the trace definition. Each is opened without following a link
+// in its last component and must be owned by root or the caller and
+// writable by nobody else; a value of the installation file must be an
+// absolute path. Anything else refuses the start, with a trace line and a
+// debug-log line naming the path.
 
 constexpr size_t kLineMax = 510;      // characters of a line that count
 constexpr size_t kArgMax = 1023;      // characters of one argument
 constexpr char kInstallFile[] = ".zrkc_install.sys";
-constexpr char kProgram[] = "zrkcipservice";
 constexpr char kDefaultLogDir[] = "/var/opt/QRVNzrkc/log";
 constexpr const char *kLevels[] = {"OFF", "SEVERE", "WARNING", "INFO", "FINE"};
+constexpr int kLogLevel = 16;         // debug-log level of a refused path
 
 struct StartValues {
     std::string sJava;
@@ -140,40 +159,94 @@ struct StartValues {
     std::string sLevel = "INFO";
 };
 
-bool Exists(const std::string &path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0;
-}
-
-// The installation file beside the program; "" when it cannot be named.
+// The installation file in the program's own folder: argv[0] up to its last
+// "/", or, when it has none (found through the search path), the folder of
+// the running executable; "" when that cannot be named.
 std::string InstallFilePath(const std::string &argv0) {
-    if (argv0.rfind(kProgram, 0) == 0) {
-        // Found through the search path: the fixed install folders.
-        for (const char *dir : {"/opt/QRVNzrkc/32/bin", "/opt/QRVNzrkc/64/bin"}) {
-            const std::string path = std::string(dir) + "/" + kInstallFile;
-            if (Exists(path)) return path;
-        }
-        Tr(1, "[error]zrkcipservice_get_val GetModuleFileName error.cFilePath=%s", argv0.c_str());
-        return "";
-    }
-    const size_t at = argv0.find(kProgram);
-    if (at != std::string::npos) return argv0.substr(0, at) + kInstallFile;
-    // Another name: the folder of the running executable.
+    const size_t slash = argv0.rfind('/');
+    if (slash != std::string::npos) return argv0.substr(0, slash + 1) + kInstallFile;
     char self[4096] = {};
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     const std::string exe = n > 0 ? std::string(self, static_cast<size_t>(n)) : "";
-    const size_t slash = exe.rfind('/');
-    if (slash == std::string::npos) {
+    const size_t end = exe.rfind('/');
+    if (end == std::string::npos) {
         Tr(1, "[error]zrkcipservice_get_val GetModuleFileName error.cFilePath=%s", argv0.c_str());
         return "";
     }
-    return exe.substr(0, slash + 1) + kInstallFile;
+    return exe.substr(0, end + 1) + kInstallFile;
 }
 
-// The next line without its line feed, cut to kLineMax characters.
-bool NextLine(std::ifstream &in, std::string *line) {
-    if (!std::getline(in, *line)) return false;
-    if (line->size() > kLineMax) line->resize(kLineMax);
+void Refuse(const std::string &path, const char *reason) {
+    Tr(1, "[error]zrkcipservice_get_val refused. cFilePath=%s (%s)", path.c_str(), reason);
+    WriteLog(kLogLevel, nullptr, 0, "zrkcipservice: %s refused: %s", path.c_str(), reason);
+}
+
+enum class Found { kTrusted, kMissing, kRefused };
+enum class Need { kRequired, kOptional };
+
+// Opens name (relative to dirFd; path names it whole, for the lines) as a
+// trusted file or folder into *out. An optional path that does not exist is
+// kMissing, left to the caller; a required one is refused.
+Found OpenTrusted(int dirFd, const std::string &name, const std::string &path, zrkcli::PathKind kind,
+                  Need need, zrkcli::Descriptor *out) {
+    const int fd = zrkcli::OpenNoLink(dirFd, name.c_str(), kind);
+    const int error = errno;
+    *out = zrkcli::Descriptor(fd);
+    if (fd < 0) {
+        if (error == ENOENT && need == Need::kOptional) return Found::kMissing;
+        Refuse(path, error == ELOOP ? "Is a symbolic link" : std::strerror(error));
+        return Found::kRefused;
+    }
+    if (const char *reason = zrkcli::Untrusted(out->Get())) {
+        Refuse(path, reason);
+        return Found::kRefused;
+    }
+    return Found::kTrusted;
+}
+
+// The runtime's folder, its bin folder and java: all present and trusted.
+bool TrustedRuntime(const std::string &javaDir) {
+    using zrkcli::PathKind;
+    const std::string bin = javaDir + "/bin";
+    zrkcli::Descriptor runtime, binDir, java;
+    return OpenTrusted(AT_FDCWD, javaDir, javaDir, PathKind::kFolder, Need::kRequired, &runtime) ==
+               Found::kTrusted &&
+           OpenTrusted(runtime.Get(), "bin", bin, PathKind::kFolder, Need::kRequired, &binDir) ==
+               Found::kTrusted &&
+           OpenTrusted(binDir.Get(), "java", bin + "/java", PathKind::kFile, Need::kRequired, &java) ==
+               Found::kTrusted;
+}
+
+// The install folder and its jars folder: trusted, or missing (a missing
+// jar is the runtime's to report).
+bool TrustedJars(const std::string &optDir) {
+    using zrkcli::PathKind;
+    zrkcli::Descriptor install, jars;
+    const Found found = OpenTrusted(AT_FDCWD, optDir, optDir, PathKind::kFolder, Need::kOptional, &install);
+    if (found != Found::kTrusted) return found == Found::kMissing;
+    return OpenTrusted(install.Get(), "jars", optDir + "/jars", PathKind::kFolder, Need::kOptional, &jars) !=
+           Found::kRefused;
+}
+
+// The lines of an open file, each without its line feed and cut to
+// kLineMax characters; false when it cannot be read.
+bool ReadLines(int fd, std::vector<std::string> *lines) {
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        lines->push_back(text.substr(at, std::min(end - at, kLineMax)));
+        at = end + 1;
+    }
     return true;
 }
 
@@ -184,12 +257,10 @@ bool StartsWith(const std::string &text, const char *prefix, std::string *rest) 
     return true;
 }
 
-void ReadTraceDefinition(const std::string &etcDir, StartValues *v) {
-    std::ifstream in(etcDir + "/velkapi_trcdef.ini");
-    if (!in) return;  // the defaults stand
-    std::string line, rest;
+void ReadTraceDefinition(const std::vector<std::string> &lines, StartValues *v) {
+    std::string rest;
     bool inSection = false;
-    while (NextLine(in, &line)) {
+    for (const std::string &line : lines) {
         if (inSection) {
             if (!line.empty() && line[0] == '[') {
                 inSection = false;
@@ -222,19 +293,52 @@ void ReadTraceDefinition(const std::string &etcDir, StartValues *v) {
     }
 }
 
-// 0, or -1 when the installation file cannot be found or read.
+// The trace definition of a trusted etc folder; false when the folder or
+// the file is refused (a missing one leaves the defaults).
+bool ReadTrustedTraceDefinition(const std::string &etcDir, StartValues *v) {
+    using zrkcli::PathKind;
+    zrkcli::Descriptor etc, definition;
+    const Found folder = OpenTrusted(AT_FDCWD, etcDir, etcDir, PathKind::kFolder, Need::kOptional, &etc);
+    if (folder != Found::kTrusted) return folder == Found::kMissing;
+    const std::string path = etcDir + "/velkapi_trcdef.ini";
+    const Found file =
+        OpenTrusted(etc.Get(), "velkapi_trcdef.ini", path, PathKind::kFile, Need::kOptional, &definition);
+    if (file != Found::kTrusted) return file == Found::kMissing;
+    std::vector<std::string> lines;
+    if (ReadLines(definition.Get(), &lines)) ReadTraceDefinition(lines, v);
+    return true;
+}
+
+// True when every value of the installation file is empty or absolute.
+bool AbsoluteValues(std::initializer_list<const std::string *> values) {
+    for (const std::string *value : values) {
+        if (!value->empty() && (*value)[0] != '/') {
+            Refuse(*value, "Not an absolute path");
+            return false;
+        }
+    }
+    return true;
+}
+
+// 0, or -1 when the installation file cannot be found or read, or a path
+// it leads to is refused.
 int GetValues(const std::string &argv0, StartValues *v) {
     Tr(1, "[start]zrkcipservice_get_val");
     int result = -1;
     const std::string path = InstallFilePath(argv0);
-    std::ifstream in;
+    zrkcli::Descriptor file;
+    std::vector<std::string> lines;
+    Found found = Found::kMissing;
     if (!path.empty()) {
-        in.open(path);
-        if (!in) Tr(1, "[error]zrkcipservice_get_val fopen error. cFilePath=%s", path.c_str());
+        found = OpenTrusted(AT_FDCWD, path, path, zrkcli::PathKind::kFile, Need::kOptional, &file);
+        if (found == Found::kMissing || (found == Found::kTrusted && !ReadLines(file.Get(), &lines))) {
+            Tr(1, "[error]zrkcipservice_get_val fopen error. cFilePath=%s", path.c_str());
+            found = Found::kMissing;
+        }
     }
-    if (in) {
-        std::string optDir, etcDir, javaDir, line, rest;
-        while (NextLine(in, &line)) {
+    if (found == Found::kTrusted) {
+        std::string optDir, etcDir, javaDir, rest;
+        for (const std::string &line : lines) {
             if (StartsWith(line, "zrkc_optdir=", &rest)) {
                 optDir = rest;
                 Tr(2, "[info ]zrkcipservice_get_val cWkOptDir=%s", optDir.c_str());
@@ -251,8 +355,12 @@ int GetValues(const std::string &argv0, StartValues *v) {
         Tr(2, "[start]zrkcipservice_deflogdir");
         v->sLogDir = kDefaultLogDir;
         Tr(2, "[end  ]zrkcipservice_deflogdir");
-        if (!etcDir.empty()) ReadTraceDefinition(etcDir, v);
-        result = 0;
+        if (AbsoluteValues({&optDir, &etcDir, &javaDir}) &&
+            (javaDir.empty() || TrustedRuntime(javaDir)) &&
+            (optDir.empty() || TrustedJars(optDir)) &&
+            (etcDir.empty() || ReadTrustedTraceDefinition(etcDir, v))) {
+            result = 0;
+        }
     }
     Tr(1, "[end  ]zrkcipservice_get_val iReturn=%d", result);
     return result;
@@ -286,27 +394,124 @@ bool BuildArguments(const StartValues &v, const Settings &s, std::vector<std::st
     return true;
 }
 
-// The child: the service, with /dev/null on 0-2 unless its output is shown.
-[[noreturn]] void RunService(const std::vector<std::string> &args, bool show) {
-    if (!show) {
-        const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
-        for (int fd = 0; fd <= 2 && null >= 0; ++fd) dup2(null, fd);
+// ---- the service's process --------------------------------------------------------
+//
+// The service keeps nothing of the administrator's process: its descriptors
+// 0-2 are /dev/null (unless -show keeps the program's own on the terminal)
+// and none above them stays open, umask 022, the folder "/", no blocked or
+// ignored signal, a session of its own (unless -show keeps it in the
+// terminal's), and an environment of its own: the system's search path and
+// a plain LANG of the caller's (else "C").
+
+constexpr mode_t kServiceUmask = 022;
+constexpr char kServicePath[] = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
+
+// A locale name without anything that could name a file: letters, digits
+// and "_.-@".
+bool PlainLocale(const char *name) {
+    if (name == nullptr || name[0] == '\0') return false;
+    for (const char *c = name; *c != '\0'; ++c) {
+        if (std::isalnum(static_cast<unsigned char>(*c)) == 0 && std::strchr("_.-@", *c) == nullptr) return false;
     }
-    std::vector<char *> argv;
+    return true;
+}
+
+std::vector<std::string> ServiceEnvironment() {
+    const char *lang = std::getenv("LANG");
+    return {kServicePath, std::string("LANG=") + (PlainLocale(lang) ? lang : "C")};
+}
+
+// Marks every descriptor above 2 close-on-exec (the trace's own stay usable
+// for the line of a failed exec).
+void CloseAboveStandardOnExec() {
+    if (close_range(STDERR_FILENO + 1, ~0U, CLOSE_RANGE_CLOEXEC) == 0) return;
+    DIR *dir = opendir("/proc/self/fd");
+    if (dir == nullptr) return;
+    const int own = dirfd(dir);
+    while (const dirent *entry = readdir(dir)) {
+        char *end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (*end == '\0' && end != entry->d_name && fd > STDERR_FILENO && fd != own) {
+            fcntl(static_cast<int>(fd), F_SETFD, FD_CLOEXEC);
+        }
+    }
+    closedir(dir);
+}
+
+// The child: the service, in the process state above.
+[[noreturn]] void RunService(const std::vector<std::string> &args, const std::vector<std::string> &env,
+                             bool show) {
+    umask(kServiceUmask);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    for (int sig = 1; sig < NSIG; ++sig) {
+        struct sigaction old {};
+        if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) signal(sig, SIG_DFL);
+    }
+    if (chdir("/") != 0) {
+        Tr(1, "[error]zrkcipservice_start. chdir error. errno=%d", errno);
+        _exit(1);
+    }
+    if (!show) {
+        setsid();
+        const int null = open("/dev/null", O_RDWR | O_NOCTTY);
+        if (null < 0) {
+            Tr(1, "[error]zrkcipservice_start. open error. errno=%d", errno);
+            _exit(1);
+        }
+        for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) dup2(null, fd);
+        if (null > STDERR_FILENO) close(null);
+    }
+    CloseAboveStandardOnExec();
+    std::vector<char *> argv, envp;
     for (const std::string &a : args) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
+    for (const std::string &e : env) envp.push_back(const_cast<char *>(e.c_str()));
+    envp.push_back(nullptr);
+    // "java" without a folder is found through the service's own PATH.
+    environ = envp.data();
     execvp(argv[0], argv.data());
     Tr(1, "[error]zrkcipservice_start. execvp error. errno=%d", errno);
     _exit(1);
 }
 
-void WaitTick() {
-    constexpr long kTickUs = 200000;
-    timeval wait{0, kTickUs};
+void Pause(long microseconds) {
+    timeval wait{0, microseconds};
     select(0, nullptr, nullptr, nullptr, &wait);
 }
 
+constexpr long kTickUs = 200000;   // between two alive checks
 constexpr int kAliveTries = 25;
+constexpr long kEndTickUs = 50000; // between two looks at a service asked to end
+constexpr int kEndTicks = 20;      // looks before it is killed
+
+// Sends sig to the service's session (its process group, of which the child
+// leads), or with -show to the child alone.
+void SignalService(pid_t child, int sig) {
+    if (kill(-child, sig) != 0) kill(child, sig);
+}
+
+// Ends a service that did not answer: SIGTERM, a second to go, then
+// SIGKILL, and the child is reaped. It is not reaped before SIGKILL, so
+// that its id (and its group's) cannot name another process meanwhile.
+void EndService(pid_t child) {
+    Tr(1, "[info ]zrkcipservice_start. ending the service. pid=%d", static_cast<int>(child));
+    SignalService(child, SIGTERM);
+    for (int i = 0; i < kEndTicks; ++i) {
+        siginfo_t info{};
+        if (waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            info.si_pid == child) {
+            break;
+        }
+        Pause(kEndTickUs);
+    }
+    SignalService(child, SIGKILL);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    Tr(1, "[info ]zrkcipservice_start. service ended. iStatus=%d", status);
+}
 
 int Start(const std::string &argv0, bool show, const Settings &s) {
     Tr(1, "[start]zrkcipservice_start. iShow=%d iPortNo=%d iTimeOut=%d, iVastrelTimer=%d", show ? 1 : 0,
@@ -325,21 +530,23 @@ int Start(const std::string &argv0, bool show, const Settings &s) {
     } else {
         signal(SIGCHLD, SIG_DFL);
         for (size_t i = 0; i < args.size(); ++i) Tr(2, "cArgsParam%03zu=%s", i, args[i].c_str());
+        const std::vector<std::string> env = ServiceEnvironment();
         Tr(2, "[info ]zrkcipservice_start. exec fork.");
         std::fflush(nullptr);
         const pid_t child = fork();
         if (child < 0) {
             Tr(1, "[error]zrkcipservice_start. fork error. errno=%d", errno);
         } else if (child == 0) {
-            RunService(args, show);
+            RunService(args, env, show);
         } else {
             bool alive = false;
             for (int i = 0; i < kAliveTries && !alive; ++i) {
-                WaitTick();
+                Pause(kTickUs);
                 alive = Commu(kAlive) == 0;
             }
             if (!alive) {
                 Tr(1, "[error]zrkcipservice_start. Not Alive.");
+                EndService(child);
             } else {
                 result = 0;
                 if (show) {
@@ -418,6 +625,7 @@ int Run(int argc, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
+    zrkcli::OpenStandardDescriptors();
     gTrace.iPid = static_cast<int>(getpid());
     ZRKC_OpenTrace(&gTrace.tHandle, "ZRKC");
     Tr(1, "[START] zrkcipservice.");

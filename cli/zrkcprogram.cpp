@@ -3,6 +3,7 @@
 
 #include "zrkcinq_out.h"
 #include "zrkcout.h"
+#include "zrkcsafe.h"
 
 #include <cstring>
 
@@ -102,6 +103,7 @@ int Call(const FormRule &rule, CommandParam &param, ReturnInfo &ri, PairArea &ar
 }  // namespace
 
 int RunCommandProgram(int argc, char **argv, const ProgramTables &program) {
+    OpenStandardDescriptors();
     static CommandParam param;
     ReturnInfo ri{};
     std::memset(ZrkcAccessPath, 0, sizeof(ZrkcAccessPath));

@@ -1,7 +1,9 @@
 // zrkcprogram.h - the main of the KZP-family and inquiry programs (zrkckzp,
 // zrkcqkzp, zrkcskzp, zrkcinq). Each program is data: its usage text, one
 // rule per subcommand and operand form, and the text that names a failed
-// group-file entry. The frame parses, refuses, calls the command and reports.
+// group-file entry. The frame first opens /dev/null on any closed standard
+// descriptor (OpenStandardDescriptors), then parses, refuses, calls the
+// command and reports.
 //
 // Order of the refusals (each prints the ZRKC0100 line and the usage text and
 // exits kExitUsage): the parser; a subcommand the program does not serve (the

@@ -10,6 +10,7 @@
 // refused, 3 out of memory, 4 the library failed).
 #include "zrkcargs.h"
 #include "zrkcout.h"
+#include "zrkcsafe.h"
 
 #include <cstdint>
 #include <cstring>
@@ -308,4 +309,7 @@ int Run(int argc, char **argv) {
 
 }  // namespace
 
-int main(int argc, char **argv) { return Run(argc, argv); }
+int main(int argc, char **argv) {
+    zrkcli::OpenStandardDescriptors();
+    return Run(argc, argv);
+}

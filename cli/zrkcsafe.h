@@ -1,0 +1,55 @@
+// zrkcsafe.h - the programs' guards for a process run as root on a shared
+// host: the standard descriptors, and the opening of a file or folder that
+// a setting or an option names.
+//
+// Every program calls OpenStandardDescriptors first thing in main. The two
+// programs that read the installation's own files (zrkcipservice, and
+// zrkcsetpath for the old trace definition) open them with OpenNoLink, and
+// zrkcipservice trusts what it opened only when Untrusted finds nothing.
+#pragma once
+
+#include <fcntl.h>
+
+namespace zrkcli {
+
+// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that
+// no file the program opens later becomes its standard input, output or
+// error (its messages would land in that file). A program that cannot open
+// /dev/null ends at once with exit code 127: it could not keep its messages
+// out of its files.
+void OpenStandardDescriptors();
+
+// What a path must name.
+enum class PathKind { kFile, kFolder };
+
+// Opens path for reading, relative to dirFd (AT_FDCWD: the current folder;
+// an absolute path ignores it), never through a symbolic link in its last
+// component and without blocking on a FIFO; the descriptor is closed on
+// exec. The descriptor, or -1 with errno: ELOOP the path is a link, ENOTDIR
+// a folder was asked for and it is not one, EISDIR or EINVAL a file was
+// asked for and it is a folder or not a regular file, else open's error.
+int OpenNoLink(int dirFd, const char *path, PathKind kind);
+
+// Why an open file or folder may not be trusted by a program run as root,
+// or null when it may: it must be owned by root or the caller and be
+// writable by nobody else, or anyone could put their own text (or program)
+// in its place.
+const char *Untrusted(int fd);
+
+// A descriptor closed when it goes out of scope (-1: none).
+class Descriptor {
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : iFd(fd) {}
+    ~Descriptor();
+    Descriptor(Descriptor &&other) noexcept : iFd(other.iFd) { other.iFd = -1; }
+    Descriptor &operator=(Descriptor &&other) noexcept;
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int Get() const { return iFd; }
+
+private:
+    int iFd = -1; // the descriptor owned
+};
+
+}  // namespace zrkcli
