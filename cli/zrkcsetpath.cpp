@@ -6,9 +6,14 @@
 //
 // Exit codes: 0 both files written; 1 invalid command line; 2 the install
 // file could not be written; 3 the trace definition could not be rewritten.
-// Both files are replaced whole: the new text goes into a fresh file beside
-// the old one (created without following a link, 0644 whatever the umask)
-// and is renamed over it, so a reader sees the old file or the new one.
+// Every value must be an absolute path without a line feed, else the command
+// line is invalid. Both files are replaced whole: the new text goes into a
+// file of the run's own beside the old one (a unique name, created without
+// following a link, 0644 whatever the umask) and is renamed over it, so a
+// reader, and any run at the same time, sees one run's whole file. The old
+// trace definition is read only as a regular file, never through a link.
+#include "zrkcsafe.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +21,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -105,6 +111,13 @@ std::string Message(const char *operation, const char *file, int error) {
     return line;
 }
 
+// A value that may stand in the files: an absolute path without a line
+// feed (a relative one would be read against whatever folder a program
+// later runs in; a line feed would add a line of its own).
+bool PathValue(const std::string &value) {
+    return !value.empty() && value[0] == '/' && value.find('\n') == std::string::npos;
+}
+
 // Reads the options; false on an invalid command line. The last argument is
 // read only as the value of the option before it.
 bool ParseOptions(int argc, char **argv, Options *options) {
@@ -123,71 +136,76 @@ bool ParseOptions(int argc, char **argv, Options *options) {
         if (value[0] == '-') return false;
         *slot = value;
     }
-    return options->sOptDir && options->sEtcDir && options->sLogDir;
+    if (!options->sOptDir || !options->sEtcDir || !options->sLogDir) return false;
+    for (const auto *value : {&options->sOptDir, &options->sEtcDir, &options->sLogDir, &options->sJreDir}) {
+        if (*value && !PathValue(**value)) return false;
+    }
+    return true;
 }
 
-// A fresh file for the new text at path: a stale one left by an earlier run
-// is removed first (never followed, as unlink does not follow a link).
-int CreateFresh(const std::string &path) {
-    ::unlink(path.c_str());
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kFileMode);
-    if (fd >= 0 && ::fchmod(fd, kFileMode) != 0) {
+// Replaces the file at path with text: the text goes into a file of this
+// run's own beside it (a unique name, created without following a link,
+// kFileMode whatever the umask), which is synced and renamed over path; a
+// failure removes it again. Messages name the file by word. 0, or the errno
+// of the failure after its message.
+int ReplaceFile(const std::string &path, const std::string &text, const char *word,
+                const Reporter &reporter) {
+    std::string temp = path + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0 || ::fchmod(fd, kFileMode) != 0) {
         const int error = errno;
-        ::close(fd);
-        ::unlink(path.c_str());
-        errno = error;
-        return -1;
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(temp.c_str());
+        }
+        reporter.Say(Message("open", word, error));
+        return error;
     }
-    return fd;
+    const char *failed = nullptr;
+    int error = 0;
+    if (!Reporter::WriteAll(fd, text) || ::fsync(fd) != 0) {
+        failed = "write";
+        error = errno;
+        ::close(fd);
+    } else if (::close(fd) != 0) {
+        failed = "close";
+        error = errno;
+    } else if (::rename(temp.c_str(), path.c_str()) != 0) {
+        failed = "update";
+        error = errno;
+    }
+    if (failed != nullptr) {
+        ::unlink(temp.c_str());
+        reporter.Say(Message(failed, word, error));
+        return error;
+    }
+    // The rename itself on disk: the folder synced (a failure there leaves
+    // the new file in place, and is not one of the run).
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    zrkcli::Descriptor dir(zrkcli::OpenNoLink(AT_FDCWD, folder.c_str(), zrkcli::PathKind::kFolder));
+    if (dir.Get() >= 0) ::fsync(dir.Get());
+    return 0;
 }
 
 int WriteInstallFile(const Options &options, const Reporter &reporter) {
-    const std::string path = *options.sOptDir + "/bin/.zrkc_install.sys";
-    const std::string temp = path + ".new";
-    int fd = CreateFresh(temp);
-    if (fd < 0) {
-        reporter.Say(Message("open", kInstallWord, errno));
-        return kExitInstallFile;
-    }
     std::string text = "zrkc_optdir=" + *options.sOptDir + "\n";
     text += "zrkc_etcdir=" + *options.sEtcDir + "\n";
     if (options.sJreDir) text += "zrkc_jredir=" + *options.sJreDir + "\n";
-    if (!Reporter::WriteAll(fd, text) || ::fsync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
-        ::unlink(temp.c_str());
-        reporter.Say(Message("write", kInstallWord, error));
-        return kExitInstallFile;
-    }
-    if (::close(fd) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        reporter.Say(Message("close", kInstallWord, error));
-        return kExitInstallFile;
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        reporter.Say(Message("update", kInstallWord, error));
-        return kExitInstallFile;
-    }
-    return kExitOk;
+    const std::string path = *options.sOptDir + "/bin/.zrkc_install.sys";
+    return ReplaceFile(path, text, kInstallWord, reporter) == 0 ? kExitOk : kExitInstallFile;
 }
 
 // The new trace definition: the path line first, then every line of the old
-// file but its path= lines, each as it was read.
+// file but its path= lines, each as it was read. The old file is read only
+// when it is a regular file, never through a link.
 int RewriteTraceDefinition(const Options &options, const Reporter &reporter) {
     const std::string path = *options.sEtcDir + "/velkapi_trcdef.ini";
-    const std::string temp = path + ".new";
-    FILE *old = std::fopen(path.c_str(), "re");
+    const int fd = zrkcli::OpenNoLink(AT_FDCWD, path.c_str(), zrkcli::PathKind::kFile);
+    FILE *old = fd >= 0 ? ::fdopen(fd, "r") : nullptr;
     if (old == nullptr) {
-        reporter.Say(Message("open", kTraceWord, errno));
-        return kExitTraceDefinition;
-    }
-    int fd = CreateFresh(temp);
-    if (fd < 0) {
-        reporter.Say(Message("open", kTraceNewWord, errno));
-        std::fclose(old);
+        const int error = errno;
+        if (fd >= 0) ::close(fd);
+        reporter.Say(Message("open", kTraceWord, error));
         return kExitTraceDefinition;
     }
     std::string text = "path=" + *options.sLogDir + "\n";
@@ -195,7 +213,6 @@ int RewriteTraceDefinition(const Options &options, const Reporter &reporter) {
     // never mistaken for a line of its own.
     std::string line;
     int c;
-    bool readFailed = false;
     for (;;) {
         line.clear();
         while ((c = std::fgetc(old)) != EOF) {
@@ -205,41 +222,23 @@ int RewriteTraceDefinition(const Options &options, const Reporter &reporter) {
         if (line.empty()) break;
         if (!line.starts_with("path=")) text += line;
     }
-    if (std::ferror(old)) readFailed = true;
-    const int readError = errno;
-    if (readFailed || !Reporter::WriteAll(fd, text) || ::fsync(fd) != 0) {
-        const int error = readFailed ? readError : errno;
-        ::close(fd);
-        std::fclose(old);
-        ::unlink(temp.c_str());
-        reporter.Say(Message(readFailed ? "read" : "write", readFailed ? kTraceWord : kTraceNewWord, error));
-        return kExitTraceDefinition;
-    }
-    if (::close(fd) != 0) {
+    if (std::ferror(old)) {
         const int error = errno;
         std::fclose(old);
-        ::unlink(temp.c_str());
-        reporter.Say(Message("close", kTraceNewWord, error));
+        reporter.Say(Message("read", kTraceWord, error));
         return kExitTraceDefinition;
     }
     if (std::fclose(old) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        reporter.Say(Message("close", kTraceWord, error));
+        reporter.Say(Message("close", kTraceWord, errno));
         return kExitTraceDefinition;
     }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temp.c_str());
-        reporter.Say(Message("update", kTraceNewWord, error));
-        return kExitTraceDefinition;
-    }
-    return kExitOk;
+    return ReplaceFile(path, text, kTraceNewWord, reporter) == 0 ? kExitOk : kExitTraceDefinition;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
+    zrkcli::OpenStandardDescriptors();
     Options options;
     Reporter reporter(argc, argv);
     const bool valid = ParseOptions(argc, argv, &options);
