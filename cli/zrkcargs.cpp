@@ -415,6 +415,7 @@ public:
         }
         bHandlers = true;
         bActive = tcsetattr(fd, TCSADRAIN, &quiet) == 0;
+        if (!bActive) gSavedFd = -1;  // nothing to put back, nor to set again
     }
     ~EchoOff() {
         if (!bHandlers) return;
