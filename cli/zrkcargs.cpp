@@ -210,8 +210,10 @@ void WriteAll(int fd, std::string_view text) {
 
 }  // namespace
 
-int ParseParam(int argc, const char *const *argv, CommandParam *record, std::string *refused) {
+int ParseParam(int argc, const char *const *argv, CommandParam *record, std::string *refused,
+               int *passwordArg) {
     std::memset(record, 0, sizeof(*record));
+    if (passwordArg != nullptr) *passwordArg = 0;
     if (argc < 2) {
         *refused = kWordNoParameter;
         return -1;
@@ -266,6 +268,7 @@ int ParseParam(int argc, const char *const *argv, CommandParam *record, std::str
             return -1;
         }
         const char *value = argv[++i];
+        if (opt->eValue == OptValue::Password && passwordArg != nullptr) *passwordArg = i;
         if (opt->eValue == OptValue::Number) {
             if (!ParseUnsigned32(value, &(record->*(opt->pNumber)))) {
                 *refused = arg;
@@ -293,10 +296,18 @@ int ParseParam(int argc, const char *const *argv, CommandParam *record, std::str
 
 int parse_param(int argc, char **argv, CommandParam *record) {
     std::string refused;
-    if (ParseParam(argc, argv, record, &refused) == 0) return 0;
+    int passwordArg = 0;
+    const int rc = ParseParam(argc, argv, record, &refused, &passwordArg);
+    // The -pw value is in the record now: every local user can read the
+    // command line in /proc until it is gone from there.
+    if (passwordArg > 0) explicit_bzero(argv[passwordArg], std::strlen(argv[passwordArg]));
+    if (rc == 0) return 0;
     WriteAll(STDERR_FILENO, RefusalLine(refused));
+    explicit_bzero(refused.data(), refused.size());
     return -1;
 }
+
+void WipePassword(CommandParam *record) { explicit_bzero(record->caPassword, sizeof(record->caPassword)); }
 
 std::string RefusalLine(std::string_view parameter) {
     std::string line = "ZRKC0100 ERROR Specified command parameter is incorrect. Parameter=(";
@@ -328,48 +339,98 @@ bool OptionsPermitted(const CommandParam &param, uint32_t permitted, uint32_t pe
 
 namespace {
 
-// The terminal settings to put back should a signal end the process while
-// echo is off; written before the handlers are installed.
+// The terminal settings of a password entry, for the signal handlers: the
+// ones to put back (gSavedTerminal) and the ones of the entry, echo off
+// (gQuietTerminal); both are written before the handlers are installed and
+// gSavedFd is the terminal while the entry lasts (-1 otherwise).
 struct termios gSavedTerminal;
+struct termios gQuietTerminal;
 volatile sig_atomic_t gSavedFd = -1;
-constexpr int kEntrySignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Signals that end the process, then the stop and the continue.
+constexpr int kEntrySignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT};
 
+// The handlers call only async-signal-safe functions.
+void SetTerminal(const struct termios &settings) {
+    const int fd = gSavedFd;
+    if (fd >= 0) tcsetattr(fd, TCSANOW, &settings);
+}
+
+void Install(int sig, void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    sigaction(sig, &action, nullptr);
+}
+
+// A terminating signal: the terminal back, then the signal's own action.
 void RestoreAndReraise(int sig) {
-    if (gSavedFd >= 0) tcsetattr(gSavedFd, TCSANOW, &gSavedTerminal);
-    signal(sig, SIG_DFL);
+    SetTerminal(gSavedTerminal);
+    Install(sig, SIG_DFL);
     raise(sig);
 }
 
+// Ctrl-Z: the terminal back, stop; on continue the entry's settings again.
+void RestoreAndStop(int) {
+    const int savedErrno = errno;
+    SetTerminal(gSavedTerminal);
+    Install(SIGTSTP, SIG_DFL);
+    sigset_t stop;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    raise(SIGTSTP);                           // pending while the handler runs
+    sigprocmask(SIG_UNBLOCK, &stop, nullptr); // the process stops here
+    Install(SIGTSTP, RestoreAndStop);
+    SetTerminal(gQuietTerminal);
+    errno = savedErrno;
+}
+
+// Continued after any stop (SIGSTOP too): echo off again.
+void QuietAgain(int) {
+    const int savedErrno = errno;
+    SetTerminal(gQuietTerminal);
+    errno = savedErrno;
+}
+
 // Echo off (and character-at-a-time input) on a terminal for the lifetime of
-// the object; the old settings come back however the reader leaves.
+// the object; the old settings come back however the reader leaves, and
+// while the process is stopped.
 class EchoOff {
 public:
     explicit EchoOff(int fd) : iFd(fd) {
         if (tcgetattr(fd, &tSaved) != 0) return;
+        struct termios quiet = tSaved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON);
+        quiet.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR);
+        quiet.c_cc[VMIN] = 1;
+        quiet.c_cc[VTIME] = 0;
         gSavedTerminal = tSaved;
+        gQuietTerminal = quiet;
         gSavedFd = fd;
         struct sigaction action {};
-        action.sa_handler = RestoreAndReraise;
         sigemptyset(&action.sa_mask);
         for (size_t i = 0; i < std::size(kEntrySignals); ++i) {
-            sigaction(kEntrySignals[i], &action, &taOld[i]);
+            const int sig = kEntrySignals[i];
+            action.sa_handler = sig == SIGTSTP ? RestoreAndStop : sig == SIGCONT ? QuietAgain : RestoreAndReraise;
+            sigaction(sig, &action, &taOld[i]);
         }
-        struct termios raw = tSaved;
-        raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON);
-        raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR);
-        raw.c_cc[VMIN] = 1;
-        raw.c_cc[VTIME] = 0;
-        bActive = tcsetattr(fd, TCSADRAIN, &raw) == 0;
         bHandlers = true;
+        bActive = tcsetattr(fd, TCSADRAIN, &quiet) == 0;
+        if (!bActive) gSavedFd = -1;  // nothing to put back, nor to set again
     }
     ~EchoOff() {
+        if (!bHandlers) return;
+        // No handler may set the entry's settings again once they are put
+        // back: the signals wait until the old handlers are in place.
+        sigset_t all, old;
+        sigemptyset(&all);
+        for (int sig : kEntrySignals) sigaddset(&all, sig);
+        sigprocmask(SIG_BLOCK, &all, &old);
         if (bActive) tcsetattr(iFd, TCSADRAIN, &tSaved);
-        if (bHandlers) {
-            for (size_t i = 0; i < std::size(kEntrySignals); ++i) {
-                sigaction(kEntrySignals[i], &taOld[i], nullptr);
-            }
-            gSavedFd = -1;
+        gSavedFd = -1;
+        for (size_t i = 0; i < std::size(kEntrySignals); ++i) {
+            sigaction(kEntrySignals[i], &taOld[i], nullptr);
         }
+        sigprocmask(SIG_SETMASK, &old, nullptr);
     }
     EchoOff(const EchoOff &) = delete;
     EchoOff &operator=(const EchoOff &) = delete;
@@ -391,8 +452,8 @@ int InputPassword(char buffer[256], int fd) {
     bool readAny = false;
     {
         EchoOff echoOff(fd);
+        char c = 0;
         for (;;) {
-            char c;
             ssize_t n = ::read(fd, &c, 1);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;           // end of input or an error
@@ -400,6 +461,7 @@ int InputPassword(char buffer[256], int fd) {
             if (c == '\r' || c == '\n') break;
             if (kept < 255) buffer[kept++] = c;
         }
+        explicit_bzero(&c, sizeof(c));
     }
     buffer[kept] = '\0';
     WriteAll(STDOUT_FILENO, "\n");

@@ -141,9 +141,28 @@ extern const OptEntry opt_table2[25];
 
 // The parser without output: 0, or -1 with the refused parameter in
 // *refused. The record is cleared first; uiExOptionFlag collects the bits.
-int ParseParam(int argc, const char *const *argv, CommandParam *record, std::string *refused);
-// The parser: 0, or -1 after the ZRKC0100 line went to standard error.
+// *passwordArg (when given) receives the index of the -pw value in argv, 0
+// when there is none.
+int ParseParam(int argc, const char *const *argv, CommandParam *record, std::string *refused,
+               int *passwordArg = nullptr);
+// The parser: 0, or -1 after the ZRKC0100 line went to standard error. The
+// -pw value is overwritten in argv once the record holds it, so the process's
+// command line no longer shows it.
 int parse_param(int argc, char **argv, CommandParam *record);
+
+// Wipes the password the record holds.
+void WipePassword(CommandParam *record);
+// Wipes the record's password when the program's run ends, whichever way.
+class PasswordWipe {
+public:
+    explicit PasswordWipe(CommandParam &record) : rRecord(record) {}
+    ~PasswordWipe() { WipePassword(&rRecord); }
+    PasswordWipe(const PasswordWipe &) = delete;
+    PasswordWipe &operator=(const PasswordWipe &) = delete;
+
+private:
+    CommandParam &rRecord; // the program's parse record
+};
 
 // The ZRKC0100 line for one refused parameter.
 std::string RefusalLine(std::string_view parameter);

@@ -222,12 +222,14 @@ bool ParseId(const char *text, unsigned int *id) {
     return true;
 }
 
-// The password of a LAN account: the -pw value, else what the user types.
-void Password(const CommandParam &p, char password[256]) {
+// The password of a LAN account: the -pw value (wiped from the record once
+// copied), else what the user types.
+void Password(CommandParam &p, char password[256]) {
     if (Has2(p, kOpt2Pw)) {
         const size_t length = strnlen(p.caPassword, 255);
         std::memcpy(password, p.caPassword, length);
         password[length] = '\0';
+        WipePassword(&p);
     } else {
         InputPassword(password);
     }
@@ -289,6 +291,7 @@ int CallGrowing(ReturnInfo &ri, PairArea &area, PairArea &output,
 
 int Run(int argc, char **argv) {
     static CommandParam param;
+    const PasswordWipe wipePassword(param);
     ReturnInfo ri{};
     std::memset(ZrkcAccessPath, 0, sizeof(ZrkcAccessPath));
     SetUsageText(kUsageText);

@@ -214,7 +214,16 @@ EntryRow ClassifyEntry(const CommandParam &param, const ReturnInfo &ri, uint32_t
     return EntryRow::Error;
 }
 
-std::string FieldText(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
+std::string FieldText(const char *field, size_t size) {
+    std::string text(field, strnlen(field, size));
+    // The array's bytes never drive the terminal: a control byte (a line
+    // feed among them, which would forge a row) is shown as "?".
+    for (char &c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) c = '?';
+    }
+    return text;
+}
 
 std::string EntrySource(const PairResult &e) { return FieldText(e.caSource, sizeof(e.caSource)); }
 std::string EntryTarget(const PairResult &e) { return FieldText(e.caTarget, sizeof(e.caTarget)); }

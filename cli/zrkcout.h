@@ -133,7 +133,9 @@ std::string FormatNumber(const char *format, unsigned long long value);
 void Put(FILE *stream, const std::string &text);
 // Whether -csv was given.
 bool Csv(const CommandParam &param);
-// A text field of size bytes, terminated or not.
+// A text field of a result record, size bytes, terminated or not. Every
+// text a layout prints from the array's data comes through here: a byte
+// below 0x20 or 0x7F is shown as "?".
 std::string FieldText(const char *field, size_t size);
 // The names of a per-pair entry.
 std::string EntrySource(const PairResult &e);

@@ -105,6 +105,7 @@ int Call(const FormRule &rule, CommandParam &param, ReturnInfo &ri, PairArea &ar
 int RunCommandProgram(int argc, char **argv, const ProgramTables &program) {
     OpenStandardDescriptors();
     static CommandParam param;
+    const PasswordWipe wipePassword(param);
     ReturnInfo ri{};
     std::memset(ZrkcAccessPath, 0, sizeof(ZrkcAccessPath));
     SetUsageText(program.pUsage);

@@ -19,8 +19,8 @@ namespace {
 // A fixed-size character field as text: up to its first NUL or its width.
 template <typename T, size_t N>
 std::string Field(const T (&field)[N]) {
-    const char *text = reinterpret_cast<const char *>(field);
-    return std::string(text, strnlen(text, N));
+    static_assert(sizeof(T) == 1, "a character field");
+    return FieldText(reinterpret_cast<const char *>(field), N);
 }
 
 void Put(const Out &out, const std::string &text) { std::fwrite(text.data(), 1, text.size(), out.pOut); }

@@ -244,6 +244,7 @@ int CallPair(const CommandParam &p, char *source, char *target, uint32_t word, R
 
 int Run(int argc, char **argv) {
     static CommandParam param;
+    const PasswordWipe wipePassword(param);
     ReturnInfo ri{};
     std::memset(ZrkcAccessPath, 0, sizeof(ZrkcAccessPath));
     SetUsageText(kUsageText);

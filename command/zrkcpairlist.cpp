@@ -137,19 +137,12 @@ int ReadGroupFile(int fd, uint32_t limit, CopyPairNames **names, GroupFileError 
     NameStore store(limit);
     uint32_t form = 0;
     std::string line;
-    line.reserve(kGroupLineMax + 2);
+    line.reserve(kGroupLineMax + 1);
     for (uint32_t lineNo = 1;; ++lineNo) {
-        // One line: its bytes up to the LF, which is not kept.
-        line.clear();
-        int c = 0;
-        bool tooLong = false;
-        while ((c = file.Get()) >= 0 && c != '\n') {
-            if (line.size() <= kGroupLineMax) {
-                line.push_back(static_cast<char>(c));
-            } else {
-                tooLong = true;
-            }
-        }
+        // One line: its bytes up to the LF, which is not kept; a CR may
+        // stand after the longest line.
+        const int c = file.ReadLine(line, kGroupLineMax + 1);
+        const bool tooLong = c == BufferedFile::kTooLong;
         if (c == BufferedFile::kError) {
             error = {GroupFileError::Kind::Read, lineNo, file.Error()};
             return -1;
@@ -222,9 +215,10 @@ extern "C" int com_file_prepare(const char *path, CopyPairList *list, ReturnInfo
         velk_trace(1, "%s error end. [%d]", kName, __LINE__);
         return -1;
     }
-    FileDescriptor file(sys::Open(path, O_RDONLY | O_CLOEXEC));
+    bool notRegular = false;
+    FileDescriptor file(OpenRegularFile(path, &notRegular));
     if (file.Get() < 0) {
-        if (errno == ENOENT) {
+        if (notRegular || errno == ENOENT) {
             zrkc::SetResult(ri, ZRKC_CLASS_GROUP_FILE, 1801, "ZRKC1801 ERROR Group_file does not exist.\n");
         } else {
             zrkc::SetResult(ri, ZRKC_CLASS_GROUP_FILE, 1400,

@@ -136,11 +136,12 @@ int ServiceText(CommandCall &call, int operation, const char *text, const char *
                 char (&out)[ZRKC_ALIAS_TEXT_LEN]) {
     char *reply = nullptr;
     const int result = ZRKIPProc(operation, text, &reply, call.Sense());
+    const size_t length = reply != nullptr ? std::strlen(reply) : 0;
     if (call.MapResult(0, kApiServiceProc, volume, result) != 0) {
+        if (reply != nullptr) explicit_bzero(reply, length);
         std::free(reply);
         return -1;
     }
-    const size_t length = reply != nullptr ? std::strlen(reply) : 0;
     const bool fits = length < sizeof out;
     if (fits && length > 0) std::memcpy(out, reply, length);
     if (reply != nullptr) {

@@ -79,9 +79,10 @@ extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t
         VelkErrEnd(kName, __LINE__);
         return -1;
     }
-    const int fd = zrkplatform::sys::Open(file, O_RDONLY | O_CLOEXEC);
+    bool notRegular = false;
+    const int fd = zrkplatform::OpenRegularFile(file, &notRegular);
     if (fd < 0) {
-        if (errno == ENOENT)
+        if (notRegular || errno == ENOENT)
             Message(ri, ZRKC_CLASS_ARRAY, 1831, notThere);
         else
             SetResult(ri, ZRKC_CLASS_ARRAY, 1400,
@@ -92,22 +93,18 @@ extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t
     zrkplatform::FileDescriptor owner(fd);
     zrkplatform::BufferedFile in(fd);
     uint32_t stored = 0;
+    std::string line;
     for (int lineNo = 1;; ++lineNo) {
-        std::string line;
-        int c = in.Get();
-        if (c == zrkplatform::BufferedFile::kEnd) break;
-        bool tooLong = false;
-        while (c >= 0 && c != '\n') {
-            if (line.size() <= kLineMax) line.push_back(static_cast<char>(c));
-            c = in.Get();
-        }
+        // The characters of a line end: LF, or CR LF.
+        const int c = in.ReadLine(line, kLineMax + 1);
+        if (c == zrkplatform::BufferedFile::kEnd && line.empty()) break;
+        bool tooLong = c == zrkplatform::BufferedFile::kTooLong;
         if (c == zrkplatform::BufferedFile::kError) {
             SetResult(ri, ZRKC_CLASS_ARRAY, 1400,
                       "ZRKC1400 ERROR File open error. File name=(%s). Cause=(%d).\n", file, in.Error());
             VelkErrEnd(kName, __LINE__);
             return -1;
         }
-        // The characters of a line end: LF, or CR LF.
         if (line.size() > kLineMax && line[kLineMax] != '\r') tooLong = true;
         if (!tooLong && (line.empty() || line[0] == '\r')) continue; // an empty line
         const size_t cr = line.find('\r');

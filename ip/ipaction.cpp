@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 using namespace zrkip;
 
@@ -55,6 +56,20 @@ bool BoxIdText(const char *field, std::string *text) {
 }  // namespace zrkip
 
 namespace {
+
+// A text that holds a clear password, wiped before its memory goes. Made in
+// one piece (Format sizes it once), so no copy is left behind by a growth.
+class SecretText {
+public:
+    explicit SecretText(std::string text) : sText(std::move(text)) {}
+    ~SecretText() { explicit_bzero(sText.data(), sText.capacity()); }
+    SecretText(const SecretText &) = delete;
+    SecretText &operator=(const SecretText &) = delete;
+    const std::string &Get() const { return sText; }
+
+private:
+    std::string sText; // the text
+};
 
 // The identifiers in the caller's order, "%d" each, joined by ",". Stops
 // with false once the list reaches limit characters.
@@ -456,14 +471,14 @@ extern "C" int TestAuthentication(const char *ipAddress, const char *user, const
         return TraceEnd(1, kName, FailWith(ZRK_ERR_PARAMETER));
     }
     const std::string name = Format("-name %s", user);
-    const std::string secret = Format("-password %s", password);
-    if (name.size() > IP_AUTH_PIECE_MAX || secret.size() > IP_AUTH_PIECE_MAX) {
+    const SecretText secret(Format("-password %s", password));
+    if (name.size() > IP_AUTH_PIECE_MAX || secret.Get().size() > IP_AUTH_PIECE_MAX) {
         return TraceEnd(1, kName, FailWith(ZRK_ERR_TOO_LONG));
     }
-    const std::string command =
-        Format("%s %s %s", "test authentication", name.c_str(), secret.c_str());
+    const SecretText command(
+        Format("%s %s %s", "test authentication", name.c_str(), secret.Get().c_str()));
     Reply reply;
-    if (reply.Run(ipAddress, user, command) != 0) return TraceEnd(1, kName, -1);
+    if (reply.Run(ipAddress, user, command.Get()) != 0) return TraceEnd(1, kName, -1);
     if (reply.Count() < 2 || reply.Line(1) == nullptr) {
         return TraceEnd(1, kName, FailWith(ZRK_ERR_REPLY_INCOMPLETE));
     }

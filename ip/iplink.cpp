@@ -171,6 +171,27 @@ int ReceiveBefore(int fd, double deadline, uint32_t waitSeconds, size_t room, in
     return IP_RCV_OK;
 }
 
+// A request text, wiped before it is freed: a log-in, an encryption and a
+// test of an account carry a clear password.
+class RequestText {
+public:
+    RequestText() = default;
+    ~RequestText() {
+        if (pText != nullptr) explicit_bzero(pText, uiLength);
+        std::free(pText);
+    }
+    RequestText(const RequestText &) = delete;
+    RequestText &operator=(const RequestText &) = delete;
+    char **Text() { return &pText; }
+    size_t *Length() { return &uiLength; }
+    const char *Get() const { return pText; }
+    size_t Size() const { return uiLength; }
+
+private:
+    char *pText = nullptr; // the request, terminated
+    size_t uiLength = 0;   // its bytes before the terminator
+};
+
 // One request: connect, send, receive. 0 with *body (count + 1 bytes) and
 // *length; -1 with ZRKerrno set. Everything else is released here.
 int Exchange(const Texts &texts, IPOperation op, const char *address, const char *account,
@@ -191,9 +212,10 @@ int Exchange(const Texts &texts, IPOperation op, const char *address, const char
             return -1;
         }
     }
-    char *request = nullptr;
-    size_t requestLen = 0;
-    int rc = IPBuildRequest(op, host, portText, account, password, text, &request, &requestLen);
+    RequestText request;
+    int rc = IPBuildRequest(op, host, portText, account, password, text, request.Text(),
+                            request.Length());
+    const size_t requestLen = request.Size();
     if (rc == ZRK_ERR_NO_MEMORY) {
         TraceText(texts.iMallocLevel, kInfo, texts.pName, texts.pMallocText,
                   requestLen > INT_MAX ? INT_MAX : static_cast<int>(requestLen + 1));
@@ -209,7 +231,6 @@ int Exchange(const Texts &texts, IPOperation op, const char *address, const char
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         TraceText(1, kInfo, texts.pName, "socket error for open. errno=%d", errno);
-        std::free(request);
         ZRKerrno = ZRK_ERR_NO_SERVICE;
         return -1;
     }
@@ -219,7 +240,6 @@ int Exchange(const Texts &texts, IPOperation op, const char *address, const char
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (zrkplatform::sys::Connect(fd, reinterpret_cast<const sockaddr *>(&to), sizeof to) != 0) {
         TraceText(1, kInfo, texts.pName, "connect error for open. errno=%d", errno);
-        std::free(request);
         CloseSocket(fd);
         ZRKerrno = ZRK_ERR_NO_SERVICE;
         return -1;
@@ -228,7 +248,6 @@ int Exchange(const Texts &texts, IPOperation op, const char *address, const char
     // is known to be root's or the caller's own: any user may listen on the
     // service's port while the service is down.
     if (!ServiceIsTrusted(texts.pName, fd, static_cast<uint16_t>(port))) {
-        std::free(request);
         CloseSocket(fd);
         ZRKerrno = ZRK_ERR_NO_SERVICE;
         return -1;
@@ -239,17 +258,15 @@ int Exchange(const Texts &texts, IPOperation op, const char *address, const char
     size_t sent = 0;
     while (sent < requestLen) {
         const ssize_t n =
-            zrkplatform::sys::Send(fd, request + sent, requestLen - sent, MSG_NOSIGNAL);
+            zrkplatform::sys::Send(fd, request.Get() + sent, requestLen - sent, MSG_NOSIGNAL);
         if (n <= 0) {
             TraceText(1, kErr, texts.pName, "send error. errno=%d", n < 0 ? errno : 0);
-            std::free(request);
             CloseSocket(fd);
             ZRKerrno = ZRK_ERR_RECEIVE;
             return -1;
         }
         sent += static_cast<size_t>(n);
     }
-    std::free(request);
 
     rc = ReceiveData(fd, wait, length, body);
     CloseSocket(fd);
@@ -373,7 +390,11 @@ extern "C" int ReceiveData(int fd, uint32_t waitSeconds, int *length, char **bod
 
 namespace zrkip {
 
-ReplyFrame::~ReplyFrame() { std::free(pBody); }
+// A body never taken may be a decrypted account: wiped before it goes.
+ReplyFrame::~ReplyFrame() {
+    if (pBody != nullptr) explicit_bzero(pBody, uiFilled);
+    std::free(pBody);
+}
 
 int ReplyFrame::Fail(int code, std::string text) {
     iCode = code;

@@ -28,6 +28,7 @@ class BufferedFile {
 public:
     static constexpr int kEnd = -1;   // end of the file
     static constexpr int kError = -2; // a read failed (Error() tells the errno)
+    static constexpr int kTooLong = -3; // a line went on past its room
 
     explicit BufferedFile(int fd) : iFd(fd) {}
     BufferedFile(const BufferedFile &) = delete;
@@ -43,6 +44,13 @@ public:
         if (uiPos == uiEnd && !Fill()) return bFailed ? kError : kEnd;
         return static_cast<unsigned char>(caBuffer[uiPos]);
     }
+    // The next line into line (cleared first): its bytes up to the next LF,
+    // which is read but not kept. '\n' when the LF ended it, kEnd when the
+    // end of the file did (line then holds the last line's bytes, possibly
+    // none), kError, or kTooLong as soon as a byte beyond room bytes comes:
+    // the rest of that line is left unread, so an endless line costs room + 1
+    // bytes.
+    int ReadLine(std::string &line, size_t room);
     bool Failed() const { return bFailed; }
     int Error() const { return iErrno; }
 
@@ -57,6 +65,12 @@ private:
     size_t uiEnd = 0;        // bytes in the buffer
     char caBuffer[4096] = {}; // the bytes of the last read
 };
+
+// Opens for reading a file that an administrator names (a group file, a
+// session list): without waiting in open on a FIFO or a device, and only when
+// it is a regular file; its reads block again. The descriptor, or -1 with
+// errno; *notRegular tells a file that is there but not a regular file.
+int OpenRegularFile(const char *path, bool *notRegular);
 
 // Appends the whole file (from the descriptor's position to its end) to text;
 // 0, or the errno of the failed call (std::bad_alloc is the caller's).

@@ -70,6 +70,16 @@ TEST(InqOut, VolCsv) {
               Printed(Volume("BOX \"Q\"", ZRKC_VOLTYPE_NORMAL, nullptr), zrkcli::kFuncVol, true));
 }
 
+// Control bytes of the array's BoxID and of an alias print as "?", in both
+// layouts; nothing else of the row changes.
+TEST(InqOut, VolControlBytesShowAsQuestionMarks) {
+    for (const bool csv : {false, true}) {
+        SCOPED_TRACE(csv);
+        EXPECT_EQ(Printed(Volume("BOX?[1m??\"Q\"?", ZRKC_VOLTYPE_SDV, "s?a?"), zrkcli::kFuncVol, csv),
+                  Printed(Volume("BOX\x1b[1m\x07\n\"Q\"\x7f", ZRKC_VOLTYPE_SDV, "s\ra\t"), zrkcli::kFuncVol, csv));
+    }
+}
+
 TEST(InqOut, VolFullWidthFields) {
     // A BoxID and an alias of their full 40 bytes, without terminator.
     VolumeQueryInfo v = Volume("", ZRKC_VOLTYPE_NORMAL, nullptr);

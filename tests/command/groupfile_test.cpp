@@ -5,8 +5,10 @@
 #include "install_root.h"
 #include "platform.h"
 #include "zrkc.h"
+#include "zrkcgroupfile.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -187,8 +189,27 @@ TEST_F(GroupFile, PropertiesErrorIsPassedOn) {
     EXPECT_EQ(list_.pNames, nullptr);
 }
 
+// A line that never ends is read no further than its limit and one byte:
+// a syntax error on line 1, not a read to the end of the input.
+TEST_F(GroupFile, EndlessLineIsCutAtItsLimit) {
+    const int fd = ::open("/dev/zero", O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    CopyPairNames *names = nullptr;
+    zrkc::GroupFileError error;
+    EXPECT_EQ(zrkc::ReadGroupFile(fd, 10, &names, error), -1);
+    ::close(fd);
+    EXPECT_EQ(error.kind, zrkc::GroupFileError::Kind::Syntax);
+    EXPECT_EQ(error.uiLine, 1u);
+    EXPECT_EQ(names, nullptr);
+}
+
+// What is not there, a directory, a device and a FIFO (which nobody writes
+// to) are no group file: nothing waits in open, nothing is read.
 TEST_F(GroupFile, MissingFileOrDirectory) {
-    for (const std::string &path : {root_.path("nothing"), root_.etc(), root_.path("etc/zrkc.ini/x")}) {
+    const std::string fifo = root_.path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string &path : {root_.path("nothing"), root_.etc(), root_.path("etc/zrkc.ini/x"),
+                                    std::string("/dev/zero"), std::string("/dev/null"), fifo}) {
         SCOPED_TRACE(path);
         ri_ = {};
         EXPECT_EQ(com_file_prepare(path.c_str(), &list_, &ri_), -1);

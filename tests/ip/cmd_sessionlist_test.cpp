@@ -181,10 +181,18 @@ TEST_F(CmdSessionList, RefusalsSendNothing) {
         EXPECT_TRUE(Sent().empty());
         EXPECT_EQ(Status(7), "2");
     }
-    // A directory is no file.
-    ReturnInfo ri = Info();
-    EXPECT_EQ(-1, zrkc_execcli_sessionlist(root.etc().c_str(), 10, 0, &ri));
-    EXPECT_EQ(ri.uiMessageNo, 1831u);
+    // A directory is no file, nor is a device or a FIFO that nobody writes
+    // to (nothing waits in open, nothing is read).
+    const std::string fifo = root.path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string &path : {root.etc(), std::string("/dev/zero"), fifo}) {
+        SCOPED_TRACE(path);
+        ReturnInfo ri = Info();
+        EXPECT_EQ(-1, zrkc_execcli_sessionlist(path.c_str(), 10, 0, &ri));
+        EXPECT_EQ(ri.uiMessageNo, 1831u);
+        EXPECT_STREQ(ri.caMessage, "ZRKC1831 ERROR File does not exist.\n");
+        EXPECT_TRUE(Sent().empty());
+    }
 }
 
 TEST_F(CmdSessionList, IdentifierLimit) {
