@@ -240,12 +240,14 @@ int PrintLunStatus(int resultSize, const void *result, const CommandParam &param
                         : "StatusInfo(Kind/Initialize/CopyInhibit)  TfovInfo(Type/Status)  TfoGroupNo\n",
                    out.pOut);
     }
+    // A record shorter than its head holds no entries; the count is read
+    // only from a whole head, and never beyond the entries given.
     const auto *list = static_cast<const LunStatusList *>(result);
-    uint32_t items = list->ItemCount;
-    if (resultSize >= static_cast<int>(sizeof(LunStatusList))) {
+    uint32_t items = 0;
+    if (list != nullptr && resultSize >= static_cast<int>(sizeof(LunStatusList))) {
         const size_t room = (static_cast<size_t>(resultSize) - sizeof(LunStatusList)) /
                             sizeof(LunStatusEntry);
-        items = static_cast<uint32_t>(std::min<size_t>(items, room));
+        items = static_cast<uint32_t>(std::min<size_t>(list->ItemCount, room));
     }
     for (uint32_t i = 0; i < items; ++i) {
         if (ClassifyEntry(param, ri, i, false) != EntryRow::Data) {
@@ -262,12 +264,13 @@ int PrintRvzBuff(int resultSize, const void *result, const CommandParam &param,
     const bool csv = Csv(param);
     const bool detail = (param.uiOptFlag & kOptV) != 0;
     const bool one = (param.uiOptFlag & kOptNum) != 0;
+    // Nothing is read from a record shorter than its head.
     RvzBuffQueryInfo head;
+    if (result == nullptr || resultSize < static_cast<int>(sizeof head)) return 0;
     std::memcpy(&head, result, sizeof head);
     const size_t stride = detail ? sizeof(BuffGroupDetail) : sizeof(BuffGroupInfo);
-    size_t count = std::min<size_t>(head.CurBuffCnt, ZRKC_RVZBUFF_ITEMS);
-    if (resultSize >= static_cast<int>(sizeof head))
-        count = std::min(count, (static_cast<size_t>(resultSize) - sizeof head) / stride);
+    const size_t count = std::min({static_cast<size_t>(head.CurBuffCnt), size_t{ZRKC_RVZBUFF_ITEMS},
+                                   (static_cast<size_t>(resultSize) - sizeof head) / stride});
     if (csv) {
         std::fputs(kRvzHeader, out.pOut);
         std::fputs(detail ? kRvzCmHeader : "", out.pOut);

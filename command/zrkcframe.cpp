@@ -135,10 +135,8 @@ PairResult *CommandCall::Entry(uint32_t index) {
                                           static_cast<size_t>(index) * sizeof(PairResult));
 }
 
-void CommandCall::RecordGroupFailure(uint32_t index) {
-    const PairResult *entry = Entry(index);
-    velk_trace(1, "%s abnormal_end. msg=%s [%d]", pName, entry != nullptr ? entry->caMessage : "",
-               __LINE__);
+void CommandCall::RecordGroupFailure(const PairResult &entry) {
+    velk_trace(1, "%s abnormal_end. msg=%s [%d]", pName, entry.caMessage, __LINE__);
     if (!bGroupFailed) {
         bGroupFailed = true;
         SetResult(pResult, ZRKC_CLASS_GROUP_LINES, 1804,
@@ -147,18 +145,25 @@ void CommandCall::RecordGroupFailure(uint32_t index) {
 }
 
 int CommandCall::MapResult(uint32_t index, uint8_t identifier, const char *volume, int apiResult) {
+    // Group mode: the entry's own result; an entry that cannot be had takes
+    // the failure into a scratch entry, so that the call's result stays the
+    // group's summary and the failure is still counted.
+    PairResult scratch{};
     PairResult *entry = GroupMode() ? Entry(index) : nullptr;
+    if (GroupMode() && entry == nullptr) entry = &scratch;
     const ResultSlot slot = entry != nullptr ? SlotOf(entry) : SlotOf(pResult);
     if (com_set_return_inf(identifier, volume, apiResult, ucaSense, slot.pReturnClass,
                            slot.pMessageNo, slot.pMessage) == 0) {
         return 0;
     }
-    if (entry != nullptr) RecordGroupFailure(index);
+    if (entry != nullptr) RecordGroupFailure(*entry);
     return -1;
 }
 
 int CommandCall::RefuseEntry(uint32_t index, int returnClass, uint32_t messageNo, const char *format, ...) {
+    PairResult scratch{};
     PairResult *entry = GroupMode() ? Entry(index) : nullptr;
+    if (GroupMode() && entry == nullptr) entry = &scratch;
     const ResultSlot slot = entry != nullptr ? SlotOf(entry) : SlotOf(pResult);
     *slot.pReturnClass = returnClass;
     *slot.pMessageNo = messageNo;
@@ -166,7 +171,7 @@ int CommandCall::RefuseEntry(uint32_t index, int returnClass, uint32_t messageNo
     va_start(ap, format);
     FormatMessageV(slot.pMessage, format, ap);
     va_end(ap);
-    if (entry != nullptr) RecordGroupFailure(index);
+    if (entry != nullptr) RecordGroupFailure(*entry);
     return -1;
 }
 

@@ -80,7 +80,8 @@ public:
     // com_set_return_inf into the result (single mode) or the entry's own
     // PairResult (group mode); 0 when it succeeded, -1 when it failed. In
     // group mode the first failure puts class 13, 1804 into the result and
-    // each failure is traced with its entry's message.
+    // each failure is traced with its entry's message; a failed entry that
+    // the area lacks counts all the same (its message goes nowhere).
     int MapResult(uint32_t index, uint8_t identifier, const char *volume, int apiResult);
     // A pair that the command refuses before any API call: single mode,
     // the result; group mode, the entry, as MapResult does for a failure.
@@ -105,7 +106,9 @@ public:
     PairResult *Entry(uint32_t index);
 
 private:
-    void RecordGroupFailure(uint32_t index);
+    // A failed entry of a group run: traced with its message; the first
+    // puts class 13, 1804 into the result.
+    void RecordGroupFailure(const PairResult &entry);
 
     const char *pName;                   // the command function's name
     ReturnInfo *pResult;                 // the caller's result record

@@ -84,14 +84,7 @@ int CallKzpPair(KzpCall call, const CopyPair &pair, uint32_t interval, uint32_t 
                                    pair.SrcAddr_l, pair.SrcSize_h, pair.SrcSize_l, pair.caTrgBoxID,
                                    pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l, interval, apiOption,
                                    out, sense);
-    case KzpCall::GenerationList:
-        if (lan)
-            return ZRKIPGeneraListSnapKZP_p(vol, nullptr, pair.caSrcBoxID, pair.SrcOlu,
-                                            pair.SrcAddr_h, pair.SrcAddr_l, pair.SrcSize_h,
-                                            pair.SrcSize_l, apiOption, out, sense);
-        return ZRKLVGeneraListSnapKZP_p(vol, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h,
-                                        pair.SrcAddr_l, pair.SrcSize_h, pair.SrcSize_l, apiOption,
-                                        out, sense);
+    case KzpCall::GenerationList: // read into its room by ReadGenerationsInto
     case KzpCall::ConcStart: break;
     }
     if (inBand == nullptr) {

@@ -7,6 +7,7 @@
 // stops erase the names their starts recorded; a forced SnapKZP+ stop takes
 // the older generations of its source along, and their names with them.
 #include "zrkckzp.h"
+#include "zrkcdetail.h"
 #include "zrkcvz.h"
 
 #include "platform.h"
@@ -82,11 +83,12 @@ int StopSnapPair(CommandCall &call, uint32_t index, const CopyPair &pair,
         return MappedKzpPair(call, KzpCall::ClassicSnapStop, index, pair, kKzpNoCopyInterval,
                              apiOption & ~ZRK_OPT_FORCE);
     if ((apiOption & ZRK_OPT_FORCE) != 0) {
-        std::memset(list.pArea.get(), 0, kGenerationHead + list.uiSlots * kGenerationSlot);
-        const int r = CallKzpPair(KzpCall::GenerationList, pair, 0, 0, call.Sense(), list.pArea.get());
+        // The list is read into the slots allocated, never beyond them.
+        std::memset(list.pArea.get(), 0, kGenerationHead);
+        uint8_t api = 0;
+        const int r = ReadGenerationsInto(pair, 0, list.pArea.get(), list.uiSlots, call.Sense(), &api);
         if (r != 0 && !(ZRKerrno == ZRK_ERR_NO_SESSION && d.Phase == kKzpPhaseReadying)) {
-            call.MapResult(index, KzpCallIdentifier(KzpCall::GenerationList, pair.ucTransport),
-                           pair.caAccessVolume, r);
+            call.MapResult(index, api, pair.caAccessVolume, r);
             call.TracePairParm(pair, 0, __LINE__);
             return -1;
         }

@@ -1,6 +1,7 @@
 // zrkc_query_lunstatus and zrkc_set_copyinhibit: the status of logical
 // units and their copy inhibit (copy protection), for one volume, every line
 // of a group file, or (query) every unit of the volume's array.
+#include "zrkcdetail.h"
 #include "zrkcframe.h"
 #include "zrkcmessage.h"
 #include "zrkcvz.h"
@@ -31,10 +32,6 @@ constexpr uint32_t kInhibitMask = ZRKC_OPT_GROUP_FILE | ZRKC_OPT_OTHER_WAY;
 // The range the all-LUN form reads.
 constexpr uint32_t kLastOlu = 0xFFFF;
 constexpr size_t kAllLunListLen = ZRK_OLU_STATUS_LIST_LEN(size_t{0}, size_t{kLastOlu});
-
-// Every session a detail list can name: the area has room for them all,
-// whatever maximum the volume reports.
-constexpr size_t kDetailListMax = static_cast<size_t>(zrk::kDetailListMax);
 
 constexpr const char *kNoUnit = "ZRKC1250 ERROR Specified LUN_V Number is invalid.\n";
 
@@ -130,27 +127,16 @@ int ReadAllUnits(CommandCall &call, Owned<LunStatusRecord> &records, uint32_t &i
     return 0;
 }
 
-// The detail list of the array behind pair into entries (kDetailListMax
-// room); count receives the entries read. 0 or -1 (the result filled).
-int ReadDetailList(const CopyPair &pair, DETAIL_LIST_INFO *entries, uint32_t &count, ReturnInfo *ri) {
-    unsigned char sense[ZRK_SENSE_LEN] = {};
-    std::memset(entries, 0, kDetailListMax * sizeof(DETAIL_LIST_INFO));
+// The detail list of the array behind pair into area (its room); count
+// receives the entries read. 0 or -1 (the result filled).
+int ReadDetailList(const CopyPair &pair, DetailArea &area, uint32_t &count, ReturnInfo *ri) {
     count = 0;
-    int r;
-    uint8_t api;
-    if (pair.ucTransport == 1) {
-        int got = 0;
-        r = ZRKIPGetDetailList(pair.caAccessVolume, nullptr, 0, &got, entries, sense);
-        count = got > 0 ? static_cast<uint32_t>(got) : 0;
-        api = kApiIpDetailList;
-    } else {
-        r = ZRKGetDetailList(pair.caAccessVolume, 0, &count, entries, sense);
-        api = kApiDetailList;
-    }
-    if (com_set_return_inf(api, pair.caAccessVolume, r, sense, &ri->iReturnClass, &ri->uiMessageNo,
-                           ri->caMessage) != 0)
+    unsigned char sense[ZRK_SENSE_LEN] = {};
+    const DetailRead read = ReadDetailInto(pair.caAccessVolume, pair.ucTransport, 0, area, sense);
+    if (com_set_return_inf(read.ucApi, pair.caAccessVolume, read.iResult, sense, &ri->iReturnClass,
+                           &ri->uiMessageNo, ri->caMessage) != 0)
         return -1;
-    count = std::min<uint32_t>(count, kDetailListMax);
+    count = read.uiCount;
     return 0;
 }
 
@@ -184,25 +170,25 @@ extern "C" int copyinhibit_possiblecheck(CopyPairList *list, ReturnInfo *ri) {
     const SubgroupIndex *index = list->pSubgroups;
     const uint32_t count = index != nullptr ? index->uiPairCount : 0;
     const bool group = list->iFromGroupFile != 0;
-    zrkc::Owned<DETAIL_LIST_INFO> entries;
+    zrkc::DetailArea area;
     uint32_t listCount = 0;
     int result = 0;
     for (uint32_t k = 0; k < count; ++k) {
         const SubgroupEntry &at = index->taEntry[k];
         const CopyPair &pair = *at.pPair;
         if (at.uiSubgroupSize != 0) {
-            if (!entries) entries = zrkc::Cleared<DETAIL_LIST_INFO>(zrkc::kDetailListMax);
-            if (!entries) {
+            // Room for every session of the pair's array.
+            if (!area.Reserve(pair.uhMaxSessions)) {
                 zrkc::SetNoMemory(ri);
                 velk_trace(1, "%s error end.(%s) [%d]", kName, "malloc", __LINE__);
                 return -1;
             }
-            if (zrkc::ReadDetailList(pair, entries.get(), listCount, ri) != 0) {
+            if (zrkc::ReadDetailList(pair, area, listCount, ri) != 0) {
                 velk_trace(1, "%s error end. [%d]", kName, __LINE__);
                 return -1;
             }
         }
-        const DETAIL_LIST_INFO *begin = entries.get();
+        const DETAIL_LIST_INFO *begin = area.Entries();
         const DETAIL_LIST_INFO *end = begin + listCount;
         if (std::find_if(begin, end, [&](const DETAIL_LIST_INFO &e) {
                 return zrkc::RefusesInhibit(e, pair);

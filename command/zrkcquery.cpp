@@ -10,6 +10,7 @@
 // that the caller's area was sized for. The volume-name store is read once
 // per call and each array's alias looked up once per call.
 #include "zrkcquery.h"
+#include "zrkcdetail.h"
 #include "zrkcframe.h"
 #include "zrkcmessage.h"
 #include "zrkcalias.h"
@@ -38,14 +39,6 @@ using zrkc::CommandCall;
 constexpr const char *kName = "zrkc_query_copy";
 
 // The API operations whose results com_set_return_inf maps here.
-constexpr uint8_t kApiDetailList = 16;      // ZRKGetDetailList
-constexpr uint8_t kApiGenerations = 17;     // ZRKLVGeneraListSnapKZP_p
-constexpr uint8_t kApiIpDetailList = 48;    // ZRKIPGetDetailList
-constexpr uint8_t kApiIpGenerations = 49;   // ZRKIPGeneraListSnapKZP_p
-
-// The transport of a resolved pair (CopyPair.ucTransport).
-constexpr uint8_t kTransportLan = 1;
-
 // Session states that no query reports.
 constexpr uint8_t kStatusIdle = 0;
 constexpr uint8_t kStatusReserve = 1;
@@ -547,30 +540,18 @@ extern "C" int query_list(char *volume, int option, ReturnInfo *ri, void *output
     const uint64_t needed = uint64_t{maxSessions} * ItemSize(level) + HeaderSize(level);
     if (int r = CheckArea(ri, output, outputLength, needed, __LINE__); r != 0) return r;
 
-    // The list always has room for every entry either road may write; only
-    // the entries the call reports are read, so the room is not cleared.
-    const uint32_t room = std::max<uint32_t>(maxSessions, static_cast<uint32_t>(zrk::kDetailListMax));
-    std::unique_ptr<DETAIL_LIST_INFO[]> entries(new (std::nothrow) DETAIL_LIST_INFO[room]);
-    if (!entries) return NoMemory(ri);
+    // The list has room for the volume's maximum session count, which the
+    // read never goes beyond; only the entries it reports are read.
+    zrkc::DetailArea area;
+    if (!area.Reserve(maxSessions)) return NoMemory(ri);
     unsigned char sense[ZRK_SENSE_LEN] = {};
-    uint32_t listCount = 0;
-    int result;
-    uint8_t api;
-    if (pair.ucTransport == kTransportLan) {
-        int got = 0;
-        result = ZRKIPGetDetailList(volume, nullptr, apiOption, &got, entries.get(), sense);
-        listCount = got > 0 ? static_cast<uint32_t>(got) : 0;
-        api = kApiIpDetailList;
-    } else {
-        result = ZRKGetDetailList(volume, apiOption, &listCount, entries.get(), sense);
-        api = kApiDetailList;
-    }
-    if (com_set_return_inf(api, volume, result, sense, &ri->iReturnClass, &ri->uiMessageNo,
-                           ri->caMessage) != 0)
+    const zrkc::DetailRead read = zrkc::ReadDetailInto(volume, pair.ucTransport, apiOption, area, sense);
+    if (com_set_return_inf(read.ucApi, volume, read.iResult, sense, &ri->iReturnClass,
+                           &ri->uiMessageNo, ri->caMessage) != 0)
         return -1;
+    const uint32_t listCount = read.uiCount;
     velk_trace(6, "%s ListCnt=%u [%d]", kName, listCount, __LINE__);
-    // Never more items than the area was sized for.
-    listCount = std::min(listCount, maxSessions);
+    const DETAIL_LIST_INFO *entries = area.Entries();
 
     QueryContext ctx(ri);
     auto *out = static_cast<unsigned char *>(output);
@@ -633,19 +614,8 @@ extern "C" int query_generation(CopyPairList *list, int option, ReturnInfo *ri, 
         const CopyPair &pair = pairs.taPair[j];
         std::memset(buffer.get(), 0, bufferLength);
         unsigned char sense[ZRK_SENSE_LEN] = {};
-        int r;
-        uint8_t api;
-        if (pair.ucTransport == kTransportLan) {
-            r = ZRKIPGeneraListSnapKZP_p(pair.caAccessVolume, nullptr, pair.caSrcBoxID, pair.SrcOlu,
-                                         pair.SrcAddr_h, pair.SrcAddr_l, pair.SrcSize_h,
-                                         pair.SrcSize_l, apiOption, buffer.get(), sense);
-            api = kApiIpGenerations;
-        } else {
-            r = ZRKLVGeneraListSnapKZP_p(pair.caAccessVolume, pair.caSrcBoxID, pair.SrcOlu,
-                                         pair.SrcAddr_h, pair.SrcAddr_l, pair.SrcSize_h,
-                                         pair.SrcSize_l, apiOption, buffer.get(), sense);
-            api = kApiGenerations;
-        }
+        uint8_t api = 0;
+        const int r = zrkc::ReadGenerationsInto(pair, apiOption, buffer.get(), maxCount, sense, &api);
         bool failed = false;
         if (!group) {
             if (com_set_return_inf(api, pair.caAccessVolume, r, sense, &ri->iReturnClass,

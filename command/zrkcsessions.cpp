@@ -4,13 +4,16 @@
 // (one OLU status list read per subgroup, over the OLUs it needs), and the
 // session of one pair asked directly.
 //
-// The lists are read into areas of the size the API may fill, whatever the
-// volume reports as its maximum, and a count the array reports is never
-// trusted beyond the entries allocated.
+// The detail lists are read into areas of the pair's maximum session count,
+// a room the API is given and never writes beyond.
+#include "zrkcdetail.h"
 #include "zrkcmessage.h"
 
+#include "ipdetail.h"
+#include "ipshow_generations.h"
 #include "platform.h"
 #include "zrklist.h"
+#include "zrktvc.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -24,11 +27,8 @@ constexpr uint8_t kApiIpDetailList = 48;   // ZRKIPGetDetailList
 constexpr uint8_t kApiOluStatusList = 27;  // ZRKGetOLUStatusList
 constexpr uint8_t kApiIpOluStatusList = 50; // ZRKIPGetOLUStatusList
 constexpr uint8_t kApiQueryDetail = 15;    // ZRKLVQueryDetail
-
-// The most entries a detail-list read fills on either road (the session
-// counts are 16-bit): the area always has room for them, whatever maximum
-// the pair's volume information reports.
-constexpr uint32_t kDetailListMax = static_cast<uint32_t>(zrk::kDetailListMax);
+constexpr uint8_t kApiGenerations = 17;    // ZRKLVGeneraListSnapKZP_p
+constexpr uint8_t kApiIpGenerations = 49;  // ZRKIPGeneraListSnapKZP_p
 
 constexpr uint8_t kCopyKindEstimate = 3;
 constexpr uint8_t kSuspendMark = 14;
@@ -101,6 +101,57 @@ bool Matches(const DETAIL_LIST_INFO &e, const PairKeys &k) {
 
 } // namespace
 
+namespace zrkc {
+
+bool DetailArea::Reserve(uint32_t room) {
+    room = room != 0 ? room : 1;
+    if (room <= uiRoom) return true;
+    pEntries.reset();
+    uiRoom = 0;
+    pEntries.reset(static_cast<DETAIL_LIST_INFO *>(std::calloc(room, sizeof(DETAIL_LIST_INFO))));
+    if (!pEntries) return false;
+    uiRoom = room;
+    return true;
+}
+
+DetailRead ReadDetailInto(const char *volume, uint8_t transport, uint32_t apiFlags,
+                          DetailArea &area, unsigned char *sense) {
+    std::memset(sense, 0, ZRK_SENSE_LEN);
+    DetailRead read{0, kApiDetailList, 0};
+    if (transport == 1) {
+        int got = 0;
+        read.ucApi = kApiIpDetailList;
+        read.iResult = zrkip::DetailListWithin(volume, nullptr, apiFlags, &got, area.Entries(),
+                                               area.Room(), sense);
+        read.uiCount = read.iResult == 0 && got > 0 ? static_cast<uint32_t>(got) : 0;
+    } else {
+        uint32_t got = 0;
+        read.iResult = zrk::DetailListWithin(volume, apiFlags, &got, area.Entries(), area.Room(), sense);
+        read.uiCount = read.iResult == 0 ? got : 0;
+    }
+    // The API writes no more than the room; a count beyond it is not believed.
+    read.uiCount = std::min(read.uiCount, area.Room());
+    return read;
+}
+
+int ReadGenerationsInto(const CopyPair &pair, uint32_t apiOption, unsigned char *list,
+                        uint32_t room, unsigned char *sense, uint8_t *api) {
+    std::memset(sense, 0, ZRK_SENSE_LEN);
+    if (pair.ucTransport == 1) {
+        *api = kApiIpGenerations;
+        return zrkip::GenerationListWithin(pair.caAccessVolume, nullptr, pair.caSrcBoxID,
+                                           pair.SrcOlu, pair.SrcAddr_h, pair.SrcAddr_l,
+                                           pair.SrcSize_h, pair.SrcSize_l, apiOption, list, room,
+                                           sense);
+    }
+    *api = kApiGenerations;
+    return zrk::GenerationListWithin(pair.caAccessVolume, pair.caSrcBoxID, pair.SrcOlu,
+                                     pair.SrcAddr_h, pair.SrcAddr_l, pair.SrcSize_h,
+                                     pair.SrcSize_l, apiOption, list, room, sense);
+}
+
+} // namespace zrkc
+
 extern "C" int com_get_session_list(CopyPairList *list, int direction, int optionFlag,
                                     int *foundCount, SessionRecord *records, ReturnInfo *ri) {
     constexpr const char *kName = "com_get_session_list";
@@ -115,7 +166,7 @@ extern "C" int com_get_session_list(CopyPairList *list, int direction, int optio
                                   ? ZRK_OPT_LIST_SEL_01
                               : (uiExOptionFlag & ZRKC_EXOPT_VVOL) != 0 ? ZRK_OPT_LIST_SEL_10
                                                                         : 0u;
-    DETAIL_LIST_INFO *entries = nullptr;
+    zrkc::DetailArea area;
     uint32_t listCount = 0;
     int result = 0;
     unsigned char sense[ZRK_SENSE_LEN];
@@ -123,37 +174,26 @@ extern "C" int com_get_session_list(CopyPairList *list, int direction, int optio
         const SubgroupEntry &at = index->taEntry[i];
         const CopyPair &pair = *at.pPair;
         if (at.uiSubgroupSize != 0) {
-            if (entries == nullptr) {
-                entries = static_cast<DETAIL_LIST_INFO *>(
-                    std::malloc(size_t{kDetailListMax} * sizeof(DETAIL_LIST_INFO)));
-                if (entries == nullptr) {
-                    zrkc::SetNoMemory(ri);
-                    velk_trace(1, "%s error end.(%s) [%d]", kName, "malloc", __LINE__);
-                    return -1;
-                }
+            // Room for every session of the pair's array, or for every
+            // session a list can name when the sessions of virtual volumes
+            // are read.
+            const uint32_t room = (uiExOptionFlag & ZRKC_EXOPT_VVOL) != 0 ? zrkc::kDetailListRoom
+                                                                          : pair.uhMaxSessions;
+            if (!area.Reserve(room)) {
+                zrkc::SetNoMemory(ri);
+                velk_trace(1, "%s error end.(%s) [%d]", kName, "malloc", __LINE__);
+                return -1;
             }
-            std::memset(entries, 0, size_t{kDetailListMax} * sizeof(DETAIL_LIST_INFO));
-            std::memset(sense, 0, sizeof sense);
-            int r;
-            uint8_t api;
-            if (pair.ucTransport == 1) {
-                int got = 0;
-                r = ZRKIPGetDetailList(pair.caAccessVolume, nullptr, apiFlags, &got, entries, sense);
-                listCount = got > 0 ? static_cast<uint32_t>(got) : 0;
-                api = kApiIpDetailList;
-            } else {
-                r = ZRKGetDetailList(pair.caAccessVolume, apiFlags, &listCount, entries, sense);
-                api = kApiDetailList;
-            }
-            if (com_set_return_inf(api, pair.caAccessVolume, r, sense, &ri->iReturnClass,
-                                   &ri->uiMessageNo, ri->caMessage) != 0) {
+            const zrkc::DetailRead read =
+                zrkc::ReadDetailInto(pair.caAccessVolume, pair.ucTransport, apiFlags, area, sense);
+            if (com_set_return_inf(read.ucApi, pair.caAccessVolume, read.iResult, sense,
+                                   &ri->iReturnClass, &ri->uiMessageNo, ri->caMessage) != 0) {
                 velk_trace(1, "%s WX-API Parm LogicalVol=%s, opt=%08x [%d]", kName,
                            pair.caAccessVolume, apiFlags, __LINE__);
                 velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-                std::free(entries);
                 return -1;
             }
-            listCount = std::min(listCount, kDetailListMax);
+            listCount = read.uiCount;
         }
         SessionRecord &record = records[at.uiPairIndex];
         if (listCount == 0) {
@@ -163,7 +203,7 @@ extern "C" int com_get_session_list(CopyPairList *list, int direction, int optio
         const PairKeys keys = KeysOf(pair, direction);
         const DETAIL_LIST_INFO *match = nullptr;
         for (uint32_t e = 0; e < listCount && match == nullptr; ++e) {
-            if (Matches(entries[e], keys)) match = &entries[e];
+            if (Matches(area.Entries()[e], keys)) match = &area.Entries()[e];
         }
         if (match == nullptr) {
             result = 2;
@@ -175,7 +215,6 @@ extern "C" int com_get_session_list(CopyPairList *list, int direction, int optio
         record.tDetail = *match;
         ++*foundCount;
     }
-    std::free(entries);
     velk_trace(6, "%s WX-API Call end.[%s] [%d]", kName, kApis, __LINE__);
     return result;
 }

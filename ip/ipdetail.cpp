@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -48,7 +49,6 @@ constexpr uint8_t kRowModeFlags = ZRK_MODEFLAG_DEST_SIDE | ZRK_MODEFLAG_SYNC |
 void Be16(uint32_t value, unsigned char *out) { ShiftAnytoB(&value, 4, 2, out); }
 void Be32(uint32_t value, unsigned char *out) { ShiftAnytoB(&value, 4, 4, out); }
 
-size_t RoomOf(const CliCopyFunctions &functions) { return functions.uiMaxSession; }
 
 // A list of count sessions against the room of the caller's area.
 int CheckRoom(const char *name, size_t count, size_t room) {
@@ -275,9 +275,10 @@ extern "C" int IPGetTfopDetailList(const char *ip, const char *user, uint32_t op
     return TraceEnd(1, kTfoName, 0);
 }
 
-extern "C" int ZRKIPGetDetailList(const char *ip, const char *user, uint32_t OptionFlag,
-                                  int *ListCnt, DETAIL_LIST_INFO *List,
-                                  unsigned char *SenseData) {
+namespace zrkip {
+
+int DetailListWithin(const char *ip, const char *user, uint32_t OptionFlag, int *ListCnt,
+                     DETAIL_LIST_INFO *List, size_t room, unsigned char *SenseData) {
     CallFrame frame(kDetailListId, kPublicName, SenseData);
     frame.Info(2, "cpIPaddress=[%s] OptionFlag=0x%02x", Shown(ip), OptionFlag);
     if (frame.CheckRoot() != 0) return frame.Finish(-1);
@@ -292,10 +293,14 @@ extern "C" int ZRKIPGetDetailList(const char *ip, const char *user, uint32_t Opt
         return frame.Finish(FailWith(ZRK_ERR_OPTION));
     }
 
-    // The caller's area holds the array's maximum session count.
+    // The callers size their areas by the array's maximum session count as
+    // the volume information carries it, in 16 bits: a larger maximum is a
+    // broken answer. The list never goes beyond the smaller of the two.
     CliCopyFunctions functions;
     IPCtrlCommonData(IP_COMMON_FUNCS_GET, &functions);
-    const size_t room = RoomOf(functions);
+    if (ListRoom(kPublicName, "MaxSession", functions.uiMaxSession, room, &room) != 0) {
+        return frame.Finish(-1);
+    }
     int count = 0;
     int rc = 0;
     if ((OptionFlag & ZRK_OPT_LIST_SEL_10) != 0) {
@@ -314,4 +319,13 @@ extern "C" int ZRKIPGetDetailList(const char *ip, const char *user, uint32_t Opt
     const size_t bytes = static_cast<size_t>(count) * sizeof(DETAIL_LIST_INFO);
     frame.Dump(3, List, bytes > INT_MAX ? INT_MAX : static_cast<int>(bytes));
     return frame.Finish(0);
+}
+
+}  // namespace zrkip
+
+extern "C" int ZRKIPGetDetailList(const char *ip, const char *user, uint32_t OptionFlag,
+                                  int *ListCnt, DETAIL_LIST_INFO *List,
+                                  unsigned char *SenseData) {
+    // The caller's area holds the array's maximum session count.
+    return DetailListWithin(ip, user, OptionFlag, ListCnt, List, SIZE_MAX, SenseData);
 }

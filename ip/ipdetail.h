@@ -64,6 +64,15 @@ namespace zrkip {
 // an entry is written. 0 with *count, or -1 with ZRKerrno.
 int TfoDetailList(CliTfoPair *tree, int *count, DETAIL_LIST_INFO *area, size_t room);
 
+// ZRKIPGetDetailList into the caller's List of room entries: the list is
+// never written beyond room, nor beyond the array's maximum session count;
+// a maximum above what the volume information carries (16 bits) is
+// ZRK_ERR_REPLY_INCOMPLETE, and so is a list longer than the room. The
+// public function passes SIZE_MAX (its caller sized the area by the
+// array's maximum).
+int DetailListWithin(const char *ip, const char *user, uint32_t OptionFlag, int *ListCnt,
+                     DETAIL_LIST_INFO *List, size_t room, unsigned char *SenseData);
+
 }  // namespace zrkip
 #endif
 

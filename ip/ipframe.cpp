@@ -100,6 +100,18 @@ void TraceCopyArgs(CallFrame &frame, const CopyArgs &a, bool wideOption) {
                static_cast<int>(a.DstExtAddr_low));
 }
 
+int CheckMaximum(const char *name, const char *field, uint32_t value) {
+    if (value <= kCarriedMaximum) return 0;
+    TraceText(1, "ERR", name, " %s %u above %u ", field, value, kCarriedMaximum);
+    return FailWith(ZRK_ERR_REPLY_INCOMPLETE);
+}
+
+int ListRoom(const char *name, const char *field, uint32_t maximum, size_t callerRoom, size_t *room) {
+    if (CheckMaximum(name, field, maximum) != 0) return -1;
+    *room = callerRoom < maximum ? callerRoom : maximum;
+    return 0;
+}
+
 int CheckCopyArgs(const CopyArgs &a, int checkOption) {
     return IPCheckParam(a.ip, a.user, a.SrcBoxID, a.SrcOLU, a.SrcExtAddr_high, a.SrcExtAddr_low,
                         a.SrcSize_high, a.SrcSize_low, a.DstBoxID, a.DstOLU, a.DstExtAddr_high,

@@ -90,8 +90,9 @@ void IPMakeReq(const char *SrcBoxID, uint32_t SrcOLU, uint32_t SrcExtAddr_high,
 int IPCheckBoxID(const IPCopyReq *req);
 
 /* The two array descriptions of ipvolinfo.cpp: the VOL_INFO area from the
- * common data (0; ZRK_ERR_PARAMETER only for a null area), and "show
- * model-info" into 32 bytes. */
+ * common data (0; ZRK_ERR_PARAMETER for a null area, and
+ * ZRK_ERR_REPLY_INCOMPLETE, the area untouched, for a maximum it is asked
+ * for that does not fit its 16 bits), and "show model-info" into 32 bytes. */
 int IPGetVolumeInfo(const char *ip, const char *user, int info, VOL_INFO *area);
 int IPGetModelInfo(const char *ip, const char *user, unsigned char *area);
 
@@ -142,6 +143,20 @@ public:
 private:
     unsigned char ucaBytes[IP_COMMON_FUNCS_LEN] = {};  // the record
 };
+
+// The most a maximum count of the copy-function record may be where a
+// record carries it in 16 bits (the volume information, the generation
+// list's count).
+constexpr uint32_t kCarriedMaximum = 0xFFFF;
+
+// 0 when value (the copy-function field `field`) fits kCarriedMaximum;
+// else a broken answer: ZRK_ERR_REPLY_INCOMPLETE and -1, traced under name.
+int CheckMaximum(const char *name, const char *field, uint32_t value);
+
+// The room of a list that the array's maximum (the copy-function field
+// `field`) bounds and the caller's area holds callerRoom entries of: the
+// smaller of the two into *room, 0; or CheckMaximum's failure.
+int ListRoom(const char *name, const char *field, uint32_t maximum, size_t callerRoom, size_t *room);
 
 // RefreshFlags of the session road: the copy functions and the own BoxID,
 // no RVZ buffer count.

@@ -9,6 +9,8 @@
 #include "ipshow_volumes.h"
 #include "platform.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -19,6 +21,7 @@ using namespace zrkip;
 namespace {
 
 constexpr int kGenerationListId = 1017;
+constexpr char kGenerationListName[] = "ZRKIPGeneraListSnapKZP_p";
 constexpr int kPoolInfoId = 1018;
 constexpr int kPoolExtSizeId = 1020;
 
@@ -257,13 +260,13 @@ extern "C" int IPGetPoolInfo(const char *ip, const char *user, uint32_t Option,
 
 // ---- the public functions ------------------------------------------------------------------
 
-extern "C" int ZRKIPGeneraListSnapKZP_p(const char *ip, const char *user, const char *SrcBoxID,
-                                        uint32_t SrcOLU, uint32_t SrcExtAddr_high,
-                                        uint32_t SrcExtAddr_low, uint32_t SrcSize_high,
-                                        uint32_t SrcSize_low, uint32_t OptionFlag,
-                                        unsigned char *SnapDetailList,
-                                        unsigned char *SenseData) {
-    CallFrame frame(kGenerationListId, "ZRKIPGeneraListSnapKZP_p", SenseData);
+namespace zrkip {
+
+int GenerationListWithin(const char *ip, const char *user, const char *SrcBoxID, uint32_t SrcOLU,
+                         uint32_t SrcExtAddr_high, uint32_t SrcExtAddr_low, uint32_t SrcSize_high,
+                         uint32_t SrcSize_low, uint32_t OptionFlag, unsigned char *SnapDetailList,
+                         size_t room, unsigned char *SenseData) {
+    CallFrame frame(kGenerationListId, kGenerationListName, SenseData);
     frame.Info(2, "cpIPaddress=[%s] OptionFlag=0x%02x", Shown(ip), OptionFlag);
     if (SrcBoxID != nullptr) {
         frame.Info(2,
@@ -296,10 +299,13 @@ extern "C" int ZRKIPGeneraListSnapKZP_p(const char *ip, const char *user, const 
               0, 0, 0, 0, &req);
     req.CopyAttr = static_cast<uint8_t>(req.CopyAttr & ~ZRK_IPATTR_REMOTE);
 
-    // The caller's area holds the array's maximum generation count of slots.
+    // The list never holds more slots than the array's maximum generation
+    // count, which its 16-bit count must carry, nor more than the caller's room.
     CliCopyFunctions functions;
     IPCtrlCommonData(IP_COMMON_FUNCS_GET, &functions);
-    const size_t room = functions.uiMaxSnapGen;
+    if (ListRoom(kGenerationListName, "MaxSnapGen", functions.uiMaxSnapGen, room, &room) != 0) {
+        return frame.Finish(-1);
+    }
     const size_t length = IP_SNAP_LIST_HEAD_LEN + IP_SNAP_LIST_SLOT_LEN * room;
     Freed<unsigned char> work(static_cast<unsigned char *>(std::calloc(1, length)));
     if (work == nullptr) return frame.Finish(FailWith(ZRK_ERR_NO_MEMORY));
@@ -318,6 +324,20 @@ extern "C" int ZRKIPGeneraListSnapKZP_p(const char *ip, const char *user, const 
     std::memcpy(SnapDetailList, work.get(), used);
     frame.Dump(3, SnapDetailList, static_cast<int>(used));
     return frame.Finish(0);
+}
+
+}  // namespace zrkip
+
+extern "C" int ZRKIPGeneraListSnapKZP_p(const char *ip, const char *user, const char *SrcBoxID,
+                                        uint32_t SrcOLU, uint32_t SrcExtAddr_high,
+                                        uint32_t SrcExtAddr_low, uint32_t SrcSize_high,
+                                        uint32_t SrcSize_low, uint32_t OptionFlag,
+                                        unsigned char *SnapDetailList,
+                                        unsigned char *SenseData) {
+    // The caller's area holds the array's maximum generation count of slots.
+    return GenerationListWithin(ip, user, SrcBoxID, SrcOLU, SrcExtAddr_high, SrcExtAddr_low,
+                                SrcSize_high, SrcSize_low, OptionFlag, SnapDetailList, SIZE_MAX,
+                                SenseData);
 }
 
 extern "C" int ZRKIPGetPoolExtSize(const char *ip, const char *user, const char *SrcBoxID,

@@ -136,6 +136,16 @@ static_assert(offsetof(CliSnapKzpRestoreSize, Col5) == 40, "CliSnapKzpRestoreSiz
 // text as the link hands it over: the same path as the queries themselves.
 namespace zrkip {
 
+// ZRKIPGeneraListSnapKZP_p into a SnapDetailList of room slots: never more
+// than room slots nor the array's maximum generation count; a maximum above
+// what the generation count carries (16 bits), or a list longer than the
+// room, is ZRK_ERR_REPLY_INCOMPLETE. The public function passes SIZE_MAX
+// (its caller sized the area by the array's maximum).
+int GenerationListWithin(const char *ip, const char *user, const char *SrcBoxID, uint32_t SrcOLU,
+                         uint32_t SrcExtAddr_high, uint32_t SrcExtAddr_low, uint32_t SrcSize_high,
+                         uint32_t SrcSize_low, uint32_t OptionFlag, unsigned char *SnapDetailList,
+                         size_t room, unsigned char *SenseData);
+
 // Command texts (no argument checks).
 std::string SnapKzpGenCommand(int volumeNo);
 std::string SnapKzpRestoreSizeCommand(const std::string &list);

@@ -71,14 +71,20 @@ extern "C" int IPGetVolumeInfo(const char *ip, const char * /*user*/, int info, 
     const bool mirror = zrk_support_has(record, ZRK_SUPPORT_FLAGS_VZ, ZRK_SUPPORT_KIND) ||
                         zrk_support_has(record, ZRK_SUPPORT_FLAGS_RVZ, ZRK_SUPPORT_KIND);
     const bool maxima = (info & kInfoMaxima) != 0;
+    // The area carries the maxima in 16 bits: a larger one is a broken answer.
+    const bool snapGen = kzp && zrk_support_has(record, ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP_P);
+    if (maxima && (kzp || mirror) &&
+        (CheckMaximum(kName, "MaxSession", functions.uiMaxSession) != 0 ||
+         CheckMaximum(kName, "MaxSession2", functions.uiMaxSession2) != 0 ||
+         (snapGen && CheckMaximum(kName, "MaxSnapGen", functions.uiMaxSnapGen) != 0))) {
+        return TraceEnd(1, kName, -1);
+    }
 
     if (kzp && maxima) {
         PutBe16(functions.uiMaxSession2, built.ucaKzpMaxSession);
         PutBe16(functions.uiMaxSession, built.ucaKzpMaxSession + 2);
         std::memcpy(built.ucaSupportData, record, 8);
-        if (zrk_support_has(record, ZRK_SUPPORT_KZP_KINDS, ZRK_SUPPORT_SNAP_P)) {
-            PutBe16(functions.uiMaxSnapGen, built.ucaMaxGeneration);
-        }
+        if (snapGen) PutBe16(functions.uiMaxSnapGen, built.ucaMaxGeneration);
     }
     if (mirror && maxima) {
         PutBe16(functions.uiMaxSession2, built.ucaVzMaxSession);
@@ -121,9 +127,12 @@ extern "C" int ZRKIPGetVolumeInfo(const char *ip, const char *user, int ExtentCn
         return frame.Finish(FailWith(ZRK_ERR_EXTENT_CNT));
     }
 
-    if ((selection.iInfo & kInfoBoxId) != 0) IPCtrlCommonData(IP_COMMON_BOXID_GET, BoxID);
     VOL_INFO area;
-    IPGetVolumeInfo(ip, user, selection.iInfo, &area);
+    if (IPGetVolumeInfo(ip, user, selection.iInfo, &area) != 0) {
+        frame.SenseAgain();
+        return frame.Finish(-1);
+    }
+    if ((selection.iInfo & kInfoBoxId) != 0) IPCtrlCommonData(IP_COMMON_BOXID_GET, BoxID);
     std::memcpy(VolInfo, &area, sizeof area);
     *Olu = 0;
     *Extent_high = 0;

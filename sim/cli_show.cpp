@@ -155,7 +155,9 @@ private:
     std::string copyFunctions(const Command &c) {
         c.allow({});
         return "00\n" + line({hex(word(0)), hex(word(8)), hex(word(16)), hex(word(24))}) +
-               line({hex(array_.maxSessions[1]), hex(array_.maxSessions[3]), hex(array_.usGenerations),
+               line({hex(array_.bLanMaxima ? array_.lanMaxima[0] : array_.maxSessions[1]),
+                     hex(array_.bLanMaxima ? array_.lanMaxima[1] : array_.maxSessions[3]),
+                     hex(array_.bLanMaxima ? array_.lanMaxima[2] : array_.usGenerations),
                      hex(array_.ucRvzDetail), hex(array_.usPerCommand), hex(array_.uiCopyFlags)});
     }
 

@@ -92,6 +92,11 @@ struct Array {
     std::array<std::uint16_t, 4> maxSessions{16, 1024, 16, 1024};  // in OLU, all OLUs, MLU, all MLUs
     std::uint16_t usPerCommand = 64;   // sessions per command (page 0x40)
     std::uint16_t usGenerations = 16;  // maximum SnapKZP+ generation count (page 0x45)
+    // The maxima "show copy-functions" reports instead of the second and
+    // fourth maxsessions values and generations when set (lanmaxima=): 32 bits,
+    // so that a LAN reply can name more than the SCSI pages' 16 bits.
+    std::array<std::uint32_t, 3> lanMaxima{};
+    bool bLanMaxima = false;
     std::uint16_t usRvzBuffers = 8;    // maximum number of RVZ buffers (page 0x21)
     std::uint8_t ucRvzPages = 0x03;    // page 0x21 byte 15: pages 0x23, 0x24, long 0x24
     std::string partner;               // the other array of its storage cluster

@@ -284,10 +284,18 @@ void arrayOptions(const Directive &d, Array &a) {
     if (const std::string *v = d.option("pool")) a.ullPool = parseNumber(*v, "pool");
     if (const std::string *v = d.option("poolused")) a.ullPoolUsed = parseNumber(*v, "poolused");
     if (const std::string *v = d.option("sdvinit")) a.ullSdvInit = parseBounded(*v, "sdvinit", 0xFFFFFFFFu);
+    if (const std::string *v = d.option("lanmaxima")) {
+        std::vector<std::string> parts = splitList(*v);
+        if (parts.size() != 3) fail("lanmaxima= needs three counts: SESSIONS,SESSIONS2,GENERATIONS");
+        for (std::size_t i = 0; i < 3; ++i)
+            a.lanMaxima[i] = static_cast<std::uint32_t>(parseBounded(parts[i], "lanmaxima count", 0xFFFFFFFFu));
+        a.bLanMaxima = true;
+    }
 }
 
 constexpr std::initializer_list<const char *> kArrayChangeable = {
-    "percommand", "generations", "rate", "writerate", "reservetime", "pool", "poolused", "sdvinit"};
+    "percommand", "generations", "rate", "writerate", "reservetime", "pool", "poolused", "sdvinit",
+    "lanmaxima"};
 
 std::uint8_t volumeType(const std::string &text) {
     if (text == "open") return voltype::kOpen;
@@ -576,7 +584,7 @@ private:
                  "role", "group", "partner", "failover", "profile", "support", "qmsupport",
                  "maxsessions", "percommand", "generations", "rvzbuffers", "rvzpages", "remotes",
                  "rate", "writerate", "reservetime", "pool", "poolused", "poolsize", "address",
-                 "modelinfo", "rvzdetail", "copyflags", "sdvinit"});
+                 "modelinfo", "rvzdetail", "copyflags", "sdvinit", "lanmaxima"});
         if (model_.arrays.count(d.args[0]) != 0) fail("array " + d.args[0] + " is declared twice");
         Array a;
         a.name = d.args[0];

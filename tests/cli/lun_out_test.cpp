@@ -167,6 +167,22 @@ TEST_F(LunOut, ItemCountBeyondTheRecordIsNotRead) {
     EXPECT_EQ(3u, static_cast<size_t>(std::count(p.sOut.begin(), p.sOut.end(), '\n')));
 }
 
+// A record missing, or shorter than its head: the head is not read (the
+// records are heap blocks of their own size, so a read past them shows
+// under AddressSanitizer), and only the column heads are printed.
+TEST_F(LunOut, RecordShorterThanItsHeadIsNotRead) {
+    for (size_t size : {size_t{1}, sizeof(LunStatusList) - 1}) {
+        SCOPED_TRACE(size);
+        std::vector<unsigned char> shortRecord(size, 0xFF);
+        const Printed p = Print(shortRecord.data(), static_cast<int>(size), Param(kFuncLunStatus, 0, true));
+        EXPECT_EQ(0, p.iResult);
+        EXPECT_EQ(1, std::count(p.sOut.begin(), p.sOut.end(), '\n'));
+    }
+    const Printed none = Print(nullptr, static_cast<int>(area.size()), Param(kFuncLunStatus, 0, true));
+    EXPECT_EQ(0, none.iResult);
+    EXPECT_EQ(1, std::count(none.sOut.begin(), none.sOut.end(), '\n'));
+}
+
 // ---- layouts 12 and 13 -----------------------------------------------------------
 
 const char *const kRvzCsv =
@@ -349,6 +365,22 @@ TEST_F(RvzOut, CountsBeyondTheRecordAreNotRead) {
         ++modules;
     EXPECT_EQ(ZRKC_RVZBUFF_ITEMS, buffers);
     EXPECT_EQ(ZRKC_RVZBUFF_CMS, modules);
+}
+
+TEST_F(RvzOut, RecordShorterThanItsHeadIsNotRead) {
+    for (bool detail : {false, true}) {
+        SCOPED_TRACE(detail);
+        Fill(detail);
+        const uint32_t opt = detail ? uint32_t{kOptV} : 0u;
+        std::vector<unsigned char> shortRecord(sizeof(RvzBuffQueryInfo) - 1, 0xFF);
+        for (const Printed &p : {Print(shortRecord.data(), static_cast<int>(shortRecord.size()),
+                                       Param(kFuncRvzBuff, opt)),
+                                 Print(nullptr, static_cast<int>(area.size()), Param(kFuncRvzBuff, opt))}) {
+            EXPECT_EQ(0, p.iResult);
+            EXPECT_EQ("", p.sOut);
+            EXPECT_EQ("", p.sErr);
+        }
+    }
 }
 
 // ---- layout 15 ----------------------------------------------------------------

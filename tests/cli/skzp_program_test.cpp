@@ -227,6 +227,32 @@ TEST_F(SkzpRestoreSim, RestoreOverBothRoads) {
     EXPECT_NE(r.sErr, "");
 }
 
+// Two generations of volume 1 on the in-band array.
+class SkzpGenerationsSim : public kzptest::CmdKzp {
+protected:
+    SkzpGenerationsSim()
+        : CmdKzp("session 1 snapkzp+ S1 1 S1 5 size=4096 copied=60\n"
+                 "session 2 snapkzp+ S1 1 S1 6 size=4096 copied=60\n") {}
+};
+
+// The forced stop sizes its generation list by the maximum generation count
+// the volume information gave; an array whose generation page then names
+// more generations than that (a hostile array: the first two pages of the
+// volume information say one) is refused before a slot is written, and
+// nothing is stopped.
+TEST_F(SkzpGenerationsSim, ForcedStopKeepsToTheGenerationsItSizedFor) {
+    sim.corrupt(0x45, 14, "0001", 2);
+    const ProgramResult r = Skzp({"stop", "-f", "0x1@ss", "0x6@ss"});
+    EXPECT_EQ(r.iExit, 4);
+    EXPECT_EQ(r.sOut, "");
+    EXPECT_EQ(r.sErr, "ZRKC1204 ERROR SCSI error detected. Error=(unexpected error).\n");
+    EXPECT_EQ(Kind(Session("S1", "S1:1>S1:5")), "snapkzp+");
+    EXPECT_EQ(Kind(Session("S1", "S1:1>S1:6")), "snapkzp+");
+    // As the array says: both go.
+    const ProgramResult ok = Skzp({"stop", "-f", "0x1@ss", "0x6@ss"});
+    EXPECT_EQ(ok.iExit, 0) << ok.sErr;
+}
+
 // The printers of the result records read no entry past the area they are
 // given, whatever count the record claims, and no record shorter than its size.
 TEST(SkzpOutput, RecordsAreReadOnlyAsFarAsTheirArea) {

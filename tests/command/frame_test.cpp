@@ -47,13 +47,16 @@ int TestPairCommand(const char *src, const char *dest, uint32_t option, ReturnIn
 }
 
 // A volume command with an extended mask, refusing names it does not like
-// before any API call.
-int TestVolumeCommand(const char *vol, uint32_t option, uint32_t exMask, ReturnInfo *ri, int *calls) {
+// before any API call. beforeEntries runs once the list is built (a fault
+// hook: it may take the per-pair area away).
+int TestVolumeCommand(const char *vol, uint32_t option, uint32_t exMask, ReturnInfo *ri, int *calls,
+                      const std::function<void()> &beforeEntries = {}) {
     zrkc::CommandCall call("zrkc_test_volume", ri);
     if (call.OpenVolume(vol, option, __LINE__) != 0) return -1;
     if (call.CheckOptions(option, ZRKC_OPT_GROUP_FILE, exMask, __LINE__) != 0) return -1;
     if (int r = call.BuildList(vol, nullptr, option, __LINE__)) return r;
     if (call.RequireVolumes(__LINE__) != 0) return -1;
+    if (beforeEntries) beforeEntries();
     const CopyPairNames *names = call.List().pNames;
     for (uint32_t i = 0; i < names->uiCount; ++i) {
         if (std::strncmp(names->taEntry[i].caSource, "bad", 3) == 0) {
@@ -357,6 +360,54 @@ TEST_F(Frame, EntryRefusedBeforeAnyCall) {
     EXPECT_EQ(TestVolumeCommand("bad", 0, 0, &ri, &calls), -1);
     EXPECT_EQ(ri.uiMessageNo, 1700u);
     EXPECT_STREQ(ri.caMessage, "ZRKC1700 ERROR Refused bad.\n");
+}
+
+// A group run whose per-pair area cannot hold an entry (a fault hook takes
+// the area away, or shortens it, after the list is built): each failed
+// entry still counts, so the call ends with -1 and class 13, 1804, never 0,
+// and no entry is written outside the area.
+TEST_F(Frame, GroupFailureWithoutItsEntryStillCounts) {
+    struct Case {
+        const char *what;
+        bool bNoArea;     // the area taken away, else cut to one entry
+        bool bRefused;    // refused before the call (RefuseEntry), else the call failed (MapResult)
+    };
+    const Case cases[] = {{"no area, call failed", true, false},
+                          {"short area, call failed", false, false},
+                          {"no area, refused", true, true},
+                          {"short area, refused", false, true}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<unsigned char> area(ZRK_PAIR_AREA_SIZE(3), 0);
+        ReturnInfo ri{};
+        ri.pPairArea = area.data();
+        ri.uiPairAreaLength = static_cast<uint32_t>(area.size());
+        const auto takeArea = [&] {
+            if (c.bNoArea) ri.pPairArea = nullptr;
+            else ri.uiPairAreaLength = static_cast<uint32_t>(ZRK_PAIR_AREA_SIZE(1));
+        };
+        int result;
+        if (c.bRefused) {
+            int calls = 0;
+            result = TestVolumeCommand(group("v1\nv2\nbad3\n").c_str(), ZRKC_OPT_GROUP_FILE, 0, &ri,
+                                       &calls, takeArea);
+            EXPECT_EQ(calls, 2);
+        } else {
+            result = TestPairCommand(group("a b\nc d\ne f\n").c_str(), nullptr, ZRKC_OPT_GROUP_FILE, &ri,
+                                     [&](uint32_t i, const CopyPairName &) {
+                                         if (i == 0) takeArea();
+                                         if (i != 2) return 0;
+                                         ZRKerrno = ZRK_ERR_NO_SESSION;
+                                         return -1;
+                                     });
+        }
+        EXPECT_EQ(result, -1);
+        EXPECT_EQ(ri.iReturnClass, 13);
+        EXPECT_EQ(ri.uiMessageNo, 1804u);
+        EXPECT_STREQ(ri.caMessage,
+                     "ZRKC1804 ERROR Error occurred with copy operation described in group file.\n");
+        for (size_t i = 0; i < 3; ++i) EXPECT_EQ(entry(area, i)->uiMessageNo, 0u) << i;
+    }
 }
 
 // A query's output area: too short, a warning with the size needed.

@@ -10,6 +10,7 @@
 #include "ipsim_support.h"
 #include "platform.h"
 #include "sim_client.h"
+#include "zrklist.h"
 
 #include <gtest/gtest.h>
 
@@ -460,6 +461,84 @@ TEST_F(IpDetailSim, TheFormsTakeTheRoomTheyAreGiven) {
         EXPECT_EQ(count, sessions);
         EXPECT_EQ(Entry(area[sessions]), std::string(sizeof(DETAIL_LIST_INFO), '\xEE'));
     }
+}
+
+// A maximum session count above the 16 bits that the volume information
+// carries is a broken answer: the list and the volume information are
+// refused, and nothing is written into the caller's area.
+TEST_F(IpDetailSim, MaximumAboveSixteenBitsIsRefused) {
+    sim.setArray("P", "lanmaxima=0x10400,64,16");
+    for (uint32_t option : {0u, static_cast<uint32_t>(ZRK_OPT_VVOL),
+                            static_cast<uint32_t>(ZRK_OPT_LIST_FAILOVER)}) {
+        SCOPED_TRACE(option);
+        std::vector<DETAIL_LIST_INFO> list(kArea);
+        std::memset(list.data(), 0xEE, list.size() * sizeof(DETAIL_LIST_INFO));
+        int count = -1;
+        EXPECT_EQ(ZRKIPGetDetailList("10.0.0.5", nullptr, option, &count, list.data(), nullptr), -1);
+        EXPECT_EQ(ZRKerrno, ZRK_ERR_REPLY_INCOMPLETE);
+        EXPECT_EQ(count, -1);
+        EXPECT_EQ(Entry(list[0]), std::string(sizeof(DETAIL_LIST_INFO), '\xEE'));
+    }
+    char box[ZRK_BOXID_LEN] = {};
+    uint32_t olu = 0, eh = 0, el = 0, sh = 0, sl = 0;
+    VOL_INFO info;
+    std::memset(&info, 0xEE, sizeof info);
+    EXPECT_EQ(ZRKIPGetVolumeInfo("10.0.0.5", nullptr, 0, 3, box, &olu, &eh, &el, &sh, &sl, &info, nullptr), -1);
+    EXPECT_EQ(ZRKerrno, ZRK_ERR_REPLY_INCOMPLETE);
+    EXPECT_EQ(std::string(reinterpret_cast<char *>(&info), sizeof info), std::string(sizeof info, '\xEE'));
+}
+
+// The largest maximum the record carries is taken (the array's facts are
+// cached per process, so in a test of its own).
+TEST_F(IpDetailSim, LargestMaximumTheRecordCarriesIsTaken) {
+    sim.setArray("P", "lanmaxima=0xFFFF,64,16");
+    char box[ZRK_BOXID_LEN] = {};
+    uint32_t olu = 0, eh = 0, el = 0, sh = 0, sl = 0;
+    VOL_INFO info;
+    std::memset(&info, 0xEE, sizeof info);
+    EXPECT_EQ(ZRKIPGetVolumeInfo("10.0.0.5", nullptr, 0, 3, box, &olu, &eh, &el, &sh, &sl, &info, nullptr), 1)
+        << ZRKerrno;
+    EXPECT_EQ(ShiftBtoI(info.ucaVzMaxSession + 2, 2), 0xFFFFu);
+    std::vector<DETAIL_LIST_INFO> list(0xFFFF);
+    int count = -1;
+    EXPECT_EQ(ZRKIPGetDetailList("10.0.0.5", nullptr, 0, &count, list.data(), nullptr), 0) << ZRKerrno;
+    EXPECT_EQ(count, 8);
+}
+
+// The caller's room bounds the list even where the array's maximum fits:
+// a list of more sessions than the room is refused and the area, a heap
+// block of exactly the room, is not written past (AddressSanitizer).
+TEST_F(IpDetailSim, TheCallersRoomBoundsTheList) {
+    for (size_t room : {size_t{1}, size_t{7}}) {
+        SCOPED_TRACE(room);
+        std::vector<DETAIL_LIST_INFO> list(room);
+        std::memset(list.data(), 0xEE, list.size() * sizeof(DETAIL_LIST_INFO));
+        int count = -1;
+        EXPECT_EQ(zrkip::DetailListWithin("10.0.0.5", nullptr, 0, &count, list.data(), room, nullptr), -1);
+        EXPECT_EQ(ZRKerrno, ZRK_ERR_REPLY_INCOMPLETE);
+        EXPECT_EQ(count, -1);
+        for (const DETAIL_LIST_INFO &e : list) EXPECT_EQ(Entry(e), std::string(sizeof(DETAIL_LIST_INFO), '\xEE'));
+    }
+    std::vector<DETAIL_LIST_INFO> list(8);
+    int count = -1;
+    EXPECT_EQ(zrkip::DetailListWithin("10.0.0.5", nullptr, 0, &count, list.data(), list.size(), nullptr), 0)
+        << ZRKerrno;
+    EXPECT_EQ(count, 8);
+
+    // The in-band road to the same array: a list longer than the room fails
+    // as one longer than the array's maximum does.
+    for (size_t room : {size_t{1}, size_t{7}}) {
+        SCOPED_TRACE(room);
+        std::vector<DETAIL_LIST_INFO> inband(room);
+        std::memset(inband.data(), 0xEE, inband.size() * sizeof(DETAIL_LIST_INFO));
+        uint32_t got = 0xEEEE;
+        EXPECT_EQ(zrk::DetailListWithin("/dev/sdb", 0, &got, inband.data(), room, nullptr), -1);
+        EXPECT_EQ(ZRKerrno, ZRK_ERR_SCSI);
+        EXPECT_EQ(got, 0xEEEEu);
+    }
+    uint32_t got = 0;
+    EXPECT_EQ(zrk::DetailListWithin("/dev/sdb", 0, &got, list.data(), list.size(), nullptr), 0) << ZRKerrno;
+    EXPECT_EQ(got, 8u);
 }
 
 }  // namespace

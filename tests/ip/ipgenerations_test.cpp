@@ -19,6 +19,7 @@
 #include "ipsim_support.h"
 #include "sim_client.h"
 #include "zrkapi.h"
+#include "zrktvc.h"
 
 namespace {
 
@@ -250,6 +251,46 @@ TEST_F(IpGenerationsSim, MoreGenerationsThanTheMaximum) {
     // One generation still fits.
     ASSERT_EQ(0, List(kA1, Box("BOXA1"), 1, 0, 0)) << ZRKerrno;
     EXPECT_EQ(1u, Be16(area.data()));
+}
+
+// A generation maximum above the 16 bits of the list's count is a broken
+// answer: refused before the generations are asked for, the area untouched.
+TEST_F(IpGenerationsSim, GenerationMaximumAboveSixteenBitsIsRefused) {
+    sim.setArray("A1", "lanmaxima=1024,1024,0x10002");
+    EXPECT_EQ(-1, List(kA1, Box("BOXA1"), 1, 0, 4096));
+    EXPECT_EQ(ZRK_ERR_REPLY_INCOMPLETE, ZRKerrno);
+    EXPECT_EQ(std::vector<std::string>{}, SessionCommands());
+    EXPECT_EQ(std::vector<unsigned char>(area.size(), 0xEE), area);
+}
+
+// Both roads keep to the caller's room where the array's maximum fits: a
+// list of more generations than the room is refused before a slot is
+// written, and the area is a heap block of exactly the room
+// (AddressSanitizer sees any write past it).
+TEST_F(IpGenerationsSim, BothRoadsKeepToTheCallersRoom) {
+    for (size_t room : {size_t{0}, size_t{1}, size_t{2}}) {
+        SCOPED_TRACE(room);
+        std::vector<unsigned char> lan(16 + 256 * room, 0xEE);
+        std::vector<unsigned char> inband(16 + 256 * room, 0xEE);
+        const int lanResult = zrkip::GenerationListWithin(kA1, "admin", Box("BOXA1"), 1, 0, 0, 0, 4096,
+                                                          0, lan.data(), room, sense);
+        const int lanErrno = ZRKerrno;
+        const int inbandResult = zrk::GenerationListWithin("/dev/sdb", Box("BOXA1"), 1, 0, 0, 0, 4096,
+                                                           0, inband.data(), room, sense);
+        if (room < 2) {
+            EXPECT_EQ(-1, lanResult);
+            EXPECT_EQ(ZRK_ERR_REPLY_INCOMPLETE, lanErrno);
+            EXPECT_EQ(-1, inbandResult);
+            EXPECT_EQ(ZRK_ERR_SCSI, ZRKerrno);
+            EXPECT_EQ(std::vector<unsigned char>(lan.size(), 0xEE), lan);
+            EXPECT_EQ(std::vector<unsigned char>(inband.size(), 0xEE), inband);
+        } else {
+            EXPECT_EQ(0, lanResult) << lanErrno;
+            EXPECT_EQ(0, inbandResult) << ZRKerrno;
+            EXPECT_EQ(2u, Be16(lan.data()));
+            EXPECT_EQ(2u, Be16(inband.data()));
+        }
+    }
 }
 
 // Both roads to the same array: the in-band twins over the host's device of

@@ -981,8 +981,10 @@ int DetailListRules(uint32_t option) {
 
 } // namespace
 
-extern "C" int ZRKGetDetailList(const char *LogicalVol, uint32_t OptionFlag, uint32_t *Count,
-                                DETAIL_LIST_INFO *List, unsigned char *SenseData) {
+namespace zrk {
+
+int DetailListWithin(const char *LogicalVol, uint32_t OptionFlag, uint32_t *Count,
+                     DETAIL_LIST_INFO *List, size_t room, unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKGetDetailList";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
     zrk::LogOptionLine(kName, LogicalVol, OptionFlag);
@@ -995,17 +997,27 @@ extern "C" int ZRKGetDetailList(const char *LogicalVol, uint32_t OptionFlag, uin
         return call.RejectAt(__LINE__);
     if (CheckLogicalVol(LogicalVol) != 0) return call.FailAt(__LINE__);
 
-    // The caller's area holds every session the array keeps: its maximum
-    // over all OLUs, which the common preparation reads. It also stores the
-    // option word, whose selection bits the list's reads carry.
+    // The list holds at most every session the array keeps: its maximum
+    // over all OLUs, which the common preparation reads, and never more than
+    // the caller's room. The preparation also stores the option word, whose
+    // selection bits the list's reads carry.
     if (zrkComInfoCheckSet(LogicalVol, OptionFlag, kDetailListMask, nullptr) != 0)
         return call.FailAt(__LINE__);
     unsigned char maxSes[2] = {};
     CtrlCommonData(maxSes, ZRK_COMMON_GET_MAXSES);
+    const int capacity = static_cast<int>(std::min<size_t>(room, Be16(maxSes)));
     int count = 0;
-    if (GetDetailList(LogicalVol, 0, &count, List, Be16(maxSes)) != 0) return call.FailAt(__LINE__);
+    if (GetDetailList(LogicalVol, 0, &count, List, capacity) != 0) return call.FailAt(__LINE__);
     *Count = static_cast<uint32_t>(count);
     return call.Done(__LINE__);
+}
+
+} // namespace zrk
+
+extern "C" int ZRKGetDetailList(const char *LogicalVol, uint32_t OptionFlag, uint32_t *Count,
+                                DETAIL_LIST_INFO *List, unsigned char *SenseData) {
+    // The caller's area holds the array's maximum session count.
+    return zrk::DetailListWithin(LogicalVol, OptionFlag, Count, List, SIZE_MAX, SenseData);
 }
 
 extern "C" int ZRKQueryDetailfromList(uint32_t CopyKind, uint32_t ListCnt,

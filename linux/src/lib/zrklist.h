@@ -297,6 +297,14 @@ using DetailList = GrowingArea<DETAIL_LIST_INFO>;
  * with ZRK_ERR_SCSI. */
 int ReadDetailList(const char *volume, unsigned char mode, DetailList &list);
 
+/* ZRKGetDetailList into the caller's List of room entries: the list is never
+ * written beyond room, nor beyond the array's maximum session count; a list
+ * longer than the smaller fails (ZRK_ERR_SCSI) as GetDetailList does. The
+ * public function passes SIZE_MAX (its caller sized the area by the array's
+ * maximum). */
+int DetailListWithin(const char *LogicalVol, uint32_t OptionFlag, uint32_t *Count,
+                     DETAIL_LIST_INFO *List, size_t room, unsigned char *SenseData);
+
 /* ---- big-endian fields, through the byte-order helpers --------------------- */
 
 inline uint16_t Be16(const unsigned char *p) { return static_cast<uint16_t>(ShiftBtoI(p, 2)); }

@@ -221,12 +221,12 @@ extern "C" int ZRKLVQueryKZPSession(const char *LogicalVol, uint32_t SessionID,
 
 // ---- SnapKZP+ generations and snap data pool -------------------------------------------
 
-extern "C" int ZRKLVGeneraListSnapKZP_p(const char *LogicalVol, const char *SrcBoxID,
-                                        uint32_t SrcOlu, uint32_t SrcExtent_high,
-                                        uint32_t SrcExtent_low, uint32_t SrcSize_high,
-                                        uint32_t SrcSize_low, uint32_t OptionFlag,
-                                        unsigned char *SnapDetailList,
-                                        unsigned char *SenseData) {
+namespace zrk {
+
+int GenerationListWithin(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                         uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                         uint32_t SrcSize_low, uint32_t OptionFlag, unsigned char *SnapDetailList,
+                         size_t room, unsigned char *SenseData) {
     static constexpr char kName[] = "ZRKLVGeneraListSnapKZP_p";
     ApiCall call(kName, LogicalVol, SenseData, __LINE__);
     // The source alone: no destination array, volume or extent.
@@ -259,7 +259,7 @@ extern "C" int ZRKLVGeneraListSnapKZP_p(const char *LogicalVol, const char *SrcB
                  SrcSize_low, kNoBox, 0, 0, 0, 0);
     request.ucVolumeRole = 1;
     request.RemoteFlag = 0;
-    if (GetGenerationList(LogicalVol, OptionFlag, &request, SnapDetailList) != 0)
+    if (zrk::ReadGenerationList(LogicalVol, &request, SnapDetailList, room) != 0)
         return call.FailAt(__LINE__);
 
     const int generations = zrk::Be16(SnapDetailList);
@@ -267,6 +267,20 @@ extern "C" int ZRKLVGeneraListSnapKZP_p(const char *LogicalVol, const char *SrcB
     WriteLog(2, SnapDetailList, generations * ZRK_SNAP_LIST_SLOT_LEN + ZRK_SNAP_LIST_HEAD_LEN,
              "OutputData (SnapDetailList)");
     return call.Done(__LINE__);
+}
+
+} // namespace zrk
+
+extern "C" int ZRKLVGeneraListSnapKZP_p(const char *LogicalVol, const char *SrcBoxID,
+                                        uint32_t SrcOlu, uint32_t SrcExtent_high,
+                                        uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                                        uint32_t SrcSize_low, uint32_t OptionFlag,
+                                        unsigned char *SnapDetailList,
+                                        unsigned char *SenseData) {
+    // The caller's area holds the volume's maximum generation count.
+    return zrk::GenerationListWithin(LogicalVol, SrcBoxID, SrcOlu, SrcExtent_high, SrcExtent_low,
+                                     SrcSize_high, SrcSize_low, OptionFlag, SnapDetailList,
+                                     SIZE_MAX, SenseData);
 }
 
 extern "C" int ZRKLVGeneraInfoSnapKZP_p(const char *LogicalVol, ZRK_LV_PAIR_PARAMS,

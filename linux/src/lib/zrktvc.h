@@ -200,6 +200,18 @@ private:
     int iErrno;                            /* its ZRKerrno */
 };
 
+/* GetGenerationList into a list of room slots: more generations than room
+ * fail (ZRK_ERR_SCSI) before a slot is written. GetGenerationList passes
+ * SIZE_MAX (its caller sized the area by the page's maximum). */
+int ReadGenerationList(const char *volume, const COPY_REQ_LV *request,
+                       unsigned char *snapDetailList, size_t room);
+
+/* ZRKLVGeneraListSnapKZP_p into a SnapDetailList of room slots. */
+int GenerationListWithin(const char *LogicalVol, const char *SrcBoxID, uint32_t SrcOlu,
+                         uint32_t SrcExtent_high, uint32_t SrcExtent_low, uint32_t SrcSize_high,
+                         uint32_t SrcSize_low, uint32_t OptionFlag, unsigned char *SnapDetailList,
+                         size_t room, unsigned char *SenseData);
+
 /* Reserves a session identifier (2 bytes into id) of the VZ family (mode
  * ZRK_RESERVE_VZ) or the KZP family (mode ZRK_RESERVE_KZP). */
 int ReserveSessionId(const char *volume, unsigned char mode, unsigned char *id);

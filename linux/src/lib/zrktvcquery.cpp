@@ -151,18 +151,27 @@ int ReadGenerationBlock(const char *volume, const COPY_REQ_LV &request, Buffer &
 
 }  // namespace
 
-extern "C" int GetGenerationList(const char *volume, unsigned int optionFlag,
-                                 const COPY_REQ_LV *request, unsigned char *snapDetailList) {
+namespace zrk {
+
+int ReadGenerationList(const char *volume, const COPY_REQ_LV *request,
+                       unsigned char *snapDetailList, size_t room) {
     static constexpr const char kName[] = "GetGenerationList";
     LogIn(2, kName, volume, __LINE__);
-    (void)optionFlag;
     if (request == nullptr || snapDetailList == nullptr)
         return FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
     if (CheckBoxIDForLV(volume, request, nullptr) != 0) return LogErr(2, kName, volume, __LINE__);
     Buffer block;
     if (ReadGenerationBlock(volume, *request, block) != 0) return LogErr(2, kName, volume, __LINE__);
 
+    // The page's maximum sized the block; the caller's area was sized
+    // before, by what the array said then: a list beyond it is refused
+    // before a slot is written.
     const int generations = Be16(block.get() + kBlockGenerations);
+    if (static_cast<size_t>(generations) > room) {
+        WriteLog(16, nullptr, 0, "GetGenerationList %d generations do not fit the area of %zu [%s] [%d]",
+                 generations, room, LogText(volume), __LINE__);
+        return FailEnd(ZRK_ERR_SCSI, 2, kName, volume, __LINE__);
+    }
     std::memcpy(snapDetailList, block.get() + kBlockGenerations, 2);
     WriteLog(2, nullptr, 0, "Generation Cnt:[%d] [%d]", generations, __LINE__);
     for (int i = 0; i < generations; ++i) {
@@ -176,6 +185,15 @@ extern "C" int GetGenerationList(const char *volume, unsigned int optionFlag,
                     slot, sizeof slot);
     }
     return LogOk(2, kName, volume, __LINE__);
+}
+
+}  // namespace zrk
+
+extern "C" int GetGenerationList(const char *volume, unsigned int optionFlag,
+                                 const COPY_REQ_LV *request, unsigned char *snapDetailList) {
+    (void)optionFlag;
+    // The caller's area holds the page's maximum generation count.
+    return zrk::ReadGenerationList(volume, request, snapDetailList, SIZE_MAX);
 }
 
 extern "C" int GetGenerationInfo(const char *volume, unsigned int optionFlag,
