@@ -142,8 +142,9 @@ void BM_QueryVolume(benchmark::State &state) {
                SessionNames(count, cmdtest::Box(lan ? "BOXB" : "BOXA")));
     char volume[32];
     std::snprintf(volume, sizeof volume, "0x%x@%s", kSourceOlu, lan ? "lb" : "sa");
-    // Room for the largest run: the LAN road keeps the array's maximum
-    // session count of the first query of the process.
+    // Room for the largest run: after a LAN query of 10,000 sessions, one of
+    // 1,000 against a new simulator in the same process asks for the larger
+    // area.
     std::vector<unsigned char> area(kLargestRun * sizeof(CopyQueryEntry) + 8);
     size_t commands = 0;
     uint32_t items = 0;
@@ -174,9 +175,9 @@ void BM_QueryVolume(benchmark::State &state) {
         static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate |
                                         benchmark::Counter::kInvert);
 }
-// The LAN road's 10,000 sessions run before its 1,000: the LAN road keeps
-// the maximum session count of the array's first answer for the process, and
-// a maximum of 1,000 would refuse the 10,000-row answer (ZRKC1224).
+// The LAN road's 10,000 sessions run before its 1,000: in a process whose
+// LAN query of 1,000 sessions came first, the 10,000-row answer of the next
+// simulator is refused (ZRKC1224).
 BENCHMARK(BM_QueryVolume)
     ->Args({1000, 0})
     ->Args({kLargestRun, 0})
