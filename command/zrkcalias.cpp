@@ -18,7 +18,10 @@
 // file lock. They read the main file and the extension file of one state:
 // the pair named by the paths, or, while a change is being finished, the
 // ready main file and the next extension file. They check after reading that
-// no change began or ended meanwhile, and read again when one did.
+// no change began or ended meanwhile, and read again when one did. Within a
+// command call (zrkc::AliasCallView, held by the command frame) the lookups
+// share one such reading, taken at the call's first lookup; a change made on
+// the same thread drops it.
 //
 // An empty main file is a store without entries: it is what a first writer
 // creates to have something to lock. An empty or missing extension file is
@@ -67,6 +70,15 @@ constexpr char kServiceVolume[] = "DummyVolume";
 constexpr int kDecrypt = 2;           // ZRKIPProc operation
 
 pthread_rwlock_t gProcessLock = PTHREAD_RWLOCK_WRITER_NONRECURSIVE_INITIALIZER_NP;
+
+// The reading of the store that the lookups of this thread's command call
+// share (see zrkc::AliasCallView): null until its first lookup, and after a
+// change made on the thread.
+struct CallView {
+    int iDepth = 0;                  // views alive on the thread
+    std::unique_ptr<AliasList> pList;
+};
+thread_local CallView tCallView;
 
 void Step(AliasStep step) {
     if (zrkc::gAliasStepHook != nullptr) zrkc::gAliasStepHook(step);
@@ -300,7 +312,8 @@ int WriteNewFile(const std::string &path, const void *data, size_t length, bool 
 // closing the main file.
 class Writer {
 public:
-    explicit Writer(const char *name) : pName(name) {}
+    // A change of the store: the lookups of this thread's call read it anew.
+    explicit Writer(const char *name) : pName(name) { tCallView.pList.reset(); }
 
     // Opens and locks the store and reads the main file. With create, a
     // missing store is created empty. 0; 1 when there is no store (missing,
@@ -522,26 +535,46 @@ void PutRoute(AliasEntry &entry, const char *accessPath, const unsigned char *pr
     entry.Interface = interfaceKind;
 }
 
+// A clear user text of the store, wiped when it goes.
+struct ClearText {
+    char caText[ZRKC_ALIAS_TEXT_LEN] = {};
+    ClearText() = default;
+    ~ClearText() { explicit_bzero(caText, sizeof caText); }
+    ClearText(const ClearText &) = delete;
+    ClearText &operator=(const ClearText &) = delete;
+    bool Is(const char *text) const { return std::strcmp(caText, text) == 0; }
+};
+
+// Wipes and frees a clear text the service returned.
+void FreeClear(char *text) {
+    if (text == nullptr) return;
+    explicit_bzero(text, std::strlen(text));
+    std::free(text);
+}
+
 // The clear text of a stored user text, through the service's "decrypt";
 // false with ri filled (the service's failure as com_set_return_inf maps it,
 // or 1023 for a text longer than its field).
-bool Decrypt(const char *name, const char *stored, std::string &clear, ReturnInfo *ri) {
+bool Decrypt(const char *name, const char *stored, ClearText &clear, ReturnInfo *ri) {
     unsigned char sense[256] = {};
     char *result = nullptr;
     const int rc = ZRKIPProc(kDecrypt, stored, &result, sense);
     if (com_set_return_inf(kServiceRequestId, kServiceVolume, rc, sense, &ri->iReturnClass,
                            &ri->uiMessageNo, ri->caMessage) != 0) {
-        std::free(result);
+        FreeClear(result);
         return false;
     }
-    clear = result != nullptr ? result : "";
-    std::free(result);
+    const size_t length = result != nullptr ? std::strlen(result) : 0;
     // A clear text that could not have been given for a field of the store
     // matches nothing.
-    if (clear.size() >= ZRKC_ALIAS_TEXT_LEN) {
+    if (length >= ZRKC_ALIAS_TEXT_LEN) {
+        FreeClear(result);
         WrongUser(name, ri, __LINE__);
         return false;
     }
+    if (length > 0) std::memcpy(clear.caText, result, length);
+    clear.caText[length] = '\0';
+    FreeClear(result);
     return true;
 }
 
@@ -687,11 +720,18 @@ extern "C" int com_get_alias_info(int kind, const char *key, AliasRecord *record
     if (ri == nullptr) return -1;
     TraceStart(kName, __LINE__);
     if (key == nullptr || record == nullptr) return NotSpecified(kName, ri, __LINE__);
-    std::unique_ptr<AliasList> list(new (std::nothrow) AliasList());
-    if (list == nullptr) return NoMemory(kName, ri, __LINE__);
-    if (com_get_aliaslist(list.get(), ri) != 0) {
-        VelkErrEnd(kName, __LINE__);
-        return -1;
+    CallView &view = tCallView;
+    const AliasList *list = view.pList.get();
+    std::unique_ptr<AliasList> read;
+    if (list == nullptr) {
+        read.reset(new (std::nothrow) AliasList());
+        if (read == nullptr) return NoMemory(kName, ri, __LINE__);
+        if (com_get_aliaslist(read.get(), ri) != 0) {
+            VelkErrEnd(kName, __LINE__);
+            return -1;
+        }
+        list = read.get();
+        if (view.iDepth > 0) view.pList = std::move(read);
     }
     for (uint16_t i = 0; i < list->Count; ++i) {
         const AliasRecord &entry = list->Entry[i];
@@ -848,13 +888,13 @@ extern "C" int com_delete_alias(uint32_t id, const char *user, const char *passw
 
     if (entry.Direct == 1 && entry.Interface == ZRKC_ALIAS_IF_LAN) {
         if (user == nullptr || password == nullptr) return WrongUser(kName, ri, __LINE__);
-        std::string storedUser, storedPassword;
+        ClearText storedUser, storedPassword;
         if (!Decrypt(kName, ext.Slot[id].User, storedUser, ri) ||
             !Decrypt(kName, ext.Slot[id].Password, storedPassword, ri)) {
             VelkErrEnd(kName, __LINE__);
             return -1;
         }
-        if (storedUser != user || storedPassword != password) return WrongUser(kName, ri, __LINE__);
+        if (!storedUser.Is(user) || !storedPassword.Is(password)) return WrongUser(kName, ri, __LINE__);
     } else if (user != nullptr || password != nullptr) {
         return WrongUser(kName, ri, __LINE__);
     }
@@ -863,3 +903,13 @@ extern "C" int com_delete_alias(uint32_t id, const char *user, const char *passw
     if (store.Commit(true, ri) != 0) return -1;
     return NormalEnd(kName, __LINE__);
 }
+
+namespace zrkc {
+
+AliasCallView::AliasCallView() { ++tCallView.iDepth; }
+
+AliasCallView::~AliasCallView() {
+    if (--tCallView.iDepth == 0) tCallView.pList.reset();
+}
+
+} // namespace zrkc

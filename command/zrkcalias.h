@@ -178,6 +178,20 @@ enum class AliasStep {
  * writer at each step. */
 extern void (*gAliasStepHook)(AliasStep step);
 
+/* The alias store as one command call sees it. While an AliasCallView lives
+ * on a thread, com_get_alias_info on that thread answers from one reading of
+ * the store, made at its first lookup: both files opened, read and closed
+ * once, under the readers' turn. A change of the store made on the thread
+ * drops the reading, so a later lookup sees it. Views nest: the outermost
+ * one owns the reading and drops it when it goes. */
+class AliasCallView {
+public:
+    AliasCallView();
+    ~AliasCallView();
+    AliasCallView(const AliasCallView &) = delete;
+    AliasCallView &operator=(const AliasCallView &) = delete;
+};
+
 } // namespace zrkc
 #endif
 

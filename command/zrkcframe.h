@@ -18,6 +18,9 @@
 //   call.TraceApiEnd("ZRKLVStartVZ / ZRKIPStartVZ", __LINE__);
 //   return call.Finish(__LINE__);                                     // 0, or -1 (1804)
 //
+// While the object lives, the alias lookups of the call share one reading of
+// the alias store (zrkc::AliasCallView).
+//
 // Results: 0 success, 1 warning, -1 error, with the return class, the message
 // number and the message line in the caller's ReturnInfo. In group-file mode
 // (ZRKC_OPT_GROUP_FILE) each pair's own result goes to its PairResult entry,
@@ -25,6 +28,7 @@
 #pragma once
 
 #include "zrkc.h"
+#include "zrkcalias.h"
 #include "zrkcmessage.h"
 
 #include <cstddef>
@@ -110,6 +114,7 @@ private:
     // puts class 13, 1804 into the result.
     void RecordGroupFailure(const PairResult &entry);
 
+    AliasCallView tAliasView;            // the store as the call's lookups see it
     const char *pName;                   // the command function's name
     ReturnInfo *pResult;                 // the caller's result record
     uint32_t uiOption = 0;               // the option word as checked

@@ -2,13 +2,24 @@
 // bin directory of the error catalogues, and the management server's device
 // list. A path that does not fit its caller's buffer is an error: a cut path
 // would name another file.
+//
+// The installation file is read once per process: what it gave is kept with
+// the file's identity (device, inode, size, change and modification times)
+// and read again only when QRVNZRKC_PATH names another file or the file has
+// changed since. A file changed within the last moments before it was read
+// is not kept: a second change within the same tick of the file clock would
+// leave its times as they were.
 #include "platform.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 using namespace zrkplatform;
@@ -17,8 +28,11 @@ namespace {
 
 constexpr const char *kDefaultEtcRoot = "/etc/opt/QRVNzrkc";
 constexpr const char *kInstallFile = "/bin/.zrkc_install.sys";
+constexpr const char *kEtcKey = "zrkc_etcdir=";
+constexpr const char *kOptKey = "zrkc_optdir=";
 constexpr size_t kRootMax = 8192;
 constexpr size_t kInstallLineMax = 8192;
+constexpr int64_t kRecentNs = 50'000'000; // a change this recent may hide another
 
 bool CopyOut(const std::string &path, char *out) {
     if (path.size() >= ZRK_PATH_LEN) return false;
@@ -29,6 +43,98 @@ bool CopyOut(const std::string &path, char *out) {
 bool IsDirectory(const char *path) {
     struct stat st {};
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// What reading the installation file gave: 0 with the etc directory, 1 no
+// usable file, 2 no etc directory in it.
+struct InstallInfo {
+    int iResult = 1;
+    std::string sEtcDir;
+};
+
+// The installation file as last read by this process.
+struct InstallCache {
+    bool bValid = false;
+    std::string sFile;     // the file's path
+    struct stat tFile {};  // its identity when read
+    InstallInfo tInfo;
+};
+
+std::mutex gInstallMutex;
+InstallCache gInstall;
+
+bool SameVersion(const struct stat &a, const struct stat &b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+bool Absolute(const std::string &dir) { return !dir.empty() && dir.front() == '/'; }
+
+int64_t Nanoseconds(const struct timespec &t) {
+    return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+// Reads the installation file at path. The last line of each key counts; an
+// etc or opt folder that is not an absolute path makes the file unusable
+// (its stores would be looked up relative to wherever the program runs).
+// false when the file cannot be opened or examined.
+bool ReadInstallFile(const std::string &path, struct stat &identity, InstallInfo &info) {
+    FILE *fp = std::fopen(path.c_str(), "re");
+    if (fp == nullptr) return false;
+    if (fstat(fileno(fp), &identity) != 0) {
+        std::fclose(fp);
+        return false;
+    }
+    std::string etcDir;
+    bool haveEtc = false, relativeOpt = false;
+    std::string line(kInstallLineMax, '\0');
+    while (std::fgets(line.data(), static_cast<int>(line.size()), fp) != nullptr) {
+        std::string_view text(line.c_str());
+        if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+        if (text.starts_with(kEtcKey)) {
+            etcDir = text.substr(std::strlen(kEtcKey));
+            haveEtc = true;
+        } else if (text.starts_with(kOptKey)) {
+            relativeOpt = !Absolute(std::string(text.substr(std::strlen(kOptKey))));
+        }
+    }
+    std::fclose(fp);
+    info = InstallInfo();
+    if (relativeOpt || (haveEtc && !Absolute(etcDir))) {
+        info.iResult = 1;
+    } else if (!haveEtc) {
+        info.iResult = 2;
+    } else {
+        info.iResult = 0;
+        info.sEtcDir = std::move(etcDir);
+    }
+    return true;
+}
+
+// What the installation file at path gives, read when this process has not
+// read this version of it yet.
+InstallInfo InstallFileInfo(const std::string &path) {
+    struct timespec clock {};
+    clock_gettime(CLOCK_REALTIME, &clock);
+    struct stat now {};
+    if (stat(path.c_str(), &now) != 0) return InstallInfo();
+    std::lock_guard<std::mutex> hold(gInstallMutex);
+    if (gInstall.bValid && gInstall.sFile == path && SameVersion(gInstall.tFile, now)) {
+        return gInstall.tInfo;
+    }
+    gInstall.bValid = false;
+    InstallInfo info;
+    struct stat identity {};
+    if (!ReadInstallFile(path, identity, info)) return InstallInfo();
+    const int64_t changed = std::max(Nanoseconds(identity.st_mtim), Nanoseconds(identity.st_ctim));
+    if (changed + kRecentNs < Nanoseconds(clock)) {
+        gInstall.sFile = path;
+        gInstall.tFile = identity;
+        gInstall.tInfo = info;
+        gInstall.bValid = true;
+    }
+    return info;
 }
 
 } // namespace
@@ -47,29 +153,12 @@ extern "C" int buildpathname(const char *name, char *out) {
     std::string base(root, strnlen(root, kRootMax));
     if (!base.empty() && base.back() == '/') base.pop_back();
 
-    std::string installFile = base + kInstallFile;
-    FILE *fp = std::fopen(installFile.c_str(), "re");
-    if (fp == nullptr) {
+    const InstallInfo info = InstallFileInfo(base + kInstallFile);
+    if (info.iResult != 0) {
         VelkErrEnd("buildpathname", __LINE__);
-        return 1;
+        return info.iResult;
     }
-    std::string etcDir;
-    bool haveEtc = false;
-    std::string line(kInstallLineMax, '\0');
-    while (std::fgets(line.data(), static_cast<int>(line.size()), fp) != nullptr) {
-        std::string_view text(line.c_str());
-        if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-        if (text.starts_with("zrkc_etcdir=")) {
-            etcDir = text.substr(std::strlen("zrkc_etcdir="));
-            haveEtc = true;
-        }
-    }
-    std::fclose(fp);
-    if (!haveEtc) {
-        VelkErrEnd("buildpathname", __LINE__);
-        return 2;
-    }
-    if (!CopyOut(etcDir + "/" + name, out)) {
+    if (!CopyOut(info.sEtcDir + "/" + name, out)) {
         VelkErrEnd("buildpathname", "too long", __LINE__);
         return 3;
     }

@@ -20,6 +20,7 @@ need_packages() {
     [ -f /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
     if [ "${1:-}" = test ]; then
         command -v clang++ >/dev/null || missing+=(clang)
+        command -v strace >/dev/null || missing+=(strace)
         ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 \
             || missing+=(libclang-rt-dev)
     fi

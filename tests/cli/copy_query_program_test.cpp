@@ -5,9 +5,15 @@
 // over the in-band road ("sa") and the LAN road ("lb").
 #include "program_support.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -275,6 +281,67 @@ TEST_F(CopyQuerySim, GroupFiles) {
         {{"query", "-gf", File("0x3@sa 0x4@sa\n0x7@nc 0x8@nc\n")}, 4, "",
          "ZRKC1600 ERROR VASTREL is not registered on VASTREL management file.\n"},
     });
+}
+
+// A group query of ten lines over the LAN road opens the alias store and the
+// installation file at most twice each in the whole run, as strace sees the
+// program's opens.
+TEST_F(CopyQuerySim, AGroupQueryOpensTheAliasStoreAndTheInstallationFileAtMostTwice) {
+    constexpr const char *kStrace = "/usr/bin/strace";
+    if (::access(kStrace, X_OK) != 0) GTEST_SKIP() << "strace is not installed";
+    std::string lines, rows;
+    for (int i = 0; i < 10; ++i) {
+        lines += "0x1@lb 0x2@lb\n";
+        rows += "KZP       0x1@lb                        0x2@lb                        2%        ErrorSuspend   -----             0         \n";
+    }
+    const std::string file = File(lines);
+    // The library keeps no reading of an installation file changed in the
+    // last 50 ms; the fixture wrote it moments ago.
+    struct stat st {};
+    ASSERT_EQ(::stat(root.path("bin/.zrkc_install.sys").c_str(), &st), 0);
+    const auto changed = std::chrono::system_clock::time_point(
+        std::chrono::seconds(st.st_ctim.tv_sec) + std::chrono::nanoseconds(st.st_ctim.tv_nsec));
+    std::this_thread::sleep_until(changed + std::chrono::milliseconds(60));
+    const std::string log = root.path("strace.log");
+    const std::string program = clitest::ProgramPath("zrkccopy");
+    // LeakSanitizer cannot run under a tracer: the sanitizer build's
+    // program runs without it here (the other program tests check leaks).
+    std::vector<std::string> env;
+    std::string sanitizer = "ASAN_OPTIONS=detect_leaks=0";
+    for (const std::string &e : clitest::ProgramEnvironment()) {
+        if (e.rfind("ASAN_OPTIONS=", 0) == 0) {
+            sanitizer = e + ":detect_leaks=0";
+        } else {
+            env.push_back(e);
+        }
+    }
+    env.push_back(sanitizer);
+    const zrktest::ChildResult run = zrktest::runChild([&] {
+        std::vector<std::string> args{kStrace, "-f", "-qq", "-e", "trace=open,openat,openat2", "-o",
+                                      log, "--", program, "query", "-gf", file};
+        std::vector<char *> argv, envp;
+        for (std::string &a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (const std::string &e : env) envp.push_back(const_cast<char *>(e.c_str()));
+        envp.push_back(nullptr);
+        ::execve(kStrace, argv.data(), envp.data());
+        return 127;
+    });
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, kHeader + rows);
+    auto opens = [&](const std::string &name) {
+        std::istringstream in(zrktest::readFile(log));
+        int n = 0;
+        for (std::string line; std::getline(in, line);)
+            if (line.find("open") != std::string::npos && line.find("/" + name + "\"") != std::string::npos) ++n;
+        return n;
+    };
+    const int alias = opens(ZRKC_ALIAS_FILE);
+    const int install = opens(".zrkc_install.sys");
+    EXPECT_GE(alias, 1);
+    EXPECT_LE(alias, 2);
+    EXPECT_GE(install, 1);
+    EXPECT_LE(install, 2);
 }
 
 // Two SnapKZP+ generations of one source: -g lists them oldest first, in

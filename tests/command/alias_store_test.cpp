@@ -655,6 +655,58 @@ TEST_F(AliasStore, MissingArgumentsAreRefused) {
 
 // ---- the character rule --------------------------------------------------------------
 
+// ---- the lookups of one command call ------------------------------------------------
+
+// While a call view lives, lookups answer from the store as its first lookup
+// read it: a change another process makes meanwhile is not seen, one this
+// thread makes is. Without a view, each lookup reads the store.
+TEST_F(AliasStore, ACallViewAnswersFromOneReadingOfTheStore) {
+    ASSERT_EQ(setScsi("/dev/sdb", box("A"), {}, &ri_), 0);
+    ASSERT_EQ(com_change_alias(0, "first", &ri_), 0);
+    auto renameElsewhere = [](const char *alias) {
+        return zrktest::runChild([alias] {
+            ReturnInfo ri {};
+            return com_change_alias(0, alias, &ri) == 0 ? 0 : 1;
+        }).exitCode;
+    };
+    AliasRecord record {};
+    ReturnInfo ri {};
+    {
+        zrkc::AliasCallView view;
+        ASSERT_EQ(com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, "first", &record, &ri), 0);
+        EXPECT_EQ(std::string(record.Main.AccessPath), "/dev/sdb");
+        ASSERT_EQ(renameElsewhere("second"), 0);
+        {
+            zrkc::AliasCallView inner;
+            EXPECT_EQ(com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, "second", &record, &ri), 1);
+        }
+        EXPECT_EQ(com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, "first", &record, &ri), 0);
+        EXPECT_EQ(com_get_alias_info(0, box("A").c_str(), &record, &ri), 0);
+        EXPECT_EQ(std::string(record.Main.Alias), "first");
+
+        ASSERT_EQ(com_change_alias(0, "third", &ri), 0);
+        EXPECT_EQ(com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, "third", &record, &ri), 0);
+        EXPECT_EQ(com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, "first", &record, &ri), 1);
+        ASSERT_EQ(renameElsewhere("fourth"), 0);
+        EXPECT_EQ(com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, "third", &record, &ri), 0);
+    }
+    EXPECT_EQ(com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, "fourth", &record, &ri), 0);
+    ASSERT_EQ(renameElsewhere("fifth"), 0);
+    EXPECT_EQ(com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, "fifth", &record, &ri), 0);
+    EXPECT_EQ(ri.iReturnClass, 0);
+}
+
+// A view taken before the store exists answers "not found" from its reading
+// until this thread creates the store.
+TEST_F(AliasStore, ACallViewOfNoStore) {
+    AliasRecord record {};
+    ReturnInfo ri {};
+    zrkc::AliasCallView view;
+    EXPECT_EQ(com_get_alias_info(0, box("A").c_str(), &record, &ri), 1);
+    ASSERT_EQ(setScsi("/dev/sdb", box("A"), {}, &ri_), 0);
+    EXPECT_EQ(com_get_alias_info(0, box("A").c_str(), &record, &ri), 0);
+}
+
 TEST(AliasCheck, CharacterRule) {
     const struct {
         const char *text;

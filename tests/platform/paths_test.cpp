@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <cstring>
 #include <string>
 
@@ -83,6 +85,67 @@ TEST(BuildPathName, APathThatDoesNotFitIsAnErrorNotACut) {
     std::string untouched = pathOf("zrkc.ini.old", &rc);
     EXPECT_EQ(rc, 3);
     EXPECT_EQ(untouched.substr(0, 4), "####");
+}
+
+// The installation file is kept by the process between calls, but a file
+// rewritten in place or replaced, and a root that names another file, are
+// read again.
+TEST(BuildPathName, AChangedFileOrAnotherRootIsReadAgain) {
+    InstallRoot root;
+    int rc = -1;
+    root.write("bin/.zrkc_install.sys", "zrkc_etcdir=/etc/a\n");
+    EXPECT_EQ(pathOf("zrkc.ini", &rc), "/etc/a/zrkc.ini");
+    EXPECT_EQ(pathOf("zrkcvolinf", &rc), "/etc/a/zrkcvolinf");
+    // Rewritten in place, to the same length.
+    root.write("bin/.zrkc_install.sys", "zrkc_etcdir=/etc/b\n");
+    EXPECT_EQ(pathOf("zrkc.ini", &rc), "/etc/b/zrkc.ini");
+    // Replaced by another file.
+    const std::string file = root.path("bin/.zrkc_install.sys");
+    std::ofstream(file + ".new") << "zrkc_etcdir=/etc/c\n";
+    ASSERT_EQ(rename((file + ".new").c_str(), file.c_str()), 0);
+    EXPECT_EQ(pathOf("zrkc.ini", &rc), "/etc/c/zrkc.ini");
+    // Another root, and back.
+    InstallRoot other;
+    other.write("bin/.zrkc_install.sys", "zrkc_etcdir=/etc/other\n");
+    EXPECT_EQ(pathOf("zrkc.ini", &rc), "/etc/other/zrkc.ini");
+    setenv("QRVNZRKC_PATH", root.root().c_str(), 1);
+    EXPECT_EQ(pathOf("zrkc.ini", &rc), "/etc/c/zrkc.ini");
+    EXPECT_EQ(rc, 0);
+}
+
+// An etc or opt folder that is not an absolute path would make the stores
+// and properties depend on the directory a program runs in: such a file
+// counts as no installation file, and the output stays as it was.
+TEST(BuildPathName, ARelativeEtcOrOptFolderIsNoInstallationFile) {
+    struct Case {
+        const char *pText;
+        int iResult;
+    };
+    const Case cases[] = {
+        {"zrkc_etcdir=etc\n", 1},
+        {"zrkc_etcdir=./etc\n", 1},
+        {"zrkc_etcdir=\n", 1},
+        {"zrkc_optdir=opt\nzrkc_etcdir=/etc/x\n", 1},
+        {"zrkc_optdir=\nzrkc_etcdir=/etc/x\n", 1},
+        {"zrkc_optdir=.\n", 1},
+        {"zrkc_etcdir=/etc/x\nzrkc_etcdir=etc\n", 1},
+        {"zrkc_etcdir=etc\nzrkc_etcdir=/etc/x\n", 0},
+        {"zrkc_optdir=opt\nzrkc_optdir=/opt/x\nzrkc_etcdir=/etc/x\n", 0},
+        {"zrkc_optdir=/opt/x\nzrkc_etcdir=/etc/x\n", 0},
+    };
+    InstallRoot root;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pText);
+        root.write("bin/.zrkc_install.sys", c.pText);
+        int rc = -1;
+        const std::string out = pathOf("zrkc.ini", &rc);
+        EXPECT_EQ(rc, c.iResult);
+        if (c.iResult == 0) {
+            EXPECT_EQ(out, "/etc/x/zrkc.ini");
+        } else {
+            EXPECT_EQ(out.substr(0, 4), "####");
+        }
+    }
 }
 
 TEST(BuildPathName, WithoutARootUsesTheFixedEtcDirectory) {
