@@ -293,10 +293,7 @@ test)
     build build-asan -DZRK_WERROR=ON -DZRK_SANITIZE=ON
     phase "sanitizer build"
     run_fuzzers
-    # The tests spend most of their time waiting on the processes they
-    # start (the simulator, the programs, children), so ctest runs more of
-    # them at once than there are cores.
-    test_jobs=$((jobs * 2))
+    test_jobs=$jobs
     echo "== tests, AddressSanitizer + UndefinedBehaviorSanitizer build"
     (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1:max_allocation_size_mb=1024 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest -j "$test_jobs" --output-on-failure)
