@@ -36,31 +36,67 @@ need_packages() {
     fi
 }
 
+# The time each phase of the test run took, in seconds.
+phase_start=$SECONDS
+phase() { # name
+    echo "== $1: $((SECONDS - phase_start)) s"
+    phase_start=$SECONDS
+}
+
 build() { # build dir, cmake options...
     local dir=$1; shift
     cmake -S "$top" -B "$top/$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$top/$dir" -j "$jobs"
 }
 
+# One fuzz target: the kept corpus (crashers included) replayed first, then
+# fuzz_seconds of exploring. Its output is kept only when it fails.
+fuzz_one() { # target
+    local target=$1 name corpus work rc=0
+    name=$(basename "$target")
+    corpus="$top/fuzz/corpus/${name#fuzz_}"
+    work=$(mktemp -d)
+    if [ -d "$corpus" ] && ! "$target" -runs=0 "$corpus" >"$work.log" 2>&1; then
+        echo "== $name: the kept corpus fails"
+        cat "$work.log"
+        rm -rf "$work" "$work.log"
+        return 1
+    fi
+    local args=("$work")
+    [ -d "$corpus" ] && args+=("$corpus")
+    "$target" -max_total_time="$fuzz_seconds" -print_final_stats=0 "${args[@]}" \
+        > "$work.log" 2>&1 || rc=$?
+    if [ "$rc" -ne 0 ]; then
+        echo "== $name: fuzzing fails"
+        tail -50 "$work.log"
+    fi
+    rm -rf "$work" "$work.log"
+    return "$rc"
+}
+
+# Every fuzz target, as many at once as there are cores; each keeps its own
+# time. The first failure's output is printed whole, and the run fails.
 run_fuzzers() {
-    local dir="$top/build-fuzz"
+    local dir="$top/build-fuzz" failed=0 running=0 target
     CC=clang CXX=clang++ cmake -S "$top" -B "$dir" -DZRK_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$dir" -j "$jobs"
+    phase "fuzz build"
     for target in "$dir"/fuzz_*; do
         [ -x "$target" ] || continue
-        local name corpus work
-        name=$(basename "$target")
-        corpus="$top/fuzz/corpus/${name#fuzz_}"
-        work=$(mktemp -d)
-        echo "fuzzing $name for ${fuzz_seconds}s"
-        # Replay the kept corpus (crashers included) first, then explore.
-        if [ -d "$corpus" ]; then "$target" -runs=0 "$corpus" >/dev/null 2>&1 || { "$target" -runs=0 "$corpus"; exit 1; }; fi
-        local args=("$work")
-        [ -d "$corpus" ] && args+=("$corpus")
-        "$target" -max_total_time="$fuzz_seconds" -print_final_stats=0 "${args[@]}" \
-            > "$work.log" 2>&1 || { tail -50 "$work.log"; exit 1; }
-        rm -rf "$work" "$work.log"
+        if [ "$running" -ge "$jobs" ]; then
+            wait -n || failed=1
+            running=$((running - 1))
+        fi
+        echo "fuzzing $(basename "$target") for ${fuzz_seconds}s"
+        fuzz_one "$target" &
+        running=$((running + 1))
     done
+    while [ "$running" -gt 0 ]; do
+        wait -n || failed=1
+        running=$((running - 1))
+    done
+    [ "$failed" -eq 0 ] || exit 1
+    phase "fuzzing"
 }
 
 # The copy walk: the simulated build of the library against the array
@@ -254,13 +290,19 @@ demo)
 test)
     need_packages test
     build build -DZRK_WERROR=ON -DZRK_BENCH=ON
+    phase "plain build"
     build build-asan -DZRK_WERROR=ON -DZRK_SANITIZE=ON
+    phase "sanitizer build"
     run_fuzzers
+    test_jobs=$jobs
     echo "== tests, AddressSanitizer + UndefinedBehaviorSanitizer build"
     (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1:max_allocation_size_mb=1024 UBSAN_OPTIONS=print_stacktrace=1 \
-        ctest -j "$jobs" --output-on-failure)
+        ctest -j "$test_jobs" --output-on-failure)
+    phase "sanitizer tests"
     echo "== tests, plain build"
-    (cd "$top/build" && ctest -j "$jobs" --output-on-failure)
+    (cd "$top/build" && ctest -j "$test_jobs" --output-on-failure)
+    phase "plain tests"
+    echo "== total: $SECONDS s"
     ;;
 *)
     echo "usage: tools/run.sh demo|test" >&2
