@@ -166,9 +166,18 @@ private:
         if (::write(iaPortPipe[1], &port, sizeof port) != sizeof port) return 91;
         size_t connections = 0;
         size_t bytes = 0;
+        // Once told to stop, the connections already made are still taken:
+        // a caller's connect has completed before its call returns, so the
+        // count does not depend on how fast this child is scheduled.
+        bool stopping = false;
         for (;;) {
             pollfd p[2] = {{listener, POLLIN, 0}, {iaStopPipe[0], POLLIN, 0}};
-            if (::poll(p, 2, 30000) <= 0 || p[1].revents != 0) break;
+            const int ready = ::poll(p, stopping ? 1 : 2, stopping ? 0 : 30000);
+            if (ready <= 0) break;
+            if (!stopping && p[1].revents != 0) {
+                stopping = true;
+                continue;
+            }
             const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) continue;
             ++connections;
