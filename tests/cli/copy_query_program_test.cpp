@@ -103,6 +103,9 @@ TEST(CopyProgram, CommandLineRefusals) {
         {{"rvzbuff", "-m", "-send", "v"}, "option error"},
         {{"rvzbuff", "-m", "-num", "1", "v"}, "option error"},
         {{"rvzbuff", "-m", "-num", "1", "-send", "-recv", "v"}, "-send, -recv"},
+        {{"rvzbuff", "-m", "-num", "65536", "-send", "v"}, "-num"},     // not cut to buffer 0
+        {{"rvzbuff", "-m", "-num", "65541", "-recv", "v"}, "-num"},     // nor to buffer 5
+        {{"rvzbuff", "-m", "-num", "4294967295", "-send", "v"}, "-num"},
         {{"rvzbuff", "-send", "v"}, "Non-permissible option"},
         {{"iprouteset", "10.0.0.6"}, "ip_address and user_id is necessary"},
         {{"iplogin", "a", "b"}, "alias_name"},
@@ -274,6 +277,18 @@ TEST_F(CopyQuerySim, GroupFiles) {
          ""},
         {{"query", "-gf", File("0x3@sa 0x4@sa\n0x7@nc 0x8@nc\n")}, 4, "",
          "ZRKC1600 ERROR VASTREL is not registered on VASTREL management file.\n"},
+    });
+}
+
+// A group file none of whose lines has a usable session (one idle, one
+// reserved): the query counts no item, so only the heading is printed.
+TEST_F(CopyQuerySim, GroupFileWithoutAUsableSessionPrintsNoRow) {
+    sim.addSession("9 vz A1 8 A1 9 size=4096 status=idle phase=nopair");
+    sim.addSession("10 kzp A1 1 A1 2 size=4096 status=reserve");
+    const std::string unusable = File("0x8@sa 0x9@sa\n0x1@sa 0x2@sa\n");
+    Check({
+        {{"query", "-gf", unusable}, 0, kHeader, ""},
+        {{"query", "-csv", "-gf", unusable}, 0, kCsvHeader, ""},
     });
 }
 

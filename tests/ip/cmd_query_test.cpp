@@ -253,12 +253,13 @@ TEST_F(CmdQuery, GroupLineWithoutSessionKeepsItsPlaceAndReports1804) {
     EXPECT_STREQ("ZRKC1100 ERROR Session does not exist.\n", Entry(1).caMessage);
     EXPECT_EQ(0, Entry(2).iReturnClass);
 
-    // Every line's session idle: each line keeps its (empty) place.
+    // Every line's session idle: no entry is usable, so no item is counted.
     const std::string reserved = GroupFileLines({"0x9@sa 0x1a@sa"});
     ri = Info();
     ASSERT_EQ(0, Query(reserved.c_str(), nullptr, kGroup, &ri)) << ri.caMessage;
     EXPECT_EQ(1804u, ri.uiMessageNo);
-    EXPECT_EQ(1u, Header().ItemCount);
+    EXPECT_EQ(1100u, Entry(0).uiMessageNo);
+    EXPECT_EQ(0u, Header().ItemCount);
     EXPECT_EQ(0u, Header().FilledCount);
 
     // No line with a session: the command fails.
