@@ -200,6 +200,8 @@ const char *Conflict(const CommandParam &p, Variant variant) {
         if (!Has(p, kOptNum)) return kWordOptionError;
         if (Has2(p, kOpt2Send) && Has2(p, kOpt2Recv)) return "-send, -recv";
         if (!Has2(p, kOpt2Send) && !Has2(p, kOpt2Recv)) return kWordOptionError;
+        // Never cut to 16 bits: 65541 would silently name buffer 5.
+        if (p.uiNumber > UINT16_MAX) return "-num";
         return nullptr;
     case kFuncAlias:
         if (variant == Variant::AliasAdd && std::strlen(p.caOperand1) != ZRK_BOXID_LEN) return "BoxID";
