@@ -550,3 +550,52 @@ TEST_F(CmdQueryFailover, FailoverFormListsTheClustersMirrorsOverBothRoads) {
 }
 
 } // namespace
+
+namespace {
+
+// The same sessions of B1 read over both roads, in-band through its disk
+// /dev/sde and over the LAN through alias "lb", at Detail_EX1 after the
+// array's clock has moved on: every item is the same byte for byte, the
+// elapsed time included.
+TEST_F(CmdQuery, BothRoadsReportTheSameSessionsAtDetailEx1) {
+    sim.addSession("11 snapkzp+ B1 2 B1 6 size=4096 copied=300");
+    sim.advanceClock(30);
+    std::vector<std::vector<unsigned char>> roads;
+    for (const char *volume : {"/dev/sde", "0x1@lb"}) {
+        SCOPED_TRACE(volume);
+        ReturnInfo ri{};
+        ASSERT_EQ(0, Query(volume, nullptr, ZRKC_OPT_QUERY_WHOLE_ARRAY | kDetailEx, &ri)) << ri.caMessage;
+        roads.push_back(out);
+    }
+    const auto header = [](const std::vector<unsigned char> &area) {
+        return *reinterpret_cast<const CopyQueryList *>(area.data());
+    };
+    ASSERT_EQ(header(roads[0]).ItemCount, header(roads[1]).ItemCount);
+    const uint32_t items = header(roads[0]).ItemCount;
+    ASSERT_EQ(4u, items); // the RVZ into B1, the halted VZ, the SnapKZP, the SnapKZP+
+    EXPECT_STREQ(header(roads[0]).Version, header(roads[1]).Version);
+    constexpr size_t kItem = 2560;
+    bool elapsedSeen = false;
+    for (uint32_t i = 0; i < items; ++i) {
+        SCOPED_TRACE(i);
+        const unsigned char *a = roads[0].data() + 24 + i * kItem;
+        const unsigned char *b = roads[1].data() + 24 + i * kItem;
+        const auto &inBand = *reinterpret_cast<const CopyQueryDetailEntry *>(a);
+        const auto &lan = *reinterpret_cast<const CopyQueryDetailEntry *>(b);
+        EXPECT_EQ(inBand.SrcSessionId, lan.SrcSessionId);
+        EXPECT_EQ(inBand.CopyKind, lan.CopyKind);
+        EXPECT_EQ(inBand.Status, lan.Status);
+        EXPECT_EQ(inBand.Phase, lan.Phase);
+        EXPECT_EQ(inBand.LpsTime, lan.LpsTime);
+        EXPECT_EQ(inBand.CopyProgress, lan.CopyProgress);
+        EXPECT_EQ(inBand.TfoInfo, lan.TfoInfo);
+        EXPECT_EQ(inBand.TfoGroupNo, lan.TfoGroupNo);
+        EXPECT_EQ(0, std::memcmp(inBand.TimeStamp, lan.TimeStamp, sizeof inBand.TimeStamp));
+        // And every other byte of the item.
+        for (size_t k = 0; k < kItem; ++k) EXPECT_EQ(a[k], b[k]) << "byte " << k;
+        elapsedSeen = elapsedSeen || inBand.LpsTime == 30;
+    }
+    EXPECT_TRUE(elapsedSeen);
+}
+
+} // namespace
