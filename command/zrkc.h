@@ -753,6 +753,9 @@ typedef struct DeviceQueryInfo {
 /* The volume name's kinds, as com_volume_kind answers them. */
 #define ZRKC_VOLKIND_DEVICE 1 /* a device name */
 #define ZRKC_VOLKIND_ALIAS  3 /* OLU@alias */
+/* ucSuspendMark of the pairs of a suspend or a suspend-status query: an
+ * alias-form pair so marked also matches a whole-volume session (size 0). */
+#define ZRKC_SUSPEND_MARK 14u
 #define ZRKC_VOLKIND_EXTENT 4 /* OLU@alias:extent */
 
 /* The summary of a device-named volume (opt must be 0); area NULL with len

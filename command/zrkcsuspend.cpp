@@ -28,9 +28,6 @@ constexpr uint32_t kMaxCount = 86400;
 constexpr uint32_t kMaxInterval = 600;
 constexpr uint32_t kMaxWaitSeconds = 86400;
 
-// The suspend mark that the session matching reads.
-constexpr uint8_t kSuspendMark = 14;
-
 // Phases of the detail entry read here.
 constexpr uint8_t kPhaseCopying = 1;
 constexpr uint8_t kPhaseEquivalent = 2;
@@ -329,7 +326,7 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
     }
 
     const uint32_t pairs = list.pPairs->uiCount;
-    for (uint32_t i = 0; i < pairs; ++i) list.pPairs->taPair[i].ucSuspendMark = kSuspendMark;
+    for (uint32_t i = 0; i < pairs; ++i) list.pPairs->taPair[i].ucSuspendMark = ZRKC_SUSPEND_MARK;
 
     // A stack-timer suspend only when the pairs are RVZ pairs in stack mode;
     // at the first that is not, the call goes on as a plain suspend.

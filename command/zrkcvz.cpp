@@ -453,6 +453,8 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
     }
     std::memset(output, 0, static_cast<size_t>(outputLength));
     if (com_conv_volinf(&list, otherWay ? 1 : 0, ri) != 0) return call.Fail(__LINE__);
+    // Marked as the suspend marks them: a whole-volume session is found too.
+    for (uint32_t i = 0; i < PairCount(list); ++i) list.pPairs->taPair[i].ucSuspendMark = ZRKC_SUSPEND_MARK;
 
     Owned<SessionRecord> records = zrkc::NewSessionRecords(list);
     if (!records) return call.NoMemory(__LINE__);

@@ -174,6 +174,39 @@ std::vector<Step> VzLife(const std::string &src, const std::string &dst) {
     };
 }
 
+// Whole-volume sessions (the array reports them with the whole-volume flag
+// and no size), on both roads: the suspend and the suspend status find them
+// through the alias form, as the array lists them under the volume.
+std::vector<Step> WholeVolumeLife(const std::string &src, const std::string &dst) {
+    const std::string table =
+        "GroupStatus:Normal   MaxRemainingTime(s):0         \n"
+        "CopyKind  Source                        Target                        Status        CmdStatus  RemainingTime(s)\n";
+    auto row = [&](const char *status) {
+        char text[256];
+        std::snprintf(text, sizeof text, "VZ        %-28s  %-28s  %-12s  Default    0         \n",
+                      src.c_str(), dst.c_str(), status);
+        return std::string(text);
+    };
+    return {
+        {{"suspendstatus", src, dst}, 0, 0, table + row("Active"), "", "2"},
+        {{"suspend", src, dst}, 0, 0, "", "", "4"},
+        {{"suspendstatus", src, dst}, 0, 0, table + row("Suspend"), "", "4"},
+    };
+}
+
+TEST_F(VzProgramSim, WholeVolumeSessionOverBothRoads) {
+    sim.addSession("11 vz A1 7 A1 8");
+    sim.addSession("12 vz B1 1 B1 2");
+    Walk(WholeVolumeLife("0x7@sa", "0x8@sa"), "A1 7 A1 8", "A1 8 A1 7");
+    Walk(WholeVolumeLife("0x1@lb", "0x2@lb"), "B1 1 B1 2", "B1 2 B1 1");
+    for (const char *alias : {"sa", "lb"}) {
+        const std::string volume = std::string(alias[0] == 's' ? "0x7@" : "0x1@") + alias;
+        const ProgramResult r = RunProgram("zrkccopy", {"query", "-b", volume});
+        EXPECT_EQ(r.iExit, 0);
+        EXPECT_NE(r.sOut.find("Suspend"), std::string::npos) << r.sOut;
+    }
+}
+
 TEST_F(VzProgramSim, VzSessionLifeInBand) { Walk(VzLife("0x3@sa", "0x4@sa"), "A1 3 A1 4", "A1 4 A1 3"); }
 
 TEST_F(VzProgramSim, VzSessionLifeOverTheLan) { Walk(VzLife("0x1@lb", "0x2@lb"), "B1 1 B1 2", "B1 2 B1 1"); }
