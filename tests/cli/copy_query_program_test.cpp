@@ -90,7 +90,9 @@ TEST(CopyProgram, CommandLineRefusals) {
         {{"alias", "-m", "5"}, "Volume specification"},
         {{"alias", "-m", "5x", "name"}, "Invalid ID"},
         {{"alias", "-m", "4294967296", "name"}, "Invalid ID"},
-        {{"alias", "-d", "+5"}, "Invalid ID"},
+        {{"alias", "-d", "5 "}, "Invalid ID"},
+        {{"alias", "-m", " -1", "name"}, "Invalid ID"},  // a negated value wraps beyond 32 bits
+        {{"alias", "-m", "+", "name"}, "Invalid ID"},
         {{"alias", "-d", "", "user"}, "Invalid ID"},
         {{"alias", "-d", "5", "-csv"}, "Non-permissible option"},
         {{"alias", "-a", "short"}, "BoxID"},
