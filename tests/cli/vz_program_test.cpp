@@ -145,16 +145,21 @@ protected:
     }
 };
 
+// The suspend-status table of one VZ pair: its heading, and its row in a
+// status.
+const std::string kStatusTable =
+    "GroupStatus:Normal   MaxRemainingTime(s):0         \n"
+    "CopyKind  Source                        Target                        Status        CmdStatus  RemainingTime(s)\n";
+std::string StatusRow(const std::string &src, const std::string &dst, const char *status) {
+    char text[256];
+    std::snprintf(text, sizeof text, "VZ        %-28s  %-28s  %-12s  Default    0         \n", src.c_str(),
+                  dst.c_str(), status);
+    return text;
+}
+
 std::vector<Step> VzLife(const std::string &src, const std::string &dst) {
-    const std::string table =
-        "GroupStatus:Normal   MaxRemainingTime(s):0         \n"
-        "CopyKind  Source                        Target                        Status        CmdStatus  RemainingTime(s)\n";
-    auto row = [&](const char *status) {
-        char text[256];
-        std::snprintf(text, sizeof text, "VZ        %-28s  %-28s  %-12s  Default    0         \n",
-                      src.c_str(), dst.c_str(), status);
-        return std::string(text);
-    };
+    const std::string &table = kStatusTable;
+    auto row = [&](const char *status) { return StatusRow(src, dst, status); };
     return {
         {{"start", src, dst}, 0, 0, "", "", "2"},
         {{"suspendstatus", src, dst}, 600, 0, table + row("Active"), "", "2"},
@@ -178,15 +183,8 @@ std::vector<Step> VzLife(const std::string &src, const std::string &dst) {
 // and no size), on both roads: the suspend and the suspend status find them
 // through the alias form, as the array lists them under the volume.
 std::vector<Step> WholeVolumeLife(const std::string &src, const std::string &dst) {
-    const std::string table =
-        "GroupStatus:Normal   MaxRemainingTime(s):0         \n"
-        "CopyKind  Source                        Target                        Status        CmdStatus  RemainingTime(s)\n";
-    auto row = [&](const char *status) {
-        char text[256];
-        std::snprintf(text, sizeof text, "VZ        %-28s  %-28s  %-12s  Default    0         \n",
-                      src.c_str(), dst.c_str(), status);
-        return std::string(text);
-    };
+    const std::string &table = kStatusTable;
+    auto row = [&](const char *status) { return StatusRow(src, dst, status); };
     return {
         {{"suspendstatus", src, dst}, 0, 0, table + row("Active"), "", "2"},
         {{"suspend", src, dst}, 0, 0, "", "", "4"},
