@@ -599,3 +599,32 @@ TEST_F(CmdQuery, BothRoadsReportTheSameSessionsAtDetailEx1) {
 }
 
 } // namespace
+
+namespace {
+
+// Option 0x40000 reports a SnapKZP session (no SnapKZP+ flag) as copy kind
+// 7, on the pair and the volume query; a SnapKZP+ session stays 3.
+TEST_F(CmdQuery, SnapKzpOptionReportsKindSeven) {
+    sim.addSession("11 snapkzp+ B1 2 B1 4 size=4096");
+    struct Case {
+        const char *pSource, *pTarget;
+        uint32_t uiOption;
+        uint8_t ucKind;
+    };
+    const Case cases[] = {
+        {"0x5@lb", "0x6@lb", 0, ZRKC_QKIND_SNAPKZP},
+        {"0x5@lb", "0x6@lb", ZRKC_OPT_QUERY_SNAPKZP_7, ZRKC_QKIND_SNAPKZP_ONLY},
+        {"0x5@lb", nullptr, ZRKC_OPT_QUERY_SNAPKZP_7, ZRKC_QKIND_SNAPKZP_ONLY},
+        {"0x2@lb", "0x4@lb", ZRKC_OPT_QUERY_SNAPKZP_7, ZRKC_QKIND_SNAPKZP},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.pSource) + " " + std::to_string(c.uiOption));
+        ReturnInfo ri{};
+        ASSERT_EQ(0, Query(c.pSource, c.pTarget, c.uiOption, &ri)) << ri.caMessage;
+        ASSERT_EQ(1u, Header().ItemCount);
+        EXPECT_EQ(c.ucKind, Normal(0).CopyKind);
+    }
+    EXPECT_EQ(7, ZRKC_QKIND_SNAPKZP_ONLY);
+}
+
+} // namespace
