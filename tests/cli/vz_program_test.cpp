@@ -331,3 +331,24 @@ TEST_F(VzProgramSim, LibraryErrorExitsWithFour) {
 }
 
 }  // namespace
+
+namespace {
+
+// A group line refused through its own entry (its session is not a VZ
+// session): the table is still printed, the refused line is reported, and
+// the exit code is 4.
+TEST_F(VzProgramSim, SuspendStatusOfAGroupWithARefusedLine) {
+    sim.addSession("9 kzp A1 7 A1 8 size=4096");
+    const std::string group = File("0x1@sa 0x2@sa\n0x7@sa 0x8@sa\n");
+    const ProgramResult r = RunProgram("zrkcvz", {"suspendstatus", "-gf", group});
+    EXPECT_EQ(r.iExit, 4);
+    EXPECT_EQ(r.sOut, "GroupStatus:Error    MaxRemainingTime(s):----------\n"
+                      "CopyKind  Source                        Target                        Status        "
+                      "CmdStatus  RemainingTime(s)\n" +
+                          StatusRow("0x1@sa", "0x2@sa", "Active"));
+    EXPECT_EQ(r.sErr, "ZRKC1804 ERROR Error occurred with copy operation described in group file. "
+                      "Source=(0x7@sa). Target=(0x8@sa). Error message=(ZRKC1019 ERROR The copy session "
+                      "other than VZ or RVZ was specified.).\n");
+}
+
+} // namespace
