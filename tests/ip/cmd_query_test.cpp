@@ -628,3 +628,49 @@ TEST_F(CmdQuery, SnapKzpOptionReportsKindSeven) {
 }
 
 } // namespace
+
+namespace {
+
+// -odx (0x200000) reads the detail list in its extended form on the volume
+// and the pair query: selection byte 0x01 in-band, "-mode 1" over the LAN.
+TEST_F(CmdQuery, OdxReadsTheExtendedDetailList) {
+    struct Case {
+        const char *pSource, *pTarget;
+        bool bLan;
+    };
+    const Case cases[] = {
+        {"0x1@sa", "0x2@sa", false}, {"0x1@sa", nullptr, false},
+        {"0x5@lb", "0x6@lb", true},  {"0x5@lb", nullptr, true},
+    };
+    for (const Case &c : cases) {
+        for (uint32_t option : {0u, static_cast<uint32_t>(ZRKC_OPT_QUERY_EXT_LIST)}) {
+            SCOPED_TRACE(std::string(c.pSource) + (c.pTarget ? " pair " : " volume ") +
+                         std::to_string(option));
+            sim.clearLog();
+            iptest::LanCommands(sim);
+            ReturnInfo ri{};
+            ASSERT_EQ(0, Query(c.pSource, c.pTarget, option, &ri)) << ri.caMessage;
+            EXPECT_EQ(1u, Header().ItemCount);
+            const bool ext = option != 0;
+            if (c.bLan) {
+                size_t lists = 0;
+                for (const std::string &command : iptest::LanCommands(sim)) {
+                    if (command.rfind("show copy-sessions", 0) != 0) continue;
+                    ++lists;
+                    EXPECT_EQ(command.find("-mode 1") != std::string::npos, ext) << command;
+                }
+                EXPECT_GE(lists, 1u);
+            } else {
+                size_t lists = 0;
+                for (const zrksim::CdbRecord &r : sim.cdbLog()) {
+                    if (r.cdb.size() < 4 || r.cdb[2] != 0x43) continue;
+                    ++lists;
+                    EXPECT_EQ(r.cdb[3] & 0x7F, ext ? 0x01 : 0x00);
+                }
+                EXPECT_GE(lists, 1u);
+            }
+        }
+    }
+}
+
+} // namespace
