@@ -321,3 +321,22 @@ TEST_F(CopyGenerationsSim, Generations) {
 }
 
 }  // namespace
+
+namespace {
+
+// query -s of an Idle or a Reserve session: the pair query finds no usable
+// session, so the program prints the command's message and exits 4 (the
+// Idle and Reserve rows of the state table are never reached through it).
+TEST_F(CopyQuerySim, StateOfIdleAndReserveSessions) {
+    for (const char *state : {"status=0 phase=copying", "status=1 phase=equivalent", "status=0 phase=0",
+                              "status=1 phase=readying"}) {
+        SCOPED_TRACE(state);
+        sim.commandOk(std::string("setsession A1 2 ") + state);
+        Check({{{"query", "-s", "0x5@sa", "0x7@sa"}, 4, "", "ZRKC1100 ERROR Session does not exist.\n"}});
+        // The same with a suspend marked in progress.
+        sim.corrupt(0x43, 16 + 160 + 11, "01", 1, 0);
+        Check({{{"query", "-s", "0x5@sa", "0x7@sa"}, 4, "", "ZRKC1100 ERROR Session does not exist.\n"}});
+    }
+}
+
+} // namespace
