@@ -352,3 +352,65 @@ TEST_F(VzProgramSim, SuspendStatusOfAGroupWithARefusedLine) {
 }
 
 } // namespace
+
+namespace {
+
+// The option word zrkcvz hands the library for every row of its start and
+// chmod mode tables, read from the command layer's start line in the trace
+// (each run names its own operands, so its line is found among the others).
+TEST_F(VzProgramSim, ModeTablesGiveTheirOptionWords) {
+    struct Case {
+        std::vector<std::string> args; // options, then the operands follow
+        const char *pFunction;
+        uint32_t uiWord;
+    };
+    const Case cases[] = {
+        {{"start"}, "zrkc_start_vz", 0x4000000},
+        {{"start", "-sync"}, "zrkc_start_vz", 0x220},
+        {{"start", "-sync", "-automaticsplit"}, "zrkc_start_vz", 0x320},
+        {{"start", "-sync", "-manualsplit"}, "zrkc_start_vz", 0x220},
+        {{"start", "-sync", "-automaticrecovery"}, "zrkc_start_vz", 0x020},
+        {{"start", "-sync", "-automaticsplit", "-automaticrecovery"}, "zrkc_start_vz", 0x120},
+        {{"start", "-sync", "-manualsplit", "-automaticrecovery"}, "zrkc_start_vz", 0x020},
+        {{"start", "-sync", "-manualrecovery"}, "zrkc_start_vz", 0x220},
+        {{"start", "-sync", "-automaticsplit", "-manualrecovery"}, "zrkc_start_vz", 0x320},
+        {{"start", "-sync", "-manualsplit", "-manualrecovery"}, "zrkc_start_vz", 0x220},
+        {{"start", "-stack"}, "zrkc_start_vz", 0x400},
+        {{"start", "-stack", "-automaticrecovery"}, "zrkc_start_vz", 0x400},
+        {{"start", "-stack", "-manualrecovery"}, "zrkc_start_vz", 0x600},
+        {{"start", "-consistency"}, "zrkc_start_vz", 0xA00},
+        {{"start", "-consistency", "-manualrecovery"}, "zrkc_start_vz", 0xA00},
+        {{"start", "-consistency", "-automaticrecovery"}, "zrkc_start_vz", 0x800},
+        // The bits added to a row's word.
+        {{"start", "-stack", "-rwp", "-skip", "-p", "sa"}, "zrkc_start_vz", 0x820440},
+        {{"chmod", "-sync", "-manualsplit", "-manualrecovery"}, "zrkc_change_vz", 0x220},
+        {{"chmod", "-sync", "-manualsplit", "-automaticrecovery"}, "zrkc_change_vz", 0x020},
+        {{"chmod", "-sync", "-automaticsplit", "-manualrecovery"}, "zrkc_change_vz", 0x320},
+        {{"chmod", "-sync", "-automaticsplit", "-automaticrecovery"}, "zrkc_change_vz", 0x120},
+        {{"chmod", "-stack", "-automaticrecovery"}, "zrkc_change_vz", 0x400},
+        {{"chmod", "-stack", "-manualrecovery"}, "zrkc_change_vz", 0x600},
+        {{"chmod", "-consistency", "-manualrecovery"}, "zrkc_change_vz", 0xA00},
+        {{"chmod", "-consistency", "-automaticrecovery"}, "zrkc_change_vz", 0x800},
+        {{"chmod", "-through", "-automaticrecovery"}, "zrkc_change_vz", 0x000},
+        {{"chmod", "-through", "-manualrecovery"}, "zrkc_change_vz", 0x200},
+        {{"chmod", "-through", "-manualrecovery", "-p", "sa"}, "zrkc_change_vz", 0x800200},
+    };
+    int row = 0;
+    for (const Case &c : cases) {
+        std::vector<std::string> args = c.args;
+        const std::string source = "src" + std::to_string(row), target = "trg" + std::to_string(row);
+        ++row;
+        SCOPED_TRACE(source);
+        args.push_back(source);
+        args.push_back(target);
+        const ProgramResult r = Vz(args);
+        EXPECT_NE(r.iExit, 2) << r.sErr;
+        const std::string head = std::string(c.pFunction) + " started. src=" + source + ", dest=" + target + ", opt=";
+        const std::string trace = root.traceText();
+        const size_t at = trace.find(head);
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_EQ(std::stoul(trace.substr(at + head.size(), 8), nullptr, 16), c.uiWord);
+    }
+}
+
+} // namespace
