@@ -312,3 +312,31 @@ TEST_F(CmdResolve, StorageClusterRoleThroughAnAlias) {
 }
 
 } // namespace
+
+namespace {
+
+// Both sides on one array: the target's route fails with 2120 (the array
+// ends the login), then the source's with 1905 (no login left); the call
+// reports the target's 2120, the cause, rather than the source's 1905.
+TEST_F(CmdResolve, EqualBoxIdsReportTheTargetsConnectionLimit) {
+    sim.commandOk("lanreply 1 01\\n9403\\nsession ended\\n");
+    const cmdtest::Resolved r = Resolve("0x1@lb", "0x2@lb");
+    EXPECT_EQ(r.iResult, -1);
+    EXPECT_EQ(r.tInfo.uiMessageNo, 2120u);
+    EXPECT_STREQ(r.tInfo.caMessage,
+                 "ZRKC2120 ERROR The number of connections has reached the maximum number allowed.\n");
+    EXPECT_EQ(iptest::LanOperations(sim), (std::vector<std::string>{"proc", "force_close", "proc"}))
+        << "the source side was tried too";
+
+    // What the source side met on its own.
+    char access[ZRK_VOLNAME_LEN] = {};
+    char box[ZRK_BOXID_LEN] = {};
+    uint32_t olu = 0, eh = 0, el = 0, sh = 0, sl = 0;
+    VOL_INFO info{};
+    uint8_t transport = 0;
+    ReturnInfo ri{};
+    EXPECT_NE(0, com_volume_alias("0x1@lb", access, box, &olu, &eh, &el, &sh, &sl, &info, &transport, &ri));
+    EXPECT_EQ(ri.uiMessageNo, 1905u) << ri.caMessage;
+}
+
+} // namespace
