@@ -14,7 +14,10 @@
 #include "zrkcquery_out.h"
 #include "zrkcsafe.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <iterator>
@@ -201,6 +204,8 @@ const char *Conflict(const CommandParam &p, Variant variant) {
         if (!Has(p, kOptNum)) return kWordOptionError;
         if (Has2(p, kOpt2Send) && Has2(p, kOpt2Recv)) return "-send, -recv";
         if (!Has2(p, kOpt2Send) && !Has2(p, kOpt2Recv)) return kWordOptionError;
+        // Never cut to 16 bits: 65541 would silently name buffer 5.
+        if (p.uiNumber > UINT16_MAX) return "-num";
         return nullptr;
     case kFuncAlias:
         if (variant == Variant::AliasAdd && std::strlen(p.caOperand1) != ZRK_BOXID_LEN) return "BoxID";
@@ -209,15 +214,18 @@ const char *Conflict(const CommandParam &p, Variant variant) {
     }
 }
 
-// An alias entry's identifier: decimal digits only, within 32 bits.
+// An alias entry's identifier as an unsigned decimal conversion reads it
+// (leading blanks and a sign taken): at least one digit, nothing after the
+// digits, and within 32 bits (a negated value wraps beyond them).
 bool ParseId(const char *text, unsigned int *id) {
-    if (*text == '\0') return false;
-    uint64_t value = 0;
-    for (const char *c = text; *c != '\0'; ++c) {
-        if (*c < '0' || *c > '9') return false;
-        value = value * 10 + static_cast<uint64_t>(*c - '0');
-        if (value > UINT32_MAX) return false;
-    }
+    const char *digits = text;
+    while (std::isspace(static_cast<unsigned char>(*digits))) ++digits;
+    if (*digits == '+' || *digits == '-') ++digits;
+    if (*digits < '0' || *digits > '9') return false;
+    errno = 0;
+    char *end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (errno != 0 || *end != '\0' || value > UINT32_MAX) return false;
     *id = static_cast<unsigned int>(value);
     return true;
 }
@@ -270,8 +278,9 @@ int SessionStateExit(const PairArea &output) {
     return kExitInconsistent;
 }
 
-// The naming of a failed copy-inhibit line of a group file.
-std::string VolumeNaming(const PairResult &entry) { return "Volume=(" + EntrySource(entry) + ")."; }
+// The naming of a failed copy-inhibit line of a group file; like every
+// naming it ends in a blank.
+std::string VolumeNaming(const PairResult &entry) { return "Volume=(" + EntrySource(entry) + "). "; }
 
 // Prints the result through its layout; a partly failed group-file run
 // keeps its exit code 4.

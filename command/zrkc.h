@@ -145,6 +145,8 @@ typedef struct SubgroupEntry {
     CopyPair *pPair;          /* the pair */
     uint32_t  uiPairIndex;    /* its position in the list and in the per-pair area */
     uint32_t  uiSameBox;      /* first entry of a subgroup: 1 source and target BoxID equal */
+    uint16_t  uhCommandMax;   /* first entry of a box run: pairs one concurrent suspend takes */
+    uint16_t  uhReserved;
 } SubgroupEntry;
 
 /* The subgroup index: the pairs sorted by source BoxID, target BoxID and
@@ -316,6 +318,29 @@ int resume_recovery(CopyPairList *list, int option, ReturnInfo *ri);
 int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count, uint32_t interval,
                     uint32_t opt, ReturnInfo *ri);
 
+/* The parts of the suspend, each called by zrkc_suspend_vz only; the
+ * results go into ri (a group file's pairs into their PairResult entries).
+ * suspend_sub: the forced (ZRK_OPT_FORCE) or the stack-timer
+ * (ZRKC_OPT_STACK_TIMER) suspend of every pair; 0, or -1 (1804 when pairs
+ * of a group file failed). */
+int suspend_sub(CopyPairList *list, uint32_t opt, ReturnInfo *ri);
+/* Looks at the sessions until every pair reached the wanted state (mode 1:
+ * phase Equivalent; otherwise status Suspend), sleeping interval seconds
+ * between looks; *slept counts the sleeps of the whole call, bounded by
+ * count (0: no bound). 0 reached, 4 gave up (interval 0: after one look),
+ * -1 error. */
+int suspend_timeout_check(CopyPairList *list, uint32_t count, uint32_t interval, int mode,
+                          uint32_t *slept, ReturnInfo *ri);
+/* Forced suspend, change to through mode (the recovery mode kept) and
+ * resume of one RVZ pair, so that its buffered data drains; 0 or -1. */
+int suspend_flash(ReturnInfo *ri, CopyPair pair, DETAIL_LIST_INFO detail);
+/* Every pair between two arrays: suspend_error_return force-suspends it,
+ * changes it to mode | recovery and resumes it (after a wait that ran out);
+ * suspend_mode_return only changes it back (after the suspend). 0 or -1
+ * at the first failure. */
+int suspend_error_return(CopyPairList *list, uint32_t mode, uint32_t recovery, ReturnInfo *ri);
+int suspend_mode_return(CopyPairList *list, uint32_t mode, uint32_t recovery, ReturnInfo *ri);
+
 /* One record of a concurrent suspend: the chunks (the volume each is sent
  * through and its pair count) and the pairs in subgroup-index order. */
 typedef struct CONC_SUS_VOL {
@@ -330,10 +355,9 @@ typedef struct ConcSuspendSet {
 } ConcSuspendSet;
 
 /* Fills the set from the list's subgroup index, cutting each box run into
- * chunks of at most its per-command maximum (maxima: one per index entry,
- * read at the first entry of each run); 0, or -1 (1106). */
-int suspend_group_make(CopyPairList *list, const uint16_t *maxima, ConcSuspendSet *set,
-                       ReturnInfo *ri);
+ * chunks of at most its per-command maximum (uhCommandMax of the run's
+ * first entry; 0 takes the run whole); 0, or -1 (1106). */
+int suspend_group_make(CopyPairList *list, ConcSuspendSet *set, ReturnInfo *ri);
 /* Frees what the set holds; safe on a partly filled or cleared set. */
 void suspend_group_close(ConcSuspendSet *set);
 
@@ -753,6 +777,9 @@ typedef struct DeviceQueryInfo {
 /* The volume name's kinds, as com_volume_kind answers them. */
 #define ZRKC_VOLKIND_DEVICE 1 /* a device name */
 #define ZRKC_VOLKIND_ALIAS  3 /* OLU@alias */
+/* ucSuspendMark of the pairs of a suspend or a suspend-status query: an
+ * alias-form pair so marked also matches a whole-volume session (size 0). */
+#define ZRKC_SUSPEND_MARK 14u
 #define ZRKC_VOLKIND_EXTENT 4 /* OLU@alias:extent */
 
 /* The summary of a device-named volume (opt must be 0); area NULL with len
@@ -805,7 +832,8 @@ static_assert(sizeof(CopyPair) == 1432, "CopyPair layout");
 static_assert(offsetof(CopyPairArea, taPair) == 4, "CopyPairArea layout");
 static_assert(sizeof(SessionRecord) == 161, "SessionRecord layout");
 static_assert(sizeof(LunStatusRecord) == 57, "LunStatusRecord layout");
-static_assert(sizeof(SubgroupEntry) == 24, "SubgroupEntry layout");
+static_assert(sizeof(SubgroupEntry) == 32, "SubgroupEntry layout");
+static_assert(offsetof(SubgroupEntry, uhCommandMax) == 24, "SubgroupEntry layout");
 static_assert(offsetof(SubgroupEntry, pPair) == 8, "SubgroupEntry layout");
 static_assert(offsetof(SubgroupEntry, uiSameBox) == 20, "SubgroupEntry layout");
 static_assert(offsetof(SubgroupIndex, taEntry) == 16, "SubgroupIndex layout");

@@ -24,9 +24,10 @@
 // the same thread drops it.
 //
 // An empty main file is a store without entries: it is what a first writer
-// creates to have something to lock. An empty or missing extension file is
-// one without user texts. Any other length, or an extension file without the
-// magic and version 1, is a broken store (1700).
+// creates to have something to lock. A missing extension file is one
+// without user texts. Any other length, or an extension file without the
+// magic and version 1 (an empty one too), is a broken store (1700); a
+// writer makes an empty one anew.
 //
 // fcntl locks belong to a process and any close of the file drops them, so
 // no code of this module opens or closes the main file while the lock is
@@ -639,6 +640,9 @@ int ReadSnapshot(const AliasPaths &paths, AliasMainFile &main, AliasExtFile &ext
             shot.bHasExt = true;
         } else if (extRead != Read::kEmpty) {
             cause = extCause;
+            return -1;
+        } else if (extFd.Get() >= 0) {
+            cause = 0; // an empty extension file has no magic either
             return -1;
         }
         return 0;

@@ -44,13 +44,13 @@ void Unsupported(ReturnInfo *ri) {
 
 } // namespace
 
-int ConcSuspendPrepare(CommandCall &call, const SuspendModes &modes, uint16_t *maxima) {
+int ConcSuspendPrepare(CommandCall &call, const SuspendModes &modes) {
     ReturnInfo *ri = call.Result();
     if (modes.iTransfer == static_cast<int32_t>(ZRK_OPT_STACK)) {
         Unsupported(ri);
         return call.Fail(__LINE__);
     }
-    const SubgroupIndex &index = *call.List().pSubgroups;
+    SubgroupIndex &index = *call.List().pSubgroups;
     std::unique_ptr<unsigned char[]> list(new (std::nothrow) unsigned char[kStatusListBytes]);
     if (!list) return call.NoMemory(__LINE__);
     call.TraceApiStart("ZRKStatusListVZ / ZRKIPStatusListVZ", __LINE__);
@@ -74,17 +74,17 @@ int ConcSuspendPrepare(CommandCall &call, const SuspendModes &modes, uint16_t *m
             Unsupported(ri);
             return call.Fail(__LINE__);
         }
-        maxima[j] = static_cast<uint16_t>(most);
+        index.taEntry[j].uhCommandMax = static_cast<uint16_t>(most);
     }
     call.TraceApiEnd("ZRKStatusListVZ / ZRKIPStatusListVZ", __LINE__);
     return 0;
 }
 
-int ConcSuspendRun(CommandCall &call, uint32_t apiOption, const uint16_t *maxima, SuspendWait &wait) {
+int ConcSuspendRun(CommandCall &call, uint32_t apiOption, SuspendWait &wait) {
     ReturnInfo *ri = call.Result();
     CopyPairList &plist = call.List();
     ConcSuspendSet set{};
-    if (suspend_group_make(&plist, maxima, &set, ri) != 0) return call.Fail(__LINE__);
+    if (suspend_group_make(&plist, &set, ri) != 0) return call.Fail(__LINE__);
     std::unique_ptr<ConcSuspendSet, void (*)(ConcSuspendSet *)> owner(&set, suspend_group_close);
 
     uint32_t largest = 0;
@@ -133,7 +133,8 @@ int ConcSuspendRun(CommandCall &call, uint32_t apiOption, const uint16_t *maxima
     result.reset();
     if (call.GroupFailed()) return call.Fail(__LINE__);
 
-    const int r = SuspendWaitFor(&plist, wait, WaitFor::Suspended, ri);
+    const int r = suspend_timeout_check(&plist, wait.uiCount, wait.uiInterval, kWaitSuspended,
+                                        &wait.uiSlept, ri);
     if (r == -1) return call.Fail(__LINE__);
     if (r == 4) {
         SetResult(ri, ZRKC_CLASS_TIMEOUT, 1301, "ZRKC1301 WARNING The operation was accepted.\n");
@@ -146,8 +147,12 @@ int ConcSuspendRun(CommandCall &call, uint32_t apiOption, const uint16_t *maxima
 
 using namespace zrkc;
 
-extern "C" int suspend_group_make(CopyPairList *list, const uint16_t *maxima, ConcSuspendSet *set,
-                                  ReturnInfo *ri) {
+extern "C" int suspend_group_make(CopyPairList *list, ConcSuspendSet *set, ReturnInfo *ri) {
+    if (list == nullptr || list->pSubgroups == nullptr || set == nullptr || ri == nullptr) {
+        if (ri != nullptr)
+            SetResult(ri, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
+        return -1;
+    }
     const SubgroupIndex &index = *list->pSubgroups;
     const uint32_t pairs = index.uiPairCount;
     set->uiChunks = 0;
@@ -175,7 +180,7 @@ extern "C" int suspend_group_make(CopyPairList *list, const uint16_t *maxima, Co
     for (uint32_t i = 0; i < pairs; ++i) {
         const uint32_t run = index.taEntry[i].uiRunSize;
         if (run == 0) continue;
-        const uint32_t most = maxima[i] != 0 ? maxima[i] : run;
+        const uint32_t most = index.taEntry[i].uhCommandMax != 0 ? index.taEntry[i].uhCommandMax : run;
         for (uint32_t left = run; left > 0;) {
             const uint32_t take = std::min(left, most);
             CONC_SUS_VOL &vol = set->pVol[set->uiChunks++];

@@ -73,12 +73,15 @@ void EraseGenerations(const GenerationList &list, uint32_t count, const CopyPair
 }
 
 // Stops one SnapKZP-family session; 0, or -1 with the pair's result mapped.
-// generations receives the generation count a forced SnapKZP+ stop read.
+// generations receives the generation count a forced SnapKZP+ stop read;
+// listed tells whether the array gave a list at all (a Readying session
+// whose list the array does not have is stopped without one).
 int StopSnapPair(CommandCall &call, uint32_t index, const CopyPair &pair,
                  const SessionRecord &record, uint32_t apiOption, GenerationList &list,
-                 uint32_t &generations) {
+                 uint32_t &generations, bool &listed) {
     const DETAIL_LIST_INFO &d = record.tDetail;
     generations = 0;
+    listed = false;
     if ((d.ucSessionFlags & ZRK_SESFLAG_SNAPKZP) != 0) // SnapKZP: never forced
         return MappedKzpPair(call, KzpCall::ClassicSnapStop, index, pair, kKzpNoCopyInterval,
                              apiOption & ~ZRK_OPT_FORCE);
@@ -92,7 +95,8 @@ int StopSnapPair(CommandCall &call, uint32_t index, const CopyPair &pair,
             call.TracePairParm(pair, 0, __LINE__);
             return -1;
         }
-        if (r == 0) generations = Be16(list.pArea.get());
+        listed = r == 0;
+        if (listed) generations = Be16(list.pArea.get());
     }
     if (pair.ucTransport == 0 && d.ucCopyKind == kCopyKindEstimate && d.ucaState140[0] != 0) {
         CopyPair byId = pair; // the estimate session named by its identifier
@@ -181,8 +185,9 @@ int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnI
         if (record.ucFound == 0) continue;
         const CopyPair &pair = list.pPairs->taPair[i];
         uint32_t count = 0;
+        bool listed = false;
         const int r = kind == StopKind::Snap
-                          ? StopSnapPair(call, i, pair, record, apiOption, generations, count)
+                          ? StopSnapPair(call, i, pair, record, apiOption, generations, count, listed)
                           : MappedKzpPair(call, what, i, pair, kKzpCopyInterval, apiOption);
         if (r != 0) {
             if (!call.GroupMode()) return call.Fail(__LINE__);
@@ -190,7 +195,7 @@ int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnI
         }
         if (kind == StopKind::Kzp) continue;
         if (forcedSnap && (record.tDetail.ucSessionFlags & ZRK_SESFLAG_SNAPKZP_P) != 0) {
-            EraseGenerations(generations, count, pair);
+            if (listed) EraseGenerations(generations, count, pair); // no list: nothing goes
             continue;
         }
         EraseSourceName(pair);

@@ -478,9 +478,6 @@ extern "C" int query_pair(CopyPairList *list, int option, ReturnInfo *ri, void *
     QueryContext ctx(ri);
     auto *out = static_cast<unsigned char *>(output);
     auto *header = reinterpret_cast<CopyQueryList *>(out);
-    // Every entry keeps its place, so a group run whose sessions are all
-    // idle or reserved still shows a line per entry.
-    header->ItemCount = count;
     const bool group = list->iFromGroupFile == 1;
     const bool otherWay = (opt & ZRKC_OPT_OTHER_WAY) != 0;
     const uint8_t volumeInfoFlag = VolumeInfoFlagOf(list->pPairs->taPair[0]);
@@ -513,6 +510,9 @@ extern "C" int query_pair(CopyPairList *list, int option, ReturnInfo *ri, void *
         names.ucSrcVolumeSet = names.ucTrgVolumeSet = 1;
         FillItem(out + HeaderSize(level) + uint64_t{r} * ItemSize(level), level, d,
                  CopyKindOf(d, opt, false), names, volumeInfoFlag);
+        // Every entry keeps its place once one is filled; a run without a
+        // usable entry leaves both counts 0.
+        header->ItemCount = count;
         ++header->FilledCount;
     }
     return 0;

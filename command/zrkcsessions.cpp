@@ -31,7 +31,6 @@ constexpr uint8_t kApiGenerations = 17;    // ZRKLVGeneraListSnapKZP_p
 constexpr uint8_t kApiIpGenerations = 49;  // ZRKIPGeneraListSnapKZP_p
 
 constexpr uint8_t kCopyKindEstimate = 3;
-constexpr uint8_t kSuspendMark = 14;
 constexpr int kSessionActive = 3;
 constexpr int kSessionIdle = 2;
 
@@ -65,7 +64,7 @@ PairKeys KeysOf(const CopyPair &pair, int direction) {
     k.uiSizeLow = pair.SrcSize_l;
     k.bHasTarget = k.uhSecondOlu != 0xFFFF || k.uiSecondExtHigh != 0xFFFFFFFFu ||
                    k.uiSecondExtLow != 0xFFFFFFFFu;
-    k.bSuspendedAlias = pair.ucVolumeKind == ZRKC_VOLKIND_ALIAS && pair.ucSuspendMark == kSuspendMark;
+    k.bSuspendedAlias = pair.ucVolumeKind == ZRKC_VOLKIND_ALIAS && pair.ucSuspendMark == ZRKC_SUSPEND_MARK;
     return k;
 }
 

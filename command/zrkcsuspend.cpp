@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace zrkc {
@@ -27,9 +28,6 @@ constexpr uint32_t kMask = ZRK_OPT_FORCE | ZRK_OPT_UNTRANSFERRED | ZRKC_OPT_CONC
 constexpr uint32_t kMaxCount = 86400;
 constexpr uint32_t kMaxInterval = 600;
 constexpr uint32_t kMaxWaitSeconds = 86400;
-
-// The suspend mark that the session matching reads.
-constexpr uint8_t kSuspendMark = 14;
 
 // Phases of the detail entry read here.
 constexpr uint8_t kPhaseCopying = 1;
@@ -71,8 +69,8 @@ int CallIntoResult(Op op, const CopyPair &pair, uint32_t option, ReturnInfo *ri)
 
 // One call for list entry index whose result the frame maps (the entry's
 // PairResult in a group run, the result record otherwise); 0 or -1.
-int CallMapped(CommandCall &call, Op op, uint32_t index, uint32_t option) {
-    const CopyPair &pair = call.List().pPairs->taPair[index];
+int CallMapped(CommandCall &call, const CopyPairList &list, Op op, uint32_t index, uint32_t option) {
+    const CopyPair &pair = list.pPairs->taPair[index];
     std::memset(call.Sense(), 0, ZRK_SENSE_LEN);
     const int r = CallPair(op, pair, option, call.Sense());
     if (call.MapResult(index, IdOf(op, pair), pair.caAccessVolume, r) == 0) return 0;
@@ -105,73 +103,43 @@ std::unique_ptr<SessionRecord[]> NewRecords(uint32_t count) {
     return std::unique_ptr<SessionRecord[]>(new (std::nothrow) SessionRecord[count ? count : 1]());
 }
 
-// Forced suspend, change to through mode with the recovery mode kept, and
-// resume of one RVZ pair, so that its buffered data drains. 0 or -1.
-int SuspendFlash(ReturnInfo *ri, const CopyPair &pair, const DETAIL_LIST_INFO &detail) {
-    if (CallIntoResult(Op::Suspend, pair, ZRK_OPT_FORCE, ri) != 0) return -1;
-    const uint32_t recovery = (detail.ucModeFlags & ZRK_MODEFLAG_MANUAL_RCV) ? ZRK_OPT_MANUAL_RCV : 0;
-    if (CallIntoResult(Op::Change, pair, recovery, ri) != 0) return -1;
-    return CallIntoResult(Op::Resume, pair, 0, ri);
-}
-
 bool BetweenArrays(const CopyPair &pair) { return !IsLocalPair(pair); }
 
-// After a wait that ran out: every pair between two arrays is force-suspended,
-// changed back to the call's mode and resumed, so it runs as before. 0 or -1.
-int SuspendErrorReturn(CopyPairList *list, uint32_t mode, uint32_t recovery, ReturnInfo *ri) {
-    for (uint32_t i = 0; i < list->pPairs->uiCount; ++i) {
-        const CopyPair &pair = list->pPairs->taPair[i];
-        if (!BetweenArrays(pair)) continue;
-        if (CallIntoResult(Op::Suspend, pair, ZRK_OPT_FORCE, ri) != 0) return -1;
-        if (CallIntoResult(Op::Change, pair, mode | recovery, ri) != 0) return -1;
-        if (CallIntoResult(Op::Resume, pair, 0, ri) != 0) return -1;
-    }
-    return 0;
+// The frame of the running suspend: its parts report in the caller's frame
+// (its group-file failures among them) and take one of their own when
+// called on their own.
+thread_local CommandCall *gCall = nullptr;
+
+uint32_t PairCount(const CopyPairList *list) {
+    return list->pPairs != nullptr ? list->pPairs->uiCount : 0;
 }
 
-// After the suspend: every pair between two arrays back to the call's mode.
-int SuspendModeReturn(CopyPairList *list, uint32_t mode, uint32_t recovery, ReturnInfo *ri) {
-    for (uint32_t i = 0; i < list->pPairs->uiCount; ++i) {
-        const CopyPair &pair = list->pPairs->taPair[i];
-        if (!BetweenArrays(pair)) continue;
-        if (CallIntoResult(Op::Change, pair, mode | recovery, ri) != 0) return -1;
-    }
-    return 0;
+// A part called without its list or result record.
+int NoOperand(const char *name, ReturnInfo *ri) {
+    if (ri != nullptr)
+        SetResult(ri, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
+    velk_trace(1, "%s error end. [%d]", name, __LINE__);
+    return -1;
 }
 
-// The forced and the stack-timer suspend of every pair; 0 or -1.
-int SuspendSub(CommandCall &call, uint32_t opt) {
-    ReturnInfo *ri = call.Result();
-    CopyPairList &list = call.List();
-    const uint32_t pairs = list.pPairs->uiCount;
-    const bool force = (opt & ZRK_OPT_FORCE) != 0;
-    std::unique_ptr<SessionRecord[]> records;
-    if (force) {
-        records = NewRecords(pairs);
-        if (!records) return call.NoMemory(__LINE__);
-        if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
-        for (uint32_t i = 0; i < pairs; ++i) {
-            if (records[i].tDetail.ucCopyKind != kCopyKindVz) {
-                RefusePreconditions(ri);
-                return call.Fail(__LINE__);
-            }
-        }
+int ErrorEnd(const char *name, int line) {
+    velk_trace(1, "%s error end. [%d]", name, line);
+    return -1;
+}
+
+// Both returns of the mode: every pair between two arrays, in list order,
+// optionally force-suspended and resumed around the change. 0 or -1.
+int ReturnModes(const char *name, CopyPairList *list, uint32_t mode, uint32_t recovery, bool cycle,
+                ReturnInfo *ri) {
+    if (list == nullptr || ri == nullptr) return NoOperand(name, ri);
+    for (uint32_t i = 0; i < PairCount(list); ++i) {
+        const CopyPair &pair = list->pPairs->taPair[i];
+        if (!BetweenArrays(pair)) continue;
+        if (cycle && CallIntoResult(Op::Suspend, pair, ZRK_OPT_FORCE, ri) != 0) return ErrorEnd(name, __LINE__);
+        if (CallIntoResult(Op::Change, pair, mode | recovery, ri) != 0) return ErrorEnd(name, __LINE__);
+        if (cycle && CallIntoResult(Op::Resume, pair, 0, ri) != 0) return ErrorEnd(name, __LINE__);
     }
-    const uint32_t apiOption = force ? ZRK_OPT_FORCE : ZRK_OPT_STACK_TIMER;
-    if (!force) {
-        const int timer = get_properties_int("RVZ_stacktimer", ri);
-        release_properties();
-        if (ri->iReturnClass != 0) return call.Fail(__LINE__);
-        ZRKRVZ_stacktimer = timer;
-    }
-    call.TraceApiStart(VzCallNames(Op::Suspend), __LINE__);
-    for (uint32_t i = 0; i < pairs; ++i) {
-        if (force && records[i].tDetail.Status == kVzStatusSuspend) continue;
-        if (CallMapped(call, Op::Suspend, i, apiOption) != 0 && !call.GroupMode())
-            return call.Fail(__LINE__);
-    }
-    call.TraceApiEnd(VzCallNames(Op::Suspend), __LINE__);
-    return call.Finish(__LINE__);
+    return 0;
 }
 
 // Count and interval from the properties file or the arguments, checked
@@ -258,8 +226,33 @@ uint32_t ModeBits(int32_t value) { return value < 0 ? 0u : static_cast<uint32_t>
 
 } // namespace
 
-int SuspendWaitFor(CopyPairList *list, SuspendWait &wait, WaitFor what, ReturnInfo *ri) {
-    const uint32_t pairs = list->pPairs->uiCount;
+} // namespace zrkc
+
+using namespace zrkc;
+
+extern "C" int suspend_flash(ReturnInfo *ri, CopyPair pair, DETAIL_LIST_INFO detail) {
+    static constexpr char kPart[] = "suspend_flash";
+    if (ri == nullptr) return NoOperand(kPart, ri);
+    if (CallIntoResult(Op::Suspend, pair, ZRK_OPT_FORCE, ri) != 0) return ErrorEnd(kPart, __LINE__);
+    const uint32_t recovery = (detail.ucModeFlags & ZRK_MODEFLAG_MANUAL_RCV) ? ZRK_OPT_MANUAL_RCV : 0;
+    if (CallIntoResult(Op::Change, pair, recovery, ri) != 0) return ErrorEnd(kPart, __LINE__);
+    if (CallIntoResult(Op::Resume, pair, 0, ri) != 0) return ErrorEnd(kPart, __LINE__);
+    return 0;
+}
+
+extern "C" int suspend_error_return(CopyPairList *list, uint32_t mode, uint32_t recovery, ReturnInfo *ri) {
+    return ReturnModes("suspend_error_return", list, mode, recovery, true, ri);
+}
+
+extern "C" int suspend_mode_return(CopyPairList *list, uint32_t mode, uint32_t recovery, ReturnInfo *ri) {
+    return ReturnModes("suspend_mode_return", list, mode, recovery, false, ri);
+}
+
+extern "C" int suspend_timeout_check(CopyPairList *list, uint32_t count, uint32_t interval, int mode,
+                                     uint32_t *slept, ReturnInfo *ri) {
+    static constexpr char kPart[] = "suspend_timeout_check";
+    if (list == nullptr || slept == nullptr || ri == nullptr) return NoOperand(kPart, ri);
+    const uint32_t pairs = PairCount(list);
     std::vector<uint8_t> done;
     std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
     try {
@@ -269,11 +262,11 @@ int SuspendWaitFor(CopyPairList *list, SuspendWait &wait, WaitFor what, ReturnIn
     }
     if (!records) {
         SetNoMemory(ri);
-        return -1;
+        return ErrorEnd(kPart, __LINE__);
     }
     for (;;) {
         std::memset(static_cast<void *>(records.get()), 0, sizeof(SessionRecord) * pairs);
-        if (FetchSessions(list, records.get(), ri) != 0) return -1;
+        if (pairs != 0 && FetchSessions(list, records.get(), ri) != 0) return ErrorEnd(kPart, __LINE__);
         uint32_t reached = 0;
         for (uint32_t i = 0; i < pairs; ++i) {
             if (done[i]) {
@@ -281,24 +274,67 @@ int SuspendWaitFor(CopyPairList *list, SuspendWait &wait, WaitFor what, ReturnIn
                 continue;
             }
             const DETAIL_LIST_INFO &d = records[i].tDetail;
-            const bool ok = what == WaitFor::Equivalent
-                                ? d.Phase == kPhaseEquivalent
-                                : d.Status == kVzStatusSuspend && d.ucState11 != 1;
+            const bool ok = mode == kWaitEquivalent ? d.Phase == kPhaseEquivalent
+                                                    : d.Status == kVzStatusSuspend && d.ucState11 != 1;
             if (!ok) break;
             done[i] = 1;
             ++reached;
         }
         if (reached == pairs) return 0;
-        if (wait.uiInterval == 0) return 4;
-        if (wait.uiCount != 0 && wait.uiSlept >= wait.uiCount) return 4;
-        zrkc_sleep(wait.uiInterval);
-        if (wait.uiCount != 0) ++wait.uiSlept;
+        if (interval == 0) return 4;
+        if (count != 0 && *slept >= count) return 4;
+        zrkc_sleep(interval);
+        if (count != 0) ++*slept;
     }
 }
 
-} // namespace zrkc
-
-using namespace zrkc;
+extern "C" int suspend_sub(CopyPairList *list, uint32_t opt, ReturnInfo *ri) {
+    static constexpr char kPart[] = "suspend_sub";
+    velk_trace(6, "%s start. [%d]", kPart, __LINE__);
+    if (list == nullptr || ri == nullptr) return NoOperand(kPart, ri);
+    // Called on its own, outside zrkc_suspend_vz: a frame of its own, which
+    // knows a group file's run from the option word.
+    std::optional<CommandCall> own;
+    if (gCall == nullptr) {
+        own.emplace(kPart, ri);
+        if (own->CheckOptions(opt, kMask, __LINE__) != 0) return -1;
+    }
+    CommandCall &call = gCall != nullptr ? *gCall : *own;
+    const uint32_t pairs = PairCount(list);
+    const bool force = (opt & ZRK_OPT_FORCE) != 0;
+    std::unique_ptr<SessionRecord[]> records;
+    if (force) {
+        records = NewRecords(pairs);
+        if (!records) {
+            SetNoMemory(ri);
+            return ErrorEnd(kPart, __LINE__);
+        }
+        if (pairs != 0 && FetchSessions(list, records.get(), ri) != 0) return ErrorEnd(kPart, __LINE__);
+        for (uint32_t i = 0; i < pairs; ++i) {
+            if (records[i].tDetail.ucCopyKind != kCopyKindVz) {
+                RefusePreconditions(ri);
+                return ErrorEnd(kPart, __LINE__);
+            }
+        }
+    }
+    const uint32_t apiOption = force ? ZRK_OPT_FORCE : ZRK_OPT_STACK_TIMER;
+    if (!force) {
+        const int timer = get_properties_int("RVZ_stacktimer", ri);
+        release_properties();
+        if (ri->iReturnClass != 0) return ErrorEnd(kPart, __LINE__);
+        ZRKRVZ_stacktimer = timer;
+    }
+    call.TraceApiStart(VzCallNames(Op::Suspend), __LINE__);
+    for (uint32_t i = 0; i < pairs; ++i) {
+        if (force && records[i].tDetail.Status == kVzStatusSuspend) continue;
+        if (CallMapped(call, *list, Op::Suspend, i, apiOption) != 0 && !call.GroupMode())
+            return ErrorEnd(kPart, __LINE__);
+    }
+    call.TraceApiEnd(VzCallNames(Op::Suspend), __LINE__);
+    if (call.GroupFailed()) return ErrorEnd(kPart, __LINE__);
+    velk_trace(6, "%s normal end. [%d]", kPart, __LINE__);
+    return 0;
+}
 
 extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count,
                                uint32_t interval, uint32_t opt, ReturnInfo *ri) {
@@ -329,7 +365,7 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
     }
 
     const uint32_t pairs = list.pPairs->uiCount;
-    for (uint32_t i = 0; i < pairs; ++i) list.pPairs->taPair[i].ucSuspendMark = kSuspendMark;
+    for (uint32_t i = 0; i < pairs; ++i) list.pPairs->taPair[i].ucSuspendMark = ZRKC_SUSPEND_MARK;
 
     // A stack-timer suspend only when the pairs are RVZ pairs in stack mode;
     // at the first that is not, the call goes on as a plain suspend.
@@ -349,21 +385,24 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
             }
         }
     }
-    if ((apiOption & ZRK_OPT_FORCE) || (opt & ZRKC_OPT_STACK_TIMER)) return SuspendSub(call, opt);
+    if ((apiOption & ZRK_OPT_FORCE) || (opt & ZRKC_OPT_STACK_TIMER)) {
+        CommandCall *outer = gCall;
+        gCall = &call;
+        const int r = suspend_sub(&list, opt, ri);
+        gCall = outer;
+        // A group run whose lines failed ends as the other roads end it.
+        return r == 0 || call.GroupFailed() ? call.Finish(__LINE__) : call.Fail(__LINE__);
+    }
 
     SuspendWait wait;
     if (TakeWaitLimits(call, opt, count, interval, wait) != 0) return -1;
 
     SuspendModes modes;
-    std::vector<uint16_t> maxima;
     std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
     if (!records) return call.NoMemory(__LINE__);
     if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
     if (CheckSessions(records.get(), pairs, wait.uiInterval, modes, ri) != 0) return call.Fail(__LINE__);
-    if (conc) {
-        maxima.assign(pairs, 0);
-        if (ConcSuspendPrepare(call, modes, maxima.data()) != 0) return -1;
-    }
+    if (conc && ConcSuspendPrepare(call, modes) != 0) return -1;
 
     // Flash the RVZ pairs that stack or keep consistency, so that their
     // buffered data drains before the wait and the suspend.
@@ -372,32 +411,33 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
                   modes.iTransfer == static_cast<int32_t>(ZRK_OPT_CONSISTENCY))) {
         for (uint32_t i = 0; i < pairs; ++i) {
             if (!Remote(records[i].tDetail)) continue;
-            if (SuspendFlash(ri, list.pPairs->taPair[i], records[i].tDetail) != 0) return call.Fail(__LINE__);
+            if (suspend_flash(ri, list.pPairs->taPair[i], records[i].tDetail) != 0) return call.Fail(__LINE__);
             flashed = true;
         }
     }
     records.reset();
 
     if (wait.uiInterval != 0) {
-        const int r = SuspendWaitFor(&list, wait, WaitFor::Equivalent, ri);
+        const int r = suspend_timeout_check(&list, wait.uiCount, wait.uiInterval, kWaitEquivalent,
+                                            &wait.uiSlept, ri);
         if (r == -1) return call.Fail(__LINE__);
         if (r == 4) {
-            if (flashed && SuspendErrorReturn(&list, ModeBits(modes.iTransfer), ModeBits(modes.iRecovery), ri) != 0)
+            if (flashed && suspend_error_return(&list, ModeBits(modes.iTransfer), ModeBits(modes.iRecovery), ri) != 0)
                 return call.Fail(__LINE__);
             SetResult(ri, ZRKC_CLASS_TIMEOUT, 1300, "ZRKC1300 ERROR Time out detected.\n");
             return call.Fail(__LINE__);
         }
     }
 
-    if (conc) return ConcSuspendRun(call, apiOption, maxima.data(), wait);
+    if (conc) return ConcSuspendRun(call, apiOption, wait);
 
     call.TraceApiStart(VzCallNames(Op::Suspend), __LINE__);
     for (uint32_t i = 0; i < pairs; ++i) {
-        if (CallMapped(call, Op::Suspend, i, 0) != 0 && !call.GroupMode()) return call.Fail(__LINE__);
+        if (CallMapped(call, list, Op::Suspend, i, 0) != 0 && !call.GroupMode()) return call.Fail(__LINE__);
     }
     call.TraceApiEnd(VzCallNames(Op::Suspend), __LINE__);
 
-    if (flashed && SuspendModeReturn(&list, ModeBits(modes.iTransfer), ModeBits(modes.iRecovery), ri) != 0)
+    if (flashed && suspend_mode_return(&list, ModeBits(modes.iTransfer), ModeBits(modes.iRecovery), ri) != 0)
         return call.Fail(__LINE__);
     return call.Finish(__LINE__);
 }

@@ -25,21 +25,17 @@ struct SuspendWait {
     uint32_t uiSlept = 0;
 };
 
-// The wanted state of a wait.
-enum class WaitFor { Equivalent = 1, Suspended = 2 };
+// The mode of suspend_timeout_check that waits for phase Equivalent; the
+// command passes kWaitSuspended to wait for status Suspend.
+constexpr int kWaitEquivalent = 1;
+constexpr int kWaitSuspended = 2;
 
-// Looks at the sessions until every pair reached the wanted state: 0
-// reached, 4 gave up (count sleeps taken, or interval 0 after one look), -1
-// error with the result filled.
-int SuspendWaitFor(CopyPairList *list, SuspendWait &wait, WaitFor what, ReturnInfo *ri);
-
-// The per-command maximum of each box run of a concurrent suspend (one
-// entry per subgroup-index entry; only the first entry of each run is set).
-// Refuses stack-mode RVZ pairs; 0 or -1 with the result filled.
-int ConcSuspendPrepare(CommandCall &call, const SuspendModes &modes, uint16_t *maxima);
+// The per-command maximum of each box run of a concurrent suspend, kept in
+// the run's first entry of the subgroup index. Refuses stack-mode RVZ
+// pairs; 0 or -1 with the result filled.
+int ConcSuspendPrepare(CommandCall &call, const SuspendModes &modes);
 // Sends the chunks, then waits for every session to show Suspend: 0, 1
 // (ZRKC1301 warning) or -1.
-int ConcSuspendRun(CommandCall &call, uint32_t apiOption, const uint16_t *maxima,
-                   SuspendWait &wait);
+int ConcSuspendRun(CommandCall &call, uint32_t apiOption, SuspendWait &wait);
 
 } // namespace zrkc

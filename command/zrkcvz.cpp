@@ -436,11 +436,14 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
         return call.Fail(__LINE__);
     }
     const bool otherWay = (opt & ZRKC_OPT_OTHER_WAY) != 0;
-    if (int r = zrkc::OpenResolvedList(call, source, target, opt, kStatusMask, otherWay ? 1 : 0, ri))
-        return r;
+    if (call.CheckOptions(opt, kStatusMask, __LINE__) != 0) return -1;
+    if (int r = call.BuildList(source, target, opt, __LINE__)) return r;
+    if (call.RequirePairs(__LINE__) != 0) return -1;
     CopyPairList &list = call.List();
 
-    const uint32_t count = PairCount(list);
+    // The area is checked before any name is resolved: a first call without
+    // one learns the size it needs without a round trip to the array.
+    const uint32_t count = list.pNames->uiCount;
     const size_t needed = size_t{count} * sizeof(SuspendStatusEntry) + 8;
     if (output == nullptr || outputLength < 0 || static_cast<size_t>(outputLength) < needed) {
         com_file_release(&list);
@@ -449,6 +452,9 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
         return call.Warn(__LINE__);
     }
     std::memset(output, 0, static_cast<size_t>(outputLength));
+    if (com_conv_volinf(&list, otherWay ? 1 : 0, ri) != 0) return call.Fail(__LINE__);
+    // Marked as the suspend marks them: a whole-volume session is found too.
+    for (uint32_t i = 0; i < PairCount(list); ++i) list.pPairs->taPair[i].ucSuspendMark = ZRKC_SUSPEND_MARK;
 
     Owned<SessionRecord> records = zrkc::NewSessionRecords(list);
     if (!records) return call.NoMemory(__LINE__);

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -124,8 +125,11 @@ bool Agrees(int *state, int value) {
 extern "C" int resume_normal(CopyPairList *list, int option, ReturnInfo *ri) {
     static constexpr char kName[] = "resume_normal";
     velk_trace(6, "%s start. [%d]", kName, __LINE__);
-    if (gCall == nullptr || list == nullptr || ri == nullptr) return NoFrame(kName, ri);
-    CommandCall &call = *gCall;
+    if (list == nullptr || ri == nullptr) return NoFrame(kName, ri);
+    // Called on its own, outside zrkc_resume_vz: a frame of its own.
+    std::optional<CommandCall> own;
+    if (gCall == nullptr) own.emplace(kName, ri);
+    CommandCall &call = gCall != nullptr ? *gCall : *own;
     int found = 0;
     std::unique_ptr<SessionRecord[]> records = ReadSessions(list, &found, ri);
     if (!records) {
@@ -159,8 +163,11 @@ extern "C" int resume_normal(CopyPairList *list, int option, ReturnInfo *ri) {
 extern "C" int resume_recovery(CopyPairList *list, int option, ReturnInfo *ri) {
     static constexpr char kName[] = "resume_recovery";
     velk_trace(6, "%s start. [%d]", kName, __LINE__);
-    if (gCall == nullptr || list == nullptr || ri == nullptr) return NoFrame(kName, ri);
-    CommandCall &call = *gCall;
+    if (list == nullptr || ri == nullptr) return NoFrame(kName, ri);
+    // Called on its own, outside zrkc_resume_vz: a frame of its own.
+    std::optional<CommandCall> own;
+    if (gCall == nullptr) own.emplace(kName, ri);
+    CommandCall &call = gCall != nullptr ? *gCall : *own;
     const uint32_t opt = static_cast<uint32_t>(option);
     const auto fail = [&](int line) {
         velk_trace(1, "%s error end. [%d]", kName, line);

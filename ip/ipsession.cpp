@@ -239,10 +239,10 @@ int ListAllSessions(const char *ip, const char *user, int listFlags, SessionTabl
     table->vRows.reset(
         static_cast<CliCopySession *>(std::calloc(table->uiRoom, sizeof(CliCopySession))));
     if (!table->vRows) return FailWith(ZRK_ERR_NO_MEMORY);
-    int flags = 0;
-    if (ListShowFlags(ip, user, listFlags, &flags) != 0) return -1;
+    // The whole table is read in the form the caller names, whatever the
+    // array's model announces: no model question first.
     int count = 0;
-    if (ShowCopySessions(ip, user, 0, nullptr, IP_SESSIONS_ALL, flags, &count, table->vRows.get(),
+    if (ShowCopySessions(ip, user, 0, nullptr, IP_SESSIONS_ALL, listFlags, &count, table->vRows.get(),
                          table->uiRoom) != 0) {
         return -1;
     }

@@ -95,7 +95,7 @@ struct SessionTable {
 };
 
 // Reads the array's whole session list with one "show copy-sessions"
-// (listFlags as ListShowFlags allows) into rows sized by the maximum
+// (with the show flags listFlags as given) into rows sized by the maximum
 // session count of the common copy-function record; a reply announcing more
 // is refused (ZRK_ERR_REPLY_INCOMPLETE). 0, or -1 with ZRKerrno.
 int ListAllSessions(const char *ip, const char *user, int listFlags, SessionTable *table);

@@ -140,13 +140,12 @@ private:
     std::string detail(std::uint32_t local, std::uint32_t partner, const Session &s) const {
         if (s.ucStatus == state::kReserve) return hex(local) + "\n0\n";
         const std::string &other = s.srcArray == array_.name ? s.dstArray : s.srcArray;
-        std::uint64_t lapse = st_.ullClock > s.ullStart ? st_.ullClock - s.ullStart : 0;
         std::uint64_t total = totalBlocks(st_.model, s);
         std::uint64_t progress = percent(s.ullCopied, total);
         std::uint8_t flags = static_cast<std::uint8_t>((s.destinationSide(array_.name) ? kDestinationSide : 0) | (s.ucMode & 0x07));
         return hex(local) + "\n1\n" +
                line({hex(partner), hex(s.usId), hex(s.usPartnerId), hex(flags), hex(s.ucPhase), hex(s.ucStatus),
-                     hex(static_cast<std::uint32_t>(lapse)), array_.boxId, boxIdOf(st_.model, other),
+                     hex(s.elapsed(st_.ullClock)), array_.boxId, boxIdOf(st_.model, other),
                      s.ucStatus == state::kErrorSuspend ? "1" : "0", hex(s.ullCopied), hex(s.ullSize),
                      bcdTimeText(s.ullStart), hex(progress)});
     }

@@ -62,7 +62,6 @@ private:
     std::string sessionRecord(const Session &s) {
         const Model &m = st_.model;
         std::uint8_t attr2 = static_cast<std::uint8_t>((s.destinationSide(array_.name) ? 0x10 : 0) | (s.ucMode & 0x07));
-        std::uint64_t lapse = st_.ullClock > s.ullStart ? st_.ullClock - s.ullStart : 0;
         std::vector<std::string> col = {
             hex(s.usId),                                  // 0 identifier on the source array
             hex(s.usPartnerId),                           // 1 identifier on the destination array
@@ -74,7 +73,7 @@ private:
             hex(s.ucStatus),                              // 7
             hex(s.ucModeChange),                          // 8
             "0",                                          // 9
-            hex(static_cast<std::uint32_t>(lapse)),       // 10 elapsed seconds
+            hex(s.elapsed(st_.ullClock)),       // 10 elapsed seconds
             boxIdOf(m, s.srcArray),                       // 11
             boxIdOf(m, s.dstArray),                       // 12
             hex(s.uiSrcOlu),                              // 13

@@ -133,7 +133,6 @@ private:
     std::string vvolRecord(const Session &s) const {
         std::vector<std::string> col(25, "0");
         std::uint64_t total = totalBlocks(st_.model, s);
-        std::uint64_t lapse = st_.ullClock > s.ullStart ? st_.ullClock - s.ullStart : 0;
         col[0] = hex(s.idOn(array_.name));
         col[1] = hex(s.copyKind());
         col[2] = hex(s.ucStatus);
@@ -148,7 +147,7 @@ private:
             std::snprintf(part, sizeof part, "%02X", bcd[i]);
             col[7 + i] = part;
         }
-        col[14] = hex(static_cast<std::uint32_t>(lapse));
+        col[14] = hex(s.elapsed(st_.ullClock));
         col[15] = hex(s.ullCopied / kVvolUnit);
         col[16] = hex(total / kVvolUnit + (total % kVvolUnit != 0 ? 1 : 0));
         col[23] = hex(s.ucPhase);

@@ -44,7 +44,7 @@ void putDestinationBoxId(Bytes &b, std::size_t at, const Model &model, const Ses
 
 }  // namespace
 
-Bytes detailEntry(const Model &model, const Session &s, const std::string &array) {
+Bytes detailEntry(const Model &model, const Session &s, const std::string &array, std::uint64_t clock) {
     Bytes e(kDetailEntryLen, 0);
     put16(e, 0, s.usId);
     put16(e, 2, s.usPartnerId);
@@ -55,6 +55,7 @@ Bytes detailEntry(const Model &model, const Session &s, const std::string &array
     e[8] = s.ucPhase;
     e[9] = s.ucStatus;
     e[10] = s.ucModeChange;
+    put32(e, 12, s.elapsed(clock));
     putText(e, 16, kBoxIdLen, boxIdOf(model, s.srcArray));
     putDestinationBoxId(e, 56, model, s);
     put32(e, 96, s.uiSrcOlu);
@@ -70,7 +71,7 @@ Bytes detailEntry(const Model &model, const Session &s, const std::string &array
     return e;
 }
 
-Bytes pagedRecord(const Model &model, const Session &s, const std::string &array) {
+Bytes pagedRecord(const Model &model, const Session &s, const std::string &array, std::uint64_t clock) {
     Bytes r(kPagedRecordLen, 0);
     put16(r, 0, s.usId);
     put16(r, 2, s.usPartnerId);
@@ -87,6 +88,7 @@ Bytes pagedRecord(const Model &model, const Session &s, const std::string &array
     put32(r, 120, s.uiSrcOlu);
     put32(r, 124, s.uiDstOlu);
     put16(r, 128, extentCount(s));
+    put32(r, 132, s.elapsed(clock));
     put64(r, 136, s.ullCopied);
     Bytes time = bcdTime(s.ullStart);
     std::copy(time.begin(), time.end(), r.begin() + 144);
@@ -96,7 +98,7 @@ Bytes pagedRecord(const Model &model, const Session &s, const std::string &array
     return r;
 }
 
-Bytes classicRecord(const Model &model, const Session &s, const std::string &array) {
+Bytes classicRecord(const Model &model, const Session &s, const std::string &array, std::uint64_t clock) {
     Bytes r(kClassicRecordLen, 0);
     put16(r, 0, s.usId);
     put16(r, 2, s.usPartnerId);
@@ -107,6 +109,7 @@ Bytes classicRecord(const Model &model, const Session &s, const std::string &arr
         r[5] = s.ucPhase;
         r[8] = s.ucTransfer;
         r[9] = s.ucModeChange;
+        put16(r, 130, static_cast<std::uint16_t>(s.elapsed(clock))); // the entry's bytes 14-15
     } else {
         r[4] = flags;
         std::uint8_t mode = s.ucPhase & 0x0F;
@@ -114,6 +117,7 @@ Bytes classicRecord(const Model &model, const Session &s, const std::string &arr
         if (s.kind == SessionKind::Monitor) mode |= 0xC0;
         if (s.kind == SessionKind::SnapKzp) mode |= 0x40;
         r[5] = mode;
+        put32(r, 8, s.elapsed(clock));
     }
     r[6] = s.ucStatus;
     put32(r, 12, low32(s.ullCopied));
@@ -129,7 +133,7 @@ Bytes classicRecord(const Model &model, const Session &s, const std::string &arr
     return r;
 }
 
-Bytes localRecord(const Session &s) {
+Bytes localRecord(const Session &s, std::uint64_t clock) {
     Bytes r(kLocalRecordLen, 0);
     put16(r, 0, s.usId);
     std::uint8_t byte2 = static_cast<std::uint8_t>((s.whole() ? 0x80 : 0) | (s.ucStatus & 0x0F));
@@ -138,10 +142,12 @@ Bytes localRecord(const Session &s) {
     if (s.vzFamily()) {
         byte2 |= static_cast<std::uint8_t>((s.ucPhase & 0x07) << 4);
         r[13] = extentCount(s);
+        put16(r, 14, static_cast<std::uint16_t>(s.elapsed(clock)));
         put16(r, 18, s.uiSrcOlu);
         put16(r, 22, s.uiDstOlu);
     } else {
         if (s.kind == SessionKind::QuickKzp) byte2 |= 0x20;
+        put32(r, 4, s.elapsed(clock));
         put16(r, 14, s.uiSrcOlu);
         put16(r, 16, s.uiDstOlu);
         r[18] = s.ucPhase & 0x0F;
@@ -216,21 +222,23 @@ Bytes idList(const Model &model, const Array &array, std::uint8_t page) {
     return b;
 }
 
-Bytes localDetail(const Model &model, const Array &array, std::uint8_t page, std::uint16_t id) {
+Bytes localDetail(const Model &model, const Array &array, std::uint8_t page, std::uint16_t id,
+                  std::uint64_t clock) {
     Bytes b(kHeaderLen + kLocalRecordLen, 0);
     const Session *s = findSession(model, array.name, id);
     if (s != nullptr && inFamily(*s, page)) {
-        Bytes r = localRecord(*s);
+        Bytes r = localRecord(*s, clock);
         std::copy(r.begin(), r.end(), b.begin() + kHeaderLen);
     }
     return b;
 }
 
-Bytes classicDetail(const Model &model, const Array &array, std::uint8_t page, std::uint16_t id) {
+Bytes classicDetail(const Model &model, const Array &array, std::uint8_t page, std::uint16_t id,
+                    std::uint64_t clock) {
     Bytes b(kHeaderLen + kClassicRecordLen, 0);
     const Session *s = findSession(model, array.name, id);
     if (s != nullptr && inFamily(*s, page)) {
-        Bytes r = classicRecord(model, *s, array.name);
+        Bytes r = classicRecord(model, *s, array.name, clock);
         std::copy(r.begin(), r.end(), b.begin() + kHeaderLen);
     }
     return b;
@@ -367,7 +375,8 @@ Bytes perCommand(const Model &model, const Array &array) {
     return b;
 }
 
-Bytes detailList(const Model &model, const Array &array, std::uint16_t start, std::uint8_t selection) {
+Bytes detailList(const Model &model, const Array &array, std::uint16_t start, std::uint8_t selection,
+                 std::uint64_t clock) {
     std::vector<const Session *> chosen;
     for (const Session *s : sessionsOf(model, array.name)) {
         if (s->idOn(array.name) < start) continue;
@@ -387,16 +396,16 @@ Bytes detailList(const Model &model, const Array &array, std::uint16_t start, st
     put16(b, 10, count);
     put16(b, 12, chosen.size() > count ? chosen[count]->idOn(array.name) : 0);
     for (std::size_t i = 0; i < count; ++i) {
-        Bytes e = detailEntry(model, *chosen[i], array.name);
+        Bytes e = detailEntry(model, *chosen[i], array.name, clock);
         std::copy(e.begin(), e.end(), b.begin() + static_cast<std::ptrdiff_t>(16 + kDetailEntryLen * i));
     }
     return b;
 }
 
-Bytes pagedDetail(const Model &model, const Array &array, std::uint16_t id) {
+Bytes pagedDetail(const Model &model, const Array &array, std::uint16_t id, std::uint64_t clock) {
     Bytes b(kHeaderLen + kPagedRecordLen, 0);
     if (const Session *s = findSession(model, array.name, id)) {
-        Bytes r = pagedRecord(model, *s, array.name);
+        Bytes r = pagedRecord(model, *s, array.name, clock);
         std::copy(r.begin(), r.end(), b.begin() + kHeaderLen);
     }
     return b;

@@ -85,6 +85,11 @@ struct Session {
     // Session flag byte: 0x80 whole volume, 0x40 SnapKZP+, 0x20 remote,
     // 0x10 SnapKZP, 0x08 QuickKZP, bits 1-0 secondary access.
     std::uint8_t flags() const;
+    // Seconds since the start at virtual time `clock` (0 before it), as both
+    // fronts report them.
+    std::uint32_t elapsed(std::uint64_t clock) const {
+        return static_cast<std::uint32_t>(clock > ullStart ? clock - ullStart : 0);
+    }
 };
 
 // The scenario's names of kinds, states and phases, and back (false when unknown).

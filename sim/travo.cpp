@@ -66,19 +66,19 @@ public:
         case 0x04:
         case 0x05:
             if (!setUp(support_, Group::Kzp, Group::RemoteKzp)) return refused();
-            return {page == 0x05 ? pages::idList(model, array_, page) : pages::localDetail(model, array_, page, field)};
+            return {page == 0x05 ? pages::idList(model, array_, page) : pages::localDetail(model, array_, page, field, st_.ullClock)};
         case 0x08:
         case 0x09:
             if (!setUp(support_, Group::Vz, Group::Rvz)) return refused();
-            return {page == 0x09 ? pages::idList(model, array_, page) : pages::localDetail(model, array_, page, field)};
+            return {page == 0x09 ? pages::idList(model, array_, page) : pages::localDetail(model, array_, page, field, st_.ullClock)};
         case 0x15:
         case 0x16:
             if (!support_.setUp(Group::RemoteKzp)) return refused();
-            return {page == 0x15 ? pages::idList(model, array_, page) : pages::classicDetail(model, array_, page, field)};
+            return {page == 0x15 ? pages::idList(model, array_, page) : pages::classicDetail(model, array_, page, field, st_.ullClock)};
         case 0x19:
         case 0x1A:
             if (!support_.setUp(Group::Rvz)) return refused();
-            return {page == 0x19 ? pages::idList(model, array_, page) : pages::classicDetail(model, array_, page, field)};
+            return {page == 0x19 ? pages::idList(model, array_, page) : pages::classicDetail(model, array_, page, field, st_.ullClock)};
         case 0x20:
             if (!setUp(support_, Group::RemoteKzp, Group::Rvz)) return refused();
             return {pages::remoteArrays(model, array_)};
@@ -111,10 +111,10 @@ public:
             return {pages::perCommand(model, array_)};
         case 0x43:
             if (!support_.detailList() || !selectionFits(support_, byte3)) return refused();
-            return {pages::detailList(model, array_, field, byte3)};
+            return {pages::detailList(model, array_, field, byte3, st_.ullClock)};
         case 0x44:
             if (!support_.pagedDetail()) return refused();
-            return {pages::pagedDetail(model, array_, field)};
+            return {pages::pagedDetail(model, array_, field, st_.ullClock)};
         case 0x45:
             if (!support_.snapPlus()) return refused();
             if (array_.volumes.count(field) == 0) return refused(kAscNoSuchLun);

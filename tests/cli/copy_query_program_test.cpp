@@ -96,7 +96,9 @@ TEST(CopyProgram, CommandLineRefusals) {
         {{"alias", "-m", "5"}, "Volume specification"},
         {{"alias", "-m", "5x", "name"}, "Invalid ID"},
         {{"alias", "-m", "4294967296", "name"}, "Invalid ID"},
-        {{"alias", "-d", "+5"}, "Invalid ID"},
+        {{"alias", "-d", "5 "}, "Invalid ID"},
+        {{"alias", "-m", " -1", "name"}, "Invalid ID"},  // a negated value wraps beyond 32 bits
+        {{"alias", "-m", "+", "name"}, "Invalid ID"},
         {{"alias", "-d", "", "user"}, "Invalid ID"},
         {{"alias", "-d", "5", "-csv"}, "Non-permissible option"},
         {{"alias", "-a", "short"}, "BoxID"},
@@ -109,6 +111,9 @@ TEST(CopyProgram, CommandLineRefusals) {
         {{"rvzbuff", "-m", "-send", "v"}, "option error"},
         {{"rvzbuff", "-m", "-num", "1", "v"}, "option error"},
         {{"rvzbuff", "-m", "-num", "1", "-send", "-recv", "v"}, "-send, -recv"},
+        {{"rvzbuff", "-m", "-num", "65536", "-send", "v"}, "-num"},     // not cut to buffer 0
+        {{"rvzbuff", "-m", "-num", "65541", "-recv", "v"}, "-num"},     // nor to buffer 5
+        {{"rvzbuff", "-m", "-num", "4294967295", "-send", "v"}, "-num"},
         {{"rvzbuff", "-send", "v"}, "Non-permissible option"},
         {{"iprouteset", "10.0.0.6"}, "ip_address and user_id is necessary"},
         {{"iplogin", "a", "b"}, "alias_name"},
@@ -344,6 +349,18 @@ TEST_F(CopyQuerySim, AGroupQueryOpensTheAliasStoreAndTheInstallationFileAtMostTw
     EXPECT_LE(install, 2);
 }
 
+// A group file none of whose lines has a usable session (one idle, one
+// reserved): the query counts no item, so only the heading is printed.
+TEST_F(CopyQuerySim, GroupFileWithoutAUsableSessionPrintsNoRow) {
+    sim.addSession("9 vz A1 8 A1 9 size=4096 status=idle phase=nopair");
+    sim.addSession("10 kzp A1 1 A1 2 size=4096 status=reserve");
+    const std::string unusable = File("0x8@sa 0x9@sa\n0x1@sa 0x2@sa\n");
+    Check({
+        {{"query", "-gf", unusable}, 0, kHeader, ""},
+        {{"query", "-csv", "-gf", unusable}, 0, kCsvHeader, ""},
+    });
+}
+
 // Two SnapKZP+ generations of one source: -g lists them oldest first, in
 // text and CSV, by volume name or by device.
 class CopyGenerationsSim : public clitest::ProgramSim {
@@ -371,3 +388,22 @@ TEST_F(CopyGenerationsSim, Generations) {
 }
 
 }  // namespace
+
+namespace {
+
+// query -s of an Idle or a Reserve session: the pair query finds no usable
+// session, so the program prints the command's message and exits 4 (the
+// Idle and Reserve rows of the state table are never reached through it).
+TEST_F(CopyQuerySim, StateOfIdleAndReserveSessions) {
+    for (const char *state : {"status=0 phase=copying", "status=1 phase=equivalent", "status=0 phase=0",
+                              "status=1 phase=readying"}) {
+        SCOPED_TRACE(state);
+        sim.commandOk(std::string("setsession A1 2 ") + state);
+        Check({{{"query", "-s", "0x5@sa", "0x7@sa"}, 4, "", "ZRKC1100 ERROR Session does not exist.\n"}});
+        // The same with a suspend marked in progress.
+        sim.corrupt(0x43, 16 + 160 + 11, "01", 1, 0);
+        Check({{{"query", "-s", "0x5@sa", "0x7@sa"}, 4, "", "ZRKC1100 ERROR Session does not exist.\n"}});
+    }
+}
+
+} // namespace

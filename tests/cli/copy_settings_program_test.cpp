@@ -121,6 +121,10 @@ TEST_F(CopySettingsSim, RoutesAndAliases) {
     EXPECT_EQ(MainFile(), WithAlias(before, 2, "far"));
     Check({{{"alias", "-m", "2", "sa"}, 4, "", "ZRKC1411 ERROR Alias is already defined.\n"}});
     EXPECT_EQ(MainFile(), WithAlias(before, 2, "far"));
+    // The id is read as an unsigned conversion reads it: blanks and a sign first.
+    Check({{{"alias", "-m", " +2", "near"}, 0, "", ""}});
+    EXPECT_EQ(MainFile(), WithAlias(before, 2, "near"));
+    Check({{{"alias", "-m", "2", "far"}, 0, "", ""}});
 
     // -a enters an array by its BoxID; -d without a user removes it again
     // and never prompts.
@@ -128,7 +132,7 @@ TEST_F(CopySettingsSim, RoutesAndAliases) {
     AliasRecord record{};
     ReturnInfo ri{};
     ASSERT_EQ(0, com_get_alias_info(0, cmdtest::Box("BOXD").c_str(), &record, &ri)) << ri.caMessage;
-    Check({{{"alias", "-d", std::to_string(record.Main.ID)}, 0, "", ""}});
+    Check({{{"alias", "-d", "+" + std::to_string(record.Main.ID)}, 0, "", ""}});
     EXPECT_EQ(MainFile(), WithAlias(before, 2, "far"));
 
     // routeset registers the disk's array again without the device list.
@@ -276,7 +280,7 @@ TEST_F(CopySettingsSim, CopyInhibitOfAGroupFile) {
     sim.commandOk("session 9 rvz A1 5 B1 1 transfer=2 size=4096");
     root.write("inhibit.txt", "0x3@sa\n0x1@lb\n");
     Check({{{"copyinhibit", "-set", "-gf", root.path("inhibit.txt")}, 4, "",
-             "ZRKC1804 ERROR Error occurred with copy operation described in group file. Volume=(0x1@lb). "
+             "ZRKC1804 ERROR Error occurred with copy operation described in group file. Volume=(0x1@lb).  "
              "Error message=(ZRKC1111 ERROR Logical volume state is not able to be set to the copy protection.).\n"}});
     Check({{{"lunstatus", "-gf", root.path("inhibit.txt")}, 0,
              kLunHeader + LunRow("0x3", "Inhibit") + LunRow("0x1", "Normal"), ""}});

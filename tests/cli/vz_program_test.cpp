@@ -145,16 +145,21 @@ protected:
     }
 };
 
+// The suspend-status table of one VZ pair: its heading, and its row in a
+// status.
+const std::string kStatusTable =
+    "GroupStatus:Normal   MaxRemainingTime(s):0         \n"
+    "CopyKind  Source                        Target                        Status        CmdStatus  RemainingTime(s)\n";
+std::string StatusRow(const std::string &src, const std::string &dst, const char *status) {
+    char text[256];
+    std::snprintf(text, sizeof text, "VZ        %-28s  %-28s  %-12s  Default    0         \n", src.c_str(),
+                  dst.c_str(), status);
+    return text;
+}
+
 std::vector<Step> VzLife(const std::string &src, const std::string &dst) {
-    const std::string table =
-        "GroupStatus:Normal   MaxRemainingTime(s):0         \n"
-        "CopyKind  Source                        Target                        Status        CmdStatus  RemainingTime(s)\n";
-    auto row = [&](const char *status) {
-        char text[256];
-        std::snprintf(text, sizeof text, "VZ        %-28s  %-28s  %-12s  Default    0         \n",
-                      src.c_str(), dst.c_str(), status);
-        return std::string(text);
-    };
+    const std::string &table = kStatusTable;
+    auto row = [&](const char *status) { return StatusRow(src, dst, status); };
     return {
         {{"start", src, dst}, 0, 0, "", "", "2"},
         {{"suspendstatus", src, dst}, 600, 0, table + row("Active"), "", "2"},
@@ -172,6 +177,32 @@ std::vector<Step> VzLife(const std::string &src, const std::string &dst) {
         {{"stop", src, dst}, 0, 0, "", "", "gone"},
         {{"stop", src, dst}, 0, 4, "", "ZRKC1100 ERROR Session does not exist.\n", "gone"},
     };
+}
+
+// Whole-volume sessions (the array reports them with the whole-volume flag
+// and no size), on both roads: the suspend and the suspend status find them
+// through the alias form, as the array lists them under the volume.
+std::vector<Step> WholeVolumeLife(const std::string &src, const std::string &dst) {
+    const std::string &table = kStatusTable;
+    auto row = [&](const char *status) { return StatusRow(src, dst, status); };
+    return {
+        {{"suspendstatus", src, dst}, 0, 0, table + row("Active"), "", "2"},
+        {{"suspend", src, dst}, 0, 0, "", "", "4"},
+        {{"suspendstatus", src, dst}, 0, 0, table + row("Suspend"), "", "4"},
+    };
+}
+
+TEST_F(VzProgramSim, WholeVolumeSessionOverBothRoads) {
+    sim.addSession("11 vz A1 7 A1 8");
+    sim.addSession("12 vz B1 1 B1 2");
+    Walk(WholeVolumeLife("0x7@sa", "0x8@sa"), "A1 7 A1 8", "A1 8 A1 7");
+    Walk(WholeVolumeLife("0x1@lb", "0x2@lb"), "B1 1 B1 2", "B1 2 B1 1");
+    for (const char *alias : {"sa", "lb"}) {
+        const std::string volume = std::string(alias[0] == 's' ? "0x7@" : "0x1@") + alias;
+        const ProgramResult r = RunProgram("zrkccopy", {"query", "-b", volume});
+        EXPECT_EQ(r.iExit, 0);
+        EXPECT_NE(r.sOut.find("Suspend"), std::string::npos) << r.sOut;
+    }
 }
 
 TEST_F(VzProgramSim, VzSessionLifeInBand) { Walk(VzLife("0x3@sa", "0x4@sa"), "A1 3 A1 4", "A1 4 A1 3"); }
@@ -300,3 +331,86 @@ TEST_F(VzProgramSim, LibraryErrorExitsWithFour) {
 }
 
 }  // namespace
+
+namespace {
+
+// A group line refused through its own entry (its session is not a VZ
+// session): the table is still printed, the refused line is reported, and
+// the exit code is 4.
+TEST_F(VzProgramSim, SuspendStatusOfAGroupWithARefusedLine) {
+    sim.addSession("9 kzp A1 7 A1 8 size=4096");
+    const std::string group = File("0x1@sa 0x2@sa\n0x7@sa 0x8@sa\n");
+    const ProgramResult r = RunProgram("zrkcvz", {"suspendstatus", "-gf", group});
+    EXPECT_EQ(r.iExit, 4);
+    EXPECT_EQ(r.sOut, "GroupStatus:Error    MaxRemainingTime(s):----------\n"
+                      "CopyKind  Source                        Target                        Status        "
+                      "CmdStatus  RemainingTime(s)\n" +
+                          StatusRow("0x1@sa", "0x2@sa", "Active"));
+    EXPECT_EQ(r.sErr, "ZRKC1804 ERROR Error occurred with copy operation described in group file. "
+                      "Source=(0x7@sa). Target=(0x8@sa). Error message=(ZRKC1019 ERROR The copy session "
+                      "other than VZ or RVZ was specified.).\n");
+}
+
+} // namespace
+
+namespace {
+
+// The option word zrkcvz hands the library for every row of its start and
+// chmod mode tables, read from the command layer's start line in the trace
+// (each run names its own operands, so its line is found among the others).
+TEST_F(VzProgramSim, ModeTablesGiveTheirOptionWords) {
+    struct Case {
+        std::vector<std::string> args; // options, then the operands follow
+        const char *pFunction;
+        uint32_t uiWord;
+    };
+    const Case cases[] = {
+        {{"start"}, "zrkc_start_vz", 0x4000000},
+        {{"start", "-sync"}, "zrkc_start_vz", 0x220},
+        {{"start", "-sync", "-automaticsplit"}, "zrkc_start_vz", 0x320},
+        {{"start", "-sync", "-manualsplit"}, "zrkc_start_vz", 0x220},
+        {{"start", "-sync", "-automaticrecovery"}, "zrkc_start_vz", 0x020},
+        {{"start", "-sync", "-automaticsplit", "-automaticrecovery"}, "zrkc_start_vz", 0x120},
+        {{"start", "-sync", "-manualsplit", "-automaticrecovery"}, "zrkc_start_vz", 0x020},
+        {{"start", "-sync", "-manualrecovery"}, "zrkc_start_vz", 0x220},
+        {{"start", "-sync", "-automaticsplit", "-manualrecovery"}, "zrkc_start_vz", 0x320},
+        {{"start", "-sync", "-manualsplit", "-manualrecovery"}, "zrkc_start_vz", 0x220},
+        {{"start", "-stack"}, "zrkc_start_vz", 0x400},
+        {{"start", "-stack", "-automaticrecovery"}, "zrkc_start_vz", 0x400},
+        {{"start", "-stack", "-manualrecovery"}, "zrkc_start_vz", 0x600},
+        {{"start", "-consistency"}, "zrkc_start_vz", 0xA00},
+        {{"start", "-consistency", "-manualrecovery"}, "zrkc_start_vz", 0xA00},
+        {{"start", "-consistency", "-automaticrecovery"}, "zrkc_start_vz", 0x800},
+        // The bits added to a row's word.
+        {{"start", "-stack", "-rwp", "-skip", "-p", "sa"}, "zrkc_start_vz", 0x820440},
+        {{"chmod", "-sync", "-manualsplit", "-manualrecovery"}, "zrkc_change_vz", 0x220},
+        {{"chmod", "-sync", "-manualsplit", "-automaticrecovery"}, "zrkc_change_vz", 0x020},
+        {{"chmod", "-sync", "-automaticsplit", "-manualrecovery"}, "zrkc_change_vz", 0x320},
+        {{"chmod", "-sync", "-automaticsplit", "-automaticrecovery"}, "zrkc_change_vz", 0x120},
+        {{"chmod", "-stack", "-automaticrecovery"}, "zrkc_change_vz", 0x400},
+        {{"chmod", "-stack", "-manualrecovery"}, "zrkc_change_vz", 0x600},
+        {{"chmod", "-consistency", "-manualrecovery"}, "zrkc_change_vz", 0xA00},
+        {{"chmod", "-consistency", "-automaticrecovery"}, "zrkc_change_vz", 0x800},
+        {{"chmod", "-through", "-automaticrecovery"}, "zrkc_change_vz", 0x000},
+        {{"chmod", "-through", "-manualrecovery"}, "zrkc_change_vz", 0x200},
+        {{"chmod", "-through", "-manualrecovery", "-p", "sa"}, "zrkc_change_vz", 0x800200},
+    };
+    int row = 0;
+    for (const Case &c : cases) {
+        std::vector<std::string> args = c.args;
+        const std::string source = "src" + std::to_string(row), target = "trg" + std::to_string(row);
+        ++row;
+        SCOPED_TRACE(source);
+        args.push_back(source);
+        args.push_back(target);
+        const ProgramResult r = Vz(args);
+        EXPECT_NE(r.iExit, 2) << r.sErr;
+        const std::string head = std::string(c.pFunction) + " started. src=" + source + ", dest=" + target + ", opt=";
+        const std::string trace = root.traceText();
+        const size_t at = trace.find(head);
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_EQ(std::stoul(trace.substr(at + head.size(), 8), nullptr, 16), c.uiWord);
+    }
+}
+
+} // namespace

@@ -555,11 +555,17 @@ TEST_F(AliasStore, SlotAndAliasChecksComeBeforeTheExtensionFile) {
     expectResult(ri, 3, 1412, "ZRKC1412 ERROR Alias identifier does not exist.\n");
 }
 
-TEST_F(AliasStore, EmptyExtensionFileIsOneWithoutUserTexts) {
+TEST_F(AliasStore, EmptyExtensionFileIsBrokenForReadersAndMadeAnewByWriters) {
     ASSERT_EQ(setScsi("/dev/sdb", box("OWN"), {}, &ri_), 0);
     root_.write("etc/" ZRKC_ALIAS_EXT_FILE, "");
-    EXPECT_EQ(list()->Count, 1);
+    // A reader finds no magic in it, as in any other extension file without one.
+    std::unique_ptr<AliasList> broken(new AliasList());
+    ReturnInfo ri {};
+    EXPECT_EQ(com_get_aliaslist(broken.get(), &ri), -1);
+    expectResult(ri, 12, 1700, "ZRKC1700 ERROR Alias management file access error. Cause=(0).\n");
+    // A writer makes it anew.
     ASSERT_EQ(com_change_alias(0, "own", &ri_), 0) << ri_.caMessage;
+    EXPECT_EQ(list()->Count, 1);
     Image image;
     image.entry(0, "own", box("OWN"));
     image.scsiRoute(0, "/dev/sdb");

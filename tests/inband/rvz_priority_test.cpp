@@ -101,6 +101,27 @@ TEST_F(RvzPriority, RvzBufferInformationByOfferedPages) {
     }
 }
 
+// The buffer list is read once, 528 bytes long, whatever maximum the array
+// announces: an array holding more buffers than its maximum loses none.
+TEST_F(RvzPriority, RvzBufferListReadOnceInFull) {
+    for (const char *maximum : {"8", "1"}) {
+        SCOPED_TRACE(maximum);
+        Load(std::string("profile=paged rvzpages=0 rvzbuffers=") + maximum);
+        RVZ_BUFF_INFO info{};
+        ASSERT_EQ(ZRKGetRVZBuffInfo(kDisk, 0, &info, nullptr), 0) << ZRKerrno;
+        std::vector<Bytes> reads;
+        for (const auto &r : sim.cdbLog())
+            if (r.cdb.size() == 10 && r.cdb[0] == 0xEB && r.cdb[2] == 0x21) reads.push_back(r.cdb);
+        ASSERT_EQ(reads.size(), 1u);
+        EXPECT_EQ(reads[0][1] & 0x07, 0x01); // mode 1
+        EXPECT_EQ(Be(reads[0].data() + 6, 3), 528u);
+        EXPECT_EQ(Be(info.ucaHead, 2), static_cast<unsigned>(std::stoi(maximum)));
+        EXPECT_EQ(Be(info.ucaHead + 2, 2), 2u);
+        EXPECT_EQ(info.Buff[0].ucaEntry[1], 1);
+        EXPECT_EQ(info.Buff[1].ucaEntry[1], 3);
+    }
+}
+
 TEST_F(RvzPriority, RvzBufferPagesWithHostileCounts) {
     struct Case {
         const char *name;
@@ -127,8 +148,7 @@ TEST_F(RvzPriority, RvzBufferPagesWithHostileCounts) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         Load(std::string("profile=paged rvzpages=") + c.pages);
-        // Every read of the page (the list is read twice, the detail once
-        // per buffer).
+        // Every read of the page (the detail is read once per buffer).
         sim.corrupt(c.page, c.offset, c.hex, 2, 0, "A1");
         RVZ_BUFF_INFO info{};
         ASSERT_EQ(ZRKGetRVZBuffInfo(kDisk, 0, &info, nullptr), 0) << ZRKerrno;

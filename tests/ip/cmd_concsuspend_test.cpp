@@ -197,3 +197,42 @@ TEST_F(CmdConcSuspend, NoTransferBitOnlyBetweenArrays) {
 }
 
 } // namespace
+
+namespace {
+
+// suspend_group_make over a resolved list cuts each box run by the maximum
+// kept in the run's first subgroup-index entry; no maximum takes it whole.
+TEST_F(CmdConcSuspend, GroupMakeCutsEachRunByItsKeptMaximum) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 10; ++i) {
+        char src[32], dst[32];
+        std::snprintf(src, sizeof src, "0x%x@sa", kFirstOlu + i);
+        std::snprintf(dst, sizeof dst, "0x%x@sa", kFirstOlu + kManyPairs + i);
+        names.push_back(src);
+        names.push_back(dst);
+    }
+    std::vector<std::pair<const char *, const char *>> pairs;
+    for (size_t i = 0; i < names.size(); i += 2) pairs.push_back({names[i].c_str(), names[i + 1].c_str()});
+    ReturnInfo ri = Info();
+    ASSERT_EQ(0, BuildAndResolve(pairs, 0, &ri, true)) << ri.caMessage;
+    ASSERT_EQ(list.pSubgroups->uiBoxRuns, 1u);
+    for (const auto &[most, expected] : std::vector<std::pair<uint16_t, std::vector<uint32_t>>>{
+             {4, {4, 4, 2}}, {5, {5, 5}}, {10, {10}}, {0, {10}}}) {
+        SCOPED_TRACE(most);
+        list.pSubgroups->taEntry[0].uhCommandMax = most;
+        ConcSuspendSet set{};
+        ASSERT_EQ(0, suspend_group_make(&list, &set, &ri)) << ri.caMessage;
+        std::vector<uint32_t> counts;
+        for (uint32_t k = 0; k < set.uiChunks; ++k) {
+            counts.push_back(set.pVol[k].uiCount);
+            EXPECT_STREQ(set.pVol[k].caVolume, list.pSubgroups->taEntry[0].pPair->caAccessVolume);
+        }
+        EXPECT_EQ(counts, expected);
+        for (uint32_t i = 0; i < 10; ++i)
+            EXPECT_EQ(set.pPair[i].SrcOlu, list.pSubgroups->taEntry[i].pPair->SrcOlu) << i;
+        suspend_group_close(&set);
+        EXPECT_EQ(set.pVol, nullptr);
+    }
+}
+
+} // namespace

@@ -231,3 +231,29 @@ TEST_F(CmdKzpStopSnap, OwnGenerationMissingFromTheListErasesOnlyThePairsNames) {
 }
 
 } // namespace
+
+namespace {
+
+// A Readying SnapKZP+ session whose generation list the array does not
+// have (no block of its extent): the forced stop goes ahead without a list
+// and erases nothing, not even the pair's own names.
+TEST_F(CmdKzpStopSnap, ReadyingSessionWithoutAGenerationListErasesNothing) {
+    for (const char *olu : {"0x5@ss", "0x6@ss", "0x7@ss"}) Record("0x1@ss", olu);
+    sim.commandOk("setsession S1 3 phase=readying");
+    sim.clearLog();
+    // The generation page lists no block of the volume (after the two reads
+    // of the resolution, which ask only for its maximum).
+    sim.commandOk("corrupt 0x45 12 0000 count=2 skip=2 array=S1");
+    ReturnInfo ri{};
+    ASSERT_EQ(0, zrkc_stop_snapkzp(Text("0x1@ss"), Text("0x7@ss"), ZRK_OPT_FORCE, &ri))
+        << ri.caMessage;
+    EXPECT_EQ(ri.iReturnClass, 0);
+    EXPECT_EQ(Session("S1", "S1:1>S1:7"), "");
+    EXPECT_EQ(StopPages().size(), 1u);
+    for (const char *olu : {"0x5@ss", "0x6@ss", "0x7@ss"}) {
+        EXPECT_EQ(Stored("0x1@ss", olu, true), olu) << olu;
+    }
+    EXPECT_EQ(Stored("0x1@ss", "0x7@ss", false), "0x1@ss");
+}
+
+} // namespace

@@ -253,12 +253,13 @@ TEST_F(CmdQuery, GroupLineWithoutSessionKeepsItsPlaceAndReports1804) {
     EXPECT_STREQ("ZRKC1100 ERROR Session does not exist.\n", Entry(1).caMessage);
     EXPECT_EQ(0, Entry(2).iReturnClass);
 
-    // Every line's session idle: each line keeps its (empty) place.
+    // Every line's session idle: no entry is usable, so no item is counted.
     const std::string reserved = GroupFileLines({"0x9@sa 0x1a@sa"});
     ri = Info();
     ASSERT_EQ(0, Query(reserved.c_str(), nullptr, kGroup, &ri)) << ri.caMessage;
     EXPECT_EQ(1804u, ri.uiMessageNo);
-    EXPECT_EQ(1u, Header().ItemCount);
+    EXPECT_EQ(1100u, Entry(0).uiMessageNo);
+    EXPECT_EQ(0u, Header().ItemCount);
     EXPECT_EQ(0u, Header().FilledCount);
 
     // No line with a session: the command fails.
@@ -546,6 +547,130 @@ TEST_F(CmdQueryFailover, FailoverFormListsTheClustersMirrorsOverBothRoads) {
                                   static_cast<int>(out.size())));
     EXPECT_EQ(1202u, ri.uiMessageNo) << ri.caMessage;
     uiExOptionFlag = 0;
+}
+
+} // namespace
+
+namespace {
+
+// The same sessions of B1 read over both roads, in-band through its disk
+// /dev/sde and over the LAN through alias "lb", at Detail_EX1 after the
+// array's clock has moved on: every item is the same byte for byte, the
+// elapsed time included.
+TEST_F(CmdQuery, BothRoadsReportTheSameSessionsAtDetailEx1) {
+    sim.addSession("11 snapkzp+ B1 2 B1 6 size=4096 copied=300");
+    sim.advanceClock(30);
+    std::vector<std::vector<unsigned char>> roads;
+    for (const char *volume : {"/dev/sde", "0x1@lb"}) {
+        SCOPED_TRACE(volume);
+        ReturnInfo ri{};
+        ASSERT_EQ(0, Query(volume, nullptr, ZRKC_OPT_QUERY_WHOLE_ARRAY | kDetailEx, &ri)) << ri.caMessage;
+        roads.push_back(out);
+    }
+    const auto header = [](const std::vector<unsigned char> &area) {
+        return *reinterpret_cast<const CopyQueryList *>(area.data());
+    };
+    ASSERT_EQ(header(roads[0]).ItemCount, header(roads[1]).ItemCount);
+    const uint32_t items = header(roads[0]).ItemCount;
+    ASSERT_EQ(4u, items); // the RVZ into B1, the halted VZ, the SnapKZP, the SnapKZP+
+    EXPECT_STREQ(header(roads[0]).Version, header(roads[1]).Version);
+    constexpr size_t kItem = 2560;
+    bool elapsedSeen = false;
+    for (uint32_t i = 0; i < items; ++i) {
+        SCOPED_TRACE(i);
+        const unsigned char *a = roads[0].data() + 24 + i * kItem;
+        const unsigned char *b = roads[1].data() + 24 + i * kItem;
+        const auto &inBand = *reinterpret_cast<const CopyQueryDetailEntry *>(a);
+        const auto &lan = *reinterpret_cast<const CopyQueryDetailEntry *>(b);
+        EXPECT_EQ(inBand.SrcSessionId, lan.SrcSessionId);
+        EXPECT_EQ(inBand.CopyKind, lan.CopyKind);
+        EXPECT_EQ(inBand.Status, lan.Status);
+        EXPECT_EQ(inBand.Phase, lan.Phase);
+        EXPECT_EQ(inBand.LpsTime, lan.LpsTime);
+        EXPECT_EQ(inBand.CopyProgress, lan.CopyProgress);
+        EXPECT_EQ(inBand.TfoInfo, lan.TfoInfo);
+        EXPECT_EQ(inBand.TfoGroupNo, lan.TfoGroupNo);
+        EXPECT_EQ(0, std::memcmp(inBand.TimeStamp, lan.TimeStamp, sizeof inBand.TimeStamp));
+        // And every other byte of the item.
+        for (size_t k = 0; k < kItem; ++k) EXPECT_EQ(a[k], b[k]) << "byte " << k;
+        elapsedSeen = elapsedSeen || inBand.LpsTime == 30;
+    }
+    EXPECT_TRUE(elapsedSeen);
+}
+
+} // namespace
+
+namespace {
+
+// Option 0x40000 reports a SnapKZP session (no SnapKZP+ flag) as copy kind
+// 7, on the pair and the volume query; a SnapKZP+ session stays 3.
+TEST_F(CmdQuery, SnapKzpOptionReportsKindSeven) {
+    sim.addSession("11 snapkzp+ B1 2 B1 4 size=4096");
+    struct Case {
+        const char *pSource, *pTarget;
+        uint32_t uiOption;
+        uint8_t ucKind;
+    };
+    const Case cases[] = {
+        {"0x5@lb", "0x6@lb", 0, ZRKC_QKIND_SNAPKZP},
+        {"0x5@lb", "0x6@lb", ZRKC_OPT_QUERY_SNAPKZP_7, ZRKC_QKIND_SNAPKZP_ONLY},
+        {"0x5@lb", nullptr, ZRKC_OPT_QUERY_SNAPKZP_7, ZRKC_QKIND_SNAPKZP_ONLY},
+        {"0x2@lb", "0x4@lb", ZRKC_OPT_QUERY_SNAPKZP_7, ZRKC_QKIND_SNAPKZP},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.pSource) + " " + std::to_string(c.uiOption));
+        ReturnInfo ri{};
+        ASSERT_EQ(0, Query(c.pSource, c.pTarget, c.uiOption, &ri)) << ri.caMessage;
+        ASSERT_EQ(1u, Header().ItemCount);
+        EXPECT_EQ(c.ucKind, Normal(0).CopyKind);
+    }
+    EXPECT_EQ(7, ZRKC_QKIND_SNAPKZP_ONLY);
+}
+
+} // namespace
+
+namespace {
+
+// -odx (0x200000) reads the detail list in its extended form on the volume
+// and the pair query: selection byte 0x01 in-band, "-mode 1" over the LAN.
+TEST_F(CmdQuery, OdxReadsTheExtendedDetailList) {
+    struct Case {
+        const char *pSource, *pTarget;
+        bool bLan;
+    };
+    const Case cases[] = {
+        {"0x1@sa", "0x2@sa", false}, {"0x1@sa", nullptr, false},
+        {"0x5@lb", "0x6@lb", true},  {"0x5@lb", nullptr, true},
+    };
+    for (const Case &c : cases) {
+        for (uint32_t option : {0u, static_cast<uint32_t>(ZRKC_OPT_QUERY_EXT_LIST)}) {
+            SCOPED_TRACE(std::string(c.pSource) + (c.pTarget ? " pair " : " volume ") +
+                         std::to_string(option));
+            sim.clearLog();
+            iptest::LanCommands(sim);
+            ReturnInfo ri{};
+            ASSERT_EQ(0, Query(c.pSource, c.pTarget, option, &ri)) << ri.caMessage;
+            EXPECT_EQ(1u, Header().ItemCount);
+            const bool ext = option != 0;
+            if (c.bLan) {
+                size_t lists = 0;
+                for (const std::string &command : iptest::LanCommands(sim)) {
+                    if (command.rfind("show copy-sessions", 0) != 0) continue;
+                    ++lists;
+                    EXPECT_EQ(command.find("-mode 1") != std::string::npos, ext) << command;
+                }
+                EXPECT_GE(lists, 1u);
+            } else {
+                size_t lists = 0;
+                for (const zrksim::CdbRecord &r : sim.cdbLog()) {
+                    if (r.cdb.size() < 4 || r.cdb[2] != 0x43) continue;
+                    ++lists;
+                    EXPECT_EQ(r.cdb[3] & 0x7F, ext ? 0x01 : 0x00);
+                }
+                EXPECT_GE(lists, 1u);
+            }
+        }
+    }
 }
 
 } // namespace

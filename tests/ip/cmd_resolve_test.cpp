@@ -276,3 +276,67 @@ TEST_F(CmdResolveBrokenRoute, FailingRouteFallsBackToTheOtherSide) {
 }
 
 } // namespace
+
+namespace {
+
+// An alias whose SCSI route is a disk of a storage-cluster array: a volume
+// reached through it, or a pair whose both sides are, ends with the
+// catalogue's 1216; a pair whose other side is reachable goes through that
+// side, and the warning leaves no trace in the result.
+TEST_F(CmdResolve, StorageClusterRoleThroughAnAlias) {
+    const unsigned char zeros[16] = {};
+    ReturnInfo ri{};
+    ASSERT_EQ(0, com_set_alias("/dev/sdf", zeros, zeros, RemoteList("BOXF").data(), 0, ZRKC_ALIAS_IF_SCSI,
+                               nullptr, nullptr, &ri))
+        << ri.caMessage;
+    Rename("BOXF", "fc");
+    for (const auto &[source, target] : std::vector<std::pair<const char *, const char *>>{
+             {"0x1@fc", nullptr}, {"0x1@fc", "0x2@fc"}}) {
+        SCOPED_TRACE(std::string(source) + " " + (target ? target : ""));
+        const cmdtest::Resolved r = Resolve(source, target);
+        EXPECT_EQ(r.iResult, -1);
+        EXPECT_EQ(r.tInfo.iReturnClass, 6);
+        EXPECT_EQ(r.tInfo.uiMessageNo, 1216u);
+        EXPECT_STREQ(r.tInfo.caMessage,
+                     "ZRKC1216 ERROR A logical volume in a storage cluster cannot be used as the access path.\n");
+    }
+    for (const auto &[source, target] : std::vector<std::pair<const char *, const char *>>{
+             {"0x1@fc", "0x1@sa"}, {"0x1@sa", "0x1@fc"}}) {
+        SCOPED_TRACE(std::string(source) + " " + target);
+        const cmdtest::Resolved r = Resolve(source, target);
+        ASSERT_EQ(r.iResult, 0) << r.tInfo.caMessage;
+        EXPECT_STREQ(r.tPair.caAccessVolume, "/dev/sdb");
+        EXPECT_EQ(r.tInfo.uiMessageNo, 0u);
+        EXPECT_STREQ(r.tInfo.caMessage, "");
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Both sides on one array: the target's route fails with 2120 (the array
+// ends the login), then the source's with 1905 (no login left); the call
+// reports the target's 2120, the cause, rather than the source's 1905.
+TEST_F(CmdResolve, EqualBoxIdsReportTheTargetsConnectionLimit) {
+    sim.commandOk("lanreply 1 01\\n9403\\nsession ended\\n");
+    const cmdtest::Resolved r = Resolve("0x1@lb", "0x2@lb");
+    EXPECT_EQ(r.iResult, -1);
+    EXPECT_EQ(r.tInfo.uiMessageNo, 2120u);
+    EXPECT_STREQ(r.tInfo.caMessage,
+                 "ZRKC2120 ERROR The number of connections has reached the maximum number allowed.\n");
+    EXPECT_EQ(iptest::LanOperations(sim), (std::vector<std::string>{"proc", "force_close", "proc"}))
+        << "the source side was tried too";
+
+    // What the source side met on its own.
+    char access[ZRK_VOLNAME_LEN] = {};
+    char box[ZRK_BOXID_LEN] = {};
+    uint32_t olu = 0, eh = 0, el = 0, sh = 0, sl = 0;
+    VOL_INFO info{};
+    uint8_t transport = 0;
+    ReturnInfo ri{};
+    EXPECT_NE(0, com_volume_alias("0x1@lb", access, box, &olu, &eh, &el, &sh, &sl, &info, &transport, &ri));
+    EXPECT_EQ(ri.uiMessageNo, 1905u) << ri.caMessage;
+}
+
+} // namespace

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <memory>
 
 namespace {
@@ -447,6 +449,65 @@ TEST_F(CmdRoute, LoginRefusals) {
     EXPECT_EQ(-1, zrkc_iplogin(nullptr, 0, &ri));
     EXPECT_EQ(ri.uiMessageNo, 1008u);
     EXPECT_TRUE(Operations().empty());
+}
+
+} // namespace
+
+namespace {
+
+// The debug log at its widest (every flag, no dump cap) from the first call
+// of the process on; the traces are at level 5 already.
+class CmdRouteSecret : public CmdRoute {
+protected:
+    void SetUp() override {
+        setenv("WXAPI_LOG_FLAG", "1F", 1);
+        setenv("WXAPI_DUMP_SIZE", "0", 1);
+        CmdRoute::SetUp();
+    }
+    void TearDown() override {
+        CmdRoute::TearDown();
+        unsetenv("WXAPI_LOG_FLAG");
+        unsetenv("WXAPI_DUMP_SIZE");
+    }
+
+    // Every file under the trace and the log folders, hidden ones too.
+    std::vector<std::pair<std::string, std::string>> Written() const {
+        std::vector<std::pair<std::string, std::string>> files;
+        for (const std::string &dir : {root.traceDir(), root.logDir()}) {
+            std::error_code ec;
+            for (const auto &entry : std::filesystem::recursive_directory_iterator(dir, ec))
+                if (entry.is_regular_file())
+                    files.emplace_back(entry.path().string(), zrktest::readFile(entry.path().string()));
+        }
+        return files;
+    }
+};
+
+// The password of a LAN account never reaches a trace or the debug log:
+// neither as text nor as the bytes of a dump, through the route, the login
+// and the logout of the command layer.
+TEST_F(CmdRouteSecret, NoPasswordInAnyTraceOrLog) {
+    ReturnInfo ri{};
+    ASSERT_EQ(0, zrkc_set_iprouteinfo("10.0.0.7", "admin", "secret", 0, &ri)) << ri.caMessage;
+    ASSERT_EQ(0, zrkc_iplogout("lb", 0, &ri)) << ri.caMessage;
+    ASSERT_EQ(0, zrkc_iplogin("lb", 0, &ri)) << ri.caMessage;
+    EXPECT_EQ(0, zrkc_iplogin("nc", 0, &ri)) << ri.caMessage;
+    // A refused account goes the same way.
+    EXPECT_EQ(-1, zrkc_set_iprouteinfo("10.0.0.7", "admin", "secreT", 0, &ri));
+    // An in-band route as well, so that the debug log is seen to be written.
+    EXPECT_EQ(0, zrkc_set_routeinfo("/dev/sdb", ZRKC_OPT_NO_DEVICE_LIST, &ri)) << ri.caMessage;
+
+    const std::vector<std::pair<std::string, std::string>> files = Written();
+    ASSERT_FALSE(root.traceText().empty());
+    ASSERT_FALSE(root.logText().empty()) << "the debug log is on";
+    // The text, the bytes of a hex dump, with and without blanks.
+    const std::vector<std::string> forms = {"secret", "736563726574", "73 65 63 72 65 74"};
+    for (const auto &[path, text] : files) {
+        std::string lower = text;
+        for (char &c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (const std::string &form : forms)
+            EXPECT_EQ(lower.find(form), std::string::npos) << path << ": " << form;
+    }
 }
 
 } // namespace

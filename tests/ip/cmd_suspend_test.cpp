@@ -351,3 +351,69 @@ TEST_F(CmdSuspend, StackTimerSuspend) {
 }
 
 } // namespace
+
+namespace {
+
+// The parts of the suspend work when called on their own, each over a
+// resolved list as the command hands it over.
+TEST_F(CmdSuspend, PartsCalledOnTheirOwn) {
+    ReturnInfo ri = Info();
+    uint32_t slept = 0;
+    EXPECT_EQ(-1, suspend_sub(nullptr, ZRK_OPT_FORCE, &ri));
+    EXPECT_EQ(ri.uiMessageNo, 1008u);
+    EXPECT_EQ(-1, suspend_timeout_check(nullptr, 0, 0, 1, &slept, &ri));
+    EXPECT_EQ(-1, suspend_mode_return(nullptr, 0, 0, &ri));
+
+    ASSERT_EQ(0, BuildAndResolve({{"0x30@sa", "0x30@lb"}}, 0, &ri)) << ri.caMessage;
+    list.pPairs->taPair[0].ucSuspendMark = ZRKC_SUSPEND_MARK; // as the command marks its pairs
+    // The waits: Equivalent is reached; Suspend is not, and with interval 0
+    // one look gives up; with a count the sleeps stop at the shared counter.
+    EXPECT_EQ(0, suspend_timeout_check(&list, 0, 0, 1, &slept, &ri)) << ri.caMessage;
+    EXPECT_EQ(slept, 0u);
+    EXPECT_EQ(4, suspend_timeout_check(&list, 0, 0, 2, &slept, &ri));
+    slept = 1;
+    EXPECT_EQ(4, suspend_timeout_check(&list, 2, 5, 2, &slept, &ri));
+    EXPECT_EQ(slept, 2u);
+    EXPECT_EQ(gSleeps, (std::vector<unsigned>{5}));
+
+    // The flash: forced suspend, change to through mode, resume.
+    sim.clearLog();
+    EXPECT_EQ(0, suspend_flash(&ri, list.pPairs->taPair[0], DETAIL_LIST_INFO{})) << ri.caMessage;
+    EXPECT_EQ(InBandLists(0x48), 1u);
+    EXPECT_EQ(InBandLists(0x46), 1u);
+    EXPECT_EQ(InBandLists(0x49), 1u);
+    EXPECT_EQ(Status("A1", 20), "2");
+    EXPECT_EQ(Field("A1", 20, "transfer"), "0");
+    // The undo cycles the pair back into stack mode.
+    sim.clearLog();
+    EXPECT_EQ(0, suspend_error_return(&list, ZRK_OPT_STACK, 0, &ri)) << ri.caMessage;
+    EXPECT_EQ(Field("A1", 20, "transfer"), "2");
+    EXPECT_EQ(Status("A1", 20), "2");
+    EXPECT_EQ(InBandLists(0x48), 1u);
+    EXPECT_EQ(InBandLists(0x46), 1u);
+    EXPECT_EQ(InBandLists(0x49), 1u);
+    // The forced suspend of the single pair; then a mode change alone.
+    EXPECT_EQ(0, suspend_sub(&list, ZRK_OPT_FORCE, &ri)) << ri.caMessage;
+    EXPECT_EQ(Status("A1", 20), "4");
+    sim.clearLog();
+    EXPECT_EQ(0, suspend_mode_return(&list, ZRK_OPT_CONSISTENCY, 0, &ri)) << ri.caMessage;
+    EXPECT_EQ(Field("A1", 20, "transfer"), "3");
+    EXPECT_EQ(InBandLists(0x46), 1u);
+    EXPECT_EQ(InBandLists(0x48) + InBandLists(0x49), 0u);
+
+    // The forced suspend of a group run: a failed pair does not stop it.
+    ri = Info();
+    ASSERT_EQ(0, BuildAndResolve({{"/dev/sdb", "/dev/sdc"}, {"0x30@sa", "0x30@lb"}}, 0, &ri, true))
+        << ri.caMessage;
+    UsePairArea(&ri, 2);
+    for (uint32_t i = 0; i < 2; ++i) list.pPairs->taPair[i].ucSuspendMark = ZRKC_SUSPEND_MARK;
+    EXPECT_EQ(-1, suspend_sub(&list, ZRK_OPT_FORCE | ZRKC_OPT_GROUP_FILE, &ri));
+    EXPECT_EQ(ri.iReturnClass, ZRKC_CLASS_GROUP_LINES);
+    EXPECT_EQ(ri.uiMessageNo, 1804u);
+    EXPECT_NE(Entry(0).uiMessageNo, 0u);
+    EXPECT_EQ(Entry(1).uiMessageNo, 0u);
+    EXPECT_EQ(Status("A1", 1), "2");
+    EXPECT_EQ(Status("A1", 20), "4");
+}
+
+} // namespace

@@ -409,6 +409,43 @@ TEST_F(CmdVzStatusWays, NamesComeBackAsGivenTheOtherWayRound) {
     EXPECT_EQ(out->taEntry[0].ucStatus, 4);
 }
 
+TEST_F(CmdVzStatusWays, AreaIsCheckedBeforeAnyNameIsResolved) {
+    // A first call without an area learns the size it needs even for pairs
+    // that cannot be resolved, and nothing reaches either road.
+    const std::string group = GroupFile("0x1@nosuch 0x2@nosuch\n0x1@lb 0x7@lb\n0x9@sa 0x1@sa\n");
+    struct Case {
+        const char *pSource, *pTarget;
+        int iOption;
+        uint32_t uiNeeded;
+    };
+    const Case cases[] = {
+        {"0x1@nosuch", "0x2@nosuch", 0, 2056u + 8u}, // no such alias
+        {"0x1@nc", "0x2@nc", 0, 2056u + 8u},         // an array without a route
+        {group.c_str(), nullptr, kGroup, 3u * 2056u + 8u},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pSource);
+        ReturnInfo ri{};
+        UsePairArea(&ri, 3);
+        EXPECT_EQ(1, zrkc_query_suspendstatus(const_cast<char *>(c.pSource), const_cast<char *>(c.pTarget),
+                                              c.iOption, &ri, nullptr, 0));
+        EXPECT_EQ(ri.iReturnClass, ZRKC_CLASS_PARAMETER);
+        EXPECT_EQ(ri.uiMessageNo, 1001u);
+        EXPECT_STREQ(ri.caMessage, "ZRKC1001 WARNING Insufficient output area.\n");
+        EXPECT_EQ(ri.uiNeedOutputSize, c.uiNeeded);
+        EXPECT_TRUE(sim.cdbLog().empty());
+        EXPECT_TRUE(iptest::LanCommands(sim).empty());
+    }
+    // With the area the same unresolvable pair fails in resolution.
+    std::vector<unsigned char> one(sizeof(SuspendStatusEntry) + 8, 0);
+    ReturnInfo ri{};
+    EXPECT_EQ(-1, zrkc_query_suspendstatus(const_cast<char *>("0x1@nosuch"),
+                                           const_cast<char *>("0x2@nosuch"), 0, &ri,
+                                           reinterpret_cast<SuspendStatusList *>(one.data()),
+                                           static_cast<int>(one.size())));
+    EXPECT_NE(ri.uiMessageNo, 1001u);
+}
+
 TEST_F(CmdVzStatusWays, PairReachedThroughItsTargetsArray) {
     // C1 has no route: the pair is reached through A1, whose status list
     // does not answer for it.

@@ -193,3 +193,25 @@ TEST_F(CmdVzResumeChange, AFailedSuspendLeavesItsPairAlone) {
 }
 
 } // namespace
+
+namespace {
+
+// Both resume phases work when called on their own, outside the command:
+// an empty list has no session (1100), a resolved suspended pair resumes.
+TEST_F(CmdVzResumeNormal, PhasesCalledOnTheirOwn) {
+    using Phase = int (*)(CopyPairList *, int, ReturnInfo *);
+    for (Phase phase : {Phase{resume_normal}, Phase{resume_recovery}}) {
+        CopyPairList empty{};
+        ReturnInfo ri{};
+        EXPECT_EQ(-1, phase(&empty, 0, &ri));
+        EXPECT_EQ(ri.iReturnClass, ZRKC_CLASS_STATE);
+        EXPECT_EQ(ri.uiMessageNo, 1100u);
+        EXPECT_STREQ(ri.caMessage, "ZRKC1100 ERROR Session does not exist.\n");
+    }
+    ReturnInfo ri{};
+    ASSERT_EQ(0, BuildAndResolve({{"0x1@sa", "0x2@sa"}}, 0, &ri)) << ri.caMessage;
+    ASSERT_EQ(0, resume_normal(&list, 0, &ri)) << ri.caMessage;
+    EXPECT_EQ(Field("A1", "A1:1>A1:2", "status"), "2");
+}
+
+} // namespace

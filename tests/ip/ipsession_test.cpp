@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -651,6 +653,98 @@ TEST_F(IpLookupSim, FindsTheArraysSession) {
     ASSERT_EQ(0, IPComInfoCheckSet("10.0.0.5", nullptr, 0, 0, IP_REFRESH_BOXID)) << ZRKerrno;
     EXPECT_EQ(-1, IPQueryTvc("10.0.0.5", nullptr, 0, 128, &kzp, &out));
     EXPECT_EQ(21, ZRKerrno);
+}
+
+}  // namespace
+
+namespace {
+
+// The whole-table readers (the VZ status list, the concurrent VZ suspend
+// and the concurrent KZP restart) list the sessions in the "-mode" form
+// without asking the array's model first: one round trip less than the
+// session lookup.
+constexpr const char *kWholeTableScenario =
+    "array A1 boxid=\"BOXA\" address=10.0.0.5 support=%s\n"
+    "volume A1 1 4096\n"
+    "volume A1 2 4096\n"
+    "volume A1 3 4096\n"
+    "volume A1 4 4096\n"
+    "session 1 vz A1 1 A1 2\n"
+    "session 2 quickkzp A1 3 A1 4 phase=tracking\n"
+    "user admin secret\n";
+
+std::string WholeTableScenario() {
+    char text[1024];
+    std::snprintf(text, sizeof text, kWholeTableScenario,
+                  iptest::SupportHex({{4, 0x8F}}).c_str());
+    return text;
+}
+
+class IpWholeTableSim : public ::testing::Test {
+protected:
+    void SetUp() override {
+        iptest::FakeService::usePort(root, sim.lanPort());
+        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.5", "admin", "secret", 0, nullptr)) << ZRKerrno;
+        sim.commandOk("clearlanlog");
+    }
+
+    zrktest::InstallRoot root;
+    zrksim::Simulator sim{WholeTableScenario(), true};
+};
+
+TEST_F(IpWholeTableSim, ListedInTheModeFormWithoutAModelQuestion) {
+    const std::string box = iptest::PaddedBox("BOXA");
+    struct Case {
+        const char *pWhat;
+        std::function<int()> call;
+        const char *pAction; // the command that follows the list
+    };
+    const Case cases[] = {
+        {"VZ status list",
+         [] {
+             std::vector<unsigned char> list(8 + 8 * 65535, 0);
+             unsigned char sense[ZRK_SENSE_LEN];
+             return ZRKIPStatusListVZ("10.0.0.5", nullptr, 0, list.data(), sense);
+         },
+         nullptr},
+        {"concurrent VZ suspend",
+         [&box] {
+             CONC_SUS_PAIR_LV pair{};
+             std::memcpy(pair.SrcBoxID, box.data(), ZRK_BOXID_LEN);
+             std::memcpy(pair.DstBoxID, box.data(), ZRK_BOXID_LEN);
+             pair.SrcOlu = 1;
+             pair.DstOlu = 2;
+             uint32_t result[2] = {};
+             unsigned char sense[ZRK_SENSE_LEN];
+             return ZRKIPMultiSuspendVZ("10.0.0.5", nullptr, &pair, 1, 0, result, sense);
+         },
+         "suspend copy-vz -session-id 1 -mode concurrent "},
+        {"concurrent KZP restart",
+         [] {
+             CONC_SES_INFO entry{};
+             entry.SrcOlu = 3;
+             entry.DstOlu = 4;
+             entry.CopyKind = 8; // QuickKZP
+             entry.OptionFlag = ZRK_OPT_RESTART;
+             unsigned char sense[ZRK_SENSE_LEN];
+             return ZRKIPStartConcKZP("10.0.0.5", nullptr, &entry, 1, sense);
+         },
+         "start copy-concurrent-kzp -restart 2"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pWhat);
+        ZRKerrno = 0;
+        ASSERT_EQ(0, c.call()) << ZRKerrno;
+        std::vector<std::string> sessionCommands;
+        for (const std::string &sent : iptest::LanCommands(sim)) {
+            EXPECT_NE(0u, sent.rfind("show model-info", 0)) << sent;
+            if (sent.rfind("show copy-functions", 0) != 0 && sent.rfind("show boxid", 0) != 0)
+                sessionCommands.push_back(sent);
+        }
+        std::vector<std::string> expected{"show copy-sessions  -mode 128"};
+        if (c.pAction != nullptr) expected.push_back(c.pAction);
+        EXPECT_EQ(expected, sessionCommands);
+    }
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ constexpr unsigned char kPageCopyPriority = 0x35; // copy priority settings (rea
 
 constexpr size_t kBuffListHead = 16;      // page 0x21: entries from byte 16
 constexpr size_t kBuffEntries = 8;        // at most 8 buffers
+constexpr size_t kBuffListLen = kBuffListHead + kBuffEntries * ZRK_RVZ_BUFF_ENTRY_LEN; // 528
 constexpr size_t kBuffDetailLen = 1064;   // page 0x23
 constexpr size_t kBuffDetailCms = 40;     // page 0x23: module records from byte 40
 constexpr size_t kCmSlots = 32;           // module slots of a buffer
@@ -119,16 +120,15 @@ int GetRVZBuffInfoAll(const char *volume, uint32_t optionFlag, RVZ_BUFF_INFO *ou
     if (!zrk::CopySupport().Has(ZRK_SUPPORT_RVZ_FUNCS, ZRK_SUPPORT_RVZ_BUFFERS))
         return zrk::FailEnd(ZRK_ERR_NOT_SUPPORT, 2, kName, volume, __LINE__);
 
-    unsigned char *raw = nullptr;
-    int length = 0;
-    if (GetRVZBuffInfo(volume, &raw, &length) != 0) return zrk::LogErr(2, kName, volume, __LINE__);
-    const zrk::Buffer list(raw);
-    const size_t listLength = static_cast<size_t>(std::max(length, 0));
-    if (listLength < kBuffListHead) return zrk::FailEnd(ZRK_ERR_PARAMETER, 2, kName, volume, __LINE__);
+    // One read of the buffer list, as long as the record's eight elements
+    // need; the count is the array's and is cut to what the record holds.
+    zrk::Buffer list = zrk::AllocateZeroed(kBuffListLen);
+    if (!list) return zrk::LogErr(2, kName, volume, __LINE__);
+    if (ExecTravoIn(volume, 0x01, ZRK_PAGE_RVZ_BUFF_LIST, nullptr, list.get(),
+                    static_cast<int>(kBuffListLen)) != 0)
+        return zrk::LogErr(2, kName, volume, __LINE__);
     std::memcpy(out->ucaHead, list.get() + 8, sizeof out->ucaHead);
-    const size_t buffers =
-        std::min({static_cast<size_t>(Be16(list.get() + 10)),
-                  (listLength - kBuffListHead) / ZRK_RVZ_BUFF_ENTRY_LEN, kBuffEntries});
+    const size_t buffers = std::min(static_cast<size_t>(Be16(list.get() + 10)), kBuffEntries);
     for (size_t b = 0; b < buffers; ++b)
         std::memcpy(out->Buff[b].ucaEntry, list.get() + kBuffListHead + b * ZRK_RVZ_BUFF_ENTRY_LEN,
                     ZRK_RVZ_BUFF_ENTRY_LEN);
