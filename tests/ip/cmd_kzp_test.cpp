@@ -327,3 +327,44 @@ TEST_F(CmdKzpRestoreHuge, RequiredTotalSaturatesInsteadOfWrapping) {
 }
 
 } // namespace
+
+namespace {
+
+// The pool check sums the requirements per subgroup: two subgroups (one per
+// source array) that each fit their pool pass although together they need
+// more than either pool has; a subgroup whose free capacity equals exactly
+// its total passes, one block less gives 1000.
+TEST_F(CmdKzpRestore, PoolCheckPerSubgroupAndAtTheExactCapacity) {
+    // 100 blocks free on each array; each subgroup needs 60, together 120.
+    sim.commandOk("setarray S1 pool=220");
+    sim.commandOk("setarray T1 pool=220");
+    const std::string two = GroupFileLines({"0x1@ss 0x5@ss", "0x1@tl 0x5@tl"});
+    ReturnInfo ri{};
+    UsePairArea(&ri, 2);
+    ASSERT_EQ(0, zrkc_restore_snapkzp(Text(two), nullptr, kGroup, &ri))
+        << ri.caMessage << Entry(0).caMessage << Entry(1).caMessage;
+    EXPECT_EQ(Kind(Session("S1", "S1:5>S1:1")), "kzp");
+    EXPECT_EQ(Kind(Session("T1", "T1:5>T1:1")), "kzp");
+
+    // One subgroup of two pairs needing 120 blocks: 119 free refuses, 120 free passes.
+    const std::string one = GroupFileLines({"0x1@tl 0x5@tl", "0x3@tl 0x7@tl"});
+    ASSERT_EQ(0, zrkc_stop_kzp(Text("0x5@tl"), Text("0x1@tl"), ZRK_OPT_FORCE, &ri)) << ri.caMessage;
+    for (const auto &[pool, accepted] : std::vector<std::pair<const char *, bool>>{{"239", false}, {"240", true}}) {
+        SCOPED_TRACE(pool);
+        sim.commandOk(std::string("setarray T1 pool=") + pool);
+        ri = Info();
+        if (!accepted) {
+            EXPECT_EQ(-1, zrkc_restore_snapkzp(Text(one), nullptr, kGroup, &ri));
+            ExpectResult(ri, ZRKC_CLASS_BUSY, 1000,
+                         "ZRKC1000 ERROR Insufficient Snap Data Pool. Required capacity=(60[KB]).\n");
+            EXPECT_EQ(Session("T1", "T1:7>T1:3"), "");
+        } else {
+            ASSERT_EQ(0, zrkc_restore_snapkzp(Text(one), nullptr, kGroup, &ri))
+                << ri.caMessage << Entry(0).caMessage << Entry(1).caMessage;
+            EXPECT_EQ(Kind(Session("T1", "T1:5>T1:1")), "kzp");
+            EXPECT_EQ(Kind(Session("T1", "T1:7>T1:3")), "kzp");
+        }
+    }
+}
+
+} // namespace
