@@ -236,3 +236,59 @@ TEST_F(CmdConcSuspend, GroupMakeCutsEachRunByItsKeptMaximum) {
 }
 
 } // namespace
+
+namespace {
+
+// A LAN box run longer than the most pairs one concurrent suspend sent over
+// the LAN may hold: the run goes in two commands.
+constexpr int kLanPairs = 850;
+constexpr unsigned kLanFirstOlu = 0x100;
+
+std::string LanSessions() {
+    std::string text;
+    char line[128];
+    for (int i = 0; i < 2 * kLanPairs; ++i) {
+        std::snprintf(line, sizeof line, "volume B1 0x%x 64\n", kLanFirstOlu + i);
+        text += line;
+    }
+    for (int i = 0; i < kLanPairs; ++i) {
+        std::snprintf(line, sizeof line, "session %d vz B1 0x%x B1 0x%x\n", 100 + i, kLanFirstOlu + i,
+                      kLanFirstOlu + kLanPairs + i);
+        text += line;
+    }
+    return text;
+}
+
+class CmdConcSuspendLan : public cmdtest::CommandSim {
+protected:
+    CmdConcSuspendLan() : CommandSim(LanSessions(), " percommand=1000") {}
+    void SetUp() override {
+        CommandSim::SetUp();
+        area.assign(ZRK_PAIR_AREA_SIZE(kLanPairs), 0);
+    }
+};
+
+TEST_F(CmdConcSuspendLan, RunLongerThanALanCommandGoesInTwo) {
+    std::vector<std::string> lines;
+    char line[64];
+    for (int i = 0; i < kLanPairs; ++i) {
+        std::snprintf(line, sizeof line, "0x%x@lb 0x%x@lb", kLanFirstOlu + i, kLanFirstOlu + kLanPairs + i);
+        lines.push_back(line);
+    }
+    const std::string file = GroupFileLines(lines);
+    sim.commandOk("clearlanlog");
+    ReturnInfo ri = Info();
+    EXPECT_EQ(0, zrkc_suspend_vz(file.c_str(), nullptr, 0, 0, ZRKC_OPT_CONC_SUSPEND | ZRKC_OPT_GROUP_FILE, &ri))
+        << ri.caMessage;
+    std::vector<size_t> chunks;
+    for (const std::string &c : iptest::LanSessionCommands(sim))
+        if (c.rfind("suspend copy-vz", 0) == 0 && c.find("concurrent") != std::string::npos)
+            chunks.push_back(static_cast<size_t>(std::count(c.begin(), c.end(), ',')) + 1);
+    ASSERT_EQ(chunks.size(), 2u);
+    EXPECT_EQ(chunks[0], 845u);
+    EXPECT_EQ(chunks[1], 5u);
+    for (const std::string &s : sim.sessions("B1"))
+        EXPECT_EQ(iptest::SessionField(s, "status"), "4") << s;
+}
+
+} // namespace
