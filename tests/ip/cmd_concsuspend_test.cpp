@@ -15,27 +15,45 @@ namespace {
 constexpr int kManyPairs = 300;
 constexpr unsigned kFirstOlu = 0x100;
 
-std::string ManySessions() {
-    std::string text =
-        "volume A1 0x30 4096\n"
-        "volume A1 0x31 4096\n"
-        "volume B1 0x30 4096\n"
-        "volume B1 0x31 4096\n"
-        "session 1 vz A1 1 A1 2 size=4096\n"
-        "session 7 vz B1 1 B1 2 size=4096\n"
-        "session 20 rvz A1 0x30 B1 0x30 transfer=2\n"
-        "session 21 rvz A1 0x31 B1 0x31 transfer=3\n";
+// pairs VZ sessions on one array, identifiers from 100: the sources are
+// volumes kFirstOlu on, the targets the pairs volumes after them.
+std::string VzRun(const char *array, int pairs) {
+    std::string text;
     char line[128];
-    for (int i = 0; i < 2 * kManyPairs; ++i) {
-        std::snprintf(line, sizeof line, "volume A1 0x%x 64\n", kFirstOlu + i);
+    for (int i = 0; i < 2 * pairs; ++i) {
+        std::snprintf(line, sizeof line, "volume %s 0x%x 64\n", array, kFirstOlu + i);
         text += line;
     }
-    for (int i = 0; i < kManyPairs; ++i) {
-        std::snprintf(line, sizeof line, "session %d vz A1 0x%x A1 0x%x\n", 100 + i, kFirstOlu + i,
-                      kFirstOlu + kManyPairs + i);
+    for (int i = 0; i < pairs; ++i) {
+        std::snprintf(line, sizeof line, "session %d vz %s 0x%x %s 0x%x\n", 100 + i, array,
+                      kFirstOlu + i, array, kFirstOlu + pairs + i);
         text += line;
     }
     return text;
+}
+
+// The group file's lines of such a run, through the array's alias.
+std::vector<std::string> VzRunLines(const char *alias, int pairs) {
+    std::vector<std::string> lines;
+    char line[64];
+    for (int i = 0; i < pairs; ++i) {
+        std::snprintf(line, sizeof line, "0x%x@%s 0x%x@%s", kFirstOlu + i, alias, kFirstOlu + pairs + i,
+                      alias);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string ManySessions() {
+    return "volume A1 0x30 4096\n"
+           "volume A1 0x31 4096\n"
+           "volume B1 0x30 4096\n"
+           "volume B1 0x31 4096\n"
+           "session 1 vz A1 1 A1 2 size=4096\n"
+           "session 7 vz B1 1 B1 2 size=4096\n"
+           "session 20 rvz A1 0x30 B1 0x30 transfer=2\n"
+           "session 21 rvz A1 0x31 B1 0x31 transfer=3\n" +
+           VzRun("A1", kManyPairs);
 }
 
 class CmdConcSuspend : public cmdtest::CommandSim {
@@ -95,15 +113,7 @@ TEST_F(CmdConcSuspend, OnePairOneChunkOverEitherRoad) {
     EXPECT_EQ(concurrent, 1u);
 }
 
-std::vector<std::string> ManyLines() {
-    std::vector<std::string> lines;
-    char line[64];
-    for (int i = 0; i < kManyPairs; ++i) {
-        std::snprintf(line, sizeof line, "0x%x@sa 0x%x@sa", kFirstOlu + i, kFirstOlu + kManyPairs + i);
-        lines.push_back(line);
-    }
-    return lines;
-}
+std::vector<std::string> ManyLines() { return VzRunLines("sa", kManyPairs); }
 
 TEST_F(CmdConcSuspend, GroupFileCutIntoChunksOfTheMaximum) {
     sim.setArray("A1", "percommand=128");
@@ -242,26 +252,10 @@ namespace {
 // A LAN box run longer than the most pairs one concurrent suspend sent over
 // the LAN may hold: the run goes in two commands.
 constexpr int kLanPairs = 850;
-constexpr unsigned kLanFirstOlu = 0x100;
-
-std::string LanSessions() {
-    std::string text;
-    char line[128];
-    for (int i = 0; i < 2 * kLanPairs; ++i) {
-        std::snprintf(line, sizeof line, "volume B1 0x%x 64\n", kLanFirstOlu + i);
-        text += line;
-    }
-    for (int i = 0; i < kLanPairs; ++i) {
-        std::snprintf(line, sizeof line, "session %d vz B1 0x%x B1 0x%x\n", 100 + i, kLanFirstOlu + i,
-                      kLanFirstOlu + kLanPairs + i);
-        text += line;
-    }
-    return text;
-}
 
 class CmdConcSuspendLan : public cmdtest::CommandSim {
 protected:
-    CmdConcSuspendLan() : CommandSim(LanSessions(), " percommand=1000") {}
+    CmdConcSuspendLan() : CommandSim(VzRun("B1", kLanPairs), " percommand=1000") {}
     void SetUp() override {
         CommandSim::SetUp();
         area.assign(ZRK_PAIR_AREA_SIZE(kLanPairs), 0);
@@ -269,13 +263,7 @@ protected:
 };
 
 TEST_F(CmdConcSuspendLan, RunLongerThanALanCommandGoesInTwo) {
-    std::vector<std::string> lines;
-    char line[64];
-    for (int i = 0; i < kLanPairs; ++i) {
-        std::snprintf(line, sizeof line, "0x%x@lb 0x%x@lb", kLanFirstOlu + i, kLanFirstOlu + kLanPairs + i);
-        lines.push_back(line);
-    }
-    const std::string file = GroupFileLines(lines);
+    const std::string file = GroupFileLines(VzRunLines("lb", kLanPairs));
     sim.commandOk("clearlanlog");
     ReturnInfo ri = Info();
     EXPECT_EQ(0, zrkc_suspend_vz(file.c_str(), nullptr, 0, 0, ZRKC_OPT_CONC_SUSPEND | ZRKC_OPT_GROUP_FILE, &ri))
