@@ -546,13 +546,6 @@ struct ClearText {
     bool Is(const char *text) const { return std::strcmp(caText, text) == 0; }
 };
 
-// Wipes and frees a clear text the service returned.
-void FreeClear(char *text) {
-    if (text == nullptr) return;
-    explicit_bzero(text, std::strlen(text));
-    std::free(text);
-}
-
 // The clear text of a stored user text, through the service's "decrypt";
 // false with ri filled (the service's failure as com_set_return_inf maps it,
 // or 1023 for a text longer than its field).
@@ -562,20 +555,20 @@ bool Decrypt(const char *name, const char *stored, ClearText &clear, ReturnInfo 
     const int rc = ZRKIPProc(kDecrypt, stored, &result, sense);
     if (com_set_return_inf(kServiceRequestId, kServiceVolume, rc, sense, &ri->iReturnClass,
                            &ri->uiMessageNo, ri->caMessage) != 0) {
-        FreeClear(result);
+        zrkc::FreeServiceText(result);
         return false;
     }
     const size_t length = result != nullptr ? std::strlen(result) : 0;
     // A clear text that could not have been given for a field of the store
     // matches nothing.
     if (length >= ZRKC_ALIAS_TEXT_LEN) {
-        FreeClear(result);
+        zrkc::FreeServiceText(result);
         WrongUser(name, ri, __LINE__);
         return false;
     }
     if (length > 0) std::memcpy(clear.caText, result, length);
     clear.caText[length] = '\0';
-    FreeClear(result);
+    zrkc::FreeServiceText(result);
     return true;
 }
 
@@ -909,6 +902,12 @@ extern "C" int com_delete_alias(uint32_t id, const char *user, const char *passw
 }
 
 namespace zrkc {
+
+void FreeServiceText(char *text) {
+    if (text == nullptr) return;
+    explicit_bzero(text, std::strlen(text));
+    std::free(text);
+}
 
 AliasCallView::AliasCallView() { ++tCallView.iDepth; }
 

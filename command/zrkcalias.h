@@ -192,6 +192,10 @@ public:
     AliasCallView &operator=(const AliasCallView &) = delete;
 };
 
+/* Wipes and frees a text the LAN service's encrypt or decrypt returned
+ * (ZRKIPProc); null is nothing. */
+void FreeServiceText(char *text);
+
 } // namespace zrkc
 #endif
 

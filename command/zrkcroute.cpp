@@ -138,16 +138,12 @@ int ServiceText(CommandCall &call, int operation, const char *text, const char *
     const int result = ZRKIPProc(operation, text, &reply, call.Sense());
     const size_t length = reply != nullptr ? std::strlen(reply) : 0;
     if (call.MapResult(0, kApiServiceProc, volume, result) != 0) {
-        if (reply != nullptr) explicit_bzero(reply, length);
-        std::free(reply);
+        zrkc::FreeServiceText(reply);
         return -1;
     }
     const bool fits = length < sizeof out;
     if (fits && length > 0) std::memcpy(out, reply, length);
-    if (reply != nullptr) {
-        explicit_bzero(reply, length);
-        std::free(reply);
-    }
+    zrkc::FreeServiceText(reply);
     if (!fits) {
         zrkc::SetResult(call.Result(), ZRKC_CLASS_PARAMETER, 1023,
                         "ZRKC1023 ERROR The specification of user information is incorrect.\n");
