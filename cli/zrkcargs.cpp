@@ -3,6 +3,8 @@
 // frame of the copy-control programs.
 #include "zrkcargs.h"
 
+#include "zrkcmessages.h"
+
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -310,10 +312,8 @@ int parse_param(int argc, char **argv, CommandParam *record) {
 void WipePassword(CommandParam *record) { explicit_bzero(record->caPassword, sizeof(record->caPassword)); }
 
 std::string RefusalLine(std::string_view parameter) {
-    std::string line = "ZRKC0100 ERROR Specified command parameter is incorrect. Parameter=(";
-    line += parameter;
-    line += ").\n";
-    return line;
+    return zrkc::MessageText(zrkc::Msg::CommandParameterIncorrect, static_cast<int>(parameter.size()),
+                             parameter.data());
 }
 
 void SetUsageText(std::string_view text) { gUsage = text; }
@@ -469,7 +469,7 @@ int InputPassword(char buffer[256], int fd) {
 }
 
 int OutOfMemory() {
-    WriteAll(STDERR_FILENO, "ZRKC1106 ERROR Insufficient memory.\n");
+    WriteAll(STDERR_FILENO, zrkc::TextOf(zrkc::Msg::NoMemory));
     return kExitMemory;
 }
 
@@ -483,13 +483,11 @@ bool PairArea::Allocate(size_t size) {
 
 namespace {
 constexpr int32_t kClassParameter = ZRKC_CLASS_PARAMETER;
-constexpr uint32_t kMsgPairAreaSmall = 1015;
-constexpr uint32_t kMsgOutputSmall = 1001;
 }  // namespace
 
 int CallWithPairArea(ReturnInfo &ri, PairArea &area, const std::function<int()> &call) {
     int result = call();
-    while (ri.iReturnClass == kClassParameter && ri.uiMessageNo == kMsgPairAreaSmall) {
+    while (ri.iReturnClass == kClassParameter && ri.uiMessageNo == zrkc::Msg::PairAreaShort) {
         const size_t need = ri.uiNeedPairAreaSize;
         if (need <= area.Size()) break;  // nothing gained by asking again
         std::memset(&ri, 0, sizeof(ri));
@@ -507,7 +505,7 @@ int CallWithPairArea(ReturnInfo &ri, PairArea &area, const std::function<int()> 
 int CallWithOutputArea(ReturnInfo &ri, PairArea &output, OutputRetry mode,
                        const std::function<int(void *, uint32_t)> &call) {
     int result = call(nullptr, 0);
-    while (ri.iReturnClass == kClassParameter && ri.uiMessageNo == kMsgOutputSmall) {
+    while (ri.iReturnClass == kClassParameter && ri.uiMessageNo == zrkc::Msg::OutputAreaShort) {
         const size_t need = ri.uiNeedOutputSize;
         if (need <= output.Size() && output.Data() != nullptr && need != 0) break;
         if (mode == OutputRetry::ClearAll) {
@@ -548,9 +546,11 @@ std::string MessageBody(const char *message, size_t size) {
 }
 
 std::string PairErrorLine(RunKind kind, std::string_view naming, const PairResult &entry) {
-    std::string line = kind == RunKind::GroupFile
-        ? "ZRKC1804 ERROR Error occurred with copy operation described in group file. "
-        : "ZRKC1834 ERROR Error occurred with copy operation described in session list file. ";
+    // The run's message without its line end, then the entry's naming.
+    const zrkc::Msg run =
+        kind == RunKind::GroupFile ? zrkc::Msg::GroupLinesFailed : zrkc::Msg::SessionListLinesFailed;
+    std::string line = MessageBody(zrkc::TextOf(run), ZRK_MESSAGE_LEN);
+    line += ' ';
     line += naming;
     line += " Error message=(";
     line += MessageBody(entry.caMessage, sizeof(entry.caMessage));
@@ -560,9 +560,9 @@ std::string PairErrorLine(RunKind kind, std::string_view naming, const PairResul
 
 bool IsRunFailure(const ReturnInfo &ri, RunKind kind) {
     if (kind == RunKind::GroupFile) {
-        return ri.iReturnClass == ZRKC_CLASS_GROUP_LINES && ri.uiMessageNo == 1804;
+        return ri.iReturnClass == ZRKC_CLASS_GROUP_LINES && ri.uiMessageNo == zrkc::Msg::GroupLinesFailed;
     }
-    return ri.iReturnClass == ZRKC_CLASS_SESSION_LIST && ri.uiMessageNo == 1834;
+    return ri.iReturnClass == ZRKC_CLASS_SESSION_LIST && ri.uiMessageNo == zrkc::Msg::SessionListLinesFailed;
 }
 
 void PrintPairErrors(const ReturnInfo &ri, RunKind kind,

@@ -10,6 +10,7 @@
 #include "zrkcargs.h"
 #include "zrkcalias.h"
 #include "zrkclun_out.h"
+#include "zrkcmessages.h"
 #include "zrkcout.h"
 #include "zrkcquery_out.h"
 #include "zrkcsafe.h"
@@ -273,8 +274,7 @@ int SessionStateExit(const PairArea &output) {
         }
     }
     if (code != kInconsistent) return code;
-    static constexpr char kLine[] = "ZRKC1201 ERROR Internal inconsistency.\n";
-    Put(stderr, kLine);
+    Put(stderr, zrkc::TextOf(zrkc::Msg::InternalInconsistency));
     return kExitInconsistent;
 }
 

@@ -15,6 +15,7 @@
 // is reported failed. Progress lines go to the binary trace under the name
 // "ZRKC".
 #include "zrkc.h"
+#include "zrkcmessages.h"
 #include "zrkcsafe.h"
 
 #include <dirent.h>
@@ -64,9 +65,6 @@ __attribute__((format(printf, 2, 3))) void Tr(int level, const char *format, ...
 }
 
 // ---- settings ------------------------------------------------------------------
-
-constexpr char kFailedStart[] = "ZRKC1902 ERROR Failed to start the LAN interface management service.\n";
-constexpr char kAlreadyRunning[] = "ZRKC1901 INFO The LAN interface management service is already running.";
 
 enum Action { kActionStart = 1, kActionStop = 2 };
 enum Exchange { kAlive = 1, kStop = 2 };
@@ -520,7 +518,7 @@ int Start(const std::string &argv0, bool show, const Settings &s) {
     StartValues values;
     std::vector<std::string> args;
     if (Commu(kAlive) == 0) {
-        std::printf("%s\n", kAlreadyRunning);
+        std::fputs(zrkc::TextOf(zrkc::Msg::ServiceRunning), stdout);
         Tr(1, "[info ]zrkcipservice_start. service is already running.");
         result = 0;
     } else if (GetValues(argv0, &values) != 0) {
@@ -606,7 +604,7 @@ int Run(int argc, char **argv) {
     }
     Settings settings;
     if (!ReadSettings(&settings)) {
-        std::fputs(kFailedStart, stderr);
+        std::fputs(zrkc::TextOf(zrkc::Msg::ServiceStart), stderr);
         return 2;
     }
     if (action == kActionStop) {
@@ -616,7 +614,7 @@ int Run(int argc, char **argv) {
     }
     const std::string argv0 = argc > 0 && argv[0] != nullptr ? argv[0] : "";
     if (Start(argv0, show, settings) != 0) {
-        std::fputs(kFailedStart, stderr);
+        std::fputs(zrkc::TextOf(zrkc::Msg::ServiceStart), stderr);
         return 1;
     }
     return 0;

@@ -3,6 +3,8 @@
 // record holds, so a printer never reads past it.
 #include "zrkclun_out.h"
 
+#include "zrkcmessages.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -283,7 +285,7 @@ int PrintRvzBuff(int resultSize, const void *result, const CommandParam &param,
             PrintBuff(head, items + i * stride, detail, true, csv, out.pOut);
             return 0;
         }
-        std::fputs("ZRKC0101 ERROR RVZ buffer identifier does not exist.\n", out.pErr);
+        std::fputs(zrkc::TextOf(zrkc::Msg::RvzBufferMissing), out.pErr);
         return 2;
     }
     if (!csv) {

@@ -1,6 +1,8 @@
 // zrkcout.cpp - the output half of the programs' shared module.
 #include "zrkcout.h"
 
+#include "zrkcmessages.h"
+
 #include <array>
 #include <cstdarg>
 #include <cstddef>
@@ -118,7 +120,7 @@ int ListOut(int resultSize, const void *result, const CommandParam &param, const
     const LayoutPrinter printer = gPrinters[static_cast<size_t>(layout)];
     if (printer == nullptr) {
         // A layout this program was built without: say so rather than print nothing.
-        Put(out.pErr, "ZRKC1201 ERROR Internal inconsistency.\n");
+        Put(out.pErr, zrkc::TextOf(zrkc::Msg::InternalInconsistency));
         return 2;
     }
     return printer(resultSize, result, param, ri, out);
@@ -208,7 +210,8 @@ EntryRow ClassifyEntry(const CommandParam &param, const ReturnInfo &ri, uint32_t
     if ((param.uiOptFlag & kOptGroupFile) == 0) return EntryRow::Data;
     const PairResult *entry = PairEntry(ri, i);
     if (entry == nullptr || entry->iReturnClass == ZRKC_CLASS_OK) return EntryRow::Data;
-    if (hasPlaceholder && entry->iReturnClass == ZRKC_CLASS_STATE && entry->uiMessageNo == 1100) {
+    if (hasPlaceholder && entry->iReturnClass == ZRKC_CLASS_STATE &&
+        entry->uiMessageNo == zrkc::Msg::SessionMissing) {
         return EntryRow::Placeholder;
     }
     return EntryRow::Error;

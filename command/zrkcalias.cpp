@@ -95,47 +95,43 @@ int NormalEnd(const char *name, int line) {
 // ---- messages ----------------------------------------------------------------
 
 int FileNameError(const char *name, ReturnInfo *ri, int cause, int line) {
-    zrkc::SetResult(ri, ZRKC_CLASS_ALIAS, 1401,
-                    "ZRKC1401 ERROR The file name of VELK can not be acquired. Cause=(%d).\n", cause);
+    zrkc::SetResult(ri, zrkc::Msg::VelkFileName, cause);
     VelkErrEnd(name, line);
     return -1;
 }
 
 int AccessError(const char *name, ReturnInfo *ri, int cause, int line) {
-    zrkc::SetResult(ri, ZRKC_CLASS_ALIAS, 1700,
-                    "ZRKC1700 ERROR Alias management file access error. Cause=(%d).\n", cause);
+    zrkc::SetResult(ri, zrkc::Msg::AliasFileAccess, cause);
     VelkErrEnd(name, line);
     return -1;
 }
 
 int NoSuchId(const char *name, ReturnInfo *ri, int returnClass, int line) {
-    zrkc::SetResult(ri, returnClass, 1412, "ZRKC1412 ERROR Alias identifier does not exist.\n");
+    zrkc::SetResultAs(ri, returnClass, zrkc::Msg::AliasIdMissing);
     VelkErrEnd(name, line);
     return -1;
 }
 
 int StoreFull(const char *name, ReturnInfo *ri, int line) {
-    zrkc::SetResult(ri, ZRKC_CLASS_ALIAS, 1410, "ZRKC1410 ERROR Alias number reached the maximum.\n");
+    zrkc::SetResult(ri, zrkc::Msg::AliasStoreFull);
     VelkErrEnd(name, line);
     return -1;
 }
 
 int WrongUser(const char *name, ReturnInfo *ri, int line) {
-    zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1023,
-                    "ZRKC1023 ERROR The specification of user information is incorrect.\n");
+    zrkc::SetResult(ri, zrkc::Msg::UserInfoIncorrect);
     VelkErrEnd(name, line);
     return -1;
 }
 
 int InvalidParameter(const char *name, ReturnInfo *ri, const char *value, int line) {
-    zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1011, "ZRKC1011 ERROR Invalid parameter. Parameter=(%s).\n",
-                    value);
+    zrkc::SetResult(ri, zrkc::Msg::InvalidParameter, value);
     VelkErrEnd(name, line);
     return -1;
 }
 
 int NotSpecified(const char *name, ReturnInfo *ri, int line) {
-    zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
+    zrkc::SetResult(ri, zrkc::Msg::ParameterMissing);
     VelkErrEnd(name, line);
     return -1;
 }
@@ -779,11 +775,9 @@ extern "C" int com_set_alias(const char *accessPath, const unsigned char *produc
         AliasEntry &entry = main.Slot[own];
         if (entry.Direct == 1 && entry.Interface != interfaceKind) {
             if (interfaceKind == ZRKC_ALIAS_IF_SCSI) {
-                zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1021,
-                                "ZRKC1021 ERROR This VASTREL is already defined in LAN interface.\n");
+                zrkc::SetResult(ri, zrkc::Msg::DefinedOverLan);
             } else {
-                zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1022,
-                                "ZRKC1022 ERROR This VASTREL is already defined in SCSI interface.\n");
+                zrkc::SetResult(ri, zrkc::Msg::DefinedOverScsi);
             }
             VelkErrEnd(kName, __LINE__);
             return -1;
@@ -853,7 +847,7 @@ extern "C" int com_change_alias(uint32_t id, const char *alias, ReturnInfo *ri) 
     // Looked up in what the lock holds: opening the store again here would
     // drop the lock.
     if (FindAlias(main, alias) >= 0) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1411, "ZRKC1411 ERROR Alias is already defined.\n");
+        zrkc::SetResult(ri, zrkc::Msg::AliasDefined);
         VelkErrEnd(kName, __LINE__);
         return -1;
     }

@@ -39,7 +39,7 @@ uint32_t RunStart(const SubgroupIndex &index, uint32_t j) {
 }
 
 void Unsupported(ReturnInfo *ri) {
-    SetResult(ri, ZRKC_CLASS_ARRAY, 1202, "ZRKC1202 ERROR Unsupported function.\n");
+    SetResult(ri, Msg::Unsupported);
 }
 
 } // namespace
@@ -126,7 +126,7 @@ int ConcSuspendRun(CommandCall &call, uint32_t apiOption, SuspendWait &wait) {
         if (com_set_return_inf(id, chunk.caVolume, r, call.Sense(), &returnClass, &messageNo, message) == 0)
             continue;
         for (uint32_t p = j; p < j + chunk.uiCount; ++p)
-            call.RefuseEntry(index.taEntry[p].uiPairIndex, returnClass, messageNo, "%s", message);
+            call.RefuseEntryWith(index.taEntry[p].uiPairIndex, returnClass, messageNo, message);
     }
     call.TraceApiEnd("ZRKLVMultiSuspendVZ / ZRKIPMultiSuspendVZ", __LINE__);
     owner.reset();
@@ -137,7 +137,7 @@ int ConcSuspendRun(CommandCall &call, uint32_t apiOption, SuspendWait &wait) {
                                         &wait.uiSlept, ri);
     if (r == -1) return call.Fail(__LINE__);
     if (r == 4) {
-        SetResult(ri, ZRKC_CLASS_TIMEOUT, 1301, "ZRKC1301 WARNING The operation was accepted.\n");
+        SetResult(ri, Msg::Accepted);
         return call.Warn(__LINE__);
     }
     return call.Finish(__LINE__);
@@ -150,7 +150,7 @@ using namespace zrkc;
 extern "C" int suspend_group_make(CopyPairList *list, ConcSuspendSet *set, ReturnInfo *ri) {
     if (list == nullptr || list->pSubgroups == nullptr || set == nullptr || ri == nullptr) {
         if (ri != nullptr)
-            SetResult(ri, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
+            SetResult(ri, Msg::ParameterMissing);
         return -1;
     }
     const SubgroupIndex &index = *list->pSubgroups;

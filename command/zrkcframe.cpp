@@ -26,7 +26,7 @@ int CommandCall::Open(const void *operand1, int line) {
             velk_trace(1, "%s abnormal_end. msg=%s [%d]", pName, "", line);
             return -1;
         }
-        SetResult(pResult, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
+        SetResult(pResult, Msg::ParameterMissing);
         return Fail(line);
     }
     com_file_release(&tList);
@@ -66,7 +66,7 @@ int CommandCall::CheckOptions(uint32_t option, uint32_t mask, uint32_t exMask, i
 }
 
 int CommandCall::RefuseOptions(int line) {
-    SetResult(pResult, ZRKC_CLASS_PARAMETER, 1010, "ZRKC1010 ERROR Specified option is invalid.\n");
+    SetResult(pResult, Msg::InvalidOption);
     return Fail(line);
 }
 
@@ -83,21 +83,19 @@ int CommandCall::BuildList(const char *operand1, const char *operand2, uint32_t 
 
 int CommandCall::RequirePairs(int line) {
     if (tList.pNames != nullptr && tList.pNames->uiForm == ZRKC_FORM_PAIRS) return 0;
-    SetResult(pResult, ZRKC_CLASS_PARAMETER, 1016,
-              "ZRKC1016 ERROR The group file of the form not permitted was specified.\n");
+    SetResult(pResult, Msg::GroupFormRefused);
     return Fail(line);
 }
 
 int CommandCall::RequireVolumes(int line) {
     if (tList.pNames != nullptr && tList.pNames->uiForm == ZRKC_FORM_VOLUMES) return 0;
-    SetResult(pResult, ZRKC_CLASS_PARAMETER, 1016,
-              "ZRKC1016 ERROR The group file of the form not permitted was specified.\n");
+    SetResult(pResult, Msg::GroupFormRefused);
     return Fail(line);
 }
 
 int CommandCall::CheckOutputArea(void *area, size_t length, size_t needed, int line) {
     if (area == nullptr || length < needed) {
-        SetResult(pResult, ZRKC_CLASS_PARAMETER, 1001, "ZRKC1001 WARNING Insufficient output area.\n");
+        SetResult(pResult, Msg::OutputAreaShort);
         pResult->uiNeedOutputSize = static_cast<uint32_t>(needed);
         velk_trace(1, "%s warning end. [%d]", pName, line);
         return 1;
@@ -139,8 +137,7 @@ void CommandCall::RecordGroupFailure(const PairResult &entry) {
     velk_trace(1, "%s abnormal_end. msg=%s [%d]", pName, entry.caMessage, __LINE__);
     if (!bGroupFailed) {
         bGroupFailed = true;
-        SetResult(pResult, ZRKC_CLASS_GROUP_LINES, 1804,
-                  "ZRKC1804 ERROR Error occurred with copy operation described in group file.\n");
+        SetResult(pResult, Msg::GroupLinesFailed);
     }
 }
 
@@ -160,17 +157,12 @@ int CommandCall::MapResult(uint32_t index, uint8_t identifier, const char *volum
     return -1;
 }
 
-int CommandCall::RefuseEntry(uint32_t index, int returnClass, uint32_t messageNo, const char *format, ...) {
+int CommandCall::RefuseEntryWith(uint32_t index, int returnClass, uint32_t messageNo, const char *line) {
     PairResult scratch{};
     PairResult *entry = GroupMode() ? Entry(index) : nullptr;
     if (GroupMode() && entry == nullptr) entry = &scratch;
     const ResultSlot slot = entry != nullptr ? SlotOf(entry) : SlotOf(pResult);
-    *slot.pReturnClass = returnClass;
-    *slot.pMessageNo = messageNo;
-    va_list ap;
-    va_start(ap, format);
-    FormatMessageV(slot.pMessage, format, ap);
-    va_end(ap);
+    CopyResult(slot, returnClass, messageNo, line);
     if (entry != nullptr) RecordGroupFailure(*entry);
     return -1;
 }

@@ -89,8 +89,20 @@ public:
     int MapResult(uint32_t index, uint8_t identifier, const char *volume, int apiResult);
     // A pair that the command refuses before any API call: single mode,
     // the result; group mode, the entry, as MapResult does for a failure.
-    int RefuseEntry(uint32_t index, int returnClass, uint32_t messageNo, const char *format, ...)
-        __attribute__((format(printf, 5, 6)));
+    // The message with its arguments (RefuseEntryAs: under a class of the
+    // caller's), or a result made elsewhere (RefuseEntryWith); -1.
+    template <typename... A> int RefuseEntry(uint32_t index, MsgOf<A...> message, A... args) {
+        return RefuseEntryAs(index, ClassOf(message.eName), message, args...);
+    }
+    template <typename... A>
+    int RefuseEntryAs(uint32_t index, int returnClass, MsgOf<A...> message, A... args) {
+        int32_t refusedClass = 0;
+        uint32_t number = 0;
+        char line[ZRK_MESSAGE_LEN];
+        SetResultAs(ResultSlot{&refusedClass, &number, line}, returnClass, message, args...);
+        return RefuseEntryWith(index, refusedClass, number, line);
+    }
+    int RefuseEntryWith(uint32_t index, int returnClass, uint32_t messageNo, const char *line);
 
     // Ways out. Fail: "%s abnormal_end. msg=%s" with the result's message,
     // -1. NoMemory: 1106, then Fail. Warn: "%s warning_end. msg=%s", 1.

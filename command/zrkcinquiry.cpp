@@ -61,7 +61,7 @@ int OpenCountQuery(CommandCall &call, const char *vol, uint32_t opt, ReturnInfo 
     if (int r = call.BuildList(vol, nullptr, opt, __LINE__)) return r;
     if (com_conv_volinf(&call.List(), 0, ri) != 0) return call.Fail(__LINE__);
     if (call.List().pPairs == nullptr || call.List().pPairs->uiCount == 0) {
-        zrkc::SetResult(ri, ZRKC_CLASS_INTERNAL, 1201, "ZRKC1201 ERROR Internal inconsistency.\n");
+        zrkc::SetResult(ri, zrkc::Msg::InternalInconsistency);
         return call.Fail(__LINE__);
     }
     return 0;
@@ -96,8 +96,7 @@ extern "C" int zrkc_get_volume(const char *vol, uint32_t opt, ReturnInfo *ri, vo
     const int kind = com_volume_kind(vol, ri);
     if (kind < 0) return call.Fail(__LINE__);
     if (kind != ZRKC_VOLKIND_DEVICE) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1002,
-                        "ZRKC1002 ERROR Invalid logical volume name. Volume name=(%s).\n", vol);
+        zrkc::SetInvalidVolume(ri, vol);
         return call.Fail(__LINE__);
     }
 

@@ -130,8 +130,6 @@ namespace {
 
 using namespace zrkc;
 
-constexpr char kPreconditions[] = "ZRKC1214 ERROR Preconditions for copy operation are not satisfied.\n";
-
 enum class StartKind { Kzp, Quick, Snap };
 
 struct StartShape {
@@ -177,8 +175,7 @@ int StartConcurrent(CommandCall &call, StartKind kind, uint32_t option, const ui
         const SubgroupEntry &e = index->taEntry[k];
         const CopyPair &p = *e.pPair;
         if (!IsLocalPair(p)) { // a concurrent start works inside one array
-            call.RefuseEntry(e.uiPairIndex, ZRKC_CLASS_ARRAY, 1202,
-                             "ZRKC1202 ERROR Unsupported function.\n");
+            call.RefuseEntry(e.uiPairIndex, Msg::Unsupported);
             refused = true;
             continue;
         }
@@ -201,7 +198,7 @@ int StartConcurrent(CommandCall &call, StartKind kind, uint32_t option, const ui
         for (uint32_t k = 0; k < count; ++k) {
             if (index->taEntry[k].uiSubgroupSize != 0) first = k;
             if (conc[k].OptionFlag != conc[first].OptionFlag) {
-                SetResult(call.Result(), ZRKC_CLASS_STATE, 1214, kPreconditions);
+                SetResult(call.Result(), Msg::Preconditions);
                 return call.Fail(__LINE__);
             }
         }
@@ -256,7 +253,7 @@ int StartKzpFamily(StartKind kind, char *source, char *target, int option, Retur
     const bool concurrent = (opt & ZRKC_OPT_CONC_START) != 0 && call.GroupMode();
     if (concurrent && (list.pSubgroups == nullptr || list.pSubgroups->uiSubgroups != 1 ||
                        list.pSubgroups->uiBoxRuns != 1)) {
-        zrkc::SetCatalogueResult(ri, 1215);
+        zrkc::SetCatalogueResult(ri, CatalogueMsg::GroupArraysDiffer);
         return call.Fail(__LINE__);
     }
     if (start_volume_size_check(&list, ri) != 0) return call.Fail(__LINE__);
@@ -272,7 +269,7 @@ int StartKzpFamily(StartKind kind, char *source, char *target, int option, Retur
         int found = 0, lookup = 0;
         if (LookUpSessions(call, 0, records, found, lookup) != 0) return call.Fail(__LINE__);
         if (kind == StartKind::Snap && found != 0) {
-            SetResult(ri, ZRKC_CLASS_STATE, 1214, kPreconditions);
+            SetResult(ri, Msg::Preconditions);
             return call.Fail(__LINE__);
         }
         for (uint32_t i = 0; kind == StartKind::Quick && i < pairs; ++i) {
@@ -336,9 +333,7 @@ int CheckPool(CommandCall &call) {
         if (left != 0) continue;
         if (smallest < total) {
             const unsigned long long kb = total == kMax ? total / 2 + 1 : (total + 1) / 2;
-            SetResult(call.Result(), ZRKC_CLASS_BUSY, 1000,
-                      "ZRKC1000 ERROR Insufficient Snap Data Pool. Required capacity=(%llu[KB]).\n",
-                      kb);
+            SetResult(call.Result(), Msg::SnapPoolShort, kb);
             return -1;
         }
         total = 0;
@@ -374,14 +369,14 @@ extern "C" int zrkc_restore_snapkzp(char *source, char *target, int option, Retu
         if (LookUpSessions(call, 0, records, found, lookup) != 0) return call.Fail(__LINE__);
         if (lookup == 2) {
             if (found != 0)
-                SetResult(ri, ZRKC_CLASS_STATE, 1214, kPreconditions);
+                SetResult(ri, Msg::Preconditions);
             else
-                SetResult(ri, ZRKC_CLASS_STATE, 1100, "ZRKC1100 ERROR Session does not exist.\n");
+                SetResult(ri, Msg::SessionMissing);
             return call.Fail(__LINE__);
         }
         for (uint32_t i = 0; i < pairs; ++i) {
             if (!IsKzpSession(records.get()[i], ZRK_SESFLAG_SNAPKZP_P)) {
-                SetResult(ri, ZRKC_CLASS_STATE, 1214, kPreconditions);
+                SetResult(ri, Msg::Preconditions);
                 return call.Fail(__LINE__);
             }
         }

@@ -158,7 +158,7 @@ int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnI
     int found = 0, lookup = 0;
     if (LookUpSessions(call, lookupFlags, records, found, lookup) != 0) return call.Fail(__LINE__);
     if (found == 0) {
-        SetResult(ri, ZRKC_CLASS_STATE, 1100, "ZRKC1100 ERROR Session does not exist.\n");
+        SetResult(ri, Msg::SessionMissing);
         return call.Fail(__LINE__);
     }
 
@@ -168,7 +168,7 @@ int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnI
         for (uint32_t i = 0; i < pairs; ++i) {
             const uint32_t g = list.pPairs->taPair[i].uhGenerations;
             if (g == 0) {
-                SetResult(ri, ZRKC_CLASS_ARRAY, 1202, "ZRKC1202 ERROR Unsupported function.\n");
+                SetResult(ri, Msg::Unsupported);
                 return call.Fail(__LINE__);
             }
             if (g > generations.uiSlots) generations.uiSlots = g;

@@ -33,8 +33,6 @@ constexpr uint32_t kInhibitMask = ZRKC_OPT_GROUP_FILE | ZRKC_OPT_OTHER_WAY;
 constexpr uint32_t kLastOlu = 0xFFFF;
 constexpr size_t kAllLunListLen = ZRK_OLU_STATUS_LIST_LEN(size_t{0}, size_t{kLastOlu});
 
-constexpr const char *kNoUnit = "ZRKC1250 ERROR Specified LUN_V Number is invalid.\n";
-
 using zrk::Be16;
 using zrk::Be32;
 using zrk::Be64;
@@ -76,7 +74,7 @@ int ReadUnits(CommandCall &call, Owned<LunStatusRecord> &records) {
     if (com_get_lunstatus_list(&list, &found, records.get(), call.Result()) == -1)
         return call.Fail(__LINE__);
     if (found == 0) {
-        SetResult(call.Result(), ZRKC_CLASS_INTERNAL, 1250, "%s", kNoUnit);
+        SetResult(call.Result(), Msg::LunInvalid);
         return call.Fail(__LINE__);
     }
     return 0;
@@ -164,8 +162,6 @@ using zrkc::CommandCall;
 
 extern "C" int copyinhibit_possiblecheck(CopyPairList *list, ReturnInfo *ri) {
     constexpr const char *kName = "copyinhibit_possiblecheck";
-    constexpr const char *kRefused =
-        "ZRKC1111 ERROR Logical volume state is not able to be set to the copy protection.\n";
     velk_trace(6, "%s start. [%d]", kName, __LINE__);
     const SubgroupIndex *index = list->pSubgroups;
     const uint32_t count = index != nullptr ? index->uiPairCount : 0;
@@ -196,14 +192,13 @@ extern "C" int copyinhibit_possiblecheck(CopyPairList *list, ReturnInfo *ri) {
             continue;
         PairResult *entry = group ? zrkc::GroupEntry(*ri, at.uiPairIndex) : nullptr;
         if (entry == nullptr) {
-            zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1111, "%s", kRefused);
+            zrkc::SetResult(ri, zrkc::Msg::ProtectRefused);
             velk_trace(1, "%s error end. [%d]", kName, __LINE__);
             return -1;
         }
-        zrkc::SetResult(zrkc::SlotOf(entry), ZRKC_CLASS_STATE, 1111, "%s", kRefused);
+        zrkc::SetResult(zrkc::SlotOf(entry), zrkc::Msg::ProtectRefused);
         if (result == 0)
-            zrkc::SetResult(ri, ZRKC_CLASS_GROUP_LINES, 1804,
-                            "ZRKC1804 ERROR Error occurred with copy operation described in group file.\n");
+            zrkc::SetResult(ri, zrkc::Msg::GroupLinesFailed);
         result = -2;
     }
     velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
@@ -240,7 +235,7 @@ extern "C" int zrkc_query_lunstatus(char *volume, int option, ReturnInfo *ri, Lu
     for (uint32_t j = 0; j < items; ++j) {
         const LunStatusRecord &record = records.get()[j];
         if (record.ucFound != 1) {
-            call.RefuseEntry(j, ZRKC_CLASS_INTERNAL, 1250, "%s", zrkc::kNoUnit);
+            call.RefuseEntry(j, zrkc::Msg::LunInvalid);
             continue;
         }
         zrkc::FillEntry(output->taEntry[j], record.ucaStatus);
@@ -273,7 +268,7 @@ extern "C" int zrkc_set_copyinhibit(char *volume, uint8_t state, int option, Ret
     for (uint32_t i = 0; i < count; ++i) {
         const LunStatusRecord &record = records.get()[i];
         if (record.ucFound != 1) {
-            call.RefuseEntry(i, ZRKC_CLASS_INTERNAL, 1250, "%s", zrkc::kNoUnit);
+            call.RefuseEntry(i, zrkc::Msg::LunInvalid);
             failed = true;
             continue;
         }

@@ -26,7 +26,9 @@ void FormatMessage(char *line, const char *format, ...) {
     va_end(ap);
 }
 
-void SetResult(const ResultSlot &slot, int returnClass, uint32_t messageNo, const char *format, ...) {
+namespace detail {
+
+void PutResult(const ResultSlot &slot, int returnClass, uint32_t messageNo, const char *format, ...) {
     *slot.pReturnClass = returnClass;
     *slot.pMessageNo = messageNo;
     va_list ap;
@@ -35,18 +37,23 @@ void SetResult(const ResultSlot &slot, int returnClass, uint32_t messageNo, cons
     va_end(ap);
 }
 
-void SetResult(ReturnInfo *ri, int returnClass, uint32_t messageNo, const char *format, ...) {
-    ri->iReturnClass = returnClass;
-    ri->uiMessageNo = messageNo;
-    va_list ap;
-    va_start(ap, format);
-    FormatMessageV(ri->caMessage, format, ap);
-    va_end(ap);
+} // namespace detail
+
+void CopyResult(const ResultSlot &slot, int returnClass, uint32_t messageNo, const char *line) {
+    detail::PutResult(slot, returnClass, messageNo, "%s", line);
 }
 
-void SetNoMemory(ReturnInfo *ri) {
-    SetResult(ri, ZRKC_CLASS_MEMORY, 1106, "ZRKC1106 ERROR Insufficient memory.\n");
+void CopyResult(ReturnInfo *ri, int returnClass, uint32_t messageNo, const char *line) {
+    CopyResult(SlotOf(ri), returnClass, messageNo, line);
 }
+
+void SetInvalidVolume(const ResultSlot &slot, const char *name) {
+    SetResult(slot, Msg::InvalidVolumeName, static_cast<int>(strnlen(name, ZRK_VOLNAME_LEN)), name);
+}
+
+void SetInvalidVolume(ReturnInfo *ri, const char *name) { SetInvalidVolume(SlotOf(ri), name); }
+
+void SetNoMemory(ReturnInfo *ri) { SetResult(ri, Msg::NoMemory); }
 
 void ClearResult(const ResultSlot &slot) {
     *slot.pReturnClass = 0;
@@ -54,13 +61,12 @@ void ClearResult(const ResultSlot &slot) {
     std::memset(slot.pMessage, 0, ZRK_MESSAGE_LEN);
 }
 
-void SetCatalogueResult(ReturnInfo *ri, int messageNo) {
+void SetCatalogueResult(ReturnInfo *ri, CatalogueMsg message) {
     ErrInfoVelk entry{};
-    if (get_err_info_velk(ZRK_ERRINF_BY_MSGNO, messageNo, &entry) == 0) {
-        SetResult(ri, entry.iReturnClass, static_cast<uint32_t>(entry.iMessageNo), "%s",
-                  entry.caMessage);
+    if (get_err_info_velk(ZRK_ERRINF_BY_MSGNO, static_cast<int>(NumberOf(message)), &entry) == 0) {
+        CopyResult(ri, entry.iReturnClass, static_cast<uint32_t>(entry.iMessageNo), entry.caMessage);
     } else {
-        SetResult(ri, ZRKC_CLASS_INTERNAL, 1200, "ZRKC1200 ERROR Unexpected error.\n");
+        SetResult(ri, Msg::Unexpected);
     }
 }
 

@@ -34,9 +34,7 @@ void FillNoTarget(char *target) { std::memset(target, 0xFF, ZRK_VOLNAME_LEN); }
 bool NameFits(const char *name) { return strnlen(name, ZRK_VOLNAME_LEN) < ZRK_VOLNAME_LEN; }
 
 int RefuseName(const char *name, ReturnInfo *ri) {
-    zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1002,
-                    "ZRKC1002 ERROR Invalid logical volume name. Volume name=(%.*s).\n",
-                    static_cast<int>(strnlen(name, ZRK_VOLNAME_LEN)), name);
+    zrkc::SetInvalidVolume(ri, name);
     return -1;
 }
 
@@ -219,10 +217,9 @@ extern "C" int com_file_prepare(const char *path, CopyPairList *list, ReturnInfo
     FileDescriptor file(OpenRegularFile(path, &notRegular));
     if (file.Get() < 0) {
         if (notRegular || errno == ENOENT) {
-            zrkc::SetResult(ri, ZRKC_CLASS_GROUP_FILE, 1801, "ZRKC1801 ERROR Group_file does not exist.\n");
+            zrkc::SetResult(ri, zrkc::Msg::GroupFileMissing);
         } else {
-            zrkc::SetResult(ri, ZRKC_CLASS_GROUP_FILE, 1400,
-                            "ZRKC1400 ERROR File open error. File name=(%s). Cause=(%d).\n", path, errno);
+            zrkc::SetResult(ri, zrkc::Msg::FileOpen, path, errno);
         }
         velk_trace(1, "%s error end. [%d]", kName, __LINE__);
         return -1;
@@ -232,7 +229,7 @@ extern "C" int com_file_prepare(const char *path, CopyPairList *list, ReturnInfo
     const int limit = get_properties_int("max_grouping_ses", &properties);
     release_properties();
     if (properties.iReturnClass != 0) {
-        zrkc::SetResult(ri, properties.iReturnClass, properties.uiMessageNo, "%s", properties.caMessage);
+        zrkc::CopyResult(ri, properties.iReturnClass, properties.uiMessageNo, properties.caMessage);
         velk_trace(1, "%s error end. [%d]", kName, __LINE__);
         return -1;
     }
@@ -242,23 +239,16 @@ extern "C" int com_file_prepare(const char *path, CopyPairList *list, ReturnInfo
     if (zrkc::ReadGroupFile(file.Get(), limit > 0 ? static_cast<uint32_t>(limit) : 0, &names, error) != 0) {
         switch (error.kind) {
         case zrkc::GroupFileError::Kind::Syntax:
-            zrkc::SetResult(ri, ZRKC_CLASS_GROUP_FILE, 1802,
-                            "ZRKC1802 ERROR Syntax error was detected in Group File.line=(%u).\n",
-                            error.uiLine);
+            zrkc::SetResult(ri, zrkc::Msg::GroupFileSyntax, error.uiLine);
             break;
         case zrkc::GroupFileError::Kind::TooMany:
-            zrkc::SetResult(ri, ZRKC_CLASS_GROUP_FILE, 1805,
-                            "ZRKC1805 ERROR The number of the copy pairs or logical volumes described "
-                            "in the group file exceeds the maximum number.\n");
+            zrkc::SetResult(ri, zrkc::Msg::GroupFileTooMany);
             break;
         case zrkc::GroupFileError::Kind::Empty:
-            zrkc::SetResult(ri, ZRKC_CLASS_GROUP_FILE, 1803,
-                            "ZRKC1803 ERROR There is no volume name in Copy Group File.\n");
+            zrkc::SetResult(ri, zrkc::Msg::GroupFileEmpty);
             break;
         case zrkc::GroupFileError::Kind::Read:
-            zrkc::SetResult(ri, ZRKC_CLASS_GROUP_FILE, 1400,
-                            "ZRKC1400 ERROR File open error. File name=(%s). Cause=(%d).\n", path,
-                            error.iErrno);
+            zrkc::SetResult(ri, zrkc::Msg::FileOpen, path, error.iErrno);
             break;
         case zrkc::GroupFileError::Kind::NoMemory:
         case zrkc::GroupFileError::Kind::None:
@@ -282,7 +272,7 @@ extern "C" int com_set_copypair(const char *operand1, const char *operand2, uint
     constexpr const char *kName = "com_set_copypair";
     velk_trace(6, "%s start. [%d]", kName, __LINE__);
     if (operand1 == nullptr) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
+        zrkc::SetResult(ri, zrkc::Msg::ParameterMissing);
         velk_trace(1, "%s error end. [%d]", kName, __LINE__);
         return -1;
     }
@@ -323,8 +313,7 @@ extern "C" int com_set_copypair(const char *operand1, const char *operand2, uint
     const size_t needed = ZRK_PAIR_AREA_SIZE(list->pNames->uiCount);
     const size_t room = ri->pPairArea != nullptr ? ri->uiPairAreaLength : 0;
     if (room < needed) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1015,
-                        "ZRKC1015 WARNING Expand_error_information_area is insufficient.\n");
+        zrkc::SetResult(ri, zrkc::Msg::PairAreaShort);
         ri->uiNeedPairAreaSize = static_cast<uint32_t>(needed);
         velk_trace(1, "%s warning end. [%d]", kName, __LINE__);
         return 1;
@@ -453,8 +442,7 @@ extern "C" int start_volume_size_check(CopyPairList *list, ReturnInfo *ri) {
         const CopyPair &pair = pairs->taPair[i];
         if (SizeIsZero(pair.SrcSize_h, pair.SrcSize_l) ||
             (names->uiForm == ZRKC_FORM_PAIRS && SizeIsZero(pair.TrgSize_h, pair.TrgSize_l))) {
-            zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1020,
-                            "ZRKC1020 ERROR Logical volume size is incorrect.\n");
+            zrkc::SetResult(ri, zrkc::Msg::VolumeSizeIncorrect);
             velk_trace(1, "%s error end. [%d]", kName, __LINE__);
             return -1;
         }

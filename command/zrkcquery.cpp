@@ -118,7 +118,7 @@ int CheckArea(ReturnInfo *ri, void *output, int outputLength, uint64_t needed, i
         return -1;
     }
     if (output == nullptr || given < needed) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1001, "ZRKC1001 WARNING Insufficient output area.\n");
+        zrkc::SetResult(ri, zrkc::Msg::OutputAreaShort);
         ri->uiNeedOutputSize = static_cast<uint32_t>(needed);
         velk_trace(1, "%s warning end. [%d]", kName, line);
         return 1;
@@ -138,12 +138,12 @@ PairResult *PairEntry(ReturnInfo *ri, uint32_t index) {
 }
 
 int NoSession(ReturnInfo *ri) {
-    zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1100, "ZRKC1100 ERROR Session does not exist.\n");
+    zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
     return -1;
 }
 
 int Unsupported(ReturnInfo *ri) {
-    zrkc::SetResult(ri, ZRKC_CLASS_ARRAY, 1202, "ZRKC1202 ERROR Unsupported function.\n");
+    zrkc::SetResult(ri, zrkc::Msg::Unsupported);
     return -1;
 }
 
@@ -153,8 +153,7 @@ int NoMemory(ReturnInfo *ri) {
 }
 
 int WrongForm(ReturnInfo *ri) {
-    zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1016,
-                    "ZRKC1016 ERROR The group file of the form not permitted was specified.\n");
+    zrkc::SetResult(ri, zrkc::Msg::GroupFormRefused);
     return -1;
 }
 
@@ -488,12 +487,9 @@ extern "C" int query_pair(CopyPairList *list, int option, ReturnInfo *ri, void *
             if (!group) return NoSession(ri);
             PairResult *entry = PairEntry(ri, r);
             if (entry != nullptr)
-                zrkc::SetResult(zrkc::SlotOf(entry), ZRKC_CLASS_STATE, 1100,
-                                "ZRKC1100 ERROR Session does not exist.\n");
+                zrkc::SetResult(zrkc::SlotOf(entry), zrkc::Msg::SessionMissing);
             if (ri->iReturnClass == ZRKC_CLASS_OK) {
-                zrkc::SetResult(ri, ZRKC_CLASS_GROUP_LINES, 1804,
-                                "ZRKC1804 ERROR Error occurred with copy operation described in "
-                                "group file.\n");
+                zrkc::SetResult(ri, zrkc::Msg::GroupLinesFailed);
             }
             continue;
         }
@@ -629,12 +625,10 @@ extern "C" int query_generation(CopyPairList *list, int option, ReturnInfo *ri, 
                                    &slot.uiMessageNo, slot.caMessage) != 0) {
                 failed = true;
                 if (!groupFailed)
-                    zrkc::SetResult(ri, ZRKC_CLASS_GROUP_LINES, 1804,
-                                    "ZRKC1804 ERROR Error occurred with copy operation described "
-                                    "in group file.\n");
+                    zrkc::SetResult(ri, zrkc::Msg::GroupLinesFailed);
                 groupFailed = true;
                 result = -1;
-                if (slot.uiMessageNo == 1100) ++missing;
+                if (slot.uiMessageNo == zrkc::Msg::SessionMissing) ++missing;
                 std::memset(buffer.get(), 0, bufferLength);
             }
         }
@@ -688,7 +682,7 @@ extern "C" int zrkc_query_copy(char *source, char *target, int option, ReturnInf
     if (output == nullptr && outputLength != 0) {
         velk_trace(1, "%s started. parameter null pointer [%d]", kName, __LINE__);
         if (ri != nullptr)
-            zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
+            zrkc::SetResult(ri, zrkc::Msg::ParameterMissing);
         return call.Fail(__LINE__);
     }
     const uint32_t opt = static_cast<uint32_t>(option);

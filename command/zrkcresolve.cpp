@@ -94,9 +94,7 @@ bool ParseOlu(const char *text, const char *end, uint32_t *olu) {
 }
 
 int RefuseName(const char *name, ReturnInfo *ri) {
-    zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1002,
-                    "ZRKC1002 ERROR Invalid logical volume name. Volume name=(%.*s).\n",
-                    static_cast<int>(strnlen(name, ZRK_VOLNAME_LEN)), name);
+    zrkc::SetInvalidVolume(ri, name);
     return -1;
 }
 
@@ -118,10 +116,7 @@ int LookUpAlias(const char *name, const char *alias, AliasRecord *record, Return
 
 // The access-path option names no alias, or one that neither side uses.
 void NotThroughAccessPath(ReturnInfo *ri) {
-    zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1034,
-                    "ZRKC1034 ERROR The set Alias name for the option to specify the target to "
-                    "which the copy request is issued is not the copy source or is not the copy "
-                    "target.\n");
+    zrkc::SetResult(ri, zrkc::Msg::AccessPathNotInPair);
 }
 
 // The access-path option: 0 this entry may be used, 1 it is another alias
@@ -134,10 +129,7 @@ int AccessPathRule(const AliasRecord &record, ReturnInfo *ri) {
     }
     if (std::strncmp(record.Main.Alias, ZrkcAccessPath, ZRKC_ALIAS_LEN) != 0) return 1;
     if (record.Main.Direct != 1) {
-        zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1035,
-                        "ZRKC1035 ERROR The set Alias name for the option to specify the target to "
-                        "which the copy request is issued exists, but access path information does "
-                        "not exist.\n");
+        zrkc::SetResult(ri, zrkc::Msg::AccessPathNoRoute);
         return kNoRoute;
     }
     return 0;
@@ -178,7 +170,7 @@ int ReachArray(const char *name, const AliasRecord &record, char *accessVolume, 
         return -1;
     }
     if (ZRKstorage_cluster != 0) {
-        zrkc::SetCatalogueResult(ri, 1216);
+        zrkc::SetCatalogueResult(ri, zrkc::CatalogueMsg::ClusterAccessPath);
         return -1;
     }
     return 0;
@@ -357,7 +349,7 @@ int ResolveDevice(const char *name, CopyPair &pair, const SideFields &side, unsi
         return -1;
     }
     if (ZRKstorage_cluster != 0) {
-        zrkc::SetCatalogueResult(ri, 1217);
+        zrkc::SetCatalogueResult(ri, zrkc::CatalogueMsg::ClusterVolume);
         return -1;
     }
     return 0;
@@ -402,7 +394,8 @@ int ResolveSide(const char *name, bool isTarget, CopyPair &pair, PairState &stat
                 pair.caAccessVolume[0] = '\0';
             } else if (state.iTargetNote != 0) {
                 if (std::memcmp(pair.caSrcBoxID, pair.caTrgBoxID, ZRK_BOXID_LEN) == 0 &&
-                    state.uiSavedNumber == 2120 && ri->uiMessageNo == 1905)
+                    state.uiSavedNumber == zrkc::Msg::LanConnections &&
+                    ri->uiMessageNo == zrkc::Msg::LanConnect)
                     RestoreSaved(state, ri);
                 return -1;
             } else {
@@ -467,8 +460,7 @@ int ResolvePair(CopyPairList *list, uint32_t index, int direction, unsigned char
         if (ZrkcAccessPath_Flag != 0) {
             NotThroughAccessPath(ri);
         } else {
-            zrkc::SetResult(ri, ZRKC_CLASS_UNREGISTERED, 1600,
-                            "ZRKC1600 ERROR VASTREL is not registered on VASTREL management file.\n");
+            zrkc::SetResult(ri, zrkc::Msg::ArrayUnregistered);
         }
         velk_trace(1, "%s error end.(%s) [%d]", kConv, "Size = 0(Src and Trg)", __LINE__);
         return -1;
@@ -485,8 +477,7 @@ int ResolvePair(CopyPairList *list, uint32_t index, int direction, unsigned char
         const bool sameBox = std::memcmp(pair.caSrcBoxID, pair.caTrgBoxID, ZRK_BOXID_LEN) == 0;
         if (sameBox && pair.SrcOlu == pair.TrgOlu &&
             Overlap(Join(pair.SrcAddr_h, pair.SrcAddr_l), Join(pair.TrgAddr_h, pair.TrgAddr_l), size)) {
-            zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1014,
-                            "ZRKC1014 ERROR Target volume overlap source volume.\n");
+            zrkc::SetResult(ri, zrkc::Msg::TargetOverlapsSource);
             velk_trace(1, "%s error end.(%s) [%d]", kConv, "overlap", __LINE__);
             return -1;
         }
@@ -494,7 +485,7 @@ int ResolvePair(CopyPairList *list, uint32_t index, int direction, unsigned char
             pair.ucByTarget = 1;
         const uint64_t targetSize = Join(pair.TrgSize_h, pair.TrgSize_l);
         if (targetSize != 0 && targetSize != size) {
-            zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1013, "ZRKC1013 ERROR Target volume size mismatch.\n");
+            zrkc::SetResult(ri, zrkc::Msg::TargetSizeMismatch);
             return -1;
         }
     } else if (pair.SrcSize_h == 0 && pair.SrcSize_l == 0) {
@@ -502,7 +493,7 @@ int ResolvePair(CopyPairList *list, uint32_t index, int direction, unsigned char
     }
 
     if (state.tSource.uhMax == 0 && state.tTarget.uhMax == 0) {
-        zrkc::SetResult(ri, ZRKC_CLASS_ARRAY, 1202, "ZRKC1202 ERROR Unsupported function.\n");
+        zrkc::SetResult(ri, zrkc::Msg::Unsupported);
         return -1;
     }
     pair.uhMaxSessions = state.tSource.uhMax > state.tTarget.uhMax ? state.tSource.uhMax

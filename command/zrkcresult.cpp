@@ -8,7 +8,7 @@
 #include "platform.h"
 
 #include <algorithm>
-#include <array>
+#include <iterator>
 #include <cstdio>
 #include <cstring>
 
@@ -16,233 +16,269 @@ using namespace zrkplatform;
 
 namespace {
 
+using zrkc::Msg;
+
 constexpr const char *kName = "com_set_return_inf";
 
 // The identifier of the copy-priority setting, the one operation whose
 // ZRK_ERR_BOXID has a message of its own.
 constexpr uint8_t kSetCopyPriority = 70;
 
-struct MessageRow {
-    int32_t iZrkErrno;   // the code the row answers
-    int32_t iClass;      // return class
-    uint32_t uiNumber;   // message number
-    const char *pLine;   // the message line; "%s" only in ZRKC1002 (the volume)
+// A row's class is its message's.
+constexpr int32_t kMessageClass = -1;
+
+// What one ZRKerrno value maps to: a message of the table, the value its
+// text takes where it has a "%s" (the SCSI condition, the mode change's
+// cause), and its return class where the row's is not the message's.
+struct ErrnoRow {
+    int32_t iZrkErrno;                 // the code the row answers
+    zrkc::Msg eMessage;                // its message
+    const char *pDetail = nullptr;     // the "%s" of the message's text, or none
+    int32_t iClass = kMessageClass;    // the return class, kMessageClass: the message's
 };
 
 // One row per ZRKerrno value, ascending. The codes with special rules
 // (ZRK_ERR_HARDWARE, ZRK_ERR_BUSY, ZRK_ERR_BOXID, ZRK_ERR_RVZ_BUFFER) are
-// not here.
-constexpr std::array kRows = std::to_array<MessageRow>({
-    {1, 5, 1201, "ZRKC1201 ERROR Internal inconsistency.\n"},
-    {2, 3, 1002, "ZRKC1002 ERROR Invalid logical volume name. Volume name=(%s).\n"},
-    {3, 5, 1201, "ZRKC1201 ERROR Internal inconsistency.\n"},
-    {4, 5, 1201, "ZRKC1201 ERROR Internal inconsistency.\n"},
-    {5, 5, 1201, "ZRKC1201 ERROR Internal inconsistency.\n"},
-    {6, 5, 1201, "ZRKC1201 ERROR Internal inconsistency.\n"},
-    {7, 5, 1201, "ZRKC1201 ERROR Internal inconsistency.\n"},
-    {8, 3, 1108, "ZRKC1108 ERROR The specification of physical information is incorrect.\n"},
-    {11, 3, 1108, "ZRKC1108 ERROR The specification of physical information is incorrect.\n"},
-    {12, 5, 1201, "ZRKC1201 ERROR Internal inconsistency.\n"},
-    {13, 5, 1201, "ZRKC1201 ERROR Internal inconsistency.\n"},
-    {17, 6, 1202, "ZRKC1202 ERROR Unsupported function.\n"},
-    {21, 1, 1100, "ZRKC1100 ERROR Session does not exist.\n"},
-    {22, 6, 1208, "ZRKC1208 ERROR Specified logical volume is not VASTREL.\n"},
-    {25, 7, 1204, "ZRKC1204 ERROR SCSI error detected. Error=(condition_met).\n"},
-    {27, 7, 1204, "ZRKC1204 ERROR SCSI error detected. Error=(command_conflict).\n"},
-    {28, 7, 1204, "ZRKC1204 ERROR SCSI error detected. Error=(taskset_full).\n"},
-    {29, 7, 1204, "ZRKC1204 ERROR SCSI error detected. Error=(unexpected error).\n"},
-    {33, 6, 1109, "ZRKC1109 ERROR VASTREL cannot be recognized.\n"},
-    {34, 1, 1203, "ZRKC1203 ERROR The operation is not permitted.\n"},
-    {35, 7, 1225, "ZRKC1225 ERROR TRNX environment is incorrect.\n"},
-    {36, 4, 1106, "ZRKC1106 ERROR Insufficient memory.\n"},
-    {37, 3, 1010, "ZRKC1010 ERROR Specified option is invalid.\n"},
-    {38, 7, 1226, "ZRKC1226 ERROR BVM environment is incorrect.\n"},
-    {39, 1, 1104, "ZRKC1104 ERROR Operation sequence error.\n"},
-    {41, 3, 1213, "ZRKC1213 ERROR Invalid file system.\n"},
-    {48, 5, 1250, "ZRKC1250 ERROR Specified LUN_V Number is invalid.\n"},
-    {59, 6, 1209, "ZRKC1209 ERROR Insufficient resource in VASTREL.\n"},
-    {60, 6, 1222, "ZRKC1222 ERROR VASTREL unit inconsistency.\n"},
-    {61, 11, 1224, "ZRKC1224 ERROR Communication error occurred.\n"},
-    {62, 6, 1223, "ZRKC1223 ERROR The copy operation with VASTREL is incorrect.\n"},
-    {63, 11, 1220, "ZRKC1220 ERROR Change mode operation failed because of communication error. Cause=(NOT_CHANGED).\n"},
-    {64, 11, 1220, "ZRKC1220 ERROR Change mode operation failed because of communication error. Cause=(CROSS).\n"},
-    {65, 3, 1102, "ZRKC1102 ERROR Invalid Snap Data Volume.\n"},
-    {67, 5, 1223, "ZRKC1223 ERROR The copy operation with VASTREL is incorrect.\n"},
-    {68, 3, 1102, "ZRKC1102 ERROR Invalid Snap Data Volume.\n"},
-    {69, 5, 1252, "ZRKC1252 ERROR Operation is not supported.\n"},
-    {70, 7, 1212, "ZRKC1212 ERROR Disk drive off by the ECO mode.\n"},
-    {71, 3, 1018, "ZRKC1018 ERROR The copy protection cannot be set to Snap Data Volume.\n"},
-    {77, 3, 3005, "ZRKC3005 ERROR Failed to set the copy priority due to an invalid parameter.\n"},
-    {78, 6, 3006, "ZRKC3006 ERROR Failed to set the copy priority due to an unsupported argument combination.\n"},
-    {79, 3, 1025, "ZRKC1025 ERROR Unable to restore the copy session because the Concurrent KZP function is being used.\n"},
-    {80, 1, 1026, "ZRKC1026 ERROR Unable to start the Concurrent KZP function.\n"},
-    {81, 2, 1027, "ZRKC1027 ERROR The copy source logical volume contains invalid data.\n"},
-    {82, 2, 1028, "ZRKC1028 ERROR RAID Migration is currently being performed.\n"},
-    {83, 3, 1029, "ZRKC1029 ERROR Unable to start the Concurrent KZP function because of invalid parameter.\n"},
-    {84, 2, 1030, "ZRKC1030 ERROR The number of specified copy sessions exceeds the maximum.\n"},
-    {85, 2, 1031, "ZRKC1031 ERROR Failed to restore the copy session because the phase of the target session is readying.\n"},
-    {86, 2, 1032, "ZRKC1032 ERROR Unable to start the Concurrent KZP function because the phase of the latest SnapKZP+ session is readying.\n"},
-    {87, 2, 1033, "ZRKC1033 ERROR Unable to start the Concurrent KZP function because a restoration copy session exists.\n"},
-    {88, 3, 3000, "ZRKC3000 ERROR The status of the cascade copy session is incorrect.\n"},
-    {89, 3, 3001, "ZRKC3001 ERROR The copy logical source volumes are made by multiple VASTREL Disk storage systems.\n"},
-    {90, 3, 3002, "ZRKC3002 ERROR The source volumes of cascade copy sessions are made by multiple VASTREL Disk storage systems.\n"},
-    {91, 3, 3003, "ZRKC3003 ERROR The transfer mode of the cascade copy session is incorrect.\n"},
-    {92, 3, 3004, "ZRKC3004 ERROR The logical volume is already defined in an Offloaded Data Transfer session.\n"},
-    {93, 2, 3008, "ZRKC3008 ERROR The copy session is used by cascade copy session.\n"},
-    {97, 3, 3010, "ZRKC3010 ERROR This operation cannot be executed for the NAS resource is in use.\n"},
-    {920, 15, 1904, "ZRKC1904 ERROR Failed to log in to the VASTREL Disk storage system.\n"},
-    {921, 15, 1904, "ZRKC1904 ERROR Failed to log in to the VASTREL Disk storage system.\n"},
-    {922, 15, 1904, "ZRKC1904 ERROR Failed to log in to the VASTREL Disk storage system.\n"},
-    {1901, 15, 1901, "ZRKC1901 INFO The LAN interface management service is already running.\n"},
-    {1902, 15, 1902, "ZRKC1902 ERROR Failed to start the LAN interface management service.\n"},
-    {1903, 15, 1903, "ZRKC1903 ERROR The LAN interface management service is not running.\n"},
-    {1904, 15, 1904, "ZRKC1904 ERROR Failed to log in to the VASTREL Disk storage system.\n"},
-    {1905, 15, 1905, "ZRKC1905 ERROR Unable to connect to the VASTREL Disk storage system.\n"},
-    {0x10001, 3, 2000, "ZRKC2000 ERROR The parameter value is not correct.\n"},
-    {0x10002, 3, 2001, "ZRKC2001 ERROR The values of the parameter exceed the range allowed.\n"},
-    {0x10003, 3, 2002, "ZRKC2002 ERROR The parameter specifications exceed the number of specifications allowed.\n"},
-    {0x10004, 3, 2003, "ZRKC2003 ERROR The parameter specifications are insufficient.\n"},
-    {0x10005, 3, 2004, "ZRKC2004 ERROR The combination of parameters is not correct.\n"},
-    {0x10006, 2, 2005, "ZRKC2005 ERROR The specified status for the parameter is invalid.\n"},
-    {0x10007, 3, 2006, "ZRKC2006 ERROR The specified parameter is invalid.\n"},
-    {0x10008, 3, 2007, "ZRKC2007 ERROR The specified size is invalid.\n"},
-    {0x10010, 6, 2008, "ZRKC2008 ERROR The specified parameter does not match the model type of the VASTREL Disk storage system.\n"},
-    {0x10020, 5, 2009, "ZRKC2009 ERROR An internal error occurred.\n"},
-    {0x10060, 1, 2010, "ZRKC2010 ERROR Another session has exclusive rights.\n"},
-    {0x10072, 6, 2093, "ZRKC2093 ERROR Insufficient resource in VASTREL.\n"},
-    {0x10073, 2, 2117, "ZRKC2117 ERROR The resource is currently busy. Wait a while, and then try again.\n"},
-    {0x10080, 2, 2011, "ZRKC2011 ERROR The specified capacity or number has reached the limit.\n"},
-    {0x10094, 6, 2012, "ZRKC2012 ERROR The specified parameter cannot be used for the encryption mode.\n"},
-    {0x10098, 6, 2013, "ZRKC2013 ERROR Cannot be used because of the Slave CM.\n"},
-    {0x10101, 4, 2014, "ZRKC2014 ERROR Insufficient memory.\n"},
-    {0x10110, 1, 2015, "ZRKC2015 ERROR The specified target does not exist.\n"},
-    {0x10118, 6, 2016, "ZRKC2016 ERROR Unsupported model is selected as the RVZ target.\n"},
-    {0x10120, 6, 2017, "ZRKC2017 ERROR The specified value has already been registered.\n"},
-    {0x10142, 6, 2018, "ZRKC2018 ERROR Encrypted volumes exist.\n"},
-    {0x10151, 6, 2019, "ZRKC2019 ERROR Shutdown or startup is currently being performed.\n"},
-    {0x10152, 2, 2020, "ZRKC2020 ERROR A Quick Format is currently being performed.\n"},
-    {0x10153, 2, 2021, "ZRKC2021 ERROR Encryption or decryption is currently being performed.\n"},
-    {0x10154, 2, 2022, "ZRKC2022 ERROR An Tarvel Copy is currently being performed.\n"},
-    {0x10155, 2, 2023, "ZRKC2023 ERROR RAID Migration is currently being performed.\n"},
-    {0x10156, 2, 2024, "ZRKC2024 ERROR LDE is currently being performed.\n"},
-    {0x10157, 1, 2025, "ZRKC2025 ERROR A RVZ session exists.\n"},
-    {0x10158, 6, 2026, "ZRKC2026 ERROR Controller firmware is currently being registered.\n"},
-    {0x10159, 6, 2027, "ZRKC2027 ERROR Remote maintenance is currently being performed.\n"},
-    {0x15201, 2, 2030, "ZRKC2030 ERROR The current copy phase is not correct.\n"},
-    {0x15300, 11, 2031, "ZRKC2031 ERROR A copy path error occurred.\n"},
-    {0x15301, 2, 2032, "ZRKC2032 ERROR The command is invalid.\n"},
-    {0x15302, 2, 2033, "ZRKC2033 ERROR The number of logical volumes exceeds the maximum.\n"},
-    {0x15303, 2, 2034, "ZRKC2034 ERROR The logical volume type is invalid.\n"},
-    {0x15304, 2, 2035, "ZRKC2035 ERROR The copy session cannot be set for the logical volume.\n"},
-    {0x15305, 2, 2036, "ZRKC2036 ERROR The copy source logical volume contains invalid data.\n"},
-    {0x15306, 2, 2037, "ZRKC2037 ERROR A copy encryption error occurred.\n"},
-    {0x15307, 2, 2038, "ZRKC2038 ERROR The resource domain numbers are invalid.\n"},
-    {0x15308, 6, 2039, "ZRKC2039 ERROR The specified logical volume cannot be used.\n"},
-    {0x15309, 7, 2040, "ZRKC2040 ERROR The copy session is in error status.\n"},
-    {0x15310, 3, 2041, "ZRKC2041 ERROR Parameter error.\n"},
-    {0x15311, 3, 2042, "ZRKC2042 ERROR The destination logical volume of the Totally copy is invalid.\n"},
-    {0x15312, 2, 2119, "ZRKC2119 ERROR Failed to resume the copy session because of the change error.\n"},
-    {0x15313, 2, 2044, "ZRKC2044 ERROR The copy session conflicts with an existing RAID migration session.\n"},
-    {0x15314, 2, 2045, "ZRKC2045 ERROR The copy source logical volume is being duplicated.\n"},
-    {0x15315, 2, 2046, "ZRKC2046 ERROR The copy destination logical volume is being duplicated.\n"},
-    {0x15316, 3, 2047, "ZRKC2047 ERROR The range of the cascade copy is invalid.\n"},
-    {0x15317, 2, 2048, "ZRKC2048 ERROR Unable to restore the copy session.\n"},
-    {0x15318, 2, 2049, "ZRKC2049 ERROR The number of linkages in the cascade copy exceeds the maximum.\n"},
-    {0x15319, 2, 2050, "ZRKC2050 ERROR The copy session is in ErrorSuspend status.\n"},
-    {0x15320, 2, 2051, "ZRKC2051 ERROR Multiple copy sessions in RVZ Consistency mode are operated in a single cabinet.\n"},
-    {0x15323, 3, 2052, "ZRKC2052 ERROR Unable to process the specified operation.\n"},
-    {0x15324, 2, 2053, "ZRKC2053 ERROR The RAID group is blocked.\n"},
-    {0x15325, 2, 2054, "ZRKC2054 ERROR The copy destination logical volume is protected.\n"},
-    {0x15327, 2, 2055, "ZRKC2055 ERROR The status of the RVZ Buffer is incorrect.\n"},
-    {0x15328, 2, 2056, "ZRKC2056 ERROR The untransferred RVZ Buffer stops the copy session reversing.\n"},
-    {0x15330, 2, 2058, "ZRKC2058 ERROR The copy session has already been reversed.\n"},
-    {0x15331, 2, 2059, "ZRKC2059 ERROR The number of copy sessions exceeds the maximum.\n"},
-    {0x15333, 2, 2060, "ZRKC2060 ERROR The copy sessions for a single copy source logical volume exceed the maximum.\n"},
-    {0x15334, 2, 2061, "ZRKC2061 ERROR The copy sessions for a single copy destination logical volume exceed the maximum.\n"},
-    {0x15335, 2, 2062, "ZRKC2062 ERROR The number of SnapKZP+ generations exceeds the maximum.\n"},
-    {0x15336, 2, 2063, "ZRKC2063 ERROR The copy source logical volumes for multiple monitor sessions are duplicated.\n"},
-    {0x15337, 3, 2064, "ZRKC2064 ERROR The new session and an existing session are not specified correctly.\n"},
-    {0x15338, 2, 2065, "ZRKC2065 ERROR The copy destination and cascade copy destination are duplicated.\n"},
-    {0x15339, 2, 2066, "ZRKC2066 ERROR An incorrect setting is specified to reverse the copy direction.\n"},
-    {0x15340, 2, 2067, "ZRKC2067 ERROR The SDV is currently being formatted.\n"},
-    {0x15341, 2, 2068, "ZRKC2068 ERROR A session with an SDV as the copy destination already exists.\n"},
-    {0x15346, 6, 2069, "ZRKC2069 ERROR A copy table is not set.\n"},
-    {0x15347, 6, 2070, "ZRKC2070 ERROR The copy table size is insufficient.\n"},
-    {0x15348, 2, 2071, "ZRKC2071 ERROR RVZ Buffer error.\n"},
-    {0x15349, 3, 2072, "ZRKC2072 ERROR RVZ Buffer is invalid after the copy resumes.\n"},
-    {0x15350, 2, 2073, "ZRKC2073 ERROR The RVZ Buffer is currently being used.\n"},
-    {0x15351, 6, 2074, "ZRKC2074 ERROR RVZ Buffer is invalid after the copy session is reversed.\n"},
-    {0x15352, 6, 2075, "ZRKC2075 ERROR Unable to copy the specified logical volume.\n"},
-    {0x15353, 6, 2076, "ZRKC2076 ERROR Unable to find the specified BoxID information.\n"},
-    {0x15354, 6, 2077, "ZRKC2077 ERROR Unable to delete the session in the remote VASTREL Disk storage system.\n"},
-    {0x15355, 2, 2078, "ZRKC2078 ERROR A CFL is currently being performed.\n"},
-    {0x15356, 3, 2079, "ZRKC2079 ERROR The resolution of the copy table is invalid.\n"},
-    {0x15357, 3, 2080, "ZRKC2080 ERROR The specified SDV is invalid.\n"},
-    {0x15358, 3, 2081, "ZRKC2081 ERROR An SDV is specified for the copy source of the SnapKZP+.\n"},
-    {0x15359, 3, 2082, "ZRKC2082 ERROR A logical volume is specified for the copy destination of the SnapKZP+.\n"},
-    {0x15360, 2, 2083, "ZRKC2083 ERROR Retry required.\n"},
-    {0x15361, 6, 2084, "ZRKC2084 ERROR The status is invalid or an abnormal firmware event occurred.\n"},
-    {0x15362, 2, 2085, "ZRKC2085 ERROR Unable to perform RAID migration.\n"},
-    {0x15363, 2, 2086, "ZRKC2086 ERROR Unable to start the Concurrent KZP function because the phase of the latest SnapKZP+ session is readying.\n"},
-    {0x15364, 2, 2087, "ZRKC2087 ERROR Unable to restore the copy session because the Concurrent KZP function is being used.\n"},
-    {0x15365, 2, 2088, "ZRKC2088 ERROR Failed to restore the copy session because the phase of the target session is readying.\n"},
-    {0x15366, 2, 2089, "ZRKC2089 ERROR The specified volume is being used by Extended Copy.\n"},
-    {0x15367, 2, 2090, "ZRKC2090 ERROR Failed to start the copy session because another copy session has already started.\n"},
-    {0x15368, 2, 2091, "ZRKC2091 ERROR Unable to start the Concurrent KZP function because a restoration copy session exists.\n"},
-    {0x15369, 6, 2092, "ZRKC2092 ERROR The storage system does not support the RVZ function with a LAN interface.\n"},
-    {0x15370, 3, 2096, "ZRKC2096 ERROR The specified volume in the remote storage system is invalid.\n"},
-    {0x15371, 3, 2097, "ZRKC2097 ERROR A parameter error occurred in the remote storage system.\n"},
-    {0x15372, 3, 2098, "ZRKC2098 ERROR The specified copy range for the remote storage system overlaps with the copy range for an existing session.\n"},
-    {0x15373, 3, 2099, "ZRKC2099 ERROR The status of a session or a volume in the remote storage system is error.\n"},
-    {0x15374, 2, 2100, "ZRKC2100 ERROR The number of copy sessions exceeds the maximum number of copy sessions in the remote storage system.\n"},
-    {0x15375, 2, 2101, "ZRKC2101 ERROR The target volume for the remote storage system is already defined in another copy operation.\n"},
-    {0x15376, 6, 2102, "ZRKC2102 ERROR A copy table or RVZ Buffer status error occurred in the remote storage system.\n"},
-    {0x15377, 3, 2103, "ZRKC2103 ERROR The specified copy volume in the remote storage system is a Snap Data Volume.\n"},
-    {0x15378, 6, 2104, "ZRKC2104 ERROR An error occurred for the copy path connection in the remote storage system.\n"},
-    {0x15379, 6, 2105, "ZRKC2105 ERROR An unsupported command was issued to the remote storage system.\n"},
-    {0x15380, 1, 2106, "ZRKC2106 ERROR The copy session has already been set in the remote storage system.\n"},
-    {0x15381, 1, 2107, "ZRKC2107 ERROR The copy session has been already deleted in the remote storage system.\n"},
-    {0x15382, 1, 2108, "ZRKC2108 ERROR The copy session is already in Suspend status in the remote storage system.\n"},
-    {0x15383, 1, 2109, "ZRKC2109 ERROR The copy session is already in Active status in the remote storage system.\n"},
-    {0x15385, 3, 2111, "ZRKC2111 ERROR The specified storage system information cannot be found in the remote storage configuration.\n"},
-    {0x15386, 6, 2112, "ZRKC2112 ERROR A copy path error was detected for the deletion process. The specified copy sessions might still exist in the remote storage system.\n"},
-    {0x15387, 6, 2113, "ZRKC2113 ERROR A firmware update is in progress in the remote storage system. The specified operation cannot be performed.\n"},
-    {0x15388, 6, 2114, "ZRKC2114 ERROR The copy resolution settings of the local and remote storage systems are different.\n"},
-    {0x15389, 2, 2115, "ZRKC2115 ERROR A retry operation is required in the remote storage system.\n"},
-    {0x15390, 6, 2116, "ZRKC2116 ERROR The status of the remote storage system is invalid.\n"},
-    {0x15391, 3, 3000, "ZRKC3000 ERROR The status of the cascade copy session is incorrect.\n"},
-    {0x15392, 3, 3001, "ZRKC3001 ERROR The copy logical source volumes are made by multiple VASTREL Disk storage systems.\n"},
-    {0x15393, 3, 3003, "ZRKC3003 ERROR The transfer mode of the cascade copy session is incorrect.\n"},
-    {0x15394, 6, 2094, "ZRKC2094 ERROR The copy source storage system does not support this copy function.\n"},
-    {0x15395, 6, 2118, "ZRKC2118 ERROR The Controller Module failed.\n"},
-    {0x15400, 1, 1026, "ZRKC1026 ERROR Unable to start the Concurrent KZP function.\n"},
-    {0x15401, 1, 1026, "ZRKC1026 ERROR Unable to start the Concurrent KZP function.\n"},
-    {0x15402, 6, 1109, "ZRKC1109 ERROR VASTREL cannot be recognized.\n"},
-    {0x16007, 3, 3004, "ZRKC3004 ERROR The logical volume is already defined in an Offloaded Data Transfer session.\n"},
-    {0x19403, 6, 2120, "ZRKC2120 ERROR The number of connections has reached the maximum number allowed.\n"},
-    {0x1be00, 3, 3010, "ZRKC3010 ERROR This operation cannot be executed for the NAS resource is in use.\n"},
-    {0x1d801, 2, 3008, "ZRKC3008 ERROR The copy session is used by cascade copy session.\n"},
-    {0x25392, 3, 3002, "ZRKC3002 ERROR The source volumes of cascade copy sessions are made by multiple VASTREL Disk storage systems.\n"},
-});
+// not here; 0x1xxxx are array codes over the LAN (ZRK_ERR_ARRAY_BASE + the
+// array's code), 0x25392 the cascade refusal as it is reported.
+constexpr ErrnoRow kRows[] = {
+    {ZRK_ERR_UNEXPECTED, Msg::InternalInconsistency},
+    {ZRK_ERR_LOGICAL_VOL, Msg::InvalidVolumeName},
+    {ZRK_ERR_EXTENT_CNT, Msg::InternalInconsistency},
+    {ZRK_ERR_SRC_BOXID, Msg::InternalInconsistency},
+    {ZRK_ERR_DST_BOXID, Msg::InternalInconsistency},
+    {ZRK_ERR_SRC_OLU, Msg::InternalInconsistency},
+    {ZRK_ERR_DST_OLU, Msg::InternalInconsistency},
+    {ZRK_ERR_EXTENT, Msg::PhysicalInfoIncorrect},
+    {ZRK_ERR_SIZE, Msg::PhysicalInfoIncorrect},
+    {ZRK_ERR_INTERVAL, Msg::InternalInconsistency},
+    {ZRK_ERR_PARAMETER, Msg::InternalInconsistency},
+    {ZRK_ERR_NOT_SUPPORT, Msg::Unsupported},
+    {ZRK_ERR_NO_SESSION, Msg::SessionMissing},
+    {ZRK_ERR_NOT_ZRK, Msg::NotVastrel},
+    {ZRK_ERR_CONDITION_MET, Msg::ScsiError, "condition_met"},
+    {ZRK_ERR_CONFLICT, Msg::ScsiError, "command_conflict"},
+    {ZRK_ERR_QUEUE_FULL, Msg::ScsiError, "taskset_full"},
+    {ZRK_ERR_SCSI, Msg::ScsiError, "unexpected error"},
+    {ZRK_ERR_DIFFERENT_ZRK, Msg::ArrayUnrecognized},
+    {ZRK_ERR_PERMISSION, Msg::NotPermitted},
+    {ZRK_ERR_TRNX, Msg::TrnxEnvironment},
+    {ZRK_ERR_NO_MEMORY, Msg::NoMemory},
+    {ZRK_ERR_OPTION, Msg::InvalidOption},
+    {ZRK_ERR_VOLUME_MANAGER, Msg::BvmEnvironment},
+    {ZRK_ERR_SEQUENCE, Msg::SequenceError},
+    {ZRK_ERR_FILESYSTEM, Msg::InvalidFileSystem},
+    {ZRK_ERR_OLU, Msg::LunInvalid},
+    {ZRK_ERR_SETUP, Msg::ArrayResourceShort},
+    {ZRK_ERR_BITMAP, Msg::UnitInconsistency},
+    {ZRK_ERR_INTERRUPTED, Msg::CommunicationError},
+    {ZRK_ERR_PARTNER, Msg::CopyOperationIncorrect},
+    {ZRK_ERR_MODE_UNCHANGED, Msg::ModeChangeFailed, "NOT_CHANGED"},
+    {ZRK_ERR_MODE_CROSSES, Msg::ModeChangeFailed, "CROSS"},
+    {ZRK_ERR_SNAPKZP, Msg::InvalidSdv},
+    {ZRK_ERR_CONC_SUSPEND, Msg::CopyOperationIncorrect, nullptr, ZRKC_CLASS_INTERNAL},
+    {ZRK_ERR_SDV, Msg::InvalidSdv},
+    {ZRK_ERR_BEYOND_32BIT, Msg::OperationUnsupported},
+    {ZRK_ERR_MOTOR_OFF, Msg::EcoModeOff},
+    {ZRK_ERR_SDV_PROTECT, Msg::SdvProtect},
+    {ZRK_ERR_PRIORITY_PARAM, Msg::PriorityParameter},
+    {ZRK_ERR_PRIORITY_COMBO, Msg::PriorityCombination},
+    {ZRK_ERR_CONC_RESTORE, Msg::ConcRestore},
+    {ZRK_ERR_CONC_START, Msg::ConcStart},
+    {ZRK_ERR_INVALID_DATA, Msg::InvalidSourceData},
+    {ZRK_ERR_MIGRATION, Msg::Migration},
+    {ZRK_ERR_CONC_PARAM, Msg::ConcParameter},
+    {ZRK_ERR_PER_COMMAND, Msg::PerCommandLimit},
+    {ZRK_ERR_RESTORE_READYING, Msg::RestoreReadying},
+    {ZRK_ERR_CONC_READYING, Msg::ConcReadying},
+    {ZRK_ERR_CONC_RESTORING, Msg::ConcRestoring},
+    {ZRK_ERR_CASCADE_STATUS, Msg::CascadeStatus},
+    {ZRK_ERR_MULTI_ARRAY, Msg::MultiArraySources},
+    {ZRK_ERR_CASCADE_ARRAYS, Msg::CascadeArrays},
+    {ZRK_ERR_CASCADE_MODE, Msg::CascadeMode},
+    {ZRK_ERR_OFFLOAD, Msg::OffloadSession},
+    {ZRK_ERR_CASCADE_USED, Msg::CascadeUsed},
+    {ZRK_ERR_NAS_IN_USE, Msg::NasInUse},
+    {ZRK_ERR_ACCOUNT_UNUSABLE, Msg::LanLogin},
+    {ZRK_ERR_ACCOUNT_MISSING, Msg::LanLogin},
+    {ZRK_ERR_ACCOUNT_UNCHECKED, Msg::LanLogin},
+    {ZRK_ERR_SERVICE_RUNNING, Msg::ServiceRunning},
+    {ZRK_ERR_SERVICE_START, Msg::ServiceStart},
+    {ZRK_ERR_NO_SERVICE, Msg::ServiceNotRunning},
+    {ZRK_ERR_LOGIN, Msg::LanLogin},
+    {ZRK_ERR_RECEIVE, Msg::LanConnect},
+    {0x10001, Msg::LanParameterValue},
+    {0x10002, Msg::LanParameterRange},
+    {0x10003, Msg::LanParameterCount},
+    {0x10004, Msg::LanParameterShort},
+    {0x10005, Msg::LanParameterCombination},
+    {0x10006, Msg::LanParameterStatus},
+    {0x10007, Msg::LanParameterInvalid},
+    {0x10008, Msg::LanSizeInvalid},
+    {0x10010, Msg::LanModelMismatch},
+    {0x10020, Msg::LanInternal},
+    {0x10060, Msg::LanExclusive},
+    {0x10072, Msg::LanResourceShort},
+    {0x10073, Msg::LanBusy},
+    {0x10080, Msg::LanLimit},
+    {0x10094, Msg::LanEncryptionMode},
+    {0x10098, Msg::LanSlaveCm},
+    {0x10101, Msg::LanNoMemory},
+    {0x10110, Msg::LanNoTarget},
+    {0x10118, Msg::LanRvzModel},
+    {0x10120, Msg::LanRegistered},
+    {0x10142, Msg::LanEncrypted},
+    {0x10151, Msg::LanShutdown},
+    {0x10152, Msg::LanQuickFormat},
+    {0x10153, Msg::LanEncrypting},
+    {0x10154, Msg::LanTarvelCopy},
+    {0x10155, Msg::LanMigration},
+    {0x10156, Msg::LanLde},
+    {0x10157, Msg::LanRvzSession},
+    {0x10158, Msg::LanFirmwareRegistering},
+    {0x10159, Msg::LanRemoteMaintenance},
+    {0x15201, Msg::LanCopyPhase},
+    {0x15300, Msg::LanCopyPath},
+    {0x15301, Msg::LanCommandInvalid},
+    {0x15302, Msg::LanVolumeCount},
+    {0x15303, Msg::LanVolumeType},
+    {0x15304, Msg::LanSessionNotSettable},
+    {0x15305, Msg::LanSourceData},
+    {0x15306, Msg::LanCopyEncryption},
+    {0x15307, Msg::LanResourceDomain},
+    {0x15308, Msg::LanVolumeUnusable},
+    {0x15309, Msg::LanSessionError},
+    {0x15310, Msg::LanParameterError},
+    {0x15311, Msg::LanTotallyTarget},
+    {0x15312, Msg::LanResumeChange},
+    {0x15313, Msg::LanMigrationConflict},
+    {0x15314, Msg::LanSourceDuplicated},
+    {0x15315, Msg::LanTargetDuplicated},
+    {0x15316, Msg::LanCascadeRange},
+    {0x15317, Msg::LanRestore},
+    {0x15318, Msg::LanCascadeLinks},
+    {0x15319, Msg::LanErrorSuspend},
+    {0x15320, Msg::LanConsistencyCabinet},
+    {0x15323, Msg::LanCannotProcess},
+    {0x15324, Msg::LanRaidBlocked},
+    {0x15325, Msg::LanTargetProtected},
+    {0x15327, Msg::LanRvzBufferStatus},
+    {0x15328, Msg::LanRvzBufferReverse},
+    {0x15330, Msg::LanReversed},
+    {0x15331, Msg::LanSessionCount},
+    {0x15333, Msg::LanSourceSessions},
+    {0x15334, Msg::LanTargetSessions},
+    {0x15335, Msg::LanGenerations},
+    {0x15336, Msg::LanMonitorSources},
+    {0x15337, Msg::LanSessionSpec},
+    {0x15338, Msg::LanCascadeTarget},
+    {0x15339, Msg::LanReverseSetting},
+    {0x15340, Msg::LanSdvFormatting},
+    {0x15341, Msg::LanSdvTarget},
+    {0x15346, Msg::LanCopyTableUnset},
+    {0x15347, Msg::LanCopyTableSize},
+    {0x15348, Msg::LanRvzBuffer},
+    {0x15349, Msg::LanRvzBufferResume},
+    {0x15350, Msg::LanRvzBufferInUse},
+    {0x15351, Msg::LanRvzBufferReversed},
+    {0x15352, Msg::LanCannotCopy},
+    {0x15353, Msg::LanBoxId},
+    {0x15354, Msg::LanRemoteDelete},
+    {0x15355, Msg::LanCfl},
+    {0x15356, Msg::LanCopyTableResolution},
+    {0x15357, Msg::LanSdvInvalid},
+    {0x15358, Msg::LanSnapSource},
+    {0x15359, Msg::LanSnapTarget},
+    {0x15360, Msg::LanRetry},
+    {0x15361, Msg::LanFirmwareEvent},
+    {0x15362, Msg::LanMigrationRefused},
+    {0x15363, Msg::LanConcReadying},
+    {0x15364, Msg::LanConcRestore},
+    {0x15365, Msg::LanRestoreReadying},
+    {0x15366, Msg::LanExtendedCopy},
+    {0x15367, Msg::LanOtherCopy},
+    {0x15368, Msg::LanConcRestoring},
+    {0x15369, Msg::LanRvzUnsupported},
+    {0x15370, Msg::RemoteVolume},
+    {0x15371, Msg::RemoteParameter},
+    {0x15372, Msg::RemoteRangeOverlap},
+    {0x15373, Msg::RemoteStatus},
+    {0x15374, Msg::RemoteSessionCount},
+    {0x15375, Msg::RemoteTargetInUse},
+    {0x15376, Msg::RemoteCopyTable},
+    {0x15377, Msg::RemoteSdv},
+    {0x15378, Msg::RemoteCopyPath},
+    {0x15379, Msg::RemoteCommand},
+    {0x15380, Msg::RemoteSessionSet},
+    {0x15381, Msg::RemoteSessionDeleted},
+    {0x15382, Msg::RemoteSuspended},
+    {0x15383, Msg::RemoteActive},
+    {0x15385, Msg::RemoteUnknownArray},
+    {0x15386, Msg::RemoteDeletePath},
+    {0x15387, Msg::RemoteFirmware},
+    {0x15388, Msg::RemoteResolution},
+    {0x15389, Msg::RemoteRetry},
+    {0x15390, Msg::RemoteArrayStatus},
+    {0x15391, Msg::CascadeStatus},
+    {0x15392, Msg::MultiArraySources},
+    {0x15393, Msg::CascadeMode},
+    {0x15394, Msg::LanSourceUnsupported},
+    {0x15395, Msg::LanControllerFailed},
+    {0x15400, Msg::ConcStart},
+    {0x15401, Msg::ConcStart},
+    {0x15402, Msg::ArrayUnrecognized},
+    {0x16007, Msg::OffloadSession},
+    {0x19403, Msg::LanConnections},
+    {0x1be00, Msg::NasInUse},
+    {0x1d801, Msg::CascadeUsed},
+    {0x25392, Msg::CascadeArrays},
+};
 
-static_assert(std::adjacent_find(kRows.begin(), kRows.end(),
-                                 [](const MessageRow &a, const MessageRow &b) {
+static_assert(std::adjacent_find(std::begin(kRows), std::end(kRows),
+                                 [](const ErrnoRow &a, const ErrnoRow &b) {
                                      return a.iZrkErrno >= b.iZrkErrno;
-                                 }) == kRows.end(),
+                                 }) == std::end(kRows),
               "message rows sorted and unique");
-static_assert(std::none_of(kRows.begin(), kRows.end(),
-                           [](const MessageRow &row) {
+static_assert(std::none_of(std::begin(kRows), std::end(kRows),
+                           [](const ErrnoRow &row) {
                                return row.iZrkErrno == ZRK_ERR_HARDWARE ||
                                       row.iZrkErrno == ZRK_ERR_BUSY ||
                                       row.iZrkErrno == ZRK_ERR_BOXID ||
                                       row.iZrkErrno == ZRK_ERR_RVZ_BUFFER;
                            }),
               "the special codes have no plain row");
+// Each row gives its message what the message's text takes: the volume
+// row's text the volume name, a row with a detail its one string, any other
+// nothing.
+static_assert(std::all_of(std::begin(kRows), std::end(kRows),
+                          [](const ErrnoRow &row) {
+                              const char *text = zrkc::TextOf(row.eMessage);
+                              if (row.iZrkErrno == ZRK_ERR_LOGICAL_VOL)
+                                  return row.eMessage == Msg::InvalidVolumeName;
+                              return row.pDetail != nullptr
+                                         ? zrkc::detail::ArgsFitText<const char *>(text)
+                                         : zrkc::detail::ArgsFitText<>(text);
+                          }),
+              "message rows: their texts take what the rows give");
 
-const MessageRow *FindRow(int code) {
-    auto it = std::lower_bound(kRows.begin(), kRows.end(), code,
-                               [](const MessageRow &row, int value) { return row.iZrkErrno < value; });
-    return it != kRows.end() && it->iZrkErrno == code ? &*it : nullptr;
+const ErrnoRow *FindRow(int code) {
+    const ErrnoRow *it =
+        std::lower_bound(std::begin(kRows), std::end(kRows), code,
+                         [](const ErrnoRow &row, int value) { return row.iZrkErrno < value; });
+    return it != std::end(kRows) && it->iZrkErrno == code ? it : nullptr;
+}
+
+// The result of a plain row.
+void MapRow(const ErrnoRow &row, const char *volume, const zrkc::ResultSlot &out) {
+    const int32_t returnClass = row.iClass != kMessageClass ? row.iClass : zrkc::ClassOf(row.eMessage);
+    if (row.iZrkErrno == ZRK_ERR_LOGICAL_VOL) {
+        zrkc::SetInvalidVolume(out, volume != nullptr ? volume : "");
+    } else if (row.pDetail != nullptr) {
+        zrkc::detail::PutResult(out, returnClass, zrkc::NumberOf(row.eMessage), zrkc::TextOf(row.eMessage),
+                                row.pDetail);
+    } else {
+        zrkc::detail::PutResult(out, returnClass, zrkc::NumberOf(row.eMessage), zrkc::TextOf(row.eMessage));
+    }
 }
 
 // The fixed-format sense bytes the special rows read.
@@ -264,53 +300,55 @@ constexpr unsigned kAscCopyRefused = 0x26;
 void MapBusy(const Sense &s, const zrkc::ResultSlot &out) {
     struct BusyRow {
         unsigned uiAscq;
-        uint32_t uiNumber;
-        const char *pLine;
+        zrkc::Msg eMessage;
     };
     static constexpr BusyRow kBusy[] = {
-        {0x90, 1003, "ZRKC1003 ERROR Logical volume is already defined in another copy operation.\n"},
-        {0x92, 1004, "ZRKC1004 ERROR Maximum session reached.\n"},
-        {0x93, 1005, "ZRKC1005 ERROR Another copy has already started.\n"},
-        {0x94, 1006, "ZRKC1006 ERROR Target volume is already defined in another copy operation.\n"},
-        {0x95, 1007, "ZRKC1007 ERROR Logical volume is already reserved.\n"},
+        {0x90, Msg::VolumeInOtherCopy}, {0x92, Msg::SessionLimit},
+        {0x93, Msg::OtherCopyStarted},  {0x94, Msg::TargetInOtherCopy},
+        {0x95, Msg::VolumeReserved},
     };
+    static_assert(std::all_of(std::begin(kBusy), std::end(kBusy),
+                              [](const BusyRow &row) {
+                                  return zrkc::ClassOf(row.eMessage) == ZRKC_CLASS_BUSY &&
+                                         zrkc::detail::ArgsFitText<>(zrkc::TextOf(row.eMessage));
+                              }),
+                  "busy rows: plain lines of the busy class");
     if (s.uiKey == kIllegalRequest && s.uiAsc == kAscCopyRefused) {
         for (const BusyRow &row : kBusy) {
             if (row.uiAscq == s.uiAscq) {
-                zrkc::SetResult(out, ZRKC_CLASS_BUSY, row.uiNumber, "%s", row.pLine);
+                zrkc::detail::PutResult(out, ZRKC_CLASS_BUSY, zrkc::NumberOf(row.eMessage),
+                                        zrkc::TextOf(row.eMessage));
                 return;
             }
         }
     }
-    zrkc::SetResult(out, ZRKC_CLASS_BUSY, 1009, "ZRKC1009 ERROR Logical volume is busy.\n");
+    zrkc::SetResult(out, Msg::VolumeBusy);
 }
 
 // The rules of the codes that the table cannot hold; false for the others.
 bool MapSpecial(int code, uint8_t identifier, const Sense &s, const zrkc::ResultSlot &out) {
     switch (code) {
-    case ZRK_ERR_HARDWARE:
-        zrkc::SetResult(out, ZRKC_CLASS_SCSI, 1204,
-                        "ZRKC1204 ERROR SCSI error detected. Error=(%02x-%02x-%02x).\n", s.uiKey,
-                        s.uiAsc, s.uiAscq);
+    case ZRK_ERR_HARDWARE: {
+        char condition[16];
+        std::snprintf(condition, sizeof condition, "%02x-%02x-%02x", s.uiKey, s.uiAsc, s.uiAscq);
+        zrkc::SetResult(out, Msg::ScsiError, static_cast<const char *>(condition));
         return true;
+    }
     case ZRK_ERR_BUSY:
         MapBusy(s, out);
         return true;
     case ZRK_ERR_BOXID:
         if (identifier == kSetCopyPriority) {
-            zrkc::SetResult(out, ZRKC_CLASS_ARRAY, 3007,
-                            "ZRKC3007 ERROR Failed to set the copy priority because an RVZ path for "
-                            "the specified Box ID has not been set.\n");
+            zrkc::SetResult(out, Msg::PriorityNoRvzPath);
         } else {
-            zrkc::SetResult(out, ZRKC_CLASS_ARRAY, 1109, "ZRKC1109 ERROR VASTREL cannot be recognized.\n");
+            zrkc::SetResult(out, Msg::ArrayUnrecognized);
         }
         return true;
     case ZRK_ERR_RVZ_BUFFER:
         if (s.uiKey == kIllegalRequest && s.uiAsc == kAscCopyRefused && s.uiAscq == 0x00) {
-            zrkc::SetResult(out, ZRKC_CLASS_PARAMETER, 1024,
-                            "ZRKC1024 ERROR An error occurred during RVZ Buffer operation.\n");
+            zrkc::SetResult(out, Msg::RvzBufferOperation);
         } else {
-            zrkc::SetResult(out, ZRKC_CLASS_INTERNAL, 1201, "ZRKC1201 ERROR Internal inconsistency.\n");
+            zrkc::SetResult(out, Msg::InternalInconsistency);
         }
         return true;
     default:
@@ -319,24 +357,22 @@ bool MapSpecial(int code, uint8_t identifier, const Sense &s, const zrkc::Result
 }
 
 // What neither the rules nor the table know: a negative code is the array's
-// own code of a LAN operation; any other goes to the command catalogue.
+// own code of a LAN operation, reported as the result's number; any other
+// goes to the command catalogue.
 void MapUnlisted(int code, const zrkc::ResultSlot &out) {
     if (code < 0) {
         const uint32_t arrayCode = 0u - static_cast<uint32_t>(code);
-        zrkc::SetResult(out, ZRKC_CLASS_LAN_ARRAY, arrayCode,
-                        "ZRKC2095 ERROR An error is detected for the operation that was performed "
-                        "via the LAN. Error=0x%08x.\n",
-                        arrayCode);
+        zrkc::SetResult(out, Msg::LanArrayError, arrayCode);
+        *out.pMessageNo = arrayCode;
         return;
     }
     ErrInfoVelk entry{};
     if (get_err_info_velk(ZRK_ERRINF_BY_ZRKERR, code, &entry) == 0) {
-        zrkc::SetResult(out, entry.iReturnClass, static_cast<uint32_t>(entry.iMessageNo), "%s",
-                        entry.caMessage);
+        zrkc::CopyResult(out, entry.iReturnClass, static_cast<uint32_t>(entry.iMessageNo), entry.caMessage);
         // A catalogue line cut to the field still ends as a line.
         if (std::strlen(out.pMessage) == ZRK_MESSAGE_LEN - 1) out.pMessage[ZRK_MESSAGE_LEN - 2] = '\n';
     } else {
-        zrkc::SetResult(out, ZRKC_CLASS_INTERNAL, 1200, "ZRKC1200 ERROR Unexpected error.\n");
+        zrkc::SetResult(out, Msg::Unexpected);
     }
 }
 
@@ -356,13 +392,8 @@ extern "C" int com_set_return_inf(uint8_t identifier, const char *volume, int ap
     const Sense sense = ReadSense(senseData);
 
     if (!MapSpecial(code, identifier, sense, out)) {
-        if (const MessageRow *row = FindRow(code)) {
-            if (code == ZRK_ERR_LOGICAL_VOL) {
-                zrkc::SetResult(out, row->iClass, row->uiNumber, row->pLine,
-                                volume != nullptr ? volume : "");
-            } else {
-                zrkc::SetResult(out, row->iClass, row->uiNumber, "%s", row->pLine);
-            }
+        if (const ErrnoRow *row = FindRow(code)) {
+            MapRow(*row, volume, out);
         } else {
             MapUnlisted(code, out);
         }

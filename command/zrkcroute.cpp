@@ -55,14 +55,10 @@ constexpr size_t kMaxAliasLength = 16;    // a new alias given to an entry
 
 constexpr uint32_t kSetRouteMask = ZRKC_OPT_BOXID_ALIAS | ZRKC_OPT_NO_DEVICE_LIST;
 
-constexpr char kNotRegistered[] =
-    "ZRKC1600 ERROR VASTREL is not registered on VASTREL management file.\n";
-
 uint32_t ApiOption(uint32_t option) { return option & ZRKC_OPT_API_MASK; }
 
 int NotSpecified(CommandCall &call, int line) {
-    zrkc::SetResult(call.Result(), ZRKC_CLASS_PARAMETER, 1008,
-                    "ZRKC1008 ERROR Parameter is not specified.\n");
+    zrkc::SetResult(call.Result(), zrkc::Msg::ParameterMissing);
     return call.Fail(line);
 }
 
@@ -73,7 +69,7 @@ int CheckMask(CommandCall &call, uint32_t option, uint32_t mask, int line) {
 }
 
 // The catalogue's line of message number messageNo; without one, 1200.
-int CatalogueEnd(CommandCall &call, int messageNo, int line) {
+int CatalogueEnd(CommandCall &call, zrkc::CatalogueMsg messageNo, int line) {
     zrkc::SetCatalogueResult(call.Result(), messageNo);
     return call.Fail(line);
 }
@@ -93,14 +89,13 @@ void OwnBoxOnly(std::vector<unsigned char> &list, const char *boxId) {
 // Steps shared by the SCSI route commands: the device name, its volume
 // information, the storage-cluster refusal (clusterMessage) and the
 // remote-box list into list (ZRKC_REMOTE_AREA_LEN bytes). 0 or -1.
-int ReadDeviceRoute(CommandCall &call, const char *volume, uint32_t option, int clusterMessage,
-                    std::vector<unsigned char> &list) {
+int ReadDeviceRoute(CommandCall &call, const char *volume, uint32_t option,
+                    zrkc::CatalogueMsg clusterMessage, std::vector<unsigned char> &list) {
     ReturnInfo *ri = call.Result();
     const int kind = com_volume_kind(volume, ri);
     if (kind == -1) return call.Fail(__LINE__);
     if (kind != ZRKC_VOLKIND_DEVICE) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1002,
-                        "ZRKC1002 ERROR Invalid logical volume name. Volume name=(%s).\n", volume);
+        zrkc::SetInvalidVolume(ri, volume);
         return call.Fail(__LINE__);
     }
     char box[ZRK_BOXID_LEN + 1] = {};
@@ -145,8 +140,7 @@ int ServiceText(CommandCall &call, int operation, const char *text, const char *
     if (fits && length > 0) std::memcpy(out, reply, length);
     zrkc::FreeServiceText(reply);
     if (!fits) {
-        zrkc::SetResult(call.Result(), ZRKC_CLASS_PARAMETER, 1023,
-                        "ZRKC1023 ERROR The specification of user information is incorrect.\n");
+        zrkc::SetResult(call.Result(), zrkc::Msg::UserInfoIncorrect);
         return -1;
     }
     return 0;
@@ -177,12 +171,11 @@ int OpenLanCommand(CommandCall &call, const char *alias, int option, AliasRecord
     const int found = com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, alias, &record, ri);
     if (found == -1) return call.Fail(__LINE__);
     if (found == 1 || record.Main.Direct != 1) {
-        zrkc::SetResult(ri, ZRKC_CLASS_UNREGISTERED, 1600, "%s", kNotRegistered);
+        zrkc::SetResult(ri, zrkc::Msg::ArrayUnregistered);
         return call.Fail(__LINE__);
     }
     if (record.Main.Interface != ZRKC_ALIAS_IF_LAN) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1022,
-                        "ZRKC1022 ERROR This VASTREL is already defined in SCSI interface.\n");
+        zrkc::SetResult(ri, zrkc::Msg::DefinedOverScsi);
         return call.Fail(__LINE__);
     }
     record.Main.AccessPath[sizeof record.Main.AccessPath - 1] = '\0';
@@ -208,11 +201,11 @@ extern "C" int zrkc_set_routeinfo(const char *volume, int option, ReturnInfo *ri
     if (call.OpenVolume(volume, opt, __LINE__) != 0) return -1;
     if (CheckMask(call, opt, kSetRouteMask, __LINE__) != 0) return -1;
     std::vector<unsigned char> list(ZRKC_REMOTE_AREA_LEN);
-    if (ReadDeviceRoute(call, volume, opt, 1216, list) != 0) return -1;
+    if (ReadDeviceRoute(call, volume, opt, zrkc::CatalogueMsg::ClusterAccessPath, list) != 0) return -1;
     if ((opt & ZRKC_OPT_NO_DEVICE_LIST) == 0) {
         const int registered = check_dovr_devicelist(reinterpret_cast<const char *>(list.data()), ri);
         if (registered == kDeviceListMissing) {
-            zrkc::SetResult(ri, ZRKC_CLASS_UNREGISTERED, 1600, "%s", kNotRegistered);
+            zrkc::SetResult(ri, zrkc::Msg::ArrayUnregistered);
             return call.Fail(__LINE__);
         }
         if (registered != kDeviceListRegistered) return call.Fail(__LINE__);
@@ -240,14 +233,14 @@ extern "C" int zrkc_query_routeinfo(const char *volume, int option, ReturnInfo *
     const size_t areaLength = length > 0 ? static_cast<size_t>(length) : 0;
     if (call.CheckOutputArea(area, areaLength, sizeof(RouteInfo), __LINE__) != 0) return 1;
     std::vector<unsigned char> list(ZRKC_REMOTE_AREA_LEN);
-    if (ReadDeviceRoute(call, volume, opt, 1217, list) != 0) return -1;
+    if (ReadDeviceRoute(call, volume, opt, zrkc::CatalogueMsg::ClusterVolume, list) != 0) return -1;
 
     const char *ownBox = reinterpret_cast<const char *>(list.data());
     AliasRecord record{};
     const int found = com_get_alias_info(kAliasByBox, ownBox, &record, ri);
     if (found == -1) return call.Fail(__LINE__);
     if (found == 1) {
-        zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1107, "ZRKC1107 ERROR Alias is not defined.\n");
+        zrkc::SetResult(ri, zrkc::Msg::AliasUndefined);
         return call.Fail(__LINE__);
     }
     RouteInfo *route = static_cast<RouteInfo *>(area);
@@ -313,8 +306,7 @@ extern "C" int zrkc_change_alias(unsigned int id, const char *alias, int option,
                alias, opt, __LINE__);
     if (CheckMask(call, opt, 0, __LINE__) != 0) return -1;
     if (strnlen(alias, kMaxAliasLength + 1) > kMaxAliasLength || com_alias_check(alias) != 0) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1011,
-                        "ZRKC1011 ERROR Invalid parameter. Parameter=(%s).\n", alias);
+        zrkc::SetResult(ri, zrkc::Msg::InvalidParameter, alias);
         return call.Fail(__LINE__);
     }
     if (com_change_alias(id, alias, ri) != 0) return call.Fail(__LINE__);

@@ -166,8 +166,7 @@ int FillAlias(BuffGroupInfo &g, ReturnInfo *ri) {
 // A copy-priority command reaches the array over SCSI only.
 int RefuseLan(CommandCall &call) {
     if (!OverLan(call.List().pPairs->taPair[0])) return 0;
-    SetResult(call.Result(), ZRKC_CLASS_ARRAY, 1036,
-              "ZRKC1036 ERROR This command cannot be executed for LAN interfaces.\n");
+    SetResult(call.Result(), Msg::NotForLan);
     return call.Fail(__LINE__);
 }
 
@@ -234,8 +233,7 @@ extern "C" int zrkc_change_rvzbuff(char *volume, uint16_t id, uint16_t use, cons
         if (info->Buff[i].ucaEntry[1] == id) found = &info->Buff[i];
     }
     if (found == nullptr) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 101,
-                        "ZRKC0101 ERROR RVZ buffer identifier does not exist.\n");
+        zrkc::SetResult(ri, zrkc::Msg::RvzBufferMissing);
         return call.Fail(__LINE__);
     }
     RVZ_BUFF_SET_REQ request{};
@@ -327,8 +325,7 @@ extern "C" int zrkc_change_copypriority(char *volume, int option, ReturnInfo *ri
         valid = false;
     }
     if (!valid) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 3005,
-                        "ZRKC3005 ERROR Failed to set the copy priority due to an invalid parameter.\n");
+        zrkc::SetResult(ri, zrkc::Msg::PriorityParameter);
         return call.Fail(__LINE__);
     }
     const CopyPair &pair = call.List().pPairs->taPair[0];

@@ -39,12 +39,6 @@ constexpr char kInitApis[] = "ZRKSnapDataVolInit / ZRKIPSnapDataVolInit";
 constexpr char kStatusApis[] = "ZRKGetOLUStatus / ZRKIPGetOLUStatus";
 constexpr char kPoolApis[] = "ZRKLVPoolInfoSnapKZP_p / ZRKIPPoolInfoSnapKZP_p";
 
-constexpr char kNotSpecified[] = "ZRKC1008 ERROR Parameter is not specified.\n";
-constexpr char kNoSession[] = "ZRKC1100 ERROR Session does not exist.\n";
-constexpr char kNotSdv[] = "ZRKC1102 ERROR Invalid Snap Data Volume.\n";
-constexpr char kGroupFailed[] =
-    "ZRKC1804 ERROR Error occurred with copy operation described in group file.\n";
-
 // The header before the entries of the estimate and snap data volume lists.
 constexpr size_t kListHead = 8;
 
@@ -94,7 +88,7 @@ int OpenQuery(CommandCall &call, const char *volume, uint32_t option, const void
               int outputLength) {
     if (call.OpenVolume(volume, option, __LINE__) != 0) return -1;
     if (output == nullptr && outputLength != 0) {
-        zrkc::SetResult(call.Result(), ZRKC_CLASS_PARAMETER, 1008, kNotSpecified);
+        zrkc::SetResult(call.Result(), zrkc::Msg::ParameterMissing);
         return call.Fail(__LINE__);
     }
     return 0;
@@ -132,7 +126,7 @@ extern "C" int exec_init_sdv(CopyPairList *list, int option, ReturnInfo *ri) {
     if (list == nullptr || ri == nullptr) {
         velk_trace(1, "%s started. parameter null pointer [%d]", kName, __LINE__);
         if (ri != nullptr)
-            zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1008, kNotSpecified);
+            zrkc::SetResult(ri, zrkc::Msg::ParameterMissing);
         return -1;
     }
     const bool group = (static_cast<uint32_t>(option) & ZRKC_OPT_GROUP_FILE) != 0;
@@ -154,7 +148,7 @@ extern "C" int exec_init_sdv(CopyPairList *list, int option, ReturnInfo *ri) {
                    pair.SrcOlu, __LINE__);
         velk_trace(1, "%s abnormal_end. msg=%s [%d]", kName, slot.pMessage, __LINE__);
         if (!group) return -1;
-        if (result == 0) zrkc::SetResult(ri, ZRKC_CLASS_GROUP_LINES, 1804, kGroupFailed);
+        if (result == 0) zrkc::SetResult(ri, zrkc::Msg::GroupLinesFailed);
         result = -1;
     }
     velk_trace(1, "%s WX-API Call end.[%s] [%d]", kName, kInitApis, __LINE__);
@@ -190,13 +184,13 @@ extern "C" int zrkc_query_estimate(char *volume, int option, ReturnInfo *ri, Est
     if (com_get_session_list(&list, 0, 0, &found, records.get(), ri) == -1)
         return call.Fail(__LINE__);
     if (found == 0) {
-        zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1100, kNoSession);
+        zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
         return call.Fail(__LINE__);
     }
     for (uint32_t i = 0; i < count; ++i) {
         const SessionRecord &record = records.get()[i];
         if (record.ucFound == 0) {
-            call.RefuseEntry(i, ZRKC_CLASS_STATE, 1100, kNoSession);
+            call.RefuseEntry(i, zrkc::Msg::SessionMissing);
             if (!call.GroupMode()) return call.Fail(__LINE__);
             continue;
         }
@@ -240,7 +234,7 @@ extern "C" int zrkc_query_sdv(char *volume, int option, ReturnInfo *ri, SdvStatu
         entry.OluNo = zrk::Be16(status + kStatusOlu);
         entry.Flag = zrk::Be32(status + kStatusFlag);
         if ((entry.Flag & ZRKC_SDV_FLAG_SDV) == 0) {
-            call.RefuseEntry(i, ZRKC_CLASS_PARAMETER, 1102, kNotSdv);
+            call.RefuseEntry(i, zrkc::Msg::InvalidSdv);
             if (!call.GroupMode()) return call.Fail(__LINE__);
             continue;
         }

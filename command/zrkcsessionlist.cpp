@@ -32,10 +32,6 @@ constexpr uint8_t kApiMultiSession = 71;
 constexpr size_t kLineMax = 128;
 constexpr size_t kIdMax = 5;
 
-void Message(ReturnInfo *ri, int returnClass, uint32_t number, const char *text) {
-    SetResult(ri, returnClass, number, "%s", text);
-}
-
 // The identifier of one line cut at its line end: digits after optional
 // leading blanks, nothing after them.
 bool ParseId(const std::string &text, uint32_t *id) {
@@ -72,10 +68,9 @@ int CommandType(int cliType) {
 extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t *ids, ReturnInfo *ri) {
     constexpr const char *kName = "com_get_ses_list_file";
     velk_trace(6, "%s start. [%d]", kName, __LINE__);
-    const char *notThere = "ZRKC1831 ERROR File does not exist.\n";
     ReturnInfo scratch{};
     if (zrkc_CheckDir(file, &scratch) != 0) {
-        Message(ri, ZRKC_CLASS_ARRAY, 1831, notThere);
+        SetResult(ri, Msg::SessionListMissing);
         VelkErrEnd(kName, __LINE__);
         return -1;
     }
@@ -83,10 +78,9 @@ extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t
     const int fd = zrkplatform::OpenRegularFile(file, &notRegular);
     if (fd < 0) {
         if (notRegular || errno == ENOENT)
-            Message(ri, ZRKC_CLASS_ARRAY, 1831, notThere);
+            SetResult(ri, Msg::SessionListMissing);
         else
-            SetResult(ri, ZRKC_CLASS_ARRAY, 1400,
-                      "ZRKC1400 ERROR File open error. File name=(%s). Cause=(%d).\n", file, errno);
+            SetResultAs(ri, ZRKC_CLASS_ARRAY, Msg::FileOpen, file, errno);
         VelkErrEnd(kName, __LINE__);
         return -1;
     }
@@ -100,8 +94,7 @@ extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t
         if (c == zrkplatform::BufferedFile::kEnd && line.empty()) break;
         bool tooLong = c == zrkplatform::BufferedFile::kTooLong;
         if (c == zrkplatform::BufferedFile::kError) {
-            SetResult(ri, ZRKC_CLASS_ARRAY, 1400,
-                      "ZRKC1400 ERROR File open error. File name=(%s). Cause=(%d).\n", file, in.Error());
+            SetResultAs(ri, ZRKC_CLASS_ARRAY, Msg::FileOpen, file, in.Error());
             VelkErrEnd(kName, __LINE__);
             return -1;
         }
@@ -111,15 +104,12 @@ extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t
         if (cr != std::string::npos) line.resize(cr);
         uint32_t id = 0;
         if (tooLong || line.size() > kIdMax || !ParseId(line, &id)) {
-            SetResult(ri, ZRKC_CLASS_ARRAY, 1832,
-                      "ZRKC1832 ERROR Syntax error was detected in file.line=(%d).\n", lineNo);
+            SetResult(ri, Msg::SessionListSyntax, lineNo);
             VelkErrEnd(kName, __LINE__);
             return -1;
         }
         if (stored == ZRKC_SESSION_LIST_MAX) {
-            Message(ri, ZRKC_CLASS_ARRAY, 1835,
-                    "ZRKC1835 ERROR The number of the session ids described in the session list file "
-                    "exceeds the maximum number.\n");
+            SetResult(ri, Msg::SessionListTooMany);
             VelkErrEnd(kName, __LINE__);
             return -1;
         }
@@ -127,7 +117,7 @@ extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t
         if (c == zrkplatform::BufferedFile::kEnd) break;
     }
     if (stored == 0) {
-        Message(ri, ZRKC_CLASS_ARRAY, 1833, "ZRKC1833 ERROR There is no data in file.\n");
+        SetResult(ri, Msg::SessionListEmpty);
         VelkErrEnd(kName, __LINE__);
         return -1;
     }
@@ -149,7 +139,7 @@ extern "C" int zrkc_execcli_sessionlist(const char *file, int cliType, int opt, 
     if (file == nullptr || ri == nullptr) {
         velk_trace(1, "%s started. parameter null pointer [%d]", kName, __LINE__);
         if (ri == nullptr) return -1;
-        Message(ri, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
+        SetResult(ri, Msg::ParameterMissing);
         return fail(__LINE__);
     }
     velk_trace(1, "%s started. src=%s, clitype=%d opt=%08x [%d]", kName, file, cliType,
@@ -160,17 +150,16 @@ extern "C" int zrkc_execcli_sessionlist(const char *file, int cliType, int opt, 
 
     const int command = CommandType(cliType);
     if (command < 0) {
-        Message(ri, ZRKC_CLASS_INTERNAL, 1201, "ZRKC1201 ERROR Internal inconsistency.\n");
+        SetResult(ri, Msg::InternalInconsistency);
         return fail(__LINE__);
     }
-    const char *badOption = "ZRKC1010 ERROR Specified option is invalid.\n";
     if (ZrkcAccessPath[0] == '\0') {
-        Message(ri, ZRKC_CLASS_PARAMETER, 1010, badOption);
+        SetResult(ri, Msg::InvalidOption);
         return fail(__LINE__);
     }
     uint32_t apiOption = static_cast<uint32_t>(opt) & ZRKC_OPT_API_MASK;
     if ((apiOption & ZRK_OPT_REMAIN) && cliType != 13) {
-        Message(ri, ZRKC_CLASS_PARAMETER, 1010, badOption);
+        SetResult(ri, Msg::InvalidOption);
         return fail(__LINE__);
     }
     if (cliType == 1 && !(apiOption & ZRK_OPT_FORCE)) apiOption |= ZRK_OPT_STOP_TRACKING;
@@ -178,17 +167,16 @@ extern "C" int zrkc_execcli_sessionlist(const char *file, int cliType, int opt, 
 
     const int found = com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, ZrkcAccessPath, &alias, ri);
     if (found == 1) {
-        Message(ri, ZRKC_CLASS_STATE, 1107, "ZRKC1107 ERROR Alias is not defined.\n");
+        SetResult(ri, Msg::AliasUndefined);
         return fail(__LINE__);
     }
     if (found != 0) return fail(__LINE__);
     if (alias.Main.Direct != 1) {
-        Message(ri, ZRKC_CLASS_UNREGISTERED, 1600,
-                "ZRKC1600 ERROR VASTREL is not registered on VASTREL management file.\n");
+        SetResult(ri, Msg::ArrayUnregistered);
         return fail(__LINE__);
     }
     if (alias.Main.Interface != ZRKC_ALIAS_IF_LAN) {
-        Message(ri, ZRKC_CLASS_ARRAY, 1037, "ZRKC1037 ERROR This command cannot be executed for SCSI interfaces.\n");
+        SetResult(ri, Msg::NotForScsi);
         return fail(__LINE__);
     }
 
@@ -204,8 +192,7 @@ extern "C" int zrkc_execcli_sessionlist(const char *file, int cliType, int opt, 
     // before the array is asked to do anything.
     const size_t needed = ZRK_PAIR_AREA_SIZE(count);
     if (ri->pPairArea == nullptr || ri->uiPairAreaLength < needed) {
-        Message(ri, ZRKC_CLASS_PARAMETER, 1015,
-                "ZRKC1015 WARNING Expand_error_information_area is insufficient.\n");
+        SetResult(ri, Msg::PairAreaShort);
         ri->uiNeedPairAreaSize = static_cast<uint32_t>(needed);
         velk_trace(1, "%s warning_end. msg=%s [%d]", kName, ri->caMessage, __LINE__);
         return 1;
@@ -245,7 +232,7 @@ extern "C" int zrkc_execcli_sessionlist(const char *file, int cliType, int opt, 
             }
         }
         if (row == nullptr) {
-            Message(ri, ZRKC_CLASS_INTERNAL, 1201, "ZRKC1201 ERROR Internal inconsistency.\n");
+            SetResult(ri, Msg::InternalInconsistency);
             return fail(__LINE__);
         }
         ZRKerrno = row->iError;
@@ -258,7 +245,7 @@ extern "C" int zrkc_execcli_sessionlist(const char *file, int cliType, int opt, 
             entry.uiMessageNo = messageNo;
             std::memcpy(entry.caMessage, message, ZRK_MESSAGE_LEN);
             ri->iReturnClass = ZRKC_CLASS_SESSION_LIST;
-            ri->uiMessageNo = 1834;
+            ri->uiMessageNo = NumberOf(Msg::SessionListLinesFailed);
             ri->caMessage[0] = '\0';
             result = -1;
         }

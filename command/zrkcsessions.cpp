@@ -272,7 +272,7 @@ extern "C" int com_get_lunstatus_list(CopyPairList *list, int *foundCount, LunSt
             std::memset(buffer, 0, bufferBytes);
             if (pair.ucByTarget != 0) {
                 *foundCount = 0;
-                zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1107, "ZRKC1107 ERROR Alias is not defined.\n");
+                zrkc::SetResult(ri, zrkc::Msg::AliasUndefined);
                 velk_trace(1, "%s error end. [%d]", kName, __LINE__);
                 release();
                 return -1;

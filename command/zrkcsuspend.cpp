@@ -86,17 +86,15 @@ int FetchSessions(CopyPairList *list, SessionRecord *records, ReturnInfo *ri) {
     if (r == 0) return 0;
     if (r == 2) {
         if (found == 0)
-            SetResult(ri, ZRKC_CLASS_STATE, 1100, "ZRKC1100 ERROR Session does not exist.\n");
+            SetResult(ri, Msg::SessionMissing);
         else
-            SetResult(ri, ZRKC_CLASS_STATE, 1214,
-                      "ZRKC1214 ERROR Preconditions for copy operation are not satisfied.\n");
+            SetResult(ri, Msg::Preconditions);
     }
     return -1;
 }
 
 void RefusePreconditions(ReturnInfo *ri) {
-    SetResult(ri, ZRKC_CLASS_STATE, 1214,
-              "ZRKC1214 ERROR Preconditions for copy operation are not satisfied.\n");
+    SetResult(ri, Msg::Preconditions);
 }
 
 std::unique_ptr<SessionRecord[]> NewRecords(uint32_t count) {
@@ -117,7 +115,7 @@ uint32_t PairCount(const CopyPairList *list) {
 // A part called without its list or result record.
 int NoOperand(const char *name, ReturnInfo *ri) {
     if (ri != nullptr)
-        SetResult(ri, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
+        SetResult(ri, Msg::ParameterMissing);
     velk_trace(1, "%s error end. [%d]", name, __LINE__);
     return -1;
 }
@@ -160,13 +158,12 @@ int TakeWaitLimits(CommandCall &call, uint32_t opt, uint32_t count, uint32_t int
         count = static_cast<uint32_t>(c);
         interval = static_cast<uint32_t>(i);
     }
-    const char *text = "ZRKC1406 ERROR Waiting time cannot be set.\n";
     if (count > kMaxCount || interval > kMaxInterval) {
-        SetResult(ri, ZRKC_CLASS_PARAMETER, 1406, "%s", text);
+        SetResult(ri, Msg::WaitTimeRefused);
         return call.Fail(__LINE__);
     }
     if ((count != 0 && interval == 0) || count * interval > kMaxWaitSeconds) {
-        SetResult(ri, fromProperties ? ZRKC_CLASS_PROPERTIES : ZRKC_CLASS_PARAMETER, 1406, "%s", text);
+        SetResultAs(ri, fromProperties ? ZRKC_CLASS_PROPERTIES : ZRKC_CLASS_PARAMETER, Msg::WaitTimeRefused);
         return call.Fail(__LINE__);
     }
     wait.uiCount = count;
@@ -185,7 +182,7 @@ int CheckSessions(const SessionRecord *records, uint32_t pairs, uint32_t interva
             return -1;
         }
         if (d.Status != kVzStatusActive) {
-            SetResult(ri, ZRKC_CLASS_STATE, 1104, "ZRKC1104 ERROR Operation sequence error.\n");
+            SetResult(ri, Msg::SequenceError);
             return -1;
         }
         if (interval == 0 && d.Phase == kPhaseCopying) {
@@ -357,7 +354,8 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
         (list.pSubgroups == nullptr || list.pSubgroups->uiSubgroups != 1 ||
          list.pSubgroups->uiBoxRuns != 1)) {
         ErrInfoVelk entry{};
-        get_err_info_velk(ZRK_ERRINF_BY_MSGNO, 1215, &entry);
+        get_err_info_velk(ZRK_ERRINF_BY_MSGNO, static_cast<int>(NumberOf(CatalogueMsg::GroupArraysDiffer)),
+                          &entry);
         ri->iReturnClass = entry.iReturnClass;
         ri->uiMessageNo = static_cast<uint32_t>(entry.iMessageNo);
         FormatMessage(ri->caMessage, "%s", entry.caMessage);
@@ -424,7 +422,7 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
         if (r == 4) {
             if (flashed && suspend_error_return(&list, ModeBits(modes.iTransfer), ModeBits(modes.iRecovery), ri) != 0)
                 return call.Fail(__LINE__);
-            SetResult(ri, ZRKC_CLASS_TIMEOUT, 1300, "ZRKC1300 ERROR Time out detected.\n");
+            SetResult(ri, Msg::TimedOut);
             return call.Fail(__LINE__);
         }
     }

@@ -157,9 +157,6 @@ constexpr size_t kStatusListEntry = 8;
 constexpr size_t kStatusListMax = 0xFFFF;
 constexpr size_t kStatusListSize = kStatusListHead + kStatusListMax * kStatusListEntry;
 
-constexpr char kNoSession[] = "ZRKC1100 ERROR Session does not exist.\n";
-constexpr char kSequence[] = "ZRKC1104 ERROR Operation sequence error.\n";
-
 template <typename T> using Owned = std::unique_ptr<T, zrk::FreeDeleter>;
 
 uint32_t PairCount(const CopyPairList &list) {
@@ -214,8 +211,7 @@ extern "C" int start_vz_get_option(int option, int *modeWord, ReturnInfo *ri) {
         const zrkc::VzModeRow *row = zrkc::FindVzModeRow(mode, split, recovery);
         release_properties();
         if (row == nullptr) {
-            zrkc::SetResult(ri, ZRKC_CLASS_PROPERTIES, 1405,
-                            "ZRKC1405 ERROR The combination of VELK parameters is incorrect.\n");
+            zrkc::SetResult(ri, zrkc::Msg::VelkCombination);
             velk_trace(1, "%s error end. [%d]", kName, __LINE__);
             return -1;
         }
@@ -225,8 +221,7 @@ extern "C" int start_vz_get_option(int option, int *modeWord, ReturnInfo *ri) {
     } else {
         word = opt & ZRKC_OPT_API_MASK & ~ZRK_OPT_SKIP_COPY;
         if (!zrkc::IsVzModeWord(word)) {
-            zrkc::SetResult(ri, ZRKC_CLASS_PROPERTIES, 1405,
-                            "ZRKC1405 ERROR The combination of VELK parameters is incorrect.\n");
+            zrkc::SetResult(ri, zrkc::Msg::VelkCombination);
             velk_trace(1, "%s error end. [%d]", kName, __LINE__);
             return -1;
         }
@@ -263,8 +258,7 @@ extern "C" int zrkc_start_vz(char *source, char *target, int option, ReturnInfo 
         const SessionRecord &record = records.get()[i];
         if (zrkc::IsVzSession(record)) {
             if (HasRequestedModes(record, mode)) continue; // already copying as asked
-            call.RefuseEntry(i, ZRKC_CLASS_BUSY, 1050,
-                             "ZRKC1050 ERROR VZ copy has already started in another mode.\n");
+            call.RefuseEntry(i, zrkc::Msg::VzOtherMode);
             if (!call.GroupMode()) return call.Fail(__LINE__);
             continue;
         }
@@ -295,7 +289,7 @@ extern "C" int zrkc_stop_vz(char *source, char *target, int option, ReturnInfo *
     int found = 0;
     if (com_get_session_list(&list, 0, 0, &found, records.get(), ri) == -1) return call.Fail(__LINE__);
     if (found == 0) {
-        zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1100, kNoSession);
+        zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
         return call.Fail(__LINE__);
     }
 
@@ -312,7 +306,7 @@ extern "C" int zrkc_stop_vz(char *source, char *target, int option, ReturnInfo *
                    zrkc::IsStackOrConsistency(record)) {
             // A stacking RVZ session stops only once suspended, and then by force.
             if (record.tDetail.Status != zrkc::kVzStatusSuspend) {
-                call.RefuseEntry(i, ZRKC_CLASS_STATE, 1104, kSequence);
+                call.RefuseEntry(i, zrkc::Msg::SequenceError);
                 if (!call.GroupMode()) return call.Fail(__LINE__);
                 continue;
             }
@@ -347,7 +341,7 @@ extern "C" int zrkc_reverse_vz(char *source, char *target, int option, ReturnInf
     for (uint32_t i = 0; allReversed && i < PairCount(list); ++i)
         allReversed = records.get()[i].tDetail.ucCopyKind == zrkc::kCopyKindVz;
     if (allReversed) {
-        zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1104, kSequence);
+        zrkc::SetResult(ri, zrkc::Msg::SequenceError);
         return call.Fail(__LINE__);
     }
 
@@ -369,7 +363,7 @@ extern "C" int zrkc_change_vz(char *source, char *target, int option, ReturnInfo
     CommandCall call("zrkc_change_vz", ri);
     if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
     if (target == nullptr) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
+        zrkc::SetResult(ri, zrkc::Msg::ParameterMissing);
         return call.Fail(__LINE__);
     }
     if (call.CheckOptions(opt, kChangeMask, __LINE__) != 0) return -1;
@@ -397,15 +391,13 @@ namespace {
 // result says that some line failed, but the call does not fail for it.
 int NoSessionEntry(CommandCall &call, uint32_t index) {
     if (!call.GroupMode()) {
-        zrkc::SetResult(call.Result(), ZRKC_CLASS_STATE, 1100, kNoSession);
+        zrkc::SetResult(call.Result(), zrkc::Msg::SessionMissing);
         return -1;
     }
     if (PairResult *entry = call.Entry(index))
-        zrkc::SetResult(zrkc::SlotOf(entry), ZRKC_CLASS_STATE, 1100, kNoSession);
+        zrkc::SetResult(zrkc::SlotOf(entry), zrkc::Msg::SessionMissing);
     if (call.Result()->iReturnClass == ZRKC_CLASS_OK)
-        zrkc::SetResult(call.Result(), ZRKC_CLASS_GROUP_LINES, 1804,
-                        "ZRKC1804 ERROR Error occurred with copy operation described in group "
-                        "file.\n");
+        zrkc::SetResult(call.Result(), zrkc::Msg::GroupLinesFailed);
     return 0;
 }
 
@@ -432,7 +424,7 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
     CommandCall call("zrkc_query_suspendstatus", ri);
     if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
     if (output == nullptr && outputLength != 0) {
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
+        zrkc::SetResult(ri, zrkc::Msg::ParameterMissing);
         return call.Fail(__LINE__);
     }
     const bool otherWay = (opt & ZRKC_OPT_OTHER_WAY) != 0;
@@ -447,7 +439,7 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
     const size_t needed = size_t{count} * sizeof(SuspendStatusEntry) + 8;
     if (output == nullptr || outputLength < 0 || static_cast<size_t>(outputLength) < needed) {
         com_file_release(&list);
-        zrkc::SetResult(ri, ZRKC_CLASS_PARAMETER, 1001, "ZRKC1001 WARNING Insufficient output area.\n");
+        zrkc::SetResult(ri, zrkc::Msg::OutputAreaShort);
         ri->uiNeedOutputSize = static_cast<uint32_t>(needed);
         return call.Warn(__LINE__);
     }
@@ -461,7 +453,7 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
     int found = 0;
     if (com_get_session_list(&list, 0, 0, &found, records.get(), ri) == -1) return call.Fail(__LINE__);
     if (found == 0) {
-        zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1100, kNoSession);
+        zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
         return call.Fail(__LINE__);
     }
 
@@ -477,8 +469,7 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
         if (pair.ucByTarget != 0 &&
             !zrk_support_has(pair.tVolInfo.ucaSupportData, ZRK_SUPPORT_RVZ_EXTRA,
                              ZRK_SUPPORT_TARGET_STATUS)) {
-            zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1110,
-                            "ZRKC1110 ERROR Alias specified for the copy source is not defined.\n");
+            zrkc::SetResult(ri, zrkc::Msg::SourceAliasUndefined);
             return call.Fail(__LINE__);
         }
         if (at.uiSubgroupSize != 0) {
@@ -502,8 +493,7 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
             continue;
         }
         if (record.tDetail.ucCopyKind != zrkc::kCopyKindVz) {
-            call.RefuseEntry(i, ZRKC_CLASS_PARAMETER, 1019,
-                             "ZRKC1019 ERROR The copy session other than VZ or RVZ was specified.\n");
+            call.RefuseEntry(i, zrkc::Msg::NotVzSession);
             if (!call.GroupMode()) return call.Fail(__LINE__);
             continue;
         }

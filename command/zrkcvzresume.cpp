@@ -28,11 +28,6 @@ constexpr uint32_t kResumeMask = ZRKC_OPT_GROUP_FILE | ZRKC_OPT_OTHER_WAY | ZRKC
 // A local pair takes everything but the remain mode.
 constexpr uint32_t kResumeLocalMask = kResumeMask & ~ZRK_OPT_REMAIN & ~ZRKC_OPT_GROUP_FILE;
 
-constexpr char kNoSession[] = "ZRKC1100 ERROR Session does not exist.\n";
-constexpr char kUnfitMode[] =
-    "ZRKC1017 ERROR The option that cannot be used for copy session is specified.\n";
-constexpr char kModesDiffer[] = "ZRKC1214 ERROR Preconditions for copy operation are not satisfied.\n";
-
 // The frame of the running resume: the resume functions get the list and
 // the result record from their caller, which owns the frame.
 thread_local CommandCall *gCall = nullptr;
@@ -40,7 +35,7 @@ thread_local CommandCall *gCall = nullptr;
 // A resume function called outside zrkc_resume_vz has no frame to report in.
 int NoFrame(const char *name, ReturnInfo *ri) {
     if (ri != nullptr)
-        zrkc::SetResult(ri, ZRKC_CLASS_INTERNAL, 1201, "ZRKC1201 ERROR Internal inconsistency.\n");
+        zrkc::SetResult(ri, zrkc::Msg::InternalInconsistency);
     velk_trace(1, "%s error end. [%d]", name, __LINE__);
     return -1;
 }
@@ -137,7 +132,7 @@ extern "C" int resume_normal(CopyPairList *list, int option, ReturnInfo *ri) {
         return -1;
     }
     if (found == 0) {
-        zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1100, kNoSession);
+        zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
         velk_trace(1, "%s error end. [%d]", kName, __LINE__);
         return -1;
     }
@@ -146,7 +141,7 @@ extern "C" int resume_normal(CopyPairList *list, int option, ReturnInfo *ri) {
            records[active].tDetail.Status == zrkc::kVzStatusActive)
         ++active;
     if (active == PairCount(*list)) {
-        zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1104, "ZRKC1104 ERROR Operation sequence error.\n");
+        zrkc::SetResult(ri, zrkc::Msg::SequenceError);
         velk_trace(1, "%s error end. [%d]", kName, __LINE__);
         return -1;
     }
@@ -177,7 +172,7 @@ extern "C" int resume_recovery(CopyPairList *list, int option, ReturnInfo *ri) {
     std::unique_ptr<SessionRecord[]> records = ReadSessions(list, &found, ri);
     if (!records) return fail(__LINE__);
     if (found == 0) {
-        zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1100, kNoSession);
+        zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
         return fail(__LINE__);
     }
     const uint32_t count = PairCount(*list);
@@ -201,12 +196,12 @@ extern "C" int resume_recovery(CopyPairList *list, int option, ReturnInfo *ri) {
         const DETAIL_LIST_INFO &d = record.tDetail;
         if (zrkc::IsSyncSession(record)) {
             if (requested != ZRK_OPT_SYNC) {
-                zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1017, kUnfitMode);
+                zrkc::SetResult(ri, zrkc::Msg::OptionUnfitForSession);
                 return fail(__LINE__);
             }
             const int split = (d.ucModeFlags & ZRK_MODEFLAG_AUTO_SPLIT) != 0 ? ZRK_OPT_AUTO_SPLIT : 0;
             if (!Agrees(&splitState, split)) {
-                zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1214, kModesDiffer);
+                zrkc::SetResult(ri, zrkc::Msg::Preconditions);
                 return fail(__LINE__);
             }
         } else {
@@ -215,14 +210,14 @@ extern "C" int resume_recovery(CopyPairList *list, int option, ReturnInfo *ri) {
                               : d.ucTransferMode == zrkc::kVzTransferStack ? requested == ZRK_OPT_STACK
                                                                            : requested != ZRK_OPT_SYNC;
             if (!fits) {
-                zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1017, kUnfitMode);
+                zrkc::SetResult(ri, zrkc::Msg::OptionUnfitForSession);
                 return fail(__LINE__);
             }
             if (!zrkc::IsStackOrConsistency(record)) marks[i] = 1;
         }
         const int recovery = (d.ucModeFlags & ZRK_MODEFLAG_MANUAL_RCV) != 0 ? ZRK_OPT_MANUAL_RCV : 0;
         if (!Agrees(&recoveryState, recovery)) {
-            zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1214, kModesDiffer);
+            zrkc::SetResult(ri, zrkc::Msg::Preconditions);
             return fail(__LINE__);
         }
     }

@@ -60,7 +60,9 @@ int TestVolumeCommand(const char *vol, uint32_t option, uint32_t exMask, ReturnI
     const CopyPairNames *names = call.List().pNames;
     for (uint32_t i = 0; i < names->uiCount; ++i) {
         if (std::strncmp(names->taEntry[i].caSource, "bad", 3) == 0) {
-            call.RefuseEntry(i, 12, 1700, "ZRKC1700 ERROR Refused %s.\n", names->taEntry[i].caSource);
+            char line[ZRK_MESSAGE_LEN];
+            zrkc::FormatMessage(line, "ZRKC1700 ERROR Refused %s.\n", names->taEntry[i].caSource);
+            call.RefuseEntryWith(i, 12, 1700, line);
             if (!call.GroupMode()) return call.Fail(__LINE__);
             continue;
         }
