@@ -3,6 +3,7 @@
 // frame of the copy-control programs.
 #include "zrkcargs.h"
 
+#include "sysio.h"
 #include "zrkcmessages.h"
 
 #include <signal.h>
@@ -202,12 +203,7 @@ bool TakeValue(const OptEntry &opt, const char *value, CommandParam *record, std
 }
 
 void WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        text.remove_prefix(static_cast<size_t>(n));
-    }
+    (void)zrkplatform::sys::WriteAll(fd, text.data(), text.size());
 }
 
 }  // namespace

@@ -14,6 +14,9 @@
 // does not answer within the 25 checks of a start is ended before the start
 // is reported failed. Progress lines go to the binary trace under the name
 // "ZRKC".
+#include "fileread.h"
+#include "installfile.h"
+#include "sysio.h"
 #include "zrkc.h"
 #include "zrkcmessages.h"
 #include "zrkcsafe.h"
@@ -143,7 +146,6 @@ int Commu(int flag) {
 
 constexpr size_t kLineMax = 510;      // characters of a line that count
 constexpr size_t kArgMax = 1023;      // characters of one argument
-constexpr char kInstallFile[] = ".zrkc_install.sys";
 constexpr char kDefaultLogDir[] = "/var/opt/QRVNzrkc/log";
 constexpr const char *kLevels[] = {"OFF", "SEVERE", "WARNING", "INFO", "FINE"};
 constexpr int kLogLevel = 16;         // debug-log level of a refused path
@@ -162,7 +164,7 @@ struct StartValues {
 // the running executable; "" when that cannot be named.
 std::string InstallFilePath(const std::string &argv0) {
     const size_t slash = argv0.rfind('/');
-    if (slash != std::string::npos) return argv0.substr(0, slash + 1) + kInstallFile;
+    if (slash != std::string::npos) return argv0.substr(0, slash + 1) + zrkplatform::kInstallFileName;
     char self[4096] = {};
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
     const std::string exe = n > 0 ? std::string(self, static_cast<size_t>(n)) : "";
@@ -171,7 +173,7 @@ std::string InstallFilePath(const std::string &argv0) {
         Tr(1, "[error]zrkcipservice_get_val GetModuleFileName error.cFilePath=%s", argv0.c_str());
         return "";
     }
-    return exe.substr(0, end + 1) + kInstallFile;
+    return exe.substr(0, end + 1) + zrkplatform::kInstallFileName;
 }
 
 void Refuse(const std::string &path, const char *reason) {
@@ -230,14 +232,7 @@ bool TrustedJars(const std::string &optDir) {
 // kLineMax characters; false when it cannot be read.
 bool ReadLines(int fd, std::vector<std::string> *lines) {
     std::string text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) break;
-        text.append(buffer, static_cast<size_t>(n));
-    }
+    if (zrkplatform::ReadWholeFile(fd, text) != 0) return false;
     size_t at = 0;
     while (at < text.size()) {
         size_t end = text.find('\n', at);
@@ -318,6 +313,15 @@ bool AbsoluteValues(std::initializer_list<const std::string *> values) {
     return true;
 }
 
+// Traces a key line of the installation file as it is read.
+void TraceInstallLine(zrkplatform::InstallKey key, const std::string &value) {
+    using zrkplatform::InstallKey;
+    const char *name = key == InstallKey::kOptDir   ? "cWkOptDir"
+                       : key == InstallKey::kEtcDir ? "cWkEtcDir"
+                                                    : "cWkJavaDir";
+    Tr(2, "[info ]zrkcipservice_get_val %s=%s", name, value.c_str());
+}
+
 // 0, or -1 when the installation file cannot be found or read, or a path
 // it leads to is refused.
 int GetValues(const std::string &argv0, StartValues *v) {
@@ -325,29 +329,21 @@ int GetValues(const std::string &argv0, StartValues *v) {
     int result = -1;
     const std::string path = InstallFilePath(argv0);
     zrkcli::Descriptor file;
-    std::vector<std::string> lines;
+    zrkplatform::InstallValues values;
     Found found = Found::kMissing;
     if (!path.empty()) {
         found = OpenTrusted(AT_FDCWD, path, path, zrkcli::PathKind::kFile, Need::kOptional, &file);
-        if (found == Found::kMissing || (found == Found::kTrusted && !ReadLines(file.Get(), &lines))) {
+        if (found == Found::kMissing ||
+            (found == Found::kTrusted && zrkplatform::ReadInstallFile(file.Get(), values, TraceInstallLine) != 0)) {
             Tr(1, "[error]zrkcipservice_get_val fopen error. cFilePath=%s", path.c_str());
             found = Found::kMissing;
         }
     }
     if (found == Found::kTrusted) {
-        std::string optDir, etcDir, javaDir, rest;
-        for (const std::string &line : lines) {
-            if (StartsWith(line, "zrkc_optdir=", &rest)) {
-                optDir = rest;
-                Tr(2, "[info ]zrkcipservice_get_val cWkOptDir=%s", optDir.c_str());
-            } else if (StartsWith(line, "zrkc_etcdir=", &rest)) {
-                etcDir = rest;
-                Tr(2, "[info ]zrkcipservice_get_val cWkEtcDir=%s", etcDir.c_str());
-            } else if (StartsWith(line, "zrkc_jredir=", &rest)) {
-                javaDir = rest;
-                Tr(2, "[info ]zrkcipservice_get_val cWkJavaDir=%s", javaDir.c_str());
-            }
-        }
+        using zrkplatform::InstallKey;
+        const std::string optDir = values.Get(InstallKey::kOptDir).value_or("");
+        const std::string etcDir = values.Get(InstallKey::kEtcDir).value_or("");
+        const std::string javaDir = values.Get(InstallKey::kJreDir).value_or("");
         v->sJarDir = optDir + "/jars";
         v->sJava = javaDir.empty() ? "java" : javaDir + "/bin/java";
         Tr(2, "[start]zrkcipservice_deflogdir");
@@ -453,13 +449,13 @@ void CloseAboveStandardOnExec() {
     }
     if (!show) {
         setsid();
-        const int null = open("/dev/null", O_RDWR | O_NOCTTY);
+        const int null = zrkplatform::sys::Open("/dev/null", O_RDWR | O_NOCTTY);
         if (null < 0) {
             Tr(1, "[error]zrkcipservice_start. open error. errno=%d", errno);
             _exit(1);
         }
         for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) dup2(null, fd);
-        if (null > STDERR_FILENO) close(null);
+        if (null > STDERR_FILENO) zrkplatform::sys::Close(null);
     }
     CloseAboveStandardOnExec();
     std::vector<char *> argv, envp;
@@ -506,8 +502,7 @@ void EndService(pid_t child) {
     }
     SignalService(child, SIGKILL);
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    zrkplatform::sys::WaitPid(child, &status, 0);
     Tr(1, "[info ]zrkcipservice_start. service ended. iStatus=%d", status);
 }
 
@@ -550,8 +545,7 @@ int Start(const std::string &argv0, bool show, const Settings &s) {
                 if (show) {
                     Tr(2, "[info ]zrkcipservice_start. before waitpid.");
                     int status = 0;
-                    while (waitpid(child, &status, WUNTRACED) < 0 && errno == EINTR) {
-                    }
+                    zrkplatform::sys::WaitPid(child, &status, WUNTRACED);
                     Tr(2, "[info ]zrkcipservice_start. after waitpid. iwipRetCode=%d", status);
                 }
             }

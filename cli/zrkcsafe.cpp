@@ -1,5 +1,8 @@
-// zrkcsafe.cpp - the standard descriptors and the opening of named files.
+// zrkcsafe.cpp - the standard descriptors, the trust check of an opened file
+// and the descriptor that closes itself.
 #include "zrkcsafe.h"
+
+#include "sysio.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,34 +21,13 @@ void OpenStandardDescriptors() {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
         if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
         // The lowest free descriptor is fd itself: those below it are open.
-        const int null = open("/dev/null", O_RDWR | O_NOCTTY);
+        const int null = zrkplatform::sys::Open("/dev/null", O_RDWR | O_NOCTTY);
         if (null < 0) _exit(kExitNoNull);
         if (null != fd) {
             if (dup2(null, fd) < 0) _exit(kExitNoNull);
-            close(null);
+            zrkplatform::sys::Close(null);
         }
     }
-}
-
-int OpenNoLink(int dirFd, const char *path, PathKind kind) {
-    int flags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    if (kind == PathKind::kFolder) flags |= O_DIRECTORY;
-    int fd;
-    do {
-        fd = openat(dirFd, path, flags);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0 || kind == PathKind::kFolder) return fd;
-    struct stat st {};
-    int error = 0;
-    if (fstat(fd, &st) != 0) {
-        error = errno;
-    } else if (!S_ISREG(st.st_mode)) {
-        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    }
-    if (error == 0) return fd;
-    close(fd);
-    errno = error;
-    return -1;
 }
 
 const char *Untrusted(int fd) {
@@ -57,12 +39,12 @@ const char *Untrusted(int fd) {
 }
 
 Descriptor::~Descriptor() {
-    if (iFd >= 0) close(iFd);
+    if (iFd >= 0) zrkplatform::sys::Close(iFd);
 }
 
 Descriptor &Descriptor::operator=(Descriptor &&other) noexcept {
     if (this != &other) {
-        if (iFd >= 0) close(iFd);
+        if (iFd >= 0) zrkplatform::sys::Close(iFd);
         iFd = other.iFd;
         other.iFd = -1;
     }

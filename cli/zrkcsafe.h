@@ -8,6 +8,8 @@
 // zrkcipservice trusts what it opened only when Untrusted finds nothing.
 #pragma once
 
+#include "fileread.h"
+
 #include <fcntl.h>
 
 namespace zrkcli {
@@ -19,16 +21,11 @@ namespace zrkcli {
 // out of its files.
 void OpenStandardDescriptors();
 
-// What a path must name.
-enum class PathKind { kFile, kFolder };
-
-// Opens path for reading, relative to dirFd (AT_FDCWD: the current folder;
-// an absolute path ignores it), never through a symbolic link in its last
-// component and without blocking on a FIFO; the descriptor is closed on
-// exec. The descriptor, or -1 with errno: ELOOP the path is a link, ENOTDIR
-// a folder was asked for and it is not one, EISDIR or EINVAL a file was
-// asked for and it is a folder or not a regular file, else open's error.
-int OpenNoLink(int dirFd, const char *path, PathKind kind);
+// The platform's open of a file or folder that a setting or an option names:
+// never through a symbolic link in its last component, without blocking on
+// a FIFO.
+using zrkplatform::OpenNoLink;
+using zrkplatform::PathKind;
 
 // Why an open file or folder may not be trusted by a program run as root,
 // or null when it may: it must be owned by root or the caller and be

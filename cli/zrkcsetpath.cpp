@@ -12,6 +12,9 @@
 // following a link, 0644 whatever the umask) and is renamed over it, so a
 // reader, and any run at the same time, sees one run's whole file. The old
 // trace definition is read only as a regular file, never through a link.
+#include "installfile.h"
+#include "replacefile.h"
+#include "sysio.h"
 #include "zrkcsafe.h"
 
 #include <fcntl.h>
@@ -22,6 +25,7 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,7 +57,8 @@ public:
         }
         const std::string path = LogPath();
         if (path.empty()) return;
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, kFileMode);
+        const int fd = zrkplatform::sys::Open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC,
+                                              kFileMode);
         if (fd < 0) return;
         std::string text = pArgv[0];
         for (int i = 1; i < iArgc; ++i) {
@@ -62,20 +67,8 @@ public:
         }
         text += '\n';
         text += message;
-        WriteAll(fd, text);
-        ::close(fd);
-    }
-    static bool WriteAll(int fd, std::string_view text) {
-        while (!text.empty()) {
-            ssize_t n = ::write(fd, text.data(), text.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                if (n == 0) errno = EIO;
-                return false;
-            }
-            text.remove_prefix(static_cast<size_t>(n));
-        }
-        return true;
+        (void)zrkplatform::sys::WriteAll(fd, text.data(), text.size());
+        zrkplatform::sys::Close(fd);
     }
 
 private:
@@ -145,53 +138,32 @@ bool ParseOptions(int argc, char **argv, Options *options) {
 
 // Replaces the file at path with text: the text goes into a file of this
 // run's own beside it (a unique name, created without following a link,
-// kFileMode whatever the umask), which is synced and renamed over path; a
-// failure removes it again. Messages name the file by word. 0, or the errno
-// of the failure after its message.
+// kFileMode whatever the umask), which is synced and renamed over path, and
+// the folder is synced (a failure there leaves the new file in place, and is
+// not one of the run); a failure before removes it again. Messages name the
+// file by word. 0, or the errno of the failure after its message.
 int ReplaceFile(const std::string &path, const std::string &text, const char *word,
                 const Reporter &reporter) {
-    std::string temp = path + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0 || ::fchmod(fd, kFileMode) != 0) {
-        const int error = errno;
-        if (fd >= 0) {
-            ::close(fd);
-            ::unlink(temp.c_str());
-        }
-        reporter.Say(Message("open", word, error));
-        return error;
-    }
-    const char *failed = nullptr;
-    int error = 0;
-    if (!Reporter::WriteAll(fd, text) || ::fsync(fd) != 0) {
-        failed = "write";
-        error = errno;
-        ::close(fd);
-    } else if (::close(fd) != 0) {
-        failed = "close";
-        error = errno;
-    } else if (::rename(temp.c_str(), path.c_str()) != 0) {
-        failed = "update";
-        error = errno;
-    }
-    if (failed != nullptr) {
-        ::unlink(temp.c_str());
-        reporter.Say(Message(failed, word, error));
-        return error;
-    }
-    // The rename itself on disk: the folder synced (a failure there leaves
-    // the new file in place, and is not one of the run).
-    const std::string folder = path.substr(0, path.rfind('/') + 1);
-    zrkcli::Descriptor dir(zrkcli::OpenNoLink(AT_FDCWD, folder.c_str(), zrkcli::PathKind::kFolder));
-    if (dir.Get() >= 0) ::fsync(dir.Get());
-    return 0;
+    using zrkplatform::ReplaceStep;
+    const zrkplatform::ReplaceResult result =
+        zrkplatform::ReplaceFile(path, std::string(), kFileMode, [&](int fd) {
+            return zrkplatform::sys::WriteAll(fd, text.data(), text.size());
+        });
+    if (result.iError == 0) return 0;
+    // The message's operation for each failed step, by ReplaceStep.
+    static constexpr const char *kFailed[] = {"open", "write", "write", "close", "update"};
+    static_assert(std::size(kFailed) == static_cast<size_t>(ReplaceStep::kRename) + 1);
+    reporter.Say(Message(kFailed[static_cast<size_t>(result.eFailed)], word, result.iError));
+    return result.iError;
 }
 
 int WriteInstallFile(const Options &options, const Reporter &reporter) {
-    std::string text = "zrkc_optdir=" + *options.sOptDir + "\n";
-    text += "zrkc_etcdir=" + *options.sEtcDir + "\n";
-    if (options.sJreDir) text += "zrkc_jredir=" + *options.sJreDir + "\n";
-    const std::string path = *options.sOptDir + "/bin/.zrkc_install.sys";
+    using zrkplatform::InstallKey;
+    using zrkplatform::InstallKeyText;
+    std::string text = InstallKeyText(InstallKey::kOptDir) + *options.sOptDir + "\n";
+    text += InstallKeyText(InstallKey::kEtcDir) + *options.sEtcDir + "\n";
+    if (options.sJreDir) text += InstallKeyText(InstallKey::kJreDir) + *options.sJreDir + "\n";
+    const std::string path = zrkplatform::InstallFileUnder(*options.sOptDir);
     return ReplaceFile(path, text, kInstallWord, reporter) == 0 ? kExitOk : kExitInstallFile;
 }
 
@@ -204,7 +176,7 @@ int RewriteTraceDefinition(const Options &options, const Reporter &reporter) {
     FILE *old = fd >= 0 ? ::fdopen(fd, "r") : nullptr;
     if (old == nullptr) {
         const int error = errno;
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0) zrkplatform::sys::Close(fd);
         reporter.Say(Message("open", kTraceWord, error));
         return kExitTraceDefinition;
     }

@@ -37,6 +37,7 @@
 #include "zrkcalias.h"
 
 #include "platform.h"
+#include "replacefile.h"
 #include "sysio.h"
 #include "zrkcmessage.h"
 
@@ -177,14 +178,13 @@ uint16_t CountInUse(const AliasMainFile &main) {
 
 // ---- files -----------------------------------------------------------------------
 
-// The store's files, the next files of a change and their directory.
+// The store's files and the next files of a change, all in one folder.
 struct AliasPaths {
     std::string sMain;
     std::string sExt;
     std::string sMainTemp;
     std::string sExtTemp;
     std::string sReady;
-    std::string sDirectory;
 
     // 0, or the code of buildpathname.
     int Find() {
@@ -196,8 +196,6 @@ struct AliasPaths {
         sMainTemp = sMain + ZRKC_ALIAS_TEMP_SUFFIX;
         sExtTemp = sExt + ZRKC_ALIAS_TEMP_SUFFIX;
         sReady = sMain + ZRKC_ALIAS_READY_SUFFIX;
-        const size_t slash = sMain.rfind('/');
-        sDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : sMain.substr(0, slash);
         return 0;
     }
 };
@@ -219,10 +217,6 @@ public:
 private:
     int iFd = -1;
 };
-
-bool SameFile(const struct stat &a, const struct stat &b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
 
 // Whether a path exists (not followed). 1 yes, 0 no, -1 with errno.
 int Exists(const std::string &path) {
@@ -281,24 +275,24 @@ Read ReadWhole(int fd, void *data, size_t length, int &cause) {
 // Syncs the directory of the store; a failure is only traced: the change
 // itself is made.
 void SyncDirectory(const char *name, const AliasPaths &paths) {
-    Fd dir(sys::Open(paths.sDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Get() < 0 || sys::Fsync(dir.Get()) != 0) VelkErrEnd(name, "directory sync", __LINE__);
+    if (SyncFolderOf(paths.sMain) != 0) VelkErrEnd(name, "directory sync", __LINE__);
 }
 
-// Writes a new file of the store: created 0600 here, never through a link,
-// synced. When halfStep is set, it is announced after the first half. 0, or
-// the error number (the file is removed).
+// Writes a next file of the store under the writer's lock (which has thrown
+// away any leftover of it): 0600, never through a link, synced. When
+// halfStep is set, it is announced after the first half. 0, or the error
+// number (the file is removed).
 int WriteNewFile(const std::string &path, const void *data, size_t length, bool halfStep) {
-    Fd fd(sys::OpenNoFollow(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kStoreMode));
-    if (fd.Get() < 0) return errno;
     const auto *p = static_cast<const char *>(data);
     const size_t half = length / 2;
-    int err = sys::WriteAll(fd.Get(), p, half, 0);
-    if (err == 0 && halfStep) Step(AliasStep::kMainHalfWritten);
-    if (err == 0) err = sys::WriteAll(fd.Get(), p + half, length - half, static_cast<off_t>(half));
-    if (err == 0 && sys::Fsync(fd.Get()) != 0) err = errno;
-    fd.Reset();
-    if (err != 0) (void)sys::Unlink(path.c_str());
+    Replacement next(std::string(), path, kStoreMode);
+    const int err = next.Write([&](int fd) {
+        int error = sys::WriteAll(fd, p, half, 0);
+        if (error == 0 && halfStep) Step(AliasStep::kMainHalfWritten);
+        if (error == 0) error = sys::WriteAll(fd, p + half, length - half, static_cast<off_t>(half));
+        return error;
+    });
+    if (err == 0) next.Keep(); // Commit renames it
     return err;
 }
 

@@ -41,25 +41,50 @@ int BufferedFile::ReadLine(std::string &line, size_t room) {
     }
 }
 
-int OpenRegularFile(const char *path, bool *notRegular) {
-    *notRegular = false;
-    const int fd = sys::Open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return -1;
+namespace {
+
+// Opens path, relative to dirFd, for reading with flags added, without
+// waiting in open on a FIFO or a device; a folder when flags ask for one, else
+// a file only when it is a regular one, whose reads then block again. The
+// descriptor, or -1 with errno; *otherType is the type of a file that is
+// there but is not a regular file (0 for none).
+int OpenForReading(int dirFd, const char *path, int flags, mode_t *otherType) {
+    *otherType = 0;
+    const int fd = sys::OpenAt(dirFd, path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | flags);
+    if (fd < 0 || (flags & O_DIRECTORY) != 0) return fd;
     struct stat st {};
     int error = 0;
     if (fstat(fd, &st) != 0) {
         error = errno;
     } else if (!S_ISREG(st.st_mode)) {
-        *notRegular = true;
-        error = ENOENT;
+        *otherType = st.st_mode & S_IFMT;
+        error = EINVAL;
     } else {
-        const int flags = fcntl(fd, F_GETFL);
-        if (flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) return fd;
+        const int fileFlags = fcntl(fd, F_GETFL);
+        if (fileFlags >= 0 && fcntl(fd, F_SETFL, fileFlags & ~O_NONBLOCK) == 0) return fd;
         error = errno;
     }
     sys::Close(fd);
     errno = error;
     return -1;
+}
+
+} // namespace
+
+int OpenRegularFile(const char *path, bool *notRegular) {
+    mode_t otherType = 0;
+    const int fd = OpenForReading(AT_FDCWD, path, 0, &otherType);
+    *notRegular = otherType != 0;
+    if (*notRegular) errno = ENOENT;
+    return fd;
+}
+
+int OpenNoLink(int dirFd, const char *path, PathKind kind) {
+    mode_t otherType = 0;
+    const int fd = OpenForReading(dirFd, path, O_NOFOLLOW | (kind == PathKind::kFolder ? O_DIRECTORY : 0),
+                                  &otherType);
+    if (otherType != 0) errno = S_ISDIR(otherType) ? EISDIR : EINVAL;
+    return fd;
 }
 
 int ReadWholeFile(int fd, std::string &text) {

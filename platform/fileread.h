@@ -1,7 +1,11 @@
 // Reading the platform's text files: a descriptor that closes itself, a
-// buffered reader that hands out one byte at a time, and the read of a whole
-// file. Every read goes through zrkplatform::sys, so interrupted reads are
-// retried and a read error is told apart from the end of the file.
+// buffered reader that hands out one byte at a time, the guarded opens of a
+// file or folder that someone names, and the read of a whole file. Every
+// read goes through zrkplatform::sys, so interrupted reads are retried and a
+// read error is told apart from the end of the file.
+//
+// Standalone: it uses only the retrying system calls, so that the programs
+// link it as well as the library.
 #pragma once
 
 #include <cstddef>
@@ -71,6 +75,18 @@ private:
 // it is a regular file; its reads block again. The descriptor, or -1 with
 // errno; *notRegular tells a file that is there but not a regular file.
 int OpenRegularFile(const char *path, bool *notRegular);
+
+// What a path must name.
+enum class PathKind { kFile, kFolder };
+
+// Opens path for reading as OpenRegularFile does (a file only when it is a
+// regular one; a folder when kind asks for one), relative to dirFd (AT_FDCWD:
+// the current folder; an absolute path ignores it), and never through a
+// symbolic link in its last component; the descriptor is closed on exec. The
+// descriptor, or -1 with errno: ELOOP the path is a link, ENOTDIR a folder
+// was asked for and it is not one, EISDIR or EINVAL a file was asked for and
+// it is a folder or not a regular file, else open's error.
+int OpenNoLink(int dirFd, const char *path, PathKind kind);
 
 // Appends the whole file (from the descriptor's position to its end) to text;
 // 0, or the errno of the failed call (std::bad_alloc is the caller's).

@@ -11,6 +11,11 @@
 // leave its times as they were.
 #include "platform.h"
 
+#include "fileread.h"
+#include "installfile.h"
+#include "sysio.h"
+
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -20,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 
 using namespace zrkplatform;
@@ -27,11 +33,7 @@ using namespace zrkplatform;
 namespace {
 
 constexpr const char *kDefaultEtcRoot = "/etc/opt/QRVNzrkc";
-constexpr const char *kInstallFile = "/bin/.zrkc_install.sys";
-constexpr const char *kEtcKey = "zrkc_etcdir=";
-constexpr const char *kOptKey = "zrkc_optdir=";
 constexpr size_t kRootMax = 8192;
-constexpr size_t kInstallLineMax = 8192;
 constexpr int64_t kRecentNs = 50'000'000; // a change this recent may hide another
 
 bool CopyOut(const std::string &path, char *out) {
@@ -75,39 +77,25 @@ int64_t Nanoseconds(const struct timespec &t) {
     return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
-// Reads the installation file at path. The last line of each key counts; an
-// etc or opt folder that is not an absolute path makes the file unusable
-// (its stores would be looked up relative to wherever the program runs).
-// false when the file cannot be opened or examined.
-bool ReadInstallFile(const std::string &path, struct stat &identity, InstallInfo &info) {
-    FILE *fp = std::fopen(path.c_str(), "re");
-    if (fp == nullptr) return false;
-    if (fstat(fileno(fp), &identity) != 0) {
-        std::fclose(fp);
-        return false;
-    }
-    std::string etcDir;
-    bool haveEtc = false, relativeOpt = false;
-    std::string line(kInstallLineMax, '\0');
-    while (std::fgets(line.data(), static_cast<int>(line.size()), fp) != nullptr) {
-        std::string_view text(line.c_str());
-        if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
-        if (text.starts_with(kEtcKey)) {
-            etcDir = text.substr(std::strlen(kEtcKey));
-            haveEtc = true;
-        } else if (text.starts_with(kOptKey)) {
-            relativeOpt = !Absolute(std::string(text.substr(std::strlen(kOptKey))));
-        }
-    }
-    std::fclose(fp);
+// Reads the installation file at path. An etc or opt folder that is not an
+// absolute path makes the file unusable (its stores would be looked up
+// relative to wherever the program runs). false when the file cannot be
+// opened or examined; a failed read ends the file.
+bool ReadInstallInfo(const std::string &path, struct stat &identity, InstallInfo &info) {
+    FileDescriptor file(sys::Open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.Get() < 0 || fstat(file.Get(), &identity) != 0) return false;
+    InstallValues values;
+    (void)ReadInstallFile(file.Get(), values);
+    const std::optional<std::string> &etcDir = values.Get(InstallKey::kEtcDir);
+    const std::optional<std::string> &optDir = values.Get(InstallKey::kOptDir);
     info = InstallInfo();
-    if (relativeOpt || (haveEtc && !Absolute(etcDir))) {
+    if ((optDir && !Absolute(*optDir)) || (etcDir && !Absolute(*etcDir))) {
         info.iResult = 1;
-    } else if (!haveEtc) {
+    } else if (!etcDir) {
         info.iResult = 2;
     } else {
         info.iResult = 0;
-        info.sEtcDir = std::move(etcDir);
+        info.sEtcDir = *etcDir;
     }
     return true;
 }
@@ -126,7 +114,7 @@ InstallInfo InstallFileInfo(const std::string &path) {
     gInstall.bValid = false;
     InstallInfo info;
     struct stat identity {};
-    if (!ReadInstallFile(path, identity, info)) return InstallInfo();
+    if (!ReadInstallInfo(path, identity, info)) return InstallInfo();
     const int64_t changed = std::max(Nanoseconds(identity.st_mtim), Nanoseconds(identity.st_ctim));
     if (changed + kRecentNs < Nanoseconds(clock)) {
         gInstall.sFile = path;
@@ -153,7 +141,7 @@ extern "C" int buildpathname(const char *name, char *out) {
     std::string base(root, strnlen(root, kRootMax));
     if (!base.empty() && base.back() == '/') base.pop_back();
 
-    const InstallInfo info = InstallFileInfo(base + kInstallFile);
+    const InstallInfo info = InstallFileInfo(InstallFileUnder(base));
     if (info.iResult != 0) {
         VelkErrEnd("buildpathname", __LINE__);
         return info.iResult;

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -149,5 +150,9 @@ int Poll(struct pollfd *fds, unsigned count, int timeoutMs) {
 }
 
 int Close(int fd) { return ::close(fd); }
+
+pid_t WaitPid(pid_t pid, int *status, int options) {
+    return Retry([&] { return ::waitpid(pid, status, options); });
+}
 
 } // namespace zrkplatform::sys

@@ -9,6 +9,8 @@
  *
  * Also the turn of a thread at a process-wide read-write lock (ThreadTurn),
  * for the stores whose file locks belong to the whole process.
+ *
+ * Standalone: the programs link it as well as the library.
  */
 #ifndef ZRK_SYSIO_H
 #define ZRK_SYSIO_H
@@ -61,6 +63,8 @@ ssize_t Recv(int fd, void *data, size_t length, int flags);
 int Poll(struct pollfd *fds, unsigned count, int timeoutMs);
 /* close(2), not retried (the descriptor is gone after EINTR on Linux). */
 int Close(int fd);
+/* waitpid(2). */
+pid_t WaitPid(pid_t pid, int *status, int options);
 
 } // namespace zrkplatform::sys
 

@@ -28,6 +28,7 @@
 // found", without touching a record.
 #include "volname.h"
 
+#include "replacefile.h"
 #include "sysio.h"
 
 #include <fcntl.h>
@@ -38,6 +39,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 namespace zrkplatform {
@@ -98,10 +100,6 @@ VolInfRecord MakeKey(const char *boxId, int32_t key1, int32_t key2, int32_t key3
     return key;
 }
 
-bool SameFile(const struct stat &a, const struct stat &b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // The slot of the key among count sorted records, or the slot where it belongs.
 int32_t LowerBoundIn(const VolInfRecord *first, int32_t count, const VolInfRecord &key) {
     if (count == 0) return 0;
@@ -119,11 +117,10 @@ const VolInfRecord *FindIn(const VolInfRecord *first, int32_t count, const VolIn
     return first + at;
 }
 
-// The store's path, its temporary file beside it and their directory.
+// The store's path and its temporary file beside it.
 struct StorePaths {
     std::string sStore;
     std::string sTemporary;
-    std::string sDirectory;
 
     // 0, or the code of buildpathname (traced under the caller's name).
     int Find(const char *caller) {
@@ -133,9 +130,7 @@ struct StorePaths {
             return rc;
         }
         sStore = path;
-        const size_t slash = sStore.rfind('/');
-        sDirectory = slash == std::string::npos ? "." : slash == 0 ? "/" : sStore.substr(0, slash);
-        sTemporary = sStore.substr(0, slash + 1) + ZRK_VOLINF_TEMP_FILE;
+        sTemporary = sStore.substr(0, sStore.rfind('/') + 1) + ZRK_VOLINF_TEMP_FILE;
         return 0;
     }
 };
@@ -289,29 +284,6 @@ struct Change {
     bool bInsert;                  // the record goes in before the old slot iAt
 };
 
-// Opens the temporary file for a new store: created 0600 when absent, never
-// through a symbolic link, and refused unless it is a plain file with no
-// other name (a leftover of a writer that died is reused). -1 and errno.
-int OpenTemporary(const std::string &path) {
-    const int fd = sys::Open(path.c_str(), O_RDWR | O_CREAT | kOpenFlags, kStoreMode);
-    if (fd < 0) return -1;
-    struct stat st {};
-    int err = 0;
-    if (fstat(fd, &st) != 0) {
-        err = errno;
-    } else if (!S_ISREG(st.st_mode) || st.st_nlink != 1) {
-        err = EEXIST;
-    } else if (sys::Fchmod(fd, kStoreMode) != 0 || sys::Truncate(fd, 0) != 0) {
-        err = errno;
-    }
-    if (err != 0) {
-        sys::Close(fd);
-        errno = err;
-        return -1;
-    }
-    return fd;
-}
-
 // Writes the store with the change into fd, which is empty: the header, the
 // records before the changed slot, the changed record, the records after it;
 // the rest of the file is zero from its length. false when the store would
@@ -343,40 +315,35 @@ bool WriteStore(int fd, const Store &store, const Change &change) {
                          slotOffset(change.iAt + added)) == 0;
 }
 
+// The crash tests' steps of a replacement of the store.
+void ReplaceStepDone(ReplaceStep step) {
+    switch (step) {
+    case ReplaceStep::kOpen: Step(VolnameStep::kTemporaryOpened); break;
+    case ReplaceStep::kWrite: Step(VolnameStep::kWritten); break;
+    case ReplaceStep::kSync: break;
+    case ReplaceStep::kClose: Step(VolnameStep::kSynced); break;
+    case ReplaceStep::kRename: Step(VolnameStep::kRenamed); break;
+    case ReplaceStep::kFolderSync: Step(VolnameStep::kDirectorySynced); break;
+    }
+}
+
 // Makes the change: writes the new store into the temporary file, syncs it
 // and renames it over the store, then syncs the directory, all under the
 // writer's lock that store holds. 0 once the new store has replaced the old
 // one (a failed sync of the directory is only traced); -1 with the store
 // unchanged and the temporary file removed.
 int Commit(const char *caller, const StorePaths &paths, const Store &store, const Change &change) {
-    const int fd = OpenTemporary(paths.sTemporary);
-    if (fd < 0) {
-        VelkErrEnd(caller, "temporary", __LINE__);
+    const ReplaceResult result = ReplaceFile(
+        paths.sStore, paths.sTemporary, kStoreMode,
+        [&](int fd) { return WriteStore(fd, store, change) ? 0 : EIO; }, ReplaceStepDone);
+    if (result.iError != 0) {
+        // The trace's word for each failed step, by ReplaceStep.
+        static constexpr const char *kFailed[] = {"temporary", "write", "sync", "write", "rename"};
+        static_assert(std::size(kFailed) == static_cast<size_t>(ReplaceStep::kRename) + 1);
+        VelkErrEnd(caller, kFailed[static_cast<int>(result.eFailed)], __LINE__);
         return -1;
     }
-    Step(VolnameStep::kTemporaryOpened);
-    const char *failed = nullptr;
-    if (!WriteStore(fd, store, change)) {
-        failed = "write";
-    } else {
-        Step(VolnameStep::kWritten);
-        if (sys::Fsync(fd) != 0) failed = "sync";
-    }
-    if (sys::Close(fd) != 0 && failed == nullptr) failed = "write";
-    if (failed == nullptr) {
-        Step(VolnameStep::kSynced);
-        if (sys::Rename(paths.sTemporary.c_str(), paths.sStore.c_str()) != 0) failed = "rename";
-    }
-    if (failed != nullptr) {
-        VelkErrEnd(caller, failed, __LINE__);
-        (void)sys::Unlink(paths.sTemporary.c_str());
-        return -1;
-    }
-    Step(VolnameStep::kRenamed);
-    const int dirFd = sys::Open(paths.sDirectory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd < 0 || sys::Fsync(dirFd) != 0) VelkErrEnd(caller, "directory sync", __LINE__);
-    if (dirFd >= 0) sys::Close(dirFd);
-    Step(VolnameStep::kDirectorySynced);
+    if (!result.bFolderSynced) VelkErrEnd(caller, "directory sync", __LINE__);
     return 0;
 }
 
