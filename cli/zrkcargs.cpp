@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -336,6 +337,10 @@ int Refuse(std::string_view parameter) {
 
 bool OptionsPermitted(const CommandParam &param, uint32_t permitted, uint32_t permitted2) {
     return (param.uiOptFlag & ~permitted) == 0 && (param.uiOptFlag2 & ~permitted2) == 0;
+}
+
+int CountGiven(const CommandParam &param, OptionSet set) {
+    return std::popcount(param.uiOptFlag & set.uiOpt) + std::popcount(param.uiOptFlag2 & set.uiOpt2);
 }
 
 namespace {
