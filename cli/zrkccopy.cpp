@@ -190,7 +190,9 @@ const char *CheckAliasId(const CommandParam &p) {
     return ParseId(p.caOperand1, &id) ? nullptr : kWordInvalidId;
 }
 
-int ChangeAlias(ProgramRun &run) { return zrkc_change_alias(AliasId(run), run.rParam.caOperand2, run.Word(), &run.rRi); }
+int ChangeAlias(ProgramRun &run) {
+    return zrkc_change_alias(AliasId(run), run.rParam.caOperand2, run.Word(), &run.rRi);
+}
 
 // A LAN entry: its account's user and password.
 int DeleteAliasOfAccount(ProgramRun &run) {
@@ -314,8 +316,9 @@ constexpr FormRule kRules[] = {
     {.uiFunc = kFuncQuery, .iForm = kFormPair,
      .permitted = Opt(kOptBack | kOptS | kOptV) | Opt2(kOpt2Odx | kOpt2AccessPath | kOpt2Skzp) | kCsv,
      .after = kQueryPairRows, .pHandler = Query, .pList = ListQuery},
-    {.uiFunc = kFuncQuery, .iForm = kFormVolume, .permitted = Opt(kOptG) | kQueryKinds | Opt2(kOpt2Odx | kOpt2Skzp) | kCsv,
-     .after = kQueryVolumeRows, .pHandler = Query, .pList = ListQuery},
+    {.uiFunc = kFuncQuery, .iForm = kFormVolume,
+     .permitted = Opt(kOptG) | kQueryKinds | Opt2(kOpt2Odx | kOpt2Skzp) | kCsv, .after = kQueryVolumeRows,
+     .pHandler = Query, .pList = ListQuery},
     {.uiFunc = kFuncQuery, .iForm = kFormVolumeB,
      .permitted = Opt(kOptB) | kQueryKinds | Opt2(kOpt2Tfop | kOpt2Vvol | kOpt2Odx | kOpt2Skzp) | kCsv,
      .after = kQueryVolumeRows, .pHandler = Query, .pList = ListQuery},
