@@ -2,6 +2,7 @@
 // three tables, the parser, the usage text, the password prompt and the call
 // frame of the copy-control programs.
 #include "zrkcargs.h"
+#include "zrkcalias.h"
 
 #include "sysio.h"
 #include "zrkcmessages.h"
@@ -10,6 +11,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -44,7 +46,7 @@ constexpr uint32_t CommandParam::*kNoNumber = nullptr;
 // one flag; 0x40000 has no option.
 const OptEntry opt_table[41] = {
     {"-b", kOptB, ZRKC_OPT_QUERY_WHOLE_ARRAY, 0, kNone, kNoNumber},
-    {"-e", kOptE, 0x8000, 0, kNone, kNoNumber},
+    {"-e", kOptE, ZRK_OPT_MONITOR, 0, kNone, kNoNumber},
     {"-f", kOptF, ZRK_OPT_FORCE, 0, kNone, kNoNumber},
     {"-g", kOptG, ZRKC_OPT_QUERY_GENERATIONS, 0, kNone, kNoNumber},
     {"-s", kOptS, 0, 0, kNone, kNoNumber},
@@ -76,9 +78,9 @@ const OptEntry opt_table[41] = {
     {"-d", kOptD, 0, 0, kNone, kNoNumber},
     {"-gf", kOptGroupFile, ZRKC_OPT_GROUP_FILE, 0, kNone, kNoNumber},
     {"-back", kOptBack, ZRKC_OPT_OTHER_WAY, 0, kNone, kNoNumber},
-    {"-n", kOptN, ZRKC_OPT_ACCESS_PATH, 0, kNone, kNoNumber},
+    {"-n", kOptN, ZRKC_OPT_NO_DEVICE_LIST, 0, kNone, kNoNumber},
     {"-rcv", kOptRcv, ZRKC_OPT_RECOVERY, 0, kNone, kNoNumber},
-    {"-id", kOptId, ZRKC_OPT_STACK_TIMER, 0, kNone, kNoNumber},
+    {"-id", kOptId, ZRKC_OPT_BOXID_ALIAS, 0, kNone, kNoNumber},
     {"-c", kOptC, ZRKC_OPT_CONC_SUSPEND, 0, kNone, kNoNumber},
     {"-set", kOptSet, 0, 0, kNone, kNoNumber},
     {"-release", kOptRelease, 0, 0, kNone, kNoNumber},
@@ -331,6 +333,10 @@ int Refuse(std::string_view parameter) {
 
 bool OptionsPermitted(const CommandParam &param, uint32_t permitted, uint32_t permitted2) {
     return (param.uiOptFlag & ~permitted) == 0 && (param.uiOptFlag2 & ~permitted2) == 0;
+}
+
+int CountGiven(const CommandParam &param, OptionSet set) {
+    return std::popcount(param.uiOptFlag & set.uiOpt) + std::popcount(param.uiOptFlag2 & set.uiOpt2);
 }
 
 namespace {

@@ -97,6 +97,26 @@ enum : uint32_t {
     kOpt2RemoteVz = 0x800000,
 };
 
+// Options of either table, as the rows of a program name them:
+// Opt(kOptG) | Opt2(kOpt2Odx).
+struct OptionSet {
+    uint32_t uiOpt = 0;    // flags of opt_table
+    uint32_t uiOpt2 = 0;   // flags of opt_table2
+    constexpr OptionSet operator|(OptionSet other) const {
+        return {uiOpt | other.uiOpt, uiOpt2 | other.uiOpt2};
+    }
+    constexpr bool operator==(const OptionSet &) const = default;
+    constexpr bool Empty() const { return uiOpt == 0 && uiOpt2 == 0; }
+};
+constexpr OptionSet Opt(uint32_t flags) { return {flags, 0}; }
+constexpr OptionSet Opt2(uint32_t flags) { return {0, flags}; }
+// How many options of the set the command line gives.
+int CountGiven(const CommandParam &param, OptionSet set);
+// Whether the command line gives the opt_table (Has) or opt_table2 (Has2)
+// option of flag.
+inline bool Has(const CommandParam &param, uint32_t flag) { return (param.uiOptFlag & flag) != 0; }
+inline bool Has2(const CommandParam &param, uint32_t flag) { return (param.uiOptFlag2 & flag) != 0; }
+
 // Exit codes of the copy-control programs.
 enum : int {
     kExitOk = 0,
@@ -175,6 +195,9 @@ int Refuse(std::string_view parameter);
 
 // Whether every given flag lies in the permitted masks.
 bool OptionsPermitted(const CommandParam &param, uint32_t permitted, uint32_t permitted2);
+inline bool OptionsPermitted(const CommandParam &param, OptionSet permitted) {
+    return OptionsPermitted(param, permitted.uiOpt, permitted.uiOpt2);
+}
 
 // Prompts "Password: " on standard output and reads one line from fd with
 // echo off (when fd is a terminal; the terminal is put back on every way

@@ -1,22 +1,34 @@
 // zrkcinq - the inquiry program: the summary of a volume (vol) or of the
 // array that holds it (device), as text or CSV.
+#include "zrkcinq_out.h"
 #include "zrkcprogram.h"
 
-#include <iterator>
-
+namespace zrkcli {
 namespace {
-
-using namespace zrkcli;
 
 constexpr char kUsageText[] = "Usage : zrkcinq vol [-csv] volume\n";
 
+int GetVolume(ProgramRun &run) {
+    return CallIntoRecord<VolumeQueryInfo>(run, [&](void *buffer, uint32_t size) {
+        return zrkc_get_volume(run.Source(), run.uiWord, &run.rRi, buffer, size);
+    });
+}
+
+int GetDevice(ProgramRun &run) {
+    return CallIntoRecord<DeviceQueryInfo>(run, [&](void *buffer, uint32_t size) {
+        return zrkc_get_device(run.Source(), run.uiWord, &run.rRi, buffer, size);
+    });
+}
+
 constexpr FormRule kRules[] = {
-    {kFuncVol, kFormVolume, 0, nullptr, 0, nullptr, 0, kOpt2Csv, CallKind::GetVolume, nullptr},
-    {kFuncDevice, kFormVolume, 0, nullptr, 0, nullptr, 0, kOpt2Csv, CallKind::GetDevice, nullptr},
+    {.uiFunc = kFuncVol, .iForm = kFormVolume, .permitted = Opt2(kOpt2Csv), .pHandler = GetVolume,
+     .pList = ListResult},
+    {.uiFunc = kFuncDevice, .iForm = kFormVolume, .permitted = Opt2(kOpt2Csv), .pHandler = GetDevice,
+     .pList = ListResult},
 };
 
 }  // namespace
 
-int main(int argc, char **argv) {
-    return RunCommandProgram(argc, argv, {kUsageText, kRules, std::size(kRules), nullptr});
-}
+const ProgramTables kInqProgram = {.pUsage = kUsageText, .rules = kRules, .pLayouts = RegisterInqLayouts};
+
+}  // namespace zrkcli

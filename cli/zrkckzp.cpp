@@ -3,11 +3,8 @@
 // session-list file (-sl).
 #include "zrkcprogram.h"
 
-#include <iterator>
-
+namespace zrkcli {
 namespace {
-
-using namespace zrkcli;
 
 constexpr char kUsageText[] =
     "Usage : zrkckzp start              src_volume trg_volume |\n"
@@ -15,23 +12,25 @@ constexpr char kUsageText[] =
     "        zrkckzp stop -f [-odx]     src_volume trg_volume |\n"
     "        zrkckzp stop -f [-odx] -gf group_file            |\n";
 
-constexpr const char *kWordForce = "-f is necessary";
-constexpr uint32_t kStopOpts2 = kOpt2Odx | kOpt2Vvol;
+constexpr OptionRow kForce[] = {AtLeastOne(Opt(kOptF), "-f is necessary")};
+constexpr OptionSet kStopOpts = Opt(kOptF) | Opt2(kOpt2Odx | kOpt2Vvol);
+
+int StopSessions(ProgramRun &run) { return CallSessionList(run, ZRKC_CLI_STOP); }
 
 constexpr FormRule kRules[] = {
-    {kFuncStart, kFormPair, 0, nullptr, 0, nullptr, 0, 0, CallKind::Pair, zrkc_start_kzp},
-    {kFuncStart, kFormGroupFile, 0, nullptr, 0, nullptr, kOptC | kOptGroupFile, kOpt2NoPost,
-     CallKind::Pair, zrkc_start_kzp},
-    {kFuncStop, kFormPair, kOptF, kWordForce, 0, nullptr, kOptF, kStopOpts2, CallKind::Pair,
-     zrkc_stop_kzp},
-    {kFuncStop, kFormGroupFile, kOptF, kWordForce, 0, nullptr, kOptF | kOptGroupFile, kStopOpts2,
-     CallKind::Pair, zrkc_stop_kzp},
-    {kFuncStop, kFormSessionList, 0, nullptr, 0, nullptr, kOptF, kOpt2SessionList | kOpt2AccessPath,
-     CallKind::SessionStop, nullptr},
+    {.uiFunc = kFuncStart, .iForm = kFormPair, .pHandler = CallPair<zrkc_start_kzp>},
+    {.uiFunc = kFuncStart, .iForm = kFormGroupFile, .permitted = Opt(kOptC | kOptGroupFile) | Opt2(kOpt2NoPost),
+     .pHandler = CallPair<zrkc_start_kzp>},
+    {.uiFunc = kFuncStop, .iForm = kFormPair, .before = kForce, .permitted = kStopOpts,
+     .pHandler = CallPair<zrkc_stop_kzp>},
+    {.uiFunc = kFuncStop, .iForm = kFormGroupFile, .before = kForce, .permitted = kStopOpts | Opt(kOptGroupFile),
+     .pHandler = CallPair<zrkc_stop_kzp>},
+    {.uiFunc = kFuncStop, .iForm = kFormSessionList,
+     .permitted = Opt(kOptF) | Opt2(kOpt2SessionList | kOpt2AccessPath), .pHandler = StopSessions},
 };
 
 }  // namespace
 
-int main(int argc, char **argv) {
-    return RunCommandProgram(argc, argv, {kUsageText, kRules, std::size(kRules), nullptr});
-}
+const ProgramTables kKzpProgram = {.pUsage = kUsageText, .rules = kRules};
+
+}  // namespace zrkcli

@@ -1,7 +1,6 @@
-// zrkcprogram.cpp - the main of the KZP-family and inquiry programs.
+// zrkcprogram.cpp - the one frame of the command programs.
 #include "zrkcprogram.h"
 
-#include "zrkcinq_out.h"
 #include "zrkcout.h"
 #include "zrkcsafe.h"
 
@@ -9,98 +8,114 @@
 
 namespace zrkcli {
 
-const FormRule *FindRule(const ProgramTables &program, const CommandParam &param) {
-    for (size_t i = 0; i < program.uiRuleCount; ++i) {
-        const FormRule &rule = program.pRules[i];
-        if (rule.uiFunc == param.uiFuncCode && rule.iForm == param.iForm) return &rule;
+bool Breaks(const OptionRow &row, const CommandParam &param) {
+    const int given = CountGiven(param, row.set);
+    switch (row.eKind) {
+    case RowKind::AtMostOne: return given > 1;
+    case RowKind::ExactlyOne: return given != 1;
+    case RowKind::Requires: return (row.when.Empty() || CountGiven(param, row.when) > 0) && given == 0;
+    case RowKind::Excludes: return CountGiven(param, row.when) > 0 && given > 0;
     }
-    return nullptr;
+    return false;
 }
 
 namespace {
 
 bool Served(const ProgramTables &program, uint32_t func) {
-    for (size_t i = 0; i < program.uiRuleCount; ++i) {
-        if (program.pRules[i].uiFunc == func) return true;
+    for (const FormRule &rule : program.rules) {
+        if (rule.uiFunc == func) return true;
     }
     return false;
 }
 
-// The refusal word of the parsed command line against the program, or null.
-const char *Refusal(const ProgramTables &program, const CommandParam &param, const char *typed,
-                    const FormRule **found) {
-    if (!Served(program, param.uiFuncCode)) return typed;
-    const FormRule *rule = FindRule(program, param);
-    if (rule == nullptr) return kWordVolumeSpec;
-    if (rule->uiRequired != 0 && (param.uiOptFlag & rule->uiRequired) == 0) return rule->pRequiredWord;
-    if (rule->uiExcluded != 0 && (param.uiOptFlag & rule->uiExcluded) == rule->uiExcluded) {
-        return rule->pExcludedWord;
+const SubcommandWords *WordsOf(const ProgramTables &program, uint32_t func) {
+    for (const SubcommandWords &words : program.words) {
+        if (words.uiFunc == func) return &words;
     }
-    if (!OptionsPermitted(param, rule->uiPermitted, rule->uiPermitted2)) return kWordNotPermitted;
-    *found = rule;
     return nullptr;
 }
 
-bool HasOutput(CallKind kind) {
-    return kind != CallKind::Pair && kind != CallKind::SessionStop && kind != CallKind::InitSdv;
-}
-
-// A fixed-size record the command fills: a cleared area of its size.
-template <typename Record, typename Command>
-int CallIntoRecord(PairArea &output, Command command) {
-    if (!output.Allocate(sizeof(Record))) {
-        OutOfMemory();
-        return -2;
-    }
-    return command(output.Data(), static_cast<uint32_t>(sizeof(Record)));
-}
-
-// Calls the rule's command; -2 after ZRKC1106.
-int Call(const FormRule &rule, CommandParam &param, ReturnInfo &ri, PairArea &area, PairArea &output) {
-    char *first = param.caOperand1;
-    char *second = param.iForm == kFormPair ? param.caOperand2 : nullptr;
-    const int word = static_cast<int>(param.uiApiFlag);
-    switch (rule.eCall) {
-    case CallKind::Pair:
-        return CallWithPairArea(ri, area, [&] { return rule.pCommand(first, second, word, &ri); });
-    case CallKind::SessionStop:
-        std::memcpy(ZrkcAccessPath, param.caAccessPath, sizeof(ZrkcAccessPath));
-        if (!area.Allocate(kSessionListAreaSize)) {
-            OutOfMemory();
-            return -2;
+// The variant the command line names, through *variant (empty: the rules
+// without one); false when the subcommand's rules all have a variant and it
+// names none.
+bool ChooseVariant(const ProgramTables &program, const CommandParam &param, OptionSet *variant) {
+    bool plain = false;
+    for (const FormRule &rule : program.rules) {
+        if (rule.uiFunc != param.uiFuncCode) continue;
+        if (rule.variant.Empty()) {
+            plain = true;
+        } else if (CountGiven(param, rule.variant) > 0) {
+            *variant = rule.variant;
+            return true;
         }
-        ri.pPairArea = area.Data();
-        ri.uiPairAreaLength = static_cast<uint32_t>(area.Size());
-        return zrkc_execcli_sessionlist(first, ZRKC_CLI_STOP, word, &ri);
-    case CallKind::InitSdv:
-        return CallWithPairArea(ri, area, [&] { return zrkc_init_sdv(first, word, &ri); });
-    case CallKind::QuerySdv:
-    case CallKind::QueryEstimate:
-        return CallWithOutputArea(ri, output, OutputRetry::KeepPairArea, [&](void *buffer, uint32_t size) {
-            return CallWithPairArea(ri, area, [&] {
-                const int length = static_cast<int>(size);
-                return rule.eCall == CallKind::QuerySdv
-                    ? zrkc_query_sdv(first, word, &ri, static_cast<SdvStatusList *>(buffer), length)
-                    : zrkc_query_estimate(first, word, &ri, static_cast<EstimateList *>(buffer), length);
-            });
-        });
-    case CallKind::QuerySdp:
-        return CallIntoRecord<SdpInfo>(output, [&](void *buffer, uint32_t size) {
-            return zrkc_query_sdp(first, word, &ri, static_cast<SdpInfo *>(buffer), static_cast<int>(size));
-        });
-    case CallKind::GetVolume:
-        return CallIntoRecord<VolumeQueryInfo>(output, [&](void *buffer, uint32_t size) {
-            return zrkc_get_volume(first, param.uiApiFlag, &ri, buffer, size);
-        });
-    case CallKind::GetDevice:
-        return CallIntoRecord<DeviceQueryInfo>(output, [&](void *buffer, uint32_t size) {
-            return zrkc_get_device(first, param.uiApiFlag, &ri, buffer, size);
-        });
     }
-    return -1;
+    *variant = {};
+    return plain;
+}
+
+const FormRule *FindRule(const ProgramTables &program, const CommandParam &param, OptionSet variant) {
+    for (const FormRule &rule : program.rules) {
+        if (rule.uiFunc == param.uiFuncCode && rule.variant == variant && rule.iForm == param.iForm) {
+            return &rule;
+        }
+    }
+    return nullptr;
+}
+
+const char *BrokenRow(std::span<const OptionRow> rows, const CommandParam &param) {
+    for (const OptionRow &row : rows) {
+        if (Breaks(row, param)) return row.pWord;
+    }
+    return nullptr;
+}
+
+// The program's own exit for a result; see zrkcprogram.h.
+int Report(const ProgramTables &program, const FormRule &rule, ProgramRun &run, int result) {
+    if (result == -2) return kExitMemory;
+    if (result == 1 && program.bWarnings) {
+        PrintMessage(run.rRi);
+        return kExitWarning;
+    }
+    const bool groupFailure = result == -1 && IsRunFailure(run.rRi, RunKind::GroupFile);
+    if (rule.pList != nullptr && (result != -1 || groupFailure)) {
+        if (program.pLayouts != nullptr) program.pLayouts();
+        return rule.pList(run, groupFailure);
+    }
+    if (result != -1) return kExitOk;
+    if (groupFailure) {
+        const CommandParam &param = run.rParam;
+        PrintPairErrors(run.rRi, RunKind::GroupFile, [&](const PairResult &entry) {
+            return program.pNaming != nullptr ? program.pNaming(param, entry) : PairNaming(entry);
+        });
+    } else if (IsRunFailure(run.rRi, RunKind::SessionList)) {
+        PrintPairErrors(run.rRi, RunKind::SessionList, SessionNaming);
+    } else {
+        PrintMessage(run.rRi);
+    }
+    return kExitError;
 }
 
 }  // namespace
+
+const char *Refusal(const ProgramTables &program, const CommandParam &param, const char *typed,
+                    const FormRule **rule) {
+    if (!Served(program, param.uiFuncCode)) return typed;
+    const SubcommandWords *words = WordsOf(program, param.uiFuncCode);
+    OptionSet variant;
+    if (!ChooseVariant(program, param, &variant) && words != nullptr && words->pNoVariant != nullptr) {
+        return words->pNoVariant;
+    }
+    const FormRule *found = FindRule(program, param, variant);
+    if (found == nullptr) return words != nullptr && words->pNoForm != nullptr ? words->pNoForm : kWordVolumeSpec;
+    if (const char *word = BrokenRow(found->before, param)) return word;
+    if (!OptionsPermitted(param, found->permitted)) return kWordNotPermitted;
+    if (const char *word = BrokenRow(found->after, param)) return word;
+    if (found->pCheck != nullptr) {
+        if (const char *word = found->pCheck(param)) return word;
+    }
+    *rule = found;
+    return nullptr;
+}
 
 int RunCommandProgram(int argc, char **argv, const ProgramTables &program) {
     OpenStandardDescriptors();
@@ -116,31 +131,40 @@ int RunCommandProgram(int argc, char **argv, const ProgramTables &program) {
     const FormRule *rule = nullptr;
     if (const char *refused = Refusal(program, param, argv[1], &rule)) return Refuse(refused);
 
-    PairArea area;
-    PairArea output;
-    const int result = Call(*rule, param, ri, area, output);
-    if (result == -2) return kExitMemory;
-
-    const bool listed = HasOutput(rule->eCall);
-    const bool groupFailure = result == -1 && IsRunFailure(ri, RunKind::GroupFile);
-    if (listed && (result != -1 || groupFailure)) {
-        RegisterSnapLayouts();
-        RegisterInqLayouts();
-        list_out(static_cast<int>(output.Size()), output.Data(), param, ri);
-        return result == -1 ? kExitError : kExitOk;
+    // The alias of -p goes where the command layer reads it.
+    if (Has2(param, kOpt2AccessPath)) {
+        std::memcpy(ZrkcAccessPath, param.caAccessPath, sizeof(ZrkcAccessPath));
     }
-    if (result != -1) return kExitOk;
-    if (groupFailure) {
-        PrintPairErrors(ri, RunKind::GroupFile,
-                        [&](const PairResult &entry) {
-                            return program.pNaming != nullptr ? program.pNaming(param, entry) : PairNaming(entry);
-                        });
-    } else if (IsRunFailure(ri, RunKind::SessionList)) {
-        PrintPairErrors(ri, RunKind::SessionList, SessionNaming);
-    } else {
-        PrintMessage(ri);
-    }
-    return kExitError;
+    ProgramRun run{param, ri, program.pWord != nullptr ? program.pWord(param) : param.uiApiFlag, {}, {}};
+    return Report(program, *rule, run, rule->pHandler(run));
 }
+
+int CallPairCommand(ProgramRun &run, PairCommand command) {
+    return CallWithPairArea(run.rRi, run.area,
+                            [&] { return command(run.Source(), run.Target(), run.Word(), &run.rRi); });
+}
+
+int CallSessionList(ProgramRun &run, int cliType) {
+    if (!run.area.Allocate(kSessionListAreaSize)) {
+        OutOfMemory();
+        return -2;
+    }
+    run.rRi.pPairArea = run.area.Data();
+    run.rRi.uiPairAreaLength = static_cast<uint32_t>(run.area.Size());
+    return zrkc_execcli_sessionlist(run.Source(), cliType, run.Word(), &run.rRi);
+}
+
+int CallGrowing(ProgramRun &run, const std::function<int(void *, uint32_t)> &call) {
+    return CallWithOutputArea(run.rRi, run.output, OutputRetry::KeepPairArea, [&](void *buffer, uint32_t size) {
+        return CallWithPairArea(run.rRi, run.area, [&] { return call(buffer, size); });
+    });
+}
+
+int ListResult(ProgramRun &run, bool failed) {
+    const int code = list_out(static_cast<int>(run.output.Size()), run.output.Data(), run.rParam, run.rRi);
+    return failed ? kExitError : code;
+}
+
+std::string VolumeNaming(const PairResult &entry) { return "Volume=(" + EntrySource(entry) + "). "; }
 
 }  // namespace zrkcli

@@ -2,11 +2,8 @@
 // for one pair or every pair of a group file (-gf).
 #include "zrkcprogram.h"
 
-#include <iterator>
-
+namespace zrkcli {
 namespace {
-
-using namespace zrkcli;
 
 constexpr char kUsageText[] =
     "Usage : zrkcqkzp start          src_volume trg_volume |\n"
@@ -15,17 +12,17 @@ constexpr char kUsageText[] =
     "        zrkcqkzp stop [-f] -gf  group_file            |\n";
 
 constexpr FormRule kRules[] = {
-    {kFuncStart, kFormPair, 0, nullptr, 0, nullptr, 0, kOpt2VvolDelete, CallKind::Pair,
-     zrkc_start_quickkzp},
-    {kFuncStart, kFormGroupFile, 0, nullptr, 0, nullptr, kOptC | kOptGroupFile, kOpt2NoPost,
-     CallKind::Pair, zrkc_start_quickkzp},
-    {kFuncStop, kFormPair, 0, nullptr, 0, nullptr, kOptF, 0, CallKind::Pair, zrkc_stop_quickkzp},
-    {kFuncStop, kFormGroupFile, 0, nullptr, 0, nullptr, kOptF | kOptGroupFile, 0, CallKind::Pair,
-     zrkc_stop_quickkzp},
+    {.uiFunc = kFuncStart, .iForm = kFormPair, .permitted = Opt2(kOpt2VvolDelete),
+     .pHandler = CallPair<zrkc_start_quickkzp>},
+    {.uiFunc = kFuncStart, .iForm = kFormGroupFile, .permitted = Opt(kOptC | kOptGroupFile) | Opt2(kOpt2NoPost),
+     .pHandler = CallPair<zrkc_start_quickkzp>},
+    {.uiFunc = kFuncStop, .iForm = kFormPair, .permitted = Opt(kOptF), .pHandler = CallPair<zrkc_stop_quickkzp>},
+    {.uiFunc = kFuncStop, .iForm = kFormGroupFile, .permitted = Opt(kOptF | kOptGroupFile),
+     .pHandler = CallPair<zrkc_stop_quickkzp>},
 };
 
 }  // namespace
 
-int main(int argc, char **argv) {
-    return RunCommandProgram(argc, argv, {kUsageText, kRules, std::size(kRules), nullptr});
-}
+const ProgramTables kQuickKzpProgram = {.pUsage = kUsageText, .rules = kRules};
+
+}  // namespace zrkcli

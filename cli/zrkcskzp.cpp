@@ -5,11 +5,8 @@
 #include "zrkcout.h"
 #include "zrkcprogram.h"
 
-#include <iterator>
-
+namespace zrkcli {
 namespace {
-
-using namespace zrkcli;
 
 constexpr char kUsageText[] =
     "Usage : zrkcskzp start               src_volume trg_volume |\n"
@@ -30,46 +27,75 @@ constexpr char kUsageText[] =
     "        zrkcskzp restore             src_volume trg_volume |\n"
     "        zrkcskzp restore -gf         group_file            |\n";
 
-constexpr const char *kWordEstimate = "-e is necessary";
-constexpr uint32_t kGf = kOptGroupFile;
+constexpr OptionRow kEstimate[] = {AtLeastOne(Opt(kOptE), "-e is necessary")};
+constexpr OptionRow kStartGroup[] = {AtMostOne(Opt(kOptE | kOptC), "-e, -c")};
+constexpr OptionRow kStopGroup[] = {AtMostOne(Opt(kOptE | kOptF), "-e, -f")};
+constexpr OptionSet kGf = Opt(kOptGroupFile);
+constexpr OptionSet kCsv = Opt2(kOpt2Csv);
+
+int InitSdv(ProgramRun &run) {
+    return CallWithPairArea(run.rRi, run.area, [&] { return zrkc_init_sdv(run.Source(), run.Word(), &run.rRi); });
+}
+
+int QuerySdv(ProgramRun &run) {
+    return CallGrowing(run, [&](void *buffer, uint32_t size) {
+        return zrkc_query_sdv(run.Source(), run.Word(), &run.rRi, static_cast<SdvStatusList *>(buffer),
+                              static_cast<int>(size));
+    });
+}
+
+int QueryEstimate(ProgramRun &run) {
+    return CallGrowing(run, [&](void *buffer, uint32_t size) {
+        return zrkc_query_estimate(run.Source(), run.Word(), &run.rRi, static_cast<EstimateList *>(buffer),
+                                   static_cast<int>(size));
+    });
+}
+
+int QuerySdp(ProgramRun &run) {
+    return CallIntoRecord<SdpInfo>(run, [&](void *buffer, uint32_t size) {
+        return zrkc_query_sdp(run.Source(), run.Word(), &run.rRi, static_cast<SdpInfo *>(buffer),
+                              static_cast<int>(size));
+    });
+}
 
 constexpr FormRule kRules[] = {
-    {kFuncStart, kFormPair, 0, nullptr, 0, nullptr, 0, kOpt2VvolDelete, CallKind::Pair,
-     zrkc_start_snapkzp},
-    {kFuncStart, kFormVolume, kOptE, kWordEstimate, 0, nullptr, kOptE, 0, CallKind::Pair,
-     zrkc_start_snapkzp},
-    {kFuncStart, kFormGroupFile, 0, nullptr, kOptE | kOptC, "-e, -c", kOptC | kGf | kOptE,
-     kOpt2NoPost, CallKind::Pair, zrkc_start_snapkzp},
-    {kFuncStop, kFormPair, 0, nullptr, 0, nullptr, kOptF, 0, CallKind::Pair, zrkc_stop_snapkzp},
-    {kFuncStop, kFormVolume, kOptE, kWordEstimate, 0, nullptr, kOptE, 0, CallKind::Pair,
-     zrkc_stop_snapkzp},
-    {kFuncStop, kFormGroupFile, 0, nullptr, kOptE | kOptF, "-e, -f", kOptF | kGf | kOptE, 0,
-     CallKind::Pair, zrkc_stop_snapkzp},
-    {kFuncRestore, kFormPair, 0, nullptr, 0, nullptr, 0, 0, CallKind::Pair, zrkc_restore_snapkzp},
-    {kFuncRestore, kFormGroupFile, 0, nullptr, 0, nullptr, kGf, 0, CallKind::Pair,
-     zrkc_restore_snapkzp},
-    {kFuncSdvInit, kFormVolume, 0, nullptr, 0, nullptr, 0, 0, CallKind::InitSdv, nullptr},
-    {kFuncSdvInit, kFormGroupFile, 0, nullptr, 0, nullptr, kGf, 0, CallKind::InitSdv, nullptr},
-    {kFuncSdvInfo, kFormVolume, 0, nullptr, 0, nullptr, 0, kOpt2Csv, CallKind::QuerySdv, nullptr},
-    {kFuncSdvInfo, kFormGroupFile, 0, nullptr, 0, nullptr, kGf, kOpt2Csv, CallKind::QuerySdv, nullptr},
-    {kFuncEstimate, kFormVolume, 0, nullptr, 0, nullptr, 0, kOpt2Csv, CallKind::QueryEstimate,
-     nullptr},
-    {kFuncEstimate, kFormGroupFile, 0, nullptr, 0, nullptr, kGf, kOpt2Csv, CallKind::QueryEstimate,
-     nullptr},
-    {kFuncSdpInfo, kFormVolume, 0, nullptr, 0, nullptr, 0, kOpt2Csv, CallKind::QuerySdp, nullptr},
+    {.uiFunc = kFuncStart, .iForm = kFormPair, .permitted = Opt2(kOpt2VvolDelete),
+     .pHandler = CallPair<zrkc_start_snapkzp>},
+    {.uiFunc = kFuncStart, .iForm = kFormVolume, .before = kEstimate, .permitted = Opt(kOptE),
+     .pHandler = CallPair<zrkc_start_snapkzp>},
+    {.uiFunc = kFuncStart, .iForm = kFormGroupFile, .before = kStartGroup,
+     .permitted = Opt(kOptC | kOptE) | kGf | Opt2(kOpt2NoPost), .pHandler = CallPair<zrkc_start_snapkzp>},
+    {.uiFunc = kFuncStop, .iForm = kFormPair, .permitted = Opt(kOptF), .pHandler = CallPair<zrkc_stop_snapkzp>},
+    {.uiFunc = kFuncStop, .iForm = kFormVolume, .before = kEstimate, .permitted = Opt(kOptE),
+     .pHandler = CallPair<zrkc_stop_snapkzp>},
+    {.uiFunc = kFuncStop, .iForm = kFormGroupFile, .before = kStopGroup, .permitted = Opt(kOptF | kOptE) | kGf,
+     .pHandler = CallPair<zrkc_stop_snapkzp>},
+    {.uiFunc = kFuncRestore, .iForm = kFormPair, .pHandler = CallPair<zrkc_restore_snapkzp>},
+    {.uiFunc = kFuncRestore, .iForm = kFormGroupFile, .permitted = kGf, .pHandler = CallPair<zrkc_restore_snapkzp>},
+    {.uiFunc = kFuncSdvInit, .iForm = kFormVolume, .pHandler = InitSdv},
+    {.uiFunc = kFuncSdvInit, .iForm = kFormGroupFile, .permitted = kGf, .pHandler = InitSdv},
+    {.uiFunc = kFuncSdvInfo, .iForm = kFormVolume, .permitted = kCsv, .pHandler = QuerySdv, .pList = ListResult},
+    {.uiFunc = kFuncSdvInfo, .iForm = kFormGroupFile, .permitted = kGf | kCsv, .pHandler = QuerySdv,
+     .pList = ListResult},
+    {.uiFunc = kFuncEstimate, .iForm = kFormVolume, .permitted = kCsv, .pHandler = QueryEstimate,
+     .pList = ListResult},
+    {.uiFunc = kFuncEstimate, .iForm = kFormGroupFile, .permitted = kGf | kCsv, .pHandler = QueryEstimate,
+     .pList = ListResult},
+    {.uiFunc = kFuncSdpInfo, .iForm = kFormVolume, .permitted = kCsv, .pHandler = QuerySdp, .pList = ListResult},
 };
 
 // A failed entry names its pair, or its volume for an estimate session and
 // for sdvinit; the naming ends in a blank.
 std::string Naming(const CommandParam &param, const PairResult &entry) {
     if (param.uiFuncCode == kFuncSdvInit || (param.uiOptFlag & kOptE) != 0) {
-        return "Volume=(" + EntrySource(entry) + "). ";
+        return VolumeNaming(entry);
     }
     return PairNaming(entry) + " ";
 }
 
 }  // namespace
 
-int main(int argc, char **argv) {
-    return RunCommandProgram(argc, argv, {kUsageText, kRules, std::size(kRules), Naming});
-}
+const ProgramTables kSnapKzpProgram = {
+    .pUsage = kUsageText, .rules = kRules, .pLayouts = RegisterSnapLayouts, .pNaming = Naming};
+
+}  // namespace zrkcli

@@ -3,23 +3,21 @@
 // pair of a group file (-gf) or, for suspend, resume, reverse and chmod,
 // every session of a session-list file (-sl).
 //
-// It checks the operand form and the options each subcommand permits, turns
-// the options into the command function's option word, calls the one
-// function and reports: messages on standard error, the suspend-status table
-// on standard output, and the exit code (0 done, 1 warning, 2 command line
-// refused, 3 out of memory, 4 the library failed).
-#include "zrkcargs.h"
+// Its rules on the frame (zrkcprogram.h) check the operand form and the
+// options each subcommand permits; the mode tables below turn the options
+// into the command function's option word. It reports messages on standard
+// error, the suspend-status table on standard output, and the exit code (0
+// done, 1 warning, 2 command line refused, 3 out of memory, 4 the library
+// failed).
 #include "zrkcout.h"
-#include "zrkcsafe.h"
+#include "zrkcprogram.h"
 
 #include <cstdint>
-#include <cstring>
 #include <iterator>
-#include <string>
+#include <span>
 
+namespace zrkcli {
 namespace {
-
-using namespace zrkcli;
 
 constexpr char kUsageText[] =
     "Usage : zrkcvz start                                                   [-rwp] [-skip] [-p Alias]     src_volume trg_volume |\n"
@@ -39,8 +37,6 @@ constexpr char kUsageText[] =
     "        zrkcvz reverse       [-back] [-p Alias] -gf                                                  group_file            |\n"
     "        zrkcvz suspendstatus [-back] [-csv]                                               src_volume trg_volume |\n"
     "        zrkcvz suspendstatus [-back] [-csv] -gf                                           group_file            |\n";
-
-constexpr const char *kWordOptionError = "option error";
 
 // The mode options of start and chmod.
 constexpr uint32_t kModeOptions = kOptStack | kOptSync | kOptConsistency | kOptAutoSplit |
@@ -95,128 +91,55 @@ constexpr PermRow taChmodPermFlag[] = {
 };
 static_assert(std::size(taChmodPermFlag) == 10);
 
-// resume: a transfer mode only with -rcv, and only one.
-constexpr uint32_t kResumeMask = kOptRcv | kOptStack | kOptSync | kOptConsistency;
-constexpr uint32_t uiaResumeOptFlag[] = {
-    0, kOptRcv, kOptRcv | kOptStack, kOptRcv | kOptConsistency, kOptRcv | kOptSync,
-};
-
-// The operand forms of each subcommand and the options they permit.
-struct FormRow {
-    uint32_t uiFunc;
-    int32_t iForm;
-    uint32_t uiPermitted;
-    uint32_t uiPermitted2;
-};
-constexpr uint32_t kStartOpts2 = kOpt2RwProtect | kOpt2Skip | kOpt2AccessPath;
-constexpr uint32_t kSuspendOpts = kOptF | kOptInterval | kOptCount | kOptBack | kOptC;
-constexpr uint32_t kSuspendOpts2 = kOpt2NoTrans | kOpt2AccessPath | kOpt2StackTimer;
-constexpr uint32_t kResumeOpts = kOptStack | kOptSync | kOptConsistency | kOptBack | kOptRcv;
-constexpr uint32_t kListOpts2 = kOpt2AccessPath | kOpt2SessionList | kOpt2RemoteVz;
-constexpr FormRow kForms[] = {
-    {kFuncStart, kFormPair, kModeOptions, kStartOpts2},
-    {kFuncStart, kFormGroupFile, kModeOptions | kOptGroupFile, kStartOpts2},
-    {kFuncStop, kFormPair, kOptF | kOptBack, kOpt2AccessPath},
-    {kFuncStop, kFormGroupFile, kOptF | kOptBack | kOptGroupFile, kOpt2AccessPath},
-    {kFuncSuspend, kFormPair, kSuspendOpts, kSuspendOpts2},
-    {kFuncSuspend, kFormGroupFile, kSuspendOpts | kOptGroupFile, kSuspendOpts2},
-    {kFuncSuspend, kFormSessionList, kOptF, kListOpts2},
-    {kFuncResume, kFormPair, kResumeOpts, kOpt2Remain | kOpt2AccessPath},
-    {kFuncResume, kFormGroupFile, kResumeOpts | kOptGroupFile, kOpt2Remain | kOpt2AccessPath},
-    {kFuncResume, kFormSessionList, 0, kOpt2Remain | kListOpts2},
-    {kFuncReverse, kFormPair, kOptBack, kOpt2AccessPath},
-    {kFuncReverse, kFormGroupFile, kOptBack | kOptGroupFile, kOpt2AccessPath},
-    {kFuncReverse, kFormSessionList, 0, kListOpts2},
-    {kFuncChmod, kFormPair, kModeOptions | kOptThrough, kOpt2AccessPath},
-    {kFuncChmod, kFormSessionList, kModeOptions | kOptThrough, kOpt2AccessPath | kOpt2SessionList},
-    {kFuncSuspendStatus, kFormPair, kOptBack, kOpt2Csv},
-    {kFuncSuspendStatus, kFormGroupFile, kOptBack | kOptGroupFile, kOpt2Csv},
-};
-
-bool Served(uint32_t func) {
-    for (const FormRow &row : kForms) {
-        if (row.uiFunc == func) return true;
-    }
-    return false;
-}
-
-const FormRow *FindForm(const CommandParam &param) {
-    for (const FormRow &row : kForms) {
-        if (row.uiFunc == param.uiFuncCode && row.iForm == param.iForm) return &row;
+// The row of the mode options in a table, or null.
+const PermRow *FindPerm(std::span<const PermRow> table, uint32_t options) {
+    for (const PermRow &row : table) {
+        if (row.uiOptions == options) return &row;
     }
     return nullptr;
 }
 
-const PermRow *FindPerm(const PermRow *first, const PermRow *last, uint32_t options) {
-    for (const PermRow *row = first; row != last; ++row) {
-        if (row->uiOptions == options) return row;
-    }
-    return nullptr;
-}
+// The mode options of start (-gf aside) and of chmod: a row of their table.
+const PermRow *StartModes(const CommandParam &p) { return FindPerm(taStartPermFlag, p.uiOptFlag & ~kOptGroupFile); }
+const PermRow *ChmodModes(const CommandParam &p) { return FindPerm(taChmodPermFlag, p.uiOptFlag); }
+const char *CheckStartModes(const CommandParam &p) { return StartModes(p) == nullptr ? kWordOptionError : nullptr; }
+const char *CheckChmodModes(const CommandParam &p) { return ChmodModes(p) == nullptr ? kWordOptionError : nullptr; }
 
-bool Has(const CommandParam &p, uint32_t flag) { return (p.uiOptFlag & flag) != 0; }
-bool Has2(const CommandParam &p, uint32_t flag) { return (p.uiOptFlag2 & flag) != 0; }
-
-// The option word of the subcommand, or the refusal word in *refused.
-bool OptionWord(const CommandParam &p, uint32_t *word, const char **refused) {
+// The option word of the subcommand.
+uint32_t OptionWord(const CommandParam &p) {
     switch (p.uiFuncCode) {
     case kFuncStart: {
-        const PermRow *row = FindPerm(std::begin(taStartPermFlag), std::end(taStartPermFlag),
-                                      p.uiOptFlag & ~kOptGroupFile);
-        if (row == nullptr) {
-            *refused = kWordOptionError;
-            return false;
-        }
-        *word = row->uiWord;
-        if (Has(p, kOptGroupFile)) *word |= ZRKC_OPT_GROUP_FILE;
-        if (Has2(p, kOpt2RwProtect)) *word |= ZRK_OPT_SECONDARY;
-        if (Has2(p, kOpt2Skip)) *word |= ZRK_OPT_SKIP_COPY;
-        if (Has2(p, kOpt2AccessPath)) *word |= ZRKC_OPT_ACCESS_PATH;
-        return true;
+        uint32_t word = StartModes(p)->uiWord;
+        if (Has(p, kOptGroupFile)) word |= ZRKC_OPT_GROUP_FILE;
+        if (Has2(p, kOpt2RwProtect)) word |= ZRK_OPT_SECONDARY;
+        if (Has2(p, kOpt2Skip)) word |= ZRK_OPT_SKIP_COPY;
+        if (Has2(p, kOpt2AccessPath)) word |= ZRKC_OPT_ACCESS_PATH;
+        return word;
     }
-    case kFuncSuspend: {
-        const bool count = Has(p, kOptCount), interval = Has(p, kOptInterval);
-        if (Has(p, kOptF) && (p.uiOptFlag & ~(kOptF | kOptGroupFile | kOptBack)) != 0) {
-            *refused = "-f";
-        } else if (count != interval) {
-            *refused = "-count -interval";
-        } else if (Has2(p, kOpt2NoTrans) && !Has(p, kOptC)) {
-            *refused = "-notrans -c";
-        } else if (Has2(p, kOpt2StackTimer) &&
-                   (Has(p, kOptC | kOptCount | kOptInterval | kOptF) || Has2(p, kOpt2NoTrans))) {
-            *refused = "-stacktimer";
-        } else {
-            *word = p.uiApiFlag;
-            if (!count && !Has(p, kOptF)) *word |= ZRKC_OPT_PROPERTIES;
-            return true;
-        }
-        return false;
-    }
-    case kFuncResume: {
-        const uint32_t given = p.uiOptFlag & kResumeMask;
-        for (uint32_t permitted : uiaResumeOptFlag) {
-            if (given == permitted) {
-                *word = p.uiApiFlag;
-                return true;
-            }
-        }
-        *refused = kWordOptionError;
-        return false;
-    }
-    case kFuncChmod: {
-        const PermRow *row = FindPerm(std::begin(taChmodPermFlag), std::end(taChmodPermFlag), p.uiOptFlag);
-        if (row == nullptr) {
-            *refused = kWordOptionError;
-            return false;
-        }
-        *word = row->uiWord | (Has2(p, kOpt2AccessPath) ? ZRKC_OPT_ACCESS_PATH : 0);
-        return true;
-    }
-    default:  // stop, reverse, suspendstatus
-        *word = p.uiApiFlag;
-        return true;
+    case kFuncSuspend:
+        return p.uiApiFlag | (!Has(p, kOptCount) && !Has(p, kOptF) ? ZRKC_OPT_PROPERTIES : 0);
+    case kFuncChmod: return ChmodModes(p)->uiWord | (Has2(p, kOpt2AccessPath) ? ZRKC_OPT_ACCESS_PATH : 0);
+    default: return p.uiApiFlag;  // stop, resume, reverse, suspendstatus
     }
 }
+
+// suspend: -f with none of -count, -interval and -c; -count with -interval;
+// -notrans with -c; -stacktimer with none of the other suspend modes.
+constexpr OptionRow kSuspendRows[] = {
+    Excludes(Opt(kOptF), Opt(kOptInterval | kOptCount | kOptC), "-f"),
+    Requires(Opt(kOptCount), Opt(kOptInterval), "-count -interval"),
+    Requires(Opt(kOptInterval), Opt(kOptCount), "-count -interval"),
+    Requires(Opt2(kOpt2NoTrans), Opt(kOptC), "-notrans -c"),
+    Excludes(Opt2(kOpt2StackTimer), Opt(kOptC | kOptCount | kOptInterval | kOptF) | Opt2(kOpt2NoTrans),
+             "-stacktimer"),
+};
+
+// resume: a transfer mode only with -rcv, and only one.
+constexpr uint32_t kTransferModes = kOptStack | kOptSync | kOptConsistency;
+constexpr OptionRow kResumeRows[] = {
+    Requires(Opt(kTransferModes), Opt(kOptRcv), kWordOptionError),
+    AtMostOne(Opt(kTransferModes), kWordOptionError),
+};
 
 // The CLI type of a session-list run.
 int CliType(const CommandParam &p) {
@@ -229,88 +152,76 @@ int CliType(const CommandParam &p) {
     }
 }
 
-// The pair command of the subcommand, once per call.
-int CallPair(const CommandParam &p, char *source, char *target, uint32_t word, ReturnInfo &ri) {
-    const int option = static_cast<int>(word);
-    switch (p.uiFuncCode) {
-    case kFuncStart: return zrkc_start_vz(source, target, option, &ri);
-    case kFuncStop: return zrkc_stop_vz(source, target, option, &ri);
-    case kFuncResume: return zrkc_resume_vz(source, target, option, &ri);
-    case kFuncReverse: return zrkc_reverse_vz(source, target, option, &ri);
-    case kFuncChmod: return zrkc_change_vz(source, target, option, &ri);
-    default: return zrkc_suspend_vz(source, target, p.uiCount, p.uiInterval, word, &ri);
-    }
+int Sessions(ProgramRun &run) { return CallSessionList(run, CliType(run.rParam)); }
+
+int Suspend(ProgramRun &run) {
+    return CallWithPairArea(run.rRi, run.area, [&] {
+        return zrkc_suspend_vz(run.Source(), run.Target(), run.rParam.uiCount, run.rParam.uiInterval, run.uiWord,
+                               &run.rRi);
+    });
 }
 
-int Run(int argc, char **argv) {
-    static CommandParam param;
-    const PasswordWipe wipePassword(param);
-    ReturnInfo ri{};
-    std::memset(ZrkcAccessPath, 0, sizeof(ZrkcAccessPath));
-    SetUsageText(kUsageText);
-    if (parse_param(argc, argv, &param) != 0) {
-        Usage();
-        return kExitUsage;
-    }
-    if (!Served(param.uiFuncCode)) return Refuse(argv[1]);
-    const FormRow *form = FindForm(param);
-    if (form == nullptr) return Refuse(kWordVolumeSpec);
-    if (!OptionsPermitted(param, form->uiPermitted, form->uiPermitted2)) return Refuse(kWordNotPermitted);
-    uint32_t word = 0;
-    const char *refused = nullptr;
-    if (!OptionWord(param, &word, &refused)) return Refuse(refused);
-    if (Has2(param, kOpt2AccessPath) || param.iForm == kFormSessionList) {
-        std::memcpy(ZrkcAccessPath, param.caAccessPath, sizeof(ZrkcAccessPath));
-    }
-
-    char *source = param.caOperand1;
-    char *target = param.iForm == kFormPair ? param.caOperand2 : nullptr;
-    PairArea area;
-    PairArea output;
-    int result;
-    if (param.iForm == kFormSessionList) {
-        if (!area.Allocate(kSessionListAreaSize)) return OutOfMemory();
-        ri.pPairArea = area.Data();
-        ri.uiPairAreaLength = static_cast<uint32_t>(area.Size());
-        result = zrkc_execcli_sessionlist(source, CliType(param), static_cast<int>(word), &ri);
-    } else if (param.uiFuncCode == kFuncSuspendStatus) {
-        result = CallWithOutputArea(ri, output, OutputRetry::KeepPairArea, [&](void *buffer, uint32_t size) {
-            return CallWithPairArea(ri, area, [&] {
-                return zrkc_query_suspendstatus(source, target, static_cast<int>(word), &ri,
-                                                static_cast<SuspendStatusList *>(buffer),
-                                                static_cast<int>(size));
-            });
-        });
-    } else {
-        result = CallWithPairArea(ri, area, [&] { return CallPair(param, source, target, word, ri); });
-    }
-    if (result == -2) return kExitMemory;
-
-    const bool status = param.uiFuncCode == kFuncSuspendStatus;
-    if (result == 0 || (status && result == -1 && IsRunFailure(ri, RunKind::GroupFile))) {
-        if (status) {
-            RegisterLayout(kLayoutSuspendStatus, PrintSuspendStatusList);
-            list_out(static_cast<int>(output.Size()), output.Data(), param, ri);
-        }
-        return result == 0 ? kExitOk : kExitError;
-    }
-    if (result == 1) {
-        PrintMessage(ri);
-        return kExitWarning;
-    }
-    if (IsRunFailure(ri, RunKind::GroupFile)) {
-        PrintPairErrors(ri, RunKind::GroupFile, PairNaming);
-    } else if (IsRunFailure(ri, RunKind::SessionList)) {
-        PrintPairErrors(ri, RunKind::SessionList, SessionNaming);
-    } else {
-        PrintMessage(ri);
-    }
-    return kExitError;
+int SuspendStatus(ProgramRun &run) {
+    return CallGrowing(run, [&](void *buffer, uint32_t size) {
+        return zrkc_query_suspendstatus(run.Source(), run.Target(), run.Word(), &run.rRi,
+                                        static_cast<SuspendStatusList *>(buffer), static_cast<int>(size));
+    });
 }
+
+void Layouts() { RegisterLayout(kLayoutSuspendStatus, PrintSuspendStatusList); }
+
+// The rules: each subcommand in its operand forms.
+constexpr OptionSet kModes = Opt(kModeOptions);
+constexpr OptionSet kGf = Opt(kOptGroupFile);
+constexpr OptionSet kPath = Opt2(kOpt2AccessPath);
+constexpr OptionSet kStartOpts = kModes | Opt2(kOpt2RwProtect | kOpt2Skip | kOpt2AccessPath);
+constexpr OptionSet kStopOpts = Opt(kOptF | kOptBack) | kPath;
+constexpr OptionSet kSuspendOpts =
+    Opt(kOptF | kOptInterval | kOptCount | kOptBack | kOptC) | Opt2(kOpt2NoTrans | kOpt2AccessPath | kOpt2StackTimer);
+constexpr OptionSet kResumeOpts = Opt(kTransferModes | kOptBack | kOptRcv) | Opt2(kOpt2Remain | kOpt2AccessPath);
+constexpr OptionSet kListOpts = Opt2(kOpt2AccessPath | kOpt2SessionList | kOpt2RemoteVz);
+constexpr OptionSet kChmodOpts = kModes | Opt(kOptThrough) | kPath;
+constexpr OptionSet kStatusOpts = Opt(kOptBack) | Opt2(kOpt2Csv);
+constexpr FormRule kRules[] = {
+    {.uiFunc = kFuncStart, .iForm = kFormPair, .permitted = kStartOpts, .pCheck = CheckStartModes,
+     .pHandler = CallPair<zrkc_start_vz>},
+    {.uiFunc = kFuncStart, .iForm = kFormGroupFile, .permitted = kStartOpts | kGf, .pCheck = CheckStartModes,
+     .pHandler = CallPair<zrkc_start_vz>},
+    {.uiFunc = kFuncStop, .iForm = kFormPair, .permitted = kStopOpts, .pHandler = CallPair<zrkc_stop_vz>},
+    {.uiFunc = kFuncStop, .iForm = kFormGroupFile, .permitted = kStopOpts | kGf, .pHandler = CallPair<zrkc_stop_vz>},
+    {.uiFunc = kFuncSuspend, .iForm = kFormPair, .permitted = kSuspendOpts, .after = kSuspendRows,
+     .pHandler = Suspend},
+    {.uiFunc = kFuncSuspend, .iForm = kFormGroupFile, .permitted = kSuspendOpts | kGf, .after = kSuspendRows,
+     .pHandler = Suspend},
+    {.uiFunc = kFuncSuspend, .iForm = kFormSessionList, .permitted = Opt(kOptF) | kListOpts, .after = kSuspendRows,
+     .pHandler = Sessions},
+    {.uiFunc = kFuncResume, .iForm = kFormPair, .permitted = kResumeOpts, .after = kResumeRows,
+     .pHandler = CallPair<zrkc_resume_vz>},
+    {.uiFunc = kFuncResume, .iForm = kFormGroupFile, .permitted = kResumeOpts | kGf, .after = kResumeRows,
+     .pHandler = CallPair<zrkc_resume_vz>},
+    {.uiFunc = kFuncResume, .iForm = kFormSessionList, .permitted = Opt2(kOpt2Remain) | kListOpts,
+     .after = kResumeRows, .pHandler = Sessions},
+    {.uiFunc = kFuncReverse, .iForm = kFormPair, .permitted = Opt(kOptBack) | kPath,
+     .pHandler = CallPair<zrkc_reverse_vz>},
+    {.uiFunc = kFuncReverse, .iForm = kFormGroupFile, .permitted = Opt(kOptBack) | kGf | kPath,
+     .pHandler = CallPair<zrkc_reverse_vz>},
+    {.uiFunc = kFuncReverse, .iForm = kFormSessionList, .permitted = kListOpts, .pHandler = Sessions},
+    {.uiFunc = kFuncChmod, .iForm = kFormPair, .permitted = kChmodOpts, .pCheck = CheckChmodModes,
+     .pHandler = CallPair<zrkc_change_vz>},
+    {.uiFunc = kFuncChmod, .iForm = kFormSessionList, .permitted = kChmodOpts | Opt2(kOpt2SessionList),
+     .pCheck = CheckChmodModes, .pHandler = Sessions},
+    {.uiFunc = kFuncSuspendStatus, .iForm = kFormPair, .permitted = kStatusOpts, .pHandler = SuspendStatus,
+     .pList = ListResult},
+    {.uiFunc = kFuncSuspendStatus, .iForm = kFormGroupFile, .permitted = kStatusOpts | kGf,
+     .pHandler = SuspendStatus, .pList = ListResult},
+};
 
 }  // namespace
 
-int main(int argc, char **argv) {
-    zrkcli::OpenStandardDescriptors();
-    return Run(argc, argv);
-}
+const ProgramTables kVzProgram = {.pUsage = kUsageText,
+                                  .rules = kRules,
+                                  .pWord = OptionWord,
+                                  .pLayouts = Layouts,
+                                  .bWarnings = true};
+
+}  // namespace zrkcli

@@ -46,10 +46,6 @@ const std::string kUsage =
     "        zrkccopy copypriority -direct speed_level        -box remote_boxid volume                |\n"
     "        zrkccopy copypriority -remote multiplicity_level -box remote_boxid volume                |\n";
 
-std::string Refusal(const std::string &parameter) {
-    return "ZRKC0100 ERROR Specified command parameter is incorrect. Parameter=(" + parameter + ").\n";
-}
-
 ProgramResult Copy(const std::vector<std::string> &args, const std::string &input = "") {
     return RunProgram("zrkccopy", args, input);
 }
@@ -60,11 +56,7 @@ const std::string kBox40(40, 'B');
 // exit 2, nothing on standard output. The library is never reached (no
 // simulator runs here).
 TEST(CopyProgram, CommandLineRefusals) {
-    struct Case {
-        std::vector<std::string> args;
-        const char *pParameter;
-    };
-    const Case cases[] = {
+    clitest::ExpectRefusals("zrkccopy", kUsage, {
         {{}, "No parameter"},
         {{"bogus", "a"}, "bogus"},
         {{"start", "a", "b"}, "start"},                          // a subcommand of another program
@@ -130,16 +122,7 @@ TEST(CopyProgram, CommandLineRefusals) {
         {{"copypriority", "-remote", "3", "v"}, "-remote, -box"},
         {{"copypriority", "-remote", "3", "-box", kBox40, "-csv", "v"}, "-remote, -csv"},
         {{"copypriority", "-q", "-b", "v"}, "Volume specification"},
-    };
-    for (const Case &c : cases) {
-        std::string line;
-        for (const std::string &a : c.args) line += a + " ";
-        SCOPED_TRACE(line);
-        const ProgramResult r = Copy(c.args);
-        EXPECT_EQ(r.iExit, 2);
-        EXPECT_EQ(r.sOut, "");
-        EXPECT_EQ(r.sErr, Refusal(c.pParameter) + kUsage);
-    }
+    });
 }
 
 // Sessions already there: a VZ pair copying on array A1 (in-band, "sa"), a

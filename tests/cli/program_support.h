@@ -103,7 +103,7 @@ protected:
     }
 };
 
-// ---- Refusals of the command line (zrkckzp, zrkcqkzp, zrkcskzp, zrkcinq) ----
+// ---- Refusals of the command line -----------------------------------------------
 
 // The ZRKC0100 line of one refused parameter.
 inline std::string Refusal(const std::string &parameter) {
@@ -121,7 +121,9 @@ struct RefusalCase {
 inline void ExpectRefusals(const std::string &program, const std::string &usage,
                            const std::vector<RefusalCase> &cases) {
     for (const RefusalCase &c : cases) {
-        SCOPED_TRACE(program + " " + c.pParameter);
+        std::string line = program;
+        for (const std::string &a : c.args) line += " " + a;
+        SCOPED_TRACE(line);
         const ProgramResult r = RunProgram(program, c.args);
         EXPECT_EQ(r.iExit, 2);
         EXPECT_EQ(r.sOut, "");

@@ -33,21 +33,13 @@ const std::string kUsage =
     "        zrkcvz suspendstatus [-back] [-csv]                                               src_volume trg_volume |\n"
     "        zrkcvz suspendstatus [-back] [-csv] -gf                                           group_file            |\n";
 
-std::string Refusal(const std::string &parameter) {
-    return "ZRKC0100 ERROR Specified command parameter is incorrect. Parameter=(" + parameter + ").\n";
-}
-
 ProgramResult Vz(const std::vector<std::string> &args) { return RunProgram("zrkcvz", args); }
 
 // Every refusal of the command line: the ZRKC0100 line, the usage text,
 // exit 2, nothing on standard output. The library is never reached (no
 // simulator runs here).
 TEST(VzProgram, CommandLineRefusals) {
-    struct Case {
-        std::vector<std::string> args;
-        const char *pParameter;
-    };
-    const Case cases[] = {
+    clitest::ExpectRefusals("zrkcvz", kUsage, {
         {{}, "No parameter"},
         {{"bogus", "a", "b"}, "bogus"},
         {{"query", "a", "b"}, "query"},                         // a subcommand of another program
@@ -81,14 +73,7 @@ TEST(VzProgram, CommandLineRefusals) {
         {{"suspend", "-stacktimer", "-c", "a", "b"}, "-stacktimer"},
         {{"suspend", "-stacktimer", "-ct", "1", "-iv", "1", "a", "b"}, "-stacktimer"},
         {{"suspend", "-stacktimer", "-f", "a", "b"}, "-stacktimer"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.pParameter);
-        const ProgramResult r = Vz(c.args);
-        EXPECT_EQ(r.iExit, 2);
-        EXPECT_EQ(r.sOut, "");
-        EXPECT_EQ(r.sErr, Refusal(c.pParameter) + kUsage);
-    }
+    });
 }
 
 // One step of a session's life: the command line, the seconds the array
