@@ -4,6 +4,7 @@
 // refused before any connection is made.
 #include "../../ip/ipaction.h"
 #include "ipaction_service.h"
+#include "lan_fixture.h"
 #include "zrktvc.h"
 
 #include <gtest/gtest.h>
@@ -18,13 +19,7 @@ namespace {
 
 constexpr const char *kArray = "192.0.2.10";
 
-class IpActionTest : public ::testing::Test {
-protected:
-    void SetUp() override { service.configure(root); }
-
-    zrktest::InstallRoot root;
-    iptest::FakeService service;
-};
+class IpActionTest : public iptest::ServiceTest {};
 
 void SetBox(char *field, const std::string &text) {
     std::memset(field, 0, ZRK_BOXID_LEN);

@@ -3,8 +3,7 @@
 // returned them, and a delete hands them back to its "decrypt" to compare
 // them with what the caller gives; a service that cannot be reached stops
 // the delete with its mapped message and the store unchanged.
-#include "ipaction_service.h"
-#include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 #include "zrkcalias.h"
@@ -53,12 +52,12 @@ std::vector<std::string> serviceOperations(const zrksim::Simulator &sim) {
     return ops;
 }
 
-class IpAlias : public ::testing::Test {
+class IpAlias : public iptest::LanSimTest {
 protected:
-    IpAlias() : sim {kScenario, true} {}
+    IpAlias() : LanSimTest(kScenario, {}) {}
     void SetUp() override {
-        iptest::LargeTrace(root);
-        iptest::FakeService::usePort(root, sim.lanPort());
+        LanSimTest::SetUp();
+        if (HasFatalFailure()) return;
         user = encrypted("admin");
         password = encrypted("secret");
         ASSERT_FALSE(user.empty());
@@ -77,8 +76,6 @@ protected:
     std::string mainBytes() const { return zrktest::readFile(root.etc() + "/" ZRKC_ALIAS_FILE); }
     std::string extBytes() const { return zrktest::readFile(root.etc() + "/" ZRKC_ALIAS_EXT_FILE); }
 
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim;
     std::string user, password;
 };
 

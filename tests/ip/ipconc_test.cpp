@@ -13,8 +13,8 @@
 
 #include "../../ip/ipconc.h"
 #include "child.h"
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "sim_client.h"
 #include "zrkapi.h"
 
@@ -74,16 +74,9 @@ std::string Part(const std::string &kind, int src, int dst, const std::string &t
            std::to_string(src) + " -destination-volume-number " + std::to_string(dst) + tail;
 }
 
-class IpConcSim : public ::testing::Test {
+class IpConcSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::LargeTrace(root);
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip : {"10.0.0.5", "10.0.0.6", "10.0.0.21", "10.0.0.22"}) {
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
-        }
-        sim.commandOk("clearlanlog");
-    }
+    IpConcSim() : LanSimTest(Scenario(), {"10.0.0.5", "10.0.0.6", "10.0.0.21", "10.0.0.22"}) {}
 
     int Start(std::vector<CONC_SES_INFO> entries, const char *ip = "10.0.0.5",
               unsigned char *sense = nullptr) {
@@ -100,9 +93,6 @@ protected:
         }
         return {};
     }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario(), true};
 };
 
 // ---- starts the array takes ----------------------------------------------------------

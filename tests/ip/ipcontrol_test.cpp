@@ -25,6 +25,7 @@
 #include "child.h"
 #include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "sim_client.h"
 #include "zrkapi.h"
 
@@ -133,17 +134,14 @@ private:
     iptest::LoopbackListener listener_{[this](int fd) { Handle(fd); }};
 };
 
-class IpControlSim : public ::testing::Test {
+class IpControlSim : public iptest::LanSimTest {
 protected:
+    IpControlSim()
+        : LanSimTest(Scenario(), {"10.0.0.5", "10.0.0.6", "10.0.0.21", "10.0.0.22", "10.0.0.23",
+                                  "10.0.0.24", "10.0.0.25", "10.0.0.26", "10.0.0.27"}) {}
     void SetUp() override {
-        iptest::LargeTrace(root);
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip : {"10.0.0.5", "10.0.0.6", "10.0.0.21", "10.0.0.22", "10.0.0.23",
-                               "10.0.0.24", "10.0.0.25", "10.0.0.26", "10.0.0.27"}) {
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
-        }
+        LanSimTest::SetUp();
         ZRKRVZ_stacktimer = 5;
-        sim.commandOk("clearlanlog");
     }
 
     // The command texts the arrays received since the last call.
@@ -167,9 +165,6 @@ protected:
     std::string Field(const std::string &array, unsigned id, const std::string &key) const {
         return iptest::SessionField(SessionLine(array, id), key);
     }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario(), true};
 };
 
 struct Pair {

@@ -6,8 +6,8 @@
 #include "../../ip/ipdetail.h"
 #include "../../ip/ipframe.h"
 #include "../../ip/ipshow_array.h"
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 #include "zrklist.h"
@@ -229,15 +229,11 @@ std::string Scenario() {
     return s;
 }
 
-class IpDetailSim : public ::testing::Test {
+class IpDetailSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip : {"10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8", "10.0.0.9"}) {
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ZRKerrno;
-        }
-        sim.commandOk("clearlanlog");
-    }
+    IpDetailSim()
+        : LanSimTest(Scenario(), {"10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8", "10.0.0.9"},
+                     iptest::LanTrace::kRootDefault) {}
 
     // The in-band list through a disk of the array.
     std::vector<DETAIL_LIST_INFO> InBand(const char *disk, uint32_t option) {
@@ -262,9 +258,6 @@ protected:
         list.resize(static_cast<size_t>(count < 0 ? 0 : count));
         return list;
     }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario(), true};
 };
 
 // The bytes [from, to) of every entry.

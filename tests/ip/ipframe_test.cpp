@@ -4,7 +4,7 @@
 #include "../../ip/ipframe.h"
 #include "../../ip/ipshow_array.h"
 #include "../support/child.h"
-#include "ipaction_service.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 
@@ -226,23 +226,15 @@ constexpr const char *kScenario =
     " maxsessions=16,512,16,64\n"
     "user admin secret\n";
 
-class IpFrameSim : public ::testing::Test {
+class IpFrameSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::FakeService::usePort(root, sim.lanPort());
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.5", "admin", "secret", 0, nullptr)) << ZRKerrno;
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.7", "admin", "secret", 0, nullptr)) << ZRKerrno;
-        sim.commandOk("clearlanlog");
-    }
+    IpFrameSim() : LanSimTest(kScenario, {"10.0.0.5", "10.0.0.7"}, iptest::LanTrace::kRootDefault) {}
     std::vector<std::string> Log() const { return sim.commandOk("lanlog"); }
     size_t Logged(const std::string &text) const {
         size_t n = 0;
         for (const std::string &line : Log()) n += line.find(text) != std::string::npos;
         return n;
     }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario, true};
 };
 
 TEST_F(IpFrameSim, OptionBitsOutsideTheMaskAreRefusedBeforeAnyCommand) {

@@ -17,6 +17,7 @@
 #include "child.h"
 #include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "sim_client.h"
 #include "zrkapi.h"
 #include "zrktvc.h"
@@ -81,16 +82,9 @@ std::vector<unsigned char> Bytes(const unsigned char *p, size_t n) {
     return {p, p + n};
 }
 
-class IpGenerationsSim : public ::testing::Test {
+class IpGenerationsSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::LargeTrace(root);
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip : {kA1, kA2, kA3}) {
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
-        }
-        sim.commandOk("clearlanlog");
-    }
+    IpGenerationsSim() : LanSimTest(Scenario(), {kA1, kA2, kA3}) {}
 
     // The generation list of a source extent; the area filled with 0xEE first.
     int List(const char *ip, const char *box, uint32_t olu, uint64_t start, uint64_t size,
@@ -106,8 +100,6 @@ protected:
 
     std::vector<std::string> SessionCommands() const { return iptest::LanSessionCommands(sim); }
 
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario(), true};
     std::vector<unsigned char> area;
     unsigned char sense[ZRK_SENSE_LEN];
 };

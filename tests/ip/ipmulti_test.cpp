@@ -2,7 +2,7 @@
 // stand-in of the LAN interface management service: command texts, the
 // phases, the result rows and the failures that hand back no rows.
 #include "../../ip/ipaction.h"
-#include "ipaction_service.h"
+#include "lan_fixture.h"
 #include "sim_client.h"
 #include "zrktvc.h"
 
@@ -20,13 +20,7 @@ namespace {
 
 constexpr const char *kArray = "192.0.2.10";
 
-class IpMultiTest : public ::testing::Test {
-protected:
-    void SetUp() override { service.configure(root); }
-
-    zrktest::InstallRoot root;
-    iptest::FakeService service;
-};
+class IpMultiTest : public iptest::ServiceTest {};
 
 CONC_SES_INFO Entry(uint32_t kind = 0) {
     CONC_SES_INFO e{};
@@ -363,16 +357,17 @@ TEST_F(IpMultiTest, MultiListLimit) {
 
 // ---- against the array simulator's LAN front ----------------------------------
 
-TEST(IpActionSim, StartStopAndMultiSession) {
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim(
-        "array A1 boxid=\"VASTREL-WX900-0000000000000000000000A1\" address=10.0.0.5\n"
-        "volume A1 0 4194304\nvolume A1 1 4194304\nvolume A1 2 4194304\n"
-        "user admin secret\n",
-        true);
-    iptest::FakeService::usePort(root, sim.lanPort());
+class IpActionSim : public iptest::LanSimTest {
+protected:
+    IpActionSim()
+        : LanSimTest("array A1 boxid=\"VASTREL-WX900-0000000000000000000000A1\" address=10.0.0.5\n"
+                     "volume A1 0 4194304\nvolume A1 1 4194304\nvolume A1 2 4194304\n"
+                     "user admin secret\n",
+                     {"10.0.0.5"}, iptest::LanTrace::kRootDefault) {}
+};
+
+TEST_F(IpActionSim, StartStopAndMultiSession) {
     const char *array = "10.0.0.5";
-    ASSERT_EQ(0, ZRKIPLogIn(array, "admin", "secret", 0, nullptr)) << ZRKerrno;
 
     IPCopyReq req{};
     req.SrcOLU = 0;

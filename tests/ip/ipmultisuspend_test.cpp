@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "child.h"
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "sim_client.h"
 #include "zrkapi.h"
 
@@ -69,17 +69,11 @@ CONC_SUS_PAIR_LV Entry(const Pair &p) {
     return e;
 }
 
-class IpMultiSuspendSim : public ::testing::Test {
+class IpMultiSuspendSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::LargeTrace(root);
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip :
-             {"10.0.0.5", "10.0.0.6", "10.0.0.21", "10.0.0.22", "10.0.0.23", "10.0.0.24"}) {
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
-        }
-        sim.commandOk("clearlanlog");
-    }
+    IpMultiSuspendSim()
+        : LanSimTest(Scenario(),
+                     {"10.0.0.5", "10.0.0.6", "10.0.0.21", "10.0.0.22", "10.0.0.23", "10.0.0.24"}) {}
 
     int Suspend(const char *ip, const std::vector<Pair> &pairs, uint32_t option,
                 std::vector<uint32_t> *result, unsigned char *sense = nullptr) {
@@ -107,9 +101,6 @@ protected:
         }
         return {};
     }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario(), true};
 };
 
 // The slot of a session identifier: its low 16 bits big-endian, then 0.

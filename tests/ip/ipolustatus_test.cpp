@@ -18,6 +18,7 @@
 #include "child.h"
 #include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "sim_client.h"
 #include "zrkapi.h"
 
@@ -74,14 +75,12 @@ bool StartsWith(const std::string &text, const std::string &head) {
     return text.rfind(head, 0) == 0;
 }
 
-class IpOluStatusSim : public ::testing::Test {
+class IpOluStatusSim : public iptest::LanSimTest {
 protected:
+    IpOluStatusSim() : LanSimTest(Scenario(), {kArray, kPlain, kCluster}) {}
     void SetUp() override {
-        iptest::LargeTrace(root);
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip : {kArray, kPlain, kCluster}) {
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
-        }
+        LanSimTest::SetUp();
+        if (HasFatalFailure()) return;
         Refresh(kArray);
     }
 
@@ -146,9 +145,6 @@ protected:
         std::free(reply);
         return text;
     }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario(), true};
 };
 
 // ---- the records ---------------------------------------------------------------------------

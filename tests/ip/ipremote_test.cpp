@@ -4,8 +4,8 @@
 // not root.
 #include "../../ip/ipremote.h"
 #include "child.h"
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 
@@ -41,15 +41,9 @@ const std::string kScenario =
 
 const std::string kAuthAdmin = "test authentication -name admin -password secret";
 
-class IpRemoteSim : public ::testing::Test {
+class IpRemoteSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::FakeService::usePort(root, sim.lanPort());
-        iptest::LargeTrace(root);
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.5", "admin", "secret", 0, nullptr)) << ZRKerrno;
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.6", "admin", "secret", 0, nullptr)) << ZRKerrno;
-        sim.commandOk("clearlanlog");
-    }
+    IpRemoteSim() : LanSimTest(kScenario, {"10.0.0.5", "10.0.0.6"}) {}
     std::vector<std::string> Commands() const { return iptest::LanCommands(sim); }
     void OpenRootToOthers() const {
         std::filesystem::permissions(root.root(), std::filesystem::perms::owner_all |
@@ -59,9 +53,6 @@ protected:
     void Script(const std::vector<std::string> &replies) const {
         for (const std::string &r : replies) sim.commandOk("lanreply 1 " + r);
     }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario, true};
 };
 
 // ---- the account check ---------------------------------------------------------------

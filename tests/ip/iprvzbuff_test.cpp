@@ -5,8 +5,8 @@
 #include "../../ip/iprvzbuff.h"
 #include "../sim/lan_helpers.h"
 #include "child.h"
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 
@@ -161,20 +161,10 @@ constexpr const char *kC1 = "10.0.2.7";
 constexpr const char *kD1 = "10.0.2.8";
 constexpr const char *kE1 = "10.0.2.9";
 
-class IpRvzBuffSim : public ::testing::Test {
+class IpRvzBuffSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::LargeTrace(root);
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip : {kA1, kB1, kC1, kD1, kE1}) {
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
-        }
-        sim.commandOk("clearlanlog");
-    }
+    IpRvzBuffSim() : LanSimTest(Scenario(), {kA1, kB1, kC1, kD1, kE1}) {}
     std::vector<std::string> Sent() const { return iptest::LanCommands(sim); }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario(), true};
 };
 
 const std::string kZeroSense(ZRK_SENSE_LEN, '\0');

@@ -9,6 +9,7 @@
 #include "../../ip/ipshow_array.h"
 #include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 
@@ -154,10 +155,10 @@ IPCopyReq Request(int type, const std::string &src, const std::string &dst, uint
     return req;
 }
 
-class IpLookup : public ::testing::Test {
+class IpLookup : public iptest::ServiceTest {
 protected:
     void SetUp() override {
-        service.configure(root);
+        ServiceTest::SetUp();
         SetCommon(Groups{});
         ZRKOptionFlag = 0;
         ZRKerrno = 0;
@@ -170,8 +171,6 @@ protected:
         return out;
     }
 
-    zrktest::InstallRoot root;
-    iptest::FakeService service;
     size_t seen_ = 0;
 };
 
@@ -605,18 +604,12 @@ constexpr const char *kSimScenario =
     "session 4 vz A1 3 A1 2\n"
     "user admin secret\n";
 
-class IpLookupSim : public ::testing::Test {
+class IpLookupSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::FakeService::usePort(root, sim.lanPort());
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.5", "admin", "secret", 0, nullptr)) << ZRKerrno;
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.6", "admin", "secret", 0, nullptr)) << ZRKerrno;
-    }
+    IpLookupSim()
+        : LanSimTest(kSimScenario, {"10.0.0.5", "10.0.0.6"}, iptest::LanTrace::kRootDefault) {}
     // The command texts the arrays received since the last call.
     std::vector<std::string> Commands() const { return iptest::LanCommands(sim); }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kSimScenario, true};
 };
 
 TEST_F(IpLookupSim, FindsTheArraysSession) {
@@ -680,16 +673,10 @@ std::string WholeTableScenario() {
     return text;
 }
 
-class IpWholeTableSim : public ::testing::Test {
+class IpWholeTableSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::FakeService::usePort(root, sim.lanPort());
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.5", "admin", "secret", 0, nullptr)) << ZRKerrno;
-        sim.commandOk("clearlanlog");
-    }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{WholeTableScenario(), true};
+    IpWholeTableSim()
+        : LanSimTest(WholeTableScenario(), {"10.0.0.5"}, iptest::LanTrace::kRootDefault) {}
 };
 
 TEST_F(IpWholeTableSim, ListedInTheModeFormWithoutAModelQuestion) {

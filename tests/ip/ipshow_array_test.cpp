@@ -4,6 +4,7 @@
 // commands the service receives.
 #include "../../ip/ipshow_array.h"
 #include "ipaction_service.h"
+#include "lan_fixture.h"
 #include "platform.h"
 
 #include <gtest/gtest.h>
@@ -20,15 +21,10 @@ namespace {
 
 constexpr const char *kArray = "192.0.2.20";
 
-class IpShowArrayTest : public ::testing::Test {
+class IpShowArrayTest : public iptest::ServiceTest {
 protected:
-    void SetUp() override { service.configure(root); }
-
     size_t Sent() const { return service.commands().size(); }
     std::string Trace() const { return root.traceText(); }
-
-    zrktest::InstallRoot root;
-    iptest::FakeService service;
 };
 
 std::string Bytes(const void *data, size_t size) {

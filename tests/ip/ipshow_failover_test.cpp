@@ -3,8 +3,8 @@
 // against the lines present, the empty answer, malformed lines), and both
 // queries against the simulator's LAN front.
 #include "../../ip/ipshow_failover.h"
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 
@@ -252,17 +252,10 @@ constexpr const char *kCluster =
     "session 3 failover P 5 S 7 partner=5\n"
     "user admin secret\n";
 
-class IpShowFailoverSim : public ::testing::Test {
+class IpShowFailoverSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip : {"10.0.0.5", "10.0.0.6", "10.0.0.7"}) {
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ZRKerrno;
-        }
-        sim.commandOk("clearlanlog");
-    }
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kCluster, true};
+    IpShowFailoverSim()
+        : LanSimTest(kCluster, {"10.0.0.5", "10.0.0.6", "10.0.0.7"}, iptest::LanTrace::kRootDefault) {}
 };
 
 TEST_F(IpShowFailoverSim, Groups) {

@@ -5,7 +5,7 @@
 // before anything is sent, and the fuzz target's kept inputs.
 #include "../../ip/ipshow_generations.h"
 #include "corpus.h"
-#include "ipaction_service.h"
+#include "lan_fixture.h"
 
 #include "platform.h"
 
@@ -227,13 +227,7 @@ TEST(ShowSnapKzpRestoreSize, ReplyShapesAndRoom) {
 // ---- over the LAN service
 // ---------------------------------------------------------------
 
-class ShowGenerationsLan : public ::testing::Test {
-protected:
-    void SetUp() override { service.configure(root); }
-
-    zrktest::InstallRoot root;
-    iptest::FakeService service;
-};
+class ShowGenerationsLan : public iptest::ServiceTest {};
 
 TEST_F(ShowGenerationsLan, CommandTexts) {
     // 43 identifiers of ten digits make a list of 472 characters: with the

@@ -3,7 +3,7 @@
 // the lines present, the records byte for byte, and the list cache, proved
 // by counting the commands the service receives.
 #include "../../ip/ipshow_array.h"
-#include "ipaction_service.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 
@@ -20,15 +20,10 @@ namespace {
 
 constexpr const char *kArray = "192.0.2.30";
 
-class IpShowRvzTest : public ::testing::Test {
+class IpShowRvzTest : public iptest::ServiceTest {
 protected:
-    void SetUp() override { service.configure(root); }
-
     size_t Sent() const { return service.commands().size(); }
     std::string Trace() const { return root.traceText(); }
-
-    zrktest::InstallRoot root;
-    iptest::FakeService service;
 };
 
 std::string Bytes(const void *data, size_t size) {
@@ -367,18 +362,19 @@ size_t Logged(const zrksim::Simulator &sim, const std::string &text) {
     return n;
 }
 
-TEST(IpShowSim, IdentityAndBuffersFromTheSimulator) {
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim(
-        "array A1 boxid=\"VASTREL-WX900-0000000000000000000000A1\" address=10.0.0.5\n"
-        "array B1 boxid=\"VASTREL-WX900-0000000000000000000000B1\" address=10.0.0.6\n"
-        "rvzbuffer A1 3 remote=B1 interval=5 monitor=6 cms=0,1 size=1000 used=100"
-        " rlus=10,11 disksize=4886718345 diskused=2\n"
-        "user admin secret\n",
-        true);
-    iptest::FakeService::usePort(root, sim.lanPort());
+class IpShowSim : public iptest::LanSimTest {
+protected:
+    IpShowSim()
+        : LanSimTest("array A1 boxid=\"VASTREL-WX900-0000000000000000000000A1\" address=10.0.0.5\n"
+                     "array B1 boxid=\"VASTREL-WX900-0000000000000000000000B1\" address=10.0.0.6\n"
+                     "rvzbuffer A1 3 remote=B1 interval=5 monitor=6 cms=0,1 size=1000 used=100"
+                     " rlus=10,11 disksize=4886718345 diskused=2\n"
+                     "user admin secret\n",
+                     {"10.0.0.5"}, iptest::LanTrace::kRootDefault) {}
+};
+
+TEST_F(IpShowSim, IdentityAndBuffersFromTheSimulator) {
     const char *array = "10.0.0.5";
-    ASSERT_EQ(0, ZRKIPLogIn(array, "admin", "secret", 0, nullptr)) << ZRKerrno;
 
     char box[ZRK_BOXID_LEN];
     for (int i = 0; i < 2; ++i) {

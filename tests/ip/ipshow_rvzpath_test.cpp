@@ -3,8 +3,8 @@
 // caller's room and the lines present, the BoxIDs byte for byte, the trace
 // lines), and the path rows of the simulator's arrays.
 #include "../../ip/ipshow_rvzpath.h"
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 
@@ -36,13 +36,7 @@ std::string Row(const std::string &box, int columns) {
     return row;
 }
 
-class IpShowRvzPathTest : public ::testing::Test {
-protected:
-    void SetUp() override { service.configure(root); }
-
-    zrktest::InstallRoot root;
-    iptest::FakeService service;
-};
+class IpShowRvzPathTest : public iptest::ServiceTest {};
 
 TEST_F(IpShowRvzPathTest, RefusedReplies) {
     std::string tooMany = "00\n0\n4\n";
@@ -156,13 +150,13 @@ const std::string kScenario =
     " remotes=A1\n"
     "user admin secret\n";
 
-TEST(IpShowRvzPathSim, PathRowsOfTheArrays) {
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario, true};
-    iptest::FakeService::usePort(root, sim.lanPort());
-    for (const char *ip : {"10.0.1.5", "10.0.1.6", "10.0.1.7"}) {
-        ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ZRKerrno;
-    }
+class IpShowRvzPathSim : public iptest::LanSimTest {
+protected:
+    IpShowRvzPathSim()
+        : LanSimTest(kScenario, {"10.0.1.5", "10.0.1.6", "10.0.1.7"}, iptest::LanTrace::kRootDefault) {}
+};
+
+TEST_F(IpShowRvzPathSim, PathRowsOfTheArrays) {
     struct Case {
         const char *ip;
         int rc;

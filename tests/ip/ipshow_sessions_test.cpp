@@ -4,8 +4,8 @@
 // the replies that are refused.
 #include "../../ip/ipshow.h"
 #include "corpus.h"
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 
 #include "platform.h"
 
@@ -338,13 +338,7 @@ TEST(ShowCopySessions, RemoteSessionMatchesItsSecondIdentifier) {
 
 // ---- over the LAN service ------------------------------------------------------------
 
-class ShowCopySessionsLan : public ::testing::Test {
-protected:
-    void SetUp() override { service.configure(root); }
-
-    zrktest::InstallRoot root;
-    iptest::FakeService service;
-};
+class ShowCopySessionsLan : public iptest::ServiceTest {};
 
 TEST_F(ShowCopySessionsLan, CommandTexts) {
     struct Case {

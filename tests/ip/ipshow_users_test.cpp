@@ -3,8 +3,8 @@
 // against the simulator's LAN front.
 #include "../../ip/ipshow_users.h"
 #include "corpus.h"
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 
@@ -171,17 +171,9 @@ constexpr const char *kScenario =
     "user oper pw role=Monitor state=0 flags=7\n"
     "user \"two words\" pw role=\"Role With Blanks\" state=2\n";
 
-class ShowUsersSim : public ::testing::Test {
+class ShowUsersSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::FakeService::usePort(root, sim.lanPort());
-        iptest::LargeTrace(root);
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.5", "admin", "secret", 0, nullptr)) << ZRKerrno;
-        sim.commandOk("clearlanlog");
-    }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario, true};
+    ShowUsersSim() : LanSimTest(kScenario, {"10.0.0.5"}) {}
 };
 
 TEST_F(ShowUsersSim, ListsTheArraysAccounts) {

@@ -5,8 +5,8 @@
 // refused reply leaves alone.
 #include "../../ip/ipshow_volumes.h"
 #include "corpus.h"
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 
 #include "platform.h"
 
@@ -401,13 +401,7 @@ TEST(ShowSnapDataVolume, ReplyShapes) {
 
 // ---- over the LAN service ---------------------------------------------------------------
 
-class ShowVolumesLan : public ::testing::Test {
-protected:
-    void SetUp() override { service.configure(root); }
-
-    zrktest::InstallRoot root;
-    iptest::FakeService service;
-};
+class ShowVolumesLan : public iptest::ServiceTest {};
 
 TEST_F(ShowVolumesLan, CommandTexts) {
     CliSnapDataPool pool[1];

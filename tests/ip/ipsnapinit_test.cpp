@@ -19,6 +19,7 @@
 #include "child.h"
 #include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "sim_client.h"
 #include "zrkapi.h"
 
@@ -45,16 +46,9 @@ std::string Scenario() {
            "session 1 snapkzp+ A1 5 A1 4\n";
 }
 
-class IpSnapInitSim : public ::testing::Test {
+class IpSnapInitSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::LargeTrace(root);
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip : {"10.0.0.5", "10.0.0.41", "10.0.0.42"}) {
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
-        }
-        sim.commandOk("clearlanlog");
-    }
+    IpSnapInitSim() : LanSimTest(Scenario(), {"10.0.0.5", "10.0.0.41", "10.0.0.42"}) {}
 
     // The command texts the arrays received since the last call.
     std::vector<std::string> Commands() const { return iptest::LanCommands(sim); }
@@ -80,9 +74,6 @@ protected:
         std::free(reply);
         return text;
     }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario(), true};
 };
 
 // How often piece stands in text.

@@ -8,6 +8,7 @@
 #include "../../ip/ipsession.h"
 #include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 
@@ -81,17 +82,10 @@ int Start(const Call &c, unsigned char *sense = nullptr) {
                 c.option, sense);
 }
 
-class IpStartSim : public ::testing::Test {
+class IpStartSim : public iptest::LanSimTest {
 protected:
-    explicit IpStartSim(const std::string &extra = "") : sim{Scenario(extra), true} {}
-    void SetUp() override {
-        iptest::LargeTrace(root);
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip : {"10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8"}) {
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ZRKerrno;
-        }
-        sim.commandOk("clearlanlog");
-    }
+    explicit IpStartSim(const std::string &extra = "")
+        : LanSimTest(Scenario(extra), {"10.0.0.5", "10.0.0.6", "10.0.0.7", "10.0.0.8"}) {}
     // The command texts the arrays received since the last call.
     std::vector<std::string> Commands() const { return iptest::LanCommands(sim); }
     // The commands from the first start command on (the capability and
@@ -109,9 +103,6 @@ protected:
         }
         return false;
     }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim;
 };
 
 std::string Quoted(const std::string &box) { return "\"" + box + "\""; }
@@ -426,11 +417,11 @@ TEST_F(IpStartSim, TransportFailureOfTheStartIsNotDiagnosed) {
 }
 
 // A stand-in array for replies the simulator never gives.
-class IpStartScripted : public ::testing::Test {
+class IpStartScripted : public iptest::ServiceTest {
 protected:
     void SetUp() override {
         iptest::LargeTrace(root);
-        service.configure(root);
+        ServiceTest::SetUp();
     }
     // The prologue: copy functions (KZP family with QuickKZP and SnapKZP+,
     // VZ, RVZ) and the BoxID.
@@ -467,9 +458,6 @@ protected:
         for (const std::string &l : lines) out += "\n" + l;
         return out + "\n";
     }
-
-    zrktest::InstallRoot root;
-    iptest::FakeService service;
 };
 
 TEST_F(IpStartScripted, VolumeListsThatNameAVolumeTwice) {

@@ -12,8 +12,8 @@
 
 #include "../../ip/ipstatuslist.h"
 #include "child.h"
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "sim_client.h"
 #include "zrkapi.h"
 
@@ -57,19 +57,9 @@ std::string Hex(const unsigned char *bytes, size_t length) {
     return out;
 }
 
-class IpStatusListSim : public ::testing::Test {
+class IpStatusListSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::LargeTrace(root);
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip : {"10.0.0.5", "10.0.0.7", "10.0.0.21", "10.0.0.22"}) {
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
-        }
-        sim.commandOk("clearlanlog");
-    }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario(), true};
+    IpStatusListSim() : LanSimTest(Scenario(), {"10.0.0.5", "10.0.0.7", "10.0.0.21", "10.0.0.22"}) {}
 };
 
 TEST_F(IpStatusListSim, ListsTheVzSessionsByteForByte) {

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "child.h"
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "sim_client.h"
 #include "zrkapi.h"
 
@@ -86,16 +86,9 @@ const char *const kAllAddresses[] = {"10.0.0.5",  "10.0.0.6",  "10.0.0.31",
                                      "10.0.0.35", "10.0.0.36", "10.0.0.37",
                                      "10.0.0.38"};
 
-class IpStopSim : public ::testing::Test {
+class IpStopSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::LargeTrace(root);
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip : kAllAddresses) {
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
-        }
-        sim.commandOk("clearlanlog");
-    }
+    IpStopSim() : LanSimTest(Scenario(), {std::begin(kAllAddresses), std::end(kAllAddresses)}) {}
 
     // The command texts the arrays received since the last call, without
     // the capability and BoxID questions that every call may ask first.
@@ -108,9 +101,6 @@ protected:
         }
         return {};
     }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{Scenario(), true};
 };
 
 struct Pair {

@@ -2,7 +2,7 @@
 // the simulator's LAN front: the VOL_INFO area byte for byte from the
 // array's copy functions, per option word, and the model record.
 #include "../../ip/ipframe.h"
-#include "ipaction_service.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 
@@ -33,18 +33,10 @@ constexpr const char *kScenario =
 
 const std::string kBoxA = "VASTREL-WX900-0000000000000000000000A1  ";
 
-class IpVolInfoSim : public ::testing::Test {
+class IpVolInfoSim : public iptest::LanSimTest {
 protected:
-    void SetUp() override {
-        iptest::FakeService::usePort(root, sim.lanPort());
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.5", "admin", "secret", 0, nullptr)) << ZRKerrno;
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.6", "admin", "secret", 0, nullptr)) << ZRKerrno;
-        sim.commandOk("clearlanlog");
-    }
+    IpVolInfoSim() : LanSimTest(kScenario, {"10.0.0.5", "10.0.0.6"}, iptest::LanTrace::kRootDefault) {}
     std::vector<std::string> Log() const { return sim.commandOk("lanlog"); }
-
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim{kScenario, true};
 };
 
 // The 256 bytes with the given (offset, bytes) pieces, the rest 0.

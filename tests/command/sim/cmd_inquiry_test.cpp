@@ -30,14 +30,8 @@ protected:
 
     void SetUp() override {
         CommandSim::SetUp();
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.10", "admin", "secret", 0, nullptr)) << ZRKerrno;
-        const unsigned char zeros[16] = {};
-        ReturnInfo ri{};
-        const std::string user = cmdtest::Encrypted("admin");
-        const std::string password = cmdtest::Encrypted("secret");
-        ASSERT_EQ(0, com_set_alias("10.0.0.10", zeros, zeros, RemoteList("BOXG").data(), 0,
-                                   ZRKC_ALIAS_IF_LAN, user.c_str(), password.c_str(), &ri))
-            << ri.caMessage;
+        ASSERT_NO_FATAL_FAILURE(LogIn("10.0.0.10"));
+        ASSERT_NO_FATAL_FAILURE(AddLanRoute("10.0.0.10", "BOXG"));
         Rename("BOXG", "lg");
         sim.clearLog();
     }

@@ -2,11 +2,13 @@
 // session-list tests: three arrays and their alias-store entries, one
 // reached in-band through a disk (alias "sa"), one over the LAN service
 // (alias "lb"), one known without a route (alias "nc"), and an array in a
-// storage-cluster role reached through a disk of its own.
+// storage-cluster role reached through a disk of its own. The fixture is the
+// LAN tests' (iptest::LanSimTest), logged in to A1 and B1, with the alias
+// store filled.
 #pragma once
 
-#include "ipaction_service.h"
 #include "ipsim_support.h"
+#include "lan_fixture.h"
 #include "platform.h"
 #include "sim_client.h"
 #include "zrkc.h"
@@ -78,26 +80,17 @@ struct Resolved {
     CopyPair tPair{};
 };
 
-class CommandSim : public ::testing::Test {
+class CommandSim : public iptest::LanSimTest {
 protected:
     explicit CommandSim(const std::string &sessions = "", const std::string &arrayOptions = "")
-        : sim{Scenario(sessions, arrayOptions), true} {}
+        : LanSimTest(Scenario(sessions, arrayOptions), {"10.0.0.5", "10.0.0.6"}) {}
 
     void SetUp() override {
-        iptest::LargeTrace(root);
-        iptest::FakeService::usePort(root, sim.lanPort());
-        for (const char *ip : {"10.0.0.5", "10.0.0.6"})
-            ASSERT_EQ(0, ZRKIPLogIn(ip, "admin", "secret", 0, nullptr)) << ip << " " << ZRKerrno;
-        const unsigned char zeros[16] = {};
+        LanSimTest::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_NO_FATAL_FAILURE(AddDiskRoute("/dev/sdb", "BOXA"));
+        ASSERT_NO_FATAL_FAILURE(AddLanRoute("10.0.0.6", "BOXB"));
         ReturnInfo ri{};
-        ASSERT_EQ(0, com_set_alias("/dev/sdb", zeros, zeros, RemoteList("BOXA").data(), 0,
-                                   ZRKC_ALIAS_IF_SCSI, nullptr, nullptr, &ri))
-            << ri.caMessage;
-        const std::string user = Encrypted("admin");
-        const std::string password = Encrypted("secret");
-        ASSERT_EQ(0, com_set_alias("10.0.0.6", zeros, zeros, RemoteList("BOXB").data(), 0,
-                                   ZRKC_ALIAS_IF_LAN, user.c_str(), password.c_str(), &ri))
-            << ri.caMessage;
         ASSERT_EQ(0, com_add_alias(Box("BOXC").c_str(), 0, &ri)) << ri.caMessage;
         Rename("BOXA", "sa");
         Rename("BOXB", "lb");
@@ -113,6 +106,25 @@ protected:
         std::vector<unsigned char> list(ZRKC_REMOTE_LIST_LEN, 0);
         std::memcpy(list.data(), Box(box).data(), ZRK_BOXID_LEN);
         return list;
+    }
+
+    // The alias-store entry of the array box, reached in-band through the
+    // disk, or over the LAN service at ip as admin.
+    static void AddDiskRoute(const char *disk, const std::string &box) {
+        const unsigned char zeros[16] = {};
+        ReturnInfo ri{};
+        ASSERT_EQ(0, com_set_alias(disk, zeros, zeros, RemoteList(box).data(), 0,
+                                   ZRKC_ALIAS_IF_SCSI, nullptr, nullptr, &ri))
+            << ri.caMessage;
+    }
+    static void AddLanRoute(const char *ip, const std::string &box) {
+        const unsigned char zeros[16] = {};
+        ReturnInfo ri{};
+        const std::string user = Encrypted("admin");
+        const std::string password = Encrypted("secret");
+        ASSERT_EQ(0, com_set_alias(ip, zeros, zeros, RemoteList(box).data(), 0, ZRKC_ALIAS_IF_LAN,
+                                   user.c_str(), password.c_str(), &ri))
+            << ri.caMessage;
     }
 
     static void Rename(const std::string &box, const char *alias) {
@@ -187,8 +199,6 @@ protected:
         return GroupFile(text);
     }
 
-    zrktest::InstallRoot root;
-    zrksim::Simulator sim;
     CopyPairList list{};
     std::vector<unsigned char> area;
 };

@@ -235,13 +235,7 @@ class CmdResolveBrokenRoute : public cmdtest::CommandSim {
 protected:
     void SetUp() override {
         CommandSim::SetUp();
-        const unsigned char zeros[16] = {};
-        ReturnInfo ri{};
-        const std::string user = cmdtest::Encrypted("admin");
-        const std::string password = cmdtest::Encrypted("secret");
-        ASSERT_EQ(0, com_set_alias("10.0.0.99", zeros, zeros, RemoteList("BOXQ").data(), 0,
-                                   ZRKC_ALIAS_IF_LAN, user.c_str(), password.c_str(), &ri))
-            << ri.caMessage;
+        ASSERT_NO_FATAL_FAILURE(AddLanRoute("10.0.0.99", "BOXQ"));
         Rename("BOXQ", "lq");
     }
 };

@@ -35,17 +35,9 @@ protected:
     void SetUp() override {
         CommandSim::SetUp();
         if (HasFatalFailure()) return;
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.11", "admin", "secret", 0, nullptr)) << ZRKerrno;
-        const unsigned char zeros[16] = {};
-        ReturnInfo ri{};
-        ASSERT_EQ(0, com_set_alias("/dev/sdg", zeros, zeros, RemoteList("BOXS").data(), 0,
-                                   ZRKC_ALIAS_IF_SCSI, nullptr, nullptr, &ri))
-            << ri.caMessage;
-        const std::string user = cmdtest::Encrypted("admin");
-        const std::string password = cmdtest::Encrypted("secret");
-        ASSERT_EQ(0, com_set_alias("10.0.0.11", zeros, zeros, RemoteList("BOXT").data(), 0,
-                                   ZRKC_ALIAS_IF_LAN, user.c_str(), password.c_str(), &ri))
-            << ri.caMessage;
+        ASSERT_NO_FATAL_FAILURE(LogIn("10.0.0.11"));
+        ASSERT_NO_FATAL_FAILURE(AddDiskRoute("/dev/sdg", "BOXS"));
+        ASSERT_NO_FATAL_FAILURE(AddLanRoute("10.0.0.11", "BOXT"));
         Rename("BOXS", "ss");
         Rename("BOXT", "tl");
         sim.clearLog();

@@ -503,14 +503,8 @@ protected:
         CommandSim::SetUp();
         if (HasFatalFailure()) return;
         // P1 over the LAN as alias "pl".
-        ASSERT_EQ(0, ZRKIPLogIn("10.0.0.8", "admin", "secret", 0, nullptr)) << ZRKerrno;
-        const unsigned char zeros[16] = {};
-        const std::string user = cmdtest::Encrypted("admin");
-        const std::string password = cmdtest::Encrypted("secret");
-        ReturnInfo ri{};
-        ASSERT_EQ(0, com_set_alias("10.0.0.8", zeros, zeros, RemoteList("BOXP").data(), 0,
-                                   ZRKC_ALIAS_IF_LAN, user.c_str(), password.c_str(), &ri))
-            << ri.caMessage;
+        ASSERT_NO_FATAL_FAILURE(LogIn("10.0.0.8"));
+        ASSERT_NO_FATAL_FAILURE(AddLanRoute("10.0.0.8", "BOXP"));
         Rename("BOXP", "pl");
         // P1:1 stands by in F1's failover group.
         sim.commandOk("role P1 2 group=3 olu=1");
