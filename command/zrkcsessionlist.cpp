@@ -5,6 +5,7 @@
 #include "ipaction.h"
 #include "zrkc.h"
 #include "zrkcalias.h"
+#include "zrkcframe.h"
 #include "zrkcmessage.h"
 
 #include "fileread.h"
@@ -16,16 +17,11 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
-#include <new>
 #include <string>
 
 using namespace zrkc;
-using zrkplatform::VelkErrEnd;
 
 namespace {
-
-constexpr uint8_t kApiMultiSession = 71;
 
 // A line holds at most this many characters before its line end, an
 // identifier at most this many (leading blanks among them).
@@ -55,14 +51,14 @@ bool ParseId(const std::string &text, uint32_t *id) {
 // The command type of each CLI type; -1 for one the run does not know.
 int CommandType(int cliType) {
     switch (cliType) {
-    case 1: return IP_MULTI_STOP;
-    case 10: return IP_MULTI_SUSPEND_VZ;
-    case 11: return IP_MULTI_SUSPEND_RVZ;
-    case 12: return IP_MULTI_RESUME_VZ;
-    case 13: return IP_MULTI_RESUME_RVZ;
-    case 14: return IP_MULTI_CHANGE_VZ;
-    case 15:
-    case 16: return IP_MULTI_CHANGE_RVZ;
+    case ZRKC_CLI_STOP: return IP_MULTI_STOP;
+    case ZRKC_CLI_SUSPEND_VZ: return IP_MULTI_SUSPEND_VZ;
+    case ZRKC_CLI_SUSPEND_RVZ: return IP_MULTI_SUSPEND_RVZ;
+    case ZRKC_CLI_RESUME_VZ: return IP_MULTI_RESUME_VZ;
+    case ZRKC_CLI_RESUME_RVZ: return IP_MULTI_RESUME_RVZ;
+    case ZRKC_CLI_REVERSE_VZ: return IP_MULTI_CHANGE_VZ;
+    case ZRKC_CLI_REVERSE_RVZ:
+    case ZRKC_CLI_CHANGE_RVZ: return IP_MULTI_CHANGE_RVZ;
     default: return -1;
     }
 }
@@ -71,13 +67,12 @@ int CommandType(int cliType) {
 
 extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t *ids, ReturnInfo *ri) {
     constexpr const char *kName = "com_get_ses_list_file";
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
+    TraceStart(kName);
     const char *notThere = "ZRKC1831 ERROR File does not exist.\n";
     ReturnInfo scratch{};
     if (zrkc_CheckDir(file, &scratch) != 0) {
         Message(ri, ZRKC_CLASS_ARRAY, 1831, notThere);
-        VelkErrEnd(kName, __LINE__);
-        return -1;
+        return ErrorEnd(kName);
     }
     bool notRegular = false;
     const int fd = zrkplatform::OpenRegularFile(file, &notRegular);
@@ -87,8 +82,7 @@ extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t
         else
             SetResult(ri, ZRKC_CLASS_ARRAY, 1400,
                       "ZRKC1400 ERROR File open error. File name=(%s). Cause=(%d).\n", file, errno);
-        VelkErrEnd(kName, __LINE__);
-        return -1;
+        return ErrorEnd(kName);
     }
     zrkplatform::FileDescriptor owner(fd);
     zrkplatform::BufferedFile in(fd);
@@ -102,8 +96,7 @@ extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t
         if (c == zrkplatform::BufferedFile::kError) {
             SetResult(ri, ZRKC_CLASS_ARRAY, 1400,
                       "ZRKC1400 ERROR File open error. File name=(%s). Cause=(%d).\n", file, in.Error());
-            VelkErrEnd(kName, __LINE__);
-            return -1;
+            return ErrorEnd(kName);
         }
         if (line.size() > kLineMax && line[kLineMax] != '\r') tooLong = true;
         if (!tooLong && (line.empty() || line[0] == '\r')) continue; // an empty line
@@ -113,156 +106,124 @@ extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t
         if (tooLong || line.size() > kIdMax || !ParseId(line, &id)) {
             SetResult(ri, ZRKC_CLASS_ARRAY, 1832,
                       "ZRKC1832 ERROR Syntax error was detected in file.line=(%d).\n", lineNo);
-            VelkErrEnd(kName, __LINE__);
-            return -1;
+            return ErrorEnd(kName);
         }
         if (stored == ZRKC_SESSION_LIST_MAX) {
             Message(ri, ZRKC_CLASS_ARRAY, 1835,
                     "ZRKC1835 ERROR The number of the session ids described in the session list file "
                     "exceeds the maximum number.\n");
-            VelkErrEnd(kName, __LINE__);
-            return -1;
+            return ErrorEnd(kName);
         }
         ids[stored++] = id;
         if (c == zrkplatform::BufferedFile::kEnd) break;
     }
     if (stored == 0) {
         Message(ri, ZRKC_CLASS_ARRAY, 1833, "ZRKC1833 ERROR There is no data in file.\n");
-        VelkErrEnd(kName, __LINE__);
-        return -1;
+        return ErrorEnd(kName);
     }
     *count = stored;
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-    return 0;
+    return NormalEnd(kName);
 }
 
 extern "C" int zrkc_execcli_sessionlist(const char *file, int cliType, int opt, ReturnInfo *ri) {
-    constexpr const char *kName = "zrkc_execcli_sessionlist";
-    velk_trace_init();
-    struct TraceClose {
-        ~TraceClose() { velk_trace_term(); }
-    } closeTrace;
-    auto fail = [&](int line) {
-        velk_trace(1, "%s abnormal_end. msg=%s [%d]", kName, ri->caMessage, line);
+    CommandCall call("zrkc_execcli_sessionlist", ri);
+    // Without a result record there is no message to end with.
+    if (ri == nullptr) {
+        TraceNullOperand(call.Name());
         return -1;
-    };
-    if (file == nullptr || ri == nullptr) {
-        velk_trace(1, "%s started. parameter null pointer [%d]", kName, __LINE__);
-        if (ri == nullptr) return -1;
-        Message(ri, ZRKC_CLASS_PARAMETER, 1008, "ZRKC1008 ERROR Parameter is not specified.\n");
-        return fail(__LINE__);
     }
-    velk_trace(1, "%s started. src=%s, clitype=%d opt=%08x [%d]", kName, file, cliType,
-               static_cast<unsigned>(opt), __LINE__);
-    ClearResult(SlotOf(ri));
-    unsigned char sense[ZRK_SENSE_LEN] = {};
+    if (call.Open(file) != 0) return -1;
+    TraceLine(kTraceStep, {}, "%s started. src=%s, clitype=%d opt=%08x", call.Name(), file, cliType,
+              static_cast<unsigned>(opt));
     AliasRecord alias{};
 
     const int command = CommandType(cliType);
     if (command < 0) {
         Message(ri, ZRKC_CLASS_INTERNAL, 1201, "ZRKC1201 ERROR Internal inconsistency.\n");
-        return fail(__LINE__);
+        return call.Fail();
     }
     const char *badOption = "ZRKC1010 ERROR Specified option is invalid.\n";
     if (ZrkcAccessPath[0] == '\0') {
         Message(ri, ZRKC_CLASS_PARAMETER, 1010, badOption);
-        return fail(__LINE__);
+        return call.Fail();
     }
     uint32_t apiOption = static_cast<uint32_t>(opt) & ZRKC_OPT_API_MASK;
-    if ((apiOption & ZRK_OPT_REMAIN) && cliType != 13) {
+    if ((apiOption & ZRK_OPT_REMAIN) && cliType != ZRKC_CLI_RESUME_RVZ) {
         Message(ri, ZRKC_CLASS_PARAMETER, 1010, badOption);
-        return fail(__LINE__);
+        return call.Fail();
     }
-    if (cliType == 1 && !(apiOption & ZRK_OPT_FORCE)) apiOption |= ZRK_OPT_STOP_TRACKING;
-    if (cliType == 14 || cliType == 15) apiOption |= ZRK_OPT_REVERSE;
+    if (cliType == ZRKC_CLI_STOP && !(apiOption & ZRK_OPT_FORCE)) apiOption |= ZRK_OPT_STOP_TRACKING;
+    if (cliType == ZRKC_CLI_REVERSE_VZ || cliType == ZRKC_CLI_REVERSE_RVZ) apiOption |= ZRK_OPT_REVERSE;
 
     const int found = com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, ZrkcAccessPath, &alias, ri);
     if (found == 1) {
         Message(ri, ZRKC_CLASS_STATE, 1107, "ZRKC1107 ERROR Alias is not defined.\n");
-        return fail(__LINE__);
+        return call.Fail();
     }
-    if (found != 0) return fail(__LINE__);
+    if (found != 0) return call.Fail();
     if (alias.Main.Direct != 1) {
         Message(ri, ZRKC_CLASS_UNREGISTERED, 1600,
                 "ZRKC1600 ERROR VASTREL is not registered on VASTREL management file.\n");
-        return fail(__LINE__);
+        return call.Fail();
     }
     if (alias.Main.Interface != ZRKC_ALIAS_IF_LAN) {
         Message(ri, ZRKC_CLASS_ARRAY, 1037, "ZRKC1037 ERROR This command cannot be executed for SCSI interfaces.\n");
-        return fail(__LINE__);
+        return call.Fail();
     }
 
-    std::unique_ptr<uint32_t[]> ids(new (std::nothrow) uint32_t[ZRKC_SESSION_LIST_MAX]());
-    if (!ids) {
-        SetNoMemory(ri);
-        return fail(__LINE__);
-    }
+    Owned<uint32_t> ids = Cleared<uint32_t>(ZRKC_SESSION_LIST_MAX);
+    if (!ids) return call.NoMemory();
     uint32_t count = 0;
-    if (com_get_ses_list_file(file, &count, ids.get(), ri) != 0) return fail(__LINE__);
+    if (com_get_ses_list_file(file, &count, ids.get(), ri) != 0) return call.Fail();
 
     // Every identifier gets its entry: the area must have room for them all
     // before the array is asked to do anything.
-    const size_t needed = ZRK_PAIR_AREA_SIZE(count);
-    if (ri->pPairArea == nullptr || ri->uiPairAreaLength < needed) {
-        Message(ri, ZRKC_CLASS_PARAMETER, 1015,
-                "ZRKC1015 WARNING Expand_error_information_area is insufficient.\n");
-        ri->uiNeedPairAreaSize = static_cast<uint32_t>(needed);
-        velk_trace(1, "%s warning_end. msg=%s [%d]", kName, ri->caMessage, __LINE__);
-        return 1;
-    }
+    if (!CommandCall::PairAreaHolds(ri, count)) return call.Warn();
 
-    std::unique_ptr<CliMultiSessionResult[]> table(new (std::nothrow) CliMultiSessionResult[count + 1]());
-    if (!table) {
-        SetNoMemory(ri);
-        return fail(__LINE__);
-    }
-    velk_trace(1, "%s WX-API Call started.[%s] [%d]", kName, "VastrelCli4MultiOpt", __LINE__);
+    Owned<CliMultiSessionResult> table = Cleared<CliMultiSessionResult>(size_t{count} + 1);
+    if (!table) return call.NoMemory();
+    call.TraceApiStart(Op::SessionListRun);
     const int r = VastrelCli4MultiOpt(alias.Main.AccessPath, nullptr, static_cast<int>(apiOption), command,
                                       static_cast<int>(count), reinterpret_cast<const int *>(ids.get()),
                                       table.get());
-    velk_trace(1, "%s WX-API Call end.[%s] [%d]", kName, "VastrelCli4MultiOpt", __LINE__);
+    call.TraceApiEnd(Op::SessionListRun);
+    const uint8_t id = IdOf(Op::SessionListRun);
     if (r == -1) {
-        com_set_return_inf(kApiMultiSession, file, -1, sense, &ri->iReturnClass, &ri->uiMessageNo,
-                           ri->caMessage);
-        return fail(__LINE__);
+        call.MapResult(0, id, file, -1);
+        return call.Fail();
     }
 
-    unsigned char *area = static_cast<unsigned char *>(ri->pPairArea);
-    std::memcpy(area, &count, sizeof count);
-    PairResult *entries = reinterpret_cast<PairResult *>(area + 4);
-    const uint32_t rows = std::min<uint32_t>(table[0].uiCount, count);
-    int result = 0;
+    CommandCall::SetEntryCount(ri, count);
+    const CliMultiSessionResult *rows = table.get();
+    const uint32_t listed = std::min<uint32_t>(rows[0].uiCount, count);
+    bool failed = false;
     for (uint32_t i = 0; i < count; ++i) {
-        PairResult &entry = entries[i];
+        PairResult &entry = *CommandCall::EntryOf(ri, i);
         ClearResult(SlotOf(&entry));
-        std::snprintf(entry.caSource, sizeof entry.caSource, "%u", ids[i]);
+        std::snprintf(entry.caSource, sizeof entry.caSource, "%u", ids.get()[i]);
         entry.caTarget[0] = '\0';
         const CliMultiSessionResult *row = nullptr;
-        for (uint32_t k = 1; k <= rows; ++k) {
-            if (table[k].uiKindOrID == ids[i]) {
-                row = &table[k];
+        for (uint32_t k = 1; k <= listed; ++k) {
+            if (rows[k].uiKindOrID == ids.get()[i]) {
+                row = &rows[k];
                 break;
             }
         }
         if (row == nullptr) {
             Message(ri, ZRKC_CLASS_INTERNAL, 1201, "ZRKC1201 ERROR Internal inconsistency.\n");
-            return fail(__LINE__);
+            return call.Fail();
         }
+        // The row's result as the entry's own; a failed session leaves the
+        // run's 1834 (without a message line) in the result record.
         ZRKerrno = row->iError;
-        int32_t returnClass = 0;
-        uint32_t messageNo = 0;
-        char message[ZRK_MESSAGE_LEN] = {};
-        if (com_set_return_inf(kApiMultiSession, file, row->iResult, sense, &returnClass, &messageNo,
-                               message) != 0) {
-            entry.iReturnClass = returnClass;
-            entry.uiMessageNo = messageNo;
-            std::memcpy(entry.caMessage, message, ZRK_MESSAGE_LEN);
+        if (com_set_return_inf(id, file, row->iResult, call.Sense(), &entry.iReturnClass,
+                               &entry.uiMessageNo, entry.caMessage) != 0) {
             ri->iReturnClass = ZRKC_CLASS_SESSION_LIST;
             ri->uiMessageNo = 1834;
             ri->caMessage[0] = '\0';
-            result = -1;
+            failed = true;
         }
     }
-    velk_trace(1, "%s normal_end. [%d]", kName, __LINE__);
-    return result;
+    const int result = call.Finish();
+    return failed ? -1 : result;
 }
