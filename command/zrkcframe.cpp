@@ -127,6 +127,23 @@ void CommandCall::TraceVolumeParm(const char *volume, uint32_t apiOption, Where 
     zrkc::TraceVolumeParm(pName, volume, apiOption, kTraceParm, where);
 }
 
+namespace {
+
+// The frame lent to the parts of the running command on this thread.
+thread_local CommandCall *tLent = nullptr;
+
+} // namespace
+
+CommandCall::Lend::Lend(CommandCall &call) : pOuter(tLent) { tLent = &call; }
+
+CommandCall::Lend::~Lend() { tLent = pOuter; }
+
+CommandCall &CommandCall::FrameFor(std::optional<CommandCall> &own, const char *name, ReturnInfo *ri) {
+    if (tLent != nullptr) return *tLent;
+    own.emplace(name, ri);
+    return *own;
+}
+
 PairResult *CommandCall::EntryOf(ReturnInfo *ri, uint32_t index) {
     if (ri == nullptr || ri->pPairArea == nullptr) return nullptr;
     const size_t end = ZRK_PAIR_AREA_SIZE(static_cast<size_t>(index) + 1);

@@ -42,15 +42,19 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <type_traits>
 
 namespace zrkc {
 
-// An area of the C allocator, freed when its owner goes.
+// An area of the C allocator (T: a record, or an array T[] of them), freed
+// when its owner goes.
 template <typename T> using Owned = std::unique_ptr<T, zrk::FreeDeleter>;
 
 // count cleared records (at least one); null when the memory is not there.
 template <typename T> Owned<T> Cleared(size_t count) {
-    return Owned<T>(static_cast<T *>(std::calloc(count != 0 ? count : 1, sizeof(T))));
+    using Record = std::remove_extent_t<T>;
+    return Owned<T>(static_cast<Record *>(std::calloc(count != 0 ? count : 1, sizeof(Record))));
 }
 
 class CommandCall {
@@ -150,6 +154,22 @@ public:
     const char *Name() const { return pName; }
     // The PairResult entry of list entry index (group mode), or null.
     PairResult *Entry(uint32_t index) { return EntryOf(pResult, index); }
+
+    // The frame a part of a command reports in: the frame that lends itself
+    // (Lend) on this thread while it calls the part, or else (the part called
+    // on its own) one of the part's own, made in own under the part's name.
+    static CommandCall &FrameFor(std::optional<CommandCall> &own, const char *name, ReturnInfo *ri);
+    // While a Lend lives, the parts its command calls report in its frame.
+    class Lend {
+    public:
+        explicit Lend(CommandCall &call);
+        ~Lend();
+        Lend(const Lend &) = delete;
+        Lend &operator=(const Lend &) = delete;
+
+    private:
+        CommandCall *pOuter; // the frame lent before, back when this one goes
+    };
 
     // The PairResult entry of list entry index in the per-pair area of ri,
     // or null when ri has no area or the area lacks the entry.

@@ -46,7 +46,7 @@ int MappedKzpPair(CommandCall &call, Op op, uint32_t index, const CopyPair &pair
 
 // The session of every pair of the list (flags: the lookup's option word):
 // 0, or -1 with the result filled (1106 or the lookup's message).
-int LookUpSessions(CommandCall &call, int flags, Owned<SessionRecord> &records, int &found,
+int LookUpSessions(CommandCall &call, int flags, SessionRecords &records, int &found,
                    int &lookup);
 
 } // namespace zrkc

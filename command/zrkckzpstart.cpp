@@ -57,7 +57,7 @@ int MappedKzpPair(CommandCall &call, Op op, uint32_t index, const CopyPair &pair
     return -1;
 }
 
-int LookUpSessions(CommandCall &call, int flags, Owned<SessionRecord> &records, int &found,
+int LookUpSessions(CommandCall &call, int flags, SessionRecords &records, int &found,
                    int &lookup) {
     records = NewSessionRecords(call.List());
     if (!records) {
@@ -206,7 +206,7 @@ int StartKzpFamily(StartKind kind, char *source, char *target, int option, Retur
     for (uint32_t i = 0; i < pairs; ++i) apiOptions.get()[i] = apiBase;
 
     if (kind != StartKind::Kzp) {
-        Owned<SessionRecord> records;
+        SessionRecords records;
         int found = 0, lookup = 0;
         if (LookUpSessions(call, 0, records, found, lookup) != 0) return call.Fail();
         if (kind == StartKind::Snap && found != 0) {
@@ -214,7 +214,7 @@ int StartKzpFamily(StartKind kind, char *source, char *target, int option, Retur
             return call.Fail();
         }
         for (uint32_t i = 0; kind == StartKind::Quick && i < pairs; ++i) {
-            const SessionRecord &rec = records.get()[i];
+            const SessionRecord &rec = records[i];
             if (IsKzpSession(rec, ZRK_SESFLAG_QUICKKZP) && rec.tDetail.Phase != kPhaseCopying)
                 apiOptions.get()[i] |= ZRK_OPT_RESTART; // a tracking session starts again
         }
@@ -303,7 +303,7 @@ extern "C" int zrkc_restore_snapkzp(char *source, char *target, int option, Retu
     CopyPairList &list = call.List();
     const uint32_t pairs = PairsOf(list);
     {
-        Owned<SessionRecord> records;
+        SessionRecords records;
         int found = 0, lookup = 0;
         if (LookUpSessions(call, 0, records, found, lookup) != 0) return call.Fail();
         if (lookup == 2) {
@@ -314,7 +314,7 @@ extern "C" int zrkc_restore_snapkzp(char *source, char *target, int option, Retu
             return call.Fail();
         }
         for (uint32_t i = 0; i < pairs; ++i) {
-            if (!IsKzpSession(records.get()[i], ZRK_SESFLAG_SNAPKZP_P)) {
+            if (!IsKzpSession(records[i], ZRK_SESFLAG_SNAPKZP_P)) {
                 SetResult(ri, ZRKC_CLASS_STATE, 1214, kPreconditions);
                 return call.Fail();
             }

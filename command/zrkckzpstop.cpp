@@ -153,7 +153,7 @@ int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnI
     CopyPairList &list = call.List();
     if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail();
 
-    Owned<SessionRecord> records;
+    SessionRecords records;
     int found = 0, lookup = 0;
     if (LookUpSessions(call, lookupFlags, records, found, lookup) != 0) return call.Fail();
     if (found == 0) {
@@ -178,7 +178,7 @@ int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnI
 
     call.TraceApiStart(what);
     for (uint32_t i = 0; i < pairs; ++i) {
-        const SessionRecord &record = records.get()[i];
+        const SessionRecord &record = records[i];
         if (record.ucFound == 0) continue;
         const CopyPair &pair = list.pPairs->taPair[i];
         uint32_t count = 0;

@@ -50,9 +50,9 @@ int OpenVolumes(CommandCall &call, char *volume, uint32_t option, uint32_t mask)
 
 // The status record of each list entry; a found count of 0 is 1250. 0 or
 // what the command returns.
-int ReadUnits(CommandCall &call, Owned<LunStatusRecord> &records) {
+int ReadUnits(CommandCall &call, Owned<LunStatusRecord[]> &records) {
     CopyPairList &list = call.List();
-    records = Cleared<LunStatusRecord>(PairsOf(list));
+    records = Cleared<LunStatusRecord[]>(PairsOf(list));
     if (!records) return call.NoMemory();
     int found = 0;
     if (com_get_lunstatus_list(&list, &found, records.get(), call.Result()) == -1)
@@ -80,7 +80,7 @@ void FillEntry(LunStatusEntry &e, const unsigned char *status) {
 // Every unit of the array that holds the list's only volume; items receives
 // the number the array reported (at most the records' room). 0 or what the
 // command returns.
-int ReadAllUnits(CommandCall &call, Owned<LunStatusRecord> &records, uint32_t &items) {
+int ReadAllUnits(CommandCall &call, Owned<LunStatusRecord[]> &records, uint32_t &items) {
     items = 0;
     Owned<unsigned char> buffer = Cleared<unsigned char>(kAllLunListLen);
     if (!buffer) return call.NoMemory();
@@ -92,11 +92,11 @@ int ReadAllUnits(CommandCall &call, Owned<LunStatusRecord> &records, uint32_t &i
     // A count beyond the list's room is not believed past the room.
     const uint32_t count = std::min(Be32(buffer.get()), ZRKC_LUN_ALL_ITEMS);
     if (count == 0) return 0;
-    records = Cleared<LunStatusRecord>(count);
+    records = Cleared<LunStatusRecord[]>(count);
     if (!records) return call.NoMemory();
     for (uint32_t i = 0; i < count; ++i) {
-        records.get()[i].ucFound = 1;
-        std::memcpy(records.get()[i].ucaStatus,
+        records[i].ucFound = 1;
+        std::memcpy(records[i].ucaStatus,
                     buffer.get() + ZRK_OLU_STATUS_LIST_HEAD + size_t{i} * ZRK_OLU_STATUS_LEN,
                     ZRK_OLU_STATUS_LEN);
     }
@@ -192,7 +192,7 @@ extern "C" int zrkc_query_lunstatus(char *volume, int option, ReturnInfo *ri, Lu
     if (call.CheckOutputArea(output, length, needed) != 0) return 1;
     if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail();
 
-    zrkc::Owned<LunStatusRecord> records;
+    zrkc::Owned<LunStatusRecord[]> records;
     uint32_t items = 0;
     if (allLun) {
         if (int r = zrkc::ReadAllUnits(call, records, items)) return r;
@@ -201,7 +201,7 @@ extern "C" int zrkc_query_lunstatus(char *volume, int option, ReturnInfo *ri, Lu
         items = zrkc::PairsOf(list);
     }
     for (uint32_t j = 0; j < items; ++j) {
-        const LunStatusRecord &record = records.get()[j];
+        const LunStatusRecord &record = records[j];
         if (record.ucFound != 1) {
             call.RefuseEntry(j, ZRKC_CLASS_INTERNAL, 1250, "%s", zrkc::kNoUnit);
             continue;
@@ -224,7 +224,7 @@ extern "C" int zrkc_set_copyinhibit(char *volume, uint8_t state, int option, Ret
     CopyPairList &list = call.List();
     if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail();
 
-    zrkc::Owned<LunStatusRecord> records;
+    zrkc::Owned<LunStatusRecord[]> records;
     if (int r = zrkc::ReadUnits(call, records)) return r;
     if (state == 1 && copyinhibit_possiblecheck(&list, ri) == -1) return call.Fail();
 
@@ -233,7 +233,7 @@ extern "C" int zrkc_set_copyinhibit(char *volume, uint8_t state, int option, Ret
     const unsigned char status[2] = {state, 0};
     bool failed = false;
     for (uint32_t i = 0; i < count; ++i) {
-        const LunStatusRecord &record = records.get()[i];
+        const LunStatusRecord &record = records[i];
         if (record.ucFound != 1) {
             call.RefuseEntry(i, ZRKC_CLASS_INTERNAL, 1250, "%s", zrkc::kNoUnit);
             failed = true;

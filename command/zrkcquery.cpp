@@ -12,6 +12,7 @@
 #include "zrkcquery.h"
 #include "zrkcdetail.h"
 #include "zrkcframe.h"
+#include "zrkcvz.h"
 #include "zrkcmessage.h"
 #include "zrkcalias.h"
 
@@ -446,7 +447,7 @@ extern "C" int query_pair(CopyPairList *list, int option, ReturnInfo *ri, void *
     const uint64_t needed = uint64_t{count} * ItemSize(level) + HeaderSize(level);
     if (int r = CheckArea(ri, output, outputLength, needed); r != 0) return r;
 
-    std::unique_ptr<SessionRecord[]> records(new (std::nothrow) SessionRecord[count ? count : 1]());
+    SessionRecords records = NewSessionRecords(count);
     if (!records) return NoMemory(ri);
     int found = 0;
     if (com_get_session_list(list, 0, option, &found, records.get(), ri) < 0) return -1;

@@ -9,6 +9,7 @@
 // the area proved large enough for the whole result; an area too small (a
 // negative length included) is answered with 1001 and the size needed.
 #include "zrkcframe.h"
+#include "zrkcvz.h"
 #include "zrkcmessage.h"
 
 #include "platform.h"
@@ -159,7 +160,7 @@ extern "C" int zrkc_query_estimate(char *volume, int option, ReturnInfo *ri, Est
     CopyPairList &list = call.List();
     const uint32_t count = VolumeCount(list);
 
-    zrkc::Owned<SessionRecord> records = zrkc::Cleared<SessionRecord>(count);
+    zrkc::SessionRecords records = zrkc::NewSessionRecords(count);
     if (!records) return call.NoMemory();
     int found = 0;
     if (com_get_session_list(&list, 0, 0, &found, records.get(), ri) == -1)
@@ -169,7 +170,7 @@ extern "C" int zrkc_query_estimate(char *volume, int option, ReturnInfo *ri, Est
         return call.Fail();
     }
     for (uint32_t i = 0; i < count; ++i) {
-        const SessionRecord &record = records.get()[i];
+        const SessionRecord &record = records[i];
         if (record.ucFound == 0) {
             call.RefuseEntry(i, ZRKC_CLASS_STATE, 1100, kNoSession);
             if (!call.GroupMode()) return call.Fail();

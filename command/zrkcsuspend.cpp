@@ -90,16 +90,7 @@ void RefusePreconditions(ReturnInfo *ri) {
               "ZRKC1214 ERROR Preconditions for copy operation are not satisfied.\n");
 }
 
-std::unique_ptr<SessionRecord[]> NewRecords(uint32_t count) {
-    return std::unique_ptr<SessionRecord[]>(new (std::nothrow) SessionRecord[count ? count : 1]());
-}
-
 bool BetweenArrays(const CopyPair &pair) { return !IsLocalPair(pair); }
-
-// The frame of the running suspend: its parts report in the caller's frame
-// (its group-file failures among them) and take one of their own when
-// called on their own.
-thread_local CommandCall *gCall = nullptr;
 
 // A part called without its list or result record.
 int NoOperand(const char *name, ReturnInfo *ri, Where where = Where::current()) {
@@ -235,7 +226,7 @@ extern "C" int suspend_timeout_check(CopyPairList *list, uint32_t count, uint32_
     if (list == nullptr || slept == nullptr || ri == nullptr) return NoOperand(kPart, ri);
     const uint32_t pairs = PairsOf(*list);
     std::vector<uint8_t> done;
-    std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
+    SessionRecords records = NewSessionRecords(pairs);
     try {
         done.assign(pairs, 0);
     } catch (...) {
@@ -276,16 +267,13 @@ extern "C" int suspend_sub(CopyPairList *list, uint32_t opt, ReturnInfo *ri) {
     // Called on its own, outside zrkc_suspend_vz: a frame of its own, which
     // knows a group file's run from the option word.
     std::optional<CommandCall> own;
-    if (gCall == nullptr) {
-        own.emplace(kPart, ri);
-        if (own->CheckOptions(opt, kMask) != 0) return -1;
-    }
-    CommandCall &call = gCall != nullptr ? *gCall : *own;
+    CommandCall &call = CommandCall::FrameFor(own, kPart, ri);
+    if (own && own->CheckOptions(opt, kMask) != 0) return -1;
     const uint32_t pairs = PairsOf(*list);
     const bool force = (opt & ZRK_OPT_FORCE) != 0;
-    std::unique_ptr<SessionRecord[]> records;
+    SessionRecords records;
     if (force) {
-        records = NewRecords(pairs);
+        records = NewSessionRecords(pairs);
         if (!records) {
             SetNoMemory(ri);
             return ErrorEnd(kPart);
@@ -350,7 +338,7 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
     // A stack-timer suspend only when the pairs are RVZ pairs in stack mode;
     // at the first that is not, the call goes on as a plain suspend.
     if (opt & ZRKC_OPT_STACK_TIMER) {
-        std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
+        SessionRecords records = NewSessionRecords(pairs);
         if (!records) return call.NoMemory();
         if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail();
         for (uint32_t i = 0; i < pairs; ++i) {
@@ -366,10 +354,8 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
         }
     }
     if ((apiOption & ZRK_OPT_FORCE) || (opt & ZRKC_OPT_STACK_TIMER)) {
-        CommandCall *outer = gCall;
-        gCall = &call;
+        const CommandCall::Lend lend(call); // suspend_sub reports in this frame
         const int r = suspend_sub(&list, opt, ri);
-        gCall = outer;
         // A group run whose lines failed ends as the other roads end it.
         return r == 0 || call.GroupFailed() ? call.Finish() : call.Fail();
     }
@@ -378,7 +364,7 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
     if (TakeWaitLimits(call, opt, count, interval, wait) != 0) return -1;
 
     SuspendModes modes;
-    std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
+    SessionRecords records = NewSessionRecords(pairs);
     if (!records) return call.NoMemory();
     if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail();
     if (CheckSessions(records.get(), pairs, wait.uiInterval, modes, ri) != 0) return call.Fail();

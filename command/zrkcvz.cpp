@@ -173,7 +173,7 @@ const char *Property(const char *key, ReturnInfo *ri) {
 // The sessions of the list's pairs into records (direction 1: looked up
 // the other way round); found receives their count. 0, or what the command
 // returns (1106 or the lookup's message).
-int LookUpSessions(CommandCall &call, int direction, Owned<SessionRecord> &records, int &found) {
+int LookUpSessions(CommandCall &call, int direction, SessionRecords &records, int &found) {
     records = NewSessionRecords(call.List());
     if (!records) return call.NoMemory();
     found = 0;
@@ -233,14 +233,14 @@ extern "C" int zrkc_start_vz(char *source, char *target, int option, ReturnInfo 
     if (start_vz_get_option(option, &modeWord, ri) != 0) return call.Fail();
     const uint32_t mode = static_cast<uint32_t>(modeWord);
 
-    Owned<SessionRecord> records;
+    SessionRecords records;
     int found = 0;
     if (int r = LookUpSessions(call, 0, records, found)) return r;
 
     call.TraceApiStart(Op::StartVz);
     for (uint32_t i = 0; i < PairsOf(list); ++i) {
         const CopyPair &pair = list.pPairs->taPair[i];
-        const SessionRecord &record = records.get()[i];
+        const SessionRecord &record = records[i];
         if (IsVzSession(record)) {
             if (HasRequestedModes(record, mode)) continue; // already copying as asked
             call.RefuseEntry(i, ZRKC_CLASS_BUSY, 1050,
@@ -267,7 +267,7 @@ extern "C" int zrkc_stop_vz(char *source, char *target, int option, ReturnInfo *
     if (int r = OpenPairCommand(call, source, target, opt, kStopMask)) return r;
     CopyPairList &list = call.List();
 
-    Owned<SessionRecord> records;
+    SessionRecords records;
     int found = 0;
     if (int r = LookUpSessions(call, 0, records, found)) return r;
     if (found == 0) {
@@ -278,7 +278,7 @@ extern "C" int zrkc_stop_vz(char *source, char *target, int option, ReturnInfo *
     call.TraceApiStart(Op::StopVz);
     for (uint32_t i = 0; i < PairsOf(list); ++i) {
         const CopyPair &pair = list.pPairs->taPair[i];
-        const SessionRecord &record = records.get()[i];
+        const SessionRecord &record = records[i];
         if (record.ucFound == 0) continue;
         uint32_t apiOption = 0;
         if ((opt & ZRK_OPT_FORCE) != 0) {
@@ -310,12 +310,12 @@ extern "C" int zrkc_reverse_vz(char *source, char *target, int option, ReturnInf
     CopyPairList &list = call.List();
 
     // Looked up the other way round: a session found is one already reversed.
-    Owned<SessionRecord> records;
+    SessionRecords records;
     int found = 0;
     if (int r = LookUpSessions(call, 1, records, found)) return r;
     bool allReversed = static_cast<uint32_t>(found) == PairsOf(list);
     for (uint32_t i = 0; allReversed && i < PairsOf(list); ++i)
-        allReversed = records.get()[i].tDetail.ucCopyKind == kCopyKindVz;
+        allReversed = records[i].tDetail.ucCopyKind == kCopyKindVz;
     if (allReversed) {
         zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1104, kSequence);
         return call.Fail();
@@ -323,7 +323,7 @@ extern "C" int zrkc_reverse_vz(char *source, char *target, int option, ReturnInf
 
     call.TraceApiStart(Op::ChangeVz);
     for (uint32_t i = 0; i < PairsOf(list); ++i) {
-        if (IsVzSession(records.get()[i])) continue;
+        if (IsVzSession(records[i])) continue;
         const CopyPair &pair = list.pPairs->taPair[i];
         if (MappedVzPair(call, Op::ChangeVz, i, pair, ZRK_OPT_REVERSE) != 0 && !call.GroupMode())
             return call.Fail();
@@ -403,7 +403,7 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
     if (com_conv_volinf(&list, otherWay ? 1 : 0, ri) != 0) return call.Fail();
     MarkForSuspend(list); // a whole-volume session is found too
 
-    Owned<SessionRecord> records;
+    SessionRecords records;
     int found = 0;
     if (int r = LookUpSessions(call, 0, records, found)) return r;
     if (found == 0) {
@@ -435,7 +435,7 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
                 return call.Fail();
             }
         }
-        const SessionRecord &record = records.get()[i];
+        const SessionRecord &record = records[i];
         if (record.ucFound == 0 || record.tDetail.Status == ZRKC_SESSION_IDLE ||
             record.tDetail.Status == ZRKC_SESSION_RESERVE) {
             call.NoteEntry(i, ZRKC_CLASS_STATE, 1100, kNoSession);

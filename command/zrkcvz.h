@@ -126,9 +126,12 @@ void EraseTargetName(const CopyPair &pair);
 inline uint32_t PairsOf(const CopyPairList &list) {
     return list.pPairs != nullptr ? list.pPairs->uiCount : 0;
 }
-// The session records of the list's pairs, cleared; null when memory ran out.
-inline Owned<SessionRecord> NewSessionRecords(const CopyPairList &list) {
-    return Cleared<SessionRecord>(PairsOf(list));
+// The session records of count pairs (of the list's pairs), cleared; null
+// when memory ran out.
+using SessionRecords = Owned<SessionRecord[]>;
+inline SessionRecords NewSessionRecords(uint32_t count) { return Cleared<SessionRecord[]>(count); }
+inline SessionRecords NewSessionRecords(const CopyPairList &list) {
+    return NewSessionRecords(PairsOf(list));
 }
 // Marks every pair as the suspend marks them (ZRKC_SUSPEND_MARK), so that
 // the session lookup finds a whole-volume session too.

@@ -33,10 +33,6 @@ constexpr char kUnfitMode[] =
     "ZRKC1017 ERROR The option that cannot be used for copy session is specified.\n";
 constexpr char kModesDiffer[] = "ZRKC1214 ERROR Preconditions for copy operation are not satisfied.\n";
 
-// The frame of the running resume: the resume functions get the list and
-// the result record from their caller, which owns the frame.
-thread_local CommandCall *gCall = nullptr;
-
 // A resume function called outside zrkc_resume_vz has no frame to report in.
 int NoFrame(const char *name, ReturnInfo *ri, Where where = Where::current()) {
     if (ri != nullptr)
@@ -44,20 +40,11 @@ int NoFrame(const char *name, ReturnInfo *ri, Where where = Where::current()) {
     return ErrorEnd(name, where);
 }
 
-// The frame a resume function reports in: its caller's, or (called on its
-// own, outside zrkc_resume_vz) one of its own in own.
-CommandCall &FrameOf(std::optional<CommandCall> &own, const char *name, ReturnInfo *ri) {
-    if (gCall != nullptr) return *gCall;
-    own.emplace(name, ri);
-    return *own;
-}
-
 bool GroupMode(uint32_t option) { return (option & ZRKC_OPT_GROUP_FILE) != 0; }
 
 // Sessions of the list's pairs; null when memory ran out (1106 in ri).
-std::unique_ptr<SessionRecord[]> ReadSessions(CopyPairList *list, int *found, ReturnInfo *ri) {
-    const uint32_t count = PairsOf(*list);
-    std::unique_ptr<SessionRecord[]> records(new (std::nothrow) SessionRecord[count == 0 ? 1 : count]());
+SessionRecords ReadSessions(CopyPairList *list, int *found, ReturnInfo *ri) {
+    SessionRecords records = NewSessionRecords(*list);
     if (!records) {
         zrkc::SetNoMemory(ri);
         return nullptr;
@@ -128,9 +115,9 @@ extern "C" int resume_normal(CopyPairList *list, int option, ReturnInfo *ri) {
     TraceStart(kName);
     if (list == nullptr || ri == nullptr) return NoFrame(kName, ri);
     std::optional<CommandCall> own;
-    CommandCall &call = FrameOf(own, kName, ri);
+    CommandCall &call = CommandCall::FrameFor(own, kName, ri); // zrkc_resume_vz's
     int found = 0;
-    std::unique_ptr<SessionRecord[]> records = ReadSessions(list, &found, ri);
+    SessionRecords records = ReadSessions(list, &found, ri);
     if (!records) return ErrorEnd(kName);
     if (found == 0) {
         zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1100, kNoSession);
@@ -158,10 +145,10 @@ extern "C" int resume_recovery(CopyPairList *list, int option, ReturnInfo *ri) {
     TraceStart(kName);
     if (list == nullptr || ri == nullptr) return NoFrame(kName, ri);
     std::optional<CommandCall> own;
-    CommandCall &call = FrameOf(own, kName, ri);
+    CommandCall &call = CommandCall::FrameFor(own, kName, ri); // zrkc_resume_vz's
     const uint32_t opt = static_cast<uint32_t>(option);
     int found = 0;
-    std::unique_ptr<SessionRecord[]> records = ReadSessions(list, &found, ri);
+    SessionRecords records = ReadSessions(list, &found, ri);
     if (!records) return ErrorEnd(kName);
     if (found == 0) {
         zrkc::SetResult(ri, ZRKC_CLASS_STATE, 1100, kNoSession);
@@ -252,11 +239,9 @@ extern "C" int zrkc_resume_vz(char *source, char *target, int option, ReturnInfo
         (opt & ~kResumeLocalMask) != 0)
         return call.RefuseOptions();
 
-    CommandCall *outer = gCall;
-    gCall = &call;
+    const CommandCall::Lend lend(call); // the resume functions report in this frame
     const int r = (opt & ZRKC_OPT_RECOVERY) != 0 ? resume_recovery(&list, option, ri)
                                                   : resume_normal(&list, option, ri);
-    gCall = outer;
     if (r == 0) return call.Finish();
     // A group run whose lines failed carries 1804 already.
     return call.Fail();
