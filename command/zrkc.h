@@ -531,7 +531,7 @@ typedef struct BuffGroupInfo {
     uint8_t  GroupNum;                   /* the buffer's identifier */
     uint8_t  BuffStat;                   /* 3 active */
     uint16_t uhReserved1;
-    uint16_t Use;                        /* 1 send, 2 receive */
+    uint16_t Use;                        /* ZRKC_RVZBUFF_SEND or ZRKC_RVZBUFF_RECEIVE */
     uint16_t Interval;                   /* forwarding interval */
     uint32_t WatchTime;                  /* monitoring time */
     uint32_t BuffSize;
@@ -553,6 +553,8 @@ typedef struct BuffGroupInfo {
 } BuffGroupInfo;
 
 #define ZRKC_RVZBUFF_ITEMS 8u  /* buffers a record holds */
+/* The use of an RVZ buffer (BuffGroupInfo.Use, zrkc_change_rvzbuff). */
+enum { ZRKC_RVZBUFF_SEND = 1, ZRKC_RVZBUFF_RECEIVE = 2 };
 #define ZRKC_RVZBUFF_CMS   32u /* controller modules of a detail item */
 
 /* A buffer of the detail form: the buffer and its modules (1456 bytes). */
@@ -577,7 +579,7 @@ typedef struct RvzBuffQueryInfo {
 /* One remote array of the copy priority (64 bytes). */
 typedef struct CopyPriorityEntry {
     char     caBoxID[ZRK_BOXID_LEN];
-    uint8_t  ucConnectionType;  /* 0 direct, any other value remote */
+    uint8_t  ucConnectionType;  /* ZRKC_CONNECTION_DIRECT, any other value remote */
     uint8_t  ucPriorityLevel;   /* direct: 0 auto */
     uint8_t  ucaReserved1[2];
     uint8_t  ucaCarried[2];     /* block bytes 44 and 45, as the array sends them */
@@ -596,12 +598,18 @@ typedef struct CopyPriorityInfo {
 } CopyPriorityInfo;
 
 /* One copy priority setting (120 bytes), built by the program. */
+/* What a copy priority setting sets (CopyPriorityParam.ucKind): the local
+ * copy rate, or the priority of a remote array. */
+enum { ZRKC_PRIORITY_LOCAL = 0, ZRKC_PRIORITY_REMOTE = 1 };
+/* How a remote array is connected (ucConnectionType). */
+enum { ZRKC_CONNECTION_DIRECT = 0, ZRKC_CONNECTION_REMOTE = 1 };
+
 typedef struct CopyPriorityParam {
-    uint8_t  ucKind;            /* 0 the local copy rate, 1 a remote array */
+    uint8_t  ucKind;            /* ZRKC_PRIORITY_LOCAL or ZRKC_PRIORITY_REMOTE */
     uint8_t  ucLCopyRate;       /* kind 0 */
     uint8_t  ucaReserved1[6];
     char     caBoxID[ZRK_BOXID_LEN]; /* kind 1 */
-    uint8_t  ucConnectionType;  /* kind 1: 0 direct, 1 remote */
+    uint8_t  ucConnectionType;  /* remote kind: ZRKC_CONNECTION_DIRECT or _REMOTE */
     uint8_t  ucPriorityLevel;   /* direct: 0 auto */
     uint16_t uhMultiplicity;    /* remote: 0 auto */
     uint8_t  ucaReserved2[68];

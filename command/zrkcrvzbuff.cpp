@@ -18,12 +18,6 @@ namespace {
 
 constexpr const char *kOtherStorage = "[Other-Storage]";
 
-constexpr uint16_t kUseSend = 1;
-constexpr uint16_t kUseReceive = 2;
-constexpr uint8_t kKindLocal = 0;
-constexpr uint8_t kKindRemote = 1;
-constexpr uint8_t kConnectionDirect = 0;
-constexpr uint8_t kConnectionRemote = 1;
 constexpr uint8_t kCopyPriorityEntries = 16;
 
 using zrk::Be16;
@@ -208,7 +202,7 @@ extern "C" int zrkc_change_rvzbuff(char *volume, uint16_t id, uint16_t use, cons
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_change_rvzbuff", ri);
     if (call.OpenVolume(volume, opt) != 0) return -1;
-    if (use != zrkc::kUseSend && use != zrkc::kUseReceive) return call.RefuseOptions();
+    if (use != ZRKC_RVZBUFF_SEND && use != ZRKC_RVZBUFF_RECEIVE) return call.RefuseOptions();
     if (int r = zrkc::OpenVolume(call, volume, opt, 0)) return r;
     if (int r = zrkc::Resolve(call)) return r;
 
@@ -291,14 +285,14 @@ extern "C" int zrkc_change_copypriority(char *volume, int option, ReturnInfo *ri
 
     request.ucKind = param.ucKind;
     bool valid = true;
-    if (param.ucKind == zrkc::kKindLocal) {
+    if (param.ucKind == ZRKC_PRIORITY_LOCAL) {
         request.ucLevel = param.ucLCopyRate;
-    } else if (param.ucKind == zrkc::kKindRemote) {
+    } else if (param.ucKind == ZRKC_PRIORITY_REMOTE) {
         std::memcpy(request.BoxID, param.caBoxID, ZRK_BOXID_LEN);
         request.ucSubKind = param.ucConnectionType;
-        if (param.ucConnectionType == zrkc::kConnectionDirect) {
+        if (param.ucConnectionType == ZRKC_CONNECTION_DIRECT) {
             request.ucSwitch = param.ucPriorityLevel;
-        } else if (param.ucConnectionType == zrkc::kConnectionRemote) {
+        } else if (param.ucConnectionType == ZRKC_CONNECTION_REMOTE) {
             // The multiplicity goes high byte first into bytes 50 and 51.
             request.ucaReserved2[0] = static_cast<unsigned char>(param.uhMultiplicity >> 8);
             request.ucaReserved2[1] = static_cast<unsigned char>(param.uhMultiplicity & 0xFF);
