@@ -127,10 +127,14 @@ typedef struct CopyPair {
     VOL_INFO tVolInfo;               /* volume information of the side resolved last */
     uint16_t uhMaxSessions;          /* larger maximum session count of the two sides */
     uint16_t uhGenerations;          /* larger SnapKZP+ generation count of the two sides */
-    uint8_t  ucTransport;            /* 0 SCSI, 1 LAN */
+    uint8_t  ucTransport;            /* ZRKC_TRANSPORT_... */
     uint8_t  ucaReserved[3];
     uint32_t uiReserved3;            /* pads the record to its 1432 bytes */
 } CopyPair;
+
+/* CopyPair.ucTransport: the road a command takes to the pair's array. */
+#define ZRKC_TRANSPORT_SCSI 0u /* in-band, through the access volume's device */
+#define ZRKC_TRANSPORT_LAN  1u /* out-of-band, to the array's address */
 
 /* The pairs area: a count and the resolved entries. */
 typedef struct CopyPairArea {
@@ -268,12 +272,31 @@ int com_session_check(const char *volume, unsigned char *detail, ReturnInfo *ri,
 typedef struct SuspendStatusEntry {
     char     caSource[ZRK_VOLNAME_LEN]; /* source name as given (other way round: the target) */
     char     caTarget[ZRK_VOLNAME_LEN]; /* target name as given (other way round: the source) */
-    uint8_t  ucStatus;        /* session status: 0 Idle ... 4 Suspend, 5 Halt */
-    uint8_t  ucKind;          /* 5 a remote session (RVZ), 4 a local one (VZ) */
-    uint8_t  ucCommandStatus; /* 0 Default, 1 Executing, 2 Error, 3 Unknown */
+    uint8_t  ucStatus;        /* ZRKC_SESSION_... */
+    uint8_t  ucKind;          /* ZRKC_QKIND_RVZ a remote session, ZRKC_QKIND_VZ a local one */
+    uint8_t  ucCommandStatus; /* ZRKC_COMMAND_... */
     uint8_t  ucReserved;
     uint32_t uiRemainingTime; /* seconds as the array reports them; 0xFFFFFFFF not known */
 } SuspendStatusEntry;
+
+/* The status of a session: the Status byte of its detail entry and of its
+ * status-list entry (SuspendStatusEntry.ucStatus). */
+enum {
+    ZRKC_SESSION_IDLE          = 0,
+    ZRKC_SESSION_RESERVE       = 1,
+    ZRKC_SESSION_ACTIVE        = 2,
+    ZRKC_SESSION_ERROR_SUSPEND = 3,
+    ZRKC_SESSION_SUSPEND       = 4,
+    ZRKC_SESSION_HALT          = 5
+};
+
+/* The state of the last command to a session (SuspendStatusEntry.ucCommandStatus). */
+enum {
+    ZRKC_COMMAND_DEFAULT   = 0,
+    ZRKC_COMMAND_EXECUTING = 1,
+    ZRKC_COMMAND_ERROR     = 2,
+    ZRKC_COMMAND_UNKNOWN   = 3
+};
 
 /* The output area of zrkc_query_suspendstatus: count x 2056 + 8 bytes. */
 typedef struct SuspendStatusList {
@@ -508,7 +531,7 @@ typedef struct BuffGroupInfo {
     uint8_t  GroupNum;                   /* the buffer's identifier */
     uint8_t  BuffStat;                   /* 3 active */
     uint16_t uhReserved1;
-    uint16_t Use;                        /* 1 send, 2 receive */
+    uint16_t Use;                        /* ZRKC_RVZBUFF_SEND or ZRKC_RVZBUFF_RECEIVE */
     uint16_t Interval;                   /* forwarding interval */
     uint32_t WatchTime;                  /* monitoring time */
     uint32_t BuffSize;
@@ -530,6 +553,8 @@ typedef struct BuffGroupInfo {
 } BuffGroupInfo;
 
 #define ZRKC_RVZBUFF_ITEMS 8u  /* buffers a record holds */
+/* The use of an RVZ buffer (BuffGroupInfo.Use, zrkc_change_rvzbuff). */
+enum { ZRKC_RVZBUFF_SEND = 1, ZRKC_RVZBUFF_RECEIVE = 2 };
 #define ZRKC_RVZBUFF_CMS   32u /* controller modules of a detail item */
 
 /* A buffer of the detail form: the buffer and its modules (1456 bytes). */
@@ -554,7 +579,7 @@ typedef struct RvzBuffQueryInfo {
 /* One remote array of the copy priority (64 bytes). */
 typedef struct CopyPriorityEntry {
     char     caBoxID[ZRK_BOXID_LEN];
-    uint8_t  ucConnectionType;  /* 0 direct, any other value remote */
+    uint8_t  ucConnectionType;  /* ZRKC_CONNECTION_DIRECT, any other value remote */
     uint8_t  ucPriorityLevel;   /* direct: 0 auto */
     uint8_t  ucaReserved1[2];
     uint8_t  ucaCarried[2];     /* block bytes 44 and 45, as the array sends them */
@@ -573,12 +598,18 @@ typedef struct CopyPriorityInfo {
 } CopyPriorityInfo;
 
 /* One copy priority setting (120 bytes), built by the program. */
+/* What a copy priority setting sets (CopyPriorityParam.ucKind): the local
+ * copy rate, or the priority of a remote array. */
+enum { ZRKC_PRIORITY_LOCAL = 0, ZRKC_PRIORITY_REMOTE = 1 };
+/* How a remote array is connected (ucConnectionType). */
+enum { ZRKC_CONNECTION_DIRECT = 0, ZRKC_CONNECTION_REMOTE = 1 };
+
 typedef struct CopyPriorityParam {
-    uint8_t  ucKind;            /* 0 the local copy rate, 1 a remote array */
+    uint8_t  ucKind;            /* ZRKC_PRIORITY_LOCAL or ZRKC_PRIORITY_REMOTE */
     uint8_t  ucLCopyRate;       /* kind 0 */
     uint8_t  ucaReserved1[6];
     char     caBoxID[ZRK_BOXID_LEN]; /* kind 1 */
-    uint8_t  ucConnectionType;  /* kind 1: 0 direct, 1 remote */
+    uint8_t  ucConnectionType;  /* remote kind: ZRKC_CONNECTION_DIRECT or _REMOTE */
     uint8_t  ucPriorityLevel;   /* direct: 0 auto */
     uint16_t uhMultiplicity;    /* remote: 0 auto */
     uint8_t  ucaReserved2[68];
@@ -777,10 +808,10 @@ typedef struct DeviceQueryInfo {
 /* The volume name's kinds, as com_volume_kind answers them. */
 #define ZRKC_VOLKIND_DEVICE 1 /* a device name */
 #define ZRKC_VOLKIND_ALIAS  3 /* OLU@alias */
+#define ZRKC_VOLKIND_EXTENT 4 /* OLU@alias:extent */
 /* ucSuspendMark of the pairs of a suspend or a suspend-status query: an
  * alias-form pair so marked also matches a whole-volume session (size 0). */
 #define ZRKC_SUSPEND_MARK 14u
-#define ZRKC_VOLKIND_EXTENT 4 /* OLU@alias:extent */
 
 /* The summary of a device-named volume (opt must be 0); area NULL with len
  * 0 asks for the size. 0, 1 (1001, the size needed in ri), -1. */

@@ -40,6 +40,8 @@
 #include "replacefile.h"
 #include "sysio.h"
 #include "zrkcmessage.h"
+#include "zrkcops.h"
+#include "zrkctrace.h"
 
 #include <fcntl.h>
 #include <pthread.h>
@@ -61,13 +63,19 @@ void (*gAliasStepHook)(AliasStep step) = nullptr;
 
 using namespace zrkplatform;
 using zrkc::AliasStep;
+using zrkc::ErrorEnd;
+using zrkc::NormalEnd;
+using zrkc::TraceLine;
+using zrkc::TraceStart;
+using zrkc::Where;
+using zrkc::kTraceSupport;
 
 namespace {
 
 constexpr mode_t kStoreMode = 0600;
 constexpr int kOpenFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
 constexpr int kMaxLooks = 1000;       // lock or read attempts while the store keeps changing
-constexpr uint8_t kServiceRequestId = 65; // the LAN service request, for com_set_return_inf
+constexpr uint8_t kServiceRequest = zrkc::IdOf(zrkc::Op::ServiceRequest);
 constexpr char kServiceVolume[] = "DummyVolume";
 constexpr int kDecrypt = 2;           // ZRKIPProc operation
 
@@ -86,61 +94,46 @@ void Step(AliasStep step) {
     if (zrkc::gAliasStepHook != nullptr) zrkc::gAliasStepHook(step);
 }
 
-void TraceStart(const char *name, int line) { velk_trace(6, "%s start. [%d]", name, line); }
-
-int NormalEnd(const char *name, int line) {
-    velk_trace(6, "%s normal end. [%d]", name, line);
-    return 0;
-}
-
 // ---- messages ----------------------------------------------------------------
 
-int FileNameError(const char *name, ReturnInfo *ri, int cause, int line) {
+int FileNameError(const char *name, ReturnInfo *ri, int cause, Where where = Where::current()) {
     zrkc::SetResult(ri, zrkc::Msg::VelkFileName, cause);
-    VelkErrEnd(name, line);
-    return -1;
+    return ErrorEnd(name, where);
 }
 
-int AccessError(const char *name, ReturnInfo *ri, int cause, int line) {
+int AccessError(const char *name, ReturnInfo *ri, int cause, Where where = Where::current()) {
     zrkc::SetResult(ri, zrkc::Msg::AliasFileAccess, cause);
-    VelkErrEnd(name, line);
-    return -1;
+    return ErrorEnd(name, where);
 }
 
-int NoSuchId(const char *name, ReturnInfo *ri, int returnClass, int line) {
+int NoSuchId(const char *name, ReturnInfo *ri, int returnClass, Where where = Where::current()) {
     zrkc::SetResultAs(ri, returnClass, zrkc::Msg::AliasIdMissing);
-    VelkErrEnd(name, line);
-    return -1;
+    return ErrorEnd(name, where);
 }
 
-int StoreFull(const char *name, ReturnInfo *ri, int line) {
+int StoreFull(const char *name, ReturnInfo *ri, Where where = Where::current()) {
     zrkc::SetResult(ri, zrkc::Msg::AliasStoreFull);
-    VelkErrEnd(name, line);
-    return -1;
+    return ErrorEnd(name, where);
 }
 
-int WrongUser(const char *name, ReturnInfo *ri, int line) {
+int WrongUser(const char *name, ReturnInfo *ri, Where where = Where::current()) {
     zrkc::SetResult(ri, zrkc::Msg::UserInfoIncorrect);
-    VelkErrEnd(name, line);
-    return -1;
+    return ErrorEnd(name, where);
 }
 
-int InvalidParameter(const char *name, ReturnInfo *ri, const char *value, int line) {
+int InvalidParameter(const char *name, ReturnInfo *ri, const char *value, Where where = Where::current()) {
     zrkc::SetResult(ri, zrkc::Msg::InvalidParameter, value);
-    VelkErrEnd(name, line);
-    return -1;
+    return ErrorEnd(name, where);
 }
 
-int NotSpecified(const char *name, ReturnInfo *ri, int line) {
+int NotSpecified(const char *name, ReturnInfo *ri, Where where = Where::current()) {
     zrkc::SetResult(ri, zrkc::Msg::ParameterMissing);
-    VelkErrEnd(name, line);
-    return -1;
+    return ErrorEnd(name, where);
 }
 
-int NoMemory(const char *name, ReturnInfo *ri, int line) {
+int NoMemory(const char *name, ReturnInfo *ri, Where where = Where::current()) {
     zrkc::SetNoMemory(ri);
-    VelkErrEnd(name, line);
-    return -1;
+    return ErrorEnd(name, where);
 }
 
 // ---- texts of the store --------------------------------------------------------
@@ -275,7 +268,7 @@ Read ReadWhole(int fd, void *data, size_t length, int &cause) {
 // Syncs the directory of the store; a failure is only traced: the change
 // itself is made.
 void SyncDirectory(const char *name, const AliasPaths &paths) {
-    if (SyncFolderOf(paths.sMain) != 0) VelkErrEnd(name, "directory sync", __LINE__);
+    if (SyncFolderOf(paths.sMain) != 0) ErrorEnd(name, "directory sync");
 }
 
 // Writes a next file of the store under the writer's lock (which has thrown
@@ -310,10 +303,10 @@ public:
     // missing store is created empty. 0; 1 when there is no store (missing,
     // or empty) and create is not set; -1 with ri filled.
     int Open(bool create, ReturnInfo *ri) {
-        if (int rc = stPaths.Find(); rc != 0) return FileNameError(pName, ri, rc, __LINE__);
+        if (int rc = stPaths.Find(); rc != 0) return FileNameError(pName, ri, rc);
         pMain.reset(new (std::nothrow) AliasMainFile());
         pExt.reset(new (std::nothrow) AliasExtFile());
-        if (pMain == nullptr || pExt == nullptr) return NoMemory(pName, ri, __LINE__);
+        if (pMain == nullptr || pExt == nullptr) return NoMemory(pName, ri);
         if (int rc = Lock(create, ri); rc != 0) return rc;
         Step(AliasStep::kLocked);
 
@@ -326,7 +319,7 @@ public:
             break;
         case Read::kBroken:
         case Read::kFailed:
-            return AccessError(pName, ri, cause, __LINE__);
+            return AccessError(pName, ri, cause);
         }
         return 0;
     }
@@ -347,24 +340,24 @@ public:
             err = WriteNewFile(stPaths.sExtTemp, pExt.get(), sizeof *pExt, false);
             if (err != 0) (void)sys::Unlink(stPaths.sMainTemp.c_str());
         }
-        if (err != 0) return AccessError(pName, ri, err, __LINE__);
+        if (err != 0) return AccessError(pName, ri, err);
         Step(AliasStep::kWritten);
         if (sys::Rename(stPaths.sMainTemp.c_str(), stPaths.sReady.c_str()) != 0) {
             err = errno;
             (void)sys::Unlink(stPaths.sMainTemp.c_str());
             (void)sys::Unlink(stPaths.sExtTemp.c_str());
-            return AccessError(pName, ri, err, __LINE__);
+            return AccessError(pName, ri, err);
         }
         Step(AliasStep::kReady);
         // The change is made. Should a rename below fail, the ready main
         // file stays: readers read it and the next writer finishes the job.
         if (ext && sys::Rename(stPaths.sExtTemp.c_str(), stPaths.sExt.c_str()) != 0) {
-            VelkErrEnd(pName, "rename", __LINE__);
+            ErrorEnd(pName, "rename");
             return 0;
         }
         Step(AliasStep::kExtRenamed);
         if (sys::Rename(stPaths.sReady.c_str(), stPaths.sMain.c_str()) != 0) {
-            VelkErrEnd(pName, "rename", __LINE__);
+            ErrorEnd(pName, "rename");
             return 0;
         }
         Step(AliasStep::kRenamed);
@@ -379,12 +372,12 @@ public:
         Fd fd(sys::Open(stPaths.sExt.c_str(), O_RDONLY | kOpenFlags));
         if (fd.Get() < 0) {
             if (errno == ENOENT) return 0;
-            return AccessError(pName, ri, errno, __LINE__);
+            return AccessError(pName, ri, errno);
         }
         int cause = 0;
         switch (ReadWhole(fd.Get(), pExt.get(), sizeof *pExt, cause)) {
         case Read::kDone:
-            if (!ExtValid(*pExt)) return AccessError(pName, ri, 0, __LINE__);
+            if (!ExtValid(*pExt)) return AccessError(pName, ri, 0);
             bExtOnDisk = true;
             return 0;
         case Read::kEmpty:
@@ -394,7 +387,7 @@ public:
         case Read::kFailed:
             break;
         }
-        return AccessError(pName, ri, cause, __LINE__);
+        return AccessError(pName, ri, cause);
     }
 
 private:
@@ -410,24 +403,24 @@ private:
             stFd.Reset(fd);  // the file of the look before, if any, is let go
             if (fd < 0) {
                 if (openErr == ENOENT && !create) return 1;
-                return AccessError(pName, ri, openErr, __LINE__);
+                return AccessError(pName, ri, openErr);
             }
             if (int err = LockWholeFile(stFd.Get(), F_WRLCK); err != 0) {
-                return AccessError(pName, ri, err, __LINE__);
+                return AccessError(pName, ri, err);
             }
             if (!StillNamed(stFd.Get(), stPaths.sMain)) continue; // replaced while we waited
 
             const int ready = Exists(stPaths.sReady);
-            if (ready < 0) return AccessError(pName, ri, errno, __LINE__);
+            if (ready < 0) return AccessError(pName, ri, errno);
             if (ready == 1) {
                 // A writer died after its change was made: finish it, then
                 // lock the main file that it leaves.
                 if (sys::Rename(stPaths.sExtTemp.c_str(), stPaths.sExt.c_str()) != 0 &&
                     errno != ENOENT) {
-                    return AccessError(pName, ri, errno, __LINE__);
+                    return AccessError(pName, ri, errno);
                 }
                 if (sys::Rename(stPaths.sReady.c_str(), stPaths.sMain.c_str()) != 0) {
-                    return AccessError(pName, ri, errno, __LINE__);
+                    return AccessError(pName, ri, errno);
                 }
                 SyncDirectory(pName, stPaths);
                 continue;
@@ -435,12 +428,12 @@ private:
             // Next files of a writer that died before its change was made.
             for (const std::string *temp : {&stPaths.sMainTemp, &stPaths.sExtTemp}) {
                 if (sys::Unlink(temp->c_str()) != 0 && errno != ENOENT) {
-                    return AccessError(pName, ri, errno, __LINE__);
+                    return AccessError(pName, ri, errno);
                 }
             }
             return 0;
         }
-        return AccessError(pName, ri, EAGAIN, __LINE__);
+        return AccessError(pName, ri, EAGAIN);
     }
 
     const char *pName;                    // the command function, for the trace
@@ -543,7 +536,7 @@ bool Decrypt(const char *name, const char *stored, ClearText &clear, ReturnInfo 
     unsigned char sense[256] = {};
     char *result = nullptr;
     const int rc = ZRKIPProc(kDecrypt, stored, &result, sense);
-    if (com_set_return_inf(kServiceRequestId, kServiceVolume, rc, sense, &ri->iReturnClass,
+    if (com_set_return_inf(kServiceRequest, kServiceVolume, rc, sense, &ri->iReturnClass,
                            &ri->uiMessageNo, ri->caMessage) != 0) {
         zrkc::FreeServiceText(result);
         return false;
@@ -553,7 +546,7 @@ bool Decrypt(const char *name, const char *stored, ClearText &clear, ReturnInfo 
     // matches nothing.
     if (length >= ZRKC_ALIAS_TEXT_LEN) {
         zrkc::FreeServiceText(result);
-        WrongUser(name, ri, __LINE__);
+        WrongUser(name, ri);
         return false;
     }
     if (length > 0) std::memcpy(clear.caText, result, length);
@@ -647,7 +640,7 @@ void CopyTerminated(char (&to)[N], const char (&from)[N]) {
 
 extern "C" int com_alias_check(const char *alias) {
     static const char kName[] = "com_alias_check";
-    TraceStart(kName, __LINE__);
+    TraceStart(kName);
     auto letter = [](unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
     auto digit = [](unsigned char c) { return c >= '0' && c <= '9'; };
     bool ok = alias != nullptr && letter(static_cast<unsigned char>(alias[0]));
@@ -656,34 +649,34 @@ extern "C" int com_alias_check(const char *alias) {
         ok = letter(c) || digit(c) || c == '#' || c == '-' || c == '.' || c == '_';
     }
     if (!ok) {
-        VelkErrEnd(kName, "Limitation char(alias)", __LINE__);
+        ErrorEnd(kName, "Limitation char(alias)");
         return -1;
     }
-    return NormalEnd(kName, __LINE__);
+    return NormalEnd(kName);
 }
 
 extern "C" int com_get_aliaslist(AliasList *list, ReturnInfo *ri) {
     static const char kName[] = "com_get_aliaslist";
     if (ri == nullptr) return -1;
-    TraceStart(kName, __LINE__);
-    if (list == nullptr) return NotSpecified(kName, ri, __LINE__);
+    TraceStart(kName);
+    if (list == nullptr) return NotSpecified(kName, ri);
     AliasPaths paths;
-    if (int rc = paths.Find(); rc != 0) return FileNameError(kName, ri, rc, __LINE__);
+    if (int rc = paths.Find(); rc != 0) return FileNameError(kName, ri, rc);
     std::unique_ptr<AliasMainFile> main(new (std::nothrow) AliasMainFile);
     std::unique_ptr<AliasExtFile> ext(new (std::nothrow) AliasExtFile);
-    if (main == nullptr || ext == nullptr) return NoMemory(kName, ri, __LINE__);
+    if (main == nullptr || ext == nullptr) return NoMemory(kName, ri);
 
     Snapshot shot;
     int cause = 0;
     {
         ThreadTurn turn(gProcessLock, false);
         if (ReadSnapshot(paths, *main, *ext, shot, cause) != 0) {
-            return AccessError(kName, ri, cause, __LINE__);
+            return AccessError(kName, ri, cause);
         }
     }
     if (shot.bEmpty) {
         list->Count = 0;
-        return NormalEnd(kName, __LINE__);
+        return NormalEnd(kName);
     }
     uint16_t listed = 0;
     for (int slot = 0; slot < ZRKC_ALIAS_SLOTS; ++slot) {
@@ -699,22 +692,22 @@ extern "C" int com_get_aliaslist(AliasList *list, ReturnInfo *ri) {
         if (listed == main->Count) break;
     }
     list->Count = listed;
-    return NormalEnd(kName, __LINE__);
+    return NormalEnd(kName);
 }
 
 extern "C" int com_get_alias_info(int kind, const char *key, AliasRecord *record, ReturnInfo *ri) {
     static const char kName[] = "com_get_alias_info";
     if (ri == nullptr) return -1;
-    TraceStart(kName, __LINE__);
-    if (key == nullptr || record == nullptr) return NotSpecified(kName, ri, __LINE__);
+    TraceStart(kName);
+    if (key == nullptr || record == nullptr) return NotSpecified(kName, ri);
     CallView &view = tCallView;
     const AliasList *list = view.pList.get();
     std::unique_ptr<AliasList> read;
     if (list == nullptr) {
         read.reset(new (std::nothrow) AliasList());
-        if (read == nullptr) return NoMemory(kName, ri, __LINE__);
+        if (read == nullptr) return NoMemory(kName, ri);
         if (com_get_aliaslist(read.get(), ri) != 0) {
-            VelkErrEnd(kName, __LINE__);
+            ErrorEnd(kName);
             return -1;
         }
         list = read.get();
@@ -725,10 +718,10 @@ extern "C" int com_get_alias_info(int kind, const char *key, AliasRecord *record
         const char *text = kind == ZRKC_ALIAS_BY_ALIAS ? entry.Main.Alias : entry.Main.BoxID;
         if (SameText(text, key)) {
             *record = entry;
-            return NormalEnd(kName, __LINE__);
+            return NormalEnd(kName);
         }
     }
-    velk_trace(6, "%s not found. [%d]", kName, __LINE__);
+    TraceLine(kTraceSupport, {}, "%s not found.", kName);
     return 1;
 }
 
@@ -738,20 +731,20 @@ extern "C" int com_set_alias(const char *accessPath, const unsigned char *produc
                              const char *password, ReturnInfo *ri) {
     static const char kName[] = "com_set_alias";
     if (ri == nullptr) return -1;
-    TraceStart(kName, __LINE__);
-    if (accessPath == nullptr || remoteList == nullptr) return NotSpecified(kName, ri, __LINE__);
+    TraceStart(kName);
+    if (accessPath == nullptr || remoteList == nullptr) return NotSpecified(kName, ri);
     if (!Fits(accessPath, sizeof AliasEntry::AccessPath)) {
-        return InvalidParameter(kName, ri, accessPath, __LINE__);
+        return InvalidParameter(kName, ri, accessPath);
     }
     if (interfaceKind != ZRKC_ALIAS_IF_SCSI && interfaceKind != ZRKC_ALIAS_IF_LAN) {
         char text[16];
         std::snprintf(text, sizeof text, "%u", interfaceKind);
-        return InvalidParameter(kName, ri, text, __LINE__);
+        return InvalidParameter(kName, ri, text);
     }
     // The service's texts are kept as they are: one that does not fit its
     // field is refused, never cut.
     if (!Fits(user, ZRKC_ALIAS_TEXT_LEN) || !Fits(password, ZRKC_ALIAS_TEXT_LEN)) {
-        return WrongUser(kName, ri, __LINE__);
+        return WrongUser(kName, ri);
     }
     const bool boxIdAlias = (static_cast<uint32_t>(optionFlag) & ZRKC_OPT_BOXID_ALIAS) != 0;
     const char *ownBox = reinterpret_cast<const char *>(remoteList);
@@ -773,7 +766,7 @@ extern "C" int com_set_alias(const char *accessPath, const unsigned char *produc
             } else {
                 zrkc::SetResult(ri, zrkc::Msg::DefinedOverScsi);
             }
-            VelkErrEnd(kName, __LINE__);
+            ErrorEnd(kName);
             return -1;
         }
         PutRoute(entry, accessPath, productId, devIdNo, interfaceKind);
@@ -781,7 +774,7 @@ extern "C" int com_set_alias(const char *accessPath, const unsigned char *produc
         if (password != nullptr) PutText(ext.Slot[own].Password, password);
     } else {
         own = CreateEntry(main, ownBox, boxIdAlias, place);
-        if (own < 0) return StoreFull(kName, ri, __LINE__);
+        if (own < 0) return StoreFull(kName, ri);
         PutRoute(main.Slot[own], accessPath, productId, devIdNo, interfaceKind);
         AliasExtEntry &extra = ext.Slot[own];
         std::memset(&extra, 0, sizeof extra);
@@ -796,53 +789,53 @@ extern "C" int com_set_alias(const char *accessPath, const unsigned char *produc
         const char *box = reinterpret_cast<const char *>(remoteList + at);
         if (FindBox(main, box) >= 0) continue;
         const int slot = CreateEntry(main, box, boxIdAlias, place);
-        if (slot < 0) return StoreFull(kName, ri, __LINE__);
+        if (slot < 0) return StoreFull(kName, ri);
         std::memset(&ext.Slot[slot], 0, sizeof ext.Slot[slot]);
     }
     if (store.Commit(true, ri) != 0) return -1;
-    return NormalEnd(kName, __LINE__);
+    return NormalEnd(kName);
 }
 
 extern "C" int com_add_alias(const char *boxId, int optionFlag, ReturnInfo *ri) {
     static const char kName[] = "com_add_alias";
     if (ri == nullptr) return -1;
-    TraceStart(kName, __LINE__);
-    if (boxId == nullptr) return NotSpecified(kName, ri, __LINE__);
+    TraceStart(kName);
+    if (boxId == nullptr) return NotSpecified(kName, ri);
     const bool boxIdAlias = (static_cast<uint32_t>(optionFlag) & ZRKC_OPT_BOXID_ALIAS) != 0;
 
     ThreadTurn turn(gProcessLock, true);
     Writer store(kName);
     if (store.Open(true, ri) != 0) return -1;
     AliasMainFile &main = store.Main();
-    if (FindBox(main, boxId) >= 0) return NormalEnd(kName, __LINE__);
+    if (FindBox(main, boxId) >= 0) return NormalEnd(kName);
     Placement place;
-    if (CreateEntry(main, boxId, boxIdAlias, place) < 0) return StoreFull(kName, ri, __LINE__);
+    if (CreateEntry(main, boxId, boxIdAlias, place) < 0) return StoreFull(kName, ri);
     if (store.Commit(false, ri) != 0) return -1;
-    return NormalEnd(kName, __LINE__);
+    return NormalEnd(kName);
 }
 
 extern "C" int com_change_alias(uint32_t id, const char *alias, ReturnInfo *ri) {
     static const char kName[] = "com_change_alias";
     if (ri == nullptr) return -1;
-    TraceStart(kName, __LINE__);
-    if (id >= ZRKC_ALIAS_SLOTS) return NoSuchId(kName, ri, ZRKC_CLASS_PARAMETER, __LINE__);
-    if (alias == nullptr) return NotSpecified(kName, ri, __LINE__);
+    TraceStart(kName);
+    if (id >= ZRKC_ALIAS_SLOTS) return NoSuchId(kName, ri, ZRKC_CLASS_PARAMETER);
+    if (alias == nullptr) return NotSpecified(kName, ri);
     if (strnlen(alias, ZRKC_ALIAS_LEN + 1) > ZRKC_ALIAS_LEN) {
-        return InvalidParameter(kName, ri, alias, __LINE__);
+        return InvalidParameter(kName, ri, alias);
     }
 
     ThreadTurn turn(gProcessLock, true);
     Writer store(kName);
     const int rc = store.Open(false, ri);
-    if (rc == 1) return NoSuchId(kName, ri, ZRKC_CLASS_ALIAS, __LINE__);
+    if (rc == 1) return NoSuchId(kName, ri, ZRKC_CLASS_ALIAS);
     if (rc != 0) return -1;
     AliasMainFile &main = store.Main();
-    if (!InUse(main.Slot[id])) return NoSuchId(kName, ri, ZRKC_CLASS_PARAMETER, __LINE__);
+    if (!InUse(main.Slot[id])) return NoSuchId(kName, ri, ZRKC_CLASS_PARAMETER);
     // Looked up in what the lock holds: opening the store again here would
     // drop the lock.
     if (FindAlias(main, alias) >= 0) {
         zrkc::SetResult(ri, zrkc::Msg::AliasDefined);
-        VelkErrEnd(kName, __LINE__);
+        ErrorEnd(kName);
         return -1;
     }
     if (store.ReadExt(ri) != 0) return -1;
@@ -850,43 +843,43 @@ extern "C" int com_change_alias(uint32_t id, const char *alias, ReturnInfo *ri) 
     std::memcpy(main.Slot[id].Alias, alias, std::strlen(alias));
     // A store without its extension file gets one with this change.
     if (store.Commit(!store.ExtOnDisk(), ri) != 0) return -1;
-    return NormalEnd(kName, __LINE__);
+    return NormalEnd(kName);
 }
 
 extern "C" int com_delete_alias(uint32_t id, const char *user, const char *password,
                                 ReturnInfo *ri) {
     static const char kName[] = "com_delete_alias";
     if (ri == nullptr) return -1;
-    TraceStart(kName, __LINE__);
-    if (id >= ZRKC_ALIAS_SLOTS) return NoSuchId(kName, ri, ZRKC_CLASS_PARAMETER, __LINE__);
+    TraceStart(kName);
+    if (id >= ZRKC_ALIAS_SLOTS) return NoSuchId(kName, ri, ZRKC_CLASS_PARAMETER);
 
     ThreadTurn turn(gProcessLock, true);
     Writer store(kName);
     const int rc = store.Open(false, ri);
-    if (rc == 1) return NoSuchId(kName, ri, ZRKC_CLASS_ALIAS, __LINE__);
+    if (rc == 1) return NoSuchId(kName, ri, ZRKC_CLASS_ALIAS);
     if (rc != 0) return -1;
     AliasMainFile &main = store.Main();
     AliasExtFile &ext = store.Ext();
     AliasEntry &entry = main.Slot[id];
-    if (!InUse(entry)) return NoSuchId(kName, ri, ZRKC_CLASS_PARAMETER, __LINE__);
+    if (!InUse(entry)) return NoSuchId(kName, ri, ZRKC_CLASS_PARAMETER);
     if (store.ReadExt(ri) != 0) return -1;
 
     if (entry.Direct == 1 && entry.Interface == ZRKC_ALIAS_IF_LAN) {
-        if (user == nullptr || password == nullptr) return WrongUser(kName, ri, __LINE__);
+        if (user == nullptr || password == nullptr) return WrongUser(kName, ri);
         ClearText storedUser, storedPassword;
         if (!Decrypt(kName, ext.Slot[id].User, storedUser, ri) ||
             !Decrypt(kName, ext.Slot[id].Password, storedPassword, ri)) {
-            VelkErrEnd(kName, __LINE__);
+            ErrorEnd(kName);
             return -1;
         }
-        if (!storedUser.Is(user) || !storedPassword.Is(password)) return WrongUser(kName, ri, __LINE__);
+        if (!storedUser.Is(user) || !storedPassword.Is(password)) return WrongUser(kName, ri);
     } else if (user != nullptr || password != nullptr) {
-        return WrongUser(kName, ri, __LINE__);
+        return WrongUser(kName, ri);
     }
     std::memset(&entry, 0, sizeof entry);
     std::memset(&ext.Slot[id], 0, sizeof ext.Slot[id]);
     if (store.Commit(true, ri) != 0) return -1;
-    return NormalEnd(kName, __LINE__);
+    return NormalEnd(kName);
 }
 
 namespace zrkc {

@@ -47,7 +47,8 @@ extern "C" {
 #define ZRKC_ALIAS_IF_LAN    1
 
 /* Lookup kinds of com_get_alias_info. */
-#define ZRKC_ALIAS_BY_ALIAS  1  /* any other value: by BoxID */
+#define ZRKC_ALIAS_BY_ALIAS  1  /* by alias */
+#define ZRKC_ALIAS_BY_BOXID  2  /* by BoxID (any value but ZRKC_ALIAS_BY_ALIAS) */
 
 /* Option bit of com_set_alias and com_add_alias: every entry the call
  * creates gets its BoxID (all 40 bytes) as its alias. */

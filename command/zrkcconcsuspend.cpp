@@ -17,12 +17,6 @@
 namespace zrkc {
 namespace {
 
-// API identifiers of the calls made here.
-constexpr uint8_t kApiStatusList = 28;
-constexpr uint8_t kApiIpStatusList = 58;
-constexpr uint8_t kApiMultiSuspend = 22;
-constexpr uint8_t kApiIpMultiSuspend = 54;
-
 // The out-of-band status list counts its own entries rather than the
 // array's per-command maximum; a chunk sent over the LAN holds at most this
 // many pairs.
@@ -48,35 +42,30 @@ int ConcSuspendPrepare(CommandCall &call, const SuspendModes &modes) {
     ReturnInfo *ri = call.Result();
     if (modes.iTransfer == static_cast<int32_t>(ZRK_OPT_STACK)) {
         Unsupported(ri);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
     SubgroupIndex &index = *call.List().pSubgroups;
     std::unique_ptr<unsigned char[]> list(new (std::nothrow) unsigned char[kStatusListBytes]);
-    if (!list) return call.NoMemory(__LINE__);
-    call.TraceApiStart("ZRKStatusListVZ / ZRKIPStatusListVZ", __LINE__);
+    if (!list) return call.NoMemory();
+    call.TraceApiStart(Op::StatusListVz);
     for (uint32_t j = 0; j < index.uiPairCount; ++j) {
         if (index.taEntry[j].uiRunSize == 0) continue;
         const CopyPair &pair = *index.taEntry[j].pPair;
         std::memset(list.get(), 0, kStatusListBytes);
-        std::memset(call.Sense(), 0, ZRK_SENSE_LEN);
-        const bool lan = pair.ucTransport == 1;
-        const int r = lan ? ZRKIPStatusListVZ(pair.caAccessVolume, nullptr, 0, list.get(), call.Sense())
-                          : ZRKStatusListVZ(pair.caAccessVolume, 0, list.get(), call.Sense());
-        const ResultSlot slot = SlotOf(ri);
-        if (com_set_return_inf(lan ? kApiIpStatusList : kApiStatusList, pair.caAccessVolume, r,
-                               call.Sense(), slot.pReturnClass, slot.pMessageNo, slot.pMessage) != 0) {
-            call.TraceVolumeParm(pair.caAccessVolume, 0, __LINE__);
-            return call.Fail(__LINE__);
+        const int r = call.CallByTransport(pair, ZRKStatusListVZ, ZRKIPStatusListVZ, 0u, list.get());
+        if (call.MapIntoResult(Op::StatusListVz, pair, r) != 0) {
+            call.TraceVolumeParm(pair.caAccessVolume, 0);
+            return call.Fail();
         }
         uint32_t most = static_cast<uint32_t>(list[2]) << 8 | list[3];
-        if (lan) most = std::min(most, kLanChunkMax);
+        if (OverLan(pair)) most = std::min(most, kLanChunkMax);
         if (most == 0) {
             Unsupported(ri);
-            return call.Fail(__LINE__);
+            return call.Fail();
         }
         index.taEntry[j].uhCommandMax = static_cast<uint16_t>(most);
     }
-    call.TraceApiEnd("ZRKStatusListVZ / ZRKIPStatusListVZ", __LINE__);
+    call.TraceApiEnd(Op::StatusListVz);
     return 0;
 }
 
@@ -84,40 +73,36 @@ int ConcSuspendRun(CommandCall &call, uint32_t apiOption, SuspendWait &wait) {
     ReturnInfo *ri = call.Result();
     CopyPairList &plist = call.List();
     ConcSuspendSet set{};
-    if (suspend_group_make(&plist, &set, ri) != 0) return call.Fail(__LINE__);
+    if (suspend_group_make(&plist, &set, ri) != 0) return call.Fail();
     std::unique_ptr<ConcSuspendSet, void (*)(ConcSuspendSet *)> owner(&set, suspend_group_close);
 
     uint32_t largest = 0;
     for (uint32_t k = 0; k < set.uiChunks; ++k) largest = std::max(largest, set.pVol[k].uiCount);
     std::unique_ptr<uint32_t[]> result(new (std::nothrow) uint32_t[largest ? largest : 1]);
-    if (!result) return call.NoMemory(__LINE__);
+    if (!result) return call.NoMemory();
 
     const SubgroupIndex &index = *plist.pSubgroups;
-    call.TraceApiStart("ZRKLVMultiSuspendVZ / ZRKIPMultiSuspendVZ", __LINE__);
+    call.TraceApiStart(Op::MultiSuspendVz);
     uint32_t j = 0;
     for (uint32_t k = 0; k < set.uiChunks; j += set.pVol[k].uiCount, ++k) {
         const CONC_SUS_VOL &chunk = set.pVol[k];
         std::memset(result.get(), 0, sizeof(uint32_t) * (largest ? largest : 1));
-        std::memset(call.Sense(), 0, ZRK_SENSE_LEN);
         uint32_t option = apiOption;
         const CONC_SUS_PAIR_LV &first = set.pPair[j];
         if ((option & ZRK_OPT_UNTRANSFERRED) &&
             std::memcmp(first.SrcBoxID, first.DstBoxID, ZRK_BOXID_LEN) == 0)
             option &= ~ZRK_OPT_UNTRANSFERRED; // a run inside one array has no transfer
-        const bool lan = index.taEntry[RunStart(index, j)].pPair->ucTransport == 1;
+        // The chunk goes the road of its box run, through the run's volume.
+        const uint8_t road = index.taEntry[RunStart(index, j)].pPair->ucTransport;
         const int count = static_cast<int>(chunk.uiCount);
-        const int r = lan ? ZRKIPMultiSuspendVZ(chunk.caVolume, nullptr, &set.pPair[j], count, option,
-                                                result.get(), call.Sense())
-                          : ZRKLVMultiSuspendVZ(chunk.caVolume, &set.pPair[j], count, option,
-                                                result.get(), call.Sense());
-        const uint8_t id = lan ? kApiIpMultiSuspend : kApiMultiSuspend;
-        velk_trace(2, "%s WX-API Parm Vol=%s, chunk=%u, pairs=%d, opt=0x%08x [%d]", call.Name(),
-                   chunk.caVolume, k, count, option, __LINE__);
+        std::memset(call.Sense(), 0, ZRK_SENSE_LEN);
+        const int r = CallByTransport(road, chunk.caVolume, call.Sense(), ZRKLVMultiSuspendVZ,
+                                      ZRKIPMultiSuspendVZ, &set.pPair[j], count, option, result.get());
+        const uint8_t id = IdOf(Op::MultiSuspendVz, road);
+        TraceLine(kTraceParm, {}, "%s WX-API Parm Vol=%s, chunk=%u, pairs=%d, opt=0x%08x", call.Name(),
+                  chunk.caVolume, k, count, option);
         if (!call.GroupMode()) {
-            const ResultSlot slot = SlotOf(ri);
-            if (com_set_return_inf(id, chunk.caVolume, r, call.Sense(), slot.pReturnClass,
-                                   slot.pMessageNo, slot.pMessage) != 0)
-                return call.Fail(__LINE__);
+            if (call.MapResult(0, id, chunk.caVolume, r) != 0) return call.Fail();
             continue;
         }
         int32_t returnClass = 0;
@@ -128,19 +113,19 @@ int ConcSuspendRun(CommandCall &call, uint32_t apiOption, SuspendWait &wait) {
         for (uint32_t p = j; p < j + chunk.uiCount; ++p)
             call.RefuseEntryWith(index.taEntry[p].uiPairIndex, returnClass, messageNo, message);
     }
-    call.TraceApiEnd("ZRKLVMultiSuspendVZ / ZRKIPMultiSuspendVZ", __LINE__);
+    call.TraceApiEnd(Op::MultiSuspendVz);
     owner.reset();
     result.reset();
-    if (call.GroupFailed()) return call.Fail(__LINE__);
+    if (call.GroupFailed()) return call.Fail();
 
     const int r = suspend_timeout_check(&plist, wait.uiCount, wait.uiInterval, kWaitSuspended,
                                         &wait.uiSlept, ri);
-    if (r == -1) return call.Fail(__LINE__);
+    if (r == -1) return call.Fail();
     if (r == 4) {
         SetResult(ri, Msg::Accepted);
-        return call.Warn(__LINE__);
+        return call.Warn();
     }
-    return call.Finish(__LINE__);
+    return call.Finish();
 }
 
 } // namespace zrkc

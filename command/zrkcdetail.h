@@ -13,6 +13,7 @@
 #pragma once
 
 #include "zrkc.h"
+#include "zrkcops.h"
 #include "zrklist.h"
 
 #include <cstdint>
@@ -36,25 +37,24 @@ private:
     uint32_t uiRoom = 0;                                          // entries allocated
 };
 
-// One read of a detail list: the API's result, its operation identifier for
-// com_set_return_inf, and the entries it wrote (0 on failure).
+// One read of a detail list (Op::DetailList on the road it took): the API's
+// result and the entries it wrote (0 on failure).
 struct DetailRead {
     int iResult;
-    uint8_t ucApi;
     uint32_t uiCount;
 };
 
-// The detail list of the array behind volume (transport 0 in-band, 1 over
-// the LAN) with the API option apiFlags into area, never beyond its room.
+// The detail list of the array behind volume (on the road of transport)
+// with the API option apiFlags into area, never beyond its room.
 DetailRead ReadDetailInto(const char *volume, uint8_t transport, uint32_t apiFlags,
                           DetailArea &area, unsigned char *sense);
 
 // The SnapKZP+ generations of pair's source extent (through the pair's
 // access volume and transport) into list, which holds room slots after its
 // head (the count at bytes 0-1); a list of more generations fails in the
-// API before a slot is written. The API's result; *api its operation
-// identifier for com_set_return_inf.
+// API before a slot is written. The API's result (Op::GenerationList on the
+// pair's road).
 int ReadGenerationsInto(const CopyPair &pair, uint32_t apiOption, unsigned char *list,
-                        uint32_t room, unsigned char *sense, uint8_t *api);
+                        uint32_t room, unsigned char *sense);
 
 } // namespace zrkc

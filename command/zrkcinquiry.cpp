@@ -17,18 +17,9 @@
 #include <cstring>
 
 using zrkc::CommandCall;
+using zrkc::Op;
 
 namespace {
-
-constexpr uint8_t kApiVolumeInfo = 14;   // ZRKLVGetVolumeInfoLiteEx
-constexpr uint8_t kApiDeviceInfo = 61;   // ZRKGetDeviceInfo
-constexpr uint8_t kApiIpDeviceInfo = 62; // ZRKIPGetDeviceInfo
-
-// The alias store's lookup by BoxID (any kind but ZRKC_ALIAS_BY_ALIAS).
-constexpr int kAliasByBoxId = 2;
-
-// The API takes the low half of the option word.
-constexpr uint32_t kApiOptionBits = 0xFFFFu;
 
 // The capability bit of the device information: SCSI, byte 23 of the copy
 // support page's information (page byte 27); LAN, byte 7 of the model
@@ -55,14 +46,14 @@ uint64_t Join(uint32_t high, uint32_t low) { return static_cast<uint64_t>(high) 
 // resolved; 0 to go on, else what the command returns.
 int OpenCountQuery(CommandCall &call, const char *vol, uint32_t opt, ReturnInfo *ri, void *area,
                    uint32_t len, size_t needed, bool optionsChecked) {
-    if (call.OpenVolume(area == nullptr ? nullptr : vol, opt, __LINE__) != 0) return -1;
-    if (call.CheckOutputArea(area, len, needed, __LINE__) != 0) return 1;
-    if (optionsChecked && call.CheckOptions(opt, 0, __LINE__) != 0) return -1;
-    if (int r = call.BuildList(vol, nullptr, opt, __LINE__)) return r;
-    if (com_conv_volinf(&call.List(), 0, ri) != 0) return call.Fail(__LINE__);
+    if (call.OpenVolume(area == nullptr ? nullptr : vol, opt) != 0) return -1;
+    if (call.CheckOutputArea(area, len, needed) != 0) return 1;
+    if (optionsChecked && call.CheckOptions(opt, 0) != 0) return -1;
+    if (int r = call.BuildList(vol, nullptr, opt)) return r;
+    if (com_conv_volinf(&call.List(), 0, ri) != 0) return call.Fail();
     if (call.List().pPairs == nullptr || call.List().pPairs->uiCount == 0) {
         zrkc::SetResult(ri, zrkc::Msg::InternalInconsistency);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
     return 0;
 }
@@ -71,15 +62,15 @@ int OpenCountQuery(CommandCall &call, const char *vol, uint32_t opt, ReturnInfo 
 // -1 (mapped into the result).
 int DeviceSupport(CommandCall &call, const CopyPair &pair, bool *has) {
     unsigned char info[64] = {};
-    if (pair.ucTransport == 1) {
+    if (zrkc::OverLan(pair)) {
         const int r = ZRKIPGetDeviceInfo(pair.caAccessVolume, nullptr, 0, info, call.Sense());
-        if (call.MapResult(0, kApiIpDeviceInfo, pair.caAccessVolume, r) != 0) return -1;
+        if (call.MapResult(0, Op::DeviceInfo, pair, r) != 0) return -1;
         static_assert(kIpDeviceInfoLen <= sizeof info, "model information area");
         *has = zrk_support_has(info, kIpDeviceSupportByte, kIpDeviceSupportBit) != 0;
         return 0;
     }
     const int r = ZRKGetDeviceInfo(pair.caAccessVolume, ZRK_DEVICE_INFO_SUPPORT, info, call.Sense());
-    if (call.MapResult(0, kApiDeviceInfo, pair.caAccessVolume, r) != 0) return -1;
+    if (call.MapResult(0, Op::DeviceInfo, pair, r) != 0) return -1;
     *has = zrk_support_has(info, kDeviceSupportByte, kDeviceSupportBit) != 0;
     return 0;
 }
@@ -89,33 +80,33 @@ int DeviceSupport(CommandCall &call, const CopyPair &pair, bool *has) {
 extern "C" int zrkc_get_volume(const char *vol, uint32_t opt, ReturnInfo *ri, void *area,
                                uint32_t len) {
     CommandCall call("zrkc_get_volume", ri);
-    if (call.OpenVolume(area == nullptr && len != 0 ? nullptr : vol, opt, __LINE__) != 0) return -1;
-    if (call.CheckOptions(opt, 0, __LINE__) != 0) return -1;
-    if (call.CheckOutputArea(area, len, sizeof(VolumeQueryInfo), __LINE__) != 0) return 1;
+    if (call.OpenVolume(area == nullptr && len != 0 ? nullptr : vol, opt) != 0) return -1;
+    if (call.CheckOptions(opt, 0) != 0) return -1;
+    if (call.CheckOutputArea(area, len, sizeof(VolumeQueryInfo)) != 0) return 1;
 
     const int kind = com_volume_kind(vol, ri);
-    if (kind < 0) return call.Fail(__LINE__);
+    if (kind < 0) return call.Fail();
     if (kind != ZRKC_VOLKIND_DEVICE) {
         zrkc::SetInvalidVolume(ri, vol);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
 
     VolumeQueryInfo info{};
     uint32_t extentHigh = 0, extentLow = 0, sizeHigh = 0, sizeLow = 0;
     VOL_INFO_EX ex{};
-    call.TraceApiStart("ZRKLVGetVolumeInfoLiteEx", __LINE__);
-    const int r = ZRKLVGetVolumeInfoLiteEx(vol, 0, opt & kApiOptionBits, info.BoxID, &info.Volume,
-                                           &extentHigh, &extentLow, &sizeHigh, &sizeLow, nullptr,
-                                           &ex, call.Sense());
-    if (call.MapResult(0, kApiVolumeInfo, vol, r) != 0) {
-        call.TraceVolumeParm(vol, opt & kApiOptionBits, __LINE__);
-        return call.Fail(__LINE__);
+    call.TraceApiStart(Op::VolumeInfoLite);
+    const uint32_t apiOption = opt & ZRKC_OPT_API_MASK;
+    const int r = ZRKLVGetVolumeInfoLiteEx(vol, 0, apiOption, info.BoxID, &info.Volume, &extentHigh,
+                                           &extentLow, &sizeHigh, &sizeLow, nullptr, &ex, call.Sense());
+    if (call.MapResult(0, zrkc::IdOf(Op::VolumeInfoLite), vol, r) != 0) {
+        call.TraceVolumeParm(vol, apiOption);
+        return call.Fail();
     }
-    call.TraceApiEnd("ZRKLVGetVolumeInfoLiteEx", __LINE__);
+    call.TraceApiEnd(Op::VolumeInfoLite);
 
     AliasRecord record{};
-    const int found = com_get_alias_info(kAliasByBoxId, info.BoxID, &record, ri);
-    if (found < 0) return call.Fail(__LINE__);
+    const int found = com_get_alias_info(ZRKC_ALIAS_BY_BOXID, info.BoxID, &record, ri);
+    if (found < 0) return call.Fail();
     if (found == 0) {
         std::memcpy(info.Alias, record.Main.Alias, sizeof info.Alias);
         info.AliasPresent = 1;
@@ -124,7 +115,7 @@ extern "C" int zrkc_get_volume(const char *vol, uint32_t opt, ReturnInfo *ri, vo
     info.ExtentStartAddress = Join(extentHigh, extentLow);
     info.ExtentSize = Join(sizeHigh, sizeLow);
     std::memcpy(area, &info, sizeof info);
-    return call.Finish(__LINE__);
+    return call.Finish();
 }
 
 extern "C" int zrkc_get_device(const char *vol, uint32_t opt, ReturnInfo *ri, void *area,
@@ -133,13 +124,13 @@ extern "C" int zrkc_get_device(const char *vol, uint32_t opt, ReturnInfo *ri, vo
     if (int r = OpenCountQuery(call, vol, opt, ri, area, len, sizeof(DeviceQueryInfo), true)) return r;
 
     const CopyPair &pair = call.List().pPairs->taPair[0];
-    call.TraceApiStart("ZRKGetDeviceInfo / ZRKIPGetDeviceInfo", __LINE__);
+    call.TraceApiStart(Op::DeviceInfo);
     bool deviceBit = false;
     if (DeviceSupport(call, pair, &deviceBit) != 0) {
-        call.TraceVolumeParm(pair.caAccessVolume, 0, __LINE__);
-        return call.Fail(__LINE__);
+        call.TraceVolumeParm(pair.caAccessVolume, 0);
+        return call.Fail();
     }
-    call.TraceApiEnd("ZRKGetDeviceInfo / ZRKIPGetDeviceInfo", __LINE__);
+    call.TraceApiEnd(Op::DeviceInfo);
 
     DeviceQueryInfo info{};
     if (deviceBit) info.SupportFlag |= ZRKC_DEVSUP_DEVICE;
@@ -147,13 +138,13 @@ extern "C" int zrkc_get_device(const char *vol, uint32_t opt, ReturnInfo *ri, vo
         info.SupportFlag |= ZRKC_DEVSUP_TARGET_STATUS;
     info.MaxSession = pair.uhMaxSessions;
     info.MaxSnapGene = pair.uhGenerations;
-    if (pair.ucTransport == 1) {
+    if (zrkc::OverLan(pair)) {
         CliCopyFunctions functions{};
         IPCtrlCommonData(IP_COMMON_FUNCS_GET, &functions);
         if ((functions.uiDetailFlags & kIpFunctionBit) != 0) info.SupportFlag |= ZRKC_DEVSUP_LAN_FUNCTION;
     }
     std::memcpy(area, &info, sizeof info);
-    return call.Finish(__LINE__);
+    return call.Finish();
 }
 
 extern "C" int zrkc_get_max_count(const char *vol, uint32_t opt, ReturnInfo *ri, void *area,
@@ -165,5 +156,5 @@ extern "C" int zrkc_get_max_count(const char *vol, uint32_t opt, ReturnInfo *ri,
     const CopyPair &pair = call.List().pPairs->taPair[0];
     const uint16_t counts[2] = {pair.uhMaxSessions, pair.uhGenerations};
     std::memcpy(area, counts, sizeof counts);
-    return call.Finish(__LINE__);
+    return call.Finish();
 }

@@ -1,6 +1,7 @@
 // The two entry points through which the IP-service control program talks
 // to the LAN interface management service and reads its settings.
 #include "zrkc.h"
+#include "zrkctrace.h"
 
 #include "platform.h"
 
@@ -39,9 +40,9 @@ extern "C" int zrkc_exec_cli(const char *ipAddress, const char *user, int option
 extern "C" int zrkc_getproperties_int(const char *key, ReturnInfo *ri) {
     static constexpr char kName[] = "zrkc_getproperties_int";
     velk_trace_init();
-    velk_trace(1, "%s start. [%d]", kName, __LINE__);
+    zrkc::TraceStart(kName, zrkc::kTraceStep);
     const int value = get_properties_int(key, ri);
-    velk_trace(1, "%s end. [%d]", kName, __LINE__);
+    zrkc::TraceLine(zrkc::kTraceStep, {}, "%s end.", kName);
     velk_trace_term();
     return value;
 }

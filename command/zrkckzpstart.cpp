@@ -22,97 +22,42 @@
 
 namespace zrkc {
 
-uint8_t KzpCallIdentifier(KzpCall call, uint8_t transport) {
-    const bool lan = transport == 1;
-    switch (call) {
-    case KzpCall::Start: return lan ? 33 : 1;
-    case KzpCall::QuickStart: return lan ? 34 : 2;
-    case KzpCall::SnapStart: return lan ? 35 : 3;
-    case KzpCall::EstimateStart: return lan ? 36 : 4;
-    case KzpCall::Stop: return lan ? 37 : 5;
-    case KzpCall::QuickStop: return lan ? 38 : 6;
-    case KzpCall::SnapStop: return lan ? 39 : 7;
-    case KzpCall::GenerationList: return lan ? 49 : 17;
-    case KzpCall::PoolExtSize: return lan ? 52 : 20;
-    case KzpCall::ClassicSnapStop: return lan ? 64 : 63;
-    case KzpCall::ConcStart: return lan ? 68 : 67;
-    }
-    return 0;
-}
-
-const char *KzpCallNames(KzpCall call) {
-    switch (call) {
-    case KzpCall::Start: return "ZRKLVStartKZP / ZRKIPStartKZP";
-    case KzpCall::QuickStart: return "ZRKLVStartQuickKZP / ZRKIPStartQuickKZP";
-    case KzpCall::SnapStart:
-    case KzpCall::EstimateStart: return "ZRKLVStartSnapKZP_p / ZRKIPStartSnapKZP_p";
-    case KzpCall::Stop: return "ZRKLVStopKZP / ZRKIPStopKZP";
-    case KzpCall::QuickStop: return "ZRKLVStopQuickKZP / ZRKIPStopQuickKZP";
-    case KzpCall::SnapStop:
-    case KzpCall::ClassicSnapStop: return "ZRKLVStopSnapKZP_p / ZRKIPStopSnapKZP_p";
-    case KzpCall::GenerationList: return "ZRKLVGeneraListSnapKZP_p / ZRKIPGeneraListSnapKZP_p";
-    case KzpCall::PoolExtSize: return "ZRKLVGetPoolExtSize / ZRKIPGetPoolExtSize";
-    case KzpCall::ConcStart: return "ZRKStartConcKZP / ZRKIPStartConcKZP";
-    }
-    return "";
-}
-
-int CallKzpPair(KzpCall call, const CopyPair &pair, uint32_t interval, uint32_t apiOption,
+int CallKzpPair(Op op, const CopyPair &pair, uint32_t interval, uint32_t apiOption,
                 unsigned char *sense, unsigned char *out) {
-    std::memset(sense, 0, ZRK_SENSE_LEN);
-    const bool lan = pair.ucTransport == 1;
-    const char *vol = pair.caAccessVolume;
     InBandPairCall inBand = nullptr;
     OutOfBandPairCall outOfBand = nullptr;
-    switch (call) {
-    case KzpCall::Start: inBand = ZRKLVStartKZP; outOfBand = ZRKIPStartKZP; break;
-    case KzpCall::QuickStart: inBand = ZRKLVStartQuickKZP; outOfBand = ZRKIPStartQuickKZP; break;
-    case KzpCall::SnapStart:
-    case KzpCall::EstimateStart: inBand = ZRKLVStartSnapKZP_p; outOfBand = ZRKIPStartSnapKZP_p; break;
-    case KzpCall::Stop: inBand = ZRKLVStopKZP; outOfBand = ZRKIPStopKZP; break;
-    case KzpCall::QuickStop: inBand = ZRKLVStopQuickKZP; outOfBand = ZRKIPStopQuickKZP; break;
-    case KzpCall::SnapStop: inBand = ZRKLVStopSnapKZP_p; outOfBand = ZRKIPStopSnapKZP_p; break;
-    case KzpCall::ClassicSnapStop: inBand = ZRKLVStopSnapKZP; outOfBand = ZRKIPStopSnapKZP; break;
-    case KzpCall::PoolExtSize:
-        if (lan)
-            return ZRKIPGetPoolExtSize(vol, nullptr, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h,
-                                       pair.SrcAddr_l, pair.SrcSize_h, pair.SrcSize_l,
-                                       pair.caTrgBoxID, pair.TrgOlu, pair.TrgAddr_h,
-                                       pair.TrgAddr_l, static_cast<int>(interval), apiOption, out,
-                                       sense);
-        return ZRKLVGetPoolExtSize(vol, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h,
-                                   pair.SrcAddr_l, pair.SrcSize_h, pair.SrcSize_l, pair.caTrgBoxID,
-                                   pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l, interval, apiOption,
-                                   out, sense);
-    case KzpCall::GenerationList: // read into its room by ReadGenerationsInto
-    case KzpCall::ConcStart: break;
-    }
-    if (inBand == nullptr) {
+    switch (op) {
+    case Op::StartKzp: inBand = ZRKLVStartKZP; outOfBand = ZRKIPStartKZP; break;
+    case Op::StartQuickKzp: inBand = ZRKLVStartQuickKZP; outOfBand = ZRKIPStartQuickKZP; break;
+    case Op::StartSnapKzp:
+    case Op::StartEstimate: inBand = ZRKLVStartSnapKZP_p; outOfBand = ZRKIPStartSnapKZP_p; break;
+    case Op::StopKzp: inBand = ZRKLVStopKZP; outOfBand = ZRKIPStopKZP; break;
+    case Op::StopQuickKzp: inBand = ZRKLVStopQuickKZP; outOfBand = ZRKIPStopQuickKZP; break;
+    case Op::StopSnapKzp: inBand = ZRKLVStopSnapKZP_p; outOfBand = ZRKIPStopSnapKZP_p; break;
+    case Op::StopClassicSnap: inBand = ZRKLVStopSnapKZP; outOfBand = ZRKIPStopSnapKZP; break;
+    case Op::PoolExtSize:
+        std::memset(sense, 0, ZRK_SENSE_LEN);
+        return CallByTransport(pair.ucTransport, pair.caAccessVolume, sense, ZRKLVGetPoolExtSize,
+                               ZRKIPGetPoolExtSize, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h,
+                               pair.SrcAddr_l, pair.SrcSize_h, pair.SrcSize_l, pair.caTrgBoxID,
+                               pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l, interval, apiOption, out);
+    default: // not a pair call of the KZP family
+        std::memset(sense, 0, ZRK_SENSE_LEN);
         ZRKerrno = ZRK_ERR_PARAMETER;
         return -1;
     }
     return CallPairByTransport(inBand, outOfBand, pair, interval, apiOption, sense);
 }
 
-int MappedKzpPair(CommandCall &call, KzpCall what, uint32_t index, const CopyPair &pair,
-                  uint32_t interval, uint32_t apiOption, unsigned char *out) {
-    const int r = CallKzpPair(what, pair, interval, apiOption, call.Sense(), out);
-    if (call.MapResult(index, KzpCallIdentifier(what, pair.ucTransport), pair.caAccessVolume, r) == 0)
-        return 0;
-    call.TracePairParm(pair, apiOption, __LINE__);
+int MappedKzpPair(CommandCall &call, Op op, uint32_t index, const CopyPair &pair, uint32_t interval,
+                  uint32_t apiOption, unsigned char *out) {
+    const int r = CallKzpPair(op, pair, interval, apiOption, call.Sense(), out);
+    if (call.MapResult(index, op, pair, r) == 0) return 0;
+    call.TracePairParm(pair, apiOption);
     return -1;
 }
 
-int MapIntoResult(CommandCall &call, KzpCall what, const CopyPair &pair, int apiResult) {
-    ReturnInfo *ri = call.Result();
-    return com_set_return_inf(KzpCallIdentifier(what, pair.ucTransport), pair.caAccessVolume,
-                              apiResult, call.Sense(), &ri->iReturnClass, &ri->uiMessageNo,
-                              ri->caMessage) == 0
-               ? 0
-               : -1;
-}
-
-int LookUpSessions(CommandCall &call, int flags, KzpArea<SessionRecord> &records, int &found,
+int LookUpSessions(CommandCall &call, int flags, SessionRecords &records, int &found,
                    int &lookup) {
     records = NewSessionRecords(call.List());
     if (!records) {
@@ -165,9 +110,8 @@ int StartConcurrent(CommandCall &call, StartKind kind, uint32_t option, const ui
     CopyPairList &list = call.List();
     const SubgroupIndex *index = list.pSubgroups;
     const uint32_t count = index->uiPairCount;
-    KzpArea<CONC_SES_INFO> entries(
-        static_cast<CONC_SES_INFO *>(std::calloc(count == 0 ? 1 : count, sizeof(CONC_SES_INFO))));
-    if (!entries) return call.NoMemory(__LINE__);
+    Owned<CONC_SES_INFO> entries = Cleared<CONC_SES_INFO>(count);
+    if (!entries) return call.NoMemory();
     CONC_SES_INFO *conc = entries.get();
 
     bool refused = false;
@@ -191,7 +135,7 @@ int StartConcurrent(CommandCall &call, StartKind kind, uint32_t option, const ui
         c.CopyKind = ShapeOf(kind).uiCopyKind;
         c.OptionFlag = apiOptions[e.uiPairIndex];
     }
-    if (refused) return call.Fail(__LINE__);
+    if (refused) return call.Fail();
 
     if (kind == StartKind::Quick) { // all pairs of a subgroup restarted, or none
         uint32_t first = 0;
@@ -199,105 +143,98 @@ int StartConcurrent(CommandCall &call, StartKind kind, uint32_t option, const ui
             if (index->taEntry[k].uiSubgroupSize != 0) first = k;
             if (conc[k].OptionFlag != conc[first].OptionFlag) {
                 SetResult(call.Result(), Msg::Preconditions);
-                return call.Fail(__LINE__);
+                return call.Fail();
             }
         }
     }
 
-    const char *apis = KzpCallNames(KzpCall::ConcStart);
-    call.TraceApiStart(apis, __LINE__);
+    call.TraceApiStart(Op::StartConcKzp);
     for (uint32_t k = 0; k < count; ++k) {
         const SubgroupEntry &e = index->taEntry[k];
         const uint32_t size = e.uiSubgroupSize;
         if (size == 0) continue;
         const CopyPair &p = *e.pPair;
-        std::memset(call.Sense(), 0, ZRK_SENSE_LEN);
-        const int r = p.ucTransport == 1
-                          ? ZRKIPStartConcKZP(p.caAccessVolume, nullptr, &conc[k],
-                                              static_cast<int>(size), call.Sense())
-                          : ZRKStartConcKZP(p.caAccessVolume, &conc[k], size, call.Sense());
-        if (MapIntoResult(call, KzpCall::ConcStart, p, r) != 0) return call.Fail(__LINE__);
+        const int r = call.CallByTransport(p, ZRKStartConcKZP, ZRKIPStartConcKZP, &conc[k], size);
+        if (call.MapIntoResult(Op::StartConcKzp, p, r) != 0) return call.Fail();
         for (uint32_t j = k; j < k + size && j < count; ++j) {
             const SubgroupEntry &m = index->taEntry[j];
             RecordStarted(kind, option, conc[k].OptionFlag, list.pNames->taEntry[m.uiPairIndex],
                           *m.pPair);
         }
     }
-    call.TraceApiEnd(apis, __LINE__);
-    return call.Finish(__LINE__);
+    call.TraceApiEnd(Op::StartConcKzp);
+    return call.Finish();
 }
 
 int StartKzpFamily(StartKind kind, char *source, char *target, int option, ReturnInfo *ri) {
     const StartShape &shape = ShapeOf(kind);
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call(shape.pName, ri);
-    if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
-    if ((shape.bExtended ? call.CheckOptions(opt, shape.uiMask, ZRKC_EXOPT_VVOL_DELETE, __LINE__)
-                         : call.CheckOptions(opt, shape.uiMask, __LINE__)) != 0)
+    if (call.OpenPair(source, target, opt) != 0) return -1;
+    if ((shape.bExtended ? call.CheckOptions(opt, shape.uiMask, ZRKC_EXOPT_VVOL_DELETE)
+                         : call.CheckOptions(opt, shape.uiMask)) != 0)
         return -1;
     const bool vvolDelete = shape.bExtended && (uiExOptionFlag & ZRKC_EXOPT_VVOL_DELETE) != 0;
     if (kind == StartKind::Snap && (opt & ZRK_OPT_MONITOR) != 0 && (opt & ZRKC_OPT_CONC_START) != 0)
-        return call.RefuseOptions(__LINE__);
+        return call.RefuseOptions();
     if (vvolDelete && (opt & (ZRKC_OPT_CONC_START | ZRKC_OPT_NO_POST)) != 0)
-        return call.RefuseOptions(__LINE__);
+        return call.RefuseOptions();
     uint32_t apiBase = opt & ZRKC_OPT_API_MASK;
     if ((opt & ZRKC_OPT_NO_POST) != 0) apiBase |= ZRK_OPT_ACCEPT_CASCADE;
     if (vvolDelete) apiBase |= ZRK_OPT_VVOL_DELETE;
 
-    if (int r = call.BuildList(source, target, opt, __LINE__)) return r;
+    if (int r = call.BuildList(source, target, opt)) return r;
     const bool estimate = kind == StartKind::Snap && (opt & ZRK_OPT_MONITOR) != 0;
-    if ((estimate ? call.RequireVolumes(__LINE__) : call.RequirePairs(__LINE__)) != 0) return -1;
+    if ((estimate ? call.RequireVolumes() : call.RequirePairs()) != 0) return -1;
     CopyPairList &list = call.List();
-    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail(__LINE__);
+    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail();
 
     const bool concurrent = (opt & ZRKC_OPT_CONC_START) != 0 && call.GroupMode();
     if (concurrent && (list.pSubgroups == nullptr || list.pSubgroups->uiSubgroups != 1 ||
                        list.pSubgroups->uiBoxRuns != 1)) {
         zrkc::SetCatalogueResult(ri, CatalogueMsg::GroupArraysDiffer);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
-    if (start_volume_size_check(&list, ri) != 0) return call.Fail(__LINE__);
+    if (start_volume_size_check(&list, ri) != 0) return call.Fail();
 
     const uint32_t pairs = PairsOf(list);
-    KzpArea<uint32_t> apiOptions(
-        static_cast<uint32_t *>(std::calloc(pairs == 0 ? 1 : pairs, sizeof(uint32_t))));
-    if (!apiOptions) return call.NoMemory(__LINE__);
+    Owned<uint32_t> apiOptions = Cleared<uint32_t>(pairs);
+    if (!apiOptions) return call.NoMemory();
     for (uint32_t i = 0; i < pairs; ++i) apiOptions.get()[i] = apiBase;
 
     if (kind != StartKind::Kzp) {
-        KzpArea<SessionRecord> records;
+        SessionRecords records;
         int found = 0, lookup = 0;
-        if (LookUpSessions(call, 0, records, found, lookup) != 0) return call.Fail(__LINE__);
+        if (LookUpSessions(call, 0, records, found, lookup) != 0) return call.Fail();
         if (kind == StartKind::Snap && found != 0) {
             SetResult(ri, Msg::Preconditions);
-            return call.Fail(__LINE__);
+            return call.Fail();
         }
         for (uint32_t i = 0; kind == StartKind::Quick && i < pairs; ++i) {
-            const SessionRecord &rec = records.get()[i];
-            if (IsKzpSession(rec, ZRK_SESFLAG_QUICKKZP) && rec.tDetail.Phase != kKzpPhaseCopying)
+            const SessionRecord &rec = records[i];
+            if (IsKzpSession(rec, ZRK_SESFLAG_QUICKKZP) && rec.tDetail.Phase != kPhaseCopying)
                 apiOptions.get()[i] |= ZRK_OPT_RESTART; // a tracking session starts again
         }
     }
 
     if (concurrent) return StartConcurrent(call, kind, opt, apiOptions.get());
 
-    const KzpCall what = kind == StartKind::Kzp     ? KzpCall::Start
-                         : kind == StartKind::Quick ? KzpCall::QuickStart
-                         : estimate                 ? KzpCall::EstimateStart
-                                                    : KzpCall::SnapStart;
-    const char *apis = KzpCallNames(what);
-    call.TraceApiStart(apis, __LINE__);
+    const Op what = kind == StartKind::Kzp     ? Op::StartKzp
+                    : kind == StartKind::Quick ? Op::StartQuickKzp
+                    : estimate                 ? Op::StartEstimate
+                                               : Op::StartSnapKzp;
+    call.TraceApiStart(what);
     for (uint32_t i = 0; i < pairs; ++i) {
         const CopyPair &pair = list.pPairs->taPair[i];
         const uint32_t apiOption = apiOptions.get()[i];
         if (MappedKzpPair(call, what, i, pair, kKzpCopyInterval, apiOption) != 0) {
-            if (!call.GroupMode()) return call.Fail(__LINE__);
+            if (!call.GroupMode()) return call.Fail();
             continue;
         }
         RecordStarted(kind, opt, apiOption, list.pNames->taEntry[i], pair);
     }
-    call.TraceApiEnd(apis, __LINE__);
-    return call.Finish(__LINE__);
+    call.TraceApiEnd(what);
+    return call.Finish();
 }
 
 // The pool check of a restore: per subgroup, the sum of what the restores
@@ -310,8 +247,7 @@ int CheckPool(CommandCall &call) {
     constexpr size_t kPoolRequired = 16; // and what restoring it takes
     uint64_t total = 0, smallest = kMax;
     uint32_t left = 0;
-    const char *apis = KzpCallNames(KzpCall::PoolExtSize);
-    call.TraceApiStart(apis, __LINE__);
+    call.TraceApiStart(Op::PoolExtSize);
     for (uint32_t k = 0; index != nullptr && k < index->uiPairCount; ++k) {
         const SubgroupEntry &e = index->taEntry[k];
         if (e.uiSubgroupSize != 0) {
@@ -319,10 +255,9 @@ int CheckPool(CommandCall &call) {
             smallest = kMax;
         }
         unsigned char info[64] = {};
-        const int r = CallKzpPair(KzpCall::PoolExtSize, *e.pPair, kKzpCopyInterval, 0, call.Sense(),
-                                  info);
-        if (MapIntoResult(call, KzpCall::PoolExtSize, *e.pPair, r) != 0) {
-            call.TracePairParm(*e.pPair, 0, __LINE__);
+        const int r = CallKzpPair(Op::PoolExtSize, *e.pPair, kKzpCopyInterval, 0, call.Sense(), info);
+        if (call.MapIntoResult(Op::PoolExtSize, *e.pPair, r) != 0) {
+            call.TracePairParm(*e.pPair, 0);
             return -1;
         }
         const uint64_t required = zrk::Be64(info + kPoolRequired);
@@ -338,7 +273,7 @@ int CheckPool(CommandCall &call) {
         }
         total = 0;
     }
-    call.TraceApiEnd(apis, __LINE__);
+    call.TraceApiEnd(Op::PoolExtSize);
     return 0;
 }
 
@@ -359,33 +294,31 @@ extern "C" int zrkc_start_snapkzp(char *source, char *target, int option, Return
 extern "C" int zrkc_restore_snapkzp(char *source, char *target, int option, ReturnInfo *ri) {
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_restore_snapkzp", ri);
-    if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
-    if (int r = OpenResolvedList(call, source, target, opt, ZRKC_OPT_GROUP_FILE, 0, ri)) return r;
+    if (int r = OpenPairCommand(call, source, target, opt, ZRKC_OPT_GROUP_FILE)) return r;
     CopyPairList &list = call.List();
     const uint32_t pairs = PairsOf(list);
     {
-        KzpArea<SessionRecord> records;
+        SessionRecords records;
         int found = 0, lookup = 0;
-        if (LookUpSessions(call, 0, records, found, lookup) != 0) return call.Fail(__LINE__);
+        if (LookUpSessions(call, 0, records, found, lookup) != 0) return call.Fail();
         if (lookup == 2) {
             if (found != 0)
                 SetResult(ri, Msg::Preconditions);
             else
                 SetResult(ri, Msg::SessionMissing);
-            return call.Fail(__LINE__);
+            return call.Fail();
         }
         for (uint32_t i = 0; i < pairs; ++i) {
-            if (!IsKzpSession(records.get()[i], ZRK_SESFLAG_SNAPKZP_P)) {
+            if (!IsKzpSession(records[i], ZRK_SESFLAG_SNAPKZP_P)) {
                 SetResult(ri, Msg::Preconditions);
-                return call.Fail(__LINE__);
+                return call.Fail();
             }
         }
     }
-    if (CheckPool(call) != 0) return call.Fail(__LINE__);
+    if (CheckPool(call) != 0) return call.Fail();
 
     // Each restore copies the SnapKZP+ target back onto its source.
-    const char *apis = KzpCallNames(KzpCall::Start);
-    call.TraceApiStart(apis, __LINE__);
+    call.TraceApiStart(Op::StartKzp);
     for (uint32_t i = 0; i < pairs; ++i) {
         const CopyPair &pair = list.pPairs->taPair[i];
         CopyPair back = pair;
@@ -397,10 +330,10 @@ extern "C" int zrkc_restore_snapkzp(char *source, char *target, int option, Retu
         back.TrgOlu = pair.SrcOlu;
         back.TrgAddr_h = pair.SrcAddr_h;
         back.TrgAddr_l = pair.SrcAddr_l;
-        if (MappedKzpPair(call, KzpCall::Start, i, back, kKzpCopyInterval, 0) != 0 &&
+        if (MappedKzpPair(call, Op::StartKzp, i, back, kKzpCopyInterval, 0) != 0 &&
             !call.GroupMode())
-            return call.Fail(__LINE__);
+            return call.Fail();
     }
-    call.TraceApiEnd(apis, __LINE__);
-    return call.Finish(__LINE__);
+    call.TraceApiEnd(Op::StartKzp);
+    return call.Finish();
 }

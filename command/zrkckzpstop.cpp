@@ -34,7 +34,7 @@ constexpr size_t kGenerationHead = 16;
 constexpr size_t kGenerationSlot = 256;
 
 struct GenerationList {
-    KzpArea<unsigned char> pArea;
+    Owned<unsigned char> pArea;
     uint32_t uiSlots = 0; // slots the area holds
 };
 
@@ -83,47 +83,46 @@ int StopSnapPair(CommandCall &call, uint32_t index, const CopyPair &pair,
     generations = 0;
     listed = false;
     if ((d.ucSessionFlags & ZRK_SESFLAG_SNAPKZP) != 0) // SnapKZP: never forced
-        return MappedKzpPair(call, KzpCall::ClassicSnapStop, index, pair, kKzpNoCopyInterval,
+        return MappedKzpPair(call, Op::StopClassicSnap, index, pair, kKzpNoCopyInterval,
                              apiOption & ~ZRK_OPT_FORCE);
     if ((apiOption & ZRK_OPT_FORCE) != 0) {
         // The list is read into the slots allocated, never beyond them.
         std::memset(list.pArea.get(), 0, kGenerationHead);
-        uint8_t api = 0;
-        const int r = ReadGenerationsInto(pair, 0, list.pArea.get(), list.uiSlots, call.Sense(), &api);
-        if (r != 0 && !(ZRKerrno == ZRK_ERR_NO_SESSION && d.Phase == kKzpPhaseReadying)) {
-            call.MapResult(index, api, pair.caAccessVolume, r);
-            call.TracePairParm(pair, 0, __LINE__);
+        const int r = ReadGenerationsInto(pair, 0, list.pArea.get(), list.uiSlots, call.Sense());
+        if (r != 0 && !(ZRKerrno == ZRK_ERR_NO_SESSION && d.Phase == kPhaseReadying)) {
+            call.MapResult(index, Op::GenerationList, pair, r);
+            call.TracePairParm(pair, 0);
             return -1;
         }
         listed = r == 0;
         if (listed) generations = Be16(list.pArea.get());
     }
-    if (pair.ucTransport == 0 && d.ucCopyKind == kCopyKindEstimate && d.ucaState140[0] != 0) {
+    if (!OverLan(pair) && d.ucCopyKind == kCopyKindEstimate && d.ucaState140[0] != 0) {
         CopyPair byId = pair; // the estimate session named by its identifier
         byId.SrcOlu = Be16(d.ucaSessionID);
-        return MappedKzpPair(call, KzpCall::SnapStop, index, byId, kKzpNoCopyInterval,
+        return MappedKzpPair(call, Op::StopSnapKzp, index, byId, kKzpNoCopyInterval,
                              apiOption | ZRK_OPT_SESSION_ID);
     }
-    return MappedKzpPair(call, KzpCall::SnapStop, index, pair, kKzpCopyInterval, apiOption);
+    return MappedKzpPair(call, Op::StopSnapKzp, index, pair, kKzpCopyInterval, apiOption);
 }
 
 int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnInfo *ri) {
     static const char *const kNames[] = {"zrkc_stop_kzp", "zrkc_stop_quickkzp", "zrkc_stop_snapkzp"};
     uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call(kNames[static_cast<int>(kind)], ri);
-    if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
+    if (call.OpenPair(source, target, opt) != 0) return -1;
 
     uint32_t apiOption = 0;
     int lookupFlags = 0;
-    KzpCall what = KzpCall::Stop;
+    Op what = Op::StopKzp;
     switch (kind) {
     case StopKind::Kzp:
         if (call.CheckOptions(opt, ZRKC_OPT_GROUP_FILE | ZRKC_OPT_ODX | ZRK_OPT_FORCE,
-                              ZRKC_EXOPT_VVOL, __LINE__) != 0)
+                              ZRKC_EXOPT_VVOL) != 0)
             return -1;
         if (((opt & ZRKC_OPT_ODX) != 0 && (uiExOptionFlag & ZRKC_EXOPT_VVOL) != 0) ||
             (opt & ZRK_OPT_FORCE) == 0)
-            return call.RefuseOptions(__LINE__);
+            return call.RefuseOptions();
         opt &= ~ZRK_OPT_FORCE; // required, and not passed on
         apiOption = opt & ZRKC_OPT_API_MASK;
         if ((opt & ZRKC_OPT_ODX) != 0) apiOption |= ZRK_OPT_LIST_SEL_01;
@@ -131,35 +130,35 @@ int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnI
         lookupFlags = static_cast<int>(opt);
         break;
     case StopKind::Quick:
-        if (call.CheckOptions(opt, ZRKC_OPT_GROUP_FILE | ZRK_OPT_FORCE, __LINE__) != 0) return -1;
+        if (call.CheckOptions(opt, ZRKC_OPT_GROUP_FILE | ZRK_OPT_FORCE) != 0) return -1;
         apiOption = opt & ZRKC_OPT_API_MASK;
         if ((opt & ZRK_OPT_FORCE) == 0) apiOption |= ZRK_OPT_STOP_TRACKING;
-        what = KzpCall::QuickStop;
+        what = Op::StopQuickKzp;
         break;
     case StopKind::Snap:
-        if (call.CheckOptions(opt, ZRKC_OPT_GROUP_FILE | ZRK_OPT_MONITOR | ZRK_OPT_FORCE, __LINE__) !=
+        if (call.CheckOptions(opt, ZRKC_OPT_GROUP_FILE | ZRK_OPT_MONITOR | ZRK_OPT_FORCE) !=
             0)
             return -1;
         if ((opt & ZRK_OPT_FORCE) != 0 && (opt & ZRK_OPT_MONITOR) != 0)
-            return call.RefuseOptions(__LINE__);
+            return call.RefuseOptions();
         apiOption = opt & ZRKC_OPT_API_MASK;
-        what = KzpCall::SnapStop;
+        what = Op::StopSnapKzp;
         break;
     }
     const bool estimate = kind == StopKind::Snap && (opt & ZRK_OPT_MONITOR) != 0;
     const bool forcedSnap = kind == StopKind::Snap && (opt & ZRK_OPT_FORCE) != 0;
 
-    if (int r = call.BuildList(source, target, opt, __LINE__)) return r;
-    if ((estimate ? call.RequireVolumes(__LINE__) : call.RequirePairs(__LINE__)) != 0) return -1;
+    if (int r = call.BuildList(source, target, opt)) return r;
+    if ((estimate ? call.RequireVolumes() : call.RequirePairs()) != 0) return -1;
     CopyPairList &list = call.List();
-    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail(__LINE__);
+    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail();
 
-    KzpArea<SessionRecord> records;
+    SessionRecords records;
     int found = 0, lookup = 0;
-    if (LookUpSessions(call, lookupFlags, records, found, lookup) != 0) return call.Fail(__LINE__);
+    if (LookUpSessions(call, lookupFlags, records, found, lookup) != 0) return call.Fail();
     if (found == 0) {
         SetResult(ri, Msg::SessionMissing);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
 
     const uint32_t pairs = PairsOf(list);
@@ -169,19 +168,17 @@ int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnI
             const uint32_t g = list.pPairs->taPair[i].uhGenerations;
             if (g == 0) {
                 SetResult(ri, Msg::Unsupported);
-                return call.Fail(__LINE__);
+                return call.Fail();
             }
             if (g > generations.uiSlots) generations.uiSlots = g;
         }
-        generations.pArea.reset(static_cast<unsigned char *>(
-            std::calloc(1, kGenerationHead + generations.uiSlots * kGenerationSlot)));
-        if (!generations.pArea) return call.NoMemory(__LINE__);
+        generations.pArea = Cleared<unsigned char>(kGenerationHead + generations.uiSlots * kGenerationSlot);
+        if (!generations.pArea) return call.NoMemory();
     }
 
-    const char *apis = KzpCallNames(what);
-    call.TraceApiStart(apis, __LINE__);
+    call.TraceApiStart(what);
     for (uint32_t i = 0; i < pairs; ++i) {
-        const SessionRecord &record = records.get()[i];
+        const SessionRecord &record = records[i];
         if (record.ucFound == 0) continue;
         const CopyPair &pair = list.pPairs->taPair[i];
         uint32_t count = 0;
@@ -190,7 +187,7 @@ int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnI
                           ? StopSnapPair(call, i, pair, record, apiOption, generations, count, listed)
                           : MappedKzpPair(call, what, i, pair, kKzpCopyInterval, apiOption);
         if (r != 0) {
-            if (!call.GroupMode()) return call.Fail(__LINE__);
+            if (!call.GroupMode()) return call.Fail();
             continue;
         }
         if (kind == StopKind::Kzp) continue;
@@ -201,8 +198,8 @@ int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnI
         EraseSourceName(pair);
         if (!estimate) EraseTargetName(pair);
     }
-    call.TraceApiEnd(apis, __LINE__);
-    return call.Finish(__LINE__);
+    call.TraceApiEnd(what);
+    return call.Finish();
 }
 
 } // namespace

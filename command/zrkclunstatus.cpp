@@ -18,14 +18,6 @@
 namespace zrkc {
 namespace {
 
-// The API operations whose results com_set_return_inf maps here.
-constexpr uint8_t kApiDetailList = 16;      // ZRKGetDetailList
-constexpr uint8_t kApiSetOluStatus = 26;    // ZRKSetOLUStatus
-constexpr uint8_t kApiOluStatusList = 27;   // ZRKGetOLUStatusList
-constexpr uint8_t kApiIpDetailList = 48;    // ZRKIPGetDetailList
-constexpr uint8_t kApiIpSetOluStatus = 56;  // ZRKIPSetOLUStatus
-constexpr uint8_t kApiIpOluStatusList = 57; // ZRKIPGetOLUStatusList
-
 constexpr uint32_t kQueryMask = ZRKC_OPT_ALL_LUN | ZRKC_OPT_GROUP_FILE | ZRKC_OPT_OTHER_WAY;
 constexpr uint32_t kInhibitMask = ZRKC_OPT_GROUP_FILE | ZRKC_OPT_OTHER_WAY;
 
@@ -37,45 +29,35 @@ using zrk::Be16;
 using zrk::Be32;
 using zrk::Be64;
 
-template <class T> using Owned = std::unique_ptr<T, zrk::FreeDeleter>;
-
-template <class T> Owned<T> Cleared(size_t count) {
-    return Owned<T>(static_cast<T *>(std::calloc(count != 0 ? count : 1, sizeof(T))));
-}
-
-uint32_t EntryCount(const CopyPairList &list) {
-    return list.pPairs != nullptr ? list.pPairs->uiCount : 0;
-}
-
 // The option rules and the list of single volumes that both commands share
 // (a group file of pairs gives its sources, or with ZRKC_OPT_OTHER_WAY its
 // targets). 0 to go on, else what the command returns.
 int OpenVolumes(CommandCall &call, char *volume, uint32_t option, uint32_t mask) {
-    if (call.CheckOptions(option, mask, __LINE__) != 0) return -1;
+    if (call.CheckOptions(option, mask) != 0) return -1;
     const bool otherWay = (option & ZRKC_OPT_OTHER_WAY) != 0;
-    if (otherWay && (option & ZRKC_OPT_GROUP_FILE) == 0) return call.RefuseOptions(__LINE__);
-    if (int r = call.BuildList(volume, nullptr, option, __LINE__)) return r;
+    if (otherWay && (option & ZRKC_OPT_GROUP_FILE) == 0) return call.RefuseOptions();
+    if (int r = call.BuildList(volume, nullptr, option)) return r;
     CopyPairList &list = call.List();
     if (list.pNames->uiForm == ZRKC_FORM_PAIRS) {
         com_reset_copypair(otherWay ? 1 : 0, &list);
     } else if (otherWay) {
-        return call.RequirePairs(__LINE__);
+        return call.RequirePairs();
     }
     return 0;
 }
 
 // The status record of each list entry; a found count of 0 is 1250. 0 or
 // what the command returns.
-int ReadUnits(CommandCall &call, Owned<LunStatusRecord> &records) {
+int ReadUnits(CommandCall &call, Owned<LunStatusRecord[]> &records) {
     CopyPairList &list = call.List();
-    records = Cleared<LunStatusRecord>(EntryCount(list));
-    if (!records) return call.NoMemory(__LINE__);
+    records = Cleared<LunStatusRecord[]>(PairsOf(list));
+    if (!records) return call.NoMemory();
     int found = 0;
     if (com_get_lunstatus_list(&list, &found, records.get(), call.Result()) == -1)
-        return call.Fail(__LINE__);
+        return call.Fail();
     if (found == 0) {
         SetResult(call.Result(), Msg::LunInvalid);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
     return 0;
 }
@@ -96,28 +78,23 @@ void FillEntry(LunStatusEntry &e, const unsigned char *status) {
 // Every unit of the array that holds the list's only volume; items receives
 // the number the array reported (at most the records' room). 0 or what the
 // command returns.
-int ReadAllUnits(CommandCall &call, Owned<LunStatusRecord> &records, uint32_t &items) {
+int ReadAllUnits(CommandCall &call, Owned<LunStatusRecord[]> &records, uint32_t &items) {
     items = 0;
     Owned<unsigned char> buffer = Cleared<unsigned char>(kAllLunListLen);
-    if (!buffer) return call.NoMemory(__LINE__);
-    const char *apis = "ZRKGetOLUStatusList / ZRKIPGetOLUStatusList";
-    call.TraceApiStart(apis, __LINE__);
+    if (!buffer) return call.NoMemory();
+    call.TraceApiStart(Op::AllOluStatusList);
     const CopyPair &pair = call.List().pPairs->taPair[0];
-    const bool lan = pair.ucTransport == 1;
-    const int r = lan ? ZRKIPGetOLUStatusList(pair.caAccessVolume, nullptr, 0, kLastOlu,
-                                              buffer.get(), call.Sense())
-                      : ZRKGetOLUStatusList(pair.caAccessVolume, 0, kLastOlu, buffer.get(),
-                                            call.Sense());
-    if (call.MapResult(0, lan ? kApiIpOluStatusList : kApiOluStatusList, pair.caAccessVolume, r) != 0)
-        return call.Fail(__LINE__);
+    const int r = call.CallByTransport(pair, ZRKGetOLUStatusList, ZRKIPGetOLUStatusList, 0u, kLastOlu,
+                                       buffer.get());
+    if (call.MapResult(0, Op::AllOluStatusList, pair, r) != 0) return call.Fail();
     // A count beyond the list's room is not believed past the room.
     const uint32_t count = std::min(Be32(buffer.get()), ZRKC_LUN_ALL_ITEMS);
     if (count == 0) return 0;
-    records = Cleared<LunStatusRecord>(count);
-    if (!records) return call.NoMemory(__LINE__);
+    records = Cleared<LunStatusRecord[]>(count);
+    if (!records) return call.NoMemory();
     for (uint32_t i = 0; i < count; ++i) {
-        records.get()[i].ucFound = 1;
-        std::memcpy(records.get()[i].ucaStatus,
+        records[i].ucFound = 1;
+        std::memcpy(records[i].ucaStatus,
                     buffer.get() + ZRK_OLU_STATUS_LIST_HEAD + size_t{i} * ZRK_OLU_STATUS_LEN,
                     ZRK_OLU_STATUS_LEN);
     }
@@ -131,18 +108,11 @@ int ReadDetailList(const CopyPair &pair, DetailArea &area, uint32_t &count, Retu
     count = 0;
     unsigned char sense[ZRK_SENSE_LEN] = {};
     const DetailRead read = ReadDetailInto(pair.caAccessVolume, pair.ucTransport, 0, area, sense);
-    if (com_set_return_inf(read.ucApi, pair.caAccessVolume, read.iResult, sense, &ri->iReturnClass,
-                           &ri->uiMessageNo, ri->caMessage) != 0)
+    if (com_set_return_inf(IdOf(Op::DetailList, pair.ucTransport), pair.caAccessVolume, read.iResult,
+                           sense, &ri->iReturnClass, &ri->uiMessageNo, ri->caMessage) != 0)
         return -1;
     count = read.uiCount;
     return 0;
-}
-
-// The PairResult entry of list entry index, or null when the area lacks it.
-PairResult *GroupEntry(const ReturnInfo &ri, uint32_t index) {
-    if (ri.pPairArea == nullptr || ZRK_PAIR_AREA_SIZE(size_t{index} + 1) > ri.uiPairAreaLength)
-        return nullptr;
-    return reinterpret_cast<PairResult *>(static_cast<unsigned char *>(ri.pPairArea) + 4) + index;
 }
 
 // The volume of pair is the target of an active RVZ session that stacks or
@@ -150,8 +120,8 @@ PairResult *GroupEntry(const ReturnInfo &ri, uint32_t index) {
 bool RefusesInhibit(const DETAIL_LIST_INFO &e, const CopyPair &pair) {
     return Be32(e.DstOlu) == pair.SrcOlu && e.ucCopyKind == kCopyKindVz &&
            (e.ucSessionFlags & ZRK_SESFLAG_REMOTE) != 0 &&
-           (e.ucTransferMode == kVzTransferStack || e.ucTransferMode == kVzTransferConsistency) &&
-           e.Status == kVzStatusActive &&
+           (e.ucTransferMode == kTransferStack || e.ucTransferMode == kTransferConsistency) &&
+           e.Status == ZRKC_SESSION_ACTIVE &&
            std::memcmp(e.DstBoxID, pair.caSrcBoxID, ZRK_BOXID_LEN) == 0;
 }
 
@@ -159,16 +129,17 @@ bool RefusesInhibit(const DETAIL_LIST_INFO &e, const CopyPair &pair) {
 } // namespace zrkc
 
 using zrkc::CommandCall;
+using zrkc::Op;
 
 extern "C" int copyinhibit_possiblecheck(CopyPairList *list, ReturnInfo *ri) {
     constexpr const char *kName = "copyinhibit_possiblecheck";
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
+    zrkc::TraceStart(kName);
     const SubgroupIndex *index = list->pSubgroups;
     const uint32_t count = index != nullptr ? index->uiPairCount : 0;
     const bool group = list->iFromGroupFile != 0;
     zrkc::DetailArea area;
     uint32_t listCount = 0;
-    int result = 0;
+    bool refused = false; // a line of a group run refused
     for (uint32_t k = 0; k < count; ++k) {
         const SubgroupEntry &at = index->taEntry[k];
         const CopyPair &pair = *at.pPair;
@@ -176,13 +147,9 @@ extern "C" int copyinhibit_possiblecheck(CopyPairList *list, ReturnInfo *ri) {
             // Room for every session of the pair's array.
             if (!area.Reserve(pair.uhMaxSessions)) {
                 zrkc::SetNoMemory(ri);
-                velk_trace(1, "%s error end.(%s) [%d]", kName, "malloc", __LINE__);
-                return -1;
+                return zrkc::ErrorEnd(kName, "malloc");
             }
-            if (zrkc::ReadDetailList(pair, area, listCount, ri) != 0) {
-                velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-                return -1;
-            }
+            if (zrkc::ReadDetailList(pair, area, listCount, ri) != 0) return zrkc::ErrorEnd(kName);
         }
         const DETAIL_LIST_INFO *begin = area.Entries();
         const DETAIL_LIST_INFO *end = begin + listCount;
@@ -190,19 +157,16 @@ extern "C" int copyinhibit_possiblecheck(CopyPairList *list, ReturnInfo *ri) {
                 return zrkc::RefusesInhibit(e, pair);
             }) == end)
             continue;
-        PairResult *entry = group ? zrkc::GroupEntry(*ri, at.uiPairIndex) : nullptr;
+        PairResult *entry = group ? CommandCall::EntryOf(ri, at.uiPairIndex) : nullptr;
         if (entry == nullptr) {
             zrkc::SetResult(ri, zrkc::Msg::ProtectRefused);
-            velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-            return -1;
+            return zrkc::ErrorEnd(kName);
         }
         zrkc::SetResult(zrkc::SlotOf(entry), zrkc::Msg::ProtectRefused);
-        if (result == 0)
-            zrkc::SetResult(ri, zrkc::Msg::GroupLinesFailed);
-        result = -2;
+        CommandCall::GroupLineFailed(ri, refused);
     }
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-    return result;
+    zrkc::NormalEnd(kName);
+    return refused ? -2 : 0;
 }
 
 extern "C" int zrkc_query_lunstatus(char *volume, int option, ReturnInfo *ri, LunStatusList *output,
@@ -212,28 +176,28 @@ extern "C" int zrkc_query_lunstatus(char *volume, int option, ReturnInfo *ri, Lu
     // An output area that is missing while a length is given counts as a
     // missing operand.
     const bool noArea = output == nullptr && outputLength != 0;
-    if (call.OpenVolume(noArea ? nullptr : volume, opt, __LINE__) != 0) return -1;
+    if (call.OpenVolume(noArea ? nullptr : volume, opt) != 0) return -1;
     const bool allLun = (opt & ZRKC_OPT_ALL_LUN) != 0;
-    if (allLun && (opt & ZRKC_OPT_GROUP_FILE) != 0) return call.RefuseOptions(__LINE__);
+    if (allLun && (opt & ZRKC_OPT_GROUP_FILE) != 0) return call.RefuseOptions();
     if (int r = zrkc::OpenVolumes(call, volume, opt, zrkc::kQueryMask)) return r;
     CopyPairList &list = call.List();
 
     const size_t needed = allLun ? size_t{ZRKC_LUN_ALL_AREA_LEN}
                                  : 8 + size_t{list.pNames->uiCount} * sizeof(LunStatusEntry);
     const size_t length = outputLength > 0 ? static_cast<size_t>(outputLength) : 0;
-    if (call.CheckOutputArea(output, length, needed, __LINE__) != 0) return 1;
-    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail(__LINE__);
+    if (call.CheckOutputArea(output, length, needed) != 0) return 1;
+    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail();
 
-    zrkc::Owned<LunStatusRecord> records;
+    zrkc::Owned<LunStatusRecord[]> records;
     uint32_t items = 0;
     if (allLun) {
         if (int r = zrkc::ReadAllUnits(call, records, items)) return r;
     } else {
         if (int r = zrkc::ReadUnits(call, records)) return r;
-        items = zrkc::EntryCount(list);
+        items = zrkc::PairsOf(list);
     }
     for (uint32_t j = 0; j < items; ++j) {
-        const LunStatusRecord &record = records.get()[j];
+        const LunStatusRecord &record = records[j];
         if (record.ucFound != 1) {
             call.RefuseEntry(j, zrkc::Msg::LunInvalid);
             continue;
@@ -242,31 +206,30 @@ extern "C" int zrkc_query_lunstatus(char *volume, int option, ReturnInfo *ri, Lu
         ++output->FilledCount;
     }
     output->ItemCount = items;
-    return call.Finish(__LINE__);
+    return call.Finish();
 }
 
 extern "C" int zrkc_set_copyinhibit(char *volume, uint8_t state, int option, ReturnInfo *ri) {
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_set_copyinhibit", ri);
-    if (call.Open(volume, __LINE__) != 0) return -1;
-    velk_trace(1, "%s started. vol=%s, sts=%x opt=%08x [%d]", call.Name(), volume, state, opt,
-               __LINE__);
-    if (state > 1) return call.RefuseOptions(__LINE__);
+    if (call.Open(volume) != 0) return -1;
+    zrkc::TraceLine(zrkc::kTraceStep, {}, "%s started. vol=%s, sts=%x opt=%08x", call.Name(), volume,
+                    state, opt);
+    if (state > 1) return call.RefuseOptions();
     if (int r = zrkc::OpenVolumes(call, volume, opt, zrkc::kInhibitMask)) return r;
     CopyPairList &list = call.List();
-    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail(__LINE__);
+    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail();
 
-    zrkc::Owned<LunStatusRecord> records;
+    zrkc::Owned<LunStatusRecord[]> records;
     if (int r = zrkc::ReadUnits(call, records)) return r;
-    if (state == 1 && copyinhibit_possiblecheck(&list, ri) == -1) return call.Fail(__LINE__);
+    if (state == 1 && copyinhibit_possiblecheck(&list, ri) == -1) return call.Fail();
 
-    const char *apis = "ZRKSetOLUStatus / ZRKIPSetOLUStatus";
-    call.TraceApiStart(apis, __LINE__);
-    const uint32_t count = zrkc::EntryCount(list);
+    call.TraceApiStart(Op::SetOluStatus);
+    const uint32_t count = zrkc::PairsOf(list);
     const unsigned char status[2] = {state, 0};
     bool failed = false;
     for (uint32_t i = 0; i < count; ++i) {
-        const LunStatusRecord &record = records.get()[i];
+        const LunStatusRecord &record = records[i];
         if (record.ucFound != 1) {
             call.RefuseEntry(i, zrkc::Msg::LunInvalid);
             failed = true;
@@ -282,17 +245,13 @@ extern "C" int zrkc_set_copyinhibit(char *volume, uint8_t state, int option, Ret
         const bool inhibited = (zrkc::Be32(record.ucaStatus + 4) & ZRKC_LUN_COPY_INHIBIT) != 0;
         if (inhibited == (state == 1)) continue;
         const CopyPair &pair = list.pPairs->taPair[i];
-        std::memset(call.Sense(), 0, ZRK_SENSE_LEN);
-        const bool lan = pair.ucTransport == 1;
-        const int r = lan ? ZRKIPSetOLUStatus(pair.caAccessVolume, nullptr, pair.SrcOlu, status,
-                                              call.Sense())
-                          : ZRKSetOLUStatus(pair.caAccessVolume, pair.SrcOlu, status, call.Sense());
-        if (call.MapResult(i, lan ? zrkc::kApiIpSetOluStatus : zrkc::kApiSetOluStatus, pair.caAccessVolume, r) != 0) {
-            if (!call.GroupMode()) return call.Fail(__LINE__);
+        const int r = call.CallByTransport(pair, ZRKSetOLUStatus, ZRKIPSetOLUStatus, pair.SrcOlu, status);
+        if (call.MapResult(i, Op::SetOluStatus, pair, r) != 0) {
+            if (!call.GroupMode()) return call.Fail();
             failed = true;
         }
     }
-    call.TraceApiEnd(apis, __LINE__);
-    const int result = call.Finish(__LINE__);
+    call.TraceApiEnd(Op::SetOluStatus);
+    const int result = call.Finish();
     return failed ? -1 : result;
 }

@@ -2,8 +2,10 @@
 // from a group file, the check of the caller's per-pair result area, the
 // rewrites of a pair list into a volume list, the subgroup index over the
 // resolved pairs, the size check of the starts, and the release of it all.
+#include "zrkcframe.h"
 #include "zrkcgroupfile.h"
 #include "zrkcmessage.h"
+#include "zrkctrace.h"
 
 #include "fileread.h"
 #include "platform.h"
@@ -208,11 +210,8 @@ int ReadGroupFile(int fd, uint32_t limit, CopyPairNames **names, GroupFileError 
 
 extern "C" int com_file_prepare(const char *path, CopyPairList *list, ReturnInfo *ri) {
     constexpr const char *kName = "com_file_prepare";
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
-    if (zrkc_CheckDir(path, ri) != 0) {
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-        return -1;
-    }
+    zrkc::TraceStart(kName);
+    if (zrkc_CheckDir(path, ri) != 0) return zrkc::ErrorEnd(kName);
     bool notRegular = false;
     FileDescriptor file(OpenRegularFile(path, &notRegular));
     if (file.Get() < 0) {
@@ -221,8 +220,7 @@ extern "C" int com_file_prepare(const char *path, CopyPairList *list, ReturnInfo
         } else {
             zrkc::SetResult(ri, zrkc::Msg::FileOpen, path, errno);
         }
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-        return -1;
+        return zrkc::ErrorEnd(kName);
     }
 
     ReturnInfo properties{};
@@ -230,8 +228,7 @@ extern "C" int com_file_prepare(const char *path, CopyPairList *list, ReturnInfo
     release_properties();
     if (properties.iReturnClass != 0) {
         zrkc::CopyResult(ri, properties.iReturnClass, properties.uiMessageNo, properties.caMessage);
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-        return -1;
+        return zrkc::ErrorEnd(kName);
     }
 
     CopyPairNames *names = nullptr;
@@ -255,14 +252,12 @@ extern "C" int com_file_prepare(const char *path, CopyPairList *list, ReturnInfo
             zrkc::SetNoMemory(ri);
             break;
         }
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-        return -1;
+        return zrkc::ErrorEnd(kName);
     }
     std::free(list->pNames);
     list->pNames = names;
     list->iFromGroupFile = 1;
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-    return 0;
+    return zrkc::NormalEnd(kName);
 }
 
 // ---- the list --------------------------------------------------------------
@@ -270,25 +265,22 @@ extern "C" int com_file_prepare(const char *path, CopyPairList *list, ReturnInfo
 extern "C" int com_set_copypair(const char *operand1, const char *operand2, uint32_t optionFlag,
                                 CopyPairList *list, ReturnInfo *ri) {
     constexpr const char *kName = "com_set_copypair";
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
+    zrkc::TraceStart(kName);
     if (operand1 == nullptr) {
         zrkc::SetResult(ri, zrkc::Msg::ParameterMissing);
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-        return -1;
+        return zrkc::ErrorEnd(kName);
     }
 
     if ((optionFlag & ZRKC_OPT_GROUP_FILE) == 0) {
         // A name of 1024 characters or more has no room for its terminator.
         if (!NameFits(operand1) || (operand2 != nullptr && !NameFits(operand2))) {
             RefuseName(NameFits(operand1) ? operand2 : operand1, ri);
-            velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-            return -1;
+            return zrkc::ErrorEnd(kName);
         }
         CopyPairNames *names = AllocateNames(1);
         if (names == nullptr) {
             zrkc::SetNoMemory(ri);
-            velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-            return -1;
+            return zrkc::ErrorEnd(kName);
         }
         names->uiCount = 1;
         std::strcpy(names->taEntry[0].caSource, operand1);
@@ -301,26 +293,15 @@ extern "C" int com_set_copypair(const char *operand1, const char *operand2, uint
         }
         std::free(list->pNames);
         list->pNames = names;
-        velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-        return 0;
+        return zrkc::NormalEnd(kName);
     }
 
-    if (com_file_prepare(operand1, list, ri) != 0) {
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-        return -1;
-    }
+    if (com_file_prepare(operand1, list, ri) != 0) return zrkc::ErrorEnd(kName);
     // The caller's per-pair area must hold an entry for every line.
-    const size_t needed = ZRK_PAIR_AREA_SIZE(list->pNames->uiCount);
-    const size_t room = ri->pPairArea != nullptr ? ri->uiPairAreaLength : 0;
-    if (room < needed) {
-        zrkc::SetResult(ri, zrkc::Msg::PairAreaShort);
-        ri->uiNeedPairAreaSize = static_cast<uint32_t>(needed);
-        velk_trace(1, "%s warning end. [%d]", kName, __LINE__);
-        return 1;
-    }
+    if (!zrkc::CommandCall::PairAreaHolds(ri, list->pNames->uiCount))
+        return zrkc::AreaWarningEnd(kName);
     std::memset(ri->pPairArea, 0, ri->uiPairAreaLength);
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-    return 0;
+    return zrkc::NormalEnd(kName);
 }
 
 extern "C" void com_pair_to_vol(CopyPairList *list) {
@@ -338,7 +319,7 @@ extern "C" void com_reset_copypair(int side, CopyPairList *list) {
     CopyPairNames *names = list->pNames;
     if (names == nullptr || names->uiCount == 0 ||
         static_cast<unsigned char>(names->taEntry[0].caTarget[0]) == 0xFF) {
-        velk_trace(6, "%s normal end. [%d]", "com_reset_copypair. no change.", __LINE__);
+        zrkc::NormalEnd("com_reset_copypair. no change.");
         return;
     }
     for (uint32_t i = 0; i < names->uiCount; ++i) {
@@ -347,9 +328,7 @@ extern "C" void com_reset_copypair(int side, CopyPairList *list) {
         FillNoTarget(entry.caTarget);
     }
     names->uiForm = ZRKC_FORM_VOLUMES;
-    velk_trace(6, "%s normal end. [%d]",
-               side == 1 ? "com_reset_copypair. target volume." : "com_reset_copypair. source volume.",
-               __LINE__);
+    zrkc::NormalEnd(side == 1 ? "com_reset_copypair. target volume." : "com_reset_copypair. source volume.");
 }
 
 // ---- the subgroup index ---------------------------------------------------
@@ -364,22 +343,18 @@ extern "C" int com_subgroup_compare(const void *a, const void *b) {
 
 extern "C" int com_org_subgroup(CopyPairList *list, ReturnInfo *ri) {
     constexpr const char *kName = "com_org_subgroup";
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
+    zrkc::TraceStart(kName);
     const uint32_t count = list->pPairs != nullptr ? list->pPairs->uiCount : 0;
     auto *index = static_cast<SubgroupIndex *>(
         std::calloc(1, sizeof(SubgroupIndex) + count * sizeof(SubgroupEntry)));
     if (index == nullptr) {
         zrkc::SetNoMemory(ri);
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-        return -1;
+        return zrkc::ErrorEnd(kName);
     }
     std::free(list->pSubgroups);
     list->pSubgroups = index;
     index->uiPairCount = count;
-    if (count == 0) {
-        velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-        return 0;
-    }
+    if (count == 0) return zrkc::NormalEnd(kName);
     for (uint32_t i = 0; i < count; ++i) {
         index->taEntry[i].pPair = &list->pPairs->taPair[i];
         index->taEntry[i].uiPairIndex = i;
@@ -418,15 +393,14 @@ extern "C" int com_org_subgroup(CopyPairList *list, ReturnInfo *ri) {
             ++entries[run].uiRunSize;
         }
     }
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-    return 0;
+    return zrkc::NormalEnd(kName);
 }
 
 // ---- the starts' size check ------------------------------------------------
 
 extern "C" int start_volume_size_check(CopyPairList *list, ReturnInfo *ri) {
     constexpr const char *kName = "start_volume_size_check";
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
+    zrkc::TraceStart(kName);
     const CopyPairNames *names = list->pNames;
     const CopyPairArea *pairs = list->pPairs;
     const uint32_t count = names != nullptr && pairs != nullptr
@@ -434,21 +408,16 @@ extern "C" int start_volume_size_check(CopyPairList *list, ReturnInfo *ri) {
                                : 0;
     for (uint32_t i = 0; i < count; ++i) {
         const int kind = com_volume_kind(names->taEntry[i].caSource, ri);
-        if (kind == -1) {
-            velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-            return -1;
-        }
-        if (kind == 3 || kind == 4) continue;
+        if (kind == -1) return zrkc::ErrorEnd(kName);
+        if (kind == ZRKC_VOLKIND_ALIAS || kind == ZRKC_VOLKIND_EXTENT) continue;
         const CopyPair &pair = pairs->taPair[i];
         if (SizeIsZero(pair.SrcSize_h, pair.SrcSize_l) ||
             (names->uiForm == ZRKC_FORM_PAIRS && SizeIsZero(pair.TrgSize_h, pair.TrgSize_l))) {
             zrkc::SetResult(ri, zrkc::Msg::VolumeSizeIncorrect);
-            velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-            return -1;
+            return zrkc::ErrorEnd(kName);
         }
     }
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-    return 0;
+    return zrkc::NormalEnd(kName);
 }
 
 // ---- release --------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "zrkcquery.h"
 #include "zrkcdetail.h"
 #include "zrkcframe.h"
+#include "zrkcvz.h"
 #include "zrkcmessage.h"
 #include "zrkcalias.h"
 
@@ -34,31 +35,18 @@ namespace {
 using zrk::Be16;
 using zrk::Be32;
 using zrk::Be64;
-using zrkc::CommandCall;
+using namespace zrkc;
 
 constexpr const char *kName = "zrkc_query_copy";
 
-// The API operations whose results com_set_return_inf maps here.
-// Session states that no query reports.
-constexpr uint8_t kStatusIdle = 0;
-constexpr uint8_t kStatusReserve = 1;
-
-// The array's kinds of session (DLI 4) and the CopyKind values they map to.
-constexpr uint8_t kArrayKzp = 1;
-constexpr uint8_t kArrayVz = 2;
-constexpr uint8_t kArrayMonitor = 3;
-constexpr uint8_t kArrayKind16 = 16;
-constexpr uint8_t kArrayKind17 = 17;
-constexpr uint8_t kArrayKind18 = 18;
-constexpr uint8_t kArrayKind23 = 23;
+// The CopyKind values the copy kinds 16 and 17 of the array map to.
 constexpr uint8_t kKind8 = 8;
 constexpr uint8_t kKind9 = 9;
 
-// RVZ modes of the detail items.
-constexpr uint8_t kTransferSync = 1, kTransferStack = 2, kTransferConsistency = 3,
-                  kTransferThrough = 4;
-constexpr uint8_t kSplitManual = 1, kSplitAuto = 2;
-constexpr uint8_t kRecoveryAuto = 1, kRecoveryManual = 2;
+// A session that no query reports: idle, or only reserved.
+bool Unreported(uint8_t status) {
+    return status == ZRKC_SESSION_IDLE || status == ZRKC_SESSION_RESERVE;
+}
 
 // Bits of the DLI bytes read here.
 constexpr uint8_t kProtectionBits = ZRK_SESFLAG_SECONDARY; // DLI 5: target protection
@@ -109,10 +97,11 @@ uint32_t Low(uint64_t v) { return static_cast<uint32_t>(v); }
 // The size check of the three workers: 0 the area is cleared and may be
 // filled; 1 it is too small (1001 and the size needed), the area untouched;
 // -1 (1106) when no area length could hold the size needed.
-int CheckArea(ReturnInfo *ri, void *output, int outputLength, uint64_t needed, int line) {
+int CheckArea(ReturnInfo *ri, void *output, int outputLength, uint64_t needed,
+              Where where = Where::current()) {
     const uint64_t given = outputLength > 0 ? static_cast<uint64_t>(outputLength) : 0;
-    velk_trace(6, "%s ReturnSize=%llu, InputReturnSize=%d [%d]", kName,
-               static_cast<unsigned long long>(needed), outputLength, line);
+    TraceLine(kTraceSupport, {where}, "%s ReturnSize=%llu, InputReturnSize=%d", kName,
+              static_cast<unsigned long long>(needed), outputLength);
     if (needed > INT32_MAX) {
         zrkc::SetNoMemory(ri);
         return -1;
@@ -120,21 +109,10 @@ int CheckArea(ReturnInfo *ri, void *output, int outputLength, uint64_t needed, i
     if (output == nullptr || given < needed) {
         zrkc::SetResult(ri, zrkc::Msg::OutputAreaShort);
         ri->uiNeedOutputSize = static_cast<uint32_t>(needed);
-        velk_trace(1, "%s warning end. [%d]", kName, line);
-        return 1;
+        return AreaWarningEnd(kName, where);
     }
     std::memset(output, 0, static_cast<size_t>(given));
     return 0;
-}
-
-// The PairResult entry of list entry index in the caller's per-pair area,
-// or null when the area has no room for it.
-PairResult *PairEntry(ReturnInfo *ri, uint32_t index) {
-    if (ri->pPairArea == nullptr ||
-        ZRK_PAIR_AREA_SIZE(static_cast<size_t>(index) + 1) > ri->uiPairAreaLength)
-        return nullptr;
-    return reinterpret_cast<PairResult *>(static_cast<unsigned char *>(ri->pPairArea) + 4 +
-                                          size_t{index} * sizeof(PairResult));
 }
 
 int NoSession(ReturnInfo *ri) {
@@ -161,18 +139,18 @@ int WrongForm(ReturnInfo *ri) {
 uint8_t CopyKindOf(const DETAIL_LIST_INFO &d, uint32_t option, bool volumeQuery) {
     const uint8_t flags = d.ucSessionFlags;
     switch (d.ucCopyKind) {
-    case kArrayKzp:
+    case kCopyKindKzp:
         if ((flags & (ZRK_SESFLAG_SNAPKZP | ZRK_SESFLAG_SNAPKZP_P)) != 0) {
             if ((option & ZRKC_OPT_QUERY_SNAPKZP_7) != 0 && (flags & ZRK_SESFLAG_SNAPKZP_P) == 0)
                 return ZRKC_QKIND_SNAPKZP_ONLY;
             return ZRKC_QKIND_SNAPKZP;
         }
         return (flags & ZRK_SESFLAG_QUICKKZP) != 0 ? ZRKC_QKIND_QUICKKZP : ZRKC_QKIND_KZP;
-    case kArrayVz: return (flags & ZRK_SESFLAG_REMOTE) != 0 ? ZRKC_QKIND_RVZ : ZRKC_QKIND_VZ;
-    case kArrayKind16: return kKind8;
-    case kArrayKind17: return kKind9;
+    case kCopyKindVz: return (flags & ZRK_SESFLAG_REMOTE) != 0 ? ZRKC_QKIND_RVZ : ZRKC_QKIND_VZ;
+    case kCopyKind16: return kKind8;
+    case kCopyKind17: return kKind9;
     default:
-        if (volumeQuery && d.ucCopyKind >= kArrayKind18 && d.ucCopyKind <= kArrayKind23)
+        if (volumeQuery && d.ucCopyKind >= kCopyKind18 && d.ucCopyKind <= kCopyKind23)
             return d.ucCopyKind;
         return ZRKC_QKIND_ESTIMATE;
     }
@@ -223,7 +201,7 @@ public:
         Known k{};
         std::memcpy(k.caBox, box, ZRK_BOXID_LEN);
         AliasRecord record{};
-        k.iResult = com_get_alias_info(2, k.caBox, &record, pResult);
+        k.iResult = com_get_alias_info(ZRKC_ALIAS_BY_BOXID, k.caBox, &record, pResult);
         if (k.iResult < 0) return -1;
         if (k.iResult == 0) std::memcpy(k.caAlias, record.Main.Alias, ZRKC_ALIAS_LEN);
         vKnown.push_back(k);
@@ -330,17 +308,18 @@ void FillItem(unsigned char *at, Level level, const DETAIL_LIST_INFO &d, uint8_t
     e.CopyKind = kind;
     if (kind == ZRKC_QKIND_RVZ) {
         if ((d.ucModeFlags & ZRK_MODEFLAG_SYNC) != 0)
-            e.TransferMode = kTransferSync;
+            e.TransferMode = ZRKC_QTRANSFER_SYNC;
         else if (d.ucTransferMode == kTransferStack)
-            e.TransferMode = kTransferStack;
+            e.TransferMode = ZRKC_QTRANSFER_STACK;
         else if (d.ucTransferMode == kTransferConsistency)
-            e.TransferMode = kTransferConsistency;
+            e.TransferMode = ZRKC_QTRANSFER_CONSISTENCY;
         else
-            e.TransferMode = kTransferThrough;
-        if (e.TransferMode == kTransferSync)
-            e.SplitMode = (d.ucModeFlags & ZRK_MODEFLAG_AUTO_SPLIT) != 0 ? kSplitAuto : kSplitManual;
-        e.RecoveryMode =
-            (d.ucModeFlags & ZRK_MODEFLAG_MANUAL_RCV) != 0 ? kRecoveryManual : kRecoveryAuto;
+            e.TransferMode = ZRKC_QTRANSFER_THROUGH;
+        if (e.TransferMode == ZRKC_QTRANSFER_SYNC)
+            e.SplitMode = (d.ucModeFlags & ZRK_MODEFLAG_AUTO_SPLIT) != 0 ? ZRKC_QSPLIT_AUTO
+                                                                          : ZRKC_QSPLIT_MANUAL;
+        e.RecoveryMode = (d.ucModeFlags & ZRK_MODEFLAG_MANUAL_RCV) != 0 ? ZRKC_QRECOVERY_MANUAL
+                                                                         : ZRKC_QRECOVERY_AUTO;
     }
     e.Phase = d.Phase;
     e.Status = d.Status;
@@ -379,7 +358,7 @@ uint8_t VolumeInfoFlagOf(const CopyPair &pair) {
 
 // Whether a volume query keeps a reported entry.
 bool Keeps(const DETAIL_LIST_INFO &d, uint32_t option, const CopyPair &pair) {
-    if (d.Status == kStatusIdle || d.Status == kStatusReserve) return false;
+    if (Unreported(d.Status)) return false;
     if ((option & ZRKC_OPT_QUERY_WHOLE_ARRAY) == 0) {
         const uint32_t src = Be32(d.SrcOlu), trg = Be32(d.DstOlu);
         if ((d.ucSessionFlags & ZRK_SESFLAG_REMOTE) != 0) {
@@ -392,10 +371,10 @@ bool Keeps(const DETAIL_LIST_INFO &d, uint32_t option, const CopyPair &pair) {
             return false;
         }
     }
-    if ((option & ZRKC_OPT_QUERY_VZ_ONLY) != 0 && d.ucCopyKind != kArrayVz) return false;
-    if ((option & ZRKC_OPT_QUERY_KZP_ONLY) != 0 && d.ucCopyKind != kArrayKzp &&
-        d.ucCopyKind != kArrayMonitor && d.ucCopyKind != kArrayKind16 &&
-        d.ucCopyKind != kArrayKind17)
+    if ((option & ZRKC_OPT_QUERY_VZ_ONLY) != 0 && d.ucCopyKind != kCopyKindVz) return false;
+    if ((option & ZRKC_OPT_QUERY_KZP_ONLY) != 0 && d.ucCopyKind != kCopyKindKzp &&
+        d.ucCopyKind != kCopyKindEstimate && d.ucCopyKind != kCopyKind16 &&
+        d.ucCopyKind != kCopyKind17)
         return false;
     return true;
 }
@@ -445,8 +424,7 @@ extern "C" int check_Comp_Version(CopyQueryList *header, ReturnInfo *ri) {
         ri->iReturnClass = reader.iReturnClass;
         ri->uiMessageNo = reader.uiMessageNo;
         std::memcpy(ri->caMessage, reader.caMessage, ZRK_MESSAGE_LEN);
-        velk_trace(1, "%s error end. [%d]", "check_Compatible_version", __LINE__);
-        return -1;
+        return ErrorEnd("check_Compatible_version");
     }
     const char *version = "2.0.0";
     if (std::strncmp(value, "1.2.", 4) == 0 || std::strncmp(value, "1.3.", 4) == 0) {
@@ -464,11 +442,11 @@ extern "C" int query_pair(CopyPairList *list, int option, ReturnInfo *ri, void *
     const uint32_t opt = static_cast<uint32_t>(option);
     const Level level = LevelOf(opt);
     const uint32_t count = list->pNames->uiCount;
-    velk_trace(6, "%s ReturnInfoLevel=%s [%d]", kName, LevelWord(level), __LINE__);
+    TraceLine(kTraceSupport, {}, "%s ReturnInfoLevel=%s", kName, LevelWord(level));
     const uint64_t needed = uint64_t{count} * ItemSize(level) + HeaderSize(level);
-    if (int r = CheckArea(ri, output, outputLength, needed, __LINE__); r != 0) return r;
+    if (int r = CheckArea(ri, output, outputLength, needed); r != 0) return r;
 
-    std::unique_ptr<SessionRecord[]> records(new (std::nothrow) SessionRecord[count ? count : 1]());
+    SessionRecords records = NewSessionRecords(count);
     if (!records) return NoMemory(ri);
     int found = 0;
     if (com_get_session_list(list, 0, option, &found, records.get(), ri) < 0) return -1;
@@ -480,17 +458,15 @@ extern "C" int query_pair(CopyPairList *list, int option, ReturnInfo *ri, void *
     const bool group = list->iFromGroupFile == 1;
     const bool otherWay = (opt & ZRKC_OPT_OTHER_WAY) != 0;
     const uint8_t volumeInfoFlag = VolumeInfoFlagOf(list->pPairs->taPair[0]);
+    bool lineFailed = false; // a line of the group run without a session
     for (uint32_t r = 0; r < count; ++r) {
         const SessionRecord &rec = records[r];
-        const uint8_t status = rec.tDetail.Status;
-        if (rec.ucFound != 1 || status == kStatusIdle || status == kStatusReserve) {
+        if (rec.ucFound != 1 || Unreported(rec.tDetail.Status)) {
             if (!group) return NoSession(ri);
-            PairResult *entry = PairEntry(ri, r);
+            PairResult *entry = CommandCall::EntryOf(ri, r);
             if (entry != nullptr)
                 zrkc::SetResult(zrkc::SlotOf(entry), zrkc::Msg::SessionMissing);
-            if (ri->iReturnClass == ZRKC_CLASS_OK) {
-                zrkc::SetResult(ri, zrkc::Msg::GroupLinesFailed);
-            }
+            CommandCall::GroupLineFailed(ri, lineFailed);
             continue;
         }
         const DETAIL_LIST_INFO &d = rec.tDetail;
@@ -518,8 +494,8 @@ extern "C" int query_list(char *volume, int option, ReturnInfo *ri, void *output
                           CopyPair pair) {
     const uint32_t opt = static_cast<uint32_t>(option);
     const Level level = LevelOf(opt);
-    velk_trace(6, "%s ReturnInfoLevel=%s [%d]", kName,
-               level == Level::DetailEx ? "Detail EX1" : LevelWord(level), __LINE__);
+    TraceLine(kTraceSupport, {}, "%s ReturnInfoLevel=%s", kName,
+              level == Level::DetailEx ? "Detail EX1" : LevelWord(level));
     uint32_t apiOption = opt & ZRKC_OPT_API_MASK;
     if ((opt & ZRKC_OPT_QUERY_EXT_LIST) != 0)
         apiOption |= ZRK_OPT_LIST_SEL_01;
@@ -531,22 +507,22 @@ extern "C" int query_list(char *volume, int option, ReturnInfo *ri, void *output
     const auto *info = reinterpret_cast<const unsigned char *>(&pair.tVolInfo);
     uint32_t maxSessions = (info[87] & 0x01) != 0 ? Be16(info + 26) : Be16(info + 18);
     if ((uiExOptionFlag & (ZRKC_EXOPT_TFOP | ZRKC_EXOPT_VVOL)) != 0) maxSessions = kVirtualSessionCount;
-    velk_trace(6, "%s MaxSesCnt=%u [%d]", kName, maxSessions, __LINE__);
+    TraceLine(kTraceSupport, {}, "%s MaxSesCnt=%u", kName, maxSessions);
     if (maxSessions == 0) return Unsupported(ri);
     const uint64_t needed = uint64_t{maxSessions} * ItemSize(level) + HeaderSize(level);
-    if (int r = CheckArea(ri, output, outputLength, needed, __LINE__); r != 0) return r;
+    if (int r = CheckArea(ri, output, outputLength, needed); r != 0) return r;
 
     // The list has room for the volume's maximum session count, which the
     // read never goes beyond; only the entries it reports are read.
-    zrkc::DetailArea area;
+    DetailArea area;
     if (!area.Reserve(maxSessions)) return NoMemory(ri);
     unsigned char sense[ZRK_SENSE_LEN] = {};
-    const zrkc::DetailRead read = zrkc::ReadDetailInto(volume, pair.ucTransport, apiOption, area, sense);
-    if (com_set_return_inf(read.ucApi, volume, read.iResult, sense, &ri->iReturnClass,
-                           &ri->uiMessageNo, ri->caMessage) != 0)
+    const DetailRead read = ReadDetailInto(volume, pair.ucTransport, apiOption, area, sense);
+    if (com_set_return_inf(IdOf(Op::DetailList, pair.ucTransport), volume, read.iResult, sense,
+                           &ri->iReturnClass, &ri->uiMessageNo, ri->caMessage) != 0)
         return -1;
     const uint32_t listCount = read.uiCount;
-    velk_trace(6, "%s ListCnt=%u [%d]", kName, listCount, __LINE__);
+    TraceLine(kTraceSupport, {}, "%s ListCnt=%u", kName, listCount);
     const DETAIL_LIST_INFO *entries = area.Entries();
 
     QueryContext ctx(ri);
@@ -587,12 +563,12 @@ extern "C" int query_generation(CopyPairList *list, int option, ReturnInfo *ri, 
         }
     } else {
         maxCount = pairs.taPair[0].uhGenerations;
-        velk_trace(6, "%s MaxGenerationsCnt=%u [%d]", kName, maxCount, __LINE__);
+        TraceLine(kTraceSupport, {}, "%s MaxGenerationsCnt=%u", kName, maxCount);
         needed = uint64_t{maxCount} * sizeof(GenerationInfo) + sizeof(GenerationList) +
                  sizeof(GenerationBlock);
     }
     if (maxCount == 0) return Unsupported(ri);
-    if (int r = CheckArea(ri, output, outputLength, needed, __LINE__); r != 0) return r;
+    if (int r = CheckArea(ri, output, outputLength, needed); r != 0) return r;
 
     const size_t bufferLength = size_t{maxCount} * kGenerationSlot + kGenerationHead;
     std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[bufferLength]);
@@ -610,25 +586,23 @@ extern "C" int query_generation(CopyPairList *list, int option, ReturnInfo *ri, 
         const CopyPair &pair = pairs.taPair[j];
         std::memset(buffer.get(), 0, bufferLength);
         unsigned char sense[ZRK_SENSE_LEN] = {};
-        uint8_t api = 0;
-        const int r = zrkc::ReadGenerationsInto(pair, apiOption, buffer.get(), maxCount, sense, &api);
+        const int r = ReadGenerationsInto(pair, apiOption, buffer.get(), maxCount, sense);
+        const uint8_t api = IdOf(Op::GenerationList, pair.ucTransport);
         bool failed = false;
         if (!group) {
             if (com_set_return_inf(api, pair.caAccessVolume, r, sense, &ri->iReturnClass,
                                    &ri->uiMessageNo, ri->caMessage) != 0)
                 return -1;
         } else {
-            PairResult *entry = PairEntry(ri, j);
+            PairResult *entry = CommandCall::EntryOf(ri, j);
             PairResult scratch{};
             PairResult &slot = entry != nullptr ? *entry : scratch;
             if (com_set_return_inf(api, pair.caAccessVolume, r, sense, &slot.iReturnClass,
                                    &slot.uiMessageNo, slot.caMessage) != 0) {
                 failed = true;
-                if (!groupFailed)
-                    zrkc::SetResult(ri, zrkc::Msg::GroupLinesFailed);
-                groupFailed = true;
+                CommandCall::GroupLineFailed(ri, groupFailed);
                 result = -1;
-                if (slot.uiMessageNo == zrkc::Msg::SessionMissing) ++missing;
+                if (slot.uiMessageNo == Msg::SessionMissing) ++missing;
                 std::memset(buffer.get(), 0, bufferLength);
             }
         }
@@ -652,10 +626,10 @@ extern "C" int query_generation(CopyPairList *list, int option, ReturnInfo *ri, 
             g.SrcAddr = Join(Be32(t.SrcExtent_high), Be32(t.SrcExtent_low));
             g.Size = Join(Be32(t.SrcSize_high), Be32(t.SrcSize_low));
             g.TrgAddr = Join(Be32(t.DstExtent_high), Be32(t.DstExtent_low));
-            velk_trace(6,
-                       "%s GenerationInfo : GenerationCnt=%u, SrcSesId=%d, SrcOlu=%u, TrgOlu=%u, "
-                       "Phase=%d, Status=%d [%d]",
-                       kName, items, g.SrcSesId, g.SrcOlu, g.TrgOlu, g.Phase, g.Status, __LINE__);
+            TraceLine(kTraceSupport, {},
+                      "%s GenerationInfo : GenerationCnt=%u, SrcSesId=%d, SrcOlu=%u, TrgOlu=%u, "
+                      "Phase=%d, Status=%d",
+                      kName, items, g.SrcSesId, g.SrcOlu, g.TrgOlu, g.Phase, g.Status);
             ItemNames names;
             if (SideAlias(ctx, pair.caSrcBoxID, pair.caSrcBoxID, NotFound::Storage,
                           names.caSrcAlias, &names.ucSrcAliasSet) != 0)
@@ -680,25 +654,25 @@ extern "C" int zrkc_query_copy(char *source, char *target, int option, ReturnInf
                                int outputLength) {
     CommandCall call(kName, ri);
     if (output == nullptr && outputLength != 0) {
-        velk_trace(1, "%s started. parameter null pointer [%d]", kName, __LINE__);
+        TraceNullOperand(kName);
         if (ri != nullptr)
             zrkc::SetResult(ri, zrkc::Msg::ParameterMissing);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
     const uint32_t opt = static_cast<uint32_t>(option);
-    if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
-    if (!OptionsValid(opt)) return call.RefuseOptions(__LINE__);
-    if (int r = call.BuildList(source, target, opt, __LINE__); r != 0) return r;
+    if (call.OpenPair(source, target, opt) != 0) return -1;
+    if (!OptionsValid(opt)) return call.RefuseOptions();
+    if (int r = call.BuildList(source, target, opt); r != 0) return r;
 
     CopyPairList &list = call.List();
     const bool pairsForm = list.pNames->uiForm == ZRKC_FORM_PAIRS;
     const bool group = (opt & ZRKC_OPT_GROUP_FILE) != 0;
     if (!pairsForm && (opt & ZRKC_OPT_OTHER_WAY) != 0) {
         WrongForm(ri);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
     if (com_conv_volinf(&list, (opt & ZRKC_OPT_OTHER_WAY) != 0 ? 1 : 0, ri) != 0)
-        return call.Fail(__LINE__);
+        return call.Fail();
 
     int result;
     if ((opt & ZRKC_OPT_QUERY_GENERATIONS) != 0) {
@@ -713,13 +687,13 @@ extern "C" int zrkc_query_copy(char *source, char *target, int option, ReturnInf
     }
     if (result == 1) {
         com_file_release(&list);
-        return call.Warn(__LINE__);
+        return call.Warn();
     }
-    if (result < 0) return call.Fail(__LINE__);
+    if (result < 0) return call.Fail();
     com_file_release(&list);
     if ((opt & ZRKC_OPT_QUERY_DETAIL_EX) != 0 &&
         check_Comp_Version(static_cast<CopyQueryList *>(output), ri) != 0)
-        return call.Fail(__LINE__);
-    velk_trace(1, "%s normal_end. [%d]", kName, __LINE__);
+        return call.Fail();
+    CommandEnd(kName);
     return 0;
 }

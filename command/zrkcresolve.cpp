@@ -13,6 +13,7 @@
 // pair goes through its source's route when it has one and through its
 // target's otherwise.
 #include "zrkcalias.h"
+#include "zrkcframe.h"
 #include "zrkcmessage.h"
 
 #include "platform.h"
@@ -24,11 +25,9 @@
 
 namespace {
 
-// The API operations whose results com_set_return_inf maps here.
-constexpr uint8_t kApiLvVolumeInfo = 14; // ZRKLVGetVolumeInfoEx
-constexpr uint8_t kApiOluStatus = 18;    // ZRKGetOLUStatus
-constexpr uint8_t kApiIpVolumeInfo = 46; // ZRKIPGetVolumeInfo
-constexpr uint8_t kApiIpOluStatus = 50;  // ZRKIPGetOLUStatus
+using zrkc::CommandCall;
+using zrkc::IdOf;
+using zrkc::Op;
 
 constexpr uint8_t kNoTargetKind = 0xFF;
 constexpr uint32_t kNone32 = 0xFFFFFFFFu;
@@ -147,10 +146,9 @@ int ReachArray(const char *name, const AliasRecord &record, char *accessVolume, 
         const int r = ZRKIPGetVolumeInfo(accessVolume, nullptr, 0, 3, box, &olu, &eh, &el, &sh, &sl,
                                          volInfo, sense);
         if (r == 1) return 0;
-        com_set_return_inf(kApiIpVolumeInfo, accessVolume, -1, sense, &ri->iReturnClass,
-                           &ri->uiMessageNo, ri->caMessage);
-        velk_trace(1, "%s WX-API Parm LogicalVol=%s, opt=%08x [%d]", "ZRKIPGetVolumeInfo",
-                   accessVolume, 3u, __LINE__);
+        com_set_return_inf(IdOf(Op::VolumeInfo, ZRKC_TRANSPORT_LAN), accessVolume, -1, sense,
+                           &ri->iReturnClass, &ri->uiMessageNo, ri->caMessage);
+        zrkc::TraceVolumeParm("ZRKIPGetVolumeInfo", accessVolume, 3u, zrkc::kTraceStep);
         return -1;
     }
     char device[ZRK_VOLNAME_LEN];
@@ -163,10 +161,9 @@ int ReachArray(const char *name, const AliasRecord &record, char *accessVolume, 
     const int r = ZRKLVGetVolumeInfoEx(accessVolume, 0, 0, box, &olu, &eh, &el, &sh, &sl, volInfo,
                                        &ex, sense);
     if (r != 1) {
-        com_set_return_inf(kApiLvVolumeInfo, accessVolume, -1, sense, &ri->iReturnClass,
-                           &ri->uiMessageNo, ri->caMessage);
-        velk_trace(1, "%s WX-API Parm LogicalVol=%s, opt=%08x [%d]", "ZRKLVGetVolumeInfoEx",
-                   accessVolume, 0u, __LINE__);
+        com_set_return_inf(IdOf(Op::VolumeInfo, ZRKC_TRANSPORT_SCSI), accessVolume, -1, sense,
+                           &ri->iReturnClass, &ri->uiMessageNo, ri->caMessage);
+        zrkc::TraceVolumeParm("ZRKLVGetVolumeInfoEx", accessVolume, 0u, zrkc::kTraceStep);
         return -1;
     }
     if (ZRKstorage_cluster != 0) {
@@ -183,14 +180,14 @@ extern "C" int com_volume_alias(const char *name, char *accessVolume, char *boxI
                                 uint32_t *sizeLow, VOL_INFO *volInfo, uint8_t *transport,
                                 ReturnInfo *ri) {
     constexpr const char *kName = "com_volume_alias";
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
-    auto fail = [&](int result) {
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
+    zrkc::TraceStart(kName);
+    auto fail = [&](int result, zrkc::Where where = zrkc::Where::current()) {
+        zrkc::ErrorEnd(kName, where);
         return result;
     };
     const char *at = std::strchr(name, '@');
     if (at == nullptr || !ParseOlu(name, at, olu)) {
-        velk_trace(1, "%s error end.(%s) [%d]", kName, "conv olu", __LINE__);
+        zrkc::ErrorEnd(kName, "conv olu");
         return RefuseName(name, ri);
     }
     AliasRecord record{};
@@ -200,29 +197,28 @@ extern "C" int com_volume_alias(const char *name, char *accessVolume, char *boxI
     const int rule = AccessPathRule(record, ri);
     if (rule == 1 || (rule == 0 && record.Main.Direct != 1)) {
         *extentHigh = *extentLow = *sizeHigh = *sizeLow = 0;
-        velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-        return 0;
+        return zrkc::NormalEnd(kName);
     }
     if (rule != 0) return fail(rule);
 
     unsigned char sense[ZRK_SENSE_LEN] = {};
     if (ReachArray(name, record, accessVolume, volInfo, sense, ri) != 0) return fail(-1);
     unsigned char status[ZRK_OLU_STATUS_LEN] = {};
-    const bool lan = record.Main.Interface == ZRKC_ALIAS_IF_LAN;
-    const int r = lan ? ZRKIPGetOLUStatus(accessVolume, nullptr, *olu, status, sense)
-                      : ZRKGetOLUStatus(accessVolume, *olu, status, sense);
-    if (com_set_return_inf(lan ? kApiIpOluStatus : kApiOluStatus, accessVolume, r, sense,
-                           &ri->iReturnClass, &ri->uiMessageNo, ri->caMessage) != 0) {
-        velk_trace(1, "%s WX-API Parm LogicalVol=%s, Olu=%08x [%d]", kName, accessVolume, *olu,
-                   __LINE__);
+    // The entry's route kind is the road its volumes take.
+    const uint8_t road = record.Main.Interface;
+    const int r = zrkc::CallByTransport(road, accessVolume, sense, ZRKGetOLUStatus, ZRKIPGetOLUStatus,
+                                        *olu, status);
+    if (com_set_return_inf(IdOf(Op::OluStatus, road), accessVolume, r, sense, &ri->iReturnClass,
+                           &ri->uiMessageNo, ri->caMessage) != 0) {
+        zrkc::TraceLine(zrkc::kTraceStep, {}, "%s WX-API Parm LogicalVol=%s, Olu=%08x", kName,
+                        accessVolume, *olu);
         return fail(kStatusFailed);
     }
     *sizeHigh = Be32(status + 8);
     *sizeLow = Be32(status + 12);
     *extentHigh = *extentLow = 0;
     *transport = record.Main.Interface;
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-    return 0;
+    return zrkc::NormalEnd(kName);
 }
 
 extern "C" int com_volume_alias_extent(const char *name, char *accessVolume, char *boxId,
@@ -230,9 +226,9 @@ extern "C" int com_volume_alias_extent(const char *name, char *accessVolume, cha
                                        uint32_t *sizeHigh, uint32_t *sizeLow, VOL_INFO *volInfo,
                                        uint8_t *transport, ReturnInfo *ri) {
     constexpr const char *kName = "com_volume_alias_extent";
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
-    auto refuse = [&](const char *what) {
-        velk_trace(1, "%s error end.(%s) [%d]", kName, what, __LINE__);
+    zrkc::TraceStart(kName);
+    auto refuse = [&](const char *what, zrkc::Where where = zrkc::Where::current()) {
+        zrkc::ErrorEnd(kName, what, where);
         return RefuseName(name, ri);
     };
     // OLU ':' start ':' size ['.' half] '@' alias
@@ -253,10 +249,7 @@ extern "C" int com_volume_alias_extent(const char *name, char *accessVolume, cha
     const uint64_t blocks = size * 2 + (half == 5 ? 1 : 0);
 
     AliasRecord record{};
-    if (LookUpAlias(name, at + 1, &record, ri) != 0) {
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-        return -1;
-    }
+    if (LookUpAlias(name, at + 1, &record, ri) != 0) return zrkc::ErrorEnd(kName);
     std::memcpy(boxId, record.Main.BoxID, ZRK_BOXID_LEN);
     *sizeHigh = High(blocks);
     *sizeLow = Low(blocks);
@@ -264,22 +257,15 @@ extern "C" int com_volume_alias_extent(const char *name, char *accessVolume, cha
     *extentLow = Low(start);
 
     const int rule = AccessPathRule(record, ri);
-    if (rule == 1 || (rule == 0 && record.Main.Direct != 1)) {
-        velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-        return 0;
-    }
+    if (rule == 1 || (rule == 0 && record.Main.Direct != 1)) return zrkc::NormalEnd(kName);
     if (rule != 0) {
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
+        zrkc::ErrorEnd(kName);
         return rule;
     }
     unsigned char sense[ZRK_SENSE_LEN] = {};
-    if (ReachArray(name, record, accessVolume, volInfo, sense, ri) != 0) {
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-        return -1;
-    }
+    if (ReachArray(name, record, accessVolume, volInfo, sense, ri) != 0) return zrkc::ErrorEnd(kName);
     *transport = record.Main.Interface;
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-    return 0;
+    return zrkc::NormalEnd(kName);
 }
 
 namespace {
@@ -320,13 +306,6 @@ struct PairState {
     SessionCounts tTarget, tSource;
 };
 
-PairResult *GroupEntry(CopyPairList *list, ReturnInfo *ri, uint32_t index) {
-    if (list->iFromGroupFile == 0 || ri->pPairArea == nullptr ||
-        ri->uiPairAreaLength < ZRK_PAIR_AREA_SIZE(index + 1))
-        return nullptr;
-    return reinterpret_cast<PairResult *>(static_cast<unsigned char *>(ri->pPairArea) + 4) + index;
-}
-
 void RestoreSaved(const PairState &state, ReturnInfo *ri) {
     ri->iReturnClass = state.iSavedClass;
     ri->uiMessageNo = state.uiSavedNumber;
@@ -342,10 +321,11 @@ int ResolveDevice(const char *name, CopyPair &pair, const SideFields &side, unsi
                                        side.pAddrLow, side.pSizeHigh, side.pSizeLow,
                                        &pair.tVolInfo, &ex, sense);
     if (r != 1) {
-        com_set_return_inf(kApiLvVolumeInfo, name, -1, sense, &ri->iReturnClass, &ri->uiMessageNo,
-                           ri->caMessage);
-        velk_trace(1, "%s WX-API Call.[%s] [%d]", kConv, "ZRKLVGetVolumeInfoEx", __LINE__);
-        velk_trace(1, "%s WX-API Parm LogicalVol=%s, opt=%08x [%d]", kConv, name, 0u, __LINE__);
+        com_set_return_inf(IdOf(Op::VolumeInfo, ZRKC_TRANSPORT_SCSI), name, -1, sense,
+                           &ri->iReturnClass, &ri->uiMessageNo, ri->caMessage);
+        zrkc::TraceLine(zrkc::kTraceStep, {}, "%s WX-API Call.[%s]", kConv,
+                        zrkc::TraceNames(Op::VolumeInfo));
+        zrkc::TraceVolumeParm(kConv, name, 0u, zrkc::kTraceStep);
         return -1;
     }
     if (ZRKstorage_cluster != 0) {
@@ -401,7 +381,7 @@ int ResolveSide(const char *name, bool isTarget, CopyPair &pair, PairState &stat
             } else {
                 std::memcpy(pair.caAccessVolume, state.caSavedAccess, ZRK_VOLNAME_LEN);
             }
-            velk_trace(1, "%s warning continue. [%d]", kConv, __LINE__);
+            zrkc::TraceLine(zrkc::kTraceStep, {}, "%s warning continue.", kConv);
         } else if (pair.caAccessVolume[0] == '\0') {
             if (isTarget) {
                 state.iTargetNote = 1;
@@ -439,7 +419,7 @@ int ResolvePair(CopyPairList *list, uint32_t index, int direction, unsigned char
     CopyPair &pair = list->pPairs->taPair[index];
     const char *sourceName = direction == 0 ? names.caSource : names.caTarget;
     const char *targetName = direction == 0 ? names.caTarget : names.caSource;
-    PairResult *entry = GroupEntry(list, ri, index);
+    PairResult *entry = list->iFromGroupFile != 0 ? CommandCall::EntryOf(ri, index) : nullptr;
     PairState state;
 
     if (IsNoName(targetName)) {
@@ -462,8 +442,7 @@ int ResolvePair(CopyPairList *list, uint32_t index, int direction, unsigned char
         } else {
             zrkc::SetResult(ri, zrkc::Msg::ArrayUnregistered);
         }
-        velk_trace(1, "%s error end.(%s) [%d]", kConv, "Size = 0(Src and Trg)", __LINE__);
-        return -1;
+        return zrkc::ErrorEnd(kConv, "Size = 0(Src and Trg)");
     }
 
     pair.CopySize_h = pair.SrcSize_h;
@@ -478,8 +457,7 @@ int ResolvePair(CopyPairList *list, uint32_t index, int direction, unsigned char
         if (sameBox && pair.SrcOlu == pair.TrgOlu &&
             Overlap(Join(pair.SrcAddr_h, pair.SrcAddr_l), Join(pair.TrgAddr_h, pair.TrgAddr_l), size)) {
             zrkc::SetResult(ri, zrkc::Msg::TargetOverlapsSource);
-            velk_trace(1, "%s error end.(%s) [%d]", kConv, "overlap", __LINE__);
-            return -1;
+            return zrkc::ErrorEnd(kConv, "overlap");
         }
         if (!sameBox && std::strncmp(pair.caAccessVolume, state.caSavedAccess, ZRK_VOLNAME_LEN) == 0)
             pair.ucByTarget = 1;
@@ -501,46 +479,46 @@ int ResolvePair(CopyPairList *list, uint32_t index, int direction, unsigned char
     pair.uhGenerations = state.tSource.uhGenerations > state.tTarget.uhGenerations
                              ? state.tSource.uhGenerations
                              : state.tTarget.uhGenerations;
-    velk_trace(6,
-               "%s PhysicalInformation : SrcOlu=%x, SrcBoxID=%.40s, SrcAddr_h=%x, SrcAddr_l=%x, "
-               "SrcSize_h=%x, SrcSize_l=%x TrgOlu=%x, TrgBoxID=%.40s, TrgAddr_h=%x, TrgAddr_l=%x, "
-               "[%d]",
-               kConv, pair.SrcOlu, pair.caSrcBoxID, pair.SrcAddr_h, pair.SrcAddr_l, pair.SrcSize_h,
-               pair.SrcSize_l, pair.TrgOlu, pair.caTrgBoxID, pair.TrgAddr_h, pair.TrgAddr_l,
-               __LINE__);
+    zrkc::TraceLine(zrkc::kTraceSupport, {},
+                    "%s PhysicalInformation : SrcOlu=%x, SrcBoxID=%.40s, SrcAddr_h=%x, SrcAddr_l=%x, "
+                    "SrcSize_h=%x, SrcSize_l=%x TrgOlu=%x, TrgBoxID=%.40s, TrgAddr_h=%x, TrgAddr_l=%x,",
+                    kConv, pair.SrcOlu, pair.caSrcBoxID, pair.SrcAddr_h, pair.SrcAddr_l, pair.SrcSize_h,
+                    pair.SrcSize_l, pair.TrgOlu, pair.caTrgBoxID, pair.TrgAddr_h, pair.TrgAddr_l);
     return 0;
 }
 
 } // namespace
 
 extern "C" int com_conv_volinf(CopyPairList *list, int direction, ReturnInfo *ri) {
-    velk_trace(6, "%s start. [%d]", kConv, __LINE__);
+    zrkc::TraceStart(kConv);
     const uint32_t count = list->pNames != nullptr ? list->pNames->uiCount : 0;
     std::free(list->pPairs);
-    list->pPairs = static_cast<CopyPairArea *>(
-        std::calloc(1, sizeof(CopyPairArea) + size_t{count} * sizeof(CopyPair)));
-    auto fail = [&]() {
-        std::free(list->pPairs);
-        list->pPairs = nullptr;
-        velk_trace(1, "%s error end. [%d]", kConv, __LINE__);
-        return -1;
-    };
-    if (list->pPairs == nullptr) {
+    list->pPairs = nullptr;
+    // The pairs are the list's once every name is resolved; a failure before
+    // takes them away again.
+    zrkc::Owned<CopyPairArea> pairs(static_cast<CopyPairArea *>(
+        std::calloc(1, sizeof(CopyPairArea) + size_t{count} * sizeof(CopyPair))));
+    if (!pairs) {
         zrkc::SetNoMemory(ri);
-        return fail();
+        return zrkc::ErrorEnd(kConv);
     }
-    velk_trace(6, "%s WX-API Call started.[%s] [%d]", kConv, "ZRKLVGetVolumeInfoEx", __LINE__);
+    list->pPairs = pairs.get();
+    auto fail = [&](zrkc::Where where = zrkc::Where::current()) {
+        list->pPairs = nullptr;
+        return zrkc::ErrorEnd(kConv, where);
+    };
+    const char *apis = zrkc::TraceNames(Op::VolumeInfo);
+    zrkc::TraceCallStart(kConv, apis, zrkc::kTraceSupport);
     unsigned char sense[ZRK_SENSE_LEN];
     for (uint32_t i = 0; i < count; ++i) {
         std::memset(sense, 0, sizeof sense);
         if (ResolvePair(list, i, direction, sense, ri) != 0) return fail();
     }
-    velk_trace(6, "%s WX-API Call end.[%s] [%d]", kConv, "ZRKLVGetVolumeInfoEx", __LINE__);
+    zrkc::TraceCallEnd(kConv, apis, zrkc::kTraceSupport);
     list->iDirection = direction;
     list->pPairs->uiCount = count;
-    if (list->iFromGroupFile != 0 && ri->pPairArea != nullptr && ri->uiPairAreaLength >= 4)
-        std::memcpy(ri->pPairArea, &count, sizeof count);
+    if (list->iFromGroupFile != 0) CommandCall::SetEntryCount(ri, count);
     if (com_org_subgroup(list, ri) != 0) return fail();
-    velk_trace(6, "%s normal end. [%d]", kConv, __LINE__);
-    return 0;
+    static_cast<void>(pairs.release()); // the list's from here on
+    return zrkc::NormalEnd(kConv);
 }

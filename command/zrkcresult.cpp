@@ -4,6 +4,8 @@
 // failed, the rest go through one checked table, and what the table does not
 // list goes to the command error catalogue.
 #include "zrkcmessage.h"
+#include "zrkcops.h"
+#include "zrkctrace.h"
 
 #include "platform.h"
 
@@ -22,7 +24,7 @@ constexpr const char *kName = "com_set_return_inf";
 
 // The identifier of the copy-priority setting, the one operation whose
 // ZRK_ERR_BOXID has a message of its own.
-constexpr uint8_t kSetCopyPriority = 70;
+constexpr uint8_t kSetCopyPriority = zrkc::IdOf(zrkc::Op::SetCopyPriority);
 
 // A row's class is its message's.
 constexpr int32_t kMessageClass = -1;
@@ -382,11 +384,8 @@ extern "C" int com_set_return_inf(uint8_t identifier, const char *volume, int ap
                                   const unsigned char *senseData, int32_t *returnClass,
                                   uint32_t *messageNo, char *message) {
     std::memset(message, 0, ZRK_MESSAGE_LEN);
-    if (apiResult != -1) {
-        velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-        return 0;
-    }
-    velk_trace(2, "%s start. [%d]", kName, __LINE__);
+    if (apiResult != -1) return zrkc::NormalEnd(kName);
+    zrkc::TraceStart(kName, zrkc::kTraceParm);
     const int code = ZRKerrno;
     const zrkc::ResultSlot out{returnClass, messageNo, message};
     const Sense sense = ReadSense(senseData);
@@ -399,9 +398,10 @@ extern "C" int com_set_return_inf(uint8_t identifier, const char *volume, int ap
         }
     }
 
+    const zrkc::Where here = zrkc::Where::current();
     char title[80];
-    std::snprintf(title, sizeof title, "ErrorInfo : ZRKerrno=%d : SenseData Dump [%d]", code, __LINE__);
-    velk_trace_dmp(1, title, senseData, senseData != nullptr ? ZRK_SENSE_LEN : 0);
-    velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-    return -1;
+    std::snprintf(title, sizeof title, "ErrorInfo : ZRKerrno=%d : SenseData Dump [%d]", code,
+                  static_cast<int>(here.line()));
+    velk_trace_dmp(zrkc::kTraceStep, title, senseData, senseData != nullptr ? ZRK_SENSE_LEN : 0);
+    return zrkc::ErrorEnd(kName);
 }

@@ -16,62 +16,41 @@
 namespace zrkc {
 namespace {
 
-// The API operations whose results com_set_return_inf maps here.
-constexpr uint8_t kApiRvzBuffInfo = 29;    // ZRKGetRVZBuffInfo
-constexpr uint8_t kApiRvzBuffSet = 30;     // ZRKRVZBuffSet
-constexpr uint8_t kApiIpRvzBuffInfo = 59;  // ZRKIPGetRVZBuffInfo
-constexpr uint8_t kApiIpRvzBuffSet = 60;   // ZRKIPRVZBuffSet
-constexpr uint8_t kApiCopyPriority = 69;   // ZRKGetCopyPriority
-constexpr uint8_t kApiSetCopyPriority = 70; // ZRKSetCopyPriority
-
-constexpr const char *kInfoApis = "ZRKGetRVZBuffInfo / ZRKIPGetRVZBuffInfo";
-constexpr const char *kSetApis = "ZRKRVZBuffSet / ZRKIPRVZBuffSet";
 constexpr const char *kOtherStorage = "[Other-Storage]";
-constexpr int kAliasByBoxId = 2; // com_get_alias_info: any kind but ZRKC_ALIAS_BY_ALIAS
 
-constexpr uint16_t kUseSend = 1;
-constexpr uint16_t kUseReceive = 2;
-constexpr uint8_t kKindLocal = 0;
-constexpr uint8_t kKindRemote = 1;
-constexpr uint8_t kConnectionDirect = 0;
-constexpr uint8_t kConnectionRemote = 1;
 constexpr uint8_t kCopyPriorityEntries = 16;
 
 using zrk::Be16;
 using zrk::Be32;
 using zrk::Be64;
 
-bool OverLan(const CopyPair &pair) { return pair.ucTransport == 1; }
-
 // The one volume of the call, resolved: 0 to go on, else what the command
 // returns.
 int OpenVolume(CommandCall &call, char *volume, uint32_t option, uint32_t mask) {
-    if (call.CheckOptions(option, mask, __LINE__) != 0) return -1;
-    return call.BuildList(volume, nullptr, option, __LINE__);
+    if (call.CheckOptions(option, mask) != 0) return -1;
+    return call.BuildList(volume, nullptr, option);
 }
 
 int Resolve(CommandCall &call) {
-    if (com_conv_volinf(&call.List(), 0, call.Result()) != 0) return call.Fail(__LINE__);
+    if (com_conv_volinf(&call.List(), 0, call.Result()) != 0) return call.Fail();
     return 0;
 }
 
-using InfoPtr = std::unique_ptr<RVZ_BUFF_INFO, zrk::FreeDeleter>;
+using InfoPtr = Owned<RVZ_BUFF_INFO>;
 
 // The array's RVZ buffer information through the pair's road; the result
 // mapped into the call's result record. 0 or what the command returns.
 int ReadBuffInfo(CommandCall &call, InfoPtr &info) {
-    info.reset(static_cast<RVZ_BUFF_INFO *>(std::calloc(1, sizeof(RVZ_BUFF_INFO))));
-    if (!info) return call.NoMemory(__LINE__);
+    info = Cleared<RVZ_BUFF_INFO>(1);
+    if (!info) return call.NoMemory();
     const CopyPair &pair = call.List().pPairs->taPair[0];
-    call.TraceApiStart(kInfoApis, __LINE__);
-    const bool lan = OverLan(pair);
-    const int r = lan ? ZRKIPGetRVZBuffInfo(pair.caAccessVolume, nullptr, 0, info.get(), call.Sense())
-                      : ZRKGetRVZBuffInfo(pair.caAccessVolume, 0, info.get(), call.Sense());
-    if (call.MapResult(0, lan ? kApiIpRvzBuffInfo : kApiRvzBuffInfo, pair.caAccessVolume, r) != 0) {
-        call.TraceVolumeParm(pair.caAccessVolume, 0, __LINE__);
-        return call.Fail(__LINE__);
+    call.TraceApiStart(Op::RvzBuffInfo);
+    const int r = call.CallByTransport(pair, ZRKGetRVZBuffInfo, ZRKIPGetRVZBuffInfo, 0u, info.get());
+    if (call.MapResult(0, Op::RvzBuffInfo, pair, r) != 0) {
+        call.TraceVolumeParm(pair.caAccessVolume, 0);
+        return call.Fail();
     }
-    call.TraceApiEnd(kInfoApis, __LINE__);
+    call.TraceApiEnd(Op::RvzBuffInfo);
     return 0;
 }
 
@@ -123,30 +102,30 @@ void TraceGroup(const BuffGroupInfo &g) {
     std::memcpy(box, g.RemoteBoxID, ZRK_BOXID_LEN);
     std::memcpy(alias, g.Alias, ZRK_BOXID_LEN);
     const uint16_t *n = g.RLUN;
-    velk_trace(3,
-               "BuffGroupInfo : GroupNum=%d, BuffStat=%d, Use=%d, Interval=%d, WatchTime=%d, "
-               "BuffSize=%d, RemoteBoxID=%s, Alias=%s, BuffSessCnt=%d, CmCnt=%d, TotalSize=%d, "
-               "TotalUseSize=%d, TotalSpaceSize=%d, DskBuffStat=%d, RLUCnt=%d, "
-               "RLUN=[%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d], ElapsTime=%d, "
-               "DskBuffSize=%llu, DskBuffStrgSize=%llu, DskBuffFreeSize=%llu [%d]",
-               g.GroupNum, g.BuffStat, g.Use, g.Interval, static_cast<int>(g.WatchTime),
-               static_cast<int>(g.BuffSize), box, alias, g.BuffSessCnt, g.CmCnt,
-               static_cast<int>(g.TotalSize), static_cast<int>(g.TotalUseSize),
-               static_cast<int>(g.TotalSpaceSize), g.DskBuffStat, g.RLUCnt, n[0], n[1], n[2], n[3],
-               n[4], n[5], n[6], n[7], n[8], n[9], n[10], n[11], n[12], n[13], n[14], n[15],
-               static_cast<int>(g.ElapsTime), static_cast<unsigned long long>(g.DskBuffSize),
-               static_cast<unsigned long long>(g.DskBuffStrgSize),
-               static_cast<unsigned long long>(g.DskBuffFreeSize), __LINE__);
+    TraceLine(kTraceData, {},
+              "BuffGroupInfo : GroupNum=%d, BuffStat=%d, Use=%d, Interval=%d, WatchTime=%d, "
+              "BuffSize=%d, RemoteBoxID=%s, Alias=%s, BuffSessCnt=%d, CmCnt=%d, TotalSize=%d, "
+              "TotalUseSize=%d, TotalSpaceSize=%d, DskBuffStat=%d, RLUCnt=%d, "
+              "RLUN=[%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d], ElapsTime=%d, "
+              "DskBuffSize=%llu, DskBuffStrgSize=%llu, DskBuffFreeSize=%llu",
+              g.GroupNum, g.BuffStat, g.Use, g.Interval, static_cast<int>(g.WatchTime),
+              static_cast<int>(g.BuffSize), box, alias, g.BuffSessCnt, g.CmCnt,
+              static_cast<int>(g.TotalSize), static_cast<int>(g.TotalUseSize),
+              static_cast<int>(g.TotalSpaceSize), g.DskBuffStat, g.RLUCnt, n[0], n[1], n[2], n[3],
+              n[4], n[5], n[6], n[7], n[8], n[9], n[10], n[11], n[12], n[13], n[14], n[15],
+              static_cast<int>(g.ElapsTime), static_cast<unsigned long long>(g.DskBuffSize),
+              static_cast<unsigned long long>(g.DskBuffStrgSize),
+              static_cast<unsigned long long>(g.DskBuffFreeSize));
 }
 
 void TraceModule(const CMInfo &c) {
-    velk_trace(3,
-               "CMInfo : CMID=%d, BuffSize=%d, BuffUseSize=%d, BuffFreeSize=%d, DskBuffSize=%llu, "
-               "DskBuffStrgSize=%llu, DskBuffFreeSize=%llu [%d]",
-               c.CMID, static_cast<int>(c.BuffSize), static_cast<int>(c.BuffUseSize),
-               static_cast<int>(c.BuffFreeSize), static_cast<unsigned long long>(c.DskBuffSize),
-               static_cast<unsigned long long>(c.DskBuffStrgSize),
-               static_cast<unsigned long long>(c.DskBuffFreeSize), __LINE__);
+    TraceLine(kTraceData, {},
+              "CMInfo : CMID=%d, BuffSize=%d, BuffUseSize=%d, BuffFreeSize=%d, DskBuffSize=%llu, "
+              "DskBuffStrgSize=%llu, DskBuffFreeSize=%llu",
+              c.CMID, static_cast<int>(c.BuffSize), static_cast<int>(c.BuffUseSize),
+              static_cast<int>(c.BuffFreeSize), static_cast<unsigned long long>(c.DskBuffSize),
+              static_cast<unsigned long long>(c.DskBuffStrgSize),
+              static_cast<unsigned long long>(c.DskBuffFreeSize));
 }
 
 // The partner's alias from the alias store, or kOtherStorage. 0 or -1.
@@ -154,7 +133,7 @@ int FillAlias(BuffGroupInfo &g, ReturnInfo *ri) {
     char box[ZRK_BOXID_LEN + 1] = {};
     std::memcpy(box, g.RemoteBoxID, ZRK_BOXID_LEN);
     AliasRecord record{};
-    const int r = com_get_alias_info(kAliasByBoxId, box, &record, ri);
+    const int r = com_get_alias_info(ZRKC_ALIAS_BY_BOXID, box, &record, ri);
     if (r < 0) return -1;
     if (r == 0)
         std::memcpy(g.Alias, record.Main.Alias, ZRK_BOXID_LEN);
@@ -167,25 +146,26 @@ int FillAlias(BuffGroupInfo &g, ReturnInfo *ri) {
 int RefuseLan(CommandCall &call) {
     if (!OverLan(call.List().pPairs->taPair[0])) return 0;
     SetResult(call.Result(), Msg::NotForLan);
-    return call.Fail(__LINE__);
+    return call.Fail();
 }
 
 } // namespace
 } // namespace zrkc
 
 using zrkc::CommandCall;
+using zrkc::Op;
 
 extern "C" int zrkc_query_rvzbuff(char *volume, int option, ReturnInfo *ri, void *output,
                                   int outputLength) {
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_query_rvzbuff", ri);
     const bool noArea = output == nullptr && outputLength != 0;
-    if (call.OpenVolume(noArea ? nullptr : volume, opt, __LINE__) != 0) return -1;
+    if (call.OpenVolume(noArea ? nullptr : volume, opt) != 0) return -1;
     if (int r = zrkc::OpenVolume(call, volume, opt, ZRKC_OPT_RVZBUFF_DETAIL)) return r;
     const bool detail = (opt & ZRKC_OPT_RVZBUFF_DETAIL) != 0;
     const size_t needed = detail ? ZRKC_RVZBUFF_DETAIL_LEN : ZRKC_RVZBUFF_LEN;
     const size_t length = outputLength > 0 ? static_cast<size_t>(outputLength) : 0;
-    if (call.CheckOutputArea(output, length, needed, __LINE__) != 0) return 1;
+    if (call.CheckOutputArea(output, length, needed) != 0) return 1;
     if (int r = zrkc::Resolve(call)) return r;
 
     zrkc::InfoPtr info;
@@ -196,15 +176,15 @@ extern "C" int zrkc_query_rvzbuff(char *volume, int option, ReturnInfo *ri, void
     head->MaxBuffCnt = zrkc::Be16(info->ucaHead);
     head->CurBuffCnt = static_cast<uint16_t>(zrkc::BufferCount(*info));
     head->SupptFunc = info->ucaHead[7];
-    velk_trace(3, "RVZBuffInfo : MaxBuffCnt=%d, CurBuffCnt=%d, SupptFunc=%d [%d]", head->MaxBuffCnt,
-               head->CurBuffCnt, head->SupptFunc, __LINE__);
+    zrkc::TraceLine(zrkc::kTraceData, {}, "RVZBuffInfo : MaxBuffCnt=%d, CurBuffCnt=%d, SupptFunc=%d",
+                    head->MaxBuffCnt, head->CurBuffCnt, head->SupptFunc);
     unsigned char *items = static_cast<unsigned char *>(output) + sizeof(RvzBuffQueryInfo);
     const size_t stride = detail ? sizeof(BuffGroupDetail) : sizeof(BuffGroupInfo);
     for (uint32_t i = 0; i < head->CurBuffCnt; ++i) {
         auto *group = reinterpret_cast<BuffGroupInfo *>(items + i * stride);
         const RVZ_BUFF_ELEMENT &element = info->Buff[i];
         zrkc::FillGroup(*group, element);
-        if (zrkc::FillAlias(*group, ri) != 0) return call.Fail(__LINE__);
+        if (zrkc::FillAlias(*group, ri) != 0) return call.Fail();
         zrkc::TraceGroup(*group);
         if (!detail) continue;
         auto *modules = reinterpret_cast<BuffGroupDetail *>(group)->taCm;
@@ -213,15 +193,15 @@ extern "C" int zrkc_query_rvzbuff(char *volume, int option, ReturnInfo *ri, void
             zrkc::TraceModule(modules[k]);
         }
     }
-    return call.Finish(__LINE__);
+    return call.Finish();
 }
 
 extern "C" int zrkc_change_rvzbuff(char *volume, uint16_t id, uint16_t use, const char *boxId,
                                    int option, ReturnInfo *ri) {
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_change_rvzbuff", ri);
-    if (call.OpenVolume(volume, opt, __LINE__) != 0) return -1;
-    if (use != zrkc::kUseSend && use != zrkc::kUseReceive) return call.RefuseOptions(__LINE__);
+    if (call.OpenVolume(volume, opt) != 0) return -1;
+    if (use != ZRKC_RVZBUFF_SEND && use != ZRKC_RVZBUFF_RECEIVE) return call.RefuseOptions();
     if (int r = zrkc::OpenVolume(call, volume, opt, 0)) return r;
     if (int r = zrkc::Resolve(call)) return r;
 
@@ -234,7 +214,7 @@ extern "C" int zrkc_change_rvzbuff(char *volume, uint16_t id, uint16_t use, cons
     }
     if (found == nullptr) {
         zrkc::SetResult(ri, zrkc::Msg::RvzBufferMissing);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
     RVZ_BUFF_SET_REQ request{};
     request.uhBuffID = id;
@@ -246,25 +226,21 @@ extern "C" int zrkc_change_rvzbuff(char *volume, uint16_t id, uint16_t use, cons
                 ZRK_BOXID_LEN);
 
     const CopyPair &pair = call.List().pPairs->taPair[0];
-    call.TraceApiStart(zrkc::kSetApis, __LINE__);
-    std::memset(call.Sense(), 0, ZRK_SENSE_LEN);
-    const bool lan = zrkc::OverLan(pair);
-    const int r = lan ? ZRKIPRVZBuffSet(pair.caAccessVolume, nullptr, &request, call.Sense())
-                      : ZRKRVZBuffSet(pair.caAccessVolume, &request, call.Sense());
-    if (call.MapResult(0, lan ? zrkc::kApiIpRvzBuffSet : zrkc::kApiRvzBuffSet, pair.caAccessVolume,
-                       r) != 0) {
-        call.TraceVolumeParm(pair.caAccessVolume, 0, __LINE__);
-        return call.Fail(__LINE__);
+    call.TraceApiStart(Op::RvzBuffSet);
+    const int r = call.CallByTransport(pair, ZRKRVZBuffSet, ZRKIPRVZBuffSet, &request);
+    if (call.MapResult(0, Op::RvzBuffSet, pair, r) != 0) {
+        call.TraceVolumeParm(pair.caAccessVolume, 0);
+        return call.Fail();
     }
-    call.TraceApiEnd(zrkc::kSetApis, __LINE__);
-    return call.Finish(__LINE__);
+    call.TraceApiEnd(Op::RvzBuffSet);
+    return call.Finish();
 }
 
 extern "C" int zrkc_query_copypriority(char *volume, int option, ReturnInfo *ri,
                                        CopyPriorityInfo *output) {
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_query_copypriority", ri);
-    if (call.OpenVolume(output == nullptr ? nullptr : volume, opt, __LINE__) != 0) return -1;
+    if (call.OpenVolume(output == nullptr ? nullptr : volume, opt) != 0) return -1;
     if (int r = zrkc::OpenVolume(call, volume, opt, 0)) return r;
     if (int r = zrkc::Resolve(call)) return r;
     std::memset(output, 0, sizeof *output);
@@ -273,8 +249,8 @@ extern "C" int zrkc_query_copypriority(char *volume, int option, ReturnInfo *ri,
     const CopyPair &pair = call.List().pPairs->taPair[0];
     COPY_PRIORITY_INFO block{};
     const int r = ZRKGetCopyPriority(pair.caAccessVolume, &block, call.Sense());
-    if (call.MapResult(0, zrkc::kApiCopyPriority, pair.caAccessVolume, r) != 0)
-        return call.Fail(__LINE__);
+    if (call.MapResult(0, Op::CopyPriority, pair, r) != 0)
+        return call.Fail();
     const auto *raw = reinterpret_cast<const unsigned char *>(&block);
     const uint8_t entries = std::min(raw[2], zrkc::kCopyPriorityEntries);
     for (uint8_t i = 0; i < entries; ++i) {
@@ -292,14 +268,14 @@ extern "C" int zrkc_query_copypriority(char *volume, int option, ReturnInfo *ri,
     output->ucHead = raw[0];
     output->ucLCopyRate = raw[1];
     output->ucEntryCount = entries;
-    return call.Finish(__LINE__);
+    return call.Finish();
 }
 
 extern "C" int zrkc_change_copypriority(char *volume, int option, ReturnInfo *ri,
                                         CopyPriorityParam param) {
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_change_copypriority", ri);
-    if (call.OpenVolume(volume, opt, __LINE__) != 0) return -1;
+    if (call.OpenVolume(volume, opt) != 0) return -1;
     if (int r = zrkc::OpenVolume(call, volume, opt, 0)) return r;
     if (int r = zrkc::Resolve(call)) return r;
     COPY_PRIORITY_SET request{};
@@ -307,14 +283,14 @@ extern "C" int zrkc_change_copypriority(char *volume, int option, ReturnInfo *ri
 
     request.ucKind = param.ucKind;
     bool valid = true;
-    if (param.ucKind == zrkc::kKindLocal) {
+    if (param.ucKind == ZRKC_PRIORITY_LOCAL) {
         request.ucLevel = param.ucLCopyRate;
-    } else if (param.ucKind == zrkc::kKindRemote) {
+    } else if (param.ucKind == ZRKC_PRIORITY_REMOTE) {
         std::memcpy(request.BoxID, param.caBoxID, ZRK_BOXID_LEN);
         request.ucSubKind = param.ucConnectionType;
-        if (param.ucConnectionType == zrkc::kConnectionDirect) {
+        if (param.ucConnectionType == ZRKC_CONNECTION_DIRECT) {
             request.ucSwitch = param.ucPriorityLevel;
-        } else if (param.ucConnectionType == zrkc::kConnectionRemote) {
+        } else if (param.ucConnectionType == ZRKC_CONNECTION_REMOTE) {
             // The multiplicity goes high byte first into bytes 50 and 51.
             request.ucaReserved2[0] = static_cast<unsigned char>(param.uhMultiplicity >> 8);
             request.ucaReserved2[1] = static_cast<unsigned char>(param.uhMultiplicity & 0xFF);
@@ -326,11 +302,11 @@ extern "C" int zrkc_change_copypriority(char *volume, int option, ReturnInfo *ri
     }
     if (!valid) {
         zrkc::SetResult(ri, zrkc::Msg::PriorityParameter);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
     const CopyPair &pair = call.List().pPairs->taPair[0];
     const int r = ZRKSetCopyPriority(pair.caAccessVolume, call.Sense(), request);
-    if (call.MapResult(0, zrkc::kApiSetCopyPriority, pair.caAccessVolume, r) != 0)
-        return call.Fail(__LINE__);
-    return call.Finish(__LINE__);
+    if (call.MapResult(0, Op::SetCopyPriority, pair, r) != 0)
+        return call.Fail();
+    return call.Finish();
 }

@@ -5,6 +5,7 @@
 #include "ipaction.h"
 #include "zrkc.h"
 #include "zrkcalias.h"
+#include "zrkcframe.h"
 #include "zrkcmessage.h"
 
 #include "fileread.h"
@@ -16,16 +17,11 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <memory>
-#include <new>
 #include <string>
 
 using namespace zrkc;
-using zrkplatform::VelkErrEnd;
 
 namespace {
-
-constexpr uint8_t kApiMultiSession = 71;
 
 // A line holds at most this many characters before its line end, an
 // identifier at most this many (leading blanks among them).
@@ -51,14 +47,14 @@ bool ParseId(const std::string &text, uint32_t *id) {
 // The command type of each CLI type; -1 for one the run does not know.
 int CommandType(int cliType) {
     switch (cliType) {
-    case 1: return IP_MULTI_STOP;
-    case 10: return IP_MULTI_SUSPEND_VZ;
-    case 11: return IP_MULTI_SUSPEND_RVZ;
-    case 12: return IP_MULTI_RESUME_VZ;
-    case 13: return IP_MULTI_RESUME_RVZ;
-    case 14: return IP_MULTI_CHANGE_VZ;
-    case 15:
-    case 16: return IP_MULTI_CHANGE_RVZ;
+    case ZRKC_CLI_STOP: return IP_MULTI_STOP;
+    case ZRKC_CLI_SUSPEND_VZ: return IP_MULTI_SUSPEND_VZ;
+    case ZRKC_CLI_SUSPEND_RVZ: return IP_MULTI_SUSPEND_RVZ;
+    case ZRKC_CLI_RESUME_VZ: return IP_MULTI_RESUME_VZ;
+    case ZRKC_CLI_RESUME_RVZ: return IP_MULTI_RESUME_RVZ;
+    case ZRKC_CLI_REVERSE_VZ: return IP_MULTI_CHANGE_VZ;
+    case ZRKC_CLI_REVERSE_RVZ:
+    case ZRKC_CLI_CHANGE_RVZ: return IP_MULTI_CHANGE_RVZ;
     default: return -1;
     }
 }
@@ -67,12 +63,11 @@ int CommandType(int cliType) {
 
 extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t *ids, ReturnInfo *ri) {
     constexpr const char *kName = "com_get_ses_list_file";
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
+    TraceStart(kName);
     ReturnInfo scratch{};
     if (zrkc_CheckDir(file, &scratch) != 0) {
         SetResult(ri, Msg::SessionListMissing);
-        VelkErrEnd(kName, __LINE__);
-        return -1;
+        return ErrorEnd(kName);
     }
     bool notRegular = false;
     const int fd = zrkplatform::OpenRegularFile(file, &notRegular);
@@ -81,8 +76,7 @@ extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t
             SetResult(ri, Msg::SessionListMissing);
         else
             SetResultAs(ri, ZRKC_CLASS_ARRAY, Msg::FileOpen, file, errno);
-        VelkErrEnd(kName, __LINE__);
-        return -1;
+        return ErrorEnd(kName);
     }
     zrkplatform::FileDescriptor owner(fd);
     zrkplatform::BufferedFile in(fd);
@@ -95,8 +89,7 @@ extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t
         bool tooLong = c == zrkplatform::BufferedFile::kTooLong;
         if (c == zrkplatform::BufferedFile::kError) {
             SetResultAs(ri, ZRKC_CLASS_ARRAY, Msg::FileOpen, file, in.Error());
-            VelkErrEnd(kName, __LINE__);
-            return -1;
+            return ErrorEnd(kName);
         }
         if (line.size() > kLineMax && line[kLineMax] != '\r') tooLong = true;
         if (!tooLong && (line.empty() || line[0] == '\r')) continue; // an empty line
@@ -105,151 +98,120 @@ extern "C" int com_get_ses_list_file(const char *file, uint32_t *count, uint32_t
         uint32_t id = 0;
         if (tooLong || line.size() > kIdMax || !ParseId(line, &id)) {
             SetResult(ri, Msg::SessionListSyntax, lineNo);
-            VelkErrEnd(kName, __LINE__);
-            return -1;
+            return ErrorEnd(kName);
         }
         if (stored == ZRKC_SESSION_LIST_MAX) {
             SetResult(ri, Msg::SessionListTooMany);
-            VelkErrEnd(kName, __LINE__);
-            return -1;
+            return ErrorEnd(kName);
         }
         ids[stored++] = id;
         if (c == zrkplatform::BufferedFile::kEnd) break;
     }
     if (stored == 0) {
         SetResult(ri, Msg::SessionListEmpty);
-        VelkErrEnd(kName, __LINE__);
-        return -1;
+        return ErrorEnd(kName);
     }
     *count = stored;
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
-    return 0;
+    return NormalEnd(kName);
 }
 
 extern "C" int zrkc_execcli_sessionlist(const char *file, int cliType, int opt, ReturnInfo *ri) {
-    constexpr const char *kName = "zrkc_execcli_sessionlist";
-    velk_trace_init();
-    struct TraceClose {
-        ~TraceClose() { velk_trace_term(); }
-    } closeTrace;
-    auto fail = [&](int line) {
-        velk_trace(1, "%s abnormal_end. msg=%s [%d]", kName, ri->caMessage, line);
+    CommandCall call("zrkc_execcli_sessionlist", ri);
+    // Without a result record there is no message to end with.
+    if (ri == nullptr) {
+        TraceNullOperand(call.Name());
         return -1;
-    };
-    if (file == nullptr || ri == nullptr) {
-        velk_trace(1, "%s started. parameter null pointer [%d]", kName, __LINE__);
-        if (ri == nullptr) return -1;
-        SetResult(ri, Msg::ParameterMissing);
-        return fail(__LINE__);
     }
-    velk_trace(1, "%s started. src=%s, clitype=%d opt=%08x [%d]", kName, file, cliType,
-               static_cast<unsigned>(opt), __LINE__);
-    ClearResult(SlotOf(ri));
-    unsigned char sense[ZRK_SENSE_LEN] = {};
+    if (call.Open(file) != 0) return -1;
+    TraceLine(kTraceStep, {}, "%s started. src=%s, clitype=%d opt=%08x", call.Name(), file, cliType,
+              static_cast<unsigned>(opt));
     AliasRecord alias{};
 
     const int command = CommandType(cliType);
     if (command < 0) {
         SetResult(ri, Msg::InternalInconsistency);
-        return fail(__LINE__);
+        return call.Fail();
     }
     if (ZrkcAccessPath[0] == '\0') {
         SetResult(ri, Msg::InvalidOption);
-        return fail(__LINE__);
+        return call.Fail();
     }
     uint32_t apiOption = static_cast<uint32_t>(opt) & ZRKC_OPT_API_MASK;
-    if ((apiOption & ZRK_OPT_REMAIN) && cliType != 13) {
+    if ((apiOption & ZRK_OPT_REMAIN) && cliType != ZRKC_CLI_RESUME_RVZ) {
         SetResult(ri, Msg::InvalidOption);
-        return fail(__LINE__);
+        return call.Fail();
     }
-    if (cliType == 1 && !(apiOption & ZRK_OPT_FORCE)) apiOption |= ZRK_OPT_STOP_TRACKING;
-    if (cliType == 14 || cliType == 15) apiOption |= ZRK_OPT_REVERSE;
+    if (cliType == ZRKC_CLI_STOP && !(apiOption & ZRK_OPT_FORCE)) apiOption |= ZRK_OPT_STOP_TRACKING;
+    if (cliType == ZRKC_CLI_REVERSE_VZ || cliType == ZRKC_CLI_REVERSE_RVZ) apiOption |= ZRK_OPT_REVERSE;
 
     const int found = com_get_alias_info(ZRKC_ALIAS_BY_ALIAS, ZrkcAccessPath, &alias, ri);
     if (found == 1) {
         SetResult(ri, Msg::AliasUndefined);
-        return fail(__LINE__);
+        return call.Fail();
     }
-    if (found != 0) return fail(__LINE__);
+    if (found != 0) return call.Fail();
     if (alias.Main.Direct != 1) {
         SetResult(ri, Msg::ArrayUnregistered);
-        return fail(__LINE__);
+        return call.Fail();
     }
     if (alias.Main.Interface != ZRKC_ALIAS_IF_LAN) {
         SetResult(ri, Msg::NotForScsi);
-        return fail(__LINE__);
+        return call.Fail();
     }
 
-    std::unique_ptr<uint32_t[]> ids(new (std::nothrow) uint32_t[ZRKC_SESSION_LIST_MAX]());
-    if (!ids) {
-        SetNoMemory(ri);
-        return fail(__LINE__);
-    }
+    Owned<uint32_t> ids = Cleared<uint32_t>(ZRKC_SESSION_LIST_MAX);
+    if (!ids) return call.NoMemory();
     uint32_t count = 0;
-    if (com_get_ses_list_file(file, &count, ids.get(), ri) != 0) return fail(__LINE__);
+    if (com_get_ses_list_file(file, &count, ids.get(), ri) != 0) return call.Fail();
 
     // Every identifier gets its entry: the area must have room for them all
     // before the array is asked to do anything.
-    const size_t needed = ZRK_PAIR_AREA_SIZE(count);
-    if (ri->pPairArea == nullptr || ri->uiPairAreaLength < needed) {
-        SetResult(ri, Msg::PairAreaShort);
-        ri->uiNeedPairAreaSize = static_cast<uint32_t>(needed);
-        velk_trace(1, "%s warning_end. msg=%s [%d]", kName, ri->caMessage, __LINE__);
-        return 1;
-    }
+    if (!CommandCall::PairAreaHolds(ri, count)) return call.Warn();
 
-    std::unique_ptr<CliMultiSessionResult[]> table(new (std::nothrow) CliMultiSessionResult[count + 1]());
-    if (!table) {
-        SetNoMemory(ri);
-        return fail(__LINE__);
-    }
-    velk_trace(1, "%s WX-API Call started.[%s] [%d]", kName, "VastrelCli4MultiOpt", __LINE__);
+    Owned<CliMultiSessionResult> table = Cleared<CliMultiSessionResult>(size_t{count} + 1);
+    if (!table) return call.NoMemory();
+    call.TraceApiStart(Op::SessionListRun);
     const int r = VastrelCli4MultiOpt(alias.Main.AccessPath, nullptr, static_cast<int>(apiOption), command,
                                       static_cast<int>(count), reinterpret_cast<const int *>(ids.get()),
                                       table.get());
-    velk_trace(1, "%s WX-API Call end.[%s] [%d]", kName, "VastrelCli4MultiOpt", __LINE__);
+    call.TraceApiEnd(Op::SessionListRun);
+    const uint8_t id = IdOf(Op::SessionListRun);
     if (r == -1) {
-        com_set_return_inf(kApiMultiSession, file, -1, sense, &ri->iReturnClass, &ri->uiMessageNo,
-                           ri->caMessage);
-        return fail(__LINE__);
+        call.MapResult(0, id, file, -1);
+        return call.Fail();
     }
 
-    unsigned char *area = static_cast<unsigned char *>(ri->pPairArea);
-    std::memcpy(area, &count, sizeof count);
-    PairResult *entries = reinterpret_cast<PairResult *>(area + 4);
-    const uint32_t rows = std::min<uint32_t>(table[0].uiCount, count);
-    int result = 0;
+    CommandCall::SetEntryCount(ri, count);
+    const CliMultiSessionResult *rows = table.get();
+    const uint32_t listed = std::min<uint32_t>(rows[0].uiCount, count);
+    bool failed = false;
     for (uint32_t i = 0; i < count; ++i) {
-        PairResult &entry = entries[i];
+        PairResult &entry = *CommandCall::EntryOf(ri, i);
         ClearResult(SlotOf(&entry));
-        std::snprintf(entry.caSource, sizeof entry.caSource, "%u", ids[i]);
+        std::snprintf(entry.caSource, sizeof entry.caSource, "%u", ids.get()[i]);
         entry.caTarget[0] = '\0';
         const CliMultiSessionResult *row = nullptr;
-        for (uint32_t k = 1; k <= rows; ++k) {
-            if (table[k].uiKindOrID == ids[i]) {
-                row = &table[k];
+        for (uint32_t k = 1; k <= listed; ++k) {
+            if (rows[k].uiKindOrID == ids.get()[i]) {
+                row = &rows[k];
                 break;
             }
         }
         if (row == nullptr) {
             SetResult(ri, Msg::InternalInconsistency);
-            return fail(__LINE__);
+            return call.Fail();
         }
+        // The row's result as the entry's own; a failed session leaves the
+        // run's 1834 (without a message line) in the result record.
         ZRKerrno = row->iError;
-        int32_t returnClass = 0;
-        uint32_t messageNo = 0;
-        char message[ZRK_MESSAGE_LEN] = {};
-        if (com_set_return_inf(kApiMultiSession, file, row->iResult, sense, &returnClass, &messageNo,
-                               message) != 0) {
-            entry.iReturnClass = returnClass;
-            entry.uiMessageNo = messageNo;
-            std::memcpy(entry.caMessage, message, ZRK_MESSAGE_LEN);
+        if (com_set_return_inf(id, file, row->iResult, call.Sense(), &entry.iReturnClass,
+                               &entry.uiMessageNo, entry.caMessage) != 0) {
             ri->iReturnClass = ZRKC_CLASS_SESSION_LIST;
             ri->uiMessageNo = NumberOf(Msg::SessionListLinesFailed);
             ri->caMessage[0] = '\0';
-            result = -1;
+            failed = true;
         }
     }
-    velk_trace(1, "%s normal_end. [%d]", kName, __LINE__);
-    return result;
+    const int result = call.Finish();
+    return failed ? -1 : result;
 }

@@ -7,7 +7,9 @@
 // The detail lists are read into areas of the pair's maximum session count,
 // a room the API is given and never writes beyond.
 #include "zrkcdetail.h"
+#include "zrkcframe.h"
 #include "zrkcmessage.h"
+#include "zrkctrace.h"
 
 #include "ipdetail.h"
 #include "ipshow_generations.h"
@@ -21,16 +23,10 @@
 
 namespace {
 
-// The API operations whose results com_set_return_inf maps here.
-constexpr uint8_t kApiDetailList = 16;     // ZRKGetDetailList
-constexpr uint8_t kApiIpDetailList = 48;   // ZRKIPGetDetailList
-constexpr uint8_t kApiOluStatusList = 27;  // ZRKGetOLUStatusList
-constexpr uint8_t kApiIpOluStatusList = 50; // ZRKIPGetOLUStatusList
-constexpr uint8_t kApiQueryDetail = 15;    // ZRKLVQueryDetail
-constexpr uint8_t kApiGenerations = 17;    // ZRKLVGeneraListSnapKZP_p
-constexpr uint8_t kApiIpGenerations = 49;  // ZRKIPGeneraListSnapKZP_p
+using zrkc::kCopyKindEstimate;
+using zrkc::Op;
 
-constexpr uint8_t kCopyKindEstimate = 3;
+// Results of com_session_check.
 constexpr int kSessionActive = 3;
 constexpr int kSessionIdle = 2;
 
@@ -116,10 +112,9 @@ bool DetailArea::Reserve(uint32_t room) {
 DetailRead ReadDetailInto(const char *volume, uint8_t transport, uint32_t apiFlags,
                           DetailArea &area, unsigned char *sense) {
     std::memset(sense, 0, ZRK_SENSE_LEN);
-    DetailRead read{0, kApiDetailList, 0};
-    if (transport == 1) {
+    DetailRead read{0, 0};
+    if (OverLan(transport)) {
         int got = 0;
-        read.ucApi = kApiIpDetailList;
         read.iResult = zrkip::DetailListWithin(volume, nullptr, apiFlags, &got, area.Entries(),
                                                area.Room(), sense);
         read.uiCount = read.iResult == 0 && got > 0 ? static_cast<uint32_t>(got) : 0;
@@ -134,16 +129,14 @@ DetailRead ReadDetailInto(const char *volume, uint8_t transport, uint32_t apiFla
 }
 
 int ReadGenerationsInto(const CopyPair &pair, uint32_t apiOption, unsigned char *list,
-                        uint32_t room, unsigned char *sense, uint8_t *api) {
+                        uint32_t room, unsigned char *sense) {
     std::memset(sense, 0, ZRK_SENSE_LEN);
-    if (pair.ucTransport == 1) {
-        *api = kApiIpGenerations;
+    if (OverLan(pair)) {
         return zrkip::GenerationListWithin(pair.caAccessVolume, nullptr, pair.caSrcBoxID,
                                            pair.SrcOlu, pair.SrcAddr_h, pair.SrcAddr_l,
                                            pair.SrcSize_h, pair.SrcSize_l, apiOption, list, room,
                                            sense);
     }
-    *api = kApiGenerations;
     return zrk::GenerationListWithin(pair.caAccessVolume, pair.caSrcBoxID, pair.SrcOlu,
                                      pair.SrcAddr_h, pair.SrcAddr_l, pair.SrcSize_h,
                                      pair.SrcSize_l, apiOption, list, room, sense);
@@ -154,9 +147,9 @@ int ReadGenerationsInto(const CopyPair &pair, uint32_t apiOption, unsigned char 
 extern "C" int com_get_session_list(CopyPairList *list, int direction, int optionFlag,
                                     int *foundCount, SessionRecord *records, ReturnInfo *ri) {
     constexpr const char *kName = "com_get_session_list";
-    constexpr const char *kApis = "ZRKGetDetailList / ZRKIPGetDetailList";
+    const char *apis = zrkc::TraceNames(Op::DetailList);
     *foundCount = 0;
-    velk_trace(6, "%s WX-API Call started.[%s] [%d]", kName, kApis, __LINE__);
+    zrkc::TraceCallStart(kName, apis, zrkc::kTraceSupport);
     const SubgroupIndex *index = list->pSubgroups;
     const uint32_t count = index != nullptr ? index->uiPairCount : 0;
     // The stack-timer commands read the list in its extended session-list
@@ -180,17 +173,15 @@ extern "C" int com_get_session_list(CopyPairList *list, int direction, int optio
                                                                           : pair.uhMaxSessions;
             if (!area.Reserve(room)) {
                 zrkc::SetNoMemory(ri);
-                velk_trace(1, "%s error end.(%s) [%d]", kName, "malloc", __LINE__);
-                return -1;
+                return zrkc::ErrorEnd(kName, "malloc");
             }
             const zrkc::DetailRead read =
                 zrkc::ReadDetailInto(pair.caAccessVolume, pair.ucTransport, apiFlags, area, sense);
-            if (com_set_return_inf(read.ucApi, pair.caAccessVolume, read.iResult, sense,
-                                   &ri->iReturnClass, &ri->uiMessageNo, ri->caMessage) != 0) {
-                velk_trace(1, "%s WX-API Parm LogicalVol=%s, opt=%08x [%d]", kName,
-                           pair.caAccessVolume, apiFlags, __LINE__);
-                velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-                return -1;
+            if (com_set_return_inf(zrkc::IdOf(Op::DetailList, pair.ucTransport), pair.caAccessVolume,
+                                   read.iResult, sense, &ri->iReturnClass, &ri->uiMessageNo,
+                                   ri->caMessage) != 0) {
+                zrkc::TraceVolumeParm(kName, pair.caAccessVolume, apiFlags, zrkc::kTraceStep);
+                return zrkc::ErrorEnd(kName);
             }
             listCount = read.uiCount;
         }
@@ -214,14 +205,14 @@ extern "C" int com_get_session_list(CopyPairList *list, int direction, int optio
         record.tDetail = *match;
         ++*foundCount;
     }
-    velk_trace(6, "%s WX-API Call end.[%s] [%d]", kName, kApis, __LINE__);
+    zrkc::TraceCallEnd(kName, apis, zrkc::kTraceSupport);
     return result;
 }
 
 extern "C" int com_get_lunstatus_list(CopyPairList *list, int *foundCount, LunStatusRecord *records,
                                       ReturnInfo *ri) {
     constexpr const char *kName = "com_get_lunstatus_list";
-    constexpr const char *kApis = "ZRKGetOLUStatusList / ZRKIPGetOLUStatusList";
+    const char *apis = zrkc::TraceNames(Op::OluStatusList);
     *foundCount = 0;
     const SubgroupIndex *index = list->pSubgroups;
     const uint32_t count = index != nullptr ? index->uiPairCount : 0;
@@ -230,71 +221,60 @@ extern "C" int com_get_lunstatus_list(CopyPairList *list, int *foundCount, LunSt
     struct Range {
         uint32_t uiMin = 0xFFFF, uiMax = 0;
     };
-    Range *ranges = static_cast<Range *>(std::calloc(count > 0 ? count : 1, sizeof(Range)));
-    if (ranges == nullptr) {
+    zrkc::Owned<Range> ranges = zrkc::Cleared<Range>(count);
+    if (!ranges) {
         zrkc::SetNoMemory(ri);
-        velk_trace(1, "%s error end.(%s) [%d]", kName, "malloc", __LINE__);
-        return -1;
+        return zrkc::ErrorEnd(kName, "malloc");
     }
     uint32_t widest = 1;
     for (uint32_t i = 0, first = 0; i < count; ++i) {
         if (index->taEntry[i].uiSubgroupSize != 0) {
             first = i;
-            ranges[first] = Range{};
+            ranges.get()[first] = Range{};
         }
+        Range &range = ranges.get()[first];
         const uint32_t olu = index->taEntry[i].pPair->SrcOlu & 0xFFFF;
-        ranges[first].uiMin = std::min(ranges[first].uiMin, olu);
-        ranges[first].uiMax = std::max(ranges[first].uiMax, olu);
-        widest = std::max(widest, ranges[first].uiMax - ranges[first].uiMin + 1);
+        range.uiMin = std::min(range.uiMin, olu);
+        range.uiMax = std::max(range.uiMax, olu);
+        widest = std::max(widest, range.uiMax - range.uiMin + 1);
     }
     const size_t bufferBytes = ZRK_OLU_STATUS_LIST_LEN(size_t{0}, size_t{widest - 1});
-    auto *buffer = static_cast<unsigned char *>(std::malloc(bufferBytes));
-    if (buffer == nullptr) {
-        std::free(ranges);
+    zrkc::Owned<unsigned char> buffer = zrkc::Cleared<unsigned char>(bufferBytes);
+    if (!buffer) {
         zrkc::SetNoMemory(ri);
-        velk_trace(1, "%s error end.(%s) [%d]", kName, "malloc", __LINE__);
-        return -1;
+        return zrkc::ErrorEnd(kName, "malloc");
     }
-    auto release = [&]() {
-        std::free(buffer);
-        std::free(ranges);
-    };
 
-    velk_trace(6, "%s WX-API Call started.[%s] [%d]", kName, kApis, __LINE__);
+    zrkc::TraceCallStart(kName, apis, zrkc::kTraceSupport);
     int result = 0;
     uint32_t listCount = 0;
     unsigned char sense[ZRK_SENSE_LEN];
-    const unsigned char *rows = buffer + ZRK_OLU_STATUS_LIST_HEAD;
+    const unsigned char *rows = buffer.get() + ZRK_OLU_STATUS_LIST_HEAD;
     for (uint32_t i = 0; i < count; ++i) {
         const SubgroupEntry &at = index->taEntry[i];
         const CopyPair &pair = *at.pPair;
         if (at.uiSubgroupSize != 0) {
-            std::memset(buffer, 0, bufferBytes);
+            std::memset(buffer.get(), 0, bufferBytes);
             if (pair.ucByTarget != 0) {
                 *foundCount = 0;
                 zrkc::SetResult(ri, zrkc::Msg::AliasUndefined);
-                velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-                release();
-                return -1;
+                return zrkc::ErrorEnd(kName);
             }
-            const Range range = ranges[i];
+            const Range range = ranges.get()[i];
             std::memset(sense, 0, sizeof sense);
-            const bool lan = pair.ucTransport == 1;
-            const int r = lan ? ZRKIPGetOLUStatusList(pair.caAccessVolume, nullptr, range.uiMin,
-                                                      range.uiMax, buffer, sense)
-                              : ZRKGetOLUStatusList(pair.caAccessVolume, range.uiMin, range.uiMax,
-                                                    buffer, sense);
-            if (com_set_return_inf(lan ? kApiIpOluStatusList : kApiOluStatusList,
+            const int r = zrkc::CallByTransport(pair.ucTransport, pair.caAccessVolume, sense,
+                                                ZRKGetOLUStatusList, ZRKIPGetOLUStatusList,
+                                                range.uiMin, range.uiMax, buffer.get());
+            if (com_set_return_inf(zrkc::IdOf(Op::OluStatusList, pair.ucTransport),
                                    pair.caAccessVolume, r, sense, &ri->iReturnClass,
                                    &ri->uiMessageNo, ri->caMessage) != 0) {
-                velk_trace(1, "%s WX-API Parm LogicalVol=%s MinOlu=%08x MaxOlu=%08x [%d]", kName,
-                           pair.caAccessVolume, range.uiMin, range.uiMax, __LINE__);
+                zrkc::TraceLine(zrkc::kTraceStep, {}, "%s WX-API Parm LogicalVol=%s MinOlu=%08x MaxOlu=%08x",
+                                kName, pair.caAccessVolume, range.uiMin, range.uiMax);
                 *foundCount = 0;
-                release();
                 return -1;
             }
             // Never more entries than the range has room for.
-            listCount = std::min(Be32(buffer), range.uiMax - range.uiMin + 1);
+            listCount = std::min(Be32(buffer.get()), range.uiMax - range.uiMin + 1);
         }
         const uint16_t olu = static_cast<uint16_t>(pair.SrcOlu);
         // Binary search over the entries, ascending by their OLU.
@@ -312,7 +292,7 @@ extern "C" int com_get_lunstatus_list(CopyPairList *list, int *foundCount, LunSt
             else hi = mid;
         }
         if (found == nullptr) {
-            velk_trace(1, "%s error end.(%s) [%d]", kName, "no OLU", __LINE__);
+            zrkc::ErrorEnd(kName, "no OLU");
             result = 2;
             continue;
         }
@@ -321,8 +301,7 @@ extern "C" int com_get_lunstatus_list(CopyPairList *list, int *foundCount, LunSt
         std::memcpy(record.ucaStatus, found, ZRK_OLU_STATUS_LEN);
         ++*foundCount;
     }
-    release();
-    velk_trace(6, "%s WX-API Call end.[%s] [%d]", kName, kApis, __LINE__);
+    zrkc::TraceCallEnd(kName, apis, zrkc::kTraceSupport);
     return result;
 }
 
@@ -331,34 +310,34 @@ extern "C" int com_session_check(const char *volume, unsigned char *detail, Retu
     constexpr const char *kName = "com_session_check";
     std::memset(detail, 0, 256);
     unsigned char sense[ZRK_SENSE_LEN] = {};
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
-    velk_trace(6, "%s WX-API Call started.[%s] [%d]", kName, "ZRKLVQueryDetail", __LINE__);
-    auto parameters = [&](int level) {
-        velk_trace(level,
-                   "%s WX-API Parm SrcVol=%s, SOlu=0x%08x, SAddr=0x%x/0x%08x, SSize=0x%x/0x%08x, "
-                   "TOlu=0x%08x, TAddr=0x%x/0x%08x, opt=0x%08x [%d]",
-                   kName, volume, pair.SrcOlu, pair.SrcAddr_h, pair.SrcAddr_l, pair.SrcSize_h,
-                   pair.SrcSize_l, pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l, 0u, __LINE__);
+    zrkc::TraceStart(kName);
+    zrkc::TraceCallStart(kName, zrkc::TraceNames(Op::QueryDetail), zrkc::kTraceSupport);
+    auto parameters = [&](int level, zrkc::Where where = zrkc::Where::current()) {
+        zrkc::TraceLine(level, {where},
+                        "%s WX-API Parm SrcVol=%s, SOlu=0x%08x, SAddr=0x%x/0x%08x, SSize=0x%x/0x%08x, "
+                        "TOlu=0x%08x, TAddr=0x%x/0x%08x, opt=0x%08x",
+                        kName, volume, pair.SrcOlu, pair.SrcAddr_h, pair.SrcAddr_l, pair.SrcSize_h,
+                        pair.SrcSize_l, pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l, 0u);
     };
-    parameters(6);
+    parameters(zrkc::kTraceSupport);
     const int r = ZRKLVQueryDetail(volume, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h,
                                    pair.SrcAddr_l, pair.SrcSize_h, pair.SrcSize_l, pair.caTrgBoxID,
                                    pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l, 255, 0, 256, detail,
                                    sense);
     int result;
     if (r == 0) {
-        velk_trace(6, "SessionStatus=Active [%d]", __LINE__);
+        zrkc::TraceLine(zrkc::kTraceSupport, {}, "SessionStatus=Active");
         result = kSessionActive;
     } else if (ZRKerrno == ZRK_ERR_NO_SESSION) {
-        parameters(1);
-        velk_trace(6, "SessionStatus=Idle [%d]", __LINE__);
+        parameters(zrkc::kTraceStep);
+        zrkc::TraceLine(zrkc::kTraceSupport, {}, "SessionStatus=Idle");
         result = kSessionIdle;
     } else {
-        parameters(1);
-        result = com_set_return_inf(kApiQueryDetail, volume, r, sense, &ri->iReturnClass,
+        parameters(zrkc::kTraceStep);
+        result = com_set_return_inf(zrkc::IdOf(Op::QueryDetail), volume, r, sense, &ri->iReturnClass,
                                     &ri->uiMessageNo, ri->caMessage);
-        velk_trace(1, "SessionStatus=Unexpectedness [%d]", __LINE__);
+        zrkc::TraceLine(zrkc::kTraceStep, {}, "SessionStatus=Unexpectedness");
     }
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
+    zrkc::NormalEnd(kName);
     return result;
 }

@@ -29,13 +29,6 @@ constexpr uint32_t kMaxCount = 86400;
 constexpr uint32_t kMaxInterval = 600;
 constexpr uint32_t kMaxWaitSeconds = 86400;
 
-// Phases of the detail entry read here.
-constexpr uint8_t kPhaseCopying = 1;
-constexpr uint8_t kPhaseEquivalent = 2;
-
-// Only the three calls of a flash and the suspend itself are made here.
-using Op = VzCall;
-
 bool Remote(const DETAIL_LIST_INFO &d) { return (d.ucSessionFlags & ZRK_SESFLAG_REMOTE) != 0; }
 
 // One single-session call through the pair's transport; a pair that covers
@@ -48,8 +41,6 @@ int CallPair(Op op, const CopyPair &pair, uint32_t option, unsigned char *sense)
     return CallVzPair(op, whole, option, sense);
 }
 
-uint8_t IdOf(Op op, const CopyPair &pair) { return VzCallIdentifier(op, pair.ucTransport); }
-
 // One call whose result goes into the result record; 0 or -1.
 int CallIntoResult(Op op, const CopyPair &pair, uint32_t option, ReturnInfo *ri) {
     unsigned char sense[ZRK_SENSE_LEN] = {};
@@ -58,8 +49,8 @@ int CallIntoResult(Op op, const CopyPair &pair, uint32_t option, ReturnInfo *ri)
     int32_t returnClass = 0;
     uint32_t messageNo = 0;
     char message[ZRK_MESSAGE_LEN] = {};
-    if (com_set_return_inf(IdOf(op, pair), pair.caAccessVolume, r, sense, &returnClass, &messageNo,
-                           message) == 0)
+    if (com_set_return_inf(IdOf(op, pair.ucTransport), pair.caAccessVolume, r, sense, &returnClass,
+                           &messageNo, message) == 0)
         return 0;
     ri->iReturnClass = returnClass;
     ri->uiMessageNo = messageNo;
@@ -73,8 +64,8 @@ int CallMapped(CommandCall &call, const CopyPairList &list, Op op, uint32_t inde
     const CopyPair &pair = list.pPairs->taPair[index];
     std::memset(call.Sense(), 0, ZRK_SENSE_LEN);
     const int r = CallPair(op, pair, option, call.Sense());
-    if (call.MapResult(index, IdOf(op, pair), pair.caAccessVolume, r) == 0) return 0;
-    call.TracePairParm(pair, option, __LINE__);
+    if (call.MapResult(index, op, pair, r) == 0) return 0;
+    call.TracePairParm(pair, option);
     return -1;
 }
 
@@ -97,32 +88,13 @@ void RefusePreconditions(ReturnInfo *ri) {
     SetResult(ri, Msg::Preconditions);
 }
 
-std::unique_ptr<SessionRecord[]> NewRecords(uint32_t count) {
-    return std::unique_ptr<SessionRecord[]>(new (std::nothrow) SessionRecord[count ? count : 1]());
-}
-
 bool BetweenArrays(const CopyPair &pair) { return !IsLocalPair(pair); }
 
-// The frame of the running suspend: its parts report in the caller's frame
-// (its group-file failures among them) and take one of their own when
-// called on their own.
-thread_local CommandCall *gCall = nullptr;
-
-uint32_t PairCount(const CopyPairList *list) {
-    return list->pPairs != nullptr ? list->pPairs->uiCount : 0;
-}
-
 // A part called without its list or result record.
-int NoOperand(const char *name, ReturnInfo *ri) {
+int NoOperand(const char *name, ReturnInfo *ri, Where where = Where::current()) {
     if (ri != nullptr)
         SetResult(ri, Msg::ParameterMissing);
-    velk_trace(1, "%s error end. [%d]", name, __LINE__);
-    return -1;
-}
-
-int ErrorEnd(const char *name, int line) {
-    velk_trace(1, "%s error end. [%d]", name, line);
-    return -1;
+    return ErrorEnd(name, where);
 }
 
 // Both returns of the mode: every pair between two arrays, in list order,
@@ -130,12 +102,12 @@ int ErrorEnd(const char *name, int line) {
 int ReturnModes(const char *name, CopyPairList *list, uint32_t mode, uint32_t recovery, bool cycle,
                 ReturnInfo *ri) {
     if (list == nullptr || ri == nullptr) return NoOperand(name, ri);
-    for (uint32_t i = 0; i < PairCount(list); ++i) {
+    for (uint32_t i = 0; i < PairsOf(*list); ++i) {
         const CopyPair &pair = list->pPairs->taPair[i];
         if (!BetweenArrays(pair)) continue;
-        if (cycle && CallIntoResult(Op::Suspend, pair, ZRK_OPT_FORCE, ri) != 0) return ErrorEnd(name, __LINE__);
-        if (CallIntoResult(Op::Change, pair, mode | recovery, ri) != 0) return ErrorEnd(name, __LINE__);
-        if (cycle && CallIntoResult(Op::Resume, pair, 0, ri) != 0) return ErrorEnd(name, __LINE__);
+        if (cycle && CallIntoResult(Op::SuspendVz, pair, ZRK_OPT_FORCE, ri) != 0) return ErrorEnd(name);
+        if (CallIntoResult(Op::ChangeVz, pair, mode | recovery, ri) != 0) return ErrorEnd(name);
+        if (cycle && CallIntoResult(Op::ResumeVz, pair, 0, ri) != 0) return ErrorEnd(name);
     }
     return 0;
 }
@@ -150,21 +122,21 @@ int TakeWaitLimits(CommandCall &call, uint32_t opt, uint32_t count, uint32_t int
         const int c = get_properties_int("count", ri);
         if (ri->iReturnClass != 0) {
             release_properties();
-            return call.Fail(__LINE__);
+            return call.Fail();
         }
         const int i = get_properties_int("interval", ri);
         release_properties();
-        if (ri->iReturnClass != 0) return call.Fail(__LINE__);
+        if (ri->iReturnClass != 0) return call.Fail();
         count = static_cast<uint32_t>(c);
         interval = static_cast<uint32_t>(i);
     }
     if (count > kMaxCount || interval > kMaxInterval) {
         SetResult(ri, Msg::WaitTimeRefused);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
     if ((count != 0 && interval == 0) || count * interval > kMaxWaitSeconds) {
         SetResultAs(ri, fromProperties ? ZRKC_CLASS_PROPERTIES : ZRKC_CLASS_PARAMETER, Msg::WaitTimeRefused);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
     wait.uiCount = count;
     wait.uiInterval = interval;
@@ -181,7 +153,7 @@ int CheckSessions(const SessionRecord *records, uint32_t pairs, uint32_t interva
             RefusePreconditions(ri);
             return -1;
         }
-        if (d.Status != kVzStatusActive) {
+        if (d.Status != ZRKC_SESSION_ACTIVE) {
             SetResult(ri, Msg::SequenceError);
             return -1;
         }
@@ -200,8 +172,8 @@ int CheckSessions(const SessionRecord *records, uint32_t pairs, uint32_t interva
             }
             modes.iSplit = split;
         } else {
-            transfer = d.ucTransferMode == kVzTransferConsistency ? ZRK_OPT_CONSISTENCY
-                       : d.ucTransferMode == kVzTransferStack     ? ZRK_OPT_STACK
+            transfer = d.ucTransferMode == kTransferConsistency ? ZRK_OPT_CONSISTENCY
+                       : d.ucTransferMode == kTransferStack     ? ZRK_OPT_STACK
                                                                 : 0;
         }
         if (modes.iTransfer != -1 && modes.iTransfer != transfer) {
@@ -230,10 +202,10 @@ using namespace zrkc;
 extern "C" int suspend_flash(ReturnInfo *ri, CopyPair pair, DETAIL_LIST_INFO detail) {
     static constexpr char kPart[] = "suspend_flash";
     if (ri == nullptr) return NoOperand(kPart, ri);
-    if (CallIntoResult(Op::Suspend, pair, ZRK_OPT_FORCE, ri) != 0) return ErrorEnd(kPart, __LINE__);
+    if (CallIntoResult(Op::SuspendVz, pair, ZRK_OPT_FORCE, ri) != 0) return ErrorEnd(kPart);
     const uint32_t recovery = (detail.ucModeFlags & ZRK_MODEFLAG_MANUAL_RCV) ? ZRK_OPT_MANUAL_RCV : 0;
-    if (CallIntoResult(Op::Change, pair, recovery, ri) != 0) return ErrorEnd(kPart, __LINE__);
-    if (CallIntoResult(Op::Resume, pair, 0, ri) != 0) return ErrorEnd(kPart, __LINE__);
+    if (CallIntoResult(Op::ChangeVz, pair, recovery, ri) != 0) return ErrorEnd(kPart);
+    if (CallIntoResult(Op::ResumeVz, pair, 0, ri) != 0) return ErrorEnd(kPart);
     return 0;
 }
 
@@ -249,9 +221,9 @@ extern "C" int suspend_timeout_check(CopyPairList *list, uint32_t count, uint32_
                                      uint32_t *slept, ReturnInfo *ri) {
     static constexpr char kPart[] = "suspend_timeout_check";
     if (list == nullptr || slept == nullptr || ri == nullptr) return NoOperand(kPart, ri);
-    const uint32_t pairs = PairCount(list);
+    const uint32_t pairs = PairsOf(*list);
     std::vector<uint8_t> done;
-    std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
+    SessionRecords records = NewSessionRecords(pairs);
     try {
         done.assign(pairs, 0);
     } catch (...) {
@@ -259,11 +231,11 @@ extern "C" int suspend_timeout_check(CopyPairList *list, uint32_t count, uint32_
     }
     if (!records) {
         SetNoMemory(ri);
-        return ErrorEnd(kPart, __LINE__);
+        return ErrorEnd(kPart);
     }
     for (;;) {
         std::memset(static_cast<void *>(records.get()), 0, sizeof(SessionRecord) * pairs);
-        if (pairs != 0 && FetchSessions(list, records.get(), ri) != 0) return ErrorEnd(kPart, __LINE__);
+        if (pairs != 0 && FetchSessions(list, records.get(), ri) != 0) return ErrorEnd(kPart);
         uint32_t reached = 0;
         for (uint32_t i = 0; i < pairs; ++i) {
             if (done[i]) {
@@ -272,7 +244,7 @@ extern "C" int suspend_timeout_check(CopyPairList *list, uint32_t count, uint32_
             }
             const DETAIL_LIST_INFO &d = records[i].tDetail;
             const bool ok = mode == kWaitEquivalent ? d.Phase == kPhaseEquivalent
-                                                    : d.Status == kVzStatusSuspend && d.ucState11 != 1;
+                                                    : d.Status == ZRKC_SESSION_SUSPEND && d.ucState11 != 1;
             if (!ok) break;
             done[i] = 1;
             ++reached;
@@ -287,30 +259,27 @@ extern "C" int suspend_timeout_check(CopyPairList *list, uint32_t count, uint32_
 
 extern "C" int suspend_sub(CopyPairList *list, uint32_t opt, ReturnInfo *ri) {
     static constexpr char kPart[] = "suspend_sub";
-    velk_trace(6, "%s start. [%d]", kPart, __LINE__);
+    TraceStart(kPart);
     if (list == nullptr || ri == nullptr) return NoOperand(kPart, ri);
     // Called on its own, outside zrkc_suspend_vz: a frame of its own, which
     // knows a group file's run from the option word.
     std::optional<CommandCall> own;
-    if (gCall == nullptr) {
-        own.emplace(kPart, ri);
-        if (own->CheckOptions(opt, kMask, __LINE__) != 0) return -1;
-    }
-    CommandCall &call = gCall != nullptr ? *gCall : *own;
-    const uint32_t pairs = PairCount(list);
+    CommandCall &call = CommandCall::FrameFor(own, kPart, ri);
+    if (own && own->CheckOptions(opt, kMask) != 0) return -1;
+    const uint32_t pairs = PairsOf(*list);
     const bool force = (opt & ZRK_OPT_FORCE) != 0;
-    std::unique_ptr<SessionRecord[]> records;
+    SessionRecords records;
     if (force) {
-        records = NewRecords(pairs);
+        records = NewSessionRecords(pairs);
         if (!records) {
             SetNoMemory(ri);
-            return ErrorEnd(kPart, __LINE__);
+            return ErrorEnd(kPart);
         }
-        if (pairs != 0 && FetchSessions(list, records.get(), ri) != 0) return ErrorEnd(kPart, __LINE__);
+        if (pairs != 0 && FetchSessions(list, records.get(), ri) != 0) return ErrorEnd(kPart);
         for (uint32_t i = 0; i < pairs; ++i) {
             if (records[i].tDetail.ucCopyKind != kCopyKindVz) {
                 RefusePreconditions(ri);
-                return ErrorEnd(kPart, __LINE__);
+                return ErrorEnd(kPart);
             }
         }
     }
@@ -318,36 +287,35 @@ extern "C" int suspend_sub(CopyPairList *list, uint32_t opt, ReturnInfo *ri) {
     if (!force) {
         const int timer = get_properties_int("RVZ_stacktimer", ri);
         release_properties();
-        if (ri->iReturnClass != 0) return ErrorEnd(kPart, __LINE__);
+        if (ri->iReturnClass != 0) return ErrorEnd(kPart);
         ZRKRVZ_stacktimer = timer;
     }
-    call.TraceApiStart(VzCallNames(Op::Suspend), __LINE__);
+    call.TraceApiStart(Op::SuspendVz);
     for (uint32_t i = 0; i < pairs; ++i) {
-        if (force && records[i].tDetail.Status == kVzStatusSuspend) continue;
-        if (CallMapped(call, *list, Op::Suspend, i, apiOption) != 0 && !call.GroupMode())
-            return ErrorEnd(kPart, __LINE__);
+        if (force && records[i].tDetail.Status == ZRKC_SESSION_SUSPEND) continue;
+        if (CallMapped(call, *list, Op::SuspendVz, i, apiOption) != 0 && !call.GroupMode())
+            return ErrorEnd(kPart);
     }
-    call.TraceApiEnd(VzCallNames(Op::Suspend), __LINE__);
-    if (call.GroupFailed()) return ErrorEnd(kPart, __LINE__);
-    velk_trace(6, "%s normal end. [%d]", kPart, __LINE__);
+    call.TraceApiEnd(Op::SuspendVz);
+    if (call.GroupFailed()) return ErrorEnd(kPart);
+    NormalEnd(kPart);
     return 0;
 }
 
 extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count,
                                uint32_t interval, uint32_t opt, ReturnInfo *ri) {
     CommandCall call(kName, ri);
-    if (call.OpenPair(src, dest, opt, __LINE__) != 0) return -1;
-    if ((opt & ~kMask) != 0) return call.RefuseOptions(__LINE__);
+    if (call.OpenPair(src, dest, opt) != 0) return -1;
+    if ((opt & ~kMask) != 0) return call.RefuseOptions();
     const bool force = (opt & ZRK_OPT_FORCE) != 0;
     const bool conc = (opt & ZRKC_OPT_CONC_SUSPEND) != 0;
     if ((force && (opt & ZRKC_OPT_PROPERTIES)) || (force && conc) || (force && interval != 0) ||
         ((opt & ZRK_OPT_UNTRANSFERRED) && !conc) ||
         ((opt & ZRKC_OPT_STACK_TIMER) && (opt & (ZRKC_OPT_CONC_SUSPEND | ZRK_OPT_UNTRANSFERRED | ZRK_OPT_FORCE))))
-        return call.RefuseOptions(__LINE__);
+        return call.RefuseOptions();
     const uint32_t apiOption = opt & ZRKC_OPT_API_MASK;
 
-    if (int r = OpenResolvedList(call, src, dest, opt, kMask, (opt & ZRKC_OPT_OTHER_WAY) ? 1 : 0, ri))
-        return r;
+    if (int r = OpenResolvedList(call, src, dest, opt, kMask)) return r;
     CopyPairList &list = call.List();
 
     if (conc && call.GroupMode() &&
@@ -359,47 +327,45 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
         ri->iReturnClass = entry.iReturnClass;
         ri->uiMessageNo = static_cast<uint32_t>(entry.iMessageNo);
         FormatMessage(ri->caMessage, "%s", entry.caMessage);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
 
     const uint32_t pairs = list.pPairs->uiCount;
-    for (uint32_t i = 0; i < pairs; ++i) list.pPairs->taPair[i].ucSuspendMark = ZRKC_SUSPEND_MARK;
+    MarkForSuspend(list);
 
     // A stack-timer suspend only when the pairs are RVZ pairs in stack mode;
     // at the first that is not, the call goes on as a plain suspend.
     if (opt & ZRKC_OPT_STACK_TIMER) {
-        std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
-        if (!records) return call.NoMemory(__LINE__);
-        if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
+        SessionRecords records = NewSessionRecords(pairs);
+        if (!records) return call.NoMemory();
+        if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail();
         for (uint32_t i = 0; i < pairs; ++i) {
             const DETAIL_LIST_INFO &d = records[i].tDetail;
             if (d.ucCopyKind != kCopyKindVz) {
                 RefusePreconditions(ri);
-                return call.Fail(__LINE__);
+                return call.Fail();
             }
-            if (!Remote(d) || (d.ucModeFlags & ZRK_MODEFLAG_SYNC) || d.ucTransferMode != kVzTransferStack) {
+            if (!Remote(d) || (d.ucModeFlags & ZRK_MODEFLAG_SYNC) || d.ucTransferMode != kTransferStack) {
                 opt &= ~ZRKC_OPT_STACK_TIMER;
                 break;
             }
         }
     }
     if ((apiOption & ZRK_OPT_FORCE) || (opt & ZRKC_OPT_STACK_TIMER)) {
-        CommandCall *outer = gCall;
-        gCall = &call;
+        const CommandCall::Lend lend(call); // suspend_sub reports in this frame
         const int r = suspend_sub(&list, opt, ri);
-        gCall = outer;
         // A group run whose lines failed ends as the other roads end it.
-        return r == 0 || call.GroupFailed() ? call.Finish(__LINE__) : call.Fail(__LINE__);
+        return r == 0 || call.GroupFailed() ? call.Finish() : call.Fail();
     }
 
     SuspendWait wait;
     if (TakeWaitLimits(call, opt, count, interval, wait) != 0) return -1;
 
     SuspendModes modes;
-    std::unique_ptr<SessionRecord[]> records = NewRecords(pairs);
-    if (!records) return call.NoMemory(__LINE__);
-    if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail(__LINE__);
-    if (CheckSessions(records.get(), pairs, wait.uiInterval, modes, ri) != 0) return call.Fail(__LINE__);
+    SessionRecords records = NewSessionRecords(pairs);
+    if (!records) return call.NoMemory();
+    if (FetchSessions(&list, records.get(), ri) != 0) return call.Fail();
+    if (CheckSessions(records.get(), pairs, wait.uiInterval, modes, ri) != 0) return call.Fail();
     if (conc && ConcSuspendPrepare(call, modes) != 0) return -1;
 
     // Flash the RVZ pairs that stack or keep consistency, so that their
@@ -409,7 +375,7 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
                   modes.iTransfer == static_cast<int32_t>(ZRK_OPT_CONSISTENCY))) {
         for (uint32_t i = 0; i < pairs; ++i) {
             if (!Remote(records[i].tDetail)) continue;
-            if (suspend_flash(ri, list.pPairs->taPair[i], records[i].tDetail) != 0) return call.Fail(__LINE__);
+            if (suspend_flash(ri, list.pPairs->taPair[i], records[i].tDetail) != 0) return call.Fail();
             flashed = true;
         }
     }
@@ -418,24 +384,24 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
     if (wait.uiInterval != 0) {
         const int r = suspend_timeout_check(&list, wait.uiCount, wait.uiInterval, kWaitEquivalent,
                                             &wait.uiSlept, ri);
-        if (r == -1) return call.Fail(__LINE__);
+        if (r == -1) return call.Fail();
         if (r == 4) {
             if (flashed && suspend_error_return(&list, ModeBits(modes.iTransfer), ModeBits(modes.iRecovery), ri) != 0)
-                return call.Fail(__LINE__);
+                return call.Fail();
             SetResult(ri, Msg::TimedOut);
-            return call.Fail(__LINE__);
+            return call.Fail();
         }
     }
 
     if (conc) return ConcSuspendRun(call, apiOption, wait);
 
-    call.TraceApiStart(VzCallNames(Op::Suspend), __LINE__);
+    call.TraceApiStart(Op::SuspendVz);
     for (uint32_t i = 0; i < pairs; ++i) {
-        if (CallMapped(call, list, Op::Suspend, i, 0) != 0 && !call.GroupMode()) return call.Fail(__LINE__);
+        if (CallMapped(call, list, Op::SuspendVz, i, 0) != 0 && !call.GroupMode()) return call.Fail();
     }
-    call.TraceApiEnd(VzCallNames(Op::Suspend), __LINE__);
+    call.TraceApiEnd(Op::SuspendVz);
 
     if (flashed && suspend_mode_return(&list, ModeBits(modes.iTransfer), ModeBits(modes.iRecovery), ri) != 0)
-        return call.Fail(__LINE__);
-    return call.Finish(__LINE__);
+        return call.Fail();
+    return call.Finish();
 }

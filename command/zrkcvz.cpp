@@ -39,38 +39,32 @@ bool IsLocalPair(const CopyPair &pair) {
     return std::strncmp(pair.caSrcBoxID, pair.caTrgBoxID, ZRK_BOXID_LEN) == 0;
 }
 
-uint8_t VzCallIdentifier(VzCall call, uint8_t transport) {
-    const bool lan = transport == 1;
-    switch (call) {
-    case VzCall::Start: return lan ? 40 : 8;
-    case VzCall::Suspend: return lan ? 41 : 9;
-    case VzCall::Resume: return lan ? 42 : 10;
-    case VzCall::Change: return lan ? 43 : 11;
-    case VzCall::Stop: return lan ? 44 : 12;
-    }
+int OpenResolvedList(CommandCall &call, const char *source, const char *target, uint32_t option,
+                     uint32_t mask, Where where) {
+    if (call.CheckOptions(option, mask, where) != 0) return -1;
+    if (int r = call.BuildList(source, target, option, where)) return r;
+    if (call.RequirePairs(where) != 0) return -1;
+    const int direction = (option & ZRKC_OPT_OTHER_WAY) != 0 ? 1 : 0;
+    if (com_conv_volinf(&call.List(), direction, call.Result()) != 0) return call.Fail(where);
     return 0;
 }
 
-const char *VzCallNames(VzCall call) {
-    switch (call) {
-    case VzCall::Start: return "ZRKLVStartVZ / ZRKIPStartVZ";
-    case VzCall::Suspend: return "ZRKLVSuspendVZ / ZRKIPSuspendVZ";
-    case VzCall::Resume: return "ZRKLVResumeVZ / ZRKIPResumeVZ";
-    case VzCall::Change: return "ZRKLVChangeVZ / ZRKIPChangeVZ";
-    case VzCall::Stop: return "ZRKLVStopVZ / ZRKIPStopVZ";
-    }
-    return "";
+int OpenPairCommand(CommandCall &call, const char *source, const char *target, uint32_t option,
+                    uint32_t mask, Where where) {
+    if (call.OpenPair(source, target, option, where) != 0) return -1;
+    return OpenResolvedList(call, source, target, option, mask, where);
 }
 
-int CallVzPair(VzCall call, const CopyPair &pair, uint32_t apiOption, unsigned char *sense) {
+int CallVzPair(Op op, const CopyPair &pair, uint32_t apiOption, unsigned char *sense) {
     InBandPairCall inBand = nullptr;
     OutOfBandPairCall outOfBand = nullptr;
-    switch (call) {
-    case VzCall::Start: inBand = ZRKLVStartVZ; outOfBand = ZRKIPStartVZ; break;
-    case VzCall::Stop: inBand = ZRKLVStopVZ; outOfBand = ZRKIPStopVZ; break;
-    case VzCall::Suspend: inBand = ZRKLVSuspendVZ; outOfBand = ZRKIPSuspendVZ; break;
-    case VzCall::Resume: inBand = ZRKLVResumeVZ; outOfBand = ZRKIPResumeVZ; break;
-    case VzCall::Change: inBand = ZRKLVChangeVZ; outOfBand = ZRKIPChangeVZ; break;
+    switch (op) {
+    case Op::StartVz: inBand = ZRKLVStartVZ; outOfBand = ZRKIPStartVZ; break;
+    case Op::StopVz: inBand = ZRKLVStopVZ; outOfBand = ZRKIPStopVZ; break;
+    case Op::SuspendVz: inBand = ZRKLVSuspendVZ; outOfBand = ZRKIPSuspendVZ; break;
+    case Op::ResumeVz: inBand = ZRKLVResumeVZ; outOfBand = ZRKIPResumeVZ; break;
+    case Op::ChangeVz: inBand = ZRKLVChangeVZ; outOfBand = ZRKIPChangeVZ; break;
+    default: ZRKerrno = ZRK_ERR_PARAMETER; return -1;
     }
     return CallPairByTransport(inBand, outOfBand, pair, kVzCopyInterval, apiOption, sense);
 }
@@ -78,23 +72,22 @@ int CallVzPair(VzCall call, const CopyPair &pair, uint32_t apiOption, unsigned c
 int CallPairByTransport(InBandPairCall inBand, OutOfBandPairCall outOfBand, const CopyPair &pair,
                         uint32_t interval, uint32_t apiOption, unsigned char *sense) {
     std::memset(sense, 0, ZRK_SENSE_LEN);
-    if (pair.ucTransport == 1)
-        return outOfBand(pair.caAccessVolume, nullptr, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h,
-                         pair.SrcAddr_l, pair.SrcSize_h, pair.SrcSize_l, pair.caTrgBoxID,
-                         pair.TrgOlu, pair.TrgAddr_h, pair.TrgAddr_l, static_cast<int>(interval),
-                         apiOption, sense);
-    return inBand(pair.caAccessVolume, pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h, pair.SrcAddr_l,
-                  pair.SrcSize_h, pair.SrcSize_l, pair.caTrgBoxID, pair.TrgOlu, pair.TrgAddr_h,
-                  pair.TrgAddr_l, interval, apiOption, sense);
+    // The out-of-band twin takes the same fields (its interval as an int).
+    return CallByTransport(pair.ucTransport, pair.caAccessVolume, sense, inBand, outOfBand,
+                           pair.caSrcBoxID, pair.SrcOlu, pair.SrcAddr_h, pair.SrcAddr_l,
+                           pair.SrcSize_h, pair.SrcSize_l, pair.caTrgBoxID, pair.TrgOlu,
+                           pair.TrgAddr_h, pair.TrgAddr_l, interval, apiOption);
 }
 
-int MappedVzPair(CommandCall &call, VzCall what, uint32_t index, const CopyPair &pair,
-                 uint32_t apiOption) {
-    const int r = CallVzPair(what, pair, apiOption, call.Sense());
-    if (call.MapResult(index, VzCallIdentifier(what, pair.ucTransport), pair.caAccessVolume, r) == 0)
-        return 0;
-    call.TracePairParm(pair, apiOption, __LINE__);
+int MappedVzPair(CommandCall &call, Op op, uint32_t index, const CopyPair &pair, uint32_t apiOption) {
+    const int r = CallVzPair(op, pair, apiOption, call.Sense());
+    if (call.MapResult(index, op, pair, r) == 0) return 0;
+    call.TracePairParm(pair, apiOption);
     return -1;
+}
+
+void MarkForSuspend(CopyPairList &list) {
+    for (uint32_t i = 0; i < PairsOf(list); ++i) list.pPairs->taPair[i].ucSuspendMark = ZRKC_SUSPEND_MARK;
 }
 
 void RecordSourceName(const char *name, const CopyPair &pair) {
@@ -121,17 +114,11 @@ void EraseTargetName(const CopyPair &pair) {
                   static_cast<int32_t>(pair.SrcSize_h), static_cast<int32_t>(pair.SrcSize_l));
 }
 
-std::unique_ptr<SessionRecord, zrk::FreeDeleter> NewSessionRecords(const CopyPairList &list) {
-    const size_t count = list.pPairs != nullptr ? list.pPairs->uiCount : 0;
-    return std::unique_ptr<SessionRecord, zrk::FreeDeleter>(
-        static_cast<SessionRecord *>(std::calloc(count == 0 ? 1 : count, sizeof(SessionRecord))));
-}
-
 } // namespace zrkc
 
 namespace {
 
-using zrkc::CommandCall;
+using namespace zrkc;
 
 constexpr uint32_t kStartMask = 0x6820F60u;
 constexpr uint32_t kStartLocalMask = ZRKC_OPT_PROPERTIES | ZRKC_OPT_ACCESS_PATH | ZRK_OPT_SECONDARY;
@@ -142,13 +129,6 @@ constexpr uint32_t kChangeMask = ZRKC_OPT_ACCESS_PATH | ZRK_OPT_CONSISTENCY | ZR
                                  ZRK_OPT_MANUAL_RCV | ZRK_OPT_AUTO_SPLIT | ZRK_OPT_SYNC;
 constexpr uint32_t kStatusMask = ZRKC_OPT_GROUP_FILE | ZRKC_OPT_OTHER_WAY;
 
-constexpr uint8_t kApiStatusList = 28;   // ZRKStatusListVZ
-constexpr uint8_t kApiIpStatusList = 58; // ZRKIPStatusListVZ
-
-// Session kinds of the suspend status output.
-constexpr uint8_t kKindLocalVz = 4;
-constexpr uint8_t kKindRemoteVz = 5;
-
 // The status list: an 8-byte header and 8-byte entries (identifier, status,
 // command status, remaining time). Both roads fill as many entries as the
 // array reports, up to 65535, so the area always has room for all of them.
@@ -157,26 +137,20 @@ constexpr size_t kStatusListEntry = 8;
 constexpr size_t kStatusListMax = 0xFFFF;
 constexpr size_t kStatusListSize = kStatusListHead + kStatusListMax * kStatusListEntry;
 
-template <typename T> using Owned = std::unique_ptr<T, zrk::FreeDeleter>;
-
-uint32_t PairCount(const CopyPairList &list) {
-    return list.pPairs != nullptr ? list.pPairs->uiCount : 0;
-}
-
 // The existing session of a pair already runs in the modes the start asks
 // for (modeWord: the API mode word with the protection and skip bits).
 bool HasRequestedModes(const SessionRecord &record, uint32_t modeWord) {
     const DETAIL_LIST_INFO &d = record.tDetail;
     const bool protectedNow = (d.ucSessionFlags & ZRK_SESFLAG_SECONDARY) != 0;
     if (protectedNow != ((modeWord & ZRK_OPT_SECONDARY) != 0)) return false;
-    if (!zrkc::IsRemoteSession(record)) return true;
-    if (zrkc::IsSyncSession(record)) {
+    if (!IsRemoteSession(record)) return true;
+    if (IsSyncSession(record)) {
         if ((modeWord & ZRK_OPT_SYNC) == 0) return false;
         if (((d.ucModeFlags & ZRK_MODEFLAG_AUTO_SPLIT) != 0) != ((modeWord & ZRK_OPT_AUTO_SPLIT) != 0))
             return false;
-    } else if (d.ucTransferMode == zrkc::kVzTransferStack) {
+    } else if (d.ucTransferMode == kTransferStack) {
         if ((modeWord & ZRK_OPT_STACK) == 0) return false;
-    } else if (d.ucTransferMode == zrkc::kVzTransferConsistency) {
+    } else if (d.ucTransferMode == kTransferConsistency) {
         if ((modeWord & ZRK_OPT_CONSISTENCY) == 0) return false;
     }
     if (((d.ucModeFlags & ZRK_MODEFLAG_MANUAL_RCV) != 0) != ((modeWord & ZRK_OPT_MANUAL_RCV) != 0))
@@ -192,11 +166,23 @@ const char *Property(const char *key, ReturnInfo *ri) {
     return value;
 }
 
+// The sessions of the list's pairs into records (direction 1: looked up
+// the other way round); found receives their count. 0, or what the command
+// returns (1106 or the lookup's message).
+int LookUpSessions(CommandCall &call, int direction, SessionRecords &records, int &found) {
+    records = NewSessionRecords(call.List());
+    if (!records) return call.NoMemory();
+    found = 0;
+    if (com_get_session_list(&call.List(), direction, 0, &found, records.get(), call.Result()) == -1)
+        return call.Fail();
+    return 0;
+}
+
 } // namespace
 
 extern "C" int start_vz_get_option(int option, int *modeWord, ReturnInfo *ri) {
     static constexpr char kName[] = "start_vz_get_option";
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
+    TraceStart(kName);
     const uint32_t opt = static_cast<uint32_t>(option);
     uint32_t word = 0;
     if ((opt & ZRKC_OPT_PROPERTIES) != 0) {
@@ -205,201 +191,164 @@ extern "C" int start_vz_get_option(int option, int *modeWord, ReturnInfo *ri) {
         const char *recovery = split != nullptr ? Property("recovery", ri) : nullptr;
         if (recovery == nullptr) {
             release_properties();
-            velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-            return -1;
+            return ErrorEnd(kName);
         }
-        const zrkc::VzModeRow *row = zrkc::FindVzModeRow(mode, split, recovery);
+        const VzModeRow *row = FindVzModeRow(mode, split, recovery);
         release_properties();
         if (row == nullptr) {
             zrkc::SetResult(ri, zrkc::Msg::VelkCombination);
-            velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-            return -1;
+            return ErrorEnd(kName);
         }
         word = row->uiModeWord;
-    } else if ((opt & zrkc::kVzTransferBits) == 0) {
+    } else if ((opt & kVzTransferBits) == 0) {
         word = ZRK_OPT_STACK;
     } else {
         word = opt & ZRKC_OPT_API_MASK & ~ZRK_OPT_SKIP_COPY;
-        if (!zrkc::IsVzModeWord(word)) {
+        if (!IsVzModeWord(word)) {
             zrkc::SetResult(ri, zrkc::Msg::VelkCombination);
-            velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-            return -1;
+            return ErrorEnd(kName);
         }
     }
     word |= opt & (ZRK_OPT_SECONDARY | ZRK_OPT_SKIP_COPY);
     *modeWord = static_cast<int>(word);
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
+    NormalEnd(kName);
     return 0;
 }
 
 extern "C" int zrkc_start_vz(char *source, char *target, int option, ReturnInfo *ri) {
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_start_vz", ri);
-    if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
-    if (int r = zrkc::OpenResolvedList(call, source, target, opt, kStartMask, 0, ri)) return r;
+    if (int r = OpenPairCommand(call, source, target, opt, kStartMask)) return r;
     CopyPairList &list = call.List();
-    if (!call.GroupMode() && zrkc::IsLocalPair(list.pPairs->taPair[0]) &&
-        (opt & ~kStartLocalMask) != 0)
-        return call.RefuseOptions(__LINE__);
-    if (start_volume_size_check(&list, ri) != 0) return call.Fail(__LINE__);
+    if (!call.GroupMode() && IsLocalPair(list.pPairs->taPair[0]) && (opt & ~kStartLocalMask) != 0)
+        return call.RefuseOptions();
+    if (start_volume_size_check(&list, ri) != 0) return call.Fail();
     int modeWord = 0;
-    if (start_vz_get_option(option, &modeWord, ri) != 0) return call.Fail(__LINE__);
+    if (start_vz_get_option(option, &modeWord, ri) != 0) return call.Fail();
     const uint32_t mode = static_cast<uint32_t>(modeWord);
 
-    Owned<SessionRecord> records = zrkc::NewSessionRecords(list);
-    if (!records) return call.NoMemory(__LINE__);
+    SessionRecords records;
     int found = 0;
-    if (com_get_session_list(&list, 0, 0, &found, records.get(), ri) == -1) return call.Fail(__LINE__);
+    if (int r = LookUpSessions(call, 0, records, found)) return r;
 
-    const char *apis = zrkc::VzCallNames(zrkc::VzCall::Start);
-    call.TraceApiStart(apis, __LINE__);
-    for (uint32_t i = 0; i < PairCount(list); ++i) {
+    call.TraceApiStart(Op::StartVz);
+    for (uint32_t i = 0; i < PairsOf(list); ++i) {
         const CopyPair &pair = list.pPairs->taPair[i];
-        const SessionRecord &record = records.get()[i];
-        if (zrkc::IsVzSession(record)) {
+        const SessionRecord &record = records[i];
+        if (IsVzSession(record)) {
             if (HasRequestedModes(record, mode)) continue; // already copying as asked
-            call.RefuseEntry(i, zrkc::Msg::VzOtherMode);
-            if (!call.GroupMode()) return call.Fail(__LINE__);
+            call.RefuseEntry(i, Msg::VzOtherMode);
+            if (!call.GroupMode()) return call.Fail();
             continue;
         }
-        const uint32_t apiOption = zrkc::IsLocalPair(pair) ? (mode & ZRK_OPT_SECONDARY) : mode;
-        if (zrkc::MappedVzPair(call, zrkc::VzCall::Start, i, pair, apiOption) != 0) {
-            if (!call.GroupMode()) return call.Fail(__LINE__);
+        const uint32_t apiOption = IsLocalPair(pair) ? (mode & ZRK_OPT_SECONDARY) : mode;
+        if (MappedVzPair(call, Op::StartVz, i, pair, apiOption) != 0) {
+            if (!call.GroupMode()) return call.Fail();
             continue;
         }
         const CopyPairName &names = list.pNames->taEntry[i];
-        zrkc::RecordSourceName(names.caSource, pair);
-        zrkc::RecordTargetName(names.caTarget, pair);
+        RecordSourceName(names.caSource, pair);
+        RecordTargetName(names.caTarget, pair);
     }
-    call.TraceApiEnd(apis, __LINE__);
-    return call.Finish(__LINE__);
+    call.TraceApiEnd(Op::StartVz);
+    return call.Finish();
 }
 
 extern "C" int zrkc_stop_vz(char *source, char *target, int option, ReturnInfo *ri) {
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_stop_vz", ri);
-    if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
-    if (int r = zrkc::OpenResolvedList(call, source, target, opt, kStopMask,
-                                       (opt & ZRKC_OPT_OTHER_WAY) != 0 ? 1 : 0, ri))
-        return r;
+    if (int r = OpenPairCommand(call, source, target, opt, kStopMask)) return r;
     CopyPairList &list = call.List();
 
-    Owned<SessionRecord> records = zrkc::NewSessionRecords(list);
-    if (!records) return call.NoMemory(__LINE__);
+    SessionRecords records;
     int found = 0;
-    if (com_get_session_list(&list, 0, 0, &found, records.get(), ri) == -1) return call.Fail(__LINE__);
+    if (int r = LookUpSessions(call, 0, records, found)) return r;
     if (found == 0) {
         zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
 
-    const char *apis = zrkc::VzCallNames(zrkc::VzCall::Stop);
-    call.TraceApiStart(apis, __LINE__);
-    for (uint32_t i = 0; i < PairCount(list); ++i) {
+    call.TraceApiStart(Op::StopVz);
+    for (uint32_t i = 0; i < PairsOf(list); ++i) {
         const CopyPair &pair = list.pPairs->taPair[i];
-        const SessionRecord &record = records.get()[i];
+        const SessionRecord &record = records[i];
         if (record.ucFound == 0) continue;
         uint32_t apiOption = 0;
         if ((opt & ZRK_OPT_FORCE) != 0) {
             apiOption = ZRK_OPT_FORCE;
-        } else if (zrkc::IsVzSession(record) && zrkc::IsRemoteSession(record) &&
-                   zrkc::IsStackOrConsistency(record)) {
+        } else if (IsVzSession(record) && IsRemoteSession(record) && IsStackOrConsistency(record)) {
             // A stacking RVZ session stops only once suspended, and then by force.
-            if (record.tDetail.Status != zrkc::kVzStatusSuspend) {
-                call.RefuseEntry(i, zrkc::Msg::SequenceError);
-                if (!call.GroupMode()) return call.Fail(__LINE__);
+            if (record.tDetail.Status != ZRKC_SESSION_SUSPEND) {
+                call.RefuseEntry(i, Msg::SequenceError);
+                if (!call.GroupMode()) return call.Fail();
                 continue;
             }
             apiOption = ZRK_OPT_FORCE;
         }
-        if (zrkc::MappedVzPair(call, zrkc::VzCall::Stop, i, pair, apiOption) != 0) {
-            if (!call.GroupMode()) return call.Fail(__LINE__);
+        if (MappedVzPair(call, Op::StopVz, i, pair, apiOption) != 0) {
+            if (!call.GroupMode()) return call.Fail();
             continue;
         }
-        zrkc::EraseSourceName(pair);
-        zrkc::EraseTargetName(pair);
+        EraseSourceName(pair);
+        EraseTargetName(pair);
     }
-    call.TraceApiEnd(apis, __LINE__);
-    return call.Finish(__LINE__);
+    call.TraceApiEnd(Op::StopVz);
+    return call.Finish();
 }
 
 extern "C" int zrkc_reverse_vz(char *source, char *target, int option, ReturnInfo *ri) {
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_reverse_vz", ri);
-    if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
-    if (int r = zrkc::OpenResolvedList(call, source, target, opt, kReverseMask,
-                                       (opt & ZRKC_OPT_OTHER_WAY) != 0 ? 1 : 0, ri))
-        return r;
+    if (int r = OpenPairCommand(call, source, target, opt, kReverseMask)) return r;
     CopyPairList &list = call.List();
 
     // Looked up the other way round: a session found is one already reversed.
-    Owned<SessionRecord> records = zrkc::NewSessionRecords(list);
-    if (!records) return call.NoMemory(__LINE__);
+    SessionRecords records;
     int found = 0;
-    if (com_get_session_list(&list, 1, 0, &found, records.get(), ri) == -1) return call.Fail(__LINE__);
-    bool allReversed = static_cast<uint32_t>(found) == PairCount(list);
-    for (uint32_t i = 0; allReversed && i < PairCount(list); ++i)
-        allReversed = records.get()[i].tDetail.ucCopyKind == zrkc::kCopyKindVz;
+    if (int r = LookUpSessions(call, 1, records, found)) return r;
+    bool allReversed = static_cast<uint32_t>(found) == PairsOf(list);
+    for (uint32_t i = 0; allReversed && i < PairsOf(list); ++i)
+        allReversed = records[i].tDetail.ucCopyKind == kCopyKindVz;
     if (allReversed) {
         zrkc::SetResult(ri, zrkc::Msg::SequenceError);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
 
-    const char *apis = zrkc::VzCallNames(zrkc::VzCall::Change);
-    call.TraceApiStart(apis, __LINE__);
-    for (uint32_t i = 0; i < PairCount(list); ++i) {
-        if (zrkc::IsVzSession(records.get()[i])) continue;
+    call.TraceApiStart(Op::ChangeVz);
+    for (uint32_t i = 0; i < PairsOf(list); ++i) {
+        if (IsVzSession(records[i])) continue;
         const CopyPair &pair = list.pPairs->taPair[i];
-        if (zrkc::MappedVzPair(call, zrkc::VzCall::Change, i, pair, ZRK_OPT_REVERSE) != 0 &&
-            !call.GroupMode())
-            return call.Fail(__LINE__);
+        if (MappedVzPair(call, Op::ChangeVz, i, pair, ZRK_OPT_REVERSE) != 0 && !call.GroupMode())
+            return call.Fail();
     }
-    call.TraceApiEnd(apis, __LINE__);
-    return call.Finish(__LINE__);
+    call.TraceApiEnd(Op::ChangeVz);
+    return call.Finish();
 }
 
 extern "C" int zrkc_change_vz(char *source, char *target, int option, ReturnInfo *ri) {
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_change_vz", ri);
-    if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
+    if (call.OpenPair(source, target, opt) != 0) return -1;
     if (target == nullptr) {
         zrkc::SetResult(ri, zrkc::Msg::ParameterMissing);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
-    if (call.CheckOptions(opt, kChangeMask, __LINE__) != 0) return -1;
-    if (int r = call.BuildList(source, target, opt, __LINE__)) return r;
+    if (call.CheckOptions(opt, kChangeMask) != 0) return -1;
+    if (int r = call.BuildList(source, target, opt)) return r;
     CopyPairList &list = call.List();
-    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail(__LINE__);
+    if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail();
 
     const CopyPair &pair = list.pPairs->taPair[0];
     const uint32_t apiOption = opt & ZRKC_OPT_API_MASK;
-    const char *apis = zrkc::VzCallNames(zrkc::VzCall::Change);
-    call.TraceApiStart(apis, __LINE__);
-    call.TracePairParm(pair, apiOption, __LINE__);
-    const int r = zrkc::CallVzPair(zrkc::VzCall::Change, pair, apiOption, call.Sense());
-    if (call.MapResult(0, zrkc::VzCallIdentifier(zrkc::VzCall::Change, pair.ucTransport),
-                       pair.caAccessVolume, r) != 0)
-        return call.Fail(__LINE__);
-    call.TraceApiEnd(apis, __LINE__);
-    return call.Finish(__LINE__);
+    call.TraceApiStart(Op::ChangeVz);
+    call.TracePairParm(pair, apiOption);
+    const int r = CallVzPair(Op::ChangeVz, pair, apiOption, call.Sense());
+    if (call.MapResult(0, Op::ChangeVz, pair, r) != 0) return call.Fail();
+    call.TraceApiEnd(Op::ChangeVz);
+    return call.Finish();
 }
 
 namespace {
-
-// A pair of the suspend status query without a usable session: single mode
-// ends the call; in group mode its entry carries 1100 and the call's
-// result says that some line failed, but the call does not fail for it.
-int NoSessionEntry(CommandCall &call, uint32_t index) {
-    if (!call.GroupMode()) {
-        zrkc::SetResult(call.Result(), zrkc::Msg::SessionMissing);
-        return -1;
-    }
-    if (PairResult *entry = call.Entry(index))
-        zrkc::SetResult(zrkc::SlotOf(entry), zrkc::Msg::SessionMissing);
-    if (call.Result()->iReturnClass == ZRKC_CLASS_OK)
-        zrkc::SetResult(call.Result(), zrkc::Msg::GroupLinesFailed);
-    return 0;
-}
 
 // Finds the status-list entry of a session: the search stops at the second
 // empty entry or at the end of the list.
@@ -422,15 +371,15 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
                                         SuspendStatusList *output, int outputLength) {
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_query_suspendstatus", ri);
-    if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
+    if (call.OpenPair(source, target, opt) != 0) return -1;
     if (output == nullptr && outputLength != 0) {
         zrkc::SetResult(ri, zrkc::Msg::ParameterMissing);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
     const bool otherWay = (opt & ZRKC_OPT_OTHER_WAY) != 0;
-    if (call.CheckOptions(opt, kStatusMask, __LINE__) != 0) return -1;
-    if (int r = call.BuildList(source, target, opt, __LINE__)) return r;
-    if (call.RequirePairs(__LINE__) != 0) return -1;
+    if (call.CheckOptions(opt, kStatusMask) != 0) return -1;
+    if (int r = call.BuildList(source, target, opt)) return r;
+    if (call.RequirePairs() != 0) return -1;
     CopyPairList &list = call.List();
 
     // The area is checked before any name is resolved: a first call without
@@ -441,26 +390,23 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
         com_file_release(&list);
         zrkc::SetResult(ri, zrkc::Msg::OutputAreaShort);
         ri->uiNeedOutputSize = static_cast<uint32_t>(needed);
-        return call.Warn(__LINE__);
+        return call.Warn();
     }
     std::memset(output, 0, static_cast<size_t>(outputLength));
-    if (com_conv_volinf(&list, otherWay ? 1 : 0, ri) != 0) return call.Fail(__LINE__);
-    // Marked as the suspend marks them: a whole-volume session is found too.
-    for (uint32_t i = 0; i < PairCount(list); ++i) list.pPairs->taPair[i].ucSuspendMark = ZRKC_SUSPEND_MARK;
+    if (com_conv_volinf(&list, otherWay ? 1 : 0, ri) != 0) return call.Fail();
+    MarkForSuspend(list); // a whole-volume session is found too
 
-    Owned<SessionRecord> records = zrkc::NewSessionRecords(list);
-    if (!records) return call.NoMemory(__LINE__);
+    SessionRecords records;
     int found = 0;
-    if (com_get_session_list(&list, 0, 0, &found, records.get(), ri) == -1) return call.Fail(__LINE__);
+    if (int r = LookUpSessions(call, 0, records, found)) return r;
     if (found == 0) {
         zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
-        return call.Fail(__LINE__);
+        return call.Fail();
     }
 
-    Owned<unsigned char> statusList(static_cast<unsigned char *>(std::malloc(kStatusListSize)));
-    if (!statusList) return call.NoMemory(__LINE__);
-    const char *apis = "ZRKStatusListVZ / ZRKIPStatusListVZ";
-    call.TraceApiStart(apis, __LINE__);
+    Owned<unsigned char> statusList = Cleared<unsigned char>(kStatusListSize);
+    if (!statusList) return call.NoMemory();
+    call.TraceApiStart(Op::StatusListVz);
     const SubgroupIndex &index = *list.pSubgroups;
     for (uint32_t k = 0; k < index.uiPairCount; ++k) {
         const SubgroupEntry &at = index.taEntry[k];
@@ -470,41 +416,38 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
             !zrk_support_has(pair.tVolInfo.ucaSupportData, ZRK_SUPPORT_RVZ_EXTRA,
                              ZRK_SUPPORT_TARGET_STATUS)) {
             zrkc::SetResult(ri, zrkc::Msg::SourceAliasUndefined);
-            return call.Fail(__LINE__);
+            return call.Fail();
         }
         if (at.uiSubgroupSize != 0) {
             std::memset(statusList.get(), 0, kStatusListSize);
-            std::memset(call.Sense(), 0, ZRK_SENSE_LEN);
-            const bool lan = pair.ucTransport == 1;
-            const int r = lan ? ZRKIPStatusListVZ(pair.caAccessVolume, nullptr, 0, statusList.get(),
-                                                  call.Sense())
-                              : ZRKStatusListVZ(pair.caAccessVolume, 0, statusList.get(), call.Sense());
-            if (com_set_return_inf(lan ? kApiIpStatusList : kApiStatusList, pair.caAccessVolume, r,
-                                   call.Sense(), &ri->iReturnClass, &ri->uiMessageNo,
-                                   ri->caMessage) != 0) {
-                call.TraceVolumeParm(pair.caAccessVolume, 0, __LINE__);
-                return call.Fail(__LINE__);
+            const int r = call.CallByTransport(pair, ZRKStatusListVZ, ZRKIPStatusListVZ, 0u,
+                                               statusList.get());
+            if (call.MapIntoResult(Op::StatusListVz, pair, r) != 0) {
+                call.TraceVolumeParm(pair.caAccessVolume, 0);
+                return call.Fail();
             }
         }
-        const SessionRecord &record = records.get()[i];
-        if (record.ucFound == 0 || record.tDetail.Status == zrkc::kVzStatusIdle ||
-            record.tDetail.Status == zrkc::kVzStatusReserve) {
-            if (NoSessionEntry(call, i) != 0) return call.Fail(__LINE__);
+        const SessionRecord &record = records[i];
+        if (record.ucFound == 0 || record.tDetail.Status == ZRKC_SESSION_IDLE ||
+            record.tDetail.Status == ZRKC_SESSION_RESERVE) {
+            call.NoteEntry(i, Msg::SessionMissing);
+            if (!call.GroupMode()) return call.Fail();
             continue;
         }
-        if (record.tDetail.ucCopyKind != zrkc::kCopyKindVz) {
-            call.RefuseEntry(i, zrkc::Msg::NotVzSession);
-            if (!call.GroupMode()) return call.Fail(__LINE__);
+        if (record.tDetail.ucCopyKind != kCopyKindVz) {
+            call.RefuseEntry(i, Msg::NotVzSession);
+            if (!call.GroupMode()) return call.Fail();
             continue;
         }
-        const bool remote = zrkc::IsRemoteSession(record);
+        const bool remote = IsRemoteSession(record);
         const unsigned char *idBytes =
             remote && (record.tDetail.ucModeFlags & ZRK_MODEFLAG_DEST_SIDE) != 0
                 ? record.tDetail.ucaPartnerID
                 : record.tDetail.ucaSessionID;
         const unsigned char *status = FindStatus(statusList.get(), zrk::Be16(idBytes));
         if (status == nullptr) {
-            if (NoSessionEntry(call, i) != 0) return call.Fail(__LINE__);
+            call.NoteEntry(i, Msg::SessionMissing);
+            if (!call.GroupMode()) return call.Fail();
             continue;
         }
         SuspendStatusEntry &out = output->taEntry[i];
@@ -512,12 +455,12 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
         std::memcpy(out.caSource, otherWay ? names.caTarget : names.caSource, ZRK_VOLNAME_LEN);
         std::memcpy(out.caTarget, otherWay ? names.caSource : names.caTarget, ZRK_VOLNAME_LEN);
         out.ucStatus = status[2];
-        out.ucKind = remote ? kKindRemoteVz : kKindLocalVz;
+        out.ucKind = remote ? ZRKC_QKIND_RVZ : ZRKC_QKIND_VZ;
         out.ucCommandStatus = status[3];
         out.uiRemainingTime = zrk::Be32(status + 4);
         ++output->uiFilled;
     }
-    call.TraceApiEnd(apis, __LINE__);
+    call.TraceApiEnd(Op::StatusListVz);
     output->uiCount = count;
-    return call.Finish(__LINE__);
+    return call.Finish();
 }

@@ -15,7 +15,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 namespace zrkc {
 
@@ -55,16 +54,6 @@ bool IsVzModeWord(uint32_t modeWord);
 
 // ---- the session detail entry ---------------------------------------------
 
-inline constexpr uint8_t kCopyKindVz = 2;          // ucCopyKind of a VZ or RVZ session
-inline constexpr uint8_t kVzTransferStack = 2;      // ucTransferMode
-inline constexpr uint8_t kVzTransferConsistency = 3;
-inline constexpr uint8_t kVzStatusIdle = 0;         // Status
-inline constexpr uint8_t kVzStatusReserve = 1;
-inline constexpr uint8_t kVzStatusActive = 2;
-inline constexpr uint8_t kVzStatusErrorSuspend = 3;
-inline constexpr uint8_t kVzStatusSuspend = 4;
-inline constexpr uint8_t kVzStatusHalt = 5;
-
 // The pair has a session and it is a VZ or RVZ session.
 inline bool IsVzSession(const SessionRecord &record) {
     return record.ucFound != 0 && record.tDetail.ucCopyKind == kCopyKindVz;
@@ -77,45 +66,37 @@ inline bool IsSyncSession(const SessionRecord &record) {
 }
 // A remote session that stacks or keeps consistency (not synchronous).
 inline bool IsStackOrConsistency(const SessionRecord &record) {
-    return record.tDetail.ucTransferMode == kVzTransferStack ||
-           record.tDetail.ucTransferMode == kVzTransferConsistency;
+    return record.tDetail.ucTransferMode == kTransferStack ||
+           record.tDetail.ucTransferMode == kTransferConsistency;
 }
 // A pair whose source and target BoxIDs are equal.
 bool IsLocalPair(const CopyPair &pair);
 
 // ---- the pair calls -----------------------------------------------------------
 
-enum class VzCall { Start, Stop, Suspend, Resume, Change };
-
 // The copy interval the commands pass to every pair call.
 inline constexpr uint32_t kVzCopyInterval = 255;
 
 // The opening that the pair commands share after their operands: the
 // option mask, the list from the operands or the group file, at least one
-// pair, and every name resolved (direction 1: the other way round). 0 to go
-// on, else what the command returns.
-inline int OpenResolvedList(CommandCall &call, const char *source, const char *target, uint32_t option,
-                            uint32_t mask, int direction, ReturnInfo *ri) {
-    if (call.CheckOptions(option, mask, __LINE__) != 0) return -1;
-    if (int r = call.BuildList(source, target, option, __LINE__)) return r;
-    if (call.RequirePairs(__LINE__) != 0) return -1;
-    if (com_conv_volinf(&call.List(), direction, ri) != 0) return call.Fail(__LINE__);
-    return 0;
-}
+// pair, and every name resolved (the other way round with
+// ZRKC_OPT_OTHER_WAY). 0 to go on, else what the command returns.
+int OpenResolvedList(CommandCall &call, const char *source, const char *target, uint32_t option,
+                     uint32_t mask, Where where = Where::current());
+// The whole opening of a pair command: its operands (OpenPair), then
+// OpenResolvedList.
+int OpenPairCommand(CommandCall &call, const char *source, const char *target, uint32_t option,
+                    uint32_t mask, Where where = Where::current());
 
-// The operation identifier of a pair call by transport (0 SCSI, 1 LAN), as
-// com_set_return_inf takes it.
-uint8_t VzCallIdentifier(VzCall call, uint8_t transport);
-// The names of the two API functions of a call, for the trace.
-const char *VzCallNames(VzCall call);
-// Calls the in-band or out-of-band function of the pair's transport with
-// the pair's access volume, extents and apiOption; the API's result.
-int CallVzPair(VzCall call, const CopyPair &pair, uint32_t apiOption, unsigned char *sense);
+// Calls the in-band or out-of-band function of the VZ operation op
+// (Op::StartVz, StopVz, SuspendVz, ResumeVz or ChangeVz) by the pair's
+// transport with the pair's access volume, extents and apiOption; the API's
+// result.
+int CallVzPair(Op op, const CopyPair &pair, uint32_t apiOption, unsigned char *sense);
 // CallVzPair for list entry index with the frame's sense area, its result
 // mapped by the frame (the entry's PairResult in a group run, the result
 // record otherwise); 0, or -1 when it failed (the parameter line traced).
-int MappedVzPair(CommandCall &call, VzCall what, uint32_t index, const CopyPair &pair,
-                 uint32_t apiOption);
+int MappedVzPair(CommandCall &call, Op op, uint32_t index, const CopyPair &pair, uint32_t apiOption);
 
 
 // ---- any pair function by transport ------------------------------------------------
@@ -141,7 +122,19 @@ void RecordTargetName(const char *name, const CopyPair &pair);
 void EraseSourceName(const CopyPair &pair);
 void EraseTargetName(const CopyPair &pair);
 
-// The session records of the list's pairs, cleared; null when memory ran out.
-std::unique_ptr<SessionRecord, zrk::FreeDeleter> NewSessionRecords(const CopyPairList &list);
+// The pairs of the list.
+inline uint32_t PairsOf(const CopyPairList &list) {
+    return list.pPairs != nullptr ? list.pPairs->uiCount : 0;
+}
+// The session records of count pairs (of the list's pairs), cleared; null
+// when memory ran out.
+using SessionRecords = Owned<SessionRecord[]>;
+inline SessionRecords NewSessionRecords(uint32_t count) { return Cleared<SessionRecord[]>(count); }
+inline SessionRecords NewSessionRecords(const CopyPairList &list) {
+    return NewSessionRecords(PairsOf(list));
+}
+// Marks every pair as the suspend marks them (ZRKC_SUSPEND_MARK), so that
+// the session lookup finds a whole-volume session too.
+void MarkForSuspend(CopyPairList &list);
 
 } // namespace zrkc

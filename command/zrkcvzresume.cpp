@@ -15,12 +15,12 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace {
 
-using zrkc::CommandCall;
-using zrkc::VzCall;
+using namespace zrkc;
 
 constexpr uint32_t kResumeMask = ZRKC_OPT_GROUP_FILE | ZRKC_OPT_OTHER_WAY | ZRKC_OPT_ACCESS_PATH |
                                  ZRKC_OPT_RECOVERY | ZRK_OPT_CONSISTENCY | ZRK_OPT_STACK |
@@ -28,28 +28,18 @@ constexpr uint32_t kResumeMask = ZRKC_OPT_GROUP_FILE | ZRKC_OPT_OTHER_WAY | ZRKC
 // A local pair takes everything but the remain mode.
 constexpr uint32_t kResumeLocalMask = kResumeMask & ~ZRK_OPT_REMAIN & ~ZRKC_OPT_GROUP_FILE;
 
-// The frame of the running resume: the resume functions get the list and
-// the result record from their caller, which owns the frame.
-thread_local CommandCall *gCall = nullptr;
-
 // A resume function called outside zrkc_resume_vz has no frame to report in.
-int NoFrame(const char *name, ReturnInfo *ri) {
+int NoFrame(const char *name, ReturnInfo *ri, Where where = Where::current()) {
     if (ri != nullptr)
         zrkc::SetResult(ri, zrkc::Msg::InternalInconsistency);
-    velk_trace(1, "%s error end. [%d]", name, __LINE__);
-    return -1;
-}
-
-uint32_t PairCount(const CopyPairList &list) {
-    return list.pPairs != nullptr ? list.pPairs->uiCount : 0;
+    return ErrorEnd(name, where);
 }
 
 bool GroupMode(uint32_t option) { return (option & ZRKC_OPT_GROUP_FILE) != 0; }
 
 // Sessions of the list's pairs; null when memory ran out (1106 in ri).
-std::unique_ptr<SessionRecord[]> ReadSessions(CopyPairList *list, int *found, ReturnInfo *ri) {
-    const uint32_t count = PairCount(*list);
-    std::unique_ptr<SessionRecord[]> records(new (std::nothrow) SessionRecord[count == 0 ? 1 : count]());
+SessionRecords ReadSessions(CopyPairList *list, int *found, ReturnInfo *ri) {
+    SessionRecords records = NewSessionRecords(*list);
     if (!records) {
         zrkc::SetNoMemory(ri);
         return nullptr;
@@ -60,11 +50,9 @@ std::unique_ptr<SessionRecord[]> ReadSessions(CopyPairList *list, int *found, Re
 
 // One pair call with its result mapped; 0, or -1 when it failed (the
 // parameter line traced).
-int PairCall(CommandCall &call, VzCall what, uint32_t index, const CopyPair &pair,
-             uint32_t apiOption) {
-    if (zrkc::MappedVzPair(call, what, index, pair, apiOption) == 0) return 0;
-    velk_trace(1, "%s error end. [%d]", call.Name(), __LINE__);
-    return -1;
+int PairCall(CommandCall &call, Op op, uint32_t index, const CopyPair &pair, uint32_t apiOption) {
+    if (MappedVzPair(call, op, index, pair, apiOption) == 0) return 0;
+    return ErrorEnd(call.Name());
 }
 
 // The resume phase over every pair that is not active (and, in a group
@@ -74,17 +62,17 @@ int PairCall(CommandCall &call, VzCall what, uint32_t index, const CopyPair &pai
 // changes), else only an active VZ session.
 int ResumeInactive(CommandCall &call, CopyPairList *list, const SessionRecord *records,
                    uint32_t option, uint32_t apiBase, bool anyKind) {
-    for (uint32_t i = 0; i < PairCount(*list); ++i) {
+    for (uint32_t i = 0; i < PairsOf(*list); ++i) {
         const SessionRecord &record = records[i];
-        const bool active = record.ucFound != 0 && record.tDetail.Status == zrkc::kVzStatusActive;
-        if (active && (anyKind || zrkc::IsVzSession(record))) continue;
+        const bool active = record.ucFound != 0 && record.tDetail.Status == ZRKC_SESSION_ACTIVE;
+        if (active && (anyKind || IsVzSession(record))) continue;
         if (GroupMode(option)) {
             const PairResult *entry = call.Entry(i);
             if (entry != nullptr && entry->iReturnClass != ZRKC_CLASS_OK) continue;
         }
         const CopyPair &pair = list->pPairs->taPair[i];
-        const uint32_t apiOption = zrkc::IsLocalPair(pair) ? apiBase & ~ZRK_OPT_REMAIN : apiBase;
-        if (PairCall(call, VzCall::Resume, i, pair, apiOption) != 0 && !GroupMode(option)) return -1;
+        const uint32_t apiOption = IsLocalPair(pair) ? apiBase & ~ZRK_OPT_REMAIN : apiBase;
+        if (PairCall(call, Op::ResumeVz, i, pair, apiOption) != 0 && !GroupMode(option)) return -1;
     }
     return 0;
 }
@@ -119,72 +107,58 @@ bool Agrees(int *state, int value) {
 
 extern "C" int resume_normal(CopyPairList *list, int option, ReturnInfo *ri) {
     static constexpr char kName[] = "resume_normal";
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
+    TraceStart(kName);
     if (list == nullptr || ri == nullptr) return NoFrame(kName, ri);
-    // Called on its own, outside zrkc_resume_vz: a frame of its own.
     std::optional<CommandCall> own;
-    if (gCall == nullptr) own.emplace(kName, ri);
-    CommandCall &call = gCall != nullptr ? *gCall : *own;
+    CommandCall &call = CommandCall::FrameFor(own, kName, ri); // zrkc_resume_vz's
     int found = 0;
-    std::unique_ptr<SessionRecord[]> records = ReadSessions(list, &found, ri);
-    if (!records) {
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-        return -1;
-    }
+    SessionRecords records = ReadSessions(list, &found, ri);
+    if (!records) return ErrorEnd(kName);
     if (found == 0) {
         zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-        return -1;
+        return ErrorEnd(kName);
     }
     uint32_t active = 0;
-    while (active < PairCount(*list) && zrkc::IsVzSession(records[active]) &&
-           records[active].tDetail.Status == zrkc::kVzStatusActive)
+    while (active < PairsOf(*list) && IsVzSession(records[active]) &&
+           records[active].tDetail.Status == ZRKC_SESSION_ACTIVE)
         ++active;
-    if (active == PairCount(*list)) {
+    if (active == PairsOf(*list)) {
         zrkc::SetResult(ri, zrkc::Msg::SequenceError);
-        velk_trace(1, "%s error end. [%d]", kName, __LINE__);
-        return -1;
+        return ErrorEnd(kName);
     }
-    const char *apis = zrkc::VzCallNames(VzCall::Resume);
-    call.TraceApiStart(apis, __LINE__);
+    call.TraceApiStart(Op::ResumeVz);
     const uint32_t opt = static_cast<uint32_t>(option);
     if (ResumeInactive(call, list, records.get(), opt, opt & ZRKC_OPT_API_MASK, false) != 0)
         return -1;
-    call.TraceApiEnd(apis, __LINE__);
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
+    call.TraceApiEnd(Op::ResumeVz);
+    NormalEnd(kName);
     return call.GroupFailed() ? -1 : 0;
 }
 
 extern "C" int resume_recovery(CopyPairList *list, int option, ReturnInfo *ri) {
     static constexpr char kName[] = "resume_recovery";
-    velk_trace(6, "%s start. [%d]", kName, __LINE__);
+    TraceStart(kName);
     if (list == nullptr || ri == nullptr) return NoFrame(kName, ri);
-    // Called on its own, outside zrkc_resume_vz: a frame of its own.
     std::optional<CommandCall> own;
-    if (gCall == nullptr) own.emplace(kName, ri);
-    CommandCall &call = gCall != nullptr ? *gCall : *own;
+    CommandCall &call = CommandCall::FrameFor(own, kName, ri); // zrkc_resume_vz's
     const uint32_t opt = static_cast<uint32_t>(option);
-    const auto fail = [&](int line) {
-        velk_trace(1, "%s error end. [%d]", kName, line);
-        return -1;
-    };
     int found = 0;
-    std::unique_ptr<SessionRecord[]> records = ReadSessions(list, &found, ri);
-    if (!records) return fail(__LINE__);
+    SessionRecords records = ReadSessions(list, &found, ri);
+    if (!records) return ErrorEnd(kName);
     if (found == 0) {
         zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
-        return fail(__LINE__);
+        return ErrorEnd(kName);
     }
-    const uint32_t count = PairCount(*list);
+    const uint32_t count = PairsOf(*list);
     std::vector<uint8_t> marks;
     try {
         marks.assign(count, 0);
     } catch (const std::bad_alloc &) {
         zrkc::SetNoMemory(ri);
-        return fail(__LINE__);
+        return ErrorEnd(kName);
     }
     const int requested = RequestedMode(opt, ri);
-    if (requested < 0) return fail(__LINE__);
+    if (requested < 0) return ErrorEnd(kName);
 
     // Every remote VZ session must fit the mode asked for, and all of them
     // must split and recover alike.
@@ -192,82 +166,78 @@ extern "C" int resume_recovery(CopyPairList *list, int option, ReturnInfo *ri) {
     int recoveryState = -1;
     for (uint32_t i = 0; i < count; ++i) {
         const SessionRecord &record = records[i];
-        if (!zrkc::IsVzSession(record) || !zrkc::IsRemoteSession(record)) continue;
+        if (!IsVzSession(record) || !IsRemoteSession(record)) continue;
         const DETAIL_LIST_INFO &d = record.tDetail;
-        if (zrkc::IsSyncSession(record)) {
+        if (IsSyncSession(record)) {
             if (requested != ZRK_OPT_SYNC) {
                 zrkc::SetResult(ri, zrkc::Msg::OptionUnfitForSession);
-                return fail(__LINE__);
+                return ErrorEnd(kName);
             }
             const int split = (d.ucModeFlags & ZRK_MODEFLAG_AUTO_SPLIT) != 0 ? ZRK_OPT_AUTO_SPLIT : 0;
             if (!Agrees(&splitState, split)) {
                 zrkc::SetResult(ri, zrkc::Msg::Preconditions);
-                return fail(__LINE__);
+                return ErrorEnd(kName);
             }
         } else {
-            const bool fits = d.ucTransferMode == zrkc::kVzTransferConsistency
-                                  ? requested == ZRK_OPT_CONSISTENCY
-                              : d.ucTransferMode == zrkc::kVzTransferStack ? requested == ZRK_OPT_STACK
-                                                                           : requested != ZRK_OPT_SYNC;
+            const bool fits = d.ucTransferMode == kTransferConsistency ? requested == ZRK_OPT_CONSISTENCY
+                              : d.ucTransferMode == kTransferStack     ? requested == ZRK_OPT_STACK
+                                                                       : requested != ZRK_OPT_SYNC;
             if (!fits) {
                 zrkc::SetResult(ri, zrkc::Msg::OptionUnfitForSession);
-                return fail(__LINE__);
+                return ErrorEnd(kName);
             }
-            if (!zrkc::IsStackOrConsistency(record)) marks[i] = 1;
+            if (!IsStackOrConsistency(record)) marks[i] = 1;
         }
         const int recovery = (d.ucModeFlags & ZRK_MODEFLAG_MANUAL_RCV) != 0 ? ZRK_OPT_MANUAL_RCV : 0;
         if (!Agrees(&recoveryState, recovery)) {
             zrkc::SetResult(ri, zrkc::Msg::Preconditions);
-            return fail(__LINE__);
+            return ErrorEnd(kName);
         }
     }
     const uint32_t changeWord =
         static_cast<uint32_t>((recoveryState == -1 ? 0 : recoveryState) | requested);
 
-    call.TraceApiStart("ZRKLVSuspendVZ / ZRKIPSuspendVZ, ZRKLVChangeVZ / ZRKIPChangeVZ", __LINE__);
+    // The two operations of the changes, named together.
+    const std::string changes =
+        std::string(TraceNames(Op::SuspendVz)) + ", " + TraceNames(Op::ChangeVz);
+    call.TraceApiStart(changes.c_str());
     for (uint32_t i = 0; i < count; ++i) {
         if (marks[i] == 0) continue;
         const CopyPair &pair = list->pPairs->taPair[i];
-        if (records[i].tDetail.Status != zrkc::kVzStatusSuspend &&
-            PairCall(call, VzCall::Suspend, i, pair, ZRK_OPT_FORCE) != 0) {
-            if (!GroupMode(opt)) return fail(__LINE__);
+        if (records[i].tDetail.Status != ZRKC_SESSION_SUSPEND &&
+            PairCall(call, Op::SuspendVz, i, pair, ZRK_OPT_FORCE) != 0) {
+            if (!GroupMode(opt)) return ErrorEnd(kName);
             continue; // not changed; its line has failed
         }
-        if (PairCall(call, VzCall::Change, i, pair, changeWord) != 0 && !GroupMode(opt))
-            return fail(__LINE__);
+        if (PairCall(call, Op::ChangeVz, i, pair, changeWord) != 0 && !GroupMode(opt))
+            return ErrorEnd(kName);
     }
-    call.TraceApiEnd("ZRKLVSuspendVZ / ZRKIPSuspendVZ, ZRKLVChangeVZ / ZRKIPChangeVZ", __LINE__);
+    call.TraceApiEnd(changes.c_str());
 
     // The states have moved: look again before resuming.
     std::memset(static_cast<void *>(records.get()), 0, sizeof(SessionRecord) * (count == 0 ? 1 : count));
-    if (com_get_session_list(list, 0, 0, &found, records.get(), ri) == -1) return fail(__LINE__);
-    const char *apis = zrkc::VzCallNames(VzCall::Resume);
-    call.TraceApiStart(apis, __LINE__);
+    if (com_get_session_list(list, 0, 0, &found, records.get(), ri) == -1) return ErrorEnd(kName);
+    call.TraceApiStart(Op::ResumeVz);
     if (ResumeInactive(call, list, records.get(), opt, opt & ZRK_OPT_REMAIN, true) != 0)
-        return fail(__LINE__);
-    call.TraceApiEnd(apis, __LINE__);
-    velk_trace(6, "%s normal end. [%d]", kName, __LINE__);
+        return ErrorEnd(kName);
+    call.TraceApiEnd(Op::ResumeVz);
+    NormalEnd(kName);
     return call.GroupFailed() ? -1 : 0;
 }
 
 extern "C" int zrkc_resume_vz(char *source, char *target, int option, ReturnInfo *ri) {
     const uint32_t opt = static_cast<uint32_t>(option);
     CommandCall call("zrkc_resume_vz", ri);
-    if (call.OpenPair(source, target, opt, __LINE__) != 0) return -1;
-    if (int r = zrkc::OpenResolvedList(call, source, target, opt, kResumeMask,
-                                       (opt & ZRKC_OPT_OTHER_WAY) != 0 ? 1 : 0, ri))
-        return r;
+    if (int r = OpenPairCommand(call, source, target, opt, kResumeMask)) return r;
     CopyPairList &list = call.List();
-    if (!call.GroupMode() && zrkc::IsLocalPair(list.pPairs->taPair[0]) &&
+    if (!call.GroupMode() && IsLocalPair(list.pPairs->taPair[0]) &&
         (opt & ~kResumeLocalMask) != 0)
-        return call.RefuseOptions(__LINE__);
+        return call.RefuseOptions();
 
-    CommandCall *outer = gCall;
-    gCall = &call;
+    const CommandCall::Lend lend(call); // the resume functions report in this frame
     const int r = (opt & ZRKC_OPT_RECOVERY) != 0 ? resume_recovery(&list, option, ri)
                                                   : resume_normal(&list, option, ri);
-    gCall = outer;
-    if (r == 0) return call.Finish(__LINE__);
+    if (r == 0) return call.Finish();
     // A group run whose lines failed carries 1804 already.
-    return call.Fail(__LINE__);
+    return call.Fail();
 }

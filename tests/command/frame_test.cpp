@@ -28,22 +28,22 @@ using Api = std::function<int(uint32_t index, const CopyPairName &names)>;
 int TestPairCommand(const char *src, const char *dest, uint32_t option, ReturnInfo *ri, const Api &api,
                     uint32_t mask = kMask) {
     zrkc::CommandCall call("zrkc_test_pair", ri);
-    if (call.OpenPair(src, dest, option, __LINE__) != 0) return -1;
-    if (call.CheckOptions(option, mask, __LINE__) != 0) return -1;
-    if (int r = call.BuildList(src, dest, option, __LINE__)) return r;
-    if (call.RequirePairs(__LINE__) != 0) return -1;
-    call.TraceApiStart("ZRKLVStartVZ / ZRKIPStartVZ", __LINE__);
+    if (call.OpenPair(src, dest, option) != 0) return -1;
+    if (call.CheckOptions(option, mask) != 0) return -1;
+    if (int r = call.BuildList(src, dest, option)) return r;
+    if (call.RequirePairs() != 0) return -1;
+    call.TraceApiStart("ZRKLVStartVZ / ZRKIPStartVZ");
     const CopyPairNames *names = call.List().pNames;
     for (uint32_t i = 0; i < names->uiCount; ++i) {
         const int result = api(i, names->taEntry[i]);
         if (call.MapResult(i, kStartVz, names->taEntry[i].caSource, result) != 0) {
             CopyPair pair{};
-            call.TracePairParm(pair, option & ZRKC_OPT_API_MASK, __LINE__);
-            if (!call.GroupMode()) return call.Fail(__LINE__);
+            call.TracePairParm(pair, option & ZRKC_OPT_API_MASK);
+            if (!call.GroupMode()) return call.Fail();
         }
     }
-    call.TraceApiEnd("ZRKLVStartVZ / ZRKIPStartVZ", __LINE__);
-    return call.Finish(__LINE__);
+    call.TraceApiEnd("ZRKLVStartVZ / ZRKIPStartVZ");
+    return call.Finish();
 }
 
 // A volume command with an extended mask, refusing names it does not like
@@ -52,10 +52,10 @@ int TestPairCommand(const char *src, const char *dest, uint32_t option, ReturnIn
 int TestVolumeCommand(const char *vol, uint32_t option, uint32_t exMask, ReturnInfo *ri, int *calls,
                       const std::function<void()> &beforeEntries = {}) {
     zrkc::CommandCall call("zrkc_test_volume", ri);
-    if (call.OpenVolume(vol, option, __LINE__) != 0) return -1;
-    if (call.CheckOptions(option, ZRKC_OPT_GROUP_FILE, exMask, __LINE__) != 0) return -1;
-    if (int r = call.BuildList(vol, nullptr, option, __LINE__)) return r;
-    if (call.RequireVolumes(__LINE__) != 0) return -1;
+    if (call.OpenVolume(vol, option) != 0) return -1;
+    if (call.CheckOptions(option, ZRKC_OPT_GROUP_FILE, exMask) != 0) return -1;
+    if (int r = call.BuildList(vol, nullptr, option)) return r;
+    if (call.RequireVolumes() != 0) return -1;
     if (beforeEntries) beforeEntries();
     const CopyPairNames *names = call.List().pNames;
     for (uint32_t i = 0; i < names->uiCount; ++i) {
@@ -63,12 +63,12 @@ int TestVolumeCommand(const char *vol, uint32_t option, uint32_t exMask, ReturnI
             char line[ZRK_MESSAGE_LEN];
             zrkc::FormatMessage(line, "ZRKC1700 ERROR Refused %s.\n", names->taEntry[i].caSource);
             call.RefuseEntryWith(i, 12, 1700, line);
-            if (!call.GroupMode()) return call.Fail(__LINE__);
+            if (!call.GroupMode()) return call.Fail();
             continue;
         }
         ++*calls;
     }
-    return call.Finish(__LINE__);
+    return call.Finish();
 }
 
 class Frame : public ::testing::Test {
@@ -415,10 +415,10 @@ TEST_F(Frame, GroupFailureWithoutItsEntryStillCounts) {
 // A query's output area: too short, a warning with the size needed.
 int TestQuery(const char *vol, void *out, size_t length, ReturnInfo *ri) {
     zrkc::CommandCall call("zrkc_test_query", ri);
-    if (call.OpenVolume(vol, 0, __LINE__) != 0) return -1;
-    if (int r = call.CheckOutputArea(out, length, 64, __LINE__)) return r;
+    if (call.OpenVolume(vol, 0) != 0) return -1;
+    if (int r = call.CheckOutputArea(out, length, 64)) return r;
     static_cast<unsigned char *>(out)[0] = 1;
-    return call.Finish(__LINE__);
+    return call.Finish();
 }
 
 TEST_F(Frame, QueryOutputAreaTooShort) {
