@@ -291,12 +291,12 @@ int SetPriority(ProgramRun &run) {
     if (Has2(run.rParam, kOpt2Local)) {
         setting.ucLCopyRate = static_cast<uint8_t>(param.uiLevel);
     } else {
-        setting.ucKind = 1;
+        setting.ucKind = ZRKC_PRIORITY_REMOTE;
         std::memcpy(setting.caBoxID, param.caBoxID, sizeof(setting.caBoxID));
         if (Has2(run.rParam, kOpt2Direct)) {
             setting.ucPriorityLevel = static_cast<uint8_t>(param.uiLevel);
         } else {
-            setting.ucConnectionType = 1;
+            setting.ucConnectionType = ZRKC_CONNECTION_REMOTE;
             setting.uhMultiplicity = static_cast<uint16_t>(param.uiLevel);
         }
     }

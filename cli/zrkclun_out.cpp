@@ -102,8 +102,8 @@ BuffTexts TextsOf(const BuffGroupInfo &g) {
     BuffTexts t;
     const bool active = g.BuffStat == 3;
     t.sStatus = active ? "Active" : "Inactive";
-    t.sUse = g.Use == 1 ? "Send" : "Recv";
-    t.bSizesShown = g.Use == 1 && active;
+    t.sUse = g.Use == ZRKC_RVZBUFF_SEND ? "Send" : "Recv";
+    t.bSizesShown = g.Use == ZRKC_RVZBUFF_SEND && active;
     t.sTotal = t.bSizesShown ? FormatNumber("%-10llu", g.TotalSize) : kDash10;
     t.sTotalUse = t.bSizesShown ? FormatNumber("%-10llu", g.TotalUseSize) : kDash10;
     if (const char *word = DiskWord(g.DskBuffStat)) {
@@ -112,7 +112,7 @@ BuffTexts TextsOf(const BuffGroupInfo &g) {
         t.sDiskSize = FormatNumber("%-20llu", g.DskBuffSize);
         t.sStored = StoredShown(g.DskBuffStat) ? FormatNumber("%-20llu", Stored(g.DskBuffSize, g.DskBuffFreeSize))
                                                : kDash20;
-    } else if (g.Use == 2) {
+    } else if (g.Use == ZRKC_RVZBUFF_RECEIVE) {
         t.sDiskStatus = kDash12;
         t.sElapsed = kDash10;
         t.sDiskSize = t.sStored = kDash20;
@@ -329,7 +329,7 @@ int PrintCopyPriority(int, const void *result, const CommandParam &param, const 
     for (uint32_t i = 0; i < entries; ++i) {
         const CopyPriorityEntry &e = info->taEntry[i];
         const std::string box = FieldText(e.caBoxID, sizeof e.caBoxID);
-        if (e.ucConnectionType != 0) {
+        if (e.ucConnectionType != ZRKC_CONNECTION_DIRECT) {
             row("RVZ", kDash5, box, "Remote", kDash5,
                 e.uhMultiplicity == 0 ? "Auto" : std::to_string(e.uhMultiplicity));
         } else {

@@ -327,7 +327,8 @@ void PrintSuspendStatus(const std::vector<SuspendStatusRow> &rows, const Command
                         const ReturnInfo &ri, const Out &out) {
     constexpr uint32_t kUnknown = 0xFFFFFFFFu;
     const auto inError = [](const SuspendStatusRow &r) {
-        return r.ucStatus == 5 || r.ucStatus == 3 || r.ucCmdStatus == 2;
+        return r.ucStatus == ZRKC_SESSION_HALT || r.ucStatus == ZRKC_SESSION_ERROR_SUSPEND ||
+               r.ucCmdStatus == ZRKC_COMMAND_ERROR;
     };
     // The group state: the first failed item makes it Error; an unknown time
     // makes it Warning; otherwise the largest remaining time counts.
