@@ -321,12 +321,7 @@ extern "C" int zrkc_suspend_vz(const char *src, const char *dest, uint32_t count
     if (conc && call.GroupMode() &&
         (list.pSubgroups == nullptr || list.pSubgroups->uiSubgroups != 1 ||
          list.pSubgroups->uiBoxRuns != 1)) {
-        ErrInfoVelk entry{};
-        get_err_info_velk(ZRK_ERRINF_BY_MSGNO, static_cast<int>(NumberOf(CatalogueMsg::GroupArraysDiffer)),
-                          &entry);
-        ri->iReturnClass = entry.iReturnClass;
-        ri->uiMessageNo = static_cast<uint32_t>(entry.iMessageNo);
-        FormatMessage(ri->caMessage, "%s", entry.caMessage);
+        SetCatalogueResult(ri, CatalogueMsg::GroupArraysDiffer);
         return call.Fail();
     }
 

@@ -16,8 +16,22 @@
 
 namespace zrkc {
 
-// Where a trace line is written from.
+// Where a trace line is written from: std::source_location, or, with a
+// standard library that has none for this compiler (clang before 15 with
+// libstdc++), the same call-site line from the builtin it stands on.
+#if defined(__cpp_lib_source_location)
 using Where = std::source_location;
+#else
+class Where {
+public:
+    static constexpr Where current(unsigned line = __builtin_LINE()) { return Where(line); }
+    constexpr unsigned line() const { return uiLine; }
+
+private:
+    constexpr explicit Where(unsigned line) : uiLine(line) {}
+    unsigned uiLine;
+};
+#endif
 
 // The levels of the command trace.
 inline constexpr int kTraceStep = 1;    // start, end and failure lines of the commands
