@@ -319,10 +319,7 @@ void SetUsageText(std::string_view text) { gUsage = text; }
 void Usage() {
     if (gUsage.empty()) return;
     // One write of the whole text, as the usage is one block.
-    ssize_t n;
-    do {
-        n = ::write(STDERR_FILENO, gUsage.data(), gUsage.size());
-    } while (n < 0 && errno == EINTR);
+    (void)zrkplatform::sys::Write(STDERR_FILENO, gUsage.data(), gUsage.size());
 }
 
 int Refuse(std::string_view parameter) {
@@ -456,8 +453,7 @@ int InputPassword(char buffer[256], int fd) {
         EchoOff echoOff(fd);
         char c = 0;
         for (;;) {
-            ssize_t n = ::read(fd, &c, 1);
-            if (n < 0 && errno == EINTR) continue;
+            const ssize_t n = zrkplatform::sys::Read(fd, &c, 1);
             if (n <= 0) break;           // end of input or an error
             readAny = true;
             if (c == '\r' || c == '\n') break;
