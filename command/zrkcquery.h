@@ -51,6 +51,20 @@ extern "C" {
 #define ZRKC_QUERY_PROGRESS_NONE   255u  /* CopyProgress: compute it from the counts */
 #define ZRKC_QUERY_ALIAS_LEN       40u   /* an alias field: the alias store's ZRKC_ALIAS_LEN */
 
+/* The names of a pair, as every session and generation record holds them:
+ * the two volume names and aliases (an alias is not terminated when all
+ * ZRKC_QUERY_ALIAS_LEN bytes are used), then one byte each that says the
+ * name is set (ZRKC_QNAME_SET). Byte fields only, so they add no padding. */
+#define ZRKC_QUERY_PAIR_NAMES                \
+    char     SrcVolume[ZRK_VOLNAME_LEN];      \
+    char     TrgVolume[ZRK_VOLNAME_LEN];      \
+    char     SrcAlias[ZRKC_QUERY_ALIAS_LEN];  \
+    char     TrgAlias[ZRKC_QUERY_ALIAS_LEN];  \
+    uint8_t  SrcVolumeSet;                    \
+    uint8_t  TrgVolumeSet;                    \
+    uint8_t  SrcAliasSet;                     \
+    uint8_t  TrgAliasSet;
+
 /* The header of a copy-query result (Normal: the first 8 bytes only). */
 typedef struct CopyQueryList {
     uint32_t ItemCount;   /* pair query: list entries; volume query: items written */
@@ -72,14 +86,7 @@ typedef struct CopyQueryEntry {
     uint64_t SrcAddr;        /* source extent start */
     uint64_t SrcSize;        /* size in blocks */
     uint64_t TrgAddr;        /* target extent start */
-    char     SrcVolume[ZRK_VOLNAME_LEN];
-    char     TrgVolume[ZRK_VOLNAME_LEN];
-    char     SrcAlias[ZRKC_QUERY_ALIAS_LEN]; /* not terminated when all 40 bytes are used */
-    char     TrgAlias[ZRKC_QUERY_ALIAS_LEN];
-    uint8_t  SrcVolumeSet;
-    uint8_t  TrgVolumeSet;
-    uint8_t  SrcAliasSet;
-    uint8_t  TrgAliasSet;
+    ZRKC_QUERY_PAIR_NAMES
     uint8_t  CopyProgress;   /* percent, or ZRKC_QUERY_PROGRESS_NONE */
     uint8_t  Reserved[3];
 } CopyQueryEntry;
@@ -109,14 +116,7 @@ typedef struct CopyQueryDetailEntry {
     uint64_t SrcAddr;
     uint64_t SrcSize;          /* total blocks */
     uint64_t TrgAddr;
-    char     SrcVolume[ZRK_VOLNAME_LEN];
-    char     TrgVolume[ZRK_VOLNAME_LEN];
-    char     SrcAlias[ZRKC_QUERY_ALIAS_LEN];
-    char     TrgAlias[ZRKC_QUERY_ALIAS_LEN];
-    uint8_t  SrcVolumeSet;
-    uint8_t  TrgVolumeSet;
-    uint8_t  SrcAliasSet;
-    uint8_t  TrgAliasSet;
+    ZRKC_QUERY_PAIR_NAMES
     uint8_t  TfoInfo;          /* EX1: transparent-failover information */
     uint8_t  TfoGroupNo;       /* EX1: transparent-failover group */
     uint8_t  Reserved2[2];
@@ -157,14 +157,7 @@ typedef struct GenerationInfo {
     uint64_t SrcAddr;
     uint64_t Size;
     uint64_t TrgAddr;
-    char     SrcVolume[ZRK_VOLNAME_LEN];
-    char     TrgVolume[ZRK_VOLNAME_LEN];
-    char     SrcAlias[ZRKC_QUERY_ALIAS_LEN];
-    char     TrgAlias[ZRKC_QUERY_ALIAS_LEN];
-    uint8_t  SrcVolumeSet;
-    uint8_t  TrgVolumeSet;
-    uint8_t  SrcAliasSet;
-    uint8_t  TrgAliasSet;
+    ZRKC_QUERY_PAIR_NAMES
     uint8_t  Reserved3[4];
 } GenerationInfo;
 
