@@ -44,9 +44,4 @@ int CallKzpPair(Op op, const CopyPair &pair, uint32_t interval, uint32_t apiOpti
 int MappedKzpPair(CommandCall &call, Op op, uint32_t index, const CopyPair &pair, uint32_t interval,
                   uint32_t apiOption, unsigned char *out = nullptr);
 
-// The session of every pair of the list (flags: the lookup's option word):
-// 0, or -1 with the result filled (1106 or the lookup's message).
-int LookUpSessions(CommandCall &call, int flags, SessionRecords &records, int &found,
-                   int &lookup);
-
 } // namespace zrkc

@@ -57,18 +57,6 @@ int MappedKzpPair(CommandCall &call, Op op, uint32_t index, const CopyPair &pair
     return -1;
 }
 
-int LookUpSessions(CommandCall &call, int flags, SessionRecords &records, int &found,
-                   int &lookup) {
-    records = NewSessionRecords(call.List());
-    if (!records) {
-        SetNoMemory(call.Result());
-        return -1;
-    }
-    found = 0;
-    lookup = com_get_session_list(&call.List(), 0, flags, &found, records.get(), call.Result());
-    return lookup == -1 ? -1 : 0;
-}
-
 } // namespace zrkc
 
 namespace {
@@ -204,8 +192,8 @@ int StartKzpFamily(StartKind kind, char *source, char *target, int option, Retur
 
     if (kind != StartKind::Kzp) {
         SessionRecords records;
-        int found = 0, lookup = 0;
-        if (LookUpSessions(call, 0, records, found, lookup) != 0) return call.Fail();
+        int found = 0;
+        if (int r = LookUpSessions(call, 0, 0, records, found)) return r;
         if (kind == StartKind::Snap && found != 0) {
             SetResult(ri, Msg::Preconditions);
             return call.Fail();
@@ -300,7 +288,7 @@ extern "C" int zrkc_restore_snapkzp(char *source, char *target, int option, Retu
     {
         SessionRecords records;
         int found = 0, lookup = 0;
-        if (LookUpSessions(call, 0, records, found, lookup) != 0) return call.Fail();
+        if (int r = LookUpSessions(call, 0, 0, records, found, &lookup)) return r;
         if (lookup == 2) {
             if (found != 0)
                 SetResult(ri, Msg::Preconditions);

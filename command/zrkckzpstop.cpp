@@ -154,8 +154,8 @@ int StopKzpFamily(StopKind kind, char *source, char *target, int option, ReturnI
     if (com_conv_volinf(&list, 0, ri) != 0) return call.Fail();
 
     SessionRecords records;
-    int found = 0, lookup = 0;
-    if (LookUpSessions(call, lookupFlags, records, found, lookup) != 0) return call.Fail();
+    int found = 0;
+    if (int r = LookUpSessions(call, 0, lookupFlags, records, found)) return r;
     if (found == 0) {
         SetResult(ri, Msg::SessionMissing);
         return call.Fail();

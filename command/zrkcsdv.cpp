@@ -156,11 +156,9 @@ extern "C" int zrkc_query_estimate(char *volume, int option, ReturnInfo *ri, Est
     CopyPairList &list = call.List();
     const uint32_t count = VolumeCount(list);
 
-    zrkc::SessionRecords records = zrkc::NewSessionRecords(count);
-    if (!records) return call.NoMemory();
+    zrkc::SessionRecords records;
     int found = 0;
-    if (com_get_session_list(&list, 0, 0, &found, records.get(), ri) == -1)
-        return call.Fail();
+    if (int r = zrkc::LookUpSessions(call, 0, 0, records, found)) return r;
     if (found == 0) {
         zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
         return call.Fail();

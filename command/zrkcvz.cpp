@@ -86,6 +86,17 @@ int MappedVzPair(CommandCall &call, Op op, uint32_t index, const CopyPair &pair,
     return -1;
 }
 
+int LookUpSessions(CommandCall &call, int direction, int flags, SessionRecords &records, int &found,
+                   int *lookup, Where where) {
+    records = NewSessionRecords(call.List());
+    if (!records) return call.NoMemory(where);
+    found = 0;
+    const int r =
+        com_get_session_list(&call.List(), direction, flags, &found, records.get(), call.Result());
+    if (lookup != nullptr) *lookup = r;
+    return r == -1 ? call.Fail(where) : 0;
+}
+
 void MarkForSuspend(CopyPairList &list) {
     for (uint32_t i = 0; i < PairsOf(list); ++i) list.pPairs->taPair[i].ucSuspendMark = ZRKC_SUSPEND_MARK;
 }
@@ -166,18 +177,6 @@ const char *Property(const char *key, ReturnInfo *ri) {
     return value;
 }
 
-// The sessions of the list's pairs into records (direction 1: looked up
-// the other way round); found receives their count. 0, or what the command
-// returns (1106 or the lookup's message).
-int LookUpSessions(CommandCall &call, int direction, SessionRecords &records, int &found) {
-    records = NewSessionRecords(call.List());
-    if (!records) return call.NoMemory();
-    found = 0;
-    if (com_get_session_list(&call.List(), direction, 0, &found, records.get(), call.Result()) == -1)
-        return call.Fail();
-    return 0;
-}
-
 } // namespace
 
 extern "C" int start_vz_get_option(int option, int *modeWord, ReturnInfo *ri) {
@@ -229,7 +228,7 @@ extern "C" int zrkc_start_vz(char *source, char *target, int option, ReturnInfo 
 
     SessionRecords records;
     int found = 0;
-    if (int r = LookUpSessions(call, 0, records, found)) return r;
+    if (int r = LookUpSessions(call, 0, 0, records, found)) return r;
 
     call.TraceApiStart(Op::StartVz);
     for (uint32_t i = 0; i < PairsOf(list); ++i) {
@@ -262,7 +261,7 @@ extern "C" int zrkc_stop_vz(char *source, char *target, int option, ReturnInfo *
 
     SessionRecords records;
     int found = 0;
-    if (int r = LookUpSessions(call, 0, records, found)) return r;
+    if (int r = LookUpSessions(call, 0, 0, records, found)) return r;
     if (found == 0) {
         zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
         return call.Fail();
@@ -305,7 +304,7 @@ extern "C" int zrkc_reverse_vz(char *source, char *target, int option, ReturnInf
     // Looked up the other way round: a session found is one already reversed.
     SessionRecords records;
     int found = 0;
-    if (int r = LookUpSessions(call, 1, records, found)) return r;
+    if (int r = LookUpSessions(call, 1, 0, records, found)) return r;
     bool allReversed = static_cast<uint32_t>(found) == PairsOf(list);
     for (uint32_t i = 0; allReversed && i < PairsOf(list); ++i)
         allReversed = records[i].tDetail.ucCopyKind == kCopyKindVz;
@@ -398,7 +397,7 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
 
     SessionRecords records;
     int found = 0;
-    if (int r = LookUpSessions(call, 0, records, found)) return r;
+    if (int r = LookUpSessions(call, 0, 0, records, found)) return r;
     if (found == 0) {
         zrkc::SetResult(ri, zrkc::Msg::SessionMissing);
         return call.Fail();

@@ -133,6 +133,13 @@ inline SessionRecords NewSessionRecords(uint32_t count) { return Cleared<Session
 inline SessionRecords NewSessionRecords(const CopyPairList &list) {
     return NewSessionRecords(PairsOf(list));
 }
+// The sessions of the list's pairs into records (direction 1: looked up
+// the other way round; flags: the lookup's option word); found receives
+// their count and, when given, lookup what com_get_session_list returned
+// (2: some pair has none). 0, or what the command returns (1106 or the
+// lookup's message).
+int LookUpSessions(CommandCall &call, int direction, int flags, SessionRecords &records, int &found,
+                   int *lookup = nullptr, Where where = Where::current());
 // Marks every pair as the suspend marks them (ZRKC_SUSPEND_MARK), so that
 // the session lookup finds a whole-volume session too.
 void MarkForSuspend(CopyPairList &list);
