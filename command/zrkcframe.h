@@ -130,14 +130,10 @@ public:
     int MapIntoResult(Op op, const CopyPair &pair, int apiResult);
     // A pair that the command refuses before any API call: single mode,
     // the result; group mode, the entry, as MapResult does for a failure.
-    // The message with its arguments (RefuseEntryAs: under a class of the
-    // caller's), or a result made elsewhere (RefuseEntryWith); -1.
+    // The message with its arguments, or a result made elsewhere
+    // (RefuseEntryWith); -1.
     template <typename... A> int RefuseEntry(uint32_t index, MsgOf<A...> message, A... args) {
-        return RefuseEntryAs(index, ClassOf(message.eName), message, args...);
-    }
-    template <typename... A>
-    int RefuseEntryAs(uint32_t index, int returnClass, MsgOf<A...> message, A... args) {
-        return FillEntry(index, true, returnClass, message, args...);
+        return FillEntry(index, true, ClassOf(message.eName), message, args...);
     }
     int RefuseEntryWith(uint32_t index, int returnClass, uint32_t messageNo, const char *line) {
         return FillEntryWith(index, true, returnClass, messageNo, line);
