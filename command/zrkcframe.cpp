@@ -191,10 +191,7 @@ int CommandCall::MapResult(uint32_t index, uint8_t identifier, const char *volum
     PairResult scratch{};
     PairResult *entry = GroupSlot(index, scratch);
     const ResultSlot slot = entry != nullptr ? SlotOf(entry) : SlotOf(pResult);
-    if (com_set_return_inf(identifier, volume, apiResult, ucaSense, slot.pReturnClass,
-                           slot.pMessageNo, slot.pMessage) == 0) {
-        return 0;
-    }
+    if (SetReturnInto(slot, identifier, volume, apiResult) == 0) return 0;
     if (entry != nullptr) RecordGroupFailure(*entry, true);
     return -1;
 }
@@ -203,12 +200,24 @@ int CommandCall::MapResult(uint32_t index, Op op, const CopyPair &pair, int apiR
     return MapResult(index, IdOf(op, pair.ucTransport), pair.caAccessVolume, apiResult);
 }
 
+int CommandCall::MapPairCall(uint32_t index, Op op, const CopyPair &pair, int apiResult,
+                             uint32_t apiOption, Where where) {
+    if (MapResult(index, op, pair, apiResult) == 0) return 0;
+    TracePairParm(pair, apiOption, where);
+    return -1;
+}
+
 int CommandCall::MapIntoResult(Op op, const CopyPair &pair, int apiResult) {
-    const ResultSlot slot = SlotOf(pResult);
-    return com_set_return_inf(IdOf(op, pair.ucTransport), pair.caAccessVolume, apiResult, ucaSense,
-                              slot.pReturnClass, slot.pMessageNo, slot.pMessage) == 0
+    return SetReturnInto(SlotOf(pResult), IdOf(op, pair.ucTransport), pair.caAccessVolume,
+                         apiResult) == 0
                ? 0
                : -1;
+}
+
+int CommandCall::SetReturnInto(const ResultSlot &slot, uint8_t identifier, const char *volume,
+                               int apiResult) {
+    return com_set_return_inf(identifier, volume, apiResult, ucaSense, slot.pReturnClass,
+                              slot.pMessageNo, slot.pMessage);
 }
 
 int CommandCall::FillEntryWith(uint32_t index, bool failsCall, int returnClass, uint32_t messageNo,

@@ -125,6 +125,10 @@ public:
     // that of the pair's road, the volume the pair's access volume.
     int MapResult(uint32_t index, uint8_t identifier, const char *volume, int apiResult);
     int MapResult(uint32_t index, Op op, const CopyPair &pair, int apiResult);
+    // MapResult of a pair call made with apiOption; a failure writes the
+    // pair's parameter line too (TracePairParm). 0 or -1.
+    int MapPairCall(uint32_t index, Op op, const CopyPair &pair, int apiResult, uint32_t apiOption,
+                    Where where = Where::current());
     // Maps an API result into the result record itself, also in a group run
     // (a failure that ends the whole call); 0 or -1.
     int MapIntoResult(Op op, const CopyPair &pair, int apiResult);
@@ -198,6 +202,9 @@ private:
     // A failed entry of a group run (failsCall: the run ends with -1):
     // traced with its message when it fails the call, and the run's 1804.
     void RecordGroupFailure(const PairResult &entry, bool failsCall);
+    // com_set_return_inf of an API result into slot, with the frame's sense
+    // area; its return.
+    int SetReturnInto(const ResultSlot &slot, uint8_t identifier, const char *volume, int apiResult);
     template <typename... A>
     int FillEntry(uint32_t index, bool failsCall, int returnClass, MsgOf<A...> message, A... args) {
         int32_t entryClass = 0;

@@ -52,9 +52,7 @@ int CallKzpPair(Op op, const CopyPair &pair, uint32_t interval, uint32_t apiOpti
 int MappedKzpPair(CommandCall &call, Op op, uint32_t index, const CopyPair &pair, uint32_t interval,
                   uint32_t apiOption, unsigned char *out) {
     const int r = CallKzpPair(op, pair, interval, apiOption, call.Sense(), out);
-    if (call.MapResult(index, op, pair, r) == 0) return 0;
-    call.TracePairParm(pair, apiOption);
-    return -1;
+    return call.MapPairCall(index, op, pair, r, apiOption);
 }
 
 } // namespace zrkc

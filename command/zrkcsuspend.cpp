@@ -64,9 +64,7 @@ int CallMapped(CommandCall &call, const CopyPairList &list, Op op, uint32_t inde
     const CopyPair &pair = list.pPairs->taPair[index];
     std::memset(call.Sense(), 0, ZRK_SENSE_LEN);
     const int r = CallPair(op, pair, option, call.Sense());
-    if (call.MapResult(index, op, pair, r) == 0) return 0;
-    call.TracePairParm(pair, option);
-    return -1;
+    return call.MapPairCall(index, op, pair, r, option);
 }
 
 // The sessions of the list's pairs; 2 (some pair has none) becomes 1100

@@ -81,9 +81,7 @@ int CallPairByTransport(InBandPairCall inBand, OutOfBandPairCall outOfBand, cons
 
 int MappedVzPair(CommandCall &call, Op op, uint32_t index, const CopyPair &pair, uint32_t apiOption) {
     const int r = CallVzPair(op, pair, apiOption, call.Sense());
-    if (call.MapResult(index, op, pair, r) == 0) return 0;
-    call.TracePairParm(pair, apiOption);
-    return -1;
+    return call.MapPairCall(index, op, pair, r, apiOption);
 }
 
 int LookUpSessions(CommandCall &call, int direction, int flags, SessionRecords &records, int &found,
