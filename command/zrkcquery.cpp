@@ -653,14 +653,9 @@ extern "C" int query_generation(CopyPairList *list, int option, ReturnInfo *ri, 
 extern "C" int zrkc_query_copy(char *source, char *target, int option, ReturnInfo *ri, void *output,
                                int outputLength) {
     CommandCall call(kName, ri);
-    if (output == nullptr && outputLength != 0) {
-        TraceNullOperand(kName);
-        if (ri != nullptr)
-            zrkc::SetResult(ri, zrkc::Msg::ParameterMissing);
-        return call.Fail();
-    }
     const uint32_t opt = static_cast<uint32_t>(option);
-    if (call.OpenPair(source, target, opt) != 0) return -1;
+    const bool noArea = output == nullptr && outputLength != 0;
+    if (call.OpenPair(noArea ? nullptr : source, target, opt) != 0) return -1;
     if (!OptionsValid(opt)) return call.RefuseOptions();
     if (int r = call.BuildList(source, target, opt); r != 0) return r;
 
@@ -690,10 +685,8 @@ extern "C" int zrkc_query_copy(char *source, char *target, int option, ReturnInf
         return call.Warn();
     }
     if (result < 0) return call.Fail();
-    com_file_release(&list);
     if ((opt & ZRKC_OPT_QUERY_DETAIL_EX) != 0 &&
         check_Comp_Version(static_cast<CopyQueryList *>(output), ri) != 0)
         return call.Fail();
-    CommandEnd(kName);
-    return 0;
+    return call.Finish();
 }
