@@ -5,6 +5,7 @@
 #include "zrkcsuspend.h"
 
 #include "platform.h"
+#include "zrkcvz.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,10 +22,6 @@ namespace {
 // array's per-command maximum; a chunk sent over the LAN holds at most this
 // many pairs.
 constexpr uint32_t kLanChunkMax = 845;
-
-// Room for every entry a status list can carry (its count is 16 bits), so
-// that no array's answer can run past the buffer.
-constexpr size_t kStatusListBytes = (size_t{0xFFFF} + 1) * 8;
 
 // The entry of the subgroup index that starts the box run holding entry j.
 uint32_t RunStart(const SubgroupIndex &index, uint32_t j) {
@@ -45,18 +42,13 @@ int ConcSuspendPrepare(CommandCall &call, const SuspendModes &modes) {
         return call.Fail();
     }
     SubgroupIndex &index = *call.List().pSubgroups;
-    std::unique_ptr<unsigned char[]> list(new (std::nothrow) unsigned char[kStatusListBytes]);
+    std::unique_ptr<unsigned char[]> list(new (std::nothrow) unsigned char[kStatusListSize]);
     if (!list) return call.NoMemory();
     call.TraceApiStart(Op::StatusListVz);
     for (uint32_t j = 0; j < index.uiPairCount; ++j) {
         if (index.taEntry[j].uiRunSize == 0) continue;
         const CopyPair &pair = *index.taEntry[j].pPair;
-        std::memset(list.get(), 0, kStatusListBytes);
-        const int r = call.CallByTransport(pair, ZRKStatusListVZ, ZRKIPStatusListVZ, 0u, list.get());
-        if (call.MapIntoResult(Op::StatusListVz, pair, r) != 0) {
-            call.TraceVolumeParm(pair.caAccessVolume, 0);
-            return call.Fail();
-        }
+        if (int r = ReadStatusList(call, pair, list.get())) return r;
         uint32_t most = static_cast<uint32_t>(list[2]) << 8 | list[3];
         if (OverLan(pair)) most = std::min(most, kLanChunkMax);
         if (most == 0) {

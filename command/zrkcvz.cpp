@@ -95,6 +95,14 @@ int LookUpSessions(CommandCall &call, int direction, int flags, SessionRecords &
     return r == -1 ? call.Fail(where) : 0;
 }
 
+int ReadStatusList(CommandCall &call, const CopyPair &pair, unsigned char *list, Where where) {
+    std::memset(list, 0, kStatusListSize);
+    const int r = call.CallByTransport(pair, ZRKStatusListVZ, ZRKIPStatusListVZ, 0u, list);
+    if (call.MapIntoResult(Op::StatusListVz, pair, r) == 0) return 0;
+    call.TraceVolumeParm(pair.caAccessVolume, 0, where);
+    return call.Fail(where);
+}
+
 void MarkForSuspend(CopyPairList &list) {
     for (uint32_t i = 0; i < PairsOf(list); ++i) list.pPairs->taPair[i].ucSuspendMark = ZRKC_SUSPEND_MARK;
 }
@@ -137,14 +145,6 @@ constexpr uint32_t kReverseMask = ZRKC_OPT_GROUP_FILE | ZRKC_OPT_OTHER_WAY | ZRK
 constexpr uint32_t kChangeMask = ZRKC_OPT_ACCESS_PATH | ZRK_OPT_CONSISTENCY | ZRK_OPT_STACK |
                                  ZRK_OPT_MANUAL_RCV | ZRK_OPT_AUTO_SPLIT | ZRK_OPT_SYNC;
 constexpr uint32_t kStatusMask = ZRKC_OPT_GROUP_FILE | ZRKC_OPT_OTHER_WAY;
-
-// The status list: an 8-byte header and 8-byte entries (identifier, status,
-// command status, remaining time). Both roads fill as many entries as the
-// array reports, up to 65535, so the area always has room for all of them.
-constexpr size_t kStatusListHead = 8;
-constexpr size_t kStatusListEntry = 8;
-constexpr size_t kStatusListMax = 0xFFFF;
-constexpr size_t kStatusListSize = kStatusListHead + kStatusListMax * kStatusListEntry;
 
 // The existing session of a pair already runs in the modes the start asks
 // for (modeWord: the API mode word with the protection and skip bits).
@@ -416,13 +416,7 @@ extern "C" int zrkc_query_suspendstatus(char *source, char *target, int option, 
             return call.Fail();
         }
         if (at.uiSubgroupSize != 0) {
-            std::memset(statusList.get(), 0, kStatusListSize);
-            const int r = call.CallByTransport(pair, ZRKStatusListVZ, ZRKIPStatusListVZ, 0u,
-                                               statusList.get());
-            if (call.MapIntoResult(Op::StatusListVz, pair, r) != 0) {
-                call.TraceVolumeParm(pair.caAccessVolume, 0);
-                return call.Fail();
-            }
+            if (int r = ReadStatusList(call, pair, statusList.get())) return r;
         }
         const SessionRecord &record = records[i];
         if (record.ucFound == 0 || record.tDetail.Status == ZRKC_SESSION_IDLE ||

@@ -98,6 +98,20 @@ int CallVzPair(Op op, const CopyPair &pair, uint32_t apiOption, unsigned char *s
 // record otherwise); 0, or -1 when it failed (the parameter line traced).
 int MappedVzPair(CommandCall &call, Op op, uint32_t index, const CopyPair &pair, uint32_t apiOption);
 
+// The status list of an array's VZ sessions: an 8-byte header and 8-byte
+// entries (identifier, status, command status, remaining time). Both roads
+// fill as many entries as the array reports, up to 65535 (the count is 16
+// bits), so an area of kStatusListSize bytes has room for all of them.
+inline constexpr size_t kStatusListHead = 8;
+inline constexpr size_t kStatusListEntry = 8;
+inline constexpr size_t kStatusListMax = 0xFFFF;
+inline constexpr size_t kStatusListSize = kStatusListHead + kStatusListMax * kStatusListEntry;
+// Reads the status list of the pair's array into list (kStatusListSize
+// bytes, cleared first) by the pair's transport, its result mapped into the
+// result record; 0, or what the command returns (the volume's parameter
+// line traced, then Fail).
+int ReadStatusList(CommandCall &call, const CopyPair &pair, unsigned char *list,
+                   Where where = Where::current());
 
 // ---- any pair function by transport ------------------------------------------------
 
