@@ -173,8 +173,8 @@ inline constexpr uint8_t kCopyKind17 = 17;
 inline constexpr uint8_t kCopyKind18 = 18;      // 18 to 23: reported as they are (volume query)
 inline constexpr uint8_t kCopyKind23 = 23;
 
-// DETAIL_LIST_INFO.Phase
-inline constexpr uint8_t kPhaseCopying = 1;
+// DETAIL_LIST_INFO.Phase (the copy query's Phase byte holds it as it is)
+inline constexpr uint8_t kPhaseCopying = ZRKC_QPHASE_COPYING;
 inline constexpr uint8_t kPhaseEquivalent = 2;
 inline constexpr uint8_t kPhaseReadying = 6;
 

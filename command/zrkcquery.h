@@ -167,7 +167,8 @@ enum {
     ZRKC_QKIND_RVZ = 5, ZRKC_QKIND_ESTIMATE = 6, ZRKC_QKIND_SNAPKZP_ONLY = 7
 };
 enum { ZRKC_QPHASE_COPYING = 1 };            /* Phase */
-enum { ZRKC_QSTATUS_ERROR_SUSPEND = 3 };     /* Status */
+/* Status: the session's own status byte (ZRKC_SESSION_...) */
+enum { ZRKC_QSTATUS_ERROR_SUSPEND = ZRKC_SESSION_ERROR_SUSPEND };
 enum { ZRKC_QSUSPENDING = 1 };               /* Suspending: a suspend is under way */
 enum { ZRKC_QNAME_SET = 1 };                 /* the four ...Set bytes */
 enum {                                       /* TransferMode */
