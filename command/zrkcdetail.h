@@ -48,6 +48,11 @@ struct DetailRead {
 // with the API option apiFlags into area, never beyond its room.
 DetailRead ReadDetailInto(const char *volume, uint8_t transport, uint32_t apiFlags,
                           DetailArea &area, unsigned char *sense);
+// ReadDetailInto with a sense area of its own, its result mapped into ri
+// (com_set_return_inf under Op::DetailList on the road of transport); count
+// receives the entries read. 0, or -1 with the result filled.
+int ReadDetailList(const char *volume, uint8_t transport, uint32_t apiFlags, DetailArea &area,
+                   uint32_t &count, ReturnInfo *ri);
 
 // The SnapKZP+ generations of pair's source extent (through the pair's
 // access volume and transport) into list, which holds room slots after its

@@ -102,19 +102,6 @@ int ReadAllUnits(CommandCall &call, Owned<LunStatusRecord[]> &records, uint32_t 
     return 0;
 }
 
-// The detail list of the array behind pair into area (its room); count
-// receives the entries read. 0 or -1 (the result filled).
-int ReadDetailList(const CopyPair &pair, DetailArea &area, uint32_t &count, ReturnInfo *ri) {
-    count = 0;
-    unsigned char sense[ZRK_SENSE_LEN] = {};
-    const DetailRead read = ReadDetailInto(pair.caAccessVolume, pair.ucTransport, 0, area, sense);
-    if (com_set_return_inf(IdOf(Op::DetailList, pair.ucTransport), pair.caAccessVolume, read.iResult,
-                           sense, &ri->iReturnClass, &ri->uiMessageNo, ri->caMessage) != 0)
-        return -1;
-    count = read.uiCount;
-    return 0;
-}
-
 // The volume of pair is the target of an active RVZ session that stacks or
 // keeps consistency: the array could not keep such a target protected.
 bool RefusesInhibit(const DETAIL_LIST_INFO &e, const CopyPair &pair) {
@@ -149,7 +136,9 @@ extern "C" int copyinhibit_possiblecheck(CopyPairList *list, ReturnInfo *ri) {
                 zrkc::SetNoMemory(ri);
                 return zrkc::ErrorEnd(kName, "malloc");
             }
-            if (zrkc::ReadDetailList(pair, area, listCount, ri) != 0) return zrkc::ErrorEnd(kName);
+            if (zrkc::ReadDetailList(pair.caAccessVolume, pair.ucTransport, 0, area, listCount,
+                                     ri) != 0)
+                return zrkc::ErrorEnd(kName);
         }
         const DETAIL_LIST_INFO *begin = area.Entries();
         const DETAIL_LIST_INFO *end = begin + listCount;

@@ -516,12 +516,8 @@ extern "C" int query_list(char *volume, int option, ReturnInfo *ri, void *output
     // read never goes beyond; only the entries it reports are read.
     DetailArea area;
     if (!area.Reserve(maxSessions)) return NoMemory(ri);
-    unsigned char sense[ZRK_SENSE_LEN] = {};
-    const DetailRead read = ReadDetailInto(volume, pair.ucTransport, apiOption, area, sense);
-    if (com_set_return_inf(IdOf(Op::DetailList, pair.ucTransport), volume, read.iResult, sense,
-                           &ri->iReturnClass, &ri->uiMessageNo, ri->caMessage) != 0)
-        return -1;
-    const uint32_t listCount = read.uiCount;
+    uint32_t listCount = 0;
+    if (ReadDetailList(volume, pair.ucTransport, apiOption, area, listCount, ri) != 0) return -1;
     TraceLine(kTraceSupport, {}, "%s ListCnt=%u", kName, listCount);
     const DETAIL_LIST_INFO *entries = area.Entries();
 

@@ -128,6 +128,18 @@ DetailRead ReadDetailInto(const char *volume, uint8_t transport, uint32_t apiFla
     return read;
 }
 
+int ReadDetailList(const char *volume, uint8_t transport, uint32_t apiFlags, DetailArea &area,
+                   uint32_t &count, ReturnInfo *ri) {
+    count = 0;
+    unsigned char sense[ZRK_SENSE_LEN];
+    const DetailRead read = ReadDetailInto(volume, transport, apiFlags, area, sense);
+    if (com_set_return_inf(IdOf(Op::DetailList, transport), volume, read.iResult, sense,
+                           &ri->iReturnClass, &ri->uiMessageNo, ri->caMessage) != 0)
+        return -1;
+    count = read.uiCount;
+    return 0;
+}
+
 int ReadGenerationsInto(const CopyPair &pair, uint32_t apiOption, unsigned char *list,
                         uint32_t room, unsigned char *sense) {
     std::memset(sense, 0, ZRK_SENSE_LEN);
@@ -161,7 +173,6 @@ extern "C" int com_get_session_list(CopyPairList *list, int direction, int optio
     zrkc::DetailArea area;
     uint32_t listCount = 0;
     int result = 0;
-    unsigned char sense[ZRK_SENSE_LEN];
     for (uint32_t i = 0; i < count; ++i) {
         const SubgroupEntry &at = index->taEntry[i];
         const CopyPair &pair = *at.pPair;
@@ -175,15 +186,11 @@ extern "C" int com_get_session_list(CopyPairList *list, int direction, int optio
                 zrkc::SetNoMemory(ri);
                 return zrkc::ErrorEnd(kName, "malloc");
             }
-            const zrkc::DetailRead read =
-                zrkc::ReadDetailInto(pair.caAccessVolume, pair.ucTransport, apiFlags, area, sense);
-            if (com_set_return_inf(zrkc::IdOf(Op::DetailList, pair.ucTransport), pair.caAccessVolume,
-                                   read.iResult, sense, &ri->iReturnClass, &ri->uiMessageNo,
-                                   ri->caMessage) != 0) {
+            if (zrkc::ReadDetailList(pair.caAccessVolume, pair.ucTransport, apiFlags, area,
+                                     listCount, ri) != 0) {
                 zrkc::TraceVolumeParm(kName, pair.caAccessVolume, apiFlags, zrkc::kTraceStep);
                 return zrkc::ErrorEnd(kName);
             }
-            listCount = read.uiCount;
         }
         SessionRecord &record = records[at.uiPairIndex];
         if (listCount == 0) {
