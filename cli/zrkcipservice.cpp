@@ -187,9 +187,9 @@ enum class Need { kRequired, kOptional };
 // Opens name (relative to dirFd; path names it whole, for the lines) as a
 // trusted file or folder into *out. An optional path that does not exist is
 // kMissing, left to the caller; a required one is refused.
-Found OpenTrusted(int dirFd, const std::string &name, const std::string &path, zrkcli::PathKind kind,
+Found OpenTrusted(int dirFd, const std::string &name, const std::string &path, zrkplatform::PathKind kind,
                   Need need, zrkcli::Descriptor *out) {
-    const int fd = zrkcli::OpenNoLink(dirFd, name.c_str(), kind);
+    const int fd = zrkplatform::OpenNoLink(dirFd, name.c_str(), kind);
     const int error = errno;
     *out = zrkcli::Descriptor(fd);
     if (fd < 0) {
@@ -206,7 +206,7 @@ Found OpenTrusted(int dirFd, const std::string &name, const std::string &path, z
 
 // The runtime's folder, its bin folder and java: all present and trusted.
 bool TrustedRuntime(const std::string &javaDir) {
-    using zrkcli::PathKind;
+    using zrkplatform::PathKind;
     const std::string bin = javaDir + "/bin";
     zrkcli::Descriptor runtime, binDir, java;
     return OpenTrusted(AT_FDCWD, javaDir, javaDir, PathKind::kFolder, Need::kRequired, &runtime) ==
@@ -220,7 +220,7 @@ bool TrustedRuntime(const std::string &javaDir) {
 // The install folder and its jars folder: trusted, or missing (a missing
 // jar is the runtime's to report).
 bool TrustedJars(const std::string &optDir) {
-    using zrkcli::PathKind;
+    using zrkplatform::PathKind;
     zrkcli::Descriptor install, jars;
     const Found found = OpenTrusted(AT_FDCWD, optDir, optDir, PathKind::kFolder, Need::kOptional, &install);
     if (found != Found::kTrusted) return found == Found::kMissing;
@@ -289,7 +289,7 @@ void ReadTraceDefinition(const std::vector<std::string> &lines, StartValues *v) 
 // The trace definition of a trusted etc folder; false when the folder or
 // the file is refused (a missing one leaves the defaults).
 bool ReadTrustedTraceDefinition(const std::string &etcDir, StartValues *v) {
-    using zrkcli::PathKind;
+    using zrkplatform::PathKind;
     zrkcli::Descriptor etc, definition;
     const Found folder = OpenTrusted(AT_FDCWD, etcDir, etcDir, PathKind::kFolder, Need::kOptional, &etc);
     if (folder != Found::kTrusted) return folder == Found::kMissing;
@@ -332,7 +332,7 @@ int GetValues(const std::string &argv0, StartValues *v) {
     zrkplatform::InstallValues values;
     Found found = Found::kMissing;
     if (!path.empty()) {
-        found = OpenTrusted(AT_FDCWD, path, path, zrkcli::PathKind::kFile, Need::kOptional, &file);
+        found = OpenTrusted(AT_FDCWD, path, path, zrkplatform::PathKind::kFile, Need::kOptional, &file);
         if (found == Found::kMissing ||
             (found == Found::kTrusted && zrkplatform::ReadInstallFile(file.Get(), values, TraceInstallLine) != 0)) {
             Tr(1, "[error]zrkcipservice_get_val fopen error. cFilePath=%s", path.c_str());

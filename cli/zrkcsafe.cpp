@@ -4,6 +4,7 @@
 
 #include "sysio.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -1,16 +1,13 @@
 // zrkcsafe.h - the programs' guards for a process run as root on a shared
-// host: the standard descriptors, and the opening of a file or folder that
-// a setting or an option names.
+// host: the standard descriptors, and the trust of a file or folder that a
+// setting or an option names.
 //
 // Every program calls OpenStandardDescriptors first thing in main. The two
 // programs that read the installation's own files (zrkcipservice, and
-// zrkcsetpath for the old trace definition) open them with OpenNoLink, and
-// zrkcipservice trusts what it opened only when Untrusted finds nothing.
+// zrkcsetpath for the old trace definition) open them with the platform's
+// zrkplatform::OpenNoLink (fileread.h), and zrkcipservice trusts what it
+// opened only when Untrusted finds nothing.
 #pragma once
-
-#include "fileread.h"
-
-#include <fcntl.h>
 
 namespace zrkcli {
 
@@ -20,12 +17,6 @@ namespace zrkcli {
 // /dev/null ends at once with exit code 127: it could not keep its messages
 // out of its files.
 void OpenStandardDescriptors();
-
-// The platform's open of a file or folder that a setting or an option names:
-// never through a symbolic link in its last component, without blocking on
-// a FIFO.
-using zrkplatform::OpenNoLink;
-using zrkplatform::PathKind;
 
 // Why an open file or folder may not be trusted by a program run as root,
 // or null when it may: it must be owned by root or the caller and be
