@@ -188,10 +188,10 @@ enum class Need { kRequired, kOptional };
 // trusted file or folder into *out. An optional path that does not exist is
 // kMissing, left to the caller; a required one is refused.
 Found OpenTrusted(int dirFd, const std::string &name, const std::string &path, zrkplatform::PathKind kind,
-                  Need need, zrkcli::Descriptor *out) {
+                  Need need, zrkplatform::FileDescriptor *out) {
     const int fd = zrkplatform::OpenNoLink(dirFd, name.c_str(), kind);
     const int error = errno;
-    *out = zrkcli::Descriptor(fd);
+    *out = zrkplatform::FileDescriptor(fd);
     if (fd < 0) {
         if (error == ENOENT && need == Need::kOptional) return Found::kMissing;
         Refuse(path, error == ELOOP ? "Is a symbolic link" : std::strerror(error));
@@ -208,7 +208,7 @@ Found OpenTrusted(int dirFd, const std::string &name, const std::string &path, z
 bool TrustedRuntime(const std::string &javaDir) {
     using zrkplatform::PathKind;
     const std::string bin = javaDir + "/bin";
-    zrkcli::Descriptor runtime, binDir, java;
+    zrkplatform::FileDescriptor runtime, binDir, java;
     return OpenTrusted(AT_FDCWD, javaDir, javaDir, PathKind::kFolder, Need::kRequired, &runtime) ==
                Found::kTrusted &&
            OpenTrusted(runtime.Get(), "bin", bin, PathKind::kFolder, Need::kRequired, &binDir) ==
@@ -221,7 +221,7 @@ bool TrustedRuntime(const std::string &javaDir) {
 // jar is the runtime's to report).
 bool TrustedJars(const std::string &optDir) {
     using zrkplatform::PathKind;
-    zrkcli::Descriptor install, jars;
+    zrkplatform::FileDescriptor install, jars;
     const Found found = OpenTrusted(AT_FDCWD, optDir, optDir, PathKind::kFolder, Need::kOptional, &install);
     if (found != Found::kTrusted) return found == Found::kMissing;
     return OpenTrusted(install.Get(), "jars", optDir + "/jars", PathKind::kFolder, Need::kOptional, &jars) !=
@@ -290,7 +290,7 @@ void ReadTraceDefinition(const std::vector<std::string> &lines, StartValues *v) 
 // the file is refused (a missing one leaves the defaults).
 bool ReadTrustedTraceDefinition(const std::string &etcDir, StartValues *v) {
     using zrkplatform::PathKind;
-    zrkcli::Descriptor etc, definition;
+    zrkplatform::FileDescriptor etc, definition;
     const Found folder = OpenTrusted(AT_FDCWD, etcDir, etcDir, PathKind::kFolder, Need::kOptional, &etc);
     if (folder != Found::kTrusted) return folder == Found::kMissing;
     const std::string path = etcDir + "/velkapi_trcdef.ini";
@@ -328,7 +328,7 @@ int GetValues(const std::string &argv0, StartValues *v) {
     Tr(1, "[start]zrkcipservice_get_val");
     int result = -1;
     const std::string path = InstallFilePath(argv0);
-    zrkcli::Descriptor file;
+    zrkplatform::FileDescriptor file;
     zrkplatform::InstallValues values;
     Found found = Found::kMissing;
     if (!path.empty()) {

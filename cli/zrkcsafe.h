@@ -24,20 +24,4 @@ void OpenStandardDescriptors();
 // in its place.
 const char *Untrusted(int fd);
 
-// A descriptor closed when it goes out of scope (-1: none).
-class Descriptor {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : iFd(fd) {}
-    ~Descriptor();
-    Descriptor(Descriptor &&other) noexcept : iFd(other.iFd) { other.iFd = -1; }
-    Descriptor &operator=(Descriptor &&other) noexcept;
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int Get() const { return iFd; }
-
-private:
-    int iFd = -1; // the descriptor owned
-};
-
 }  // namespace zrkcli
