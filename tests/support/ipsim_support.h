@@ -1,7 +1,7 @@
 // What the tests of the session road share when they drive the simulator's
 // LAN front: the support bytes of a fully equipped array, padded BoxIDs, the
-// command texts the arrays received, and trace files large enough to keep
-// every line of a test.
+// service's "encrypt" of a text, the command texts the arrays received, and
+// trace files large enough to keep every line of a test.
 #pragma once
 
 #include "install_root.h"
@@ -9,6 +9,7 @@
 #include "zrkapi.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -72,6 +73,15 @@ inline std::string PaddedBox(const std::string &name) {
     std::string box = name;
     box.resize(ZRK_BOXID_LEN, ' ');
     return box;
+}
+
+// The service's "encrypt" of a text.
+inline std::string Encrypted(const char *text) {
+    char *out = nullptr;
+    if (ZRKIPProc(1, text, &out, nullptr) != 0 || out == nullptr) return "";
+    std::string result = out;
+    std::free(out);
+    return result;
 }
 
 // The command texts of the "proc" requests the arrays received since the

@@ -65,14 +65,7 @@ inline std::string Scenario(const std::string &sessions = "", const std::string 
 
 inline std::string Box(const std::string &name) { return iptest::PaddedBox(name); }
 
-// The service's "encrypt" of a text.
-inline std::string Encrypted(const char *text) {
-    char *out = nullptr;
-    if (ZRKIPProc(1, text, &out, nullptr) != 0 || out == nullptr) return "";
-    std::string result = out;
-    std::free(out);
-    return result;
-}
+using iptest::Encrypted;
 
 // The first volume of a run of VZ sessions.
 constexpr unsigned kFirstOlu = 0x100;
