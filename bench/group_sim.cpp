@@ -103,31 +103,13 @@ FILE *fopen64(const char *path, const char *mode) { return PassFile("fopen64", p
 namespace {
 
 constexpr int kPairs = 300;
-constexpr unsigned kFirstOlu = 0x100;
-
-// 300 active VZ sessions on the array between the volumes
-// kFirstOlu + i and kFirstOlu + 300 + i.
-std::string Sessions(const char *array) {
-    std::string text;
-    char line[128];
-    for (int i = 0; i < 2 * kPairs; ++i) {
-        std::snprintf(line, sizeof line, "volume %s 0x%x 64\n", array, kFirstOlu + i);
-        text += line;
-    }
-    for (int i = 0; i < kPairs; ++i) {
-        std::snprintf(line, sizeof line, "session %d vz %s 0x%x %s 0x%x\n", 100 + i, array,
-                      kFirstOlu + i, array, kFirstOlu + kPairs + i);
-        text += line;
-    }
-    return text;
-}
 
 // The command fixture outside a test run.
 class GroupSim : public cmdtest::CommandSim {
 public:
     // The array takes 128 pairs per concurrent suspend command, so that the
     // group is cut into three.
-    explicit GroupSim(const char *array) : CommandSim(Sessions(array)) {
+    explicit GroupSim(const char *array) : CommandSim(cmdtest::VzRun(array, kPairs)) {
         SetUp();
         sim.setArray(array, "percommand=128");
     }
@@ -135,16 +117,7 @@ public:
     void TestBody() override {}
 
     // The group file of the 300 pairs through the alias.
-    std::string File(const char *alias) {
-        std::vector<std::string> lines;
-        char line[64];
-        for (int i = 0; i < kPairs; ++i) {
-            std::snprintf(line, sizeof line, "0x%x@%s 0x%x@%s", kFirstOlu + i, alias,
-                          kFirstOlu + kPairs + i, alias);
-            lines.emplace_back(line);
-        }
-        return GroupFileLines(lines);
-    }
+    std::string File(const char *alias) { return GroupFileLines(cmdtest::VzRunLines(alias, kPairs)); }
     std::vector<unsigned char> &Area() { return area; }
 };
 

@@ -509,7 +509,7 @@ int CallWithOutputArea(ReturnInfo &ri, PairArea &output, OutputRetry mode,
         if (mode == OutputRetry::ClearAll) {
             std::memset(&ri, 0, sizeof(ri));
         } else {
-            ri.iReturnClass = 0;
+            ri.iReturnClass = ZRKC_CLASS_OK;
             ri.uiMessageNo = 0;
             std::memset(ri.caMessage, 0, sizeof(ri.caMessage));
         }

@@ -128,8 +128,7 @@ enum : int {
 
 // The per-pair area of a session-list run: room for every identifier a
 // session-list file may hold, supplied before the one call (no retry).
-inline constexpr uint32_t kSessionListEntries = 768;
-inline constexpr size_t kSessionListAreaSize = ZRK_PAIR_AREA_SIZE(kSessionListEntries);
+inline constexpr size_t kSessionListAreaSize = ZRK_PAIR_AREA_SIZE(ZRKC_SESSION_LIST_MAX);
 static_assert(kSessionListAreaSize == 1972228, "session-list area");
 
 // The refusal words of the parser and the frame.

@@ -258,7 +258,7 @@ constexpr OptionRow kRvzBuffChangeRows[] = {
 const char *CheckBufferId(const CommandParam &p) { return p.uiNumber > UINT16_MAX ? "-num" : nullptr; }
 
 int ChangeRvzBuff(ProgramRun &run) {
-    const uint16_t use = Has2(run.rParam, kOpt2Send) ? 1 : 2;
+    const uint16_t use = Has2(run.rParam, kOpt2Send) ? ZRKC_RVZBUFF_SEND : ZRKC_RVZBUFF_RECEIVE;
     return zrkc_change_rvzbuff(run.Source(), static_cast<uint16_t>(run.rParam.uiNumber), use,
                                Has2(run.rParam, kOpt2Box) ? run.rParam.caBoxID : nullptr, 0, &run.rRi);
 }

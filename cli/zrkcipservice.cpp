@@ -187,11 +187,11 @@ enum class Need { kRequired, kOptional };
 // Opens name (relative to dirFd; path names it whole, for the lines) as a
 // trusted file or folder into *out. An optional path that does not exist is
 // kMissing, left to the caller; a required one is refused.
-Found OpenTrusted(int dirFd, const std::string &name, const std::string &path, zrkcli::PathKind kind,
-                  Need need, zrkcli::Descriptor *out) {
-    const int fd = zrkcli::OpenNoLink(dirFd, name.c_str(), kind);
+Found OpenTrusted(int dirFd, const std::string &name, const std::string &path, zrkplatform::PathKind kind,
+                  Need need, zrkplatform::FileDescriptor *out) {
+    const int fd = zrkplatform::OpenNoLink(dirFd, name.c_str(), kind);
     const int error = errno;
-    *out = zrkcli::Descriptor(fd);
+    *out = zrkplatform::FileDescriptor(fd);
     if (fd < 0) {
         if (error == ENOENT && need == Need::kOptional) return Found::kMissing;
         Refuse(path, error == ELOOP ? "Is a symbolic link" : std::strerror(error));
@@ -206,9 +206,9 @@ Found OpenTrusted(int dirFd, const std::string &name, const std::string &path, z
 
 // The runtime's folder, its bin folder and java: all present and trusted.
 bool TrustedRuntime(const std::string &javaDir) {
-    using zrkcli::PathKind;
+    using zrkplatform::PathKind;
     const std::string bin = javaDir + "/bin";
-    zrkcli::Descriptor runtime, binDir, java;
+    zrkplatform::FileDescriptor runtime, binDir, java;
     return OpenTrusted(AT_FDCWD, javaDir, javaDir, PathKind::kFolder, Need::kRequired, &runtime) ==
                Found::kTrusted &&
            OpenTrusted(runtime.Get(), "bin", bin, PathKind::kFolder, Need::kRequired, &binDir) ==
@@ -220,8 +220,8 @@ bool TrustedRuntime(const std::string &javaDir) {
 // The install folder and its jars folder: trusted, or missing (a missing
 // jar is the runtime's to report).
 bool TrustedJars(const std::string &optDir) {
-    using zrkcli::PathKind;
-    zrkcli::Descriptor install, jars;
+    using zrkplatform::PathKind;
+    zrkplatform::FileDescriptor install, jars;
     const Found found = OpenTrusted(AT_FDCWD, optDir, optDir, PathKind::kFolder, Need::kOptional, &install);
     if (found != Found::kTrusted) return found == Found::kMissing;
     return OpenTrusted(install.Get(), "jars", optDir + "/jars", PathKind::kFolder, Need::kOptional, &jars) !=
@@ -289,8 +289,8 @@ void ReadTraceDefinition(const std::vector<std::string> &lines, StartValues *v) 
 // The trace definition of a trusted etc folder; false when the folder or
 // the file is refused (a missing one leaves the defaults).
 bool ReadTrustedTraceDefinition(const std::string &etcDir, StartValues *v) {
-    using zrkcli::PathKind;
-    zrkcli::Descriptor etc, definition;
+    using zrkplatform::PathKind;
+    zrkplatform::FileDescriptor etc, definition;
     const Found folder = OpenTrusted(AT_FDCWD, etcDir, etcDir, PathKind::kFolder, Need::kOptional, &etc);
     if (folder != Found::kTrusted) return folder == Found::kMissing;
     const std::string path = etcDir + "/velkapi_trcdef.ini";
@@ -328,11 +328,11 @@ int GetValues(const std::string &argv0, StartValues *v) {
     Tr(1, "[start]zrkcipservice_get_val");
     int result = -1;
     const std::string path = InstallFilePath(argv0);
-    zrkcli::Descriptor file;
+    zrkplatform::FileDescriptor file;
     zrkplatform::InstallValues values;
     Found found = Found::kMissing;
     if (!path.empty()) {
-        found = OpenTrusted(AT_FDCWD, path, path, zrkcli::PathKind::kFile, Need::kOptional, &file);
+        found = OpenTrusted(AT_FDCWD, path, path, zrkplatform::PathKind::kFile, Need::kOptional, &file);
         if (found == Found::kMissing ||
             (found == Found::kTrusted && zrkplatform::ReadInstallFile(file.Get(), values, TraceInstallLine) != 0)) {
             Tr(1, "[error]zrkcipservice_get_val fopen error. cFilePath=%s", path.c_str());

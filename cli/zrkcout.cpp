@@ -2,6 +2,7 @@
 #include "zrkcout.h"
 
 #include "zrkcmessages.h"
+#include "zrkcquery.h"
 
 #include <array>
 #include <cstdarg>
@@ -19,19 +20,25 @@ struct CodeWord {
 
 // The nine code-to-word tables, in the order make_str numbers them.
 constexpr CodeWord kKindTable[] = {
-    {1, "KZP"}, {2, "QUICK"}, {3, "SNAP"}, {4, "VZ"}, {5, "RVZ"}, {6, "ESTIMATE"},
-    {7, "SKZP"}, {8, "XCOPY"}, {9, "ODX"}, {18, "TFOP"}, {19, "VClone"}, {22, "VSnap"},
+    {ZRKC_QKIND_KZP, "KZP"}, {ZRKC_QKIND_QUICKKZP, "QUICK"}, {ZRKC_QKIND_SNAPKZP, "SNAP"},
+    {ZRKC_QKIND_VZ, "VZ"}, {ZRKC_QKIND_RVZ, "RVZ"}, {ZRKC_QKIND_ESTIMATE, "ESTIMATE"},
+    {ZRKC_QKIND_SNAPKZP_ONLY, "SKZP"}, {8, "XCOPY"}, {9, "ODX"}, {18, "TFOP"}, {19, "VClone"}, {22, "VSnap"},
     {23, "VFast"}, {21, "VDiffs"}, {20, "VRevert"},
 };
 constexpr CodeWord kStatusTable[] = {
-    {0, "Idle"}, {1, "Reserve"}, {2, "Active"}, {3, "ErrorSuspend"}, {4, "Suspend"}, {5, "Halt"},
+    {ZRKC_SESSION_IDLE, "Idle"},      {ZRKC_SESSION_RESERVE, "Reserve"},
+    {ZRKC_SESSION_ACTIVE, "Active"},  {ZRKC_SESSION_ERROR_SUSPEND, "ErrorSuspend"},
+    {ZRKC_SESSION_SUSPEND, "Suspend"}, {ZRKC_SESSION_HALT, "Halt"},
 };
 constexpr CodeWord kPhaseTable[] = {
-    {0, "NoPair"}, {1, "Copying"}, {2, "Equivalent"}, {3, "Tracking"},
+    {0, "NoPair"}, {ZRKC_QPHASE_COPYING, "Copying"}, {2, "Equivalent"}, {3, "Tracking"},
     {4, "Tracking&Copying"}, {6, "Readying"},
 };
 constexpr CodeWord kSdvStatusTable[] = {{0, "Normal"}, {ZRKC_SDV_FLAG_INITIALIZING, "Initializing"}};
-constexpr CodeWord kCmdStatusTable[] = {{0, "Default"}, {1, "Executing"}, {2, "Error"}, {3, "Unknown"}};
+constexpr CodeWord kCmdStatusTable[] = {
+    {ZRKC_COMMAND_DEFAULT, "Default"}, {ZRKC_COMMAND_EXECUTING, "Executing"},
+    {ZRKC_COMMAND_ERROR, "Error"},     {ZRKC_COMMAND_UNKNOWN, "Unknown"},
+};
 constexpr CodeWord kRwProtectTable[] = {{0, "OFF"}, {1, "ON"}};
 constexpr CodeWord kLicenseTable[] = {{0, "Regular"}, {1, "Trial"}, {255, "Invalid"}};
 constexpr CodeWord kCtlTypeTable[] = {{0, "SCSI"}, {1, "CLI"}, {2, "GUI"}, {3, "SMIS"}, {4, "LAN"}};

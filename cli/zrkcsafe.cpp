@@ -1,9 +1,10 @@
-// zrkcsafe.cpp - the standard descriptors, the trust check of an opened file
-// and the descriptor that closes itself.
+// zrkcsafe.cpp - the standard descriptors and the trust check of an opened
+// file.
 #include "zrkcsafe.h"
 
 #include "sysio.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,19 +37,6 @@ const char *Untrusted(int fd) {
     if (st.st_uid != 0 && st.st_uid != geteuid()) return "Owned by another user";
     if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) return "Writable by group or others";
     return nullptr;
-}
-
-Descriptor::~Descriptor() {
-    if (iFd >= 0) zrkplatform::sys::Close(iFd);
-}
-
-Descriptor &Descriptor::operator=(Descriptor &&other) noexcept {
-    if (this != &other) {
-        if (iFd >= 0) zrkplatform::sys::Close(iFd);
-        iFd = other.iFd;
-        other.iFd = -1;
-    }
-    return *this;
 }
 
 }  // namespace zrkcli

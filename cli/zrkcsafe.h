@@ -1,16 +1,13 @@
 // zrkcsafe.h - the programs' guards for a process run as root on a shared
-// host: the standard descriptors, and the opening of a file or folder that
-// a setting or an option names.
+// host: the standard descriptors, and the trust of a file or folder that a
+// setting or an option names.
 //
 // Every program calls OpenStandardDescriptors first thing in main. The two
 // programs that read the installation's own files (zrkcipservice, and
-// zrkcsetpath for the old trace definition) open them with OpenNoLink, and
-// zrkcipservice trusts what it opened only when Untrusted finds nothing.
+// zrkcsetpath for the old trace definition) open them with the platform's
+// zrkplatform::OpenNoLink (fileread.h), and zrkcipservice trusts what it
+// opened only when Untrusted finds nothing.
 #pragma once
-
-#include "fileread.h"
-
-#include <fcntl.h>
 
 namespace zrkcli {
 
@@ -21,32 +18,10 @@ namespace zrkcli {
 // out of its files.
 void OpenStandardDescriptors();
 
-// The platform's open of a file or folder that a setting or an option names:
-// never through a symbolic link in its last component, without blocking on
-// a FIFO.
-using zrkplatform::OpenNoLink;
-using zrkplatform::PathKind;
-
 // Why an open file or folder may not be trusted by a program run as root,
 // or null when it may: it must be owned by root or the caller and be
 // writable by nobody else, or anyone could put their own text (or program)
 // in its place.
 const char *Untrusted(int fd);
-
-// A descriptor closed when it goes out of scope (-1: none).
-class Descriptor {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : iFd(fd) {}
-    ~Descriptor();
-    Descriptor(Descriptor &&other) noexcept : iFd(other.iFd) { other.iFd = -1; }
-    Descriptor &operator=(Descriptor &&other) noexcept;
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int Get() const { return iFd; }
-
-private:
-    int iFd = -1; // the descriptor owned
-};
 
 }  // namespace zrkcli

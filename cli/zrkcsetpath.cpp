@@ -12,6 +12,7 @@
 // following a link, 0644 whatever the umask) and is renamed over it, so a
 // reader, and any run at the same time, sees one run's whole file. The old
 // trace definition is read only as a regular file, never through a link.
+#include "fileread.h"
 #include "installfile.h"
 #include "replacefile.h"
 #include "sysio.h"
@@ -172,7 +173,7 @@ int WriteInstallFile(const Options &options, const Reporter &reporter) {
 // when it is a regular file, never through a link.
 int RewriteTraceDefinition(const Options &options, const Reporter &reporter) {
     const std::string path = *options.sEtcDir + "/velkapi_trcdef.ini";
-    const int fd = zrkcli::OpenNoLink(AT_FDCWD, path.c_str(), zrkcli::PathKind::kFile);
+    const int fd = zrkplatform::OpenNoLink(AT_FDCWD, path.c_str(), zrkplatform::PathKind::kFile);
     FILE *old = fd >= 0 ? ::fdopen(fd, "r") : nullptr;
     if (old == nullptr) {
         const int error = errno;

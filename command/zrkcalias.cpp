@@ -36,6 +36,7 @@
 // writers alone.
 #include "zrkcalias.h"
 
+#include "fileread.h"
 #include "platform.h"
 #include "replacefile.h"
 #include "sysio.h"
@@ -191,24 +192,6 @@ struct AliasPaths {
         sReady = sMain + ZRKC_ALIAS_READY_SUFFIX;
         return 0;
     }
-};
-
-// A descriptor closed with its owner.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : iFd(fd) {}
-    ~Fd() { Reset(); }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    int Get() const { return iFd; }
-    void Reset(int fd = -1) {
-        if (iFd >= 0) sys::Close(iFd);
-        iFd = fd;
-    }
-
-private:
-    int iFd = -1;
 };
 
 // Whether a path exists (not followed). 1 yes, 0 no, -1 with errno.
@@ -369,7 +352,7 @@ public:
     // with ri filled.
     int ReadExt(ReturnInfo *ri) {
         InitExt(*pExt);
-        Fd fd(sys::Open(stPaths.sExt.c_str(), O_RDONLY | kOpenFlags));
+        FileDescriptor fd(sys::Open(stPaths.sExt.c_str(), O_RDONLY | kOpenFlags));
         if (fd.Get() < 0) {
             if (errno == ENOENT) return 0;
             return AccessError(pName, ri, errno);
@@ -400,7 +383,7 @@ private:
                                              O_RDWR | O_NONBLOCK | O_CLOEXEC | (create ? O_CREAT : 0),
                                              kStoreMode);
             const int openErr = errno;
-            stFd.Reset(fd);  // the file of the look before, if any, is let go
+            stFd = FileDescriptor(fd);  // the file of the look before, if any, is let go
             if (fd < 0) {
                 if (openErr == ENOENT && !create) return 1;
                 return AccessError(pName, ri, openErr);
@@ -438,7 +421,7 @@ private:
 
     const char *pName;                    // the command function, for the trace
     AliasPaths stPaths;
-    Fd stFd;                              // the main file, locked
+    FileDescriptor stFd;                  // the main file, locked
     std::unique_ptr<AliasMainFile> pMain; // what the change makes of it
     std::unique_ptr<AliasExtFile> pExt;
     bool bExtOnDisk = false;
@@ -575,7 +558,7 @@ int ReadSnapshot(const AliasPaths &paths, AliasMainFile &main, AliasExtFile &ext
             return -1;
         }
         const std::string &mainPath = ready == 1 ? paths.sReady : paths.sMain;
-        Fd mainFd(sys::Open(mainPath.c_str(), O_RDONLY | kOpenFlags));
+        FileDescriptor mainFd(sys::Open(mainPath.c_str(), O_RDONLY | kOpenFlags));
         if (mainFd.Get() < 0) {
             if (errno == ENOENT && ready == 1) continue; // the change was finished meanwhile
             if (errno == ENOENT) {
@@ -585,9 +568,9 @@ int ReadSnapshot(const AliasPaths &paths, AliasMainFile &main, AliasExtFile &ext
             cause = errno;
             return -1;
         }
-        Fd extFd;
-        if (ready == 1) extFd.Reset(sys::Open(paths.sExtTemp.c_str(), O_RDONLY | kOpenFlags));
-        if (extFd.Get() < 0) extFd.Reset(sys::Open(paths.sExt.c_str(), O_RDONLY | kOpenFlags));
+        FileDescriptor extFd;
+        if (ready == 1) extFd = FileDescriptor(sys::Open(paths.sExtTemp.c_str(), O_RDONLY | kOpenFlags));
+        if (extFd.Get() < 0) extFd = FileDescriptor(sys::Open(paths.sExt.c_str(), O_RDONLY | kOpenFlags));
 
         int mainCause = 0, extCause = 0;
         const Read mainRead = ReadWhole(mainFd.Get(), &main, sizeof main, mainCause);

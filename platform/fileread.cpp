@@ -14,6 +14,15 @@ FileDescriptor::~FileDescriptor() {
     if (iFd >= 0) sys::Close(iFd);
 }
 
+FileDescriptor &FileDescriptor::operator=(FileDescriptor &&other) noexcept {
+    if (this != &other) {
+        if (iFd >= 0) sys::Close(iFd);
+        iFd = other.iFd;
+        other.iFd = -1;
+    }
+    return *this;
+}
+
 bool BufferedFile::Fill() {
     if (bDone) return false;
     const ssize_t n = sys::Read(iFd, caBuffer, sizeof caBuffer);

@@ -13,17 +13,22 @@
 
 namespace zrkplatform {
 
-// Closes a descriptor when it goes out of scope (-1: none).
+// Closes a descriptor when it goes out of scope (-1: none). A move hands
+// the descriptor over and leaves none behind; assigning closes the one
+// held before.
 class FileDescriptor {
 public:
+    FileDescriptor() = default;
     explicit FileDescriptor(int fd) : iFd(fd) {}
     ~FileDescriptor();
+    FileDescriptor(FileDescriptor &&other) noexcept : iFd(other.iFd) { other.iFd = -1; }
+    FileDescriptor &operator=(FileDescriptor &&other) noexcept;
     FileDescriptor(const FileDescriptor &) = delete;
     FileDescriptor &operator=(const FileDescriptor &) = delete;
     int Get() const { return iFd; }
 
 private:
-    int iFd; // the descriptor owned
+    int iFd = -1; // the descriptor owned
 };
 
 // Reads a descriptor (which it does not own) through a buffer. Once a read

@@ -2,7 +2,7 @@
 // command functions are: operand and option checks, the list from operands
 // or a group file, per-pair results and the 1804 summary, the warnings and
 // the trace lines of each way out.
-#include "install_root.h"
+#include "frame_fixture.h"
 #include "platform.h"
 #include "zrkc.h"
 #include "zrkcframe.h"
@@ -16,7 +16,6 @@
 
 namespace {
 
-using zrktest::InstallRoot;
 
 constexpr uint32_t kMask = ZRK_OPT_FORCE | ZRKC_OPT_ACCESS_PATH | ZRKC_OPT_GROUP_FILE;
 constexpr uint8_t kStartVz = 4;
@@ -71,28 +70,12 @@ int TestVolumeCommand(const char *vol, uint32_t option, uint32_t exMask, ReturnI
     return call.Finish();
 }
 
-class Frame : public ::testing::Test {
+class Frame : public zrktest::FrameFixture {
 protected:
     void SetUp() override {
         ZrkcAccessPath_Flag = 0;
         uiExOptionFlag = 0;
     }
-
-    std::string group(const std::string &text) {
-        root_.write("group.txt", text);
-        return root_.path("group.txt");
-    }
-
-    std::string trace() {
-        velk_trace_term();
-        return root_.traceText();
-    }
-
-    PairResult *entry(std::vector<unsigned char> &area, size_t i) {
-        return reinterpret_cast<PairResult *>(area.data() + 4 + i * sizeof(PairResult));
-    }
-
-    InstallRoot root_;
 };
 
 Api Succeeds(int *calls) {

@@ -3,7 +3,7 @@
 // each road, the one dispatch by road, the group run's lines that fail
 // without failing the call, the per-pair area, the parts that report in a
 // lent frame, and the trace lines that carry their call site.
-#include "install_root.h"
+#include "frame_fixture.h"
 #include "platform.h"
 #include "zrkc.h"
 #include "zrkcframe.h"
@@ -22,32 +22,10 @@ namespace {
 
 using zrkc::CommandCall;
 using zrkc::Op;
-using zrktest::InstallRoot;
-
-// Entry i of a per-pair area.
-PairResult *entry(std::vector<unsigned char> &area, size_t i) {
-    return reinterpret_cast<PairResult *>(area.data() + 4 + i * sizeof(PairResult));
-}
 
 // Each case runs in a process of its own, against an installation root of
 // its own.
-class CommandOps : public ::testing::Test {
-protected:
-    // A group file of the given lines; its path.
-    std::string group(const std::string &lines) {
-        const std::string name = "lines.txt";
-        root_.write(name, lines);
-        return root_.path(name);
-    }
-
-    // The trace, once closed.
-    std::string trace() {
-        velk_trace_term();
-        return root_.traceText();
-    }
-
-    InstallRoot root_;
-};
+class CommandOps : public zrktest::FrameFixture {};
 
 // The one operation whose unknown BoxID has a message of its own is the
 // setting of the copy priority, on whichever road it is mapped.

@@ -25,41 +25,14 @@ const std::string kScenario =
 
 std::string box(const std::string &name) { return iptest::PaddedBox(name); }
 
-// The service's "encrypt" of a text.
-std::string encrypted(const char *text) {
-    char *out = nullptr;
-    if (ZRKIPProc(1, text, &out, nullptr) != 0 || out == nullptr) return "";
-    std::string result = out;
-    std::free(out);
-    return result;
-}
-
-// The operations ("encrypt", "decrypt", ...) of the requests the service got
-// since the last call.
-std::vector<std::string> serviceOperations(const zrksim::Simulator &sim) {
-    std::vector<std::string> ops;
-    for (const std::string &entry : sim.commandOk("lanlog")) {
-        size_t at = 0;
-        for (int field = 0; field < 3; ++field) {
-            const size_t tab = entry.find("\\t", at);
-            if (tab == std::string::npos) break;
-            at = tab + 2;
-        }
-        const size_t end = entry.find("\\t", at);
-        if (end != std::string::npos) ops.push_back(entry.substr(at, end - at));
-    }
-    sim.commandOk("clearlanlog");
-    return ops;
-}
-
 class IpAlias : public iptest::LanSimTest {
 protected:
     IpAlias() : LanSimTest(kScenario, {}) {}
     void SetUp() override {
         LanSimTest::SetUp();
         if (HasFatalFailure()) return;
-        user = encrypted("admin");
-        password = encrypted("secret");
+        user = iptest::Encrypted("admin");
+        password = iptest::Encrypted("secret");
         ASSERT_FALSE(user.empty());
         ASSERT_FALSE(password.empty());
         ASSERT_NE(user, "admin");
@@ -113,7 +86,7 @@ TEST_F(IpAlias, DeleteComparesTheClearTextsOfTheService) {
         EXPECT_EQ(ri.iReturnClass, 3);
         EXPECT_EQ(ri.uiMessageNo, 1023u);
         EXPECT_STREQ(ri.caMessage, "ZRKC1023 ERROR The specification of user information is incorrect.\n");
-        EXPECT_EQ(serviceOperations(sim), (std::vector<std::string> {"decrypt", "decrypt"}));
+        EXPECT_EQ(iptest::LanOperations(sim), (std::vector<std::string> {"decrypt", "decrypt"}));
         EXPECT_TRUE(mainBytes() == mainBefore);
         EXPECT_TRUE(extBytes() == extBefore);
     }
@@ -121,7 +94,7 @@ TEST_F(IpAlias, DeleteComparesTheClearTextsOfTheService) {
     ReturnInfo ri {};
     ASSERT_EQ(com_delete_alias(0, "admin", "secret", &ri), 0) << ri.caMessage;
     EXPECT_EQ(ri.iReturnClass, 0);
-    EXPECT_EQ(serviceOperations(sim), (std::vector<std::string> {"decrypt", "decrypt"}));
+    EXPECT_EQ(iptest::LanOperations(sim), (std::vector<std::string> {"decrypt", "decrypt"}));
     const std::string main = mainBytes();
     const std::string ext = extBytes();
     ASSERT_EQ(main.size(), 1140004u);

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -92,21 +93,11 @@ public:
 private:
     void Handle(int fd) {
         const std::string request = iptest::ReadMessage(fd, true, 3000);
-        // count, host, port, operation, account, password, text
-        size_t start = 0;
-        std::vector<std::string> fields;
-        for (int i = 0; i < 6; ++i) {
-            const size_t tab = request.find('\t', start);
-            if (tab == std::string::npos) break;
-            fields.push_back(request.substr(start, tab - start));
-            start = tab + 1;
-        }
         std::string reply;
-        if (fields.size() == 6 && fields[3] == "proc") {
-            const std::string text = request.substr(start);
+        if (const std::optional<std::string> text = iptest::ProcText(request)) {
             std::lock_guard<std::mutex> lock(mutex_);
             for (const auto &[prefix, body] : answers_) {
-                if (text.rfind(prefix, 0) == 0) reply = std::to_string(body.size()) + "\t" + body;
+                if (text->rfind(prefix, 0) == 0) reply = std::to_string(body.size()) + "\t" + body;
             }
         }
         if (reply.empty()) reply = Forward(request);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "install_root.h"
+#include "ip_request.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -18,6 +19,7 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -120,17 +122,8 @@ public:
     // The command texts (field 7) of the "proc" requests received.
     std::vector<std::string> commands() const {
         std::vector<std::string> out;
-        for (const std::string &request : requests()) {
-            std::vector<std::string> fields;
-            size_t start = 0;
-            for (size_t i = 0; i < 6; ++i) {
-                const size_t tab = request.find('\t', start);
-                if (tab == std::string::npos) break;
-                fields.push_back(request.substr(start, tab - start));
-                start = tab + 1;
-            }
-            if (fields.size() == 6 && fields[3] == "proc") out.push_back(request.substr(start));
-        }
+        for (const std::string &request : requests())
+            if (const std::optional<std::string> text = ProcText(request)) out.push_back(*text);
         return out;
     }
 

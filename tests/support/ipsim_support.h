@@ -1,15 +1,18 @@
 // What the tests of the session road share when they drive the simulator's
 // LAN front: the support bytes of a fully equipped array, padded BoxIDs, the
-// command texts the arrays received, and trace files large enough to keep
-// every line of a test.
+// service's "encrypt" of a text, the command texts the arrays received, and
+// trace files large enough to keep every line of a test.
 #pragma once
 
 #include "install_root.h"
+#include "ip_request.h"
 #include "sim_client.h"
 #include "zrkapi.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -74,21 +77,21 @@ inline std::string PaddedBox(const std::string &name) {
     return box;
 }
 
+// The service's "encrypt" of a text.
+inline std::string Encrypted(const char *text) {
+    char *out = nullptr;
+    if (ZRKIPProc(1, text, &out, nullptr) != 0 || out == nullptr) return "";
+    std::string result = out;
+    std::free(out);
+    return result;
+}
+
 // The command texts of the "proc" requests the arrays received since the
 // last call; the simulator's LAN log is cleared.
 inline std::vector<std::string> LanCommands(const zrksim::Simulator &sim) {
     std::vector<std::string> out;
-    for (const std::string &entry : sim.commandOk("lanlog")) {
-        size_t at = 0;
-        std::vector<std::string> fields;
-        for (int i = 0; i < 6; ++i) {
-            const size_t tab = entry.find("\\t", at);
-            if (tab == std::string::npos) break;
-            fields.push_back(entry.substr(at, tab - at));
-            at = tab + 2;
-        }
-        if (fields.size() == 6 && fields[3] == "proc") out.push_back(entry.substr(at));
-    }
+    for (const std::string &entry : sim.commandOk("lanlog"))
+        if (const std::optional<std::string> text = ProcText(entry, "\\t")) out.push_back(*text);
     sim.commandOk("clearlanlog");
     return out;
 }

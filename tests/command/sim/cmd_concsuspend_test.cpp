@@ -13,36 +13,9 @@
 namespace {
 
 constexpr int kManyPairs = 300;
-constexpr unsigned kFirstOlu = 0x100;
-
-// pairs VZ sessions on one array, identifiers from 100: the sources are
-// volumes kFirstOlu on, the targets the pairs volumes after them.
-std::string VzRun(const char *array, int pairs) {
-    std::string text;
-    char line[128];
-    for (int i = 0; i < 2 * pairs; ++i) {
-        std::snprintf(line, sizeof line, "volume %s 0x%x 64\n", array, kFirstOlu + i);
-        text += line;
-    }
-    for (int i = 0; i < pairs; ++i) {
-        std::snprintf(line, sizeof line, "session %d vz %s 0x%x %s 0x%x\n", 100 + i, array,
-                      kFirstOlu + i, array, kFirstOlu + pairs + i);
-        text += line;
-    }
-    return text;
-}
-
-// The group file's lines of such a run, through the array's alias.
-std::vector<std::string> VzRunLines(const char *alias, int pairs) {
-    std::vector<std::string> lines;
-    char line[64];
-    for (int i = 0; i < pairs; ++i) {
-        std::snprintf(line, sizeof line, "0x%x@%s 0x%x@%s", kFirstOlu + i, alias, kFirstOlu + pairs + i,
-                      alias);
-        lines.push_back(line);
-    }
-    return lines;
-}
+using cmdtest::kFirstOlu;
+using cmdtest::VzRun;
+using cmdtest::VzRunLines;
 
 std::string ManySessions() {
     return "volume A1 0x30 4096\n"

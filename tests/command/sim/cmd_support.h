@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -64,13 +65,38 @@ inline std::string Scenario(const std::string &sessions = "", const std::string 
 
 inline std::string Box(const std::string &name) { return iptest::PaddedBox(name); }
 
-// The service's "encrypt" of a text.
-inline std::string Encrypted(const char *text) {
-    char *out = nullptr;
-    if (ZRKIPProc(1, text, &out, nullptr) != 0 || out == nullptr) return "";
-    std::string result = out;
-    std::free(out);
-    return result;
+using iptest::Encrypted;
+
+// The first volume of a run of VZ sessions.
+constexpr unsigned kFirstOlu = 0x100;
+
+// pairs VZ sessions on one array, identifiers from 100: the sources are
+// volumes kFirstOlu on, the targets the pairs volumes after them.
+inline std::string VzRun(const char *array, int pairs) {
+    std::string text;
+    char line[128];
+    for (int i = 0; i < 2 * pairs; ++i) {
+        std::snprintf(line, sizeof line, "volume %s 0x%x 64\n", array, kFirstOlu + i);
+        text += line;
+    }
+    for (int i = 0; i < pairs; ++i) {
+        std::snprintf(line, sizeof line, "session %d vz %s 0x%x %s 0x%x\n", 100 + i, array,
+                      kFirstOlu + i, array, kFirstOlu + pairs + i);
+        text += line;
+    }
+    return text;
+}
+
+// The group file's lines of such a run, through the array's alias.
+inline std::vector<std::string> VzRunLines(const char *alias, int pairs) {
+    std::vector<std::string> lines;
+    char line[64];
+    for (int i = 0; i < pairs; ++i) {
+        std::snprintf(line, sizeof line, "0x%x@%s 0x%x@%s", kFirstOlu + i, alias, kFirstOlu + pairs + i,
+                      alias);
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 // One resolution: the result, the message and the first pair.
